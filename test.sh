@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing (Debian 12), builds everything into build/,
+# runs every test, then the core tests under ASan/UBSan and a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+sonomap_install_missing
+
+JOBS=2
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$JOBS"
+(cd build && ctest --output-on-failure -j"$JOBS")
+
+# The core again under the sanitizers; with clang the fuzz targets come along.
+if command -v clang++-14 >/dev/null 2>&1; then
+    san_env=(CC=clang-14 CXX=clang++-14)
+    fuzz=ON
+else
+    san_env=()
+    fuzz=OFF
+fi
+env "${san_env[@]}" cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSONOMAP_SANITIZE=ON -DSONOMAP_CORE_ONLY=ON -DSONOMAP_FUZZ="$fuzz" -DSONOMAP_BENCH=OFF >/dev/null
+cmake --build build-san -j"$JOBS"
+(cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j"$JOBS")
+
+if [ "$fuzz" = ON ] && [ -x scripts/run-fuzz.sh ]; then
+    scripts/run-fuzz.sh build-san "${SONOMAP_FUZZ_SECONDS:-60}"
+fi
+echo "test.sh: all tests passed"
