@@ -1,0 +1,279 @@
+#include "formats/CAiffFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/CFileException.h"
+
+namespace {
+
+constexpr uint32_t kForm = ChunkId("FORM");
+constexpr uint32_t kAiff = ChunkId("AIFF");
+constexpr uint32_t kComm = ChunkId("COMM");
+constexpr uint32_t kSsnd = ChunkId("SSND");
+constexpr uint32_t kPan = ChunkId("achk");
+constexpr uint32_t kCommBytes = 18;
+constexpr uint32_t kSsndHeaderBytes = 8;  // offset and block size, both ignored
+
+uint16_t Load16(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t Load32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+void Store16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+
+void Store32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+// 8-bit: signed in the file, unsigned in memory; the same flip converts both ways.
+void FlipSignBits(void* buffer, uint32_t count) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    for (uint32_t i = 0; i < count; ++i) {
+        bytes[i] ^= 0x80u;
+    }
+}
+
+}  // namespace
+
+double ExtendedToDouble(const Extended80& bytes) {
+    const int exponent = ((bytes[0] & 0x7F) << 8) | bytes[1];
+    const uint32_t hi = Load32(bytes.data() + 2);
+    const uint32_t lo = Load32(bytes.data() + 6);
+    double value;
+    if (exponent == 0 && hi == 0 && lo == 0) {
+        value = 0.0;
+    } else if (exponent == 0x7FFF) {
+        value = HUGE_VAL;
+    } else {
+        value = std::ldexp(static_cast<double>(hi), exponent - 16383 - 31) +
+                std::ldexp(static_cast<double>(lo), exponent - 16383 - 63);
+    }
+    return (bytes[0] & 0x80) != 0 ? -value : value;
+}
+
+Extended80 DoubleToExtended(double value) {
+    uint16_t exponentField = 0;
+    uint32_t hi = 0;
+    uint32_t lo = 0;
+    uint16_t sign = 0;
+    if (value < 0) {
+        sign = 0x8000;
+        value = -value;
+    }
+    if (value != 0) {
+        int e;
+        double m = std::frexp(value, &e);
+        if (e > 16384 || !(m < 1)) {
+            exponentField = sign | 0x7FFF;
+        } else {
+            e += 16382;
+            if (e < 0) {
+                m = std::ldexp(m, e);
+                e = 0;
+            }
+            exponentField = static_cast<uint16_t>(sign | e);
+            m = std::ldexp(m, 32);
+            const double hiPart = std::floor(m);
+            hi = static_cast<uint32_t>(hiPart);
+            m = std::ldexp(m - hiPart, 32);
+            lo = static_cast<uint32_t>(std::floor(m));
+        }
+    } else {
+        exponentField = sign;
+    }
+    Extended80 bytes{};
+    Store16(bytes.data(), exponentField);
+    Store32(bytes.data() + 2, hi);
+    Store32(bytes.data() + 6, lo);
+    return bytes;
+}
+
+CAiffFile::CAiffFile(const std::string& path) : CSoundFile(path) {
+    m_typeName = "AIFF";
+    m_bBigEndian = true;
+    RegisterKnownIds();
+}
+
+CAiffFile::CAiffFile(CFile& file) : CSoundFile(file) {
+    m_typeName = "AIFF";
+    m_bBigEndian = true;
+    RegisterKnownIds();
+}
+
+void CAiffFile::RegisterKnownIds() {
+    m_knownIds.push_back(kComm);
+    m_knownIds.push_back(kSsnd);
+    m_knownIds.push_back(kPan);
+}
+
+uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
+    try {
+        if (FindForm(kForm, kAiff) == 0 || FindChunk(kComm) != kCommBytes) {
+            m_bOk = false;
+            return 0;
+        }
+        uint8_t comm[kCommBytes];
+        if (m_pFile->Read(comm, kCommBytes) < kCommBytes) {
+            m_bOk = false;
+            return 0;
+        }
+        const uint16_t channels = Load16(comm);
+        const uint16_t bits = Load16(comm + 6);
+        Extended80 rateBytes;
+        std::memcpy(rateBytes.data(), comm + 8, rateBytes.size());
+        const double rate = ExtendedToDouble(rateBytes);
+        // Converting a value outside the target's range would be undefined; such a rate
+        // reads as 0 and fails every later check of the rate.
+        const uint32_t sampleRate = std::isfinite(rate) && rate >= 0.0 && rate <= 2147483647.0
+                                        ? static_cast<uint32_t>(rate)
+                                        : 0;
+        const uint32_t bytesPerSample = bits / 8u;
+        m_format.formatTag = 1;
+        m_format.channels = channels;
+        m_format.sampleRate = sampleRate;
+        m_format.blockAlign = static_cast<uint16_t>(bytesPerSample * channels);
+        m_format.avgBytesPerSec =
+            static_cast<uint32_t>(uint64_t{sampleRate} * bytesPerSample * channels);
+        m_format.bitsPerSample = bits;
+        format = m_format;
+        if (FindForm(kForm, kAiff) == 0) {
+            m_bOk = false;
+            return 0;
+        }
+        const uint32_t ssndSize = FindChunk(kSsnd);
+        if (ssndSize <= kSsndHeaderBytes) {
+            return 0;
+        }
+        return CapToFile(ssndSize - kSsndHeaderBytes, kSsndHeaderBytes);
+    } catch (const CFileException&) {
+        m_bOk = false;
+        return 0;
+    }
+}
+
+bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
+    if (FindForm(kForm, kAiff) == 0 || FindChunk(kSsnd) == 0) {
+        m_bOk = false;
+        return false;
+    }
+    try {
+        m_pFile->Seek(int64_t{offset} + kSsndHeaderBytes, CFile::SeekFrom::Current);
+        const size_t got = m_pFile->Read(buffer, count);
+        std::memset(static_cast<uint8_t*>(buffer) + got, 0, count - got);
+    } catch (const CFileException&) {
+        m_bOk = false;
+        return false;
+    }
+    if (m_format.bitsPerSample == 16) {
+        SwapWords(buffer, count);
+    } else {
+        FlipSignBits(buffer, count);
+    }
+    return true;
+}
+
+bool CAiffFile::HasPanChunk() {
+    if (FindForm(kForm, kAiff) == 0) {
+        m_bOk = false;
+        return false;
+    }
+    return FindChunk(kPan) >= kPanChunkMinBytes;
+}
+
+std::optional<PanChunkBytes> CAiffFile::ReadPanChunk() {
+    if (FindForm(kForm, kAiff) == 0) {
+        m_bOk = false;
+        return std::nullopt;
+    }
+    const uint32_t size = FindChunk(kPan);
+    if (size < kPanChunkMinBytes) {
+        return std::nullopt;
+    }
+    PanChunkBytes chunk(std::min<size_t>(size, kPanChunkMaxBytes), 0);
+    m_pFile->Read(chunk.data(), chunk.size());
+    PanChunkFromBigEndian(chunk.data(), chunk.size());
+    return chunk;
+}
+
+bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
+    try {
+        Truncate();
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+    if (!m_bOk) {
+        return false;
+    }
+    CreateForm(kForm, kAiff);
+    const uint32_t bytesPerSample = format.bitsPerSample / 8u;
+    const uint32_t frames = format.channels != 0 && bytesPerSample != 0
+                                ? dataBytes / format.channels / bytesPerSample
+                                : 0;
+    uint8_t comm[kCommBytes];
+    Store16(comm, format.channels);
+    Store32(comm + 2, frames);
+    Store16(comm + 6, format.bitsPerSample);
+    const Extended80 rate = DoubleToExtended(format.sampleRate);
+    std::memcpy(comm + 8, rate.data(), rate.size());
+    CreateChunk(kComm, comm, kCommBytes);
+    CloseChunk();
+    const uint8_t ssndHeader[kSsndHeaderBytes] = {};
+    CreateChunk(kSsnd, ssndHeader, kSsndHeaderBytes);  // stays open for the samples
+    m_format = format;
+    return m_bOk;
+}
+
+bool CAiffFile::WriteSamples(void* buffer, uint32_t count) {
+    if (m_pFile == nullptr) {
+        return false;
+    }
+    const bool bSwap = m_format.bitsPerSample == 16;
+    auto convert = [&] {
+        if (bSwap) {
+            SwapWords(buffer, count);
+        } else {
+            FlipSignBits(buffer, count);
+        }
+    };
+    convert();
+    Write(buffer, count);
+    convert();  // the caller's buffer is its own again
+    return m_bOk;
+}
+
+bool CAiffFile::CloseSamples() {
+    CloseChunk();
+    return m_bOk;
+}
+
+bool CAiffFile::WritePanChunk(PanChunkBytes& chunk) {
+    const size_t size = PanChunkSize(PanChunkPointCount(chunk));
+    if (chunk.size() < kPanChunkHeaderBytes || chunk.size() < size) {
+        m_bOk = false;
+        return false;
+    }
+    PanChunkToBigEndian(chunk.data(), size);
+    CreateChunk(kPan, chunk.data(), static_cast<uint32_t>(size));
+    PanChunkFromBigEndian(chunk.data(), size);
+    if (!m_bOk) {
+        return false;
+    }
+    CloseChunk();
+    return m_bOk;
+}
+
+bool CAiffFile::CloseFile() {
+    CloseForm();
+    return m_bOk;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "formats/CSoundFile.h"
+
+// FORM AIFF files of uncompressed PCM, big-endian. Samples in the file are 8-bit signed or
+// 16-bit signed big-endian and are converted to and from the in-memory form on every read and
+// write, as is the pan chunk. Writes "COMM", "SSND", "achk", then the carried-over chunks.
+class CAiffFile : public CSoundFile {
+  public:
+    explicit CAiffFile(const std::string& path);
+    explicit CAiffFile(CFile& file);
+
+    void RegisterKnownIds() override;
+    bool WritePanChunk(PanChunkBytes& chunk) override;
+    bool CloseSamples() override;
+    bool ReadSamples(void* buffer, uint32_t offset, uint32_t count) override;
+    bool CloseFile() override;
+    bool WriteSamples(void* buffer, uint32_t count) override;
+    // "COMM" gets frames = dataBytes / channels / (bits / 8), 0 when either divisor is 0.
+    bool CreateHeader(const PcmFormat& format, uint32_t dataBytes) override;
+    std::optional<PanChunkBytes> ReadPanChunk() override;
+    bool HasPanChunk() override;
+    // Accepts a "COMM" chunk of exactly 18 bytes and an "SSND" chunk of more than 8 bytes.
+    // A rate that is not finite or lies outside 0 .. 2^31-1 reads as 0; others truncate.
+    uint32_t ReadFormat(PcmFormat& format) override;
+};
+
+// IEEE 754 80-bit extended, big-endian, as AIFF stores the sample rate (Hz).
+using Extended80 = std::array<uint8_t, 10>;
+// Exponent 0x7FFF (infinity or not a number) reads as +/- infinity.
+double ExtendedToDouble(const Extended80& bytes);
+Extended80 DoubleToExtended(double value);

@@ -1,0 +1,394 @@
+#include "formats/CChunkFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "platform/CFileException.h"
+
+namespace {
+
+constexpr uint64_t kMaxSize32 = std::numeric_limits<uint32_t>::max();
+
+uint32_t IdFromBytes(const std::array<char, 4>& id) {
+    return (static_cast<uint32_t>(static_cast<uint8_t>(id[0])) << 24) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(id[1])) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 8) |
+           static_cast<uint32_t>(static_cast<uint8_t>(id[3]));
+}
+
+uint32_t LoadNative(const uint8_t* bytes) {
+    uint32_t value;
+    std::memcpy(&value, bytes, 4);
+    return value;
+}
+
+// An 8-byte chunk header as read from the file.
+struct Header {
+    std::array<char, 4> id;
+    uint32_t rawSize;
+};
+
+bool ReadHeader(CFile& file, Header& header) {
+    uint8_t bytes[8];
+    if (file.Read(bytes, 8) < 8) {
+        return false;
+    }
+    std::memcpy(header.id.data(), bytes, 4);
+    header.rawSize = LoadNative(bytes + 4);
+    return true;
+}
+
+}  // namespace
+
+CChunkFile::CChunkFile(const std::string& path) : m_pPath(path) {}
+
+CChunkFile::CChunkFile(CFile& file) : m_pFile(&file) {}
+
+CChunkFile::~CChunkFile() = default;
+
+void CChunkFile::SwapLong(uint32_t& value) {
+    value = __builtin_bswap32(value);
+}
+
+uint32_t CChunkFile::SizeFromFile(uint32_t value) const {
+    if (m_bBigEndian) {
+        SwapLong(value);
+    }
+    return value;
+}
+
+uint32_t CChunkFile::SizeToFile(uint32_t value) const {
+    return SizeFromFile(value);
+}
+
+bool CChunkFile::IsKnownId(const std::array<char, 4>& id) const {
+    return std::find(m_knownIds.begin(), m_knownIds.end(), IdFromBytes(id)) != m_knownIds.end();
+}
+
+void CChunkFile::WriteId(uint32_t id) {
+    SwapLong(id);  // first character first in the file
+    m_pFile->Write(&id, 4);
+}
+
+void CChunkFile::WriteSize(uint32_t size) {
+    const uint32_t stored = SizeToFile(size);
+    m_pFile->Write(&stored, 4);
+}
+
+void CChunkFile::EnsureOpen() {
+    if (m_pFile != nullptr) {
+        return;
+    }
+    try {
+        m_ownedFile =
+            std::make_unique<CFile>(m_pPath.value_or(std::string()), CFile::Mode::ReadWriteCreate);
+        m_pFile = m_ownedFile.get();
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}
+
+uint32_t CChunkFile::FindForm(uint32_t id, uint32_t formType) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return 0;
+    }
+    try {
+        const uint64_t length = m_pFile->GetLength();
+        m_pFile->Seek(0, CFile::SeekFrom::Begin);
+        Header header;
+        while (ReadHeader(*m_pFile, header)) {
+            const uint32_t size = SizeFromFile(header.rawSize);
+            if (IdFromBytes(header.id) == id) {
+                uint32_t type;
+                if (m_pFile->Read(&type, 4) < 4) {
+                    return 0;
+                }
+                SwapLong(type);
+                if (type != formType) {
+                    return 0;
+                }
+                m_formId = id;
+                m_formType = formType;
+                m_formSize = size;
+                return size;
+            }
+            // 64 bits: an odd 0xFFFFFFFF must not wrap to 0 and loop for ever.
+            const uint64_t skip = uint64_t{size} + (size & 1u);
+            if (skip >= length) {
+                return 0;
+            }
+            m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
+        }
+    } catch (const CFileException&) {
+    }
+    return 0;
+}
+
+void CChunkFile::CreateForm(uint32_t id, uint32_t formType) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return;
+    }
+    try {
+        WriteId(id);
+        m_formSizePos = static_cast<int64_t>(m_pFile->GetPosition());
+        WriteSize(0);
+        WriteId(formType);
+        m_formSize = 4;
+        m_bOk = true;
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}
+
+void CChunkFile::CloseForm() {
+    EnsureOpen();
+    if (!m_bOk) {
+        return;
+    }
+    try {
+        const uint64_t here = m_pFile->GetPosition();
+        m_pFile->Seek(m_formSizePos, CFile::SeekFrom::Begin);
+        WriteSize(m_formSize);
+        m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}
+
+uint32_t CChunkFile::FindChunk(uint32_t id) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return 0;
+    }
+    try {
+        const uint64_t length = m_pFile->GetLength();
+        Header header;
+        while (true) {
+            if (!ReadHeader(*m_pFile, header)) {
+                m_bOk = false;
+                return 0;
+            }
+            const uint32_t size = SizeFromFile(header.rawSize);
+            if (IdFromBytes(header.id) == id) {
+                return size;
+            }
+            const uint64_t skip = uint64_t{size} + (size & 1u);
+            if (skip >= length) {
+                return 0;
+            }
+            m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
+        }
+    } catch (const CFileException&) {
+        return 0;
+    }
+}
+
+void CChunkFile::CreateChunk(uint32_t id, const void* data, uint32_t size) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return;
+    }
+    const uint64_t grown = uint64_t{m_formSize} + 8 + (data != nullptr ? size : 0);
+    if (grown > kMaxSize32) {
+        m_bOk = false;  // the form's 32-bit size could not describe it
+        return;
+    }
+    try {
+        WriteId(id);
+        m_chunkSizePos = static_cast<int64_t>(m_pFile->GetPosition());
+        WriteSize(size);
+        m_chunkSize = 0;
+        m_formSize += 8;
+        if (data != nullptr) {
+            m_pFile->Write(data, size);
+            m_chunkSize += size;
+            m_formSize += size;
+        }
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}
+
+void CChunkFile::CloseChunk() {
+    EnsureOpen();
+    if (!m_bOk) {
+        return;
+    }
+    try {
+        if ((m_chunkSize & 1u) != 0) {
+            if (m_formSize == kMaxSize32) {
+                m_bOk = false;
+                return;
+            }
+            const uint8_t pad = 0;
+            m_pFile->Write(&pad, 1);
+            m_formSize += 1;
+        }
+        const uint64_t here = m_pFile->GetPosition();
+        m_pFile->Seek(m_chunkSizePos, CFile::SeekFrom::Begin);
+        WriteSize(m_chunkSize);
+        m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}
+
+uint32_t CChunkFile::Read(void* buffer, uint32_t count) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return 0;
+    }
+    m_pFile->Read(buffer, count);
+    return count;
+}
+
+uint32_t CChunkFile::Write(const void* buffer, uint32_t count) {
+    EnsureOpen();
+    if (!m_bOk) {
+        return 0;
+    }
+    if (uint64_t{m_formSize} + count > kMaxSize32) {
+        m_bOk = false;
+        return 0;
+    }
+    try {
+        m_pFile->Write(buffer, count);
+        m_chunkSize += count;
+        m_formSize += count;
+        return count;
+    } catch (const CFileException&) {
+        m_bOk = false;
+        return 0;
+    }
+}
+
+void CChunkFile::SwapWords(void* buffer, uint32_t byteCount) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    const size_t words = byteCount / 2;
+    for (size_t i = 0; i < words; ++i) {
+        uint16_t word;
+        std::memcpy(&word, bytes + 2 * i, 2);
+        word = __builtin_bswap16(word);
+        std::memcpy(bytes + 2 * i, &word, 2);
+    }
+}
+
+void CChunkFile::Truncate() {
+    if (m_pFile == nullptr) {
+        EnsureOpen();
+        if (!m_bOk) {
+            return;
+        }
+    }
+    m_pFile->Seek(0, CFile::SeekFrom::Begin);
+    m_pFile->SetLength(0);
+}
+
+uint32_t CChunkFile::ScanChunks() {
+    m_bOk = true;
+    EnsureOpen();
+    if (!m_bOk) {
+        return 0;
+    }
+    m_chunks.clear();
+    if (m_formId == 0) {
+        return 0;  // no form has been found yet
+    }
+    const uint32_t formSize = FindForm(m_formId, m_formType);
+    if (formSize == 0) {
+        return 0;
+    }
+    const uint64_t formEnd = uint64_t{formSize} + 8;
+    Header header;
+    while (ReadHeader(*m_pFile, header)) {
+        const uint64_t dataOffset = m_pFile->GetPosition();
+        if (dataOffset > kMaxSize32) {
+            break;  // a directory entry holds a 32-bit position
+        }
+        const uint32_t size = SizeFromFile(header.rawSize);
+        m_chunks.push_back({static_cast<uint32_t>(dataOffset), header.id, size});
+        const uint64_t next = dataOffset + size + (size & 1u);
+        if (next >= formEnd) {
+            break;
+        }
+        m_pFile->Seek(static_cast<int64_t>(next), CFile::SeekFrom::Begin);
+    }
+    return static_cast<uint32_t>(m_chunks.size());
+}
+
+std::unique_ptr<UnrecognizedChunkBlock> CChunkFile::CollectUnrecognizedChunks() {
+    m_bOk = true;
+    EnsureOpen();
+    if (!m_bOk) {
+        return nullptr;
+    }
+    if (m_chunks.empty()) {
+        ScanChunks();
+        if (m_chunks.empty()) {
+            return nullptr;
+        }
+    }
+    // A chunk whose data runs past the end of the file is dropped on its own; the whole
+    // chunks around it still come. Sums in 64 bits, so they stay below the file's length.
+    const uint64_t fileLength = m_pFile->GetLength();
+    auto isWhole = [fileLength](const ChunkEntry& entry) {
+        return uint64_t{entry.dataOffset} + entry.size <= fileLength;
+    };
+    uint64_t total = 0;
+    for (const ChunkEntry& entry : m_chunks) {
+        if (!IsKnownId(entry.id) && isWhole(entry)) {
+            total += 8 + uint64_t{entry.size} + (entry.size & 1u);
+        }
+    }
+    if (total == 0 || total > kMaxSize32 - 4) {
+        return nullptr;
+    }
+    auto block =
+        std::make_unique<UnrecognizedChunkBlock>(static_cast<uint32_t>(total), m_bBigEndian);
+    uint8_t* out = block->GetChunkBytes();
+    for (const ChunkEntry& entry : m_chunks) {
+        if (!m_bOk) {
+            break;
+        }
+        if (IsKnownId(entry.id) || !isWhole(entry)) {
+            continue;
+        }
+        std::memcpy(out, entry.id.data(), 4);
+        const uint32_t stored = SizeToFile(entry.size);
+        std::memcpy(out + 4, &stored, 4);
+        out += 8;
+        m_pFile->Seek(entry.dataOffset, CFile::SeekFrom::Begin);
+        if (m_pFile->Read(out, entry.size) == entry.size) {
+            out += entry.size;
+        } else {
+            m_bOk = false;
+        }
+        out += entry.size & 1u;
+    }
+    if (!m_bOk) {
+        return nullptr;
+    }
+    return block;
+}
+
+void CChunkFile::WriteUnrecognizedChunks(const UnrecognizedChunkBlock& block) {
+    m_bOk = true;
+    EnsureOpen();
+    if (!m_bOk) {
+        return;
+    }
+    const uint32_t length = block.GetLength();
+    if (uint64_t{m_formSize} + length > kMaxSize32) {
+        m_bOk = false;
+        return;
+    }
+    try {
+        m_pFile->Write(block.GetChunkBytes(), length);
+        m_formSize += length;
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+}

@@ -1,0 +1,120 @@
+#include "formats/CSoundFile.h"
+
+#include <algorithm>
+
+#include "formats/CAiffFile.h"
+#include "formats/CWaveFile.h"
+
+CSoundFile::CSoundFile(const std::string& path) : CChunkFile(path), m_typeName("unknown") {}
+
+CSoundFile::CSoundFile(CFile& file) : CChunkFile(file), m_typeName("unknown") {}
+
+bool CSoundFile::WritePanChunk(PanChunkBytes&) {
+    return false;
+}
+
+bool CSoundFile::CloseSamples() {
+    return false;
+}
+
+std::string CSoundFile::GetTypeName(int typeId) const {
+    if (typeId == kSoundTypeWave || typeId == kSoundTypeAiff) {
+        return SoundTypeName(typeId);
+    }
+    return m_typeName;
+}
+
+bool CSoundFile::ReadSamples(void*, uint32_t, uint32_t) {
+    return false;
+}
+
+bool CSoundFile::CloseFile() {
+    return false;
+}
+
+bool CSoundFile::WriteSamples(void*, uint32_t) {
+    return false;
+}
+
+bool CSoundFile::CreateHeader(const PcmFormat&, uint32_t) {
+    return false;
+}
+
+std::optional<PanChunkBytes> CSoundFile::ReadPanChunk() {
+    return std::nullopt;
+}
+
+bool CSoundFile::ReadAllSamples(void* buffer, uint32_t count) {
+    return ReadSamples(buffer, 0, count);
+}
+
+bool CSoundFile::HasPanChunk() {
+    return false;
+}
+
+uint32_t CSoundFile::ReadFormat(PcmFormat&) {
+    return 0;
+}
+
+uint32_t CSoundFile::CapToFile(uint32_t wanted, uint64_t skip) {
+    const uint64_t length = m_pFile->GetLength();
+    const uint64_t start = m_pFile->GetPosition() + skip;
+    const uint64_t available = start < length ? length - start : 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(wanted, available));
+}
+
+std::unique_ptr<CSoundFile> OpenSoundFile(CFile& file) {
+    PcmFormat scratch{};
+    std::unique_ptr<CSoundFile> sound = std::make_unique<CWaveFile>(file);
+    if (sound->ReadFormat(scratch) != 0) {
+        return sound;
+    }
+    sound = std::make_unique<CAiffFile>(file);
+    if (sound->ReadFormat(scratch) != 0) {
+        return sound;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<CSoundFile> CreateSoundFileByName(CFile& file, const std::string& typeName) {
+    switch (SoundTypeId(typeName)) {
+        case kSoundTypeWave:
+            return std::make_unique<CWaveFile>(file);
+        case kSoundTypeAiff:
+            return std::make_unique<CAiffFile>(file);
+        default:
+            return nullptr;
+    }
+}
+
+std::unique_ptr<CSoundFile> CreateSoundFileByType(int typeId, const std::string& path) {
+    switch (typeId) {
+        case kSoundTypeWave:
+            return std::make_unique<CWaveFile>(path);
+        case kSoundTypeAiff:
+            return std::make_unique<CAiffFile>(path);
+        default:
+            return nullptr;
+    }
+}
+
+std::string SoundTypeName(int typeId) {
+    switch (typeId) {
+        case kSoundTypeWave:
+            return "WAVE";
+        case kSoundTypeAiff:
+            return "AIFF";
+        default:
+            return "unknown";
+    }
+}
+
+int SoundTypeId(const std::string& typeName) {
+    if (typeName == "WAVE") {
+        return kSoundTypeWave;
+    }
+    if (typeName == "AIFF") {
+        return kSoundTypeAiff;
+    }
+    return -1;
+}

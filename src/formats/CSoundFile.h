@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "formats/CChunkFile.h"
+#include "formats/PanChunk.h"
+#include "formats/PcmFormat.h"
+
+// The one interface through which sound files are read and written, whatever their format.
+// Samples in memory are always interleaved frames, 8-bit unsigned (128 = silence) or 16-bit
+// signed little-endian; the concrete class converts on the way in and out. Counts and offsets
+// of sample data are bytes.
+//
+// Reading: ReadFormat first, then ReadAllSamples, HasPanChunk, ReadPanChunk (only after
+// HasPanChunk said yes), then ScanChunks and CollectUnrecognizedChunks: a look-up that misses
+// leaves the status failed and only ScanChunks clears it.
+// Writing: CreateHeader, WriteSamples, CloseSamples, [WritePanChunk],
+// [WriteUnrecognizedChunks], CloseFile. Each returns the status after it, so the first failure
+// fails every later step.
+// No operation shows a message; failures are false / 0 / none.
+class CSoundFile : public CChunkFile {
+  public:
+    explicit CSoundFile(const std::string& path);
+    explicit CSoundFile(CFile& file);
+
+    // Appends the format's own three chunk ids to m_knownIds.
+    virtual void RegisterKnownIds() = 0;
+    // Writes the pan chunk (memory order) as one whole chunk of 32 + 6 * N bytes, N taken
+    // from the chunk. Fails when the bytes are fewer than that. The buffer is unchanged after.
+    virtual bool WritePanChunk(PanChunkBytes& chunk);
+    // Closes the sample-data chunk: pad byte and size patch.
+    virtual bool CloseSamples();
+    // 0: "WAVE", 1: "AIFF", anything else (callers pass -1): this object's own type name.
+    virtual std::string GetTypeName(int typeId) const;
+    // Reads count bytes of sample data starting offset bytes into it. Bytes past the end of the
+    // file come back as zeros (before the format's conversion).
+    virtual bool ReadSamples(void* buffer, uint32_t offset, uint32_t count);
+    virtual bool CloseFile();
+    // Appends count bytes of samples. The caller's buffer is converted in place for the file
+    // and converted back before return, so it holds exactly what it held before.
+    virtual bool WriteSamples(void* buffer, uint32_t count);
+    // Empties the file and writes the form, the format chunk and the open sample-data chunk;
+    // keeps format. dataBytes is the total sample byte count that will follow.
+    virtual bool CreateHeader(const PcmFormat& format, uint32_t dataBytes);
+    // The pan chunk in a new zero-filled buffer, fields in the machine's order, owned by the
+    // caller. Its size is the chunk's declared size capped at kPanChunkMaxBytes; declared bytes
+    // past the end of the file read as zeros. None when there is no chunk of at least 38 bytes.
+    // Throws CFileException when the read fails.
+    virtual std::optional<PanChunkBytes> ReadPanChunk();
+    // ReadSamples(buffer, 0, count): all samples in one call into one caller-owned buffer.
+    virtual bool ReadAllSamples(void* buffer, uint32_t count);
+    // Whether the form holds a pan chunk of at least 38 bytes.
+    virtual bool HasPanChunk();
+    // Fills format and m_format. Returns the bytes of sample data, capped at what the file
+    // really holds after the data start, so it can size the caller's buffer. 0 when the file is
+    // not of this format or holds no sample data.
+    virtual uint32_t ReadFormat(PcmFormat& format);
+
+    const PcmFormat& GetFormat() const { return m_format; }
+
+  protected:
+    // Bytes of the file after its current position, capped at wanted.
+    uint32_t CapToFile(uint32_t wanted, uint64_t skip);
+
+    std::string m_typeName;
+    PcmFormat m_format{};
+};
+
+// The type ids: 0 = WAV ("WAVE"), 1 = AIFF ("AIFF").
+constexpr int kSoundTypeWave = 0;
+constexpr int kSoundTypeAiff = 1;
+
+// Probes an open file as WAV, then as AIFF. The object reads through file and does not own it.
+// None when neither format accepts it.
+std::unique_ptr<CSoundFile> OpenSoundFile(CFile& file);
+// "WAVE" or "AIFF" (exact case): a writer on the open file, which it does not own. Else none.
+std::unique_ptr<CSoundFile> CreateSoundFileByName(CFile& file, const std::string& typeName);
+// 0 or 1: a writer that owns the file at path and opens it on first use. Else none.
+std::unique_ptr<CSoundFile> CreateSoundFileByType(int typeId, const std::string& path);
+// 0 "WAVE", 1 "AIFF", anything else "unknown".
+std::string SoundTypeName(int typeId);
+// "WAVE" 0, "AIFF" 1 (exact case), anything else -1.
+int SoundTypeId(const std::string& typeName);
