@@ -1,0 +1,163 @@
+#include "document/PanPointList.h"
+
+#include <cmath>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "document/UndoRecord.h"
+#include "platform/UserPrompts.h"
+
+namespace {
+
+// Truncation toward zero that saturates instead of overflowing; not-a-number gives 0.
+int64_t TruncateSaturated(long double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    constexpr long double kMax = 9223372036854775807.0L;
+    if (value >= kMax) {
+        return std::numeric_limits<int64_t>::max();
+    }
+    if (value <= -kMax) {
+        return std::numeric_limits<int64_t>::min();
+    }
+    return static_cast<int64_t>(value);
+}
+
+}  // namespace
+
+PanPointList::~PanPointList() = default;
+
+std::unique_ptr<PanPoint> PanPointList::CreatePoint(uint32_t position, int32_t pan) {
+    std::unique_ptr<PanPoint> point(new (std::nothrow) PanPoint);
+    if (point) {
+        point->position = position;
+        point->pan = pan;
+    }
+    return point;
+}
+
+PanPoint* PanPointList::AddPoint(uint32_t position, int32_t pan) {
+    std::unique_ptr<PanPoint> point = CreatePoint(position, pan);
+    if (!point) {
+        return nullptr;
+    }
+    PanPoint* raw = point.get();
+    try {
+        // Appending is the common case (a file's points come in order); it gives the same
+        // place as the walk from the head whenever the tail is not after the new point.
+        auto where = m_points.end();
+        if (!m_points.empty() && m_points.back()->position > position) {
+            where = m_points.begin();
+            while (where != m_points.end() && (*where)->position <= position) {
+                ++where;
+            }
+        }
+        auto it = m_points.insert(where, std::move(point));
+        try {
+            m_index.emplace(raw, it);
+        } catch (const std::bad_alloc&) {
+            m_points.erase(it);
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return raw;
+}
+
+PanPointList::Points::const_iterator PanPointList::Find(const PanPoint* point) const {
+    const auto found = m_index.find(point);
+    return found == m_index.end() ? m_points.cend() : Points::const_iterator(found->second);
+}
+
+bool PanPointList::RemovePoint(const PanPoint* point) {
+    const auto found = m_index.find(point);
+    if (found == m_index.end()) {
+        return false;
+    }
+    m_points.erase(found->second);
+    m_index.erase(found);
+    return true;
+}
+
+PanPoint* PanPointList::PointAtOrBefore(uint32_t position) const {
+    PanPoint* last = nullptr;
+    for (const auto& point : m_points) {
+        if (point->position > position) {
+            break;
+        }
+        last = point.get();
+    }
+    return last;
+}
+
+PanPoint* PanPointList::NextPoint(const PanPoint* point) const {
+    if (point == nullptr) {
+        return m_points.empty() ? nullptr : m_points.front().get();
+    }
+    auto it = Find(point);
+    if (it == m_points.end() || ++it == m_points.end()) {
+        return nullptr;
+    }
+    return it->get();
+}
+
+PanPoint* PanPointList::PreviousPoint(const PanPoint* point) const {
+    const auto it = Find(point);
+    if (it == m_points.end() || it == m_points.begin()) {
+        return nullptr;
+    }
+    return std::prev(it)->get();
+}
+
+PanPoint* PanPointList::FindInRange(uint32_t posLo, uint32_t posHi, int32_t panLo,
+                                    int32_t panHi) const {
+    for (const auto& point : m_points) {
+        if (point->position >= posLo && point->position <= posHi && point->pan >= panLo &&
+            point->pan <= panHi) {
+            return point.get();
+        }
+    }
+    return nullptr;
+}
+
+bool PanPointList::CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
+                                   float scale, int32_t offset, bool addOffset, uint32_t limit,
+                                   UndoRecord* undo, UserPrompts& prompts) {
+    if (source.IsEmpty()) {
+        return false;
+    }
+    auto it = start == nullptr ? source.m_points.cbegin() : source.Find(start);
+    if (it == source.m_points.cend()) {
+        return false;
+    }
+    // Take the run first: copying a list into itself must not visit the copies.
+    std::vector<PanPoint> run;
+    for (int64_t visited = 0; it != source.m_points.cend() && (count == -1 || visited < count);
+         ++it, ++visited) {
+        run.push_back(**it);
+    }
+
+    const long double signedOffset = addOffset ? offset : -static_cast<long double>(offset);
+    for (const PanPoint& from : run) {
+        const long double scaled = static_cast<long double>(from.position) * scale;
+        const int64_t newPosition = TruncateSaturated(scaled) + static_cast<int64_t>(signedOffset);
+        if (limit != 0) {
+            const auto landing = static_cast<uint32_t>(TruncateSaturated(scaled + signedOffset));
+            if (landing > limit) {
+                continue;
+            }
+        }
+        PanPoint* added = AddPoint(static_cast<uint32_t>(newPosition), from.pan);
+        if (added == nullptr) {
+            prompts.Message("Error adding pan point to list!");
+            return false;
+        }
+        if (undo != nullptr) {
+            undo->NoteAddedPoint(added);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,284 @@
+#include "render/SpatialFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "render/ScopedFlushDenormals.h"
+
+namespace {
+
+struct Pair {
+    double left, right;
+};
+
+// A plain double-precision evaluation of the same equations, written without the engine's
+// lanes, rings or templates: gains at the filter input, sections in cascade, then the
+// band's relative delay applied to whole output sequences.
+std::vector<Pair> Reference(int band, const std::vector<float>& in, const std::vector<int>& dir) {
+    const SpatialFilter::BandInfo& info = SpatialFilter::Band(band);
+    const size_t n = in.size();
+    std::vector<double> dL(n), dR(n), fL(n), fR(n);
+    double sL[4][2] = {}, sR[4][2] = {};
+    for (size_t t = 0; t < n; ++t) {
+        const int i = dir[t];
+        dL[t] = in[t] * static_cast<double>(SpatialFilter::DirectGainLeft(i));
+        dR[t] = in[t] * static_cast<double>(SpatialFilter::DirectGainRight(i));
+        double accL = in[t] * static_cast<double>(SpatialFilter::FilteredGainLeft(i)) * info.kLeft;
+        double accR =
+            in[t] * static_cast<double>(SpatialFilter::FilteredGainRight(i)) * info.kRight;
+        for (int s = 0; s < info.sections; ++s) {
+            accL = accL - info.left[s][0] * sL[s][0] - info.left[s][1] * sL[s][1];
+            sL[s][1] = sL[s][0];
+            sL[s][0] = accL;
+            accR = accR - info.right[s][0] * sR[s][0] - info.right[s][1] * sR[s][1];
+            sR[s][1] = sR[s][0];
+            sR[s][0] = accR;
+        }
+        fL[t] = accL;
+        fR[t] = accR;
+    }
+    auto at = [](const std::vector<double>& v, long t) { return t < 0 ? 0.0 : v[size_t(t)]; };
+    std::vector<Pair> out(n);
+    for (long t = 0; t < long(n); ++t) {
+        const long dd = t - (info.directDelay > 0 ? info.directDelay : 0);
+        const long fd = t - (info.directDelay < 0 ? -info.directDelay : 0);
+        out[size_t(t)] = {at(dL, dd) + at(fL, fd), at(dR, dd) + at(fR, fd)};
+    }
+    return out;
+}
+
+std::vector<SpatialFilter::Stereo> Render(int rate, const std::vector<float>& in,
+                                          const std::vector<int>& dir) {
+    SpatialFilter filter;
+    EXPECT_GT(filter.SelectRate(rate), 0);
+    std::vector<SpatialFilter::Stereo> out;
+    for (size_t t = 0; t < in.size(); ++t) {
+        if (t == 0 || dir[t] != dir[t - 1]) {
+            filter.SetDirection(dir[t]);
+        }
+        out.push_back(filter.ProcessSample(in[t]));
+    }
+    return out;
+}
+
+const int kBandRates[9] = {0, 8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000};
+
+// Float state against the double reference, relative to the response's peak. Observed
+// worst case here is below 2e-6; 1e-5 leaves room without hiding a wrong coefficient.
+constexpr double kRelativeTolerance = 1e-5;
+
+void ExpectMatchesReference(int band, const std::vector<float>& in, const std::vector<int>& dir) {
+    const auto got = Render(kBandRates[band], in, dir);
+    const auto want = Reference(band, in, dir);
+    double peak = 1.0;
+    for (const Pair& p : want) {
+        peak = std::max({peak, std::abs(p.left), std::abs(p.right)});
+    }
+    double worst = 0;
+    for (size_t t = 0; t < in.size(); ++t) {
+        worst = std::max(
+            {worst, std::abs(got[t].left - want[t].left), std::abs(got[t].right - want[t].right)});
+    }
+    EXPECT_LE(worst / peak, kRelativeTolerance) << "band " << band;
+}
+
+}  // namespace
+
+TEST(SpatialFilter, RateBandsAndTheirBoundaries) {
+    SpatialFilter filter;
+    const std::pair<int, int> cases[] = {
+        {5999, -1000}, {6000, 1},  {9600, 1},      {9601, 2},  {13600, 2},
+        {13601, 3},    {19000, 3}, {19001, 4},     {23050, 4}, {23051, 5},
+        {28000, 5},    {28001, 6}, {38000, 6},     {38001, 7}, {46100, 7},
+        {46101, 8},    {48000, 8}, {48001, -1000}, {0, -1000}, {-44100, -1000}};
+    for (const auto& [rate, band] : cases) {
+        EXPECT_EQ(filter.SelectRate(rate), band) << rate;
+    }
+    EXPECT_EQ(SpatialFilter::kUnsupportedRate, -1000);
+}
+
+TEST(SpatialFilter, GainTablesAtTheirBoundariesAndTheUnusedLastEntry) {
+    EXPECT_FLOAT_EQ(SpatialFilter::DirectGainLeft(0), 0.9999f);
+    EXPECT_FLOAT_EQ(SpatialFilter::DirectGainLeft(29), 0.9999f);
+    EXPECT_FLOAT_EQ(SpatialFilter::DirectGainLeft(30), 0.9928f);
+    EXPECT_FLOAT_EQ(SpatialFilter::DirectGainLeft(59), 0.7952f);
+    EXPECT_FLOAT_EQ(SpatialFilter::DirectGainLeft(100), 0.019f);
+    EXPECT_EQ(SpatialFilter::DirectGainLeft(101), 0.0f);
+    EXPECT_FLOAT_EQ(SpatialFilter::FilteredGainLeft(68), 0.0001f);
+    EXPECT_EQ(SpatialFilter::FilteredGainLeft(67), 0.0f);
+    EXPECT_FLOAT_EQ(SpatialFilter::FilteredGainLeft(117), 0.729f);
+    EXPECT_FLOAT_EQ(SpatialFilter::FilteredGainLeft(126), 0.9999f);
+    EXPECT_FLOAT_EQ(SpatialFilter::FilteredGainRight(17), 0.4552f);
+    EXPECT_FLOAT_EQ(SpatialFilter::FilteredGainRight(58), 0.0001f);
+    EXPECT_EQ(SpatialFilter::FilteredGainRight(59), 0.0f);
+    for (int i = 0; i <= 126; ++i) {
+        EXPECT_EQ(SpatialFilter::DirectGainRight(i), SpatialFilter::DirectGainLeft(126 - i)) << i;
+    }
+    EXPECT_EQ(SpatialFilter::DirectGainLeft(127), 0.0f);
+    EXPECT_EQ(SpatialFilter::DirectGainRight(127), 0.0f);
+    EXPECT_EQ(SpatialFilter::FilteredGainLeft(127), 0.0f);
+    EXPECT_EQ(SpatialFilter::FilteredGainRight(127), 0.0f);
+    // Near mirror images, but each keeps its own values.
+    EXPECT_NE(SpatialFilter::FilteredGainRight(17), SpatialFilter::FilteredGainLeft(109));
+}
+
+TEST(SpatialFilter, PanToDirectionIndexTruncates) {
+    EXPECT_EQ(SpatialFilter::PanToDirectionIndex(-90), 0);
+    EXPECT_EQ(SpatialFilter::PanToDirectionIndex(-89), 0);
+    EXPECT_EQ(SpatialFilter::PanToDirectionIndex(-88), 1);
+    EXPECT_EQ(SpatialFilter::PanToDirectionIndex(0), 63);
+    EXPECT_EQ(SpatialFilter::PanToDirectionIndex(90), 126);
+    for (int pan = -90; pan <= 90; ++pan) {
+        EXPECT_EQ(SpatialFilter::PanToDirectionIndex(pan),
+                  static_cast<int>(std::trunc((pan + 90) * 126.0 / 180.0)))
+            << pan;
+    }
+}
+
+TEST(SpatialFilter, CentreImpulseIsSevenTenthsOnBothSidesWithTheBandsDelay) {
+    for (int band = 1; band <= 8; ++band) {
+        SpatialFilter filter;
+        ASSERT_EQ(filter.SelectRate(kBandRates[band]), band);
+        filter.SetDirection(SpatialFilter::kCentre);
+        const size_t at = band >= 7 ? 2 : 0;
+        for (size_t t = 0; t < 40; ++t) {
+            const auto out = filter.ProcessSample(t == 0 ? 1.0f : 0.0f);
+            const float want = t == at ? 0.7f : 0.0f;
+            EXPECT_EQ(out.left, want) << "band " << band << " sample " << t;
+            EXPECT_EQ(out.right, want) << "band " << band << " sample " << t;
+        }
+    }
+}
+
+TEST(SpatialFilter, FullLeftInBandTwoDelaysTheFarSideByOneSample) {
+    SpatialFilter filter;
+    ASSERT_EQ(filter.SelectRate(11025), 2);
+    filter.SetDirection(0);
+    const float h = 1000.0f;
+    const auto s0 = filter.ProcessSample(h);
+    EXPECT_FLOAT_EQ(s0.left, 0.9999f * h);
+    EXPECT_EQ(s0.right, 0.0f);
+    const auto s1 = filter.ProcessSample(0.0f);
+    EXPECT_EQ(s1.left, 0.0f);
+    EXPECT_FLOAT_EQ(s1.right, 0.9999f * -0.62805164f * h);
+}
+
+TEST(SpatialFilter, FullLeftInBandSevenDelaysTheDirectTermsByTwoSamples) {
+    SpatialFilter filter;
+    ASSERT_EQ(filter.SelectRate(44100), 7);
+    filter.SetDirection(0);
+    const auto s0 = filter.ProcessSample(1000.0f);
+    EXPECT_EQ(s0.left, 0.0f);
+    EXPECT_FLOAT_EQ(s0.right, 1000.0f * 0.9999f * -0.0005790014f);
+    filter.ProcessSample(0.0f);
+    EXPECT_FLOAT_EQ(filter.ProcessSample(0.0f).left, 1000.0f * 0.9999f);
+}
+
+TEST(SpatialFilter, SetDirectionClampsAndSelectRateResetsEvenWhenItFails) {
+    SpatialFilter a, b;
+    ASSERT_EQ(a.SelectRate(22050), 4);
+    ASSERT_EQ(b.SelectRate(22050), 4);
+    a.SetDirection(-7);
+    b.SetDirection(0);
+    EXPECT_FLOAT_EQ(a.ProcessSample(100.0f).left, b.ProcessSample(100.0f).left);
+    a.SetDirection(500);
+    b.SetDirection(126);
+    for (int t = 0; t < 10; ++t) {
+        const auto x = a.ProcessSample(50.0f), y = b.ProcessSample(50.0f);
+        EXPECT_EQ(x.left, y.left);
+        EXPECT_EQ(x.right, y.right);
+    }
+
+    // After loud input, a failing SelectRate still clears the filters' memory.
+    a.SetDirection(126);
+    for (int t = 0; t < 100; ++t) {
+        a.ProcessSample(30000.0f);
+    }
+    EXPECT_EQ(a.SelectRate(96000), SpatialFilter::kUnsupportedRate);
+    ASSERT_EQ(a.SelectRate(22050), 4);
+    SpatialFilter fresh;
+    ASSERT_EQ(fresh.SelectRate(22050), 4);
+    fresh.SetDirection(126);
+    for (int t = 0; t < 20; ++t) {
+        const auto x = a.ProcessSample(t == 0 ? 1.0f : 0.0f);
+        const auto y = fresh.ProcessSample(t == 0 ? 1.0f : 0.0f);
+        EXPECT_EQ(x.left, y.left);
+        EXPECT_EQ(x.right, y.right);
+    }
+}
+
+TEST(SpatialFilter, ImpulseResponsesMatchADoublePrecisionEvaluation) {
+    std::vector<float> impulse(400, 0.0f);
+    impulse[0] = 10000.0f;
+    for (int band = 1; band <= 8; ++band) {
+        for (int index : {0, 20, 63, 90, 110, 126}) {
+            ExpectMatchesReference(band, impulse, std::vector<int>(impulse.size(), index));
+        }
+    }
+}
+
+TEST(SpatialFilter, DirectionChangesKeepTheFilterMemoryLikeTheReference) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> sample(-32768.0f, 32767.0f);
+    std::uniform_int_distribution<int> direction(0, 126);
+    std::vector<float> in(3000);
+    std::vector<int> dir(in.size());
+    int current = 63;
+    for (size_t t = 0; t < in.size(); ++t) {
+        in[t] = sample(rng);
+        if (t % 100 == 0) {
+            current = direction(rng);
+        }
+        dir[t] = current;
+    }
+    for (int band = 1; band <= 8; ++band) {
+        ExpectMatchesReference(band, in, dir);
+    }
+}
+
+TEST(SpatialFilter, ReadSampleScalesBothWidths) {
+    const uint8_t zero = 0, mid = 128, top = 255;
+    EXPECT_EQ(SpatialFilter::ReadSample(&zero, 1), -32768.0f);
+    EXPECT_EQ(SpatialFilter::ReadSample(&mid, 1), 0.0f);
+    EXPECT_EQ(SpatialFilter::ReadSample(&top, 1), 32512.0f);
+    const uint8_t minimum[2] = {0x00, 0x80}, maximum[2] = {0xFF, 0x7F}, minusOne[2] = {0xFF, 0xFF};
+    EXPECT_EQ(SpatialFilter::ReadSample(minimum, 2), -32768.0f);
+    EXPECT_EQ(SpatialFilter::ReadSample(maximum, 2), 32767.0f);
+    EXPECT_EQ(SpatialFilter::ReadSample(minusOne, 2), -1.0f);
+}
+
+TEST(SpatialFilter, WriteSamplePairClipsTruncatesAndShiftsForEightBits) {
+    auto write16 = [](float l, float r) {
+        uint8_t out[4];
+        SpatialFilter::WriteSamplePair(l, r, 2, out);
+        return std::pair<int, int>(int16_t(out[0] | out[1] << 8), int16_t(out[2] | out[3] << 8));
+    };
+    auto write8 = [](float l, float r) {
+        uint8_t out[2];
+        SpatialFilter::WriteSamplePair(l, r, 1, out);
+        return std::pair<int, int>(out[0], out[1]);
+    };
+    EXPECT_EQ(write16(40000.0f, -40000.0f), std::make_pair(32767, -32768));
+    EXPECT_EQ(write8(40000.0f, -40000.0f), std::make_pair(255, 0));
+    EXPECT_EQ(write16(-1.5f, 1.9f), std::make_pair(-1, 1));
+    EXPECT_EQ(write8(-1.5f, 255.9f), std::make_pair(127, 128));
+    EXPECT_EQ(write16(32767.5f, -32768.5f), std::make_pair(32767, -32768));
+    EXPECT_EQ(write16(-32767.9f, 32766.9f), std::make_pair(-32767, 32766));
+    EXPECT_EQ(write8(256.0f, -256.0f), std::make_pair(129, 127));
+    EXPECT_EQ(write16(std::nanf(""), 0.0f), std::make_pair(0, 0));
+}
+
+TEST(SpatialFilter, FlushingDenormalsIsScopedToTheRender) {
+    volatile float tiny = 1e-30f;
+    volatile float scale = 1e-10f;
+    EXPECT_GT(tiny * scale, 0.0f);  // a subnormal normally survives
+    {
+        ScopedFlushDenormals flush;
+        EXPECT_EQ(tiny * scale, 0.0f);
+    }
+    EXPECT_GT(tiny * scale, 0.0f);
+}
