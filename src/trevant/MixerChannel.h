@@ -1,0 +1,70 @@
+#pragma once
+
+#include <AL/al.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "trevant/MixerWave.h"
+#include "trevant/trevant.h"
+
+// One mixer channel: one OpenAL source, relative to the listener, fed from a small queue of
+// buffers. Every call needs the session's context current on the calling thread and the
+// library's lock held. Positions are frames from the start of the wave's range.
+class MixerChannel {
+  public:
+    static constexpr int kBufferCount = 4;
+
+    MixerChannel() = default;
+    MixerChannel(const MixerChannel&) = delete;
+    MixerChannel& operator=(const MixerChannel&) = delete;
+
+    // Makes the source and its buffers.
+    int Open();
+    // Deletes the source and its buffers. Safe on a channel that is not open.
+    void Close();
+    bool IsOpen() const { return m_source != 0; }
+
+    // AL_FILTER_NULL or the session's low-pass; only on a device with EFX.
+    void SetFilter(ALuint filter);
+    int SetDirection(int32_t degrees);
+    int SetVolume(uint32_t volume);
+
+    // Starts the wave from its first frame; leadMs of sound are kept queued ahead.
+    int Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t leadMs,
+             const MixerPlayParams& params);
+    // Silences the channel and keeps the stop point as its position.
+    void Stop();
+
+    // Refills the queue. Returns true once, when the wave has just played out; *params then
+    // holds the notify target to call.
+    bool Feed(MixerPlayParams* params);
+
+    uint32_t Position();
+    AmbrelWaveMixWave LastWave() const { return m_waveHandle; }
+    bool IsPlaying() const { return m_bPlaying; }
+
+  private:
+    void QueueFreeBuffers();
+    void DetachQueue();
+
+    ALuint m_source = 0;
+    std::array<ALuint, kBufferCount> m_buffers{};
+    std::vector<ALuint> m_freeBuffers;
+    struct Queued {
+        ALuint buffer;
+        uint32_t frames;
+    };
+    std::deque<Queued> m_queued;
+
+    MixerWave m_wave;
+    AmbrelWaveMixWave m_waveHandle = 0;
+    MixerPlayParams m_params{};
+    uint32_t m_bufferFrames = 0;
+    uint32_t m_cursor = 0;    // next frame to queue
+    uint32_t m_consumed = 0;  // frames of the buffers already unqueued
+    uint32_t m_stoppedAt = 0;
+    bool m_bPlaying = false;
+};

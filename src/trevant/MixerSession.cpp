@@ -1,0 +1,247 @@
+#include "trevant/MixerSession.h"
+
+#define AL_ALEXT_PROTOTYPES
+#include <AL/al.h>
+#include <AL/alext.h>
+#include <AL/efx.h>
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t kDefaultLeadMs = 100;
+constexpr uint32_t kMaxLatencyMs = 1000;
+constexpr uint32_t kMaxChannels = 8;
+// The low-pass shelf: OpenAL Soft's reference is 5 kHz; 0.5 is -6 dB above it.
+constexpr float kLowpassGainHf = 0.5f;
+
+}  // namespace
+
+MixerSession::MixerSession(const MixerSessionConfig& config, std::mutex& lock)
+    : m_config(config), m_lock(lock) {
+    m_leadMs = config.latencyMs == 0 ? kDefaultLeadMs : config.latencyMs;
+    m_channels.resize(config.channels);
+}
+
+MixerSession::~MixerSession() {
+    if (m_pContext != nullptr) {
+        MakeCurrent();
+        for (auto& channel : m_channels) {
+            if (channel) {
+                channel->Close();
+            }
+        }
+        if (m_lowpassFilter != 0) {
+            alDeleteFilters(1, &m_lowpassFilter);
+        }
+        alcSetThreadContext(nullptr);
+        alcDestroyContext(m_pContext);
+    }
+    if (m_pDevice != nullptr) {
+        alcCloseDevice(m_pDevice);
+    }
+}
+
+int MixerSession::Validate(const MixerSessionConfig* config) {
+    if (config == nullptr || config->size != sizeof(MixerSessionConfig)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    if (config->sampleRate < 1000 || config->sampleRate > 192000 || config->channels == 0 ||
+        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND ||
+        config->latencyMs > kMaxLatencyMs) {
+        return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
+    }
+    return AMBREL_WAVEMIX_OK;
+}
+
+int MixerSession::OpenDevice() {
+    m_pDevice = alcOpenDevice(nullptr);
+    if (m_pDevice == nullptr) {
+        return AMBREL_WAVEMIX_ERR_NO_DEVICE;
+    }
+    m_bEfx = alcIsExtensionPresent(m_pDevice, "ALC_EXT_EFX") != ALC_FALSE;
+    return AMBREL_WAVEMIX_OK;
+}
+
+int MixerSession::SetOptions(uint32_t set, uint32_t clear) {
+    m_options = (m_options | set) & ~clear;
+    if (m_pContext != nullptr) {
+        MakeCurrent();
+        ApplyFilter();
+    }
+    return AMBREL_WAVEMIX_OK;
+}
+
+void MixerSession::ApplyFilter() {
+    const bool bLowpass = (m_options & AMBREL_WAVEMIX_OPTION_LOWPASS) != 0;
+    if (!m_bEfx) {
+        return;
+    }
+    if (bLowpass && m_lowpassFilter == 0) {
+        alGenFilters(1, &m_lowpassFilter);
+        alFilteri(m_lowpassFilter, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
+        alFilterf(m_lowpassFilter, AL_LOWPASS_GAIN, 1.0f);
+        alFilterf(m_lowpassFilter, AL_LOWPASS_GAINHF, kLowpassGainHf);
+    }
+    const ALuint filter = bLowpass ? m_lowpassFilter : AL_FILTER_NULL;
+    for (auto& channel : m_channels) {
+        if (channel) {
+            channel->SetFilter(filter);
+        }
+    }
+}
+
+int MixerSession::Activate() {
+    const int busy = m_config.output == AMBREL_WAVEMIX_OUTPUT_WAVEOUT
+                         ? AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY
+                         : AMBREL_WAVEMIX_ERR_DEVICE_BUSY;
+    if (m_bActive) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    if (m_pContext == nullptr) {
+        std::vector<ALCint> attributes;
+        if ((m_config.flags & AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER) != 0) {
+            attributes.insert(attributes.end(),
+                              {ALC_FREQUENCY, static_cast<ALCint>(m_config.sampleRate)});
+        }
+        if (m_config.latencyMs != 0 && m_config.output != AMBREL_WAVEMIX_OUTPUT_WAVEOUT) {
+            // Four device updates per lead.
+            const ALCint refresh = static_cast<ALCint>(std::max(4000u / m_config.latencyMs, 4u));
+            attributes.insert(attributes.end(), {ALC_REFRESH, refresh});
+        }
+        attributes.push_back(0);
+        m_pContext = alcCreateContext(m_pDevice, attributes.data());
+        if (m_pContext == nullptr) {
+            return busy;
+        }
+        MakeCurrent();
+        ApplyFilter();
+    } else if (alcIsExtensionPresent(m_pDevice, "ALC_SOFT_pause_device") != ALC_FALSE) {
+        alcDeviceResumeSOFT(m_pDevice);
+    }
+    const uint64_t generation = ++m_feederGeneration;
+    try {
+        m_feeder = std::thread(&MixerSession::FeederLoop, this, generation);
+    } catch (const std::system_error&) {
+        return AMBREL_WAVEMIX_ERR_THREAD;
+    }
+    m_bActive = true;
+    return AMBREL_WAVEMIX_OK;
+}
+
+std::thread MixerSession::Deactivate() {
+    if (!m_bActive) {
+        return {};
+    }
+    MakeCurrent();
+    for (auto& channel : m_channels) {
+        if (channel) {
+            channel->Stop();
+        }
+    }
+    if (alcIsExtensionPresent(m_pDevice, "ALC_SOFT_pause_device") != ALC_FALSE) {
+        alcDevicePauseSOFT(m_pDevice);
+    }
+    m_bActive = false;
+    ++m_feederGeneration;
+    m_wake.notify_all();
+    return std::move(m_feeder);
+}
+
+int MixerSession::OpenChannel(uint32_t index) {
+    if (index >= m_channels.size()) {
+        return AMBREL_WAVEMIX_ERR_BAD_CHANNEL;
+    }
+    if (!m_bActive) {
+        return AMBREL_WAVEMIX_ERR_NOT_ACTIVE;
+    }
+    if (m_channels[index]) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    MakeCurrent();
+    auto channel = std::make_unique<MixerChannel>();
+    if (const int code = channel->Open(); code != AMBREL_WAVEMIX_OK) {
+        return code;
+    }
+    m_channels[index] = std::move(channel);
+    ApplyFilter();
+    return AMBREL_WAVEMIX_OK;
+}
+
+MixerChannel* MixerSession::Channel(uint32_t index, int* error) {
+    if (index >= m_channels.size()) {
+        *error = AMBREL_WAVEMIX_ERR_BAD_CHANNEL;
+        return nullptr;
+    }
+    if (!m_bActive) {
+        *error = AMBREL_WAVEMIX_ERR_NOT_ACTIVE;
+        return nullptr;
+    }
+    if (!m_channels[index]) {
+        *error = AMBREL_WAVEMIX_ERR_CHANNEL_NOT_OPEN;
+        return nullptr;
+    }
+    MakeCurrent();
+    *error = AMBREL_WAVEMIX_OK;
+    return m_channels[index].get();
+}
+
+const MixerWave* MixerSession::FindWave(AmbrelWaveMixWave handle) const {
+    const auto found = m_waves.find(handle);
+    return found == m_waves.end() ? nullptr : &found->second;
+}
+
+void MixerSession::FreeWave(AmbrelWaveMixWave handle) {
+    if (m_pContext != nullptr) {
+        MakeCurrent();
+        for (auto& channel : m_channels) {
+            if (channel && channel->IsPlaying() && channel->LastWave() == handle) {
+                channel->Stop();
+            }
+        }
+    }
+    m_waves.erase(handle);
+}
+
+std::vector<AmbrelWaveMixWave> MixerSession::WaveHandles() const {
+    std::vector<AmbrelWaveMixWave> handles;
+    for (const auto& entry : m_waves) {
+        handles.push_back(entry.first);
+    }
+    return handles;
+}
+
+void MixerSession::MakeCurrent() const {
+    alcSetThreadContext(m_pContext);
+}
+
+void MixerSession::FeederLoop(uint64_t generation) {
+    const auto period = std::chrono::milliseconds(std::clamp(m_leadMs / 8u, 2u, 25u));
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (m_feederGeneration == generation) {
+        MakeCurrent();
+        std::vector<std::pair<uint32_t, MixerPlayParams>> finished;
+        for (uint32_t index = 0; index < m_channels.size(); ++index) {
+            MixerPlayParams params{};
+            if (m_channels[index] && m_channels[index]->Feed(&params)) {
+                finished.emplace_back(index, params);
+            }
+        }
+        if (!finished.empty()) {
+            // Never call out with the lock held: the target may take its own locks.
+            lock.unlock();
+            for (const auto& [index, params] : finished) {
+                if (params.waveDone != nullptr) {
+                    params.waveDone(params.waveDoneUser, index);
+                }
+            }
+            lock.lock();
+            continue;
+        }
+        m_wake.wait_for(lock, period);
+    }
+    alcSetThreadContext(nullptr);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <AL/alc.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "trevant/MixerChannel.h"
+#include "trevant/MixerWave.h"
+#include "trevant/trevant.h"
+
+// One mixer session: an OpenAL Soft device with its context, the session's channels and
+// waves, and the feeder thread that keeps the channels' queues full. Every call except the
+// destructor needs the library's lock held (the one given at construction); the feeder takes
+// the same lock. Latency and lead are milliseconds.
+class MixerSession {
+  public:
+    MixerSession(const MixerSessionConfig& config, std::mutex& lock);
+    // Needs the feeder joined (Deactivate, then join outside the lock).
+    ~MixerSession();
+    MixerSession(const MixerSession&) = delete;
+    MixerSession& operator=(const MixerSession&) = delete;
+
+    // A config this library can run; 0 or AMBREL_WAVEMIX_ERR_BAD_CONFIG / _BAD_PARAM.
+    static int Validate(const MixerSessionConfig* config);
+
+    int OpenDevice();
+    int SetOptions(uint32_t set, uint32_t clear);
+    int Activate();
+    // Stops every channel and ends the feeder; the caller joins the returned thread after
+    // letting go of the lock.
+    std::thread Deactivate();
+
+    int OpenChannel(uint32_t index);
+    // The open channel, or null with *error set.
+    MixerChannel* Channel(uint32_t index, int* error);
+
+    void AddWave(AmbrelWaveMixWave handle, const MixerWave& wave) { m_waves[handle] = wave; }
+    const MixerWave* FindWave(AmbrelWaveMixWave handle) const;
+    // Stops the channels that play it, then forgets it.
+    void FreeWave(AmbrelWaveMixWave handle);
+    std::vector<AmbrelWaveMixWave> WaveHandles() const;
+
+    uint32_t LeadMs() const { return m_leadMs; }
+    // Makes this session's context the calling thread's own.
+    void MakeCurrent() const;
+    // Wakes the feeder at once, as after a new play.
+    void WakeFeeder() { m_wake.notify_all(); }
+
+  private:
+    void FeederLoop(uint64_t generation);
+    void ApplyFilter();
+
+    MixerSessionConfig m_config;
+    std::mutex& m_lock;
+    ALCdevice* m_pDevice = nullptr;
+    ALCcontext* m_pContext = nullptr;
+    bool m_bEfx = false;
+    unsigned m_lowpassFilter = 0;
+    bool m_bActive = false;
+    uint32_t m_options = AMBREL_WAVEMIX_OPTION_LOWPASS;
+    uint32_t m_leadMs = 0;
+    std::vector<std::unique_ptr<MixerChannel>> m_channels;
+    std::map<AmbrelWaveMixWave, MixerWave> m_waves;
+
+    std::thread m_feeder;
+    uint64_t m_feederGeneration = 0;  // a feeder runs while this equals the value it got
+    std::condition_variable m_wake;
+};

@@ -1,0 +1,317 @@
+// The C entry points: a registry of sessions and waves by 32-bit handle, under one lock.
+#include "trevant/trevant.h"
+
+#include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "trevant/MixerErrorTable.h"
+#include "trevant/MixerSession.h"
+
+#ifdef TREVANT_FAILURE_HOOK
+#include "trevant/MixerFailureHook.h"
+#define TREVANT_INJECTED(operation) MixerFailureHook::Take(operation)
+#else
+#define TREVANT_INJECTED(operation) 0
+#endif
+
+namespace {
+
+constexpr uint16_t kPcmTag = 1;
+
+std::mutex g_lock;
+std::map<AmbrelWaveMixSession, std::unique_ptr<MixerSession>> g_sessions;
+std::map<AmbrelWaveMixWave, AmbrelWaveMixSession> g_waveOwners;
+// Waves of closed sessions: freeing one later succeeds once.
+std::set<AmbrelWaveMixWave> g_retiredWaves;
+uint32_t g_nextHandle = 1;
+std::atomic<int> g_lastError{AMBREL_WAVEMIX_OK};
+
+uint32_t NewHandle() {
+    const uint32_t handle = g_nextHandle++;
+    if (g_nextHandle == 0) {
+        g_nextHandle = 1;
+    }
+    return handle;
+}
+
+MixerSession* FindSession(AmbrelWaveMixSession session) {
+    const auto found = g_sessions.find(session);
+    return found == g_sessions.end() ? nullptr : found->second.get();
+}
+
+// The session's open channel; null with *error set.
+MixerChannel* FindChannel(AmbrelWaveMixSession session, uint32_t channel, int* error) {
+    MixerSession* pSession = FindSession(session);
+    if (pSession == nullptr) {
+        *error = AMBREL_WAVEMIX_ERR_BAD_SESSION;
+        return nullptr;
+    }
+    return pSession->Channel(channel, error);
+}
+
+int CheckWaveFormat(const MixerWaveSource& source, MixerWave* wave) {
+    if (source.format == nullptr || (source.data == nullptr && source.byteCount != 0)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    const MixerPcmFormat format = *source.format;
+    const bool bBits = format.bitsPerSample == 8 || format.bitsPerSample == 16;
+    if (format.formatTag != kPcmTag || (format.channels != 1 && format.channels != 2) || !bBits ||
+        format.sampleRate < 1000 || format.sampleRate > 192000 ||
+        format.blockAlign != format.channels * format.bitsPerSample / 8) {
+        return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
+    }
+    wave->data = static_cast<const unsigned char*>(source.data);
+    wave->channels = format.channels;
+    wave->bitsPerSample = format.bitsPerSample;
+    wave->sampleRate = format.sampleRate;
+    wave->frameCount = source.byteCount / format.blockAlign;
+    return AMBREL_WAVEMIX_OK;
+}
+
+AmbrelWaveMixSession Fail(int code) {
+    g_lastError = code;
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+AmbrelWaveMixSession AmbrelWaveMixInitEx(const MixerSessionConfig* config) {
+    if (const int injected = TREVANT_INJECTED("InitEx")) {
+        return Fail(injected);
+    }
+    if (const int code = MixerSession::Validate(config)) {
+        return Fail(code);
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    auto session = std::make_unique<MixerSession>(*config, g_lock);
+    if (const int code = session->OpenDevice()) {
+        return Fail(code);
+    }
+    const AmbrelWaveMixSession handle = NewHandle();
+    g_sessions[handle] = std::move(session);
+    return handle;
+}
+
+int AmbrelWaveMixGetLastError(void) {
+    return g_lastError;
+}
+
+int AmbrelWaveMixSetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) {
+    if (const int injected = TREVANT_INJECTED("SetOptions")) {
+        return injected;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->SetOptions(set, clear);
+}
+
+int AmbrelWaveMixActivate(AmbrelWaveMixSession session, uint32_t activate) {
+    if (const int injected = TREVANT_INJECTED("Activate")) {
+        return injected;
+    }
+    std::thread finished;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        MixerSession* pSession = FindSession(session);
+        if (pSession == nullptr) {
+            return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+        }
+        if (activate != 0) {
+            return pSession->Activate();
+        }
+        finished = pSession->Deactivate();
+    }
+    if (finished.joinable()) {
+        finished.join();
+    }
+    return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixOpenChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
+    (void)flags;  // 1 (this channel only) is the one kind of opening there is
+    if (const int injected = TREVANT_INJECTED("OpenChannel")) {
+        return injected;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->OpenChannel(channel);
+}
+
+AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const MixerWaveSource* source,
+                                        uint32_t reserved, uint32_t flags) {
+    (void)reserved;
+    if (const int injected = TREVANT_INJECTED("OpenWave")) {
+        return Fail(injected);
+    }
+    if (source == nullptr || (flags & AMBREL_WAVEMIX_WAVE_MEMORY) == 0) {
+        return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    }
+    MixerWave wave;
+    if (const int code = CheckWaveFormat(*source, &wave)) {
+        return Fail(code);
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    if (pSession == nullptr) {
+        return Fail(AMBREL_WAVEMIX_ERR_BAD_SESSION);
+    }
+    const AmbrelWaveMixWave handle = NewHandle();
+    pSession->AddWave(handle, wave);
+    g_waveOwners[handle] = session;
+    return handle;
+}
+
+int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
+    if (const int injected = TREVANT_INJECTED("FreeWave")) {
+        return injected;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    if (g_retiredWaves.erase(wave) != 0) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    MixerSession* pSession = FindSession(session);
+    if (pSession == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+    }
+    const auto owner = g_waveOwners.find(wave);
+    if (owner == g_waveOwners.end() || owner->second != session) {
+        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
+    }
+    pSession->FreeWave(wave);
+    g_waveOwners.erase(owner);
+    return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                             const MixerPosition* position) {
+    (void)flags;  // before play (8) and while playing (0) apply the same way
+    if (const int injected = TREVANT_INJECTED("SetPosition")) {
+        return injected;
+    }
+    if (position == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    return pChannel == nullptr ? error : pChannel->SetDirection(position->direction);
+}
+
+int AmbrelWaveMixSetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                           uint32_t volume) {
+    (void)flags;
+    if (const int injected = TREVANT_INJECTED("SetVolume")) {
+        return injected;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    return pChannel == nullptr ? error : pChannel->SetVolume(volume);
+}
+
+int AmbrelWaveMixPlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                        AmbrelWaveMixWave wave, uint32_t loops, const MixerPlayParams* params) {
+    (void)flags;  // every play stops the channel first and starts at once
+    if (const int injected = TREVANT_INJECTED("PlayEx")) {
+        return injected;
+    }
+    if (params == nullptr || params->size != sizeof(MixerPlayParams) || loops != 0) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    if (pChannel == nullptr) {
+        return error;
+    }
+    MixerSession* pSession = FindSession(session);
+    const MixerWave* pWave = pSession->FindWave(wave);
+    if (pWave == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
+    }
+    const int code = pChannel->Play(*pWave, wave, pSession->LeadMs(), *params);
+    pSession->WakeFeeder();
+    return code;
+}
+
+int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                 const AmbrelWaveMixWave* wave, uint32_t* position,
+                                 uint32_t flags) {
+    (void)flags;  // frames are the one unit
+    if (const int injected = TREVANT_INJECTED("GetPlayPosition")) {
+        return injected;
+    }
+    if (wave == nullptr || position == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    if (pChannel == nullptr) {
+        return error;
+    }
+    if (*wave == 0 || pChannel->LastWave() != *wave ||
+        FindSession(session)->FindWave(*wave) == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
+    }
+    *position = pChannel->Position();
+    return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixStopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
+    (void)flags;
+    if (const int injected = TREVANT_INJECTED("StopChannel")) {
+        return injected;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    if (pChannel == nullptr) {
+        return error;
+    }
+    pChannel->Stop();
+    return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixCloseSession(AmbrelWaveMixSession session) {
+    std::unique_ptr<MixerSession> closing;
+    std::thread finished;
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        const auto found = g_sessions.find(session);
+        if (found == g_sessions.end()) {
+            return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+        }
+        closing = std::move(found->second);
+        g_sessions.erase(found);
+        for (const AmbrelWaveMixWave wave : closing->WaveHandles()) {
+            g_waveOwners.erase(wave);
+            g_retiredWaves.insert(wave);
+        }
+        finished = closing->Deactivate();
+    }
+    if (finished.joinable()) {
+        finished.join();
+    }
+    closing.reset();
+    return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixGetErrorText(int code, char* buffer, uint32_t maxChars) {
+    if (buffer == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    MixerErrorTable::Copy(code, buffer, maxChars);
+    return AMBREL_WAVEMIX_OK;
+}
+
+}  // extern "C"

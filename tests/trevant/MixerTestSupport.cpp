@@ -1,0 +1,141 @@
+#include "MixerTestSupport.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+
+namespace mixertest {
+
+std::vector<unsigned char> MakeTone(uint32_t rate, uint32_t frames, double hz, int bits,
+                                    double amplitude) {
+    std::vector<unsigned char> bytes;
+    for (uint32_t i = 0; i < frames; ++i) {
+        const double value = amplitude * std::sin(2.0 * std::numbers::pi * hz * i / rate);
+        if (bits == 8) {
+            bytes.push_back(static_cast<unsigned char>(128 + std::lround(value * 127.0)));
+        } else {
+            const auto sample = static_cast<int16_t>(std::lround(value * 32767.0));
+            unsigned char raw[2];
+            std::memcpy(raw, &sample, 2);
+            bytes.insert(bytes.end(), raw, raw + 2);
+        }
+    }
+    return bytes;
+}
+
+MixerPcmFormat MakeFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+    const auto align = static_cast<uint16_t>(channels * bits / 8);
+    return MixerPcmFormat{1, channels, rate, rate * align, align, bits};
+}
+
+MixerSessionConfig MakeConfig(uint32_t rate) {
+    MixerSessionConfig config{};
+    config.size = sizeof(MixerSessionConfig);
+    config.sampleRate = rate;
+    config.channels = 1;
+    return config;
+}
+
+void DoneCounter::Callback(void* user, uint32_t channel) {
+    auto* self = static_cast<DoneCounter*>(user);
+    std::lock_guard<std::mutex> lock(self->m_lock);
+    ++self->m_count;
+    self->m_lastChannel = channel;
+    self->m_changed.notify_all();
+}
+
+MixerPlayParams DoneCounter::Params() {
+    MixerPlayParams params{};
+    params.size = sizeof(MixerPlayParams);
+    params.waveDone = &DoneCounter::Callback;
+    params.waveDoneUser = this;
+    return params;
+}
+
+bool DoneCounter::Wait(int n, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_count >= n; });
+}
+
+int DoneCounter::Count() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_count;
+}
+
+uint32_t DoneCounter::LastChannel() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_lastChannel;
+}
+
+namespace {
+
+uint32_t Le32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24);
+}
+
+}  // namespace
+
+bool ReadFloatWav(const std::string& path, StereoCapture* capture) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
+        std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+        return false;
+    }
+    bool bFloatStereo = false;
+    size_t pos = 12;
+    while (pos + 8 <= file.size()) {
+        const uint32_t size = Le32(&file[pos + 4]);
+        const unsigned char* body = &file[pos + 8];
+        if (std::memcmp(&file[pos], "fmt ", 4) == 0 && size >= 16) {
+            const unsigned tag = body[0] | (body[1] << 8);
+            const unsigned channels = body[2] | (body[3] << 8);
+            const unsigned bits = body[14] | (body[15] << 8);
+            // WAVE_FORMAT_EXTENSIBLE carries the float tag in its sub-format.
+            const unsigned subTag = size >= 26 ? (body[24] | (body[25] << 8)) : 0;
+            bFloatStereo =
+                (tag == 3 || (tag == 0xFFFE && subTag == 3)) && channels == 2 && bits == 32;
+            capture->rate = Le32(body + 4);
+        } else if (std::memcmp(&file[pos], "data", 4) == 0) {
+            if (!bFloatStereo) {
+                return false;
+            }
+            // The writer may not have put the final size in: take what is there.
+            const size_t available = file.size() - pos - 8;
+            const size_t bytes = size == 0 || size > available ? available : size;
+            for (size_t i = 0; i + 8 <= bytes; i += 8) {
+                float l = 0;
+                float r = 0;
+                std::memcpy(&l, body + i, 4);
+                std::memcpy(&r, body + i + 4, 4);
+                capture->left.push_back(l);
+                capture->right.push_back(r);
+            }
+            return true;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+double Rms(const std::vector<float>& v, size_t begin, size_t end) {
+    if (end <= begin) {
+        return 0.0;
+    }
+    double sum = 0.0;
+    for (size_t i = begin; i < end; ++i) {
+        sum += double{v[i]} * v[i];
+    }
+    return std::sqrt(sum / static_cast<double>(end - begin));
+}
+
+double Db(double ratio) {
+    return 20.0 * std::log10(ratio);
+}
+
+}  // namespace mixertest
