@@ -1,0 +1,144 @@
+#include "views/peaks/PeakColumnPainter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+static_assert(std::endian::native == std::endian::little,
+              "16-bit samples are read in place as little-endian values");
+
+PeakColumnPainter::PeakColumnPainter(const SampleData& data, MonoBitmap& image,
+                                     double framesPerColumn)
+    : m_data(data),
+      m_image(image),
+      m_stride(Stride(framesPerColumn, data.sampleRate)),
+      m_laneCount(data.channels == 2 ? 2 : 1) {}
+
+uint32_t PeakColumnPainter::Stride(double framesPerColumn, uint32_t sampleRate) {
+    if (!(framesPerColumn > 4.0)) {
+        return 1;
+    }
+    return std::max<uint32_t>(sampleRate / 11025, 1);
+}
+
+void PeakColumnPainter::SetLanes(int lane1Centre, int lane2Centre, int amplitude) {
+    m_lanes[0].centre = lane1Centre;
+    m_lanes[1].centre = lane2Centre;
+    m_amplitude = amplitude;
+}
+
+int PeakColumnPainter::SampleAt(int64_t frame, int channel) const {
+    if (frame < 0) {
+        return m_data.bitsPerSample == 8 ? 128 : 0;
+    }
+    const uint64_t f = static_cast<uint64_t>(frame);
+    return m_data.bitsPerSample == 8 ? GetSample8(m_data, f, channel)
+                                     : GetSample16(m_data, f, channel);
+}
+
+template <int Bits>
+void PeakColumnPainter::ScanDirect(uint64_t firstFrame, uint64_t reads, Peak peaks[2]) const {
+    constexpr size_t kSampleBytes = Bits / 8;
+    const size_t frameBytes = kSampleBytes * m_data.channels;
+    const size_t stepBytes = frameBytes * m_stride;
+    const uint8_t* p = m_data.samples + firstFrame * frameBytes;
+    auto load = [](const uint8_t* at) -> int {
+        if constexpr (Bits == 8) {
+            return *at;
+        } else {
+            int16_t v;
+            std::memcpy(&v, at, sizeof v);
+            return v;
+        }
+    };
+    // Once min <= max holds, "below min, else above max" is the same as a plain min and max.
+    if (m_laneCount == 2) {
+        int min0 = peaks[0].min, max0 = peaks[0].max, min1 = peaks[1].min, max1 = peaks[1].max;
+        for (uint64_t j = 0; j < reads; ++j) {
+            p += stepBytes;
+            const int v0 = load(p);
+            const int v1 = load(p + kSampleBytes);
+            min0 = std::min(min0, v0);
+            max0 = std::max(max0, v0);
+            min1 = std::min(min1, v1);
+            max1 = std::max(max1, v1);
+        }
+        peaks[0] = {min0, max0};
+        peaks[1] = {min1, max1};
+    } else {
+        int min0 = peaks[0].min, max0 = peaks[0].max;
+        for (uint64_t j = 0; j < reads; ++j) {
+            p += stepBytes;
+            const int v0 = load(p);
+            min0 = std::min(min0, v0);
+            max0 = std::max(max0, v0);
+        }
+        peaks[0] = {min0, max0};
+    }
+}
+
+void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak peaks[2]) const {
+    for (int lane = 0; lane < m_laneCount; ++lane) {
+        const int v = SampleAt(firstFrame, lane + 1);
+        peaks[lane] = {v, v};
+    }
+    if (runLength <= 1) {
+        return;
+    }
+    // One read per counter value 1, 1 + s, 1 + 2s, ... below the run length, at frames
+    // first + s, first + 2s, ...; the last may lie in the next column's run.
+    const uint64_t reads = (runLength - 2) / m_stride + 1;
+    const int64_t lastFrame = firstFrame + static_cast<int64_t>(reads * m_stride);
+    if (firstFrame >= 0 && lastFrame < static_cast<int64_t>(m_data.frameCount) &&
+        m_data.samples != nullptr) {
+        if (m_data.bitsPerSample == 8) {
+            ScanDirect<8>(static_cast<uint64_t>(firstFrame), reads, peaks);
+        } else {
+            ScanDirect<16>(static_cast<uint64_t>(firstFrame), reads, peaks);
+        }
+        return;
+    }
+    int64_t frame = firstFrame;
+    for (uint64_t j = 0; j < reads; ++j) {
+        frame += m_stride;
+        for (int lane = 0; lane < m_laneCount; ++lane) {
+            const int v = SampleAt(frame, lane + 1);
+            if (v < peaks[lane].min) {
+                peaks[lane].min = v;
+            } else if (v > peaks[lane].max) {
+                peaks[lane].max = v;
+            }
+        }
+    }
+}
+
+int PeakColumnPainter::RowOf(int value, int centre) const {
+    // Integer division truncates toward zero, as the rows must.
+    if (m_data.bitsPerSample == 8) {
+        return centre - ((value - 128) * m_amplitude) / 128;
+    }
+    return centre - (m_amplitude * value) / 32767;
+}
+
+void PeakColumnPainter::DrawColumn(int x, int64_t firstFrame, uint32_t runLength, bool connect) {
+    Peak peaks[2];
+    ScanColumn(firstFrame, runLength, peaks);
+    for (int index = 0; index < m_laneCount; ++index) {
+        Lane& lane = m_lanes[index];
+        const int top = RowOf(peaks[index].max, lane.centre);
+        int bottom = RowOf(peaks[index].min, lane.centre);
+        if (bottom == top) {
+            bottom = top - 1;  // a flat column still marks one pixel
+        }
+        m_image.DrawLine(x, top, x, bottom);
+        if (connect) {
+            if (bottom > lane.prevTop) {
+                m_image.DrawLine(x - 1, lane.prevTop, x, bottom);
+            } else if (top < lane.prevBottom) {
+                m_image.DrawLine(x - 1, lane.prevBottom, x, top);
+            }
+        }
+        lane.prevTop = top;
+        lane.prevBottom = bottom;
+    }
+}

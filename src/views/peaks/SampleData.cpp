@@ -1,0 +1,28 @@
+#include "views/peaks/SampleData.h"
+
+#include <cstring>
+
+namespace {
+
+bool InRange(const SampleData& data, uint64_t frame, int channel) {
+    return data.samples != nullptr && frame < data.frameCount && channel >= 1 &&
+           channel <= data.channels;
+}
+
+}  // namespace
+
+int GetSample8(const SampleData& data, uint64_t frame, int channel) {
+    if (!InRange(data, frame, channel)) {
+        return 128;
+    }
+    return data.samples[frame * data.channels + static_cast<uint64_t>(channel - 1)];
+}
+
+int GetSample16(const SampleData& data, uint64_t frame, int channel) {
+    if (!InRange(data, frame, channel)) {
+        return 0;
+    }
+    const uint8_t* p =
+        data.samples + 2 * (frame * data.channels + static_cast<uint64_t>(channel - 1));
+    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+}
