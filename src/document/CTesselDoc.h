@@ -1,0 +1,110 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "document/PanPointList.h"
+#include "document/PanSegment.h"
+#include "formats/PcmFormat.h"
+#include "formats/UnrecognizedChunkBlock.h"
+#include "platform/CDocument.h"
+#include "platform/MonoBitmap.h"
+#include "trevant/trevant.h"
+#include "views/peaks/SampleData.h"
+
+class CFile;
+class DocumentHost;
+
+// One open sound: all its samples in memory (the in-memory convention of the sound files),
+// its format, its pan trajectory, the chunks of its file that no format writes itself, its
+// master overview and the mixer wave made from it. A document exists only by opening a file.
+// Positions and counts of frames are sample frames; sizes of sample data are bytes.
+// The host (the application) must outlive every document.
+class CTesselDoc : public CDocument {
+  public:
+    explicit CTesselDoc(DocumentHost& host);
+    ~CTesselDoc() override;
+
+    // The platform's open: reads path into this empty document. False when the open was
+    // refused; the reason has been shown.
+    bool OnOpenDocument(const std::string& path);
+    // Fills the document from a file open for reading; false when the open is aborted.
+    bool LoadSound(CFile& file);
+    // Writes the document into an open, empty file; false when the save failed.
+    bool SaveSound(CFile& file);
+    // The platform's save: writes beside path and replaces it only when all went well.
+    bool OnSaveDocument(const std::string& path);
+    // Save (path given) or Save As (empty path). replace: the document takes the new name.
+    bool DoSave(const std::string& path, bool replace);
+    // Asks for a save name; on OK writes the chosen full path into name and switches the
+    // file type (dropping the unrecognised chunks on a change of type).
+    bool PromptSaveName(std::string& name, const std::string& title, bool bOpenDialog);
+    // The Save command: to the document's path, or through Save As when that file is
+    // missing or read-only.
+    bool FileSave();
+    bool FileSaveAs() { return DoSave("", true); }
+    // Before closing: asks "Save changes to ...?" for a modified document. True when it may
+    // close.
+    bool SaveModified();
+
+    // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
+    void OpenMixerWave(uint32_t start, int64_t end);
+    void FreeMixerWave();
+
+    int GetSample8(uint32_t frame, int channel) const;
+    int GetSample16(uint32_t frame, int channel) const;
+    SampleData GetSampleData() const;
+
+    PanPoint* PointAtOrBefore(uint32_t position) const;
+    PanPoint* NextPoint(const PanPoint* point) const;
+    PanPoint* AddPoint(uint32_t position, int32_t pan);
+    PanPoint* FindInRange(uint32_t posLo, uint32_t posHi, int32_t panLo, int32_t panHi) const;
+    // Also marks the document modified when the point was removed.
+    bool RemovePoint(const PanPoint* point);
+    bool ComputePanSegment(uint32_t position);
+
+    // Command states: Save only while modified, Export only with at least one pan point.
+    bool CanSave() const { return IsModified(); }
+    bool CanExport() const { return !m_panPoints.IsEmpty(); }
+
+    const PcmFormat& GetFormat() const { return m_format; }
+    uint32_t GetDataBytes() const { return m_dataBytes; }
+    uint32_t GetFrameCount() const { return m_frameCount; }
+    const uint8_t* GetSamples() const { return m_pSamples.get(); }
+    const std::string& GetFileType() const { return m_fileType; }
+    bool GetChunkFlag() const { return m_chunkFlag; }
+    uint16_t GetChunkValue() const { return m_chunkValue; }
+    const UnrecognizedChunkBlock* GetUnrecognized() const { return m_pUnrecognized.get(); }
+    const MonoBitmap* GetOverview() const { return m_pOverview.get(); }
+    const PanPointList& GetPanPoints() const { return m_panPoints; }
+    PanSegment* GetPanSegment() const { return m_pPanSegment.get(); }
+    AmbrelWaveMixWave GetWave() const { return m_hWave; }
+    uint32_t GetPlayStart() const { return m_playStart; }
+    bool IsPlaying() const { return m_bPlaying; }
+    void SetPlaying(bool bPlaying) { m_bPlaying = bPlaying; }
+    DocumentHost& GetHost() const { return m_host; }
+
+  private:
+    bool AbortOpen(const std::string& text, unsigned helpId);
+    void ParsePanChunk(const std::vector<uint8_t>& chunk);
+    bool SaveFailed(const std::string& text);
+    void ShowFileError(int error, const std::string& path, bool bWriting);
+
+    DocumentHost& m_host;
+
+    bool m_chunkFlag = false;
+    uint16_t m_chunkValue = 0;
+    std::unique_ptr<UnrecognizedChunkBlock> m_pUnrecognized;
+    std::string m_fileType;
+    uint32_t m_playStart = 0;
+    std::unique_ptr<MonoBitmap> m_pOverview;
+    bool m_bPlaying = false;
+    std::unique_ptr<uint8_t[]> m_pSamples;
+    uint32_t m_dataBytes = 0;
+    PcmFormat m_format{};
+    uint32_t m_frameCount = 0;
+    PanPointList m_panPoints;
+    AmbrelWaveMixWave m_hWave = 0;
+    std::unique_ptr<PanSegment> m_pPanSegment;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "trevant/trevant.h"
+
+class CTesselDoc;
+class UserPrompts;
+
+// What the save-name prompt is asked: a save dialog with the two sound types.
+struct SaveNameRequest {
+    struct Filter {
+        std::string name;     // "Windows Wave"
+        std::string pattern;  // "*.WAV"
+    };
+    std::string title;  // window title, e.g. "Save As"
+    std::vector<Filter> filters;
+    int filterIndex = 1;       // preselected filter, from 1
+    std::string proposedName;  // file name without its folder
+    std::string startFolder;
+    bool bHideReadOnly = true;
+    bool bPathMustExist = true;
+    // Set by a document's Save As: its own path may be chosen although it is open.
+    bool bOwnDocument = false;
+    std::string ownDocumentPath;
+};
+
+struct SaveNameResult {
+    std::string fullPath;
+    std::string title;    // name with extension
+    int filterIndex = 1;  // chosen filter, from 1
+};
+
+// The application as a document sees it: the user, the mixer session, the playing state, the
+// undo record and the remembered folders. The editor's application object implements it;
+// the command-line tool and the tests have their own. Folders end with their separator.
+class DocumentHost {
+  public:
+    virtual ~DocumentHost() = default;
+
+    virtual UserPrompts& Prompts() = 0;
+    // Shows the save dialog; false when the user cancelled.
+    virtual bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) = 0;
+    // Whether a document with this absolute path is open in the program.
+    virtual bool IsDocumentOpen(const std::string& fullPath) const = 0;
+
+    // Makes sure a mixer session for this sample rate's class is open; failures are reported
+    // to the user, and GetMixerSession is then 0.
+    virtual void OpenMixerSession(uint32_t sampleRate) = 0;
+    virtual AmbrelWaveMixSession GetMixerSession() const = 0;
+    virtual void ReportMixerError(int code) = 0;
+    // The mixer calls a document makes for its wave, forwarded so the core links no audio.
+    virtual AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
+                                            const MixerWaveSource& source) = 0;
+    virtual int MixerGetLastError() = 0;
+    virtual int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) = 0;
+    virtual int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) = 0;
+
+    virtual CTesselDoc* GetPlayingDocument() const = 0;
+    // Forgets the playing document and view (the sound has been stopped).
+    virtual void ClearPlaying() = 0;
+    // Drops the undo record when it belongs to this document, which is going away.
+    virtual void DiscardUndoRecordOf(const CTesselDoc* document) = 0;
+
+    virtual std::string GetSaveFolder() const = 0;
+    virtual void SetSaveFolder(const std::string& folder) = 0;
+    virtual void SetOpenFolder(const std::string& folder) = 0;
+};

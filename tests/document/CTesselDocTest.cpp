@@ -1,0 +1,477 @@
+#include "document/CTesselDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "DocumentTestFiles.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFile.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+using Icon = UserPrompts::Icon;
+using Points = std::vector<std::pair<uint32_t, int32_t>>;
+
+Points PointsOf(const CTesselDoc& doc) {
+    Points out;
+    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
+        out.emplace_back(p->position, p->pan);
+    }
+    return out;
+}
+
+std::vector<std::string> ChunkIdsOf(const Bytes& file) {
+    std::vector<std::string> ids;
+    const bool be = file[0] == 'F';
+    for (size_t at = 12; at + 8 <= file.size();) {
+        ids.emplace_back(file.begin() + long(at), file.begin() + long(at) + 4);
+        uint32_t size = 0;
+        for (int i = 0; i < 4; ++i) {
+            const uint32_t byte = file[at + 4 + size_t(i)];
+            size |= be ? byte << (24 - 8 * i) : byte << (8 * i);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return ids;
+}
+
+class DocumentTest : public ::testing::Test {
+  protected:
+    std::string Write(const std::string& name, const TestSound& sound) {
+        const std::string path = dir.File(name);
+        WriteBytes(path, BuildSoundFile(sound));
+        return path;
+    }
+    std::unique_ptr<CTesselDoc> Open(const std::string& path) {
+        auto doc = std::make_unique<CTesselDoc>(host);
+        if (!doc->OnOpenDocument(path)) {
+            return nullptr;
+        }
+        return doc;
+    }
+
+    TempDir dir;
+    TestDocumentHost host;
+};
+
+TestSound RichWave() {
+    TestSound sound;
+    sound.format = MakeFormat(2, 44100, 16);
+    sound.samples = Pattern(4002, 9);  // 1000 frames and two bytes of a partial frame
+    sound.points = {{0, -90}, {500, 45}, {1000, 90}};
+    sound.chunkFrames = 1000;
+    sound.bCarriedFlag = true;
+    sound.carriedValue = 0xBEEF;
+    sound.chunksBefore = Chunk("LIST", Bytes{'I', 'N', 'F', 'O', 1, 2, 3}, false);
+    sound.chunksAfter = Chunk("junk", Bytes{9, 8, 7}, false);
+    Append(sound.chunksAfter, Chunk("zero", Bytes{}, false));
+    return sound;
+}
+
+}  // namespace
+
+TEST_F(DocumentTest, OpenReadsEverythingAndShowsEachStage) {
+    const TestSound sound = RichWave();
+    auto doc = Open(Write("take.wav", sound));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetDataBytes(), 4002u);
+    EXPECT_EQ(doc->GetFrameCount(), 1000u);
+    EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + 4002), sound.samples);
+    EXPECT_EQ(PointsOf(*doc), (Points{{0, -90}, {500, 45}, {1000, 90}}));
+    EXPECT_TRUE(doc->GetChunkFlag());
+    EXPECT_EQ(doc->GetChunkValue(), 0xBEEF);
+    EXPECT_EQ(doc->GetFileType(), "WAVE");
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->GetTitle(), "take.wav");
+    ASSERT_NE(doc->GetOverview(), nullptr);
+    EXPECT_EQ(doc->GetOverview()->Width(), 1000);
+    ASSERT_NE(doc->GetUnrecognized(), nullptr);
+    const auto chunks = doc->GetUnrecognized()->ListChunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0].id, "LIST");
+    EXPECT_EQ(chunks[1].id, "junk");
+    EXPECT_EQ(chunks[2].id, "zero");
+    EXPECT_EQ(host.prompts.ProcessingTexts(),
+              (std::vector<std::string>{"Loading Waveform...", "Creating Waveform Overview...",
+                                        "Parseing AmbrelChunk..."}));
+    EXPECT_FALSE(host.prompts.IsProcessingWindowOpen());
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_EQ(host.openFolder, dir.Path().string() + "/");
+    EXPECT_FALSE(doc->CanSave());
+    EXPECT_TRUE(doc->CanExport());
+}
+
+TEST_F(DocumentTest, SaveWritesSamplesPanChunkAndCarriedChunksInTheFixedOrder) {
+    const std::string path = Write("take.wav", RichWave());
+    auto doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    doc->AddPoint(250, -10);
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(doc->FileSave());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(host.saveFolder, dir.Path().string() + "/");
+    EXPECT_TRUE(host.saveRequests.empty());  // Save asks nothing
+
+    const Bytes saved = ReadBytes(path);
+    EXPECT_EQ(ChunkIdsOf(saved),
+              (std::vector<std::string>{"fmt ", "data", "achk", "LIST", "junk", "zero"}));
+    auto again = Open(path);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(Bytes(again->GetSamples(), again->GetSamples() + again->GetDataBytes()),
+              Bytes(doc->GetSamples(), doc->GetSamples() + doc->GetDataBytes()));
+    EXPECT_EQ(PointsOf(*again), (Points{{0, -90}, {250, -10}, {500, 45}, {1000, 90}}));
+    EXPECT_TRUE(again->GetChunkFlag());
+    EXPECT_EQ(again->GetChunkValue(), 0xBEEF);
+    EXPECT_EQ(again->GetUnrecognized()->GetBytes(), doc->GetUnrecognized()->GetBytes());
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+}
+
+TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
+    TestSound sound;
+    sound.bAiff = true;
+    sound.format = MakeFormat(1, 11025, 8);
+    sound.samples = Pattern(777, 3);  // odd: the sound data gets a pad byte
+    sound.points = {{10, 5}};
+    sound.chunkFrames = 777;
+    sound.chunksAfter = Chunk("ANNO", Bytes{'h', 'i', '!'}, true);
+    const std::string path = Write("take.aif", sound);
+    auto doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetFileType(), "AIFF");
+    EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + 777), sound.samples);
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(doc->FileSave());
+    EXPECT_EQ(ReadBytes(path), BuildSoundFile(sound));
+}
+
+TEST_F(DocumentTest, NoPanPointsMeansNoPanChunkAndZeroCarriedFields) {
+    TestSound sound = RichWave();
+    const std::string path = Write("take.wav", sound);
+    auto doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    while (const PanPoint* p = doc->NextPoint(nullptr)) {
+        EXPECT_TRUE(doc->RemovePoint(p));
+    }
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_FALSE(doc->CanExport());
+    ASSERT_TRUE(doc->FileSave());
+    EXPECT_EQ(ChunkIdsOf(ReadBytes(path)),
+              (std::vector<std::string>{"fmt ", "data", "LIST", "junk", "zero"}));
+    auto again = Open(path);
+    EXPECT_TRUE(PointsOf(*again).empty());
+    EXPECT_FALSE(again->GetChunkFlag());
+    EXPECT_EQ(again->GetChunkValue(), 0);
+}
+
+TEST_F(DocumentTest, RefusedFilesShowTheirMessageAndLeaveNoDocument) {
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        unsigned helpId;
+    };
+    TestSound mono;
+    auto withFormat = [&](uint16_t channels, uint32_t rate, uint16_t bits) {
+        TestSound s = mono;
+        s.format = MakeFormat(channels, rate, bits);
+        return BuildSoundFile(s);
+    };
+    TestSound empty = mono;
+    empty.samples.clear();
+    const Case cases[] = {
+        {"length zero", {}, 104},
+        {"not a sound", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, 104},
+        {"no sample data", BuildSoundFile(empty), 104},
+        {"24 bit", withFormat(1, 22050, 24), 105},
+        {"three channels", withFormat(3, 22050, 16), 105},
+        {"5999 Hz", withFormat(1, 5999, 16), 105},
+        {"48001 Hz", withFormat(1, 48001, 16), 105},
+    };
+    for (const Case& c : cases) {
+        host.prompts.Clear();
+        const std::string path = dir.File("bad.wav");
+        WriteBytes(path, c.bytes);
+        EXPECT_EQ(Open(path), nullptr) << c.name;
+        ASSERT_EQ(host.prompts.Boxes().size(), 1u) << c.name;
+        const auto& box = host.prompts.Boxes()[0];
+        EXPECT_EQ(box.helpId, c.helpId) << c.name;
+        EXPECT_EQ(box.icon, Icon::None) << c.name;
+        EXPECT_EQ(box.text,
+                  c.helpId == 104
+                      ? "Error loading wave information... is this a valid '.wav' or '.aif' file?"
+                      : "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the "
+                        "sample rate must be in the range 8k - 48k.")
+            << c.name;
+        EXPECT_EQ(host.prompts.ProcessingWindowOpenCount(), 0) << c.name;
+    }
+    TestSound lowest = mono;
+    lowest.format = MakeFormat(1, 6000, 16);
+    EXPECT_NE(Open(Write("6000.wav", lowest)), nullptr);
+}
+
+TEST_F(DocumentTest, AMissingFileIsReportedAsSuch) {
+    EXPECT_EQ(Open(dir.File("nowhere.wav")), nullptr);
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_NE(host.prompts.Boxes()[0].text.find("was not found"), std::string::npos);
+}
+
+TEST_F(DocumentTest, PanChunkVersionAndLengthRules) {
+    TestSound sound;
+    sound.samples = Pattern(2000);  // 1000 frames
+    sound.points = {{100, 10}, {1000, 20}, {1001, 30}};
+    sound.chunkFrames = 1000;
+    sound.bCarriedFlag = true;
+    sound.carriedValue = 5;
+
+    TestSound wrongVersion = sound;
+    wrongVersion.chunkVersion = 5;
+    auto doc = Open(Write("v5.wav", wrongVersion));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(PointsOf(*doc).empty());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(doc->GetChunkFlag());
+    EXPECT_EQ(doc->GetChunkValue(), 0);
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, "Bad AmbrelChunk version!");
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 106u);
+
+    // Same length: the point at the frame count stays, the one past it goes, silently.
+    host.prompts.Clear();
+    doc = Open(Write("same.wav", sound));
+    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {1000, 20}}));
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_FALSE(doc->IsModified());
+
+    TestSound longer = sound;
+    longer.chunkFrames = 900;
+    host.prompts.Clear();
+    doc = Open(Write("longer.wav", longer));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text,
+              "This file has been modified outside of Sonomap.\n\nIt is longer than it was when "
+              "the AmbrelChunk was created.");
+    EXPECT_EQ(host.prompts.Boxes()[0].icon, Icon::Exclamation);
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 107u);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(doc->GetChunkFlag());
+
+    TestSound shorter = sound;
+    shorter.chunkFrames = 1001;
+    host.prompts.Clear();
+    doc = Open(Write("shorter.wav", shorter));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text,
+              "This file has been modified outside of Sonomap.\n\nIt is shorter than it was when "
+              "the AmbrelChunk was created.\nAny pan points which fall beyond the end of the file "
+              "will be removed!");
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 107u);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {1000, 20}}));
+}
+
+TEST_F(DocumentTest, SaveAsToTheOtherTypeDropsCarriedChunksAtThePrompt) {
+    const std::string path = Write("take.wav", RichWave());
+    auto doc = Open(path);
+    host.saveFolder = "/start/";
+    host.saveNames.push_back(TestDocumentHost::Name(dir.File("take.aif"), 2));
+    ASSERT_TRUE(doc->FileSaveAs());
+
+    ASSERT_EQ(host.saveRequests.size(), 1u);
+    const SaveNameRequest& request = host.saveRequests[0];
+    EXPECT_EQ(request.title, "Save As");
+    EXPECT_EQ(request.filterIndex, 1);
+    ASSERT_EQ(request.filters.size(), 2u);
+    EXPECT_EQ(request.filters[0].name, "Windows Wave");
+    EXPECT_EQ(request.filters[0].pattern, "*.WAV");
+    EXPECT_EQ(request.filters[1].name, "Macintosh AIFF");
+    EXPECT_EQ(request.filters[1].pattern, "*.AIF");
+    EXPECT_EQ(request.proposedName, "take.wav");
+    EXPECT_EQ(request.startFolder, "/start/");
+    EXPECT_TRUE(request.bOwnDocument);
+    EXPECT_EQ(request.ownDocumentPath, path);
+
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text,
+              "Due to file type conversion, unrecognized chunks will NOT be translated to the new "
+              "output file!");
+    EXPECT_EQ(host.prompts.Boxes()[0].icon, Icon::Exclamation);
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 108u);
+    EXPECT_EQ(doc->GetUnrecognized(), nullptr);
+    EXPECT_EQ(doc->GetFileType(), "AIFF");
+    EXPECT_EQ(doc->GetPathName(), dir.File("take.aif"));
+    EXPECT_EQ(ChunkIdsOf(ReadBytes(dir.File("take.aif"))),
+              (std::vector<std::string>{"COMM", "SSND", "achk"}));
+    auto aiff = Open(dir.File("take.aif"));
+    ASSERT_NE(aiff, nullptr);
+    EXPECT_EQ(PointsOf(*aiff), PointsOf(*doc));
+    EXPECT_EQ(Bytes(aiff->GetSamples(), aiff->GetSamples() + 4002),
+              Bytes(doc->GetSamples(), doc->GetSamples() + 4002));
+
+    // Within one type nothing is said and the chunks stay.
+    TestSound plain;
+    auto other = Open(Write("plain.wav", plain));
+    host.prompts.Clear();
+    host.saveNames.push_back(TestDocumentHost::Name(dir.File("plain2.wav"), 1));
+    ASSERT_TRUE(other->FileSaveAs());
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+}
+
+TEST_F(DocumentTest, CancelledSaveAsChangesNothing) {
+    const std::string path = Write("take.wav", RichWave());
+    auto doc = Open(path);
+    const Bytes before = ReadBytes(path);
+    host.saveNames.push_back(std::nullopt);
+    EXPECT_FALSE(doc->FileSaveAs());
+    EXPECT_EQ(doc->GetFileType(), "WAVE");
+    EXPECT_NE(doc->GetUnrecognized(), nullptr);
+    EXPECT_EQ(doc->GetPathName(), path);
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST_F(DocumentTest, TheTypeChosenStandsWhenTheSaveThenFails) {
+    auto doc = Open(Write("take.wav", RichWave()));
+    host.saveNames.push_back(TestDocumentHost::Name(dir.File("no/such/folder/x.aif"), 2));
+    doc->SetModifiedFlag(true);
+    EXPECT_FALSE(doc->FileSaveAs());
+    EXPECT_EQ(doc->GetFileType(), "AIFF");
+    EXPECT_EQ(doc->GetPathName(), dir.File("take.wav"));
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_EQ(host.prompts.Boxes().size(), 2u);  // the conversion warning, then the failure
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 108u);
+}
+
+TEST_F(DocumentTest, SaveFailuresShowTheirMessageAndKeepTheOldFile) {
+    const std::string path = Write("take.wav", RichWave());
+    const Bytes before = ReadBytes(path);
+    auto doc = Open(path);
+
+    // A type no writer knows.
+    host.saveNames.push_back(TestDocumentHost::Name(path, 3));
+    doc->SetModifiedFlag(true);
+    EXPECT_FALSE(doc->FileSaveAs());
+    ASSERT_FALSE(host.prompts.Boxes().empty());
+    EXPECT_EQ(host.prompts.Boxes().back().text, "Error creating file!");
+    EXPECT_EQ(host.prompts.Boxes().back().helpId, 103u);
+    EXPECT_EQ(ReadBytes(path), before);
+
+    // More points than a chunk can count: nothing is dropped, the save fails.
+    auto crowded = Open(path);
+    host.prompts.Clear();
+    for (uint32_t i = 0; i < 65536; ++i) {
+        crowded->AddPoint(1000, 0);  // after the last point: appended at once
+    }
+    crowded->SetModifiedFlag(true);
+    EXPECT_FALSE(crowded->FileSave());
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving achunk!");
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 103u);
+    EXPECT_TRUE(crowded->IsModified());
+    EXPECT_EQ(crowded->GetPanPoints().GetCount(), 65536u + 3u);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST_F(DocumentTest, SaveGoesThroughSaveAsWhenTheFileIsReadOnlyOrGone) {
+    const std::string path = Write("take.wav", RichWave());
+    auto doc = Open(path);
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    host.saveNames.push_back(std::nullopt);
+    EXPECT_FALSE(doc->FileSave());
+    EXPECT_EQ(host.saveRequests.size(), 1u);
+
+    std::filesystem::remove(path);
+    host.saveNames.push_back(TestDocumentHost::Name(path, 1));
+    EXPECT_TRUE(doc->FileSave());
+    EXPECT_EQ(host.saveRequests.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(DocumentTest, ClosingAModifiedDocumentAsksToSave) {
+    const std::string path = Write("take.wav", RichWave());
+    auto doc = Open(path);
+    EXPECT_TRUE(doc->SaveModified());  // unmodified: no question
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+
+    doc->AddPoint(5, 5);
+    doc->SetModifiedFlag(true);
+    host.prompts.Script(UserPrompts::Answer::Cancel);
+    EXPECT_FALSE(doc->SaveModified());
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, "Save changes to take.wav?");
+    EXPECT_EQ(host.prompts.Boxes()[0].buttons, UserPrompts::Buttons::YesNoCancel);
+
+    host.prompts.Script(UserPrompts::Answer::No);
+    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_EQ(PointsOf(*Open(path)).size(), 3u);
+
+    host.prompts.Script(UserPrompts::Answer::Yes);
+    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_EQ(PointsOf(*Open(path)).size(), 4u);
+}
+
+TEST_F(DocumentTest, MixerWaveCoversTheRangeAndStartsTheSegmentThere) {
+    TestSound sound;
+    sound.samples = Pattern(20000);  // 10000 mono 16-bit frames
+    sound.points = {{0, -90}, {8192, 90}};
+    sound.chunkFrames = 10000;
+    auto doc = Open(Write("take.wav", sound));
+
+    doc->OpenMixerWave(1000, 2000);
+    ASSERT_EQ(host.openedWaves.size(), 1u);
+    EXPECT_EQ(host.sessionRates, std::vector<uint32_t>{22050});
+    EXPECT_EQ(host.openedWaves[0].data, doc->GetSamples() + 2000);
+    EXPECT_EQ(host.openedWaves[0].byteCount, 2000u);
+    EXPECT_EQ(host.openedWaves[0].reserved, 0);
+    EXPECT_EQ(doc->GetWave(), 3u);
+    EXPECT_EQ(doc->GetPlayStart(), 1000u);
+    ASSERT_NE(doc->GetPanSegment(), nullptr);
+    EXPECT_EQ(doc->GetPanSegment()->playOffset, 1000u);
+    EXPECT_EQ(doc->GetPanSegment()->startPos, 1000u);
+
+    doc->OpenMixerWave(4000, -1);  // to the end; the previous wave goes first
+    EXPECT_EQ(host.freedWaves, std::vector<AmbrelWaveMixWave>{3});
+    EXPECT_EQ(host.openedWaves[1].byteCount, 12000u);
+
+    host.nextWave = 0;
+    host.lastError = 9;
+    doc->OpenMixerWave(0, -1);
+    EXPECT_EQ(host.reportedErrors, std::vector<int>{9});
+    EXPECT_EQ(doc->GetPanSegment(), nullptr);
+    EXPECT_EQ(doc->GetWave(), 0u);
+
+    host.session = 0;  // no session could be opened: nothing else happens
+    doc->OpenMixerWave(0, -1);
+    EXPECT_EQ(host.openedWaves.size(), 3u);
+}
+
+TEST_F(DocumentTest, ClosingThePlayingDocumentStopsItAndDropsItsUndoRecord) {
+    auto doc = Open(Write("take.wav", TestSound{}));
+    doc->OpenMixerWave(0, -1);
+    host.playing = doc.get();
+    host.freeResult = 4;
+    const CTesselDoc* raw = doc.get();
+    doc.reset();
+    EXPECT_EQ(host.stopCalls, 1);
+    EXPECT_EQ(host.playing, nullptr);
+    EXPECT_EQ(host.discardedUndoOf, std::vector<const CTesselDoc*>{raw});
+    EXPECT_EQ(host.freedWaves, std::vector<AmbrelWaveMixWave>{3});
+    EXPECT_EQ(host.reportedErrors, std::vector<int>{4});
+}
+
+TEST_F(DocumentTest, SampleAccessorsReadSilencePastTheEnd) {
+    TestSound sound;
+    sound.format = MakeFormat(2, 8000, 8);
+    sound.samples = {1, 2, 3, 4, 5};  // two frames and a stray byte
+    auto doc = Open(Write("tiny.wav", sound));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetFrameCount(), 2u);
+    EXPECT_EQ(doc->GetSample8(1, 2), 4);
+    EXPECT_EQ(doc->GetSample8(2, 1), 128);
+    EXPECT_EQ(doc->GetSample8(0, 3), 128);
+}

@@ -1,0 +1,69 @@
+#include "DocumentTestFiles.h"
+
+#include <cstring>
+
+namespace {
+
+Bytes PanChunkData(const TestSound& sound) {
+    PanChunkBytes chunk =
+        *BuildPanChunk(sound.points, sound.chunkFrames, sound.bCarriedFlag, sound.carriedValue);
+    std::memcpy(chunk.data(), &sound.chunkVersion, 4);
+    if (sound.bAiff) {
+        PanChunkToBigEndian(chunk.data(), chunk.size());
+    }
+    return chunk;
+}
+
+// Rates the tests use, as 80-bit big-endian extended values.
+Bytes Rate80(uint32_t rate) {
+    Bytes out(10, 0);
+    int exponent = 31;
+    uint32_t mantissa = rate;
+    while ((mantissa & 0x80000000u) == 0) {
+        mantissa <<= 1;
+        --exponent;
+    }
+    const uint16_t biased = static_cast<uint16_t>(16383 + exponent);
+    out[0] = static_cast<uint8_t>(biased >> 8);
+    out[1] = static_cast<uint8_t>(biased);
+    for (int i = 0; i < 4; ++i) {
+        out[2 + i] = static_cast<uint8_t>(mantissa >> (24 - 8 * i));
+    }
+    return out;
+}
+
+}  // namespace
+
+uint32_t FramesOf(const TestSound& sound) {
+    return static_cast<uint32_t>(sound.samples.size() / (sound.format.bitsPerSample / 8) /
+                                 sound.format.channels);
+}
+
+Bytes BuildSoundFile(const TestSound& sound) {
+    const bool be = sound.bAiff;
+    Bytes chunks = sound.chunksBefore;
+    if (!be) {
+        Append(chunks, Chunk("fmt ", FmtPayload(sound.format), false));
+        Append(chunks, Chunk("data", sound.samples, false));
+    } else {
+        Bytes fileSamples = sound.samples;
+        for (size_t i = 0; i < fileSamples.size(); ++i) {
+            if (sound.format.bitsPerSample == 8) {
+                fileSamples[i] = static_cast<uint8_t>(fileSamples[i] - 128);
+            } else if (i % 2 == 0 && i + 1 < fileSamples.size()) {
+                std::swap(fileSamples[i], fileSamples[i + 1]);
+            }
+        }
+        Append(chunks,
+               Chunk("COMM",
+                     CommPayload(sound.format.channels, FramesOf(sound), sound.format.bitsPerSample,
+                                 Rate80(sound.format.sampleRate)),
+                     true));
+        Append(chunks, Chunk("SSND", SsndPayload(fileSamples), true));
+    }
+    if (!sound.points.empty()) {
+        Append(chunks, Chunk("achk", PanChunkData(sound), be));
+    }
+    Append(chunks, sound.chunksAfter);
+    return be ? Form("FORM", "AIFF", chunks, true) : Form("RIFF", "WAVE", chunks, false);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "formats/FileBytes.h"
+#include "formats/PanChunk.h"
+
+// Sound files for document tests, written byte by byte so each case says exactly what the
+// file holds.
+struct TestSound {
+    PcmFormat format = MakeFormat(1, 22050, 16);
+    Bytes samples = Pattern(2000);      // in memory order
+    std::vector<PanChunkPoint> points;  // empty: no pan chunk
+    uint32_t chunkFrames = 0;           // frame count stored in the pan chunk
+    bool bCarriedFlag = false;
+    uint16_t carriedValue = 0;
+    uint32_t chunkVersion = kPanChunkVersion;
+    Bytes chunksBefore;  // whole chunks placed before the format chunk
+    Bytes chunksAfter;   // whole chunks placed after everything else
+    bool bAiff = false;
+};
+
+Bytes BuildSoundFile(const TestSound& sound);
+uint32_t FramesOf(const TestSound& sound);

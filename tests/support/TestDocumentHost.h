@@ -1,0 +1,87 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/DocumentHost.h"
+#include "platform/ScriptedPrompts.h"
+
+// A host for documents under test: scripted prompts and save names, and a mixer that
+// records the calls a document makes and answers as told.
+class TestDocumentHost : public DocumentHost {
+  public:
+    ScriptedPrompts prompts;
+    // Answers for the save dialog in order; nullopt means Cancel.
+    std::deque<std::optional<SaveNameResult>> saveNames;
+    std::vector<SaveNameRequest> saveRequests;
+    std::vector<std::string> openDocuments;
+
+    AmbrelWaveMixSession session = 7;  // 0: opening the session fails
+    std::vector<uint32_t> sessionRates;
+    AmbrelWaveMixWave nextWave = 3;  // 0: opening a wave fails with lastError
+    int lastError = 0;
+    int freeResult = 0;
+    std::vector<MixerWaveSource> openedWaves;
+    std::vector<AmbrelWaveMixWave> freedWaves;
+    std::vector<int> reportedErrors;
+    int stopCalls = 0;
+    CTesselDoc* playing = nullptr;
+    std::vector<const CTesselDoc*> discardedUndoOf;
+    std::string saveFolder, openFolder;
+
+    UserPrompts& Prompts() override { return prompts; }
+    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
+        saveRequests.push_back(request);
+        if (saveNames.empty() || !saveNames.front()) {
+            if (!saveNames.empty()) {
+                saveNames.pop_front();
+            }
+            return false;
+        }
+        result = *saveNames.front();
+        saveNames.pop_front();
+        return true;
+    }
+    bool IsDocumentOpen(const std::string& fullPath) const override {
+        for (const std::string& open : openDocuments) {
+            if (open == fullPath) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void OpenMixerSession(uint32_t sampleRate) override { sessionRates.push_back(sampleRate); }
+    AmbrelWaveMixSession GetMixerSession() const override { return session; }
+    void ReportMixerError(int code) override { reportedErrors.push_back(code); }
+    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession, const MixerWaveSource& source) override {
+        openedWaves.push_back(source);
+        return nextWave;
+    }
+    int MixerGetLastError() override { return lastError; }
+    int MixerFreeWave(AmbrelWaveMixSession, AmbrelWaveMixWave wave) override {
+        freedWaves.push_back(wave);
+        return freeResult;
+    }
+    int MixerStopChannel(AmbrelWaveMixSession, uint32_t) override {
+        ++stopCalls;
+        return 0;
+    }
+    CTesselDoc* GetPlayingDocument() const override { return playing; }
+    void ClearPlaying() override { playing = nullptr; }
+    void DiscardUndoRecordOf(const CTesselDoc* document) override {
+        discardedUndoOf.push_back(document);
+    }
+    std::string GetSaveFolder() const override { return saveFolder; }
+    void SetSaveFolder(const std::string& folder) override { saveFolder = folder; }
+    void SetOpenFolder(const std::string& folder) override { openFolder = folder; }
+
+    static SaveNameResult Name(const std::string& path, int filterIndex) {
+        SaveNameResult result;
+        result.fullPath = path;
+        result.title = path.substr(path.find_last_of('/') + 1);
+        result.filterIndex = filterIndex;
+        return result;
+    }
+};
