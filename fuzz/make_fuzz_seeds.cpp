@@ -1,0 +1,124 @@
+// Writes the seed corpus for the sound-file fuzz target into the folder given: small files of
+// both formats in every sample layout, with pan chunks and carried chunks, and a few nearly
+// valid ones that no writer would make.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "formats/CAiffFile.h"
+#include "formats/CSoundFile.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void AppendU32(Bytes& out, uint32_t value, bool bBigEndian) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<uint8_t>(value >> (bBigEndian ? 24 - 8 * i : 8 * i)));
+    }
+}
+
+Bytes Chunk(const char* id, const Bytes& data, bool bBigEndian) {
+    Bytes out(id, id + 4);
+    AppendU32(out, static_cast<uint32_t>(data.size()), bBigEndian);
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() % 2 != 0) {
+        out.push_back(0);
+    }
+    return out;
+}
+
+// One file through our own writer, with a pan chunk and carried chunks when asked.
+bool WriteSound(const std::string& path, int typeId, uint16_t channels, uint16_t bits,
+                uint32_t rate, uint32_t frames, bool bExtras) {
+    const auto align = static_cast<uint16_t>(channels * (bits / 8));
+    const PcmFormat format{1, channels, rate, rate * align, align, bits};
+    Bytes samples(size_t{frames} * align);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<uint8_t>(i * 37 + 11);
+    }
+    std::remove(path.c_str());
+    std::unique_ptr<CSoundFile> writer = CreateSoundFileByType(typeId, path);
+    bool bOk = writer->CreateHeader(format, static_cast<uint32_t>(samples.size())) &&
+               writer->WriteSamples(samples.data(), static_cast<uint32_t>(samples.size())) &&
+               writer->CloseSamples();
+    if (bOk && bExtras) {
+        auto pan = BuildPanChunk({{0, -90}, {frames / 2, 0}, {frames, 90}}, frames, true, 3);
+        bOk = writer->WritePanChunk(*pan);
+        const bool bBig = typeId == kSoundTypeAiff;
+        Bytes chunks = Chunk("note", {'o', 'd', 'd'}, bBig);
+        const Bytes zero = Chunk("zero", {}, bBig);
+        chunks.insert(chunks.end(), zero.begin(), zero.end());
+        UnrecognizedChunkBlock block(static_cast<uint32_t>(chunks.size()), bBig);
+        std::memcpy(block.GetChunkBytes(), chunks.data(), chunks.size());
+        writer->WriteUnrecognizedChunks(block);
+    }
+    return bOk && writer->CloseFile();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds FOLDER\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    int count = 0;
+    for (int typeId : {kSoundTypeWave, kSoundTypeAiff}) {
+        const std::string ext = typeId == kSoundTypeWave ? ".wav" : ".aif";
+        for (uint16_t channels : {1, 2}) {
+            for (uint16_t bits : {8, 16}) {
+                for (bool bExtras : {false, true}) {
+                    const std::string name = dir + "/seed-" + std::to_string(channels) + "ch-" +
+                                             std::to_string(bits) + (bExtras ? "-extras" : "") +
+                                             ext;
+                    if (!WriteSound(name, typeId, channels, bits, 22050, 5, bExtras)) {
+                        std::fprintf(stderr, "make_fuzz_seeds: cannot write %s\n", name.c_str());
+                        return 1;
+                    }
+                    ++count;
+                }
+            }
+        }
+        // Nearly valid: cut short inside the pan chunk, and odd data without its pad byte.
+        const std::string whole = dir + "/seed-1ch-8-extras" + ext;
+        Bytes bytes = Load(whole);
+        Put(dir + "/seed-cut" + ext, Bytes(bytes.begin(), bytes.end() - 20));
+        const std::string odd = dir + "/seed-odd" + ext;
+        if (!WriteSound(odd, typeId, 1, 8, 8000, 3, false)) {
+            return 1;
+        }
+        bytes = Load(odd);
+        bytes.pop_back();
+        Put(odd, bytes);
+        count += 2;
+    }
+    // A WAV with an 18-byte format chunk and an AIFF whose rate is not a number.
+    Bytes wave = {'R',  'I',  'F', 'F', 40,   0,    0, 0, 'W', 'A', 'V',  'E',
+                  'f',  'm',  't', ' ', 18,   0,    0, 0, 1,   0,   1,    0,
+                  0x40, 0x1F, 0,   0,   0x40, 0x1F, 0, 0, 1,   0,   8,    0,
+                  0,    0,    'd', 'a', 't',  'a',  2, 0, 0,   0,   0x80, 0x81};
+    Put(dir + "/seed-fmt18.wav", wave);
+    Bytes aiff = {'F',  'O',  'R',  'M', 0, 0,  0, 48, 'A', 'I', 'F', 'F', 'C', 'O',
+                  'M',  'M',  0,    0,   0, 18, 0, 1,  0,   0,   0,   2,   0,   8,
+                  0x7F, 0xFF, 0xC0, 0,   0, 0,  0, 0,  0,   0,   'S', 'S', 'N', 'D',
+                  0,    0,    0,    10,  0, 0,  0, 0,  0,   0,   0,   0,   1,   2};
+    Put(dir + "/seed-nanrate.aif", aiff);
+    count += 2;
+    std::printf("make_fuzz_seeds: %d files in %s\n", count, dir.c_str());
+    return 0;
+}
