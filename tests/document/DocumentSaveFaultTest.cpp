@@ -1,0 +1,210 @@
+// Saving under faults: a full disk, a folder we may not write, a process killed mid-save.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "DocumentTestFiles.h"
+#include "document/CTesselDoc.h"
+#include "platform/SafeFileWriter.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TestSound BigSound(size_t bytes) {
+    TestSound sound;
+    sound.format = MakeFormat(2, 44100, 16);
+    sound.samples = Pattern(bytes, 5);
+    sound.points = {{0, -90}, {100, 90}};
+    sound.chunkFrames = FramesOf(sound);
+    sound.chunksAfter = Chunk("LIST", Bytes{'a', 'b', 'c'}, false);
+    return sound;
+}
+
+size_t FilesIn(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
+
+// Restores the file-size limit and the signal it raises.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        signal(SIGXFSZ, m_oldHandler);
+    }
+
+  private:
+    rlimit m_old{};
+    sighandler_t m_oldHandler;
+};
+
+}  // namespace
+
+TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
+    TempDir dir;
+    const std::string path = dir.File("take.wav");
+    WriteBytes(path, BuildSoundFile(BigSound(400000)));
+    const Bytes before = ReadBytes(path);
+    TestDocumentHost host;
+    CTesselDoc doc(host);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    doc.AddPoint(7, 7);
+    doc.SetModifiedFlag(true);
+    {
+        // The kernel cuts the sample write short, as a full disk does.
+        FileSizeLimit limit(200000);
+        EXPECT_FALSE(doc.FileSave());
+    }
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving samples!");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+
+    // The same through Save As to a new name leaves no file at all.
+    host.prompts.Clear();
+    host.saveNames.push_back(TestDocumentHost::Name(dir.File("new.wav"), 1));
+    {
+        FileSizeLimit limit(200000);
+        EXPECT_FALSE(doc.FileSaveAs());
+    }
+    EXPECT_FALSE(fs::exists(dir.File("new.wav")));
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+    EXPECT_EQ(doc.GetPathName(), path);
+}
+
+TEST(DocumentSaveFaults, AFolderWeMayNotWriteRefusesTheSaveAndKeepsTheFile) {
+    TempDir dir;
+    const fs::path folder = dir.Path() / "locked";
+    fs::create_directory(folder);
+    const std::string path = (folder / "take.wav").string();
+    WriteBytes(path, BuildSoundFile(BigSound(4000)));
+    const Bytes before = ReadBytes(path);
+    fs::permissions(dir.Path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    // The file itself may be written (else Save would turn into Save As); its folder not.
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
+                              fs::perms::others_write);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
+
+    // Root may write anywhere, so the save runs in a child that gives that up.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(10);
+        }
+        TestDocumentHost host;
+        CTesselDoc doc(host);
+        if (!doc.OnOpenDocument(path)) {
+            _exit(11);
+        }
+        doc.SetModifiedFlag(true);
+        if (doc.FileSave()) {
+            _exit(12);
+        }
+        const bool bSaid = host.prompts.Boxes().size() == 1 &&
+                           host.prompts.Boxes()[0].text == "Access to " + path + " was denied.";
+        _exit(bSaid && doc.IsModified() ? 0 : 13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(FilesIn(folder), 1u);
+    fs::permissions(folder, fs::perms::owner_all);
+}
+
+TEST(DocumentSaveFaults, AKilledSaveLeavesExactlyTheOldOrTheNewBytes) {
+    TempDir dir;
+    const std::string path = dir.File("take.wav");
+    const Bytes oldBytes = BuildSoundFile(BigSound(8 << 20));
+    WriteBytes(path, oldBytes);
+
+    // What a finished save writes, and how long it takes.
+    TestDocumentHost host;
+    CTesselDoc doc(host);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    doc.AddPoint(50, 12);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(doc.OnSaveDocument(dir.File("reference.wav")));
+    const auto saveTime = std::chrono::steady_clock::now() - started;
+    const Bytes newBytes = ReadBytes(dir.File("reference.wav"));
+    ASSERT_NE(newBytes, oldBytes);
+
+    int sawOld = 0, sawNew = 0;
+    for (int step = 0; step <= 10; ++step) {
+        WriteBytes(path, oldBytes);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            const char go = 1;
+            if (write(ready[1], &go, 1) != 1) {
+                _exit(2);
+            }
+            _exit(doc.OnSaveDocument(path) ? 0 : 1);
+        }
+        close(ready[1]);
+        char go = 0;
+        ASSERT_EQ(read(ready[0], &go, 1), 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(saveTime * step / 8);  // the last ones land after the end
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+
+        const Bytes now = ReadBytes(path);
+        ASSERT_TRUE(now == oldBytes || now == newBytes) << "step " << step;
+        (now == oldBytes ? sawOld : sawNew)++;
+    }
+    EXPECT_GT(sawOld, 0);  // a kill early in the save leaves the old file
+}
+
+TEST(SafeFileWriter, KeepsTheModeOfTheFileItReplacesAndFollowsALink) {
+    TempDir dir;
+    const std::string target = dir.File("shared.wav");
+    WriteBytes(target, Bytes{1, 2, 3});
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    const std::string link = dir.File("link.wav");
+    fs::create_symlink(target, link);
+    {
+        SafeFileWriter writer(link);
+        writer.Begin().Write("new", 3);
+        EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));  // nothing changes before Commit
+        writer.Commit();
+    }
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadBytes(target), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    {
+        SafeFileWriter abandoned(target);
+        abandoned.Begin().Write("lost", 4);
+    }
+    EXPECT_EQ(ReadBytes(target), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
