@@ -1,0 +1,81 @@
+#include "shell/MySaveAsFileDialog.h"
+
+#include <utility>
+
+namespace {
+
+// Name/pattern pairs in this order: the first file type is WAV, the second AIFF.
+const char* const kFilterNames[] = {"Windows Wave", "Macintosh AIFF"};
+const char* const kFilterPatterns[] = {"*.WAV", "*.AIF"};
+
+}  // namespace
+
+MySaveAsFileDialog::MySaveAsFileDialog(QWidget* parent, const QString& caption,
+                                       const QString& initialName, const QString& startFolder,
+                                       UserPrompts& prompts, SaveAsNameCheck::IsOpenQuery isOpen,
+                                       int fileType)
+    : QFileDialog(parent, caption, startFolder), m_check(prompts, std::move(isOpen)) {
+    // The replace question is ours, and only Qt's own dialog lets us check before it closes.
+    setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+
+    QStringList filters;
+    for (int i = 0; i < 2; ++i) {
+        m_patterns << kFilterPatterns[i];
+        filters << QString("%1 (%2)").arg(kFilterNames[i], kFilterPatterns[i]);
+    }
+    setNameFilters(filters);
+    if (fileType >= 1 && fileType <= filters.size()) {
+        selectNameFilter(filters[fileType - 1]);
+    }
+    if (!initialName.isEmpty()) {
+        selectFile(initialName);
+    }
+    // Connected last, so setting up the first filter leaves the caller's name alone.
+    connect(this, &QFileDialog::filterSelected, this, &MySaveAsFileDialog::OnFilterSelected);
+}
+
+void MySaveAsFileDialog::SetOwnDocument(const QString& fullPath) {
+    m_check.SetOwnDocument(fullPath.toStdString());
+}
+
+int MySaveAsFileDialog::GetFileType() const {
+    return static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;
+}
+
+QLineEdit* MySaveAsFileDialog::NameBox() const {
+    // The name box of Qt's own file dialog carries this object name.
+    return findChild<QLineEdit*>("fileNameEdit");
+}
+
+void MySaveAsFileDialog::accept() {
+    const QString typed = NameBox()->text();
+    const QString entered =
+        typed.startsWith('/') ? typed : directory().absolutePath() + "/" + typed;
+    const SaveAsNameCheck::Outcome outcome =
+        m_check.CheckOnAccept(entered.toStdString(), GetFileType());
+    if (!outcome.title.empty()) {
+        NameBox()->setText(QString::fromStdString(outcome.title));
+    }
+    if (!outcome.accepted) {
+        return;
+    }
+    m_pathName = QString::fromStdString(outcome.fullPath);
+    m_fileTitle = QString::fromStdString(outcome.title);
+    // The name is settled; QFileDialog's own accept would resolve the name box a second time.
+    QDialog::accept();
+}
+
+void MySaveAsFileDialog::OnFilterSelected(const QString& filter) {
+    std::vector<std::string> patterns;
+    for (const QString& pattern : m_patterns) {
+        patterns.push_back(pattern.toStdString());
+    }
+    const int index = static_cast<int>(nameFilters().indexOf(filter)) + 1;
+    const std::optional<std::string> name =
+        SaveAsNameCheck::NameForFileType(patterns, index, NameBox()->text().toStdString());
+    if (name) {
+        NameBox()->setText(QString::fromStdString(*name));
+    }
+}

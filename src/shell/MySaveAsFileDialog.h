@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QString>
+#include <QStringList>
+
+#include "document/SaveAsNameCheck.h"
+#include "platform/UserPrompts.h"
+
+// The save-file dialog of Save As and of the stereo export: Qt's own (non-native) file dialog
+// that refuses the names of open documents, asks before replacing a file, and keeps the name's
+// extension in step with the chosen file type, 1 = WAV, 2 = AIFF. The prompts and the open-
+// document query belong to the caller and must outlive the dialog.
+class MySaveAsFileDialog : public QFileDialog {
+  public:
+    MySaveAsFileDialog(QWidget* parent, const QString& caption, const QString& initialName,
+                       const QString& startFolder, UserPrompts& prompts,
+                       SaveAsNameCheck::IsOpenQuery isOpen,
+                       int fileType = SaveAsNameCheck::kWaveType);
+
+    // A document's own Save As: its own path may be chosen again. Export never sets it.
+    void SetOwnDocument(const QString& fullPath);
+
+    // After OK: the full path, the name with extension, and the chosen file type.
+    QString GetPathName() const { return m_pathName; }
+    QString GetFileTitle() const { return m_fileTitle; }
+    int GetFileType() const;
+
+    // The name box of the dialog.
+    QLineEdit* NameBox() const;
+
+    void accept() override;
+
+  private:
+    void OnFilterSelected(const QString& filter);
+
+    SaveAsNameCheck m_check;
+    QStringList m_patterns;
+    QString m_pathName;
+    QString m_fileTitle;
+};

@@ -1,0 +1,163 @@
+#include "shell/MySaveAsFileDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <fstream>
+#include <memory>
+#include <set>
+
+#include "platform/ScriptedPrompts.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class SaveAsDialogTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (QApplication::instance() == nullptr) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "shell_tests";
+            static char* argv[] = {name, nullptr};
+            s_app = std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    // Gone before the program's static objects are, which Qt needs for a clean exit.
+    static void TearDownTestSuite() { s_app.reset(); }
+
+    std::unique_ptr<MySaveAsFileDialog> Open(int fileType = 1, const QString& name = "") {
+        auto dialog = std::make_unique<MySaveAsFileDialog>(
+            nullptr, "Save As", name, QString::fromStdString(m_dir.Path().string()), m_prompts,
+            [this](const std::string& path) { return m_open.count(path) > 0; }, fileType);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        return dialog;
+    }
+
+    // Types a name into the name box and presses Return, as a user would.
+    void TypeAndAccept(MySaveAsFileDialog& dialog, const QString& name) {
+        QLineEdit* box = dialog.NameBox();
+        box->clear();
+        QTest::keyClicks(box, name);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+
+    // Picks a file type in the type box, as a user would.
+    void PickType(MySaveAsFileDialog& dialog, int index) {
+        QComboBox* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        // Arrow keys on the closed type box activate the next entry, as a pick with the mouse.
+        while (types->currentIndex() != index) {
+            QTest::keyClick(types, types->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
+        }
+    }
+
+    std::string Folder() const { return m_dir.Path().string() + "/"; }
+
+    static std::unique_ptr<QApplication> s_app;
+    TempDir m_dir;
+    ScriptedPrompts m_prompts;
+    std::set<std::string> m_open;
+};
+
+std::unique_ptr<QApplication> SaveAsDialogTest::s_app;
+
+}  // namespace
+
+TEST_F(SaveAsDialogTest, IsQtsOwnDialogWithTheTwoFileTypesInOrder) {
+    auto dialog = Open(2, "take.aif");
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog->nameFilters(),
+              (QStringList{"Windows Wave (*.WAV)", "Macintosh AIFF (*.AIF)"}));
+    EXPECT_EQ(dialog->GetFileType(), 2);
+    ASSERT_NE(dialog->NameBox(), nullptr);
+    EXPECT_EQ(dialog->NameBox()->text(), "take.aif");
+}
+
+TEST_F(SaveAsDialogTest, TypedNameGetsTheTypesExtensionAndIsAccepted) {
+    auto dialog = Open(1);
+    TypeAndAccept(*dialog, "mix");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "mix.wav");
+    EXPECT_EQ(dialog->GetFileTitle(), "mix.wav");
+    EXPECT_EQ(dialog->GetFileType(), 1);
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+
+    auto aiff = Open(2);
+    TypeAndAccept(*aiff, "mix");
+    EXPECT_EQ(aiff->GetPathName().toStdString(), Folder() + "mix.aif");
+    EXPECT_EQ(aiff->GetFileType(), 2);
+}
+
+TEST_F(SaveAsDialogTest, OpenDocumentIsRefusedAndTheDialogStaysOpen) {
+    m_open = {Folder() + "other.wav"};
+    auto dialog = Open(1);
+    TypeAndAccept(*dialog, "other");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->NameBox()->text(), "other.wav");
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_EQ(
+        m_prompts.Boxes()[0].text,
+        Folder() +
+            "other.wav\nThis file is currently open.\n\nPlease choose a different file name.");
+    EXPECT_EQ(m_prompts.Boxes()[0].caption, "Save As...");
+    EXPECT_TRUE(dialog->GetPathName().isEmpty());
+
+    // The saving document's own name goes on to the replace question.
+    std::ofstream(Folder() + "other.wav") << "RIFF";
+    dialog->SetOwnDocument(QString::fromStdString(Folder() + "other.wav"));
+    m_prompts.Script(UserPrompts::Answer::Yes);
+    TypeAndAccept(*dialog, "other.wav");
+    ASSERT_EQ(m_prompts.Boxes().size(), 2u);
+    EXPECT_EQ(m_prompts.Boxes()[1].buttons, UserPrompts::Buttons::YesNo);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "other.wav");
+}
+
+TEST_F(SaveAsDialogTest, AnsweringNoToReplaceKeepsTheNameInPlace) {
+    std::ofstream(Folder() + "mix.aif") << "FORM";
+    auto dialog = Open(2);
+    m_prompts.Script(UserPrompts::Answer::No);
+    TypeAndAccept(*dialog, "mix");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->NameBox()->text(), "mix.aif");
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_EQ(m_prompts.Boxes()[0].text,
+              Folder() + "mix.aif\nThis file already exists.\n\nReplace existing file?");
+    EXPECT_EQ(m_prompts.Boxes()[0].defaultAnswer, UserPrompts::Answer::No);
+
+    m_prompts.Script(UserPrompts::Answer::Yes);
+    QTest::keyClick(dialog->NameBox(), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->GetFileTitle(), "mix.aif");
+}
+
+TEST_F(SaveAsDialogTest, ChangingTheFileTypeChangesTheExtension) {
+    auto dialog = Open(1, "take.wav");
+    PickType(*dialog, 1);
+    EXPECT_EQ(dialog->NameBox()->text(), "take.AIF");
+    EXPECT_EQ(dialog->GetFileType(), 2);
+    PickType(*dialog, 0);
+    EXPECT_EQ(dialog->NameBox()->text(), "take.WAV");
+
+    dialog->NameBox()->clear();
+    PickType(*dialog, 1);
+    EXPECT_EQ(dialog->NameBox()->text(), "*.AIF");
+
+    // The name the type box left is accepted as it stands.
+    dialog->NameBox()->clear();
+    QTest::keyClicks(dialog->NameBox(), "song");
+    PickType(*dialog, 0);
+    EXPECT_EQ(dialog->NameBox()->text(), "song.WAV");
+    QTest::keyClick(dialog->NameBox(), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "song.WAV");
+    EXPECT_EQ(dialog->GetFileType(), 1);
+}
