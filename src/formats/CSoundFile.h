@@ -62,7 +62,7 @@ class CSoundFile : public CChunkFile {
     const PcmFormat& GetFormat() const { return m_format; }
 
   protected:
-    // Bytes of the file after its current position, capped at wanted.
+    // wanted, capped at the bytes the file holds from skip bytes after its current position.
     uint32_t CapToFile(uint32_t wanted, uint64_t skip);
 
     std::string m_typeName;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "FileBytes.h"
 #include "formats/PanChunk.h"
 
@@ -45,6 +47,16 @@ TEST(PanChunk, ParsesWhatItBuiltWithPansSignExtended) {
         EXPECT_EQ(parsed->points[i].position, points[i].position);
         EXPECT_EQ(parsed->points[i].pan, points[i].pan);
     }
+}
+
+TEST(PanChunk, ReservedBytesAreIgnoredAndWrittenBackAsZero) {
+    PanChunkBytes chunk = *BuildPanChunk({{4, 30}}, 9, true, 2);
+    std::fill(chunk.begin() + 14, chunk.begin() + 32, 0x77);
+    auto parsed = ParsePanChunk(chunk);
+    ASSERT_TRUE(parsed.has_value());
+    auto rebuilt = BuildPanChunk(parsed->points, parsed->frameCount, parsed->carriedFlag == 1,
+                                 parsed->carriedValue);
+    EXPECT_EQ(*rebuilt, *BuildPanChunk({{4, 30}}, 9, true, 2));
 }
 
 TEST(PanChunk, ReadsOnlyThePointsThatFit) {
