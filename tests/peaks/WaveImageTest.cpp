@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "PeakReference.h"
 #include "TestPeakFactory.h"
@@ -10,12 +11,14 @@
 
 namespace {
 
-// A sound whose every column looks different, so a column drawn from the wrong frames shows.
+// A sound of short steps between unrelated levels, so neighbouring columns rarely overlap and
+// every connector shows: a column drawn from the wrong frames, or not drawn, changes pixels.
 void FillPattern(TestSound& sound) {
     for (uint32_t f = 0; f < sound.data.frameCount; ++f) {
         for (int channel = 1; channel <= sound.data.channels; ++channel) {
-            const double phase = f * 0.0031 * channel + std::sin(f * 0.00017) * 3.0;
-            const int v = static_cast<int>(std::sin(phase) * 30000.0 * (0.3 + (f % 13) / 18.0));
+            const uint32_t step = (f / 23) * 2654435761u + static_cast<uint32_t>(channel) * 97u;
+            const int level = static_cast<int>((step >> 12) % 60001) - 30000;
+            const int v = level + static_cast<int>(f % 5) * 40;
             sound.Set(f, channel, sound.data.bitsPerSample == 8 ? 128 + v / 256 : v);
         }
     }
@@ -114,42 +117,49 @@ TEST(WaveImage, ZoomedInColumnsReadOneFrameEach) {
     EXPECT_EQ(CompareColumns(*view.m_pImage, ExpectedRun(sound, view, 600, 0, 249, 1), 0, 249), "");
 }
 
+// 10.50001 frames per column: truncating per run differs from truncating per column, so a run
+// that starts from the wrong frames shows. Several places, so no connector can hide by luck.
+constexpr uint32_t kHalfStepWidth = 95238;
+
 TEST(WaveImage, ScrollRight50CopiesWhitensAndRedrawsFromTheLastKeptColumn) {
     TestSound sound(1000000, 1, 16, 44100);
     FillPattern(sound);
-    // 9.98... frames per column: runs drawn at different starts differ, so the copy shows.
-    WaveImage view = MakeView(500, 200, 100200);
-    ScriptedPrompts prompts;
-    ASSERT_TRUE(BuildWaveImage(view, sound.data, 1000, prompts));
-    const MonoBitmap old = *view.m_pImage;
-    view.m_imageStale = true;
-    ASSERT_TRUE(BuildWaveImage(view, sound.data, 1050, prompts));
-    EXPECT_EQ(view.m_imageLeft, 1050u);
-    EXPECT_FALSE(view.m_imageStale);
-    const MonoBitmap& now = *view.m_pImage;
-    EXPECT_EQ(CompareColumns(now, 0, old, 50, 449), "");  // old 50 ... 498 to 0 ... 448
-    const RefImage drawn = ExpectedRun(sound, view, 1050, 449, 499, 4);
-    EXPECT_EQ(CompareColumns(now, drawn, 450, 499), "");
-    // Column 449 is kept and drawn again: the copy of old 499 plus the new strokes.
-    for (int y = 0; y < 200; ++y) {
-        EXPECT_EQ(now.IsBlack(449, y), old.IsBlack(499, y) || drawn.At(449, y)) << y;
+    for (const uint32_t from : {1001u, 2000u, 3777u, 5003u}) {
+        WaveImage view = MakeView(500, 200, kHalfStepWidth);
+        ScriptedPrompts prompts;
+        ASSERT_TRUE(BuildWaveImage(view, sound.data, from, prompts));
+        const MonoBitmap old = *view.m_pImage;
+        view.m_imageStale = true;
+        ASSERT_TRUE(BuildWaveImage(view, sound.data, from + 50, prompts));
+        EXPECT_EQ(view.m_imageLeft, from + 50);
+        EXPECT_FALSE(view.m_imageStale);
+        const MonoBitmap& now = *view.m_pImage;
+        EXPECT_EQ(CompareColumns(now, 0, old, 50, 449), "");  // old 50 ... 498 to 0 ... 448
+        const RefImage drawn = ExpectedRun(sound, view, from + 50, 449, 499, 4);
+        EXPECT_EQ(CompareColumns(now, drawn, 450, 499), "") << from;
+        // Column 449 is kept and drawn again: the copy of old 499 plus the new strokes.
+        for (int y = 0; y < 200; ++y) {
+            ASSERT_EQ(now.IsBlack(449, y), old.IsBlack(499, y) || drawn.At(449, y)) << from;
+        }
     }
 }
 
 TEST(WaveImage, ScrollLeft50CopiesWhitensAndRedrawsThroughTheFirstKeptColumn) {
     TestSound sound(1000000, 2, 8, 22050);
     FillPattern(sound);
-    WaveImage view = MakeView(500, 200, 100200);
-    ScriptedPrompts prompts;
-    ASSERT_TRUE(BuildWaveImage(view, sound.data, 1050, prompts));
-    const MonoBitmap old = *view.m_pImage;
-    ASSERT_TRUE(BuildWaveImage(view, sound.data, 1000, prompts));
-    const MonoBitmap& now = *view.m_pImage;
-    EXPECT_EQ(CompareColumns(now, 51, old, 1, 449), "");  // old 1 ... 449 to 51 ... 499
-    const RefImage drawn = ExpectedRun(sound, view, 1000, 0, 50, 2);
-    EXPECT_EQ(CompareColumns(now, drawn, 0, 49), "");
-    for (int y = 0; y < 200; ++y) {
-        EXPECT_EQ(now.IsBlack(50, y), old.IsBlack(0, y) || drawn.At(50, y)) << y;
+    for (const uint32_t from : {1051u, 2000u, 3777u, 5003u}) {
+        WaveImage view = MakeView(500, 200, kHalfStepWidth);
+        ScriptedPrompts prompts;
+        ASSERT_TRUE(BuildWaveImage(view, sound.data, from, prompts));
+        const MonoBitmap old = *view.m_pImage;
+        ASSERT_TRUE(BuildWaveImage(view, sound.data, from - 50, prompts));
+        const MonoBitmap& now = *view.m_pImage;
+        EXPECT_EQ(CompareColumns(now, 51, old, 1, 449), "");  // old 1 ... 449 to 51 ... 499
+        const RefImage drawn = ExpectedRun(sound, view, from - 50, 0, 50, 2);
+        EXPECT_EQ(CompareColumns(now, drawn, 0, 49), "") << from;
+        for (int y = 0; y < 200; ++y) {
+            ASSERT_EQ(now.IsBlack(50, y), old.IsBlack(0, y) || drawn.At(50, y)) << from;
+        }
     }
 }
 
