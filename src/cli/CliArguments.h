@@ -1,0 +1,41 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/PanChunk.h"
+
+// The words after the command: positional arguments and "--name value" options. Problems are
+// usage errors, kept as text for the caller to print.
+class CliArguments {
+  public:
+    // valueOptions: the options that take a value; flags: those that do not.
+    CliArguments(const std::vector<std::string>& words,
+                 const std::vector<std::string>& valueOptions,
+                 const std::vector<std::string>& flags);
+
+    bool IsValid() const { return m_error.empty(); }
+    const std::string& GetError() const { return m_error; }
+    const std::vector<std::string>& Positional() const { return m_positional; }
+    std::optional<std::string> Option(const std::string& name) const;
+    bool Flag(const std::string& name) const;
+
+    // "pos:pan,pos:pan,..." in frames and whole degrees; an empty text is no points. None with
+    // a usage error in error.
+    static std::optional<std::vector<PanChunkPoint>> ParsePoints(const std::string& text,
+                                                                 std::string& error);
+    // One point a line, "pos,pan" or "pos:pan"; empty lines and lines starting with '#' or a
+    // letter (a heading) are skipped.
+    static std::optional<std::vector<PanChunkPoint>> ParsePointsFile(const std::string& path,
+                                                                     std::string& error);
+    // "wav" or "aiff" (also "aif"), any case: the type id. None otherwise.
+    static std::optional<int> ParseType(const std::string& text);
+
+  private:
+    std::vector<std::string> m_positional;
+    std::map<std::string, std::string> m_options;
+    std::vector<std::string> m_flags;
+    std::string m_error;
+};

@@ -1,0 +1,246 @@
+#include "cli/CliCommands.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "cli/CliArguments.h"
+#include "cli/CliHost.h"
+#include "document/CTesselDoc.h"
+
+namespace {
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+int UsageError(const std::string& command, const std::string& problem) {
+    std::fprintf(stderr, "sonomap-cli %s: %s\n\n%s", command.c_str(), problem.c_str(),
+                 UsageOf(command).c_str());
+    return kExitUsage;
+}
+
+std::string Absolute(const std::string& path) {
+    return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+// Opens path into a new document of host; none when opening was refused (already said).
+std::unique_ptr<CTesselDoc> OpenDocument(CliHost& host, const std::string& path) {
+    const std::string full = Absolute(path);
+    auto doc = std::make_unique<CTesselDoc>(host);
+    if (!doc->OnOpenDocument(full)) {
+        return nullptr;
+    }
+    host.SetOpenDocument(full);
+    return doc;
+}
+
+std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& messages) {
+    const PcmFormat& format = doc.GetFormat();
+    std::ostringstream out;
+    out << "{\n";
+    out << "  \"type\": " << JsonString(doc.GetFileType()) << ",\n";
+    out << "  \"channels\": " << format.channels << ",\n";
+    out << "  \"sampleRate\": " << format.sampleRate << ",\n";
+    out << "  \"bitsPerSample\": " << format.bitsPerSample << ",\n";
+    out << "  \"dataBytes\": " << doc.GetDataBytes() << ",\n";
+    out << "  \"frames\": " << doc.GetFrameCount() << ",\n";
+    out << "  \"panPoints\": [";
+    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
+        out << (p == doc.NextPoint(nullptr) ? "" : ", ") << "[" << p->position << ", " << p->pan
+            << "]";
+    }
+    out << "],\n";
+    out << "  \"carriedFlag\": " << (doc.GetChunkFlag() ? 1 : 0) << ",\n";
+    out << "  \"carriedValue\": " << doc.GetChunkValue() << ",\n";
+    out << "  \"unrecognizedChunks\": [";
+    if (const UnrecognizedChunkBlock* block = doc.GetUnrecognized()) {
+        const auto chunks = block->ListChunks();
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            out << (i == 0 ? "" : ", ") << "{\"id\": " << JsonString(chunks[i].id)
+                << ", \"size\": " << chunks[i].size << "}";
+        }
+    }
+    out << "],\n";
+    out << "  \"modified\": " << (doc.IsModified() ? "true" : "false") << ",\n";
+    out << "  \"messages\": [";
+    for (size_t i = 0; i < messages.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << JsonString(messages[i]);
+    }
+    out << "]\n}\n";
+    return out.str();
+}
+
+// --save-as OUT [--type wav|aiff] as a save target; false with a usage error.
+bool ReadSaveTarget(const CliArguments& args, const std::string& command, CliHost& host,
+                    bool bRequired, int& exitCode) {
+    const std::optional<std::string> out = args.Option("--save-as");
+    const std::optional<std::string> type = args.Option("--type");
+    if (!out) {
+        if (type) {
+            exitCode = UsageError(command, "--type goes with --save-as");
+            return false;
+        }
+        return !bRequired;
+    }
+    CliHost::SaveTarget target{*out, std::nullopt};
+    if (type) {
+        target.typeId = CliArguments::ParseType(*type);
+        if (!target.typeId) {
+            exitCode = UsageError(command, "--type is wav or aiff, not '" + *type + "'");
+            return false;
+        }
+    }
+    host.SetSaveTarget(target);
+    return true;
+}
+
+}  // namespace
+
+std::string UsageOf(const std::string& command) {
+    if (command == "info") {
+        return "usage: sonomap-cli info FILE\n"
+               "  Prints the sound's format, pan points, carried fields, the chunks Sonomap\n"
+               "  does not understand and the messages opening showed, as one JSON object.\n";
+    }
+    if (command == "set-points") {
+        return "usage: sonomap-cli set-points FILE (--points \"pos:pan,...\" | --points-file CSV)\n"
+               "                              [--save-as OUT [--type wav|aiff]]\n"
+               "  Replaces the pan trajectory (positions in frames, pans in degrees -90 ... 90;\n"
+               "  an empty --points clears it) and saves FILE in place, or as OUT.\n"
+               "  A points file holds one \"pos,pan\" a line.\n";
+    }
+    if (command == "save-as") {
+        return "usage: sonomap-cli save-as IN OUT [--type wav|aiff]\n"
+               "  Saves IN as OUT. Without --type the type follows OUT's extension (.aif or\n"
+               "  .aiff: AIFF, .wav: WAV), else IN's own type. A change of type drops the\n"
+               "  chunks Sonomap does not understand.\n";
+    }
+    return "usage: sonomap-cli COMMAND ...\n"
+           "commands:\n"
+           "  info FILE                      describe a sound file as JSON\n"
+           "  set-points FILE --points ...   replace the pan trajectory and save\n"
+           "  save-as IN OUT [--type T]      save a sound under another name or type\n"
+           "Run 'sonomap-cli COMMAND --help' for a command's options.\n"
+           "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
+}
+
+int RunInfo(const std::vector<std::string>& words) {
+    const CliArguments args(words, {}, {});
+    if (!args.IsValid()) {
+        return UsageError("info", args.GetError());
+    }
+    if (args.Positional().size() != 1) {
+        return UsageError("info", "name one FILE");
+    }
+    CliHost host;
+    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    if (!doc) {
+        return kExitFailed;
+    }
+    std::fputs(InfoJson(*doc, host.GetPrompts().Texts()).c_str(), stdout);
+    return kExitOk;
+}
+
+int RunSetPoints(const std::vector<std::string>& words) {
+    const CliArguments args(words, {"--points", "--points-file", "--save-as", "--type"}, {});
+    if (!args.IsValid()) {
+        return UsageError("set-points", args.GetError());
+    }
+    if (args.Positional().size() != 1) {
+        return UsageError("set-points", "name one FILE");
+    }
+    const std::optional<std::string> inline_ = args.Option("--points");
+    const std::optional<std::string> file = args.Option("--points-file");
+    if (inline_.has_value() == file.has_value()) {
+        return UsageError("set-points", "give either --points or --points-file");
+    }
+    std::string error;
+    const auto points = inline_ ? CliArguments::ParsePoints(*inline_, error)
+                                : CliArguments::ParsePointsFile(*file, error);
+    if (!points) {
+        return UsageError("set-points", error);
+    }
+    CliHost host;
+    int exitCode = kExitOk;
+    if (!ReadSaveTarget(args, "set-points", host, false, exitCode)) {
+        return exitCode;
+    }
+    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    if (!doc) {
+        return kExitFailed;
+    }
+    for (const PanChunkPoint& point : *points) {
+        if (point.position > doc->GetFrameCount()) {
+            return UsageError("set-points", "position " + std::to_string(point.position) +
+                                                " lies past the end of the sound (" +
+                                                std::to_string(doc->GetFrameCount()) + " frames)");
+        }
+    }
+    while (const PanPoint* first = doc->NextPoint(nullptr)) {
+        doc->RemovePoint(first);
+    }
+    for (const PanChunkPoint& point : *points) {
+        if (doc->AddPoint(point.position, point.pan) == nullptr) {
+            host.Prompts().Message("Error adding pan point to list!");
+            return kExitFailed;
+        }
+    }
+    doc->SetModifiedFlag(true);
+    const bool bSaved = args.Option("--save-as") ? doc->FileSaveAs() : doc->FileSave();
+    return bSaved ? kExitOk : kExitFailed;
+}
+
+int RunSaveAs(const std::vector<std::string>& words) {
+    const CliArguments args(words, {"--type"}, {});
+    if (!args.IsValid()) {
+        return UsageError("save-as", args.GetError());
+    }
+    if (args.Positional().size() != 2) {
+        return UsageError("save-as", "name IN and OUT");
+    }
+    std::vector<std::string> targetWords = {"--save-as", args.Positional()[1]};
+    if (const auto type = args.Option("--type")) {
+        targetWords.insert(targetWords.end(), {"--type", *type});
+    }
+    CliHost host;
+    int exitCode = kExitOk;
+    if (!ReadSaveTarget(CliArguments(targetWords, {"--save-as", "--type"}, {}), "save-as", host,
+                        true, exitCode)) {
+        return exitCode;
+    }
+    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    if (!doc) {
+        return kExitFailed;
+    }
+    return doc->FileSaveAs() ? kExitOk : kExitFailed;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The commands of sonomap-cli. Each takes the words after its name and returns the exit code:
+// 0 success, 1 a failure reported by a message on stderr, 2 a usage error.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int RunInfo(const std::vector<std::string>& words);
+int RunSetPoints(const std::vector<std::string>& words);
+int RunSaveAs(const std::vector<std::string>& words);
+
+// The help text of one command, or of the whole tool for an empty name.
+std::string UsageOf(const std::string& command);

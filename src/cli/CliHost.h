@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli/CliPrompts.h"
+#include "document/DocumentHost.h"
+
+// The application as the command-line tool plays it: messages on stderr, no mixer, one open
+// document, and a save name given on the command line instead of a dialog.
+class CliHost : public DocumentHost {
+  public:
+    struct SaveTarget {
+        std::string path;
+        std::optional<int> typeId;  // from --type; none: follow the name's extension
+    };
+
+    // The name Save As will take; without one, Save As reports that a name is needed.
+    void SetSaveTarget(std::optional<SaveTarget> target) { m_target = std::move(target); }
+    void SetOpenDocument(const std::string& fullPath) { m_openDocument = fullPath; }
+    CliPrompts& GetPrompts() { return m_prompts; }
+
+    UserPrompts& Prompts() override { return m_prompts; }
+    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
+    bool IsDocumentOpen(const std::string& fullPath) const override {
+        return !m_openDocument.empty() && fullPath == m_openDocument;
+    }
+    void OpenMixerSession(uint32_t) override {}
+    AmbrelWaveMixSession GetMixerSession() const override { return 0; }
+    void ReportMixerError(int) override {}
+    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession, const MixerWaveSource&) override {
+        return 0;
+    }
+    int MixerGetLastError() override { return AMBREL_WAVEMIX_ERR_NO_DEVICE; }
+    int MixerFreeWave(AmbrelWaveMixSession, AmbrelWaveMixWave) override { return 0; }
+    int MixerStopChannel(AmbrelWaveMixSession, uint32_t) override { return 0; }
+    CTesselDoc* GetPlayingDocument() const override { return nullptr; }
+    void ClearPlaying() override {}
+    void DiscardUndoRecordOf(const CTesselDoc*) override {}
+    std::string GetSaveFolder() const override { return m_saveFolder; }
+    void SetSaveFolder(const std::string& folder) override { m_saveFolder = folder; }
+    void SetOpenFolder(const std::string&) override {}
+
+  private:
+    CliPrompts m_prompts;
+    std::optional<SaveTarget> m_target;
+    std::string m_openDocument;
+    std::string m_saveFolder;
+};

@@ -1,0 +1,34 @@
+// sonomap-cli: the document's own open and save code, without a window.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommands.h"
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty() || words[0] == "--help" || words[0] == "-h") {
+        std::fputs(UsageOf("").c_str(), words.empty() ? stderr : stdout);
+        return words.empty() ? kExitUsage : kExitOk;
+    }
+    const std::string command = words[0];
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    for (const std::string& word : rest) {
+        if (word == "--help" || word == "-h") {
+            std::fputs(UsageOf(command).c_str(), stdout);
+            return kExitOk;
+        }
+    }
+    if (command == "info") {
+        return RunInfo(rest);
+    }
+    if (command == "set-points") {
+        return RunSetPoints(rest);
+    }
+    if (command == "save-as") {
+        return RunSaveAs(rest);
+    }
+    std::fprintf(stderr, "sonomap-cli: unknown command '%s'\n\n%s", command.c_str(),
+                 UsageOf("").c_str());
+    return kExitUsage;
+}

@@ -1,0 +1,202 @@
+// sonomap-cli end to end: the real binary on real files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "document/DocumentTestFiles.h"
+#include "support/TempDir.h"
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    CliRun Cli(const std::string& args) {
+        const std::string command = std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
+                                    dir.File("stdout") + " 2>" + dir.File("stderr");
+        CliRun run;
+        const int status = std::system(command.c_str());
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = Slurp(dir.File("stdout"));
+        run.err = Slurp(dir.File("stderr"));
+        return run;
+    }
+    std::string Write(const std::string& name, const TestSound& sound) {
+        WriteBytes(dir.File(name), BuildSoundFile(sound));
+        return dir.File(name);
+    }
+
+    TempDir dir;
+};
+
+TestSound Sample() {
+    TestSound sound;
+    sound.format = MakeFormat(2, 32000, 16);
+    sound.samples = Pattern(4006);  // 1001 frames and a partial one
+    sound.points = {{0, -90}, {1001, 45}};
+    sound.chunkFrames = 1001;
+    sound.bCarriedFlag = true;
+    sound.carriedValue = 513;
+    sound.chunksBefore = Chunk("LIST", Bytes(26, 'x'), false);
+    sound.chunksAfter = Chunk("odd!", Bytes{1, 2, 3}, false);
+    return sound;
+}
+
+const char* const kShorter =
+    "This file has been modified outside of Sonomap.\n\nIt is shorter than it was when the "
+    "AmbrelChunk was created.\nAny pan points which fall beyond the end of the file will be "
+    "removed!";
+
+}  // namespace
+
+TEST_F(CliTest, InfoPrintsOneJsonObject) {
+    const CliRun run = Cli("info " + Write("take.wav", Sample()));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "{\n"
+              "  \"type\": \"WAVE\",\n"
+              "  \"channels\": 2,\n"
+              "  \"sampleRate\": 32000,\n"
+              "  \"bitsPerSample\": 16,\n"
+              "  \"dataBytes\": 4006,\n"
+              "  \"frames\": 1001,\n"
+              "  \"panPoints\": [[0, -90], [1001, 45]],\n"
+              "  \"carriedFlag\": 1,\n"
+              "  \"carriedValue\": 513,\n"
+              "  \"unrecognizedChunks\": [{\"id\": \"LIST\", \"size\": 26}, {\"id\": \"odd!\", "
+              "\"size\": 3}],\n"
+              "  \"modified\": false,\n"
+              "  \"messages\": []\n"
+              "}\n");
+}
+
+TEST_F(CliTest, InfoCarriesTheMessagesOpeningShowed) {
+    TestSound sound = Sample();
+    sound.chunkFrames = 2000;
+    sound.points.push_back({1500, 10});
+    const CliRun run = Cli("info " + Write("cut.wav", sound));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, std::string(kShorter) + "\n");
+    EXPECT_NE(run.out.find("\"panPoints\": [[0, -90], [1001, 45]]"), std::string::npos);
+    EXPECT_NE(run.out.find("\"modified\": true"), std::string::npos);
+    EXPECT_NE(run.out.find("\"messages\": [\"This file has been modified outside of "
+                           "Sonomap.\\n\\nIt is shorter"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, ARefusedFileIsReportedOnStderr) {
+    WriteBytes(dir.File("text.wav"), Bytes{'n', 'o', 't', ' ', 'a', ' ', 's', 'o', 'u', 'n', 'd'});
+    CliRun run = Cli("info " + dir.File("text.wav"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "Error loading wave information... is this a valid '.wav' or '.aif' file?\n");
+
+    TestSound fast = Sample();
+    fast.format = MakeFormat(1, 96000, 16);
+    run = Cli("set-points " + Write("fast.wav", fast) + " --points 0:0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("Invalid file format!\nFile must be mono or stereo", 0), 0u);
+}
+
+TEST_F(CliTest, SetPointsReplacesTheTrajectoryInPlace) {
+    const std::string path = Write("take.wav", Sample());
+    CliRun run = Cli("set-points " + path + " --points '100:10, 50:-20,1001:90'");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = Cli("info " + path);
+    EXPECT_NE(run.out.find("\"panPoints\": [[50, -20], [100, 10], [1001, 90]]"), std::string::npos);
+    EXPECT_NE(run.out.find("\"carriedValue\": 513"), std::string::npos);
+    EXPECT_NE(run.out.find("{\"id\": \"LIST\", \"size\": 26}, {\"id\": \"odd!\""),
+              std::string::npos);
+
+    std::ofstream(dir.File("points.csv")) << "position,pan\n# a comment\n\n7,-7\n8:8\n";
+    run = Cli("set-points " + path + " --points-file " + dir.File("points.csv"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(Cli("info " + path).out.find("\"panPoints\": [[7, -7], [8, 8]]"), std::string::npos);
+
+    run = Cli("set-points " + path + " --points ''");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = Cli("info " + path);
+    EXPECT_NE(run.out.find("\"panPoints\": []"), std::string::npos);
+    EXPECT_NE(run.out.find("\"carriedFlag\": 0"), std::string::npos);
+}
+
+TEST_F(CliTest, SetPointsCanSaveAsTheOtherTypeLeavingTheInputAlone) {
+    const std::string path = Write("take.wav", Sample());
+    const Bytes before = ReadBytes(path);
+    const CliRun run =
+        Cli("set-points " + path + " --points 5:5 --save-as " + dir.File("out") + " --type aiff");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err,
+              "Due to file type conversion, unrecognized chunks will NOT be translated to the new "
+              "output file!\n");
+    EXPECT_EQ(ReadBytes(path), before);
+    const CliRun info = Cli("info " + dir.File("out.aif"));
+    EXPECT_NE(info.out.find("\"type\": \"AIFF\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"panPoints\": [[5, 5]]"), std::string::npos);
+    EXPECT_NE(info.out.find("\"unrecognizedChunks\": []"), std::string::npos);
+}
+
+TEST_F(CliTest, SaveAsFollowsTheExtensionThenTheDocumentsType) {
+    const std::string path = Write("take.wav", Sample());
+    EXPECT_EQ(Cli("save-as " + path + " " + dir.File("a.aiff")).exitCode, 0);
+    EXPECT_NE(Cli("info " + dir.File("a.aiff")).out.find("\"type\": \"AIFF\""), std::string::npos);
+
+    CliRun run = Cli("save-as " + dir.File("a.aiff") + " " + dir.File("b.wav"));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");  // no chunks left to lose
+    EXPECT_NE(Cli("info " + dir.File("b.wav")).out.find("\"type\": \"WAVE\""), std::string::npos);
+
+    run = Cli("save-as " + path + " " + dir.File("c.snd"));
+    EXPECT_EQ(run.exitCode, 0);
+    run = Cli("info " + dir.File("c.snd"));
+    EXPECT_NE(run.out.find("\"type\": \"WAVE\""), std::string::npos);
+    EXPECT_NE(run.out.find("\"id\": \"LIST\""), std::string::npos);  // same type: chunks kept
+
+    EXPECT_EQ(Cli("save-as " + path + " " + dir.File("d.wav") + " --type aiff").exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir.File("d.wav"))[0], 'F');
+
+    run = Cli("save-as " + path + " " + dir.File("missing/e.wav"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.empty());
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
+    const std::string path = Write("take.wav", Sample());
+    const char* const bad[] = {
+        "", "info", "info a b", "set-points x.wav", "save-as only-one", "info x --bogus",
+    };
+    for (const char* args : bad) {
+        EXPECT_EQ(Cli(args).exitCode, 2) << args;
+    }
+    EXPECT_EQ(Cli("frobnicate").exitCode, 2);
+    EXPECT_EQ(Cli("set-points " + path + " --points 1:1 --points-file f").exitCode, 2);
+    EXPECT_EQ(Cli("set-points " + path + " --points 1:91").exitCode, 2);
+    EXPECT_EQ(Cli("set-points " + path + " --points 1-1").exitCode, 2);
+    EXPECT_EQ(Cli("set-points " + path + " --points 1:1 --type wav").exitCode, 2);
+    EXPECT_EQ(Cli("save-as " + path + " o.wav --type mp3").exitCode, 2);
+    const CliRun pastTheEnd = Cli("set-points " + path + " --points 1002:0");
+    EXPECT_EQ(pastTheEnd.exitCode, 2);
+    EXPECT_NE(pastTheEnd.err.find("past the end of the sound (1001 frames)"), std::string::npos);
+
+    for (const char* command : {"--help", "info --help", "set-points --help", "save-as --help"}) {
+        const CliRun help = Cli(command);
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_EQ(help.out.rfind("usage: sonomap-cli", 0), 0u) << command;
+    }
+}
