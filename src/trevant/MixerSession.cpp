@@ -22,7 +22,9 @@ constexpr float kLowpassGainHf = 0.5f;
 
 MixerSession::MixerSession(const MixerSessionConfig& config, std::mutex& lock)
     : m_config(config), m_lock(lock) {
-    m_leadMs = config.latencyMs == 0 ? kDefaultLeadMs : config.latencyMs;
+    // Stored preferences may hold anything: a latency past the top is taken as the top.
+    m_config.latencyMs = std::min(config.latencyMs, kMaxLatencyMs);
+    m_leadMs = m_config.latencyMs == 0 ? kDefaultLeadMs : m_config.latencyMs;
     m_channels.resize(config.channels);
 }
 
@@ -50,8 +52,7 @@ int MixerSession::Validate(const MixerSessionConfig* config) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
     if (config->sampleRate < 1000 || config->sampleRate > 192000 || config->channels == 0 ||
-        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND ||
-        config->latencyMs > kMaxLatencyMs) {
+        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND) {
         return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
     }
     return AMBREL_WAVEMIX_OK;

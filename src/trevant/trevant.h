@@ -91,7 +91,7 @@ typedef struct MixerSessionConfig {
     uint32_t reserved2;
     uint32_t channels; /* number of channels, 1 to 8 */
     uint32_t output;
-    uint32_t latencyMs; /* 0 to 1000; 0 = default */
+    uint32_t latencyMs; /* 0 to 1000, more counts as 1000; 0 = default */
     uint32_t reserved3;
     uint32_t reserved4;
 } MixerSessionConfig;
