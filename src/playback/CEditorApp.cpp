@@ -1,0 +1,172 @@
+#include "playback/CEditorApp.h"
+
+#include <cstdio>
+
+#include "document/PanPointList.h"
+#include "document/UndoRecord.h"
+#include "platform/SettingsStore.h"
+#include "platform/UserPrompts.h"
+
+namespace {
+
+const char* const kPreferences = "Preferences";
+const char* const kInitialization = "Initialization";
+const char* const kClassName = "ClassName";
+
+}  // namespace
+
+CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings)
+    : m_prompts(prompts), m_settings(settings) {}
+
+CEditorApp::~CEditorApp() {
+    CloseMixerSession();
+}
+
+void CEditorApp::LoadPreferences() {
+    m_bCursorFollow = m_settings.GetInt(kPreferences, "CursorFollow", 0) == 1;
+    m_mixerOutput = m_settings.GetInt(kPreferences, "MixerOutput", kOutputLetMixerDecide);
+    m_bLowpassFilter = m_settings.GetInt(kPreferences, "LowpassFilter", 0) == 1;
+    m_bUsePrimaryBuffer = m_settings.GetInt(kPreferences, "UsePrimaryBuffer", 0) == 1;
+    m_latency = m_settings.GetInt(kPreferences, "Latency", 0);
+    m_savePath = m_settings.GetString(kPreferences, "SavePath", "");
+    m_openPath = m_settings.GetString(kPreferences, "OpenPath", "");
+    m_exportPath = m_settings.GetString(kPreferences, "ExportPath", "");
+}
+
+void CEditorApp::SavePreferences() {
+    m_settings.SetInt(kPreferences, "CursorFollow", m_bCursorFollow ? 1 : 0);
+    m_settings.SetInt(kPreferences, "MixerOutput", m_mixerOutput);
+    m_settings.SetInt(kPreferences, "LowpassFilter", m_bLowpassFilter ? 1 : 0);
+    m_settings.SetInt(kPreferences, "UsePrimaryBuffer", m_bUsePrimaryBuffer ? 1 : 0);
+    m_settings.SetInt(kPreferences, "Latency", m_latency);
+    m_settings.SetString(kPreferences, "SavePath", m_savePath);
+    m_settings.SetString(kPreferences, "OpenPath", m_openPath);
+    m_settings.SetString(kPreferences, "ExportPath", m_exportPath);
+}
+
+std::string CEditorApp::GetMainFrameClassName() {
+    return m_settings.GetString(kInitialization, kClassName, kNoClassName);
+}
+
+void CEditorApp::SetMainFrameClassName(const std::string& name) {
+    m_settings.SetString(kInitialization, kClassName, name);
+}
+
+void CEditorApp::ExitInstance() {
+    SetMainFrameClassName(kExitedClassName);
+    CloseMixerSession();
+    m_pUndoRecord.reset();
+    m_pPanClipboard.reset();
+    SavePreferences();
+}
+
+uint32_t CEditorApp::RoundMixerRate(uint32_t rate) {
+    if (rate <= 11025) {
+        return 11025;
+    }
+    if (rate <= 22050) {
+        return 22050;
+    }
+    return 44100;
+}
+
+MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
+    MixerSessionConfig config{};
+    config.size = sizeof(MixerSessionConfig);
+    const bool bPrimaryAllowed =
+        m_mixerOutput == kOutputDirectSound || m_mixerOutput == kOutputLetMixerDecide;
+    config.flags =
+        m_bUsePrimaryBuffer && bPrimaryAllowed ? AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER : 0;
+    config.sampleRate = roundedRate;
+    config.channels = 1;
+    switch (m_mixerOutput) {
+        case kOutputDirectSound:
+            config.output = AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND;
+            break;
+        case kOutputWaveOut:
+            config.output = AMBREL_WAVEMIX_OUTPUT_WAVEOUT;
+            break;
+        default:
+            // A stored value of no meaning lets the mixer decide, as the default does.
+            config.output = AMBREL_WAVEMIX_OUTPUT_AUTO;
+            break;
+    }
+    config.latencyMs = static_cast<uint32_t>(m_latency);
+    return config;
+}
+
+std::string CEditorApp::FormatMixerError(int code) {
+    char text[256];
+    AmbrelWaveMixGetErrorText(code, text, 255);
+    char message[400];
+    std::snprintf(message, sizeof message, "AmbrelWaveMix Error %d...\n\n%s", code, text);
+    std::string result = message;
+    if (code == AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY) {
+        result += "\n\nPerhaps your WaveOut device is in use by another application.";
+    }
+    return result;
+}
+
+void CEditorApp::ReportMixerError(int code) {
+    m_prompts.Message(FormatMixerError(code));
+}
+
+void CEditorApp::OpenMixerSession(uint32_t rate) {
+    const uint32_t rounded = RoundMixerRate(rate);
+    if (m_hSession != 0 && m_sessionRate == rounded) {
+        return;
+    }
+    CloseMixerSession();
+    m_sessionRate = rounded;
+
+    const MixerSessionConfig config = MakeMixerConfig(rounded);
+    m_hSession = AmbrelWaveMixInitEx(&config);
+    if (m_hSession == 0) {
+        ReportMixerError(AmbrelWaveMixGetLastError());
+        return;
+    }
+    if (!m_bLowpassFilter) {
+        // The filter being on is no reason to refuse playing: report and go on.
+        if (const int code = AmbrelWaveMixSetOptions(m_hSession, 0, 0xFFFFFFFF)) {
+            ReportMixerError(code);
+        }
+    }
+    if (const int code = AmbrelWaveMixActivate(m_hSession, 1)) {
+        ReportMixerError(code);
+        if (code == AMBREL_WAVEMIX_ERR_DEVICE_BUSY) {
+            m_prompts.Message("Perhaps another application is using your WaveOut device.");
+        }
+        CloseMixerSession();
+        return;
+    }
+    if (const int code = AmbrelWaveMixOpenChannel(m_hSession, 0, 1)) {
+        ReportMixerError(code);
+        CloseMixerSession();
+    }
+}
+
+void CEditorApp::CloseMixerSession() {
+    if (m_hSession != 0) {
+        AmbrelWaveMixCloseSession(m_hSession);
+        m_hSession = 0;
+    }
+}
+
+void CEditorApp::StopPlayback() {
+    if (m_pPlayingDoc == nullptr && m_pPlayingView == nullptr) {
+        return;
+    }
+    m_pPlayingView = nullptr;
+    AmbrelWaveMixStopChannel(m_hSession, 0, 0);
+    m_pPlayingDoc = nullptr;
+}
+
+void CEditorApp::SetPlaying(CTesselDoc* document, CWaveScrollView* view) {
+    m_pPlayingDoc = document;
+    m_pPlayingView = view;
+}
+
+void CEditorApp::ClearPlaying() {
+    m_pPlayingDoc = nullptr;
+    m_pPlayingView = nullptr;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QStringList>
+
+// The single-instance rule over a local socket. The running main frame listens under a name
+// it stores as "Initialization"/"ClassName"; a second start connects to that name, asks it to
+// come to the front (and to open the files it was given), and exits.
+class CSingleInstance : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit CSingleInstance(QObject* parent = nullptr);
+
+    // True when a program listens under name and took the request; waits at most timeoutMs.
+    static bool AskRunningInstance(const QString& name, const QStringList& files,
+                                   int timeoutMs = 2000);
+    // Listens under a name of this process's own; returns it, or an empty string on failure.
+    QString Listen();
+    QString Name() const { return m_server.serverName(); }
+
+  signals:
+    // Another start asked this one to come to the front; files are absolute or as given.
+    void ActivationRequested(const QStringList& files);
+
+  private:
+    void OnNewConnection();
+
+    QLocalServer m_server;
+};

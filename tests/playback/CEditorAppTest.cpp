@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "MemorySettingsStore.h"
+#include "document/PanPointList.h"
+#include "document/UndoRecord.h"
+#include "platform/ScriptedPrompts.h"
+#include "playback/CEditorApp.h"
+#include "trevant/TrevantTestHook.h"
+
+namespace {
+
+const std::string kWaveOutHint = "Perhaps another application is using your WaveOut device.";
+
+class EditorApp : public ::testing::Test {
+  protected:
+    void SetUp() override { AmbrelWaveMixTestClearFailures(); }
+    void TearDown() override { AmbrelWaveMixTestClearFailures(); }
+
+    ScriptedPrompts m_prompts;
+    MemorySettingsStore m_settings;
+    CEditorApp m_app{m_prompts, m_settings};
+};
+
+TEST_F(EditorApp, PreferencesDefaultWhenNothingIsStored) {
+    m_app.LoadPreferences();
+    EXPECT_FALSE(m_app.m_bCursorFollow);
+    EXPECT_EQ(m_app.m_mixerOutput, 2);
+    EXPECT_FALSE(m_app.m_bLowpassFilter);
+    EXPECT_FALSE(m_app.m_bUsePrimaryBuffer);
+    EXPECT_EQ(m_app.m_latency, 0);
+    EXPECT_EQ(m_app.m_savePath, "");
+    EXPECT_EQ(m_app.m_openPath, "");
+    EXPECT_EQ(m_app.m_exportPath, "");
+    EXPECT_EQ(m_app.m_editMode, CEditorApp::kEditModeSelect);
+    EXPECT_EQ(m_app.GetMainFrameClassName(), "Noneasdasdasd");
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_FALSE(m_app.IsPlaying());
+}
+
+TEST_F(EditorApp, BooleanPreferencesAreOnOnlyWhenStoredAsOne) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"1", true}, {"0", false}, {"2", false}, {"-1", false}, {"yes", false}};
+    for (const auto& [raw, bOn] : cases) {
+        SCOPED_TRACE(raw);
+        for (const char* key : {"CursorFollow", "LowpassFilter", "UsePrimaryBuffer"}) {
+            m_settings.Put("Preferences", key, raw);
+        }
+        m_app.LoadPreferences();
+        EXPECT_EQ(m_app.m_bCursorFollow, bOn);
+        EXPECT_EQ(m_app.m_bLowpassFilter, bOn);
+        EXPECT_EQ(m_app.m_bUsePrimaryBuffer, bOn);
+    }
+    m_settings.Put("Preferences", "MixerOutput", "1");
+    m_settings.Put("Preferences", "Latency", "340");
+    m_settings.Put("Preferences", "OpenPath", "/home/u/sounds/");
+    m_app.LoadPreferences();
+    EXPECT_EQ(m_app.m_mixerOutput, 1);
+    EXPECT_EQ(m_app.m_latency, 340);
+    EXPECT_EQ(m_app.m_openPath, "/home/u/sounds/");
+}
+
+TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
+    m_app.m_bCursorFollow = true;
+    m_app.m_mixerOutput = 0;
+    m_app.m_bUsePrimaryBuffer = true;
+    m_app.m_latency = 120;
+    m_app.m_savePath = "/s/";
+    m_app.m_exportPath = "/e/";
+    m_app.m_pUndoRecord = std::make_unique<UndoRecord>();
+    m_app.m_pPanClipboard = std::make_unique<PanPointList>();
+    m_app.OpenMixerSession(44100);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);
+
+    m_app.ExitInstance();
+    const std::vector<std::string> expected = {
+        "Initialization/ClassName",  "Preferences/CursorFollow",     "Preferences/MixerOutput",
+        "Preferences/LowpassFilter", "Preferences/UsePrimaryBuffer", "Preferences/Latency",
+        "Preferences/SavePath",      "Preferences/OpenPath",         "Preferences/ExportPath"};
+    EXPECT_EQ(m_settings.Writes(), expected);
+    EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_app.m_pUndoRecord, nullptr);
+    EXPECT_EQ(m_app.m_pPanClipboard, nullptr);
+    EXPECT_EQ(m_settings.GetString("Preferences", "CursorFollow", ""), "1");
+    EXPECT_EQ(m_settings.GetString("Preferences", "LowpassFilter", ""), "0");
+    EXPECT_EQ(m_settings.GetString("Preferences", "UsePrimaryBuffer", ""), "1");
+
+    ScriptedPrompts otherPrompts;
+    CEditorApp next(otherPrompts, m_settings);
+    next.LoadPreferences();
+    EXPECT_TRUE(next.m_bCursorFollow);
+    EXPECT_EQ(next.m_mixerOutput, 0);
+    EXPECT_FALSE(next.m_bLowpassFilter);
+    EXPECT_TRUE(next.m_bUsePrimaryBuffer);
+    EXPECT_EQ(next.m_latency, 120);
+    EXPECT_EQ(next.m_savePath, "/s/");
+    EXPECT_EQ(next.m_exportPath, "/e/");
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+}
+
+TEST(EditorAppRates, RateClasses) {
+    const std::vector<std::pair<uint32_t, uint32_t>> cases = {
+        {8000, 11025},  {11025, 11025}, {11026, 22050}, {16000, 22050},
+        {22050, 22050}, {22051, 44100}, {32000, 44100}, {48000, 44100}};
+    for (const auto& [rate, rounded] : cases) {
+        EXPECT_EQ(CEditorApp::RoundMixerRate(rate), rounded) << rate;
+    }
+}
+
+TEST_F(EditorApp, ConfigFollowsThePreferences) {
+    static_assert(sizeof(MixerSessionConfig) == 40);
+    struct Case {
+        int output;
+        bool bPrimary;
+        uint32_t flags;
+        uint32_t mixerOutput;
+    };
+    const Case cases[] = {{0, true, 1, 2},  {1, true, 0, 1},  {2, true, 1, 0},
+                          {0, false, 0, 2}, {1, false, 0, 1}, {2, false, 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.output << " " << c.bPrimary);
+        m_app.m_mixerOutput = c.output;
+        m_app.m_bUsePrimaryBuffer = c.bPrimary;
+        m_app.m_latency = 260;
+        const MixerSessionConfig config = m_app.MakeMixerConfig(22050);
+        EXPECT_EQ(config.size, 40u);
+        EXPECT_EQ(config.flags, c.flags);
+        EXPECT_EQ(config.sampleRate, 22050u);
+        EXPECT_EQ(config.channels, 1u);
+        EXPECT_EQ(config.output, c.mixerOutput);
+        EXPECT_EQ(config.latencyMs, 260u);
+        EXPECT_EQ(config.reserved1 | config.reserved2 | config.reserved3 | config.reserved4, 0u);
+    }
+}
+
+TEST_F(EditorApp, SessionIsKeptWithinARateClassAndReplacedAcrossIt) {
+    m_app.OpenMixerSession(22050);
+    const AmbrelWaveMixSession first = m_app.GetMixerSession();
+    ASSERT_NE(first, 0u);
+    EXPECT_EQ(m_app.GetSessionRate(), 22050u);
+    m_app.OpenMixerSession(16000);
+    EXPECT_EQ(m_app.GetMixerSession(), first);
+    m_app.OpenMixerSession(44100);
+    const AmbrelWaveMixSession second = m_app.GetMixerSession();
+    ASSERT_NE(second, 0u);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(m_app.GetSessionRate(), 44100u);
+    // The replaced session is gone from the mixer.
+    EXPECT_EQ(AmbrelWaveMixActivate(first, 1), AMBREL_WAVEMIX_ERR_BAD_SESSION);
+    m_app.CloseMixerSession();
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(AmbrelWaveMixActivate(second, 1), AMBREL_WAVEMIX_ERR_BAD_SESSION);
+    m_app.CloseMixerSession();
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+}
+
+TEST_F(EditorApp, MixerErrorTextHasTheCodeTheLibraryTextAndTheInUseHint) {
+    EXPECT_EQ(CEditorApp::FormatMixerError(4),
+              "AmbrelWaveMix Error 4...\n\nNo audio output device could be opened.");
+    EXPECT_EQ(CEditorApp::FormatMixerError(21),
+              "AmbrelWaveMix Error 21...\n\nThe WaveOut device is busy.\n\nPerhaps your WaveOut "
+              "device is in use by another application.");
+    m_app.ReportMixerError(1);
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    const UserPrompts::Box& box = m_prompts.Boxes()[0];
+    EXPECT_EQ(box.text, CEditorApp::FormatMixerError(1));
+    EXPECT_EQ(box.buttons, UserPrompts::Buttons::Ok);
+    EXPECT_EQ(box.icon, UserPrompts::Icon::None);
+}
+
+TEST_F(EditorApp, FailedInitReportsTheLastErrorAndLeavesNoSession) {
+    AmbrelWaveMixTestFailNext("InitEx", AMBREL_WAVEMIX_ERR_NO_DEVICE);
+    m_app.OpenMixerSession(44100);
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_prompts.Texts(),
+              std::vector<std::string>{CEditorApp::FormatMixerError(AMBREL_WAVEMIX_ERR_NO_DEVICE)});
+    // The next play tries again.
+    m_app.OpenMixerSession(44100);
+    EXPECT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_prompts.Boxes().size(), 1u);
+}
+
+TEST_F(EditorApp, BusyDeviceShowsTheErrorThenTheWaveOutHint) {
+    AmbrelWaveMixTestFailNext("Activate", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
+    m_app.OpenMixerSession(22050);
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    const std::vector<std::string> expected = {CEditorApp::FormatMixerError(1), kWaveOutHint};
+    EXPECT_EQ(m_prompts.Texts(), expected);
+}
+
+TEST_F(EditorApp, OtherActivateAndChannelFailuresShowOneBoxAndCloseTheSession) {
+    struct Case {
+        const char* operation;
+        int code;
+    };
+    for (const Case& c : {Case{"Activate", 21}, Case{"Activate", 12}, Case{"OpenChannel", 11}}) {
+        SCOPED_TRACE(testing::Message() << c.operation << " " << c.code);
+        m_prompts.Clear();
+        AmbrelWaveMixTestFailNext(c.operation, c.code);
+        m_app.OpenMixerSession(11025);
+        EXPECT_EQ(m_app.GetMixerSession(), 0u);
+        EXPECT_EQ(m_prompts.Texts(),
+                  std::vector<std::string>{CEditorApp::FormatMixerError(c.code)});
+    }
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    m_prompts.Clear();
+    m_app.OpenMixerSession(11025);
+    EXPECT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+}
+
+TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
+    // With the preference on the options call is not made: a queued failure stays unused.
+    m_app.m_bLowpassFilter = true;
+    AmbrelWaveMixTestFailNext("SetOptions", AMBREL_WAVEMIX_ERR_AUDIO);
+    m_app.OpenMixerSession(44100);
+    EXPECT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+    m_app.CloseMixerSession();
+
+    // With it off the call is made; its failure is shown and the session stays usable.
+    m_app.m_bLowpassFilter = false;
+    m_app.OpenMixerSession(44100);
+    EXPECT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_prompts.Texts(),
+              std::vector<std::string>{CEditorApp::FormatMixerError(AMBREL_WAVEMIX_ERR_AUDIO)});
+}
+
+TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {
+    m_app.StopPlayback();  // nothing plays: nothing happens
+    m_app.OpenMixerSession(22050);
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    ASSERT_NE(session, 0u);
+    const std::vector<int16_t> samples(22050, 1000);
+    const MixerPcmFormat format{1, 1, 22050, 44100, 2, 16};
+    const MixerWaveSource source{&format, samples.data(), 44100, 0, 0};
+    const AmbrelWaveMixWave wave = AmbrelWaveMixOpenWave(session, &source, 0, 8);
+    MixerPlayParams params{};
+    params.size = sizeof params;
+    ASSERT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
+    // Only the identity of the document and view matters here.
+    int document = 0;
+    int view = 0;
+    m_app.SetPlaying(reinterpret_cast<CTesselDoc*>(&document),
+                     reinterpret_cast<CWaveScrollView*>(&view));
+    EXPECT_TRUE(m_app.IsPlaying());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+    m_app.StopPlayback();
+    EXPECT_FALSE(m_app.IsPlaying());
+    EXPECT_EQ(m_app.GetPlayingDocument(), nullptr);
+    EXPECT_EQ(m_app.GetPlayingView(), nullptr);
+    uint32_t stopped = 0;
+    ASSERT_EQ(AmbrelWaveMixGetPlayPosition(session, 0, &wave, &stopped, 1), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    uint32_t later = 0;
+    ASSERT_EQ(AmbrelWaveMixGetPlayPosition(session, 0, &wave, &later, 1), 0);
+    EXPECT_EQ(later, stopped);
+    EXPECT_LT(stopped, 22050u);
+}
+
+}  // namespace
