@@ -29,6 +29,15 @@ MixerSession::MixerSession(const MixerSessionConfig& config, std::mutex& lock)
 }
 
 MixerSession::~MixerSession() {
+    if (m_feeder.joinable()) {
+        // Only when a session is still open as the process ends: stop the feeder first.
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            ++m_feederGeneration;
+        }
+        m_wake.notify_all();
+        m_feeder.join();
+    }
     if (m_pContext != nullptr) {
         MakeCurrent();
         for (auto& channel : m_channels) {

@@ -21,7 +21,7 @@
 class MixerSession {
   public:
     MixerSession(const MixerSessionConfig& config, std::mutex& lock);
-    // Needs the feeder joined (Deactivate, then join outside the lock).
+    // Call without the lock held; a feeder still running is stopped and joined here.
     ~MixerSession();
     MixerSession(const MixerSession&) = delete;
     MixerSession& operator=(const MixerSession&) = delete;

@@ -315,3 +315,24 @@ TEST(NullBackend, InjectedFailuresComeBackAsTheirCodes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The session below stays open on purpose: the process must still end cleanly, which ctest
+// checks through this binary's exit status.
+TEST(NullBackend, SessionLeftOpenAtExitDoesNotStopTheProcessEnding) {
+    static const auto tone = MakeTone(kRate, kRate, 440.0, 16);
+    static const MixerPcmFormat format = MakeFormat(kRate, 1, 16);
+    const MixerSessionConfig config = MakeConfig(kRate);
+    const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
+    ASSERT_NE(session, 0u);
+    ASSERT_EQ(AmbrelWaveMixActivate(session, 1), 0);
+    ASSERT_EQ(AmbrelWaveMixOpenChannel(session, 0, 1), 0);
+    const MixerWaveSource source{&format, tone.data(), static_cast<uint32_t>(tone.size()), 0, 0};
+    const AmbrelWaveMixWave wave = AmbrelWaveMixOpenWave(session, &source, 0, 8);
+    MixerPlayParams params{};
+    params.size = sizeof params;
+    EXPECT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
+}
+
+}  // namespace
