@@ -1,7 +1,9 @@
 #include "playback/CSingleInstance.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace {
 
@@ -39,11 +41,18 @@ bool CSingleInstance::AskRunningInstance(const QString& name, const QStringList&
 }
 
 QString CSingleInstance::Listen() {
-    const QString name =
-        QStringLiteral("SonomapMainFrame-%1").arg(QCoreApplication::applicationPid());
+    // In the user's own runtime folder (mode 0700), not the shared temp folder, so another
+    // user cannot squat the name and turn our next start away.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        return QString();
+    }
+    const QString name = QDir(folder).filePath(
+        QStringLiteral("SonomapMainFrame-%1").arg(QCoreApplication::applicationPid()));
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
     // A socket file left by a crashed process of the same id would block the name.
     QLocalServer::removeServer(name);
-    return m_server.listen(name) ? m_server.serverName() : QString();
+    return m_server.listen(name) ? m_server.fullServerName() : QString();
 }
 
 void CSingleInstance::OnNewConnection() {

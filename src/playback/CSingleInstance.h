@@ -16,9 +16,10 @@ class CSingleInstance : public QObject {
     // True when a program listens under name and took the request; waits at most timeoutMs.
     static bool AskRunningInstance(const QString& name, const QStringList& files,
                                    int timeoutMs = 2000);
-    // Listens under a name of this process's own; returns it, or an empty string on failure.
+    // Listens under a socket path of this process's own in the user's runtime folder; returns
+    // the path, or an empty string on failure.
     QString Listen();
-    QString Name() const { return m_server.serverName(); }
+    QString Name() const { return m_server.fullServerName(); }
 
   signals:
     // Another start asked this one to come to the front; files are absolute or as given.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QLocalServer>
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <filesystem>
 
 #include "PlaybackTestEnvironment.h"
@@ -72,6 +74,9 @@ TEST(SingleInstance, StartWithNobodyListeningRunsAndTakesTheName) {
         EXPECT_EQ(editor.state(), QProcess::Running);
         EXPECT_NE(taken, stale);
         EXPECT_FALSE(taken.isEmpty());
+        // A socket in the user's own runtime folder, out of other users' reach.
+        EXPECT_TRUE(
+            taken.startsWith(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)));
         // A third start now finds it and leaves at once.
         QProcess third;
         StartEditor(third, {});
@@ -80,6 +85,7 @@ TEST(SingleInstance, StartWithNobodyListeningRunsAndTakesTheName) {
         EXPECT_EQ(editor.state(), QProcess::Running);
         editor.kill();
         editor.waitForFinished(10000);
+        QLocalServer::removeServer(taken);
     }
 }
 
