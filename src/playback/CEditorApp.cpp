@@ -161,6 +161,11 @@ void CEditorApp::StopPlayback() {
     m_pPlayingDoc = nullptr;
 }
 
+void CEditorApp::OnOptionsAccepted() {
+    StopPlayback();
+    CloseMixerSession();
+}
+
 void CEditorApp::SetPlaying(CTesselDoc* document, CWaveScrollView* view) {
     m_pPlayingDoc = document;
     m_pPlayingView = view;

@@ -70,6 +70,15 @@ class CEditorApp {
     void SetPlaying(CTesselDoc* document, CWaveScrollView* view);
     void ClearPlaying();
 
+    // Command states and actions that need no window.
+    bool IsPlayEnabled() const { return !IsPlaying(); }
+    bool IsStopEnabled() const { return IsPlaying(); }
+    // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
+    void OnCursorFollow() { m_bCursorFollow = !m_bCursorFollow; }
+    // The options dialog ended with OK: the next play opens a session with the new values,
+    // whether anything changed or not.
+    void OnOptionsAccepted();
+
     UserPrompts& Prompts() { return m_prompts; }
 
     // Preferences; the options dialog edits them in place.

@@ -230,6 +230,29 @@ TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
               std::vector<std::string>{CEditorApp::FormatMixerError(AMBREL_WAVEMIX_ERR_AUDIO)});
 }
 
+TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
+    int document = 0;
+    EXPECT_TRUE(m_app.IsPlayEnabled());
+    EXPECT_FALSE(m_app.IsStopEnabled());
+    m_app.SetPlaying(reinterpret_cast<CTesselDoc*>(&document), nullptr);
+    EXPECT_FALSE(m_app.IsPlayEnabled());
+    EXPECT_TRUE(m_app.IsStopEnabled());
+
+    m_app.OnCursorFollow();
+    EXPECT_TRUE(m_app.m_bCursorFollow);
+    m_app.OnCursorFollow();
+    EXPECT_FALSE(m_app.m_bCursorFollow);
+
+    m_app.OpenMixerSession(22050);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);
+    m_app.OnOptionsAccepted();
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_FALSE(m_app.IsPlaying());
+    EXPECT_TRUE(m_app.IsPlayEnabled());
+    // Nothing was written: new values reach the store only at shutdown.
+    EXPECT_TRUE(m_settings.Writes().empty());
+}
+
 TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {
     m_app.StopPlayback();  // nothing plays: nothing happens
     m_app.OpenMixerSession(22050);
