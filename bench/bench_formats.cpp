@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "LargeWave.h"
 #include "formats/CSoundFile.h"
 
 // Opening a 600 MB 16-bit stereo WAV and reading all its samples into a fresh buffer, against
@@ -16,61 +17,7 @@
 // Both sides read from the page cache, and both fault in a fresh buffer, which dominates.
 namespace {
 
-constexpr uint32_t kDataBytes = 600u * 1000u * 1000u;
-const char* const kPath = "/tmp/sonomap-bench-600mb-44100-2-16.wav";
-
-const std::string& LargeWave() {
-    static const std::string path = [] {
-        const uint64_t expected = uint64_t{kDataBytes} + 44;
-        std::error_code error;
-        if (std::filesystem::file_size(kPath, error) == expected) {
-            return std::string(kPath);
-        }
-        const std::string temp = std::string(kPath) + ".part";
-        std::remove(temp.c_str());
-        auto writer = CreateSoundFileByType(kSoundTypeWave, temp);
-        const PcmFormat format{1, 2, 44100, 44100 * 4, 4, 16};
-        bool bOk = writer->CreateHeader(format, kDataBytes);
-        std::vector<uint8_t> block(8u << 20);
-        uint32_t state = 12345;
-        for (uint32_t done = 0; bOk && done < kDataBytes;) {
-            for (auto& b : block) {
-                state = state * 1103515245u + 12345u;
-                b = static_cast<uint8_t>(state >> 24);
-            }
-            const auto n = static_cast<uint32_t>(std::min<size_t>(block.size(), kDataBytes - done));
-            bOk = writer->WriteSamples(block.data(), n);
-            done += n;
-        }
-        bOk = bOk && writer->CloseSamples() && writer->CloseFile();
-        writer.reset();
-        if (!bOk || std::rename(temp.c_str(), kPath) != 0) {
-            std::fprintf(stderr, "bench_formats: cannot make %s\n", kPath);
-            std::abort();
-        }
-        return std::string(kPath);
-    }();
-    return path;
-}
-
-double PlainRead(const std::string& path) {
-    const auto start = std::chrono::steady_clock::now();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const off_t length = ::lseek(fd, 0, SEEK_END);
-    ::lseek(fd, 0, SEEK_SET);
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[static_cast<size_t>(length)]);
-    size_t done = 0;
-    while (done < static_cast<size_t>(length)) {
-        const ssize_t n = ::read(fd, buffer.get() + done, static_cast<size_t>(length) - done);
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    benchmark::DoNotOptimize(buffer[done / 2]);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+constexpr uint32_t kDataBytes = kLargeWaveDataBytes;
 
 double OpenAndReadAll(const std::string& path) {
     const auto start = std::chrono::steady_clock::now();

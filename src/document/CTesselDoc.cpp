@@ -109,11 +109,11 @@ bool CTesselDoc::LoadSound(CFile& file) {
     CProcessingDialog status(prompts);
     status.SetStatusText("Loading Waveform...");
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
-    m_pSamples.reset(new (std::nothrow) uint8_t[m_dataBytes]);
+    m_pSamples = SampleBuffer::Allocate(m_dataBytes);
     if (!m_pSamples) {
         return AbortOpen("Error allocating memory for waveform!\n", 101);
     }
-    if (!reader->ReadAllSamples(m_pSamples.get(), m_dataBytes)) {
+    if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes)) {
         m_pSamples.reset();
         return AbortOpen("Error loading sound data!\n", 103);
     }
@@ -178,7 +178,7 @@ bool CTesselDoc::SaveSound(CFile& file) {
     if (!writer->CreateHeader(m_format, m_dataBytes)) {
         return SaveFailed("Error creating file header!");
     }
-    if (!writer->WriteSamples(m_pSamples.get(), m_dataBytes)) {
+    if (!writer->WriteSamples(m_pSamples.data(), m_dataBytes)) {
         return SaveFailed("Error saving samples!");
     }
     if (!writer->CloseSamples()) {
@@ -344,7 +344,7 @@ void CTesselDoc::OpenMixerWave(uint32_t start, int64_t end) {
     format.bitsPerSample = m_format.bitsPerSample;
     MixerWaveSource source{};
     source.format = &format;
-    source.data = m_pSamples.get() + first * frameBytes;
+    source.data = m_pSamples.data() + first * frameBytes;
     source.byteCount = static_cast<uint32_t>((last - first) * frameBytes);
     source.reserved = 0;
 
@@ -373,7 +373,7 @@ void CTesselDoc::FreeMixerWave() {
 
 SampleData CTesselDoc::GetSampleData() const {
     SampleData data;
-    data.samples = m_pSamples.get();
+    data.samples = m_pSamples.data();
     data.dataBytes = m_pSamples ? m_dataBytes : 0;
     data.frameCount = m_pSamples ? m_frameCount : 0;
     data.channels = m_format.channels;

@@ -10,6 +10,7 @@
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
 #include "platform/MonoBitmap.h"
+#include "platform/SampleBuffer.h"
 #include "trevant/trevant.h"
 #include "views/peaks/SampleData.h"
 
@@ -71,7 +72,7 @@ class CTesselDoc : public CDocument {
     const PcmFormat& GetFormat() const { return m_format; }
     uint32_t GetDataBytes() const { return m_dataBytes; }
     uint32_t GetFrameCount() const { return m_frameCount; }
-    const uint8_t* GetSamples() const { return m_pSamples.get(); }
+    const uint8_t* GetSamples() const { return m_pSamples.data(); }
     const std::string& GetFileType() const { return m_fileType; }
     bool GetChunkFlag() const { return m_chunkFlag; }
     uint16_t GetChunkValue() const { return m_chunkValue; }
@@ -100,7 +101,7 @@ class CTesselDoc : public CDocument {
     uint32_t m_playStart = 0;
     std::unique_ptr<MonoBitmap> m_pOverview;
     bool m_bPlaying = false;
-    std::unique_ptr<uint8_t[]> m_pSamples;
+    SampleBuffer m_pSamples;
     uint32_t m_dataBytes = 0;
     PcmFormat m_format{};
     uint32_t m_frameCount = 0;
