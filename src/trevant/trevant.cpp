@@ -5,6 +5,7 @@
 #include <AL/alext.h>
 
 #include <atomic>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,11 @@
 #else
 #define TREVANT_INJECTED(operation) 0
 #endif
+
+static_assert(sizeof(MixerSessionConfig) == 40);
+static_assert(sizeof(MixerPcmFormat) == 16);
+static_assert(sizeof(MixerPosition) == 12);
+static_assert(offsetof(MixerPlayParams, waveDone) == 8);
 
 namespace {
 

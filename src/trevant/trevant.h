@@ -120,13 +120,14 @@ typedef struct MixerWaveSource {
    and must not call back into this library: post to your own thread instead. */
 typedef void (*MixerWaveDoneProc)(void* user, uint32_t channel);
 
-/* Zero except the size. The notify target stands where a window handle once stood. */
+/* Zero except the size. The notify target (callback and its user pointer) stands where a
+   window handle once stood, at offset 8; 36 bytes on 32-bit builds. */
 typedef struct MixerPlayParams {
     uint32_t size; /* sizeof(MixerPlayParams) */
     uint32_t reserved0;
     MixerWaveDoneProc waveDone; /* may be NULL: no notification */
     void* waveDoneUser;
-    uint32_t reserved[6];
+    uint32_t reserved[5];
 } MixerPlayParams;
 
 typedef struct MixerPosition {
