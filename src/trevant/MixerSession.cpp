@@ -15,7 +15,7 @@ namespace {
 constexpr uint32_t kDefaultLeadMs = 100;
 constexpr uint32_t kMaxLatencyMs = 1000;
 constexpr uint32_t kMaxChannels = 8;
-// The low-pass shelf: OpenAL Soft's reference is 5 kHz; 0.5 is -6 dB above it.
+// The low-pass: -6 dB at OpenAL Soft's 5 kHz reference frequency.
 constexpr float kLowpassGainHf = 0.5f;
 
 }  // namespace

@@ -26,7 +26,8 @@
  * - Flag 1 of MixerSessionConfig.flags (use the primary buffer): the device runs at the
  *   session's sample rate (ALC_FREQUENCY) instead of its own mixing rate.
  * - Low-pass (option bit AMBREL_WAVEMIX_OPTION_LOWPASS, on by default): the EFX low-pass
- *   filter on each channel's direct path, -6 dB above 5 kHz, when the device has ALC_EXT_EFX.
+ *   filter on each channel's direct path when the device has ALC_EXT_EFX, with
+ *   AL_LOWPASS_GAINHF 0.5: -6 dB at OpenAL Soft's 5 kHz reference, falling further above.
  *   AmbrelWaveMixSetOptions(session, 0, 0xFFFFFFFF) turns it off.
  * - Direction d puts the channel's source at azimuth d relative to the listener
  *   (x = sin d, z = -cos d): -90 full left, 0 ahead, +90 full right. Mono waves only; a
