@@ -7,6 +7,7 @@
 #include "playback/CSingleInstance.h"
 #include "playback/QtSettingsStore.h"
 #include "playback/QtUserPrompts.h"
+#include "shell/SaveNameDialog.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -39,6 +40,13 @@ int main(int argc, char* argv[]) {
         frame.showNormal();
         frame.raise();
         frame.activateWindow();
+    });
+
+    // A document's Save As asks through the shell's save dialog.
+    app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
+        return RunSaveNameDialog(
+            &frame, request, result, app.Prompts(),
+            [&app](const std::string& path) { return app.IsDocumentOpen(path); });
     });
 
     frame.show();

@@ -175,3 +175,34 @@ void CEditorApp::ClearPlaying() {
     m_pPlayingDoc = nullptr;
     m_pPlayingView = nullptr;
 }
+
+bool CEditorApp::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {
+    return m_saveNameDialog && m_saveNameDialog(request, result);
+}
+
+bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
+    return m_isDocumentOpen && m_isDocumentOpen(fullPath);
+}
+
+AmbrelWaveMixWave CEditorApp::MixerOpenWave(AmbrelWaveMixSession session,
+                                            const MixerWaveSource& source) {
+    return AmbrelWaveMixOpenWave(session, &source, 0, AMBREL_WAVEMIX_WAVE_MEMORY);
+}
+
+int CEditorApp::MixerGetLastError() {
+    return AmbrelWaveMixGetLastError();
+}
+
+int CEditorApp::MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
+    return AmbrelWaveMixFreeWave(session, wave);
+}
+
+int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) {
+    return AmbrelWaveMixStopChannel(session, channel, 0);
+}
+
+void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {
+    if (m_pUndoRecord && m_pUndoRecord->GetDocument() == document) {
+        m_pUndoRecord.reset();
+    }
+}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "document/DocumentHost.h"
 #include "trevant/trevant.h"
 
 class CTesselDoc;
@@ -18,7 +20,7 @@ class UserPrompts;
 // clipboard, which it owns. Plain C++: the user is reached through UserPrompts and the
 // settings through SettingsStore, so the Qt start-up and the tests hand in their own.
 // Rates are Hz, latency milliseconds.
-class CEditorApp {
+class CEditorApp : public DocumentHost {
   public:
     static constexpr int kEditModePan = 1;
     static constexpr int kEditModeSelect = 2;
@@ -30,7 +32,7 @@ class CEditorApp {
     static constexpr const char* kExitedClassName = "wergarbageqwert";
 
     CEditorApp(UserPrompts& prompts, SettingsStore& settings);
-    ~CEditorApp();
+    ~CEditorApp() override;
     CEditorApp(const CEditorApp&) = delete;
     CEditorApp& operator=(const CEditorApp&) = delete;
 
@@ -54,21 +56,21 @@ class CEditorApp {
 
     // Makes sure a session for the rate's class is open; every failure is shown to the user
     // and leaves no session (GetMixerSession() is then 0).
-    void OpenMixerSession(uint32_t rate);
+    void OpenMixerSession(uint32_t rate) override;
     void CloseMixerSession();
-    AmbrelWaveMixSession GetMixerSession() const { return m_hSession; }
+    AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
     // Shows one OK box for a non-zero mixer code.
-    void ReportMixerError(int code);
+    void ReportMixerError(int code) override;
 
     // Silences channel 0 and forgets the playing document and view. The playing view's own
     // steps (its timer, the live pan display, cursor following) come with playback.
     void StopPlayback();
     bool IsPlaying() const { return m_pPlayingDoc != nullptr; }
-    CTesselDoc* GetPlayingDocument() const { return m_pPlayingDoc; }
+    CTesselDoc* GetPlayingDocument() const override { return m_pPlayingDoc; }
     CWaveScrollView* GetPlayingView() const { return m_pPlayingView; }
     void SetPlaying(CTesselDoc* document, CWaveScrollView* view);
-    void ClearPlaying();
+    void ClearPlaying() override;
 
     // Command states and actions that need no window.
     bool IsPlayEnabled() const { return !IsPlaying(); }
@@ -79,7 +81,26 @@ class CEditorApp {
     // whether anything changed or not.
     void OnOptionsAccepted();
 
-    UserPrompts& Prompts() { return m_prompts; }
+    UserPrompts& Prompts() override { return m_prompts; }
+
+    // What documents need of the application besides the above.
+    using SaveNameDialog = std::function<bool(const SaveNameRequest&, SaveNameResult&)>;
+    using OpenDocumentQuery = std::function<bool(const std::string& fullPath)>;
+    // The shell supplies the save dialog and the open-document test; until it does, Save As
+    // is cancelled and no document counts as open.
+    void SetSaveNameDialog(SaveNameDialog dialog) { m_saveNameDialog = std::move(dialog); }
+    void SetOpenDocumentQuery(OpenDocumentQuery query) { m_isDocumentOpen = std::move(query); }
+    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
+    bool IsDocumentOpen(const std::string& fullPath) const override;
+    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
+                                    const MixerWaveSource& source) override;
+    int MixerGetLastError() override;
+    int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
+    int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) override;
+    void DiscardUndoRecordOf(const CTesselDoc* document) override;
+    std::string GetSaveFolder() const override { return m_savePath; }
+    void SetSaveFolder(const std::string& folder) override { m_savePath = folder; }
+    void SetOpenFolder(const std::string& folder) override { m_openPath = folder; }
 
     // Preferences; the options dialog edits them in place.
     bool m_bCursorFollow = false;
@@ -104,4 +125,6 @@ class CEditorApp {
     uint32_t m_sessionRate = 0;
     CTesselDoc* m_pPlayingDoc = nullptr;
     CWaveScrollView* m_pPlayingView = nullptr;
+    SaveNameDialog m_saveNameDialog;
+    OpenDocumentQuery m_isDocumentOpen;
 };
