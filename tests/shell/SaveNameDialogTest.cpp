@@ -1,0 +1,100 @@
+// A document's Save As through the real save dialog, as the editor runs it.
+#include "shell/SaveNameDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "document/CTesselDoc.h"
+#include "document/DocumentTestFiles.h"
+#include "shell/MySaveAsFileDialog.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+class DialogHost : public TestDocumentHost {
+  public:
+    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
+        return RunSaveNameDialog(nullptr, request, result, prompts,
+                                 [this](const std::string& path) { return IsDocumentOpen(path); });
+    }
+};
+
+// Runs action on the save dialog once it is up and showing.
+void WhenDialogShows(const std::function<void(MySaveAsFileDialog&)>& action) {
+    QTimer::singleShot(10, [action] {
+        auto* dialog = dynamic_cast<MySaveAsFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            WhenDialogShows(action);
+            return;
+        }
+        action(*dialog);
+    });
+}
+
+// Picks a type and types a name as a user would, then presses Return.
+void AnswerDialog(int typeIndex, const QString& name) {
+    WhenDialogShows([=](MySaveAsFileDialog& dialog) {
+        auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        while (types->currentIndex() != typeIndex) {
+            QTest::keyClick(types, types->currentIndex() < typeIndex ? Qt::Key_Down : Qt::Key_Up);
+        }
+        QLineEdit* box = dialog.NameBox();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);  // typing replaces the name
+        QTest::keyClicks(box, name);
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+}
+
+}  // namespace
+
+TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
+    int argc = 1;
+    char name[] = "shell_tests";
+    char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QApplication> app;
+    if (QApplication::instance() == nullptr) {
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    TempDir dir;
+    TestSound sound;
+    sound.points = {{10, 20}};
+    sound.chunkFrames = FramesOf(sound);
+    sound.chunksAfter = Chunk("LIST", Bytes{1, 2}, false);
+    const std::string path = dir.File("take.wav");
+    WriteBytes(path, BuildSoundFile(sound));
+
+    DialogHost host;
+    host.saveFolder = dir.Path().string();
+    CTesselDoc doc(host);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    host.openDocuments.push_back(path);
+
+    AnswerDialog(1, "copy");
+    ASSERT_TRUE(doc.FileSaveAs());
+    EXPECT_EQ(doc.GetPathName(), dir.File("copy.aif"));
+    EXPECT_EQ(doc.GetFileType(), "AIFF");
+    EXPECT_EQ(ReadBytes(dir.File("copy.aif"))[0], 'F');
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 108u);
+
+    // Its own old name is still open as far as the program knows: refused, then cancelled.
+    host.prompts.Clear();
+    host.openDocuments = {path, dir.File("copy.aif")};
+    WhenDialogShows([&](MySaveAsFileDialog& dialog) {
+        dialog.NameBox()->setText("take.wav");
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.reject();
+    });
+    EXPECT_FALSE(doc.FileSaveAs());
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_NE(host.prompts.Boxes()[0].text.find("This file is currently open."), std::string::npos);
+}
