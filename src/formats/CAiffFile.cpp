@@ -12,7 +12,6 @@ constexpr uint32_t kForm = ChunkId("FORM");
 constexpr uint32_t kAiff = ChunkId("AIFF");
 constexpr uint32_t kComm = ChunkId("COMM");
 constexpr uint32_t kSsnd = ChunkId("SSND");
-constexpr uint32_t kPan = ChunkId("achk");
 constexpr uint32_t kCommBytes = 18;
 constexpr uint32_t kSsndHeaderBytes = 8;  // offset and block size, both ignored
 
@@ -114,7 +113,7 @@ CAiffFile::CAiffFile(CFile& file) : CSoundFile(file) {
 void CAiffFile::RegisterKnownIds() {
     m_knownIds.push_back(kComm);
     m_knownIds.push_back(kSsnd);
-    m_knownIds.push_back(kPan);
+    m_knownIds.push_back(kPanChunkId);
 }
 
 uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
@@ -184,35 +183,19 @@ bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
 }
 
 bool CAiffFile::HasPanChunk() {
-    if (FindForm(kForm, kAiff) == 0) {
-        m_bOk = false;
-        return false;
-    }
-    return FindChunk(kPan) >= kPanChunkMinBytes;
+    return HasPanChunkIn(kForm, kAiff);
 }
 
 std::optional<PanChunkBytes> CAiffFile::ReadPanChunk() {
-    if (FindForm(kForm, kAiff) == 0) {
-        m_bOk = false;
-        return std::nullopt;
+    std::optional<PanChunkBytes> chunk = ReadPanChunkIn(kForm, kAiff);
+    if (chunk) {
+        PanChunkFromBigEndian(chunk->data(), chunk->size());
     }
-    const uint32_t size = FindChunk(kPan);
-    if (size < kPanChunkMinBytes) {
-        return std::nullopt;
-    }
-    PanChunkBytes chunk(std::min<size_t>(size, kPanChunkMaxBytes), 0);
-    m_pFile->Read(chunk.data(), chunk.size());
-    PanChunkFromBigEndian(chunk.data(), chunk.size());
     return chunk;
 }
 
 bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
-    try {
-        Truncate();
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
-    if (!m_bOk) {
+    if (!StartWriting()) {
         return false;
     }
     CreateForm(kForm, kAiff);
@@ -258,14 +241,13 @@ bool CAiffFile::CloseSamples() {
 }
 
 bool CAiffFile::WritePanChunk(PanChunkBytes& chunk) {
-    const size_t size = PanChunkSize(PanChunkPointCount(chunk));
-    if (chunk.size() < kPanChunkHeaderBytes || chunk.size() < size) {
-        m_bOk = false;
+    const std::optional<uint32_t> size = PanChunkWriteSize(chunk);
+    if (!size) {
         return false;
     }
-    PanChunkToBigEndian(chunk.data(), size);
-    CreateChunk(kPan, chunk.data(), static_cast<uint32_t>(size));
-    PanChunkFromBigEndian(chunk.data(), size);
+    PanChunkToBigEndian(chunk.data(), *size);
+    CreateChunk(kPanChunkId, chunk.data(), *size);
+    PanChunkFromBigEndian(chunk.data(), *size);
     if (!m_bOk) {
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "formats/CAiffFile.h"
 #include "formats/CWaveFile.h"
+#include "platform/CFileException.h"
 
 CSoundFile::CSoundFile(const std::string& path) : CChunkFile(path), m_typeName("unknown") {}
 
@@ -61,6 +62,47 @@ uint32_t CSoundFile::CapToFile(uint32_t wanted, uint64_t skip) {
     const uint64_t start = m_pFile->GetPosition() + skip;
     const uint64_t available = start < length ? length - start : 0;
     return static_cast<uint32_t>(std::min<uint64_t>(wanted, available));
+}
+
+bool CSoundFile::HasPanChunkIn(uint32_t formId, uint32_t formType) {
+    if (FindForm(formId, formType) == 0) {
+        m_bOk = false;
+        return false;
+    }
+    return FindChunk(kPanChunkId) >= kPanChunkMinBytes;
+}
+
+std::optional<PanChunkBytes> CSoundFile::ReadPanChunkIn(uint32_t formId, uint32_t formType) {
+    if (FindForm(formId, formType) == 0) {
+        m_bOk = false;
+        return std::nullopt;
+    }
+    const uint32_t size = FindChunk(kPanChunkId);
+    if (size < kPanChunkMinBytes) {
+        return std::nullopt;
+    }
+    // Declared bytes past the cap or past the end of the file stay zero.
+    PanChunkBytes chunk(std::min<size_t>(size, kPanChunkMaxBytes), 0);
+    m_pFile->Read(chunk.data(), chunk.size());
+    return chunk;
+}
+
+bool CSoundFile::StartWriting() {
+    try {
+        Truncate();
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
+    return m_bOk;
+}
+
+std::optional<uint32_t> CSoundFile::PanChunkWriteSize(const PanChunkBytes& chunk) {
+    const size_t size = PanChunkSize(PanChunkPointCount(chunk));
+    if (chunk.size() < kPanChunkHeaderBytes || chunk.size() < size) {
+        m_bOk = false;
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(size);
 }
 
 std::unique_ptr<CSoundFile> OpenSoundFile(CFile& file) {

@@ -65,9 +65,22 @@ class CSoundFile : public CChunkFile {
     // wanted, capped at the bytes the file holds from skip bytes after its current position.
     uint32_t CapToFile(uint32_t wanted, uint64_t skip);
 
+    // Steps both formats share; formId and formType name the format's own form.
+    bool HasPanChunkIn(uint32_t formId, uint32_t formType);
+    // The pan chunk's bytes as the file holds them (no byte-order conversion).
+    std::optional<PanChunkBytes> ReadPanChunkIn(uint32_t formId, uint32_t formType);
+    // Empties the file before a write; a file error becomes a failed status.
+    bool StartWriting();
+    // Bytes of the chunk to write, 32 + 6 * its count; none (status failed) when the buffer
+    // holds fewer.
+    std::optional<uint32_t> PanChunkWriteSize(const PanChunkBytes& chunk);
+
     std::string m_typeName;
     PcmFormat m_format{};
 };
+
+// The pan chunk's id, one of the own ids of both formats.
+constexpr uint32_t kPanChunkId = ChunkId("achk");
 
 // The type ids: 0 = WAV ("WAVE"), 1 = AIFF ("AIFF").
 constexpr int kSoundTypeWave = 0;

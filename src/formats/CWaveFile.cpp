@@ -1,6 +1,5 @@
 #include "formats/CWaveFile.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "platform/CFileException.h"
@@ -11,7 +10,6 @@ constexpr uint32_t kRiff = ChunkId("RIFF");
 constexpr uint32_t kWave = ChunkId("WAVE");
 constexpr uint32_t kFmt = ChunkId("fmt ");
 constexpr uint32_t kData = ChunkId("data");
-constexpr uint32_t kPan = ChunkId("achk");
 
 }  // namespace
 
@@ -30,7 +28,7 @@ CWaveFile::CWaveFile(CFile& file) : CSoundFile(file) {
 void CWaveFile::RegisterKnownIds() {
     m_knownIds.push_back(kFmt);
     m_knownIds.push_back(kData);
-    m_knownIds.push_back(kPan);
+    m_knownIds.push_back(kPanChunkId);
 }
 
 uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
@@ -84,35 +82,15 @@ bool CWaveFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
 }
 
 bool CWaveFile::HasPanChunk() {
-    if (FindForm(kRiff, kWave) == 0) {
-        m_bOk = false;
-        return false;
-    }
-    return FindChunk(kPan) >= kPanChunkMinBytes;
+    return HasPanChunkIn(kRiff, kWave);
 }
 
 std::optional<PanChunkBytes> CWaveFile::ReadPanChunk() {
-    if (FindForm(kRiff, kWave) == 0) {
-        m_bOk = false;
-        return std::nullopt;
-    }
-    const uint32_t size = FindChunk(kPan);
-    if (size < kPanChunkMinBytes) {
-        return std::nullopt;
-    }
-    // Declared bytes past the cap or past the end of the file stay zero.
-    PanChunkBytes chunk(std::min<size_t>(size, kPanChunkMaxBytes), 0);
-    m_pFile->Read(chunk.data(), chunk.size());
-    return chunk;
+    return ReadPanChunkIn(kRiff, kWave);
 }
 
 bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
-    try {
-        Truncate();
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
-    if (!m_bOk) {
+    if (!StartWriting()) {
         return false;
     }
     CreateForm(kRiff, kWave);
@@ -137,12 +115,11 @@ bool CWaveFile::CloseSamples() {
 }
 
 bool CWaveFile::WritePanChunk(PanChunkBytes& chunk) {
-    const size_t size = PanChunkSize(PanChunkPointCount(chunk));
-    if (chunk.size() < kPanChunkHeaderBytes || chunk.size() < size) {
-        m_bOk = false;
+    const std::optional<uint32_t> size = PanChunkWriteSize(chunk);
+    if (!size) {
         return false;
     }
-    CreateChunk(kPan, chunk.data(), static_cast<uint32_t>(size));
+    CreateChunk(kPanChunkId, chunk.data(), *size);
     if (!m_bOk) {
         return false;
     }
