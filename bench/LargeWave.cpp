@@ -72,3 +72,28 @@ double PlainRead(const std::string& path) {
     benchmark::DoNotOptimize(buffer[done / 2]);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+void MeasureAgainstPlainRead(benchmark::State& state,
+                             const std::function<double(const std::string&)>& open) {
+    const std::string& path = LargeWave();
+    PlainRead(path);  // warm the page cache
+    double ours = 0;
+    double plain = 0;
+    bool bOursFirst = true;
+    for (auto _ : state) {
+        double mine;
+        if (bOursFirst) {
+            mine = open(path);
+            plain += PlainRead(path);
+        } else {
+            plain += PlainRead(path);
+            mine = open(path);
+        }
+        bOursFirst = !bOursFirst;
+        ours += mine;
+        state.SetIterationTime(mine);
+    }
+    state.counters["plain_read_ms"] = 1000 * plain / static_cast<double>(state.iterations());
+    state.counters["ratio_to_plain_read"] = ours / plain;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kLargeWaveDataBytes);
+}

@@ -23,28 +23,8 @@ double LoadSound(const std::string& path) {
     return seconds;  // freeing the samples is not part of the open
 }
 
-// Each iteration times both, in alternating order, so the ratio sees the same machine load.
 void BM_LoadSound600MB(benchmark::State& state) {
-    const std::string& path = LargeWave();
-    PlainRead(path);  // warm the page cache
-    double ours = 0;
-    double plain = 0;
-    bool bOursFirst = true;
-    for (auto _ : state) {
-        double mine;
-        if (bOursFirst) {
-            mine = LoadSound(path);
-            plain += PlainRead(path);
-        } else {
-            plain += PlainRead(path);
-            mine = LoadSound(path);
-        }
-        bOursFirst = !bOursFirst;
-        ours += mine;
-        state.SetIterationTime(mine);
-    }
-    state.counters["plain_read_ms"] = 1000 * plain / static_cast<double>(state.iterations());
-    state.counters["ratio_to_plain_read"] = ours / plain;
+    MeasureAgainstPlainRead(state, LoadSound);
 }
 BENCHMARK(BM_LoadSound600MB)->UseManualTime()->Iterations(6)->Unit(benchmark::kMillisecond);
 

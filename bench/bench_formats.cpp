@@ -17,8 +17,6 @@
 // Both sides read from the page cache, and both fault in a fresh buffer, which dominates.
 namespace {
 
-constexpr uint32_t kDataBytes = kLargeWaveDataBytes;
-
 double OpenAndReadAll(const std::string& path) {
     const auto start = std::chrono::steady_clock::now();
     CFile file(path, CFile::Mode::Read);
@@ -39,33 +37,12 @@ void BM_PlainRead600MB(benchmark::State& state) {
     for (auto _ : state) {
         state.SetIterationTime(PlainRead(path));
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataBytes);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kLargeWaveDataBytes);
 }
 BENCHMARK(BM_PlainRead600MB)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-// Each iteration times both, in alternating order, so the ratio sees the same machine load.
 void BM_OpenSoundFileReadAllSamples600MB(benchmark::State& state) {
-    const std::string& path = LargeWave();
-    PlainRead(path);
-    double ours = 0;
-    double plain = 0;
-    bool bOursFirst = true;
-    for (auto _ : state) {
-        double mine;
-        if (bOursFirst) {
-            mine = OpenAndReadAll(path);
-            plain += PlainRead(path);
-        } else {
-            plain += PlainRead(path);
-            mine = OpenAndReadAll(path);
-        }
-        bOursFirst = !bOursFirst;
-        ours += mine;
-        state.SetIterationTime(mine);
-    }
-    state.counters["plain_read_ms"] = 1000 * plain / static_cast<double>(state.iterations());
-    state.counters["ratio_to_plain_read"] = ours / plain;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataBytes);
+    MeasureAgainstPlainRead(state, OpenAndReadAll);
 }
 BENCHMARK(BM_OpenSoundFileReadAllSamples600MB)
     ->UseManualTime()
