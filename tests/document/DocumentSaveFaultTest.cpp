@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "DocumentTestFiles.h"
@@ -87,6 +88,98 @@ TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
     EXPECT_FALSE(fs::exists(dir.File("new.wav")));
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
     EXPECT_EQ(doc.GetPathName(), path);
+}
+
+TEST(DocumentSaveFaults, EachStepOfTheSaveReportsItsOwnFailure) {
+    // 8-bit mono, an odd sample count (so the data chunk gets a pad byte), two points and an
+    // unknown chunk: 44 bytes of headers, 2001 + 1 of samples, 8 + 44 of pan chunk, then the
+    // carried chunk. A file-size limit at each place fails exactly that step.
+    TestSound sound;
+    sound.format = MakeFormat(1, 11025, 8);
+    sound.samples = Pattern(2001, 4);
+    sound.points = {{0, -90}, {2001, 90}};
+    sound.chunkFrames = 2001;
+    sound.chunksAfter = Chunk("LIST", Bytes(100, 'x'), false);
+    const struct {
+        rlim_t limit;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {20, {"Error creating file header!"}},
+        {44 + 2001, {"Error closing samples section!"}},
+        {44 + 2002 + 30, {"Error saving achunk!"}},
+        {44 + 2002 + 52 + 50, {"Error saving unrecognized chunks!", "Error closing wave file!"}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir.File("take.wav");
+        WriteBytes(path, BuildSoundFile(sound));
+        const Bytes before = ReadBytes(path);
+        TestDocumentHost host;
+        CTesselDoc doc(host);
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        doc.SetModifiedFlag(true);
+        {
+            FileSizeLimit limit(c.limit);
+            EXPECT_FALSE(doc.FileSave()) << c.limit;
+        }
+        EXPECT_EQ(host.prompts.Texts(), c.texts) << c.limit;
+        for (const auto& box : host.prompts.Boxes()) {
+            EXPECT_EQ(box.helpId, 103u);
+            EXPECT_EQ(box.icon, UserPrompts::Icon::None);
+        }
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(ReadBytes(path), before) << c.limit;
+        EXPECT_EQ(FilesIn(dir.Path()), 1u) << c.limit;
+    }
+}
+
+TEST(DocumentSaveFaults, NoMemoryForTheSamplesAbortsTheOpen) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+#endif
+    TempDir dir;
+    TestSound sound;
+    sound.samples = Bytes(96u << 20, 0);
+    const std::string path = dir.File("big.wav");
+    WriteBytes(path, BuildSoundFile(sound));
+    sound.samples.clear();
+    sound.samples.shrink_to_fit();
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for everything but the sound's 96 MB.
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        rlim_t used = 0;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmSize:", 0) == 0) {
+                used = std::stoull(line.substr(7)) * 1024;
+            }
+        }
+        limit.rlim_cur = used + (32u << 20);
+        if (setrlimit(RLIMIT_AS, &limit) != 0) {
+            _exit(10);
+        }
+        TestDocumentHost host;
+        CTesselDoc doc(host);
+        const bool bOpened = doc.OnOpenDocument(path);
+        const bool bSaid =
+            host.prompts.Boxes().size() == 1 &&
+            host.prompts.Boxes()[0].text == "Error allocating memory for waveform!\n" &&
+            host.prompts.Boxes()[0].helpId == 101 && !host.prompts.IsProcessingWindowOpen();
+        _exit(!bOpened && bSaid ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(DocumentSaveFaults, AFolderWeMayNotWriteRefusesTheSaveAndKeepsTheFile) {
