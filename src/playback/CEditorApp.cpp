@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/UndoRecord.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
+#include "playback/PlayingView.h"
 
 namespace {
 
@@ -156,8 +158,31 @@ void CEditorApp::StopPlayback() {
     if (m_pPlayingDoc == nullptr && m_pPlayingView == nullptr) {
         return;
     }
+    if (m_pPlayingView != nullptr) {
+        m_pPlayingView->StopPlaybackTimer();
+        m_pPlayingView->SendLivePan(kNoLivePan);
+        // The position is read before the channel stops, or it would read the stop point.
+        if (m_bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
+            const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();
+            uint32_t position = 0;
+            const int code = AmbrelWaveMixGetPlayPosition(m_hSession, 0, &wave, &position,
+                                                          AMBREL_WAVEMIX_POSITION_FRAMES);
+            if (code != 0) {
+                m_prompts.Message("Error #" + std::to_string(code) +
+                                  " (AmbrelWaveMixGetPlayPosition)");
+            } else {
+                const uint32_t frame = position + m_pPlayingDoc->GetPlayStart();
+                if (frame < m_pPlayingDoc->GetFrameCount() - 1) {
+                    m_pPlayingView->PlaceCaret(frame);
+                }
+            }
+        }
+    }
     m_pPlayingView = nullptr;
     AmbrelWaveMixStopChannel(m_hSession, 0, 0);
+    if (m_pPlayingDoc != nullptr) {
+        m_pPlayingDoc->SetPlaying(false);
+    }
     m_pPlayingDoc = nullptr;
 }
 
@@ -166,7 +191,7 @@ void CEditorApp::OnOptionsAccepted() {
     CloseMixerSession();
 }
 
-void CEditorApp::SetPlaying(CTesselDoc* document, CWaveScrollView* view) {
+void CEditorApp::SetPlaying(CTesselDoc* document, PlayingView* view) {
     m_pPlayingDoc = document;
     m_pPlayingView = view;
 }

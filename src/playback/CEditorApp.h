@@ -9,7 +9,7 @@
 #include "trevant/trevant.h"
 
 class CTesselDoc;
-class CWaveScrollView;
+class PlayingView;
 class PanPointList;
 class SettingsStore;
 class UndoRecord;
@@ -63,13 +63,13 @@ class CEditorApp : public DocumentHost {
     // Shows one OK box for a non-zero mixer code.
     void ReportMixerError(int code) override;
 
-    // Silences channel 0 and forgets the playing document and view. The playing view's own
-    // steps (its timer, the live pan display, cursor following) come with playback.
+    // Ends what plays: the view's timer and live direction, cursor following, channel 0, and
+    // the playing document and view. Does nothing when nothing plays.
     void StopPlayback();
     bool IsPlaying() const { return m_pPlayingDoc != nullptr; }
     CTesselDoc* GetPlayingDocument() const override { return m_pPlayingDoc; }
-    CWaveScrollView* GetPlayingView() const { return m_pPlayingView; }
-    void SetPlaying(CTesselDoc* document, CWaveScrollView* view);
+    PlayingView* GetPlayingView() const { return m_pPlayingView; }
+    void SetPlaying(CTesselDoc* document, PlayingView* view);
     void ClearPlaying() override;
 
     // Command states and actions that need no window.
@@ -124,7 +124,7 @@ class CEditorApp : public DocumentHost {
     AmbrelWaveMixSession m_hSession = 0;
     uint32_t m_sessionRate = 0;
     CTesselDoc* m_pPlayingDoc = nullptr;
-    CWaveScrollView* m_pPlayingView = nullptr;
+    PlayingView* m_pPlayingView = nullptr;
     SaveNameDialog m_saveNameDialog;
     OpenDocumentQuery m_isDocumentOpen;
 };

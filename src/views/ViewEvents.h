@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <cstdint>
 
+#include "playback/PlayingView.h"
+
 class MonoBitmap;
 
 // What the active view shows, pushed to the overview bar. Frames; lastVisible is the sound's
@@ -22,9 +24,6 @@ struct OverviewViewInfo {
 inline constexpr QEvent::Type kOverviewUpdateEvent = QEvent::Type(QEvent::User + 500);
 inline constexpr QEvent::Type kSetLivePanEvent = QEvent::Type(QEvent::User + 501);
 inline constexpr QEvent::Type kWaveDoneEvent = QEvent::Type(QEvent::User + 0x3BD);
-
-// The "no direction" value of a live pan.
-inline constexpr int kNoLivePan = 0xFFFF;
 
 class OverviewUpdateEvent : public QEvent {
   public:
@@ -47,9 +46,10 @@ class SetLivePanEvent : public QEvent {
 
 class WaveDoneEvent : public QEvent {
   public:
-    explicit WaveDoneEvent(uint32_t wave) : QEvent(kWaveDoneEvent), m_wave(wave) {}
-    uint32_t Wave() const { return m_wave; }  // the mixer wave that finished
+    explicit WaveDoneEvent(uint32_t play) : QEvent(kWaveDoneEvent), m_play(play) {}
+    // Which start of playback finished, so that a late notice of an earlier one is ignored.
+    uint32_t Play() const { return m_play; }
 
   private:
-    uint32_t m_wave;
+    uint32_t m_play;
 };

@@ -5,13 +5,27 @@
 #include <vector>
 
 #include "MemorySettingsStore.h"
+#include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/UndoRecord.h"
 #include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
+#include "playback/PlayingView.h"
 #include "trevant/TrevantTestHook.h"
 
 namespace {
+
+// Records what the application asks of the playing view.
+class RecordingPlayingView : public PlayingView {
+  public:
+    void StopPlaybackTimer() override { calls.push_back("StopPlaybackTimer"); }
+    void SendLivePan(int pan) override { calls.push_back("SendLivePan " + std::to_string(pan)); }
+    bool ShowsCaret() const override { return true; }
+    void PlaceCaret(uint32_t frame) override {
+        calls.push_back("PlaceCaret " + std::to_string(frame));
+    }
+    std::vector<std::string> calls;
+};
 
 const std::string kWaveOutHint = "Perhaps another application is using your WaveOut device.";
 
@@ -231,10 +245,11 @@ TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
 }
 
 TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
-    int document = 0;
+    CTesselDoc document(m_app);
+    document.SetPlaying(true);
     EXPECT_TRUE(m_app.IsPlayEnabled());
     EXPECT_FALSE(m_app.IsStopEnabled());
-    m_app.SetPlaying(reinterpret_cast<CTesselDoc*>(&document), nullptr);
+    m_app.SetPlaying(&document, nullptr);
     EXPECT_FALSE(m_app.IsPlayEnabled());
     EXPECT_TRUE(m_app.IsStopEnabled());
 
@@ -248,6 +263,7 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     m_app.OnOptionsAccepted();
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
+    EXPECT_FALSE(document.IsPlaying());
     EXPECT_TRUE(m_app.IsPlayEnabled());
     // Nothing was written: new values reach the store only at shutdown.
     EXPECT_TRUE(m_settings.Writes().empty());
@@ -265,15 +281,15 @@ TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {
     MixerPlayParams params{};
     params.size = sizeof params;
     ASSERT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
-    // Only the identity of the document and view matters here.
-    int document = 0;
-    int view = 0;
-    m_app.SetPlaying(reinterpret_cast<CTesselDoc*>(&document),
-                     reinterpret_cast<CWaveScrollView*>(&view));
+    CTesselDoc document(m_app);
+    RecordingPlayingView view;
+    m_app.SetPlaying(&document, &view);
     EXPECT_TRUE(m_app.IsPlaying());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
 
     m_app.StopPlayback();
+    // Cursor following is off: the view loses its timer and its marker, its caret stays.
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"StopPlaybackTimer", "SendLivePan 65535"}));
     EXPECT_FALSE(m_app.IsPlaying());
     EXPECT_EQ(m_app.GetPlayingDocument(), nullptr);
     EXPECT_EQ(m_app.GetPlayingView(), nullptr);

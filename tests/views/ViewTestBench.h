@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QObject>
+
+#include "document/CTesselDoc.h"
+#include "document/DocumentTestFiles.h"
+#include "platform/ScriptedPrompts.h"
+#include "playback/CEditorApp.h"
+#include "playback/MemorySettingsStore.h"
+#include "support/TempDir.h"
+#include "views/CWaveScrollView.h"
+
+// Stands in for the overview bar: records the live directions and updates it is sent.
+class RecordingBar : public QObject {
+  public:
+    std::vector<int> livePans;
+    int updates = 0;
+
+  protected:
+    void customEvent(QEvent* event) override;
+};
+
+// An application on the null audio back end, documents opened from real files, and views of a
+// given size shown on the offscreen platform.
+class ViewTestBench {
+  public:
+    ViewTestBench();
+    ~ViewTestBench();
+
+    // Opens a file holding sound; the document lives as long as the bench.
+    CTesselDoc& Open(const TestSound& sound, const std::string& name = "take.wav");
+    // A mono 16-bit sound of frames frames at rate, with these pan points.
+    static TestSound Mono(uint32_t frames, uint32_t rate = 22050,
+                          std::vector<PanChunkPoint> points = {});
+    // A shown view whose drawing area is width x height pixels.
+    std::unique_ptr<CWaveScrollView> MakeView(CTesselDoc& document, int width, int height);
+    // Processes events until done() holds or timeoutMs passed; returns done().
+    static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    // Asks view for its overview update as the bar does at idle, so the view knows bar.
+    static void Feed(CWaveScrollView& view, RecordingBar& bar);
+
+    TempDir dir;
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app{prompts, settings};
+
+  private:
+    std::vector<std::unique_ptr<CTesselDoc>> m_documents;
+};
