@@ -789,7 +789,6 @@ void CWaveScrollView::Play() {
         direction = segment->startPan;
         m_playbackTimer.start();
     }
-    m_lastDirection = direction;
     const MixerPosition position{direction, 0, 0};
     int code = AmbrelWaveMixSetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL, &position);
     if (code == 0) {
@@ -825,29 +824,34 @@ void CWaveScrollView::OnPlaybackTick() {
         m_playbackTimer.stop();
         return;
     }
-    const PanSegment* segment = m_doc.GetPanSegment();
-    if (segment == nullptr) {
-        // The trajectory was emptied while playing: the sound keeps its last direction.
+    const std::optional<int32_t> direction = StepDirection(position);
+    if (!direction) {
         return;
     }
-    const uint32_t sample = position + segment->playOffset;
-    int32_t direction = 0;
-    if (sample < segment->endPos) {
-        direction = StepPan(*segment, sample);
-    } else if (m_doc.ComputePanSegment(sample)) {
-        direction = m_doc.GetPanSegment()->startPan;
-    } else {
-        return;
-    }
-    const MixerPosition mixerPosition{direction, 0, 0};
+    const MixerPosition mixerPosition{*direction, 0, 0};
     code = AmbrelWaveMixSetPosition(session, 0, 0, &mixerPosition);
     if (code != 0) {
         m_app.ReportMixerError(code);
         m_playbackTimer.stop();
         return;
     }
-    m_lastDirection = direction;
-    SendLivePan(direction);
+    SendLivePan(*direction);
+}
+
+std::optional<int32_t> CWaveScrollView::StepDirection(uint32_t position) {
+    const PanSegment* segment = m_doc.GetPanSegment();
+    if (segment == nullptr) {
+        // The trajectory was emptied while playing: the sound keeps its last direction.
+        return std::nullopt;
+    }
+    const uint32_t sample = position + segment->playOffset;
+    if (sample < segment->endPos) {
+        return StepPan(*segment, sample);
+    }
+    if (!m_doc.ComputePanSegment(sample)) {
+        return std::nullopt;
+    }
+    return m_doc.GetPanSegment()->startPan;
 }
 
 void CWaveScrollView::StopPlaybackTimer() {

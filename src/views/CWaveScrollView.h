@@ -76,6 +76,9 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Playback.
     void Play();
     bool IsPlaybackTimerRunning() const { return m_playbackTimer.isActive(); }
+    // The direction a tick sends for the mixer's play position (frames from the start of the
+    // played range); none when the trajectory has gone, and the sound keeps its direction.
+    std::optional<int32_t> StepDirection(uint32_t position);
     void StopPlaybackTimer() override;
     void SendLivePan(int pan) override;
     bool ShowsCaret() const override { return IsCaret(); }
@@ -164,7 +167,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
 
     QTimer m_caretTimer;
     QTimer m_playbackTimer;
-    int32_t m_lastDirection = 0;
     // Counts starts of playback; a wave-done notice names the start it belongs to.
     uint32_t m_playNumber = 0;
     QPointer<QObject> m_overviewBar;
