@@ -75,13 +75,13 @@ TEST_F(EditorAppAsHost, OnlyTheClosingDocumentsUndoRecordGoes) {
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
-        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&kept);
+        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&kept, nullptr, 0, UndoKind::Paste);
     }
     EXPECT_NE(m_app.m_pUndoRecord, nullptr);
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
-        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&closing);
+        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&closing, nullptr, 0, UndoKind::Paste);
     }
     EXPECT_EQ(m_app.m_pUndoRecord, nullptr);
 }
