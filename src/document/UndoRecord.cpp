@@ -41,6 +41,7 @@ UndoRecord::UndoRecord(CTesselDoc* document, PanPoint* point, int32_t count, Und
         case UndoKind::Delete:
         case UndoKind::Paste:
             SaveRun(point, count);
+            m_pPoint = nullptr;  // about to be removed; the copies are what undo needs
             break;
         case UndoKind::Modify:
             SaveRun(point, 1);
