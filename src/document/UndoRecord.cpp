@@ -88,8 +88,9 @@ void UndoRecord::Apply() {
             case UndoKind::Modify:
                 // In place, without re-sorting: the drag kept the point between its
                 // neighbours, and no edit since has touched them.
-                if (m_pSavedPoints && m_pDocument->GetPanPoints().Contains(m_pPoint)) {
-                    const PanPoint* saved = m_pSavedPoints->NextPoint(nullptr);
+                if (const PanPoint* saved =
+                        m_pSavedPoints ? m_pSavedPoints->NextPoint(nullptr) : nullptr;
+                    saved != nullptr && m_pDocument->GetPanPoints().Contains(m_pPoint)) {
                     m_pPoint->position = saved->position;
                     m_pPoint->pan = saved->pan;
                 }
