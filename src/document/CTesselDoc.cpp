@@ -415,6 +415,13 @@ bool CTesselDoc::RemovePoint(const PanPoint* point) {
     return true;
 }
 
+bool CTesselDoc::CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
+                                 float scale, int32_t offset, bool addOffset, uint32_t limit,
+                                 UndoRecord* undo) {
+    return m_panPoints.CopyTransformed(source, start, count, scale, offset, addOffset, limit, undo,
+                                       m_host.Prompts());
+}
+
 bool CTesselDoc::ComputePanSegment(uint32_t position) {
     return ::ComputePanSegment(m_panPoints, m_frameCount, position, m_pPanSegment);
 }

@@ -16,6 +16,7 @@
 
 class CFile;
 class DocumentHost;
+class UndoRecord;
 
 // One open sound: all its samples in memory (the in-memory convention of the sound files),
 // its format, its pan trajectory, the chunks of its file that no format writes itself, its
@@ -64,6 +65,10 @@ class CTesselDoc : public CDocument {
     // Also marks the document modified when the point was removed.
     bool RemovePoint(const PanPoint* point);
     bool ComputePanSegment(uint32_t position);
+    // PanPointList::CopyTransformed into the document's list; failures are shown to the user.
+    bool CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
+                         float scale, int32_t offset, bool addOffset, uint32_t limit,
+                         UndoRecord* undo);
 
     // Command states: Save only while modified, Export only with at least one pan point.
     bool CanSave() const { return IsModified(); }

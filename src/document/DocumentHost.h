@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "trevant/trevant.h"
 
 class CTesselDoc;
+class PanPointList;
+class UndoRecord;
 class UserPrompts;
 
 // What the save-name prompt is asked: a save dialog with the two sound types.
@@ -63,6 +66,17 @@ class DocumentHost {
     virtual void ClearPlaying() = 0;
     // Drops the undo record when it belongs to this document, which is going away.
     virtual void DiscardUndoRecordOf(const CTesselDoc* document) = 0;
+
+    // The program's one undo record and pan clipboard (a PanClipboard), owned by the host;
+    // each may be none. Replacing either destroys the previous one.
+    virtual UndoRecord* GetUndoRecord() const = 0;
+    virtual void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) = 0;
+    virtual PanPointList* GetPanClipboard() const = 0;
+    virtual void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) = 0;
+    // The two "Paste Options..." questions; the answer is the chosen button's PasteOptionId.
+    // caretVariant: the clipboard would run past the end of the sound from the caret.
+    virtual int AskPasteMerge() = 0;
+    virtual int AskPasteSize(bool caretVariant) = 0;
 
     virtual std::string GetSaveFolder() const = 0;
     virtual void SetSaveFolder(const std::string& folder) = 0;

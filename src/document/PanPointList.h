@@ -46,6 +46,9 @@ class PanPointList {
                          float scale, int32_t offset, bool addOffset, uint32_t limit,
                          UndoRecord* undo, UserPrompts& prompts);
 
+    // Whether the point (by identity) is in this list.
+    bool Contains(const PanPoint* point) const { return m_index.count(point) != 0; }
+
     size_t GetCount() const { return m_points.size(); }
     bool IsEmpty() const { return m_points.empty(); }
 

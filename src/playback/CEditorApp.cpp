@@ -4,6 +4,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
+#include "document/PasteOptionIds.h"
 #include "document/UndoRecord.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
@@ -230,4 +231,27 @@ void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {
     if (m_pUndoRecord && m_pUndoRecord->GetDocument() == document) {
         m_pUndoRecord.reset();
     }
+}
+
+void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {
+    m_pasteMergeDialog = std::move(merge);
+    m_pasteSizeDialog = std::move(size);
+}
+
+void CEditorApp::ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) {
+    m_pUndoRecord.reset();
+    m_pUndoRecord = std::move(record);
+}
+
+void CEditorApp::SetPanClipboard(std::unique_ptr<PanPointList> clipboard) {
+    m_pPanClipboard.reset();
+    m_pPanClipboard = std::move(clipboard);
+}
+
+int CEditorApp::AskPasteMerge() {
+    return m_pasteMergeDialog ? m_pasteMergeDialog() : kPasteCancel;
+}
+
+int CEditorApp::AskPasteSize(bool caretVariant) {
+    return m_pasteSizeDialog ? m_pasteSizeDialog(caretVariant) : kPasteCancel;
 }

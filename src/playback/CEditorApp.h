@@ -98,6 +98,18 @@ class CEditorApp : public DocumentHost {
     int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) override;
     void DiscardUndoRecordOf(const CTesselDoc* document) override;
+
+    // The undo record and the pan clipboard, and the "Paste Options..." dialogs the shell
+    // supplies; until it does, both questions are answered Cancel.
+    using PasteMergeDialog = std::function<int()>;
+    using PasteSizeDialog = std::function<int(bool caretVariant)>;
+    void SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size);
+    UndoRecord* GetUndoRecord() const override { return m_pUndoRecord.get(); }
+    void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) override;
+    PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
+    void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
+    int AskPasteMerge() override;
+    int AskPasteSize(bool caretVariant) override;
     std::string GetSaveFolder() const override { return m_savePath; }
     void SetSaveFolder(const std::string& folder) override { m_savePath = folder; }
     void SetOpenFolder(const std::string& folder) override { m_openPath = folder; }
@@ -127,4 +139,6 @@ class CEditorApp : public DocumentHost {
     PlayingView* m_pPlayingView = nullptr;
     SaveNameDialog m_saveNameDialog;
     OpenDocumentQuery m_isDocumentOpen;
+    PasteMergeDialog m_pasteMergeDialog;
+    PasteSizeDialog m_pasteSizeDialog;
 };

@@ -152,7 +152,7 @@ TEST(PanPointList, CopyTransformedNotesAddedPointsAndCopiesIntoItselfOnce) {
     list.AddPoint(10, 1);
     list.AddPoint(20, 2);
     ScriptedPrompts prompts;
-    UndoRecord undo;
+    UndoRecord undo(nullptr, nullptr, 0, UndoKind::Paste);
     EXPECT_TRUE(list.CopyTransformed(list, nullptr, -1, 1.0f, 100, true, 0, &undo, prompts));
     EXPECT_EQ(Contents(list), (Points{{10, 1}, {20, 2}, {110, 1}, {120, 2}}));
     ASSERT_EQ(undo.AddedPoints().size(), 2u);
@@ -167,7 +167,7 @@ TEST(PanPointList, CopyTransformedReportsAFailedAdditionAndStops) {
     }
     StarvedList target(2);
     ScriptedPrompts prompts;
-    UndoRecord undo;
+    UndoRecord undo(nullptr, nullptr, 0, UndoKind::Paste);
     EXPECT_FALSE(target.CopyTransformed(source, nullptr, -1, 1.0f, 0, true, 0, &undo, prompts));
     EXPECT_EQ(target.GetCount(), 2u);
     EXPECT_EQ(undo.AddedPoints().size(), 2u);

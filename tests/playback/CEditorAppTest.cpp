@@ -84,7 +84,7 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     m_app.m_latency = 120;
     m_app.m_savePath = "/s/";
     m_app.m_exportPath = "/e/";
-    m_app.m_pUndoRecord = std::make_unique<UndoRecord>();
+    m_app.m_pUndoRecord = std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste);
     m_app.m_pPanClipboard = std::make_unique<PanPointList>();
     m_app.OpenMixerSession(44100);
     ASSERT_NE(m_app.GetMixerSession(), 0u);

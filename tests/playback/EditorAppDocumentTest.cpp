@@ -5,6 +5,7 @@
 #include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentTestFiles.h"
+#include "document/PanEditCommands.h"
 #include "document/UndoRecord.h"
 #include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
@@ -75,15 +76,18 @@ TEST_F(EditorAppAsHost, OnlyTheClosingDocumentsUndoRecordGoes) {
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
-        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&kept);
+        ASSERT_TRUE(PanEditCommands::DeleteInRange(kept, 0, 1000));
     }
-    EXPECT_NE(m_app.m_pUndoRecord, nullptr);
+    ASSERT_NE(m_app.GetUndoRecord(), nullptr);
+    EXPECT_TRUE(PanEditCommands::CanUndo(kept));
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
-        m_app.m_pUndoRecord = std::make_unique<UndoRecord>(&closing);
+        PanEditCommands::RecordEdit(closing, closing.NextPoint(nullptr), UndoKind::Modify);
+        EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo Modify Point\tCtrl+Z");
     }
-    EXPECT_EQ(m_app.m_pUndoRecord, nullptr);
+    EXPECT_EQ(m_app.GetUndoRecord(), nullptr);
+    EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo\tCtrl+Z");
 }
 
 TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {

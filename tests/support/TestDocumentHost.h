@@ -1,11 +1,15 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "document/DocumentHost.h"
+#include "document/PanClipboard.h"
+#include "document/PasteOptionIds.h"
+#include "document/UndoRecord.h"
 #include "platform/ScriptedPrompts.h"
 
 // A host for documents under test: scripted prompts and save names, and a mixer that
@@ -30,6 +34,13 @@ class TestDocumentHost : public DocumentHost {
     CTesselDoc* playing = nullptr;
     std::vector<const CTesselDoc*> discardedUndoOf;
     std::string saveFolder, openFolder;
+    // The program's undo record and clipboard; the Paste Options answers in order (button
+    // ids, Cancel once used up) and the size questions asked (true: the caret variant).
+    std::unique_ptr<UndoRecord> undoRecord;
+    std::unique_ptr<PanClipboard> panClipboard;
+    std::deque<int> pasteMergeAnswers, pasteSizeAnswers;
+    int pasteMergeQuestions = 0;
+    std::vector<bool> pasteSizeQuestions;
 
     UserPrompts& Prompts() override { return prompts; }
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
@@ -72,10 +83,40 @@ class TestDocumentHost : public DocumentHost {
     void ClearPlaying() override { playing = nullptr; }
     void DiscardUndoRecordOf(const CTesselDoc* document) override {
         discardedUndoOf.push_back(document);
+        if (undoRecord && undoRecord->GetDocument() == document) {
+            undoRecord.reset();
+        }
+    }
+    UndoRecord* GetUndoRecord() const override { return undoRecord.get(); }
+    void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) override {
+        undoRecord.reset();
+        undoRecord = std::move(record);
+    }
+    PanPointList* GetPanClipboard() const override { return panClipboard.get(); }
+    void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override {
+        panClipboard.reset();
+        panClipboard = std::move(clipboard);
+    }
+    int AskPasteMerge() override {
+        ++pasteMergeQuestions;
+        return NextAnswer(pasteMergeAnswers);
+    }
+    int AskPasteSize(bool caretVariant) override {
+        pasteSizeQuestions.push_back(caretVariant);
+        return NextAnswer(pasteSizeAnswers);
     }
     std::string GetSaveFolder() const override { return saveFolder; }
     void SetSaveFolder(const std::string& folder) override { saveFolder = folder; }
     void SetOpenFolder(const std::string& folder) override { openFolder = folder; }
+
+    static int NextAnswer(std::deque<int>& answers) {
+        if (answers.empty()) {
+            return kPasteCancel;
+        }
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
 
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;

@@ -1,0 +1,241 @@
+// Delete in range, cut, copy, paste with its two questions, and undo, on real documents.
+#include "document/PanEditCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "DocumentTestFiles.h"
+#include "document/CTesselDoc.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+using Points = std::vector<std::pair<uint32_t, int32_t>>;
+using Cmd = PanEditCommands;
+
+Points PointsOf(const PanPointList& list) {
+    Points out;
+    for (const PanPoint* p = list.NextPoint(nullptr); p; p = list.NextPoint(p)) {
+        out.emplace_back(p->position, p->pan);
+    }
+    return out;
+}
+
+class PanEditTest : public ::testing::Test {
+  protected:
+    // An open 8-bit sound of the given frames and channels, holding the given points,
+    // not modified.
+    std::unique_ptr<CTesselDoc> Open(uint32_t frames, const Points& points = {},
+                                     uint16_t channels = 1) {
+        TestSound sound;
+        sound.format = MakeFormat(channels, 22050, 8);
+        sound.samples = Pattern(size_t{frames} * channels);
+        const std::string path = dir.File("take" + std::to_string(++opened) + ".wav");
+        WriteBytes(path, BuildSoundFile(sound));
+        auto doc = std::make_unique<CTesselDoc>(host);
+        EXPECT_TRUE(doc->OnOpenDocument(path));
+        for (const auto& [position, pan] : points) {
+            doc->AddPoint(position, pan);
+        }
+        doc->SetModifiedFlag(false);
+        return doc;
+    }
+    // The clipboard of a copy of 1000 .. 3000 holding 1200 and 2500.
+    void CopyExample() {
+        auto source = Open(4000, {{500, 1}, {1200, 10}, {2500, -20}, {3001, 2}});
+        ASSERT_TRUE(Cmd::Copy(*source, 1000, 3000));
+    }
+
+    TempDir dir;
+    TestDocumentHost host;
+    int opened = 0;
+};
+
+}  // namespace
+
+TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
+    auto source = Open(4000, {{500, 1}, {1200, 10}, {2500, -20}, {3001, 2}});
+    EXPECT_FALSE(Cmd::CanCopy(*source, 1000, 1001));  // a caret, though a point is near
+    EXPECT_FALSE(Cmd::CanCopy(*source, 600, 1100));   // a range without points
+    ASSERT_TRUE(Cmd::CanCopy(*source, 1000, 3000));
+    EXPECT_FALSE(Cmd::CanPaste(*source));  // no clipboard yet
+    ASSERT_TRUE(Cmd::Copy(*source, 1000, 3000));
+    ASSERT_NE(host.panClipboard, nullptr);
+    EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{200, 10}, {1500, -20}}));
+    EXPECT_EQ(host.panClipboard->regionLength, 2000u);
+    EXPECT_EQ(host.undoRecord, nullptr);  // copying is no edit
+    EXPECT_FALSE(source->IsModified());
+
+    auto target = Open(100000, {{100, 5}});
+    ASSERT_TRUE(Cmd::CanPaste(*target));
+    ASSERT_TRUE(Cmd::Paste(*target, 5000, 5001));
+    EXPECT_EQ(PointsOf(target->GetPanPoints()), (Points{{100, 5}, {5200, 10}, {6500, -20}}));
+    EXPECT_EQ(host.pasteMergeQuestions, 0);
+    EXPECT_TRUE(host.pasteSizeQuestions.empty());
+    EXPECT_TRUE(target->IsModified());
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Paste\tCtrl+Z");
+    EXPECT_TRUE(Cmd::CanPaste(*target));  // pasting leaves the clipboard in place
+}
+
+TEST_F(PanEditTest, PasteIntoASmallerRangeScalesOrPastesFromStartAndRemoves) {
+    CopyExample();
+    auto doc = Open(10000);
+    host.pasteSizeAnswers = {kPasteScale};
+    ASSERT_TRUE(Cmd::Paste(*doc, 0, 1000));
+    EXPECT_EQ(host.pasteSizeQuestions, std::vector<bool>{false});
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 10}, {750, -20}}));
+
+    // From Start with Remove takes the removal range out to 0 .. 2000.
+    auto other = Open(10000, {{0, 1}, {1000, 2}, {2000, 3}, {2001, 4}});
+    host.pasteMergeAnswers = {kPasteRemove};
+    host.pasteSizeAnswers = {kPasteFromStart};
+    ASSERT_TRUE(Cmd::Paste(*other, 0, 1000));
+    EXPECT_EQ(host.pasteMergeQuestions, 1);
+    EXPECT_EQ(PointsOf(other->GetPanPoints()), (Points{{200, 10}, {1500, -20}, {2001, 4}}));
+}
+
+TEST_F(PanEditTest, PasteAtACaretNearTheEndAsksTheCaretVariant) {
+    CopyExample();
+    auto scaled = Open(10000);
+    host.pasteSizeAnswers = {kPasteScale};
+    ASSERT_TRUE(Cmd::Paste(*scaled, 9000, 9001));
+    EXPECT_EQ(host.pasteSizeQuestions, std::vector<bool>{true});
+    EXPECT_EQ(PointsOf(scaled->GetPanPoints()), (Points{{9100, 10}, {9750, -20}}));
+
+    auto clipped = Open(10000);
+    host.pasteSizeAnswers = {kPasteFromStart};  // the caret variant's "Paste"
+    ASSERT_TRUE(Cmd::Paste(*clipped, 9000, 9001));
+    EXPECT_EQ(PointsOf(clipped->GetPanPoints()), (Points{{9200, 10}}));
+    ASSERT_NE(host.undoRecord, nullptr);
+    EXPECT_EQ(host.undoRecord->AddedPoints().size(), 1u);
+
+    // A clipboard that just fits is pasted without a question.
+    auto fits = Open(11000);
+    ASSERT_TRUE(Cmd::Paste(*fits, 9000, 9001));
+    EXPECT_EQ(host.pasteSizeQuestions.size(), 2u);
+    EXPECT_EQ(PointsOf(fits->GetPanPoints()), (Points{{9200, 10}, {10500, -20}}));
+}
+
+TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
+    CopyExample();
+    auto doc = Open(10000, {{300, 7}});
+    ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 500));  // leaves a record to keep
+    doc->AddPoint(300, 7);
+    doc->SetModifiedFlag(false);
+    const UndoRecord* record = host.undoRecord.get();
+
+    host.pasteMergeAnswers = {kPasteCancel};
+    EXPECT_FALSE(Cmd::Paste(*doc, 0, 1001));  // range holding a point
+    host.pasteMergeAnswers = {kPasteRemove};
+    host.pasteSizeAnswers = {kPasteCancel};
+    EXPECT_FALSE(Cmd::Paste(*doc, 0, 1000));  // Remove chosen, then the size cancelled
+    host.pasteMergeAnswers = {kPasteMerge};
+    host.pasteSizeAnswers = {kPasteCancel};
+    EXPECT_FALSE(Cmd::Paste(*doc, 9000, 9001));  // the caret variant cancelled
+    EXPECT_EQ(host.pasteMergeQuestions, 2);
+    EXPECT_EQ(host.pasteSizeQuestions, (std::vector<bool>{false, true}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{300, 7}}));
+    EXPECT_EQ(host.undoRecord.get(), record);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(PanEditTest, PasteIsDisabledInAStereoDocument) {
+    CopyExample();
+    auto stereo = Open(10000, {}, 2);
+    EXPECT_FALSE(Cmd::CanPaste(*stereo));
+    EXPECT_FALSE(Cmd::Paste(*stereo, 5000, 5001));
+    EXPECT_TRUE(stereo->GetPanPoints().IsEmpty());
+    EXPECT_EQ(host.undoRecord, nullptr);
+}
+
+TEST_F(PanEditTest, UndoTextsFollowTheLastEdit) {
+    auto doc = Open(10000, {{100, 1}, {200, 2}, {300, 3}, {400, 4}});
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo\tCtrl+Z");
+    EXPECT_FALSE(Cmd::CanUndo(*doc));
+    ASSERT_TRUE(Cmd::DeleteInRange(*doc, 400, 500));
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Point\tCtrl+Z");
+    ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 300));
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_TRUE(doc->GetPanPoints().IsEmpty());
+
+    PanPoint* added = doc->AddPoint(50, 0);
+    Cmd::RecordEdit(*doc, added, UndoKind::Add);
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Add Point\tCtrl+Z");
+    Cmd::RecordEdit(*doc, added, UndoKind::Modify);
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Modify Point\tCtrl+Z");
+}
+
+TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
+    auto doc = Open(10000, {{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}});
+    ASSERT_TRUE(Cmd::Cut(*doc, 150, 300));
+    EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{50, 2}, {50, 5}, {150, 3}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {900, 9}}));
+    EXPECT_EQ(host.undoRecord->GetCount(), 3);
+    doc->SetModifiedFlag(false);
+
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()),
+              (Points{{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}}));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(host.undoRecord, nullptr);
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo\tCtrl+Z");
+    EXPECT_FALSE(Cmd::Undo(*doc));
+}
+
+TEST_F(PanEditTest, UndoOfAPasteWithRemoveRestoresExactlyWhatWasThere) {
+    CopyExample();
+    auto doc = Open(10000, {{50, -1}, {5100, 11}, {5200, 12}, {6000, 13}, {7001, 14}});
+    const Points before = PointsOf(doc->GetPanPoints());
+    host.pasteMergeAnswers = {kPasteRemove};
+    ASSERT_TRUE(Cmd::Paste(*doc, 5000, 5001));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()),
+              (Points{{50, -1}, {5200, 10}, {6500, -20}, {7001, 14}}));
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), before);
+}
+
+TEST_F(PanEditTest, UndoOfAMergedPasteTakesAwayOnlyThePastedPoints) {
+    CopyExample();
+    auto doc = Open(10000, {{5200, 33}});
+    const PanPoint* kept = doc->NextPoint(nullptr);
+    host.pasteMergeAnswers = {kPasteMerge};
+    ASSERT_TRUE(Cmd::Paste(*doc, 5000, 5001));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{5200, 33}, {5200, 10}, {6500, -20}}));
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{5200, 33}}));
+    EXPECT_EQ(doc->NextPoint(nullptr), kept);
+}
+
+TEST_F(PanEditTest, AddAndModifyUndoOnTheSamePoint) {
+    auto doc = Open(10000, {{100, 1}, {300, 3}});
+    PanPoint* added = doc->AddPoint(200, 2);
+    Cmd::RecordEdit(*doc, added, UndoKind::Add);
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {300, 3}}));
+
+    PanPoint* dragged = doc->NextPoint(nullptr);
+    Cmd::RecordEdit(*doc, dragged, UndoKind::Modify);
+    dragged->position = 250;
+    dragged->pan = -60;
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(doc->NextPoint(nullptr), dragged);  // the same object, put back in place
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {300, 3}}));
+}
+
+TEST_F(PanEditTest, UndoBelongsToItsDocumentAndGoesWhenItCloses) {
+    auto first = Open(10000, {{100, 1}, {200, 2}});
+    auto second = Open(10000, {{100, 1}});
+    ASSERT_TRUE(Cmd::DeleteInRange(*first, 0, 1000));
+    EXPECT_TRUE(Cmd::CanUndo(*first));
+    EXPECT_FALSE(Cmd::CanUndo(*second));
+    EXPECT_FALSE(Cmd::Undo(*second));
+    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Points\tCtrl+Z");  // shown, though disabled
+    EXPECT_EQ(PointsOf(second->GetPanPoints()), (Points{{100, 1}}));
+
+    second.reset();
+    ASSERT_NE(host.undoRecord, nullptr);
+    first.reset();
+    EXPECT_EQ(host.undoRecord, nullptr);
+}
