@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <cstdio>
 
 #include "document/CTesselDoc.h"
+#include "document/PanEditCommands.h"
 #include "document/PanPoint.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
@@ -608,6 +610,13 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
             InvertRect(painter, *rect);
         }
     }
+    if (m_dragPreviewShown) {
+        painter.save();
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.setPen(QPen(Qt::black, 2));
+        painter.drawPolyline(DragPreviewPath());
+        painter.restore();
+    }
 }
 
 bool CWaveScrollView::IsMono() const {
@@ -692,14 +701,158 @@ void CWaveScrollView::DrawPanTrajectory(QPainter& painter) const {
     painter.restore();
 }
 
+// ---- Pan point editing ---------------------------------------------------------------------
+
+bool CWaveScrollView::InPanEditMode() const {
+    return m_app.m_editMode == CEditorApp::kEditModePan && IsMono();
+}
+
+PanPoint* CWaveScrollView::HitPoint(int x, int y) const {
+    const uint32_t sample = SampleAtX(x);
+    const int pan = PanFromY(y);
+    const uint32_t reach = Truncate(4.0 * m_wave.m_samplesPerPixel);
+    const uint32_t lo = sample <= reach ? 0 : sample - reach;
+    const uint32_t hi =
+        static_cast<uint32_t>(std::min<uint64_t>(m_doc.GetFrameCount(), uint64_t{sample} + reach));
+    return m_doc.FindInRange(lo, hi, std::max(-90, pan - 4), std::min(90, pan + 4));
+}
+
+void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
+    if (flags & Qt::ControlModifier) {
+        if (PanPoint* point = HitPoint(x, y)) {
+            PanEditCommands::RecordEdit(m_doc, point, UndoKind::Delete, 1);
+            m_doc.RemovePoint(point);
+            InvalidateAll();
+        }
+        return;
+    }
+    m_dragging = true;
+    if (PanPoint* point = HitPoint(x, y)) {
+        m_dragPoint = point;
+        PanEditCommands::RecordEdit(m_doc, point, UndoKind::Modify);
+        // A point at frame 0 has nothing to its left to stop at.
+        m_dragPrev = point->position == 0 ? nullptr : m_doc.GetPanPoints().PreviousPoint(point);
+        m_dragNext = m_doc.NextPoint(point);
+    } else {
+        uint32_t sample = SampleAtX(x);
+        m_dragPrev = m_doc.PointAtOrBefore(sample);
+        if (m_dragPrev != nullptr && m_dragPrev->position >= sample) {
+            sample = m_dragPrev->position + 1;
+        }
+        m_dragNext = m_doc.NextPoint(m_dragPrev);
+        if (m_dragNext != nullptr && sample >= m_dragNext->position) {
+            sample = m_dragNext->position - 1;
+        }
+        m_dragPoint = m_doc.AddPoint(sample, PanFromY(y));
+        if (m_dragPoint == nullptr) {
+            m_dragging = false;
+            return;
+        }
+        PanEditCommands::RecordEdit(m_doc, m_dragPoint, UndoKind::Add);
+    }
+    SendLivePan(m_dragPoint->pan);
+    DrawDragPoint();
+}
+
+void CWaveScrollView::DragPanPoint(int x, int y) {
+    DrawDragPoint();
+    uint32_t position = SampleAtX(x);
+    if (m_dragPrev != nullptr && m_dragPrev->position >= position) {
+        position = m_dragPrev->position + 1;
+    }
+    if (m_dragNext != nullptr && position >= m_dragNext->position) {
+        position = m_dragNext->position - 1;
+    }
+    m_dragPoint->position = position;
+    m_dragPoint->pan = PanFromY(y);
+    SendLivePan(m_dragPoint->pan);
+    DrawDragPoint();
+}
+
+void CWaveScrollView::EndPanEdit() {
+    DrawDragPoint();
+    InvalidateAll();
+    m_doc.SetModifiedFlag(true);
+    SendLivePan(kNoLivePan);
+    m_dragPoint = nullptr;
+    m_dragPrev = nullptr;
+    m_dragNext = nullptr;
+}
+
+QPolygon CWaveScrollView::DragPreviewPath() const {
+    QPolygon path;
+    if (m_dragPoint == nullptr) {
+        return path;
+    }
+    const int64_t left = GetLeftColumn();
+    const int64_t right = left + m_wave.m_imageWidth;
+    int64_t column =
+        m_dragPrev != nullptr ? ColumnOfSample(m_dragPrev->position) : ColumnOfSample(0);
+    int y = YOfPan(m_dragPrev != nullptr ? m_dragPrev->pan : 0);
+    const int64_t pointColumn = ColumnOfSample(m_dragPoint->position);
+    const int pointY = YOfPan(m_dragPoint->pan);
+    if (column < left) {
+        if (pointColumn != column) {
+            y += static_cast<int>(static_cast<double>(pointY - y) /
+                                  static_cast<double>(pointColumn - column) *
+                                  static_cast<double>(left - column));
+        }
+        column = left;
+    }
+    path << QPoint(static_cast<int>(column - left), y);
+    // The two segments, each cut where it leaves the window on the right.
+    struct Target {
+        int64_t column;
+        int y;
+    };
+    const Target targets[2] = {{pointColumn, pointY},
+                               m_dragNext != nullptr ? Target{ColumnOfSample(m_dragNext->position),
+                                                              YOfPan(m_dragNext->pan)}
+                                                     : Target{right, pointY}};
+    for (const Target& target : targets) {
+        if (column >= right) {
+            break;
+        }
+        int64_t toColumn = target.column;
+        int toY = target.y;
+        if (toColumn > right) {
+            toY = static_cast<int>(static_cast<double>(toY - y) /
+                                       static_cast<double>(toColumn - column) *
+                                       static_cast<double>(right - column) +
+                                   y);
+            toColumn = right;
+        }
+        path << QPoint(static_cast<int>(toColumn - left), toY);
+        column = toColumn;
+        y = toY;
+    }
+    return path;
+}
+
+void CWaveScrollView::DrawDragPoint() {
+    m_dragPreviewShown = !m_dragPreviewShown;
+    const QPolygon path = DragPreviewPath();
+    if (!path.isEmpty()) {
+        viewport()->update(path.boundingRect().adjusted(-2, -2, 2, 2));
+    }
+}
+
 // ---- Mouse and keys ------------------------------------------------------------------------
 
 void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        ShowContextMenu(event->position().toPoint());
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
     const int x = static_cast<int>(event->position().x());
+    if (InPanEditMode()) {
+        BeginPanEdit(event->modifiers(), x, static_cast<int>(event->position().y()));
+        return;
+    }
     m_dragging = true;
     m_zoomedToSelection = false;
     HideCaret();
@@ -727,6 +880,11 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) {
         return;
     }
+    if (m_dragPoint != nullptr) {
+        DragPanPoint(static_cast<int>(event->position().x()),
+                     static_cast<int>(event->position().y()));
+        return;
+    }
     const uint32_t sample = SampleAtX(static_cast<int>(event->position().x()));
     if (sample == m_anchor) {
         SetSelection(m_anchor, m_anchor + 1);
@@ -737,6 +895,9 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_dragging) {
+        if (m_dragPoint != nullptr) {
+            EndPanEdit();
+        }
         m_dragging = false;
     }
 }
@@ -762,6 +923,12 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
             }
             m_selStart = 0;
             m_selEnd = 1;
+            return;
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+            if (!IsCaret()) {
+                RunIfEnabled(CommandId::kDeleteInRange);
+            }
             return;
         case Qt::Key_Left:
             ScrollToSample(m_selStart);
@@ -951,6 +1118,23 @@ bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();
             return true;
+        case CommandId::kDeleteInRange:
+            if (!IsMono()) {
+                m_app.m_editMode = CEditorApp::kEditModeSelect;
+            }
+            state.enabled = PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
+            return true;
+        case CommandId::kEditCut:
+        case CommandId::kEditCopy:
+            state.enabled = PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
+            return true;
+        case CommandId::kPaste:
+            state.enabled = PanEditCommands::CanPaste(m_doc);
+            return true;
+        case CommandId::kEditUndo:
+            state.enabled = PanEditCommands::CanUndo(m_doc);
+            state.text = PanEditCommands::UndoText(m_app);
+            return true;
         case CommandId::kIndicatorFormat:
             state.enabled = true;
             state.text = FormatText(m_doc);
@@ -1017,7 +1201,76 @@ bool CWaveScrollView::RunCommand(unsigned id) {
         case CommandId::kPlay:
             Play();
             return true;
+        case CommandId::kDeleteInRange:
+            if (PanEditCommands::DeleteInRange(m_doc, m_selStart, m_selEnd)) {
+                InvalidateAll();
+            }
+            return true;
+        case CommandId::kEditCut:
+            if (PanEditCommands::Cut(m_doc, m_selStart, m_selEnd)) {
+                InvalidateAll();
+            }
+            return true;
+        case CommandId::kEditCopy:
+            PanEditCommands::Copy(m_doc, m_selStart, m_selEnd);
+            return true;
+        case CommandId::kPaste:
+            if (PanEditCommands::Paste(m_doc, m_selStart, m_selEnd)) {
+                InvalidateAll();
+            }
+            return true;
+        case CommandId::kEditUndo:
+            if (PanEditCommands::Undo(m_doc)) {
+                InvalidateAll();
+            }
+            return true;
         default:
             return false;
+    }
+}
+
+bool CWaveScrollView::RunIfEnabled(unsigned id) {
+    CommandState state;
+    if (!UpdateCommand(id, state) || !state.enabled) {
+        return false;
+    }
+    return RunCommand(id);
+}
+
+void CWaveScrollView::ShowContextMenu(const QPoint& position) {
+    struct Item {
+        unsigned id;
+        const char* text;
+    };
+    static const Item kItems[] = {{CommandId::kEditUndo, "&Undo\tCtrl+Z"},
+                                  {CommandId::kEditCut, "Cu&t\tCtrl+X"},
+                                  {CommandId::kEditCopy, "&Copy\tCtrl+C"},
+                                  {CommandId::kPaste, "&Paste\tCtrl+V"},
+                                  {CommandId::kDeleteInRange, "&Delete"},
+                                  {0, nullptr},
+                                  {CommandId::kSelectAll, "&Select All\tCtrl+A"},
+                                  {0, nullptr},
+                                  {CommandId::kZoomIn, "Zoom &In"},
+                                  {CommandId::kZoomOut, "Zoom &Out"},
+                                  {CommandId::kZoomSelection, "Zoom To &Selection"},
+                                  {CommandId::kShowAll, "Show &All"},
+                                  {0, nullptr},
+                                  {CommandId::kEditPan, "Edit: Pan Points"},
+                                  {CommandId::kEditSelect, "Edit: Select"}};
+    QMenu menu(this);
+    for (const Item& item : kItems) {
+        if (item.text == nullptr) {
+            menu.addSeparator();
+            continue;
+        }
+        CommandState state;
+        UpdateCommand(item.id, state);
+        QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(item.text)));
+        action->setData(item.id);
+        action->setEnabled(state.enabled);
+    }
+    menu.setObjectName("ContextMenu153");
+    if (QAction* chosen = menu.exec(viewport()->mapToGlobal(position))) {
+        RunIfEnabled(chosen->data().toUInt());
     }
 }

@@ -88,6 +88,16 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     int YOfPan(int pan) const;
     int PanFromY(int y) const;
 
+    // Pan point editing with the left button in pan edit mode. A press with Ctrl deletes the
+    // point under the mouse; otherwise it grabs that point or adds one, and the drag moves it
+    // between its neighbours. flags are Qt keyboard modifiers.
+    void BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y);
+    // Shows or hides the drag preview: the two segments through the point being dragged.
+    void DrawDragPoint();
+    bool IsDragPreviewShown() const { return m_dragPreviewShown; }
+    const PanPoint* GetDragPoint() const { return m_dragPoint; }
+    const PanPoint* GetDragPrev() const { return m_dragPrev; }
+
     // Read-only state for the bars and the tests.
     double GetSamplesPerPixel() const { return m_wave.m_samplesPerPixel; }
     uint32_t GetTotalWidth() const { return m_wave.m_totalWidth; }
@@ -143,6 +153,16 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void DrawPanTrajectory(QPainter& painter) const;
     void DrawPanMarker(QPainter& painter, int x, int y) const;
     bool IsMono() const;
+    bool InPanEditMode() const;
+    // The hit window around a press: the first point in it, or none.
+    PanPoint* HitPoint(int x, int y) const;
+    void DragPanPoint(int x, int y);
+    void EndPanEdit();
+    // The drag preview's vertices in window pixels, clipped to the window.
+    QPolygon DragPreviewPath() const;
+    // Runs a command only while it is enabled, as the menus and keys do.
+    bool RunIfEnabled(unsigned id);
+    void ShowContextMenu(const QPoint& position);
 
     CTesselDoc& m_doc;
     CEditorApp& m_app;
@@ -170,4 +190,11 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Counts starts of playback; a wave-done notice names the start it belongs to.
     uint32_t m_playNumber = 0;
     QPointer<QObject> m_overviewBar;
+
+    // The point being added or moved, and its neighbours when the drag began; owned by the
+    // document's list.
+    PanPoint* m_dragPoint = nullptr;
+    PanPoint* m_dragPrev = nullptr;
+    PanPoint* m_dragNext = nullptr;
+    bool m_dragPreviewShown = false;
 };

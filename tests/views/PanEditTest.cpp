@@ -1,0 +1,219 @@
+// Pan point editing with the mouse on the real view, the edit commands, and the pixels of the
+// trajectory and of the drag preview.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+
+#include "ViewTestBench.h"
+#include "document/PanEditCommands.h"
+#include "document/UndoRecord.h"
+#include "playback/CommandIds.h"
+
+namespace {
+
+const QRgb kRed = qRgb(255, 0, 0);
+
+QImage Grab(CWaveScrollView& view) {
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+std::vector<std::pair<uint32_t, int>> Points(const CTesselDoc& doc) {
+    std::vector<std::pair<uint32_t, int>> points;
+    for (const PanPoint* p = doc.NextPoint(nullptr); p != nullptr; p = doc.NextPoint(p)) {
+        points.emplace_back(p->position, p->pan);
+    }
+    return points;
+}
+
+std::string UndoText(CWaveScrollView& view) {
+    CommandState state;
+    view.UpdateCommand(CommandId::kEditUndo, state);
+    return state.enabled ? state.text.value_or("") : "(disabled) " + state.text.value_or("");
+}
+
+bool Enabled(CWaveScrollView& view, unsigned id) {
+    CommandState state;
+    view.UpdateCommand(id, state);
+    return state.enabled;
+}
+
+class PanEdit : public ::testing::Test {
+  protected:
+    void SetUp() override { bench.app.m_editMode = CEditorApp::kEditModePan; }
+
+    ViewTestBench bench;
+};
+
+}  // namespace
+
+TEST_F(PanEdit, ThePanAxisSpansTheImageHeight) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(1000));
+    auto view = bench.MakeView(doc, 500, 208);
+    EXPECT_EQ(view->PanFromY(4), -90);
+    EXPECT_EQ(view->PanFromY(104), 0);
+    EXPECT_EQ(view->PanFromY(204), 90);
+    EXPECT_EQ(view->PanFromY(0), -90);  // -93 before the limit
+    EXPECT_EQ(view->PanFromY(207), 90);
+    EXPECT_EQ(view->YOfPan(-90), 4);
+    EXPECT_EQ(view->YOfPan(0), 104);
+    EXPECT_EQ(view->YOfPan(90), 204);
+    // A window too low for the axis still maps every row to a pan.
+    auto tiny = bench.MakeView(doc, 500, 6);
+    EXPECT_EQ(tiny->YOfPan(-90), 4);
+    EXPECT_EQ(tiny->YOfPan(90), 5);
+    EXPECT_EQ(tiny->PanFromY(5), 90);
+}
+
+TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    auto view = bench.MakeView(doc, 500, 208);  // 10 frames per column
+    RecordingBar bar;
+    ViewTestBench::Feed(*view, bar);
+    bar.livePans.clear();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(120, 54));
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1200, -45}}));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(bar.livePans, (std::vector<int>{-45, kNoLivePan}));
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_FALSE(view->IsDragPreviewShown());
+    EXPECT_EQ(UndoText(*view), "&Undo Add Point\tCtrl+Z");
+    view->RunCommand(CommandId::kEditUndo);
+    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_EQ(UndoText(*view), "(disabled) &Undo\tCtrl+Z");
+}
+
+TEST_F(PanEdit, AnAddedPointIsClampedBetweenItsNeighbours) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(500, 22050, {{10, -90}, {11, -90}}));
+    auto view = bench.MakeView(doc, 500, 208);  // one frame per column
+    // Over frame 10 but far from both points: 11 by the first clamp, then 10 by the second.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, 204));
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{10, -90}, {10, 90}, {11, -90}}));
+}
+
+TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    RecordingBar bar;
+    ViewTestBench::Feed(*view, bar);
+    bar.livePans.clear();
+    QWidget* area = view->viewport();
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(101, 104));  // grabs the point at 1000
+    ASSERT_NE(view->GetDragPoint(), nullptr);
+    EXPECT_EQ(view->GetDragPoint()->position, 1000u);
+    EXPECT_TRUE(view->IsDragPreviewShown());
+    EXPECT_EQ(UndoText(*view), "&Undo Modify Point\tCtrl+Z");
+    QTest::mouseMove(area, QPoint(300, 154));
+    EXPECT_EQ(view->GetDragPoint()->position, 1999u);
+    EXPECT_EQ(view->GetDragPoint()->pan, 45);
+    // No overview update while dragging: only the live values.
+    ViewTestBench::Feed(*view, bar);
+    EXPECT_EQ(bar.updates, 1);
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(300, 154));
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1999, 45}, {2000, 0}}));
+    EXPECT_EQ(bar.livePans, (std::vector<int>{0, 45, kNoLivePan}));
+    view->RunCommand(CommandId::kEditUndo);
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1000, 0}, {2000, 0}}));
+}
+
+TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
+    ASSERT_NE(view->GetDragPoint(), nullptr);
+    EXPECT_EQ(view->GetDragPoint()->pan, 0);
+    EXPECT_EQ(view->GetDragPrev(), nullptr);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
+}
+
+TEST_F(PanEdit, CtrlClickDeletesThePointUnderTheMouseOnly) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 30}}));
+    auto view = bench.MakeView(doc, 500, 208);  // 100 frames per column
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(120, 134));
+    EXPECT_EQ(Points(doc).size(), 1u);  // nothing there: nothing happens
+    EXPECT_FALSE(doc.IsModified());
+    // Two columns off still hits: the window reaches 400 frames either side.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(102, 134));
+    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_EQ(UndoText(*view), "&Undo Delete Point\tCtrl+Z");
+    view->RunCommand(CommandId::kEditUndo);
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{10000, 30}}));
+}
+
+TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
+    CTesselDoc& doc =
+        bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 10}, {1200, 20}, {1400, 30}}));
+    CTesselDoc& other = bench.Open(ViewTestBench::Mono(5000), "other.wav");
+    auto view = bench.MakeView(doc, 500, 208);
+    auto otherView = bench.MakeView(other, 500, 208);
+    EXPECT_FALSE(Enabled(*view, CommandId::kDeleteInRange));  // a caret
+    view->SetSelection(2000, 3000);
+    EXPECT_FALSE(Enabled(*view, CommandId::kEditCut));  // a range without points
+    view->SetSelection(900, 1500);
+    ASSERT_TRUE(Enabled(*view, CommandId::kDeleteInRange));
+    EXPECT_TRUE(Enabled(*view, CommandId::kEditCopy));
+    EXPECT_FALSE(Enabled(*view, CommandId::kPaste));
+    view->RunCommand(CommandId::kEditCopy);
+    EXPECT_TRUE(Enabled(*view, CommandId::kPaste));
+    QTest::keyClick(view.get(), Qt::Key_Delete);
+    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_EQ(UndoText(*view), "&Undo Delete Points\tCtrl+Z");
+    // The record belongs to the first document: the other view shows it, disabled.
+    EXPECT_EQ(UndoText(*otherView), "(disabled) &Undo Delete Points\tCtrl+Z");
+    view->RunCommand(CommandId::kEditUndo);
+    EXPECT_EQ(Points(doc).size(), 3u);
+
+    // Paste at a caret in the other document.
+    otherView->SetSelection(3000, 3001);
+    otherView->RunCommand(CommandId::kPaste);
+    EXPECT_EQ(Points(other),
+              (std::vector<std::pair<uint32_t, int>>{{3100, 10}, {3300, 20}, {3500, 30}}));
+}
+
+TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
+    CTesselDoc& empty = bench.Open(ViewTestBench::Mono(5000), "empty.wav");
+    auto flat = bench.MakeView(empty, 500, 208);
+    QImage image = Grab(*flat);
+    for (int x = 0; x < 500; x += 7) {
+        ASSERT_EQ(image.pixel(x, 104), kRed) << x;  // level at pan 0
+    }
+
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, 90}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    image = Grab(*view);
+    // From frame 0 at pan 0 to the first point, then up to the second, then level.
+    EXPECT_EQ(image.pixel(50, 104 - 50), kRed);
+    EXPECT_EQ(image.pixel(200, 104), kRed);
+    EXPECT_EQ(image.pixel(450, 204), kRed);
+    // A marker: a black square around the first point, away from the lines through it.
+    EXPECT_EQ(image.pixel(97, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(101, 1), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(95, 1), qRgb(255, 255, 255));
+
+    // Scrolled so that every point lies left of the window: level at the last pan.
+    for (int i = 0; i < 3; ++i) {
+        view->ZoomIn();
+    }
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    image = Grab(*view);
+    for (int x = 0; x < image.width(); x += 9) {
+        ASSERT_EQ(image.pixel(x, view->YOfPan(90)), kRed) << x;
+    }
+}
+
+TEST_F(PanEdit, TheDragPreviewInvertsWhatItCovers) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, -90}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    QWidget* area = view->viewport();
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(200, 204));  // adds (2000, 90)
+    ASSERT_TRUE(view->IsDragPreviewShown());
+    const QImage image = Grab(*view);
+    // Half-way from (100, 4) to (200, 204) the preview inverts the trajectory's red to cyan.
+    EXPECT_EQ(image.pixel(150, 104), qRgb(0, 255, 255));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(200, 204));
+    const QImage after = Grab(*view);
+    EXPECT_EQ(after.pixel(150, 104), kRed);  // now the trajectory itself
+}
