@@ -92,4 +92,60 @@ void BM_WaveImageScroll50(benchmark::State& state) {
 }
 BENCHMARK(BM_WaveImageScroll50)->Unit(benchmark::kMicrosecond);
 
+// A wave view of a 1920 x 600 window over the same sound, as the editor's view drives it.
+WaveImage MakeWindow(uint32_t totalWidth) {
+    WaveImage view;
+    view.m_imageWidth = 1920;
+    view.m_imageHeight = 600;
+    view.m_totalWidth = totalWidth;
+    return view;
+}
+
+// Show All: every column of the window drawn from scratch over the whole sound. Its baseline
+// is BM_StridedReadBaseline, which reads the same frames.
+void BM_WaveViewShowAll1920x600(benchmark::State& state) {
+    const SampleData& data = LargeSound();
+    ScriptedPrompts prompts;
+    WaveImage view = MakeWindow(1920);
+    for (auto _ : state) {
+        view.m_fullRebuild = true;
+        BuildWaveImage(view, data, 0, prompts);
+        benchmark::DoNotOptimize(view.m_pImage.get());
+    }
+}
+BENCHMARK(BM_WaveViewShowAll1920x600)->Unit(benchmark::kMillisecond);
+
+// A scroll of 50 columns at 1000 frames per column: the kept columns move, 50 are drawn.
+void BM_WaveViewScroll50At1000(benchmark::State& state) {
+    const SampleData& data = LargeSound();
+    ScriptedPrompts prompts;
+    WaveImage view = MakeWindow(kFrames / 1000);
+    const uint32_t home = 100000;
+    BuildWaveImage(view, data, home, prompts);
+    uint32_t left = home;
+    for (auto _ : state) {
+        left = left == home ? home + 50 : home;
+        BuildWaveImage(view, data, left, prompts);
+        benchmark::DoNotOptimize(view.m_pImage.get());
+    }
+}
+BENCHMARK(BM_WaveViewScroll50At1000)->Unit(benchmark::kMicrosecond);
+
+// Its baseline: the plain strided read of the 50 exposed columns' frames.
+void BM_StridedRead50ColumnsAt1000(benchmark::State& state) {
+    const SampleData& data = LargeSound();
+    const int16_t* p = reinterpret_cast<const int16_t*>(data.samples);
+    uint64_t first = 100000ull * 1000;
+    for (auto _ : state) {
+        first = first == 100000ull * 1000 ? 101920ull * 1000 : 100000ull * 1000;
+        int lo = 0, hi = 0;
+        for (uint64_t f = first; f < first + 50 * 1000; f += 4) {
+            lo = std::min<int>({lo, p[2 * f], p[2 * f + 1]});
+            hi = std::max<int>({hi, p[2 * f], p[2 * f + 1]});
+        }
+        benchmark::DoNotOptimize(lo + hi);
+    }
+}
+BENCHMARK(BM_StridedRead50ColumnsAt1000)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
