@@ -1,0 +1,219 @@
+#include "views/COverviewToolBar.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <new>
+
+#include "platform/UserPrompts.h"
+#include "views/OverviewGeometry.h"
+#include "views/PanPicture.h"
+
+namespace {
+
+// The etched line along the bar's top edge.
+constexpr int kTopBorder = 2;
+
+bool SameView(const OverviewViewInfo& a, const OverviewViewInfo& b) {
+    return a.overviewImage == b.overviewImage && a.selStart == b.selStart && a.selEnd == b.selEnd &&
+           a.firstVisible == b.firstVisible && a.lastVisible == b.lastVisible &&
+           a.length == b.length;
+}
+
+}  // namespace
+
+COverviewToolBar::COverviewToolBar(UserPrompts& prompts, QWidget* parent)
+    : QToolBar(parent),
+      m_prompts(prompts),
+      m_panPicture(DrawPanPicture()),
+      m_panMarker(DrawPanMarker()) {
+    setObjectName("Overview");
+    setWindowTitle("Overview");
+    setMovable(false);
+    setFloatable(false);
+    setAllowedAreas(Qt::BottomToolBarArea);
+    setOrientation(Qt::Horizontal);
+    setFixedHeight(OverviewGeometry::kBarHeight);
+}
+
+QRect COverviewToolBar::ClientRect() const {
+    return QRect(0, kTopBorder, width(), height() - kTopBorder);
+}
+
+QRect COverviewToolBar::OverviewAreaRect() const {
+    return ClientRect().adjusted(0, 0, -OverviewGeometry::kPanPictureGap, 0);
+}
+
+QRect COverviewToolBar::OverviewFaceRect() const {
+    return OverviewAreaRect().adjusted(1, 1, -1, -1);
+}
+
+QPoint COverviewToolBar::PanPictureOrigin() const {
+    const QRect client = ClientRect();
+    return QPoint(client.x() + client.width() - m_panPicture.width(), client.y());
+}
+
+QRect COverviewToolBar::MarkerRect(int pan) const {
+    const OverviewGeometry::Point centre = OverviewGeometry::PanMarkerCentre(pan);
+    return QRect(PanPictureOrigin() + QPoint(centre.x - OverviewGeometry::kMarkerHalf,
+                                             centre.y - OverviewGeometry::kMarkerHalf),
+                 QSize(OverviewGeometry::kMarkerSize, OverviewGeometry::kMarkerSize));
+}
+
+OverviewColours COverviewToolBar::Colours() const {
+    OverviewColours colours;
+    colours.face = palette().color(QPalette::Button).rgb();
+    colours.shadow = palette().color(QPalette::Dark).rgb();
+    colours.text = palette().color(QPalette::ButtonText).rgb();
+    return colours;
+}
+
+QSize COverviewToolBar::sizeHint() const {
+    // The frame stretches the bar over its width; this is what it needs at the least.
+    return minimumSizeHint();
+}
+
+QSize COverviewToolBar::minimumSizeHint() const {
+    return QSize(OverviewGeometry::kPanPictureGap + 2, OverviewGeometry::kBarHeight);
+}
+
+void COverviewToolBar::ViewUpdate(const OverviewViewInfo& info) {
+    if (!m_bForceRedraw && info.force == 0 && SameView(info, m_lastInfo)) {
+        return;
+    }
+    std::optional<MonoBitmap> image;
+    QImage pixels;
+    bool ok = true;
+    if (info.overviewImage != nullptr) {
+        try {
+            image.emplace(*info.overviewImage);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        ok = ok && ComposeOverview(OverviewFaceRect(), &*image, info, Colours(), pixels);
+    }
+    update(OverviewFaceRect());
+    if (!ok) {
+        // The area is left in the face colour, and the next update tries again.
+        m_overviewPixels = QImage();
+        m_prompts.Message("Couldn't create DC!");
+        return;
+    }
+    m_overviewImage = std::move(image);
+    m_overviewPixels = std::move(pixels);
+    m_lastInfo = info;
+    m_bForceRedraw = false;
+}
+
+void COverviewToolBar::SetLivePan(int pan) {
+    pan = OverviewGeometry::ClampLivePan(pan, kNoLivePan);
+    if (pan == m_livePan) {
+        return;
+    }
+    DrawMinPanDisplay(pan);
+    m_livePan = pan;
+}
+
+void COverviewToolBar::DrawMinPanDisplay(int pan) {
+    // The paint restores the picture under the old marker and draws the new one; nothing
+    // else of the display is touched.
+    if (m_livePan != kNoLivePan) {
+        update(MarkerRect(m_livePan));
+    }
+    if (pan != kNoLivePan) {
+        update(MarkerRect(pan));
+    }
+}
+
+void COverviewToolBar::DrawPanDisplay(QPainter& painter) const {
+    painter.drawImage(PanPictureOrigin(), m_panPicture);
+    if (m_livePan != kNoLivePan) {
+        painter.drawImage(MarkerRect(m_livePan).topLeft(), m_panMarker);
+    }
+}
+
+void COverviewToolBar::DrawSunkenFrame(QPainter& painter) const {
+    const QRect area = OverviewAreaRect();
+    if (area.width() < 2 || area.height() < 2) {
+        return;
+    }
+    const QColor shadow = palette().color(QPalette::Dark);
+    const QColor highlight = palette().color(QPalette::Light);
+    const int x = area.x();
+    const int y = area.y();
+    const int w = area.width();
+    const int h = area.height();
+    // The top-right and bottom-left corners belong to the lit edges.
+    painter.fillRect(QRect(x, y, w - 1, 1), shadow);
+    painter.fillRect(QRect(x, y, 1, h - 1), shadow);
+    painter.fillRect(QRect(x + w - 1, y, 1, h), highlight);
+    painter.fillRect(QRect(x, y + h - 1, w, 1), highlight);
+}
+
+bool COverviewToolBar::RecomposeOverview() {
+    if (!m_overviewImage.has_value()) {
+        m_overviewPixels = QImage();
+        return true;
+    }
+    QImage pixels;
+    if (!ComposeOverview(OverviewFaceRect(), &*m_overviewImage, m_lastInfo, Colours(), pixels)) {
+        m_overviewPixels = QImage();
+        return false;
+    }
+    m_overviewPixels = std::move(pixels);
+    return true;
+}
+
+bool COverviewToolBar::event(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == kOverviewUpdateEvent) {
+        ViewUpdate(static_cast<OverviewUpdateEvent*>(event)->Info());
+        return true;
+    }
+    if (type == kSetLivePanEvent) {
+        SetLivePan(static_cast<SetLivePanEvent*>(event)->Pan());
+        return true;
+    }
+    if (type == QEvent::PaletteChange) {
+        RecomposeOverview();
+        update();
+    }
+    return QToolBar::event(event);
+}
+
+void COverviewToolBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QColor face = palette().color(QPalette::Button);
+    painter.fillRect(rect(), face);
+    painter.fillRect(QRect(0, 0, width(), 1), palette().color(QPalette::Dark));
+    painter.fillRect(QRect(0, 1, width(), 1), palette().color(QPalette::Light));
+    DrawPanDisplay(painter);
+    DrawSunkenFrame(painter);
+    if (!m_overviewPixels.isNull()) {
+        painter.drawImage(OverviewFaceRect().topLeft(), m_overviewPixels);
+    }
+}
+
+void COverviewToolBar::resizeEvent(QResizeEvent* event) {
+    QToolBar::resizeEvent(event);
+    // The bands depend on the width; a failure here is reported by the forced update.
+    m_bForceRedraw = true;
+    RecomposeOverview();
+    update();
+}
+
+void COverviewToolBar::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QToolBar::mousePressEvent(event);
+}
+
+void COverviewToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QToolBar::mouseDoubleClickEvent(event);
+}

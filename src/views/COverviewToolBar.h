@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QImage>
+#include <QToolBar>
+#include <optional>
+
+#include "platform/MonoBitmap.h"
+#include "views/OverviewComposer.h"
+#include "views/ViewEvents.h"
+
+class UserPrompts;
+
+// The bar along the bottom of the main frame: the active view's whole sound with the visible
+// range and the selection marked, and at its right end the pan display with the direction the
+// sound comes from. The view pushes its state (OverviewUpdateEvent), playback and pan dragging
+// push the direction (SetLivePanEvent); the bar never asks the document. It paints only in its
+// paint event, from the state below. Coordinates are the bar's pixels; directions degrees.
+//
+// The bar keeps its own copy of the last overview image: the view's pointer is compared with
+// the next one, never followed after ViewUpdate returns.
+class COverviewToolBar : public QToolBar {
+    Q_OBJECT
+  public:
+    // prompts shows the one failure the bar can meet; it must outlive the bar.
+    explicit COverviewToolBar(UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // Redraws the overview for info unless nothing changed since the last update (and neither
+    // info.force nor a resize asks for it). When there is no memory for the overview's pixels
+    // it shows "Couldn't create DC!" and keeps the last info.
+    void ViewUpdate(const OverviewViewInfo& info);
+    // Shows direction pan (clamped to -90 ... +90), or no marker for kNoLivePan. A repeated
+    // value repaints nothing; a change repaints only the old and the new marker squares.
+    void SetLivePan(int pan);
+    int GetLivePan() const { return m_livePan; }
+
+    // Below the top border line.
+    QRect ClientRect() const;
+    // The client less the pan picture and its 2-pixel gap; its outer ring is the sunken frame.
+    QRect OverviewAreaRect() const;
+    QPoint PanPictureOrigin() const;
+    // The 10 x 10 square a direction's marker covers.
+    QRect MarkerRect(int pan) const;
+    const QImage& PanPicture() const { return m_panPicture; }
+    OverviewColours Colours() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+  private:
+    // Inside the sunken frame: what ViewUpdate draws.
+    QRect OverviewFaceRect() const;
+    void DrawPanDisplay(QPainter& painter) const;
+    void DrawMinPanDisplay(int pan);
+    void DrawSunkenFrame(QPainter& painter) const;
+    // Rebuilds the overview's pixels from the kept info and image at the current size.
+    bool RecomposeOverview();
+
+    UserPrompts& m_prompts;
+    const QImage m_panPicture;
+    const QImage m_panMarker;
+    OverviewViewInfo m_lastInfo;
+    std::optional<MonoBitmap> m_overviewImage;  // copy of m_lastInfo.overviewImage
+    QImage m_overviewPixels;                    // at OverviewFaceRect(); null shows the face
+    bool m_bForceRedraw = false;
+    int m_livePan = kNoLivePan;
+};

@@ -1,0 +1,84 @@
+#include "views/OverviewGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace OverviewGeometry {
+
+namespace {
+
+// The listener sits at (71, 70) of the pan picture; the front arc has radius 60.
+constexpr int kListenerX = 71;
+constexpr int kListenerY = 70;
+constexpr int kArcRadius = 60;
+
+// position / length in extended precision. A position past the end would put columns outside
+// the area, so it counts as the end.
+long double Fraction(uint32_t position, uint32_t length) {
+    if (length == 0) {
+        return 0.0L;
+    }
+    return static_cast<long double>(std::min(position, length)) / length;
+}
+
+int Scale(int width, long double fraction) {
+    return static_cast<int>(static_cast<long double>(width) * fraction);
+}
+
+}  // namespace
+
+VisibleColumns ComputeVisibleColumns(int left, int width, int imageWidth, uint32_t first,
+                                     uint32_t last, uint32_t length) {
+    // Only the start goes through single precision; a start just short of the end can land one
+    // column past the end column.
+    const long double start = static_cast<float>(Fraction(first, length));
+    const long double end = Fraction(last, length);
+    VisibleColumns columns;
+    columns.x1 = left + Scale(width, start);
+    columns.x2 = left + Scale(width, end);
+    columns.s1 = Scale(imageWidth, start);
+    columns.s2 = Scale(imageWidth, end);
+    return columns;
+}
+
+ColumnSpan ComputeSelectionColumns(int left, int width, uint32_t selStart, uint32_t selEnd,
+                                   uint32_t length) {
+    ColumnSpan span;
+    span.begin = left + Scale(width, Fraction(selStart, length));
+    span.end = left + Scale(width, Fraction(selEnd, length));
+    return span;
+}
+
+int ClampLivePan(int pan, int noPan) {
+    if (pan == noPan) {
+        return pan;
+    }
+    return std::clamp(pan, -kPanLimit, kPanLimit);
+}
+
+Point PanMarkerCentre(int pan) {
+    const int p = std::clamp(pan, -kPanLimit, kPanLimit);
+    // Directions up to 57 degrees share the front 26 degrees of the arc, the rest the sides.
+    const int a = std::abs(p);
+    int b = a < 58 ? a * 26 / 57 : 2 * (a - 58) + 26;
+    if (p < 0) {
+        b = -b;
+    }
+    // The constants are single precision, the angle is not: kept in double, +90 lands one
+    // column inside the arc's end, as the picture expects.
+    const double theta = (b + 90) * static_cast<double>(0.017453289f);
+    const double quarter = 1.570796f;
+    Point centre;
+    if (theta <= quarter) {
+        centre.x = kListenerX - static_cast<int>(kArcRadius * std::cos(theta));
+        centre.y = kListenerY - static_cast<int>(kArcRadius * std::sin(theta));
+    } else {
+        const double phi = static_cast<double>(3.141592f) - theta;
+        centre.x = kListenerX - static_cast<int>(-kArcRadius * std::cos(phi));
+        centre.y = kListenerY - static_cast<int>(kArcRadius * std::sin(phi));
+    }
+    return centre;
+}
+
+}  // namespace OverviewGeometry
