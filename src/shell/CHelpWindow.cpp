@@ -5,11 +5,19 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+void CHelpWindow::RegisterGuide() {
+    // The guide lives in the shell's static library, whose resources are not registered on
+    // their own. The macro declares a function, so it must not sit in a namespace of ours.
+    static const bool bRegistered = [] {
+        Q_INIT_RESOURCE(help);
+        return true;
+    }();
+    (void)bRegistered;
+}
+
 CHelpWindow::CHelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), m_browser(new QTextBrowser) {
-    // The guide lives in the shell's static library, whose resources are not registered on
-    // their own.
-    Q_INIT_RESOURCE(help);
+    RegisterGuide();
     setWindowTitle("Sonomap Help");
     m_browser->setOpenExternalLinks(true);
     m_browser->setSource(QUrl(kGuideUrl));

@@ -22,5 +22,7 @@ class CHelpWindow : public QWidget {
     static CHelpWindow* ShowGuide(QWidget* owner);
 
   private:
+    static void RegisterGuide();
+
     QTextBrowser* m_browser;
 };

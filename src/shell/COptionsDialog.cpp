@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "playback/CEditorApp.h"
 
@@ -46,8 +47,11 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
 
     m_latencySlider->setRange(0, kLatencySteps);
     m_latencySlider->setTickPosition(QSlider::NoTicks);
-    m_latencyLabel->setMinimumWidth(m_latencyLabel->fontMetrics().horizontalAdvance(
-        LatencyText(0) + LatencyText(kLatencySteps * kLatencyStepMs)));
+    // Wide enough for the longest text, so the dialog keeps its size while the slider moves.
+    const QFontMetrics metrics = m_latencyLabel->fontMetrics();
+    m_latencyLabel->setMinimumWidth(
+        std::max(metrics.horizontalAdvance(LatencyText(0)),
+                 metrics.horizontalAdvance(LatencyText(kLatencySteps * kLatencyStepMs))));
 
     auto* trevant = new QGroupBox("Trevant");
     auto* grid = new QGridLayout(trevant);
