@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Makes examples/demo.wav: four seconds of a plucked arpeggio, mono, 16-bit, 22050 Hz, carrying
-# a trajectory that moves it from full left to full right. Needs sox and a configured build/
-# (or SONOMAP_CLI naming a built sonomap-cli). The same notes give the same file every time.
+# a trajectory that moves it from full left to full right. Needs sox; builds sonomap-cli into
+# build/ unless SONOMAP_CLI names one. The same notes give the same file every time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cli="${SONOMAP_CLI:-build/src/cli/sonomap-cli}"
 if [ ! -x "$cli" ]; then
+    if [ ! -f build/CMakeCache.txt ]; then
+        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
     cmake --build build -j2 --target sonomap-cli
 fi
 
