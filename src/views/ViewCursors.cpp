@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cmath>
+
 #include <string_view>
+#include "playback/CEditorApp.h"
 
 namespace {
 
@@ -218,4 +220,11 @@ const QCursor& ViewCursors::ForResource(int id) {
         default:
             return arrow;
     }
+}
+
+const QCursor& ViewCursors::ForEditMode(int editMode, bool bCtrlHeld) {
+    if (editMode == CEditorApp::kEditModePan) {
+        return bCtrlHeld ? PanDelete() : PanEdit();
+    }
+    return Select();
 }

@@ -22,6 +22,9 @@ class ViewCursors {
     static const QCursor& PanDelete();
     // The cursor of one of the ids above; any other id gives the platform's arrow.
     static const QCursor& ForResource(int id);
+    // The cursor over a wave view: in pan edit mode (1) the hand, or the delete sign while
+    // Ctrl is held; in selection mode (2) the I-beam.
+    static const QCursor& ForEditMode(int editMode, bool bCtrlHeld);
 
     // The I-beam in either form: inverting the screen, or black with a white rim. Select()
     // takes the inverting form only where the platform can invert under a cursor; elsewhere

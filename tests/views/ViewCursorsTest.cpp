@@ -78,3 +78,10 @@ TEST(ViewCursors, IBeamInvertsOnlyWhereThePlatformCan) {
     EXPECT_EQ(&ViewCursors::ForResource(135), &ViewCursors::Select());
     EXPECT_EQ(ViewCursors::ForResource(999).shape(), Qt::ArrowCursor);
 }
+
+TEST(ViewCursors, EditModeAndCtrlPickTheCursor) {
+    EXPECT_EQ(&ViewCursors::ForEditMode(1, false), &ViewCursors::PanEdit());
+    EXPECT_EQ(&ViewCursors::ForEditMode(1, true), &ViewCursors::PanDelete());
+    EXPECT_EQ(&ViewCursors::ForEditMode(2, false), &ViewCursors::Select());
+    EXPECT_EQ(&ViewCursors::ForEditMode(2, true), &ViewCursors::Select());
+}
