@@ -4,8 +4,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <cmath>
-
 #include <string_view>
+
 #include "playback/CEditorApp.h"
 
 namespace {
