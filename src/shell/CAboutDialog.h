@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDialog>
+
+// The About box (resource 100): the program icon, the version line and OK. Shown modally by
+// About and by the "Info." bar's button; it does nothing beyond closing.
+class CAboutDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    static constexpr int kResourceId = 100;
+    // The icon's edge in pixels.
+    static constexpr int kIconSize = 48;
+
+    explicit CAboutDialog(QWidget* parent = nullptr);
+};

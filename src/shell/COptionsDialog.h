@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+class CEditorApp;
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QSlider;
+
+// The Options dialog (resource 161): edits the application's mixer preferences in place
+// (m_mixerOutput, m_latency in ms, m_bUsePrimaryBuffer, m_bLowpassFilter). The application
+// outlives the dialog. Each showing loads the controls from the preferences; OK writes them
+// back and then has the application stop playback and close its mixer session, so the next
+// play opens one with the new values; Cancel leaves everything as it was.
+//
+// The controls carry their resource ids as object names ("1012" ... "1018") and in the
+// property "controlId".
+class COptionsDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    static constexpr int kResourceId = 161;
+    static constexpr int kIdDirectSound = 1012;
+    static constexpr int kIdWaveOut = 1013;
+    static constexpr int kIdLatencySlider = 1014;
+    static constexpr int kIdLowpassFilter = 1015;
+    static constexpr int kIdLetTrevantDecide = 1016;
+    static constexpr int kIdPrimaryBuffer = 1017;
+    static constexpr int kIdLatencyLabel = 1018;
+    // The label timer's id and period.
+    static constexpr int kLabelTimerId = 1;
+    static constexpr int kLabelTimerMs = 33;
+    // One slider step in ms; the slider runs from 0 to 50 steps.
+    static constexpr int kLatencyStepMs = 20;
+    static constexpr int kLatencySteps = 50;
+
+    COptionsDialog(CEditorApp& app, QWidget* parent = nullptr);
+
+    void accept() override;
+
+    // The label's text for a latency in ms: "500 ms", "0 ms (auto)".
+    static QString LatencyText(int latencyMs);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void LoadControls();
+    void UpdateLatencyLabel();
+    void OnOutputClicked(QAbstractButton* button);
+
+    CEditorApp& m_app;
+    QButtonGroup* m_outputGroup;
+    QSlider* m_latencySlider;
+    QLabel* m_latencyLabel;
+    QCheckBox* m_primaryBuffer;
+    QCheckBox* m_lowpassFilter;
+    QTimer m_labelTimer;
+    // The latency the label last showed, in ms; -1 before the first showing fills it.
+    int m_shownLatency = -1;
+};

@@ -1,0 +1,94 @@
+#include "shell/CHelpWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QSet>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <memory>
+
+namespace {
+
+class HelpWindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (QApplication::instance() == nullptr) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "shell_tests";
+            static char* argv[] = {name, nullptr};
+            s_app = std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    static void TearDownTestSuite() { s_app.reset(); }
+
+    static std::unique_ptr<QApplication> s_app;
+};
+
+std::unique_ptr<QApplication> HelpWindowTest::s_app;
+
+}  // namespace
+
+TEST_F(HelpWindowTest, ShowsTheGuideUnderItsTitle) {
+    CHelpWindow window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.windowTitle(), "Sonomap Help");
+    QTextBrowser* browser = window.Browser();
+    // The title comes from the page itself, so the compiled-in guide was found.
+    EXPECT_EQ(browser->documentTitle(), "Sonomap Help");
+    const QString text = browser->toPlainText();
+    for (const char* part :
+         {"Opening a file", "Selection and zoom", "Editing pan points", "hold Ctrl", "Playing",
+          "Saving", "Exporting a stereo file", "Preferences", "Keyboard shortcuts",
+          "Ctrl+Shift+Right", "Alt+Backspace", "Shift+Insert"}) {
+        EXPECT_TRUE(text.contains(part, Qt::CaseInsensitive) || browser->toHtml().contains(part))
+            << part;
+    }
+}
+
+TEST_F(HelpWindowTest, EveryLinkInTheGuideLeadsToAPlaceInIt) {
+    CHelpWindow window;
+    const QTextDocument* document = window.Browser()->document();
+    QSet<QString> names;
+    QStringList links;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            for (const QString& name : format.anchorNames()) {
+                names.insert(name);
+            }
+            if (!format.anchorHref().isEmpty()) {
+                links << format.anchorHref();
+            }
+        }
+    }
+    ASSERT_GE(links.size(), 10);
+    for (const QString& link : links) {
+        ASSERT_TRUE(link.startsWith('#')) << link.toStdString();
+        EXPECT_TRUE(names.contains(link.mid(1))) << link.toStdString();
+    }
+}
+
+TEST_F(HelpWindowTest, ShowGuideKeepsOneWindowThatGoesWithItsOwner) {
+    auto owner = std::make_unique<QWidget>();
+    CHelpWindow* first = CHelpWindow::ShowGuide(owner.get());
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_TRUE(first->isWindow());
+    first->close();
+    EXPECT_EQ(CHelpWindow::ShowGuide(owner.get()), first);
+    EXPECT_TRUE(first->isVisible());
+
+    const QPointer<CHelpWindow> watch(first);
+    owner.reset();
+    EXPECT_TRUE(watch.isNull());
+    auto second = std::make_unique<QWidget>();
+    CHelpWindow* again = CHelpWindow::ShowGuide(second.get());
+    EXPECT_TRUE(again->isVisible());
+    EXPECT_EQ(again->parentWidget(), second.get());
+}

@@ -1,0 +1,277 @@
+#include "shell/COptionsDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/ScriptedPrompts.h"
+#include "playback/CEditorApp.h"
+#include "playback/MemorySettingsStore.h"
+
+namespace {
+
+class OptionsDialogTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        // The mixer on OpenAL Soft's null back end, chosen before its first use.
+        ::setenv("ALSOFT_DRIVERS", "null", 1);
+        ::unsetenv("ALSOFT_CONF");
+        if (QApplication::instance() == nullptr) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            static int argc = 1;
+            static char name[] = "shell_tests";
+            static char* argv[] = {name, nullptr};
+            s_app = std::make_unique<QApplication>(argc, argv);
+        }
+    }
+    static void TearDownTestSuite() { s_app.reset(); }
+
+    void TearDown() override { m_app.CloseMixerSession(); }
+
+    // Opens the dialog as the Preferences command would and waits until it shows.
+    std::unique_ptr<COptionsDialog> Open() {
+        auto dialog = std::make_unique<COptionsDialog>(m_app);
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        return dialog;
+    }
+
+    template <typename Control>
+    static Control* Find(const COptionsDialog& dialog, int id) {
+        auto* control = dialog.findChild<Control*>(QString::number(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    static QSlider* Slider(const COptionsDialog& d) {
+        return Find<QSlider>(d, COptionsDialog::kIdLatencySlider);
+    }
+    static QLabel* Label(const COptionsDialog& d) {
+        return Find<QLabel>(d, COptionsDialog::kIdLatencyLabel);
+    }
+    static QCheckBox* Primary(const COptionsDialog& d) {
+        return Find<QCheckBox>(d, COptionsDialog::kIdPrimaryBuffer);
+    }
+    static QCheckBox* Lowpass(const COptionsDialog& d) {
+        return Find<QCheckBox>(d, COptionsDialog::kIdLowpassFilter);
+    }
+    static QRadioButton* Radio(const COptionsDialog& d, int id) {
+        return Find<QRadioButton>(d, id);
+    }
+    // Clicks on the button's text, where a user would; the button's box is wider than that.
+    static void Click(QAbstractButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+    }
+    static void Press(const COptionsDialog& dialog, QDialogButtonBox::StandardButton which) {
+        QPushButton* button = dialog.findChild<QDialogButtonBox*>()->button(which);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    static std::unique_ptr<QApplication> s_app;
+    ScriptedPrompts m_prompts;
+    MemorySettingsStore m_settings;
+    CEditorApp m_app{m_prompts, m_settings};
+};
+
+std::unique_ptr<QApplication> OptionsDialogTest::s_app;
+
+}  // namespace
+
+TEST_F(OptionsDialogTest, HasTheTrevantGroupWithItsControlsAndTexts) {
+    const auto dialog = Open();
+    EXPECT_EQ(dialog->windowTitle(), "Options...");
+    auto* group = dialog->findChild<QGroupBox*>();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), "Trevant");
+    EXPECT_EQ(Radio(*dialog, 1012)->text(), "Use DirectSound");
+    EXPECT_EQ(Radio(*dialog, 1013)->text(), "Use WaveOut");
+    EXPECT_EQ(Radio(*dialog, 1016)->text(), "Let Trevant Decide");
+    EXPECT_EQ(Primary(*dialog)->text(), "Use Primary DirectSound Buffer");
+    EXPECT_EQ(Lowpass(*dialog)->text(), "Lowpass Filter");
+    for (int id : {1012, 1013, 1014, 1015, 1016, 1017, 1018}) {
+        auto* control = Find<QWidget>(*dialog, id);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->property("controlId").toInt(), id);
+        EXPECT_TRUE(group->isAncestorOf(control)) << id;
+    }
+    QStringList texts;
+    for (const QLabel* label : group->findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    EXPECT_TRUE(texts.contains("Latency"));
+    EXPECT_TRUE(texts.contains("0 ms"));
+    EXPECT_TRUE(texts.contains("1000 ms"));
+    EXPECT_EQ(Slider(*dialog)->minimum(), 0);
+    EXPECT_EQ(Slider(*dialog)->maximum(), 50);
+    EXPECT_EQ(Slider(*dialog)->tickPosition(), QSlider::NoTicks);
+    EXPECT_EQ(Slider(*dialog)->orientation(), Qt::Horizontal);
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(buttons->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+}
+
+TEST_F(OptionsDialogTest, LatencyLabelReadsAutoAtZeroAndFollowsTheSliderInStepsOfTwenty) {
+    m_app.m_latency = 0;
+    auto dialog = Open();
+    EXPECT_EQ(Slider(*dialog)->value(), 0);
+    EXPECT_EQ(Label(*dialog)->text(), "0 ms (auto)");  // filled at once, before any tick
+
+    QTest::keyClick(Slider(*dialog), Qt::Key_Right);
+    EXPECT_EQ(Slider(*dialog)->value(), 1);
+    QTRY_COMPARE(Label(*dialog)->text(), QString("20 ms"));
+    QTest::keyClick(Slider(*dialog), Qt::Key_End);
+    QTRY_COMPARE(Label(*dialog)->text(), QString("1000 ms"));
+    QTest::keyClick(Slider(*dialog), Qt::Key_Home);
+    QTRY_COMPARE(Label(*dialog)->text(), QString("0 ms (auto)"));
+    dialog.reset();
+
+    // The slider shows the stored latency divided by 20, rounded down.
+    for (const auto& [latency, position, text] :
+         {std::tuple{500, 25, "500 ms"}, std::tuple{519, 25, "500 ms"},
+          std::tuple{1000, 50, "1000 ms"}, std::tuple{19, 0, "0 ms (auto)"}}) {
+        SCOPED_TRACE(latency);
+        m_app.m_latency = latency;
+        dialog = Open();
+        EXPECT_EQ(Slider(*dialog)->value(), position);
+        EXPECT_EQ(Label(*dialog)->text(), text);
+        dialog.reset();
+    }
+}
+
+TEST_F(OptionsDialogTest, PrimaryBufferBoxIsOnlyForDirectSoundAndLettingTrevantDecide) {
+    for (const auto& [output, radio, bEnabled] :
+         {std::tuple{0, 1012, true}, std::tuple{1, 1013, false}, std::tuple{2, 1016, true}}) {
+        SCOPED_TRACE(output);
+        m_app.m_mixerOutput = output;
+        m_app.m_bUsePrimaryBuffer = true;
+        m_app.m_bLowpassFilter = output == 1;
+        const auto dialog = Open();
+        EXPECT_TRUE(Radio(*dialog, radio)->isChecked());
+        EXPECT_EQ(Primary(*dialog)->isEnabled(), bEnabled);
+        EXPECT_TRUE(Primary(*dialog)->isChecked());
+        EXPECT_EQ(Lowpass(*dialog)->isChecked(), output == 1);
+    }
+}
+
+TEST_F(OptionsDialogTest, WaveOutGreysThePrimaryBufferBoxAndDirectSoundBringsItBackChecked) {
+    m_app.m_mixerOutput = CEditorApp::kOutputLetMixerDecide;
+    m_app.m_bUsePrimaryBuffer = true;
+    const auto dialog = Open();
+    QCheckBox* primary = Primary(*dialog);
+    ASSERT_TRUE(primary->isEnabled());
+
+    Click(Radio(*dialog, 1013));
+    EXPECT_TRUE(Radio(*dialog, 1013)->isChecked());
+    EXPECT_FALSE(primary->isEnabled());
+    EXPECT_TRUE(primary->isChecked());
+
+    Click(Radio(*dialog, 1012));
+    EXPECT_TRUE(primary->isEnabled());
+    EXPECT_TRUE(primary->isChecked());
+
+    Click(primary);  // unchecked while enabled
+    Click(Radio(*dialog, 1013));
+    Click(Radio(*dialog, 1016));
+    EXPECT_TRUE(primary->isEnabled());
+    EXPECT_FALSE(primary->isChecked());
+}
+
+TEST_F(OptionsDialogTest, CancelAfterChangesKeepsThePreferencesAndTheSession) {
+    m_app.m_mixerOutput = CEditorApp::kOutputLetMixerDecide;
+    m_app.m_latency = 200;
+    m_app.m_bUsePrimaryBuffer = true;
+    m_app.OpenMixerSession(44100);
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    ASSERT_NE(session, 0u);
+
+    auto dialog = Open();
+    QTest::keyClick(Slider(*dialog), Qt::Key_Right);
+    QTest::keyClick(Slider(*dialog), Qt::Key_Right);
+    QTRY_COMPARE(Label(*dialog)->text(), QString("240 ms"));
+    Click(Radio(*dialog, 1013));
+    Click(Lowpass(*dialog));
+    ASSERT_TRUE(Radio(*dialog, 1013)->isChecked());
+    ASSERT_TRUE(Lowpass(*dialog)->isChecked());
+    Press(*dialog, QDialogButtonBox::Cancel);
+
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(m_app.m_latency, 200);
+    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputLetMixerDecide);
+    EXPECT_FALSE(m_app.m_bLowpassFilter);
+    EXPECT_TRUE(m_app.m_bUsePrimaryBuffer);
+    EXPECT_EQ(m_app.GetMixerSession(), session);
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+
+    // Showing it again starts from the preferences, not from what was cancelled.
+    dialog->show();
+    EXPECT_EQ(Slider(*dialog)->value(), 10);
+    EXPECT_EQ(Label(*dialog)->text(), "200 ms");
+    EXPECT_TRUE(Radio(*dialog, 1016)->isChecked());
+    EXPECT_TRUE(Primary(*dialog)->isEnabled());
+    EXPECT_FALSE(Lowpass(*dialog)->isChecked());
+}
+
+TEST_F(OptionsDialogTest, OkWritesTheControlsBackAndClosesTheSession) {
+    m_app.m_mixerOutput = CEditorApp::kOutputDirectSound;
+    m_app.m_latency = 0;
+    m_app.m_bUsePrimaryBuffer = true;
+    m_app.m_bLowpassFilter = false;
+    m_app.OpenMixerSession(22050);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);
+
+    const auto dialog = Open();
+    for (int step = 0; step < 7; ++step) {
+        QTest::keyClick(Slider(*dialog), Qt::Key_Right);
+    }
+    Click(Radio(*dialog, 1013));
+    Click(Lowpass(*dialog));
+    Press(*dialog, QDialogButtonBox::Ok);
+
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputWaveOut);
+    EXPECT_EQ(m_app.m_latency, 140);
+    EXPECT_TRUE(m_app.m_bLowpassFilter);
+    EXPECT_TRUE(m_app.m_bUsePrimaryBuffer);  // greyed out, but its check is read back
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+    EXPECT_FALSE(m_app.IsPlaying());
+    // The store is written at shutdown, not here.
+    EXPECT_TRUE(m_settings.Writes().empty());
+
+    // The next play opens a session with the new values.
+    m_app.OpenMixerSession(22050);
+    EXPECT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_app.MakeMixerConfig(22050).latencyMs, 140u);
+}
+
+TEST_F(OptionsDialogTest, OkWithNothingChangedStillClosesTheSession) {
+    m_app.m_latency = 340;
+    m_app.OpenMixerSession(11025);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);
+    const auto dialog = Open();
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_app.m_latency, 340);
+    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputLetMixerDecide);
+    EXPECT_EQ(m_app.GetMixerSession(), 0u);
+}
+
+TEST_F(OptionsDialogTest, AStoredOutputOutOfRangeChecksNoButtonAndSurvivesOk) {
+    m_app.m_mixerOutput = 7;
+    const auto dialog = Open();
+    for (int id : {1012, 1013, 1016}) {
+        EXPECT_FALSE(Radio(*dialog, id)->isChecked()) << id;
+    }
+    EXPECT_FALSE(Primary(*dialog)->isEnabled());
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_app.m_mixerOutput, 7);
+}
