@@ -40,10 +40,13 @@ class CliHost : public DocumentHost {
     std::string GetSaveFolder() const override { return m_saveFolder; }
     void SetSaveFolder(const std::string& folder) override { m_saveFolder = folder; }
     void SetOpenFolder(const std::string&) override {}
+    std::string GetExportFolder() const override { return m_exportFolder; }
+    void SetExportFolder(const std::string& folder) override { m_exportFolder = folder; }
 
   private:
     CliPrompts m_prompts;
     std::optional<SaveTarget> m_target;
     std::string m_openDocument;
     std::string m_saveFolder;
+    std::string m_exportFolder;
 };

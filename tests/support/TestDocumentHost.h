@@ -77,6 +77,10 @@ class TestDocumentHost : public DocumentHost {
     void SetSaveFolder(const std::string& folder) override { saveFolder = folder; }
     void SetOpenFolder(const std::string& folder) override { openFolder = folder; }
 
+    std::string exportFolder;
+    std::string GetExportFolder() const override { return exportFolder; }
+    void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
+
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;
         result.fullPath = path;
