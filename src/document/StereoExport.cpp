@@ -74,25 +74,11 @@ uint32_t StereoExport::NextPanChange(uint32_t from, uint32_t limit) const {
     return changed;
 }
 
-template <int Width, int Channels>
-void StereoExport::RenderRun(uint32_t first, uint32_t end, uint8_t* out) {
-    const uint8_t* in = m_source.samples + size_t{first} * Width * Channels;
-    for (uint32_t i = first; i < end; ++i) {
-        float sample = SpatialFilter::ReadSample(in, Width);
-        if constexpr (Channels == 2) {
-            sample = (sample + SpatialFilter::ReadSample(in + Width, Width)) * 0.5f;
-        }
-        in += Width * Channels;
-        const SpatialFilter::Stereo pair = m_filter.ProcessSample(sample);
-        SpatialFilter::WriteSamplePair(pair.left, pair.right, Width, out);
-        out += 2 * Width;
-    }
-}
-
 StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
     const uint32_t frames = m_source.frameCount;
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
-    const bool bStereoSource = m_source.format.channels == 2;
+    const int channels = m_source.format.channels == 2 ? 2 : 1;
+    const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
     m_buffer.assign(kBlockBytes, 0);
     const ScopedFlushDenormals flush;
 
@@ -120,12 +106,8 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
         if (m_pSegment->slope != 0.0) {
             end = NextPanChange(i, end);
         }
-        uint8_t* out = m_buffer.data() + pending;
-        if (m_sampleWidth == 1) {
-            bStereoSource ? RenderRun<1, 2>(i, end, out) : RenderRun<1, 1>(i, end, out);
-        } else {
-            bStereoSource ? RenderRun<2, 2>(i, end, out) : RenderRun<2, 1>(i, end, out);
-        }
+        m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
+                               m_sampleWidth, end - i, m_buffer.data() + pending);
         pending += (end - i) * frameBytes;
         i = end;
 

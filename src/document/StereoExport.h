@@ -52,8 +52,6 @@ class StereoExport {
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
   private:
-    template <int Width, int Channels>
-    void RenderRun(uint32_t first, uint32_t end, uint8_t* out);
     void ApplyPan(int32_t pan);
     // The first frame in (from, limit) whose stepped pan differs from that of from; limit when
     // none. The stepped pan is monotonic within a segment, so a bisection finds it.

@@ -243,3 +243,46 @@ TEST(SpatialFilter, FlushingDenormalsIsScopedToTheRender) {
     }
     EXPECT_GT(tiny * scale, 0.0f);
 }
+
+TEST(SpatialFilter, ProcessFramesGivesTheBytesOfOneSampleAtATime) {
+    std::mt19937 random(7);
+    for (int band = 1; band <= 8; ++band) {
+        for (const int width : {1, 2}) {
+            for (const int channels : {1, 2}) {
+                std::vector<uint8_t> in(3000 * size_t(width * channels));
+                for (uint8_t& byte : in) {
+                    byte = static_cast<uint8_t>(random());
+                }
+                SpatialFilter bulk, single;
+                bulk.SelectRate(kBandRates[band]);
+                single.SelectRate(kBandRates[band]);
+                std::vector<uint8_t> bulkOut(3000 * 2 * size_t(width));
+                std::vector<uint8_t> singleOut(bulkOut.size());
+                // Runs of uneven length, each in its own direction; the state carries over.
+                uint32_t done = 0;
+                for (uint32_t run = 1; done < 3000; run = run * 3 + 1) {
+                    const uint32_t count = std::min<uint32_t>(run, 3000 - done);
+                    const int direction = static_cast<int>(random() % 127);
+                    bulk.SetDirection(direction);
+                    single.SetDirection(direction);
+                    bulk.ProcessFrames(&in[done * size_t(width * channels)], channels, width, count,
+                                       &bulkOut[done * 2 * size_t(width)]);
+                    for (uint32_t i = done; i < done + count; ++i) {
+                        const uint8_t* frame = &in[i * size_t(width * channels)];
+                        float sample = SpatialFilter::ReadSample(frame, width);
+                        if (channels == 2) {
+                            sample =
+                                (sample + SpatialFilter::ReadSample(frame + width, width)) * 0.5f;
+                        }
+                        const SpatialFilter::Stereo pair = single.ProcessSample(sample);
+                        SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                       &singleOut[i * 2 * size_t(width)]);
+                    }
+                    done += count;
+                }
+                EXPECT_EQ(bulkOut, singleOut)
+                    << "band " << band << " width " << width << " channels " << channels;
+            }
+        }
+    }
+}
