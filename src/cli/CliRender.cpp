@@ -1,8 +1,8 @@
 // sonomap-cli render: the editor's stereo export over many files, one worker per file.
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
