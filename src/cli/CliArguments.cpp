@@ -57,7 +57,9 @@ CliArguments::CliArguments(const std::vector<std::string>& words,
                            const std::vector<std::string>& flags) {
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (word.size() > 2 && word.rfind("--", 0) == 0) {
+        const bool bLong = word.size() > 2 && word.rfind("--", 0) == 0;
+        const bool bShort = word.size() == 2 && word[0] == '-' && word[1] != '-';
+        if (bLong || bShort) {
             if (Contains(flags, word)) {
                 m_flags.push_back(word);
             } else if (!Contains(valueOptions, word)) {

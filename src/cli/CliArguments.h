@@ -7,7 +7,8 @@
 
 #include "formats/PanChunk.h"
 
-// The words after the command: positional arguments and "--name value" options. Problems are
+// The words after the command: positional arguments and "--name value" (or "-n value")
+// options. Problems are
 // usage errors, kept as text for the caller to print.
 class CliArguments {
   public:

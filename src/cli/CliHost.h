@@ -62,6 +62,8 @@ class CliHost : public DocumentHost {
     std::string GetSaveFolder() const override { return m_saveFolder; }
     void SetSaveFolder(const std::string& folder) override { m_saveFolder = folder; }
     void SetOpenFolder(const std::string&) override {}
+    std::string GetExportFolder() const override { return m_exportFolder; }
+    void SetExportFolder(const std::string& folder) override { m_exportFolder = folder; }
 
   private:
     CliPrompts m_prompts;
@@ -70,4 +72,5 @@ class CliHost : public DocumentHost {
     std::string m_saveFolder;
     std::unique_ptr<UndoRecord> m_pUndoRecord;
     std::unique_ptr<PanClipboard> m_pPanClipboard;
+    std::string m_exportFolder;
 };

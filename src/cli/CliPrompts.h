@@ -7,16 +7,21 @@
 
 // Prompts for a run without a window: every box's text goes to stderr as one block of lines,
 // and is kept so a command can report it. Questions get their default answer, the processing
-// window is not shown.
+// window is not shown. Progress goes to stderr, a line per tenth, only when stderr is a
+// terminal. With a label (the file a batch worker is on) each line starts with it.
 class CliPrompts : public UserPrompts {
   public:
     Answer ShowMessage(const Box& box) override;
     void OpenProcessingWindow() override {}
     void SetProcessingText(const std::string&) override {}
     void CloseProcessingWindow() override {}
+    std::unique_ptr<ProgressIndicator> OpenProgressDialog() override;
+
+    void SetLabel(const std::string& label) { m_label = label; }
 
     const std::vector<std::string>& Texts() const { return m_texts; }
 
   private:
     std::vector<std::string> m_texts;
+    std::string m_label;
 };

@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
     if (command == "save-as") {
         return RunSaveAs(rest);
     }
+    if (command == "render") {
+        return RunRender(rest);
+    }
     std::fprintf(stderr, "sonomap-cli: unknown command '%s'\n\n%s", command.c_str(),
                  UsageOf("").c_str());
     return kExitUsage;

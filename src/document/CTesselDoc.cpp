@@ -8,6 +8,7 @@
 
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
+#include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
 #include "platform/CFile.h"
@@ -322,6 +323,77 @@ bool CTesselDoc::SaveModified() {
         default:
             return false;
     }
+}
+
+bool CTesselDoc::ExportStereoFile() {
+    UserPrompts& prompts = m_host.Prompts();
+    SaveNameRequest request;
+    request.title = "Export Stereo File As...";
+    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.startFolder = m_host.GetExportFolder();
+    SaveNameResult result;
+    if (!m_host.AskSaveName(request, result)) {
+        return false;
+    }
+    const std::string& path = result.fullPath;
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    StereoExport exporter({m_pSamples.data(), m_format, m_frameCount, &m_panPoints});
+    if (!exporter.SelectRate()) {
+        prompts.Message("Unsupported sample rate!");
+        return false;
+    }
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    const std::optional<PcmFormat> format = StereoExport::OutputFormat(m_format, m_frameCount);
+
+    // The output is written beside its name and put in place only when complete: a cancelled
+    // or failed export leaves no half-made file, and an older file of that name survives.
+    SafeFileWriter output(path);
+    std::unique_ptr<CSoundFile> writer;
+    std::unique_ptr<ProgressIndicator> progress;
+    StereoExport::Outcome outcome = StereoExport::Outcome::WriteFailed;
+    try {
+        writer = CreateSoundFileByName(output.Begin(), SoundTypeName(result.filterIndex - 1));
+        if (writer && format && writer->CreateHeader(*format, exporter.OutputDataBytes())) {
+            progress = prompts.OpenProgressDialog();
+            outcome = exporter.Render(*writer, *progress);
+        }
+    } catch (const CFileException&) {
+        outcome = StereoExport::Outcome::WriteFailed;
+    }
+
+    bool bWritten = false;
+    if (outcome == StereoExport::Outcome::Cancelled) {
+        writer.reset();
+        const std::string partial = output.GetTempPath();
+        output.Abort();
+        if (!partial.empty() && ::access(partial.c_str(), F_OK) == 0) {
+            prompts.Message("Error removing output file.");
+        }
+        return false;
+    }
+    if (outcome == StereoExport::Outcome::WriteFailed) {
+        prompts.Message("Error writing wave data!");
+    } else if (!writer->CloseSamples()) {
+        prompts.Message("Error closing wave data!");
+    } else if (!writer->CloseFile()) {
+        prompts.Message("Error closing wave file!");
+    } else {
+        try {
+            writer.reset();
+            output.Commit();
+            bWritten = true;
+        } catch (const CFileException&) {
+            prompts.Message("Error closing wave file!");
+        }
+    }
+    writer.reset();
+    output.Abort();
+    m_host.SetExportFolder(FolderOf(path));
+    return bWritten;
 }
 
 void CTesselDoc::OpenMixerWave(uint32_t start, int64_t end) {

@@ -50,6 +50,12 @@ class CTesselDoc : public CDocument {
     // close.
     bool SaveModified();
 
+    // Export Stereo File: asks for a name and renders the sound along its trajectory into a
+    // new two-channel WAV or AIFF file, with progress and Cancel. Every outcome is shown to
+    // the user; a cancelled or failed export leaves no output file. True when the file was
+    // written in full.
+    bool ExportStereoFile();
+
     // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
     void OpenMixerWave(uint32_t start, int64_t end);
     void FreeMixerWave();

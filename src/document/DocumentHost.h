@@ -81,4 +81,8 @@ class DocumentHost {
     virtual std::string GetSaveFolder() const = 0;
     virtual void SetSaveFolder(const std::string& folder) = 0;
     virtual void SetOpenFolder(const std::string& folder) = 0;
+
+    // The folder the export dialog starts in, remembered after each export.
+    virtual std::string GetExportFolder() const = 0;
+    virtual void SetExportFolder(const std::string& folder) = 0;
 };

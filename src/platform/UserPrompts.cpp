@@ -1,5 +1,29 @@
 #include "platform/UserPrompts.h"
 
+namespace {
+
+// For prompts that have no window to show: the job runs to its end.
+class NoProgress : public ProgressIndicator {
+  public:
+    void SetRange(int lower, int) override { m_pos = lower; }
+    int SetPos(int pos) override {
+        const int previous = m_pos;
+        m_pos = pos;
+        return previous;
+    }
+    void SetStatus(const std::string&) override {}
+    bool CheckCancelButton() override { return false; }
+
+  private:
+    int m_pos = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ProgressIndicator> UserPrompts::OpenProgressDialog() {
+    return std::make_unique<NoProgress>();
+}
+
 UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId) {
     Box box;
     box.text = text;

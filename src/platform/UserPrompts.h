@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "platform/ProgressIndicator.h"
 
 // The one way core code reaches the user. The editor answers with real message boxes and
 // windows; the command-line tool prints; tests script the answers.
@@ -32,6 +35,10 @@ class UserPrompts {
     virtual void OpenProcessingWindow() = 0;
     virtual void SetProcessingText(const std::string& text) = 0;
     virtual void CloseProcessingWindow() = 0;
+
+    // The progress window with Cancel ("Creating AmbrelStereo file..."), open until the
+    // returned object is destroyed. Never null. This base shows nothing and never cancels.
+    virtual std::unique_ptr<ProgressIndicator> OpenProgressDialog();
 
     // An OK box with the application's caption: the form most failures take.
     Answer Message(const std::string& text, Icon icon = Icon::None, unsigned helpId = 0);

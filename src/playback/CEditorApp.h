@@ -113,6 +113,8 @@ class CEditorApp : public DocumentHost {
     std::string GetSaveFolder() const override { return m_savePath; }
     void SetSaveFolder(const std::string& folder) override { m_savePath = folder; }
     void SetOpenFolder(const std::string& folder) override { m_openPath = folder; }
+    std::string GetExportFolder() const override { return m_exportPath; }
+    void SetExportFolder(const std::string& folder) override { m_exportPath = folder; }
 
     // Preferences; the options dialog edits them in place.
     bool m_bCursorFollow = false;

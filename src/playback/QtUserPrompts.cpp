@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "playback/CProgressDialog.h"
+
 namespace {
 
 QMessageBox::Icon IconOf(UserPrompts::Icon icon) {
@@ -114,4 +116,10 @@ void QtUserPrompts::CloseProcessingWindow() {
 
 QString QtUserPrompts::ProcessingText() const {
     return m_pProcessingLabel != nullptr ? m_pProcessingLabel->text() : QString();
+}
+
+std::unique_ptr<ProgressIndicator> QtUserPrompts::OpenProgressDialog() {
+    auto dialog = std::make_unique<CProgressDialog>();
+    dialog->Create(nullptr);
+    return dialog;
 }

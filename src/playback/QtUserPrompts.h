@@ -7,7 +7,8 @@
 #include "platform/UserPrompts.h"
 
 // The editor's prompts: QMessageBox for boxes (the help id is kept with the box as its
-// "helpId" property) and a small modeless "Processing..." window with one line of text.
+// "helpId" property), a small modeless "Processing..." window with one line of text, and the
+// export's CProgressDialog.
 class QtUserPrompts : public UserPrompts {
   public:
     QtUserPrompts();
@@ -17,6 +18,8 @@ class QtUserPrompts : public UserPrompts {
     void OpenProcessingWindow() override;
     void SetProcessingText(const std::string& text) override;
     void CloseProcessingWindow() override;
+    // A shown CProgressDialog with the default caption and no parent.
+    std::unique_ptr<ProgressIndicator> OpenProgressDialog() override;
 
     // The processing window while it exists; null before the first open.
     QWidget* ProcessingWindow() const { return m_pProcessing.get(); }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #if defined(__SSE__) || defined(__x86_64__)
-#include <xmmintrin.h>
+#include <emmintrin.h>
 #define SONOMAP_FILTER_SSE 1
 #endif
 
@@ -198,7 +198,18 @@ float TableAt(const GainTable& table, int index) {
 
 }  // namespace
 
-SpatialFilter::SpatialFilter() : m_run(&SpatialFilter::Run<4, Mode::NoDelay>) {}
+SpatialFilter::SpatialFilter() : m_run(nullptr), m_runFrames{} {
+    UseKernel<4, Mode::NoDelay>();
+}
+
+template <int Sections, SpatialFilter::Mode M>
+void SpatialFilter::UseKernel() {
+    m_run = &SpatialFilter::Run<Sections, M>;
+    m_runFrames[0][0] = &SpatialFilter::RunFrames<Sections, M, 1, 1>;
+    m_runFrames[0][1] = &SpatialFilter::RunFrames<Sections, M, 1, 2>;
+    m_runFrames[1][0] = &SpatialFilter::RunFrames<Sections, M, 2, 1>;
+    m_runFrames[1][1] = &SpatialFilter::RunFrames<Sections, M, 2, 2>;
+}
 
 const SpatialFilter::BandInfo& SpatialFilter::Band(int band) {
     return kBands[band >= 1 && band <= 8 ? band - 1 : 0];
@@ -249,19 +260,19 @@ int SpatialFilter::SelectRate(int32_t rate) {
     }
     switch (info.sections * 4 + info.directDelay + 1) {
         case 2 * 4 + 0:
-            m_run = &SpatialFilter::Run<2, Mode::DelayFiltered>;
+            UseKernel<2, Mode::DelayFiltered>();
             break;
         case 3 * 4 + 0:
-            m_run = &SpatialFilter::Run<3, Mode::DelayFiltered>;
+            UseKernel<3, Mode::DelayFiltered>();
             break;
         case 4 * 4 + 0:
-            m_run = &SpatialFilter::Run<4, Mode::DelayFiltered>;
+            UseKernel<4, Mode::DelayFiltered>();
             break;
         case 4 * 4 + 1:
-            m_run = &SpatialFilter::Run<4, Mode::NoDelay>;
+            UseKernel<4, Mode::NoDelay>();
             break;
         default:
-            m_run = &SpatialFilter::Run<4, Mode::DelayDirect>;
+            UseKernel<4, Mode::DelayDirect>();
             break;
     }
     return band;
@@ -295,8 +306,10 @@ SpatialFilter::Stereo SpatialFilter::Run(float in) {
     for (int n = 0; n < Sections; ++n) {
         const __m128 s1 = _mm_load_ps(m_s1[n]);
         const __m128 s2 = _mm_load_ps(m_s2[n]);
-        acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(_mm_load_ps(m_a1[n]), s1)),
-                         _mm_mul_ps(_mm_load_ps(m_a2[n]), s2));
+        // The a2 term first: it does not wait for the previous output, so the recursion
+        // carries only one multiply and one subtraction from sample to sample.
+        acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(_mm_load_ps(m_a2[n]), s2)),
+                         _mm_mul_ps(_mm_load_ps(m_a1[n]), s1));
         _mm_store_ps(m_s2[n], s1);
         _mm_store_ps(m_s1[n], acc);
     }
@@ -319,7 +332,7 @@ SpatialFilter::Stereo SpatialFilter::Run(float in) {
         direct[c] = in * m_directGain[c];
         acc[c] = in * m_filteredGain[c] * m_k[c];
         for (int n = 0; n < Sections; ++n) {
-            acc[c] = acc[c] - m_a1[n][c] * m_s1[n][c] - m_a2[n][c] * m_s2[n][c];
+            acc[c] = acc[c] - m_a2[n][c] * m_s2[n][c] - m_a1[n][c] * m_s1[n][c];
             m_s2[n][c] = m_s1[n][c];
             m_s1[n][c] = acc[c];
         }
@@ -377,4 +390,103 @@ void StoreSample(int value, int sampleWidth, uint8_t* out) {
 void SpatialFilter::WriteSamplePair(float left, float right, int sampleWidth, uint8_t* out) {
     StoreSample(ClipToSample(left), sampleWidth, out);
     StoreSample(ClipToSample(right), sampleWidth, out + sampleWidth);
+}
+
+#ifdef SONOMAP_FILTER_SSE
+namespace {
+
+// WriteSamplePair on lanes 0 and 1: clipped, NaN as 0, truncated, stored left then right.
+template <int Width>
+inline void StorePair(__m128 pair, uint8_t* out) {
+    const __m128 ordered = _mm_cmpord_ps(pair, pair);
+    const __m128 clipped =
+        _mm_min_ps(_mm_max_ps(pair, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+    __m128i value = _mm_cvttps_epi32(_mm_and_ps(clipped, ordered));
+    if constexpr (Width == 1) {
+        value = _mm_add_epi32(_mm_srai_epi32(value, 8), _mm_set1_epi32(128));
+        value = _mm_packus_epi16(_mm_packs_epi32(value, value), value);
+        const auto bytes = static_cast<uint32_t>(_mm_cvtsi128_si32(value));
+        out[0] = static_cast<uint8_t>(bytes);
+        out[1] = static_cast<uint8_t>(bytes >> 8);
+    } else {
+        const int32_t bytes = _mm_cvtsi128_si32(_mm_packs_epi32(value, value));
+        std::memcpy(out, &bytes, 4);
+    }
+}
+
+}  // namespace
+#endif
+
+template <int Sections, SpatialFilter::Mode M, int Width, int Channels>
+void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
+#ifdef SONOMAP_FILTER_SSE
+    // Run's arithmetic in the same order, with the state in locals: the output bytes could
+    // alias the members, which would keep the recursion in memory.
+    const __m128 directGain = _mm_load_ps(m_directGain);
+    const __m128 filteredGain = _mm_load_ps(m_filteredGain);
+    const __m128 k = _mm_load_ps(m_k);
+    __m128 a1[Sections], a2[Sections], s1[Sections], s2[Sections];
+#pragma GCC unroll 4
+    for (int n = 0; n < Sections; ++n) {
+        a1[n] = _mm_load_ps(m_a1[n]);
+        a2[n] = _mm_load_ps(m_a2[n]);
+        s1[n] = _mm_load_ps(m_s1[n]);
+        s2[n] = _mm_load_ps(m_s2[n]);
+    }
+    __m128 ring[8];
+    for (int r = 0; r < 8; ++r) {
+        ring[r] = _mm_load_ps(m_ring[r]);
+    }
+    unsigned write = m_write;
+    unsigned read = m_read;
+    for (uint32_t i = 0; i < count; ++i) {
+        float sample = ReadSample(in, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+        }
+        in += Width * Channels;
+        const __m128 x = _mm_set1_ps(sample);
+        const __m128 direct = _mm_mul_ps(x, directGain);
+        __m128 acc = _mm_mul_ps(_mm_mul_ps(x, filteredGain), k);
+#pragma GCC unroll 4
+        for (int n = 0; n < Sections; ++n) {
+            acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(a2[n], s2[n])), _mm_mul_ps(a1[n], s1[n]));
+            s2[n] = s1[n];
+            s1[n] = acc;
+        }
+        __m128 sum;
+        if constexpr (M == Mode::NoDelay) {
+            sum = _mm_add_ps(acc, direct);
+        } else {
+            ring[write] = M == Mode::DelayFiltered ? acc : direct;
+            const __m128 delayed = ring[read];
+            sum = M == Mode::DelayFiltered ? _mm_add_ps(delayed, direct) : _mm_add_ps(acc, delayed);
+            write = (write + 1) & 7u;
+            read = (read + 1) & 7u;
+        }
+        StorePair<Width>(sum, out);
+        out += 2 * Width;
+    }
+#pragma GCC unroll 4
+    for (int n = 0; n < Sections; ++n) {
+        _mm_store_ps(m_s1[n], s1[n]);
+        _mm_store_ps(m_s2[n], s2[n]);
+    }
+    for (int r = 0; r < 8; ++r) {
+        _mm_store_ps(m_ring[r], ring[r]);
+    }
+    m_write = write;
+    m_read = read;
+#else
+    for (uint32_t i = 0; i < count; ++i) {
+        float sample = ReadSample(in, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+        }
+        in += Width * Channels;
+        const Stereo pair = Run<Sections, M>(sample);
+        WriteSamplePair(pair.left, pair.right, Width, out);
+        out += 2 * Width;
+    }
+#endif
 }

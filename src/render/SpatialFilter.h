@@ -30,6 +30,15 @@ class SpatialFilter {
     // One input sample in, the stereo pair out. SelectRate and SetDirection come first.
     Stereo ProcessSample(float in) { return (this->*m_run)(in); }
 
+    // ReadSample, ProcessSample and WriteSamplePair over count frames, with the same results:
+    // in holds stored frames of channels samples (1, or 2 mixed as (L + R) / 2) of sampleWidth
+    // bytes each (1 or 2); out receives count stereo pairs of that width. One direction holds
+    // for all of them.
+    void ProcessFrames(const uint8_t* in, int channels, int sampleWidth, uint32_t count,
+                       uint8_t* out) {
+        (this->*m_runFrames[sampleWidth == 1 ? 0 : 1][channels == 2 ? 1 : 0])(in, count, out);
+    }
+
     // A stored sample (8-bit unsigned, or 16-bit signed little-endian) in 16-bit scale.
     static float ReadSample(const uint8_t* stored, int sampleWidth);
     // Clips, truncates and stores left then right in the given width (1 or 2 bytes each).
@@ -57,10 +66,17 @@ class SpatialFilter {
     template <int Sections, Mode M>
     Stereo Run(float in);
 
+    template <int Sections, Mode M, int Width, int Channels>
+    void RunFrames(const uint8_t* in, uint32_t count, uint8_t* out);
+    template <int Sections, Mode M>
+    void UseKernel();
+
     using Kernel = Stereo (SpatialFilter::*)(float);
+    using FramesKernel = void (SpatialFilter::*)(const uint8_t*, uint32_t, uint8_t*);
 
     int m_band = 0;
-    Kernel m_run;  // fixed by SelectRate: the band's section count and delay
+    Kernel m_run;                    // fixed by SelectRate: the band's section count and delay
+    FramesKernel m_runFrames[2][2];  // the same, by sample width and channel count
 
     unsigned m_write = 0;
     unsigned m_read = 0;

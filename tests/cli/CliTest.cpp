@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -199,4 +200,72 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
         EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_EQ(help.out.rfind("usage: sonomap-cli", 0), 0u) << command;
     }
+}
+
+TEST_F(CliTest, RenderFollowsTheExtensionOrTheTypeOption) {
+    const std::string path = Write("take.wav", Sample());
+    CliRun run = Cli("render " + path + " -o " + dir.File("out.aiff"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // not a terminal: no progress lines
+    const Bytes aiff = ReadBytes(dir.File("out.aiff"));
+    ASSERT_GT(aiff.size(), 12u);
+    EXPECT_EQ(std::string(aiff.begin() + 8, aiff.begin() + 12), "AIFF");
+
+    EXPECT_EQ(Cli("render " + path + " -o " + dir.File("out.snd")).exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir.File("out.snd"))[0], 'R');
+    EXPECT_EQ(Cli("render " + path + " -o " + dir.File("typed.wav") + " --type aiff").exitCode, 0);
+    EXPECT_EQ(ReadBytes(dir.File("typed.wav"))[0], 'F');
+
+    // The input is the open document: it cannot be its own output.
+    run = Cli("render " + path + " -o " + path);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("take.wav: not rendered"), std::string::npos);
+}
+
+TEST_F(CliTest, RenderBatchReportsTheBadFileAndFinishesTheOthers) {
+    TestSound noPoints = Sample();
+    noPoints.points.clear();
+    const std::string good1 = Write("one.wav", Sample());
+    const std::string bad = Write("two.wav", noPoints);
+    const std::string good3 = Write("three.wav", Sample());
+    std::filesystem::create_directory(dir.Path() / "out");
+    const CliRun run = Cli("render " + good1 + " " + bad + " " + good3 + " --output-dir " +
+                           dir.File("out") + " --type aiff --jobs 2");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(bad + ": No Pan Events to track!"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("sonomap-cli render: " + bad + ": not rendered"), std::string::npos);
+    EXPECT_EQ(run.err.find("one.wav: not"), std::string::npos);
+    EXPECT_EQ(run.err.find("three.wav: not"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out/two.aif")));
+    for (const char* name : {"out/one.aif", "out/three.aif"}) {
+        const std::string command = "soxi -t -c -r " + dir.File(name) + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << name;
+        const Bytes file = ReadBytes(dir.File(name));
+        ASSERT_GT(file.size(), 12u) << name;
+        EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 12), "AIFF") << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() / "out"), {}), 2);
+}
+
+TEST_F(CliTest, RenderUsageErrors) {
+    const std::string path = Write("take.wav", Sample());
+    const std::string other = Write("other.wav", Sample());
+    const std::string cases[] = {
+        "render",
+        "render " + path,
+        "render " + path + " -o a.wav --output-dir " + dir.File(""),
+        "render " + path + " " + other + " -o a.wav",
+        "render " + path + " -o a.wav --type mp3",
+        "render " + path + " -o a.wav --jobs 0",
+        "render " + path + " -o a.wav --jobs two",
+        "render " + path + " " + path + " --output-dir " + dir.File("o"),
+        "render " + path + " -x a.wav",
+    };
+    for (const std::string& args : cases) {
+        EXPECT_EQ(Cli(args).exitCode, 2) << args;
+    }
+    const CliRun help = Cli("render --help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: sonomap-cli render IN...", 0), 0u);
+    EXPECT_NE(Cli("--help").out.find("render IN..."), std::string::npos);
 }

@@ -15,6 +15,7 @@
 #include "DocumentTestFiles.h"
 #include "document/CTesselDoc.h"
 #include "platform/SafeFileWriter.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 
@@ -35,25 +36,6 @@ TestSound BigSound(size_t bytes) {
 size_t FilesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
-
-// Restores the file-size limit and the signal it raises.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, m_old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        signal(SIGXFSZ, m_oldHandler);
-    }
-
-  private:
-    rlimit m_old{};
-    sighandler_t m_oldHandler;
-};
 
 }  // namespace
 

@@ -8,48 +8,9 @@
 #include <vector>
 
 #include "render/ScopedFlushDenormals.h"
+#include "support/FilterReference.h"
 
 namespace {
-
-struct Pair {
-    double left, right;
-};
-
-// A plain double-precision evaluation of the same equations, written without the engine's
-// lanes, rings or templates: gains at the filter input, sections in cascade, then the
-// band's relative delay applied to whole output sequences.
-std::vector<Pair> Reference(int band, const std::vector<float>& in, const std::vector<int>& dir) {
-    const SpatialFilter::BandInfo& info = SpatialFilter::Band(band);
-    const size_t n = in.size();
-    std::vector<double> dL(n), dR(n), fL(n), fR(n);
-    double sL[4][2] = {}, sR[4][2] = {};
-    for (size_t t = 0; t < n; ++t) {
-        const int i = dir[t];
-        dL[t] = in[t] * static_cast<double>(SpatialFilter::DirectGainLeft(i));
-        dR[t] = in[t] * static_cast<double>(SpatialFilter::DirectGainRight(i));
-        double accL = in[t] * static_cast<double>(SpatialFilter::FilteredGainLeft(i)) * info.kLeft;
-        double accR =
-            in[t] * static_cast<double>(SpatialFilter::FilteredGainRight(i)) * info.kRight;
-        for (int s = 0; s < info.sections; ++s) {
-            accL = accL - info.left[s][0] * sL[s][0] - info.left[s][1] * sL[s][1];
-            sL[s][1] = sL[s][0];
-            sL[s][0] = accL;
-            accR = accR - info.right[s][0] * sR[s][0] - info.right[s][1] * sR[s][1];
-            sR[s][1] = sR[s][0];
-            sR[s][0] = accR;
-        }
-        fL[t] = accL;
-        fR[t] = accR;
-    }
-    auto at = [](const std::vector<double>& v, long t) { return t < 0 ? 0.0 : v[size_t(t)]; };
-    std::vector<Pair> out(n);
-    for (long t = 0; t < long(n); ++t) {
-        const long dd = t - (info.directDelay > 0 ? info.directDelay : 0);
-        const long fd = t - (info.directDelay < 0 ? -info.directDelay : 0);
-        out[size_t(t)] = {at(dL, dd) + at(fL, fd), at(dR, dd) + at(fR, fd)};
-    }
-    return out;
-}
 
 std::vector<SpatialFilter::Stereo> Render(int rate, const std::vector<float>& in,
                                           const std::vector<int>& dir) {
@@ -73,9 +34,9 @@ constexpr double kRelativeTolerance = 1e-5;
 
 void ExpectMatchesReference(int band, const std::vector<float>& in, const std::vector<int>& dir) {
     const auto got = Render(kBandRates[band], in, dir);
-    const auto want = Reference(band, in, dir);
+    const auto want = FilterReference(band, in, dir);
     double peak = 1.0;
-    for (const Pair& p : want) {
+    for (const ReferencePair& p : want) {
         peak = std::max({peak, std::abs(p.left), std::abs(p.right)});
     }
     double worst = 0;
@@ -281,4 +242,47 @@ TEST(SpatialFilter, FlushingDenormalsIsScopedToTheRender) {
         EXPECT_EQ(tiny * scale, 0.0f);
     }
     EXPECT_GT(tiny * scale, 0.0f);
+}
+
+TEST(SpatialFilter, ProcessFramesGivesTheBytesOfOneSampleAtATime) {
+    std::mt19937 random(7);
+    for (int band = 1; band <= 8; ++band) {
+        for (const int width : {1, 2}) {
+            for (const int channels : {1, 2}) {
+                std::vector<uint8_t> in(3000 * size_t(width * channels));
+                for (uint8_t& byte : in) {
+                    byte = static_cast<uint8_t>(random());
+                }
+                SpatialFilter bulk, single;
+                bulk.SelectRate(kBandRates[band]);
+                single.SelectRate(kBandRates[band]);
+                std::vector<uint8_t> bulkOut(3000 * 2 * size_t(width));
+                std::vector<uint8_t> singleOut(bulkOut.size());
+                // Runs of uneven length, each in its own direction; the state carries over.
+                uint32_t done = 0;
+                for (uint32_t run = 1; done < 3000; run = run * 3 + 1) {
+                    const uint32_t count = std::min<uint32_t>(run, 3000 - done);
+                    const int direction = static_cast<int>(random() % 127);
+                    bulk.SetDirection(direction);
+                    single.SetDirection(direction);
+                    bulk.ProcessFrames(&in[done * size_t(width * channels)], channels, width, count,
+                                       &bulkOut[done * 2 * size_t(width)]);
+                    for (uint32_t i = done; i < done + count; ++i) {
+                        const uint8_t* frame = &in[i * size_t(width * channels)];
+                        float sample = SpatialFilter::ReadSample(frame, width);
+                        if (channels == 2) {
+                            sample =
+                                (sample + SpatialFilter::ReadSample(frame + width, width)) * 0.5f;
+                        }
+                        const SpatialFilter::Stereo pair = single.ProcessSample(sample);
+                        SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                       &singleOut[i * 2 * size_t(width)]);
+                    }
+                    done += count;
+                }
+                EXPECT_EQ(bulkOut, singleOut)
+                    << "band " << band << " width " << width << " channels " << channels;
+            }
+        }
+    }
 }

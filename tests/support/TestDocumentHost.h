@@ -118,6 +118,10 @@ class TestDocumentHost : public DocumentHost {
         return answer;
     }
 
+    std::string exportFolder;
+    std::string GetExportFolder() const override { return exportFolder; }
+    void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
+
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;
         result.fullPath = path;

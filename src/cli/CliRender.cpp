@@ -1,0 +1,130 @@
+// sonomap-cli render: the editor's stereo export over many files, one worker per file.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
+#include "cli/CliHost.h"
+#include "document/CTesselDoc.h"
+#include "formats/CSoundFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RenderJob {
+    std::string input;
+    std::string output;
+};
+
+int RenderUsageError(const std::string& problem) {
+    std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
+                 UsageOf("render").c_str());
+    return kExitUsage;
+}
+
+// One file from open to finished output, with a host, prompts and document of its own.
+bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled) {
+    CliHost host;
+    if (bLabelled) {
+        host.GetPrompts().SetLabel(job.input);
+    }
+    host.SetSaveTarget(CliHost::SaveTarget{job.output, typeId});
+    const std::string full = fs::absolute(job.input).lexically_normal().string();
+    CTesselDoc doc(host);
+    if (!doc.OnOpenDocument(full)) {
+        return false;
+    }
+    host.SetOpenDocument(full);
+    return doc.ExportStereoFile();
+}
+
+std::string OutputInFolder(const std::string& folder, const std::string& input,
+                           std::optional<int> typeId) {
+    fs::path name = fs::path(input).filename();
+    if (typeId) {
+        name.replace_extension(*typeId == kSoundTypeAiff ? ".aif" : ".wav");
+    }
+    return (fs::path(folder) / name).string();
+}
+
+}  // namespace
+
+int RunRender(const std::vector<std::string>& words) {
+    const CliArguments args(words, {"-o", "--output-dir", "--type", "--jobs"}, {});
+    if (!args.IsValid()) {
+        return RenderUsageError(args.GetError());
+    }
+    const std::vector<std::string>& inputs = args.Positional();
+    const std::optional<std::string> out = args.Option("-o");
+    const std::optional<std::string> folder = args.Option("--output-dir");
+    if (inputs.empty()) {
+        return RenderUsageError("name at least one IN");
+    }
+    if (out.has_value() == folder.has_value()) {
+        return RenderUsageError("give either -o OUT or --output-dir DIR");
+    }
+    if (out && inputs.size() != 1) {
+        return RenderUsageError("-o names one output; use --output-dir DIR for several inputs");
+    }
+    std::optional<int> typeId;
+    if (const auto type = args.Option("--type")) {
+        typeId = CliArguments::ParseType(*type);
+        if (!typeId) {
+            return RenderUsageError("--type is wav or aiff, not '" + *type + "'");
+        }
+    }
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    if (const auto text = args.Option("--jobs")) {
+        char* end = nullptr;
+        const long value = std::strtol(text->c_str(), &end, 10);
+        if (text->empty() || *end != '\0' || value < 1 || value > 1024) {
+            return RenderUsageError("--jobs is a count from 1 to 1024, not '" + *text + "'");
+        }
+        jobs = static_cast<unsigned>(value);
+    }
+
+    std::vector<RenderJob> queue;
+    std::set<std::string> outputs;
+    for (const std::string& input : inputs) {
+        const std::string output = out ? *out : OutputInFolder(*folder, input, typeId);
+        if (!outputs.insert(fs::absolute(output).lexically_normal().string()).second) {
+            return RenderUsageError("two inputs would both be written to " + output);
+        }
+        queue.push_back({input, output});
+    }
+
+    // Workers take the next file until none is left; each writes only its own slot.
+    std::vector<char> rendered(queue.size(), 0);
+    std::atomic<size_t> next{0};
+    const bool bLabelled = queue.size() > 1;
+    auto worker = [&] {
+        for (size_t i = next++; i < queue.size(); i = next++) {
+            rendered[i] = RenderOne(queue[i], typeId, bLabelled) ? 1 : 0;
+        }
+    };
+    std::vector<std::thread> workers;
+    const size_t count = std::min<size_t>(jobs, queue.size());
+    for (size_t w = 1; w < count; ++w) {
+        workers.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : workers) {
+        t.join();
+    }
+
+    int exitCode = kExitOk;
+    for (size_t i = 0; i < queue.size(); ++i) {
+        if (rendered[i] == 0) {
+            std::fprintf(stderr, "sonomap-cli render: %s: not rendered\n", queue[i].input.c_str());
+            exitCode = kExitFailed;
+        }
+    }
+    return exitCode;
+}

@@ -1,0 +1,131 @@
+#include "document/StereoExport.h"
+
+#include <algorithm>
+#include <string>
+
+#include "document/PanPointList.h"
+#include "formats/CSoundFile.h"
+#include "platform/ProgressIndicator.h"
+#include "render/ScopedFlushDenormals.h"
+
+namespace {
+
+std::string FramesText(uint32_t done, uint32_t total) {
+    return "(" + std::to_string(done) + " of " + std::to_string(total) + ")";
+}
+
+}  // namespace
+
+StereoExport::StereoExport(const Source& source)
+    : m_source(source), m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : 2) {}
+
+std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount) {
+    if (source.bitsPerSample != 8 && source.bitsPerSample != 16) {
+        return std::nullopt;
+    }
+    const uint16_t blockAlign = static_cast<uint16_t>(2 * (source.bitsPerSample / 8));
+    // The sound file's own chunks need room beside the data in a 32-bit form size.
+    if (uint64_t{frameCount} * blockAlign > 0xFFFFFFFFull - 4096) {
+        return std::nullopt;
+    }
+    PcmFormat format = source;
+    format.channels = 2;
+    format.blockAlign = blockAlign;
+    format.avgBytesPerSec = source.sampleRate * blockAlign;
+    return format;
+}
+
+uint32_t StereoExport::OutputDataBytes() const {
+    return m_source.frameCount * 2u * static_cast<uint32_t>(m_sampleWidth);
+}
+
+bool StereoExport::SelectRate() {
+    return m_filter.SelectRate(static_cast<int32_t>(m_source.format.sampleRate)) !=
+           SpatialFilter::kUnsupportedRate;
+}
+
+bool StereoExport::StartTrajectory() {
+    if (m_source.points == nullptr ||
+        !ComputePanSegment(*m_source.points, m_source.frameCount, 0, m_pSegment)) {
+        return false;
+    }
+    m_pSegment->playOffset = 0;
+    m_filter.SetDirection(SpatialFilter::PanToDirectionIndex(m_pSegment->startPan));
+    m_lastPan = 65535;
+    return true;
+}
+
+void StereoExport::ApplyPan(int32_t pan) {
+    m_filter.SetDirection(SpatialFilter::PanToDirectionIndex(pan));
+    m_lastPan = pan;
+}
+
+uint32_t StereoExport::NextPanChange(uint32_t from, uint32_t limit) const {
+    const int32_t pan = StepPan(*m_pSegment, from);
+    if (limit <= from + 1 || StepPan(*m_pSegment, limit - 1) == pan) {
+        return limit;
+    }
+    uint32_t same = from;          // stepped pan equals pan here
+    uint32_t changed = limit - 1;  // and differs here
+    while (changed - same > 1) {
+        const uint32_t mid = same + (changed - same) / 2;
+        (StepPan(*m_pSegment, mid) == pan ? same : changed) = mid;
+    }
+    return changed;
+}
+
+StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
+    const uint32_t frames = m_source.frameCount;
+    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
+    const int channels = m_source.format.channels == 2 ? 2 : 1;
+    const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
+    m_buffer.assign(kBlockBytes, 0);
+    const ScopedFlushDenormals flush;
+
+    progress.SetRange(0, 100);
+    progress.SetPos(0);
+    progress.SetStatus(FramesText(0, frames));
+
+    uint32_t pending = 0;
+    bool bCancelled = false;
+    uint32_t i = 0;
+    while (i < frames && !bCancelled) {
+        // The direction for frame i is set before frame i is rendered.
+        if (i == m_pSegment->endPos) {
+            ComputePanSegment(*m_source.points, frames, i, m_pSegment);
+            ApplyPan(m_pSegment->startPan);
+        } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
+            ApplyPan(pan);
+        }
+        // Frames up to the next change of direction, segment end or full block share it.
+        const uint64_t blockEnd = uint64_t{i} + (kBlockBytes - pending) / frameBytes;
+        auto end = static_cast<uint32_t>(std::min<uint64_t>(frames, blockEnd));
+        if (m_pSegment->endPos > i) {
+            end = std::min(end, m_pSegment->endPos);
+        }
+        if (m_pSegment->slope != 0.0) {
+            end = NextPanChange(i, end);
+        }
+        m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
+                               m_sampleWidth, end - i, m_buffer.data() + pending);
+        pending += (end - i) * frameBytes;
+        i = end;
+
+        if (pending > 2u * (16384u - static_cast<uint32_t>(m_sampleWidth))) {
+            if (!output.WriteSamples(m_buffer.data(), pending)) {
+                return Outcome::WriteFailed;
+            }
+            progress.SetPos(static_cast<int>(uint64_t{i} * 100 / frames));
+            pending = 0;
+            progress.SetStatus(FramesText(i, frames));
+            bCancelled = progress.CheckCancelButton();
+        }
+    }
+    if (bCancelled) {
+        return Outcome::Cancelled;
+    }
+    if (pending > 0 && !output.WriteSamples(m_buffer.data(), pending)) {
+        return Outcome::WriteFailed;
+    }
+    return Outcome::Finished;
+}

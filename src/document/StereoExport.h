@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "document/PanSegment.h"
+#include "formats/PcmFormat.h"
+#include "render/SpatialFilter.h"
+
+class CSoundFile;
+class PanPointList;
+class ProgressIndicator;
+
+// The render loop of the stereo export: walks a sound frame by frame along its pan trajectory,
+// places each sample with its own SpatialFilter and hands the stereo frames to a sound file in
+// blocks of kBlockBytes, servicing the progress window once per block. A two-channel source
+// is mixed down to one channel, (L + R) / 2, first. The samples and the points are borrowed
+// and must outlive the object; it owns its filter and segment, so exports on other threads
+// share nothing mutable. Frames and positions are sample frames; sizes are bytes.
+class StereoExport {
+  public:
+    static constexpr uint32_t kBlockBytes = 32768;
+
+    enum class Outcome { Finished, Cancelled, WriteFailed };
+
+    struct Source {
+        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
+        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits
+        uint32_t frameCount = 0;
+        const PanPointList* points = nullptr;
+    };
+
+    explicit StereoExport(const Source& source);
+
+    // The output's format: the source's rate, tag and width with two channels. None when
+    // the source is not 8 or 16 bits, or the stereo data would not fit a sound file.
+    static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount);
+    // Bytes of stereo sample data the output announces and receives.
+    uint32_t OutputDataBytes() const;
+
+    // Picks the filter's band for the source's rate; false when the rate is in none.
+    bool SelectRate();
+    // Builds the first pan segment; false when the trajectory has no point.
+    bool StartTrajectory();
+
+    // Renders every frame into output, whose header is written, after SelectRate and
+    // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
+    // each full block only, so a sound shorter than a block is never cancelled. Finished: all
+    // samples were handed to output. Nothing is closed.
+    Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+
+  private:
+    void ApplyPan(int32_t pan);
+    // The first frame in (from, limit) whose stepped pan differs from that of from; limit when
+    // none. The stepped pan is monotonic within a segment, so a bisection finds it.
+    uint32_t NextPanChange(uint32_t from, uint32_t limit) const;
+
+    Source m_source;
+    int m_sampleWidth;  // bytes per sample of one channel: 1 or 2
+    SpatialFilter m_filter;
+    std::unique_ptr<PanSegment> m_pSegment;
+    int64_t m_lastPan = 65535;  // a value no pan takes
+    std::vector<uint8_t> m_buffer;
+};
