@@ -18,6 +18,7 @@
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "trevant/trevant.h"
+#include "views/ViewCursors.h"
 #include "views/ViewEvents.h"
 
 namespace {
@@ -876,7 +877,20 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
     m_anchor = sample;
 }
 
+void CWaveScrollView::UpdateCursor(bool bCtrlHeld) {
+    const int mode = InPanEditMode() ? CEditorApp::kEditModePan : CEditorApp::kEditModeSelect;
+    viewport()->setCursor(ViewCursors::ForEditMode(mode, bCtrlHeld));
+}
+
+bool CWaveScrollView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Enter) {
+        UpdateCursor(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
+    UpdateCursor(event->modifiers() & Qt::ControlModifier);
     if (!m_dragging) {
         return;
     }
@@ -936,9 +950,22 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Right:
             ScrollToSample(m_selEnd);
             return;
+        case Qt::Key_Control:
+            if (viewport()->underMouse() && InPanEditMode()) {
+                UpdateCursor(true);
+            }
+            return;
         default:
             QWidget::keyPressEvent(event);
     }
+}
+
+void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Control && viewport()->underMouse() && InPanEditMode()) {
+        UpdateCursor(false);
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 // ---- Playback ------------------------------------------------------------------------------
@@ -1194,9 +1221,11 @@ bool CWaveScrollView::RunCommand(unsigned id) {
             return true;
         case CommandId::kEditPan:
             m_app.m_editMode = CEditorApp::kEditModePan;
+            UpdateCursor(false);
             return true;
         case CommandId::kEditSelect:
             m_app.m_editMode = CEditorApp::kEditModeSelect;
+            UpdateCursor(false);
             return true;
         case CommandId::kPlay:
             Play();

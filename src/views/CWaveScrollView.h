@@ -128,6 +128,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void customEvent(QEvent* event) override;
@@ -163,6 +165,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Runs a command only while it is enabled, as the menus and keys do.
     bool RunIfEnabled(unsigned id);
     void ShowContextMenu(const QPoint& position);
+    // The cursor of the edit mode over the drawing area: 134 or, with Ctrl, 141; or 135.
+    void UpdateCursor(bool bCtrlHeld);
 
     CTesselDoc& m_doc;
     CEditorApp& m_app;
