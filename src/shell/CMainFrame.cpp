@@ -273,6 +273,7 @@ void CMainFrame::SwitchMenu() {
         return;
     }
     m_currentMenu = menu;
+    UpdateRecentFileItems();
     menuBar()->clear();
     for (QMenu* item : menu == kNoDocumentMenu ? m_menus128 : m_menus129) {
         menuBar()->addMenu(item);
