@@ -114,7 +114,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &CMainFrame::OnApplicationStateChanged);
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { SaveBarState(); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
     connect(&m_idle, &CIdleUpdater::Idle, this, &CMainFrame::UpdateCommandUI);
 }
 
@@ -462,7 +462,6 @@ void CMainFrame::OpenFiles(const QStringList& files) {
 
 void CMainFrame::EndSession() {
     SaveBarState();
-    m_pTemplate->CloseAllDocuments();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -69,8 +69,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void LoadBarState();
     // Opens each file; files that are open already come to the front.
     void OpenFiles(const QStringList& files);
-    // The session ends from outside (logout, SIGTERM): keeps the bars and drops the
-    // documents without questions.
+    // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
+    // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
 
     bool UpdateCommand(unsigned id, CommandState& state) override;
