@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 
 #include "document/CTesselDoc.h"
 #include "platform/SettingsStore.h"
@@ -77,7 +78,6 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     : QMainWindow(parent), m_app(app), m_settings(settings), m_recentFiles(settings) {
     setWindowTitle("Sonomap");
     setAcceptDrops(true);
-    setDockOptions(dockOptions() | QMainWindow::AnimatedDocks);
 
     // The name under which this window can be found by a second start.
     const QString name = m_instance.Listen();
@@ -299,9 +299,16 @@ void CMainFrame::UpdateRecentFileItems() {
     }
 }
 
+CChildFrame* CMainFrame::ActiveChild() const {
+    // A closed window waits for its deferred delete; its document no longer counts.
+    auto* child = dynamic_cast<CChildFrame*>(m_pClient->currentSubWindow());
+    const std::vector<CChildFrame*>& open = m_pTemplate->Frames();
+    return std::find(open.begin(), open.end(), child) != open.end() ? child : nullptr;
+}
+
 std::vector<CommandTarget*> CMainFrame::Route() const {
     std::vector<CommandTarget*> route;
-    if (auto* child = dynamic_cast<CChildFrame*>(m_pClient->currentSubWindow())) {
+    if (CChildFrame* child = ActiveChild()) {
         if (CommandTarget* view = child->GetViewTarget()) {
             route.push_back(view);
         }
@@ -366,7 +373,7 @@ void CMainFrame::UpdateCommandUI() {
         UpdateRoutedCommand(kOverviewUpdate, state);
     }
     QString title = "Sonomap";
-    if (auto* child = dynamic_cast<CChildFrame*>(m_pClient->currentSubWindow())) {
+    if (CChildFrame* child = ActiveChild()) {
         child->UpdateTitle();
         title += " - " + child->windowTitle();
     }
@@ -402,7 +409,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kWindowCascade:
         case kWindowTile:
         case kWindowArrange:
-            state.enabled = m_pClient->currentSubWindow() != nullptr;
+            state.enabled = ActiveChild() != nullptr;
             return true;
         default:
             break;

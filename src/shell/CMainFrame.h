@@ -14,6 +14,7 @@
 #include "shell/CRecentFileList.h"
 
 class CAppCommands;
+class CChildFrame;
 class CEditorApp;
 class CMainFrameClient;
 class QAction;
@@ -91,6 +92,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void UpdateRecentFileItems();
     void OnApplicationStateChanged(Qt::ApplicationState state);
     void OnActivationRequested(const QStringList& files);
+    CChildFrame* ActiveChild() const;
     std::vector<CommandTarget*> Route() const;
     void ToggleBar(unsigned id);
     QWidget* BarWidget(unsigned id) const;
