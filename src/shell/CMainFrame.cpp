@@ -176,6 +176,35 @@ void CMainFrame::CreateMenus() {
                   makeMenu("&View", view129),
                   makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
                   makeMenu("&Help", help)};
+    QMenu* window = m_menus129[3];
+    connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
+}
+
+void CMainFrame::ListWindows(QMenu& menu) {
+    // The open documents follow the fixed items, the active one checked.
+    const QList<QAction*> items = menu.actions();
+    for (qsizetype i = 3; i < items.size(); ++i) {
+        menu.removeAction(items[i]);
+        delete items[i];
+    }
+    const std::vector<CChildFrame*>& frames = m_pTemplate->Frames();
+    if (!frames.empty()) {
+        menu.addSeparator();
+    }
+    CChildFrame* active = ActiveChild();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        CChildFrame* frame = frames[i];
+        QString title = frame->windowTitle();
+        QAction* item = menu.addAction(QString("&%1 %2").arg(i + 1).arg(title.replace("&", "&&")));
+        item->setCheckable(true);
+        item->setChecked(frame == active);
+        connect(item, &QAction::triggered, this, [this, frame] {
+            const std::vector<CChildFrame*>& open = m_pTemplate->Frames();
+            if (std::find(open.begin(), open.end(), frame) != open.end()) {
+                m_pClient->setActiveSubWindow(frame);
+            }
+        });
+    }
 }
 
 void CMainFrame::CreateStatusBar() {

@@ -89,6 +89,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void CreateToolBars();
     QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
     void SwitchMenu();
+    void ListWindows(QMenu& menu);
     void UpdateRecentFileItems();
     void OnApplicationStateChanged(Qt::ApplicationState state);
     void OnActivationRequested(const QStringList& files);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QTest>
@@ -251,4 +253,30 @@ TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     ASSERT_TRUE(m_pFrame->ExecuteCommand(kFileOpen));
     EXPECT_TRUE(bChecked);
     EXPECT_NE(m_pFrame->GetDocTemplate().FindDocument(a), nullptr);
+}
+
+TEST_F(FrameTest, WindowMenuListsTheDocumentsAndActivatesThePickedOne) {
+    CTesselDoc* a = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
+    CTesselDoc* b = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("b&c.wav"));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    QMenu* window = m_pFrame->menuBar()->actions().at(3)->menu();
+    ASSERT_EQ(m_pFrame->menuBar()->actions().at(3)->text(), "&Window");
+    emit window->aboutToShow();
+    emit window->aboutToShow();  // shown twice, listed once
+    QStringList texts;
+    QList<bool> checks;
+    for (QAction* item : window->actions().mid(3)) {
+        if (!item->isSeparator()) {
+            texts << item->text();
+            checks << item->isChecked();
+        }
+    }
+    EXPECT_EQ(texts, (QStringList{"&1 a.wav", "&2 b&&c.wav"}));
+    EXPECT_EQ(checks, (QList<bool>{false, true}));
+    window->actions().last()->trigger();
+    window->actions().at(4)->trigger();
+    auto* current = dynamic_cast<CChildFrame*>(m_pFrame->GetClient().currentSubWindow());
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(&current->GetDocument(), a);
 }
