@@ -2,6 +2,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QSocketNotifier>
 #include <csignal>
@@ -72,24 +73,40 @@ int main(int argc, char* argv[]) {
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;
+    bool bTerminated = false;
     if (bTerminateHandler) {
         terminateNotifier =
             std::make_unique<QSocketNotifier>(g_terminateFds[1], QSocketNotifier::Read);
-        QObject::connect(terminateNotifier.get(), &QSocketNotifier::activated, [&frame] {
+        QObject::connect(terminateNotifier.get(), &QSocketNotifier::activated, [&] {
             char byte = 0;
             if (::read(g_terminateFds[1], &byte, 1) < 0) {
                 return;
             }
+            bTerminated = true;
             frame->EndSession();
             QCoreApplication::quit();
+            // Before the main loop runs, quit() does nothing: a message box of the start-up
+            // would go on waiting.
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QDialog*>(window);
+                if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
+                    dialog->reject();
+                }
+            }
         });
     }
 
     // Files named on the command line open; with none the program starts without a document.
-    frame->OpenFiles(files);
-    frame->show();
-
-    const int result = application.exec();
+    for (const QString& file : files) {
+        if (!bTerminated) {
+            frame->OpenFiles({file});
+        }
+    }
+    int result = 0;
+    if (!bTerminated) {
+        frame->show();
+        result = application.exec();
+    }
     frame.reset();
     app.ExitInstance();
     return result;

@@ -222,7 +222,8 @@ TEST_F(FrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsIt) {
     EXPECT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 1u);
     // Exit asks the same question and stays on Cancel.
     m_prompts.Script(UserPrompts::Answer::Cancel);
-    EXPECT_FALSE(m_pFrame->close());
+    ASSERT_TRUE(m_pFrame->ExecuteCommand(kAppExit));
+    EXPECT_EQ(m_prompts.Boxes().size(), 2u);
     EXPECT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 1u);
     // No throws the changes away.
     m_prompts.Script(UserPrompts::Answer::No);

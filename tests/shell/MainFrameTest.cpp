@@ -404,6 +404,8 @@ TEST_F(FrameTest, BackgroundIsTheTileInTheButtonColoursRedrawnOnAPaletteChange) 
 TEST_F(FrameTest, DeactivationStopsPlaybackAndClosesTheSessionActivationDoesNot) {
     CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
     ASSERT_NE(document, nullptr);
+    // Neither start-up nor opening a document opens a session; the first Play does.
+    EXPECT_EQ(m_pApp->GetMixerSession(), 0u);
     m_pApp->OpenMixerSession(22050);
     ASSERT_NE(m_pApp->GetMixerSession(), 0u);
     m_pApp->SetPlaying(document, nullptr);
