@@ -91,6 +91,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    m_template.StopIfPlaying(*m_pDocument);
     QMdiSubWindow::closeEvent(event);
     if (event->isAccepted() && !m_bClosed) {
         m_bClosed = true;

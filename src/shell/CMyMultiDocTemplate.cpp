@@ -150,12 +150,16 @@ void CMyMultiDocTemplate::OnFrameClosing(CChildFrame& frame) {
     if (it == m_frames.end()) {
         return;
     }
-    // The sound must not go on playing from a document that is going away.
-    if (m_app.GetPlayingDocument() == &frame.GetDocument()) {
-        m_app.StopPlayback();
-    }
+    StopIfPlaying(frame.GetDocument());
     m_frames.erase(it);
     emit DocumentsChanged();
+}
+
+void CMyMultiDocTemplate::StopIfPlaying(const CTesselDoc& document) {
+    // The sound must not go on playing from a document that is going away.
+    if (m_app.GetPlayingDocument() == &document) {
+        m_app.StopPlayback();
+    }
 }
 
 void CMyMultiDocTemplate::OnDocumentRenamed(CTesselDoc& document) {

@@ -61,7 +61,9 @@ class CMyMultiDocTemplate : public QObject {
     // An absolute path with "." and ".." resolved, links kept.
     static std::string FullPath(const std::string& path);
 
-    // From the frames.
+    // From the frames. A frame about to close stops its document's sound before its view
+    // goes.
+    void StopIfPlaying(const CTesselDoc& document);
     void OnFrameClosing(CChildFrame& frame);
     void OnDocumentRenamed(CTesselDoc& document);
 

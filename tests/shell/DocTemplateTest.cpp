@@ -204,7 +204,10 @@ TEST_F(FrameTest, ClosingAPlayingDocumentStopsPlaybackFirst) {
     CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
     ASSERT_NE(document, nullptr);
     m_pApp->SetPlaying(document, nullptr);
+    bool bPlayingWhenViewCloses = true;
+    ViewOf(*document)->onClose = [&] { bPlayingWhenViewCloses = m_pApp->IsPlaying(); };
     ASSERT_TRUE(m_pFrame->ExecuteCommand(kFileClose));
+    EXPECT_FALSE(bPlayingWhenViewCloses);
     EXPECT_FALSE(m_pApp->IsPlaying());
     FlushDeletes();
     EXPECT_TRUE(m_pFrame->GetDocTemplate().Frames().empty());

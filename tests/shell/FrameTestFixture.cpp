@@ -26,6 +26,13 @@ bool TestView::RunCommand(unsigned id) {
     return true;
 }
 
+void TestView::closeEvent(QCloseEvent* event) {
+    if (onClose) {
+        onClose();
+    }
+    QWidget::closeEvent(event);
+}
+
 FrameTest::FrameTest() {
     {
         QSettings settings("Ambrel", "Sonomap");

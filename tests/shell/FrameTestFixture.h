@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +34,10 @@ class TestView : public QWidget, public CommandTarget {
     std::map<unsigned, CommandState> answers;  // ids this view handles, and their states
     std::vector<unsigned> runs;
     std::vector<QObject*> requesters;  // who asked for each answered state
+    std::function<void()> onClose;     // called when the view's window closes it
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     CTesselDoc& m_document;
