@@ -1,13 +1,52 @@
-// The editor's start-up and shutdown. The main window here is a plain stand-in until the
-// shell's main frame with its bars and documents takes its place.
+// The editor's start-up and shutdown.
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
-#include <QMainWindow>
+#include <QDialog>
+#include <QDir>
+#include <QSocketNotifier>
+#include <csignal>
+#include <memory>
 
 #include "playback/CEditorApp.h"
 #include "playback/CSingleInstance.h"
 #include "playback/QtSettingsStore.h"
 #include "playback/QtUserPrompts.h"
-#include "shell/SaveNameDialog.h"
+#include "shell/CMainFrame.h"
+
+namespace {
+
+// SIGTERM only writes a byte here; the event loop reads it and quits in an orderly way.
+int g_terminateFds[2] = {-1, -1};
+
+void OnTerminateSignal(int) {
+    const char byte = 1;
+    if (::write(g_terminateFds[0], &byte, 1) < 0) {
+        // Nothing can be done about it inside a signal handler.
+    }
+}
+
+bool InstallTerminateHandler() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_terminateFds) != 0) {
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnTerminateSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+// A second start may run in another folder than the first: names go over as absolute paths.
+QStringList AbsoluteFiles(const QStringList& files) {
+    QStringList absolute;
+    for (const QString& file : files) {
+        absolute << QDir::current().absoluteFilePath(file);
+    }
+    return absolute;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -18,39 +57,57 @@ int main(int argc, char* argv[]) {
     QtUserPrompts prompts;
     CEditorApp app(prompts, settings);
 
-    const QStringList files = QCoreApplication::arguments().mid(1);
+    // One editor per user: a running one takes the files and comes to the front.
+    const QStringList files = AbsoluteFiles(QCoreApplication::arguments().mid(1));
     const QString runningName = QString::fromStdString(app.GetMainFrameClassName());
     if (CSingleInstance::AskRunningInstance(runningName, files)) {
         return 0;
     }
     app.LoadPreferences();
 
-    QMainWindow frame;
-    frame.setWindowTitle("Sonomap");
-    frame.resize(800, 600);
+    // Each document's view. CWaveScrollView takes this place at the merge with the wave view;
+    // the shell itself does not depend on it.
+    auto frame = std::make_unique<CMainFrame>(
+        app, settings, [](CTesselDoc&, QWidget* parent) { return new QWidget(parent); });
+    frame->resize(800, 600);
 
-    // Without the socket the program still runs; only a second start is not turned away.
-    CSingleInstance instance;
-    const QString name = instance.Listen();
-    if (!name.isEmpty()) {
-        app.SetMainFrameClassName(name.toStdString());
+    const bool bTerminateHandler = InstallTerminateHandler();
+    std::unique_ptr<QSocketNotifier> terminateNotifier;
+    bool bTerminated = false;
+    if (bTerminateHandler) {
+        terminateNotifier =
+            std::make_unique<QSocketNotifier>(g_terminateFds[1], QSocketNotifier::Read);
+        QObject::connect(terminateNotifier.get(), &QSocketNotifier::activated, [&] {
+            char byte = 0;
+            if (::read(g_terminateFds[1], &byte, 1) < 0) {
+                return;
+            }
+            bTerminated = true;
+            frame->EndSession();
+            QCoreApplication::quit();
+            // Before the main loop runs, quit() does nothing: a message box of the start-up
+            // would go on waiting.
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QDialog*>(window);
+                if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
+                    dialog->reject();
+                }
+            }
+        });
     }
-    // The files named by a second start are for the shell's document template to open.
-    QObject::connect(&instance, &CSingleInstance::ActivationRequested, &frame, [&frame] {
-        frame.showNormal();
-        frame.raise();
-        frame.activateWindow();
-    });
 
-    // A document's Save As asks through the shell's save dialog.
-    app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
-        return RunSaveNameDialog(
-            &frame, request, result, app.Prompts(),
-            [&app](const std::string& path) { return app.IsDocumentOpen(path); });
-    });
-
-    frame.show();
-    const int result = application.exec();
+    // Files named on the command line open; with none the program starts without a document.
+    for (const QString& file : files) {
+        if (!bTerminated) {
+            frame->OpenFiles({file});
+        }
+    }
+    int result = 0;
+    if (!bTerminated) {
+        frame->show();
+        result = application.exec();
+    }
+    frame.reset();
     app.ExitInstance();
     return result;
 }

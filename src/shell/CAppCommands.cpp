@@ -1,0 +1,124 @@
+#include "shell/CAppCommands.h"
+
+#include <QWidget>
+
+#include "playback/CEditorApp.h"
+#include "playback/CommandIds.h"
+#include "shell/CFileOpenDialog.h"
+#include "shell/CMyMultiDocTemplate.h"
+#include "shell/CRecentFileList.h"
+
+using namespace CommandId;
+
+CAppCommands::CAppCommands(CEditorApp& app, CMyMultiDocTemplate& docTemplate,
+                           CRecentFileList& recentFiles, QWidget& mainWindow)
+    : m_app(app), m_template(docTemplate), m_recentFiles(recentFiles), m_mainWindow(mainWindow) {}
+
+bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
+    if (id >= kFileMru1 && id < kFileMru1 + CRecentFileList::kSize) {
+        state.enabled = id - kFileMru1 < m_recentFiles.Entries().size();
+        return true;
+    }
+    switch (id) {
+        case kFileOpen:
+        case kPreferences:
+        case kAppAbout:
+        case kAppExit:
+        case kHelpFinder:
+        case kHelp:
+        case kContextHelp:
+            state.enabled = true;
+            return true;
+        case kStop:
+            state.enabled = m_app.IsStopEnabled();
+            return true;
+        case kCursorFollow:
+            state.enabled = true;
+            state.checked = m_app.m_bCursorFollow;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CAppCommands::RunCommand(unsigned id) {
+    if (id >= kFileMru1 && id < kFileMru1 + CRecentFileList::kSize) {
+        OnOpenRecentFile(static_cast<int>(id - kFileMru1));
+        return true;
+    }
+    switch (id) {
+        case kFileOpen:
+            OnFileOpen();
+            return true;
+        case kPreferences:
+            OnPreferences();
+            return true;
+        case kStop:
+            m_app.StopPlayback();
+            return true;
+        case kCursorFollow:
+            m_app.OnCursorFollow();
+            return true;
+        case kAppAbout:
+            OnAppAbout();
+            return true;
+        case kHelpFinder:
+        case kHelp:
+        case kContextHelp:
+            OnHelpFinder();
+            return true;
+        case kAppExit:
+            m_mainWindow.close();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CAppCommands::OnFileOpen() {
+    const QString pattern =
+        "*" + QString::fromStdString(m_template.GetDocString(CMyMultiDocTemplate::filterExt));
+    const QList<CFileOpenDialog::Filter> filters = {
+        {QString::fromStdString(m_template.GetDocString(CMyMultiDocTemplate::filterName)), pattern},
+        {"All Files (*.*)", "*.*"}};
+    // The default extension is the first of the template's, without its dot.
+    const QString extension = pattern.section(';', 0, 0).mid(2);
+    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.m_openPath), filters,
+                           extension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    m_template.OpenDocumentFile(dialog.selectedFiles().first().toStdString());
+}
+
+void CAppCommands::OnOpenRecentFile(int index) {
+    const std::vector<std::string>& entries = m_recentFiles.Entries();
+    if (index < 0 || static_cast<size_t>(index) >= entries.size()) {
+        return;
+    }
+    const std::string path = entries[static_cast<size_t>(index)];
+    if (m_template.OpenDocumentFile(path) == nullptr) {
+        const auto& now = m_recentFiles.Entries();
+        for (size_t i = 0; i < now.size(); ++i) {
+            if (now[i] == path) {
+                m_recentFiles.Remove(static_cast<int>(i));
+                m_recentFiles.WriteList();
+                break;
+            }
+        }
+    }
+}
+
+void CAppCommands::OnPreferences() {
+    if (RunOptionsDialog()) {
+        m_app.OnOptionsAccepted();
+    }
+}
+
+bool CAppCommands::RunOptionsDialog() {
+    return false;
+}
+
+void CAppCommands::OnAppAbout() {}
+
+void CAppCommands::OnHelpFinder() {}

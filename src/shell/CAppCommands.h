@@ -1,0 +1,43 @@
+#pragma once
+
+#include "playback/CommandTarget.h"
+
+class CEditorApp;
+class CMyMultiDocTemplate;
+class CRecentFileList;
+class QWidget;
+
+// The application's commands, third on the command route: Open, the recent files,
+// Preferences, Stop, Cursor Follows Playback, About, help and Exit. Play's enabling is not
+// here: with no view to answer it, the main frame's default (disabled) must decide.
+// Everything it is given must outlive it; mainWindow parents its dialogs.
+class CAppCommands : public CommandTarget {
+  public:
+    CAppCommands(CEditorApp& app, CMyMultiDocTemplate& docTemplate, CRecentFileList& recentFiles,
+                 QWidget& mainWindow);
+
+    bool UpdateCommand(unsigned id, CommandState& state) override;
+    bool RunCommand(unsigned id) override;
+
+    // File Open: the open dialog, then the document template.
+    void OnFileOpen();
+    // Opens entry index of the recent-file list; an entry that no longer opens is dropped.
+    void OnOpenRecentFile(int index);
+    // Preferences: after OK the next play opens a session with the new values.
+    void OnPreferences();
+
+    // Filled in at the merge with the dialogs: COptionsDialog(app, &mainWindow) run modally,
+    // true when it ended with OK.
+    bool RunOptionsDialog();
+    // Filled in at the merge with the dialogs: CAboutDialog(&mainWindow) run modally.
+    void OnAppAbout();
+    // Filled in at the merge with the dialogs: the built-in guide in CHelpWindow (Help
+    // Topics, F1, and the context help button).
+    void OnHelpFinder();
+
+  private:
+    CEditorApp& m_app;
+    CMyMultiDocTemplate& m_template;
+    CRecentFileList& m_recentFiles;
+    QWidget& m_mainWindow;
+};

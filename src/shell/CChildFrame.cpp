@@ -1,0 +1,100 @@
+#include "shell/CChildFrame.h"
+
+#include <QCloseEvent>
+
+#include "document/CTesselDoc.h"
+#include "playback/CommandIds.h"
+#include "shell/CMyMultiDocTemplate.h"
+
+CChildFrame::CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
+                         QWidget* view)
+    : m_template(docTemplate), m_pDocument(std::move(document)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWidget(view);
+    UpdateTitle();
+}
+
+CChildFrame::~CChildFrame() {
+    // The view refers to the document to its end.
+    delete widget();
+    if (!m_bClosed) {
+        m_template.OnFrameClosing(*this);
+    }
+}
+
+CommandTarget* CChildFrame::GetViewTarget() const {
+    return dynamic_cast<CommandTarget*>(widget());
+}
+
+void CChildFrame::CloseWithoutAsking() {
+    m_bAskToSave = false;
+    close();
+}
+
+void CChildFrame::UpdateTitle() {
+    const QString title = QString::fromStdString(m_pDocument->GetTitle());
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
+}
+
+bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
+    switch (id) {
+        case CommandId::kFileClose:
+        case CommandId::kFileSaveAs:
+            state.enabled = true;
+            return true;
+        case CommandId::kFileSave:
+            state.enabled = m_pDocument->CanSave();
+            return true;
+        case CommandId::kExportStereo:
+            state.enabled = m_pDocument->CanExport();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CChildFrame::RunCommand(unsigned id) {
+    const std::string oldPath = m_pDocument->GetPathName();
+    switch (id) {
+        case CommandId::kFileClose:
+            close();
+            return true;
+        case CommandId::kFileSave:
+            m_pDocument->FileSave();
+            OnSaved(oldPath);
+            return true;
+        case CommandId::kFileSaveAs:
+            m_pDocument->FileSaveAs();
+            OnSaved(oldPath);
+            return true;
+        case CommandId::kExportStereo:
+            OnExportStereoFile();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CChildFrame::OnExportStereoFile() {}
+
+void CChildFrame::OnSaved(const std::string& oldPath) {
+    if (m_pDocument->GetPathName() != oldPath) {
+        m_template.OnDocumentRenamed(*m_pDocument);
+    }
+    UpdateTitle();
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+    if (m_bAskToSave && !m_pDocument->SaveModified()) {
+        event->ignore();
+        return;
+    }
+    m_template.StopIfPlaying(*m_pDocument);
+    QMdiSubWindow::closeEvent(event);
+    if (event->isAccepted() && !m_bClosed) {
+        m_bClosed = true;
+        m_template.OnFrameClosing(*this);
+    }
+}

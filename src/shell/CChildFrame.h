@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMdiSubWindow>
+#include <memory>
+
+#include "playback/CommandTarget.h"
+
+class CMyMultiDocTemplate;
+class CTesselDoc;
+class QCloseEvent;
+
+// The window of one open document: it owns the document and shows its one view, which it
+// deletes before the document. It answers the document's commands (Close, Save, Save As,
+// Export) after the view.
+class CChildFrame : public QMdiSubWindow, public CommandTarget {
+    Q_OBJECT
+
+  public:
+    CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
+                QWidget* view);
+    ~CChildFrame() override;
+
+    CTesselDoc& GetDocument() const { return *m_pDocument; }
+    QWidget* GetView() const { return widget(); }
+    // The view when it answers commands itself, else null.
+    CommandTarget* GetViewTarget() const;
+
+    // Closes without the save question (the program is being ended from outside).
+    void CloseWithoutAsking();
+    // Shows the document's title.
+    void UpdateTitle();
+
+    bool UpdateCommand(unsigned id, CommandState& state) override;
+    bool RunCommand(unsigned id) override;
+
+    // Export Stereo File. The export itself is hooked in at the merge with the stereo
+    // export: it calls CTesselDoc::ExportStereoFile().
+    void OnExportStereoFile();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void OnSaved(const std::string& oldPath);
+
+    CMyMultiDocTemplate& m_template;
+    std::unique_ptr<CTesselDoc> m_pDocument;
+    bool m_bAskToSave = true;
+    bool m_bClosed = false;
+};

@@ -1,0 +1,546 @@
+#include "shell/CMainFrame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <algorithm>
+
+#include "document/CTesselDoc.h"
+#include "platform/SettingsStore.h"
+#include "playback/CEditorApp.h"
+#include "playback/CommandIds.h"
+#include "shell/CAppCommands.h"
+#include "shell/CChildFrame.h"
+#include "shell/CMainFrameClient.h"
+#include "shell/CommandTable.h"
+#include "shell/SaveNameDialog.h"
+#include "shell/ToolBarIcons.h"
+#include "views/ViewEvents.h"
+
+using namespace CommandId;
+
+namespace {
+
+const char* const kBarStateSection = "Bar State";
+const char* const kIdleMessage = "Ready";
+const char* const kBlankPane = "    ";
+
+// Menu texts; "\t" comes before the key text. Commands only on bars or keys show their tool
+// tip as text.
+const std::map<unsigned, const char*> kMenuTexts = {
+    {kFileOpen, "&Open...\tCtrl+O"},
+    {kFileClose, "&Close"},
+    {kFileSave, "&Save\tCtrl+S"},
+    {kFileSaveAs, "Save &As..."},
+    {kExportStereo, "Export Stereo File..."},
+    {kPreferences, "Preferences..."},
+    {kFileMru1, "Recent File"},
+    {kAppExit, "E&xit"},
+    {kEditUndo, "&Undo\tCtrl+Z"},
+    {kEditCut, "Cu&t\tCtrl+X"},
+    {kEditCopy, "&Copy\tCtrl+C"},
+    {kPaste, "&Paste\tCtrl+V"},
+    {kDeleteInRange, "&Delete"},
+    {kSelectAll, "&Select All\tCtrl+A"},
+    {kCursorFollow, "Cursor &Follows Playback"},
+    {kEditPan, "Edit: Pan Points"},
+    {kEditSelect, "Edit: Select"},
+    {kZoomIn, "Zoom &In\tCtrl + ->"},
+    {kZoomOut, "Zoom &Out\tCtrl + <-"},
+    {kZoomSelection, "Zoom To &Selection\tCtrl + Shift + ->"},
+    {kShowAll, "Show &All\tCtrl + Shift + <-"},
+    {kBarBasic, "&Toolbar"},
+    {kBarTransport, "T&ransport"},
+    {kBarInfo, "I&nfo Button"},
+    {kBarOverview, "O&verview"},
+    {kBarStatus, "Stat&us Bar"},
+    {kWindowCascade, "&Cascade"},
+    {kWindowTile, "&Tile"},
+    {kWindowArrange, "&Arrange Icons"},
+    {kHelpFinder, "&Help Topics"},
+    {kAppAbout, "&About Sonomap..."},
+};
+// Menu 129 names the overview toggle with another mnemonic.
+const char* const kOverviewText129 = "Over&view";
+
+const unsigned kBarToggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
+
+}  // namespace
+
+CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
+                       CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_settings(settings), m_recentFiles(settings) {
+    setWindowTitle("Sonomap");
+    setAcceptDrops(true);
+
+    // The name under which this window can be found by a second start.
+    const QString name = m_instance.Listen();
+    if (!name.isEmpty()) {
+        m_app.SetMainFrameClassName(name.toStdString());
+    }
+    connect(&m_instance, &CSingleInstance::ActivationRequested, this,
+            &CMainFrame::OnActivationRequested);
+
+    m_pClient = new CMainFrameClient(this);
+    setCentralWidget(m_pClient);
+    m_recentFiles.ReadList();
+    m_pTemplate = std::make_unique<CMyMultiDocTemplate>(m_app, *m_pClient, m_recentFiles,
+                                                        std::move(viewFactory));
+    m_pAppCommands = std::make_unique<CAppCommands>(m_app, *m_pTemplate, m_recentFiles, *this);
+    connect(m_pTemplate.get(), &CMyMultiDocTemplate::DocumentsChanged, this,
+            &CMainFrame::SwitchMenu);
+
+    CreateActions();
+    CreateStatusBar();
+    CreateToolBars();
+    CreateMenus();
+    SwitchMenu();
+    LoadBarState();
+
+    m_app.SetOpenDocumentQuery([this](const std::string& path) {
+        return m_pTemplate->FindDocument(CMyMultiDocTemplate::FullPath(path)) != nullptr;
+    });
+    m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
+        return RunSaveNameDialog(
+            this, request, result, m_app.Prompts(),
+            [this](const std::string& path) { return m_app.IsDocumentOpen(path); });
+    });
+
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            &CMainFrame::OnApplicationStateChanged);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
+    connect(&m_idle, &CIdleUpdater::Idle, this, &CMainFrame::UpdateCommandUI);
+}
+
+CMainFrame::~CMainFrame() {
+    m_app.SetOpenDocumentQuery(nullptr);
+    m_app.SetSaveNameDialog(nullptr);
+    // The document windows tell the template when they go, so they go first.
+    m_pTemplate->CloseAllDocuments();
+}
+
+void CMainFrame::CreateActions() {
+    for (const CommandInfo& info : CommandTable::All()) {
+        auto* action = new QAction(this);
+        action->setData(info.id);
+        const auto text = kMenuTexts.find(info.id);
+        action->setText(text != kMenuTexts.end() ? QString(text->second) : info.ToolTip());
+        action->setStatusTip(info.FlyBy());
+        action->setToolTip(info.ToolTip());
+        action->setShortcuts(info.keys);
+        action->setIconVisibleInMenu(false);
+        // Keys work whichever menu shows, and with no menu item at all.
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, id = info.id] { ExecuteCommand(id); });
+        m_actions[info.id] = action;
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    const auto makeMenu = [this](const char* title, const std::vector<unsigned>& ids) {
+        auto* menu = new QMenu(title, this);
+        for (unsigned id : ids) {
+            if (id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            menu->addAction(Action(id));
+            if (id == kFileMru1) {
+                for (unsigned more = 1; more < CRecentFileList::kSize; ++more) {
+                    menu->addAction(Action(kFileMru1 + more));
+                }
+            }
+        }
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        return menu;
+    };
+    const std::vector<unsigned> bars = {kBarBasic, kBarTransport, kBarInfo, kBarOverview,
+                                        kBarStatus};
+    const std::vector<unsigned> help = {kHelpFinder, 0, kAppAbout};
+
+    m_menus128 = {makeMenu("&File", {kFileOpen, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+                  makeMenu("&View", bars), makeMenu("&Help", help)};
+
+    std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
+    view129.insert(view129.end(), bars.begin(), bars.end());
+    m_menus129 = {makeMenu("&File", {kFileOpen, kFileClose, kFileSave, kFileSaveAs, 0,
+                                     kExportStereo, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+                  makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0,
+                                     kSelectAll, 0, kCursorFollow}),
+                  makeMenu("&View", view129),
+                  makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
+                  makeMenu("&Help", help)};
+    QMenu* window = m_menus129[3];
+    connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
+}
+
+void CMainFrame::ListWindows(QMenu& menu) {
+    // The open documents follow the fixed items, the active one checked.
+    const QList<QAction*> items = menu.actions();
+    for (qsizetype i = 3; i < items.size(); ++i) {
+        menu.removeAction(items[i]);
+        delete items[i];
+    }
+    const std::vector<CChildFrame*>& frames = m_pTemplate->Frames();
+    if (!frames.empty()) {
+        menu.addSeparator();
+    }
+    CChildFrame* active = ActiveChild();
+    for (size_t i = 0; i < frames.size(); ++i) {
+        CChildFrame* frame = frames[i];
+        QString title = frame->windowTitle();
+        QAction* item = menu.addAction(QString("&%1 %2").arg(i + 1).arg(title.replace("&", "&&")));
+        item->setCheckable(true);
+        item->setChecked(frame == active);
+        connect(item, &QAction::triggered, this, [this, frame] {
+            const std::vector<CChildFrame*>& open = m_pTemplate->Frames();
+            if (std::find(open.begin(), open.end(), frame) != open.end()) {
+                m_pClient->setActiveSubWindow(frame);
+            }
+        });
+    }
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    m_panes[0] = new QLabel(kIdleMessage, bar);
+    bar->addWidget(m_panes[0], 1);
+    const int widths[] = {kFormatPaneWidth, kDurationPaneWidth, kSizePaneWidth};
+    const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(kBlankPane, bar);
+        pane->setFixedWidth(widths[i]);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setProperty("commandId", ids[i]);
+        bar->addPermanentWidget(pane);
+        m_panes[i + 1] = pane;
+    }
+}
+
+QToolBar* CMainFrame::MakeToolBar(const QString& title, unsigned id,
+                                  const std::vector<unsigned>& ids) {
+    auto* bar = new QToolBar(title, this);
+    bar->setObjectName(QString("ToolBar%1").arg(id));
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    bar->setMovable(true);
+    bar->setFloatable(true);
+    bar->setIconSize(ToolBarIcons::kButtonImage);
+    for (unsigned command : ids) {
+        if (command == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = Action(command);
+        if (action->icon().isNull()) {
+            action->setIcon(ToolBarIcons::Draw(command));
+        }
+        bar->addAction(action);
+    }
+    return bar;
+}
+
+void CMainFrame::CreateToolBars() {
+    m_pBasicBar = MakeToolBar("Basic", kBarBasic,
+                              {kFileOpen, kFileSave, 0, kEditPan, kEditSelect, kDeleteInRange,
+                               kZoomIn, kZoomOut, kShowAll, kZoomSelection, 0, kContextHelp});
+    addToolBar(Qt::TopToolBarArea, m_pBasicBar);
+
+    // COverviewToolBar takes this place at the merge with the overview bar: along the bottom,
+    // neither movable nor floating.
+    m_pOverviewBar = new QToolBar("Overview", this);
+    m_pOverviewBar->setObjectName(QString("ToolBar%1").arg(kBarOverview));
+    m_pOverviewBar->setMovable(false);
+    m_pOverviewBar->setFloatable(false);
+    m_pOverviewBar->setAllowedAreas(Qt::BottomToolBarArea);
+    addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
+
+    // The next two join "Basic" on its row, each right of the one before.
+    m_pTransportBar = MakeToolBar("Transport", kBarTransport, {kStop, kPlay});
+    addToolBar(Qt::TopToolBarArea, m_pTransportBar);
+    Action(kAppAbout)->setIcon(ToolBarIcons::DrawInfoPicture());
+    m_pInfoBar = MakeToolBar("Info.", kBarInfo, {kAppAbout});
+    m_pInfoBar->setIconSize(ToolBarIcons::kInfoImage);
+    addToolBar(Qt::TopToolBarArea, m_pInfoBar);
+}
+
+QAction* CMainFrame::Action(unsigned id) const {
+    const auto it = m_actions.find(id);
+    return it != m_actions.end() ? it->second : nullptr;
+}
+
+QToolBar* CMainFrame::Bar(unsigned id) const {
+    switch (id) {
+        case kBarBasic:
+            return m_pBasicBar;
+        case kBarTransport:
+            return m_pTransportBar;
+        case kBarInfo:
+            return m_pInfoBar;
+        case kBarOverview:
+            return m_pOverviewBar;
+        default:
+            return nullptr;
+    }
+}
+
+QWidget* CMainFrame::BarWidget(unsigned id) const {
+    if (id == kBarStatus) {
+        return m_panes[0]->parentWidget();
+    }
+    return Bar(id);
+}
+
+void CMainFrame::SwitchMenu() {
+    const int menu = m_pTemplate->Frames().empty() ? kNoDocumentMenu : kDocumentMenu;
+    if (menu == m_currentMenu) {
+        return;
+    }
+    m_currentMenu = menu;
+    UpdateRecentFileItems();
+    menuBar()->clear();
+    for (QMenu* item : menu == kNoDocumentMenu ? m_menus128 : m_menus129) {
+        menuBar()->addMenu(item);
+    }
+    Action(kBarOverview)
+        ->setText(menu == kNoDocumentMenu ? kMenuTexts.at(kBarOverview) : kOverviewText129);
+}
+
+void CMainFrame::UpdateRecentFileItems() {
+    const std::vector<std::string>& entries = m_recentFiles.Entries();
+    for (unsigned i = 0; i < CRecentFileList::kSize; ++i) {
+        QAction* action = Action(kFileMru1 + i);
+        QString text = kMenuTexts.at(kFileMru1);
+        if (i < entries.size()) {
+            QString path = QString::fromStdString(entries[i]);
+            text = QString("&%1 %2").arg(i + 1).arg(path.replace("&", "&&"));
+        }
+        if (action->text() != text) {
+            action->setText(text);
+        }
+        // The placeholder stands alone while the list is empty.
+        action->setVisible(i == 0 || i < entries.size());
+    }
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+    // A closed window waits for its deferred delete; its document no longer counts.
+    auto* child = dynamic_cast<CChildFrame*>(m_pClient->currentSubWindow());
+    const std::vector<CChildFrame*>& open = m_pTemplate->Frames();
+    return std::find(open.begin(), open.end(), child) != open.end() ? child : nullptr;
+}
+
+std::vector<CommandTarget*> CMainFrame::Route() const {
+    std::vector<CommandTarget*> route;
+    if (CChildFrame* child = ActiveChild()) {
+        if (CommandTarget* view = child->GetViewTarget()) {
+            route.push_back(view);
+        }
+        route.push_back(child);
+    }
+    route.push_back(m_pAppCommands.get());
+    route.push_back(const_cast<CMainFrame*>(this));
+    return route;
+}
+
+bool CMainFrame::UpdateRoutedCommand(unsigned id, CommandState& state) {
+    for (CommandTarget* target : Route()) {
+        if (target->UpdateCommand(id, state)) {
+            return true;
+        }
+    }
+    state.enabled = false;
+    return false;
+}
+
+bool CMainFrame::ExecuteCommand(unsigned id) {
+    CommandState state;
+    if (!UpdateRoutedCommand(id, state) || !state.enabled) {
+        return false;
+    }
+    for (CommandTarget* target : Route()) {
+        if (target->RunCommand(id)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    UpdateRecentFileItems();
+    for (const auto& [id, action] : m_actions) {
+        CommandState state;
+        UpdateRoutedCommand(id, state);
+        action->setEnabled(state.enabled);
+        action->setCheckable(state.checked.has_value());
+        if (state.checked) {
+            action->setChecked(*state.checked);
+        }
+        if (state.text) {
+            const QString text = QString::fromStdString(*state.text);
+            if (action->text() != text) {
+                action->setText(text);
+            }
+        }
+    }
+    for (int i = 1; i < 4; ++i) {
+        CommandState state;
+        UpdateRoutedCommand(m_panes[i]->property("commandId").toUInt(), state);
+        const QString text = QString::fromStdString(state.text.value_or(""));
+        if (m_panes[i]->text() != text) {
+            m_panes[i]->setText(text);
+        }
+    }
+    if (!m_pOverviewBar->isHidden()) {
+        CommandState state;
+        state.requester = m_pOverviewBar;
+        UpdateRoutedCommand(kOverviewUpdate, state);
+    }
+    QString title = "Sonomap";
+    if (CChildFrame* child = ActiveChild()) {
+        child->UpdateTitle();
+        title += " - " + child->windowTitle();
+    }
+    if (windowTitle() != title) {
+        setWindowTitle(title);
+    }
+}
+
+bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
+    switch (id) {
+        case kPlay:
+            state.enabled = false;
+            return true;
+        case kEditUndo:
+            state.enabled = false;
+            state.text = "&Undo\tCtrl+Z";
+            return true;
+        case kOverviewUpdate:
+            if (state.requester != nullptr) {
+                OverviewUpdateEvent update{OverviewViewInfo{}};
+                QCoreApplication::sendEvent(state.requester, &update);
+                SetLivePanEvent pan(kNoLivePan);
+                QCoreApplication::sendEvent(state.requester, &pan);
+            }
+            state.enabled = true;
+            return true;
+        case kIndicatorFormat:
+        case kIndicatorSize:
+        case kIndicatorDuration:
+            state.enabled = true;
+            state.text = kBlankPane;
+            return true;
+        case kWindowCascade:
+        case kWindowTile:
+        case kWindowArrange:
+            state.enabled = ActiveChild() != nullptr;
+            return true;
+        default:
+            break;
+    }
+    for (unsigned bar : kBarToggles) {
+        if (id == bar) {
+            state.enabled = true;
+            state.checked = !BarWidget(id)->isHidden();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMainFrame::RunCommand(unsigned id) {
+    switch (id) {
+        case kWindowCascade:
+            m_pClient->cascadeSubWindows();
+            return true;
+        case kWindowTile:
+            m_pClient->tileSubWindows();
+            return true;
+        case kWindowArrange:
+            m_pClient->ArrangeIcons();
+            return true;
+        default:
+            break;
+    }
+    for (unsigned bar : kBarToggles) {
+        if (id == bar) {
+            QWidget* widget = BarWidget(id);
+            widget->setVisible(widget->isHidden());
+            return true;
+        }
+    }
+    return false;
+}
+
+void CMainFrame::SaveBarState() {
+    m_settings.SetString(kBarStateSection, "Layout", saveState().toBase64().toStdString());
+    m_settings.SetInt(kBarStateSection, "StatusBar", statusBar()->isHidden() ? 0 : 1);
+}
+
+void CMainFrame::LoadBarState() {
+    const std::string layout = m_settings.GetString(kBarStateSection, "Layout", "");
+    if (!layout.empty()) {
+        restoreState(QByteArray::fromBase64(QByteArray::fromStdString(layout)));
+    }
+    statusBar()->setVisible(m_settings.GetInt(kBarStateSection, "StatusBar", 1) != 0);
+}
+
+void CMainFrame::OpenFiles(const QStringList& files) {
+    for (const QString& file : files) {
+        m_pTemplate->OpenDocumentFile(file.toStdString());
+    }
+}
+
+void CMainFrame::EndSession() {
+    SaveBarState();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_pTemplate->SaveAllModified()) {
+        event->ignore();
+        return;
+    }
+    SaveBarState();
+    m_pTemplate->CloseAllDocuments();
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            files << url.toLocalFile();
+        }
+    }
+    event->acceptProposedAction();
+    activateWindow();
+    OpenFiles(files);
+}
+
+void CMainFrame::OnApplicationStateChanged(Qt::ApplicationState state) {
+    // Another program has the user now: give the output device back.
+    if (state != Qt::ApplicationActive) {
+        m_app.StopPlayback();
+        m_app.CloseMixerSession();
+    }
+}
+
+void CMainFrame::OnActivationRequested(const QStringList& files) {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    OpenFiles(files);
+}

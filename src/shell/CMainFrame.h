@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "playback/CSingleInstance.h"
+#include "playback/CommandTarget.h"
+#include "shell/CIdleUpdater.h"
+#include "shell/CMyMultiDocTemplate.h"
+#include "shell/CRecentFileList.h"
+
+class CAppCommands;
+class CChildFrame;
+class CEditorApp;
+class CMainFrameClient;
+class QAction;
+class QMenu;
+class QToolBar;
+class SettingsStore;
+
+// The main window: menus 128 (no document) and 129 (a document open), accelerator table 128,
+// the tool bars "Basic", "Transport" and "Info.", the overview bar, the status bar with its
+// three panes, and the document area. It routes every command (active view, its document's
+// window, the application's commands, then itself) and answers what nobody else does. It owns
+// the document template, the recent-file list and the single-instance listener; the
+// application and the settings must outlive it.
+class CMainFrame : public QMainWindow, public CommandTarget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kNoDocumentMenu = 128;
+    static constexpr int kDocumentMenu = 129;
+    // Status pane widths in pixels: format, duration, size.
+    static constexpr int kFormatPaneWidth = 160;
+    static constexpr int kDurationPaneWidth = 70;
+    static constexpr int kSizePaneWidth = 90;
+
+    CMainFrame(CEditorApp& app, SettingsStore& settings,
+               CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CMyMultiDocTemplate& GetDocTemplate() { return *m_pTemplate; }
+    CMainFrameClient& GetClient() const { return *m_pClient; }
+    CRecentFileList& GetRecentFiles() { return m_recentFiles; }
+    CIdleUpdater& GetIdleUpdater() { return m_idle; }
+    CAppCommands& GetAppCommands() { return *m_pAppCommands; }
+
+    // The action of a command id, or null.
+    QAction* Action(unsigned id) const;
+    // A bar by its id (59392, 200, 145, 59492), or null.
+    QToolBar* Bar(unsigned id) const;
+    // Status pane 0 ... 3: the message pane, then format, duration and size.
+    QLabel* Pane(int index) const { return m_panes[index]; }
+    // 128 or 129.
+    int CurrentMenu() const { return m_currentMenu; }
+
+    // Asks the route for a command's state; false when nobody answers (the command is then
+    // disabled).
+    bool UpdateRoutedCommand(unsigned id, CommandState& state);
+    // Runs a command through the route if its state says it is enabled; false otherwise.
+    bool ExecuteCommand(unsigned id);
+    // The idle refresh: every action, the status panes, the overview bar, the title.
+    void UpdateCommandUI();
+
+    void SaveBarState();
+    void LoadBarState();
+    // Opens each file; files that are open already come to the front.
+    void OpenFiles(const QStringList& files);
+    // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
+    // without questions with the frame, once no dialog of theirs is on the stack.
+    void EndSession();
+
+    bool UpdateCommand(unsigned id, CommandState& state) override;
+    bool RunCommand(unsigned id) override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateStatusBar();
+    void CreateToolBars();
+    QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
+    void SwitchMenu();
+    void ListWindows(QMenu& menu);
+    void UpdateRecentFileItems();
+    void OnApplicationStateChanged(Qt::ApplicationState state);
+    void OnActivationRequested(const QStringList& files);
+    CChildFrame* ActiveChild() const;
+    std::vector<CommandTarget*> Route() const;
+    void ToggleBar(unsigned id);
+    QWidget* BarWidget(unsigned id) const;
+
+    CEditorApp& m_app;
+    SettingsStore& m_settings;
+    CRecentFileList m_recentFiles;
+    CMainFrameClient* m_pClient = nullptr;  // owned by the window
+    std::unique_ptr<CMyMultiDocTemplate> m_pTemplate;
+    std::unique_ptr<CAppCommands> m_pAppCommands;
+    CSingleInstance m_instance;
+    CIdleUpdater m_idle;
+
+    std::map<unsigned, QAction*> m_actions;  // owned by the window
+    std::vector<QMenu*> m_menus128;
+    std::vector<QMenu*> m_menus129;
+    int m_currentMenu = 0;
+    QLabel* m_panes[4] = {};
+    QToolBar* m_pBasicBar = nullptr;
+    QToolBar* m_pTransportBar = nullptr;
+    QToolBar* m_pInfoBar = nullptr;
+    QToolBar* m_pOverviewBar = nullptr;
+};

@@ -1,0 +1,168 @@
+#include "shell/CMyMultiDocTemplate.h"
+
+#include <strings.h>
+#include <QMdiArea>
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+#include "document/CTesselDoc.h"
+#include "playback/CEditorApp.h"
+#include "shell/CChildFrame.h"
+#include "shell/CRecentFileList.h"
+
+namespace {
+
+// Window title, document name, new-file name, filter name, filter extensions, shell type id,
+// shell type name.
+const char* const kDocStrings[] = {
+    "",          "SndDoc",           "Sound",        "Sound Files (*.wav;*.aif)",
+    ".wav;.aif", "Sonomap.Document", "Wave Document"};
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && ::strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+}  // namespace
+
+CMyMultiDocTemplate::CMyMultiDocTemplate(CEditorApp& app, QMdiArea& area,
+                                         CRecentFileList& recentFiles, ViewFactory viewFactory)
+    : m_app(app), m_area(area), m_recentFiles(recentFiles), m_viewFactory(std::move(viewFactory)) {}
+
+CMyMultiDocTemplate::~CMyMultiDocTemplate() {
+    CloseAllDocuments();
+}
+
+std::string CMyMultiDocTemplate::GetDocString(DocStringIndex index) const {
+    std::string field = kDocStrings[index];
+    if (index == filterExt) {
+        const size_t semicolon = field.find(';');
+        if (semicolon != std::string::npos) {
+            field = field.substr(0, semicolon + 1) + "*" + field.substr(semicolon + 1);
+        }
+    }
+    return field;
+}
+
+CMyMultiDocTemplate::Confidence CMyMultiDocTemplate::MatchDocType(const std::string& path,
+                                                                  CTesselDoc*& matched) const {
+    matched = FindDocument(path);
+    if (matched != nullptr) {
+        return Confidence::YesAlreadyOpen;
+    }
+    const std::string extensions = GetDocString(filterExt);
+    const size_t semicolon = extensions.find(';');
+    std::vector<std::string> ours;
+    if (semicolon == std::string::npos) {
+        ours.push_back(extensions);
+    } else {
+        ours.push_back(extensions.substr(0, semicolon));
+        const size_t star = extensions.find(";*");
+        if (star != std::string::npos) {
+            ours.push_back(extensions.substr(star + 2));
+        }
+    }
+    // The extension of the file name only: a dot in a folder name is no extension.
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        const std::string extension = path.substr(dot);
+        for (const std::string& candidate : ours) {
+            if (EqualNoCase(extension, candidate)) {
+                return Confidence::MaybeAttemptNative;
+            }
+        }
+    }
+    return Confidence::MaybeAttemptForeign;
+}
+
+CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
+    const std::string fullPath = FullPath(path);
+    CTesselDoc* matched = nullptr;
+    if (MatchDocType(fullPath, matched) == Confidence::YesAlreadyOpen) {
+        CChildFrame* frame = FrameOf(*matched);
+        if (frame->isMinimized()) {
+            frame->showNormal();
+        }
+        m_area.setActiveSubWindow(frame);
+        return matched;
+    }
+    // A foreign match is offered too: the document's own format check decides.
+    auto document = std::make_unique<CTesselDoc>(m_app);
+    if (!document->OnOpenDocument(fullPath)) {
+        return nullptr;
+    }
+    CTesselDoc* opened = document.get();
+    QWidget* view = m_viewFactory(*opened, nullptr);
+    auto* frame = new CChildFrame(*this, std::move(document), view);
+    m_frames.push_back(frame);
+    m_area.addSubWindow(frame);
+    frame->show();
+    m_area.setActiveSubWindow(frame);
+    m_recentFiles.Add(fullPath);
+    m_recentFiles.WriteList();
+    emit DocumentsChanged();
+    return opened;
+}
+
+CTesselDoc* CMyMultiDocTemplate::FindDocument(const std::string& fullPath) const {
+    for (CChildFrame* frame : m_frames) {
+        if (frame->GetDocument().GetPathName() == fullPath) {
+            return &frame->GetDocument();
+        }
+    }
+    return nullptr;
+}
+
+CChildFrame* CMyMultiDocTemplate::FrameOf(const CTesselDoc& document) const {
+    for (CChildFrame* frame : m_frames) {
+        if (&frame->GetDocument() == &document) {
+            return frame;
+        }
+    }
+    return nullptr;
+}
+
+bool CMyMultiDocTemplate::SaveAllModified() {
+    const std::vector<CChildFrame*> frames = m_frames;
+    return std::all_of(frames.begin(), frames.end(),
+                       [](CChildFrame* frame) { return frame->GetDocument().SaveModified(); });
+}
+
+void CMyMultiDocTemplate::CloseAllDocuments() {
+    const std::vector<CChildFrame*> frames = m_frames;
+    for (CChildFrame* frame : frames) {
+        frame->CloseWithoutAsking();
+    }
+}
+
+std::string CMyMultiDocTemplate::FullPath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+void CMyMultiDocTemplate::OnFrameClosing(CChildFrame& frame) {
+    const auto it = std::find(m_frames.begin(), m_frames.end(), &frame);
+    if (it == m_frames.end()) {
+        return;
+    }
+    StopIfPlaying(frame.GetDocument());
+    m_frames.erase(it);
+    emit DocumentsChanged();
+}
+
+void CMyMultiDocTemplate::StopIfPlaying(const CTesselDoc& document) {
+    // The sound must not go on playing from a document that is going away.
+    if (m_app.GetPlayingDocument() == &document) {
+        m_app.StopPlayback();
+    }
+}
+
+void CMyMultiDocTemplate::OnDocumentRenamed(CTesselDoc& document) {
+    m_recentFiles.Add(document.GetPathName());
+    m_recentFiles.WriteList();
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CChildFrame;
+class CEditorApp;
+class CRecentFileList;
+class CTesselDoc;
+class QMdiArea;
+class QWidget;
+
+// Ties a CTesselDoc, its CChildFrame and its view together, decides which files the program
+// claims and keeps the list of open documents. The documents belong to their frames, the
+// frames to the document area; the application, the area and the recent-file list must
+// outlive the template.
+class CMyMultiDocTemplate : public QObject {
+    Q_OBJECT
+
+  public:
+    // Makes the view of a newly opened document; the frame takes ownership.
+    using ViewFactory = std::function<QWidget*(CTesselDoc& document, QWidget* parent)>;
+
+    // The fields of the template's document string, in order.
+    enum DocStringIndex {
+        windowTitle,
+        docName,
+        fileNewName,
+        filterName,
+        filterExt,
+        regFileTypeId,
+        regFileTypeName
+    };
+    enum class Confidence { NoAttempt, MaybeAttemptForeign, MaybeAttemptNative, YesAlreadyOpen };
+
+    CMyMultiDocTemplate(CEditorApp& app, QMdiArea& area, CRecentFileList& recentFiles,
+                        ViewFactory viewFactory);
+    ~CMyMultiDocTemplate() override;
+
+    // A field of the document string. The filter extensions come back with "*" after the
+    // first ";" (".wav;*.aif"), so "*" + extensions is the open dialog's pattern.
+    std::string GetDocString(DocStringIndex index) const;
+    // Already open (byte-wise equal path; matched is that document), else native when the
+    // extension is one of ours in any case, else foreign: every file is offered.
+    Confidence MatchDocType(const std::string& path, CTesselDoc*& matched) const;
+
+    // Activates the document when path is open; otherwise opens it in a new window. Null
+    // when the document refused the file (it has said why).
+    CTesselDoc* OpenDocumentFile(const std::string& path);
+    CTesselDoc* FindDocument(const std::string& fullPath) const;
+    CChildFrame* FrameOf(const CTesselDoc& document) const;
+    const std::vector<CChildFrame*>& Frames() const { return m_frames; }
+
+    // Asks about every modified document; false when the user cancelled.
+    bool SaveAllModified();
+    // Closes every window now; the documents' questions were asked before, or not at all.
+    void CloseAllDocuments();
+
+    // An absolute path with "." and ".." resolved, links kept.
+    static std::string FullPath(const std::string& path);
+
+    // From the frames. A frame about to close stops its document's sound before its view
+    // goes.
+    void StopIfPlaying(const CTesselDoc& document);
+    void OnFrameClosing(CChildFrame& frame);
+    void OnDocumentRenamed(CTesselDoc& document);
+
+  signals:
+    // The first document opened, or the last one closed, or anything in between.
+    void DocumentsChanged();
+
+  private:
+    CEditorApp& m_app;
+    QMdiArea& m_area;
+    CRecentFileList& m_recentFiles;
+    ViewFactory m_viewFactory;
+    std::vector<CChildFrame*> m_frames;
+};

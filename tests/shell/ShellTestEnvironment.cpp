@@ -1,0 +1,46 @@
+// One set-up for the whole binary: settings under a temp XDG_CONFIG_HOME, the mixer on
+// OpenAL Soft's null back end, and one offscreen QApplication. All of it must come before the
+// first QSettings and the first OpenAL call, which fix their choices once per process.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "ShellTestEnvironment.h"
+
+namespace {
+
+std::unique_ptr<TempDir> g_pConfigDir;
+
+class ShellEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        ::setenv("ALSOFT_DRIVERS", "null", 1);
+        ::unsetenv("ALSOFT_CONF");
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        g_pConfigDir = std::make_unique<TempDir>();
+        ::setenv("XDG_CONFIG_HOME", g_pConfigDir->Path().c_str(), 1);
+        static int argc = 1;
+        static char name[] = "shell_tests";
+        static char* argv[] = {name, nullptr};
+        m_pApplication = std::make_unique<QApplication>(argc, argv);
+        QCoreApplication::setOrganizationName("Ambrel");
+        QCoreApplication::setApplicationName("Sonomap");
+    }
+    void TearDown() override {
+        m_pApplication.reset();
+        g_pConfigDir.reset();
+    }
+
+  private:
+    std::unique_ptr<QApplication> m_pApplication;
+};
+
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+
+}  // namespace
+
+const TempDir& ShellConfigDir() {
+    return *g_pConfigDir;
+}
