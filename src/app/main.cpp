@@ -12,7 +12,10 @@
 #include "playback/CSingleInstance.h"
 #include "playback/QtSettingsStore.h"
 #include "playback/QtUserPrompts.h"
+#include "shell/CAppIcon.h"
 #include "shell/CMainFrame.h"
+#include "shell/PasteOptionsDialogs.h"
+#include "views/CWaveScrollView.h"
 
 namespace {
 
@@ -65,11 +68,13 @@ int main(int argc, char* argv[]) {
     }
     app.LoadPreferences();
 
-    // Each document's view. CWaveScrollView takes this place at the merge with the wave view;
-    // the shell itself does not depend on it.
-    auto frame = std::make_unique<CMainFrame>(
-        app, settings, [](CTesselDoc&, QWidget* parent) { return new QWidget(parent); });
-    frame->resize(800, 600);
+    QApplication::setWindowIcon(CAppIcon::Icon());
+    auto frame =
+        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
+            return new CWaveScrollView(document, app, parent);
+        });
+    frame->resize(1000, 700);
+    InstallPasteOptionsDialogs(app, frame.get());
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;

@@ -4,8 +4,11 @@
 
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "shell/CAboutDialog.h"
 #include "shell/CFileOpenDialog.h"
+#include "shell/CHelpWindow.h"
 #include "shell/CMyMultiDocTemplate.h"
+#include "shell/COptionsDialog.h"
 #include "shell/CRecentFileList.h"
 
 using namespace CommandId;
@@ -110,15 +113,16 @@ void CAppCommands::OnOpenRecentFile(int index) {
 }
 
 void CAppCommands::OnPreferences() {
-    if (RunOptionsDialog()) {
-        m_app.OnOptionsAccepted();
-    }
+    // Accepting the dialog writes the preferences back and ends playback and the session.
+    COptionsDialog dialog(m_app, &m_mainWindow);
+    dialog.exec();
 }
 
-bool CAppCommands::RunOptionsDialog() {
-    return false;
+void CAppCommands::OnAppAbout() {
+    CAboutDialog about(&m_mainWindow);
+    about.exec();
 }
 
-void CAppCommands::OnAppAbout() {}
-
-void CAppCommands::OnHelpFinder() {}
+void CAppCommands::OnHelpFinder() {
+    CHelpWindow::ShowGuide(&m_mainWindow);
+}

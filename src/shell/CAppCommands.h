@@ -26,13 +26,9 @@ class CAppCommands : public CommandTarget {
     // Preferences: after OK the next play opens a session with the new values.
     void OnPreferences();
 
-    // Filled in at the merge with the dialogs: COptionsDialog(app, &mainWindow) run modally,
-    // true when it ended with OK.
-    bool RunOptionsDialog();
-    // Filled in at the merge with the dialogs: CAboutDialog(&mainWindow) run modally.
+    // The About box, modal.
     void OnAppAbout();
-    // Filled in at the merge with the dialogs: the built-in guide in CHelpWindow (Help
-    // Topics, F1, and the context help button).
+    // The built-in guide (Help Topics, F1 and the context help button).
     void OnHelpFinder();
 
   private:

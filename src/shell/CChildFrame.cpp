@@ -77,7 +77,9 @@ bool CChildFrame::RunCommand(unsigned id) {
     }
 }
 
-void CChildFrame::OnExportStereoFile() {}
+void CChildFrame::OnExportStereoFile() {
+    m_pDocument->ExportStereoFile();
+}
 
 void CChildFrame::OnSaved(const std::string& oldPath) {
     if (m_pDocument->GetPathName() != oldPath) {

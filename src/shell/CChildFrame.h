@@ -33,8 +33,7 @@ class CChildFrame : public QMdiSubWindow, public CommandTarget {
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
 
-    // Export Stereo File. The export itself is hooked in at the merge with the stereo
-    // export: it calls CTesselDoc::ExportStereoFile().
+    // Export Stereo File: the document asks for a name and renders with progress.
     void OnExportStereoFile();
 
   protected:

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -21,6 +22,8 @@
 #include "shell/CommandTable.h"
 #include "shell/SaveNameDialog.h"
 #include "shell/ToolBarIcons.h"
+#include "views/COverviewToolBar.h"
+#include "views/CWaveScrollView.h"
 #include "views/ViewEvents.h"
 
 using namespace CommandId;
@@ -89,6 +92,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 
     m_pClient = new CMainFrameClient(this);
     setCentralWidget(m_pClient);
+    connect(m_pClient, &QMdiArea::subWindowActivated, this, &CMainFrame::OnChildActivated);
     m_recentFiles.ReadList();
     m_pTemplate = std::make_unique<CMyMultiDocTemplate>(m_app, *m_pClient, m_recentFiles,
                                                         std::move(viewFactory));
@@ -251,13 +255,9 @@ void CMainFrame::CreateToolBars() {
                                kZoomIn, kZoomOut, kShowAll, kZoomSelection, 0, kContextHelp});
     addToolBar(Qt::TopToolBarArea, m_pBasicBar);
 
-    // COverviewToolBar takes this place at the merge with the overview bar: along the bottom,
-    // neither movable nor floating.
-    m_pOverviewBar = new QToolBar("Overview", this);
+    // Along the bottom, neither movable nor floating.
+    m_pOverviewBar = new COverviewToolBar(m_app.Prompts(), this);
     m_pOverviewBar->setObjectName(QString("ToolBar%1").arg(kBarOverview));
-    m_pOverviewBar->setMovable(false);
-    m_pOverviewBar->setFloatable(false);
-    m_pOverviewBar->setAllowedAreas(Qt::BottomToolBarArea);
     addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
 
     // The next two join "Basic" on its row, each right of the one before.
@@ -325,6 +325,20 @@ void CMainFrame::UpdateRecentFileItems() {
         }
         // The placeholder stands alone while the list is empty.
         action->setVisible(i == 0 || i < entries.size());
+    }
+}
+
+void CMainFrame::OnChildActivated(QMdiSubWindow* window) {
+    auto* view = window != nullptr ? dynamic_cast<CWaveScrollView*>(window->widget()) : nullptr;
+    if (view == m_pActiveView) {
+        return;
+    }
+    if (m_pActiveView) {
+        m_pActiveView->ActivateView(false);
+    }
+    m_pActiveView = view;
+    if (view != nullptr) {
+        view->ActivateView(true);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <map>
 #include <memory>
@@ -12,6 +13,9 @@
 #include "shell/CIdleUpdater.h"
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
+
+class CWaveScrollView;
+class QMdiSubWindow;
 
 class CAppCommands;
 class CChildFrame;
@@ -93,6 +97,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void UpdateRecentFileItems();
     void OnApplicationStateChanged(Qt::ApplicationState state);
     void OnActivationRequested(const QStringList& files);
+    // The caret blinks only in the active document's view.
+    void OnChildActivated(QMdiSubWindow* window);
     CChildFrame* ActiveChild() const;
     std::vector<CommandTarget*> Route() const;
     void ToggleBar(unsigned id);
@@ -116,4 +122,5 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
     QToolBar* m_pOverviewBar = nullptr;
+    QPointer<CWaveScrollView> m_pActiveView;
 };
