@@ -72,6 +72,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void InvertCaret(bool toggle);
     // The view became the active one, or stopped being it: the caret blinks only while active.
     void ActivateView(bool active);
+    bool IsActiveView() const { return m_active; }
 
     // Playback.
     void Play();

@@ -1,0 +1,151 @@
+// The whole editor window with real wave views and the real overview bar: what a user meets
+// when two sounds are open.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QSettings>
+#include <QTest>
+
+#include "document/CTesselDoc.h"
+#include "document/DocumentTestFiles.h"
+#include "formats/FileBytes.h"
+#include "platform/ScriptedPrompts.h"
+#include "playback/CEditorApp.h"
+#include "playback/CommandIds.h"
+#include "playback/QtSettingsStore.h"
+#include "shell/CMainFrame.h"
+#include "shell/CMainFrameClient.h"
+#include "support/TempDir.h"
+#include "views/COverviewToolBar.h"
+#include "views/CWaveScrollView.h"
+
+namespace {
+
+class EditorWindow : public ::testing::Test {
+  protected:
+    EditorWindow() {
+        QSettings("Ambrel", "Sonomap").clear();
+        m_pSettings = std::make_unique<QtSettingsStore>();
+        m_pApp = std::make_unique<CEditorApp>(m_prompts, *m_pSettings);
+        m_pFrame = std::make_unique<CMainFrame>(
+            *m_pApp, *m_pSettings, [this](CTesselDoc& document, QWidget* parent) {
+                return new CWaveScrollView(document, *m_pApp, parent);
+            });
+        m_pFrame->resize(900, 600);
+        m_pFrame->show();
+    }
+    ~EditorWindow() override {
+        m_pFrame.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_pApp->ExitInstance();
+    }
+
+    // Opens a 16-bit sound of channels channels with the given pan points; returns its view.
+    CWaveScrollView* Open(const std::string& name, uint16_t channels,
+                          std::vector<PanChunkPoint> points = {}) {
+        TestSound sound;
+        sound.format = MakeFormat(channels, 22050, 16);
+        sound.samples = Pattern(size_t{22050} * 2 * channels);
+        sound.points = std::move(points);
+        sound.chunkFrames = 22050;
+        const std::string path = m_dir.File(name);
+        WriteBytes(path, BuildSoundFile(sound));
+        m_pFrame->OpenFiles({QString::fromStdString(path)});
+        QCoreApplication::processEvents();
+        return ActiveView();
+    }
+    CWaveScrollView* ActiveView() const {
+        QMdiSubWindow* window = m_pFrame->GetClient().activeSubWindow();
+        return window != nullptr ? dynamic_cast<CWaveScrollView*>(window->widget()) : nullptr;
+    }
+    bool Enabled(unsigned id) {
+        m_pFrame->UpdateCommandUI();
+        return m_pFrame->Action(id)->isEnabled();
+    }
+
+    TempDir m_dir;
+    ScriptedPrompts m_prompts;
+    std::unique_ptr<QtSettingsStore> m_pSettings;
+    std::unique_ptr<CEditorApp> m_pApp;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+}  // namespace
+
+TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->Pane(1)->text(), "    ");
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kPlay)->isEnabled());
+
+    CWaveScrollView* view = Open("take.wav", 1, {{0, -90}, {22049, 90}});
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->IsActiveView());
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->Pane(1)->text(), "22,050 / 16 bit / mono / WAVE");
+    EXPECT_EQ(m_pFrame->Pane(2)->text(), "1.00 sec.");
+    EXPECT_EQ(m_pFrame->Pane(3)->text(), "44,100 bytes");
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kPlay)->isEnabled());
+    EXPECT_EQ(view->GetOverviewBar(), m_pFrame->Bar(CommandId::kBarOverview));
+    auto* bar = dynamic_cast<COverviewToolBar*>(m_pFrame->Bar(CommandId::kBarOverview));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetLivePan(), kNoLivePan);
+}
+
+TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
+    CWaveScrollView* mono = Open("mono.wav", 1);
+    m_pFrame->ExecuteCommand(CommandId::kEditPan);
+    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModePan);
+    EXPECT_FALSE(Enabled(CommandId::kEditPan));
+    EXPECT_TRUE(Enabled(CommandId::kEditSelect));
+
+    CWaveScrollView* stereo = Open("stereo.wav", 2);
+    ASSERT_NE(stereo, mono);
+    EXPECT_TRUE(stereo->IsActiveView());
+    EXPECT_FALSE(mono->IsActiveView());
+    EXPECT_FALSE(Enabled(CommandId::kEditPan));
+    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModeSelect);
+    EXPECT_FALSE(Enabled(CommandId::kEditSelect));
+    EXPECT_FALSE(Enabled(CommandId::kPaste));
+}
+
+TEST_F(EditorWindow, KeysAndMenusReachTheActiveView) {
+    CWaveScrollView* view = Open("take.wav", 1, {{5000, 30}});
+    ASSERT_TRUE(Enabled(CommandId::kSelectAll));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->GetSelStart(), 0u);
+    EXPECT_EQ(view->GetSelEnd(), 22050u);
+    EXPECT_FALSE(Enabled(CommandId::kSelectAll));
+
+    // Cut through its accelerator, then the Edit menu's Undo item names the edit.
+    ASSERT_TRUE(Enabled(CommandId::kEditCut));
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(view->GetDocument().GetPanPoints().IsEmpty());
+    EXPECT_TRUE(Enabled(CommandId::kEditUndo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditUndo)->text(), "&Undo Delete Point\tCtrl+Z");
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(view->GetDocument().GetPanPoints().GetCount(), 1u);
+    EXPECT_FALSE(Enabled(CommandId::kEditUndo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditUndo)->text(), "&Undo\tCtrl+Z");
+
+    // Space plays, Stop stops.
+    view->SetSelection(0, 1);
+    QTest::keyClick(view, Qt::Key_Space);
+    ASSERT_TRUE(m_pApp->IsPlaying());
+    EXPECT_FALSE(Enabled(CommandId::kPlay));
+    ASSERT_TRUE(Enabled(CommandId::kStop));
+    m_pFrame->ExecuteCommand(CommandId::kStop);
+    EXPECT_FALSE(m_pApp->IsPlaying());
+}
+
+TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
+    CWaveScrollView* view = Open("take.wav", 1);
+    view->Play();
+    ASSERT_TRUE(m_pApp->IsPlaying());
+    m_pFrame->GetClient().activeSubWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(m_pApp->IsPlaying());
+    EXPECT_EQ(m_pApp->GetPlayingView(), nullptr);
+    EXPECT_EQ(ActiveView(), nullptr);
+}
