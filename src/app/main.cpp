@@ -101,7 +101,9 @@ int main(int argc, char* argv[]) {
         });
     }
 
-    // Files named on the command line open; with none the program starts without a document.
+    // Files named on the command line open into the shown window, so their windows are sized
+    // to it; with none the program starts without a document.
+    frame->show();
     for (const QString& file : files) {
         if (!bTerminated) {
             frame->OpenFiles({file});
@@ -109,7 +111,6 @@ int main(int argc, char* argv[]) {
     }
     int result = 0;
     if (!bTerminated) {
-        frame->show();
         result = application.exec();
     }
     frame.reset();

@@ -219,7 +219,8 @@ void CMainFrame::CreateStatusBar() {
     const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
     for (int i = 0; i < 3; ++i) {
         auto* pane = new QLabel(kBlankPane, bar);
-        pane->setFixedWidth(widths[i]);
+        // At least the classic width; a longer text in a wider font widens the pane.
+        pane->setMinimumWidth(widths[i]);
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         pane->setProperty("commandId", ids[i]);
         bar->addPermanentWidget(pane);

@@ -97,6 +97,9 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     auto* frame = new CChildFrame(*this, std::move(document), view);
     m_frames.push_back(frame);
     m_area.addSubWindow(frame);
+    // Big enough to work in from the start: three quarters of the document area.
+    const QSize area = m_area.viewport()->size();
+    frame->resize(std::max(480, area.width() * 3 / 4), std::max(240, area.height() * 3 / 4));
     frame->show();
     m_area.setActiveSubWindow(frame);
     m_recentFiles.Add(fullPath);

@@ -84,6 +84,10 @@ TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
     EXPECT_TRUE(view->IsActiveView());
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->Pane(1)->text(), "22,050 / 16 bit / mono / WAVE");
+    QCoreApplication::processEvents();  // the status bar lays out its panes
+    const QLabel* format = m_pFrame->Pane(1);
+    EXPECT_GE(format->contentsRect().width(),
+              format->fontMetrics().horizontalAdvance(format->text()));
     EXPECT_EQ(m_pFrame->Pane(2)->text(), "1.00 sec.");
     EXPECT_EQ(m_pFrame->Pane(3)->text(), "44,100 bytes");
     EXPECT_TRUE(m_pFrame->Action(CommandId::kPlay)->isEnabled());
