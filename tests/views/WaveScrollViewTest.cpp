@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QTest>
 
@@ -256,7 +257,7 @@ TEST_F(WaveView, TheWaveformIsDarkGreenOnWhiteWithACentreLine) {
         }
     }
     EXPECT_GT(green, 1000);
-    EXPECT_EQ(image.pixel(7, 50), qRgb(0, 0, 0));  // the centre line
+    EXPECT_EQ(image.pixel(7, 50), qRgb(0, 0, 0));     // the centre line
     EXPECT_EQ(image.pixel(200, 4), qRgb(255, 0, 0));  // the trajectory, level at -90
 }
 
@@ -279,4 +280,54 @@ TEST_F(WaveView, StatusTextsDescribeTheSound) {
     EXPECT_EQ(CWaveScrollView::FormatText(doc), "44,100 / 16 bit / stereo / WAVE");
     CTesselDoc& slow = bench.Open(ViewTestBench::Mono(100, 8000), "slow.wav");
     EXPECT_EQ(CWaveScrollView::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
+}
+
+namespace {
+
+// Collects the regions the view's drawing area is asked to repaint.
+class PaintRecorder : public QObject {
+  public:
+    explicit PaintRecorder(QWidget* area) { area->installEventFilter(this); }
+    QRegion painted;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(WaveView, ASelectionChangeRepaintsOnlyTheColumnsThatChanged) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    auto view = bench.MakeView(doc, 500, 100);
+    view->SetSelection(1000, 1500);
+    QCoreApplication::processEvents();
+    PaintRecorder recorder(view->viewport());
+    view->SetSelection(1000, 1800);  // the end moves: columns 150 ... 179
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.painted, QRegion(150, 0, 30, 100));
+    recorder.painted = QRegion();
+    view->SetSelection(700, 1800);  // the start moves: columns 70 ... 99
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder.painted, QRegion(70, 0, 30, 100));
+}
+
+TEST_F(WaveView, TheCaretBlinksOnlyWhileTheViewIsActive) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    auto view = bench.MakeView(doc, 500, 100);
+    view->SetSelection(2000, 2000);
+    view->InvertCaret(true);  // hidden, as after a click
+    ASSERT_FALSE(view->IsCaretVisible());
+    QTest::qWait(800);
+    EXPECT_FALSE(view->IsCaretVisible());  // not active: no blinking
+    view->ActivateView(true);
+    EXPECT_TRUE(ViewTestBench::WaitUntil([&] { return view->IsCaretVisible(); }, 1500));
+    view->ActivateView(false);
+    EXPECT_FALSE(view->IsCaretVisible());
+    QTest::qWait(800);
+    EXPECT_FALSE(view->IsCaretVisible());
 }
