@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <filesystem>
 
-#include "PlaybackTestEnvironment.h"
+#include "support/GuiTestEnvironment.h"
 #include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/QtSettingsStore.h"

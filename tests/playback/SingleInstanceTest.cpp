@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "PlaybackTestEnvironment.h"
+#include "support/GuiTestEnvironment.h"
 #include "playback/CSingleInstance.h"
 
 namespace {

@@ -15,21 +15,7 @@ namespace {
 
 class AboutDialogTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "shell_tests";
-            static char* argv[] = {name, nullptr};
-            s_app = std::make_unique<QApplication>(argc, argv);
-        }
-    }
-    static void TearDownTestSuite() { s_app.reset(); }
-
-    static std::unique_ptr<QApplication> s_app;
 };
-
-std::unique_ptr<QApplication> AboutDialogTest::s_app;
 
 bool IsOrange(QRgb pixel) {
     return qAlpha(pixel) == 255 && qRed(pixel) > 200 && qGreen(pixel) > 120 &&

@@ -15,21 +15,7 @@ namespace {
 
 class HelpWindowTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "shell_tests";
-            static char* argv[] = {name, nullptr};
-            s_app = std::make_unique<QApplication>(argc, argv);
-        }
-    }
-    static void TearDownTestSuite() { s_app.reset(); }
-
-    static std::unique_ptr<QApplication> s_app;
 };
-
-std::unique_ptr<QApplication> HelpWindowTest::s_app;
 
 }  // namespace
 

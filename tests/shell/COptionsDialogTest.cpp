@@ -22,20 +22,6 @@ namespace {
 
 class OptionsDialogTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        // The mixer on OpenAL Soft's null back end, chosen before its first use.
-        ::setenv("ALSOFT_DRIVERS", "null", 1);
-        ::unsetenv("ALSOFT_CONF");
-        if (QApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "shell_tests";
-            static char* argv[] = {name, nullptr};
-            s_app = std::make_unique<QApplication>(argc, argv);
-        }
-    }
-    static void TearDownTestSuite() { s_app.reset(); }
-
     void TearDown() override { m_app.CloseMixerSession(); }
 
     // Opens the dialog as the Preferences command would and waits until it shows.
@@ -77,13 +63,10 @@ class OptionsDialogTest : public ::testing::Test {
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    static std::unique_ptr<QApplication> s_app;
     ScriptedPrompts m_prompts;
     MemorySettingsStore m_settings;
     CEditorApp m_app{m_prompts, m_settings};
 };
-
-std::unique_ptr<QApplication> OptionsDialogTest::s_app;
 
 }  // namespace
 

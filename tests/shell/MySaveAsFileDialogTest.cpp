@@ -16,18 +16,6 @@ namespace {
 
 class SaveAsDialogTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "shell_tests";
-            static char* argv[] = {name, nullptr};
-            s_app = std::make_unique<QApplication>(argc, argv);
-        }
-    }
-    // Gone before the program's static objects are, which Qt needs for a clean exit.
-    static void TearDownTestSuite() { s_app.reset(); }
-
     std::unique_ptr<MySaveAsFileDialog> Open(int fileType = 1, const QString& name = "") {
         auto dialog = std::make_unique<MySaveAsFileDialog>(
             nullptr, "Save As", name, QString::fromStdString(m_dir.Path().string()), m_prompts,
@@ -57,13 +45,10 @@ class SaveAsDialogTest : public ::testing::Test {
 
     std::string Folder() const { return m_dir.Path().string() + "/"; }
 
-    static std::unique_ptr<QApplication> s_app;
     TempDir m_dir;
     ScriptedPrompts m_prompts;
     std::set<std::string> m_open;
 };
-
-std::unique_ptr<QApplication> SaveAsDialogTest::s_app;
 
 }  // namespace
 

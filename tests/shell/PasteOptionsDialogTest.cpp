@@ -44,17 +44,6 @@ class NoSettings : public SettingsStore {
 
 class PasteOptionsDialogTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-            static int argc = 1;
-            static char name[] = "shell_tests";
-            static char* argv[] = {name, nullptr};
-            s_app = std::make_unique<QApplication>(argc, argv);
-        }
-    }
-    static void TearDownTestSuite() { s_app.reset(); }
-
     static QStringList TextsOf(const QDialog& dialog) {
         QStringList texts;
         for (const QLabel* label : dialog.findChildren<QLabel*>()) {
@@ -98,11 +87,7 @@ class PasteOptionsDialogTest : public ::testing::Test {
         EXPECT_EQ(dialog.result(), kPasteCancel);
         EXPECT_FALSE(dialog.isVisible());
     }
-
-    static std::unique_ptr<QApplication> s_app;
 };
-
-std::unique_ptr<QApplication> PasteOptionsDialogTest::s_app;
 
 // Runs action on the modal dialog of type T once it is up and showing.
 template <typename T>

@@ -55,14 +55,6 @@ void AnswerDialog(int typeIndex, const QString& name) {
 }  // namespace
 
 TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
-    int argc = 1;
-    char name[] = "shell_tests";
-    char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QApplication> app;
-    if (QApplication::instance() == nullptr) {
-        app = std::make_unique<QApplication>(argc, argv);
-    }
     TempDir dir;
     TestSound sound;
     sound.points = {{10, 20}};

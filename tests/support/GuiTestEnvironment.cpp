@@ -1,19 +1,19 @@
-// One set-up for the whole binary: the mixer on OpenAL Soft's null back end, settings under a
-// temp XDG_CONFIG_HOME, and an offscreen QApplication. All of it must happen before the first
-// OpenAL call and the first QSettings, which fix their choices once per process.
+// One set-up for each GUI test binary: settings under a temp XDG_CONFIG_HOME, the mixer on
+// OpenAL Soft's null back end, and one offscreen QApplication. All of it must come before the
+// first QSettings and the first OpenAL call, which fix their choices once per process.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <cstdlib>
 #include <memory>
 
-#include "PlaybackTestEnvironment.h"
+#include "support/GuiTestEnvironment.h"
 
 namespace {
 
 std::unique_ptr<TempDir> g_pConfigDir;
 
-class PlaybackEnvironment : public ::testing::Environment {
+class GuiEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         ::setenv("ALSOFT_DRIVERS", "null", 1);
@@ -22,9 +22,11 @@ class PlaybackEnvironment : public ::testing::Environment {
         g_pConfigDir = std::make_unique<TempDir>();
         ::setenv("XDG_CONFIG_HOME", g_pConfigDir->Path().c_str(), 1);
         static int argc = 1;
-        static char name[] = "playback_tests";
+        static char name[] = "sonomap_tests";
         static char* argv[] = {name, nullptr};
         m_pApplication = std::make_unique<QApplication>(argc, argv);
+        QCoreApplication::setOrganizationName("Ambrel");
+        QCoreApplication::setApplicationName("Sonomap");
     }
     void TearDown() override {
         m_pApplication.reset();
@@ -35,7 +37,7 @@ class PlaybackEnvironment : public ::testing::Environment {
     std::unique_ptr<QApplication> m_pApplication;
 };
 
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new PlaybackEnvironment);
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 }  // namespace
 
