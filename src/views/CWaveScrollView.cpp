@@ -81,7 +81,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     : QAbstractScrollArea(parent), m_doc(document), m_app(app) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
@@ -97,9 +97,14 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
 }
 
 CWaveScrollView::~CWaveScrollView() {
-    // The application must not keep a view that is gone.
+    // The application must not keep a view that is gone. No cursor following here: the view
+    // is going, and a message box now would show over a half-closed window.
     if (m_app.GetPlayingView() == this) {
-        m_app.StopPlayback();
+        m_playbackTimer.stop();
+        SendLivePan(kNoLivePan);
+        m_app.MixerStopChannel(m_app.GetMixerSession(), 0);
+        m_doc.SetPlaying(false);
+        m_app.ClearPlaying();
     }
 }
 
@@ -186,6 +191,12 @@ uint32_t CWaveScrollView::ZoomAnchorSample() const {
 void CWaveScrollView::UpdateScrollSizes() {
     const int width = m_wave.m_imageWidth;
     QScrollBar* bar = horizontalScrollBar();
+    // The bar comes and goes now, not at a later layout pass, so that the resize it causes
+    // happens before the caller's last scroll, as the zoom commands expect.
+    const bool bNeedsBar = m_wave.m_totalWidth > static_cast<uint32_t>(std::max(width, 0));
+    m_inScrollSizes = true;
+    setHorizontalScrollBarPolicy(bNeedsBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    m_inScrollSizes = false;
     m_settingScroll = true;
     if (m_wave.m_totalWidth <= kMaxScrollPosition) {
         m_scrollScale = 1.0;
@@ -237,6 +248,14 @@ void CWaveScrollView::resizeEvent(QResizeEvent* event) {
         if (isVisible()) {
             FirstDisplay();
         }
+        return;
+    }
+    if (m_inScrollSizes) {
+        // The scroll bar appeared or went: only the height changed, and the command that
+        // changed the scroll sizes goes on to place the view itself.
+        m_wave.m_imageHeight = cy;
+        m_wave.m_fullRebuild = true;
+        m_wave.m_imageStale = true;
         return;
     }
     m_wave.m_imageHeight = cy;
@@ -599,7 +618,9 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
         painter.setPen(QPen(palette().color(QPalette::Dark), 1));
         painter.drawLine(0, height / 2 + 1, width - 1, height / 2 + 1);
     } else {
-        DrawPanTrajectory(painter);
+        // During a drag the trajectory stays as it was at the press; the preview shows the
+        // change until the release repaints.
+        DrawPanTrajectory(painter, m_dragPoint != nullptr ? m_dragSnapshot : CopyPanPoints());
     }
 
     if (!IsCaret()) {
@@ -640,7 +661,17 @@ void CWaveScrollView::DrawPanMarker(QPainter& painter, int x, int y) const {
     painter.fillRect(QRect(x - 1, y - 1, 2, 2), Qt::white);
 }
 
-void CWaveScrollView::DrawPanTrajectory(QPainter& painter) const {
+std::vector<PanPoint> CWaveScrollView::CopyPanPoints() const {
+    std::vector<PanPoint> points;
+    points.reserve(m_doc.GetPanPoints().GetCount());
+    for (const PanPoint* p = m_doc.NextPoint(nullptr); p != nullptr; p = m_doc.NextPoint(p)) {
+        points.push_back(*p);
+    }
+    return points;
+}
+
+void CWaveScrollView::DrawPanTrajectory(QPainter& painter,
+                                        const std::vector<PanPoint>& points) const {
     struct Vertex {
         int64_t column;
         int y;
@@ -648,13 +679,23 @@ void CWaveScrollView::DrawPanTrajectory(QPainter& painter) const {
     };
     const int64_t left = GetLeftColumn();
     const int64_t right = left + m_wave.m_imageWidth;
-    const PanPoint* current = m_doc.PointAtOrBefore(SampleOfColumn(static_cast<uint32_t>(left)));
+    // The last point at or before the left edge's frame, or none (-1); the list is sorted.
+    const uint32_t leftFrame = SampleOfColumn(static_cast<uint32_t>(left));
+    size_t index = static_cast<size_t>(
+        std::upper_bound(points.begin(), points.end(), leftFrame,
+                         [](uint32_t frame, const PanPoint& p) { return frame < p.position; }) -
+        points.begin());
+    const PanPoint* current = index > 0 ? &points[index - 1] : nullptr;
+    const auto nextOf = [&points](const PanPoint* point) -> const PanPoint* {
+        const size_t i = point != nullptr ? static_cast<size_t>(point - points.data()) + 1 : 0;
+        return i < points.size() ? &points[i] : nullptr;
+    };
     Vertex vertex = current != nullptr
                         ? Vertex{ColumnOfSample(current->position), YOfPan(current->pan), true}
                         : Vertex{ColumnOfSample(0), YOfPan(0), false};
     if (vertex.column < left) {
         vertex.marked = false;
-        const PanPoint* next = m_doc.NextPoint(current);
+        const PanPoint* next = nextOf(current);
         int y = vertex.y;
         if (next != nullptr) {
             const int64_t nextColumn = ColumnOfSample(next->position);
@@ -675,7 +716,7 @@ void CWaveScrollView::DrawPanTrajectory(QPainter& painter) const {
         DrawPanMarker(painter, static_cast<int>(pen.x()), vertex.y);
     }
     while (vertex.column < right) {
-        current = m_doc.NextPoint(current);
+        current = nextOf(current);
         if (current == nullptr) {
             painter.drawLine(pen, QPointF(m_wave.m_imageWidth, vertex.y));
             break;
@@ -728,6 +769,7 @@ void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
         return;
     }
     m_dragging = true;
+    m_dragSnapshot = CopyPanPoints();
     if (PanPoint* point = HitPoint(x, y)) {
         m_dragPoint = point;
         PanEditCommands::RecordEdit(m_doc, point, UndoKind::Modify);
@@ -747,6 +789,7 @@ void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
         m_dragPoint = m_doc.AddPoint(sample, PanFromY(y));
         if (m_dragPoint == nullptr) {
             m_dragging = false;
+            m_dragSnapshot.clear();
             return;
         }
         PanEditCommands::RecordEdit(m_doc, m_dragPoint, UndoKind::Add);
@@ -762,7 +805,8 @@ void CWaveScrollView::DragPanPoint(int x, int y) {
         position = m_dragPrev->position + 1;
     }
     if (m_dragNext != nullptr && position >= m_dragNext->position) {
-        position = m_dragNext->position - 1;
+        // A neighbour at frame 0 leaves no room to its left: the point stays at 0 with it.
+        position = m_dragNext->position == 0 ? 0 : m_dragNext->position - 1;
     }
     m_dragPoint->position = position;
     m_dragPoint->pan = PanFromY(y);
@@ -778,6 +822,7 @@ void CWaveScrollView::EndPanEdit() {
     m_dragPoint = nullptr;
     m_dragPrev = nullptr;
     m_dragNext = nullptr;
+    m_dragSnapshot.clear();
 }
 
 QPolygon CWaveScrollView::DragPreviewPath() const {
@@ -917,6 +962,12 @@ void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
+    // With Ctrl or Alt these keys are accelerators; a disabled one must not act here instead.
+    if (event->key() != Qt::Key_Control &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_Space:
             if (m_app.IsPlaying()) {
@@ -1145,21 +1196,27 @@ bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();
             return true;
+        // A point being dragged must stay in the list until the release: the commands that
+        // remove points wait for it.
         case CommandId::kDeleteInRange:
             if (!IsMono()) {
                 m_app.m_editMode = CEditorApp::kEditModeSelect;
             }
-            state.enabled = PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
+            state.enabled = m_dragPoint == nullptr &&
+                            PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
             return true;
         case CommandId::kEditCut:
+            state.enabled =
+                m_dragPoint == nullptr && PanEditCommands::CanCut(m_doc, m_selStart, m_selEnd);
+            return true;
         case CommandId::kEditCopy:
-            state.enabled = PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
+            state.enabled = PanEditCommands::CanCopy(m_doc, m_selStart, m_selEnd);
             return true;
         case CommandId::kPaste:
-            state.enabled = PanEditCommands::CanPaste(m_doc);
+            state.enabled = m_dragPoint == nullptr && PanEditCommands::CanPaste(m_doc);
             return true;
         case CommandId::kEditUndo:
-            state.enabled = PanEditCommands::CanUndo(m_doc);
+            state.enabled = m_dragPoint == nullptr && PanEditCommands::CanUndo(m_doc);
             state.text = PanEditCommands::UndoText(m_app);
             return true;
         case CommandId::kIndicatorFormat:

@@ -5,7 +5,9 @@
 #include <QTimer>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "document/PanPoint.h"
 #include "playback/CommandTarget.h"
 #include "playback/PlayingView.h"
 #include "views/peaks/WaveImage.h"
@@ -13,7 +15,6 @@
 class CEditorApp;
 class CTesselDoc;
 class QPainter;
-struct PanPoint;
 
 // The scrolling view of one open sound: its wave image at a zoom, the selection (a caret or a
 // range of frames) and, for a mono sound, the pan trajectory with its mouse editing. It plays
@@ -153,7 +154,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     std::optional<QRect> CaretRect() const;
     void InvertRect(QPainter& painter, const QRect& rect) const;
 
-    void DrawPanTrajectory(QPainter& painter) const;
+    std::vector<PanPoint> CopyPanPoints() const;
+    void DrawPanTrajectory(QPainter& painter, const std::vector<PanPoint>& points) const;
     void DrawPanMarker(QPainter& painter, int x, int y) const;
     bool IsMono() const;
     bool InPanEditMode() const;
@@ -189,6 +191,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     bool m_active = false;
     // Set while the scroll bar is moved by the view itself, so no request is seen.
     bool m_settingScroll = false;
+    // Set while UpdateScrollSizes shows or hides the scroll bar.
+    bool m_inScrollSizes = false;
 
     QTimer m_caretTimer;
     QTimer m_playbackTimer;
@@ -202,4 +206,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     PanPoint* m_dragPrev = nullptr;
     PanPoint* m_dragNext = nullptr;
     bool m_dragPreviewShown = false;
+    // The trajectory as it was at the press, drawn until the release.
+    std::vector<PanPoint> m_dragSnapshot;
 };

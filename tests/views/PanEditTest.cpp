@@ -103,7 +103,8 @@ TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
     ASSERT_NE(view->GetDragPoint(), nullptr);
     EXPECT_EQ(view->GetDragPoint()->position, 1000u);
     EXPECT_TRUE(view->IsDragPreviewShown());
-    EXPECT_EQ(UndoText(*view), "&Undo Modify Point\tCtrl+Z");
+    // The record is made at the press; undoing waits for the release.
+    EXPECT_EQ(UndoText(*view), "(disabled) &Undo Modify Point\tCtrl+Z");
     QTest::mouseMove(area, QPoint(300, 154));
     EXPECT_EQ(view->GetDragPoint()->position, 1999u);
     EXPECT_EQ(view->GetDragPoint()->pan, 45);
@@ -204,16 +205,58 @@ TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
     }
 }
 
-TEST_F(PanEdit, TheDragPreviewInvertsWhatItCovers) {
+TEST_F(PanEdit, TheDragPreviewInvertsWhatItCoversOverTheTrajectoryOfThePress) {
     CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, -90}}));
     auto view = bench.MakeView(doc, 500, 208);
     QWidget* area = view->viewport();
+    const QImage before = Grab(*view);
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(200, 204));  // adds (2000, 90)
     ASSERT_TRUE(view->IsDragPreviewShown());
-    const QImage image = Grab(*view);
-    // Half-way from (100, 4) to (200, 204) the preview inverts the trajectory's red to cyan.
-    EXPECT_EQ(image.pixel(150, 104), qRgb(0, 255, 255));
-    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(200, 204));
+    const QImage during = Grab(*view);
+    // Half-way from (100, 4) to (200, 204) the preview inverts whatever was there.
+    EXPECT_EQ(during.pixel(150, 104), before.pixel(150, 104) ^ 0x00FFFFFF);
+    // The trajectory itself stays as it was until the release.
+    EXPECT_EQ(during.pixel(250, 4), kRed);
+    QTest::mouseMove(area, QPoint(220, 204));
+    EXPECT_EQ(Grab(*view).pixel(250, 4), kRed);
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(220, 204));
     const QImage after = Grab(*view);
-    EXPECT_EQ(after.pixel(150, 104), kRed);  // now the trajectory itself
+    EXPECT_EQ(after.pixel(160, 104), kRed);  // now through the moved point
+    EXPECT_NE(after.pixel(250, 4), kRed);
+}
+
+TEST_F(PanEdit, ADraggedPointCannotBeTakenAwayUnderTheMouse) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    view->SetSelection(500, 2500);
+    QWidget* area = view->viewport();
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(100, 104));
+    ASSERT_NE(view->GetDragPoint(), nullptr);
+    QTest::keyClick(view.get(), Qt::Key_Delete);
+    EXPECT_FALSE(Enabled(*view, CommandId::kEditCut));
+    EXPECT_FALSE(Enabled(*view, CommandId::kEditUndo));
+    EXPECT_FALSE(Enabled(*view, CommandId::kPaste));
+    EXPECT_EQ(Points(doc).size(), 2u);
+    QTest::mouseMove(area, QPoint(120, 104));
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(120, 104));
+    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1200, 0}, {2000, 0}}));
+    EXPECT_TRUE(Enabled(*view, CommandId::kDeleteInRange));
+    // Alt+Backspace is Undo's key, not the view's Backspace.
+    QTest::keyClick(view.get(), Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(Points(doc).size(), 2u);
+    QTest::keyClick(view.get(), Qt::Key_Backspace);
+    EXPECT_TRUE(Points(doc).empty());
+}
+
+TEST_F(PanEdit, APointAtFrameZeroWithANeighbourThereStaysAtZero) {
+    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
+    auto view = bench.MakeView(doc, 500, 208);
+    QWidget* area = view->viewport();
+    QTest::mousePress(area, Qt::LeftButton, {}, QPoint(0, 4));
+    ASSERT_NE(view->GetDragPoint(), nullptr);
+    QTest::mouseMove(area, QPoint(100, 30));
+    EXPECT_EQ(view->GetDragPoint()->position, 0u);
+    QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(100, 30));
+    EXPECT_EQ(Points(doc).front().first, 0u);
+    EXPECT_EQ(Points(doc).back().first, 0u);
 }

@@ -128,6 +128,13 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     EXPECT_TRUE(view->IsSampleVisible(50500));
     EXPECT_TRUE(view->IsSampleVisible(50000));
     EXPECT_TRUE(view->IsSampleVisible(51000));
+    // The scroll bar that came with the zoom leaves the range centred and the zoom flagged.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(view->IsZoomedToSelection());
+    // 33333 columns scroll in scaled units, which round the left column down by one.
+    EXPECT_FALSE(view->IsDirectScroll());
+    EXPECT_NEAR(view->GetLeftColumn(), 50500 / 3 - 250, 1.0);
 
     // Within the window already: the flag is set and the whole sound stays fitted.
     CTesselDoc& small = bench.Open(ViewTestBench::Mono(1000), "small.wav");
