@@ -414,6 +414,60 @@ inline void StorePair(__m128 pair, uint8_t* out) {
     }
 }
 
+// StorePair's steps on four pairs at once, two to a register: the same lane results, one store.
+template <int Width>
+inline void StoreFourPairs(__m128 pairs01, __m128 pairs23, uint8_t* out) {
+    const auto convert = [](__m128 pairs) {
+        const __m128 ordered = _mm_cmpord_ps(pairs, pairs);
+        const __m128 clipped =
+            _mm_min_ps(_mm_max_ps(pairs, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+        __m128i value = _mm_cvttps_epi32(_mm_and_ps(clipped, ordered));
+        if constexpr (Width == 1) {
+            value = _mm_add_epi32(_mm_srai_epi32(value, 8), _mm_set1_epi32(128));
+        }
+        return value;
+    };
+    const __m128i words = _mm_packs_epi32(convert(pairs01), convert(pairs23));
+    if constexpr (Width == 1) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words);
+    }
+}
+
+// ReadSample (and the (L + R) / 2 mix) of four frames, one per lane; exact, as integers of
+// 16 bits and less are exact in a float.
+template <int Width, int Channels>
+inline __m128 LoadFourSamples(const uint8_t* in) {
+    __m128i left, right;
+    if constexpr (Width == 2 && Channels == 1) {
+        const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+        return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
+    } else if constexpr (Width == 2) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        left = _mm_srai_epi32(_mm_slli_epi32(raw, 16), 16);
+        right = _mm_srai_epi32(raw, 16);
+    } else if constexpr (Channels == 1) {
+        int32_t bytes;
+        std::memcpy(&bytes, in, 4);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i raw =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
+        return _mm_cvtepi32_ps(_mm_slli_epi32(_mm_sub_epi32(raw, _mm_set1_epi32(128)), 8));
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i raw =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in)), zero);
+        const __m128i bias = _mm_set1_epi32(128);
+        left = _mm_slli_epi32(_mm_sub_epi32(_mm_and_si128(raw, _mm_set1_epi32(0xFFFF)), bias), 8);
+        right = _mm_slli_epi32(_mm_sub_epi32(_mm_srli_epi32(raw, 16), bias), 8);
+    }
+    if constexpr (Channels == 2) {
+        return _mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(left), _mm_cvtepi32_ps(right)),
+                          _mm_set1_ps(0.5f));
+    }
+}
+
 }  // namespace
 #endif
 
@@ -433,19 +487,15 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
         s1[n] = _mm_load_ps(m_s1[n]);
         s2[n] = _mm_load_ps(m_s2[n]);
     }
-    __m128 ring[8];
-    for (int r = 0; r < 8; ++r) {
-        ring[r] = _mm_load_ps(m_ring[r]);
+    // The ring's write index runs Delay entries ahead of its read index (SelectRate sets
+    // them so, and both step together), so only the Delay values due next matter; they
+    // shift through registers instead of an indexed ring.
+    constexpr int Delay = M == Mode::NoDelay ? 1 : (M == Mode::DelayFiltered ? 1 : 2);
+    __m128 due[Delay];
+    for (int d = 0; d < Delay; ++d) {
+        due[d] = _mm_load_ps(m_ring[(m_read + unsigned(d)) & 7u]);
     }
-    unsigned write = m_write;
-    unsigned read = m_read;
-    for (uint32_t i = 0; i < count; ++i) {
-        float sample = ReadSample(in, Width);
-        if constexpr (Channels == 2) {
-            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
-        }
-        in += Width * Channels;
-        const __m128 x = _mm_set1_ps(sample);
+    const auto step = [&](__m128 x) {
         const __m128 direct = _mm_mul_ps(x, directGain);
         __m128 acc = _mm_mul_ps(_mm_mul_ps(x, filteredGain), k);
 #pragma GCC unroll 4
@@ -454,17 +504,36 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
             s2[n] = s1[n];
             s1[n] = acc;
         }
-        __m128 sum;
         if constexpr (M == Mode::NoDelay) {
-            sum = _mm_add_ps(acc, direct);
+            return _mm_add_ps(acc, direct);
         } else {
-            ring[write] = M == Mode::DelayFiltered ? acc : direct;
-            const __m128 delayed = ring[read];
-            sum = M == Mode::DelayFiltered ? _mm_add_ps(delayed, direct) : _mm_add_ps(acc, delayed);
-            write = (write + 1) & 7u;
-            read = (read + 1) & 7u;
+            const __m128 delayed = due[0];
+            for (int d = 0; d + 1 < Delay; ++d) {
+                due[d] = due[d + 1];
+            }
+            due[Delay - 1] = M == Mode::DelayFiltered ? acc : direct;
+            return M == Mode::DelayFiltered ? _mm_add_ps(delayed, direct)
+                                            : _mm_add_ps(acc, delayed);
         }
-        StorePair<Width>(sum, out);
+    };
+    uint32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 x = LoadFourSamples<Width, Channels>(in);
+        in += 4 * Width * Channels;
+        const __m128 sum0 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(0, 0, 0, 0)));
+        const __m128 sum1 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1)));
+        const __m128 sum2 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2)));
+        const __m128 sum3 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3)));
+        StoreFourPairs<Width>(_mm_movelh_ps(sum0, sum1), _mm_movelh_ps(sum2, sum3), out);
+        out += 8 * Width;
+    }
+    for (; i < count; ++i) {
+        float sample = ReadSample(in, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+        }
+        in += Width * Channels;
+        StorePair<Width>(step(_mm_set1_ps(sample)), out);
         out += 2 * Width;
     }
 #pragma GCC unroll 4
@@ -472,11 +541,13 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
         _mm_store_ps(m_s1[n], s1[n]);
         _mm_store_ps(m_s2[n], s2[n]);
     }
-    for (int r = 0; r < 8; ++r) {
-        _mm_store_ps(m_ring[r], ring[r]);
+    if constexpr (M != Mode::NoDelay) {
+        m_write = (m_write + count) & 7u;
+        m_read = (m_read + count) & 7u;
+        for (int d = 0; d < Delay; ++d) {
+            _mm_store_ps(m_ring[(m_read + unsigned(d)) & 7u], due[d]);
+        }
     }
-    m_write = write;
-    m_read = read;
 #else
     for (uint32_t i = 0; i < count; ++i) {
         float sample = ReadSample(in, Width);

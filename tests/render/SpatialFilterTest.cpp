@@ -286,3 +286,57 @@ TEST(SpatialFilter, ProcessFramesGivesTheBytesOfOneSampleAtATime) {
         }
     }
 }
+
+// Short runs of frames mixed with single samples on one filter: the recursion and the delay
+// ring must pass between the two paths unchanged, whatever the run length.
+TEST(SpatialFilter, ProcessFramesAndProcessSampleHandTheStateToEachOther) {
+    std::mt19937 random(11);
+    for (int band = 1; band <= 8; ++band) {
+        for (const int width : {1, 2}) {
+            for (const int channels : {1, 2}) {
+                const size_t frameBytes = size_t(width * channels);
+                std::vector<uint8_t> in(600 * frameBytes);
+                for (uint8_t& byte : in) {
+                    byte = static_cast<uint8_t>(random());
+                }
+                const auto sampleAt = [&](size_t i) {
+                    float sample = SpatialFilter::ReadSample(&in[i * frameBytes], width);
+                    if (channels == 2) {
+                        sample = (sample +
+                                  SpatialFilter::ReadSample(&in[i * frameBytes + width], width)) *
+                                 0.5f;
+                    }
+                    return sample;
+                };
+                SpatialFilter mixed, single;
+                mixed.SelectRate(kBandRates[band]);
+                single.SelectRate(kBandRates[band]);
+                mixed.SetDirection(20);
+                single.SetDirection(20);
+                std::vector<uint8_t> mixedOut(600 * 2 * size_t(width));
+                std::vector<uint8_t> singleOut(mixedOut.size());
+                for (size_t i = 0; i < 600; ++i) {
+                    const SpatialFilter::Stereo pair = single.ProcessSample(sampleAt(i));
+                    SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                   &singleOut[i * 2 * size_t(width)]);
+                }
+                size_t done = 0;
+                for (uint32_t run = 0; done < 600; run = (run + 1) % 10) {
+                    if (run % 2 == 0) {
+                        const SpatialFilter::Stereo pair = mixed.ProcessSample(sampleAt(done));
+                        SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                       &mixedOut[done * 2 * size_t(width)]);
+                        ++done;
+                    } else {
+                        const uint32_t count = std::min<uint32_t>(run, uint32_t(600 - done));
+                        mixed.ProcessFrames(&in[done * frameBytes], channels, width, count,
+                                            &mixedOut[done * 2 * size_t(width)]);
+                        done += count;
+                    }
+                }
+                EXPECT_EQ(mixedOut, singleOut)
+                    << "band " << band << " width " << width << " channels " << channels;
+            }
+        }
+    }
+}
