@@ -495,15 +495,15 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
     for (int d = 0; d < Delay; ++d) {
         due[d] = _mm_load_ps(m_ring[(m_read + unsigned(d)) & 7u]);
     }
-    const auto step = [&](__m128 x) {
+    const auto section = [&](int n, __m128 acc) {
+        acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(a2[n], s2[n])), _mm_mul_ps(a1[n], s1[n]));
+        s2[n] = s1[n];
+        s1[n] = acc;
+        return acc;
+    };
+    // The last section's output and the input sample to the stereo pair, through the delay.
+    const auto finish = [&](__m128 acc, __m128 x) {
         const __m128 direct = _mm_mul_ps(x, directGain);
-        __m128 acc = _mm_mul_ps(_mm_mul_ps(x, filteredGain), k);
-#pragma GCC unroll 4
-        for (int n = 0; n < Sections; ++n) {
-            acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(a2[n], s2[n])), _mm_mul_ps(a1[n], s1[n]));
-            s2[n] = s1[n];
-            s1[n] = acc;
-        }
         if constexpr (M == Mode::NoDelay) {
             return _mm_add_ps(acc, direct);
         } else {
@@ -516,7 +516,103 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
                                             : _mm_add_ps(acc, delayed);
         }
     };
+    const auto feed = [&](__m128 x) { return _mm_mul_ps(_mm_mul_ps(x, filteredGain), k); };
+    const auto step = [&](__m128 x) {
+        __m128 acc = feed(x);
+#pragma GCC unroll 4
+        for (int n = 0; n < Sections; ++n) {
+            acc = section(n, acc);
+        }
+        return finish(acc, x);
+    };
+    const size_t frameBytes = size_t{Width} * Channels;
+    const auto sampleAt = [&](uint32_t frame) {
+        const uint8_t* at = in + frame * frameBytes;
+        float sample = ReadSample(at, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(at + Width, Width)) * 0.5f;
+        }
+        return _mm_set1_ps(sample);
+    };
     uint32_t i = 0;
+    if constexpr (Sections == 4) {
+        // The recursion of each section waits only on itself, so sections 0 and 1 share one
+        // register and 2 and 3 another, each section two frames behind the one before it:
+        // half the operations for the same lane arithmetic. The skew is filled in at the
+        // start and drained at the end section by section.
+        if (count >= 16) {
+            __m128 first[6], second[4];
+            for (uint32_t f = 0; f < 6; ++f) {
+                first[f] = section(0, feed(sampleAt(f)));
+            }
+            for (int f = 0; f < 4; ++f) {
+                second[f] = section(1, first[f]);
+            }
+            for (int f = 0; f < 2; ++f) {
+                section(2, second[f]);
+            }
+            const __m128 zero = _mm_setzero_ps();
+            const __m128 a1p = _mm_movelh_ps(a1[0], a1[1]), a2p = _mm_movelh_ps(a2[0], a2[1]);
+            const __m128 a1q = _mm_movelh_ps(a1[2], a1[3]), a2q = _mm_movelh_ps(a2[2], a2[3]);
+            // p: section 0 at frame t, section 1 at t - 2; q: section 2 at t - 4, 3 at t - 6.
+            __m128 p1 = _mm_movelh_ps(s1[0], s1[1]), p2 = _mm_movelh_ps(s2[0], s2[1]);
+            __m128 q1 = _mm_movelh_ps(s1[2], s1[3]), q2 = _mm_movelh_ps(s2[2], s2[3]);
+            // Frame t in; the last section's output for frame t - 6 out, in lanes 0 and 1.
+            const auto wave = [&](__m128 fed) {
+                const __m128 pin = _mm_movelh_ps(fed, p2);
+                const __m128 qin = _mm_shuffle_ps(p2, q2, _MM_SHUFFLE(1, 0, 3, 2));
+                const __m128 p =
+                    _mm_sub_ps(_mm_sub_ps(pin, _mm_mul_ps(a2p, p2)), _mm_mul_ps(a1p, p1));
+                const __m128 q =
+                    _mm_sub_ps(_mm_sub_ps(qin, _mm_mul_ps(a2q, q2)), _mm_mul_ps(a1q, q1));
+                p2 = p1;
+                p1 = p;
+                q2 = q1;
+                q1 = q;
+                return _mm_movehl_ps(q, q);
+            };
+            uint32_t t = 6;
+            for (; t + 4 <= count; t += 4) {
+                const __m128 x = LoadFourSamples<Width, Channels>(in + t * frameBytes);
+                const __m128 late = LoadFourSamples<Width, Channels>(in + (t - 6) * frameBytes);
+                const __m128 sum0 = finish(wave(feed(_mm_shuffle_ps(x, x, 0x00))),
+                                           _mm_shuffle_ps(late, late, 0x00));
+                const __m128 sum1 = finish(wave(feed(_mm_shuffle_ps(x, x, 0x55))),
+                                           _mm_shuffle_ps(late, late, 0x55));
+                const __m128 sum2 = finish(wave(feed(_mm_shuffle_ps(x, x, 0xAA))),
+                                           _mm_shuffle_ps(late, late, 0xAA));
+                const __m128 sum3 = finish(wave(feed(_mm_shuffle_ps(x, x, 0xFF))),
+                                           _mm_shuffle_ps(late, late, 0xFF));
+                StoreFourPairs<Width>(_mm_movelh_ps(sum0, sum1), _mm_movelh_ps(sum2, sum3),
+                                      out + (t - 6) * 2 * Width);
+            }
+            for (; t < count; ++t) {
+                StorePair<Width>(finish(wave(feed(sampleAt(t))), sampleAt(t - 6)),
+                                 out + (t - 6) * 2 * Width);
+            }
+            // Back to one register per section, then the frames the later sections lack.
+            s1[0] = _mm_movelh_ps(p1, zero);
+            s2[0] = _mm_movelh_ps(p2, zero);
+            s1[1] = _mm_movehl_ps(zero, p1);
+            s2[1] = _mm_movehl_ps(zero, p2);
+            s1[2] = _mm_movelh_ps(q1, zero);
+            s2[2] = _mm_movelh_ps(q2, zero);
+            s1[3] = _mm_movehl_ps(zero, q1);
+            s2[3] = _mm_movehl_ps(zero, q2);
+            const __m128 secondIn[4] = {s2[1], s1[1], section(1, s2[0]), section(1, s1[0])};
+            __m128 thirdIn[6] = {s2[2], s1[2]};
+            for (int f = 0; f < 4; ++f) {
+                thirdIn[2 + f] = section(2, secondIn[f]);
+            }
+            for (uint32_t f = 0; f < 6; ++f) {
+                StorePair<Width>(finish(section(3, thirdIn[f]), sampleAt(count - 6 + f)),
+                                 out + (count - 6 + f) * 2 * Width);
+            }
+            i = count;
+            in += count * frameBytes;
+            out += count * 2 * Width;
+        }
+    }
     for (; i + 4 <= count; i += 4) {
         const __m128 x = LoadFourSamples<Width, Channels>(in);
         in += 4 * Width * Channels;

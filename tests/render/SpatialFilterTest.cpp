@@ -320,15 +320,19 @@ TEST(SpatialFilter, ProcessFramesAndProcessSampleHandTheStateToEachOther) {
                     SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
                                                    &singleOut[i * 2 * size_t(width)]);
                 }
+                // Lengths below, at and past the bulk kernel's steps of four and its
+                // threshold for running the sections skewed.
+                const uint32_t runs[] = {1, 2, 3, 5, 16, 17, 19, 22, 7, 40};
                 size_t done = 0;
-                for (uint32_t run = 0; done < 600; run = (run + 1) % 10) {
-                    if (run % 2 == 0) {
+                for (size_t k = 0; done < 600; ++k) {
+                    if (k % 2 == 0) {
                         const SpatialFilter::Stereo pair = mixed.ProcessSample(sampleAt(done));
                         SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
                                                        &mixedOut[done * 2 * size_t(width)]);
                         ++done;
                     } else {
-                        const uint32_t count = std::min<uint32_t>(run, uint32_t(600 - done));
+                        const uint32_t count =
+                            std::min<uint32_t>(runs[(k / 2) % 10], uint32_t(600 - done));
                         mixed.ProcessFrames(&in[done * frameBytes], channels, width, count,
                                             &mixedOut[done * 2 * size_t(width)]);
                         done += count;
