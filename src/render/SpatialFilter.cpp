@@ -558,8 +558,9 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
             __m128 p1 = _mm_movelh_ps(s1[0], s1[1]), p2 = _mm_movelh_ps(s2[0], s2[1]);
             __m128 q1 = _mm_movelh_ps(s1[2], s1[3]), q2 = _mm_movelh_ps(s2[2], s2[3]);
             // Frame t in; the last section's output for frame t - 6 out, in lanes 0 and 1.
-            const auto wave = [&](__m128 fed) {
-                const __m128 pin = _mm_movelh_ps(fed, p2);
+            // pin: frame t's filter input in lanes 0 and 1, section 0's output for t - 2 in
+            // lanes 2 and 3. Returns q; lanes 2 and 3 hold the last section's for t - 6.
+            const auto wave = [&](__m128 pin) {
                 const __m128 qin = _mm_shuffle_ps(p2, q2, _MM_SHUFFLE(1, 0, 3, 2));
                 const __m128 p =
                     _mm_sub_ps(_mm_sub_ps(pin, _mm_mul_ps(a2p, p2)), _mm_mul_ps(a1p, p1));
@@ -569,25 +570,53 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
                 p1 = p;
                 q2 = q1;
                 q1 = q;
+                return q;
+            };
+            const auto single = [&](__m128 fed) {
+                const __m128 q = wave(_mm_movelh_ps(fed, p2));
                 return _mm_movehl_ps(q, q);
             };
+            // Two frames to a register from here: the gains repeated for lanes 2 and 3.
+            const __m128 directGain2 = _mm_movelh_ps(directGain, directGain);
+            const __m128 filteredGain2 = _mm_movelh_ps(filteredGain, filteredGain);
+            const __m128 k2 = _mm_movelh_ps(k, k);
             uint32_t t = 6;
             for (; t + 4 <= count; t += 4) {
                 const __m128 x = LoadFourSamples<Width, Channels>(in + t * frameBytes);
                 const __m128 late = LoadFourSamples<Width, Channels>(in + (t - 6) * frameBytes);
-                const __m128 sum0 = finish(wave(feed(_mm_shuffle_ps(x, x, 0x00))),
-                                           _mm_shuffle_ps(late, late, 0x00));
-                const __m128 sum1 = finish(wave(feed(_mm_shuffle_ps(x, x, 0x55))),
-                                           _mm_shuffle_ps(late, late, 0x55));
-                const __m128 sum2 = finish(wave(feed(_mm_shuffle_ps(x, x, 0xAA))),
-                                           _mm_shuffle_ps(late, late, 0xAA));
-                const __m128 sum3 = finish(wave(feed(_mm_shuffle_ps(x, x, 0xFF))),
-                                           _mm_shuffle_ps(late, late, 0xFF));
-                StoreFourPairs<Width>(_mm_movelh_ps(sum0, sum1), _mm_movelh_ps(sum2, sum3),
-                                      out + (t - 6) * 2 * Width);
+                const __m128 fed01 =
+                    _mm_mul_ps(_mm_mul_ps(_mm_unpacklo_ps(x, x), filteredGain2), k2);
+                const __m128 fed23 =
+                    _mm_mul_ps(_mm_mul_ps(_mm_unpackhi_ps(x, x), filteredGain2), k2);
+                const __m128 qa = wave(_mm_movelh_ps(fed01, p2));
+                const __m128 qb = wave(_mm_shuffle_ps(fed01, p2, _MM_SHUFFLE(1, 0, 3, 2)));
+                const __m128 qc = wave(_mm_movelh_ps(fed23, p2));
+                const __m128 qd = wave(_mm_shuffle_ps(fed23, p2, _MM_SHUFFLE(1, 0, 3, 2)));
+                const __m128 direct01 = _mm_mul_ps(_mm_unpacklo_ps(late, late), directGain2);
+                const __m128 direct23 = _mm_mul_ps(_mm_unpackhi_ps(late, late), directGain2);
+                __m128 sum01, sum23;
+                if constexpr (M == Mode::DelayFiltered) {
+                    sum01 =
+                        _mm_add_ps(_mm_shuffle_ps(due[0], qa, _MM_SHUFFLE(3, 2, 1, 0)), direct01);
+                    sum23 = _mm_add_ps(_mm_shuffle_ps(qb, qc, _MM_SHUFFLE(3, 2, 3, 2)), direct23);
+                    due[0] = _mm_movehl_ps(qd, qd);
+                } else {
+                    const __m128 acc01 = _mm_shuffle_ps(qa, qb, _MM_SHUFFLE(3, 2, 3, 2));
+                    const __m128 acc23 = _mm_shuffle_ps(qc, qd, _MM_SHUFFLE(3, 2, 3, 2));
+                    if constexpr (M == Mode::NoDelay) {
+                        sum01 = _mm_add_ps(acc01, direct01);
+                        sum23 = _mm_add_ps(acc23, direct23);
+                    } else {
+                        sum01 = _mm_add_ps(acc01, _mm_movelh_ps(due[0], due[Delay - 1]));
+                        sum23 = _mm_add_ps(acc23, direct01);
+                        due[0] = direct23;
+                        due[Delay - 1] = _mm_movehl_ps(direct23, direct23);
+                    }
+                }
+                StoreFourPairs<Width>(sum01, sum23, out + (t - 6) * 2 * Width);
             }
             for (; t < count; ++t) {
-                StorePair<Width>(finish(wave(feed(sampleAt(t))), sampleAt(t - 6)),
+                StorePair<Width>(finish(single(feed(sampleAt(t))), sampleAt(t - 6)),
                                  out + (t - 6) * 2 * Width);
             }
             // Back to one register per section, then the frames the later sections lack.
