@@ -490,7 +490,23 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
     // The ring's write index runs Delay entries ahead of its read index (SelectRate sets
     // them so, and both step together), so only the Delay values due next matter; they
     // shift through registers instead of an indexed ring.
-    constexpr int Delay = M == Mode::NoDelay ? 1 : (M == Mode::DelayFiltered ? 1 : 2);
+    constexpr int Delay = M == Mode::DelayDirect ? 2 : 1;
+    if constexpr (M != Mode::NoDelay) {
+        // A failed SelectRate resets the indexes but keeps the kernel: the plain path then.
+        if (((m_write - m_read) & 7u) != unsigned{Delay}) {
+            for (uint32_t i = 0; i < count; ++i) {
+                float sample = ReadSample(in, Width);
+                if constexpr (Channels == 2) {
+                    sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+                }
+                in += Width * Channels;
+                const Stereo pair = Run<Sections, M>(sample);
+                WriteSamplePair(pair.left, pair.right, Width, out);
+                out += 2 * Width;
+            }
+            return;
+        }
+    }
     __m128 due[Delay];
     for (int d = 0; d < Delay; ++d) {
         due[d] = _mm_load_ps(m_ring[(m_read + unsigned(d)) & 7u]);

@@ -344,3 +344,29 @@ TEST(SpatialFilter, ProcessFramesAndProcessSampleHandTheStateToEachOther) {
         }
     }
 }
+
+// A failed SelectRate leaves the delay ring's indexes level under a delaying kernel; frames
+// in bulk must still give what single samples give.
+TEST(SpatialFilter, ProcessFramesAfterAFailedSelectRateMatchesProcessSample) {
+    for (const int rate : {22050, 44100}) {
+        std::mt19937 random(5);
+        std::vector<uint8_t> in(200 * 2);
+        for (uint8_t& byte : in) {
+            byte = static_cast<uint8_t>(random());
+        }
+        SpatialFilter bulk, single;
+        for (SpatialFilter* filter : {&bulk, &single}) {
+            ASSERT_NE(filter->SelectRate(rate), SpatialFilter::kUnsupportedRate);
+            ASSERT_EQ(filter->SelectRate(96000), SpatialFilter::kUnsupportedRate);
+            filter->SetDirection(126);
+        }
+        std::vector<uint8_t> bulkOut(200 * 4), singleOut(200 * 4);
+        bulk.ProcessFrames(in.data(), 1, 2, 200, bulkOut.data());
+        for (size_t i = 0; i < 200; ++i) {
+            const SpatialFilter::Stereo pair =
+                single.ProcessSample(SpatialFilter::ReadSample(&in[i * 2], 2));
+            SpatialFilter::WriteSamplePair(pair.left, pair.right, 2, &singleOut[i * 4]);
+        }
+        EXPECT_EQ(bulkOut, singleOut) << "rate " << rate;
+    }
+}
