@@ -64,6 +64,7 @@ class CliHost : public DocumentHost {
     void SetOpenFolder(const std::string&) override {}
     std::string GetExportFolder() const override { return m_exportFolder; }
     void SetExportFolder(const std::string& folder) override { m_exportFolder = folder; }
+    bool ShowsViews() const override { return false; }
 
   private:
     CliPrompts m_prompts;

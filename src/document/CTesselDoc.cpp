@@ -121,7 +121,9 @@ bool CTesselDoc::LoadSound(CFile& file) {
 
     status.SetStatusText("Creating Waveform Overview...");
     m_pOverview.reset();
-    m_pOverview = BuildMasterOverview(GetSampleData(), prompts);
+    if (m_host.ShowsViews()) {
+        m_pOverview = BuildMasterOverview(GetSampleData(), prompts);
+    }
 
     if (reader->HasPanChunk()) {
         status.SetStatusText("Parseing AmbrelChunk...");

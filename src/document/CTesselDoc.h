@@ -88,6 +88,7 @@ class CTesselDoc : public CDocument {
     bool GetChunkFlag() const { return m_chunkFlag; }
     uint16_t GetChunkValue() const { return m_chunkValue; }
     const UnrecognizedChunkBlock* GetUnrecognized() const { return m_pUnrecognized.get(); }
+    // None when the host shows no views.
     const MonoBitmap* GetOverview() const { return m_pOverview.get(); }
     const PanPointList& GetPanPoints() const { return m_panPoints; }
     PanSegment* GetPanSegment() const { return m_pPanSegment.get(); }

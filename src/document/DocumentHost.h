@@ -85,4 +85,8 @@ class DocumentHost {
     // The folder the export dialog starts in, remembered after each export.
     virtual std::string GetExportFolder() const = 0;
     virtual void SetExportFolder(const std::string& folder) = 0;
+
+    // Whether sounds are shown: a host without views (the command-line tool) spares the
+    // document its waveform overview, a pass over every sample at open.
+    virtual bool ShowsViews() const { return true; }
 };

@@ -414,6 +414,60 @@ inline void StorePair(__m128 pair, uint8_t* out) {
     }
 }
 
+// StorePair's steps on four pairs at once, two to a register: the same lane results, one store.
+template <int Width>
+inline void StoreFourPairs(__m128 pairs01, __m128 pairs23, uint8_t* out) {
+    const auto convert = [](__m128 pairs) {
+        const __m128 ordered = _mm_cmpord_ps(pairs, pairs);
+        const __m128 clipped =
+            _mm_min_ps(_mm_max_ps(pairs, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+        __m128i value = _mm_cvttps_epi32(_mm_and_ps(clipped, ordered));
+        if constexpr (Width == 1) {
+            value = _mm_add_epi32(_mm_srai_epi32(value, 8), _mm_set1_epi32(128));
+        }
+        return value;
+    };
+    const __m128i words = _mm_packs_epi32(convert(pairs01), convert(pairs23));
+    if constexpr (Width == 1) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words);
+    }
+}
+
+// ReadSample (and the (L + R) / 2 mix) of four frames, one per lane; exact, as integers of
+// 16 bits and less are exact in a float.
+template <int Width, int Channels>
+inline __m128 LoadFourSamples(const uint8_t* in) {
+    __m128i left, right;
+    if constexpr (Width == 2 && Channels == 1) {
+        const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+        return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
+    } else if constexpr (Width == 2) {
+        const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        left = _mm_srai_epi32(_mm_slli_epi32(raw, 16), 16);
+        right = _mm_srai_epi32(raw, 16);
+    } else if constexpr (Channels == 1) {
+        int32_t bytes;
+        std::memcpy(&bytes, in, 4);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i raw =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
+        return _mm_cvtepi32_ps(_mm_slli_epi32(_mm_sub_epi32(raw, _mm_set1_epi32(128)), 8));
+    } else {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i raw =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in)), zero);
+        const __m128i bias = _mm_set1_epi32(128);
+        left = _mm_slli_epi32(_mm_sub_epi32(_mm_and_si128(raw, _mm_set1_epi32(0xFFFF)), bias), 8);
+        right = _mm_slli_epi32(_mm_sub_epi32(_mm_srli_epi32(raw, 16), bias), 8);
+    }
+    if constexpr (Channels == 2) {
+        return _mm_mul_ps(_mm_add_ps(_mm_cvtepi32_ps(left), _mm_cvtepi32_ps(right)),
+                          _mm_set1_ps(0.5f));
+    }
+}
+
 }  // namespace
 #endif
 
@@ -433,38 +487,194 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
         s1[n] = _mm_load_ps(m_s1[n]);
         s2[n] = _mm_load_ps(m_s2[n]);
     }
-    __m128 ring[8];
-    for (int r = 0; r < 8; ++r) {
-        ring[r] = _mm_load_ps(m_ring[r]);
+    // The ring's write index runs Delay entries ahead of its read index (SelectRate sets
+    // them so, and both step together), so only the Delay values due next matter; they
+    // shift through registers instead of an indexed ring.
+    constexpr int Delay = M == Mode::DelayDirect ? 2 : 1;
+    if constexpr (M != Mode::NoDelay) {
+        // A failed SelectRate resets the indexes but keeps the kernel: the plain path then.
+        if (((m_write - m_read) & 7u) != unsigned{Delay}) {
+            for (uint32_t i = 0; i < count; ++i) {
+                float sample = ReadSample(in, Width);
+                if constexpr (Channels == 2) {
+                    sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+                }
+                in += Width * Channels;
+                const Stereo pair = Run<Sections, M>(sample);
+                WriteSamplePair(pair.left, pair.right, Width, out);
+                out += 2 * Width;
+            }
+            return;
+        }
     }
-    unsigned write = m_write;
-    unsigned read = m_read;
-    for (uint32_t i = 0; i < count; ++i) {
+    __m128 due[Delay];
+    for (int d = 0; d < Delay; ++d) {
+        due[d] = _mm_load_ps(m_ring[(m_read + unsigned(d)) & 7u]);
+    }
+    const auto section = [&](int n, __m128 acc) {
+        acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(a2[n], s2[n])), _mm_mul_ps(a1[n], s1[n]));
+        s2[n] = s1[n];
+        s1[n] = acc;
+        return acc;
+    };
+    // The last section's output and the input sample to the stereo pair, through the delay.
+    const auto finish = [&](__m128 acc, __m128 x) {
+        const __m128 direct = _mm_mul_ps(x, directGain);
+        if constexpr (M == Mode::NoDelay) {
+            return _mm_add_ps(acc, direct);
+        } else {
+            const __m128 delayed = due[0];
+            for (int d = 0; d + 1 < Delay; ++d) {
+                due[d] = due[d + 1];
+            }
+            due[Delay - 1] = M == Mode::DelayFiltered ? acc : direct;
+            return M == Mode::DelayFiltered ? _mm_add_ps(delayed, direct)
+                                            : _mm_add_ps(acc, delayed);
+        }
+    };
+    const auto feed = [&](__m128 x) { return _mm_mul_ps(_mm_mul_ps(x, filteredGain), k); };
+    const auto step = [&](__m128 x) {
+        __m128 acc = feed(x);
+#pragma GCC unroll 4
+        for (int n = 0; n < Sections; ++n) {
+            acc = section(n, acc);
+        }
+        return finish(acc, x);
+    };
+    const size_t frameBytes = size_t{Width} * Channels;
+    const auto sampleAt = [&](uint32_t frame) {
+        const uint8_t* at = in + frame * frameBytes;
+        float sample = ReadSample(at, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(at + Width, Width)) * 0.5f;
+        }
+        return _mm_set1_ps(sample);
+    };
+    uint32_t i = 0;
+    if constexpr (Sections == 4) {
+        // The recursion of each section waits only on itself, so sections 0 and 1 share one
+        // register and 2 and 3 another, each section two frames behind the one before it:
+        // half the operations for the same lane arithmetic. The skew is filled in at the
+        // start and drained at the end section by section.
+        if (count >= 16) {
+            __m128 first[6], second[4];
+            for (uint32_t f = 0; f < 6; ++f) {
+                first[f] = section(0, feed(sampleAt(f)));
+            }
+            for (int f = 0; f < 4; ++f) {
+                second[f] = section(1, first[f]);
+            }
+            for (int f = 0; f < 2; ++f) {
+                section(2, second[f]);
+            }
+            const __m128 zero = _mm_setzero_ps();
+            const __m128 a1p = _mm_movelh_ps(a1[0], a1[1]), a2p = _mm_movelh_ps(a2[0], a2[1]);
+            const __m128 a1q = _mm_movelh_ps(a1[2], a1[3]), a2q = _mm_movelh_ps(a2[2], a2[3]);
+            // p: section 0 at frame t, section 1 at t - 2; q: section 2 at t - 4, 3 at t - 6.
+            __m128 p1 = _mm_movelh_ps(s1[0], s1[1]), p2 = _mm_movelh_ps(s2[0], s2[1]);
+            __m128 q1 = _mm_movelh_ps(s1[2], s1[3]), q2 = _mm_movelh_ps(s2[2], s2[3]);
+            // Frame t in; the last section's output for frame t - 6 out, in lanes 0 and 1.
+            // pin: frame t's filter input in lanes 0 and 1, section 0's output for t - 2 in
+            // lanes 2 and 3. Returns q; lanes 2 and 3 hold the last section's for t - 6.
+            const auto wave = [&](__m128 pin) {
+                const __m128 qin = _mm_shuffle_ps(p2, q2, _MM_SHUFFLE(1, 0, 3, 2));
+                const __m128 p =
+                    _mm_sub_ps(_mm_sub_ps(pin, _mm_mul_ps(a2p, p2)), _mm_mul_ps(a1p, p1));
+                const __m128 q =
+                    _mm_sub_ps(_mm_sub_ps(qin, _mm_mul_ps(a2q, q2)), _mm_mul_ps(a1q, q1));
+                p2 = p1;
+                p1 = p;
+                q2 = q1;
+                q1 = q;
+                return q;
+            };
+            const auto single = [&](__m128 fed) {
+                const __m128 q = wave(_mm_movelh_ps(fed, p2));
+                return _mm_movehl_ps(q, q);
+            };
+            // Two frames to a register from here: the gains repeated for lanes 2 and 3.
+            const __m128 directGain2 = _mm_movelh_ps(directGain, directGain);
+            const __m128 filteredGain2 = _mm_movelh_ps(filteredGain, filteredGain);
+            const __m128 k2 = _mm_movelh_ps(k, k);
+            uint32_t t = 6;
+            for (; t + 4 <= count; t += 4) {
+                const __m128 x = LoadFourSamples<Width, Channels>(in + t * frameBytes);
+                const __m128 late = LoadFourSamples<Width, Channels>(in + (t - 6) * frameBytes);
+                const __m128 fed01 =
+                    _mm_mul_ps(_mm_mul_ps(_mm_unpacklo_ps(x, x), filteredGain2), k2);
+                const __m128 fed23 =
+                    _mm_mul_ps(_mm_mul_ps(_mm_unpackhi_ps(x, x), filteredGain2), k2);
+                const __m128 qa = wave(_mm_movelh_ps(fed01, p2));
+                const __m128 qb = wave(_mm_shuffle_ps(fed01, p2, _MM_SHUFFLE(1, 0, 3, 2)));
+                const __m128 qc = wave(_mm_movelh_ps(fed23, p2));
+                const __m128 qd = wave(_mm_shuffle_ps(fed23, p2, _MM_SHUFFLE(1, 0, 3, 2)));
+                const __m128 direct01 = _mm_mul_ps(_mm_unpacklo_ps(late, late), directGain2);
+                const __m128 direct23 = _mm_mul_ps(_mm_unpackhi_ps(late, late), directGain2);
+                __m128 sum01, sum23;
+                if constexpr (M == Mode::DelayFiltered) {
+                    sum01 =
+                        _mm_add_ps(_mm_shuffle_ps(due[0], qa, _MM_SHUFFLE(3, 2, 1, 0)), direct01);
+                    sum23 = _mm_add_ps(_mm_shuffle_ps(qb, qc, _MM_SHUFFLE(3, 2, 3, 2)), direct23);
+                    due[0] = _mm_movehl_ps(qd, qd);
+                } else {
+                    const __m128 acc01 = _mm_shuffle_ps(qa, qb, _MM_SHUFFLE(3, 2, 3, 2));
+                    const __m128 acc23 = _mm_shuffle_ps(qc, qd, _MM_SHUFFLE(3, 2, 3, 2));
+                    if constexpr (M == Mode::NoDelay) {
+                        sum01 = _mm_add_ps(acc01, direct01);
+                        sum23 = _mm_add_ps(acc23, direct23);
+                    } else {
+                        sum01 = _mm_add_ps(acc01, _mm_movelh_ps(due[0], due[Delay - 1]));
+                        sum23 = _mm_add_ps(acc23, direct01);
+                        due[0] = direct23;
+                        due[Delay - 1] = _mm_movehl_ps(direct23, direct23);
+                    }
+                }
+                StoreFourPairs<Width>(sum01, sum23, out + (t - 6) * 2 * Width);
+            }
+            for (; t < count; ++t) {
+                StorePair<Width>(finish(single(feed(sampleAt(t))), sampleAt(t - 6)),
+                                 out + (t - 6) * 2 * Width);
+            }
+            // Back to one register per section, then the frames the later sections lack.
+            s1[0] = _mm_movelh_ps(p1, zero);
+            s2[0] = _mm_movelh_ps(p2, zero);
+            s1[1] = _mm_movehl_ps(zero, p1);
+            s2[1] = _mm_movehl_ps(zero, p2);
+            s1[2] = _mm_movelh_ps(q1, zero);
+            s2[2] = _mm_movelh_ps(q2, zero);
+            s1[3] = _mm_movehl_ps(zero, q1);
+            s2[3] = _mm_movehl_ps(zero, q2);
+            const __m128 secondIn[4] = {s2[1], s1[1], section(1, s2[0]), section(1, s1[0])};
+            __m128 thirdIn[6] = {s2[2], s1[2]};
+            for (int f = 0; f < 4; ++f) {
+                thirdIn[2 + f] = section(2, secondIn[f]);
+            }
+            for (uint32_t f = 0; f < 6; ++f) {
+                StorePair<Width>(finish(section(3, thirdIn[f]), sampleAt(count - 6 + f)),
+                                 out + (count - 6 + f) * 2 * Width);
+            }
+            i = count;
+            in += count * frameBytes;
+            out += count * 2 * Width;
+        }
+    }
+    for (; i + 4 <= count; i += 4) {
+        const __m128 x = LoadFourSamples<Width, Channels>(in);
+        in += 4 * Width * Channels;
+        const __m128 sum0 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(0, 0, 0, 0)));
+        const __m128 sum1 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1)));
+        const __m128 sum2 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2)));
+        const __m128 sum3 = step(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3)));
+        StoreFourPairs<Width>(_mm_movelh_ps(sum0, sum1), _mm_movelh_ps(sum2, sum3), out);
+        out += 8 * Width;
+    }
+    for (; i < count; ++i) {
         float sample = ReadSample(in, Width);
         if constexpr (Channels == 2) {
             sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
         }
         in += Width * Channels;
-        const __m128 x = _mm_set1_ps(sample);
-        const __m128 direct = _mm_mul_ps(x, directGain);
-        __m128 acc = _mm_mul_ps(_mm_mul_ps(x, filteredGain), k);
-#pragma GCC unroll 4
-        for (int n = 0; n < Sections; ++n) {
-            acc = _mm_sub_ps(_mm_sub_ps(acc, _mm_mul_ps(a2[n], s2[n])), _mm_mul_ps(a1[n], s1[n]));
-            s2[n] = s1[n];
-            s1[n] = acc;
-        }
-        __m128 sum;
-        if constexpr (M == Mode::NoDelay) {
-            sum = _mm_add_ps(acc, direct);
-        } else {
-            ring[write] = M == Mode::DelayFiltered ? acc : direct;
-            const __m128 delayed = ring[read];
-            sum = M == Mode::DelayFiltered ? _mm_add_ps(delayed, direct) : _mm_add_ps(acc, delayed);
-            write = (write + 1) & 7u;
-            read = (read + 1) & 7u;
-        }
-        StorePair<Width>(sum, out);
+        StorePair<Width>(step(_mm_set1_ps(sample)), out);
         out += 2 * Width;
     }
 #pragma GCC unroll 4
@@ -472,11 +682,13 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
         _mm_store_ps(m_s1[n], s1[n]);
         _mm_store_ps(m_s2[n], s2[n]);
     }
-    for (int r = 0; r < 8; ++r) {
-        _mm_store_ps(m_ring[r], ring[r]);
+    if constexpr (M != Mode::NoDelay) {
+        m_write = (m_write + count) & 7u;
+        m_read = (m_read + count) & 7u;
+        for (int d = 0; d < Delay; ++d) {
+            _mm_store_ps(m_ring[(m_read + unsigned(d)) & 7u], due[d]);
+        }
     }
-    m_write = write;
-    m_read = read;
 #else
     for (uint32_t i = 0; i < count; ++i) {
         float sample = ReadSample(in, Width);

@@ -74,6 +74,21 @@ TestSound RichWave() {
 
 }  // namespace
 
+TEST_F(DocumentTest, AHostWithoutViewsGetsNoOverviewButTheSameSamplesAndStages) {
+    host.showsViews = false;
+    const TestSound sound = RichWave();
+    auto doc = Open(Write("take.wav", sound));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetOverview(), nullptr);
+    EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + 4002), sound.samples);
+    EXPECT_EQ(PointsOf(*doc), (Points{{0, -90}, {500, 45}, {1000, 90}}));
+    EXPECT_EQ(host.prompts.ProcessingTexts(),
+              (std::vector<std::string>{"Loading Waveform...", "Creating Waveform Overview...",
+                                        "Parseing AmbrelChunk..."}));
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_TRUE(doc->CanExport());
+}
+
 TEST_F(DocumentTest, OpenReadsEverythingAndShowsEachStage) {
     const TestSound sound = RichWave();
     auto doc = Open(Write("take.wav", sound));

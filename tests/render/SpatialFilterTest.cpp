@@ -286,3 +286,87 @@ TEST(SpatialFilter, ProcessFramesGivesTheBytesOfOneSampleAtATime) {
         }
     }
 }
+
+// Short runs of frames mixed with single samples on one filter: the recursion and the delay
+// ring must pass between the two paths unchanged, whatever the run length.
+TEST(SpatialFilter, ProcessFramesAndProcessSampleHandTheStateToEachOther) {
+    std::mt19937 random(11);
+    for (int band = 1; band <= 8; ++band) {
+        for (const int width : {1, 2}) {
+            for (const int channels : {1, 2}) {
+                const size_t frameBytes = size_t(width * channels);
+                std::vector<uint8_t> in(600 * frameBytes);
+                for (uint8_t& byte : in) {
+                    byte = static_cast<uint8_t>(random());
+                }
+                const auto sampleAt = [&](size_t i) {
+                    float sample = SpatialFilter::ReadSample(&in[i * frameBytes], width);
+                    if (channels == 2) {
+                        sample = (sample +
+                                  SpatialFilter::ReadSample(&in[i * frameBytes + width], width)) *
+                                 0.5f;
+                    }
+                    return sample;
+                };
+                SpatialFilter mixed, single;
+                mixed.SelectRate(kBandRates[band]);
+                single.SelectRate(kBandRates[band]);
+                mixed.SetDirection(20);
+                single.SetDirection(20);
+                std::vector<uint8_t> mixedOut(600 * 2 * size_t(width));
+                std::vector<uint8_t> singleOut(mixedOut.size());
+                for (size_t i = 0; i < 600; ++i) {
+                    const SpatialFilter::Stereo pair = single.ProcessSample(sampleAt(i));
+                    SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                   &singleOut[i * 2 * size_t(width)]);
+                }
+                // Lengths below, at and past the bulk kernel's steps of four and its
+                // threshold for running the sections skewed.
+                const uint32_t runs[] = {1, 2, 3, 5, 16, 17, 19, 22, 7, 40};
+                size_t done = 0;
+                for (size_t k = 0; done < 600; ++k) {
+                    if (k % 2 == 0) {
+                        const SpatialFilter::Stereo pair = mixed.ProcessSample(sampleAt(done));
+                        SpatialFilter::WriteSamplePair(pair.left, pair.right, width,
+                                                       &mixedOut[done * 2 * size_t(width)]);
+                        ++done;
+                    } else {
+                        const uint32_t count =
+                            std::min<uint32_t>(runs[(k / 2) % 10], uint32_t(600 - done));
+                        mixed.ProcessFrames(&in[done * frameBytes], channels, width, count,
+                                            &mixedOut[done * 2 * size_t(width)]);
+                        done += count;
+                    }
+                }
+                EXPECT_EQ(mixedOut, singleOut)
+                    << "band " << band << " width " << width << " channels " << channels;
+            }
+        }
+    }
+}
+
+// A failed SelectRate leaves the delay ring's indexes level under a delaying kernel; frames
+// in bulk must still give what single samples give.
+TEST(SpatialFilter, ProcessFramesAfterAFailedSelectRateMatchesProcessSample) {
+    for (const int rate : {22050, 44100}) {
+        std::mt19937 random(5);
+        std::vector<uint8_t> in(200 * 2);
+        for (uint8_t& byte : in) {
+            byte = static_cast<uint8_t>(random());
+        }
+        SpatialFilter bulk, single;
+        for (SpatialFilter* filter : {&bulk, &single}) {
+            ASSERT_NE(filter->SelectRate(rate), SpatialFilter::kUnsupportedRate);
+            ASSERT_EQ(filter->SelectRate(96000), SpatialFilter::kUnsupportedRate);
+            filter->SetDirection(126);
+        }
+        std::vector<uint8_t> bulkOut(200 * 4), singleOut(200 * 4);
+        bulk.ProcessFrames(in.data(), 1, 2, 200, bulkOut.data());
+        for (size_t i = 0; i < 200; ++i) {
+            const SpatialFilter::Stereo pair =
+                single.ProcessSample(SpatialFilter::ReadSample(&in[i * 2], 2));
+            SpatialFilter::WriteSamplePair(pair.left, pair.right, 2, &singleOut[i * 4]);
+        }
+        EXPECT_EQ(bulkOut, singleOut) << "rate " << rate;
+    }
+}

@@ -121,6 +121,8 @@ class TestDocumentHost : public DocumentHost {
     std::string exportFolder;
     std::string GetExportFolder() const override { return exportFolder; }
     void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
+    bool showsViews = true;
+    bool ShowsViews() const override { return showsViews; }
 
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;
