@@ -53,18 +53,36 @@ void PeakColumnPainter::ScanDirect(uint64_t firstFrame, uint64_t reads, Peak pea
     };
     // Once min <= max holds, "below min, else above max" is the same as a plain min and max.
     if (m_laneCount == 2) {
+        // Two sets of running peaks, merged at the end, keep the loop from waiting on itself.
         int min0 = peaks[0].min, max0 = peaks[0].max, min1 = peaks[1].min, max1 = peaks[1].max;
-        for (uint64_t j = 0; j < reads; ++j) {
-            p += stepBytes;
-            const int v0 = load(p);
-            const int v1 = load(p + kSampleBytes);
-            min0 = std::min(min0, v0);
-            max0 = std::max(max0, v0);
-            min1 = std::min(min1, v1);
-            max1 = std::max(max1, v1);
+        int min2 = min0, max2 = max0, min3 = min1, max3 = max1;
+        uint64_t j = 0;
+        for (; j + 1 < reads; j += 2) {
+            const uint8_t* a = p + stepBytes;
+            const uint8_t* b = a + stepBytes;
+            p = b;
+            const int a0 = load(a);
+            const int a1 = load(a + kSampleBytes);
+            const int b0 = load(b);
+            const int b1 = load(b + kSampleBytes);
+            min0 = std::min(min0, a0);
+            max0 = std::max(max0, a0);
+            min1 = std::min(min1, a1);
+            max1 = std::max(max1, a1);
+            min2 = std::min(min2, b0);
+            max2 = std::max(max2, b0);
+            min3 = std::min(min3, b1);
+            max3 = std::max(max3, b1);
         }
-        peaks[0] = {min0, max0};
-        peaks[1] = {min1, max1};
+        if (j < reads) {
+            p += stepBytes;
+            min0 = std::min(min0, load(p));
+            max0 = std::max(max0, load(p));
+            min1 = std::min(min1, load(p + kSampleBytes));
+            max1 = std::max(max1, load(p + kSampleBytes));
+        }
+        peaks[0] = {std::min(min0, min2), std::max(max0, max2)};
+        peaks[1] = {std::min(min1, min3), std::max(max1, max3)};
     } else {
         int min0 = peaks[0].min, max0 = peaks[0].max;
         for (uint64_t j = 0; j < reads; ++j) {
