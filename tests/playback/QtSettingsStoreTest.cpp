@@ -4,10 +4,10 @@
 #include <QSettings>
 #include <filesystem>
 
-#include "support/GuiTestEnvironment.h"
 #include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/QtSettingsStore.h"
+#include "support/GuiTestEnvironment.h"
 
 namespace {
 

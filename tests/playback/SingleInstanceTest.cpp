@@ -8,8 +8,8 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "support/GuiTestEnvironment.h"
 #include "playback/CSingleInstance.h"
+#include "support/GuiTestEnvironment.h"
 
 namespace {
 
