@@ -472,6 +472,20 @@ inline __m128 LoadFourSamples(const uint8_t* in) {
 #endif
 
 template <int Sections, SpatialFilter::Mode M, int Width, int Channels>
+void SpatialFilter::RunFramesOneByOne(const uint8_t* in, uint32_t count, uint8_t* out) {
+    for (uint32_t i = 0; i < count; ++i) {
+        float sample = ReadSample(in, Width);
+        if constexpr (Channels == 2) {
+            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
+        }
+        in += Width * Channels;
+        const Stereo pair = Run<Sections, M>(sample);
+        WriteSamplePair(pair.left, pair.right, Width, out);
+        out += 2 * Width;
+    }
+}
+
+template <int Sections, SpatialFilter::Mode M, int Width, int Channels>
 void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
 #ifdef SONOMAP_FILTER_SSE
     // Run's arithmetic in the same order, with the state in locals: the output bytes could
@@ -494,16 +508,7 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
     if constexpr (M != Mode::NoDelay) {
         // A failed SelectRate resets the indexes but keeps the kernel: the plain path then.
         if (((m_write - m_read) & 7u) != unsigned{Delay}) {
-            for (uint32_t i = 0; i < count; ++i) {
-                float sample = ReadSample(in, Width);
-                if constexpr (Channels == 2) {
-                    sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
-                }
-                in += Width * Channels;
-                const Stereo pair = Run<Sections, M>(sample);
-                WriteSamplePair(pair.left, pair.right, Width, out);
-                out += 2 * Width;
-            }
+            RunFramesOneByOne<Sections, M, Width, Channels>(in, count, out);
             return;
         }
     }
@@ -690,15 +695,6 @@ void SpatialFilter::RunFrames(const uint8_t* in, uint32_t count, uint8_t* out) {
         }
     }
 #else
-    for (uint32_t i = 0; i < count; ++i) {
-        float sample = ReadSample(in, Width);
-        if constexpr (Channels == 2) {
-            sample = (sample + ReadSample(in + Width, Width)) * 0.5f;
-        }
-        in += Width * Channels;
-        const Stereo pair = Run<Sections, M>(sample);
-        WriteSamplePair(pair.left, pair.right, Width, out);
-        out += 2 * Width;
-    }
+    RunFramesOneByOne<Sections, M, Width, Channels>(in, count, out);
 #endif
 }

@@ -68,6 +68,9 @@ class SpatialFilter {
 
     template <int Sections, Mode M, int Width, int Channels>
     void RunFrames(const uint8_t* in, uint32_t count, uint8_t* out);
+    // The same through Run, one frame at a time.
+    template <int Sections, Mode M, int Width, int Channels>
+    void RunFramesOneByOne(const uint8_t* in, uint32_t count, uint8_t* out);
     template <int Sections, Mode M>
     void UseKernel();
 
