@@ -620,7 +620,25 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
     } else {
         // During a drag the trajectory stays as it was at the press; the preview shows the
         // change until the release repaints.
-        DrawPanTrajectory(painter, m_dragPoint != nullptr ? m_dragSnapshot : CopyPanPoints());
+        if (m_dragPoint != nullptr) {
+            const std::vector<PanPoint>& points = m_dragSnapshot;
+            DrawPanTrajectory(
+                painter,
+                [&points](uint32_t frame) -> const PanPoint* {
+                    const auto after = std::upper_bound(
+                        points.begin(), points.end(), frame,
+                        [](uint32_t f, const PanPoint& p) { return f < p.position; });
+                    return after == points.begin() ? nullptr : &*(after - 1);
+                },
+                [&points](const PanPoint* point) -> const PanPoint* {
+                    const size_t i = point != nullptr ? size_t(point - points.data()) + 1 : 0;
+                    return i < points.size() ? &points[i] : nullptr;
+                });
+        } else {
+            DrawPanTrajectory(
+                painter, [this](uint32_t frame) { return m_doc.PointAtOrBefore(frame); },
+                [this](const PanPoint* point) { return m_doc.NextPoint(point); });
+        }
     }
 
     if (!IsCaret()) {
@@ -670,8 +688,8 @@ std::vector<PanPoint> CWaveScrollView::CopyPanPoints() const {
     return points;
 }
 
-void CWaveScrollView::DrawPanTrajectory(QPainter& painter,
-                                        const std::vector<PanPoint>& points) const {
+void CWaveScrollView::DrawPanTrajectory(QPainter& painter, const PointAtOrBeforeFn& atOrBefore,
+                                        const NextPointFn& nextOf) const {
     struct Vertex {
         int64_t column;
         int y;
@@ -679,17 +697,7 @@ void CWaveScrollView::DrawPanTrajectory(QPainter& painter,
     };
     const int64_t left = GetLeftColumn();
     const int64_t right = left + m_wave.m_imageWidth;
-    // The last point at or before the left edge's frame, or none (-1); the list is sorted.
-    const uint32_t leftFrame = SampleOfColumn(static_cast<uint32_t>(left));
-    size_t index = static_cast<size_t>(
-        std::upper_bound(points.begin(), points.end(), leftFrame,
-                         [](uint32_t frame, const PanPoint& p) { return frame < p.position; }) -
-        points.begin());
-    const PanPoint* current = index > 0 ? &points[index - 1] : nullptr;
-    const auto nextOf = [&points](const PanPoint* point) -> const PanPoint* {
-        const size_t i = point != nullptr ? static_cast<size_t>(point - points.data()) + 1 : 0;
-        return i < points.size() ? &points[i] : nullptr;
-    };
+    const PanPoint* current = atOrBefore(SampleOfColumn(static_cast<uint32_t>(left)));
     Vertex vertex = current != nullptr
                         ? Vertex{ColumnOfSample(current->position), YOfPan(current->pan), true}
                         : Vertex{ColumnOfSample(0), YOfPan(0), false};

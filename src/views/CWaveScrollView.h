@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -155,7 +156,11 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void InvertRect(QPainter& painter, const QRect& rect) const;
 
     std::vector<PanPoint> CopyPanPoints() const;
-    void DrawPanTrajectory(QPainter& painter, const std::vector<PanPoint>& points) const;
+    // The trajectory from a sorted run of points: the document's own, or the press's copy.
+    using PointAtOrBeforeFn = std::function<const PanPoint*(uint32_t frame)>;
+    using NextPointFn = std::function<const PanPoint*(const PanPoint* point)>;
+    void DrawPanTrajectory(QPainter& painter, const PointAtOrBeforeFn& atOrBefore,
+                           const NextPointFn& nextOf) const;
     void DrawPanMarker(QPainter& painter, int x, int y) const;
     bool IsMono() const;
     bool InPanEditMode() const;
