@@ -163,6 +163,42 @@ TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
     EXPECT_EQ(ReadBytes(path), BuildSoundFile(sound));
 }
 
+// An AIFF whose "SSND" offset field puts padding before the samples.
+Bytes PaddedAiff(uint32_t offset, uint32_t padding, const Bytes& fileSamples) {
+    Bytes ssnd;
+    AppendU32(ssnd, offset, true);
+    AppendU32(ssnd, 0, true);
+    ssnd.insert(ssnd.end(), padding, 0x5A);
+    Append(ssnd, fileSamples);
+    Bytes chunks =
+        Chunk("COMM", CommPayload(2, 0, 16, {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}), true);
+    Append(chunks, Chunk("SSND", ssnd, true));
+    return Form("FORM", "AIFF", chunks, true);
+}
+
+TEST_F(DocumentTest, AnAiffWithAnSsndOffsetOpensWithItsSamplesOnlyAndSavesWithoutIt) {
+    const Bytes fileSamples = Pattern(4411 * 4, 7);
+    const std::string path = dir.File("padded.aif");
+    WriteBytes(path, PaddedAiff(8192, 8192, fileSamples));
+    auto doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_EQ(doc->GetFrameCount(), 4411u);
+    Bytes memory = fileSamples;
+    for (size_t i = 0; i + 1 < memory.size(); i += 2) {
+        std::swap(memory[i], memory[i + 1]);
+    }
+    EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + memory.size()), memory);
+
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(doc->FileSave());
+    TestSound saved;
+    saved.bAiff = true;
+    saved.format = MakeFormat(2, 44100, 16);
+    saved.samples = memory;
+    EXPECT_EQ(ReadBytes(path), BuildSoundFile(saved));  // offset 0, block size 0
+}
+
 TEST_F(DocumentTest, NoPanPointsMeansNoPanChunkAndZeroCarriedFields) {
     TestSound sound = RichWave();
     const std::string path = Write("take.wav", sound);
@@ -200,6 +236,7 @@ TEST_F(DocumentTest, RefusedFilesShowTheirMessageAndLeaveNoDocument) {
         {"length zero", {}, 104},
         {"not a sound", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, 104},
         {"no sample data", BuildSoundFile(empty), 104},
+        {"SSND offset past its samples", PaddedAiff(9, 4, Bytes{1, 2, 3, 4}), 104},
         {"24 bit", withFormat(1, 22050, 24), 105},
         {"three channels", withFormat(3, 22050, 16), 105},
         {"5999 Hz", withFormat(1, 5999, 16), 105},
