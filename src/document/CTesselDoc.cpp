@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <new>
+#include <vector>
 
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
@@ -159,11 +160,14 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
                         Icon::Exclamation, 107);
         SetModifiedFlag(true);
     }
+    std::vector<PanPoint> kept;
+    kept.reserve(chunk->points.size());
     for (const PanChunkPoint& point : chunk->points) {
         if (point.position <= m_frameCount) {
-            m_panPoints.AddPoint(point.position, point.pan);
+            kept.push_back({point.position, point.pan});
         }
     }
+    m_panPoints.AddPoints(kept);
     m_chunkFlag = chunk->carriedFlag == 1;
     m_chunkValue = chunk->carriedValue;
 }

@@ -270,6 +270,17 @@ TEST_F(DocumentTest, AMissingFileIsReportedAsSuch) {
     EXPECT_NE(host.prompts.Boxes()[0].text.find("was not found"), std::string::npos);
 }
 
+TEST_F(DocumentTest, ChunkPointsInAnyOrderOpenSortedWithEqualPositionsInChunkOrder) {
+    TestSound sound;
+    sound.samples = Pattern(2000);  // 1000 frames
+    sound.points = {{700, 1}, {5, 2}, {700, 3}, {1001, 4}, {0, 5}, {700, 6}, {5, 7}, {1000, 8}};
+    sound.chunkFrames = 1000;
+    auto doc = Open(Write("shuffled.wav", sound));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(PointsOf(*doc),
+              (Points{{0, 5}, {5, 2}, {5, 7}, {700, 1}, {700, 3}, {700, 6}, {1000, 8}}));
+}
+
 TEST_F(DocumentTest, PanChunkVersionAndLengthRules) {
     TestSound sound;
     sound.samples = Pattern(2000);  // 1000 frames
