@@ -214,8 +214,6 @@ bool CTesselDoc::SaveSound(CFile& file) {
         return SaveFailed("Error closing wave file!");
     }
     SetModifiedFlag(false);
-    writer.reset();
-    m_host.SetSaveFolder(FolderOf(file.GetFilePath()));
     return true;
 }
 
@@ -236,19 +234,23 @@ void CTesselDoc::ShowFileError(int error, const std::string& path, bool bWriting
 }
 
 bool CTesselDoc::OnSaveDocument(const std::string& path) {
+    // A failed save changes no file, so the document is exactly as saved or unsaved as before.
+    const bool bWasModified = IsModified();
     SafeFileWriter output(path);
     try {
         CFile& file = output.Begin();
         if (!SaveSound(file)) {
+            SetModifiedFlag(bWasModified);
             return false;
         }
         output.Commit();
     } catch (const CFileException& e) {
-        // The old file is untouched, so the document still holds unsaved changes.
-        SetModifiedFlag(true);
+        SetModifiedFlag(bWasModified);
         ShowFileError(e.GetError(), path, true);
         return false;
     }
+    // The folder the user saved into: the name given, not the temp file nor a link's target.
+    m_host.SetSaveFolder(FolderOf(path));
     return true;
 }
 

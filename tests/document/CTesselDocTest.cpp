@@ -145,6 +145,34 @@ TEST_F(DocumentTest, SaveWritesSamplesPanChunkAndCarriedChunksInTheFixedOrder) {
     EXPECT_TRUE(host.prompts.Boxes().empty());
 }
 
+TEST_F(DocumentTest, TheSaveFolderIsTheOneSavedIntoAndOnlyOnceTheFileIsInPlace) {
+    auto doc = Open(Write("take.wav", RichWave()));
+    ASSERT_NE(doc, nullptr);
+    host.saveFolder = "/start/";
+
+    // The rename onto a folder of that name fails after the whole file was written.
+    std::filesystem::create_directories(dir.Path() / "busy" / "inside");
+    for (const bool bModified : {false, true}) {
+        doc->SetModifiedFlag(bModified);
+        host.prompts.Clear();
+        EXPECT_FALSE(doc->DoSave(dir.File("busy"), true));
+        EXPECT_EQ(host.prompts.Boxes().size(), 1u);
+        EXPECT_EQ(doc->IsModified(), bModified) << "as it was before the save";
+        EXPECT_EQ(host.saveFolder, "/start/");
+    }
+
+    // Saved through a link: the folder is the link's, where the user saved.
+    std::filesystem::create_directory(dir.Path() / "real");
+    std::filesystem::create_directory(dir.Path() / "links");
+    WriteBytes(dir.File("real/take.wav"), BuildSoundFile(RichWave()));
+    std::filesystem::create_symlink(dir.Path() / "real" / "take.wav",
+                                    dir.Path() / "links" / "take.wav");
+    ASSERT_TRUE(doc->DoSave(dir.File("links/take.wav"), true));
+    EXPECT_EQ(host.saveFolder, dir.File("links/"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "links" / "take.wav"));
+    EXPECT_FALSE(doc->IsModified());
+}
+
 TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
     TestSound sound;
     sound.bAiff = true;
