@@ -102,16 +102,19 @@ int main(int argc, char* argv[]) {
     }
 
     // Files named on the command line open into the shown window, so their windows are sized
-    // to it; with none the program starts without a document.
+    // to it; with none the program starts without a document. A file that fails ends the
+    // start-up once its message is answered.
     frame->show();
+    bool bOpened = true;
     for (const QString& file : files) {
-        if (!bTerminated) {
-            frame->OpenFiles({file});
+        if (bTerminated || !bOpened) {
+            break;
         }
+        bOpened = frame->OpenFiles({file});
     }
     int result = 0;
     if (!bTerminated) {
-        result = application.exec();
+        result = bOpened ? application.exec() : 1;
     }
     frame.reset();
     app.ExitInstance();

@@ -505,10 +505,12 @@ void CMainFrame::LoadBarState() {
     statusBar()->setVisible(m_settings.GetInt(kBarStateSection, "StatusBar", 1) != 0);
 }
 
-void CMainFrame::OpenFiles(const QStringList& files) {
+bool CMainFrame::OpenFiles(const QStringList& files) {
+    bool bAllOpened = true;
     for (const QString& file : files) {
-        m_pTemplate->OpenDocumentFile(file.toStdString());
+        bAllOpened = m_pTemplate->OpenDocumentFile(file.toStdString()) != nullptr && bAllOpened;
     }
+    return bAllOpened;
 }
 
 void CMainFrame::EndSession() {

@@ -72,8 +72,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
     void SaveBarState();
     void LoadBarState();
-    // Opens each file; files that are open already come to the front.
-    void OpenFiles(const QStringList& files);
+    // Opens each file; files that are open already come to the front. False when one of them
+    // failed (it has said why).
+    bool OpenFiles(const QStringList& files);
     // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
     // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
