@@ -190,3 +190,39 @@ TEST_F(EditorSmoke, AFailedFileHandedOverByASecondStartLeavesTheRunningEditor) {
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitCode(), 0);
 }
+
+TEST_F(EditorSmoke, SigtermWithAModifiedDocumentEndsWithoutAQuestion) {
+    // Opening this file marks the document modified: its pan chunk counts fewer frames.
+    TestSound modified;
+    modified.points = {{10, 20}};
+    modified.chunkFrames = FramesOf(modified) - 100;
+    const std::string sound = m_files.File("take.wav");
+    WriteBytes(sound, BuildSoundFile(modified));
+    const Bytes before = ReadBytes(sound);
+
+    QProcess editor;
+    EditorGuard guard{editor};
+    StartEditor(editor, m_config, {QString::fromStdString(sound)}, DialogLog());
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Boxes().size() == 1 &&
+                   Stored("Recent File List/File1") == QString::fromStdString(sound);
+        },
+        editor))
+        << "the document did not open";
+    ASSERT_TRUE(Boxes()[0].contains("It is longer than it was")) << Boxes()[0].toStdString();
+    EXPECT_FALSE(editor.waitForFinished(300));
+
+    ::kill(static_cast<pid_t>(editor.processId()), SIGTERM);
+    // A question would wait for an answer (the answerer gives Cancel) and keep it running.
+    ASSERT_TRUE(editor.waitForFinished(20000))
+        << "still running: " << Boxes().join("; ").toStdString();
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(editor.exitCode(), 0);
+    EXPECT_EQ(Boxes().size(), 1u) << Boxes().join("; ").toStdString();
+    EXPECT_EQ(ReadBytes(sound), before);
+    EXPECT_EQ(Stored("Initialization/ClassName"), "wergarbageqwert");
+    EXPECT_FALSE(Stored("Bar State/Layout").isEmpty());
+    EXPECT_EQ(Stored("Preferences/MixerOutput"), "2");
+}
