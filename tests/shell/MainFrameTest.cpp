@@ -328,6 +328,38 @@ TEST_F(FrameTest, ToolBarsCarryTheirButtonsTipsAndPlaces) {
     EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "Zoom in to waveform");
 }
 
+TEST_F(FrameTest, CommandsCarryTheirStatusTextsAndToolTips) {
+    const struct {
+        unsigned id;
+        const char* statusText;
+        const char* toolTip;
+    } prompts[] = {
+        {kExportStereo, "Create & Save Ambrel processed stereo sound file", "Make Ambrel File"},
+        {kZoomIn, "Zoom in to waveform", "Zoom In"},
+        {kZoomOut, "Zoom out of waveform", "Zoom Out"},
+        {kShowAll, "Zoom out to full waveform", "Show All"},
+        {kZoomSelection, "Zoom in to current selection region", "Zoom Selection"},
+        {kEditPan, "Edit Mode: Pan Point Edit", "Edit Pan"},
+        {kEditSelect, "Edit Mode: Selection Caret", "Selection Caret"},
+        {kDeleteInRange, "Delete pan points in current selection region", "Delete In Range"},
+        {kEditCut, "Cut the selection and put it on the Clipboard", "Cut"},
+        {kEditCopy, "Copy the selection and put it on the Clipboard", "Copy"},
+        {kPaste, "Insert Clipboard contents", "Paste"},
+        {kSelectAll, "Expand selection region to include entire waveform", "Select All"},
+        {kEditUndo, "Undo the last action", "Undo"},
+    };
+    for (const auto& expected : prompts) {
+        QAction* action = m_pFrame->Action(expected.id);
+        ASSERT_NE(action, nullptr) << expected.id;
+        EXPECT_EQ(action->statusTip(), expected.statusText) << expected.id;
+        EXPECT_EQ(action->toolTip(), expected.toolTip) << expected.id;
+    }
+    // Every command has a status text for the status bar.
+    for (const CommandInfo& info : CommandTable::All()) {
+        EXPECT_FALSE(m_pFrame->Action(info.id)->statusTip().isEmpty()) << info.id;
+    }
+}
+
 TEST_F(FrameTest, StatusBarHasTheStretchingPaneThenFormatDurationAndSize) {
     m_pFrame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
