@@ -1,5 +1,6 @@
 #include "shell/MySaveAsFileDialog.h"
 
+#include <QDir>
 #include <utility>
 
 namespace {
@@ -50,9 +51,15 @@ QLineEdit* MySaveAsFileDialog::NameBox() const {
 }
 
 void MySaveAsFileDialog::accept() {
-    const QString typed = NameBox()->text();
-    const QString entered =
-        typed.startsWith('/') ? typed : directory().absolutePath() + "/" + typed;
+    QFileDialog::accept();
+}
+
+void MySaveAsFileDialog::done(int result) {
+    if (result != QDialog::Accepted) {
+        QFileDialog::done(result);
+        return;
+    }
+    const QString entered = QDir::cleanPath(selectedFiles().value(0));
     const SaveAsNameCheck::Outcome outcome =
         m_check.CheckOnAccept(entered.toStdString(), GetFileType());
     if (!outcome.title.empty()) {
@@ -63,8 +70,7 @@ void MySaveAsFileDialog::accept() {
     }
     m_pathName = QString::fromStdString(outcome.fullPath);
     m_fileTitle = QString::fromStdString(outcome.title);
-    // The name is settled; QFileDialog's own accept would resolve the name box a second time.
-    QDialog::accept();
+    QFileDialog::done(result);
 }
 
 void MySaveAsFileDialog::OnFilterSelected(const QString& filter) {

@@ -30,7 +30,13 @@ class MySaveAsFileDialog : public QFileDialog {
     // The name box of the dialog.
     QLineEdit* NameBox() const;
 
+    // Qt's own: enters a folder or goes up on "..", as in any of its file dialogs; a file name
+    // goes on to the checks in done(). Public, as on any dialog.
     void accept() override;
+
+  protected:
+    // The checks run here, once a file name is accepted.
+    void done(int result) override;
 
   private:
     void OnFilterSelected(const QString& filter);
