@@ -30,15 +30,17 @@ class MySaveAsFileDialog : public QFileDialog {
     // The name box of the dialog.
     QLineEdit* NameBox() const;
 
-    // Qt's own: enters a folder or goes up on "..", as in any of its file dialogs; a file name
-    // goes on to the checks in done(). Public, as on any dialog.
+    // As in any Qt file dialog, a folder's name or path enters it and ".." goes up; only a
+    // file name goes on to the checks, and the dialog closes when they let it.
     void accept() override;
 
   protected:
-    // The checks run here, once a file name is accepted.
     void done(int result) override;
 
   private:
+    // The name box's text as a full path, cleaned.
+    QString EnteredPath(const QString& typed) const;
+    void AcceptName(const QString& entered);
     void OnFilterSelected(const QString& filter);
 
     SaveAsNameCheck m_check;

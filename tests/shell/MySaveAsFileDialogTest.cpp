@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -181,4 +182,22 @@ TEST_F(SaveAsDialogTest, FoldersAreEnteredAndLeftAsInAnyFileDialog) {
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "sub/take.wav");
     EXPECT_EQ(dialog->GetFileTitle(), "take.wav");
+
+    // "~" is the home folder, as Qt's dialog reads it.
+    auto home = Open(1);
+    TypeAndAccept(*home, "~");
+    EXPECT_TRUE(home->isVisible());
+    EXPECT_EQ(home->directory().absolutePath(), QDir::home().absolutePath());
+}
+
+TEST_F(SaveAsDialogTest, ANameQtAcceptsByItselfIsCheckedToo) {
+    m_open = {Folder() + "other.wav"};
+    std::ofstream(Folder() + "other.wav") << "RIFF";
+    auto dialog = Open(1, "other.wav");
+    // As when the list's choice is accepted without the name box.
+    static_cast<QDialog&>(*dialog).done(QDialog::Accepted);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_NE(m_prompts.Boxes()[0].text.find("This file is currently open."), std::string::npos);
+    EXPECT_TRUE(dialog->GetPathName().isEmpty());
 }
