@@ -411,6 +411,7 @@ void CMainFrame::UpdateCommandUI() {
             m_panes[i]->setText(text);
         }
     }
+    KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;
         state.requester = m_pOverviewBar;
@@ -503,6 +504,16 @@ void CMainFrame::LoadBarState() {
         restoreState(QByteArray::fromBase64(QByteArray::fromStdString(layout)));
     }
     statusBar()->setVisible(m_settings.GetInt(kBarStateSection, "StatusBar", 1) != 0);
+    KeepOverviewRowOfItsOwn();
+}
+
+void CMainFrame::KeepOverviewRowOfItsOwn() {
+    // While a bar is dragged its gap may sit on the overview's row; the drop decides.
+    if (m_pOverviewBar->HasRowOfItsOwn() || QGuiApplication::mouseButtons() != Qt::NoButton) {
+        return;
+    }
+    addToolBarBreak(Qt::BottomToolBarArea);
+    addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
 }
 
 bool CMainFrame::OpenFiles(const QStringList& files) {

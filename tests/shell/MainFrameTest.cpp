@@ -70,6 +70,21 @@ void IdleFor(int ms) {
     loop.exec();
 }
 
+// The overview spans the frame on a row of its own, and the transport bar is whole beside it.
+void ExpectOverviewRowOfItsOwn(CMainFrame& frame) {
+    QToolBar* overview = frame.Bar(kBarOverview);
+    QToolBar* transport = frame.Bar(kBarTransport);
+    EXPECT_EQ(frame.toolBarArea(overview), Qt::BottomToolBarArea);
+    EXPECT_EQ(overview->width(), frame.width());
+    EXPECT_EQ(overview->height(), 105);
+    EXPECT_FALSE(transport->isHidden());
+    EXPECT_GE(transport->width(), transport->sizeHint().width());
+    const QRect row = overview->geometry();
+    const QRect bar = transport->geometry();
+    EXPECT_TRUE(bar.bottom() < row.top() || bar.top() > row.bottom())
+        << "transport at y " << bar.y() << ", overview at y " << row.y();
+}
+
 const std::vector<MenuItem> kViewBars128 = {{"&Toolbar", 59392},
                                             {"T&ransport", 200},
                                             {"I&nfo Button", 145},
@@ -408,6 +423,50 @@ TEST_F(FrameTest, BarStateSurvivesARestart) {
     EXPECT_TRUE(m_pFrame->statusBar()->isHidden());
     EXPECT_FALSE(m_pFrame->Bar(kBarBasic)->isHidden());
     EXPECT_EQ(m_pFrame->toolBarArea(m_pFrame->Bar(kBarInfo)), Qt::LeftToolBarArea);
+}
+
+TEST_F(FrameTest, TheOverviewKeepsARowOfItsOwnWhateverIsDockedBesideIt) {
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    QToolBar* overview = m_pFrame->Bar(kBarOverview);
+    QToolBar* transport = m_pFrame->Bar(kBarTransport);
+    EXPECT_EQ(overview->sizeHint(), QSize(32767, 105));
+
+    // What a drop on the overview's row leaves: the bar before it, then after it, in its row.
+    m_pFrame->insertToolBar(overview, transport);
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+    EXPECT_EQ(m_pFrame->toolBarArea(transport), Qt::BottomToolBarArea);
+    m_pFrame->addToolBar(Qt::BottomToolBarArea, transport);
+    m_pFrame->addToolBar(Qt::TopToolBarArea, transport);
+    m_pFrame->insertToolBarBreak(overview);
+    m_pFrame->addToolBar(Qt::BottomToolBarArea, transport);
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+
+    // A bar hidden on its row takes it when shown.
+    m_pFrame->Bar(kBarInfo)->hide();
+    m_pFrame->insertToolBar(overview, m_pFrame->Bar(kBarInfo));
+    IdleFor(50);
+    m_pFrame->Bar(kBarInfo)->show();
+    IdleFor(50);
+    EXPECT_EQ(overview->width(), m_pFrame->width());
+}
+
+TEST_F(FrameTest, ABarStateWithABarOnTheOverviewsRowRestoresToARowOfItsOwn) {
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    // Saved before any idle pass could move it: the transport bar shares the overview's row.
+    m_pFrame->insertToolBar(m_pFrame->Bar(kBarOverview), m_pFrame->Bar(kBarTransport));
+    ASSERT_TRUE(m_pFrame->close());
+    DestroyFrame();
+
+    MakeFrame();
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+    EXPECT_EQ(m_pFrame->toolBarArea(m_pFrame->Bar(kBarTransport)), Qt::BottomToolBarArea);
 }
 
 TEST_F(FrameTest, BackgroundIsTheTileInTheButtonColoursRedrawnOnAPaletteChange) {
