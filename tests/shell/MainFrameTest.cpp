@@ -391,6 +391,64 @@ TEST_F(FrameTest, StatusBarHasTheStretchingPaneThenFormatDurationAndSize) {
     EXPECT_GT(m_pFrame->Pane(0)->width(), 300);
 }
 
+// Where a pane's text starts inside its frame: QLabel's indent, or with none set half an "x".
+int TextIndent(const QLabel& label) {
+    if (label.indent() >= 0) {
+        return label.indent();
+    }
+    return label.frameWidth() > 0 ? label.fontMetrics().horizontalAdvance('x') / 2 : 0;
+}
+
+// The width a pane needs to show text whole.
+int NeededWidth(const QLabel& label, const QString& text) {
+    return label.fontMetrics().horizontalAdvance(text) + 2 * label.frameWidth() + TextIndent(label);
+}
+
+TEST_F(FrameTest, StatusPanesKeepTheirWidthsUnlessATextWouldBeCutOff) {
+    CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
+    ASSERT_NE(document, nullptr);
+    TestView* view = ViewOf(*document);
+    ASSERT_NE(view, nullptr);
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
+    const int classic[] = {160, 70, 90};
+    const auto show = [&](int pane, const QString& text) {
+        view->answers[ids[pane - 1]].text = text.toStdString();
+        m_pFrame->UpdateCommandUI();
+        IdleFor(20);
+    };
+
+    // In a small and a large current font.
+    for (const int pointSize : {8, 14}) {
+        QFont font = m_pFrame->font();
+        font.setPointSize(pointSize);
+        m_pFrame->setFont(font);
+        for (int pane = 1; pane < 4; ++pane) {
+            QLabel* label = m_pFrame->Pane(pane);
+            const int width = classic[pane - 1];
+            // The longest text that fits, to a pixel or two: the classic width.
+            QString text;
+            for (const char* more : {"0", "1", ".", "'"}) {
+                while (NeededWidth(*label, text + more) <= width) {
+                    text += more;
+                }
+            }
+            show(pane, text);
+            EXPECT_EQ(label->width(), width) << pane << " " << text.toStdString();
+            // Any more would be cut off: the pane widens just enough to show it whole.
+            for (const QString& longer : {text + "0", text + "000"}) {
+                show(pane, longer);
+                EXPECT_EQ(label->width(), NeededWidth(*label, longer))
+                    << pane << " " << longer.toStdString();
+            }
+            // A short text: the classic width again.
+            show(pane, "    ");
+            EXPECT_EQ(label->width(), width) << pane;
+        }
+    }
+}
+
 TEST_F(FrameTest, BarTogglesHideAndShowTheirBarsWithACheckMark) {
     const unsigned toggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
     for (unsigned id : toggles) {
