@@ -176,8 +176,8 @@ TEST_F(EditorApp, MixerErrorTextHasTheCodeTheLibraryTextAndTheInUseHint) {
     EXPECT_EQ(CEditorApp::FormatMixerError(4),
               "AmbrelWaveMix Error 4...\n\nNo audio output device could be opened.");
     EXPECT_EQ(CEditorApp::FormatMixerError(21),
-              "AmbrelWaveMix Error 21...\n\nThe WaveOut device is busy.\n\nPerhaps your WaveOut "
-              "device is in use by another application.");
+              "AmbrelWaveMix Error 21...\n\nThe ALSA output device (WaveOut) is busy.\n\n"
+              "Perhaps your WaveOut device is in use by another application.");
     m_app.ReportMixerError(1);
     ASSERT_EQ(m_prompts.Boxes().size(), 1u);
     const UserPrompts::Box& box = m_prompts.Boxes()[0];
