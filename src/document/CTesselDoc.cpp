@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "document/BinauralExportCommand.h"
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
 #include "document/StereoExport.h"
@@ -402,6 +403,10 @@ bool CTesselDoc::ExportStereoFile() {
     output.Abort();
     m_host.SetExportFolder(FolderOf(path));
     return bWritten;
+}
+
+bool CTesselDoc::ExportBinauralFile() {
+    return BinauralExportCommand(*this, m_host).Run();
 }
 
 void CTesselDoc::OpenMixerWave(uint32_t start, int64_t end) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -123,6 +124,11 @@ class TestDocumentHost : public DocumentHost {
     void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
     bool showsViews = true;
     bool ShowsViews() const override { return showsViews; }
+    // The binaural export's mixer; none until a test gives one.
+    std::function<std::unique_ptr<BinauralRenderer>()> rendererFactory;
+    std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override {
+        return rendererFactory ? rendererFactory() : nullptr;
+    }
 
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;
