@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "binaural/MixerDirectory.h"
+#include "binaural/TrevantBinauralRenderer.h"
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/PasteOptionIds.h"
@@ -34,6 +36,7 @@ void CEditorApp::LoadPreferences() {
     m_savePath = m_settings.GetString(kPreferences, "SavePath", "");
     m_openPath = m_settings.GetString(kPreferences, "OpenPath", "");
     m_exportPath = m_settings.GetString(kPreferences, "ExportPath", "");
+    m_output.Load(m_settings);
 }
 
 void CEditorApp::SavePreferences() {
@@ -45,6 +48,7 @@ void CEditorApp::SavePreferences() {
     m_settings.SetString(kPreferences, "SavePath", m_savePath);
     m_settings.SetString(kPreferences, "OpenPath", m_openPath);
     m_settings.SetString(kPreferences, "ExportPath", m_exportPath);
+    m_output.Save(m_settings);
 }
 
 std::string CEditorApp::GetMainFrameClassName() {
@@ -123,7 +127,22 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     m_sessionRate = rounded;
 
     const MixerSessionConfig config = MakeMixerConfig(rounded);
-    m_hSession = AmbrelWaveMixInitEx(&config);
+    // The lists are asked for only when a name must be found in them.
+    std::vector<std::string> devices;
+    std::vector<std::string> hrtfs;
+    if (!m_output.m_device.empty()) {
+        devices = MixerDirectory::Devices();
+    }
+    if (!m_output.m_hrtfName.empty() && m_output.m_hrtfMode == OutputPreferences::kHrtfOn) {
+        for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+            hrtfs.push_back(hrtf.name);
+        }
+    }
+    const OutputPreferences::Session output = m_output.ForSession(devices, hrtfs);
+    m_sessionNote = output.note;
+    const MixerOutputOptions options{sizeof(MixerOutputOptions), output.hrtf, output.device.c_str(),
+                                     output.hrtfName.c_str()};
+    m_hSession = AmbrelWaveMixInitOutput(&config, &options);
     if (m_hSession == 0) {
         ReportMixerError(AmbrelWaveMixGetLastError());
         return;
@@ -145,6 +164,12 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     if (const int code = AmbrelWaveMixOpenChannel(m_hSession, 0, 1)) {
         ReportMixerError(code);
         CloseMixerSession();
+        return;
+    }
+    MixerHrtfState state{};
+    state.size = sizeof state;
+    if (AmbrelWaveMixGetHrtfState(m_hSession, &state) == AMBREL_WAVEMIX_OK) {
+        m_liveHrtf = OutputPreferences::StateText(state);
     }
 }
 
@@ -153,6 +178,28 @@ void CEditorApp::CloseMixerSession() {
         AmbrelWaveMixCloseSession(m_hSession);
         m_hSession = 0;
     }
+    m_liveHrtf.clear();
+}
+
+void CEditorApp::SelectOutputBackEnd() {
+    // Too late, or the environment chooses: the choice waits for the next start, and the
+    // options dialog says so.
+    AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_mixerOutput));
+}
+
+std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
+    std::string name = m_output.m_hrtfName;
+    if (!name.empty()) {
+        bool bListed = false;
+        for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+            bListed = bListed || hrtf.name == name;
+        }
+        if (!bListed) {
+            name.clear();  // gone since it was chosen: any that fits
+        }
+    }
+    return std::make_unique<TrevantBinauralRenderer>(
+        name, m_bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
 }
 
 void CEditorApp::StopPlayback() {
@@ -195,6 +242,10 @@ void CEditorApp::OnOptionsAccepted() {
 void CEditorApp::SetPlaying(CTesselDoc* document, PlayingView* view) {
     m_pPlayingDoc = document;
     m_pPlayingView = view;
+    if (document != nullptr && m_statusLine && !m_liveHrtf.empty()) {
+        m_statusLine(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
+        m_sessionNote.clear();
+    }
 }
 
 void CEditorApp::ClearPlaying() {

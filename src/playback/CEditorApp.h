@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/DocumentHost.h"
+#include "playback/OutputPreferences.h"
 #include "trevant/trevant.h"
 
 class CTesselDoc;
@@ -127,6 +128,20 @@ class CEditorApp : public DocumentHost {
     std::string m_openPath;
     std::string m_exportPath;
 
+    // The Linux output preferences: device and HRTF. The options dialog edits them too.
+    OutputPreferences m_output;
+    // Picks the audio back end for "MixerOutput". Call once at start-up, before anything
+    // plays: the back end is fixed for the process at the mixer's first use.
+    void SelectOutputBackEnd();
+    // "HRTF on: default-44100" or "HRTF off: speakers" for the open session; empty without.
+    const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
+    // Where one-line notes go (the main frame's status bar): the HRTF state when playback
+    // starts, with a device that was not there. None until the shell gives one.
+    using StatusLine = std::function<void(const std::string&)>;
+    void SetStatusLine(StatusLine line) { m_statusLine = std::move(line); }
+    // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
+    std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
+
     int m_editMode = kEditModeSelect;
     // Each may be absent; replacing one destroys the old.
     std::unique_ptr<UndoRecord> m_pUndoRecord;
@@ -143,4 +158,7 @@ class CEditorApp : public DocumentHost {
     OpenDocumentQuery m_isDocumentOpen;
     PasteMergeDialog m_pasteMergeDialog;
     PasteSizeDialog m_pasteSizeDialog;
+    std::string m_liveHrtf;
+    std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
+    StatusLine m_statusLine;
 };

@@ -84,6 +84,9 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     m_app.m_latency = 120;
     m_app.m_savePath = "/s/";
     m_app.m_exportPath = "/e/";
+    m_app.m_output.m_device = "USB Headset";
+    m_app.m_output.m_hrtfMode = OutputPreferences::kHrtfOff;
+    m_app.m_output.m_hrtfName = "default-48000";
     m_app.m_pUndoRecord = std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste);
     m_app.m_pPanClipboard = std::make_unique<PanPointList>();
     m_app.OpenMixerSession(44100);
@@ -91,9 +94,11 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
 
     m_app.ExitInstance();
     const std::vector<std::string> expected = {
-        "Initialization/ClassName",  "Preferences/CursorFollow",     "Preferences/MixerOutput",
+        "Initialization/ClassName", "Preferences/CursorFollow", "Preferences/MixerOutput",
         "Preferences/LowpassFilter", "Preferences/UsePrimaryBuffer", "Preferences/Latency",
-        "Preferences/SavePath",      "Preferences/OpenPath",         "Preferences/ExportPath"};
+        "Preferences/SavePath", "Preferences/OpenPath", "Preferences/ExportPath",
+        // The keys that came with the Linux outputs follow the table's.
+        "Preferences/OutputDevice", "Preferences/HrtfMode", "Preferences/HrtfName"};
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
@@ -113,6 +118,9 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     EXPECT_EQ(next.m_latency, 120);
     EXPECT_EQ(next.m_savePath, "/s/");
     EXPECT_EQ(next.m_exportPath, "/e/");
+    EXPECT_EQ(next.m_output.m_device, "USB Headset");
+    EXPECT_EQ(next.m_output.m_hrtfMode, OutputPreferences::kHrtfOff);
+    EXPECT_EQ(next.m_output.m_hrtfName, "default-48000");
     EXPECT_TRUE(m_prompts.Boxes().empty());
 }
 
