@@ -279,10 +279,11 @@ int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* 
 int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
                                    const MixerPosition* position);
 /* Mixes up to maxFrames frames at the device's rate into out (interleaved left, right) and
-   stops sooner once the wave has been read up to frame untilFrame (a wave frame; past its
-   end: no early stop). *rendered gets the frames written (at least 1 when maxFrames is), and
-   *position the wave frames read so far, as GetPlayPosition counts them. After the end of
-   the wave the output is silence. */
+   stops sooner once the wave has been read up to frame untilFrame (a frame of the wave; one
+   past its last frame never stops early). Upsampled, it ends exactly where the wave reaches
+   untilFrame. *rendered gets the frames written, 0 only when the wave was read that far
+   already, and *position the wave frames read so far, as GetPlayPosition counts them. After
+   the end of the wave the output is silence. Code 8 before RenderStart. */
 int AmbrelWaveMixRenderFrames(AmbrelWaveMixRender render, float* out, uint32_t maxFrames,
                               uint32_t untilFrame, uint32_t* rendered, uint32_t* position);
 int AmbrelWaveMixRenderClose(AmbrelWaveMixRender render);
