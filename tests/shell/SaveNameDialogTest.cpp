@@ -68,8 +68,10 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
     host.prompts.Clear();
     host.openDocuments = {path, dir.File("copy.aif")};
     ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
-        dialog.NameBox()->setText("take.wav");
-        dialog.accept();
+        QLineEdit* box = dialog.NameBox();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "take.wav");
+        QTest::keyClick(box, Qt::Key_Return);
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });
