@@ -1,7 +1,10 @@
 #include "render/SpatialFilter.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
+#include "render/Avx2Kernel.h"
 #include "render/PlainKernel.h"
 #include "render/SampleCodec.h"
 #include "render/SseKernel.h"
@@ -31,15 +34,64 @@ static_assert(
     }(),
     "a band's write index after reset is its ring delay");
 
-const FilterKernels& KernelsFor(const RateBand& band) {
-    const FilterKernels* kernels = FindSseKernels(band.sections, ModeOf(band));
-    return kernels != nullptr ? *kernels : *FindPlainKernels(band.sections, ModeOf(band));
+using KernelPath = SpatialFilter::KernelPath;
+
+const FilterKernels* FindKernels(KernelPath path, int sections, FilterMode mode) {
+    switch (path) {
+        case KernelPath::Avx2:
+            return FindAvx2Kernels(sections, mode);
+        case KernelPath::Sse2:
+            return FindSseKernels(sections, mode);
+        case KernelPath::Plain:
+            break;
+    }
+    return FindPlainKernels(sections, mode);
 }
 
 }  // namespace
 
-// Until a SelectRate, the shape of band 6, on zero coefficients.
-SpatialFilter::SpatialFilter() : m_pKernels(&KernelsFor(kRateBands[5])) {}
+bool SpatialFilter::HasKernelPath(KernelPath path) {
+    return FindKernels(path, 4, FilterMode::NoDelay) != nullptr;
+}
+
+SpatialFilter::KernelPath SpatialFilter::DefaultKernelPath() {
+    static const KernelPath path = [] {
+        const char* named = std::getenv("SONOMAP_FILTER_KERNEL");
+        const std::string_view name = named != nullptr ? named : "";
+        if (name == "plain") {
+            return KernelPath::Plain;
+        }
+        if (name == "sse2" && HasKernelPath(KernelPath::Sse2)) {
+            return KernelPath::Sse2;
+        }
+        for (const KernelPath widest : {KernelPath::Avx2, KernelPath::Sse2}) {
+            if (HasKernelPath(widest)) {
+                return widest;
+            }
+        }
+        return KernelPath::Plain;
+    }();
+    return path;
+}
+
+SpatialFilter::SpatialFilter() : m_path(DefaultKernelPath()) {
+    PickKernels();
+}
+
+bool SpatialFilter::UseKernelPath(KernelPath path) {
+    if (!HasKernelPath(path)) {
+        return false;
+    }
+    m_path = path;
+    PickKernels();
+    return true;
+}
+
+// Until a SelectRate, the shape of band 6 on zero coefficients.
+void SpatialFilter::PickKernels() {
+    const RateBand& band = kRateBands[m_band >= 1 ? m_band - 1 : 5];
+    m_pKernels = FindKernels(m_path, band.sections, ModeOf(band));
+}
 
 const SpatialFilter::BandInfo& SpatialFilter::Band(int band) {
     return kRateBands[band >= 1 && band <= 8 ? band - 1 : 0];
@@ -88,7 +140,7 @@ int SpatialFilter::SelectRate(int32_t rate) {
         m_state.a1[n][1] = info.right[n][0];
         m_state.a2[n][1] = info.right[n][1];
     }
-    m_pKernels = &KernelsFor(info);
+    PickKernels();
     return band;
 }
 

@@ -17,7 +17,19 @@ class SpatialFilter {
 
     using Stereo = StereoSample;
 
+    // The instruction sets the kernels are written for; every path gives the same bytes. A new
+    // filter takes DefaultKernelPath: the widest one the processor runs, unless the
+    // environment variable SONOMAP_FILTER_KERNEL names another (plain, sse2 or avx2).
+    enum class KernelPath { Plain, Sse2, Avx2 };
+    static bool HasKernelPath(KernelPath path);  // built in, and the processor runs it
+    static KernelPath DefaultKernelPath();
+
     SpatialFilter();
+
+    // Renders through path from here on, the state carried over; false, changing nothing,
+    // when HasKernelPath(path) is false.
+    bool UseKernelPath(KernelPath path);
+    KernelPath GetKernelPath() const { return m_path; }
 
     // Resets every filter state and both delay rings, then picks the band of rate (Hz).
     // Returns the band 1..8, or kUnsupportedRate (the state is reset all the same).
@@ -55,7 +67,10 @@ class SpatialFilter {
     static const BandInfo& Band(int band);  // band 1..8
 
   private:
+    void PickKernels();
+
     int m_band = 0;
-    const FilterKernels* m_pKernels;  // fixed by SelectRate: the band's section count and mode
+    KernelPath m_path;
+    const FilterKernels* m_pKernels = nullptr;  // the band's shape on m_path
     FilterState m_state;
 };

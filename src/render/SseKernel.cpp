@@ -247,12 +247,9 @@ class SkewedSections {
 
 template <int Sections, FilterMode M, int Width, int Channels>
 void RunFrames(FilterState& state, const uint8_t* in, uint32_t count, uint8_t* out) {
-    if constexpr (M != FilterMode::NoDelay) {
-        // A failed SelectRate resets the indexes but keeps the kernel: the plain path then.
-        if (((state.write - state.read) & 7u) != RingDelay(M)) {
-            sse::FramesOneByOne<Sections, M, Width, Channels>(state, in, count, out);
-            return;
-        }
+    if (sse::RingOutOfStep<M>(state)) {
+        sse::FramesOneByOne<Sections, M, Width, Channels>(state, in, count, out);
+        return;
     }
     Lanes<Sections, M> lanes(state);
     if constexpr (Sections == 4) {

@@ -140,6 +140,13 @@ void FramesOneByOne(FilterState& state, const uint8_t* in, uint32_t count, uint8
     }
 }
 
+// A failed SelectRate resets the ring's indexes but keeps the kernel, so they may stand level
+// where the band delays; the bulk kernels then take the one-by-one path.
+template <FilterMode M>
+bool RingOutOfStep(const FilterState& state) {
+    return M != FilterMode::NoDelay && ((state.write - state.read) & 7u) != RingDelay(M);
+}
+
 // The delay ring of a bulk call, in registers. The ring's write index runs kDelay entries ahead
 // of its read index (SelectRate sets them so, and both step together), so only the kDelay
 // values due next matter; they shift through registers instead of an indexed ring.
