@@ -5,6 +5,7 @@
 
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
+#include "platform/BackgroundJob.h"
 #include "platform/ProgressIndicator.h"
 #include "render/ScopedFlushDenormals.h"
 
@@ -79,17 +80,37 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const int channels = m_source.format.channels == 2 ? 2 : 1;
     const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
-    m_buffer.assign(kBlockBytes, 0);
+    for (std::vector<uint8_t>& buffer : m_buffers) {
+        buffer.assign(kBlockBytes, 0);
+    }
     const ScopedFlushDenormals flush;
 
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
 
-    uint32_t pending = 0;
+    // A full block goes to the disk while the next one renders. Its progress step and Cancel
+    // check come once it is written and before the next block is handed over, so they come in
+    // the order and with the outcome of writing each block in turn; only the timing changes.
+    BackgroundJob writer;
+    bool bWriting = false;
+    uint32_t writingEnd = 0;  // the frame after the block being written
     bool bCancelled = false;
+    const auto finishWrite = [&] {
+        bWriting = false;
+        if (!writer.Wait()) {
+            return false;
+        }
+        progress.SetPos(static_cast<int>(uint64_t{writingEnd} * 100 / frames));
+        progress.SetStatus(FramesText(writingEnd, frames));
+        bCancelled = progress.CheckCancelButton();
+        return true;
+    };
+
+    int fill = 0;  // the buffer being rendered into
+    uint32_t pending = 0;
     uint32_t i = 0;
-    while (i < frames && !bCancelled) {
+    while (i < frames) {
         // The direction for frame i is set before frame i is rendered.
         if (i == m_pSegment->endPos) {
             ComputePanSegment(*m_source.points, frames, i, m_pSegment);
@@ -107,24 +128,32 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
             end = NextPanChange(i, end);
         }
         m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
-                               m_sampleWidth, end - i, m_buffer.data() + pending);
+                               m_sampleWidth, end - i, m_buffers[fill].data() + pending);
         pending += (end - i) * frameBytes;
         i = end;
 
         if (pending > 2u * (16384u - static_cast<uint32_t>(m_sampleWidth))) {
-            if (!output.WriteSamples(m_buffer.data(), pending)) {
+            if (bWriting && !finishWrite()) {
                 return Outcome::WriteFailed;
             }
-            progress.SetPos(static_cast<int>(uint64_t{i} * 100 / frames));
+            if (bCancelled) {
+                return Outcome::Cancelled;
+            }
+            uint8_t* block = m_buffers[fill].data();
+            writer.Start([&output, block, pending] { return output.WriteSamples(block, pending); });
+            bWriting = true;
+            writingEnd = i;
+            fill = 1 - fill;
             pending = 0;
-            progress.SetStatus(FramesText(i, frames));
-            bCancelled = progress.CheckCancelButton();
         }
+    }
+    if (bWriting && !finishWrite()) {
+        return Outcome::WriteFailed;
     }
     if (bCancelled) {
         return Outcome::Cancelled;
     }
-    if (pending > 0 && !output.WriteSamples(m_buffer.data(), pending)) {
+    if (pending > 0 && !output.WriteSamples(m_buffers[fill].data(), pending)) {
         return Outcome::WriteFailed;
     }
     return Outcome::Finished;
