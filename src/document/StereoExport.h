@@ -49,8 +49,8 @@ class StereoExport {
     // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
     // each full block only, so a sound shorter than a block is never cancelled. Finished: all
     // samples were handed to output. Nothing is closed. Full blocks are handed to output on
-    // a thread of its own while the next block renders; output is not touched from elsewhere
-    // meanwhile, and every write is over when Render returns or throws.
+    // a thread of its own while the next blocks render; every write is over when Render
+    // returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
   private:
@@ -63,6 +63,5 @@ class StereoExport {
     int m_sampleWidth;  // bytes per sample of one channel: 1 or 2
     SpatialFilter m_filter;
     std::unique_ptr<PanSegment> m_pSegment;
-    int64_t m_lastPan = 65535;          // a value no pan takes
-    std::vector<uint8_t> m_buffers[2];  // one renders while the other is written
+    int64_t m_lastPan = 65535;  // a value no pan takes
 };
