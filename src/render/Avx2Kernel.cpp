@@ -60,6 +60,26 @@ template <int J>
         _mm256_permute2f128_pd(PickPair<J>(a, b), PickPair<J>(c, d), J < 2 ? 0x20 : 0x31));
 }
 
+// sse::StoreFourPairs on one register of four pairs: the same lane operations, once.
+template <int Width>
+[[gnu::always_inline]] inline void StoreFourPairs(__m256 pairs, uint8_t* out) {
+    const __m256 ordered = _mm256_cmp_ps(pairs, pairs, _CMP_ORD_Q);
+    const __m256 clipped =
+        _mm256_min_ps(_mm256_max_ps(pairs, _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f));
+    __m256i stored = _mm256_cvttps_epi32(_mm256_and_ps(clipped, ordered));
+    if constexpr (Width == 1) {
+        stored = _mm256_add_epi32(_mm256_srai_epi32(stored, 8), _mm256_set1_epi32(128));
+    }
+    // Packing works within each half: gather the two halves' words into the low one.
+    const __m128i words = _mm256_castsi256_si128(
+        _mm256_permute4x64_epi64(_mm256_packs_epi32(stored, stored), _MM_SHUFFLE(3, 1, 2, 0)));
+    if constexpr (Width == 1) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), words);
+    }
+}
+
 // The sections of one band in one register, skewed: at step t, element n runs section n for
 // frame t - 2n, on the output section n - 1 gave two steps before. So frame t goes into section
 // 0 as the last section's output for frame t - kLag comes out. At the edges of a call (the
@@ -203,8 +223,7 @@ class SkewedRegister {
             due[0] = Element<2>(direct);
             due[1] = Element<3>(direct);
         }
-        sse::StoreFourPairs<Width>(_mm256_castps256_ps128(sum), _mm256_extractf128_ps(sum, 1),
-                                   out + size_t{first} * 2 * Width);
+        StoreFourPairs<Width>(sum, out + size_t{first} * 2 * Width);
     }
 
     __m256 m_a1, m_a2;
