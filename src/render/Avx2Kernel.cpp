@@ -11,8 +11,12 @@
 
 // Everything from here on is compiled for AVX2 and runs only where the processor has it. The
 // headers come first, so that nothing they define inline is compiled for AVX2 by mistake.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace {
 
@@ -254,7 +258,11 @@ struct Avx2Kernel {
 
 }  // namespace
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 const FilterKernels* FindAvx2Kernels(int sections, FilterMode mode) {
     __builtin_cpu_init();
