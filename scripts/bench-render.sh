@@ -5,7 +5,8 @@
 # where sonomap-cli syncs its output before putting it in place and sox does not, and in
 # /dev/shm, which leaves the disk out. Every run starts after a `sync`, so none pays for the
 # write-back of another. Prints medians and bests of wall and cpu time, and the ratios of the
-# medians (sox / sonomap) with their budgets.
+# medians (sox / sonomap) with their budgets. A third command in the same turns, dd copying
+# sonomap's output with an fsync, shows what the folder's own writing costs.
 # usage: scripts/bench-render.sh [BUILD_DIR] [RUNS]     (default: build 7)
 set -euo pipefail
 
@@ -52,24 +53,32 @@ for folder in "${folders[@]}"; do
     [ "$folder" = "$first" ] || cp "$first/in.wav" "$folder/in.wav"
     ours_cmd=("$cli" render "$folder/in.wav" -o "$folder/ours.wav")
     sox_cmd=(sox -D "$folder/in.wav" "$folder/sox.wav" "${sox_chain[@]}")
+    # The copy's source: one render, kept in the page cache.
+    "${ours_cmd[@]}" >/dev/null 2>&1
+    mv "$folder/ours.wav" "$folder/source.wav"
+    copy_cmd=(dd if="$folder/source.wav" of="$folder/copy.wav" bs=32k conv=fsync)
     : >"$folder/ours.times"
     : >"$folder/sox.times"
+    : >"$folder/copy.times"
     for ((i = 0; i < runs; i++)); do
-        # Alternate which goes first, so both see the same load on average.
-        for who in $([ $((i % 2)) -eq 0 ] && echo "ours sox" || echo "sox ours"); do
-            rm -f "$folder/ours.wav" "$folder/sox.wav"
+        # Rotate which goes first, so all see the same load on average.
+        order=(ours sox copy)
+        for ((k = 0; k < 3; k++)); do
+            who=${order[(i + k) % 3]}
+            rm -f "$folder/ours.wav" "$folder/sox.wav" "$folder/copy.wav"
             sync
-            if [ "$who" = ours ]; then
-                time_once "${ours_cmd[@]}" >>"$folder/ours.times"
-            else
-                time_once "${sox_cmd[@]}" >>"$folder/sox.times"
-            fi
+            case $who in
+                ours) time_once "${ours_cmd[@]}" >>"$folder/ours.times" ;;
+                sox) time_once "${sox_cmd[@]}" >>"$folder/sox.times" ;;
+                copy) time_once "${copy_cmd[@]}" >>"$folder/copy.times" ;;
+            esac
         done
     done
     read -r ow owb < <(awk '{print $1}' "$folder/ours.times" | median_best)
     read -r oc ocb < <(awk '{print $2}' "$folder/ours.times" | median_best)
     read -r sw swb < <(awk '{print $1}' "$folder/sox.times" | median_best)
     read -r sc scb < <(awk '{print $2}' "$folder/sox.times" | median_best)
+    read -r cw cwb < <(awk '{print $1}' "$folder/copy.times" | median_best)
     if [ "$folder" = "$first" ]; then
         where="on disk ($(df --output=source "$folder" | tail -1), sonomap-cli syncs)"
         budget=10
@@ -82,8 +91,10 @@ for folder in "${folders[@]}"; do
     echo "    wall median $ow s (best $owb)  cpu median $oc s (best $ocb)"
     echo "  sox:     sox -D in.wav sox.wav ${sox_chain[*]}"
     echo "    wall median $sw s (best $swb)  cpu median $sc s (best $scb)"
-    awk -v ow="$ow" -v oc="$oc" -v sw="$sw" -v sc="$sc" -v b="$budget" 'BEGIN {
+    echo "  dd copying sonomap's output, with fsync: wall median $cw s (best $cwb)"
+    awk -v ow="$ow" -v oc="$oc" -v sw="$sw" -v sc="$sc" -v cw="$cw" -v b="$budget" 'BEGIN {
         printf "  ratio sox/sonomap of the medians: wall %.1fx  cpu %.1fx  (budget %dx wall)\n",
-            sw / ow, sc / oc, b }'
+            sw / ow, sc / oc, b
+        printf "  ratio sonomap/dd copy of the medians: wall %.2fx\n", ow / cw }'
 done
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
