@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr uint64_t kWriteBehindBytes = 4u << 20;
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -61,6 +63,8 @@ CFile& SafeFileWriter::Begin() {
     m_tempPath = pattern;
     try {
         m_file.Open(m_tempPath, CFile::Mode::ReadWriteCreate);
+        // Commit syncs the file: its write-back may as well start while it is being written.
+        m_file.SetWriteBehind(kWriteBehindBytes);
     } catch (...) {
         Abort();
         throw;
