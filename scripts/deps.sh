@@ -3,6 +3,7 @@ SONOMAP_PACKAGES=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev
+    libsndfile1-dev libsoxr-dev
     sox sndfile-programs
     clang-14 libclang-rt-14-dev
 )
