@@ -9,10 +9,10 @@ namespace {
 constexpr unsigned kChunkReadLimit = 16u << 20;
 
 // libsndfile's name for a major format or an encoding; empty when it has none.
-std::string FormatName(int format, int command) {
+std::string FormatName(int format) {
     SF_FORMAT_INFO info{};
     info.format = format;
-    if (sf_command(nullptr, command, &info, sizeof info) != 0 || info.name == nullptr) {
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) {
         return {};
     }
     return info.name;
@@ -89,8 +89,8 @@ void SndfileSource::Describe(int format) {
     const int major = format & SF_FORMAT_TYPEMASK;
     const int subtype = format & SF_FORMAT_SUBMASK;
     m_sourceBits = IntegerBits(subtype);
-    m_description = FormatName(major, SFC_GET_FORMAT_MAJOR);
-    const std::string encoding = FormatName(subtype, SFC_GET_FORMAT_SUBTYPE);
+    m_description = FormatName(major);
+    const std::string encoding = FormatName(subtype);
     if (!encoding.empty()) {
         m_description += (m_description.empty() ? "" : ", ") + encoding;
     }
