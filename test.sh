@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing (Debian 12), builds everything into build/,
-# runs every test, then the core tests under ASan/UBSan and a short fuzz run.
+# runs every test, builds and checks the Debian package (as root it also installs, runs and
+# removes it), then runs the core tests under ASan/UBSan and a short fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -10,6 +11,8 @@ JOBS=2
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest --output-on-failure -j"$JOBS")
+# The Debian package, built from build/ and checked; as root also installed, run and removed.
+scripts/check-package.sh build
 
 # The core again under the sanitizers; with clang the fuzz targets come along.
 if command -v clang++-14 >/dev/null 2>&1; then

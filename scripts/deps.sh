@@ -5,6 +5,7 @@ SONOMAP_PACKAGES=(
     qt6-base-dev libopenal-dev
     libsndfile1-dev libsoxr-dev
     sox sndfile-programs
+    appstream desktop-file-utils groff-base dpkg-dev file
     clang-14 libclang-rt-14-dev
 )
 
