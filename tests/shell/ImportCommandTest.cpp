@@ -15,6 +15,7 @@
 #include "playback/CommandIds.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFileOpenDialog.h"
+#include "support/SoxTools.h"
 
 using namespace CommandId;
 
@@ -156,4 +157,51 @@ TEST_F(FrameTest, ADroppedFileOnlyImportCanReadIsOfferedWithOneQuestion) {
     m_pFrame->OpenFiles({QString::fromStdString(source)});
     EXPECT_EQ(m_prompts.Boxes().size(), 1u);
     EXPECT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 2u);
+}
+
+// The everyday formats, as sox and libsndfile write them, each open in the editor: through
+// Import, and through the question when dropped.
+TEST_F(FrameTest, TheEverydayFormatsImportInTheEditor) {
+    if (!SoxTools::Available()) {
+        GTEST_SKIP() << "sox and sndfile-programs are not installed";
+    }
+    using SoxTools::Quote;
+    const auto sox = [&](const std::string& name, const std::string& options) {
+        const std::string path = m_dir.File(name);
+        const SoxTools::Outcome made = SoxTools::Command("sox -n " + options + " " + Quote(path) +
+                                                         " synth 0.1 sine 441 gain -1");
+        EXPECT_EQ(made.status, 0) << made.output;
+        return path;
+    };
+    const std::string wav24 = sox("a24.wav", "-r 44100 -c 2 -b 24 -e signed-integer");
+    const std::string rf64 = m_dir.File("a.rf64");
+    ASSERT_EQ(
+        SoxTools::Command("sndfile-convert -pcm24 " + Quote(wav24) + " " + Quote(rf64)).status, 0);
+    const struct {
+        std::string path;
+        uint16_t channels;
+        uint32_t rate;
+    } files[] = {
+        {wav24, 2, 44100},
+        {sox("float.wav", "-r 48000 -c 1 -b 32 -e floating-point"), 1, 48000},
+        {sox("a.flac", "-r 22050 -c 2 -b 24"), 2, 22050},
+        {rf64, 2, 44100},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.path);
+        m_prompts.Clear();
+        CTesselDoc* imported = m_pFrame->GetDocTemplate().ImportDocumentFile(file.path);
+        ASSERT_NE(imported, nullptr);
+        EXPECT_TRUE(m_prompts.Boxes().empty());
+        EXPECT_EQ(imported->GetFormat().bitsPerSample, 16);
+        EXPECT_EQ(imported->GetFormat().channels, file.channels);
+        EXPECT_EQ(imported->GetFormat().sampleRate, file.rate);
+        EXPECT_EQ(imported->GetFrameCount(), file.rate / 10);
+
+        m_prompts.Script(UserPrompts::Answer::Yes);
+        const size_t before = m_pFrame->GetDocTemplate().Frames().size();
+        Drop(*m_pFrame, file.path);
+        EXPECT_EQ(m_prompts.Boxes().size(), 1u);
+        EXPECT_EQ(m_pFrame->GetDocTemplate().Frames().size(), before + 1);
+    }
 }
