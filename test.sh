@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing (Debian 12), builds everything into build/,
 # runs every test, builds and checks the Debian package (as root it also installs, runs and
-# removes it), then runs the core tests under ASan/UBSan and a short fuzz run.
+# removes it), then runs the core tests under ASan/UBSan, a short fuzz run, and a Release build
+# of the core and the CLI. Warnings are errors in every build here.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 sonomap_install_missing
 
 JOBS=2
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOMAP_WERROR=ON >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest --output-on-failure -j"$JOBS")
 # The Debian package, built from build/ and checked; as root also installed, run and removed.
@@ -23,7 +24,7 @@ else
     fuzz=OFF
 fi
 env "${san_env[@]}" cmake -S . -B build-san -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DSONOMAP_SANITIZE=ON -DSONOMAP_CORE_ONLY=ON -DSONOMAP_FUZZ="$fuzz" -DSONOMAP_BENCH=OFF >/dev/null
+    -DSONOMAP_WERROR=ON -DSONOMAP_SANITIZE=ON -DSONOMAP_CORE_ONLY=ON -DSONOMAP_FUZZ="$fuzz" -DSONOMAP_BENCH=OFF >/dev/null
 cmake --build build-san -j"$JOBS"
 (cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$JOBS")
@@ -31,4 +32,9 @@ cmake --build build-san -j"$JOBS"
 if [ "$fuzz" = ON ] && [ -x scripts/run-fuzz.sh ]; then
     scripts/run-fuzz.sh build-san "${SONOMAP_FUZZ_SECONDS:-60}"
 fi
+# A packager's build: -O3, where GCC's warnings differ from the ones above.
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DSONOMAP_WERROR=ON \
+    -DSONOMAP_CORE_ONLY=ON -DSONOMAP_BENCH=OFF >/dev/null
+cmake --build build-release -j"$JOBS" --target sonomap_core sonomap-cli
+
 echo "test.sh: all tests passed"

@@ -4,6 +4,7 @@ SONOMAP_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev
     libsndfile1-dev libsoxr-dev
+    nlohmann-json3-dev
     sox sndfile-programs
     appstream desktop-file-utils groff-base dpkg-dev file
     clang-14 libclang-rt-14-dev

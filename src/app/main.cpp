@@ -2,7 +2,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QSocketNotifier>
 #include <csignal>
@@ -89,29 +88,27 @@ int main(int argc, char* argv[]) {
             }
             bTerminated = true;
             frame->EndSession();
-            QCoreApplication::quit();
-            // Before the main loop runs, quit() does nothing: a message box of the start-up
-            // would go on waiting.
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<QDialog*>(window);
-                if (dialog != nullptr && dialog->isVisible() && dialog->isModal()) {
-                    dialog->reject();
-                }
-            }
+            // Not quit(): that closes the windows first, and a modified document would ask
+            // and wait. exit() ends every loop, a message box's of the start-up included, and
+            // the documents go with the frame without questions.
+            QCoreApplication::exit(0);
         });
     }
 
     // Files named on the command line open into the shown window, so their windows are sized
-    // to it; with none the program starts without a document.
+    // to it; with none the program starts without a document. A file that fails ends the
+    // start-up once its message is answered.
     frame->show();
+    bool bOpened = true;
     for (const QString& file : files) {
-        if (!bTerminated) {
-            frame->OpenFiles({file});
+        if (bTerminated || !bOpened) {
+            break;
         }
+        bOpened = frame->OpenFiles({file});
     }
     int result = 0;
     if (!bTerminated) {
-        result = application.exec();
+        result = bOpened ? application.exec() : 1;
     }
     frame.reset();
     app.ExitInstance();

@@ -7,41 +7,10 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliHost.h"
+#include "cli/JsonText.h"
 #include "document/CTesselDoc.h"
 
 namespace {
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
 
 int UsageError(const std::string& command, const std::string& problem) {
     std::fprintf(stderr, "sonomap-cli %s: %s\n\n%s", command.c_str(), problem.c_str(),
@@ -68,7 +37,7 @@ std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& mess
     const PcmFormat& format = doc.GetFormat();
     std::ostringstream out;
     out << "{\n";
-    out << "  \"type\": " << JsonString(doc.GetFileType()) << ",\n";
+    out << "  \"type\": " << JsonText::Quoted(doc.GetFileType()) << ",\n";
     out << "  \"channels\": " << format.channels << ",\n";
     out << "  \"sampleRate\": " << format.sampleRate << ",\n";
     out << "  \"bitsPerSample\": " << format.bitsPerSample << ",\n";
@@ -86,15 +55,16 @@ std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& mess
     if (const UnrecognizedChunkBlock* block = doc.GetUnrecognized()) {
         const auto chunks = block->ListChunks();
         for (size_t i = 0; i < chunks.size(); ++i) {
-            out << (i == 0 ? "" : ", ") << "{\"id\": " << JsonString(chunks[i].id)
-                << ", \"size\": " << chunks[i].size << "}";
+            out << (i == 0 ? "" : ", ") << "{\"id\": " << JsonText::Quoted(chunks[i].id)
+                << ", \"idHex\": \"" << JsonText::Hex(chunks[i].id)
+                << "\", \"size\": " << chunks[i].size << "}";
         }
     }
     out << "],\n";
     out << "  \"modified\": " << (doc.IsModified() ? "true" : "false") << ",\n";
     out << "  \"messages\": [";
     for (size_t i = 0; i < messages.size(); ++i) {
-        out << (i == 0 ? "" : ", ") << JsonString(messages[i]);
+        out << (i == 0 ? "" : ", ") << JsonText::Quoted(messages[i]);
     }
     out << "]\n}\n";
     return out.str();
@@ -130,7 +100,10 @@ std::string UsageOf(const std::string& command) {
     if (command == "info") {
         return "usage: sonomap-cli info FILE\n"
                "  Prints the sound's format, pan points, carried fields, the chunks Sonomap\n"
-               "  does not understand and the messages opening showed, as one JSON object.\n";
+               "  does not understand and the messages opening showed, as one JSON object.\n"
+               "  The output is ASCII: text that is valid UTF-8 keeps its characters (as \\u\n"
+               "  escapes), and any other byte 0xXX stands for the character U+00XX. Each chunk\n"
+               "  id is also given exactly, as \"idHex\": eight hex digits.\n";
     }
     if (command == "set-points") {
         return "usage: sonomap-cli set-points FILE (--points \"pos:pan,...\" | --points-file CSV)\n"

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <new>
+#include <vector>
 
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
@@ -206,11 +207,14 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
                         Icon::Exclamation, 107);
         SetModifiedFlag(true);
     }
+    std::vector<PanPoint> kept;
+    kept.reserve(chunk->points.size());
     for (const PanChunkPoint& point : chunk->points) {
         if (point.position <= m_frameCount) {
-            m_panPoints.AddPoint(point.position, point.pan);
+            kept.push_back({point.position, point.pan});
         }
     }
+    m_panPoints.AddPoints(kept);
     m_chunkFlag = chunk->carriedFlag == 1;
     m_chunkValue = chunk->carriedValue;
 }
@@ -257,8 +261,6 @@ bool CTesselDoc::SaveSound(CFile& file) {
         return SaveFailed("Error closing wave file!");
     }
     SetModifiedFlag(false);
-    writer.reset();
-    m_host.SetSaveFolder(FolderOf(file.GetFilePath()));
     return true;
 }
 
@@ -279,19 +281,23 @@ void CTesselDoc::ShowFileError(int error, const std::string& path, bool bWriting
 }
 
 bool CTesselDoc::OnSaveDocument(const std::string& path) {
+    // A failed save changes no file, so the document is exactly as saved or unsaved as before.
+    const bool bWasModified = IsModified();
     SafeFileWriter output(path);
     try {
         CFile& file = output.Begin();
         if (!SaveSound(file)) {
+            SetModifiedFlag(bWasModified);
             return false;
         }
         output.Commit();
     } catch (const CFileException& e) {
-        // The old file is untouched, so the document still holds unsaved changes.
-        SetModifiedFlag(true);
+        SetModifiedFlag(bWasModified);
         ShowFileError(e.GetError(), path, true);
         return false;
     }
+    // The folder the user saved into: the name given, not the temp file nor a link's target.
+    m_host.SetSaveFolder(FolderOf(path));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "document/PanPointList.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -65,6 +66,34 @@ PanPoint* PanPointList::AddPoint(uint32_t position, int32_t pan) {
         return nullptr;
     }
     return raw;
+}
+
+size_t PanPointList::AddPoints(std::span<const PanPoint> points) {
+    // One at a time, each point lands after every point of a smaller or equal position: that
+    // is a stable sort of the new points, merged after the old ones of equal position.
+    Points added;
+    try {
+        m_index.reserve(m_index.size() + points.size());
+        // Sorting the values first keeps the sort on contiguous memory.
+        std::vector<PanPoint> sorted(points.begin(), points.end());
+        std::stable_sort(sorted.begin(), sorted.end(), [](const PanPoint& a, const PanPoint& b) {
+            return a.position < b.position;
+        });
+        for (const PanPoint& point : sorted) {
+            if (std::unique_ptr<PanPoint> one = CreatePoint(point.position, point.pan)) {
+                added.push_back(std::move(one));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    // Reserved above, so no insertion into the index can fail now.
+    for (auto it = added.begin(); it != added.end(); ++it) {
+        m_index.emplace(it->get(), it);
+    }
+    const size_t count = added.size();
+    m_points.merge(added, [](const auto& a, const auto& b) { return a->position < b->position; });
+    return count;
 }
 
 PanPointList::Points::const_iterator PanPointList::Find(const PanPoint* point) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <unordered_map>
 
 #include "document/PanPoint.h"
@@ -23,6 +24,10 @@ class PanPointList {
 
     // Inserts in order; returns the new point, or none when memory cannot be had.
     PanPoint* AddPoint(uint32_t position, int32_t pan);
+    // The same list as AddPoint for each of points in turn, in O(n log n) whatever their order.
+    // A point whose memory cannot be had is left out, as AddPoint would leave it; returns how
+    // many were added.
+    size_t AddPoints(std::span<const PanPoint> points);
     // True when the point was in this list; it is then unlinked and destroyed.
     bool RemovePoint(const PanPoint* point);
     // The last point, walking from the head, with position <= the given frame; none if

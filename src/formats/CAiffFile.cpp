@@ -13,7 +13,7 @@ constexpr uint32_t kAiff = ChunkId("AIFF");
 constexpr uint32_t kComm = ChunkId("COMM");
 constexpr uint32_t kSsnd = ChunkId("SSND");
 constexpr uint32_t kCommBytes = 18;
-constexpr uint32_t kSsndHeaderBytes = 8;  // offset and block size, both ignored
+constexpr uint32_t kSsndHeaderBytes = 8;  // offset, then block size (ignored)
 
 uint16_t Load16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
@@ -154,7 +154,12 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
         if (ssndSize <= kSsndHeaderBytes) {
             return 0;
         }
-        return CapToFile(ssndSize - kSsndHeaderBytes, kSsndHeaderBytes);
+        const std::optional<uint32_t> offset = ReadSsndOffset();
+        // An offset that leaves no sample bytes is a chunk without samples.
+        if (!offset || uint64_t{kSsndHeaderBytes} + *offset >= ssndSize) {
+            return 0;
+        }
+        return CapToFile(ssndSize - kSsndHeaderBytes - *offset, *offset);
     } catch (const CFileException&) {
         m_bOk = false;
         return 0;
@@ -167,7 +172,8 @@ bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
         return false;
     }
     try {
-        m_pFile->Seek(int64_t{offset} + kSsndHeaderBytes, CFile::SeekFrom::Current);
+        const uint32_t dataOffset = ReadSsndOffset().value_or(0);
+        m_pFile->Seek(int64_t{offset} + dataOffset, CFile::SeekFrom::Current);
         const size_t got = m_pFile->Read(buffer, count);
         std::memset(static_cast<uint8_t*>(buffer) + got, 0, count - got);
     } catch (const CFileException&) {
@@ -180,6 +186,14 @@ bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
         FlipSignBits(buffer, count);
     }
     return true;
+}
+
+std::optional<uint32_t> CAiffFile::ReadSsndOffset() {
+    uint8_t header[kSsndHeaderBytes];
+    if (m_pFile->Read(header, kSsndHeaderBytes) < kSsndHeaderBytes) {
+        return std::nullopt;
+    }
+    return Load32(header);
 }
 
 bool CAiffFile::HasPanChunk() {

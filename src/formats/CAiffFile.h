@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "formats/CSoundFile.h"
@@ -24,9 +25,16 @@ class CAiffFile : public CSoundFile {
     bool CreateHeader(const PcmFormat& format, uint32_t dataBytes) override;
     std::optional<PanChunkBytes> ReadPanChunk() override;
     bool HasPanChunk() override;
-    // Accepts a "COMM" chunk of exactly 18 bytes and an "SSND" chunk of more than 8 bytes.
+    // Accepts a "COMM" chunk of exactly 18 bytes and an "SSND" chunk with sample bytes: they
+    // begin "offset" bytes after its offset and block-size fields, so the data size (bytes) is
+    // the chunk size - 8 - offset; 0 when that leaves none. The block size is ignored.
     // A rate that is not finite or lies outside 0 .. 2^31-1 reads as 0; others truncate.
     uint32_t ReadFormat(PcmFormat& format) override;
+
+  private:
+    // Reads the offset and block-size fields at the file's position, which must be the first
+    // data byte of "SSND"; the offset, or none when the file ends first.
+    std::optional<uint32_t> ReadSsndOffset();
 };
 
 // IEEE 754 80-bit extended, big-endian, as AIFF stores the sample rate (Hz).

@@ -75,6 +75,18 @@ const char* const kOverviewText129 = "Over&view";
 
 const unsigned kBarToggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
 
+// The classic width, or what shows the pane's text whole in its current font: the text after
+// QLabel's indent (half an "x" in a framed label when none is set), inside the frame.
+int PaneWidth(const QLabel& pane, int classicWidth) {
+    const QFontMetrics metrics = pane.fontMetrics();
+    int indent = pane.indent();
+    if (indent < 0) {
+        indent = pane.frameWidth() > 0 ? metrics.horizontalAdvance('x') / 2 : 0;
+    }
+    const int needed = metrics.horizontalAdvance(pane.text()) + indent + 2 * pane.frameWidth();
+    return std::max(classicWidth, needed);
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
@@ -221,10 +233,10 @@ void CMainFrame::CreateStatusBar() {
     const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
     for (int i = 0; i < 3; ++i) {
         auto* pane = new QLabel(kBlankPane, bar);
-        // At least the classic width; a longer text in a wider font widens the pane.
-        pane->setMinimumWidth(widths[i]);
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setFixedWidth(widths[i]);
         pane->setProperty("commandId", ids[i]);
+        pane->setProperty("classicWidth", widths[i]);
         bar->addPermanentWidget(pane);
         m_panes[i + 1] = pane;
     }
@@ -412,7 +424,13 @@ void CMainFrame::UpdateCommandUI() {
         if (m_panes[i]->text() != text) {
             m_panes[i]->setText(text);
         }
+        // Wider only while the text would be cut off; the font may have changed too.
+        const int width = PaneWidth(*m_panes[i], m_panes[i]->property("classicWidth").toInt());
+        if (m_panes[i]->minimumWidth() != width || m_panes[i]->maximumWidth() != width) {
+            m_panes[i]->setFixedWidth(width);
+        }
     }
+    KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;
         state.requester = m_pOverviewBar;
@@ -505,12 +523,24 @@ void CMainFrame::LoadBarState() {
         restoreState(QByteArray::fromBase64(QByteArray::fromStdString(layout)));
     }
     statusBar()->setVisible(m_settings.GetInt(kBarStateSection, "StatusBar", 1) != 0);
+    KeepOverviewRowOfItsOwn();
 }
 
-void CMainFrame::OpenFiles(const QStringList& files) {
-    for (const QString& file : files) {
-        m_pTemplate->OpenDocumentFile(file.toStdString());
+void CMainFrame::KeepOverviewRowOfItsOwn() {
+    // While a bar is dragged its gap may sit on the overview's row; the drop decides.
+    if (m_pOverviewBar->HasRowOfItsOwn() || QGuiApplication::mouseButtons() != Qt::NoButton) {
+        return;
     }
+    addToolBarBreak(Qt::BottomToolBarArea);
+    addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
+}
+
+bool CMainFrame::OpenFiles(const QStringList& files) {
+    bool bAllOpened = true;
+    for (const QString& file : files) {
+        bAllOpened = m_pTemplate->OpenDocumentFile(file.toStdString()) != nullptr && bAllOpened;
+    }
+    return bAllOpened;
 }
 
 void CMainFrame::EndSession() {

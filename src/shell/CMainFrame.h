@@ -14,6 +14,7 @@
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
 
+class COverviewToolBar;
 class CWaveScrollView;
 class QMdiSubWindow;
 
@@ -72,8 +73,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
     void SaveBarState();
     void LoadBarState();
-    // Opens each file; files that are open already come to the front.
-    void OpenFiles(const QStringList& files);
+    // Opens each file; files that are open already come to the front. False when one of them
+    // failed (it has said why).
+    bool OpenFiles(const QStringList& files);
     // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
     // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
@@ -103,6 +105,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::vector<CommandTarget*> Route() const;
     void ToggleBar(unsigned id);
     QWidget* BarWidget(unsigned id) const;
+    // A bar docked on the overview's row, by a drop or a saved state, leaves it that row:
+    // the overview moves to a new row of its own and the others keep theirs.
+    void KeepOverviewRowOfItsOwn();
 
     CEditorApp& m_app;
     SettingsStore& m_settings;
@@ -121,6 +126,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
-    QToolBar* m_pOverviewBar = nullptr;
+    COverviewToolBar* m_pOverviewBar = nullptr;
     QPointer<CWaveScrollView> m_pActiveView;
 };

@@ -1,5 +1,7 @@
 #include "shell/MySaveAsFileDialog.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <utility>
 
 namespace {
@@ -51,8 +53,40 @@ QLineEdit* MySaveAsFileDialog::NameBox() const {
 
 void MySaveAsFileDialog::accept() {
     const QString typed = NameBox()->text();
-    const QString entered =
-        typed.startsWith('/') ? typed : directory().absolutePath() + "/" + typed;
+    if (typed.isEmpty() || typed == "..") {
+        // Qt's own: the folder chosen in the list, or the one above.
+        QFileDialog::accept();
+        return;
+    }
+    const QString entered = EnteredPath(typed);
+    if (QFileInfo(entered).isDir()) {
+        setDirectory(entered);
+        return;
+    }
+    AcceptName(entered);
+}
+
+void MySaveAsFileDialog::done(int result) {
+    if (result == QDialog::Accepted) {
+        // Qt's own accept settled on a name, the list's choice: checked like a typed one.
+        AcceptName(QDir::cleanPath(selectedFiles().value(0)));
+        return;
+    }
+    QFileDialog::done(result);
+}
+
+QString MySaveAsFileDialog::EnteredPath(const QString& typed) const {
+    // As Qt's dialog reads its name box: relative to the folder shown, "~" for the home
+    // folder unless a file of that name is there.
+    QString path = typed;
+    const bool bHome = typed == "~" || typed.startsWith("~/");
+    if (bHome && !directory().exists(typed)) {
+        path = QDir::homePath() + typed.mid(1);
+    }
+    return QDir::cleanPath(directory().absoluteFilePath(path));
+}
+
+void MySaveAsFileDialog::AcceptName(const QString& entered) {
     const SaveAsNameCheck::Outcome outcome =
         m_check.CheckOnAccept(entered.toStdString(), GetFileType());
     if (!outcome.title.empty()) {
@@ -63,8 +97,7 @@ void MySaveAsFileDialog::accept() {
     }
     m_pathName = QString::fromStdString(outcome.fullPath);
     m_fileTitle = QString::fromStdString(outcome.title);
-    // The name is settled; QFileDialog's own accept would resolve the name box a second time.
-    QDialog::accept();
+    QFileDialog::done(QDialog::Accepted);
 }
 
 void MySaveAsFileDialog::OnFilterSelected(const QString& filter) {

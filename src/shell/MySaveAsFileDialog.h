@@ -30,9 +30,17 @@ class MySaveAsFileDialog : public QFileDialog {
     // The name box of the dialog.
     QLineEdit* NameBox() const;
 
+    // As in any Qt file dialog, a folder's name or path enters it and ".." goes up; only a
+    // file name goes on to the checks, and the dialog closes when they let it.
     void accept() override;
 
+  protected:
+    void done(int result) override;
+
   private:
+    // The name box's text as a full path, cleaned.
+    QString EnteredPath(const QString& typed) const;
+    void AcceptName(const QString& entered);
     void OnFilterSelected(const QString& filter);
 
     SaveAsNameCheck m_check;

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStyleOptionToolBar>
 #include <new>
 
 #include "platform/UserPrompts.h"
@@ -13,6 +14,8 @@ namespace {
 
 // The etched line along the bar's top edge.
 constexpr int kTopBorder = 2;
+// More than any frame is wide: the bar takes all of its row.
+constexpr int kFullFrameWidth = 32767;
 
 bool SameView(const OverviewViewInfo& a, const OverviewViewInfo& b) {
     return a.overviewImage == b.overviewImage && a.selStart == b.selStart && a.selEnd == b.selEnd &&
@@ -68,9 +71,16 @@ OverviewColours COverviewToolBar::Colours() const {
     return colours;
 }
 
+bool COverviewToolBar::HasRowOfItsOwn() const {
+    // The frame's layout tells its rows only through the style option.
+    QStyleOptionToolBar option;
+    initStyleOption(&option);
+    return !isFloating() && option.toolBarArea == Qt::BottomToolBarArea &&
+           option.positionWithinLine == QStyleOptionToolBar::OnlyOne;
+}
+
 QSize COverviewToolBar::sizeHint() const {
-    // The frame stretches the bar over its width; this is what it needs at the least.
-    return minimumSizeHint();
+    return QSize(kFullFrameWidth, OverviewGeometry::kBarHeight);
 }
 
 QSize COverviewToolBar::minimumSizeHint() const {

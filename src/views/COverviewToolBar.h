@@ -43,6 +43,10 @@ class COverviewToolBar : public QToolBar {
     const QImage& PanPicture() const { return m_panPicture; }
     OverviewColours Colours() const;
 
+    // In its frame's bottom area with no other bar, shown or hidden, on its row.
+    bool HasRowOfItsOwn() const;
+
+    // The full frame width (32767) at the bar's height.
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

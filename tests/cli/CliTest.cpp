@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "document/DocumentTestFiles.h"
 #include "support/TempDir.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 struct CliRun {
     int exitCode = -1;
@@ -68,22 +71,23 @@ TEST_F(CliTest, InfoPrintsOneJsonObject) {
     const CliRun run = Cli("info " + Write("take.wav", Sample()));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out,
-              "{\n"
-              "  \"type\": \"WAVE\",\n"
-              "  \"channels\": 2,\n"
-              "  \"sampleRate\": 32000,\n"
-              "  \"bitsPerSample\": 16,\n"
-              "  \"dataBytes\": 4006,\n"
-              "  \"frames\": 1001,\n"
-              "  \"panPoints\": [[0, -90], [1001, 45]],\n"
-              "  \"carriedFlag\": 1,\n"
-              "  \"carriedValue\": 513,\n"
-              "  \"unrecognizedChunks\": [{\"id\": \"LIST\", \"size\": 26}, {\"id\": \"odd!\", "
-              "\"size\": 3}],\n"
-              "  \"modified\": false,\n"
-              "  \"messages\": []\n"
-              "}\n");
+    EXPECT_EQ(
+        run.out,
+        "{\n"
+        "  \"type\": \"WAVE\",\n"
+        "  \"channels\": 2,\n"
+        "  \"sampleRate\": 32000,\n"
+        "  \"bitsPerSample\": 16,\n"
+        "  \"dataBytes\": 4006,\n"
+        "  \"frames\": 1001,\n"
+        "  \"panPoints\": [[0, -90], [1001, 45]],\n"
+        "  \"carriedFlag\": 1,\n"
+        "  \"carriedValue\": 513,\n"
+        "  \"unrecognizedChunks\": [{\"id\": \"LIST\", \"idHex\": \"4c495354\", \"size\": 26}, "
+        "{\"id\": \"odd!\", \"idHex\": \"6f646421\", \"size\": 3}],\n"
+        "  \"modified\": false,\n"
+        "  \"messages\": []\n"
+        "}\n");
 }
 
 TEST_F(CliTest, InfoCarriesTheMessagesOpeningShowed) {
@@ -98,6 +102,26 @@ TEST_F(CliTest, InfoCarriesTheMessagesOpeningShowed) {
     EXPECT_NE(run.out.find("\"messages\": [\"This file has been modified outside of "
                            "Sonomap.\\n\\nIt is shorter"),
               std::string::npos);
+}
+
+TEST_F(CliTest, InfoIsValidUtf8JsonForAnyChunkIdAndFileName) {
+    TestSound sound = Sample();
+    sound.bAiff = true;
+    sound.chunkFrames = 2000;  // a message to carry too
+    sound.chunksBefore = Chunk("\xFF\x00\x1F\x7F", Bytes{1, 2}, true);
+    sound.chunksAfter = Chunk("\xC3\xA9\x22\\", Bytes{3}, true);
+    const std::string name = "take-\xE9\xFF.aif";  // a Latin-1 name: not UTF-8
+    const CliRun run = Cli("info '" + Write(name, sound) + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    nlohmann::json info;
+    ASSERT_NO_THROW(info = nlohmann::json::parse(run.out)) << run.out;  // strict about UTF-8
+    ASSERT_EQ(info["unrecognizedChunks"].size(), 2u);
+    EXPECT_EQ(info["unrecognizedChunks"][0]["id"], "\xC3\xBF\x00\x1F\x7F"s);
+    EXPECT_EQ(info["unrecognizedChunks"][0]["idHex"], "ff001f7f");
+    EXPECT_EQ(info["unrecognizedChunks"][1]["id"], "\xC3\xA9\"\\");
+    EXPECT_EQ(info["unrecognizedChunks"][1]["idHex"], "c3a9225c");
+    ASSERT_EQ(info["messages"].size(), 1u);
+    EXPECT_EQ(info["messages"][0], kShorter);
 }
 
 TEST_F(CliTest, ARefusedFileIsReportedOnStderr) {
@@ -122,7 +146,8 @@ TEST_F(CliTest, SetPointsReplacesTheTrajectoryInPlace) {
     run = Cli("info " + path);
     EXPECT_NE(run.out.find("\"panPoints\": [[50, -20], [100, 10], [1001, 90]]"), std::string::npos);
     EXPECT_NE(run.out.find("\"carriedValue\": 513"), std::string::npos);
-    EXPECT_NE(run.out.find("{\"id\": \"LIST\", \"size\": 26}, {\"id\": \"odd!\""),
+    EXPECT_NE(run.out.find("{\"id\": \"LIST\", \"idHex\": \"4c495354\", \"size\": 26}, "
+                           "{\"id\": \"odd!\""),
               std::string::npos);
 
     std::ofstream(dir.File("points.csv")) << "position,pan\n# a comment\n\n7,-7\n8:8\n";

@@ -145,6 +145,34 @@ TEST_F(DocumentTest, SaveWritesSamplesPanChunkAndCarriedChunksInTheFixedOrder) {
     EXPECT_TRUE(host.prompts.Boxes().empty());
 }
 
+TEST_F(DocumentTest, TheSaveFolderIsTheOneSavedIntoAndOnlyOnceTheFileIsInPlace) {
+    auto doc = Open(Write("take.wav", RichWave()));
+    ASSERT_NE(doc, nullptr);
+    host.saveFolder = "/start/";
+
+    // The rename onto a folder of that name fails after the whole file was written.
+    std::filesystem::create_directories(dir.Path() / "busy" / "inside");
+    for (const bool bModified : {false, true}) {
+        doc->SetModifiedFlag(bModified);
+        host.prompts.Clear();
+        EXPECT_FALSE(doc->DoSave(dir.File("busy"), true));
+        EXPECT_EQ(host.prompts.Boxes().size(), 1u);
+        EXPECT_EQ(doc->IsModified(), bModified) << "as it was before the save";
+        EXPECT_EQ(host.saveFolder, "/start/");
+    }
+
+    // Saved through a link: the folder is the link's, where the user saved.
+    std::filesystem::create_directory(dir.Path() / "real");
+    std::filesystem::create_directory(dir.Path() / "links");
+    WriteBytes(dir.File("real/take.wav"), BuildSoundFile(RichWave()));
+    std::filesystem::create_symlink(dir.Path() / "real" / "take.wav",
+                                    dir.Path() / "links" / "take.wav");
+    ASSERT_TRUE(doc->DoSave(dir.File("links/take.wav"), true));
+    EXPECT_EQ(host.saveFolder, dir.File("links/"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "links" / "take.wav"));
+    EXPECT_FALSE(doc->IsModified());
+}
+
 TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
     TestSound sound;
     sound.bAiff = true;
@@ -161,6 +189,42 @@ TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
     doc->SetModifiedFlag(true);
     ASSERT_TRUE(doc->FileSave());
     EXPECT_EQ(ReadBytes(path), BuildSoundFile(sound));
+}
+
+// An AIFF whose "SSND" offset field puts padding before the samples.
+Bytes PaddedAiff(uint32_t offset, uint32_t padding, const Bytes& fileSamples) {
+    Bytes ssnd;
+    AppendU32(ssnd, offset, true);
+    AppendU32(ssnd, 0, true);
+    ssnd.insert(ssnd.end(), padding, 0x5A);
+    Append(ssnd, fileSamples);
+    Bytes chunks =
+        Chunk("COMM", CommPayload(2, 0, 16, {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}), true);
+    Append(chunks, Chunk("SSND", ssnd, true));
+    return Form("FORM", "AIFF", chunks, true);
+}
+
+TEST_F(DocumentTest, AnAiffWithAnSsndOffsetOpensWithItsSamplesOnlyAndSavesWithoutIt) {
+    const Bytes fileSamples = Pattern(4411 * 4, 7);
+    const std::string path = dir.File("padded.aif");
+    WriteBytes(path, PaddedAiff(8192, 8192, fileSamples));
+    auto doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_EQ(doc->GetFrameCount(), 4411u);
+    Bytes memory = fileSamples;
+    for (size_t i = 0; i + 1 < memory.size(); i += 2) {
+        std::swap(memory[i], memory[i + 1]);
+    }
+    EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + memory.size()), memory);
+
+    doc->SetModifiedFlag(true);
+    ASSERT_TRUE(doc->FileSave());
+    TestSound saved;
+    saved.bAiff = true;
+    saved.format = MakeFormat(2, 44100, 16);
+    saved.samples = memory;
+    EXPECT_EQ(ReadBytes(path), BuildSoundFile(saved));  // offset 0, block size 0
 }
 
 TEST_F(DocumentTest, NoPanPointsMeansNoPanChunkAndZeroCarriedFields) {
@@ -200,6 +264,7 @@ TEST_F(DocumentTest, RefusedFilesShowTheirMessageAndLeaveNoDocument) {
         {"length zero", {}, 104},
         {"not a sound", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, 104},
         {"no sample data", BuildSoundFile(empty), 104},
+        {"SSND offset past its samples", PaddedAiff(9, 4, Bytes{1, 2, 3, 4}), 104},
         {"24 bit", withFormat(1, 22050, 24), 105},
         {"three channels", withFormat(3, 22050, 16), 105},
         {"5999 Hz", withFormat(1, 5999, 16), 105},
@@ -231,6 +296,17 @@ TEST_F(DocumentTest, AMissingFileIsReportedAsSuch) {
     EXPECT_EQ(Open(dir.File("nowhere.wav")), nullptr);
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_NE(host.prompts.Boxes()[0].text.find("was not found"), std::string::npos);
+}
+
+TEST_F(DocumentTest, ChunkPointsInAnyOrderOpenSortedWithEqualPositionsInChunkOrder) {
+    TestSound sound;
+    sound.samples = Pattern(2000);  // 1000 frames
+    sound.points = {{700, 1}, {5, 2}, {700, 3}, {1001, 4}, {0, 5}, {700, 6}, {5, 7}, {1000, 8}};
+    sound.chunkFrames = 1000;
+    auto doc = Open(Write("shuffled.wav", sound));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(PointsOf(*doc),
+              (Points{{0, 5}, {5, 2}, {5, 7}, {700, 1}, {700, 3}, {700, 6}, {1000, 8}}));
 }
 
 TEST_F(DocumentTest, PanChunkVersionAndLengthRules) {

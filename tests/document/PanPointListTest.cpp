@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "document/UndoRecord.h"
@@ -175,4 +177,56 @@ TEST(PanPointList, CopyTransformedReportsAFailedAdditionAndStops) {
     EXPECT_EQ(prompts.Boxes()[0].text, "Error adding pan point to list!");
     EXPECT_EQ(prompts.Boxes()[0].buttons, UserPrompts::Buttons::Ok);
     EXPECT_EQ(StarvedList(0).AddPoint(1, 1), nullptr);
+}
+
+// The bulk insert must build exactly the list that one AddPoint after another builds: the same
+// order, equal positions in the order they came, after the points already there.
+TEST(PanPointList, AddPointsGivesTheListOneByOneInsertionGives) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE(round);
+        const size_t before = random() % 20;
+        const size_t count = random() % 300;
+        // Few distinct positions in some rounds, so equal positions are common.
+        const uint32_t spread = round % 3 == 0 ? 8 : (round % 3 == 1 ? 1000 : 0xFFFFFFFFu);
+        PanPointList oneByOne;
+        PanPointList bulk;
+        int32_t tag = 0;  // a pan of its own for every point shows where each one went
+        for (size_t i = 0; i < before; ++i) {
+            const uint32_t position = random() % spread;
+            oneByOne.AddPoint(position, tag);
+            bulk.AddPoint(position, tag);
+            ++tag;
+        }
+        std::vector<PanPoint> points(count);
+        for (PanPoint& point : points) {
+            point = {static_cast<uint32_t>(random() % spread), tag++};
+        }
+        if (round % 5 == 0) {
+            std::sort(points.begin(), points.end(),
+                      [](const PanPoint& a, const PanPoint& b) { return a.position < b.position; });
+        }
+        for (const PanPoint& point : points) {
+            oneByOne.AddPoint(point.position, point.pan);
+        }
+        EXPECT_EQ(bulk.AddPoints(points), count);
+        ASSERT_EQ(Contents(bulk), Contents(oneByOne));
+        // Every point is reachable by identity both ways.
+        for (const PanPoint* p = bulk.NextPoint(nullptr); p; p = bulk.NextPoint(p)) {
+            ASSERT_TRUE(bulk.Contains(p));
+            const PanPoint* next = bulk.NextPoint(p);
+            EXPECT_TRUE(next == nullptr || bulk.PreviousPoint(next) == p);
+        }
+    }
+}
+
+TEST(PanPointList, AddPointsLeavesOutThePointsWithoutMemory) {
+    StarvedList list(3);
+    list.AddPoint(15, 0);
+    const std::vector<PanPoint> points = {{30, 1}, {10, 2}, {20, 3}};
+    EXPECT_EQ(list.AddPoints(points), 2u);
+    const Points got = Contents(list);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end())) << "still in order";
+    EXPECT_NE(std::find(got.begin(), got.end(), std::pair<uint32_t, int32_t>{15, 0}), got.end());
 }

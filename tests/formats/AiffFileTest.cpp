@@ -73,8 +73,8 @@ TEST_F(AiffFileTest, RatesTruncateAndUnusableOnesReadAsZero) {
 
 TEST_F(AiffFileTest, FormatFromComm) {
     Bytes chunks = Chunk("COMM", CommPayload(2, 999, 16, Raw80(32000.0)), true);
-    // Offset and block size fields are not 0: read as if they were.
-    Bytes ssnd = {0, 0, 0, 4, 0, 0, 0, 9, 0x12, 0x34, 0xAB, 0xCD};
+    // The block size is not 0 and is ignored.
+    Bytes ssnd = {0, 0, 0, 0, 0, 0, 0, 9, 0x12, 0x34, 0xAB, 0xCD};
     Append(chunks, Chunk("SSND", ssnd, true));
     const SoundContents read = ReadSound(Put(Form("FORM", "AIFF", chunks, true)));
     ASSERT_TRUE(read.bOpened);
@@ -98,6 +98,64 @@ TEST_F(AiffFileTest, CommMustBe18AndSsndMoreThan8) {
             EXPECT_EQ(aiff.ReadFormat(format), commSize == 18 && samples == 1 ? 1u : 0u);
         }
     }
+}
+
+// "SSND" with its offset field set and that many padding bytes before the samples.
+Bytes SsndWithOffset(uint32_t offset, const Bytes& fileSamples, uint8_t padding = 0xEE) {
+    Bytes payload;
+    AppendU32(payload, offset, true);
+    AppendU32(payload, 4096, true);  // block size: ignored
+    payload.insert(payload.end(), offset, padding);
+    Append(payload, fileSamples);
+    return Chunk("SSND", payload, true);
+}
+
+TEST_F(AiffFileTest, SamplesBeginOffsetBytesAfterTheOffsetFields) {
+    for (uint32_t offset : {4u, 8192u}) {
+        SCOPED_TRACE(offset);
+        Bytes chunks = Chunk("COMM", CommPayload(1, 3, 16, Raw80(22050.0)), true);
+        Append(chunks, SsndWithOffset(offset, {0x12, 0x34, 0xAB, 0xCD, 0x00, 0x01}));
+        const SoundContents read = ReadSound(Put(Form("FORM", "AIFF", chunks, true)));
+        ASSERT_TRUE(read.bOpened);
+        EXPECT_EQ(read.dataBytes, 6u);
+        EXPECT_EQ(read.samples, (Bytes{0x34, 0x12, 0xCD, 0xAB, 0x01, 0x00}));
+    }
+    // 8-bit, in a chunk that declares more samples than the file holds: capped at the file.
+    Bytes payload;
+    AppendU32(payload, 100, true);
+    AppendU32(payload, 0, true);
+    payload.insert(payload.end(), 100, 0xEE);
+    Append(payload, {0x01, 0x02, 0x03});
+    Bytes chunks = Chunk("COMM", CommPayload(1, 3, 8, Raw80(8000.0)), true);
+    Append(chunks, ChunkDeclaring("SSND", 8 + 100 + 50, payload, true));
+    const SoundContents read = ReadSound(Put(Form("FORM", "AIFF", chunks, true)));
+    ASSERT_TRUE(read.bOpened);
+    EXPECT_EQ(read.dataBytes, 3u);
+    EXPECT_EQ(read.samples, (Bytes{0x81, 0x82, 0x83}));
+}
+
+TEST_F(AiffFileTest, AnOffsetThatLeavesNoSamplesIsAChunkWithoutSamples) {
+    // Offsets equal to and past the bytes after the two fields, one far enough to overflow a
+    // 32-bit sum, and a chunk that ends inside the fields.
+    for (uint32_t offset : {2u, 3u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(offset);
+        Bytes payload;
+        AppendU32(payload, offset, true);
+        AppendU32(payload, 0, true);
+        Append(payload, {1, 2});
+        Bytes chunks = Chunk("COMM", CommPayload(1, 2, 8, Raw80(8000.0)), true);
+        Append(chunks, Chunk("SSND", payload, true));
+        CFile file(Put(Form("FORM", "AIFF", chunks, true)), CFile::Mode::Read);
+        CAiffFile aiff(file);
+        PcmFormat format{};
+        EXPECT_EQ(aiff.ReadFormat(format), 0u);
+    }
+    Bytes chunks = Chunk("COMM", CommPayload(1, 2, 8, Raw80(8000.0)), true);
+    Append(chunks, ChunkDeclaring("SSND", 20, {0, 0, 0}, true));
+    CFile file(Put(Form("FORM", "AIFF", chunks, true)), CFile::Mode::Read);
+    CAiffFile aiff(file);
+    PcmFormat format{};
+    EXPECT_EQ(aiff.ReadFormat(format), 0u);
 }
 
 TEST_F(AiffFileTest, SsndSizeIsCappedAtTheFile) {

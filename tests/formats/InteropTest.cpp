@@ -140,6 +140,45 @@ TEST_P(Interop, ToolsAcceptWhatWeWrote) {
     EXPECT_EQ(SoxRaw(path, c.bits, m_dir.File("back.raw")), samples);
 }
 
+// sox honours the "SSND" offset too: a file padded before its samples reads the same in both.
+TEST(InteropOffset, SoxReadsAPaddedAiffAsWeDo) {
+    if (!HaveTools()) {
+        GTEST_SKIP() << "sox and sndfile-programs are not installed";
+    }
+    TempDir dir;
+    const std::string plain = dir.File("plain.aiff");
+    ASSERT_EQ(
+        RunCommand("sox -D -n -r 44100 -c 2 -b 16 " + Quote(plain) + " synth 0.1 sine 440 sine 660")
+            .status,
+        0);
+    // Move the samples 8192 bytes on, behind padding that would sound as noise.
+    const Bytes file = ReadBytes(plain);
+    const std::string text(file.begin(), file.end());
+    const size_t ssnd = text.find("SSND");
+    ASSERT_NE(ssnd, std::string::npos);
+    const uint32_t size = (uint32_t{file[ssnd + 4]} << 24) | (uint32_t{file[ssnd + 5]} << 16) |
+                          (uint32_t{file[ssnd + 6]} << 8) | file[ssnd + 7];
+    ASSERT_EQ(size % 2, 0u);
+    const Bytes fileSamples(file.begin() + ssnd + 16, file.begin() + ssnd + 8 + size);
+    Bytes payload;
+    AppendU32(payload, 8192, true);
+    AppendU32(payload, 0, true);
+    for (int i = 0; i < 8192; ++i) {
+        payload.push_back(static_cast<uint8_t>(i * 37));
+    }
+    Append(payload, fileSamples);
+    Bytes chunks(file.begin() + 12, file.begin() + ssnd);
+    Append(chunks, Chunk("SSND", payload, true));
+    const std::string padded = dir.File("padded.aiff");
+    WriteBytes(padded, Form("FORM", "AIFF", chunks, true));
+
+    const SoundContents read = ReadSound(padded);
+    ASSERT_TRUE(read.bOpened);
+    EXPECT_EQ(read.dataBytes, fileSamples.size());
+    EXPECT_EQ(read.samples, SoxRaw(plain, 16, dir.File("plain.raw")));
+    EXPECT_EQ(read.samples, SoxRaw(padded, 16, dir.File("padded.raw")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, Interop,
                          ::testing::Values(Case{"wav", 1, 8, 8000}, Case{"wav", 2, 8, 22050},
                                            Case{"wav", 1, 16, 44100}, Case{"wav", 2, 16, 48000},

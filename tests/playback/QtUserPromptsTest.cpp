@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include "playback/QtUserPrompts.h"
+#include "support/ModalDialog.h"
 
 namespace {
 
@@ -20,15 +20,13 @@ struct BoxSeen {
 };
 
 void AnswerNextBox(QMessageBox::StandardButton button, BoxSeen* seen) {
-    QTimer::singleShot(0, [button, seen] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        seen->text = box->text();
-        seen->title = box->windowTitle();
-        seen->helpId = box->property("helpId");
-        seen->icon = box->icon();
-        seen->bDefaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
-        box->button(button)->click();
+    ModalDialog::When<QMessageBox>([button, seen](QMessageBox& box) {
+        seen->text = box.text();
+        seen->title = box.windowTitle();
+        seen->helpId = box.property("helpId");
+        seen->icon = box.icon();
+        seen->bDefaultIsNo = box.defaultButton() == box.button(QMessageBox::No);
+        box.button(button)->click();
     });
 }
 

@@ -2,16 +2,15 @@
 // list and the Open dialog; and the ways a document goes.
 #include <QApplication>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 #include <filesystem>
-#include <functional>
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
@@ -22,26 +21,10 @@
 #include "shell/CFileOpenDialog.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
+#include "support/ModalDialog.h"
 
 using namespace CommandId;
 using Confidence = CMyMultiDocTemplate::Confidence;
-
-namespace {
-
-// Runs action on the modal dialog of type T once it is up.
-template <typename T>
-void WhenModal(const std::function<void(T&)>& action) {
-    QTimer::singleShot(10, [action] {
-        auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            WhenModal(action);
-            return;
-        }
-        action(*dialog);
-    });
-}
-
-}  // namespace
 
 TEST_F(FrameTest, TemplateStringsAndTheFilterExtensionRule) {
     CMyMultiDocTemplate& docTemplate = m_pFrame->GetDocTemplate();
@@ -239,7 +222,7 @@ TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     const std::string a = WriteSound("a.wav");
     m_pApp->m_openPath = m_dir.Path().string() + "/";
     bool bChecked = false;
-    WhenModal<CFileOpenDialog>([&](CFileOpenDialog& shown) {
+    ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& shown) {
         CFileOpenDialog* dialog = &shown;
         EXPECT_EQ(dialog->windowTitle(), "Open");
         EXPECT_EQ(dialog->nameFilters(),
@@ -250,8 +233,12 @@ TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(dialog->defaultSuffix(), "wav");
         EXPECT_EQ(dialog->directory().absolutePath().toStdString(), m_dir.Path().string());
-        dialog->selectFile(QString::fromStdString(a));
-        static_cast<QDialog*>(dialog)->accept();
+        // Typed as a user would: selectFile() leaves the name box alone while it has focus,
+        // and accepting an empty box does nothing.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, "a.wav");
+        QTest::keyClick(name, Qt::Key_Return);
         bChecked = true;
     });
     ASSERT_TRUE(m_pFrame->ExecuteCommand(kFileOpen));

@@ -1,7 +1,9 @@
 // The real editor binary: starts on a file with no display and no sound card, shows its main
-// window, and ends cleanly on SIGTERM.
+// window, ends cleanly on SIGTERM, and ends start-up when a file of its command line fails.
+// Where a message box comes up, a library preloaded into the editor answers it and notes it.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
@@ -27,12 +29,18 @@ bool WaitFor(const std::function<bool()>& condition, QProcess& process) {
     return condition();
 }
 
-// The editor with no display and no sound card, its settings under config.
-void StartEditor(QProcess& editor, const TempDir& config, const QStringList& arguments) {
+// The editor with no display and no sound card, its settings under config. With a dialog log
+// its message boxes are answered and written there.
+void StartEditor(QProcess& editor, const TempDir& config, const QStringList& arguments,
+                 const std::string& dialogLog = "") {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("ALSOFT_DRIVERS", "null");
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path().string()));
+    if (!dialogLog.empty()) {
+        environment.insert("LD_PRELOAD", SONOMAP_DIALOG_ANSWERER_PATH);
+        environment.insert("SONOMAP_TEST_DIALOG_LOG", QString::fromStdString(dialogLog));
+    }
     editor.setProcessEnvironment(environment);
     editor.setProgram(SONOMAP_EDITOR_PATH);
     editor.setArguments(arguments);
@@ -48,8 +56,29 @@ class EditorSmoke : public ::testing::Test {
         return QSettings(path, QSettings::IniFormat).value(key).toString();
     }
 
+    // The boxes the editor showed so far, one line each.
+    QStringList Boxes() const {
+        QFile log(QString::fromStdString(m_files.File("dialogs.log")));
+        if (!log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            return {};
+        }
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+    std::string DialogLog() const { return m_files.File("dialogs.log"); }
+
     TempDir m_config;
     TempDir m_files;
+};
+
+// Ends an editor a test left running, so a failed check leaves no process behind.
+struct EditorGuard {
+    QProcess& editor;
+    ~EditorGuard() {
+        if (editor.state() != QProcess::NotRunning) {
+            editor.kill();
+            editor.waitForFinished(5000);
+        }
+    }
 };
 
 }  // namespace
@@ -103,4 +132,97 @@ TEST_F(EditorSmoke, SigtermWhileAStartUpMessageWaitsStillEndsCleanly) {
     EXPECT_EQ(Stored("Initialization/ClassName"), "wergarbageqwert");
     // Nothing more was opened after the end was asked for.
     EXPECT_EQ(Stored("Recent File List/File1"), "");
+}
+
+TEST_F(EditorSmoke, ACommandLineFileThatFailsToOpenEndsStartUpWithAFailureStatus) {
+    const std::string bad = m_files.File("bad.wav");
+    WriteBytes(bad, Bytes(64, 'x'));
+
+    QProcess editor;
+    EditorGuard guard{editor};
+    StartEditor(editor, m_config, {QString::fromStdString(bad)}, DialogLog());
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    // The message is shown and answered; then the program ends by itself.
+    ASSERT_TRUE(editor.waitForFinished(20000)) << "the editor went on running after the failure";
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(editor.exitCode(), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_TRUE(Boxes()[0].startsWith("Error loading wave information"))
+        << Boxes()[0].toStdString();
+    EXPECT_EQ(Stored("Recent File List/File1"), "");
+    // Shutdown ran: the next start finds no window under the stored name.
+    EXPECT_EQ(Stored("Initialization/ClassName"), "wergarbageqwert");
+}
+
+TEST_F(EditorSmoke, AFailedFileHandedOverByASecondStartLeavesTheRunningEditor) {
+    const std::string sound = m_files.File("take.wav");
+    WriteBytes(sound, BuildSoundFile(TestSound()));
+    const std::string bad = m_files.File("bad.wav");
+    WriteBytes(bad, Bytes(64, 'x'));
+
+    QProcess first;
+    EditorGuard firstGuard{first};
+    StartEditor(first, m_config, {QString::fromStdString(sound)}, DialogLog());
+    ASSERT_TRUE(first.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Stored("Initialization/ClassName").startsWith("/") &&
+                   Stored("Recent File List/File1") == QString::fromStdString(sound);
+        },
+        first))
+        << "no main window";
+
+    QProcess second;
+    EditorGuard secondGuard{second};
+    StartEditor(second, m_config, {QString::fromStdString(bad)});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
+
+    // The first one shows why, and stays.
+    ASSERT_TRUE(WaitFor([&] { return Boxes().size() == 1; }, first)) << "no message";
+    EXPECT_TRUE(Boxes()[0].startsWith("Error loading wave information"))
+        << Boxes()[0].toStdString();
+    EXPECT_FALSE(first.waitForFinished(500));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitCode(), 0);
+}
+
+TEST_F(EditorSmoke, SigtermWithAModifiedDocumentEndsWithoutAQuestion) {
+    // Opening this file marks the document modified: its pan chunk counts fewer frames.
+    TestSound modified;
+    modified.points = {{10, 20}};
+    modified.chunkFrames = FramesOf(modified) - 100;
+    const std::string sound = m_files.File("take.wav");
+    WriteBytes(sound, BuildSoundFile(modified));
+    const Bytes before = ReadBytes(sound);
+
+    QProcess editor;
+    EditorGuard guard{editor};
+    StartEditor(editor, m_config, {QString::fromStdString(sound)}, DialogLog());
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return Boxes().size() == 1 &&
+                   Stored("Recent File List/File1") == QString::fromStdString(sound);
+        },
+        editor))
+        << "the document did not open";
+    ASSERT_TRUE(Boxes()[0].contains("It is longer than it was")) << Boxes()[0].toStdString();
+    EXPECT_FALSE(editor.waitForFinished(300));
+
+    ::kill(static_cast<pid_t>(editor.processId()), SIGTERM);
+    // A question would wait for an answer (the answerer gives Cancel) and keep it running.
+    ASSERT_TRUE(editor.waitForFinished(20000))
+        << "still running: " << Boxes().join("; ").toStdString();
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(editor.exitCode(), 0);
+    EXPECT_EQ(Boxes().size(), 1u) << Boxes().join("; ").toStdString();
+    EXPECT_EQ(ReadBytes(sound), before);
+    EXPECT_EQ(Stored("Initialization/ClassName"), "wergarbageqwert");
+    EXPECT_FALSE(Stored("Bar State/Layout").isEmpty());
+    EXPECT_EQ(Stored("Preferences/MixerOutput"), "2");
 }

@@ -1,13 +1,10 @@
 // File Import in the editor: the command, its dialog and key, the untitled window it makes,
 // and the one question a dropped file that only import can read brings.
 #include <QAction>
-#include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
-#include <functional>
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
@@ -15,38 +12,12 @@
 #include "playback/CommandIds.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFileOpenDialog.h"
+#include "support/ModalDialog.h"
 #include "support/SoxTools.h"
 
 using namespace CommandId;
 
 namespace {
-
-// Runs action on the modal dialog of type T once it is up. A dialog that does not come
-// within the time fails the test, and one that action leaves open is closed after it.
-template <typename T>
-void WhenModalWithin(int ms, const std::function<void(T&)>& action) {
-    auto* poll = new QTimer;
-    auto* left = new int(ms / 10);
-    QObject::connect(poll, &QTimer::timeout, [poll, left, action] {
-        auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
-        if ((dialog == nullptr || !dialog->isVisible()) && --*left > 0) {
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        delete left;
-        if (dialog == nullptr) {
-            ADD_FAILURE() << "the dialog did not come";
-            return;
-        }
-        action(*dialog);
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog did not go";
-            dialog->reject();
-        }
-    });
-    poll->start(10);
-}
 
 TestSound Sound24() {
     TestSound sound;
@@ -92,7 +63,7 @@ TEST_F(FrameTest, TheImportKeyShowsTheImportDialogInTheOpenFolder) {
     m_pFrame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
     bool bShown = false;
-    WhenModalWithin<CFileOpenDialog>(5000, [&](CFileOpenDialog& dialog) {
+    ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Import");
         ASSERT_EQ(dialog.nameFilters().size(), 2);
         EXPECT_EQ(dialog.nameFilters()[1], "All Files (*.*)");

@@ -70,6 +70,21 @@ void IdleFor(int ms) {
     loop.exec();
 }
 
+// The overview spans the frame on a row of its own, and the transport bar is whole beside it.
+void ExpectOverviewRowOfItsOwn(CMainFrame& frame) {
+    QToolBar* overview = frame.Bar(kBarOverview);
+    QToolBar* transport = frame.Bar(kBarTransport);
+    EXPECT_EQ(frame.toolBarArea(overview), Qt::BottomToolBarArea);
+    EXPECT_EQ(overview->width(), frame.width());
+    EXPECT_EQ(overview->height(), 105);
+    EXPECT_FALSE(transport->isHidden());
+    EXPECT_GE(transport->width(), transport->sizeHint().width());
+    const QRect row = overview->geometry();
+    const QRect bar = transport->geometry();
+    EXPECT_TRUE(bar.bottom() < row.top() || bar.top() > row.bottom())
+        << "transport at y " << bar.y() << ", overview at y " << row.y();
+}
+
 const std::vector<MenuItem> kViewBars128 = {{"&Toolbar", 59392},
                                             {"T&ransport", 200},
                                             {"I&nfo Button", 145},
@@ -330,6 +345,38 @@ TEST_F(FrameTest, ToolBarsCarryTheirButtonsTipsAndPlaces) {
     EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "Zoom in to waveform");
 }
 
+TEST_F(FrameTest, CommandsCarryTheirStatusTextsAndToolTips) {
+    const struct {
+        unsigned id;
+        const char* statusText;
+        const char* toolTip;
+    } prompts[] = {
+        {kExportStereo, "Create & Save Ambrel processed stereo sound file", "Make Ambrel File"},
+        {kZoomIn, "Zoom in to waveform", "Zoom In"},
+        {kZoomOut, "Zoom out of waveform", "Zoom Out"},
+        {kShowAll, "Zoom out to full waveform", "Show All"},
+        {kZoomSelection, "Zoom in to current selection region", "Zoom Selection"},
+        {kEditPan, "Edit Mode: Pan Point Edit", "Edit Pan"},
+        {kEditSelect, "Edit Mode: Selection Caret", "Selection Caret"},
+        {kDeleteInRange, "Delete pan points in current selection region", "Delete In Range"},
+        {kEditCut, "Cut the selection and put it on the Clipboard", "Cut"},
+        {kEditCopy, "Copy the selection and put it on the Clipboard", "Copy"},
+        {kPaste, "Insert Clipboard contents", "Paste"},
+        {kSelectAll, "Expand selection region to include entire waveform", "Select All"},
+        {kEditUndo, "Undo the last action", "Undo"},
+    };
+    for (const auto& expected : prompts) {
+        QAction* action = m_pFrame->Action(expected.id);
+        ASSERT_NE(action, nullptr) << expected.id;
+        EXPECT_EQ(action->statusTip(), expected.statusText) << expected.id;
+        EXPECT_EQ(action->toolTip(), expected.toolTip) << expected.id;
+    }
+    // Every command has a status text for the status bar.
+    for (const CommandInfo& info : CommandTable::All()) {
+        EXPECT_FALSE(m_pFrame->Action(info.id)->statusTip().isEmpty()) << info.id;
+    }
+}
+
 TEST_F(FrameTest, StatusBarHasTheStretchingPaneThenFormatDurationAndSize) {
     m_pFrame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
@@ -344,6 +391,64 @@ TEST_F(FrameTest, StatusBarHasTheStretchingPaneThenFormatDurationAndSize) {
     EXPECT_LT(m_pFrame->Pane(1)->x(), m_pFrame->Pane(2)->x());
     EXPECT_LT(m_pFrame->Pane(2)->x(), m_pFrame->Pane(3)->x());
     EXPECT_GT(m_pFrame->Pane(0)->width(), 300);
+}
+
+// Where a pane's text starts inside its frame: QLabel's indent, or with none set half an "x".
+int TextIndent(const QLabel& label) {
+    if (label.indent() >= 0) {
+        return label.indent();
+    }
+    return label.frameWidth() > 0 ? label.fontMetrics().horizontalAdvance('x') / 2 : 0;
+}
+
+// The width a pane needs to show text whole.
+int NeededWidth(const QLabel& label, const QString& text) {
+    return label.fontMetrics().horizontalAdvance(text) + 2 * label.frameWidth() + TextIndent(label);
+}
+
+TEST_F(FrameTest, StatusPanesKeepTheirWidthsUnlessATextWouldBeCutOff) {
+    CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
+    ASSERT_NE(document, nullptr);
+    TestView* view = ViewOf(*document);
+    ASSERT_NE(view, nullptr);
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
+    const int classic[] = {160, 70, 90};
+    const auto show = [&](int pane, const QString& text) {
+        view->answers[ids[pane - 1]].text = text.toStdString();
+        m_pFrame->UpdateCommandUI();
+        IdleFor(20);
+    };
+
+    // In a small and a large current font.
+    for (const int pointSize : {8, 14}) {
+        QFont font = m_pFrame->font();
+        font.setPointSize(pointSize);
+        m_pFrame->setFont(font);
+        for (int pane = 1; pane < 4; ++pane) {
+            QLabel* label = m_pFrame->Pane(pane);
+            const int width = classic[pane - 1];
+            // The longest text that fits, to a pixel or two: the classic width.
+            QString text;
+            for (const char* more : {"0", "1", ".", "'"}) {
+                while (NeededWidth(*label, text + more) <= width) {
+                    text += more;
+                }
+            }
+            show(pane, text);
+            EXPECT_EQ(label->width(), width) << pane << " " << text.toStdString();
+            // Any more would be cut off: the pane widens just enough to show it whole.
+            for (const QString& longer : {text + "0", text + "000"}) {
+                show(pane, longer);
+                EXPECT_EQ(label->width(), NeededWidth(*label, longer))
+                    << pane << " " << longer.toStdString();
+            }
+            // A short text: the classic width again.
+            show(pane, "    ");
+            EXPECT_EQ(label->width(), width) << pane;
+        }
+    }
 }
 
 TEST_F(FrameTest, BarTogglesHideAndShowTheirBarsWithACheckMark) {
@@ -378,6 +483,50 @@ TEST_F(FrameTest, BarStateSurvivesARestart) {
     EXPECT_TRUE(m_pFrame->statusBar()->isHidden());
     EXPECT_FALSE(m_pFrame->Bar(kBarBasic)->isHidden());
     EXPECT_EQ(m_pFrame->toolBarArea(m_pFrame->Bar(kBarInfo)), Qt::LeftToolBarArea);
+}
+
+TEST_F(FrameTest, TheOverviewKeepsARowOfItsOwnWhateverIsDockedBesideIt) {
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    QToolBar* overview = m_pFrame->Bar(kBarOverview);
+    QToolBar* transport = m_pFrame->Bar(kBarTransport);
+    EXPECT_EQ(overview->sizeHint(), QSize(32767, 105));
+
+    // What a drop on the overview's row leaves: the bar before it, then after it, in its row.
+    m_pFrame->insertToolBar(overview, transport);
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+    EXPECT_EQ(m_pFrame->toolBarArea(transport), Qt::BottomToolBarArea);
+    m_pFrame->addToolBar(Qt::BottomToolBarArea, transport);
+    m_pFrame->addToolBar(Qt::TopToolBarArea, transport);
+    m_pFrame->insertToolBarBreak(overview);
+    m_pFrame->addToolBar(Qt::BottomToolBarArea, transport);
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+
+    // A bar hidden on its row takes it when shown.
+    m_pFrame->Bar(kBarInfo)->hide();
+    m_pFrame->insertToolBar(overview, m_pFrame->Bar(kBarInfo));
+    IdleFor(50);
+    m_pFrame->Bar(kBarInfo)->show();
+    IdleFor(50);
+    EXPECT_EQ(overview->width(), m_pFrame->width());
+}
+
+TEST_F(FrameTest, ABarStateWithABarOnTheOverviewsRowRestoresToARowOfItsOwn) {
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    // Saved before any idle pass could move it: the transport bar shares the overview's row.
+    m_pFrame->insertToolBar(m_pFrame->Bar(kBarOverview), m_pFrame->Bar(kBarTransport));
+    ASSERT_TRUE(m_pFrame->close());
+    DestroyFrame();
+
+    MakeFrame();
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    IdleFor(50);
+    ExpectOverviewRowOfItsOwn(*m_pFrame);
+    EXPECT_EQ(m_pFrame->toolBarArea(m_pFrame->Bar(kBarTransport)), Qt::BottomToolBarArea);
 }
 
 TEST_F(FrameTest, BackgroundIsTheTileInTheButtonColoursRedrawnOnAPaletteChange) {

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -145,4 +147,57 @@ TEST_F(SaveAsDialogTest, ChangingTheFileTypeChangesTheExtension) {
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "song.WAV");
     EXPECT_EQ(dialog->GetFileType(), 1);
+}
+
+TEST_F(SaveAsDialogTest, FoldersAreEnteredAndLeftAsInAnyFileDialog) {
+    std::filesystem::create_directory(m_dir.Path() / "sub");
+    const std::string top = m_dir.Path().string();
+    auto dialog = Open(1);
+    const auto shown = [&] { return dialog->directory().absolutePath().toStdString(); };
+
+    // A folder's name enters it; ".." goes up; "sub/" enters it again.
+    TypeAndAccept(*dialog, "sub");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(shown(), top + "/sub");
+    TypeAndAccept(*dialog, "..");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(shown(), top);
+    TypeAndAccept(*dialog, "sub/");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(shown(), top + "/sub");
+    // None of that was a name to check or to save under.
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+    EXPECT_TRUE(dialog->GetPathName().isEmpty());
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+
+    // A typed path is a name: the checks see the file it names.
+    std::ofstream(Folder() + "mix.wav") << "RIFF";
+    m_prompts.Script(UserPrompts::Answer::No);
+    TypeAndAccept(*dialog, "../mix");
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_EQ(m_prompts.Boxes()[0].text,
+              Folder() + "mix.wav\nThis file already exists.\n\nReplace existing file?");
+    TypeAndAccept(*dialog, "../sub/take");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "sub/take.wav");
+    EXPECT_EQ(dialog->GetFileTitle(), "take.wav");
+
+    // "~" is the home folder, as Qt's dialog reads it.
+    auto home = Open(1);
+    TypeAndAccept(*home, "~");
+    EXPECT_TRUE(home->isVisible());
+    EXPECT_EQ(home->directory().absolutePath(), QDir::home().absolutePath());
+}
+
+TEST_F(SaveAsDialogTest, ANameQtAcceptsByItselfIsCheckedToo) {
+    m_open = {Folder() + "other.wav"};
+    std::ofstream(Folder() + "other.wav") << "RIFF";
+    auto dialog = Open(1, "other.wav");
+    // As when the list's choice is accepted without the name box.
+    static_cast<QDialog&>(*dialog).done(QDialog::Accepted);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_NE(m_prompts.Boxes()[0].text.find("This file is currently open."), std::string::npos);
+    EXPECT_TRUE(dialog->GetPathName().isEmpty());
 }

@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 #include <map>
 #include <memory>
 
@@ -22,6 +20,7 @@
 #include "shell/CPasteMergeDialog.h"
 #include "shell/CPasteSizeDialog.h"
 #include "shell/PasteOptionsDialogs.h"
+#include "support/ModalDialog.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -88,19 +87,6 @@ class PasteOptionsDialogTest : public ::testing::Test {
         EXPECT_FALSE(dialog.isVisible());
     }
 };
-
-// Runs action on the modal dialog of type T once it is up and showing.
-template <typename T>
-void WhenDialogShows(const std::function<void(T&)>& action) {
-    QTimer::singleShot(10, [action] {
-        auto* dialog = dynamic_cast<T*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            WhenDialogShows(action);
-            return;
-        }
-        action(*dialog);
-    });
-}
 
 }  // namespace
 
@@ -172,9 +158,9 @@ TEST_F(PasteOptionsDialogTest, APasteAsksThroughTheInstalledDialogs) {
     InstallPasteOptionsDialogs(app, nullptr);
     bool sawMerge = false;
     bool sawSize = false;
-    WhenDialogShows<CPasteMergeDialog>([&](CPasteMergeDialog& merge) {
+    ModalDialog::When<CPasteMergeDialog>([&](CPasteMergeDialog& merge) {
         sawMerge = true;
-        WhenDialogShows<CPasteSizeDialog>([&](CPasteSizeDialog& size) {
+        ModalDialog::When<CPasteSizeDialog>([&](CPasteSizeDialog& size) {
             sawSize = size.GetButton(kPasteFromStart)->text() == "&From Start";
             QTest::mouseClick(size.GetButton(kPasteFromStart), Qt::LeftButton);
         });

@@ -6,13 +6,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentTestFiles.h"
 #include "shell/MySaveAsFileDialog.h"
+#include "support/ModalDialog.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 
@@ -26,21 +25,9 @@ class DialogHost : public TestDocumentHost {
     }
 };
 
-// Runs action on the save dialog once it is up and showing.
-void WhenDialogShows(const std::function<void(MySaveAsFileDialog&)>& action) {
-    QTimer::singleShot(10, [action] {
-        auto* dialog = dynamic_cast<MySaveAsFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible()) {
-            WhenDialogShows(action);
-            return;
-        }
-        action(*dialog);
-    });
-}
-
 // Picks a type and types a name as a user would, then presses Return.
 void AnswerDialog(int typeIndex, const QString& name) {
-    WhenDialogShows([=](MySaveAsFileDialog& dialog) {
+    ModalDialog::When<MySaveAsFileDialog>([=](MySaveAsFileDialog& dialog) {
         auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
         while (types->currentIndex() != typeIndex) {
             QTest::keyClick(types, types->currentIndex() < typeIndex ? Qt::Key_Down : Qt::Key_Up);
@@ -80,9 +67,11 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
     // Its own old name is still open as far as the program knows: refused, then cancelled.
     host.prompts.Clear();
     host.openDocuments = {path, dir.File("copy.aif")};
-    WhenDialogShows([&](MySaveAsFileDialog& dialog) {
-        dialog.NameBox()->setText("take.wav");
-        dialog.accept();
+    ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+        QLineEdit* box = dialog.NameBox();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "take.wav");
+        QTest::keyClick(box, Qt::Key_Return);
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });
