@@ -95,12 +95,7 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     }
     // The user may have chosen to import it instead: such a document has no path to recall.
     const bool bImported = !document->GetImportSource().empty();
-    CTesselDoc* opened = AddDocumentFrame(std::move(document));
-    if (!bImported) {
-        m_recentFiles.Add(fullPath);
-        m_recentFiles.WriteList();
-    }
-    return opened;
+    return AddDocumentFrame(std::move(document), bImported ? std::string() : fullPath);
 }
 
 CTesselDoc* CMyMultiDocTemplate::ImportDocumentFile(const std::string& path) {
@@ -108,10 +103,11 @@ CTesselDoc* CMyMultiDocTemplate::ImportDocumentFile(const std::string& path) {
     if (!SoundImport(m_app).ImportInto(*document, FullPath(path))) {
         return nullptr;
     }
-    return AddDocumentFrame(std::move(document));
+    return AddDocumentFrame(std::move(document), std::string());
 }
 
-CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> document) {
+CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
+                                                  const std::string& recentPath) {
     CTesselDoc* opened = document.get();
     QWidget* view = m_viewFactory(*opened, nullptr);
     auto* frame = new CChildFrame(*this, std::move(document), view);
@@ -122,6 +118,10 @@ CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> do
     frame->resize(std::max(480, area.width() * 3 / 4), std::max(240, area.height() * 3 / 4));
     frame->show();
     m_area.setActiveSubWindow(frame);
+    if (!recentPath.empty()) {
+        m_recentFiles.Add(recentPath);
+        m_recentFiles.WriteList();
+    }
     emit DocumentsChanged();
     return opened;
 }

@@ -78,8 +78,10 @@ class CMyMultiDocTemplate : public QObject {
     void DocumentsChanged();
 
   private:
-    // Gives a loaded document its window and makes it the active one.
-    CTesselDoc* AddDocumentFrame(std::unique_ptr<CTesselDoc> document);
+    // Gives a loaded document its window and makes it the active one; a recentPath goes on the
+    // recent-file list.
+    CTesselDoc* AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
+                                 const std::string& recentPath);
 
     CEditorApp& m_app;
     QMdiArea& m_area;
