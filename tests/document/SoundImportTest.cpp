@@ -203,6 +203,26 @@ TEST_F(SoundImportTest, AReadErrorShowsLibsndfilesText) {
     EXPECT_EQ(text.rfind("Error importing cut.flac!\nlibsndfile reports: ", 0), 0u) << text;
 }
 
+TEST_F(SoundImportTest, ASoundTooLongForAWaveFileIsRefusedBeforeItIsRead) {
+    if (!SoxTools::Available()) {
+        GTEST_SKIP() << "sox is not installed";
+    }
+    const std::string whole = dir.File("whole.flac");
+    ASSERT_EQ(SoxTools::Command("sox -n -r 44100 -c 2 -b 16 " + SoxTools::Quote(whole) +
+                                " synth 0.1 sine 440")
+                  .status,
+              0);
+    // The stream's length, 36 bits of its STREAMINFO block, all ones.
+    Bytes flac = ReadBytes(whole);
+    flac[21] |= 0x0F;
+    for (size_t i = 22; i < 26; ++i) {
+        flac[i] = 0xFF;
+    }
+    EXPECT_EQ(ImportMessage("huge.flac", flac),
+              "Can't import huge.flac!\nAt 68719476735 frames it is too long for a WAV or AIFF "
+              "file.");
+}
+
 TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
     CTesselDoc doc(host);
     EXPECT_FALSE(doc.OnOpenDocument(Write("take.wav", Sound24())));
