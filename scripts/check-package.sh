@@ -57,8 +57,10 @@ remove() {
         "${sudo[@]}" dpkg -r sonomap >/dev/null 2>&1 || true
 }
 trap remove EXIT
+# apt brings what Depends names; dpkg alone does when all of it is there already.
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    "$deb" >/dev/null || fail "apt-get install $deb failed"
+    "$deb" >/dev/null || "${sudo[@]}" dpkg -i "$deb" >/dev/null ||
+    fail "neither apt-get install nor dpkg -i installed $deb"
 [ "$(dpkg-query -W -f='${Status}' sonomap)" = "install ok installed" ] || fail "not installed"
 /usr/bin/sonomap-cli --help >/dev/null || fail "the installed sonomap-cli --help failed"
 info=$(/usr/bin/sonomap-cli info "$root/examples/demo.wav") || fail "the installed sonomap-cli info failed"
