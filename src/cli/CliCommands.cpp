@@ -129,6 +129,9 @@ std::string UsageOf(const std::string& command) {
                "  named on stderr and the others go on; progress shows when stderr is a\n"
                "  terminal.\n";
     }
+    if (command == "import") {
+        return ImportUsage();
+    }
     return "usage: sonomap-cli COMMAND ...\n"
            "commands:\n"
            "  info FILE                      describe a sound file as JSON\n"
@@ -136,6 +139,8 @@ std::string UsageOf(const std::string& command) {
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N]\n"
            "                                 export processed stereo files\n"
+           "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
+           "                                 convert any sound file libsndfile reads\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
 }

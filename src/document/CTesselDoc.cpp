@@ -9,6 +9,7 @@
 
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
+#include "document/SoundImport.h"
 #include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
@@ -83,7 +84,10 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
         ShowFileError(e.GetError(), path, false);
         return false;
     }
-    SetPathName(path);
+    // An imported sound stays untitled: saving it must never write over its source.
+    if (m_importSource.empty()) {
+        SetPathName(path);
+    }
     return true;
 }
 
@@ -92,20 +96,63 @@ bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId) {
     return false;
 }
 
+bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId) {
+    if (!m_host.OffersImport()) {
+        return AbortOpen(text, helpId);
+    }
+    SoundImport import(m_host);
+    return import.AskToImport(file.GetFilePath(), text, helpId) &&
+           import.ImportInto(*this, file.GetFilePath());
+}
+
+bool CTesselDoc::CheckFormat() const {
+    SpatialFilter rateCheck;
+    return (m_format.bitsPerSample == 8 || m_format.bitsPerSample == 16) &&
+           (m_format.channels == 1 || m_format.channels == 2) &&
+           rateCheck.SelectRate(static_cast<int32_t>(m_format.sampleRate)) !=
+               SpatialFilter::kUnsupportedRate;
+}
+
+bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
+                              const std::string& sourcePath, CProcessingDialog& status) {
+    m_format = sound.format;
+    m_dataBytes = sound.dataBytes;
+    if (m_dataBytes == 0 || !sound.samples || !CheckFormat()) {
+        return AbortOpen(kBadFormat, 105);
+    }
+    m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
+    m_pSamples = std::move(sound.samples);
+
+    status.SetStatusText("Creating Waveform Overview...");
+    m_pOverview.reset();
+    if (m_host.ShowsViews()) {
+        m_pOverview = BuildMasterOverview(GetSampleData(), m_host.Prompts());
+    }
+    if (sound.panChunk) {
+        status.SetStatusText("Parseing AmbrelChunk...");
+        ParsePanChunk(*sound.panChunk);
+    }
+    m_pUnrecognized.reset();
+    m_fileType = SoundTypeName(kSoundTypeWave);
+    m_importSource = sourcePath;
+    SetTitle(title);
+    SetModifiedFlag(true);
+    m_host.SetOpenFolder(FolderOf(sourcePath));
+    return true;
+}
+
 bool CTesselDoc::LoadSound(CFile& file) {
     UserPrompts& prompts = m_host.Prompts();
     SetModifiedFlag(false);
     std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
     m_dataBytes = reader ? reader->ReadFormat(m_format) : 0;
     if (!reader || m_dataBytes == 0) {
-        return AbortOpen(kNotASoundFile, 104);
+        reader.reset();
+        return RefuseOpen(file, kNotASoundFile, 104);
     }
-    SpatialFilter rateCheck;
-    if ((m_format.bitsPerSample != 8 && m_format.bitsPerSample != 16) ||
-        (m_format.channels != 1 && m_format.channels != 2) ||
-        rateCheck.SelectRate(static_cast<int32_t>(m_format.sampleRate)) ==
-            SpatialFilter::kUnsupportedRate) {
-        return AbortOpen(kBadFormat, 105);
+    if (!CheckFormat()) {
+        reader.reset();
+        return RefuseOpen(file, kBadFormat, 105);
     }
 
     CProcessingDialog status(prompts);

@@ -89,4 +89,7 @@ class DocumentHost {
     // Whether sounds are shown: a host without views (the command-line tool) spares the
     // document its waveform overview, a pass over every sample at open.
     virtual bool ShowsViews() const { return true; }
+    // Whether a file the native open refuses is offered for import instead (the editor), or
+    // just refused (the command-line tool, whose import is a command of its own).
+    virtual bool OffersImport() const { return false; }
 };

@@ -92,6 +92,8 @@ class CEditorApp : public DocumentHost {
     void SetOpenDocumentQuery(OpenDocumentQuery query) { m_isDocumentOpen = std::move(query); }
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
     bool IsDocumentOpen(const std::string& fullPath) const override;
+    // A file the editor cannot open but libsndfile reads is offered for import.
+    bool OffersImport() const override { return true; }
     AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
                                     const MixerWaveSource& source) override;
     int MixerGetLastError() override;

@@ -24,6 +24,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
     }
     switch (id) {
         case kFileOpen:
+        case kImport:
         case kPreferences:
         case kAppAbout:
         case kAppExit:
@@ -52,6 +53,9 @@ bool CAppCommands::RunCommand(unsigned id) {
     switch (id) {
         case kFileOpen:
             OnFileOpen();
+            return true;
+        case kImport:
+            OnFileImport();
             return true;
         case kPreferences:
             OnPreferences();
@@ -92,6 +96,20 @@ void CAppCommands::OnFileOpen() {
         return;
     }
     m_template.OpenDocumentFile(dialog.selectedFiles().first().toStdString());
+}
+
+void CAppCommands::OnFileImport() {
+    const QList<CFileOpenDialog::Filter> filters = {
+        {"Sound Files (*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.caf;*.rf64;*.w64;"
+         "*.au;*.snd)",
+         "*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.caf;*.rf64;*.w64;*.au;*.snd"},
+        {"All Files (*.*)", "*.*"}};
+    CFileOpenDialog dialog(&m_mainWindow, "Import", QString::fromStdString(m_app.m_openPath),
+                           filters, "wav");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    m_template.ImportDocumentFile(dialog.selectedFiles().first().toStdString());
 }
 
 void CAppCommands::OnOpenRecentFile(int index) {

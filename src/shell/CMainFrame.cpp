@@ -38,6 +38,7 @@ const char* const kBlankPane = "    ";
 // tip as text.
 const std::map<unsigned, const char*> kMenuTexts = {
     {kFileOpen, "&Open...\tCtrl+O"},
+    {kImport, "&Import...\tCtrl+Shift+I"},
     {kFileClose, "&Close"},
     {kFileSave, "&Save\tCtrl+S"},
     {kFileSaveAs, "Save &As..."},
@@ -120,7 +121,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     LoadBarState();
 
     m_app.SetOpenDocumentQuery([this](const std::string& path) {
-        return m_pTemplate->FindDocument(CMyMultiDocTemplate::FullPath(path)) != nullptr;
+        return m_pTemplate->IsPathInUse(CMyMultiDocTemplate::FullPath(path));
     });
     m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
         return RunSaveNameDialog(
@@ -180,12 +181,13 @@ void CMainFrame::CreateMenus() {
                                         kBarStatus};
     const std::vector<unsigned> help = {kHelpFinder, 0, kAppAbout};
 
-    m_menus128 = {makeMenu("&File", {kFileOpen, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-                  makeMenu("&View", bars), makeMenu("&Help", help)};
+    m_menus128 = {
+        makeMenu("&File", {kFileOpen, kImport, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+        makeMenu("&View", bars), makeMenu("&Help", help)};
 
     std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
     view129.insert(view129.end(), bars.begin(), bars.end());
-    m_menus129 = {makeMenu("&File", {kFileOpen, kFileClose, kFileSave, kFileSaveAs, 0,
+    m_menus129 = {makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0,
                                      kExportStereo, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
                   makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0,
                                      kSelectAll, 0, kCursorFollow}),

@@ -97,6 +97,7 @@ const std::vector<MenuItem> kHelpMenu = {{"&Help Topics", 57667}, {"&About Sonom
 TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLastCloses) {
     const std::vector<Menu> menu128 = {{"&File",
                                         {{"&Open...\tCtrl+O", 57601},
+                                         {"&Import...\tCtrl+Shift+I", 32787},
                                          {"Preferences...", 32794},
                                          {"Recent File", 57616},
                                          {"E&xit", 57665}}},
@@ -121,6 +122,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},
+          {"&Import...\tCtrl+Shift+I", 32787},
           {"&Close", 57602},
           {"&Save\tCtrl+S", 57603},
           {"Save &As...", 57604},

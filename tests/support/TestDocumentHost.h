@@ -123,6 +123,8 @@ class TestDocumentHost : public DocumentHost {
     void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
     bool showsViews = true;
     bool ShowsViews() const override { return showsViews; }
+    bool offersImport = false;
+    bool OffersImport() const override { return offersImport; }
 
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;
