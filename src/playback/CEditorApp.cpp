@@ -12,7 +12,6 @@
 
 namespace {
 
-const char* const kPreferences = "Preferences";
 const char* const kInitialization = "Initialization";
 const char* const kClassName = "ClassName";
 
@@ -26,25 +25,11 @@ CEditorApp::~CEditorApp() {
 }
 
 void CEditorApp::LoadPreferences() {
-    m_bCursorFollow = m_settings.GetInt(kPreferences, "CursorFollow", 0) == 1;
-    m_mixerOutput = m_settings.GetInt(kPreferences, "MixerOutput", kOutputLetMixerDecide);
-    m_bLowpassFilter = m_settings.GetInt(kPreferences, "LowpassFilter", 0) == 1;
-    m_bUsePrimaryBuffer = m_settings.GetInt(kPreferences, "UsePrimaryBuffer", 0) == 1;
-    m_latency = m_settings.GetInt(kPreferences, "Latency", 0);
-    m_savePath = m_settings.GetString(kPreferences, "SavePath", "");
-    m_openPath = m_settings.GetString(kPreferences, "OpenPath", "");
-    m_exportPath = m_settings.GetString(kPreferences, "ExportPath", "");
+    m_prefs = Preferences::Load(m_settings);
 }
 
 void CEditorApp::SavePreferences() {
-    m_settings.SetInt(kPreferences, "CursorFollow", m_bCursorFollow ? 1 : 0);
-    m_settings.SetInt(kPreferences, "MixerOutput", m_mixerOutput);
-    m_settings.SetInt(kPreferences, "LowpassFilter", m_bLowpassFilter ? 1 : 0);
-    m_settings.SetInt(kPreferences, "UsePrimaryBuffer", m_bUsePrimaryBuffer ? 1 : 0);
-    m_settings.SetInt(kPreferences, "Latency", m_latency);
-    m_settings.SetString(kPreferences, "SavePath", m_savePath);
-    m_settings.SetString(kPreferences, "OpenPath", m_openPath);
-    m_settings.SetString(kPreferences, "ExportPath", m_exportPath);
+    m_prefs.Save(m_settings);
 }
 
 std::string CEditorApp::GetMainFrameClassName() {
@@ -76,13 +61,12 @@ uint32_t CEditorApp::RoundMixerRate(uint32_t rate) {
 MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
     MixerSessionConfig config{};
     config.size = sizeof(MixerSessionConfig);
-    const bool bPrimaryAllowed =
-        m_mixerOutput == kOutputDirectSound || m_mixerOutput == kOutputLetMixerDecide;
-    config.flags =
-        m_bUsePrimaryBuffer && bPrimaryAllowed ? AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER : 0;
+    config.flags = m_prefs.bUsePrimaryBuffer && m_prefs.AllowsPrimaryBuffer()
+                       ? AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER
+                       : 0;
     config.sampleRate = roundedRate;
     config.channels = 1;
-    switch (m_mixerOutput) {
+    switch (m_prefs.mixerOutput) {
         case kOutputDirectSound:
             config.output = AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND;
             break;
@@ -94,7 +78,7 @@ MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
             config.output = AMBREL_WAVEMIX_OUTPUT_AUTO;
             break;
     }
-    config.latencyMs = static_cast<uint32_t>(m_latency);
+    config.latencyMs = static_cast<uint32_t>(m_prefs.latency);
     return config;
 }
 
@@ -128,7 +112,7 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
         ReportMixerError(AmbrelWaveMixGetLastError());
         return;
     }
-    if (!m_bLowpassFilter) {
+    if (!m_prefs.bLowpassFilter) {
         // The filter being on is no reason to refuse playing: report and go on.
         if (const int code = AmbrelWaveMixSetOptions(m_hSession, 0, 0xFFFFFFFF)) {
             ReportMixerError(code);
@@ -163,7 +147,7 @@ void CEditorApp::StopPlayback() {
         m_pPlayingView->StopPlaybackTimer();
         m_pPlayingView->SendLivePan(kNoLivePan);
         // The position is read before the channel stops, or it would read the stop point.
-        if (m_bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
+        if (m_prefs.bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
             const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();
             uint32_t position = 0;
             const int code = AmbrelWaveMixGetPlayPosition(m_hSession, 0, &wave, &position,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/DocumentHost.h"
+#include "playback/Preferences.h"
 #include "trevant/trevant.h"
 
 class CTesselDoc;
@@ -24,9 +25,9 @@ class CEditorApp : public DocumentHost {
   public:
     static constexpr int kEditModePan = 1;
     static constexpr int kEditModeSelect = 2;
-    static constexpr int kOutputDirectSound = 0;
-    static constexpr int kOutputWaveOut = 1;
-    static constexpr int kOutputLetMixerDecide = 2;
+    static constexpr int kOutputDirectSound = Preferences::kOutputDirectSound;
+    static constexpr int kOutputWaveOut = Preferences::kOutputWaveOut;
+    static constexpr int kOutputLetMixerDecide = Preferences::kOutputLetMixerDecide;
     // "Initialization"/"ClassName" before any main frame ran, and after a normal exit.
     static constexpr const char* kNoClassName = "Noneasdasdasd";
     static constexpr const char* kExitedClassName = "wergarbageqwert";
@@ -40,6 +41,9 @@ class CEditorApp : public DocumentHost {
     void LoadPreferences();
     // Writes the "Preferences" keys in their fixed order.
     void SavePreferences();
+    // The preferences in force; new ones take effect at the next mixer session.
+    const Preferences& GetPreferences() const { return m_prefs; }
+    void SetPreferences(const Preferences& prefs) { m_prefs = prefs; }
     // The local-socket name the running main frame listens on ("Initialization"/"ClassName").
     std::string GetMainFrameClassName();
     void SetMainFrameClassName(const std::string& name);
@@ -76,7 +80,14 @@ class CEditorApp : public DocumentHost {
     bool IsPlayEnabled() const { return !IsPlaying(); }
     bool IsStopEnabled() const { return IsPlaying(); }
     // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
-    void OnCursorFollow() { m_bCursorFollow = !m_bCursorFollow; }
+    void OnCursorFollow() { m_prefs.bCursorFollow = !m_prefs.bCursorFollow; }
+    bool IsCursorFollow() const { return m_prefs.bCursorFollow; }
+
+    // The edit mode all views share: pan point editing or the selection caret.
+    int GetEditMode() const { return m_editMode; }
+    bool IsPanEditMode() const { return m_editMode == kEditModePan; }
+    void EnterPanEditMode() { m_editMode = kEditModePan; }
+    void EnterSelectionMode() { m_editMode = kEditModeSelect; }
     // The options dialog ended with OK: the next play opens a session with the new values,
     // whether anything changed or not.
     void OnOptionsAccepted();
@@ -110,29 +121,19 @@ class CEditorApp : public DocumentHost {
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
     int AskPasteMerge() override;
     int AskPasteSize(bool caretVariant) override;
-    std::string GetSaveFolder() const override { return m_savePath; }
-    void SetSaveFolder(const std::string& folder) override { m_savePath = folder; }
-    void SetOpenFolder(const std::string& folder) override { m_openPath = folder; }
-    std::string GetExportFolder() const override { return m_exportPath; }
-    void SetExportFolder(const std::string& folder) override { m_exportPath = folder; }
+    std::string GetSaveFolder() const override { return m_prefs.savePath; }
+    void SetSaveFolder(const std::string& folder) override { m_prefs.savePath = folder; }
+    std::string GetOpenFolder() const { return m_prefs.openPath; }
+    void SetOpenFolder(const std::string& folder) override { m_prefs.openPath = folder; }
+    std::string GetExportFolder() const override { return m_prefs.exportPath; }
+    void SetExportFolder(const std::string& folder) override { m_prefs.exportPath = folder; }
 
-    // Preferences; the options dialog edits them in place.
-    bool m_bCursorFollow = false;
-    int m_mixerOutput = kOutputLetMixerDecide;
-    bool m_bLowpassFilter = false;
-    bool m_bUsePrimaryBuffer = false;
-    int m_latency = 0;  // ms, 0 = the mixer's default
-    // Last folders of Save As, Open and Export.
-    std::string m_savePath;
-    std::string m_openPath;
-    std::string m_exportPath;
-
+  private:
+    Preferences m_prefs;
     int m_editMode = kEditModeSelect;
     // Each may be absent; replacing one destroys the old.
     std::unique_ptr<UndoRecord> m_pUndoRecord;
     std::unique_ptr<PanPointList> m_pPanClipboard;
-
-  private:
     UserPrompts& m_prompts;
     SettingsStore& m_settings;
     AmbrelWaveMixSession m_hSession = 0;

@@ -37,7 +37,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kCursorFollow:
             state.enabled = true;
-            state.checked = m_app.m_bCursorFollow;
+            state.checked = m_app.IsCursorFollow();
             return true;
         default:
             return false;
@@ -86,8 +86,8 @@ void CAppCommands::OnFileOpen() {
         {"All Files (*.*)", "*.*"}};
     // The default extension is the first of the template's, without its dot.
     const QString extension = pattern.section(';', 0, 0).mid(2);
-    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.m_openPath), filters,
-                           extension);
+    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.GetOpenFolder()),
+                           filters, extension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }

@@ -566,9 +566,19 @@ void CWaveScrollView::OnCaretTimer() {
     }
 }
 
+int CWaveScrollView::EditMode() const {
+    // A stereo sound has no trajectory to edit: its window counts as in selection mode.
+    return IsMono() ? m_app.GetEditMode() : CEditorApp::kEditModeSelect;
+}
+
 void CWaveScrollView::ActivateView(bool active) {
     m_active = active;
     if (active) {
+        // The mode is shared: a stereo window that becomes active puts every window in
+        // selection mode, as its greyed Edit: Pan Points says.
+        if (!IsMono()) {
+            m_app.EnterSelectionMode();
+        }
         m_caretTimer.start();
     } else {
         HideCaret();
@@ -754,7 +764,7 @@ void CWaveScrollView::DrawPanTrajectory(QPainter& painter, const PointAtOrBefore
 // ---- Pan point editing ---------------------------------------------------------------------
 
 bool CWaveScrollView::InPanEditMode() const {
-    return m_app.m_editMode == CEditorApp::kEditModePan && IsMono();
+    return m_app.IsPanEditMode() && IsMono();
 }
 
 PanPoint* CWaveScrollView::HitPoint(int x, int y) const {
@@ -1190,16 +1200,10 @@ bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = CanSelectAll();
             return true;
         case CommandId::kEditPan:
-            if (!IsMono()) {
-                m_app.m_editMode = CEditorApp::kEditModeSelect;
-            }
-            state.enabled = m_app.m_editMode != CEditorApp::kEditModePan && IsMono();
+            state.enabled = EditMode() != CEditorApp::kEditModePan && IsMono();
             return true;
         case CommandId::kEditSelect:
-            if (!IsMono()) {
-                m_app.m_editMode = CEditorApp::kEditModeSelect;
-            }
-            state.enabled = m_app.m_editMode != CEditorApp::kEditModeSelect;
+            state.enabled = EditMode() != CEditorApp::kEditModeSelect;
             return true;
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();
@@ -1207,9 +1211,6 @@ bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
         // A point being dragged must stay in the list until the release: the commands that
         // remove points wait for it.
         case CommandId::kDeleteInRange:
-            if (!IsMono()) {
-                m_app.m_editMode = CEditorApp::kEditModeSelect;
-            }
             state.enabled = m_dragPoint == nullptr &&
                             PanEditCommands::CanDeleteInRange(m_doc, m_selStart, m_selEnd);
             return true;
@@ -1285,11 +1286,11 @@ bool CWaveScrollView::RunCommand(unsigned id) {
             SelectAll();
             return true;
         case CommandId::kEditPan:
-            m_app.m_editMode = CEditorApp::kEditModePan;
+            m_app.EnterPanEditMode();
             UpdateCursor(false);
             return true;
         case CommandId::kEditSelect:
-            m_app.m_editMode = CEditorApp::kEditModeSelect;
+            m_app.EnterSelectionMode();
             UpdateCursor(false);
             return true;
         case CommandId::kPlay:

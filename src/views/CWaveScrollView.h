@@ -164,6 +164,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void DrawPanMarker(QPainter& painter, int x, int y) const;
     bool IsMono() const;
     bool InPanEditMode() const;
+    // The edit mode as this view obeys it.
+    int EditMode() const;
     // The hit window around a press: the first point in it, or none.
     PanPoint* HitPoint(int x, int y) const;
     void DragPanPoint(int x, int y);

@@ -141,7 +141,7 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
 
     EXPECT_TRUE(doc.ExportStereoFile());
     EXPECT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(app.m_exportPath, dir.File("out/"));
+    EXPECT_EQ(app.GetPreferences().exportPath, dir.File("out/"));
     EXPECT_TRUE(main.isEnabled());
     app.ExitInstance();
 }

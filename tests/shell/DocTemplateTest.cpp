@@ -237,7 +237,7 @@ TEST_F(FrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsIt) {
 
 TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     const std::string a = WriteSound("a.wav");
-    m_pApp->m_openPath = m_dir.Path().string() + "/";
+    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
     bool bChecked = false;
     WhenModal<CFileOpenDialog>([&](CFileOpenDialog& shown) {
         CFileOpenDialog* dialog = &shown;

@@ -100,7 +100,7 @@ TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
 TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     CWaveScrollView* mono = Open("mono.wav", 1);
     m_pFrame->ExecuteCommand(CommandId::kEditPan);
-    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModePan);
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
     EXPECT_TRUE(Enabled(CommandId::kEditSelect));
 
@@ -109,7 +109,7 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     EXPECT_TRUE(stereo->IsActiveView());
     EXPECT_FALSE(mono->IsActiveView());
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
-    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModeSelect);
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModeSelect);
     EXPECT_FALSE(Enabled(CommandId::kEditSelect));
     EXPECT_FALSE(Enabled(CommandId::kPaste));
 }

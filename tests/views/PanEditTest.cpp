@@ -41,7 +41,7 @@ bool Enabled(CWaveScrollView& view, unsigned id) {
 
 class PanEdit : public ::testing::Test {
   protected:
-    void SetUp() override { bench.app.m_editMode = CEditorApp::kEditModePan; }
+    void SetUp() override { bench.app.EnterPanEditMode(); }
 
     ViewTestBench bench;
 };

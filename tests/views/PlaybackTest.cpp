@@ -110,7 +110,11 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
 
-    bench.app.m_bCursorFollow = true;
+    {
+        Preferences prefs = bench.app.GetPreferences();
+        prefs.bCursorFollow = true;
+        bench.app.SetPreferences(prefs);
+    }
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(150);
@@ -128,7 +132,11 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     EXPECT_EQ(view->GetSelStart(), 100u);
     EXPECT_EQ(view->GetSelEnd(), 20000u);
 
-    bench.app.m_bCursorFollow = false;
+    {
+        Preferences prefs = bench.app.GetPreferences();
+        prefs.bCursorFollow = false;
+        bench.app.SetPreferences(prefs);
+    }
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(100);
