@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/WaveImage.h"
 

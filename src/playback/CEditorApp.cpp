@@ -17,8 +17,8 @@ const char* const kClassName = "ClassName";
 
 }  // namespace
 
-CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings)
-    : m_prompts(prompts), m_settings(settings) {}
+CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings, Mixer& mixer)
+    : m_prompts(prompts), m_settings(settings), m_mixer(mixer) {}
 
 CEditorApp::~CEditorApp() {
     CloseMixerSession();
@@ -107,18 +107,18 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     m_sessionRate = rounded;
 
     const MixerSessionConfig config = MakeMixerConfig(rounded);
-    m_hSession = AmbrelWaveMixInitEx(&config);
+    m_hSession = m_mixer.InitEx(config);
     if (m_hSession == 0) {
-        ReportMixerError(AmbrelWaveMixGetLastError());
+        ReportMixerError(m_mixer.GetLastError());
         return;
     }
     if (!m_prefs.bLowpassFilter) {
         // The filter being on is no reason to refuse playing: report and go on.
-        if (const int code = AmbrelWaveMixSetOptions(m_hSession, 0, 0xFFFFFFFF)) {
+        if (const int code = m_mixer.SetOptions(m_hSession, 0, 0xFFFFFFFF)) {
             ReportMixerError(code);
         }
     }
-    if (const int code = AmbrelWaveMixActivate(m_hSession, 1)) {
+    if (const int code = m_mixer.Activate(m_hSession, 1)) {
         ReportMixerError(code);
         if (code == AMBREL_WAVEMIX_ERR_DEVICE_BUSY) {
             m_prompts.Message("Perhaps another application is using your WaveOut device.");
@@ -126,7 +126,7 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
         CloseMixerSession();
         return;
     }
-    if (const int code = AmbrelWaveMixOpenChannel(m_hSession, 0, 1)) {
+    if (const int code = m_mixer.OpenChannel(m_hSession, 0, 1)) {
         ReportMixerError(code);
         CloseMixerSession();
     }
@@ -134,7 +134,7 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
 
 void CEditorApp::CloseMixerSession() {
     if (m_hSession != 0) {
-        AmbrelWaveMixCloseSession(m_hSession);
+        m_mixer.CloseSession(m_hSession);
         m_hSession = 0;
     }
 }
@@ -150,8 +150,8 @@ void CEditorApp::StopPlayback() {
         if (m_prefs.bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
             const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();
             uint32_t position = 0;
-            const int code = AmbrelWaveMixGetPlayPosition(m_hSession, 0, &wave, &position,
-                                                          AMBREL_WAVEMIX_POSITION_FRAMES);
+            const int code = m_mixer.GetPlayPosition(m_hSession, 0, wave, position,
+                                                     AMBREL_WAVEMIX_POSITION_FRAMES);
             if (code != 0) {
                 m_prompts.Message("Error #" + std::to_string(code) +
                                   " (AmbrelWaveMixGetPlayPosition)");
@@ -164,7 +164,7 @@ void CEditorApp::StopPlayback() {
         }
     }
     m_pPlayingView = nullptr;
-    AmbrelWaveMixStopChannel(m_hSession, 0, 0);
+    m_mixer.StopChannel(m_hSession, 0, 0);
     if (m_pPlayingDoc != nullptr) {
         m_pPlayingDoc->SetPlaying(false);
     }
@@ -196,19 +196,19 @@ bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
 
 AmbrelWaveMixWave CEditorApp::MixerOpenWave(AmbrelWaveMixSession session,
                                             const MixerWaveSource& source) {
-    return AmbrelWaveMixOpenWave(session, &source, 0, AMBREL_WAVEMIX_WAVE_MEMORY);
+    return m_mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
 }
 
 int CEditorApp::MixerGetLastError() {
-    return AmbrelWaveMixGetLastError();
+    return m_mixer.GetLastError();
 }
 
 int CEditorApp::MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
-    return AmbrelWaveMixFreeWave(session, wave);
+    return m_mixer.FreeWave(session, wave);
 }
 
 int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) {
-    return AmbrelWaveMixStopChannel(session, channel, 0);
+    return m_mixer.StopChannel(session, channel, 0);
 }
 
 void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {

@@ -6,8 +6,9 @@
 #include <string>
 
 #include "document/DocumentHost.h"
+#include "playback/Mixer.h"
 #include "playback/Preferences.h"
-#include "trevant/trevant.h"
+#include "playback/TrevantMixer.h"
 
 class CTesselDoc;
 class PlayingView;
@@ -18,8 +19,9 @@ class UserPrompts;
 
 // The application object: the user's preferences, the one mixer session, which document and
 // view play, the edit mode shared by all views, and the program-wide undo record and pan
-// clipboard, which it owns. Plain C++: the user is reached through UserPrompts and the
-// settings through SettingsStore, so the Qt start-up and the tests hand in their own.
+// clipboard, which it owns. Plain C++: the user is reached through UserPrompts, the settings
+// through SettingsStore and the mixer through Mixer, so the Qt start-up and the tests hand in
+// their own. Every mixer call of the program goes through its mixer.
 // Rates are Hz, latency milliseconds.
 class CEditorApp : public DocumentHost {
   public:
@@ -32,7 +34,9 @@ class CEditorApp : public DocumentHost {
     static constexpr const char* kNoClassName = "Noneasdasdasd";
     static constexpr const char* kExitedClassName = "wergarbageqwert";
 
-    CEditorApp(UserPrompts& prompts, SettingsStore& settings);
+    // The mixer must outlive the application; the library itself unless a test chooses.
+    CEditorApp(UserPrompts& prompts, SettingsStore& settings,
+               Mixer& mixer = TrevantMixer::Shared());
     ~CEditorApp() override;
     CEditorApp(const CEditorApp&) = delete;
     CEditorApp& operator=(const CEditorApp&) = delete;
@@ -63,6 +67,7 @@ class CEditorApp : public DocumentHost {
     void OpenMixerSession(uint32_t rate) override;
     void CloseMixerSession();
     AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
+    Mixer& GetMixer() const { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
     // Shows one OK box for a non-zero mixer code.
     void ReportMixerError(int code) override;
@@ -136,6 +141,7 @@ class CEditorApp : public DocumentHost {
     std::unique_ptr<PanPointList> m_pPanClipboard;
     UserPrompts& m_prompts;
     SettingsStore& m_settings;
+    Mixer& m_mixer;
     AmbrelWaveMixSession m_hSession = 0;
     uint32_t m_sessionRate = 0;
     CTesselDoc* m_pPlayingDoc = nullptr;

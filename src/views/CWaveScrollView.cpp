@@ -17,7 +17,6 @@
 #include "document/PanPoint.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "trevant/trevant.h"
 #include "views/ViewCursors.h"
 #include "views/ViewEvents.h"
 
@@ -1053,9 +1052,9 @@ void CWaveScrollView::Play() {
         m_playbackTimer.start();
     }
     const MixerPosition position{direction, 0, 0};
-    int code = AmbrelWaveMixSetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL, &position);
+    int code = m_app.GetMixer().SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL, position);
     if (code == 0) {
-        code = AmbrelWaveMixSetVolume(session, 0, 0, 32767);
+        code = m_app.GetMixer().SetVolume(session, 0, 0, 32767);
     }
     if (code == 0) {
         const uint32_t play = ++g_playNumber;
@@ -1064,8 +1063,8 @@ void CWaveScrollView::Play() {
         params.size = sizeof params;
         params.waveDone = &PostWaveDone;
         params.waveDoneUser = reinterpret_cast<void*>(static_cast<uintptr_t>(play));
-        code =
-            AmbrelWaveMixPlayEx(session, 0, AMBREL_WAVEMIX_PLAY_NOW, m_doc.GetWave(), 0, &params);
+        code = m_app.GetMixer().PlayEx(session, 0, AMBREL_WAVEMIX_PLAY_NOW, m_doc.GetWave(), 0,
+                                       params);
     }
     if (code != 0) {
         m_app.ReportMixerError(code);
@@ -1080,8 +1079,8 @@ void CWaveScrollView::OnPlaybackTick() {
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     const AmbrelWaveMixWave wave = m_doc.GetWave();
     uint32_t position = 0;
-    int code =
-        AmbrelWaveMixGetPlayPosition(session, 0, &wave, &position, AMBREL_WAVEMIX_POSITION_FRAMES);
+    int code = m_app.GetMixer().GetPlayPosition(session, 0, wave, position,
+                                                AMBREL_WAVEMIX_POSITION_FRAMES);
     if (code != 0) {
         m_app.ReportMixerError(code);
         m_playbackTimer.stop();
@@ -1092,7 +1091,7 @@ void CWaveScrollView::OnPlaybackTick() {
         return;
     }
     const MixerPosition mixerPosition{*direction, 0, 0};
-    code = AmbrelWaveMixSetPosition(session, 0, 0, &mixerPosition);
+    code = m_app.GetMixer().SetPosition(session, 0, 0, mixerPosition);
     if (code != 0) {
         m_app.ReportMixerError(code);
         m_playbackTimer.stop();

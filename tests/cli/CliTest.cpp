@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "document/DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

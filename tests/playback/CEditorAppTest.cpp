@@ -4,14 +4,14 @@
 #include <thread>
 #include <vector>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlayingView.h"
-#include "trevant/TrevantTestHook.h"
+#include "support/FailingMixer.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 
@@ -31,12 +31,10 @@ const std::string kWaveOutHint = "Perhaps another application is using your Wave
 
 class EditorApp : public ::testing::Test {
   protected:
-    void SetUp() override { AmbrelWaveMixTestClearFailures(); }
-    void TearDown() override { AmbrelWaveMixTestClearFailures(); }
-
     ScriptedPrompts m_prompts;
     MemorySettingsStore m_settings;
-    CEditorApp m_app{m_prompts, m_settings};
+    FailingMixer m_mixer{TrevantMixer::Shared()};
+    CEditorApp m_app{m_prompts, m_settings, m_mixer};
 };
 
 TEST_F(EditorApp, PreferencesDefaultWhenNothingIsStored) {
@@ -195,7 +193,7 @@ TEST_F(EditorApp, MixerErrorTextHasTheCodeTheLibraryTextAndTheInUseHint) {
 }
 
 TEST_F(EditorApp, FailedInitReportsTheLastErrorAndLeavesNoSession) {
-    AmbrelWaveMixTestFailNext("InitEx", AMBREL_WAVEMIX_ERR_NO_DEVICE);
+    m_mixer.FailNext("InitEx", AMBREL_WAVEMIX_ERR_NO_DEVICE);
     m_app.OpenMixerSession(44100);
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_EQ(m_prompts.Texts(),
@@ -207,7 +205,7 @@ TEST_F(EditorApp, FailedInitReportsTheLastErrorAndLeavesNoSession) {
 }
 
 TEST_F(EditorApp, BusyDeviceShowsTheErrorThenTheWaveOutHint) {
-    AmbrelWaveMixTestFailNext("Activate", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
+    m_mixer.FailNext("Activate", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
     m_app.OpenMixerSession(22050);
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     const std::vector<std::string> expected = {CEditorApp::FormatMixerError(1), kWaveOutHint};
@@ -222,7 +220,7 @@ TEST_F(EditorApp, OtherActivateAndChannelFailuresShowOneBoxAndCloseTheSession) {
     for (const Case& c : {Case{"Activate", 21}, Case{"Activate", 12}, Case{"OpenChannel", 11}}) {
         SCOPED_TRACE(testing::Message() << c.operation << " " << c.code);
         m_prompts.Clear();
-        AmbrelWaveMixTestFailNext(c.operation, c.code);
+        m_mixer.FailNext(c.operation, c.code);
         m_app.OpenMixerSession(11025);
         EXPECT_EQ(m_app.GetMixerSession(), 0u);
         EXPECT_EQ(m_prompts.Texts(),
@@ -242,7 +240,7 @@ TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
         prefs.bLowpassFilter = true;
         m_app.SetPreferences(prefs);
     }
-    AmbrelWaveMixTestFailNext("SetOptions", AMBREL_WAVEMIX_ERR_AUDIO);
+    m_mixer.FailNext("SetOptions", AMBREL_WAVEMIX_ERR_AUDIO);
     m_app.OpenMixerSession(44100);
     EXPECT_NE(m_app.GetMixerSession(), 0u);
     EXPECT_TRUE(m_prompts.Boxes().empty());

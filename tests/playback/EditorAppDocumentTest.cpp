@@ -2,22 +2,20 @@
 // null back end, the remembered folders, the undo record of a closing document.
 #include <gtest/gtest.h>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "document/PanEditCommands.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "trevant/TrevantTestHook.h"
 
 namespace {
 
 class EditorAppAsHost : public ::testing::Test {
   protected:
     void SetUp() override {
-        AmbrelWaveMixTestClearFailures();
         TestSound sound;
         sound.points = {{100, -45}};
         sound.chunkFrames = FramesOf(sound);

@@ -10,12 +10,12 @@
 
 #include <filesystem>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "playback/CEditorApp.h"
 #include "playback/CProgressDialog.h"
 #include "playback/QtUserPrompts.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
 #include "support/TempDir.h"
 
 TEST(ProgressDialog, DisablesTheMainWindowWhileItExists) {

@@ -4,10 +4,10 @@
 #include <QSettings>
 #include <filesystem>
 
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/QtSettingsStore.h"
 #include "support/GuiTestEnvironment.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

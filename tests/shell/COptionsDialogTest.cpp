@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
-#include "playback/MemorySettingsStore.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

@@ -15,13 +15,13 @@
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
-#include "formats/FileBytes.h"
 #include "playback/CSingleInstance.h"
 #include "playback/CommandIds.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFileOpenDialog.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
+#include "support/FileBytes.h"
 
 using namespace CommandId;
 using Confidence = CMyMultiDocTemplate::Confidence;

@@ -9,14 +9,14 @@
 #include <QTest>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
-#include "formats/FileBytes.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/QtSettingsStore.h"
 #include "shell/CMainFrame.h"
 #include "shell/CMainFrameClient.h"
+#include "support/DocumentTestFiles.h"
+#include "support/FileBytes.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/COverviewToolBar.h"
 #include "views/CWaveScrollView.h"

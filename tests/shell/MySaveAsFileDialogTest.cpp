@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace {
