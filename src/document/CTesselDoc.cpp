@@ -8,11 +8,13 @@
 
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
+#include "document/HelpIds.h"
 #include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
+#include "platform/PathNames.h"
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
 #include "render/SpatialFilter.h"
@@ -37,12 +39,6 @@ const char* const kShorterFile =
 const char* const kTypeConversion =
     "Due to file type conversion, unrecognized chunks will NOT be translated to the new output "
     "file!";
-
-// The folder of a path, its separator included: "" for a bare name.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string Substitute(std::string text, const std::string& value) {
     const size_t at = text.find("%1");
@@ -71,7 +67,7 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     try {
         CFile file(path, CFile::Mode::Read);
         if (file.GetLength() == 0) {
-            prompts.Message(kNotASoundFile, Icon::None, 104);
+            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile);
             return false;
         }
         SetModifiedFlag(true);  // dirty while loading, as the platform does
@@ -97,14 +93,14 @@ bool CTesselDoc::LoadSound(CFile& file) {
     std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
     m_dataBytes = reader ? reader->ReadFormat(m_format) : 0;
     if (!reader || m_dataBytes == 0) {
-        return AbortOpen(kNotASoundFile, 104);
+        return AbortOpen(kNotASoundFile, HelpId::kNotASoundFile);
     }
     SpatialFilter rateCheck;
     if ((m_format.bitsPerSample != 8 && m_format.bitsPerSample != 16) ||
         (m_format.channels != 1 && m_format.channels != 2) ||
         rateCheck.SelectRate(static_cast<int32_t>(m_format.sampleRate)) ==
             SpatialFilter::kUnsupportedRate) {
-        return AbortOpen(kBadFormat, 105);
+        return AbortOpen(kBadFormat, HelpId::kBadFormat);
     }
 
     CProcessingDialog status(prompts);
@@ -112,11 +108,11 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = SampleBuffer::Allocate(m_dataBytes);
     if (!m_pSamples) {
-        return AbortOpen("Error allocating memory for waveform!\n", 101);
+        return AbortOpen("Error allocating memory for waveform!\n", HelpId::kOutOfMemory);
     }
     if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes)) {
         m_pSamples.reset();
-        return AbortOpen("Error loading sound data!\n", 103);
+        return AbortOpen("Error loading sound data!\n", HelpId::kFileError);
     }
 
     status.SetStatusText("Creating Waveform Overview...");
@@ -129,7 +125,7 @@ bool CTesselDoc::LoadSound(CFile& file) {
         status.SetStatusText("Parseing AmbrelChunk...");
         std::optional<PanChunkBytes> chunk = reader->ReadPanChunk();
         if (!chunk) {
-            prompts.Message("Error reading AmbrelChunk!", Icon::None, 103);
+            prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
         } else {
             ParsePanChunk(*chunk);
         }
@@ -139,7 +135,7 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_pUnrecognized = reader->CollectUnrecognizedChunks();
 
     m_fileType = reader->GetTypeName(-1);
-    m_host.SetOpenFolder(FolderOf(file.GetFilePath()));
+    m_host.SetOpenFolder(PathNames::FolderOf(file.GetFilePath()));
     return true;
 }
 
@@ -147,16 +143,16 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
     UserPrompts& prompts = m_host.Prompts();
     const std::optional<PanChunkContents> chunk = ::ParsePanChunk(bytes);
     if (!chunk) {
-        prompts.Message("Error reading AmbrelChunk!", Icon::None, 103);
+        prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
         return;
     }
     if (chunk->version != kPanChunkVersion) {
-        prompts.Message("Bad AmbrelChunk version!", Icon::None, 106);
+        prompts.Message("Bad AmbrelChunk version!", Icon::None, HelpId::kBadPanChunkVersion);
         return;
     }
     if (chunk->frameCount != m_frameCount) {
         prompts.Message(chunk->frameCount < m_frameCount ? kLongerFile : kShorterFile,
-                        Icon::Exclamation, 107);
+                        Icon::Exclamation, HelpId::kModifiedOutside);
         SetModifiedFlag(true);
     }
     for (const PanChunkPoint& point : chunk->points) {
@@ -169,7 +165,7 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
 }
 
 bool CTesselDoc::SaveFailed(const std::string& text) {
-    m_host.Prompts().Message(text, Icon::None, 103);
+    m_host.Prompts().Message(text, Icon::None, HelpId::kFileError);
     return false;
 }
 
@@ -203,7 +199,8 @@ bool CTesselDoc::SaveSound(CFile& file) {
     if (m_pUnrecognized) {
         writer->WriteUnrecognizedChunks(*m_pUnrecognized);
         if (!writer->IsOk()) {
-            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None, 103);
+            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None,
+                                     HelpId::kFileError);
         }
     }
     if (!writer->CloseFile()) {
@@ -211,7 +208,7 @@ bool CTesselDoc::SaveSound(CFile& file) {
     }
     SetModifiedFlag(false);
     writer.reset();
-    m_host.SetSaveFolder(FolderOf(file.GetFilePath()));
+    m_host.SetSaveFolder(PathNames::FolderOf(file.GetFilePath()));
     return true;
 }
 
@@ -277,10 +274,9 @@ bool CTesselDoc::DoSave(const std::string& path, bool replace) {
 bool CTesselDoc::PromptSaveName(std::string& name, const std::string& title, bool bOpenDialog) {
     SaveNameRequest request;
     request.title = title;
-    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.filters = kSoundFileFilters;
     request.filterIndex = SoundTypeId(m_fileType) + 1;
-    const size_t slash = name.find_last_of('/');
-    request.proposedName = slash == std::string::npos ? name : name.substr(slash + 1);
+    request.proposedName = PathNames::FileName(name);
     request.startFolder = m_host.GetSaveFolder();
     request.bOwnDocument = !bOpenDialog;
     request.ownDocumentPath = GetPathName();
@@ -291,7 +287,7 @@ bool CTesselDoc::PromptSaveName(std::string& name, const std::string& title, boo
     }
     const std::string chosenType = SoundTypeName(result.filterIndex - 1);
     if (chosenType != m_fileType && m_pUnrecognized) {
-        m_host.Prompts().Message(kTypeConversion, Icon::Exclamation, 108);
+        m_host.Prompts().Message(kTypeConversion, Icon::Exclamation, HelpId::kTypeConversion);
         m_pUnrecognized.reset();
     }
     m_fileType = chosenType;
@@ -331,7 +327,7 @@ bool CTesselDoc::ExportStereoFile() {
     UserPrompts& prompts = m_host.Prompts();
     SaveNameRequest request;
     request.title = "Export Stereo File As...";
-    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.filters = kSoundFileFilters;
     request.startFolder = m_host.GetExportFolder();
     SaveNameResult result;
     if (!m_host.AskSaveName(request, result)) {
@@ -394,7 +390,7 @@ bool CTesselDoc::ExportStereoFile() {
     }
     writer.reset();
     output.Abort();
-    m_host.SetExportFolder(FolderOf(path));
+    m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }
 
