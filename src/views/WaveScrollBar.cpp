@@ -41,20 +41,11 @@ void WaveScrollBar::OnAction(int action) {
     if (m_bSetting || m_geometry.IsDirectScroll()) {
         return;
     }
-    const int width = m_geometry.ImageWidth();
-    int position = 0;
     switch (action) {
         case QAbstractSlider::SliderSingleStepAdd:
-            position = m_geometry.ScaledStep(width / 10, true);
-            break;
         case QAbstractSlider::SliderPageStepAdd:
-            position = m_geometry.ScaledStep(width / 2, true);
-            break;
         case QAbstractSlider::SliderSingleStepSub:
-            position = m_geometry.ScaledStep(width / 10, false);
-            break;
         case QAbstractSlider::SliderPageStepSub:
-            position = m_geometry.ScaledStep(width / 2, false);
             break;
         case QAbstractSlider::SliderMove:
         case QAbstractSlider::SliderToMinimum:
@@ -65,6 +56,13 @@ void WaveScrollBar::OnAction(int action) {
         default:
             return;
     }
+    // A line is a tenth of the window, a page half of it.
+    const bool bLine = action == QAbstractSlider::SliderSingleStepAdd ||
+                       action == QAbstractSlider::SliderSingleStepSub;
+    const bool bRight = action == QAbstractSlider::SliderSingleStepAdd ||
+                        action == QAbstractSlider::SliderPageStepAdd;
+    const int width = m_geometry.ImageWidth();
+    const int position = m_geometry.ScaledStep(bLine ? width / 10 : width / 2, bRight);
     m_bSetting = true;
     m_area.horizontalScrollBar()->setSliderPosition(position);
     m_bSetting = false;
