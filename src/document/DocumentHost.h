@@ -30,6 +30,11 @@ struct SaveNameRequest {
     std::string ownDocumentPath;
 };
 
+// The two sound types of every save dialog, in the order the file types count them: WAV
+// first, AIFF second.
+inline const std::vector<SaveNameRequest::Filter> kSoundFileFilters = {{"Windows Wave", "*.WAV"},
+                                                                       {"Macintosh AIFF", "*.AIF"}};
+
 struct SaveNameResult {
     std::string fullPath;
     std::string title;    // name with extension

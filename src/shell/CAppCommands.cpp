@@ -38,7 +38,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kCursorFollow:
             state.enabled = true;
-            state.checked = m_app.m_bCursorFollow;
+            state.checked = m_app.IsCursorFollow();
             return true;
         default:
             return false;
@@ -90,8 +90,8 @@ void CAppCommands::OnFileOpen() {
         {"All Files (*.*)", "*.*"}};
     // The default extension is the first of the template's, without its dot.
     const QString extension = pattern.section(';', 0, 0).mid(2);
-    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.m_openPath), filters,
-                           extension);
+    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.GetOpenFolder()),
+                           filters, extension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
@@ -104,7 +104,7 @@ void CAppCommands::OnFileImport() {
          "*.au;*.snd)",
          "*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.caf;*.rf64;*.w64;*.au;*.snd"},
         {"All Files (*.*)", "*.*"}};
-    CFileOpenDialog dialog(&m_mainWindow, "Import", QString::fromStdString(m_app.m_openPath),
+    CFileOpenDialog dialog(&m_mainWindow, "Import", QString::fromStdString(m_app.GetOpenFolder()),
                            filters, "wav");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;

@@ -8,6 +8,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/SoundImport.h"
+#include "platform/PathNames.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
 #include "shell/CRecentFileList.h"
@@ -63,11 +64,8 @@ CMyMultiDocTemplate::Confidence CMyMultiDocTemplate::MatchDocType(const std::str
             ours.push_back(extensions.substr(star + 2));
         }
     }
-    // The extension of the file name only: a dot in a folder name is no extension.
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        const std::string extension = path.substr(dot);
+    const std::string extension = PathNames::Extension(path);
+    if (!extension.empty()) {
         for (const std::string& candidate : ours) {
             if (EqualNoCase(extension, candidate)) {
                 return Confidence::MaybeAttemptNative;

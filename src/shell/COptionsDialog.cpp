@@ -91,18 +91,18 @@ QString COptionsDialog::LatencyText(int latencyMs) {
 
 void COptionsDialog::LoadControls() {
     // A stored output outside 0 ... 2 checks no button; OK then keeps it as it was.
-    if (QAbstractButton* button = m_outputGroup->button(m_app.m_mixerOutput)) {
+    const Preferences& prefs = m_app.GetPreferences();
+    if (QAbstractButton* button = m_outputGroup->button(prefs.mixerOutput)) {
         button->setChecked(true);
     } else if (QAbstractButton* checked = m_outputGroup->checkedButton()) {
         m_outputGroup->setExclusive(false);
         checked->setChecked(false);
         m_outputGroup->setExclusive(true);
     }
-    m_primaryBuffer->setChecked(m_app.m_bUsePrimaryBuffer);
-    m_lowpassFilter->setChecked(m_app.m_bLowpassFilter);
-    m_latencySlider->setValue(m_app.m_latency / kLatencyStepMs);
-    m_primaryBuffer->setEnabled(m_app.m_mixerOutput == CEditorApp::kOutputDirectSound ||
-                                m_app.m_mixerOutput == CEditorApp::kOutputLetMixerDecide);
+    m_primaryBuffer->setChecked(prefs.bUsePrimaryBuffer);
+    m_lowpassFilter->setChecked(prefs.bLowpassFilter);
+    m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
+    m_primaryBuffer->setEnabled(prefs.AllowsPrimaryBuffer());
     m_shownLatency = -1;
     UpdateLatencyLabel();
     m_labelTimer.start();
@@ -137,12 +137,14 @@ void COptionsDialog::hideEvent(QHideEvent* event) {
 }
 
 void COptionsDialog::accept() {
+    Preferences prefs = m_app.GetPreferences();
     if (m_outputGroup->checkedId() >= 0) {
-        m_app.m_mixerOutput = m_outputGroup->checkedId();
+        prefs.mixerOutput = m_outputGroup->checkedId();
     }
-    m_app.m_bUsePrimaryBuffer = m_primaryBuffer->isChecked();
-    m_app.m_bLowpassFilter = m_lowpassFilter->isChecked();
-    m_app.m_latency = m_latencySlider->value() * kLatencyStepMs;
+    prefs.bUsePrimaryBuffer = m_primaryBuffer->isChecked();
+    prefs.bLowpassFilter = m_lowpassFilter->isChecked();
+    prefs.latency = m_latencySlider->value() * kLatencyStepMs;
+    m_app.SetPreferences(prefs);
     QDialog::accept();
     m_app.OnOptionsAccepted();
 }

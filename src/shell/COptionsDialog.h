@@ -10,8 +10,8 @@ class QCheckBox;
 class QLabel;
 class QSlider;
 
-// The Options dialog (resource 161): edits the application's mixer preferences in place
-// (m_mixerOutput, m_latency in ms, m_bUsePrimaryBuffer, m_bLowpassFilter). The application
+// The Options dialog (resource 161): edits the application's mixer preferences (output,
+// latency in ms, primary buffer, low-pass filter). The application
 // outlives the dialog. Each showing loads the controls from the preferences; OK writes them
 // back and then has the application stop playback and close its mixer session, so the next
 // play opens one with the new values; Cancel leaves everything as it was.

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "document/DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
-#include "DocumentTestFiles.h"
 #include "document/CTesselDoc.h"
 #include "formats/CSoundFile.h"
+#include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"

@@ -5,8 +5,8 @@
 #include <regex>
 #include <string>
 
-#include "FileBytes.h"
-#include "SoundIo.h"
+#include "support/FileBytes.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 
 // Files that sox wrote must read with exactly the samples sox itself decodes, and files we

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "FileBytes.h"
 #include "formats/ImportResampler.h"
+#include "support/FileBytes.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 

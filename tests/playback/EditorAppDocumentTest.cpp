@@ -2,22 +2,20 @@
 // null back end, the remembered folders, the undo record of a closing document.
 #include <gtest/gtest.h>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "document/PanEditCommands.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "trevant/TrevantTestHook.h"
 
 namespace {
 
 class EditorAppAsHost : public ::testing::Test {
   protected:
     void SetUp() override {
-        AmbrelWaveMixTestClearFailures();
         TestSound sound;
         sound.points = {{100, -45}};
         sound.chunkFrames = FramesOf(sound);
@@ -38,7 +36,7 @@ class EditorAppAsHost : public ::testing::Test {
 TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
     auto doc = std::make_unique<CTesselDoc>(m_app);
     ASSERT_TRUE(doc->OnOpenDocument(m_path));
-    EXPECT_EQ(m_app.m_openPath, m_dir.Path().string() + "/");
+    EXPECT_EQ(m_app.GetPreferences().openPath, m_dir.Path().string() + "/");
 
     doc->OpenMixerWave(10, 500);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
@@ -96,7 +94,7 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     EXPECT_FALSE(doc.FileSaveAs());  // no dialog yet: as if cancelled
 
     std::vector<SaveNameRequest> asked;
-    m_app.m_savePath = "/last/";
+    m_app.SetSaveFolder("/last/");
     m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);
         result.fullPath = m_dir.File("copy.wav");
@@ -108,6 +106,6 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     ASSERT_TRUE(doc.FileSaveAs());
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].startFolder, "/last/");
-    EXPECT_EQ(m_app.m_savePath, m_dir.Path().string() + "/");
+    EXPECT_EQ(m_app.GetPreferences().savePath, m_dir.Path().string() + "/");
     EXPECT_EQ(doc.GetPathName(), m_dir.File("copy.wav"));
 }

@@ -8,10 +8,10 @@
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
-#include "formats/FileBytes.h"
 #include "playback/CommandIds.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFileOpenDialog.h"
+#include "support/FileBytes.h"
 #include "support/ModalDialog.h"
 #include "support/SoxTools.h"
 
@@ -58,7 +58,7 @@ TEST_F(FrameTest, ImportIsAFileCommandOfTheProgramWithItsKeyAndTexts) {
 }
 
 TEST_F(FrameTest, TheImportKeyShowsTheImportDialogInTheOpenFolder) {
-    m_pApp->m_openPath = m_dir.Path().string() + "/";
+    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
     m_pFrame->show();
     m_pFrame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));

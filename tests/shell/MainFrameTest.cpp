@@ -227,7 +227,7 @@ TEST_F(FrameTest, TheActiveViewAnswersFirstThenItsWindowThenTheApplication) {
     EXPECT_FALSE(m_pFrame->Action(kCursorFollow)->isChecked());
     EXPECT_TRUE(m_pFrame->ExecuteCommand(kCursorFollow));
     m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pApp->m_bCursorFollow);
+    EXPECT_TRUE(m_pApp->GetPreferences().bCursorFollow);
     EXPECT_TRUE(m_pFrame->Action(kCursorFollow)->isChecked());
     // Stop only while something plays.
     m_pApp->SetPlaying(document, nullptr);

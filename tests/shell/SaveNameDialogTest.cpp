@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "shell/MySaveAsFileDialog.h"
+#include "support/DocumentTestFiles.h"
 #include "support/ModalDialog.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"

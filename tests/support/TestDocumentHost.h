@@ -10,7 +10,7 @@
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 // A host for documents under test: scripted prompts and save names, and a mixer that
 // records the calls a document makes and answers as told.
