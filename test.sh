@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing (Debian 12), builds everything into build/,
-# runs every test, then the core tests under ASan/UBSan, a short fuzz run, and a Release build
+# runs every test, builds and checks the Debian package (as root it also installs, runs and
+# removes it), then runs the core tests under ASan/UBSan, a short fuzz run, and a Release build
 # of the core and the CLI. Warnings are errors in every build here.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -11,6 +12,8 @@ JOBS=2
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONOMAP_WERROR=ON >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest --output-on-failure -j"$JOBS")
+# The Debian package, built from build/ and checked; as root also installed, run and removed.
+scripts/check-package.sh build
 
 # The core again under the sanitizers; with clang the fuzz targets come along.
 if command -v clang++-14 >/dev/null 2>&1; then

@@ -12,8 +12,8 @@
 
 #include "binaural/TrevantBinauralRenderer.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "document/PanSegment.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 #include "trevant/trevant.h"

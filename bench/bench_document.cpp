@@ -9,7 +9,7 @@
 
 #include "LargeWave.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/WaveImage.h"
 
@@ -58,22 +58,18 @@ void BM_BuildMasterOverview600MB(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildMasterOverview600MB)->Unit(benchmark::kMillisecond);
 
-WaveImage MakeView() {
-    WaveImage view;
-    view.m_imageWidth = 1000;
-    view.m_imageHeight = 200;
-    view.m_totalWidth = kFrames / 100;  // 100 frames per column
-    return view;
+WaveImage::Target ViewAt(uint32_t left) {
+    return {1000, 200, kFrames / 100, left};  // 100 frames per column
 }
 
 void BM_WaveImageFullRebuild(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
-    WaveImage view = MakeView();
+    WaveImage view;
     for (auto _ : state) {
-        view.m_fullRebuild = true;
-        BuildWaveImage(view, data, 500000, prompts);
-        benchmark::DoNotOptimize(view.m_pImage.get());
+        view.Invalidate();
+        view.Update(data, ViewAt(500000), prompts);
+        benchmark::DoNotOptimize(view.Image());
     }
 }
 BENCHMARK(BM_WaveImageFullRebuild)->Unit(benchmark::kMicrosecond);
@@ -81,24 +77,20 @@ BENCHMARK(BM_WaveImageFullRebuild)->Unit(benchmark::kMicrosecond);
 void BM_WaveImageScroll50(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
-    WaveImage view = MakeView();
-    BuildWaveImage(view, data, 500000, prompts);
+    WaveImage view;
+    view.Update(data, ViewAt(500000), prompts);
     uint32_t left = 500000;
     for (auto _ : state) {
         left = left == 500000 ? 500050 : 500000;
-        BuildWaveImage(view, data, left, prompts);
-        benchmark::DoNotOptimize(view.m_pImage.get());
+        view.Update(data, ViewAt(left), prompts);
+        benchmark::DoNotOptimize(view.Image());
     }
 }
 BENCHMARK(BM_WaveImageScroll50)->Unit(benchmark::kMicrosecond);
 
 // A wave view of a 1920 x 600 window over the same sound, as the editor's view drives it.
-WaveImage MakeWindow(uint32_t totalWidth) {
-    WaveImage view;
-    view.m_imageWidth = 1920;
-    view.m_imageHeight = 600;
-    view.m_totalWidth = totalWidth;
-    return view;
+WaveImage::Target WindowAt(uint32_t totalWidth, uint32_t left) {
+    return {1920, 600, totalWidth, left};
 }
 
 // Show All: every column of the window drawn from scratch over the whole sound. Its baseline
@@ -106,11 +98,11 @@ WaveImage MakeWindow(uint32_t totalWidth) {
 void BM_WaveViewShowAll1920x600(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
-    WaveImage view = MakeWindow(1920);
+    WaveImage view;
     for (auto _ : state) {
-        view.m_fullRebuild = true;
-        BuildWaveImage(view, data, 0, prompts);
-        benchmark::DoNotOptimize(view.m_pImage.get());
+        view.Invalidate();
+        view.Update(data, WindowAt(1920, 0), prompts);
+        benchmark::DoNotOptimize(view.Image());
     }
 }
 BENCHMARK(BM_WaveViewShowAll1920x600)->Unit(benchmark::kMillisecond);
@@ -119,14 +111,14 @@ BENCHMARK(BM_WaveViewShowAll1920x600)->Unit(benchmark::kMillisecond);
 void BM_WaveViewScroll50At1000(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
-    WaveImage view = MakeWindow(kFrames / 1000);
+    WaveImage view;
     const uint32_t home = 100000;
-    BuildWaveImage(view, data, home, prompts);
+    view.Update(data, WindowAt(kFrames / 1000, home), prompts);
     uint32_t left = home;
     for (auto _ : state) {
         left = left == home ? home + 50 : home;
-        BuildWaveImage(view, data, left, prompts);
-        benchmark::DoNotOptimize(view.m_pImage.get());
+        view.Update(data, WindowAt(kFrames / 1000, left), prompts);
+        benchmark::DoNotOptimize(view.Image());
     }
 }
 BENCHMARK(BM_WaveViewScroll50At1000)->Unit(benchmark::kMicrosecond);

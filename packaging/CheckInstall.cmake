@@ -1,6 +1,6 @@
 # Installs the build into a scratch prefix and checks that the editor, the CLI, the desktop
-# entry and every icon size land where a desktop looks for them.
-# cmake -DBUILD_DIR=... -DPREFIX=... -DICON_SIZES="16;32;..." -P CheckInstall.cmake
+# entry, every icon size, the metainfo and the manual pages land where a desktop looks for them.
+# cmake -DBUILD_DIR=... -DPREFIX=... -DICON_SIZES="16;32;..." -DAPP_ID=... -P CheckInstall.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
     RESULT_VARIABLE result OUTPUT_QUIET)
@@ -8,7 +8,9 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-set(expected bin/sonomap bin/sonomap-cli share/applications/sonomap.desktop)
+set(expected bin/sonomap bin/sonomap-cli share/applications/sonomap.desktop
+    share/metainfo/${APP_ID}.metainfo.xml share/man/man1/sonomap.1.gz
+    share/man/man1/sonomap-cli.1.gz)
 foreach(size ${ICON_SIZES})
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/sonomap.png)
 endforeach()
@@ -31,7 +33,7 @@ file(READ ${PREFIX}/share/applications/sonomap.desktop entry)
 # Commas for the entry's semicolons, which CMake would take as list separators.
 string(REPLACE ";" "," entry "${entry}")
 foreach(line "\nExec=sonomap %F\n" "\nIcon=sonomap\n"
-        "\nMimeType=audio/x-wav,audio/wav,audio/x-aiff,audio/aiff,\n")
+        "\nMimeType=audio/x-wav,audio/wav,audio/x-aiff,audio/aiff,audio/flac,audio/ogg,audio/x-vorbis+ogg,audio/x-opus+ogg,\n")
     string(FIND "${entry}" "${line}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "sonomap.desktop lacks: ${line}")

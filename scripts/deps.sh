@@ -3,8 +3,10 @@ SONOMAP_PACKAGES=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev libopenal-data
+    libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev
     sox sndfile-programs
+    appstream desktop-file-utils groff-base dpkg-dev file
     clang-14 libclang-rt-14-dev
 )
 

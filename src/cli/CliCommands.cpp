@@ -134,6 +134,9 @@ std::string UsageOf(const std::string& command) {
                "  --hrtf takes a name as --list-hrtfs prints it (default: the first that fits\n"
                "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n";
     }
+    if (command == "import") {
+        return ImportUsage();
+    }
     return "usage: sonomap-cli COMMAND ...\n"
            "commands:\n"
            "  info FILE                      describe a sound file as JSON\n"
@@ -141,6 +144,8 @@ std::string UsageOf(const std::string& command) {
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
            "                                 export processed stereo or binaural files\n"
+           "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
+           "                                 convert any sound file libsndfile reads\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
 }

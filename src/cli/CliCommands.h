@@ -15,6 +15,9 @@ int RunSaveAs(const std::vector<std::string>& words);
 // Renders each IN along its pan trajectory into a stereo file (or, with --binaural, through
 // the mixer with HRTF), in parallel workers; 1 when any file failed (each is named on stderr).
 int RunRender(const std::vector<std::string>& words);
+// Converts a file libsndfile reads into a new WAV or AIFF file.
+int RunImport(const std::vector<std::string>& words);
+std::string ImportUsage();
 
 // The help text of one command, or of the whole tool for an empty name.
 std::string UsageOf(const std::string& command);

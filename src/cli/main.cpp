@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
     if (command == "render") {
         return RunRender(rest);
     }
+    if (command == "import") {
+        return RunImport(rest);
+    }
     std::fprintf(stderr, "sonomap-cli: unknown command '%s'\n\n%s", command.c_str(),
                  UsageOf("").c_str());
     return kExitUsage;

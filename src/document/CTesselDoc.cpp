@@ -10,11 +10,14 @@
 #include "document/BinauralExportCommand.h"
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
+#include "document/HelpIds.h"
+#include "document/SoundImport.h"
 #include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
+#include "platform/PathNames.h"
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
 #include "render/SpatialFilter.h"
@@ -39,12 +42,6 @@ const char* const kShorterFile =
 const char* const kTypeConversion =
     "Due to file type conversion, unrecognized chunks will NOT be translated to the new output "
     "file!";
-
-// The folder of a path, its separator included: "" for a bare name.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 std::string Substitute(std::string text, const std::string& value) {
     const size_t at = text.find("%1");
@@ -73,7 +70,7 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     try {
         CFile file(path, CFile::Mode::Read);
         if (file.GetLength() == 0) {
-            prompts.Message(kNotASoundFile, Icon::None, 104);
+            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile);
             return false;
         }
         SetModifiedFlag(true);  // dirty while loading, as the platform does
@@ -84,7 +81,10 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
         ShowFileError(e.GetError(), path, false);
         return false;
     }
-    SetPathName(path);
+    // An imported sound stays untitled: saving it must never write over its source.
+    if (m_importSource.empty()) {
+        SetPathName(path);
+    }
     return true;
 }
 
@@ -93,20 +93,63 @@ bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId) {
     return false;
 }
 
+bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId) {
+    if (!m_host.OffersImport()) {
+        return AbortOpen(text, helpId);
+    }
+    SoundImport import(m_host);
+    return import.AskToImport(file.GetFilePath(), text, helpId) &&
+           import.ImportInto(*this, file.GetFilePath());
+}
+
+bool CTesselDoc::CheckFormat() const {
+    SpatialFilter rateCheck;
+    return (m_format.bitsPerSample == 8 || m_format.bitsPerSample == 16) &&
+           (m_format.channels == 1 || m_format.channels == 2) &&
+           rateCheck.SelectRate(static_cast<int32_t>(m_format.sampleRate)) !=
+               SpatialFilter::kUnsupportedRate;
+}
+
+bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
+                              const std::string& sourcePath, CProcessingDialog& status) {
+    m_format = sound.format;
+    m_dataBytes = sound.dataBytes;
+    if (m_dataBytes == 0 || !sound.samples || !CheckFormat()) {
+        return AbortOpen(kBadFormat, HelpId::kBadFormat);
+    }
+    m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
+    m_pSamples = std::move(sound.samples);
+
+    status.SetStatusText("Creating Waveform Overview...");
+    m_pOverview.reset();
+    if (m_host.ShowsViews()) {
+        m_pOverview = BuildMasterOverview(GetSampleData(), m_host.Prompts());
+    }
+    if (sound.panChunk) {
+        status.SetStatusText("Parseing AmbrelChunk...");
+        ParsePanChunk(*sound.panChunk);
+    }
+    m_pUnrecognized.reset();
+    m_fileType = SoundTypeName(kSoundTypeWave);
+    m_importSource = sourcePath;
+    SetTitle(title);
+    SetModifiedFlag(true);
+    m_host.SetOpenFolder(PathNames::FolderOf(sourcePath));
+    return true;
+}
+
 bool CTesselDoc::LoadSound(CFile& file) {
     UserPrompts& prompts = m_host.Prompts();
     SetModifiedFlag(false);
     std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
     m_dataBytes = reader ? reader->ReadFormat(m_format) : 0;
     if (!reader || m_dataBytes == 0) {
-        return AbortOpen(kNotASoundFile, 104);
+        reader.reset();
+        return RefuseOpen(file, kNotASoundFile, HelpId::kNotASoundFile);
     }
-    SpatialFilter rateCheck;
-    if ((m_format.bitsPerSample != 8 && m_format.bitsPerSample != 16) ||
-        (m_format.channels != 1 && m_format.channels != 2) ||
-        rateCheck.SelectRate(static_cast<int32_t>(m_format.sampleRate)) ==
-            SpatialFilter::kUnsupportedRate) {
-        return AbortOpen(kBadFormat, 105);
+    if (!CheckFormat()) {
+        reader.reset();
+        return RefuseOpen(file, kBadFormat, HelpId::kBadFormat);
     }
 
     CProcessingDialog status(prompts);
@@ -114,11 +157,11 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = SampleBuffer::Allocate(m_dataBytes);
     if (!m_pSamples) {
-        return AbortOpen("Error allocating memory for waveform!\n", 101);
+        return AbortOpen("Error allocating memory for waveform!\n", HelpId::kOutOfMemory);
     }
     if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes)) {
         m_pSamples.reset();
-        return AbortOpen("Error loading sound data!\n", 103);
+        return AbortOpen("Error loading sound data!\n", HelpId::kFileError);
     }
 
     status.SetStatusText("Creating Waveform Overview...");
@@ -131,7 +174,7 @@ bool CTesselDoc::LoadSound(CFile& file) {
         status.SetStatusText("Parseing AmbrelChunk...");
         std::optional<PanChunkBytes> chunk = reader->ReadPanChunk();
         if (!chunk) {
-            prompts.Message("Error reading AmbrelChunk!", Icon::None, 103);
+            prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
         } else {
             ParsePanChunk(*chunk);
         }
@@ -141,7 +184,7 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_pUnrecognized = reader->CollectUnrecognizedChunks();
 
     m_fileType = reader->GetTypeName(-1);
-    m_host.SetOpenFolder(FolderOf(file.GetFilePath()));
+    m_host.SetOpenFolder(PathNames::FolderOf(file.GetFilePath()));
     return true;
 }
 
@@ -149,16 +192,16 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
     UserPrompts& prompts = m_host.Prompts();
     const std::optional<PanChunkContents> chunk = ::ParsePanChunk(bytes);
     if (!chunk) {
-        prompts.Message("Error reading AmbrelChunk!", Icon::None, 103);
+        prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
         return;
     }
     if (chunk->version != kPanChunkVersion) {
-        prompts.Message("Bad AmbrelChunk version!", Icon::None, 106);
+        prompts.Message("Bad AmbrelChunk version!", Icon::None, HelpId::kBadPanChunkVersion);
         return;
     }
     if (chunk->frameCount != m_frameCount) {
         prompts.Message(chunk->frameCount < m_frameCount ? kLongerFile : kShorterFile,
-                        Icon::Exclamation, 107);
+                        Icon::Exclamation, HelpId::kModifiedOutside);
         SetModifiedFlag(true);
     }
     std::vector<PanPoint> kept;
@@ -174,7 +217,7 @@ void CTesselDoc::ParsePanChunk(const std::vector<uint8_t>& bytes) {
 }
 
 bool CTesselDoc::SaveFailed(const std::string& text) {
-    m_host.Prompts().Message(text, Icon::None, 103);
+    m_host.Prompts().Message(text, Icon::None, HelpId::kFileError);
     return false;
 }
 
@@ -208,7 +251,8 @@ bool CTesselDoc::SaveSound(CFile& file) {
     if (m_pUnrecognized) {
         writer->WriteUnrecognizedChunks(*m_pUnrecognized);
         if (!writer->IsOk()) {
-            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None, 103);
+            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None,
+                                     HelpId::kFileError);
         }
     }
     if (!writer->CloseFile()) {
@@ -251,7 +295,7 @@ bool CTesselDoc::OnSaveDocument(const std::string& path) {
         return false;
     }
     // The folder the user saved into: the name given, not the temp file nor a link's target.
-    m_host.SetSaveFolder(FolderOf(path));
+    m_host.SetSaveFolder(PathNames::FolderOf(path));
     return true;
 }
 
@@ -284,10 +328,9 @@ bool CTesselDoc::DoSave(const std::string& path, bool replace) {
 bool CTesselDoc::PromptSaveName(std::string& name, const std::string& title, bool bOpenDialog) {
     SaveNameRequest request;
     request.title = title;
-    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.filters = kSoundFileFilters;
     request.filterIndex = SoundTypeId(m_fileType) + 1;
-    const size_t slash = name.find_last_of('/');
-    request.proposedName = slash == std::string::npos ? name : name.substr(slash + 1);
+    request.proposedName = PathNames::FileName(name);
     request.startFolder = m_host.GetSaveFolder();
     request.bOwnDocument = !bOpenDialog;
     request.ownDocumentPath = GetPathName();
@@ -298,7 +341,7 @@ bool CTesselDoc::PromptSaveName(std::string& name, const std::string& title, boo
     }
     const std::string chosenType = SoundTypeName(result.filterIndex - 1);
     if (chosenType != m_fileType && m_pUnrecognized) {
-        m_host.Prompts().Message(kTypeConversion, Icon::Exclamation, 108);
+        m_host.Prompts().Message(kTypeConversion, Icon::Exclamation, HelpId::kTypeConversion);
         m_pUnrecognized.reset();
     }
     m_fileType = chosenType;
@@ -338,7 +381,7 @@ bool CTesselDoc::ExportStereoFile() {
     UserPrompts& prompts = m_host.Prompts();
     SaveNameRequest request;
     request.title = "Export Stereo File As...";
-    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.filters = kSoundFileFilters;
     request.startFolder = m_host.GetExportFolder();
     SaveNameResult result;
     if (!m_host.AskSaveName(request, result)) {
@@ -401,7 +444,7 @@ bool CTesselDoc::ExportStereoFile() {
     }
     writer.reset();
     output.Abort();
-    m_host.SetExportFolder(FolderOf(path));
+    m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }
 

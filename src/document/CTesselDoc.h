@@ -15,8 +15,10 @@
 #include "views/peaks/SampleData.h"
 
 class CFile;
+class CProcessingDialog;
 class DocumentHost;
 class UndoRecord;
+struct ImportedSound;
 
 // One open sound: all its samples in memory (the in-memory convention of the sound files),
 // its format, its pan trajectory, the chunks of its file that no format writes itself, its
@@ -33,6 +35,13 @@ class CTesselDoc : public CDocument {
     bool OnOpenDocument(const std::string& path);
     // Fills the document from a file open for reading; false when the open is aborted.
     bool LoadSound(CFile& file);
+    // Fills a new document from an imported sound (its samples move into the document): an
+    // untitled document named title that has never been saved, so it counts as modified and
+    // its first save asks for a name. False when the sound fails the format check (shown).
+    bool LoadImported(ImportedSound& sound, const std::string& title, const std::string& sourcePath,
+                      CProcessingDialog& status);
+    // The file an imported document was made from; empty for a document opened natively.
+    const std::string& GetImportSource() const { return m_importSource; }
     // Writes the document into an open, empty file; false when the save failed.
     bool SaveSound(CFile& file);
     // The platform's save: writes beside path and replaces it only when all went well.
@@ -103,6 +112,10 @@ class CTesselDoc : public CDocument {
 
   private:
     bool AbortOpen(const std::string& text, unsigned helpId);
+    // The native open refuses file: where the host offers import, one box asks whether to
+    // import it instead. True when the document then holds the imported sound.
+    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId);
+    bool CheckFormat() const;
     void ParsePanChunk(const std::vector<uint8_t>& chunk);
     bool SaveFailed(const std::string& text);
     void ShowFileError(int error, const std::string& path, bool bWriting);
@@ -123,4 +136,5 @@ class CTesselDoc : public CDocument {
     PanPointList m_panPoints;
     AmbrelWaveMixWave m_hWave = 0;
     std::unique_ptr<PanSegment> m_pPanSegment;
+    std::string m_importSource;
 };

@@ -31,6 +31,11 @@ struct SaveNameRequest {
     std::string ownDocumentPath;
 };
 
+// The two sound types of every save dialog, in the order the file types count them: WAV
+// first, AIFF second.
+inline const std::vector<SaveNameRequest::Filter> kSoundFileFilters = {{"Windows Wave", "*.WAV"},
+                                                                       {"Macintosh AIFF", "*.AIF"}};
+
 struct SaveNameResult {
     std::string fullPath;
     std::string title;    // name with extension
@@ -94,4 +99,7 @@ class DocumentHost {
     // Whether sounds are shown: a host without views (the command-line tool) spares the
     // document its waveform overview, a pass over every sample at open.
     virtual bool ShowsViews() const { return true; }
+    // Whether a file the native open refuses is offered for import instead (the editor), or
+    // just refused (the command-line tool, whose import is a command of its own).
+    virtual bool OffersImport() const { return false; }
 };

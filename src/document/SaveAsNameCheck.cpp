@@ -3,15 +3,11 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/PathNames.h"
+
 namespace {
 
 constexpr const char* kCaption = "Save As...";
-
-// Index just past the last separator: where the name starts.
-size_t NameStart(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
-}
 
 bool FileExists(const std::string& path) {
     std::error_code error;
@@ -36,7 +32,7 @@ void SaveAsNameCheck::ClearOwnDocument() {
 SaveAsNameCheck::Outcome SaveAsNameCheck::CheckOnAccept(const std::string& enteredPath,
                                                         int fileType) const {
     Outcome outcome;
-    const size_t nameStart = NameStart(enteredPath);
+    const size_t nameStart = PathNames::NameStart(enteredPath);
     const std::string folder = enteredPath.substr(0, nameStart);
     std::string name = enteredPath.substr(nameStart);
     std::string extension;
@@ -90,7 +86,7 @@ std::optional<std::string> SaveAsNameCheck::NameForFileType(
     std::string name = nameBox;
     const size_t dot = name.rfind('.');
     // A dot in a folder of a typed path is not the start of an extension.
-    if (dot != std::string::npos && dot >= NameStart(name)) {
+    if (dot != std::string::npos && dot >= PathNames::NameStart(name)) {
         name.erase(dot);
     }
     if (nameBox.empty()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "document/BlockWriter.h"
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
@@ -65,17 +66,39 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const int channels = m_source.format.channels == 2 ? 2 : 1;
     const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
-    m_buffer.assign(kBlockBytes, 0);
     const ScopedFlushDenormals flush;
 
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
 
-    uint32_t pending = 0;
+    // Full blocks go to the disk on a thread of their own while the next ones render. Each
+    // block's progress step and Cancel check come once it is written, in order, so they come
+    // as they would after writing each block in turn; a write that fails stops the writing.
+    BlockWriter writer(output, kBlockBytes);
+    std::vector<uint32_t> blockEnds;  // the frame after each queued block
+    size_t reported = 0;
     bool bCancelled = false;
+    // False when the export must stop: Cancel was pressed, or a block failed to write.
+    const auto report = [&] {
+        const BlockWriter::Status status = writer.GetStatus();
+        for (; reported < status.written; ++reported) {
+            const uint32_t end = blockEnds[reported];
+            progress.SetPos(static_cast<int>(uint64_t{end} * 100 / frames));
+            progress.SetStatus(FramesText(end, frames));
+            if (progress.CheckCancelButton()) {
+                bCancelled = true;
+                return false;
+            }
+        }
+        return !status.bFailed;
+    };
+    const auto stopped = [&] { return bCancelled ? Outcome::Cancelled : Outcome::WriteFailed; };
+
+    uint8_t* buffer = writer.NextBuffer();
+    uint32_t pending = 0;
     uint32_t i = 0;
-    while (i < frames && !bCancelled) {
+    while (i < frames) {
         // The direction for frame i is set before frame i is rendered.
         if (i == m_pSegment->endPos) {
             ComputePanSegment(*m_source.points, frames, i, m_pSegment);
@@ -93,25 +116,35 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
             end = NextPanChange(*m_pSegment, i, end);
         }
         m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
-                               m_sampleWidth, end - i, m_buffer.data() + pending);
+                               m_sampleWidth, end - i, buffer + pending);
         pending += (end - i) * frameBytes;
         i = end;
 
         if (pending > 2u * (16384u - static_cast<uint32_t>(m_sampleWidth))) {
-            if (!output.WriteSamples(m_buffer.data(), pending)) {
-                return Outcome::WriteFailed;
-            }
-            progress.SetPos(static_cast<int>(uint64_t{i} * 100 / frames));
+            writer.Queue(pending);
+            blockEnds.push_back(i);
             pending = 0;
-            progress.SetStatus(FramesText(i, frames));
-            bCancelled = progress.CheckCancelButton();
+            if (!report()) {
+                return stopped();
+            }
+            while ((buffer = writer.NextBuffer()) == nullptr) {
+                writer.AwaitWrite();
+                if (!report()) {
+                    return stopped();
+                }
+            }
         }
     }
-    if (bCancelled) {
-        return Outcome::Cancelled;
+    writer.Drain();
+    if (!report()) {
+        return stopped();
     }
-    if (pending > 0 && !output.WriteSamples(m_buffer.data(), pending)) {
-        return Outcome::WriteFailed;
+    if (pending > 0) {
+        writer.Queue(pending);
+        writer.Drain();
+        if (writer.GetStatus().bFailed) {
+            return Outcome::WriteFailed;
+        }
     }
     return Outcome::Finished;
 }

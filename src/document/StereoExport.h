@@ -48,7 +48,9 @@ class StereoExport {
     // Renders every frame into output, whose header is written, after SelectRate and
     // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
     // each full block only, so a sound shorter than a block is never cancelled. Finished: all
-    // samples were handed to output. Nothing is closed.
+    // samples were handed to output. Nothing is closed. Full blocks are handed to output on
+    // a thread of its own while the next blocks render; every write is over when Render
+    // returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
   private:
@@ -59,5 +61,4 @@ class StereoExport {
     SpatialFilter m_filter;
     std::unique_ptr<PanSegment> m_pSegment;
     int64_t m_lastPan = 65535;  // a value no pan takes
-    std::vector<uint8_t> m_buffer;
 };

@@ -89,12 +89,29 @@ void CChunkFile::EnsureOpen() {
     }
 }
 
-uint32_t CChunkFile::FindForm(uint32_t id, uint32_t formType) {
+template <CChunkFile::OnFileError Policy, typename Body>
+auto CChunkFile::Guarded(Body body) -> decltype(body()) {
+    using Result = decltype(body());
     EnsureOpen();
     if (!m_bOk) {
-        return 0;
+        return Result();
     }
-    try {
+    if constexpr (Policy == OnFileError::Throw) {
+        return body();
+    } else {
+        try {
+            return body();
+        } catch (const CFileException&) {
+            if constexpr (Policy == OnFileError::FailStatus) {
+                m_bOk = false;
+            }
+            return Result();
+        }
+    }
+}
+
+uint32_t CChunkFile::FindForm(uint32_t id, uint32_t formType) {
+    return Guarded<OnFileError::KeepStatus>([&]() -> uint32_t {
         const uint64_t length = m_pFile->GetLength();
         m_pFile->Seek(0, CFile::SeekFrom::Begin);
         Header header;
@@ -121,49 +138,32 @@ uint32_t CChunkFile::FindForm(uint32_t id, uint32_t formType) {
             }
             m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
         }
-    } catch (const CFileException&) {
-    }
-    return 0;
+        return 0;
+    });
 }
 
 void CChunkFile::CreateForm(uint32_t id, uint32_t formType) {
-    EnsureOpen();
-    if (!m_bOk) {
-        return;
-    }
-    try {
+    Guarded<OnFileError::FailStatus>([&] {
         WriteId(id);
         m_formSizePos = static_cast<int64_t>(m_pFile->GetPosition());
         WriteSize(0);
         WriteId(formType);
         m_formSize = 4;
         m_bOk = true;
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
+    });
 }
 
 void CChunkFile::CloseForm() {
-    EnsureOpen();
-    if (!m_bOk) {
-        return;
-    }
-    try {
+    Guarded<OnFileError::FailStatus>([&] {
         const uint64_t here = m_pFile->GetPosition();
         m_pFile->Seek(m_formSizePos, CFile::SeekFrom::Begin);
         WriteSize(m_formSize);
         m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
+    });
 }
 
 uint32_t CChunkFile::FindChunk(uint32_t id) {
-    EnsureOpen();
-    if (!m_bOk) {
-        return 0;
-    }
-    try {
+    return Guarded<OnFileError::KeepStatus>([&]() -> uint32_t {
         const uint64_t length = m_pFile->GetLength();
         Header header;
         while (true) {
@@ -181,22 +181,16 @@ uint32_t CChunkFile::FindChunk(uint32_t id) {
             }
             m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
         }
-    } catch (const CFileException&) {
-        return 0;
-    }
+    });
 }
 
 void CChunkFile::CreateChunk(uint32_t id, const void* data, uint32_t size) {
-    EnsureOpen();
-    if (!m_bOk) {
-        return;
-    }
-    const uint64_t grown = uint64_t{m_formSize} + 8 + (data != nullptr ? size : 0);
-    if (grown > kMaxSize32) {
-        m_bOk = false;  // the form's 32-bit size could not describe it
-        return;
-    }
-    try {
+    Guarded<OnFileError::FailStatus>([&] {
+        const uint64_t grown = uint64_t{m_formSize} + 8 + (data != nullptr ? size : 0);
+        if (grown > kMaxSize32) {
+            m_bOk = false;  // the form's 32-bit size could not describe it
+            return;
+        }
         WriteId(id);
         m_chunkSizePos = static_cast<int64_t>(m_pFile->GetPosition());
         WriteSize(size);
@@ -207,17 +201,11 @@ void CChunkFile::CreateChunk(uint32_t id, const void* data, uint32_t size) {
             m_chunkSize += size;
             m_formSize += size;
         }
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
+    });
 }
 
 void CChunkFile::CloseChunk() {
-    EnsureOpen();
-    if (!m_bOk) {
-        return;
-    }
-    try {
+    Guarded<OnFileError::FailStatus>([&] {
         if ((m_chunkSize & 1u) != 0) {
             if (m_formSize == kMaxSize32) {
                 m_bOk = false;
@@ -231,38 +219,27 @@ void CChunkFile::CloseChunk() {
         m_pFile->Seek(m_chunkSizePos, CFile::SeekFrom::Begin);
         WriteSize(m_chunkSize);
         m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
+    });
 }
 
 uint32_t CChunkFile::Read(void* buffer, uint32_t count) {
-    EnsureOpen();
-    if (!m_bOk) {
-        return 0;
-    }
-    m_pFile->Read(buffer, count);
-    return count;
+    return Guarded<OnFileError::Throw>([&] {
+        m_pFile->Read(buffer, count);
+        return count;
+    });
 }
 
 uint32_t CChunkFile::Write(const void* buffer, uint32_t count) {
-    EnsureOpen();
-    if (!m_bOk) {
-        return 0;
-    }
-    if (uint64_t{m_formSize} + count > kMaxSize32) {
-        m_bOk = false;
-        return 0;
-    }
-    try {
+    return Guarded<OnFileError::FailStatus>([&]() -> uint32_t {
+        if (uint64_t{m_formSize} + count > kMaxSize32) {
+            m_bOk = false;
+            return 0;
+        }
         m_pFile->Write(buffer, count);
         m_chunkSize += count;
         m_formSize += count;
         return count;
-    } catch (const CFileException&) {
-        m_bOk = false;
-        return 0;
-    }
+    });
 }
 
 void CChunkFile::SwapWords(void* buffer, uint32_t byteCount) {
@@ -289,106 +266,96 @@ void CChunkFile::Truncate() {
 
 uint32_t CChunkFile::ScanChunks() {
     m_bOk = true;
-    EnsureOpen();
-    if (!m_bOk) {
-        return 0;
-    }
-    m_chunks.clear();
-    if (m_formId == 0) {
-        return 0;  // no form has been found yet
-    }
-    const uint32_t formSize = FindForm(m_formId, m_formType);
-    if (formSize == 0) {
-        return 0;
-    }
-    const uint64_t formEnd = uint64_t{formSize} + 8;
-    Header header;
-    while (ReadHeader(*m_pFile, header)) {
-        const uint64_t dataOffset = m_pFile->GetPosition();
-        if (dataOffset > kMaxSize32) {
-            break;  // a directory entry holds a 32-bit position
+    return Guarded<OnFileError::Throw>([&]() -> uint32_t {
+        m_chunks.clear();
+        if (m_formId == 0) {
+            return 0;  // no form has been found yet
         }
-        const uint32_t size = SizeFromFile(header.rawSize);
-        m_chunks.push_back({static_cast<uint32_t>(dataOffset), header.id, size});
-        const uint64_t next = dataOffset + size + (size & 1u);
-        if (next >= formEnd) {
-            break;
+        const uint32_t formSize = FindForm(m_formId, m_formType);
+        if (formSize == 0) {
+            return 0;
         }
-        m_pFile->Seek(static_cast<int64_t>(next), CFile::SeekFrom::Begin);
-    }
-    return static_cast<uint32_t>(m_chunks.size());
+        const uint64_t formEnd = uint64_t{formSize} + 8;
+        Header header;
+        while (ReadHeader(*m_pFile, header)) {
+            const uint64_t dataOffset = m_pFile->GetPosition();
+            if (dataOffset > kMaxSize32) {
+                break;  // a directory entry holds a 32-bit position
+            }
+            const uint32_t size = SizeFromFile(header.rawSize);
+            m_chunks.push_back({static_cast<uint32_t>(dataOffset), header.id, size});
+            const uint64_t next = dataOffset + size + (size & 1u);
+            if (next >= formEnd) {
+                break;
+            }
+            m_pFile->Seek(static_cast<int64_t>(next), CFile::SeekFrom::Begin);
+        }
+        return static_cast<uint32_t>(m_chunks.size());
+    });
 }
 
 std::unique_ptr<UnrecognizedChunkBlock> CChunkFile::CollectUnrecognizedChunks() {
     m_bOk = true;
-    EnsureOpen();
-    if (!m_bOk) {
-        return nullptr;
-    }
-    if (m_chunks.empty()) {
-        ScanChunks();
+    return Guarded<OnFileError::Throw>([&]() -> std::unique_ptr<UnrecognizedChunkBlock> {
         if (m_chunks.empty()) {
+            ScanChunks();
+            if (m_chunks.empty()) {
+                return nullptr;
+            }
+        }
+        // A chunk whose data runs past the end of the file is dropped on its own; the whole
+        // chunks around it still come. Sums in 64 bits, so they stay below the file's length.
+        const uint64_t fileLength = m_pFile->GetLength();
+        auto isWhole = [fileLength](const ChunkEntry& entry) {
+            return uint64_t{entry.dataOffset} + entry.size <= fileLength;
+        };
+        uint64_t total = 0;
+        for (const ChunkEntry& entry : m_chunks) {
+            if (!IsKnownId(entry.id) && isWhole(entry)) {
+                total += 8 + uint64_t{entry.size} + (entry.size & 1u);
+            }
+        }
+        if (total == 0 || total > kMaxSize32 - 4) {
             return nullptr;
         }
-    }
-    // A chunk whose data runs past the end of the file is dropped on its own; the whole
-    // chunks around it still come. Sums in 64 bits, so they stay below the file's length.
-    const uint64_t fileLength = m_pFile->GetLength();
-    auto isWhole = [fileLength](const ChunkEntry& entry) {
-        return uint64_t{entry.dataOffset} + entry.size <= fileLength;
-    };
-    uint64_t total = 0;
-    for (const ChunkEntry& entry : m_chunks) {
-        if (!IsKnownId(entry.id) && isWhole(entry)) {
-            total += 8 + uint64_t{entry.size} + (entry.size & 1u);
+        auto block =
+            std::make_unique<UnrecognizedChunkBlock>(static_cast<uint32_t>(total), m_bBigEndian);
+        uint8_t* out = block->GetChunkBytes();
+        for (const ChunkEntry& entry : m_chunks) {
+            if (!m_bOk) {
+                break;
+            }
+            if (IsKnownId(entry.id) || !isWhole(entry)) {
+                continue;
+            }
+            std::memcpy(out, entry.id.data(), 4);
+            const uint32_t stored = SizeToFile(entry.size);
+            std::memcpy(out + 4, &stored, 4);
+            out += 8;
+            m_pFile->Seek(entry.dataOffset, CFile::SeekFrom::Begin);
+            if (m_pFile->Read(out, entry.size) == entry.size) {
+                out += entry.size;
+            } else {
+                m_bOk = false;
+            }
+            out += entry.size & 1u;
         }
-    }
-    if (total == 0 || total > kMaxSize32 - 4) {
-        return nullptr;
-    }
-    auto block =
-        std::make_unique<UnrecognizedChunkBlock>(static_cast<uint32_t>(total), m_bBigEndian);
-    uint8_t* out = block->GetChunkBytes();
-    for (const ChunkEntry& entry : m_chunks) {
         if (!m_bOk) {
-            break;
+            return nullptr;
         }
-        if (IsKnownId(entry.id) || !isWhole(entry)) {
-            continue;
-        }
-        std::memcpy(out, entry.id.data(), 4);
-        const uint32_t stored = SizeToFile(entry.size);
-        std::memcpy(out + 4, &stored, 4);
-        out += 8;
-        m_pFile->Seek(entry.dataOffset, CFile::SeekFrom::Begin);
-        if (m_pFile->Read(out, entry.size) == entry.size) {
-            out += entry.size;
-        } else {
-            m_bOk = false;
-        }
-        out += entry.size & 1u;
-    }
-    if (!m_bOk) {
-        return nullptr;
-    }
-    return block;
+        return block;
+    });
 }
 
 void CChunkFile::WriteUnrecognizedChunks(const UnrecognizedChunkBlock& block) {
     m_bOk = true;
-    EnsureOpen();
-    if (!m_bOk) {
-        return;
-    }
-    const uint32_t length = block.GetLength();
-    if (uint64_t{m_formSize} + length > kMaxSize32) {
-        m_bOk = false;
-        return;
-    }
-    try {
+    Guarded<OnFileError::FailStatus>([&] {
+        const uint32_t length = block.GetLength();
+        if (uint64_t{m_formSize} + length > kMaxSize32) {
+            m_bOk = false;
+            return;
+        }
         m_pFile->Write(block.GetChunkBytes(), length);
         m_formSize += length;
-    } catch (const CFileException&) {
-        m_bOk = false;
-    }
+    });
 }

@@ -115,5 +115,16 @@ class CChunkFile {
     std::optional<std::string> m_pPath;
 
   private:
+    // What an operation does with a CFileException raised inside it.
+    enum class OnFileError {
+        FailStatus,  // caught; the status fails
+        KeepStatus,  // caught; the status stays
+        Throw,       // let through to the caller
+    };
+    // The frame of every operation: EnsureOpen, then body unless the status has failed. A
+    // failed status or a caught file error gives the value-initialised result (0, none).
+    template <OnFileError Policy, typename Body>
+    auto Guarded(Body body) -> decltype(body());
+
     std::unique_ptr<CFile> m_ownedFile;
 };

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/PathNames.h"
+
 void CDocument::SetPathName(const std::string& path) {
     m_path = path;
-    const size_t slash = path.find_last_of('/');
-    m_title = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_title = PathNames::FileName(path);
 }
 
 void CDocument::AddObserver(DocumentObserver* observer) {

@@ -35,6 +35,8 @@ void CFile::Close() {
         ::close(m_fd);
         m_fd = -1;
     }
+    m_writeBehindStride = 0;
+    m_bytesBehind = 0;
 }
 
 void CFile::Fail(int error, const char* what) const {
@@ -92,6 +94,17 @@ void CFile::Write(const void* buffer, size_t count) {
         }
         done += static_cast<size_t>(n);
     }
+    if (m_writeBehindStride != 0) {
+        m_bytesBehind += count;
+        if (m_bytesBehind >= m_writeBehindStride) {
+            // Only a hint to the kernel: Flush still waits for the data and reports its errors.
+            const uint64_t end = GetPosition();
+            const uint64_t start = end > m_bytesBehind ? end - m_bytesBehind : 0;
+            ::sync_file_range(m_fd, static_cast<off_t>(start), static_cast<off_t>(end - start),
+                              SYNC_FILE_RANGE_WRITE);
+            m_bytesBehind = 0;
+        }
+    }
 }
 
 uint64_t CFile::GetLength() const {
@@ -110,6 +123,11 @@ void CFile::SetLength(uint64_t length) {
     if (rc != 0) {
         Fail(errno, "Cannot set the length of");
     }
+}
+
+void CFile::SetWriteBehind(uint64_t stride) {
+    m_writeBehindStride = stride;
+    m_bytesBehind = 0;
 }
 
 void CFile::Flush() {

@@ -35,6 +35,11 @@ class CFile {
     void SetLength(uint64_t length);
     // Pushes the file's data to the disk (fsync).
     void Flush();
+    // From now on, each time stride more bytes have been written, starts their write-back to
+    // the disk without waiting for it (sync_file_range), so that a Flush at the end finds
+    // little left to do. 0, the default, leaves write-back to the kernel. Kept until Open or
+    // Close.
+    void SetWriteBehind(uint64_t stride);
 
     const std::string& GetFilePath() const { return m_path; }
     int GetDescriptor() const { return m_fd; }
@@ -44,4 +49,6 @@ class CFile {
 
     int m_fd = -1;
     std::string m_path;
+    uint64_t m_writeBehindStride = 0;
+    uint64_t m_bytesBehind = 0;  // written since write-back was last started
 };

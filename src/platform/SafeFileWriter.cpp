@@ -10,16 +10,11 @@
 #include <utility>
 
 #include "platform/CFileException.h"
+#include "platform/PathNames.h"
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
+constexpr uint64_t kWriteBehindBytes = 4u << 20;
 
 std::string FollowLink(const std::string& path) {
     struct stat st {};
@@ -48,11 +43,8 @@ SafeFileWriter::~SafeFileWriter() {
 
 CFile& SafeFileWriter::Begin() {
     Abort();
-    const std::string folder = FolderOf(m_targetPath);
-    const size_t slash = m_targetPath.find_last_of('/');
-    const std::string name =
-        slash == std::string::npos ? m_targetPath : m_targetPath.substr(slash + 1);
-    std::string pattern = folder + "/." + name + ".saving-XXXXXX";
+    std::string pattern = PathNames::DirectoryOf(m_targetPath) + "/." +
+                          PathNames::FileName(m_targetPath) + ".saving-XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         throw CFileException(errno, m_targetPath, "Cannot create a file beside");
@@ -61,6 +53,8 @@ CFile& SafeFileWriter::Begin() {
     m_tempPath = pattern;
     try {
         m_file.Open(m_tempPath, CFile::Mode::ReadWriteCreate);
+        // Commit syncs the file: its write-back may as well start while it is being written.
+        m_file.SetWriteBehind(kWriteBehindBytes);
     } catch (...) {
         Abort();
         throw;
@@ -93,7 +87,8 @@ void SafeFileWriter::Commit() {
         throw;
     }
     // The rename is durable only once the folder is on the disk.
-    const int dir = ::open(FolderOf(m_targetPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(PathNames::DirectoryOf(m_targetPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -14,41 +14,24 @@
 
 namespace {
 
-const char* const kPreferences = "Preferences";
 const char* const kInitialization = "Initialization";
 const char* const kClassName = "ClassName";
 
 }  // namespace
 
-CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings)
-    : m_prompts(prompts), m_settings(settings) {}
+CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings, Mixer& mixer)
+    : m_prompts(prompts), m_settings(settings), m_mixer(mixer) {}
 
 CEditorApp::~CEditorApp() {
     CloseMixerSession();
 }
 
 void CEditorApp::LoadPreferences() {
-    m_bCursorFollow = m_settings.GetInt(kPreferences, "CursorFollow", 0) == 1;
-    m_mixerOutput = m_settings.GetInt(kPreferences, "MixerOutput", kOutputLetMixerDecide);
-    m_bLowpassFilter = m_settings.GetInt(kPreferences, "LowpassFilter", 0) == 1;
-    m_bUsePrimaryBuffer = m_settings.GetInt(kPreferences, "UsePrimaryBuffer", 0) == 1;
-    m_latency = m_settings.GetInt(kPreferences, "Latency", 0);
-    m_savePath = m_settings.GetString(kPreferences, "SavePath", "");
-    m_openPath = m_settings.GetString(kPreferences, "OpenPath", "");
-    m_exportPath = m_settings.GetString(kPreferences, "ExportPath", "");
-    m_output.Load(m_settings);
+    m_prefs = Preferences::Load(m_settings);
 }
 
 void CEditorApp::SavePreferences() {
-    m_settings.SetInt(kPreferences, "CursorFollow", m_bCursorFollow ? 1 : 0);
-    m_settings.SetInt(kPreferences, "MixerOutput", m_mixerOutput);
-    m_settings.SetInt(kPreferences, "LowpassFilter", m_bLowpassFilter ? 1 : 0);
-    m_settings.SetInt(kPreferences, "UsePrimaryBuffer", m_bUsePrimaryBuffer ? 1 : 0);
-    m_settings.SetInt(kPreferences, "Latency", m_latency);
-    m_settings.SetString(kPreferences, "SavePath", m_savePath);
-    m_settings.SetString(kPreferences, "OpenPath", m_openPath);
-    m_settings.SetString(kPreferences, "ExportPath", m_exportPath);
-    m_output.Save(m_settings);
+    m_prefs.Save(m_settings);
 }
 
 std::string CEditorApp::GetMainFrameClassName() {
@@ -80,13 +63,12 @@ uint32_t CEditorApp::RoundMixerRate(uint32_t rate) {
 MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
     MixerSessionConfig config{};
     config.size = sizeof(MixerSessionConfig);
-    const bool bPrimaryAllowed =
-        m_mixerOutput == kOutputDirectSound || m_mixerOutput == kOutputLetMixerDecide;
-    config.flags =
-        m_bUsePrimaryBuffer && bPrimaryAllowed ? AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER : 0;
+    config.flags = m_prefs.bUsePrimaryBuffer && m_prefs.AllowsPrimaryBuffer()
+                       ? AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER
+                       : 0;
     config.sampleRate = roundedRate;
     config.channels = 1;
-    switch (m_mixerOutput) {
+    switch (m_prefs.mixerOutput) {
         case kOutputDirectSound:
             config.output = AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND;
             break;
@@ -98,7 +80,7 @@ MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
             config.output = AMBREL_WAVEMIX_OUTPUT_AUTO;
             break;
     }
-    config.latencyMs = static_cast<uint32_t>(m_latency);
+    config.latencyMs = static_cast<uint32_t>(m_prefs.latency);
     return config;
 }
 
@@ -130,30 +112,31 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     // The lists are asked for only when a name must be found in them.
     std::vector<std::string> devices;
     std::vector<std::string> hrtfs;
-    if (!m_output.m_device.empty()) {
+    const OutputPreferences& chosen = m_prefs.output;
+    if (!chosen.device.empty()) {
         devices = MixerDirectory::Devices();
     }
-    if (!m_output.m_hrtfName.empty() && m_output.m_hrtfMode == OutputPreferences::kHrtfOn) {
+    if (!chosen.hrtfName.empty() && chosen.hrtfMode == OutputPreferences::kHrtfOn) {
         for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
             hrtfs.push_back(hrtf.name);
         }
     }
-    const OutputPreferences::Session output = m_output.ForSession(devices, hrtfs);
+    const OutputPreferences::Session output = chosen.ForSession(devices, hrtfs);
     m_sessionNote = output.note;
     const MixerOutputOptions options{sizeof(MixerOutputOptions), output.hrtf, output.device.c_str(),
                                      output.hrtfName.c_str()};
-    m_hSession = AmbrelWaveMixInitOutput(&config, &options);
+    m_hSession = m_mixer.InitOutput(config, options);
     if (m_hSession == 0) {
-        ReportMixerError(AmbrelWaveMixGetLastError());
+        ReportMixerError(m_mixer.GetLastError());
         return;
     }
-    if (!m_bLowpassFilter) {
+    if (!m_prefs.bLowpassFilter) {
         // The filter being on is no reason to refuse playing: report and go on.
-        if (const int code = AmbrelWaveMixSetOptions(m_hSession, 0, 0xFFFFFFFF)) {
+        if (const int code = m_mixer.SetOptions(m_hSession, 0, 0xFFFFFFFF)) {
             ReportMixerError(code);
         }
     }
-    if (const int code = AmbrelWaveMixActivate(m_hSession, 1)) {
+    if (const int code = m_mixer.Activate(m_hSession, 1)) {
         ReportMixerError(code);
         if (code == AMBREL_WAVEMIX_ERR_DEVICE_BUSY) {
             m_prompts.Message("Perhaps another application is using your WaveOut device.");
@@ -161,21 +144,21 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
         CloseMixerSession();
         return;
     }
-    if (const int code = AmbrelWaveMixOpenChannel(m_hSession, 0, 1)) {
+    if (const int code = m_mixer.OpenChannel(m_hSession, 0, 1)) {
         ReportMixerError(code);
         CloseMixerSession();
         return;
     }
     MixerHrtfState state{};
     state.size = sizeof state;
-    if (AmbrelWaveMixGetHrtfState(m_hSession, &state) == AMBREL_WAVEMIX_OK) {
+    if (m_mixer.GetHrtfState(m_hSession, state) == AMBREL_WAVEMIX_OK) {
         m_liveHrtf = OutputPreferences::StateText(state);
     }
 }
 
 void CEditorApp::CloseMixerSession() {
     if (m_hSession != 0) {
-        AmbrelWaveMixCloseSession(m_hSession);
+        m_mixer.CloseSession(m_hSession);
         m_hSession = 0;
     }
     m_liveHrtf.clear();
@@ -184,11 +167,27 @@ void CEditorApp::CloseMixerSession() {
 void CEditorApp::SelectOutputBackEnd() {
     // Too late, or the environment chooses: the choice waits for the next start, and the
     // options dialog says so.
-    AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_mixerOutput));
+    AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_prefs.mixerOutput));
+}
+
+int CEditorApp::GetOutputInEffect() const {
+    return OutputPreferences::PreferenceOfMixerOutput(AmbrelWaveMixGetOutputInEffect());
+}
+
+std::vector<std::string> CEditorApp::ListOutputDevices() const {
+    return MixerDirectory::Devices();
+}
+
+std::vector<std::pair<std::string, uint32_t>> CEditorApp::ListHrtfs() const {
+    std::vector<std::pair<std::string, uint32_t>> hrtfs;
+    for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+        hrtfs.emplace_back(hrtf.name, hrtf.sampleRate);
+    }
+    return hrtfs;
 }
 
 std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
-    std::string name = m_output.m_hrtfName;
+    std::string name = m_prefs.output.hrtfName;
     if (!name.empty()) {
         bool bListed = false;
         for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
@@ -199,7 +198,7 @@ std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
         }
     }
     return std::make_unique<TrevantBinauralRenderer>(
-        name, m_bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
+        name, m_prefs.bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
 }
 
 void CEditorApp::StopPlayback() {
@@ -210,11 +209,11 @@ void CEditorApp::StopPlayback() {
         m_pPlayingView->StopPlaybackTimer();
         m_pPlayingView->SendLivePan(kNoLivePan);
         // The position is read before the channel stops, or it would read the stop point.
-        if (m_bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
+        if (m_prefs.bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
             const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();
             uint32_t position = 0;
-            const int code = AmbrelWaveMixGetPlayPosition(m_hSession, 0, &wave, &position,
-                                                          AMBREL_WAVEMIX_POSITION_FRAMES);
+            const int code = m_mixer.GetPlayPosition(m_hSession, 0, wave, position,
+                                                     AMBREL_WAVEMIX_POSITION_FRAMES);
             if (code != 0) {
                 m_prompts.Message("Error #" + std::to_string(code) +
                                   " (AmbrelWaveMixGetPlayPosition)");
@@ -227,7 +226,7 @@ void CEditorApp::StopPlayback() {
         }
     }
     m_pPlayingView = nullptr;
-    AmbrelWaveMixStopChannel(m_hSession, 0, 0);
+    m_mixer.StopChannel(m_hSession, 0, 0);
     if (m_pPlayingDoc != nullptr) {
         m_pPlayingDoc->SetPlaying(false);
     }
@@ -263,19 +262,19 @@ bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
 
 AmbrelWaveMixWave CEditorApp::MixerOpenWave(AmbrelWaveMixSession session,
                                             const MixerWaveSource& source) {
-    return AmbrelWaveMixOpenWave(session, &source, 0, AMBREL_WAVEMIX_WAVE_MEMORY);
+    return m_mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
 }
 
 int CEditorApp::MixerGetLastError() {
-    return AmbrelWaveMixGetLastError();
+    return m_mixer.GetLastError();
 }
 
 int CEditorApp::MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
-    return AmbrelWaveMixFreeWave(session, wave);
+    return m_mixer.FreeWave(session, wave);
 }
 
 int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) {
-    return AmbrelWaveMixStopChannel(session, channel, 0);
+    return m_mixer.StopChannel(session, channel, 0);
 }
 
 void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {

@@ -4,10 +4,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "document/DocumentHost.h"
-#include "playback/OutputPreferences.h"
-#include "trevant/trevant.h"
+#include "playback/Mixer.h"
+#include "playback/Preferences.h"
+#include "playback/TrevantMixer.h"
 
 class CTesselDoc;
 class PlayingView;
@@ -18,21 +21,24 @@ class UserPrompts;
 
 // The application object: the user's preferences, the one mixer session, which document and
 // view play, the edit mode shared by all views, and the program-wide undo record and pan
-// clipboard, which it owns. Plain C++: the user is reached through UserPrompts and the
-// settings through SettingsStore, so the Qt start-up and the tests hand in their own.
+// clipboard, which it owns. Plain C++: the user is reached through UserPrompts, the settings
+// through SettingsStore and the mixer through Mixer, so the Qt start-up and the tests hand in
+// their own. Every mixer call of the program goes through its mixer.
 // Rates are Hz, latency milliseconds.
 class CEditorApp : public DocumentHost {
   public:
     static constexpr int kEditModePan = 1;
     static constexpr int kEditModeSelect = 2;
-    static constexpr int kOutputDirectSound = 0;
-    static constexpr int kOutputWaveOut = 1;
-    static constexpr int kOutputLetMixerDecide = 2;
+    static constexpr int kOutputDirectSound = Preferences::kOutputDirectSound;
+    static constexpr int kOutputWaveOut = Preferences::kOutputWaveOut;
+    static constexpr int kOutputLetMixerDecide = Preferences::kOutputLetMixerDecide;
     // "Initialization"/"ClassName" before any main frame ran, and after a normal exit.
     static constexpr const char* kNoClassName = "Noneasdasdasd";
     static constexpr const char* kExitedClassName = "wergarbageqwert";
 
-    CEditorApp(UserPrompts& prompts, SettingsStore& settings);
+    // The mixer must outlive the application; the library itself unless a test chooses.
+    CEditorApp(UserPrompts& prompts, SettingsStore& settings,
+               Mixer& mixer = TrevantMixer::Shared());
     ~CEditorApp() override;
     CEditorApp(const CEditorApp&) = delete;
     CEditorApp& operator=(const CEditorApp&) = delete;
@@ -41,6 +47,9 @@ class CEditorApp : public DocumentHost {
     void LoadPreferences();
     // Writes the "Preferences" keys in their fixed order.
     void SavePreferences();
+    // The preferences in force; new ones take effect at the next mixer session.
+    const Preferences& GetPreferences() const { return m_prefs; }
+    void SetPreferences(const Preferences& prefs) { m_prefs = prefs; }
     // The local-socket name the running main frame listens on ("Initialization"/"ClassName").
     std::string GetMainFrameClassName();
     void SetMainFrameClassName(const std::string& name);
@@ -60,6 +69,7 @@ class CEditorApp : public DocumentHost {
     void OpenMixerSession(uint32_t rate) override;
     void CloseMixerSession();
     AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
+    Mixer& GetMixer() const { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
     // Shows one OK box for a non-zero mixer code.
     void ReportMixerError(int code) override;
@@ -77,7 +87,14 @@ class CEditorApp : public DocumentHost {
     bool IsPlayEnabled() const { return !IsPlaying(); }
     bool IsStopEnabled() const { return IsPlaying(); }
     // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
-    void OnCursorFollow() { m_bCursorFollow = !m_bCursorFollow; }
+    void OnCursorFollow() { m_prefs.bCursorFollow = !m_prefs.bCursorFollow; }
+    bool IsCursorFollow() const { return m_prefs.bCursorFollow; }
+
+    // The edit mode all views share: pan point editing or the selection caret.
+    int GetEditMode() const { return m_editMode; }
+    bool IsPanEditMode() const { return m_editMode == kEditModePan; }
+    void EnterPanEditMode() { m_editMode = kEditModePan; }
+    void EnterSelectionMode() { m_editMode = kEditModeSelect; }
     // The options dialog ended with OK: the next play opens a session with the new values,
     // whether anything changed or not.
     void OnOptionsAccepted();
@@ -93,6 +110,8 @@ class CEditorApp : public DocumentHost {
     void SetOpenDocumentQuery(OpenDocumentQuery query) { m_isDocumentOpen = std::move(query); }
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
     bool IsDocumentOpen(const std::string& fullPath) const override;
+    // A file the editor cannot open but libsndfile reads is offered for import.
+    bool OffersImport() const override { return true; }
     AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
                                     const MixerWaveSource& source) override;
     int MixerGetLastError() override;
@@ -111,28 +130,23 @@ class CEditorApp : public DocumentHost {
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
     int AskPasteMerge() override;
     int AskPasteSize(bool caretVariant) override;
-    std::string GetSaveFolder() const override { return m_savePath; }
-    void SetSaveFolder(const std::string& folder) override { m_savePath = folder; }
-    void SetOpenFolder(const std::string& folder) override { m_openPath = folder; }
-    std::string GetExportFolder() const override { return m_exportPath; }
-    void SetExportFolder(const std::string& folder) override { m_exportPath = folder; }
+    std::string GetSaveFolder() const override { return m_prefs.savePath; }
+    void SetSaveFolder(const std::string& folder) override { m_prefs.savePath = folder; }
+    std::string GetOpenFolder() const { return m_prefs.openPath; }
+    void SetOpenFolder(const std::string& folder) override { m_prefs.openPath = folder; }
+    std::string GetExportFolder() const override { return m_prefs.exportPath; }
+    void SetExportFolder(const std::string& folder) override { m_prefs.exportPath = folder; }
 
-    // Preferences; the options dialog edits them in place.
-    bool m_bCursorFollow = false;
-    int m_mixerOutput = kOutputLetMixerDecide;
-    bool m_bLowpassFilter = false;
-    bool m_bUsePrimaryBuffer = false;
-    int m_latency = 0;  // ms, 0 = the mixer's default
-    // Last folders of Save As, Open and Export.
-    std::string m_savePath;
-    std::string m_openPath;
-    std::string m_exportPath;
-
-    // The Linux output preferences: device and HRTF. The options dialog edits them too.
-    OutputPreferences m_output;
-    // Picks the audio back end for "MixerOutput". Call once at start-up, before anything
-    // plays: the back end is fixed for the process at the mixer's first use.
+    // Picks the audio back end for the output preference. Call once at start-up, before
+    // anything plays: the back end is fixed for the process at the mixer's first use.
     void SelectOutputBackEnd();
+    // The output preference whose back end this process runs on; another one chosen now
+    // waits for the next start.
+    int GetOutputInEffect() const;
+    // What the mixer finds now, for the options dialog: devices by name, HRTFs by name with
+    // the rate each is made for (Hz).
+    std::vector<std::string> ListOutputDevices() const;
+    std::vector<std::pair<std::string, uint32_t>> ListHrtfs() const;
     // "HRTF on: default-44100" or "HRTF off: speakers" for the open session; empty without.
     const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
     // Where one-line notes go (the main frame's status bar): the HRTF state when playback
@@ -142,14 +156,15 @@ class CEditorApp : public DocumentHost {
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
 
+  private:
+    Preferences m_prefs;
     int m_editMode = kEditModeSelect;
     // Each may be absent; replacing one destroys the old.
     std::unique_ptr<UndoRecord> m_pUndoRecord;
     std::unique_ptr<PanPointList> m_pPanClipboard;
-
-  private:
     UserPrompts& m_prompts;
     SettingsStore& m_settings;
+    Mixer& m_mixer;
     AmbrelWaveMixSession m_hSession = 0;
     uint32_t m_sessionRate = 0;
     CTesselDoc* m_pPlayingDoc = nullptr;

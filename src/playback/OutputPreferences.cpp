@@ -15,35 +15,35 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 void OutputPreferences::Load(SettingsStore& settings) {
-    m_device = settings.GetString(kPreferences, "OutputDevice", "");
-    m_hrtfMode = settings.GetInt(kPreferences, "HrtfMode", kHrtfAutomatic);
-    if (m_hrtfMode != kHrtfOn && m_hrtfMode != kHrtfOff) {
-        m_hrtfMode = kHrtfAutomatic;
+    device = settings.GetString(kPreferences, "OutputDevice", "");
+    hrtfMode = settings.GetInt(kPreferences, "HrtfMode", kHrtfAutomatic);
+    if (hrtfMode != kHrtfOn && hrtfMode != kHrtfOff) {
+        hrtfMode = kHrtfAutomatic;
     }
-    m_hrtfName = settings.GetString(kPreferences, "HrtfName", "");
+    hrtfName = settings.GetString(kPreferences, "HrtfName", "");
 }
 
 void OutputPreferences::Save(SettingsStore& settings) const {
-    settings.SetString(kPreferences, "OutputDevice", m_device);
-    settings.SetInt(kPreferences, "HrtfMode", m_hrtfMode);
-    settings.SetString(kPreferences, "HrtfName", m_hrtfName);
+    settings.SetString(kPreferences, "OutputDevice", device);
+    settings.SetInt(kPreferences, "HrtfMode", hrtfMode);
+    settings.SetString(kPreferences, "HrtfName", hrtfName);
 }
 
 OutputPreferences::Session OutputPreferences::ForSession(
     const std::vector<std::string>& devices, const std::vector<std::string>& hrtfs) const {
     Session session;
-    session.hrtf = m_hrtfMode == kHrtfOn    ? AMBREL_WAVEMIX_HRTF_ON
-                   : m_hrtfMode == kHrtfOff ? AMBREL_WAVEMIX_HRTF_OFF
-                                            : AMBREL_WAVEMIX_HRTF_AUTO;
-    if (Contains(devices, m_device)) {
-        session.device = m_device;
-    } else if (!m_device.empty()) {
-        session.note = "Output device \"" + m_device + "\" is not there: the default device plays.";
+    session.hrtf = hrtfMode == kHrtfOn    ? AMBREL_WAVEMIX_HRTF_ON
+                   : hrtfMode == kHrtfOff ? AMBREL_WAVEMIX_HRTF_OFF
+                                          : AMBREL_WAVEMIX_HRTF_AUTO;
+    if (Contains(devices, device)) {
+        session.device = device;
+    } else if (!device.empty()) {
+        session.note = "Output device \"" + device + "\" is not there: the default device plays.";
     }
-    if (Contains(hrtfs, m_hrtfName)) {
-        session.hrtfName = m_hrtfName;
-    } else if (!m_hrtfName.empty() && m_hrtfMode == kHrtfOn) {
-        session.note += std::string(session.note.empty() ? "" : " ") + "HRTF \"" + m_hrtfName +
+    if (Contains(hrtfs, hrtfName)) {
+        session.hrtfName = hrtfName;
+    } else if (!hrtfName.empty() && hrtfMode == kHrtfOn) {
+        session.note += std::string(session.note.empty() ? "" : " ") + "HRTF \"" + hrtfName +
                         "\" is not installed: another one mixes.";
     }
     return session;

@@ -8,19 +8,19 @@
 
 class SettingsStore;
 
-// The output preferences that come with Linux, beside "MixerOutput" (whose stored values
+// The output preferences that came with Linux, beside "MixerOutput" (whose stored values
 // keep their meaning): the device, HRTF Automatic/On/Off and the HRTF data set. Each has a
 // "Preferences" key of its own; an empty name means the default device, or any data set that
-// fits the sound. Also what a session makes of them, and the live HRTF text.
-class OutputPreferences {
-  public:
+// fits the sound. Also what a session makes of them, and the live HRTF text. A value type,
+// part of Preferences.
+struct OutputPreferences {
     static constexpr int kHrtfAutomatic = 0;
     static constexpr int kHrtfOn = 1;
     static constexpr int kHrtfOff = 2;
 
-    std::string m_device;
-    int m_hrtfMode = kHrtfAutomatic;
-    std::string m_hrtfName;
+    std::string device;
+    int hrtfMode = kHrtfAutomatic;
+    std::string hrtfName;
 
     // A stored HRTF mode outside 0 ... 2 reads as Automatic, today's behaviour.
     void Load(SettingsStore& settings);
@@ -44,4 +44,6 @@ class OutputPreferences {
     // DirectSound; 1 ALSA, once WaveOut; 2 and anything else: let the mixer decide), and back.
     static uint32_t MixerOutputValue(int preference);
     static int PreferenceOfMixerOutput(uint32_t value);
+
+    bool operator==(const OutputPreferences&) const = default;
 };

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "render/FilterState.h"
+#include "render/SpatialFilterTables.h"
+
 // Places a mono stream between full left and full right, one sample at a time. Each output
 // channel is a direct term plus a term through a recursive all-pole filter; the direction
 // only picks four gains, the sample rate picks the filters and their relative delay.
@@ -12,12 +15,21 @@ class SpatialFilter {
     static constexpr int kDirections = 127;  // direction indexes 0 (left) .. 126 (right)
     static constexpr int kCentre = 63;
 
-    struct Stereo {
-        float left;
-        float right;
-    };
+    using Stereo = StereoSample;
+
+    // The instruction sets the kernels are written for; every path gives the same bytes. A new
+    // filter takes DefaultKernelPath: the widest one the processor runs, unless the
+    // environment variable SONOMAP_FILTER_KERNEL names another (plain, sse2 or avx2).
+    enum class KernelPath { Plain, Sse2, Avx2 };
+    static bool HasKernelPath(KernelPath path);  // built in, and the processor runs it
+    static KernelPath DefaultKernelPath();
 
     SpatialFilter();
+
+    // Renders through path from here on, the state carried over; false, changing nothing,
+    // when HasKernelPath(path) is false.
+    bool UseKernelPath(KernelPath path);
+    KernelPath GetKernelPath() const { return m_path; }
 
     // Resets every filter state and both delay rings, then picks the band of rate (Hz).
     // Returns the band 1..8, or kUnsupportedRate (the state is reset all the same).
@@ -28,7 +40,7 @@ class SpatialFilter {
     static int PanToDirectionIndex(int32_t pan);  // degrees -> index, truncating
     void SetDirection(int index);                 // clamps to 0..126
     // One input sample in, the stereo pair out. SelectRate and SetDirection come first.
-    Stereo ProcessSample(float in) { return (this->*m_run)(in); }
+    Stereo ProcessSample(float in) { return m_pKernels->sample(m_state, in); }
 
     // ReadSample, ProcessSample and WriteSamplePair over count frames, with the same results:
     // in holds stored frames of channels samples (1, or 2 mixed as (L + R) / 2) of sampleWidth
@@ -36,7 +48,8 @@ class SpatialFilter {
     // for all of them.
     void ProcessFrames(const uint8_t* in, int channels, int sampleWidth, uint32_t count,
                        uint8_t* out) {
-        (this->*m_runFrames[sampleWidth == 1 ? 0 : 1][channels == 2 ? 1 : 0])(in, count, out);
+        m_pKernels->frames[sampleWidth == 1 ? 0 : 1][channels == 2 ? 1 : 0](m_state, in, count,
+                                                                            out);
     }
 
     // A stored sample (8-bit unsigned, or 16-bit signed little-endian) in 16-bit scale.
@@ -50,46 +63,14 @@ class SpatialFilter {
     static float FilteredGainLeft(int index);
     static float FilteredGainRight(int index);
 
-    struct BandInfo {
-        int32_t lowRate, highRate;  // Hz, inclusive
-        int sections;               // per filter
-        int writeIndexAfterReset;
-        int directDelay;  // samples the direct terms lag the filtered ones (-1, 0 or +2)
-        float kLeft, kRight;
-        float left[4][2], right[4][2];  // (a1, a2) per section, section 1 first
-    };
+    using BandInfo = RateBand;
     static const BandInfo& Band(int band);  // band 1..8
 
   private:
-    enum class Mode : uint8_t { DelayFiltered, NoDelay, DelayDirect };
-
-    template <int Sections, Mode M>
-    Stereo Run(float in);
-
-    template <int Sections, Mode M, int Width, int Channels>
-    void RunFrames(const uint8_t* in, uint32_t count, uint8_t* out);
-    // The same through Run, one frame at a time.
-    template <int Sections, Mode M, int Width, int Channels>
-    void RunFramesOneByOne(const uint8_t* in, uint32_t count, uint8_t* out);
-    template <int Sections, Mode M>
-    void UseKernel();
-
-    using Kernel = Stereo (SpatialFilter::*)(float);
-    using FramesKernel = void (SpatialFilter::*)(const uint8_t*, uint32_t, uint8_t*);
+    void PickKernels();
 
     int m_band = 0;
-    Kernel m_run;                    // fixed by SelectRate: the band's section count and delay
-    FramesKernel m_runFrames[2][2];  // the same, by sample width and channel count
-
-    unsigned m_write = 0;
-    unsigned m_read = 0;
-    // Lane 0 is the left filter, lane 1 the right one; the other lanes stay 0.
-    alignas(16) float m_directGain[4] = {};
-    alignas(16) float m_filteredGain[4] = {};
-    alignas(16) float m_k[4] = {};
-    alignas(16) float m_a1[4][4] = {};
-    alignas(16) float m_a2[4][4] = {};
-    alignas(16) float m_s1[4][4] = {};
-    alignas(16) float m_s2[4][4] = {};
-    alignas(16) float m_ring[8][4] = {};
+    KernelPath m_path;
+    const FilterKernels* m_pKernels = nullptr;  // the band's shape on m_path
+    FilterState m_state;
 };

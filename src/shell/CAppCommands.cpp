@@ -24,6 +24,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
     }
     switch (id) {
         case kFileOpen:
+        case kImport:
         case kPreferences:
         case kAppAbout:
         case kAppExit:
@@ -37,7 +38,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kCursorFollow:
             state.enabled = true;
-            state.checked = m_app.m_bCursorFollow;
+            state.checked = m_app.IsCursorFollow();
             return true;
         default:
             return false;
@@ -52,6 +53,9 @@ bool CAppCommands::RunCommand(unsigned id) {
     switch (id) {
         case kFileOpen:
             OnFileOpen();
+            return true;
+        case kImport:
+            OnFileImport();
             return true;
         case kPreferences:
             OnPreferences();
@@ -86,12 +90,26 @@ void CAppCommands::OnFileOpen() {
         {"All Files (*.*)", "*.*"}};
     // The default extension is the first of the template's, without its dot.
     const QString extension = pattern.section(';', 0, 0).mid(2);
-    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.m_openPath), filters,
-                           extension);
+    CFileOpenDialog dialog(&m_mainWindow, "Open", QString::fromStdString(m_app.GetOpenFolder()),
+                           filters, extension);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     m_template.OpenDocumentFile(dialog.selectedFiles().first().toStdString());
+}
+
+void CAppCommands::OnFileImport() {
+    const QList<CFileOpenDialog::Filter> filters = {
+        {"Sound Files (*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.caf;*.rf64;*.w64;"
+         "*.au;*.snd)",
+         "*.wav;*.aif;*.aiff;*.aifc;*.flac;*.ogg;*.oga;*.opus;*.caf;*.rf64;*.w64;*.au;*.snd"},
+        {"All Files (*.*)", "*.*"}};
+    CFileOpenDialog dialog(&m_mainWindow, "Import", QString::fromStdString(m_app.GetOpenFolder()),
+                           filters, "wav");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    m_template.ImportDocumentFile(dialog.selectedFiles().first().toStdString());
 }
 
 void CAppCommands::OnOpenRecentFile(int index) {

@@ -7,7 +7,7 @@ class CMyMultiDocTemplate;
 class CRecentFileList;
 class QWidget;
 
-// The application's commands, third on the command route: Open, the recent files,
+// The application's commands, third on the command route: Open, Import, the recent files,
 // Preferences, Stop, Cursor Follows Playback, About, help and Exit. Play's enabling is not
 // here: with no view to answer it, the main frame's default (disabled) must decide.
 // Everything it is given must outlive it; mainWindow parents its dialogs.
@@ -21,6 +21,8 @@ class CAppCommands : public CommandTarget {
 
     // File Open: the open dialog, then the document template.
     void OnFileOpen();
+    // Import: an open dialog for the formats libsndfile reads, then the template's import.
+    void OnFileImport();
     // Opens entry index of the recent-file list; an entry that no longer opens is dropped.
     void OnOpenRecentFile(int index);
     // Preferences: after OK the next play opens a session with the new values.

@@ -16,6 +16,7 @@
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "playback/MenuTexts.h"
 #include "shell/CAppCommands.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
@@ -34,45 +35,6 @@ const char* const kBarStateSection = "Bar State";
 const char* const kIdleMessage = "Ready";
 const char* const kBlankPane = "    ";
 const int kStatusLineMs = 10000;
-
-// Menu texts; "\t" comes before the key text. Commands only on bars or keys show their tool
-// tip as text.
-const std::map<unsigned, const char*> kMenuTexts = {
-    {kFileOpen, "&Open...\tCtrl+O"},
-    {kFileClose, "&Close"},
-    {kFileSave, "&Save\tCtrl+S"},
-    {kFileSaveAs, "Save &As..."},
-    {kExportStereo, "Export Stereo File..."},
-    {kExportBinaural, "Export Binaural File..."},
-    {kPreferences, "Preferences..."},
-    {kFileMru1, "Recent File"},
-    {kAppExit, "E&xit"},
-    {kEditUndo, "&Undo\tCtrl+Z"},
-    {kEditCut, "Cu&t\tCtrl+X"},
-    {kEditCopy, "&Copy\tCtrl+C"},
-    {kPaste, "&Paste\tCtrl+V"},
-    {kDeleteInRange, "&Delete"},
-    {kSelectAll, "&Select All\tCtrl+A"},
-    {kCursorFollow, "Cursor &Follows Playback"},
-    {kEditPan, "Edit: Pan Points"},
-    {kEditSelect, "Edit: Select"},
-    {kZoomIn, "Zoom &In\tCtrl + ->"},
-    {kZoomOut, "Zoom &Out\tCtrl + <-"},
-    {kZoomSelection, "Zoom To &Selection\tCtrl + Shift + ->"},
-    {kShowAll, "Show &All\tCtrl + Shift + <-"},
-    {kBarBasic, "&Toolbar"},
-    {kBarTransport, "T&ransport"},
-    {kBarInfo, "I&nfo Button"},
-    {kBarOverview, "O&verview"},
-    {kBarStatus, "Stat&us Bar"},
-    {kWindowCascade, "&Cascade"},
-    {kWindowTile, "&Tile"},
-    {kWindowArrange, "&Arrange Icons"},
-    {kHelpFinder, "&Help Topics"},
-    {kAppAbout, "&About Sonomap..."},
-};
-// Menu 129 names the overview toggle with another mnemonic.
-const char* const kOverviewText129 = "Over&view";
 
 const unsigned kBarToggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
 
@@ -122,7 +84,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     LoadBarState();
 
     m_app.SetOpenDocumentQuery([this](const std::string& path) {
-        return m_pTemplate->FindDocument(CMyMultiDocTemplate::FullPath(path)) != nullptr;
+        return m_pTemplate->IsPathInUse(CMyMultiDocTemplate::FullPath(path));
     });
     m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
         return RunSaveNameDialog(
@@ -153,8 +115,9 @@ void CMainFrame::CreateActions() {
     for (const CommandInfo& info : CommandTable::All()) {
         auto* action = new QAction(this);
         action->setData(info.id);
-        const auto text = kMenuTexts.find(info.id);
-        action->setText(text != kMenuTexts.end() ? QString(text->second) : info.ToolTip());
+        // Commands only on bars or keys show their tool tip as text.
+        const char* text = MenuTexts::Find(info.id);
+        action->setText(text != nullptr ? QString(text) : info.ToolTip());
         action->setStatusTip(info.FlyBy());
         action->setToolTip(info.ToolTip());
         action->setShortcuts(info.keys);
@@ -188,13 +151,14 @@ void CMainFrame::CreateMenus() {
                                         kBarStatus};
     const std::vector<unsigned> help = {kHelpFinder, 0, kAppAbout};
 
-    m_menus128 = {makeMenu("&File", {kFileOpen, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-                  makeMenu("&View", bars), makeMenu("&Help", help)};
+    m_menus128 = {
+        makeMenu("&File", {kFileOpen, kImport, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+        makeMenu("&View", bars), makeMenu("&Help", help)};
 
     std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
     view129.insert(view129.end(), bars.begin(), bars.end());
     m_menus129 = {
-        makeMenu("&File", {kFileOpen, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
+        makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
                            kExportBinaural, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
         makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0, kSelectAll,
                            0, kCursorFollow}),
@@ -330,14 +294,15 @@ void CMainFrame::SwitchMenu() {
         menuBar()->addMenu(item);
     }
     Action(kBarOverview)
-        ->setText(menu == kNoDocumentMenu ? kMenuTexts.at(kBarOverview) : kOverviewText129);
+        ->setText(menu == kNoDocumentMenu ? MenuTexts::Find(kBarOverview)
+                                          : MenuTexts::kOverviewInDocumentMenu);
 }
 
 void CMainFrame::UpdateRecentFileItems() {
     const std::vector<std::string>& entries = m_recentFiles.Entries();
     for (unsigned i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* action = Action(kFileMru1 + i);
-        QString text = kMenuTexts.at(kFileMru1);
+        QString text = MenuTexts::Find(kFileMru1);
         if (i < entries.size()) {
             QString path = QString::fromStdString(entries[i]);
             text = QString("&%1 %2").arg(i + 1).arg(path.replace("&", "&&"));
@@ -460,7 +425,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kEditUndo:
             state.enabled = false;
-            state.text = "&Undo\tCtrl+Z";
+            state.text = MenuTexts::Find(kEditUndo);
             return true;
         case kOverviewUpdate:
             if (state.requester != nullptr) {

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/SoundImport.h"
+#include "platform/PathNames.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
 #include "shell/CRecentFileList.h"
@@ -62,11 +64,8 @@ CMyMultiDocTemplate::Confidence CMyMultiDocTemplate::MatchDocType(const std::str
             ours.push_back(extensions.substr(star + 2));
         }
     }
-    // The extension of the file name only: a dot in a folder name is no extension.
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        const std::string extension = path.substr(dot);
+    const std::string extension = PathNames::Extension(path);
+    if (!extension.empty()) {
         for (const std::string& candidate : ours) {
             if (EqualNoCase(extension, candidate)) {
                 return Confidence::MaybeAttemptNative;
@@ -92,6 +91,21 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     if (!document->OnOpenDocument(fullPath)) {
         return nullptr;
     }
+    // The user may have chosen to import it instead: such a document has no path to recall.
+    const bool bImported = !document->GetImportSource().empty();
+    return AddDocumentFrame(std::move(document), bImported ? std::string() : fullPath);
+}
+
+CTesselDoc* CMyMultiDocTemplate::ImportDocumentFile(const std::string& path) {
+    auto document = std::make_unique<CTesselDoc>(m_app);
+    if (!SoundImport(m_app).ImportInto(*document, FullPath(path))) {
+        return nullptr;
+    }
+    return AddDocumentFrame(std::move(document), std::string());
+}
+
+CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
+                                                  const std::string& recentPath) {
     CTesselDoc* opened = document.get();
     QWidget* view = m_viewFactory(*opened, nullptr);
     auto* frame = new CChildFrame(*this, std::move(document), view);
@@ -102,8 +116,10 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     frame->resize(std::max(480, area.width() * 3 / 4), std::max(240, area.height() * 3 / 4));
     frame->show();
     m_area.setActiveSubWindow(frame);
-    m_recentFiles.Add(fullPath);
-    m_recentFiles.WriteList();
+    if (!recentPath.empty()) {
+        m_recentFiles.Add(recentPath);
+        m_recentFiles.WriteList();
+    }
     emit DocumentsChanged();
     return opened;
 }
@@ -115,6 +131,15 @@ CTesselDoc* CMyMultiDocTemplate::FindDocument(const std::string& fullPath) const
         }
     }
     return nullptr;
+}
+
+bool CMyMultiDocTemplate::IsPathInUse(const std::string& fullPath) const {
+    if (FindDocument(fullPath) != nullptr) {
+        return true;
+    }
+    return std::any_of(m_frames.begin(), m_frames.end(), [&](CChildFrame* frame) {
+        return frame->GetDocument().GetImportSource() == fullPath;
+    });
 }
 
 CChildFrame* CMyMultiDocTemplate::FrameOf(const CTesselDoc& document) const {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,12 @@ class CMyMultiDocTemplate : public QObject {
     // Activates the document when path is open; otherwise opens it in a new window. Null
     // when the document refused the file (it has said why).
     CTesselDoc* OpenDocumentFile(const std::string& path);
+    // Imports the file at path into a new, untitled window ("name (imported)"). Null when
+    // the import was refused or failed (it has said why).
+    CTesselDoc* ImportDocumentFile(const std::string& path);
     CTesselDoc* FindDocument(const std::string& fullPath) const;
+    // Whether a document has this path, or was imported from it: no save may write there.
+    bool IsPathInUse(const std::string& fullPath) const;
     CChildFrame* FrameOf(const CTesselDoc& document) const;
     const std::vector<CChildFrame*>& Frames() const { return m_frames; }
 
@@ -72,6 +78,11 @@ class CMyMultiDocTemplate : public QObject {
     void DocumentsChanged();
 
   private:
+    // Gives a loaded document its window and makes it the active one; a recentPath goes on the
+    // recent-file list.
+    CTesselDoc* AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
+                                 const std::string& recentPath);
+
     CEditorApp& m_app;
     QMdiArea& m_area;
     CRecentFileList& m_recentFiles;

@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "binaural/MixerDirectory.h"
 #include "playback/CEditorApp.h"
 
 namespace {
@@ -144,19 +143,20 @@ QString COptionsDialog::LatencyText(int latencyMs) {
 
 void COptionsDialog::LoadControls() {
     // A stored output outside 0 ... 2 checks no button; OK then keeps it as it was.
-    if (QAbstractButton* button = m_outputGroup->button(m_app.m_mixerOutput)) {
+    const Preferences& prefs = m_app.GetPreferences();
+    if (QAbstractButton* button = m_outputGroup->button(prefs.mixerOutput)) {
         button->setChecked(true);
     } else if (QAbstractButton* checked = m_outputGroup->checkedButton()) {
         m_outputGroup->setExclusive(false);
         checked->setChecked(false);
         m_outputGroup->setExclusive(true);
     }
-    QAbstractButton* hrtf = m_hrtfGroup->button(m_app.m_output.m_hrtfMode);
+    QAbstractButton* hrtf = m_hrtfGroup->button(prefs.output.hrtfMode);
     (hrtf != nullptr ? hrtf : m_hrtfGroup->button(OutputPreferences::kHrtfAutomatic))
         ->setChecked(true);
-    m_primaryBuffer->setChecked(m_app.m_bUsePrimaryBuffer);
-    m_lowpassFilter->setChecked(m_app.m_bLowpassFilter);
-    m_latencySlider->setValue(m_app.m_latency / kLatencyStepMs);
+    m_primaryBuffer->setChecked(prefs.bUsePrimaryBuffer);
+    m_lowpassFilter->setChecked(prefs.bLowpassFilter);
+    m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
     LoadDevices();
     LoadHrtfs();
     const std::string& state = m_app.GetLiveHrtfText();
@@ -171,21 +171,22 @@ void COptionsDialog::LoadControls() {
 
 void COptionsDialog::LoadDevices() {
     std::vector<QString> names;
-    for (const std::string& device : MixerDirectory::Devices()) {
+    for (const std::string& device : m_app.ListOutputDevices()) {
         names.push_back(QString::fromStdString(device));
     }
-    FillNames(*m_device, "Default device", names, names, m_app.m_output.m_device, "(not found)");
+    FillNames(*m_device, "Default device", names, names, m_app.GetPreferences().output.device,
+              "(not found)");
 }
 
 void COptionsDialog::LoadHrtfs() {
     std::vector<QString> names;
     std::vector<QString> shown;
-    for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
-        names.push_back(QString::fromStdString(hrtf.name));
-        shown.push_back(QString("%1 (%2 Hz)").arg(names.back()).arg(hrtf.sampleRate));
+    for (const auto& [name, rate] : m_app.ListHrtfs()) {
+        names.push_back(QString::fromStdString(name));
+        shown.push_back(QString("%1 (%2 Hz)").arg(names.back()).arg(rate));
     }
-    FillNames(*m_hrtfList, "Any that fits the sound", names, shown, m_app.m_output.m_hrtfName,
-              "(not installed)");
+    FillNames(*m_hrtfList, "Any that fits the sound", names, shown,
+              m_app.GetPreferences().output.hrtfName, "(not installed)");
 }
 
 void COptionsDialog::UpdateLatencyLabel() {
@@ -205,8 +206,7 @@ void COptionsDialog::UpdateRateBox() {
 }
 
 void COptionsDialog::UpdateNextStartNote() {
-    const int inEffect =
-        OutputPreferences::PreferenceOfMixerOutput(AmbrelWaveMixGetOutputInEffect());
+    const int inEffect = m_app.GetOutputInEffect();
     const int chosen = m_outputGroup->checkedId();
     m_nextStartNote->setVisible(chosen >= 0 && chosen != inEffect);
 }
@@ -227,15 +227,17 @@ void COptionsDialog::hideEvent(QHideEvent* event) {
 }
 
 void COptionsDialog::accept() {
+    Preferences prefs = m_app.GetPreferences();
     if (m_outputGroup->checkedId() >= 0) {
-        m_app.m_mixerOutput = m_outputGroup->checkedId();
+        prefs.mixerOutput = m_outputGroup->checkedId();
     }
-    m_app.m_bUsePrimaryBuffer = m_primaryBuffer->isChecked();
-    m_app.m_bLowpassFilter = m_lowpassFilter->isChecked();
-    m_app.m_latency = m_latencySlider->value() * kLatencyStepMs;
-    m_app.m_output.m_device = m_device->currentData().toString().toStdString();
-    m_app.m_output.m_hrtfMode = m_hrtfGroup->checkedId();
-    m_app.m_output.m_hrtfName = m_hrtfList->currentData().toString().toStdString();
+    prefs.bUsePrimaryBuffer = m_primaryBuffer->isChecked();
+    prefs.bLowpassFilter = m_lowpassFilter->isChecked();
+    prefs.latency = m_latencySlider->value() * kLatencyStepMs;
+    prefs.output.device = m_device->currentData().toString().toStdString();
+    prefs.output.hrtfMode = m_hrtfGroup->checkedId();
+    prefs.output.hrtfName = m_hrtfList->currentData().toString().toStdString();
+    m_app.SetPreferences(prefs);
     QDialog::accept();
     m_app.OnOptionsAccepted();
 }

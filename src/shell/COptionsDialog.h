@@ -11,12 +11,12 @@ class QComboBox;
 class QLabel;
 class QSlider;
 
-// The Options dialog (resource 161): edits the application's mixer preferences in place
-// (m_mixerOutput, m_latency in ms, m_bUsePrimaryBuffer, m_bLowpassFilter, and the device and
-// HRTF of m_output). The application outlives the dialog. Each showing loads the controls
-// from the preferences and the device and HRTF lists from the mixer; OK writes them back and
-// then has the application stop playback and close its mixer session, so the next play opens
-// one with the new values; Cancel leaves everything as it was.
+// The Options dialog (resource 161): edits the application's mixer preferences (output,
+// device, latency in ms, primary buffer, low-pass filter, HRTF). The application outlives the
+// dialog. Each showing loads the controls from the preferences and the device and HRTF lists
+// from the application; OK writes them back and then has the application stop playback and
+// close its mixer session, so the next play opens one with the new values; Cancel leaves
+// everything as it was.
 //
 // The output choices name OpenAL Soft's back ends on Linux; their indexes stay the stored
 // values. A device or HRTF that is stored but not there now is listed as such and kept.

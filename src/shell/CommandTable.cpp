@@ -25,6 +25,9 @@ std::vector<CommandInfo> MakeTable() {
     return {
         // File.
         {kFileOpen, "Open an existing document\nOpen", {Key(ctrl | Qt::Key_O)}},
+        {kImport,
+         "Import a sound file of another format as a new document\nImport",
+         {Key(ctrlShift | Qt::Key_I)}},
         {kFileClose, "Close the active document\nClose", {}},
         {kFileSave, "Save the active document\nSave", {Key(ctrl | Qt::Key_S)}},
         {kFileSaveAs, "Save the active document with a new name\nSave As", {}},

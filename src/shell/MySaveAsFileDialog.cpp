@@ -4,13 +4,7 @@
 #include <QFileInfo>
 #include <utility>
 
-namespace {
-
-// Name/pattern pairs in this order: the first file type is WAV, the second AIFF.
-const char* const kFilterNames[] = {"Windows Wave", "Macintosh AIFF"};
-const char* const kFilterPatterns[] = {"*.WAV", "*.AIF"};
-
-}  // namespace
+#include "document/DocumentHost.h"
 
 MySaveAsFileDialog::MySaveAsFileDialog(QWidget* parent, const QString& caption,
                                        const QString& initialName, const QString& startFolder,
@@ -23,9 +17,10 @@ MySaveAsFileDialog::MySaveAsFileDialog(QWidget* parent, const QString& caption,
     setFileMode(QFileDialog::AnyFile);
 
     QStringList filters;
-    for (int i = 0; i < 2; ++i) {
-        m_patterns << kFilterPatterns[i];
-        filters << QString("%1 (%2)").arg(kFilterNames[i], kFilterPatterns[i]);
+    for (const SaveNameRequest::Filter& filter : kSoundFileFilters) {
+        const QString pattern = QString::fromStdString(filter.pattern);
+        m_patterns << pattern;
+        filters << QString("%1 (%2)").arg(QString::fromStdString(filter.name), pattern);
     }
     setNameFilters(filters);
     if (fileType >= 1 && fileType <= filters.size()) {

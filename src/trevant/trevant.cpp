@@ -14,13 +14,6 @@
 #include "trevant/MixerErrorTable.h"
 #include "trevant/MixerSession.h"
 
-#ifdef TREVANT_FAILURE_HOOK
-#include "trevant/MixerFailureHook.h"
-#define TREVANT_INJECTED(operation) MixerFailureHook::Take(operation)
-#else
-#define TREVANT_INJECTED(operation) 0
-#endif
-
 static_assert(sizeof(MixerSessionConfig) == 40);
 static_assert(sizeof(MixerPcmFormat) == 16);
 static_assert(sizeof(MixerPosition) == 12);
@@ -73,9 +66,6 @@ AmbrelWaveMixSession AmbrelWaveMixInitEx(const MixerSessionConfig* config) {
 
 AmbrelWaveMixSession AmbrelWaveMixInitOutput(const MixerSessionConfig* config,
                                              const MixerOutputOptions* options) {
-    if (const int injected = TREVANT_INJECTED("InitEx")) {
-        return Fail(injected);
-    }
     if (const int code = MixerSession::Validate(config, options)) {
         return Fail(code);
     }
@@ -94,18 +84,12 @@ int AmbrelWaveMixGetLastError(void) {
 }
 
 int AmbrelWaveMixSetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) {
-    if (const int injected = TREVANT_INJECTED("SetOptions")) {
-        return injected;
-    }
     std::lock_guard<std::mutex> lock(g_lock);
     MixerSession* pSession = FindSession(session);
     return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->SetOptions(set, clear);
 }
 
 int AmbrelWaveMixActivate(AmbrelWaveMixSession session, uint32_t activate) {
-    if (const int injected = TREVANT_INJECTED("Activate")) {
-        return injected;
-    }
     std::thread finished;
     {
         std::lock_guard<std::mutex> lock(g_lock);
@@ -126,9 +110,6 @@ int AmbrelWaveMixActivate(AmbrelWaveMixSession session, uint32_t activate) {
 
 int AmbrelWaveMixOpenChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
     (void)flags;  // 1 (this channel only) is the one kind of opening there is
-    if (const int injected = TREVANT_INJECTED("OpenChannel")) {
-        return injected;
-    }
     std::lock_guard<std::mutex> lock(g_lock);
     MixerSession* pSession = FindSession(session);
     return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->OpenChannel(channel);
@@ -137,9 +118,6 @@ int AmbrelWaveMixOpenChannel(AmbrelWaveMixSession session, uint32_t channel, uin
 AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const MixerWaveSource* source,
                                         uint32_t reserved, uint32_t flags) {
     (void)reserved;
-    if (const int injected = TREVANT_INJECTED("OpenWave")) {
-        return Fail(injected);
-    }
     if (source == nullptr || (flags & AMBREL_WAVEMIX_WAVE_MEMORY) == 0) {
         return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
     }
@@ -159,9 +137,6 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
 }
 
 int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
-    if (const int injected = TREVANT_INJECTED("FreeWave")) {
-        return injected;
-    }
     std::lock_guard<std::mutex> lock(g_lock);
     if (g_retiredWaves.erase(wave) != 0) {
         return AMBREL_WAVEMIX_OK;
@@ -182,9 +157,6 @@ int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) 
 int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                              const MixerPosition* position) {
     (void)flags;  // before play (8) and while playing (0) apply the same way
-    if (const int injected = TREVANT_INJECTED("SetPosition")) {
-        return injected;
-    }
     if (position == nullptr) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
@@ -197,9 +169,6 @@ int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uin
 int AmbrelWaveMixSetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                            uint32_t volume) {
     (void)flags;
-    if (const int injected = TREVANT_INJECTED("SetVolume")) {
-        return injected;
-    }
     std::lock_guard<std::mutex> lock(g_lock);
     int error = AMBREL_WAVEMIX_OK;
     MixerChannel* pChannel = FindChannel(session, channel, &error);
@@ -209,9 +178,6 @@ int AmbrelWaveMixSetVolume(AmbrelWaveMixSession session, uint32_t channel, uint3
 int AmbrelWaveMixPlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                         AmbrelWaveMixWave wave, uint32_t loops, const MixerPlayParams* params) {
     (void)flags;  // every play stops the channel first and starts at once
-    if (const int injected = TREVANT_INJECTED("PlayEx")) {
-        return injected;
-    }
     if (params == nullptr || params->size != sizeof(MixerPlayParams) || loops != 0) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
@@ -237,9 +203,6 @@ int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
                                  const AmbrelWaveMixWave* wave, uint32_t* position,
                                  uint32_t flags) {
     (void)flags;  // frames are the one unit
-    if (const int injected = TREVANT_INJECTED("GetPlayPosition")) {
-        return injected;
-    }
     if (wave == nullptr || position == nullptr) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
@@ -259,9 +222,6 @@ int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
 
 int AmbrelWaveMixStopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
     (void)flags;
-    if (const int injected = TREVANT_INJECTED("StopChannel")) {
-        return injected;
-    }
     std::lock_guard<std::mutex> lock(g_lock);
     int error = AMBREL_WAVEMIX_OK;
     MixerChannel* pChannel = FindChannel(session, channel, &error);

@@ -19,11 +19,10 @@ struct OverviewViewInfo {
     uint32_t force = 0;  // non-zero makes the bar redraw
 };
 
-// The private window messages, as Qt events. The first two are sent synchronously; wave-done
-// comes from the mixer's thread and is posted.
+// The private window messages, as Qt events, sent synchronously. The mixer's wave-done is the
+// playback layer's own.
 inline constexpr QEvent::Type kOverviewUpdateEvent = QEvent::Type(QEvent::User + 500);
 inline constexpr QEvent::Type kSetLivePanEvent = QEvent::Type(QEvent::User + 501);
-inline constexpr QEvent::Type kWaveDoneEvent = QEvent::Type(QEvent::User + 0x3BD);
 
 class OverviewUpdateEvent : public QEvent {
   public:
@@ -42,14 +41,4 @@ class SetLivePanEvent : public QEvent {
 
   private:
     int m_pan;
-};
-
-class WaveDoneEvent : public QEvent {
-  public:
-    explicit WaveDoneEvent(uint32_t play) : QEvent(kWaveDoneEvent), m_play(play) {}
-    // Which start of playback finished, so that a late notice of an earlier one is ignored.
-    uint32_t Play() const { return m_play; }
-
-  private:
-    uint32_t m_play;
 };

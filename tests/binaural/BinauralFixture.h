@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 #include "support/Interaural.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"

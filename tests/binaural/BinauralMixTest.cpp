@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "BinauralFixture.h"
-#include "formats/SoundIo.h"
+#include "support/SoundIo.h"
 
 namespace {
 

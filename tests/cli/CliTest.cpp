@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "document/DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -10,14 +10,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "DocumentTestFiles.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "formats/CWaveFile.h"
-#include "formats/SoundIo.h"
 #include "platform/CFile.h"
-#include "platform/ScriptedPrompts.h"
 #include "render/TpdfDither.h"
+#include "support/DocumentTestFiles.h"
+#include "support/ScriptedPrompts.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 

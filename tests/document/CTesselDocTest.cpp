@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "DocumentTestFiles.h"
 #include "formats/CSoundFile.h"
 #include "platform/CFile.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 

@@ -12,9 +12,9 @@
 #include <fstream>
 #include <thread>
 
-#include "DocumentTestFiles.h"
 #include "document/CTesselDoc.h"
 #include "platform/SafeFileWriter.h"
+#include "support/DocumentTestFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "DocumentTestFiles.h"
 #include "document/CTesselDoc.h"
+#include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

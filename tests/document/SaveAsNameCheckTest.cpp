@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -9,14 +9,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "DocumentTestFiles.h"
 #include "document/CTesselDoc.h"
 #include "formats/CWaveFile.h"
-#include "formats/SoundIo.h"
 #include "platform/CFile.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/DocumentTestFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/FilterReference.h"
+#include "support/ScriptedPrompts.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "FileBytes.h"
-#include "SoundIo.h"
 #include "formats/CAiffFile.h"
+#include "support/FileBytes.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 
 namespace {

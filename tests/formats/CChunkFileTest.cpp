@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "FileBytes.h"
 #include "formats/CChunkFile.h"
 #include "platform/CFileException.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
 namespace {

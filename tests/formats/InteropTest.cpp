@@ -1,58 +1,37 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <regex>
 #include <string>
 
-#include "FileBytes.h"
-#include "SoundIo.h"
+#include "support/FileBytes.h"
+#include "support/SoundIo.h"
+#include "support/SoxTools.h"
 #include "support/TempDir.h"
 
 // Files that sox wrote must read with exactly the samples sox itself decodes, and files we
 // write must be accepted by sox and libsndfile with the right format and frame count.
 namespace {
 
-struct CommandResult {
-    int status;
-    std::string output;
-};
+using SoxTools::Quote;
 
-CommandResult RunCommand(const std::string& command) {
-    CommandResult run{-1, {}};
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.output.append(buffer, n);
-    }
-    run.status = ::pclose(pipe);
-    return run;
+SoxTools::Outcome RunCommand(const std::string& command) {
+    return SoxTools::Command(command);
 }
 
 bool HaveTools() {
-    return RunCommand("command -v sox && command -v soxi && command -v sndfile-info").status == 0;
-}
-
-std::string Quote(const std::string& path) {
-    return "'" + path + "'";
+    return SoxTools::Available() && RunCommand("command -v sndfile-info").status == 0;
 }
 
 // The samples in our in-memory convention, as sox decodes them.
 Bytes SoxRaw(const std::string& path, int bits, const std::string& rawPath) {
-    const std::string encoding =
-        bits == 8 ? "-e unsigned-integer -b 8" : "-e signed-integer -b 16 -L";
-    const CommandResult run =
-        RunCommand("sox -D " + Quote(path) + " -t raw " + encoding + " " + Quote(rawPath));
-    EXPECT_EQ(run.status, 0) << run.output;
-    return ReadBytes(rawPath);
+    Bytes samples = SoxTools::SoxPcm(path, bits, false, rawPath);
+    EXPECT_FALSE(samples.empty()) << "sox could not decode " << path;
+    return samples;
 }
 
 std::string SoxInfo(const std::string& option, const std::string& path) {
-    const CommandResult run = RunCommand("soxi " + option + " " + Quote(path));
+    const SoxTools::Outcome run = RunCommand("soxi " + option + " " + Quote(path));
     EXPECT_EQ(run.status, 0) << run.output;
     return run.output.substr(0, run.output.find('\n'));
 }
@@ -82,7 +61,7 @@ class Interop : public ::testing::TestWithParam<Case> {
 TEST_P(Interop, ReadsWhatSoxWrote) {
     const Case c = GetParam();
     const std::string path = m_dir.File(Name(c) + "." + c.extension);
-    const CommandResult made = RunCommand(
+    const SoxTools::Outcome made = RunCommand(
         "sox -D -n -r " + std::to_string(c.rate) + " -c " + std::to_string(c.channels) + " -b " +
         std::to_string(c.bits) + " " + Quote(path) + " synth 0.05 sine 440 sine 1250 gain -1");
     ASSERT_EQ(made.status, 0) << made.output;
@@ -120,7 +99,7 @@ TEST_P(Interop, ToolsAcceptWhatWeWrote) {
     const std::string path = m_dir.File("ours." + std::string(c.extension));
     ASSERT_TRUE(WriteSound(path, bWave ? "WAVE" : "AIFF", format, samples, pan, block.get()));
 
-    const CommandResult info = RunCommand("sndfile-info " + Quote(path));
+    const SoxTools::Outcome info = RunCommand("sndfile-info " + Quote(path));
     ASSERT_EQ(info.status, 0) << info.output;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(info.output, match, std::regex("Frames +: ([0-9]+)")))

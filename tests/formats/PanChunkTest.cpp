@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "FileBytes.h"
 #include "formats/PanChunk.h"
+#include "support/FileBytes.h"
 
 namespace {
 

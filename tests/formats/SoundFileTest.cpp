@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "FileBytes.h"
-#include "SoundIo.h"
 #include "formats/CAiffFile.h"
 #include "formats/CWaveFile.h"
+#include "support/FileBytes.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FileBytes.h"
-#include "SoundIo.h"
 #include "formats/CWaveFile.h"
+#include "support/FileBytes.h"
+#include "support/SoundIo.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "PeakReference.h"
 #include "TestPeakFactory.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

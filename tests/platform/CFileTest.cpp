@@ -114,3 +114,29 @@ TEST(CFile, ShortWriteOnAFullDeviceThrows) {
         EXPECT_EQ(e.GetError(), ENOSPC);
     }
 }
+
+// Write-behind only starts the disk early: the bytes are those written, also when a header is
+// patched behind the written end.
+TEST(CFile, WriteBehindKeepsTheBytesThroughSeeksBackAndEndsWithTheFile) {
+    TempDir dir;
+    const std::string path = dir.File("behind.bin");
+    std::string want;
+    {
+        CFile file(path, CFile::Mode::ReadWriteCreate);
+        file.SetWriteBehind(64 * 1024);
+        for (int block = 0; block < 40; ++block) {
+            const std::string bytes(10000 + block, static_cast<char>('a' + block % 26));
+            file.Write(bytes.data(), bytes.size());
+            want += bytes;
+            if (block % 7 == 6) {
+                const uint64_t end = file.GetPosition();
+                file.Seek(0, CFile::SeekFrom::Begin);
+                file.Write("HEAD", 4);
+                want.replace(0, 4, "HEAD");
+                file.Seek(static_cast<int64_t>(end), CFile::SeekFrom::Begin);
+            }
+        }
+        file.Flush();
+    }
+    EXPECT_EQ(ReadWhole(path), want);
+}

@@ -4,14 +4,14 @@
 #include <thread>
 #include <vector>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlayingView.h"
-#include "trevant/TrevantTestHook.h"
+#include "support/FailingMixer.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 
@@ -31,25 +31,23 @@ const std::string kWaveOutHint = "Perhaps another application is using your Wave
 
 class EditorApp : public ::testing::Test {
   protected:
-    void SetUp() override { AmbrelWaveMixTestClearFailures(); }
-    void TearDown() override { AmbrelWaveMixTestClearFailures(); }
-
     ScriptedPrompts m_prompts;
     MemorySettingsStore m_settings;
-    CEditorApp m_app{m_prompts, m_settings};
+    FailingMixer m_mixer{TrevantMixer::Shared()};
+    CEditorApp m_app{m_prompts, m_settings, m_mixer};
 };
 
 TEST_F(EditorApp, PreferencesDefaultWhenNothingIsStored) {
     m_app.LoadPreferences();
-    EXPECT_FALSE(m_app.m_bCursorFollow);
-    EXPECT_EQ(m_app.m_mixerOutput, 2);
-    EXPECT_FALSE(m_app.m_bLowpassFilter);
-    EXPECT_FALSE(m_app.m_bUsePrimaryBuffer);
-    EXPECT_EQ(m_app.m_latency, 0);
-    EXPECT_EQ(m_app.m_savePath, "");
-    EXPECT_EQ(m_app.m_openPath, "");
-    EXPECT_EQ(m_app.m_exportPath, "");
-    EXPECT_EQ(m_app.m_editMode, CEditorApp::kEditModeSelect);
+    EXPECT_FALSE(m_app.GetPreferences().bCursorFollow);
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, 2);
+    EXPECT_FALSE(m_app.GetPreferences().bLowpassFilter);
+    EXPECT_FALSE(m_app.GetPreferences().bUsePrimaryBuffer);
+    EXPECT_EQ(m_app.GetPreferences().latency, 0);
+    EXPECT_EQ(m_app.GetPreferences().savePath, "");
+    EXPECT_EQ(m_app.GetPreferences().openPath, "");
+    EXPECT_EQ(m_app.GetPreferences().exportPath, "");
+    EXPECT_EQ(m_app.GetEditMode(), CEditorApp::kEditModeSelect);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "Noneasdasdasd");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
@@ -64,31 +62,35 @@ TEST_F(EditorApp, BooleanPreferencesAreOnOnlyWhenStoredAsOne) {
             m_settings.Put("Preferences", key, raw);
         }
         m_app.LoadPreferences();
-        EXPECT_EQ(m_app.m_bCursorFollow, bOn);
-        EXPECT_EQ(m_app.m_bLowpassFilter, bOn);
-        EXPECT_EQ(m_app.m_bUsePrimaryBuffer, bOn);
+        EXPECT_EQ(m_app.GetPreferences().bCursorFollow, bOn);
+        EXPECT_EQ(m_app.GetPreferences().bLowpassFilter, bOn);
+        EXPECT_EQ(m_app.GetPreferences().bUsePrimaryBuffer, bOn);
     }
     m_settings.Put("Preferences", "MixerOutput", "1");
     m_settings.Put("Preferences", "Latency", "340");
     m_settings.Put("Preferences", "OpenPath", "/home/u/sounds/");
     m_app.LoadPreferences();
-    EXPECT_EQ(m_app.m_mixerOutput, 1);
-    EXPECT_EQ(m_app.m_latency, 340);
-    EXPECT_EQ(m_app.m_openPath, "/home/u/sounds/");
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, 1);
+    EXPECT_EQ(m_app.GetPreferences().latency, 340);
+    EXPECT_EQ(m_app.GetPreferences().openPath, "/home/u/sounds/");
 }
 
 TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
-    m_app.m_bCursorFollow = true;
-    m_app.m_mixerOutput = 0;
-    m_app.m_bUsePrimaryBuffer = true;
-    m_app.m_latency = 120;
-    m_app.m_savePath = "/s/";
-    m_app.m_exportPath = "/e/";
-    m_app.m_output.m_device = "USB Headset";
-    m_app.m_output.m_hrtfMode = OutputPreferences::kHrtfOff;
-    m_app.m_output.m_hrtfName = "default-48000";
-    m_app.m_pUndoRecord = std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste);
-    m_app.m_pPanClipboard = std::make_unique<PanPointList>();
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.bCursorFollow = true;
+        prefs.mixerOutput = 0;
+        prefs.bUsePrimaryBuffer = true;
+        prefs.latency = 120;
+        prefs.savePath = "/s/";
+        prefs.exportPath = "/e/";
+        prefs.output.device = "USB Headset";
+        prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+        prefs.output.hrtfName = "default-48000";
+        m_app.SetPreferences(prefs);
+    }
+    m_app.ReplaceUndoRecord(std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste));
+    m_app.SetPanClipboard(std::make_unique<PanPointList>());
     m_app.OpenMixerSession(44100);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
 
@@ -102,8 +104,8 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
-    EXPECT_EQ(m_app.m_pUndoRecord, nullptr);
-    EXPECT_EQ(m_app.m_pPanClipboard, nullptr);
+    EXPECT_EQ(m_app.GetUndoRecord(), nullptr);
+    EXPECT_EQ(m_app.GetPanClipboard(), nullptr);
     EXPECT_EQ(m_settings.GetString("Preferences", "CursorFollow", ""), "1");
     EXPECT_EQ(m_settings.GetString("Preferences", "LowpassFilter", ""), "0");
     EXPECT_EQ(m_settings.GetString("Preferences", "UsePrimaryBuffer", ""), "1");
@@ -111,16 +113,16 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     ScriptedPrompts otherPrompts;
     CEditorApp next(otherPrompts, m_settings);
     next.LoadPreferences();
-    EXPECT_TRUE(next.m_bCursorFollow);
-    EXPECT_EQ(next.m_mixerOutput, 0);
-    EXPECT_FALSE(next.m_bLowpassFilter);
-    EXPECT_TRUE(next.m_bUsePrimaryBuffer);
-    EXPECT_EQ(next.m_latency, 120);
-    EXPECT_EQ(next.m_savePath, "/s/");
-    EXPECT_EQ(next.m_exportPath, "/e/");
-    EXPECT_EQ(next.m_output.m_device, "USB Headset");
-    EXPECT_EQ(next.m_output.m_hrtfMode, OutputPreferences::kHrtfOff);
-    EXPECT_EQ(next.m_output.m_hrtfName, "default-48000");
+    EXPECT_TRUE(next.GetPreferences().bCursorFollow);
+    EXPECT_EQ(next.GetPreferences().mixerOutput, 0);
+    EXPECT_FALSE(next.GetPreferences().bLowpassFilter);
+    EXPECT_TRUE(next.GetPreferences().bUsePrimaryBuffer);
+    EXPECT_EQ(next.GetPreferences().latency, 120);
+    EXPECT_EQ(next.GetPreferences().savePath, "/s/");
+    EXPECT_EQ(next.GetPreferences().exportPath, "/e/");
+    EXPECT_EQ(next.GetPreferences().output.device, "USB Headset");
+    EXPECT_EQ(next.GetPreferences().output.hrtfMode, OutputPreferences::kHrtfOff);
+    EXPECT_EQ(next.GetPreferences().output.hrtfName, "default-48000");
     EXPECT_TRUE(m_prompts.Boxes().empty());
 }
 
@@ -145,9 +147,13 @@ TEST_F(EditorApp, ConfigFollowsThePreferences) {
                           {0, false, 0, 2}, {1, false, 0, 1}, {2, false, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.output << " " << c.bPrimary);
-        m_app.m_mixerOutput = c.output;
-        m_app.m_bUsePrimaryBuffer = c.bPrimary;
-        m_app.m_latency = 260;
+        {
+            Preferences prefs = m_app.GetPreferences();
+            prefs.mixerOutput = c.output;
+            prefs.bUsePrimaryBuffer = c.bPrimary;
+            prefs.latency = 260;
+            m_app.SetPreferences(prefs);
+        }
         const MixerSessionConfig config = m_app.MakeMixerConfig(22050);
         EXPECT_EQ(config.size, 40u);
         EXPECT_EQ(config.flags, c.flags);
@@ -195,7 +201,7 @@ TEST_F(EditorApp, MixerErrorTextHasTheCodeTheLibraryTextAndTheInUseHint) {
 }
 
 TEST_F(EditorApp, FailedInitReportsTheLastErrorAndLeavesNoSession) {
-    AmbrelWaveMixTestFailNext("InitEx", AMBREL_WAVEMIX_ERR_NO_DEVICE);
+    m_mixer.FailNext("InitEx", AMBREL_WAVEMIX_ERR_NO_DEVICE);
     m_app.OpenMixerSession(44100);
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_EQ(m_prompts.Texts(),
@@ -207,7 +213,7 @@ TEST_F(EditorApp, FailedInitReportsTheLastErrorAndLeavesNoSession) {
 }
 
 TEST_F(EditorApp, BusyDeviceShowsTheErrorThenTheWaveOutHint) {
-    AmbrelWaveMixTestFailNext("Activate", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
+    m_mixer.FailNext("Activate", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
     m_app.OpenMixerSession(22050);
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     const std::vector<std::string> expected = {CEditorApp::FormatMixerError(1), kWaveOutHint};
@@ -222,7 +228,7 @@ TEST_F(EditorApp, OtherActivateAndChannelFailuresShowOneBoxAndCloseTheSession) {
     for (const Case& c : {Case{"Activate", 21}, Case{"Activate", 12}, Case{"OpenChannel", 11}}) {
         SCOPED_TRACE(testing::Message() << c.operation << " " << c.code);
         m_prompts.Clear();
-        AmbrelWaveMixTestFailNext(c.operation, c.code);
+        m_mixer.FailNext(c.operation, c.code);
         m_app.OpenMixerSession(11025);
         EXPECT_EQ(m_app.GetMixerSession(), 0u);
         EXPECT_EQ(m_prompts.Texts(),
@@ -237,15 +243,23 @@ TEST_F(EditorApp, OtherActivateAndChannelFailuresShowOneBoxAndCloseTheSession) {
 
 TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
     // With the preference on the options call is not made: a queued failure stays unused.
-    m_app.m_bLowpassFilter = true;
-    AmbrelWaveMixTestFailNext("SetOptions", AMBREL_WAVEMIX_ERR_AUDIO);
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.bLowpassFilter = true;
+        m_app.SetPreferences(prefs);
+    }
+    m_mixer.FailNext("SetOptions", AMBREL_WAVEMIX_ERR_AUDIO);
     m_app.OpenMixerSession(44100);
     EXPECT_NE(m_app.GetMixerSession(), 0u);
     EXPECT_TRUE(m_prompts.Boxes().empty());
     m_app.CloseMixerSession();
 
     // With it off the call is made; its failure is shown and the session stays usable.
-    m_app.m_bLowpassFilter = false;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.bLowpassFilter = false;
+        m_app.SetPreferences(prefs);
+    }
     m_app.OpenMixerSession(44100);
     EXPECT_NE(m_app.GetMixerSession(), 0u);
     EXPECT_EQ(m_prompts.Texts(),
@@ -262,9 +276,9 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     EXPECT_TRUE(m_app.IsStopEnabled());
 
     m_app.OnCursorFollow();
-    EXPECT_TRUE(m_app.m_bCursorFollow);
+    EXPECT_TRUE(m_app.GetPreferences().bCursorFollow);
     m_app.OnCursorFollow();
-    EXPECT_FALSE(m_app.m_bCursorFollow);
+    EXPECT_FALSE(m_app.GetPreferences().bCursorFollow);
 
     m_app.OpenMixerSession(22050);
     ASSERT_NE(m_app.GetMixerSession(), 0u);

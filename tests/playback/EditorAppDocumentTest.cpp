@@ -2,22 +2,20 @@
 // null back end, the remembered folders, the undo record of a closing document.
 #include <gtest/gtest.h>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "document/PanEditCommands.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "trevant/TrevantTestHook.h"
 
 namespace {
 
 class EditorAppAsHost : public ::testing::Test {
   protected:
     void SetUp() override {
-        AmbrelWaveMixTestClearFailures();
         TestSound sound;
         sound.points = {{100, -45}};
         sound.chunkFrames = FramesOf(sound);
@@ -38,7 +36,7 @@ class EditorAppAsHost : public ::testing::Test {
 TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
     auto doc = std::make_unique<CTesselDoc>(m_app);
     ASSERT_TRUE(doc->OnOpenDocument(m_path));
-    EXPECT_EQ(m_app.m_openPath, m_dir.Path().string() + "/");
+    EXPECT_EQ(m_app.GetPreferences().openPath, m_dir.Path().string() + "/");
 
     doc->OpenMixerWave(10, 500);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
@@ -96,7 +94,7 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     EXPECT_FALSE(doc.FileSaveAs());  // no dialog yet: as if cancelled
 
     std::vector<SaveNameRequest> asked;
-    m_app.m_savePath = "/last/";
+    m_app.SetSaveFolder("/last/");
     m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);
         result.fullPath = m_dir.File("copy.wav");
@@ -108,15 +106,17 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     ASSERT_TRUE(doc.FileSaveAs());
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].startFolder, "/last/");
-    EXPECT_EQ(m_app.m_savePath, m_dir.Path().string() + "/");
+    EXPECT_EQ(m_app.GetPreferences().savePath, m_dir.Path().string() + "/");
     EXPECT_EQ(doc.GetPathName(), m_dir.File("copy.wav"));
 }
 
 TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     std::vector<std::string> lines;
     m_app.SetStatusLine([&](const std::string& line) { lines.push_back(line); });
-    m_app.m_output.m_device = "USB Headset";
-    m_app.m_output.m_hrtfMode = OutputPreferences::kHrtfOn;
+    Preferences prefs = m_app.GetPreferences();
+    prefs.output.device = "USB Headset";
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
+    m_app.SetPreferences(prefs);
     CTesselDoc doc(m_app);
     ASSERT_TRUE(doc.OnOpenDocument(m_path));
 
@@ -135,8 +135,9 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
                          "HRTF on: default-44100"}));
 
     lines.clear();
-    m_app.m_output.m_device = "No Output";
-    m_app.m_output.m_hrtfMode = OutputPreferences::kHrtfOff;
+    prefs.output.device = "No Output";
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+    m_app.SetPreferences(prefs);
     m_app.OnOptionsAccepted();
     doc.OpenMixerWave(0, -1);
     m_app.SetPlaying(&doc, nullptr);
@@ -157,7 +158,9 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
     });
     for (const auto& [name, rate] : {std::pair{"default-48000", 48000u}, {"gone-hrtf", 44100u}}) {
         SCOPED_TRACE(name);
-        m_app.m_output.m_hrtfName = name;
+        Preferences prefs = m_app.GetPreferences();
+        prefs.output.hrtfName = name;
+        m_app.SetPreferences(prefs);
         ASSERT_TRUE(doc.ExportBinauralFile()) << testing::PrintToString(m_prompts.Texts());
         const Bytes file = ReadBytes(m_dir.File("binaural.wav"));
         ASSERT_GT(file.size(), 44u);
@@ -167,5 +170,5 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
     }
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].title, "Export Binaural File As...");
-    EXPECT_EQ(m_app.m_exportPath, m_dir.Path().string() + "/");
+    EXPECT_EQ(m_app.GetExportFolder(), m_dir.Path().string() + "/");
 }

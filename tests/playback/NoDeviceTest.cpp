@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "MemorySettingsStore.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 

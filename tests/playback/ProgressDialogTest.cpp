@@ -10,12 +10,12 @@
 
 #include <filesystem>
 
-#include "MemorySettingsStore.h"
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "playback/CEditorApp.h"
 #include "playback/CProgressDialog.h"
 #include "playback/QtUserPrompts.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
 #include "support/TempDir.h"
 
 TEST(ProgressDialog, DisablesTheMainWindowWhileItExists) {
@@ -141,7 +141,7 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
 
     EXPECT_TRUE(doc.ExportStereoFile());
     EXPECT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(app.m_exportPath, dir.File("out/"));
+    EXPECT_EQ(app.GetPreferences().exportPath, dir.File("out/"));
     EXPECT_TRUE(main.isEnabled());
     app.ExitInstance();
 }

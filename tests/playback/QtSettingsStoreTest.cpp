@@ -4,10 +4,10 @@
 #include <QSettings>
 #include <filesystem>
 
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/QtSettingsStore.h"
 #include "support/GuiTestEnvironment.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 
@@ -32,28 +32,32 @@ TEST_F(QtSettings, PreferencesRoundTripThroughTheFile) {
         QtSettingsStore store;
         ScriptedPrompts prompts;
         CEditorApp app(prompts, store);
-        app.m_bCursorFollow = true;
-        app.m_mixerOutput = 1;
-        app.m_bLowpassFilter = true;
-        app.m_bUsePrimaryBuffer = false;
-        app.m_latency = 1000;
-        app.m_savePath = "/home/user/Saved Sounds/";
-        app.m_openPath = "/tmp/ö/";
-        app.m_exportPath = "";
+        {
+            Preferences prefs = app.GetPreferences();
+            prefs.bCursorFollow = true;
+            prefs.mixerOutput = 1;
+            prefs.bLowpassFilter = true;
+            prefs.bUsePrimaryBuffer = false;
+            prefs.latency = 1000;
+            prefs.savePath = "/home/user/Saved Sounds/";
+            prefs.openPath = "/tmp/ö/";
+            prefs.exportPath = "";
+            app.SetPreferences(prefs);
+        }
         app.ExitInstance();
     }
     QtSettingsStore store;
     ScriptedPrompts prompts;
     CEditorApp app(prompts, store);
     app.LoadPreferences();
-    EXPECT_TRUE(app.m_bCursorFollow);
-    EXPECT_EQ(app.m_mixerOutput, 1);
-    EXPECT_TRUE(app.m_bLowpassFilter);
-    EXPECT_FALSE(app.m_bUsePrimaryBuffer);
-    EXPECT_EQ(app.m_latency, 1000);
-    EXPECT_EQ(app.m_savePath, "/home/user/Saved Sounds/");
-    EXPECT_EQ(app.m_openPath, "/tmp/ö/");
-    EXPECT_EQ(app.m_exportPath, "");
+    EXPECT_TRUE(app.GetPreferences().bCursorFollow);
+    EXPECT_EQ(app.GetPreferences().mixerOutput, 1);
+    EXPECT_TRUE(app.GetPreferences().bLowpassFilter);
+    EXPECT_FALSE(app.GetPreferences().bUsePrimaryBuffer);
+    EXPECT_EQ(app.GetPreferences().latency, 1000);
+    EXPECT_EQ(app.GetPreferences().savePath, "/home/user/Saved Sounds/");
+    EXPECT_EQ(app.GetPreferences().openPath, "/tmp/ö/");
+    EXPECT_EQ(app.GetPreferences().exportPath, "");
     EXPECT_EQ(app.GetMainFrameClassName(), "wergarbageqwert");
 }
 
@@ -69,10 +73,10 @@ TEST_F(QtSettings, HandEditedValuesReadAsTheRulesSay) {
     ScriptedPrompts prompts;
     CEditorApp app(prompts, store);
     app.LoadPreferences();
-    EXPECT_FALSE(app.m_bCursorFollow);
-    EXPECT_FALSE(app.m_bLowpassFilter);
-    EXPECT_TRUE(app.m_bUsePrimaryBuffer);
-    EXPECT_EQ(app.m_latency, 0);
+    EXPECT_FALSE(app.GetPreferences().bCursorFollow);
+    EXPECT_FALSE(app.GetPreferences().bLowpassFilter);
+    EXPECT_TRUE(app.GetPreferences().bUsePrimaryBuffer);
+    EXPECT_EQ(app.GetPreferences().latency, 0);
     EXPECT_EQ(app.GetMainFrameClassName(), "Noneasdasdasd");
 }
 

@@ -45,9 +45,10 @@ TEST(SingleInstance, SecondStartAsksTheFirstToComeForwardAndExits) {
     QProcess second;
     StartEditor(second, {"/sounds/take one.wav", "b.aif"});
     ASSERT_TRUE(second.waitForStarted(10000));
-    // The request arrives while the second process is still finishing it.
+    // The request arrives while the second process is still finishing it. The spy's event
+    // loop may already have seen the process end, and waitForFinished() is false then.
     ASSERT_TRUE(requests.wait(10000));
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.state() == QProcess::NotRunning || second.waitForFinished(10000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     ASSERT_EQ(requests.count(), 1);

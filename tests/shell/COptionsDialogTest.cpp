@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
-#include "playback/MemorySettingsStore.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 
 namespace {
 
@@ -128,7 +128,11 @@ TEST_F(OptionsDialogTest, HasTheTrevantGroupWithItsControlsAndTexts) {
 }
 
 TEST_F(OptionsDialogTest, LatencyLabelReadsAutoAtZeroAndFollowsTheSliderInStepsOfTwenty) {
-    m_app.m_latency = 0;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.latency = 0;
+        m_app.SetPreferences(prefs);
+    }
     auto dialog = Open();
     EXPECT_EQ(Slider(*dialog)->value(), 0);
     EXPECT_EQ(Label(*dialog)->text(), "0 ms (auto)");  // filled at once, before any tick
@@ -147,7 +151,11 @@ TEST_F(OptionsDialogTest, LatencyLabelReadsAutoAtZeroAndFollowsTheSliderInStepsO
          {std::tuple{500, 25, "500 ms"}, std::tuple{519, 25, "500 ms"},
           std::tuple{1000, 50, "1000 ms"}, std::tuple{19, 0, "0 ms (auto)"}}) {
         SCOPED_TRACE(latency);
-        m_app.m_latency = latency;
+        {
+            Preferences prefs = m_app.GetPreferences();
+            prefs.latency = latency;
+            m_app.SetPreferences(prefs);
+        }
         dialog = Open();
         EXPECT_EQ(Slider(*dialog)->value(), position);
         EXPECT_EQ(Label(*dialog)->text(), text);
@@ -159,9 +167,13 @@ TEST_F(OptionsDialogTest, PrimaryBufferBoxIsOnlyForDirectSoundAndLettingTrevantD
     for (const auto& [output, radio, bEnabled] :
          {std::tuple{0, 1012, true}, std::tuple{1, 1013, false}, std::tuple{2, 1016, true}}) {
         SCOPED_TRACE(output);
-        m_app.m_mixerOutput = output;
-        m_app.m_bUsePrimaryBuffer = true;
-        m_app.m_bLowpassFilter = output == 1;
+        {
+            Preferences prefs = m_app.GetPreferences();
+            prefs.mixerOutput = output;
+            prefs.bUsePrimaryBuffer = true;
+            prefs.bLowpassFilter = output == 1;
+            m_app.SetPreferences(prefs);
+        }
         const auto dialog = Open();
         EXPECT_TRUE(Radio(*dialog, radio)->isChecked());
         EXPECT_EQ(Primary(*dialog)->isEnabled(), bEnabled);
@@ -171,8 +183,12 @@ TEST_F(OptionsDialogTest, PrimaryBufferBoxIsOnlyForDirectSoundAndLettingTrevantD
 }
 
 TEST_F(OptionsDialogTest, WaveOutGreysThePrimaryBufferBoxAndDirectSoundBringsItBackChecked) {
-    m_app.m_mixerOutput = CEditorApp::kOutputLetMixerDecide;
-    m_app.m_bUsePrimaryBuffer = true;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = CEditorApp::kOutputLetMixerDecide;
+        prefs.bUsePrimaryBuffer = true;
+        m_app.SetPreferences(prefs);
+    }
     const auto dialog = Open();
     QCheckBox* primary = Primary(*dialog);
     ASSERT_TRUE(primary->isEnabled());
@@ -194,9 +210,13 @@ TEST_F(OptionsDialogTest, WaveOutGreysThePrimaryBufferBoxAndDirectSoundBringsItB
 }
 
 TEST_F(OptionsDialogTest, CancelAfterChangesKeepsThePreferencesAndTheSession) {
-    m_app.m_mixerOutput = CEditorApp::kOutputLetMixerDecide;
-    m_app.m_latency = 200;
-    m_app.m_bUsePrimaryBuffer = true;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = CEditorApp::kOutputLetMixerDecide;
+        prefs.latency = 200;
+        prefs.bUsePrimaryBuffer = true;
+        m_app.SetPreferences(prefs);
+    }
     m_app.OpenMixerSession(44100);
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     ASSERT_NE(session, 0u);
@@ -213,10 +233,10 @@ TEST_F(OptionsDialogTest, CancelAfterChangesKeepsThePreferencesAndTheSession) {
 
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(m_app.m_latency, 200);
-    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputLetMixerDecide);
-    EXPECT_FALSE(m_app.m_bLowpassFilter);
-    EXPECT_TRUE(m_app.m_bUsePrimaryBuffer);
+    EXPECT_EQ(m_app.GetPreferences().latency, 200);
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, CEditorApp::kOutputLetMixerDecide);
+    EXPECT_FALSE(m_app.GetPreferences().bLowpassFilter);
+    EXPECT_TRUE(m_app.GetPreferences().bUsePrimaryBuffer);
     EXPECT_EQ(m_app.GetMixerSession(), session);
     EXPECT_TRUE(m_prompts.Boxes().empty());
 
@@ -230,10 +250,14 @@ TEST_F(OptionsDialogTest, CancelAfterChangesKeepsThePreferencesAndTheSession) {
 }
 
 TEST_F(OptionsDialogTest, OkWritesTheControlsBackAndClosesTheSession) {
-    m_app.m_mixerOutput = CEditorApp::kOutputDirectSound;
-    m_app.m_latency = 0;
-    m_app.m_bUsePrimaryBuffer = true;
-    m_app.m_bLowpassFilter = false;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = CEditorApp::kOutputDirectSound;
+        prefs.latency = 0;
+        prefs.bUsePrimaryBuffer = true;
+        prefs.bLowpassFilter = false;
+        m_app.SetPreferences(prefs);
+    }
     m_app.OpenMixerSession(22050);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
 
@@ -246,10 +270,11 @@ TEST_F(OptionsDialogTest, OkWritesTheControlsBackAndClosesTheSession) {
     Press(*dialog, QDialogButtonBox::Ok);
 
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputWaveOut);
-    EXPECT_EQ(m_app.m_latency, 140);
-    EXPECT_TRUE(m_app.m_bLowpassFilter);
-    EXPECT_TRUE(m_app.m_bUsePrimaryBuffer);  // greyed out, but its check is read back
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, CEditorApp::kOutputWaveOut);
+    EXPECT_EQ(m_app.GetPreferences().latency, 140);
+    EXPECT_TRUE(m_app.GetPreferences().bLowpassFilter);
+    EXPECT_TRUE(
+        m_app.GetPreferences().bUsePrimaryBuffer);  // greyed out, but its check is read back
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
     // The store is written at shutdown, not here.
@@ -262,25 +287,33 @@ TEST_F(OptionsDialogTest, OkWritesTheControlsBackAndClosesTheSession) {
 }
 
 TEST_F(OptionsDialogTest, OkWithNothingChangedStillClosesTheSession) {
-    m_app.m_latency = 340;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.latency = 340;
+        m_app.SetPreferences(prefs);
+    }
     m_app.OpenMixerSession(11025);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
     const auto dialog = Open();
     Press(*dialog, QDialogButtonBox::Ok);
-    EXPECT_EQ(m_app.m_latency, 340);
-    EXPECT_EQ(m_app.m_mixerOutput, CEditorApp::kOutputLetMixerDecide);
+    EXPECT_EQ(m_app.GetPreferences().latency, 340);
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, CEditorApp::kOutputLetMixerDecide);
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
 }
 
 TEST_F(OptionsDialogTest, AStoredOutputOutOfRangeChecksNoButtonAndSurvivesOk) {
-    m_app.m_mixerOutput = 7;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = 7;
+        m_app.SetPreferences(prefs);
+    }
     const auto dialog = Open();
     for (int id : {1012, 1013, 1016}) {
         EXPECT_FALSE(Radio(*dialog, id)->isChecked()) << id;
     }
     EXPECT_FALSE(Primary(*dialog)->isEnabled());
     Press(*dialog, QDialogButtonBox::Ok);
-    EXPECT_EQ(m_app.m_mixerOutput, 7);
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, 7);
 }
 
 TEST_F(OptionsDialogTest, DevicesAndHrtfsAreListedAndTheChoicesAreStoredAndApplied) {
@@ -301,9 +334,9 @@ TEST_F(OptionsDialogTest, DevicesAndHrtfsAreListedAndTheChoicesAreStoredAndAppli
     hrtfs->setCurrentIndex(hrtfs->findData("default-48000"));
     Click(Radio(*dialog, COptionsDialog::kIdHrtfOn));
     Press(*dialog, QDialogButtonBox::Ok);
-    EXPECT_EQ(m_app.m_output.m_device, "No Output");
-    EXPECT_EQ(m_app.m_output.m_hrtfMode, OutputPreferences::kHrtfOn);
-    EXPECT_EQ(m_app.m_output.m_hrtfName, "default-48000");
+    EXPECT_EQ(m_app.GetPreferences().output.device, "No Output");
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfMode, OutputPreferences::kHrtfOn);
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "default-48000");
 
     // The next session plays on that device with that HRTF, and the dialog shows it live.
     m_app.OpenMixerSession(22050);
@@ -324,21 +357,29 @@ TEST_F(OptionsDialogTest, DevicesAndHrtfsAreListedAndTheChoicesAreStoredAndAppli
 }
 
 TEST_F(OptionsDialogTest, AStoredDeviceOrHrtfThatIsGoneIsShownAsSuchAndKept) {
-    m_app.m_output.m_device = "USB Headset";
-    m_app.m_output.m_hrtfName = "my-own-hrtf";
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.output.device = "USB Headset";
+        prefs.output.hrtfName = "my-own-hrtf";
+        m_app.SetPreferences(prefs);
+    }
     const auto dialog = Open();
     EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdDevice)->currentText(), "USB Headset (not found)");
     EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdHrtfList)->currentText(),
               "my-own-hrtf (not installed)");
     Press(*dialog, QDialogButtonBox::Ok);
-    EXPECT_EQ(m_app.m_output.m_device, "USB Headset");
-    EXPECT_EQ(m_app.m_output.m_hrtfName, "my-own-hrtf");
+    EXPECT_EQ(m_app.GetPreferences().output.device, "USB Headset");
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "my-own-hrtf");
 }
 
 TEST_F(OptionsDialogTest, HrtfOnGreysTheRateBoxWhichKeepsItsCheck) {
-    m_app.m_mixerOutput = CEditorApp::kOutputDirectSound;
-    m_app.m_bUsePrimaryBuffer = true;
-    m_app.m_output.m_hrtfMode = OutputPreferences::kHrtfOn;
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = CEditorApp::kOutputDirectSound;
+        prefs.bUsePrimaryBuffer = true;
+        prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
+        m_app.SetPreferences(prefs);
+    }
     auto dialog = Open();
     QCheckBox* rate = Primary(*dialog);
     EXPECT_FALSE(rate->isEnabled());
@@ -359,7 +400,7 @@ TEST_F(OptionsDialogTest, HrtfOnGreysTheRateBoxWhichKeepsItsCheck) {
 
 TEST_F(OptionsDialogTest, AnOutputOtherThanTheOneInEffectSaysItWaitsForTheNextStart) {
     // This process's back end is the environment's (OpenAL Soft's own choice).
-    ASSERT_EQ(AmbrelWaveMixGetOutputInEffect(), AMBREL_WAVEMIX_OUTPUT_AUTO);
+    ASSERT_EQ(m_app.GetOutputInEffect(), CEditorApp::kOutputLetMixerDecide);
     const auto dialog = Open();
     QLabel* note = Text(*dialog, COptionsDialog::kIdNextStartNote);
     EXPECT_FALSE(note->isVisible());

@@ -14,13 +14,13 @@
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
-#include "formats/FileBytes.h"
 #include "playback/CSingleInstance.h"
 #include "playback/CommandIds.h"
 #include "shell/CChildFrame.h"
 #include "shell/CFileOpenDialog.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
+#include "support/FileBytes.h"
 #include "support/ModalDialog.h"
 
 using namespace CommandId;
@@ -220,7 +220,7 @@ TEST_F(FrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsIt) {
 
 TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     const std::string a = WriteSound("a.wav");
-    m_pApp->m_openPath = m_dir.Path().string() + "/";
+    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
     bool bChecked = false;
     ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& shown) {
         CFileOpenDialog* dialog = &shown;

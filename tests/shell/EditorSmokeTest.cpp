@@ -11,8 +11,8 @@
 #include <csignal>
 #include <functional>
 
-#include "document/DocumentTestFiles.h"
-#include "formats/FileBytes.h"
+#include "support/DocumentTestFiles.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
 namespace {

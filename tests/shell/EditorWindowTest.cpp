@@ -9,14 +9,14 @@
 #include <QTest>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
-#include "formats/FileBytes.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/QtSettingsStore.h"
 #include "shell/CMainFrame.h"
 #include "shell/CMainFrameClient.h"
+#include "support/DocumentTestFiles.h"
+#include "support/FileBytes.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/COverviewToolBar.h"
 #include "views/CWaveScrollView.h"
@@ -100,7 +100,7 @@ TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
 TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     CWaveScrollView* mono = Open("mono.wav", 1);
     m_pFrame->ExecuteCommand(CommandId::kEditPan);
-    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModePan);
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
     EXPECT_TRUE(Enabled(CommandId::kEditSelect));
 
@@ -109,7 +109,7 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     EXPECT_TRUE(stereo->IsActiveView());
     EXPECT_FALSE(mono->IsActiveView());
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
-    EXPECT_EQ(m_pApp->m_editMode, CEditorApp::kEditModeSelect);
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModeSelect);
     EXPECT_FALSE(Enabled(CommandId::kEditSelect));
     EXPECT_FALSE(Enabled(CommandId::kPaste));
 }

@@ -4,7 +4,7 @@
 #include <QSettings>
 
 #include "document/CTesselDoc.h"
-#include "formats/FileBytes.h"
+#include "support/FileBytes.h"
 
 bool TestView::UpdateCommand(unsigned id, CommandState& state) {
     const auto it = answers.find(id);

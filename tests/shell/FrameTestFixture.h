@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "document/DocumentTestFiles.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandTarget.h"
 #include "playback/QtSettingsStore.h"
 #include "shell/CMainFrame.h"
+#include "support/DocumentTestFiles.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 class CTesselDoc;

@@ -97,6 +97,7 @@ const std::vector<MenuItem> kHelpMenu = {{"&Help Topics", 57667}, {"&About Sonom
 TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLastCloses) {
     const std::vector<Menu> menu128 = {{"&File",
                                         {{"&Open...\tCtrl+O", 57601},
+                                         {"&Import...\tCtrl+Shift+I", 32787},
                                          {"Preferences...", 32794},
                                          {"Recent File", 57616},
                                          {"E&xit", 57665}}},
@@ -121,6 +122,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},
+          {"&Import...\tCtrl+Shift+I", 32787},
           {"&Close", 57602},
           {"&Save\tCtrl+S", 57603},
           {"Save &As...", 57604},
@@ -228,7 +230,7 @@ TEST_F(FrameTest, TheActiveViewAnswersFirstThenItsWindowThenTheApplication) {
     EXPECT_FALSE(m_pFrame->Action(kCursorFollow)->isChecked());
     EXPECT_TRUE(m_pFrame->ExecuteCommand(kCursorFollow));
     m_pFrame->UpdateCommandUI();
-    EXPECT_TRUE(m_pApp->m_bCursorFollow);
+    EXPECT_TRUE(m_pApp->GetPreferences().bCursorFollow);
     EXPECT_TRUE(m_pFrame->Action(kCursorFollow)->isChecked());
     // Stop only while something plays.
     m_pApp->SetPlaying(document, nullptr);
@@ -577,7 +579,9 @@ TEST_F(FrameTest, DeactivationStopsPlaybackAndClosesTheSessionActivationDoesNot)
 TEST_F(FrameTest, PlaybackStartingShowsTheHrtfStateInTheStatusBar) {
     CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
     ASSERT_NE(document, nullptr);
-    m_pApp->m_output.m_hrtfMode = OutputPreferences::kHrtfOff;
+    Preferences prefs = m_pApp->GetPreferences();
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+    m_pApp->SetPreferences(prefs);
     m_pApp->OpenMixerSession(22050);
     ASSERT_NE(m_pApp->GetMixerSession(), 0u);
     EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "");

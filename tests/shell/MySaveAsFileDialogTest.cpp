@@ -11,7 +11,7 @@
 #include <memory>
 #include <set>
 
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -10,17 +10,17 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "document/PanClipboard.h"
 #include "document/PanEditCommands.h"
 #include "document/PasteOptionIds.h"
-#include "platform/ScriptedPrompts.h"
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "shell/CPasteMergeDialog.h"
 #include "shell/CPasteSizeDialog.h"
 #include "shell/PasteOptionsDialogs.h"
+#include "support/DocumentTestFiles.h"
 #include "support/ModalDialog.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
 #include "shell/MySaveAsFileDialog.h"
+#include "support/DocumentTestFiles.h"
 #include "support/ModalDialog.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -68,8 +68,10 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
     host.prompts.Clear();
     host.openDocuments = {path, dir.File("copy.aif")};
     ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
-        dialog.NameBox()->setText("take.wav");
-        dialog.accept();
+        QLineEdit* box = dialog.NameBox();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, "take.wav");
+        QTest::keyClick(box, Qt::Key_Return);
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "formats/SoundIo.h"
+#include "support/SoundIo.h"
 
 Interaural Interaural::Measure(const std::vector<float>& left, const std::vector<float>& right,
                                size_t begin, size_t end, int maxLag) {

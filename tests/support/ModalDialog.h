@@ -21,14 +21,17 @@ void CloseAllModal();
 void Poll(const QString& what, std::function<QWidget*(QWidget*)> match,
           std::function<void(QWidget*)> onFound, std::chrono::milliseconds deadline);
 
-// Runs action on the modal dialog of type T once it is up and showing.
+// Runs action on the modal dialog of type T once it is up, showing and active.
 template <typename T>
 void When(std::function<void(T&)> action, std::chrono::milliseconds deadline = kDeadline) {
     Poll(
         QString::fromLatin1(T::staticMetaObject.className()),
         [](QWidget* modal) -> QWidget* {
             auto* dialog = dynamic_cast<T*>(modal);
-            return dialog != nullptr && dialog->isVisible() ? modal : nullptr;
+            // Active, as a user meets it: Qt's file dialogs treat a name box without focus
+            // differently.
+            return dialog != nullptr && dialog->isVisible() && dialog->isActiveWindow() ? modal
+                                                                                        : nullptr;
         },
         [action](QWidget* modal) { action(*dynamic_cast<T*>(modal)); }, deadline);
 }

@@ -11,7 +11,7 @@
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
 #include "document/UndoRecord.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 // A host for documents under test: scripted prompts and save names, and a mixer that
 // records the calls a document makes and answers as told.
@@ -124,6 +124,8 @@ class TestDocumentHost : public DocumentHost {
     void SetExportFolder(const std::string& folder) override { exportFolder = folder; }
     bool showsViews = true;
     bool ShowsViews() const override { return showsViews; }
+    bool offersImport = false;
+    bool OffersImport() const override { return offersImport; }
     // The binaural export's mixer; none until a test gives one.
     std::function<std::unique_ptr<BinauralRenderer>()> rendererFactory;
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override {

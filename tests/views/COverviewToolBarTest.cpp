@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/MonoBitmap.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "views/OverviewGeometry.h"
 
 namespace {

@@ -41,7 +41,7 @@ bool Enabled(CWaveScrollView& view, unsigned id) {
 
 class PanEdit : public ::testing::Test {
   protected:
-    void SetUp() override { bench.app.m_editMode = CEditorApp::kEditModePan; }
+    void SetUp() override { bench.app.EnterPanEditMode(); }
 
     ViewTestBench bench;
 };
@@ -51,19 +51,19 @@ class PanEdit : public ::testing::Test {
 TEST_F(PanEdit, ThePanAxisSpansTheImageHeight) {
     CTesselDoc& doc = bench.Open(ViewTestBench::Mono(1000));
     auto view = bench.MakeView(doc, 500, 208);
-    EXPECT_EQ(view->PanFromY(4), -90);
-    EXPECT_EQ(view->PanFromY(104), 0);
-    EXPECT_EQ(view->PanFromY(204), 90);
-    EXPECT_EQ(view->PanFromY(0), -90);  // -93 before the limit
-    EXPECT_EQ(view->PanFromY(207), 90);
-    EXPECT_EQ(view->YOfPan(-90), 4);
-    EXPECT_EQ(view->YOfPan(0), 104);
-    EXPECT_EQ(view->YOfPan(90), 204);
+    EXPECT_EQ(view->Geometry().PanFromY(4), -90);
+    EXPECT_EQ(view->Geometry().PanFromY(104), 0);
+    EXPECT_EQ(view->Geometry().PanFromY(204), 90);
+    EXPECT_EQ(view->Geometry().PanFromY(0), -90);  // -93 before the limit
+    EXPECT_EQ(view->Geometry().PanFromY(207), 90);
+    EXPECT_EQ(view->Geometry().YOfPan(-90), 4);
+    EXPECT_EQ(view->Geometry().YOfPan(0), 104);
+    EXPECT_EQ(view->Geometry().YOfPan(90), 204);
     // A window too low for the axis still maps every row to a pan.
     auto tiny = bench.MakeView(doc, 500, 6);
-    EXPECT_EQ(tiny->YOfPan(-90), 4);
-    EXPECT_EQ(tiny->YOfPan(90), 5);
-    EXPECT_EQ(tiny->PanFromY(5), 90);
+    EXPECT_EQ(tiny->Geometry().YOfPan(-90), 4);
+    EXPECT_EQ(tiny->Geometry().YOfPan(90), 5);
+    EXPECT_EQ(tiny->Geometry().PanFromY(5), 90);
 }
 
 TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
@@ -201,7 +201,7 @@ TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
     view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
     image = Grab(*view);
     for (int x = 0; x < image.width(); x += 9) {
-        ASSERT_EQ(image.pixel(x, view->YOfPan(90)), kRed) << x;
+        ASSERT_EQ(image.pixel(x, view->Geometry().YOfPan(90)), kRed) << x;
     }
 }
 

@@ -41,8 +41,8 @@ TEST_F(ViewPlayback, ACaretPlaysToTheEndAndComesBackWhereItBegan) {
     EXPECT_TRUE(doc.IsPlaying());
     EXPECT_EQ(bench.app.GetPlayingView(), view.get());
     EXPECT_EQ(doc.GetPlayStart(), 1000u);
-    EXPECT_FALSE(view->IsPlaybackTimerRunning());  // no pan points: straight ahead, no ticks
-    view->SetSelection(3000, 3001);                // moved while playing
+    EXPECT_FALSE(view->Player().IsTimerRunning());  // no pan points: straight ahead, no ticks
+    view->SetSelection(3000, 3001);                 // moved while playing
 
     ASSERT_TRUE(WaitForEnd());
     EXPECT_FALSE(doc.IsPlaying());
@@ -74,9 +74,9 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     ViewTestBench::Feed(*view, bar);
     bar.livePans.clear();
     view->Play();
-    ASSERT_TRUE(view->IsPlaybackTimerRunning());
+    ASSERT_TRUE(view->Player().IsTimerRunning());
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_FALSE(view->IsPlaybackTimerRunning());
+    EXPECT_FALSE(view->Player().IsTimerRunning());
 
     // The ticks' directions climb from the left to the right and hold there; the end clears.
     ASSERT_GE(bar.livePans.size(), 4u);
@@ -89,11 +89,11 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     // The stepping itself, at chosen positions of a play from frame 0.
     view->SetSelection(0, 1);
     view->Play();
-    EXPECT_EQ(view->StepDirection(0), -90);
-    EXPECT_EQ(view->StepDirection(4096), 0);
-    EXPECT_EQ(view->StepDirection(8191), 89);
-    EXPECT_EQ(view->StepDirection(8192), 90);
-    EXPECT_EQ(view->StepDirection(11000), 90);
+    EXPECT_EQ(view->Player().StepDirection(0), -90);
+    EXPECT_EQ(view->Player().StepDirection(4096), 0);
+    EXPECT_EQ(view->Player().StepDirection(8191), 89);
+    EXPECT_EQ(view->Player().StepDirection(8192), 90);
+    EXPECT_EQ(view->Player().StepDirection(11000), 90);
     bench.app.StopPlayback();
 
     // A trajectory emptied while playing keeps the last direction.
@@ -101,7 +101,7 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     while (doc.GetPanPoints().GetCount() > 0) {
         doc.RemovePoint(doc.NextPoint(nullptr));
     }
-    EXPECT_FALSE(view->StepDirection(9000).has_value());
+    EXPECT_FALSE(view->Player().StepDirection(9000).has_value());
 }
 
 TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
@@ -110,7 +110,11 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
 
-    bench.app.m_bCursorFollow = true;
+    {
+        Preferences prefs = bench.app.GetPreferences();
+        prefs.bCursorFollow = true;
+        bench.app.SetPreferences(prefs);
+    }
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(150);
@@ -128,7 +132,11 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     EXPECT_EQ(view->GetSelStart(), 100u);
     EXPECT_EQ(view->GetSelEnd(), 20000u);
 
-    bench.app.m_bCursorFollow = false;
+    {
+        Preferences prefs = bench.app.GetPreferences();
+        prefs.bCursorFollow = false;
+        bench.app.SetPreferences(prefs);
+    }
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(100);

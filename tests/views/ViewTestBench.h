@@ -8,10 +8,10 @@
 #include <QObject>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentTestFiles.h"
-#include "platform/ScriptedPrompts.h"
 #include "playback/CEditorApp.h"
-#include "playback/MemorySettingsStore.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/CWaveScrollView.h"
 

@@ -9,6 +9,7 @@
 
 #include "ViewTestBench.h"
 #include "playback/CommandIds.h"
+#include "views/StatusTexts.h"
 
 namespace {
 
@@ -46,25 +47,25 @@ class WaveView : public ::testing::Test {
 TEST_F(WaveView, ZoomInHalvesTheFramesPerColumnDownToOne) {
     CTesselDoc& doc = bench.Open(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
-    ASSERT_EQ(view->GetImageWidth(), 441);
+    ASSERT_EQ(view->Geometry().ImageWidth(), 441);
     EXPECT_FALSE(Enabled(*view, CommandId::kShowAll));
     view->ShowAll();
-    EXPECT_DOUBLE_EQ(view->GetSamplesPerPixel(), 100.0);
+    EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 100.0);
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(Enabled(*view, CommandId::kZoomIn));
         view->RunCommand(CommandId::kZoomIn);
     }
-    EXPECT_DOUBLE_EQ(view->GetSamplesPerPixel(), 1.5625);
-    EXPECT_EQ(view->GetTotalWidth(), 28224u);
-    EXPECT_EQ(view->GetZoomFactor(), 64u);
+    EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 1.5625);
+    EXPECT_EQ(view->Geometry().TotalWidth(), 28224u);
+    EXPECT_EQ(view->Geometry().ZoomFactor(), 64u);
     view->RunCommand(CommandId::kZoomIn);
-    EXPECT_DOUBLE_EQ(view->GetSamplesPerPixel(), 1.0);
-    EXPECT_EQ(view->GetTotalWidth(), 44100u);
+    EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 1.0);
+    EXPECT_EQ(view->Geometry().TotalWidth(), 44100u);
     EXPECT_FALSE(Enabled(*view, CommandId::kZoomIn));
     EXPECT_TRUE(Enabled(*view, CommandId::kShowAll));
     // A paint rebuilds the image at the new zoom and keeps the factor.
     Grab(*view);
-    EXPECT_DOUBLE_EQ(view->GetSamplesPerPixel(), 1.0);
+    EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 1.0);
 }
 
 TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
@@ -73,42 +74,43 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
     for (int i = 0; i < 7; ++i) {
         view->ZoomIn();
     }
-    ASSERT_EQ(view->GetTotalWidth(), 40000u);
-    ASSERT_EQ(view->GetImageWidth(), 500);
-    EXPECT_FALSE(view->IsDirectScroll());
-    EXPECT_EQ(view->GetScrollRange(), 32267);
-    EXPECT_NEAR(view->GetScrollScale(), 39500.0 / 32267.0, 1e-12);
-    EXPECT_NEAR(view->GetScrollScale(), 1.22416, 1e-5);
+    ASSERT_EQ(view->Geometry().TotalWidth(), 40000u);
+    ASSERT_EQ(view->Geometry().ImageWidth(), 500);
+    EXPECT_FALSE(view->Geometry().IsDirectScroll());
+    EXPECT_EQ(view->Geometry().ScrollRange(), 32267);
+    EXPECT_NEAR(view->Geometry().ScrollScale(), 39500.0 / 32267.0, 1e-12);
+    EXPECT_NEAR(view->Geometry().ScrollScale(), 1.22416, 1e-5);
 
     QScrollBar* bar = view->horizontalScrollBar();
     bar->setValue(0);
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(bar->value(), 49);
-    EXPECT_EQ(view->GetScrollRemainder(), 1);
-    EXPECT_EQ(view->GetLeftColumn(), 60u);
+    EXPECT_EQ(view->Geometry().ScrollRemainder(), 1);
+    EXPECT_EQ(view->Geometry().LeftColumn(), 60u);
 
     // Back left: the remainder goes negative and borrows whole units.
     bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(view->GetScrollRemainder(), 0);
+    EXPECT_EQ(view->Geometry().ScrollRemainder(), 0);
     // Dragging the thumb drops the remainder.
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    ASSERT_GT(view->GetScrollRemainder(), -1);
+    ASSERT_GT(view->Geometry().ScrollRemainder(), -1);
     bar->setSliderPosition(100);
-    EXPECT_EQ(view->GetScrollRemainder(), 0);
-    EXPECT_EQ(view->GetLeftColumn(), static_cast<uint32_t>(100 * view->GetScrollScale()));
+    EXPECT_EQ(view->Geometry().ScrollRemainder(), 0);
+    EXPECT_EQ(view->Geometry().LeftColumn(),
+              static_cast<uint32_t>(100 * view->Geometry().ScrollScale()));
 }
 
 TEST_F(WaveView, ZoomOutAtFactorTwoReturnsToTheFittedState) {
     CTesselDoc& doc = bench.Open(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
     view->ZoomIn();
-    ASSERT_EQ(view->GetZoomFactor(), 2u);
+    ASSERT_EQ(view->Geometry().ZoomFactor(), 2u);
     ASSERT_TRUE(Enabled(*view, CommandId::kZoomOut));
     view->RunCommand(CommandId::kZoomOut);
-    EXPECT_EQ(view->GetZoomFactor(), 1u);
-    EXPECT_EQ(view->GetTotalWidth(), 441u);
-    EXPECT_DOUBLE_EQ(view->GetSamplesPerPixel(), 100.0);
+    EXPECT_EQ(view->Geometry().ZoomFactor(), 1u);
+    EXPECT_EQ(view->Geometry().TotalWidth(), 441u);
+    EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 100.0);
     EXPECT_FALSE(Enabled(*view, CommandId::kZoomOut));
     EXPECT_FALSE(Enabled(*view, CommandId::kShowAll));
 }
@@ -120,21 +122,21 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     view->SetSelection(50000, 51000);
     ASSERT_TRUE(Enabled(*view, CommandId::kZoomSelection));
     view->RunCommand(CommandId::kZoomSelection);
-    EXPECT_EQ(view->GetTotalWidth(), 33333u);
-    EXPECT_EQ(static_cast<int>(view->GetSamplesPerPixel()), 3);
-    EXPECT_GE(view->GetZoomFactor(), 2u);
-    EXPECT_TRUE(view->IsZoomedToSelection());
+    EXPECT_EQ(view->Geometry().TotalWidth(), 33333u);
+    EXPECT_EQ(static_cast<int>(view->Geometry().SamplesPerPixel()), 3);
+    EXPECT_GE(view->Geometry().ZoomFactor(), 2u);
+    EXPECT_TRUE(view->Geometry().IsZoomedToSelection());
     EXPECT_FALSE(Enabled(*view, CommandId::kZoomSelection));
-    EXPECT_TRUE(view->IsSampleVisible(50500));
-    EXPECT_TRUE(view->IsSampleVisible(50000));
-    EXPECT_TRUE(view->IsSampleVisible(51000));
+    EXPECT_TRUE(view->Geometry().IsSampleVisible(50500));
+    EXPECT_TRUE(view->Geometry().IsSampleVisible(50000));
+    EXPECT_TRUE(view->Geometry().IsSampleVisible(51000));
     // The scroll bar that came with the zoom leaves the range centred and the zoom flagged.
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
-    EXPECT_TRUE(view->IsZoomedToSelection());
+    EXPECT_TRUE(view->Geometry().IsZoomedToSelection());
     // 33333 columns scroll in scaled units, which round the left column down by one.
-    EXPECT_FALSE(view->IsDirectScroll());
-    EXPECT_NEAR(view->GetLeftColumn(), 50500 / 3 - 250, 1.0);
+    EXPECT_FALSE(view->Geometry().IsDirectScroll());
+    EXPECT_NEAR(view->Geometry().LeftColumn(), 50500 / 3 - 250, 1.0);
 
     // Within the window already: the flag is set and the whole sound stays fitted.
     CTesselDoc& small = bench.Open(ViewTestBench::Mono(1000), "small.wav");
@@ -142,9 +144,9 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     fitted->SetSelection(0, 600);
     ASSERT_TRUE(Enabled(*fitted, CommandId::kZoomSelection));
     fitted->ZoomToSelection();
-    EXPECT_EQ(fitted->GetZoomFactor(), 1u);
-    EXPECT_EQ(fitted->GetTotalWidth(), 500u);
-    EXPECT_TRUE(fitted->IsZoomedToSelection());
+    EXPECT_EQ(fitted->Geometry().ZoomFactor(), 1u);
+    EXPECT_EQ(fitted->Geometry().TotalWidth(), 500u);
+    EXPECT_TRUE(fitted->Geometry().IsZoomedToSelection());
 }
 
 TEST_F(WaveView, SelectAllIsDisabledOnceEverythingIsSelected) {
@@ -269,24 +271,24 @@ TEST_F(WaveView, TheWaveformIsDarkGreenOnWhiteWithACentreLine) {
 }
 
 TEST_F(WaveView, StatusTextsDescribeTheSound) {
-    EXPECT_EQ(CWaveScrollView::SizeText(999), "999 bytes");
-    EXPECT_EQ(CWaveScrollView::SizeText(1000), "1,000 bytes");
-    EXPECT_EQ(CWaveScrollView::SizeText(999999), "999,999 bytes");
-    EXPECT_EQ(CWaveScrollView::SizeText(1000000), "1,000k bytes");
-    EXPECT_EQ(CWaveScrollView::SizeText(1005000), "1,005k bytes");
-    EXPECT_EQ(CWaveScrollView::SizeText(1234567), "1,234k bytes");
-    EXPECT_EQ(CWaveScrollView::DurationText(59999, 1000), "60.00 sec.");
-    EXPECT_EQ(CWaveScrollView::DurationText(60000, 1000), "1.00 min.");
-    EXPECT_EQ(CWaveScrollView::DurationText(22050, 44100), "0.50 sec.");
+    EXPECT_EQ(StatusTexts::SizeText(999), "999 bytes");
+    EXPECT_EQ(StatusTexts::SizeText(1000), "1,000 bytes");
+    EXPECT_EQ(StatusTexts::SizeText(999999), "999,999 bytes");
+    EXPECT_EQ(StatusTexts::SizeText(1000000), "1,000k bytes");
+    EXPECT_EQ(StatusTexts::SizeText(1005000), "1,005k bytes");
+    EXPECT_EQ(StatusTexts::SizeText(1234567), "1,234k bytes");
+    EXPECT_EQ(StatusTexts::DurationText(59999, 1000), "60.00 sec.");
+    EXPECT_EQ(StatusTexts::DurationText(60000, 1000), "1.00 min.");
+    EXPECT_EQ(StatusTexts::DurationText(22050, 44100), "0.50 sec.");
 
     TestSound stereo = ViewTestBench::Mono(100, 44100);
     stereo.format = MakeFormat(2, 44100, 16);
     stereo.samples = Pattern(400);
     stereo.chunkFrames = 100;
     CTesselDoc& doc = bench.Open(stereo);
-    EXPECT_EQ(CWaveScrollView::FormatText(doc), "44,100 / 16 bit / stereo / WAVE");
+    EXPECT_EQ(StatusTexts::FormatText(doc), "44,100 / 16 bit / stereo / WAVE");
     CTesselDoc& slow = bench.Open(ViewTestBench::Mono(100, 8000), "slow.wav");
-    EXPECT_EQ(CWaveScrollView::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
+    EXPECT_EQ(StatusTexts::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
 }
 
 namespace {

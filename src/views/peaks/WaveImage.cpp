@@ -20,62 +20,65 @@ int64_t Frames(double columns, double samplesPerPixel) {
     return static_cast<int64_t>(columns * samplesPerPixel);
 }
 
-// Draws columns first ... last of view's image as one run starting at absolute column left.
-void DrawRun(WaveImage& view, MonoBitmap& image, const SampleData& data, uint32_t left, int first,
-             int last) {
-    const double spp = view.m_samplesPerPixel;
+}  // namespace
+
+bool WaveImage::IsBuildBusy() {
+    return g_waveImageBusy;
+}
+
+bool WaveImage::IsCurrent(const Target& target) const {
+    return m_pImage && !m_bInvalid && target == m_drawn;
+}
+
+void WaveImage::SetLanes(const SampleData& data, int height) {
+    if (data.channels == 2) {
+        const int half = height / 2;
+        m_lane1Centre = half / 2;
+        m_lane2Centre = half + half / 2;
+    } else {
+        m_lane1Centre = height / 2;
+    }
+}
+
+void WaveImage::DrawRun(MonoBitmap& image, const SampleData& data, uint32_t left, int first,
+                        int last) const {
+    const double spp = m_samplesPerPixel;
     PeakColumnPainter painter(data, image, spp);
-    painter.SetLanes(view.m_lane1Centre, view.m_lane2Centre, view.m_lane1Centre - 4);
+    painter.SetLanes(m_lane1Centre, m_lane2Centre, m_lane1Centre - 4);
     const int64_t runStart = Frames(left, spp) + Frames(first, spp);
-    const uint32_t runLength = static_cast<uint32_t>(spp);
+    const auto runLength = static_cast<uint32_t>(spp);
     for (int column = first; column <= last; ++column) {
         const int64_t frame = runStart + Frames(column - first, spp);
         painter.DrawColumn(column, frame, runLength, column > first);
     }
 }
 
-void SetLanes(WaveImage& view, const SampleData& data) {
-    if (data.channels == 2) {
-        const int half = view.m_imageHeight / 2;
-        view.m_lane1Centre = half / 2;
-        view.m_lane2Centre = half + half / 2;
-    } else {
-        view.m_lane1Centre = view.m_imageHeight / 2;
-    }
-}
-
-}  // namespace
-
-bool IsWaveImageBuildBusy() {
-    return g_waveImageBusy;
-}
-
-bool BuildWaveImage(WaveImage& view, const SampleData& data, uint32_t leftColumn,
-                    UserPrompts& prompts, PeakImageFactory& factory) {
+bool WaveImage::Update(const SampleData& data, const Target& target, UserPrompts& prompts,
+                       PeakImageFactory& factory) {
     if (data.dataBytes == 0 || g_waveImageBusy) {
         return false;
     }
     const BusyGuard busy;
     // With no width the frames per column are undefined; there is nothing to show.
-    if (view.m_totalWidth == 0) {
+    if (target.totalWidth == 0) {
         return false;
     }
-
-    view.m_samplesPerPixel =
-        static_cast<double>(data.frameCount) / static_cast<double>(view.m_totalWidth);
-    const bool scrolledRight = leftColumn > view.m_imageLeft;
-    const uint32_t delta =
-        scrolledRight ? leftColumn - view.m_imageLeft : view.m_imageLeft - leftColumn;
-    if (delta == 0 && !view.m_fullRebuild && view.m_pImage) {
+    m_samplesPerPixel =
+        static_cast<double>(data.frameCount) / static_cast<double>(target.totalWidth);
+    if (IsCurrent(target)) {
         return true;
     }
 
-    const int width = view.m_imageWidth;
-    const int height = view.m_imageHeight;
-    const bool fullRebuild =
-        view.m_fullRebuild || !view.m_pImage || delta > static_cast<uint32_t>(width);
-    if (fullRebuild) {
-        view.m_pImage.reset();
+    const int width = target.width;
+    const int height = target.height;
+    const bool bScrolledRight = target.left > m_drawn.left;
+    const uint32_t delta = bScrolledRight ? target.left - m_drawn.left : m_drawn.left - target.left;
+    // Only a scroll keeps columns: the same size and zoom, by at most the width.
+    const bool bFullRebuild = m_bInvalid || !m_pImage || width != m_drawn.width ||
+                              height != m_drawn.height || target.totalWidth != m_drawn.totalWidth ||
+                              delta > static_cast<uint32_t>(width);
+    if (bFullRebuild) {
+        m_pImage.reset();
     }
 
     std::unique_ptr<MonoBitmap> image = factory.CreateImage(width, height);
@@ -90,10 +93,10 @@ bool BuildWaveImage(WaveImage& view, const SampleData& data, uint32_t leftColumn
 
     int first = 0;
     int last = width - 1;
-    if (!fullRebuild) {
+    if (!bFullRebuild) {
         const int shift = static_cast<int>(delta);
-        const MonoBitmap& old = *view.m_pImage;
-        if (scrolledRight) {
+        const MonoBitmap& old = *m_pImage;
+        if (bScrolledRight) {
             image->CopyRect(old, shift, 0, width - shift, height, 0, 0);
             image->FillWhite(width - shift, 0, shift, height);
             first = width - shift - 1;
@@ -104,11 +107,10 @@ bool BuildWaveImage(WaveImage& view, const SampleData& data, uint32_t leftColumn
         }
     }
 
-    view.m_imageLeft = leftColumn;
-    SetLanes(view, data);
-    DrawRun(view, *image, data, leftColumn, first, last);
-    view.m_pImage = std::move(image);
-    view.m_fullRebuild = false;
-    view.m_imageStale = false;
+    SetLanes(data, height);
+    DrawRun(*image, data, target.left, first, last);
+    m_pImage = std::move(image);
+    m_drawn = target;
+    m_bInvalid = false;
     return true;
 }

@@ -1,4 +1,4 @@
-#include "MemorySettingsStore.h"
+#include "support/MemorySettingsStore.h"
 
 #include <charconv>
 

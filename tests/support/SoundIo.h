@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "FileBytes.h"
 #include "formats/CSoundFile.h"
+#include "support/FileBytes.h"
 
 // The whole read path a document takes through a sound file, and the whole write path.
 struct SoundContents {

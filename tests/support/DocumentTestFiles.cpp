@@ -1,4 +1,4 @@
-#include "DocumentTestFiles.h"
+#include "support/DocumentTestFiles.h"
 
 #include <cstring>
 

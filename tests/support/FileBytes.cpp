@@ -1,4 +1,4 @@
-#include "FileBytes.h"
+#include "support/FileBytes.h"
 
 #include <cstring>
 #include <fstream>

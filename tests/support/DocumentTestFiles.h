@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/FileBytes.h"
 #include "formats/PanChunk.h"
+#include "support/FileBytes.h"
 
 // Sound files for document tests, written byte by byte so each case says exactly what the
 // file holds.

@@ -1,4 +1,4 @@
-#include "SoundIo.h"
+#include "support/SoundIo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,31 @@
+# The Debian package: (cd build && cpack -G DEB) writes build/sonomap_<version>_amd64.deb with
+# everything the install rules put under /usr. Depends comes from dpkg-shlibdeps, run on the
+# stripped programs.
+set(CPACK_PACKAGE_NAME sonomap)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Ambrel)
+set(CPACK_PACKAGE_CONTACT
+    "Sonomap maintainers <maintainers@users.noreply.c-seed-d7423287.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sound editor for placing a sound in space over time")
+# Lines of at most 80 columns, as dpkg shows them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Sonomap opens mono or stereo, 8- or 16-bit WAV and AIFF files, shows their"
+    "waveform and lets you draw a pan trajectory over it: the direction of the sound,"
+    "from full left to full right, over time. It plays the sound moving along the"
+    "trajectory through a 3-D mixer, keeps the trajectory inside the sound file, and"
+    "exports a two-channel file that plays with the movement on any player."
+    "Other formats (24- and 32-bit and floating-point WAV and AIFF, RF64, FLAC, Ogg"
+    "Vorbis, Opus, CAF) are imported through libsndfile. sonomap-cli does the same"
+    "work from the command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SONOMAP_HOMEPAGE})
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Only the package: a source tarball would carry the build folders with it.
+set(CPACK_GENERATOR DEB)
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "formats/PanChunk.h"
+#include "formats/PcmFormat.h"
+#include "formats/PcmQuantizer.h"
+#include "formats/SndfileSource.h"
+#include "platform/SampleBuffer.h"
+
+// How a file is imported: the width of the new samples and whether a drop in bit depth is
+// dithered (TPDF, from the seed, so the same file always imports the same way).
+struct ImportOptions {
+    int bits = 16;  // 8 or 16
+    bool bDither = true;
+    uint64_t seed = PcmQuantizer::kDefaultSeed;
+};
+
+// A sound as import makes it: PCM of the in-memory convention, the source's channels, at the
+// source's rate or, above the highest rate Sonomap plays, resampled to 48000 or 44100 Hz.
+struct ImportedSound {
+    PcmFormat format{};
+    SampleBuffer samples;  // dataBytes bytes
+    uint32_t dataBytes = 0;
+    // The source's pan chunk in memory order, positions and length moved to the new rate.
+    std::optional<PanChunkBytes> panChunk;
+    uint32_t sourceRate = 0;
+    bool bDithered = false;
+    uint64_t clippedSamples = 0;  // beyond full scale in the source
+};
+
+// Reads any sound file libsndfile reads and converts it into an ImportedSound. Examine checks
+// the file first (it is what the open's offer to import asks); Import reads it. Nothing is
+// shown: results are statuses with the details a message needs.
+class SoundImporter {
+  public:
+    enum class Status {
+        Ok,
+        Unreadable,       // libsndfile does not read it: GetError has its text
+        TooManyChannels,  // more than 2: GetChannels
+        UnsupportedRate,  // below 6000 Hz: GetSampleRate
+        Empty,            // no sample frames
+        TooLong,          // the result would not fit in a WAV or AIFF file: GetFrames
+        OutOfMemory,
+        ReadFailed,  // libsndfile failed while reading: GetError
+    };
+
+    static constexpr uint32_t kMinRate = 6000;
+    static constexpr uint32_t kMaxRate = 48000;
+    // The most sample bytes an imported sound may have: a WAV or AIFF file counts its size
+    // in 32 bits, and needs room for its headers and the largest pan chunk.
+    static constexpr uint32_t kMaxDataBytes = 0xFFFFFFFFu - (1u << 20);
+
+    SoundImporter(const std::string& path, const ImportOptions& options);
+
+    // Opens the file and checks what import needs. Ok when Import may follow.
+    Status Examine();
+    // Examine (unless done) and the whole conversion into sound.
+    Status Import(ImportedSound& sound);
+
+    // The rate a sound of this rate is imported at: the same within 6000 ... 48000 Hz, 44100
+    // for multiples of 11025 above, else 48000 above; 0 below (refused).
+    static uint32_t ImportRate(uint32_t sourceRate);
+
+    int GetChannels() const { return m_source.GetChannels(); }
+    uint32_t GetSampleRate() const { return static_cast<uint32_t>(m_source.GetSampleRate()); }
+    uint32_t GetImportRate() const { return ImportRate(GetSampleRate()); }
+    int64_t GetFrames() const { return m_source.GetFrames(); }
+    const std::string& GetDescription() const { return m_source.GetDescription(); }
+    // Whether the conversion lowers the bit depth, so dither applies.
+    bool DropsBitDepth() const;
+    const std::string& GetError() const { return m_error; }
+
+  private:
+    Status ReadSamples(ImportedSound& sound);
+    std::optional<PanChunkBytes> ReadPanChunk();
+
+    std::string m_path;
+    ImportOptions m_options;
+    SndfileSource m_source;
+    std::optional<Status> m_examined;
+    std::string m_error;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <optional>
+
+class CEditorApp;
+class CTesselDoc;
+class PlayingView;
+
+// A wave view's playback: it starts the document's sound through the application's mixer,
+// steps the direction along the trajectory every 33 ms, and takes the mixer's end-of-wave
+// notice. It knows the view only as a PlayingView, which shows the live direction and holds
+// the caret. The view owns it; the document and the application outlive it.
+//
+// Positions are frames: the mixer's play position counts from the start of the played range.
+class ViewPlayer : public QObject {
+  public:
+    static constexpr int kPlaybackTimerId = 1001;
+    static constexpr int kPlaybackPeriodMs = 33;
+
+    ViewPlayer(CTesselDoc& document, CEditorApp& app, PlayingView& view);
+    ~ViewPlayer() override;
+
+    // Plays frames [start, end) of the document, or from start to its end when end is -1.
+    // Failures are shown to the user and leave the program silent.
+    void Play(uint32_t start, int64_t end);
+    // The view is going: silences its sound without moving the caret or showing anything.
+    void StopWithView();
+
+    bool IsTimerRunning() const { return m_timer.isActive(); }
+    void StopTimer() { m_timer.stop(); }
+    // The direction a tick sends for the mixer's play position; none when the trajectory has
+    // gone, and the sound keeps its direction.
+    std::optional<int32_t> StepDirection(uint32_t position);
+
+  private:
+    bool IsThisPlaying() const;
+    void OnTick();
+    // The mixer's notice that the wave this player started last has played out.
+    void OnWaveDone();
+    friend class WaveDoneRelay;
+
+    CTesselDoc& m_doc;
+    CEditorApp& m_app;
+    PlayingView& m_view;
+    QTimer m_timer;
+};

@@ -1,0 +1,77 @@
+#include "views/PanPointDrag.h"
+
+#include <algorithm>
+
+#include "document/CTesselDoc.h"
+#include "document/PanEditCommands.h"
+
+PanPoint* PanPointDrag::HitPoint(uint32_t frame, int pan, uint32_t reach) const {
+    const uint32_t lo = frame <= reach ? 0 : frame - reach;
+    const auto hi =
+        static_cast<uint32_t>(std::min<uint64_t>(m_doc.GetFrameCount(), uint64_t{frame} + reach));
+    return m_doc.FindInRange(lo, hi, std::max(-90, pan - 4), std::min(90, pan + 4));
+}
+
+bool PanPointDrag::DeleteHit(uint32_t frame, int pan, uint32_t reach) {
+    PanPoint* point = HitPoint(frame, pan, reach);
+    if (point == nullptr) {
+        return false;
+    }
+    PanEditCommands::RecordEdit(m_doc, point, UndoKind::Delete, 1);
+    m_doc.RemovePoint(point);
+    return true;
+}
+
+bool PanPointDrag::Begin(uint32_t frame, int pan, uint32_t reach) {
+    m_snapshot.clear();
+    for (const PanPoint* p = m_doc.NextPoint(nullptr); p != nullptr; p = m_doc.NextPoint(p)) {
+        m_snapshot.push_back(*p);
+    }
+    if (PanPoint* point = HitPoint(frame, pan, reach)) {
+        m_pPoint = point;
+        PanEditCommands::RecordEdit(m_doc, point, UndoKind::Modify);
+        // A point at frame 0 has nothing to its left to stop at.
+        m_pPrev = point->position == 0 ? nullptr : m_doc.GetPanPoints().PreviousPoint(point);
+        m_pNext = m_doc.NextPoint(point);
+        return true;
+    }
+    uint32_t position = frame;
+    m_pPrev = m_doc.PointAtOrBefore(position);
+    if (m_pPrev != nullptr && m_pPrev->position >= position) {
+        position = m_pPrev->position + 1;
+    }
+    m_pNext = m_doc.NextPoint(m_pPrev);
+    if (m_pNext != nullptr && position >= m_pNext->position) {
+        position = m_pNext->position - 1;
+    }
+    m_pPoint = m_doc.AddPoint(position, pan);
+    if (m_pPoint == nullptr) {
+        End();
+        return false;
+    }
+    PanEditCommands::RecordEdit(m_doc, m_pPoint, UndoKind::Add);
+    return true;
+}
+
+void PanPointDrag::MoveTo(uint32_t frame, int pan) {
+    uint32_t position = frame;
+    if (m_pPrev != nullptr && m_pPrev->position >= position) {
+        position = m_pPrev->position + 1;
+    }
+    if (m_pNext != nullptr && position >= m_pNext->position) {
+        // A neighbour at frame 0 leaves no room to its left: the point stays at 0 with it.
+        position = m_pNext->position == 0 ? 0 : m_pNext->position - 1;
+    }
+    m_pPoint->position = position;
+    m_pPoint->pan = pan;
+}
+
+void PanPointDrag::End() {
+    if (m_pPoint != nullptr) {
+        m_doc.SetModifiedFlag(true);
+    }
+    m_pPoint = nullptr;
+    m_pPrev = nullptr;
+    m_pNext = nullptr;
+    m_snapshot.clear();
+}

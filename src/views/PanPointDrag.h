@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "document/PanPoint.h"
+
+class CTesselDoc;
+
+// One gesture of pan point editing with the left button: the press that grabs a point or
+// adds one, the moves that carry it between its neighbours, the release. Every gesture
+// leaves one undo record, made at the press. Plain C++: the view turns pixels into frames
+// and pans first. The points belong to the document's list, which outlives the drag.
+class PanPointDrag {
+  public:
+    explicit PanPointDrag(CTesselDoc& document) : m_doc(document) {}
+
+    // The first point within reach frames of frame and 4 degrees of pan, or none.
+    PanPoint* HitPoint(uint32_t frame, int pan, uint32_t reach) const;
+    // A press with Ctrl: removes the point hit, recording its deletion. False if none is hit.
+    bool DeleteHit(uint32_t frame, int pan, uint32_t reach);
+    // A press without Ctrl at frame and pan: grabs the point hit, or adds one between its
+    // neighbours there. False when no point could be added; nothing is dragged then.
+    bool Begin(uint32_t frame, int pan, uint32_t reach);
+    // Moves the point to frame and pan, stopping one frame short of either neighbour.
+    void MoveTo(uint32_t frame, int pan);
+    // The release: the document counts as modified; the drag is over.
+    void End();
+
+    bool IsActive() const { return m_pPoint != nullptr; }
+    const PanPoint* Point() const { return m_pPoint; }
+    // The neighbours when the drag began; either may be none.
+    const PanPoint* Prev() const { return m_pPrev; }
+    const PanPoint* Next() const { return m_pNext; }
+    // The trajectory as it was at the press, which the view shows until the release.
+    const std::vector<PanPoint>& Snapshot() const { return m_snapshot; }
+
+  private:
+    CTesselDoc& m_doc;
+    PanPoint* m_pPoint = nullptr;
+    PanPoint* m_pPrev = nullptr;
+    PanPoint* m_pNext = nullptr;
+    std::vector<PanPoint> m_snapshot;
+};

@@ -1,0 +1,143 @@
+#include "views/WaveViewCommands.h"
+
+#include "document/CTesselDoc.h"
+#include "document/PanEditCommands.h"
+#include "playback/CEditorApp.h"
+#include "playback/CommandIds.h"
+#include "views/CWaveScrollView.h"
+#include "views/StatusTexts.h"
+
+bool WaveViewCommands::IsMono() const {
+    return m_doc.GetFormat().channels == 1;
+}
+
+int WaveViewCommands::EditMode() const {
+    // A stereo sound has no trajectory to edit: its window counts as in selection mode.
+    return IsMono() ? m_app.GetEditMode() : CEditorApp::kEditModeSelect;
+}
+
+bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
+    // A point being dragged must stay in the list until the release: the commands that remove
+    // points wait for it.
+    const bool bDragging = m_view.GetDragPoint() != nullptr;
+    const WaveViewGeometry& g = m_view.Geometry();
+    const uint32_t start = m_view.GetSelStart();
+    const uint32_t end = m_view.GetSelEnd();
+    switch (id) {
+        case CommandId::kZoomIn:
+            state.enabled = g.CanZoomIn();
+            return true;
+        case CommandId::kZoomOut:
+        case CommandId::kShowAll:
+            state.enabled = g.CanZoomOut();
+            return true;
+        case CommandId::kZoomSelection:
+            state.enabled = g.CanZoomToSelection(start, end);
+            return true;
+        case CommandId::kSelectAll:
+            state.enabled = !(start == 0 && end == m_doc.GetFrameCount());
+            return true;
+        case CommandId::kEditPan:
+            state.enabled = EditMode() != CEditorApp::kEditModePan && IsMono();
+            return true;
+        case CommandId::kEditSelect:
+            state.enabled = EditMode() != CEditorApp::kEditModeSelect;
+            return true;
+        case CommandId::kPlay:
+            state.enabled = m_app.IsPlayEnabled();
+            return true;
+        case CommandId::kDeleteInRange:
+        case CommandId::kEditCut:
+            state.enabled = !bDragging && PanEditCommands::CanDeleteInRange(m_doc, start, end);
+            return true;
+        case CommandId::kEditCopy:
+            state.enabled = PanEditCommands::CanCopy(m_doc, start, end);
+            return true;
+        case CommandId::kPaste:
+            state.enabled = !bDragging && PanEditCommands::CanPaste(m_doc);
+            return true;
+        case CommandId::kEditUndo:
+            state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
+            state.text = PanEditCommands::UndoText(m_app);
+            return true;
+        case CommandId::kIndicatorFormat:
+            state.enabled = true;
+            state.text = StatusTexts::FormatText(m_doc);
+            return true;
+        case CommandId::kIndicatorSize:
+            state.enabled = true;
+            state.text = StatusTexts::SizeText(m_doc.GetDataBytes());
+            return true;
+        case CommandId::kIndicatorDuration:
+            state.enabled = true;
+            state.text =
+                StatusTexts::DurationText(m_doc.GetFrameCount(), m_doc.GetFormat().sampleRate);
+            return true;
+        case CommandId::kOverviewUpdate:
+            state.enabled = true;
+            if (!m_view.IsDragging() && state.requester != nullptr && g.ImageWidth() != 0) {
+                m_view.FeedOverviewBar(state.requester);
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool WaveViewCommands::RunCommand(unsigned id) {
+    const uint32_t start = m_view.GetSelStart();
+    const uint32_t end = m_view.GetSelEnd();
+    switch (id) {
+        case CommandId::kZoomIn:
+            m_view.ZoomIn();
+            return true;
+        case CommandId::kZoomOut:
+            m_view.ZoomOut();
+            return true;
+        case CommandId::kShowAll:
+            m_view.ShowAll();
+            return true;
+        case CommandId::kZoomSelection:
+            m_view.ZoomToSelection();
+            return true;
+        case CommandId::kSelectAll:
+            m_view.SelectAll();
+            return true;
+        case CommandId::kEditPan:
+            m_app.EnterPanEditMode();
+            m_view.UpdateCursor(false);
+            return true;
+        case CommandId::kEditSelect:
+            m_app.EnterSelectionMode();
+            m_view.UpdateCursor(false);
+            return true;
+        case CommandId::kPlay:
+            m_view.Play();
+            return true;
+        case CommandId::kDeleteInRange:
+            if (PanEditCommands::DeleteInRange(m_doc, start, end)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kEditCut:
+            if (PanEditCommands::Cut(m_doc, start, end)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kEditCopy:
+            PanEditCommands::Copy(m_doc, start, end);
+            return true;
+        case CommandId::kPaste:
+            if (PanEditCommands::Paste(m_doc, start, end)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kEditUndo:
+            if (PanEditCommands::Undo(m_doc)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,306 @@
+// Import as a document meets it: the untitled result, its first save, every refusal message,
+// and the native open's one question when a file it refuses can be imported.
+#include "document/SoundImport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "document/CTesselDoc.h"
+#include "formats/CSoundFile.h"
+#include "support/DocumentTestFiles.h"
+#include "support/SoxTools.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+using Answer = UserPrompts::Answer;
+using Buttons = UserPrompts::Buttons;
+using Icon = UserPrompts::Icon;
+
+const char* const kNotASoundFile =
+    "Error loading wave information... is this a valid '.wav' or '.aif' file?";
+const char* const kBadFormat =
+    "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the sample rate must be "
+    "in the range 8k - 48k.";
+
+// 24-bit little-endian samples: each value v imports as (v + 128) >> 8.
+Bytes Samples24(size_t frames, int channels) {
+    Bytes out;
+    for (size_t i = 0; i < frames * size_t(channels); ++i) {
+        const auto v = static_cast<uint32_t>(int32_t(i % 200) * 25600 - 2560000);
+        out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)});
+    }
+    return out;
+}
+
+TestSound Sound24(uint32_t rate = 22050, uint16_t channels = 1) {
+    TestSound sound;
+    sound.format = MakeFormat(channels, rate, 24);
+    sound.samples = Samples24(1000, channels);
+    sound.points = {{0, -90}, {500, 30}, {1000, 90}};
+    sound.chunkFrames = 1000;
+    return sound;
+}
+
+// The fmt chunk of WAVE_FORMAT_EXTENSIBLE around 16-bit PCM: a file the native open refuses.
+Bytes Extensible16(const Bytes& samples) {
+    Bytes fmt;
+    AppendU16(fmt, 0xFFFE, false);
+    AppendU16(fmt, 2, false);
+    AppendU32(fmt, 44100, false);
+    AppendU32(fmt, 44100 * 4, false);
+    AppendU16(fmt, 4, false);
+    AppendU16(fmt, 16, false);
+    AppendU16(fmt, 22, false);  // extension size
+    AppendU16(fmt, 16, false);  // valid bits
+    AppendU32(fmt, 3, false);   // front left and right
+    Append(fmt, Bytes{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00,
+                      0x38, 0x9B, 0x71});
+    Bytes chunks = Chunk("fmt ", fmt, false);
+    Append(chunks, Chunk("data", samples, false));
+    return Form("RIFF", "WAVE", chunks, false);
+}
+
+std::vector<std::pair<uint32_t, int32_t>> PointsOf(const CTesselDoc& doc) {
+    std::vector<std::pair<uint32_t, int32_t>> out;
+    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
+        out.emplace_back(p->position, p->pan);
+    }
+    return out;
+}
+
+class SoundImportTest : public ::testing::Test {
+  protected:
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        WriteBytes(dir.File(name), bytes);
+        return dir.File(name);
+    }
+    std::string Write(const std::string& name, const TestSound& sound) {
+        return Write(name, BuildSoundFile(sound));
+    }
+    // The one message an import of bytes shows.
+    std::string ImportMessage(const std::string& name, const Bytes& bytes) {
+        host.prompts.Clear();
+        CTesselDoc doc(host);
+        EXPECT_FALSE(SoundImport(host).ImportInto(doc, Write(name, bytes)));
+        EXPECT_EQ(doc.GetFrameCount(), 0u);
+        EXPECT_FALSE(host.prompts.IsProcessingWindowOpen());
+        EXPECT_EQ(host.prompts.Boxes().size(), 1u);
+        return host.prompts.Boxes().empty() ? "" : host.prompts.Boxes()[0].text;
+    }
+
+    TempDir dir;
+    TestDocumentHost host;
+};
+
+}  // namespace
+
+TEST_F(SoundImportTest, AnImportIsAnUntitledModifiedWaveDocument) {
+    const std::string path = Write("take.wav", Sound24());
+    CTesselDoc doc(host);
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path));
+    EXPECT_TRUE(host.prompts.Boxes().empty());
+    EXPECT_EQ(doc.GetTitle(), "take (imported)");
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetImportSource(), path);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.CanSave());
+    EXPECT_EQ(doc.GetFileType(), "WAVE");
+    EXPECT_EQ(doc.GetFormat().bitsPerSample, 16);
+    EXPECT_EQ(doc.GetFormat().channels, 1);
+    EXPECT_EQ(doc.GetFormat().sampleRate, 22050u);
+    EXPECT_EQ(doc.GetFrameCount(), 1000u);
+    // Dithered, as every drop in depth is: within a step of the exact value.
+    EXPECT_NEAR(doc.GetSample16(1, 1), (25600 - 2560000) / 256, 1);  // channels count from 1
+    EXPECT_EQ(PointsOf(doc),
+              (std::vector<std::pair<uint32_t, int32_t>>{{0, -90}, {500, 30}, {1000, 90}}));
+    EXPECT_NE(doc.GetOverview(), nullptr);
+    EXPECT_EQ(host.prompts.ProcessingTexts(),
+              (std::vector<std::string>{"Importing Waveform...", "Creating Waveform Overview...",
+                                        "Parseing AmbrelChunk..."}));
+    EXPECT_FALSE(host.prompts.IsProcessingWindowOpen());
+    EXPECT_EQ(host.openFolder, dir.Path().string() + "/");
+}
+
+TEST_F(SoundImportTest, TheFirstSaveAsksForAWaveNameAndLeavesTheSourceAlone) {
+    const std::string path = Write("take.wav", Sound24());
+    const Bytes source = ReadBytes(path);
+    CTesselDoc doc(host);
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path));
+    host.saveNames.push_back(std::nullopt);
+    EXPECT_FALSE(doc.FileSave());
+    ASSERT_EQ(host.saveRequests.size(), 1u);
+    EXPECT_EQ(host.saveRequests[0].title, "Save As");
+    EXPECT_EQ(host.saveRequests[0].proposedName, "take.wav");
+    EXPECT_EQ(host.saveRequests[0].filterIndex, 1);
+    EXPECT_TRUE(doc.IsModified());
+
+    const std::string out = dir.File("take-16.wav");
+    host.saveNames.push_back(TestDocumentHost::Name(out, 1));
+    ASSERT_TRUE(doc.FileSave());
+    EXPECT_EQ(ReadBytes(path), source);
+    EXPECT_EQ(doc.GetPathName(), out);
+    EXPECT_EQ(doc.GetTitle(), "take-16.wav");
+    EXPECT_FALSE(doc.IsModified());
+    // What was written opens natively, trajectory and all.
+    CTesselDoc reopened(host);
+    ASSERT_TRUE(reopened.OnOpenDocument(out));
+    EXPECT_EQ(reopened.GetFormat().bitsPerSample, 16);
+    EXPECT_EQ(reopened.GetFrameCount(), 1000u);
+    EXPECT_EQ(PointsOf(reopened), PointsOf(doc));
+}
+
+TEST_F(SoundImportTest, ClosingAnUnsavedImportAsksByItsTitle) {
+    CTesselDoc doc(host);
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, Write("take.wav", Sound24())));
+    host.prompts.Script(Answer::Cancel);
+    EXPECT_FALSE(doc.SaveModified());
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, "Save changes to take (imported)?");
+}
+
+TEST_F(SoundImportTest, EveryRefusalSaysWhatIsWrong) {
+    EXPECT_EQ(ImportMessage("three.wav", WaveFile(MakeFormat(3, 22050, 16), Bytes(60, 0))),
+              "Can't import three.wav!\nIt has 3 channels; Sonomap takes mono or stereo sounds "
+              "only.");
+    EXPECT_EQ(ImportMessage("low.wav", WaveFile(MakeFormat(1, 5999, 16), Bytes(60, 0))),
+              "Can't import low.wav!\nIts sample rate is 5999 Hz; Sonomap takes sounds of 6000 "
+              "Hz and above (above 48000 Hz they are resampled).");
+    EXPECT_EQ(ImportMessage("empty.wav", WaveFile(MakeFormat(2, 44100, 24), {})),
+              "Can't import empty.wav!\nIt holds no sample frames.");
+    EXPECT_EQ(ImportMessage("notes.txt", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}),
+              "Can't import notes.txt!\nlibsndfile reports: Format not recognised.");
+    EXPECT_EQ(host.prompts.Boxes()[0].icon, Icon::None);
+}
+
+TEST_F(SoundImportTest, SamplesBeyondFullScaleAreReported) {
+    PcmFormat format = MakeFormat(1, 22050, 32);
+    format.formatTag = 3;
+    const float values[] = {0.5f, 2.0f, -3.0f};
+    Bytes data(sizeof values);
+    std::memcpy(data.data(), values, sizeof values);
+    CTesselDoc doc(host);
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, Write("loud.wav", WaveFile(format, data))));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text,
+              "2 samples of loud.wav lay beyond full scale and were clipped.");
+    EXPECT_EQ(host.prompts.Boxes()[0].icon, Icon::Exclamation);
+}
+
+TEST_F(SoundImportTest, AReadErrorShowsLibsndfilesText) {
+    if (!SoxTools::Available()) {
+        GTEST_SKIP() << "sox is not installed";
+    }
+    const std::string whole = dir.File("whole.flac");
+    ASSERT_EQ(SoxTools::Command("sox -n -r 44100 -c 2 -b 24 " + SoxTools::Quote(whole) +
+                                " synth 0.5 sine 440")
+                  .status,
+              0);
+    const Bytes flac = ReadBytes(whole);
+    const std::string text = ImportMessage("cut.flac", Bytes(flac.begin(), flac.begin() + 4000));
+    EXPECT_EQ(text.rfind("Error importing cut.flac!\nlibsndfile reports: ", 0), 0u) << text;
+}
+
+TEST_F(SoundImportTest, ASoundTooLongForAWaveFileIsRefusedBeforeItIsRead) {
+    if (!SoxTools::Available()) {
+        GTEST_SKIP() << "sox is not installed";
+    }
+    const std::string whole = dir.File("whole.flac");
+    ASSERT_EQ(SoxTools::Command("sox -n -r 44100 -c 2 -b 16 " + SoxTools::Quote(whole) +
+                                " synth 0.1 sine 440")
+                  .status,
+              0);
+    // The stream's length, 36 bits of its STREAMINFO block, all ones.
+    Bytes flac = ReadBytes(whole);
+    flac[21] |= 0x0F;
+    for (size_t i = 22; i < 26; ++i) {
+        flac[i] = 0xFF;
+    }
+    EXPECT_EQ(ImportMessage("huge.flac", flac),
+              "Can't import huge.flac!\nAt 68719476735 frames it is too long for a WAV or AIFF "
+              "file.");
+}
+
+TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
+    CTesselDoc doc(host);
+    EXPECT_FALSE(doc.OnOpenDocument(Write("take.wav", Sound24())));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, kBadFormat);
+    EXPECT_EQ(host.prompts.Boxes()[0].buttons, Buttons::Ok);
+}
+
+TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
+    host.offersImport = true;
+    const std::string path = Write("take.wav", Sound24());
+    host.prompts.Script(Answer::Yes);
+    CTesselDoc doc(host);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    const UserPrompts::Box& box = host.prompts.Boxes()[0];
+    EXPECT_EQ(box.text, std::string(kBadFormat) +
+                            "\n\nSonomap can import it instead (WAV (Microsoft), Signed 24 bit "
+                            "PCM, mono, 22050 Hz) as a new 16-bit document.\nImport it?");
+    EXPECT_EQ(box.buttons, Buttons::YesNo);
+    EXPECT_EQ(box.defaultAnswer, Answer::No);
+    EXPECT_EQ(box.icon, Icon::Question);
+    EXPECT_EQ(box.helpId, 105u);
+    EXPECT_EQ(doc.GetPathName(), "");
+    EXPECT_EQ(doc.GetTitle(), "take (imported)");
+    EXPECT_EQ(doc.GetImportSource(), path);
+    EXPECT_EQ(doc.GetFrameCount(), 1000u);
+    EXPECT_EQ(PointsOf(doc).size(), 3u);
+
+    host.prompts.Clear();
+    host.prompts.Script(Answer::No);
+    CTesselDoc declined(host);
+    EXPECT_FALSE(declined.OnOpenDocument(path));
+    EXPECT_EQ(host.prompts.Boxes().size(), 1u);
+}
+
+TEST_F(SoundImportTest, TheOfferFollowsWhicheverRefusalTheOpenGave) {
+    host.offersImport = true;
+    Bytes samples(400);
+    const std::string extensible = Write("ext.wav", Extensible16(samples));
+    host.prompts.Script(Answer::Yes);
+    CTesselDoc doc(host);
+    ASSERT_TRUE(doc.OnOpenDocument(extensible));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text.rfind(std::string(kNotASoundFile) + "\n\n", 0), 0u);
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 104u);
+    EXPECT_EQ(doc.GetFormat().channels, 2);
+    EXPECT_EQ(doc.GetFrameCount(), 100u);
+
+    // A rate above the highest is offered at the rate it will have.
+    host.prompts.Clear();
+    TestSound high;
+    high.format = MakeFormat(1, 96000, 16);
+    CTesselDoc declined(host);
+    EXPECT_FALSE(declined.OnOpenDocument(Write("high.wav", high)));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    const std::string& text = host.prompts.Boxes()[0].text;
+    EXPECT_NE(text.find("96000 Hz) as a new 16-bit document at 48000 Hz.\nImport it?"),
+              std::string::npos)
+        << text;
+}
+
+TEST_F(SoundImportTest, WhatImportRefusesTooIsSaidUnderTheRefusal) {
+    host.offersImport = true;
+    CTesselDoc doc(host);
+    EXPECT_FALSE(
+        doc.OnOpenDocument(Write("three.wav", WaveFile(MakeFormat(3, 22050, 16), Bytes(60, 0)))));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text,
+              std::string(kBadFormat) +
+                  "\n\nIt has 3 channels; Sonomap takes mono or stereo sounds only.");
+    EXPECT_EQ(host.prompts.Boxes()[0].buttons, Buttons::Ok);
+    EXPECT_EQ(host.prompts.Boxes()[0].helpId, 105u);
+
+    // What libsndfile cannot read either gets the refusal as it always was.
+    host.prompts.Clear();
+    CTesselDoc noise(host);
+    EXPECT_FALSE(noise.OnOpenDocument(Write("notes.wav", Bytes{'R', 'I', 'F', 'F', 1, 2, 3})));
+    ASSERT_EQ(host.prompts.Boxes().size(), 1u);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, kNotASoundFile);
+}

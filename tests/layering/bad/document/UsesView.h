@@ -1,0 +1,2 @@
+// Reaches up from the document to a view.
+#include "views/CWaveScrollView.h"

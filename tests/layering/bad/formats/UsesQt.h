@@ -1,0 +1,2 @@
+// A core layer with a Qt header.
+#include <QString>

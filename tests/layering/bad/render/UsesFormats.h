@@ -1,0 +1,2 @@
+// A sibling of the same rank.
+#include "formats/CWaveFile.h"

@@ -1,0 +1,4 @@
+// Allowed: a view may include the document and Qt.
+#include <QWidget>
+
+#include "document/CTesselDoc.h"

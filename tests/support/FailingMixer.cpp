@@ -1,0 +1,108 @@
+#include "support/FailingMixer.h"
+
+FailingMixer::FailingMixer(Mixer& inner) : m_inner(inner) {}
+
+void FailingMixer::FailNext(const std::string& operation, int code) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failures[operation].push_back(code);
+}
+
+void FailingMixer::Clear() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failures.clear();
+}
+
+int FailingMixer::Take(const std::string& operation) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto found = m_failures.find(operation);
+    if (found == m_failures.end() || found->second.empty()) {
+        return 0;
+    }
+    const int code = found->second.front();
+    found->second.pop_front();
+    return code;
+}
+
+AmbrelWaveMixSession FailingMixer::InitEx(const MixerSessionConfig& config) {
+    if (const int code = Take("InitEx")) {
+        m_injectedError = code;
+        return 0;
+    }
+    m_injectedError = 0;
+    return m_inner.InitEx(config);
+}
+
+AmbrelWaveMixSession FailingMixer::InitOutput(const MixerSessionConfig& config,
+                                              const MixerOutputOptions& options) {
+    if (const int code = Take("InitEx")) {
+        m_injectedError = code;
+        return 0;
+    }
+    m_injectedError = 0;
+    return m_inner.InitOutput(config, options);
+}
+
+int FailingMixer::GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) {
+    return m_inner.GetHrtfState(session, state);
+}
+
+int FailingMixer::GetLastError() {
+    return m_injectedError != 0 ? m_injectedError : m_inner.GetLastError();
+}
+
+int FailingMixer::SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) {
+    return Pass("SetOptions", [&] { return m_inner.SetOptions(session, set, clear); });
+}
+
+int FailingMixer::Activate(AmbrelWaveMixSession session, uint32_t activate) {
+    return Pass("Activate", [&] { return m_inner.Activate(session, activate); });
+}
+
+int FailingMixer::OpenChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
+    return Pass("OpenChannel", [&] { return m_inner.OpenChannel(session, channel, flags); });
+}
+
+AmbrelWaveMixWave FailingMixer::OpenWave(AmbrelWaveMixSession session,
+                                         const MixerWaveSource& source, uint32_t flags) {
+    if (const int code = Take("OpenWave")) {
+        m_injectedError = code;
+        return 0;
+    }
+    m_injectedError = 0;
+    return m_inner.OpenWave(session, source, flags);
+}
+
+int FailingMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
+    return Pass("FreeWave", [&] { return m_inner.FreeWave(session, wave); });
+}
+
+int FailingMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                              const MixerPosition& position) {
+    return Pass("SetPosition",
+                [&] { return m_inner.SetPosition(session, channel, flags, position); });
+}
+
+int FailingMixer::SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                            uint32_t volume) {
+    return Pass("SetVolume", [&] { return m_inner.SetVolume(session, channel, flags, volume); });
+}
+
+int FailingMixer::PlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                         AmbrelWaveMixWave wave, uint32_t loops, const MixerPlayParams& params) {
+    return Pass("PlayEx",
+                [&] { return m_inner.PlayEx(session, channel, flags, wave, loops, params); });
+}
+
+int FailingMixer::GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                  AmbrelWaveMixWave wave, uint32_t& position, uint32_t flags) {
+    return Pass("GetPlayPosition",
+                [&] { return m_inner.GetPlayPosition(session, channel, wave, position, flags); });
+}
+
+int FailingMixer::StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
+    return Pass("StopChannel", [&] { return m_inner.StopChannel(session, channel, flags); });
+}
+
+int FailingMixer::CloseSession(AmbrelWaveMixSession session) {
+    return m_inner.CloseSession(session);
+}
