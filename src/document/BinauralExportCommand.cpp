@@ -1,7 +1,5 @@
 #include "document/BinauralExportCommand.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -9,19 +7,10 @@
 #include "document/BinauralExport.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
-#include "formats/CSoundFile.h"
+#include "document/ExportTarget.h"
 #include "platform/CFileException.h"
-#include "platform/SafeFileWriter.h"
+#include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
 
 std::string BinauralExportCommand::ScaledDownText(double db) {
     char amount[32];
@@ -34,7 +23,7 @@ bool BinauralExportCommand::Run() {
     UserPrompts& prompts = m_host.Prompts();
     SaveNameRequest request;
     request.title = "Export Binaural File As...";
-    request.filters = {{"Windows Wave", "*.WAV"}, {"Macintosh AIFF", "*.AIF"}};
+    request.filters = kSoundFileFilters;
     request.startFolder = m_host.GetExportFolder();
     SaveNameResult result;
     if (!m_host.AskSaveName(request, result)) {
@@ -65,17 +54,15 @@ bool BinauralExportCommand::Run() {
         return false;
     }
 
-    SafeFileWriter output(path);
-    std::unique_ptr<CSoundFile> writer;
+    ExportTarget output(path, result.filterIndex - 1);
     std::unique_ptr<ProgressIndicator> progress;
     BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
     try {
         progress = prompts.OpenProgressDialog("Creating binaural file...");
         // A mix found above full scale is rendered once more, scaled down, into a new file.
         for (int pass = 0; pass < 2; ++pass) {
-            writer.reset();
-            writer = CreateSoundFileByName(output.Begin(), SoundTypeName(result.filterIndex - 1));
-            if (!writer || !writer->CreateHeader(*format, exporter.OutputDataBytes())) {
+            CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes());
+            if (writer == nullptr) {
                 outcome = BinauralExport::Outcome::WriteFailed;
                 break;
             }
@@ -88,39 +75,20 @@ bool BinauralExportCommand::Run() {
         outcome = BinauralExport::Outcome::WriteFailed;
     }
 
-    bool bWritten = false;
     if (outcome == BinauralExport::Outcome::Cancelled) {
-        writer.reset();
-        const std::string partial = output.GetTempPath();
-        output.Abort();
-        if (!partial.empty() && ::access(partial.c_str(), F_OK) == 0) {
-            prompts.Message("Error removing output file.");
-        }
+        output.Discard(prompts);
         return false;
     }
+    bool bWritten = false;
     if (outcome == BinauralExport::Outcome::MixerFailed) {
         prompts.Message(exporter.MixerError());
-    } else if (outcome != BinauralExport::Outcome::Finished) {
-        prompts.Message("Error writing wave data!");
-    } else if (!writer->CloseSamples()) {
-        prompts.Message("Error closing wave data!");
-    } else if (!writer->CloseFile()) {
-        prompts.Message("Error closing wave file!");
     } else {
-        try {
-            writer.reset();
-            output.Commit();
-            bWritten = true;
-        } catch (const CFileException&) {
-            prompts.Message("Error closing wave file!");
-        }
+        bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
     }
-    writer.reset();
-    output.Abort();
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {
         prompts.Message(ScaledDownText(exporter.ScaleDownDb()), UserPrompts::Icon::Information);
     }
-    m_host.SetExportFolder(FolderOf(path));
+    m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }

@@ -1,8 +1,7 @@
 #include "BinauralFixture.h"
 
-#include <cstdio>
-
 #include "binaural/TrevantBinauralRenderer.h"
+#include "support/SoxTools.h"
 
 BinauralFixture::BinauralFixture() {
     host.rendererFactory = [this] {
@@ -46,16 +45,9 @@ StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::
 std::string BinauralFixture::SoxDescription(const std::string& path) {
     std::string out;
     for (const char* option : {"-c", "-r", "-b", "-s"}) {
-        const std::string command = std::string("soxi ") + option + " '" + path + "' 2>/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        char line[64] = {};
-        if (pipe == nullptr || std::fgets(line, sizeof line, pipe) == nullptr) {
-            line[0] = '?';
-        }
-        if (pipe != nullptr) {
-            pclose(pipe);
-        }
-        std::string word(line);
+        const SoxTools::Outcome run =
+            SoxTools::Command(std::string("soxi ") + option + " " + SoxTools::Quote(path));
+        std::string word = run.status == 0 ? run.output : "?";
         word.erase(word.find_last_not_of(" \n") + 1);
         out += (out.empty() ? "" : " ") + word;
     }
@@ -63,6 +55,5 @@ std::string BinauralFixture::SoxDescription(const std::string& path) {
 }
 
 bool BinauralFixture::SoxReads(const std::string& path) {
-    const std::string command = "sox '" + path + "' -n stat 2>/dev/null";
-    return std::system(command.c_str()) == 0;
+    return SoxTools::Command("sox " + SoxTools::Quote(path) + " -n stat").status == 0;
 }
