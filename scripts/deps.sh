@@ -2,7 +2,7 @@
 SONOMAP_PACKAGES=(
     cmake make g++ pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libopenal-dev
+    qt6-base-dev libopenal-dev libopenal-data
     libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev
     sox sndfile-programs

@@ -66,6 +66,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     app.LoadPreferences();
+    app.SelectOutputBackEnd();
 
     QApplication::setWindowIcon(CAppIcon::Icon());
     auto frame =

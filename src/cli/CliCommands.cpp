@@ -120,14 +120,19 @@ std::string UsageOf(const std::string& command) {
     }
     if (command == "render") {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
-               "                          [--jobs N]\n"
+               "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
+               "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
                "  --output-dir DIR writes each output under its input's name. Without --type\n"
                "  the type follows the output's extension (.aif or .aiff: AIFF, else WAV).\n"
                "  N files render at once (default: the number of cores). A file that fails is\n"
                "  named on stderr and the others go on; progress shows when stderr is a\n"
-               "  terminal.\n";
+               "  terminal.\n"
+               "  --binaural renders through the 3-D mixer with HRTF instead, as the editor's\n"
+               "  Export Binaural File does: 16-bit stereo for headphones at 44100 or 48000 Hz.\n"
+               "  --hrtf takes a name as --list-hrtfs prints it (default: the first that fits\n"
+               "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n";
     }
     if (command == "import") {
         return ImportUsage();
@@ -137,8 +142,8 @@ std::string UsageOf(const std::string& command) {
            "  info FILE                      describe a sound file as JSON\n"
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
-           "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N]\n"
-           "                                 export processed stereo files\n"
+           "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
+           "                                 export processed stereo or binaural files\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options.\n"

@@ -12,8 +12,8 @@ constexpr int kExitUsage = 2;
 int RunInfo(const std::vector<std::string>& words);
 int RunSetPoints(const std::vector<std::string>& words);
 int RunSaveAs(const std::vector<std::string>& words);
-// Renders each IN along its pan trajectory into a stereo file, in parallel workers; 1 when
-// any file failed (each is named on stderr).
+// Renders each IN along its pan trajectory into a stereo file (or, with --binaural, through
+// the mixer with HRTF), in parallel workers; 1 when any file failed (each is named on stderr).
 int RunRender(const std::vector<std::string>& words);
 // Converts a file libsndfile reads into a new WAV or AIFF file.
 int RunImport(const std::vector<std::string>& words);

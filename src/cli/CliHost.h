@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,12 @@ class CliHost : public DocumentHost {
     // The name Save As will take; without one, Save As reports that a name is needed.
     void SetSaveTarget(std::optional<SaveTarget> target) { m_target = std::move(target); }
     void SetOpenDocument(const std::string& fullPath) { m_openDocument = fullPath; }
+    // Where the binaural export gets its mixer; without one it has none.
+    using RendererFactory = std::function<std::unique_ptr<BinauralRenderer>()>;
+    void SetRendererFactory(RendererFactory factory) { m_rendererFactory = std::move(factory); }
+    std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override {
+        return m_rendererFactory ? m_rendererFactory() : nullptr;
+    }
     CliPrompts& GetPrompts() { return m_prompts; }
 
     UserPrompts& Prompts() override { return m_prompts; }
@@ -70,6 +77,7 @@ class CliHost : public DocumentHost {
     CliPrompts m_prompts;
     std::optional<SaveTarget> m_target;
     std::string m_openDocument;
+    RendererFactory m_rendererFactory;
     std::string m_saveFolder;
     std::unique_ptr<UndoRecord> m_pUndoRecord;
     std::unique_ptr<PanClipboard> m_pPanClipboard;

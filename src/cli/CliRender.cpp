@@ -1,4 +1,5 @@
-// sonomap-cli render: the editor's stereo export over many files, one worker per file.
+// sonomap-cli render: the editor's stereo or binaural export over many files, one worker per
+// file.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
+#include "cli/CliMixer.h"
 #include "document/CTesselDoc.h"
 #include "formats/CSoundFile.h"
 
@@ -23,6 +25,12 @@ struct RenderJob {
     std::string output;
 };
 
+// How each file is rendered: the stereo filter, or the mixer with HRTF.
+struct RenderMode {
+    bool bBinaural = false;
+    std::string hrtfName;  // empty: the first that fits
+};
+
 int RenderUsageError(const std::string& problem) {
     std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
                  UsageOf("render").c_str());
@@ -30,8 +38,11 @@ int RenderUsageError(const std::string& problem) {
 }
 
 // One file from open to finished output, with a host, prompts and document of its own.
-bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled) {
+bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
+               const RenderMode& mode) {
     CliHost host;
+    const std::string hrtfName = mode.hrtfName;
+    host.SetRendererFactory([hrtfName] { return CliMixer::MakeRenderer(hrtfName); });
     if (bLabelled) {
         host.GetPrompts().SetLabel(job.input);
     }
@@ -42,7 +53,24 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled) 
         return false;
     }
     host.SetOpenDocument(full);
-    return doc.ExportStereoFile();
+    return mode.bBinaural ? doc.ExportBinauralFile() : doc.ExportStereoFile();
+}
+
+// render --list-hrtfs: the names, one a line, as --hrtf takes them.
+int ListHrtfs() {
+    if (!CliMixer::IsAvailable()) {
+        std::fprintf(stderr, "sonomap-cli render: this build has no mixer library\n");
+        return kExitFailed;
+    }
+    const std::vector<std::string> names = CliMixer::HrtfNames();
+    for (const std::string& name : names) {
+        std::printf("%s\n", name.c_str());
+    }
+    if (names.empty()) {
+        std::fprintf(stderr, "sonomap-cli render: no HRTF is installed (libopenal-data)\n");
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 std::string OutputInFolder(const std::string& folder, const std::string& input,
@@ -57,9 +85,24 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 }  // namespace
 
 int RunRender(const std::vector<std::string>& words) {
-    const CliArguments args(words, {"-o", "--output-dir", "--type", "--jobs"}, {});
+    const CliArguments args(words, {"-o", "--output-dir", "--type", "--jobs", "--hrtf"},
+                            {"--binaural", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
+    }
+    if (args.Flag("--list-hrtfs")) {
+        if (words.size() != 1) {
+            return RenderUsageError("--list-hrtfs takes nothing else");
+        }
+        return ListHrtfs();
+    }
+    RenderMode mode;
+    mode.bBinaural = args.Flag("--binaural");
+    if (const auto hrtf = args.Option("--hrtf")) {
+        if (!mode.bBinaural) {
+            return RenderUsageError("--hrtf goes with --binaural");
+        }
+        mode.hrtfName = *hrtf;
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");
@@ -90,6 +133,20 @@ int RunRender(const std::vector<std::string>& words) {
         jobs = static_cast<unsigned>(value);
     }
 
+    if (mode.bBinaural && !CliMixer::IsAvailable()) {
+        std::fprintf(stderr,
+                     "sonomap-cli render: this build has no mixer library, which "
+                     "--binaural needs\n");
+        return kExitFailed;
+    }
+    if (!mode.hrtfName.empty()) {
+        const std::vector<std::string> names = CliMixer::HrtfNames();
+        if (std::find(names.begin(), names.end(), mode.hrtfName) == names.end()) {
+            return RenderUsageError("no HRTF is named '" + mode.hrtfName +
+                                    "'; 'sonomap-cli render --list-hrtfs' lists them");
+        }
+    }
+
     std::vector<RenderJob> queue;
     std::set<std::string> outputs;
     for (const std::string& input : inputs) {
@@ -106,7 +163,7 @@ int RunRender(const std::vector<std::string>& words) {
     const bool bLabelled = queue.size() > 1;
     auto worker = [&] {
         for (size_t i = next++; i < queue.size(); i = next++) {
-            rendered[i] = RenderOne(queue[i], typeId, bLabelled) ? 1 : 0;
+            rendered[i] = RenderOne(queue[i], typeId, bLabelled, mode) ? 1 : 0;
         }
     };
     std::vector<std::thread> workers;

@@ -7,8 +7,10 @@
 #include <new>
 #include <vector>
 
+#include "document/BinauralExportCommand.h"
 #include "document/CProcessingDialog.h"
 #include "document/DocumentHost.h"
+#include "document/ExportTarget.h"
 #include "document/HelpIds.h"
 #include "document/SoundImport.h"
 #include "document/StereoExport.h"
@@ -402,49 +404,29 @@ bool CTesselDoc::ExportStereoFile() {
 
     // The output is written beside its name and put in place only when complete: a cancelled
     // or failed export leaves no half-made file, and an older file of that name survives.
-    SafeFileWriter output(path);
-    std::unique_ptr<CSoundFile> writer;
+    ExportTarget output(path, result.filterIndex - 1);
     std::unique_ptr<ProgressIndicator> progress;
     StereoExport::Outcome outcome = StereoExport::Outcome::WriteFailed;
     try {
-        writer = CreateSoundFileByName(output.Begin(), SoundTypeName(result.filterIndex - 1));
-        if (writer && format && writer->CreateHeader(*format, exporter.OutputDataBytes())) {
+        if (CSoundFile* writer =
+                format ? output.Begin(*format, exporter.OutputDataBytes()) : nullptr) {
             progress = prompts.OpenProgressDialog();
             outcome = exporter.Render(*writer, *progress);
         }
     } catch (const CFileException&) {
         outcome = StereoExport::Outcome::WriteFailed;
     }
-
-    bool bWritten = false;
     if (outcome == StereoExport::Outcome::Cancelled) {
-        writer.reset();
-        const std::string partial = output.GetTempPath();
-        output.Abort();
-        if (!partial.empty() && ::access(partial.c_str(), F_OK) == 0) {
-            prompts.Message("Error removing output file.");
-        }
+        output.Discard(prompts);
         return false;
     }
-    if (outcome == StereoExport::Outcome::WriteFailed) {
-        prompts.Message("Error writing wave data!");
-    } else if (!writer->CloseSamples()) {
-        prompts.Message("Error closing wave data!");
-    } else if (!writer->CloseFile()) {
-        prompts.Message("Error closing wave file!");
-    } else {
-        try {
-            writer.reset();
-            output.Commit();
-            bWritten = true;
-        } catch (const CFileException&) {
-            prompts.Message("Error closing wave file!");
-        }
-    }
-    writer.reset();
-    output.Abort();
+    const bool bWritten = output.Finish(outcome == StereoExport::Outcome::WriteFailed, prompts);
     m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
+}
+
+bool CTesselDoc::ExportBinauralFile() {
+    return BinauralExportCommand(*this, m_host).Run();
 }
 
 void CTesselDoc::OpenMixerWave(uint32_t start, int64_t end) {

@@ -64,6 +64,9 @@ class CTesselDoc : public CDocument {
     // the user; a cancelled or failed export leaves no output file. True when the file was
     // written in full.
     bool ExportStereoFile();
+    // Export Binaural File: the same, rendered through the host's 3-D mixer with HRTF into a
+    // 16-bit two-channel file (BinauralExportCommand).
+    bool ExportBinauralFile();
 
     // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
     void OpenMixerWave(uint32_t start, int64_t end);

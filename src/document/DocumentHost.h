@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "document/BinauralRenderer.h"
 #include "trevant/trevant.h"
 
 class CTesselDoc;
@@ -90,6 +91,10 @@ class DocumentHost {
     // The folder the export dialog starts in, remembered after each export.
     virtual std::string GetExportFolder() const = 0;
     virtual void SetExportFolder(const std::string& folder) = 0;
+
+    // A mixer for the binaural export with the host's HRTF choice, or none when there is no
+    // mixer library. The caller owns it.
+    virtual std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() { return nullptr; }
 
     // Whether sounds are shown: a host without views (the command-line tool) spares the
     // document its waveform overview, a pass over every sample at open.

@@ -74,3 +74,28 @@ int32_t StepPan(const PanSegment& segment, uint32_t s) {
     return static_cast<int32_t>(static_cast<int64_t>(segment.startPan) +
                                 TruncateToPan(into * segment.slope));
 }
+
+uint32_t NextPanChange(const PanSegment& segment, uint32_t from, uint32_t limit) {
+    const int32_t pan = StepPan(segment, from);
+    if (limit <= from + 1 || StepPan(segment, limit - 1) == pan) {
+        return limit;
+    }
+    uint32_t same = from;          // stepped pan equals pan here
+    uint32_t changed = limit - 1;  // and differs here
+    while (changed - same > 1) {
+        const uint32_t mid = same + (changed - same) / 2;
+        (StepPan(segment, mid) == pan ? same : changed) = mid;
+    }
+    return changed;
+}
+
+int32_t PanForFrame(const PanPointList& points, uint32_t frameCount, uint32_t s,
+                    std::unique_ptr<PanSegment>& segment, int32_t lastPan) {
+    if (segment && s < segment->endPos) {
+        return StepPan(*segment, s);
+    }
+    if (!ComputePanSegment(points, frameCount, s, segment)) {
+        return lastPan;
+    }
+    return segment->startPan;
+}

@@ -24,3 +24,13 @@ bool ComputePanSegment(const PanPointList& points, uint32_t frameCount, uint32_t
 // The pan at frame s, startPos <= s < endPos, as playback and export step it:
 // startPan + trunc((s - startPos) * slope), the product in extended precision.
 int32_t StepPan(const PanSegment& segment, uint32_t s);
+
+// The first frame in (from, limit) whose stepped pan differs from that of from; limit when
+// none. startPos <= from < limit <= endPos. The stepped pan is monotonic within a segment, so
+// a bisection finds it.
+uint32_t NextPanChange(const PanSegment& segment, uint32_t from, uint32_t limit);
+
+// The direction playback gives frame s: stepped within the segment, else the start of the
+// segment rebuilt at s (which the segment then is). An emptied trajectory keeps lastPan.
+int32_t PanForFrame(const PanPointList& points, uint32_t frameCount, uint32_t s,
+                    std::unique_ptr<PanSegment>& segment, int32_t lastPan);

@@ -61,20 +61,6 @@ void StereoExport::ApplyPan(int32_t pan) {
     m_lastPan = pan;
 }
 
-uint32_t StereoExport::NextPanChange(uint32_t from, uint32_t limit) const {
-    const int32_t pan = StepPan(*m_pSegment, from);
-    if (limit <= from + 1 || StepPan(*m_pSegment, limit - 1) == pan) {
-        return limit;
-    }
-    uint32_t same = from;          // stepped pan equals pan here
-    uint32_t changed = limit - 1;  // and differs here
-    while (changed - same > 1) {
-        const uint32_t mid = same + (changed - same) / 2;
-        (StepPan(*m_pSegment, mid) == pan ? same : changed) = mid;
-    }
-    return changed;
-}
-
 StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
     const uint32_t frames = m_source.frameCount;
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
@@ -127,7 +113,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
             end = std::min(end, m_pSegment->endPos);
         }
         if (m_pSegment->slope != 0.0) {
-            end = NextPanChange(i, end);
+            end = NextPanChange(*m_pSegment, i, end);
         }
         m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
                                m_sampleWidth, end - i, buffer + pending);

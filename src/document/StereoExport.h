@@ -55,9 +55,6 @@ class StereoExport {
 
   private:
     void ApplyPan(int32_t pan);
-    // The first frame in (from, limit) whose stepped pan differs from that of from; limit when
-    // none. The stepped pan is monotonic within a segment, so a bisection finds it.
-    uint32_t NextPanChange(uint32_t from, uint32_t limit) const;
 
     Source m_source;
     int m_sampleWidth;  // bytes per sample of one channel: 1 or 2

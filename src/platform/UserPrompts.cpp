@@ -24,6 +24,10 @@ std::unique_ptr<ProgressIndicator> UserPrompts::OpenProgressDialog() {
     return std::make_unique<NoProgress>();
 }
 
+std::unique_ptr<ProgressIndicator> UserPrompts::OpenProgressDialog(const std::string&) {
+    return OpenProgressDialog();
+}
+
 UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId) {
     Box box;
     box.text = text;

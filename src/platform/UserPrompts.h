@@ -39,6 +39,8 @@ class UserPrompts {
     // The progress window with Cancel ("Creating AmbrelStereo file..."), open until the
     // returned object is destroyed. Never null. This base shows nothing and never cancels.
     virtual std::unique_ptr<ProgressIndicator> OpenProgressDialog();
+    // The same window under another caption; this base ignores the caption.
+    virtual std::unique_ptr<ProgressIndicator> OpenProgressDialog(const std::string& caption);
 
     // An OK box with the application's caption: the form most failures take.
     Answer Message(const std::string& text, Icon icon = Icon::None, unsigned helpId = 0);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "binaural/MixerDirectory.h"
+#include "binaural/TrevantBinauralRenderer.h"
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/PasteOptionIds.h"
@@ -107,7 +109,23 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     m_sessionRate = rounded;
 
     const MixerSessionConfig config = MakeMixerConfig(rounded);
-    m_hSession = m_mixer.InitEx(config);
+    // The lists are asked for only when a name must be found in them.
+    std::vector<std::string> devices;
+    std::vector<std::string> hrtfs;
+    const OutputPreferences& chosen = m_prefs.output;
+    if (!chosen.device.empty()) {
+        devices = MixerDirectory::Devices();
+    }
+    if (!chosen.hrtfName.empty() && chosen.hrtfMode == OutputPreferences::kHrtfOn) {
+        for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+            hrtfs.push_back(hrtf.name);
+        }
+    }
+    const OutputPreferences::Session output = chosen.ForSession(devices, hrtfs);
+    m_sessionNote = output.note;
+    const MixerOutputOptions options{sizeof(MixerOutputOptions), output.hrtf, output.device.c_str(),
+                                     output.hrtfName.c_str()};
+    m_hSession = m_mixer.InitOutput(config, options);
     if (m_hSession == 0) {
         ReportMixerError(m_mixer.GetLastError());
         return;
@@ -129,6 +147,12 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     if (const int code = m_mixer.OpenChannel(m_hSession, 0, 1)) {
         ReportMixerError(code);
         CloseMixerSession();
+        return;
+    }
+    MixerHrtfState state{};
+    state.size = sizeof state;
+    if (m_mixer.GetHrtfState(m_hSession, state) == AMBREL_WAVEMIX_OK) {
+        m_liveHrtf = OutputPreferences::StateText(state);
     }
 }
 
@@ -137,6 +161,44 @@ void CEditorApp::CloseMixerSession() {
         m_mixer.CloseSession(m_hSession);
         m_hSession = 0;
     }
+    m_liveHrtf.clear();
+}
+
+void CEditorApp::SelectOutputBackEnd() {
+    // Too late, or the environment chooses: the choice waits for the next start, and the
+    // options dialog says so.
+    AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_prefs.mixerOutput));
+}
+
+int CEditorApp::GetOutputInEffect() const {
+    return OutputPreferences::PreferenceOfMixerOutput(AmbrelWaveMixGetOutputInEffect());
+}
+
+std::vector<std::string> CEditorApp::ListOutputDevices() const {
+    return MixerDirectory::Devices();
+}
+
+std::vector<std::pair<std::string, uint32_t>> CEditorApp::ListHrtfs() const {
+    std::vector<std::pair<std::string, uint32_t>> hrtfs;
+    for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+        hrtfs.emplace_back(hrtf.name, hrtf.sampleRate);
+    }
+    return hrtfs;
+}
+
+std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
+    std::string name = m_prefs.output.hrtfName;
+    if (!name.empty()) {
+        bool bListed = false;
+        for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+            bListed = bListed || hrtf.name == name;
+        }
+        if (!bListed) {
+            name.clear();  // gone since it was chosen: any that fits
+        }
+    }
+    return std::make_unique<TrevantBinauralRenderer>(
+        name, m_prefs.bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
 }
 
 void CEditorApp::StopPlayback() {
@@ -179,6 +241,10 @@ void CEditorApp::OnOptionsAccepted() {
 void CEditorApp::SetPlaying(CTesselDoc* document, PlayingView* view) {
     m_pPlayingDoc = document;
     m_pPlayingView = view;
+    if (document != nullptr && m_statusLine && !m_liveHrtf.empty()) {
+        m_statusLine(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
+        m_sessionNote.clear();
+    }
 }
 
 void CEditorApp::ClearPlaying() {

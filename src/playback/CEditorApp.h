@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "document/DocumentHost.h"
 #include "playback/Mixer.h"
@@ -135,6 +137,25 @@ class CEditorApp : public DocumentHost {
     std::string GetExportFolder() const override { return m_prefs.exportPath; }
     void SetExportFolder(const std::string& folder) override { m_prefs.exportPath = folder; }
 
+    // Picks the audio back end for the output preference. Call once at start-up, before
+    // anything plays: the back end is fixed for the process at the mixer's first use.
+    void SelectOutputBackEnd();
+    // The output preference whose back end this process runs on; another one chosen now
+    // waits for the next start.
+    int GetOutputInEffect() const;
+    // What the mixer finds now, for the options dialog: devices by name, HRTFs by name with
+    // the rate each is made for (Hz).
+    std::vector<std::string> ListOutputDevices() const;
+    std::vector<std::pair<std::string, uint32_t>> ListHrtfs() const;
+    // "HRTF on: default-44100" or "HRTF off: speakers" for the open session; empty without.
+    const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
+    // Where one-line notes go (the main frame's status bar): the HRTF state when playback
+    // starts, with a device that was not there. None until the shell gives one.
+    using StatusLine = std::function<void(const std::string&)>;
+    void SetStatusLine(StatusLine line) { m_statusLine = std::move(line); }
+    // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
+    std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
+
   private:
     Preferences m_prefs;
     int m_editMode = kEditModeSelect;
@@ -152,4 +173,7 @@ class CEditorApp : public DocumentHost {
     OpenDocumentQuery m_isDocumentOpen;
     PasteMergeDialog m_pasteMergeDialog;
     PasteSizeDialog m_pasteSizeDialog;
+    std::string m_liveHrtf;
+    std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
+    StatusLine m_statusLine;
 };

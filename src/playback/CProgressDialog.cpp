@@ -31,6 +31,10 @@ CProgressDialog::CProgressDialog(int captionId)
     connect(m_pCancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 }
 
+CProgressDialog::CProgressDialog(const QString& caption) : CProgressDialog(kDefaultCaptionId) {
+    m_caption = caption;
+}
+
 CProgressDialog::~CProgressDialog() {
     if (m_bOwnerDisabled && m_pOwner) {
         m_pOwner->setEnabled(true);
@@ -58,7 +62,7 @@ bool CProgressDialog::Create(QWidget* parent) {
     }
     m_pBar->setRange(m_lower, m_upper);
     m_pBar->setValue(m_lower);
-    setWindowTitle(LoadCaption(m_captionId));
+    setWindowTitle(m_caption.isEmpty() ? LoadCaption(m_captionId) : m_caption);
     show();
     return true;
 }

@@ -23,6 +23,8 @@ class CProgressDialog : public QDialog, public ProgressIndicator {
     static constexpr int kDefaultCaptionId = 106;
 
     explicit CProgressDialog(int captionId = kDefaultCaptionId);
+    // A caption of its own instead of a string id's.
+    explicit CProgressDialog(const QString& caption);
     ~CProgressDialog() override;
 
     // Disables the owner and shows the window. True: a Qt window cannot fail to be created.
@@ -56,6 +58,7 @@ class CProgressDialog : public QDialog, public ProgressIndicator {
     void OnCancel() { m_bCancel = true; }
 
     int m_captionId;
+    QString m_caption;  // when set, the title instead of the string id's
     int m_lower = 0;
     int m_upper = 100;
     bool m_bCancel = false;

@@ -15,6 +15,7 @@ inline constexpr unsigned kStop = 32780;
 inline constexpr unsigned kDeleteInRange = 32786;
 inline constexpr unsigned kImport = 32787;
 inline constexpr unsigned kExportStereo = 32788;
+inline constexpr unsigned kExportBinaural = 32789;
 inline constexpr unsigned kCursorFollow = 32790;
 inline constexpr unsigned kSelectAll = 32793;
 inline constexpr unsigned kPreferences = 32794;

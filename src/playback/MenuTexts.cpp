@@ -16,6 +16,7 @@ const std::map<unsigned, const char*> kTexts = {
     {kFileSave, "&Save\tCtrl+S"},
     {kFileSaveAs, "Save &As..."},
     {kExportStereo, "Export Stereo File..."},
+    {kExportBinaural, "Export Binaural File..."},
     {kPreferences, "Preferences..."},
     {kFileMru1, "Recent File"},
     {kAppExit, "E&xit"},

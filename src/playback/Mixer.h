@@ -14,6 +14,11 @@ class Mixer {
 
     // 0 when the session could not be opened; the code is then in GetLastError.
     virtual AmbrelWaveMixSession InitEx(const MixerSessionConfig& config) = 0;
+    // InitEx with a device and an HRTF choice (AmbrelWaveMixInitOutput).
+    virtual AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
+                                            const MixerOutputOptions& options) = 0;
+    // Whether HRTF renders on an active session's device.
+    virtual int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) = 0;
     virtual int GetLastError() = 0;
     virtual int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) = 0;
     virtual int Activate(AmbrelWaveMixSession session, uint32_t activate) = 0;

@@ -22,6 +22,7 @@ Preferences Preferences::Load(SettingsStore& settings) {
     prefs.savePath = settings.GetString(kSection, "SavePath", "");
     prefs.openPath = settings.GetString(kSection, "OpenPath", "");
     prefs.exportPath = settings.GetString(kSection, "ExportPath", "");
+    prefs.output.Load(settings);
     return prefs;
 }
 
@@ -34,6 +35,7 @@ void Preferences::Save(SettingsStore& settings) const {
     settings.SetString(kSection, "SavePath", savePath);
     settings.SetString(kSection, "OpenPath", openPath);
     settings.SetString(kSection, "ExportPath", exportPath);
+    output.Save(settings);
 }
 
 bool Preferences::AllowsPrimaryBuffer() const {

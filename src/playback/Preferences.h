@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "playback/OutputPreferences.h"
+
 class SettingsStore;
 
 // The user's preferences, as the settings store keeps them in section "Preferences". A value
@@ -21,6 +23,8 @@ struct Preferences {
     std::string savePath;
     std::string openPath;
     std::string exportPath;
+    // Device and HRTF, under keys of their own written after the others.
+    OutputPreferences output;
 
     // Reads every key; a missing key reads as its default, and a boolean key is on only when
     // it holds 1.

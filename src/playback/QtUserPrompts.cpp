@@ -123,3 +123,9 @@ std::unique_ptr<ProgressIndicator> QtUserPrompts::OpenProgressDialog() {
     dialog->Create(nullptr);
     return dialog;
 }
+
+std::unique_ptr<ProgressIndicator> QtUserPrompts::OpenProgressDialog(const std::string& caption) {
+    auto dialog = std::make_unique<CProgressDialog>(QString::fromStdString(caption));
+    dialog->Create(nullptr);
+    return dialog;
+}

@@ -20,6 +20,7 @@ class QtUserPrompts : public UserPrompts {
     void CloseProcessingWindow() override;
     // A shown CProgressDialog with the default caption and no parent.
     std::unique_ptr<ProgressIndicator> OpenProgressDialog() override;
+    std::unique_ptr<ProgressIndicator> OpenProgressDialog(const std::string& caption) override;
 
     // The processing window while it exists; null before the first open.
     QWidget* ProcessingWindow() const { return m_pProcessing.get(); }

@@ -9,6 +9,15 @@ AmbrelWaveMixSession TrevantMixer::InitEx(const MixerSessionConfig& config) {
     return AmbrelWaveMixInitEx(&config);
 }
 
+AmbrelWaveMixSession TrevantMixer::InitOutput(const MixerSessionConfig& config,
+                                              const MixerOutputOptions& options) {
+    return AmbrelWaveMixInitOutput(&config, &options);
+}
+
+int TrevantMixer::GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) {
+    return AmbrelWaveMixGetHrtfState(session, &state);
+}
+
 int TrevantMixer::GetLastError() {
     return AmbrelWaveMixGetLastError();
 }

@@ -8,6 +8,9 @@ class TrevantMixer : public Mixer {
     static TrevantMixer& Shared();
 
     AmbrelWaveMixSession InitEx(const MixerSessionConfig& config) override;
+    AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
+                                    const MixerOutputOptions& options) override;
+    int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) override;
     int GetLastError() override;
     int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) override;
     int Activate(AmbrelWaveMixSession session, uint32_t activate) override;

@@ -48,6 +48,7 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = m_pDocument->CanSave();
             return true;
         case CommandId::kExportStereo:
+        case CommandId::kExportBinaural:
             state.enabled = m_pDocument->CanExport();
             return true;
         default:
@@ -71,6 +72,9 @@ bool CChildFrame::RunCommand(unsigned id) {
             return true;
         case CommandId::kExportStereo:
             OnExportStereoFile();
+            return true;
+        case CommandId::kExportBinaural:
+            m_pDocument->ExportBinauralFile();
             return true;
         default:
             return false;

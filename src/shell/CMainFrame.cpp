@@ -34,6 +34,7 @@ namespace {
 const char* const kBarStateSection = "Bar State";
 const char* const kIdleMessage = "Ready";
 const char* const kBlankPane = "    ";
+const int kStatusLineMs = 10000;
 
 const unsigned kBarToggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
 
@@ -91,6 +92,11 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
             [this](const std::string& path) { return m_app.IsDocumentOpen(path); });
     });
 
+    // A line that stays a while, until the next fly-by text takes its place.
+    m_app.SetStatusLine([this](const std::string& text) {
+        statusBar()->showMessage(QString::fromStdString(text), kStatusLineMs);
+    });
+
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &CMainFrame::OnApplicationStateChanged);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
@@ -100,6 +106,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 CMainFrame::~CMainFrame() {
     m_app.SetOpenDocumentQuery(nullptr);
     m_app.SetSaveNameDialog(nullptr);
+    m_app.SetStatusLine(nullptr);
     // The document windows tell the template when they go, so they go first.
     m_pTemplate->CloseAllDocuments();
 }
@@ -150,13 +157,14 @@ void CMainFrame::CreateMenus() {
 
     std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
     view129.insert(view129.end(), bars.begin(), bars.end());
-    m_menus129 = {makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0,
-                                     kExportStereo, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-                  makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0,
-                                     kSelectAll, 0, kCursorFollow}),
-                  makeMenu("&View", view129),
-                  makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
-                  makeMenu("&Help", help)};
+    m_menus129 = {
+        makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
+                           kExportBinaural, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+        makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0, kSelectAll,
+                           0, kCursorFollow}),
+        makeMenu("&View", view129),
+        makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
+        makeMenu("&Help", help)};
     QMenu* window = m_menus129[3];
     connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
 }

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,27 +24,62 @@ Control* Tagged(Control* control, int id) {
     return control;
 }
 
+// Fills a list whose first entry stands for "" and whose others are names; a stored name
+// that is not among them is listed too, marked, so OK keeps it.
+void FillNames(QComboBox& box, const QString& first, const std::vector<QString>& names,
+               const std::vector<QString>& shown, const std::string& stored,
+               const QString& missingMark) {
+    box.clear();
+    box.addItem(first, QString());
+    for (size_t i = 0; i < names.size(); ++i) {
+        box.addItem(shown[i], names[i]);
+    }
+    const QString value = QString::fromStdString(stored);
+    int index = box.findData(value);
+    if (index < 0) {
+        box.addItem(value + " " + missingMark, value);
+        index = box.count() - 1;
+    }
+    box.setCurrentIndex(index);
+}
+
 }  // namespace
 
 COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     : QDialog(parent),
       m_app(app),
       m_outputGroup(new QButtonGroup(this)),
+      m_hrtfGroup(new QButtonGroup(this)),
+      m_device(Tagged(new QComboBox, kIdDevice)),
+      m_hrtfList(Tagged(new QComboBox, kIdHrtfList)),
+      m_hrtfState(Tagged(new QLabel, kIdHrtfState)),
+      m_nextStartNote(Tagged(new QLabel("A change of output takes effect at the next start."),
+                             kIdNextStartNote)),
       m_latencySlider(Tagged(new QSlider(Qt::Horizontal), kIdLatencySlider)),
       m_latencyLabel(Tagged(new QLabel, kIdLatencyLabel)),
-      m_primaryBuffer(Tagged(new QCheckBox("Use Primary DirectSound Buffer"), kIdPrimaryBuffer)),
+      m_primaryBuffer(
+          Tagged(new QCheckBox("Run the device at the sound's rate"), kIdPrimaryBuffer)),
       m_lowpassFilter(Tagged(new QCheckBox("Lowpass Filter"), kIdLowpassFilter)) {
     setWindowTitle("Options...");
     setProperty("resourceId", kResourceId);
 
-    // The group's ids are the mixer output indexes.
-    m_outputGroup->addButton(Tagged(new QRadioButton("Use DirectSound"), kIdDirectSound),
+    // The group's ids are the mixer output indexes, the stored values of "MixerOutput".
+    m_outputGroup->addButton(Tagged(new QRadioButton("PipeWire / PulseAudio"), kIdDirectSound),
                              CEditorApp::kOutputDirectSound);
-    m_outputGroup->addButton(Tagged(new QRadioButton("Use WaveOut"), kIdWaveOut),
+    m_outputGroup->addButton(Tagged(new QRadioButton("ALSA"), kIdWaveOut),
                              CEditorApp::kOutputWaveOut);
-    m_outputGroup->addButton(Tagged(new QRadioButton("Let Trevant Decide"), kIdLetTrevantDecide),
+    m_outputGroup->addButton(Tagged(new QRadioButton("Let the mixer decide"), kIdLetTrevantDecide),
                              CEditorApp::kOutputLetMixerDecide);
-    connect(m_outputGroup, &QButtonGroup::buttonClicked, this, &COptionsDialog::OnOutputClicked);
+    connect(m_outputGroup, &QButtonGroup::buttonClicked, this, [this] {
+        UpdateRateBox();
+        UpdateNextStartNote();
+    });
+    m_hrtfGroup->addButton(Tagged(new QRadioButton("Automatic"), kIdHrtfAutomatic),
+                           OutputPreferences::kHrtfAutomatic);
+    m_hrtfGroup->addButton(Tagged(new QRadioButton("On"), kIdHrtfOn), OutputPreferences::kHrtfOn);
+    m_hrtfGroup->addButton(Tagged(new QRadioButton("Off"), kIdHrtfOff),
+                           OutputPreferences::kHrtfOff);
+    connect(m_hrtfGroup, &QButtonGroup::buttonClicked, this, [this] { UpdateRateBox(); });
 
     m_latencySlider->setRange(0, kLatencySteps);
     m_latencySlider->setTickPosition(QSlider::NoTicks);
@@ -52,6 +88,8 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     m_latencyLabel->setMinimumWidth(
         std::max(metrics.horizontalAdvance(LatencyText(0)),
                  metrics.horizontalAdvance(LatencyText(kLatencySteps * kLatencyStepMs))));
+    m_device->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_nextStartNote->setVisible(false);
 
     auto* trevant = new QGroupBox("Trevant");
     auto* grid = new QGridLayout(trevant);
@@ -59,6 +97,9 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     for (QAbstractButton* button : m_outputGroup->buttons()) {
         grid->addWidget(button, row++, 0, 1, 3);
     }
+    grid->addWidget(m_nextStartNote, row++, 0, 1, 3);
+    grid->addWidget(new QLabel("Device"), row, 0);
+    grid->addWidget(m_device, row++, 1, 1, 2);
     grid->addWidget(new QLabel("Latency"), row++, 0, 1, 3);
     grid->addWidget(new QLabel("0 ms"), row, 0);
     grid->addWidget(m_latencySlider, row, 1);
@@ -67,12 +108,23 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     grid->addWidget(m_primaryBuffer, row++, 0, 1, 3);
     grid->addWidget(m_lowpassFilter, row++, 0, 1, 3);
 
+    auto* headphones = new QGroupBox("Headphones (HRTF)");
+    auto* hrtfGrid = new QGridLayout(headphones);
+    row = 0;
+    for (QAbstractButton* button : m_hrtfGroup->buttons()) {
+        hrtfGrid->addWidget(button, row++, 0, 1, 2);
+    }
+    hrtfGrid->addWidget(new QLabel("HRTF"), row, 0);
+    hrtfGrid->addWidget(m_hrtfList, row++, 1);
+    hrtfGrid->addWidget(m_hrtfState, row++, 0, 1, 2);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(trevant);
+    layout->addWidget(headphones);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -99,13 +151,42 @@ void COptionsDialog::LoadControls() {
         checked->setChecked(false);
         m_outputGroup->setExclusive(true);
     }
+    QAbstractButton* hrtf = m_hrtfGroup->button(prefs.output.hrtfMode);
+    (hrtf != nullptr ? hrtf : m_hrtfGroup->button(OutputPreferences::kHrtfAutomatic))
+        ->setChecked(true);
     m_primaryBuffer->setChecked(prefs.bUsePrimaryBuffer);
     m_lowpassFilter->setChecked(prefs.bLowpassFilter);
     m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
-    m_primaryBuffer->setEnabled(prefs.AllowsPrimaryBuffer());
+    LoadDevices();
+    LoadHrtfs();
+    const std::string& state = m_app.GetLiveHrtfText();
+    m_hrtfState->setText(state.empty() ? QString("Shown here once a sound has played.")
+                                       : QString::fromStdString(state));
+    UpdateRateBox();
+    UpdateNextStartNote();
     m_shownLatency = -1;
     UpdateLatencyLabel();
     m_labelTimer.start();
+}
+
+void COptionsDialog::LoadDevices() {
+    std::vector<QString> names;
+    for (const std::string& device : m_app.ListOutputDevices()) {
+        names.push_back(QString::fromStdString(device));
+    }
+    FillNames(*m_device, "Default device", names, names, m_app.GetPreferences().output.device,
+              "(not found)");
+}
+
+void COptionsDialog::LoadHrtfs() {
+    std::vector<QString> names;
+    std::vector<QString> shown;
+    for (const auto& [name, rate] : m_app.ListHrtfs()) {
+        names.push_back(QString::fromStdString(name));
+        shown.push_back(QString("%1 (%2 Hz)").arg(names.back()).arg(rate));
+    }
+    FillNames(*m_hrtfList, "Any that fits the sound", names, shown,
+              m_app.GetPreferences().output.hrtfName, "(not installed)");
 }
 
 void COptionsDialog::UpdateLatencyLabel() {
@@ -116,9 +197,18 @@ void COptionsDialog::UpdateLatencyLabel() {
     }
 }
 
-void COptionsDialog::OnOutputClicked(QAbstractButton* button) {
-    // The check mark stays as it is, so choosing DirectSound again brings it back.
-    m_primaryBuffer->setEnabled(m_outputGroup->id(button) != CEditorApp::kOutputWaveOut);
+void COptionsDialog::UpdateRateBox() {
+    const int output = m_outputGroup->checkedId();
+    const bool bOutputAllows =
+        output == CEditorApp::kOutputDirectSound || output == CEditorApp::kOutputLetMixerDecide;
+    m_primaryBuffer->setEnabled(bOutputAllows &&
+                                m_hrtfGroup->checkedId() != OutputPreferences::kHrtfOn);
+}
+
+void COptionsDialog::UpdateNextStartNote() {
+    const int inEffect = m_app.GetOutputInEffect();
+    const int chosen = m_outputGroup->checkedId();
+    m_nextStartNote->setVisible(chosen >= 0 && chosen != inEffect);
 }
 
 void COptionsDialog::showEvent(QShowEvent* event) {
@@ -144,6 +234,9 @@ void COptionsDialog::accept() {
     prefs.bUsePrimaryBuffer = m_primaryBuffer->isChecked();
     prefs.bLowpassFilter = m_lowpassFilter->isChecked();
     prefs.latency = m_latencySlider->value() * kLatencyStepMs;
+    prefs.output.device = m_device->currentData().toString().toStdString();
+    prefs.output.hrtfMode = m_hrtfGroup->checkedId();
+    prefs.output.hrtfName = m_hrtfList->currentData().toString().toStdString();
     m_app.SetPreferences(prefs);
     QDialog::accept();
     m_app.OnOptionsAccepted();

@@ -7,16 +7,21 @@ class CEditorApp;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QSlider;
 
 // The Options dialog (resource 161): edits the application's mixer preferences (output,
-// latency in ms, primary buffer, low-pass filter). The application
-// outlives the dialog. Each showing loads the controls from the preferences; OK writes them
-// back and then has the application stop playback and close its mixer session, so the next
-// play opens one with the new values; Cancel leaves everything as it was.
+// device, latency in ms, primary buffer, low-pass filter, HRTF). The application outlives the
+// dialog. Each showing loads the controls from the preferences and the device and HRTF lists
+// from the application; OK writes them back and then has the application stop playback and
+// close its mixer session, so the next play opens one with the new values; Cancel leaves
+// everything as it was.
 //
-// The controls carry their resource ids as object names ("1012" ... "1018") and in the
+// The output choices name OpenAL Soft's back ends on Linux; their indexes stay the stored
+// values. A device or HRTF that is stored but not there now is listed as such and kept.
+//
+// The controls carry their resource ids as object names ("1012" ... "1025") and in the
 // property "controlId".
 class COptionsDialog : public QDialog {
     Q_OBJECT
@@ -30,6 +35,13 @@ class COptionsDialog : public QDialog {
     static constexpr int kIdLetTrevantDecide = 1016;
     static constexpr int kIdPrimaryBuffer = 1017;
     static constexpr int kIdLatencyLabel = 1018;
+    static constexpr int kIdDevice = 1019;
+    static constexpr int kIdHrtfAutomatic = 1020;
+    static constexpr int kIdHrtfOn = 1021;
+    static constexpr int kIdHrtfOff = 1022;
+    static constexpr int kIdHrtfList = 1023;
+    static constexpr int kIdHrtfState = 1024;
+    static constexpr int kIdNextStartNote = 1025;
     // The label timer's id and period.
     static constexpr int kLabelTimerId = 1;
     static constexpr int kLabelTimerMs = 33;
@@ -50,11 +62,21 @@ class COptionsDialog : public QDialog {
 
   private:
     void LoadControls();
+    void LoadDevices();
+    void LoadHrtfs();
     void UpdateLatencyLabel();
-    void OnOutputClicked(QAbstractButton* button);
+    // The rate box is for PipeWire / PulseAudio and letting the mixer decide, and not while
+    // HRTF is on, which sets the rate itself. Its check mark stays as it is.
+    void UpdateRateBox();
+    void UpdateNextStartNote();
 
     CEditorApp& m_app;
     QButtonGroup* m_outputGroup;
+    QButtonGroup* m_hrtfGroup;
+    QComboBox* m_device;
+    QComboBox* m_hrtfList;
+    QLabel* m_hrtfState;
+    QLabel* m_nextStartNote;
     QSlider* m_latencySlider;
     QLabel* m_latencyLabel;
     QCheckBox* m_primaryBuffer;

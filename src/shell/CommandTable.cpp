@@ -33,6 +33,10 @@ std::vector<CommandInfo> MakeTable() {
         {kFileSaveAs, "Save the active document with a new name\nSave As", {}},
         {kFilePrint, "Print the active document\nPrint", {Key(ctrl | Qt::Key_P)}},
         {kExportStereo, "Create & Save Ambrel processed stereo sound file\nMake Ambrel File", {}},
+        {kExportBinaural,
+         "Create & Save a binaural file for headphones, mixed with HRTF as playback is\n"
+         "Make Binaural File",
+         {}},
         {kPreferences, "Change the mixer options\nPreferences", {}},
         {kFileMru1, "Open this document", {}},
         {kFileMru1 + 1, "Open this document", {}},

@@ -1,5 +1,6 @@
 #include "trevant/MixerChannel.h"
 
+#define AL_ALEXT_PROTOTYPES
 #include <AL/efx.h>
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <numbers>
 
 namespace {
+
+constexpr float kLowpassGainHf = 0.5f;
 
 ALenum AlFormat(const MixerWave& wave) {
     if (wave.channels == 1) {
@@ -75,14 +78,27 @@ int MixerChannel::SetVolume(uint32_t volume) {
     return alGetError() == AL_NO_ERROR ? AMBREL_WAVEMIX_OK : AMBREL_WAVEMIX_ERR_AUDIO;
 }
 
-int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t leadMs,
+uint32_t MixerChannel::BufferFramesForLead(uint32_t leadMs, uint32_t rate) {
+    const uint64_t leadFrames = uint64_t{leadMs} * rate / 1000u;
+    return std::max<uint32_t>(static_cast<uint32_t>(leadFrames / kBufferCount), 64u);
+}
+
+ALuint MixerChannel::MakeLowpassFilter() {
+    ALuint filter = 0;
+    alGenFilters(1, &filter);
+    alFilteri(filter, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
+    alFilterf(filter, AL_LOWPASS_GAIN, 1.0f);
+    alFilterf(filter, AL_LOWPASS_GAINHF, kLowpassGainHf);
+    return filter;
+}
+
+int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t bufferFrames,
                        const MixerPlayParams& params) {
     Stop();
     m_wave = wave;
     m_waveHandle = handle;
     m_params = params;
-    const uint64_t leadFrames = uint64_t{leadMs} * wave.sampleRate / 1000u;
-    m_bufferFrames = std::max<uint32_t>(static_cast<uint32_t>(leadFrames / kBufferCount), 64u);
+    m_bufferFrames = std::max<uint32_t>(bufferFrames, 64u);
     m_cursor = 0;
     m_consumed = 0;
     m_stoppedAt = 0;

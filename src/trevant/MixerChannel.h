@@ -32,8 +32,14 @@ class MixerChannel {
     int SetDirection(int32_t degrees);
     int SetVolume(uint32_t volume);
 
-    // Starts the wave from its first frame; leadMs of sound are kept queued ahead.
-    int Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t leadMs,
+    // Frames per queued buffer so that the queue holds leadMs of a wave at rate Hz.
+    static uint32_t BufferFramesForLead(uint32_t leadMs, uint32_t rate);
+    // The session's low-pass for the direct path: -6 dB at OpenAL Soft's 5 kHz reference.
+    // Needs EFX; the caller deletes it.
+    static ALuint MakeLowpassFilter();
+
+    // Starts the wave from its first frame, queueing it in buffers of bufferFrames frames.
+    int Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t bufferFrames,
              const MixerPlayParams& params);
     // Silences the channel and keeps the stop point as its position.
     void Stop();

@@ -1,6 +1,7 @@
 #include "trevant/MixerErrorTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "trevant/trevant.h"
@@ -28,8 +29,15 @@ constexpr Entry kEntries[] = {
     {AMBREL_WAVEMIX_ERR_NO_RESOURCES, "The audio system ran out of sources or buffers."},
     {AMBREL_WAVEMIX_ERR_AUDIO, "The audio system reported an error."},
     {AMBREL_WAVEMIX_ERR_THREAD, "The mixer could not start its feeder thread."},
-    {AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY, "The WaveOut device is busy."},
+    {AMBREL_WAVEMIX_ERR_NO_HRTF,
+     "No HRTF data set fits: HRTF could not be turned on (is libopenal-data installed?)."},
+    {AMBREL_WAVEMIX_ERR_OUTPUT_FIXED,
+     "The audio back end is already chosen for this run; a new choice takes effect at the next "
+     "start."},
+    {AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY, "The ALSA output device (WaveOut) is busy."},
 };
+
+std::atomic<int> g_lastError{AMBREL_WAVEMIX_OK};
 
 }  // namespace
 
@@ -47,4 +55,12 @@ void MixerErrorTable::Copy(int code, char* buffer, uint32_t maxChars) {
     const size_t length = std::min<size_t>(std::strlen(text), maxChars);
     std::memcpy(buffer, text, length);
     buffer[length] = '\0';
+}
+
+void MixerErrorTable::SetLastError(int code) {
+    g_lastError = code;
+}
+
+int MixerErrorTable::LastError() {
+    return g_lastError;
 }

@@ -10,18 +10,25 @@
 #include <system_error>
 #include <utility>
 
+#include "trevant/HrtfCatalog.h"
+#include "trevant/MixerBackend.h"
+
 namespace {
 
 constexpr uint32_t kDefaultLeadMs = 100;
 constexpr uint32_t kMaxLatencyMs = 1000;
 constexpr uint32_t kMaxChannels = 8;
-// The low-pass: -6 dB at OpenAL Soft's 5 kHz reference frequency.
-constexpr float kLowpassGainHf = 0.5f;
 
 }  // namespace
 
-MixerSession::MixerSession(const MixerSessionConfig& config, std::mutex& lock)
+MixerSession::MixerSession(const MixerSessionConfig& config, const MixerOutputOptions* options,
+                           std::mutex& lock)
     : m_config(config), m_lock(lock) {
+    if (options != nullptr) {
+        m_hrtfMode = options->hrtf;
+        m_deviceName = options->device != nullptr ? options->device : "";
+        m_hrtfName = options->hrtfName != nullptr ? options->hrtfName : "";
+    }
     // Stored preferences may hold anything: a latency past the top is taken as the top.
     m_config.latencyMs = std::min(config.latencyMs, kMaxLatencyMs);
     m_leadMs = m_config.latencyMs == 0 ? kDefaultLeadMs : m_config.latencyMs;
@@ -56,19 +63,28 @@ MixerSession::~MixerSession() {
     }
 }
 
-int MixerSession::Validate(const MixerSessionConfig* config) {
-    if (config == nullptr || config->size != sizeof(MixerSessionConfig)) {
+int MixerSession::Validate(const MixerSessionConfig* config, const MixerOutputOptions* options) {
+    if (config == nullptr || config->size != sizeof(MixerSessionConfig) ||
+        (options != nullptr && options->size != sizeof(MixerOutputOptions))) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
     if (config->sampleRate < 1000 || config->sampleRate > 192000 || config->channels == 0 ||
-        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND) {
+        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND ||
+        (options != nullptr && options->hrtf > AMBREL_WAVEMIX_HRTF_OFF)) {
         return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
+    }
+    if (options != nullptr && options->hrtf == AMBREL_WAVEMIX_HRTF_ON &&
+        options->hrtfName != nullptr && options->hrtfName[0] != '\0' &&
+        HrtfCatalog::ChooseRate(HrtfCatalog::Current(), options->hrtfName, config->sampleRate) ==
+            0) {
+        return AMBREL_WAVEMIX_ERR_NO_HRTF;
     }
     return AMBREL_WAVEMIX_OK;
 }
 
 int MixerSession::OpenDevice() {
-    m_pDevice = alcOpenDevice(nullptr);
+    MixerBackend::NoteUse();
+    m_pDevice = alcOpenDevice(m_deviceName.empty() ? nullptr : m_deviceName.c_str());
     if (m_pDevice == nullptr) {
         return AMBREL_WAVEMIX_ERR_NO_DEVICE;
     }
@@ -91,10 +107,7 @@ void MixerSession::ApplyFilter() {
         return;
     }
     if (bLowpass && m_lowpassFilter == 0) {
-        alGenFilters(1, &m_lowpassFilter);
-        alFilteri(m_lowpassFilter, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
-        alFilterf(m_lowpassFilter, AL_LOWPASS_GAIN, 1.0f);
-        alFilterf(m_lowpassFilter, AL_LOWPASS_GAINHF, kLowpassGainHf);
+        m_lowpassFilter = MixerChannel::MakeLowpassFilter();
     }
     const ALuint filter = bLowpass ? m_lowpassFilter : AL_FILTER_NULL;
     for (auto& channel : m_channels) {
@@ -113,16 +126,9 @@ int MixerSession::Activate() {
     }
     if (m_pContext == nullptr) {
         std::vector<ALCint> attributes;
-        if ((m_config.flags & AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER) != 0) {
-            attributes.insert(attributes.end(),
-                              {ALC_FREQUENCY, static_cast<ALCint>(m_config.sampleRate)});
+        if (const int code = MakeAttributes(attributes)) {
+            return code;
         }
-        if (m_config.latencyMs != 0 && m_config.output != AMBREL_WAVEMIX_OUTPUT_WAVEOUT) {
-            // Four device updates per lead.
-            const ALCint refresh = static_cast<ALCint>(std::max(4000u / m_config.latencyMs, 4u));
-            attributes.insert(attributes.end(), {ALC_REFRESH, refresh});
-        }
-        attributes.push_back(0);
         m_pContext = alcCreateContext(m_pDevice, attributes.data());
         if (m_pContext == nullptr) {
             return busy;
@@ -139,6 +145,34 @@ int MixerSession::Activate() {
         return AMBREL_WAVEMIX_ERR_THREAD;
     }
     m_bActive = true;
+    return AMBREL_WAVEMIX_OK;
+}
+
+int MixerSession::MakeAttributes(std::vector<ALCint>& attributes) const {
+    uint32_t hrtfRate = 0;
+    if (const int code = HrtfCatalog::AppendAttributes(
+            m_pDevice, m_hrtfMode, m_hrtfName, m_config.sampleRate, attributes, &hrtfRate)) {
+        return code;
+    }
+    // HRTF sets the rate itself; the two cannot both hold.
+    if (hrtfRate == 0 && (m_config.flags & AMBREL_WAVEMIX_CONFIG_PRIMARY_BUFFER) != 0) {
+        attributes.insert(attributes.end(),
+                          {ALC_FREQUENCY, static_cast<ALCint>(m_config.sampleRate)});
+    }
+    if (m_config.latencyMs != 0 && m_config.output != AMBREL_WAVEMIX_OUTPUT_WAVEOUT) {
+        // Four device updates per lead.
+        const ALCint refresh = static_cast<ALCint>(std::max(4000u / m_config.latencyMs, 4u));
+        attributes.insert(attributes.end(), {ALC_REFRESH, refresh});
+    }
+    attributes.push_back(0);
+    return AMBREL_WAVEMIX_OK;
+}
+
+int MixerSession::GetHrtfState(MixerHrtfState* state) const {
+    if (m_pContext == nullptr) {
+        return AMBREL_WAVEMIX_ERR_NOT_ACTIVE;
+    }
+    HrtfCatalog::ReadState(m_pDevice, state);
     return AMBREL_WAVEMIX_OK;
 }
 

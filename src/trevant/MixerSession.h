@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -20,16 +21,21 @@
 // the same lock. Latency and lead are milliseconds.
 class MixerSession {
   public:
-    MixerSession(const MixerSessionConfig& config, std::mutex& lock);
+    // The output options' strings are copied.
+    MixerSession(const MixerSessionConfig& config, const MixerOutputOptions* options,
+                 std::mutex& lock);
     // Call without the lock held; a feeder still running is stopped and joined here.
     ~MixerSession();
     MixerSession(const MixerSession&) = delete;
     MixerSession& operator=(const MixerSession&) = delete;
 
-    // A config this library can run; 0 or AMBREL_WAVEMIX_ERR_BAD_CONFIG / _BAD_PARAM.
-    static int Validate(const MixerSessionConfig* config);
+    // A config and options this library can run; 0 or AMBREL_WAVEMIX_ERR_BAD_CONFIG /
+    // _BAD_PARAM, or _NO_HRTF for an HRTF name no data set has.
+    static int Validate(const MixerSessionConfig* config, const MixerOutputOptions* options);
 
     int OpenDevice();
+    // AMBREL_WAVEMIX_ERR_NOT_ACTIVE until the first Activate made the context.
+    int GetHrtfState(MixerHrtfState* state) const;
     int SetOptions(uint32_t set, uint32_t clear);
     int Activate();
     // Stops every channel and ends the feeder; the caller joins the returned thread after
@@ -56,7 +62,13 @@ class MixerSession {
     void FeederLoop(uint64_t generation);
     void ApplyFilter();
 
+    // The attributes of the context: rate, HRTF and update size. 0 or the code to report.
+    int MakeAttributes(std::vector<ALCint>& attributes) const;
+
     MixerSessionConfig m_config;
+    uint32_t m_hrtfMode = AMBREL_WAVEMIX_HRTF_AUTO;
+    std::string m_deviceName;  // empty: the default device
+    std::string m_hrtfName;    // empty: the first that fits
     std::mutex& m_lock;
     ALCdevice* m_pDevice = nullptr;
     ALCcontext* m_pContext = nullptr;

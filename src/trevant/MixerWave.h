@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "trevant/trevant.h"
+
 // A wave as the mixer keeps it: a view of the caller's samples, never a copy.
 struct MixerWave {
     const unsigned char* data = nullptr;  // borrowed; the caller keeps it alive
@@ -11,4 +13,8 @@ struct MixerWave {
     uint16_t bitsPerSample = 0;           // 8 (unsigned) or 16 (signed, native order)
 
     uint32_t BytesPerFrame() const { return channels * bitsPerSample / 8u; }
+
+    // The wave a source describes: PCM, 1 or 2 channels, 8 or 16 bits, 1 to 192 kHz. 0, or
+    // AMBREL_WAVEMIX_ERR_BAD_PARAM / _BAD_FORMAT with *wave unchanged.
+    static int FromSource(const MixerWaveSource& source, MixerWave* wave);
 };

@@ -4,7 +4,6 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -22,15 +21,12 @@ static_assert(offsetof(MixerPlayParams, waveDone) == 8);
 
 namespace {
 
-constexpr uint16_t kPcmTag = 1;
-
 std::mutex g_lock;
 std::map<AmbrelWaveMixSession, std::unique_ptr<MixerSession>> g_sessions;
 std::map<AmbrelWaveMixWave, AmbrelWaveMixSession> g_waveOwners;
 // Waves of closed sessions: freeing one later succeeds once.
 std::set<AmbrelWaveMixWave> g_retiredWaves;
 uint32_t g_nextHandle = 1;
-std::atomic<int> g_lastError{AMBREL_WAVEMIX_OK};
 
 uint32_t NewHandle() {
     const uint32_t handle = g_nextHandle++;
@@ -55,27 +51,8 @@ MixerChannel* FindChannel(AmbrelWaveMixSession session, uint32_t channel, int* e
     return pSession->Channel(channel, error);
 }
 
-int CheckWaveFormat(const MixerWaveSource& source, MixerWave* wave) {
-    if (source.format == nullptr || (source.data == nullptr && source.byteCount != 0)) {
-        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
-    }
-    const MixerPcmFormat format = *source.format;
-    const bool bBits = format.bitsPerSample == 8 || format.bitsPerSample == 16;
-    if (format.formatTag != kPcmTag || (format.channels != 1 && format.channels != 2) || !bBits ||
-        format.sampleRate < 1000 || format.sampleRate > 192000 ||
-        format.blockAlign != format.channels * format.bitsPerSample / 8) {
-        return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
-    }
-    wave->data = static_cast<const unsigned char*>(source.data);
-    wave->channels = format.channels;
-    wave->bitsPerSample = format.bitsPerSample;
-    wave->sampleRate = format.sampleRate;
-    wave->frameCount = source.byteCount / format.blockAlign;
-    return AMBREL_WAVEMIX_OK;
-}
-
 AmbrelWaveMixSession Fail(int code) {
-    g_lastError = code;
+    MixerErrorTable::SetLastError(code);
     return 0;
 }
 
@@ -84,11 +61,16 @@ AmbrelWaveMixSession Fail(int code) {
 extern "C" {
 
 AmbrelWaveMixSession AmbrelWaveMixInitEx(const MixerSessionConfig* config) {
-    if (const int code = MixerSession::Validate(config)) {
+    return AmbrelWaveMixInitOutput(config, nullptr);
+}
+
+AmbrelWaveMixSession AmbrelWaveMixInitOutput(const MixerSessionConfig* config,
+                                             const MixerOutputOptions* options) {
+    if (const int code = MixerSession::Validate(config, options)) {
         return Fail(code);
     }
     std::lock_guard<std::mutex> lock(g_lock);
-    auto session = std::make_unique<MixerSession>(*config, g_lock);
+    auto session = std::make_unique<MixerSession>(*config, options, g_lock);
     if (const int code = session->OpenDevice()) {
         return Fail(code);
     }
@@ -98,7 +80,7 @@ AmbrelWaveMixSession AmbrelWaveMixInitEx(const MixerSessionConfig* config) {
 }
 
 int AmbrelWaveMixGetLastError(void) {
-    return g_lastError;
+    return MixerErrorTable::LastError();
 }
 
 int AmbrelWaveMixSetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) {
@@ -140,7 +122,7 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
         return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
     }
     MixerWave wave;
-    if (const int code = CheckWaveFormat(*source, &wave)) {
+    if (const int code = MixerWave::FromSource(*source, &wave)) {
         return Fail(code);
     }
     std::lock_guard<std::mutex> lock(g_lock);
@@ -210,7 +192,9 @@ int AmbrelWaveMixPlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t
     if (pWave == nullptr) {
         return AMBREL_WAVEMIX_ERR_BAD_WAVE;
     }
-    const int code = pChannel->Play(*pWave, wave, pSession->LeadMs(), *params);
+    const int code = pChannel->Play(
+        *pWave, wave, MixerChannel::BufferFramesForLead(pSession->LeadMs(), pWave->sampleRate),
+        *params);
     pSession->WakeFeeder();
     return code;
 }
@@ -270,6 +254,15 @@ int AmbrelWaveMixCloseSession(AmbrelWaveMixSession session) {
     }
     closing.reset();
     return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixGetHrtfState(AmbrelWaveMixSession session, MixerHrtfState* state) {
+    if (state == nullptr || state->size != sizeof(MixerHrtfState)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->GetHrtfState(state);
 }
 
 int AmbrelWaveMixGetErrorText(int code, char* buffer, uint32_t maxChars) {

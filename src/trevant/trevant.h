@@ -18,24 +18,42 @@
  * - Latency (MixerSessionConfig.latencyMs): the lead of the channel's buffer queue (four
  *   buffers together hold this much sound) and the device's update size (a quarter of it,
  *   as ALC_REFRESH). 0 means the defaults: a 100 ms lead and the device's own update size.
- * - Output (MixerSessionConfig.output): OpenAL Soft picks its back end once per process from
- *   its configuration (ALSOFT_DRIVERS, alsoft.conf), so no choice here can switch it.
- *   0 (let the library decide) and 2 (DirectSound) take the default device with the latency
- *   above. 1 (WaveOut) takes the default device at its own update size (the latency sets
- *   only the queue lead), and a busy device is then reported as code 21.
- * - Flag 1 of MixerSessionConfig.flags (use the primary buffer): the device runs at the
- *   session's sample rate (ALC_FREQUENCY) instead of its own mixing rate.
+ * - Output (MixerSessionConfig.output): the stored values keep their old names and meaning
+ *   for this library; on Linux they name OpenAL Soft's back ends. 2 (PULSE, once DirectSound)
+ *   is PipeWire / PulseAudio, 1 (ALSA, once WaveOut) is ALSA, 0 lets OpenAL Soft decide.
+ *   OpenAL Soft picks its back end once per process, so the choice works only through
+ *   AmbrelWaveMixSelectOutput before the library's first use of OpenAL Soft; a session's own
+ *   output value cannot switch it. 0 and 2 take the device with the latency above; 1 takes
+ *   it at its own update size (the latency sets only the queue lead), and a busy device is
+ *   then reported as code 21.
+ * - Device (MixerOutputOptions.device): a name as AmbrelWaveMixGetDeviceName gives it, or
+ *   none for the back end's default device.
+ * - Flag 1 of MixerSessionConfig.flags (use the primary buffer, "run the device at the
+ *   sound's rate"): the device runs at the session's sample rate (ALC_FREQUENCY) instead of
+ *   its own mixing rate. Ignored while HRTF is asked for, whose rate wins.
  * - Low-pass (option bit AMBREL_WAVEMIX_OPTION_LOWPASS, on by default): the EFX low-pass
  *   filter on each channel's direct path when the device has ALC_EXT_EFX, with
  *   AL_LOWPASS_GAINHF 0.5: -6 dB at OpenAL Soft's 5 kHz reference, falling further above.
  *   AmbrelWaveMixSetOptions(session, 0, 0xFFFFFFFF) turns it off.
  * - Direction d puts the channel's source at azimuth d relative to the listener
  *   (x = sin d, z = -cos d): -90 full left, 0 ahead, +90 full right. Mono waves only; a
- *   stereo wave plays as it is. HRTF is OpenAL Soft's own choice: on when it detects
- *   headphones or when its configuration asks for it.
+ *   stereo wave plays as it is.
+ * - HRTF (MixerOutputOptions.hrtf): AUTO leaves it to OpenAL Soft (on when it detects
+ *   headphones or when its configuration asks for it); OFF asks for plain panning; ON asks
+ *   for binaural mixing with the named HRTF (or the first that fits) and runs the device at
+ *   the rate the HRTF is made for, whatever the sound's rate: OpenAL Soft resamples the wave.
+ *   HRTF data sets are made for one rate each (OpenAL Soft 1.19 does not resample them).
+ *   With several to choose from, the sound's own rate is taken when one fits it, else the
+ *   lowest rate above it, else the highest there is: 44100 Hz for sounds up to 44100 Hz and
+ *   48000 Hz above, with the data sets of Debian's libopenal-data.
+ * - Loopback render (AmbrelWaveMixRender*): the same channel as a session's, mixed on
+ *   OpenAL Soft's loopback device into float stereo in the caller's memory, as fast as the
+ *   machine allows. It needs no sound card and no back end.
  *
  * Threads: all calls may come from any thread. Each active session runs one feeder thread
- * that refills the queues and delivers wave-done notifications.
+ * that refills the queues and delivers wave-done notifications. A render runs on the thread
+ * that calls it and holds no lock other calls need, so renders on several threads run side
+ * by side; one render is used by one thread at a time.
  */
 
 #include <stdint.h>
@@ -46,6 +64,7 @@ extern "C" {
 
 typedef uint32_t AmbrelWaveMixSession; /* 0: none */
 typedef uint32_t AmbrelWaveMixWave;    /* 0: none */
+typedef uint32_t AmbrelWaveMixRender;  /* 0: none */
 
 enum {
     AMBREL_WAVEMIX_OK = 0,
@@ -62,6 +81,8 @@ enum {
     AMBREL_WAVEMIX_ERR_NO_RESOURCES = 11,
     AMBREL_WAVEMIX_ERR_AUDIO = 12,
     AMBREL_WAVEMIX_ERR_THREAD = 13,
+    AMBREL_WAVEMIX_ERR_NO_HRTF = 14,      /* HRTF asked for, but none fits or the name is unknown */
+    AMBREL_WAVEMIX_ERR_OUTPUT_FIXED = 15, /* the back end was already chosen in this process */
     AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY = 21
 };
 
@@ -71,6 +92,13 @@ enum {
 #define AMBREL_WAVEMIX_OUTPUT_AUTO 0u
 #define AMBREL_WAVEMIX_OUTPUT_WAVEOUT 1u
 #define AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND 2u
+/* The same values by the back ends they choose on Linux. */
+#define AMBREL_WAVEMIX_OUTPUT_ALSA AMBREL_WAVEMIX_OUTPUT_WAVEOUT
+#define AMBREL_WAVEMIX_OUTPUT_PULSE AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND
+/* MixerOutputOptions.hrtf and MixerRenderConfig.hrtf */
+#define AMBREL_WAVEMIX_HRTF_AUTO 0u
+#define AMBREL_WAVEMIX_HRTF_ON 1u
+#define AMBREL_WAVEMIX_HRTF_OFF 2u
 /* Option bits of AmbrelWaveMixSetOptions */
 #define AMBREL_WAVEMIX_OPTION_LOWPASS 1u
 /* AmbrelWaveMixOpenWave flags: the samples are in the caller's memory (the only source). */
@@ -137,10 +165,41 @@ typedef struct MixerPosition {
     int32_t reserved2; /* 0 */
 } MixerPosition;
 
+/* What a session opens besides its config. The strings are read during the call only. */
+typedef struct MixerOutputOptions {
+    uint32_t size;        /* sizeof(MixerOutputOptions) */
+    uint32_t hrtf;        /* AMBREL_WAVEMIX_HRTF_AUTO, _ON or _OFF */
+    const char* device;   /* NULL or "": the default device */
+    const char* hrtfName; /* with HRTF on; NULL or "": the first that fits */
+} MixerOutputOptions;
+
+/* Whether HRTF renders on a session's or a render's device, and with which data set. */
+typedef struct MixerHrtfState {
+    uint32_t size;       /* sizeof(MixerHrtfState), set by the caller */
+    uint32_t enabled;    /* 1: binaural mixing, 0: plain panning */
+    int32_t status;      /* OpenAL Soft's ALC_HRTF_STATUS_SOFT: why it is on or off */
+    uint32_t sampleRate; /* the device's mixing rate, Hz */
+    char name[256];      /* the HRTF in use, "" when off; cut to 255 characters */
+} MixerHrtfState;
+
+/* A loopback render: float stereo of one wave into the caller's memory. */
+typedef struct MixerRenderConfig {
+    uint32_t size;        /* sizeof(MixerRenderConfig) */
+    uint32_t sampleRate;  /* Hz, the wave's rate: with HRTF on it picks the device's rate */
+    uint32_t hrtf;        /* AMBREL_WAVEMIX_HRTF_AUTO (OpenAL Soft's configuration), _ON, _OFF */
+    uint32_t options;     /* option bits as for AmbrelWaveMixSetOptions */
+    const char* hrtfName; /* with HRTF on; NULL or "": the first that fits */
+} MixerRenderConfig;
+
 /* Opens the default device for the config. Returns the session, or 0 (the code is then
    in AmbrelWaveMixGetLastError). */
 AmbrelWaveMixSession AmbrelWaveMixInitEx(const MixerSessionConfig* config);
-/* The code of the last failed InitEx or OpenWave in this process. */
+/* InitEx with a device and an HRTF choice; options NULL is InitEx. A device that is not
+   there gives code 4 (AMBREL_WAVEMIX_ERR_NO_DEVICE), an HRTF name that is not there code 14.
+   Whether HRTF really renders is known once the session is active (GetHrtfState). */
+AmbrelWaveMixSession AmbrelWaveMixInitOutput(const MixerSessionConfig* config,
+                                             const MixerOutputOptions* options);
+/* The code of the last failed InitEx, InitOutput, OpenWave or RenderOpen in this process. */
 int AmbrelWaveMixGetLastError(void);
 /* Turns on the option bits in `set`, then off those in `clear`. */
 int AmbrelWaveMixSetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear);
@@ -175,6 +234,59 @@ int AmbrelWaveMixCloseSession(AmbrelWaveMixSession session);
 /* Writes the code's text, at most maxChars characters plus a terminating zero (the buffer
    holds maxChars + 1 bytes). Unknown codes get a generic text. */
 int AmbrelWaveMixGetErrorText(int code, char* buffer, uint32_t maxChars);
+
+/* The HRTF state of an active session's device. Code 5 before Activate. */
+int AmbrelWaveMixGetHrtfState(AmbrelWaveMixSession session, MixerHrtfState* state);
+
+/* Chooses OpenAL Soft's back end for this process from an output value (0, 1 or 2). It takes
+   effect only before this library's first call into OpenAL Soft, and only when the
+   environment (ALSOFT_DRIVERS) does not choose already; then 0. Otherwise code 15 and
+   nothing changes: a new choice takes effect at the next start. Call it early, before other
+   threads run: it sets ALSOFT_DRIVERS. A chosen back end that is missing falls back to the
+   others in OpenAL Soft's order. */
+int AmbrelWaveMixSelectOutput(uint32_t output);
+/* The output value whose back end this process runs on: the one SelectOutput took, else 0
+   (OpenAL Soft's own choice, which the environment may steer). */
+uint32_t AmbrelWaveMixGetOutputInEffect(void);
+
+/* Lists the output devices of the back end now (ALC_ALL_DEVICES_SPECIFIER) and keeps the
+   list; returns how many there are. The default device need not be among them by name. */
+uint32_t AmbrelWaveMixEnumerateDevices(void);
+/* The index-th name of the kept device list. Code 10 when the index is past the list or the
+   name has more than maxChars characters (a cut name would open another device). */
+int AmbrelWaveMixGetDeviceName(uint32_t index, char* buffer, uint32_t maxChars);
+
+/* Lists the HRTF data sets OpenAL Soft offers (ALC_SOFT_HRTF), finds the one rate each is
+   made for on a loopback device, and keeps the list; returns how many there are. */
+uint32_t AmbrelWaveMixEnumerateHrtfs(void);
+/* The index-th HRTF of the kept list (enumerated on first use): its name, as sessions and
+   renders take it, and *sampleRate, its rate in Hz (may be NULL). Code 10 as for device
+   names. */
+int AmbrelWaveMixGetHrtfName(uint32_t index, char* buffer, uint32_t maxChars, uint32_t* sampleRate);
+/* The device rate HRTF on runs at for a sound of soundRate Hz with the named HRTF (NULL or
+   "": any), by the rule at the top; 0 when none fits. */
+uint32_t AmbrelWaveMixChooseHrtfRate(uint32_t soundRate, const char* hrtfName);
+
+/* Opens a loopback device for the config, with OpenAL Soft's output limiter off so the mix
+   is never squashed: samples may exceed +-1.0. Returns the render, or 0 (code in
+   AmbrelWaveMixGetLastError; 14 when HRTF on cannot be met). */
+AmbrelWaveMixRender AmbrelWaveMixRenderOpen(const MixerRenderConfig* config);
+int AmbrelWaveMixRenderGetState(AmbrelWaveMixRender render, MixerHrtfState* state);
+/* Starts the wave from its first frame, as PlayEx starts it on a channel, at full volume
+   and straight ahead. The samples are borrowed until the render closes or starts another. */
+int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* source);
+/* The direction from the next rendered frame on; flags as for SetPosition. */
+int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
+                                   const MixerPosition* position);
+/* Mixes up to maxFrames frames at the device's rate into out (interleaved left, right) and
+   stops sooner once the wave has been read up to frame untilFrame (a frame of the wave; one
+   past its last frame never stops early). Upsampled, it ends exactly where the wave reaches
+   untilFrame. *rendered gets the frames written, 0 only when the wave was read that far
+   already, and *position the wave frames read so far, as GetPlayPosition counts them. After
+   the end of the wave the output is silence. Code 8 before RenderStart. */
+int AmbrelWaveMixRenderFrames(AmbrelWaveMixRender render, float* out, uint32_t maxFrames,
+                              uint32_t untilFrame, uint32_t* rendered, uint32_t* position);
+int AmbrelWaveMixRenderClose(AmbrelWaveMixRender render);
 
 #ifdef __cplusplus
 }

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -29,8 +31,9 @@ std::string Slurp(const std::string& path) {
 
 class CliTest : public ::testing::Test {
   protected:
-    CliRun Cli(const std::string& args) {
-        const std::string command = std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
+    // env: assignments put before the command, as "NAME=value ".
+    CliRun Cli(const std::string& args, const std::string& env = "") {
+        const std::string command = env + std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
                                     dir.File("stdout") + " 2>" + dir.File("stderr");
         CliRun run;
         const int status = std::system(command.c_str());
@@ -293,4 +296,119 @@ TEST_F(CliTest, RenderUsageErrors) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: sonomap-cli render IN...", 0), 0u);
     EXPECT_NE(Cli("--help").out.find("render IN..."), std::string::npos);
+}
+
+namespace {
+
+// The binaural render needs no sound card, no sound server and no audio back end at all.
+const char* const kNoBackEnd = "ALSOFT_DRIVERS=sonomap-no-such-driver ";
+
+// A build without the mixer library has no binaural render; its CLI says so.
+bool CliHasMixer() {
+#ifdef SONOMAP_CLI_HAS_MIXER
+    return true;
+#else
+    return false;
+#endif
+}
+
+TestSound MonoNoise(uint32_t rate, uint32_t frames, std::vector<PanChunkPoint> points,
+                    bool bLoud = false) {
+    TestSound sound;
+    sound.format = MakeFormat(1, rate, 16);
+    sound.samples = Pattern(size_t{frames} * 2, rate);
+    if (!bLoud) {
+        // Pattern bytes are full-scale noise; a quarter of it leaves the mix headroom.
+        for (size_t i = 1; i < sound.samples.size(); i += 2) {
+            sound.samples[i] = static_cast<uint8_t>(static_cast<int8_t>(sound.samples[i]) / 4);
+        }
+    }
+    sound.points = std::move(points);
+    sound.chunkFrames = frames;
+    return sound;
+}
+
+}  // namespace
+
+TEST_F(CliTest, ListHrtfsPrintsOneNameALineAsHrtfTakesThem) {
+    const CliRun run = Cli("render --list-hrtfs", kNoBackEnd);
+    if (!CliHasMixer()) {
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("no mixer library"), std::string::npos);
+        GTEST_SKIP() << "built without the mixer library";
+    }
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> names;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        names.push_back(line);
+    }
+    ASSERT_FALSE(names.empty());
+    EXPECT_NE(std::find(names.begin(), names.end(), "default-48000"), names.end());
+
+    // Each name picks its data set, and with it the output rate.
+    const std::string in = Write("in.wav", MonoNoise(22050, 4410, {{0, 60}}));
+    const CliRun chosen =
+        Cli("render " + in + " -o " + dir.File("b.wav") + " --binaural --hrtf default-48000",
+            kNoBackEnd);
+    EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
+    FILE* pipe = popen(("soxi -r " + dir.File("b.wav")).c_str(), "r");
+    char rate[32] = {};
+    ASSERT_NE(pipe, nullptr);
+    EXPECT_NE(std::fgets(rate, sizeof rate, pipe), nullptr);
+    pclose(pipe);
+    EXPECT_STREQ(rate, "48000\n");
+    // Names with spaces are one argument.
+    const std::string spaced = names.back();
+    EXPECT_EQ(
+        Cli("render " + in + " -o " + dir.File("c.wav") + " --binaural --hrtf '" + spaced + "'")
+            .exitCode,
+        0);
+}
+
+TEST_F(CliTest, RenderBinauralWritesSixteenBitStereoAtTheHrtfsRateAndSaysWhenItScales) {
+    if (!CliHasMixer()) {
+        EXPECT_EQ(Cli("render x.wav -o y.wav --binaural").exitCode, 1);
+        GTEST_SKIP() << "built without the mixer library";
+    }
+    const std::string in = Write("in.wav", MonoNoise(22050, 22050, {{0, -90}, {22049, 90}}));
+    const std::string loud = Write("loud.wav", MonoNoise(44100, 44100, {{0, 80}}, true));
+    std::filesystem::create_directory(dir.Path() / "out");
+    const CliRun run = Cli("render " + in + " " + loud + " --output-dir " + dir.File("out") +
+                               " --type aiff --binaural --jobs 2",
+                           kNoBackEnd);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    for (const auto& [name, description] :
+         {std::pair{"out/in.aif", "2 44100 16 44100"}, {"out/loud.aif", "2 44100 16 44100"}}) {
+        std::string said;
+        for (const char* option : {"-c", "-r", "-b", "-s"}) {
+            FILE* pipe = popen(("soxi " + std::string(option) + " " + dir.File(name)).c_str(), "r");
+            char line[32] = {};
+            ASSERT_NE(pipe, nullptr);
+            EXPECT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+            pclose(pipe);
+            said += (said.empty() ? "" : " ") + std::string(line, std::strcspn(line, "\n"));
+        }
+        EXPECT_EQ(said, description) << name;
+    }
+    // Only the loud one was scaled, and stderr says by how much.
+    EXPECT_NE(run.err.find(loud + ": The mix would have gone past full scale, so it was scaled "
+                                  "down by "),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find(in + ":"), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, RenderBinauralUsageErrors) {
+    const std::string path = Write("take.wav", MonoNoise(22050, 100, {{0, 0}}));
+    EXPECT_EQ(Cli("render " + path + " -o a.wav --hrtf default-44100").exitCode, 2);
+    EXPECT_EQ(Cli("render --list-hrtfs " + path).exitCode, 2);
+    EXPECT_EQ(Cli("render --list-hrtfs --binaural").exitCode, 2);
+    if (CliHasMixer()) {
+        const CliRun unknown =
+            Cli("render " + path + " -o " + dir.File("a.wav") + " --binaural --hrtf nothing");
+        EXPECT_EQ(unknown.exitCode, 2);
+        EXPECT_NE(unknown.err.find("--list-hrtfs"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+    }
 }

@@ -1,11 +1,12 @@
 # Fails when a source file includes against the layers: each layer may include only itself and
 # the layers below it, and the core layers never include Qt.
 #
-#   shell -> views -> playback -> document -> formats, render, peaks, geometry, trevant
-#         -> platform
+#   shell -> views -> playback -> binaural -> document -> formats, render, peaks, geometry,
+#         trevant -> platform
 #
-# The command-line tool stands beside playback, on the core alone. Layers of the same rank are
-# siblings and do not include each other.
+# binaural drives the mixer library for the document's binaural export, without Qt. The
+# command-line tool stands beside playback, on the core and binaural. Layers of the same rank
+# are siblings and do not include each other.
 #
 # Usage: cmake -DSOURCE_DIR=<folder holding the layer folders> -P CheckLayers.cmake
 
@@ -23,11 +24,12 @@ set(LAYERS
     render 1 1
     trevant 1 1
     document 2 1
-    cli 3 1
-    playback 3 0
-    views 4 0
-    shell 5 0
-    app 6 0)
+    binaural 3 1
+    cli 4 1
+    playback 4 0
+    views 5 0
+    shell 6 0
+    app 7 0)
 
 # Sets NAME, RANK and CORE of the layer a path (relative to SOURCE_DIR) belongs to; NAME is
 # empty for a path in no layer.

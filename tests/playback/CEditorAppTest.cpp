@@ -84,6 +84,9 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
         prefs.latency = 120;
         prefs.savePath = "/s/";
         prefs.exportPath = "/e/";
+        prefs.output.device = "USB Headset";
+        prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+        prefs.output.hrtfName = "default-48000";
         m_app.SetPreferences(prefs);
     }
     m_app.ReplaceUndoRecord(std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste));
@@ -93,9 +96,11 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
 
     m_app.ExitInstance();
     const std::vector<std::string> expected = {
-        "Initialization/ClassName",  "Preferences/CursorFollow",     "Preferences/MixerOutput",
+        "Initialization/ClassName", "Preferences/CursorFollow", "Preferences/MixerOutput",
         "Preferences/LowpassFilter", "Preferences/UsePrimaryBuffer", "Preferences/Latency",
-        "Preferences/SavePath",      "Preferences/OpenPath",         "Preferences/ExportPath"};
+        "Preferences/SavePath", "Preferences/OpenPath", "Preferences/ExportPath",
+        // The keys that came with the Linux outputs follow the table's.
+        "Preferences/OutputDevice", "Preferences/HrtfMode", "Preferences/HrtfName"};
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
@@ -115,6 +120,9 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     EXPECT_EQ(next.GetPreferences().latency, 120);
     EXPECT_EQ(next.GetPreferences().savePath, "/s/");
     EXPECT_EQ(next.GetPreferences().exportPath, "/e/");
+    EXPECT_EQ(next.GetPreferences().output.device, "USB Headset");
+    EXPECT_EQ(next.GetPreferences().output.hrtfMode, OutputPreferences::kHrtfOff);
+    EXPECT_EQ(next.GetPreferences().output.hrtfName, "default-48000");
     EXPECT_TRUE(m_prompts.Boxes().empty());
 }
 
@@ -182,8 +190,8 @@ TEST_F(EditorApp, MixerErrorTextHasTheCodeTheLibraryTextAndTheInUseHint) {
     EXPECT_EQ(CEditorApp::FormatMixerError(4),
               "AmbrelWaveMix Error 4...\n\nNo audio output device could be opened.");
     EXPECT_EQ(CEditorApp::FormatMixerError(21),
-              "AmbrelWaveMix Error 21...\n\nThe WaveOut device is busy.\n\nPerhaps your WaveOut "
-              "device is in use by another application.");
+              "AmbrelWaveMix Error 21...\n\nThe ALSA output device (WaveOut) is busy.\n\n"
+              "Perhaps your WaveOut device is in use by another application.");
     m_app.ReportMixerError(1);
     ASSERT_EQ(m_prompts.Boxes().size(), 1u);
     const UserPrompts::Box& box = m_prompts.Boxes()[0];

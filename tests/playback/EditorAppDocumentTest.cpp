@@ -109,3 +109,66 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     EXPECT_EQ(m_app.GetPreferences().savePath, m_dir.Path().string() + "/");
     EXPECT_EQ(doc.GetPathName(), m_dir.File("copy.wav"));
 }
+
+TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
+    std::vector<std::string> lines;
+    m_app.SetStatusLine([&](const std::string& line) { lines.push_back(line); });
+    Preferences prefs = m_app.GetPreferences();
+    prefs.output.device = "USB Headset";
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
+    m_app.SetPreferences(prefs);
+    CTesselDoc doc(m_app);
+    ASSERT_TRUE(doc.OnOpenDocument(m_path));
+
+    doc.OpenMixerWave(0, -1);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);  // on the default device instead
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+    EXPECT_TRUE(lines.empty());  // nothing plays yet
+    m_app.SetPlaying(&doc, nullptr);
+    m_app.ClearPlaying();
+    doc.OpenMixerWave(0, -1);
+    m_app.SetPlaying(&doc, nullptr);
+    m_app.ClearPlaying();
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Output device \"USB Headset\" is not there: the default device plays. "
+                         "HRTF on: default-44100",
+                         "HRTF on: default-44100"}));
+
+    lines.clear();
+    prefs.output.device = "No Output";
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+    m_app.SetPreferences(prefs);
+    m_app.OnOptionsAccepted();
+    doc.OpenMixerWave(0, -1);
+    m_app.SetPlaying(&doc, nullptr);
+    m_app.ClearPlaying();
+    EXPECT_EQ(lines, (std::vector<std::string>{"HRTF off: speakers"}));
+    m_app.SetStatusLine(nullptr);
+}
+
+TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone) {
+    CTesselDoc doc(m_app);
+    ASSERT_TRUE(doc.OnOpenDocument(m_path));
+    std::vector<SaveNameRequest> asked;
+    m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
+        asked.push_back(request);
+        result.fullPath = m_dir.File("binaural.wav");
+        result.filterIndex = 1;
+        return true;
+    });
+    for (const auto& [name, rate] : {std::pair{"default-48000", 48000u}, {"gone-hrtf", 44100u}}) {
+        SCOPED_TRACE(name);
+        Preferences prefs = m_app.GetPreferences();
+        prefs.output.hrtfName = name;
+        m_app.SetPreferences(prefs);
+        ASSERT_TRUE(doc.ExportBinauralFile()) << testing::PrintToString(m_prompts.Texts());
+        const Bytes file = ReadBytes(m_dir.File("binaural.wav"));
+        ASSERT_GT(file.size(), 44u);
+        EXPECT_EQ(file[24] | file[25] << 8 | file[26] << 16, static_cast<int>(rate));
+        EXPECT_EQ(file[22], 2);   // channels
+        EXPECT_EQ(file[34], 16);  // bits
+    }
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].title, "Export Binaural File As...");
+    EXPECT_EQ(m_app.GetExportFolder(), m_dir.Path().string() + "/");
+}

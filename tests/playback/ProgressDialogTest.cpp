@@ -145,3 +145,41 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
     EXPECT_TRUE(main.isEnabled());
     app.ExitInstance();
 }
+
+TEST(ProgressDialog, TheBinauralExportHasItsOwnCaptionAndCancelsFromTheWindow) {
+    TempDir dir;
+    TestSound sound;
+    sound.samples = Pattern(40000 * 2);
+    sound.points = {{0, -90}, {30000, 90}};
+    sound.chunkFrames = FramesOf(sound);
+    WriteBytes(dir.File("take.wav"), BuildSoundFile(sound));
+    const std::string out = dir.File("take-binaural.wav");
+
+    QMainWindow main;
+    main.show();
+    QtUserPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app(prompts, settings);
+    app.SetSaveNameDialog([&](const SaveNameRequest&, SaveNameResult& result) {
+        result.fullPath = out;
+        result.filterIndex = 1;
+        return true;
+    });
+    CTesselDoc doc(app);
+    ASSERT_TRUE(doc.OnOpenDocument(dir.File("take.wav")));
+
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<CProgressDialog*>(widget)) {
+                caption = dialog->windowTitle();
+                dialog->CancelButton()->click();
+            }
+        }
+    });
+    EXPECT_FALSE(doc.ExportBinauralFile());
+    EXPECT_EQ(caption, "Creating binaural file...");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_TRUE(main.isEnabled());
+    app.ExitInstance();
+}

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -53,6 +54,15 @@ class OptionsDialogTest : public ::testing::Test {
     static QRadioButton* Radio(const COptionsDialog& d, int id) {
         return Find<QRadioButton>(d, id);
     }
+    static QComboBox* Combo(const COptionsDialog& d, int id) { return Find<QComboBox>(d, id); }
+    static QLabel* Text(const COptionsDialog& d, int id) { return Find<QLabel>(d, id); }
+    static QStringList Items(const QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) {
+            items << box->itemText(i);
+        }
+        return items;
+    }
     // Clicks on the button's text, where a user would; the button's box is wider than that.
     static void Click(QAbstractButton* button) {
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
@@ -76,12 +86,13 @@ TEST_F(OptionsDialogTest, HasTheTrevantGroupWithItsControlsAndTexts) {
     auto* group = dialog->findChild<QGroupBox*>();
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->title(), "Trevant");
-    EXPECT_EQ(Radio(*dialog, 1012)->text(), "Use DirectSound");
-    EXPECT_EQ(Radio(*dialog, 1013)->text(), "Use WaveOut");
-    EXPECT_EQ(Radio(*dialog, 1016)->text(), "Let Trevant Decide");
-    EXPECT_EQ(Primary(*dialog)->text(), "Use Primary DirectSound Buffer");
+    // The Windows outputs under their Linux names; the ids and indexes stay.
+    EXPECT_EQ(Radio(*dialog, 1012)->text(), "PipeWire / PulseAudio");
+    EXPECT_EQ(Radio(*dialog, 1013)->text(), "ALSA");
+    EXPECT_EQ(Radio(*dialog, 1016)->text(), "Let the mixer decide");
+    EXPECT_EQ(Primary(*dialog)->text(), "Run the device at the sound's rate");
     EXPECT_EQ(Lowpass(*dialog)->text(), "Lowpass Filter");
-    for (int id : {1012, 1013, 1014, 1015, 1016, 1017, 1018}) {
+    for (int id : {1012, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1025}) {
         auto* control = Find<QWidget>(*dialog, id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->property("controlId").toInt(), id);
@@ -94,6 +105,19 @@ TEST_F(OptionsDialogTest, HasTheTrevantGroupWithItsControlsAndTexts) {
     EXPECT_TRUE(texts.contains("Latency"));
     EXPECT_TRUE(texts.contains("0 ms"));
     EXPECT_TRUE(texts.contains("1000 ms"));
+    EXPECT_TRUE(texts.contains("Device"));
+
+    QGroupBox* headphones = nullptr;
+    for (QGroupBox* box : dialog->findChildren<QGroupBox*>()) {
+        headphones = box->title() == "Headphones (HRTF)" ? box : headphones;
+    }
+    ASSERT_NE(headphones, nullptr);
+    EXPECT_EQ(Radio(*dialog, 1020)->text(), "Automatic");
+    EXPECT_EQ(Radio(*dialog, 1021)->text(), "On");
+    EXPECT_EQ(Radio(*dialog, 1022)->text(), "Off");
+    for (int id : {1020, 1021, 1022, 1023, 1024}) {
+        EXPECT_TRUE(headphones->isAncestorOf(Find<QWidget>(*dialog, id))) << id;
+    }
     EXPECT_EQ(Slider(*dialog)->minimum(), 0);
     EXPECT_EQ(Slider(*dialog)->maximum(), 50);
     EXPECT_EQ(Slider(*dialog)->tickPosition(), QSlider::NoTicks);
@@ -290,4 +314,101 @@ TEST_F(OptionsDialogTest, AStoredOutputOutOfRangeChecksNoButtonAndSurvivesOk) {
     EXPECT_FALSE(Primary(*dialog)->isEnabled());
     Press(*dialog, QDialogButtonBox::Ok);
     EXPECT_EQ(m_app.GetPreferences().mixerOutput, 7);
+}
+
+TEST_F(OptionsDialogTest, DevicesAndHrtfsAreListedAndTheChoicesAreStoredAndApplied) {
+    auto dialog = Open();
+    QComboBox* devices = Combo(*dialog, COptionsDialog::kIdDevice);
+    QComboBox* hrtfs = Combo(*dialog, COptionsDialog::kIdHrtfList);
+    // The null back end has its one device; the HRTFs come with their rates.
+    EXPECT_EQ(Items(devices), QStringList({"Default device", "No Output"}));
+    EXPECT_EQ(devices->currentIndex(), 0);
+    ASSERT_GE(hrtfs->count(), 3);
+    EXPECT_EQ(hrtfs->itemText(0), "Any that fits the sound");
+    EXPECT_TRUE(Items(hrtfs).contains("default-48000 (48000 Hz)"));
+    EXPECT_TRUE(Radio(*dialog, COptionsDialog::kIdHrtfAutomatic)->isChecked());
+    EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(),
+              "Shown here once a sound has played.");
+
+    devices->setCurrentIndex(1);
+    hrtfs->setCurrentIndex(hrtfs->findData("default-48000"));
+    Click(Radio(*dialog, COptionsDialog::kIdHrtfOn));
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_app.GetPreferences().output.device, "No Output");
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfMode, OutputPreferences::kHrtfOn);
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "default-48000");
+
+    // The next session plays on that device with that HRTF, and the dialog shows it live.
+    m_app.OpenMixerSession(22050);
+    ASSERT_NE(m_app.GetMixerSession(), 0u);
+    EXPECT_EQ(m_app.GetLiveHrtfText(), "HRTF on: default-48000");
+    dialog = Open();
+    EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(), "HRTF on: default-48000");
+    EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdDevice)->currentText(), "No Output");
+    Click(Radio(*dialog, COptionsDialog::kIdHrtfOff));
+    Press(*dialog, QDialogButtonBox::Ok);
+    m_app.OpenMixerSession(22050);
+    EXPECT_EQ(m_app.GetLiveHrtfText(), "HRTF off: speakers");
+
+    m_app.SavePreferences();
+    EXPECT_EQ(m_settings.GetString("Preferences", "OutputDevice", ""), "No Output");
+    EXPECT_EQ(m_settings.GetString("Preferences", "HrtfMode", ""), "2");
+    EXPECT_EQ(m_settings.GetString("Preferences", "HrtfName", ""), "default-48000");
+}
+
+TEST_F(OptionsDialogTest, AStoredDeviceOrHrtfThatIsGoneIsShownAsSuchAndKept) {
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.output.device = "USB Headset";
+        prefs.output.hrtfName = "my-own-hrtf";
+        m_app.SetPreferences(prefs);
+    }
+    const auto dialog = Open();
+    EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdDevice)->currentText(), "USB Headset (not found)");
+    EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdHrtfList)->currentText(),
+              "my-own-hrtf (not installed)");
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_app.GetPreferences().output.device, "USB Headset");
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "my-own-hrtf");
+}
+
+TEST_F(OptionsDialogTest, HrtfOnGreysTheRateBoxWhichKeepsItsCheck) {
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.mixerOutput = CEditorApp::kOutputDirectSound;
+        prefs.bUsePrimaryBuffer = true;
+        prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
+        m_app.SetPreferences(prefs);
+    }
+    auto dialog = Open();
+    QCheckBox* rate = Primary(*dialog);
+    EXPECT_FALSE(rate->isEnabled());
+    EXPECT_TRUE(rate->isChecked());
+    Click(Radio(*dialog, COptionsDialog::kIdHrtfAutomatic));
+    EXPECT_TRUE(rate->isEnabled());
+    Click(Radio(*dialog, COptionsDialog::kIdHrtfOn));
+    EXPECT_FALSE(rate->isEnabled());
+    Click(Radio(*dialog, COptionsDialog::kIdHrtfOff));
+    EXPECT_TRUE(rate->isEnabled());
+    // ALSA greys it whatever the HRTF choice, as WaveOut did.
+    Click(Radio(*dialog, 1013));
+    EXPECT_FALSE(rate->isEnabled());
+    Click(Radio(*dialog, 1016));
+    EXPECT_TRUE(rate->isEnabled());
+    EXPECT_TRUE(rate->isChecked());
+}
+
+TEST_F(OptionsDialogTest, AnOutputOtherThanTheOneInEffectSaysItWaitsForTheNextStart) {
+    // This process's back end is the environment's (OpenAL Soft's own choice).
+    ASSERT_EQ(m_app.GetOutputInEffect(), CEditorApp::kOutputLetMixerDecide);
+    const auto dialog = Open();
+    QLabel* note = Text(*dialog, COptionsDialog::kIdNextStartNote);
+    EXPECT_FALSE(note->isVisible());
+    Click(Radio(*dialog, 1013));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), "A change of output takes effect at the next start.");
+    Click(Radio(*dialog, 1012));
+    EXPECT_TRUE(note->isVisible());
+    Click(Radio(*dialog, 1016));
+    EXPECT_FALSE(note->isVisible());
 }

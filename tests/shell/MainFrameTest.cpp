@@ -127,6 +127,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"&Save\tCtrl+S", 57603},
           {"Save &As...", 57604},
           {"Export Stereo File...", 32788},
+          {"Export Binaural File...", 32789},
           {"Preferences...", 32794},
           {QString::fromStdString("&1 " + b), 57616},
           {QString::fromStdString("&2 " + a), 57617},
@@ -216,11 +217,13 @@ TEST_F(FrameTest, TheActiveViewAnswersFirstThenItsWindowThenTheApplication) {
     EXPECT_TRUE(m_pFrame->Action(kFileClose)->isEnabled());
     EXPECT_FALSE(m_pFrame->Action(kFileSave)->isEnabled());
     EXPECT_FALSE(m_pFrame->Action(kExportStereo)->isEnabled());
+    EXPECT_FALSE(m_pFrame->Action(kExportBinaural)->isEnabled());
     document->AddPoint(10, 45);
     document->SetModifiedFlag(true);
     m_pFrame->UpdateCommandUI();
     EXPECT_TRUE(m_pFrame->Action(kFileSave)->isEnabled());
     EXPECT_TRUE(m_pFrame->Action(kExportStereo)->isEnabled());
+    EXPECT_TRUE(m_pFrame->Action(kExportBinaural)->isEnabled());
 
     // The application: Cursor Follows Playback carries its check mark and toggles.
     EXPECT_TRUE(m_pFrame->Action(kCursorFollow)->isCheckable());
@@ -352,6 +355,9 @@ TEST_F(FrameTest, CommandsCarryTheirStatusTextsAndToolTips) {
         const char* toolTip;
     } prompts[] = {
         {kExportStereo, "Create & Save Ambrel processed stereo sound file", "Make Ambrel File"},
+        {kExportBinaural,
+         "Create & Save a binaural file for headphones, mixed with HRTF as playback is",
+         "Make Binaural File"},
         {kZoomIn, "Zoom in to waveform", "Zoom In"},
         {kZoomOut, "Zoom out of waveform", "Zoom Out"},
         {kShowAll, "Zoom out to full waveform", "Show All"},
@@ -568,6 +574,20 @@ TEST_F(FrameTest, DeactivationStopsPlaybackAndClosesTheSessionActivationDoesNot)
     emit qApp->applicationStateChanged(Qt::ApplicationInactive);
     EXPECT_EQ(m_pApp->GetMixerSession(), 0u);
     EXPECT_FALSE(m_pApp->IsPlaying());
+}
+
+TEST_F(FrameTest, PlaybackStartingShowsTheHrtfStateInTheStatusBar) {
+    CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
+    ASSERT_NE(document, nullptr);
+    Preferences prefs = m_pApp->GetPreferences();
+    prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
+    m_pApp->SetPreferences(prefs);
+    m_pApp->OpenMixerSession(22050);
+    ASSERT_NE(m_pApp->GetMixerSession(), 0u);
+    EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "");
+    m_pApp->SetPlaying(document, nullptr);
+    EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "HRTF off: speakers");
+    m_pApp->StopPlayback();
 }
 
 TEST_F(FrameTest, IdleRefreshRunsAfterWorkAndNotWhileNothingHappens) {

@@ -32,6 +32,20 @@ AmbrelWaveMixSession FailingMixer::InitEx(const MixerSessionConfig& config) {
     return m_inner.InitEx(config);
 }
 
+AmbrelWaveMixSession FailingMixer::InitOutput(const MixerSessionConfig& config,
+                                              const MixerOutputOptions& options) {
+    if (const int code = Take("InitEx")) {
+        m_injectedError = code;
+        return 0;
+    }
+    m_injectedError = 0;
+    return m_inner.InitOutput(config, options);
+}
+
+int FailingMixer::GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) {
+    return m_inner.GetHrtfState(session, state);
+}
+
 int FailingMixer::GetLastError() {
     return m_injectedError != 0 ? m_injectedError : m_inner.GetLastError();
 }

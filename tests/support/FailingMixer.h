@@ -11,7 +11,8 @@
 // the next call of its operation ("InitEx", "SetOptions", "Activate", "OpenChannel",
 // "OpenWave", "FreeWave", "SetPosition", "SetVolume", "PlayEx", "GetPlayPosition",
 // "StopChannel"), which then does nothing else. A failed InitEx or OpenWave leaves its code
-// for GetLastError, as the library does. Every other call goes to the mixer behind.
+// for GetLastError, as the library does. A failure queued for "InitEx" also fails InitOutput,
+// the same opening with options. Every other call goes to the mixer behind.
 class FailingMixer : public Mixer {
   public:
     explicit FailingMixer(Mixer& inner);
@@ -20,6 +21,9 @@ class FailingMixer : public Mixer {
     void Clear();
 
     AmbrelWaveMixSession InitEx(const MixerSessionConfig& config) override;
+    AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
+                                    const MixerOutputOptions& options) override;
+    int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) override;
     int GetLastError() override;
     int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) override;
     int Activate(AmbrelWaveMixSession session, uint32_t activate) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -125,6 +126,11 @@ class TestDocumentHost : public DocumentHost {
     bool ShowsViews() const override { return showsViews; }
     bool offersImport = false;
     bool OffersImport() const override { return offersImport; }
+    // The binaural export's mixer; none until a test gives one.
+    std::function<std::unique_ptr<BinauralRenderer>()> rendererFactory;
+    std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override {
+        return rendererFactory ? rendererFactory() : nullptr;
+    }
 
     static SaveNameResult Name(const std::string& path, int filterIndex) {
         SaveNameResult result;

@@ -8,7 +8,7 @@
 namespace {
 
 TEST(ErrorText, EveryCodeHasAShortZeroTerminatedText) {
-    for (const int code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 21, 99, -5}) {
+    for (const int code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 21, 99, -5}) {
         SCOPED_TRACE(code);
         char buffer[256];
         std::memset(buffer, 'x', sizeof buffer);

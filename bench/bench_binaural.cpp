@@ -1,0 +1,124 @@
+// The binaural export of a 10-minute mono 16-bit 44.1 kHz sound, as the editor runs it (file
+// dialog answered, progress, dither, 16-bit file synced and put in place), against a bare
+// loopback HRTF render of the same frames through the mixer library's C API into memory,
+// with the direction changed as often, in alternating order in the same iterations.
+// Counters: real_time_x (seconds of sound per second of export) and ratio_to_bare_render.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "binaural/TrevantBinauralRenderer.h"
+#include "document/CTesselDoc.h"
+#include "document/PanSegment.h"
+#include "support/DocumentTestFiles.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+#include "trevant/trevant.h"
+
+namespace {
+
+constexpr uint32_t kRate = 44100;
+constexpr uint32_t kFrames = 600 * kRate;
+// A full sweep right, then back part of the way: the direction changes all along the file.
+const std::vector<PanChunkPoint> kPoints = {{0, -90}, {kFrames / 2, 90}, {kFrames - 1, -30}};
+
+std::string TenMinuteSound(const TempDir& dir) {
+    TestSound sound;
+    sound.format = MakeFormat(1, kRate, 16);
+    sound.samples.resize(size_t{kFrames} * 2);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> noise(-8000, 8000);
+    for (size_t i = 0; i < sound.samples.size(); i += 2) {
+        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
+        sound.samples[i] = static_cast<uint8_t>(value & 0xFF);
+        sound.samples[i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    sound.points = kPoints;
+    sound.chunkFrames = kFrames;
+    WriteBytes(dir.File("in.wav"), BuildSoundFile(sound));
+    return dir.File("in.wav");
+}
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double ExportSeconds(CTesselDoc& doc, TestDocumentHost& host, const std::string& out) {
+    host.saveNames.push_back(TestDocumentHost::Name(out, 1));
+    const auto start = std::chrono::steady_clock::now();
+    if (!doc.ExportBinauralFile()) {
+        std::abort();
+    }
+    return Seconds(start);
+}
+
+// The mixer alone: every frame of the same wave, the direction set by the same trajectory
+// before each block of 8192 frames, into float stereo in memory.
+double BareRenderSeconds(const CTesselDoc& doc) {
+    const auto start = std::chrono::steady_clock::now();
+    const MixerRenderConfig config{sizeof(MixerRenderConfig), kRate, AMBREL_WAVEMIX_HRTF_ON, 0,
+                                   nullptr};
+    const AmbrelWaveMixRender render = AmbrelWaveMixRenderOpen(&config);
+    const MixerPcmFormat format{1, 1, kRate, kRate * 2, 2, 16};
+    const MixerWaveSource source{&format, doc.GetSamples(), kFrames * 2, 0, 0};
+    if (render == 0 || AmbrelWaveMixRenderStart(render, &source) != 0) {
+        std::abort();
+    }
+    std::vector<float> out(8192 * 2);
+    std::unique_ptr<PanSegment> segment;
+    int32_t pan = 0;
+    for (uint32_t done = 0; done < kFrames;) {
+        pan = PanForFrame(doc.GetPanPoints(), kFrames, done, segment, pan);
+        const MixerPosition position{pan, 0, 0};
+        AmbrelWaveMixRenderSetPosition(render, 0, &position);
+        uint32_t rendered = 0;
+        uint32_t read = 0;
+        AmbrelWaveMixRenderFrames(render, out.data(), std::min(8192u, kFrames - done), 0xFFFFFFFF,
+                                  &rendered, &read);
+        benchmark::DoNotOptimize(out.data());
+        done += rendered;
+    }
+    AmbrelWaveMixRenderClose(render);
+    return Seconds(start);
+}
+
+void BM_BinauralExport10Minutes(benchmark::State& state) {
+    const TempDir dir;
+    TestDocumentHost host;
+    host.rendererFactory = [] { return std::make_unique<TrevantBinauralRenderer>("", 0); };
+    CTesselDoc doc(host);
+    if (!doc.OnOpenDocument(TenMinuteSound(dir))) {
+        std::abort();
+    }
+    double exportTotal = 0;
+    double bareTotal = 0;
+    bool bExportFirst = true;
+    for (auto _ : state) {
+        double exportSeconds = 0;
+        double bareSeconds = 0;
+        if (bExportFirst) {
+            exportSeconds = ExportSeconds(doc, host, dir.File("out.wav"));
+            bareSeconds = BareRenderSeconds(doc);
+        } else {
+            bareSeconds = BareRenderSeconds(doc);
+            exportSeconds = ExportSeconds(doc, host, dir.File("out.wav"));
+        }
+        bExportFirst = !bExportFirst;
+        state.SetIterationTime(exportSeconds);
+        exportTotal += exportSeconds;
+        bareTotal += bareSeconds;
+    }
+    state.counters["real_time_x"] = 600.0 * static_cast<double>(state.iterations()) / exportTotal;
+    state.counters["bare_render_real_time_x"] =
+        600.0 * static_cast<double>(state.iterations()) / bareTotal;
+    state.counters["ratio_to_bare_render"] = exportTotal / bareTotal;
+}
+BENCHMARK(BM_BinauralExport10Minutes)
+    ->UseManualTime()
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/BinauralRenderer.h"
+#include "document/PanSegment.h"
+#include "formats/PcmFormat.h"
+#include "render/TpdfDither.h"
+
+class CSoundFile;
+class PanPointList;
+class ProgressIndicator;
+
+// The render loop of the binaural export: mixes a sound through the 3-D mixer with HRTF along
+// its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
+// playback steps it, and hands 16-bit stereo frames (TPDF-dithered from the float mix) to a
+// sound file in blocks of kBlockFrames, servicing the progress window once per block.
+// A two-channel source is mixed down to one channel, (L + R) / 2, first.
+//
+// The mix is never clipped: when a render finds it above full scale it stops writing and
+// returns NeedsScaling, and the next render scales the whole mix down by the amount found
+// (ScaleDownDb). The samples, the points and the renderer are borrowed and must outlive the
+// object. Frames are sample frames; output frames are at OutputRate().
+class BinauralExport {
+  public:
+    // 32768 bytes of 16-bit stereo, the stereo export's block.
+    static constexpr uint32_t kBlockFrames = 8192;
+
+    enum class Outcome { Finished, NeedsScaling, Cancelled, WriteFailed, MixerFailed };
+
+    struct Source {
+        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
+        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits
+        uint32_t frameCount = 0;
+        const PanPointList* points = nullptr;
+    };
+
+    BinauralExport(const Source& source, BinauralRenderer& renderer);
+
+    // False when the trajectory has no point.
+    bool StartTrajectory() const;
+    // Opens the mixer, which picks the output rate. Empty, or the message to show.
+    std::string OpenMixer();
+    uint32_t OutputRate() const { return m_outputRate; }
+    const std::string& HrtfName() const { return m_hrtfName; }
+    // The sound's length at the output rate.
+    uint32_t OutputFrameCount() const { return m_outputFrames; }
+    // Two channels, 16 bits, the output rate; none when the data would not fit a sound file.
+    std::optional<PcmFormat> OutputFormat() const;
+    uint32_t OutputDataBytes() const { return m_outputFrames * 4u; }
+
+    // Mixes every frame into output, whose header is written, after OpenMixer succeeded.
+    // Sets the progress range to 0 .. 100 and reads Cancel after each full block only.
+    // Finished: all frames were handed to output. NeedsScaling: the mix exceeded full scale;
+    // output got only part of it and must be begun again for the next Render. MixerFailed:
+    // MixerError() says why. Nothing is closed.
+    Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+
+    // How far the mix is scaled down, in dB (positive); 0 when it is not.
+    double ScaleDownDb() const;
+    const std::string& MixerError() const { return m_mixerError; }
+
+  private:
+    // The next wave frame after from whose direction may differ from that of from.
+    uint32_t NextDirectionChange(uint32_t from) const;
+    // Checks, scales, dithers and writes the first frames of the mix buffer.
+    bool FlushBlock(CSoundFile& output, uint32_t frames);
+
+    Source m_source;
+    BinauralRenderer& m_renderer;
+    std::vector<uint8_t> m_mono;  // the mixed-down copy of a two-channel source
+    BinauralRenderer::Wave m_wave;
+    uint32_t m_outputRate = 0;
+    uint32_t m_outputFrames = 0;
+    std::string m_hrtfName;
+    std::string m_mixerError;
+    bool m_bFresh = false;  // the mixer is open and nothing was rendered yet
+
+    std::unique_ptr<PanSegment> m_pSegment;
+    int32_t m_lastPan = 65535;  // a value no pan takes
+    float m_gain = 1.0f;
+    float m_peak = 0.0f;
+    bool m_bOverFullScale = false;
+    TpdfDither m_dither;
+    std::vector<float> m_mix;
+    std::vector<int16_t> m_block;
+};

@@ -1,0 +1,94 @@
+#include "document/BinauralExportCommand.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "document/BinauralExport.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/ExportTarget.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+
+std::string BinauralExportCommand::ScaledDownText(double db) {
+    char amount[32];
+    std::snprintf(amount, sizeof amount, "%.1f", std::ceil(db * 10.0 - 1e-9) / 10.0);
+    return std::string("The mix would have gone past full scale, so it was scaled down by ") +
+           amount + " dB.";
+}
+
+bool BinauralExportCommand::Run() {
+    UserPrompts& prompts = m_host.Prompts();
+    SaveNameRequest request;
+    request.title = "Export Binaural File As...";
+    request.filters = kSoundFileFilters;
+    request.startFolder = m_host.GetExportFolder();
+    SaveNameResult result;
+    if (!m_host.AskSaveName(request, result)) {
+        return false;
+    }
+    const std::string& path = result.fullPath;
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    const std::unique_ptr<BinauralRenderer> renderer = m_host.MakeBinauralRenderer();
+    if (!renderer) {
+        prompts.Message("This build has no mixer library, so it cannot make binaural files.");
+        return false;
+    }
+    BinauralExport exporter({m_document.GetSamples(), m_document.GetFormat(),
+                             m_document.GetFrameCount(), &m_document.GetPanPoints()},
+                            *renderer);
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    if (const std::string error = exporter.OpenMixer(); !error.empty()) {
+        prompts.Message(error);
+        return false;
+    }
+    const std::optional<PcmFormat> format = exporter.OutputFormat();
+    if (!format) {
+        prompts.Message("The binaural file would be too large for a sound file.");
+        return false;
+    }
+
+    ExportTarget output(path, result.filterIndex - 1);
+    std::unique_ptr<ProgressIndicator> progress;
+    BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
+    try {
+        progress = prompts.OpenProgressDialog("Creating binaural file...");
+        // A mix found above full scale is rendered once more, scaled down, into a new file.
+        for (int pass = 0; pass < 2; ++pass) {
+            CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes());
+            if (writer == nullptr) {
+                outcome = BinauralExport::Outcome::WriteFailed;
+                break;
+            }
+            outcome = exporter.Render(*writer, *progress);
+            if (outcome != BinauralExport::Outcome::NeedsScaling) {
+                break;
+            }
+        }
+    } catch (const CFileException&) {
+        outcome = BinauralExport::Outcome::WriteFailed;
+    }
+
+    if (outcome == BinauralExport::Outcome::Cancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    bool bWritten = false;
+    if (outcome == BinauralExport::Outcome::MixerFailed) {
+        prompts.Message(exporter.MixerError());
+    } else {
+        bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
+    }
+    progress.reset();
+    if (bWritten && exporter.ScaleDownDb() > 0.0) {
+        prompts.Message(ScaledDownText(exporter.ScaleDownDb()), UserPrompts::Icon::Information);
+    }
+    m_host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

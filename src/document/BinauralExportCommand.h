@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+class CTesselDoc;
+class DocumentHost;
+
+// Export Binaural File as the user runs it: the save dialog, the checks, the render with
+// progress and Cancel into a file written beside its name, and every message. As with the
+// stereo export, a cancelled or failed export leaves no output file and keeps an older file
+// of that name. The document and its host outlive the command.
+class BinauralExportCommand {
+  public:
+    BinauralExportCommand(const CTesselDoc& document, DocumentHost& host)
+        : m_document(document), m_host(host) {}
+
+    // True when the file was written in full.
+    bool Run();
+
+    // "... scaled down by 3.1 dB.": the amount rounded up to a tenth, so a scaled mix never
+    // reads 0.0.
+    static std::string ScaledDownText(double db);
+
+  private:
+    const CTesselDoc& m_document;
+    DocumentHost& m_host;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The 3-D mixer as the binaural export drives it: one mono wave mixed with HRTF into float
+// stereo (full scale +-1.0, left first) at a rate the mixer picks. The core knows the mixer
+// only through this; the editor and the command-line tool hand in one over the mixer library.
+// Wave positions are sample frames of the wave; output frames are at OutputRate().
+class BinauralRenderer {
+  public:
+    struct Wave {
+        const uint8_t* samples = nullptr;  // mono, in-memory form; borrowed while it renders
+        uint16_t bitsPerSample = 16;       // 8 (unsigned) or 16 (signed)
+        uint32_t sampleRate = 0;           // Hz
+        uint32_t frameCount = 0;
+    };
+
+    virtual ~BinauralRenderer() = default;
+
+    // Starts a fresh mix of wave from its first frame, straight ahead; each call starts over
+    // and mixes the same samples again. Empty, or the message to show.
+    virtual std::string Open(const Wave& wave) = 0;
+    // After a successful Open: the output rate (Hz) and the HRTF that mixes.
+    virtual uint32_t OutputRate() const = 0;
+    virtual std::string HrtfName() const = 0;
+    // The direction in whole degrees (-90 left ... +90 right) from the next frame on.
+    virtual bool SetDirection(int32_t degrees) = 0;
+    // Mixes up to maxFrames frames into out and stops sooner once the wave has been read up
+    // to untilFrame (past its end: no early stop). rendered: frames written, 0 only when the
+    // wave was read that far already; position: wave frames read so far.
+    virtual bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
+                        uint32_t& position) = 0;
+    // The message for the last failed SetDirection or Render.
+    virtual std::string LastError() const = 0;
+};

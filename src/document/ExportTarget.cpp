@@ -1,0 +1,60 @@
+#include "document/ExportTarget.h"
+
+#include <unistd.h>
+
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/UserPrompts.h"
+
+ExportTarget::ExportTarget(const std::string& path, int typeId)
+    : m_typeName(SoundTypeName(typeId)), m_output(path) {}
+
+ExportTarget::~ExportTarget() {
+    // The sound file closes its file before the temp file goes.
+    m_pWriter.reset();
+    m_output.Abort();
+}
+
+CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
+    m_pWriter.reset();
+    try {
+        m_pWriter = CreateSoundFileByName(m_output.Begin(), m_typeName);
+    } catch (const CFileException&) {
+        m_pWriter.reset();
+    }
+    if (m_pWriter && !m_pWriter->CreateHeader(format, dataBytes)) {
+        m_pWriter.reset();
+    }
+    return m_pWriter.get();
+}
+
+void ExportTarget::Discard(UserPrompts& prompts) {
+    m_pWriter.reset();
+    const std::string partial = m_output.GetTempPath();
+    m_output.Abort();
+    if (!partial.empty() && ::access(partial.c_str(), F_OK) == 0) {
+        prompts.Message("Error removing output file.");
+    }
+}
+
+bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
+    bool bWritten = false;
+    if (bWriteFailed || !m_pWriter) {
+        prompts.Message("Error writing wave data!");
+    } else if (!m_pWriter->CloseSamples()) {
+        prompts.Message("Error closing wave data!");
+    } else if (!m_pWriter->CloseFile()) {
+        prompts.Message("Error closing wave file!");
+    } else {
+        try {
+            m_pWriter.reset();
+            m_output.Commit();
+            bWritten = true;
+        } catch (const CFileException&) {
+            prompts.Message("Error closing wave file!");
+        }
+    }
+    m_pWriter.reset();
+    m_output.Abort();
+    return bWritten;
+}

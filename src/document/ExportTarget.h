@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "formats/PcmFormat.h"
+#include "platform/SafeFileWriter.h"
+
+class CSoundFile;
+class UserPrompts;
+
+// The file an export writes: a sound file of the chosen type on a temp file beside the chosen
+// name, put in place only when complete, so a cancelled or failed export leaves no half-made
+// file and an older file of that name keeps its bytes. Also the messages that finishing or
+// discarding it can show. Sizes are bytes.
+class ExportTarget {
+  public:
+    // typeId: 0 WAV, 1 AIFF, as the save dialog's filter index less one.
+    ExportTarget(const std::string& path, int typeId);
+    ~ExportTarget();
+    ExportTarget(const ExportTarget&) = delete;
+    ExportTarget& operator=(const ExportTarget&) = delete;
+
+    // Begins the output afresh, dropping anything written before, and writes its header.
+    // The sound file belongs to the target; null when it could not be begun.
+    CSoundFile* Begin(const PcmFormat& format, uint32_t dataBytes);
+    // After Cancel: the temp file goes; "Error removing output file." when it stays.
+    void Discard(UserPrompts& prompts);
+    // After the last block: closes the data and the file and puts it in place, or shows why
+    // not ("Error writing wave data!" when bWriteFailed, "Error closing wave data!", "Error
+    // closing wave file!"). True when the file is in place.
+    bool Finish(bool bWriteFailed, UserPrompts& prompts);
+
+  private:
+    std::string m_typeName;
+    SafeFileWriter m_output;
+    std::unique_ptr<CSoundFile> m_pWriter;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Float samples (full scale +-1.0) to 16-bit ones with triangular (TPDF) dither: the sum of two
+// uniform values of one step each, so the rounding error carries no trace of the signal. The
+// noise comes from a fixed seed, so a render gives the same file every time.
+class TpdfDither {
+  public:
+    // The largest peak that stays clear of the clip with the dither on top: the dither adds
+    // less than one step.
+    static constexpr float kPeakLimit = 32766.0f / 32768.0f;
+
+    explicit TpdfDither(uint32_t seed = 0x2545F491u) : m_state(seed != 0 ? seed : 1u) {}
+
+    // out[i] = round(in[i] x gain x 32768 + dither), held within -32768 ... 32767.
+    void Quantize(const float* in, size_t count, float gain, int16_t* out);
+    // The largest magnitude among count samples; 0 for none.
+    static float Peak(const float* in, size_t count);
+
+  private:
+    // Uniform in [0, 1), xorshift32.
+    float NextUniform();
+
+    uint32_t m_state;
+};

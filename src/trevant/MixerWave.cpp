@@ -1,0 +1,26 @@
+#include "trevant/MixerWave.h"
+
+namespace {
+
+constexpr uint16_t kPcmTag = 1;
+
+}  // namespace
+
+int MixerWave::FromSource(const MixerWaveSource& source, MixerWave* wave) {
+    if (source.format == nullptr || (source.data == nullptr && source.byteCount != 0)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    const MixerPcmFormat format = *source.format;
+    const bool bBits = format.bitsPerSample == 8 || format.bitsPerSample == 16;
+    if (format.formatTag != kPcmTag || (format.channels != 1 && format.channels != 2) || !bBits ||
+        format.sampleRate < 1000 || format.sampleRate > 192000 ||
+        format.blockAlign != format.channels * format.bitsPerSample / 8) {
+        return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
+    }
+    wave->data = static_cast<const unsigned char*>(source.data);
+    wave->channels = format.channels;
+    wave->bitsPerSample = format.bitsPerSample;
+    wave->sampleRate = format.sampleRate;
+    wave->frameCount = source.byteCount / format.blockAlign;
+    return AMBREL_WAVEMIX_OK;
+}

@@ -1,0 +1,59 @@
+#include "BinauralFixture.h"
+
+#include "binaural/TrevantBinauralRenderer.h"
+#include "support/SoxTools.h"
+
+BinauralFixture::BinauralFixture() {
+    host.rendererFactory = [this] {
+        return std::make_unique<TrevantBinauralRenderer>(hrtfName, 0);
+    };
+}
+
+TestSound BinauralFixture::Noise(uint32_t rate, uint32_t frames, double amplitude,
+                                 std::vector<PanChunkPoint> points) {
+    TestSound sound;
+    sound.format = MakeFormat(1, rate, 16);
+    sound.samples = MakeNoise16(frames, amplitude, rate);
+    sound.points = std::move(points);
+    sound.chunkFrames = frames;
+    return sound;
+}
+
+std::unique_ptr<CTesselDoc> BinauralFixture::Open(const TestSound& sound, const std::string& name) {
+    const std::string path = dir.File(name);
+    WriteBytes(path, BuildSoundFile(sound));
+    auto doc = std::make_unique<CTesselDoc>(host);
+    EXPECT_TRUE(doc->OnOpenDocument(path));
+    host.prompts.Clear();
+    return doc;
+}
+
+bool BinauralFixture::Export(CTesselDoc& doc, const std::string& out, int filterIndex) {
+    host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
+    return doc.ExportBinauralFile();
+}
+
+StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::string& name) {
+    auto doc = Open(sound);
+    StereoSamples samples;
+    const std::string out = dir.File(name);
+    EXPECT_TRUE(Export(*doc, out)) << testing::PrintToString(host.prompts.Texts());
+    EXPECT_TRUE(ReadStereo16(out, &samples)) << out;
+    return samples;
+}
+
+std::string BinauralFixture::SoxDescription(const std::string& path) {
+    std::string out;
+    for (const char* option : {"-c", "-r", "-b", "-s"}) {
+        const SoxTools::Outcome run =
+            SoxTools::Command(std::string("soxi ") + option + " " + SoxTools::Quote(path));
+        std::string word = run.status == 0 ? run.output : "?";
+        word.erase(word.find_last_not_of(" \n") + 1);
+        out += (out.empty() ? "" : " ") + word;
+    }
+    return out;
+}
+
+bool BinauralFixture::SoxReads(const std::string& path) {
+    return SoxTools::Command("sox " + SoxTools::Quote(path) + " -n stat").status == 0;
+}
