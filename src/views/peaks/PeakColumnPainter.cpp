@@ -134,6 +134,21 @@ void PeakColumnPainter::ScanWithSummary(uint64_t firstFrame, uint64_t lastFrame,
     }
 }
 
+void PeakColumnPainter::PrefetchEdges(uint64_t firstFrame, uint32_t runLength) const {
+    // The ragged edges are the only samples a long column reads, each in its own page, far
+    // from the last: asking for them a few columns early hides the misses behind the work.
+    const uint64_t blockFrames = m_pSummary->BlockFrames();
+    const uint64_t frameBytes = m_data.channels * (m_data.bitsPerSample / 8u);
+    const uint64_t edgeBytes = blockFrames * frameBytes;
+    const uint64_t size = m_data.dataBytes;
+    for (const uint64_t frame : {firstFrame, firstFrame + runLength - blockFrames}) {
+        const uint64_t from = frame * frameBytes;
+        for (uint64_t at = from; at < from + edgeBytes && at < size; at += 64) {
+            __builtin_prefetch(m_data.samples + at);
+        }
+    }
+}
+
 void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak peaks[2]) const {
     for (int lane = 0; lane < m_laneCount; ++lane) {
         const int v = SampleAt(firstFrame, lane + 1);
@@ -161,6 +176,9 @@ void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak 
             }
         }
         const bool bSummary = m_pSummary != nullptr && last - first >= m_pSummary->BlockFrames();
+        if (bSummary) {
+            PrefetchEdges(first + 2 * uint64_t{runLength}, runLength);
+        }
         if (m_data.bitsPerSample == 8) {
             bSummary ? ScanWithSummary<8>(first, last, peaks)
                      : ScanDirect<8>(first, (last - first) / m_stride, peaks);
