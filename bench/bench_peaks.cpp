@@ -1,17 +1,20 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "support/ScriptedPrompts.h"
 #include "views/peaks/MasterOverview.h"
+#include "views/peaks/PeakSummary.h"
 #include "views/peaks/WaveImage.h"
 
-// Peak images of a 600 MB sound held in memory: 16-bit stereo at 44100 Hz, about 56 minutes.
+// Peak images of a one-hour sound held in memory: 16-bit stereo at 44100 Hz, 635 MB.
 namespace {
 
-constexpr uint32_t kFrames = 600u * 1000u * 1000u / 4u;
+constexpr uint32_t kFrames = 3600u * 44100u;
 
 const SampleData& LargeSound() {
     static std::vector<uint8_t> bytes = [] {
@@ -25,6 +28,17 @@ const SampleData& LargeSound() {
     }();
     static SampleData data{bytes.data(), static_cast<uint32_t>(bytes.size()), kFrames, 2, 16,
                            44100};
+    return data;
+}
+
+// The same samples with the summary an open builds for them.
+const SampleData& LargeSoundWithSummary() {
+    static const std::unique_ptr<PeakSummary> summary = PeakSummary::Build(LargeSound());
+    static const SampleData data = [] {
+        SampleData d = LargeSound();
+        d.summary = summary.get();
+        return d;
+    }();
     return data;
 }
 
@@ -47,7 +61,7 @@ void BM_StridedReadBaseline(benchmark::State& state) {
 }
 BENCHMARK(BM_StridedReadBaseline)->Unit(benchmark::kMillisecond);
 
-void BM_BuildMasterOverview600MB(benchmark::State& state) {
+void BM_BuildMasterOverviewOneHour(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
     for (auto _ : state) {
@@ -56,7 +70,7 @@ void BM_BuildMasterOverview600MB(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * data.dataBytes);
 }
-BENCHMARK(BM_BuildMasterOverview600MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildMasterOverviewOneHour)->Unit(benchmark::kMillisecond);
 
 WaveImage::Target ViewAt(uint32_t left) {
     return {1000, 200, kFrames / 100, left};  // 100 frames per column
@@ -93,8 +107,9 @@ WaveImage::Target WindowAt(uint32_t totalWidth, uint32_t left) {
     return {1920, 600, totalWidth, left};
 }
 
-// Show All: every column of the window drawn from scratch over the whole sound. Its baseline
-// is BM_StridedReadBaseline, which reads the same frames.
+// Show All: every column of the window drawn from scratch over the whole sound, reading every
+// frame it scans (no summary). Its baseline is BM_StridedReadBaseline, which reads the same
+// frames; BM_WaveViewZoomOneHour1920x600/z:0 is the same draw with the summary.
 void BM_WaveViewShowAll1920x600(benchmark::State& state) {
     const SampleData& data = LargeSound();
     ScriptedPrompts prompts;
@@ -139,5 +154,58 @@ void BM_StridedRead50ColumnsAt1000(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StridedRead50ColumnsAt1000)->Unit(benchmark::kMicrosecond);
+
+// The summary built from the samples in memory in one pass, against the strided read above.
+void BM_BuildPeakSummaryOneHour(benchmark::State& state) {
+    const SampleData& data = LargeSound();
+    for (auto _ : state) {
+        auto summary = PeakSummary::Build(data);
+        benchmark::DoNotOptimize(summary.get());
+        state.counters["summary_mb"] = static_cast<double>(summary->Bytes()) / 1e6;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * data.dataBytes);
+}
+BENCHMARK(BM_BuildPeakSummaryOneHour)->Unit(benchmark::kMillisecond);
+
+double SecondsToDraw(WaveImage& view, const SampleData& data, const WaveImage::Target& target,
+                     UserPrompts& prompts) {
+    const auto start = std::chrono::steady_clock::now();
+    view.Invalidate();
+    view.Update(data, target, prompts);
+    benchmark::DoNotOptimize(view.Image());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A full draw of a 1920 x 600 window of the one-hour sound at zoom 2^z (z = 0: Show All; each
+// step doubles the total width, up to one frame per column), centred on the middle, as every
+// Zoom In and Zoom Out draws it. Times the draw with the summary; the same draw reading every
+// frame, in the same iterations, is the baseline (ratio_to_full_scan).
+void BM_WaveViewZoomOneHour1920x600(benchmark::State& state) {
+    const SampleData& fast = LargeSoundWithSummary();
+    const SampleData& plain = LargeSound();
+    const auto z = static_cast<uint32_t>(state.range(0));
+    const uint32_t totalWidth = z >= 17 ? kFrames : std::min(1920u << z, kFrames);
+    const WaveImage::Target target{1920, 600, totalWidth, (totalWidth - 1920) / 2};
+    ScriptedPrompts prompts;
+    WaveImage withSummary;
+    WaveImage fullScan;
+    double ours = 0;
+    double baseline = 0;
+    for (auto _ : state) {
+        const double seconds = SecondsToDraw(withSummary, fast, target, prompts);
+        baseline += SecondsToDraw(fullScan, plain, target, prompts);
+        ours += seconds;
+        state.SetIterationTime(seconds);
+    }
+    state.counters["frames_per_column"] = static_cast<double>(kFrames) / totalWidth;
+    state.counters["full_scan_ms"] = 1000 * baseline / static_cast<double>(state.iterations());
+    state.counters["ratio_to_full_scan"] = ours / baseline;
+}
+BENCHMARK(BM_WaveViewZoomOneHour1920x600)
+    ->ArgName("z")
+    ->DenseRange(0, 17)
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -7,11 +7,15 @@
 # write-back of another. Prints medians and bests of wall and cpu time, and the ratios of the
 # medians (sox / sonomap) with their budgets. A third command in the same turns, dd copying
 # sonomap's output with an fsync, shows what the folder's own writing costs.
-# usage: scripts/bench-render.sh [BUILD_DIR] [RUNS]     (default: build 7)
+# PAUSE=SECONDS waits that long before each run: a virtual machine that hands free memory back
+# to its host (free page reporting waits about 2 s) then makes every run touch fresh memory,
+# as a program started after a pause does; without it the runs reuse memory still at hand.
+# usage: [PAUSE=SECONDS] scripts/bench-render.sh [BUILD_DIR] [RUNS]     (default: build 7)
 set -euo pipefail
 
 build=${1:-build}
 runs=${2:-7}
+pause=${PAUSE:-0}
 cli="$build/src/cli/sonomap-cli"
 [ -x "$cli" ] || { echo "no $cli: build the sonomap-cli target first" >&2; exit 2; }
 command -v sox >/dev/null || { echo "sox is needed" >&2; exit 2; }
@@ -47,7 +51,8 @@ median_best() {
         printf "%.3f %.3f\n", m, v[1]}'
 }
 
-echo "input: 10 min mono 16-bit 44100 Hz ($(stat -c %s "$first/in.wav") bytes), $runs runs each"
+echo "input: 10 min mono 16-bit 44100 Hz ($(stat -c %s "$first/in.wav") bytes), $runs runs each," \
+    "$pause s pause before each"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for folder in "${folders[@]}"; do
     [ "$folder" = "$first" ] || cp "$first/in.wav" "$folder/in.wav"
@@ -67,6 +72,7 @@ for folder in "${folders[@]}"; do
             who=${order[(i + k) % 3]}
             rm -f "$folder/ours.wav" "$folder/sox.wav" "$folder/copy.wav"
             sync
+            sleep "$pause"
             case $who in
                 ours) time_once "${ours_cmd[@]}" >>"$folder/ours.times" ;;
                 sox) time_once "${sox_cmd[@]}" >>"$folder/sox.times" ;;

@@ -23,6 +23,7 @@
 #include "platform/UserPrompts.h"
 #include "render/SpatialFilter.h"
 #include "views/peaks/MasterOverview.h"
+#include "views/peaks/PeakSummary.h"
 
 namespace {
 
@@ -124,6 +125,7 @@ bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
     status.SetStatusText("Creating Waveform Overview...");
     m_pOverview.reset();
     if (m_host.ShowsViews()) {
+        m_pPeakSummary = PeakSummary::Build(GetSampleData());
         m_pOverview = BuildMasterOverview(GetSampleData(), m_host.Prompts());
     }
     if (sound.panChunk) {
@@ -160,10 +162,18 @@ bool CTesselDoc::LoadSound(CFile& file) {
     if (!m_pSamples) {
         return AbortOpen("Error allocating memory for waveform!\n", HelpId::kOutOfMemory);
     }
-    if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes)) {
+    // The views' summary takes in each stretch of the read while it is still in the cache.
+    std::unique_ptr<PeakSummary> summary =
+        m_host.ShowsViews() ? PeakSummary::Create(GetSampleData()) : nullptr;
+    CSoundFile::ReadyFn onReady;
+    if (summary) {
+        onReady = [&](uint32_t ready) { summary->Add(m_pSamples.data(), ready); };
+    }
+    if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes, onReady)) {
         m_pSamples.reset();
         return AbortOpen("Error loading sound data!\n", HelpId::kFileError);
     }
+    m_pPeakSummary = std::move(summary);
 
     status.SetStatusText("Creating Waveform Overview...");
     m_pOverview.reset();
@@ -484,6 +494,7 @@ SampleData CTesselDoc::GetSampleData() const {
     data.channels = m_format.channels;
     data.bitsPerSample = m_format.bitsPerSample;
     data.sampleRate = m_format.sampleRate;
+    data.summary = m_pSamples ? m_pPeakSummary.get() : nullptr;
     return data;
 }
 

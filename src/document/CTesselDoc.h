@@ -130,6 +130,7 @@ class CTesselDoc : public CDocument {
     std::unique_ptr<MonoBitmap> m_pOverview;
     bool m_bPlaying = false;
     SampleBuffer m_pSamples;
+    std::unique_ptr<PeakSummary> m_pPeakSummary;  // for the views' peak images; may be none
     uint32_t m_dataBytes = 0;
     PcmFormat m_format{};
     uint32_t m_frameCount = 0;

@@ -166,7 +166,7 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
     }
 }
 
-bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
+bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count, const ReadyFn& onReady) {
     if (FindForm(kForm, kAiff) == 0 || FindChunk(kSsnd) == 0) {
         m_bOk = false;
         return false;
@@ -174,18 +174,20 @@ bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
     try {
         const uint32_t dataOffset = ReadSsndOffset().value_or(0);
         m_pFile->Seek(int64_t{offset} + dataOffset, CFile::SeekFrom::Current);
-        const size_t got = m_pFile->Read(buffer, count);
-        std::memset(static_cast<uint8_t*>(buffer) + got, 0, count - got);
+        ReadStretches(static_cast<uint8_t*>(buffer), count, onReady);
     } catch (const CFileException&) {
         m_bOk = false;
         return false;
     }
-    if (m_format.bitsPerSample == 16) {
-        SwapWords(buffer, count);
-    } else {
-        FlipSignBits(buffer, count);
-    }
     return true;
+}
+
+void CAiffFile::ConvertRead(uint8_t* bytes, uint32_t count) {
+    if (m_format.bitsPerSample == 16) {
+        SwapWords(bytes, count);
+    } else {
+        FlipSignBits(bytes, count);
+    }
 }
 
 std::optional<uint32_t> CAiffFile::ReadSsndOffset() {

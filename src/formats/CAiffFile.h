@@ -18,7 +18,8 @@ class CAiffFile : public CSoundFile {
     void RegisterKnownIds() override;
     bool WritePanChunk(PanChunkBytes& chunk) override;
     bool CloseSamples() override;
-    bool ReadSamples(void* buffer, uint32_t offset, uint32_t count) override;
+    bool ReadSamples(void* buffer, uint32_t offset, uint32_t count,
+                     const ReadyFn& onReady = {}) override;
     bool CloseFile() override;
     bool WriteSamples(void* buffer, uint32_t count) override;
     // "COMM" gets frames = dataBytes / channels / (bits / 8), 0 when either divisor is 0.
@@ -30,6 +31,10 @@ class CAiffFile : public CSoundFile {
     // the chunk size - 8 - offset; 0 when that leaves none. The block size is ignored.
     // A rate that is not finite or lies outside 0 .. 2^31-1 reads as 0; others truncate.
     uint32_t ReadFormat(PcmFormat& format) override;
+
+  protected:
+    // Big-endian 16-bit words swapped, signed 8-bit samples made unsigned.
+    void ConvertRead(uint8_t* bytes, uint32_t count) override;
 
   private:
     // Reads the offset and block-size fields at the file's position, which must be the first

@@ -1,6 +1,7 @@
 #include "formats/CSoundFile.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "formats/CAiffFile.h"
 #include "formats/CWaveFile.h"
@@ -25,9 +26,35 @@ std::string CSoundFile::GetTypeName(int typeId) const {
     return m_typeName;
 }
 
-bool CSoundFile::ReadSamples(void*, uint32_t, uint32_t) {
+namespace {
+
+// Small enough to stay in the cache between the read and what follows it.
+constexpr uint32_t kReadStretchBytes = 1u << 20;
+
+}  // namespace
+
+bool CSoundFile::ReadSamples(void*, uint32_t, uint32_t, const ReadyFn&) {
     return false;
 }
+
+void CSoundFile::ReadStretches(uint8_t* buffer, uint32_t count, const ReadyFn& onReady) {
+    bool bEnded = false;
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(count - done, kReadStretchBytes);
+        const size_t got = bEnded ? 0 : m_pFile->Read(buffer + done, n);
+        if (got < n) {
+            std::memset(buffer + done + got, 0, n - got);
+            bEnded = true;
+        }
+        ConvertRead(buffer + done, n);
+        done += n;
+        if (onReady) {
+            onReady(done);
+        }
+    }
+}
+
+void CSoundFile::ConvertRead(uint8_t*, uint32_t) {}
 
 bool CSoundFile::CloseFile() {
     return false;
@@ -45,8 +72,8 @@ std::optional<PanChunkBytes> CSoundFile::ReadPanChunk() {
     return std::nullopt;
 }
 
-bool CSoundFile::ReadAllSamples(void* buffer, uint32_t count) {
-    return ReadSamples(buffer, 0, count);
+bool CSoundFile::ReadAllSamples(void* buffer, uint32_t count, const ReadyFn& onReady) {
+    return ReadSamples(buffer, 0, count, onReady);
 }
 
 bool CSoundFile::HasPanChunk() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,10 @@ class CSoundFile : public CChunkFile {
     explicit CSoundFile(const std::string& path);
     explicit CSoundFile(CFile& file);
 
+    // Told, after each stretch of a sample read, that the first readyBytes bytes of the buffer
+    // hold their final in-memory form; the count grows to the count read.
+    using ReadyFn = std::function<void(uint32_t readyBytes)>;
+
     // Appends the format's own three chunk ids to m_knownIds.
     virtual void RegisterKnownIds() = 0;
     // Writes the pan chunk (memory order) as one whole chunk of 32 + 6 * N bytes, N taken
@@ -37,7 +42,8 @@ class CSoundFile : public CChunkFile {
     virtual std::string GetTypeName(int typeId) const;
     // Reads count bytes of sample data starting offset bytes into it. Bytes past the end of the
     // file come back as zeros (before the format's conversion).
-    virtual bool ReadSamples(void* buffer, uint32_t offset, uint32_t count);
+    virtual bool ReadSamples(void* buffer, uint32_t offset, uint32_t count,
+                             const ReadyFn& onReady = {});
     virtual bool CloseFile();
     // Appends count bytes of samples. The caller's buffer is converted in place for the file
     // and converted back before return, so it holds exactly what it held before.
@@ -51,7 +57,7 @@ class CSoundFile : public CChunkFile {
     // Throws CFileException when the read fails.
     virtual std::optional<PanChunkBytes> ReadPanChunk();
     // ReadSamples(buffer, 0, count): all samples in one call into one caller-owned buffer.
-    virtual bool ReadAllSamples(void* buffer, uint32_t count);
+    virtual bool ReadAllSamples(void* buffer, uint32_t count, const ReadyFn& onReady = {});
     // Whether the form holds a pan chunk of at least 38 bytes.
     virtual bool HasPanChunk();
     // Fills format and m_format. Returns the bytes of sample data, capped at what the file
@@ -62,6 +68,14 @@ class CSoundFile : public CChunkFile {
     const PcmFormat& GetFormat() const { return m_format; }
 
   protected:
+    // Reads count bytes from the file's position into buffer a stretch at a time, zeros where
+    // the file ends early, converts each stretch with ConvertRead while it is still in the
+    // cache, and tells onReady. Throws CFileException when a read fails.
+    void ReadStretches(uint8_t* buffer, uint32_t count, const ReadyFn& onReady);
+    // Turns bytes just read from the file into the in-memory form; count is even except for a
+    // read's last stretch. The default leaves them as they are.
+    virtual void ConvertRead(uint8_t* bytes, uint32_t count);
+
     // wanted, capped at the bytes the file holds from skip bytes after its current position.
     uint32_t CapToFile(uint32_t wanted, uint64_t skip);
 

@@ -1,7 +1,5 @@
 #include "formats/CWaveFile.h"
 
-#include <cstring>
-
 #include "platform/CFileException.h"
 
 namespace {
@@ -65,15 +63,14 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
     }
 }
 
-bool CWaveFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count) {
+bool CWaveFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count, const ReadyFn& onReady) {
     if (FindForm(kRiff, kWave) == 0 || FindChunk(kData) == 0) {
         m_bOk = false;
         return false;
     }
     try {
         m_pFile->Seek(offset, CFile::SeekFrom::Current);
-        const size_t got = m_pFile->Read(buffer, count);
-        std::memset(static_cast<uint8_t*>(buffer) + got, 0, count - got);
+        ReadStretches(static_cast<uint8_t*>(buffer), count, onReady);
         return true;
     } catch (const CFileException&) {
         m_bOk = false;

@@ -15,7 +15,8 @@ class CWaveFile : public CSoundFile {
     void RegisterKnownIds() override;
     bool WritePanChunk(PanChunkBytes& chunk) override;
     bool CloseSamples() override;
-    bool ReadSamples(void* buffer, uint32_t offset, uint32_t count) override;
+    bool ReadSamples(void* buffer, uint32_t offset, uint32_t count,
+                     const ReadyFn& onReady = {}) override;
     bool CloseFile() override;
     bool WriteSamples(void* buffer, uint32_t count) override;
     bool CreateHeader(const PcmFormat& format, uint32_t dataBytes) override;

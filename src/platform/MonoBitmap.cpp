@@ -5,6 +5,9 @@
 
 namespace {
 
+// Steep lines that cross at most this many columns are drawn as vertical runs.
+constexpr int kFewColumns = 4;
+
 int ClampedSize(int size) {
     return size > 0 ? size : 0;
 }
@@ -119,21 +122,27 @@ void MonoBitmap::CopyRect(const MonoBitmap& source, int srcX, int srcY, int widt
     }
 }
 
+void MonoBitmap::BlackenColumn(int x, int firstRow, int endRow) {
+    if (x < 0 || x >= m_width) {
+        return;
+    }
+    const int top = std::max(firstRow, 0);
+    const int end = std::min(endRow, m_height);
+    const uint8_t keep = static_cast<uint8_t>(~(0x80 >> (x & 7)));
+    uint8_t* bits = m_bits.data() + (x >> 3);
+    for (int y = top; y < end; ++y) {
+        bits[static_cast<size_t>(y) * m_bytesPerRow] &= keep;
+    }
+}
+
 void MonoBitmap::DrawLine(int x0, int y0, int x1, int y1) {
     const int dx = x1 - x0;
     const int dy = y1 - y0;
     if (dx == 0) {
         // Peak strokes are vertical: clear one bit per row directly.
-        if (x0 < 0 || x0 >= m_width || dy == 0) {
-            return;
-        }
-        const int first = dy > 0 ? y0 : y1 + 1;  // the rows y0 ... y1 without y1
-        const int top = std::max(first, 0);
-        const int end = std::min(first + std::abs(dy), m_height);
-        const uint8_t keep = static_cast<uint8_t>(~(0x80 >> (x0 & 7)));
-        uint8_t* bits = m_bits.data() + (x0 >> 3);
-        for (int y = top; y < end; ++y) {
-            bits[static_cast<size_t>(y) * m_bytesPerRow] &= keep;
+        if (dy != 0) {
+            const int first = dy > 0 ? y0 : y1 + 1;  // the rows y0 ... y1 without y1
+            BlackenColumn(x0, first, first + std::abs(dy));
         }
         return;
     }
@@ -141,14 +150,36 @@ void MonoBitmap::DrawLine(int x0, int y0, int x1, int y1) {
         // One pixel per row; a 45-degree line has no ties, so it may go either way.
         const int steps = std::abs(dy);
         const int stepY = dy > 0 ? 1 : -1;
-        for (int i = 0; i < steps; ++i) {
-            SetPixel(x0 + RoundHalfDown(static_cast<int64_t>(i) * dx, steps), y0 + i * stepY, true);
+        auto column = [&](int i) { return RoundHalfDown(static_cast<int64_t>(i) * dx, steps); };
+        if (std::abs(dx) > kFewColumns) {
+            for (int i = 0; i < steps; ++i) {
+                SetPixel(x0 + column(i), y0 + i * stepY, true);
+            }
+            return;
         }
-    } else {
-        const int steps = std::abs(dx);
-        const int stepX = dx > 0 ? 1 : -1;
-        for (int i = 0; i < steps; ++i) {
-            SetPixel(x0 + i * stepX, y0 + RoundHalfDown(static_cast<int64_t>(i) * dy, steps), true);
+        // Nearly vertical (a connector between neighbouring columns): a few vertical runs, each
+        // ending where the rounded column first changes, found by bisection of the same rule.
+        for (int i = 0; i < steps;) {
+            const int at = column(i);
+            int lo = i + 1;
+            int hi = steps;
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                if (column(mid) == at) {
+                    lo = mid + 1;
+                } else {
+                    hi = mid;
+                }
+            }
+            const int first = stepY > 0 ? y0 + i : y0 - (lo - 1);
+            BlackenColumn(x0 + at, first, first + (lo - i));
+            i = lo;
         }
+        return;
+    }
+    const int steps = std::abs(dx);
+    const int stepX = dx > 0 ? 1 : -1;
+    for (int i = 0; i < steps; ++i) {
+        SetPixel(x0 + i * stepX, y0 + RoundHalfDown(static_cast<int64_t>(i) * dy, steps), true);
     }
 }

@@ -36,6 +36,8 @@ class MonoBitmap {
 
   private:
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+    // Blackens rows [firstRow, endRow) of column x, clipped to the image.
+    void BlackenColumn(int x, int firstRow, int endRow);
 
     int m_width;
     int m_height;

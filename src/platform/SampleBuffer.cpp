@@ -36,7 +36,6 @@ SampleBuffer SampleBuffer::Allocate(size_t bytes) {
         if (block == MAP_FAILED) {
             return buffer;
         }
-        ::madvise(block, bytes, MADV_HUGEPAGE);  // a hint: refusal leaves ordinary pages
         buffer.m_data = static_cast<uint8_t*>(block);
         buffer.m_bMapped = true;
     } else {

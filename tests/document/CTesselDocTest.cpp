@@ -10,6 +10,8 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "views/peaks/MasterOverview.h"
+#include "views/peaks/PeakSummary.h"
 
 namespace {
 
@@ -118,6 +120,55 @@ TEST_F(DocumentTest, OpenReadsEverythingAndShowsEachStage) {
     EXPECT_EQ(host.openFolder, dir.Path().string() + "/");
     EXPECT_FALSE(doc->CanSave());
     EXPECT_TRUE(doc->CanExport());
+}
+
+// The summary the open builds stretch by stretch, as the samples arrive and are converted,
+// is the one built from the finished samples; a host without views gets none.
+TEST_F(DocumentTest, OpenBuildsThePeakSummaryWhileReading) {
+    for (const bool bAiff : {false, true}) {
+        for (const uint16_t bits : {8, 16}) {
+            SCOPED_TRACE(std::string(bAiff ? "AIFF " : "WAVE ") + std::to_string(bits));
+            TestSound sound;
+            sound.format = MakeFormat(2, 44100, bits);
+            sound.samples = Pattern(3000001, bits);  // a few read stretches, a partial frame
+            sound.bAiff = bAiff;
+            const std::string path = Write(bAiff ? "long.aif" : "long.wav", sound);
+            host.showsViews = true;
+            auto doc = Open(path);
+            ASSERT_NE(doc, nullptr);
+            const SampleData data = doc->GetSampleData();
+            ASSERT_NE(data.summary, nullptr);
+            ASSERT_TRUE(data.summary->IsComplete());
+            SampleData plain = data;
+            plain.summary = nullptr;
+            const auto after = PeakSummary::Build(plain);
+            ASSERT_EQ(data.summary->Blocks(), after->Blocks());
+            for (uint64_t b = 0; b < after->Blocks(); b += 1 + b / 2) {
+                for (uint32_t r = 0; r < after->Stride(); ++r) {
+                    SamplePeak x[2] = {{99999, -99999}, {99999, -99999}};
+                    SamplePeak y[2] = {{99999, -99999}, {99999, -99999}};
+                    data.summary->Merge(r, b, b + 1, x);
+                    after->Merge(r, b, b + 1, y);
+                    for (int c = 0; c < 2; ++c) {
+                        ASSERT_EQ(x[c].min, y[c].min) << b;
+                        ASSERT_EQ(x[c].max, y[c].max) << b;
+                    }
+                }
+            }
+            ScriptedPrompts prompts;
+            const auto overview = BuildMasterOverview(plain, prompts);
+            for (int x = 0; x < overview->Width(); ++x) {
+                for (int y = 0; y < overview->Height(); ++y) {
+                    ASSERT_EQ(doc->GetOverview()->IsBlack(x, y), overview->IsBlack(x, y));
+                }
+            }
+
+            host.showsViews = false;
+            auto headless = Open(path);
+            ASSERT_NE(headless, nullptr);
+            EXPECT_EQ(headless->GetSampleData().summary, nullptr);
+        }
+    }
 }
 
 TEST_F(DocumentTest, SaveWritesSamplesPanChunkAndCarriedChunksInTheFixedOrder) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "formats/CAiffFile.h"
 #include "support/FileBytes.h"
@@ -242,3 +244,42 @@ TEST_F(AiffFileTest, WaveToAiffAndBack) {
 }
 
 }  // namespace
+
+// A read of several stretches: each one the callback hears of is already in memory form, the
+// stretches join up as one read would, and a file that ends early reads on as converted zeros.
+TEST_F(AiffFileTest, LongReadsConvertAndReportStretchByStretch) {
+    for (const uint16_t bits : {8, 16}) {
+        SCOPED_TRACE(bits);
+        const Bytes file = Pattern((5u << 19) + 2);  // 2.5 MiB and a frame or two
+        CFile in(Put(AiffFile(2, bits, 44100, file), "long.aif"), CFile::Mode::Read);
+        CAiffFile aiff(in);
+        PcmFormat format{};
+        ASSERT_EQ(aiff.ReadFormat(format), file.size());
+        Bytes expected = file;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (bits == 8) {
+                expected[i] = static_cast<uint8_t>(expected[i] ^ 0x80);
+            } else if (i % 2 == 1) {
+                std::swap(expected[i - 1], expected[i]);
+            }
+        }
+        // Half again as much as the file holds, an odd count: past its end, zeros before the
+        // conversion.
+        expected.resize(file.size() + file.size() / 2 + 1, bits == 8 ? 0x80 : 0x00);
+
+        Bytes buffer(expected.size(), 0xEE);
+        std::vector<uint32_t> steps;
+        const bool bRead = aiff.ReadSamples(
+            buffer.data(), 0, static_cast<uint32_t>(buffer.size()), [&](uint32_t ready) {
+                steps.push_back(ready);
+                ASSERT_LE(ready, buffer.size());
+                EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + ready, expected.begin()))
+                    << "at " << ready;
+            });
+        ASSERT_TRUE(bRead);
+        EXPECT_EQ(buffer, expected);
+        ASSERT_GE(steps.size(), 3u);
+        EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+        EXPECT_EQ(steps.back(), buffer.size());
+    }
+}

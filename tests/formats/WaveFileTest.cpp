@@ -173,3 +173,24 @@ TEST_F(WaveFileTest, WritePanChunkRefusesAChunkShorterThanItsCount) {
 }
 
 }  // namespace
+
+TEST_F(WaveFileTest, AllSamplesOfALongFileArriveInGrowingStretches) {
+    const Bytes samples = Pattern((3u << 20) + 6);
+    CFile file(Put(WaveFile(MakeFormat(2, 44100, 16), samples), "long.wav"), CFile::Mode::Read);
+    CWaveFile wave(file);
+    PcmFormat format{};
+    ASSERT_EQ(wave.ReadFormat(format), samples.size());
+    Bytes buffer(samples.size(), 0xEE);
+    uint32_t last = 0;
+    int calls = 0;
+    ASSERT_TRUE(wave.ReadAllSamples(buffer.data(), static_cast<uint32_t>(buffer.size()),
+                                    [&](uint32_t ready) {
+                                        EXPECT_GT(ready, last);
+                                        EXPECT_EQ(buffer[ready - 1], samples[ready - 1]);
+                                        last = ready;
+                                        ++calls;
+                                    }));
+    EXPECT_EQ(buffer, samples);
+    EXPECT_EQ(last, samples.size());
+    EXPECT_GE(calls, 4);
+}

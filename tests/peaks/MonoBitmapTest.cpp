@@ -92,6 +92,26 @@ TEST(MonoBitmap, LinesAgreeWithThePlainRasterRuleInEveryDirection) {
     }
 }
 
+// Connectors of tall strokes: steep lines over one to a few columns, of any length, up and
+// down, partly outside the image, drawn as vertical runs.
+TEST(MonoBitmap, LongSteepLinesAgreeWithThePlainRasterRule) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> row(-50, 650);
+    std::uniform_int_distribution<int> across(-6, 6);
+    for (int i = 0; i < 2000; ++i) {
+        const int x0 = static_cast<int>(random() % 12) - 2;
+        const int y0 = row(random);
+        const int x1 = x0 + across(random);
+        const int y1 = row(random);
+        MonoBitmap image(9, 600);
+        image.DrawLine(x0, y0, x1, y1);
+        RefImage expected(9, 600);
+        RefLine(expected, x0, y0, x1, y1);
+        ASSERT_EQ(CompareColumns(image, expected, 0, 8), "")
+            << "line " << x0 << "," << y0 << " -> " << x1 << "," << y1;
+    }
+}
+
 TEST(MonoBitmap, CopiesAndWhitensRectanglesClippedToTheImage) {
     MonoBitmap source(10, 4);
     for (int x = 0; x < 10; ++x) {

@@ -12,12 +12,22 @@ PeakColumnPainter::PeakColumnPainter(const SampleData& data, MonoBitmap& image,
     : m_data(data),
       m_image(image),
       m_stride(Stride(framesPerColumn, data.sampleRate)),
-      m_laneCount(data.channels == 2 ? 2 : 1) {}
+      m_laneCount(data.channels == 2 ? 2 : 1) {
+    const PeakSummary* summary = data.summary;
+    if (summary != nullptr && summary->IsComplete() && summary->Fits(data) &&
+        summary->Stride() == m_stride && data.samples != nullptr) {
+        m_pSummary = summary;
+    }
+}
 
 uint32_t PeakColumnPainter::Stride(double framesPerColumn, uint32_t sampleRate) {
     if (!(framesPerColumn > 4.0)) {
         return 1;
     }
+    return SparseStride(sampleRate);
+}
+
+uint32_t PeakColumnPainter::SparseStride(uint32_t sampleRate) {
     return std::max<uint32_t>(sampleRate / 11025, 1);
 }
 
@@ -95,6 +105,50 @@ void PeakColumnPainter::ScanDirect(uint64_t firstFrame, uint64_t reads, Peak pea
     }
 }
 
+template <int Bits>
+void PeakColumnPainter::ScanWithSummary(uint64_t firstFrame, uint64_t lastFrame,
+                                        Peak peaks[2]) const {
+    // peaks hold the first frame. The blocks wholly inside [first, last] come from the
+    // summary; the frames before and after them are read.
+    const uint64_t blockFrames = m_pSummary->BlockFrames();
+    const uint64_t firstBlock = (firstFrame + blockFrames - 1) / blockFrames;
+    const uint64_t endBlock = std::min((lastFrame + 1) / blockFrames, m_pSummary->Blocks());
+    if (firstBlock >= endBlock) {
+        ScanDirect<Bits>(firstFrame, (lastFrame - firstFrame) / m_stride, peaks);
+        return;
+    }
+    const uint64_t headEnd = firstBlock * blockFrames;
+    if (headEnd > firstFrame) {
+        ScanDirect<Bits>(firstFrame, (headEnd - 1 - firstFrame) / m_stride, peaks);
+    }
+    const auto residue = static_cast<uint32_t>(firstFrame % m_stride);
+    m_pSummary->Merge(residue, firstBlock, endBlock, peaks);
+    // Blocks start on multiples of the stride, so the residue's first frame after them is:
+    const uint64_t tail = endBlock * blockFrames + residue;
+    if (tail <= lastFrame) {
+        for (int lane = 0; lane < m_laneCount; ++lane) {
+            const int v = SampleAt(static_cast<int64_t>(tail), lane + 1);
+            peaks[lane] = {std::min(peaks[lane].min, v), std::max(peaks[lane].max, v)};
+        }
+        ScanDirect<Bits>(tail, (lastFrame - tail) / m_stride, peaks);
+    }
+}
+
+void PeakColumnPainter::PrefetchEdges(uint64_t firstFrame, uint32_t runLength) const {
+    // The ragged edges are the only samples a long column reads, each in its own page, far
+    // from the last: asking for them a few columns early hides the misses behind the work.
+    const uint64_t blockFrames = m_pSummary->BlockFrames();
+    const uint64_t frameBytes = m_data.channels * (m_data.bitsPerSample / 8u);
+    const uint64_t edgeBytes = blockFrames * frameBytes;
+    const uint64_t size = m_data.dataBytes;
+    for (const uint64_t frame : {firstFrame, firstFrame + runLength - blockFrames}) {
+        const uint64_t from = frame * frameBytes;
+        for (uint64_t at = from; at < from + edgeBytes && at < size; at += 64) {
+            __builtin_prefetch(m_data.samples + at);
+        }
+    }
+}
+
 void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak peaks[2]) const {
     for (int lane = 0; lane < m_laneCount; ++lane) {
         const int v = SampleAt(firstFrame, lane + 1);
@@ -107,12 +161,30 @@ void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak 
     // first + s, first + 2s, ...; the last may lie in the next column's run.
     const uint64_t reads = (runLength - 2) / m_stride + 1;
     const int64_t lastFrame = firstFrame + static_cast<int64_t>(reads * m_stride);
-    if (firstFrame >= 0 && lastFrame < static_cast<int64_t>(m_data.frameCount) &&
+    const uint64_t frames = m_data.frameCount;
+    if (firstFrame >= 0 && static_cast<uint64_t>(firstFrame) < frames &&
         m_data.samples != nullptr) {
+        const auto first = static_cast<uint64_t>(firstFrame);
+        auto last = static_cast<uint64_t>(lastFrame);
+        if (last >= frames) {
+            // The reads past the end are silence; the frames before it are read as usual.
+            last = first + (frames - 1 - first) / m_stride * m_stride;
+            const int silence = m_data.bitsPerSample == 8 ? 128 : 0;
+            for (int lane = 0; lane < m_laneCount; ++lane) {
+                peaks[lane] = {std::min(peaks[lane].min, silence),
+                               std::max(peaks[lane].max, silence)};
+            }
+        }
+        const bool bSummary = m_pSummary != nullptr && last - first >= m_pSummary->BlockFrames();
+        if (bSummary) {
+            PrefetchEdges(first + 2 * uint64_t{runLength}, runLength);
+        }
         if (m_data.bitsPerSample == 8) {
-            ScanDirect<8>(static_cast<uint64_t>(firstFrame), reads, peaks);
+            bSummary ? ScanWithSummary<8>(first, last, peaks)
+                     : ScanDirect<8>(first, (last - first) / m_stride, peaks);
         } else {
-            ScanDirect<16>(static_cast<uint64_t>(firstFrame), reads, peaks);
+            bSummary ? ScanWithSummary<16>(first, last, peaks)
+                     : ScanDirect<16>(first, (last - first) / m_stride, peaks);
         }
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+class PeakSummary;
+
 // A non-owning view of a document's samples: interleaved frames, 8-bit samples unsigned with
 // silence at 128, 16-bit samples signed little-endian with silence at 0. The document owns the
 // buffer and must keep it alive while the view is in use.
@@ -12,6 +14,14 @@ struct SampleData {
     uint16_t channels = 0;
     uint16_t bitsPerSample = 0;
     uint32_t sampleRate = 0;  // frames per second
+    // Block extremes of the same samples, owned by the document; none where not built.
+    const PeakSummary* summary = nullptr;
+};
+
+// The smallest and largest sample value of a run of frames in one channel.
+struct SamplePeak {
+    int min;
+    int max;
 };
 
 // One sample of a frame (0-based) and a channel (1-based). A frame at or past the frame count, or
