@@ -59,8 +59,6 @@ CTesselDoc::~CTesselDoc() {
         m_host.MixerStopChannel(m_host.GetMixerSession(), 0);
         m_host.ClearPlaying();
     }
-    // An undo record must never outlive the points it refers to.
-    m_host.DiscardUndoRecordOf(this);
     FreeMixerWave();
 }
 
@@ -133,6 +131,7 @@ bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
     m_importSource = sourcePath;
     SetTitle(title);
     SetModifiedFlag(true);
+    m_undoHistory.ForgetSaved();  // no file holds it yet
     m_host.SetOpenFolder(PathNames::FolderOf(sourcePath));
     return true;
 }
@@ -183,6 +182,9 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_pUnrecognized = reader->CollectUnrecognizedChunks();
 
     m_fileType = reader->GetTypeName(-1);
+    if (IsModified()) {
+        m_undoHistory.ForgetSaved();  // the trajectory already differs from the file's
+    }
     m_host.SetOpenFolder(PathNames::FolderOf(file.GetFilePath()));
     return true;
 }
@@ -293,6 +295,7 @@ bool CTesselDoc::OnSaveDocument(const std::string& path) {
         ShowFileError(e.GetError(), path, true);
         return false;
     }
+    m_undoHistory.MarkSaved();
     // The folder the user saved into: the name given, not the temp file nor a link's target.
     m_host.SetSaveFolder(PathNames::FolderOf(path));
     return true;
@@ -539,9 +542,8 @@ bool CTesselDoc::RemovePoint(const PanPoint* point) {
 }
 
 bool CTesselDoc::CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
-                                 float scale, int32_t offset, bool addOffset, uint32_t limit,
-                                 UndoRecord* undo) {
-    return m_panPoints.CopyTransformed(source, start, count, scale, offset, addOffset, limit, undo,
+                                 float scale, int32_t offset, bool addOffset, uint32_t limit) {
+    return m_panPoints.CopyTransformed(source, start, count, scale, offset, addOffset, limit,
                                        m_host.Prompts());
 }
 

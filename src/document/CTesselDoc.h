@@ -6,6 +6,7 @@
 
 #include "document/PanPointList.h"
 #include "document/PanSegment.h"
+#include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
@@ -17,7 +18,6 @@
 class CFile;
 class CProcessingDialog;
 class DocumentHost;
-class UndoRecord;
 struct ImportedSound;
 
 // One open sound: all its samples in memory (the in-memory convention of the sound files),
@@ -82,8 +82,7 @@ class CTesselDoc : public CDocument {
     bool ComputePanSegment(uint32_t position);
     // PanPointList::CopyTransformed into the document's list; failures are shown to the user.
     bool CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
-                         float scale, int32_t offset, bool addOffset, uint32_t limit,
-                         UndoRecord* undo);
+                         float scale, int32_t offset, bool addOffset, uint32_t limit);
 
     // Command states: Save only while modified, Export only with at least one pan point.
     bool CanSave() const { return IsModified(); }
@@ -100,6 +99,9 @@ class CTesselDoc : public CDocument {
     // None when the host shows no views.
     const MonoBitmap* GetOverview() const { return m_pOverview.get(); }
     const PanPointList& GetPanPoints() const { return m_panPoints; }
+    // The undo history of the pan point edits; it goes with the document.
+    UndoHistory& GetUndoHistory() { return m_undoHistory; }
+    const UndoHistory& GetUndoHistory() const { return m_undoHistory; }
     PanSegment* GetPanSegment() const { return m_pPanSegment.get(); }
     AmbrelWaveMixWave GetWave() const { return m_hWave; }
     uint32_t GetPlayStart() const { return m_playStart; }
@@ -131,6 +133,7 @@ class CTesselDoc : public CDocument {
     PcmFormat m_format{};
     uint32_t m_frameCount = 0;
     PanPointList m_panPoints;
+    UndoHistory m_undoHistory{m_panPoints};
     AmbrelWaveMixWave m_hWave = 0;
     std::unique_ptr<PanSegment> m_pPanSegment;
     std::string m_importSource;

@@ -5,7 +5,6 @@
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/PasteOptionIds.h"
-#include "document/UndoRecord.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
 #include "playback/PlayingView.h"
@@ -43,7 +42,6 @@ void CEditorApp::SetMainFrameClassName(const std::string& name) {
 void CEditorApp::ExitInstance() {
     SetMainFrameClassName(kExitedClassName);
     CloseMixerSession();
-    m_pUndoRecord.reset();
     m_pPanClipboard.reset();
     SavePreferences();
 }
@@ -211,20 +209,9 @@ int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel)
     return m_mixer.StopChannel(session, channel, 0);
 }
 
-void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {
-    if (m_pUndoRecord && m_pUndoRecord->GetDocument() == document) {
-        m_pUndoRecord.reset();
-    }
-}
-
 void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {
     m_pasteMergeDialog = std::move(merge);
     m_pasteSizeDialog = std::move(size);
-}
-
-void CEditorApp::ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) {
-    m_pUndoRecord.reset();
-    m_pUndoRecord = std::move(record);
 }
 
 void CEditorApp::SetPanClipboard(std::unique_ptr<PanPointList> clipboard) {

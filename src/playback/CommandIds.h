@@ -30,6 +30,7 @@ inline constexpr unsigned kFileMru1 = 57616;
 inline constexpr unsigned kEditCopy = 57634;
 inline constexpr unsigned kEditCut = 57635;
 inline constexpr unsigned kEditUndo = 57643;
+inline constexpr unsigned kEditRedo = 57644;
 inline constexpr unsigned kWindowArrange = 57649;
 inline constexpr unsigned kWindowCascade = 57650;
 inline constexpr unsigned kWindowTile = 57651;

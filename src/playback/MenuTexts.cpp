@@ -20,6 +20,7 @@ const std::map<unsigned, const char*> kTexts = {
     {kFileMru1, "Recent File"},
     {kAppExit, "E&xit"},
     {kEditUndo, UndoRecord::kNoUndoText},
+    {kEditRedo, UndoRecord::kNoRedoText},
     {kEditCut, "Cu&t\tCtrl+X"},
     {kEditCopy, "&Copy\tCtrl+C"},
     {kPaste, "&Paste\tCtrl+V"},

@@ -152,8 +152,8 @@ void CMainFrame::CreateMenus() {
     view129.insert(view129.end(), bars.begin(), bars.end());
     m_menus129 = {makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0,
                                      kExportStereo, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-                  makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0,
-                                     kSelectAll, 0, kCursorFollow}),
+                  makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste,
+                                     kDeleteInRange, 0, kSelectAll, 0, kCursorFollow}),
                   makeMenu("&View", view129),
                   makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
                   makeMenu("&Help", help)};
@@ -416,8 +416,9 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = false;
             return true;
         case kEditUndo:
+        case kEditRedo:
             state.enabled = false;
-            state.text = MenuTexts::Find(kEditUndo);
+            state.text = MenuTexts::Find(id);
             return true;
         case kOverviewUpdate:
             if (state.requester != nullptr) {

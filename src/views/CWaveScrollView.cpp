@@ -473,6 +473,7 @@ void CWaveScrollView::ShowContextMenu(const QPoint& position) {
         bool bKeys;
     };
     static const Item kItems[] = {{CommandId::kEditUndo, true},
+                                  {CommandId::kEditRedo, true},
                                   {CommandId::kEditCut, true},
                                   {CommandId::kEditCopy, true},
                                   {CommandId::kPaste, true},

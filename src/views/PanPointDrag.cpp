@@ -19,6 +19,7 @@ bool PanPointDrag::DeleteHit(uint32_t frame, int pan, uint32_t reach) {
     }
     PanEditCommands::RecordEdit(m_doc, point, UndoKind::Delete, 1);
     m_doc.RemovePoint(point);
+    PanEditCommands::FinishEdit(m_doc);
     return true;
 }
 
@@ -68,6 +69,8 @@ void PanPointDrag::MoveTo(uint32_t frame, int pan) {
 
 void PanPointDrag::End() {
     if (m_pPoint != nullptr) {
+        // The whole gesture, press to release, is one step.
+        PanEditCommands::FinishEdit(m_doc);
         m_doc.SetModifiedFlag(true);
     }
     m_pPoint = nullptr;

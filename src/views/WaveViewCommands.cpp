@@ -58,7 +58,11 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kEditUndo:
             state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
-            state.text = PanEditCommands::UndoText(m_app);
+            state.text = PanEditCommands::UndoText(m_doc);
+            return true;
+        case CommandId::kEditRedo:
+            state.enabled = !bDragging && PanEditCommands::CanRedo(m_doc);
+            state.text = PanEditCommands::RedoText(m_doc);
             return true;
         case CommandId::kIndicatorFormat:
             state.enabled = true;
@@ -134,6 +138,11 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kEditUndo:
             if (PanEditCommands::Undo(m_doc)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kEditRedo:
+            if (PanEditCommands::Redo(m_doc)) {
                 m_view.viewport()->update();
             }
             return true;

@@ -4,7 +4,6 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/UndoRecord.h"
 #include "playback/CEditorApp.h"
 #include "support/DocumentTestFiles.h"
 #include "support/MemorySettingsStore.h"
@@ -68,24 +67,20 @@ TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
               0u);
 }
 
-TEST_F(EditorAppAsHost, OnlyTheClosingDocumentsUndoRecordGoes) {
+TEST_F(EditorAppAsHost, EditsGoIntoTheHistoryOfTheirOwnDocument) {
     CTesselDoc kept(m_app);
     ASSERT_TRUE(kept.OnOpenDocument(m_path));
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
         ASSERT_TRUE(PanEditCommands::DeleteInRange(kept, 0, 1000));
-    }
-    ASSERT_NE(m_app.GetUndoRecord(), nullptr);
-    EXPECT_TRUE(PanEditCommands::CanUndo(kept));
-    {
-        CTesselDoc closing(m_app);
-        ASSERT_TRUE(closing.OnOpenDocument(m_path));
         PanEditCommands::RecordEdit(closing, closing.NextPoint(nullptr), UndoKind::Modify);
-        EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo Modify Point\tCtrl+Z");
+        EXPECT_EQ(PanEditCommands::UndoText(closing), "&Undo Modify Point\tCtrl+Z");
     }
-    EXPECT_EQ(m_app.GetUndoRecord(), nullptr);
-    EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo\tCtrl+Z");
+    EXPECT_TRUE(PanEditCommands::CanUndo(kept));
+    EXPECT_EQ(PanEditCommands::UndoText(kept), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_TRUE(PanEditCommands::Undo(kept));
+    EXPECT_FALSE(kept.GetPanPoints().IsEmpty());
 }
 
 TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
