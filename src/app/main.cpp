@@ -13,6 +13,7 @@
 #include "playback/QtUserPrompts.h"
 #include "shell/CAppIcon.h"
 #include "shell/CMainFrame.h"
+#include "shell/CPointPropertiesDialog.h"
 #include "shell/PasteOptionsDialogs.h"
 #include "views/CWaveScrollView.h"
 
@@ -74,6 +75,7 @@ int main(int argc, char* argv[]) {
         });
     frame->resize(1000, 700);
     InstallPasteOptionsDialogs(app, frame.get());
+    CPointPropertiesDialog::Install(app, frame.get());
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;

@@ -202,6 +202,12 @@ void PanEditCommands::RecordEdit(CTesselDoc& doc, const PanPoint* point, UndoKin
     doc.GetUndoHistory().Open(point, count, kind);
 }
 
+void PanEditCommands::DeletePoint(CTesselDoc& doc, const PanPoint* point) {
+    RecordEdit(doc, point, UndoKind::Delete, 1);
+    doc.RemovePoint(point);
+    FinishEdit(doc);
+}
+
 void PanEditCommands::FinishEdit(CTesselDoc& doc) {
     doc.GetUndoHistory().Close();
 }

@@ -50,6 +50,9 @@ class PanEditCommands {
     static bool Undo(CTesselDoc& doc);
     static bool Redo(CTesselDoc& doc);
 
+    // Removes one point of the list as one Delete step.
+    static void DeletePoint(CTesselDoc& doc, const PanPoint* point);
+
     // For the mouse and keyboard edits: opens the history's step for this edit, made before
     // the edit changes the list (Add: after the point was added; Delete: before it is
     // removed, count points from point on; Modify: when the drag begins). FinishEdit closes

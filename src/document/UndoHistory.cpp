@@ -25,6 +25,18 @@ void UndoHistory::Close() {
     }
 }
 
+void UndoHistory::DropUnchangedStep() {
+    Close();
+    if (m_done == 0 || m_done != m_steps.size() || !m_steps.back()->IsEmpty()) {
+        return;
+    }
+    m_steps.pop_back();
+    if (m_saved == m_done) {
+        m_saved = m_done - 1;  // the same points as the state saved
+    }
+    --m_done;
+}
+
 bool UndoHistory::Undo() {
     Close();
     if (!CanUndo()) {

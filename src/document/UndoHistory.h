@@ -29,6 +29,10 @@ class UndoHistory {
     // The edit is over: the open step takes what it changed. Nothing open: nothing happens.
     void Close();
 
+    // Closes the open step and drops it if it changed nothing (a press on a point that did not
+    // move it, just before a double-click opens the point's properties).
+    void DropUnchangedStep();
+
     bool CanUndo() const { return m_done > 0; }
     bool CanRedo() const { return m_done < m_steps.size(); }
     // Takes back the most recent step, or does the last undone one again. False when there is

@@ -29,6 +29,8 @@ class UndoRecord {
     // Takes what the edit changed from the list as it is now. A closed step stays as it is.
     void Close(const PanPointList& list);
     bool IsOpen() const { return m_bOpen; }
+    // Closed, and the edit changed nothing.
+    bool IsEmpty() const { return !m_bOpen && m_before.empty() && m_after.empty(); }
 
     // The list as it was before the edit, or as the edit left it. The list must be in the
     // state the other direction left it in; the points outside the changed run stay the same

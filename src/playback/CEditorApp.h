@@ -13,6 +13,7 @@
 class CTesselDoc;
 class PlayingView;
 class PanPointList;
+class PointProperties;
 class SettingsStore;
 class UserPrompts;
 
@@ -122,6 +123,15 @@ class CEditorApp : public DocumentHost {
     void SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size);
     PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
+    // The Point Properties dialog the shell supplies; it applies OK itself. True when OK
+    // changed the point; without a dialog, false.
+    using PointPropertiesDialog = std::function<bool(PointProperties& properties)>;
+    void SetPointPropertiesDialog(PointPropertiesDialog dialog) {
+        m_pointPropertiesDialog = std::move(dialog);
+    }
+    bool EditPointProperties(PointProperties& properties) {
+        return m_pointPropertiesDialog && m_pointPropertiesDialog(properties);
+    }
     int AskPasteMerge() override;
     int AskPasteSize(bool caretVariant) override;
     std::string GetSaveFolder() const override { return m_prefs.savePath; }
@@ -147,4 +157,5 @@ class CEditorApp : public DocumentHost {
     OpenDocumentQuery m_isDocumentOpen;
     PasteMergeDialog m_pasteMergeDialog;
     PasteSizeDialog m_pasteSizeDialog;
+    PointPropertiesDialog m_pointPropertiesDialog;
 };

@@ -19,6 +19,8 @@ inline constexpr unsigned kCursorFollow = 32790;
 inline constexpr unsigned kSelectAll = 32793;
 inline constexpr unsigned kPreferences = 32794;
 inline constexpr unsigned kPaste = 32795;
+// Commands beyond the classic set.
+inline constexpr unsigned kPointProperties = 32811;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

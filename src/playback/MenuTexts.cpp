@@ -25,6 +25,7 @@ const std::map<unsigned, const char*> kTexts = {
     {kEditCopy, "&Copy\tCtrl+C"},
     {kPaste, "&Paste\tCtrl+V"},
     {kDeleteInRange, "&Delete"},
+    {kPointProperties, "Point Properties...\tAlt+Enter"},
     {kSelectAll, "&Select All\tCtrl+A"},
     {kCursorFollow, "Cursor &Follows Playback"},
     {kEditPan, "Edit: Pan Points"},

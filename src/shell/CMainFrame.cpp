@@ -150,13 +150,14 @@ void CMainFrame::CreateMenus() {
 
     std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
     view129.insert(view129.end(), bars.begin(), bars.end());
-    m_menus129 = {makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0,
-                                     kExportStereo, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-                  makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste,
-                                     kDeleteInRange, 0, kSelectAll, 0, kCursorFollow}),
-                  makeMenu("&View", view129),
-                  makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
-                  makeMenu("&Help", help)};
+    m_menus129 = {
+        makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
+                           0, kPreferences, 0, kFileMru1, 0, kAppExit}),
+        makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange,
+                           kPointProperties, 0, kSelectAll, 0, kCursorFollow}),
+        makeMenu("&View", view129),
+        makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
+        makeMenu("&Help", help)};
     QMenu* window = m_menus129[3];
     connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
 }

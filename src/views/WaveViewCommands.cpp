@@ -56,6 +56,9 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPaste:
             state.enabled = !bDragging && PanEditCommands::CanPaste(m_doc);
             return true;
+        case CommandId::kPointProperties:
+            state.enabled = m_view.CanEditPointProperties();
+            return true;
         case CommandId::kEditUndo:
             state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
             state.text = PanEditCommands::UndoText(m_doc);
@@ -140,6 +143,9 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             if (PanEditCommands::Undo(m_doc)) {
                 m_view.viewport()->update();
             }
+            return true;
+        case CommandId::kPointProperties:
+            m_view.EditPointProperties();
             return true;
         case CommandId::kEditRedo:
             if (PanEditCommands::Redo(m_doc)) {
