@@ -11,8 +11,10 @@
 #include "document/DocumentHost.h"
 #include "document/HelpIds.h"
 #include "document/SoundImport.h"
+#include "document/StatusLines.h"
 #include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
+#include "formats/OpenRefusal.h"
 #include "formats/PanChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
@@ -67,7 +69,8 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     try {
         CFile file(path, CFile::Mode::Read);
         if (file.GetLength() == 0) {
-            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile);
+            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile,
+                            OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
             return false;
         }
         SetModifiedFlag(true);  // dirty while loading, as the platform does
@@ -85,17 +88,19 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
-bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId) {
-    m_host.Prompts().Message(text, Icon::None, helpId);
+bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId,
+                           const std::string& informative) {
+    m_host.Prompts().Message(text, Icon::None, helpId, informative);
     return false;
 }
 
-bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId) {
+bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId,
+                            const std::string& informative) {
     if (!m_host.OffersImport()) {
-        return AbortOpen(text, helpId);
+        return AbortOpen(text, helpId, informative);
     }
     SoundImport import(m_host);
-    return import.AskToImport(file.GetFilePath(), text, helpId) &&
+    return import.AskToImport(file.GetFilePath(), text, helpId, informative) &&
            import.ImportInto(*this, file.GetFilePath());
 }
 
@@ -112,7 +117,10 @@ bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
     m_format = sound.format;
     m_dataBytes = sound.dataBytes;
     if (m_dataBytes == 0 || !sound.samples || !CheckFormat()) {
-        return AbortOpen(kBadFormat, HelpId::kBadFormat);
+        return AbortOpen(kBadFormat, HelpId::kBadFormat,
+                         OpenRefusal::Line(
+                             sourcePath, m_dataBytes == 0 ? std::string("it holds no samples")
+                                                          : OpenRefusal::WhyNotEditable(m_format)));
     }
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = std::move(sound.samples);
@@ -141,13 +149,16 @@ bool CTesselDoc::LoadSound(CFile& file) {
     SetModifiedFlag(false);
     std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
     m_dataBytes = reader ? reader->ReadFormat(m_format) : 0;
+    const std::string& path = file.GetFilePath();
     if (!reader || m_dataBytes == 0) {
         reader.reset();
-        return RefuseOpen(file, kNotASoundFile, HelpId::kNotASoundFile);
+        return RefuseOpen(file, kNotASoundFile, HelpId::kNotASoundFile,
+                          OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
     }
     if (!CheckFormat()) {
         reader.reset();
-        return RefuseOpen(file, kBadFormat, HelpId::kBadFormat);
+        return RefuseOpen(file, kBadFormat, HelpId::kBadFormat,
+                          OpenRefusal::Line(path, OpenRefusal::WhyNotEditable(m_format)));
     }
 
     CProcessingDialog status(prompts);
@@ -155,11 +166,19 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = SampleBuffer::Allocate(m_dataBytes);
     if (!m_pSamples) {
-        return AbortOpen("Error allocating memory for waveform!\n", HelpId::kOutOfMemory);
+        return AbortOpen(
+            "Error allocating memory for waveform!\n", HelpId::kOutOfMemory,
+            OpenRefusal::Line(path, "no memory could be had for its " +
+                                        StatusLines::Grouped(m_dataBytes) + " bytes of samples"));
     }
     if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes)) {
         m_pSamples.reset();
-        return AbortOpen("Error loading sound data!\n", HelpId::kFileError);
+        return AbortOpen("Error loading sound data!\n", HelpId::kFileError,
+                         OpenRefusal::Line(path, "reading its samples failed"));
+    }
+    if (reader->GetDeclaredDataBytes() > m_dataBytes) {
+        prompts.ShowStatus(
+            StatusLines::ShortOfData(path, reader->GetDeclaredDataBytes(), m_dataBytes, m_format));
     }
 
     status.SetStatusText("Creating Waveform Overview...");
@@ -185,7 +204,7 @@ bool CTesselDoc::LoadSound(CFile& file) {
     if (IsModified()) {
         m_undoHistory.ForgetSaved();  // the trajectory already differs from the file's
     }
-    m_host.SetOpenFolder(PathNames::FolderOf(file.GetFilePath()));
+    m_host.SetOpenFolder(PathNames::FolderOf(path));
     return true;
 }
 
@@ -296,6 +315,7 @@ bool CTesselDoc::OnSaveDocument(const std::string& path) {
         return false;
     }
     m_undoHistory.MarkSaved();
+    m_host.Prompts().ShowStatus(StatusLines::Written("Saved", path));
     // The folder the user saved into: the name given, not the temp file nor a link's target.
     m_host.SetSaveFolder(PathNames::FolderOf(path));
     return true;
@@ -379,12 +399,35 @@ bool CTesselDoc::SaveModified() {
     }
 }
 
+std::string CTesselDoc::WhyNoExport() const {
+    if (CanExport()) {
+        return {};
+    }
+    if (m_format.channels != 1) {
+        return "Export follows the pan points, and this stereo sound has none: Sonomap draws "
+               "trajectories on mono sounds, so a stereo file exports only with points its file "
+               "brought along.";
+    }
+    return "Export follows the pan points, and this sound has none yet: choose Edit: Pan "
+           "Points and click in the waveform to add one.";
+}
+
+std::string CTesselDoc::ExportName() const {
+    std::string name = GetTitle();
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name + "-stereo.wav";
+}
+
 bool CTesselDoc::ExportStereoFile() {
     UserPrompts& prompts = m_host.Prompts();
     SaveNameRequest request;
     request.title = "Export Stereo File As...";
     request.filters = kSoundFileFilters;
     request.startFolder = m_host.GetExportFolder();
+    request.proposedName = ExportName();
     SaveNameResult result;
     if (!m_host.AskSaveName(request, result)) {
         return false;
@@ -440,6 +483,7 @@ bool CTesselDoc::ExportStereoFile() {
             writer.reset();
             output.Commit();
             bWritten = true;
+            prompts.ShowStatus(StatusLines::Written("Exported", path));
         } catch (const CFileException&) {
             prompts.Message("Error closing wave file!");
         }

@@ -64,6 +64,8 @@ class CTesselDoc : public CDocument {
     // the user; a cancelled or failed export leaves no output file. True when the file was
     // written in full.
     bool ExportStereoFile();
+    // The name the export dialog proposes: "take-stereo.wav" for take.wav.
+    std::string ExportName() const;
 
     // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
     void OpenMixerWave(uint32_t start, int64_t end);
@@ -87,6 +89,8 @@ class CTesselDoc : public CDocument {
     // Command states: Save only while modified, Export only with at least one pan point.
     bool CanSave() const { return IsModified(); }
     bool CanExport() const { return !m_panPoints.IsEmpty(); }
+    // Why Export is greyed, in words; "" while it is not.
+    std::string WhyNoExport() const;
 
     const PcmFormat& GetFormat() const { return m_format; }
     uint32_t GetDataBytes() const { return m_dataBytes; }
@@ -110,10 +114,13 @@ class CTesselDoc : public CDocument {
     DocumentHost& GetHost() const { return m_host; }
 
   private:
-    bool AbortOpen(const std::string& text, unsigned helpId);
+    // The open ends with the message text and, under it, the line that names the file and
+    // says why.
+    bool AbortOpen(const std::string& text, unsigned helpId, const std::string& informative);
     // The native open refuses file: where the host offers import, one box asks whether to
     // import it instead. True when the document then holds the imported sound.
-    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId);
+    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId,
+                    const std::string& informative);
     bool CheckFormat() const;
     void ParsePanChunk(const std::vector<uint8_t>& chunk);
     bool SaveFailed(const std::string& text);

@@ -24,11 +24,19 @@ std::unique_ptr<ProgressIndicator> UserPrompts::OpenProgressDialog() {
     return std::make_unique<NoProgress>();
 }
 
-UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId) {
+UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId,
+                                         const std::string& informative) {
     Box box;
     box.text = text;
+    box.informative = informative;
     box.caption = kAppCaption;
     box.icon = icon;
     box.helpId = helpId;
     return ShowMessage(box);
+}
+
+void UserPrompts::ShowStatus(const std::string& text) {
+    if (m_statusSink) {
+        m_statusSink(text);
+    }
 }
