@@ -1,14 +1,17 @@
 #include "shell/CMainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolTip>
 #include <QUrl>
 #include <algorithm>
 
@@ -91,6 +94,10 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
             [this](const std::string& path) { return m_app.IsDocumentOpen(path); });
     });
 
+    m_app.Prompts().SetStatusSink([this](const std::string& text) {
+        statusBar()->showMessage(QString::fromStdString(text));
+    });
+
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &CMainFrame::OnApplicationStateChanged);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
@@ -98,6 +105,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 }
 
 CMainFrame::~CMainFrame() {
+    m_app.Prompts().SetStatusSink(nullptr);
     m_app.SetOpenDocumentQuery(nullptr);
     m_app.SetSaveNameDialog(nullptr);
     // The document windows tell the template when they go, so they go first.
@@ -112,7 +120,10 @@ void CMainFrame::CreateActions() {
         const char* text = MenuTexts::Find(info.id);
         action->setText(text != nullptr ? QString(text) : info.ToolTip());
         action->setStatusTip(info.FlyBy());
-        action->setToolTip(info.ToolTip());
+        action->setToolTip(info.ToolTipWithKey());
+        // What the tips go back to once a greyed command is available again.
+        action->setProperty("statusTip", info.FlyBy());
+        action->setProperty("toolTip", info.ToolTipWithKey());
         action->setShortcuts(info.keys);
         action->setIconVisibleInMenu(false);
         // Keys work whichever menu shows, and with no menu item at all.
@@ -120,6 +131,10 @@ void CMainFrame::CreateActions() {
         connect(action, &QAction::triggered, this, [this, id = info.id] { ExecuteCommand(id); });
         m_actions[info.id] = action;
     }
+    // The current edit mode stays checked when it is chosen again.
+    auto* modes = new QActionGroup(this);
+    modes->addAction(Action(kEditPan));
+    modes->addAction(Action(kEditSelect));
 }
 
 void CMainFrame::CreateMenus() {
@@ -138,6 +153,8 @@ void CMainFrame::CreateMenus() {
             }
         }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        // A greyed item cannot be hovered: its reason is shown from here.
+        menu->installEventFilter(this);
         return menu;
     };
     const std::vector<unsigned> bars = {kBarBasic, kBarTransport, kBarInfo, kBarOverview,
@@ -370,7 +387,18 @@ void CMainFrame::UpdateCommandUI() {
     for (const auto& [id, action] : m_actions) {
         CommandState state;
         UpdateRoutedCommand(id, state);
-        action->setEnabled(state.enabled);
+        // A checked choice (the current edit mode) shows pressed, not greyed, though choosing
+        // it again does nothing.
+        action->setEnabled(state.enabled || state.checked.value_or(false));
+        const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
+        const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
+        const QString toolTip = action->property("toolTip").toString();
+        const QString statusTip = action->property("statusTip").toString();
+        const QString shownToolTip = bExplained ? toolTip + "\n" + why : toolTip;
+        if (action->toolTip() != shownToolTip) {
+            action->setToolTip(shownToolTip);
+            action->setStatusTip(bExplained ? statusTip + " - " + why : statusTip);
+        }
         action->setCheckable(state.checked.has_value());
         if (state.checked) {
             action->setChecked(*state.checked);
@@ -404,7 +432,14 @@ void CMainFrame::UpdateCommandUI() {
     QString title = "Sonomap";
     if (CChildFrame* child = ActiveChild()) {
         child->UpdateTitle();
-        title += " - " + child->windowTitle();
+        // A maximised document window has Qt add " - [title]" to ours: the name shows once.
+        if (child->isMaximized()) {
+            if (windowTitle() == title + " - [" + child->windowTitle() + "]") {
+                title = windowTitle();
+            }
+        } else {
+            title += " - " + child->windowTitle();
+        }
     }
     if (windowTitle() != title) {
         setWindowTitle(title);
@@ -521,6 +556,25 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveBarState();
     m_pTemplate->CloseAllDocuments();
     event->accept();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu != nullptr &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::ToolTip)) {
+        const QPoint at = event->type() == QEvent::MouseMove
+                              ? static_cast<QMouseEvent*>(event)->position().toPoint()
+                              : static_cast<QHelpEvent*>(event)->pos();
+        QAction* action = menu->actionAt(at);
+        if (action != nullptr && !action->isEnabled() &&
+            action->statusTip() != action->property("statusTip").toString()) {
+            statusBar()->showMessage(action->statusTip());
+            QToolTip::showText(menu->mapToGlobal(at), action->toolTip(), menu);
+        } else if (event->type() == QEvent::ToolTip) {
+            QToolTip::hideText();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -85,6 +85,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // The menus' greyed items with a reason show it on hover.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

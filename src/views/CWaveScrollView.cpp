@@ -617,7 +617,10 @@ void CWaveScrollView::ShowContextMenu(const QPoint& position) {
             item.bKeys ? MenuTexts::Find(item.id) : MenuTexts::WithoutKeys(item.id);
         QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(text)));
         action->setData(item.id);
-        action->setEnabled(state.enabled);
+        // The current edit mode shows checked, as on the tool bar and in the menus.
+        action->setCheckable(state.checked.has_value());
+        action->setChecked(state.checked.value_or(false));
+        action->setEnabled(state.enabled || state.checked.value_or(false));
     }
     menu.setObjectName("ContextMenu153");
     if (QAction* chosen = menu.exec(viewport()->mapToGlobal(position))) {

@@ -39,9 +39,15 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kEditPan:
             state.enabled = EditMode() != CEditorApp::kEditModePan && IsMono();
+            state.checked = EditMode() == CEditorApp::kEditModePan;
+            if (!IsMono()) {
+                state.whyDisabled =
+                    "A stereo sound has no trajectory to edit: pan points go on mono sounds.";
+            }
             return true;
         case CommandId::kEditSelect:
             state.enabled = EditMode() != CEditorApp::kEditModeSelect;
+            state.checked = EditMode() == CEditorApp::kEditModeSelect;
             return true;
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();

@@ -101,8 +101,12 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     CWaveScrollView* mono = Open("mono.wav", 1);
     m_pFrame->ExecuteCommand(CommandId::kEditPan);
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
-    EXPECT_FALSE(Enabled(CommandId::kEditPan));
+    // The current mode shows checked, not greyed, and choosing it again does nothing.
+    EXPECT_TRUE(Enabled(CommandId::kEditPan));
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
+    EXPECT_FALSE(m_pFrame->ExecuteCommand(CommandId::kEditPan));
     EXPECT_TRUE(Enabled(CommandId::kEditSelect));
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
 
     CWaveScrollView* stereo = Open("stereo.wav", 2);
     ASSERT_NE(stereo, mono);
@@ -110,7 +114,9 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     EXPECT_FALSE(mono->IsActiveView());
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModeSelect);
-    EXPECT_FALSE(Enabled(CommandId::kEditSelect));
+    EXPECT_FALSE(m_pFrame->ExecuteCommand(CommandId::kEditSelect));
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
     EXPECT_FALSE(Enabled(CommandId::kPaste));
 }
 
