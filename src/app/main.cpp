@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
         std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
             return new CWaveScrollView(document, app, parent);
         });
-    frame->resize(1000, 700);
+    frame->PlaceOnScreen();
     InstallPasteOptionsDialogs(app, frame.get());
     CPointPropertiesDialog::Install(app, frame.get());
 

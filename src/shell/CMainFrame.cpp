@@ -24,6 +24,7 @@
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CommandTable.h"
+#include "shell/MainWindowPlace.h"
 #include "shell/SaveNameDialog.h"
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
@@ -492,7 +493,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
 bool CMainFrame::RunCommand(unsigned id) {
     switch (id) {
         case kWindowCascade:
-            m_pClient->cascadeSubWindows();
+            m_pClient->Cascade();
             return true;
         case kWindowTile:
             m_pClient->tileSubWindows();
@@ -513,7 +514,12 @@ bool CMainFrame::RunCommand(unsigned id) {
     return false;
 }
 
+void CMainFrame::PlaceOnScreen() {
+    MainWindowPlace::Restore(*this, m_settings);
+}
+
 void CMainFrame::SaveBarState() {
+    MainWindowPlace::Save(*this, m_settings);
     m_settings.SetString(kBarStateSection, "Layout", saveState().toBase64().toStdString());
     m_settings.SetInt(kBarStateSection, "StatusBar", statusBar()->isHidden() ? 0 : 1);
 }

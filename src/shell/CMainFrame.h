@@ -79,6 +79,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
     // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
+    // The remembered geometry, or the first start's size, inside the screen's available area.
+    void PlaceOnScreen();
 
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
