@@ -554,6 +554,14 @@ void CMainFrame::EndSession() {
     SaveBarState();
 }
 
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_bShownOnce) {
+        m_bShownOnce = true;
+        MainWindowPlace::KeepInside(*this);
+    }
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_pTemplate->SaveAllModified()) {
         event->ignore();

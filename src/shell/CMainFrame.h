@@ -87,6 +87,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // The first show knows the frame: the window is then kept wholly on the screen.
+    void showEvent(QShowEvent* event) override;
     // The menus' greyed items with a reason show it on hover.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -116,6 +118,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CEditorApp& m_app;
     SettingsStore& m_settings;
     CRecentFileList m_recentFiles;
+    bool m_bShownOnce = false;
     CMainFrameClient* m_pClient = nullptr;  // owned by the window
     std::unique_ptr<CMyMultiDocTemplate> m_pTemplate;
     std::unique_ptr<CAppCommands> m_pAppCommands;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/SettingsStore.h"
 #include "views/geometry/WindowPlacement.h"
@@ -32,6 +33,25 @@ void MainWindowPlace::Save(const QWidget& window, SettingsStore& settings) {
     settings.SetInt(kSection, "Maximized", window.isMaximized() ? 1 : 0);
 }
 
+void MainWindowPlace::KeepInside(QWidget& window) {
+    QScreen* screen = window.screen();
+    if (screen == nullptr || window.isMaximized() || window.isFullScreen()) {
+        return;
+    }
+    const QRect frame = window.frameGeometry();
+    const QSize extra = frame.size() - window.size();
+    const WindowPlacement::Rect place = WindowPlacement::FitMainWindow(
+        WindowPlacement::Rect{frame.x(), frame.y(), window.width(), window.height()},
+        {kDefaultWidth, kDefaultHeight}, RectOf(screen->availableGeometry()),
+        {std::max(0, extra.width()), std::max(0, extra.height())});
+    if (place.width != window.width() || place.height != window.height()) {
+        window.resize(place.width, place.height);
+    }
+    if (QPoint(place.x, place.y) != frame.topLeft()) {
+        window.move(place.x, place.y);  // a top-level moves by its frame
+    }
+}
+
 void MainWindowPlace::Restore(QWidget& window, SettingsStore& settings) {
     std::optional<WindowPlacement::Rect> wanted;
     const int width = settings.GetInt(kSection, "Width", kUnset);
@@ -55,7 +75,7 @@ void MainWindowPlace::Restore(QWidget& window, SettingsStore& settings) {
     // The frame's extra size is known only once it is shown; until then the window system's
     // own move-in does the rest.
     const QSize extra =
-        window.isVisible() ? window.frameGeometry().size() - window.size() : QSize();
+        window.isVisible() ? window.frameGeometry().size() - window.size() : QSize(0, 0);
     const WindowPlacement::Rect place = WindowPlacement::FitMainWindow(
         wanted, {kDefaultWidth, kDefaultHeight}, RectOf(screen->availableGeometry()),
         {extra.width(), extra.height()});

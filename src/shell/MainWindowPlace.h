@@ -16,5 +16,7 @@ inline constexpr int kDefaultHeight = 700;
 void Save(const QWidget& window, SettingsStore& settings);
 // Gives window the remembered geometry, or the default size centred, fitted to the screen.
 void Restore(QWidget& window, SettingsStore& settings);
+// Once window is shown and its frame known: frame and all inside the available area.
+void KeepInside(QWidget& window);
 
 }  // namespace MainWindowPlace
