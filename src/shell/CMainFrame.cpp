@@ -25,6 +25,7 @@
 #include "shell/CMainFrameClient.h"
 #include "shell/CommandTable.h"
 #include "shell/MainWindowPlace.h"
+#include "shell/MenuKeyStyle.h"
 #include "shell/SaveNameDialog.h"
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
@@ -139,8 +140,10 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::CreateMenus() {
-    const auto makeMenu = [this](const char* title, const std::vector<unsigned>& ids) {
+    auto* keyStyle = new MenuKeyStyle(this);
+    const auto makeMenu = [this, keyStyle](const char* title, const std::vector<unsigned>& ids) {
         auto* menu = new QMenu(title, this);
+        menu->setStyle(keyStyle);
         for (unsigned id : ids) {
             if (id == 0) {
                 menu->addSeparator();

@@ -74,7 +74,7 @@ std::vector<CommandInfo> MakeTable() {
         {kDeleteInRange, "Delete pan points in current selection region\nDelete In Range", {}},
         {kPointProperties,
          "Type the exact position and direction of the selected pan point\nPoint Properties",
-         {Key(Qt::AltModifier | Qt::Key_Return), Key(Qt::AltModifier | Qt::Key_Enter)}},
+         {Key(Qt::AltModifier | Qt::Key_Enter), Key(Qt::AltModifier | Qt::Key_Return)}},
         {kSelectAll,
          "Expand selection region to include entire waveform\nSelect All",
          {Key(ctrl | Qt::Key_A)}},
