@@ -124,8 +124,8 @@ void CMainFrame::CreateActions() {
         action->setStatusTip(info.FlyBy());
         action->setToolTip(info.ToolTipWithKey());
         // What the tips go back to once a greyed command is available again.
-        action->setProperty("statusTip", info.FlyBy());
-        action->setProperty("toolTip", info.ToolTipWithKey());
+        action->setProperty("plainStatusTip", info.FlyBy());
+        action->setProperty("plainToolTip", info.ToolTipWithKey());
         action->setShortcuts(info.keys);
         action->setIconVisibleInMenu(false);
         // Keys work whichever menu shows, and with no menu item at all.
@@ -396,8 +396,8 @@ void CMainFrame::UpdateCommandUI() {
         action->setEnabled(state.enabled || state.checked.value_or(false));
         const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
         const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
-        const QString toolTip = action->property("toolTip").toString();
-        const QString statusTip = action->property("statusTip").toString();
+        const QString toolTip = action->property("plainToolTip").toString();
+        const QString statusTip = action->property("plainStatusTip").toString();
         const QString shownToolTip = bExplained ? toolTip + "\n" + why : toolTip;
         if (action->toolTip() != shownToolTip) {
             action->setToolTip(shownToolTip);
@@ -584,7 +584,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
                               : static_cast<QHelpEvent*>(event)->pos();
         QAction* action = menu->actionAt(at);
         if (action != nullptr && !action->isEnabled() &&
-            action->statusTip() != action->property("statusTip").toString()) {
+            action->statusTip() != action->property("plainStatusTip").toString()) {
             statusBar()->showMessage(action->statusTip());
             QToolTip::showText(menu->mapToGlobal(at), action->toolTip(), menu);
         } else if (event->type() == QEvent::ToolTip) {

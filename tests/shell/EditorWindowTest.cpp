@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 #include <QSettings>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
@@ -118,6 +120,35 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     EXPECT_TRUE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
     EXPECT_FALSE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
     EXPECT_FALSE(Enabled(CommandId::kPaste));
+}
+
+TEST_F(EditorWindow, TheModeShowsPressedOnTheToolBarAndAGreyedExportSaysWhy) {
+    CWaveScrollView* bare = Open("bare.wav", 1);
+    m_pFrame->ExecuteCommand(CommandId::kEditPan);
+    m_pFrame->UpdateCommandUI();
+    for (QToolBar* bar : m_pFrame->findChildren<QToolBar*>()) {
+        if (auto* button = qobject_cast<QToolButton*>(
+                bar->widgetForAction(m_pFrame->Action(CommandId::kEditPan)))) {
+            EXPECT_TRUE(button->isChecked());
+            EXPECT_TRUE(button->isEnabled());
+        }
+    }
+    // No pan points: Export stays greyed, and its tip and status text say why.
+    QAction* exportAction = m_pFrame->Action(CommandId::kExportStereo);
+    EXPECT_FALSE(Enabled(CommandId::kExportStereo));
+    const QString why = QString::fromStdString(bare->GetDocument().WhyNoExport());
+    ASSERT_FALSE(why.isEmpty());
+    EXPECT_EQ(exportAction->toolTip().toStdString(),
+              QString("Make Ambrel File\n" + why).toStdString());
+    EXPECT_EQ(exportAction->statusTip().toStdString(),
+              QString("Create & Save Ambrel processed stereo sound file - " + why).toStdString());
+
+    // A document with points: Export is available, and the tips are the plain ones again.
+    Open("moving.wav", 1, {{5000, 30}});
+    EXPECT_TRUE(Enabled(CommandId::kExportStereo));
+    EXPECT_EQ(exportAction->toolTip().toStdString(), QString("Make Ambrel File").toStdString());
+    EXPECT_EQ(exportAction->statusTip().toStdString(),
+              QString("Create & Save Ambrel processed stereo sound file").toStdString());
 }
 
 TEST_F(EditorWindow, KeysAndMenusReachTheActiveView) {
