@@ -180,6 +180,36 @@ TEST_F(EditorWindow, KeysAndMenusReachTheActiveView) {
     EXPECT_FALSE(m_pApp->IsPlaying());
 }
 
+TEST_F(EditorWindow, CtrlZWalksBackThroughTheStepsAndBothRedoKeysForward) {
+    CWaveScrollView* view = Open("steps.wav", 1, {{5000, 30}, {15000, -30}});
+    CTesselDoc& doc = view->GetDocument();
+    const auto points = [&] { return doc.GetPanPoints().GetCount(); };
+    view->SetSelection(4000, 6000);
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    view->SetSelection(14000, 16000);
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    ASSERT_EQ(points(), 0u);
+    EXPECT_FALSE(Enabled(CommandId::kEditRedo));
+
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(points(), 1u);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(points(), 2u);
+    // All undone: back at the file's state, so no longer modified.
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(Enabled(CommandId::kEditUndo));
+    ASSERT_TRUE(Enabled(CommandId::kEditRedo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditRedo)->text(), "&Redo Delete Point\tCtrl+Y");
+
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(points(), 1u);
+    EXPECT_TRUE(doc.IsModified());
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(points(), 0u);
+    EXPECT_FALSE(Enabled(CommandId::kEditRedo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditRedo)->text(), "&Redo\tCtrl+Y");
+}
+
 TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
     CWaveScrollView* view = Open("take.wav", 1);
     view->Play();
