@@ -5,7 +5,10 @@
 #include <QAction>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -142,6 +145,21 @@ TEST_F(EditorWindow, TheModeShowsPressedOnTheToolBarAndAGreyedExportSaysWhy) {
               QString("Make Ambrel File\n" + why).toStdString());
     EXPECT_EQ(exportAction->statusTip().toStdString(),
               QString("Create & Save Ambrel processed stereo sound file - " + why).toStdString());
+
+    // A greyed menu item cannot be hovered as such; the pointer over it still shows why.
+    QMenu* file = nullptr;
+    for (QAction* title : m_pFrame->menuBar()->actions()) {
+        if (title->text() == "&File") {
+            file = title->menu();
+        }
+    }
+    ASSERT_NE(file, nullptr);
+    file->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    QTest::mouseMove(file, file->actionGeometry(exportAction).center());
+    EXPECT_EQ(m_pFrame->statusBar()->currentMessage().toStdString(),
+              exportAction->statusTip().toStdString());
+    file->hide();
 
     // A document with points: Export is available, and the tips are the plain ones again.
     Open("moving.wav", 1, {{5000, 30}});
