@@ -391,9 +391,10 @@ void CMainFrame::UpdateCommandUI() {
     for (const auto& [id, action] : m_actions) {
         CommandState state;
         UpdateRoutedCommand(id, state);
-        // A checked choice (the current edit mode) shows pressed, not greyed, though choosing
-        // it again does nothing.
-        action->setEnabled(state.enabled || state.checked.value_or(false));
+        // The current edit mode shows pressed, not greyed, though choosing it again does
+        // nothing; every other command shows the state its rules give it.
+        const bool bMode = id == kEditPan || id == kEditSelect;
+        action->setEnabled(state.enabled || (bMode && state.checked.value_or(false)));
         const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
         const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
         const QString toolTip = action->property("plainToolTip").toString();
