@@ -13,6 +13,7 @@
 #include "playback/QtUserPrompts.h"
 #include "shell/CAppIcon.h"
 #include "shell/CMainFrame.h"
+#include "shell/CPointPropertiesDialog.h"
 #include "shell/PasteOptionsDialogs.h"
 #include "views/CWaveScrollView.h"
 
@@ -73,8 +74,9 @@ int main(int argc, char* argv[]) {
         std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
             return new CWaveScrollView(document, app, parent);
         });
-    frame->resize(1000, 700);
+    frame->PlaceOnScreen();
     InstallPasteOptionsDialogs(app, frame.get());
+    CPointPropertiesDialog::Install(app, frame.get());
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;

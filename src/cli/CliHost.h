@@ -9,7 +9,6 @@
 #include "document/DocumentHost.h"
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
-#include "document/UndoRecord.h"
 
 // The application as the command-line tool plays it: messages on stderr, no mixer, one open
 // document, and a save name given on the command line instead of a dialog.
@@ -47,18 +46,8 @@ class CliHost : public DocumentHost {
     int MixerStopChannel(AmbrelWaveMixSession, uint32_t) override { return 0; }
     CTesselDoc* GetPlayingDocument() const override { return nullptr; }
     void ClearPlaying() override {}
-    void DiscardUndoRecordOf(const CTesselDoc* document) override {
-        if (m_pUndoRecord && m_pUndoRecord->GetDocument() == document) {
-            m_pUndoRecord.reset();
-        }
-    }
-    // Edits hold their record and clipboard as the editor does; nobody is there to answer
-    // the paste questions, so a paste that would ask is cancelled.
-    UndoRecord* GetUndoRecord() const override { return m_pUndoRecord.get(); }
-    void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) override {
-        m_pUndoRecord.reset();
-        m_pUndoRecord = std::move(record);
-    }
+    // The clipboard is held as the editor holds it; nobody is there to answer the paste
+    // questions, so a paste that would ask is cancelled.
     PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override {
         m_pPanClipboard.reset();
@@ -79,7 +68,6 @@ class CliHost : public DocumentHost {
     std::string m_openDocument;
     RendererFactory m_rendererFactory;
     std::string m_saveFolder;
-    std::unique_ptr<UndoRecord> m_pUndoRecord;
     std::unique_ptr<PanClipboard> m_pPanClipboard;
     std::string m_exportFolder;
 };

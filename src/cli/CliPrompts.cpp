@@ -45,6 +45,9 @@ UserPrompts::Answer CliPrompts::ShowMessage(const Box& box) {
     // Blocks are set apart by an empty line, as a message may span several lines.
     std::fprintf(stderr, "%s%s%s%s\n", m_texts.empty() ? "" : "\n", m_label.c_str(),
                  m_label.empty() ? "" : ": ", box.text.c_str());
+    if (!box.informative.empty()) {
+        std::fprintf(stderr, "%s\n", box.informative.c_str());
+    }
     m_texts.push_back(box.text);
     return box.defaultAnswer;
 }

@@ -8,6 +8,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/ExportTarget.h"
+#include "document/StatusLines.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
@@ -21,12 +22,8 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
 
 bool BinauralExportCommand::Run() {
     UserPrompts& prompts = m_host.Prompts();
-    SaveNameRequest request;
-    request.title = "Export Binaural File As...";
-    request.filters = kSoundFileFilters;
-    request.startFolder = m_host.GetExportFolder();
     SaveNameResult result;
-    if (!m_host.AskSaveName(request, result)) {
+    if (!m_document.AskExportName("Export Binaural File As...", "binaural", result)) {
         return false;
     }
     const std::string& path = result.fullPath;
@@ -84,6 +81,9 @@ bool BinauralExportCommand::Run() {
         prompts.Message(exporter.MixerError());
     } else {
         bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
+    }
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
     }
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {

@@ -13,8 +13,10 @@
 #include "document/ExportTarget.h"
 #include "document/HelpIds.h"
 #include "document/SoundImport.h"
+#include "document/StatusLines.h"
 #include "document/StereoExport.h"
 #include "formats/CSoundFile.h"
+#include "formats/OpenRefusal.h"
 #include "formats/PanChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
@@ -62,8 +64,6 @@ CTesselDoc::~CTesselDoc() {
         m_host.MixerStopChannel(m_host.GetMixerSession(), 0);
         m_host.ClearPlaying();
     }
-    // An undo record must never outlive the points it refers to.
-    m_host.DiscardUndoRecordOf(this);
     FreeMixerWave();
 }
 
@@ -72,7 +72,8 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     try {
         CFile file(path, CFile::Mode::Read);
         if (file.GetLength() == 0) {
-            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile);
+            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile,
+                            OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
             return false;
         }
         SetModifiedFlag(true);  // dirty while loading, as the platform does
@@ -90,17 +91,19 @@ bool CTesselDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
-bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId) {
-    m_host.Prompts().Message(text, Icon::None, helpId);
+bool CTesselDoc::AbortOpen(const std::string& text, unsigned helpId,
+                           const std::string& informative) {
+    m_host.Prompts().Message(text, Icon::None, helpId, informative);
     return false;
 }
 
-bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId) {
+bool CTesselDoc::RefuseOpen(const CFile& file, const std::string& text, unsigned helpId,
+                            const std::string& informative) {
     if (!m_host.OffersImport()) {
-        return AbortOpen(text, helpId);
+        return AbortOpen(text, helpId, informative);
     }
     SoundImport import(m_host);
-    return import.AskToImport(file.GetFilePath(), text, helpId) &&
+    return import.AskToImport(file.GetFilePath(), text, helpId, informative) &&
            import.ImportInto(*this, file.GetFilePath());
 }
 
@@ -117,7 +120,10 @@ bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
     m_format = sound.format;
     m_dataBytes = sound.dataBytes;
     if (m_dataBytes == 0 || !sound.samples || !CheckFormat()) {
-        return AbortOpen(kBadFormat, HelpId::kBadFormat);
+        return AbortOpen(kBadFormat, HelpId::kBadFormat,
+                         OpenRefusal::Line(
+                             sourcePath, m_dataBytes == 0 ? std::string("it holds no samples")
+                                                          : OpenRefusal::WhyNotEditable(m_format)));
     }
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = std::move(sound.samples);
@@ -137,6 +143,7 @@ bool CTesselDoc::LoadImported(ImportedSound& sound, const std::string& title,
     m_importSource = sourcePath;
     SetTitle(title);
     SetModifiedFlag(true);
+    m_undoHistory.ForgetSaved();  // no file holds it yet
     m_host.SetOpenFolder(PathNames::FolderOf(sourcePath));
     return true;
 }
@@ -146,13 +153,16 @@ bool CTesselDoc::LoadSound(CFile& file) {
     SetModifiedFlag(false);
     std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
     m_dataBytes = reader ? reader->ReadFormat(m_format) : 0;
+    const std::string& path = file.GetFilePath();
     if (!reader || m_dataBytes == 0) {
         reader.reset();
-        return RefuseOpen(file, kNotASoundFile, HelpId::kNotASoundFile);
+        return RefuseOpen(file, kNotASoundFile, HelpId::kNotASoundFile,
+                          OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
     }
     if (!CheckFormat()) {
         reader.reset();
-        return RefuseOpen(file, kBadFormat, HelpId::kBadFormat);
+        return RefuseOpen(file, kBadFormat, HelpId::kBadFormat,
+                          OpenRefusal::Line(path, OpenRefusal::WhyNotEditable(m_format)));
     }
 
     CProcessingDialog status(prompts);
@@ -160,7 +170,10 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_frameCount = m_dataBytes / (m_format.bitsPerSample / 8u) / m_format.channels;
     m_pSamples = SampleBuffer::Allocate(m_dataBytes);
     if (!m_pSamples) {
-        return AbortOpen("Error allocating memory for waveform!\n", HelpId::kOutOfMemory);
+        return AbortOpen(
+            "Error allocating memory for waveform!\n", HelpId::kOutOfMemory,
+            OpenRefusal::Line(path, "no memory could be had for its " +
+                                        StatusLines::Grouped(m_dataBytes) + " bytes of samples"));
     }
     // The views' summary takes in each stretch of the read while it is still in the cache.
     std::unique_ptr<PeakSummary> summary =
@@ -171,7 +184,12 @@ bool CTesselDoc::LoadSound(CFile& file) {
     }
     if (!reader->ReadAllSamples(m_pSamples.data(), m_dataBytes, onReady)) {
         m_pSamples.reset();
-        return AbortOpen("Error loading sound data!\n", HelpId::kFileError);
+        return AbortOpen("Error loading sound data!\n", HelpId::kFileError,
+                         OpenRefusal::Line(path, "reading its samples failed"));
+    }
+    if (reader->GetDeclaredDataBytes() > m_dataBytes) {
+        prompts.ShowStatus(
+            StatusLines::ShortOfData(path, reader->GetDeclaredDataBytes(), m_dataBytes, m_format));
     }
     m_pPeakSummary = std::move(summary);
 
@@ -195,7 +213,10 @@ bool CTesselDoc::LoadSound(CFile& file) {
     m_pUnrecognized = reader->CollectUnrecognizedChunks();
 
     m_fileType = reader->GetTypeName(-1);
-    m_host.SetOpenFolder(PathNames::FolderOf(file.GetFilePath()));
+    if (IsModified()) {
+        m_undoHistory.ForgetSaved();  // the trajectory already differs from the file's
+    }
+    m_host.SetOpenFolder(PathNames::FolderOf(path));
     return true;
 }
 
@@ -305,6 +326,8 @@ bool CTesselDoc::OnSaveDocument(const std::string& path) {
         ShowFileError(e.GetError(), path, true);
         return false;
     }
+    m_undoHistory.MarkSaved();
+    m_host.Prompts().ShowStatus(StatusLines::Written("Saved", path));
     // The folder the user saved into: the name given, not the temp file nor a link's target.
     m_host.SetSaveFolder(PathNames::FolderOf(path));
     return true;
@@ -388,14 +411,42 @@ bool CTesselDoc::SaveModified() {
     }
 }
 
-bool CTesselDoc::ExportStereoFile() {
-    UserPrompts& prompts = m_host.Prompts();
+std::string CTesselDoc::WhyNoExport() const {
+    if (CanExport()) {
+        return {};
+    }
+    if (m_format.channels != 1) {
+        return "Export follows the pan points, and this stereo sound has none: Sonomap draws "
+               "trajectories on mono sounds, so a stereo file exports only with points its file "
+               "brought along.";
+    }
+    return "Export follows the pan points, and this sound has none yet: choose Edit: Pan "
+           "Points and click in the waveform to add one.";
+}
+
+std::string CTesselDoc::ExportName(const std::string& kind) const {
+    std::string name = GetTitle();
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name + "-" + kind + ".wav";
+}
+
+bool CTesselDoc::AskExportName(const std::string& title, const std::string& kind,
+                               SaveNameResult& result) const {
     SaveNameRequest request;
-    request.title = "Export Stereo File As...";
+    request.title = title;
     request.filters = kSoundFileFilters;
     request.startFolder = m_host.GetExportFolder();
+    request.proposedName = ExportName(kind);
+    return m_host.AskSaveName(request, result);
+}
+
+bool CTesselDoc::ExportStereoFile() {
+    UserPrompts& prompts = m_host.Prompts();
     SaveNameResult result;
-    if (!m_host.AskSaveName(request, result)) {
+    if (!AskExportName("Export Stereo File As...", "stereo", result)) {
         return false;
     }
     const std::string& path = result.fullPath;
@@ -431,6 +482,9 @@ bool CTesselDoc::ExportStereoFile() {
         return false;
     }
     const bool bWritten = output.Finish(outcome == StereoExport::Outcome::WriteFailed, prompts);
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
+    }
     m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }
@@ -532,9 +586,8 @@ bool CTesselDoc::RemovePoint(const PanPoint* point) {
 }
 
 bool CTesselDoc::CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
-                                 float scale, int32_t offset, bool addOffset, uint32_t limit,
-                                 UndoRecord* undo) {
-    return m_panPoints.CopyTransformed(source, start, count, scale, offset, addOffset, limit, undo,
+                                 float scale, int32_t offset, bool addOffset, uint32_t limit) {
+    return m_panPoints.CopyTransformed(source, start, count, scale, offset, addOffset, limit,
                                        m_host.Prompts());
 }
 

@@ -6,6 +6,7 @@
 
 #include "document/PanPointList.h"
 #include "document/PanSegment.h"
+#include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
@@ -17,8 +18,8 @@
 class CFile;
 class CProcessingDialog;
 class DocumentHost;
-class UndoRecord;
 struct ImportedSound;
+struct SaveNameResult;
 
 // One open sound: all its samples in memory (the in-memory convention of the sound files),
 // its format, its pan trajectory, the chunks of its file that no format writes itself, its
@@ -67,6 +68,11 @@ class CTesselDoc : public CDocument {
     // Export Binaural File: the same, rendered through the host's 3-D mixer with HRTF into a
     // 16-bit two-channel file (BinauralExportCommand).
     bool ExportBinauralFile();
+    // The name an export dialog proposes: "take-stereo.wav" for take.wav and kind "stereo".
+    std::string ExportName(const std::string& kind) const;
+    // Asks for an export's file in the export folder, proposing ExportName(kind).
+    bool AskExportName(const std::string& title, const std::string& kind,
+                       SaveNameResult& result) const;
 
     // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
     void OpenMixerWave(uint32_t start, int64_t end);
@@ -85,12 +91,13 @@ class CTesselDoc : public CDocument {
     bool ComputePanSegment(uint32_t position);
     // PanPointList::CopyTransformed into the document's list; failures are shown to the user.
     bool CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
-                         float scale, int32_t offset, bool addOffset, uint32_t limit,
-                         UndoRecord* undo);
+                         float scale, int32_t offset, bool addOffset, uint32_t limit);
 
     // Command states: Save only while modified, Export only with at least one pan point.
     bool CanSave() const { return IsModified(); }
     bool CanExport() const { return !m_panPoints.IsEmpty(); }
+    // Why Export is greyed, in words; "" while it is not.
+    std::string WhyNoExport() const;
 
     const PcmFormat& GetFormat() const { return m_format; }
     uint32_t GetDataBytes() const { return m_dataBytes; }
@@ -103,6 +110,9 @@ class CTesselDoc : public CDocument {
     // None when the host shows no views.
     const MonoBitmap* GetOverview() const { return m_pOverview.get(); }
     const PanPointList& GetPanPoints() const { return m_panPoints; }
+    // The undo history of the pan point edits; it goes with the document.
+    UndoHistory& GetUndoHistory() { return m_undoHistory; }
+    const UndoHistory& GetUndoHistory() const { return m_undoHistory; }
     PanSegment* GetPanSegment() const { return m_pPanSegment.get(); }
     AmbrelWaveMixWave GetWave() const { return m_hWave; }
     uint32_t GetPlayStart() const { return m_playStart; }
@@ -111,10 +121,13 @@ class CTesselDoc : public CDocument {
     DocumentHost& GetHost() const { return m_host; }
 
   private:
-    bool AbortOpen(const std::string& text, unsigned helpId);
+    // The open ends with the message text and, under it, the line that names the file and
+    // says why.
+    bool AbortOpen(const std::string& text, unsigned helpId, const std::string& informative);
     // The native open refuses file: where the host offers import, one box asks whether to
     // import it instead. True when the document then holds the imported sound.
-    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId);
+    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId,
+                    const std::string& informative);
     bool CheckFormat() const;
     void ParsePanChunk(const std::vector<uint8_t>& chunk);
     bool SaveFailed(const std::string& text);
@@ -135,6 +148,7 @@ class CTesselDoc : public CDocument {
     PcmFormat m_format{};
     uint32_t m_frameCount = 0;
     PanPointList m_panPoints;
+    UndoHistory m_undoHistory{m_panPoints};
     AmbrelWaveMixWave m_hWave = 0;
     std::unique_ptr<PanSegment> m_pPanSegment;
     std::string m_importSource;

@@ -10,7 +10,6 @@
 
 class CTesselDoc;
 class PanPointList;
-class UndoRecord;
 class UserPrompts;
 
 // What the save-name prompt is asked: a save dialog with the two sound types.
@@ -43,7 +42,7 @@ struct SaveNameResult {
 };
 
 // The application as a document sees it: the user, the mixer session, the playing state, the
-// undo record and the remembered folders. The editor's application object implements it;
+// pan clipboard and the remembered folders. The editor's application object implements it;
 // the command-line tool and the tests have their own. Folders end with their separator.
 class DocumentHost {
   public:
@@ -70,13 +69,9 @@ class DocumentHost {
     virtual CTesselDoc* GetPlayingDocument() const = 0;
     // Forgets the playing document and view (the sound has been stopped).
     virtual void ClearPlaying() = 0;
-    // Drops the undo record when it belongs to this document, which is going away.
-    virtual void DiscardUndoRecordOf(const CTesselDoc* document) = 0;
 
-    // The program's one undo record and pan clipboard (a PanClipboard), owned by the host;
-    // each may be none. Replacing either destroys the previous one.
-    virtual UndoRecord* GetUndoRecord() const = 0;
-    virtual void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) = 0;
+    // The program's one pan clipboard (a PanClipboard), owned by the host, or none. Setting
+    // it destroys the previous one. (Undo histories belong to their documents.)
     virtual PanPointList* GetPanClipboard() const = 0;
     virtual void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) = 0;
     // The two "Paste Options..." questions; the answer is the chosen button's PasteOptionId.

@@ -8,6 +8,7 @@
 #include "document/DocumentHost.h"
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
+#include "platform/UserPrompts.h"
 
 namespace {
 
@@ -63,13 +64,19 @@ bool PanEditCommands::CanPaste(const CTesselDoc& doc) {
 }
 
 bool PanEditCommands::CanUndo(const CTesselDoc& doc) {
-    const UndoRecord* record = doc.GetHost().GetUndoRecord();
-    return record != nullptr && record->GetDocument() == &doc;
+    return doc.GetUndoHistory().CanUndo();
 }
 
-std::string PanEditCommands::UndoText(const DocumentHost& host) {
-    const UndoRecord* record = host.GetUndoRecord();
-    return record != nullptr ? record->GetMenuText() : UndoRecord::kNoUndoText;
+bool PanEditCommands::CanRedo(const CTesselDoc& doc) {
+    return doc.GetUndoHistory().CanRedo();
+}
+
+std::string PanEditCommands::UndoText(const CTesselDoc& doc) {
+    return doc.GetUndoHistory().UndoText();
+}
+
+std::string PanEditCommands::RedoText(const CTesselDoc& doc) {
+    return doc.GetUndoHistory().RedoText();
 }
 
 int32_t PanEditCommands::CountFrom(const CTesselDoc& doc, const PanPoint* first, uint32_t end) {
@@ -88,6 +95,7 @@ bool PanEditCommands::DeleteInRange(CTesselDoc& doc, uint32_t start, uint32_t en
     PanPoint* first = FirstInRange(doc, start, end);
     RecordEdit(doc, first, UndoKind::Delete, CountFrom(doc, first, end));
     RemoveRange(doc, start, end);
+    FinishEdit(doc);
     return true;
 }
 
@@ -98,7 +106,7 @@ bool PanEditCommands::Copy(const CTesselDoc& doc, uint32_t start, uint32_t end) 
     const PanPoint* first = FirstInRange(doc, start, end);
     auto clipboard = std::make_unique<PanClipboard>();
     if (!clipboard->CopyTransformed(doc.GetPanPoints(), first, CountFrom(doc, first, end), 1.0f,
-                                    static_cast<int32_t>(start), false, 0, nullptr,
+                                    static_cast<int32_t>(start), false, 0,
                                     doc.GetHost().Prompts())) {
         return false;
     }
@@ -156,33 +164,50 @@ bool PanEditCommands::Paste(CTesselDoc& doc, uint32_t start, uint32_t end) {
         }
     }
 
-    host.ReplaceUndoRecord(nullptr);
     PanPoint* first = remove ? FirstInRange(doc, removeStart, removeEnd) : nullptr;
-    auto record = std::make_unique<UndoRecord>(
-        &doc, first, first != nullptr ? CountFrom(doc, first, removeEnd) : 0, UndoKind::Paste);
+    RecordEdit(doc, first, UndoKind::Paste,
+               first != nullptr ? CountFrom(doc, first, removeEnd) : 0);
     if (remove) {
         RemoveRange(doc, removeStart, removeEnd);
     }
-    UndoRecord* notes = record.get();
-    host.ReplaceUndoRecord(std::move(record));
     // A failed addition has been reported; what was added so far stays, and undoes.
-    doc.CopyTransformed(clipboard, nullptr, -1, scale, static_cast<int32_t>(start), true, frames,
-                        notes);
+    doc.CopyTransformed(clipboard, nullptr, -1, scale, static_cast<int32_t>(start), true, frames);
+    FinishEdit(doc);
     doc.SetModifiedFlag(true);
+    return true;
+}
+
+bool PanEditCommands::StepHistory(CTesselDoc& doc, bool bRedo) {
+    UndoHistory& history = doc.GetUndoHistory();
+    if (bRedo ? !history.CanRedo() : !history.CanUndo()) {
+        return false;
+    }
+    if (!(bRedo ? history.Redo() : history.Undo())) {
+        doc.GetHost().Prompts().Message("Error adding pan point to list!");
+    }
+    doc.SetModifiedFlag(!history.IsAtSaved());
     return true;
 }
 
 bool PanEditCommands::Undo(CTesselDoc& doc) {
-    if (!CanUndo(doc)) {
-        return false;
-    }
-    DocumentHost& host = doc.GetHost();
-    host.GetUndoRecord()->Apply();
-    host.ReplaceUndoRecord(nullptr);
-    doc.SetModifiedFlag(true);
-    return true;
+    return StepHistory(doc, false);
 }
 
-void PanEditCommands::RecordEdit(CTesselDoc& doc, PanPoint* point, UndoKind kind, int32_t count) {
-    doc.GetHost().ReplaceUndoRecord(std::make_unique<UndoRecord>(&doc, point, count, kind));
+bool PanEditCommands::Redo(CTesselDoc& doc) {
+    return StepHistory(doc, true);
+}
+
+void PanEditCommands::RecordEdit(CTesselDoc& doc, const PanPoint* point, UndoKind kind,
+                                 int32_t count) {
+    doc.GetUndoHistory().Open(point, count, kind);
+}
+
+void PanEditCommands::DeletePoint(CTesselDoc& doc, const PanPoint* point) {
+    RecordEdit(doc, point, UndoKind::Delete, 1);
+    doc.RemovePoint(point);
+    FinishEdit(doc);
+}
+
+void PanEditCommands::FinishEdit(CTesselDoc& doc) {
+    doc.GetUndoHistory().Close();
 }

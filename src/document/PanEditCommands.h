@@ -6,14 +6,14 @@
 #include "document/UndoRecord.h"
 
 class CTesselDoc;
-class DocumentHost;
 struct PanPoint;
 
 // The pan point edit commands of a view, on its document and selection: delete in range, cut,
-// copy, paste, undo, and when each is enabled. A selection is start .. end in frames, a caret
-// at start when end == start + 1; a range search matches points with start <= position <=
-// end. The undo record and the clipboard are the document's host's. Each action returns
-// whether it changed anything, so the view knows to repaint; a disabled command does nothing.
+// copy, paste, undo, redo, and when each is enabled. A selection is start .. end in frames, a
+// caret at start when end == start + 1; a range search matches points with start <= position
+// <= end. Every edit is one step of the document's undo history; the clipboard is the host's.
+// Each action returns whether it changed anything, so the view knows to repaint; a disabled
+// command does nothing.
 class PanEditCommands {
   public:
     // Cut, Copy and Delete: a range (not a caret) holding at least one point.
@@ -26,10 +26,13 @@ class PanEditCommands {
     }
     // Paste: a mono document while a clipboard exists.
     static bool CanPaste(const CTesselDoc& doc);
-    // Undo: the record exists and was made in this document.
+    // Undo and Redo: the document's history has a step to take back, or to do again.
     static bool CanUndo(const CTesselDoc& doc);
-    // The Undo item's text: the record's own, also where it is disabled, else "&Undo\tCtrl+Z".
-    static std::string UndoText(const DocumentHost& host);
+    static bool CanRedo(const CTesselDoc& doc);
+    // The items' texts: the step's own ("&Undo Delete Point\tCtrl+Z", "&Redo Paste\tCtrl+Y"),
+    // else "&Undo\tCtrl+Z" and "&Redo\tCtrl+Y".
+    static std::string UndoText(const CTesselDoc& doc);
+    static std::string RedoText(const CTesselDoc& doc);
 
     // Removes every point in the range; the record becomes a Delete of them.
     static bool DeleteInRange(CTesselDoc& doc, uint32_t start, uint32_t end);
@@ -42,15 +45,24 @@ class PanEditCommands {
     // questions where the destination holds points or differs in size. False when the user
     // cancelled (nothing changed then, not even the record).
     static bool Paste(CTesselDoc& doc, uint32_t start, uint32_t end);
-    // Applies and drops the record, and marks the document modified.
+    // Takes back the most recent step, or does the last undone one again; the document then
+    // counts as modified unless it is back in the state last saved.
     static bool Undo(CTesselDoc& doc);
+    static bool Redo(CTesselDoc& doc);
 
-    // For the mouse edits: replaces the host's record with one for this edit, made before
+    // Removes one point of the list as one Delete step.
+    static void DeletePoint(CTesselDoc& doc, const PanPoint* point);
+
+    // For the mouse and keyboard edits: opens the history's step for this edit, made before
     // the edit changes the list (Add: after the point was added; Delete: before it is
-    // removed, count points from point on; Modify: when the drag begins).
-    static void RecordEdit(CTesselDoc& doc, PanPoint* point, UndoKind kind, int32_t count = 1);
+    // removed, count points from point on; Modify: when the drag begins). FinishEdit closes
+    // it once the edit is over (a drag: at the release).
+    static void RecordEdit(CTesselDoc& doc, const PanPoint* point, UndoKind kind,
+                           int32_t count = 1);
+    static void FinishEdit(CTesselDoc& doc);
 
   private:
+    static bool StepHistory(CTesselDoc& doc, bool bRedo);
     static bool IsCaret(uint32_t start, uint32_t end) {
         return uint64_t{end} == uint64_t{start} + 1;
     }

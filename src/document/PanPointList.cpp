@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "document/UndoRecord.h"
 #include "platform/UserPrompts.h"
 
 namespace {
@@ -154,7 +153,7 @@ PanPoint* PanPointList::FindInRange(uint32_t posLo, uint32_t posHi, int32_t panL
 
 bool PanPointList::CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
                                    float scale, int32_t offset, bool addOffset, uint32_t limit,
-                                   UndoRecord* undo, UserPrompts& prompts) {
+                                   UserPrompts& prompts) {
     if (source.IsEmpty()) {
         return false;
     }
@@ -179,13 +178,52 @@ bool PanPointList::CopyTransformed(const PanPointList& source, const PanPoint* s
                 continue;
             }
         }
-        PanPoint* added = AddPoint(static_cast<uint32_t>(newPosition), from.pan);
-        if (added == nullptr) {
+        if (AddPoint(static_cast<uint32_t>(newPosition), from.pan) == nullptr) {
             prompts.Message("Error adding pan point to list!");
             return false;
         }
-        if (undo != nullptr) {
-            undo->NoteAddedPoint(added);
+    }
+    return true;
+}
+
+std::vector<PanPoint> PanPointList::Values() const {
+    std::vector<PanPoint> values;
+    values.reserve(m_points.size());
+    for (const auto& point : m_points) {
+        values.push_back(*point);
+    }
+    return values;
+}
+
+bool PanPointList::ReplaceRun(size_t first, size_t count, std::span<const PanPoint> values) {
+    auto it = m_points.begin();
+    for (size_t i = 0; i < first && it != m_points.end(); ++i) {
+        ++it;
+    }
+    size_t taken = 0;
+    for (; taken < values.size() && taken < count && it != m_points.end(); ++taken, ++it) {
+        **it = values[taken];
+    }
+    for (size_t left = count - taken; left > 0 && it != m_points.end(); --left) {
+        m_index.erase(it->get());
+        it = m_points.erase(it);
+    }
+    for (; taken < values.size(); ++taken) {
+        std::unique_ptr<PanPoint> point = CreatePoint(values[taken].position, values[taken].pan);
+        if (!point) {
+            return false;
+        }
+        PanPoint* raw = point.get();
+        try {
+            const auto added = m_points.insert(it, std::move(point));
+            try {
+                m_index.emplace(raw, added);
+            } catch (const std::bad_alloc&) {
+                m_points.erase(added);
+                return false;
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
         }
     }
     return true;

@@ -5,10 +5,10 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <vector>
 
 #include "document/PanPoint.h"
 
-class UndoRecord;
 class UserPrompts;
 
 // The pan trajectory: points in ascending position order (equal positions allowed, a new
@@ -44,12 +44,19 @@ class PanPointList {
     // Adds transformed copies of a run of source's points: new position =
     // trunc(position * scale) + offset (or - offset). count -1 means to the end; limit 0
     // means no limit, otherwise a point landing beyond it is skipped (it still counts).
-    // Each added point is noted in undo when given. A failed addition shows
-    // "Error adding pan point to list!" and stops. Returns false for an empty source, a
-    // start point not in source, or a failed addition.
+    // A failed addition shows "Error adding pan point to list!" and stops. Returns false for
+    // an empty source, a start point not in source, or a failed addition.
     bool CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
                          float scale, int32_t offset, bool addOffset, uint32_t limit,
-                         UndoRecord* undo, UserPrompts& prompts);
+                         UserPrompts& prompts);
+
+    // Copies of the points, in list order.
+    std::vector<PanPoint> Values() const;
+    // Puts values in place of the count points from index first on (both clipped to the
+    // list); values must keep the list in order. The first of those points take the new values
+    // in place, so they stay the same objects; the others go, or new ones follow. False when
+    // memory for a new point could not be had: the list then lacks it.
+    bool ReplaceRun(size_t first, size_t count, std::span<const PanPoint> values);
 
     // Whether the point (by identity) is in this list.
     bool Contains(const PanPoint* point) const { return m_index.count(point) != 0; }

@@ -1,5 +1,7 @@
 #include "document/SaveAsNameCheck.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <utility>
 
@@ -8,6 +10,13 @@
 namespace {
 
 constexpr const char* kCaption = "Save As...";
+
+bool IsUpper(char c) {
+    return std::isupper(static_cast<unsigned char>(c)) != 0;
+}
+bool IsLower(char c) {
+    return std::islower(static_cast<unsigned char>(c)) != 0;
+}
 
 bool FileExists(const std::string& path) {
     std::error_code error;
@@ -84,14 +93,24 @@ std::optional<std::string> SaveAsNameCheck::NameForFileType(
         return std::nullopt;
     }
     std::string name = nameBox;
+    std::string typed;
     const size_t dot = name.rfind('.');
     // A dot in a folder of a typed path is not the start of an extension.
     if (dot != std::string::npos && dot >= PathNames::NameStart(name)) {
+        typed = name.substr(dot + 1);
         name.erase(dot);
     }
     if (nameBox.empty()) {
         name = "*";
     }
-    const std::string extension = pattern.substr(1, pattern.find(';') - 1);
+    // The type's extension in the letter case of the one typed: upper-case only where the
+    // user wrote it so, lower-case otherwise.
+    const bool bUpper = std::any_of(typed.begin(), typed.end(), IsUpper) &&
+                        std::none_of(typed.begin(), typed.end(), IsLower);
+    std::string extension = pattern.substr(1, pattern.find(';') - 1);
+    for (char& c : extension) {
+        c = static_cast<char>(bUpper ? std::toupper(static_cast<unsigned char>(c))
+                                     : std::tolower(static_cast<unsigned char>(c)));
+    }
     return name + extension;
 }

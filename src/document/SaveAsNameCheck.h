@@ -38,7 +38,8 @@ class SaveAsNameCheck {
 
     // The name box after the user picks file type index (from 1): the current name without its
     // extension ("*" for an empty box) plus the extension of that type's pattern, the part
-    // after "*" and before the first ";". None for index 0 or a type with no pattern.
+    // after "*" and before the first ";", in lower case unless the extension in the box is
+    // upper case. None for index 0 or a type with no pattern.
     static std::optional<std::string> NameForFileType(const std::vector<std::string>& patterns,
                                                       int index, const std::string& nameBox);
 

@@ -103,18 +103,18 @@ bool SoundImport::ImportInto(CTesselDoc& doc, const std::string& path,
     return true;
 }
 
-bool SoundImport::AskToImport(const std::string& path, const std::string& refusal,
-                              unsigned helpId) {
+bool SoundImport::AskToImport(const std::string& path, const std::string& refusal, unsigned helpId,
+                              const std::string& informative) {
     UserPrompts& prompts = m_host.Prompts();
     SoundImporter importer(path, ImportOptions{});
     const Status status = importer.Examine();
     if (status == Status::Unreadable) {
-        prompts.Message(refusal, UserPrompts::Icon::None, helpId);
+        prompts.Message(refusal, UserPrompts::Icon::None, helpId, informative);
         return false;
     }
     if (status != Status::Ok) {
         prompts.Message(refusal + "\n\n" + Reason(status, importer), UserPrompts::Icon::None,
-                        helpId);
+                        helpId, informative);
         return false;
     }
     std::string offer = refusal + "\n\nSonomap can import it instead (" +
@@ -127,6 +127,7 @@ bool SoundImport::AskToImport(const std::string& path, const std::string& refusa
     offer += ".\nImport it?";
     UserPrompts::Box box;
     box.text = offer;
+    box.informative = informative;
     box.caption = UserPrompts::kAppCaption;
     box.buttons = UserPrompts::Buttons::YesNo;
     box.icon = UserPrompts::Icon::Question;

@@ -22,8 +22,10 @@ class SoundImport {
     // Shows the native open's refusal of path (text and help id as that open shows them) as
     // the one box of the refusal. When the file can be imported, the box asks whether to, and
     // true means Yes. When libsndfile reads it but import would refuse it too, the box says
-    // why on a line of its own. Otherwise it is the refusal as it stands.
-    bool AskToImport(const std::string& path, const std::string& refusal, unsigned helpId);
+    // why on a line of its own. Otherwise it is the refusal as it stands. informative, the
+    // native open's line naming the file and why, goes under the text of every such box.
+    bool AskToImport(const std::string& path, const std::string& refusal, unsigned helpId,
+                     const std::string& informative = {});
 
     // "take (imported)" for .../take.flac.
     static std::string ImportedTitle(const std::string& path);

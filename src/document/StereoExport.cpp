@@ -5,6 +5,7 @@
 
 #include "document/BlockWriter.h"
 #include "document/PanPointList.h"
+#include "document/TimeText.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
 #include "render/ScopedFlushDenormals.h"
@@ -71,6 +72,8 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
+    const uint32_t rate = std::max<uint32_t>(m_source.format.sampleRate, 1);
+    progress.SetTime(TimeText::Progress(0, frames, rate));
 
     // Full blocks go to the disk on a thread of their own while the next ones render. Each
     // block's progress step and Cancel check come once it is written, in order, so they come
@@ -86,6 +89,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
             const uint32_t end = blockEnds[reported];
             progress.SetPos(static_cast<int>(uint64_t{end} * 100 / frames));
             progress.SetStatus(FramesText(end, frames));
+            progress.SetTime(TimeText::Progress(end, frames, rate));
             if (progress.CheckCancelButton()) {
                 bCancelled = true;
                 return false;

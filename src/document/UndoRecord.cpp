@@ -1,115 +1,81 @@
 #include "document/UndoRecord.h"
 
-#include "document/CTesselDoc.h"
+#include <algorithm>
+
 #include "document/PanPointList.h"
 
 namespace {
 
-std::string MenuText(UndoKind kind, int32_t count) {
-    const char* verb = "&Undo Paste";
-    const char* noun = "\tCtrl+Z";
+// "&Undo " or "&Redo " with the edit's noun and the key text.
+std::string MenuText(const char* verb, UndoKind kind, int32_t count, const char* keys) {
+    std::string text = verb;
     switch (kind) {
         case UndoKind::Add:
-            verb = "&Undo Add ";
-            noun = "Point\tCtrl+Z";
+            text += "Add Point";
             break;
         case UndoKind::Delete:
-            verb = "&Undo Delete ";
-            noun = count == 1 ? "Point\tCtrl+Z" : "Points\tCtrl+Z";
+            text += count == 1 ? "Delete Point" : "Delete Points";
             break;
         case UndoKind::Modify:
-            verb = "&Undo Modify ";
-            noun = "Point\tCtrl+Z";
+            text += "Modify Point";
             break;
         case UndoKind::Paste:
+            text += "Paste";
             break;
     }
-    return std::string(verb) + noun;
+    return text + keys;
+}
+
+bool Same(const PanPoint& a, const PanPoint& b) {
+    return a.position == b.position && a.pan == b.pan;
 }
 
 }  // namespace
 
-UndoRecord::UndoRecord(CTesselDoc* document, PanPoint* point, int32_t count, UndoKind kind)
-    : m_pDocument(document),
-      m_pPoint(point),
-      m_kind(kind),
+UndoRecord::UndoRecord(const PanPointList& list, const PanPoint* point, int32_t count,
+                       UndoKind kind)
+    : m_kind(kind),
       m_count(count),
-      m_menuText(MenuText(kind, count)) {
-    switch (kind) {
-        case UndoKind::Add:
-            break;
-        case UndoKind::Delete:
-        case UndoKind::Paste:
-            SaveRun(point, count);
-            m_pPoint = nullptr;  // about to be removed; the copies are what undo needs
-            break;
-        case UndoKind::Modify:
-            SaveRun(point, 1);
-            break;
+      m_menuText(MenuText("&Undo ", kind, count, "\tCtrl+Z")),
+      m_redoText(MenuText("&Redo ", kind, count, "\tCtrl+Y")) {
+    m_before.reserve(list.GetCount());
+    for (const PanPoint* p = list.NextPoint(nullptr); p != nullptr; p = list.NextPoint(p)) {
+        // An added point is already in the list; the state before the edit lacks it.
+        if (kind != UndoKind::Add || p != point) {
+            m_before.push_back(*p);
+        }
     }
 }
 
-UndoRecord::~UndoRecord() = default;
-
-void UndoRecord::SaveRun(const PanPoint* first, int32_t count) {
-    if (first == nullptr) {
+void UndoRecord::Close(const PanPointList& list) {
+    if (!m_bOpen) {
         return;
     }
-    m_pSavedPoints = std::make_unique<PanPointList>();
-    m_pSavedPoints->AddPoint(first->position, first->pan);
-    if (m_pDocument == nullptr) {
-        return;
+    m_bOpen = false;
+    std::vector<PanPoint> after = list.Values();
+    // Only the run between the common head and the common tail changed.
+    const size_t shorter = std::min(m_before.size(), after.size());
+    size_t head = 0;
+    while (head < shorter && Same(m_before[head], after[head])) {
+        ++head;
     }
-    const PanPoint* next = first;
-    for (int32_t saved = 1; saved < count; ++saved) {
-        next = m_pDocument->NextPoint(next);
-        if (next == nullptr) {
-            break;
-        }
-        m_pSavedPoints->AddPoint(next->position, next->pan);
+    size_t tail = 0;
+    while (tail < shorter - head &&
+           Same(m_before[m_before.size() - 1 - tail], after[after.size() - 1 - tail])) {
+        ++tail;
     }
+    m_first = head;
+    m_after.assign(after.begin() + static_cast<ptrdiff_t>(head),
+                   after.end() - static_cast<ptrdiff_t>(tail));
+    m_before.erase(m_before.end() - static_cast<ptrdiff_t>(tail), m_before.end());
+    m_before.erase(m_before.begin(), m_before.begin() + static_cast<ptrdiff_t>(head));
+    m_before.shrink_to_fit();
 }
 
-void UndoRecord::Apply() {
-    if (m_pDocument != nullptr) {
-        switch (m_kind) {
-            case UndoKind::Add:
-                m_pDocument->RemovePoint(m_pPoint);
-                break;
-            case UndoKind::Delete:
-                if (m_pSavedPoints) {
-                    const PanPoint* saved = m_pSavedPoints->NextPoint(nullptr);
-                    for (int32_t step = 0; step < m_count && saved != nullptr; ++step) {
-                        m_pDocument->AddPoint(saved->position, saved->pan);
-                        saved = m_pSavedPoints->NextPoint(saved);
-                    }
-                }
-                break;
-            case UndoKind::Modify:
-                // In place, without re-sorting: the drag kept the point between its
-                // neighbours, and no edit since has touched them.
-                if (const PanPoint* saved =
-                        m_pSavedPoints ? m_pSavedPoints->NextPoint(nullptr) : nullptr;
-                    saved != nullptr && m_pDocument->GetPanPoints().Contains(m_pPoint)) {
-                    m_pPoint->position = saved->position;
-                    m_pPoint->pan = saved->pan;
-                }
-                break;
-            case UndoKind::Paste:
-                for (const PanPoint* added : m_addedPoints) {
-                    m_pDocument->RemovePoint(added);
-                }
-                if (m_pSavedPoints) {
-                    for (const PanPoint* saved = m_pSavedPoints->NextPoint(nullptr);
-                         saved != nullptr; saved = m_pSavedPoints->NextPoint(saved)) {
-                        m_pDocument->AddPoint(saved->position, saved->pan);
-                    }
-                }
-                break;
-        }
-    }
-    m_pSavedPoints.reset();
-    m_addedPoints.clear();
-    m_pPoint = nullptr;
-    m_pDocument = nullptr;
+bool UndoRecord::Undo(PanPointList& list) const {
+    return !m_bOpen && list.ReplaceRun(m_first, m_after.size(), m_before);
+}
+
+bool UndoRecord::Redo(PanPointList& list) const {
+    return !m_bOpen && list.ReplaceRun(m_first, m_before.size(), m_after);
 }

@@ -1,57 +1,59 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-class CTesselDoc;
+#include "document/PanPoint.h"
+
 class PanPointList;
-struct PanPoint;
 
 enum class UndoKind : int32_t { Add = 0, Delete = 1, Modify = 2, Paste = 3 };
 
-// The program's single undo step, made in one document. The application owns the one record
-// and discards it when its document closes, so the document and the points referred to are
-// alive whenever the record is applied. The record owns only its copies of saved points;
-// the points it refers to (the added or modified point, the points a paste added) belong to
-// the document's list.
+// One step of a document's undo history: what one edit did to its pan point list, by value.
+// The step holds copies of the points the edit changed, never the document's own points, so
+// it stays right whatever was undone and redone before it. A step is opened as the edit
+// begins and closed once it is over (a drag closes at the release); only a closed step can be
+// undone or redone. Positions are frames, pans degrees.
 class UndoRecord {
   public:
-    // The Undo item's text while there is no record.
+    // The Undo and Redo items' texts while there is no step.
     static constexpr const char* kNoUndoText = "&Undo\tCtrl+Z";
+    static constexpr const char* kNoRedoText = "&Redo\tCtrl+Y";
 
-    // Add: point is the added point. Delete: saves point and the count - 1 points after it,
-    // so build it before removing them. Modify: saves point as it is before the change.
-    // Paste: saves point and the count - 1 after it as for Delete, or nothing without point.
-    UndoRecord(CTesselDoc* document, PanPoint* point, int32_t count, UndoKind kind);
-    ~UndoRecord();
-    UndoRecord(const UndoRecord&) = delete;
-    UndoRecord& operator=(const UndoRecord&) = delete;
+    // Opens the step of an edit of list. Add: point is the point just added. Delete, Modify
+    // and Paste: made before the edit changes the list; count is the number of points a
+    // Delete or a Paste removes (the menu text says Point or Points).
+    UndoRecord(const PanPointList& list, const PanPoint* point, int32_t count, UndoKind kind);
 
-    // Undoes the edit in the document, then drops the copies and forgets the document, so a
-    // second Apply does nothing.
-    void Apply();
+    // Takes what the edit changed from the list as it is now. A closed step stays as it is.
+    void Close(const PanPointList& list);
+    bool IsOpen() const { return m_bOpen; }
+    // Closed, and the edit changed nothing.
+    bool IsEmpty() const { return !m_bOpen && m_before.empty() && m_after.empty(); }
 
-    CTesselDoc* GetDocument() const { return m_pDocument; }
+    // The list as it was before the edit, or as the edit left it. The list must be in the
+    // state the other direction left it in; the points outside the changed run stay the same
+    // objects, and so do those of the run as far as the run's length allows. False when
+    // memory for a point could not be had, or the step is still open.
+    bool Undo(PanPointList& list) const;
+    bool Redo(PanPointList& list) const;
+
     UndoKind GetKind() const { return m_kind; }
     int32_t GetCount() const { return m_count; }
+    // "&Undo Delete Point\tCtrl+Z" and the like, and "&Redo Delete Point\tCtrl+Y".
     const std::string& GetMenuText() const { return m_menuText; }
-    // The saved copies, or none.
-    const PanPointList* GetSavedPoints() const { return m_pSavedPoints.get(); }
-
-    // A point a paste added to the document.
-    void NoteAddedPoint(PanPoint* point) { m_addedPoints.push_back(point); }
-    const std::vector<PanPoint*>& AddedPoints() const { return m_addedPoints; }
+    const std::string& GetRedoText() const { return m_redoText; }
 
   private:
-    void SaveRun(const PanPoint* first, int32_t count);
-
-    CTesselDoc* m_pDocument;
-    PanPoint* m_pPoint;
     UndoKind m_kind;
     int32_t m_count;
-    std::unique_ptr<PanPointList> m_pSavedPoints;
-    std::vector<PanPoint*> m_addedPoints;
     std::string m_menuText;
+    std::string m_redoText;
+    bool m_bOpen = true;
+    // Open: the whole list before the edit. Closed: the changed runs before and after it,
+    // both starting at index m_first.
+    std::vector<PanPoint> m_before;
+    std::vector<PanPoint> m_after;
+    size_t m_first = 0;
 };

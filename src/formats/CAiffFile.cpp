@@ -159,7 +159,8 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
         if (!offset || uint64_t{kSsndHeaderBytes} + *offset >= ssndSize) {
             return 0;
         }
-        return CapToFile(ssndSize - kSsndHeaderBytes - *offset, *offset);
+        m_declaredDataBytes = ssndSize - kSsndHeaderBytes - *offset;
+        return CapToFile(m_declaredDataBytes, *offset);
     } catch (const CFileException&) {
         m_bOk = false;
         return 0;

@@ -66,6 +66,9 @@ class CSoundFile : public CChunkFile {
     virtual uint32_t ReadFormat(PcmFormat& format);
 
     const PcmFormat& GetFormat() const { return m_format; }
+    // The bytes of sample data the file's header announces, as the last ReadFormat found
+    // them; ReadFormat's result is this capped at what the file holds.
+    uint32_t GetDeclaredDataBytes() const { return m_declaredDataBytes; }
 
   protected:
     // Reads count bytes from the file's position into buffer a stretch at a time, zeros where
@@ -91,6 +94,7 @@ class CSoundFile : public CChunkFile {
 
     std::string m_typeName;
     PcmFormat m_format{};
+    uint32_t m_declaredDataBytes = 0;
 };
 
 // The pan chunk's id, one of the own ids of both formats.

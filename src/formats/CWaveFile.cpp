@@ -55,6 +55,7 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
         if (dataSize == 0) {
             return 0;
         }
+        m_declaredDataBytes = dataSize;
         // Never more than the file holds: the caller sizes its buffer from this.
         return CapToFile(dataSize, 0);
     } catch (const CFileException&) {

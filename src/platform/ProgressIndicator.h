@@ -14,6 +14,9 @@ class ProgressIndicator {
     virtual int SetPos(int pos) = 0;
     // The one status line under the bar.
     virtual void SetStatus(const std::string& text) = 0;
+    // The time done of the whole ("0:03 of 0:05"), beside the status line; a window without
+    // room for it ignores it.
+    virtual void SetTime(const std::string&) {}
     // Whether Cancel was pressed since the last call; reading clears it.
     virtual bool CheckCancelButton() = 0;
 };

@@ -28,11 +28,19 @@ std::unique_ptr<ProgressIndicator> UserPrompts::OpenProgressDialog(const std::st
     return OpenProgressDialog();
 }
 
-UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId) {
+UserPrompts::Answer UserPrompts::Message(const std::string& text, Icon icon, unsigned helpId,
+                                         const std::string& informative) {
     Box box;
     box.text = text;
+    box.informative = informative;
     box.caption = kAppCaption;
     box.icon = icon;
     box.helpId = helpId;
     return ShowMessage(box);
+}
+
+void UserPrompts::ShowStatus(const std::string& text) {
+    if (m_statusSink) {
+        m_statusSink(text);
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,8 @@ class UserPrompts {
 
     struct Box {
         std::string text;
+        // A line under the text that says more (which file, and why); "" for none.
+        std::string informative;
         std::string caption;
         Buttons buttons = Buttons::Ok;
         Icon icon = Icon::None;
@@ -43,5 +46,15 @@ class UserPrompts {
     virtual std::unique_ptr<ProgressIndicator> OpenProgressDialog(const std::string& caption);
 
     // An OK box with the application's caption: the form most failures take.
-    Answer Message(const std::string& text, Icon icon = Icon::None, unsigned helpId = 0);
+    Answer Message(const std::string& text, Icon icon = Icon::None, unsigned helpId = 0,
+                   const std::string& informative = {});
+
+    // A line for the status bar (what a save wrote, a warning about a file just opened); it
+    // goes to the sink the shell installs, or nowhere.
+    virtual void ShowStatus(const std::string& text);
+    using StatusSink = std::function<void(const std::string& text)>;
+    void SetStatusSink(StatusSink sink) { m_statusSink = std::move(sink); }
+
+  private:
+    StatusSink m_statusSink;
 };

@@ -7,7 +7,6 @@
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "document/PasteOptionIds.h"
-#include "document/UndoRecord.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
 #include "playback/PlayingView.h"
@@ -45,7 +44,6 @@ void CEditorApp::SetMainFrameClassName(const std::string& name) {
 void CEditorApp::ExitInstance() {
     SetMainFrameClassName(kExitedClassName);
     CloseMixerSession();
-    m_pUndoRecord.reset();
     m_pPanClipboard.reset();
     SavePreferences();
 }
@@ -241,8 +239,8 @@ void CEditorApp::OnOptionsAccepted() {
 void CEditorApp::SetPlaying(CTesselDoc* document, PlayingView* view) {
     m_pPlayingDoc = document;
     m_pPlayingView = view;
-    if (document != nullptr && m_statusLine && !m_liveHrtf.empty()) {
-        m_statusLine(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
+    if (document != nullptr && !m_liveHrtf.empty()) {
+        m_prompts.ShowStatus(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
         m_sessionNote.clear();
     }
 }
@@ -277,20 +275,9 @@ int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel)
     return m_mixer.StopChannel(session, channel, 0);
 }
 
-void CEditorApp::DiscardUndoRecordOf(const CTesselDoc* document) {
-    if (m_pUndoRecord && m_pUndoRecord->GetDocument() == document) {
-        m_pUndoRecord.reset();
-    }
-}
-
 void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {
     m_pasteMergeDialog = std::move(merge);
     m_pasteSizeDialog = std::move(size);
-}
-
-void CEditorApp::ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) {
-    m_pUndoRecord.reset();
-    m_pUndoRecord = std::move(record);
 }
 
 void CEditorApp::SetPanClipboard(std::unique_ptr<PanPointList> clipboard) {

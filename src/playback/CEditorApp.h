@@ -15,16 +15,16 @@
 class CTesselDoc;
 class PlayingView;
 class PanPointList;
+class PointProperties;
 class SettingsStore;
-class UndoRecord;
 class UserPrompts;
 
 // The application object: the user's preferences, the one mixer session, which document and
-// view play, the edit mode shared by all views, and the program-wide undo record and pan
-// clipboard, which it owns. Plain C++: the user is reached through UserPrompts, the settings
-// through SettingsStore and the mixer through Mixer, so the Qt start-up and the tests hand in
-// their own. Every mixer call of the program goes through its mixer.
-// Rates are Hz, latency milliseconds.
+// view play, the edit mode shared by all views, and the program-wide pan clipboard, which it
+// owns (each document keeps its own undo history). Plain C++: the user is reached through
+// UserPrompts, the settings through SettingsStore and the mixer through Mixer, so the Qt start-up
+// and the tests hand in their own. Every mixer call of the program goes through its mixer. Rates
+// are Hz, latency milliseconds.
 class CEditorApp : public DocumentHost {
   public:
     static constexpr int kEditModePan = 1;
@@ -54,7 +54,7 @@ class CEditorApp : public DocumentHost {
     std::string GetMainFrameClassName();
     void SetMainFrameClassName(const std::string& name);
     // The shutdown after the message loop: marks the main frame gone, closes the mixer
-    // session, drops the undo record and the clipboard, writes the preferences.
+    // session, drops the clipboard, writes the preferences.
     void ExitInstance();
 
     // The session's rate class: 11025, 22050 or 44100.
@@ -117,17 +117,23 @@ class CEditorApp : public DocumentHost {
     int MixerGetLastError() override;
     int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) override;
-    void DiscardUndoRecordOf(const CTesselDoc* document) override;
 
-    // The undo record and the pan clipboard, and the "Paste Options..." dialogs the shell
-    // supplies; until it does, both questions are answered Cancel.
+    // The pan clipboard, and the "Paste Options..." dialogs the shell supplies; until it
+    // does, both questions are answered Cancel.
     using PasteMergeDialog = std::function<int()>;
     using PasteSizeDialog = std::function<int(bool caretVariant)>;
     void SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size);
-    UndoRecord* GetUndoRecord() const override { return m_pUndoRecord.get(); }
-    void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) override;
     PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
+    // The Point Properties dialog the shell supplies; it applies OK itself. True when OK
+    // changed the point; without a dialog, false.
+    using PointPropertiesDialog = std::function<bool(PointProperties& properties)>;
+    void SetPointPropertiesDialog(PointPropertiesDialog dialog) {
+        m_pointPropertiesDialog = std::move(dialog);
+    }
+    bool EditPointProperties(PointProperties& properties) {
+        return m_pointPropertiesDialog && m_pointPropertiesDialog(properties);
+    }
     int AskPasteMerge() override;
     int AskPasteSize(bool caretVariant) override;
     std::string GetSaveFolder() const override { return m_prefs.savePath; }
@@ -149,18 +155,13 @@ class CEditorApp : public DocumentHost {
     std::vector<std::pair<std::string, uint32_t>> ListHrtfs() const;
     // "HRTF on: default-44100" or "HRTF off: speakers" for the open session; empty without.
     const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
-    // Where one-line notes go (the main frame's status bar): the HRTF state when playback
-    // starts, with a device that was not there. None until the shell gives one.
-    using StatusLine = std::function<void(const std::string&)>;
-    void SetStatusLine(StatusLine line) { m_statusLine = std::move(line); }
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
 
   private:
     Preferences m_prefs;
     int m_editMode = kEditModeSelect;
-    // Each may be absent; replacing one destroys the old.
-    std::unique_ptr<UndoRecord> m_pUndoRecord;
+    // May be absent; replacing it destroys the old.
     std::unique_ptr<PanPointList> m_pPanClipboard;
     UserPrompts& m_prompts;
     SettingsStore& m_settings;
@@ -175,5 +176,5 @@ class CEditorApp : public DocumentHost {
     PasteSizeDialog m_pasteSizeDialog;
     std::string m_liveHrtf;
     std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
-    StatusLine m_statusLine;
+    PointPropertiesDialog m_pointPropertiesDialog;
 };

@@ -15,18 +15,24 @@ CProgressDialog::CProgressDialog(int captionId)
       m_pBar(new QProgressBar(this)),
       m_pPercent(new QLabel(" 0 %", this)),
       m_pStatus(new QLabel(this)),
+      m_pTime(new QLabel(this)),
       m_pCancel(new QPushButton("Cancel", this)) {
     // No parent: a disabled owner would disable its child windows too.
     setModal(false);
     m_pBar->setTextVisible(false);
     m_pPercent->setMinimumWidth(40);
     m_pStatus->setMinimumWidth(220);
+    m_pTime->setObjectName("timeLine");
+    m_pTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(m_pBar, 1);
     barRow->addWidget(m_pPercent);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(barRow);
-    layout->addWidget(m_pStatus);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_pStatus, 1);
+    statusRow->addWidget(m_pTime);
+    layout->addLayout(statusRow);
     layout->addWidget(m_pCancel, 0, Qt::AlignHCenter);
     connect(m_pCancel, &QPushButton::clicked, this, [this] { OnCancel(); });
 }
@@ -89,6 +95,10 @@ int CProgressDialog::SetPos(int pos) {
 
 void CProgressDialog::SetStatus(const std::string& text) {
     m_pStatus->setText(QString::fromStdString(text));
+}
+
+void CProgressDialog::SetTime(const std::string& text) {
+    m_pTime->setText(QString::fromStdString(text));
 }
 
 bool CProgressDialog::CheckCancelButton() {

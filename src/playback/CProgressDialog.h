@@ -34,6 +34,8 @@ class CProgressDialog : public QDialog, public ProgressIndicator {
     // Dispatches pending events first, then moves the bar and the percentage label.
     int SetPos(int pos) override;
     void SetStatus(const std::string& text) override;
+    // Beside the status line: "0:03 of 0:05".
+    void SetTime(const std::string& text) override;
     // Dispatches pending events first; returns the flag and clears it.
     bool CheckCancelButton() override;
     // Handles every pending event of this thread, this window's keys included.
@@ -47,6 +49,7 @@ class CProgressDialog : public QDialog, public ProgressIndicator {
     QProgressBar* Bar() const { return m_pBar; }
     QLabel* PercentLabel() const { return m_pPercent; }
     QLabel* StatusLine() const { return m_pStatus; }
+    QLabel* TimeLine() const { return m_pTime; }
     QPushButton* CancelButton() const { return m_pCancel; }
 
   protected:
@@ -67,5 +70,6 @@ class CProgressDialog : public QDialog, public ProgressIndicator {
     QProgressBar* m_pBar;           // the widgets are owned by the dialog
     QLabel* m_pPercent;
     QLabel* m_pStatus;
+    QLabel* m_pTime;
     QPushButton* m_pCancel;
 };

@@ -20,6 +20,8 @@ inline constexpr unsigned kCursorFollow = 32790;
 inline constexpr unsigned kSelectAll = 32793;
 inline constexpr unsigned kPreferences = 32794;
 inline constexpr unsigned kPaste = 32795;
+// Commands beyond the classic set.
+inline constexpr unsigned kPointProperties = 32811;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;
@@ -31,6 +33,7 @@ inline constexpr unsigned kFileMru1 = 57616;
 inline constexpr unsigned kEditCopy = 57634;
 inline constexpr unsigned kEditCut = 57635;
 inline constexpr unsigned kEditUndo = 57643;
+inline constexpr unsigned kEditRedo = 57644;
 inline constexpr unsigned kWindowArrange = 57649;
 inline constexpr unsigned kWindowCascade = 57650;
 inline constexpr unsigned kWindowTile = 57651;

@@ -10,6 +10,9 @@ struct CommandState {
     bool enabled = false;
     std::optional<bool> checked;      // set only by targets that show a check mark
     std::optional<std::string> text;  // a new menu text, "\t" before the key text
+    // Why a disabled command is greyed, for its tool tip and status text; none when it says
+    // nothing more.
+    std::optional<std::string> whyDisabled;
     // The bar that asked (the overview bar for kOverviewUpdate), or null.
     QObject* requester = nullptr;
 };

@@ -75,6 +75,9 @@ UserPrompts::Answer QtUserPrompts::ShowMessage(const Box& box) {
     QMessageBox message(IconOf(box.icon), caption, QString::fromStdString(box.text),
                         ButtonsOf(box.buttons), QApplication::activeWindow());
     message.setDefaultButton(ButtonOf(box.defaultAnswer));
+    if (!box.informative.empty()) {
+        message.setInformativeText(QString::fromStdString(box.informative));
+    }
     message.setProperty("helpId", box.helpId);
     const int chosen = message.exec();
     // Closing the box without a button is its cancel, or its only button.

@@ -85,8 +85,10 @@ bool CAppCommands::RunCommand(unsigned id) {
 void CAppCommands::OnFileOpen() {
     const QString pattern =
         "*" + QString::fromStdString(m_template.GetDocString(CMyMultiDocTemplate::filterExt));
+    // The longer spellings open as well as the template's two, so the filter shows them too.
     const QList<CFileOpenDialog::Filter> filters = {
-        {QString::fromStdString(m_template.GetDocString(CMyMultiDocTemplate::filterName)), pattern},
+        {QString::fromStdString(m_template.GetDocString(CMyMultiDocTemplate::filterName)),
+         pattern + ";*.wave;*.aiff"},
         {"All Files (*.*)", "*.*"}};
     // The default extension is the first of the template's, without its dot.
     const QString extension = pattern.section(';', 0, 0).mid(2);

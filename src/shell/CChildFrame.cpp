@@ -1,6 +1,8 @@
 #include "shell/CChildFrame.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 
 #include "document/CTesselDoc.h"
 #include "playback/CommandIds.h"
@@ -12,6 +14,15 @@ CChildFrame::CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTess
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(view);
     UpdateTitle();
+    // Ctrl+W is File > Close, shown in its menu item; the window menu's own copy of the key
+    // would make it ambiguous.
+    if (QMenu* menu = systemMenu()) {
+        for (QAction* action : menu->actions()) {
+            if (action->shortcuts().contains(QKeySequence(Qt::ControlModifier | Qt::Key_W))) {
+                action->setShortcuts({});
+            }
+        }
+    }
 }
 
 CChildFrame::~CChildFrame() {
@@ -32,7 +43,9 @@ void CChildFrame::CloseWithoutAsking() {
 }
 
 void CChildFrame::UpdateTitle() {
-    const QString title = QString::fromStdString(m_pDocument->GetTitle());
+    // A document with changes not yet saved carries a "*".
+    const QString title =
+        QString::fromStdString(m_pDocument->GetTitle()) + (m_pDocument->IsModified() ? "*" : "");
     if (windowTitle() != title) {
         setWindowTitle(title);
     }
@@ -50,6 +63,9 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kExportStereo:
         case CommandId::kExportBinaural:
             state.enabled = m_pDocument->CanExport();
+            if (!state.enabled) {
+                state.whyDisabled = m_pDocument->WhyNoExport();
+            }
             return true;
         default:
             return false;

@@ -37,6 +37,8 @@ QStringList CFileOpenDialog::PatternsOf(const QString& name) const {
 
 void CFileOpenDialog::ApplyPatterns(const QString& name) {
     if (auto* model = findChild<QFileSystemModel*>()) {
+        // "take.WAV" is a sound file as much as "take.wav" is.
+        setFilter(filter() & ~QDir::CaseSensitive);
         model->setNameFilters(PatternsOf(name));
     }
 }

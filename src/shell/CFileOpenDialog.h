@@ -6,7 +6,8 @@
 
 // The Open command's dialog: Qt's own file dialog for one existing file. Its filter patterns
 // are lists joined by ";" ("*.wav;*.aif") and "*.*" means every file, as the filter names
-// show them; Qt's own filter parsing would take "*.wav;*.aif" as one pattern.
+// show them; Qt's own filter parsing would take "*.wav;*.aif" as one pattern. Patterns match
+// in any letter case.
 class CFileOpenDialog : public QFileDialog {
   public:
     struct Filter {

@@ -1,14 +1,17 @@
 #include "shell/CMainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolTip>
 #include <QUrl>
 #include <algorithm>
 
@@ -21,6 +24,8 @@
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CommandTable.h"
+#include "shell/MainWindowPlace.h"
+#include "shell/MenuKeyStyle.h"
 #include "shell/SaveNameDialog.h"
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
@@ -93,7 +98,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     });
 
     // A line that stays a while, until the next fly-by text takes its place.
-    m_app.SetStatusLine([this](const std::string& text) {
+    m_app.Prompts().SetStatusSink([this](const std::string& text) {
         statusBar()->showMessage(QString::fromStdString(text), kStatusLineMs);
     });
 
@@ -104,9 +109,9 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 }
 
 CMainFrame::~CMainFrame() {
+    m_app.Prompts().SetStatusSink(nullptr);
     m_app.SetOpenDocumentQuery(nullptr);
     m_app.SetSaveNameDialog(nullptr);
-    m_app.SetStatusLine(nullptr);
     // The document windows tell the template when they go, so they go first.
     m_pTemplate->CloseAllDocuments();
 }
@@ -119,7 +124,10 @@ void CMainFrame::CreateActions() {
         const char* text = MenuTexts::Find(info.id);
         action->setText(text != nullptr ? QString(text) : info.ToolTip());
         action->setStatusTip(info.FlyBy());
-        action->setToolTip(info.ToolTip());
+        action->setToolTip(info.ToolTipWithKey());
+        // What the tips go back to once a greyed command is available again.
+        action->setProperty("plainStatusTip", info.FlyBy());
+        action->setProperty("plainToolTip", info.ToolTipWithKey());
         action->setShortcuts(info.keys);
         action->setIconVisibleInMenu(false);
         // Keys work whichever menu shows, and with no menu item at all.
@@ -127,11 +135,17 @@ void CMainFrame::CreateActions() {
         connect(action, &QAction::triggered, this, [this, id = info.id] { ExecuteCommand(id); });
         m_actions[info.id] = action;
     }
+    // The current edit mode stays checked when it is chosen again.
+    auto* modes = new QActionGroup(this);
+    modes->addAction(Action(kEditPan));
+    modes->addAction(Action(kEditSelect));
 }
 
 void CMainFrame::CreateMenus() {
-    const auto makeMenu = [this](const char* title, const std::vector<unsigned>& ids) {
+    auto* keyStyle = new MenuKeyStyle(this);
+    const auto makeMenu = [this, keyStyle](const char* title, const std::vector<unsigned>& ids) {
         auto* menu = new QMenu(title, this);
+        menu->setStyle(keyStyle);
         for (unsigned id : ids) {
             if (id == 0) {
                 menu->addSeparator();
@@ -145,6 +159,8 @@ void CMainFrame::CreateMenus() {
             }
         }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        // A greyed item cannot be hovered: its reason is shown from here.
+        menu->installEventFilter(this);
         return menu;
     };
     const std::vector<unsigned> bars = {kBarBasic, kBarTransport, kBarInfo, kBarOverview,
@@ -160,8 +176,8 @@ void CMainFrame::CreateMenus() {
     m_menus129 = {
         makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
                            kExportBinaural, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-        makeMenu("&Edit", {kEditUndo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange, 0, kSelectAll,
-                           0, kCursorFollow}),
+        makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange,
+                           kPointProperties, 0, kSelectAll, 0, kCursorFollow}),
         makeMenu("&View", view129),
         makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
         makeMenu("&Help", help)};
@@ -377,7 +393,19 @@ void CMainFrame::UpdateCommandUI() {
     for (const auto& [id, action] : m_actions) {
         CommandState state;
         UpdateRoutedCommand(id, state);
-        action->setEnabled(state.enabled);
+        // The current edit mode shows pressed, not greyed, though choosing it again does
+        // nothing; every other command shows the state its rules give it.
+        const bool bMode = id == kEditPan || id == kEditSelect;
+        action->setEnabled(state.enabled || (bMode && state.checked.value_or(false)));
+        const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
+        const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
+        const QString toolTip = action->property("plainToolTip").toString();
+        const QString statusTip = action->property("plainStatusTip").toString();
+        const QString shownToolTip = bExplained ? toolTip + "\n" + why : toolTip;
+        if (action->toolTip() != shownToolTip) {
+            action->setToolTip(shownToolTip);
+            action->setStatusTip(bExplained ? statusTip + " - " + why : statusTip);
+        }
         action->setCheckable(state.checked.has_value());
         if (state.checked) {
             action->setChecked(*state.checked);
@@ -411,7 +439,14 @@ void CMainFrame::UpdateCommandUI() {
     QString title = "Sonomap";
     if (CChildFrame* child = ActiveChild()) {
         child->UpdateTitle();
-        title += " - " + child->windowTitle();
+        // A maximised document window has Qt add " - [title]" to ours: the name shows once.
+        if (child->isMaximized()) {
+            if (windowTitle() == title + " - [" + child->windowTitle() + "]") {
+                title = windowTitle();
+            }
+        } else {
+            title += " - " + child->windowTitle();
+        }
     }
     if (windowTitle() != title) {
         setWindowTitle(title);
@@ -424,8 +459,9 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = false;
             return true;
         case kEditUndo:
+        case kEditRedo:
             state.enabled = false;
-            state.text = MenuTexts::Find(kEditUndo);
+            state.text = MenuTexts::Find(id);
             return true;
         case kOverviewUpdate:
             if (state.requester != nullptr) {
@@ -463,7 +499,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
 bool CMainFrame::RunCommand(unsigned id) {
     switch (id) {
         case kWindowCascade:
-            m_pClient->cascadeSubWindows();
+            m_pClient->Cascade();
             return true;
         case kWindowTile:
             m_pClient->tileSubWindows();
@@ -484,7 +520,12 @@ bool CMainFrame::RunCommand(unsigned id) {
     return false;
 }
 
+void CMainFrame::PlaceOnScreen() {
+    MainWindowPlace::Restore(*this, m_settings);
+}
+
 void CMainFrame::SaveBarState() {
+    MainWindowPlace::Save(*this, m_settings);
     m_settings.SetString(kBarStateSection, "Layout", saveState().toBase64().toStdString());
     m_settings.SetInt(kBarStateSection, "StatusBar", statusBar()->isHidden() ? 0 : 1);
 }
@@ -519,6 +560,14 @@ void CMainFrame::EndSession() {
     SaveBarState();
 }
 
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_bShownOnce) {
+        m_bShownOnce = true;
+        MainWindowPlace::KeepInside(*this);
+    }
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (!m_pTemplate->SaveAllModified()) {
         event->ignore();
@@ -527,6 +576,25 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveBarState();
     m_pTemplate->CloseAllDocuments();
     event->accept();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu != nullptr &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::ToolTip)) {
+        const QPoint at = event->type() == QEvent::MouseMove
+                              ? static_cast<QMouseEvent*>(event)->position().toPoint()
+                              : static_cast<QHelpEvent*>(event)->pos();
+        QAction* action = menu->actionAt(at);
+        if (action != nullptr && !action->isEnabled() &&
+            action->statusTip() != action->property("plainStatusTip").toString()) {
+            statusBar()->showMessage(action->statusTip());
+            QToolTip::showText(menu->mapToGlobal(at), action->toolTip(), menu);
+        } else if (event->type() == QEvent::ToolTip) {
+            QToolTip::hideText();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -79,12 +79,18 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
     // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
+    // The remembered geometry, or the first start's size, inside the screen's available area.
+    void PlaceOnScreen();
 
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // The first show knows the frame: the window is then kept wholly on the screen.
+    void showEvent(QShowEvent* event) override;
+    // The menus' greyed items with a reason show it on hover.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -112,6 +118,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CEditorApp& m_app;
     SettingsStore& m_settings;
     CRecentFileList m_recentFiles;
+    bool m_bShownOnce = false;
     CMainFrameClient* m_pClient = nullptr;  // owned by the window
     std::unique_ptr<CMyMultiDocTemplate> m_pTemplate;
     std::unique_ptr<CAppCommands> m_pAppCommands;

@@ -4,7 +4,12 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
+#include <algorithm>
 #include <cmath>
+
+#include "views/geometry/WindowPlacement.h"
 
 CMainFrameClient::CMainFrameClient(QWidget* parent) : QMdiArea(parent) {
     LoadTile();
@@ -43,6 +48,35 @@ void CMainFrameClient::ArrangeIcons() {
         window->move(x, viewport()->height() - size.height());
         x += size.width();
     }
+}
+
+void CMainFrameClient::Cascade() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isMinimized() && !window->isHidden()) {
+            windows << window;
+        }
+    }
+    const QSize area = viewport()->size();
+    const std::vector<WindowPlacement::Rect> places = WindowPlacement::Cascade(
+        {area.width(), area.height()}, static_cast<size_t>(windows.size()), CascadeStep(*this));
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const WindowPlacement::Rect& place = places[static_cast<size_t>(i)];
+        if (windows[i]->isMaximized()) {
+            windows[i]->showNormal();
+        }
+        windows[i]->setGeometry(place.x, place.y, place.width, place.height);
+        windows[i]->raise();
+    }
+    if (!windows.isEmpty()) {
+        setActiveSubWindow(windows.last());
+    }
+}
+
+int CMainFrameClient::CascadeStep(const QWidget& area) {
+    QStyleOptionTitleBar option;
+    option.initFrom(&area);
+    return std::max(8, area.style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, &area));
 }
 
 void CMainFrameClient::changeEvent(QEvent* event) {

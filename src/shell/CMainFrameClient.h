@@ -18,6 +18,11 @@ class CMainFrameClient : public QMdiArea {
     static QImage DrawTile(const QPalette& palette);
     // Lines minimised document windows up along the bottom, left to right.
     void ArrangeIcons();
+    // The open document windows one step down and right of each other, oldest first, each
+    // still big enough to work in.
+    void Cascade();
+    // How far a cascaded window lies from the one before: one title bar, in pixels.
+    static int CascadeStep(const QWidget& area);
 
   protected:
     void changeEvent(QEvent* event) override;

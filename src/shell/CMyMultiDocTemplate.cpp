@@ -11,7 +11,9 @@
 #include "platform/PathNames.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
+#include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
+#include "views/geometry/WindowPlacement.h"
 
 namespace {
 
@@ -109,11 +111,22 @@ CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> do
     CTesselDoc* opened = document.get();
     QWidget* view = m_viewFactory(*opened, nullptr);
     auto* frame = new CChildFrame(*this, std::move(document), view);
+    // Big enough to work in from the start, wholly inside the document area and one step on
+    // from the window opened last.
+    std::optional<WindowPlacement::Rect> last;
+    for (auto it = m_frames.rbegin(); it != m_frames.rend(); ++it) {
+        if (!(*it)->isMinimized() && !(*it)->isMaximized()) {
+            const QRect place = (*it)->geometry();
+            last = WindowPlacement::Rect{place.x(), place.y(), place.width(), place.height()};
+            break;
+        }
+    }
     m_frames.push_back(frame);
     m_area.addSubWindow(frame);
-    // Big enough to work in from the start: three quarters of the document area.
     const QSize area = m_area.viewport()->size();
-    frame->resize(std::max(480, area.width() * 3 / 4), std::max(240, area.height() * 3 / 4));
+    const WindowPlacement::Rect place = WindowPlacement::NextDocumentWindow(
+        {area.width(), area.height()}, last, CMainFrameClient::CascadeStep(m_area));
+    frame->setGeometry(place.x, place.y, place.width, place.height);
     frame->show();
     m_area.setActiveSubWindow(frame);
     if (!recentPath.empty()) {

@@ -12,6 +12,19 @@ QString CommandInfo::ToolTip() const {
     return QString::fromUtf8(prompt).section('\n', 1, 1);
 }
 
+QString CommandInfo::KeyText() const {
+    // The accelerator in the one style every menu shows it in, not the stored item's own.
+    if (!keys.isEmpty()) {
+        return keys.first().toString(QKeySequence::NativeText);
+    }
+    return viewKey != nullptr ? QString::fromUtf8(viewKey) : QString();
+}
+
+QString CommandInfo::ToolTipWithKey() const {
+    const QString key = KeyText();
+    return key.isEmpty() ? ToolTip() : QString("%1 (%2)").arg(ToolTip(), key);
+}
+
 namespace {
 
 QKeySequence Key(QKeyCombination combination) {
@@ -28,7 +41,7 @@ std::vector<CommandInfo> MakeTable() {
         {kImport,
          "Import a sound file of another format as a new document\nImport",
          {Key(ctrlShift | Qt::Key_I)}},
-        {kFileClose, "Close the active document\nClose", {}},
+        {kFileClose, "Close the active document\nClose", {Key(ctrl | Qt::Key_W)}},
         {kFileSave, "Save the active document\nSave", {Key(ctrl | Qt::Key_S)}},
         {kFileSaveAs, "Save the active document with a new name\nSave As", {}},
         {kFilePrint, "Print the active document\nPrint", {Key(ctrl | Qt::Key_P)}},
@@ -42,11 +55,16 @@ std::vector<CommandInfo> MakeTable() {
         {kFileMru1 + 1, "Open this document", {}},
         {kFileMru1 + 2, "Open this document", {}},
         {kFileMru1 + 3, "Open this document", {}},
-        {kAppExit, "Quit the application; prompts to save documents\nExit", {}},
+        {kAppExit,
+         "Quit the application; prompts to save documents\nExit",
+         {Key(ctrl | Qt::Key_Q)}},
         // Edit.
         {kEditUndo,
          "Undo the last action\nUndo",
          {Key(ctrl | Qt::Key_Z), Key(Qt::AltModifier | Qt::Key_Backspace)}},
+        {kEditRedo,
+         "Redo the previously undone action\nRedo",
+         {Key(ctrl | Qt::Key_Y), Key(ctrlShift | Qt::Key_Z)}},
         {kEditCut,
          "Cut the selection and put it on the Clipboard\nCut",
          {Key(ctrl | Qt::Key_X), Key(ctrl | Qt::Key_Backspace), Key(ctrl | Qt::Key_Delete),
@@ -58,6 +76,9 @@ std::vector<CommandInfo> MakeTable() {
          "Insert Clipboard contents\nPaste",
          {Key(ctrl | Qt::Key_V), Key(shift | Qt::Key_Insert)}},
         {kDeleteInRange, "Delete pan points in current selection region\nDelete In Range", {}},
+        {kPointProperties,
+         "Type the exact position and direction of the selected pan point\nPoint Properties",
+         {Key(Qt::AltModifier | Qt::Key_Enter), Key(Qt::AltModifier | Qt::Key_Return)}},
         {kSelectAll,
          "Expand selection region to include entire waveform\nSelect All",
          {Key(ctrl | Qt::Key_A)}},
@@ -79,8 +100,8 @@ std::vector<CommandInfo> MakeTable() {
         {kBarOverview, "Show or hide the overview bar\nToggle Overview", {}},
         {kBarStatus, "Show or hide the status bar\nToggle StatusBar", {}},
         // Transport.
-        {kPlay, "Play the selection, or from the caret to the end\nPlay", {}},
-        {kStop, "Stop playing\nStop", {}},
+        {kPlay, "Play the selection, or from the caret to the end\nPlay", {}, "Space"},
+        {kStop, "Stop playing\nStop", {}, "Space"},
         // Window.
         {kWindowCascade, "Arrange windows so they overlap\nCascade Windows", {}},
         {kWindowTile, "Arrange windows as non-overlapping tiles\nTile Windows", {}},

@@ -10,10 +10,15 @@
 struct CommandInfo {
     unsigned id = 0;
     const char* prompt = "";
-    QList<QKeySequence> keys;  // accelerators; empty for none
+    QList<QKeySequence> keys;       // accelerators; empty for none
+    const char* viewKey = nullptr;  // a key the wave view handles itself ("Space"), or none
 
     QString FlyBy() const;
     QString ToolTip() const;
+    // The first accelerator ("Ctrl+O"), else the key the view handles; "" for none.
+    QString KeyText() const;
+    // The tool tip with its key: "Open (Ctrl+O)".
+    QString ToolTipWithKey() const;
 };
 
 namespace CommandTable {

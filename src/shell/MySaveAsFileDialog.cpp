@@ -29,6 +29,11 @@ MySaveAsFileDialog::MySaveAsFileDialog(QWidget* parent, const QString& caption,
     if (!initialName.isEmpty()) {
         selectFile(initialName);
     }
+    m_typedName = initialName;
+    if (QLineEdit* box = NameBox()) {
+        connect(box, &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_typedName = text; });
+    }
     // Connected last, so setting up the first filter leaves the caller's name alone.
     connect(this, &QFileDialog::filterSelected, this, &MySaveAsFileDialog::OnFilterSelected);
 }
@@ -101,8 +106,16 @@ void MySaveAsFileDialog::OnFilterSelected(const QString& filter) {
         patterns.push_back(pattern.toStdString());
     }
     const int index = static_cast<int>(nameFilters().indexOf(filter)) + 1;
+    // Qt has already put the filter's extension, as the filter writes it, into the box.
+    QString shown = NameBox()->text();
+    const QString qtExtension = QFileInfo(shown).suffix();
+    const QString typedExtension = QFileInfo(m_typedName).suffix();
+    if (!qtExtension.isEmpty()) {
+        shown.chop(qtExtension.size());
+        shown += typedExtension.isEmpty() ? qtExtension.toLower() : typedExtension;
+    }
     const std::optional<std::string> name =
-        SaveAsNameCheck::NameForFileType(patterns, index, NameBox()->text().toStdString());
+        SaveAsNameCheck::NameForFileType(patterns, index, shown.toStdString());
     if (name) {
         NameBox()->setText(QString::fromStdString(*name));
     }

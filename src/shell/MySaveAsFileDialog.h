@@ -45,6 +45,9 @@ class MySaveAsFileDialog : public QFileDialog {
 
     SaveAsNameCheck m_check;
     QStringList m_patterns;
+    // The name as the user last typed it (or as given): its extension's letter case is the
+    // one a change of type keeps, whatever Qt's own filter change put in the box.
+    QString m_typedName;
     QString m_pathName;
     QString m_fileTitle;
 };

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "document/CTesselDoc.h"
+#include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/MenuTexts.h"
@@ -32,6 +33,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_app(app),
       m_geometry(document.GetFrameCount()),
       m_drag(document),
+      m_keys(document, m_geometry),
       m_player(document, app, *this),
       m_commands(*this, document, app),
       m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }) {
@@ -242,6 +244,11 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
             picture.DrawTrajectory(painter, m_doc);
         }
     }
+    if (InPanEditMode() && !m_drag.IsActive()) {
+        if (const PanPoint* selected = m_keys.Selected()) {
+            picture.DrawSelectedPoint(painter, *selected);
+        }
+    }
     if (!IsCaret()) {
         picture.InvertBand(painter, m_selection.RangeBand(m_geometry));
     } else if (IsCaretVisible()) {
@@ -273,24 +280,22 @@ bool CWaveScrollView::InPanEditMode() const {
     return m_app.IsPanEditMode() && IsMono();
 }
 
-uint32_t CWaveScrollView::HitReach() const {
-    return static_cast<uint32_t>(std::min(4.0 * m_geometry.SamplesPerPixel(), 4294967295.0));
-}
-
 void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
     const uint32_t frame = m_geometry.SampleAtX(x);
     const int pan = m_geometry.PanFromY(y);
     if (flags & Qt::ControlModifier) {
-        if (m_drag.DeleteHit(frame, pan, HitReach())) {
+        if (m_drag.DeleteHit(m_geometry.HitWindowAt(x, y))) {
             InvalidateAll();
         }
         return;
     }
     m_dragging = true;
-    if (!m_drag.Begin(frame, pan, HitReach())) {
+    if (!m_drag.Begin(frame, pan, m_geometry.HitWindowAt(x, y))) {
         m_dragging = false;
         return;
     }
+    // The point in hand is also the one the keys and Point Properties work on.
+    m_keys.Select(m_drag.Point());
     SendLivePan(m_drag.Point()->pan);
     DrawDragPoint();
 }
@@ -313,6 +318,13 @@ void CWaveScrollView::EndPanEdit() {
 
 void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
+        if (InPanEditMode() && !m_dragging) {
+            const QPoint at = PixelOf(*event);
+            if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
+                m_keys.Select(hit);
+                InvalidateAll();
+            }
+        }
         ShowContextMenu(event->position().toPoint());
         return;
     }
@@ -365,11 +377,115 @@ void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !InPanEditMode() ||
+        (event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    // The first press of the double-click grabbed the point (or added it); a grab that moved
+    // nothing leaves no step behind the dialog's own.
+    if (m_dragging) {
+        if (m_drag.IsActive()) {
+            EndPanEdit();
+        }
+        m_dragging = false;
+    }
+    UndoHistory& history = m_doc.GetUndoHistory();
+    history.DropUnchangedStep();
+    m_doc.SetModifiedFlag(!history.IsAtSaved());
+    const QPoint at = PixelOf(*event);
+    if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
+        m_keys.Select(hit);
+        RunIfEnabled(CommandId::kPointProperties);
+    }
+}
+
+bool CWaveScrollView::CanEditPointProperties() const {
+    return InPanEditMode() && !m_dragging && m_keys.Selected() != nullptr;
+}
+
+void CWaveScrollView::EditPointProperties() {
+    PanPoint* point = m_keys.Selected();
+    if (point == nullptr) {
+        return;
+    }
+    PointProperties properties(m_doc, *point);
+    if (m_app.EditPointProperties(properties)) {
+        OnPointSelectionChanged();
+    }
+}
+
+void CWaveScrollView::OnPointSelectionChanged() {
+    InvalidateAll();
+    const PanPoint* point = m_keys.Selected();
+    if (point != nullptr && !m_geometry.IsSampleVisible(point->position)) {
+        ScrollToSample(point->position);
+    }
+    QStatusTipEvent tip(QString::fromStdString(m_keys.Describe()));
+    QCoreApplication::sendEvent(this, &tip);
+}
+
+bool CWaveScrollView::focusNextPrevChild(bool next) {
+    // In pan edit mode Tab walks the points; past the last one the focus moves on as usual.
+    if (InPanEditMode() && !m_dragging) {
+        const bool bMoved = m_keys.Step(next);
+        OnPointSelectionChanged();
+        if (bMoved) {
+            return true;
+        }
+    }
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+bool CWaveScrollView::EditPointWithKey(const QKeyEvent& event) {
+    if (!InPanEditMode() || m_dragging || m_keys.Selected() == nullptr) {
+        return false;
+    }
+    const bool bShift = event.modifiers() & Qt::ShiftModifier;
+    bool bChanged = false;
+    switch (event.key()) {
+        case Qt::Key_Up:  // up the window, toward full left
+            bChanged = m_keys.ChangePan(bShift ? -10 : -1);
+            break;
+        case Qt::Key_Down:
+            bChanged = m_keys.ChangePan(bShift ? 10 : 1);
+            break;
+        case Qt::Key_Left:
+            bChanged = m_keys.MoveColumns(-1);
+            break;
+        case Qt::Key_Right:
+            bChanged = m_keys.MoveColumns(1);
+            break;
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+            // With a range selected these keys delete the range's points, as they always did.
+            if (!IsCaret()) {
+                return false;
+            }
+            bChanged = m_keys.DeleteSelected();
+            break;
+        case Qt::Key_Escape:
+            m_keys.Clear();
+            bChanged = true;
+            break;
+        default:
+            return false;
+    }
+    if (bChanged) {
+        OnPointSelectionChanged();
+    }
+    return true;
+}
+
 void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
     // With Ctrl or Alt these keys are accelerators; a disabled one must not act here instead.
     if (event->key() != Qt::Key_Control &&
         (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         QWidget::keyPressEvent(event);
+        return;
+    }
+    if (EditPointWithKey(*event)) {
         return;
     }
     switch (event->key()) {
@@ -473,10 +589,12 @@ void CWaveScrollView::ShowContextMenu(const QPoint& position) {
         bool bKeys;
     };
     static const Item kItems[] = {{CommandId::kEditUndo, true},
+                                  {CommandId::kEditRedo, true},
                                   {CommandId::kEditCut, true},
                                   {CommandId::kEditCopy, true},
                                   {CommandId::kPaste, true},
                                   {CommandId::kDeleteInRange, true},
+                                  {CommandId::kPointProperties, true},
                                   {0, false},
                                   {CommandId::kSelectAll, true},
                                   {0, false},
@@ -499,7 +617,10 @@ void CWaveScrollView::ShowContextMenu(const QPoint& position) {
             item.bKeys ? MenuTexts::Find(item.id) : MenuTexts::WithoutKeys(item.id);
         QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(text)));
         action->setData(item.id);
-        action->setEnabled(state.enabled);
+        // The current edit mode shows checked, as on the tool bar and in the menus.
+        action->setCheckable(state.checked.has_value());
+        action->setChecked(state.checked.value_or(false));
+        action->setEnabled(state.enabled || state.checked.value_or(false));
     }
     menu.setObjectName("ContextMenu153");
     if (QAction* chosen = menu.exec(viewport()->mapToGlobal(position))) {

@@ -10,6 +10,7 @@
 #include "playback/PlayingView.h"
 #include "playback/ViewPlayer.h"
 #include "views/PanPointDrag.h"
+#include "views/PanPointKeys.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
@@ -79,6 +80,11 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     const PanPoint* GetDragPoint() const { return m_drag.Point(); }
     const PanPoint* GetDragPrev() const { return m_drag.Prev(); }
     bool IsDragging() const { return m_dragging; }
+    // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
+    PanPointKeys& Keys() { return m_keys; }
+    bool CanEditPointProperties() const;
+    // The Point Properties dialog on the selected point.
+    void EditPointProperties();
     QObject* GetOverviewBar() const { return m_overviewBar; }
 
     // Tells the overview bar what this view shows, and keeps the bar for the live pan.
@@ -97,6 +103,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool viewportEvent(QEvent* event) override;
@@ -122,8 +130,10 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y);
     void DragPanPoint(int x, int y);
     void EndPanEdit();
-    // How many frames either side of the mouse a press reaches.
-    uint32_t HitReach() const;
+    // The keys of pan point editing on the selected point; false for any other key.
+    bool EditPointWithKey(const QKeyEvent& event);
+    // The selected point changed or moved: shown, in view, and told in the status bar.
+    void OnPointSelectionChanged();
     // Runs a command only while it is enabled, as the menus and keys do.
     bool RunIfEnabled(unsigned id);
     void ShowContextMenu(const QPoint& position);
@@ -133,6 +143,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     WaveViewGeometry m_geometry;
     WaveImage m_image;
     PanPointDrag m_drag;
+    PanPointKeys m_keys;
     ViewPlayer m_player;
     WaveViewCommands m_commands;
     WaveScrollBar m_scrollBar;

@@ -1,33 +1,28 @@
 #include "views/PanPointDrag.h"
 
-#include <algorithm>
-
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 
-PanPoint* PanPointDrag::HitPoint(uint32_t frame, int pan, uint32_t reach) const {
-    const uint32_t lo = frame <= reach ? 0 : frame - reach;
-    const auto hi =
-        static_cast<uint32_t>(std::min<uint64_t>(m_doc.GetFrameCount(), uint64_t{frame} + reach));
-    return m_doc.FindInRange(lo, hi, std::max(-90, pan - 4), std::min(90, pan + 4));
+PanPoint* PanPointDrag::HitPoint(const HitWindow& window) const {
+    return m_doc.FindInRange(window.firstFrame, window.lastFrame, window.lowestPan,
+                             window.highestPan);
 }
 
-bool PanPointDrag::DeleteHit(uint32_t frame, int pan, uint32_t reach) {
-    PanPoint* point = HitPoint(frame, pan, reach);
+bool PanPointDrag::DeleteHit(const HitWindow& window) {
+    PanPoint* point = HitPoint(window);
     if (point == nullptr) {
         return false;
     }
-    PanEditCommands::RecordEdit(m_doc, point, UndoKind::Delete, 1);
-    m_doc.RemovePoint(point);
+    PanEditCommands::DeletePoint(m_doc, point);
     return true;
 }
 
-bool PanPointDrag::Begin(uint32_t frame, int pan, uint32_t reach) {
+bool PanPointDrag::Begin(uint32_t frame, int pan, const HitWindow& window) {
     m_snapshot.clear();
     for (const PanPoint* p = m_doc.NextPoint(nullptr); p != nullptr; p = m_doc.NextPoint(p)) {
         m_snapshot.push_back(*p);
     }
-    if (PanPoint* point = HitPoint(frame, pan, reach)) {
+    if (PanPoint* point = HitPoint(window)) {
         m_pPoint = point;
         PanEditCommands::RecordEdit(m_doc, point, UndoKind::Modify);
         // A point at frame 0 has nothing to its left to stop at.
@@ -68,6 +63,8 @@ void PanPointDrag::MoveTo(uint32_t frame, int pan) {
 
 void PanPointDrag::End() {
     if (m_pPoint != nullptr) {
+        // The whole gesture, press to release, is one step.
+        PanEditCommands::FinishEdit(m_doc);
         m_doc.SetModifiedFlag(true);
     }
     m_pPoint = nullptr;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "document/PanPoint.h"
+#include "views/geometry/WaveViewGeometry.h"
 
 class CTesselDoc;
 
@@ -15,13 +16,15 @@ class PanPointDrag {
   public:
     explicit PanPointDrag(CTesselDoc& document) : m_doc(document) {}
 
-    // The first point within reach frames of frame and 4 degrees of pan, or none.
-    PanPoint* HitPoint(uint32_t frame, int pan, uint32_t reach) const;
+    using HitWindow = WaveViewGeometry::HitWindow;
+
+    // The first point, in list order, inside the window a press reaches, or none.
+    PanPoint* HitPoint(const HitWindow& window) const;
     // A press with Ctrl: removes the point hit, recording its deletion. False if none is hit.
-    bool DeleteHit(uint32_t frame, int pan, uint32_t reach);
+    bool DeleteHit(const HitWindow& window);
     // A press without Ctrl at frame and pan: grabs the point hit, or adds one between its
     // neighbours there. False when no point could be added; nothing is dragged then.
-    bool Begin(uint32_t frame, int pan, uint32_t reach);
+    bool Begin(uint32_t frame, int pan, const HitWindow& window);
     // Moves the point to frame and pan, stopping one frame short of either neighbour.
     void MoveTo(uint32_t frame, int pan);
     // The release: the document counts as modified; the drag is over.

@@ -39,9 +39,15 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kEditPan:
             state.enabled = EditMode() != CEditorApp::kEditModePan && IsMono();
+            state.checked = EditMode() == CEditorApp::kEditModePan;
+            if (!IsMono()) {
+                state.whyDisabled =
+                    "A stereo sound has no trajectory to edit: pan points go on mono sounds.";
+            }
             return true;
         case CommandId::kEditSelect:
             state.enabled = EditMode() != CEditorApp::kEditModeSelect;
+            state.checked = EditMode() == CEditorApp::kEditModeSelect;
             return true;
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();
@@ -56,9 +62,16 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPaste:
             state.enabled = !bDragging && PanEditCommands::CanPaste(m_doc);
             return true;
+        case CommandId::kPointProperties:
+            state.enabled = m_view.CanEditPointProperties();
+            return true;
         case CommandId::kEditUndo:
             state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
-            state.text = PanEditCommands::UndoText(m_app);
+            state.text = PanEditCommands::UndoText(m_doc);
+            return true;
+        case CommandId::kEditRedo:
+            state.enabled = !bDragging && PanEditCommands::CanRedo(m_doc);
+            state.text = PanEditCommands::RedoText(m_doc);
             return true;
         case CommandId::kIndicatorFormat:
             state.enabled = true;
@@ -134,6 +147,14 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kEditUndo:
             if (PanEditCommands::Undo(m_doc)) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kPointProperties:
+            m_view.EditPointProperties();
+            return true;
+        case CommandId::kEditRedo:
+            if (PanEditCommands::Redo(m_doc)) {
                 m_view.viewport()->update();
             }
             return true;

@@ -137,9 +137,31 @@ void WaveViewPainter::Draw(QPainter& painter, const PointAtOrBeforeFn& atOrBefor
     painter.restore();
 }
 
-void WaveViewPainter::DrawMarker(QPainter& painter, int x, int y) {
-    painter.fillRect(QRect(x - 3, y - 3, 6, 6), Qt::black);
-    painter.fillRect(QRect(x - 1, y - 1, 2, 2), Qt::white);
+int WaveViewPainter::MarkerX(int x) const {
+    // A point on the first or last column would otherwise show only half its square.
+    return std::clamp(x, 3, std::max(3, m_geometry.ImageWidth() - 3));
+}
+
+void WaveViewPainter::DrawMarker(QPainter& painter, int x, int y) const {
+    const int at = MarkerX(x);
+    painter.fillRect(QRect(at - 3, y - 3, 6, 6), Qt::black);
+    painter.fillRect(QRect(at - 1, y - 1, 2, 2), Qt::white);
+}
+
+void WaveViewPainter::DrawSelectedPoint(QPainter& painter, const PanPoint& point) const {
+    const WaveViewGeometry& g = m_geometry;
+    const Column column = g.ColumnOfSample(point.position);
+    if (column < g.LeftColumn() || column > g.RightColumn()) {
+        return;
+    }
+    const int x = static_cast<int>(g.WindowX(column));
+    const int y = g.YOfPan(point.pan);
+    painter.save();
+    DrawMarker(painter, x, y);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(MarkerX(x) - 6, y - 6, 11, 11));
+    painter.restore();
 }
 
 QPolygon WaveViewPainter::DragPreviewPath(const PanPoint* prev, const PanPoint& point,

@@ -39,13 +39,19 @@ class WaveViewPainter {
                              const PanPoint* next) const;
     // Inverts every pixel the preview's 2-pixel pen covers, so drawing it twice restores.
     static void DrawDragPreview(QPainter& painter, const QPolygon& path);
+    // The keyboard's selected point: its marker in a frame two pixels clear of it, when the
+    // point is in the window.
+    void DrawSelectedPoint(QPainter& painter, const PanPoint& point) const;
+    // Where a marker for window column x is drawn: x, moved in so that the whole marker
+    // shows at either edge of the window.
+    int MarkerX(int x) const;
 
   private:
     using PointAtOrBeforeFn = std::function<const PanPoint*(uint32_t frame)>;
     using NextPointFn = std::function<const PanPoint*(const PanPoint* point)>;
     void Draw(QPainter& painter, const PointAtOrBeforeFn& atOrBefore,
               const NextPointFn& nextOf) const;
-    static void DrawMarker(QPainter& painter, int x, int y);
+    void DrawMarker(QPainter& painter, int x, int y) const;
 
     const WaveViewGeometry& m_geometry;
 };

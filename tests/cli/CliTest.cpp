@@ -132,8 +132,11 @@ TEST_F(CliTest, ARefusedFileIsReportedOnStderr) {
     CliRun run = Cli("info " + dir.File("text.wav"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
+    // The message as the editor shows it, then the line that names the file and the reason.
     EXPECT_EQ(run.err,
-              "Error loading wave information... is this a valid '.wav' or '.aif' file?\n");
+              "Error loading wave information... is this a valid '.wav' or '.aif' file?\n"
+              "Sonomap cannot open " +
+                  dir.File("text.wav") + ": not a WAV or AIFF file.\n");
 
     TestSound fast = Sample();
     fast.format = MakeFormat(1, 96000, 16);

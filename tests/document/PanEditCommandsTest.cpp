@@ -65,7 +65,7 @@ TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
     ASSERT_NE(host.panClipboard, nullptr);
     EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{200, 10}, {1500, -20}}));
     EXPECT_EQ(host.panClipboard->regionLength, 2000u);
-    EXPECT_EQ(host.undoRecord, nullptr);  // copying is no edit
+    EXPECT_FALSE(Cmd::CanUndo(*source));  // copying is no edit
     EXPECT_FALSE(source->IsModified());
 
     auto target = Open(100000, {{100, 5}});
@@ -75,7 +75,7 @@ TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
     EXPECT_EQ(host.pasteMergeQuestions, 0);
     EXPECT_TRUE(host.pasteSizeQuestions.empty());
     EXPECT_TRUE(target->IsModified());
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Paste\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*target), "&Undo Paste\tCtrl+Z");
     EXPECT_TRUE(Cmd::CanPaste(*target));  // pasting leaves the clipboard in place
 }
 
@@ -108,8 +108,9 @@ TEST_F(PanEditTest, PasteAtACaretNearTheEndAsksTheCaretVariant) {
     host.pasteSizeAnswers = {kPasteFromStart};  // the caret variant's "Paste"
     ASSERT_TRUE(Cmd::Paste(*clipped, 9000, 9001));
     EXPECT_EQ(PointsOf(clipped->GetPanPoints()), (Points{{9200, 10}}));
-    ASSERT_NE(host.undoRecord, nullptr);
-    EXPECT_EQ(host.undoRecord->AddedPoints().size(), 1u);
+    // The step takes away exactly what the paste added.
+    ASSERT_TRUE(Cmd::Undo(*clipped));
+    EXPECT_TRUE(clipped->GetPanPoints().IsEmpty());
 
     // A clipboard that just fits is pasted without a question.
     auto fits = Open(11000);
@@ -124,7 +125,7 @@ TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 500));  // leaves a record to keep
     doc->AddPoint(300, 7);
     doc->SetModifiedFlag(false);
-    const UndoRecord* record = host.undoRecord.get();
+    const size_t steps = doc->GetUndoHistory().UndoCount();
 
     host.pasteMergeAnswers = {kPasteCancel};
     EXPECT_FALSE(Cmd::Paste(*doc, 0, 1001));  // range holding a point
@@ -137,7 +138,8 @@ TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
     EXPECT_EQ(host.pasteMergeQuestions, 2);
     EXPECT_EQ(host.pasteSizeQuestions, (std::vector<bool>{false, true}));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{300, 7}}));
-    EXPECT_EQ(host.undoRecord.get(), record);
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), steps);
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
     EXPECT_FALSE(doc->IsModified());
 }
 
@@ -147,24 +149,24 @@ TEST_F(PanEditTest, PasteIsDisabledInAStereoDocument) {
     EXPECT_FALSE(Cmd::CanPaste(*stereo));
     EXPECT_FALSE(Cmd::Paste(*stereo, 5000, 5001));
     EXPECT_TRUE(stereo->GetPanPoints().IsEmpty());
-    EXPECT_EQ(host.undoRecord, nullptr);
+    EXPECT_FALSE(Cmd::CanUndo(*stereo));
 }
 
 TEST_F(PanEditTest, UndoTextsFollowTheLastEdit) {
     auto doc = Open(10000, {{100, 1}, {200, 2}, {300, 3}, {400, 4}});
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo\tCtrl+Z");
     EXPECT_FALSE(Cmd::CanUndo(*doc));
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 400, 500));
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 300));
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Points\tCtrl+Z");
     EXPECT_TRUE(doc->GetPanPoints().IsEmpty());
 
     PanPoint* added = doc->AddPoint(50, 0);
     Cmd::RecordEdit(*doc, added, UndoKind::Add);
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Add Point\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Add Point\tCtrl+Z");
     Cmd::RecordEdit(*doc, added, UndoKind::Modify);
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Modify Point\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Modify Point\tCtrl+Z");
 }
 
 TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
@@ -172,15 +174,17 @@ TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
     ASSERT_TRUE(Cmd::Cut(*doc, 150, 300));
     EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{50, 2}, {50, 5}, {150, 3}}));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {900, 9}}));
-    EXPECT_EQ(host.undoRecord->GetCount(), 3);
-    doc->SetModifiedFlag(false);
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_TRUE(doc->IsModified());
 
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()),
               (Points{{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}}));
-    EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(host.undoRecord, nullptr);
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo\tCtrl+Z");
+    // Back where it was opened: nothing is left to save.
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(Cmd::CanUndo(*doc));
+    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo\tCtrl+Z");
+    EXPECT_EQ(Cmd::RedoText(*doc), "&Redo Delete Points\tCtrl+Y");
     EXPECT_FALSE(Cmd::Undo(*doc));
 }
 
@@ -224,18 +228,20 @@ TEST_F(PanEditTest, AddAndModifyUndoOnTheSamePoint) {
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {300, 3}}));
 }
 
-TEST_F(PanEditTest, UndoBelongsToItsDocumentAndGoesWhenItCloses) {
+TEST_F(PanEditTest, EachDocumentHasAHistoryOfItsOwn) {
     auto first = Open(10000, {{100, 1}, {200, 2}});
     auto second = Open(10000, {{100, 1}});
     ASSERT_TRUE(Cmd::DeleteInRange(*first, 0, 1000));
     EXPECT_TRUE(Cmd::CanUndo(*first));
     EXPECT_FALSE(Cmd::CanUndo(*second));
     EXPECT_FALSE(Cmd::Undo(*second));
-    EXPECT_EQ(Cmd::UndoText(host), "&Undo Delete Points\tCtrl+Z");  // shown, though disabled
+    EXPECT_EQ(Cmd::UndoText(*first), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_EQ(Cmd::UndoText(*second), "&Undo\tCtrl+Z");
     EXPECT_EQ(PointsOf(second->GetPanPoints()), (Points{{100, 1}}));
 
-    second.reset();
-    ASSERT_NE(host.undoRecord, nullptr);
-    first.reset();
-    EXPECT_EQ(host.undoRecord, nullptr);
+    ASSERT_TRUE(Cmd::DeleteInRange(*second, 0, 1000));
+    ASSERT_TRUE(Cmd::Undo(*first));
+    EXPECT_EQ(PointsOf(first->GetPanPoints()), (Points{{100, 1}, {200, 2}}));
+    EXPECT_TRUE(second->GetPanPoints().IsEmpty());
+    EXPECT_TRUE(Cmd::CanUndo(*second));
 }

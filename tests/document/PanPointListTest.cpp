@@ -7,7 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "document/UndoRecord.h"
 #include "support/ScriptedPrompts.h"
 
 namespace {
@@ -105,14 +104,14 @@ TEST(PanPointList, CopyTransformedScalesTruncatesAndKeepsCollisions) {
     source.AddPoint(3, 10);
     PanPointList target;
     ScriptedPrompts prompts;
-    EXPECT_TRUE(target.CopyTransformed(source, nullptr, -1, 0.5f, 0, true, 0, nullptr, prompts));
+    EXPECT_TRUE(target.CopyTransformed(source, nullptr, -1, 0.5f, 0, true, 0, prompts));
     EXPECT_EQ(Contents(target), (Points{{1, -10}, {1, 10}}));
 
     PanPointList relative;
     source.AddPoint(1200, 30);
     source.AddPoint(2500, -30);
     const PanPoint* start = source.FindInRange(1000, 3000, -90, 90);
-    EXPECT_TRUE(relative.CopyTransformed(source, start, 2, 1.0f, 1000, false, 0, nullptr, prompts));
+    EXPECT_TRUE(relative.CopyTransformed(source, start, 2, 1.0f, 1000, false, 0, prompts));
     EXPECT_EQ(Contents(relative), (Points{{200, 30}, {1500, -30}}));
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -126,40 +125,34 @@ TEST(PanPointList, CopyTransformedLimitKeepsTheLimitAndSkipsBeyondButCountsSkipp
     ScriptedPrompts prompts;
     // Offset 9500 onto limit 10000: 500 lands on the limit, 501 one past it.
     PanPointList three;
-    EXPECT_TRUE(
-        three.CopyTransformed(source, nullptr, 3, 1.0f, 9500, true, 10000, nullptr, prompts));
+    EXPECT_TRUE(three.CopyTransformed(source, nullptr, 3, 1.0f, 9500, true, 10000, prompts));
     EXPECT_EQ(Contents(three), (Points{{9500, 1}, {10000, 2}}));
     PanPointList four;  // the skipped point used up one of the three above
-    EXPECT_TRUE(
-        four.CopyTransformed(source, nullptr, 4, 1.0f, 9500, true, 10000, nullptr, prompts));
+    EXPECT_TRUE(four.CopyTransformed(source, nullptr, 4, 1.0f, 9500, true, 10000, prompts));
     EXPECT_EQ(Contents(four), (Points{{9500, 1}, {9505, 4}, {10000, 2}}));
 
     PanPointList all;
-    EXPECT_TRUE(all.CopyTransformed(source, nullptr, -1, 1.0f, 20000, true, 100, nullptr, prompts));
+    EXPECT_TRUE(all.CopyTransformed(source, nullptr, -1, 1.0f, 20000, true, 100, prompts));
     EXPECT_TRUE(all.IsEmpty());  // every point skipped still counts as success
 }
 
 TEST(PanPointList, CopyTransformedRefusesAnEmptySourceOrAForeignStart) {
     PanPointList empty, source, target, foreign;
     ScriptedPrompts prompts;
-    EXPECT_FALSE(target.CopyTransformed(empty, nullptr, -1, 1.0f, 0, true, 0, nullptr, prompts));
+    EXPECT_FALSE(target.CopyTransformed(empty, nullptr, -1, 1.0f, 0, true, 0, prompts));
     source.AddPoint(5, 5);
     const PanPoint* stranger = foreign.AddPoint(5, 5);
-    EXPECT_FALSE(target.CopyTransformed(source, stranger, -1, 1.0f, 0, true, 0, nullptr, prompts));
+    EXPECT_FALSE(target.CopyTransformed(source, stranger, -1, 1.0f, 0, true, 0, prompts));
     EXPECT_TRUE(target.IsEmpty());
 }
 
-TEST(PanPointList, CopyTransformedNotesAddedPointsAndCopiesIntoItselfOnce) {
+TEST(PanPointList, CopyTransformedCopiesIntoItselfOnce) {
     PanPointList list;
     list.AddPoint(10, 1);
     list.AddPoint(20, 2);
     ScriptedPrompts prompts;
-    UndoRecord undo(nullptr, nullptr, 0, UndoKind::Paste);
-    EXPECT_TRUE(list.CopyTransformed(list, nullptr, -1, 1.0f, 100, true, 0, &undo, prompts));
+    EXPECT_TRUE(list.CopyTransformed(list, nullptr, -1, 1.0f, 100, true, 0, prompts));
     EXPECT_EQ(Contents(list), (Points{{10, 1}, {20, 2}, {110, 1}, {120, 2}}));
-    ASSERT_EQ(undo.AddedPoints().size(), 2u);
-    EXPECT_EQ(undo.AddedPoints()[0], list.FindInRange(110, 110, -90, 90));
-    EXPECT_EQ(undo.AddedPoints()[1], list.FindInRange(120, 120, -90, 90));
 }
 
 TEST(PanPointList, CopyTransformedReportsAFailedAdditionAndStops) {
@@ -169,14 +162,38 @@ TEST(PanPointList, CopyTransformedReportsAFailedAdditionAndStops) {
     }
     StarvedList target(2);
     ScriptedPrompts prompts;
-    UndoRecord undo(nullptr, nullptr, 0, UndoKind::Paste);
-    EXPECT_FALSE(target.CopyTransformed(source, nullptr, -1, 1.0f, 0, true, 0, &undo, prompts));
+    EXPECT_FALSE(target.CopyTransformed(source, nullptr, -1, 1.0f, 0, true, 0, prompts));
     EXPECT_EQ(target.GetCount(), 2u);
-    EXPECT_EQ(undo.AddedPoints().size(), 2u);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.Boxes()[0].text, "Error adding pan point to list!");
     EXPECT_EQ(prompts.Boxes()[0].buttons, UserPrompts::Buttons::Ok);
     EXPECT_EQ(StarvedList(0).AddPoint(1, 1), nullptr);
+}
+
+TEST(PanPointList, ReplaceRunKeepsTheObjectsItCanAndAddsOrDropsTheRest) {
+    PanPointList list;
+    PanPoint* a = list.AddPoint(10, 1);
+    PanPoint* b = list.AddPoint(20, 2);
+    PanPoint* c = list.AddPoint(30, 3);
+    const std::vector<PanPoint> two = {{15, -5}, {16, -6}};
+    ASSERT_TRUE(list.ReplaceRun(1, 1, two));  // one point becomes two
+    EXPECT_EQ(Contents(list), (Points{{10, 1}, {15, -5}, {16, -6}, {30, 3}}));
+    EXPECT_EQ(list.NextPoint(a), b);  // rewritten in place
+    EXPECT_EQ(list.NextPoint(list.NextPoint(b)), c);
+
+    ASSERT_TRUE(list.ReplaceRun(0, 3, std::vector<PanPoint>{{12, 0}}));  // three become one
+    EXPECT_EQ(Contents(list), (Points{{12, 0}, {30, 3}}));
+    EXPECT_EQ(list.NextPoint(nullptr), a);
+    EXPECT_FALSE(list.Contains(b));
+    EXPECT_EQ(list.Values().size(), 2u);
+
+    ASSERT_TRUE(list.ReplaceRun(2, 0, std::vector<PanPoint>{{40, 4}}));  // appended at the end
+    EXPECT_EQ(Contents(list), (Points{{12, 0}, {30, 3}, {40, 4}}));
+
+    StarvedList starved(1);
+    ASSERT_NE(starved.AddPoint(1, 1), nullptr);
+    EXPECT_FALSE(starved.ReplaceRun(1, 0, std::vector<PanPoint>{{2, 2}}));
+    EXPECT_EQ(Contents(starved), (Points{{1, 1}}));
 }
 
 // The bulk insert must build exactly the list that one AddPoint after another builds: the same

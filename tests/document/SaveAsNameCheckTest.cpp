@@ -154,12 +154,17 @@ TEST(SaveAsNameCheck, ReplaceQuestionAnsweredNoKeepsTheDialogOpenWithTheName) {
 
 TEST(SaveAsNameCheck, ExtensionFollowsTheChosenFileType) {
     using Check = SaveAsNameCheck;
-    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "take"), "take.AIF");
-    EXPECT_EQ(Check::NameForFileType(kPatterns, 1, "take.aif"), "take.WAV");
-    EXPECT_EQ(Check::NameForFileType(kPatterns, 1, ""), "*.WAV");
+    // The extension keeps the case the user typed; without one typed it is lower-case.
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "take"), "take.aif");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 1, "take.aif"), "take.wav");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 1, "TAKE.AIF"), "TAKE.WAV");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "Take.Wav"), "Take.aif");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "take.2"), "take.aif");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 1, ""), "*.wav");
     EXPECT_EQ(Check::NameForFileType({"*.aif;*.aiff"}, 1, "take"), "take.aif");
-    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "v1.0/take"), "v1.0/take.AIF");
-    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "a.b.c"), "a.b.AIF");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "v1.0/take"), "v1.0/take.aif");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "V1.0/TAKE"), "V1.0/TAKE.aif");
+    EXPECT_EQ(Check::NameForFileType(kPatterns, 2, "a.b.c"), "a.b.aif");
     EXPECT_FALSE(Check::NameForFileType(kPatterns, 0, "take").has_value());
     EXPECT_FALSE(Check::NameForFileType(kPatterns, 3, "take").has_value());
     EXPECT_FALSE(Check::NameForFileType({"*.WAV", ""}, 2, "take").has_value());

@@ -246,6 +246,10 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     EXPECT_EQ(box.defaultAnswer, Answer::No);
     EXPECT_EQ(box.icon, Icon::Question);
     EXPECT_EQ(box.helpId, 105u);
+    // The offer names the file and why the native open refused it, on a line of its own.
+    EXPECT_EQ(box.informative, "Sonomap cannot open " + path +
+                                   ": 24-bit samples are not supported; Sonomap edits 8- and "
+                                   "16-bit PCM.");
     EXPECT_EQ(doc.GetPathName(), "");
     EXPECT_EQ(doc.GetTitle(), "take (imported)");
     EXPECT_EQ(doc.GetImportSource(), path);

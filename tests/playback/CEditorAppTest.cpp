@@ -6,7 +6,6 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
-#include "document/UndoRecord.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlayingView.h"
 #include "support/FailingMixer.h"
@@ -89,7 +88,6 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
         prefs.output.hrtfName = "default-48000";
         m_app.SetPreferences(prefs);
     }
-    m_app.ReplaceUndoRecord(std::make_unique<UndoRecord>(nullptr, nullptr, 0, UndoKind::Paste));
     m_app.SetPanClipboard(std::make_unique<PanPointList>());
     m_app.OpenMixerSession(44100);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
@@ -104,7 +102,6 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
-    EXPECT_EQ(m_app.GetUndoRecord(), nullptr);
     EXPECT_EQ(m_app.GetPanClipboard(), nullptr);
     EXPECT_EQ(m_settings.GetString("Preferences", "CursorFollow", ""), "1");
     EXPECT_EQ(m_settings.GetString("Preferences", "LowpassFilter", ""), "0");

@@ -4,7 +4,6 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/UndoRecord.h"
 #include "playback/CEditorApp.h"
 #include "support/DocumentTestFiles.h"
 #include "support/MemorySettingsStore.h"
@@ -68,24 +67,20 @@ TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
               0u);
 }
 
-TEST_F(EditorAppAsHost, OnlyTheClosingDocumentsUndoRecordGoes) {
+TEST_F(EditorAppAsHost, EditsGoIntoTheHistoryOfTheirOwnDocument) {
     CTesselDoc kept(m_app);
     ASSERT_TRUE(kept.OnOpenDocument(m_path));
     {
         CTesselDoc closing(m_app);
         ASSERT_TRUE(closing.OnOpenDocument(m_path));
         ASSERT_TRUE(PanEditCommands::DeleteInRange(kept, 0, 1000));
-    }
-    ASSERT_NE(m_app.GetUndoRecord(), nullptr);
-    EXPECT_TRUE(PanEditCommands::CanUndo(kept));
-    {
-        CTesselDoc closing(m_app);
-        ASSERT_TRUE(closing.OnOpenDocument(m_path));
         PanEditCommands::RecordEdit(closing, closing.NextPoint(nullptr), UndoKind::Modify);
-        EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo Modify Point\tCtrl+Z");
+        EXPECT_EQ(PanEditCommands::UndoText(closing), "&Undo Modify Point\tCtrl+Z");
     }
-    EXPECT_EQ(m_app.GetUndoRecord(), nullptr);
-    EXPECT_EQ(PanEditCommands::UndoText(m_app), "&Undo\tCtrl+Z");
+    EXPECT_TRUE(PanEditCommands::CanUndo(kept));
+    EXPECT_EQ(PanEditCommands::UndoText(kept), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_TRUE(PanEditCommands::Undo(kept));
+    EXPECT_FALSE(kept.GetPanPoints().IsEmpty());
 }
 
 TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
@@ -111,8 +106,12 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
 }
 
 TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
-    std::vector<std::string> lines;
-    m_app.SetStatusLine([&](const std::string& line) { lines.push_back(line); });
+    // The status lines since the last mark.
+    size_t mark = m_prompts.StatusTexts().size();
+    const auto lines = [&] {
+        const auto& all = m_prompts.StatusTexts();
+        return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(mark), all.end());
+    };
     Preferences prefs = m_app.GetPreferences();
     prefs.output.device = "USB Headset";
     prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
@@ -123,18 +122,18 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     doc.OpenMixerWave(0, -1);
     ASSERT_NE(m_app.GetMixerSession(), 0u);  // on the default device instead
     EXPECT_TRUE(m_prompts.Boxes().empty());
-    EXPECT_TRUE(lines.empty());  // nothing plays yet
+    EXPECT_TRUE(lines().empty());  // nothing plays yet
     m_app.SetPlaying(&doc, nullptr);
     m_app.ClearPlaying();
     doc.OpenMixerWave(0, -1);
     m_app.SetPlaying(&doc, nullptr);
     m_app.ClearPlaying();
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "Output device \"USB Headset\" is not there: the default device plays. "
-                         "HRTF on: default-44100",
-                         "HRTF on: default-44100"}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "Output device \"USB Headset\" is not there: the default device plays. "
+                           "HRTF on: default-44100",
+                           "HRTF on: default-44100"}));
 
-    lines.clear();
+    mark = m_prompts.StatusTexts().size();
     prefs.output.device = "No Output";
     prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
     m_app.SetPreferences(prefs);
@@ -142,8 +141,7 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     doc.OpenMixerWave(0, -1);
     m_app.SetPlaying(&doc, nullptr);
     m_app.ClearPlaying();
-    EXPECT_EQ(lines, (std::vector<std::string>{"HRTF off: speakers"}));
-    m_app.SetStatusLine(nullptr);
+    EXPECT_EQ(lines(), (std::vector<std::string>{"HRTF off: speakers"}));
 }
 
 TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone) {

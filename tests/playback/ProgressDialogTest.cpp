@@ -77,6 +77,10 @@ TEST(ProgressDialog, PercentageLabelAndStatusLine) {
 
     dialog.SetStatus("(8192 of 20000)");
     EXPECT_EQ(dialog.StatusLine()->text(), "(8192 of 20000)");
+    // The time goes beside the frame counts, which it leaves as they are.
+    dialog.SetTime("0:03 of 0:05");
+    EXPECT_EQ(dialog.TimeLine()->text(), "0:03 of 0:05");
+    EXPECT_EQ(dialog.StatusLine()->text(), "(8192 of 20000)");
 }
 
 TEST(ProgressDialog, CancelRaisesAFlagThatReadingClears) {

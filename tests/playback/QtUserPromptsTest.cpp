@@ -13,6 +13,7 @@ namespace {
 struct BoxSeen {
     QString text;
     QString title;
+    QString informative;
     QVariant helpId;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QAbstractButton* defaultButton = nullptr;
@@ -23,6 +24,7 @@ void AnswerNextBox(QMessageBox::StandardButton button, BoxSeen* seen) {
     ModalDialog::When<QMessageBox>([button, seen](QMessageBox& box) {
         seen->text = box.text();
         seen->title = box.windowTitle();
+        seen->informative = box.informativeText();
         seen->helpId = box.property("helpId");
         seen->icon = box.icon();
         seen->bDefaultIsNo = box.defaultButton() == box.button(QMessageBox::No);
@@ -40,6 +42,14 @@ TEST(QtPrompts, MessageBoxKeepsTextCaptionIconHelpIdAndAnswers) {
     EXPECT_EQ(seen.title, "Sonomap");
     EXPECT_EQ(seen.helpId.toUInt(), 104u);
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.informative, "");
+
+    // The line that says more goes under the text, which stays as it is.
+    AnswerNextBox(QMessageBox::Ok, &seen);
+    prompts.Message("Error reading file!", UserPrompts::Icon::None, 104,
+                    "Sonomap cannot open /a/b.wav: the file is empty.");
+    EXPECT_EQ(seen.text, "Error reading file!");
+    EXPECT_EQ(seen.informative, "Sonomap cannot open /a/b.wav: the file is empty.");
 
     UserPrompts::Box question;
     question.text = "Save changes?";

@@ -2,6 +2,7 @@
 // list and the Open dialog; and the ways a document goes.
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -228,7 +229,8 @@ TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
         EXPECT_EQ(dialog->nameFilters(),
                   (QStringList{"Sound Files (*.wav;*.aif)", "All Files (*.*)"}));
         EXPECT_EQ(dialog->selectedNameFilter(), "Sound Files (*.wav;*.aif)");
-        EXPECT_EQ(dialog->PatternsOf("Sound Files (*.wav;*.aif)"), (QStringList{"*.wav", "*.aif"}));
+        EXPECT_EQ(dialog->PatternsOf("Sound Files (*.wav;*.aif)"),
+                  (QStringList{"*.wav", "*.aif", "*.wave", "*.aiff"}));
         EXPECT_EQ(dialog->PatternsOf("All Files (*.*)"), QStringList{"*"});
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(dialog->defaultSuffix(), "wav");
@@ -244,6 +246,33 @@ TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     ASSERT_TRUE(m_pFrame->ExecuteCommand(kFileOpen));
     EXPECT_TRUE(bChecked);
     EXPECT_NE(m_pFrame->GetDocTemplate().FindDocument(a), nullptr);
+}
+
+TEST_F(FrameTest, OpenListsEverySpellingOfTheSoundExtensionsInAnyCase) {
+    for (const char* name : {"a.WAV", "b.aiff", "c.Wave", "d.AIF", "e.wav", "f.txt", "g.flac"}) {
+        WriteSound(name);
+    }
+    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
+    QStringList listed;
+    ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& dialog) {
+        auto* model = dialog.findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        const QModelIndex folder = model->index(QString::fromStdString(m_dir.Path().string()));
+        const auto names = [&] {
+            QStringList shown;
+            for (int row = 0; row < model->rowCount(folder); ++row) {
+                shown << model->index(row, 0, folder).data().toString();
+            }
+            shown.sort();
+            return shown;
+        };
+        // The model reads the folder on a thread of its own.
+        QTRY_COMPARE_WITH_TIMEOUT(names().size(), 5, 5000);
+        listed = names();
+        dialog.reject();
+    });
+    m_pFrame->ExecuteCommand(kFileOpen);
+    EXPECT_EQ(listed, (QStringList{"a.WAV", "b.aiff", "c.Wave", "d.AIF", "e.wav"}));
 }
 
 TEST_F(FrameTest, WindowMenuListsTheDocumentsAndActivatesThePickedOne) {

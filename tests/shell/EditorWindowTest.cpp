@@ -5,8 +5,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
@@ -101,8 +106,12 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     CWaveScrollView* mono = Open("mono.wav", 1);
     m_pFrame->ExecuteCommand(CommandId::kEditPan);
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
-    EXPECT_FALSE(Enabled(CommandId::kEditPan));
+    // The current mode shows checked, not greyed, and choosing it again does nothing.
+    EXPECT_TRUE(Enabled(CommandId::kEditPan));
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
+    EXPECT_FALSE(m_pFrame->ExecuteCommand(CommandId::kEditPan));
     EXPECT_TRUE(Enabled(CommandId::kEditSelect));
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
 
     CWaveScrollView* stereo = Open("stereo.wav", 2);
     ASSERT_NE(stereo, mono);
@@ -110,8 +119,54 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     EXPECT_FALSE(mono->IsActiveView());
     EXPECT_FALSE(Enabled(CommandId::kEditPan));
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModeSelect);
-    EXPECT_FALSE(Enabled(CommandId::kEditSelect));
+    EXPECT_FALSE(m_pFrame->ExecuteCommand(CommandId::kEditSelect));
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
     EXPECT_FALSE(Enabled(CommandId::kPaste));
+}
+
+TEST_F(EditorWindow, TheModeShowsPressedOnTheToolBarAndAGreyedExportSaysWhy) {
+    CWaveScrollView* bare = Open("bare.wav", 1);
+    m_pFrame->ExecuteCommand(CommandId::kEditPan);
+    m_pFrame->UpdateCommandUI();
+    for (QToolBar* bar : m_pFrame->findChildren<QToolBar*>()) {
+        if (auto* button = qobject_cast<QToolButton*>(
+                bar->widgetForAction(m_pFrame->Action(CommandId::kEditPan)))) {
+            EXPECT_TRUE(button->isChecked());
+            EXPECT_TRUE(button->isEnabled());
+        }
+    }
+    // No pan points: Export stays greyed, and its tip and status text say why.
+    QAction* exportAction = m_pFrame->Action(CommandId::kExportStereo);
+    EXPECT_FALSE(Enabled(CommandId::kExportStereo));
+    const QString why = QString::fromStdString(bare->GetDocument().WhyNoExport());
+    ASSERT_FALSE(why.isEmpty());
+    EXPECT_EQ(exportAction->toolTip().toStdString(),
+              QString("Make Ambrel File\n" + why).toStdString());
+    EXPECT_EQ(exportAction->statusTip().toStdString(),
+              QString("Create & Save Ambrel processed stereo sound file - " + why).toStdString());
+
+    // A greyed menu item cannot be hovered as such; the pointer over it still shows why.
+    QMenu* file = nullptr;
+    for (QAction* title : m_pFrame->menuBar()->actions()) {
+        if (title->text() == "&File") {
+            file = title->menu();
+        }
+    }
+    ASSERT_NE(file, nullptr);
+    file->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    QTest::mouseMove(file, file->actionGeometry(exportAction).center());
+    EXPECT_EQ(m_pFrame->statusBar()->currentMessage().toStdString(),
+              exportAction->statusTip().toStdString());
+    file->hide();
+
+    // A document with points: Export is available, and the tips are the plain ones again.
+    Open("moving.wav", 1, {{5000, 30}});
+    EXPECT_TRUE(Enabled(CommandId::kExportStereo));
+    EXPECT_EQ(exportAction->toolTip().toStdString(), QString("Make Ambrel File").toStdString());
+    EXPECT_EQ(exportAction->statusTip().toStdString(),
+              QString("Create & Save Ambrel processed stereo sound file").toStdString());
 }
 
 TEST_F(EditorWindow, KeysAndMenusReachTheActiveView) {
@@ -141,6 +196,36 @@ TEST_F(EditorWindow, KeysAndMenusReachTheActiveView) {
     ASSERT_TRUE(Enabled(CommandId::kStop));
     m_pFrame->ExecuteCommand(CommandId::kStop);
     EXPECT_FALSE(m_pApp->IsPlaying());
+}
+
+TEST_F(EditorWindow, CtrlZWalksBackThroughTheStepsAndBothRedoKeysForward) {
+    CWaveScrollView* view = Open("steps.wav", 1, {{5000, 30}, {15000, -30}});
+    CTesselDoc& doc = view->GetDocument();
+    const auto points = [&] { return doc.GetPanPoints().GetCount(); };
+    view->SetSelection(4000, 6000);
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    view->SetSelection(14000, 16000);
+    QTest::keyClick(view, Qt::Key_X, Qt::ControlModifier);
+    ASSERT_EQ(points(), 0u);
+    EXPECT_FALSE(Enabled(CommandId::kEditRedo));
+
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(points(), 1u);
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(points(), 2u);
+    // All undone: back at the file's state, so no longer modified.
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(Enabled(CommandId::kEditUndo));
+    ASSERT_TRUE(Enabled(CommandId::kEditRedo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditRedo)->text(), "&Redo Delete Point\tCtrl+Y");
+
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(points(), 1u);
+    EXPECT_TRUE(doc.IsModified());
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(points(), 0u);
+    EXPECT_FALSE(Enabled(CommandId::kEditRedo));
+    EXPECT_EQ(m_pFrame->Action(CommandId::kEditRedo)->text(), "&Redo\tCtrl+Y");
 }
 
 TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {

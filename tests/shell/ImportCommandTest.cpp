@@ -46,7 +46,7 @@ TEST_F(FrameTest, ImportIsAFileCommandOfTheProgramWithItsKeyAndTexts) {
     EXPECT_EQ(action->shortcut(),
               QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_I));
     EXPECT_EQ(action->statusTip(), "Import a sound file of another format as a new document");
-    EXPECT_EQ(action->toolTip(), "Import");
+    EXPECT_EQ(action->toolTip(), "Import (Ctrl+Shift+I)");
     // Enabled with no document open and with one.
     CommandState state;
     EXPECT_TRUE(m_pFrame->UpdateRoutedCommand(kImport, state));
@@ -87,7 +87,7 @@ TEST_F(FrameTest, AnImportOpensAnUntitledWindowThatGuardsItsSource) {
     ASSERT_NE(document, nullptr);
     EXPECT_TRUE(m_prompts.Boxes().empty());
     ASSERT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 1u);
-    EXPECT_EQ(m_pFrame->GetDocTemplate().FrameOf(*document)->windowTitle(), "take (imported)");
+    EXPECT_EQ(m_pFrame->GetDocTemplate().FrameOf(*document)->windowTitle(), "take (imported)*");
     EXPECT_EQ(m_pFrame->CurrentMenu(), 129);
     // It has no path, is not a recent file, and saving cannot pick its source.
     EXPECT_EQ(m_pFrame->GetDocTemplate().FindDocument(source), nullptr);
@@ -120,7 +120,7 @@ TEST_F(FrameTest, ADroppedFileOnlyImportCanReadIsOfferedWithOneQuestion) {
     ASSERT_EQ(m_prompts.Boxes().size(), 1u);
     EXPECT_NE(m_prompts.Boxes()[0].text.find("\nImport it?"), std::string::npos);
     ASSERT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 1u);
-    EXPECT_EQ(m_pFrame->GetDocTemplate().Frames()[0]->windowTitle(), "take (imported)");
+    EXPECT_EQ(m_pFrame->GetDocTemplate().Frames()[0]->windowTitle(), "take (imported)*");
     EXPECT_TRUE(m_pFrame->GetRecentFiles().Entries().empty());
     // The same file given on a command line goes the same way.
     m_prompts.Clear();

@@ -134,10 +134,12 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"E&xit", 57665}}},
         {"&Edit",
          {{"&Undo\tCtrl+Z", 57643},
+          {"&Redo\tCtrl+Y", 57644},
           {"Cu&t\tCtrl+X", 57635},
           {"&Copy\tCtrl+C", 57634},
           {"&Paste\tCtrl+V", 32795},
           {"&Delete", 32786},
+          {"Point Properties...\tAlt+Enter", 32811},
           {"&Select All\tCtrl+A", 32793},
           {"Cursor &Follows Playback", 32790}}},
         {"&View", view129},
@@ -317,13 +319,16 @@ TEST_F(FrameTest, ToolBarsCarryTheirButtonsTipsAndPlaces) {
             const CommandInfo* info = CommandTable::Find(action->data().toUInt());
             ASSERT_NE(info, nullptr);
             EXPECT_FALSE(action->icon().isNull());
-            EXPECT_EQ(action->toolTip(), info->ToolTip());
+            EXPECT_EQ(action->toolTip(), info->ToolTipWithKey());
+            EXPECT_TRUE(action->toolTip().startsWith(info->ToolTip()));
             EXPECT_EQ(action->statusTip(), info->FlyBy());
             EXPECT_FALSE(action->toolTip().isEmpty());
         }
         EXPECT_EQ(ids, expected.buttons) << expected.title;
     }
-    EXPECT_EQ(m_pFrame->Action(kZoomIn)->toolTip(), "Zoom In");
+    // The tip names the key in the style every menu shows.
+    EXPECT_EQ(m_pFrame->Action(kZoomIn)->toolTip(), "Zoom In (Ctrl+Right)");
+    EXPECT_EQ(m_pFrame->Action(kExportStereo)->toolTip(), "Make Ambrel File");
     EXPECT_EQ(m_pFrame->Action(kZoomIn)->statusTip(), "Zoom in to waveform");
 
     // "Transport" right of "Basic" and "Info." right of "Transport", on one row.
@@ -375,7 +380,10 @@ TEST_F(FrameTest, CommandsCarryTheirStatusTextsAndToolTips) {
         QAction* action = m_pFrame->Action(expected.id);
         ASSERT_NE(action, nullptr) << expected.id;
         EXPECT_EQ(action->statusTip(), expected.statusText) << expected.id;
-        EXPECT_EQ(action->toolTip(), expected.toolTip) << expected.id;
+        const CommandInfo* info = CommandTable::Find(expected.id);
+        ASSERT_NE(info, nullptr) << expected.id;
+        EXPECT_EQ(info->ToolTip(), expected.toolTip) << expected.id;
+        EXPECT_EQ(action->toolTip(), info->ToolTipWithKey()) << expected.id;
     }
     // Every command has a status text for the status bar.
     for (const CommandInfo& info : CommandTable::All()) {

@@ -80,6 +80,11 @@ TEST_F(SaveAsDialogTest, TypedNameGetsTheTypesExtensionAndIsAccepted) {
     TypeAndAccept(*aiff, "mix");
     EXPECT_EQ(aiff->GetPathName().toStdString(), Folder() + "mix.aif");
     EXPECT_EQ(aiff->GetFileType(), 2);
+
+    // The letter case typed is kept as it is.
+    auto typed = Open(2);
+    TypeAndAccept(*typed, "Mix.AIF");
+    EXPECT_EQ(typed->GetPathName().toStdString(), Folder() + "Mix.AIF");
 }
 
 TEST_F(SaveAsDialogTest, OpenDocumentIsRefusedAndTheDialogStaysOpen) {
@@ -129,23 +134,31 @@ TEST_F(SaveAsDialogTest, AnsweringNoToReplaceKeepsTheNameInPlace) {
 TEST_F(SaveAsDialogTest, ChangingTheFileTypeChangesTheExtension) {
     auto dialog = Open(1, "take.wav");
     PickType(*dialog, 1);
-    EXPECT_EQ(dialog->NameBox()->text(), "take.AIF");
+    EXPECT_EQ(dialog->NameBox()->text(), "take.aif");
     EXPECT_EQ(dialog->GetFileType(), 2);
     PickType(*dialog, 0);
-    EXPECT_EQ(dialog->NameBox()->text(), "take.WAV");
+    EXPECT_EQ(dialog->NameBox()->text(), "take.wav");
 
     dialog->NameBox()->clear();
     PickType(*dialog, 1);
-    EXPECT_EQ(dialog->NameBox()->text(), "*.AIF");
+    EXPECT_EQ(dialog->NameBox()->text(), "*.aif");
+
+    // An upper-case extension typed stays upper-case.
+    dialog->NameBox()->clear();
+    QTest::keyClicks(dialog->NameBox(), "LOUD.AIF");
+    PickType(*dialog, 0);
+    EXPECT_EQ(dialog->NameBox()->text(), "LOUD.WAV");
+    PickType(*dialog, 1);
+    EXPECT_EQ(dialog->NameBox()->text(), "LOUD.AIF");
 
     // The name the type box left is accepted as it stands.
     dialog->NameBox()->clear();
     QTest::keyClicks(dialog->NameBox(), "song");
     PickType(*dialog, 0);
-    EXPECT_EQ(dialog->NameBox()->text(), "song.WAV");
+    EXPECT_EQ(dialog->NameBox()->text(), "song.wav");
     QTest::keyClick(dialog->NameBox(), Qt::Key_Return);
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "song.WAV");
+    EXPECT_EQ(dialog->GetPathName().toStdString(), Folder() + "song.wav");
     EXPECT_EQ(dialog->GetFileType(), 1);
 }
 

@@ -26,6 +26,7 @@ class ScriptedPrompts::Progress : public ProgressIndicator {
     void SetStatus(const std::string& text) override {
         m_owner.m_progressCalls.push_back("status " + text);
     }
+    void SetTime(const std::string& text) override { m_owner.m_progressTimes.push_back(text); }
     bool CheckCancelButton() override {
         m_owner.m_progressCalls.push_back("cancel?");
         return ++m_owner.m_cancelChecks == m_owner.m_cancelAt;
@@ -63,6 +64,11 @@ std::unique_ptr<ProgressIndicator> ScriptedPrompts::OpenProgressDialog() {
     return std::make_unique<Progress>(*this);
 }
 
+void ScriptedPrompts::ShowStatus(const std::string& text) {
+    m_statusTexts.push_back(text);
+    UserPrompts::ShowStatus(text);
+}
+
 std::vector<std::string> ScriptedPrompts::Texts() const {
     std::vector<std::string> texts;
     texts.reserve(m_boxes.size());
@@ -79,6 +85,8 @@ void ScriptedPrompts::Clear() {
     m_processingOpen = false;
     m_processingOpenCount = 0;
     m_progressCalls.clear();
+    m_progressTimes.clear();
+    m_statusTexts.clear();
     m_cancelAt = 0;
     m_cancelChecks = 0;
 }

@@ -10,7 +10,6 @@
 #include "document/DocumentHost.h"
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
-#include "document/UndoRecord.h"
 #include "support/ScriptedPrompts.h"
 
 // A host for documents under test: scripted prompts and save names, and a mixer that
@@ -33,11 +32,9 @@ class TestDocumentHost : public DocumentHost {
     std::vector<int> reportedErrors;
     int stopCalls = 0;
     CTesselDoc* playing = nullptr;
-    std::vector<const CTesselDoc*> discardedUndoOf;
     std::string saveFolder, openFolder;
-    // The program's undo record and clipboard; the Paste Options answers in order (button
-    // ids, Cancel once used up) and the size questions asked (true: the caret variant).
-    std::unique_ptr<UndoRecord> undoRecord;
+    // The program's clipboard; the Paste Options answers in order (button ids, Cancel once
+    // used up) and the size questions asked (true: the caret variant).
     std::unique_ptr<PanClipboard> panClipboard;
     std::deque<int> pasteMergeAnswers, pasteSizeAnswers;
     int pasteMergeQuestions = 0;
@@ -82,17 +79,6 @@ class TestDocumentHost : public DocumentHost {
     }
     CTesselDoc* GetPlayingDocument() const override { return playing; }
     void ClearPlaying() override { playing = nullptr; }
-    void DiscardUndoRecordOf(const CTesselDoc* document) override {
-        discardedUndoOf.push_back(document);
-        if (undoRecord && undoRecord->GetDocument() == document) {
-            undoRecord.reset();
-        }
-    }
-    UndoRecord* GetUndoRecord() const override { return undoRecord.get(); }
-    void ReplaceUndoRecord(std::unique_ptr<UndoRecord> record) override {
-        undoRecord.reset();
-        undoRecord = std::move(record);
-    }
     PanPointList* GetPanClipboard() const override { return panClipboard.get(); }
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override {
         panClipboard.reset();

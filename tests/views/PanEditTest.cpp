@@ -8,7 +8,6 @@
 
 #include "ViewTestBench.h"
 #include "document/PanEditCommands.h"
-#include "document/UndoRecord.h"
 #include "playback/CommandIds.h"
 
 namespace {
@@ -162,10 +161,13 @@ TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
     QTest::keyClick(view.get(), Qt::Key_Delete);
     EXPECT_TRUE(Points(doc).empty());
     EXPECT_EQ(UndoText(*view), "&Undo Delete Points\tCtrl+Z");
-    // The record belongs to the first document: the other view shows it, disabled.
-    EXPECT_EQ(UndoText(*otherView), "(disabled) &Undo Delete Points\tCtrl+Z");
+    // The step is the first document's: the other view has a history of its own, empty.
+    EXPECT_EQ(UndoText(*otherView), "(disabled) &Undo\tCtrl+Z");
     view->RunCommand(CommandId::kEditUndo);
     EXPECT_EQ(Points(doc).size(), 3u);
+    EXPECT_EQ(UndoText(*view), "(disabled) &Undo\tCtrl+Z");
+    view->RunCommand(CommandId::kEditRedo);
+    EXPECT_TRUE(Points(doc).empty());
 
     // Paste at a caret in the other document.
     otherView->SetSelection(3000, 3001);

@@ -89,6 +89,17 @@ class WaveViewGeometry {
     // empty when the selection is not in view.
     Band CaretBand(uint32_t selStart, uint32_t selEnd) const;
 
+    // The frames and pans a press at window pixel (x, y) reaches: trunc(4 frames per column)
+    // frames and 4 degrees either side, as pan editing always reached, and never less than
+    // 4 pixels either way, whatever the zoom and the height.
+    struct HitWindow {
+        uint32_t firstFrame = 0;
+        uint32_t lastFrame = 0;
+        int lowestPan = 0;
+        int highestPan = 0;
+    };
+    HitWindow HitWindowAt(int x, int y) const;
+
     // The pan axis: whole degrees against image rows.
     int YOfPan(int pan) const;
     int PanFromY(int y) const;

@@ -1,0 +1,35 @@
+#include "document/StatusLines.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "document/TimeText.h"
+#include "formats/PcmFormat.h"
+#include "platform/PathNames.h"
+
+std::string StatusLines::Grouped(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+std::string StatusLines::Written(const std::string& verb, const std::string& path) {
+    struct stat st {};
+    const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    return verb + " " + PathNames::FileName(path) + " in " + PathNames::FolderOf(path) + " (" +
+           Grouped(size) + (size == 1 ? " byte)." : " bytes).");
+}
+
+std::string StatusLines::ShortOfData(const std::string& path, uint32_t declaredBytes,
+                                     uint32_t presentBytes, const PcmFormat& format) {
+    const uint32_t missing = declaredBytes - std::min(presentBytes, declaredBytes);
+    const uint32_t frameBytes =
+        std::max<uint32_t>(1, format.channels * (format.bitsPerSample / 8u));
+    const uint32_t rate = std::max<uint32_t>(1, format.sampleRate);
+    return PathNames::FileName(path) + " is shorter than its header says: " + Grouped(missing) +
+           " of " + Grouped(declaredBytes) + " bytes of sample data (" +
+           TimeText::Precise(missing / frameBytes, rate) + " of sound) are missing.";
+}

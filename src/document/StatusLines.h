@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct PcmFormat;
+
+// The status-bar lines a document writes for the user: what a save or an export wrote, and
+// the warning for a file that opened with part of its samples missing. Sizes are bytes.
+namespace StatusLines {
+
+// "Saved take.wav in /home/me/sounds/ (88,244 bytes)." with verb "Saved"; the size is the
+// file's on disk now.
+std::string Written(const std::string& verb, const std::string& path);
+// "take.wav is shorter than its header says: 12,000 of 100,000 bytes of sample data
+// (0:00.272 of sound) are missing."
+std::string ShortOfData(const std::string& path, uint32_t declaredBytes, uint32_t presentBytes,
+                        const PcmFormat& format);
+// 1234567 as "1,234,567".
+std::string Grouped(uint64_t value);
+
+}  // namespace StatusLines

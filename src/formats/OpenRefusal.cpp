@@ -1,0 +1,178 @@
+#include "formats/OpenRefusal.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+#include "platform/CFile.h"
+#include "platform/CFileException.h"
+
+namespace {
+
+constexpr const char* kNotASound = "not a WAV or AIFF file";
+constexpr const char* kEditable = "; Sonomap edits 8- and 16-bit PCM";
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+
+struct Chunk {
+    uint64_t dataStart = 0;  // file offset of the chunk's data
+    uint32_t size = 0;       // as declared
+};
+
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Be32(const uint8_t* p) {
+    return uint32_t{p[3]} | uint32_t{p[2]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[0]} << 24;
+}
+uint16_t Be16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[1] | p[0] << 8);
+}
+
+// The first chunk of this id among the form's top-level chunks (a 12-byte form header).
+std::optional<Chunk> FindChunk(CFile& file, const char* id, bool bBigEndian) {
+    const uint64_t length = file.GetLength();
+    uint64_t at = 12;
+    while (at + 8 <= length) {
+        uint8_t header[8];
+        file.Seek(static_cast<int64_t>(at), CFile::SeekFrom::Begin);
+        if (file.Read(header, 8) < 8) {
+            break;
+        }
+        const uint32_t size = bBigEndian ? Be32(header + 4) : Le32(header + 4);
+        if (std::string(reinterpret_cast<const char*>(header), 4) == id) {
+            return Chunk{at + 8, size};
+        }
+        at += 8 + uint64_t{size} + (size & 1);
+    }
+    return std::nullopt;
+}
+
+std::string Quoted(const char* id) {
+    return std::string("'") + id + "'";
+}
+
+std::string Bytes(uint32_t size) {
+    return std::to_string(size) + (size == 1 ? " byte" : " bytes");
+}
+
+std::string WidthReason(unsigned bits) {
+    return std::to_string(bits) + "-bit samples are not supported" + kEditable;
+}
+
+std::string WhyNotWave(CFile& file) {
+    const std::optional<Chunk> fmt = FindChunk(file, "fmt ", false);
+    if (!fmt) {
+        return "the file holds no " + Quoted("fmt ") + " chunk";
+    }
+    uint8_t bytes[26] = {};
+    file.Seek(static_cast<int64_t>(fmt->dataStart), CFile::SeekFrom::Begin);
+    const size_t got = file.Read(bytes, sizeof bytes);
+    if (fmt->size < 16 || got < 16) {
+        return "its " + Quoted("fmt ") + " chunk is only " + Bytes(fmt->size) + " long";
+    }
+    uint16_t tag = Le16(bytes);
+    const unsigned bits = Le16(bytes + 14);
+    if (tag == kTagExtensible && fmt->size >= 26 && got >= 26) {
+        tag = Le16(bytes + 24);  // the sub-format's first two bytes are its tag
+    }
+    if (tag == kTagFloat) {
+        return std::to_string(bits) + "-bit floating-point samples are not supported" + kEditable;
+    }
+    if (tag != kTagPcm) {
+        char text[96];
+        std::snprintf(text, sizeof text, "the samples are compressed (format 0x%04X)", tag);
+        return text + std::string(kEditable);
+    }
+    if (bits != 8 && bits != 16) {
+        return WidthReason(bits);
+    }
+    if (fmt->size != 16 && fmt->size != 18) {
+        return "its " + Quoted("fmt ") + " chunk is " + Bytes(fmt->size) +
+               " long; Sonomap reads the plain form of 16 or 18 bytes";
+    }
+    const std::optional<Chunk> data = FindChunk(file, "data", false);
+    if (!data) {
+        return "the file holds no " + Quoted("data") + " chunk";
+    }
+    if (data->size == 0) {
+        return "its " + Quoted("data") + " chunk holds no samples";
+    }
+    if (data->dataStart >= file.GetLength()) {
+        return "its sample data lies beyond the end of the file";
+    }
+    return "its chunks do not read as a WAV file";
+}
+
+std::string WhyNotAiff(CFile& file, bool bAifc) {
+    if (bAifc) {
+        return "it is an AIFF-C file; Sonomap opens plain AIFF (File > Import... takes AIFF-C)";
+    }
+    const std::optional<Chunk> comm = FindChunk(file, "COMM", true);
+    if (!comm) {
+        return "the file holds no " + Quoted("COMM") + " chunk";
+    }
+    uint8_t bytes[8] = {};
+    file.Seek(static_cast<int64_t>(comm->dataStart), CFile::SeekFrom::Begin);
+    if (comm->size >= 8 && file.Read(bytes, sizeof bytes) == sizeof bytes) {
+        const unsigned bits = Be16(bytes + 6);
+        if (bits != 8 && bits != 16) {
+            return WidthReason(bits);
+        }
+    }
+    if (comm->size != 18) {
+        return "its " + Quoted("COMM") + " chunk is " + Bytes(comm->size) +
+               " long; Sonomap reads 18";
+    }
+    const std::optional<Chunk> ssnd = FindChunk(file, "SSND", true);
+    if (!ssnd) {
+        return "the file holds no " + Quoted("SSND") + " chunk";
+    }
+    return "its " + Quoted("SSND") + " chunk holds no samples";
+}
+
+}  // namespace
+
+std::string OpenRefusal::WhyNotASound(CFile& file) {
+    try {
+        if (file.GetLength() == 0) {
+            return "the file is empty";
+        }
+        uint8_t head[12] = {};
+        file.Seek(0, CFile::SeekFrom::Begin);
+        if (file.Read(head, sizeof head) < sizeof head) {
+            return kNotASound;
+        }
+        const std::string form(reinterpret_cast<const char*>(head), 4);
+        const std::string type(reinterpret_cast<const char*>(head + 8), 4);
+        if (form == "RIFF" && type == "WAVE") {
+            return WhyNotWave(file);
+        }
+        if (form == "FORM" && (type == "AIFF" || type == "AIFC")) {
+            return WhyNotAiff(file, type == "AIFC");
+        }
+    } catch (const CFileException&) {
+        // Unreadable is as good as unknown here; the open's own message has said it failed.
+    }
+    return kNotASound;
+}
+
+std::string OpenRefusal::WhyNotEditable(const PcmFormat& format) {
+    if (format.bitsPerSample != 8 && format.bitsPerSample != 16) {
+        return WidthReason(format.bitsPerSample);
+    }
+    if (format.channels != 1 && format.channels != 2) {
+        return "it has " + std::to_string(format.channels) +
+               " channels; Sonomap edits mono and stereo sounds";
+    }
+    return "its sample rate of " + std::to_string(format.sampleRate) +
+           " Hz is outside the 6000 to 48000 Hz Sonomap plays";
+}
+
+std::string OpenRefusal::Line(const std::string& path, const std::string& reason) {
+    return "Sonomap cannot open " + path + ": " + reason + ".";
+}

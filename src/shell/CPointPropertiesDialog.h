@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+
+class CEditorApp;
+class PointProperties;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+
+// "Point Properties": the exact position of one pan point, as a time (m:ss.mmm) and as a
+// frame, and its direction in whole degrees, each editable. Every change is checked at once
+// against the point's neighbours and the sound's length; a refused value shows why on a line
+// under its box and OK waits until all is right. OK changes the point as one undo step. The
+// point's properties object outlives the dialog.
+class CPointPropertiesDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    CPointPropertiesDialog(PointProperties& properties, QWidget* parent = nullptr);
+
+    // Lets the application show this dialog, modal over parent (the main window, which must
+    // outlive the application's use of it, or none).
+    static void Install(CEditorApp& app, QWidget* parent);
+
+    QLineEdit* TimeBox() const { return m_pTime; }
+    QLineEdit* FramesBox() const { return m_pFrames; }
+    QLineEdit* PanBox() const { return m_pPan; }
+    // The inline messages; empty while their values are right.
+    QLabel* PositionError() const { return m_pPositionError; }
+    QLabel* PanError() const { return m_pPanError; }
+    bool CanAccept() const;
+
+    // Applies the values when they are right; otherwise the dialog stays.
+    void accept() override;
+
+  private:
+    void OnTimeEdited();
+    void OnFramesEdited();
+    void OnPanEdited();
+    void ShowError(QLabel* label, const std::string& error);
+    void UpdateOk();
+
+    PointProperties& m_properties;
+    uint32_t m_position;
+    int m_pan;
+    bool m_bPositionOk = true;
+    bool m_bPanOk = true;
+    QLineEdit* m_pTime;  // the widgets belong to the dialog
+    QLineEdit* m_pFrames;
+    QLineEdit* m_pPan;
+    QLabel* m_pPositionError;
+    QLabel* m_pPanError;
+    QDialogButtonBox* m_pButtons;
+};

@@ -1,0 +1,143 @@
+// The Point Properties dialog, typed into as a user would: the two position boxes kept in step,
+// the inline messages, OK waiting for right values, and OK as one undo step through the
+// application object.
+#include "shell/CPointPropertiesDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+#include "document/CTesselDoc.h"
+#include "document/PanEditCommands.h"
+#include "document/PointProperties.h"
+#include "playback/CEditorApp.h"
+#include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ModalDialog.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
+
+namespace {
+
+class PointPropertiesDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestSound sound;
+        sound.format = MakeFormat(1, 44100, 8);
+        sound.samples = Pattern(44100);
+        const std::string path = dir.File("take.wav");
+        WriteBytes(path, BuildSoundFile(sound));
+        doc = std::make_unique<CTesselDoc>(app);
+        ASSERT_TRUE(doc->OnOpenDocument(path));
+        doc->AddPoint(1000, -10);
+        point = doc->AddPoint(2000, 20);
+        doc->AddPoint(3000, 30);
+        doc->SetModifiedFlag(false);
+    }
+    void TearDown() override {
+        doc.reset();
+        app.ExitInstance();
+    }
+    static void Retype(QLineEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, text);
+    }
+    static QPushButton* Ok(CPointPropertiesDialog& dialog) {
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text().remove('&') == "OK") {
+                return button;
+            }
+        }
+        return nullptr;
+    }
+
+    TempDir dir;
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app{prompts, settings};
+    std::unique_ptr<CTesselDoc> doc;
+    PanPoint* point = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PointPropertiesDialogTest, ShowsThePointAndKeepsTimeAndFrameInStep) {
+    PointProperties properties(*doc, *point);
+    CPointPropertiesDialog dialog(properties);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_EQ(dialog.windowTitle(), "Point Properties");
+    EXPECT_EQ(dialog.TimeBox()->text(), "0:00.045");
+    EXPECT_EQ(dialog.FramesBox()->text(), "2000");
+    EXPECT_EQ(dialog.PanBox()->text(), "20");
+    EXPECT_TRUE(dialog.PositionError()->isHidden());
+
+    Retype(dialog.FramesBox(), "2500");
+    EXPECT_EQ(dialog.TimeBox()->text(), "0:00.056");
+    Retype(dialog.TimeBox(), "0:00.050");
+    EXPECT_EQ(dialog.FramesBox()->text(), "2205");
+    EXPECT_TRUE(Ok(dialog)->isEnabled());
+}
+
+TEST_F(PointPropertiesDialogTest, RefusedValuesSayWhyUnderTheirBoxAndHoldOk) {
+    PointProperties properties(*doc, *point);
+    CPointPropertiesDialog dialog(properties);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+
+    Retype(dialog.FramesBox(), "3000");
+    EXPECT_FALSE(dialog.PositionError()->isHidden());
+    EXPECT_EQ(dialog.PositionError()->text(),
+              "The position must lie from frame 1001 (0:00.022) to frame 2999 (0:00.068): the "
+              "point after it lies at frame 3000.");
+    EXPECT_FALSE(Ok(dialog)->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_Return);  // Enter does not get past a refused value
+    EXPECT_TRUE(dialog.isVisible());
+
+    Retype(dialog.TimeBox(), "abc");
+    EXPECT_EQ(dialog.PositionError()->text(), "Type the time as m:ss.mmm, for example 0:01.250.");
+    Retype(dialog.TimeBox(), "0:00.060");
+    EXPECT_TRUE(dialog.PositionError()->isHidden());
+    EXPECT_TRUE(Ok(dialog)->isEnabled());
+
+    Retype(dialog.PanBox(), "95");
+    EXPECT_EQ(dialog.PanError()->text(),
+              "The direction must be a whole number of degrees from -90 (full left) to +90 "
+              "(full right).");
+    EXPECT_FALSE(Ok(dialog)->isEnabled());
+    Retype(dialog.PanBox(), "-90");
+    EXPECT_TRUE(dialog.PanError()->isHidden());
+    QTest::mouseClick(Ok(dialog), Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(point->position, 2646u);
+    EXPECT_EQ(point->pan, -90);
+}
+
+TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
+    CPointPropertiesDialog::Install(app, nullptr);
+    ModalDialog::When<CPointPropertiesDialog>([](CPointPropertiesDialog& dialog) {
+        Retype(dialog.FramesBox(), "1500");
+        Retype(dialog.PanBox(), "+45");
+        QTest::keyClick(dialog.PanBox(), Qt::Key_Return);
+    });
+    PointProperties properties(*doc, *point);
+    EXPECT_TRUE(app.EditPointProperties(properties));
+    EXPECT_EQ(point->position, 1500u);
+    EXPECT_EQ(point->pan, 45);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+    ASSERT_TRUE(PanEditCommands::Undo(*doc));
+    EXPECT_EQ(point->position, 2000u);
+
+    ModalDialog::When<CPointPropertiesDialog>(
+        [](CPointPropertiesDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    PointProperties again(*doc, *point);
+    EXPECT_FALSE(app.EditPointProperties(again));
+    EXPECT_FALSE(PanEditCommands::CanUndo(*doc));
+}
