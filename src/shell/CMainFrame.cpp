@@ -95,6 +95,12 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
             &CMainFrame::OnApplicationStateChanged);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
     connect(&m_idle, &CIdleUpdater::Idle, this, &CMainFrame::UpdateCommandUI);
+    // A click or a drag on the overview moves the active view.
+    connect(m_pOverviewBar, &COverviewToolBar::CentreRequested, this, [this](uint32_t frame) {
+        if (m_pActiveView) {
+            m_pActiveView->ScrollToSample(frame);
+        }
+    });
 }
 
 CMainFrame::~CMainFrame() {
@@ -203,6 +209,42 @@ void CMainFrame::CreateStatusBar() {
         bar->addPermanentWidget(pane);
         m_panes[i + 1] = pane;
     }
+    // Each is at least as wide as a typical text of its kind, so the digits can change
+    // without the bar moving.
+    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay};
+    const char* const typical[] = {"Caret 00:00.000 (0000000)",
+                                   "Mouse 00:00.000 (0000000) +00\u00B0",
+                                   "Play 00:00.000 (0000000)"};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(bar);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setProperty("commandId", readoutIds[i]);
+        pane->setText(QString::fromUtf8(typical[i]));
+        pane->setProperty("classicWidth", PaneWidth(*pane, 0));
+        pane->setText(QString());
+        pane->hide();
+        bar->addPermanentWidget(pane);
+        m_readoutPanes[i] = pane;
+    }
+}
+
+void CMainFrame::UpdateReadoutPanes() {
+    for (QLabel* pane : m_readoutPanes) {
+        CommandState state;
+        UpdateRoutedCommand(pane->property("commandId").toUInt(), state);
+        const QString text = QString::fromStdString(state.text.value_or(""));
+        if (pane->text() != text) {
+            pane->setText(text);
+        }
+        const int width = PaneWidth(*pane, pane->property("classicWidth").toInt());
+        if (pane->minimumWidth() != width || pane->maximumWidth() != width) {
+            pane->setFixedWidth(width);
+        }
+        // Shown while a document is open, blank or not, so the bar does not jump.
+        if (pane->isHidden() == state.enabled) {
+            pane->setVisible(state.enabled);
+        }
+    }
 }
 
 QToolBar* CMainFrame::MakeToolBar(const QString& title, unsigned id,
@@ -308,7 +350,8 @@ void CMainFrame::UpdateRecentFileItems() {
 }
 
 void CMainFrame::OnChildActivated(QMdiSubWindow* window) {
-    auto* view = window != nullptr ? dynamic_cast<CWaveScrollView*>(window->widget()) : nullptr;
+    auto* child = dynamic_cast<CChildFrame*>(window);
+    auto* view = child != nullptr ? dynamic_cast<CWaveScrollView*>(child->GetView()) : nullptr;
     if (view == m_pActiveView) {
         return;
     }
@@ -394,6 +437,7 @@ void CMainFrame::UpdateCommandUI() {
             m_panes[i]->setFixedWidth(width);
         }
     }
+    UpdateReadoutPanes();
     KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;
@@ -433,6 +477,18 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kIndicatorDuration:
             state.enabled = true;
             state.text = kBlankPane;
+            return true;
+        case kIndicatorSelection:
+        case kIndicatorMouse:
+            // No view answered: no document, no pane.
+            state.enabled = false;
+            return true;
+        case kIndicatorPlay:
+            // Whichever window plays, the pane shows where.
+            state.enabled = ActiveChild() != nullptr;
+            if (auto* playing = dynamic_cast<CWaveScrollView*>(m_app.GetPlayingView())) {
+                state.text = playing->PlayReadout();
+            }
             return true;
         case kWindowCascade:
         case kWindowTile:

@@ -60,6 +60,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* Bar(unsigned id) const;
     // Status pane 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
+    // The position panes right of them, 0 ... 2: the caret or selection, the mouse or the
+    // dragged point, the play position. Hidden while no document is open.
+    QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
     // 128 or 129.
     int CurrentMenu() const { return m_currentMenu; }
 
@@ -92,6 +95,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
+    void UpdateReadoutPanes();
     void CreateToolBars();
     QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
     void SwitchMenu();
@@ -123,6 +127,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::vector<QMenu*> m_menus129;
     int m_currentMenu = 0;
     QLabel* m_panes[4] = {};
+    QLabel* m_readoutPanes[3] = {};
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
