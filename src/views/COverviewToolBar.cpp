@@ -17,8 +17,6 @@ namespace {
 constexpr int kTopBorder = 2;
 // More than any frame is wide: the bar takes all of its row.
 constexpr int kFullFrameWidth = 32767;
-// The wave view's playhead colour.
-const QColor kPlayLineColour(0, 0, 255);
 
 bool SameView(const OverviewViewInfo& a, const OverviewViewInfo& b) {
     return a.overviewImage == b.overviewImage && a.selStart == b.selStart && a.selEnd == b.selEnd &&
@@ -235,9 +233,13 @@ void COverviewToolBar::paintEvent(QPaintEvent*) {
     DrawSunkenFrame(painter);
     if (!m_overviewPixels.isNull()) {
         painter.drawImage(OverviewFaceRect().topLeft(), m_overviewPixels);
+        // Inverted, as the selection is: it shows on the light and the dark bands alike.
         const QRect line = PlayLineRect(m_playFrame);
         if (!line.isEmpty()) {
-            painter.fillRect(line, kPlayLineColour);
+            painter.save();
+            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            painter.fillRect(line, Qt::white);
+            painter.restore();
         }
     }
 }

@@ -19,7 +19,7 @@ class UserPrompts;
 // The bar keeps its own copy of the last overview image: the view's pointer is compared with
 // the next one, never followed after ViewUpdate returns.
 //
-// Beside that, a thin blue line shows the play position (SetPlayPositionEvent), and the left
+// Beside that, a thin inverted line shows the play position (SetPlayPositionEvent), and the left
 // button navigates: a click over the overview centres the view there, a drag drags the
 // visible range. The bar only asks for it (CentreRequested); the frame moves the view.
 class COverviewToolBar : public QToolBar {
