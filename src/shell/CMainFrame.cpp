@@ -221,6 +221,9 @@ void CMainFrame::CreateStatusBar() {
         pane->setProperty("commandId", readoutIds[i]);
         pane->setText(QString::fromUtf8(typical[i]));
         pane->setProperty("classicWidth", PaneWidth(*pane, 0));
+        // A pane of fixed size takes a new text without laying out the bar again: the play
+        // position changes 40 times a second.
+        pane->setFixedHeight(pane->sizeHint().height());
         pane->setText(QString());
         pane->hide();
         bar->addPermanentWidget(pane);
@@ -233,8 +236,16 @@ void CMainFrame::UpdateReadoutPanes() {
         CommandState state;
         UpdateRoutedCommand(pane->property("commandId").toUInt(), state);
         const QString text = QString::fromStdString(state.text.value_or(""));
-        if (pane->text() != text) {
+        // A running play position is shown ten times a second, more than anyone reads; its
+        // start and its end at once.
+        const bool bRunning = pane == m_readoutPanes[2] && !text.isEmpty() &&
+                              !pane->text().isEmpty() && m_playPaneClock.isValid() &&
+                              m_playPaneClock.elapsed() < kPlayPaneIntervalMs;
+        if (pane->text() != text && !bRunning) {
             pane->setText(text);
+            if (pane == m_readoutPanes[2]) {
+                m_playPaneClock.start();
+            }
         }
         const int width = PaneWidth(*pane, pane->property("classicWidth").toInt());
         if (pane->minimumWidth() != width || pane->maximumWidth() != width) {

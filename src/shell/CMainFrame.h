@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -128,6 +129,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     int m_currentMenu = 0;
     QLabel* m_panes[4] = {};
     QLabel* m_readoutPanes[3] = {};
+    static constexpr int kPlayPaneIntervalMs = 100;
+    QElapsedTimer m_playPaneClock;  // since the play pane last changed
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
