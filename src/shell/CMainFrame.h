@@ -64,6 +64,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     // The position panes right of them, 0 ... 2: the caret or selection, the mouse or the
     // dragged point, the play position. Hidden while no document is open.
     QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
+    // The shortest time between two changes of a running play position in its pane.
+    static constexpr int kPlayPaneIntervalMs = 100;
     // 128 or 129.
     int CurrentMenu() const { return m_currentMenu; }
 
@@ -129,7 +131,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     int m_currentMenu = 0;
     QLabel* m_panes[4] = {};
     QLabel* m_readoutPanes[3] = {};
-    static constexpr int kPlayPaneIntervalMs = 100;
     QElapsedTimer m_playPaneClock;  // since the play pane last changed
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;

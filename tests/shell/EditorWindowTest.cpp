@@ -183,6 +183,8 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
 
     view->Play();
     QTest::qWait(60);
+    // No tick moves the view's line meanwhile, and the pane may change again.
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
     m_pFrame->UpdateCommandUI();
     const QString playing = m_pFrame->ReadoutPane(2)->text();
     EXPECT_TRUE(playing.startsWith("Play 0:00.")) << playing.toStdString();
@@ -196,6 +198,42 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
     EXPECT_EQ(bar->GetPlayPosition(), kNoPlayPosition);
     EXPECT_EQ(m_pFrame->ReadoutPane(0)->text(), "Caret 0:00.500 (11025)");
+}
+
+TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
+    CWaveScrollView* view = Open("take.wav", 1);
+    const QLabel* pane = m_pFrame->ReadoutPane(2);
+    const auto shows = [pane](uint32_t frame) {
+        return pane->text().endsWith(QString("(%1)").arg(frame));
+    };
+    view->Play();
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.000 (0)");  // the start at once
+    // Past the device's latency the line moves off the start.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->GetPlayPosition().value_or(0) > 0; }, 2000));
+    // The ticks are driven by hand from here, between sleeps that let the mixer play on.
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
+    view->Player().TickPosition();
+    ASSERT_TRUE(view->GetPlayPosition().has_value());
+    const uint32_t first = *view->GetPlayPosition();
+    m_pFrame->UpdateCommandUI();
+    EXPECT_TRUE(shows(first)) << pane->text().toStdString();
+
+    QTest::qSleep(50);
+    view->Player().TickPosition();
+    ASSERT_TRUE(view->GetPlayPosition().has_value());
+    const uint32_t second = *view->GetPlayPosition();
+    ASSERT_GT(second, first);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_TRUE(shows(first)) << pane->text().toStdString();
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs - 40);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_TRUE(shows(second)) << pane->text().toStdString();
+
+    // The end at once.
+    m_pFrame->ExecuteCommand(CommandId::kStop);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "");
 }
 
 TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMovesIt) {
