@@ -228,6 +228,7 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     double playWall = 0.0;
     PaintCounter paints;
     view->viewport()->installEventFilter(&paints);
+    int idlePasses = 0;
     uint32_t start = kHourFrames / 3;
     for (auto _ : state) {
         using Clock = std::chrono::steady_clock;
@@ -246,9 +247,11 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         cpu = ProcessSeconds();
         ui = ThreadSeconds();
         paints.bCounting = true;
+        const int passesBefore = frame->GetIdleUpdater().PassCount();
         view->Play();
         RunFor(windowMs);
         app.StopPlayback();
+        idlePasses += frame->GetIdleUpdater().PassCount() - passesBefore;
         paints.bCounting = false;
         playCpu += ProcessSeconds() - cpu;
         playUi += ThreadSeconds() - ui;
@@ -262,6 +265,8 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     // The interface thread's share of it: the ticks, the playhead, the panes, the overview.
     state.counters["ui_thread_over_idle_percent"] = 100.0 * (playUi / playWall - idleUi / idleWall);
     state.counters["view_paints_per_second"] = paints.count / playWall;
+    // Each refreshes the command states, the panes and the overview bar.
+    state.counters["idle_passes_per_second"] = idlePasses / playWall;
     state.counters["frames_per_column"] = view->PaintedGeometry().SamplesPerPixel();
     frame.reset();
     app.ExitInstance();
