@@ -68,7 +68,6 @@ ViewPlayer::ViewPlayer(CTesselDoc& document, CEditorApp& app, PlayingView& view)
     m_timer.setInterval(kPlaybackPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &ViewPlayer::OnTick);
     m_positionTimer.setInterval(kPositionPeriodMs);
-    m_positionTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_positionTimer, &QTimer::timeout, this, &ViewPlayer::TickPosition);
 }
 

@@ -11,7 +11,7 @@ class PlayingView;
 
 // A wave view's playback: it starts the document's sound through the application's mixer,
 // steps the direction along the trajectory every 33 ms, tells the view the frame being heard
-// every 25 ms, and takes the mixer's end-of-wave notice. It knows the view only as a
+// as often, and takes the mixer's end-of-wave notice. It knows the view only as a
 // PlayingView, which shows the live direction and the play position and holds the caret. The
 // view owns it; the document and the application outlive it.
 //
@@ -20,9 +20,10 @@ class ViewPlayer : public QObject {
   public:
     static constexpr int kPlaybackTimerId = 1001;
     static constexpr int kPlaybackPeriodMs = 33;
-    // The play position's own tick, for every playback: at least 25 a second, whether the
-    // trajectory has points or not.
-    static constexpr int kPositionPeriodMs = 25;
+    // The play position's own tick, for every playback, whether the trajectory has points or
+    // not: 30 a second. Of the direction's period and coarse kind as well, so that the two
+    // timers wake the program together and the frame refreshes its states once for both.
+    static constexpr int kPositionPeriodMs = kPlaybackPeriodMs;
 
     ViewPlayer(CTesselDoc& document, CEditorApp& app, PlayingView& view);
     ~ViewPlayer() override;

@@ -222,7 +222,7 @@ void CMainFrame::CreateStatusBar() {
         pane->setText(QString::fromUtf8(typical[i]));
         pane->setProperty("classicWidth", PaneWidth(*pane, 0));
         // A pane of fixed size takes a new text without laying out the bar again: the play
-        // position changes 40 times a second.
+        // position changes 30 times a second.
         pane->setFixedHeight(pane->sizeHint().height());
         pane->setText(QString());
         pane->hide();

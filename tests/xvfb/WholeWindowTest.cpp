@@ -153,24 +153,24 @@ TEST(WholeWindow, ThePlayheadAndTheOverviewLineReachTheScreenAndLeaveItClean) {
             continue;
         }
         // Exactly one blue column on the screen, across the view's whole height. The screen
-        // may trail the view by a repaint: at most two ticks of 25 ms (about 9 columns each
+        // may trail the view by a repaint: at most two ticks of 33 ms (about 12 columns each
         // here) behind where the view will draw next.
         const std::vector<int> columns = BlueColumns(Screen(area));
         const std::optional<int> after = view->PlayheadX();
         ASSERT_EQ(columns.size(), 1u) << "sample " << sample;
         ASSERT_TRUE(after.has_value());
         EXPECT_LE(columns.front(), *after + 1) << "sample " << sample;
-        EXPECT_GE(columns.front(), *x - 20) << "sample " << sample;
+        EXPECT_GE(columns.front(), *x - 26) << "sample " << sample;
         seen.push_back(columns.front());
         // The overview bar's line: one column inverted over its image area.
         const QRect line = bar->PlayLineRect(bar->GetPlayPosition());
         ASSERT_FALSE(line.isEmpty());
         const std::vector<int> inverted = InvertedColumns(Screen(*bar), silentBar, line);
         ASSERT_EQ(inverted.size(), 1u) << "sample " << sample;
-        // As with the view, the screen may be a repaint or two behind (about 11 columns a
+        // As with the view, the screen may be a repaint or two behind (about 15 columns a
         // tick on this bar).
         EXPECT_LE(inverted.front(), line.x() + 1) << "sample " << sample;
-        EXPECT_GE(inverted.front(), line.x() - 25) << "sample " << sample;
+        EXPECT_GE(inverted.front(), line.x() - 32) << "sample " << sample;
     }
     ASSERT_GE(seen.size(), 3u);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
