@@ -49,6 +49,21 @@ int PaneWidth(const QLabel& pane, int classicWidth) {
     return std::max(classicWidth, needed);
 }
 
+// Wider only while the text would be cut off. Measured again only when the text or the font
+// has changed: measuring shapes the text, and the panes are refreshed after every tick of a
+// playback.
+void FitPaneWidth(QLabel& pane) {
+    const QString fittedFor = pane.text() + QChar('\n') + pane.font().key();
+    if (pane.property("fittedFor").toString() == fittedFor) {
+        return;
+    }
+    pane.setProperty("fittedFor", fittedFor);
+    const int width = PaneWidth(pane, pane.property("classicWidth").toInt());
+    if (pane.minimumWidth() != width || pane.maximumWidth() != width) {
+        pane.setFixedWidth(width);
+    }
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
@@ -247,10 +262,7 @@ void CMainFrame::UpdateReadoutPanes() {
                 m_playPaneClock.start();
             }
         }
-        const int width = PaneWidth(*pane, pane->property("classicWidth").toInt());
-        if (pane->minimumWidth() != width || pane->maximumWidth() != width) {
-            pane->setFixedWidth(width);
-        }
+        FitPaneWidth(*pane);
         // Shown while a document is open, blank or not, so the bar does not jump.
         if (pane->isHidden() == state.enabled) {
             pane->setVisible(state.enabled);
@@ -442,11 +454,7 @@ void CMainFrame::UpdateCommandUI() {
         if (m_panes[i]->text() != text) {
             m_panes[i]->setText(text);
         }
-        // Wider only while the text would be cut off; the font may have changed too.
-        const int width = PaneWidth(*m_panes[i], m_panes[i]->property("classicWidth").toInt());
-        if (m_panes[i]->minimumWidth() != width || m_panes[i]->maximumWidth() != width) {
-            m_panes[i]->setFixedWidth(width);
-        }
+        FitPaneWidth(*m_panes[i]);
     }
     UpdateReadoutPanes();
     KeepOverviewRowOfItsOwn();
