@@ -182,7 +182,8 @@ void BM_PlayheadStep(benchmark::State& state) {
 BENCHMARK(BM_PlayheadStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The whole editor window with the hour open: a second idle, then a second of playback
-// with the pan ticks and the playhead running, in turn, each iteration. Reports the
+// with the pan ticks and the playhead running, in turn, each iteration; what comes between
+// (the move to where the play starts, the stop) settles outside both. Reports the
 // processor time of the process (all its threads, the mixer's too) as percent of one core.
 // Argument 0: the hour fitted to the window, where the line moves a column every 1.9
 // seconds; 1: zoomed to about 80 frames a column with Cursor Follows Playback on, where it
@@ -220,6 +221,7 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     }
 
     const int windowMs = 1000;
+    const int settleMs = 200;
     double idleCpu = 0.0;
     double playCpu = 0.0;
     double idleUi = 0.0;
@@ -240,9 +242,11 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         idleUi += ThreadSeconds() - ui;
         idleWall += std::chrono::duration<double>(Clock::now() - wall).count();
 
+        // Where the play starts, shown and settled outside the measured windows.
         view->SetSelection(start, start + 1);
         view->ScrollToSample(start);
         start += kRate * 5;
+        RunFor(settleMs);
         wall = Clock::now();
         cpu = ProcessSeconds();
         ui = ThreadSeconds();
@@ -256,6 +260,8 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         playCpu += ProcessSeconds() - cpu;
         playUi += ThreadSeconds() - ui;
         playWall += std::chrono::duration<double>(Clock::now() - wall).count();
+        // The caret's return and the repaint after the stop, before the next idle second.
+        RunFor(settleMs);
     }
     const double idle = 100.0 * idleCpu / idleWall;
     const double playing = 100.0 * playCpu / playWall;
