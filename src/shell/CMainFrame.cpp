@@ -49,22 +49,22 @@ int PaneWidth(const QLabel& pane, int classicWidth) {
     return std::max(classicWidth, needed);
 }
 
-// Wider only while the text would be cut off. Measured again only when the text or the font
-// has changed: measuring shapes the text, and the panes are refreshed after every tick of a
-// playback.
-void FitPaneWidth(QLabel& pane) {
-    const QString fittedFor = pane.text() + QChar('\n') + pane.font().key();
-    if (pane.property("fittedFor").toString() == fittedFor) {
+}  // namespace
+
+void CMainFrame::FitPaneWidth(QLabel& pane) {
+    // Wider only while the text would be cut off. Measured again only when the text or the
+    // font has changed: measuring shapes the text, and the panes are refreshed after every
+    // tick of a playback.
+    PaneFit& fit = m_paneFits[&pane];
+    if (fit.bValid && fit.text == pane.text() && fit.font == pane.font()) {
         return;
     }
-    pane.setProperty("fittedFor", fittedFor);
+    fit = PaneFit{true, pane.text(), pane.font()};
     const int width = PaneWidth(pane, pane.property("classicWidth").toInt());
     if (pane.minimumWidth() != width || pane.maximumWidth() != width) {
         pane.setFixedWidth(width);
     }
 }
-
-}  // namespace
 
 CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
                        CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFont>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -99,6 +100,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void CreateMenus();
     void CreateStatusBar();
     void UpdateReadoutPanes();
+    void FitPaneWidth(QLabel& pane);
     void CreateToolBars();
     QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
     void SwitchMenu();
@@ -131,6 +133,13 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     int m_currentMenu = 0;
     QLabel* m_panes[4] = {};
     QLabel* m_readoutPanes[3] = {};
+    // What each pane's width was last fitted to.
+    struct PaneFit {
+        bool bValid = false;
+        QString text;
+        QFont font;
+    };
+    std::map<const QLabel*, PaneFit> m_paneFits;
     QElapsedTimer m_playPaneClock;  // since the play pane last changed
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
