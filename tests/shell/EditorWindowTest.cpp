@@ -198,6 +198,12 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
     EXPECT_EQ(bar->GetPlayPosition(), kNoPlayPosition);
     EXPECT_EQ(m_pFrame->ReadoutPane(0)->text(), "Caret 0:00.500 (11025)");
+
+    // A longer text widens its pane to show it whole.
+    view->SetSelection(1000, 20000);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(caret->text(), "Sel 0:00.045-0:00.907 (1000-20000), length 0:00.861 (19000)");
+    EXPECT_GE(caret->contentsRect().width(), caret->fontMetrics().horizontalAdvance(caret->text()));
 }
 
 TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
