@@ -6,6 +6,7 @@ SONOMAP_PACKAGES=(
     libsndfile1-dev libsoxr-dev
     nlohmann-json3-dev
     sox sndfile-programs
+    xvfb xauth
     appstream desktop-file-utils groff-base dpkg-dev file
     clang-14 libclang-rt-14-dev
 )

@@ -5,7 +5,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/TimeText.h"
+#include "views/geometry/TimeText.h"
 
 namespace {
 

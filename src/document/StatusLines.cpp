@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "document/TimeText.h"
 #include "formats/PcmFormat.h"
 #include "platform/PathNames.h"
+#include "views/geometry/TimeText.h"
 
 std::string StatusLines::Grouped(uint64_t value) {
     std::string digits = std::to_string(value);

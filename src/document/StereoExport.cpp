@@ -5,10 +5,10 @@
 
 #include "document/BlockWriter.h"
 #include "document/PanPointList.h"
-#include "document/TimeText.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
 #include "render/ScopedFlushDenormals.h"
+#include "views/geometry/TimeText.h"
 
 namespace {
 

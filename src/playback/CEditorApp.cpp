@@ -206,6 +206,7 @@ void CEditorApp::StopPlayback() {
     if (m_pPlayingView != nullptr) {
         m_pPlayingView->StopPlaybackTimer();
         m_pPlayingView->SendLivePan(kNoLivePan);
+        m_pPlayingView->ShowPlayPosition(std::nullopt);
         // The position is read before the channel stops, or it would read the stop point.
         if (m_prefs.bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
             const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();

@@ -58,4 +58,10 @@ inline constexpr unsigned kOverviewUpdate = 59493;
 inline constexpr unsigned kIndicatorFormat = 35000;
 inline constexpr unsigned kIndicatorSize = 35001;
 inline constexpr unsigned kIndicatorDuration = 35002;
+// Status panes beside them that say where things are: the caret or selection (from the active
+// view), the mouse or the dragged point (from the active view), the play position (from the
+// playing view).
+inline constexpr unsigned kIndicatorSelection = 35003;
+inline constexpr unsigned kIndicatorMouse = 35004;
+inline constexpr unsigned kIndicatorPlay = 35005;
 }  // namespace CommandId

@@ -36,6 +36,11 @@ class Mixer {
     // position: frames played from the start of the wave's range.
     virtual int GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
                                 AmbrelWaveMixWave wave, uint32_t& position, uint32_t flags) = 0;
+    // As GetPlayPosition, and latencyUs: how long the output still takes from that position to
+    // the ear, in microseconds; 0 where the library reports none.
+    virtual int GetOutputPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                  AmbrelWaveMixWave wave, uint32_t& position,
+                                  uint32_t& latencyUs) = 0;
     virtual int StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) = 0;
     virtual int CloseSession(AmbrelWaveMixSession session) = 0;
 };

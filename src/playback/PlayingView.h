@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // The "no direction" value of a live pan.
 inline constexpr int kNoLivePan = 0xFFFF;
@@ -17,4 +18,7 @@ class PlayingView {
     virtual bool ShowsCaret() const = 0;
     // Erases the caret if it is drawn and puts it at frame.
     virtual void PlaceCaret(uint32_t frame) = 0;
+    // The frame being heard, about 30 times a second while the view's sound plays; none once
+    // it has stopped or played out.
+    virtual void ShowPlayPosition(std::optional<uint32_t> /*frame*/) {}
 };

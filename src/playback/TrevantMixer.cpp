@@ -63,6 +63,12 @@ int TrevantMixer::GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel
     return AmbrelWaveMixGetPlayPosition(session, channel, &wave, &position, flags);
 }
 
+int TrevantMixer::GetOutputPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                    AmbrelWaveMixWave wave, uint32_t& position,
+                                    uint32_t& latencyUs) {
+    return AmbrelWaveMixGetOutputPosition(session, channel, &wave, &position, &latencyUs);
+}
+
 int TrevantMixer::StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
     return AmbrelWaveMixStopChannel(session, channel, flags);
 }

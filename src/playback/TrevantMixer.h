@@ -26,6 +26,8 @@ class TrevantMixer : public Mixer {
                AmbrelWaveMixWave wave, uint32_t loops, const MixerPlayParams& params) override;
     int GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel, AmbrelWaveMixWave wave,
                         uint32_t& position, uint32_t flags) override;
+    int GetOutputPosition(AmbrelWaveMixSession session, uint32_t channel, AmbrelWaveMixWave wave,
+                          uint32_t& position, uint32_t& latencyUs) override;
     int StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) override;
     int CloseSession(AmbrelWaveMixSession session) override;
 };

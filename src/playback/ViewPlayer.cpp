@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <algorithm>
 
 #include "document/CTesselDoc.h"
 #include "document/PanSegment.h"
@@ -66,6 +67,8 @@ ViewPlayer::ViewPlayer(CTesselDoc& document, CEditorApp& app, PlayingView& view)
     : m_doc(document), m_app(app), m_view(view) {
     m_timer.setInterval(kPlaybackPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &ViewPlayer::OnTick);
+    m_positionTimer.setInterval(kPositionPeriodMs);
+    connect(&m_positionTimer, &QTimer::timeout, this, &ViewPlayer::TickPosition);
 }
 
 ViewPlayer::~ViewPlayer() = default;
@@ -107,6 +110,8 @@ void ViewPlayer::Play(uint32_t start, int64_t end) {
     }
     m_doc.SetPlaying(true);
     m_app.SetPlaying(&m_doc, &m_view);
+    m_view.ShowPlayPosition(start);
+    m_positionTimer.start();
 }
 
 void ViewPlayer::StopWithView() {
@@ -114,6 +119,7 @@ void ViewPlayer::StopWithView() {
         return;
     }
     m_timer.stop();
+    EndPosition();
     m_view.SendLivePan(kNoLivePan);
     m_app.MixerStopChannel(m_app.GetMixerSession(), 0);
     m_doc.SetPlaying(false);
@@ -165,10 +171,41 @@ void ViewPlayer::OnWaveDone() {
         return;
     }
     m_timer.stop();
+    EndPosition();
     m_view.SendLivePan(kNoLivePan);
     m_doc.SetPlaying(false);
     m_app.ClearPlaying();
     if (m_view.ShowsCaret()) {
         m_view.PlaceCaret(m_doc.GetPlayStart());
     }
+}
+
+void ViewPlayer::EndPosition() {
+    m_positionTimer.stop();
+    m_view.ShowPlayPosition(std::nullopt);
+}
+
+void ViewPlayer::TickPosition() {
+    // Stop, a closed document or another play may have ended this sound since the last tick.
+    if (!IsThisPlaying() || !m_doc.IsPlaying()) {
+        EndPosition();
+        return;
+    }
+    uint32_t position = 0;
+    uint32_t latencyUs = 0;
+    // A failed read leaves the pan ticks to report; the play position just stops showing.
+    if (m_app.GetMixer().GetOutputPosition(m_app.GetMixerSession(), 0, m_doc.GetWave(), position,
+                                           latencyUs) != 0) {
+        EndPosition();
+        return;
+    }
+    m_view.ShowPlayPosition(
+        HeardFrame(m_doc.GetPlayStart(), position, latencyUs, m_doc.GetFormat().sampleRate));
+}
+
+uint32_t ViewPlayer::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,
+                                uint32_t rate) {
+    const uint64_t latencyFrames = uint64_t{latencyUs} * rate / 1000000u;
+    const uint64_t heard = position > latencyFrames ? position - latencyFrames : 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{playStart} + heard, UINT32_MAX));
 }

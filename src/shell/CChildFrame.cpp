@@ -7,12 +7,15 @@
 #include "document/CTesselDoc.h"
 #include "playback/CommandIds.h"
 #include "shell/CMyMultiDocTemplate.h"
+#include "views/CWaveScrollView.h"
+#include "views/CWaveViewPane.h"
 
 CChildFrame::CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
                          QWidget* view)
-    : m_template(docTemplate), m_pDocument(std::move(document)) {
+    : m_template(docTemplate), m_pDocument(std::move(document)), m_pView(view) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWidget(view);
+    auto* waveView = dynamic_cast<CWaveScrollView*>(view);
+    setWidget(waveView != nullptr ? new CWaveViewPane(*waveView) : view);
     UpdateTitle();
     // Ctrl+W is File > Close, shown in its menu item; the window menu's own copy of the key
     // would make it ambiguous.
@@ -34,7 +37,7 @@ CChildFrame::~CChildFrame() {
 }
 
 CommandTarget* CChildFrame::GetViewTarget() const {
-    return dynamic_cast<CommandTarget*>(widget());
+    return dynamic_cast<CommandTarget*>(m_pView);
 }
 
 void CChildFrame::CloseWithoutAsking() {

@@ -10,8 +10,8 @@ class CTesselDoc;
 class QCloseEvent;
 
 // The window of one open document: it owns the document and shows its one view, which it
-// deletes before the document. It answers the document's commands (Close, Save, Save As,
-// Export) after the view.
+// deletes before the document. A wave view comes with its time ruler above it. It answers the
+// document's commands (Close, Save, Save As, Export) after the view.
 class CChildFrame : public QMdiSubWindow, public CommandTarget {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ class CChildFrame : public QMdiSubWindow, public CommandTarget {
     ~CChildFrame() override;
 
     CTesselDoc& GetDocument() const { return *m_pDocument; }
-    QWidget* GetView() const { return widget(); }
+    QWidget* GetView() const { return m_pView; }
     // The view when it answers commands itself, else null.
     CommandTarget* GetViewTarget() const;
 
@@ -44,6 +44,7 @@ class CChildFrame : public QMdiSubWindow, public CommandTarget {
 
     CMyMultiDocTemplate& m_template;
     std::unique_ptr<CTesselDoc> m_pDocument;
+    QWidget* m_pView;  // the frame's widget, or inside it
     bool m_bAskToSave = true;
     bool m_bClosed = false;
 };

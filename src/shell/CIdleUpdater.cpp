@@ -28,7 +28,7 @@ bool CIdleUpdater::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const int type = event->type();
-    if (type == kOverviewUpdateEvent || type == kSetLivePanEvent) {
+    if (type == kOverviewUpdateEvent || type == kSetLivePanEvent || type == kSetPlayPositionEvent) {
         return false;
     }
     switch (event->type()) {

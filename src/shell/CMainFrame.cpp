@@ -57,6 +57,21 @@ int PaneWidth(const QLabel& pane, int classicWidth) {
 
 }  // namespace
 
+void CMainFrame::FitPaneWidth(QLabel& pane) {
+    // Wider only while the text would be cut off. Measured again only when the text or the
+    // font has changed: measuring shapes the text, and the panes are refreshed after every
+    // tick of a playback.
+    PaneFit& fit = m_paneFits[&pane];
+    if (fit.bValid && fit.text == pane.text() && fit.font == pane.font()) {
+        return;
+    }
+    fit = PaneFit{true, pane.text(), pane.font()};
+    const int width = PaneWidth(pane, pane.property("classicWidth").toInt());
+    if (pane.minimumWidth() != width || pane.maximumWidth() != width) {
+        pane.setFixedWidth(width);
+    }
+}
+
 CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
                        CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent)
     : QMainWindow(parent), m_app(app), m_settings(settings), m_recentFiles(settings) {
@@ -106,6 +121,12 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
             &CMainFrame::OnApplicationStateChanged);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &CMainFrame::EndSession);
     connect(&m_idle, &CIdleUpdater::Idle, this, &CMainFrame::UpdateCommandUI);
+    // A click or a drag on the overview moves the active view.
+    connect(m_pOverviewBar, &COverviewToolBar::CentreRequested, this, [this](uint32_t frame) {
+        if (m_pActiveView) {
+            m_pActiveView->ScrollToSample(frame);
+        }
+    });
 }
 
 CMainFrame::~CMainFrame() {
@@ -227,6 +248,50 @@ void CMainFrame::CreateStatusBar() {
         bar->addPermanentWidget(pane);
         m_panes[i + 1] = pane;
     }
+    // Each is at least as wide as a typical text of its kind, so the digits can change
+    // without the bar moving.
+    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay};
+    const char* const typical[] = {"Caret 00:00.000 (0000000)",
+                                   "Mouse 00:00.000 (0000000) +00\u00B0",
+                                   "Play 00:00.000 (0000000)"};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(bar);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setProperty("commandId", readoutIds[i]);
+        pane->setText(QString::fromUtf8(typical[i]));
+        pane->setProperty("classicWidth", PaneWidth(*pane, 0));
+        // A pane of fixed size takes a new text without laying out the bar again: the play
+        // position changes 30 times a second.
+        pane->setFixedHeight(pane->sizeHint().height());
+        pane->setText(QString());
+        pane->hide();
+        bar->addPermanentWidget(pane);
+        m_readoutPanes[i] = pane;
+    }
+}
+
+void CMainFrame::UpdateReadoutPanes() {
+    for (QLabel* pane : m_readoutPanes) {
+        CommandState state;
+        UpdateRoutedCommand(pane->property("commandId").toUInt(), state);
+        const QString text = QString::fromStdString(state.text.value_or(""));
+        // A running play position is shown ten times a second, more than anyone reads; its
+        // start and its end at once.
+        const bool bRunning = pane == m_readoutPanes[2] && !text.isEmpty() &&
+                              !pane->text().isEmpty() && m_playPaneClock.isValid() &&
+                              m_playPaneClock.elapsed() < kPlayPaneIntervalMs;
+        if (pane->text() != text && !bRunning) {
+            pane->setText(text);
+            if (pane == m_readoutPanes[2]) {
+                m_playPaneClock.start();
+            }
+        }
+        FitPaneWidth(*pane);
+        // Shown while a document is open, blank or not, so the bar does not jump.
+        if (pane->isHidden() == state.enabled) {
+            pane->setVisible(state.enabled);
+        }
+    }
 }
 
 QToolBar* CMainFrame::MakeToolBar(const QString& title, unsigned id,
@@ -332,7 +397,8 @@ void CMainFrame::UpdateRecentFileItems() {
 }
 
 void CMainFrame::OnChildActivated(QMdiSubWindow* window) {
-    auto* view = window != nullptr ? dynamic_cast<CWaveScrollView*>(window->widget()) : nullptr;
+    auto* child = dynamic_cast<CChildFrame*>(window);
+    auto* view = child != nullptr ? dynamic_cast<CWaveScrollView*>(child->GetView()) : nullptr;
     if (view == m_pActiveView) {
         return;
     }
@@ -424,12 +490,9 @@ void CMainFrame::UpdateCommandUI() {
         if (m_panes[i]->text() != text) {
             m_panes[i]->setText(text);
         }
-        // Wider only while the text would be cut off; the font may have changed too.
-        const int width = PaneWidth(*m_panes[i], m_panes[i]->property("classicWidth").toInt());
-        if (m_panes[i]->minimumWidth() != width || m_panes[i]->maximumWidth() != width) {
-            m_panes[i]->setFixedWidth(width);
-        }
+        FitPaneWidth(*m_panes[i]);
     }
+    UpdateReadoutPanes();
     KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;
@@ -477,6 +540,18 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kIndicatorDuration:
             state.enabled = true;
             state.text = kBlankPane;
+            return true;
+        case kIndicatorSelection:
+        case kIndicatorMouse:
+            // No view answered: no document, no pane.
+            state.enabled = false;
+            return true;
+        case kIndicatorPlay:
+            // Whichever window plays, the pane shows where.
+            state.enabled = ActiveChild() != nullptr;
+            if (auto* playing = dynamic_cast<CWaveScrollView*>(m_app.GetPlayingView())) {
+                state.text = playing->PlayReadout();
+            }
             return true;
         case kWindowCascade:
         case kWindowTile:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QFont>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -60,6 +62,11 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* Bar(unsigned id) const;
     // Status pane 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
+    // The position panes right of them, 0 ... 2: the caret or selection, the mouse or the
+    // dragged point, the play position. Hidden while no document is open.
+    QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
+    // The shortest time between two changes of a running play position in its pane.
+    static constexpr int kPlayPaneIntervalMs = 100;
     // 128 or 129.
     int CurrentMenu() const { return m_currentMenu; }
 
@@ -98,6 +105,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
+    void UpdateReadoutPanes();
+    void FitPaneWidth(QLabel& pane);
     void CreateToolBars();
     QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
     void SwitchMenu();
@@ -130,6 +139,15 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::vector<QMenu*> m_menus129;
     int m_currentMenu = 0;
     QLabel* m_panes[4] = {};
+    QLabel* m_readoutPanes[3] = {};
+    // What each pane's width was last fitted to.
+    struct PaneFit {
+        bool bValid = false;
+        QString text;
+        QFont font;
+    };
+    std::map<const QLabel*, PaneFit> m_paneFits;
+    QElapsedTimer m_playPaneClock;  // since the play pane last changed
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;

@@ -1,6 +1,7 @@
 #include "trevant/MixerChannel.h"
 
 #define AL_ALEXT_PROTOTYPES
+#include <AL/alext.h>
 #include <AL/efx.h>
 
 #include <algorithm>
@@ -196,4 +197,18 @@ uint32_t MixerChannel::Position() {
         position += static_cast<uint32_t>(std::max(offset, 0));
     }
     return static_cast<uint32_t>(std::min<uint64_t>(position, m_wave.frameCount));
+}
+
+uint32_t MixerChannel::OutputLatencyUs() {
+    if (!m_bPlaying || alIsExtensionPresent("AL_SOFT_source_latency") == AL_FALSE) {
+        return 0;
+    }
+    // The offset and the latency, read together by the mixer.
+    ALdouble values[2] = {0.0, 0.0};
+    alGetError();
+    alGetSourcedvSOFT(m_source, AL_SEC_OFFSET_LATENCY_SOFT, values);
+    if (alGetError() != AL_NO_ERROR || !(values[1] > 0.0)) {
+        return 0;
+    }
+    return static_cast<uint32_t>(std::min(values[1] * 1e6, 4294967295.0));
 }

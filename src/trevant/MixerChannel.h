@@ -49,6 +49,9 @@ class MixerChannel {
     bool Feed(MixerPlayParams* params);
 
     uint32_t Position();
+    // How long the device takes from the mixing position to the ear, in microseconds, as
+    // OpenAL Soft reports it for the source; 0 when it reports none or nothing plays.
+    uint32_t OutputLatencyUs();
     AmbrelWaveMixWave LastWave() const { return m_waveHandle; }
     bool IsPlaying() const { return m_bPlaying; }
 

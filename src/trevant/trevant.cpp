@@ -220,6 +220,28 @@ int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
     return AMBREL_WAVEMIX_OK;
 }
 
+int AmbrelWaveMixGetOutputPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                   const AmbrelWaveMixWave* wave, uint32_t* position,
+                                   uint32_t* latencyUs) {
+    if (wave == nullptr || position == nullptr || latencyUs == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    // Both under one hold of the lock, so that they describe the same moment.
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    if (pChannel == nullptr) {
+        return error;
+    }
+    if (*wave == 0 || pChannel->LastWave() != *wave ||
+        FindSession(session)->FindWave(*wave) == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
+    }
+    *position = pChannel->Position();
+    *latencyUs = pChannel->OutputLatencyUs();
+    return AMBREL_WAVEMIX_OK;
+}
+
 int AmbrelWaveMixStopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
     (void)flags;
     std::lock_guard<std::mutex> lock(g_lock);

@@ -227,6 +227,13 @@ int AmbrelWaveMixPlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t
    the stop point after a stop). *wave must be the wave last played on the channel. */
 int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
                                  const AmbrelWaveMixWave* wave, uint32_t* position, uint32_t flags);
+/* As AmbrelWaveMixGetPlayPosition, and *latencyUs = how long the output still takes from
+   that position to the ear, in microseconds, as the device reports it (0 where it reports
+   none, and once the wave has played out or stopped). The frame being heard is the position
+   less the latency at the wave's rate. */
+int AmbrelWaveMixGetOutputPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                   const AmbrelWaveMixWave* wave, uint32_t* position,
+                                   uint32_t* latencyUs);
 /* Silences the channel at once; flags 0. No wave-done follows. */
 int AmbrelWaveMixStopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags);
 /* Stops everything and releases the device, channels and waves. */

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionToolBar>
+#include <algorithm>
 #include <new>
 
 #include "platform/UserPrompts.h"
@@ -49,6 +50,33 @@ QRect COverviewToolBar::OverviewAreaRect() const {
 
 QRect COverviewToolBar::OverviewFaceRect() const {
     return OverviewAreaRect().adjusted(1, 1, -1, -1);
+}
+
+QRect COverviewToolBar::OverviewImageRect() const {
+    return OverviewFaceRect().adjusted(1, 1, -1, -1);
+}
+
+QRect COverviewToolBar::PlayLineRect(uint32_t frame) const {
+    const QRect area = OverviewImageRect();
+    if (frame == kNoPlayPosition || m_lastInfo.length == 0 || area.isEmpty() ||
+        frame > m_lastInfo.length) {
+        return QRect();
+    }
+    const int x = OverviewGeometry::ColumnOfFrame(area.x(), area.width(), frame, m_lastInfo.length);
+    return QRect(std::min(x, area.right()), area.y(), 1, area.height());
+}
+
+void COverviewToolBar::SetPlayPosition(uint32_t frame) {
+    if (frame == m_playFrame) {
+        return;
+    }
+    const QRect old = PlayLineRect(m_playFrame);
+    const QRect now = PlayLineRect(frame);
+    m_playFrame = frame;
+    if (old != now) {
+        update(old);
+        update(now);
+    }
 }
 
 QPoint COverviewToolBar::PanPictureOrigin() const {
@@ -184,6 +212,10 @@ bool COverviewToolBar::event(QEvent* event) {
         SetLivePan(static_cast<SetLivePanEvent*>(event)->Pan());
         return true;
     }
+    if (type == kSetPlayPositionEvent) {
+        SetPlayPosition(static_cast<SetPlayPositionEvent*>(event)->Frame());
+        return true;
+    }
     if (type == QEvent::PaletteChange) {
         RecomposeOverview();
         update();
@@ -201,6 +233,14 @@ void COverviewToolBar::paintEvent(QPaintEvent*) {
     DrawSunkenFrame(painter);
     if (!m_overviewPixels.isNull()) {
         painter.drawImage(OverviewFaceRect().topLeft(), m_overviewPixels);
+        // Inverted, as the selection is: it shows on the light and the dark bands alike.
+        const QRect line = PlayLineRect(m_playFrame);
+        if (!line.isEmpty()) {
+            painter.save();
+            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            painter.fillRect(line, Qt::white);
+            painter.restore();
+        }
     }
 }
 
@@ -212,12 +252,50 @@ void COverviewToolBar::resizeEvent(QResizeEvent* event) {
     update();
 }
 
+void COverviewToolBar::Navigate(int x, bool bPress) {
+    const QRect area = OverviewImageRect();
+    const OverviewViewInfo& info = m_lastInfo;
+    if (bPress) {
+        m_grabOffset = OverviewGeometry::GrabOffset(x, area.x(), area.width(), info.firstVisible,
+                                                    info.lastVisible, info.length);
+    }
+    emit CentreRequested(
+        OverviewGeometry::DragCentre(x, area.x(), area.width(), info.length, m_grabOffset));
+}
+
 void COverviewToolBar::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
+        // The bar itself never moves; over the overview the press navigates.
         event->accept();
+        const QPoint at = event->position().toPoint();
+        if (m_lastInfo.length != 0 && !m_overviewPixels.isNull() &&
+            OverviewImageRect().contains(at)) {
+            m_bNavigating = true;
+            Navigate(at.x(), true);
+        }
         return;
     }
     QToolBar::mousePressEvent(event);
+}
+
+void COverviewToolBar::mouseMoveEvent(QMouseEvent* event) {
+    if (m_bNavigating) {
+        event->accept();
+        if (m_lastInfo.length != 0) {
+            Navigate(event->position().toPoint().x(), false);
+        }
+        return;
+    }
+    QToolBar::mouseMoveEvent(event);
+}
+
+void COverviewToolBar::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_bNavigating) {
+        m_bNavigating = false;
+        event->accept();
+        return;
+    }
+    QToolBar::mouseReleaseEvent(event);
 }
 
 void COverviewToolBar::mouseDoubleClickEvent(QMouseEvent* event) {

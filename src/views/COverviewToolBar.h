@@ -18,6 +18,10 @@ class UserPrompts;
 //
 // The bar keeps its own copy of the last overview image: the view's pointer is compared with
 // the next one, never followed after ViewUpdate returns.
+//
+// Beside that, a thin inverted line shows the play position (SetPlayPositionEvent), and the left
+// button navigates: a click over the overview centres the view there, a drag drags the
+// visible range. The bar only asks for it (CentreRequested); the frame moves the view.
 class COverviewToolBar : public QToolBar {
     Q_OBJECT
   public:
@@ -32,6 +36,12 @@ class COverviewToolBar : public QToolBar {
     // value repaints nothing; a change repaints only the old and the new marker squares.
     void SetLivePan(int pan);
     int GetLivePan() const { return m_livePan; }
+    // The play position's line at frame of the last info's sound, or none (kNoPlayPosition).
+    // A change repaints only the old and the new line.
+    void SetPlayPosition(uint32_t frame);
+    uint32_t GetPlayPosition() const { return m_playFrame; }
+    // The line's rectangle for frame; empty when there is no sound or no position.
+    QRect PlayLineRect(uint32_t frame) const;
 
     // Below the top border line.
     QRect ClientRect() const;
@@ -50,12 +60,18 @@ class COverviewToolBar : public QToolBar {
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+  signals:
+    // The view should centre frame of its sound.
+    void CentreRequested(uint32_t frame);
+
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
     // Inside the sunken frame: what ViewUpdate draws.
@@ -63,6 +79,10 @@ class COverviewToolBar : public QToolBar {
     void DrawPanDisplay(QPainter& painter) const;
     void DrawMinPanDisplay(int pan);
     void DrawSunkenFrame(QPainter& painter) const;
+    // Inside the face: where the waveform bands, the selection and the play line go.
+    QRect OverviewImageRect() const;
+    // Starts or continues the navigation for the mouse at x.
+    void Navigate(int x, bool bPress);
     // Rebuilds the overview's pixels from the kept info and image at the current size.
     bool RecomposeOverview();
 
@@ -74,4 +94,7 @@ class COverviewToolBar : public QToolBar {
     QImage m_overviewPixels;                    // at OverviewFaceRect(); null shows the face
     bool m_bForceRedraw = false;
     int m_livePan = kNoLivePan;
+    uint32_t m_playFrame = kNoPlayPosition;
+    bool m_bNavigating = false;
+    int64_t m_grabOffset = 0;  // frames from the mouse to the view's centre
 };

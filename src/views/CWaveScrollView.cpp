@@ -8,12 +8,14 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdlib>
 
 #include "document/CTesselDoc.h"
 #include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/MenuTexts.h"
+#include "views/PositionReadouts.h"
 #include "views/ViewCursors.h"
 #include "views/ViewEvents.h"
 #include "views/WaveViewPainter.h"
@@ -109,8 +111,57 @@ void CWaveScrollView::scrollContentsBy(int /*dx*/, int /*dy*/) {
 }
 
 void CWaveScrollView::wheelEvent(QWheelEvent* event) {
-    // The view never scrolls vertically, so the wheel moves along the sound.
-    QCoreApplication::sendEvent(horizontalScrollBar(), event);
+    // The view never scrolls vertically, so the wheel moves along the sound, a tenth of the
+    // window a notch however long the sound; with Ctrl it zooms about the mouse.
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    event->accept();
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int steps = m_wheel.ZoomSteps(delta);
+        const int x = static_cast<int>(event->position().x());
+        for (int i = 0; i < std::abs(steps) && !m_dragging; ++i) {
+            if (!ZoomAbout(x, steps > 0)) {
+                break;
+            }
+        }
+        return;
+    }
+    ScrollByColumns(m_wheel.ScrollColumns(delta, m_geometry.ImageWidth()));
+}
+
+WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
+    WaveViewGeometry painted = m_geometry;
+    painted.FitScaleToTotalWidth();
+    return painted;
+}
+
+void CWaveScrollView::ScrollLeftTo(WaveViewGeometry::Column left) {
+    m_scrollBar.ScrollTo(m_geometry.ScrollPositionForLeft(left));
+    InvalidateAll();
+}
+
+void CWaveScrollView::ScrollByColumns(int64_t columns) {
+    if (columns == 0 || !m_geometry.CanZoomOut()) {
+        return;
+    }
+    ScrollLeftTo(m_geometry.LeftColumn() + columns);
+}
+
+bool CWaveScrollView::ZoomAbout(int x, bool bIn) {
+    if (bIn ? !m_geometry.CanZoomIn() : !m_geometry.CanZoomOut()) {
+        return false;
+    }
+    const uint32_t frame = PaintedGeometry().SampleAtX(x);
+    HideCaret();
+    if (bIn) {
+        m_geometry.ZoomIn(ClientHeight(), m_scrollBar.Height(), GetSelStart(), GetSelEnd());
+    } else {
+        m_geometry.ZoomOut(ClientHeight(), GetSelStart(), GetSelEnd());
+    }
+    FinishZoom(std::nullopt);
+    const WaveViewGeometry painted = PaintedGeometry();
+    ScrollLeftTo(painted.ColumnOfSample(frame) - x);
+    return true;
 }
 
 void CWaveScrollView::InvalidateAll() {
@@ -231,6 +282,17 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
     }
     WaveViewPainter::DrawWave(painter, m_image, viewport()->size(), !IsMono(), palette());
     PaintOverlays(painter);
+    const std::optional<int> playheadX = m_playhead.ColumnIn(m_geometry);
+    if (playheadX) {
+        painter.fillRect(QRect(*playheadX, 0, 1, viewport()->height()), QColor(kPlayheadColour));
+    }
+    m_playhead.Painted(playheadX);
+    const Display display{m_geometry.LeftColumn(), m_geometry.TotalWidth(),
+                          m_geometry.ImageWidth()};
+    if (display != m_lastDisplay) {
+        m_lastDisplay = display;
+        emit DisplayChanged();
+    }
 }
 
 void CWaveScrollView::PaintOverlays(QPainter& painter) {
@@ -257,6 +319,38 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
     if (m_dragPreviewShown && m_drag.IsActive()) {
         WaveViewPainter::DrawDragPreview(
             painter, picture.DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next()));
+    }
+}
+
+void CWaveScrollView::RepaintColumn(std::optional<int> x) {
+    if (x) {
+        viewport()->update(QRect(*x, 0, 1, viewport()->height()));
+    }
+}
+
+std::optional<int> CWaveScrollView::PlayheadX() const {
+    return m_playhead.ColumnIn(PaintedGeometry());
+}
+
+void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
+    const bool bFollow = frame && m_app.IsCursorFollow() && !m_dragging;
+    const Playhead::Step step = m_playhead.Move(frame, PaintedGeometry(), bFollow);
+    if (step.pageLeft) {
+        ScrollLeftTo(*step.pageLeft);
+    } else if (step.oldX != step.newX) {
+        RepaintColumn(step.oldX);
+        RepaintColumn(step.newX);
+    }
+    if (m_active) {
+        SendPlayPosition();
+    }
+}
+
+void CWaveScrollView::SendPlayPosition() {
+    if (m_overviewBar) {
+        const std::optional<uint32_t> frame = m_playhead.Frame();
+        SetPlayPositionEvent event(frame && m_doc.IsPlaying() ? *frame : kNoPlayPosition);
+        QCoreApplication::sendEvent(m_overviewBar, &event);
     }
 }
 
@@ -351,16 +445,20 @@ void CWaveScrollView::UpdateCursor(bool bCtrlHeld) {
 bool CWaveScrollView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Enter) {
         UpdateCursor(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
+    } else if (event->type() == QEvent::Leave) {
+        SetHover(std::nullopt, std::nullopt);
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
 void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
+    const QPoint at = PixelOf(*event);
+    SetHover(m_geometry.SampleAtX(at.x()),
+             IsMono() ? std::optional<int>(m_geometry.PanFromY(at.y())) : std::nullopt);
     if (!m_dragging) {
         return;
     }
-    const QPoint at = PixelOf(*event);
     if (m_drag.IsActive()) {
         DragPanPoint(at.x(), at.y());
         return;
@@ -515,6 +613,12 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Right:
             ScrollToSample(GetSelEnd());
             return;
+        case Qt::Key_Home:
+            MoveToStart(event->modifiers() & Qt::ShiftModifier);
+            return;
+        case Qt::Key_End:
+            MoveToEnd(event->modifiers() & Qt::ShiftModifier);
+            return;
         case Qt::Key_Control:
             if (viewport()->underMouse() && InPanEditMode()) {
                 UpdateCursor(true);
@@ -539,11 +643,65 @@ void CWaveScrollView::Play() {
     m_player.Play(GetSelStart(), IsCaret() ? -1 : static_cast<int64_t>(GetSelEnd()));
 }
 
+void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
+    // As a click in selection mode: a caret there, shown at once.
+    m_geometry.ClearZoomedToSelection();
+    SetSelection(frame, frame + 1);
+}
+
+void CWaveScrollView::PlayFrom(uint32_t frame) {
+    if (m_app.IsPlaying()) {
+        m_app.StopPlayback();
+    }
+    PlaceCaretFromRuler(frame);
+    Play();
+}
+
 void CWaveScrollView::SendLivePan(int pan) {
     if (m_overviewBar) {
         SetLivePanEvent event(pan);
         QCoreApplication::sendEvent(m_overviewBar, &event);
     }
+}
+
+// ---- Navigation and readouts ---------------------------------------------------------------
+
+void CWaveScrollView::MoveToStart(bool bExtend) {
+    const WaveSelection::Span span = m_selection.HomeTarget(bExtend);
+    SetSelection(span.start, span.end);
+    ScrollToSample(span.start);
+}
+
+void CWaveScrollView::MoveToEnd(bool bExtend) {
+    const WaveSelection::Span span = m_selection.EndTarget(bExtend, m_doc.GetFrameCount());
+    SetSelection(span.start, span.end);
+    ScrollToSample(span.end - 1);
+}
+
+void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
+    m_hoverFrame = frame;
+    m_hoverPan = frame ? pan : std::nullopt;
+}
+
+std::string CWaveScrollView::SelectionReadout() const {
+    return PositionReadouts::SelectionText(GetSelStart(), GetSelEnd(),
+                                           m_doc.GetFormat().sampleRate);
+}
+
+std::string CWaveScrollView::MouseReadout() const {
+    const uint32_t rate = m_doc.GetFormat().sampleRate;
+    if (const PanPoint* point = m_drag.IsActive() ? m_drag.Point() : nullptr) {
+        return PositionReadouts::DragText(point->position, point->pan, rate);
+    }
+    return m_hoverFrame ? PositionReadouts::HoverText(*m_hoverFrame, m_hoverPan, rate)
+                        : std::string();
+}
+
+std::string CWaveScrollView::PlayReadout() const {
+    const std::optional<uint32_t> frame = m_playhead.Frame();
+    return frame && m_doc.IsPlaying()
+               ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate)
+               : std::string();
 }
 
 // ---- Commands ------------------------------------------------------------------------------
@@ -564,6 +722,8 @@ void CWaveScrollView::FeedOverviewBar(QObject* bar) {
         SetLivePanEvent none(kNoLivePan);
         QCoreApplication::sendEvent(bar, &none);
     }
+    // The bar's line is this sound's play position, or none while another sound plays.
+    SendPlayPosition();
 }
 
 bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {

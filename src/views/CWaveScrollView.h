@@ -14,7 +14,9 @@
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
+#include "views/geometry/Playhead.h"
 #include "views/geometry/WaveViewGeometry.h"
+#include "views/geometry/WheelSteps.h"
 #include "views/peaks/WaveImage.h"
 
 class CEditorApp;
@@ -30,6 +32,10 @@ class QPainter;
 // Units: frames from 0; columns and x, y as WaveViewGeometry has them. Transient graphics
 // (caret, selection, drag preview) are state: a change repaints exactly the rectangles an
 // inversion would touch, and the paint draws the state by inversion.
+//
+// Beside that it shows where things are: the blue playhead while its sound plays, the texts
+// of the position panes, and the wheel, Home and End navigation. The time ruler above it is a
+// widget of its own (CTimeRuler) that reads the same geometry.
 class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public PlayingView {
     Q_OBJECT
 
@@ -42,6 +48,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
 
     CTesselDoc& GetDocument() const { return m_doc; }
     const WaveViewGeometry& Geometry() const { return m_geometry; }
+    // The geometry as the next paint draws it: every paint fits the scale to the total width.
+    WaveViewGeometry PaintedGeometry() const;
     ViewPlayer& Player() { return m_player; }
 
     // Centres frame in the window, as far as the waveform reaches.
@@ -74,6 +82,40 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     bool ShowsCaret() const override { return IsCaret(); }
     void PlaceCaret(uint32_t frame) override;
 
+    // The playhead: the frame being heard, drawn as a 1-pixel blue line over the window's
+    // height; a step repaints only the old and the new column. With "Cursor Follows Playback"
+    // the view pages ahead as the line reaches the right edge. The active view also shows it
+    // on the overview bar.
+    static constexpr QRgb kPlayheadColour = 0xFF0000FF;
+    void ShowPlayPosition(std::optional<uint32_t> frame) override;
+    std::optional<uint32_t> GetPlayPosition() const { return m_playhead.Frame(); }
+    // The line's window column, or none when silent or outside the window.
+    std::optional<int> PlayheadX() const;
+
+    // The ruler's gestures: a click puts the caret at frame, a double-click plays from there
+    // (stopping what plays first).
+    void PlaceCaretFromRuler(uint32_t frame);
+    void PlayFrom(uint32_t frame);
+    // What the mouse points at: a frame and, over a mono sound's wave, the direction its
+    // height stands for; none once it has left.
+    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan);
+
+    // The position panes' texts: the caret or the selection; the point being dragged, else the
+    // mouse (empty when it is elsewhere); the play position (empty when silent).
+    std::string SelectionReadout() const;
+    std::string MouseReadout() const;
+    std::string PlayReadout() const;
+
+    // Navigation. Moves the window's left edge by columns, within the waveform.
+    void ScrollByColumns(int64_t columns);
+    // One step of Zoom In or Zoom Out, when that command is enabled, keeping the frame under
+    // window column x where it is; false when the command is disabled.
+    bool ZoomAbout(int x, bool bIn);
+    // Home and End: the caret to the first or the last frame, or with bExtend the selection's
+    // start to the beginning or its end to the end; the view follows.
+    void MoveToStart(bool bExtend);
+    void MoveToEnd(bool bExtend);
+
     // Shows or hides the drag preview: the two segments through the point being dragged.
     void DrawDragPoint();
     bool IsDragPreviewShown() const { return m_dragPreviewShown; }
@@ -95,6 +137,11 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Routed to the view's commands.
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
+
+  signals:
+    // The window's columns stand for other frames now: a scroll, a zoom or a resize. Sent by
+    // the paint that shows it.
+    void DisplayChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -123,6 +170,10 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     QRect BandRect(const WaveViewGeometry::Band& band) const;
     void Repaint(const WaveSelection::Bands& bands);
     void PaintOverlays(QPainter& painter);
+    void RepaintColumn(std::optional<int> x);
+    // Puts absolute column left at the window's left edge and repaints.
+    void ScrollLeftTo(WaveViewGeometry::Column left);
+    void SendPlayPosition();
 
     bool IsMono() const;
     bool InPanEditMode() const;
@@ -156,4 +207,17 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
 
     QTimer m_caretTimer;
     QPointer<QObject> m_overviewBar;
+
+    Playhead m_playhead;
+    WheelSteps m_wheel;
+    std::optional<uint32_t> m_hoverFrame;
+    std::optional<int> m_hoverPan;
+    // What the last paint showed, to tell the ruler when the columns moved.
+    struct Display {
+        WaveViewGeometry::Column left = -1;
+        uint32_t totalWidth = 0;
+        int width = 0;
+        bool operator==(const Display&) const = default;
+    };
+    Display m_lastDisplay;
 };

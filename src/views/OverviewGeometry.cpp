@@ -50,6 +50,36 @@ ColumnSpan ComputeSelectionColumns(int left, int width, uint32_t selStart, uint3
     return span;
 }
 
+int ColumnOfFrame(int left, int width, uint32_t frame, uint32_t length) {
+    return left + Scale(width, Fraction(frame, length));
+}
+
+uint32_t FrameAtColumn(int x, int left, int width, uint32_t length) {
+    if (width <= 0 || x <= left) {
+        return 0;
+    }
+    if (x >= left + width) {
+        return length;
+    }
+    return static_cast<uint32_t>(static_cast<long double>(x - left) / width * length);
+}
+
+int64_t GrabOffset(int x, int left, int width, uint32_t first, uint32_t last, uint32_t length) {
+    const VisibleColumns visible = ComputeVisibleColumns(left, width, 0, first, last, length);
+    if (x < visible.x1 || x > visible.x2) {
+        return 0;
+    }
+    const uint32_t end = std::min(last, length);
+    const uint32_t start = std::min(first, end);
+    const int64_t centre = start + (end - start) / 2;
+    return centre - int64_t{FrameAtColumn(x, left, width, length)};
+}
+
+uint32_t DragCentre(int x, int left, int width, uint32_t length, int64_t grabOffset) {
+    const int64_t frame = int64_t{FrameAtColumn(x, left, width, length)} + grabOffset;
+    return static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, length));
+}
+
 int ClampLivePan(int pan, int noPan) {
     if (pan == noPan) {
         return pan;

@@ -43,6 +43,17 @@ struct ColumnSpan {
 ColumnSpan ComputeSelectionColumns(int left, int width, uint32_t selStart, uint32_t selEnd,
                                    uint32_t length);
 
+// The column of frame on the same area, as a selection edge there (the playhead's line).
+int ColumnOfFrame(int left, int width, uint32_t frame, uint32_t length);
+// The frame that area column x stands for, limited to 0 ... length: what a click there points
+// at.
+uint32_t FrameAtColumn(int x, int left, int width, uint32_t length);
+// Where the view's centre goes as the mouse drags over the area: the frame under the mouse
+// plus grabOffset, limited to 0 ... length. A press inside the visible range keeps the offset
+// from the mouse to the range's centre, one outside it centres the view under the mouse.
+int64_t GrabOffset(int x, int left, int width, uint32_t first, uint32_t last, uint32_t length);
+uint32_t DragCentre(int x, int left, int width, uint32_t length, int64_t grabOffset);
+
 // A live pan value as the display keeps it: -90 ... +90, or noPan left as it is.
 int ClampLivePan(int pan, int noPan);
 // The marker's centre in pan-picture coordinates; pan is clamped to -90 ... +90 first.

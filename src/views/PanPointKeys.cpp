@@ -5,7 +5,7 @@
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "document/PointProperties.h"
-#include "document/TimeText.h"
+#include "views/geometry/TimeText.h"
 #include "views/geometry/WaveViewGeometry.h"
 
 PanPoint* PanPointKeys::Selected() const {

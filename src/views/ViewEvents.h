@@ -23,6 +23,9 @@ struct OverviewViewInfo {
 // playback layer's own.
 inline constexpr QEvent::Type kOverviewUpdateEvent = QEvent::Type(QEvent::User + 500);
 inline constexpr QEvent::Type kSetLivePanEvent = QEvent::Type(QEvent::User + 501);
+// The play position of the active view's sound, for the overview bar's playhead line.
+inline constexpr QEvent::Type kSetPlayPositionEvent = QEvent::Type(QEvent::User + 502);
+inline constexpr uint32_t kNoPlayPosition = UINT32_MAX;
 
 class OverviewUpdateEvent : public QEvent {
   public:
@@ -41,4 +44,13 @@ class SetLivePanEvent : public QEvent {
 
   private:
     int m_pan;
+};
+
+class SetPlayPositionEvent : public QEvent {
+  public:
+    explicit SetPlayPositionEvent(uint32_t frame) : QEvent(kSetPlayPositionEvent), m_frame(frame) {}
+    uint32_t Frame() const { return m_frame; }  // a frame, or kNoPlayPosition
+
+  private:
+    uint32_t m_frame;
 };

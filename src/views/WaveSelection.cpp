@@ -114,3 +114,19 @@ WaveSelection::Bands WaveSelection::DragTo(const WaveViewGeometry& g, uint32_t f
     }
     return Set(g, std::min(frame, m_anchor), std::max(frame, m_anchor));
 }
+
+WaveSelection::Span WaveSelection::HomeTarget(bool bExtend) const {
+    if (!bExtend) {
+        return Span{0, 1};
+    }
+    const uint32_t end = IsCaret() ? m_start : m_end;
+    return end == 0 ? Span{0, 1} : Span{0, end};
+}
+
+WaveSelection::Span WaveSelection::EndTarget(bool bExtend, uint32_t frames) const {
+    const uint32_t last = frames == 0 ? 0 : frames - 1;
+    if (!bExtend || m_start >= frames) {
+        return Span{last, last + 1};
+    }
+    return Span{m_start, frames};
+}

@@ -40,6 +40,16 @@ class WaveSelection {
     // A drag to frame selects from the anchor to it; back on the anchor, a caret there.
     Bands DragTo(const WaveViewGeometry& g, uint32_t frame);
 
+    // What Home and End select in a sound frames long: a caret at the first or the last
+    // frame; with bExtend the start moves to 0, or the end to frames, and the other end stays
+    // (a caret's own frame is the range's other end).
+    struct Span {
+        uint32_t start = 0;
+        uint32_t end = 1;
+    };
+    Span HomeTarget(bool bExtend) const;
+    Span EndTarget(bool bExtend, uint32_t frames) const;
+
   private:
     static void Add(Bands& bands, const WaveViewGeometry::Band& band);
     static void Add(Bands& bands, const Bands& more);

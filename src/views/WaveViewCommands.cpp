@@ -86,6 +86,14 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.text =
                 StatusTexts::DurationText(m_doc.GetFrameCount(), m_doc.GetFormat().sampleRate);
             return true;
+        case CommandId::kIndicatorSelection:
+            state.enabled = true;
+            state.text = m_view.SelectionReadout();
+            return true;
+        case CommandId::kIndicatorMouse:
+            state.enabled = true;
+            state.text = m_view.MouseReadout();
+            return true;
         case CommandId::kOverviewUpdate:
             state.enabled = true;
             if (!m_view.IsDragging() && state.requester != nullptr && g.ImageWidth() != 0) {

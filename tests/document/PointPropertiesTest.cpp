@@ -8,10 +8,10 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/TimeText.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "views/geometry/TimeText.h"
 
 namespace {
 

@@ -24,7 +24,9 @@ class QuietView : public PlayingView {
     void SendLivePan(int pan) override { pans.push_back(pan); }
     bool ShowsCaret() const override { return true; }
     void PlaceCaret(uint32_t frame) override { carets.push_back(frame); }
+    void ShowPlayPosition(std::optional<uint32_t> frame) override { positions.push_back(frame); }
     std::vector<int> pans;
+    std::vector<std::optional<uint32_t>> positions;
     std::vector<uint32_t> carets;
 };
 
@@ -96,4 +98,25 @@ TEST_F(PlayerWithFailures, AFailedTickStopsTheTicksAndTheSoundPlaysOn) {
     EXPECT_EQ(m_view.pans.back(), kNoLivePan);
     EXPECT_TRUE(m_view.carets.empty());
     EXPECT_EQ(m_prompts.Boxes().size(), 1u);
+}
+
+TEST_F(PlayerWithFailures, AFailedPositionReadHidesThePlayheadQuietlyAndThePanTicksGoOn) {
+    m_player.Play(1000, -1);
+    ASSERT_TRUE(m_player.IsPositionTimerRunning());
+    ASSERT_FALSE(m_view.positions.empty());
+    EXPECT_EQ(m_view.positions.front(), 1000u);  // shown at once, where playing begins
+    m_mixer.FailNext("GetOutputPosition", AMBREL_WAVEMIX_ERR_BAD_WAVE);
+    m_player.TickPosition();
+    EXPECT_FALSE(m_player.IsPositionTimerRunning());
+    EXPECT_EQ(m_view.positions.back(), std::nullopt);
+    EXPECT_TRUE(m_prompts.Boxes().empty());
+    EXPECT_TRUE(m_player.IsTimerRunning());
+    EXPECT_TRUE(m_app.IsPlaying());
+}
+
+TEST(ViewPlayerHeardFrame, TheLatencyIsTakenOffAtTheWavesRateButNeverBeforeTheStart) {
+    EXPECT_EQ(ViewPlayer::HeardFrame(1000, 5000, 0, 22050), 6000u);
+    EXPECT_EQ(ViewPlayer::HeardFrame(1000, 5000, 100000, 22050), 6000u - 2205u);
+    EXPECT_EQ(ViewPlayer::HeardFrame(1000, 2000, 100000, 22050), 1000u);
+    EXPECT_EQ(ViewPlayer::HeardFrame(4294967000u, 1000, 0, 44100), 4294967295u);
 }

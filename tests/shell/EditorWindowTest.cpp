@@ -17,6 +17,7 @@
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/QtSettingsStore.h"
+#include "shell/CChildFrame.h"
 #include "shell/CMainFrame.h"
 #include "shell/CMainFrameClient.h"
 #include "support/DocumentTestFiles.h"
@@ -24,7 +25,9 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/COverviewToolBar.h"
+#include "views/CTimeRuler.h"
 #include "views/CWaveScrollView.h"
+#include "views/CWaveViewPane.h"
 
 namespace {
 
@@ -62,8 +65,8 @@ class EditorWindow : public ::testing::Test {
         return ActiveView();
     }
     CWaveScrollView* ActiveView() const {
-        QMdiSubWindow* window = m_pFrame->GetClient().activeSubWindow();
-        return window != nullptr ? dynamic_cast<CWaveScrollView*>(window->widget()) : nullptr;
+        auto* window = dynamic_cast<CChildFrame*>(m_pFrame->GetClient().activeSubWindow());
+        return window != nullptr ? dynamic_cast<CWaveScrollView*>(window->GetView()) : nullptr;
     }
     bool Enabled(unsigned id) {
         m_pFrame->UpdateCommandUI();
@@ -237,4 +240,102 @@ TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
     EXPECT_FALSE(m_pApp->IsPlaying());
     EXPECT_EQ(m_pApp->GetPlayingView(), nullptr);
     EXPECT_EQ(ActiveView(), nullptr);
+}
+
+TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
+    m_pFrame->UpdateCommandUI();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(m_pFrame->ReadoutPane(i)->isHidden()) << i;
+    }
+    CWaveScrollView* view = Open("take.wav", 1);
+    view->SetSelection(11025, 11026);
+    m_pFrame->UpdateCommandUI();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(m_pFrame->ReadoutPane(i)->isHidden()) << i;
+    }
+    EXPECT_EQ(m_pFrame->ReadoutPane(0)->text(), "Caret 0:00.500 (11025)");
+    EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
+    // They come right of the three that describe the sound, which keep their texts.
+    EXPECT_EQ(m_pFrame->Pane(0)->text(), "Ready");
+    EXPECT_EQ(m_pFrame->Pane(1)->text(), "22,050 / 16 bit / mono / WAVE");
+    EXPECT_EQ(m_pFrame->Pane(3)->text(), "44,100 bytes");
+    EXPECT_LT(m_pFrame->Pane(3)->x(), m_pFrame->ReadoutPane(0)->x());
+    EXPECT_LT(m_pFrame->ReadoutPane(0)->x(), m_pFrame->ReadoutPane(1)->x());
+    EXPECT_LT(m_pFrame->ReadoutPane(1)->x(), m_pFrame->ReadoutPane(2)->x());
+    const QLabel* caret = m_pFrame->ReadoutPane(0);
+    EXPECT_GE(caret->contentsRect().width(), caret->fontMetrics().horizontalAdvance(caret->text()));
+
+    view->Play();
+    QTest::qWait(60);
+    // No tick moves the view's line meanwhile, and the pane may change again.
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
+    m_pFrame->UpdateCommandUI();
+    const QString playing = m_pFrame->ReadoutPane(2)->text();
+    EXPECT_TRUE(playing.startsWith("Play 0:00.")) << playing.toStdString();
+    // The pane, the view's line and the overview's line tell the same frame.
+    ASSERT_TRUE(view->GetPlayPosition().has_value());
+    EXPECT_TRUE(playing.endsWith(QString("(%1)").arg(*view->GetPlayPosition())));
+    auto* bar = dynamic_cast<COverviewToolBar*>(m_pFrame->Bar(CommandId::kBarOverview));
+    EXPECT_EQ(bar->GetPlayPosition(), *view->GetPlayPosition());
+    m_pFrame->ExecuteCommand(CommandId::kStop);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
+    EXPECT_EQ(bar->GetPlayPosition(), kNoPlayPosition);
+    EXPECT_EQ(m_pFrame->ReadoutPane(0)->text(), "Caret 0:00.500 (11025)");
+
+    // A longer text widens its pane to show it whole.
+    view->SetSelection(1000, 20000);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(caret->text(), "Sel 0:00.045-0:00.907 (1000-20000), length 0:00.861 (19000)");
+    EXPECT_GE(caret->contentsRect().width(), caret->fontMetrics().horizontalAdvance(caret->text()));
+}
+
+TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
+    CWaveScrollView* view = Open("take.wav", 1);
+    const QLabel* pane = m_pFrame->ReadoutPane(2);
+    view->Play();
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.000 (0)");  // the start at once
+    // From here the line is moved by hand; no event runs the ticks meanwhile.
+    view->ShowPlayPosition(1000);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.000 (0)");
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.045 (1000)");
+    view->ShowPlayPosition(2000);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.045 (1000)");
+    QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "Play 0:00.090 (2000)");
+
+    // The end at once.
+    view->ShowPlayPosition(3000);
+    m_pFrame->ExecuteCommand(CommandId::kStop);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_EQ(pane->text(), "");
+}
+
+TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMovesIt) {
+    CWaveScrollView* view = Open("take.wav", 1);
+    auto* pane = dynamic_cast<CWaveViewPane*>(m_pFrame->GetClient().activeSubWindow()->widget());
+    ASSERT_NE(pane, nullptr);
+    EXPECT_EQ(&pane->View(), view);
+    EXPECT_LT(pane->Ruler().geometry().bottom(), view->geometry().top());
+    EXPECT_TRUE(view->hasFocus() || !m_pFrame->isActiveWindow());
+
+    for (int i = 0; i < 3; ++i) {
+        m_pFrame->ExecuteCommand(CommandId::kZoomIn);
+    }
+    m_pFrame->UpdateCommandUI();  // the bar learns what the view shows
+    QCoreApplication::processEvents();
+    auto* bar = dynamic_cast<COverviewToolBar*>(m_pFrame->Bar(CommandId::kBarOverview));
+    const QRect inner = bar->OverviewAreaRect().adjusted(2, 2, -2, -2);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(inner.x() + inner.width() * 3 / 4, inner.center().y()));
+    const WaveViewGeometry g = view->PaintedGeometry();
+    const uint32_t centre = g.SampleOfColumn(g.LeftColumn() + g.ImageWidth() / 2);
+    EXPECT_NEAR(centre, 22050 * 3 / 4, 22050 / 50);
 }

@@ -99,6 +99,14 @@ int FailingMixer::GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel
                 [&] { return m_inner.GetPlayPosition(session, channel, wave, position, flags); });
 }
 
+int FailingMixer::GetOutputPosition(AmbrelWaveMixSession session, uint32_t channel,
+                                    AmbrelWaveMixWave wave, uint32_t& position,
+                                    uint32_t& latencyUs) {
+    return Pass("GetOutputPosition", [&] {
+        return m_inner.GetOutputPosition(session, channel, wave, position, latencyUs);
+    });
+}
+
 int FailingMixer::StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) {
     return Pass("StopChannel", [&] { return m_inner.StopChannel(session, channel, flags); });
 }

@@ -10,9 +10,10 @@
 // A mixer in front of another that makes chosen calls fail: each queued code is returned by
 // the next call of its operation ("InitEx", "SetOptions", "Activate", "OpenChannel",
 // "OpenWave", "FreeWave", "SetPosition", "SetVolume", "PlayEx", "GetPlayPosition",
-// "StopChannel"), which then does nothing else. A failed InitEx or OpenWave leaves its code
-// for GetLastError, as the library does. A failure queued for "InitEx" also fails InitOutput,
-// the same opening with options. Every other call goes to the mixer behind.
+// "GetOutputPosition", "StopChannel"), which then does nothing else. A failed InitEx or
+// OpenWave leaves its code for GetLastError, as the library does. A failure queued for
+// "InitEx" also fails InitOutput, the same opening with options. Every other call goes to the
+// mixer behind.
 class FailingMixer : public Mixer {
   public:
     explicit FailingMixer(Mixer& inner);
@@ -39,6 +40,8 @@ class FailingMixer : public Mixer {
                AmbrelWaveMixWave wave, uint32_t loops, const MixerPlayParams& params) override;
     int GetPlayPosition(AmbrelWaveMixSession session, uint32_t channel, AmbrelWaveMixWave wave,
                         uint32_t& position, uint32_t flags) override;
+    int GetOutputPosition(AmbrelWaveMixSession session, uint32_t channel, AmbrelWaveMixWave wave,
+                          uint32_t& position, uint32_t& latencyUs) override;
     int StopChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) override;
     int CloseSession(AmbrelWaveMixSession session) override;
 

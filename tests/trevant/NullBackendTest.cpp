@@ -316,3 +316,45 @@ TEST(NullBackend, SessionLeftOpenAtExitDoesNotStopTheProcessEnding) {
 }
 
 }  // namespace
+
+TEST_F(NullSession, TheOutputPositionAddsTheDevicesLatencyToThePlayPosition) {
+    const auto longTone = MakeTone(kRate, kRate, 440.0, 16);  // one second
+    const AmbrelWaveMixWave wave = OpenWave(longTone);
+    DoneCounter done;
+    const MixerPlayParams params = done.Params();
+    uint32_t position = 1;
+    uint32_t latencyUs = 1;
+    ASSERT_EQ(AmbrelWaveMixPlayEx(m_session, 0, 1, wave, 0, &params), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+
+    // The same position as the plain query, read on either side of it.
+    uint32_t before = 0;
+    uint32_t after = 0;
+    ASSERT_EQ(AmbrelWaveMixGetPlayPosition(m_session, 0, &wave, &before, 1), 0);
+    ASSERT_EQ(AmbrelWaveMixGetOutputPosition(m_session, 0, &wave, &position, &latencyUs), 0);
+    ASSERT_EQ(AmbrelWaveMixGetPlayPosition(m_session, 0, &wave, &after, 1), 0);
+    EXPECT_GE(position, before);
+    EXPECT_LE(position, after);
+    EXPECT_GT(position, 0u);
+    // The null device mixes ahead of its clock like a real one, and says by how much: a few
+    // device updates, well under the half second a user would notice.
+    EXPECT_GT(latencyUs, 0u);
+    EXPECT_LT(latencyUs, 500000u);
+
+    // Once stopped nothing is on its way to the ear; the position is the stop point.
+    ASSERT_EQ(AmbrelWaveMixStopChannel(m_session, 0, 0), 0);
+    ASSERT_EQ(AmbrelWaveMixGetPlayPosition(m_session, 0, &wave, &before, 1), 0);
+    ASSERT_EQ(AmbrelWaveMixGetOutputPosition(m_session, 0, &wave, &position, &latencyUs), 0);
+    EXPECT_EQ(position, before);
+    EXPECT_EQ(latencyUs, 0u);
+
+    // Misuse is answered as the plain query answers it.
+    EXPECT_EQ(AmbrelWaveMixGetOutputPosition(m_session, 0, &wave, &position, nullptr),
+              AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    EXPECT_EQ(AmbrelWaveMixGetOutputPosition(m_session, 0, &m_wave, &position, &latencyUs),
+              AMBREL_WAVEMIX_ERR_BAD_WAVE);
+    EXPECT_EQ(AmbrelWaveMixGetOutputPosition(m_session, 5, &wave, &position, &latencyUs),
+              AMBREL_WAVEMIX_ERR_BAD_CHANNEL);
+    EXPECT_EQ(AmbrelWaveMixGetOutputPosition(m_session + 100, 0, &wave, &position, &latencyUs),
+              AMBREL_WAVEMIX_ERR_BAD_SESSION);
+}

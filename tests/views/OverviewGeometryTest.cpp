@@ -108,3 +108,28 @@ TEST(OverviewGeometry, SelectionColumnsTruncateBothEnds) {
     EXPECT_EQ(range.begin, 67);
     EXPECT_EQ(range.end, 2 + 195);
 }
+
+TEST(OverviewGeometry, AClickPointsAtTheFrameItsColumnShowsAndADragKeepsItsGrip) {
+    // 1000 frames over 500 columns from column 10.
+    EXPECT_EQ(FrameAtColumn(10, 10, 500, 1000), 0u);
+    EXPECT_EQ(FrameAtColumn(5, 10, 500, 1000), 0u);
+    EXPECT_EQ(FrameAtColumn(260, 10, 500, 1000), 500u);
+    EXPECT_EQ(FrameAtColumn(510, 10, 500, 1000), 1000u);
+    EXPECT_EQ(FrameAtColumn(900, 10, 500, 1000), 1000u);
+    EXPECT_EQ(FrameAtColumn(260, 10, 500, 0), 0u);
+    // The play line's column and the click's frame agree both ways.
+    for (const uint32_t frame : {0u, 1u, 333u, 998u, 1000u}) {
+        const int x = ColumnOfFrame(10, 500, frame, 1000);
+        EXPECT_LE(FrameAtColumn(x, 10, 500, 1000), frame);
+        EXPECT_GT(FrameAtColumn(x + 1, 10, 500, 1000) + 2, frame);
+    }
+    // Visible 200 ... 400 (columns 110 ... 210): a grab at frame 250 is 50 short of the centre.
+    const int64_t grip = GrabOffset(135, 10, 500, 200, 400, 1000);
+    EXPECT_EQ(grip, 50);
+    EXPECT_EQ(DragCentre(135, 10, 500, 1000, grip), 300u);  // grabbing moves nothing
+    EXPECT_EQ(DragCentre(185, 10, 500, 1000, grip), 400u);
+    EXPECT_EQ(DragCentre(505, 10, 500, 1000, grip), 1000u);  // no further than the end
+    EXPECT_EQ(DragCentre(0, 10, 500, 1000, -50), 0u);
+    // Outside the visible range a press centres there.
+    EXPECT_EQ(GrabOffset(400, 10, 500, 200, 400, 1000), 0);
+}

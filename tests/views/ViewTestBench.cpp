@@ -9,6 +9,8 @@
 void RecordingBar::customEvent(QEvent* event) {
     if (event->type() == kSetLivePanEvent) {
         livePans.push_back(static_cast<SetLivePanEvent*>(event)->Pan());
+    } else if (event->type() == kSetPlayPositionEvent) {
+        playPositions.push_back(static_cast<SetPlayPositionEvent*>(event)->Frame());
     } else if (event->type() == kOverviewUpdateEvent) {
         ++updates;
     }
@@ -59,7 +61,7 @@ bool ViewTestBench::WaitUntil(const std::function<bool()>& done, int timeoutMs) 
     return done();
 }
 
-void ViewTestBench::Feed(CWaveScrollView& view, RecordingBar& bar) {
+void ViewTestBench::Feed(CWaveScrollView& view, QObject& bar) {
     CommandState state;
     state.requester = &bar;
     view.UpdateCommand(CommandId::kOverviewUpdate, state);

@@ -15,10 +15,12 @@
 #include "support/TempDir.h"
 #include "views/CWaveScrollView.h"
 
-// Stands in for the overview bar: records the live directions and updates it is sent.
+// Stands in for the overview bar: records the live directions, play positions and updates it
+// is sent.
 class RecordingBar : public QObject {
   public:
     std::vector<int> livePans;
+    std::vector<uint32_t> playPositions;
     int updates = 0;
 
   protected:
@@ -42,7 +44,7 @@ class ViewTestBench {
     // Processes events until done() holds or timeoutMs passed; returns done().
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
     // Asks view for its overview update as the bar does at idle, so the view knows bar.
-    static void Feed(CWaveScrollView& view, RecordingBar& bar);
+    static void Feed(CWaveScrollView& view, QObject& bar);
 
     TempDir dir;
     ScriptedPrompts prompts;

@@ -1,6 +1,7 @@
 #include "views/geometry/WaveViewGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -182,6 +183,24 @@ int WaveViewGeometry::ScrollPositionFor(uint32_t frame) {
         column = Truncate(column / m_scrollScale);
     }
     return static_cast<int>(std::min<uint32_t>(column, kMaxScrollPosition));
+}
+
+WaveViewGeometry::Column WaveViewGeometry::ClampLeftColumn(Column left) const {
+    const Column last = std::max<Column>(0, Column{m_totalWidth} - m_imageWidth);
+    return std::clamp<Column>(left, 0, last);
+}
+
+int WaveViewGeometry::ScrollPositionForLeft(Column left) {
+    left = ClampLeftColumn(left);
+    if (m_bDirectScroll) {
+        return static_cast<int>(std::min<Column>(left, kMaxScrollPosition));
+    }
+    const auto position = static_cast<int>(std::clamp<double>(
+        std::trunc(static_cast<double>(left) / m_scrollScale), 0.0, std::max(m_scrollRange, 0)));
+    // LeftColumn() = trunc(remainder + position * scale) gives left back exactly.
+    m_scrollRemainder =
+        static_cast<int>(left - static_cast<Column>(std::floor(position * m_scrollScale)));
+    return position;
 }
 
 WaveViewGeometry::Column WaveViewGeometry::ColumnOfSample(uint32_t frame) const {

@@ -63,6 +63,11 @@ class WaveViewGeometry {
     void ResetScrollRemainder() { m_scrollRemainder = 0; }
     // The scroll position that centres frame in the window, or 0 when everything shows.
     int ScrollPositionFor(uint32_t frame);
+    // Column left moved, as far as needed, so that the window stays within the waveform.
+    Column ClampLeftColumn(Column left) const;
+    // The scroll position that puts column left (clamped) at the window's left edge; in scaled
+    // mode the remainder takes the columns a scroll unit cannot, so the edge is exact.
+    int ScrollPositionForLeft(Column left);
 
     // Conversions.
     Column ColumnOfSample(uint32_t frame) const;

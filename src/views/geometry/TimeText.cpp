@@ -1,14 +1,9 @@
-#include "document/TimeText.h"
+#include "views/geometry/TimeText.h"
 
 #include <cctype>
 #include <cstdio>
 
 namespace {
-
-uint64_t MillisecondsOf(uint64_t frame, uint32_t rate) {
-    // frame * 1000 fits: frames are 32-bit counts in practice, and the product is 64-bit.
-    return frame * 1000 / rate;
-}
 
 std::string Trim(const std::string& text) {
     size_t from = 0;
@@ -39,8 +34,16 @@ std::optional<uint64_t> Digits(const std::string& text, size_t max) {
 
 }  // namespace
 
+uint64_t TimeText::MillisecondsOfFrame(uint64_t frame, uint32_t rate) {
+    // frame * 1000 fits: frames are 32-bit counts in practice, and the product is 64-bit.
+    return rate == 0 ? 0 : frame * 1000 / rate;
+}
+
 std::string TimeText::Precise(uint64_t frame, uint32_t rate) {
-    const uint64_t ms = MillisecondsOf(frame, rate);
+    return FromMilliseconds(MillisecondsOfFrame(frame, rate));
+}
+
+std::string TimeText::FromMilliseconds(uint64_t ms) {
     char text[48];
     std::snprintf(text, sizeof text, "%llu:%02llu.%03llu",
                   static_cast<unsigned long long>(ms / 60000),
@@ -50,7 +53,7 @@ std::string TimeText::Precise(uint64_t frame, uint32_t rate) {
 }
 
 std::string TimeText::Whole(uint64_t frame, uint32_t rate) {
-    const uint64_t seconds = MillisecondsOf(frame, rate) / 1000;
+    const uint64_t seconds = MillisecondsOfFrame(frame, rate) / 1000;
     char text[40];
     std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
                   static_cast<unsigned long long>(seconds % 60));

@@ -8,8 +8,12 @@
 // takes, the milliseconds truncated) and "m:ss" for whole seconds. rate is in Hz, above 0.
 namespace TimeText {
 
-// "1:02.345" for the frame at 62.345... seconds.
+// "1:02.345" for the frame at 62.345... seconds; a rate of 0 counts as the start.
 std::string Precise(uint64_t frame, uint32_t rate);
+// "1:02.345" for 62345 ms.
+std::string FromMilliseconds(uint64_t milliseconds);
+// Whole milliseconds from the start to the frame, truncated; 0 at a rate of 0.
+uint64_t MillisecondsOfFrame(uint64_t frame, uint32_t rate);
 // "1:02" for the same frame.
 std::string Whole(uint64_t frame, uint32_t rate);
 // "0:03 of 0:05": done frames of total, in whole seconds.

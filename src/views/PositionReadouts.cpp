@@ -1,0 +1,41 @@
+#include "views/PositionReadouts.h"
+
+#include "views/geometry/TimeText.h"
+
+namespace {
+
+std::string At(uint32_t frame, uint32_t rate) {
+    return TimeText::Precise(frame, rate) + " (" + std::to_string(frame) + ")";
+}
+
+}  // namespace
+
+std::string PositionReadouts::PanText(int pan) {
+    return (pan > 0 ? "+" : "") + std::to_string(pan) + "\u00B0";
+}
+
+std::string PositionReadouts::SelectionText(uint32_t selStart, uint32_t selEnd, uint32_t rate) {
+    if (selEnd == selStart + 1) {
+        return "Caret " + At(selStart, rate);
+    }
+    const uint32_t length = selEnd - selStart;
+    return "Sel " + TimeText::Precise(selStart, rate) + "-" + TimeText::Precise(selEnd, rate) +
+           " (" + std::to_string(selStart) + "-" + std::to_string(selEnd) + "), length " +
+           At(length, rate);
+}
+
+std::string PositionReadouts::HoverText(uint32_t frame, std::optional<int> pan, uint32_t rate) {
+    std::string text = "Mouse " + At(frame, rate);
+    if (pan) {
+        text += " " + PanText(*pan);
+    }
+    return text;
+}
+
+std::string PositionReadouts::DragText(uint32_t frame, int pan, uint32_t rate) {
+    return "Point " + At(frame, rate) + " " + PanText(pan);
+}
+
+std::string PositionReadouts::PlayText(uint32_t frame, uint32_t rate) {
+    return "Play " + At(frame, rate);
+}
