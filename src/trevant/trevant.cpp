@@ -51,6 +51,19 @@ MixerChannel* FindChannel(AmbrelWaveMixSession session, uint32_t channel, int* e
     return pSession->Channel(channel, error);
 }
 
+// The open channel whose last wave is *wave, a wave the session still holds; null with *error
+// set. A position asked of another wave would describe a sound no longer heard.
+MixerChannel* FindChannelOfWave(AmbrelWaveMixSession session, uint32_t channel,
+                                const AmbrelWaveMixWave& wave, int* error) {
+    MixerChannel* pChannel = FindChannel(session, channel, error);
+    if (pChannel != nullptr && (wave == 0 || pChannel->LastWave() != wave ||
+                                FindSession(session)->FindWave(wave) == nullptr)) {
+        *error = AMBREL_WAVEMIX_ERR_BAD_WAVE;
+        return nullptr;
+    }
+    return pChannel;
+}
+
 AmbrelWaveMixSession Fail(int code) {
     MixerErrorTable::SetLastError(code);
     return 0;
@@ -208,13 +221,9 @@ int AmbrelWaveMixGetPlayPosition(AmbrelWaveMixSession session, uint32_t channel,
     }
     std::lock_guard<std::mutex> lock(g_lock);
     int error = AMBREL_WAVEMIX_OK;
-    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    MixerChannel* pChannel = FindChannelOfWave(session, channel, *wave, &error);
     if (pChannel == nullptr) {
         return error;
-    }
-    if (*wave == 0 || pChannel->LastWave() != *wave ||
-        FindSession(session)->FindWave(*wave) == nullptr) {
-        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
     }
     *position = pChannel->Position();
     return AMBREL_WAVEMIX_OK;
@@ -229,13 +238,9 @@ int AmbrelWaveMixGetOutputPosition(AmbrelWaveMixSession session, uint32_t channe
     // Both under one hold of the lock, so that they describe the same moment.
     std::lock_guard<std::mutex> lock(g_lock);
     int error = AMBREL_WAVEMIX_OK;
-    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    MixerChannel* pChannel = FindChannelOfWave(session, channel, *wave, &error);
     if (pChannel == nullptr) {
         return error;
-    }
-    if (*wave == 0 || pChannel->LastWave() != *wave ||
-        FindSession(session)->FindWave(*wave) == nullptr) {
-        return AMBREL_WAVEMIX_ERR_BAD_WAVE;
     }
     *position = pChannel->Position();
     *latencyUs = pChannel->OutputLatencyUs();
