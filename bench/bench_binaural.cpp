@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "binaural/TrevantBinauralRenderer.h"
+#include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 #include "document/PanSegment.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
@@ -49,7 +51,7 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 double ExportSeconds(CTesselDoc& doc, TestDocumentHost& host, const std::string& out) {
     host.saveNames.push_back(TestDocumentHost::Name(out, 1));
     const auto start = std::chrono::steady_clock::now();
-    if (!doc.ExportBinauralFile()) {
+    if (!BinauralExportCommand(doc).Run()) {
         std::abort();
     }
     return Seconds(start);
@@ -90,7 +92,7 @@ void BM_BinauralExport10Minutes(benchmark::State& state) {
     TestDocumentHost host;
     host.rendererFactory = [] { return std::make_unique<TrevantBinauralRenderer>("", 0); };
     CTesselDoc doc(host);
-    if (!doc.OnOpenDocument(TenMinuteSound(dir))) {
+    if (!DocumentOpen(doc).Open(TenMinuteSound(dir))) {
         std::abort();
     }
     double exportTotal = 0;

@@ -11,6 +11,7 @@
 
 #include "LargeWave.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -22,7 +23,7 @@ double LoadSound(const std::string& path, bool bViews) {
     TestDocumentHost host;
     host.showsViews = bViews;
     CTesselDoc doc(host);
-    if (!doc.OnOpenDocument(path) || (doc.GetOverview() != nullptr) != bViews ||
+    if (!DocumentOpen(doc).Open(path) || (doc.GetOverview() != nullptr) != bViews ||
         (doc.GetSampleData().summary != nullptr) != bViews) {
         std::abort();
     }
@@ -70,7 +71,7 @@ double OpenSeconds(const std::string& path) {
     const auto start = std::chrono::steady_clock::now();
     TestDocumentHost host;
     CTesselDoc doc(host);
-    if (!doc.OnOpenDocument(path) || doc.NextPoint(nullptr) == nullptr) {
+    if (!DocumentOpen(doc).Open(path) || doc.NextPoint(nullptr) == nullptr) {
         std::abort();
     }
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

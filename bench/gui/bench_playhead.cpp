@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
@@ -117,13 +118,13 @@ struct Editor {
 
     Editor() {
         document = std::make_unique<CTesselDoc>(app);
-        if (!document->OnOpenDocument(HourWave())) {
+        if (!DocumentOpen(*document).Open(HourWave())) {
             std::fprintf(stderr, "could not open %s\n", HourWave().c_str());
             std::abort();
         }
     }
     ~Editor() {
-        app.StopPlayback();
+        app.GetPlayback().Stop();
         document.reset();
         app.ExitInstance();
     }
@@ -254,7 +255,7 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         const int passesBefore = frame->GetIdleUpdater().PassCount();
         view->Play();
         RunFor(windowMs);
-        app.StopPlayback();
+        app.GetPlayback().Stop();
         idlePasses += frame->GetIdleUpdater().PassCount() - passesBefore;
         paints.bCounting = false;
         playCpu += ProcessSeconds() - cpu;

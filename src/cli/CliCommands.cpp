@@ -9,6 +9,7 @@
 #include "cli/CliHost.h"
 #include "cli/JsonText.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::string Absolute(const std::string& path) {
 std::unique_ptr<CTesselDoc> OpenDocument(CliHost& host, const std::string& path) {
     const std::string full = Absolute(path);
     auto doc = std::make_unique<CTesselDoc>(host);
-    if (!doc->OnOpenDocument(full)) {
+    if (!DocumentOpen(*doc).Open(full)) {
         return nullptr;
     }
     host.SetOpenDocument(full);
@@ -202,6 +203,7 @@ int RunSetPoints(const std::vector<std::string>& words) {
                                                 std::to_string(doc->GetFrameCount()) + " frames)");
         }
     }
+    doc->BeginGroup(UndoKind::Replace);
     while (const PanPoint* first = doc->NextPoint(nullptr)) {
         doc->RemovePoint(first);
     }
@@ -211,9 +213,8 @@ int RunSetPoints(const std::vector<std::string>& words) {
             return kExitFailed;
         }
     }
-    doc->SetModifiedFlag(true);
-    const bool bSaved = args.Option("--save-as") ? doc->FileSaveAs() : doc->FileSave();
-    return bSaved ? kExitOk : kExitFailed;
+    doc->EndGroup();
+    return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
 }
 
 int RunSaveAs(const std::vector<std::string>& words) {
@@ -238,5 +239,5 @@ int RunSaveAs(const std::vector<std::string>& words) {
     if (!doc) {
         return kExitFailed;
     }
-    return doc->FileSaveAs() ? kExitOk : kExitFailed;
+    return host.SaveDocument(*doc, true) ? kExitOk : kExitFailed;
 }

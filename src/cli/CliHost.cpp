@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "document/CTesselDoc.h"
+#include "document/DocumentSave.h"
 #include "document/SaveAsNameCheck.h"
 #include "formats/CSoundFile.h"
 
@@ -39,7 +41,22 @@ int TypeFromExtension(const std::string& path, int fallback) {
 
 }  // namespace
 
+bool CliHost::SaveDocument(CTesselDoc& document, bool bSaveAs) {
+    DocumentSave save(document);
+    if (!bSaveAs) {
+        return save.Save();
+    }
+    SaveNameResult chosen;
+    return TakeTarget(SoundTypeId(document.GetFileType()), document.GetPathName(), chosen) &&
+           save.SaveAsChosen(chosen);
+}
+
 bool CliHost::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {
+    return TakeTarget(request.filterIndex - 1, request.bOwnDocument ? request.ownDocumentPath : "",
+                      result);
+}
+
+bool CliHost::TakeTarget(int fallbackType, const std::string& ownDocument, SaveNameResult& result) {
     if (!m_target) {
         std::fprintf(stderr,
                      "sonomap-cli: the file cannot be saved in place; name another "
@@ -47,12 +64,12 @@ bool CliHost::AskSaveName(const SaveNameRequest& request, SaveNameResult& result
         return false;
     }
     const std::string full = std::filesystem::absolute(m_target->path).lexically_normal().string();
-    const int typeId = m_target->typeId.value_or(TypeFromExtension(full, request.filterIndex - 1));
+    const int typeId = m_target->typeId.value_or(TypeFromExtension(full, fallbackType));
     ReplaceAllowed prompts(m_prompts);
     SaveAsNameCheck check(prompts,
                           [this](const std::string& path) { return IsDocumentOpen(path); });
-    if (request.bOwnDocument) {
-        check.SetOwnDocument(request.ownDocumentPath);
+    if (!ownDocument.empty()) {
+        check.SetOwnDocument(ownDocument);
     }
     const SaveAsNameCheck::Outcome outcome = check.CheckOnAccept(full, typeId + 1);
     if (!outcome.accepted) {

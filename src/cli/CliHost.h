@@ -10,8 +10,8 @@
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"
 
-// The application as the command-line tool plays it: messages on stderr, no mixer, one open
-// document, and a save name given on the command line instead of a dialog.
+// The application as the command-line tool plays it: messages on stderr, one open document,
+// and a save name given on the command line instead of a dialog.
 class CliHost : public DocumentHost {
   public:
     struct SaveTarget {
@@ -31,21 +31,18 @@ class CliHost : public DocumentHost {
     CliPrompts& GetPrompts() { return m_prompts; }
 
     UserPrompts& Prompts() override { return m_prompts; }
+    // The name the command line gave, checked as the save dialog checks a name (a file of
+    // that name is replaced; an open document's is refused unless it is ownDocument's own).
+    // Without one, says that a name is needed. False when there is no name to use.
+    bool TakeTarget(int fallbackType, const std::string& ownDocument, SaveNameResult& result);
+    // Save (to the document's own file, or Save As when it cannot be written) or Save As, to
+    // the name given on the command line. False when it failed (shown).
+    bool SaveDocument(CTesselDoc& document, bool bSaveAs);
+    // Save As, which the command line cannot ask: the name given on it, or none.
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
     bool IsDocumentOpen(const std::string& fullPath) const override {
         return !m_openDocument.empty() && fullPath == m_openDocument;
     }
-    void OpenMixerSession(uint32_t) override {}
-    AmbrelWaveMixSession GetMixerSession() const override { return 0; }
-    void ReportMixerError(int) override {}
-    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession, const MixerWaveSource&) override {
-        return 0;
-    }
-    int MixerGetLastError() override { return AMBREL_WAVEMIX_ERR_NO_DEVICE; }
-    int MixerFreeWave(AmbrelWaveMixSession, AmbrelWaveMixWave) override { return 0; }
-    int MixerStopChannel(AmbrelWaveMixSession, uint32_t) override { return 0; }
-    CTesselDoc* GetPlayingDocument() const override { return nullptr; }
-    void ClearPlaying() override {}
     // The clipboard is held as the editor holds it; nobody is there to answer the paste
     // questions, so a paste that would ask is cancelled.
     PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }

@@ -73,5 +73,5 @@ int RunImport(const std::vector<std::string>& words) {
     if (!SoundImport(host).ImportInto(doc, in, options)) {
         return kExitFailed;
     }
-    return doc.FileSaveAs() ? kExitOk : kExitFailed;
+    return host.SaveDocument(doc, true) ? kExitOk : kExitFailed;
 }

@@ -13,7 +13,10 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
+#include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/StereoExportCommand.h"
 #include "formats/CSoundFile.h"
 
 namespace {
@@ -49,11 +52,17 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
     host.SetSaveTarget(CliHost::SaveTarget{job.output, typeId});
     const std::string full = fs::absolute(job.input).lexically_normal().string();
     CTesselDoc doc(host);
-    if (!doc.OnOpenDocument(full)) {
+    if (!DocumentOpen(doc).Open(full)) {
         return false;
     }
     host.SetOpenDocument(full);
-    return mode.bBinaural ? doc.ExportBinauralFile() : doc.ExportStereoFile();
+    SaveNameResult output;
+    if (!host.TakeTarget(kSoundTypeWave, "", output)) {
+        return false;
+    }
+    const int outputType = output.filterIndex - 1;
+    return mode.bBinaural ? BinauralExportCommand(doc).RenderTo(output.fullPath, outputType)
+                          : StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
 }
 
 // render --list-hrtfs: the names, one a line, as --hrtf takes them.

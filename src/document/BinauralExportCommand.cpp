@@ -20,13 +20,20 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
            amount + " dB.";
 }
 
+BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
+    : m_document(document), m_host(document.GetHost()) {}
+
 bool BinauralExportCommand::Run() {
-    UserPrompts& prompts = m_host.Prompts();
     SaveNameResult result;
-    if (!m_document.AskExportName("Export Binaural File As...", "binaural", result)) {
+    if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
+                               "binaural", result)) {
         return false;
     }
-    const std::string& path = result.fullPath;
+    return RenderTo(result.fullPath, result.filterIndex - 1);
+}
+
+bool BinauralExportCommand::RenderTo(const std::string& path, int typeId) {
+    UserPrompts& prompts = m_host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     const std::unique_ptr<BinauralRenderer> renderer = m_host.MakeBinauralRenderer();
@@ -51,7 +58,7 @@ bool BinauralExportCommand::Run() {
         return false;
     }
 
-    ExportTarget output(path, result.filterIndex - 1);
+    ExportTarget output(path, typeId);
     std::unique_ptr<ProgressIndicator> progress;
     BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
     try {

@@ -11,11 +11,12 @@ class DocumentHost;
 // of that name. The document and its host outlive the command.
 class BinauralExportCommand {
   public:
-    BinauralExportCommand(const CTesselDoc& document, DocumentHost& host)
-        : m_document(document), m_host(host) {}
+    explicit BinauralExportCommand(const CTesselDoc& document);
 
-    // True when the file was written in full.
+    // Asks for the name, then RenderTo. True when the file was written in full.
     bool Run();
+    // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
+    bool RenderTo(const std::string& path, int typeId);
 
     // "... scaled down by 3.1 dB.": the amount rounded up to a tenth, so a scaled mix never
     // reads 0.0.

@@ -3,27 +3,27 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/PanPointList.h"
-#include "document/PanSegment.h"
 #include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
 #include "platform/MonoBitmap.h"
 #include "platform/SampleBuffer.h"
-#include "trevant/trevant.h"
 #include "views/peaks/SampleData.h"
 
-class CFile;
-class CProcessingDialog;
 class DocumentHost;
-struct ImportedSound;
-struct SaveNameResult;
+class DocumentListener;
+class PeakSummary;
 
-// One open sound: all its samples in memory (the in-memory convention of the sound files),
-// its format, its pan trajectory, the chunks of its file that no format writes itself, its
-// master overview and the mixer wave made from it. A document exists only by opening a file.
+// One open sound as data: all its samples in memory, its format, its pan trajectory and undo
+// history, the chunks of its file that no format writes itself, its master overview and
+// whether it differs from what was saved. It shows no dialog and knows no mixer: the open,
+// save and export flows (DocumentOpen, DocumentSave, StereoExportCommand,
+// BinauralExportCommand) work on it, and playback reads it. Every change of the trajectory
+// and of the modified mark is told to its listeners.
 // Positions and counts of frames are sample frames; sizes of sample data are bytes.
 // The host (the application) must outlive every document.
 class CTesselDoc : public CDocument {
@@ -31,56 +31,53 @@ class CTesselDoc : public CDocument {
     explicit CTesselDoc(DocumentHost& host);
     ~CTesselDoc() override;
 
-    // The platform's open: reads path into this empty document. False when the open was
-    // refused; the reason has been shown.
-    bool OnOpenDocument(const std::string& path);
-    // Fills the document from a file open for reading; false when the open is aborted.
-    bool LoadSound(CFile& file);
-    // Fills a new document from an imported sound (its samples move into the document): an
-    // untitled document named title that has never been saved, so it counts as modified and
-    // its first save asks for a name. False when the sound fails the format check (shown).
-    bool LoadImported(ImportedSound& sound, const std::string& title, const std::string& sourcePath,
-                      CProcessingDialog& status);
+    // ---- The sound, as the open and import flows fill it ----
+    // Takes the samples, dataBytes of them, in format; the frame count follows. The peak
+    // summary and the overview go with the old samples.
+    void SetSound(const PcmFormat& format, SampleBuffer samples, uint32_t dataBytes);
+    // How a buffer of dataBytes in format reads (the document's own view of its samples).
+    static SampleData Describe(const PcmFormat& format, const uint8_t* samples, uint32_t dataBytes);
+    void SetPeakSummary(std::unique_ptr<PeakSummary> summary);
+    void SetOverview(std::unique_ptr<MonoBitmap> overview) { m_pOverview = std::move(overview); }
+    // The type a save writes ("WAVE", "AIFF", as the sound files name them).
+    void SetFileType(const std::string& type) { m_fileType = type; }
+    // The two fields the pan chunk carries through unchanged.
+    void SetCarriedFields(bool bFlag, uint16_t value);
+    void SetUnrecognized(std::unique_ptr<UnrecognizedChunkBlock> chunks) {
+        m_pUnrecognized = std::move(chunks);
+    }
+    void SetImportSource(const std::string& path) { m_importSource = path; }
     // The file an imported document was made from; empty for a document opened natively.
     const std::string& GetImportSource() const { return m_importSource; }
-    // Writes the document into an open, empty file; false when the save failed.
-    bool SaveSound(CFile& file);
-    // The platform's save: writes beside path and replaces it only when all went well.
-    bool OnSaveDocument(const std::string& path);
-    // Save (path given) or Save As (empty path). replace: the document takes the new name.
-    bool DoSave(const std::string& path, bool replace);
-    // Asks for a save name; on OK writes the chosen full path into name and switches the
-    // file type (dropping the unrecognised chunks on a change of type).
-    bool PromptSaveName(std::string& name, const std::string& title, bool bOpenDialog);
-    // The Save command: to the document's path, or through Save As when that file is
-    // missing or read-only.
-    bool FileSave();
-    bool FileSaveAs() { return DoSave("", true); }
-    // Before closing: asks "Save changes to ...?" for a modified document. True when it may
-    // close.
-    bool SaveModified();
+    // The trajectory a file brought: added as it stands, no step of the history.
+    void LoadTrajectory(const std::vector<PanPoint>& points);
 
-    // Export Stereo File: asks for a name and renders the sound along its trajectory into a
-    // new two-channel WAV or AIFF file, with progress and Cancel. Every outcome is shown to
-    // the user; a cancelled or failed export leaves no output file. True when the file was
-    // written in full.
-    bool ExportStereoFile();
-    // Export Binaural File: the same, rendered through the host's 3-D mixer with HRTF into a
-    // 16-bit two-channel file (BinauralExportCommand).
-    bool ExportBinauralFile();
-    // The name an export dialog proposes: "take-stereo.wav" for take.wav and kind "stereo".
-    std::string ExportName(const std::string& kind) const;
-    // Asks for an export's file in the export folder, proposing ExportName(kind).
-    bool AskExportName(const std::string& title, const std::string& kind,
-                       SaveNameResult& result) const;
-
-    // Hands frames [start, end) to the mixer (end -1: to the end of the sound).
-    void OpenMixerWave(uint32_t start, int64_t end);
-    void FreeMixerWave();
-
-    int GetSample8(uint32_t frame, int channel) const;
-    int GetSample16(uint32_t frame, int channel) const;
-    SampleData GetSampleData() const;
+    // ---- Trajectory edits ----
+    // Every edit of the points is one step of the undo history: BeginEdit opens it before the
+    // edit changes the list (Add: after the point was added; Delete: before it is removed,
+    // count points from point on; Modify and Paste: before), EndEdit closes it once the edit is
+    // over (a drag: at the release). Between the two, a group (BeginGroup/EndGroup) makes all
+    // its edits one step. The modified mark follows the history, and every change is told.
+    void BeginEdit(const PanPoint* point, UndoKind kind, int32_t count = 1);
+    void EndEdit();
+    // Opens one step that every edit until EndGroup joins (a recording pass, a generated
+    // shape, a replaced trajectory). Groups do not nest: an inner one joins the outer.
+    void BeginGroup(UndoKind kind, int32_t count = 0);
+    void EndGroup();
+    bool IsInGroup() const { return m_groupDepth > 0; }
+    // A press that moved nothing leaves no step behind.
+    void DropUnchangedEdit();
+    // Takes back the most recent step, or does the last undone one again. False when there is
+    // none, or memory for a point could not be had (the list is then short of it).
+    bool Undo();
+    bool Redo();
+    // Points changed in place (a drag's move, a typed value): tells the listeners.
+    void TrajectoryChanged();
+    // The document as it is now is what its file holds (after a save).
+    void MarkSaved();
+    // No state of the history is what the file holds (the file differed at open, or there
+    // is no file yet).
+    void ForgetSaved() { m_undoHistory.ForgetSaved(); }
 
     PanPoint* PointAtOrBefore(uint32_t position) const;
     PanPoint* NextPoint(const PanPoint* point) const;
@@ -88,10 +85,17 @@ class CTesselDoc : public CDocument {
     PanPoint* FindInRange(uint32_t posLo, uint32_t posHi, int32_t panLo, int32_t panHi) const;
     // Also marks the document modified when the point was removed.
     bool RemovePoint(const PanPoint* point);
-    bool ComputePanSegment(uint32_t position);
     // PanPointList::CopyTransformed into the document's list; failures are shown to the user.
     bool CopyTransformed(const PanPointList& source, const PanPoint* start, int32_t count,
                          float scale, int32_t offset, bool addOffset, uint32_t limit);
+
+    void AddListener(DocumentListener* listener);
+    void RemoveListener(DocumentListener* listener);
+
+    // ---- Reading ----
+    int GetSample8(uint32_t frame, int channel) const;
+    int GetSample16(uint32_t frame, int channel) const;
+    SampleData GetSampleData() const;
 
     // Command states: Save only while modified, Export only with at least one pan point.
     bool CanSave() const { return IsModified(); }
@@ -103,6 +107,7 @@ class CTesselDoc : public CDocument {
     uint32_t GetDataBytes() const { return m_dataBytes; }
     uint32_t GetFrameCount() const { return m_frameCount; }
     const uint8_t* GetSamples() const { return m_pSamples.data(); }
+    bool HasSamples() const { return static_cast<bool>(m_pSamples); }
     const std::string& GetFileType() const { return m_fileType; }
     bool GetChunkFlag() const { return m_chunkFlag; }
     uint16_t GetChunkValue() const { return m_chunkValue; }
@@ -111,27 +116,17 @@ class CTesselDoc : public CDocument {
     const MonoBitmap* GetOverview() const { return m_pOverview.get(); }
     const PanPointList& GetPanPoints() const { return m_panPoints; }
     // The undo history of the pan point edits; it goes with the document.
-    UndoHistory& GetUndoHistory() { return m_undoHistory; }
     const UndoHistory& GetUndoHistory() const { return m_undoHistory; }
-    PanSegment* GetPanSegment() const { return m_pPanSegment.get(); }
-    AmbrelWaveMixWave GetWave() const { return m_hWave; }
-    uint32_t GetPlayStart() const { return m_playStart; }
-    bool IsPlaying() const { return m_bPlaying; }
-    void SetPlaying(bool bPlaying) { m_bPlaying = bPlaying; }
     DocumentHost& GetHost() const { return m_host; }
 
+  protected:
+    void OnModifiedChanged() override;
+
   private:
-    // The open ends with the message text and, under it, the line that names the file and
-    // says why.
-    bool AbortOpen(const std::string& text, unsigned helpId, const std::string& informative);
-    // The native open refuses file: where the host offers import, one box asks whether to
-    // import it instead. True when the document then holds the imported sound.
-    bool RefuseOpen(const CFile& file, const std::string& text, unsigned helpId,
-                    const std::string& informative);
-    bool CheckFormat() const;
-    void ParsePanChunk(const std::vector<uint8_t>& chunk);
-    bool SaveFailed(const std::string& text);
-    void ShowFileError(int error, const std::string& path, bool bWriting);
+    // The modified mark from the history: modified unless back in the state last saved.
+    void FollowHistory();
+    template <typename Fn>
+    void Tell(Fn fn);
 
     DocumentHost& m_host;
 
@@ -139,9 +134,7 @@ class CTesselDoc : public CDocument {
     uint16_t m_chunkValue = 0;
     std::unique_ptr<UnrecognizedChunkBlock> m_pUnrecognized;
     std::string m_fileType;
-    uint32_t m_playStart = 0;
     std::unique_ptr<MonoBitmap> m_pOverview;
-    bool m_bPlaying = false;
     SampleBuffer m_pSamples;
     std::unique_ptr<PeakSummary> m_pPeakSummary;  // for the views' peak images; may be none
     uint32_t m_dataBytes = 0;
@@ -149,7 +142,7 @@ class CTesselDoc : public CDocument {
     uint32_t m_frameCount = 0;
     PanPointList m_panPoints;
     UndoHistory m_undoHistory{m_panPoints};
-    AmbrelWaveMixWave m_hWave = 0;
-    std::unique_ptr<PanSegment> m_pPanSegment;
+    int m_groupDepth = 0;
     std::string m_importSource;
+    std::vector<DocumentListener*> m_listeners;
 };

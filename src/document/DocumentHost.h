@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "document/BinauralRenderer.h"
-#include "trevant/trevant.h"
 
 class CTesselDoc;
 class PanPointList;
@@ -41,8 +40,8 @@ struct SaveNameResult {
     int filterIndex = 1;  // chosen filter, from 1
 };
 
-// The application as a document sees it: the user, the mixer session, the playing state, the
-// pan clipboard and the remembered folders. The editor's application object implements it;
+// The application as a document and its flows see it: the user, the save dialog, the pan
+// clipboard and the remembered folders. The editor's application object implements it;
 // the command-line tool and the tests have their own. Folders end with their separator.
 class DocumentHost {
   public:
@@ -53,22 +52,6 @@ class DocumentHost {
     virtual bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) = 0;
     // Whether a document with this absolute path is open in the program.
     virtual bool IsDocumentOpen(const std::string& fullPath) const = 0;
-
-    // Makes sure a mixer session for this sample rate's class is open; failures are reported
-    // to the user, and GetMixerSession is then 0.
-    virtual void OpenMixerSession(uint32_t sampleRate) = 0;
-    virtual AmbrelWaveMixSession GetMixerSession() const = 0;
-    virtual void ReportMixerError(int code) = 0;
-    // The mixer calls a document makes for its wave, forwarded so the core links no audio.
-    virtual AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
-                                            const MixerWaveSource& source) = 0;
-    virtual int MixerGetLastError() = 0;
-    virtual int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) = 0;
-    virtual int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) = 0;
-
-    virtual CTesselDoc* GetPlayingDocument() const = 0;
-    // Forgets the playing document and view (the sound has been stopped).
-    virtual void ClearPlaying() = 0;
 
     // The program's one pan clipboard (a PanClipboard), owned by the host, or none. Setting
     // it destroys the previous one. (Undo histories belong to their documents.)

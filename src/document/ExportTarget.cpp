@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
@@ -57,4 +58,24 @@ bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     m_pWriter.reset();
     m_output.Abort();
     return bWritten;
+}
+
+std::string ExportTarget::ProposedName(const std::string& title, const std::string& kind) {
+    std::string name = title;
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name + "-" + kind + ".wav";
+}
+
+bool ExportTarget::AskName(DocumentHost& host, const std::string& dialogTitle,
+                           const std::string& documentTitle, const std::string& kind,
+                           SaveNameResult& result) {
+    SaveNameRequest request;
+    request.title = dialogTitle;
+    request.filters = kSoundFileFilters;
+    request.startFolder = host.GetExportFolder();
+    request.proposedName = ProposedName(documentTitle, kind);
+    return host.AskSaveName(request, result);
 }

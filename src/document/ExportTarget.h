@@ -8,7 +8,9 @@
 #include "platform/SafeFileWriter.h"
 
 class CSoundFile;
+class DocumentHost;
 class UserPrompts;
+struct SaveNameResult;
 
 // The file an export writes: a sound file of the chosen type on a temp file beside the chosen
 // name, put in place only when complete, so a cancelled or failed export leaves no half-made
@@ -31,6 +33,15 @@ class ExportTarget {
     // not ("Error writing wave data!" when bWriteFailed, "Error closing wave data!", "Error
     // closing wave file!"). True when the file is in place.
     bool Finish(bool bWriteFailed, UserPrompts& prompts);
+
+    // The name an export dialog proposes: "take-stereo.wav" for the title take.wav and kind
+    // "stereo".
+    static std::string ProposedName(const std::string& title, const std::string& kind);
+    // Asks for an export's file in the host's export folder, proposing ProposedName. False
+    // when the user cancelled.
+    static bool AskName(DocumentHost& host, const std::string& dialogTitle,
+                        const std::string& documentTitle, const std::string& kind,
+                        SaveNameResult& result);
 
   private:
     std::string m_typeName;

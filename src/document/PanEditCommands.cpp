@@ -71,14 +71,6 @@ bool PanEditCommands::CanRedo(const CTesselDoc& doc) {
     return doc.GetUndoHistory().CanRedo();
 }
 
-std::string PanEditCommands::UndoText(const CTesselDoc& doc) {
-    return doc.GetUndoHistory().UndoText();
-}
-
-std::string PanEditCommands::RedoText(const CTesselDoc& doc) {
-    return doc.GetUndoHistory().RedoText();
-}
-
 int32_t PanEditCommands::CountFrom(const CTesselDoc& doc, const PanPoint* first, uint32_t end) {
     int32_t count = 0;
     for (const PanPoint* point = first; point != nullptr && point->position <= end;
@@ -173,19 +165,17 @@ bool PanEditCommands::Paste(CTesselDoc& doc, uint32_t start, uint32_t end) {
     // A failed addition has been reported; what was added so far stays, and undoes.
     doc.CopyTransformed(clipboard, nullptr, -1, scale, static_cast<int32_t>(start), true, frames);
     FinishEdit(doc);
-    doc.SetModifiedFlag(true);
     return true;
 }
 
 bool PanEditCommands::StepHistory(CTesselDoc& doc, bool bRedo) {
-    UndoHistory& history = doc.GetUndoHistory();
+    const UndoHistory& history = doc.GetUndoHistory();
     if (bRedo ? !history.CanRedo() : !history.CanUndo()) {
         return false;
     }
-    if (!(bRedo ? history.Redo() : history.Undo())) {
+    if (!(bRedo ? doc.Redo() : doc.Undo())) {
         doc.GetHost().Prompts().Message("Error adding pan point to list!");
     }
-    doc.SetModifiedFlag(!history.IsAtSaved());
     return true;
 }
 
@@ -199,7 +189,7 @@ bool PanEditCommands::Redo(CTesselDoc& doc) {
 
 void PanEditCommands::RecordEdit(CTesselDoc& doc, const PanPoint* point, UndoKind kind,
                                  int32_t count) {
-    doc.GetUndoHistory().Open(point, count, kind);
+    doc.BeginEdit(point, kind, count);
 }
 
 void PanEditCommands::DeletePoint(CTesselDoc& doc, const PanPoint* point) {
@@ -209,5 +199,5 @@ void PanEditCommands::DeletePoint(CTesselDoc& doc, const PanPoint* point) {
 }
 
 void PanEditCommands::FinishEdit(CTesselDoc& doc) {
-    doc.GetUndoHistory().Close();
+    doc.EndEdit();
 }

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-
 #include "document/UndoRecord.h"
 
 class CTesselDoc;
@@ -18,9 +16,6 @@ class PanEditCommands {
   public:
     // Cut, Copy and Delete: a range (not a caret) holding at least one point.
     static bool CanDeleteInRange(const CTesselDoc& doc, uint32_t start, uint32_t end);
-    static bool CanCut(const CTesselDoc& doc, uint32_t start, uint32_t end) {
-        return CanDeleteInRange(doc, start, end);
-    }
     static bool CanCopy(const CTesselDoc& doc, uint32_t start, uint32_t end) {
         return CanDeleteInRange(doc, start, end);
     }
@@ -29,10 +24,6 @@ class PanEditCommands {
     // Undo and Redo: the document's history has a step to take back, or to do again.
     static bool CanUndo(const CTesselDoc& doc);
     static bool CanRedo(const CTesselDoc& doc);
-    // The items' texts: the step's own ("&Undo Delete Point\tCtrl+Z", "&Redo Paste\tCtrl+Y"),
-    // else "&Undo\tCtrl+Z" and "&Redo\tCtrl+Y".
-    static std::string UndoText(const CTesselDoc& doc);
-    static std::string RedoText(const CTesselDoc& doc);
 
     // Removes every point in the range; the record becomes a Delete of them.
     static bool DeleteInRange(CTesselDoc& doc, uint32_t start, uint32_t end);

@@ -149,6 +149,5 @@ bool PointProperties::Apply(uint32_t position, int pan) {
     m_point.position = position;
     m_point.pan = pan;
     PanEditCommands::FinishEdit(m_doc);
-    m_doc.SetModifiedFlag(true);
     return true;
 }

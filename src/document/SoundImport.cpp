@@ -3,6 +3,7 @@
 #include "document/CProcessingDialog.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
+#include "document/DocumentOpen.h"
 #include "platform/UserPrompts.h"
 
 namespace {
@@ -85,7 +86,7 @@ bool SoundImport::ImportInto(CTesselDoc& doc, const std::string& path,
         window.SetStatusText("Importing Waveform...");
         status = importer.Import(sound);
         if (status == Status::Ok) {
-            if (!doc.LoadImported(sound, ImportedTitle(path), path, window)) {
+            if (!DocumentOpen(doc).LoadImported(sound, ImportedTitle(path), path, window)) {
                 return false;
             }
         }

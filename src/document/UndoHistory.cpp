@@ -55,12 +55,12 @@ bool UndoHistory::Redo() {
     return m_steps[m_done - 1]->Redo(m_list);
 }
 
-std::string UndoHistory::UndoText() const {
-    return CanUndo() ? m_steps[m_done - 1]->GetMenuText() : UndoRecord::kNoUndoText;
+std::string UndoHistory::UndoName() const {
+    return CanUndo() ? m_steps[m_done - 1]->GetName() : std::string();
 }
 
-std::string UndoHistory::RedoText() const {
-    return CanRedo() ? m_steps[m_done]->GetRedoText() : UndoRecord::kNoRedoText;
+std::string UndoHistory::RedoName() const {
+    return CanRedo() ? m_steps[m_done]->GetName() : std::string();
 }
 
 void UndoHistory::MarkSaved() {

@@ -40,9 +40,10 @@ class UndoHistory {
     bool Undo();
     bool Redo();
 
-    // The Undo item's text: the step Undo would take back, else "&Undo\tCtrl+Z"; and Redo's.
-    std::string UndoText() const;
-    std::string RedoText() const;
+    // The name of the step Undo would take back ("Delete Point"), and of the one Redo would do
+    // again; "" when there is none.
+    std::string UndoName() const;
+    std::string RedoName() const;
     size_t UndoCount() const { return m_done; }
     size_t RedoCount() const { return m_steps.size() - m_done; }
 

@@ -6,26 +6,6 @@
 
 namespace {
 
-// "&Undo " or "&Redo " with the edit's noun and the key text.
-std::string MenuText(const char* verb, UndoKind kind, int32_t count, const char* keys) {
-    std::string text = verb;
-    switch (kind) {
-        case UndoKind::Add:
-            text += "Add Point";
-            break;
-        case UndoKind::Delete:
-            text += count == 1 ? "Delete Point" : "Delete Points";
-            break;
-        case UndoKind::Modify:
-            text += "Modify Point";
-            break;
-        case UndoKind::Paste:
-            text += "Paste";
-            break;
-    }
-    return text + keys;
-}
-
 bool Same(const PanPoint& a, const PanPoint& b) {
     return a.position == b.position && a.pan == b.pan;
 }
@@ -34,10 +14,7 @@ bool Same(const PanPoint& a, const PanPoint& b) {
 
 UndoRecord::UndoRecord(const PanPointList& list, const PanPoint* point, int32_t count,
                        UndoKind kind)
-    : m_kind(kind),
-      m_count(count),
-      m_menuText(MenuText("&Undo ", kind, count, "\tCtrl+Z")),
-      m_redoText(MenuText("&Redo ", kind, count, "\tCtrl+Y")) {
+    : m_kind(kind), m_count(count) {
     m_before.reserve(list.GetCount());
     for (const PanPoint* p = list.NextPoint(nullptr); p != nullptr; p = list.NextPoint(p)) {
         // An added point is already in the list; the state before the edit lacks it.
@@ -78,4 +55,20 @@ bool UndoRecord::Undo(PanPointList& list) const {
 
 bool UndoRecord::Redo(PanPointList& list) const {
     return !m_bOpen && list.ReplaceRun(m_first, m_before.size(), m_after);
+}
+
+std::string UndoRecord::GetName() const {
+    switch (m_kind) {
+        case UndoKind::Add:
+            return "Add Point";
+        case UndoKind::Delete:
+            return m_count == 1 ? "Delete Point" : "Delete Points";
+        case UndoKind::Modify:
+            return "Modify Point";
+        case UndoKind::Paste:
+            return "Paste";
+        case UndoKind::Replace:
+            return "Replace Points";
+    }
+    return {};
 }

@@ -8,7 +8,7 @@
 
 class PanPointList;
 
-enum class UndoKind : int32_t { Add = 0, Delete = 1, Modify = 2, Paste = 3 };
+enum class UndoKind : int32_t { Add = 0, Delete = 1, Modify = 2, Paste = 3, Replace = 4 };
 
 // One step of a document's undo history: what one edit did to its pan point list, by value.
 // The step holds copies of the points the edit changed, never the document's own points, so
@@ -17,13 +17,9 @@ enum class UndoKind : int32_t { Add = 0, Delete = 1, Modify = 2, Paste = 3 };
 // undone or redone. Positions are frames, pans degrees.
 class UndoRecord {
   public:
-    // The Undo and Redo items' texts while there is no step.
-    static constexpr const char* kNoUndoText = "&Undo\tCtrl+Z";
-    static constexpr const char* kNoRedoText = "&Redo\tCtrl+Y";
-
     // Opens the step of an edit of list. Add: point is the point just added. Delete, Modify
     // and Paste: made before the edit changes the list; count is the number of points a
-    // Delete or a Paste removes (the menu text says Point or Points).
+    // Delete or a Paste removes (the name says Point or Points).
     UndoRecord(const PanPointList& list, const PanPoint* point, int32_t count, UndoKind kind);
 
     // Takes what the edit changed from the list as it is now. A closed step stays as it is.
@@ -39,17 +35,13 @@ class UndoRecord {
     bool Undo(PanPointList& list) const;
     bool Redo(PanPointList& list) const;
 
-    UndoKind GetKind() const { return m_kind; }
     int32_t GetCount() const { return m_count; }
-    // "&Undo Delete Point\tCtrl+Z" and the like, and "&Redo Delete Point\tCtrl+Y".
-    const std::string& GetMenuText() const { return m_menuText; }
-    const std::string& GetRedoText() const { return m_redoText; }
+    // What the edit did, in words: "Delete Point", "Delete Points", "Paste".
+    std::string GetName() const;
 
   private:
     UndoKind m_kind;
     int32_t m_count;
-    std::string m_menuText;
-    std::string m_redoText;
     bool m_bOpen = true;
     // Open: the whole list before the edit. Closed: the changed runs before and after it,
     // both starting at index m_first.

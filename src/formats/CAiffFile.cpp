@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/CFileException.h"
 
@@ -234,21 +235,26 @@ bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
     return m_bOk;
 }
 
-bool CAiffFile::WriteSamples(void* buffer, uint32_t count) {
+bool CAiffFile::WriteSamples(const void* buffer, uint32_t count) {
     if (m_pFile == nullptr) {
         return false;
     }
+    // Converted through a copy a stretch at a time: the caller's samples may be playing.
     const bool bSwap = m_format.bitsPerSample == 16;
-    auto convert = [&] {
+    constexpr uint32_t kStretch = 1u << 16;  // even, so no word is split
+    std::vector<uint8_t> stretch(std::min(count, kStretch));
+    const auto* from = static_cast<const uint8_t*>(buffer);
+    for (uint32_t done = 0; done < count && m_bOk;) {
+        const uint32_t n = std::min(count - done, kStretch);
+        std::memcpy(stretch.data(), from + done, n);
         if (bSwap) {
-            SwapWords(buffer, count);
+            SwapWords(stretch.data(), n);
         } else {
-            FlipSignBits(buffer, count);
+            FlipSignBits(stretch.data(), n);
         }
-    };
-    convert();
-    Write(buffer, count);
-    convert();  // the caller's buffer is its own again
+        Write(stretch.data(), n);
+        done += n;
+    }
     return m_bOk;
 }
 

@@ -21,7 +21,7 @@ class CAiffFile : public CSoundFile {
     bool ReadSamples(void* buffer, uint32_t offset, uint32_t count,
                      const ReadyFn& onReady = {}) override;
     bool CloseFile() override;
-    bool WriteSamples(void* buffer, uint32_t count) override;
+    bool WriteSamples(const void* buffer, uint32_t count) override;
     // "COMM" gets frames = dataBytes / channels / (bits / 8), 0 when either divisor is 0.
     bool CreateHeader(const PcmFormat& format, uint32_t dataBytes) override;
     std::optional<PanChunkBytes> ReadPanChunk() override;

@@ -60,7 +60,7 @@ bool CSoundFile::CloseFile() {
     return false;
 }
 
-bool CSoundFile::WriteSamples(void*, uint32_t) {
+bool CSoundFile::WriteSamples(const void*, uint32_t) {
     return false;
 }
 

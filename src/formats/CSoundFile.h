@@ -47,7 +47,7 @@ class CSoundFile : public CChunkFile {
     virtual bool CloseFile();
     // Appends count bytes of samples. The caller's buffer is converted in place for the file
     // and converted back before return, so it holds exactly what it held before.
-    virtual bool WriteSamples(void* buffer, uint32_t count);
+    virtual bool WriteSamples(const void* buffer, uint32_t count);
     // Empties the file and writes the form, the format chunk and the open sample-data chunk;
     // keeps format. dataBytes is the total sample byte count that will follow.
     virtual bool CreateHeader(const PcmFormat& format, uint32_t dataBytes);

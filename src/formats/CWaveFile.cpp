@@ -99,7 +99,7 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
     return m_bOk;
 }
 
-bool CWaveFile::WriteSamples(void* buffer, uint32_t count) {
+bool CWaveFile::WriteSamples(const void* buffer, uint32_t count) {
     if (m_pFile == nullptr) {
         return false;
     }

@@ -18,7 +18,7 @@ class CWaveFile : public CSoundFile {
     bool ReadSamples(void* buffer, uint32_t offset, uint32_t count,
                      const ReadyFn& onReady = {}) override;
     bool CloseFile() override;
-    bool WriteSamples(void* buffer, uint32_t count) override;
+    bool WriteSamples(const void* buffer, uint32_t count) override;
     bool CreateHeader(const PcmFormat& format, uint32_t dataBytes) override;
     std::optional<PanChunkBytes> ReadPanChunk() override;
     bool HasPanChunk() override;

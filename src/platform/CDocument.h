@@ -1,12 +1,9 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-#include "platform/DocumentObserver.h"
-
-// The platform's document: a path, a title, a modified flag and the views that show it.
-// It does not own its observers.
+// The platform's document: a path, a title and a modified flag. A change of the flag is
+// announced through OnModifiedChanged, so a derived document can tell its listeners.
 class CDocument {
   public:
     CDocument() = default;
@@ -20,16 +17,13 @@ class CDocument {
     const std::string& GetTitle() const { return m_title; }
     void SetTitle(const std::string& title) { m_title = title; }
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    void SetModifiedFlag(bool bModified = true);
 
-    void AddObserver(DocumentObserver* observer);
-    void RemoveObserver(DocumentObserver* observer);
-    const std::vector<DocumentObserver*>& GetObservers() const { return m_observers; }
-    void UpdateAllViews();
+  protected:
+    virtual void OnModifiedChanged() {}
 
   private:
     std::string m_path;
     std::string m_title;
     bool m_bModified = false;
-    std::vector<DocumentObserver*> m_observers;
 };

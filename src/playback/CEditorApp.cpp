@@ -9,7 +9,7 @@
 #include "document/PasteOptionIds.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
-#include "playback/PlayingView.h"
+#include "playback/QtPlaybackClock.h"
 
 namespace {
 
@@ -18,11 +18,18 @@ const char* const kClassName = "ClassName";
 
 }  // namespace
 
-CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings, Mixer& mixer)
-    : m_prompts(prompts), m_settings(settings), m_mixer(mixer) {}
+CEditorApp::CEditorApp(UserPrompts& prompts, SettingsStore& settings, Mixer& mixer,
+                       std::unique_ptr<PlaybackClock> clock)
+    : m_prompts(prompts), m_settings(settings), m_mixer(mixer) {
+    if (!clock) {
+        clock = std::make_unique<QtPlaybackClock>();
+    }
+    m_pPlayback = std::make_unique<PlaybackSession>(*this, std::move(clock));
+}
 
 CEditorApp::~CEditorApp() {
     CloseMixerSession();
+    m_pPlayback.reset();
 }
 
 void CEditorApp::LoadPreferences() {
@@ -42,6 +49,7 @@ void CEditorApp::SetMainFrameClassName(const std::string& name) {
 }
 
 void CEditorApp::ExitInstance() {
+    m_pPlayback->Stop();
     SetMainFrameClassName(kExitedClassName);
     CloseMixerSession();
     m_pPanClipboard.reset();
@@ -155,6 +163,10 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
 }
 
 void CEditorApp::CloseMixerSession() {
+    // No wave may outlive the session it was made in.
+    if (m_pPlayback) {
+        m_pPlayback->ReleaseWave();
+    }
     if (m_hSession != 0) {
         m_mixer.CloseSession(m_hSession);
         m_hSession = 0;
@@ -199,56 +211,16 @@ std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
         name, m_prefs.bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
 }
 
-void CEditorApp::StopPlayback() {
-    if (m_pPlayingDoc == nullptr && m_pPlayingView == nullptr) {
-        return;
-    }
-    if (m_pPlayingView != nullptr) {
-        m_pPlayingView->StopPlaybackTimer();
-        m_pPlayingView->SendLivePan(kNoLivePan);
-        m_pPlayingView->ShowPlayPosition(std::nullopt);
-        // The position is read before the channel stops, or it would read the stop point.
-        if (m_prefs.bCursorFollow && m_pPlayingDoc != nullptr && m_pPlayingView->ShowsCaret()) {
-            const AmbrelWaveMixWave wave = m_pPlayingDoc->GetWave();
-            uint32_t position = 0;
-            const int code = m_mixer.GetPlayPosition(m_hSession, 0, wave, position,
-                                                     AMBREL_WAVEMIX_POSITION_FRAMES);
-            if (code != 0) {
-                m_prompts.Message("Error #" + std::to_string(code) +
-                                  " (AmbrelWaveMixGetPlayPosition)");
-            } else {
-                const uint32_t frame = position + m_pPlayingDoc->GetPlayStart();
-                if (frame < m_pPlayingDoc->GetFrameCount() - 1) {
-                    m_pPlayingView->PlaceCaret(frame);
-                }
-            }
-        }
-    }
-    m_pPlayingView = nullptr;
-    m_mixer.StopChannel(m_hSession, 0, 0);
-    if (m_pPlayingDoc != nullptr) {
-        m_pPlayingDoc->SetPlaying(false);
-    }
-    m_pPlayingDoc = nullptr;
-}
-
 void CEditorApp::OnOptionsAccepted() {
-    StopPlayback();
+    m_pPlayback->Stop();
     CloseMixerSession();
 }
 
-void CEditorApp::SetPlaying(CTesselDoc* document, PlayingView* view) {
-    m_pPlayingDoc = document;
-    m_pPlayingView = view;
-    if (document != nullptr && !m_liveHrtf.empty()) {
+void CEditorApp::AnnouncePlayback() {
+    if (!m_liveHrtf.empty()) {
         m_prompts.ShowStatus(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
         m_sessionNote.clear();
     }
-}
-
-void CEditorApp::ClearPlaying() {
-    m_pPlayingDoc = nullptr;
-    m_pPlayingView = nullptr;
 }
 
 bool CEditorApp::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {
@@ -257,23 +229,6 @@ bool CEditorApp::AskSaveName(const SaveNameRequest& request, SaveNameResult& res
 
 bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
     return m_isDocumentOpen && m_isDocumentOpen(fullPath);
-}
-
-AmbrelWaveMixWave CEditorApp::MixerOpenWave(AmbrelWaveMixSession session,
-                                            const MixerWaveSource& source) {
-    return m_mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
-}
-
-int CEditorApp::MixerGetLastError() {
-    return m_mixer.GetLastError();
-}
-
-int CEditorApp::MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
-    return m_mixer.FreeWave(session, wave);
-}
-
-int CEditorApp::MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) {
-    return m_mixer.StopChannel(session, channel, 0);
 }
 
 void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {

@@ -9,22 +9,23 @@
 
 #include "document/DocumentHost.h"
 #include "playback/Mixer.h"
+#include "playback/PlaybackClock.h"
+#include "playback/PlaybackSession.h"
 #include "playback/Preferences.h"
 #include "playback/TrevantMixer.h"
 
 class CTesselDoc;
-class PlayingView;
 class PanPointList;
 class PointProperties;
 class SettingsStore;
 class UserPrompts;
 
-// The application object: the user's preferences, the one mixer session, which document and
-// view play, the edit mode shared by all views, and the program-wide pan clipboard, which it
-// owns (each document keeps its own undo history). Plain C++: the user is reached through
-// UserPrompts, the settings through SettingsStore and the mixer through Mixer, so the Qt start-up
-// and the tests hand in their own. Every mixer call of the program goes through its mixer. Rates
-// are Hz, latency milliseconds.
+// The application object: the user's preferences, the one mixer session, the one playback
+// (PlaybackSession), the edit mode shared by all views, and the program-wide pan clipboard,
+// which it owns (each document keeps its own undo history). Plain C++: the user is reached
+// through UserPrompts, the settings through SettingsStore and the mixer through Mixer, so the
+// Qt start-up and the tests hand in their own. Every mixer call of the program goes through its
+// mixer. Rates are Hz, latency milliseconds.
 class CEditorApp : public DocumentHost {
   public:
     static constexpr int kEditModePan = 1;
@@ -36,9 +37,10 @@ class CEditorApp : public DocumentHost {
     static constexpr const char* kNoClassName = "Noneasdasdasd";
     static constexpr const char* kExitedClassName = "wergarbageqwert";
 
-    // The mixer must outlive the application; the library itself unless a test chooses.
-    CEditorApp(UserPrompts& prompts, SettingsStore& settings,
-               Mixer& mixer = TrevantMixer::Shared());
+    // The mixer must outlive the application; the library itself unless a test chooses. The
+    // playback's clock is a Qt timer unless one is handed in.
+    CEditorApp(UserPrompts& prompts, SettingsStore& settings, Mixer& mixer = TrevantMixer::Shared(),
+               std::unique_ptr<PlaybackClock> clock = nullptr);
     ~CEditorApp() override;
     CEditorApp(const CEditorApp&) = delete;
     CEditorApp& operator=(const CEditorApp&) = delete;
@@ -66,22 +68,21 @@ class CEditorApp : public DocumentHost {
 
     // Makes sure a session for the rate's class is open; every failure is shown to the user
     // and leaves no session (GetMixerSession() is then 0).
-    void OpenMixerSession(uint32_t rate) override;
+    void OpenMixerSession(uint32_t rate);
     void CloseMixerSession();
-    AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
+    AmbrelWaveMixSession GetMixerSession() const { return m_hSession; }
     Mixer& GetMixer() const { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
     // Shows one OK box for a non-zero mixer code.
-    void ReportMixerError(int code) override;
+    void ReportMixerError(int code);
+    // A playback has started: the HRTF state (and any note on the output chosen) goes to the
+    // status bar.
+    void AnnouncePlayback();
 
-    // Ends what plays: the view's timer and live direction, cursor following, channel 0, and
-    // the playing document and view. Does nothing when nothing plays.
-    void StopPlayback();
-    bool IsPlaying() const { return m_pPlayingDoc != nullptr; }
-    CTesselDoc* GetPlayingDocument() const override { return m_pPlayingDoc; }
-    PlayingView* GetPlayingView() const { return m_pPlayingView; }
-    void SetPlaying(CTesselDoc* document, PlayingView* view);
-    void ClearPlaying() override;
+    // The one playback of the program.
+    PlaybackSession& GetPlayback() { return *m_pPlayback; }
+    const PlaybackSession& GetPlayback() const { return *m_pPlayback; }
+    bool IsPlaying() const { return m_pPlayback->IsPlaying(); }
 
     // Command states and actions that need no window.
     bool IsPlayEnabled() const { return !IsPlaying(); }
@@ -112,11 +113,6 @@ class CEditorApp : public DocumentHost {
     bool IsDocumentOpen(const std::string& fullPath) const override;
     // A file the editor cannot open but libsndfile reads is offered for import.
     bool OffersImport() const override { return true; }
-    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession session,
-                                    const MixerWaveSource& source) override;
-    int MixerGetLastError() override;
-    int MixerFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
-    int MixerStopChannel(AmbrelWaveMixSession session, uint32_t channel) override;
 
     // The pan clipboard, and the "Paste Options..." dialogs the shell supplies; until it
     // does, both questions are answered Cancel.
@@ -168,8 +164,6 @@ class CEditorApp : public DocumentHost {
     Mixer& m_mixer;
     AmbrelWaveMixSession m_hSession = 0;
     uint32_t m_sessionRate = 0;
-    CTesselDoc* m_pPlayingDoc = nullptr;
-    PlayingView* m_pPlayingView = nullptr;
     SaveNameDialog m_saveNameDialog;
     OpenDocumentQuery m_isDocumentOpen;
     PasteMergeDialog m_pasteMergeDialog;
@@ -177,4 +171,6 @@ class CEditorApp : public DocumentHost {
     std::string m_liveHrtf;
     std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
     PointPropertiesDialog m_pointPropertiesDialog;
+    // Last: it stops what plays, through the mixer and the session above, as it goes.
+    std::unique_ptr<PlaybackSession> m_pPlayback;
 };

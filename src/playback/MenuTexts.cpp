@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "document/UndoRecord.h"
 #include "playback/CommandIds.h"
+#include "playback/UndoMenuText.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ const std::map<unsigned, const char*> kTexts = {
     {kPreferences, "Preferences..."},
     {kFileMru1, "Recent File"},
     {kAppExit, "E&xit"},
-    {kEditUndo, UndoRecord::kNoUndoText},
-    {kEditRedo, UndoRecord::kNoRedoText},
+    {kEditUndo, UndoMenuText::kNoUndoText},
+    {kEditRedo, UndoMenuText::kNoRedoText},
     {kEditCut, "Cu&t\tCtrl+X"},
     {kEditCopy, "&Copy\tCtrl+C"},
     {kPaste, "&Paste\tCtrl+V"},

@@ -61,7 +61,7 @@ bool CAppCommands::RunCommand(unsigned id) {
             OnPreferences();
             return true;
         case kStop:
-            m_app.StopPlayback();
+            m_app.GetPlayback().Stop();
             return true;
         case kCursorFollow:
             m_app.OnCursorFollow();

@@ -4,7 +4,11 @@
 #include <QCloseEvent>
 #include <QMenu>
 
+#include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentSave.h"
+#include "document/StereoExportCommand.h"
+#include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "shell/CMyMultiDocTemplate.h"
 #include "views/CWaveScrollView.h"
@@ -82,18 +86,18 @@ bool CChildFrame::RunCommand(unsigned id) {
             close();
             return true;
         case CommandId::kFileSave:
-            m_pDocument->FileSave();
+            DocumentSave(*m_pDocument).Save();
             OnSaved(oldPath);
             return true;
         case CommandId::kFileSaveAs:
-            m_pDocument->FileSaveAs();
+            DocumentSave(*m_pDocument).SaveAs();
             OnSaved(oldPath);
             return true;
         case CommandId::kExportStereo:
             OnExportStereoFile();
             return true;
         case CommandId::kExportBinaural:
-            m_pDocument->ExportBinauralFile();
+            BinauralExportCommand(*m_pDocument).Run();
             return true;
         default:
             return false;
@@ -101,7 +105,7 @@ bool CChildFrame::RunCommand(unsigned id) {
 }
 
 void CChildFrame::OnExportStereoFile() {
-    m_pDocument->ExportStereoFile();
+    StereoExportCommand(*m_pDocument).Run();
 }
 
 void CChildFrame::OnSaved(const std::string& oldPath) {
@@ -112,11 +116,11 @@ void CChildFrame::OnSaved(const std::string& oldPath) {
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
-    if (m_bAskToSave && !m_pDocument->SaveModified()) {
+    if (m_bAskToSave && !DocumentSave(*m_pDocument).SaveModified()) {
         event->ignore();
         return;
     }
-    m_template.StopIfPlaying(*m_pDocument);
+    m_template.GetApp().GetPlayback().StopDocument(*m_pDocument);
     QMdiSubWindow::closeEvent(event);
     if (event->isAccepted() && !m_bClosed) {
         m_bClosed = true;

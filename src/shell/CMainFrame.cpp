@@ -30,6 +30,7 @@
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
 #include "views/CWaveScrollView.h"
+#include "views/PositionReadouts.h"
 #include "views/ViewEvents.h"
 
 using namespace CommandId;
@@ -103,6 +104,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     SwitchMenu();
     LoadBarState();
 
+    m_app.GetPlayback().AddListener(this);
     m_app.SetOpenDocumentQuery([this](const std::string& path) {
         return m_pTemplate->IsPathInUse(CMyMultiDocTemplate::FullPath(path));
     });
@@ -130,6 +132,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 }
 
 CMainFrame::~CMainFrame() {
+    m_app.GetPlayback().RemoveListener(this);
     m_app.Prompts().SetStatusSink(nullptr);
     m_app.SetOpenDocumentQuery(nullptr);
     m_app.SetSaveNameDialog(nullptr);
@@ -549,9 +552,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kIndicatorPlay:
             // Whichever window plays, the pane shows where.
             state.enabled = ActiveChild() != nullptr;
-            if (auto* playing = dynamic_cast<CWaveScrollView*>(m_app.GetPlayingView())) {
-                state.text = playing->PlayReadout();
-            }
+            state.text = PlayReadout();
             return true;
         case kWindowCascade:
         case kWindowTile:
@@ -690,10 +691,27 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     OpenFiles(files);
 }
 
+std::string CMainFrame::PlayReadout() const {
+    return m_playFrame ? PositionReadouts::PlayText(*m_playFrame, m_playRate) : std::string();
+}
+
+void CMainFrame::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
+    m_playFrame = startFrame;
+    m_playRate = document.GetFormat().sampleRate;
+}
+
+void CMainFrame::OnPlaybackTick(CTesselDoc& /*document*/, const PlaybackTick& tick) {
+    m_playFrame = tick.heardFrame;
+}
+
+void CMainFrame::OnPlaybackStopped(CTesselDoc& /*document*/, const PlaybackStop& /*stop*/) {
+    m_playFrame.reset();
+}
+
 void CMainFrame::OnApplicationStateChanged(Qt::ApplicationState state) {
     // Another program has the user now: give the output device back.
     if (state != Qt::ApplicationActive) {
-        m_app.StopPlayback();
+        m_app.GetPlayback().Stop();
         m_app.CloseMixerSession();
     }
 }

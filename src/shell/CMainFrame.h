@@ -8,10 +8,12 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "playback/CSingleInstance.h"
 #include "playback/CommandTarget.h"
+#include "playback/PlaybackListener.h"
 #include "shell/CIdleUpdater.h"
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
@@ -35,7 +37,7 @@ class SettingsStore;
 // window, the application's commands, then itself) and answers what nobody else does. It owns
 // the document template, the recent-file list and the single-instance listener; the
 // application and the settings must outlive it.
-class CMainFrame : public QMainWindow, public CommandTarget {
+class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackListener {
     Q_OBJECT
 
   public:
@@ -49,6 +51,11 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CMainFrame(CEditorApp& app, SettingsStore& settings,
                CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent = nullptr);
     ~CMainFrame() override;
+
+    // The play pane follows whichever sound plays.
+    void OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) override;
+    void OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) override;
+    void OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) override;
 
     CMyMultiDocTemplate& GetDocTemplate() { return *m_pTemplate; }
     CMainFrameClient& GetClient() const { return *m_pClient; }
@@ -113,6 +120,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void ListWindows(QMenu& menu);
     void UpdateRecentFileItems();
     void OnApplicationStateChanged(Qt::ApplicationState state);
+    // Where the playing sound is heard, whichever window plays; "" while nothing plays.
+    std::string PlayReadout() const;
     void OnActivationRequested(const QStringList& files);
     // The caret blinks only in the active document's view.
     void OnChildActivated(QMdiSubWindow* window);
@@ -153,4 +162,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* m_pInfoBar = nullptr;
     COverviewToolBar* m_pOverviewBar = nullptr;
     QPointer<CWaveScrollView> m_pActiveView;
+    // The frame being heard and its rate, while a sound plays.
+    std::optional<uint32_t> m_playFrame;
+    uint32_t m_playRate = 0;
 };

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "document/SoundImport.h"
 #include "platform/PathNames.h"
 #include "playback/CEditorApp.h"
@@ -90,7 +92,7 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     }
     // A foreign match is offered too: the document's own format check decides.
     auto document = std::make_unique<CTesselDoc>(m_app);
-    if (!document->OnOpenDocument(fullPath)) {
+    if (!DocumentOpen(*document).Open(fullPath)) {
         return nullptr;
     }
     // The user may have chosen to import it instead: such a document has no path to recall.
@@ -166,8 +168,9 @@ CChildFrame* CMyMultiDocTemplate::FrameOf(const CTesselDoc& document) const {
 
 bool CMyMultiDocTemplate::SaveAllModified() {
     const std::vector<CChildFrame*> frames = m_frames;
-    return std::all_of(frames.begin(), frames.end(),
-                       [](CChildFrame* frame) { return frame->GetDocument().SaveModified(); });
+    return std::all_of(frames.begin(), frames.end(), [](CChildFrame* frame) {
+        return DocumentSave(frame->GetDocument()).SaveModified();
+    });
 }
 
 void CMyMultiDocTemplate::CloseAllDocuments() {
@@ -191,16 +194,8 @@ void CMyMultiDocTemplate::OnFrameClosing(CChildFrame& frame) {
     if (it == m_frames.end()) {
         return;
     }
-    StopIfPlaying(frame.GetDocument());
     m_frames.erase(it);
     emit DocumentsChanged();
-}
-
-void CMyMultiDocTemplate::StopIfPlaying(const CTesselDoc& document) {
-    // The sound must not go on playing from a document that is going away.
-    if (m_app.GetPlayingDocument() == &document) {
-        m_app.StopPlayback();
-    }
 }
 
 void CMyMultiDocTemplate::OnDocumentRenamed(CTesselDoc& document) {

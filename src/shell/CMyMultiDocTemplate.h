@@ -67,11 +67,9 @@ class CMyMultiDocTemplate : public QObject {
     // An absolute path with "." and ".." resolved, links kept.
     static std::string FullPath(const std::string& path);
 
-    // From the frames. A frame about to close stops its document's sound before its view
-    // goes.
-    void StopIfPlaying(const CTesselDoc& document);
     void OnFrameClosing(CChildFrame& frame);
     void OnDocumentRenamed(CTesselDoc& document);
+    CEditorApp& GetApp() const { return m_app; }
 
   signals:
     // The first document opened, or the last one closed, or anything in between.

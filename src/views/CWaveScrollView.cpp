@@ -36,7 +36,6 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_geometry(document.GetFrameCount()),
       m_drag(document),
       m_keys(document, m_geometry),
-      m_player(document, app, *this),
       m_commands(*this, document, app),
       m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }) {
     setFrameStyle(QFrame::NoFrame);
@@ -47,12 +46,13 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     viewport()->setMouseTracking(true);
     m_caretTimer.setInterval(kCaretPeriodMs);
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
+    m_app.GetPlayback().AddListener(this);
 }
 
 CWaveScrollView::~CWaveScrollView() {
-    // The application must not keep a view that is gone. No cursor following here: the view
-    // is going, and a message box now would show over a half-closed window.
-    m_player.StopWithView();
+    // Its sound does not play on without it; the view hears nothing more of it.
+    m_app.GetPlayback().RemoveListener(this);
+    m_app.GetPlayback().StopDocument(m_doc);
 }
 
 // ---- Display, resizing and scrolling -------------------------------------------------------
@@ -349,7 +349,8 @@ void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
 void CWaveScrollView::SendPlayPosition() {
     if (m_overviewBar) {
         const std::optional<uint32_t> frame = m_playhead.Frame();
-        SetPlayPositionEvent event(frame && m_doc.IsPlaying() ? *frame : kNoPlayPosition);
+        SetPlayPositionEvent event(frame && m_app.GetPlayback().IsPlaying(m_doc) ? *frame
+                                                                                 : kNoPlayPosition);
         QCoreApplication::sendEvent(m_overviewBar, &event);
     }
 }
@@ -489,9 +490,7 @@ void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
         }
         m_dragging = false;
     }
-    UndoHistory& history = m_doc.GetUndoHistory();
-    history.DropUnchangedStep();
-    m_doc.SetModifiedFlag(!history.IsAtSaved());
+    m_doc.DropUnchangedEdit();
     const QPoint at = PixelOf(*event);
     if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
         m_keys.Select(hit);
@@ -589,16 +588,14 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Space:
             if (m_app.IsPlaying()) {
-                m_app.StopPlayback();
+                m_app.GetPlayback().Stop();
             } else {
                 Play();
             }
             return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (m_app.IsPlaying()) {
-                m_app.StopPlayback();
-            }
+            m_app.GetPlayback().Stop();
             PlaceCaret(0);
             return;
         case Qt::Key_Backspace:
@@ -640,7 +637,39 @@ void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
 // ---- Playback ------------------------------------------------------------------------------
 
 void CWaveScrollView::Play() {
-    m_player.Play(GetSelStart(), IsCaret() ? -1 : static_cast<int64_t>(GetSelEnd()));
+    m_app.GetPlayback().Play(m_doc, GetSelStart(),
+                             IsCaret() ? -1 : static_cast<int64_t>(GetSelEnd()));
+}
+
+void CWaveScrollView::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
+    if (&document == &m_doc) {
+        ShowPlayPosition(startFrame);
+    }
+}
+
+void CWaveScrollView::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
+    if (&document != &m_doc) {
+        return;
+    }
+    if (tick.direction) {
+        SendLivePan(*tick.direction);
+    }
+    ShowPlayPosition(tick.heardFrame);
+}
+
+void CWaveScrollView::OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) {
+    if (&document != &m_doc) {
+        return;
+    }
+    SendLivePan(kNoLivePan);
+    ShowPlayPosition(std::nullopt);
+    if (IsCaret()) {
+        if (stop.bPlayedOut) {
+            PlaceCaret(stop.playStart);
+        } else if (stop.stopFrame) {
+            PlaceCaret(*stop.stopFrame);
+        }
+    }
 }
 
 void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
@@ -650,9 +679,7 @@ void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
 }
 
 void CWaveScrollView::PlayFrom(uint32_t frame) {
-    if (m_app.IsPlaying()) {
-        m_app.StopPlayback();
-    }
+    m_app.GetPlayback().Stop();
     PlaceCaretFromRuler(frame);
     Play();
 }
@@ -699,7 +726,7 @@ std::string CWaveScrollView::MouseReadout() const {
 
 std::string CWaveScrollView::PlayReadout() const {
     const std::optional<uint32_t> frame = m_playhead.Frame();
-    return frame && m_doc.IsPlaying()
+    return frame && m_app.GetPlayback().IsPlaying(m_doc)
                ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate)
                : std::string();
 }
@@ -718,7 +745,7 @@ void CWaveScrollView::FeedOverviewBar(QObject* bar) {
     OverviewUpdateEvent update(info);
     QCoreApplication::sendEvent(bar, &update);
     m_overviewBar = bar;
-    if (!m_doc.IsPlaying()) {
+    if (!m_app.GetPlayback().IsPlaying(m_doc)) {
         SetLivePanEvent none(kNoLivePan);
         QCoreApplication::sendEvent(bar, &none);
     }

@@ -7,8 +7,7 @@
 #include <optional>
 
 #include "playback/CommandTarget.h"
-#include "playback/PlayingView.h"
-#include "playback/ViewPlayer.h"
+#include "playback/PlaybackListener.h"
 #include "views/PanPointDrag.h"
 #include "views/PanPointKeys.h"
 #include "views/WaveScrollBar.h"
@@ -36,7 +35,7 @@ class QPainter;
 // Beside that it shows where things are: the blue playhead while its sound plays, the texts
 // of the position panes, and the wheel, Home and End navigation. The time ruler above it is a
 // widget of its own (CTimeRuler) that reads the same geometry.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public PlayingView {
+class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public PlaybackListener {
     Q_OBJECT
 
   public:
@@ -50,7 +49,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     const WaveViewGeometry& Geometry() const { return m_geometry; }
     // The geometry as the next paint draws it: every paint fits the scale to the total width.
     WaveViewGeometry PaintedGeometry() const;
-    ViewPlayer& Player() { return m_player; }
 
     // Centres frame in the window, as far as the waveform reaches.
     void ScrollToSample(uint32_t frame);
@@ -77,17 +75,17 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
 
     // Plays the selection, or from the caret to the end.
     void Play();
-    void StopPlaybackTimer() override { m_player.StopTimer(); }
-    void SendLivePan(int pan) override;
-    bool ShowsCaret() const override { return IsCaret(); }
-    void PlaceCaret(uint32_t frame) override;
+    // Sends the overview bar, when the view knows one, the live direction (or none).
+    void SendLivePan(int pan);
+    // Erases the caret if it is drawn and puts it at frame.
+    void PlaceCaret(uint32_t frame);
 
     // The playhead: the frame being heard, drawn as a 1-pixel blue line over the window's
     // height; a step repaints only the old and the new column. With "Cursor Follows Playback"
     // the view pages ahead as the line reaches the right edge. The active view also shows it
     // on the overview bar.
     static constexpr QRgb kPlayheadColour = 0xFF0000FF;
-    void ShowPlayPosition(std::optional<uint32_t> frame) override;
+    void ShowPlayPosition(std::optional<uint32_t> frame);
     std::optional<uint32_t> GetPlayPosition() const { return m_playhead.Frame(); }
     // The line's window column, or none when silent or outside the window.
     std::optional<int> PlayheadX() const;
@@ -137,6 +135,10 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Routed to the view's commands.
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
+
+    void OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) override;
+    void OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) override;
+    void OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) override;
 
   signals:
     // The window's columns stand for other frames now: a scroll, a zoom or a resize. Sent by
@@ -195,7 +197,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     WaveImage m_image;
     PanPointDrag m_drag;
     PanPointKeys m_keys;
-    ViewPlayer m_player;
     WaveViewCommands m_commands;
     WaveScrollBar m_scrollBar;
 

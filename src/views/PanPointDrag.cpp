@@ -59,13 +59,13 @@ void PanPointDrag::MoveTo(uint32_t frame, int pan) {
     }
     m_pPoint->position = position;
     m_pPoint->pan = pan;
+    m_doc.TrajectoryChanged();
 }
 
 void PanPointDrag::End() {
     if (m_pPoint != nullptr) {
         // The whole gesture, press to release, is one step.
         PanEditCommands::FinishEdit(m_doc);
-        m_doc.SetModifiedFlag(true);
     }
     m_pPoint = nullptr;
     m_pPrev = nullptr;

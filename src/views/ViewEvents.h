@@ -3,7 +3,7 @@
 #include <QEvent>
 #include <cstdint>
 
-#include "playback/PlayingView.h"
+#include "playback/PlaybackListener.h"
 
 class MonoBitmap;
 

@@ -4,6 +4,7 @@
 #include "document/PanEditCommands.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "playback/UndoMenuText.h"
 #include "views/CWaveScrollView.h"
 #include "views/StatusTexts.h"
 
@@ -67,11 +68,11 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kEditUndo:
             state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
-            state.text = PanEditCommands::UndoText(m_doc);
+            state.text = UndoMenuText::Undo(m_doc.GetUndoHistory());
             return true;
         case CommandId::kEditRedo:
             state.enabled = !bDragging && PanEditCommands::CanRedo(m_doc);
-            state.text = PanEditCommands::RedoText(m_doc);
+            state.text = UndoMenuText::Redo(m_doc.GetUndoHistory());
             return true;
         case CommandId::kIndicatorFormat:
             state.enabled = true;

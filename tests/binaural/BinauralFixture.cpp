@@ -1,4 +1,6 @@
 #include "BinauralFixture.h"
+#include "document/BinauralExportCommand.h"
+#include "document/DocumentOpen.h"
 
 #include "binaural/TrevantBinauralRenderer.h"
 #include "support/SoxTools.h"
@@ -23,14 +25,14 @@ std::unique_ptr<CTesselDoc> BinauralFixture::Open(const TestSound& sound, const 
     const std::string path = dir.File(name);
     WriteBytes(path, BuildSoundFile(sound));
     auto doc = std::make_unique<CTesselDoc>(host);
-    EXPECT_TRUE(doc->OnOpenDocument(path));
+    EXPECT_TRUE(DocumentOpen(*doc).Open(path));
     host.prompts.Clear();
     return doc;
 }
 
 bool BinauralFixture::Export(CTesselDoc& doc, const std::string& out, int filterIndex) {
     host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
-    return doc.ExportBinauralFile();
+    return BinauralExportCommand(doc).Run();
 }
 
 StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::string& name) {

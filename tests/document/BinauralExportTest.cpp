@@ -2,6 +2,7 @@
 // frame against the points, blocks, progress, Cancel, the scale-down pass, the rates and every
 // failure. The real mixer's sound is tested in tests/binaural.
 #include "document/BinauralExport.h"
+#include "document/DocumentOpen.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,7 @@ class ScriptedRenderer : public BinauralRenderer {
 class RecordingWaveFile : public CWaveFile {
   public:
     using CWaveFile::CWaveFile;
-    bool WriteSamples(void* buffer, uint32_t count) override {
+    bool WriteSamples(const void* buffer, uint32_t count) override {
         blocks.push_back(count);
         return CWaveFile::WriteSamples(buffer, count);
     }
@@ -149,13 +150,13 @@ class BinauralExportTest : public ::testing::Test {
         const std::string path = dir.File("in.wav");
         WriteBytes(path, BuildSoundFile(sound));
         auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
         host.prompts.Clear();
         return doc;
     }
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1) {
         host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
-        return doc.ExportBinauralFile();
+        return BinauralExportCommand(doc).Run();
     }
     size_t FilesInDir() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir.Path()), {}));
@@ -309,7 +310,7 @@ TEST_F(BinauralExportTest, MixerFailuresAreShownAndLeaveNoFile) {
     // Cancelling the save dialog does nothing at all.
     host.prompts.Clear();
     host.saveNames.push_back(std::nullopt);
-    EXPECT_FALSE(doc->ExportBinauralFile());
+    EXPECT_FALSE(BinauralExportCommand(*doc).Run());
     EXPECT_TRUE(host.prompts.Boxes().empty());
 }
 

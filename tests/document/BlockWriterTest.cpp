@@ -23,14 +23,14 @@ class ScriptedSink : public CWaveFile {
   public:
     using CWaveFile::CWaveFile;
 
-    bool WriteSamples(void* buffer, uint32_t count) override {
+    bool WriteSamples(const void* buffer, uint32_t count) override {
         std::unique_lock<std::mutex> lock(mutex);
         if (!released.wait_for(lock, std::chrono::seconds(5), [this] { return bReleased; })) {
             bTimedOut = true;
         }
         writer = std::this_thread::get_id();
         const size_t index = blocks.size();
-        blocks.push_back({static_cast<uint8_t*>(buffer)[0], count});
+        blocks.push_back({static_cast<const uint8_t*>(buffer)[0], count});
         if (index == throwAt) {
             throw CFileException(EIO, "sink", "Cannot write");
         }

@@ -1,4 +1,6 @@
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +52,7 @@ class DocumentTest : public ::testing::Test {
     }
     std::unique_ptr<CTesselDoc> Open(const std::string& path) {
         auto doc = std::make_unique<CTesselDoc>(host);
-        if (!doc->OnOpenDocument(path)) {
+        if (!DocumentOpen(*doc).Open(path)) {
             return nullptr;
         }
         return doc;
@@ -177,7 +179,7 @@ TEST_F(DocumentTest, SaveWritesSamplesPanChunkAndCarriedChunksInTheFixedOrder) {
     ASSERT_NE(doc, nullptr);
     doc->AddPoint(250, -10);
     doc->SetModifiedFlag(true);
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(host.saveFolder, dir.Path().string() + "/");
     EXPECT_TRUE(host.saveRequests.empty());  // Save asks nothing
@@ -206,7 +208,7 @@ TEST_F(DocumentTest, TheSaveFolderIsTheOneSavedIntoAndOnlyOnceTheFileIsInPlace) 
     for (const bool bModified : {false, true}) {
         doc->SetModifiedFlag(bModified);
         host.prompts.Clear();
-        EXPECT_FALSE(doc->DoSave(dir.File("busy"), true));
+        EXPECT_FALSE(DocumentSave(*doc).SaveWithName(dir.File("busy"), true));
         EXPECT_EQ(host.prompts.Boxes().size(), 1u);
         EXPECT_EQ(doc->IsModified(), bModified) << "as it was before the save";
         EXPECT_EQ(host.saveFolder, "/start/");
@@ -218,7 +220,7 @@ TEST_F(DocumentTest, TheSaveFolderIsTheOneSavedIntoAndOnlyOnceTheFileIsInPlace) 
     WriteBytes(dir.File("real/take.wav"), BuildSoundFile(RichWave()));
     std::filesystem::create_symlink(dir.Path() / "real" / "take.wav",
                                     dir.Path() / "links" / "take.wav");
-    ASSERT_TRUE(doc->DoSave(dir.File("links/take.wav"), true));
+    ASSERT_TRUE(DocumentSave(*doc).SaveWithName(dir.File("links/take.wav"), true));
     EXPECT_EQ(host.saveFolder, dir.File("links/"));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path() / "links" / "take.wav"));
     EXPECT_FALSE(doc->IsModified());
@@ -238,7 +240,7 @@ TEST_F(DocumentTest, AiffRoundTripKeepsEightBitSamplesAndItsChunks) {
     EXPECT_EQ(doc->GetFileType(), "AIFF");
     EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + 777), sound.samples);
     doc->SetModifiedFlag(true);
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     EXPECT_EQ(ReadBytes(path), BuildSoundFile(sound));
 }
 
@@ -270,7 +272,7 @@ TEST_F(DocumentTest, AnAiffWithAnSsndOffsetOpensWithItsSamplesOnlyAndSavesWithou
     EXPECT_EQ(Bytes(doc->GetSamples(), doc->GetSamples() + memory.size()), memory);
 
     doc->SetModifiedFlag(true);
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     TestSound saved;
     saved.bAiff = true;
     saved.format = MakeFormat(2, 44100, 16);
@@ -288,7 +290,7 @@ TEST_F(DocumentTest, NoPanPointsMeansNoPanChunkAndZeroCarriedFields) {
     }
     EXPECT_TRUE(doc->IsModified());
     EXPECT_FALSE(doc->CanExport());
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     EXPECT_EQ(ChunkIdsOf(ReadBytes(path)),
               (std::vector<std::string>{"fmt ", "data", "LIST", "junk", "zero"}));
     auto again = Open(path);
@@ -419,7 +421,7 @@ TEST_F(DocumentTest, SaveAsToTheOtherTypeDropsCarriedChunksAtThePrompt) {
     auto doc = Open(path);
     host.saveFolder = "/start/";
     host.saveNames.push_back(TestDocumentHost::Name(dir.File("take.aif"), 2));
-    ASSERT_TRUE(doc->FileSaveAs());
+    ASSERT_TRUE(DocumentSave(*doc).SaveAs());
 
     ASSERT_EQ(host.saveRequests.size(), 1u);
     const SaveNameRequest& request = host.saveRequests[0];
@@ -457,7 +459,7 @@ TEST_F(DocumentTest, SaveAsToTheOtherTypeDropsCarriedChunksAtThePrompt) {
     auto other = Open(Write("plain.wav", plain));
     host.prompts.Clear();
     host.saveNames.push_back(TestDocumentHost::Name(dir.File("plain2.wav"), 1));
-    ASSERT_TRUE(other->FileSaveAs());
+    ASSERT_TRUE(DocumentSave(*other).SaveAs());
     EXPECT_TRUE(host.prompts.Boxes().empty());
 }
 
@@ -466,7 +468,7 @@ TEST_F(DocumentTest, CancelledSaveAsChangesNothing) {
     auto doc = Open(path);
     const Bytes before = ReadBytes(path);
     host.saveNames.push_back(std::nullopt);
-    EXPECT_FALSE(doc->FileSaveAs());
+    EXPECT_FALSE(DocumentSave(*doc).SaveAs());
     EXPECT_EQ(doc->GetFileType(), "WAVE");
     EXPECT_NE(doc->GetUnrecognized(), nullptr);
     EXPECT_EQ(doc->GetPathName(), path);
@@ -479,7 +481,7 @@ TEST_F(DocumentTest, TheTypeChosenStandsWhenTheSaveThenFails) {
     auto doc = Open(Write("take.wav", RichWave()));
     host.saveNames.push_back(TestDocumentHost::Name(dir.File("no/such/folder/x.aif"), 2));
     doc->SetModifiedFlag(true);
-    EXPECT_FALSE(doc->FileSaveAs());
+    EXPECT_FALSE(DocumentSave(*doc).SaveAs());
     EXPECT_EQ(doc->GetFileType(), "AIFF");
     EXPECT_EQ(doc->GetPathName(), dir.File("take.wav"));
     EXPECT_TRUE(doc->IsModified());
@@ -495,7 +497,7 @@ TEST_F(DocumentTest, SaveFailuresShowTheirMessageAndKeepTheOldFile) {
     // A type no writer knows.
     host.saveNames.push_back(TestDocumentHost::Name(path, 3));
     doc->SetModifiedFlag(true);
-    EXPECT_FALSE(doc->FileSaveAs());
+    EXPECT_FALSE(DocumentSave(*doc).SaveAs());
     ASSERT_FALSE(host.prompts.Boxes().empty());
     EXPECT_EQ(host.prompts.Boxes().back().text, "Error creating file!");
     EXPECT_EQ(host.prompts.Boxes().back().helpId, 103u);
@@ -508,7 +510,7 @@ TEST_F(DocumentTest, SaveFailuresShowTheirMessageAndKeepTheOldFile) {
         crowded->AddPoint(1000, 0);  // after the last point: appended at once
     }
     crowded->SetModifiedFlag(true);
-    EXPECT_FALSE(crowded->FileSave());
+    EXPECT_FALSE(DocumentSave(*crowded).Save());
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving achunk!");
     EXPECT_EQ(host.prompts.Boxes()[0].helpId, 103u);
@@ -524,12 +526,12 @@ TEST_F(DocumentTest, SaveGoesThroughSaveAsWhenTheFileIsReadOnlyOrGone) {
     std::filesystem::permissions(
         path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
     host.saveNames.push_back(std::nullopt);
-    EXPECT_FALSE(doc->FileSave());
+    EXPECT_FALSE(DocumentSave(*doc).Save());
     EXPECT_EQ(host.saveRequests.size(), 1u);
 
     std::filesystem::remove(path);
     host.saveNames.push_back(TestDocumentHost::Name(path, 1));
-    EXPECT_TRUE(doc->FileSave());
+    EXPECT_TRUE(DocumentSave(*doc).Save());
     EXPECT_EQ(host.saveRequests.size(), 2u);
     EXPECT_TRUE(std::filesystem::exists(path));
 }
@@ -537,71 +539,24 @@ TEST_F(DocumentTest, SaveGoesThroughSaveAsWhenTheFileIsReadOnlyOrGone) {
 TEST_F(DocumentTest, ClosingAModifiedDocumentAsksToSave) {
     const std::string path = Write("take.wav", RichWave());
     auto doc = Open(path);
-    EXPECT_TRUE(doc->SaveModified());  // unmodified: no question
+    EXPECT_TRUE(DocumentSave(*doc).SaveModified());  // unmodified: no question
     EXPECT_TRUE(host.prompts.Boxes().empty());
 
     doc->AddPoint(5, 5);
     doc->SetModifiedFlag(true);
     host.prompts.Script(UserPrompts::Answer::Cancel);
-    EXPECT_FALSE(doc->SaveModified());
+    EXPECT_FALSE(DocumentSave(*doc).SaveModified());
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Save changes to take.wav?");
     EXPECT_EQ(host.prompts.Boxes()[0].buttons, UserPrompts::Buttons::YesNoCancel);
 
     host.prompts.Script(UserPrompts::Answer::No);
-    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_TRUE(DocumentSave(*doc).SaveModified());
     EXPECT_EQ(PointsOf(*Open(path)).size(), 3u);
 
     host.prompts.Script(UserPrompts::Answer::Yes);
-    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_TRUE(DocumentSave(*doc).SaveModified());
     EXPECT_EQ(PointsOf(*Open(path)).size(), 4u);
-}
-
-TEST_F(DocumentTest, MixerWaveCoversTheRangeAndStartsTheSegmentThere) {
-    TestSound sound;
-    sound.samples = Pattern(20000);  // 10000 mono 16-bit frames
-    sound.points = {{0, -90}, {8192, 90}};
-    sound.chunkFrames = 10000;
-    auto doc = Open(Write("take.wav", sound));
-
-    doc->OpenMixerWave(1000, 2000);
-    ASSERT_EQ(host.openedWaves.size(), 1u);
-    EXPECT_EQ(host.sessionRates, std::vector<uint32_t>{22050});
-    EXPECT_EQ(host.openedWaves[0].data, doc->GetSamples() + 2000);
-    EXPECT_EQ(host.openedWaves[0].byteCount, 2000u);
-    EXPECT_EQ(host.openedWaves[0].reserved, 0);
-    EXPECT_EQ(doc->GetWave(), 3u);
-    EXPECT_EQ(doc->GetPlayStart(), 1000u);
-    ASSERT_NE(doc->GetPanSegment(), nullptr);
-    EXPECT_EQ(doc->GetPanSegment()->playOffset, 1000u);
-    EXPECT_EQ(doc->GetPanSegment()->startPos, 1000u);
-
-    doc->OpenMixerWave(4000, -1);  // to the end; the previous wave goes first
-    EXPECT_EQ(host.freedWaves, std::vector<AmbrelWaveMixWave>{3});
-    EXPECT_EQ(host.openedWaves[1].byteCount, 12000u);
-
-    host.nextWave = 0;
-    host.lastError = 9;
-    doc->OpenMixerWave(0, -1);
-    EXPECT_EQ(host.reportedErrors, std::vector<int>{9});
-    EXPECT_EQ(doc->GetPanSegment(), nullptr);
-    EXPECT_EQ(doc->GetWave(), 0u);
-
-    host.session = 0;  // no session could be opened: nothing else happens
-    doc->OpenMixerWave(0, -1);
-    EXPECT_EQ(host.openedWaves.size(), 3u);
-}
-
-TEST_F(DocumentTest, ClosingThePlayingDocumentStopsItAndFreesItsWave) {
-    auto doc = Open(Write("take.wav", TestSound{}));
-    doc->OpenMixerWave(0, -1);
-    host.playing = doc.get();
-    host.freeResult = 4;
-    doc.reset();
-    EXPECT_EQ(host.stopCalls, 1);
-    EXPECT_EQ(host.playing, nullptr);
-    EXPECT_EQ(host.freedWaves, std::vector<AmbrelWaveMixWave>{3});
-    EXPECT_EQ(host.reportedErrors, std::vector<int>{4});
 }
 
 TEST_F(DocumentTest, SampleAccessorsReadSilencePastTheEnd) {

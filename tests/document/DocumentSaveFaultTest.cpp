@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "platform/SafeFileWriter.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileSizeLimit.h"
@@ -46,13 +48,13 @@ TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
     const Bytes before = ReadBytes(path);
     TestDocumentHost host;
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     doc.AddPoint(7, 7);
     doc.SetModifiedFlag(true);
     {
         // The kernel cuts the sample write short, as a full disk does.
         FileSizeLimit limit(200000);
-        EXPECT_FALSE(doc.FileSave());
+        EXPECT_FALSE(DocumentSave(doc).Save());
     }
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving samples!");
@@ -65,7 +67,7 @@ TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
     host.saveNames.push_back(TestDocumentHost::Name(dir.File("new.wav"), 1));
     {
         FileSizeLimit limit(200000);
-        EXPECT_FALSE(doc.FileSaveAs());
+        EXPECT_FALSE(DocumentSave(doc).SaveAs());
     }
     EXPECT_FALSE(fs::exists(dir.File("new.wav")));
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
@@ -98,11 +100,11 @@ TEST(DocumentSaveFaults, EachStepOfTheSaveReportsItsOwnFailure) {
         const Bytes before = ReadBytes(path);
         TestDocumentHost host;
         CTesselDoc doc(host);
-        ASSERT_TRUE(doc.OnOpenDocument(path));
+        ASSERT_TRUE(DocumentOpen(doc).Open(path));
         doc.SetModifiedFlag(true);
         {
             FileSizeLimit limit(c.limit);
-            EXPECT_FALSE(doc.FileSave()) << c.limit;
+            EXPECT_FALSE(DocumentSave(doc).Save()) << c.limit;
         }
         EXPECT_EQ(host.prompts.Texts(), c.texts) << c.limit;
         for (const auto& box : host.prompts.Boxes()) {
@@ -151,7 +153,7 @@ TEST(DocumentSaveFaults, NoMemoryForTheSamplesAbortsTheOpen) {
         }
         TestDocumentHost host;
         CTesselDoc doc(host);
-        const bool bOpened = doc.OnOpenDocument(path);
+        const bool bOpened = DocumentOpen(doc).Open(path);
         const bool bSaid =
             host.prompts.Boxes().size() == 1 &&
             host.prompts.Boxes()[0].text == "Error allocating memory for waveform!\n" &&
@@ -189,11 +191,11 @@ TEST(DocumentSaveFaults, AFolderWeMayNotWriteRefusesTheSaveAndKeepsTheFile) {
         }
         TestDocumentHost host;
         CTesselDoc doc(host);
-        if (!doc.OnOpenDocument(path)) {
+        if (!DocumentOpen(doc).Open(path)) {
             _exit(11);
         }
         doc.SetModifiedFlag(true);
-        if (doc.FileSave()) {
+        if (DocumentSave(doc).Save()) {
             _exit(12);
         }
         const bool bSaid = host.prompts.Boxes().size() == 1 &&
@@ -218,10 +220,10 @@ TEST(DocumentSaveFaults, AKilledSaveLeavesExactlyTheOldOrTheNewBytes) {
     // What a finished save writes, and how long it takes.
     TestDocumentHost host;
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     doc.AddPoint(50, 12);
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(doc.OnSaveDocument(dir.File("reference.wav")));
+    ASSERT_TRUE(DocumentSave(doc).WriteTo(dir.File("reference.wav")));
     const auto saveTime = std::chrono::steady_clock::now() - started;
     const Bytes newBytes = ReadBytes(dir.File("reference.wav"));
     ASSERT_NE(newBytes, oldBytes);
@@ -239,7 +241,7 @@ TEST(DocumentSaveFaults, AKilledSaveLeavesExactlyTheOldOrTheNewBytes) {
             if (write(ready[1], &go, 1) != 1) {
                 _exit(2);
             }
-            _exit(doc.OnSaveDocument(path) ? 0 : 1);
+            _exit(DocumentSave(doc).WriteTo(path) ? 0 : 1);
         }
         close(ready[1]);
         char go = 0;

@@ -8,6 +8,9 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
+#include "document/StereoExportCommand.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
 #include "support/SoxTools.h"
@@ -29,7 +32,7 @@ class OpenFeedbackTest : public ::testing::Test {
     UserPrompts::Box Refusal(const std::string& path) {
         host.prompts.Clear();
         CTesselDoc doc(host);
-        EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
+        EXPECT_FALSE(DocumentOpen(doc).Open(path)) << path;
         EXPECT_EQ(host.prompts.Boxes().size(), 1u) << path;
         return host.prompts.Boxes().empty() ? UserPrompts::Box{} : host.prompts.Boxes().back();
     }
@@ -132,7 +135,7 @@ TEST_F(OpenFeedbackTest, AWaveCutShortOpensAndSaysHowMuchIsMissing) {
     const auto size = std::filesystem::file_size(path);
     std::filesystem::resize_file(path, size - 1000);
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     EXPECT_TRUE(host.prompts.Boxes().empty());
     EXPECT_EQ(doc.GetFrameCount(), (22050u - 1000u) / 2u);
     ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
@@ -143,7 +146,7 @@ TEST_F(OpenFeedbackTest, AWaveCutShortOpensAndSaysHowMuchIsMissing) {
     // A whole file says nothing.
     host.prompts.Clear();
     CTesselDoc whole(host);
-    ASSERT_TRUE(whole.OnOpenDocument(Sox("whole.wav", "-b 16 -e signed-integer")));
+    ASSERT_TRUE(DocumentOpen(whole).Open(Sox("whole.wav", "-b 16 -e signed-integer")));
     EXPECT_TRUE(host.prompts.StatusTexts().empty());
 }
 
@@ -155,12 +158,12 @@ TEST_F(OpenFeedbackTest, SaveAndExportSayWhatTheyWroteWhereAndHowBig) {
     const std::string path = dir.File("take.wav");
     WriteBytes(path, BuildSoundFile(sound));
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     EXPECT_TRUE(doc.WhyNoExport().empty());
 
     host.prompts.Clear();
     doc.SetModifiedFlag(true);
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(DocumentSave(doc).WriteTo(path));
     ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
     EXPECT_EQ(host.prompts.StatusTexts()[0], "Saved take.wav in " + dir.File("") + " (" +
                                                  Thousands(std::filesystem::file_size(path)) +
@@ -171,7 +174,7 @@ TEST_F(OpenFeedbackTest, SaveAndExportSayWhatTheyWroteWhereAndHowBig) {
     host.prompts.Clear();
     const std::string out = dir.File("mix.wav");
     host.saveNames.push_back(TestDocumentHost::Name(out, 1));
-    ASSERT_TRUE(doc.ExportStereoFile());
+    ASSERT_TRUE(StereoExportCommand(doc).Run());
     ASSERT_FALSE(host.saveRequests.empty());
     EXPECT_EQ(host.saveRequests.back().proposedName, "take-stereo.wav");
     EXPECT_EQ(host.saveRequests.back().startFolder, dir.File(""));
@@ -196,7 +199,7 @@ TEST_F(OpenFeedbackTest, ExportSaysWhyItIsGreyed) {
     const std::string mono = dir.File("mono.wav");
     WriteBytes(mono, BuildSoundFile(TestSound()));
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(mono));
+    ASSERT_TRUE(DocumentOpen(doc).Open(mono));
     ASSERT_FALSE(doc.CanExport());
     EXPECT_NE(doc.WhyNoExport().find("Edit: Pan Points"), std::string::npos) << doc.WhyNoExport();
 
@@ -205,7 +208,7 @@ TEST_F(OpenFeedbackTest, ExportSaysWhyItIsGreyed) {
     const std::string stereoPath = dir.File("stereo.wav");
     WriteBytes(stereoPath, BuildSoundFile(stereo));
     CTesselDoc stereoDoc(host);
-    ASSERT_TRUE(stereoDoc.OnOpenDocument(stereoPath));
+    ASSERT_TRUE(DocumentOpen(stereoDoc).Open(stereoPath));
     ASSERT_FALSE(stereoDoc.CanExport());
     EXPECT_NE(stereoDoc.WhyNoExport().find("stereo"), std::string::npos) << stereoDoc.WhyNoExport();
     EXPECT_NE(stereoDoc.WhyNoExport(), doc.WhyNoExport());

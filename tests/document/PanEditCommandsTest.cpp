@@ -1,4 +1,5 @@
 // Delete in range, cut, copy, paste with its two questions, and undo, on real documents.
+#include "document/DocumentOpen.h"
 #include "document/PanEditCommands.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ class PanEditTest : public ::testing::Test {
         const std::string path = dir.File("take" + std::to_string(++opened) + ".wav");
         WriteBytes(path, BuildSoundFile(sound));
         auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
         for (const auto& [position, pan] : points) {
             doc->AddPoint(position, pan);
         }
@@ -75,7 +76,7 @@ TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
     EXPECT_EQ(host.pasteMergeQuestions, 0);
     EXPECT_TRUE(host.pasteSizeQuestions.empty());
     EXPECT_TRUE(target->IsModified());
-    EXPECT_EQ(Cmd::UndoText(*target), "&Undo Paste\tCtrl+Z");
+    EXPECT_EQ(target->GetUndoHistory().UndoName(), "Paste");
     EXPECT_TRUE(Cmd::CanPaste(*target));  // pasting leaves the clipboard in place
 }
 
@@ -139,7 +140,7 @@ TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
     EXPECT_EQ(host.pasteSizeQuestions, (std::vector<bool>{false, true}));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{300, 7}}));
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), steps);
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Point");
     EXPECT_FALSE(doc->IsModified());
 }
 
@@ -154,19 +155,19 @@ TEST_F(PanEditTest, PasteIsDisabledInAStereoDocument) {
 
 TEST_F(PanEditTest, UndoTextsFollowTheLastEdit) {
     auto doc = Open(10000, {{100, 1}, {200, 2}, {300, 3}, {400, 4}});
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "");
     EXPECT_FALSE(Cmd::CanUndo(*doc));
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 400, 500));
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Point");
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 300));
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Points");
     EXPECT_TRUE(doc->GetPanPoints().IsEmpty());
 
     PanPoint* added = doc->AddPoint(50, 0);
     Cmd::RecordEdit(*doc, added, UndoKind::Add);
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Add Point\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Add Point");
     Cmd::RecordEdit(*doc, added, UndoKind::Modify);
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Modify Point\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Modify Point");
 }
 
 TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
@@ -174,7 +175,7 @@ TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
     ASSERT_TRUE(Cmd::Cut(*doc, 150, 300));
     EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{50, 2}, {50, 5}, {150, 3}}));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {900, 9}}));
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Points\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Points");
     EXPECT_TRUE(doc->IsModified());
 
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -183,8 +184,8 @@ TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
     // Back where it was opened: nothing is left to save.
     EXPECT_FALSE(doc->IsModified());
     EXPECT_FALSE(Cmd::CanUndo(*doc));
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo\tCtrl+Z");
-    EXPECT_EQ(Cmd::RedoText(*doc), "&Redo Delete Points\tCtrl+Y");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "");
+    EXPECT_EQ(doc->GetUndoHistory().RedoName(), "Delete Points");
     EXPECT_FALSE(Cmd::Undo(*doc));
 }
 
@@ -235,8 +236,8 @@ TEST_F(PanEditTest, EachDocumentHasAHistoryOfItsOwn) {
     EXPECT_TRUE(Cmd::CanUndo(*first));
     EXPECT_FALSE(Cmd::CanUndo(*second));
     EXPECT_FALSE(Cmd::Undo(*second));
-    EXPECT_EQ(Cmd::UndoText(*first), "&Undo Delete Points\tCtrl+Z");
-    EXPECT_EQ(Cmd::UndoText(*second), "&Undo\tCtrl+Z");
+    EXPECT_EQ(first->GetUndoHistory().UndoName(), "Delete Points");
+    EXPECT_EQ(second->GetUndoHistory().UndoName(), "");
     EXPECT_EQ(PointsOf(second->GetPanPoints()), (Points{{100, 1}}));
 
     ASSERT_TRUE(Cmd::DeleteInRange(*second, 0, 1000));

@@ -1,5 +1,6 @@
 // The exact values of a pan point: the time texts, the bounds the neighbours and the sound's
 // end set, the checks of typed values, and OK as one undo step.
+#include "document/DocumentOpen.h"
 #include "document/PointProperties.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class PointPropertiesTest : public ::testing::Test {
         const std::string path = dir.File("take.wav");
         WriteBytes(path, BuildSoundFile(sound));
         doc = std::make_unique<CTesselDoc>(host);
-        ASSERT_TRUE(doc->OnOpenDocument(path));
+        ASSERT_TRUE(DocumentOpen(*doc).Open(path));
         doc->AddPoint(1000, -10);
         doc->AddPoint(2000, 20);
         doc->AddPoint(3000, 30);
@@ -148,7 +149,7 @@ TEST_F(PointPropertiesTest, OkIsOneModifyStepAndNothingWhenUnchanged) {
     EXPECT_EQ(point.pan, -45);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
-    EXPECT_EQ(PanEditCommands::UndoText(*doc), "&Undo Modify Point\tCtrl+Z");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Modify Point");
     ASSERT_TRUE(PanEditCommands::Undo(*doc));
     EXPECT_EQ(point.position, 2000u);
     EXPECT_EQ(point.pan, 20);

@@ -1,5 +1,7 @@
 // Import as a document meets it: the untitled result, its first save, every refusal message,
 // and the native open's one question when a file it refuses can be imported.
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "document/SoundImport.h"
 
 #include <gtest/gtest.h>
@@ -130,7 +132,7 @@ TEST_F(SoundImportTest, TheFirstSaveAsksForAWaveNameAndLeavesTheSourceAlone) {
     CTesselDoc doc(host);
     ASSERT_TRUE(SoundImport(host).ImportInto(doc, path));
     host.saveNames.push_back(std::nullopt);
-    EXPECT_FALSE(doc.FileSave());
+    EXPECT_FALSE(DocumentSave(doc).Save());
     ASSERT_EQ(host.saveRequests.size(), 1u);
     EXPECT_EQ(host.saveRequests[0].title, "Save As");
     EXPECT_EQ(host.saveRequests[0].proposedName, "take.wav");
@@ -139,14 +141,14 @@ TEST_F(SoundImportTest, TheFirstSaveAsksForAWaveNameAndLeavesTheSourceAlone) {
 
     const std::string out = dir.File("take-16.wav");
     host.saveNames.push_back(TestDocumentHost::Name(out, 1));
-    ASSERT_TRUE(doc.FileSave());
+    ASSERT_TRUE(DocumentSave(doc).Save());
     EXPECT_EQ(ReadBytes(path), source);
     EXPECT_EQ(doc.GetPathName(), out);
     EXPECT_EQ(doc.GetTitle(), "take-16.wav");
     EXPECT_FALSE(doc.IsModified());
     // What was written opens natively, trajectory and all.
     CTesselDoc reopened(host);
-    ASSERT_TRUE(reopened.OnOpenDocument(out));
+    ASSERT_TRUE(DocumentOpen(reopened).Open(out));
     EXPECT_EQ(reopened.GetFormat().bitsPerSample, 16);
     EXPECT_EQ(reopened.GetFrameCount(), 1000u);
     EXPECT_EQ(PointsOf(reopened), PointsOf(doc));
@@ -156,7 +158,7 @@ TEST_F(SoundImportTest, ClosingAnUnsavedImportAsksByItsTitle) {
     CTesselDoc doc(host);
     ASSERT_TRUE(SoundImport(host).ImportInto(doc, Write("take.wav", Sound24())));
     host.prompts.Script(Answer::Cancel);
-    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_FALSE(DocumentSave(doc).SaveModified());
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Save changes to take (imported)?");
 }
@@ -225,7 +227,7 @@ TEST_F(SoundImportTest, ASoundTooLongForAWaveFileIsRefusedBeforeItIsRead) {
 
 TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
     CTesselDoc doc(host);
-    EXPECT_FALSE(doc.OnOpenDocument(Write("take.wav", Sound24())));
+    EXPECT_FALSE(DocumentOpen(doc).Open(Write("take.wav", Sound24())));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, kBadFormat);
     EXPECT_EQ(host.prompts.Boxes()[0].buttons, Buttons::Ok);
@@ -236,7 +238,7 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     const std::string path = Write("take.wav", Sound24());
     host.prompts.Script(Answer::Yes);
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     const UserPrompts::Box& box = host.prompts.Boxes()[0];
     EXPECT_EQ(box.text, std::string(kBadFormat) +
@@ -259,7 +261,7 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     host.prompts.Clear();
     host.prompts.Script(Answer::No);
     CTesselDoc declined(host);
-    EXPECT_FALSE(declined.OnOpenDocument(path));
+    EXPECT_FALSE(DocumentOpen(declined).Open(path));
     EXPECT_EQ(host.prompts.Boxes().size(), 1u);
 }
 
@@ -269,7 +271,7 @@ TEST_F(SoundImportTest, TheOfferFollowsWhicheverRefusalTheOpenGave) {
     const std::string extensible = Write("ext.wav", Extensible16(samples));
     host.prompts.Script(Answer::Yes);
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(extensible));
+    ASSERT_TRUE(DocumentOpen(doc).Open(extensible));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text.rfind(std::string(kNotASoundFile) + "\n\n", 0), 0u);
     EXPECT_EQ(host.prompts.Boxes()[0].helpId, 104u);
@@ -281,7 +283,7 @@ TEST_F(SoundImportTest, TheOfferFollowsWhicheverRefusalTheOpenGave) {
     TestSound high;
     high.format = MakeFormat(1, 96000, 16);
     CTesselDoc declined(host);
-    EXPECT_FALSE(declined.OnOpenDocument(Write("high.wav", high)));
+    EXPECT_FALSE(DocumentOpen(declined).Open(Write("high.wav", high)));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     const std::string& text = host.prompts.Boxes()[0].text;
     EXPECT_NE(text.find("96000 Hz) as a new 16-bit document at 48000 Hz.\nImport it?"),
@@ -292,8 +294,8 @@ TEST_F(SoundImportTest, TheOfferFollowsWhicheverRefusalTheOpenGave) {
 TEST_F(SoundImportTest, WhatImportRefusesTooIsSaidUnderTheRefusal) {
     host.offersImport = true;
     CTesselDoc doc(host);
-    EXPECT_FALSE(
-        doc.OnOpenDocument(Write("three.wav", WaveFile(MakeFormat(3, 22050, 16), Bytes(60, 0)))));
+    EXPECT_FALSE(DocumentOpen(doc).Open(
+        Write("three.wav", WaveFile(MakeFormat(3, 22050, 16), Bytes(60, 0)))));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text,
               std::string(kBadFormat) +
@@ -304,7 +306,7 @@ TEST_F(SoundImportTest, WhatImportRefusesTooIsSaidUnderTheRefusal) {
     // What libsndfile cannot read either gets the refusal as it always was.
     host.prompts.Clear();
     CTesselDoc noise(host);
-    EXPECT_FALSE(noise.OnOpenDocument(Write("notes.wav", Bytes{'R', 'I', 'F', 'F', 1, 2, 3})));
+    EXPECT_FALSE(DocumentOpen(noise).Open(Write("notes.wav", Bytes{'R', 'I', 'F', 'F', 1, 2, 3})));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, kNotASoundFile);
 }

@@ -1,6 +1,8 @@
 // The stereo export end to end: blocks, progress, Cancel, messages, and the rendered samples
 // against a separate evaluation of the stepping and the filter.
+#include "document/DocumentOpen.h"
 #include "document/StereoExport.h"
+#include "document/StereoExportCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +32,7 @@ using Calls = std::vector<std::string>;
 class RecordingWaveFile : public CWaveFile {
   public:
     using CWaveFile::CWaveFile;
-    bool WriteSamples(void* buffer, uint32_t count) override {
+    bool WriteSamples(const void* buffer, uint32_t count) override {
         blocks.push_back(count);
         return CWaveFile::WriteSamples(buffer, count);
     }
@@ -150,13 +152,13 @@ class StereoExportTest : public ::testing::Test {
         const std::string path = dir.File(name);
         WriteBytes(path, BuildSoundFile(sound));
         auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
         host.prompts.Clear();
         return doc;
     }
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1) {
         host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
-        return doc.ExportStereoFile();
+        return StereoExportCommand(doc).Run();
     }
 
     TempDir dir;
@@ -306,7 +308,7 @@ TEST_F(StereoExportTest, DialogChecksAndTheRememberedFolder) {
     host.exportFolder = dir.Path().string() + "/";
 
     host.saveNames.push_back(std::nullopt);  // Cancel in the dialog
-    EXPECT_FALSE(doc->ExportStereoFile());
+    EXPECT_FALSE(StereoExportCommand(*doc).Run());
     ASSERT_EQ(host.saveRequests.size(), 1u);
     const SaveNameRequest& request = host.saveRequests[0];
     EXPECT_EQ(request.title, "Export Stereo File As...");

@@ -1,5 +1,7 @@
 // The undo history of a document: its depth, its order, the redo side, and the modified mark
 // that follows the saved state, on real documents.
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "document/UndoHistory.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +33,7 @@ class UndoHistoryTest : public ::testing::Test {
         path = dir.File("take.wav");
         WriteBytes(path, BuildSoundFile(sound));
         auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
         return doc;
     }
     // Adds a point as a click does: the step is opened after the point is in the list.
@@ -69,26 +71,26 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
     Drag(*doc, 1, 150, -40);
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 120));
     EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
-    EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
-    EXPECT_EQ(Cmd::RedoText(*doc), "&Redo\tCtrl+Y");
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Point");
+    EXPECT_EQ(doc->GetUndoHistory().RedoName(), "");
     EXPECT_FALSE(Cmd::CanRedo(*doc));
 
     const std::vector<std::pair<std::string, Points>> back = {
-        {"&Undo Modify Point\tCtrl+Z", {{100, 10}, {150, -39}}},
-        {"&Undo Add Point\tCtrl+Z", {{100, 10}, {200, 20}}},
-        {"&Undo Add Point\tCtrl+Z", {{100, 10}}},
-        {"&Undo\tCtrl+Z", {}}};
+        {"Modify Point", {{100, 10}, {150, -39}}},
+        {"Add Point", {{100, 10}, {200, 20}}},
+        {"Add Point", {{100, 10}}},
+        {"", {}}};
     for (const auto& [text, points] : back) {
         ASSERT_TRUE(Cmd::Undo(*doc));
         EXPECT_EQ(PointsOf(*doc), points);
-        EXPECT_EQ(Cmd::UndoText(*doc), text);
+        EXPECT_EQ(doc->GetUndoHistory().UndoName(), text);
     }
     EXPECT_FALSE(Cmd::Undo(*doc));
-    EXPECT_EQ(Cmd::RedoText(*doc), "&Redo Add Point\tCtrl+Y");
+    EXPECT_EQ(doc->GetUndoHistory().RedoName(), "Add Point");
 
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(Cmd::RedoText(*doc), "&Redo Modify Point\tCtrl+Y");
+    EXPECT_EQ(doc->GetUndoHistory().RedoName(), "Modify Point");
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
     EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
@@ -137,7 +139,7 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
     EXPECT_FALSE(doc->IsModified());
     Add(*doc, 100, 10);
     Add(*doc, 200, 20);
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     EXPECT_FALSE(doc->IsModified());
 
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -151,7 +153,7 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
 
     // Undone past the save, then saved there: the old saved state is an unsaved one now.
     ASSERT_TRUE(Cmd::Undo(*doc));
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     EXPECT_FALSE(doc->IsModified());
     ASSERT_TRUE(Cmd::Redo(*doc));
     EXPECT_TRUE(doc->IsModified());
@@ -160,7 +162,7 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
 
     // A new edit drops the redo side; no way back leads to the state saved before it.
     ASSERT_TRUE(Cmd::Undo(*doc));
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     Add(*doc, 300, 30);
     EXPECT_TRUE(doc->IsModified());
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -168,21 +170,21 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
 
     // The file holds what was saved last: no points.
     CTesselDoc reopened(host);
-    ASSERT_TRUE(reopened.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(reopened).Open(path));
     EXPECT_TRUE(PointsOf(reopened).empty());
 }
 
 TEST_F(UndoHistoryTest, ASavedStateDroppedOffTheRedoSideOrTheOldEndNeverReadsSaved) {
     auto doc = Open();
     Add(*doc, 1, 1);
-    ASSERT_TRUE(doc->FileSave());
+    ASSERT_TRUE(DocumentSave(*doc).Save());
     ASSERT_TRUE(Cmd::Undo(*doc));
     Add(*doc, 2, 2);  // the saved state was on the redo side
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_TRUE(doc->IsModified());
 
     auto deep = Open();
-    ASSERT_TRUE(deep->FileSave());  // saved at the very start of the history
+    ASSERT_TRUE(DocumentSave(*deep).Save());  // saved at the very start of the history
     for (size_t i = 0; i <= UndoHistory::kDepth; ++i) {
         Add(*deep, static_cast<uint32_t>(i), 0);
     }

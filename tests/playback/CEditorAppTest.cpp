@@ -7,24 +7,29 @@
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
 #include "playback/CEditorApp.h"
-#include "playback/PlayingView.h"
+#include "playback/PlaybackListener.h"
+#include "support/DocumentTestFiles.h"
 #include "support/FailingMixer.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
 namespace {
 
-// Records what the application asks of the playing view.
-class RecordingPlayingView : public PlayingView {
+// Records how playbacks end.
+class StopRecorder : public PlaybackListener {
   public:
-    void StopPlaybackTimer() override { calls.push_back("StopPlaybackTimer"); }
-    void SendLivePan(int pan) override { calls.push_back("SendLivePan " + std::to_string(pan)); }
-    bool ShowsCaret() const override { return true; }
-    void PlaceCaret(uint32_t frame) override {
-        calls.push_back("PlaceCaret " + std::to_string(frame));
+    void OnPlaybackStopped(CTesselDoc&, const PlaybackStop& stop) override {
+        stops.push_back(stop);
     }
-    std::vector<std::string> calls;
+    std::vector<PlaybackStop> stops;
 };
+
+// A second of a 22050 Hz mono sound, made in memory.
+std::unique_ptr<CTesselDoc> Second(DocumentHost& host) {
+    TestSound sound;
+    sound.samples = Pattern(22050 * 2);
+    return MemoryDocument(host, sound);
+}
 
 const std::string kWaveOutHint = "Perhaps another application is using your WaveOut device.";
 
@@ -264,11 +269,11 @@ TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
 }
 
 TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
-    CTesselDoc document(m_app);
-    document.SetPlaying(true);
+    auto doc = Second(m_app);
+    CTesselDoc& document = *doc;
     EXPECT_TRUE(m_app.IsPlayEnabled());
     EXPECT_FALSE(m_app.IsStopEnabled());
-    m_app.SetPlaying(&document, nullptr);
+    ASSERT_TRUE(m_app.GetPlayback().Play(document, 0, -1));
     EXPECT_FALSE(m_app.IsPlayEnabled());
     EXPECT_TRUE(m_app.IsStopEnabled());
 
@@ -282,42 +287,39 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     m_app.OnOptionsAccepted();
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
-    EXPECT_FALSE(document.IsPlaying());
+    EXPECT_FALSE(m_app.GetPlayback().IsPlaying(document));
     EXPECT_TRUE(m_app.IsPlayEnabled());
     // Nothing was written: new values reach the store only at shutdown.
     EXPECT_TRUE(m_settings.Writes().empty());
 }
 
 TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {
-    m_app.StopPlayback();  // nothing plays: nothing happens
+    m_app.GetPlayback().Stop();  // nothing plays: nothing happens
     m_app.OpenMixerSession(22050);
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     ASSERT_NE(session, 0u);
-    const std::vector<int16_t> samples(22050, 1000);
-    const MixerPcmFormat format{1, 1, 22050, 44100, 2, 16};
-    const MixerWaveSource source{&format, samples.data(), 44100, 0, 0};
-    const AmbrelWaveMixWave wave = AmbrelWaveMixOpenWave(session, &source, 0, 8);
-    MixerPlayParams params{};
-    params.size = sizeof params;
-    ASSERT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
-    CTesselDoc document(m_app);
-    RecordingPlayingView view;
-    m_app.SetPlaying(&document, &view);
+    auto document = Second(m_app);
+    StopRecorder recorder;
+    m_app.GetPlayback().AddListener(&recorder);
+    ASSERT_TRUE(m_app.GetPlayback().Play(*document, 0, -1));
+    const AmbrelWaveMixWave wave = m_app.GetPlayback().GetWave();
     EXPECT_TRUE(m_app.IsPlaying());
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
 
-    m_app.StopPlayback();
-    // Cursor following is off: the view loses its timer and its marker, its caret stays.
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"StopPlaybackTimer", "SendLivePan 65535"}));
+    m_app.GetPlayback().Stop();
+    // Cursor following is off: the stop names no frame, so a caret stays where it is.
+    ASSERT_EQ(recorder.stops.size(), 1u);
+    EXPECT_FALSE(recorder.stops[0].bPlayedOut);
+    EXPECT_FALSE(recorder.stops[0].stopFrame);
     EXPECT_FALSE(m_app.IsPlaying());
-    EXPECT_EQ(m_app.GetPlayingDocument(), nullptr);
-    EXPECT_EQ(m_app.GetPlayingView(), nullptr);
+    EXPECT_EQ(m_app.GetPlayback().GetPlayingDocument(), nullptr);
     uint32_t stopped = 0;
     ASSERT_EQ(AmbrelWaveMixGetPlayPosition(session, 0, &wave, &stopped, 1), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     uint32_t later = 0;
     ASSERT_EQ(AmbrelWaveMixGetPlayPosition(session, 0, &wave, &later, 1), 0);
     EXPECT_EQ(later, stopped);
+    m_app.GetPlayback().RemoveListener(&recorder);
     EXPECT_LT(stopped, 22050u);
 }
 

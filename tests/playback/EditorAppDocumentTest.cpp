@@ -2,7 +2,10 @@
 // null back end, the remembered folders, the undo record of a closing document.
 #include <gtest/gtest.h>
 
+#include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "document/PanEditCommands.h"
 #include "playback/CEditorApp.h"
 #include "support/DocumentTestFiles.h"
@@ -34,19 +37,18 @@ class EditorAppAsHost : public ::testing::Test {
 
 TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
     auto doc = std::make_unique<CTesselDoc>(m_app);
-    ASSERT_TRUE(doc->OnOpenDocument(m_path));
+    ASSERT_TRUE(DocumentOpen(*doc).Open(m_path));
     EXPECT_EQ(m_app.GetPreferences().openPath, m_dir.Path().string() + "/");
 
-    doc->OpenMixerWave(10, 500);
+    ASSERT_TRUE(m_app.GetPlayback().Play(*doc, 10, 500));
     ASSERT_NE(m_app.GetMixerSession(), 0u);
     EXPECT_EQ(m_app.GetSessionRate(), 22050u);
-    ASSERT_NE(doc->GetWave(), 0u);
-    EXPECT_EQ(doc->GetPanSegment()->playOffset, 10u);
+    ASSERT_NE(m_app.GetPlayback().GetWave(), 0u);
+    EXPECT_EQ(m_app.GetPlayback().GetPlayStart(), 10u);
     EXPECT_TRUE(m_prompts.Boxes().empty());
 
     // Closing the playing document stops it and lets the session free the wave.
-    m_app.SetPlaying(doc.get(), nullptr);
-    const AmbrelWaveMixWave wave = doc->GetWave();
+    const AmbrelWaveMixWave wave = m_app.GetPlayback().GetWave();
     doc.reset();
     EXPECT_FALSE(m_app.IsPlaying());
     EXPECT_EQ(AmbrelWaveMixFreeWave(m_app.GetMixerSession(), wave), AMBREL_WAVEMIX_ERR_BAD_WAVE);
@@ -55,11 +57,12 @@ TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
 
 TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(doc.OnOpenDocument(m_path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
     const MixerWaveSource empty{};
     m_app.OpenMixerSession(22050);
-    EXPECT_EQ(m_app.MixerOpenWave(m_app.GetMixerSession(), empty), 0u);  // no format: refused
-    const int code = m_app.MixerGetLastError();
+    EXPECT_EQ(m_app.GetMixer().OpenWave(m_app.GetMixerSession(), empty, AMBREL_WAVEMIX_WAVE_MEMORY),
+              0u);  // no format: refused
+    const int code = m_app.GetMixer().GetLastError();
     EXPECT_NE(code, 0);
     m_app.ReportMixerError(code);
     ASSERT_EQ(m_prompts.Boxes().size(), 1u);
@@ -69,24 +72,24 @@ TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
 
 TEST_F(EditorAppAsHost, EditsGoIntoTheHistoryOfTheirOwnDocument) {
     CTesselDoc kept(m_app);
-    ASSERT_TRUE(kept.OnOpenDocument(m_path));
+    ASSERT_TRUE(DocumentOpen(kept).Open(m_path));
     {
         CTesselDoc closing(m_app);
-        ASSERT_TRUE(closing.OnOpenDocument(m_path));
+        ASSERT_TRUE(DocumentOpen(closing).Open(m_path));
         ASSERT_TRUE(PanEditCommands::DeleteInRange(kept, 0, 1000));
         PanEditCommands::RecordEdit(closing, closing.NextPoint(nullptr), UndoKind::Modify);
-        EXPECT_EQ(PanEditCommands::UndoText(closing), "&Undo Modify Point\tCtrl+Z");
+        EXPECT_EQ(closing.GetUndoHistory().UndoName(), "Modify Point");
     }
     EXPECT_TRUE(PanEditCommands::CanUndo(kept));
-    EXPECT_EQ(PanEditCommands::UndoText(kept), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_EQ(kept.GetUndoHistory().UndoName(), "Delete Point");
     EXPECT_TRUE(PanEditCommands::Undo(kept));
     EXPECT_FALSE(kept.GetPanPoints().IsEmpty());
 }
 
 TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(doc.OnOpenDocument(m_path));
-    EXPECT_FALSE(doc.FileSaveAs());  // no dialog yet: as if cancelled
+    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
+    EXPECT_FALSE(DocumentSave(doc).SaveAs());  // no dialog yet: as if cancelled
 
     std::vector<SaveNameRequest> asked;
     m_app.SetSaveFolder("/last/");
@@ -98,7 +101,7 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     });
     m_app.SetOpenDocumentQuery([&](const std::string& path) { return path == m_path; });
     EXPECT_TRUE(m_app.IsDocumentOpen(m_path));
-    ASSERT_TRUE(doc.FileSaveAs());
+    ASSERT_TRUE(DocumentSave(doc).SaveAs());
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].startFolder, "/last/");
     EXPECT_EQ(m_app.GetPreferences().savePath, m_dir.Path().string() + "/");
@@ -117,17 +120,15 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
     m_app.SetPreferences(prefs);
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(doc.OnOpenDocument(m_path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
 
-    doc.OpenMixerWave(0, -1);
+    m_app.OpenMixerSession(doc.GetFormat().sampleRate);
     ASSERT_NE(m_app.GetMixerSession(), 0u);  // on the default device instead
     EXPECT_TRUE(m_prompts.Boxes().empty());
     EXPECT_TRUE(lines().empty());  // nothing plays yet
-    m_app.SetPlaying(&doc, nullptr);
-    m_app.ClearPlaying();
-    doc.OpenMixerWave(0, -1);
-    m_app.SetPlaying(&doc, nullptr);
-    m_app.ClearPlaying();
+    ASSERT_TRUE(m_app.GetPlayback().Play(doc, 0, -1));
+    ASSERT_TRUE(m_app.GetPlayback().Play(doc, 0, -1));
+    m_app.GetPlayback().Stop();
     EXPECT_EQ(lines(), (std::vector<std::string>{
                            "Output device \"USB Headset\" is not there: the default device plays. "
                            "HRTF on: default-44100",
@@ -138,15 +139,14 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     prefs.output.hrtfMode = OutputPreferences::kHrtfOff;
     m_app.SetPreferences(prefs);
     m_app.OnOptionsAccepted();
-    doc.OpenMixerWave(0, -1);
-    m_app.SetPlaying(&doc, nullptr);
-    m_app.ClearPlaying();
+    ASSERT_TRUE(m_app.GetPlayback().Play(doc, 0, -1));
+    m_app.GetPlayback().Stop();
     EXPECT_EQ(lines(), (std::vector<std::string>{"HRTF off: speakers"}));
 }
 
 TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone) {
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(doc.OnOpenDocument(m_path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
     std::vector<SaveNameRequest> asked;
     m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);
@@ -159,7 +159,7 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
         Preferences prefs = m_app.GetPreferences();
         prefs.output.hrtfName = name;
         m_app.SetPreferences(prefs);
-        ASSERT_TRUE(doc.ExportBinauralFile()) << testing::PrintToString(m_prompts.Texts());
+        ASSERT_TRUE(BinauralExportCommand(doc).Run()) << testing::PrintToString(m_prompts.Texts());
         const Bytes file = ReadBytes(m_dir.File("binaural.wav"));
         ASSERT_GT(file.size(), 44u);
         EXPECT_EQ(file[24] | file[25] << 8 | file[26] << 16, static_cast<int>(rate));

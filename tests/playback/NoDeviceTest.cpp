@@ -32,7 +32,7 @@ TEST(EditorWithoutDevice, EachOpenReportsOnceAndLeavesNoSession) {
     app.OpenMixerSession(44100);
     EXPECT_EQ(app.GetMixerSession(), 0u);
     EXPECT_EQ(prompts.Boxes().size(), 2u);
-    app.StopPlayback();
+    app.GetPlayback().Stop();
     app.ExitInstance();
     EXPECT_EQ(prompts.Boxes().size(), 2u);
 }

@@ -10,7 +10,10 @@
 
 #include <filesystem>
 
+#include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/StereoExportCommand.h"
 #include "playback/CEditorApp.h"
 #include "playback/CProgressDialog.h"
 #include "playback/QtUserPrompts.h"
@@ -125,7 +128,7 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
         return true;
     });
     CTesselDoc doc(app);
-    ASSERT_TRUE(doc.OnOpenDocument(dir.File("take.wav")));
+    ASSERT_TRUE(DocumentOpen(doc).Open(dir.File("take.wav")));
 
     // Cancel is pressed as soon as the window handles events, before the first block ends.
     bool bMainDisabledWhileRunning = false;
@@ -137,13 +140,13 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
             }
         }
     });
-    EXPECT_FALSE(doc.ExportStereoFile());
+    EXPECT_FALSE(StereoExportCommand(doc).Run());
     EXPECT_TRUE(bMainDisabledWhileRunning);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(main.isEnabled());
     EXPECT_EQ(app.GetExportFolder(), "");
 
-    EXPECT_TRUE(doc.ExportStereoFile());
+    EXPECT_TRUE(StereoExportCommand(doc).Run());
     EXPECT_TRUE(std::filesystem::exists(out));
     EXPECT_EQ(app.GetPreferences().exportPath, dir.File("out/"));
     EXPECT_TRUE(main.isEnabled());
@@ -170,7 +173,7 @@ TEST(ProgressDialog, TheBinauralExportHasItsOwnCaptionAndCancelsFromTheWindow) {
         return true;
     });
     CTesselDoc doc(app);
-    ASSERT_TRUE(doc.OnOpenDocument(dir.File("take.wav")));
+    ASSERT_TRUE(DocumentOpen(doc).Open(dir.File("take.wav")));
 
     QString caption;
     QTimer::singleShot(0, [&] {
@@ -181,7 +184,7 @@ TEST(ProgressDialog, TheBinauralExportHasItsOwnCaptionAndCancelsFromTheWindow) {
             }
         }
     });
-    EXPECT_FALSE(doc.ExportBinauralFile());
+    EXPECT_FALSE(BinauralExportCommand(doc).Run());
     EXPECT_EQ(caption, "Creating binaural file...");
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(main.isEnabled());

@@ -187,7 +187,7 @@ TEST_F(FrameTest, FilesGivenToASecondStartOpenInTheRunningFrame) {
 TEST_F(FrameTest, ClosingAPlayingDocumentStopsPlaybackFirst) {
     CTesselDoc* document = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("a.wav"));
     ASSERT_NE(document, nullptr);
-    m_pApp->SetPlaying(document, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(*document, 0, -1));
     bool bPlayingWhenViewCloses = true;
     ViewOf(*document)->onClose = [&] { bPlayingWhenViewCloses = m_pApp->IsPlaying(); };
     ASSERT_TRUE(m_pFrame->ExecuteCommand(kFileClose));

@@ -8,6 +8,7 @@
 
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
+#include "document/DocumentSave.h"
 #include "shell/CChildFrame.h"
 
 TEST_F(FrameTest, TheTitleMarksUnsavedChangesAndNamesAMaximisedDocumentOnce) {
@@ -41,7 +42,7 @@ TEST_F(FrameTest, TheTitleMarksUnsavedChangesAndNamesAMaximisedDocumentOnce) {
     EXPECT_EQ(m_pFrame->windowTitle(), "Sonomap - demo.wav*");
 
     // A save takes the mark off and says in the status bar what it wrote.
-    ASSERT_TRUE(doc->OnSaveDocument(path));
+    ASSERT_TRUE(DocumentSave(*doc).WriteTo(path));
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(child->windowTitle(), "demo.wav");
     EXPECT_EQ(m_pFrame->windowTitle(), "Sonomap - demo.wav");

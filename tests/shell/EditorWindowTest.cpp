@@ -238,7 +238,7 @@ TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
     m_pFrame->GetClient().activeSubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(m_pApp->IsPlaying());
-    EXPECT_EQ(m_pApp->GetPlayingView(), nullptr);
+    EXPECT_EQ(m_pApp->GetPlayback().GetPlayingDocument(), nullptr);
     EXPECT_EQ(ActiveView(), nullptr);
 }
 
@@ -297,14 +297,15 @@ TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     view->Play();
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "Play 0:00.000 (0)");  // the start at once
-    // From here the line is moved by hand; no event runs the ticks meanwhile.
-    view->ShowPlayPosition(1000);
+    // From here the ticks are given by hand; no event runs the mixer's meanwhile.
+    CTesselDoc& doc = view->GetDocument();
+    m_pFrame->OnPlaybackTick(doc, PlaybackTick{1000, std::nullopt});
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "Play 0:00.000 (0)");
     QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "Play 0:00.045 (1000)");
-    view->ShowPlayPosition(2000);
+    m_pFrame->OnPlaybackTick(doc, PlaybackTick{2000, std::nullopt});
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "Play 0:00.045 (1000)");
     QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
@@ -312,7 +313,7 @@ TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     EXPECT_EQ(pane->text(), "Play 0:00.090 (2000)");
 
     // The end at once.
-    view->ShowPlayPosition(3000);
+    m_pFrame->OnPlaybackTick(doc, PlaybackTick{3000, std::nullopt});
     m_pFrame->ExecuteCommand(CommandId::kStop);
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "");

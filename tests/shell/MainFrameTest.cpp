@@ -235,7 +235,7 @@ TEST_F(FrameTest, TheActiveViewAnswersFirstThenItsWindowThenTheApplication) {
     EXPECT_TRUE(m_pApp->GetPreferences().bCursorFollow);
     EXPECT_TRUE(m_pFrame->Action(kCursorFollow)->isChecked());
     // Stop only while something plays.
-    m_pApp->SetPlaying(document, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(*document, 0, -1));
     m_pFrame->UpdateCommandUI();
     EXPECT_TRUE(m_pFrame->Action(kStop)->isEnabled());
     EXPECT_TRUE(m_pFrame->ExecuteCommand(kStop));
@@ -573,7 +573,7 @@ TEST_F(FrameTest, DeactivationStopsPlaybackAndClosesTheSessionActivationDoesNot)
     EXPECT_EQ(m_pApp->GetMixerSession(), 0u);
     m_pApp->OpenMixerSession(22050);
     ASSERT_NE(m_pApp->GetMixerSession(), 0u);
-    m_pApp->SetPlaying(document, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(*document, 0, -1));
 
     emit qApp->applicationStateChanged(Qt::ApplicationActive);
     EXPECT_NE(m_pApp->GetMixerSession(), 0u);
@@ -593,9 +593,9 @@ TEST_F(FrameTest, PlaybackStartingShowsTheHrtfStateInTheStatusBar) {
     m_pApp->OpenMixerSession(22050);
     ASSERT_NE(m_pApp->GetMixerSession(), 0u);
     EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "");
-    m_pApp->SetPlaying(document, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(*document, 0, -1));
     EXPECT_EQ(m_pFrame->statusBar()->currentMessage(), "HRTF off: speakers");
-    m_pApp->StopPlayback();
+    m_pApp->GetPlayback().Stop();
 }
 
 TEST_F(FrameTest, IdleRefreshRunsAfterWorkAndNotWhileNothingHappens) {

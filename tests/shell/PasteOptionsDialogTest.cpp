@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 #include "document/PanClipboard.h"
 #include "document/PanEditCommands.h"
 #include "document/PasteOptionIds.h"
@@ -144,7 +145,7 @@ TEST_F(PasteOptionsDialogTest, APasteAsksThroughTheInstalledDialogs) {
     const std::string path = dir.File("take.wav");
     WriteBytes(path, BuildSoundFile(sound));
     CTesselDoc doc(app);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     doc.AddPoint(500, 1);
     doc.AddPoint(2500, 2);
     auto clipboard = std::make_unique<PanClipboard>();

@@ -1,6 +1,7 @@
 // The Point Properties dialog, typed into as a user would: the two position boxes kept in step,
 // the inline messages, OK waiting for right values, and OK as one undo step through the
 // application object.
+#include "document/DocumentOpen.h"
 #include "shell/CPointPropertiesDialog.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ class PointPropertiesDialogTest : public ::testing::Test {
         const std::string path = dir.File("take.wav");
         WriteBytes(path, BuildSoundFile(sound));
         doc = std::make_unique<CTesselDoc>(app);
-        ASSERT_TRUE(doc->OnOpenDocument(path));
+        ASSERT_TRUE(DocumentOpen(*doc).Open(path));
         doc->AddPoint(1000, -10);
         point = doc->AddPoint(2000, 20);
         doc->AddPoint(3000, 30);

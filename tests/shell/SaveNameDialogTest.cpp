@@ -1,4 +1,6 @@
 // A document's Save As through the real save dialog, as the editor runs it.
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "shell/SaveNameDialog.h"
 
 #include <gtest/gtest.h>
@@ -53,11 +55,11 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
     DialogHost host;
     host.saveFolder = dir.Path().string();
     CTesselDoc doc(host);
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(path));
     host.openDocuments.push_back(path);
 
     AnswerDialog(1, "copy");
-    ASSERT_TRUE(doc.FileSaveAs());
+    ASSERT_TRUE(DocumentSave(doc).SaveAs());
     EXPECT_EQ(doc.GetPathName(), dir.File("copy.aif"));
     EXPECT_EQ(doc.GetFileType(), "AIFF");
     EXPECT_EQ(ReadBytes(dir.File("copy.aif"))[0], 'F');
@@ -75,7 +77,7 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });
-    EXPECT_FALSE(doc.FileSaveAs());
+    EXPECT_FALSE(DocumentSave(doc).SaveAs());
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_NE(host.prompts.Boxes()[0].text.find("This file is currently open."), std::string::npos);
 }

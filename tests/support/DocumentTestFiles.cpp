@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "document/CTesselDoc.h"
+#include "formats/CSoundFile.h"
+
 namespace {
 
 Bytes PanChunkData(const TestSound& sound) {
@@ -66,4 +69,22 @@ Bytes BuildSoundFile(const TestSound& sound) {
     }
     Append(chunks, sound.chunksAfter);
     return be ? Form("FORM", "AIFF", chunks, true) : Form("RIFF", "WAVE", chunks, false);
+}
+
+std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& sound) {
+    auto doc = std::make_unique<CTesselDoc>(host);
+    SampleBuffer samples = SampleBuffer::Allocate(sound.samples.size());
+    if (!sound.samples.empty()) {
+        std::memcpy(samples.data(), sound.samples.data(), sound.samples.size());
+    }
+    doc->SetSound(sound.format, std::move(samples), static_cast<uint32_t>(sound.samples.size()));
+    std::vector<PanPoint> points;
+    for (const PanChunkPoint& point : sound.points) {
+        points.push_back({point.position, point.pan});
+    }
+    doc->LoadTrajectory(points);
+    doc->SetCarriedFields(sound.bCarriedFlag, sound.carriedValue);
+    doc->SetFileType(SoundTypeName(sound.bAiff ? kSoundTypeAiff : kSoundTypeWave));
+    doc->SetTitle(sound.bAiff ? "memory.aif" : "memory.wav");
+    return doc;
 }

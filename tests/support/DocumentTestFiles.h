@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,9 @@ struct TestSound {
 
 Bytes BuildSoundFile(const TestSound& sound);
 uint32_t FramesOf(const TestSound& sound);
+
+class CTesselDoc;
+class DocumentHost;
+// A document holding sound's samples and points, as an open of its file would, made in memory:
+// unmodified, titled "memory.wav" (or .aif), with no file behind it.
+std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& sound);

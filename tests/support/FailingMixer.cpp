@@ -69,6 +69,7 @@ AmbrelWaveMixWave FailingMixer::OpenWave(AmbrelWaveMixSession session,
         return 0;
     }
     m_injectedError = 0;
+    openedWaves.push_back(source);
     return m_inner.OpenWave(session, source, flags);
 }
 
@@ -78,8 +79,10 @@ int FailingMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave)
 
 int FailingMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                               const MixerPosition& position) {
-    return Pass("SetPosition",
-                [&] { return m_inner.SetPosition(session, channel, flags, position); });
+    return Pass("SetPosition", [&] {
+        directions.push_back(position.direction);
+        return m_inner.SetPosition(session, channel, flags, position);
+    });
 }
 
 int FailingMixer::SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "playback/Mixer.h"
 
@@ -20,6 +21,11 @@ class FailingMixer : public Mixer {
 
     void FailNext(const std::string& operation, int code);
     void Clear();
+
+    // What passed through, for the tests to read on the calling thread: each wave's source
+    // and each direction set, in order.
+    std::vector<MixerWaveSource> openedWaves;
+    std::vector<int32_t> directions;
 
     AmbrelWaveMixSession InitEx(const MixerSessionConfig& config) override;
     AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,

@@ -12,8 +12,8 @@
 #include "document/PasteOptionIds.h"
 #include "support/ScriptedPrompts.h"
 
-// A host for documents under test: scripted prompts and save names, and a mixer that
-// records the calls a document makes and answers as told.
+// A host for documents under test: scripted prompts and save names, the clipboard and its
+// questions, the folders.
 class TestDocumentHost : public DocumentHost {
   public:
     ScriptedPrompts prompts;
@@ -22,16 +22,6 @@ class TestDocumentHost : public DocumentHost {
     std::vector<SaveNameRequest> saveRequests;
     std::vector<std::string> openDocuments;
 
-    AmbrelWaveMixSession session = 7;  // 0: opening the session fails
-    std::vector<uint32_t> sessionRates;
-    AmbrelWaveMixWave nextWave = 3;  // 0: opening a wave fails with lastError
-    int lastError = 0;
-    int freeResult = 0;
-    std::vector<MixerWaveSource> openedWaves;
-    std::vector<AmbrelWaveMixWave> freedWaves;
-    std::vector<int> reportedErrors;
-    int stopCalls = 0;
-    CTesselDoc* playing = nullptr;
     std::string saveFolder, openFolder;
     // The program's clipboard; the Paste Options answers in order (button ids, Cancel once
     // used up) and the size questions asked (true: the caret variant).
@@ -61,24 +51,6 @@ class TestDocumentHost : public DocumentHost {
         }
         return false;
     }
-    void OpenMixerSession(uint32_t sampleRate) override { sessionRates.push_back(sampleRate); }
-    AmbrelWaveMixSession GetMixerSession() const override { return session; }
-    void ReportMixerError(int code) override { reportedErrors.push_back(code); }
-    AmbrelWaveMixWave MixerOpenWave(AmbrelWaveMixSession, const MixerWaveSource& source) override {
-        openedWaves.push_back(source);
-        return nextWave;
-    }
-    int MixerGetLastError() override { return lastError; }
-    int MixerFreeWave(AmbrelWaveMixSession, AmbrelWaveMixWave wave) override {
-        freedWaves.push_back(wave);
-        return freeResult;
-    }
-    int MixerStopChannel(AmbrelWaveMixSession, uint32_t) override {
-        ++stopCalls;
-        return 0;
-    }
-    CTesselDoc* GetPlayingDocument() const override { return playing; }
-    void ClearPlaying() override { playing = nullptr; }
     PanPointList* GetPanClipboard() const override { return panClipboard.get(); }
     void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override {
         panClipboard.reset();

@@ -209,13 +209,13 @@ TEST_F(Navigation, ARulerClickPutsTheCaretThereAndADoubleClickPlaysFromThere) {
 
     QTest::mouseDClick(&pane->Ruler(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 5));
     const uint32_t at300 = view.PaintedGeometry().SampleAtX(300);
-    ASSERT_TRUE(doc.IsPlaying());
-    EXPECT_EQ(doc.GetPlayStart(), at300);
+    ASSERT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
+    EXPECT_EQ(bench.app.GetPlayback().GetPlayStart(), at300);
     // Again elsewhere while it plays: it starts over from there.
     QTest::mouseDClick(&pane->Ruler(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 5));
-    ASSERT_TRUE(doc.IsPlaying());
-    EXPECT_EQ(doc.GetPlayStart(), view.PaintedGeometry().SampleAtX(50));
-    bench.app.StopPlayback();
+    ASSERT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
+    EXPECT_EQ(bench.app.GetPlayback().GetPlayStart(), view.PaintedGeometry().SampleAtX(50));
+    bench.app.GetPlayback().Stop();
 }
 
 TEST_F(Navigation, AClickOnTheOverviewCentresTheViewAndADragDragsTheVisibleRange) {

@@ -16,8 +16,8 @@ class ViewPlayback : public ::testing::Test {
     bool WaitForEnd() {
         return ViewTestBench::WaitUntil([this] { return !bench.app.IsPlaying(); });
     }
-    uint32_t PlayPosition(const CTesselDoc& doc) {
-        const AmbrelWaveMixWave wave = doc.GetWave();
+    uint32_t PlayPosition() {
+        const AmbrelWaveMixWave wave = bench.app.GetPlayback().GetWave();
         uint32_t position = 0;
         EXPECT_EQ(AmbrelWaveMixGetPlayPosition(bench.app.GetMixerSession(), 0, &wave, &position,
                                                AMBREL_WAVEMIX_POSITION_FRAMES),
@@ -38,15 +38,16 @@ TEST_F(ViewPlayback, ACaretPlaysToTheEndAndComesBackWhereItBegan) {
     view->SetSelection(1000, 1001);
     view->Play();
     ASSERT_TRUE(bench.app.IsPlaying());
-    EXPECT_TRUE(doc.IsPlaying());
-    EXPECT_EQ(bench.app.GetPlayingView(), view.get());
-    EXPECT_EQ(doc.GetPlayStart(), 1000u);
-    EXPECT_FALSE(view->Player().IsTimerRunning());  // no pan points: straight ahead, no ticks
-    view->SetSelection(3000, 3001);                 // moved while playing
+    EXPECT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
+    EXPECT_EQ(bench.app.GetPlayback().GetPlayingDocument(), &view->GetDocument());
+    EXPECT_EQ(bench.app.GetPlayback().GetPlayStart(), 1000u);
+    EXPECT_FALSE(
+        bench.app.GetPlayback().IsSteppingDirection());  // no pan points: straight ahead, no ticks
+    view->SetSelection(3000, 3001);                      // moved while playing
 
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_FALSE(doc.IsPlaying());
-    EXPECT_EQ(PlayPosition(doc), 4000u);  // frames 1000 ... 4999
+    EXPECT_FALSE(bench.app.GetPlayback().IsPlaying(doc));
+    EXPECT_EQ(PlayPosition(), 4000u);  // frames 1000 ... 4999
     EXPECT_EQ(view->GetSelStart(), 1000u);
     EXPECT_TRUE(view->IsCaret());
     // No marker at any time: only "no direction".
@@ -62,7 +63,7 @@ TEST_F(ViewPlayback, ARangePlaysItsFramesAndStaysSelected) {
     view->SetSelection(1000, 2000);
     view->Play();
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_EQ(PlayPosition(doc), 1000u);
+    EXPECT_EQ(PlayPosition(), 1000u);
     EXPECT_EQ(view->GetSelStart(), 1000u);
     EXPECT_EQ(view->GetSelEnd(), 2000u);
 }
@@ -74,9 +75,9 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     ViewTestBench::Feed(*view, bar);
     bar.livePans.clear();
     view->Play();
-    ASSERT_TRUE(view->Player().IsTimerRunning());
+    ASSERT_TRUE(bench.app.GetPlayback().IsSteppingDirection());
     ASSERT_TRUE(WaitForEnd());
-    EXPECT_FALSE(view->Player().IsTimerRunning());
+    EXPECT_FALSE(bench.app.GetPlayback().IsSteppingDirection());
 
     // The ticks' directions climb from the left to the right and hold there; the end clears.
     ASSERT_GE(bar.livePans.size(), 4u);
@@ -89,19 +90,19 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     // The stepping itself, at chosen positions of a play from frame 0.
     view->SetSelection(0, 1);
     view->Play();
-    EXPECT_EQ(view->Player().StepDirection(0), -90);
-    EXPECT_EQ(view->Player().StepDirection(4096), 0);
-    EXPECT_EQ(view->Player().StepDirection(8191), 89);
-    EXPECT_EQ(view->Player().StepDirection(8192), 90);
-    EXPECT_EQ(view->Player().StepDirection(11000), 90);
-    bench.app.StopPlayback();
+    EXPECT_EQ(bench.app.GetPlayback().StepDirection(0), -90);
+    EXPECT_EQ(bench.app.GetPlayback().StepDirection(4096), 0);
+    EXPECT_EQ(bench.app.GetPlayback().StepDirection(8191), 89);
+    EXPECT_EQ(bench.app.GetPlayback().StepDirection(8192), 90);
+    EXPECT_EQ(bench.app.GetPlayback().StepDirection(11000), 90);
+    bench.app.GetPlayback().Stop();
 
     // A trajectory emptied while playing keeps the last direction.
     view->Play();
     while (doc.GetPanPoints().GetCount() > 0) {
         doc.RemovePoint(doc.NextPoint(nullptr));
     }
-    EXPECT_FALSE(view->Player().StepDirection(9000).has_value());
+    EXPECT_FALSE(bench.app.GetPlayback().StepDirection(9000).has_value());
 }
 
 TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
@@ -118,8 +119,8 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(150);
-    bench.app.StopPlayback();
-    EXPECT_FALSE(doc.IsPlaying());
+    bench.app.GetPlayback().Stop();
+    EXPECT_FALSE(bench.app.GetPlayback().IsPlaying(doc));
     EXPECT_GT(view->GetSelStart(), 100u);
     EXPECT_LT(view->GetSelStart(), 22049u);
     EXPECT_TRUE(view->IsCaret());
@@ -128,7 +129,7 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     view->SetSelection(100, 20000);
     view->Play();
     QTest::qWait(100);
-    bench.app.StopPlayback();
+    bench.app.GetPlayback().Stop();
     EXPECT_EQ(view->GetSelStart(), 100u);
     EXPECT_EQ(view->GetSelEnd(), 20000u);
 
@@ -140,7 +141,7 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     view->SetSelection(100, 101);
     view->Play();
     QTest::qWait(100);
-    bench.app.StopPlayback();
+    bench.app.GetPlayback().Stop();
     EXPECT_EQ(view->GetSelStart(), 100u);
     EXPECT_TRUE(bench.prompts.Boxes().empty());
 }
@@ -151,14 +152,14 @@ TEST_F(ViewPlayback, SpaceStopsWhateverPlaysAndEnterReturnsToTheStart) {
     auto one = bench.MakeView(first, 500, 100);
     auto two = bench.MakeView(second, 500, 100);
     QTest::keyClick(one.get(), Qt::Key_Space);
-    ASSERT_TRUE(first.IsPlaying());
+    ASSERT_TRUE(bench.app.GetPlayback().IsPlaying(first));
     QTest::keyClick(two.get(), Qt::Key_Space);
     EXPECT_FALSE(bench.app.IsPlaying());
-    EXPECT_FALSE(first.IsPlaying());
-    EXPECT_FALSE(second.IsPlaying());
+    EXPECT_FALSE(bench.app.GetPlayback().IsPlaying(first));
+    EXPECT_FALSE(bench.app.GetPlayback().IsPlaying(second));
 
     QTest::keyClick(two.get(), Qt::Key_Space);
-    ASSERT_TRUE(second.IsPlaying());
+    ASSERT_TRUE(bench.app.GetPlayback().IsPlaying(second));
     two->SetSelection(500, 900);
     QTest::keyClick(two.get(), Qt::Key_Return);
     EXPECT_FALSE(bench.app.IsPlaying());
@@ -173,10 +174,10 @@ TEST_F(ViewPlayback, ALateEndOfAnEarlierPlayIsIgnored) {
     view->Play();
     // Its end is posted meanwhile but not yet delivered when the next play starts.
     QThread::msleep(200);
-    bench.app.StopPlayback();
+    bench.app.GetPlayback().Stop();
     view->SetSelection(0, 1);
     view->Play();
     QTest::qWait(150);
-    EXPECT_TRUE(doc.IsPlaying());
+    EXPECT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
     EXPECT_TRUE(bench.app.IsPlaying());
 }

@@ -63,14 +63,14 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
     view->SetSelection(2205, 2206);
     view->Play();
     ASSERT_TRUE(bench.app.IsPlaying());
-    ASSERT_TRUE(view->Player().IsPositionTimerRunning());
+    ASSERT_TRUE(bench.app.GetPlayback().IsReadingPosition());
     // No pan points, so no pan ticks; the position ticks run all the same.
-    EXPECT_FALSE(view->Player().IsTimerRunning());
+    EXPECT_FALSE(bench.app.GetPlayback().IsSteppingDirection());
     EXPECT_EQ(view->GetPlayPosition(), 2205u);
     EXPECT_EQ(view->PlayheadX(), 50);
 
     const AmbrelWaveMixSession session = bench.app.GetMixerSession();
-    const AmbrelWaveMixWave wave = doc.GetWave();
+    const AmbrelWaveMixWave wave = bench.app.GetPlayback().GetWave();
     uint32_t previous = 2205;
     int checked = 0;
     bool bBehindTheMixer = false;
@@ -81,16 +81,16 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
         uint32_t after = 0;
         uint32_t latencyAfter = 0;
         ASSERT_EQ(AmbrelWaveMixGetOutputPosition(session, 0, &wave, &before, &latencyBefore), 0);
-        view->Player().TickPosition();
+        bench.app.GetPlayback().Tick();
         ASSERT_EQ(AmbrelWaveMixGetOutputPosition(session, 0, &wave, &after, &latencyAfter), 0);
-        if (!doc.IsPlaying() || after >= 22050 - 2205) {
+        if (!bench.app.GetPlayback().IsPlaying(doc) || after >= 22050 - 2205) {
             break;  // played out meanwhile: the last stretch has no latency left to show
         }
         ASSERT_TRUE(view->GetPlayPosition().has_value());
         const uint32_t frame = *view->GetPlayPosition();
         // The frame heard lies between the mixer's reports on either side of the tick.
-        EXPECT_GE(frame, ViewPlayer::HeardFrame(2205, before, latencyBefore, 22050));
-        EXPECT_LE(frame, ViewPlayer::HeardFrame(2205, after, latencyAfter, 22050));
+        EXPECT_GE(frame, PlaybackSession::HeardFrame(2205, before, latencyBefore, 22050));
+        EXPECT_LE(frame, PlaybackSession::HeardFrame(2205, after, latencyAfter, 22050));
         bBehindTheMixer = bBehindTheMixer || (latencyAfter > 0 && frame < 2205 + before);
         EXPECT_GE(frame, previous);
         previous = frame;
@@ -106,7 +106,7 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
     ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return !bench.app.IsPlaying(); }));
     EXPECT_FALSE(view->GetPlayPosition().has_value());
     EXPECT_FALSE(view->PlayheadX().has_value());
-    EXPECT_FALSE(view->Player().IsPositionTimerRunning());
+    EXPECT_FALSE(bench.app.GetPlayback().IsReadingPosition());
     EXPECT_TRUE(bench.prompts.Boxes().empty());
 }
 
@@ -157,7 +157,7 @@ TEST_F(PlayheadTest, StopTakesTheLineAwayAtOnce) {
     QTest::qWait(80);
     EXPECT_TRUE(view->PlayheadX().has_value());
     EXPECT_FALSE(view->PlayReadout().empty());
-    bench.app.StopPlayback();
+    bench.app.GetPlayback().Stop();
     EXPECT_FALSE(view->GetPlayPosition().has_value());
     EXPECT_FALSE(view->PlayheadX().has_value());
     EXPECT_EQ(view->PlayReadout(), "");
@@ -166,8 +166,8 @@ TEST_F(PlayheadTest, StopTakesTheLineAwayAtOnce) {
     EXPECT_EQ(bar.playPositions.front(), 0u);
     EXPECT_EQ(bar.playPositions.back(), kNoPlayPosition);
     // The player's own tick finds the sound gone and stops.
-    view->Player().TickPosition();
-    EXPECT_FALSE(view->Player().IsPositionTimerRunning());
+    bench.app.GetPlayback().Tick();
+    EXPECT_FALSE(bench.app.GetPlayback().IsReadingPosition());
     view->ActivateView(false);
 }
 
@@ -222,7 +222,7 @@ TEST_F(PlayheadTest, TheOverviewBarShowsTheSamePositionAsAThinLine) {
     view->Play();
     EXPECT_EQ(bar.GetPlayPosition(), 11025u);
     QTest::qWait(100);
-    view->Player().TickPosition();
+    bench.app.GetPlayback().Tick();
     ASSERT_TRUE(view->GetPlayPosition().has_value());
     EXPECT_EQ(bar.GetPlayPosition(), *view->GetPlayPosition());
     Settle();
@@ -245,7 +245,7 @@ TEST_F(PlayheadTest, TheOverviewBarShowsTheSamePositionAsAThinLine) {
     EXPECT_EQ(line.height(), inner.height());
     EXPECT_NEAR(line.x() - inner.x(), inner.width() * (bar.GetPlayPosition() / 22050.0), 1.0);
 
-    bench.app.StopPlayback();
+    bench.app.GetPlayback().Stop();
     EXPECT_EQ(bar.GetPlayPosition(), kNoPlayPosition);
     Settle();
     EXPECT_EQ(grabBar(), silent);

@@ -12,6 +12,7 @@
 #include "document/PanEditCommands.h"
 #include "document/PointProperties.h"
 #include "playback/CommandIds.h"
+#include "playback/UndoMenuText.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST_F(PointEdit, ADoubleClickOnAPointOpensItsPropertiesAndOkIsOneStep) {
     EXPECT_EQ(PointsOf(doc), (Points{{21000, -45}, {30000, 10}}));
     // The press of the double-click moved nothing and left no step of its own.
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 1u);
-    EXPECT_EQ(PanEditCommands::UndoText(doc), "&Undo Modify Point\tCtrl+Z");
+    EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Modify Point\tCtrl+Z");
     ASSERT_TRUE(PanEditCommands::Undo(doc));
     EXPECT_EQ(PointsOf(doc), (Points{{20000, 0}, {30000, 10}}));
     EXPECT_FALSE(doc.IsModified());
@@ -93,7 +94,7 @@ TEST_F(PointEdit, ADoubleClickOnAPointOpensItsPropertiesAndOkIsOneStep) {
     DoubleClick(view->viewport(), QPoint(400, 30));
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked.back().first, 40000u);
-    EXPECT_EQ(PanEditCommands::UndoText(doc), "&Undo Add Point\tCtrl+Z");
+    EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Add Point\tCtrl+Z");
 }
 
 TEST_F(PointEdit, TheContextMenuOffersPointPropertiesForThePointUnderThePointer) {
@@ -165,7 +166,7 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     Key(*view, Qt::Key_Delete);
     EXPECT_EQ(PointsOf(doc), (Points{{10000, 0}, {30000, 90}}));
     EXPECT_EQ(view->Keys().Selected()->position, 30000u);
-    EXPECT_EQ(PanEditCommands::UndoText(doc), "&Undo Delete Point\tCtrl+Z");
+    EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Delete Point\tCtrl+Z");
     ASSERT_TRUE(PanEditCommands::Undo(doc));
     EXPECT_EQ(doc.GetPanPoints().GetCount(), 3u);
 
@@ -220,5 +221,5 @@ TEST_F(PointEdit, APressReachesAtLeastFourPixelsEveryWay) {
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(254, y + 4));
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(254, y + 4));
     EXPECT_EQ(doc.GetPanPoints().GetCount(), 1u);
-    EXPECT_EQ(PanEditCommands::UndoText(doc), "&Undo Modify Point\tCtrl+Z");
+    EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Modify Point\tCtrl+Z");
 }

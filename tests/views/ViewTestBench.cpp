@@ -1,4 +1,5 @@
 #include "ViewTestBench.h"
+#include "document/DocumentOpen.h"
 
 #include <QApplication>
 #include <QThread>
@@ -19,7 +20,7 @@ void RecordingBar::customEvent(QEvent* event) {
 ViewTestBench::ViewTestBench() = default;
 
 ViewTestBench::~ViewTestBench() {
-    app.StopPlayback();
+    app.GetPlayback().Stop();
     m_documents.clear();
     app.ExitInstance();
 }
@@ -28,7 +29,7 @@ CTesselDoc& ViewTestBench::Open(const TestSound& sound, const std::string& name)
     const std::string path = dir.File(name);
     WriteBytes(path, BuildSoundFile(sound));
     auto document = std::make_unique<CTesselDoc>(app);
-    if (!document->OnOpenDocument(path)) {
+    if (!DocumentOpen(*document).Open(path)) {
         throw std::runtime_error("could not open " + path);
     }
     m_documents.push_back(std::move(document));

@@ -1,0 +1,244 @@
+#include "document/DocumentOpen.h"
+
+#include <cerrno>
+
+#include "document/CProcessingDialog.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/HelpIds.h"
+#include "document/SoundImport.h"
+#include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
+#include "formats/OpenRefusal.h"
+#include "formats/PanChunk.h"
+#include "platform/CFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+#include "render/SpatialFilter.h"
+#include "views/peaks/MasterOverview.h"
+#include "views/peaks/PeakSummary.h"
+
+namespace {
+
+using Icon = UserPrompts::Icon;
+
+const char* const kNotASoundFile =
+    "Error loading wave information... is this a valid '.wav' or '.aif' file?";
+const char* const kBadFormat =
+    "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the sample rate must be "
+    "in the range 8k - 48k.";
+const char* const kLongerFile =
+    "This file has been modified outside of Sonomap.\n\nIt is longer than it was when the "
+    "AmbrelChunk was created.";
+const char* const kShorterFile =
+    "This file has been modified outside of Sonomap.\n\nIt is shorter than it was when the "
+    "AmbrelChunk was created.\nAny pan points which fall beyond the end of the file will be "
+    "removed!";
+
+std::string Substitute(std::string text, const std::string& value) {
+    const size_t at = text.find("%1");
+    if (at != std::string::npos) {
+        text.replace(at, 2, value);
+    }
+    return text;
+}
+
+bool IsEditable(const PcmFormat& format) {
+    SpatialFilter rateCheck;
+    return (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+           (format.channels == 1 || format.channels == 2) &&
+           rateCheck.SelectRate(static_cast<int32_t>(format.sampleRate)) !=
+               SpatialFilter::kUnsupportedRate;
+}
+
+}  // namespace
+
+DocumentOpen::DocumentOpen(CTesselDoc& document) : m_doc(document), m_host(document.GetHost()) {}
+
+bool DocumentOpen::Open(const std::string& path) {
+    UserPrompts& prompts = m_host.Prompts();
+    try {
+        CFile file(path, CFile::Mode::Read);
+        if (file.GetLength() == 0) {
+            prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile,
+                            OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
+            return false;
+        }
+        m_doc.SetModifiedFlag(true);  // dirty while loading, as the platform does
+        if (!Load(file)) {
+            return false;
+        }
+    } catch (const CFileException& e) {
+        ShowFileError(m_host, e.GetError(), path, false);
+        return false;
+    }
+    // An imported sound stays untitled: saving it must never write over its source.
+    if (m_doc.GetImportSource().empty()) {
+        m_doc.SetPathName(path);
+    }
+    return true;
+}
+
+bool DocumentOpen::Abort(const std::string& text, unsigned helpId, const std::string& informative) {
+    m_host.Prompts().Message(text, Icon::None, helpId, informative);
+    return false;
+}
+
+bool DocumentOpen::Refuse(const CFile& file, const std::string& text, unsigned helpId,
+                          const std::string& informative) {
+    if (!m_host.OffersImport()) {
+        return Abort(text, helpId, informative);
+    }
+    SoundImport import(m_host);
+    return import.AskToImport(file.GetFilePath(), text, helpId, informative) &&
+           import.ImportInto(m_doc, file.GetFilePath());
+}
+
+bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
+                                const std::string& sourcePath, CProcessingDialog& status) {
+    if (sound.dataBytes == 0 || !sound.samples || !IsEditable(sound.format)) {
+        return Abort(
+            kBadFormat, HelpId::kBadFormat,
+            OpenRefusal::Line(sourcePath, sound.dataBytes == 0
+                                              ? std::string("it holds no samples")
+                                              : OpenRefusal::WhyNotEditable(sound.format)));
+    }
+    m_doc.SetSound(sound.format, std::move(sound.samples), sound.dataBytes);
+
+    status.SetStatusText("Creating Waveform Overview...");
+    if (m_host.ShowsViews()) {
+        m_doc.SetPeakSummary(PeakSummary::Build(m_doc.GetSampleData()));
+        m_doc.SetOverview(BuildMasterOverview(m_doc.GetSampleData(), m_host.Prompts()));
+    }
+    if (sound.panChunk) {
+        status.SetStatusText("Parseing AmbrelChunk...");
+        ParsePanChunk(*sound.panChunk);
+    }
+    m_doc.SetUnrecognized(nullptr);
+    m_doc.SetFileType(SoundTypeName(kSoundTypeWave));
+    m_doc.SetImportSource(sourcePath);
+    m_doc.SetTitle(title);
+    m_doc.SetModifiedFlag(true);
+    m_doc.ForgetSaved();  // no file holds it yet
+    m_host.SetOpenFolder(PathNames::FolderOf(sourcePath));
+    return true;
+}
+
+bool DocumentOpen::Load(CFile& file) {
+    UserPrompts& prompts = m_host.Prompts();
+    m_doc.SetModifiedFlag(false);
+    std::unique_ptr<CSoundFile> reader = OpenSoundFile(file);
+    PcmFormat format{};
+    const uint32_t dataBytes = reader ? reader->ReadFormat(format) : 0;
+    const std::string& path = file.GetFilePath();
+    if (!reader || dataBytes == 0) {
+        reader.reset();
+        return Refuse(file, kNotASoundFile, HelpId::kNotASoundFile,
+                      OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
+    }
+    if (!IsEditable(format)) {
+        reader.reset();
+        return Refuse(file, kBadFormat, HelpId::kBadFormat,
+                      OpenRefusal::Line(path, OpenRefusal::WhyNotEditable(format)));
+    }
+
+    CProcessingDialog status(prompts);
+    status.SetStatusText("Loading Waveform...");
+    SampleBuffer samples = SampleBuffer::Allocate(dataBytes);
+    if (!samples) {
+        return Abort(
+            "Error allocating memory for waveform!\n", HelpId::kOutOfMemory,
+            OpenRefusal::Line(path, "no memory could be had for its " +
+                                        StatusLines::Grouped(dataBytes) + " bytes of samples"));
+    }
+    // The views' summary takes in each stretch of the read while it is still in the cache.
+    uint8_t* const bytes = samples.data();
+    std::unique_ptr<PeakSummary> summary =
+        m_host.ShowsViews() ? PeakSummary::Create(CTesselDoc::Describe(format, bytes, dataBytes))
+                            : nullptr;
+    CSoundFile::ReadyFn onReady;
+    if (summary) {
+        onReady = [&](uint32_t ready) { summary->Add(bytes, ready); };
+    }
+    if (!reader->ReadAllSamples(bytes, dataBytes, onReady)) {
+        return Abort("Error loading sound data!\n", HelpId::kFileError,
+                     OpenRefusal::Line(path, "reading its samples failed"));
+    }
+    if (reader->GetDeclaredDataBytes() > dataBytes) {
+        prompts.ShowStatus(
+            StatusLines::ShortOfData(path, reader->GetDeclaredDataBytes(), dataBytes, format));
+    }
+    m_doc.SetSound(format, std::move(samples), dataBytes);
+    m_doc.SetPeakSummary(std::move(summary));
+
+    status.SetStatusText("Creating Waveform Overview...");
+    if (m_host.ShowsViews()) {
+        m_doc.SetOverview(BuildMasterOverview(m_doc.GetSampleData(), prompts));
+    }
+
+    if (reader->HasPanChunk()) {
+        status.SetStatusText("Parseing AmbrelChunk...");
+        std::optional<PanChunkBytes> chunk = reader->ReadPanChunk();
+        if (!chunk) {
+            prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
+        } else {
+            ParsePanChunk(*chunk);
+        }
+    }
+
+    reader->ScanChunks();
+    m_doc.SetUnrecognized(reader->CollectUnrecognizedChunks());
+
+    m_doc.SetFileType(reader->GetTypeName(-1));
+    if (m_doc.IsModified()) {
+        m_doc.ForgetSaved();  // the trajectory already differs from the file's
+    }
+    m_host.SetOpenFolder(PathNames::FolderOf(path));
+    return true;
+}
+
+void DocumentOpen::ParsePanChunk(const std::vector<uint8_t>& bytes) {
+    UserPrompts& prompts = m_host.Prompts();
+    const std::optional<PanChunkContents> chunk = ::ParsePanChunk(bytes);
+    if (!chunk) {
+        prompts.Message("Error reading AmbrelChunk!", Icon::None, HelpId::kFileError);
+        return;
+    }
+    if (chunk->version != kPanChunkVersion) {
+        prompts.Message("Bad AmbrelChunk version!", Icon::None, HelpId::kBadPanChunkVersion);
+        return;
+    }
+    const uint32_t frameCount = m_doc.GetFrameCount();
+    if (chunk->frameCount != frameCount) {
+        prompts.Message(chunk->frameCount < frameCount ? kLongerFile : kShorterFile,
+                        Icon::Exclamation, HelpId::kModifiedOutside);
+        m_doc.SetModifiedFlag(true);
+    }
+    std::vector<PanPoint> kept;
+    kept.reserve(chunk->points.size());
+    for (const PanChunkPoint& point : chunk->points) {
+        if (point.position <= frameCount) {
+            kept.push_back({point.position, point.pan});
+        }
+    }
+    m_doc.LoadTrajectory(kept);
+    m_doc.SetCarriedFields(chunk->carriedFlag == 1, chunk->carriedValue);
+}
+
+void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::string& path,
+                                 bool bWriting) {
+    std::string text;
+    if (error == EACCES || error == EPERM || error == EROFS) {
+        text = Substitute("Access to %1 was denied.", path);
+    } else if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+        text = Substitute("There is not enough room on the disk to save %1.", path);
+    } else if (error == ENOENT && !bWriting) {
+        text = Substitute("%1 was not found.", path);
+    } else {
+        text = Substitute(bWriting ? "An unexpected error occurred while writing %1."
+                                   : "An unexpected error occurred while reading %1.",
+                          path);
+    }
+    host.Prompts().Message(text, Icon::Exclamation);
+}

@@ -1,0 +1,182 @@
+#include "document/DocumentSave.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/DocumentOpen.h"
+#include "document/HelpIds.h"
+#include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
+#include "formats/PanChunk.h"
+#include "platform/CFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/SafeFileWriter.h"
+#include "platform/UserPrompts.h"
+
+namespace {
+
+using Icon = UserPrompts::Icon;
+
+const char* const kTypeConversion =
+    "Due to file type conversion, unrecognized chunks will NOT be translated to the new output "
+    "file!";
+
+}  // namespace
+
+DocumentSave::DocumentSave(CTesselDoc& document) : m_doc(document), m_host(document.GetHost()) {}
+
+bool DocumentSave::Failed(const std::string& text) {
+    m_host.Prompts().Message(text, Icon::None, HelpId::kFileError);
+    return false;
+}
+
+bool DocumentSave::WriteSound(CFile& file) {
+    std::unique_ptr<CSoundFile> writer = CreateSoundFileByName(file, m_doc.GetFileType());
+    if (!writer) {
+        return Failed("Error creating file!");
+    }
+    if (!writer->CreateHeader(m_doc.GetFormat(), m_doc.GetDataBytes())) {
+        return Failed("Error creating file header!");
+    }
+    if (!writer->WriteSamples(m_doc.GetSamples(), m_doc.GetDataBytes())) {
+        return Failed("Error saving samples!");
+    }
+    if (!writer->CloseSamples()) {
+        return Failed("Error closing samples section!");
+    }
+    const PanPointList& panPoints = m_doc.GetPanPoints();
+    if (!panPoints.IsEmpty()) {
+        std::vector<PanChunkPoint> points;
+        points.reserve(panPoints.GetCount());
+        for (const PanPoint* p = panPoints.NextPoint(nullptr); p; p = panPoints.NextPoint(p)) {
+            points.push_back({p->position, p->pan});
+        }
+        // More than 65535 points have no chunk: the save fails rather than drop any.
+        std::optional<PanChunkBytes> chunk = BuildPanChunk(
+            points, m_doc.GetFrameCount(), m_doc.GetChunkFlag(), m_doc.GetChunkValue());
+        if (!chunk || !writer->WritePanChunk(*chunk)) {
+            return Failed("Error saving achunk!");
+        }
+    }
+    if (const UnrecognizedChunkBlock* unrecognized = m_doc.GetUnrecognized()) {
+        writer->WriteUnrecognizedChunks(*unrecognized);
+        if (!writer->IsOk()) {
+            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None,
+                                     HelpId::kFileError);
+        }
+    }
+    if (!writer->CloseFile()) {
+        return Failed("Error closing wave file!");
+    }
+    return true;
+}
+
+bool DocumentSave::WriteTo(const std::string& path) {
+    // A failed save changes no file, so the document stays exactly as saved or unsaved.
+    SafeFileWriter output(path);
+    try {
+        CFile& file = output.Begin();
+        if (!WriteSound(file)) {
+            return false;
+        }
+        output.Commit();
+    } catch (const CFileException& e) {
+        DocumentOpen::ShowFileError(m_host, e.GetError(), path, true);
+        return false;
+    }
+    m_doc.MarkSaved();
+    m_host.Prompts().ShowStatus(StatusLines::Written("Saved", path));
+    // The folder the user saved into: the name given, not the temp file nor a link's target.
+    m_host.SetSaveFolder(PathNames::FolderOf(path));
+    return true;
+}
+
+bool DocumentSave::SaveWithName(const std::string& path, bool replace) {
+    std::string name = path;
+    if (name.empty()) {
+        name = m_doc.GetPathName();
+        if (name.empty() && replace) {
+            name = m_doc.GetTitle();
+            const size_t cut = name.find_first_of(" #%;/\\");
+            if (cut != std::string::npos) {
+                name.resize(cut);
+            }
+            name += ".wav";
+        }
+    }
+    if (path.empty() && !PromptSaveName(name, "Save As")) {
+        return false;
+    }
+    // A failed save leaves every existing file as it was, so there is nothing to delete.
+    if (!WriteTo(name)) {
+        return false;
+    }
+    if (replace) {
+        m_doc.SetPathName(name);
+    }
+    return true;
+}
+
+void DocumentSave::TakeFileType(int filterIndex) {
+    const std::string chosenType = SoundTypeName(filterIndex - 1);
+    if (chosenType != m_doc.GetFileType() && m_doc.GetUnrecognized() != nullptr) {
+        m_host.Prompts().Message(kTypeConversion, Icon::Exclamation, HelpId::kTypeConversion);
+        m_doc.SetUnrecognized(nullptr);
+    }
+    m_doc.SetFileType(chosenType);
+}
+
+bool DocumentSave::PromptSaveName(std::string& name, const std::string& title) {
+    SaveNameRequest request;
+    request.title = title;
+    request.filters = kSoundFileFilters;
+    request.filterIndex = SoundTypeId(m_doc.GetFileType()) + 1;
+    request.proposedName = PathNames::FileName(name);
+    request.startFolder = m_host.GetSaveFolder();
+    request.bOwnDocument = true;
+    request.ownDocumentPath = m_doc.GetPathName();
+
+    SaveNameResult result;
+    if (!m_host.AskSaveName(request, result)) {
+        return false;
+    }
+    TakeFileType(result.filterIndex);
+    name = result.fullPath;
+    return true;
+}
+
+bool DocumentSave::SaveAsChosen(const SaveNameResult& chosen) {
+    TakeFileType(chosen.filterIndex);
+    return SaveWithName(chosen.fullPath, true);
+}
+
+bool DocumentSave::Save() {
+    const std::string& path = m_doc.GetPathName();
+    struct stat st {};
+    const bool bWritable = !path.empty() && ::stat(path.c_str(), &st) == 0 &&
+                           (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+    return SaveWithName(bWritable ? path : std::string(), true);
+}
+
+bool DocumentSave::SaveModified() {
+    if (!m_doc.IsModified()) {
+        return true;
+    }
+    UserPrompts::Box box;
+    box.text = "Save changes to " + m_doc.GetTitle() + "?";
+    box.caption = UserPrompts::kAppCaption;
+    box.buttons = UserPrompts::Buttons::YesNoCancel;
+    box.icon = Icon::Exclamation;
+    box.defaultAnswer = UserPrompts::Answer::Yes;
+    switch (m_host.Prompts().ShowMessage(box)) {
+        case UserPrompts::Answer::Yes:
+            return Save();
+        case UserPrompts::Answer::No:
+            return true;
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+
+class CFile;
+class CTesselDoc;
+class DocumentHost;
+struct SaveNameResult;
+
+// Saving as the user meets it: Save, Save As with its dialog, the question before closing, and
+// every message of a failed save. A save writes beside the file and replaces it only when all
+// went well, so a failed save changes no file. The document and its host outlive the flow.
+class DocumentSave {
+  public:
+    explicit DocumentSave(CTesselDoc& document);
+
+    // The Save command: to the document's path, or through Save As when that file is missing
+    // or read-only.
+    bool Save();
+    bool SaveAs() { return SaveWithName("", true); }
+    // Before closing: asks "Save changes to ...?" for a modified document. True when it may
+    // close.
+    bool SaveModified();
+    // Save As to a name already chosen (the command line's, checked as the dialog checks):
+    // switches the file type as the dialog's filter would, writes, and takes the name.
+    bool SaveAsChosen(const SaveNameResult& chosen);
+
+    // Save (path given) or Save As (empty path: asks). replace: the document takes the name.
+    bool SaveWithName(const std::string& path, bool replace);
+    // Writes beside path and replaces it only when all went well; false when the save failed
+    // (shown).
+    bool WriteTo(const std::string& path);
+    // Writes the document into an open, empty file; false when the save failed (shown).
+    bool WriteSound(CFile& file);
+
+  private:
+    // Asks for a save name; on OK writes the chosen full path into name and switches the
+    // file type (dropping the unrecognised chunks on a change of type).
+    bool PromptSaveName(std::string& name, const std::string& title);
+    void TakeFileType(int filterIndex);
+    bool Failed(const std::string& text);
+
+    CTesselDoc& m_doc;
+    DocumentHost& m_host;
+};

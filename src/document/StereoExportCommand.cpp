@@ -1,0 +1,65 @@
+#include "document/StereoExportCommand.h"
+
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/ExportTarget.h"
+#include "document/StatusLines.h"
+#include "document/StereoExport.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+
+bool StereoExportCommand::Run() {
+    SaveNameResult result;
+    if (!ExportTarget::AskName(m_document.GetHost(), "Export Stereo File As...",
+                               m_document.GetTitle(), "stereo", result)) {
+        return false;
+    }
+    return RenderTo(result.fullPath, result.filterIndex - 1);
+}
+
+bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
+    DocumentHost& host = m_document.GetHost();
+    UserPrompts& prompts = host.Prompts();
+    const PcmFormat& sourceFormat = m_document.GetFormat();
+    const uint32_t frameCount = m_document.GetFrameCount();
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    StereoExport exporter(
+        {m_document.GetSamples(), sourceFormat, frameCount, &m_document.GetPanPoints()});
+    if (!exporter.SelectRate()) {
+        prompts.Message("Unsupported sample rate!");
+        return false;
+    }
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    const std::optional<PcmFormat> format = StereoExport::OutputFormat(sourceFormat, frameCount);
+
+    // The output is written beside its name and put in place only when complete: a cancelled
+    // or failed export leaves no half-made file, and an older file of that name survives.
+    ExportTarget output(path, typeId);
+    std::unique_ptr<ProgressIndicator> progress;
+    StereoExport::Outcome outcome = StereoExport::Outcome::WriteFailed;
+    try {
+        if (CSoundFile* writer =
+                format ? output.Begin(*format, exporter.OutputDataBytes()) : nullptr) {
+            progress = prompts.OpenProgressDialog();
+            outcome = exporter.Render(*writer, *progress);
+        }
+    } catch (const CFileException&) {
+        outcome = StereoExport::Outcome::WriteFailed;
+    }
+    if (outcome == StereoExport::Outcome::Cancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    const bool bWritten = output.Finish(outcome == StereoExport::Outcome::WriteFailed, prompts);
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
+    }
+    host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+class CTesselDoc;
+
+// Export Stereo File as the user runs it: the save dialog, the checks, the render through the
+// spatial filter with progress and Cancel into a file written beside its name, and every
+// message. A cancelled or failed export leaves no output file and keeps an older file of that
+// name. The document and its host outlive the command.
+class StereoExportCommand {
+  public:
+    explicit StereoExportCommand(const CTesselDoc& document) : m_document(document) {}
+
+    // Asks for the name, then RenderTo. True when the file was written in full.
+    bool Run();
+    // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
+    bool RenderTo(const std::string& path, int typeId);
+
+  private:
+    const CTesselDoc& m_document;
+};

@@ -1,0 +1,264 @@
+#include "playback/PlaybackSession.h"
+
+#include <algorithm>
+#include <string>
+
+#include "document/CTesselDoc.h"
+#include "platform/UserPrompts.h"
+#include "playback/CEditorApp.h"
+#include "playback/PlaybackClock.h"
+#include "playback/PlaybackListener.h"
+
+namespace {
+
+// Program-wide, so a notice can never be mistaken for one of another session's play.
+uint32_t g_lastPlay = 0;
+
+}  // namespace
+
+PlaybackSession::PlaybackSession(CEditorApp& app, std::unique_ptr<PlaybackClock> clock)
+    : m_app(app), m_pClock(std::move(clock)) {
+    m_pClock->Connect([this] { Tick(); }, [this](uint32_t play) { OnWaveDone(play); });
+}
+
+PlaybackSession::~PlaybackSession() {
+    m_listeners.clear();
+    ReleaseWave();
+}
+
+void PlaybackSession::ReleaseWave() {
+    Stop();
+    FreeWave();
+}
+
+template <typename Fn>
+void PlaybackSession::Tell(Fn fn) {
+    // A copy: a listener may leave while being told.
+    const std::vector<PlaybackListener*> listeners = m_listeners;
+    for (PlaybackListener* listener : listeners) {
+        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end()) {
+            fn(*listener);
+        }
+    }
+}
+
+void PlaybackSession::AddListener(PlaybackListener* listener) {
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
+        m_listeners.push_back(listener);
+    }
+}
+
+void PlaybackSession::RemoveListener(PlaybackListener* listener) {
+    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
+                      m_listeners.end());
+}
+
+bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
+    Stop();
+    FreeWave();
+    m_app.OpenMixerSession(document.GetFormat().sampleRate);
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    if (session == 0) {
+        return false;
+    }
+    const uint32_t frames = document.GetFrameCount();
+    const uint32_t last = end < 0 || end > frames ? frames : static_cast<uint32_t>(end);
+    const uint32_t first = start > last ? last : start;
+    const PcmFormat& pcm = document.GetFormat();
+    const uint64_t frameBytes = uint64_t{pcm.channels} * (pcm.bitsPerSample / 8u);
+
+    MixerPcmFormat format{};
+    format.formatTag = pcm.formatTag;
+    format.channels = pcm.channels;
+    format.sampleRate = pcm.sampleRate;
+    format.avgBytesPerSec = pcm.avgBytesPerSec;
+    format.blockAlign = pcm.blockAlign;
+    format.bitsPerSample = pcm.bitsPerSample;
+    MixerWaveSource source{};
+    source.format = &format;
+    source.data = document.GetSamples() + first * frameBytes;
+    source.byteCount = static_cast<uint32_t>((last - first) * frameBytes);
+
+    Mixer& mixer = m_app.GetMixer();
+    m_hWave = mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
+    if (m_hWave == 0) {
+        m_app.ReportMixerError(mixer.GetLastError());
+        return false;
+    }
+    m_pWaveDoc = &document;
+    document.AddListener(this);
+    m_playStart = first;
+    m_bStepping = ComputePanSegment(document.GetPanPoints(), frames, first, m_pSegment);
+    m_bSegmentStale = false;
+    const int32_t direction = m_bStepping ? m_pSegment->startPan : 0;
+
+    int code = mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
+                                 MixerPosition{direction, 0, 0});
+    if (code == 0) {
+        code = mixer.SetVolume(session, 0, 0, 32767);
+    }
+    if (code == 0) {
+        m_play = ++g_lastPlay;
+        MixerPlayParams params{};
+        params.size = sizeof params;
+        params.waveDone = m_pClock->WaveDoneProc();
+        params.waveDoneUser = reinterpret_cast<void*>(static_cast<uintptr_t>(m_play));
+        code = mixer.PlayEx(session, 0, AMBREL_WAVEMIX_PLAY_NOW, m_hWave, 0, params);
+    }
+    if (code != 0) {
+        m_app.ReportMixerError(code);
+        FreeWave();
+        return false;
+    }
+    m_pDoc = &document;
+    m_bReading = true;
+    m_heard = first;
+    m_app.AnnouncePlayback();
+    m_pClock->Start(kTickPeriodMs);
+    Tell([&](PlaybackListener& listener) { listener.OnPlaybackStarted(document, first); });
+    return true;
+}
+
+void PlaybackSession::Tick() {
+    if (m_pDoc == nullptr) {
+        return;
+    }
+    CTesselDoc& document = *m_pDoc;
+    Mixer& mixer = m_app.GetMixer();
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    PlaybackTick tick;
+    if (m_bStepping || m_bSegmentStale) {
+        uint32_t position = 0;
+        int code =
+            mixer.GetPlayPosition(session, 0, m_hWave, position, AMBREL_WAVEMIX_POSITION_FRAMES);
+        if (code == 0) {
+            tick.direction = StepDirection(position);
+            if (tick.direction) {
+                code = mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
+            }
+        }
+        if (code != 0) {
+            // The sound goes on in its last direction; the play position still shows.
+            m_app.ReportMixerError(code);
+            m_bStepping = false;
+            m_bSegmentStale = false;
+            tick.direction.reset();
+        }
+    }
+    if (m_pDoc != &document) {
+        return;  // stopped while the error box was up
+    }
+    tick.heardFrame = ReadHeardFrame();
+    Tell([&](PlaybackListener& listener) { listener.OnPlaybackTick(document, tick); });
+}
+
+std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
+    const uint32_t sample = position + m_playStart;
+    if (!m_bSegmentStale && m_pSegment && sample < m_pSegment->endPos) {
+        return StepPan(*m_pSegment, sample);
+    }
+    m_bSegmentStale = false;
+    if (!ComputePanSegment(m_pDoc->GetPanPoints(), m_pDoc->GetFrameCount(), sample, m_pSegment)) {
+        // The trajectory was emptied while playing: the sound keeps its last direction.
+        return std::nullopt;
+    }
+    m_bStepping = true;
+    return m_pSegment->startPan;
+}
+
+std::optional<uint32_t> PlaybackSession::ReadHeardFrame() {
+    uint32_t position = 0;
+    uint32_t latencyUs = 0;
+    // A failed read leaves the direction to go on; the play position just stops showing.
+    if (!m_bReading || m_app.GetMixer().GetOutputPosition(m_app.GetMixerSession(), 0, m_hWave,
+                                                          position, latencyUs) != 0) {
+        m_bReading = false;
+        m_heard.reset();
+        return std::nullopt;
+    }
+    m_heard = HeardFrame(m_playStart, position, latencyUs, m_pDoc->GetFormat().sampleRate);
+    return m_heard;
+}
+
+void PlaybackSession::OnTrajectoryChanged(CTesselDoc& document) {
+    if (&document == m_pDoc) {
+        m_bSegmentStale = true;
+    }
+}
+
+void PlaybackSession::OnDocumentClosing(CTesselDoc& document) {
+    StopDocument(document);
+    if (&document == m_pWaveDoc) {
+        FreeWave();
+    }
+}
+
+void PlaybackSession::StopDocument(const CTesselDoc& document) {
+    if (&document == m_pDoc) {
+        Stop();
+    }
+}
+
+void PlaybackSession::OnWaveDone(uint32_t play) {
+    if (m_pDoc != nullptr && play == m_play) {
+        Finish(true);
+    }
+}
+
+void PlaybackSession::Stop() {
+    if (m_pDoc != nullptr) {
+        Finish(false);
+    }
+}
+
+void PlaybackSession::Finish(bool bPlayedOut) {
+    CTesselDoc& document = *m_pDoc;
+    PlaybackStop stop;
+    stop.bPlayedOut = bPlayedOut;
+    stop.playStart = m_playStart;
+    Mixer& mixer = m_app.GetMixer();
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    // The position is read before the channel stops, or it would read the stop point.
+    if (!bPlayedOut && m_app.IsCursorFollow()) {
+        uint32_t position = 0;
+        const int code =
+            mixer.GetPlayPosition(session, 0, m_hWave, position, AMBREL_WAVEMIX_POSITION_FRAMES);
+        if (code != 0) {
+            m_app.Prompts().Message("Error #" + std::to_string(code) +
+                                    " (AmbrelWaveMixGetPlayPosition)");
+        } else if (uint64_t{position} + m_playStart < uint64_t{document.GetFrameCount()} - 1) {
+            stop.stopFrame = position + m_playStart;
+        }
+    }
+    m_pClock->Stop();
+    mixer.StopChannel(session, 0, 0);
+    m_pDoc = nullptr;
+    m_heard.reset();
+    m_pSegment.reset();
+    m_bStepping = false;
+    m_bSegmentStale = false;
+    m_bReading = false;
+    Tell([&](PlaybackListener& listener) { listener.OnPlaybackStopped(document, stop); });
+}
+
+void PlaybackSession::FreeWave() {
+    if (m_pWaveDoc != nullptr) {
+        m_pWaveDoc->RemoveListener(this);
+        m_pWaveDoc = nullptr;
+    }
+    if (m_hWave == 0) {
+        return;
+    }
+    const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
+    if (code != 0) {
+        m_app.ReportMixerError(code);
+    }
+    m_hWave = 0;
+}
+
+uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,
+                                     uint32_t rate) {
+    const uint64_t latencyFrames = uint64_t{latencyUs} * rate / 1000000u;
+    const uint64_t heard = position > latencyFrames ? position - latencyFrames : 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{playStart} + heard, UINT32_MAX));
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "document/DocumentListener.h"
+#include "document/PanSegment.h"
+#include "trevant/trevant.h"
+
+class CEditorApp;
+class PlaybackClock;
+class PlaybackListener;
+
+// The one owner of what plays: the document, the range, the mixer wave made from it, the
+// cursor along its trajectory, the tick and the frame being heard. Play starts a document's
+// sound through the application's mixer; each tick steps the direction along the trajectory
+// and reads the frame being heard; Stop, the end of the wave and the playing document's
+// closing all end it through one path. Listeners (views, the overview bar, the frame) hear of
+// start, each tick and the end. An edit of the playing trajectory is heard from the next tick
+// on. Plain C++: the clock is handed in. Frames throughout; the mixer's play position counts
+// from the start of the played range. The application outlives the session.
+class PlaybackSession : public DocumentListener {
+  public:
+    static constexpr int kTickPeriodMs = 33;
+
+    PlaybackSession(CEditorApp& app, std::unique_ptr<PlaybackClock> clock);
+    ~PlaybackSession() override;
+    PlaybackSession(const PlaybackSession&) = delete;
+    PlaybackSession& operator=(const PlaybackSession&) = delete;
+
+    // Plays frames [start, end) of document, or from start to its end when end is -1, after
+    // stopping whatever plays. Failures are shown to the user and leave the program silent;
+    // false then.
+    bool Play(CTesselDoc& document, uint32_t start, int64_t end);
+    // Ends what plays; nothing when nothing plays.
+    void Stop();
+    // Ends what plays when it is document's sound (the document or its window is going).
+    void StopDocument(const CTesselDoc& document);
+    bool IsPlaying() const { return m_pDoc != nullptr; }
+    bool IsPlaying(const CTesselDoc& document) const { return m_pDoc == &document; }
+    CTesselDoc* GetPlayingDocument() const { return m_pDoc; }
+    // The frame being heard at the last tick (the start until the first); none when nothing
+    // plays or the position could not be read.
+    std::optional<uint32_t> HeardFrame() const { return m_heard; }
+    uint32_t GetPlayStart() const { return m_playStart; }
+    // The wave of the last play; it stays, at its end position, until the next play, its
+    // document's closing or ReleaseWave.
+    AmbrelWaveMixWave GetWave() const { return m_hWave; }
+    // Stops, and frees the wave (the mixer session is about to close).
+    void ReleaseWave();
+    // The direction follows the trajectory at each tick (there is one, and no tick failed).
+    bool IsSteppingDirection() const { return m_pDoc != nullptr && m_bStepping; }
+    // The frame being heard is read at each tick (no read failed).
+    bool IsReadingPosition() const { return m_pDoc != nullptr && m_bReading; }
+
+    void AddListener(PlaybackListener* listener);
+    void RemoveListener(PlaybackListener* listener);
+
+    // One tick: the clock calls it every kTickPeriodMs while playing.
+    void Tick();
+    // The mixer's notice that play number play has played out, on the interface thread.
+    void OnWaveDone(uint32_t play);
+    PlaybackClock& GetClock() { return *m_pClock; }
+
+    // The frame being heard: playStart + position, less the output's latency at rate Hz,
+    // never before playStart.
+    static uint32_t HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,
+                               uint32_t rate);
+
+    void OnTrajectoryChanged(CTesselDoc& document) override;
+    void OnDocumentClosing(CTesselDoc& document) override;
+
+    // The direction a tick sends for the mixer's play position (frames from the play's start);
+    // none when the trajectory has gone and the sound keeps its direction.
+    std::optional<int32_t> StepDirection(uint32_t position);
+
+  private:
+    std::optional<uint32_t> ReadHeardFrame();
+    void FreeWave();
+    // The one way a playback ends.
+    void Finish(bool bPlayedOut);
+    template <typename Fn>
+    void Tell(Fn fn);
+
+    CEditorApp& m_app;
+    std::unique_ptr<PlaybackClock> m_pClock;
+    std::vector<PlaybackListener*> m_listeners;
+    CTesselDoc* m_pDoc = nullptr;      // what plays
+    CTesselDoc* m_pWaveDoc = nullptr;  // whose samples the wave reads; heard from while it lasts
+    AmbrelWaveMixWave m_hWave = 0;
+    uint32_t m_playStart = 0;
+    uint32_t m_play = 0;  // the number the mixer's end-of-wave notice carries
+    std::unique_ptr<PanSegment> m_pSegment;
+    bool m_bSegmentStale = false;
+    bool m_bStepping = false;  // the direction follows the trajectory
+    bool m_bReading = false;   // the frame being heard is read
+    std::optional<uint32_t> m_heard;
+};
