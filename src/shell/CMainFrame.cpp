@@ -19,11 +19,10 @@
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "playback/MenuTexts.h"
+#include "playback/CommandTable.h"
 #include "shell/CAppCommands.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
-#include "shell/CommandTable.h"
 #include "shell/MainWindowPlace.h"
 #include "shell/MenuKeyStyle.h"
 #include "shell/SaveNameDialog.h"
@@ -142,14 +141,16 @@ void CMainFrame::CreateActions() {
         auto* action = new QAction(this);
         action->setData(info.id);
         // Commands only on bars or keys show their tool tip as text.
-        const char* text = MenuTexts::Find(info.id);
-        action->setText(text != nullptr ? QString(text) : info.ToolTip());
+        action->setText(info.menuText != nullptr ? QString(info.menuText) : info.ToolTip());
         action->setStatusTip(info.FlyBy());
         action->setToolTip(info.ToolTipWithKey());
         // What the tips go back to once a greyed command is available again.
         action->setProperty("plainStatusTip", info.FlyBy());
         action->setProperty("plainToolTip", info.ToolTipWithKey());
         action->setShortcuts(info.keys);
+        if (info.icon != ToolIcon::kNone) {
+            action->setIcon(ToolBarIcons::Draw(info.icon));
+        }
         action->setIconVisibleInMenu(false);
         // Keys work whichever menu shows, and with no menu item at all.
         addAction(action);
@@ -164,46 +165,27 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::CreateMenus() {
     auto* keyStyle = new MenuKeyStyle(this);
-    const auto makeMenu = [this, keyStyle](const char* title, const std::vector<unsigned>& ids) {
-        auto* menu = new QMenu(title, this);
+    for (const CommandPlaceInfo& place : CommandTable::Places()) {
+        if (place.menu != kNoDocumentMenu && place.menu != kDocumentMenu) {
+            continue;
+        }
+        auto* menu = new QMenu(place.title, this);
         menu->setStyle(keyStyle);
-        for (unsigned id : ids) {
-            if (id == 0) {
+        for (const CommandInfo* command : CommandTable::Layout(place.place)) {
+            if (command == nullptr) {
                 menu->addSeparator();
-                continue;
-            }
-            menu->addAction(Action(id));
-            if (id == kFileMru1) {
-                for (unsigned more = 1; more < CRecentFileList::kSize; ++more) {
-                    menu->addAction(Action(kFileMru1 + more));
-                }
+            } else {
+                menu->addAction(Action(command->id));
             }
         }
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         // A greyed item cannot be hovered: its reason is shown from here.
         menu->installEventFilter(this);
-        return menu;
-    };
-    const std::vector<unsigned> bars = {kBarBasic, kBarTransport, kBarInfo, kBarOverview,
-                                        kBarStatus};
-    const std::vector<unsigned> help = {kHelpFinder, 0, kAppAbout};
-
-    m_menus128 = {
-        makeMenu("&File", {kFileOpen, kImport, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-        makeMenu("&View", bars), makeMenu("&Help", help)};
-
-    std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
-    view129.insert(view129.end(), bars.begin(), bars.end());
-    m_menus129 = {
-        makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
-                           kExportBinaural, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-        makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange,
-                           kPointProperties, 0, kSelectAll, 0, kCursorFollow}),
-        makeMenu("&View", view129),
-        makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
-        makeMenu("&Help", help)};
-    QMenu* window = m_menus129[3];
-    connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
+        (place.menu == kNoDocumentMenu ? m_menus128 : m_menus129).push_back(menu);
+        if (place.place == CommandPlace::kWindowMenu129) {
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { ListWindows(*menu); });
+        }
+    }
 }
 
 void CMainFrame::ListWindows(QMenu& menu) {
@@ -294,32 +276,26 @@ void CMainFrame::UpdateReadoutPanes() {
     }
 }
 
-QToolBar* CMainFrame::MakeToolBar(const QString& title, unsigned id,
-                                  const std::vector<unsigned>& ids) {
-    auto* bar = new QToolBar(title, this);
-    bar->setObjectName(QString("ToolBar%1").arg(id));
+QToolBar* CMainFrame::MakeToolBar(CommandPlace place) {
+    const CommandPlaceInfo& info = CommandTable::Place(place);
+    auto* bar = new QToolBar(info.title, this);
+    bar->setObjectName(QString("ToolBar%1").arg(info.barId));
     bar->setAllowedAreas(Qt::AllToolBarAreas);
     bar->setMovable(true);
     bar->setFloatable(true);
     bar->setIconSize(ToolBarIcons::kButtonImage);
-    for (unsigned command : ids) {
-        if (command == 0) {
+    for (const CommandInfo* command : CommandTable::Layout(place)) {
+        if (command == nullptr) {
             bar->addSeparator();
-            continue;
+        } else {
+            bar->addAction(Action(command->id));
         }
-        QAction* action = Action(command);
-        if (action->icon().isNull()) {
-            action->setIcon(ToolBarIcons::Draw(command));
-        }
-        bar->addAction(action);
     }
     return bar;
 }
 
 void CMainFrame::CreateToolBars() {
-    m_pBasicBar = MakeToolBar("Basic", kBarBasic,
-                              {kFileOpen, kFileSave, 0, kEditPan, kEditSelect, kDeleteInRange,
-                               kZoomIn, kZoomOut, kShowAll, kZoomSelection, 0, kContextHelp});
+    m_pBasicBar = MakeToolBar(CommandPlace::kBasicBar);
     addToolBar(Qt::TopToolBarArea, m_pBasicBar);
 
     // Along the bottom, neither movable nor floating.
@@ -328,10 +304,9 @@ void CMainFrame::CreateToolBars() {
     addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
 
     // The next two join "Basic" on its row, each right of the one before.
-    m_pTransportBar = MakeToolBar("Transport", kBarTransport, {kStop, kPlay});
+    m_pTransportBar = MakeToolBar(CommandPlace::kTransportBar);
     addToolBar(Qt::TopToolBarArea, m_pTransportBar);
-    Action(kAppAbout)->setIcon(ToolBarIcons::DrawInfoPicture());
-    m_pInfoBar = MakeToolBar("Info.", kBarInfo, {kAppAbout});
+    m_pInfoBar = MakeToolBar(CommandPlace::kInfoBar);
     m_pInfoBar->setIconSize(ToolBarIcons::kInfoImage);
     addToolBar(Qt::TopToolBarArea, m_pInfoBar);
 }
@@ -374,16 +349,28 @@ void CMainFrame::SwitchMenu() {
     for (QMenu* item : menu == kNoDocumentMenu ? m_menus128 : m_menus129) {
         menuBar()->addMenu(item);
     }
-    Action(kBarOverview)
-        ->setText(menu == kNoDocumentMenu ? MenuTexts::Find(kBarOverview)
-                                          : MenuTexts::kOverviewInDocumentMenu);
+    // An item with a text of its own in one menu bar (the overview toggle) shows the text of
+    // the bar in use.
+    for (const CommandInfo& info : CommandTable::All()) {
+        const auto named = [](const CommandPlacement& at) { return at.text != nullptr; };
+        if (std::none_of(info.places.begin(), info.places.end(), named)) {
+            continue;
+        }
+        const char* text = info.menuText;
+        for (const CommandPlacement& at : info.places) {
+            if (named(at) && CommandTable::Place(at.place).menu == menu) {
+                text = at.text;
+            }
+        }
+        Action(info.id)->setText(text);
+    }
 }
 
 void CMainFrame::UpdateRecentFileItems() {
     const std::vector<std::string>& entries = m_recentFiles.Entries();
     for (unsigned i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* action = Action(kFileMru1 + i);
-        QString text = MenuTexts::Find(kFileMru1);
+        QString text = CommandTable::MenuText(kFileMru1);
         if (i < entries.size()) {
             QString path = QString::fromStdString(entries[i]);
             text = QString("&%1 %2").arg(i + 1).arg(path.replace("&", "&&"));
@@ -524,7 +511,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kEditUndo:
         case kEditRedo:
             state.enabled = false;
-            state.text = MenuTexts::Find(id);
+            state.text = CommandTable::MenuText(id);
             return true;
         case kOverviewUpdate:
             if (state.requester != nullptr) {

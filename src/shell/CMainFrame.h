@@ -16,6 +16,7 @@
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
 
+enum class CommandPlace;
 class COverviewToolBar;
 class CWaveScrollView;
 class QMdiSubWindow;
@@ -108,7 +109,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void UpdateReadoutPanes();
     void FitPaneWidth(QLabel& pane);
     void CreateToolBars();
-    QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
+    QToolBar* MakeToolBar(CommandPlace place);
     void SwitchMenu();
     void ListWindows(QMenu& menu);
     void UpdateRecentFileItems();
@@ -118,7 +119,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void OnChildActivated(QMdiSubWindow* window);
     CChildFrame* ActiveChild() const;
     std::vector<CommandTarget*> Route() const;
-    void ToggleBar(unsigned id);
     QWidget* BarWidget(unsigned id) const;
     // A bar docked on the overview's row, by a drop or a saved state, leaves it that row:
     // the overview moves to a new row of its own and the others keep theirs.
