@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFont>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -15,6 +13,7 @@
 #include "shell/CIdleUpdater.h"
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
+#include "shell/StatusPanes.h"
 
 enum class CommandPlace;
 class COverviewToolBar;
@@ -42,10 +41,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   public:
     static constexpr int kNoDocumentMenu = 128;
     static constexpr int kDocumentMenu = 129;
-    // Status pane widths in pixels: format, duration, size.
-    static constexpr int kFormatPaneWidth = 160;
-    static constexpr int kDurationPaneWidth = 70;
-    static constexpr int kSizePaneWidth = 90;
 
     CMainFrame(CEditorApp& app, SettingsStore& settings,
                CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent = nullptr);
@@ -62,12 +57,12 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     // A bar by its id (59392, 200, 145, 59492), or null.
     QToolBar* Bar(unsigned id) const;
     // Status pane 0 ... 3: the message pane, then format, duration and size.
-    QLabel* Pane(int index) const { return m_panes[index]; }
+    QLabel* Pane(int index) const { return m_pPanes->Pane(index); }
     // The position panes right of them, 0 ... 2: the caret or selection, the mouse or the
     // dragged point, the play position. Hidden while no document is open.
-    QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
+    QLabel* ReadoutPane(int index) const { return m_pPanes->ReadoutPane(index); }
     // The shortest time between two changes of a running play position in its pane.
-    static constexpr int kPlayPaneIntervalMs = 100;
+    static constexpr int kPlayPaneIntervalMs = StatusPanes::kPlayPaneIntervalMs;
     // 128 or 129.
     int CurrentMenu() const { return m_currentMenu; }
 
@@ -106,8 +101,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void CreateActions();
     void CreateMenus();
     void CreateStatusBar();
-    void UpdateReadoutPanes();
-    void FitPaneWidth(QLabel& pane);
     void CreateToolBars();
     QToolBar* MakeToolBar(CommandPlace place);
     void SwitchMenu();
@@ -138,16 +131,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::vector<QMenu*> m_menus128;
     std::vector<QMenu*> m_menus129;
     int m_currentMenu = 0;
-    QLabel* m_panes[4] = {};
-    QLabel* m_readoutPanes[3] = {};
-    // What each pane's width was last fitted to.
-    struct PaneFit {
-        bool bValid = false;
-        QString text;
-        QFont font;
-    };
-    std::map<const QLabel*, PaneFit> m_paneFits;
-    QElapsedTimer m_playPaneClock;  // since the play pane last changed
+    std::unique_ptr<StatusPanes> m_pPanes;
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
