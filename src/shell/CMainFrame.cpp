@@ -1,7 +1,6 @@
 #include "shell/CMainFrame.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
@@ -23,6 +22,7 @@
 #include "shell/CAppCommands.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
+#include "shell/CommandActions.h"
 #include "shell/MainWindowPlace.h"
 #include "shell/MenuKeyStyle.h"
 #include "shell/SaveNameDialog.h"
@@ -67,8 +67,9 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     connect(m_pTemplate.get(), &CMyMultiDocTemplate::DocumentsChanged, this,
             &CMainFrame::SwitchMenu);
 
-    CreateActions();
-    CreateStatusBar();
+    m_pActions =
+        std::make_unique<CommandActions>(*this, [this](unsigned id) { ExecuteCommand(id); });
+    m_pPanes = std::make_unique<StatusPanes>(*statusBar());
     CreateToolBars();
     CreateMenus();
     SwitchMenu();
@@ -108,48 +109,13 @@ CMainFrame::~CMainFrame() {
     m_pTemplate->CloseAllDocuments();
 }
 
-void CMainFrame::CreateActions() {
-    for (const CommandInfo& info : CommandTable::All()) {
-        auto* action = new QAction(this);
-        action->setData(info.id);
-        // Commands only on bars or keys show their tool tip as text.
-        action->setText(info.menuText != nullptr ? QString(info.menuText) : info.ToolTip());
-        action->setStatusTip(info.FlyBy());
-        action->setToolTip(info.ToolTipWithKey());
-        // What the tips go back to once a greyed command is available again.
-        action->setProperty("plainStatusTip", info.FlyBy());
-        action->setProperty("plainToolTip", info.ToolTipWithKey());
-        action->setShortcuts(info.keys);
-        if (info.icon != ToolIcon::kNone) {
-            action->setIcon(ToolBarIcons::Draw(info.icon));
-        }
-        action->setIconVisibleInMenu(false);
-        // Keys work whichever menu shows, and with no menu item at all.
-        addAction(action);
-        connect(action, &QAction::triggered, this, [this, id = info.id] { ExecuteCommand(id); });
-        m_actions[info.id] = action;
-    }
-    // The current edit mode stays checked when it is chosen again.
-    auto* modes = new QActionGroup(this);
-    modes->addAction(Action(kEditPan));
-    modes->addAction(Action(kEditSelect));
-}
-
 void CMainFrame::CreateMenus() {
     auto* keyStyle = new MenuKeyStyle(this);
     for (const CommandPlaceInfo& place : CommandTable::Places()) {
         if (place.menu != kNoDocumentMenu && place.menu != kDocumentMenu) {
             continue;
         }
-        auto* menu = new QMenu(place.title, this);
-        menu->setStyle(keyStyle);
-        for (const CommandInfo* command : CommandTable::Layout(place.place)) {
-            if (command == nullptr) {
-                menu->addSeparator();
-            } else {
-                menu->addAction(Action(command->id));
-            }
-        }
+        QMenu* menu = m_pActions->MakeMenu(place.place, keyStyle);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         // A greyed item cannot be hovered: its reason is shown from here.
         menu->installEventFilter(this);
@@ -187,30 +153,8 @@ void CMainFrame::ListWindows(QMenu& menu) {
     }
 }
 
-void CMainFrame::CreateStatusBar() {
-    m_pPanes = std::make_unique<StatusPanes>(*statusBar());
-}
-
-QToolBar* CMainFrame::MakeToolBar(CommandPlace place) {
-    const CommandPlaceInfo& info = CommandTable::Place(place);
-    auto* bar = new QToolBar(info.title, this);
-    bar->setObjectName(QString("ToolBar%1").arg(info.barId));
-    bar->setAllowedAreas(Qt::AllToolBarAreas);
-    bar->setMovable(true);
-    bar->setFloatable(true);
-    bar->setIconSize(ToolBarIcons::kButtonImage);
-    for (const CommandInfo* command : CommandTable::Layout(place)) {
-        if (command == nullptr) {
-            bar->addSeparator();
-        } else {
-            bar->addAction(Action(command->id));
-        }
-    }
-    return bar;
-}
-
 void CMainFrame::CreateToolBars() {
-    m_pBasicBar = MakeToolBar(CommandPlace::kBasicBar);
+    m_pBasicBar = m_pActions->MakeToolBar(CommandPlace::kBasicBar);
     addToolBar(Qt::TopToolBarArea, m_pBasicBar);
 
     // Along the bottom, neither movable nor floating.
@@ -219,16 +163,15 @@ void CMainFrame::CreateToolBars() {
     addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
 
     // The next two join "Basic" on its row, each right of the one before.
-    m_pTransportBar = MakeToolBar(CommandPlace::kTransportBar);
+    m_pTransportBar = m_pActions->MakeToolBar(CommandPlace::kTransportBar);
     addToolBar(Qt::TopToolBarArea, m_pTransportBar);
-    m_pInfoBar = MakeToolBar(CommandPlace::kInfoBar);
+    m_pInfoBar = m_pActions->MakeToolBar(CommandPlace::kInfoBar);
     m_pInfoBar->setIconSize(ToolBarIcons::kInfoImage);
     addToolBar(Qt::TopToolBarArea, m_pInfoBar);
 }
 
 QAction* CMainFrame::Action(unsigned id) const {
-    const auto it = m_actions.find(id);
-    return it != m_actions.end() ? it->second : nullptr;
+    return m_pActions->Action(id);
 }
 
 QToolBar* CMainFrame::Bar(unsigned id) const {
@@ -264,21 +207,7 @@ void CMainFrame::SwitchMenu() {
     for (QMenu* item : menu == kNoDocumentMenu ? m_menus128 : m_menus129) {
         menuBar()->addMenu(item);
     }
-    // An item with a text of its own in one menu bar (the overview toggle) shows the text of
-    // the bar in use.
-    for (const CommandInfo& info : CommandTable::All()) {
-        const auto named = [](const CommandPlacement& at) { return at.text != nullptr; };
-        if (std::none_of(info.places.begin(), info.places.end(), named)) {
-            continue;
-        }
-        const char* text = info.menuText;
-        for (const CommandPlacement& at : info.places) {
-            if (named(at) && CommandTable::Place(at.place).menu == menu) {
-                text = at.text;
-            }
-        }
-        Action(info.id)->setText(text);
-    }
+    m_pActions->ShowTextsOf(menu);
 }
 
 void CMainFrame::UpdateRecentFileItems() {
@@ -358,34 +287,9 @@ bool CMainFrame::ExecuteCommand(unsigned id) {
 
 void CMainFrame::UpdateCommandUI() {
     UpdateRecentFileItems();
-    for (const auto& [id, action] : m_actions) {
-        CommandState state;
-        UpdateRoutedCommand(id, state);
-        // The current edit mode shows pressed, not greyed, though choosing it again does
-        // nothing; every other command shows the state its rules give it.
-        const bool bMode = id == kEditPan || id == kEditSelect;
-        action->setEnabled(state.enabled || (bMode && state.checked.value_or(false)));
-        const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
-        const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
-        const QString toolTip = action->property("plainToolTip").toString();
-        const QString statusTip = action->property("plainStatusTip").toString();
-        const QString shownToolTip = bExplained ? toolTip + "\n" + why : toolTip;
-        if (action->toolTip() != shownToolTip) {
-            action->setToolTip(shownToolTip);
-            action->setStatusTip(bExplained ? statusTip + " - " + why : statusTip);
-        }
-        action->setCheckable(state.checked.has_value());
-        if (state.checked) {
-            action->setChecked(*state.checked);
-        }
-        if (state.text) {
-            const QString text = QString::fromStdString(*state.text);
-            if (action->text() != text) {
-                action->setText(text);
-            }
-        }
-    }
-    m_pPanes->Update([this](unsigned id, CommandState& state) { UpdateRoutedCommand(id, state); });
+    const auto ask = [this](unsigned id, CommandState& state) { UpdateRoutedCommand(id, state); };
+    m_pActions->Update(ask);
+    m_pPanes->Update(ask);
     KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;

@@ -4,7 +4,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -15,13 +14,13 @@
 #include "shell/CRecentFileList.h"
 #include "shell/StatusPanes.h"
 
-enum class CommandPlace;
 class COverviewToolBar;
 class CWaveScrollView;
 class QMdiSubWindow;
 
 class CAppCommands;
 class CChildFrame;
+class CommandActions;
 class CEditorApp;
 class CMainFrameClient;
 class QAction;
@@ -30,11 +29,11 @@ class QToolBar;
 class SettingsStore;
 
 // The main window: menus 128 (no document) and 129 (a document open), accelerator table 128,
-// the tool bars "Basic", "Transport" and "Info.", the overview bar, the status bar with its
-// three panes, and the document area. It routes every command (active view, its document's
-// window, the application's commands, then itself) and answers what nobody else does. It owns
-// the document template, the recent-file list and the single-instance listener; the
-// application and the settings must outlive it.
+// the tool bars "Basic", "Transport" and "Info." (made by CommandActions from the command
+// table), the overview bar, the status bar with its panes (StatusPanes), and the document area. It
+// routes every command (active view, its document's window, the application's commands, then
+// itself) and answers what nobody else does. It owns the document template, the recent-file list
+// and the single-instance listener; the application and the settings must outlive it.
 class CMainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
 
@@ -98,11 +97,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    void CreateActions();
     void CreateMenus();
-    void CreateStatusBar();
     void CreateToolBars();
-    QToolBar* MakeToolBar(CommandPlace place);
     void SwitchMenu();
     void ListWindows(QMenu& menu);
     void UpdateRecentFileItems();
@@ -127,7 +123,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CSingleInstance m_instance;
     CIdleUpdater m_idle;
 
-    std::map<unsigned, QAction*> m_actions;  // owned by the window
+    std::unique_ptr<CommandActions> m_pActions;
     std::vector<QMenu*> m_menus128;
     std::vector<QMenu*> m_menus129;
     int m_currentMenu = 0;
