@@ -34,7 +34,8 @@ struct CommandPlaceInfo {
     unsigned barId;     // a tool bar's id; 0 for menus
 };
 
-// Where a command shows. Groups are parted by a separator; places count from 1.
+// Where a command shows: its group and its order in the group, both from 1. A separator parts
+// two groups.
 struct CommandPlacement {
     CommandPlace place;
     int group = 1;
