@@ -74,18 +74,7 @@ MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
                        : 0;
     config.sampleRate = roundedRate;
     config.channels = 1;
-    switch (m_prefs.mixerOutput) {
-        case kOutputDirectSound:
-            config.output = AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND;
-            break;
-        case kOutputWaveOut:
-            config.output = AMBREL_WAVEMIX_OUTPUT_WAVEOUT;
-            break;
-        default:
-            // A stored value of no meaning lets the mixer decide, as the default does.
-            config.output = AMBREL_WAVEMIX_OUTPUT_AUTO;
-            break;
-    }
+    config.output = OutputPreferences::MixerOutputValue(m_prefs.mixerOutput);
     config.latencyMs = static_cast<uint32_t>(m_prefs.latency);
     return config;
 }

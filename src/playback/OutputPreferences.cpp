@@ -3,10 +3,22 @@
 #include <algorithm>
 
 #include "platform/SettingsStore.h"
+#include "playback/Preferences.h"
 
 namespace {
 
 const char* const kPreferences = "Preferences";
+
+// The stored "MixerOutput" values and the mixer's output each chooses. A value not listed
+// lets the mixer decide, whichever way it is read.
+const struct {
+    int preference;
+    uint32_t output;
+} kMixerOutputs[] = {
+    {Preferences::kOutputDirectSound, AMBREL_WAVEMIX_OUTPUT_PULSE},
+    {Preferences::kOutputWaveOut, AMBREL_WAVEMIX_OUTPUT_ALSA},
+    {Preferences::kOutputLetMixerDecide, AMBREL_WAVEMIX_OUTPUT_AUTO},
+};
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -54,23 +66,19 @@ std::string OutputPreferences::StateText(const MixerHrtfState& state) {
 }
 
 uint32_t OutputPreferences::MixerOutputValue(int preference) {
-    switch (preference) {
-        case 0:
-            return AMBREL_WAVEMIX_OUTPUT_PULSE;
-        case 1:
-            return AMBREL_WAVEMIX_OUTPUT_ALSA;
-        default:
-            return AMBREL_WAVEMIX_OUTPUT_AUTO;
+    for (const auto& entry : kMixerOutputs) {
+        if (entry.preference == preference) {
+            return entry.output;
+        }
     }
+    return AMBREL_WAVEMIX_OUTPUT_AUTO;
 }
 
 int OutputPreferences::PreferenceOfMixerOutput(uint32_t value) {
-    switch (value) {
-        case AMBREL_WAVEMIX_OUTPUT_PULSE:
-            return 0;
-        case AMBREL_WAVEMIX_OUTPUT_ALSA:
-            return 1;
-        default:
-            return 2;
+    for (const auto& entry : kMixerOutputs) {
+        if (entry.output == value) {
+            return entry.preference;
+        }
     }
+    return Preferences::kOutputLetMixerDecide;
 }

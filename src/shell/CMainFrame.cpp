@@ -1,7 +1,6 @@
 #include "shell/CMainFrame.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
@@ -19,14 +18,15 @@
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "playback/MenuTexts.h"
+#include "playback/CommandTable.h"
 #include "shell/CAppCommands.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
-#include "shell/CommandTable.h"
+#include "shell/CommandActions.h"
 #include "shell/MainWindowPlace.h"
 #include "shell/MenuKeyStyle.h"
 #include "shell/SaveNameDialog.h"
+#include "shell/StatusPanes.h"
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
 #include "views/CWaveScrollView.h"
@@ -38,40 +38,11 @@ using namespace CommandId;
 namespace {
 
 const char* const kBarStateSection = "Bar State";
-const char* const kIdleMessage = "Ready";
-const char* const kBlankPane = "    ";
 const int kStatusLineMs = 10000;
 
 const unsigned kBarToggles[] = {kBarBasic, kBarTransport, kBarInfo, kBarOverview, kBarStatus};
 
-// The classic width, or what shows the pane's text whole in its current font: the text after
-// QLabel's indent (half an "x" in a framed label when none is set), inside the frame.
-int PaneWidth(const QLabel& pane, int classicWidth) {
-    const QFontMetrics metrics = pane.fontMetrics();
-    int indent = pane.indent();
-    if (indent < 0) {
-        indent = pane.frameWidth() > 0 ? metrics.horizontalAdvance('x') / 2 : 0;
-    }
-    const int needed = metrics.horizontalAdvance(pane.text()) + indent + 2 * pane.frameWidth();
-    return std::max(classicWidth, needed);
-}
-
 }  // namespace
-
-void CMainFrame::FitPaneWidth(QLabel& pane) {
-    // Wider only while the text would be cut off. Measured again only when the text or the
-    // font has changed: measuring shapes the text, and the panes are refreshed after every
-    // tick of a playback.
-    PaneFit& fit = m_paneFits[&pane];
-    if (fit.bValid && fit.text == pane.text() && fit.font == pane.font()) {
-        return;
-    }
-    fit = PaneFit{true, pane.text(), pane.font()};
-    const int width = PaneWidth(pane, pane.property("classicWidth").toInt());
-    if (pane.minimumWidth() != width || pane.maximumWidth() != width) {
-        pane.setFixedWidth(width);
-    }
-}
 
 CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
                        CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent)
@@ -97,8 +68,9 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     connect(m_pTemplate.get(), &CMyMultiDocTemplate::DocumentsChanged, this,
             &CMainFrame::SwitchMenu);
 
-    CreateActions();
-    CreateStatusBar();
+    m_pActions =
+        std::make_unique<CommandActions>(*this, [this](unsigned id) { ExecuteCommand(id); });
+    m_pPanes = std::make_unique<StatusPanes>(*statusBar());
     CreateToolBars();
     CreateMenus();
     SwitchMenu();
@@ -140,73 +112,21 @@ CMainFrame::~CMainFrame() {
     m_pTemplate->CloseAllDocuments();
 }
 
-void CMainFrame::CreateActions() {
-    for (const CommandInfo& info : CommandTable::All()) {
-        auto* action = new QAction(this);
-        action->setData(info.id);
-        // Commands only on bars or keys show their tool tip as text.
-        const char* text = MenuTexts::Find(info.id);
-        action->setText(text != nullptr ? QString(text) : info.ToolTip());
-        action->setStatusTip(info.FlyBy());
-        action->setToolTip(info.ToolTipWithKey());
-        // What the tips go back to once a greyed command is available again.
-        action->setProperty("plainStatusTip", info.FlyBy());
-        action->setProperty("plainToolTip", info.ToolTipWithKey());
-        action->setShortcuts(info.keys);
-        action->setIconVisibleInMenu(false);
-        // Keys work whichever menu shows, and with no menu item at all.
-        addAction(action);
-        connect(action, &QAction::triggered, this, [this, id = info.id] { ExecuteCommand(id); });
-        m_actions[info.id] = action;
-    }
-    // The current edit mode stays checked when it is chosen again.
-    auto* modes = new QActionGroup(this);
-    modes->addAction(Action(kEditPan));
-    modes->addAction(Action(kEditSelect));
-}
-
 void CMainFrame::CreateMenus() {
     auto* keyStyle = new MenuKeyStyle(this);
-    const auto makeMenu = [this, keyStyle](const char* title, const std::vector<unsigned>& ids) {
-        auto* menu = new QMenu(title, this);
-        menu->setStyle(keyStyle);
-        for (unsigned id : ids) {
-            if (id == 0) {
-                menu->addSeparator();
-                continue;
-            }
-            menu->addAction(Action(id));
-            if (id == kFileMru1) {
-                for (unsigned more = 1; more < CRecentFileList::kSize; ++more) {
-                    menu->addAction(Action(kFileMru1 + more));
-                }
-            }
+    for (const CommandPlaceInfo& place : CommandTable::Places()) {
+        if (place.menu != kNoDocumentMenu && place.menu != kDocumentMenu) {
+            continue;
         }
+        QMenu* menu = m_pActions->MakeMenu(place.place, keyStyle);
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         // A greyed item cannot be hovered: its reason is shown from here.
         menu->installEventFilter(this);
-        return menu;
-    };
-    const std::vector<unsigned> bars = {kBarBasic, kBarTransport, kBarInfo, kBarOverview,
-                                        kBarStatus};
-    const std::vector<unsigned> help = {kHelpFinder, 0, kAppAbout};
-
-    m_menus128 = {
-        makeMenu("&File", {kFileOpen, kImport, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-        makeMenu("&View", bars), makeMenu("&Help", help)};
-
-    std::vector<unsigned> view129 = {kZoomIn, kZoomOut, kZoomSelection, kShowAll, 0};
-    view129.insert(view129.end(), bars.begin(), bars.end());
-    m_menus129 = {
-        makeMenu("&File", {kFileOpen, kImport, kFileClose, kFileSave, kFileSaveAs, 0, kExportStereo,
-                           kExportBinaural, 0, kPreferences, 0, kFileMru1, 0, kAppExit}),
-        makeMenu("&Edit", {kEditUndo, kEditRedo, 0, kEditCut, kEditCopy, kPaste, kDeleteInRange,
-                           kPointProperties, 0, kSelectAll, 0, kCursorFollow}),
-        makeMenu("&View", view129),
-        makeMenu("&Window", {kWindowCascade, kWindowTile, kWindowArrange}),
-        makeMenu("&Help", help)};
-    QMenu* window = m_menus129[3];
-    connect(window, &QMenu::aboutToShow, this, [this, window] { ListWindows(*window); });
+        (place.menu == kNoDocumentMenu ? m_menus128 : m_menus129).push_back(menu);
+        if (place.place == CommandPlace::kWindowMenu129) {
+            connect(menu, &QMenu::aboutToShow, this, [this, menu] { ListWindows(*menu); });
+        }
+    }
 }
 
 void CMainFrame::ListWindows(QMenu& menu) {
@@ -236,93 +156,8 @@ void CMainFrame::ListWindows(QMenu& menu) {
     }
 }
 
-void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    m_panes[0] = new QLabel(kIdleMessage, bar);
-    bar->addWidget(m_panes[0], 1);
-    const int widths[] = {kFormatPaneWidth, kDurationPaneWidth, kSizePaneWidth};
-    const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
-    for (int i = 0; i < 3; ++i) {
-        auto* pane = new QLabel(kBlankPane, bar);
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pane->setFixedWidth(widths[i]);
-        pane->setProperty("commandId", ids[i]);
-        pane->setProperty("classicWidth", widths[i]);
-        bar->addPermanentWidget(pane);
-        m_panes[i + 1] = pane;
-    }
-    // Each is at least as wide as a typical text of its kind, so the digits can change
-    // without the bar moving.
-    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay};
-    const char* const typical[] = {"Caret 00:00.000 (0000000)",
-                                   "Mouse 00:00.000 (0000000) +00\u00B0",
-                                   "Play 00:00.000 (0000000)"};
-    for (int i = 0; i < 3; ++i) {
-        auto* pane = new QLabel(bar);
-        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pane->setProperty("commandId", readoutIds[i]);
-        pane->setText(QString::fromUtf8(typical[i]));
-        pane->setProperty("classicWidth", PaneWidth(*pane, 0));
-        // A pane of fixed size takes a new text without laying out the bar again: the play
-        // position changes 30 times a second.
-        pane->setFixedHeight(pane->sizeHint().height());
-        pane->setText(QString());
-        pane->hide();
-        bar->addPermanentWidget(pane);
-        m_readoutPanes[i] = pane;
-    }
-}
-
-void CMainFrame::UpdateReadoutPanes() {
-    for (QLabel* pane : m_readoutPanes) {
-        CommandState state;
-        UpdateRoutedCommand(pane->property("commandId").toUInt(), state);
-        const QString text = QString::fromStdString(state.text.value_or(""));
-        // A running play position is shown ten times a second, more than anyone reads; its
-        // start and its end at once.
-        const bool bRunning = pane == m_readoutPanes[2] && !text.isEmpty() &&
-                              !pane->text().isEmpty() && m_playPaneClock.isValid() &&
-                              m_playPaneClock.elapsed() < kPlayPaneIntervalMs;
-        if (pane->text() != text && !bRunning) {
-            pane->setText(text);
-            if (pane == m_readoutPanes[2]) {
-                m_playPaneClock.start();
-            }
-        }
-        FitPaneWidth(*pane);
-        // Shown while a document is open, blank or not, so the bar does not jump.
-        if (pane->isHidden() == state.enabled) {
-            pane->setVisible(state.enabled);
-        }
-    }
-}
-
-QToolBar* CMainFrame::MakeToolBar(const QString& title, unsigned id,
-                                  const std::vector<unsigned>& ids) {
-    auto* bar = new QToolBar(title, this);
-    bar->setObjectName(QString("ToolBar%1").arg(id));
-    bar->setAllowedAreas(Qt::AllToolBarAreas);
-    bar->setMovable(true);
-    bar->setFloatable(true);
-    bar->setIconSize(ToolBarIcons::kButtonImage);
-    for (unsigned command : ids) {
-        if (command == 0) {
-            bar->addSeparator();
-            continue;
-        }
-        QAction* action = Action(command);
-        if (action->icon().isNull()) {
-            action->setIcon(ToolBarIcons::Draw(command));
-        }
-        bar->addAction(action);
-    }
-    return bar;
-}
-
 void CMainFrame::CreateToolBars() {
-    m_pBasicBar = MakeToolBar("Basic", kBarBasic,
-                              {kFileOpen, kFileSave, 0, kEditPan, kEditSelect, kDeleteInRange,
-                               kZoomIn, kZoomOut, kShowAll, kZoomSelection, 0, kContextHelp});
+    m_pBasicBar = m_pActions->MakeToolBar(CommandPlace::kBasicBar);
     addToolBar(Qt::TopToolBarArea, m_pBasicBar);
 
     // Along the bottom, neither movable nor floating.
@@ -331,17 +166,15 @@ void CMainFrame::CreateToolBars() {
     addToolBar(Qt::BottomToolBarArea, m_pOverviewBar);
 
     // The next two join "Basic" on its row, each right of the one before.
-    m_pTransportBar = MakeToolBar("Transport", kBarTransport, {kStop, kPlay});
+    m_pTransportBar = m_pActions->MakeToolBar(CommandPlace::kTransportBar);
     addToolBar(Qt::TopToolBarArea, m_pTransportBar);
-    Action(kAppAbout)->setIcon(ToolBarIcons::DrawInfoPicture());
-    m_pInfoBar = MakeToolBar("Info.", kBarInfo, {kAppAbout});
+    m_pInfoBar = m_pActions->MakeToolBar(CommandPlace::kInfoBar);
     m_pInfoBar->setIconSize(ToolBarIcons::kInfoImage);
     addToolBar(Qt::TopToolBarArea, m_pInfoBar);
 }
 
 QAction* CMainFrame::Action(unsigned id) const {
-    const auto it = m_actions.find(id);
-    return it != m_actions.end() ? it->second : nullptr;
+    return m_pActions->Action(id);
 }
 
 QToolBar* CMainFrame::Bar(unsigned id) const {
@@ -361,7 +194,7 @@ QToolBar* CMainFrame::Bar(unsigned id) const {
 
 QWidget* CMainFrame::BarWidget(unsigned id) const {
     if (id == kBarStatus) {
-        return m_panes[0]->parentWidget();
+        return statusBar();
     }
     return Bar(id);
 }
@@ -377,16 +210,14 @@ void CMainFrame::SwitchMenu() {
     for (QMenu* item : menu == kNoDocumentMenu ? m_menus128 : m_menus129) {
         menuBar()->addMenu(item);
     }
-    Action(kBarOverview)
-        ->setText(menu == kNoDocumentMenu ? MenuTexts::Find(kBarOverview)
-                                          : MenuTexts::kOverviewInDocumentMenu);
+    m_pActions->ShowTextsOf(menu);
 }
 
 void CMainFrame::UpdateRecentFileItems() {
     const std::vector<std::string>& entries = m_recentFiles.Entries();
     for (unsigned i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* action = Action(kFileMru1 + i);
-        QString text = MenuTexts::Find(kFileMru1);
+        QString text = CommandTable::MenuText(kFileMru1);
         if (i < entries.size()) {
             QString path = QString::fromStdString(entries[i]);
             text = QString("&%1 %2").arg(i + 1).arg(path.replace("&", "&&"));
@@ -459,43 +290,9 @@ bool CMainFrame::ExecuteCommand(unsigned id) {
 
 void CMainFrame::UpdateCommandUI() {
     UpdateRecentFileItems();
-    for (const auto& [id, action] : m_actions) {
-        CommandState state;
-        UpdateRoutedCommand(id, state);
-        // The current edit mode shows pressed, not greyed, though choosing it again does
-        // nothing; every other command shows the state its rules give it.
-        const bool bMode = id == kEditPan || id == kEditSelect;
-        action->setEnabled(state.enabled || (bMode && state.checked.value_or(false)));
-        const bool bExplained = !state.enabled && state.whyDisabled && !state.whyDisabled->empty();
-        const QString why = bExplained ? QString::fromStdString(*state.whyDisabled) : QString();
-        const QString toolTip = action->property("plainToolTip").toString();
-        const QString statusTip = action->property("plainStatusTip").toString();
-        const QString shownToolTip = bExplained ? toolTip + "\n" + why : toolTip;
-        if (action->toolTip() != shownToolTip) {
-            action->setToolTip(shownToolTip);
-            action->setStatusTip(bExplained ? statusTip + " - " + why : statusTip);
-        }
-        action->setCheckable(state.checked.has_value());
-        if (state.checked) {
-            action->setChecked(*state.checked);
-        }
-        if (state.text) {
-            const QString text = QString::fromStdString(*state.text);
-            if (action->text() != text) {
-                action->setText(text);
-            }
-        }
-    }
-    for (int i = 1; i < 4; ++i) {
-        CommandState state;
-        UpdateRoutedCommand(m_panes[i]->property("commandId").toUInt(), state);
-        const QString text = QString::fromStdString(state.text.value_or(""));
-        if (m_panes[i]->text() != text) {
-            m_panes[i]->setText(text);
-        }
-        FitPaneWidth(*m_panes[i]);
-    }
-    UpdateReadoutPanes();
+    const auto ask = [this](unsigned id, CommandState& state) { UpdateRoutedCommand(id, state); };
+    m_pActions->Update(ask);
+    m_pPanes->Update(ask);
     KeepOverviewRowOfItsOwn();
     if (!m_pOverviewBar->isHidden()) {
         CommandState state;
@@ -527,7 +324,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kEditUndo:
         case kEditRedo:
             state.enabled = false;
-            state.text = MenuTexts::Find(id);
+            state.text = CommandTable::MenuText(id);
             return true;
         case kOverviewUpdate:
             if (state.requester != nullptr) {
@@ -542,7 +339,7 @@ bool CMainFrame::UpdateCommand(unsigned id, CommandState& state) {
         case kIndicatorSize:
         case kIndicatorDuration:
             state.enabled = true;
-            state.text = kBlankPane;
+            state.text = StatusPanes::kBlankPane;
             return true;
         case kIndicatorSelection:
         case kIndicatorMouse:

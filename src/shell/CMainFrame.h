@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QElapsedTimer>
-#include <QFont>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "shell/CIdleUpdater.h"
 #include "shell/CMyMultiDocTemplate.h"
 #include "shell/CRecentFileList.h"
+#include "shell/StatusPanes.h"
 
 class COverviewToolBar;
 class CWaveScrollView;
@@ -24,6 +22,7 @@ class QMdiSubWindow;
 
 class CAppCommands;
 class CChildFrame;
+class CommandActions;
 class CEditorApp;
 class CMainFrameClient;
 class QAction;
@@ -32,21 +31,17 @@ class QToolBar;
 class SettingsStore;
 
 // The main window: menus 128 (no document) and 129 (a document open), accelerator table 128,
-// the tool bars "Basic", "Transport" and "Info.", the overview bar, the status bar with its
-// three panes, and the document area. It routes every command (active view, its document's
-// window, the application's commands, then itself) and answers what nobody else does. It owns
-// the document template, the recent-file list and the single-instance listener; the
-// application and the settings must outlive it.
+// the tool bars "Basic", "Transport" and "Info." (made by CommandActions from the command
+// table), the overview bar, the status bar with its panes (StatusPanes), and the document area. It
+// routes every command (active view, its document's window, the application's commands, then
+// itself) and answers what nobody else does. It owns the document template, the recent-file list
+// and the single-instance listener; the application and the settings must outlive it.
 class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackListener {
     Q_OBJECT
 
   public:
     static constexpr int kNoDocumentMenu = 128;
     static constexpr int kDocumentMenu = 129;
-    // Status pane widths in pixels: format, duration, size.
-    static constexpr int kFormatPaneWidth = 160;
-    static constexpr int kDurationPaneWidth = 70;
-    static constexpr int kSizePaneWidth = 90;
 
     CMainFrame(CEditorApp& app, SettingsStore& settings,
                CMyMultiDocTemplate::ViewFactory viewFactory, QWidget* parent = nullptr);
@@ -68,12 +63,12 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     // A bar by its id (59392, 200, 145, 59492), or null.
     QToolBar* Bar(unsigned id) const;
     // Status pane 0 ... 3: the message pane, then format, duration and size.
-    QLabel* Pane(int index) const { return m_panes[index]; }
+    QLabel* Pane(int index) const { return m_pPanes->Pane(index); }
     // The position panes right of them, 0 ... 2: the caret or selection, the mouse or the
     // dragged point, the play position. Hidden while no document is open.
-    QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
+    QLabel* ReadoutPane(int index) const { return m_pPanes->ReadoutPane(index); }
     // The shortest time between two changes of a running play position in its pane.
-    static constexpr int kPlayPaneIntervalMs = 100;
+    static constexpr int kPlayPaneIntervalMs = StatusPanes::kPlayPaneIntervalMs;
     // 128 or 129.
     int CurrentMenu() const { return m_currentMenu; }
 
@@ -109,13 +104,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     void dropEvent(QDropEvent* event) override;
 
   private:
-    void CreateActions();
     void CreateMenus();
-    void CreateStatusBar();
-    void UpdateReadoutPanes();
-    void FitPaneWidth(QLabel& pane);
     void CreateToolBars();
-    QToolBar* MakeToolBar(const QString& title, unsigned id, const std::vector<unsigned>& ids);
     void SwitchMenu();
     void ListWindows(QMenu& menu);
     void UpdateRecentFileItems();
@@ -127,7 +117,6 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     void OnChildActivated(QMdiSubWindow* window);
     CChildFrame* ActiveChild() const;
     std::vector<CommandTarget*> Route() const;
-    void ToggleBar(unsigned id);
     QWidget* BarWidget(unsigned id) const;
     // A bar docked on the overview's row, by a drop or a saved state, leaves it that row:
     // the overview moves to a new row of its own and the others keep theirs.
@@ -143,20 +132,11 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     CSingleInstance m_instance;
     CIdleUpdater m_idle;
 
-    std::map<unsigned, QAction*> m_actions;  // owned by the window
+    std::unique_ptr<CommandActions> m_pActions;
     std::vector<QMenu*> m_menus128;
     std::vector<QMenu*> m_menus129;
     int m_currentMenu = 0;
-    QLabel* m_panes[4] = {};
-    QLabel* m_readoutPanes[3] = {};
-    // What each pane's width was last fitted to.
-    struct PaneFit {
-        bool bValid = false;
-        QString text;
-        QFont font;
-    };
-    std::map<const QLabel*, PaneFit> m_paneFits;
-    QElapsedTimer m_playPaneClock;  // since the play pane last changed
+    std::unique_ptr<StatusPanes> m_pPanes;
     QToolBar* m_pBasicBar = nullptr;
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;

@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QPolygon>
 
-#include "playback/CommandIds.h"
+#include "playback/CommandTable.h"
 
 namespace {
 
@@ -21,19 +21,19 @@ void DrawMagnifier(QPainter& painter, char sign) {
     }
 }
 
-void DrawPicture(QPainter& painter, unsigned id) {
-    using namespace CommandId;
-    switch (id) {
-        case kFileOpen:
+void DrawPicture(QPainter& painter, ToolIcon icon) {
+    using enum ToolIcon;
+    switch (icon) {
+        case kOpen:
             painter.drawPolyline(QPolygon({{1, 15}, {1, 4}, {6, 4}, {8, 6}, {14, 6}, {14, 9}}));
             painter.drawPolygon(QPolygon({{1, 15}, {4, 9}, {17, 9}, {14, 15}}));
             break;
-        case kFileSave:
+        case kSave:
             painter.drawRect(QRect(2, 2, 14, 14));
             painter.drawRect(QRect(5, 2, 8, 5));
             painter.fillRect(QRect(5, 11, 9, 5), Qt::black);
             break;
-        case kEditPan: {
+        case kPanPoints: {
             painter.drawPolyline(QPolygon({{1, 14}, {6, 5}, {12, 11}, {17, 3}}));
             for (const QPoint& point : {QPoint(6, 5), QPoint(12, 11)}) {
                 painter.setBrush(Qt::black);
@@ -41,7 +41,7 @@ void DrawPicture(QPainter& painter, unsigned id) {
             }
             break;
         }
-        case kEditSelect:
+        case kCaret:
             painter.drawLine(9, 2, 9, 16);
             painter.drawLine(6, 2, 12, 2);
             painter.drawLine(6, 16, 12, 16);
@@ -91,21 +91,8 @@ void DrawPicture(QPainter& painter, unsigned id) {
     }
 }
 
-}  // namespace
-
-QIcon ToolBarIcons::Draw(unsigned id) {
-    QPixmap pixmap(kButtonImage);
-    pixmap.fill(Qt::transparent);
-    {
-        QPainter painter(&pixmap);
-        painter.setPen(QPen(Qt::black, 1));
-        DrawPicture(painter, id);
-    }
-    return QIcon(pixmap);
-}
-
-QIcon ToolBarIcons::DrawInfoPicture() {
-    QPixmap pixmap(kInfoImage);
+QIcon DrawInfoPicture() {
+    QPixmap pixmap(ToolBarIcons::kInfoImage);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -120,8 +107,25 @@ QIcon ToolBarIcons::DrawInfoPicture() {
     font.setPixelSize(14);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.drawText(QRect(52, 0, kInfoImage.width() - 52, kInfoImage.height()),
-                     Qt::AlignVCenter | Qt::AlignLeft, "Sonomap");
+    painter.drawText(
+        QRect(52, 0, ToolBarIcons::kInfoImage.width() - 52, ToolBarIcons::kInfoImage.height()),
+        Qt::AlignVCenter | Qt::AlignLeft, "Sonomap");
     painter.end();
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+QIcon ToolBarIcons::Draw(ToolIcon icon) {
+    if (icon == ToolIcon::kInfoPicture) {
+        return DrawInfoPicture();
+    }
+    QPixmap pixmap(kButtonImage);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setPen(QPen(Qt::black, 1));
+        DrawPicture(painter, icon);
+    }
     return QIcon(pixmap);
 }

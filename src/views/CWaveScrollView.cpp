@@ -14,7 +14,7 @@
 #include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "playback/MenuTexts.h"
+#include "playback/CommandTable.h"
 #include "views/PositionReadouts.h"
 #include "views/ViewCursors.h"
 #include "views/ViewEvents.h"
@@ -770,40 +770,17 @@ bool CWaveScrollView::RunIfEnabled(unsigned id) {
 }
 
 void CWaveScrollView::ShowContextMenu(const QPoint& position) {
-    // Menu 153; the zoom items go without their key text. 0 is a separator.
-    struct Item {
-        unsigned id;
-        bool bKeys;
-    };
-    static const Item kItems[] = {{CommandId::kEditUndo, true},
-                                  {CommandId::kEditRedo, true},
-                                  {CommandId::kEditCut, true},
-                                  {CommandId::kEditCopy, true},
-                                  {CommandId::kPaste, true},
-                                  {CommandId::kDeleteInRange, true},
-                                  {CommandId::kPointProperties, true},
-                                  {0, false},
-                                  {CommandId::kSelectAll, true},
-                                  {0, false},
-                                  {CommandId::kZoomIn, false},
-                                  {CommandId::kZoomOut, false},
-                                  {CommandId::kZoomSelection, false},
-                                  {CommandId::kShowAll, false},
-                                  {0, false},
-                                  {CommandId::kEditPan, true},
-                                  {CommandId::kEditSelect, true}};
     QMenu menu(this);
-    for (const Item& item : kItems) {
-        if (item.id == 0) {
+    for (const CommandInfo* command : CommandTable::Layout(CommandPlace::kContextMenu153)) {
+        if (command == nullptr) {
             menu.addSeparator();
             continue;
         }
         CommandState state;
-        UpdateCommand(item.id, state);
-        const std::string text =
-            item.bKeys ? MenuTexts::Find(item.id) : MenuTexts::WithoutKeys(item.id);
+        UpdateCommand(command->id, state);
+        const std::string text = command->TextIn(CommandPlace::kContextMenu153);
         QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(text)));
-        action->setData(item.id);
+        action->setData(command->id);
         // The current edit mode shows checked, as on the tool bar and in the menus.
         action->setCheckable(state.checked.has_value());
         action->setChecked(state.checked.value_or(false));

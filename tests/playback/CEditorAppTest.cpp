@@ -145,7 +145,8 @@ TEST_F(EditorApp, ConfigFollowsThePreferences) {
         uint32_t flags;
         uint32_t mixerOutput;
     };
-    const Case cases[] = {{0, true, 1, 2},  {1, true, 0, 1},  {2, true, 1, 0},
+    // 7: a stored value of no meaning lets the mixer decide, without the primary buffer.
+    const Case cases[] = {{0, true, 1, 2},  {1, true, 0, 1},  {2, true, 1, 0}, {7, true, 0, 0},
                           {0, false, 0, 2}, {1, false, 0, 1}, {2, false, 0, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.output << " " << c.bPrimary);
@@ -165,6 +166,24 @@ TEST_F(EditorApp, ConfigFollowsThePreferences) {
         EXPECT_EQ(config.latencyMs, 260u);
         EXPECT_EQ(config.reserved1 | config.reserved2 | config.reserved3 | config.reserved4, 0u);
     }
+}
+
+TEST(OutputChoice, StoredValuesAndMixerOutputsMapBothWays) {
+    const struct {
+        int preference;
+        uint32_t output;
+    } pairs[] = {{Preferences::kOutputDirectSound, AMBREL_WAVEMIX_OUTPUT_PULSE},
+                 {Preferences::kOutputWaveOut, AMBREL_WAVEMIX_OUTPUT_ALSA},
+                 {Preferences::kOutputLetMixerDecide, AMBREL_WAVEMIX_OUTPUT_AUTO}};
+    for (const auto& pair : pairs) {
+        EXPECT_EQ(OutputPreferences::MixerOutputValue(pair.preference), pair.output);
+        EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(pair.output), pair.preference);
+    }
+    for (int unknown : {-1, 3, 7}) {
+        EXPECT_EQ(OutputPreferences::MixerOutputValue(unknown), AMBREL_WAVEMIX_OUTPUT_AUTO)
+            << unknown;
+    }
+    EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(3), Preferences::kOutputLetMixerDecide);
 }
 
 TEST_F(EditorApp, SessionIsKeptWithinARateClassAndReplacedAcrossIt) {

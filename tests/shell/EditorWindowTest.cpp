@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -10,12 +11,15 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <map>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "playback/CommandTable.h"
 #include "playback/QtSettingsStore.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrame.h"
@@ -80,7 +84,96 @@ class EditorWindow : public ::testing::Test {
     std::unique_ptr<CMainFrame> m_pFrame;
 };
 
+// What the table puts in place, read from its rows: the ids by group and order, 0 between
+// two groups.
+std::vector<unsigned> TableItems(CommandPlace place) {
+    std::map<std::pair<int, int>, unsigned> placed;
+    for (const CommandInfo& info : CommandTable::All()) {
+        for (const CommandPlacement& at : info.places) {
+            if (at.place == place) {
+                EXPECT_TRUE(placed.emplace(std::pair(at.group, at.order), info.id).second)
+                    << info.id << " shares its place with another command";
+            }
+        }
+    }
+    std::vector<unsigned> ids;
+    for (auto it = placed.begin(); it != placed.end(); ++it) {
+        if (it != placed.begin() && it->first.first != std::prev(it)->first.first) {
+            ids.push_back(0);
+        }
+        ids.push_back(it->second);
+    }
+    return ids;
+}
+
+// A menu's or a bar's items as built, 0 for a separator.
+std::vector<unsigned> ItemsOf(const QWidget& widget) {
+    std::vector<unsigned> ids;
+    for (QAction* action : widget.actions()) {
+        ids.push_back(action->isSeparator() ? 0 : action->data().toUInt());
+    }
+    return ids;
+}
+
 }  // namespace
+
+TEST_F(EditorWindow, MenusBarsAndTheContextMenuHoldTheCommandTablesEntriesInItsOrder) {
+    const auto expectMenuBar = [this](int menu) {
+        const QList<QAction*> titles = m_pFrame->menuBar()->actions();
+        qsizetype shown = 0;
+        for (const CommandPlaceInfo& place : CommandTable::Places()) {
+            if (place.menu != menu) {
+                continue;
+            }
+            ASSERT_LT(shown, titles.size()) << place.title;
+            const QMenu& built = *titles[shown++]->menu();
+            EXPECT_EQ(built.title(), place.title);
+            EXPECT_FALSE(TableItems(place.place).empty()) << place.title;
+            EXPECT_EQ(ItemsOf(built), TableItems(place.place)) << menu << " " << place.title;
+        }
+        EXPECT_EQ(shown, titles.size()) << menu;
+    };
+    expectMenuBar(CMainFrame::kNoDocumentMenu);
+    for (const CommandPlaceInfo& place : CommandTable::Places()) {
+        if (place.barId != 0) {
+            const QToolBar* bar = m_pFrame->Bar(place.barId);
+            ASSERT_NE(bar, nullptr) << place.title;
+            EXPECT_EQ(bar->windowTitle(), place.title);
+            EXPECT_EQ(ItemsOf(*bar), TableItems(place.place)) << place.title;
+        }
+    }
+
+    CWaveScrollView* view = Open("take.wav", 1);
+    ASSERT_NE(view, nullptr);
+    expectMenuBar(CMainFrame::kDocumentMenu);
+
+    // The context menu, with its texts: a zoom item there goes without its key.
+    std::vector<unsigned> ids;
+    std::vector<std::string> texts, tableTexts;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = view->findChild<QMenu*>("ContextMenu153")) {
+            ids = ItemsOf(*menu);
+            for (QAction* action : menu->actions()) {
+                if (!action->isSeparator()) {
+                    texts.push_back(action->text().toStdString());
+                    const CommandInfo* info = CommandTable::Find(action->data().toUInt());
+                    tableTexts.push_back(
+                        info != nullptr ? info->TextIn(CommandPlace::kContextMenu153) : "");
+                }
+            }
+            menu->close();
+        }
+    });
+    QTimer::singleShot(5000, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+        }
+    });
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+    EXPECT_EQ(ids, TableItems(CommandPlace::kContextMenu153));
+    EXPECT_EQ(texts, tableTexts);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Zoom &In"), texts.end());
+}
 
 TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
     m_pFrame->UpdateCommandUI();

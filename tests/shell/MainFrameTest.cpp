@@ -12,8 +12,8 @@
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
 #include "playback/CommandIds.h"
+#include "playback/CommandTable.h"
 #include "shell/CMainFrameClient.h"
-#include "shell/CommandTable.h"
 #include "views/ViewEvents.h"
 
 using namespace CommandId;

@@ -9,7 +9,7 @@
 #include "FrameTestFixture.h"
 #include "document/CTesselDoc.h"
 #include "playback/CommandIds.h"
-#include "shell/CommandTable.h"
+#include "playback/CommandTable.h"
 #include "shell/MenuKeyStyle.h"
 
 using namespace CommandId;

@@ -1,0 +1,115 @@
+#include "shell/StatusPanes.h"
+
+#include <QLabel>
+#include <QStatusBar>
+#include <algorithm>
+
+#include "playback/CommandIds.h"
+
+using namespace CommandId;
+
+namespace {
+
+const char* const kIdleMessage = "Ready";
+
+// The classic width, or what shows the pane's text whole in its current font: the text after
+// QLabel's indent (half an "x" in a framed label when none is set), inside the frame.
+int PaneWidth(const QLabel& pane, int classicWidth) {
+    const QFontMetrics metrics = pane.fontMetrics();
+    int indent = pane.indent();
+    if (indent < 0) {
+        indent = pane.frameWidth() > 0 ? metrics.horizontalAdvance('x') / 2 : 0;
+    }
+    const int needed = metrics.horizontalAdvance(pane.text()) + indent + 2 * pane.frameWidth();
+    return std::max(classicWidth, needed);
+}
+
+}  // namespace
+
+StatusPanes::StatusPanes(QStatusBar& bar) {
+    m_panes[0] = new QLabel(kIdleMessage, &bar);
+    bar.addWidget(m_panes[0], 1);
+    const int widths[] = {kFormatPaneWidth, kDurationPaneWidth, kSizePaneWidth};
+    const unsigned ids[] = {kIndicatorFormat, kIndicatorDuration, kIndicatorSize};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(kBlankPane, &bar);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setFixedWidth(widths[i]);
+        pane->setProperty("commandId", ids[i]);
+        pane->setProperty("classicWidth", widths[i]);
+        bar.addPermanentWidget(pane);
+        m_panes[i + 1] = pane;
+    }
+    // Each is at least as wide as a typical text of its kind, so the digits can change
+    // without the bar moving.
+    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay};
+    const char* const typical[] = {"Caret 00:00.000 (0000000)",
+                                   "Mouse 00:00.000 (0000000) +00\u00B0",
+                                   "Play 00:00.000 (0000000)"};
+    for (int i = 0; i < 3; ++i) {
+        auto* pane = new QLabel(&bar);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setProperty("commandId", readoutIds[i]);
+        pane->setText(QString::fromUtf8(typical[i]));
+        pane->setProperty("classicWidth", PaneWidth(*pane, 0));
+        // A pane of fixed size takes a new text without laying out the bar again: the play
+        // position changes 30 times a second.
+        pane->setFixedHeight(pane->sizeHint().height());
+        pane->setText(QString());
+        pane->hide();
+        bar.addPermanentWidget(pane);
+        m_readoutPanes[i] = pane;
+    }
+}
+
+void StatusPanes::Update(const AskState& ask) {
+    for (int i = 1; i < 4; ++i) {
+        CommandState state;
+        ask(m_panes[i]->property("commandId").toUInt(), state);
+        const QString text = QString::fromStdString(state.text.value_or(""));
+        if (m_panes[i]->text() != text) {
+            m_panes[i]->setText(text);
+        }
+        FitWidth(*m_panes[i]);
+    }
+    UpdateReadouts(ask);
+}
+
+void StatusPanes::UpdateReadouts(const AskState& ask) {
+    for (QLabel* pane : m_readoutPanes) {
+        CommandState state;
+        ask(pane->property("commandId").toUInt(), state);
+        const QString text = QString::fromStdString(state.text.value_or(""));
+        // A running play position is shown ten times a second, more than anyone reads; its
+        // start and its end at once.
+        const bool bRunning = pane == m_readoutPanes[2] && !text.isEmpty() &&
+                              !pane->text().isEmpty() && m_playPaneClock.isValid() &&
+                              m_playPaneClock.elapsed() < kPlayPaneIntervalMs;
+        if (pane->text() != text && !bRunning) {
+            pane->setText(text);
+            if (pane == m_readoutPanes[2]) {
+                m_playPaneClock.start();
+            }
+        }
+        FitWidth(*pane);
+        // Shown while a document is open, blank or not, so the bar does not jump.
+        if (pane->isHidden() == state.enabled) {
+            pane->setVisible(state.enabled);
+        }
+    }
+}
+
+void StatusPanes::FitWidth(QLabel& pane) {
+    // Wider only while the text would be cut off. Measured again only when the text or the
+    // font has changed: measuring shapes the text, and the panes are refreshed after every
+    // tick of a playback.
+    PaneFit& fit = m_paneFits[&pane];
+    if (fit.bValid && fit.text == pane.text() && fit.font == pane.font()) {
+        return;
+    }
+    fit = PaneFit{true, pane.text(), pane.font()};
+    const int width = PaneWidth(pane, pane.property("classicWidth").toInt());
+    if (pane.minimumWidth() != width || pane.maximumWidth() != width) {
+        pane.setFixedWidth(width);
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <map>
+
+#include "playback/CommandTarget.h"
+
+class QLabel;
+class QStatusBar;
+
+// The main window's status panes, left to right: the message pane ("Ready", taking what is
+// left), format, duration and size at their classic widths, then the caret or selection, the
+// mouse or the dragged point and the play position, hidden while no document is open. A pane
+// widens while its text would be cut off. The labels belong to the status bar; widths are in
+// pixels.
+class StatusPanes {
+  public:
+    static constexpr int kFormatPaneWidth = 160;
+    static constexpr int kDurationPaneWidth = 70;
+    static constexpr int kSizePaneWidth = 90;
+    // The shortest time between two changes of a running play position in its pane.
+    static constexpr int kPlayPaneIntervalMs = 100;
+    // The text of format, duration and size while no view fills them.
+    static constexpr const char* kBlankPane = "    ";
+
+    explicit StatusPanes(QStatusBar& bar);
+
+    // 0 ... 3: the message pane, then format, duration and size.
+    QLabel* Pane(int index) const { return m_panes[index]; }
+    // 0 ... 2: the position panes.
+    QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
+
+    // Asks for each pane's state by its command id and shows its text; a position pane shows
+    // while its state is enabled.
+    using AskState = std::function<void(unsigned id, CommandState& state)>;
+    void Update(const AskState& ask);
+
+  private:
+    void UpdateReadouts(const AskState& ask);
+    void FitWidth(QLabel& pane);
+
+    QLabel* m_panes[4] = {};
+    QLabel* m_readoutPanes[3] = {};
+    // What each pane's width was last fitted to.
+    struct PaneFit {
+        bool bValid = false;
+        QString text;
+        QFont font;
+    };
+    std::map<const QLabel*, PaneFit> m_paneFits;
+    QElapsedTimer m_playPaneClock;  // since the play pane last changed
+};
