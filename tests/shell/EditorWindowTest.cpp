@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -324,7 +325,11 @@ TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMove
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(&pane->View(), view);
     EXPECT_LT(pane->Ruler().geometry().bottom(), view->geometry().top());
-    EXPECT_TRUE(view->hasFocus() || !m_pFrame->isActiveWindow());
+    // The view takes the keys as soon as its window is active.
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    EXPECT_TRUE(view->hasFocus());
+    EXPECT_EQ(QApplication::focusWidget(), view);
 
     for (int i = 0; i < 3; ++i) {
         m_pFrame->ExecuteCommand(CommandId::kZoomIn);
