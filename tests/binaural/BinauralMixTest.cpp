@@ -9,19 +9,13 @@
 #include <cstdlib>
 
 #include "BinauralFixture.h"
+#include "support/OpenAlBackEnd.h"
 #include "support/SoundIo.h"
 
 namespace {
 
-class NoBackEndEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("ALSOFT_DRIVERS", "sonomap-no-such-driver", 1);
-        ::unsetenv("ALSOFT_CONF");
-    }
-};
-
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new NoBackEndEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new OpenAlBackEnd::Environment(OpenAlBackEnd::kNoDevice));
 
 using BinauralMix = BinauralFixture;
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "support/DocumentTestFiles.h"
+#include "support/OpenAlBackEnd.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -304,7 +305,7 @@ TEST_F(CliTest, RenderUsageErrors) {
 namespace {
 
 // The binaural render needs no sound card, no sound server and no audio back end at all.
-const char* const kNoBackEnd = "ALSOFT_DRIVERS=sonomap-no-such-driver ";
+const std::string kNoBackEnd = "ALSOFT_DRIVERS="s + OpenAlBackEnd::kNoDevice + " ";
 
 // A build without the mixer library has no binaural render; its CLI says so.
 bool CliHasMixer() {
