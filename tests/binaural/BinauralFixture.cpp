@@ -20,10 +20,7 @@ TestSound BinauralFixture::Noise(uint32_t rate, uint32_t frames, double amplitud
 }
 
 std::unique_ptr<CTesselDoc> BinauralFixture::Open(const TestSound& sound, const std::string& name) {
-    const std::string path = dir.File(name);
-    WriteBytes(path, BuildSoundFile(sound));
-    auto doc = std::make_unique<CTesselDoc>(host);
-    EXPECT_TRUE(doc->OnOpenDocument(path));
+    auto doc = OpenTestDocument(host, dir.File(name), sound);
     host.prompts.Clear();
     return doc;
 }

@@ -20,6 +20,7 @@
 #include "support/SoundIo.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace fs = std::filesystem;
 
@@ -113,43 +114,13 @@ TestSound MonoSound(uint32_t rate, uint32_t frames, std::vector<PanChunkPoint> p
     return sound;
 }
 
-// The pan at each frame straight from the points, as playback steps it: from the last point
-// at or before the frame toward the next, startPan + trunc((t - startPos) * slope); the last
-// point's pan after it, and 0 before the first.
-std::vector<int32_t> ExpectedPans(const std::vector<PanChunkPoint>& points, uint32_t frames) {
-    std::vector<int32_t> pans(frames);
-    for (uint32_t t = 0; t < frames; ++t) {
-        uint32_t startPos = 0;
-        int32_t startPan = 0;
-        const PanChunkPoint* next = nullptr;
-        for (const PanChunkPoint& p : points) {
-            if (p.position <= t) {
-                startPos = p.position;
-                startPan = p.pan;
-            } else {
-                next = &p;
-                break;
-            }
-        }
-        pans[t] = startPan;
-        if (next != nullptr) {
-            const double slope = double(next->pan - startPan) / double(next->position - startPos);
-            pans[t] = startPan + int32_t(std::trunc((long double)(t - startPos) * slope));
-        }
-    }
-    return pans;
-}
-
 class BinauralExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host.rendererFactory = [this] { return std::make_unique<ScriptedRenderer>(mix); };
     }
     std::unique_ptr<CTesselDoc> Open(const TestSound& sound) {
-        const std::string path = dir.File("in.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        auto doc = OpenTestDocument(host, dir.File("in.wav"), sound);
         host.prompts.Clear();
         return doc;
     }

@@ -19,6 +19,7 @@
 #include "support/SoundIo.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace fs = std::filesystem;
 
@@ -51,30 +52,11 @@ size_t FilesIn(const fs::path& folder) {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
-// The direction index in force at each frame, straight from the points: the segment from the
-// last point at or before the frame (pan 0 from frame 0 before the first point) toward the
-// next, stepped as startPan + trunc((t - startPos) * slope) with the product in long double.
+// The direction index in force at each frame, from the pan playback steps to.
 std::vector<int> ExpectedDirections(const std::vector<PanChunkPoint>& points, uint32_t frames) {
-    std::vector<int> dir(frames);
-    for (uint32_t t = 0; t < frames; ++t) {
-        uint32_t startPos = 0;
-        int32_t startPan = 0;
-        const PanChunkPoint* next = nullptr;
-        for (const PanChunkPoint& p : points) {
-            if (p.position <= t) {
-                startPos = p.position;
-                startPan = p.pan;
-            } else {
-                next = &p;
-                break;
-            }
-        }
-        int32_t pan = startPan;
-        if (next != nullptr) {
-            const double slope = double(next->pan - startPan) / double(next->position - startPos);
-            pan = startPan + int32_t(std::trunc((long double)(t - startPos) * slope));
-        }
-        dir[t] = std::clamp((pan + 90) * 7 / 10, 0, 126);
+    std::vector<int> dir;
+    for (const int32_t pan : ExpectedPans(points, frames)) {
+        dir.push_back(std::clamp((pan + 90) * 7 / 10, 0, 126));
     }
     return dir;
 }
@@ -147,10 +129,7 @@ std::string SoxDescription(const std::string& path) {
 class StereoExportTest : public ::testing::Test {
   protected:
     std::unique_ptr<CTesselDoc> Open(const TestSound& sound, const std::string& name = "in.wav") {
-        const std::string path = dir.File(name);
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
+        auto doc = OpenTestDocument(host, dir.File(name), sound);
         host.prompts.Clear();
         return doc;
     }

@@ -11,28 +11,17 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
 
-using Points = std::vector<std::pair<uint32_t, int32_t>>;
 using Cmd = PanEditCommands;
-
-Points PointsOf(const CTesselDoc& doc) {
-    Points out;
-    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
-    }
-    return out;
-}
 
 class UndoHistoryTest : public ::testing::Test {
   protected:
     std::unique_ptr<CTesselDoc> Open(TestSound sound = {}) {
         path = dir.File("take.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(doc->OnOpenDocument(path));
-        return doc;
+        return OpenTestDocument(host, path, sound);
     }
     // Adds a point as a click does: the step is opened after the point is in the list.
     static void Add(CTesselDoc& doc, uint32_t position, int32_t pan) {
@@ -43,10 +32,7 @@ class UndoHistoryTest : public ::testing::Test {
     }
     // Moves the point at index as a drag does, press to release.
     static void Drag(CTesselDoc& doc, size_t index, uint32_t position, int32_t pan) {
-        PanPoint* point = doc.NextPoint(nullptr);
-        for (size_t i = 0; i < index; ++i) {
-            point = doc.NextPoint(point);
-        }
+        PanPoint* point = PointAt(doc, index);
         Cmd::RecordEdit(doc, point, UndoKind::Modify);
         point->position = position;  // the moves in between
         point->pan = pan;
@@ -68,12 +54,12 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
     Add(*doc, 200, 20);
     Drag(*doc, 1, 150, -40);
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 120));
-    EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{150, -39}}));
     EXPECT_EQ(Cmd::UndoText(*doc), "&Undo Delete Point\tCtrl+Z");
     EXPECT_EQ(Cmd::RedoText(*doc), "&Redo\tCtrl+Y");
     EXPECT_FALSE(Cmd::CanRedo(*doc));
 
-    const std::vector<std::pair<std::string, Points>> back = {
+    const std::vector<std::pair<std::string, PanPairs>> back = {
         {"&Undo Modify Point\tCtrl+Z", {{100, 10}, {150, -39}}},
         {"&Undo Add Point\tCtrl+Z", {{100, 10}, {200, 20}}},
         {"&Undo Add Point\tCtrl+Z", {{100, 10}}},
@@ -91,7 +77,7 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
     EXPECT_EQ(Cmd::RedoText(*doc), "&Redo Modify Point\tCtrl+Y");
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{150, -39}}));
     EXPECT_FALSE(Cmd::Redo(*doc));
 }
 
@@ -109,7 +95,7 @@ TEST_F(UndoHistoryTest, ANewEditClearsTheRedoSide) {
     EXPECT_TRUE(PointsOf(*doc).empty());
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {300, 30}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 10}, {300, 30}}));
 }
 
 TEST_F(UndoHistoryTest, TheHistoryKeepsTheLatestHundredSteps) {
@@ -147,7 +133,7 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
     EXPECT_FALSE(doc->IsModified());  // the file holds exactly this
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {200, 20}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 10}, {200, 20}}));
 
     // Undone past the save, then saved there: the old saved state is an unsaved one now.
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -214,7 +200,7 @@ TEST_F(UndoHistoryTest, UndoOfADeleteRestoresTheOrderOfPointsOfOnePosition) {
     Cmd::FinishEdit(*doc);
     ASSERT_TRUE(Cmd::Undo(*doc));
     // The jump at 100 still runs from -90 to +90, as before the delete.
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, -90}, {100, 90}, {200, 0}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, -90}, {100, 90}, {200, 0}}));
 }
 
 TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
@@ -225,8 +211,8 @@ TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
     point->pan = 50;
     EXPECT_TRUE(doc->GetUndoHistory().CanUndo());
     ASSERT_TRUE(Cmd::Undo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 1}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 1}}));
     EXPECT_EQ(doc->NextPoint(nullptr), point);
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 50}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 50}}));
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "formats/PanChunk.h"
 #include "support/FileBytes.h"
+
+class CTesselDoc;
+class DocumentHost;
+class TempDir;
 
 // Sound files for document tests, written byte by byte so each case says exactly what the
 // file holds.
@@ -23,3 +28,11 @@ struct TestSound {
 
 Bytes BuildSoundFile(const TestSound& sound);
 uint32_t FramesOf(const TestSound& sound);
+
+// Writes sound to path and opens it as a document of host; a failed open fails the test.
+std::unique_ptr<CTesselDoc> OpenTestDocument(DocumentHost& host, const std::string& path,
+                                             const TestSound& sound);
+// The sound the Point Properties tests edit, open in dir and not modified: mono 8-bit, 44100
+// frames at 44100 Hz, with points at 1000, 2000 and 3000 (pans -10, 20, 30). Null when it
+// does not open.
+std::unique_ptr<CTesselDoc> OpenPointPropertiesDocument(DocumentHost& host, const TempDir& dir);
