@@ -39,18 +39,6 @@ StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::
     return samples;
 }
 
-std::string BinauralFixture::SoxDescription(const std::string& path) {
-    std::string out;
-    for (const char* option : {"-c", "-r", "-b", "-s"}) {
-        const SoxTools::Outcome run =
-            SoxTools::Command(std::string("soxi ") + option + " " + SoxTools::Quote(path));
-        std::string word = run.status == 0 ? run.output : "?";
-        word.erase(word.find_last_not_of(" \n") + 1);
-        out += (out.empty() ? "" : " ") + word;
-    }
-    return out;
-}
-
 bool BinauralFixture::SoxReads(const std::string& path) {
     return SoxTools::Command("sox " + SoxTools::Quote(path) + " -n stat").status == 0;
 }

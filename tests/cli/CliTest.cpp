@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -12,6 +11,7 @@
 
 #include "support/DocumentTestFiles.h"
 #include "support/OpenAlBackEnd.h"
+#include "support/SoxTools.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -356,12 +356,7 @@ TEST_F(CliTest, ListHrtfsPrintsOneNameALineAsHrtfTakesThem) {
         Cli("render " + in + " -o " + dir.File("b.wav") + " --binaural --hrtf default-48000",
             kNoBackEnd);
     EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
-    FILE* pipe = popen(("soxi -r " + dir.File("b.wav")).c_str(), "r");
-    char rate[32] = {};
-    ASSERT_NE(pipe, nullptr);
-    EXPECT_NE(std::fgets(rate, sizeof rate, pipe), nullptr);
-    pclose(pipe);
-    EXPECT_STREQ(rate, "48000\n");
+    EXPECT_EQ(SoxTools::Info("-r", dir.File("b.wav")), "48000");
     // Names with spaces are one argument.
     const std::string spaced = names.back();
     EXPECT_EQ(
@@ -384,16 +379,7 @@ TEST_F(CliTest, RenderBinauralWritesSixteenBitStereoAtTheHrtfsRateAndSaysWhenItS
     EXPECT_EQ(run.exitCode, 0) << run.err;
     for (const auto& [name, description] :
          {std::pair{"out/in.aif", "2 44100 16 44100"}, {"out/loud.aif", "2 44100 16 44100"}}) {
-        std::string said;
-        for (const char* option : {"-c", "-r", "-b", "-s"}) {
-            FILE* pipe = popen(("soxi " + std::string(option) + " " + dir.File(name)).c_str(), "r");
-            char line[32] = {};
-            ASSERT_NE(pipe, nullptr);
-            EXPECT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-            pclose(pipe);
-            said += (said.empty() ? "" : " ") + std::string(line, std::strcspn(line, "\n"));
-        }
-        EXPECT_EQ(said, description) << name;
+        EXPECT_EQ(SoxTools::Describe(dir.File(name)), description) << name;
     }
     // Only the loud one was scaled, and stderr says by how much.
     EXPECT_NE(run.err.find(loud + ": The mix would have gone past full scale, so it was scaled "

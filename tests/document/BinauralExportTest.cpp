@@ -95,16 +95,6 @@ class ScriptedRenderer : public BinauralRenderer {
     int m_calls = 0;
 };
 
-class RecordingWaveFile : public CWaveFile {
-  public:
-    using CWaveFile::CWaveFile;
-    bool WriteSamples(void* buffer, uint32_t count) override {
-        blocks.push_back(count);
-        return CWaveFile::WriteSamples(buffer, count);
-    }
-    std::vector<uint32_t> blocks;
-};
-
 TestSound MonoSound(uint32_t rate, uint32_t frames, std::vector<PanChunkPoint> points) {
     TestSound sound;
     sound.format = MakeFormat(1, rate, 16);
@@ -127,9 +117,6 @@ class BinauralExportTest : public ::testing::Test {
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1) {
         host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
         return doc.ExportBinauralFile();
-    }
-    size_t FilesInDir() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir.Path()), {}));
     }
 
     TempDir dir;
@@ -243,11 +230,11 @@ TEST_F(BinauralExportTest, CancelAtABlockLeavesNoFileAndKeepsAnOlderOne) {
     auto doc = Open(MonoSound(22050, 20000, {{0, 10}}));
     const std::string out = dir.File("out.wav");
     WriteBytes(out, {1, 2, 3});
-    const size_t files = FilesInDir();
+    const size_t files = FilesIn(dir.Path());
     host.prompts.ScriptCancelAt(1);
     EXPECT_FALSE(Export(*doc, out));
     EXPECT_EQ(ReadBytes(out), (Bytes{1, 2, 3}));
-    EXPECT_EQ(FilesInDir(), files);
+    EXPECT_EQ(FilesIn(dir.Path()), files);
     EXPECT_TRUE(host.prompts.Boxes().empty());
     EXPECT_EQ(host.prompts.ProgressCalls().back(), "close");
 }
@@ -256,7 +243,7 @@ TEST_F(BinauralExportTest, MixerFailuresAreShownAndLeaveNoFile) {
     auto doc = Open(MonoSound(22050, 20000, {{0, 10}}));
     const std::string out = dir.File("out.wav");
     WriteBytes(out, {9});
-    const size_t files = FilesInDir();
+    const size_t files = FilesIn(dir.Path());
 
     mix.openError = "AmbrelWaveMix Error 14...";
     EXPECT_FALSE(Export(*doc, out));
@@ -269,7 +256,7 @@ TEST_F(BinauralExportTest, MixerFailuresAreShownAndLeaveNoFile) {
     EXPECT_FALSE(Export(*doc, out));
     EXPECT_EQ(host.prompts.Texts(), (std::vector<std::string>{"the scripted mixer failed"}));
     EXPECT_EQ(ReadBytes(out), (Bytes{9}));
-    EXPECT_EQ(FilesInDir(), files);
+    EXPECT_EQ(FilesIn(dir.Path()), files);
 
     host.prompts.Clear();
     host.rendererFactory = nullptr;

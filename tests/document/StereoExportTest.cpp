@@ -17,6 +17,7 @@
 #include "support/FilterReference.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SoundIo.h"
+#include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 #include "support/Trajectory.h"
@@ -27,17 +28,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A WAV writer that notes the size of every block it is handed.
-class RecordingWaveFile : public CWaveFile {
-  public:
-    using CWaveFile::CWaveFile;
-    bool WriteSamples(void* buffer, uint32_t count) override {
-        blocks.push_back(count);
-        return CWaveFile::WriteSamples(buffer, count);
-    }
-    std::vector<uint32_t> blocks;
-};
-
 TestSound MonoSound(uint32_t rate, uint16_t bits, uint32_t frames,
                     std::vector<PanChunkPoint> points) {
     TestSound sound;
@@ -46,10 +36,6 @@ TestSound MonoSound(uint32_t rate, uint16_t bits, uint32_t frames,
     sound.points = std::move(points);
     sound.chunkFrames = frames;
     return sound;
-}
-
-size_t FilesIn(const fs::path& folder) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
 // The direction index in force at each frame, from the pan playback steps to.
@@ -106,26 +92,6 @@ int WorstDifference(const TestSound& sound, const std::string& outPath, int band
     return worst;
 }
 
-// What sox says of a file: "channels rate bits frames".
-std::string SoxDescription(const std::string& path) {
-    std::string out;
-    for (const char* option : {"-c", "-r", "-b", "-s"}) {
-        const std::string command = std::string("soxi ") + option + " '" + path + "' 2>/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        char line[64] = {};
-        if (pipe == nullptr || std::fgets(line, sizeof line, pipe) == nullptr) {
-            line[0] = '?';
-        }
-        if (pipe != nullptr) {
-            pclose(pipe);
-        }
-        std::string word(line);
-        word.erase(word.find_last_not_of(" \n") + 1);
-        out += (out.empty() ? "" : " ") + word;
-    }
-    return out;
-}
-
 class StereoExportTest : public ::testing::Test {
   protected:
     std::unique_ptr<CTesselDoc> Open(const TestSound& sound, const std::string& name = "in.wav") {
@@ -170,7 +136,7 @@ TEST_F(StereoExportTest, SixteenBitsWriteFullBlocksThenTheRestWithProgressAfterE
                      "status (8192 of 20000)", "cancel?", "pos 81", "status (16384 of 20000)",
                      "cancel?", "close"}));
     EXPECT_TRUE(host.prompts.Boxes().empty());
-    EXPECT_EQ(SoxDescription(out), "2 22050 16 20000");
+    EXPECT_EQ(SoxTools::Describe(out), "2 22050 16 20000");
     const SoundContents result = ReadSound(out);
     EXPECT_EQ(result.format.channels, 2);
     EXPECT_EQ(result.format.blockAlign, 4);
@@ -230,8 +196,8 @@ TEST_F(StereoExportTest, SamplesMatchTheEvaluationInEveryBandWidthAndType) {
                 ASSERT_TRUE(Export(*doc, out, type)) << out;
                 EXPECT_LE(WorstDifference(sound, out, band), 2) << out;
                 EXPECT_EQ(ReadSound(out).typeName, type == 1 ? "WAVE" : "AIFF") << out;
-                EXPECT_EQ(SoxDescription(out), "2 " + std::to_string(rates[band - 1]) + " " +
-                                                   std::to_string(bits) + " 12000")
+                EXPECT_EQ(SoxTools::Describe(out), "2 " + std::to_string(rates[band - 1]) + " " +
+                                                       std::to_string(bits) + " 12000")
                     << out;
             }
         }
@@ -247,7 +213,7 @@ TEST_F(StereoExportTest, TwoChannelSourceIsMixedDownAndWrittenAsTwoChannels) {
     auto doc = Open(sound);
     const std::string out = dir.File("mix.aif");
     ASSERT_TRUE(Export(*doc, out, 2));
-    EXPECT_EQ(SoxDescription(out), "2 44100 16 5000");
+    EXPECT_EQ(SoxTools::Describe(out), "2 44100 16 5000");
     EXPECT_LE(WorstDifference(sound, out, 7), 2);
 }
 
