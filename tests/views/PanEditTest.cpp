@@ -15,10 +15,6 @@ namespace {
 
 const QRgb kRed = qRgb(255, 0, 0);
 
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 std::string UndoText(CWaveScrollView& view) {
     CommandState state;
     view.UpdateCommand(CommandId::kEditUndo, state);

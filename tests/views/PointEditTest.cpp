@@ -23,10 +23,6 @@ void DoubleClick(QWidget* area, QPoint at) {
     QTest::mouseRelease(area, Qt::LeftButton, {}, at);
 }
 
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 int BlackInColumn(const QImage& image, int x, int y0, int y1) {
     int count = 0;
     for (int y = y0; y <= y1; ++y) {
