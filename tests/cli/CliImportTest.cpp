@@ -1,11 +1,9 @@
 // sonomap-cli import end to end: the real binary on files sox wrote and on crafted ones.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
+#include "CliRun.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
@@ -22,18 +20,10 @@ class CliImport : public ::testing::Test {
         }
     }
     int Cli(const std::string& args) {
-        const std::string command = std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
-                                    Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
-        const int status = std::system(command.c_str());
-        out = Slurp(dir.File("stdout"));
-        err = Slurp(dir.File("stderr"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        const CliRun run = RunCli(dir, args);
+        out = run.out;
+        err = run.err;
+        return run.exitCode;
     }
     std::string Sox(const std::string& name, const std::string& options) {
         const std::string path = dir.File(name);

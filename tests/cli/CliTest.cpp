@@ -1,14 +1,13 @@
 // sonomap-cli end to end: the real binary on real files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "CliRun.h"
 #include "support/DocumentTestFiles.h"
 #include "support/OpenAlBackEnd.h"
 #include "support/SoxTools.h"
@@ -18,30 +17,10 @@ namespace {
 
 using namespace std::string_literals;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class CliTest : public ::testing::Test {
   protected:
-    // env: assignments put before the command, as "NAME=value ".
     CliRun Cli(const std::string& args, const std::string& env = "") {
-        const std::string command = env + std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
-                                    dir.File("stdout") + " 2>" + dir.File("stderr");
-        CliRun run;
-        const int status = std::system(command.c_str());
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = Slurp(dir.File("stdout"));
-        run.err = Slurp(dir.File("stderr"));
-        return run;
+        return RunCli(dir, args, env);
     }
     std::string Write(const std::string& name, const TestSound& sound) {
         WriteBytes(dir.File(name), BuildSoundFile(sound));
