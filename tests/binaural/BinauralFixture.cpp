@@ -22,10 +22,7 @@ TestSound BinauralFixture::Noise(uint32_t rate, uint32_t frames, double amplitud
 }
 
 std::unique_ptr<CTesselDoc> BinauralFixture::Open(const TestSound& sound, const std::string& name) {
-    const std::string path = dir.File(name);
-    WriteBytes(path, BuildSoundFile(sound));
-    auto doc = std::make_unique<CTesselDoc>(host);
-    EXPECT_TRUE(DocumentOpen(*doc).Open(path));
+    auto doc = OpenTestDocument(host, dir.File(name), sound);
     host.prompts.Clear();
     return doc;
 }
@@ -42,18 +39,6 @@ StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::
     EXPECT_TRUE(Export(*doc, out)) << testing::PrintToString(host.prompts.Texts());
     EXPECT_TRUE(ReadStereo16(out, &samples)) << out;
     return samples;
-}
-
-std::string BinauralFixture::SoxDescription(const std::string& path) {
-    std::string out;
-    for (const char* option : {"-c", "-r", "-b", "-s"}) {
-        const SoxTools::Outcome run =
-            SoxTools::Command(std::string("soxi ") + option + " " + SoxTools::Quote(path));
-        std::string word = run.status == 0 ? run.output : "?";
-        word.erase(word.find_last_not_of(" \n") + 1);
-        out += (out.empty() ? "" : " ") + word;
-    }
-    return out;
 }
 
 bool BinauralFixture::SoxReads(const std::string& path) {

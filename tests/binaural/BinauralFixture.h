@@ -26,8 +26,6 @@ class BinauralFixture : public ::testing::Test {
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1);
     // Exports sound to a file of that name and reads it back; fails the test when either fails.
     StereoSamples ExportAndRead(const TestSound& sound, const std::string& name);
-    // "channels rate bits frames" as soxi reads them; "?" for what it cannot.
-    static std::string SoxDescription(const std::string& path);
     // Whether `sox FILE -n stat` reads the whole file without an error.
     static bool SoxReads(const std::string& path);
 

@@ -9,19 +9,14 @@
 #include <cstdlib>
 
 #include "BinauralFixture.h"
+#include "support/OpenAlBackEnd.h"
 #include "support/SoundIo.h"
+#include "support/SoxTools.h"
 
 namespace {
 
-class NoBackEndEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("ALSOFT_DRIVERS", "sonomap-no-such-driver", 1);
-        ::unsetenv("ALSOFT_CONF");
-    }
-};
-
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new NoBackEndEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new OpenAlBackEnd::Environment(OpenAlBackEnd::kNoDevice));
 
 using BinauralMix = BinauralFixture;
 
@@ -100,7 +95,7 @@ TEST_F(BinauralMix, EverySoundRateComesOutWithHrtfAtTheRateTheHrtfSupports) {
         EXPECT_LE(Ms(-ears.lagFrames, output), 0.9);
         EXPECT_LE(ears.levelDb, -3.0);
         EXPECT_GT(ears.levelDb, -30.0);
-        EXPECT_EQ(SoxDescription(dir.File(name)),
+        EXPECT_EQ(SoxTools::Describe(dir.File(name)),
                   "2 " + std::to_string(output) + " 16 " + std::to_string(output / 2));
     }
 }
@@ -137,7 +132,7 @@ TEST_F(BinauralMix, AFullScaleSoundIsScaledDownAndTheMessageSaysByHowMuch) {
     ASSERT_TRUE(ReadStereo16(out, &heard));
     EXPECT_LE(heard.peak, 32767);
     EXPECT_GE(heard.peak, 32700);
-    EXPECT_EQ(SoxDescription(out), "2 44100 16 44100");
+    EXPECT_EQ(SoxTools::Describe(out), "2 44100 16 44100");
     EXPECT_TRUE(SoxReads(out));
 }
 
@@ -147,7 +142,7 @@ TEST_F(BinauralMix, SoxReadsTheWaveAndTheAiffFile) {
     ASSERT_TRUE(Export(*doc, dir.File("out.aif"), 2));
     for (const char* name : {"out.wav", "out.aif"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(SoxDescription(dir.File(name)), "2 44100 16 60000");
+        EXPECT_EQ(SoxTools::Describe(dir.File(name)), "2 44100 16 60000");
         EXPECT_TRUE(SoxReads(dir.File(name)));
     }
     EXPECT_EQ(ReadSound(dir.File("out.aif")).samples, ReadSound(dir.File("out.wav")).samples);

@@ -13,10 +13,6 @@ namespace {
 
 using BinauralSafety = BinauralFixture;
 
-size_t FilesIn(const fs::path& folder) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-}
-
 }  // namespace
 
 TEST_F(BinauralSafety, CancelLeavesNoFileAndKeepsAnOlderOne) {

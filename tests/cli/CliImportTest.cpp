@@ -1,11 +1,9 @@
 // sonomap-cli import end to end: the real binary on files sox wrote and on crafted ones.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
+#include "CliRun.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
@@ -22,18 +20,10 @@ class CliImport : public ::testing::Test {
         }
     }
     int Cli(const std::string& args) {
-        const std::string command = std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
-                                    Quote(dir.File("stdout")) + " 2>" + Quote(dir.File("stderr"));
-        const int status = std::system(command.c_str());
-        out = Slurp(dir.File("stdout"));
-        err = Slurp(dir.File("stderr"));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        const CliRun run = RunCli(dir, args);
+        out = run.out;
+        err = run.err;
+        return run.exitCode;
     }
     std::string Sox(const std::string& name, const std::string& options) {
         const std::string path = dir.File(name);
@@ -41,10 +31,6 @@ class CliImport : public ::testing::Test {
                                      " synth 0.2 sine 441 sine 662 gain -1");
         EXPECT_EQ(made.status, 0) << made.output;
         return path;
-    }
-    std::string Soxi(const std::string& option, const std::string& path) {
-        const Outcome run = Command("soxi " + option + " " + Quote(path));
-        return run.output.substr(0, run.output.find('\n'));
     }
 
     TempDir dir;
@@ -75,10 +61,10 @@ TEST_F(CliImport, TheEverydayFormatsImportWithSoxsSamples) {
         ASSERT_EQ(Cli("import " + Quote(input.path) + " " + Quote(output) + " --no-dither"), 0)
             << err;
         EXPECT_EQ(err, "");
-        EXPECT_EQ(Soxi("-t", output), "wav");
-        EXPECT_EQ(Soxi("-b", output), "16");
-        EXPECT_EQ(Soxi("-r", output), Soxi("-r", input.reference));
-        EXPECT_EQ(Soxi("-c", output), Soxi("-c", input.reference));
+        EXPECT_EQ(Info("-t", output), "wav");
+        EXPECT_EQ(Info("-b", output), "16");
+        EXPECT_EQ(Info("-r", output), Info("-r", input.reference));
+        EXPECT_EQ(Info("-c", output), Info("-c", input.reference));
         EXPECT_TRUE(SoxPcm(output, 16, false, dir.File("ours.raw")) ==
                     SoxPcm(input.reference, 16, false, dir.File("ref.raw")));
         // With dither (the default) it is as close as dither allows.
@@ -93,11 +79,11 @@ TEST_F(CliImport, TheEverydayFormatsImportWithSoxsSamples) {
 TEST_F(CliImport, TypeAndBitsChooseTheOutput) {
     const std::string in = Sox("a.wav", "-r 32000 -c 1 -b 24 -e signed-integer");
     ASSERT_EQ(Cli("import " + Quote(in) + " " + Quote(dir.File("o.aif")) + " --bits 8"), 0) << err;
-    EXPECT_EQ(Soxi("-t", dir.File("o.aif")), "aiff");
-    EXPECT_EQ(Soxi("-b", dir.File("o.aif")), "8");
+    EXPECT_EQ(Info("-t", dir.File("o.aif")), "aiff");
+    EXPECT_EQ(Info("-b", dir.File("o.aif")), "8");
     ASSERT_EQ(Cli("import " + Quote(in) + " " + Quote(dir.File("o.snd")) + " --type aiff"), 0)
         << err;
-    EXPECT_EQ(Soxi("-t", dir.File("o.snd")), "aiff");
+    EXPECT_EQ(Info("-t", dir.File("o.snd")), "aiff");
     // The result is a native document: info reads it.
     ASSERT_EQ(Cli("info " + Quote(dir.File("o.aif"))), 0) << err;
     EXPECT_NE(out.find("\"bitsPerSample\": 8,"), std::string::npos) << out;

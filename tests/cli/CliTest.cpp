@@ -1,46 +1,26 @@
 // sonomap-cli end to end: the real binary on real files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "CliRun.h"
 #include "support/DocumentTestFiles.h"
+#include "support/OpenAlBackEnd.h"
+#include "support/SoxTools.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using namespace std::string_literals;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class CliTest : public ::testing::Test {
   protected:
-    // env: assignments put before the command, as "NAME=value ".
     CliRun Cli(const std::string& args, const std::string& env = "") {
-        const std::string command = env + std::string(SONOMAP_CLI_PATH) + " " + args + " >" +
-                                    dir.File("stdout") + " 2>" + dir.File("stderr");
-        CliRun run;
-        const int status = std::system(command.c_str());
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = Slurp(dir.File("stdout"));
-        run.err = Slurp(dir.File("stderr"));
-        return run;
+        return RunCli(dir, args, env);
     }
     std::string Write(const std::string& name, const TestSound& sound) {
         WriteBytes(dir.File(name), BuildSoundFile(sound));
@@ -304,7 +284,7 @@ TEST_F(CliTest, RenderUsageErrors) {
 namespace {
 
 // The binaural render needs no sound card, no sound server and no audio back end at all.
-const char* const kNoBackEnd = "ALSOFT_DRIVERS=sonomap-no-such-driver ";
+const std::string kNoBackEnd = "ALSOFT_DRIVERS="s + OpenAlBackEnd::kNoDevice + " ";
 
 // A build without the mixer library has no binaural render; its CLI says so.
 bool CliHasMixer() {
@@ -355,12 +335,7 @@ TEST_F(CliTest, ListHrtfsPrintsOneNameALineAsHrtfTakesThem) {
         Cli("render " + in + " -o " + dir.File("b.wav") + " --binaural --hrtf default-48000",
             kNoBackEnd);
     EXPECT_EQ(chosen.exitCode, 0) << chosen.err;
-    FILE* pipe = popen(("soxi -r " + dir.File("b.wav")).c_str(), "r");
-    char rate[32] = {};
-    ASSERT_NE(pipe, nullptr);
-    EXPECT_NE(std::fgets(rate, sizeof rate, pipe), nullptr);
-    pclose(pipe);
-    EXPECT_STREQ(rate, "48000\n");
+    EXPECT_EQ(SoxTools::Info("-r", dir.File("b.wav")), "48000");
     // Names with spaces are one argument.
     const std::string spaced = names.back();
     EXPECT_EQ(
@@ -383,16 +358,7 @@ TEST_F(CliTest, RenderBinauralWritesSixteenBitStereoAtTheHrtfsRateAndSaysWhenItS
     EXPECT_EQ(run.exitCode, 0) << run.err;
     for (const auto& [name, description] :
          {std::pair{"out/in.aif", "2 44100 16 44100"}, {"out/loud.aif", "2 44100 16 44100"}}) {
-        std::string said;
-        for (const char* option : {"-c", "-r", "-b", "-s"}) {
-            FILE* pipe = popen(("soxi " + std::string(option) + " " + dir.File(name)).c_str(), "r");
-            char line[32] = {};
-            ASSERT_NE(pipe, nullptr);
-            EXPECT_NE(std::fgets(line, sizeof line, pipe), nullptr);
-            pclose(pipe);
-            said += (said.empty() ? "" : " ") + std::string(line, std::strcspn(line, "\n"));
-        }
-        EXPECT_EQ(said, description) << name;
+        EXPECT_EQ(SoxTools::Describe(dir.File(name)), description) << name;
     }
     // Only the loud one was scaled, and stderr says by how much.
     EXPECT_NE(run.err.find(loud + ": The mix would have gone past full scale, so it was scaled "

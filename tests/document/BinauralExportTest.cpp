@@ -21,6 +21,7 @@
 #include "support/SoundIo.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace fs = std::filesystem;
 
@@ -95,16 +96,6 @@ class ScriptedRenderer : public BinauralRenderer {
     int m_calls = 0;
 };
 
-class RecordingWaveFile : public CWaveFile {
-  public:
-    using CWaveFile::CWaveFile;
-    bool WriteSamples(const void* buffer, uint32_t count) override {
-        blocks.push_back(count);
-        return CWaveFile::WriteSamples(buffer, count);
-    }
-    std::vector<uint32_t> blocks;
-};
-
 TestSound MonoSound(uint32_t rate, uint32_t frames, std::vector<PanChunkPoint> points) {
     TestSound sound;
     sound.format = MakeFormat(1, rate, 16);
@@ -114,52 +105,19 @@ TestSound MonoSound(uint32_t rate, uint32_t frames, std::vector<PanChunkPoint> p
     return sound;
 }
 
-// The pan at each frame straight from the points, as playback steps it: from the last point
-// at or before the frame toward the next, startPan + trunc((t - startPos) * slope); the last
-// point's pan after it, and 0 before the first.
-std::vector<int32_t> ExpectedPans(const std::vector<PanChunkPoint>& points, uint32_t frames) {
-    std::vector<int32_t> pans(frames);
-    for (uint32_t t = 0; t < frames; ++t) {
-        uint32_t startPos = 0;
-        int32_t startPan = 0;
-        const PanChunkPoint* next = nullptr;
-        for (const PanChunkPoint& p : points) {
-            if (p.position <= t) {
-                startPos = p.position;
-                startPan = p.pan;
-            } else {
-                next = &p;
-                break;
-            }
-        }
-        pans[t] = startPan;
-        if (next != nullptr) {
-            const double slope = double(next->pan - startPan) / double(next->position - startPos);
-            pans[t] = startPan + int32_t(std::trunc((long double)(t - startPos) * slope));
-        }
-    }
-    return pans;
-}
-
 class BinauralExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         host.rendererFactory = [this] { return std::make_unique<ScriptedRenderer>(mix); };
     }
     std::unique_ptr<CTesselDoc> Open(const TestSound& sound) {
-        const std::string path = dir.File("in.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
+        auto doc = OpenTestDocument(host, dir.File("in.wav"), sound);
         host.prompts.Clear();
         return doc;
     }
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1) {
         host.saveNames.push_back(TestDocumentHost::Name(out, filterIndex));
         return BinauralExportCommand(doc).Run();
-    }
-    size_t FilesInDir() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir.Path()), {}));
     }
 
     TempDir dir;
@@ -273,11 +231,11 @@ TEST_F(BinauralExportTest, CancelAtABlockLeavesNoFileAndKeepsAnOlderOne) {
     auto doc = Open(MonoSound(22050, 20000, {{0, 10}}));
     const std::string out = dir.File("out.wav");
     WriteBytes(out, {1, 2, 3});
-    const size_t files = FilesInDir();
+    const size_t files = FilesIn(dir.Path());
     host.prompts.ScriptCancelAt(1);
     EXPECT_FALSE(Export(*doc, out));
     EXPECT_EQ(ReadBytes(out), (Bytes{1, 2, 3}));
-    EXPECT_EQ(FilesInDir(), files);
+    EXPECT_EQ(FilesIn(dir.Path()), files);
     EXPECT_TRUE(host.prompts.Boxes().empty());
     EXPECT_EQ(host.prompts.ProgressCalls().back(), "close");
 }
@@ -286,7 +244,7 @@ TEST_F(BinauralExportTest, MixerFailuresAreShownAndLeaveNoFile) {
     auto doc = Open(MonoSound(22050, 20000, {{0, 10}}));
     const std::string out = dir.File("out.wav");
     WriteBytes(out, {9});
-    const size_t files = FilesInDir();
+    const size_t files = FilesIn(dir.Path());
 
     mix.openError = "AmbrelWaveMix Error 14...";
     EXPECT_FALSE(Export(*doc, out));
@@ -299,7 +257,7 @@ TEST_F(BinauralExportTest, MixerFailuresAreShownAndLeaveNoFile) {
     EXPECT_FALSE(Export(*doc, out));
     EXPECT_EQ(host.prompts.Texts(), (std::vector<std::string>{"the scripted mixer failed"}));
     EXPECT_EQ(ReadBytes(out), (Bytes{9}));
-    EXPECT_EQ(FilesInDir(), files);
+    EXPECT_EQ(FilesIn(dir.Path()), files);
 
     host.prompts.Clear();
     host.rendererFactory = nullptr;

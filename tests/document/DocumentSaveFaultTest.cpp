@@ -35,10 +35,6 @@ TestSound BigSound(size_t bytes) {
     return sound;
 }
 
-size_t FilesIn(const fs::path& folder) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-}
-
 }  // namespace
 
 TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {

@@ -10,33 +10,23 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
 
-using Points = std::vector<std::pair<uint32_t, int32_t>>;
 using Cmd = PanEditCommands;
-
-Points PointsOf(const PanPointList& list) {
-    Points out;
-    for (const PanPoint* p = list.NextPoint(nullptr); p; p = list.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
-    }
-    return out;
-}
 
 class PanEditTest : public ::testing::Test {
   protected:
     // An open 8-bit sound of the given frames and channels, holding the given points,
     // not modified.
-    std::unique_ptr<CTesselDoc> Open(uint32_t frames, const Points& points = {},
+    std::unique_ptr<CTesselDoc> Open(uint32_t frames, const PanPairs& points = {},
                                      uint16_t channels = 1) {
         TestSound sound;
         sound.format = MakeFormat(channels, 22050, 8);
         sound.samples = Pattern(size_t{frames} * channels);
-        const std::string path = dir.File("take" + std::to_string(++opened) + ".wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
+        auto doc =
+            OpenTestDocument(host, dir.File("take" + std::to_string(++opened) + ".wav"), sound);
         for (const auto& [position, pan] : points) {
             doc->AddPoint(position, pan);
         }
@@ -64,7 +54,7 @@ TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
     EXPECT_FALSE(Cmd::CanPaste(*source));  // no clipboard yet
     ASSERT_TRUE(Cmd::Copy(*source, 1000, 3000));
     ASSERT_NE(host.panClipboard, nullptr);
-    EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{200, 10}, {1500, -20}}));
+    EXPECT_EQ(PointsOf(*host.panClipboard), (PanPairs{{200, 10}, {1500, -20}}));
     EXPECT_EQ(host.panClipboard->regionLength, 2000u);
     EXPECT_FALSE(Cmd::CanUndo(*source));  // copying is no edit
     EXPECT_FALSE(source->IsModified());
@@ -72,7 +62,7 @@ TEST_F(PanEditTest, CopyMakesRelativePointsAndPasteAtACaretReproducesThem) {
     auto target = Open(100000, {{100, 5}});
     ASSERT_TRUE(Cmd::CanPaste(*target));
     ASSERT_TRUE(Cmd::Paste(*target, 5000, 5001));
-    EXPECT_EQ(PointsOf(target->GetPanPoints()), (Points{{100, 5}, {5200, 10}, {6500, -20}}));
+    EXPECT_EQ(PointsOf(target->GetPanPoints()), (PanPairs{{100, 5}, {5200, 10}, {6500, -20}}));
     EXPECT_EQ(host.pasteMergeQuestions, 0);
     EXPECT_TRUE(host.pasteSizeQuestions.empty());
     EXPECT_TRUE(target->IsModified());
@@ -86,7 +76,7 @@ TEST_F(PanEditTest, PasteIntoASmallerRangeScalesOrPastesFromStartAndRemoves) {
     host.pasteSizeAnswers = {kPasteScale};
     ASSERT_TRUE(Cmd::Paste(*doc, 0, 1000));
     EXPECT_EQ(host.pasteSizeQuestions, std::vector<bool>{false});
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 10}, {750, -20}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{100, 10}, {750, -20}}));
 
     // From Start with Remove takes the removal range out to 0 .. 2000.
     auto other = Open(10000, {{0, 1}, {1000, 2}, {2000, 3}, {2001, 4}});
@@ -94,7 +84,7 @@ TEST_F(PanEditTest, PasteIntoASmallerRangeScalesOrPastesFromStartAndRemoves) {
     host.pasteSizeAnswers = {kPasteFromStart};
     ASSERT_TRUE(Cmd::Paste(*other, 0, 1000));
     EXPECT_EQ(host.pasteMergeQuestions, 1);
-    EXPECT_EQ(PointsOf(other->GetPanPoints()), (Points{{200, 10}, {1500, -20}, {2001, 4}}));
+    EXPECT_EQ(PointsOf(other->GetPanPoints()), (PanPairs{{200, 10}, {1500, -20}, {2001, 4}}));
 }
 
 TEST_F(PanEditTest, PasteAtACaretNearTheEndAsksTheCaretVariant) {
@@ -103,12 +93,12 @@ TEST_F(PanEditTest, PasteAtACaretNearTheEndAsksTheCaretVariant) {
     host.pasteSizeAnswers = {kPasteScale};
     ASSERT_TRUE(Cmd::Paste(*scaled, 9000, 9001));
     EXPECT_EQ(host.pasteSizeQuestions, std::vector<bool>{true});
-    EXPECT_EQ(PointsOf(scaled->GetPanPoints()), (Points{{9100, 10}, {9750, -20}}));
+    EXPECT_EQ(PointsOf(scaled->GetPanPoints()), (PanPairs{{9100, 10}, {9750, -20}}));
 
     auto clipped = Open(10000);
     host.pasteSizeAnswers = {kPasteFromStart};  // the caret variant's "Paste"
     ASSERT_TRUE(Cmd::Paste(*clipped, 9000, 9001));
-    EXPECT_EQ(PointsOf(clipped->GetPanPoints()), (Points{{9200, 10}}));
+    EXPECT_EQ(PointsOf(clipped->GetPanPoints()), (PanPairs{{9200, 10}}));
     // The step takes away exactly what the paste added.
     ASSERT_TRUE(Cmd::Undo(*clipped));
     EXPECT_TRUE(clipped->GetPanPoints().IsEmpty());
@@ -117,7 +107,7 @@ TEST_F(PanEditTest, PasteAtACaretNearTheEndAsksTheCaretVariant) {
     auto fits = Open(11000);
     ASSERT_TRUE(Cmd::Paste(*fits, 9000, 9001));
     EXPECT_EQ(host.pasteSizeQuestions.size(), 2u);
-    EXPECT_EQ(PointsOf(fits->GetPanPoints()), (Points{{9200, 10}, {10500, -20}}));
+    EXPECT_EQ(PointsOf(fits->GetPanPoints()), (PanPairs{{9200, 10}, {10500, -20}}));
 }
 
 TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
@@ -138,7 +128,7 @@ TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
     EXPECT_FALSE(Cmd::Paste(*doc, 9000, 9001));  // the caret variant cancelled
     EXPECT_EQ(host.pasteMergeQuestions, 2);
     EXPECT_EQ(host.pasteSizeQuestions, (std::vector<bool>{false, true}));
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{300, 7}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{300, 7}}));
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), steps);
     EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Point");
     EXPECT_FALSE(doc->IsModified());
@@ -173,14 +163,14 @@ TEST_F(PanEditTest, UndoTextsFollowTheLastEdit) {
 TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
     auto doc = Open(10000, {{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}});
     ASSERT_TRUE(Cmd::Cut(*doc, 150, 300));
-    EXPECT_EQ(PointsOf(*host.panClipboard), (Points{{50, 2}, {50, 5}, {150, 3}}));
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {900, 9}}));
+    EXPECT_EQ(PointsOf(*host.panClipboard), (PanPairs{{50, 2}, {50, 5}, {150, 3}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{100, 1}, {900, 9}}));
     EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Points");
     EXPECT_TRUE(doc->IsModified());
 
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()),
-              (Points{{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}}));
+              (PanPairs{{100, 1}, {200, 2}, {200, 5}, {300, 3}, {900, 9}}));
     // Back where it was opened: nothing is left to save.
     EXPECT_FALSE(doc->IsModified());
     EXPECT_FALSE(Cmd::CanUndo(*doc));
@@ -192,11 +182,11 @@ TEST_F(PanEditTest, UndoRestoresDeletedPointsAndIsSpentAfterwards) {
 TEST_F(PanEditTest, UndoOfAPasteWithRemoveRestoresExactlyWhatWasThere) {
     CopyExample();
     auto doc = Open(10000, {{50, -1}, {5100, 11}, {5200, 12}, {6000, 13}, {7001, 14}});
-    const Points before = PointsOf(doc->GetPanPoints());
+    const PanPairs before = PointsOf(doc->GetPanPoints());
     host.pasteMergeAnswers = {kPasteRemove};
     ASSERT_TRUE(Cmd::Paste(*doc, 5000, 5001));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()),
-              (Points{{50, -1}, {5200, 10}, {6500, -20}, {7001, 14}}));
+              (PanPairs{{50, -1}, {5200, 10}, {6500, -20}, {7001, 14}}));
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), before);
 }
@@ -207,9 +197,9 @@ TEST_F(PanEditTest, UndoOfAMergedPasteTakesAwayOnlyThePastedPoints) {
     const PanPoint* kept = doc->NextPoint(nullptr);
     host.pasteMergeAnswers = {kPasteMerge};
     ASSERT_TRUE(Cmd::Paste(*doc, 5000, 5001));
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{5200, 33}, {5200, 10}, {6500, -20}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{5200, 33}, {5200, 10}, {6500, -20}}));
     ASSERT_TRUE(Cmd::Undo(*doc));
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{5200, 33}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{5200, 33}}));
     EXPECT_EQ(doc->NextPoint(nullptr), kept);
 }
 
@@ -218,7 +208,7 @@ TEST_F(PanEditTest, AddAndModifyUndoOnTheSamePoint) {
     PanPoint* added = doc->AddPoint(200, 2);
     Cmd::RecordEdit(*doc, added, UndoKind::Add);
     ASSERT_TRUE(Cmd::Undo(*doc));
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {300, 3}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{100, 1}, {300, 3}}));
 
     PanPoint* dragged = doc->NextPoint(nullptr);
     Cmd::RecordEdit(*doc, dragged, UndoKind::Modify);
@@ -226,7 +216,7 @@ TEST_F(PanEditTest, AddAndModifyUndoOnTheSamePoint) {
     dragged->pan = -60;
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(doc->NextPoint(nullptr), dragged);  // the same object, put back in place
-    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (Points{{100, 1}, {300, 3}}));
+    EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{100, 1}, {300, 3}}));
 }
 
 TEST_F(PanEditTest, EachDocumentHasAHistoryOfItsOwn) {
@@ -238,11 +228,11 @@ TEST_F(PanEditTest, EachDocumentHasAHistoryOfItsOwn) {
     EXPECT_FALSE(Cmd::Undo(*second));
     EXPECT_EQ(first->GetUndoHistory().UndoName(), "Delete Points");
     EXPECT_EQ(second->GetUndoHistory().UndoName(), "");
-    EXPECT_EQ(PointsOf(second->GetPanPoints()), (Points{{100, 1}}));
+    EXPECT_EQ(PointsOf(second->GetPanPoints()), (PanPairs{{100, 1}}));
 
     ASSERT_TRUE(Cmd::DeleteInRange(*second, 0, 1000));
     ASSERT_TRUE(Cmd::Undo(*first));
-    EXPECT_EQ(PointsOf(first->GetPanPoints()), (Points{{100, 1}, {200, 2}}));
+    EXPECT_EQ(PointsOf(first->GetPanPoints()), (PanPairs{{100, 1}, {200, 2}}));
     EXPECT_TRUE(second->GetPanPoints().IsEmpty());
     EXPECT_TRUE(Cmd::CanUndo(*second));
 }

@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "support/ScriptedPrompts.h"
+#include "support/Trajectory.h"
 
 namespace {
-
-using Points = std::vector<std::pair<uint32_t, int32_t>>;
-
-Points Contents(const PanPointList& list) {
-    Points out;
-    for (const PanPoint* p = list.NextPoint(nullptr); p != nullptr; p = list.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
-    }
-    return out;
-}
 
 // A list whose memory runs out after a given number of new points.
 class StarvedList : public PanPointList {
@@ -48,8 +39,8 @@ TEST(PanPointList, InsertsInOrderAfterEqualPositions) {
     list.AddPoint(0, -5);
     list.AddPoint(100, 30);
     list.AddPoint(4294967295u, 90);  // unsigned order: the largest frame goes last
-    EXPECT_EQ(Contents(list),
-              (Points{{0, -5}, {100, 10}, {100, 20}, {100, 30}, {500, 1}, {4294967295u, 90}}));
+    EXPECT_EQ(PointsOf(list),
+              (PanPairs{{0, -5}, {100, 10}, {100, 20}, {100, 30}, {500, 1}, {4294967295u, 90}}));
     EXPECT_EQ(list.PreviousPoint(second), first);
     EXPECT_EQ(list.PointAtOrBefore(100)->pan, 30);
     EXPECT_EQ(list.PointAtOrBefore(99)->pan, -5);
@@ -105,14 +96,14 @@ TEST(PanPointList, CopyTransformedScalesTruncatesAndKeepsCollisions) {
     PanPointList target;
     ScriptedPrompts prompts;
     EXPECT_TRUE(target.CopyTransformed(source, nullptr, -1, 0.5f, 0, true, 0, prompts));
-    EXPECT_EQ(Contents(target), (Points{{1, -10}, {1, 10}}));
+    EXPECT_EQ(PointsOf(target), (PanPairs{{1, -10}, {1, 10}}));
 
     PanPointList relative;
     source.AddPoint(1200, 30);
     source.AddPoint(2500, -30);
     const PanPoint* start = source.FindInRange(1000, 3000, -90, 90);
     EXPECT_TRUE(relative.CopyTransformed(source, start, 2, 1.0f, 1000, false, 0, prompts));
-    EXPECT_EQ(Contents(relative), (Points{{200, 30}, {1500, -30}}));
+    EXPECT_EQ(PointsOf(relative), (PanPairs{{200, 30}, {1500, -30}}));
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -126,10 +117,10 @@ TEST(PanPointList, CopyTransformedLimitKeepsTheLimitAndSkipsBeyondButCountsSkipp
     // Offset 9500 onto limit 10000: 500 lands on the limit, 501 one past it.
     PanPointList three;
     EXPECT_TRUE(three.CopyTransformed(source, nullptr, 3, 1.0f, 9500, true, 10000, prompts));
-    EXPECT_EQ(Contents(three), (Points{{9500, 1}, {10000, 2}}));
+    EXPECT_EQ(PointsOf(three), (PanPairs{{9500, 1}, {10000, 2}}));
     PanPointList four;  // the skipped point used up one of the three above
     EXPECT_TRUE(four.CopyTransformed(source, nullptr, 4, 1.0f, 9500, true, 10000, prompts));
-    EXPECT_EQ(Contents(four), (Points{{9500, 1}, {9505, 4}, {10000, 2}}));
+    EXPECT_EQ(PointsOf(four), (PanPairs{{9500, 1}, {9505, 4}, {10000, 2}}));
 
     PanPointList all;
     EXPECT_TRUE(all.CopyTransformed(source, nullptr, -1, 1.0f, 20000, true, 100, prompts));
@@ -152,7 +143,7 @@ TEST(PanPointList, CopyTransformedCopiesIntoItselfOnce) {
     list.AddPoint(20, 2);
     ScriptedPrompts prompts;
     EXPECT_TRUE(list.CopyTransformed(list, nullptr, -1, 1.0f, 100, true, 0, prompts));
-    EXPECT_EQ(Contents(list), (Points{{10, 1}, {20, 2}, {110, 1}, {120, 2}}));
+    EXPECT_EQ(PointsOf(list), (PanPairs{{10, 1}, {20, 2}, {110, 1}, {120, 2}}));
 }
 
 TEST(PanPointList, CopyTransformedReportsAFailedAdditionAndStops) {
@@ -177,23 +168,23 @@ TEST(PanPointList, ReplaceRunKeepsTheObjectsItCanAndAddsOrDropsTheRest) {
     PanPoint* c = list.AddPoint(30, 3);
     const std::vector<PanPoint> two = {{15, -5}, {16, -6}};
     ASSERT_TRUE(list.ReplaceRun(1, 1, two));  // one point becomes two
-    EXPECT_EQ(Contents(list), (Points{{10, 1}, {15, -5}, {16, -6}, {30, 3}}));
+    EXPECT_EQ(PointsOf(list), (PanPairs{{10, 1}, {15, -5}, {16, -6}, {30, 3}}));
     EXPECT_EQ(list.NextPoint(a), b);  // rewritten in place
     EXPECT_EQ(list.NextPoint(list.NextPoint(b)), c);
 
     ASSERT_TRUE(list.ReplaceRun(0, 3, std::vector<PanPoint>{{12, 0}}));  // three become one
-    EXPECT_EQ(Contents(list), (Points{{12, 0}, {30, 3}}));
+    EXPECT_EQ(PointsOf(list), (PanPairs{{12, 0}, {30, 3}}));
     EXPECT_EQ(list.NextPoint(nullptr), a);
     EXPECT_FALSE(list.Contains(b));
     EXPECT_EQ(list.Values().size(), 2u);
 
     ASSERT_TRUE(list.ReplaceRun(2, 0, std::vector<PanPoint>{{40, 4}}));  // appended at the end
-    EXPECT_EQ(Contents(list), (Points{{12, 0}, {30, 3}, {40, 4}}));
+    EXPECT_EQ(PointsOf(list), (PanPairs{{12, 0}, {30, 3}, {40, 4}}));
 
     StarvedList starved(1);
     ASSERT_NE(starved.AddPoint(1, 1), nullptr);
     EXPECT_FALSE(starved.ReplaceRun(1, 0, std::vector<PanPoint>{{2, 2}}));
-    EXPECT_EQ(Contents(starved), (Points{{1, 1}}));
+    EXPECT_EQ(PointsOf(starved), (PanPairs{{1, 1}}));
 }
 
 // The bulk insert must build exactly the list that one AddPoint after another builds: the same
@@ -227,7 +218,7 @@ TEST(PanPointList, AddPointsGivesTheListOneByOneInsertionGives) {
             oneByOne.AddPoint(point.position, point.pan);
         }
         EXPECT_EQ(bulk.AddPoints(points), count);
-        ASSERT_EQ(Contents(bulk), Contents(oneByOne));
+        ASSERT_EQ(PointsOf(bulk), PointsOf(oneByOne));
         // Every point is reachable by identity both ways.
         for (const PanPoint* p = bulk.NextPoint(nullptr); p; p = bulk.NextPoint(p)) {
             ASSERT_TRUE(bulk.Contains(p));
@@ -242,7 +233,7 @@ TEST(PanPointList, AddPointsLeavesOutThePointsWithoutMemory) {
     list.AddPoint(15, 0);
     const std::vector<PanPoint> points = {{30, 1}, {10, 2}, {20, 3}};
     EXPECT_EQ(list.AddPoints(points), 2u);
-    const Points got = Contents(list);
+    const PanPairs got = PointsOf(list);
     ASSERT_EQ(got.size(), 3u);
     EXPECT_TRUE(std::is_sorted(got.begin(), got.end())) << "still in order";
     EXPECT_NE(std::find(got.begin(), got.end(), std::pair<uint32_t, int32_t>{15, 0}), got.end());

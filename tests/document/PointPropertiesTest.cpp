@@ -12,32 +12,18 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 #include "views/geometry/TimeText.h"
 
 namespace {
 
 class PointPropertiesTest : public ::testing::Test {
   protected:
-    // An open mono sound of 44100 frames at 44100 Hz with points at 1000, 2000 and 3000.
     void SetUp() override {
-        TestSound sound;
-        sound.format = MakeFormat(1, 44100, 8);
-        sound.samples = Pattern(44100);
-        const std::string path = dir.File("take.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        doc = std::make_unique<CTesselDoc>(host);
-        ASSERT_TRUE(DocumentOpen(*doc).Open(path));
-        doc->AddPoint(1000, -10);
-        doc->AddPoint(2000, 20);
-        doc->AddPoint(3000, 30);
+        doc = OpenPointPropertiesDocument(host, dir);
+        ASSERT_NE(doc, nullptr);
     }
-    PanPoint& At(int index) {
-        PanPoint* point = doc->NextPoint(nullptr);
-        for (int i = 0; i < index; ++i) {
-            point = doc->NextPoint(point);
-        }
-        return *point;
-    }
+    PanPoint& At(size_t index) { return *PointAt(*doc, index); }
 
     TempDir dir;
     TestDocumentHost host;

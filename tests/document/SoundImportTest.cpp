@@ -14,6 +14,7 @@
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
 
@@ -65,14 +66,6 @@ Bytes Extensible16(const Bytes& samples) {
     return Form("RIFF", "WAVE", chunks, false);
 }
 
-std::vector<std::pair<uint32_t, int32_t>> PointsOf(const CTesselDoc& doc) {
-    std::vector<std::pair<uint32_t, int32_t>> out;
-    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
-    }
-    return out;
-}
-
 class SoundImportTest : public ::testing::Test {
   protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
@@ -116,8 +109,7 @@ TEST_F(SoundImportTest, AnImportIsAnUntitledModifiedWaveDocument) {
     EXPECT_EQ(doc.GetFrameCount(), 1000u);
     // Dithered, as every drop in depth is: within a step of the exact value.
     EXPECT_NEAR(doc.GetSample16(1, 1), (25600 - 2560000) / 256, 1);  // channels count from 1
-    EXPECT_EQ(PointsOf(doc),
-              (std::vector<std::pair<uint32_t, int32_t>>{{0, -90}, {500, 30}, {1000, 90}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{0, -90}, {500, 30}, {1000, 90}}));
     EXPECT_NE(doc.GetOverview(), nullptr);
     EXPECT_EQ(host.prompts.ProcessingTexts(),
               (std::vector<std::string>{"Importing Waveform...", "Creating Waveform Overview...",

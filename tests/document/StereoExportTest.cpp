@@ -19,25 +19,16 @@
 #include "support/FilterReference.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SoundIo.h"
+#include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using Calls = std::vector<std::string>;
-
-// A WAV writer that notes the size of every block it is handed.
-class RecordingWaveFile : public CWaveFile {
-  public:
-    using CWaveFile::CWaveFile;
-    bool WriteSamples(const void* buffer, uint32_t count) override {
-        blocks.push_back(count);
-        return CWaveFile::WriteSamples(buffer, count);
-    }
-    std::vector<uint32_t> blocks;
-};
 
 TestSound MonoSound(uint32_t rate, uint16_t bits, uint32_t frames,
                     std::vector<PanChunkPoint> points) {
@@ -49,34 +40,11 @@ TestSound MonoSound(uint32_t rate, uint16_t bits, uint32_t frames,
     return sound;
 }
 
-size_t FilesIn(const fs::path& folder) {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-}
-
-// The direction index in force at each frame, straight from the points: the segment from the
-// last point at or before the frame (pan 0 from frame 0 before the first point) toward the
-// next, stepped as startPan + trunc((t - startPos) * slope) with the product in long double.
+// The direction index in force at each frame, from the pan playback steps to.
 std::vector<int> ExpectedDirections(const std::vector<PanChunkPoint>& points, uint32_t frames) {
-    std::vector<int> dir(frames);
-    for (uint32_t t = 0; t < frames; ++t) {
-        uint32_t startPos = 0;
-        int32_t startPan = 0;
-        const PanChunkPoint* next = nullptr;
-        for (const PanChunkPoint& p : points) {
-            if (p.position <= t) {
-                startPos = p.position;
-                startPan = p.pan;
-            } else {
-                next = &p;
-                break;
-            }
-        }
-        int32_t pan = startPan;
-        if (next != nullptr) {
-            const double slope = double(next->pan - startPan) / double(next->position - startPos);
-            pan = startPan + int32_t(std::trunc((long double)(t - startPos) * slope));
-        }
-        dir[t] = std::clamp((pan + 90) * 7 / 10, 0, 126);
+    std::vector<int> dir;
+    for (const int32_t pan : ExpectedPans(points, frames)) {
+        dir.push_back(std::clamp((pan + 90) * 7 / 10, 0, 126));
     }
     return dir;
 }
@@ -126,33 +94,10 @@ int WorstDifference(const TestSound& sound, const std::string& outPath, int band
     return worst;
 }
 
-// What sox says of a file: "channels rate bits frames".
-std::string SoxDescription(const std::string& path) {
-    std::string out;
-    for (const char* option : {"-c", "-r", "-b", "-s"}) {
-        const std::string command = std::string("soxi ") + option + " '" + path + "' 2>/dev/null";
-        FILE* pipe = popen(command.c_str(), "r");
-        char line[64] = {};
-        if (pipe == nullptr || std::fgets(line, sizeof line, pipe) == nullptr) {
-            line[0] = '?';
-        }
-        if (pipe != nullptr) {
-            pclose(pipe);
-        }
-        std::string word(line);
-        word.erase(word.find_last_not_of(" \n") + 1);
-        out += (out.empty() ? "" : " ") + word;
-    }
-    return out;
-}
-
 class StereoExportTest : public ::testing::Test {
   protected:
     std::unique_ptr<CTesselDoc> Open(const TestSound& sound, const std::string& name = "in.wav") {
-        const std::string path = dir.File(name);
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
+        auto doc = OpenTestDocument(host, dir.File(name), sound);
         host.prompts.Clear();
         return doc;
     }
@@ -193,7 +138,7 @@ TEST_F(StereoExportTest, SixteenBitsWriteFullBlocksThenTheRestWithProgressAfterE
                      "status (8192 of 20000)", "cancel?", "pos 81", "status (16384 of 20000)",
                      "cancel?", "close"}));
     EXPECT_TRUE(host.prompts.Boxes().empty());
-    EXPECT_EQ(SoxDescription(out), "2 22050 16 20000");
+    EXPECT_EQ(SoxTools::Describe(out), "2 22050 16 20000");
     const SoundContents result = ReadSound(out);
     EXPECT_EQ(result.format.channels, 2);
     EXPECT_EQ(result.format.blockAlign, 4);
@@ -253,8 +198,8 @@ TEST_F(StereoExportTest, SamplesMatchTheEvaluationInEveryBandWidthAndType) {
                 ASSERT_TRUE(Export(*doc, out, type)) << out;
                 EXPECT_LE(WorstDifference(sound, out, band), 2) << out;
                 EXPECT_EQ(ReadSound(out).typeName, type == 1 ? "WAVE" : "AIFF") << out;
-                EXPECT_EQ(SoxDescription(out), "2 " + std::to_string(rates[band - 1]) + " " +
-                                                   std::to_string(bits) + " 12000")
+                EXPECT_EQ(SoxTools::Describe(out), "2 " + std::to_string(rates[band - 1]) + " " +
+                                                       std::to_string(bits) + " 12000")
                     << out;
             }
         }
@@ -270,7 +215,7 @@ TEST_F(StereoExportTest, TwoChannelSourceIsMixedDownAndWrittenAsTwoChannels) {
     auto doc = Open(sound);
     const std::string out = dir.File("mix.aif");
     ASSERT_TRUE(Export(*doc, out, 2));
-    EXPECT_EQ(SoxDescription(out), "2 44100 16 5000");
+    EXPECT_EQ(SoxTools::Describe(out), "2 44100 16 5000");
     EXPECT_LE(WorstDifference(sound, out, 7), 2);
 }
 

@@ -13,28 +13,17 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
 
-using Points = std::vector<std::pair<uint32_t, int32_t>>;
 using Cmd = PanEditCommands;
-
-Points PointsOf(const CTesselDoc& doc) {
-    Points out;
-    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
-    }
-    return out;
-}
 
 class UndoHistoryTest : public ::testing::Test {
   protected:
     std::unique_ptr<CTesselDoc> Open(TestSound sound = {}) {
         path = dir.File("take.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        auto doc = std::make_unique<CTesselDoc>(host);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
-        return doc;
+        return OpenTestDocument(host, path, sound);
     }
     // Adds a point as a click does: the step is opened after the point is in the list.
     static void Add(CTesselDoc& doc, uint32_t position, int32_t pan) {
@@ -45,10 +34,7 @@ class UndoHistoryTest : public ::testing::Test {
     }
     // Moves the point at index as a drag does, press to release.
     static void Drag(CTesselDoc& doc, size_t index, uint32_t position, int32_t pan) {
-        PanPoint* point = doc.NextPoint(nullptr);
-        for (size_t i = 0; i < index; ++i) {
-            point = doc.NextPoint(point);
-        }
+        PanPoint* point = PointAt(doc, index);
         Cmd::RecordEdit(doc, point, UndoKind::Modify);
         point->position = position;  // the moves in between
         point->pan = pan;
@@ -70,12 +56,12 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
     Add(*doc, 200, 20);
     Drag(*doc, 1, 150, -40);
     ASSERT_TRUE(Cmd::DeleteInRange(*doc, 0, 120));
-    EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{150, -39}}));
     EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Delete Point");
     EXPECT_EQ(doc->GetUndoHistory().RedoName(), "");
     EXPECT_FALSE(Cmd::CanRedo(*doc));
 
-    const std::vector<std::pair<std::string, Points>> back = {
+    const std::vector<std::pair<std::string, PanPairs>> back = {
         {"Modify Point", {{100, 10}, {150, -39}}},
         {"Add Point", {{100, 10}, {200, 20}}},
         {"Add Point", {{100, 10}}},
@@ -93,7 +79,7 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
     EXPECT_EQ(doc->GetUndoHistory().RedoName(), "Modify Point");
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{150, -39}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{150, -39}}));
     EXPECT_FALSE(Cmd::Redo(*doc));
 }
 
@@ -111,7 +97,7 @@ TEST_F(UndoHistoryTest, ANewEditClearsTheRedoSide) {
     EXPECT_TRUE(PointsOf(*doc).empty());
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {300, 30}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 10}, {300, 30}}));
 }
 
 TEST_F(UndoHistoryTest, TheHistoryKeepsTheLatestHundredSteps) {
@@ -149,7 +135,7 @@ TEST_F(UndoHistoryTest, TheModifiedMarkFollowsTheSavedStateAcrossASave) {
     ASSERT_TRUE(Cmd::Redo(*doc));
     ASSERT_TRUE(Cmd::Redo(*doc));
     EXPECT_FALSE(doc->IsModified());  // the file holds exactly this
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 10}, {200, 20}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 10}, {200, 20}}));
 
     // Undone past the save, then saved there: the old saved state is an unsaved one now.
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -216,7 +202,7 @@ TEST_F(UndoHistoryTest, UndoOfADeleteRestoresTheOrderOfPointsOfOnePosition) {
     Cmd::FinishEdit(*doc);
     ASSERT_TRUE(Cmd::Undo(*doc));
     // The jump at 100 still runs from -90 to +90, as before the delete.
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, -90}, {100, 90}, {200, 0}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, -90}, {100, 90}, {200, 0}}));
 }
 
 TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
@@ -227,8 +213,8 @@ TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
     point->pan = 50;
     EXPECT_TRUE(doc->GetUndoHistory().CanUndo());
     ASSERT_TRUE(Cmd::Undo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 1}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 1}}));
     EXPECT_EQ(doc->NextPoint(nullptr), point);
     ASSERT_TRUE(Cmd::Redo(*doc));
-    EXPECT_EQ(PointsOf(*doc), (Points{{100, 50}}));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 50}}));
 }

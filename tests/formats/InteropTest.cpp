@@ -30,12 +30,6 @@ Bytes SoxRaw(const std::string& path, int bits, const std::string& rawPath) {
     return samples;
 }
 
-std::string SoxInfo(const std::string& option, const std::string& path) {
-    const SoxTools::Outcome run = RunCommand("soxi " + option + " " + Quote(path));
-    EXPECT_EQ(run.status, 0) << run.output;
-    return run.output.substr(0, run.output.find('\n'));
-}
-
 struct Case {
     const char* extension;
     int channels;
@@ -111,11 +105,11 @@ TEST_P(Interop, ToolsAcceptWhatWeWrote) {
     EXPECT_EQ(std::stoi(match[1]), c.channels);
     EXPECT_EQ(info.output.find("rror"), std::string::npos) << info.output;
 
-    EXPECT_EQ(SoxInfo("-t", path), bWave ? "wav" : "aiff");
-    EXPECT_EQ(SoxInfo("-s", path), std::to_string(frames));
-    EXPECT_EQ(SoxInfo("-r", path), std::to_string(c.rate));
-    EXPECT_EQ(SoxInfo("-c", path), std::to_string(c.channels));
-    EXPECT_EQ(SoxInfo("-b", path), std::to_string(c.bits));
+    EXPECT_EQ(SoxTools::Info("-t", path), bWave ? "wav" : "aiff");
+    EXPECT_EQ(SoxTools::Info("-s", path), std::to_string(frames));
+    EXPECT_EQ(SoxTools::Info("-r", path), std::to_string(c.rate));
+    EXPECT_EQ(SoxTools::Info("-c", path), std::to_string(c.channels));
+    EXPECT_EQ(SoxTools::Info("-b", path), std::to_string(c.bits));
     EXPECT_EQ(SoxRaw(path, c.bits, m_dir.File("back.raw")), samples);
 }
 

@@ -2,23 +2,15 @@
 // error once and leaves the program without a session, ready to try again.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "playback/CEditorApp.h"
 #include "support/MemorySettingsStore.h"
+#include "support/OpenAlBackEnd.h"
 #include "support/ScriptedPrompts.h"
 
 namespace {
 
-class NoDeviceEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("ALSOFT_DRIVERS", "sonomap-no-such-driver", 1);
-        ::unsetenv("ALSOFT_CONF");
-    }
-};
-
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new NoDeviceEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new OpenAlBackEnd::Environment(OpenAlBackEnd::kNoDevice));
 
 TEST(EditorWithoutDevice, EachOpenReportsOnceAndLeavesNoSession) {
     ScriptedPrompts prompts;

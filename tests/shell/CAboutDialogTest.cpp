@@ -13,10 +13,6 @@
 
 namespace {
 
-class AboutDialogTest : public ::testing::Test {
-  protected:
-};
-
 bool IsOrange(QRgb pixel) {
     return qAlpha(pixel) == 255 && qRed(pixel) > 200 && qGreen(pixel) > 120 &&
            qGreen(pixel) < 200 && qBlue(pixel) < 100;
@@ -24,7 +20,7 @@ bool IsOrange(QRgb pixel) {
 
 }  // namespace
 
-TEST_F(AboutDialogTest, ShowsTheIconAndTheVersionAndClosesWithOk) {
+TEST(AboutDialogTest, ShowsTheIconAndTheVersionAndClosesWithOk) {
     CAboutDialog dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
@@ -48,7 +44,7 @@ TEST_F(AboutDialogTest, ShowsTheIconAndTheVersionAndClosesWithOk) {
     EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(AboutDialogTest, IconIsARoundedTileWithTheArcAtEverySize) {
+TEST(AboutDialogTest, IconIsARoundedTileWithTheArcAtEverySize) {
     for (int size : CAppIcon::kSizes) {
         SCOPED_TRACE(size);
         const QImage image = CAppIcon::Render(size);

@@ -11,15 +11,7 @@
 #include <QTextDocument>
 #include <memory>
 
-namespace {
-
-class HelpWindowTest : public ::testing::Test {
-  protected:
-};
-
-}  // namespace
-
-TEST_F(HelpWindowTest, ShowsTheGuideUnderItsTitle) {
+TEST(HelpWindowTest, ShowsTheGuideUnderItsTitle) {
     CHelpWindow window;
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -37,7 +29,7 @@ TEST_F(HelpWindowTest, ShowsTheGuideUnderItsTitle) {
     }
 }
 
-TEST_F(HelpWindowTest, EveryLinkInTheGuideLeadsToAPlaceInIt) {
+TEST(HelpWindowTest, EveryLinkInTheGuideLeadsToAPlaceInIt) {
     CHelpWindow window;
     const QTextDocument* document = window.Browser()->document();
     QSet<QString> names;
@@ -60,7 +52,7 @@ TEST_F(HelpWindowTest, EveryLinkInTheGuideLeadsToAPlaceInIt) {
     }
 }
 
-TEST_F(HelpWindowTest, ShowGuideKeepsOneWindowThatGoesWithItsOwner) {
+TEST(HelpWindowTest, ShowGuideKeepsOneWindowThatGoesWithItsOwner) {
     auto owner = std::make_unique<QWidget>();
     CHelpWindow* first = CHelpWindow::ShowGuide(owner.get());
     ASSERT_NE(first, nullptr);

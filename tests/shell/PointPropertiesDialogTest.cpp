@@ -21,23 +21,16 @@
 #include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "support/Trajectory.h"
 
 namespace {
 
 class PointPropertiesDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        TestSound sound;
-        sound.format = MakeFormat(1, 44100, 8);
-        sound.samples = Pattern(44100);
-        const std::string path = dir.File("take.wav");
-        WriteBytes(path, BuildSoundFile(sound));
-        doc = std::make_unique<CTesselDoc>(app);
-        ASSERT_TRUE(DocumentOpen(*doc).Open(path));
-        doc->AddPoint(1000, -10);
-        point = doc->AddPoint(2000, 20);
-        doc->AddPoint(3000, 30);
-        doc->SetModifiedFlag(false);
+        doc = OpenPointPropertiesDocument(app, dir);
+        ASSERT_NE(doc, nullptr);
+        point = PointAt(*doc, 1);
     }
     void TearDown() override {
         doc.reset();

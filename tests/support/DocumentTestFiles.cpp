@@ -1,9 +1,13 @@
 #include "support/DocumentTestFiles.h"
+#include "document/DocumentOpen.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "document/CTesselDoc.h"
 #include "formats/CSoundFile.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -69,6 +73,32 @@ Bytes BuildSoundFile(const TestSound& sound) {
     }
     Append(chunks, sound.chunksAfter);
     return be ? Form("FORM", "AIFF", chunks, true) : Form("RIFF", "WAVE", chunks, false);
+}
+
+std::unique_ptr<CTesselDoc> OpenTestDocument(DocumentHost& host, const std::string& path,
+                                             const TestSound& sound) {
+    WriteBytes(path, BuildSoundFile(sound));
+    auto doc = std::make_unique<CTesselDoc>(host);
+    EXPECT_TRUE(DocumentOpen(*doc).Open(path)) << path;
+    return doc;
+}
+
+std::unique_ptr<CTesselDoc> OpenPointPropertiesDocument(DocumentHost& host, const TempDir& dir) {
+    TestSound sound;
+    sound.format = MakeFormat(1, 44100, 8);
+    sound.samples = Pattern(44100);
+    const std::string path = dir.File("take.wav");
+    WriteBytes(path, BuildSoundFile(sound));
+    auto doc = std::make_unique<CTesselDoc>(host);
+    if (!DocumentOpen(*doc).Open(path)) {
+        ADD_FAILURE() << "cannot open " << path;
+        return nullptr;
+    }
+    doc->AddPoint(1000, -10);
+    doc->AddPoint(2000, 20);
+    doc->AddPoint(3000, 30);
+    doc->SetModifiedFlag(false);
+    return doc;
 }
 
 std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& sound) {

@@ -3,8 +3,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "support/FileBytes.h"
 
 // The whole read path a document takes through a sound file, and the whole write path.
@@ -28,3 +30,14 @@ bool WriteSound(const std::string& path, const std::string& typeName, const PcmF
                 const UnrecognizedChunkBlock* unrecognized = nullptr);
 
 Bytes BlockChunks(const UnrecognizedChunkBlock& block);
+
+// A WAV writer that notes the size of every block it is handed.
+class RecordingWaveFile : public CWaveFile {
+  public:
+    using CWaveFile::CWaveFile;
+    bool WriteSamples(const void* buffer, uint32_t count) override {
+        blocks.push_back(count);
+        return CWaveFile::WriteSamples(buffer, count);
+    }
+    std::vector<uint32_t> blocks;
+};

@@ -1,5 +1,7 @@
 #include "support/SoxTools.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,17 @@ std::string Quote(const std::string& path) {
 
 bool Available() {
     return Command("command -v sox && command -v soxi && command -v sndfile-convert").status == 0;
+}
+
+std::string Info(const std::string& option, const std::string& path) {
+    const Outcome run = Command("soxi " + option + " " + Quote(path));
+    EXPECT_EQ(run.status, 0) << "soxi " << option << " " << path << ": " << run.output;
+    return run.status == 0 ? run.output.substr(0, run.output.find('\n')) : "?";
+}
+
+std::string Describe(const std::string& path) {
+    return Info("-c", path) + " " + Info("-r", path) + " " + Info("-b", path) + " " +
+           Info("-s", path);
 }
 
 std::vector<uint8_t> SoxPcm(const std::string& path, int bits, bool bDither,

@@ -18,6 +18,12 @@ std::string Quote(const std::string& path);
 // sox, soxi and sndfile-convert are on the path.
 bool Available();
 
+// The first line soxi prints with option ("-r", "-c", ...) for path; a soxi that fails fails the
+// test and gives "?".
+std::string Info(const std::string& option, const std::string& path);
+// "channels rate bits frames" as soxi reads them.
+std::string Describe(const std::string& path);
+
 // sox's own conversion of path to raw PCM of the in-memory convention (16-bit signed
 // little-endian, or 8-bit unsigned), with sox's dither or without (-D). Empty on failure.
 std::vector<uint8_t> SoxPcm(const std::string& path, int bits, bool bDither,

@@ -1,6 +1,7 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -17,4 +18,9 @@ TempDir::~TempDir() {
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_path, ignored);
+}
+
+size_t FilesIn(const std::filesystem::path& folder) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                             std::filesystem::directory_iterator()));
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
 // A fresh folder under the system's temp folder, removed with everything in it at the end.
+// How many entries folder holds: a test's way to see that nothing was left behind.
+size_t FilesIn(const std::filesystem::path& folder);
+
 class TempDir {
   public:
     TempDir();

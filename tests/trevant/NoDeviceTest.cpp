@@ -1,23 +1,15 @@
 // A machine with no audio output at all: opening a session fails with a code and a text.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "support/OpenAlBackEnd.h"
 #include "trevant/trevant.h"
 
 namespace {
 
-class NoDeviceEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        // A back end list naming nothing OpenAL Soft has: no device can open.
-        ::setenv("ALSOFT_DRIVERS", "sonomap-no-such-driver", 1);
-        ::unsetenv("ALSOFT_CONF");
-    }
-};
-
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new NoDeviceEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new OpenAlBackEnd::Environment(OpenAlBackEnd::kNoDevice));
 
 TEST(NoDevice, InitExFailsWithACodeAndText) {
     MixerSessionConfig config{};

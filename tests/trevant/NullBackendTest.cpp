@@ -3,25 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "MixerTestSupport.h"
+#include "support/OpenAlBackEnd.h"
 #include "trevant/trevant.h"
 
 using namespace mixertest;
 
 namespace {
 
-class NullBackendEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        ::setenv("ALSOFT_DRIVERS", "null", 1);
-        ::unsetenv("ALSOFT_CONF");
-    }
-};
-
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new NullBackendEnvironment);
+const auto* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new OpenAlBackEnd::Environment("null"));
 
 constexpr uint32_t kRate = 22050;
 

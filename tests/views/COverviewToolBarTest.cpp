@@ -9,6 +9,7 @@
 #include <QTest>
 #include <memory>
 
+#include "ViewTestBench.h"
 #include "platform/MonoBitmap.h"
 #include "support/ScriptedPrompts.h"
 #include "views/OverviewGeometry.h"
@@ -62,10 +63,6 @@ class OverviewToolBarTest : public ::testing::Test {
         m_bottom = m_inner.y() + m_inner.height();
     }
 
-    void Settle() {
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
-    }
     void Send(const OverviewViewInfo& info) {
         OverviewUpdateEvent event(info);
         QCoreApplication::sendEvent(m_bar.get(), &event);

@@ -26,11 +26,6 @@ void Wheel(CWaveScrollView& view, int delta, Qt::KeyboardModifiers modifiers = Q
     QCoreApplication::sendEvent(view.viewport(), &event);
 }
 
-void Settle() {
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-}
-
 class Navigation : public ::testing::Test {
   protected:
     // A view of frames frames at 8000 Hz, 500 columns wide, zoomed in zoomIns times.

@@ -9,22 +9,11 @@
 #include "ViewTestBench.h"
 #include "document/PanEditCommands.h"
 #include "playback/CommandIds.h"
+#include "support/Trajectory.h"
 
 namespace {
 
 const QRgb kRed = qRgb(255, 0, 0);
-
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-std::vector<std::pair<uint32_t, int>> Points(const CTesselDoc& doc) {
-    std::vector<std::pair<uint32_t, int>> points;
-    for (const PanPoint* p = doc.NextPoint(nullptr); p != nullptr; p = doc.NextPoint(p)) {
-        points.emplace_back(p->position, p->pan);
-    }
-    return points;
-}
 
 std::string UndoText(CWaveScrollView& view) {
     CommandState state;
@@ -72,14 +61,14 @@ TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
     ViewTestBench::Feed(*view, bar);
     bar.livePans.clear();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(120, 54));
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1200, -45}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{1200, -45}}));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(bar.livePans, (std::vector<int>{-45, kNoLivePan}));
     EXPECT_FALSE(view->IsDragging());
     EXPECT_FALSE(view->IsDragPreviewShown());
     EXPECT_EQ(UndoText(*view), "&Undo Add Point\tCtrl+Z");
     view->RunCommand(CommandId::kEditUndo);
-    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(PointsOf(doc).empty());
     EXPECT_EQ(UndoText(*view), "(disabled) &Undo\tCtrl+Z");
 }
 
@@ -88,7 +77,7 @@ TEST_F(PanEdit, AnAddedPointIsClampedBetweenItsNeighbours) {
     auto view = bench.MakeView(doc, 500, 208);  // one frame per column
     // Over frame 10 but far from both points: 11 by the first clamp, then 10 by the second.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, 204));
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{10, -90}, {10, 90}, {11, -90}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10, -90}, {10, 90}, {11, -90}}));
 }
 
 TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
@@ -111,10 +100,10 @@ TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
     ViewTestBench::Feed(*view, bar);
     EXPECT_EQ(bar.updates, 1);
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(300, 154));
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1999, 45}, {2000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{1999, 45}, {2000, 0}}));
     EXPECT_EQ(bar.livePans, (std::vector<int>{0, 45, kNoLivePan}));
     view->RunCommand(CommandId::kEditUndo);
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1000, 0}, {2000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{1000, 0}, {2000, 0}}));
 }
 
 TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
@@ -131,16 +120,16 @@ TEST_F(PanEdit, CtrlClickDeletesThePointUnderTheMouseOnly) {
     CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 30}}));
     auto view = bench.MakeView(doc, 500, 208);  // 100 frames per column
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(120, 134));
-    EXPECT_EQ(Points(doc).size(), 1u);  // nothing there: nothing happens
+    EXPECT_EQ(PointsOf(doc).size(), 1u);  // nothing there: nothing happens
     EXPECT_FALSE(doc.IsModified());
     // Two columns off still hits: the window reaches 400 frames either side.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(102, 134));
-    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(PointsOf(doc).empty());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_FALSE(view->IsDragging());
     EXPECT_EQ(UndoText(*view), "&Undo Delete Point\tCtrl+Z");
     view->RunCommand(CommandId::kEditUndo);
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{10000, 30}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 30}}));
 }
 
 TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
@@ -159,21 +148,20 @@ TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
     view->RunCommand(CommandId::kEditCopy);
     EXPECT_TRUE(Enabled(*view, CommandId::kPaste));
     QTest::keyClick(view.get(), Qt::Key_Delete);
-    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(PointsOf(doc).empty());
     EXPECT_EQ(UndoText(*view), "&Undo Delete Points\tCtrl+Z");
     // The step is the first document's: the other view has a history of its own, empty.
     EXPECT_EQ(UndoText(*otherView), "(disabled) &Undo\tCtrl+Z");
     view->RunCommand(CommandId::kEditUndo);
-    EXPECT_EQ(Points(doc).size(), 3u);
+    EXPECT_EQ(PointsOf(doc).size(), 3u);
     EXPECT_EQ(UndoText(*view), "(disabled) &Undo\tCtrl+Z");
     view->RunCommand(CommandId::kEditRedo);
-    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(PointsOf(doc).empty());
 
     // Paste at a caret in the other document.
     otherView->SetSelection(3000, 3001);
     otherView->RunCommand(CommandId::kPaste);
-    EXPECT_EQ(Points(other),
-              (std::vector<std::pair<uint32_t, int>>{{3100, 10}, {3300, 20}, {3500, 30}}));
+    EXPECT_EQ(PointsOf(other), (PanPairs{{3100, 10}, {3300, 20}, {3500, 30}}));
 }
 
 TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
@@ -238,16 +226,16 @@ TEST_F(PanEdit, ADraggedPointCannotBeTakenAwayUnderTheMouse) {
     EXPECT_FALSE(Enabled(*view, CommandId::kEditCut));
     EXPECT_FALSE(Enabled(*view, CommandId::kEditUndo));
     EXPECT_FALSE(Enabled(*view, CommandId::kPaste));
-    EXPECT_EQ(Points(doc).size(), 2u);
+    EXPECT_EQ(PointsOf(doc).size(), 2u);
     QTest::mouseMove(area, QPoint(120, 104));
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(120, 104));
-    EXPECT_EQ(Points(doc), (std::vector<std::pair<uint32_t, int>>{{1200, 0}, {2000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{1200, 0}, {2000, 0}}));
     EXPECT_TRUE(Enabled(*view, CommandId::kDeleteInRange));
     // Alt+Backspace is Undo's key, not the view's Backspace.
     QTest::keyClick(view.get(), Qt::Key_Backspace, Qt::AltModifier);
-    EXPECT_EQ(Points(doc).size(), 2u);
+    EXPECT_EQ(PointsOf(doc).size(), 2u);
     QTest::keyClick(view.get(), Qt::Key_Backspace);
-    EXPECT_TRUE(Points(doc).empty());
+    EXPECT_TRUE(PointsOf(doc).empty());
 }
 
 TEST_F(PanEdit, APointAtFrameZeroWithANeighbourThereStaysAtZero) {
@@ -259,6 +247,6 @@ TEST_F(PanEdit, APointAtFrameZeroWithANeighbourThereStaysAtZero) {
     QTest::mouseMove(area, QPoint(100, 30));
     EXPECT_EQ(view->GetDragPoint()->position, 0u);
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(100, 30));
-    EXPECT_EQ(Points(doc).front().first, 0u);
-    EXPECT_EQ(Points(doc).back().first, 0u);
+    EXPECT_EQ(PointsOf(doc).front().first, 0u);
+    EXPECT_EQ(PointsOf(doc).back().first, 0u);
 }

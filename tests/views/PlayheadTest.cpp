@@ -15,10 +15,6 @@ namespace {
 
 const QRgb kBlue = qRgb(0, 0, 255);
 
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 bool ColumnIs(const QImage& image, int x, QRgb colour) {
     for (int y = 0; y < image.height(); ++y) {
         if (image.pixel(x, y) != colour) {
@@ -46,10 +42,6 @@ class PlayheadTest : public ::testing::Test {
         Preferences prefs = bench.app.GetPreferences();
         prefs.bCursorFollow = bOn;
         bench.app.SetPreferences(prefs);
-    }
-    static void Settle() {
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
     }
 
     ViewTestBench bench;

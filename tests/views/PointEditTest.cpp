@@ -13,28 +13,15 @@
 #include "document/PointProperties.h"
 #include "playback/CommandIds.h"
 #include "playback/UndoMenuText.h"
+#include "support/Trajectory.h"
 
 namespace {
-
-using Points = std::vector<std::pair<uint32_t, int>>;
-
-Points PointsOf(const CTesselDoc& doc) {
-    Points points;
-    for (const PanPoint* p = doc.NextPoint(nullptr); p != nullptr; p = doc.NextPoint(p)) {
-        points.emplace_back(p->position, p->pan);
-    }
-    return points;
-}
 
 // A double-click as the platform delivers it: press, release, double-click, release.
 void DoubleClick(QWidget* area, QPoint at) {
     QTest::mouseClick(area, Qt::LeftButton, {}, at);
     QTest::mouseDClick(area, Qt::LeftButton, {}, at);
     QTest::mouseRelease(area, Qt::LeftButton, {}, at);
-}
-
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 int BlackInColumn(const QImage& image, int x, int y0, int y1) {
@@ -61,8 +48,8 @@ class PointEdit : public ::testing::Test {
     }
 
     ViewTestBench bench;
-    Points asked;
-    std::optional<std::pair<uint32_t, int>> answer;
+    PanPairs asked;
+    std::optional<std::pair<uint32_t, int32_t>> answer;
 };
 
 }  // namespace
@@ -73,20 +60,20 @@ TEST_F(PointEdit, ADoubleClickOnAPointOpensItsPropertiesAndOkIsOneStep) {
     auto view = bench.MakeView(doc, 500, 208);
     answer = {{21000, -45}};
     DoubleClick(view->viewport(), QPoint(201, 105));
-    ASSERT_EQ(asked, (Points{{20000, 0}}));
-    EXPECT_EQ(PointsOf(doc), (Points{{21000, -45}, {30000, 10}}));
+    ASSERT_EQ(asked, (PanPairs{{20000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{21000, -45}, {30000, 10}}));
     // The press of the double-click moved nothing and left no step of its own.
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 1u);
     EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Modify Point\tCtrl+Z");
     ASSERT_TRUE(PanEditCommands::Undo(doc));
-    EXPECT_EQ(PointsOf(doc), (Points{{20000, 0}, {30000, 10}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{20000, 0}, {30000, 10}}));
     EXPECT_FALSE(doc.IsModified());
 
     // Cancel changes nothing and leaves no step.
     answer.reset();
     DoubleClick(view->viewport(), QPoint(300, 113));
-    EXPECT_EQ(asked.back(), (std::pair<uint32_t, int>{30000, 10}));
-    EXPECT_EQ(PointsOf(doc), (Points{{20000, 0}, {30000, 10}}));
+    EXPECT_EQ(asked.back(), (std::pair<uint32_t, int32_t>{30000, 10}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{20000, 0}, {30000, 10}}));
     EXPECT_FALSE(PanEditCommands::CanUndo(doc));
     EXPECT_FALSE(doc.IsModified());
 
@@ -121,8 +108,8 @@ TEST_F(PointEdit, TheContextMenuOffersPointPropertiesForThePointUnderThePointer)
     });
     QTest::mousePress(view->viewport(), Qt::RightButton, {}, QPoint(199, 103));
     ASSERT_TRUE(bShown);
-    EXPECT_EQ(asked, (Points{{20000, 0}}));
-    EXPECT_EQ(PointsOf(doc), (Points{{20000, 90}}));
+    EXPECT_EQ(asked, (PanPairs{{20000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{20000, 90}}));
 }
 
 TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
@@ -145,7 +132,7 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     Key(*view, Qt::Key_Right);                  // one column: 100 frames
     Key(*view, Qt::Key_Left);
     Key(*view, Qt::Key_Left);
-    EXPECT_EQ(PointsOf(doc), (Points{{10000, 0}, {19900, 11}, {30000, 89}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}, {19900, 11}, {30000, 89}}));
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 5u);
     EXPECT_EQ(view->Keys().Describe(), "Point 2 of 3: 0:00.902, frame 19900, direction +11");
 
@@ -164,7 +151,7 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
 
     // Delete takes the point away, one step, and selects the next one.
     Key(*view, Qt::Key_Delete);
-    EXPECT_EQ(PointsOf(doc), (Points{{10000, 0}, {30000, 90}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}, {30000, 90}}));
     EXPECT_EQ(view->Keys().Selected()->position, 30000u);
     EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Delete Point\tCtrl+Z");
     ASSERT_TRUE(PanEditCommands::Undo(doc));
@@ -181,13 +168,13 @@ TEST_F(PointEdit, WithoutASelectedPointTheKeysKeepTheirOwnMeaning) {
     view->setFocus();
     Key(*view, Qt::Key_Down);
     Key(*view, Qt::Key_Delete);
-    EXPECT_EQ(PointsOf(doc), (Points{{10000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}}));
     // In selection mode Tab is no point walk, and a selected point is left alone.
     Key(*view, Qt::Key_Tab);
     ASSERT_NE(view->Keys().Selected(), nullptr);
     bench.app.EnterSelectionMode();
     Key(*view, Qt::Key_Down);
-    EXPECT_EQ(PointsOf(doc), (Points{{10000, 0}}));
+    EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}}));
     CommandState state;
     view->UpdateCommand(CommandId::kPointProperties, state);
     EXPECT_FALSE(state.enabled);

@@ -7,6 +7,15 @@
 #include "playback/CommandIds.h"
 #include "views/ViewEvents.h"
 
+QImage Grab(CWaveScrollView& view) {
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void Settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
 void RecordingBar::customEvent(QEvent* event) {
     if (event->type() == kSetLivePanEvent) {
         livePans.push_back(static_cast<SetLivePanEvent*>(event)->Pan());

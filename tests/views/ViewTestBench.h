@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <QObject>
 
 #include "document/CTesselDoc.h"
@@ -14,6 +15,11 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/CWaveScrollView.h"
+
+// What the view's drawing area shows, as 32-bit pixels.
+QImage Grab(CWaveScrollView& view);
+// Runs the events pending and those they post in turn.
+void Settle();
 
 // Stands in for the overview bar: records the live directions, play positions and updates it
 // is sent.

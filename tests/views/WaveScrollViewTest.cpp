@@ -16,10 +16,6 @@ namespace {
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kInvertedWhite = qRgb(0, 0, 0);
 
-QImage Grab(CWaveScrollView& view) {
-    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
 bool Enabled(CWaveScrollView& view, unsigned id) {
     CommandState state;
     EXPECT_TRUE(view.UpdateCommand(id, state));

@@ -22,6 +22,7 @@
 #include "shell/CMainFrameClient.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
+#include "support/GuiTestEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/COverviewToolBar.h"
@@ -31,32 +32,14 @@ namespace {
 
 const QRgb kBlue = qRgb(0, 0, 255);
 
-std::unique_ptr<TempDir> g_pHome;
-
-class XServerEnvironment : public ::testing::Environment {
+// The GUI set-up on the X server that xvfb-run starts, not on the offscreen platform.
+class XServerEnvironment : public GuiTestEnvironment {
   public:
+    XServerEnvironment() : GuiTestEnvironment("xcb") {}
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run this under xvfb-run";
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        ::setenv("ALSOFT_DRIVERS", "null", 1);
-        ::unsetenv("ALSOFT_CONF");
-        g_pHome = std::make_unique<TempDir>();
-        ::setenv("XDG_CONFIG_HOME", g_pHome->Path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", g_pHome->Path().c_str(), 1);
-        static int argc = 1;
-        static char name[] = "xvfb_tests";
-        static char* argv[] = {name, nullptr};
-        m_pApplication = std::make_unique<QApplication>(argc, argv);
-        QCoreApplication::setOrganizationName("Ambrel");
-        QCoreApplication::setApplicationName("Sonomap");
+        GuiTestEnvironment::SetUp();
     }
-    void TearDown() override {
-        m_pApplication.reset();
-        g_pHome.reset();
-    }
-
-  private:
-    std::unique_ptr<QApplication> m_pApplication;
 };
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new XServerEnvironment);
