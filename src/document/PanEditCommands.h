@@ -18,9 +18,6 @@ class PanEditCommands {
   public:
     // Cut, Copy and Delete: a range (not a caret) holding at least one point.
     static bool CanDeleteInRange(const CTesselDoc& doc, uint32_t start, uint32_t end);
-    static bool CanCut(const CTesselDoc& doc, uint32_t start, uint32_t end) {
-        return CanDeleteInRange(doc, start, end);
-    }
     static bool CanCopy(const CTesselDoc& doc, uint32_t start, uint32_t end) {
         return CanDeleteInRange(doc, start, end);
     }

@@ -39,7 +39,6 @@ class UndoRecord {
     bool Undo(PanPointList& list) const;
     bool Redo(PanPointList& list) const;
 
-    UndoKind GetKind() const { return m_kind; }
     int32_t GetCount() const { return m_count; }
     // "&Undo Delete Point\tCtrl+Z" and the like, and "&Redo Delete Point\tCtrl+Y".
     const std::string& GetMenuText() const { return m_menuText; }

@@ -54,7 +54,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CMainFrameClient& GetClient() const { return *m_pClient; }
     CRecentFileList& GetRecentFiles() { return m_recentFiles; }
     CIdleUpdater& GetIdleUpdater() { return m_idle; }
-    CAppCommands& GetAppCommands() { return *m_pAppCommands; }
 
     // The action of a command id, or null.
     QAction* Action(unsigned id) const;
@@ -118,7 +117,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void OnChildActivated(QMdiSubWindow* window);
     CChildFrame* ActiveChild() const;
     std::vector<CommandTarget*> Route() const;
-    void ToggleBar(unsigned id);
     QWidget* BarWidget(unsigned id) const;
     // A bar docked on the overview's row, by a drop or a saved state, leaves it that row:
     // the overview moves to a new row of its own and the others keep theirs.
