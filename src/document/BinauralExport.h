@@ -47,8 +47,6 @@ class BinauralExport {
     std::string OpenMixer();
     uint32_t OutputRate() const { return m_outputRate; }
     const std::string& HrtfName() const { return m_hrtfName; }
-    // The sound's length at the output rate.
-    uint32_t OutputFrameCount() const { return m_outputFrames; }
     // Two channels, 16 bits, the output rate; none when the data would not fit a sound file.
     std::optional<PcmFormat> OutputFormat() const;
     uint32_t OutputDataBytes() const { return m_outputFrames * 4u; }

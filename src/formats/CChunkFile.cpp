@@ -10,35 +10,6 @@ namespace {
 
 constexpr uint64_t kMaxSize32 = std::numeric_limits<uint32_t>::max();
 
-uint32_t IdFromBytes(const std::array<char, 4>& id) {
-    return (static_cast<uint32_t>(static_cast<uint8_t>(id[0])) << 24) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(id[1])) << 16) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 8) |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[3]));
-}
-
-uint32_t LoadNative(const uint8_t* bytes) {
-    uint32_t value;
-    std::memcpy(&value, bytes, 4);
-    return value;
-}
-
-// An 8-byte chunk header as read from the file.
-struct Header {
-    std::array<char, 4> id;
-    uint32_t rawSize;
-};
-
-bool ReadHeader(CFile& file, Header& header) {
-    uint8_t bytes[8];
-    if (file.Read(bytes, 8) < 8) {
-        return false;
-    }
-    std::memcpy(header.id.data(), bytes, 4);
-    header.rawSize = LoadNative(bytes + 4);
-    return true;
-}
-
 }  // namespace
 
 CChunkFile::CChunkFile(const std::string& path) : m_pPath(path) {}
@@ -62,8 +33,8 @@ uint32_t CChunkFile::SizeToFile(uint32_t value) const {
     return SizeFromFile(value);
 }
 
-bool CChunkFile::IsKnownId(const std::array<char, 4>& id) const {
-    return std::find(m_knownIds.begin(), m_knownIds.end(), IdFromBytes(id)) != m_knownIds.end();
+bool CChunkFile::IsKnownId(uint32_t id) const {
+    return std::find(m_knownIds.begin(), m_knownIds.end(), id) != m_knownIds.end();
 }
 
 void CChunkFile::WriteId(uint32_t id) {
@@ -110,35 +81,34 @@ auto CChunkFile::Guarded(Body body) -> decltype(body()) {
     }
 }
 
+const ChunkIndex& CChunkFile::IndexFrom(uint64_t start) {
+    const uint64_t length = m_pFile->GetLength();
+    std::optional<ChunkIndex>& kept = start == 0 ? m_topLevel : m_subChunks;
+    if (!kept || kept->Start() != start || kept->SourceLength() != length) {
+        kept = ChunkIndex::OfFile(*m_pFile, start, m_bBigEndian);
+    }
+    return *kept;
+}
+
 uint32_t CChunkFile::FindForm(uint32_t id, uint32_t formType) {
     return Guarded<OnFileError::KeepStatus>([&]() -> uint32_t {
-        const uint64_t length = m_pFile->GetLength();
-        m_pFile->Seek(0, CFile::SeekFrom::Begin);
-        Header header;
-        while (ReadHeader(*m_pFile, header)) {
-            const uint32_t size = SizeFromFile(header.rawSize);
-            if (IdFromBytes(header.id) == id) {
-                uint32_t type;
-                if (m_pFile->Read(&type, 4) < 4) {
-                    return 0;
-                }
-                SwapLong(type);
-                if (type != formType) {
-                    return 0;
-                }
-                m_formId = id;
-                m_formType = formType;
-                m_formSize = size;
-                return size;
-            }
-            // 64 bits: an odd 0xFFFFFFFF must not wrap to 0 and loop for ever.
-            const uint64_t skip = uint64_t{size} + (size & 1u);
-            if (skip >= length) {
-                return 0;
-            }
-            m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
+        const ChunkEntry* form = IndexFrom(0).Find(id);
+        if (form == nullptr) {
+            return 0;
         }
-        return 0;
+        m_pFile->Seek(static_cast<int64_t>(form->dataOffset), CFile::SeekFrom::Begin);
+        uint32_t type;
+        if (m_pFile->Read(&type, 4) < 4) {
+            return 0;
+        }
+        SwapLong(type);
+        if (type != formType) {
+            return 0;
+        }
+        m_formId = id;
+        m_formType = formType;
+        m_formSize = form->size;
+        return form->size;
     });
 }
 
@@ -164,23 +134,21 @@ void CChunkFile::CloseForm() {
 
 uint32_t CChunkFile::FindChunk(uint32_t id) {
     return Guarded<OnFileError::KeepStatus>([&]() -> uint32_t {
-        const uint64_t length = m_pFile->GetLength();
-        Header header;
-        while (true) {
-            if (!ReadHeader(*m_pFile, header)) {
-                m_bOk = false;
-                return 0;
-            }
-            const uint32_t size = SizeFromFile(header.rawSize);
-            if (IdFromBytes(header.id) == id) {
-                return size;
-            }
-            const uint64_t skip = uint64_t{size} + (size & 1u);
-            if (skip >= length) {
-                return 0;
-            }
-            m_pFile->Seek(static_cast<int64_t>(skip), CFile::SeekFrom::Current);
+        const ChunkIndex& index = IndexFrom(m_pFile->GetPosition());
+        if (const ChunkEntry* chunk = index.Find(id)) {
+            m_pFile->Seek(static_cast<int64_t>(chunk->dataOffset), CFile::SeekFrom::Begin);
+            return chunk->size;
         }
+        // A chunk claiming at least the whole file ends the walk, as its last entry, and the
+        // search without blame; any other miss ran into the end of the file.
+        const std::vector<ChunkEntry>& chunks = index.Entries();
+        const bool bClaimsTheFile =
+            !chunks.empty() &&
+            uint64_t{chunks.back().size} + (chunks.back().size & 1u) >= index.SourceLength();
+        if (!bClaimsTheFile) {
+            m_bOk = false;
+        }
+        return 0;
     });
 }
 
@@ -260,6 +228,8 @@ void CChunkFile::Truncate() {
             return;
         }
     }
+    m_topLevel.reset();
+    m_subChunks.reset();
     m_pFile->Seek(0, CFile::SeekFrom::Begin);
     m_pFile->SetLength(0);
 }
@@ -275,20 +245,16 @@ uint32_t CChunkFile::ScanChunks() {
         if (formSize == 0) {
             return 0;
         }
+        // The declared end, counted from the start of the file wherever the form stands.
         const uint64_t formEnd = uint64_t{formSize} + 8;
-        Header header;
-        while (ReadHeader(*m_pFile, header)) {
-            const uint64_t dataOffset = m_pFile->GetPosition();
-            if (dataOffset > kMaxSize32) {
-                break;  // a directory entry holds a 32-bit position
+        for (const ChunkEntry& entry : IndexFrom(m_pFile->GetPosition()).Entries()) {
+            if (entry.dataOffset > kMaxSize32) {
+                break;  // the directory has always stopped where 32-bit positions end
             }
-            const uint32_t size = SizeFromFile(header.rawSize);
-            m_chunks.push_back({static_cast<uint32_t>(dataOffset), header.id, size});
-            const uint64_t next = dataOffset + size + (size & 1u);
-            if (next >= formEnd) {
+            m_chunks.push_back(entry);
+            if (entry.End() >= formEnd) {
                 break;
             }
-            m_pFile->Seek(static_cast<int64_t>(next), CFile::SeekFrom::Begin);
         }
         return static_cast<uint32_t>(m_chunks.size());
     });
@@ -305,13 +271,12 @@ std::unique_ptr<UnrecognizedChunkBlock> CChunkFile::CollectUnrecognizedChunks() 
         }
         // A chunk whose data runs past the end of the file is dropped on its own; the whole
         // chunks around it still come. Sums in 64 bits, so they stay below the file's length.
-        const uint64_t fileLength = m_pFile->GetLength();
-        auto isWhole = [fileLength](const ChunkEntry& entry) {
-            return uint64_t{entry.dataOffset} + entry.size <= fileLength;
+        auto isCarried = [this](const ChunkEntry& entry) {
+            return !IsKnownId(entry.Id()) && entry.IsWhole();
         };
         uint64_t total = 0;
         for (const ChunkEntry& entry : m_chunks) {
-            if (!IsKnownId(entry.id) && isWhole(entry)) {
+            if (isCarried(entry)) {
                 total += 8 + uint64_t{entry.size} + (entry.size & 1u);
             }
         }
@@ -325,14 +290,14 @@ std::unique_ptr<UnrecognizedChunkBlock> CChunkFile::CollectUnrecognizedChunks() 
             if (!m_bOk) {
                 break;
             }
-            if (IsKnownId(entry.id) || !isWhole(entry)) {
+            if (!isCarried(entry)) {
                 continue;
             }
             std::memcpy(out, entry.id.data(), 4);
             const uint32_t stored = SizeToFile(entry.size);
             std::memcpy(out + 4, &stored, 4);
             out += 8;
-            m_pFile->Seek(entry.dataOffset, CFile::SeekFrom::Begin);
+            m_pFile->Seek(static_cast<int64_t>(entry.dataOffset), CFile::SeekFrom::Begin);
             if (m_pFile->Read(out, entry.size) == entry.size) {
                 out += entry.size;
             } else {

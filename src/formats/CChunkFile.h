@@ -1,35 +1,26 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "formats/ChunkIndex.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CFile.h"
 
 // One entry of the chunk directory of a form.
-struct ChunkEntry {
-    uint32_t dataOffset;     // file position of the chunk's first data byte
-    std::array<char, 4> id;  // as it stands in the file, first character first
-    uint32_t size;           // data bytes, machine order, pad byte not counted
-};
-
-// A four-character chunk id as the interfaces take it: first character in the most
-// significant byte, so ChunkId("RIFF") == 0x52494646.
-constexpr uint32_t ChunkId(const char (&text)[5]) {
-    return (static_cast<uint32_t>(static_cast<uint8_t>(text[0])) << 24) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(text[1])) << 16) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(text[2])) << 8) |
-           static_cast<uint32_t>(static_cast<uint8_t>(text[3]));
-}
+using ChunkEntry = ChunkIndex::Entry;
 
 // Reads and writes RIFF (little-endian) and IFF (big-endian) files: one top-level form holding a
 // form type and a run of sub-chunks, each with an 8-byte header and a pad byte after odd data.
 // Ids always stand first character first in the file; only sizes follow m_bBigEndian.
 // Positions and sizes are bytes.
+//
+// Look-ups (FindForm, FindChunk, ScanChunks) answer from a ChunkIndex: the top-level chunks and
+// the chunks from where a look-up starts are each walked once and kept while the file keeps its
+// length; Truncate, which starts every write, drops them.
 //
 // Status: m_bOk starts true. After any failure every later operation fails (0, none, no effect)
 // until ScanChunks, CollectUnrecognizedChunks or WriteUnrecognizedChunks runs.
@@ -56,9 +47,11 @@ class CChunkFile {
     virtual void CreateForm(uint32_t id, uint32_t formType);
     // Patches the form size. Adds no pad byte.
     virtual void CloseForm();
-    // Searches forward from the current position; returns the chunk's declared size (not
-    // checked against the file) with the file at its first data byte. 0 when not found, and
-    // running into the end of the file also fails the status. A chunk of size 0 reads as absent.
+    // Searches forward from the current position, to the end of the file (not of the form);
+    // returns the chunk's declared size (not checked against the file) with the file at its
+    // first data byte. 0 when not found: running into the end of the file also fails the
+    // status, while a chunk whose size alone is at least the file's length ends the search
+    // and leaves the status as it was. A chunk of size 0 reads as absent.
     virtual uint32_t FindChunk(uint32_t id);
     // Opens a sub-chunk; data may be null. With data, size bytes are written.
     virtual void CreateChunk(uint32_t id, const void* data, uint32_t size);
@@ -76,8 +69,9 @@ class CChunkFile {
     void EnsureOpen();
     // Empties the file. Throws CFileException.
     void Truncate();
-    // Rebuilds the chunk directory of the form last found by FindForm; returns the number of
-    // entries. Throws CFileException.
+    // Rebuilds the chunk directory of the form last found by FindForm: its chunks up to and
+    // including the first that reaches the form's declared end (its size + 8, counted from the
+    // start of the file); returns the number of entries. Throws CFileException.
     uint32_t ScanChunks();
     // Every chunk of the directory whose id the format does not write itself, in file order.
     // A chunk whose data runs past the end of the file is left out; the others still come.
@@ -97,7 +91,7 @@ class CChunkFile {
     // Sizes in the machine's order from and to the file's order.
     uint32_t SizeFromFile(uint32_t value) const;
     uint32_t SizeToFile(uint32_t value) const;
-    bool IsKnownId(const std::array<char, 4>& id) const;
+    bool IsKnownId(uint32_t id) const;
     void WriteId(uint32_t id);
     void WriteSize(uint32_t size);
 
@@ -126,5 +120,11 @@ class CChunkFile {
     template <OnFileError Policy, typename Body>
     auto Guarded(Body body) -> decltype(body());
 
+    // The index of the chunks from start on, walked again only when it is missing or the
+    // file's length has changed. Throws CFileException.
+    const ChunkIndex& IndexFrom(uint64_t start);
+
     std::unique_ptr<CFile> m_ownedFile;
+    std::optional<ChunkIndex> m_topLevel;   // from the start of the file
+    std::optional<ChunkIndex> m_subChunks;  // from where the last look-up inside a form started
 };

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 
+#include "formats/ChunkIndex.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -15,41 +15,18 @@ constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 
-struct Chunk {
-    uint64_t dataStart = 0;  // file offset of the chunk's data
-    uint32_t size = 0;       // as declared
-};
-
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
+// The 16-bit fields of a 'fmt ' chunk (little-endian) and of a 'COMM' chunk (big-endian).
 uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Be32(const uint8_t* p) {
-    return uint32_t{p[3]} | uint32_t{p[2]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[0]} << 24;
 }
 uint16_t Be16(const uint8_t* p) {
     return static_cast<uint16_t>(p[1] | p[0] << 8);
 }
 
-// The first chunk of this id among the form's top-level chunks (a 12-byte form header).
-std::optional<Chunk> FindChunk(CFile& file, const char* id, bool bBigEndian) {
-    const uint64_t length = file.GetLength();
-    uint64_t at = 12;
-    while (at + 8 <= length) {
-        uint8_t header[8];
-        file.Seek(static_cast<int64_t>(at), CFile::SeekFrom::Begin);
-        if (file.Read(header, 8) < 8) {
-            break;
-        }
-        const uint32_t size = bBigEndian ? Be32(header + 4) : Le32(header + 4);
-        if (std::string(reinterpret_cast<const char*>(header), 4) == id) {
-            return Chunk{at + 8, size};
-        }
-        at += 8 + uint64_t{size} + (size & 1);
-    }
-    return std::nullopt;
+// The top-level chunks of the form that opens the file, after its 12-byte header, to the end
+// of the file whatever the form's size says, as the readers look for them.
+ChunkIndex FormChunks(CFile& file, bool bBigEndian) {
+    return ChunkIndex::OfFile(file, 12, bBigEndian);
 }
 
 std::string Quoted(const char* id) {
@@ -65,19 +42,20 @@ std::string WidthReason(unsigned bits) {
 }
 
 std::string WhyNotWave(CFile& file) {
-    const std::optional<Chunk> fmt = FindChunk(file, "fmt ", false);
-    if (!fmt) {
+    const ChunkIndex chunks = FormChunks(file, false);
+    const ChunkIndex::Entry* fmt = chunks.Find(ChunkId("fmt "));
+    if (fmt == nullptr) {
         return "the file holds no " + Quoted("fmt ") + " chunk";
     }
     uint8_t bytes[26] = {};
-    file.Seek(static_cast<int64_t>(fmt->dataStart), CFile::SeekFrom::Begin);
-    const size_t got = file.Read(bytes, sizeof bytes);
-    if (fmt->size < 16 || got < 16) {
+    file.Seek(static_cast<int64_t>(fmt->dataOffset), CFile::SeekFrom::Begin);
+    file.Read(bytes, sizeof bytes);
+    if (fmt->heldBytes < 16) {
         return "its " + Quoted("fmt ") + " chunk is only " + Bytes(fmt->size) + " long";
     }
     uint16_t tag = Le16(bytes);
     const unsigned bits = Le16(bytes + 14);
-    if (tag == kTagExtensible && fmt->size >= 26 && got >= 26) {
+    if (tag == kTagExtensible && fmt->heldBytes >= 26) {
         tag = Le16(bytes + 24);  // the sub-format's first two bytes are its tag
     }
     if (tag == kTagFloat) {
@@ -95,14 +73,14 @@ std::string WhyNotWave(CFile& file) {
         return "its " + Quoted("fmt ") + " chunk is " + Bytes(fmt->size) +
                " long; Sonomap reads the plain form of 16 or 18 bytes";
     }
-    const std::optional<Chunk> data = FindChunk(file, "data", false);
-    if (!data) {
+    const ChunkIndex::Entry* data = chunks.Find(ChunkId("data"));
+    if (data == nullptr) {
         return "the file holds no " + Quoted("data") + " chunk";
     }
     if (data->size == 0) {
         return "its " + Quoted("data") + " chunk holds no samples";
     }
-    if (data->dataStart >= file.GetLength()) {
+    if (data->heldBytes == 0) {
         return "its sample data lies beyond the end of the file";
     }
     return "its chunks do not read as a WAV file";
@@ -112,13 +90,15 @@ std::string WhyNotAiff(CFile& file, bool bAifc) {
     if (bAifc) {
         return "it is an AIFF-C file; Sonomap opens plain AIFF (File > Import... takes AIFF-C)";
     }
-    const std::optional<Chunk> comm = FindChunk(file, "COMM", true);
-    if (!comm) {
+    const ChunkIndex chunks = FormChunks(file, true);
+    const ChunkIndex::Entry* comm = chunks.Find(ChunkId("COMM"));
+    if (comm == nullptr) {
         return "the file holds no " + Quoted("COMM") + " chunk";
     }
-    uint8_t bytes[8] = {};
-    file.Seek(static_cast<int64_t>(comm->dataStart), CFile::SeekFrom::Begin);
-    if (comm->size >= 8 && file.Read(bytes, sizeof bytes) == sizeof bytes) {
+    if (comm->heldBytes >= 8) {
+        uint8_t bytes[8] = {};
+        file.Seek(static_cast<int64_t>(comm->dataOffset), CFile::SeekFrom::Begin);
+        file.Read(bytes, sizeof bytes);
         const unsigned bits = Be16(bytes + 6);
         if (bits != 8 && bits != 16) {
             return WidthReason(bits);
@@ -128,8 +108,7 @@ std::string WhyNotAiff(CFile& file, bool bAifc) {
         return "its " + Quoted("COMM") + " chunk is " + Bytes(comm->size) +
                " long; Sonomap reads 18";
     }
-    const std::optional<Chunk> ssnd = FindChunk(file, "SSND", true);
-    if (!ssnd) {
+    if (chunks.Find(ChunkId("SSND")) == nullptr) {
         return "the file holds no " + Quoted("SSND") + " chunk";
     }
     return "its " + Quoted("SSND") + " chunk holds no samples";

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "formats/ChunkIndex.h"
+
 UnrecognizedChunkBlock::UnrecognizedChunkBlock(uint32_t chunkBytes, bool bBigEndian)
     : m_bytes(size_t{chunkBytes} + 4, 0), m_bBigEndian(bBigEndian) {
     std::memcpy(m_bytes.data(), &chunkBytes, 4);
@@ -14,22 +16,14 @@ uint32_t UnrecognizedChunkBlock::GetLength() const {
 }
 
 std::vector<UnrecognizedChunkBlock::Entry> UnrecognizedChunkBlock::ListChunks() const {
-    std::vector<Entry> entries;
-    const uint8_t* bytes = GetChunkBytes();
     const uint64_t length = GetLength();
-    uint64_t at = 0;
-    while (at + 8 <= length) {
-        uint32_t size;
-        std::memcpy(&size, bytes + at + 4, 4);
-        if (m_bBigEndian) {
-            size = __builtin_bswap32(size);
+    const ChunkIndex index = ChunkIndex::OfBytes(GetChunkBytes(), length, m_bBigEndian);
+    std::vector<Entry> entries;
+    for (const ChunkIndex::Entry& chunk : index.Entries()) {
+        if (chunk.End() > length) {
+            break;  // a chunk must fit whole, pad byte included
         }
-        const uint64_t next = at + 8 + size + (size & 1u);
-        if (next > length) {
-            break;
-        }
-        entries.push_back({std::string(reinterpret_cast<const char*>(bytes + at), 4), size});
-        at = next;
+        entries.push_back({std::string(chunk.id.data(), 4), chunk.size});
     }
     return entries;
 }

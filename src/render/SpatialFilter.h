@@ -35,7 +35,6 @@ class SpatialFilter {
     // Returns the band 1..8, or kUnsupportedRate (the state is reset all the same).
     // The gains are left as they were.
     int SelectRate(int32_t rate);
-    int GetBand() const { return m_band; }
 
     static int PanToDirectionIndex(int32_t pan);  // degrees -> index, truncating
     void SetDirection(int index);                 // clamps to 0..126

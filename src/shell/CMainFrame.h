@@ -56,7 +56,6 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     CMainFrameClient& GetClient() const { return *m_pClient; }
     CRecentFileList& GetRecentFiles() { return m_recentFiles; }
     CIdleUpdater& GetIdleUpdater() { return m_idle; }
-    CAppCommands& GetAppCommands() { return *m_pAppCommands; }
 
     // The action of a command id, or null.
     QAction* Action(unsigned id) const;

@@ -225,10 +225,6 @@ void CWaveScrollView::Repaint(const WaveSelection::Bands& bands) {
     }
 }
 
-void CWaveScrollView::InvertSelectionRegion() {
-    Repaint({m_selection.RangeBand(m_geometry)});
-}
-
 void CWaveScrollView::InvertCaret(bool toggle) {
     Repaint(m_selection.InvertCaret(m_geometry, toggle));
 }

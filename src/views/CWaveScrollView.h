@@ -67,7 +67,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     uint32_t GetSelStart() const { return m_selection.Start(); }
     uint32_t GetSelEnd() const { return m_selection.End(); }
     bool IsCaretVisible() const { return m_selection.IsCaretVisible(); }
-    void InvertSelectionRegion();
     void InvertCaret(bool toggle);
     // The view became the active one, or stopped being it: the caret blinks only while active.
     void ActivateView(bool active);

@@ -30,7 +30,6 @@ class Playhead {
     void Painted(std::optional<int> x) { m_x = x; }
 
     std::optional<uint32_t> Frame() const { return m_frame; }
-    std::optional<int> LastColumn() const { return m_x; }
 
   private:
     std::optional<uint32_t> m_frame;
