@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentListener.h"
 #include "document/PanEditCommands.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
@@ -217,4 +218,38 @@ TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
     EXPECT_EQ(doc->NextPoint(nullptr), point);
     ASSERT_TRUE(Cmd::Redo(*doc));
     EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 50}}));
+}
+
+TEST_F(UndoHistoryTest, AGroupOfEditsIsOneStepAndTheMarkAndTheListenersFollow) {
+    TestSound sound;
+    sound.points = {{100, 10}, {500, 50}};
+    std::unique_ptr<CTesselDoc> doc = MemoryDocument(host, sound);
+    struct Changes : DocumentListener {
+        void OnTrajectoryChanged(CTesselDoc&) override { ++trajectory; }
+        void OnModifiedChanged(CTesselDoc& d) override { marks.push_back(d.IsModified()); }
+        int trajectory = 0;
+        std::vector<bool> marks;
+    } changes;
+    doc->AddListener(&changes);
+
+    // A pass that adds, moves and removes: every edit inside joins the one step.
+    doc->BeginGroup(UndoKind::Replace);
+    Add(*doc, 300, 30);
+    Drag(*doc, 0, 120, -20);
+    Cmd::DeletePoint(*doc, PointAt(*doc, 2));
+    EXPECT_TRUE(doc->IsInGroup());
+    doc->EndGroup();
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{120, -19}, {300, 30}}));
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+    EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Replace Points");
+    EXPECT_GE(changes.trajectory, 4);
+
+    ASSERT_TRUE(Cmd::Undo(*doc));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 10}, {500, 50}}));
+    EXPECT_FALSE(Cmd::CanUndo(*doc));
+    EXPECT_FALSE(doc->IsModified());  // back at the state it was made in
+    ASSERT_TRUE(Cmd::Redo(*doc));
+    EXPECT_EQ(PointsOf(*doc), (PanPairs{{120, -19}, {300, 30}}));
+    EXPECT_EQ(changes.marks, (std::vector<bool>{true, false, true}));
+    doc->RemoveListener(&changes);
 }

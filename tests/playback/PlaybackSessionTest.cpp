@@ -16,36 +16,14 @@
 #include "playback/PlaybackListener.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FailingMixer.h"
+#include "support/ManualPlaybackClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
 namespace {
 
-std::atomic<uint32_t> g_doneNotice{0};
-
-// Ticks only when the test says; the mixer's end-of-wave notice is kept for the test to hand on.
-class ManualClock : public PlaybackClock {
-  public:
-    void Connect(std::function<void()> onTick, std::function<void(uint32_t)> onDone) override {
-        tick = std::move(onTick);
-        done = std::move(onDone);
-    }
-    void Start(int periodMs) override {
-        bRunning = true;
-        period = periodMs;
-    }
-    void Stop() override { bRunning = false; }
-    bool IsRunning() const override { return bRunning; }
-    MixerWaveDoneProc WaveDoneProc() const override {
-        return [](void* user, uint32_t) {
-            g_doneNotice = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user));
-        };
-    }
-    std::function<void()> tick;
-    std::function<void(uint32_t)> done;
-    bool bRunning = false;
-    int period = 0;
-};
+using ManualClock = ManualPlaybackClock;
+std::atomic<uint32_t>& g_doneNotice = ManualPlaybackClock::DoneNotice();
 
 class Heard : public PlaybackListener {
   public:
