@@ -1,7 +1,5 @@
 #include "document/CTesselDoc.h"
 
-#include <algorithm>
-
 #include "document/DocumentHost.h"
 #include "document/DocumentListener.h"
 #include "views/peaks/PeakSummary.h"
@@ -9,37 +7,23 @@
 CTesselDoc::CTesselDoc(DocumentHost& host) : m_host(host) {}
 
 CTesselDoc::~CTesselDoc() {
-    Tell([this](DocumentListener& listener) { listener.OnDocumentClosing(*this); });
-}
-
-template <typename Fn>
-void CTesselDoc::Tell(Fn fn) {
-    // A copy: a listener may leave while being told.
-    const std::vector<DocumentListener*> listeners = m_listeners;
-    for (DocumentListener* listener : listeners) {
-        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end()) {
-            fn(*listener);
-        }
-    }
+    m_listeners.Tell([this](DocumentListener& listener) { listener.OnDocumentClosing(*this); });
 }
 
 void CTesselDoc::AddListener(DocumentListener* listener) {
-    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
-        m_listeners.push_back(listener);
-    }
+    m_listeners.Add(listener);
 }
 
 void CTesselDoc::RemoveListener(DocumentListener* listener) {
-    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
-                      m_listeners.end());
+    m_listeners.Remove(listener);
 }
 
 void CTesselDoc::OnModifiedChanged() {
-    Tell([this](DocumentListener& listener) { listener.OnModifiedChanged(*this); });
+    m_listeners.Tell([this](DocumentListener& listener) { listener.OnModifiedChanged(*this); });
 }
 
 void CTesselDoc::TrajectoryChanged() {
-    Tell([this](DocumentListener& listener) { listener.OnTrajectoryChanged(*this); });
+    m_listeners.Tell([this](DocumentListener& listener) { listener.OnTrajectoryChanged(*this); });
 }
 
 void CTesselDoc::SetSound(const PcmFormat& format, SampleBuffer samples, uint32_t dataBytes) {

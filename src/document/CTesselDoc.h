@@ -10,6 +10,7 @@
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
+#include "platform/ListenerList.h"
 #include "platform/MonoBitmap.h"
 #include "platform/SampleBuffer.h"
 #include "views/peaks/SampleData.h"
@@ -125,8 +126,6 @@ class CTesselDoc : public CDocument {
   private:
     // The modified mark from the history: modified unless back in the state last saved.
     void FollowHistory();
-    template <typename Fn>
-    void Tell(Fn fn);
 
     DocumentHost& m_host;
 
@@ -144,5 +143,5 @@ class CTesselDoc : public CDocument {
     UndoHistory m_undoHistory{m_panPoints};
     int m_groupDepth = 0;
     std::string m_importSource;
-    std::vector<DocumentListener*> m_listeners;
+    ListenerList<DocumentListener> m_listeners;
 };

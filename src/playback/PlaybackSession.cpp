@@ -22,7 +22,7 @@ PlaybackSession::PlaybackSession(CEditorApp& app, std::unique_ptr<PlaybackClock>
 }
 
 PlaybackSession::~PlaybackSession() {
-    m_listeners.clear();
+    m_listeners.Clear();
     ReleaseWave();
 }
 
@@ -31,26 +31,12 @@ void PlaybackSession::ReleaseWave() {
     FreeWave();
 }
 
-template <typename Fn>
-void PlaybackSession::Tell(Fn fn) {
-    // A copy: a listener may leave while being told.
-    const std::vector<PlaybackListener*> listeners = m_listeners;
-    for (PlaybackListener* listener : listeners) {
-        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end()) {
-            fn(*listener);
-        }
-    }
-}
-
 void PlaybackSession::AddListener(PlaybackListener* listener) {
-    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
-        m_listeners.push_back(listener);
-    }
+    m_listeners.Add(listener);
 }
 
 void PlaybackSession::RemoveListener(PlaybackListener* listener) {
-    m_listeners.erase(std::remove(m_listeners.begin(), m_listeners.end(), listener),
-                      m_listeners.end());
+    m_listeners.Remove(listener);
 }
 
 bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
@@ -115,7 +101,8 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_heard = first;
     m_app.AnnouncePlayback();
     m_pClock->Start(kTickPeriodMs);
-    Tell([&](PlaybackListener& listener) { listener.OnPlaybackStarted(document, first); });
+    m_listeners.Tell(
+        [&](PlaybackListener& listener) { listener.OnPlaybackStarted(document, first); });
     return true;
 }
 
@@ -149,7 +136,7 @@ void PlaybackSession::Tick() {
         return;  // stopped while the error box was up
     }
     tick.heardFrame = ReadHeardFrame();
-    Tell([&](PlaybackListener& listener) { listener.OnPlaybackTick(document, tick); });
+    m_listeners.Tell([&](PlaybackListener& listener) { listener.OnPlaybackTick(document, tick); });
 }
 
 std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
@@ -238,7 +225,8 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     m_bStepping = false;
     m_bSegmentStale = false;
     m_bReading = false;
-    Tell([&](PlaybackListener& listener) { listener.OnPlaybackStopped(document, stop); });
+    m_listeners.Tell(
+        [&](PlaybackListener& listener) { listener.OnPlaybackStopped(document, stop); });
 }
 
 void PlaybackSession::FreeWave() {

@@ -7,6 +7,7 @@
 
 #include "document/DocumentListener.h"
 #include "document/PanSegment.h"
+#include "platform/ListenerList.h"
 #include "trevant/trevant.h"
 
 class CEditorApp;
@@ -81,12 +82,10 @@ class PlaybackSession : public DocumentListener {
     void FreeWave();
     // The one way a playback ends.
     void Finish(bool bPlayedOut);
-    template <typename Fn>
-    void Tell(Fn fn);
 
     CEditorApp& m_app;
     std::unique_ptr<PlaybackClock> m_pClock;
-    std::vector<PlaybackListener*> m_listeners;
+    ListenerList<PlaybackListener> m_listeners;
     CTesselDoc* m_pDoc = nullptr;      // what plays
     CTesselDoc* m_pWaveDoc = nullptr;  // whose samples the wave reads; heard from while it lasts
     AmbrelWaveMixWave m_hWave = 0;
