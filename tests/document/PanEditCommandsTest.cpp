@@ -1,5 +1,4 @@
 // Delete in range, cut, copy, paste with its two questions, and undo, on real documents.
-#include "document/DocumentOpen.h"
 #include "document/PanEditCommands.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 
 #include "document/CTesselDoc.h"
 #include "support/DocumentTestFiles.h"
-#include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 #include "support/Trajectory.h"
 
@@ -18,15 +16,13 @@ using Cmd = PanEditCommands;
 
 class PanEditTest : public ::testing::Test {
   protected:
-    // An open 8-bit sound of the given frames and channels, holding the given points,
-    // not modified.
+    // An 8-bit sound of the given frames and channels, holding the given points, not modified.
     std::unique_ptr<CTesselDoc> Open(uint32_t frames, const PanPairs& points = {},
                                      uint16_t channels = 1) {
         TestSound sound;
         sound.format = MakeFormat(channels, 22050, 8);
         sound.samples = Pattern(size_t{frames} * channels);
-        auto doc =
-            OpenTestDocument(host, dir.File("take" + std::to_string(++opened) + ".wav"), sound);
+        auto doc = MemoryDocument(host, sound);
         for (const auto& [position, pan] : points) {
             doc->AddPoint(position, pan);
         }
@@ -39,9 +35,7 @@ class PanEditTest : public ::testing::Test {
         ASSERT_TRUE(Cmd::Copy(*source, 1000, 3000));
     }
 
-    TempDir dir;
     TestDocumentHost host;
-    int opened = 0;
 };
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The exact values of a pan point: the time texts, the bounds the neighbours and the sound's
 // end set, the checks of typed values, and OK as one undo step.
-#include "document/DocumentOpen.h"
 #include "document/PointProperties.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "support/DocumentTestFiles.h"
-#include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 #include "support/Trajectory.h"
 #include "views/geometry/TimeText.h"
@@ -19,13 +17,9 @@ namespace {
 
 class PointPropertiesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        doc = OpenPointPropertiesDocument(host, dir);
-        ASSERT_NE(doc, nullptr);
-    }
+    void SetUp() override { doc = PointPropertiesDocument(host); }
     PanPoint& At(size_t index) { return *PointAt(*doc, index); }
 
-    TempDir dir;
     TestDocumentHost host;
     std::unique_ptr<CTesselDoc> doc;
 };

@@ -22,10 +22,12 @@ using Cmd = PanEditCommands;
 
 class UndoHistoryTest : public ::testing::Test {
   protected:
+    // On disk, for the tests that save, reopen or see what open finds.
     std::unique_ptr<CTesselDoc> Open(TestSound sound = {}) {
         path = dir.File("take.wav");
         return OpenTestDocument(host, path, sound);
     }
+    std::unique_ptr<CTesselDoc> Memory() { return MemoryDocument(host, TestSound()); }
     // Adds a point as a click does: the step is opened after the point is in the list.
     static void Add(CTesselDoc& doc, uint32_t position, int32_t pan) {
         PanPoint* point = doc.AddPoint(position, pan);
@@ -52,7 +54,7 @@ class UndoHistoryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
-    auto doc = Open();
+    auto doc = Memory();
     Add(*doc, 100, 10);
     Add(*doc, 200, 20);
     Drag(*doc, 1, 150, -40);
@@ -85,7 +87,7 @@ TEST_F(UndoHistoryTest, UndoAndRedoWalkTheStepsInOrderWithTheirTexts) {
 }
 
 TEST_F(UndoHistoryTest, ANewEditClearsTheRedoSide) {
-    auto doc = Open();
+    auto doc = Memory();
     Add(*doc, 100, 10);
     Add(*doc, 200, 20);
     ASSERT_TRUE(Cmd::Undo(*doc));
@@ -102,7 +104,7 @@ TEST_F(UndoHistoryTest, ANewEditClearsTheRedoSide) {
 }
 
 TEST_F(UndoHistoryTest, TheHistoryKeepsTheLatestHundredSteps) {
-    auto doc = Open();
+    auto doc = Memory();
     const size_t edits = UndoHistory::kDepth + 5;
     for (size_t i = 0; i < edits; ++i) {
         Add(*doc, static_cast<uint32_t>(i * 10), 0);
@@ -193,7 +195,7 @@ TEST_F(UndoHistoryTest, ADocumentModifiedAtOpenStaysModifiedWhenAllIsUndone) {
 }
 
 TEST_F(UndoHistoryTest, UndoOfADeleteRestoresTheOrderOfPointsOfOnePosition) {
-    auto doc = Open();
+    auto doc = Memory();
     doc->AddPoint(100, -90);
     doc->AddPoint(100, 90);
     doc->AddPoint(200, 0);
@@ -207,7 +209,7 @@ TEST_F(UndoHistoryTest, UndoOfADeleteRestoresTheOrderOfPointsOfOnePosition) {
 }
 
 TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
-    auto doc = Open();
+    auto doc = Memory();
     doc->AddPoint(100, 1);
     PanPoint* point = doc->NextPoint(nullptr);
     Cmd::RecordEdit(*doc, point, UndoKind::Modify);

@@ -17,15 +17,20 @@ namespace {
 
 class EditorAppAsHost : public ::testing::Test {
   protected:
-    void SetUp() override {
-        TestSound sound;
-        sound.points = {{100, -45}};
-        sound.chunkFrames = FramesOf(sound);
-        m_path = m_dir.File("take.wav");
-        WriteBytes(m_path, BuildSoundFile(sound));
+    EditorAppAsHost() {
+        m_sound.points = {{100, -45}};
+        m_sound.chunkFrames = FramesOf(m_sound);
     }
     void TearDown() override { m_app.ExitInstance(); }
+    // The sound on disk, for the tests of what open, save and export do; its path.
+    const std::string& Written() {
+        m_path = m_dir.File("take.wav");
+        WriteBytes(m_path, BuildSoundFile(m_sound));
+        return m_path;
+    }
+    std::unique_ptr<CTesselDoc> Memory() { return MemoryDocument(m_app, m_sound); }
 
+    TestSound m_sound;
     TempDir m_dir;
     std::string m_path;
     ScriptedPrompts m_prompts;
@@ -37,7 +42,7 @@ class EditorAppAsHost : public ::testing::Test {
 
 TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
     auto doc = std::make_unique<CTesselDoc>(m_app);
-    ASSERT_TRUE(DocumentOpen(*doc).Open(m_path));
+    ASSERT_TRUE(DocumentOpen(*doc).Open(Written()));
     EXPECT_EQ(m_app.GetPreferences().openPath, m_dir.Path().string() + "/");
 
     ASSERT_TRUE(m_app.GetPlayback().Play(*doc, 10, 500));
@@ -56,8 +61,7 @@ TEST_F(EditorAppAsHost, ADocumentPlaysItsRangeThroughTheSession) {
 }
 
 TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
-    CTesselDoc doc(m_app);
-    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
+    auto doc = Memory();
     const MixerWaveSource empty{};
     m_app.OpenMixerSession(22050);
     EXPECT_EQ(m_app.GetMixer().OpenWave(m_app.GetMixerSession(), empty, AMBREL_WAVEMIX_WAVE_MEMORY),
@@ -71,11 +75,11 @@ TEST_F(EditorAppAsHost, AFailedWaveIsReportedAndLeavesNoSegment) {
 }
 
 TEST_F(EditorAppAsHost, EditsGoIntoTheHistoryOfTheirOwnDocument) {
-    CTesselDoc kept(m_app);
-    ASSERT_TRUE(DocumentOpen(kept).Open(m_path));
+    auto keptDocument = Memory();
+    CTesselDoc& kept = *keptDocument;
     {
-        CTesselDoc closing(m_app);
-        ASSERT_TRUE(DocumentOpen(closing).Open(m_path));
+        auto closingDocument = Memory();
+        CTesselDoc& closing = *closingDocument;
         ASSERT_TRUE(PanEditCommands::DeleteInRange(kept, 0, 1000));
         PanEditCommands::RecordEdit(closing, closing.NextPoint(nullptr), UndoKind::Modify);
         EXPECT_EQ(closing.GetUndoHistory().UndoName(), "Modify Point");
@@ -88,7 +92,7 @@ TEST_F(EditorAppAsHost, EditsGoIntoTheHistoryOfTheirOwnDocument) {
 
 TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(Written()));
     EXPECT_FALSE(DocumentSave(doc).SaveAs());  // no dialog yet: as if cancelled
 
     std::vector<SaveNameRequest> asked;
@@ -119,8 +123,8 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
     prefs.output.device = "USB Headset";
     prefs.output.hrtfMode = OutputPreferences::kHrtfOn;
     m_app.SetPreferences(prefs);
-    CTesselDoc doc(m_app);
-    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
+    auto memory = Memory();
+    CTesselDoc& doc = *memory;
 
     m_app.OpenMixerSession(doc.GetFormat().sampleRate);
     ASSERT_NE(m_app.GetMixerSession(), 0u);  // on the default device instead
@@ -146,7 +150,7 @@ TEST_F(EditorAppAsHost, PlaybackStartTellsTheHrtfStateAndOnceAMissingDevice) {
 
 TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone) {
     CTesselDoc doc(m_app);
-    ASSERT_TRUE(DocumentOpen(doc).Open(m_path));
+    ASSERT_TRUE(DocumentOpen(doc).Open(Written()));
     std::vector<SaveNameRequest> asked;
     m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);

@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
-#include "document/DocumentOpen.h"
 #include "document/PanClipboard.h"
 #include "document/PanEditCommands.h"
 #include "document/PasteOptionIds.h"
@@ -22,7 +21,6 @@
 #include "support/DocumentTestFiles.h"
 #include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -138,14 +136,11 @@ TEST_F(PasteOptionsDialogTest, APasteAsksThroughTheInstalledDialogs) {
     ScriptedPrompts prompts;
     NoSettings settings;
     CEditorApp app(prompts, settings);
-    TempDir dir;
     TestSound sound;
     sound.format = MakeFormat(1, 22050, 8);
     sound.samples = Pattern(10000);
-    const std::string path = dir.File("take.wav");
-    WriteBytes(path, BuildSoundFile(sound));
-    CTesselDoc doc(app);
-    ASSERT_TRUE(DocumentOpen(doc).Open(path));
+    std::unique_ptr<CTesselDoc> memory = MemoryDocument(app, sound);
+    CTesselDoc& doc = *memory;
     doc.AddPoint(500, 1);
     doc.AddPoint(2500, 2);
     auto clipboard = std::make_unique<PanClipboard>();

@@ -1,7 +1,6 @@
 // The Point Properties dialog, typed into as a user would: the two position boxes kept in step,
 // the inline messages, OK waiting for right values, and OK as one undo step through the
 // application object.
-#include "document/DocumentOpen.h"
 #include "shell/CPointPropertiesDialog.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +19,6 @@
 #include "support/MemorySettingsStore.h"
 #include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
 #include "support/Trajectory.h"
 
 namespace {
@@ -28,8 +26,7 @@ namespace {
 class PointPropertiesDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        doc = OpenPointPropertiesDocument(app, dir);
-        ASSERT_NE(doc, nullptr);
+        doc = PointPropertiesDocument(app);
         point = PointAt(*doc, 1);
     }
     void TearDown() override {
@@ -51,7 +48,6 @@ class PointPropertiesDialogTest : public ::testing::Test {
         return nullptr;
     }
 
-    TempDir dir;
     ScriptedPrompts prompts;
     MemorySettingsStore settings;
     CEditorApp app{prompts, settings};

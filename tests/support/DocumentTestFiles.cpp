@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
-#include "support/TempDir.h"
+#include "views/peaks/MasterOverview.h"
+#include "views/peaks/PeakSummary.h"
 
 namespace {
 
@@ -83,24 +85,6 @@ std::unique_ptr<CTesselDoc> OpenTestDocument(DocumentHost& host, const std::stri
     return doc;
 }
 
-std::unique_ptr<CTesselDoc> OpenPointPropertiesDocument(DocumentHost& host, const TempDir& dir) {
-    TestSound sound;
-    sound.format = MakeFormat(1, 44100, 8);
-    sound.samples = Pattern(44100);
-    const std::string path = dir.File("take.wav");
-    WriteBytes(path, BuildSoundFile(sound));
-    auto doc = std::make_unique<CTesselDoc>(host);
-    if (!DocumentOpen(*doc).Open(path)) {
-        ADD_FAILURE() << "cannot open " << path;
-        return nullptr;
-    }
-    doc->AddPoint(1000, -10);
-    doc->AddPoint(2000, 20);
-    doc->AddPoint(3000, 30);
-    doc->SetModifiedFlag(false);
-    return doc;
-}
-
 std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& sound) {
     auto doc = std::make_unique<CTesselDoc>(host);
     SampleBuffer samples = SampleBuffer::Allocate(sound.samples.size());
@@ -108,6 +92,10 @@ std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& 
         std::memcpy(samples.data(), sound.samples.data(), sound.samples.size());
     }
     doc->SetSound(sound.format, std::move(samples), static_cast<uint32_t>(sound.samples.size()));
+    if (host.ShowsViews()) {
+        doc->SetPeakSummary(PeakSummary::Build(doc->GetSampleData()));
+        doc->SetOverview(BuildMasterOverview(doc->GetSampleData(), host.Prompts()));
+    }
     std::vector<PanPoint> points;
     for (const PanChunkPoint& point : sound.points) {
         points.push_back({point.position, point.pan});
@@ -116,5 +104,17 @@ std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& 
     doc->SetCarriedFields(sound.bCarriedFlag, sound.carriedValue);
     doc->SetFileType(SoundTypeName(sound.bAiff ? kSoundTypeAiff : kSoundTypeWave));
     doc->SetTitle(sound.bAiff ? "memory.aif" : "memory.wav");
+    return doc;
+}
+
+std::unique_ptr<CTesselDoc> PointPropertiesDocument(DocumentHost& host) {
+    TestSound sound;
+    sound.format = MakeFormat(1, 44100, 8);
+    sound.samples = Pattern(44100);
+    auto doc = MemoryDocument(host, sound);
+    doc->AddPoint(1000, -10);
+    doc->AddPoint(2000, 20);
+    doc->AddPoint(3000, 30);
+    doc->SetModifiedFlag(false);
     return doc;
 }

@@ -9,7 +9,6 @@
 
 class CTesselDoc;
 class DocumentHost;
-class TempDir;
 
 // Sound files for document tests, written byte by byte so each case says exactly what the
 // file holds.
@@ -30,12 +29,12 @@ Bytes BuildSoundFile(const TestSound& sound);
 uint32_t FramesOf(const TestSound& sound);
 
 // A document holding sound's samples and points, as an open of its file would, made in memory:
-// unmodified, titled "memory.wav" (or .aif), with no file behind it.
+// unmodified, titled "memory.wav" (or .aif), with no file behind it. The overview and the peak
+// summary are built when host shows views, as open builds them.
 std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& sound);
 // Writes sound to path and opens it as a document of host; a failed open fails the test.
 std::unique_ptr<CTesselDoc> OpenTestDocument(DocumentHost& host, const std::string& path,
                                              const TestSound& sound);
-// The sound the Point Properties tests edit, open in dir and not modified: mono 8-bit, 44100
-// frames at 44100 Hz, with points at 1000, 2000 and 3000 (pans -10, 20, 30). Null when it
-// does not open.
-std::unique_ptr<CTesselDoc> OpenPointPropertiesDocument(DocumentHost& host, const TempDir& dir);
+// The sound the Point Properties tests edit, in memory and not modified: mono 8-bit, 44100
+// frames at 44100 Hz, with points at 1000, 2000 and 3000 (pans -10, 20, 30).
+std::unique_ptr<CTesselDoc> PointPropertiesDocument(DocumentHost& host);

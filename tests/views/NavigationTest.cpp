@@ -30,8 +30,7 @@ class Navigation : public ::testing::Test {
   protected:
     // A view of frames frames at 8000 Hz, 500 columns wide, zoomed in zoomIns times.
     std::unique_ptr<CWaveScrollView> ZoomedView(uint32_t frames, int zoomIns) {
-        CTesselDoc& doc = bench.Open(ViewTestBench::Mono(frames, 8000),
-                                     "take" + std::to_string(++m_files) + ".wav");
+        CTesselDoc& doc = bench.Document(ViewTestBench::Mono(frames, 8000));
         auto view = bench.MakeView(doc, 500, 120);
         for (int i = 0; i < zoomIns; ++i) {
             view->ZoomIn();
@@ -49,7 +48,6 @@ class Navigation : public ::testing::Test {
     }
 
     ViewTestBench bench;
-    int m_files = 0;
 };
 
 }  // namespace
@@ -150,7 +148,7 @@ TEST_F(Navigation, HomeAndEndMoveTheCaretAndShiftExtendsTheSelection) {
 }
 
 TEST_F(Navigation, TheRulerSitsAboveTheViewAndScrollsWithIt) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(80000, 8000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(80000, 8000));
     auto pane = Pane(doc, 500, 150);
     CWaveScrollView& view = pane->View();
     CTimeRuler& ruler = pane->Ruler();
@@ -191,7 +189,7 @@ TEST_F(Navigation, TheRulerSitsAboveTheViewAndScrollsWithIt) {
 }
 
 TEST_F(Navigation, ARulerClickPutsTheCaretThereAndADoubleClickPlaysFromThere) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050, 22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050, 22050));
     auto pane = Pane(doc);
     CWaveScrollView& view = pane->View();
     view.SetSelection(100, 5000);

@@ -37,7 +37,7 @@ class PanEdit : public ::testing::Test {
 }  // namespace
 
 TEST_F(PanEdit, ThePanAxisSpansTheImageHeight) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(1000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(1000));
     auto view = bench.MakeView(doc, 500, 208);
     EXPECT_EQ(view->Geometry().PanFromY(4), -90);
     EXPECT_EQ(view->Geometry().PanFromY(104), 0);
@@ -55,7 +55,7 @@ TEST_F(PanEdit, ThePanAxisSpansTheImageHeight) {
 }
 
 TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 208);  // 10 frames per column
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -73,7 +73,7 @@ TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
 }
 
 TEST_F(PanEdit, AnAddedPointIsClampedBetweenItsNeighbours) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(500, 22050, {{10, -90}, {11, -90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(500, 22050, {{10, -90}, {11, -90}}));
     auto view = bench.MakeView(doc, 500, 208);  // one frame per column
     // Over frame 10 but far from both points: 11 by the first clamp, then 10 by the second.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, 204));
@@ -81,7 +81,7 @@ TEST_F(PanEdit, AnAddedPointIsClampedBetweenItsNeighbours) {
 }
 
 TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -107,7 +107,7 @@ TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
 }
 
 TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
     ASSERT_NE(view->GetDragPoint(), nullptr);
@@ -117,7 +117,7 @@ TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
 }
 
 TEST_F(PanEdit, CtrlClickDeletesThePointUnderTheMouseOnly) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 30}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{10000, 30}}));
     auto view = bench.MakeView(doc, 500, 208);  // 100 frames per column
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(120, 134));
     EXPECT_EQ(PointsOf(doc).size(), 1u);  // nothing there: nothing happens
@@ -134,8 +134,8 @@ TEST_F(PanEdit, CtrlClickDeletesThePointUnderTheMouseOnly) {
 
 TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
     CTesselDoc& doc =
-        bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 10}, {1200, 20}, {1400, 30}}));
-    CTesselDoc& other = bench.Open(ViewTestBench::Mono(5000), "other.wav");
+        bench.Document(ViewTestBench::Mono(5000, 22050, {{1000, 10}, {1200, 20}, {1400, 30}}));
+    CTesselDoc& other = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 208);
     auto otherView = bench.MakeView(other, 500, 208);
     EXPECT_FALSE(Enabled(*view, CommandId::kDeleteInRange));  // a caret
@@ -165,14 +165,14 @@ TEST_F(PanEdit, RangeCommandsNeedARangeWithPointsAndUndoStaysWithItsDocument) {
 }
 
 TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
-    CTesselDoc& empty = bench.Open(ViewTestBench::Mono(5000), "empty.wav");
+    CTesselDoc& empty = bench.Document(ViewTestBench::Mono(5000));
     auto flat = bench.MakeView(empty, 500, 208);
     QImage image = Grab(*flat);
     for (int x = 0; x < 500; x += 7) {
         ASSERT_EQ(image.pixel(x, 104), kRed) << x;  // level at pan 0
     }
 
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, 90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, 90}}));
     auto view = bench.MakeView(doc, 500, 208);
     image = Grab(*view);
     // From frame 0 at pan 0 to the first point, then up to the second, then level.
@@ -196,7 +196,7 @@ TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
 }
 
 TEST_F(PanEdit, TheDragPreviewInvertsWhatItCoversOverTheTrajectoryOfThePress) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, -90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{1000, -90}, {3000, -90}}));
     auto view = bench.MakeView(doc, 500, 208);
     QWidget* area = view->viewport();
     const QImage before = Grab(*view);
@@ -216,7 +216,7 @@ TEST_F(PanEdit, TheDragPreviewInvertsWhatItCoversOverTheTrajectoryOfThePress) {
 }
 
 TEST_F(PanEdit, ADraggedPointCannotBeTakenAwayUnderTheMouse) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{1000, 0}, {2000, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     view->SetSelection(500, 2500);
     QWidget* area = view->viewport();
@@ -239,7 +239,7 @@ TEST_F(PanEdit, ADraggedPointCannotBeTakenAwayUnderTheMouse) {
 }
 
 TEST_F(PanEdit, APointAtFrameZeroWithANeighbourThereStaysAtZero) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     QWidget* area = view->viewport();
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(0, 4));

@@ -31,7 +31,7 @@ class ViewPlayback : public ::testing::Test {
 }  // namespace
 
 TEST_F(ViewPlayback, ACaretPlaysToTheEndAndComesBackWhereItBegan) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -58,7 +58,7 @@ TEST_F(ViewPlayback, ACaretPlaysToTheEndAndComesBackWhereItBegan) {
 }
 
 TEST_F(ViewPlayback, ARangePlaysItsFramesAndStaysSelected) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(1000, 2000);
     view->Play();
@@ -69,7 +69,7 @@ TEST_F(ViewPlayback, ARangePlaysItsFramesAndStaysSelected) {
 }
 
 TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(12000, 22050, {{0, -90}, {8192, 90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(12000, 22050, {{0, -90}, {8192, 90}}));
     auto view = bench.MakeView(doc, 500, 100);
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -106,7 +106,7 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
 }
 
 TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));
     auto view = bench.MakeView(doc, 500, 100);
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -147,8 +147,8 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
 }
 
 TEST_F(ViewPlayback, SpaceStopsWhateverPlaysAndEnterReturnsToTheStart) {
-    CTesselDoc& first = bench.Open(ViewTestBench::Mono(22050), "first.wav");
-    CTesselDoc& second = bench.Open(ViewTestBench::Mono(22050), "second.wav");
+    CTesselDoc& first = bench.Document(ViewTestBench::Mono(22050));
+    CTesselDoc& second = bench.Document(ViewTestBench::Mono(22050));
     auto one = bench.MakeView(first, 500, 100);
     auto two = bench.MakeView(second, 500, 100);
     QTest::keyClick(one.get(), Qt::Key_Space);
@@ -168,7 +168,7 @@ TEST_F(ViewPlayback, SpaceStopsWhateverPlaysAndEnterReturnsToTheStart) {
 }
 
 TEST_F(ViewPlayback, ALateEndOfAnEarlierPlayIsIgnored) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(0, 100);  // about 5 ms
     view->Play();

@@ -50,8 +50,8 @@ class PlayheadTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050));  // one second
-    auto view = bench.MakeView(doc, 500, 100);                 // 44.1 frames a column
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));  // one second
+    auto view = bench.MakeView(doc, 500, 100);                     // 44.1 frames a column
     view->SetSelection(2205, 2206);
     view->Play();
     ASSERT_TRUE(bench.app.IsPlaying());
@@ -103,7 +103,7 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
 }
 
 TEST_F(PlayheadTest, AStepRepaintsOnlyTheOldAndTheNewColumnInBlue) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{0, -90}, {50000, 90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{0, -90}, {50000, 90}}));
     auto view = bench.MakeView(doc, 500, 120);  // 100 frames a column
     view->SetSelection(10000, 20000);           // the line crosses the inverted range too
     Settle();
@@ -139,7 +139,7 @@ TEST_F(PlayheadTest, AStepRepaintsOnlyTheOldAndTheNewColumnInBlue) {
 }
 
 TEST_F(PlayheadTest, StopTakesTheLineAwayAtOnce) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));
     auto view = bench.MakeView(doc, 500, 100);
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
@@ -164,7 +164,7 @@ TEST_F(PlayheadTest, StopTakesTheLineAwayAtOnce) {
 }
 
 TEST_F(PlayheadTest, CursorFollowingPagesAheadAtTheRightEdge) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(80000, 48000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(80000, 48000));
     auto view = bench.MakeView(doc, 500, 100);
     for (int i = 0; i < 4; ++i) {
         view->ZoomIn();  // ten frames a column
@@ -197,7 +197,7 @@ TEST_F(PlayheadTest, CursorFollowingPagesAheadAtTheRightEdge) {
 }
 
 TEST_F(PlayheadTest, TheOverviewBarShowsTheSamePositionAsAThinLine) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));
     auto view = bench.MakeView(doc, 500, 100);
     COverviewToolBar bar(bench.prompts);
     bar.resize(800, bar.sizeHint().height());

@@ -56,7 +56,7 @@ class PointEdit : public ::testing::Test {
 
 TEST_F(PointEdit, ADoubleClickOnAPointOpensItsPropertiesAndOkIsOneStep) {
     // 100 frames per column in a 500 x 208 window; the point at 20000 shows at x = 200.
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{20000, 0}, {30000, 10}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{20000, 0}, {30000, 10}}));
     auto view = bench.MakeView(doc, 500, 208);
     answer = {{21000, -45}};
     DoubleClick(view->viewport(), QPoint(201, 105));
@@ -85,7 +85,7 @@ TEST_F(PointEdit, ADoubleClickOnAPointOpensItsPropertiesAndOkIsOneStep) {
 }
 
 TEST_F(PointEdit, TheContextMenuOffersPointPropertiesForThePointUnderThePointer) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{20000, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{20000, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     answer = {{20000, 90}};
     bool bShown = false;
@@ -114,7 +114,7 @@ TEST_F(PointEdit, TheContextMenuOffersPointPropertiesForThePointUnderThePointer)
 
 TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     CTesselDoc& doc =
-        bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 0}, {20000, 20}, {30000, 89}}));
+        bench.Document(ViewTestBench::Mono(50000, 22050, {{10000, 0}, {20000, 20}, {30000, 89}}));
     auto view = bench.MakeView(doc, 500, 208);
     view->setFocus();
     Key(*view, Qt::Key_Tab);
@@ -163,7 +163,7 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
 }
 
 TEST_F(PointEdit, WithoutASelectedPointTheKeysKeepTheirOwnMeaning) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{10000, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     view->setFocus();
     Key(*view, Qt::Key_Down);
@@ -182,7 +182,7 @@ TEST_F(PointEdit, WithoutASelectedPointTheKeysKeepTheirOwnMeaning) {
 
 TEST_F(PointEdit, PointsAtBothEdgesOfTheWindowAreDrawnWhole) {
     // 500 frames in 500 columns: frame 0 at x = 0, frame 500 at x = 500, past the last column.
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(500, 22050, {{0, 0}, {500, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(500, 22050, {{0, 0}, {500, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     const QImage image = Grab(*view);
     const int y = view->Geometry().YOfPan(0);
@@ -193,7 +193,7 @@ TEST_F(PointEdit, PointsAtBothEdgesOfTheWindowAreDrawnWhole) {
 
 TEST_F(PointEdit, APressReachesAtLeastFourPixelsEveryWay) {
     // A low window at 1 frame per column: the classic reach of 4 degrees is about two rows.
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(500, 22050, {{250, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(500, 22050, {{250, 0}}));
     auto view = bench.MakeView(doc, 500, 90);
     const WaveViewGeometry& g = view->Geometry();
     const int y = g.YOfPan(0);

@@ -48,7 +48,7 @@ TEST(PositionReadouts, CaretSelectionMouseDragAndPlayTexts) {
 }
 
 TEST_F(Readouts, TheViewSaysWhereTheSelectionAndTheMouseAre) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050));
     auto view = bench.MakeView(doc, 500, 208);  // 100 frames a column; pan 0 at row 104
     EXPECT_EQ(PaneText(*view, CommandId::kIndicatorSelection), "Caret 0:00.000 (0)");
     view->SetSelection(22050, 44100);
@@ -73,7 +73,7 @@ TEST_F(Readouts, TheViewSaysWhereTheSelectionAndTheMouseAre) {
 }
 
 TEST_F(Readouts, ADraggedPointShowsWhereItIsLive) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(50000, 22050, {{10000, 0}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(50000, 22050, {{10000, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     bench.app.EnterPanEditMode();
     QWidget* area = view->viewport();
@@ -88,7 +88,7 @@ TEST_F(Readouts, ADraggedPointShowsWhereItIsLive) {
     TestSound stereo = ViewTestBench::Mono(50000, 22050);
     stereo.format = MakeFormat(2, 22050, 16);
     stereo.samples = Pattern(size_t{50000} * 4);
-    CTesselDoc& both = bench.Open(stereo, "stereo.wav");
+    CTesselDoc& both = bench.Document(stereo);
     auto second = bench.MakeView(both, 500, 208);
     MoveMouse(second->viewport(), QPoint(100, 4));
     EXPECT_EQ(PaneText(*second, CommandId::kIndicatorMouse), "Mouse 0:00.453 (10000)");

@@ -1,5 +1,4 @@
 #include "ViewTestBench.h"
-#include "document/DocumentOpen.h"
 
 #include <QApplication>
 #include <QThread>
@@ -34,14 +33,8 @@ ViewTestBench::~ViewTestBench() {
     app.ExitInstance();
 }
 
-CTesselDoc& ViewTestBench::Open(const TestSound& sound, const std::string& name) {
-    const std::string path = dir.File(name);
-    WriteBytes(path, BuildSoundFile(sound));
-    auto document = std::make_unique<CTesselDoc>(app);
-    if (!DocumentOpen(*document).Open(path)) {
-        throw std::runtime_error("could not open " + path);
-    }
-    m_documents.push_back(std::move(document));
+CTesselDoc& ViewTestBench::Document(const TestSound& sound) {
+    m_documents.push_back(MemoryDocument(app, sound));
     return *m_documents.back();
 }
 

@@ -13,7 +13,6 @@
 #include "support/DocumentTestFiles.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
 #include "views/CWaveScrollView.h"
 
 // What the view's drawing area shows, as 32-bit pixels.
@@ -33,15 +32,15 @@ class RecordingBar : public QObject {
     void customEvent(QEvent* event) override;
 };
 
-// An application on the null audio back end, documents opened from real files, and views of a
-// given size shown on the offscreen platform.
+// An application on the null audio back end, documents made in memory, and views of a given
+// size shown on the offscreen platform.
 class ViewTestBench {
   public:
     ViewTestBench();
     ~ViewTestBench();
 
-    // Opens a file holding sound; the document lives as long as the bench.
-    CTesselDoc& Open(const TestSound& sound, const std::string& name = "take.wav");
+    // A document holding sound, made in memory; it lives as long as the bench.
+    CTesselDoc& Document(const TestSound& sound);
     // A mono 16-bit sound of frames frames at rate, with these pan points.
     static TestSound Mono(uint32_t frames, uint32_t rate = 22050,
                           std::vector<PanChunkPoint> points = {});
@@ -52,7 +51,6 @@ class ViewTestBench {
     // Asks view for its overview update as the bar does at idle, so the view knows bar.
     static void Feed(CWaveScrollView& view, QObject& bar);
 
-    TempDir dir;
     ScriptedPrompts prompts;
     MemorySettingsStore settings;
     CEditorApp app{prompts, settings};

@@ -41,7 +41,7 @@ class WaveView : public ::testing::Test {
 }  // namespace
 
 TEST_F(WaveView, ZoomInHalvesTheFramesPerColumnDownToOne) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(44100));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
     ASSERT_EQ(view->Geometry().ImageWidth(), 441);
     EXPECT_FALSE(Enabled(*view, CommandId::kShowAll));
@@ -65,7 +65,7 @@ TEST_F(WaveView, ZoomInHalvesTheFramesPerColumnDownToOne) {
 }
 
 TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(40000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 200);
     for (int i = 0; i < 7; ++i) {
         view->ZoomIn();
@@ -98,7 +98,7 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
 }
 
 TEST_F(WaveView, ZoomOutAtFactorTwoReturnsToTheFittedState) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(44100));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
     view->ZoomIn();
     ASSERT_EQ(view->Geometry().ZoomFactor(), 2u);
@@ -112,7 +112,7 @@ TEST_F(WaveView, ZoomOutAtFactorTwoReturnsToTheFittedState) {
 }
 
 TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(100000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(100000));
     auto view = bench.MakeView(doc, 500, 200);
     EXPECT_FALSE(Enabled(*view, CommandId::kZoomSelection));  // a caret
     view->SetSelection(50000, 51000);
@@ -135,7 +135,7 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     EXPECT_NEAR(view->Geometry().LeftColumn(), 50500 / 3 - 250, 1.0);
 
     // Within the window already: the flag is set and the whole sound stays fitted.
-    CTesselDoc& small = bench.Open(ViewTestBench::Mono(1000), "small.wav");
+    CTesselDoc& small = bench.Document(ViewTestBench::Mono(1000));
     auto fitted = bench.MakeView(small, 500, 200);
     fitted->SetSelection(0, 600);
     ASSERT_TRUE(Enabled(*fitted, CommandId::kZoomSelection));
@@ -146,7 +146,7 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
 }
 
 TEST_F(WaveView, SelectAllIsDisabledOnceEverythingIsSelected) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     ASSERT_TRUE(Enabled(*view, CommandId::kSelectAll));
     view->RunCommand(CommandId::kSelectAll);
@@ -156,7 +156,7 @@ TEST_F(WaveView, SelectAllIsDisabledOnceEverythingIsSelected) {
 }
 
 TEST_F(WaveView, DraggingSelectsAndReturningToTheAnchorGivesACaret) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);  // 10 frames per column
     QWidget* area = view->viewport();
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(100, 50));
@@ -180,7 +180,7 @@ TEST_F(WaveView, DraggingSelectsAndReturningToTheAnchorGivesACaret) {
 }
 
 TEST_F(WaveView, ShiftClickMovesTheNearerEndAndATieMovesTheEnd) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     QWidget* area = view->viewport();
     view->SetSelection(1000, 2000);
@@ -200,7 +200,7 @@ TEST_F(WaveView, ShiftClickMovesTheNearerEndAndATieMovesTheEnd) {
 }
 
 TEST_F(WaveView, TheSelectionShowsInvertedAndTheCaretIsAtLeastTwoPixelsWide) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     const int row = 2;  // above the waveform's reach: white unless inverted
     ASSERT_TRUE(BlackColumns(Grab(*view), row).empty());
@@ -222,14 +222,14 @@ TEST_F(WaveView, TheSelectionShowsInvertedAndTheCaretIsAtLeastTwoPixelsWide) {
     EXPECT_TRUE(BlackColumns(Grab(*view), row).empty());
 
     // One frame over several columns: the caret covers the frame's columns.
-    CTesselDoc& small = bench.Open(ViewTestBench::Mono(100), "small.wav");
+    CTesselDoc& small = bench.Document(ViewTestBench::Mono(100));
     auto wide = bench.MakeView(small, 500, 100);  // 5 columns per frame
     wide->SetSelection(10, 11);
     EXPECT_EQ(BlackColumns(Grab(*wide), row), (std::vector<int>{50, 51, 52, 53, 54}));
 }
 
 TEST_F(WaveView, ASelectionOffScreenShowsAgainAfterScrollingBack) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(40000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 100);
     for (int i = 0; i < 4; ++i) {
         view->ZoomIn();
@@ -248,7 +248,7 @@ TEST_F(WaveView, ASelectionOffScreenShowsAgainAfterScrollingBack) {
 }
 
 TEST_F(WaveView, TheWaveformIsDarkGreenOnWhiteWithACentreLine) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000, 22050, {{0, -90}}));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{0, -90}}));
     auto view = bench.MakeView(doc, 500, 100);
     const QImage image = Grab(*view);
     int green = 0;
@@ -281,9 +281,9 @@ TEST_F(WaveView, StatusTextsDescribeTheSound) {
     stereo.format = MakeFormat(2, 44100, 16);
     stereo.samples = Pattern(400);
     stereo.chunkFrames = 100;
-    CTesselDoc& doc = bench.Open(stereo);
+    CTesselDoc& doc = bench.Document(stereo);
     EXPECT_EQ(StatusTexts::FormatText(doc), "44,100 / 16 bit / stereo / WAVE");
-    CTesselDoc& slow = bench.Open(ViewTestBench::Mono(100, 8000), "slow.wav");
+    CTesselDoc& slow = bench.Document(ViewTestBench::Mono(100, 8000));
     EXPECT_EQ(StatusTexts::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
 }
 
@@ -307,7 +307,7 @@ class PaintRecorder : public QObject {
 }  // namespace
 
 TEST_F(WaveView, ASelectionChangeRepaintsOnlyTheColumnsThatChanged) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(1000, 1500);
     QCoreApplication::processEvents();
@@ -322,7 +322,7 @@ TEST_F(WaveView, ASelectionChangeRepaintsOnlyTheColumnsThatChanged) {
 }
 
 TEST_F(WaveView, TheCaretBlinksOnlyWhileTheViewIsActive) {
-    CTesselDoc& doc = bench.Open(ViewTestBench::Mono(5000));
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(2000, 2000);
     view->InvertCaret(true);  // hidden, as after a click
