@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,8 +13,8 @@
 #include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "playback/CommandTable.h"
 #include "views/PositionReadouts.h"
+#include "views/ViewContextMenu.h"
 #include "views/ViewCursors.h"
 #include "views/ViewEvents.h"
 #include "views/WaveViewPainter.h"
@@ -766,24 +765,8 @@ bool CWaveScrollView::RunIfEnabled(unsigned id) {
 }
 
 void CWaveScrollView::ShowContextMenu(const QPoint& position) {
-    QMenu menu(this);
-    for (const CommandInfo* command : CommandTable::Layout(CommandPlace::kContextMenu153)) {
-        if (command == nullptr) {
-            menu.addSeparator();
-            continue;
-        }
-        CommandState state;
-        UpdateCommand(command->id, state);
-        const std::string text = command->TextIn(CommandPlace::kContextMenu153);
-        QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(text)));
-        action->setData(command->id);
-        // The current edit mode shows checked, as on the tool bar and in the menus.
-        action->setCheckable(state.checked.has_value());
-        action->setChecked(state.checked.value_or(false));
-        action->setEnabled(state.enabled || state.checked.value_or(false));
-    }
-    menu.setObjectName("ContextMenu153");
-    if (QAction* chosen = menu.exec(viewport()->mapToGlobal(position))) {
-        RunIfEnabled(chosen->data().toUInt());
+    if (const std::optional<unsigned> id =
+            ViewContextMenu::Choose(*this, *this, viewport()->mapToGlobal(position))) {
+        RunIfEnabled(*id);
     }
 }
