@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
-#include <cstdlib>
 
 #include "document/CTesselDoc.h"
 #include "document/PointProperties.h"
@@ -36,7 +35,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_drag(document),
       m_keys(document, m_geometry),
       m_commands(*this, document, app),
-      m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }) {
+      m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }),
+      m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -100,8 +100,7 @@ void CWaveScrollView::resizeEvent(QResizeEvent* event) {
 }
 
 void CWaveScrollView::ScrollToSample(uint32_t frame) {
-    m_scrollBar.ScrollTo(m_geometry.ScrollPositionFor(frame));
-    viewport()->update();
+    m_navigation.ScrollToSample(frame);
 }
 
 void CWaveScrollView::scrollContentsBy(int /*dx*/, int /*dy*/) {
@@ -115,17 +114,8 @@ void CWaveScrollView::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
     event->accept();
-    if (event->modifiers() & Qt::ControlModifier) {
-        const int steps = m_wheel.ZoomSteps(delta);
-        const int x = static_cast<int>(event->position().x());
-        for (int i = 0; i < std::abs(steps) && !m_dragging; ++i) {
-            if (!ZoomAbout(x, steps > 0)) {
-                break;
-            }
-        }
-        return;
-    }
-    ScrollByColumns(m_wheel.ScrollColumns(delta, m_geometry.ImageWidth()));
+    m_navigation.Wheel(delta, event->modifiers() & Qt::ControlModifier,
+                       static_cast<int>(event->position().x()));
 }
 
 WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
@@ -134,70 +124,28 @@ WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
     return painted;
 }
 
-void CWaveScrollView::ScrollLeftTo(WaveViewGeometry::Column left) {
-    m_scrollBar.ScrollTo(m_geometry.ScrollPositionForLeft(left));
-    InvalidateAll();
-}
-
 void CWaveScrollView::ScrollByColumns(int64_t columns) {
-    if (columns == 0 || !m_geometry.CanZoomOut()) {
-        return;
-    }
-    ScrollLeftTo(m_geometry.LeftColumn() + columns);
-}
-
-bool CWaveScrollView::ZoomAbout(int x, bool bIn) {
-    if (bIn ? !m_geometry.CanZoomIn() : !m_geometry.CanZoomOut()) {
-        return false;
-    }
-    const uint32_t frame = PaintedGeometry().SampleAtX(x);
-    HideCaret();
-    if (bIn) {
-        m_geometry.ZoomIn(ClientHeight(), m_scrollBar.Height(), GetSelStart(), GetSelEnd());
-    } else {
-        m_geometry.ZoomOut(ClientHeight(), GetSelStart(), GetSelEnd());
-    }
-    FinishZoom(std::nullopt);
-    const WaveViewGeometry painted = PaintedGeometry();
-    ScrollLeftTo(painted.ColumnOfSample(frame) - x);
-    return true;
+    m_navigation.ScrollByColumns(columns);
 }
 
 void CWaveScrollView::InvalidateAll() {
     viewport()->update();
 }
 
-// ---- Zoom ----------------------------------------------------------------------------------
-
-void CWaveScrollView::FinishZoom(std::optional<uint32_t> frame) {
-    m_image.Invalidate();
-    m_scrollBar.ApplySizes();
-    InvalidateAll();
-    if (frame) {
-        ScrollToSample(*frame);
-    }
-}
-
 void CWaveScrollView::ZoomIn() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomIn(ClientHeight(), m_scrollBar.Height(), GetSelStart(), GetSelEnd()));
+    m_navigation.ZoomIn();
 }
 
 void CWaveScrollView::ZoomOut() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomOut(ClientHeight(), GetSelStart(), GetSelEnd()));
+    m_navigation.ZoomOut();
 }
 
 void CWaveScrollView::ShowAll() {
-    HideCaret();
-    m_geometry.ShowAll(ClientHeight());
-    FinishZoom(std::nullopt);
+    m_navigation.ShowAll();
 }
 
 void CWaveScrollView::ZoomToSelection() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomToSelection(ClientHeight(), m_scrollBar.Height(), GetSelStart(),
-                                          GetSelEnd()));
+    m_navigation.ZoomToSelection();
 }
 
 void CWaveScrollView::SelectAll() {
@@ -331,7 +279,7 @@ void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
     const bool bFollow = frame && m_app.IsCursorFollow() && !m_dragging;
     const Playhead::Step step = m_playhead.Move(frame, PaintedGeometry(), bFollow);
     if (step.pageLeft) {
-        ScrollLeftTo(*step.pageLeft);
+        m_navigation.ScrollLeftTo(*step.pageLeft);
     } else if (step.oldX != step.newX) {
         RepaintColumn(step.oldX);
         RepaintColumn(step.newX);
@@ -606,10 +554,10 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
             ScrollToSample(GetSelEnd());
             return;
         case Qt::Key_Home:
-            MoveToStart(event->modifiers() & Qt::ShiftModifier);
+            m_navigation.MoveToStart(event->modifiers() & Qt::ShiftModifier);
             return;
         case Qt::Key_End:
-            MoveToEnd(event->modifiers() & Qt::ShiftModifier);
+            m_navigation.MoveToEnd(event->modifiers() & Qt::ShiftModifier);
             return;
         case Qt::Key_Control:
             if (viewport()->underMouse() && InPanEditMode()) {
@@ -687,18 +635,6 @@ void CWaveScrollView::SendLivePan(int pan) {
 }
 
 // ---- Navigation and readouts ---------------------------------------------------------------
-
-void CWaveScrollView::MoveToStart(bool bExtend) {
-    const WaveSelection::Span span = m_selection.HomeTarget(bExtend);
-    SetSelection(span.start, span.end);
-    ScrollToSample(span.start);
-}
-
-void CWaveScrollView::MoveToEnd(bool bExtend) {
-    const WaveSelection::Span span = m_selection.EndTarget(bExtend, m_doc.GetFrameCount());
-    SetSelection(span.start, span.end);
-    ScrollToSample(span.end - 1);
-}
 
 void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
     m_hoverFrame = frame;

@@ -13,9 +13,9 @@
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
+#include "views/WaveViewNavigation.h"
 #include "views/geometry/Playhead.h"
 #include "views/geometry/WaveViewGeometry.h"
-#include "views/geometry/WheelSteps.h"
 #include "views/peaks/WaveImage.h"
 
 class CEditorApp;
@@ -68,6 +68,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     uint32_t GetSelEnd() const { return m_selection.End(); }
     bool IsCaretVisible() const { return m_selection.IsCaretVisible(); }
     void InvertCaret(bool toggle);
+    // Erases the caret if it is drawn.
+    void HideCaret();
     // The view became the active one, or stopped being it: the caret blinks only while active.
     void ActivateView(bool active);
     bool IsActiveView() const { return m_active; }
@@ -103,15 +105,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     std::string MouseReadout() const;
     std::string PlayReadout() const;
 
-    // Navigation. Moves the window's left edge by columns, within the waveform.
+    // Moves the window's left edge by columns, within the waveform.
     void ScrollByColumns(int64_t columns);
-    // One step of Zoom In or Zoom Out, when that command is enabled, keeping the frame under
-    // window column x where it is; false when the command is disabled.
-    bool ZoomAbout(int x, bool bIn);
-    // Home and End: the caret to the first or the last frame, or with bExtend the selection's
-    // start to the beginning or its end to the end; the view follows.
-    void MoveToStart(bool bExtend);
-    void MoveToEnd(bool bExtend);
 
     // Shows or hides the drag preview: the two segments through the point being dragged.
     void DrawDragPoint();
@@ -162,9 +157,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
   private:
     int ClientHeight() const;
     void FirstDisplay();
-    // The common end of every zoom: a full redraw at the new scale, then frame centred.
-    void FinishZoom(std::optional<uint32_t> frame);
-    void HideCaret();
     void OnCaretTimer();
     void InvalidateAll();
     // The window rectangle of a band of window columns over the image height.
@@ -172,8 +164,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     void Repaint(const WaveSelection::Bands& bands);
     void PaintOverlays(QPainter& painter);
     void RepaintColumn(std::optional<int> x);
-    // Puts absolute column left at the window's left edge and repaints.
-    void ScrollLeftTo(WaveViewGeometry::Column left);
     void SendPlayPosition();
 
     bool IsMono() const;
@@ -200,6 +190,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     WaveScrollBar m_scrollBar;
 
     WaveSelection m_selection;
+    WaveViewNavigation m_navigation;
     bool m_dragging = false;
     bool m_dragPreviewShown = false;
     bool m_displayed = false;
@@ -209,7 +200,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     QPointer<QObject> m_overviewBar;
 
     Playhead m_playhead;
-    WheelSteps m_wheel;
     std::optional<uint32_t> m_hoverFrame;
     std::optional<int> m_hoverPan;
     // What the last paint showed, to tell the ruler when the columns moved.
