@@ -36,7 +36,9 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_keys(document, m_geometry),
       m_commands(*this, document, app),
       m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }),
-      m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection) {
+      m_overview(document, m_geometry, m_selection),
+      m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
+      m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -45,13 +47,6 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     viewport()->setMouseTracking(true);
     m_caretTimer.setInterval(kCaretPeriodMs);
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
-    m_app.GetPlayback().AddListener(this);
-}
-
-CWaveScrollView::~CWaveScrollView() {
-    // Its sound does not play on without it; the view hears nothing more of it.
-    m_app.GetPlayback().RemoveListener(this);
-    m_app.GetPlayback().StopDocument(m_doc);
 }
 
 // ---- Display, resizing and scrolling -------------------------------------------------------
@@ -225,11 +220,9 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
     }
     WaveViewPainter::DrawWave(painter, m_image, viewport()->size(), !IsMono(), palette());
     PaintOverlays(painter);
-    const std::optional<int> playheadX = m_playhead.ColumnIn(m_geometry);
-    if (playheadX) {
+    if (const std::optional<int> playheadX = m_playback.PaintColumn(m_geometry)) {
         painter.fillRect(QRect(*playheadX, 0, 1, viewport()->height()), QColor(kPlayheadColour));
     }
-    m_playhead.Painted(playheadX);
     const Display display{m_geometry.LeftColumn(), m_geometry.TotalWidth(),
                           m_geometry.ImageWidth()};
     if (display != m_lastDisplay) {
@@ -265,39 +258,12 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
     }
 }
 
-void CWaveScrollView::RepaintColumn(std::optional<int> x) {
-    if (x) {
-        viewport()->update(QRect(*x, 0, 1, viewport()->height()));
-    }
-}
-
 std::optional<int> CWaveScrollView::PlayheadX() const {
-    return m_playhead.ColumnIn(PaintedGeometry());
+    return m_playback.PlayheadX();
 }
-
 void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
-    const bool bFollow = frame && m_app.IsCursorFollow() && !m_dragging;
-    const Playhead::Step step = m_playhead.Move(frame, PaintedGeometry(), bFollow);
-    if (step.pageLeft) {
-        m_navigation.ScrollLeftTo(*step.pageLeft);
-    } else if (step.oldX != step.newX) {
-        RepaintColumn(step.oldX);
-        RepaintColumn(step.newX);
-    }
-    if (m_active) {
-        SendPlayPosition();
-    }
+    m_playback.ShowPlayPosition(frame);
 }
-
-void CWaveScrollView::SendPlayPosition() {
-    if (m_overviewBar) {
-        const std::optional<uint32_t> frame = m_playhead.Frame();
-        SetPlayPositionEvent event(frame && m_app.GetPlayback().IsPlaying(m_doc) ? *frame
-                                                                                 : kNoPlayPosition);
-        QCoreApplication::sendEvent(m_overviewBar, &event);
-    }
-}
-
 void CWaveScrollView::DrawDragPoint() {
     m_dragPreviewShown = !m_dragPreviewShown;
     if (!m_drag.IsActive()) {
@@ -334,14 +300,14 @@ void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
     }
     // The point in hand is also the one the keys and Point Properties work on.
     m_keys.Select(m_drag.Point());
-    SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePan(m_drag.Point()->pan);
     DrawDragPoint();
 }
 
 void CWaveScrollView::DragPanPoint(int x, int y) {
     DrawDragPoint();
     m_drag.MoveTo(m_geometry.SampleAtX(x), m_geometry.PanFromY(y));
-    SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePan(m_drag.Point()->pan);
     DrawDragPoint();
 }
 
@@ -349,7 +315,7 @@ void CWaveScrollView::EndPanEdit() {
     DrawDragPoint();
     InvalidateAll();
     m_drag.End();
-    SendLivePan(kNoLivePan);
+    m_overview.SendLivePan(kNoLivePan);
 }
 
 // ---- Mouse and keys ------------------------------------------------------------------------
@@ -580,41 +546,8 @@ void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
 // ---- Playback ------------------------------------------------------------------------------
 
 void CWaveScrollView::Play() {
-    m_app.GetPlayback().Play(m_doc, GetSelStart(),
-                             IsCaret() ? -1 : static_cast<int64_t>(GetSelEnd()));
+    m_playback.Play();
 }
-
-void CWaveScrollView::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
-    if (&document == &m_doc) {
-        ShowPlayPosition(startFrame);
-    }
-}
-
-void CWaveScrollView::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
-    if (&document != &m_doc) {
-        return;
-    }
-    if (tick.direction) {
-        SendLivePan(*tick.direction);
-    }
-    ShowPlayPosition(tick.heardFrame);
-}
-
-void CWaveScrollView::OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) {
-    if (&document != &m_doc) {
-        return;
-    }
-    SendLivePan(kNoLivePan);
-    ShowPlayPosition(std::nullopt);
-    if (IsCaret()) {
-        if (stop.bPlayedOut) {
-            PlaceCaret(stop.playStart);
-        } else if (stop.stopFrame) {
-            PlaceCaret(*stop.stopFrame);
-        }
-    }
-}
-
 void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
     // As a click in selection mode: a caret there, shown at once.
     m_geometry.ClearZoomedToSelection();
@@ -622,18 +555,8 @@ void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
 }
 
 void CWaveScrollView::PlayFrom(uint32_t frame) {
-    m_app.GetPlayback().Stop();
-    PlaceCaretFromRuler(frame);
-    Play();
+    m_playback.PlayFrom(frame);
 }
-
-void CWaveScrollView::SendLivePan(int pan) {
-    if (m_overviewBar) {
-        SetLivePanEvent event(pan);
-        QCoreApplication::sendEvent(m_overviewBar, &event);
-    }
-}
-
 // ---- Navigation and readouts ---------------------------------------------------------------
 
 void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
@@ -656,34 +579,15 @@ std::string CWaveScrollView::MouseReadout() const {
 }
 
 std::string CWaveScrollView::PlayReadout() const {
-    const std::optional<uint32_t> frame = m_playhead.Frame();
-    return frame && m_app.GetPlayback().IsPlaying(m_doc)
-               ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate)
-               : std::string();
+    return m_playback.PlayReadout();
 }
-
 // ---- Commands ------------------------------------------------------------------------------
 
 void CWaveScrollView::FeedOverviewBar(QObject* bar) {
-    const WaveViewGeometry& g = m_geometry;
-    OverviewViewInfo info;
-    info.overviewImage = m_doc.GetOverview();
-    info.selStart = GetSelStart();
-    info.selEnd = GetSelEnd();
-    info.firstVisible = g.SampleOfColumn(g.LeftColumn());
-    info.lastVisible = g.ZoomFactor() > 1 ? g.SampleOfColumn(g.RightColumn()) : g.FrameCount();
-    info.length = m_doc.GetFrameCount();
-    OverviewUpdateEvent update(info);
-    QCoreApplication::sendEvent(bar, &update);
-    m_overviewBar = bar;
-    if (!m_app.GetPlayback().IsPlaying(m_doc)) {
-        SetLivePanEvent none(kNoLivePan);
-        QCoreApplication::sendEvent(bar, &none);
-    }
+    m_overview.Feed(bar, m_app.GetPlayback().IsPlaying(m_doc));
     // The bar's line is this sound's play position, or none while another sound plays.
-    SendPlayPosition();
+    m_playback.SendPlayPosition();
 }
-
 bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
     return m_commands.UpdateCommand(id, state);
 }

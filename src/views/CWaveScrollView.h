@@ -1,20 +1,19 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <optional>
 
 #include "playback/CommandTarget.h"
-#include "playback/PlaybackListener.h"
+#include "views/OverviewBarFeed.h"
 #include "views/PanPointDrag.h"
 #include "views/PanPointKeys.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
 #include "views/WaveViewNavigation.h"
-#include "views/geometry/Playhead.h"
+#include "views/WaveViewPlayback.h"
 #include "views/geometry/WaveViewGeometry.h"
 #include "views/peaks/WaveImage.h"
 
@@ -35,7 +34,7 @@ class QPainter;
 // Beside that it shows where things are: the blue playhead while its sound plays, the texts
 // of the position panes, and the wheel, Home and End navigation. The time ruler above it is a
 // widget of its own (CTimeRuler) that reads the same geometry.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public PlaybackListener {
+class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     Q_OBJECT
 
   public:
@@ -43,7 +42,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     static constexpr int kCaretPeriodMs = 700;
 
     CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget* parent = nullptr);
-    ~CWaveScrollView() override;
 
     CTesselDoc& GetDocument() const { return m_doc; }
     const WaveViewGeometry& Geometry() const { return m_geometry; }
@@ -76,8 +74,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
 
     // Plays the selection, or from the caret to the end.
     void Play();
-    // Sends the overview bar, when the view knows one, the live direction (or none).
-    void SendLivePan(int pan);
     // Erases the caret if it is drawn and puts it at frame.
     void PlaceCaret(uint32_t frame);
 
@@ -87,7 +83,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // on the overview bar.
     static constexpr QRgb kPlayheadColour = 0xFF0000FF;
     void ShowPlayPosition(std::optional<uint32_t> frame);
-    std::optional<uint32_t> GetPlayPosition() const { return m_playhead.Frame(); }
+    std::optional<uint32_t> GetPlayPosition() const { return m_playback.Frame(); }
     // The line's window column, or none when silent or outside the window.
     std::optional<int> PlayheadX() const;
 
@@ -119,7 +115,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     bool CanEditPointProperties() const;
     // The Point Properties dialog on the selected point.
     void EditPointProperties();
-    QObject* GetOverviewBar() const { return m_overviewBar; }
+    QObject* GetOverviewBar() const { return m_overview.Bar(); }
 
     // Tells the overview bar what this view shows, and keeps the bar for the live pan.
     void FeedOverviewBar(QObject* bar);
@@ -129,10 +125,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Routed to the view's commands.
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
-
-    void OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) override;
-    void OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) override;
-    void OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) override;
 
   signals:
     // The window's columns stand for other frames now: a scroll, a zoom or a resize. Sent by
@@ -163,8 +155,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     QRect BandRect(const WaveViewGeometry::Band& band) const;
     void Repaint(const WaveSelection::Bands& bands);
     void PaintOverlays(QPainter& painter);
-    void RepaintColumn(std::optional<int> x);
-    void SendPlayPosition();
 
     bool IsMono() const;
     bool InPanEditMode() const;
@@ -190,6 +180,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     WaveScrollBar m_scrollBar;
 
     WaveSelection m_selection;
+    OverviewBarFeed m_overview;
     WaveViewNavigation m_navigation;
     bool m_dragging = false;
     bool m_dragPreviewShown = false;
@@ -197,9 +188,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     bool m_active = false;
 
     QTimer m_caretTimer;
-    QPointer<QObject> m_overviewBar;
-
-    Playhead m_playhead;
     std::optional<uint32_t> m_hoverFrame;
     std::optional<int> m_hoverPan;
     // What the last paint showed, to tell the ruler when the columns moved.
@@ -210,4 +198,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
         bool operator==(const Display&) const = default;
     };
     Display m_lastDisplay;
+    // Last, so that its sound stops while every other part of the view is still there.
+    WaveViewPlayback m_playback;
 };
