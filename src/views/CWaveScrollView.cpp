@@ -32,11 +32,10 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_doc(document),
       m_app(app),
       m_geometry(document.GetFrameCount()),
-      m_drag(document),
-      m_keys(document, m_geometry),
       m_commands(*this, document, app),
       m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }),
       m_overview(document, m_geometry, m_selection),
+      m_points(*this, document, app, m_geometry, m_overview),
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
       m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
@@ -233,17 +232,18 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
 
 void CWaveScrollView::PaintOverlays(QPainter& painter) {
     const WaveViewPainter picture(m_geometry);
+    const PanPointDrag& drag = m_points.Drag();
     if (IsMono()) {
         // During a drag the trajectory stays as it was at the press; the preview shows the
         // change until the release repaints.
-        if (m_drag.IsActive()) {
-            picture.DrawTrajectory(painter, m_drag.Snapshot());
+        if (drag.IsActive()) {
+            picture.DrawTrajectory(painter, drag.Snapshot());
         } else {
             picture.DrawTrajectory(painter, m_doc);
         }
     }
-    if (InPanEditMode() && !m_drag.IsActive()) {
-        if (const PanPoint* selected = m_keys.Selected()) {
+    if (m_points.InPanEditMode() && !drag.IsActive()) {
+        if (const PanPoint* selected = m_points.Keys().Selected()) {
             picture.DrawSelectedPoint(painter, *selected);
         }
     }
@@ -252,9 +252,9 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
     } else if (IsCaretVisible()) {
         picture.InvertBand(painter, m_selection.CaretBand(m_geometry));
     }
-    if (m_dragPreviewShown && m_drag.IsActive()) {
+    if (m_points.IsDragPreviewShown() && drag.IsActive()) {
         WaveViewPainter::DrawDragPreview(
-            painter, picture.DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next()));
+            painter, picture.DragPreviewPath(drag.Prev(), *drag.Point(), drag.Next()));
     }
 }
 
@@ -264,70 +264,17 @@ std::optional<int> CWaveScrollView::PlayheadX() const {
 void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
     m_playback.ShowPlayPosition(frame);
 }
-void CWaveScrollView::DrawDragPoint() {
-    m_dragPreviewShown = !m_dragPreviewShown;
-    if (!m_drag.IsActive()) {
-        return;
-    }
-    const QPolygon path =
-        WaveViewPainter(m_geometry).DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next());
-    viewport()->update(path.boundingRect().adjusted(-2, -2, 2, 2));
-}
-
-// ---- Pan point editing ---------------------------------------------------------------------
-
 bool CWaveScrollView::IsMono() const {
     return m_doc.GetFormat().channels == 1;
-}
-
-bool CWaveScrollView::InPanEditMode() const {
-    return m_app.IsPanEditMode() && IsMono();
-}
-
-void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
-    const uint32_t frame = m_geometry.SampleAtX(x);
-    const int pan = m_geometry.PanFromY(y);
-    if (flags & Qt::ControlModifier) {
-        if (m_drag.DeleteHit(m_geometry.HitWindowAt(x, y))) {
-            InvalidateAll();
-        }
-        return;
-    }
-    m_dragging = true;
-    if (!m_drag.Begin(frame, pan, m_geometry.HitWindowAt(x, y))) {
-        m_dragging = false;
-        return;
-    }
-    // The point in hand is also the one the keys and Point Properties work on.
-    m_keys.Select(m_drag.Point());
-    m_overview.SendLivePan(m_drag.Point()->pan);
-    DrawDragPoint();
-}
-
-void CWaveScrollView::DragPanPoint(int x, int y) {
-    DrawDragPoint();
-    m_drag.MoveTo(m_geometry.SampleAtX(x), m_geometry.PanFromY(y));
-    m_overview.SendLivePan(m_drag.Point()->pan);
-    DrawDragPoint();
-}
-
-void CWaveScrollView::EndPanEdit() {
-    DrawDragPoint();
-    InvalidateAll();
-    m_drag.End();
-    m_overview.SendLivePan(kNoLivePan);
 }
 
 // ---- Mouse and keys ------------------------------------------------------------------------
 
 void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        if (InPanEditMode() && !m_dragging) {
-            const QPoint at = PixelOf(*event);
-            if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
-                m_keys.Select(hit);
-                InvalidateAll();
-            }
+        const QPoint at = PixelOf(*event);
+        if (m_points.InPanEditMode() && !m_dragging && m_points.SelectAt(at.x(), at.y())) {
+            InvalidateAll();
         }
         ShowContextMenu(event->position().toPoint());
         return;
@@ -337,8 +284,12 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
-    if (InPanEditMode()) {
-        BeginPanEdit(event->modifiers(), at.x(), at.y());
+    if (m_points.InPanEditMode()) {
+        if (event->modifiers() & Qt::ControlModifier) {
+            m_points.DeleteAt(at.x(), at.y());
+        } else {
+            m_dragging = m_points.BeginDrag(at.x(), at.y());
+        }
         return;
     }
     m_dragging = true;
@@ -348,7 +299,8 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CWaveScrollView::UpdateCursor(bool bCtrlHeld) {
-    const int mode = InPanEditMode() ? CEditorApp::kEditModePan : CEditorApp::kEditModeSelect;
+    const int mode =
+        m_points.InPanEditMode() ? CEditorApp::kEditModePan : CEditorApp::kEditModeSelect;
     viewport()->setCursor(ViewCursors::ForEditMode(mode, bCtrlHeld));
 }
 
@@ -369,8 +321,8 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) {
         return;
     }
-    if (m_drag.IsActive()) {
-        DragPanPoint(at.x(), at.y());
+    if (m_points.Drag().IsActive()) {
+        m_points.DragTo(at.x(), at.y());
         return;
     }
     Repaint(m_selection.DragTo(m_geometry, m_geometry.SampleAtX(at.x())));
@@ -378,15 +330,15 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_dragging) {
-        if (m_drag.IsActive()) {
-            EndPanEdit();
+        if (m_points.Drag().IsActive()) {
+            m_points.EndDrag();
         }
         m_dragging = false;
     }
 }
 
 void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !InPanEditMode() ||
+    if (event->button() != Qt::LeftButton || !m_points.InPanEditMode() ||
         (event->modifiers() & Qt::ControlModifier)) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
@@ -394,94 +346,32 @@ void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
     // The first press of the double-click grabbed the point (or added it); a grab that moved
     // nothing leaves no step behind the dialog's own.
     if (m_dragging) {
-        if (m_drag.IsActive()) {
-            EndPanEdit();
+        if (m_points.Drag().IsActive()) {
+            m_points.EndDrag();
         }
         m_dragging = false;
     }
     m_doc.DropUnchangedEdit();
     const QPoint at = PixelOf(*event);
-    if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
-        m_keys.Select(hit);
+    if (m_points.SelectAt(at.x(), at.y())) {
         RunIfEnabled(CommandId::kPointProperties);
     }
 }
 
 bool CWaveScrollView::CanEditPointProperties() const {
-    return InPanEditMode() && !m_dragging && m_keys.Selected() != nullptr;
+    return m_points.CanEditPointProperties();
 }
 
 void CWaveScrollView::EditPointProperties() {
-    PanPoint* point = m_keys.Selected();
-    if (point == nullptr) {
-        return;
-    }
-    PointProperties properties(m_doc, *point);
-    if (m_app.EditPointProperties(properties)) {
-        OnPointSelectionChanged();
-    }
-}
-
-void CWaveScrollView::OnPointSelectionChanged() {
-    InvalidateAll();
-    const PanPoint* point = m_keys.Selected();
-    if (point != nullptr && !m_geometry.IsSampleVisible(point->position)) {
-        ScrollToSample(point->position);
-    }
-    QStatusTipEvent tip(QString::fromStdString(m_keys.Describe()));
-    QCoreApplication::sendEvent(this, &tip);
+    m_points.EditPointProperties();
 }
 
 bool CWaveScrollView::focusNextPrevChild(bool next) {
     // In pan edit mode Tab walks the points; past the last one the focus moves on as usual.
-    if (InPanEditMode() && !m_dragging) {
-        const bool bMoved = m_keys.Step(next);
-        OnPointSelectionChanged();
-        if (bMoved) {
-            return true;
-        }
+    if (m_points.InPanEditMode() && !m_dragging && m_points.StepSelection(next)) {
+        return true;
     }
     return QAbstractScrollArea::focusNextPrevChild(next);
-}
-
-bool CWaveScrollView::EditPointWithKey(const QKeyEvent& event) {
-    if (!InPanEditMode() || m_dragging || m_keys.Selected() == nullptr) {
-        return false;
-    }
-    const bool bShift = event.modifiers() & Qt::ShiftModifier;
-    bool bChanged = false;
-    switch (event.key()) {
-        case Qt::Key_Up:  // up the window, toward full left
-            bChanged = m_keys.ChangePan(bShift ? -10 : -1);
-            break;
-        case Qt::Key_Down:
-            bChanged = m_keys.ChangePan(bShift ? 10 : 1);
-            break;
-        case Qt::Key_Left:
-            bChanged = m_keys.MoveColumns(-1);
-            break;
-        case Qt::Key_Right:
-            bChanged = m_keys.MoveColumns(1);
-            break;
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-            // With a range selected these keys delete the range's points, as they always did.
-            if (!IsCaret()) {
-                return false;
-            }
-            bChanged = m_keys.DeleteSelected();
-            break;
-        case Qt::Key_Escape:
-            m_keys.Clear();
-            bChanged = true;
-            break;
-        default:
-            return false;
-    }
-    if (bChanged) {
-        OnPointSelectionChanged();
-    }
-    return true;
 }
 
 void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
@@ -491,7 +381,7 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (EditPointWithKey(*event)) {
+    if (m_points.EditWithKey(*event)) {
         return;
     }
     switch (event->key()) {
@@ -526,7 +416,7 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
             m_navigation.MoveToEnd(event->modifiers() & Qt::ShiftModifier);
             return;
         case Qt::Key_Control:
-            if (viewport()->underMouse() && InPanEditMode()) {
+            if (viewport()->underMouse() && m_points.InPanEditMode()) {
                 UpdateCursor(true);
             }
             return;
@@ -536,7 +426,7 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Control && viewport()->underMouse() && InPanEditMode()) {
+    if (event->key() == Qt::Key_Control && viewport()->underMouse() && m_points.InPanEditMode()) {
         UpdateCursor(false);
         return;
     }
@@ -571,7 +461,7 @@ std::string CWaveScrollView::SelectionReadout() const {
 
 std::string CWaveScrollView::MouseReadout() const {
     const uint32_t rate = m_doc.GetFormat().sampleRate;
-    if (const PanPoint* point = m_drag.IsActive() ? m_drag.Point() : nullptr) {
+    if (const PanPoint* point = m_points.Drag().IsActive() ? m_points.Drag().Point() : nullptr) {
         return PositionReadouts::DragText(point->position, point->pan, rate);
     }
     return m_hoverFrame ? PositionReadouts::HoverText(*m_hoverFrame, m_hoverPan, rate)

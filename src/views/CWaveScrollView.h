@@ -7,8 +7,7 @@
 
 #include "playback/CommandTarget.h"
 #include "views/OverviewBarFeed.h"
-#include "views/PanPointDrag.h"
-#include "views/PanPointKeys.h"
+#include "views/PanPointEditor.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
@@ -104,14 +103,12 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // Moves the window's left edge by columns, within the waveform.
     void ScrollByColumns(int64_t columns);
 
-    // Shows or hides the drag preview: the two segments through the point being dragged.
-    void DrawDragPoint();
-    bool IsDragPreviewShown() const { return m_dragPreviewShown; }
-    const PanPoint* GetDragPoint() const { return m_drag.Point(); }
-    const PanPoint* GetDragPrev() const { return m_drag.Prev(); }
+    bool IsDragPreviewShown() const { return m_points.IsDragPreviewShown(); }
+    const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
+    const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
     bool IsDragging() const { return m_dragging; }
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
-    PanPointKeys& Keys() { return m_keys; }
+    PanPointKeys& Keys() { return m_points.Keys(); }
     bool CanEditPointProperties() const;
     // The Point Properties dialog on the selected point.
     void EditPointProperties();
@@ -157,15 +154,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     void PaintOverlays(QPainter& painter);
 
     bool IsMono() const;
-    bool InPanEditMode() const;
-    // Pan point editing with the left button in pan edit mode; flags are Qt modifiers.
-    void BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y);
-    void DragPanPoint(int x, int y);
-    void EndPanEdit();
-    // The keys of pan point editing on the selected point; false for any other key.
-    bool EditPointWithKey(const QKeyEvent& event);
-    // The selected point changed or moved: shown, in view, and told in the status bar.
-    void OnPointSelectionChanged();
     // Runs a command only while it is enabled, as the menus and keys do.
     bool RunIfEnabled(unsigned id);
     void ShowContextMenu(const QPoint& position);
@@ -174,16 +162,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     CEditorApp& m_app;
     WaveViewGeometry m_geometry;
     WaveImage m_image;
-    PanPointDrag m_drag;
-    PanPointKeys m_keys;
     WaveViewCommands m_commands;
     WaveScrollBar m_scrollBar;
 
     WaveSelection m_selection;
     OverviewBarFeed m_overview;
+    PanPointEditor m_points;
     WaveViewNavigation m_navigation;
     bool m_dragging = false;
-    bool m_dragPreviewShown = false;
     bool m_displayed = false;
     bool m_active = false;
 
