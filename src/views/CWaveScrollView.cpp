@@ -37,6 +37,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_overview(document, m_geometry, m_selection),
       m_points(*this, document, app, m_geometry, m_overview),
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
+      m_readouts(document, m_selection, m_points.Drag()),
       m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -450,22 +451,15 @@ void CWaveScrollView::PlayFrom(uint32_t frame) {
 // ---- Navigation and readouts ---------------------------------------------------------------
 
 void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
-    m_hoverFrame = frame;
-    m_hoverPan = frame ? pan : std::nullopt;
+    m_readouts.SetHover(frame, pan);
 }
 
 std::string CWaveScrollView::SelectionReadout() const {
-    return PositionReadouts::SelectionText(GetSelStart(), GetSelEnd(),
-                                           m_doc.GetFormat().sampleRate);
+    return m_readouts.SelectionText();
 }
 
 std::string CWaveScrollView::MouseReadout() const {
-    const uint32_t rate = m_doc.GetFormat().sampleRate;
-    if (const PanPoint* point = m_points.Drag().IsActive() ? m_points.Drag().Point() : nullptr) {
-        return PositionReadouts::DragText(point->position, point->pan, rate);
-    }
-    return m_hoverFrame ? PositionReadouts::HoverText(*m_hoverFrame, m_hoverPan, rate)
-                        : std::string();
+    return m_readouts.MouseText();
 }
 
 std::string CWaveScrollView::PlayReadout() const {

@@ -13,6 +13,7 @@
 #include "views/WaveViewCommands.h"
 #include "views/WaveViewNavigation.h"
 #include "views/WaveViewPlayback.h"
+#include "views/WaveViewReadouts.h"
 #include "views/geometry/WaveViewGeometry.h"
 #include "views/peaks/WaveImage.h"
 
@@ -169,13 +170,12 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     OverviewBarFeed m_overview;
     PanPointEditor m_points;
     WaveViewNavigation m_navigation;
+    WaveViewReadouts m_readouts;
     bool m_dragging = false;
     bool m_displayed = false;
     bool m_active = false;
 
     QTimer m_caretTimer;
-    std::optional<uint32_t> m_hoverFrame;
-    std::optional<int> m_hoverPan;
     // What the last paint showed, to tell the ruler when the columns moved.
     struct Display {
         WaveViewGeometry::Column left = -1;
