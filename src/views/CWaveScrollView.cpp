@@ -5,17 +5,12 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollBar>
-#include <algorithm>
 
 #include "document/CTesselDoc.h"
-#include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "views/PositionReadouts.h"
 #include "views/ViewContextMenu.h"
 #include "views/ViewCursors.h"
-#include "views/ViewEvents.h"
 #include "views/WaveViewPainter.h"
 
 namespace {
@@ -94,10 +89,6 @@ void CWaveScrollView::resizeEvent(QResizeEvent* event) {
     ScrollToSample(anchor);
 }
 
-void CWaveScrollView::ScrollToSample(uint32_t frame) {
-    m_navigation.ScrollToSample(frame);
-}
-
 void CWaveScrollView::scrollContentsBy(int /*dx*/, int /*dy*/) {
     // The image catches up at the next paint: kept columns are shifted, not redrawn.
     viewport()->update();
@@ -119,34 +110,8 @@ WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
     return painted;
 }
 
-void CWaveScrollView::ScrollByColumns(int64_t columns) {
-    m_navigation.ScrollByColumns(columns);
-}
-
 void CWaveScrollView::InvalidateAll() {
     viewport()->update();
-}
-
-void CWaveScrollView::ZoomIn() {
-    m_navigation.ZoomIn();
-}
-
-void CWaveScrollView::ZoomOut() {
-    m_navigation.ZoomOut();
-}
-
-void CWaveScrollView::ShowAll() {
-    m_navigation.ShowAll();
-}
-
-void CWaveScrollView::ZoomToSelection() {
-    m_navigation.ZoomToSelection();
-}
-
-void CWaveScrollView::SelectAll() {
-    HideCaret();
-    m_selection.SelectAll(m_doc.GetFrameCount());
-    InvalidateAll();
 }
 
 // ---- Selection and caret -------------------------------------------------------------------
@@ -204,7 +169,23 @@ void CWaveScrollView::PlaceCaret(uint32_t frame) {
     Repaint(m_selection.PlaceCaret(m_geometry, frame));
 }
 
+void CWaveScrollView::SelectAll() {
+    HideCaret();
+    m_selection.SelectAll(m_doc.GetFrameCount());
+    InvalidateAll();
+}
+
+void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
+    // As a click in selection mode: a caret there, shown at once.
+    m_geometry.ClearZoomedToSelection();
+    SetSelection(frame, frame + 1);
+}
+
 // ---- Painting ------------------------------------------------------------------------------
+
+bool CWaveScrollView::IsMono() const {
+    return m_doc.GetFormat().channels == 1;
+}
 
 void CWaveScrollView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
@@ -257,16 +238,6 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
         WaveViewPainter::DrawDragPreview(
             painter, picture.DragPreviewPath(drag.Prev(), *drag.Point(), drag.Next()));
     }
-}
-
-std::optional<int> CWaveScrollView::PlayheadX() const {
-    return m_playback.PlayheadX();
-}
-void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
-    m_playback.ShowPlayPosition(frame);
-}
-bool CWaveScrollView::IsMono() const {
-    return m_doc.GetFormat().channels == 1;
 }
 
 // ---- Mouse and keys ------------------------------------------------------------------------
@@ -359,14 +330,6 @@ void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
     }
 }
 
-bool CWaveScrollView::CanEditPointProperties() const {
-    return m_points.CanEditPointProperties();
-}
-
-void CWaveScrollView::EditPointProperties() {
-    m_points.EditPointProperties();
-}
-
 bool CWaveScrollView::focusNextPrevChild(bool next) {
     // In pan edit mode Tab walks the points; past the last one the focus moves on as usual.
     if (m_points.InPanEditMode() && !m_dragging && m_points.StepSelection(next)) {
@@ -434,37 +397,6 @@ void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
     QWidget::keyReleaseEvent(event);
 }
 
-// ---- Playback ------------------------------------------------------------------------------
-
-void CWaveScrollView::Play() {
-    m_playback.Play();
-}
-void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
-    // As a click in selection mode: a caret there, shown at once.
-    m_geometry.ClearZoomedToSelection();
-    SetSelection(frame, frame + 1);
-}
-
-void CWaveScrollView::PlayFrom(uint32_t frame) {
-    m_playback.PlayFrom(frame);
-}
-// ---- Navigation and readouts ---------------------------------------------------------------
-
-void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
-    m_readouts.SetHover(frame, pan);
-}
-
-std::string CWaveScrollView::SelectionReadout() const {
-    return m_readouts.SelectionText();
-}
-
-std::string CWaveScrollView::MouseReadout() const {
-    return m_readouts.MouseText();
-}
-
-std::string CWaveScrollView::PlayReadout() const {
-    return m_playback.PlayReadout();
-}
 // ---- Commands ------------------------------------------------------------------------------
 
 void CWaveScrollView::FeedOverviewBar(QObject* bar) {
@@ -472,6 +404,7 @@ void CWaveScrollView::FeedOverviewBar(QObject* bar) {
     // The bar's line is this sound's play position, or none while another sound plays.
     m_playback.SendPlayPosition();
 }
+
 bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
     return m_commands.UpdateCommand(id, state);
 }

@@ -23,17 +23,20 @@ class QPainter;
 
 // The scrolling view of one open sound: its wave image at a zoom, the selection (a caret or a
 // range of frames) and, for a mono sound, the pan trajectory with its mouse editing. The
-// widget does the Qt work: events, the selection and the caret, painting, command routing.
-// Its geometry, image, drag and player are pieces of their own. The document and the
+// widget does the Qt work: events turned into calls, the selection and the caret, painting
+// through WaveViewPainter, command routing to WaveViewCommands. The rest are pieces of its
+// own: the geometry and image, the scroll bar, the navigation (WaveViewNavigation), pan point
+// editing (PanPointEditor), the overview bar (OverviewBarFeed), playing (WaveViewPlayback,
+// which holds the playhead) and the readouts (WaveViewReadouts). The document and the
 // application outlive the view.
 //
 // Units: frames from 0; columns and x, y as WaveViewGeometry has them. Transient graphics
 // (caret, selection, drag preview) are state: a change repaints exactly the rectangles an
 // inversion would touch, and the paint draws the state by inversion.
 //
-// Beside that it shows where things are: the blue playhead while its sound plays, the texts
-// of the position panes, and the wheel, Home and End navigation. The time ruler above it is a
-// widget of its own (CTimeRuler) that reads the same geometry.
+// Beside that it shows where things are: the blue playhead while its sound plays and the texts
+// of the position panes. The time ruler above it is a widget of its own (CTimeRuler) that
+// reads the same geometry.
 class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     Q_OBJECT
 
@@ -49,14 +52,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     WaveViewGeometry PaintedGeometry() const;
 
     // Centres frame in the window, as far as the waveform reaches.
-    void ScrollToSample(uint32_t frame);
+    void ScrollToSample(uint32_t frame) { m_navigation.ScrollToSample(frame); }
     bool SelectionInView() const;
 
     // Zoom and selection commands; their enabling is the geometry's.
-    void ZoomIn();
-    void ZoomOut();
-    void ShowAll();
-    void ZoomToSelection();
+    void ZoomIn() { m_navigation.ZoomIn(); }
+    void ZoomOut() { m_navigation.ZoomOut(); }
+    void ShowAll() { m_navigation.ShowAll(); }
+    void ZoomToSelection() { m_navigation.ZoomToSelection(); }
     void SelectAll();
 
     // Selection: a caret when end == start + 1.
@@ -73,7 +76,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     bool IsActiveView() const { return m_active; }
 
     // Plays the selection, or from the caret to the end.
-    void Play();
+    void Play() { m_playback.Play(); }
     // Erases the caret if it is drawn and puts it at frame.
     void PlaceCaret(uint32_t frame);
 
@@ -82,27 +85,29 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // the view pages ahead as the line reaches the right edge. The active view also shows it
     // on the overview bar.
     static constexpr QRgb kPlayheadColour = 0xFF0000FF;
-    void ShowPlayPosition(std::optional<uint32_t> frame);
+    void ShowPlayPosition(std::optional<uint32_t> frame) { m_playback.ShowPlayPosition(frame); }
     std::optional<uint32_t> GetPlayPosition() const { return m_playback.Frame(); }
     // The line's window column, or none when silent or outside the window.
-    std::optional<int> PlayheadX() const;
+    std::optional<int> PlayheadX() const { return m_playback.PlayheadX(); }
 
     // The ruler's gestures: a click puts the caret at frame, a double-click plays from there
     // (stopping what plays first).
     void PlaceCaretFromRuler(uint32_t frame);
-    void PlayFrom(uint32_t frame);
+    void PlayFrom(uint32_t frame) { m_playback.PlayFrom(frame); }
     // What the mouse points at: a frame and, over a mono sound's wave, the direction its
     // height stands for; none once it has left.
-    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan);
+    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
+        m_readouts.SetHover(frame, pan);
+    }
 
     // The position panes' texts: the caret or the selection; the point being dragged, else the
     // mouse (empty when it is elsewhere); the play position (empty when silent).
-    std::string SelectionReadout() const;
-    std::string MouseReadout() const;
-    std::string PlayReadout() const;
+    std::string SelectionReadout() const { return m_readouts.SelectionText(); }
+    std::string MouseReadout() const { return m_readouts.MouseText(); }
+    std::string PlayReadout() const { return m_playback.PlayReadout(); }
 
     // Moves the window's left edge by columns, within the waveform.
-    void ScrollByColumns(int64_t columns);
+    void ScrollByColumns(int64_t columns) { m_navigation.ScrollByColumns(columns); }
 
     bool IsDragPreviewShown() const { return m_points.IsDragPreviewShown(); }
     const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
@@ -110,9 +115,9 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     bool IsDragging() const { return m_dragging; }
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
     PanPointKeys& Keys() { return m_points.Keys(); }
-    bool CanEditPointProperties() const;
+    bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
     // The Point Properties dialog on the selected point.
-    void EditPointProperties();
+    void EditPointProperties() { m_points.EditPointProperties(); }
     QObject* GetOverviewBar() const { return m_overview.Bar(); }
 
     // Tells the overview bar what this view shows, and keeps the bar for the live pan.
