@@ -2,22 +2,15 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScrollBar>
-#include <algorithm>
-#include <cstdlib>
 
 #include "document/CTesselDoc.h"
-#include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
-#include "playback/CommandTable.h"
-#include "views/PositionReadouts.h"
+#include "views/ViewContextMenu.h"
 #include "views/ViewCursors.h"
-#include "views/ViewEvents.h"
 #include "views/WaveViewPainter.h"
 
 namespace {
@@ -34,10 +27,13 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_doc(document),
       m_app(app),
       m_geometry(document.GetFrameCount()),
-      m_drag(document),
-      m_keys(document, m_geometry),
       m_commands(*this, document, app),
-      m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }) {
+      m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }),
+      m_overview(document, m_geometry, m_selection),
+      m_points(*this, document, app, m_geometry, m_overview),
+      m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
+      m_readouts(document, m_selection, m_points.Drag()),
+      m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -46,13 +42,6 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     viewport()->setMouseTracking(true);
     m_caretTimer.setInterval(kCaretPeriodMs);
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
-    m_app.GetPlayback().AddListener(this);
-}
-
-CWaveScrollView::~CWaveScrollView() {
-    // Its sound does not play on without it; the view hears nothing more of it.
-    m_app.GetPlayback().RemoveListener(this);
-    m_app.GetPlayback().StopDocument(m_doc);
 }
 
 // ---- Display, resizing and scrolling -------------------------------------------------------
@@ -100,11 +89,6 @@ void CWaveScrollView::resizeEvent(QResizeEvent* event) {
     ScrollToSample(anchor);
 }
 
-void CWaveScrollView::ScrollToSample(uint32_t frame) {
-    m_scrollBar.ScrollTo(m_geometry.ScrollPositionFor(frame));
-    viewport()->update();
-}
-
 void CWaveScrollView::scrollContentsBy(int /*dx*/, int /*dy*/) {
     // The image catches up at the next paint: kept columns are shifted, not redrawn.
     viewport()->update();
@@ -116,17 +100,8 @@ void CWaveScrollView::wheelEvent(QWheelEvent* event) {
     const QPoint angle = event->angleDelta();
     const int delta = angle.y() != 0 ? angle.y() : angle.x();
     event->accept();
-    if (event->modifiers() & Qt::ControlModifier) {
-        const int steps = m_wheel.ZoomSteps(delta);
-        const int x = static_cast<int>(event->position().x());
-        for (int i = 0; i < std::abs(steps) && !m_dragging; ++i) {
-            if (!ZoomAbout(x, steps > 0)) {
-                break;
-            }
-        }
-        return;
-    }
-    ScrollByColumns(m_wheel.ScrollColumns(delta, m_geometry.ImageWidth()));
+    m_navigation.Wheel(delta, event->modifiers() & Qt::ControlModifier,
+                       static_cast<int>(event->position().x()));
 }
 
 WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
@@ -135,76 +110,8 @@ WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
     return painted;
 }
 
-void CWaveScrollView::ScrollLeftTo(WaveViewGeometry::Column left) {
-    m_scrollBar.ScrollTo(m_geometry.ScrollPositionForLeft(left));
-    InvalidateAll();
-}
-
-void CWaveScrollView::ScrollByColumns(int64_t columns) {
-    if (columns == 0 || !m_geometry.CanZoomOut()) {
-        return;
-    }
-    ScrollLeftTo(m_geometry.LeftColumn() + columns);
-}
-
-bool CWaveScrollView::ZoomAbout(int x, bool bIn) {
-    if (bIn ? !m_geometry.CanZoomIn() : !m_geometry.CanZoomOut()) {
-        return false;
-    }
-    const uint32_t frame = PaintedGeometry().SampleAtX(x);
-    HideCaret();
-    if (bIn) {
-        m_geometry.ZoomIn(ClientHeight(), m_scrollBar.Height(), GetSelStart(), GetSelEnd());
-    } else {
-        m_geometry.ZoomOut(ClientHeight(), GetSelStart(), GetSelEnd());
-    }
-    FinishZoom(std::nullopt);
-    const WaveViewGeometry painted = PaintedGeometry();
-    ScrollLeftTo(painted.ColumnOfSample(frame) - x);
-    return true;
-}
-
 void CWaveScrollView::InvalidateAll() {
     viewport()->update();
-}
-
-// ---- Zoom ----------------------------------------------------------------------------------
-
-void CWaveScrollView::FinishZoom(std::optional<uint32_t> frame) {
-    m_image.Invalidate();
-    m_scrollBar.ApplySizes();
-    InvalidateAll();
-    if (frame) {
-        ScrollToSample(*frame);
-    }
-}
-
-void CWaveScrollView::ZoomIn() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomIn(ClientHeight(), m_scrollBar.Height(), GetSelStart(), GetSelEnd()));
-}
-
-void CWaveScrollView::ZoomOut() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomOut(ClientHeight(), GetSelStart(), GetSelEnd()));
-}
-
-void CWaveScrollView::ShowAll() {
-    HideCaret();
-    m_geometry.ShowAll(ClientHeight());
-    FinishZoom(std::nullopt);
-}
-
-void CWaveScrollView::ZoomToSelection() {
-    HideCaret();
-    FinishZoom(m_geometry.ZoomToSelection(ClientHeight(), m_scrollBar.Height(), GetSelStart(),
-                                          GetSelEnd()));
-}
-
-void CWaveScrollView::SelectAll() {
-    HideCaret();
-    m_selection.SelectAll(m_doc.GetFrameCount());
-    InvalidateAll();
 }
 
 // ---- Selection and caret -------------------------------------------------------------------
@@ -262,7 +169,23 @@ void CWaveScrollView::PlaceCaret(uint32_t frame) {
     Repaint(m_selection.PlaceCaret(m_geometry, frame));
 }
 
+void CWaveScrollView::SelectAll() {
+    HideCaret();
+    m_selection.SelectAll(m_doc.GetFrameCount());
+    InvalidateAll();
+}
+
+void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
+    // As a click in selection mode: a caret there, shown at once.
+    m_geometry.ClearZoomedToSelection();
+    SetSelection(frame, frame + 1);
+}
+
 // ---- Painting ------------------------------------------------------------------------------
+
+bool CWaveScrollView::IsMono() const {
+    return m_doc.GetFormat().channels == 1;
+}
 
 void CWaveScrollView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
@@ -278,11 +201,9 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
     }
     WaveViewPainter::DrawWave(painter, m_image, viewport()->size(), !IsMono(), palette());
     PaintOverlays(painter);
-    const std::optional<int> playheadX = m_playhead.ColumnIn(m_geometry);
-    if (playheadX) {
+    if (const std::optional<int> playheadX = m_playback.PaintColumn(m_geometry)) {
         painter.fillRect(QRect(*playheadX, 0, 1, viewport()->height()), QColor(kPlayheadColour));
     }
-    m_playhead.Painted(playheadX);
     const Display display{m_geometry.LeftColumn(), m_geometry.TotalWidth(),
                           m_geometry.ImageWidth()};
     if (display != m_lastDisplay) {
@@ -293,17 +214,18 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
 
 void CWaveScrollView::PaintOverlays(QPainter& painter) {
     const WaveViewPainter picture(m_geometry);
+    const PanPointDrag& drag = m_points.Drag();
     if (IsMono()) {
         // During a drag the trajectory stays as it was at the press; the preview shows the
         // change until the release repaints.
-        if (m_drag.IsActive()) {
-            picture.DrawTrajectory(painter, m_drag.Snapshot());
+        if (drag.IsActive()) {
+            picture.DrawTrajectory(painter, drag.Snapshot());
         } else {
             picture.DrawTrajectory(painter, m_doc);
         }
     }
-    if (InPanEditMode() && !m_drag.IsActive()) {
-        if (const PanPoint* selected = m_keys.Selected()) {
+    if (m_points.InPanEditMode() && !drag.IsActive()) {
+        if (const PanPoint* selected = m_points.Keys().Selected()) {
             picture.DrawSelectedPoint(painter, *selected);
         }
     }
@@ -312,109 +234,19 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
     } else if (IsCaretVisible()) {
         picture.InvertBand(painter, m_selection.CaretBand(m_geometry));
     }
-    if (m_dragPreviewShown && m_drag.IsActive()) {
+    if (m_points.IsDragPreviewShown() && drag.IsActive()) {
         WaveViewPainter::DrawDragPreview(
-            painter, picture.DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next()));
+            painter, picture.DragPreviewPath(drag.Prev(), *drag.Point(), drag.Next()));
     }
-}
-
-void CWaveScrollView::RepaintColumn(std::optional<int> x) {
-    if (x) {
-        viewport()->update(QRect(*x, 0, 1, viewport()->height()));
-    }
-}
-
-std::optional<int> CWaveScrollView::PlayheadX() const {
-    return m_playhead.ColumnIn(PaintedGeometry());
-}
-
-void CWaveScrollView::ShowPlayPosition(std::optional<uint32_t> frame) {
-    const bool bFollow = frame && m_app.IsCursorFollow() && !m_dragging;
-    const Playhead::Step step = m_playhead.Move(frame, PaintedGeometry(), bFollow);
-    if (step.pageLeft) {
-        ScrollLeftTo(*step.pageLeft);
-    } else if (step.oldX != step.newX) {
-        RepaintColumn(step.oldX);
-        RepaintColumn(step.newX);
-    }
-    if (m_active) {
-        SendPlayPosition();
-    }
-}
-
-void CWaveScrollView::SendPlayPosition() {
-    if (m_overviewBar) {
-        const std::optional<uint32_t> frame = m_playhead.Frame();
-        SetPlayPositionEvent event(frame && m_app.GetPlayback().IsPlaying(m_doc) ? *frame
-                                                                                 : kNoPlayPosition);
-        QCoreApplication::sendEvent(m_overviewBar, &event);
-    }
-}
-
-void CWaveScrollView::DrawDragPoint() {
-    m_dragPreviewShown = !m_dragPreviewShown;
-    if (!m_drag.IsActive()) {
-        return;
-    }
-    const QPolygon path =
-        WaveViewPainter(m_geometry).DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next());
-    viewport()->update(path.boundingRect().adjusted(-2, -2, 2, 2));
-}
-
-// ---- Pan point editing ---------------------------------------------------------------------
-
-bool CWaveScrollView::IsMono() const {
-    return m_doc.GetFormat().channels == 1;
-}
-
-bool CWaveScrollView::InPanEditMode() const {
-    return m_app.IsPanEditMode() && IsMono();
-}
-
-void CWaveScrollView::BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y) {
-    const uint32_t frame = m_geometry.SampleAtX(x);
-    const int pan = m_geometry.PanFromY(y);
-    if (flags & Qt::ControlModifier) {
-        if (m_drag.DeleteHit(m_geometry.HitWindowAt(x, y))) {
-            InvalidateAll();
-        }
-        return;
-    }
-    m_dragging = true;
-    if (!m_drag.Begin(frame, pan, m_geometry.HitWindowAt(x, y))) {
-        m_dragging = false;
-        return;
-    }
-    // The point in hand is also the one the keys and Point Properties work on.
-    m_keys.Select(m_drag.Point());
-    SendLivePan(m_drag.Point()->pan);
-    DrawDragPoint();
-}
-
-void CWaveScrollView::DragPanPoint(int x, int y) {
-    DrawDragPoint();
-    m_drag.MoveTo(m_geometry.SampleAtX(x), m_geometry.PanFromY(y));
-    SendLivePan(m_drag.Point()->pan);
-    DrawDragPoint();
-}
-
-void CWaveScrollView::EndPanEdit() {
-    DrawDragPoint();
-    InvalidateAll();
-    m_drag.End();
-    SendLivePan(kNoLivePan);
 }
 
 // ---- Mouse and keys ------------------------------------------------------------------------
 
 void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        if (InPanEditMode() && !m_dragging) {
-            const QPoint at = PixelOf(*event);
-            if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
-                m_keys.Select(hit);
-                InvalidateAll();
-            }
+        const QPoint at = PixelOf(*event);
+        if (m_points.InPanEditMode() && !m_dragging && m_points.SelectAt(at.x(), at.y())) {
+            InvalidateAll();
         }
         ShowContextMenu(event->position().toPoint());
         return;
@@ -424,8 +256,12 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
-    if (InPanEditMode()) {
-        BeginPanEdit(event->modifiers(), at.x(), at.y());
+    if (m_points.InPanEditMode()) {
+        if (event->modifiers() & Qt::ControlModifier) {
+            m_points.DeleteAt(at.x(), at.y());
+        } else {
+            m_dragging = m_points.BeginDrag(at.x(), at.y());
+        }
         return;
     }
     m_dragging = true;
@@ -435,7 +271,8 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CWaveScrollView::UpdateCursor(bool bCtrlHeld) {
-    const int mode = InPanEditMode() ? CEditorApp::kEditModePan : CEditorApp::kEditModeSelect;
+    const int mode =
+        m_points.InPanEditMode() ? CEditorApp::kEditModePan : CEditorApp::kEditModeSelect;
     viewport()->setCursor(ViewCursors::ForEditMode(mode, bCtrlHeld));
 }
 
@@ -456,8 +293,8 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging) {
         return;
     }
-    if (m_drag.IsActive()) {
-        DragPanPoint(at.x(), at.y());
+    if (m_points.Drag().IsActive()) {
+        m_points.DragTo(at.x(), at.y());
         return;
     }
     Repaint(m_selection.DragTo(m_geometry, m_geometry.SampleAtX(at.x())));
@@ -465,15 +302,15 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_dragging) {
-        if (m_drag.IsActive()) {
-            EndPanEdit();
+        if (m_points.Drag().IsActive()) {
+            m_points.EndDrag();
         }
         m_dragging = false;
     }
 }
 
 void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !InPanEditMode() ||
+    if (event->button() != Qt::LeftButton || !m_points.InPanEditMode() ||
         (event->modifiers() & Qt::ControlModifier)) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
@@ -481,94 +318,24 @@ void CWaveScrollView::mouseDoubleClickEvent(QMouseEvent* event) {
     // The first press of the double-click grabbed the point (or added it); a grab that moved
     // nothing leaves no step behind the dialog's own.
     if (m_dragging) {
-        if (m_drag.IsActive()) {
-            EndPanEdit();
+        if (m_points.Drag().IsActive()) {
+            m_points.EndDrag();
         }
         m_dragging = false;
     }
     m_doc.DropUnchangedEdit();
     const QPoint at = PixelOf(*event);
-    if (const PanPoint* hit = m_drag.HitPoint(m_geometry.HitWindowAt(at.x(), at.y()))) {
-        m_keys.Select(hit);
+    if (m_points.SelectAt(at.x(), at.y())) {
         RunIfEnabled(CommandId::kPointProperties);
     }
 }
 
-bool CWaveScrollView::CanEditPointProperties() const {
-    return InPanEditMode() && !m_dragging && m_keys.Selected() != nullptr;
-}
-
-void CWaveScrollView::EditPointProperties() {
-    PanPoint* point = m_keys.Selected();
-    if (point == nullptr) {
-        return;
-    }
-    PointProperties properties(m_doc, *point);
-    if (m_app.EditPointProperties(properties)) {
-        OnPointSelectionChanged();
-    }
-}
-
-void CWaveScrollView::OnPointSelectionChanged() {
-    InvalidateAll();
-    const PanPoint* point = m_keys.Selected();
-    if (point != nullptr && !m_geometry.IsSampleVisible(point->position)) {
-        ScrollToSample(point->position);
-    }
-    QStatusTipEvent tip(QString::fromStdString(m_keys.Describe()));
-    QCoreApplication::sendEvent(this, &tip);
-}
-
 bool CWaveScrollView::focusNextPrevChild(bool next) {
     // In pan edit mode Tab walks the points; past the last one the focus moves on as usual.
-    if (InPanEditMode() && !m_dragging) {
-        const bool bMoved = m_keys.Step(next);
-        OnPointSelectionChanged();
-        if (bMoved) {
-            return true;
-        }
+    if (m_points.InPanEditMode() && !m_dragging && m_points.StepSelection(next)) {
+        return true;
     }
     return QAbstractScrollArea::focusNextPrevChild(next);
-}
-
-bool CWaveScrollView::EditPointWithKey(const QKeyEvent& event) {
-    if (!InPanEditMode() || m_dragging || m_keys.Selected() == nullptr) {
-        return false;
-    }
-    const bool bShift = event.modifiers() & Qt::ShiftModifier;
-    bool bChanged = false;
-    switch (event.key()) {
-        case Qt::Key_Up:  // up the window, toward full left
-            bChanged = m_keys.ChangePan(bShift ? -10 : -1);
-            break;
-        case Qt::Key_Down:
-            bChanged = m_keys.ChangePan(bShift ? 10 : 1);
-            break;
-        case Qt::Key_Left:
-            bChanged = m_keys.MoveColumns(-1);
-            break;
-        case Qt::Key_Right:
-            bChanged = m_keys.MoveColumns(1);
-            break;
-        case Qt::Key_Delete:
-        case Qt::Key_Backspace:
-            // With a range selected these keys delete the range's points, as they always did.
-            if (!IsCaret()) {
-                return false;
-            }
-            bChanged = m_keys.DeleteSelected();
-            break;
-        case Qt::Key_Escape:
-            m_keys.Clear();
-            bChanged = true;
-            break;
-        default:
-            return false;
-    }
-    if (bChanged) {
-        OnPointSelectionChanged();
-    }
-    return true;
 }
 
 void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
@@ -578,7 +345,7 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (EditPointWithKey(*event)) {
+    if (m_points.EditWithKey(*event)) {
         return;
     }
     switch (event->key()) {
@@ -607,13 +374,13 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
             ScrollToSample(GetSelEnd());
             return;
         case Qt::Key_Home:
-            MoveToStart(event->modifiers() & Qt::ShiftModifier);
+            m_navigation.MoveToStart(event->modifiers() & Qt::ShiftModifier);
             return;
         case Qt::Key_End:
-            MoveToEnd(event->modifiers() & Qt::ShiftModifier);
+            m_navigation.MoveToEnd(event->modifiers() & Qt::ShiftModifier);
             return;
         case Qt::Key_Control:
-            if (viewport()->underMouse() && InPanEditMode()) {
+            if (viewport()->underMouse() && m_points.InPanEditMode()) {
                 UpdateCursor(true);
             }
             return;
@@ -623,130 +390,19 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CWaveScrollView::keyReleaseEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Control && viewport()->underMouse() && InPanEditMode()) {
+    if (event->key() == Qt::Key_Control && viewport()->underMouse() && m_points.InPanEditMode()) {
         UpdateCursor(false);
         return;
     }
     QWidget::keyReleaseEvent(event);
 }
 
-// ---- Playback ------------------------------------------------------------------------------
-
-void CWaveScrollView::Play() {
-    m_app.GetPlayback().Play(m_doc, GetSelStart(),
-                             IsCaret() ? -1 : static_cast<int64_t>(GetSelEnd()));
-}
-
-void CWaveScrollView::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
-    if (&document == &m_doc) {
-        ShowPlayPosition(startFrame);
-    }
-}
-
-void CWaveScrollView::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
-    if (&document != &m_doc) {
-        return;
-    }
-    if (tick.direction) {
-        SendLivePan(*tick.direction);
-    }
-    ShowPlayPosition(tick.heardFrame);
-}
-
-void CWaveScrollView::OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) {
-    if (&document != &m_doc) {
-        return;
-    }
-    SendLivePan(kNoLivePan);
-    ShowPlayPosition(std::nullopt);
-    if (IsCaret()) {
-        if (stop.bPlayedOut) {
-            PlaceCaret(stop.playStart);
-        } else if (stop.stopFrame) {
-            PlaceCaret(*stop.stopFrame);
-        }
-    }
-}
-
-void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
-    // As a click in selection mode: a caret there, shown at once.
-    m_geometry.ClearZoomedToSelection();
-    SetSelection(frame, frame + 1);
-}
-
-void CWaveScrollView::PlayFrom(uint32_t frame) {
-    m_app.GetPlayback().Stop();
-    PlaceCaretFromRuler(frame);
-    Play();
-}
-
-void CWaveScrollView::SendLivePan(int pan) {
-    if (m_overviewBar) {
-        SetLivePanEvent event(pan);
-        QCoreApplication::sendEvent(m_overviewBar, &event);
-    }
-}
-
-// ---- Navigation and readouts ---------------------------------------------------------------
-
-void CWaveScrollView::MoveToStart(bool bExtend) {
-    const WaveSelection::Span span = m_selection.HomeTarget(bExtend);
-    SetSelection(span.start, span.end);
-    ScrollToSample(span.start);
-}
-
-void CWaveScrollView::MoveToEnd(bool bExtend) {
-    const WaveSelection::Span span = m_selection.EndTarget(bExtend, m_doc.GetFrameCount());
-    SetSelection(span.start, span.end);
-    ScrollToSample(span.end - 1);
-}
-
-void CWaveScrollView::SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
-    m_hoverFrame = frame;
-    m_hoverPan = frame ? pan : std::nullopt;
-}
-
-std::string CWaveScrollView::SelectionReadout() const {
-    return PositionReadouts::SelectionText(GetSelStart(), GetSelEnd(),
-                                           m_doc.GetFormat().sampleRate);
-}
-
-std::string CWaveScrollView::MouseReadout() const {
-    const uint32_t rate = m_doc.GetFormat().sampleRate;
-    if (const PanPoint* point = m_drag.IsActive() ? m_drag.Point() : nullptr) {
-        return PositionReadouts::DragText(point->position, point->pan, rate);
-    }
-    return m_hoverFrame ? PositionReadouts::HoverText(*m_hoverFrame, m_hoverPan, rate)
-                        : std::string();
-}
-
-std::string CWaveScrollView::PlayReadout() const {
-    const std::optional<uint32_t> frame = m_playhead.Frame();
-    return frame && m_app.GetPlayback().IsPlaying(m_doc)
-               ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate)
-               : std::string();
-}
-
 // ---- Commands ------------------------------------------------------------------------------
 
 void CWaveScrollView::FeedOverviewBar(QObject* bar) {
-    const WaveViewGeometry& g = m_geometry;
-    OverviewViewInfo info;
-    info.overviewImage = m_doc.GetOverview();
-    info.selStart = GetSelStart();
-    info.selEnd = GetSelEnd();
-    info.firstVisible = g.SampleOfColumn(g.LeftColumn());
-    info.lastVisible = g.ZoomFactor() > 1 ? g.SampleOfColumn(g.RightColumn()) : g.FrameCount();
-    info.length = m_doc.GetFrameCount();
-    OverviewUpdateEvent update(info);
-    QCoreApplication::sendEvent(bar, &update);
-    m_overviewBar = bar;
-    if (!m_app.GetPlayback().IsPlaying(m_doc)) {
-        SetLivePanEvent none(kNoLivePan);
-        QCoreApplication::sendEvent(bar, &none);
-    }
+    m_overview.Feed(bar, m_app.GetPlayback().IsPlaying(m_doc));
     // The bar's line is this sound's play position, or none while another sound plays.
-    SendPlayPosition();
+    m_playback.SendPlayPosition();
 }
 
 bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
@@ -766,24 +422,8 @@ bool CWaveScrollView::RunIfEnabled(unsigned id) {
 }
 
 void CWaveScrollView::ShowContextMenu(const QPoint& position) {
-    QMenu menu(this);
-    for (const CommandInfo* command : CommandTable::Layout(CommandPlace::kContextMenu153)) {
-        if (command == nullptr) {
-            menu.addSeparator();
-            continue;
-        }
-        CommandState state;
-        UpdateCommand(command->id, state);
-        const std::string text = command->TextIn(CommandPlace::kContextMenu153);
-        QAction* action = menu.addAction(QString::fromStdString(state.text.value_or(text)));
-        action->setData(command->id);
-        // The current edit mode shows checked, as on the tool bar and in the menus.
-        action->setCheckable(state.checked.has_value());
-        action->setChecked(state.checked.value_or(false));
-        action->setEnabled(state.enabled || state.checked.value_or(false));
-    }
-    menu.setObjectName("ContextMenu153");
-    if (QAction* chosen = menu.exec(viewport()->mapToGlobal(position))) {
-        RunIfEnabled(chosen->data().toUInt());
+    if (const std::optional<unsigned> id =
+            ViewContextMenu::Choose(*this, *this, viewport()->mapToGlobal(position))) {
+        RunIfEnabled(*id);
     }
 }

@@ -1,21 +1,20 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <optional>
 
 #include "playback/CommandTarget.h"
-#include "playback/PlaybackListener.h"
-#include "views/PanPointDrag.h"
-#include "views/PanPointKeys.h"
+#include "views/OverviewBarFeed.h"
+#include "views/PanPointEditor.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
-#include "views/geometry/Playhead.h"
+#include "views/WaveViewNavigation.h"
+#include "views/WaveViewPlayback.h"
+#include "views/WaveViewReadouts.h"
 #include "views/geometry/WaveViewGeometry.h"
-#include "views/geometry/WheelSteps.h"
 #include "views/peaks/WaveImage.h"
 
 class CEditorApp;
@@ -24,18 +23,21 @@ class QPainter;
 
 // The scrolling view of one open sound: its wave image at a zoom, the selection (a caret or a
 // range of frames) and, for a mono sound, the pan trajectory with its mouse editing. The
-// widget does the Qt work: events, the selection and the caret, painting, command routing.
-// Its geometry, image, drag and player are pieces of their own. The document and the
+// widget does the Qt work: events turned into calls, the selection and the caret, painting
+// through WaveViewPainter, command routing to WaveViewCommands. The rest are pieces of its
+// own: the geometry and image, the scroll bar, the navigation (WaveViewNavigation), pan point
+// editing (PanPointEditor), the overview bar (OverviewBarFeed), playing (WaveViewPlayback,
+// which holds the playhead) and the readouts (WaveViewReadouts). The document and the
 // application outlive the view.
 //
 // Units: frames from 0; columns and x, y as WaveViewGeometry has them. Transient graphics
 // (caret, selection, drag preview) are state: a change repaints exactly the rectangles an
 // inversion would touch, and the paint draws the state by inversion.
 //
-// Beside that it shows where things are: the blue playhead while its sound plays, the texts
-// of the position panes, and the wheel, Home and End navigation. The time ruler above it is a
-// widget of its own (CTimeRuler) that reads the same geometry.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public PlaybackListener {
+// Beside that it shows where things are: the blue playhead while its sound plays and the texts
+// of the position panes. The time ruler above it is a widget of its own (CTimeRuler) that
+// reads the same geometry.
+class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     Q_OBJECT
 
   public:
@@ -43,7 +45,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     static constexpr int kCaretPeriodMs = 700;
 
     CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget* parent = nullptr);
-    ~CWaveScrollView() override;
 
     CTesselDoc& GetDocument() const { return m_doc; }
     const WaveViewGeometry& Geometry() const { return m_geometry; }
@@ -51,14 +52,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     WaveViewGeometry PaintedGeometry() const;
 
     // Centres frame in the window, as far as the waveform reaches.
-    void ScrollToSample(uint32_t frame);
+    void ScrollToSample(uint32_t frame) { m_navigation.ScrollToSample(frame); }
     bool SelectionInView() const;
 
     // Zoom and selection commands; their enabling is the geometry's.
-    void ZoomIn();
-    void ZoomOut();
-    void ShowAll();
-    void ZoomToSelection();
+    void ZoomIn() { m_navigation.ZoomIn(); }
+    void ZoomOut() { m_navigation.ZoomOut(); }
+    void ShowAll() { m_navigation.ShowAll(); }
+    void ZoomToSelection() { m_navigation.ZoomToSelection(); }
     void SelectAll();
 
     // Selection: a caret when end == start + 1.
@@ -68,14 +69,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     uint32_t GetSelEnd() const { return m_selection.End(); }
     bool IsCaretVisible() const { return m_selection.IsCaretVisible(); }
     void InvertCaret(bool toggle);
+    // Erases the caret if it is drawn.
+    void HideCaret();
     // The view became the active one, or stopped being it: the caret blinks only while active.
     void ActivateView(bool active);
     bool IsActiveView() const { return m_active; }
 
     // Plays the selection, or from the caret to the end.
-    void Play();
-    // Sends the overview bar, when the view knows one, the live direction (or none).
-    void SendLivePan(int pan);
+    void Play() { m_playback.Play(); }
     // Erases the caret if it is drawn and puts it at frame.
     void PlaceCaret(uint32_t frame);
 
@@ -84,47 +85,40 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // the view pages ahead as the line reaches the right edge. The active view also shows it
     // on the overview bar.
     static constexpr QRgb kPlayheadColour = 0xFF0000FF;
-    void ShowPlayPosition(std::optional<uint32_t> frame);
-    std::optional<uint32_t> GetPlayPosition() const { return m_playhead.Frame(); }
+    void ShowPlayPosition(std::optional<uint32_t> frame) { m_playback.ShowPlayPosition(frame); }
+    std::optional<uint32_t> GetPlayPosition() const { return m_playback.Frame(); }
     // The line's window column, or none when silent or outside the window.
-    std::optional<int> PlayheadX() const;
+    std::optional<int> PlayheadX() const { return m_playback.PlayheadX(); }
 
     // The ruler's gestures: a click puts the caret at frame, a double-click plays from there
     // (stopping what plays first).
     void PlaceCaretFromRuler(uint32_t frame);
-    void PlayFrom(uint32_t frame);
+    void PlayFrom(uint32_t frame) { m_playback.PlayFrom(frame); }
     // What the mouse points at: a frame and, over a mono sound's wave, the direction its
     // height stands for; none once it has left.
-    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan);
+    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
+        m_readouts.SetHover(frame, pan);
+    }
 
     // The position panes' texts: the caret or the selection; the point being dragged, else the
     // mouse (empty when it is elsewhere); the play position (empty when silent).
-    std::string SelectionReadout() const;
-    std::string MouseReadout() const;
-    std::string PlayReadout() const;
+    std::string SelectionReadout() const { return m_readouts.SelectionText(); }
+    std::string MouseReadout() const { return m_readouts.MouseText(); }
+    std::string PlayReadout() const { return m_playback.PlayReadout(); }
 
-    // Navigation. Moves the window's left edge by columns, within the waveform.
-    void ScrollByColumns(int64_t columns);
-    // One step of Zoom In or Zoom Out, when that command is enabled, keeping the frame under
-    // window column x where it is; false when the command is disabled.
-    bool ZoomAbout(int x, bool bIn);
-    // Home and End: the caret to the first or the last frame, or with bExtend the selection's
-    // start to the beginning or its end to the end; the view follows.
-    void MoveToStart(bool bExtend);
-    void MoveToEnd(bool bExtend);
+    // Moves the window's left edge by columns, within the waveform.
+    void ScrollByColumns(int64_t columns) { m_navigation.ScrollByColumns(columns); }
 
-    // Shows or hides the drag preview: the two segments through the point being dragged.
-    void DrawDragPoint();
-    bool IsDragPreviewShown() const { return m_dragPreviewShown; }
-    const PanPoint* GetDragPoint() const { return m_drag.Point(); }
-    const PanPoint* GetDragPrev() const { return m_drag.Prev(); }
+    bool IsDragPreviewShown() const { return m_points.IsDragPreviewShown(); }
+    const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
+    const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
     bool IsDragging() const { return m_dragging; }
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
-    PanPointKeys& Keys() { return m_keys; }
-    bool CanEditPointProperties() const;
+    PanPointKeys& Keys() { return m_points.Keys(); }
+    bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
     // The Point Properties dialog on the selected point.
-    void EditPointProperties();
-    QObject* GetOverviewBar() const { return m_overviewBar; }
+    void EditPointProperties() { m_points.EditPointProperties(); }
+    QObject* GetOverviewBar() const { return m_overview.Bar(); }
 
     // Tells the overview bar what this view shows, and keeps the bar for the live pan.
     void FeedOverviewBar(QObject* bar);
@@ -134,10 +128,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     // Routed to the view's commands.
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
-
-    void OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) override;
-    void OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) override;
-    void OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) override;
 
   signals:
     // The window's columns stand for other frames now: a scroll, a zoom or a resize. Sent by
@@ -162,30 +152,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
   private:
     int ClientHeight() const;
     void FirstDisplay();
-    // The common end of every zoom: a full redraw at the new scale, then frame centred.
-    void FinishZoom(std::optional<uint32_t> frame);
-    void HideCaret();
     void OnCaretTimer();
     void InvalidateAll();
     // The window rectangle of a band of window columns over the image height.
     QRect BandRect(const WaveViewGeometry::Band& band) const;
     void Repaint(const WaveSelection::Bands& bands);
     void PaintOverlays(QPainter& painter);
-    void RepaintColumn(std::optional<int> x);
-    // Puts absolute column left at the window's left edge and repaints.
-    void ScrollLeftTo(WaveViewGeometry::Column left);
-    void SendPlayPosition();
 
     bool IsMono() const;
-    bool InPanEditMode() const;
-    // Pan point editing with the left button in pan edit mode; flags are Qt modifiers.
-    void BeginPanEdit(Qt::KeyboardModifiers flags, int x, int y);
-    void DragPanPoint(int x, int y);
-    void EndPanEdit();
-    // The keys of pan point editing on the selected point; false for any other key.
-    bool EditPointWithKey(const QKeyEvent& event);
-    // The selected point changed or moved: shown, in view, and told in the status bar.
-    void OnPointSelectionChanged();
     // Runs a command only while it is enabled, as the menus and keys do.
     bool RunIfEnabled(unsigned id);
     void ShowContextMenu(const QPoint& position);
@@ -194,24 +168,19 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     CEditorApp& m_app;
     WaveViewGeometry m_geometry;
     WaveImage m_image;
-    PanPointDrag m_drag;
-    PanPointKeys m_keys;
     WaveViewCommands m_commands;
     WaveScrollBar m_scrollBar;
 
     WaveSelection m_selection;
+    OverviewBarFeed m_overview;
+    PanPointEditor m_points;
+    WaveViewNavigation m_navigation;
+    WaveViewReadouts m_readouts;
     bool m_dragging = false;
-    bool m_dragPreviewShown = false;
     bool m_displayed = false;
     bool m_active = false;
 
     QTimer m_caretTimer;
-    QPointer<QObject> m_overviewBar;
-
-    Playhead m_playhead;
-    WheelSteps m_wheel;
-    std::optional<uint32_t> m_hoverFrame;
-    std::optional<int> m_hoverPan;
     // What the last paint showed, to tell the ruler when the columns moved.
     struct Display {
         WaveViewGeometry::Column left = -1;
@@ -220,4 +189,6 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
         bool operator==(const Display&) const = default;
     };
     Display m_lastDisplay;
+    // Last, so that its sound stops while every other part of the view is still there.
+    WaveViewPlayback m_playback;
 };

@@ -1,0 +1,40 @@
+#include "views/OverviewBarFeed.h"
+
+#include <QCoreApplication>
+
+#include "document/CTesselDoc.h"
+#include "views/ViewEvents.h"
+#include "views/WaveSelection.h"
+#include "views/geometry/WaveViewGeometry.h"
+
+void OverviewBarFeed::Feed(QObject* bar, bool bPlaying) {
+    const WaveViewGeometry& g = m_geometry;
+    OverviewViewInfo info;
+    info.overviewImage = m_doc.GetOverview();
+    info.selStart = m_selection.Start();
+    info.selEnd = m_selection.End();
+    info.firstVisible = g.SampleOfColumn(g.LeftColumn());
+    info.lastVisible = g.ZoomFactor() > 1 ? g.SampleOfColumn(g.RightColumn()) : g.FrameCount();
+    info.length = m_doc.GetFrameCount();
+    OverviewUpdateEvent update(info);
+    QCoreApplication::sendEvent(bar, &update);
+    m_bar = bar;
+    if (!bPlaying) {
+        SetLivePanEvent none(kNoLivePan);
+        QCoreApplication::sendEvent(bar, &none);
+    }
+}
+
+void OverviewBarFeed::SendLivePan(int pan) {
+    if (m_bar) {
+        SetLivePanEvent event(pan);
+        QCoreApplication::sendEvent(m_bar, &event);
+    }
+}
+
+void OverviewBarFeed::SendPlayPosition(std::optional<uint32_t> frame) {
+    if (m_bar) {
+        SetPlayPositionEvent event(frame.value_or(kNoPlayPosition));
+        QCoreApplication::sendEvent(m_bar, &event);
+    }
+}

@@ -1,0 +1,106 @@
+#include "views/WaveViewPlayback.h"
+
+#include "document/CTesselDoc.h"
+#include "playback/CEditorApp.h"
+#include "views/CWaveScrollView.h"
+#include "views/OverviewBarFeed.h"
+#include "views/PositionReadouts.h"
+#include "views/WaveViewNavigation.h"
+
+WaveViewPlayback::WaveViewPlayback(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
+                                   WaveViewNavigation& navigation, OverviewBarFeed& overview)
+    : m_view(view), m_doc(document), m_app(app), m_navigation(navigation), m_overview(overview) {
+    m_app.GetPlayback().AddListener(this);
+}
+
+WaveViewPlayback::~WaveViewPlayback() {
+    // Its sound does not play on without the view; the view hears nothing more of it.
+    m_app.GetPlayback().RemoveListener(this);
+    m_app.GetPlayback().StopDocument(m_doc);
+}
+
+void WaveViewPlayback::Play() {
+    m_app.GetPlayback().Play(m_doc, m_view.GetSelStart(),
+                             m_view.IsCaret() ? -1 : static_cast<int64_t>(m_view.GetSelEnd()));
+}
+
+void WaveViewPlayback::PlayFrom(uint32_t frame) {
+    m_app.GetPlayback().Stop();
+    m_view.PlaceCaretFromRuler(frame);
+    Play();
+}
+
+void WaveViewPlayback::RepaintColumn(std::optional<int> x) {
+    if (x) {
+        m_view.viewport()->update(QRect(*x, 0, 1, m_view.viewport()->height()));
+    }
+}
+
+void WaveViewPlayback::ShowPlayPosition(std::optional<uint32_t> frame) {
+    const bool bFollow = frame && m_app.IsCursorFollow() && !m_view.IsDragging();
+    const Playhead::Step step = m_playhead.Move(frame, m_view.PaintedGeometry(), bFollow);
+    if (step.pageLeft) {
+        m_navigation.ScrollLeftTo(*step.pageLeft);
+    } else if (step.oldX != step.newX) {
+        RepaintColumn(step.oldX);
+        RepaintColumn(step.newX);
+    }
+    if (m_view.IsActiveView()) {
+        SendPlayPosition();
+    }
+}
+
+std::optional<uint32_t> WaveViewPlayback::HeardFrame() const {
+    const std::optional<uint32_t> frame = m_playhead.Frame();
+    return frame && m_app.GetPlayback().IsPlaying(m_doc) ? frame : std::nullopt;
+}
+
+std::optional<int> WaveViewPlayback::PlayheadX() const {
+    return m_playhead.ColumnIn(m_view.PaintedGeometry());
+}
+
+std::optional<int> WaveViewPlayback::PaintColumn(const WaveViewGeometry& geometry) {
+    const std::optional<int> x = m_playhead.ColumnIn(geometry);
+    m_playhead.Painted(x);
+    return x;
+}
+
+void WaveViewPlayback::SendPlayPosition() {
+    m_overview.SendPlayPosition(HeardFrame());
+}
+
+std::string WaveViewPlayback::PlayReadout() const {
+    const std::optional<uint32_t> frame = HeardFrame();
+    return frame ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate) : std::string();
+}
+
+void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
+    if (&document == &m_doc) {
+        ShowPlayPosition(startFrame);
+    }
+}
+
+void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
+    if (&document != &m_doc) {
+        return;
+    }
+    if (tick.direction) {
+        m_overview.SendLivePan(*tick.direction);
+    }
+    ShowPlayPosition(tick.heardFrame);
+}
+
+void WaveViewPlayback::OnPlaybackStopped(CTesselDoc& document, const PlaybackStop& stop) {
+    if (&document != &m_doc) {
+        return;
+    }
+    m_overview.SendLivePan(kNoLivePan);
+    ShowPlayPosition(std::nullopt);
+    if (m_view.IsCaret()) {
+        if (stop.bPlayedOut) {
+            m_view.PlaceCaret(stop.playStart);
+        } else if (stop.stopFrame) {
+            m_view.PlaceCaret(*stop.stopFrame);
+        }
+    }
+}
