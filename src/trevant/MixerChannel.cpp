@@ -149,6 +149,14 @@ void MixerChannel::QueueFreeBuffers() {
     }
 }
 
+void MixerChannel::UnqueuePlayed() {
+    ALuint buffer = 0;
+    alSourceUnqueueBuffers(m_source, 1, &buffer);
+    m_consumed += m_queued.front().frames;
+    m_queued.pop_front();
+    m_freeBuffers.push_back(buffer);
+}
+
 bool MixerChannel::Feed(MixerPlayParams* params) {
     if (!m_bPlaying) {
         return false;
@@ -156,20 +164,22 @@ bool MixerChannel::Feed(MixerPlayParams* params) {
     ALint processed = 0;
     alGetSourcei(m_source, AL_BUFFERS_PROCESSED, &processed);
     for (ALint i = 0; i < processed && !m_queued.empty(); ++i) {
-        ALuint buffer = 0;
-        alSourceUnqueueBuffers(m_source, 1, &buffer);
-        m_consumed += m_queued.front().frames;
-        m_queued.pop_front();
-        m_freeBuffers.push_back(buffer);
+        UnqueuePlayed();
     }
+    const size_t kept = m_queued.size();
     QueueFreeBuffers();
     ALint state = AL_STOPPED;
     alGetSourcei(m_source, AL_SOURCE_STATE, &state);
     if (state == AL_PLAYING) {
         return false;
     }
+    // The queue ran dry before we refilled it (perhaps after the count above): every buffer
+    // queued before this refill has played. A stopped source starts again at its first
+    // buffer, so those go first, or they would be heard twice and the position step back.
+    for (size_t i = 0; i < kept && !m_queued.empty(); ++i) {
+        UnqueuePlayed();
+    }
     if (!m_queued.empty()) {
-        // The queue ran dry before we refilled it: carry on where it stopped.
         alSourcePlay(m_source);
         return false;
     }

@@ -56,6 +56,8 @@ class MixerChannel {
     bool IsPlaying() const { return m_bPlaying; }
 
   private:
+    // Takes the front buffer, which has played, off the source's queue.
+    void UnqueuePlayed();
     void QueueFreeBuffers();
     void DetachQueue();
 
