@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/PanChunk.h"
+#include "document/PanPoint.h"
 
 // The words after the command: positional arguments and "--name value" (or "-n value")
 // options. Problems are
@@ -23,14 +23,15 @@ class CliArguments {
     std::optional<std::string> Option(const std::string& name) const;
     bool Flag(const std::string& name) const;
 
-    // "pos:pan,pos:pan,..." in frames and whole degrees; an empty text is no points. None with
-    // a usage error in error.
-    static std::optional<std::vector<PanChunkPoint>> ParsePoints(const std::string& text,
-                                                                 std::string& error);
-    // One point a line, "pos,pan" or "pos:pan"; empty lines and lines starting with '#' or a
-    // letter (a heading) are skipped.
-    static std::optional<std::vector<PanChunkPoint>> ParsePointsFile(const std::string& path,
-                                                                     std::string& error);
+    // "frame:azimuth[:elevation[:distance[:width]]],..." in frames, whole degrees and metres
+    // ("frame:pan" is a frontal azimuth); an empty text is no points. None with a usage error,
+    // which names a value out of range, in error.
+    static std::optional<std::vector<PanPoint>> ParsePoints(const std::string& text,
+                                                            std::string& error);
+    // One point a line, the same columns separated by commas (or colons); empty lines and
+    // lines starting with '#' or a letter (a heading) are skipped.
+    static std::optional<std::vector<PanPoint>> ParsePointsFile(const std::string& path,
+                                                                std::string& error);
     // "wav" or "aiff" (also "aif"), any case: the type id. None otherwise.
     static std::optional<int> ParseType(const std::string& text);
 

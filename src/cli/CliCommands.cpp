@@ -10,6 +10,7 @@
 #include "cli/JsonText.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
+#include "document/SoundPlace.h"
 
 namespace {
 
@@ -48,6 +49,15 @@ std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& mess
     for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
         out << (p == doc.NextPoint(nullptr) ? "" : ", ") << "[" << p->position << ", " << p->pan
             << "]";
+    }
+    out << "],\n";
+    out << "  \"frontal\": " << (IsFrontal(doc.GetPanPoints()) ? "true" : "false") << ",\n";
+    out << "  \"trajectory\": [";
+    for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
+        out << (p == doc.NextPoint(nullptr) ? "" : ", ") << "{\"frame\": " << p->position
+            << ", \"azimuth\": " << p->azimuth << ", \"elevation\": " << p->elevation
+            << ", \"distance\": " << JsonText::Metres(p->distanceCm) << ", \"width\": " << p->width
+            << "}";
     }
     out << "],\n";
     out << "  \"carriedFlag\": " << (doc.GetChunkFlag() ? 1 : 0) << ",\n";
@@ -100,18 +110,24 @@ bool ReadSaveTarget(const CliArguments& args, const std::string& command, CliHos
 std::string UsageOf(const std::string& command) {
     if (command == "info") {
         return "usage: sonomap-cli info FILE\n"
-               "  Prints the sound's format, pan points, carried fields, the chunks Sonomap\n"
+               "  Prints the sound's format, pan points, whether the trajectory is frontal and\n"
+               "  its places (\"trajectory\", distance in metres), carried fields, the chunks "
+               "Sonomap\n"
                "  does not understand and the messages opening showed, as one JSON object.\n"
                "  The output is ASCII: text that is valid UTF-8 keeps its characters (as \\u\n"
                "  escapes), and any other byte 0xXX stands for the character U+00XX. Each chunk\n"
                "  id is also given exactly, as \"idHex\": eight hex digits.\n";
     }
     if (command == "set-points") {
-        return "usage: sonomap-cli set-points FILE (--points \"pos:pan,...\" | --points-file CSV)\n"
-               "                              [--save-as OUT [--type wav|aiff]]\n"
-               "  Replaces the pan trajectory (positions in frames, pans in degrees -90 ... 90;\n"
-               "  an empty --points clears it) and saves FILE in place, or as OUT.\n"
-               "  A points file holds one \"pos,pan\" a line.\n";
+        return "usage: sonomap-cli set-points FILE (--points \"frame:az[:el[:dist[:width]]],...\" "
+               "|\n"
+               "                              --points-file CSV) [--save-as OUT [--type "
+               "wav|aiff]]\n"
+               "  Replaces the trajectory and saves FILE in place, or as OUT. Frames; azimuth\n"
+               "  -180 ... 180 degrees (0 ahead, 90 right, 180 behind; \"frame:pan\" as before);\n"
+               "  elevation -90 ... 90 degrees; distance 0.1 ... 100 metres (default 1);\n"
+               "  width 0 ... 180 degrees, a stereo sound's spread. An empty --points clears it.\n"
+               "  A points file holds one point a line, the same columns separated by commas.\n";
     }
     if (command == "save-as") {
         return "usage: sonomap-cli save-as IN OUT [--type wav|aiff]\n"
@@ -196,7 +212,7 @@ int RunSetPoints(const std::vector<std::string>& words) {
     if (!doc) {
         return kExitFailed;
     }
-    for (const PanChunkPoint& point : *points) {
+    for (const PanPoint& point : *points) {
         if (point.position > doc->GetFrameCount()) {
             return UsageError("set-points", "position " + std::to_string(point.position) +
                                                 " lies past the end of the sound (" +
@@ -207,8 +223,8 @@ int RunSetPoints(const std::vector<std::string>& words) {
     while (const PanPoint* first = doc->NextPoint(nullptr)) {
         doc->RemovePoint(first);
     }
-    for (const PanChunkPoint& point : *points) {
-        if (doc->AddPoint(point.position, point.pan) == nullptr) {
+    for (const PanPoint& point : *points) {
+        if (doc->AddPoint(point) == nullptr) {
             host.Prompts().Message("Error adding pan point to list!");
             return kExitFailed;
         }

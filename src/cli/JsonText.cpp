@@ -82,3 +82,13 @@ std::string Hex(const std::string& bytes) {
 }
 
 }  // namespace JsonText
+
+std::string JsonText::Metres(uint32_t centimetres) {
+    std::string text = std::to_string(centimetres / 100);
+    const uint32_t rest = centimetres % 100;
+    if (rest != 0) {
+        text += rest % 10 == 0 ? "." + std::to_string(rest / 10)
+                               : (rest < 10 ? ".0" : ".") + std::to_string(rest);
+    }
+    return text;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Text for the CLI's JSON, which must be valid UTF-8 whatever the input file or its name hold.
@@ -13,6 +14,9 @@ std::string ToUtf8(const std::string& bytes);
 
 // A JSON string literal, quotes included, for bytes read as ToUtf8 says.
 std::string Quoted(const std::string& bytes);
+
+// Centimetres as metres with no needless digits: 100 as 1, 250 as 2.5, 10 as 0.1.
+std::string Metres(uint32_t centimetres);
 
 // The bytes as lower-case hex digits, two a byte: an exact reading of a chunk id.
 std::string Hex(const std::string& bytes);

@@ -2,6 +2,7 @@
 
 #include "document/DocumentHost.h"
 #include "document/DocumentListener.h"
+#include "document/SoundPlace.h"
 #include "views/peaks/PeakSummary.h"
 
 CTesselDoc::CTesselDoc(DocumentHost& host) : m_host(host) {}
@@ -154,7 +155,11 @@ PanPoint* CTesselDoc::NextPoint(const PanPoint* point) const {
 }
 
 PanPoint* CTesselDoc::AddPoint(uint32_t position, int32_t pan) {
-    PanPoint* point = m_panPoints.AddPoint(position, pan);
+    return AddPoint(FrontalPoint(position, pan));
+}
+
+PanPoint* CTesselDoc::AddPoint(const PanPoint& value) {
+    PanPoint* point = m_panPoints.AddPoint(value);
     if (point != nullptr) {
         TrajectoryChanged();
     }

@@ -83,6 +83,7 @@ class CTesselDoc : public CDocument {
     PanPoint* PointAtOrBefore(uint32_t position) const;
     PanPoint* NextPoint(const PanPoint* point) const;
     PanPoint* AddPoint(uint32_t position, int32_t pan);
+    PanPoint* AddPoint(const PanPoint& value);
     PanPoint* FindInRange(uint32_t posLo, uint32_t posHi, int32_t panLo, int32_t panHi) const;
     // Also marks the document modified when the point was removed.
     bool RemovePoint(const PanPoint* point);

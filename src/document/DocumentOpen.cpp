@@ -1,5 +1,6 @@
 #include "document/DocumentOpen.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "document/CProcessingDialog.h"
@@ -7,10 +8,12 @@
 #include "document/DocumentHost.h"
 #include "document/HelpIds.h"
 #include "document/SoundImport.h"
+#include "document/SoundPlace.h"
 #include "document/StatusLines.h"
 #include "formats/CSoundFile.h"
 #include "formats/OpenRefusal.h"
 #include "formats/PanChunk.h"
+#include "formats/PlaceChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
@@ -114,6 +117,9 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
     if (sound.panChunk) {
         status.SetStatusText("Parseing AmbrelChunk...");
         ParsePanChunk(*sound.panChunk);
+        if (!m_loaded.empty()) {
+            m_doc.LoadTrajectory(m_loaded);
+        }
     }
     m_doc.SetUnrecognized(nullptr);
     m_doc.SetFileType(SoundTypeName(kSoundTypeWave));
@@ -188,6 +194,10 @@ bool DocumentOpen::Load(CFile& file) {
     }
 
     reader->ScanChunks();
+    if (!m_panChunkPoints.empty()) {
+        TakePlaceChunk(*reader, path);
+    }
+    m_doc.LoadTrajectory(m_loaded);
     m_doc.SetUnrecognized(reader->CollectUnrecognizedChunks());
 
     m_doc.SetFileType(reader->GetTypeName(-1));
@@ -215,15 +225,76 @@ void DocumentOpen::ParsePanChunk(const std::vector<uint8_t>& bytes) {
                         Icon::Exclamation, HelpId::kModifiedOutside);
         m_doc.SetModifiedFlag(true);
     }
+    m_panChunkPoints = chunk->points;
     std::vector<PanPoint> kept;
     kept.reserve(chunk->points.size());
     for (const PanChunkPoint& point : chunk->points) {
         if (point.position <= frameCount) {
-            kept.push_back({point.position, point.pan});
+            kept.push_back(FrontalPoint(point.position, point.pan));
         }
     }
-    m_doc.LoadTrajectory(kept);
+    m_loaded = std::move(kept);
     m_doc.SetCarriedFields(chunk->carriedFlag == 1, chunk->carriedValue);
+}
+
+void DocumentOpen::TakePlaceChunk(CSoundFile& reader, const std::string& path) {
+    const auto& chunks = reader.GetChunks();
+    const auto found = std::find_if(chunks.begin(), chunks.end(), [](const ChunkEntry& chunk) {
+        return chunk.Id() == kPlaceChunkId;
+    });
+    if (found == chunks.end()) {
+        return;
+    }
+    std::optional<PlaceChunkContents> chunk;
+    try {
+        chunk = ParsePlaceChunk(reader.ReadChunkData(*found, kPlaceChunkMaxBytes),
+                                reader.IsBigEndian());
+    } catch (const CFileException&) {
+        m_host.Prompts().ShowStatus(StatusLines::PlacesSetAside(path, "could not be read"));
+        return;
+    }
+    if (chunk && chunk->version != kPlaceChunkVersion) {
+        return;  // a later version's: carried over as it stands
+    }
+    reader.TreatAsKnown(kPlaceChunkId);
+    const std::vector<PanChunkPoint>& pans = m_panChunkPoints;
+    if (!chunk) {
+        m_host.Prompts().ShowStatus(StatusLines::PlacesSetAside(path, "was damaged"));
+        return;
+    }
+    if (chunk->declaredCount != pans.size() || chunk->points.size() != pans.size()) {
+        m_host.Prompts().ShowStatus(
+            StatusLines::PlacesSetAside(path, "no longer matched its pan points"));
+        return;
+    }
+    std::vector<PanPoint> kept;
+    kept.reserve(pans.size());
+    bool bClamped = false;
+    for (size_t i = 0; i < pans.size(); ++i) {
+        const PlaceChunkPoint& stored = chunk->points[i];
+        PanPoint point;
+        point.position = stored.position;
+        SetAzimuth(point, stored.azimuth);
+        if (stored.position != pans[i].position || point.pan != pans[i].pan ||
+            stored.azimuth < -180 || stored.azimuth > kMaxAzimuth) {
+            m_host.Prompts().ShowStatus(
+                StatusLines::PlacesSetAside(path, "no longer matched its pan points"));
+            return;
+        }
+        point.elevation = std::clamp<int32_t>(stored.elevation, -kMaxElevation, kMaxElevation);
+        point.distanceCm =
+            std::clamp<uint32_t>(stored.distanceCm, kNearestDistanceCm, kFarthestDistanceCm);
+        point.width = std::clamp<int32_t>(stored.width, 0, kMaxWidth);
+        bClamped = bClamped || point.elevation != stored.elevation ||
+                   point.distanceCm != stored.distanceCm || point.width != stored.width;
+        if (point.position <= m_doc.GetFrameCount()) {
+            kept.push_back(point);
+        }
+    }
+    m_loaded = std::move(kept);
+    if (bClamped) {
+        m_host.Prompts().ShowStatus(StatusLines::PlacesClamped(path));
+    }
 }
 
 void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::string& path,

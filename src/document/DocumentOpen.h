@@ -3,6 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "document/PanPoint.h"
+#include "formats/PanChunk.h"
+
+class CSoundFile;
 class CFile;
 class CProcessingDialog;
 class CTesselDoc;
@@ -41,7 +45,14 @@ class DocumentOpen {
     bool Refuse(const CFile& file, const std::string& text, unsigned helpId,
                 const std::string& informative);
     void ParsePanChunk(const std::vector<uint8_t>& chunk);
+    // Puts the places of a version-1 "ach3" chunk on the points ParsePanChunk loaded, when it
+    // matches them; otherwise the pan trajectory stays and the status bar says why.
+    void TakePlaceChunk(CSoundFile& reader, const std::string& path);
 
+    // The points of the "achk" chunk as stored, kept for the "ach3" chunk to match.
+    std::vector<PanChunkPoint> m_panChunkPoints;
+    // The trajectory the file gives, loaded into the document once both chunks are read.
+    std::vector<PanPoint> m_loaded;
     CTesselDoc& m_doc;
     DocumentHost& m_host;
 };

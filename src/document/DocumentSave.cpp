@@ -7,9 +7,11 @@
 #include "document/DocumentHost.h"
 #include "document/DocumentOpen.h"
 #include "document/HelpIds.h"
+#include "document/SoundPlace.h"
 #include "document/StatusLines.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
+#include "formats/PlaceChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
@@ -48,6 +50,7 @@ bool DocumentSave::WriteSound(CFile& file) {
         return Failed("Error closing samples section!");
     }
     const PanPointList& panPoints = m_doc.GetPanPoints();
+    const bool bPlaces = !IsFrontal(panPoints);
     if (!panPoints.IsEmpty()) {
         std::vector<PanChunkPoint> points;
         points.reserve(panPoints.GetCount());
@@ -61,7 +64,28 @@ bool DocumentSave::WriteSound(CFile& file) {
             return Failed("Error saving achunk!");
         }
     }
-    if (const UnrecognizedChunkBlock* unrecognized = m_doc.GetUnrecognized()) {
+    if (bPlaces) {
+        std::vector<PlaceChunkPoint> places;
+        places.reserve(panPoints.GetCount());
+        for (const PanPoint* p = panPoints.NextPoint(nullptr); p; p = panPoints.NextPoint(p)) {
+            places.push_back(
+                {p->position, static_cast<int16_t>(p->azimuth), static_cast<int16_t>(p->elevation),
+                 static_cast<uint16_t>(p->distanceCm), static_cast<uint16_t>(p->width)});
+        }
+        std::optional<std::vector<uint8_t>> chunk =
+            BuildPlaceChunk(places, m_doc.GetFrameCount(), writer->IsBigEndian());
+        if (!chunk || !writer->WriteWholeChunk(kPlaceChunkId, *chunk)) {
+            return Failed("Error saving achunk!");
+        }
+    }
+    const UnrecognizedChunkBlock* unrecognized = m_doc.GetUnrecognized();
+    // A chunk of another version of the places gives way to the one just written.
+    std::unique_ptr<UnrecognizedChunkBlock> without;
+    if (unrecognized != nullptr && bPlaces && unrecognized->Holds(kPlaceChunkId)) {
+        without = unrecognized->Without(kPlaceChunkId);
+        unrecognized = without.get();
+    }
+    if (unrecognized != nullptr) {
         writer->WriteUnrecognizedChunks(*unrecognized);
         if (!writer->IsOk()) {
             m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None,

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "document/SoundPlace.h"
 #include "platform/UserPrompts.h"
 
 namespace {
@@ -29,17 +30,18 @@ int64_t TruncateSaturated(long double value) {
 
 PanPointList::~PanPointList() = default;
 
-std::unique_ptr<PanPoint> PanPointList::CreatePoint(uint32_t position, int32_t pan) {
-    std::unique_ptr<PanPoint> point(new (std::nothrow) PanPoint);
-    if (point) {
-        point->position = position;
-        point->pan = pan;
-    }
+std::unique_ptr<PanPoint> PanPointList::CreatePoint(const PanPoint& value) {
+    std::unique_ptr<PanPoint> point(new (std::nothrow) PanPoint(value));
     return point;
 }
 
 PanPoint* PanPointList::AddPoint(uint32_t position, int32_t pan) {
-    std::unique_ptr<PanPoint> point = CreatePoint(position, pan);
+    return AddPoint(FrontalPoint(position, pan));
+}
+
+PanPoint* PanPointList::AddPoint(const PanPoint& value) {
+    const uint32_t position = value.position;
+    std::unique_ptr<PanPoint> point = CreatePoint(value);
     if (!point) {
         return nullptr;
     }
@@ -79,7 +81,7 @@ size_t PanPointList::AddPoints(std::span<const PanPoint> points) {
             return a.position < b.position;
         });
         for (const PanPoint& point : sorted) {
-            if (std::unique_ptr<PanPoint> one = CreatePoint(point.position, point.pan)) {
+            if (std::unique_ptr<PanPoint> one = CreatePoint(point)) {
                 added.push_back(std::move(one));
             }
         }
@@ -178,7 +180,9 @@ bool PanPointList::CopyTransformed(const PanPointList& source, const PanPoint* s
                 continue;
             }
         }
-        if (AddPoint(static_cast<uint32_t>(newPosition), from.pan) == nullptr) {
+        PanPoint moved = from;
+        moved.position = static_cast<uint32_t>(newPosition);
+        if (AddPoint(moved) == nullptr) {
             prompts.Message("Error adding pan point to list!");
             return false;
         }
@@ -209,7 +213,7 @@ bool PanPointList::ReplaceRun(size_t first, size_t count, std::span<const PanPoi
         it = m_points.erase(it);
     }
     for (; taken < values.size(); ++taken) {
-        std::unique_ptr<PanPoint> point = CreatePoint(values[taken].position, values[taken].pan);
+        std::unique_ptr<PanPoint> point = CreatePoint(values[taken]);
         if (!point) {
             return false;
         }

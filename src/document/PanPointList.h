@@ -22,8 +22,10 @@ class PanPointList {
     PanPointList(const PanPointList&) = delete;
     PanPointList& operator=(const PanPointList&) = delete;
 
-    // Inserts in order; returns the new point, or none when memory cannot be had.
+    // Inserts in order; returns the new point, or none when memory cannot be had. The pan form
+    // makes a frontal point.
     PanPoint* AddPoint(uint32_t position, int32_t pan);
+    PanPoint* AddPoint(const PanPoint& value);
     // The same list as AddPoint for each of points in turn, in O(n log n) whatever their order.
     // A point whose memory cannot be had is left out, as AddPoint would leave it; returns how
     // many were added.
@@ -69,7 +71,7 @@ class PanPointList {
 
   protected:
     // Makes the object for a new point; none when memory cannot be had.
-    virtual std::unique_ptr<PanPoint> CreatePoint(uint32_t position, int32_t pan);
+    virtual std::unique_ptr<PanPoint> CreatePoint(const PanPoint& value);
 
   private:
     using Points = std::list<std::unique_ptr<PanPoint>>;

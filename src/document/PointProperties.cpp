@@ -5,6 +5,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "document/SoundPlace.h"
 #include "views/geometry/TimeText.h"
 
 namespace {
@@ -147,7 +148,7 @@ bool PointProperties::Apply(uint32_t position, int pan) {
     }
     PanEditCommands::RecordEdit(m_doc, &m_point, UndoKind::Modify);
     m_point.position = position;
-    m_point.pan = pan;
+    SetAzimuth(m_point, pan);
     PanEditCommands::FinishEdit(m_doc);
     return true;
 }

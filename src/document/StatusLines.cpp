@@ -33,3 +33,13 @@ std::string StatusLines::ShortOfData(const std::string& path, uint32_t declaredB
            " of " + Grouped(declaredBytes) + " bytes of sample data (" +
            TimeText::Precise(missing / frameBytes, rate) + " of sound) are missing.";
 }
+
+std::string StatusLines::PlacesSetAside(const std::string& path, const std::string& why) {
+    return "The 3-D trajectory in " + PathNames::FileName(path) + " " + why +
+           " and was set aside; the pan points are used.";
+}
+
+std::string StatusLines::PlacesClamped(const std::string& path) {
+    return "Some 3-D values in " + PathNames::FileName(path) +
+           " lay outside their ranges and were brought inside them.";
+}

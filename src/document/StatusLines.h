@@ -16,6 +16,11 @@ std::string Written(const std::string& verb, const std::string& path);
 // (0:00.272 of sound) are missing."
 std::string ShortOfData(const std::string& path, uint32_t declaredBytes, uint32_t presentBytes,
                         const PcmFormat& format);
+// "The 3-D trajectory in take.wav no longer matched its pan points and was set aside; the
+// pan points are used." with why = "no longer matched its pan points".
+std::string PlacesSetAside(const std::string& path, const std::string& why);
+// "Some 3-D values in take.wav lay outside their ranges and were brought inside them."
+std::string PlacesClamped(const std::string& path);
 // 1234567 as "1,234,567".
 std::string Grouped(uint64_t value);
 

@@ -7,7 +7,7 @@
 namespace {
 
 bool Same(const PanPoint& a, const PanPoint& b) {
-    return a.position == b.position && a.pan == b.pan;
+    return a == b;
 }
 
 }  // namespace

@@ -324,3 +324,25 @@ void CChunkFile::WriteUnrecognizedChunks(const UnrecognizedChunkBlock& block) {
         m_formSize += length;
     });
 }
+
+std::vector<uint8_t> CChunkFile::ReadChunkData(const ChunkEntry& chunk, size_t maxBytes) {
+    std::vector<uint8_t> data(std::min<size_t>(chunk.size, maxBytes), 0);
+    const size_t held = std::min<size_t>(chunk.heldBytes, data.size());
+    Guarded<OnFileError::Throw>([&] {
+        m_pFile->Seek(static_cast<int64_t>(chunk.dataOffset), CFile::SeekFrom::Begin);
+        return m_pFile->Read(data.data(), held);
+    });
+    return data;
+}
+
+bool CChunkFile::WriteWholeChunk(uint32_t id, const std::vector<uint8_t>& data) {
+    if (data.size() > kMaxSize32) {
+        m_bOk = false;
+        return false;
+    }
+    CreateChunk(id, data.data(), static_cast<uint32_t>(data.size()));
+    if (m_bOk) {
+        CloseChunk();
+    }
+    return m_bOk;
+}

@@ -80,6 +80,15 @@ class CChunkFile {
     // Appends the block's chunks as they are (sizes keep the byte order they were collected in).
     void WriteUnrecognizedChunks(const UnrecognizedChunkBlock& block);
 
+    // The data of a chunk ScanChunks found, capped at maxBytes; declared bytes past the end of
+    // the file read as zeros. Throws CFileException when the read fails.
+    std::vector<uint8_t> ReadChunkData(const ChunkEntry& chunk, size_t maxBytes);
+    // Writes one whole chunk at the file's position; the status after it.
+    bool WriteWholeChunk(uint32_t id, const std::vector<uint8_t>& data);
+    // Counts id among the format's own from now on, so it is not carried over.
+    void TreatAsKnown(uint32_t id) { m_knownIds.push_back(id); }
+    bool IsBigEndian() const { return m_bBigEndian; }
+
     bool IsOk() const { return m_bOk; }
     CFile* GetFile() const { return m_pFile; }
     const std::vector<ChunkEntry>& GetChunks() const { return m_chunks; }

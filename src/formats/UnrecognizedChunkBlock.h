@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ class UnrecognizedChunkBlock {
     bool IsBigEndian() const { return m_bBigEndian; }
     // The chunks in file order, for display; stops at the first one that does not fit.
     std::vector<Entry> ListChunks() const;
+    // Whether a chunk of this id (ChunkId's form) is among them.
+    bool Holds(uint32_t id) const;
+    // A copy without the chunks of this id; none when nothing else is left.
+    std::unique_ptr<UnrecognizedChunkBlock> Without(uint32_t id) const;
 
   private:
     std::vector<uint8_t> m_bytes;

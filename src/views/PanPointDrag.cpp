@@ -2,6 +2,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "document/SoundPlace.h"
 
 PanPoint* PanPointDrag::HitPoint(const HitWindow& window) const {
     return m_doc.FindInRange(window.firstFrame, window.lastFrame, window.lowestPan,
@@ -58,7 +59,7 @@ void PanPointDrag::MoveTo(uint32_t frame, int pan) {
         position = m_pNext->position == 0 ? 0 : m_pNext->position - 1;
     }
     m_pPoint->position = position;
-    m_pPoint->pan = pan;
+    SetAzimuth(*m_pPoint, pan);
     m_doc.TrajectoryChanged();
 }
 

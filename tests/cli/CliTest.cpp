@@ -64,6 +64,10 @@ TEST_F(CliTest, InfoPrintsOneJsonObject) {
         "  \"dataBytes\": 4006,\n"
         "  \"frames\": 1001,\n"
         "  \"panPoints\": [[0, -90], [1001, 45]],\n"
+        "  \"frontal\": true,\n"
+        "  \"trajectory\": [{\"frame\": 0, \"azimuth\": -90, \"elevation\": 0, \"distance\": 1, "
+        "\"width\": 0}, {\"frame\": 1001, \"azimuth\": 45, \"elevation\": 0, \"distance\": 1, "
+        "\"width\": 0}],\n"
         "  \"carriedFlag\": 1,\n"
         "  \"carriedValue\": 513,\n"
         "  \"unrecognizedChunks\": [{\"id\": \"LIST\", \"idHex\": \"4c495354\", \"size\": 26}, "
@@ -148,6 +152,37 @@ TEST_F(CliTest, SetPointsReplacesTheTrajectoryInPlace) {
     EXPECT_NE(run.out.find("\"carriedFlag\": 0"), std::string::npos);
 }
 
+TEST_F(CliTest, SetPointsTakesPlacesAllAroundAndInfoGivesThemBack) {
+    const std::string path = Write("take.wav", Sample());
+    const char* const kTrajectory =
+        "\"trajectory\": [{\"frame\": 0, \"azimuth\": -170, \"elevation\": 10, \"distance\": 2.5, "
+        "\"width\": 30}, {\"frame\": 500, \"azimuth\": 120, \"elevation\": 0, \"distance\": 1, "
+        "\"width\": 0}, {\"frame\": 1001, \"azimuth\": 180, \"elevation\": -90, \"distance\": "
+        "0.1, \"width\": 180}]";
+    for (const char* type : {"wav", "aiff"}) {
+        const std::string out = dir.File(std::string("around.") + type);
+        const CliRun set =
+            Cli("set-points " + path +
+                " --points '0:-170:10:2.5:30,500:120,1001:-180:-90:0.1:180' --save-as " + out +
+                " --type " + type);
+        ASSERT_EQ(set.exitCode, 0) << set.err;
+        const CliRun info = Cli("info " + out);
+        EXPECT_NE(info.out.find("\"frontal\": false"), std::string::npos) << type;
+        EXPECT_NE(info.out.find(kTrajectory), std::string::npos) << info.out;
+        // What a reader of the pan points alone sees: the fold onto the front.
+        EXPECT_NE(info.out.find("\"panPoints\": [[0, -10], [500, 60], [1001, 0]]"),
+                  std::string::npos)
+            << info.out;
+    }
+    std::ofstream(dir.File("places.csv"))
+        << "frame,azimuth,elevation,distance,width\n0,90\n10,-135,45,12.75,90\n";
+    ASSERT_EQ(Cli("set-points " + path + " --points-file " + dir.File("places.csv")).exitCode, 0);
+    EXPECT_NE(Cli("info " + path)
+                  .out.find("{\"frame\": 10, \"azimuth\": -135, \"elevation\": 45, "
+                            "\"distance\": 12.75, \"width\": 90}"),
+              std::string::npos);
+}
+
 TEST_F(CliTest, SetPointsCanSaveAsTheOtherTypeLeavingTheInputAlone) {
     const std::string path = Write("take.wav", Sample());
     const Bytes before = ReadBytes(path);
@@ -198,7 +233,20 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     }
     EXPECT_EQ(Cli("frobnicate").exitCode, 2);
     EXPECT_EQ(Cli("set-points " + path + " --points 1:1 --points-file f").exitCode, 2);
-    EXPECT_EQ(Cli("set-points " + path + " --points 1:91").exitCode, 2);
+    // A value out of range is named.
+    const std::pair<const char*, const char*> outOfRange[] = {
+        {"1:181", "azimuth 181 lies outside -180 ... 180 degrees"},
+        {"1:0:91", "elevation 91 lies outside -90 ... 90 degrees"},
+        {"1:0:0:0.05", "distance 0.05 lies outside 0.1 ... 100 metres"},
+        {"1:0:0:100.5", "distance 100.5 lies outside 0.1 ... 100 metres"},
+        {"1:0:0:1:181", "width 181 lies outside 0 ... 180 degrees"},
+        {"1:0:0:1:0:0", "not a point"},
+    };
+    for (const auto& [points, named] : outOfRange) {
+        const CliRun run = Cli("set-points " + path + " --points " + points);
+        EXPECT_EQ(run.exitCode, 2) << points;
+        EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+    }
     EXPECT_EQ(Cli("set-points " + path + " --points 1-1").exitCode, 2);
     EXPECT_EQ(Cli("set-points " + path + " --points 1:1 --type wav").exitCode, 2);
     EXPECT_EQ(Cli("save-as " + path + " o.wav --type mp3").exitCode, 2);

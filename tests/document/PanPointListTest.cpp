@@ -18,11 +18,11 @@ class StarvedList : public PanPointList {
     explicit StarvedList(int allowed) : m_allowed(allowed) {}
 
   protected:
-    std::unique_ptr<PanPoint> CreatePoint(uint32_t position, int32_t pan) override {
+    std::unique_ptr<PanPoint> CreatePoint(const PanPoint& value) override {
         if (m_allowed-- <= 0) {
             return nullptr;
         }
-        return PanPointList::CreatePoint(position, pan);
+        return PanPointList::CreatePoint(value);
     }
 
   private:
