@@ -3,17 +3,21 @@
 #include <cstdint>
 #include <optional>
 
+#include "document/SoundPlace.h"
+
 class CTesselDoc;
 
 // The "no direction" value of a live pan.
 inline constexpr int kNoLivePan = 0xFFFF;
 
 // What one tick of a playback found: the frame being heard (the output's latency taken off),
-// none once the position can no longer be read; and the direction sent to the mixer, none
-// when the direction did not change hands this tick (no trajectory, or it failed).
+// none once the position can no longer be read; and the direction sent to the mixer (the
+// frontal fold as a pan, and the whole place), none when the direction did not change hands
+// this tick (no trajectory, or it failed).
 struct PlaybackTick {
     std::optional<uint32_t> heardFrame;
     std::optional<int32_t> direction;
+    std::optional<SoundPlace> place;
 };
 
 // How a playback ended. Frames.

@@ -121,6 +121,8 @@ void PlaybackSession::Tick() {
         if (code == 0) {
             tick.direction = StepDirection(position);
             if (tick.direction) {
+                tick.place = SoundPlace{static_cast<double>(*tick.direction), 0.0,
+                                        kDefaultDistanceCm, 0.0};
                 code = mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
             }
         }
