@@ -406,7 +406,7 @@ TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     QString shown = pane->text();
     int holds = 0;
     for (const auto& [frame, text] : moves) {
-        m_pFrame->OnPlaybackTick(doc, PlaybackTick{frame - 500, std::nullopt});
+        m_pFrame->OnPlaybackTick(doc, PlaybackTick{frame - 500, std::nullopt, std::nullopt});
         m_pFrame->UpdateCommandUI();
         if (sinceChange.elapsed() < CMainFrame::kPlayPaneIntervalMs) {
             EXPECT_EQ(pane->text(), shown) << frame;
@@ -414,7 +414,7 @@ TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
         }
         QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
         sinceChange.start();
-        m_pFrame->OnPlaybackTick(doc, PlaybackTick{frame, std::nullopt});
+        m_pFrame->OnPlaybackTick(doc, PlaybackTick{frame, std::nullopt, std::nullopt});
         m_pFrame->UpdateCommandUI();
         EXPECT_EQ(pane->text(), text);
         shown = pane->text();
@@ -422,7 +422,7 @@ TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     EXPECT_GE(holds, 2) << "too few refreshes came within the interval to see a move held";
 
     // The end at once.
-    m_pFrame->OnPlaybackTick(doc, PlaybackTick{3000, std::nullopt});
+    m_pFrame->OnPlaybackTick(doc, PlaybackTick{3000, std::nullopt, std::nullopt});
     m_pFrame->ExecuteCommand(CommandId::kStop);
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(pane->text(), "");
