@@ -9,6 +9,7 @@
 
 #include "formats/CAiffFile.h"
 #include "formats/CSoundFile.h"
+#include "formats/PlaceChunk.h"
 
 namespace {
 
@@ -58,6 +59,10 @@ bool WriteSound(const std::string& path, int typeId, uint16_t channels, uint16_t
     if (bOk && bExtras) {
         auto pan = BuildPanChunk({{0, -90}, {frames / 2, 0}, {frames, 90}}, frames, true, 3);
         bOk = writer->WritePanChunk(*pan);
+        const std::vector<PlaceChunkPoint> places = {
+            {0, -170, 20, 250, 30}, {frames / 2, 120, -45, 10, 0}, {frames, 90, 90, 10000, 180}};
+        bOk = bOk && writer->WriteWholeChunk(
+                         kPlaceChunkId, *BuildPlaceChunk(places, frames, typeId == kSoundTypeAiff));
         const bool bBig = typeId == kSoundTypeAiff;
         Bytes chunks = Chunk("note", {'o', 'd', 'd'}, bBig);
         const Bytes zero = Chunk("zero", {}, bBig);

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "formats/CSoundFile.h"
+#include "formats/PlaceChunk.h"
 #include "platform/CFileException.h"
 
 namespace {
@@ -58,6 +60,27 @@ void RunOne(const MemoryFile& input, const MemoryFile& output, size_t size) {
         pan = ParsePanChunk(*chunk);
     }
     sound->ScanChunks();
+    // The places chunk: read capped, and what a version-1 chunk holds written back the same.
+    std::optional<std::vector<uint8_t>> newPlaces;
+    for (const ChunkEntry& chunk : sound->GetChunks()) {
+        if (chunk.Id() != kPlaceChunkId) {
+            continue;
+        }
+        const std::vector<uint8_t> data = sound->ReadChunkData(chunk, kPlaceChunkMaxBytes);
+        Check(data.size() <= chunk.size && data.size() <= kPlaceChunkMaxBytes);
+        const std::optional<PlaceChunkContents> places =
+            ParsePlaceChunk(data, sound->IsBigEndian());
+        if (places && places->version == kPlaceChunkVersion && !places->points.empty()) {
+            newPlaces = BuildPlaceChunk(places->points, places->frameCount, sound->IsBigEndian());
+            const std::optional<PlaceChunkContents> again =
+                ParsePlaceChunk(*newPlaces, sound->IsBigEndian());
+            Check(again && again->points.size() == places->points.size() &&
+                  std::memcmp(again->points.data(), places->points.data(),
+                              places->points.size() * sizeof(PlaceChunkPoint)) == 0);
+            sound->TreatAsKnown(kPlaceChunkId);
+        }
+        break;
+    }
     std::unique_ptr<UnrecognizedChunkBlock> block = sound->CollectUnrecognizedChunks();
     Check(block == nullptr || block->GetLength() <= size);
     const std::string typeName = sound->GetTypeName(-1);
@@ -81,6 +104,9 @@ void RunOne(const MemoryFile& input, const MemoryFile& output, size_t size) {
         if (newPan) {
             Check(writer->WritePanChunk(*newPan));
         }
+        if (newPlaces) {
+            Check(writer->WriteWholeChunk(kPlaceChunkId, *newPlaces));
+        }
         if (block) {
             writer->WriteUnrecognizedChunks(*block);
             Check(writer->IsOk());
@@ -103,6 +129,15 @@ void RunOne(const MemoryFile& input, const MemoryFile& output, size_t size) {
         Check(panAgain.has_value() && *panAgain == *newPan);
     }
     again->ScanChunks();
+    if (newPlaces) {
+        const auto& chunks = again->GetChunks();
+        const auto found = std::find_if(chunks.begin(), chunks.end(), [](const ChunkEntry& c) {
+            return c.Id() == kPlaceChunkId;
+        });
+        Check(found != chunks.end() &&
+              again->ReadChunkData(*found, kPlaceChunkMaxBytes) == *newPlaces);
+        again->TreatAsKnown(kPlaceChunkId);
+    }
     std::unique_ptr<UnrecognizedChunkBlock> blockAgain = again->CollectUnrecognizedChunks();
     Check((block == nullptr) == (blockAgain == nullptr));
     if (block) {
