@@ -123,11 +123,6 @@ std::string CTesselDoc::WhyNoExport() const {
     if (CanExport()) {
         return {};
     }
-    if (m_format.channels != 1) {
-        return "Export follows the pan points, and this stereo sound has none: Sonomap draws "
-               "trajectories on mono sounds, so a stereo file exports only with points its file "
-               "brought along.";
-    }
     return "Export follows the pan points, and this sound has none yet: choose Edit: Pan "
            "Points and click in the waveform to add one.";
 }

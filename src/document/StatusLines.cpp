@@ -43,3 +43,8 @@ std::string StatusLines::PlacesClamped(const std::string& path) {
     return "Some 3-D values in " + PathNames::FileName(path) +
            " lay outside their ranges and were brought inside them.";
 }
+
+std::string StatusLines::FoldedOntoTheFront() {
+    return "A stereo file cannot hold behind or above: the trajectory is folded onto the front, "
+           "with its distance as loudness.";
+}

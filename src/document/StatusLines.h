@@ -21,6 +21,8 @@ std::string ShortOfData(const std::string& path, uint32_t declaredBytes, uint32_
 std::string PlacesSetAside(const std::string& path, const std::string& why);
 // "Some 3-D values in take.wav lay outside their ranges and were brought inside them."
 std::string PlacesClamped(const std::string& path);
+// What the stereo export says of a trajectory that leaves the front half-circle.
+std::string FoldedOntoTheFront();
 // 1234567 as "1,234,567".
 std::string Grouped(uint64_t value);
 

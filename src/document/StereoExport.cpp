@@ -1,6 +1,8 @@
 #include "document/StereoExport.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <string>
 
 #include "document/BlockWriter.h"
@@ -54,7 +56,43 @@ bool StereoExport::StartTrajectory() {
     m_pSegment->playOffset = 0;
     m_filter.SetDirection(SpatialFilter::PanToDirectionIndex(m_pSegment->startPan));
     m_lastPan = 65535;
+    m_pCursor.reset();
+    if (!IsFrontal(*m_source.points)) {
+        m_pCursor = std::make_unique<PlaceCursor>(*m_source.points);
+    }
     return true;
+}
+
+const uint8_t* StereoExport::PlaceRun(uint32_t from, uint32_t to, const uint8_t* input,
+                                      int channels) {
+    const SoundPlace place = m_pCursor->At(from);
+    const int32_t pan = FrontalFold(NormalAzimuth(std::lround(place.azimuth)));
+    if (pan != m_lastPan) {
+        ApplyPan(pan);
+    }
+    const double g0 = DistanceGain(static_cast<uint32_t>(std::lround(place.distanceCm)));
+    const double g1 =
+        DistanceGain(static_cast<uint32_t>(std::lround(m_pCursor->At(to).distanceCm)));
+    if (g0 == 1.0 && g1 == 1.0) {
+        return input;
+    }
+    const uint32_t count = to - from;
+    const size_t samples = size_t{count} * static_cast<size_t>(channels);
+    m_scaled.resize(samples * static_cast<size_t>(m_sampleWidth));
+    for (size_t k = 0; k < samples; ++k) {
+        const double gain = g0 + (g1 - g0) * static_cast<double>(k / channels) / count;
+        if (m_sampleWidth == 1) {
+            const long value = std::lround((input[k] - 128) * gain) + 128;
+            m_scaled[k] = static_cast<uint8_t>(std::clamp(value, 0L, 255L));
+        } else {
+            int16_t sample;
+            std::memcpy(&sample, input + 2 * k, 2);
+            const auto value =
+                static_cast<int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
+            std::memcpy(m_scaled.data() + 2 * k, &value, 2);
+        }
+    }
+    return m_scaled.data();
 }
 
 void StereoExport::ApplyPan(int32_t pan) {
@@ -103,24 +141,29 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     uint32_t pending = 0;
     uint32_t i = 0;
     while (i < frames) {
-        // The direction for frame i is set before frame i is rendered.
-        if (i == m_pSegment->endPos) {
-            ComputePanSegment(*m_source.points, frames, i, m_pSegment);
-            ApplyPan(m_pSegment->startPan);
-        } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
-            ApplyPan(pan);
-        }
-        // Frames up to the next change of direction, segment end or full block share it.
+        const uint8_t* input = m_source.samples + size_t{i} * sourceFrameBytes;
         const uint64_t blockEnd = uint64_t{i} + (kBlockBytes - pending) / frameBytes;
         auto end = static_cast<uint32_t>(std::min<uint64_t>(frames, blockEnd));
-        if (m_pSegment->endPos > i) {
-            end = std::min(end, m_pSegment->endPos);
+        if (m_pCursor) {
+            end = std::min(end, i + kPlaceRunFrames);
+            input = PlaceRun(i, end, input, channels);
+        } else {
+            // The direction for frame i is set before frame i is rendered.
+            if (i == m_pSegment->endPos) {
+                ComputePanSegment(*m_source.points, frames, i, m_pSegment);
+                ApplyPan(m_pSegment->startPan);
+            } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
+                ApplyPan(pan);
+            }
+            // Frames up to the next change of direction, segment end or full block share it.
+            if (m_pSegment->endPos > i) {
+                end = std::min(end, m_pSegment->endPos);
+            }
+            if (m_pSegment->slope != 0.0) {
+                end = NextPanChange(*m_pSegment, i, end);
+            }
         }
-        if (m_pSegment->slope != 0.0) {
-            end = NextPanChange(*m_pSegment, i, end);
-        }
-        m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
-                               m_sampleWidth, end - i, buffer + pending);
+        m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, buffer + pending);
         pending += (end - i) * frameBytes;
         i = end;
 

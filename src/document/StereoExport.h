@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/PanSegment.h"
+#include "document/SoundPlace.h"
 #include "formats/PcmFormat.h"
 #include "render/SpatialFilter.h"
 
@@ -44,6 +45,9 @@ class StereoExport {
     bool SelectRate();
     // Builds the first pan segment; false when the trajectory has no point.
     bool StartTrajectory();
+    // Whether the trajectory leaves the front half-circle: the file then holds its frontal
+    // fold with the distance gain. Known after StartTrajectory.
+    bool IsFoldingPlaces() const { return m_pCursor != nullptr; }
 
     // Renders every frame into output, whose header is written, after SelectRate and
     // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
@@ -54,11 +58,20 @@ class StereoExport {
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
   private:
+    // A 3-D trajectory is rendered in runs this long: one direction each, the distance gain
+    // moving in a straight line across it.
+    static constexpr uint32_t kPlaceRunFrames = 64;
+
     void ApplyPan(int32_t pan);
+    // Sets the direction for frames [from, to) of a 3-D trajectory and returns their samples
+    // with the distance gain applied (the source's own when the gain is 1 throughout).
+    const uint8_t* PlaceRun(uint32_t from, uint32_t to, const uint8_t* input, int channels);
 
     Source m_source;
     int m_sampleWidth;  // bytes per sample of one channel: 1 or 2
     SpatialFilter m_filter;
     std::unique_ptr<PanSegment> m_pSegment;
-    int64_t m_lastPan = 65535;  // a value no pan takes
+    int64_t m_lastPan = 65535;               // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;  // for a 3-D trajectory only
+    std::vector<uint8_t> m_scaled;           // one run's samples with their gain
 };

@@ -58,7 +58,11 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
     }
     const bool bWritten = output.Finish(outcome == StereoExport::Outcome::WriteFailed, prompts);
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path));
+        std::string line = StatusLines::Written("Exported", path);
+        if (exporter.IsFoldingPlaces()) {
+            line += " " + StatusLines::FoldedOntoTheFront();
+        }
+        prompts.ShowStatus(line);
     }
     host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;

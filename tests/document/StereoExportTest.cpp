@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
 #include "formats/CWaveFile.h"
 #include "platform/CFile.h"
 #include "support/DocumentTestFiles.h"
@@ -217,6 +218,51 @@ TEST_F(StereoExportTest, TwoChannelSourceIsMixedDownAndWrittenAsTwoChannels) {
     ASSERT_TRUE(Export(*doc, out, 2));
     EXPECT_EQ(SoxTools::Describe(out), "2 44100 16 5000");
     EXPECT_LE(WorstDifference(sound, out, 7), 2);
+}
+
+TEST_F(StereoExportTest, PlacesAllAroundAreFoldedOntoTheFrontWithTheDistanceAsLoudness) {
+    // The same sound three ways: frontal at 60, behind-right at 120 (which folds onto 60) and
+    // straight behind at 2 m (which folds onto 0, 6 dB down). Quiet, so 6 dB up cannot clip.
+    TestSound sound = MonoSound(44100, 16, 6000, {{0, 60}});
+    for (size_t i = 0; i + 1 < sound.samples.size(); i += 2) {
+        const auto quiet =
+            static_cast<uint16_t>(int16_t(sound.samples[i] | sound.samples[i + 1] << 8) / 8);
+        sound.samples[i] = static_cast<uint8_t>(quiet);
+        sound.samples[i + 1] = static_cast<uint8_t>(quiet >> 8);
+    }
+    auto place = [&](const std::string& name, int azimuth, uint32_t cm) {
+        auto doc = Open(sound, name + ".wav");
+        doc->BeginGroup(UndoKind::Replace);
+        while (const PanPoint* first = doc->NextPoint(nullptr)) {
+            doc->RemovePoint(first);
+        }
+        PanPoint point;
+        SetAzimuth(point, azimuth);
+        point.distanceCm = cm;
+        doc->AddPoint(point);
+        doc->EndGroup();
+        const std::string out = dir.File(name + "-out.wav");
+        EXPECT_TRUE(Export(*doc, out));
+        return ReadSound(out).samples;
+    };
+    auto level = [](const Bytes& samples) {
+        double sum = 0;
+        for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+            const double v = int16_t(samples[i] | samples[i + 1] << 8);
+            sum += v * v;
+        }
+        return 10.0 * std::log10(sum);
+    };
+    const Bytes front = place("front", 60, 100);
+    EXPECT_TRUE(host.prompts.StatusTexts().back().find("cannot hold") == std::string::npos);
+    EXPECT_EQ(place("behind-right", 120, 100), front);
+    EXPECT_NE(host.prompts.StatusTexts().back().find(
+                  "A stereo file cannot hold behind or above: the trajectory is folded onto the "
+                  "front, with its distance as loudness."),
+              std::string::npos);
+    const Bytes ahead = place("ahead", 0, 100);
+    EXPECT_NEAR(level(place("behind-far", 180, 200)) - level(ahead), -6.02, 0.05);
+    EXPECT_NEAR(level(place("ahead-near", 0, 50)) - level(ahead), 6.02, 0.1);
 }
 
 TEST_F(StereoExportTest, CancelAtABlockBoundaryLeavesNoFileAndAShortSoundNeverReadsIt) {
