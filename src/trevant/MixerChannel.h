@@ -94,7 +94,6 @@ class MixerChannel {
 
     bool m_bPlaced = false;
     MixerPlace m_place{};
-    int32_t m_direction = 0;
     float m_volume = 1.0f;
     bool m_bSplit = false;
 
