@@ -37,9 +37,13 @@ std::string TrevantBinauralRenderer::Open(const Wave& wave) {
     if (m_render == 0) {
         return FormatError(AmbrelWaveMixGetLastError());
     }
-    const auto bytesPerFrame = static_cast<uint16_t>(wave.bitsPerSample / 8);
-    m_format = {
-        1, 1, wave.sampleRate, wave.sampleRate * bytesPerFrame, bytesPerFrame, wave.bitsPerSample};
+    const auto bytesPerFrame = static_cast<uint16_t>(wave.channels * wave.bitsPerSample / 8);
+    m_format = {1,
+                wave.channels,
+                wave.sampleRate,
+                wave.sampleRate * bytesPerFrame,
+                bytesPerFrame,
+                wave.bitsPerSample};
     const MixerWaveSource source{&m_format, wave.samples, wave.frameCount * bytesPerFrame, 0, 0};
     m_state = MixerHrtfState{};
     m_state.size = sizeof m_state;
@@ -57,6 +61,13 @@ std::string TrevantBinauralRenderer::Open(const Wave& wave) {
 bool TrevantBinauralRenderer::SetDirection(int32_t degrees) {
     const MixerPosition position{degrees, 0, 0};
     m_lastError = AmbrelWaveMixRenderSetPosition(m_render, 0, &position);
+    return m_lastError == AMBREL_WAVEMIX_OK;
+}
+
+bool TrevantBinauralRenderer::SetPlace(int32_t azimuth, int32_t elevation, uint32_t distanceCm,
+                                       int32_t width) {
+    const MixerPlace place{sizeof(MixerPlace), azimuth, elevation, distanceCm, width};
+    m_lastError = AmbrelWaveMixRenderSetPlace(m_render, 0, &place);
     return m_lastError == AMBREL_WAVEMIX_OK;
 }
 

@@ -23,6 +23,7 @@ class TrevantBinauralRenderer : public BinauralRenderer {
     uint32_t OutputRate() const override { return m_state.sampleRate; }
     std::string HrtfName() const override { return m_state.name; }
     bool SetDirection(int32_t degrees) override;
+    bool SetPlace(int32_t azimuth, int32_t elevation, uint32_t distanceCm, int32_t width) override;
     bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
                 uint32_t& position) override;
     std::string LastError() const override { return FormatError(m_lastError); }

@@ -3,14 +3,15 @@
 #include <cstdint>
 #include <string>
 
-// The 3-D mixer as the binaural export drives it: one mono wave mixed with HRTF into float
+// The 3-D mixer as the binaural export drives it: one wave mixed with HRTF into float
 // stereo (full scale +-1.0, left first) at a rate the mixer picks. The core knows the mixer
 // only through this; the editor and the command-line tool hand in one over the mixer library.
 // Wave positions are sample frames of the wave; output frames are at OutputRate().
 class BinauralRenderer {
   public:
     struct Wave {
-        const uint8_t* samples = nullptr;  // mono, in-memory form; borrowed while it renders
+        const uint8_t* samples = nullptr;  // in-memory form; borrowed while it renders
+        uint16_t channels = 1;             // 1 or 2 (interleaved, left first)
         uint16_t bitsPerSample = 16;       // 8 (unsigned) or 16 (signed)
         uint32_t sampleRate = 0;           // Hz
         uint32_t frameCount = 0;
@@ -26,11 +27,17 @@ class BinauralRenderer {
     virtual std::string HrtfName() const = 0;
     // The direction in whole degrees (-90 left ... +90 right) from the next frame on.
     virtual bool SetDirection(int32_t degrees) = 0;
+    // The place from the next frame on: azimuth -179..180 (180 behind), elevation -90..+90,
+    // distance 10..10000 cm with the distance law as the gain, and for a stereo wave the width
+    // (0..180) its two channels spread around the azimuth. A stereo wave plays as it is
+    // until the first place. SetDirection ends a place.
+    virtual bool SetPlace(int32_t azimuth, int32_t elevation, uint32_t distanceCm,
+                          int32_t width) = 0;
     // Mixes up to maxFrames frames into out and stops sooner once the wave has been read up
     // to untilFrame (past its end: no early stop). rendered: frames written, 0 only when the
     // wave was read that far already; position: wave frames read so far.
     virtual bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
                         uint32_t& position) = 0;
-    // The message for the last failed SetDirection or Render.
+    // The message for the last failed SetDirection, SetPlace or Render.
     virtual std::string LastError() const = 0;
 };

@@ -29,6 +29,8 @@ class Mixer {
     virtual int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) = 0;
     virtual int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                             const MixerPosition& position) = 0;
+    virtual int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                         const MixerPlace& place) = 0;
     virtual int SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                           uint32_t volume) = 0;
     virtual int PlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

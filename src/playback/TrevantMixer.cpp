@@ -48,6 +48,11 @@ int TrevantMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, ui
     return AmbrelWaveMixSetPosition(session, channel, flags, &position);
 }
 
+int TrevantMixer::SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                           const MixerPlace& place) {
+    return AmbrelWaveMixSetPlace(session, channel, flags, &place);
+}
+
 int TrevantMixer::SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                             uint32_t volume) {
     return AmbrelWaveMixSetVolume(session, channel, flags, volume);

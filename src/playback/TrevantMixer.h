@@ -20,6 +20,8 @@ class TrevantMixer : public Mixer {
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                     const MixerPosition& position) override;
+    int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                 const MixerPlace& place) override;
     int SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                   uint32_t volume) override;
     int PlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

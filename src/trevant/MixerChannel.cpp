@@ -8,15 +8,32 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/DistanceLaw.h"
+
 namespace {
 
 constexpr float kLowpassGainHf = 0.5f;
+// Room for the distance law's +12 dB on a full volume; OpenAL caps the gain at 1 otherwise.
+constexpr float kPlacedMaxGain = 4.0f;
 
 ALenum AlFormat(const MixerWave& wave) {
     if (wave.channels == 1) {
         return wave.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
     }
     return wave.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+}
+
+ALenum AlMonoFormat(const MixerWave& wave) {
+    return wave.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+}
+
+void PlaceSource(ALuint source, double azimuthDegrees, const MixerPlace& place) {
+    const double az = azimuthDegrees * std::numbers::pi / 180.0;
+    const double el = place.elevation * std::numbers::pi / 180.0;
+    const double d = place.distanceCm / 100.0;
+    alSource3f(source, AL_POSITION, static_cast<float>(d * std::sin(az) * std::cos(el)),
+               static_cast<float>(d * std::sin(el)),
+               static_cast<float>(-d * std::cos(az) * std::cos(el)));
 }
 
 }  // namespace
@@ -37,7 +54,10 @@ int MixerChannel::Open() {
         m_source = 0;
         return AMBREL_WAVEMIX_ERR_NO_RESOURCES;
     }
-    m_freeBuffers.assign(m_buffers.begin(), m_buffers.end());
+    m_freeSlots.clear();
+    for (int slot = 0; slot < kBufferCount; ++slot) {
+        m_freeSlots.push_back(slot);
+    }
     m_queued.clear();
     alSourcei(m_source, AL_SOURCE_RELATIVE, AL_TRUE);
     alSource3f(m_source, AL_POSITION, 0.0f, 0.0f, -1.0f);
@@ -52,31 +72,152 @@ void MixerChannel::Close() {
     alSourcei(m_source, AL_BUFFER, 0);
     alDeleteSources(1, &m_source);
     alDeleteBuffers(kBufferCount, m_buffers.data());
+    if (m_rightSource != 0) {
+        alSourceStop(m_rightSource);
+        alSourcei(m_rightSource, AL_BUFFER, 0);
+        alDeleteSources(1, &m_rightSource);
+        alDeleteBuffers(kBufferCount, m_rightBuffers.data());
+        m_rightSource = 0;
+    }
     m_source = 0;
     m_queued.clear();
-    m_freeBuffers.clear();
+    m_freeSlots.clear();
     m_bPlaying = false;
+    m_bSplit = false;
+}
+
+int MixerChannel::OpenRightSource() {
+    if (m_rightSource != 0) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    alGetError();
+    alGenSources(1, &m_rightSource);
+    if (alGetError() != AL_NO_ERROR) {
+        m_rightSource = 0;
+        return AMBREL_WAVEMIX_ERR_NO_RESOURCES;
+    }
+    alGenBuffers(kBufferCount, m_rightBuffers.data());
+    if (alGetError() != AL_NO_ERROR) {
+        alDeleteSources(1, &m_rightSource);
+        m_rightSource = 0;
+        return AMBREL_WAVEMIX_ERR_NO_RESOURCES;
+    }
+    alSourcei(m_rightSource, AL_SOURCE_RELATIVE, AL_TRUE);
+    alSourcei(m_rightSource, AL_DIRECT_FILTER, static_cast<ALint>(m_filter));
+    return alGetError() == AL_NO_ERROR ? AMBREL_WAVEMIX_OK : AMBREL_WAVEMIX_ERR_AUDIO;
 }
 
 void MixerChannel::SetFilter(ALuint filter) {
+    m_filter = filter;
     if (IsOpen()) {
         alSourcei(m_source, AL_DIRECT_FILTER, static_cast<ALint>(filter));
+    }
+    if (m_rightSource != 0) {
+        alSourcei(m_rightSource, AL_DIRECT_FILTER, static_cast<ALint>(filter));
     }
 }
 
 int MixerChannel::SetDirection(int32_t degrees) {
-    const double radians = degrees * std::numbers::pi / 180.0;
     alGetError();
+    if (m_bPlaced) {
+        // Back to a source at 1 m whose gain is the volume alone, as before any place.
+        m_bPlaced = false;
+        alSourcef(m_source, AL_ROLLOFF_FACTOR, 1.0f);
+        alSourcef(m_source, AL_MAX_GAIN, 1.0f);
+        alSourcef(m_source, AL_GAIN, m_volume);
+    }
+    const double radians = degrees * std::numbers::pi / 180.0;
     alSource3f(m_source, AL_POSITION, static_cast<float>(std::sin(radians)), 0.0f,
                static_cast<float>(-std::cos(radians)));
+    if (alGetError() != AL_NO_ERROR) {
+        return AMBREL_WAVEMIX_ERR_AUDIO;
+    }
+    return MatchSplit();
+}
+
+bool MixerChannel::IsValidPlace(const MixerPlace& place) {
+    return place.size == sizeof(MixerPlace) && place.azimuth >= -179 && place.azimuth <= 180 &&
+           place.elevation >= -90 && place.elevation <= 90 &&
+           place.distanceCm >= kNearestDistanceCm && place.distanceCm <= kFarthestDistanceCm &&
+           place.width >= 0 && place.width <= 180;
+}
+
+int MixerChannel::SetPlace(const MixerPlace& place) {
+    m_bPlaced = true;
+    m_place = place;
+    // A stereo wave that has played whole until now splits first, so the place lands on the
+    // sources that play.
+    if (const int code = MatchSplit()) {
+        return code;
+    }
+    return ApplyPlacement();
+}
+
+int MixerChannel::ApplyPlacement() {
+    alGetError();
+    // Only the distance law attenuates: OpenAL's own model is off for a placed source.
+    const float gain = m_volume * static_cast<float>(DistanceGain(m_place.distanceCm));
+    const ALsizei count = SourceCount();
+    for (ALsizei i = 0; i < count; ++i) {
+        const ALuint source = i == 0 ? m_source : m_rightSource;
+        alSourcef(source, AL_ROLLOFF_FACTOR, 0.0f);
+        alSourcef(source, AL_MAX_GAIN, kPlacedMaxGain);
+        alSourcef(source, AL_GAIN, gain);
+    }
+    if (m_bSplit) {
+        const double half = m_place.width / 2.0;
+        PlaceSource(m_source, m_place.azimuth - half, m_place);
+        PlaceSource(m_rightSource, m_place.azimuth + half, m_place);
+    } else {
+        PlaceSource(m_source, m_place.azimuth, m_place);
+    }
     return alGetError() == AL_NO_ERROR ? AMBREL_WAVEMIX_OK : AMBREL_WAVEMIX_ERR_AUDIO;
 }
 
 int MixerChannel::SetVolume(uint32_t volume) {
-    const float gain = static_cast<float>(std::min<uint32_t>(volume, 32767u)) / 32767.0f;
+    m_volume = static_cast<float>(std::min<uint32_t>(volume, 32767u)) / 32767.0f;
+    if (m_bPlaced) {
+        return ApplyPlacement();
+    }
     alGetError();
-    alSourcef(m_source, AL_GAIN, gain);
+    alSourcef(m_source, AL_GAIN, m_volume);
     return alGetError() == AL_NO_ERROR ? AMBREL_WAVEMIX_OK : AMBREL_WAVEMIX_ERR_AUDIO;
+}
+
+int MixerChannel::MatchSplit() {
+    const bool bSplit = m_bPlaced && m_wave.channels == 2;
+    if (!m_bPlaying || bSplit == m_bSplit) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    if (bSplit) {
+        if (const int code = OpenRightSource()) {
+            return code;
+        }
+    }
+    const uint32_t from = Position();
+    alGetError();
+    alSourceStop(m_source);
+    if (m_rightSource != 0) {
+        alSourceStop(m_rightSource);
+    }
+    DetachQueue();
+    m_bSplit = bSplit;
+    m_cursor = from;
+    m_consumed = from;
+    if (m_bPlaced) {
+        if (const int code = ApplyPlacement()) {
+            return code;
+        }
+    }
+    QueueFreeBuffers();
+    PlaySources();
+    return alGetError() == AL_NO_ERROR ? AMBREL_WAVEMIX_OK : AMBREL_WAVEMIX_ERR_AUDIO;
+}
+
+void MixerChannel::PlaySources() {
+    // Started together, so the two halves of a split wave stay sample for sample in step.
+    const std::array<ALuint, 2> sources{m_source, m_rightSource};
+    alSourcePlayv(SourceCount(), sources.data());
 }
 
 uint32_t MixerChannel::BufferFramesForLead(uint32_t leadMs, uint32_t rate) {
@@ -96,6 +237,12 @@ ALuint MixerChannel::MakeLowpassFilter() {
 int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t bufferFrames,
                        const MixerPlayParams& params) {
     Stop();
+    const bool bSplit = m_bPlaced && wave.channels == 2;
+    if (bSplit) {
+        if (const int code = OpenRightSource()) {
+            return code;
+        }
+    }
     m_wave = wave;
     m_waveHandle = handle;
     m_params = params;
@@ -103,9 +250,19 @@ int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t
     m_cursor = 0;
     m_consumed = 0;
     m_stoppedAt = 0;
+    m_bSplit = bSplit;
+    if (m_bPlaced) {
+        if (const int code = ApplyPlacement()) {
+            return code;
+        }
+    }
     alGetError();
     QueueFreeBuffers();
-    alSourcePlay(m_source);
+    if (m_bSplit) {
+        PlaySources();
+    } else {
+        alSourcePlay(m_source);
+    }
     if (alGetError() != AL_NO_ERROR) {
         DetachQueue();
         return AMBREL_WAVEMIX_ERR_AUDIO;
@@ -122,29 +279,54 @@ void MixerChannel::Stop() {
         m_stoppedAt = Position();
     }
     alSourceStop(m_source);
+    if (m_rightSource != 0) {
+        alSourceStop(m_rightSource);
+    }
     DetachQueue();
     m_bPlaying = false;
 }
 
 void MixerChannel::DetachQueue() {
     alSourcei(m_source, AL_BUFFER, 0);
+    if (m_rightSource != 0) {
+        alSourcei(m_rightSource, AL_BUFFER, 0);
+    }
     for (const Queued& queued : m_queued) {
-        m_freeBuffers.push_back(queued.buffer);
+        m_freeSlots.push_back(queued.slot);
     }
     m_queued.clear();
 }
 
 void MixerChannel::QueueFreeBuffers() {
     const uint32_t bytesPerFrame = m_wave.BytesPerFrame();
-    while (!m_freeBuffers.empty() && m_cursor < m_wave.frameCount) {
+    const uint32_t bytesPerSample = m_wave.bitsPerSample / 8u;
+    while (!m_freeSlots.empty() && m_cursor < m_wave.frameCount) {
         const uint32_t frames = std::min(m_bufferFrames, m_wave.frameCount - m_cursor);
-        const ALuint buffer = m_freeBuffers.back();
-        alBufferData(buffer, AlFormat(m_wave), m_wave.data + size_t{m_cursor} * bytesPerFrame,
-                     static_cast<ALsizei>(frames * bytesPerFrame),
-                     static_cast<ALsizei>(m_wave.sampleRate));
-        alSourceQueueBuffers(m_source, 1, &buffer);
-        m_freeBuffers.pop_back();
-        m_queued.push_back({buffer, frames});
+        const int slot = m_freeSlots.back();
+        const unsigned char* first = m_wave.data + size_t{m_cursor} * bytesPerFrame;
+        const auto rate = static_cast<ALsizei>(m_wave.sampleRate);
+        if (m_bSplit) {
+            const size_t half = size_t{frames} * bytesPerSample;
+            m_leftHalf.resize(half);
+            m_rightHalf.resize(half);
+            for (size_t frame = 0; frame < frames; ++frame) {
+                const unsigned char* in = first + frame * bytesPerFrame;
+                std::copy_n(in, bytesPerSample, &m_leftHalf[frame * bytesPerSample]);
+                std::copy_n(in + bytesPerSample, bytesPerSample,
+                            &m_rightHalf[frame * bytesPerSample]);
+            }
+            const ALsizei size = static_cast<ALsizei>(half);
+            alBufferData(m_buffers[slot], AlMonoFormat(m_wave), m_leftHalf.data(), size, rate);
+            alBufferData(m_rightBuffers[slot], AlMonoFormat(m_wave), m_rightHalf.data(), size,
+                         rate);
+            alSourceQueueBuffers(m_rightSource, 1, &m_rightBuffers[slot]);
+        } else {
+            alBufferData(m_buffers[slot], AlFormat(m_wave), first,
+                         static_cast<ALsizei>(frames * bytesPerFrame), rate);
+        }
+        alSourceQueueBuffers(m_source, 1, &m_buffers[slot]);
+        m_freeSlots.pop_back();
+        m_queued.push_back({slot, frames});
         m_cursor += frames;
     }
 }
@@ -152,9 +334,12 @@ void MixerChannel::QueueFreeBuffers() {
 void MixerChannel::UnqueuePlayed() {
     ALuint buffer = 0;
     alSourceUnqueueBuffers(m_source, 1, &buffer);
+    if (m_bSplit) {
+        alSourceUnqueueBuffers(m_rightSource, 1, &buffer);
+    }
     m_consumed += m_queued.front().frames;
+    m_freeSlots.push_back(m_queued.front().slot);
     m_queued.pop_front();
-    m_freeBuffers.push_back(buffer);
 }
 
 bool MixerChannel::Feed(MixerPlayParams* params) {
@@ -163,6 +348,12 @@ bool MixerChannel::Feed(MixerPlayParams* params) {
     }
     ALint processed = 0;
     alGetSourcei(m_source, AL_BUFFERS_PROCESSED, &processed);
+    if (m_bSplit) {
+        // Both halves are mixed in the same update; take off only what both have played.
+        ALint rightProcessed = 0;
+        alGetSourcei(m_rightSource, AL_BUFFERS_PROCESSED, &rightProcessed);
+        processed = std::min(processed, rightProcessed);
+    }
     for (ALint i = 0; i < processed && !m_queued.empty(); ++i) {
         UnqueuePlayed();
     }
@@ -180,7 +371,11 @@ bool MixerChannel::Feed(MixerPlayParams* params) {
         UnqueuePlayed();
     }
     if (!m_queued.empty()) {
-        alSourcePlay(m_source);
+        if (m_bSplit) {
+            PlaySources();
+        } else {
+            alSourcePlay(m_source);
+        }
         return false;
     }
     m_bPlaying = false;

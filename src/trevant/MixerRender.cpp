@@ -117,6 +117,11 @@ int MixerRender::SetDirection(int32_t degrees) {
     return m_channel.SetDirection(degrees);
 }
 
+int MixerRender::SetPlace(const MixerPlace& place) {
+    const ScopedThreadContext current(m_pContext);
+    return m_channel.SetPlace(place);
+}
+
 void MixerRender::Mix(float* out, uint32_t frames) {
     alcRenderSamplesSOFT(m_pDevice, out, static_cast<ALCsizei>(frames));
     MixerPlayParams ignored{};

@@ -30,6 +30,7 @@ class MixerRender {
     // Starts the wave from its first frame at full volume, straight ahead.
     int Start(const MixerWave& wave);
     int SetDirection(int32_t degrees);
+    int SetPlace(const MixerPlace& place);
     // As AmbrelWaveMixRenderFrames. *rendered is 0 only when the wave has been read up to
     // untilFrame already.
     int Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t* rendered,

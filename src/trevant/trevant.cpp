@@ -17,6 +17,7 @@
 static_assert(sizeof(MixerSessionConfig) == 40);
 static_assert(sizeof(MixerPcmFormat) == 16);
 static_assert(sizeof(MixerPosition) == 12);
+static_assert(sizeof(MixerPlace) == 20);
 static_assert(offsetof(MixerPlayParams, waveDone) == 8);
 
 namespace {
@@ -177,6 +178,18 @@ int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uin
     int error = AMBREL_WAVEMIX_OK;
     MixerChannel* pChannel = FindChannel(session, channel, &error);
     return pChannel == nullptr ? error : pChannel->SetDirection(position->direction);
+}
+
+int AmbrelWaveMixSetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                          const MixerPlace* place) {
+    (void)flags;  // as for SetPosition
+    if (place == nullptr || !MixerChannel::IsValidPlace(*place)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    int error = AMBREL_WAVEMIX_OK;
+    MixerChannel* pChannel = FindChannel(session, channel, &error);
+    return pChannel == nullptr ? error : pChannel->SetPlace(*place);
 }
 
 int AmbrelWaveMixSetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

@@ -38,6 +38,17 @@
  * - Direction d puts the channel's source at azimuth d relative to the listener
  *   (x = sin d, z = -cos d): -90 full left, 0 ahead, +90 full right. Mono waves only; a
  *   stereo wave plays as it is.
+ * - Place (AmbrelWaveMixSetPlace, AmbrelWaveMixRenderSetPlace): azimuth az, elevation el and
+ *   distance d put the source at d * (sin az cos el, sin el, -cos az cos el) metres relative
+ *   to the listener. OpenAL Soft's own distance attenuation is off for a placed source: its
+ *   gain is the volume times the distance law (1/d from 1 m, at most +12 dB, as
+ *   platform/DistanceLaw.h gives it), so a placed source may be up to 4 times the volume.
+ *   A stereo wave on a placed channel plays as two mono sources, its left samples at
+ *   az - width/2 and its right samples at az + width/2 (same elevation and distance), queued
+ *   in step and counted as one position. A stereo wave already playing whole when the first
+ *   place comes starts again split from the frame it has reached, and back whole when
+ *   SetPosition ends the place. A place holds until SetPosition, which gives the direction
+ *   its old meaning again (1 m, the volume alone as the gain, a stereo wave as it is).
  * - HRTF (MixerOutputOptions.hrtf): AUTO leaves it to OpenAL Soft (on when it detects
  *   headphones or when its configuration asks for it); OFF asks for plain panning; ON asks
  *   for binaural mixing with the named HRTF (or the first that fits) and runs the device at
@@ -165,6 +176,16 @@ typedef struct MixerPosition {
     int32_t reserved2; /* 0 */
 } MixerPosition;
 
+/* Where a channel's (or a render's) sound stands all around the listener; 20 bytes. */
+typedef struct MixerPlace {
+    uint32_t size;       /* sizeof(MixerPlace) */
+    int32_t azimuth;     /* whole degrees -179..180: 0 ahead, +90 right, -90 left, 180 behind */
+    int32_t elevation;   /* whole degrees -90..+90, +90 up */
+    uint32_t distanceCm; /* 10..10000, from the centre of the head */
+    int32_t width;       /* whole degrees 0..180: a stereo wave's left channel at azimuth -
+                            width/2, its right at azimuth + width/2; ignored for mono */
+} MixerPlace;
+
 /* What a session opens besides its config. The strings are read during the call only. */
 typedef struct MixerOutputOptions {
     uint32_t size;        /* sizeof(MixerOutputOptions) */
@@ -216,6 +237,10 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
 int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave);
 int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                              const MixerPosition* position);
+/* Places the channel's sound (see "Place" at the top); flags as for SetPosition. A wrong size
+   or a value out of range: code 10, and nothing changes. */
+int AmbrelWaveMixSetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                          const MixerPlace* place);
 /* volume 0 ... 32767 (full); flags 0. */
 int AmbrelWaveMixSetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                            uint32_t volume);
@@ -280,11 +305,16 @@ uint32_t AmbrelWaveMixChooseHrtfRate(uint32_t soundRate, const char* hrtfName);
 AmbrelWaveMixRender AmbrelWaveMixRenderOpen(const MixerRenderConfig* config);
 int AmbrelWaveMixRenderGetState(AmbrelWaveMixRender render, MixerHrtfState* state);
 /* Starts the wave from its first frame, as PlayEx starts it on a channel, at full volume
-   and straight ahead. The samples are borrowed until the render closes or starts another. */
+   and straight ahead (a place set before is ended). The samples are borrowed until the render
+   closes or starts another. */
 int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* source);
 /* The direction from the next rendered frame on; flags as for SetPosition. */
 int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
                                    const MixerPosition* position);
+/* The place from the next rendered frame on, as AmbrelWaveMixSetPlace places a channel;
+   flags as for SetPosition. Code 10 as there. */
+int AmbrelWaveMixRenderSetPlace(AmbrelWaveMixRender render, uint32_t flags,
+                                const MixerPlace* place);
 /* Mixes up to maxFrames frames at the device's rate into out (interleaved left, right) and
    stops sooner once the wave has been read up to frame untilFrame (a frame of the wave; one
    past its last frame never stops early). Upsampled, it ends exactly where the wave reaches

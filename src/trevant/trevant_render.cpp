@@ -168,6 +168,20 @@ int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
     return pRender->SetDirection(position->direction);
 }
 
+int AmbrelWaveMixRenderSetPlace(AmbrelWaveMixRender render, uint32_t flags,
+                                const MixerPlace* place) {
+    (void)flags;  // as for RenderSetPosition
+    if (place == nullptr || !MixerChannel::IsValidPlace(*place)) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    const std::shared_ptr<MixerRender> pRender = FindRender(render);
+    if (!pRender) {
+        return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+    }
+    std::lock_guard<std::mutex> lock(pRender->Lock());
+    return pRender->SetPlace(*place);
+}
+
 int AmbrelWaveMixRenderFrames(AmbrelWaveMixRender render, float* out, uint32_t maxFrames,
                               uint32_t untilFrame, uint32_t* rendered, uint32_t* position) {
     if ((out == nullptr && maxFrames != 0) || rendered == nullptr || position == nullptr) {

@@ -38,6 +38,7 @@ struct ScriptedMix {
     int failRenderAt = -1;  // the nth Render call fails
     int opens = 0;
     std::vector<int32_t> directionCalls;
+    std::vector<int32_t> placeCalls;  // the azimuth of each place set
     std::vector<int32_t> panAtFrame;  // the direction in force when each wave frame was read
     BinauralRenderer::Wave wave;
     std::vector<uint8_t> waveBytes;  // a copy: the export's own copy goes with it
@@ -50,8 +51,9 @@ class ScriptedRenderer : public BinauralRenderer {
     std::string Open(const Wave& wave) override {
         ++m_mix.opens;
         m_mix.wave = wave;
-        m_mix.waveBytes.assign(wave.samples,
-                               wave.samples + size_t{wave.frameCount} * wave.bitsPerSample / 8);
+        m_mix.waveBytes.assign(
+            wave.samples,
+            wave.samples + size_t{wave.frameCount} * wave.channels * wave.bitsPerSample / 8);
         m_mix.panAtFrame.assign(wave.frameCount, 9999);
         m_out = 0;
         m_pan = 0;
@@ -62,6 +64,11 @@ class ScriptedRenderer : public BinauralRenderer {
     bool SetDirection(int32_t degrees) override {
         m_mix.directionCalls.push_back(degrees);
         m_pan = degrees;
+        return true;
+    }
+    bool SetPlace(int32_t azimuth, int32_t, uint32_t, int32_t) override {
+        m_mix.placeCalls.push_back(azimuth);
+        m_pan = azimuth;
         return true;
     }
     bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,

@@ -85,6 +85,14 @@ int FailingMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, ui
     });
 }
 
+int FailingMixer::SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                           const MixerPlace& place) {
+    return Pass("SetPlace", [&] {
+        places.push_back(place);
+        return m_inner.SetPlace(session, channel, flags, place);
+    });
+}
+
 int FailingMixer::SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                             uint32_t volume) {
     return Pass("SetVolume", [&] { return m_inner.SetVolume(session, channel, flags, volume); });

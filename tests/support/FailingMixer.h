@@ -10,7 +10,7 @@
 
 // A mixer in front of another that makes chosen calls fail: each queued code is returned by
 // the next call of its operation ("InitEx", "SetOptions", "Activate", "OpenChannel",
-// "OpenWave", "FreeWave", "SetPosition", "SetVolume", "PlayEx", "GetPlayPosition",
+// "OpenWave", "FreeWave", "SetPosition", "SetPlace", "SetVolume", "PlayEx", "GetPlayPosition",
 // "GetOutputPosition", "StopChannel"), which then does nothing else. A failed InitEx or
 // OpenWave leaves its code for GetLastError, as the library does. A failure queued for
 // "InitEx" also fails InitOutput, the same opening with options. Every other call goes to the
@@ -23,9 +23,10 @@ class FailingMixer : public Mixer {
     void Clear();
 
     // What passed through, for the tests to read on the calling thread: each wave's source
-    // and each direction set, in order.
+    // each direction and each place set, in order.
     std::vector<MixerWaveSource> openedWaves;
     std::vector<int32_t> directions;
+    std::vector<MixerPlace> places;
 
     AmbrelWaveMixSession InitEx(const MixerSessionConfig& config) override;
     AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
@@ -40,6 +41,8 @@ class FailingMixer : public Mixer {
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                     const MixerPosition& position) override;
+    int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
+                 const MixerPlace& place) override;
     int SetVolume(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                   uint32_t volume) override;
     int PlayEx(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

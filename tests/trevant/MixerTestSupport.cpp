@@ -1,5 +1,6 @@
 #include "MixerTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,16 @@ std::vector<unsigned char> MakeTone(uint32_t rate, uint32_t frames, double hz, i
         }
     }
     return bytes;
+}
+
+std::vector<unsigned char> Interleave(const std::vector<unsigned char>& left,
+                                      const std::vector<unsigned char>& right) {
+    std::vector<unsigned char> stereo(left.size() * 2);
+    for (size_t frame = 0; frame < left.size() / 2; ++frame) {
+        std::copy_n(&left[frame * 2], 2, &stereo[frame * 4]);
+        std::copy_n(&right[frame * 2], 2, &stereo[frame * 4 + 2]);
+    }
+    return stereo;
 }
 
 MixerPcmFormat MakeFormat(uint32_t rate, uint16_t channels, uint16_t bits) {

@@ -14,6 +14,9 @@ namespace mixertest {
 // A mono sine tone: 16-bit signed, or 8-bit unsigned around 128.
 std::vector<unsigned char> MakeTone(uint32_t rate, uint32_t frames, double hz, int bits,
                                     double amplitude = 0.5);
+// A 16-bit stereo wave of two 16-bit mono waves of one length.
+std::vector<unsigned char> Interleave(const std::vector<unsigned char>& left,
+                                      const std::vector<unsigned char>& right);
 MixerPcmFormat MakeFormat(uint32_t rate, uint16_t channels, uint16_t bits);
 MixerSessionConfig MakeConfig(uint32_t rate);
 

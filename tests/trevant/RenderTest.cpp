@@ -66,8 +66,8 @@ class Render {
         EXPECT_EQ(AmbrelWaveMixRenderGetState(m_handle, &state), 0);
         return state;
     }
-    void Start(const std::vector<unsigned char>& samples, uint32_t rate) {
-        m_format = MakeFormat(rate, 1, 16);
+    void Start(const std::vector<unsigned char>& samples, uint32_t rate, uint16_t channels = 1) {
+        m_format = MakeFormat(rate, channels, 16);
         const MixerWaveSource source{&m_format, samples.data(),
                                      static_cast<uint32_t>(samples.size()), 0, 0};
         ASSERT_EQ(AmbrelWaveMixRenderStart(m_handle, &source), 0);
@@ -75,6 +75,10 @@ class Render {
     void Direction(int32_t degrees) {
         const MixerPosition position{degrees, 0, 0};
         ASSERT_EQ(AmbrelWaveMixRenderSetPosition(m_handle, 0, &position), 0);
+    }
+    void Place(int32_t azimuth, int32_t elevation, uint32_t distanceCm, int32_t width) {
+        const MixerPlace place{sizeof(MixerPlace), azimuth, elevation, distanceCm, width};
+        ASSERT_EQ(AmbrelWaveMixRenderSetPlace(m_handle, 0, &place), 0);
     }
     // Renders frames output frames without stopping early.
     StereoCapture Mix(uint32_t frames) {
@@ -292,4 +296,73 @@ TEST(LoopbackRender, MisuseIsAnsweredWithACode) {
     EXPECT_EQ(AmbrelWaveMixRenderClose(gone), AMBREL_WAVEMIX_ERR_BAD_SESSION);
     MixerHrtfState state{};
     EXPECT_EQ(AmbrelWaveMixRenderGetState(render.Handle(), &state), AMBREL_WAVEMIX_ERR_BAD_PARAM);
+}
+
+TEST(LoopbackRender, SetPositionAfterAPlaceRendersAsIfNoPlaceHadBeenSet) {
+    const std::vector<unsigned char> mono = MakeTone(44100, 8000, 700.0, 16);
+    const std::vector<unsigned char> stereo =
+        Interleave(MakeTone(44100, 8000, 700.0, 16), MakeTone(44100, 8000, 1300.0, 16));
+    for (const uint16_t channels : {uint16_t{1}, uint16_t{2}}) {
+        SCOPED_TRACE(channels);
+        const std::vector<unsigned char>& wave = channels == 1 ? mono : stereo;
+        Render plain(44100);
+        plain.Start(wave, 44100, channels);
+        plain.Direction(60);
+        const StereoCapture expected = plain.Mix(6000);
+
+        // Placed behind, near and wide for a while, then back to the old meaning.
+        Render placed(44100);
+        placed.Start(wave, 44100, channels);
+        placed.Place(150, 40, 30, 120);
+        placed.Direction(60);
+        const StereoCapture heard = placed.Mix(6000);
+        EXPECT_EQ(heard.left, expected.left);
+        EXPECT_EQ(heard.right, expected.right);
+    }
+}
+
+TEST(LoopbackRender, AStereoWavePlacedWhileItPlaysGoesOnFromTheFrameItHadReached) {
+    // The same tone on both channels, as it is: both ears alike.
+    const std::vector<unsigned char> tone = MakeTone(44100, 20000, 2000.0, 16);
+    Render render(44100);
+    render.Start(Interleave(tone, tone), 44100, 2);
+    const StereoCapture before = render.Mix(5000);
+    render.Place(-90, 0, 100, 0);
+    const StereoCapture after = render.Mix(4000);
+    uint32_t position = 0;
+    EXPECT_EQ(render.MixUntil(12000, 100000, &position), 3000u);
+    EXPECT_EQ(position, 12000u);
+    EXPECT_LT(std::fabs(Db(Rms(before.left, 1000, 5000) / Rms(before.right, 1000, 5000))), 0.5);
+    EXPECT_GT(Db(Rms(after.left, 1000, 4000) / Rms(after.right, 1000, 4000)), 6.0);
+}
+
+TEST(LoopbackRender, APlaceOutOfRangeIsRefusedAndTheEdgesAreTaken) {
+    const std::vector<unsigned char> tone = MakeTone(44100, 2000, 500.0, 16);
+    Render render(44100);
+    render.Start(tone, 44100);
+    struct Row {
+        MixerPlace place;
+        int code;
+    };
+    const uint32_t size = sizeof(MixerPlace);
+    for (const Row& row : {Row{{size, -179, -90, 10, 0}, AMBREL_WAVEMIX_OK},
+                           Row{{size, 180, 90, 10000, 180}, AMBREL_WAVEMIX_OK},
+                           Row{{size - 4, 0, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, -180, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 181, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, -91, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 91, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 9, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 10001, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, -1}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, 181}, AMBREL_WAVEMIX_ERR_BAD_PARAM}}) {
+        const MixerPlace& p = row.place;
+        SCOPED_TRACE(testing::Message() << p.size << " " << p.azimuth << " " << p.elevation << " "
+                                        << p.distanceCm << " " << p.width);
+        EXPECT_EQ(AmbrelWaveMixRenderSetPlace(render.Handle(), 0, &p), row.code);
+    }
+    EXPECT_EQ(AmbrelWaveMixRenderSetPlace(render.Handle(), 0, nullptr),
+              AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    const MixerPlace ahead{size, 0, 0, 100, 0};
+    EXPECT_EQ(AmbrelWaveMixRenderSetPlace(0xFFFFFFF0u, 0, &ahead), AMBREL_WAVEMIX_ERR_BAD_SESSION);
 }

@@ -51,13 +51,13 @@ constexpr uint32_t kRate = 22050;
 
 using DuringPlay = std::function<void(AmbrelWaveMixSession, AmbrelWaveMixWave)>;
 
-// Plays the samples once at the direction, runs `during` while they play, waits for the end
-// (or returns at once after `during` when bWaitForEnd is false), closes the session and reads
-// the writer's file.
+// Plays the samples once at the direction (then at the place, when one is given), runs
+// `during` while they play, waits for the end (or returns at once after `during` when
+// bWaitForEnd is false), closes the session and reads the writer's file.
 StereoCapture PlayThroughWriter(const std::vector<unsigned char>& samples, MixerPcmFormat format,
                                 int32_t direction, DoneCounter* pDone,
                                 const DuringPlay& during = {}, bool bWaitForEnd = true,
-                                bool bLowpass = false) {
+                                bool bLowpass = false, const MixerPlace* place = nullptr) {
     StereoCapture capture;
     const MixerSessionConfig config = MakeConfig(44100);
     const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
@@ -76,6 +76,9 @@ StereoCapture PlayThroughWriter(const std::vector<unsigned char>& samples, Mixer
     EXPECT_NE(wave, 0u);
     const MixerPosition position{direction, 0, 0};
     EXPECT_EQ(AmbrelWaveMixSetPosition(session, 0, 8, &position), 0);
+    if (place != nullptr) {
+        EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 8, place), 0);
+    }
     EXPECT_EQ(AmbrelWaveMixSetVolume(session, 0, 0, 32767), 0);
     const MixerPlayParams params = pDone->Params();
     EXPECT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
@@ -285,6 +288,95 @@ TEST(WaveBackend, LowpassDampsHighFrequenciesOnly) {
     const double filteredLevel = MiddleLevels(filtered, filteredSpan.begin, filteredSpan.end).first;
     std::printf("[measured] 9 kHz with low-pass: %.1f dB\n", Db(filteredLevel / plainLevel));
     EXPECT_LT(Db(filteredLevel / plainLevel), -3.0);
+}
+
+// Left over right in dB over the middle of what was heard.
+double LeftOverRightDb(const StereoCapture& capture, size_t begin, size_t end) {
+    const auto [left, right] = MiddleLevels(capture, begin, end);
+    return Db((left + 1e-9) / (right + 1e-9));
+}
+
+TEST(WaveBackend, APlacedStereoWavePlaysFromItsPlaceAndUnplacedAsItIs) {
+    // The same tone on both channels: as it is, both speakers alike.
+    const auto tone = MakeTone(kRate, kRate / 4, 1000.0, 16);
+    const auto stereo = Interleave(tone, tone);
+    const uint32_t size = sizeof(MixerPlace);
+    struct Row {
+        const char* what;
+        bool bPlaced;
+        MixerPlace place;
+        double lowDb;   // left over right, at least
+        double highDb;  // and at most
+    };
+    for (const Row& row : {Row{"as it is", false, {}, -1.0, 1.0},
+                           Row{"hard left", true, {size, -90, 0, 100, 0}, 20.0, 400.0},
+                           Row{"hard right", true, {size, 90, 0, 100, 0}, -400.0, -20.0},
+                           Row{"ahead, wide", true, {size, 0, 0, 100, 180}, -1.0, 1.0}}) {
+        SCOPED_TRACE(row.what);
+        DoneCounter done;
+        const StereoCapture capture =
+            PlayThroughWriter(stereo, MakeFormat(kRate, 2, 16), -90, &done, {}, true, false,
+                              row.bPlaced ? &row.place : nullptr);
+        const Span span = Audible(capture);
+        ASSERT_GT(span.end - span.begin, 44100u / 8);
+        const double db = LeftOverRightDb(capture, span.begin, span.end);
+        std::printf("[measured] stereo %s: left over right %.1f dB\n", row.what, db);
+        EXPECT_GE(db, row.lowDb);
+        EXPECT_LE(db, row.highDb);
+        EXPECT_EQ(done.Count(), 1);
+    }
+}
+
+TEST(WaveBackend, APlaceOrADirectionDuringPlaySplitsOrJoinsAStereoWaveWhereItIs) {
+    const uint32_t frames = kRate * 2 / 5;
+    const auto tone = MakeTone(kRate, frames, 1000.0, 16);
+    const auto stereo = Interleave(tone, tone);
+    const MixerPlace left{sizeof(MixerPlace), -90, 0, 100, 0};
+    for (const bool bPlacedFirst : {false, true}) {
+        SCOPED_TRACE(bPlacedFirst);
+        DoneCounter done;
+        uint32_t changedAt = 0;
+        const StereoCapture capture = PlayThroughWriter(
+            stereo, MakeFormat(kRate, 2, 16), -90, &done,
+            [&](AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
+                WaitForPosition(session, wave, frames / 2);
+                if (bPlacedFirst) {
+                    const MixerPosition position{-90, 0, 0};
+                    EXPECT_EQ(AmbrelWaveMixSetPosition(session, 0, 0, &position), 0);
+                } else {
+                    EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &left), 0);
+                }
+                EXPECT_EQ(AmbrelWaveMixGetPlayPosition(session, 0, &wave, &changedAt, 1), 0);
+            },
+            true, false, bPlacedFirst ? &left : nullptr);
+        EXPECT_EQ(done.Count(), 1);
+        EXPECT_GE(changedAt, frames / 2);
+        EXPECT_LT(changedAt, frames);
+        const Span span = Audible(capture);
+        // Nothing played twice or skipped: the sound lasts as long as the wave, give or take
+        // a device update.
+        EXPECT_NEAR(double(span.end - span.begin), frames * 2.0, 44100 / 20.0);
+        const size_t third = (span.end - span.begin) / 3;
+        const double first = LeftOverRightDb(capture, span.begin, span.begin + third);
+        const double last = LeftOverRightDb(capture, span.end - third, span.end);
+        EXPECT_NEAR(bPlacedFirst ? last : first, 0.0, 1.0);
+        EXPECT_GE(bPlacedFirst ? first : last, 20.0);
+    }
+}
+
+TEST(WaveBackend, APlaceOutOfRangeOrOnNoOpenChannelIsRefused) {
+    const MixerSessionConfig config = MakeConfig(44100);
+    const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
+    ASSERT_NE(session, 0u);
+    ASSERT_EQ(AmbrelWaveMixActivate(session, 1), 0);
+    const MixerPlace good{sizeof(MixerPlace), 180, -90, 10000, 180};
+    const MixerPlace tooFar{sizeof(MixerPlace), 0, 0, 10001, 0};
+    EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &good), AMBREL_WAVEMIX_ERR_CHANNEL_NOT_OPEN);
+    ASSERT_EQ(AmbrelWaveMixOpenChannel(session, 0, 1), 0);
+    EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &good), 0);
+    EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &tooFar), AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, nullptr), AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    EXPECT_EQ(AmbrelWaveMixCloseSession(session), 0);
 }
 
 }  // namespace
