@@ -48,7 +48,14 @@ BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer)
     const int width = source.format.bitsPerSample == 8 ? 1 : 2;
     m_wave.sampleRate = source.format.sampleRate;
     m_wave.frameCount = source.frameCount;
-    if (source.format.channels == 2) {
+    if (source.points != nullptr && !IsFrontal(*source.points)) {
+        m_pCursor = std::make_unique<PlaceCursor>(*source.points);
+    }
+    if (source.format.channels == 2 && m_pCursor) {
+        m_wave.samples = source.samples;
+        m_wave.channels = 2;
+        m_wave.bitsPerSample = static_cast<uint16_t>(width * 8);
+    } else if (source.format.channels == 2) {
         m_mono = MixDown(source.samples, source.frameCount, width);
         m_wave.samples = m_mono.data();
         m_wave.bitsPerSample = 16;
@@ -101,6 +108,24 @@ double BinauralExport::ScaleDownDb() const {
     return m_gain < 1.0f ? -20.0 * std::log10(static_cast<double>(m_gain)) : 0.0;
 }
 
+bool BinauralExport::SendPlace(uint32_t position) {
+    const SoundPlace place = m_pCursor->At(position);
+    PanPoint whole;
+    SetAzimuth(whole, std::lround(place.azimuth));
+    whole.elevation = static_cast<int32_t>(std::lround(place.elevation));
+    whole.distanceCm = static_cast<uint32_t>(std::lround(place.distanceCm));
+    whole.width = static_cast<int32_t>(std::lround(place.width));
+    if (m_lastPlace == whole) {
+        return true;
+    }
+    if (!m_renderer.SetPlace(whole.azimuth, whole.elevation, whole.distanceCm, whole.width)) {
+        m_mixerError = m_renderer.LastError();
+        return false;
+    }
+    m_lastPlace = whole;
+    return true;
+}
+
 uint32_t BinauralExport::NextDirectionChange(uint32_t from) const {
     const PanSegment& segment = *m_pSegment;
     // Equal positions may give a segment that ends where it starts: look again one on.
@@ -140,6 +165,10 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     m_dither = TpdfDither();
     m_pSegment.reset();
     m_lastPan = 65535;
+    m_lastPlace.reset();
+    if (m_pCursor) {
+        m_pCursor->Invalidate();
+    }
     m_mix.assign(size_t{kBlockFrames} * 2, 0.0f);
     m_block.assign(size_t{kBlockFrames} * 2, 0);
 
@@ -153,7 +182,13 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     uint32_t pending = 0;   // of them, in the mix buffer
     while (done < m_outputFrames) {
         uint32_t until = kNoStop;
-        if (position < frames) {
+        if (m_pCursor && position < frames) {
+            if (!SendPlace(position)) {
+                return Outcome::MixerFailed;
+            }
+            until = static_cast<uint32_t>(
+                std::min<uint64_t>(uint64_t{position} + kPlaceRunFrames, kNoStop));
+        } else if (position < frames) {
             const int32_t pan =
                 PanForFrame(*m_source.points, frames, position, m_pSegment, m_lastPan);
             if (m_pSegment && pan != m_lastPan) {

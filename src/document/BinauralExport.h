@@ -8,6 +8,7 @@
 
 #include "document/BinauralRenderer.h"
 #include "document/PanSegment.h"
+#include "document/SoundPlace.h"
 #include "formats/PcmFormat.h"
 #include "render/TpdfDither.h"
 
@@ -19,7 +20,10 @@ class ProgressIndicator;
 // its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
 // playback steps it, and hands 16-bit stereo frames (TPDF-dithered from the float mix) to a
 // sound file in blocks of kBlockFrames, servicing the progress window once per block.
-// A two-channel source is mixed down to one channel, (L + R) / 2, first.
+// A two-channel source is mixed down to one channel, (L + R) / 2, first, while the trajectory
+// keeps to the front half-circle; a trajectory all around places the sound as the preview
+// does (a two-channel source as two sources, around the direction by the width), the place
+// stepped every kPlaceRunFrames wave frames.
 //
 // The mix is never clipped: when a render finds it above full scale it stops writing and
 // returns NeedsScaling, and the next render scales the whole mix down by the amount found
@@ -63,6 +67,10 @@ class BinauralExport {
     const std::string& MixerError() const { return m_mixerError; }
 
   private:
+    static constexpr uint32_t kPlaceRunFrames = 512;
+
+    // Sends the place of the trajectory at wave frame position when it differs from the last.
+    bool SendPlace(uint32_t position);
     // The next wave frame after from whose direction may differ from that of from.
     uint32_t NextDirectionChange(uint32_t from) const;
     // Checks, scales, dithers and writes the first frames of the mix buffer.
@@ -79,7 +87,9 @@ class BinauralExport {
     bool m_bFresh = false;  // the mixer is open and nothing was rendered yet
 
     std::unique_ptr<PanSegment> m_pSegment;
-    int32_t m_lastPan = 65535;  // a value no pan takes
+    int32_t m_lastPan = 65535;               // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;  // for a trajectory all around only
+    std::optional<PanPoint> m_lastPlace;     // the place last sent, in whole units
     float m_gain = 1.0f;
     float m_peak = 0.0f;
     bool m_bOverFullScale = false;

@@ -41,6 +41,25 @@ StereoSamples BinauralFixture::ExportAndRead(const TestSound& sound, const std::
     return samples;
 }
 
+StereoSamples BinauralFixture::ExportPlaces(const TestSound& sound,
+                                            const std::vector<PanPoint>& places,
+                                            const std::string& name) {
+    auto doc = Open(sound, name + "-in.wav");
+    doc->BeginGroup(UndoKind::Replace);
+    while (const PanPoint* first = doc->NextPoint(nullptr)) {
+        doc->RemovePoint(first);
+    }
+    for (const PanPoint& place : places) {
+        doc->AddPoint(place);
+    }
+    doc->EndGroup();
+    StereoSamples samples;
+    const std::string out = dir.File(name);
+    EXPECT_TRUE(Export(*doc, out)) << testing::PrintToString(host.prompts.Texts());
+    EXPECT_TRUE(ReadStereo16(out, &samples)) << out;
+    return samples;
+}
+
 bool BinauralFixture::SoxReads(const std::string& path) {
     return SoxTools::Command("sox " + SoxTools::Quote(path) + " -n stat").status == 0;
 }

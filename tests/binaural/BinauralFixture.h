@@ -26,6 +26,9 @@ class BinauralFixture : public ::testing::Test {
     bool Export(CTesselDoc& doc, const std::string& out, int filterIndex = 1);
     // Exports sound to a file of that name and reads it back; fails the test when either fails.
     StereoSamples ExportAndRead(const TestSound& sound, const std::string& name);
+    // Exports sound with its trajectory replaced by places; fails the test when it fails.
+    StereoSamples ExportPlaces(const TestSound& sound, const std::vector<PanPoint>& places,
+                               const std::string& name);
     // Whether `sox FILE -n stat` reads the whole file without an error.
     static bool SoxReads(const std::string& path);
 
