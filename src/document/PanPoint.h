@@ -11,6 +11,11 @@
 // frontal fold, which the achk chunk stores), so every write of a direction goes through
 // SetAzimuth (SoundPlace.h) to keep the two together.
 struct PanPoint {
+    PanPoint() = default;
+    // A point of the front half-circle: its azimuth is its pan.
+    PanPoint(uint32_t framePosition, int32_t frontalPan)
+        : position(framePosition), pan(frontalPan), azimuth(frontalPan) {}
+
     uint32_t position = 0;  // sample frame, 0 .. frame count inclusive
     int32_t pan = 0;        // whole degrees, -90 full left .. +90 full right: the fold of azimuth
     int32_t azimuth = 0;    // whole degrees, -179 .. 180: 0 ahead, +90 right, 180 behind

@@ -1,6 +1,7 @@
 #include "playback/PlaybackSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "document/CTesselDoc.h"
@@ -77,9 +78,12 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_bStepping = ComputePanSegment(document.GetPanPoints(), frames, first, m_pSegment);
     m_bSegmentStale = false;
     const int32_t direction = m_bStepping ? m_pSegment->startPan : 0;
+    m_pCursor = std::make_unique<PlaceCursor>(document.GetPanPoints());
+    m_bPlaces = PlacesSound(document);
 
-    int code = mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
-                                 MixerPosition{direction, 0, 0});
+    int code = m_bPlaces ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
+                         : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
+                                             MixerPosition{direction, 0, 0});
     if (code == 0) {
         code = mixer.SetVolume(session, 0, 0, 32767);
     }
@@ -118,11 +122,17 @@ void PlaybackSession::Tick() {
         uint32_t position = 0;
         int code =
             mixer.GetPlayPosition(session, 0, m_hWave, position, AMBREL_WAVEMIX_POSITION_FRAMES);
-        if (code == 0) {
+        if (code == 0 && m_bPlaces) {
+            tick.place = StepPlace(position);
+            if (tick.place) {
+                tick.direction = FrontalFold(NormalAzimuth(std::lround(tick.place->azimuth)));
+                code = SendPlace(*tick.place, 0);
+            }
+        } else if (code == 0) {
             tick.direction = StepDirection(position);
             if (tick.direction) {
-                tick.place = SoundPlace{static_cast<double>(*tick.direction), 0.0,
-                                        kDefaultDistanceCm, 0.0};
+                tick.place =
+                    SoundPlace{static_cast<double>(*tick.direction), 0.0, kDefaultDistanceCm, 0.0};
                 code = mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
             }
         }
@@ -155,6 +165,35 @@ std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
     return m_pSegment->startPan;
 }
 
+std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
+    if (m_bSegmentStale) {
+        m_pCursor->Invalidate();
+        m_bSegmentStale = false;
+    }
+    if (m_pDoc->GetPanPoints().IsEmpty()) {
+        return std::nullopt;  // emptied while playing: the sound stays where it was
+    }
+    m_bStepping = true;
+    return m_pCursor->At(position + m_playStart);
+}
+
+bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
+    const PanPointList& points = document.GetPanPoints();
+    return document.GetFormat().channels == 2 ? !points.IsEmpty() : !IsFrontal(points);
+}
+
+int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
+    MixerPlace sent{};
+    sent.size = sizeof sent;
+    sent.azimuth = NormalAzimuth(std::lround(place.azimuth));
+    sent.elevation = std::clamp(static_cast<int32_t>(std::lround(place.elevation)), -kMaxElevation,
+                                kMaxElevation);
+    sent.distanceCm = static_cast<uint32_t>(std::clamp<long>(
+        std::lround(place.distanceCm), long{kNearestDistanceCm}, long{kFarthestDistanceCm}));
+    sent.width = std::clamp(static_cast<int32_t>(std::lround(place.width)), 0, kMaxWidth);
+    return m_app.GetMixer().SetPlace(m_app.GetMixerSession(), 0, flags, sent);
+}
+
 std::optional<uint32_t> PlaybackSession::ReadHeardFrame() {
     uint32_t position = 0;
     uint32_t latencyUs = 0;
@@ -172,6 +211,8 @@ std::optional<uint32_t> PlaybackSession::ReadHeardFrame() {
 void PlaybackSession::OnTrajectoryChanged(CTesselDoc& document) {
     if (&document == m_pDoc) {
         m_bSegmentStale = true;
+        // An edit may take the trajectory off the front half-circle, or back onto it.
+        m_bPlaces = PlacesSound(document);
     }
 }
 
@@ -224,6 +265,8 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     m_pDoc = nullptr;
     m_heard.reset();
     m_pSegment.reset();
+    m_pCursor.reset();
+    m_bPlaces = false;
     m_bStepping = false;
     m_bSegmentStale = false;
     m_bReading = false;

@@ -7,6 +7,7 @@
 
 #include "document/DocumentListener.h"
 #include "document/PanSegment.h"
+#include "document/SoundPlace.h"
 #include "platform/ListenerList.h"
 #include "trevant/trevant.h"
 
@@ -76,8 +77,16 @@ class PlaybackSession : public DocumentListener {
     // The direction a tick sends for the mixer's play position (frames from the play's start);
     // none when the trajectory has gone and the sound keeps its direction.
     std::optional<int32_t> StepDirection(uint32_t position);
+    // The same for a sound that is placed (PlacesSound): the whole place.
+    std::optional<SoundPlace> StepPlace(uint32_t position);
+    // Whether a document's sound is placed all around rather than given a frontal direction: a
+    // trajectory that leaves the front, or any trajectory of a stereo sound (whose channels
+    // stand around the direction by the width).
+    static bool PlacesSound(const CTesselDoc& document);
 
   private:
+    // Sends place to the mixer; the mixer's code.
+    int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
     void FreeWave();
     // The one way a playback ends.
@@ -92,6 +101,8 @@ class PlaybackSession : public DocumentListener {
     uint32_t m_playStart = 0;
     uint32_t m_play = 0;  // the number the mixer's end-of-wave notice carries
     std::unique_ptr<PanSegment> m_pSegment;
+    std::unique_ptr<PlaceCursor> m_pCursor;  // along the playing trajectory, when placed
+    bool m_bPlaces = false;                  // the sound is placed, not given a direction
     bool m_bSegmentStale = false;
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read

@@ -11,6 +11,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackListener.h"
@@ -123,6 +124,50 @@ TEST_F(PlaybackSessionTest, AnEditDuringPlaybackIsHeardAtTheNextTick) {
     EXPECT_FALSE(m_heard.ticks.back().direction);
     EXPECT_EQ(m_mixer.directions.size(), directions);
     EXPECT_TRUE(m_playback.IsPlaying());
+}
+
+TEST_F(PlaybackSessionTest, ATrajectoryAllAroundIsPlacedAndAnEditBackToTheFrontStepsPansAgain) {
+    PanPoint* start = m_pDoc->NextPoint(nullptr);
+    PanEditCommands::RecordEdit(*m_pDoc, start, UndoKind::Modify);
+    SetAzimuth(*start, 180);
+    start->distanceCm = 200;
+    PanEditCommands::FinishEdit(*m_pDoc);
+
+    ASSERT_TRUE(m_playback.Play(*m_pDoc, 0, -1));
+    ASSERT_EQ(m_mixer.places.size(), 1u);
+    EXPECT_EQ(m_mixer.places[0].azimuth, 180);
+    EXPECT_EQ(m_mixer.places[0].distanceCm, 200u);
+    EXPECT_TRUE(m_mixer.directions.empty());
+    m_pClock->tick();
+    ASSERT_TRUE(m_heard.ticks.back().place);
+    ASSERT_EQ(m_mixer.places.size(), 2u);
+    // On its way from behind towards the right, a little nearer.
+    EXPECT_GE(m_mixer.places[1].azimuth, 90);
+    EXPECT_LE(m_mixer.places[1].distanceCm, 200u);
+    EXPECT_EQ(*m_heard.ticks.back().direction, FrontalFold(m_mixer.places[1].azimuth));
+
+    PanEditCommands::RecordEdit(*m_pDoc, start, UndoKind::Modify);
+    SetAzimuth(*start, -90);
+    start->distanceCm = 100;
+    m_pDoc->TrajectoryChanged();
+    m_pClock->tick();
+    EXPECT_EQ(m_mixer.places.size(), 2u);
+    ASSERT_FALSE(m_mixer.directions.empty());
+    EXPECT_LT(m_mixer.directions.back(), 0);
+    PanEditCommands::FinishEdit(*m_pDoc);
+    m_playback.Stop();
+
+    // A stereo sound with a trajectory is always placed, its channels around the direction.
+    TestSound stereo;
+    stereo.format = MakeFormat(2, 22050, 16);
+    stereo.samples = Pattern(22050 * 4);
+    stereo.points = {{0, 30}};
+    auto stereoDoc = MemoryDocument(m_app, stereo);
+    ASSERT_TRUE(m_playback.Play(*stereoDoc, 0, -1));
+    ASSERT_EQ(m_mixer.places.size(), 3u);
+    EXPECT_EQ(m_mixer.places[2].azimuth, 30);
+    EXPECT_EQ(m_mixer.places[2].width, 0);
+    m_playback.Stop();
 }
 
 TEST_F(PlaybackSessionTest, StopTheEndOfTheWaveAndClosingTheDocumentEndItTheOneWay) {
