@@ -3,8 +3,10 @@
 // loopback HRTF render of the same frames through the mixer library's C API into memory,
 // with the direction changed as often, in alternating order in the same iterations.
 // Counters: real_time_x (seconds of sound per second of export) and ratio_to_bare_render.
-// Then the same frames placed all around the head, the place changed every 33 ms as a
-// playback tick would, against the bare render that never moves, in the same iterations.
+// With placed:1 the document's trajectory leaves the front (azimuth, elevation and distance
+// all moving), so the export sends places. Then the same frames placed all around the head, the
+// place changed every 33 ms as a playback tick would, against the bare render that never moves, in
+// the same iterations.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/PanSegment.h"
+#include "document/SoundPlace.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -104,6 +107,22 @@ void BM_BinauralExport10Minutes(benchmark::State& state) {
     if (!DocumentOpen(doc).Open(TenMinuteSound(dir))) {
         std::abort();
     }
+    if (state.range(0) == 1) {
+        // Around the head twice, rising and falling, near and far: a place every 15 s.
+        doc.BeginGroup(UndoKind::Replace);
+        while (const PanPoint* first = doc.NextPoint(nullptr)) {
+            doc.RemovePoint(first);
+        }
+        for (uint32_t k = 0; k <= 40; ++k) {
+            PanPoint point;
+            point.position = std::min(kFrames, k * (kFrames / 40));
+            SetAzimuth(point, static_cast<int64_t>(k) * 37);
+            point.elevation = static_cast<int32_t>(k % 5) * 20 - 40;
+            point.distanceCm = 50 + (k % 7) * 60;
+            doc.AddPoint(point);
+        }
+        doc.EndGroup();
+    }
     double exportTotal = 0;
     double bareTotal = 0;
     bool bExportFirst = true;
@@ -128,6 +147,9 @@ void BM_BinauralExport10Minutes(benchmark::State& state) {
     state.counters["ratio_to_bare_render"] = exportTotal / bareTotal;
 }
 BENCHMARK(BM_BinauralExport10Minutes)
+    ->ArgName("placed")
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Iterations(4)
     ->Unit(benchmark::kMillisecond);

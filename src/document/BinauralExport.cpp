@@ -186,8 +186,9 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
             if (!SendPlace(position)) {
                 return Outcome::MixerFailed;
             }
-            until = static_cast<uint32_t>(
-                std::min<uint64_t>(uint64_t{position} + kPlaceRunFrames, kNoStop));
+            // Runs of output frames, not a stop at a wave frame: the place moves on smoothly, so
+            // it need not land on an exact frame.
+            until = kNoStop;
         } else if (position < frames) {
             const int32_t pan =
                 PanForFrame(*m_source.points, frames, position, m_pSegment, m_lastPan);
@@ -203,7 +204,10 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
             }
         }
         uint32_t rendered = 0;
-        const uint32_t room = std::min(kBlockFrames - pending, m_outputFrames - done);
+        uint32_t room = std::min(kBlockFrames - pending, m_outputFrames - done);
+        if (m_pCursor) {
+            room = std::min(room, kPlaceRunFrames);
+        }
         if (!m_renderer.Render(m_mix.data() + size_t{pending} * 2, room, until, rendered,
                                position)) {
             m_mixerError = m_renderer.LastError();

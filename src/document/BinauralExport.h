@@ -67,7 +67,7 @@ class BinauralExport {
     const std::string& MixerError() const { return m_mixerError; }
 
   private:
-    static constexpr uint32_t kPlaceRunFrames = 512;
+    static constexpr uint32_t kPlaceRunFrames = 1024;
 
     // Sends the place of the trajectory at wave frame position when it differs from the last.
     bool SendPlace(uint32_t position);
