@@ -1,6 +1,7 @@
 #include "views/WaveViewPlayback.h"
 
 #include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
@@ -71,7 +72,13 @@ void WaveViewPlayback::SendPlayPosition() {
 
 std::string WaveViewPlayback::PlayReadout() const {
     const std::optional<uint32_t> frame = HeardFrame();
-    return frame ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate) : std::string();
+    if (!frame) {
+        return {};
+    }
+    const uint32_t rate = m_doc.GetFormat().sampleRate;
+    return m_view.IsAllAround() ? PositionReadouts::PlaceReadout(
+                                      "Play", *frame, PlaceAt(m_doc.GetPanPoints(), *frame), rate)
+                                : PositionReadouts::PlayText(*frame, rate);
 }
 
 void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
