@@ -7,6 +7,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PointProperties.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
@@ -78,6 +79,7 @@ void PanPointEditor::AfterGrab() {
     // The point in hand is also the one the keys and Point Properties work on.
     m_keys.Select(m_drag.Point());
     m_overview.SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePlace(PlaceAt(m_doc.GetPanPoints(), m_drag.Point()->position));
     ToggleDragPreview();
 }
 
@@ -86,6 +88,7 @@ void PanPointEditor::DragTo(int x, int y) {
     m_drag.MoveTo(m_geometry.SampleAtX(x),
                   m_dragLane ? m_dragLane->ValueAt(y) : m_geometry.PanFromY(y));
     m_overview.SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePlace(PlaceAt(m_doc.GetPanPoints(), m_drag.Point()->position));
     ToggleDragPreview();
 }
 
@@ -95,6 +98,7 @@ void PanPointEditor::EndDrag() {
     m_drag.End();
     m_dragLane.reset();
     m_overview.SendLivePan(kNoLivePan);
+    m_overview.SendLivePlace(std::nullopt);
     m_view.SyncAllAround();
     m_view.RepaintAll();
 }

@@ -94,6 +94,9 @@ void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& 
     if (tick.direction) {
         m_overview.SendLivePan(*tick.direction);
     }
+    if (tick.place) {
+        m_overview.SendLivePlace(tick.place);
+    }
     ShowPlayPosition(tick.heardFrame);
 }
 
@@ -102,6 +105,7 @@ void WaveViewPlayback::OnPlaybackStopped(CTesselDoc& document, const PlaybackSto
         return;
     }
     m_overview.SendLivePan(kNoLivePan);
+    m_overview.SendLivePlace(std::nullopt);
     ShowPlayPosition(std::nullopt);
     if (m_view.IsCaret()) {
         if (stop.bPlayedOut) {

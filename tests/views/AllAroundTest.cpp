@@ -232,3 +232,21 @@ TEST_F(AllAround, ReadoutsNameTheWholePlace) {
     SendMouse(view->Lanes(), QEvent::MouseButtonRelease, QPoint(100, 92), Qt::LeftButton,
               Qt::NoButton);
 }
+
+TEST_F(AllAround, TheBarShowsTheTopViewAndFollowsADraggedPlace) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    RecordingBar bar;
+    ViewTestBench::Feed(*view, bar);
+    EXPECT_EQ(bar.topView, false);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    ViewTestBench::Feed(*view, bar);
+    EXPECT_EQ(bar.topView, true);
+    bar.livePlaces.clear();
+    Drag(view->Lanes(), QPoint(100, 92), QPoint(100, 76));
+    ASSERT_GE(bar.livePlaces.size(), 3u);
+    ASSERT_TRUE(bar.livePlaces[bar.livePlaces.size() - 2].has_value());
+    EXPECT_EQ(bar.livePlaces[bar.livePlaces.size() - 2]->distanceCm, 1000.0);
+    EXPECT_FALSE(bar.livePlaces.back().has_value());  // the release ends it
+}
