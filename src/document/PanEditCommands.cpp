@@ -60,7 +60,7 @@ bool PanEditCommands::CanDeleteInRange(const CTesselDoc& doc, uint32_t start, ui
 }
 
 bool PanEditCommands::CanPaste(const CTesselDoc& doc) {
-    return doc.GetFormat().channels == 1 && doc.GetHost().GetPanClipboard() != nullptr;
+    return doc.GetHost().GetPanClipboard() != nullptr;
 }
 
 bool PanEditCommands::CanUndo(const CTesselDoc& doc) {

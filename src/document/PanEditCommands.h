@@ -19,7 +19,7 @@ class PanEditCommands {
     static bool CanCopy(const CTesselDoc& doc, uint32_t start, uint32_t end) {
         return CanDeleteInRange(doc, start, end);
     }
-    // Paste: a mono document while a clipboard exists.
+    // Paste: while a clipboard exists (mono and stereo documents alike carry a trajectory).
     static bool CanPaste(const CTesselDoc& doc);
     // Undo and Redo: the document's history has a step to take back, or to do again.
     static bool CanUndo(const CTesselDoc& doc);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <string>
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
@@ -139,6 +141,88 @@ PointProperties::Checked<int> PointProperties::CheckPan(const std::string& text)
                 "(full right)."};
     }
     return {static_cast<int>(*pan), {}};
+}
+
+namespace {
+
+// A whole number of degrees from lowest to highest, a typed degree sign allowed.
+std::optional<int64_t> Degrees(const std::string& text, int64_t lowest, int64_t highest) {
+    std::string number = Trim(text);
+    const std::string degree = "\xC2\xB0";
+    if (number.size() >= degree.size() &&
+        number.compare(number.size() - degree.size(), degree.size(), degree) == 0) {
+        number = Trim(number.substr(0, number.size() - degree.size()));
+    }
+    const std::optional<int64_t> value = WholeNumber(number);
+    if (!value || *value < lowest || *value > highest) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+PointProperties::Checked<int> PointProperties::CheckAzimuth(const std::string& text) const {
+    const std::optional<int64_t> azimuth = Degrees(text, -180, 180);
+    if (!azimuth) {
+        return {std::nullopt,
+                "The azimuth must be a whole number of degrees from -180 to 180 (0 ahead, +90 "
+                "right, 180 behind)."};
+    }
+    return {NormalAzimuth(*azimuth), {}};
+}
+
+PointProperties::Checked<int> PointProperties::CheckElevation(const std::string& text) const {
+    const std::optional<int64_t> elevation = Degrees(text, -kMaxElevation, kMaxElevation);
+    if (!elevation) {
+        return {std::nullopt,
+                "The elevation must be a whole number of degrees from -90 (straight down) to +90 "
+                "(straight up)."};
+    }
+    return {static_cast<int>(*elevation), {}};
+}
+
+PointProperties::Checked<uint32_t> PointProperties::CheckDistance(const std::string& text) const {
+    const std::string number = Trim(text);
+    // Digits with at most one decimal point; centimetres are the finest step stored.
+    bool bDigits = !number.empty() && number.size() <= 12;
+    size_t points = 0;
+    for (const char c : number) {
+        points += c == '.' ? 1 : 0;
+        bDigits = bDigits && (std::isdigit(static_cast<unsigned char>(c)) || c == '.');
+    }
+    const double metres = bDigits && points <= 1 && number != "." ? std::stod(number) : -1.0;
+    const auto cm = static_cast<int64_t>(std::llround(metres * 100.0));
+    if (metres < 0.0 || cm < 10 || cm > 10000) {
+        return {std::nullopt,
+                "The distance must be a number of metres from 0.10 to 100, for example 2.5."};
+    }
+    return {static_cast<uint32_t>(cm), {}};
+}
+
+PointProperties::Checked<int> PointProperties::CheckWidth(const std::string& text) const {
+    const std::optional<int64_t> width = Degrees(text, 0, kMaxWidth);
+    if (!width) {
+        return {std::nullopt, "The width must be a whole number of degrees from 0 to 180."};
+    }
+    return {static_cast<int>(*width), {}};
+}
+
+bool PointProperties::IsStereo() const {
+    return m_doc.GetFormat().channels == 2;
+}
+
+bool PointProperties::Apply(uint32_t position, const PanPoint& place) {
+    PanPoint value = place;
+    value.position = position;
+    SetAzimuth(value, place.azimuth);
+    if (value == m_point || position < m_lowest || position > m_highest || !IsValidPlace(value)) {
+        return false;
+    }
+    PanEditCommands::RecordEdit(m_doc, &m_point, UndoKind::Modify);
+    m_point = value;
+    PanEditCommands::FinishEdit(m_doc);
+    return true;
 }
 
 bool PointProperties::Apply(uint32_t position, int pan) {

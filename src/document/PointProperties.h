@@ -39,10 +39,23 @@ class PointProperties {
     Checked<uint32_t> CheckFrames(const std::string& text) const;
     Checked<uint32_t> CheckTime(const std::string& text) const;
     Checked<int> CheckPan(const std::string& text) const;
+    // The whole place: azimuth -180 ... 180 (-180 read as 180), elevation -90 ... 90 and width
+    // 0 ... 180 in whole degrees; distance in metres with decimals, 0.10 ... 100, given back in
+    // centimetres.
+    Checked<int> CheckAzimuth(const std::string& text) const;
+    Checked<int> CheckElevation(const std::string& text) const;
+    Checked<uint32_t> CheckDistance(const std::string& text) const;
+    Checked<int> CheckWidth(const std::string& text) const;
+    // The point's values as they stand.
+    const PanPoint& Place() const { return m_point; }
+    // Width spreads two channels: a mono sound has none to spread.
+    bool IsStereo() const;
 
     // Gives the point these values as one Modify step; the document counts as modified.
     // False (and no step) when they are the point's own, or out of bounds.
     bool Apply(uint32_t position, int pan);
+    // The same with the whole place of place (its position is not read).
+    bool Apply(uint32_t position, const PanPoint& place);
 
   private:
     Checked<uint32_t> CheckRange(uint64_t position) const;

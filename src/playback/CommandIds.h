@@ -22,6 +22,7 @@ inline constexpr unsigned kPreferences = 32794;
 inline constexpr unsigned kPaste = 32795;
 // Commands beyond the classic set.
 inline constexpr unsigned kPointProperties = 32811;
+inline constexpr unsigned kAllAround = 32812;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

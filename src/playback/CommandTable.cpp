@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "playback/UndoMenuText.h"
 #include "playback/CommandIds.h"
+#include "playback/UndoMenuText.h"
 
 using namespace CommandId;
 
@@ -227,6 +227,13 @@ std::vector<CommandInfo> MakeTable() {
          .icon = ToolIcon::kZoomSelection,
          .places = {At(kViewMenu129, 1, 3), At(kBasicBar, 2, 7),
                     At(kContextMenu153, 3, 3).WithoutKeyText()}},
+        {.id = kAllAround,
+         .menuText = "Show All Aro&und\tCtrl+Shift+U",
+         .status = "Show the direction all around the listener, with lanes for elevation and "
+                   "distance",
+         .tip = "Show All Around",
+         .keys = {Key(ctrlShift | Qt::Key_U)},
+         .places = {At(kViewMenu129, 1, 5)}},
         {.id = kBarBasic,
          .menuText = "&Toolbar",
          .status = "Show or hide the toolbar",

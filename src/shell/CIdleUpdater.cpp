@@ -28,7 +28,8 @@ bool CIdleUpdater::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     const int type = event->type();
-    if (type == kOverviewUpdateEvent || type == kSetLivePanEvent || type == kSetPlayPositionEvent) {
+    if (type == kOverviewUpdateEvent || type == kSetLivePanEvent || type == kSetPlayPositionEvent ||
+        type == kSetTopViewEvent || type == kSetLivePlaceEvent) {
         return false;
     }
     switch (event->type()) {

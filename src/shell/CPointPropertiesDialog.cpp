@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "document/PointProperties.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 
 namespace {
@@ -30,11 +31,18 @@ CPointPropertiesDialog::CPointPropertiesDialog(PointProperties& properties, QWid
       m_properties(properties),
       m_position(properties.Position()),
       m_pan(properties.Pan()),
+      m_place(properties.Place()),
       m_pTime(new QLineEdit(QString::fromStdString(properties.TimeOf(m_position)), this)),
       m_pFrames(new QLineEdit(QString::number(m_position), this)),
       m_pPan(new QLineEdit(QString::number(m_pan), this)),
       m_pPositionError(MakeErrorLine(this, "positionError")),
       m_pPanError(MakeErrorLine(this, "panError")),
+      m_pAzimuth(new QLineEdit(QString::number(properties.Place().azimuth), this)),
+      m_pElevation(new QLineEdit(QString::number(properties.Place().elevation), this)),
+      m_pDistance(
+          new QLineEdit(QString::number(properties.Place().distanceCm / 100.0, 'f', 2), this)),
+      m_pWidth(new QLineEdit(QString::number(properties.Place().width), this)),
+      m_pPlaceError(MakeErrorLine(this, "placeError")),
       m_pButtons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle("Point Properties");
     m_pTime->setObjectName("timeBox");
@@ -54,6 +62,26 @@ CPointPropertiesDialog::CPointPropertiesDialog(PointProperties& properties, QWid
     form->addRow(panLabel, m_pPan);
     form->addRow(new QLabel("-90 is full left, 0 straight ahead, +90 full right.", this));
     form->addRow(m_pPanError);
+    const std::pair<const char*, QLineEdit*> place[] = {{"&Azimuth (degrees):", m_pAzimuth},
+                                                        {"&Elevation (degrees):", m_pElevation},
+                                                        {"Dista&nce (metres):", m_pDistance},
+                                                        {"&Width (degrees):", m_pWidth}};
+    for (const auto& [text, box] : place) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(box);
+        form->addRow(label, box);
+        connect(box, &QLineEdit::textEdited, this, &CPointPropertiesDialog::OnPlaceEdited);
+    }
+    form->addRow(new QLabel("Azimuth 180 is behind; elevation +90 straight up.", this));
+    form->addRow(m_pPlaceError);
+    m_pAzimuth->setObjectName("azimuthBox");
+    m_pElevation->setObjectName("elevationBox");
+    m_pDistance->setObjectName("distanceBox");
+    m_pWidth->setObjectName("widthBox");
+    if (!properties.IsStereo()) {
+        m_pWidth->setEnabled(false);
+        m_pWidth->setToolTip("Width spreads a stereo sound's two channels; a mono sound has one.");
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -69,7 +97,7 @@ CPointPropertiesDialog::CPointPropertiesDialog(PointProperties& properties, QWid
 }
 
 bool CPointPropertiesDialog::CanAccept() const {
-    return m_bPositionOk && m_bPanOk;
+    return m_bPositionOk && m_bPanOk && m_bPlaceOk;
 }
 
 void CPointPropertiesDialog::ShowError(QLabel* label, const std::string& error) {
@@ -112,6 +140,38 @@ void CPointPropertiesDialog::OnPanEdited() {
     ShowError(m_pPanError, checked.error);
     if (checked.value) {
         m_pan = *checked.value;
+        // The direction typed is a place in front: the azimuth follows it.
+        SetAzimuth(m_place, m_pan);
+        m_pAzimuth->setText(QString::number(m_place.azimuth));
+        OnPlaceEdited();
+    }
+    UpdateOk();
+}
+
+void CPointPropertiesDialog::OnPlaceEdited() {
+    const auto text = [](const QLineEdit* box) { return box->text().toStdString(); };
+    const PointProperties::Checked<int> azimuth = m_properties.CheckAzimuth(text(m_pAzimuth));
+    const PointProperties::Checked<int> elevation = m_properties.CheckElevation(text(m_pElevation));
+    const PointProperties::Checked<uint32_t> distance =
+        m_properties.CheckDistance(text(m_pDistance));
+    const PointProperties::Checked<int> width = m_properties.CheckWidth(text(m_pWidth));
+    m_bPlaceOk = azimuth.value && elevation.value && distance.value && width.value;
+    ShowError(m_pPlaceError, !azimuth.error.empty()     ? azimuth.error
+                             : !elevation.error.empty() ? elevation.error
+                             : !distance.error.empty()  ? distance.error
+                                                        : width.error);
+    if (m_bPlaceOk) {
+        SetAzimuth(m_place, *azimuth.value);
+        m_place.elevation = *elevation.value;
+        m_place.distanceCm = *distance.value;
+        m_place.width = *width.value;
+        if (m_place.pan != m_pan || !m_bPanOk) {
+            // The direction shows the azimuth's fold, as a front-only reader sees it.
+            m_pan = m_place.pan;
+            m_pPan->setText(QString::number(m_pan));
+            m_bPanOk = true;
+            ShowError(m_pPanError, {});
+        }
     }
     UpdateOk();
 }
@@ -120,16 +180,14 @@ void CPointPropertiesDialog::accept() {
     if (!CanAccept()) {
         return;
     }
-    m_properties.Apply(m_position, m_pan);
+    m_properties.Apply(m_position, m_place);
     QDialog::accept();
 }
 
 void CPointPropertiesDialog::Install(CEditorApp& app, QWidget* parent) {
     app.SetPointPropertiesDialog([parent](PointProperties& properties) {
-        const uint32_t position = properties.Position();
-        const int pan = properties.Pan();
+        const PanPoint before = properties.Place();
         CPointPropertiesDialog dialog(properties, parent);
-        return dialog.exec() == QDialog::Accepted &&
-               (properties.Position() != position || properties.Pan() != pan);
+        return dialog.exec() == QDialog::Accepted && properties.Place() != before;
     });
 }

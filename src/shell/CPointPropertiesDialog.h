@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "document/PanPoint.h"
+
 class CEditorApp;
 class PointProperties;
 class QDialogButtonBox;
@@ -13,6 +15,10 @@ class QLineEdit;
 // against the point's neighbours and the sound's length; a refused value shows why on a line
 // under its box and OK waits until all is right. OK changes the point as one undo step. The
 // point's properties object outlives the dialog.
+//
+// Under the direction, the whole place: azimuth round the circle (kept in step with the
+// direction, which is its frontal fold), elevation, distance in metres and, for a stereo
+// sound, width. Their refusals share one line under them.
 class CPointPropertiesDialog : public QDialog {
     Q_OBJECT
 
@@ -26,6 +32,11 @@ class CPointPropertiesDialog : public QDialog {
     QLineEdit* TimeBox() const { return m_pTime; }
     QLineEdit* FramesBox() const { return m_pFrames; }
     QLineEdit* PanBox() const { return m_pPan; }
+    QLineEdit* AzimuthBox() const { return m_pAzimuth; }
+    QLineEdit* ElevationBox() const { return m_pElevation; }
+    QLineEdit* DistanceBox() const { return m_pDistance; }
+    QLineEdit* WidthBox() const { return m_pWidth; }
+    QLabel* PlaceError() const { return m_pPlaceError; }
     // The inline messages; empty while their values are right.
     QLabel* PositionError() const { return m_pPositionError; }
     QLabel* PanError() const { return m_pPanError; }
@@ -38,6 +49,7 @@ class CPointPropertiesDialog : public QDialog {
     void OnTimeEdited();
     void OnFramesEdited();
     void OnPanEdited();
+    void OnPlaceEdited();
     void ShowError(QLabel* label, const std::string& error);
     void UpdateOk();
 
@@ -46,10 +58,17 @@ class CPointPropertiesDialog : public QDialog {
     int m_pan;
     bool m_bPositionOk = true;
     bool m_bPanOk = true;
+    bool m_bPlaceOk = true;
+    PanPoint m_place;    // the typed azimuth, elevation, distance and width
     QLineEdit* m_pTime;  // the widgets belong to the dialog
     QLineEdit* m_pFrames;
     QLineEdit* m_pPan;
     QLabel* m_pPositionError;
     QLabel* m_pPanError;
+    QLineEdit* m_pAzimuth;
+    QLineEdit* m_pElevation;
+    QLineEdit* m_pDistance;
+    QLineEdit* m_pWidth;
+    QLabel* m_pPlaceError;
     QDialogButtonBox* m_pButtons;
 };

@@ -5,11 +5,13 @@
 #include <QPainter>
 #include <QStyleOptionToolBar>
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "platform/UserPrompts.h"
 #include "views/OverviewGeometry.h"
 #include "views/PanPicture.h"
+#include "views/geometry/TopView.h"
 
 namespace {
 
@@ -163,7 +165,71 @@ void COverviewToolBar::DrawMinPanDisplay(int pan) {
     }
 }
 
+void COverviewToolBar::SetTopView(bool bTopView) {
+    if (bTopView != m_bTopView) {
+        m_bTopView = bTopView;
+        update(QRect(PanPictureOrigin(), m_panPicture.size()));
+    }
+}
+
+void COverviewToolBar::SetLivePlace(const std::optional<SoundPlace>& place) {
+    const bool bSame = place.has_value() == m_livePlace.has_value() &&
+                       (!place || (place->azimuth == m_livePlace->azimuth &&
+                                   place->elevation == m_livePlace->elevation &&
+                                   place->distanceCm == m_livePlace->distanceCm));
+    m_livePlace = place;
+    if (!bSame && m_bTopView) {
+        update(QRect(PanPictureOrigin(), m_panPicture.size()));
+    }
+}
+
+void COverviewToolBar::DrawTopView(QPainter& painter) const {
+    const QRect area(PanPictureOrigin(), m_panPicture.size());
+    const double cx = area.x() + area.width() / 2.0;
+    const double cy = area.y() + area.height() / 2.0;
+    const double rim = area.height() / 2.0 - 3.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(area, Qt::white);
+    painter.setBrush(Qt::NoBrush);
+    // Rings at 1, 10 and 100 m; the 1 m ring darker, as most sounds sit on it.
+    for (const double cm : {100.0, 1000.0, 10000.0}) {
+        painter.setPen(QPen(cm == 100.0 ? QColor(120, 120, 120) : QColor(200, 200, 200), 1));
+        const double r = TopView::RadiusOf(cm, rim);
+        painter.drawEllipse(QPointF(cx, cy), r, r);
+    }
+    // The listener, facing up.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(90, 90, 90));
+    painter.drawPolygon(
+        QPolygonF({QPointF(cx, cy - 5), QPointF(cx - 4, cy + 3), QPointF(cx + 4, cy + 3)}));
+    if (m_livePlace) {
+        const TopView::Spot spot =
+            TopView::SourceAt(m_livePlace->azimuth, m_livePlace->distanceCm, cx, cy, rim);
+        // Above is warmer and larger, below cooler and smaller; the value says it exactly.
+        const double up = m_livePlace->elevation / 90.0;
+        const double size = 4.0 + 2.0 * up;
+        painter.setBrush(up >= 0 ? QColor(255, static_cast<int>(200 - 150 * up), 0)
+                                 : QColor(0, static_cast<int>(120 - 60 * up), 255));
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawEllipse(QPointF(spot.x, spot.y), size, size);
+        painter.setPen(Qt::black);
+        QFont font = painter.font();
+        font.setPointSize(7);
+        painter.setFont(font);
+        const int elevation = static_cast<int>(std::lround(m_livePlace->elevation));
+        painter.drawText(QRect(area.x() + 2, area.bottom() - 12, area.width() - 4, 12),
+                         Qt::AlignRight | Qt::AlignBottom,
+                         QString("%1%2\u00B0").arg(elevation > 0 ? "+" : "").arg(elevation));
+    }
+    painter.restore();
+}
+
 void COverviewToolBar::DrawPanDisplay(QPainter& painter) const {
+    if (m_bTopView) {
+        DrawTopView(painter);
+        return;
+    }
     painter.drawImage(PanPictureOrigin(), m_panPicture);
     if (m_livePan != kNoLivePan) {
         painter.drawImage(MarkerRect(m_livePan).topLeft(), m_panMarker);
@@ -206,6 +272,14 @@ bool COverviewToolBar::event(QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == kOverviewUpdateEvent) {
         ViewUpdate(static_cast<OverviewUpdateEvent*>(event)->Info());
+        return true;
+    }
+    if (type == kSetTopViewEvent) {
+        SetTopView(static_cast<SetTopViewEvent*>(event)->TopView());
+        return true;
+    }
+    if (type == kSetLivePlaceEvent) {
+        SetLivePlace(static_cast<SetLivePlaceEvent*>(event)->Place());
         return true;
     }
     if (type == kSetLivePanEvent) {

@@ -36,6 +36,11 @@ class COverviewToolBar : public QToolBar {
     // value repaints nothing; a change repaints only the old and the new marker squares.
     void SetLivePan(int pan);
     int GetLivePan() const { return m_livePan; }
+    // The all-around view's display: the listener from above, the source at its azimuth and
+    // distance with its elevation beside it, in place of the frontal picture.
+    void SetTopView(bool bTopView);
+    void SetLivePlace(const std::optional<SoundPlace>& place);
+    bool IsTopView() const { return m_bTopView; }
     // The play position's line at frame of the last info's sound, or none (kNoPlayPosition).
     // A change repaints only the old and the new line.
     void SetPlayPosition(uint32_t frame);
@@ -77,6 +82,7 @@ class COverviewToolBar : public QToolBar {
     // Inside the sunken frame: what ViewUpdate draws.
     QRect OverviewFaceRect() const;
     void DrawPanDisplay(QPainter& painter) const;
+    void DrawTopView(QPainter& painter) const;
     void DrawMinPanDisplay(int pan);
     void DrawSunkenFrame(QPainter& painter) const;
     // Inside the face: where the waveform bands, the selection and the play line go.
@@ -94,6 +100,8 @@ class COverviewToolBar : public QToolBar {
     QImage m_overviewPixels;                    // at OverviewFaceRect(); null shows the face
     bool m_bForceRedraw = false;
     int m_livePan = kNoLivePan;
+    bool m_bTopView = false;
+    std::optional<SoundPlace> m_livePlace;
     uint32_t m_playFrame = kNoPlayPosition;
     bool m_bNavigating = false;
     int64_t m_grabOffset = 0;  // frames from the mouse to the view's centre

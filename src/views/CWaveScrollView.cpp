@@ -7,8 +7,11 @@
 #include <QPainter>
 
 #include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "views/CPlaceLanes.h"
+#include "views/PlaceLanePainter.h"
 #include "views/ViewContextMenu.h"
 #include "views/ViewCursors.h"
 #include "views/WaveViewPainter.h"
@@ -32,7 +35,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_overview(document, m_geometry, m_selection),
       m_points(*this, document, app, m_geometry, m_overview),
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
-      m_readouts(document, m_selection, m_points.Drag()),
+      m_readouts(document, m_geometry, m_selection, m_points.Drag()),
+      m_pLanes(new CPlaceLanes(*this)),
       m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -42,6 +46,87 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     viewport()->setMouseTracking(true);
     m_caretTimer.setInterval(kCaretPeriodMs);
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
+    m_pLanes->hide();
+    SyncAllAround();
+}
+
+// ---- All around ----------------------------------------------------------------------------
+
+void CWaveScrollView::SetAllAround(bool bAllAround) {
+    m_bAllAroundAsked = bAllAround;
+    SyncAllAround();
+}
+
+void CWaveScrollView::SyncAllAround() {
+    if (!IsFrontal(m_doc.GetPanPoints())) {
+        m_bAllAroundAsked = true;
+    }
+    if (m_bAllAroundAsked == m_geometry.IsAllAround()) {
+        return;
+    }
+    m_geometry.SetAllAround(m_bAllAroundAsked);
+    // The lanes take rows from the drawing area; the resize that follows rebuilds the image.
+    setViewportMargins(0, 0, 0, m_bAllAroundAsked ? PlaceLanes::kStripHeight : 0);
+    m_pLanes->setVisible(m_bAllAroundAsked);
+    PositionLanes();
+    RepaintAll();
+}
+
+void CWaveScrollView::PositionLanes() {
+    const QRect area = viewport()->geometry();
+    m_pLanes->setGeometry(area.x(), area.bottom() + 1, area.width(), PlaceLanes::kStripHeight);
+}
+
+void CWaveScrollView::RepaintAll() {
+    viewport()->update();
+    if (m_geometry.IsAllAround()) {
+        m_pLanes->update();
+    }
+}
+
+QWidget* CWaveScrollView::Lanes() const {
+    return m_pLanes;
+}
+
+const PanPoint* CWaveScrollView::LaneSelectedPoint() {
+    return m_points.InPanEditMode() && !m_points.Drag().IsActive() ? m_points.Keys().Selected()
+                                                                   : nullptr;
+}
+
+void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
+    const QPoint at = PixelOf(event);
+    const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y()));
+    switch (event.type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging) {
+                if (event.modifiers() & Qt::ControlModifier) {
+                    m_points.LaneDeleteAt(at.x(), at.y());
+                } else {
+                    m_dragging = m_points.LaneBeginDrag(at.x(), at.y());
+                }
+            } else if (event.button() == Qt::RightButton && m_points.InPanEditMode()) {
+                m_points.LaneSelectAt(at.x(), at.y());
+            }
+            return;
+        case QEvent::MouseMove:
+            SetHover(m_geometry.SampleAtX(at.x()), std::nullopt,
+                     std::make_pair(lane.Value(), lane.ValueAt(at.y())));
+            if (m_dragging && m_points.Drag().IsActive()) {
+                m_points.DragTo(at.x(), at.y());
+            }
+            return;
+        case QEvent::MouseButtonRelease:
+            if (event.button() == Qt::LeftButton && m_dragging) {
+                if (m_points.Drag().IsActive()) {
+                    m_points.EndDrag();
+                }
+                m_dragging = false;
+            }
+            return;
+        default:
+            return;
+    }
 }
 
 // ---- Display, resizing and scrolling -------------------------------------------------------
@@ -59,6 +144,7 @@ void CWaveScrollView::FirstDisplay() {
 
 void CWaveScrollView::showEvent(QShowEvent* event) {
     QAbstractScrollArea::showEvent(event);
+    PositionLanes();
     if (!m_displayed && viewport()->width() > 0 && ClientHeight() > 0) {
         FirstDisplay();
     }
@@ -81,12 +167,14 @@ void CWaveScrollView::resizeEvent(QResizeEvent* event) {
         // changed the scroll sizes goes on to place the view itself.
         m_geometry.SetImageHeight(cy);
         m_image.Invalidate();
+        PositionLanes();
         return;
     }
     const uint32_t anchor = m_geometry.Resize(cx, cy, GetSelStart(), GetSelEnd());
     m_image.Invalidate();
     m_scrollBar.ApplySizes();
     ScrollToSample(anchor);
+    PositionLanes();
 }
 
 void CWaveScrollView::scrollContentsBy(int /*dx*/, int /*dy*/) {
@@ -153,11 +241,6 @@ void CWaveScrollView::OnCaretTimer() {
 void CWaveScrollView::ActivateView(bool active) {
     m_active = active;
     if (active) {
-        // The mode is shared: a stereo window that becomes active puts every window in
-        // selection mode, as its greyed Edit: Pan Points says.
-        if (!IsMono()) {
-            m_app.EnterSelectionMode();
-        }
         m_caretTimer.start();
     } else {
         HideCaret();
@@ -215,7 +298,13 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
 void CWaveScrollView::PaintOverlays(QPainter& painter) {
     const WaveViewPainter picture(m_geometry);
     const PanPointDrag& drag = m_points.Drag();
-    if (IsMono()) {
+    const bool bAround = m_geometry.IsAllAround();
+    if (bAround) {
+        const PlaceLanePainter place(m_geometry, m_doc);
+        place.DrawFrontBand(painter);
+        place.DrawTrack(painter, m_geometry.AzimuthAxis());
+        m_pLanes->update();
+    } else {
         // During a drag the trajectory stays as it was at the press; the preview shows the
         // change until the release repaints.
         if (drag.IsActive()) {
@@ -234,7 +323,7 @@ void CWaveScrollView::PaintOverlays(QPainter& painter) {
     } else if (IsCaretVisible()) {
         picture.InvertBand(painter, m_selection.CaretBand(m_geometry));
     }
-    if (m_points.IsDragPreviewShown() && drag.IsActive()) {
+    if (m_points.IsDragPreviewShown() && drag.IsActive() && !bAround) {
         WaveViewPainter::DrawDragPreview(
             painter, picture.DragPreviewPath(drag.Prev(), *drag.Point(), drag.Next()));
     }
@@ -288,8 +377,7 @@ bool CWaveScrollView::viewportEvent(QEvent* event) {
 void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
-    SetHover(m_geometry.SampleAtX(at.x()),
-             IsMono() ? std::optional<int>(m_geometry.PanFromY(at.y())) : std::nullopt);
+    SetHover(m_geometry.SampleAtX(at.x()), m_geometry.PanFromY(at.y()));
     if (!m_dragging) {
         return;
     }
@@ -410,7 +498,11 @@ bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {
 }
 
 bool CWaveScrollView::RunCommand(unsigned id) {
-    return m_commands.RunCommand(id);
+    const bool bRan = m_commands.RunCommand(id);
+    // An undo, a paste or a delete may have taken the trajectory off the front.
+    SyncAllAround();
+    RepaintAll();
+    return bRan;
 }
 
 bool CWaveScrollView::RunIfEnabled(unsigned id) {

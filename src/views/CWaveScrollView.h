@@ -18,11 +18,12 @@
 #include "views/peaks/WaveImage.h"
 
 class CEditorApp;
+class CPlaceLanes;
 class CTesselDoc;
 class QPainter;
 
 // The scrolling view of one open sound: its wave image at a zoom, the selection (a caret or a
-// range of frames) and, for a mono sound, the pan trajectory with its mouse editing. The
+// range of frames) and the pan trajectory with its mouse editing. The
 // widget does the Qt work: events turned into calls, the selection and the caret, painting
 // through WaveViewPainter, command routing to WaveViewCommands. The rest are pieces of its
 // own: the geometry and image, the scroll bar, the navigation (WaveViewNavigation), pan point
@@ -37,6 +38,10 @@ class QPainter;
 // Beside that it shows where things are: the blue playhead while its sound plays and the texts
 // of the position panes. The time ruler above it is a widget of its own (CTimeRuler) that
 // reads the same geometry.
+//
+// All around: for a 3-D trajectory, or when asked, the wave's height is azimuth over the whole
+// circle and the lanes of elevation and distance (CPlaceLanes) sit under it, in a margin of
+// the drawing area; a frontal document is drawn exactly as before until then.
 class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     Q_OBJECT
 
@@ -94,11 +99,25 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // (stopping what plays first).
     void PlaceCaretFromRuler(uint32_t frame);
     void PlayFrom(uint32_t frame) { m_playback.PlayFrom(frame); }
-    // What the mouse points at: a frame and, over a mono sound's wave, the direction its
-    // height stands for; none once it has left.
-    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
-        m_readouts.SetHover(frame, pan);
+    // What the mouse points at: a frame and, over the wave, the direction its height stands
+    // for; none once it has left. In the all-around view, with the lane value under the mouse.
+    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan,
+                  std::optional<std::pair<PlaceValue, int32_t>> laneValue = std::nullopt) {
+        m_readouts.SetHover(frame, pan, laneValue);
     }
+
+    // The all-around view: on while asked or while the trajectory is 3-D (which also makes it
+    // asked, so an undo back to the front keeps the view).
+    bool IsAllAround() const { return m_geometry.IsAllAround(); }
+    void SetAllAround(bool bAllAround);
+    // Brings the view's mode and its lanes in line with the trajectory after an edit.
+    void SyncAllAround();
+    void RepaintAll();
+    QWidget* Lanes() const;
+    // The lanes' mouse: presses, moves and releases in rows of the lane strip.
+    void LaneMouse(const QMouseEvent& event);
+    // The selected point the lanes frame, in pan edit mode when no drag is on.
+    const PanPoint* LaneSelectedPoint();
 
     // The position panes' texts: the caret or the selection; the point being dragged, else the
     // mouse (empty when it is elsewhere); the play position (empty when silent).
@@ -158,6 +177,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     QRect BandRect(const WaveViewGeometry::Band& band) const;
     void Repaint(const WaveSelection::Bands& bands);
     void PaintOverlays(QPainter& painter);
+    void PositionLanes();
 
     bool IsMono() const;
     // Runs a command only while it is enabled, as the menus and keys do.
@@ -179,6 +199,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     bool m_dragging = false;
     bool m_displayed = false;
     bool m_active = false;
+    bool m_bAllAroundAsked = false;
+    CPlaceLanes* m_pLanes;  // a child widget, shown in the all-around view
 
     QTimer m_caretTimer;
     // What the last paint showed, to tell the ruler when the columns moved.

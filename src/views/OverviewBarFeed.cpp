@@ -18,10 +18,14 @@ void OverviewBarFeed::Feed(QObject* bar, bool bPlaying) {
     info.length = m_doc.GetFrameCount();
     OverviewUpdateEvent update(info);
     QCoreApplication::sendEvent(bar, &update);
+    SetTopViewEvent top(g.IsAllAround());
+    QCoreApplication::sendEvent(bar, &top);
     m_bar = bar;
     if (!bPlaying) {
         SetLivePanEvent none(kNoLivePan);
         QCoreApplication::sendEvent(bar, &none);
+        SetLivePlaceEvent silent(std::nullopt);
+        QCoreApplication::sendEvent(bar, &silent);
     }
 }
 
@@ -35,6 +39,13 @@ void OverviewBarFeed::SendLivePan(int pan) {
 void OverviewBarFeed::SendPlayPosition(std::optional<uint32_t> frame) {
     if (m_bar) {
         SetPlayPositionEvent event(frame.value_or(kNoPlayPosition));
+        QCoreApplication::sendEvent(m_bar, &event);
+    }
+}
+
+void OverviewBarFeed::SendLivePlace(std::optional<SoundPlace> place) {
+    if (m_bar != nullptr && m_geometry.IsAllAround()) {
+        SetLivePlaceEvent event(place);
         QCoreApplication::sendEvent(m_bar, &event);
     }
 }

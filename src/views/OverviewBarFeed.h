@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "document/SoundPlace.h"
+
 class CTesselDoc;
 class QObject;
 class WaveSelection;
@@ -24,6 +26,8 @@ class OverviewBarFeed {
     void Feed(QObject* bar, bool bPlaying);
     // Degrees, or kNoLivePan.
     void SendLivePan(int pan);
+    // In the all-around view: the place heard (a drag, playback), or none.
+    void SendLivePlace(std::optional<SoundPlace> place);
     // The frame being heard, or none while this sound is silent.
     void SendPlayPosition(std::optional<uint32_t> frame);
     QObject* Bar() const { return m_bar; }

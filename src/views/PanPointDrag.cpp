@@ -3,14 +3,27 @@
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "document/SoundPlace.h"
+#include "views/PlaceValues.h"
 
-PanPoint* PanPointDrag::HitPoint(const HitWindow& window) const {
-    return m_doc.FindInRange(window.firstFrame, window.lastFrame, window.lowestPan,
-                             window.highestPan);
+#include <cmath>
+
+PanPoint* PanPointDrag::HitPoint(const HitWindow& window, std::optional<PlaceValue> scale) const {
+    if (!scale) {
+        return m_doc.FindInRange(window.firstFrame, window.lastFrame, window.lowestPan,
+                                 window.highestPan);
+    }
+    const PlaceAxis::Reach reach{window.lowestPan, window.highestPan};
+    for (PanPoint* p = m_doc.NextPoint(nullptr); p != nullptr && p->position <= window.lastFrame;
+         p = m_doc.NextPoint(p)) {
+        if (p->position >= window.firstFrame && reach.Holds(PlaceValues::Of(*p, *scale))) {
+            return p;
+        }
+    }
+    return nullptr;
 }
 
-bool PanPointDrag::DeleteHit(const HitWindow& window) {
-    PanPoint* point = HitPoint(window);
+bool PanPointDrag::DeleteHit(const HitWindow& window, std::optional<PlaceValue> scale) {
+    PanPoint* point = HitPoint(window, scale);
     if (point == nullptr) {
         return false;
     }
@@ -19,11 +32,28 @@ bool PanPointDrag::DeleteHit(const HitWindow& window) {
 }
 
 bool PanPointDrag::Begin(uint32_t frame, int pan, const HitWindow& window) {
+    m_scale = PlaceValue::Azimuth;
+    return Grab(frame, HitPoint(window), FrontalPoint(frame, pan));
+}
+
+bool PanPointDrag::Begin(uint32_t frame, PlaceValue scale, int32_t value, const HitWindow& window) {
+    m_scale = scale;
+    const SoundPlace place = PlaceAt(m_doc.GetPanPoints(), frame);
+    PanPoint added;
+    SetAzimuth(added, std::lround(place.azimuth));
+    added.elevation = static_cast<int32_t>(std::lround(place.elevation));
+    added.distanceCm = static_cast<uint32_t>(std::lround(place.distanceCm));
+    added.width = static_cast<int32_t>(std::lround(place.width));
+    PlaceValues::Set(added, scale, value);
+    return Grab(frame, HitPoint(window, scale), added);
+}
+
+bool PanPointDrag::Grab(uint32_t frame, PanPoint* hit, const PanPoint& added) {
     m_snapshot.clear();
     for (const PanPoint* p = m_doc.NextPoint(nullptr); p != nullptr; p = m_doc.NextPoint(p)) {
         m_snapshot.push_back(*p);
     }
-    if (PanPoint* point = HitPoint(window)) {
+    if (PanPoint* point = hit) {
         m_pPoint = point;
         PanEditCommands::RecordEdit(m_doc, point, UndoKind::Modify);
         // A point at frame 0 has nothing to its left to stop at.
@@ -40,7 +70,9 @@ bool PanPointDrag::Begin(uint32_t frame, int pan, const HitWindow& window) {
     if (m_pNext != nullptr && position >= m_pNext->position) {
         position = m_pNext->position - 1;
     }
-    m_pPoint = m_doc.AddPoint(position, pan);
+    PanPoint value = added;
+    value.position = position;
+    m_pPoint = m_doc.AddPoint(value);
     if (m_pPoint == nullptr) {
         End();
         return false;
@@ -59,7 +91,7 @@ void PanPointDrag::MoveTo(uint32_t frame, int pan) {
         position = m_pNext->position == 0 ? 0 : m_pNext->position - 1;
     }
     m_pPoint->position = position;
-    SetAzimuth(*m_pPoint, pan);
+    PlaceValues::Set(*m_pPoint, m_scale, pan);
     m_doc.TrajectoryChanged();
 }
 

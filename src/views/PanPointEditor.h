@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
+
 #include "views/PanPointDrag.h"
 #include "views/PanPointKeys.h"
+#include "views/geometry/PlaceAxis.h"
 
 class CEditorApp;
 class CTesselDoc;
@@ -17,12 +20,17 @@ class WaveViewGeometry;
 // direction on the overview bar, the selected point in view and described in the status bar.
 // Whether a gesture is in progress is the view's. The view owns this; the view, document,
 // application, geometry and feed outlive it. Pixels are window pixels.
+//
+// In the all-around view (the geometry says so) the window's height is azimuth, and the lanes
+// under it are scales of their own: a gesture that starts in a lane works on that lane's value
+// (Lane* calls, rows of the lane strip), and each move repaints the view and its lanes rather
+// than showing a preview.
 class PanPointEditor {
   public:
     PanPointEditor(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
                    const WaveViewGeometry& geometry, OverviewBarFeed& overview);
 
-    // Pan edit mode is on and the sound is mono.
+    // Pan edit mode is on (mono and stereo sounds alike carry a trajectory).
     bool InPanEditMode() const;
 
     // A press with Ctrl at x, y: deletes the point hit.
@@ -33,6 +41,10 @@ class PanPointEditor {
     void EndDrag();
     // The point hit becomes the selected one; false when none is hit.
     bool SelectAt(int x, int y);
+    // The same gestures in a lane of the all-around view, y a row of the lane strip.
+    void LaneDeleteAt(int x, int y);
+    bool LaneBeginDrag(int x, int y);
+    bool LaneSelectAt(int x, int y);
     // Shows or hides the drag preview: the two segments through the point being dragged.
     void ToggleDragPreview();
 
@@ -41,6 +53,8 @@ class PanPointEditor {
     bool StepSelection(bool bForward);
     // The keys of pan point editing on the selected point; false for any other key.
     bool EditWithKey(const QKeyEvent& event);
+    // What the keys do, for the help and the tool tips.
+    static const char* KeysText();
     bool CanEditPointProperties() const;
     // The Point Properties dialog on the selected point.
     void EditPointProperties();
@@ -53,6 +67,11 @@ class PanPointEditor {
   private:
     // The selected point changed or moved: shown, in view, and told in the status bar.
     void OnPointSelectionChanged();
+    // The window a lane press at x, y reaches: the frames as the wave's, the lane's values.
+    WaveViewGeometry::HitWindow LaneWindow(int x, int y) const;
+    // The scale the wave's height stands for in the all-around view, or none (pan).
+    std::optional<PlaceValue> WaveScale() const;
+    void AfterGrab();
 
     CWaveScrollView& m_view;
     CTesselDoc& m_doc;
@@ -62,4 +81,5 @@ class PanPointEditor {
     PanPointDrag m_drag;
     PanPointKeys m_keys;
     bool m_dragPreviewShown = false;
+    std::optional<PlaceAxis> m_dragLane;  // the lane a drag began in, or none for the wave
 };

@@ -1,10 +1,13 @@
 #include "views/PanPointKeys.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "document/PointProperties.h"
+#include "document/SoundPlace.h"
+#include "views/PositionReadouts.h"
 #include "views/geometry/TimeText.h"
 #include "views/geometry/WaveViewGeometry.h"
 
@@ -48,6 +51,49 @@ bool PanPointKeys::ChangePan(int delta) {
     return properties.Apply(point->position, std::clamp(point->pan + delta, -90, 90));
 }
 
+bool PanPointKeys::ApplyPlace(const PanPoint& place) {
+    PanPoint* point = Selected();
+    if (point == nullptr) {
+        return false;
+    }
+    PointProperties properties(m_doc, *point);
+    return properties.Apply(point->position, place);
+}
+
+bool PanPointKeys::ChangeAzimuth(int delta) {
+    const PanPoint* point = Selected();
+    if (point == nullptr) {
+        return false;
+    }
+    PanPoint place = *point;
+    SetAzimuth(place, int64_t{point->azimuth} + delta);
+    return ApplyPlace(place);
+}
+
+bool PanPointKeys::ChangeElevation(int delta) {
+    const PanPoint* point = Selected();
+    if (point == nullptr) {
+        return false;
+    }
+    PanPoint place = *point;
+    place.elevation = std::clamp(point->elevation + delta, -kMaxElevation, kMaxElevation);
+    return ApplyPlace(place);
+}
+
+bool PanPointKeys::ScaleDistance(double factor) {
+    const PanPoint* point = Selected();
+    if (point == nullptr) {
+        return false;
+    }
+    PanPoint place = *point;
+    auto to = static_cast<int64_t>(std::lround(point->distanceCm * factor));
+    if (to == int64_t{point->distanceCm}) {
+        to += factor > 1.0 ? 1 : -1;
+    }
+    place.distanceCm = static_cast<uint32_t>(std::clamp<int64_t>(to, 10, 10000));
+    return ApplyPlace(place);
+}
+
 bool PanPointKeys::MoveColumns(int columns) {
     PanPoint* point = Selected();
     if (point == nullptr || columns == 0) {
@@ -78,7 +124,7 @@ bool PanPointKeys::DeleteSelected() {
     return true;
 }
 
-std::string PanPointKeys::Describe() const {
+std::string PanPointKeys::Describe(bool bPlace) const {
     const PanPoint* point = Selected();
     if (point == nullptr) {
         return {};
@@ -93,5 +139,5 @@ std::string PanPointKeys::Describe() const {
     const std::string pan = (point->pan > 0 ? "+" : "") + std::to_string(point->pan);
     return "Point " + std::to_string(index) + " of " + std::to_string(list.GetCount()) + ": " +
            TimeText::Precise(point->position, rate) + ", frame " + std::to_string(point->position) +
-           ", direction " + pan;
+           ", direction " + pan + (bPlace ? ", " + PositionReadouts::PlaceText(*point) : "");
 }

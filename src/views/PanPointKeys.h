@@ -28,16 +28,26 @@ class PanPointKeys {
     bool Step(bool bForward);
     // Up and Down: the direction by delta degrees, kept within -90 ... +90.
     bool ChangePan(int delta);
+    // The same in the all-around view: the azimuth by delta degrees, on round the circle.
+    bool ChangeAzimuth(int delta);
+    // Page Up and Page Down: the elevation by delta degrees, kept within -90 ... +90.
+    bool ChangeElevation(int delta);
+    // + and -: the distance times factor, kept within 0.10 ... 100 m, at least 1 cm a step.
+    bool ScaleDistance(double factor);
     // Left and Right: one column of the window (at least one frame), kept between the
     // neighbours and within the sound.
     bool MoveColumns(int columns);
     // Delete: removes the selected point; the one after it (else the one before) is selected.
     bool DeleteSelected();
 
-    // "Point 2 of 5: 0:01.250, frame 55125, direction +45", or "" with none selected.
-    std::string Describe() const;
+    // "Point 2 of 5: 0:01.250, frame 55125, direction +45", or "" with none selected. With
+    // bPlace (the all-around view) the whole place follows: ", azimuth +120°, elevation ...".
+    std::string Describe(bool bPlace = false) const;
 
   private:
+    // The selected point given place (its own position kept) as one step.
+    bool ApplyPlace(const PanPoint& place);
+
     CTesselDoc& m_doc;
     const WaveViewGeometry& m_geometry;
     const PanPoint* m_pSelected = nullptr;

@@ -1,5 +1,9 @@
 #include "views/PositionReadouts.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include "document/SoundPlace.h"
 #include "views/geometry/TimeText.h"
 
 namespace {
@@ -38,4 +42,26 @@ std::string PositionReadouts::DragText(uint32_t frame, int pan, uint32_t rate) {
 
 std::string PositionReadouts::PlayText(uint32_t frame, uint32_t rate) {
     return "Play " + At(frame, rate);
+}
+
+std::string PositionReadouts::PlaceText(const SoundPlace& place) {
+    char metres[32];
+    std::snprintf(metres, sizeof metres, "%.2f", place.distanceCm / 100.0);
+    // Whole degrees as points hold them; 180 behind rather than -180.
+    const auto whole = [](double degrees) { return static_cast<int>(std::lround(degrees)); };
+    int azimuth = whole(place.azimuth);
+    azimuth = azimuth == -180 ? 180 : azimuth;
+    return "azimuth " + PanText(azimuth) + ", elevation " + PanText(whole(place.elevation)) +
+           ", distance " + metres + " m, width " + std::to_string(whole(place.width)) + "\u00B0";
+}
+
+std::string PositionReadouts::PlaceText(const PanPoint& point) {
+    return PlaceText(
+        SoundPlace{static_cast<double>(point.azimuth), static_cast<double>(point.elevation),
+                   static_cast<double>(point.distanceCm), static_cast<double>(point.width)});
+}
+
+std::string PositionReadouts::PlaceReadout(const std::string& what, uint32_t frame,
+                                           const SoundPlace& place, uint32_t rate) {
+    return what + " " + At(frame, rate) + " " + PlaceText(place);
 }

@@ -2,6 +2,9 @@
 
 #include <QEvent>
 #include <cstdint>
+#include <optional>
+
+#include "document/SoundPlace.h"
 
 #include "playback/PlaybackListener.h"
 
@@ -26,6 +29,10 @@ inline constexpr QEvent::Type kSetLivePanEvent = QEvent::Type(QEvent::User + 501
 // The play position of the active view's sound, for the overview bar's playhead line.
 inline constexpr QEvent::Type kSetPlayPositionEvent = QEvent::Type(QEvent::User + 502);
 inline constexpr uint32_t kNoPlayPosition = UINT32_MAX;
+// The all-around view's pan display: whether the bar shows the view from above, and the place
+// the sound is heard at (playback, a drag), none when silent.
+inline constexpr QEvent::Type kSetTopViewEvent = QEvent::Type(QEvent::User + 503);
+inline constexpr QEvent::Type kSetLivePlaceEvent = QEvent::Type(QEvent::User + 504);
 
 class OverviewUpdateEvent : public QEvent {
   public:
@@ -44,6 +51,25 @@ class SetLivePanEvent : public QEvent {
 
   private:
     int m_pan;
+};
+
+class SetTopViewEvent : public QEvent {
+  public:
+    explicit SetTopViewEvent(bool bTopView) : QEvent(kSetTopViewEvent), m_bTopView(bTopView) {}
+    bool TopView() const { return m_bTopView; }
+
+  private:
+    bool m_bTopView;
+};
+
+class SetLivePlaceEvent : public QEvent {
+  public:
+    explicit SetLivePlaceEvent(std::optional<SoundPlace> place)
+        : QEvent(kSetLivePlaceEvent), m_place(place) {}
+    const std::optional<SoundPlace>& Place() const { return m_place; }
+
+  private:
+    std::optional<SoundPlace> m_place;
 };
 
 class SetPlayPositionEvent : public QEvent {

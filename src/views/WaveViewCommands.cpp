@@ -2,19 +2,15 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/UndoMenuText.h"
 #include "views/CWaveScrollView.h"
 #include "views/StatusTexts.h"
 
-bool WaveViewCommands::IsMono() const {
-    return m_doc.GetFormat().channels == 1;
-}
-
 int WaveViewCommands::EditMode() const {
-    // A stereo sound has no trajectory to edit: its window counts as in selection mode.
-    return IsMono() ? m_app.GetEditMode() : CEditorApp::kEditModeSelect;
+    return m_app.GetEditMode();
 }
 
 bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
@@ -39,11 +35,17 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = !(start == 0 && end == m_doc.GetFrameCount());
             return true;
         case CommandId::kEditPan:
-            state.enabled = EditMode() != CEditorApp::kEditModePan && IsMono();
+            state.enabled = EditMode() != CEditorApp::kEditModePan;
             state.checked = EditMode() == CEditorApp::kEditModePan;
-            if (!IsMono()) {
+            return true;
+        case CommandId::kAllAround:
+            // A 3-D trajectory has nothing to show in the frontal view.
+            state.enabled = !m_view.IsAllAround() || IsFrontal(m_doc.GetPanPoints());
+            state.checked = m_view.IsAllAround();
+            if (!state.enabled) {
                 state.whyDisabled =
-                    "A stereo sound has no trajectory to edit: pan points go on mono sounds.";
+                    "The trajectory goes behind, above, below or away from 1 m: only the "
+                    "all-around view shows it.";
             }
             return true;
         case CommandId::kEditSelect:
@@ -128,6 +130,9 @@ bool WaveViewCommands::RunCommand(unsigned id) {
         case CommandId::kEditPan:
             m_app.EnterPanEditMode();
             m_view.UpdateCursor(false);
+            return true;
+        case CommandId::kAllAround:
+            m_view.SetAllAround(!m_view.IsAllAround());
             return true;
         case CommandId::kEditSelect:
             m_app.EnterSelectionMode();

@@ -18,7 +18,6 @@ class WaveViewCommands : public CommandTarget {
     bool RunCommand(unsigned id) override;
 
   private:
-    bool IsMono() const;
     // The edit mode as this view obeys it.
     int EditMode() const;
 

@@ -155,7 +155,7 @@ void WaveViewPainter::DrawSelectedPoint(QPainter& painter, const PanPoint& point
         return;
     }
     const int x = static_cast<int>(g.WindowX(column));
-    const int y = g.YOfPan(point.pan);
+    const int y = g.YOfPan(g.IsAllAround() ? point.azimuth : point.pan);
     painter.save();
     DrawMarker(painter, x, y);
     painter.setPen(QPen(Qt::black, 1));

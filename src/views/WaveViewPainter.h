@@ -14,7 +14,7 @@ class QPalette;
 class WaveImage;
 
 // Draws a wave view's picture in the window coordinates of its geometry: the wave image with
-// its centre lines, a mono sound's pan trajectory over it, and the drag preview of a pan
+// its centre lines, the sound's pan trajectory over it, and the drag preview of a pan
 // point. The trajectory is a red line 2 pixels wide through the points, each marked by a
 // small square; before the first point it starts from frame 0 at pan 0, after the last it
 // runs level to the right edge.

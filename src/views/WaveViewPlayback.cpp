@@ -1,6 +1,7 @@
 #include "views/WaveViewPlayback.h"
 
 #include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
@@ -71,7 +72,13 @@ void WaveViewPlayback::SendPlayPosition() {
 
 std::string WaveViewPlayback::PlayReadout() const {
     const std::optional<uint32_t> frame = HeardFrame();
-    return frame ? PositionReadouts::PlayText(*frame, m_doc.GetFormat().sampleRate) : std::string();
+    if (!frame) {
+        return {};
+    }
+    const uint32_t rate = m_doc.GetFormat().sampleRate;
+    return m_view.IsAllAround() ? PositionReadouts::PlaceReadout(
+                                      "Play", *frame, PlaceAt(m_doc.GetPanPoints(), *frame), rate)
+                                : PositionReadouts::PlayText(*frame, rate);
 }
 
 void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
@@ -87,6 +94,9 @@ void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& 
     if (tick.direction) {
         m_overview.SendLivePan(*tick.direction);
     }
+    if (tick.place) {
+        m_overview.SendLivePlace(tick.place);
+    }
     ShowPlayPosition(tick.heardFrame);
 }
 
@@ -95,6 +105,7 @@ void WaveViewPlayback::OnPlaybackStopped(CTesselDoc& document, const PlaybackSto
         return;
     }
     m_overview.SendLivePan(kNoLivePan);
+    m_overview.SendLivePlace(std::nullopt);
     ShowPlayPosition(std::nullopt);
     if (m_view.IsCaret()) {
         if (stop.bPlayedOut) {

@@ -128,13 +128,14 @@ TEST_F(PanEditTest, ACancelledPasteChangesNothing) {
     EXPECT_FALSE(doc->IsModified());
 }
 
-TEST_F(PanEditTest, PasteIsDisabledInAStereoDocument) {
+TEST_F(PanEditTest, PasteGoesIntoAStereoDocumentAsOneStep) {
     CopyExample();
     auto stereo = Open(10000, {}, 2);
-    EXPECT_FALSE(Cmd::CanPaste(*stereo));
-    EXPECT_FALSE(Cmd::Paste(*stereo, 5000, 5001));
+    EXPECT_TRUE(Cmd::CanPaste(*stereo));
+    EXPECT_TRUE(Cmd::Paste(*stereo, 5000, 5001));
+    EXPECT_FALSE(stereo->GetPanPoints().IsEmpty());
+    EXPECT_TRUE(Cmd::Undo(*stereo));
     EXPECT_TRUE(stereo->GetPanPoints().IsEmpty());
-    EXPECT_FALSE(Cmd::CanUndo(*stereo));
 }
 
 TEST_F(PanEditTest, UndoTextsFollowTheLastEdit) {

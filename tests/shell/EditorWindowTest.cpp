@@ -199,7 +199,7 @@ TEST_F(EditorWindow, TheActiveViewFillsThePanesAndFeedsTheOverviewBar) {
     EXPECT_EQ(bar->GetLivePan(), kNoLivePan);
 }
 
-TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
+TEST_F(EditorWindow, AStereoWindowKeepsPanEditModeForItsOwnTrajectory) {
     CWaveScrollView* mono = Open("mono.wav", 1);
     m_pFrame->ExecuteCommand(CommandId::kEditPan);
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
@@ -214,12 +214,14 @@ TEST_F(EditorWindow, AStereoWindowForcesSelectionModeForEveryView) {
     ASSERT_NE(stereo, mono);
     EXPECT_TRUE(stereo->IsActiveView());
     EXPECT_FALSE(mono->IsActiveView());
-    EXPECT_FALSE(Enabled(CommandId::kEditPan));
+    // Stereo sounds place their two channels around the trajectory: the mode stays.
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
+    EXPECT_TRUE(m_pFrame->ExecuteCommand(CommandId::kEditSelect));
     EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModeSelect);
-    EXPECT_FALSE(m_pFrame->ExecuteCommand(CommandId::kEditSelect));
-    EXPECT_TRUE(m_pFrame->Action(CommandId::kEditSelect)->isChecked());
-    EXPECT_FALSE(m_pFrame->Action(CommandId::kEditPan)->isChecked());
-    EXPECT_FALSE(Enabled(CommandId::kPaste));
+    EXPECT_TRUE(Enabled(CommandId::kEditPan));
+    EXPECT_TRUE(m_pFrame->ExecuteCommand(CommandId::kEditPan));
+    EXPECT_EQ(m_pApp->GetEditMode(), CEditorApp::kEditModePan);
 }
 
 TEST_F(EditorWindow, TheModeShowsPressedOnTheToolBarAndAGreyedExportSaysWhy) {

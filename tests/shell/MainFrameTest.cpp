@@ -116,9 +116,10 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
     std::vector<MenuItem> view129 = {{"Zoom &In\tCtrl + ->", 32772},
                                      {"Zoom &Out\tCtrl + <-", 32774},
                                      {"Zoom To &Selection\tCtrl + Shift + ->", 32778},
-                                     {"Show &All\tCtrl + Shift + <-", 32777}};
+                                     {"Show &All\tCtrl + Shift + <-", 32777},
+                                     {"Show All Aro&und\tCtrl+Shift+U", 32812}};
     view129.insert(view129.end(), kViewBars128.begin(), kViewBars128.end());
-    view129[7].text = "Over&view";
+    view129[8].text = "Over&view";
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},

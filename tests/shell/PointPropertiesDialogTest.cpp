@@ -131,3 +131,87 @@ TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
     EXPECT_FALSE(app.EditPointProperties(again));
     EXPECT_FALSE(PanEditCommands::CanUndo(*doc));
 }
+
+TEST_F(PointPropertiesDialogTest, TheWholePlaceIsTypedCheckedAndKeptInStepWithTheDirection) {
+    EXPECT_FALSE(PanEditCommands::CanUndo(*doc));
+    PointProperties properties(*doc, *point);
+    CPointPropertiesDialog dialog(properties);
+    EXPECT_EQ(dialog.AzimuthBox()->text(), "20");
+    EXPECT_EQ(dialog.ElevationBox()->text(), "0");
+    EXPECT_EQ(dialog.DistanceBox()->text(), "1.00");
+    EXPECT_EQ(dialog.WidthBox()->text(), "0");
+    EXPECT_FALSE(dialog.WidthBox()->isEnabled());  // a mono sound has no width to spread
+    dialog.show();
+
+    struct Refusal {
+        QLineEdit* box;
+        const char* text;
+        const char* error;
+    };
+    const Refusal refusals[] = {
+        {dialog.AzimuthBox(), "200",
+         "The azimuth must be a whole number of degrees from -180 to 180 (0 ahead, +90 right, "
+         "180 behind)."},
+        {dialog.ElevationBox(), "91",
+         "The elevation must be a whole number of degrees from -90 (straight down) to +90 "
+         "(straight up)."},
+        {dialog.DistanceBox(), "0.05",
+         "The distance must be a number of metres from 0.10 to 100, for example 2.5."},
+        {dialog.DistanceBox(), "1.2.3",
+         "The distance must be a number of metres from 0.10 to 100, for example 2.5."},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.text);
+        const QString was = r.box->text();
+        Retype(r.box, r.text);
+        EXPECT_FALSE(dialog.PlaceError()->isHidden());
+        EXPECT_EQ(dialog.PlaceError()->text().toStdString(), r.error);
+        EXPECT_FALSE(Ok(dialog)->isEnabled());
+        Retype(r.box, was);
+        EXPECT_TRUE(dialog.PlaceError()->isHidden());
+        EXPECT_TRUE(Ok(dialog)->isEnabled());
+    }
+
+    // Behind the listener: the direction shows the fold a front-only reader sees.
+    Retype(dialog.AzimuthBox(), "-180");
+    EXPECT_EQ(dialog.PanBox()->text(), "0");
+    Retype(dialog.AzimuthBox(), "120");
+    EXPECT_EQ(dialog.PanBox()->text(), "60");
+    Retype(dialog.ElevationBox(), "+30");
+    Retype(dialog.DistanceBox(), "2.5");
+    QTest::mouseClick(Ok(dialog), Qt::LeftButton);
+    EXPECT_EQ(point->azimuth, 120);
+    EXPECT_EQ(point->pan, 60);
+    EXPECT_EQ(point->elevation, 30);
+    EXPECT_EQ(point->distanceCm, 250u);
+    EXPECT_EQ(point->position, 2000u);
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+    ASSERT_TRUE(PanEditCommands::Undo(*doc));
+    EXPECT_EQ(point->azimuth, 20);
+    EXPECT_EQ(point->distanceCm, 100u);
+}
+
+TEST_F(PointPropertiesDialogTest, TypedDirectionAndPlaceValuesReadBackAsStored) {
+    PointProperties properties(*doc, *point);
+    struct Case {
+        const char* text;
+        std::optional<int> azimuth;
+        std::optional<int> width;
+        std::optional<uint32_t> distance;
+    };
+    const Case cases[] = {
+        {"-180", 180, std::nullopt, std::nullopt},
+        {"180\u00B0", 180, 180, std::nullopt},
+        {"181", std::nullopt, std::nullopt, std::nullopt},
+        {"0", 0, 0, std::nullopt},
+        {"100", 100, 100, 10000u},
+        {"0.1", std::nullopt, std::nullopt, 10u},
+        {"-1", -1, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(properties.CheckAzimuth(c.text).value, c.azimuth);
+        EXPECT_EQ(properties.CheckWidth(c.text).value, c.width);
+        EXPECT_EQ(properties.CheckDistance(c.text).value, c.distance);
+    }
+}

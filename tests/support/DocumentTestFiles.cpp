@@ -1,5 +1,7 @@
 #include "support/DocumentTestFiles.h"
+
 #include "document/DocumentOpen.h"
+#include "document/SoundPlace.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +100,7 @@ std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& 
     }
     std::vector<PanPoint> points;
     for (const PanChunkPoint& point : sound.points) {
-        points.push_back({point.position, point.pan});
+        points.push_back(FrontalPoint(point.position, point.pan));
     }
     doc->LoadTrajectory(points);
     doc->SetCarriedFields(sound.bCarriedFlag, sound.carriedValue);

@@ -13,6 +13,7 @@
 #include "platform/MonoBitmap.h"
 #include "support/ScriptedPrompts.h"
 #include "views/OverviewGeometry.h"
+#include "views/geometry/TopView.h"
 
 namespace {
 
@@ -390,4 +391,54 @@ TEST_F(OverviewToolBarTest, RepaintAfterTheViewsImageIsGoneStillShowsTheOverview
     EXPECT_EQ(grab.pixel(inner.x(), inner.y()), kBracketCyan);
     EXPECT_EQ(grab.pixel(inner.x() + inner.width() - 1, inner.y()), kBracketCyan);
     EXPECT_EQ(grab.pixel(inner.x() + 20, inner.y() + 20), m_colours.shadow);
+}
+
+TEST_F(OverviewToolBarTest, TheTopViewShowsTheSourceAtItsAzimuthAndDistanceOnlyWhenAsked) {
+    const QPoint origin = m_bar->PanPictureOrigin();
+    const QRect picture(origin, m_bar->PanPicture().size());
+    SoundPlace place;
+    place.azimuth = 180;
+    place.distanceCm = 1000;
+    place.elevation = 45;
+    m_bar->SetLivePlace(place);
+    // Not asked: the frontal picture stays as it was.
+    EXPECT_EQ(Grab().copy(picture), m_bar->PanPicture());
+
+    m_bar->SetTopView(true);
+    const double cx = picture.x() + picture.width() / 2.0;
+    const double cy = picture.y() + picture.height() / 2.0;
+    const double rim = picture.height() / 2.0 - 3.0;
+    struct Case {
+        double azimuth;
+        double distanceCm;
+    };
+    for (const Case c : {Case{180, 1000}, Case{90, 100}, Case{-45, 5000}}) {
+        place.azimuth = c.azimuth;
+        place.distanceCm = c.distanceCm;
+        m_bar->SetLivePlace(place);
+        const TopView::Spot spot = TopView::SourceAt(c.azimuth, c.distanceCm, cx, cy, rim);
+        const QRgb ink = Grab().pixel(static_cast<int>(spot.x), static_cast<int>(spot.y));
+        EXPECT_NE(ink, qRgb(255, 255, 255)) << c.azimuth;
+        EXPECT_GT(qRed(ink), qBlue(ink)) << c.azimuth;  // above is drawn warm
+    }
+    m_bar->SetTopView(false);
+    EXPECT_EQ(Grab().copy(picture), m_bar->PanPicture());
+}
+
+TEST(TopView, DistanceRunsOutwardOnALogScaleAndFrontIsUp) {
+    struct Case {
+        double azimuth;
+        double distanceCm;
+        double x;
+        double y;
+    };
+    const Case cases[] = {
+        {0, 10, 50, 50},    {0, 100, 50, 40},   {0, 10000, 50, 20},
+        {90, 1000, 70, 50}, {180, 100, 50, 60}, {-90, 20000, 20, 50},
+    };
+    for (const Case& c : cases) {
+        const TopView::Spot spot = TopView::SourceAt(c.azimuth, c.distanceCm, 50, 50, 30);
+        EXPECT_NEAR(spot.x, c.x, 1e-9) << c.azimuth << " " << c.distanceCm;
+        EXPECT_NEAR(spot.y, c.y, 1e-9) << c.azimuth << " " << c.distanceCm;
+    }
 }

@@ -84,12 +84,12 @@ TEST_F(Readouts, ADraggedPointShowsWhereItIsLive) {
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(150, 54));
     EXPECT_EQ(PaneText(*view, CommandId::kIndicatorMouse), "Mouse 0:00.680 (15000) -45\u00B0");
 
-    // A stereo sound has no direction to show.
+    // A stereo sound carries a trajectory too, so its height is a direction as well.
     TestSound stereo = ViewTestBench::Mono(50000, 22050);
     stereo.format = MakeFormat(2, 22050, 16);
     stereo.samples = Pattern(size_t{50000} * 4);
     CTesselDoc& both = bench.Document(stereo);
     auto second = bench.MakeView(both, 500, 208);
     MoveMouse(second->viewport(), QPoint(100, 4));
-    EXPECT_EQ(PaneText(*second, CommandId::kIndicatorMouse), "Mouse 0:00.453 (10000)");
+    EXPECT_EQ(PaneText(*second, CommandId::kIndicatorMouse), "Mouse 0:00.453 (10000) -90\u00B0");
 }

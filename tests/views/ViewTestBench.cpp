@@ -20,6 +20,10 @@ void RecordingBar::customEvent(QEvent* event) {
         livePans.push_back(static_cast<SetLivePanEvent*>(event)->Pan());
     } else if (event->type() == kSetPlayPositionEvent) {
         playPositions.push_back(static_cast<SetPlayPositionEvent*>(event)->Frame());
+    } else if (event->type() == kSetLivePlaceEvent) {
+        livePlaces.push_back(static_cast<SetLivePlaceEvent*>(event)->Place());
+    } else if (event->type() == kSetTopViewEvent) {
+        topView = static_cast<SetTopViewEvent*>(event)->TopView();
     } else if (event->type() == kOverviewUpdateEvent) {
         ++updates;
     }

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <optional>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
@@ -26,6 +27,8 @@ class RecordingBar : public QObject {
   public:
     std::vector<int> livePans;
     std::vector<uint32_t> playPositions;
+    std::vector<std::optional<SoundPlace>> livePlaces;
+    std::optional<bool> topView;
     int updates = 0;
 
   protected:

@@ -274,19 +274,27 @@ WaveViewGeometry::Band WaveViewGeometry::CaretBand(uint32_t selStart, uint32_t s
 
 WaveViewGeometry::HitWindow WaveViewGeometry::HitWindowAt(int x, int y) const {
     HitWindow window;
+    if (m_bAllAround) {
+        const PlaceAxis::Reach reach = AzimuthAxis().ReachAt(y);
+        window.lowestPan = reach.lowest;
+        window.highestPan = reach.highest;
+    }
     const uint32_t frame = SampleAtX(x);
     const auto reach = static_cast<uint32_t>(std::min(4.0 * m_samplesPerPixel, 4294967295.0));
     window.firstFrame = frame <= reach ? 0 : frame - reach;
     window.lastFrame =
         static_cast<uint32_t>(std::min<uint64_t>(m_frameCount, uint64_t{frame} + reach));
-    const int pan = PanFromY(y);
-    window.lowestPan = std::max(-90, pan - 4);
-    window.highestPan = std::min(90, pan + 4);
-
     // Four columns either side; the frames of the fifth to the right may come along.
     const Column at = x >= 0 ? LeftColumn() + x : LeftColumn();
     window.firstFrame = std::min(window.firstFrame, SampleOfColumn(std::max<Column>(at - 4, 0)));
     window.lastFrame = std::max(window.lastFrame, std::min(SampleOfColumn(at + 5), m_frameCount));
+    if (m_bAllAround) {
+        return window;
+    }
+    const int pan = PanFromY(y);
+    window.lowestPan = std::max(-90, pan - 4);
+    window.highestPan = std::min(90, pan + 4);
+
     // Four rows either way, one degree more for the truncations of the axis.
     window.lowestPan = std::max(-90, std::min(window.lowestPan, PanFromY(y - 4) - 1));
     window.highestPan = std::min(90, std::max(window.highestPan, PanFromY(y + 4) + 1));
@@ -294,12 +302,18 @@ WaveViewGeometry::HitWindow WaveViewGeometry::HitWindowAt(int x, int y) const {
 }
 
 int WaveViewGeometry::YOfPan(int pan) const {
+    if (m_bAllAround) {
+        return AzimuthAxis().YOf(pan);
+    }
     // Heights of 8 rows or less leave no room for the axis; one row stands for all of it.
     const int span = std::max(1, m_imageHeight - 8);
     return (pan + 90) * span / 180 + 4;
 }
 
 int WaveViewGeometry::PanFromY(int y) const {
+    if (m_bAllAround) {
+        return AzimuthAxis().ValueAt(y);
+    }
     const int span = std::max(1, m_imageHeight - 8);
     return std::clamp((y - 4) * 180 / span - 90, -90, 90);
 }

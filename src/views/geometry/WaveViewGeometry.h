@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "views/geometry/PlaceAxis.h"
+
 // Where a wave view puts things, as plain arithmetic so that it can be checked without a
 // widget: the zoom (frames per column), the scaled scrolling of wide waveforms and the pan
 // axis. The view owns one and keeps its scroll bar in step with it.
@@ -105,9 +107,13 @@ class WaveViewGeometry {
     };
     HitWindow HitWindowAt(int x, int y) const;
 
-    // The pan axis: whole degrees against image rows.
+    // The pan axis: whole degrees against image rows. In the all-around view the axis is the
+    // whole circle of azimuth (PlaceAxis), and hit windows reach -180 ... 180.
     int YOfPan(int pan) const;
     int PanFromY(int y) const;
+    void SetAllAround(bool bAllAround) { m_bAllAround = bAllAround; }
+    bool IsAllAround() const { return m_bAllAround; }
+    PlaceAxis AzimuthAxis() const { return PlaceAxis(PlaceValue::Azimuth, 0, m_imageHeight); }
     // The row at column at of the line from (c0, y0) to (c1, y1), in real arithmetic. A start
     // moved right to the window's edge truncates the rise alone (y0 where the line is
     // vertical); an end cut at the edge truncates the whole row.
@@ -139,4 +145,5 @@ class WaveViewGeometry {
     int m_scrollRemainder = 0;    // columns added to the scaled scroll position
     int m_scrollRange = 0;        // the largest scaled scroll position
     int m_scrollPosition = 0;
+    bool m_bAllAround = false;
 };

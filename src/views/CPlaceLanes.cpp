@@ -1,0 +1,47 @@
+#include "views/CPlaceLanes.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "views/CWaveScrollView.h"
+#include "views/PlaceLanePainter.h"
+
+CPlaceLanes::CPlaceLanes(CWaveScrollView& view) : QWidget(&view), m_view(view) {
+    setObjectName("placeLanes");
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setToolTip(PanPointEditor::KeysText());
+}
+
+void CPlaceLanes::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    const PlaceLanePainter picture(m_view.PaintedGeometry(), m_view.GetDocument());
+    for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
+        const PlaceAxis lane = PlaceLanes::Lane(value);
+        picture.DrawLane(painter, lane, width());
+        picture.DrawTrack(painter, lane);
+        if (const PanPoint* selected = m_view.LaneSelectedPoint()) {
+            picture.DrawSelected(painter, lane, *selected);
+        }
+    }
+    if (const std::optional<int> x = m_view.PlayheadX()) {
+        painter.fillRect(QRect(*x, 0, 1, height()), QColor(CWaveScrollView::kPlayheadColour));
+    }
+}
+
+void CPlaceLanes::mousePressEvent(QMouseEvent* event) {
+    m_view.LaneMouse(*event);
+}
+
+void CPlaceLanes::mouseMoveEvent(QMouseEvent* event) {
+    m_view.LaneMouse(*event);
+}
+
+void CPlaceLanes::mouseReleaseEvent(QMouseEvent* event) {
+    m_view.LaneMouse(*event);
+}
+
+void CPlaceLanes::leaveEvent(QEvent* event) {
+    m_view.SetHover(std::nullopt, std::nullopt);
+    QWidget::leaveEvent(event);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class CWaveScrollView;
+
+// The all-around view's lanes under the wave: elevation and distance, each on its own scale
+// (PlaceLanes), with the trajectory drawn and edited there as on the wave. Paints through
+// PlaceLanePainter and hands the mouse to its view; the view owns it and places it.
+class CPlaceLanes : public QWidget {
+  public:
+    explicit CPlaceLanes(CWaveScrollView& view);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+  private:
+    CWaveScrollView& m_view;
+};

@@ -1,0 +1,17 @@
+#include "views/geometry/TopView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+double TopView::RadiusOf(double distanceCm, double rim) {
+    const double cm = std::clamp(distanceCm, 10.0, 10000.0);
+    return rim * std::log10(cm / 10.0) / 3.0;
+}
+
+TopView::Spot TopView::SourceAt(double azimuth, double distanceCm, double cx, double cy,
+                                double rim) {
+    const double r = RadiusOf(distanceCm, rim);
+    const double a = azimuth * std::numbers::pi / 180.0;
+    return {cx + r * std::sin(a), cy - r * std::cos(a)};
+}

@@ -1,0 +1,252 @@
+// The all-around view on the real view under the offscreen platform: when it shows, the lanes
+// under the wave edited with the mouse and the keys (each edit one undo step), the switch
+// after a typed place, the readouts, and a frontal picture left as it was.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "ViewTestBench.h"
+#include "document/PointProperties.h"
+#include "document/SoundPlace.h"
+#include "playback/CommandIds.h"
+
+namespace {
+
+// A view of 500 x 300: 10 frames a column; all around, the wave keeps 188 rows and the lanes
+// take the 112 under it (elevation rows 0 .. 55, distance 56 .. 111 of the strip).
+constexpr int kWidth = 500;
+constexpr int kHeight = 300;
+
+CommandState StateOf(CWaveScrollView& view, unsigned id) {
+    CommandState state;
+    EXPECT_TRUE(view.UpdateCommand(id, state));
+    return state;
+}
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void Drag(QWidget* widget, QPoint from, QPoint to) {
+    SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+TestSound Sound(uint16_t channels) {
+    TestSound sound = ViewTestBench::Mono(5000, 22050, {{1000, 0}, {3000, 30}});
+    if (channels == 2) {
+        sound.format = MakeFormat(2, 22050, 16);
+        sound.samples = Pattern(size_t{5000} * 4);
+    }
+    return sound;
+}
+
+PanPoint Place(uint32_t position, int32_t azimuth, int32_t elevation, uint32_t distanceCm,
+               int32_t width = 0) {
+    PanPoint point;
+    point.position = position;
+    SetAzimuth(point, azimuth);
+    point.elevation = elevation;
+    point.distanceCm = distanceCm;
+    point.width = width;
+    return point;
+}
+
+class AllAround : public ::testing::Test {
+  protected:
+    void SetUp() override { bench.app.EnterPanEditMode(); }
+
+    ViewTestBench bench;
+};
+
+}  // namespace
+
+TEST_F(AllAround, AFrontalDocumentLooksAsBeforeUntilAskedAndAfterwards) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    EXPECT_FALSE(view->IsAllAround());
+    EXPECT_FALSE(view->Lanes()->isVisible());
+    EXPECT_EQ(view->viewport()->height(), kHeight);
+    const QImage before = Grab(*view);
+    EXPECT_FALSE(StateOf(*view, CommandId::kAllAround).checked.value_or(true));
+
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    EXPECT_TRUE(view->IsAllAround());
+    EXPECT_TRUE(view->Lanes()->isVisible());
+    EXPECT_EQ(view->viewport()->height(), kHeight - PlaceLanes::kStripHeight);
+    EXPECT_EQ(view->Lanes()->geometry().top(), kHeight - PlaceLanes::kStripHeight);
+    EXPECT_TRUE(StateOf(*view, CommandId::kAllAround).checked.value_or(false));
+    // The trajectory is red on the azimuth scale too: ahead is the middle row.
+    EXPECT_EQ(Grab(*view).pixel(50, 94) & 0xFFFFFF, 0xFF0000u);
+
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    EXPECT_FALSE(view->Lanes()->isVisible());
+    EXPECT_EQ(Grab(*view), before);
+}
+
+TEST_F(AllAround, A3dDocumentOpensAllAroundAndSaysWhyItCannotLeave) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    *doc.NextPoint(doc.NextPoint(nullptr)) = Place(3000, 120, 0, 100);
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    EXPECT_TRUE(view->IsAllAround());
+    EXPECT_TRUE(view->Lanes()->isVisible());
+    const CommandState state = StateOf(*view, CommandId::kAllAround);
+    EXPECT_FALSE(state.enabled);
+    EXPECT_TRUE(state.checked.value_or(false));
+    EXPECT_NE(state.whyDisabled.value_or("").find("only the all-around view"), std::string::npos);
+}
+
+TEST_F(AllAround, ADragInALaneChangesOnlyItsValueAndUndoesInOneStep) {
+    struct Case {
+        const char* name;
+        uint16_t channels;
+        bool bLane;  // in the lane strip, else on the wave
+        int fromY;
+        int toY;
+        PanPoint expected;  // the dragged point after the release
+    };
+    const Case cases[] = {
+        {"elevation", 1, true, 28, 16, Place(1200, 0, 45, 100)},
+        {"distance", 1, true, 92, 76, Place(1200, 0, 0, 1000)},
+        {"azimuth", 1, false, 94, 154, Place(1200, 120, 0, 100)},
+        {"stereo elevation", 2, true, 28, 52, Place(1200, 0, -90, 100)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTesselDoc& doc = bench.Document(Sound(c.channels));
+        auto view = bench.MakeView(doc, kWidth, kHeight);
+        ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+        Settle();
+        const size_t steps = doc.GetUndoHistory().UndoCount();
+        QWidget* target = c.bLane ? view->Lanes() : view->viewport();
+        Drag(target, QPoint(100, c.fromY), QPoint(120, c.toY));
+        const PanPoint* moved = doc.NextPoint(nullptr);
+        ASSERT_NE(moved, nullptr);
+        EXPECT_EQ(*moved, c.expected);
+        EXPECT_EQ(doc.GetPanPoints().GetCount(), 2u);  // grabbed, not added
+        EXPECT_EQ(doc.GetUndoHistory().UndoCount(), steps + 1);
+        ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
+        EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 0, 0, 100));
+    }
+}
+
+TEST_F(AllAround, APressInALaneAwayFromPointsAddsOneWhereTheTrajectoryIs) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    // Frame 2000 lies half way from 0 degrees to 30: the new point keeps that direction.
+    Drag(view->Lanes(), QPoint(200, 4), QPoint(200, 4));
+    ASSERT_EQ(doc.GetPanPoints().GetCount(), 3u);
+    const PanPoint* added = doc.NextPoint(doc.NextPoint(nullptr));
+    EXPECT_EQ(*added, Place(2000, 15, 90, 100));
+    EXPECT_TRUE(view->IsAllAround());
+    ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
+    EXPECT_EQ(doc.GetPanPoints().GetCount(), 2u);
+    // The view stays all around after the undo brought the trajectory back to the front.
+    EXPECT_TRUE(view->IsAllAround());
+}
+
+TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        PanPoint expected;
+    };
+    const Case cases[] = {
+        {Qt::Key_Up, Qt::NoModifier, Place(1000, -1, 0, 100)},
+        {Qt::Key_Down, Qt::ShiftModifier, Place(1000, 10, 0, 100)},
+        {Qt::Key_PageUp, Qt::NoModifier, Place(1000, 0, 1, 100)},
+        {Qt::Key_PageDown, Qt::ShiftModifier, Place(1000, 0, -10, 100)},
+        {Qt::Key_Plus, Qt::NoModifier, Place(1000, 0, 0, 110)},
+        {Qt::Key_Minus, Qt::NoModifier, Place(1000, 0, 0, 91)},
+    };
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
+        view->Keys().Select(doc.NextPoint(nullptr));
+        const size_t steps = doc.GetUndoHistory().UndoCount();
+        QTest::keyClick(view.get(), c.key, c.modifiers);
+        EXPECT_EQ(*doc.NextPoint(nullptr), c.expected);
+        EXPECT_EQ(doc.GetUndoHistory().UndoCount(), steps + 1);
+        ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
+        EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 0, 0, 100));
+    }
+    // Behind wraps round: Up from -179 goes on to 180.
+    *doc.NextPoint(nullptr) = Place(1000, -179, 0, 100);
+    view->Keys().Select(doc.NextPoint(nullptr));
+    QTest::keyClick(view.get(), Qt::Key_Up);
+    EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 180, 0, 100));
+}
+
+TEST_F(AllAround, ElevationKeysInTheFrontalViewSwitchItAllAround) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    view->Keys().Select(doc.NextPoint(nullptr));
+    QTest::keyClick(view.get(), Qt::Key_PageUp);
+    EXPECT_EQ(doc.NextPoint(nullptr)->elevation, 1);
+    EXPECT_TRUE(view->IsAllAround());
+}
+
+TEST_F(AllAround, APlaceTypedBeyondTheFrontSwitchesTheView) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    bench.app.SetPointPropertiesDialog([](PointProperties& properties) {
+        return properties.Apply(properties.Position(), Place(0, 120, 10, 250));
+    });
+    view->Keys().Select(doc.NextPoint(nullptr));
+    ASSERT_TRUE(view->RunCommand(CommandId::kPointProperties));
+    EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 120, 10, 250));
+    EXPECT_EQ(doc.NextPoint(nullptr)->pan, 60);
+    EXPECT_TRUE(view->IsAllAround());
+    EXPECT_TRUE(view->Lanes()->isVisible());
+}
+
+TEST_F(AllAround, ReadoutsNameTheWholePlace) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    SendMouse(view->Lanes(), QEvent::MouseMove, QPoint(300, 16), Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(StateOf(*view, CommandId::kIndicatorMouse).text.value_or(""),
+              "Mouse 0:00.136 (3000) azimuth +30\u00B0, elevation +45\u00B0, distance 1.00 m, "
+              "width 0\u00B0");
+    SendMouse(view->viewport(), QEvent::MouseMove, QPoint(300, 154), Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(StateOf(*view, CommandId::kIndicatorMouse).text.value_or(""),
+              "Mouse 0:00.136 (3000) azimuth +120\u00B0, elevation 0\u00B0, distance 1.00 m, "
+              "width 0\u00B0");
+    SendMouse(view->Lanes(), QEvent::MouseButtonPress, QPoint(100, 92), Qt::LeftButton,
+              Qt::LeftButton);
+    EXPECT_EQ(StateOf(*view, CommandId::kIndicatorMouse).text.value_or(""),
+              "Point 0:00.045 (1000) azimuth 0\u00B0, elevation 0\u00B0, distance 1.00 m, "
+              "width 0\u00B0");
+    SendMouse(view->Lanes(), QEvent::MouseButtonRelease, QPoint(100, 92), Qt::LeftButton,
+              Qt::NoButton);
+}
+
+TEST_F(AllAround, TheBarShowsTheTopViewAndFollowsADraggedPlace) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, kHeight);
+    RecordingBar bar;
+    ViewTestBench::Feed(*view, bar);
+    EXPECT_EQ(bar.topView, false);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    ViewTestBench::Feed(*view, bar);
+    EXPECT_EQ(bar.topView, true);
+    bar.livePlaces.clear();
+    Drag(view->Lanes(), QPoint(100, 92), QPoint(100, 76));
+    ASSERT_GE(bar.livePlaces.size(), 3u);
+    ASSERT_TRUE(bar.livePlaces[bar.livePlaces.size() - 2].has_value());
+    EXPECT_EQ(bar.livePlaces[bar.livePlaces.size() - 2]->distanceCm, 1000.0);
+    EXPECT_FALSE(bar.livePlaces.back().has_value());  // the release ends it
+}
