@@ -7,6 +7,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
+#include "document/SoundPlace.h"
 #include "formats/CSoundFile.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/PeakSummary.h"
@@ -98,7 +99,7 @@ std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& 
     }
     std::vector<PanPoint> points;
     for (const PanChunkPoint& point : sound.points) {
-        points.push_back({point.position, point.pan});
+        points.push_back(FrontalPoint(point.position, point.pan));  // azimuth and pan together
     }
     doc->LoadTrajectory(points);
     doc->SetCarriedFields(sound.bCarriedFlag, sound.carriedValue);
