@@ -33,7 +33,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_points(*this, document, app, m_geometry, m_overview),
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
       m_readouts(document, m_selection, m_points.Drag()),
-      m_playback(*this, document, app, m_navigation, m_overview) {
+      m_playback(*this, document, app, m_navigation, m_overview),
+      m_recording(*this, document, app) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -256,6 +257,9 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
+    if (m_recording.Press(at.y())) {
+        return;
+    }
     if (m_points.InPanEditMode()) {
         if (event->modifiers() & Qt::ControlModifier) {
             m_points.DeleteAt(at.x(), at.y());
@@ -290,6 +294,7 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = PixelOf(*event);
     SetHover(m_geometry.SampleAtX(at.x()),
              IsMono() ? std::optional<int>(m_geometry.PanFromY(at.y())) : std::nullopt);
+    m_recording.Move(at.y());
     if (!m_dragging) {
         return;
     }
@@ -301,6 +306,9 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_recording.Release()) {
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_dragging) {
         if (m_points.Drag().IsActive()) {
             m_points.EndDrag();
