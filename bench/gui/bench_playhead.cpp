@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -279,6 +280,96 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     app.ExitInstance();
 }
 BENCHMARK(BM_PlaybackCpuOverIdle)->Arg(0)->Arg(1)->Iterations(4)->Unit(benchmark::kMillisecond);
+
+// Record Trajectory at the 30 ticks a second of playback: a second of playback with the left
+// button held over the wave and the pointer moving (the sampling timer, the live writes into
+// the trajectory, the repaints they cause), against a second of the same playback without, in
+// turn, each iteration. Reports what recording adds as percent of one core.
+void BM_RecordingCpuOverPlaying(benchmark::State& state) {
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app(prompts, settings);
+    auto frame =
+        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
+            return new CWaveScrollView(document, app, parent);
+        });
+    frame->resize(kViewWidth + 40, 1000);
+    frame->show();
+    if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
+        state.SkipWithError("could not open the hour");
+        return;
+    }
+    auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
+    child->showMaximized();
+    auto* view = dynamic_cast<CWaveScrollView*>(child->GetView());
+    CTesselDoc& document = view->GetDocument();
+    document.AddPoint(0, -90);
+    document.AddPoint(kHourFrames - 1, 90);
+    for (int i = 0; i < 10; ++i) {
+        view->ZoomIn();  // the performance shows as it is written
+    }
+    RunFor(300);
+    QWidget* area = view->viewport();
+    const auto send = [&](QEvent::Type type, int y) {
+        const QPoint at(area->width() / 2, y);
+        QMouseEvent event(type, at, area->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(area, &event);
+    };
+    // The hand: a new height every 20 ms, up and down the view.
+    int step = 0;
+    QTimer hand;
+    hand.setInterval(20);
+    QObject::connect(&hand, &QTimer::timeout,
+                     [&] { send(QEvent::MouseMove, 20 + (step++ * 7) % (area->height() - 40)); });
+
+    const int windowMs = 1000;
+    const int settleMs = 200;
+    double plainCpu = 0.0;
+    double plainWall = 0.0;
+    double recordCpu = 0.0;
+    double recordWall = 0.0;
+    uint32_t start = kHourFrames / 3;
+    for (auto _ : state) {
+        for (const bool bRecord : {false, true}) {
+            view->SetSelection(start, start + 1);
+            view->ScrollToSample(start);
+            start += kRate * 5;
+            if (bRecord != app.IsRecordArmed()) {
+                app.OnRecordTrajectory();
+            }
+            RunFor(settleMs);
+            using Clock = std::chrono::steady_clock;
+            const auto wall = Clock::now();
+            const double cpu = ProcessSeconds();
+            view->Play();
+            if (bRecord) {
+                send(QEvent::MouseButtonPress, area->height() / 2);
+                hand.start();
+            }
+            RunFor(windowMs);
+            if (bRecord) {
+                hand.stop();
+                send(QEvent::MouseButtonRelease, area->height() / 2);
+            }
+            app.GetPlayback().Stop();
+            (bRecord ? recordCpu : plainCpu) += ProcessSeconds() - cpu;
+            (bRecord ? recordWall : plainWall) +=
+                std::chrono::duration<double>(Clock::now() - wall).count();
+            RunFor(settleMs);
+        }
+    }
+    const double plain = 100.0 * plainCpu / plainWall;
+    const double recording = 100.0 * recordCpu / recordWall;
+    state.counters["playing_cpu_percent"] = plain;
+    state.counters["recording_cpu_percent"] = recording;
+    state.counters["recording_over_playing_percent_of_a_core"] = recording - plain;
+    state.counters["undo_steps"] = static_cast<double>(document.GetUndoHistory().UndoCount());
+    frame.reset();
+    app.ExitInstance();
+}
+BENCHMARK(BM_RecordingCpuOverPlaying)->Iterations(4)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -12,8 +12,10 @@
 #include "playback/QtSettingsStore.h"
 #include "playback/QtUserPrompts.h"
 #include "shell/CAppIcon.h"
+#include "shell/CGenerateTrajectoryDialog.h"
 #include "shell/CMainFrame.h"
 #include "shell/CPointPropertiesDialog.h"
+#include "shell/CStretchPointsDialog.h"
 #include "shell/PasteOptionsDialogs.h"
 #include "views/CWaveScrollView.h"
 
@@ -77,6 +79,8 @@ int main(int argc, char* argv[]) {
     frame->PlaceOnScreen();
     InstallPasteOptionsDialogs(app, frame.get());
     CPointPropertiesDialog::Install(app, frame.get());
+    CGenerateTrajectoryDialog::Install(app, frame.get());
+    CStretchPointsDialog::Install(app, frame.get());
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;

@@ -11,6 +11,8 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/SoundPlace.h"
+#include "document/TrajectoryGenerator.h"
+#include "document/TrajectorySpan.h"
 
 namespace {
 
@@ -105,6 +107,35 @@ bool ReadSaveTarget(const CliArguments& args, const std::string& command, CliHos
     return true;
 }
 
+// set-points --generate: the shape replaces the points of its span only.
+int RunGenerate(const CliArguments& args, const std::string& shape) {
+    CliHost host;
+    int exitCode = kExitOk;
+    if (!ReadSaveTarget(args, "set-points", host, false, exitCode)) {
+        return exitCode;
+    }
+    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    if (!doc) {
+        return kExitFailed;
+    }
+    std::string error;
+    const std::optional<TrajectoryGenerator> generator =
+        TrajectoryGenerator::Parse(shape, doc->GetFrameCount(), doc->GetFormat().sampleRate, error);
+    if (!generator) {
+        return UsageError("set-points", error);
+    }
+    std::vector<PanPoint> points;
+    if (!generator->Generate(points, error)) {
+        host.Prompts().Message(error);
+        return kExitFailed;
+    }
+    if (!TrajectorySpan::Replace(*doc, generator->From(), generator->To(), points)) {
+        host.Prompts().Message("Error adding pan point to list!");
+        return kExitFailed;
+    }
+    return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 std::string UsageOf(const std::string& command) {
@@ -121,13 +152,25 @@ std::string UsageOf(const std::string& command) {
     if (command == "set-points") {
         return "usage: sonomap-cli set-points FILE (--points \"frame:az[:el[:dist[:width]]],...\" "
                "|\n"
-               "                              --points-file CSV) [--save-as OUT [--type "
-               "wav|aiff]]\n"
+               "                              --points-file CSV | --generate "
+               "\"SHAPE:key=value,...\")\n"
+               "                              [--save-as OUT [--type wav|aiff]]\n"
                "  Replaces the trajectory and saves FILE in place, or as OUT. Frames; azimuth\n"
                "  -180 ... 180 degrees (0 ahead, 90 right, 180 behind; \"frame:pan\" as before);\n"
                "  elevation -90 ... 90 degrees; distance 0.1 ... 100 metres (default 1);\n"
                "  width 0 ... 180 degrees, a stereo sound's spread. An empty --points clears it.\n"
-               "  A points file holds one point a line, the same columns separated by commas.\n";
+               "  A points file holds one point a line, the same columns separated by commas.\n"
+               "  --generate \"SHAPE[:key=value,...]\" draws a shape over frames from .. to\n"
+               "  (the whole sound by default) and replaces the points there only, with as\n"
+               "  few points as keep the path within 1 degree of the shape (65535 at most):\n"
+               "    sweep    start=-90 end=90 elevation=0 distance=1\n"
+               "    pendulum start=-45 end=45 period=2 elevation=0 distance=1\n"
+               "    orbit    period=4 direction=right|left start=0 elevation=0 distance=1\n"
+               "    spiral   period=4 direction=right|left start=0 el-start=0 el-end=45 "
+               "distance=1\n"
+               "    random   seed=1 min=-90 max=90 speed=45 elevation=0 distance=1\n"
+               "  Angles in degrees (start: azimuth), period in seconds, distance in metres,\n"
+               "  speed in degrees a second.\n";
     }
     if (command == "save-as") {
         return "usage: sonomap-cli save-as IN OUT [--type wav|aiff]\n"
@@ -185,7 +228,8 @@ int RunInfo(const std::vector<std::string>& words) {
 }
 
 int RunSetPoints(const std::vector<std::string>& words) {
-    const CliArguments args(words, {"--points", "--points-file", "--save-as", "--type"}, {});
+    const CliArguments args(words,
+                            {"--points", "--points-file", "--generate", "--save-as", "--type"}, {});
     if (!args.IsValid()) {
         return UsageError("set-points", args.GetError());
     }
@@ -194,8 +238,12 @@ int RunSetPoints(const std::vector<std::string>& words) {
     }
     const std::optional<std::string> inline_ = args.Option("--points");
     const std::optional<std::string> file = args.Option("--points-file");
-    if (inline_.has_value() == file.has_value()) {
-        return UsageError("set-points", "give either --points or --points-file");
+    const std::optional<std::string> shape = args.Option("--generate");
+    if (inline_.has_value() + file.has_value() + shape.has_value() != 1) {
+        return UsageError("set-points", "give one of --points, --points-file or --generate");
+    }
+    if (shape) {
+        return RunGenerate(args, *shape);
     }
     std::string error;
     const auto points = inline_ ? CliArguments::ParsePoints(*inline_, error)

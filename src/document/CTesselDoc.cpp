@@ -87,6 +87,14 @@ void CTesselDoc::BeginGroup(UndoKind kind, int32_t count) {
     }
 }
 
+void CTesselDoc::DiscardGroup() {
+    if (m_groupDepth > 0 && --m_groupDepth == 0) {
+        m_undoHistory.Discard();
+        FollowHistory();
+        TrajectoryChanged();
+    }
+}
+
 void CTesselDoc::EndGroup() {
     if (m_groupDepth > 0 && --m_groupDepth == 0) {
         m_undoHistory.Close();

@@ -65,6 +65,8 @@ class CTesselDoc : public CDocument {
     // shape, a replaced trajectory). Groups do not nest: an inner one joins the outer.
     void BeginGroup(UndoKind kind, int32_t count = 0);
     void EndGroup();
+    // Closes the group and takes back all it did, leaving no step (a preview cancelled).
+    void DiscardGroup();
     bool IsInGroup() const { return m_groupDepth > 0; }
     // A press that moved nothing leaves no step behind.
     void DropUnchangedEdit();

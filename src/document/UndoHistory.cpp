@@ -10,7 +10,14 @@ void UndoHistory::Open(const PanPoint* point, int32_t count, UndoKind kind) {
     m_steps.erase(m_steps.begin() + static_cast<ptrdiff_t>(m_done), m_steps.end());
     m_steps.push_back(std::make_unique<UndoRecord>(m_list, point, count, kind));
     ++m_done;
-    if (m_steps.size() > kDepth) {
+}
+
+void UndoHistory::Close() {
+    if (m_done > 0 && m_steps[m_done - 1]->IsOpen()) {
+        m_steps[m_done - 1]->Close(m_list);
+    }
+    // The oldest step goes only once the new one is closed, so a discarded step costs none.
+    while (m_steps.size() > kDepth) {
         m_steps.pop_front();
         --m_done;
         if (m_saved) {
@@ -19,10 +26,20 @@ void UndoHistory::Open(const PanPoint* point, int32_t count, UndoKind kind) {
     }
 }
 
-void UndoHistory::Close() {
-    if (m_done > 0 && m_steps[m_done - 1]->IsOpen()) {
-        m_steps[m_done - 1]->Close(m_list);
+bool UndoHistory::Discard() {
+    if (m_done == 0 || m_done != m_steps.size()) {
+        return false;
     }
+    if (m_steps.back()->IsOpen()) {
+        m_steps.back()->Close(m_list);
+    }
+    const bool bUndone = m_steps.back()->Undo(m_list);
+    m_steps.pop_back();
+    if (m_saved == m_done) {
+        m_saved = m_done - 1;
+    }
+    --m_done;
+    return bUndone;
 }
 
 void UndoHistory::DropUnchangedStep() {

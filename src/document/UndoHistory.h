@@ -33,6 +33,10 @@ class UndoHistory {
     // move it, just before a double-click opens the point's properties).
     void DropUnchangedStep();
 
+    // Takes back the most recent step, open or closed, and forgets it: no Redo brings it back
+    // (a previewed change that was cancelled). False when there is none or on the redo side.
+    bool Discard();
+
     bool CanUndo() const { return m_done > 0; }
     bool CanRedo() const { return m_done < m_steps.size(); }
     // Takes back the most recent step, or does the last undone one again. False when there is

@@ -90,6 +90,14 @@ class CEditorApp : public DocumentHost {
     // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
     void OnCursorFollow() { m_prefs.bCursorFollow = !m_prefs.bCursorFollow; }
     bool IsCursorFollow() const { return m_prefs.bCursorFollow; }
+    // Loop Playback: a played range starts again at its end, until stopped. Not kept.
+    void OnLoopPlayback() { m_bLoop = !m_bLoop; }
+    bool IsLoopPlayback() const { return m_bLoop; }
+    // Record Trajectory: while armed, a press on a playing wave view writes the trajectory.
+    void OnRecordTrajectory() { m_bRecordArmed = !m_bRecordArmed; }
+    bool IsRecordArmed() const { return m_bRecordArmed; }
+    void SetRecordMode(int mode) { m_recordMode = mode; }
+    int GetRecordMode() const { return m_recordMode; }
 
     // The edit mode all views share: pan point editing or the selection caret.
     int GetEditMode() const { return m_editMode; }
@@ -129,6 +137,18 @@ class CEditorApp : public DocumentHost {
     }
     bool EditPointProperties(PointProperties& properties) {
         return m_pointPropertiesDialog && m_pointPropertiesDialog(properties);
+    }
+    // The Generate Trajectory and Stretch Points dialogs the shell supplies, over frames
+    // from .. to of a document; each applies OK itself as one undo step. True when OK changed
+    // the points; without a dialog, false.
+    using SpanDialog = std::function<bool(CTesselDoc& doc, uint32_t from, uint32_t to)>;
+    void SetGenerateDialog(SpanDialog dialog) { m_generateDialog = std::move(dialog); }
+    void SetStretchDialog(SpanDialog dialog) { m_stretchDialog = std::move(dialog); }
+    bool GenerateTrajectory(CTesselDoc& doc, uint32_t from, uint32_t to) {
+        return m_generateDialog && m_generateDialog(doc, from, to);
+    }
+    bool StretchPoints(CTesselDoc& doc, uint32_t from, uint32_t to) {
+        return m_stretchDialog && m_stretchDialog(doc, from, to);
     }
     int AskPasteMerge() override;
     int AskPasteSize(bool caretVariant) override;
@@ -171,6 +191,11 @@ class CEditorApp : public DocumentHost {
     std::string m_liveHrtf;
     std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
     PointPropertiesDialog m_pointPropertiesDialog;
+    SpanDialog m_generateDialog;
+    SpanDialog m_stretchDialog;
+    bool m_bLoop = false;
+    bool m_bRecordArmed = false;
+    int m_recordMode = 0;  // TrajectoryRecorder::Mode
     // Last: it stops what plays, through the mixer and the session above, as it goes.
     std::unique_ptr<PlaybackSession> m_pPlayback;
 };

@@ -23,6 +23,14 @@ inline constexpr unsigned kPaste = 32795;
 // Commands beyond the classic set.
 inline constexpr unsigned kPointProperties = 32811;
 inline constexpr unsigned kAllAround = 32812;
+inline constexpr unsigned kGenerateTrajectory = 32830;
+inline constexpr unsigned kStretchPoints = 32831;
+inline constexpr unsigned kLoopPlayback = 32832;
+inline constexpr unsigned kRecordTrajectory = 32833;
+// The recording modes beside the record button: Touch, Latch, Write in that order.
+inline constexpr unsigned kRecordTouch = 32834;
+inline constexpr unsigned kRecordLatch = 32835;
+inline constexpr unsigned kRecordWrite = 32836;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;
@@ -65,4 +73,6 @@ inline constexpr unsigned kIndicatorDuration = 35002;
 inline constexpr unsigned kIndicatorSelection = 35003;
 inline constexpr unsigned kIndicatorMouse = 35004;
 inline constexpr unsigned kIndicatorPlay = 35005;
+// The recording mode, shown while Record Trajectory is armed.
+inline constexpr unsigned kIndicatorRecord = 35006;
 }  // namespace CommandId

@@ -70,6 +70,10 @@ enum class ToolIcon {
     kContextHelp,
     kStop,
     kPlay,
+    kRecord,
+    kRecordTouch,  // the recording modes: their initials
+    kRecordLatch,
+    kRecordWrite,
     kInfoPicture,  // the wide picture button of "Info."
 };
 

@@ -24,6 +24,7 @@ struct PlaybackTick {
 struct PlaybackStop {
     bool bPlayedOut = false;  // the sound played to its end; otherwise it was stopped
     uint32_t playStart = 0;   // the first frame played
+    uint32_t playEnd = 0;     // one past the last frame of the range
     // Stopped with Cursor Follows Playback on: the frame reached, when it lies before the
     // last frame of the sound.
     std::optional<uint32_t> stopFrame;

@@ -101,6 +101,7 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
         return false;
     }
     m_pDoc = &document;
+    m_playEnd = last;
     m_bReading = true;
     m_heard = first;
     m_app.AnnouncePlayback();
@@ -230,8 +231,17 @@ void PlaybackSession::StopDocument(const CTesselDoc& document) {
 }
 
 void PlaybackSession::OnWaveDone(uint32_t play) {
-    if (m_pDoc != nullptr && play == m_play) {
-        Finish(true);
+    if (m_pDoc == nullptr || play != m_play) {
+        return;
+    }
+    CTesselDoc& document = *m_pDoc;
+    const uint32_t start = m_playStart;
+    const uint32_t end = m_playEnd;
+    // A loop ends each round as a playback of its own, so what listens (a recording pass)
+    // closes and opens again; an empty range would come round at once and never rest.
+    Finish(true);
+    if (m_app.IsLoopPlayback() && end > start) {
+        Play(document, start, end);
     }
 }
 
@@ -246,6 +256,7 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     PlaybackStop stop;
     stop.bPlayedOut = bPlayedOut;
     stop.playStart = m_playStart;
+    stop.playEnd = m_playEnd;
     Mixer& mixer = m_app.GetMixer();
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     // The position is read before the channel stops, or it would read the stop point.

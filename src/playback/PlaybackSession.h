@@ -46,6 +46,11 @@ class PlaybackSession : public DocumentListener {
     // The frame being heard at the last tick (the start until the first); none when nothing
     // plays or the position could not be read.
     std::optional<uint32_t> HeardFrame() const { return m_heard; }
+    // The frame being heard now, read from the output (a recording samples it between
+    // ticks); none when nothing plays or it could not be read.
+    std::optional<uint32_t> ReadHeardFrameNow() {
+        return m_pDoc != nullptr ? ReadHeardFrame() : std::nullopt;
+    }
     uint32_t GetPlayStart() const { return m_playStart; }
     // The wave of the last play; it stays, at its end position, until the next play, its
     // document's closing or ReleaseWave.
@@ -62,7 +67,8 @@ class PlaybackSession : public DocumentListener {
 
     // One tick: the clock calls it every kTickPeriodMs while playing.
     void Tick();
-    // The mixer's notice that play number play has played out, on the interface thread.
+    // The mixer's notice that play number play has played out, on the interface thread. With
+    // Loop Playback on, the same range plays again.
     void OnWaveDone(uint32_t play);
     PlaybackClock& GetClock() { return *m_pClock; }
 
@@ -99,7 +105,8 @@ class PlaybackSession : public DocumentListener {
     CTesselDoc* m_pWaveDoc = nullptr;  // whose samples the wave reads; heard from while it lasts
     AmbrelWaveMixWave m_hWave = 0;
     uint32_t m_playStart = 0;
-    uint32_t m_play = 0;  // the number the mixer's end-of-wave notice carries
+    uint32_t m_playEnd = 0;  // one past the last frame played
+    uint32_t m_play = 0;     // the number the mixer's end-of-wave notice carries
     std::unique_ptr<PanSegment> m_pSegment;
     std::unique_ptr<PlaceCursor> m_pCursor;  // along the playing trajectory, when placed
     bool m_bPlaces = false;                  // the sound is placed, not given a direction

@@ -1,6 +1,7 @@
 #include "shell/CAppCommands.h"
 
 #include <QWidget>
+#include <algorithm>
 
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
@@ -40,6 +41,27 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = true;
             state.checked = m_app.IsCursorFollow();
             return true;
+        case kLoopPlayback:
+            state.enabled = true;
+            state.checked = m_app.IsLoopPlayback();
+            return true;
+        case kRecordTrajectory:
+            state.enabled = true;
+            state.checked = m_app.IsRecordArmed();
+            return true;
+        case kRecordTouch:
+        case kRecordLatch:
+        case kRecordWrite:
+            state.enabled = true;
+            state.checked = m_app.GetRecordMode() == static_cast<int>(id - kRecordTouch);
+            return true;
+        case kIndicatorRecord: {
+            // Shown only while armed, naming the mode a press will record in.
+            static const char* const kModes[] = {"Record: Touch", "Record: Latch", "Record: Write"};
+            state.enabled = m_app.IsRecordArmed();
+            state.text = kModes[std::clamp(m_app.GetRecordMode(), 0, 2)];
+            return true;
+        }
         default:
             return false;
     }
@@ -65,6 +87,17 @@ bool CAppCommands::RunCommand(unsigned id) {
             return true;
         case kCursorFollow:
             m_app.OnCursorFollow();
+            return true;
+        case kLoopPlayback:
+            m_app.OnLoopPlayback();
+            return true;
+        case kRecordTrajectory:
+            m_app.OnRecordTrajectory();
+            return true;
+        case kRecordTouch:
+        case kRecordLatch:
+        case kRecordWrite:
+            m_app.SetRecordMode(static_cast<int>(id - kRecordTouch));
             return true;
         case kAppAbout:
             OnAppAbout();

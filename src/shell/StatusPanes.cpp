@@ -42,11 +42,12 @@ StatusPanes::StatusPanes(QStatusBar& bar) {
     }
     // Each is at least as wide as a typical text of its kind, so the digits can change
     // without the bar moving.
-    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay};
+    const unsigned readoutIds[] = {kIndicatorSelection, kIndicatorMouse, kIndicatorPlay,
+                                   kIndicatorRecord};
     const char* const typical[] = {"Caret 00:00.000 (0000000)",
                                    "Mouse 00:00.000 (0000000) +00\u00B0",
-                                   "Play 00:00.000 (0000000)"};
-    for (int i = 0; i < 3; ++i) {
+                                   "Play 00:00.000 (0000000)", "Record: Latch"};
+    for (int i = 0; i < 4; ++i) {
         auto* pane = new QLabel(&bar);
         pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         pane->setProperty("commandId", readoutIds[i]);

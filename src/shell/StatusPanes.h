@@ -30,7 +30,7 @@ class StatusPanes {
 
     // 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
-    // 0 ... 2: the position panes.
+    // 0 ... 3: the position panes, then the recording mode (shown while armed).
     QLabel* ReadoutPane(int index) const { return m_readoutPanes[index]; }
 
     // Asks for each pane's state by its command id and shows its text; a position pane shows
@@ -43,7 +43,7 @@ class StatusPanes {
     void FitWidth(QLabel& pane);
 
     QLabel* m_panes[4] = {};
-    QLabel* m_readoutPanes[3] = {};
+    QLabel* m_readoutPanes[4] = {};  // selection, mouse, play, recording armed
     // What each pane's width was last fitted to.
     struct PaneFit {
         bool bValid = false;

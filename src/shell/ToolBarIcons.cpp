@@ -70,6 +70,23 @@ void DrawPicture(QPainter& painter, ToolIcon icon) {
             painter.drawPolyline(QPolygon({{5, 4}, {4, 4}, {4, 10}, {5, 10}}));
             painter.drawPolyline(QPolygon({{9, 4}, {10, 4}, {10, 10}, {9, 10}}));
             break;
+        case kRecord:
+            painter.setBrush(Qt::black);
+            painter.drawEllipse(QPoint(9, 9), 5, 5);
+            break;
+        case kRecordTouch:
+        case kRecordLatch:
+        case kRecordWrite: {
+            QFont font = painter.font();
+            font.setPixelSize(13);
+            font.setBold(true);
+            painter.setFont(font);
+            const char* const initial = icon == kRecordTouch   ? "T"
+                                        : icon == kRecordLatch ? "L"
+                                                               : "W";
+            painter.drawText(QRect(0, 0, 18, 18), Qt::AlignCenter, initial);
+            break;
+        }
         case kContextHelp:
             painter.setBrush(Qt::black);
             painter.drawPolygon(

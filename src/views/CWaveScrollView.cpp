@@ -37,7 +37,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
       m_readouts(document, m_geometry, m_selection, m_points.Drag()),
       m_pLanes(new CPlaceLanes(*this)),
-      m_playback(*this, document, app, m_navigation, m_overview) {
+      m_playback(*this, document, app, m_navigation, m_overview),
+      m_recording(*this, document, app) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -345,6 +346,9 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
+    if (m_recording.Press(at.y())) {
+        return;
+    }
     if (m_points.InPanEditMode()) {
         if (event->modifiers() & Qt::ControlModifier) {
             m_points.DeleteAt(at.x(), at.y());
@@ -378,6 +382,7 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
     SetHover(m_geometry.SampleAtX(at.x()), m_geometry.PanFromY(at.y()));
+    m_recording.Move(at.y());
     if (!m_dragging) {
         return;
     }
@@ -389,6 +394,9 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_recording.Release()) {
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_dragging) {
         if (m_points.Drag().IsActive()) {
             m_points.EndDrag();

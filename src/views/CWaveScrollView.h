@@ -14,6 +14,7 @@
 #include "views/WaveViewNavigation.h"
 #include "views/WaveViewPlayback.h"
 #include "views/WaveViewReadouts.h"
+#include "views/WaveViewRecording.h"
 #include "views/geometry/WaveViewGeometry.h"
 #include "views/peaks/WaveImage.h"
 
@@ -132,6 +133,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
     const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
     bool IsDragging() const { return m_dragging; }
+    // A recording pass is writing this view's trajectory.
+    bool IsRecording() const { return m_recording.IsRecording(); }
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
     PanPointKeys& Keys() { return m_points.Keys(); }
     bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
@@ -211,6 +214,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
         bool operator==(const Display&) const = default;
     };
     Display m_lastDisplay;
-    // Last, so that its sound stops while every other part of the view is still there.
+    // Near the end, so that its sound stops while every other part of the view is still
+    // there; the recording before it ends its pass first.
     WaveViewPlayback m_playback;
+    WaveViewRecording m_recording;
 };

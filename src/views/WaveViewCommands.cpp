@@ -68,12 +68,20 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPointProperties:
             state.enabled = m_view.CanEditPointProperties();
             return true;
+        case CommandId::kGenerateTrajectory:
+            state.enabled = !bDragging && IsMono();
+            return true;
+        case CommandId::kStretchPoints:
+            state.enabled = !bDragging && IsMono() && end > start &&
+                            PanEditCommands::CanDeleteInRange(m_doc, start, end);
+            return true;
         case CommandId::kEditUndo:
-            state.enabled = !bDragging && PanEditCommands::CanUndo(m_doc);
+            // A recording pass holds its step open until it ends.
+            state.enabled = !bDragging && !m_doc.IsInGroup() && PanEditCommands::CanUndo(m_doc);
             state.text = UndoMenuText::Undo(m_doc.GetUndoHistory());
             return true;
         case CommandId::kEditRedo:
-            state.enabled = !bDragging && PanEditCommands::CanRedo(m_doc);
+            state.enabled = !bDragging && !m_doc.IsInGroup() && PanEditCommands::CanRedo(m_doc);
             state.text = UndoMenuText::Redo(m_doc.GetUndoHistory());
             return true;
         case CommandId::kIndicatorFormat:
@@ -166,6 +174,18 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kPointProperties:
             m_view.EditPointProperties();
+            return true;
+        case CommandId::kGenerateTrajectory:
+            // The selection, or with a caret the whole sound.
+            if (end > start ? m_app.GenerateTrajectory(m_doc, start, end)
+                            : m_app.GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
+                m_view.viewport()->update();
+            }
+            return true;
+        case CommandId::kStretchPoints:
+            if (m_app.StretchPoints(m_doc, start, end)) {
+                m_view.viewport()->update();
+            }
             return true;
         case CommandId::kEditRedo:
             if (PanEditCommands::Redo(m_doc)) {

@@ -120,6 +120,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
                                      {"Show All Aro&und\tCtrl+Shift+U", 32812}};
     view129.insert(view129.end(), kViewBars128.begin(), kViewBars128.end());
     view129[8].text = "Over&view";
+    view129.push_back({"&Loop Playback\tL", 32832});
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},
@@ -142,7 +143,10 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"&Delete", 32786},
           {"Point Properties...\tAlt+Enter", 32811},
           {"&Select All\tCtrl+A", 32793},
-          {"Cursor &Follows Playback", 32790}}},
+          {"Cursor &Follows Playback", 32790},
+          {"&Generate Trajectory...", 32830},
+          {"S&tretch Points...", 32831},
+          {"&Record Trajectory\tCtrl+R", 32833}}},
         {"&View", view129},
         {"&Window", {{"&Cascade", 57650}, {"&Tile", 57651}, {"&Arrange Icons", 57649}}},
         {"&Help", kHelpMenu}};
@@ -301,7 +305,9 @@ TEST_F(FrameTest, ToolBarsCarryTheirButtonsTipsAndPlaces) {
          "Basic",
          {kFileOpen, kFileSave, 0, kEditPan, kEditSelect, kDeleteInRange, kZoomIn, kZoomOut,
           kShowAll, kZoomSelection, 0, kContextHelp}},
-        {kBarTransport, "Transport", {kStop, kPlay}},
+        {kBarTransport,
+         "Transport",
+         {kStop, kPlay, kRecordTrajectory, kRecordTouch, kRecordLatch, kRecordWrite}},
         {kBarInfo, "Info.", {kAppAbout}},
     };
     for (const auto& expected : bars) {

@@ -9,6 +9,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
+#include "document/SoundPlace.h"
 #include "formats/CSoundFile.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/PeakSummary.h"

@@ -1,0 +1,241 @@
+// Recording passes, time-scaling and discarded groups on a document in memory: what each mode
+// replaces, what it leaves byte for byte, and that each pass is one undo step.
+#include "document/TrajectoryRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
+#include "document/TrajectorySpan.h"
+#include "support/DocumentTestFiles.h"
+#include "support/FileBytes.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+using Mode = TrajectoryRecorder::Mode;
+
+constexpr uint32_t kFrames = 20000;
+
+class TrajectoryRecorderTest : public ::testing::Test {
+  protected:
+    std::unique_ptr<CTesselDoc> Doc() {
+        TestSound sound;
+        sound.samples = Pattern(kFrames * 2);
+        sound.chunkFrames = kFrames;
+        sound.points = {{0, -30}, {1000, 10}, {2500, 50}, {5000, 40}, {9000, -20}, {15000, 0}};
+        return MemoryDocument(host, sound);
+    }
+    static std::vector<PanPoint> Outside(const CTesselDoc& doc, uint32_t from, uint32_t to) {
+        std::vector<PanPoint> kept;
+        for (const PanPoint& point : doc.GetPanPoints().Values()) {
+            if (point.position < from || point.position > to) {
+                kept.push_back(point);
+            }
+        }
+        return kept;
+    }
+    static std::vector<PanPoint> Inside(const CTesselDoc& doc, uint32_t from, uint32_t to) {
+        std::vector<PanPoint> kept;
+        for (const PanPoint& point : doc.GetPanPoints().Values()) {
+            if (point.position >= from && point.position <= to) {
+                kept.push_back(point);
+            }
+        }
+        return kept;
+    }
+
+    TestDocumentHost host;
+};
+
+// The pointer's path in a pass: a ramp from -60 to 60 over frames 3000 .. 6000, sampled every
+// 100 frames, then still.
+double Pointer(uint32_t frame) {
+    return frame < 3000 ? -60.0 : frame > 6000 ? 60.0 : -60.0 + 120.0 * (frame - 3000) / 3000.0;
+}
+
+TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
+    const struct {
+        Mode mode;
+        uint32_t from, to;  // the span the pass must replace
+        double held;        // the value after the release up to the stop
+    } kCases[] = {
+        {Mode::Touch, 3000, 7000, 0},    // the old path resumes after the release
+        {Mode::Latch, 3000, 12000, 60},  // the last value holds until the stop
+        {Mode::Write, 2000, 12000, 60},  // from where playback started
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        std::unique_ptr<CTesselDoc> doc = Doc();
+        const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+        {
+            TrajectoryRecorder recorder(*doc, c.mode, TrajectoryRecorder::Value::Azimuth);
+            recorder.Started(2000);
+            for (uint32_t frame = 2000; frame < 3000; frame += 500) {
+                recorder.Tick(frame);
+            }
+            recorder.Press(3000, Pointer(3000));
+            for (uint32_t frame = 3100; frame <= 7000; frame += 100) {
+                recorder.Move(frame, Pointer(frame));
+                if (frame % 1000 == 0) {
+                    recorder.Tick(frame);
+                }
+                EXPECT_TRUE(doc->IsInGroup());
+            }
+            recorder.Release(7000);
+            for (uint32_t frame = 8000; frame <= 12000; frame += 1000) {
+                recorder.Tick(frame);
+            }
+            recorder.Stopped(12000);
+        }
+        EXPECT_FALSE(doc->IsInGroup());
+        // Every point outside the span is what it was, field for field.
+        std::vector<PanPoint> untouched;
+        for (const PanPoint& point : before) {
+            if (point.position < c.from || point.position > c.to) {
+                untouched.push_back(point);
+            }
+        }
+        EXPECT_EQ(Outside(*doc, c.from, c.to), untouched);
+        const std::vector<PanPoint> written = Inside(*doc, c.from, c.to);
+        ASSERT_GE(written.size(), 2u);
+        // Fewer points than samples, every one within half a degree of the pointer; the path
+        // between them too, at every frame captured.
+        EXPECT_LT(written.size(), 12u);
+        for (const PanPoint& point : written) {
+            if (point.position >= 3000 && point.position <= 7000) {
+                EXPECT_LE(std::abs(point.azimuth - Pointer(point.position)), 0.5) << point.position;
+            } else if (point.position > 7000) {
+                EXPECT_EQ(point.azimuth, c.held) << point.position;
+            }
+        }
+        for (uint32_t frame = 3000; frame <= 7000; frame += 100) {
+            EXPECT_LE(std::abs(PlaceAt(doc->GetPanPoints(), frame).azimuth - Pointer(frame)), 1.0)
+                << frame;
+        }
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    }
+}
+
+TEST_F(TrajectoryRecorderTest, EachPassIsItsOwnStepAndNothingIsWrittenWhileSilent) {
+    std::unique_ptr<CTesselDoc> doc = Doc();
+    const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+    TrajectoryRecorder recorder(*doc, Mode::Touch, TrajectoryRecorder::Value::Azimuth);
+    recorder.Press(100, 80);  // not playing
+    recorder.Release(200);
+    EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    recorder.Started(0);
+    std::vector<std::vector<PanPoint>> states = {before};
+    for (uint32_t pass = 0; pass < 3; ++pass) {
+        const uint32_t at = 3000 + pass * 3000;
+        recorder.Press(at, -80.0 + pass * 20);
+        recorder.Move(at + 1000, 70);
+        recorder.Release(at + 2000);
+        states.push_back(doc->GetPanPoints().Values());
+    }
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 3u);
+    for (size_t i = states.size() - 1; i > 0; --i) {
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), states[i - 1]) << i;
+    }
+}
+
+TEST_F(TrajectoryRecorderTest, ThinningKeepsTheFewestSamplesWithinTheTolerance) {
+    const auto make = [](std::function<double(uint32_t)> f, uint32_t count) {
+        std::vector<TrajectoryRecorder::Sample> samples;
+        for (uint32_t i = 0; i < count; ++i) {
+            samples.push_back({i * 100, f(i * 100)});
+        }
+        return samples;
+    };
+    const struct {
+        const char* name;
+        std::vector<TrajectoryRecorder::Sample> samples;
+        size_t kept;
+    } kCases[] = {
+        {"still", make([](uint32_t) { return 12.0; }, 50), 2},
+        {"ramp", make([](uint32_t f) { return f / 100.0; }, 50), 2},
+        {"peak", make([](uint32_t f) { return f < 2500 ? f / 50.0 : (5000 - f) / 50.0; }, 51), 3},
+        {"jitter", make([](uint32_t f) { return (f / 100) % 2 ? 0.4 : 0.0; }, 50), 2},
+        {"one", make([](uint32_t) { return 1.0; }, 1), 1},
+    };
+    for (const auto& c : kCases) {
+        const std::vector<size_t> kept = TrajectoryRecorder::Thin(c.samples, 0.5);
+        EXPECT_EQ(kept.size(), c.kept) << c.name;
+        for (size_t k = 1; k < kept.size(); ++k) {
+            const auto& a = c.samples[kept[k - 1]];
+            const auto& b = c.samples[kept[k]];
+            for (size_t i = kept[k - 1]; i <= kept[k]; ++i) {
+                const double t = double(c.samples[i].frame - a.frame) / (b.frame - a.frame);
+                EXPECT_LE(std::abs(a.value + (b.value - a.value) * t - c.samples[i].value), 0.5)
+                    << c.name << " " << i;
+            }
+        }
+    }
+}
+
+TEST_F(TrajectoryRecorderTest, StretchScalesTheSelectionAroundItsStartAsOneStep) {
+    const struct {
+        double factor;
+        std::vector<std::pair<uint32_t, int32_t>> after;  // position, pan
+        const char* error;
+    } kCases[] = {
+        // 1000 .. 5000 at twice the length: the point at 9000 lies under the stretched span.
+        {2.0, {{0, -30}, {1000, 10}, {4000, 50}, {9000, 40}, {15000, 0}}, ""},
+        {0.5, {{0, -30}, {1000, 10}, {1750, 50}, {3000, 40}, {9000, -20}, {15000, 0}}, ""},
+        {5.0, {}, "pass the end of the sound"},
+        {0.0, {}, "above 0"},
+    };
+    for (const auto& c : kCases) {
+        std::unique_ptr<CTesselDoc> doc = Doc();
+        const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+        std::string error;
+        const bool bDone = TrajectorySpan::Stretch(*doc, 1000, 5000, c.factor, error);
+        EXPECT_EQ(bDone, c.after.size() != 0) << c.factor;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.factor << ": " << error;
+        if (!bDone) {
+            EXPECT_EQ(doc->GetPanPoints().Values(), before);
+            EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 0u);
+            continue;
+        }
+        std::vector<std::pair<uint32_t, int32_t>> got;
+        for (const PanPoint& point : doc->GetPanPoints().Values()) {
+            got.emplace_back(point.position, point.pan);
+        }
+        EXPECT_EQ(got, c.after) << c.factor;
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    }
+}
+
+TEST_F(TrajectoryRecorderTest, ADiscardedGroupLeavesNoStepAndKeepsTheOldestOfAFullHistory) {
+    std::unique_ptr<CTesselDoc> doc = Doc();
+    for (size_t i = 0; i < UndoHistory::kDepth; ++i) {
+        ASSERT_TRUE(TrajectorySpan::Replace(*doc, 19000, 19999,
+                                            {FrontalPoint(19000 + static_cast<uint32_t>(i), 5)}));
+    }
+    const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+    const std::string oldest = doc->GetUndoHistory().UndoName();
+    doc->BeginGroup(UndoKind::Replace);
+    TrajectorySpan::Replace(*doc, 0, kFrames, {FrontalPoint(7, 7)});
+    EXPECT_EQ(doc->GetPanPoints().GetCount(), 1u);
+    doc->DiscardGroup();
+    EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), UndoHistory::kDepth);
+    EXPECT_FALSE(doc->GetUndoHistory().CanRedo());
+    // Every one of the hundred steps still undoes.
+    for (size_t i = 0; i < UndoHistory::kDepth; ++i) {
+        ASSERT_TRUE(doc->Undo()) << i;
+    }
+    EXPECT_EQ(Outside(*doc, 19000, 19999).size(), doc->GetPanPoints().GetCount());
+    EXPECT_FALSE(oldest.empty());
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+// Record Trajectory through the view: real mouse events over the wave while the sound plays on
+// OpenAL Soft's null back end (which plays in real time), ticks given by hand. What is written
+// follows the pointer at the frames that were being heard; Loop Playback comes round through
+// the one playback, each round a pass of its own.
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+#include "ViewTestBench.h"
+#include "playback/TrevantMixer.h"
+#include "support/ManualPlaybackClock.h"
+
+namespace {
+
+constexpr uint32_t kRate = 22050;
+constexpr uint32_t kTenMs = kRate / 100;
+
+class RecordTest : public ::testing::Test {
+  protected:
+    RecordTest() {
+        auto clock = std::make_unique<ManualPlaybackClock>();
+        ticks = clock.get();
+        app = std::make_unique<CEditorApp>(prompts, settings, TrevantMixer::Shared(),
+                                           std::move(clock));
+    }
+    ~RecordTest() override {
+        app->GetPlayback().Stop();
+        view.reset();
+        doc.reset();
+        app->ExitInstance();
+    }
+    void Open(uint32_t frames, std::vector<PanChunkPoint> points) {
+        doc = MemoryDocument(*app, ViewTestBench::Mono(frames, kRate, std::move(points)));
+        view = std::make_unique<CWaveScrollView>(*doc, *app);
+        view->resize(400, 200);
+        view->show();
+        Settle();
+    }
+    void Mouse(QEvent::Type type, int pan) {
+        const QPoint at(200, view->Geometry().YOfPan(pan));
+        QMouseEvent event(type, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &event);
+    }
+    uint32_t HeardNow() { return app->GetPlayback().ReadHeardFrameNow().value_or(0); }
+    // Lets time pass as the editor would: events (the sampling timer) and a tick every 33 ms.
+    void Run(int ms) {
+        for (int waited = 0; waited < ms; waited += 11) {
+            QTest::qWait(11);
+            if (waited % 33 == 0 && app->IsPlaying()) {
+                ticks->tick();
+            }
+        }
+    }
+
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    ManualPlaybackClock* ticks = nullptr;
+    std::unique_ptr<CEditorApp> app;
+    std::unique_ptr<CTesselDoc> doc;
+    std::unique_ptr<CWaveScrollView> view;
+};
+
+TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesThePassBack) {
+    Open(kRate * 3, {{0, -30}, {kRate, 10}, {kRate * 3, 30}});
+    const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+    app->OnRecordTrajectory();  // Touch, the default
+    view->Play();
+    ASSERT_TRUE(app->IsPlaying());
+    Run(150);
+
+    struct Held {
+        int pan;
+        uint32_t from, to;  // the frames heard while the pointer was there
+    };
+    std::vector<Held> held;
+    for (int pan : {-60, -20, 25, 70, 45}) {
+        Mouse(held.empty() ? QEvent::MouseButtonPress : QEvent::MouseMove, pan);
+        const uint32_t from = HeardNow();
+        Run(120);
+        // The direction the view reads at the pointer's pixel row.
+        held.push_back({view->Geometry().PanFromY(view->Geometry().YOfPan(pan)), from, HeardNow()});
+    }
+    Mouse(QEvent::MouseButtonRelease, 45);
+    const uint32_t first = held.front().from;
+    const uint32_t last = held.back().to;
+    ASSERT_GT(last, first + kRate / 4) << "the null back end did not play";
+    Run(100);
+    app->GetPlayback().Stop();
+    EXPECT_FALSE(doc->IsInGroup());
+
+    size_t written = 0;
+    for (const PanPoint& point : doc->GetPanPoints().Values()) {
+        if (point.position + kTenMs < first || point.position > last + kTenMs) {
+            continue;
+        }
+        ++written;
+        // Some held height was under the pointer within 10 ms of this frame, within 0.5 degrees.
+        const bool bFound = std::any_of(held.begin(), held.end(), [&](const Held& h) {
+            return point.position + kTenMs >= h.from && point.position <= h.to + kTenMs &&
+                   std::abs(point.azimuth - h.pan) <= 0.5;
+        });
+        EXPECT_TRUE(bFound) << point.position << " " << point.azimuth;
+    }
+    // Thinned: two points a height, give or take, though the timer sampled far more.
+    EXPECT_GE(written, held.size());
+    EXPECT_LE(written, 2 * held.size() + 2);
+    // Outside the span touched, the old points as they were.
+    for (const PanPoint& point : before) {
+        if (point.position < first - kTenMs || point.position > last + kTenMs) {
+            EXPECT_NE(std::find(doc->GetPanPoints().Values().begin(),
+                                doc->GetPanPoints().Values().end(), point),
+                      doc->GetPanPoints().Values().end())
+                << point.position;
+        }
+    }
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_EQ(doc->GetPanPoints().Values(), before);
+}
+
+TEST_F(RecordTest, NotArmedOrNotPlayingAPressEditsAsBeforeAndStereoSaysWhy) {
+    Open(kRate, {{0, 0}});
+    app->EnterPanEditMode();
+    app->OnRecordTrajectory();
+    Mouse(QEvent::MouseButtonPress, 40);  // armed but silent: a new point, as always
+    Mouse(QEvent::MouseButtonRelease, 40);
+    EXPECT_EQ(doc->GetPanPoints().GetCount(), 2u);
+
+    TestSound stereo = ViewTestBench::Mono(kRate);
+    stereo.format = MakeFormat(2, kRate, 16);
+    stereo.samples = Pattern(size_t{kRate} * 4);
+    std::unique_ptr<CTesselDoc> other = MemoryDocument(*app, stereo);
+    CWaveScrollView stereoView(*other, *app);
+    stereoView.resize(400, 200);
+    stereoView.show();
+    stereoView.Play();
+    ASSERT_TRUE(app->IsPlaying());
+    const QPoint at(200, 50);
+    QMouseEvent press(QEvent::MouseButtonPress, at, stereoView.viewport()->mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(stereoView.viewport(), &press);
+    EXPECT_EQ(other->GetPanPoints().GetCount(), 0u);
+    // Said on the status bar, not in a box in the middle of a performance.
+    EXPECT_TRUE(prompts.Boxes().empty());
+    ASSERT_FALSE(prompts.StatusTexts().empty());
+    EXPECT_NE(prompts.StatusTexts().back().find("stereo sound has no trajectory"),
+              std::string::npos);
+    app->GetPlayback().Stop();
+}
+
+TEST_F(RecordTest, ALoopComesRoundThroughThePlaybackAndEachRoundIsAPass) {
+    Open(kRate, {{0, -30}, {kRate, 30}});
+    app->OnLoopPlayback();
+    app->SetRecordMode(static_cast<int>(TrajectoryRecorder::Mode::Write));
+    app->OnRecordTrajectory();
+    view->SetSelection(2000, 4000);
+    view->Play();
+    ASSERT_TRUE(app->IsPlaying());
+    for (int round = 1; round <= 2; ++round) {
+        std::atomic<uint32_t>& notice = ManualPlaybackClock::DoneNotice();
+        notice = 0;
+        ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return notice != 0; }, 3000))
+            << "the mixer never said the range had played out";
+        ticks->done(notice);
+        EXPECT_TRUE(app->IsPlaying()) << round;
+        EXPECT_EQ(app->GetPlayback().GetPlayStart(), 2000u);
+        // The rounds before, closed, and this one open.
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), static_cast<size_t>(round) + 1);
+        EXPECT_TRUE(doc->IsInGroup());
+    }
+    app->OnLoopPlayback();  // off: the next end is the last
+    std::atomic<uint32_t>& notice = ManualPlaybackClock::DoneNotice();
+    notice = 0;
+    ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return notice != 0; }, 3000));
+    ticks->done(notice);
+    EXPECT_FALSE(app->IsPlaying());
+    EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 3u);
+    // Write holds the value in force where playback started over the whole range.
+    for (const PanPoint& point : doc->GetPanPoints().Values()) {
+        if (point.position >= 2000 && point.position <= 3999) {
+            EXPECT_EQ(point.azimuth, -25) << point.position;  // -24.56 there
+        }
+    }
+}
+
+}  // namespace
