@@ -15,10 +15,7 @@ TrajectoryRecorder::~TrajectoryRecorder() {
     End();
 }
 
-std::string TrajectoryRecorder::WhyNot(const CTesselDoc& doc, Value value, bool bAllAround) {
-    if (doc.GetFormat().channels != 1) {
-        return "A stereo sound has no trajectory to edit: pan points go on mono sounds.";
-    }
+std::string TrajectoryRecorder::WhyNot(const CTesselDoc& /*doc*/, Value value, bool bAllAround) {
     if (value != Value::Azimuth && !bAllAround) {
         return std::string("The frontal view shows no ") +
                (value == Value::Elevation ? "elevation" : "distance") +

@@ -69,11 +69,11 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = m_view.CanEditPointProperties();
             return true;
         case CommandId::kGenerateTrajectory:
-            state.enabled = !bDragging && IsMono();
+            state.enabled = !bDragging;
             return true;
         case CommandId::kStretchPoints:
-            state.enabled = !bDragging && IsMono() && end > start &&
-                            PanEditCommands::CanDeleteInRange(m_doc, start, end);
+            state.enabled =
+                !bDragging && end > start && PanEditCommands::CanDeleteInRange(m_doc, start, end);
             return true;
         case CommandId::kEditUndo:
             // A recording pass holds its step open until it ends.
