@@ -19,10 +19,14 @@ std::string FramesText(uint32_t done, uint32_t total) {
 }  // namespace
 
 StereoExport::StereoExport(const Source& source)
-    : m_source(source), m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : 2) {}
+    : m_source(source),
+      m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : source.format.bitsPerSample / 8),
+      m_bDeep(IsDeepFormat(source.format)) {}
 
 std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount) {
-    if (source.bitsPerSample != 8 && source.bitsPerSample != 16) {
+    const bool bDeep = IsDeepFormat(source);
+    if (bDeep ? !IsKeptDeepFormat(source)
+              : source.bitsPerSample != 8 && source.bitsPerSample != 16) {
         return std::nullopt;
     }
     const uint16_t blockAlign = static_cast<uint16_t>(2 * (source.bitsPerSample / 8));
@@ -119,8 +123,15 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
         if (m_pSegment->slope != 0.0) {
             end = NextPanChange(*m_pSegment, i, end);
         }
-        m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
-                               m_sampleWidth, end - i, buffer + pending);
+        if (m_bDeep) {
+            m_filter.ProcessDeepFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
+                                       m_source.format.bitsPerSample,
+                                       m_source.format.formatTag == kFormatTagFloat, end - i,
+                                       buffer + pending);
+        } else {
+            m_filter.ProcessFrames(m_source.samples + size_t{i} * sourceFrameBytes, channels,
+                                   m_sampleWidth, end - i, buffer + pending);
+        }
         pending += (end - i) * frameBytes;
         i = end;
 

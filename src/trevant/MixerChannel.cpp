@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -13,10 +14,31 @@ namespace {
 constexpr float kLowpassGainHf = 0.5f;
 
 ALenum AlFormat(const MixerWave& wave) {
+    if (wave.PlaysAsFloat()) {
+        return wave.channels == 1 ? AL_FORMAT_MONO_FLOAT32 : AL_FORMAT_STEREO_FLOAT32;
+    }
     if (wave.channels == 1) {
         return wave.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
     }
     return wave.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+}
+
+// One deep sample at full scale 1.0. A float that is not a number plays as silence and an
+// infinity as full scale, so the device never mixes either.
+float DeepSample(const unsigned char* at, const MixerWave& wave) {
+    if (wave.bFloat) {
+        float v;
+        std::memcpy(&v, at, sizeof v);
+        return std::isnan(v) ? 0.0f : std::isinf(v) ? (v > 0 ? 1.0f : -1.0f) : v;
+    }
+    if (wave.bitsPerSample == 24) {
+        const auto v = static_cast<int32_t>(uint32_t{at[0]} << 8 | uint32_t{at[1]} << 16 |
+                                            uint32_t{at[2]} << 24);
+        return static_cast<float>(v) * (1.0f / 2147483648.0f);
+    }
+    int32_t v;
+    std::memcpy(&v, at, sizeof v);
+    return static_cast<float>(v) * (1.0f / 2147483648.0f);
 }
 
 }  // namespace
@@ -139,9 +161,23 @@ void MixerChannel::QueueFreeBuffers() {
     while (!m_freeBuffers.empty() && m_cursor < m_wave.frameCount) {
         const uint32_t frames = std::min(m_bufferFrames, m_wave.frameCount - m_cursor);
         const ALuint buffer = m_freeBuffers.back();
-        alBufferData(buffer, AlFormat(m_wave), m_wave.data + size_t{m_cursor} * bytesPerFrame,
-                     static_cast<ALsizei>(frames * bytesPerFrame),
-                     static_cast<ALsizei>(m_wave.sampleRate));
+        const unsigned char* from = m_wave.data + size_t{m_cursor} * bytesPerFrame;
+        if (m_wave.PlaysAsFloat()) {
+            // Converted a buffer at a time: nothing copies the whole sound.
+            const size_t samples = size_t{frames} * m_wave.channels;
+            const size_t width = m_wave.bitsPerSample / 8u;
+            m_floats.resize(samples);
+            for (size_t i = 0; i < samples; ++i) {
+                m_floats[i] = DeepSample(from + i * width, m_wave);
+            }
+            alBufferData(buffer, AlFormat(m_wave), m_floats.data(),
+                         static_cast<ALsizei>(samples * sizeof(float)),
+                         static_cast<ALsizei>(m_wave.sampleRate));
+        } else {
+            alBufferData(buffer, AlFormat(m_wave), from,
+                         static_cast<ALsizei>(frames * bytesPerFrame),
+                         static_cast<ALsizei>(m_wave.sampleRate));
+        }
         alSourceQueueBuffers(m_source, 1, &buffer);
         m_freeBuffers.pop_back();
         m_queued.push_back({buffer, frames});
