@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -120,11 +121,8 @@ void SummariseVectors(const uint8_t* block, uint32_t values, uint32_t period, in
 
 using Summariser = void (*)(const uint8_t*, uint32_t, uint32_t, int16_t*);
 
-Summariser ChooseDeepSummariser(uint32_t bits, bool bFloat) {
-    if (bFloat) {
-        return &SummariseDeep<32, true>;
-    }
-    return bits == 24 ? &SummariseDeep<24, false> : &SummariseDeep<32, false>;
+Summariser ChooseDeepSummariser(bool bFloat) {
+    return bFloat ? &SummariseDeep<32, true> : &SummariseDeep<32, false>;
 }
 
 Summariser ChooseSummariser(uint32_t sampleBytes, uint32_t period) {
@@ -214,10 +212,25 @@ void PeakSummary::SummariseBlocks(const uint8_t* samples, uint64_t from, uint64_
     const uint32_t sampleBytes = m_bitsPerSample / 8u;
     const uint32_t values = m_blockFrames * m_channels;
     const size_t blockBytes = size_t{values} * sampleBytes;
-    const Summariser summarise = m_bFloat || sampleBytes > 2
-                                     ? ChooseDeepSummariser(m_bitsPerSample, m_bFloat)
-                                     : ChooseSummariser(sampleBytes, m_period);
     int16_t* out = m_levels[0].get() + 2 * from * m_period;
+    if (m_bitsPerSample == 24 && !m_bFloat) {
+        // A 24-bit sample's picture value is the 16-bit word in its top two bytes: gathered a
+        // block at a time, the block takes the 16-bit path.
+        const Summariser summarise = ChooseSummariser(2, m_period);
+        std::vector<int16_t> words(values);
+        for (uint64_t b = from; b < to; ++b) {
+            const uint8_t* block = samples + b * blockBytes;
+            for (uint32_t i = 0; i < values; ++i) {
+                words[i] = Load<int16_t>(block + 3 * i + 1);
+            }
+            summarise(reinterpret_cast<const uint8_t*>(words.data()), values, m_period, out);
+            out += 2 * m_period;
+        }
+        return;
+    }
+    const Summariser summarise = m_bFloat || sampleBytes > 2
+                                     ? ChooseDeepSummariser(m_bFloat)
+                                     : ChooseSummariser(sampleBytes, m_period);
     for (uint64_t b = from; b < to; ++b) {
         summarise(samples + b * blockBytes, values, m_period, out);
         out += 2 * m_period;
