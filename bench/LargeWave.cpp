@@ -75,7 +75,11 @@ double PlainRead(const std::string& path) {
 
 void MeasureAgainstPlainRead(benchmark::State& state,
                              const std::function<double(const std::string&)>& open) {
-    const std::string& path = LargeWave();
+    MeasureAgainstPlainRead(state, LargeWave(), kLargeWaveDataBytes, open);
+}
+
+void MeasureAgainstPlainRead(benchmark::State& state, const std::string& path, uint64_t dataBytes,
+                             const std::function<double(const std::string&)>& open) {
     PlainRead(path);  // warm the page cache
     double ours = 0;
     double plain = 0;
@@ -95,5 +99,5 @@ void MeasureAgainstPlainRead(benchmark::State& state,
     }
     state.counters["plain_read_ms"] = 1000 * plain / static_cast<double>(state.iterations());
     state.counters["ratio_to_plain_read"] = ours / plain;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kLargeWaveDataBytes);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * dataBytes));
 }

@@ -19,3 +19,6 @@ double PlainRead(const std::string& path);
 // see the same machine load, and reports ratio_to_plain_read. open returns its seconds.
 void MeasureAgainstPlainRead(benchmark::State& state,
                              const std::function<double(const std::string&)>& open);
+// The same for another file of dataBytes bytes of samples.
+void MeasureAgainstPlainRead(benchmark::State& state, const std::string& path, uint64_t dataBytes,
+                             const std::function<double(const std::string&)>& open);

@@ -1,6 +1,7 @@
 // Writes the seed corpus for the sound-file fuzz target into the folder given: small files of
 // both formats in every sample layout, with pan chunks and carried chunks, and a few nearly
 // valid ones that no writer would make.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -44,9 +45,9 @@ Bytes Chunk(const char* id, const Bytes& data, bool bBigEndian) {
 
 // One file through our own writer, with a pan chunk and carried chunks when asked.
 bool WriteSound(const std::string& path, int typeId, uint16_t channels, uint16_t bits,
-                uint32_t rate, uint32_t frames, bool bExtras) {
+                uint32_t rate, uint32_t frames, bool bExtras, uint16_t tag = kFormatTagPcm) {
     const auto align = static_cast<uint16_t>(channels * (bits / 8));
-    const PcmFormat format{1, channels, rate, rate * align, align, bits};
+    const PcmFormat format{tag, channels, rate, rate * align, align, bits};
     Bytes samples(size_t{frames} * align);
     for (size_t i = 0; i < samples.size(); ++i) {
         samples[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -86,12 +87,15 @@ int main(int argc, char** argv) {
     for (int typeId : {kSoundTypeWave, kSoundTypeAiff}) {
         const std::string ext = typeId == kSoundTypeWave ? ".wav" : ".aif";
         for (uint16_t channels : {1, 2}) {
-            for (uint16_t bits : {8, 16}) {
+            // 33 stands for 32-bit floats.
+            for (uint16_t bits : {8, 16, 24, 32, 33}) {
                 for (bool bExtras : {false, true}) {
                     const std::string name = dir + "/seed-" + std::to_string(channels) + "ch-" +
                                              std::to_string(bits) + (bExtras ? "-extras" : "") +
                                              ext;
-                    if (!WriteSound(name, typeId, channels, bits, 22050, 5, bExtras)) {
+                    const bool bFloat = bits == 33;
+                    if (!WriteSound(name, typeId, channels, bFloat ? 32 : bits, 22050, 5, bExtras,
+                                    bFloat ? kFormatTagFloat : kFormatTagPcm)) {
                         std::fprintf(stderr, "make_fuzz_seeds: cannot write %s\n", name.c_str());
                         return 1;
                     }
@@ -124,6 +128,32 @@ int main(int argc, char** argv) {
                   0,    0,    0,    10,  0, 0,  0, 0,  0,   0,   0,   0,   1,   2};
     Put(dir + "/seed-nanrate.aif", aiff);
     count += 2;
+    // Deep faults: a depth its block align disagrees with, an extensible header shorter than it
+    // says, floats that are not numbers, and an AIFF-C compression nobody reads.
+    Bytes align = Load(dir + "/seed-1ch-24.wav");
+    align[32] = 4;
+    Put(dir + "/seed-align24.wav", align);
+    // Its 'fmt ' holds 30 bytes: the extra size promises 22 more than the 16, 8 short.
+    Bytes extensible = {'R', 'I', 'F',  'F',  58, 0, 0, 0,    'W',  'A', 'V', 'E',  'f',
+                        'm', 't', ' ',  30,   0,  0, 0, 0xFE, 0xFF, 1,   0,   0x22, 0x56,
+                        0,   0,   0x66, 0x02, 1,  0, 3, 0,    24,   0,   22,  0,    24,
+                        0,   4,   0,    0,    0,  1, 0, 0,    0,    0,   0,   'd',  'a',
+                        't', 'a', 3,    0,    0,  0, 1, 2,    3,    0};
+    Put(dir + "/seed-short-extensible.wav", extensible);
+    Bytes nan = Load(dir + "/seed-1ch-33.wav");
+    for (size_t i = nan.size() - 20; i + 4 <= nan.size(); i += 8) {
+        const uint8_t bits[8] = {0x00, 0x00, 0xC0, 0x7F, 0x00, 0x00, 0x80, 0x7F};
+        std::memcpy(&nan[i], bits, std::min<size_t>(8, nan.size() - i));
+    }
+    Put(dir + "/seed-nan.wav", nan);
+    Bytes compressed = Load(dir + "/seed-1ch-33.aif");
+    for (size_t i = 0; i + 4 <= compressed.size(); ++i) {
+        if (std::memcmp(&compressed[i], "fl32", 4) == 0) {
+            std::memcpy(&compressed[i], "ima4", 4);
+        }
+    }
+    Put(dir + "/seed-ima4.aifc", compressed);
+    count += 4;
     std::printf("make_fuzz_seeds: %d files in %s\n", count, dir.c_str());
     return 0;
 }

@@ -45,6 +45,8 @@ std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& mess
     out << "  \"channels\": " << format.channels << ",\n";
     out << "  \"sampleRate\": " << format.sampleRate << ",\n";
     out << "  \"bitsPerSample\": " << format.bitsPerSample << ",\n";
+    out << "  \"sampleFormat\": \"" << (format.formatTag == kFormatTagFloat ? "float" : "int")
+        << "\",\n";
     out << "  \"dataBytes\": " << doc.GetDataBytes() << ",\n";
     out << "  \"frames\": " << doc.GetFrameCount() << ",\n";
     out << "  \"panPoints\": [";

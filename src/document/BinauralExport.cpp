@@ -8,6 +8,7 @@
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
+#include "render/SampleCodec.h"
 
 namespace {
 
@@ -41,6 +42,30 @@ std::vector<uint8_t> MixDown(const uint8_t* samples, uint32_t frames, int width)
     return mono;
 }
 
+// Deep samples at the 16 bits the binaural mixer takes, one channel: (L + R) / 2 of a stereo
+// source, clipped and truncated toward zero as the stereo export's 16-bit store does.
+std::vector<uint8_t> MixDownDeep(const uint8_t* samples, uint32_t frames, const PcmFormat& format) {
+    const int bits = format.bitsPerSample;
+    const bool bFloat = format.formatTag == kFormatTagFloat;
+    const size_t width = bits / 8u;
+    const size_t frameBytes = width * format.channels;
+    std::vector<uint8_t> mono(size_t{frames} * 2);
+    for (uint32_t i = 0; i < frames; ++i) {
+        const uint8_t* frame = samples + i * frameBytes;
+        float value = SampleCodec::ReadDeep(frame, bits, bFloat);
+        if (format.channels == 2) {
+            value = (value + SampleCodec::ReadDeep(frame + width, bits, bFloat)) * 0.5f;
+        }
+        const int clipped = value >= 32767.0f    ? 32767
+                            : value <= -32768.0f ? -32768
+                                                 : static_cast<int>(value);
+        const auto bits16 = static_cast<uint16_t>(static_cast<int16_t>(clipped));
+        mono[size_t{i} * 2] = static_cast<uint8_t>(bits16 & 0xFF);
+        mono[size_t{i} * 2 + 1] = static_cast<uint8_t>(bits16 >> 8);
+    }
+    return mono;
+}
+
 }  // namespace
 
 BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer)
@@ -51,7 +76,12 @@ BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer)
     if (source.points != nullptr && !IsFrontal(*source.points)) {
         m_pCursor = std::make_unique<PlaceCursor>(*source.points);
     }
-    if (source.format.channels == 2 && m_pCursor) {
+    if (IsDeepFormat(source.format)) {
+        // The mixer takes 8 and 16 bits: a deeper sound goes in mixed down to 16.
+        m_mono = MixDownDeep(source.samples, source.frameCount, source.format);
+        m_wave.samples = m_mono.data();
+        m_wave.bitsPerSample = 16;
+    } else if (source.format.channels == 2 && m_pCursor) {
         m_wave.samples = source.samples;
         m_wave.channels = 2;
         m_wave.bitsPerSample = static_cast<uint16_t>(width * 8);

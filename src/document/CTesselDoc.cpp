@@ -49,6 +49,7 @@ SampleData CTesselDoc::Describe(const PcmFormat& format, const uint8_t* samples,
     data.frameCount = frameBytes != 0 ? dataBytes / frameBytes : 0;
     data.channels = format.channels;
     data.bitsPerSample = format.bitsPerSample;
+    data.bFloat = format.formatTag == kFormatTagFloat;
     data.sampleRate = format.sampleRate;
     return data;
 }

@@ -49,8 +49,10 @@ std::string Substitute(std::string text, const std::string& value) {
 
 bool IsEditable(const PcmFormat& format) {
     SpatialFilter rateCheck;
-    return (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
-           (format.channels == 1 || format.channels == 2) &&
+    const bool bWidth = IsDeepFormat(format)
+                            ? IsKeptDeepFormat(format)
+                            : format.bitsPerSample == 8 || format.bitsPerSample == 16;
+    return bWidth && (format.channels == 1 || format.channels == 2) &&
            rateCheck.SelectRate(static_cast<int32_t>(format.sampleRate)) !=
                SpatialFilter::kUnsupportedRate;
 }

@@ -18,13 +18,51 @@ std::string FramesText(uint32_t done, uint32_t total) {
     return "(" + std::to_string(done) + " of " + std::to_string(total) + ")";
 }
 
+// One sample of the in-memory form times gain, saturating at the width's full scale.
+void ScaleSample(const uint8_t* in, uint8_t* out, int width, bool bFloat, double gain) {
+    if (width == 1) {
+        out[0] =
+            static_cast<uint8_t>(std::clamp(std::lround((in[0] - 128) * gain) + 128, 0L, 255L));
+    } else if (width == 2) {
+        int16_t sample;
+        std::memcpy(&sample, in, 2);
+        const auto value =
+            static_cast<int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
+        std::memcpy(out, &value, 2);
+    } else if (width == 3) {
+        const auto sample = static_cast<int32_t>(uint32_t{in[0]} << 8 | uint32_t{in[1]} << 16 |
+                                                 uint32_t{in[2]} << 24) >>
+                            8;
+        const auto value =
+            static_cast<uint32_t>(std::clamp(std::lround(sample * gain), -8388608L, 8388607L));
+        out[0] = static_cast<uint8_t>(value);
+        out[1] = static_cast<uint8_t>(value >> 8);
+        out[2] = static_cast<uint8_t>(value >> 16);
+    } else if (bFloat) {
+        float sample;
+        std::memcpy(&sample, in, 4);
+        const auto value = static_cast<float>(sample * gain);
+        std::memcpy(out, &value, 4);
+    } else {
+        int32_t sample;
+        std::memcpy(&sample, in, 4);
+        const auto value = static_cast<int32_t>(
+            std::clamp(std::llround(sample * gain), -2147483648LL, 2147483647LL));
+        std::memcpy(out, &value, 4);
+    }
+}
+
 }  // namespace
 
 StereoExport::StereoExport(const Source& source)
-    : m_source(source), m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : 2) {}
+    : m_source(source),
+      m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : source.format.bitsPerSample / 8),
+      m_bDeep(IsDeepFormat(source.format)) {}
 
 std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount) {
-    if (source.bitsPerSample != 8 && source.bitsPerSample != 16) {
+    const bool bDeep = IsDeepFormat(source);
+    if (bDeep ? !IsKeptDeepFormat(source)
+              : source.bitsPerSample != 8 && source.bitsPerSample != 16) {
         return std::nullopt;
     }
     const uint16_t blockAlign = static_cast<uint16_t>(2 * (source.bitsPerSample / 8));
@@ -79,18 +117,11 @@ const uint8_t* StereoExport::PlaceRun(uint32_t from, uint32_t to, const uint8_t*
     const uint32_t count = to - from;
     const size_t samples = size_t{count} * static_cast<size_t>(channels);
     m_scaled.resize(samples * static_cast<size_t>(m_sampleWidth));
+    const bool bFloat = m_source.format.formatTag == kFormatTagFloat;
     for (size_t k = 0; k < samples; ++k) {
         const double gain = g0 + (g1 - g0) * static_cast<double>(k / channels) / count;
-        if (m_sampleWidth == 1) {
-            const long value = std::lround((input[k] - 128) * gain) + 128;
-            m_scaled[k] = static_cast<uint8_t>(std::clamp(value, 0L, 255L));
-        } else {
-            int16_t sample;
-            std::memcpy(&sample, input + 2 * k, 2);
-            const auto value =
-                static_cast<int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
-            std::memcpy(m_scaled.data() + 2 * k, &value, 2);
-        }
+        ScaleSample(input + k * m_sampleWidth, m_scaled.data() + k * m_sampleWidth, m_sampleWidth,
+                    bFloat, gain);
     }
     return m_scaled.data();
 }
@@ -163,7 +194,13 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
                 end = NextPanChange(*m_pSegment, i, end);
             }
         }
-        m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, buffer + pending);
+        if (m_bDeep) {
+            m_filter.ProcessDeepFrames(input, channels, m_source.format.bitsPerSample,
+                                       m_source.format.formatTag == kFormatTagFloat, end - i,
+                                       buffer + pending);
+        } else {
+            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, buffer + pending);
+        }
         pending += (end - i) * frameBytes;
         i = end;
 

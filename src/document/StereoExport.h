@@ -28,7 +28,7 @@ class StereoExport {
 
     struct Source {
         const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
-        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits
+        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits or deep
         uint32_t frameCount = 0;
         const PanPointList* points = nullptr;
     };
@@ -36,7 +36,8 @@ class StereoExport {
     explicit StereoExport(const Source& source);
 
     // The output's format: the source's rate, tag and width with two channels. None when
-    // the source is not 8 or 16 bits, or the stereo data would not fit a sound file.
+    // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
+    // not fit a sound file.
     static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount);
     // Bytes of stereo sample data the output announces and receives.
     uint32_t OutputDataBytes() const;
@@ -68,7 +69,8 @@ class StereoExport {
     const uint8_t* PlaceRun(uint32_t from, uint32_t to, const uint8_t* input, int channels);
 
     Source m_source;
-    int m_sampleWidth;  // bytes per sample of one channel: 1 or 2
+    int m_sampleWidth;  // bytes per sample of one channel: 1, 2, 3 or 4
+    bool m_bDeep;       // 24 or 32 bits, or floats: the filter runs one frame at a time
     SpatialFilter m_filter;
     std::unique_ptr<PanSegment> m_pSegment;
     int64_t m_lastPan = 65535;               // a value no pan takes

@@ -11,7 +11,18 @@ namespace {
 
 constexpr uint32_t kForm = ChunkId("FORM");
 constexpr uint32_t kAiff = ChunkId("AIFF");
+constexpr uint32_t kAifc = ChunkId("AIFC");
+constexpr uint32_t kFver = ChunkId("FVER");
 constexpr uint32_t kComm = ChunkId("COMM");
+// AIFF-C: the plain 18 bytes, then the compression type and its name (a Pascal string).
+constexpr uint32_t kCommCompressedBytes = 22;
+constexpr uint32_t kAifcVersion1 = 0xA2805140;
+constexpr uint32_t kNone = ChunkId("NONE");
+constexpr uint32_t kTwos = ChunkId("twos");
+constexpr uint32_t kSowt = ChunkId("sowt");
+constexpr uint32_t kFl32 = ChunkId("fl32");
+constexpr uint32_t kFl32Upper = ChunkId("FL32");
+constexpr char kFloatName[] = "32-bit floating point";
 constexpr uint32_t kSsnd = ChunkId("SSND");
 constexpr uint32_t kCommBytes = 18;
 constexpr uint32_t kSsndHeaderBytes = 8;  // offset, then block size (ignored)
@@ -41,6 +52,13 @@ void FlipSignBits(void* buffer, uint32_t count) {
     auto* bytes = static_cast<uint8_t*>(buffer);
     for (uint32_t i = 0; i < count; ++i) {
         bytes[i] ^= 0x80u;
+    }
+}
+
+// Reverses the bytes of each width-byte sample; 3 and 4 are the widths deep samples take.
+void ReverseSamples(uint8_t* bytes, uint32_t count, uint32_t width) {
+    for (uint32_t at = 0; at + width <= count; at += width) {
+        std::reverse(bytes + at, bytes + at + width);
     }
 }
 
@@ -119,12 +137,31 @@ void CAiffFile::RegisterKnownIds() {
 
 uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
     try {
-        if (FindForm(kForm, kAiff) == 0 || FindChunk(kComm) != kCommBytes) {
-            m_bOk = false;
-            return 0;
-        }
-        uint8_t comm[kCommBytes];
-        if (m_pFile->Read(comm, kCommBytes) < kCommBytes) {
+        uint8_t comm[kCommCompressedBytes];
+        if (FindForm(kForm, kAiff) != 0) {
+            m_aiffType = kAiff;
+            if (FindChunk(kComm) != kCommBytes || m_pFile->Read(comm, kCommBytes) < kCommBytes) {
+                m_bOk = false;
+                return 0;
+            }
+            m_order = SampleOrder::BigInteger;
+        } else if (FindForm(kForm, kAifc) != 0) {
+            m_aiffType = kAifc;
+            const uint32_t commSize = FindChunk(kComm);
+            if (commSize < kCommCompressedBytes ||
+                m_pFile->Read(comm, kCommCompressedBytes) < kCommCompressedBytes) {
+                m_bOk = false;
+                return 0;
+            }
+            const std::optional<SampleOrder> order = CompressionOrder(Load32(comm + kCommBytes));
+            if (!order) {
+                m_bOk = false;
+                return 0;
+            }
+            m_order = *order;
+            // The form's version stamp is written anew with the form.
+            m_knownIds.push_back(kFver);
+        } else {
             m_bOk = false;
             return 0;
         }
@@ -139,15 +176,20 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
                                         ? static_cast<uint32_t>(rate)
                                         : 0;
         const uint32_t bytesPerSample = bits / 8u;
-        m_format.formatTag = 1;
+        m_format.formatTag = m_order == SampleOrder::BigFloat ? kFormatTagFloat : kFormatTagPcm;
         m_format.channels = channels;
         m_format.sampleRate = sampleRate;
         m_format.blockAlign = static_cast<uint16_t>(bytesPerSample * channels);
         m_format.avgBytesPerSec =
             static_cast<uint32_t>(uint64_t{sampleRate} * bytesPerSample * channels);
         m_format.bitsPerSample = bits;
+        // AIFF-C opens only at the deep widths; 8 and 16 bits stay with the import.
+        if (m_aiffType == kAifc && !IsKeptDeepFormat(m_format)) {
+            m_bOk = false;
+            return 0;
+        }
         format = m_format;
-        if (FindForm(kForm, kAiff) == 0) {
+        if (FindForm(kForm, m_aiffType) == 0) {
             m_bOk = false;
             return 0;
         }
@@ -168,8 +210,21 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
     }
 }
 
+std::optional<CAiffFile::SampleOrder> CAiffFile::CompressionOrder(uint32_t compression) {
+    if (compression == kNone || compression == kTwos) {
+        return SampleOrder::BigInteger;
+    }
+    if (compression == kSowt) {
+        return SampleOrder::LittleInteger;
+    }
+    if (compression == kFl32 || compression == kFl32Upper) {
+        return SampleOrder::BigFloat;
+    }
+    return std::nullopt;
+}
+
 bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count, const ReadyFn& onReady) {
-    if (FindForm(kForm, kAiff) == 0 || FindChunk(kSsnd) == 0) {
+    if (FindForm(kForm, m_aiffType) == 0 || FindChunk(kSsnd) == 0) {
         m_bOk = false;
         return false;
     }
@@ -185,7 +240,15 @@ bool CAiffFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count, const
 }
 
 void CAiffFile::ConvertRead(uint8_t* bytes, uint32_t count) {
-    if (m_format.bitsPerSample == 16) {
+    ConvertSamples(bytes, count);
+}
+
+void CAiffFile::ConvertSamples(uint8_t* bytes, uint32_t count) {
+    if (IsDeepFormat(m_format)) {
+        if (m_order != SampleOrder::LittleInteger) {
+            ReverseSamples(bytes, count, m_format.bitsPerSample / 8u);
+        }
+    } else if (m_format.bitsPerSample == 16) {
         SwapWords(bytes, count);
     } else {
         FlipSignBits(bytes, count);
@@ -201,11 +264,11 @@ std::optional<uint32_t> CAiffFile::ReadSsndOffset() {
 }
 
 bool CAiffFile::HasPanChunk() {
-    return HasPanChunkIn(kForm, kAiff);
+    return HasPanChunkIn(kForm, m_aiffType);
 }
 
 std::optional<PanChunkBytes> CAiffFile::ReadPanChunk() {
-    std::optional<PanChunkBytes> chunk = ReadPanChunkIn(kForm, kAiff);
+    std::optional<PanChunkBytes> chunk = ReadPanChunkIn(kForm, m_aiffType);
     if (chunk) {
         PanChunkFromBigEndian(chunk->data(), chunk->size());
     }
@@ -216,18 +279,37 @@ bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
     if (!StartWriting()) {
         return false;
     }
-    CreateForm(kForm, kAiff);
+    // Floats need AIFF-C; integers of every width stay plain AIFF, big-endian.
+    const bool bFloat = format.formatTag == kFormatTagFloat;
+    m_aiffType = bFloat ? kAifc : kAiff;
+    m_order = bFloat ? SampleOrder::BigFloat : SampleOrder::BigInteger;
+    CreateForm(kForm, m_aiffType);
+    if (bFloat) {
+        uint8_t version[4];
+        Store32(version, kAifcVersion1);
+        CreateChunk(kFver, version, sizeof version);
+        CloseChunk();
+    }
     const uint32_t bytesPerSample = format.bitsPerSample / 8u;
     const uint32_t frames = format.channels != 0 && bytesPerSample != 0
                                 ? dataBytes / format.channels / bytesPerSample
                                 : 0;
-    uint8_t comm[kCommBytes];
+    // The name's length byte and text fill an even count, so it needs no pad byte.
+    static_assert((1 + sizeof kFloatName - 1) % 2 == 0);
+    uint8_t comm[kCommCompressedBytes + sizeof kFloatName];
     Store16(comm, format.channels);
     Store32(comm + 2, frames);
     Store16(comm + 6, format.bitsPerSample);
     const Extended80 rate = DoubleToExtended(format.sampleRate);
     std::memcpy(comm + 8, rate.data(), rate.size());
-    CreateChunk(kComm, comm, kCommBytes);
+    uint32_t commBytes = kCommBytes;
+    if (bFloat) {
+        Store32(comm + kCommBytes, kFl32);
+        comm[kCommCompressedBytes] = static_cast<uint8_t>(sizeof kFloatName - 1);
+        std::memcpy(comm + kCommCompressedBytes + 1, kFloatName, sizeof kFloatName - 1);
+        commBytes = kCommCompressedBytes + sizeof kFloatName;
+    }
+    CreateChunk(kComm, comm, commBytes);
     CloseChunk();
     const uint8_t ssndHeader[kSsndHeaderBytes] = {};
     CreateChunk(kSsnd, ssndHeader, kSsndHeaderBytes);  // stays open for the samples
@@ -240,18 +322,16 @@ bool CAiffFile::WriteSamples(const void* buffer, uint32_t count) {
         return false;
     }
     // Converted through a copy a stretch at a time: the caller's samples may be playing.
-    const bool bSwap = m_format.bitsPerSample == 16;
-    constexpr uint32_t kStretch = 1u << 16;  // even, so no word is split
-    std::vector<uint8_t> stretch(std::min(count, kStretch));
+    // Whole frames to a stretch, so no sample is split.
+    const uint32_t frameBytes =
+        IsDeepFormat(m_format) ? std::max<uint32_t>(m_format.blockAlign, 1) : 2;
+    const uint32_t stretchBytes = (1u << 16) - (1u << 16) % frameBytes;
+    std::vector<uint8_t> stretch(std::min(count, stretchBytes));
     const auto* from = static_cast<const uint8_t*>(buffer);
     for (uint32_t done = 0; done < count && m_bOk;) {
-        const uint32_t n = std::min(count - done, kStretch);
+        const uint32_t n = std::min(count - done, stretchBytes);
         std::memcpy(stretch.data(), from + done, n);
-        if (bSwap) {
-            SwapWords(stretch.data(), n);
-        } else {
-            FlipSignBits(stretch.data(), n);
-        }
+        ConvertSamples(stretch.data(), n);
         Write(stretch.data(), n);
         done += n;
     }

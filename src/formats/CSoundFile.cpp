@@ -39,8 +39,12 @@ bool CSoundFile::ReadSamples(void*, uint32_t, uint32_t, const ReadyFn&) {
 
 void CSoundFile::ReadStretches(uint8_t* buffer, uint32_t count, const ReadyFn& onReady) {
     bool bEnded = false;
+    // Whole frames to a stretch, so a conversion never splits a 3-byte sample.
+    const uint32_t frameBytes =
+        IsDeepFormat(m_format) ? std::max<uint32_t>(m_format.blockAlign, 1) : 1;
+    const uint32_t stretchBytes = std::max(kReadStretchBytes - kReadStretchBytes % frameBytes, 1u);
     for (uint32_t done = 0; done < count;) {
-        const uint32_t n = std::min(count - done, kReadStretchBytes);
+        const uint32_t n = std::min(count - done, stretchBytes);
         const size_t got = bEnded ? 0 : m_pFile->Read(buffer + done, n);
         if (got < n) {
             std::memset(buffer + done + got, 0, n - got);

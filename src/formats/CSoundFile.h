@@ -11,8 +11,8 @@
 #include "formats/PcmFormat.h"
 
 // The one interface through which sound files are read and written, whatever their format.
-// Samples in memory are always interleaved frames, 8-bit unsigned (128 = silence) or 16-bit
-// signed little-endian; the concrete class converts on the way in and out. Counts and offsets
+// Samples in memory are always interleaved little-endian frames as PcmFormat.h describes them;
+// the concrete class converts on the way in and out. Counts and offsets
 // of sample data are bytes.
 //
 // Reading: ReadFormat first, then ReadAllSamples, HasPanChunk, ReadPanChunk (only after
@@ -75,8 +75,8 @@ class CSoundFile : public CChunkFile {
     // the file ends early, converts each stretch with ConvertRead while it is still in the
     // cache, and tells onReady. Throws CFileException when a read fails.
     void ReadStretches(uint8_t* buffer, uint32_t count, const ReadyFn& onReady);
-    // Turns bytes just read from the file into the in-memory form; count is even except for a
-    // read's last stretch. The default leaves them as they are.
+    // Turns bytes just read from the file into the in-memory form; count is whole frames except
+    // for a read's last stretch. The default leaves them as they are.
     virtual void ConvertRead(uint8_t* bytes, uint32_t count);
 
     // wanted, capped at the bytes the file holds from skip bytes after its current position.

@@ -1,5 +1,7 @@
 #include "formats/CWaveFile.h"
 
+#include <cstring>
+
 #include "platform/CFileException.h"
 
 namespace {
@@ -8,6 +10,10 @@ constexpr uint32_t kRiff = ChunkId("RIFF");
 constexpr uint32_t kWave = ChunkId("WAVE");
 constexpr uint32_t kFmt = ChunkId("fmt ");
 constexpr uint32_t kData = ChunkId("data");
+constexpr uint16_t kTagExtensible = 0xFFFE;
+// The WAVE_FORMAT_EXTENSIBLE form: the plain 16 bytes, the extra size, valid bits, channel mask
+// and the sub-format GUID.
+constexpr uint32_t kExtensibleBytes = 40;
 
 }  // namespace
 
@@ -36,16 +42,17 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
             return 0;
         }
         const uint32_t fmtSize = FindChunk(kFmt);
-        if (fmtSize != 16 && fmtSize != 18) {
+        std::optional<PcmFormat> read;
+        if (fmtSize == 16 || fmtSize == 18) {
+            read = ReadPlainFormat();
+        } else if (fmtSize >= kExtensibleBytes) {
+            read = ReadExtensibleFormat(fmtSize);
+        }
+        if (!read) {
             m_bOk = false;
             return 0;
         }
-        PcmFormat read{};
-        if (m_pFile->Read(&read, sizeof read) < sizeof read || read.formatTag != 1) {
-            m_bOk = false;
-            return 0;
-        }
-        m_format = read;
+        m_format = *read;
         format = m_format;
         if (FindForm(kRiff, kWave) == 0) {
             m_bOk = false;
@@ -61,6 +68,64 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
     } catch (const CFileException&) {
         m_bOk = false;
         return 0;
+    }
+}
+
+std::optional<PcmFormat> CWaveFile::ReadPlainFormat() {
+    PcmFormat read{};
+    if (m_pFile->Read(&read, sizeof read) < sizeof read) {
+        return std::nullopt;
+    }
+    // Floats come only at their own depth; every other tag stays with the import.
+    if (read.formatTag == kFormatTagFloat ? !IsKeptDeepFormat(read)
+                                          : read.formatTag != kFormatTagPcm) {
+        return std::nullopt;
+    }
+    m_validBits = read.bitsPerSample;
+    return read;
+}
+
+std::optional<PcmFormat> CWaveFile::ReadExtensibleFormat(uint32_t fmtSize) {
+    uint8_t bytes[kExtensibleBytes];
+    if (m_pFile->Read(bytes, kExtensibleBytes) < kExtensibleBytes) {
+        return std::nullopt;
+    }
+    PcmFormat read{};
+    std::memcpy(&read, bytes, sizeof read);
+    uint16_t extraBytes, validBits, subTag;
+    std::memcpy(&extraBytes, bytes + 16, 2);
+    std::memcpy(&validBits, bytes + 18, 2);
+    std::memcpy(&subTag, bytes + 24, 2);
+    // The sub-format GUID's other bytes are the same for every tag of the old kind.
+    static constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (read.formatTag != kTagExtensible || extraBytes < kExtensibleBytes - 18 ||
+        uint32_t{extraBytes} + 18 > fmtSize ||
+        std::memcmp(bytes + 26, kGuidTail, sizeof kGuidTail) != 0) {
+        return std::nullopt;
+    }
+    read.formatTag = subTag;
+    // Only the deep samples open from this form; 8 and 16 bits stay with the import.
+    if (!IsKeptDeepFormat(read)) {
+        return std::nullopt;
+    }
+    m_validBits = validBits == 0 || validBits > read.bitsPerSample ? read.bitsPerSample : validBits;
+    return read;
+}
+
+void CWaveFile::ConvertRead(uint8_t* bytes, uint32_t count) {
+    if (m_format.formatTag != kFormatTagPcm || m_validBits >= m_format.bitsPerSample ||
+        m_validBits == 0) {
+        return;
+    }
+    // The valid bits stand at the top of each slot; whatever lies below them is not sound.
+    const uint32_t width = m_format.bitsPerSample / 8u;
+    const uint32_t padBits = m_format.bitsPerSample - m_validBits;
+    for (uint32_t at = 0; at + width <= count; at += width) {
+        uint32_t value = 0;
+        std::memcpy(&value, bytes + at, width);
+        value &= ~((1u << padBits) - 1u);
+        std::memcpy(bytes + at, &value, width);
     }
 }
 
@@ -92,7 +157,14 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
         return false;
     }
     CreateForm(kRiff, kWave);
-    CreateChunk(kFmt, &format, sizeof format);
+    if (format.formatTag == kFormatTagFloat) {
+        // Floats carry the extra-size field, 0, as readers of the float tag expect.
+        uint8_t fmt[sizeof format + 2] = {};
+        std::memcpy(fmt, &format, sizeof format);
+        CreateChunk(kFmt, fmt, sizeof fmt);
+    } else {
+        CreateChunk(kFmt, &format, sizeof format);
+    }
     CloseChunk();
     CreateChunk(kData, nullptr, 0);  // stays open; its size is patched on close
     m_format = format;

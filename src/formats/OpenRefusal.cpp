@@ -10,7 +10,8 @@
 namespace {
 
 constexpr const char* kNotASound = "not a WAV or AIFF file";
-constexpr const char* kEditable = "; Sonomap edits 8- and 16-bit PCM";
+constexpr const char* kEditable =
+    "; Sonomap edits 8-, 16-, 24- and 32-bit PCM and 32-bit floating point";
 constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagExtensible = 0xFFFE;
@@ -41,13 +42,18 @@ std::string WidthReason(unsigned bits) {
     return std::to_string(bits) + "-bit samples are not supported" + kEditable;
 }
 
+std::string BlockAlignReason(unsigned blockAlign, unsigned channels, unsigned bits) {
+    return "its frames of " + Bytes(blockAlign) + " disagree with " + std::to_string(channels) +
+           " channels of " + std::to_string(bits) + " bits";
+}
+
 std::string WhyNotWave(CFile& file) {
     const ChunkIndex chunks = FormChunks(file, false);
     const ChunkIndex::Entry* fmt = chunks.Find(ChunkId("fmt "));
     if (fmt == nullptr) {
         return "the file holds no " + Quoted("fmt ") + " chunk";
     }
-    uint8_t bytes[26] = {};
+    uint8_t bytes[40] = {};
     file.Seek(static_cast<int64_t>(fmt->dataOffset), CFile::SeekFrom::Begin);
     file.Read(bytes, sizeof bytes);
     if (fmt->heldBytes < 16) {
@@ -58,18 +64,30 @@ std::string WhyNotWave(CFile& file) {
     if (tag == kTagExtensible && fmt->heldBytes >= 26) {
         tag = Le16(bytes + 24);  // the sub-format's first two bytes are its tag
     }
-    if (tag == kTagFloat) {
+    const bool bExtensible = Le16(bytes) == kTagExtensible;
+    if (bExtensible && (fmt->heldBytes < 40 || 18u + Le16(bytes + 16) > fmt->size)) {
+        return "its extensible " + Quoted("fmt ") + " chunk is too short for its fields";
+    }
+    if (tag == kTagFloat && bits != 32) {
         return std::to_string(bits) + "-bit floating-point samples are not supported" + kEditable;
     }
-    if (tag != kTagPcm) {
+    if (tag != kTagPcm && tag != kTagFloat) {
         char text[96];
         std::snprintf(text, sizeof text, "the samples are compressed (format 0x%04X)", tag);
         return text + std::string(kEditable);
     }
-    if (bits != 8 && bits != 16) {
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return WidthReason(bits);
     }
-    if (fmt->size != 16 && fmt->size != 18) {
+    const unsigned channels = Le16(bytes + 2);
+    const unsigned blockAlign = Le16(bytes + 12);
+    if ((bExtensible || bits > 16 || tag == kTagFloat) && blockAlign != channels * (bits / 8)) {
+        return BlockAlignReason(blockAlign, channels, bits);
+    }
+    if (bExtensible && bits > 16 && bytes[26] != 0) {
+        return "its sub-format is not plain PCM or floating point";
+    }
+    if ((!bExtensible || bits <= 16) && fmt->size != 16 && fmt->size != 18) {
         return "its " + Quoted("fmt ") + " chunk is " + Bytes(fmt->size) +
                " long; Sonomap reads the plain form of 16 or 18 bytes";
     }
@@ -86,25 +104,61 @@ std::string WhyNotWave(CFile& file) {
     return "its chunks do not read as a WAV file";
 }
 
-std::string WhyNotAiff(CFile& file, bool bAifc) {
-    if (bAifc) {
-        return "it is an AIFF-C file; Sonomap opens plain AIFF (File > Import... takes AIFF-C)";
+// What an AIFF-C file's "COMM" says against the native reader, or nothing when it reads.
+std::string WhyNotAifc(CFile& file, const ChunkIndex::Entry& comm) {
+    const char* const kImport =
+        "it is an AIFF-C file; Sonomap opens plain AIFF (File > Import... "
+        "takes AIFF-C)";
+    if (comm.heldBytes < 22) {
+        return kImport;
     }
+    uint8_t bytes[22] = {};
+    file.Seek(static_cast<int64_t>(comm.dataOffset), CFile::SeekFrom::Begin);
+    file.Read(bytes, sizeof bytes);
+    const unsigned bits = Be16(bytes + 6);
+    const std::string compression(reinterpret_cast<const char*>(bytes + 18), 4);
+    const bool bFloat = compression == "fl32" || compression == "FL32";
+    if (compression == "fl64" || compression == "FL64") {
+        return "64-bit floating-point samples are not supported" + std::string(kEditable);
+    }
+    if (!bFloat && compression != "NONE" && compression != "twos" && compression != "sowt") {
+        std::string shown;
+        for (const char c : compression) {
+            shown += c >= 0x20 && c < 0x7F ? c : '?';
+        }
+        return "its AIFF-C compression '" + shown +
+               "' is not one Sonomap reads (File > Import... may take it)";
+    }
+    if (bFloat ? bits != 32 : bits != 24 && bits != 32) {
+        return bits == 8 || bits == 16 ? std::string(kImport) : WidthReason(bits);
+    }
+    return {};
+}
+
+std::string WhyNotAiff(CFile& file, bool bAifc) {
     const ChunkIndex chunks = FormChunks(file, true);
     const ChunkIndex::Entry* comm = chunks.Find(ChunkId("COMM"));
     if (comm == nullptr) {
-        return "the file holds no " + Quoted("COMM") + " chunk";
+        return bAifc ? "it is an AIFF-C file; Sonomap opens plain AIFF (File > Import... takes "
+                       "AIFF-C)"
+                     : "the file holds no " + Quoted("COMM") + " chunk";
+    }
+    if (bAifc) {
+        std::string reason = WhyNotAifc(file, *comm);
+        if (!reason.empty()) {
+            return reason;
+        }
     }
     if (comm->heldBytes >= 8) {
         uint8_t bytes[8] = {};
         file.Seek(static_cast<int64_t>(comm->dataOffset), CFile::SeekFrom::Begin);
         file.Read(bytes, sizeof bytes);
         const unsigned bits = Be16(bytes + 6);
-        if (bits != 8 && bits != 16) {
+        if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
             return WidthReason(bits);
         }
     }
-    if (comm->size != 18) {
+    if (!bAifc && comm->size != 18) {
         return "its " + Quoted("COMM") + " chunk is " + Bytes(comm->size) +
                " long; Sonomap reads 18";
     }
@@ -141,8 +195,16 @@ std::string OpenRefusal::WhyNotASound(CFile& file) {
 }
 
 std::string OpenRefusal::WhyNotEditable(const PcmFormat& format) {
-    if (format.bitsPerSample != 8 && format.bitsPerSample != 16) {
-        return WidthReason(format.bitsPerSample);
+    if (format.formatTag == kFormatTagFloat && format.bitsPerSample != 32) {
+        return std::to_string(format.bitsPerSample) +
+               "-bit floating-point samples are not supported" + kEditable;
+    }
+    const unsigned bits = format.bitsPerSample;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        return WidthReason(bits);
+    }
+    if (IsDeepFormat(format) && !IsKeptDeepFormat(format)) {
+        return BlockAlignReason(format.blockAlign, format.channels, bits);
     }
     if (format.channels != 1 && format.channels != 2) {
         return "it has " + std::to_string(format.channels) +

@@ -2,10 +2,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 // Stored samples to and from the filter's 16-bit scale, one at a time. Stored samples are 8-bit
-// unsigned with 128 as silence, or 16-bit signed little-endian. Inline, as every kernel's tail
-// runs through these.
+// unsigned with 128 as silence, 16-, 24- or 32-bit signed little-endian, or 32-bit floats. Inline,
+// as every kernel's tail runs through these.
 class SampleCodec {
   public:
     static float Read(const uint8_t* stored, int sampleWidth) {
@@ -23,6 +24,52 @@ class SampleCodec {
             return (sample + Read(frame + Width, Width)) * 0.5f;
         }
         return sample;
+    }
+
+    // A deep stored sample (24- or 32-bit integer, 32-bit float) in 16-bit scale. Floats that
+    // are not numbers read as silence and infinities as full scale.
+    static float ReadDeep(const uint8_t* stored, int bits, bool bFloat) {
+        if (bFloat) {
+            float v;
+            std::memcpy(&v, stored, sizeof v);
+            if (std::isnan(v)) {
+                return 0.0f;
+            }
+            return std::isinf(v) ? (v > 0 ? 32768.0f : -32768.0f) : v * 32768.0f;
+        }
+        if (bits == 24) {
+            const int32_t v =
+                static_cast<int32_t>(uint32_t{stored[0]} << 8 | uint32_t{stored[1]} << 16 |
+                                     uint32_t{stored[2]} << 24) >>
+                8;
+            return static_cast<float>(v) * (1.0f / 256.0f);
+        }
+        int32_t v;
+        std::memcpy(&v, stored, sizeof v);
+        return static_cast<float>(static_cast<double>(v) * (1.0 / 65536.0));
+    }
+
+    // Stores a 16-bit-scale value at the deep width: integers clipped and truncated as the
+    // 16-bit store does, floats scaled back to full scale 1.0.
+    static void StoreDeep(float value, int bits, bool bFloat, uint8_t* out) {
+        if (bFloat) {
+            const float v = std::isnan(value) ? 0.0f : value * (1.0f / 32768.0f);
+            std::memcpy(out, &v, sizeof v);
+            return;
+        }
+        const double top = bits == 24 ? 8388607.0 : 2147483647.0;
+        const double scaled = static_cast<double>(value) * (bits == 24 ? 256.0 : 65536.0);
+        const int32_t v = std::isnan(scaled)  ? 0
+                          : scaled > top      ? static_cast<int32_t>(top)
+                          : scaled < -top - 1 ? static_cast<int32_t>(-top - 1)
+                                              : static_cast<int32_t>(scaled);
+        if (bits == 24) {
+            out[0] = static_cast<uint8_t>(v);
+            out[1] = static_cast<uint8_t>(v >> 8);
+            out[2] = static_cast<uint8_t>(v >> 16);
+        } else {
+            std::memcpy(out, &v, sizeof v);
+        }
     }
 
     // Clips, truncates and stores left then right in the given width (1 or 2 bytes each).

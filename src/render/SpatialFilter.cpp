@@ -168,3 +168,19 @@ float SpatialFilter::ReadSample(const uint8_t* stored, int sampleWidth) {
 void SpatialFilter::WriteSamplePair(float left, float right, int sampleWidth, uint8_t* out) {
     SampleCodec::WritePair(left, right, sampleWidth, out);
 }
+
+void SpatialFilter::ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat,
+                                      uint32_t count, uint8_t* out) {
+    const int width = bits / 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        float sample = SampleCodec::ReadDeep(in, bits, bFloat);
+        if (channels == 2) {
+            sample = (sample + SampleCodec::ReadDeep(in + width, bits, bFloat)) * 0.5f;
+        }
+        const Stereo pair = ProcessSample(sample);
+        SampleCodec::StoreDeep(pair.left, bits, bFloat, out);
+        SampleCodec::StoreDeep(pair.right, bits, bFloat, out + width);
+        in += width * channels;
+        out += 2 * width;
+    }
+}

@@ -51,6 +51,11 @@ class SpatialFilter {
                                                                             out);
     }
 
+    // ProcessFrames for deep samples: bits 24 or 32, or 32-bit floats (bFloat), in and out at
+    // the same width, through the same kernel one frame at a time.
+    void ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat, uint32_t count,
+                           uint8_t* out);
+
     // A stored sample (8-bit unsigned, or 16-bit signed little-endian) in 16-bit scale.
     static float ReadSample(const uint8_t* stored, int sampleWidth);
     // Clips, truncates and stores left then right in the given width (1 or 2 bytes each).

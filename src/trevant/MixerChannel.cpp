@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "platform/DistanceLaw.h"
@@ -17,6 +18,9 @@ constexpr float kLowpassGainHf = 0.5f;
 constexpr float kPlacedMaxGain = 4.0f;
 
 ALenum AlFormat(const MixerWave& wave) {
+    if (wave.PlaysAsFloat()) {
+        return wave.channels == 1 ? AL_FORMAT_MONO_FLOAT32 : AL_FORMAT_STEREO_FLOAT32;
+    }
     if (wave.channels == 1) {
         return wave.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
     }
@@ -24,6 +28,9 @@ ALenum AlFormat(const MixerWave& wave) {
 }
 
 ALenum AlMonoFormat(const MixerWave& wave) {
+    if (wave.PlaysAsFloat()) {
+        return AL_FORMAT_MONO_FLOAT32;
+    }
     return wave.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
 }
 
@@ -34,6 +41,24 @@ void PlaceSource(ALuint source, double azimuthDegrees, const MixerPlace& place) 
     alSource3f(source, AL_POSITION, static_cast<float>(d * std::sin(az) * std::cos(el)),
                static_cast<float>(d * std::sin(el)),
                static_cast<float>(-d * std::cos(az) * std::cos(el)));
+}
+
+// One deep sample at full scale 1.0. A float that is not a number plays as silence and an
+// infinity as full scale, so the device never mixes either.
+float DeepSample(const unsigned char* at, const MixerWave& wave) {
+    if (wave.bFloat) {
+        float v;
+        std::memcpy(&v, at, sizeof v);
+        return std::isnan(v) ? 0.0f : std::isinf(v) ? (v > 0 ? 1.0f : -1.0f) : v;
+    }
+    if (wave.bitsPerSample == 24) {
+        const auto v = static_cast<int32_t>(uint32_t{at[0]} << 8 | uint32_t{at[1]} << 16 |
+                                            uint32_t{at[2]} << 24);
+        return static_cast<float>(v) * (1.0f / 2147483648.0f);
+    }
+    int32_t v;
+    std::memcpy(&v, at, sizeof v);
+    return static_cast<float>(v) * (1.0f / 2147483648.0f);
 }
 
 }  // namespace
@@ -303,17 +328,28 @@ void MixerChannel::QueueFreeBuffers() {
     while (!m_freeSlots.empty() && m_cursor < m_wave.frameCount) {
         const uint32_t frames = std::min(m_bufferFrames, m_wave.frameCount - m_cursor);
         const int slot = m_freeSlots.back();
-        const unsigned char* first = m_wave.data + size_t{m_cursor} * bytesPerFrame;
+        const unsigned char* data = m_wave.data + size_t{m_cursor} * bytesPerFrame;
         const auto rate = static_cast<ALsizei>(m_wave.sampleRate);
+        uint32_t sampleBytes = bytesPerSample;
+        if (m_wave.PlaysAsFloat()) {
+            // Converted a buffer at a time: nothing copies the whole sound.
+            const size_t samples = size_t{frames} * m_wave.channels;
+            m_floats.resize(samples);
+            for (size_t i = 0; i < samples; ++i) {
+                m_floats[i] = DeepSample(data + i * bytesPerSample, m_wave);
+            }
+            data = reinterpret_cast<const unsigned char*>(m_floats.data());
+            sampleBytes = sizeof(float);
+        }
+        const uint32_t frameBytes = sampleBytes * m_wave.channels;
         if (m_bSplit) {
-            const size_t half = size_t{frames} * bytesPerSample;
+            const size_t half = size_t{frames} * sampleBytes;
             m_leftHalf.resize(half);
             m_rightHalf.resize(half);
             for (size_t frame = 0; frame < frames; ++frame) {
-                const unsigned char* in = first + frame * bytesPerFrame;
-                std::copy_n(in, bytesPerSample, &m_leftHalf[frame * bytesPerSample]);
-                std::copy_n(in + bytesPerSample, bytesPerSample,
-                            &m_rightHalf[frame * bytesPerSample]);
+                const unsigned char* in = data + frame * frameBytes;
+                std::copy_n(in, sampleBytes, &m_leftHalf[frame * sampleBytes]);
+                std::copy_n(in + sampleBytes, sampleBytes, &m_rightHalf[frame * sampleBytes]);
             }
             const ALsizei size = static_cast<ALsizei>(half);
             alBufferData(m_buffers[slot], AlMonoFormat(m_wave), m_leftHalf.data(), size, rate);
@@ -321,8 +357,8 @@ void MixerChannel::QueueFreeBuffers() {
                          rate);
             alSourceQueueBuffers(m_rightSource, 1, &m_rightBuffers[slot]);
         } else {
-            alBufferData(m_buffers[slot], AlFormat(m_wave), first,
-                         static_cast<ALsizei>(frames * bytesPerFrame), rate);
+            alBufferData(m_buffers[slot], AlFormat(m_wave), data,
+                         static_cast<ALsizei>(frames * frameBytes), rate);
         }
         alSourceQueueBuffers(m_source, 1, &m_buffers[slot]);
         m_freeSlots.pop_back();

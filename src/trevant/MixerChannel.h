@@ -100,6 +100,7 @@ class MixerChannel {
     MixerWave m_wave;
     AmbrelWaveMixWave m_waveHandle = 0;
     MixerPlayParams m_params{};
+    std::vector<float> m_floats;  // one buffer of a deep wave, converted for the device
     uint32_t m_bufferFrames = 0;
     uint32_t m_cursor = 0;    // next frame to queue
     uint32_t m_consumed = 0;  // frames of the buffers already unqueued

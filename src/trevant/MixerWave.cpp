@@ -3,6 +3,7 @@
 namespace {
 
 constexpr uint16_t kPcmTag = 1;
+constexpr uint16_t kFloatTag = 3;
 
 }  // namespace
 
@@ -11,15 +12,20 @@ int MixerWave::FromSource(const MixerWaveSource& source, MixerWave* wave) {
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
     const MixerPcmFormat format = *source.format;
-    const bool bBits = format.bitsPerSample == 8 || format.bitsPerSample == 16;
-    if (format.formatTag != kPcmTag || (format.channels != 1 && format.channels != 2) || !bBits ||
-        format.sampleRate < 1000 || format.sampleRate > 192000 ||
+    const bool bFloat = format.formatTag == kFloatTag;
+    const bool bBits = bFloat ? format.bitsPerSample == 32
+                              : format.formatTag == kPcmTag &&
+                                    (format.bitsPerSample == 8 || format.bitsPerSample == 16 ||
+                                     format.bitsPerSample == 24 || format.bitsPerSample == 32);
+    if ((format.channels != 1 && format.channels != 2) || !bBits || format.sampleRate < 1000 ||
+        format.sampleRate > 192000 ||
         format.blockAlign != format.channels * format.bitsPerSample / 8) {
         return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
     }
     wave->data = static_cast<const unsigned char*>(source.data);
     wave->channels = format.channels;
     wave->bitsPerSample = format.bitsPerSample;
+    wave->bFloat = bFloat;
     wave->sampleRate = format.sampleRate;
     wave->frameCount = source.byteCount / format.blockAlign;
     return AMBREL_WAVEMIX_OK;

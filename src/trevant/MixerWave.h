@@ -10,11 +10,16 @@ struct MixerWave {
     uint32_t frameCount = 0;              // whole frames in the range
     uint32_t sampleRate = 0;              // Hz
     uint16_t channels = 0;                // 1 or 2
-    uint16_t bitsPerSample = 0;           // 8 (unsigned) or 16 (signed, native order)
+    uint16_t bitsPerSample = 0;           // 8 (unsigned), 16, 24, 32 (signed, native order)
+    bool bFloat = false;                  // 32-bit floats
+
+    // 24 and 32 bits and floats go to the device as floats (AL_EXT_FLOAT32).
+    bool PlaysAsFloat() const { return bFloat || bitsPerSample > 16; }
 
     uint32_t BytesPerFrame() const { return channels * bitsPerSample / 8u; }
 
-    // The wave a source describes: PCM, 1 or 2 channels, 8 or 16 bits, 1 to 192 kHz. 0, or
+    // The wave a source describes: PCM of 8, 16, 24 or 32 bits or 32-bit floats, 1 or 2
+    // channels, 1 to 192 kHz. 0, or
     // AMBREL_WAVEMIX_ERR_BAD_PARAM / _BAD_FORMAT with *wave unchanged.
     static int FromSource(const MixerWaveSource& source, MixerWave* wave);
 };

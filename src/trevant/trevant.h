@@ -138,12 +138,13 @@ typedef struct MixerSessionConfig {
 
 /* The 16-byte PCM header the wave source points at, as a sound file holds it. */
 typedef struct MixerPcmFormat {
-    uint16_t formatTag; /* 1 = PCM */
+    uint16_t formatTag; /* 1 = PCM, 3 = IEEE float (32 bits) */
     uint16_t channels;  /* 1 or 2 */
     uint32_t sampleRate;
     uint32_t avgBytesPerSec;
     uint16_t blockAlign;    /* bytes per frame */
-    uint16_t bitsPerSample; /* 8 (unsigned, 128 silence) or 16 (signed, native order) */
+    uint16_t bitsPerSample; /* 8 (unsigned, 128 silence), 16, 24 or 32 (signed, native order),
+                               or 32 floats; the deep ones play as floats */
 } MixerPcmFormat;
 
 /* On 32-bit builds 16 bytes; the pointers make it wider on 64-bit, in the same order. */

@@ -146,6 +146,10 @@ int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* 
     if (const int code = MixerWave::FromSource(*source, &wave)) {
         return code;
     }
+    // The binaural export hands the loopback render 8 or 16 bits, whatever the document holds.
+    if (wave.PlaysAsFloat()) {
+        return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
+    }
     const std::shared_ptr<MixerRender> pRender = FindRender(render);
     if (!pRender) {
         return AMBREL_WAVEMIX_ERR_BAD_SESSION;

@@ -61,6 +61,7 @@ TEST_F(CliTest, InfoPrintsOneJsonObject) {
         "  \"channels\": 2,\n"
         "  \"sampleRate\": 32000,\n"
         "  \"bitsPerSample\": 16,\n"
+        "  \"sampleFormat\": \"int\",\n"
         "  \"dataBytes\": 4006,\n"
         "  \"frames\": 1001,\n"
         "  \"panPoints\": [[0, -90], [1001, 45]],\n"

@@ -318,7 +318,7 @@ TEST_F(DocumentTest, RefusedFilesShowTheirMessageAndLeaveNoDocument) {
         {"not a sound", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, 104},
         {"no sample data", BuildSoundFile(empty), 104},
         {"SSND offset past its samples", PaddedAiff(9, 4, Bytes{1, 2, 3, 4}), 104},
-        {"24 bit", withFormat(1, 22050, 24), 105},
+        {"12 bit", withFormat(1, 22050, 12), 105},
         {"three channels", withFormat(3, 22050, 16), 105},
         {"5999 Hz", withFormat(1, 5999, 16), 105},
         {"48001 Hz", withFormat(1, 48001, 16), 105},

@@ -24,7 +24,8 @@ const char* const kNotASound =
 const char* const kBadFormat =
     "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the sample rate must be "
     "in the range 8k - 48k.";
-const char* const kEditable = "; Sonomap edits 8- and 16-bit PCM.";
+const char* const kEditable =
+    "; Sonomap edits 8-, 16-, 24- and 32-bit PCM and 32-bit floating point.";
 
 class OpenFeedbackTest : public ::testing::Test {
   protected:
@@ -63,22 +64,18 @@ TEST_F(OpenFeedbackTest, FilesSoxWritesThatSonomapCannotEditKeepTheTextAndSayWhy
     if (!SoxTools::Available()) {
         GTEST_SKIP() << "sox is not installed";
     }
-    const std::string wave24 = Sox("deep.wav", "-b 24 -e signed-integer");
-    // sox writes it in the extensible form, which the native reader refuses outright.
-    UserPrompts::Box box = Refusal(wave24);
-    EXPECT_EQ(box.text, kNotASound);
-    EXPECT_EQ(box.informative, Line(wave24, "24-bit samples are not supported") + kEditable);
-
-    const std::string aiff24 = Sox("deep.aiff", "-b 24 -e signed-integer");
-    box = Refusal(aiff24);
-    EXPECT_EQ(box.text, kBadFormat);
-    EXPECT_EQ(box.informative, Line(aiff24, "24-bit samples are not supported") + kEditable);
-
-    const std::string floats = Sox("float.wav", "-b 32 -e floating-point");
-    box = Refusal(floats);
+    const std::string doubles = Sox("double.wav", "-b 64 -e floating-point");
+    UserPrompts::Box box = Refusal(doubles);
     EXPECT_EQ(box.text, kNotASound);
     EXPECT_EQ(box.informative,
-              Line(floats, "32-bit floating-point samples are not supported") + kEditable);
+              Line(doubles, "64-bit floating-point samples are not supported") + kEditable);
+
+    const std::string aifc16 = Sox("plain.aifc", "-b 16 -e signed-integer");
+    box = Refusal(aifc16);
+    EXPECT_EQ(box.text, kNotASound);
+    EXPECT_EQ(box.informative, Line(aifc16,
+                                    "it is an AIFF-C file; Sonomap opens plain AIFF "
+                                    "(File > Import... takes AIFF-C)."));
 
     const std::string alaw = Sox("alaw.wav", "-b 8 -e a-law");
     box = Refusal(alaw);

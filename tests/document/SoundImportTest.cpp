@@ -219,7 +219,7 @@ TEST_F(SoundImportTest, ASoundTooLongForAWaveFileIsRefusedBeforeItIsRead) {
 
 TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
     CTesselDoc doc(host);
-    EXPECT_FALSE(DocumentOpen(doc).Open(Write("take.wav", Sound24())));
+    EXPECT_FALSE(DocumentOpen(doc).Open(Write("take.wav", Sound24(96000))));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, kBadFormat);
     EXPECT_EQ(host.prompts.Boxes()[0].buttons, Buttons::Ok);
@@ -227,7 +227,7 @@ TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
 
 TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     host.offersImport = true;
-    const std::string path = Write("take.wav", Sound24());
+    const std::string path = Write("take.wav", Sound24(96000));
     host.prompts.Script(Answer::Yes);
     CTesselDoc doc(host);
     ASSERT_TRUE(DocumentOpen(doc).Open(path));
@@ -235,19 +235,20 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     const UserPrompts::Box& box = host.prompts.Boxes()[0];
     EXPECT_EQ(box.text, std::string(kBadFormat) +
                             "\n\nSonomap can import it instead (WAV (Microsoft), Signed 24 bit "
-                            "PCM, mono, 22050 Hz) as a new 16-bit document.\nImport it?");
+                            "PCM, mono, 96000 Hz) as a new 16-bit document at 48000 Hz.\nImport "
+                            "it?");
     EXPECT_EQ(box.buttons, Buttons::YesNo);
     EXPECT_EQ(box.defaultAnswer, Answer::No);
     EXPECT_EQ(box.icon, Icon::Question);
     EXPECT_EQ(box.helpId, 105u);
     // The offer names the file and why the native open refused it, on a line of its own.
     EXPECT_EQ(box.informative, "Sonomap cannot open " + path +
-                                   ": 24-bit samples are not supported; Sonomap edits 8- and "
-                                   "16-bit PCM.");
+                                   ": its sample rate of 96000 Hz is outside the 6000 to 48000 "
+                                   "Hz Sonomap plays.");
     EXPECT_EQ(doc.GetPathName(), "");
     EXPECT_EQ(doc.GetTitle(), "take (imported)");
     EXPECT_EQ(doc.GetImportSource(), path);
-    EXPECT_EQ(doc.GetFrameCount(), 1000u);
+    EXPECT_EQ(doc.GetFrameCount(), 500u);
     EXPECT_EQ(PointsOf(doc).size(), 3u);
 
     host.prompts.Clear();

@@ -176,7 +176,7 @@ TEST(PeakSummary, RefusesShapesItCannotServeAndSoundsShorterThanABlock) {
     odd.channels = 3;
     EXPECT_EQ(PeakSummary::Create(odd), nullptr);
     odd = sound.data;
-    odd.bitsPerSample = 24;
+    odd.bitsPerSample = 12;
     EXPECT_EQ(PeakSummary::Create(odd), nullptr);
 
     // One made for another shape is not used: the picture is that of the full scan.

@@ -200,10 +200,10 @@ TEST_F(NullSession, BadChannelsWavesAndRecordsGiveCodes) {
     MixerPcmFormat float32 = MakeFormat(kRate, 1, 16);
     float32.formatTag = 3;
     MixerPcmFormat threeChannels = MakeFormat(kRate, 3, 16);
-    MixerPcmFormat twentyFour = MakeFormat(kRate, 1, 24);
+    MixerPcmFormat twelve = MakeFormat(kRate, 1, 12);
     MixerPcmFormat badAlign = MakeFormat(kRate, 1, 16);
     badAlign.blockAlign = 4;
-    for (const MixerPcmFormat* format : {&float32, &threeChannels, &twentyFour, &badAlign}) {
+    for (const MixerPcmFormat* format : {&float32, &threeChannels, &twelve, &badAlign}) {
         const MixerWaveSource source{format, m_tone.data(), 100, 0, 0};
         EXPECT_EQ(AmbrelWaveMixOpenWave(m_session, &source, 0, 8), 0u);
         EXPECT_EQ(AmbrelWaveMixGetLastError(), AMBREL_WAVEMIX_ERR_BAD_FORMAT);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -380,3 +381,50 @@ TEST(WaveBackend, APlaceOutOfRangeOrOnNoOpenChannelIsRefused) {
 }
 
 }  // namespace
+
+// 24- and 32-bit integers and floats play as floats at the level of the same 16-bit tone, and
+// floats that are not numbers play as silence.
+TEST(WaveBackend, DeepSamplesPlayAtTheLevelOfSixteenBits) {
+    const auto tone = MakeTone(kRate, kRate / 5, 1000.0, 16);
+    DoneCounter done;
+    const StereoCapture reference = PlayThroughWriter(tone, MakeFormat(kRate, 1, 16), 0, &done);
+    const Span heard = Audible(reference);
+    ASSERT_GT(heard.end - heard.begin, 44100u / 10);
+    const double level = MiddleLevels(reference, heard.begin, heard.end).first;
+    struct Deep {
+        uint16_t tag, bits;
+    };
+    for (const Deep deep : {Deep{1, 24}, Deep{1, 32}, Deep{3, 32}}) {
+        SCOPED_TRACE(deep.bits + 100 * deep.tag);
+        const size_t width = deep.bits / 8u;
+        std::vector<unsigned char> samples(tone.size() / 2 * width);
+        for (size_t i = 0; i < tone.size() / 2; ++i) {
+            const auto value = static_cast<int16_t>(tone[2 * i] | tone[2 * i + 1] << 8);
+            if (deep.tag == 3) {
+                const float f = static_cast<float>(value) / 32768.0f;
+                std::memcpy(&samples[i * width], &f, sizeof f);
+            } else {
+                const uint32_t v = static_cast<uint32_t>(value) << (8 * (width - 2));
+                std::memcpy(&samples[i * width], &v, width);
+            }
+        }
+        MixerPcmFormat format = MakeFormat(kRate, 1, deep.bits);
+        format.formatTag = deep.tag;
+        DoneCounter deepDone;
+        const StereoCapture capture = PlayThroughWriter(samples, format, 0, &deepDone);
+        const Span span = Audible(capture);
+        ASSERT_GT(span.end - span.begin, 44100u / 10);
+        EXPECT_LE(std::fabs(Db(MiddleLevels(capture, span.begin, span.end).first / level)), 0.1);
+    }
+    std::vector<unsigned char> nan(kRate / 10 * 4);
+    for (size_t i = 0; i < nan.size(); i += 4) {
+        const float f = std::nanf("");
+        std::memcpy(&nan[i], &f, sizeof f);
+    }
+    MixerPcmFormat floats = MakeFormat(kRate, 1, 32);
+    floats.formatTag = 3;
+    DoneCounter nanDone;
+    const StereoCapture quiet = PlayThroughWriter(nan, floats, 0, &nanDone);
+    const Span none = Audible(quiet);
+    EXPECT_EQ(none.end, none.begin);
+}

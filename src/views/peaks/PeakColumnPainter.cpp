@@ -42,19 +42,24 @@ int PeakColumnPainter::SampleAt(int64_t frame, int channel) const {
         return m_data.bitsPerSample == 8 ? 128 : 0;
     }
     const uint64_t f = static_cast<uint64_t>(frame);
+    if (m_data.bitsPerSample > 16 || m_data.bFloat) {
+        return GetSampleDeep(m_data, f, channel);
+    }
     return m_data.bitsPerSample == 8 ? GetSample8(m_data, f, channel)
                                      : GetSample16(m_data, f, channel);
 }
 
 template <int Bits>
 void PeakColumnPainter::ScanDirect(uint64_t firstFrame, uint64_t reads, Peak peaks[2]) const {
-    constexpr size_t kSampleBytes = Bits / 8;
+    constexpr size_t kSampleBytes = Bits == kFloatSamples ? 4 : Bits / 8;
     const size_t frameBytes = kSampleBytes * m_data.channels;
     const size_t stepBytes = frameBytes * m_stride;
     const uint8_t* p = m_data.samples + firstFrame * frameBytes;
     auto load = [](const uint8_t* at) -> int {
         if constexpr (Bits == 8) {
             return *at;
+        } else if constexpr (Bits == kFloatSamples || Bits > 16) {
+            return DeepPictureValue(at, Bits, Bits == kFloatSamples);
         } else {
             int16_t v;
             std::memcpy(&v, at, sizeof v);
@@ -179,12 +184,22 @@ void PeakColumnPainter::ScanColumn(int64_t firstFrame, uint32_t runLength, Peak 
         if (bSummary) {
             PrefetchEdges(first + 2 * uint64_t{runLength}, runLength);
         }
-        if (m_data.bitsPerSample == 8) {
+        const uint64_t scanReads = (last - first) / m_stride;
+        if (m_data.bFloat) {
+            bSummary ? ScanWithSummary<kFloatSamples>(first, last, peaks)
+                     : ScanDirect<kFloatSamples>(first, scanReads, peaks);
+        } else if (m_data.bitsPerSample == 8) {
             bSummary ? ScanWithSummary<8>(first, last, peaks)
-                     : ScanDirect<8>(first, (last - first) / m_stride, peaks);
+                     : ScanDirect<8>(first, scanReads, peaks);
+        } else if (m_data.bitsPerSample == 24) {
+            bSummary ? ScanWithSummary<24>(first, last, peaks)
+                     : ScanDirect<24>(first, scanReads, peaks);
+        } else if (m_data.bitsPerSample == 32) {
+            bSummary ? ScanWithSummary<32>(first, last, peaks)
+                     : ScanDirect<32>(first, scanReads, peaks);
         } else {
             bSummary ? ScanWithSummary<16>(first, last, peaks)
-                     : ScanDirect<16>(first, (last - first) / m_stride, peaks);
+                     : ScanDirect<16>(first, scanReads, peaks);
         }
         return;
     }

@@ -42,6 +42,8 @@ class PeakColumnPainter {
     void ScanColumn(int64_t firstFrame, uint32_t runLength, Peak peaks[2]) const;
     // Asks the cache for the frames a summarised column of runLength at firstFrame reads.
     void PrefetchEdges(uint64_t firstFrame, uint32_t runLength) const;
+    // Bits is the sample width, or kFloatSamples for 32-bit floats.
+    static constexpr int kFloatSamples = -32;
     template <int Bits>
     void ScanDirect(uint64_t firstFrame, uint64_t reads, Peak peaks[2]) const;
     // The frames firstFrame, firstFrame + stride, ... up to lastFrame, all inside the sound.

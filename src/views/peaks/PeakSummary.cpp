@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,6 +40,30 @@ void SummariseScalar(const uint8_t* block, uint32_t values, uint32_t period, int
         int16_t* pair = out + 2 * (i % period);
         pair[0] = std::min(pair[0], v);
         pair[1] = std::max(pair[1], v);
+    }
+}
+
+// The same for deep samples, each drawn at 16-bit scale (DeepPictureValue).
+template <int Bits, bool Float>
+void SummariseDeep(const uint8_t* block, uint32_t values, uint32_t period, int16_t* out) {
+    constexpr uint32_t kBytes = Bits / 8;
+    for (uint32_t k = 0; k < period; ++k) {
+        const auto v = static_cast<int16_t>(DeepPictureValue(block + k * kBytes, Bits, Float));
+        out[2 * k] = v;
+        out[2 * k + 1] = v;
+    }
+    // One pair of extremes per residue, walked residue by residue so each runs without a
+    // division.
+    for (uint32_t k = 0; k < period; ++k) {
+        int16_t lo = out[2 * k];
+        int16_t hi = out[2 * k + 1];
+        for (uint32_t i = k + period; i < values; i += period) {
+            const auto v = static_cast<int16_t>(DeepPictureValue(block + i * kBytes, Bits, Float));
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        out[2 * k] = lo;
+        out[2 * k + 1] = hi;
     }
 }
 
@@ -96,6 +121,10 @@ void SummariseVectors(const uint8_t* block, uint32_t values, uint32_t period, in
 
 using Summariser = void (*)(const uint8_t*, uint32_t, uint32_t, int16_t*);
 
+Summariser ChooseDeepSummariser(bool bFloat) {
+    return bFloat ? &SummariseDeep<32, true> : &SummariseDeep<32, false>;
+}
+
 Summariser ChooseSummariser(uint32_t sampleBytes, uint32_t period) {
 #if defined(__SSE2__)
     const uint32_t lanes = 16 / sampleBytes;
@@ -115,6 +144,7 @@ PeakSummary::PeakSummary(const SampleData& shape, uint32_t stride)
     : m_frameCount(shape.frameCount),
       m_channels(shape.channels),
       m_bitsPerSample(shape.bitsPerSample),
+      m_bFloat(shape.bFloat),
       m_stride(stride),
       m_blockFrames(kReadsPerBlock * stride),
       m_period(stride * shape.channels) {
@@ -127,8 +157,11 @@ PeakSummary::PeakSummary(const SampleData& shape, uint32_t stride)
 }
 
 std::unique_ptr<PeakSummary> PeakSummary::Create(const SampleData& shape) {
-    const bool bServed = (shape.channels == 1 || shape.channels == 2) &&
-                         (shape.bitsPerSample == 8 || shape.bitsPerSample == 16);
+    const bool bServed =
+        (shape.channels == 1 || shape.channels == 2) &&
+        (shape.bFloat ? shape.bitsPerSample == 32
+                      : shape.bitsPerSample == 8 || shape.bitsPerSample == 16 ||
+                            shape.bitsPerSample == 24 || shape.bitsPerSample == 32);
     const uint32_t stride = PeakColumnPainter::SparseStride(shape.sampleRate);
     if (!bServed || shape.frameCount / (kReadsPerBlock * stride) == 0) {
         return nullptr;
@@ -150,7 +183,7 @@ std::unique_ptr<PeakSummary> PeakSummary::Build(const SampleData& data) {
 
 bool PeakSummary::Fits(const SampleData& data) const {
     return data.frameCount == m_frameCount && data.channels == m_channels &&
-           data.bitsPerSample == m_bitsPerSample &&
+           data.bitsPerSample == m_bitsPerSample && data.bFloat == m_bFloat &&
            PeakColumnPainter::SparseStride(data.sampleRate) == m_stride;
 }
 
@@ -179,8 +212,25 @@ void PeakSummary::SummariseBlocks(const uint8_t* samples, uint64_t from, uint64_
     const uint32_t sampleBytes = m_bitsPerSample / 8u;
     const uint32_t values = m_blockFrames * m_channels;
     const size_t blockBytes = size_t{values} * sampleBytes;
-    const Summariser summarise = ChooseSummariser(sampleBytes, m_period);
     int16_t* out = m_levels[0].get() + 2 * from * m_period;
+    if (m_bitsPerSample == 24 && !m_bFloat) {
+        // A 24-bit sample's picture value is the 16-bit word in its top two bytes: gathered a
+        // block at a time, the block takes the 16-bit path.
+        const Summariser summarise = ChooseSummariser(2, m_period);
+        std::vector<int16_t> words(values);
+        for (uint64_t b = from; b < to; ++b) {
+            const uint8_t* block = samples + b * blockBytes;
+            for (uint32_t i = 0; i < values; ++i) {
+                words[i] = Load<int16_t>(block + 3 * i + 1);
+            }
+            summarise(reinterpret_cast<const uint8_t*>(words.data()), values, m_period, out);
+            out += 2 * m_period;
+        }
+        return;
+    }
+    const Summariser summarise = m_bFloat || sampleBytes > 2
+                                     ? ChooseDeepSummariser(m_bFloat)
+                                     : ChooseSummariser(sampleBytes, m_period);
     for (uint64_t b = from; b < to; ++b) {
         summarise(samples + b * blockBytes, values, m_period, out);
         out += 2 * m_period;

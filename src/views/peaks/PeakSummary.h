@@ -21,8 +21,8 @@ class PeakSummary {
     static constexpr uint32_t kFanOut = 16;
 
     // An empty summary for sounds of data's shape (frames, channels, width, rate; the samples
-    // are not read). Null for a shape it cannot serve (not mono or stereo, not 8 or 16 bits,
-    // fewer frames than one block) or when memory runs out.
+    // are not read). Null for a shape it cannot serve (not mono or stereo, not of a width the
+    // pictures draw, fewer frames than one block) or when memory runs out.
     static std::unique_ptr<PeakSummary> Create(const SampleData& shape);
     // Create, then Add of all of data's bytes.
     static std::unique_ptr<PeakSummary> Build(const SampleData& data);
@@ -60,6 +60,7 @@ class PeakSummary {
     uint32_t m_frameCount;
     uint16_t m_channels;
     uint16_t m_bitsPerSample;
+    bool m_bFloat;
     uint32_t m_stride;
     uint32_t m_blockFrames;
     uint32_t m_period;  // extremes per block: stride x channels

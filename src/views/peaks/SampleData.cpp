@@ -26,3 +26,13 @@ int GetSample16(const SampleData& data, uint64_t frame, int channel) {
         data.samples + 2 * (frame * data.channels + static_cast<uint64_t>(channel - 1));
     return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
 }
+
+int GetSampleDeep(const SampleData& data, uint64_t frame, int channel) {
+    if (!InRange(data, frame, channel)) {
+        return 0;
+    }
+    const uint32_t width = data.bitsPerSample / 8u;
+    return DeepPictureValue(
+        data.samples + width * (frame * data.channels + static_cast<uint64_t>(channel - 1)),
+        data.bitsPerSample, data.bFloat);
+}
