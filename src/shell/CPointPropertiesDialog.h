@@ -39,6 +39,8 @@ class CPointPropertiesDialog : public QDialog {
     void OnFramesEdited();
     void OnPanEdited();
     void ShowError(QLabel* label, const std::string& error);
+    // Grows the dialog until every shown reason fits in full.
+    void FitReasons();
     void UpdateOk();
 
     PointProperties& m_properties;
