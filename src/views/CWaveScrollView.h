@@ -94,16 +94,15 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // (stopping what plays first).
     void PlaceCaretFromRuler(uint32_t frame);
     void PlayFrom(uint32_t frame) { m_playback.PlayFrom(frame); }
-    // What the mouse points at: a frame and, over a mono sound's wave, the direction its
-    // height stands for; none once it has left.
-    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan) {
-        m_readouts.SetHover(frame, pan);
-    }
+    // Where the mouse is, in pixels of the wave's drawing area, or of the time ruler above it
+    // (bRuler: a frame only); none once it has left. The readout follows the frame under it
+    // when the view moves beneath a still mouse.
+    void SetPointer(std::optional<QPoint> at, bool bRuler = false);
 
     // The position panes' texts: the caret or the selection; the point being dragged, else the
     // mouse (empty when it is elsewhere); the play position (empty when silent).
     std::string SelectionReadout() const { return m_readouts.SelectionText(); }
-    std::string MouseReadout() const { return m_readouts.MouseText(); }
+    std::string MouseReadout();
     std::string PlayReadout() const { return m_playback.PlayReadout(); }
 
     // Moves the window's left edge by columns, within the waveform.
@@ -176,6 +175,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     PanPointEditor m_points;
     WaveViewNavigation m_navigation;
     WaveViewReadouts m_readouts;
+    std::optional<QPoint> m_pointer;
+    bool m_bPointerOnRuler = false;
     bool m_dragging = false;
     bool m_displayed = false;
     bool m_active = false;
