@@ -225,7 +225,11 @@ int RunInfo(const std::vector<std::string>& words) {
     if (!doc) {
         return kExitFailed;
     }
-    std::fputs(InfoJson(*doc, host.GetPrompts().Texts()).c_str(), stdout);
+    // Messages first, then the status bar's lines: what a user of the editor would have seen.
+    std::vector<std::string> messages = host.GetPrompts().Texts();
+    const std::vector<std::string>& lines = host.GetPrompts().StatusLines();
+    messages.insert(messages.end(), lines.begin(), lines.end());
+    std::fputs(InfoJson(*doc, messages).c_str(), stdout);
     return kExitOk;
 }
 

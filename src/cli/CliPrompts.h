@@ -20,8 +20,13 @@ class CliPrompts : public UserPrompts {
     void SetLabel(const std::string& label) { m_label = label; }
 
     const std::vector<std::string>& Texts() const { return m_texts; }
+    // The editor's status-bar lines (a file cut short, what a save wrote): kept, not printed,
+    // so a command that reports what opening said can include them.
+    void ShowStatus(const std::string& text) override { m_statusLines.push_back(text); }
+    const std::vector<std::string>& StatusLines() const { return m_statusLines; }
 
   private:
     std::vector<std::string> m_texts;
+    std::vector<std::string> m_statusLines;
     std::string m_label;
 };

@@ -27,6 +27,9 @@ struct SaveNameRequest {
     // Set by a document's Save As: its own path may be chosen although it is open.
     bool bOwnDocument = false;
     std::string ownDocumentPath;
+    // Why the dialog is shown instead of a plain Save ("take.wav cannot be written: ..."), or
+    // empty.
+    std::string reason;
 };
 
 // The two sound types of every save dialog, in the order the file types count them: WAV

@@ -3,6 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/DocumentOpen.h"
@@ -159,7 +163,8 @@ bool DocumentSave::PromptSaveName(std::string& name, const std::string& title) {
     request.filters = kSoundFileFilters;
     request.filterIndex = SoundTypeId(m_doc.GetFileType()) + 1;
     request.proposedName = PathNames::FileName(name);
-    request.startFolder = m_host.GetSaveFolder();
+    request.startFolder = m_unwritableFolder.empty() ? m_host.GetSaveFolder() : m_unwritableFolder;
+    request.reason = m_unwritableReason;
     request.bOwnDocument = true;
     request.ownDocumentPath = m_doc.GetPathName();
 
@@ -177,12 +182,36 @@ bool DocumentSave::SaveAsChosen(const SaveNameResult& chosen) {
     return SaveWithName(chosen.fullPath, true);
 }
 
+std::string DocumentSave::WhyNotWritable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), W_OK) != 0) {
+        std::string why = std::strerror(errno);
+        if (!why.empty()) {
+            why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+        }
+        return why;
+    }
+    // Even where the owner could write it anyway (root), a file marked read-only stays so.
+    return (st.st_mode & 0222) == 0 ? "the file is read-only" : std::string();
+}
+
 bool DocumentSave::Save() {
     const std::string& path = m_doc.GetPathName();
-    struct stat st {};
-    const bool bWritable = !path.empty() && ::stat(path.c_str(), &st) == 0 &&
-                           (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-    return SaveWithName(bWritable ? path : std::string(), true);
+    if (path.empty()) {
+        return SaveWithName(std::string(), true);
+    }
+    const std::string why = WhyNotWritable(path);
+    if (why.empty()) {
+        return SaveWithName(path, true);
+    }
+    // Save As, where the file is and saying why: a silent jump to another folder led users
+    // to replace a different file of the same name.
+    m_unwritableFolder = PathNames::FolderOf(path);
+    m_unwritableReason = PathNames::FileName(path) + " cannot be written: " + why;
+    const bool bSaved = SaveWithName(std::string(), true);
+    m_unwritableFolder.clear();
+    m_unwritableReason.clear();
+    return bSaved;
 }
 
 bool DocumentSave::SaveModified() {

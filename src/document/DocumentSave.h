@@ -37,9 +37,15 @@ class DocumentSave {
     // Asks for a save name; on OK writes the chosen full path into name and switches the
     // file type (dropping the unrecognised chunks on a change of type).
     bool PromptSaveName(std::string& name, const std::string& title);
+    // Why the file at path cannot be replaced in place, in words; empty when it can.
+    static std::string WhyNotWritable(const std::string& path);
     void TakeFileType(int filterIndex);
     bool Failed(const std::string& text);
 
     CTesselDoc& m_doc;
     DocumentHost& m_host;
+    // Set by a Save that cannot write its file: the dialog starts in that file's folder and
+    // says why.
+    std::string m_unwritableFolder;
+    std::string m_unwritableReason;
 };

@@ -33,10 +33,6 @@ std::string Reason(Status status, const SoundImporter& importer) {
         case Status::TooManyChannels:
             return "It has " + std::to_string(importer.GetChannels()) +
                    " channels; Sonomap takes mono or stereo sounds only.";
-        case Status::UnsupportedRate:
-            return "Its sample rate is " + std::to_string(importer.GetSampleRate()) +
-                   " Hz; Sonomap takes sounds of 6000 Hz and above (above 48000 Hz they are "
-                   "resampled).";
         case Status::Empty:
             return "It holds no sample frames.";
         case Status::TooLong:

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "formats/ChunkIndex.h"
+#include "formats/SoundImporter.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -210,8 +211,12 @@ std::string OpenRefusal::WhyNotEditable(const PcmFormat& format) {
         return "it has " + std::to_string(format.channels) +
                " channels; Sonomap edits mono and stereo sounds";
     }
-    return "its sample rate of " + std::to_string(format.sampleRate) +
-           " Hz is outside the 6000 to 48000 Hz Sonomap plays";
+    std::string reason = "its sample rate of " + std::to_string(format.sampleRate) +
+                         " Hz is outside the 6000 to 48000 Hz Sonomap plays";
+    if (const uint32_t imported = SoundImporter::ImportRate(format.sampleRate)) {
+        reason += "; File > Import resamples it to " + std::to_string(imported) + " Hz";
+    }
+    return reason;
 }
 
 std::string OpenRefusal::Line(const std::string& path, const std::string& reason) {

@@ -71,8 +71,11 @@ SoundImporter::SoundImporter(const std::string& path, const ImportOptions& optio
 }
 
 uint32_t SoundImporter::ImportRate(uint32_t sourceRate) {
-    if (sourceRate < kMinRate) {
+    if (sourceRate == 0) {
         return 0;
+    }
+    if (sourceRate < kMinRate) {
+        return kLowRateTarget;
     }
     if (sourceRate <= kMaxRate) {
         return sourceRate;
@@ -98,8 +101,6 @@ SoundImporter::Status SoundImporter::Examine() {
     } else if (GetChannels() < 1 || m_source.GetSampleRate() <= 0) {
         m_error = "no channels or no sample rate";
         status = Status::Unreadable;
-    } else if (GetImportRate() == 0) {
-        status = Status::UnsupportedRate;
     } else if (GetFrames() == 0) {
         status = Status::Empty;
     } else if (GetFrames() != std::numeric_limits<int64_t>::max()) {

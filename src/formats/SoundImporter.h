@@ -19,7 +19,8 @@ struct ImportOptions {
 };
 
 // A sound as import makes it: PCM of the in-memory convention, the source's channels, at the
-// source's rate or, above the highest rate Sonomap plays, resampled to 48000 or 44100 Hz.
+// source's rate or, outside the rates Sonomap plays, resampled to 48000 or 44100 Hz above them
+// and to 8000 Hz below.
 struct ImportedSound {
     PcmFormat format{};
     SampleBuffer samples;  // dataBytes bytes
@@ -40,7 +41,6 @@ class SoundImporter {
         Ok,
         Unreadable,       // libsndfile does not read it: GetError has its text
         TooManyChannels,  // more than 2: GetChannels
-        UnsupportedRate,  // below 6000 Hz: GetSampleRate
         Empty,            // no sample frames
         TooLong,          // the result would not fit in a WAV or AIFF file: GetFrames
         OutOfMemory,
@@ -49,6 +49,8 @@ class SoundImporter {
 
     static constexpr uint32_t kMinRate = 6000;
     static constexpr uint32_t kMaxRate = 48000;
+    // What a sound below kMinRate is resampled up to: the lowest common rate above it.
+    static constexpr uint32_t kLowRateTarget = 8000;
     // The most sample bytes an imported sound may have: a WAV or AIFF file counts its size
     // in 32 bits, and needs room for its headers and the largest pan chunk.
     static constexpr uint32_t kMaxDataBytes = 0xFFFFFFFFu - (1u << 20);
@@ -61,7 +63,7 @@ class SoundImporter {
     Status Import(ImportedSound& sound);
 
     // The rate a sound of this rate is imported at: the same within 6000 ... 48000 Hz, 44100
-    // for multiples of 11025 above, else 48000 above; 0 below (refused).
+    // for multiples of 11025 above, else 48000 above; 8000 below (0 stays 0).
     static uint32_t ImportRate(uint32_t sourceRate);
 
     int GetChannels() const { return m_source.GetChannels(); }

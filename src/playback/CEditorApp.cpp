@@ -122,6 +122,13 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
                                      output.hrtfName.c_str()};
     m_hSession = m_mixer.InitOutput(config, options);
     if (m_hSession == 0) {
+        if (m_prefs.mixerOutput == kOutputJack) {
+            // The back end is fixed for this run; the next start goes back to the default.
+            m_prompts.Message(FormatMixerError(m_mixer.GetLastError()) + kJackHint);
+            m_prefs.mixerOutput = kOutputLetMixerDecide;
+            m_settings.SetInt("Preferences", "MixerOutput", kOutputLetMixerDecide);
+            return;
+        }
         ReportMixerError(m_mixer.GetLastError());
         return;
     }

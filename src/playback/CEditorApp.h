@@ -33,6 +33,11 @@ class CEditorApp : public DocumentHost {
     static constexpr int kOutputDirectSound = Preferences::kOutputDirectSound;
     static constexpr int kOutputWaveOut = Preferences::kOutputWaveOut;
     static constexpr int kOutputLetMixerDecide = Preferences::kOutputLetMixerDecide;
+    static constexpr int kOutputJack = Preferences::kOutputJack;
+    // Under the mixer's error when JACK was chosen and could not be opened.
+    static constexpr const char* kJackHint =
+        "\n\nIs the JACK server running? Start it (with jackd or a JACK control program), or "
+        "choose another output in Preferences. The next start uses \"Let the mixer decide\".";
     // "Initialization"/"ClassName" before any main frame ran, and after a normal exit.
     static constexpr const char* kNoClassName = "Noneasdasdasd";
     static constexpr const char* kExitedClassName = "wergarbageqwert";

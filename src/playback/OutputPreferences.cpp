@@ -18,6 +18,7 @@ const struct {
     {Preferences::kOutputDirectSound, AMBREL_WAVEMIX_OUTPUT_PULSE},
     {Preferences::kOutputWaveOut, AMBREL_WAVEMIX_OUTPUT_ALSA},
     {Preferences::kOutputLetMixerDecide, AMBREL_WAVEMIX_OUTPUT_AUTO},
+    {Preferences::kOutputJack, AMBREL_WAVEMIX_OUTPUT_JACK},
 };
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {

@@ -41,7 +41,8 @@ struct OutputPreferences {
     // "HRTF on: default-44100" or "HRTF off: speakers".
     static std::string StateText(const MixerHrtfState& state);
     // The mixer's output value for a "MixerOutput" preference (0 PipeWire / PulseAudio, once
-    // DirectSound; 1 ALSA, once WaveOut; 2 and anything else: let the mixer decide), and back.
+    // DirectSound; 1 ALSA, once WaveOut; 3 JACK; 2 and anything else: let the mixer decide),
+    // and back.
     static uint32_t MixerOutputValue(int preference);
     static int PreferenceOfMixerOutput(uint32_t value);
 

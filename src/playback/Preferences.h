@@ -13,6 +13,8 @@ struct Preferences {
     static constexpr int kOutputDirectSound = 0;
     static constexpr int kOutputWaveOut = 1;
     static constexpr int kOutputLetMixerDecide = 2;
+    // Added on Linux: JACK, a stored value of its own.
+    static constexpr int kOutputJack = 3;
 
     bool bCursorFollow = false;
     int mixerOutput = kOutputLetMixerDecide;

@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     m_recentFiles.ReadList();
     m_pTemplate = std::make_unique<CMyMultiDocTemplate>(m_app, *m_pClient, m_recentFiles,
                                                         std::move(viewFactory));
+    m_pTemplate->RememberWindowStateIn(&m_settings);
     m_pAppCommands = std::make_unique<CAppCommands>(m_app, *m_pTemplate, m_recentFiles, *this);
     connect(m_pTemplate.get(), &CMyMultiDocTemplate::DocumentsChanged, this,
             &CMainFrame::SwitchMenu);
@@ -88,7 +89,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 
     // A line that stays a while, until the next fly-by text takes its place.
     m_app.Prompts().SetStatusSink([this](const std::string& text) {
-        statusBar()->showMessage(QString::fromStdString(text), kStatusLineMs);
+        m_pPanes->ShowMessage(QString::fromStdString(text), kStatusLineMs);
     });
 
     connect(qApp, &QGuiApplication::applicationStateChanged, this,

@@ -11,6 +11,7 @@
 #include "document/DocumentSave.h"
 #include "document/SoundImport.h"
 #include "platform/PathNames.h"
+#include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
@@ -21,6 +22,9 @@ namespace {
 
 // Window title, document name, new-file name, filter name, filter extensions, shell type id,
 // shell type name.
+const char* const kWindowSection = "Document Windows";
+const char* const kMaximizedKey = "Maximized";
+
 const char* const kDocStrings[] = {
     "",          "SndDoc",           "Sound",        "Sound Files (*.wav;*.aif)",
     ".wav;.aif", "Sonomap.Document", "Wave Document"};
@@ -124,13 +128,33 @@ CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> do
         }
     }
     m_frames.push_back(frame);
+    m_bArranging = true;
     m_area.addSubWindow(frame);
     const QSize area = m_area.viewport()->size();
     const WindowPlacement::Rect place = WindowPlacement::NextDocumentWindow(
         {area.width(), area.height()}, last, CMainFrameClient::CascadeStep(m_area));
     frame->setGeometry(place.x, place.y, place.width, place.height);
-    frame->show();
+    // The first window opens as the user left the last one; later ones follow the area.
+    const bool bFirst = m_frames.size() == 1;
+    if (bFirst && m_pSettings != nullptr &&
+        m_pSettings->GetInt(kWindowSection, kMaximizedKey, 1) != 0) {
+        frame->showMaximized();
+    } else {
+        frame->show();
+    }
     m_area.setActiveSubWindow(frame);
+    m_bArranging = false;
+    connect(frame, &QMdiSubWindow::windowStateChanged, this,
+            [this, frame](Qt::WindowStates before, Qt::WindowStates now) {
+                const bool bMaximized = now & Qt::WindowMaximized;
+                // A closing window hands its state on; only a choice on a live one counts.
+                if (m_pSettings != nullptr && !m_bArranging &&
+                    bMaximized != bool(before & Qt::WindowMaximized) &&
+                    !(now & Qt::WindowMinimized) && frame->isVisible() &&
+                    std::find(m_frames.begin(), m_frames.end(), frame) != m_frames.end()) {
+                    m_pSettings->SetInt(kWindowSection, kMaximizedKey, bMaximized ? 1 : 0);
+                }
+            });
     if (!recentPath.empty()) {
         m_recentFiles.Add(recentPath);
         m_recentFiles.WriteList();
@@ -174,10 +198,13 @@ bool CMyMultiDocTemplate::SaveAllModified() {
 }
 
 void CMyMultiDocTemplate::CloseAllDocuments() {
+    // The windows' states change as they come and go; the user's choice is the one before.
+    m_bArranging = true;
     const std::vector<CChildFrame*> frames = m_frames;
     for (CChildFrame* frame : frames) {
         frame->CloseWithoutAsking();
     }
+    m_bArranging = false;
 }
 
 std::string CMyMultiDocTemplate::FullPath(const std::string& path) {

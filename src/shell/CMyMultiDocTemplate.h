@@ -11,6 +11,7 @@ class CEditorApp;
 class CRecentFileList;
 class CTesselDoc;
 class QMdiArea;
+class SettingsStore;
 class QWidget;
 
 // Ties a CTesselDoc, its CChildFrame and its view together, decides which files the program
@@ -71,6 +72,12 @@ class CMyMultiDocTemplate : public QObject {
     void OnDocumentRenamed(CTesselDoc& document);
     CEditorApp& GetApp() const { return m_app; }
 
+    // Where the user's last choice between maximised and normal document windows is kept
+    // (section "Document Windows", key "Maximized"; 1 when missing): the first window of a
+    // run opens that way. Without a store every window opens normal. The store outlives the
+    // template.
+    void RememberWindowStateIn(SettingsStore* settings) { m_pSettings = settings; }
+
   signals:
     // The first document opened, or the last one closed, or anything in between.
     void DocumentsChanged();
@@ -86,4 +93,6 @@ class CMyMultiDocTemplate : public QObject {
     CRecentFileList& m_recentFiles;
     ViewFactory m_viewFactory;
     std::vector<CChildFrame*> m_frames;
+    SettingsStore* m_pSettings = nullptr;
+    bool m_bArranging = false;  // windows come or go: their state changes are not the user's
 };

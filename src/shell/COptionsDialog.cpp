@@ -68,6 +68,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
                              CEditorApp::kOutputDirectSound);
     m_outputGroup->addButton(Tagged(new QRadioButton("ALSA"), kIdWaveOut),
                              CEditorApp::kOutputWaveOut);
+    m_outputGroup->addButton(Tagged(new QRadioButton("JACK"), kIdJack), CEditorApp::kOutputJack);
     m_outputGroup->addButton(Tagged(new QRadioButton("Let the mixer decide"), kIdLetTrevantDecide),
                              CEditorApp::kOutputLetMixerDecide);
     connect(m_outputGroup, &QButtonGroup::buttonClicked, this, [this] {

@@ -42,6 +42,7 @@ class COptionsDialog : public QDialog {
     static constexpr int kIdHrtfList = 1023;
     static constexpr int kIdHrtfState = 1024;
     static constexpr int kIdNextStartNote = 1025;
+    static constexpr int kIdJack = 1026;
     // The label timer's id and period.
     static constexpr int kLabelTimerId = 1;
     static constexpr int kLabelTimerMs = 33;

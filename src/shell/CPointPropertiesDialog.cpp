@@ -103,6 +103,18 @@ bool CPointPropertiesDialog::CanAccept() const {
 void CPointPropertiesDialog::ShowError(QLabel* label, const std::string& error) {
     label->setText(QString::fromStdString(error));
     label->setVisible(!error.empty());
+    FitReasons();
+}
+
+void CPointPropertiesDialog::FitReasons() {
+    // A shown top-level window does not grow for a wrapped label on its own: at a large font
+    // the reasons were cut at the top and the bottom.
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    if (height() < needed) {
+        resize(width(), needed);
+    }
 }
 
 void CPointPropertiesDialog::UpdateOk() {

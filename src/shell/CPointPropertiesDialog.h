@@ -51,6 +51,8 @@ class CPointPropertiesDialog : public QDialog {
     void OnPanEdited();
     void OnPlaceEdited();
     void ShowError(QLabel* label, const std::string& error);
+    // Grows the dialog until every shown reason fits in full.
+    void FitReasons();
     void UpdateOk();
 
     PointProperties& m_properties;

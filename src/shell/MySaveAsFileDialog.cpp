@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <utility>
 
 #include "document/DocumentHost.h"
@@ -44,6 +45,24 @@ void MySaveAsFileDialog::SetOwnDocument(const QString& fullPath) {
 
 int MySaveAsFileDialog::GetFileType() const {
     return static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;
+}
+
+void MySaveAsFileDialog::SetReason(const QString& reason) {
+    if (m_pReason == nullptr) {
+        m_pReason = new QLabel(this);
+        m_pReason->setObjectName("saveReason");
+        m_pReason->setWordWrap(true);
+        // Qt's own dialog lays its controls out on a grid: the line goes under all of them.
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            grid->addWidget(m_pReason, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+    }
+    m_pReason->setText(reason);
+    m_pReason->setVisible(!reason.isEmpty());
+}
+
+QString MySaveAsFileDialog::Reason() const {
+    return m_pReason != nullptr ? m_pReason->text() : QString();
 }
 
 QLineEdit* MySaveAsFileDialog::NameBox() const {

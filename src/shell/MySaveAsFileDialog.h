@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,10 @@ class MySaveAsFileDialog : public QFileDialog {
     QString GetFileTitle() const { return m_fileTitle; }
     int GetFileType() const;
 
+    // A line under the dialog's controls saying why it is shown; empty hides it.
+    void SetReason(const QString& reason);
+    QString Reason() const;
+
     // The name box of the dialog.
     QLineEdit* NameBox() const;
 
@@ -50,4 +55,5 @@ class MySaveAsFileDialog : public QFileDialog {
     QString m_typedName;
     QString m_pathName;
     QString m_fileTitle;
+    QLabel* m_pReason = nullptr;  // made on first use, owned by the dialog
 };

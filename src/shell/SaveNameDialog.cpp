@@ -11,6 +11,9 @@ bool RunSaveNameDialog(QWidget* parent, const SaveNameRequest& request, SaveName
     if (request.bOwnDocument) {
         dialog.SetOwnDocument(QString::fromStdString(request.ownDocumentPath));
     }
+    if (!request.reason.empty()) {
+        dialog.SetReason(QString::fromStdString(request.reason));
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

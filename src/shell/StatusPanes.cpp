@@ -26,7 +26,7 @@ int PaneWidth(const QLabel& pane, int classicWidth) {
 
 }  // namespace
 
-StatusPanes::StatusPanes(QStatusBar& bar) {
+StatusPanes::StatusPanes(QStatusBar& bar) : m_bar(bar) {
     m_panes[0] = new QLabel(kIdleMessage, &bar);
     bar.addWidget(m_panes[0], 1);
     const int widths[] = {kFormatPaneWidth, kDurationPaneWidth, kSizePaneWidth};
@@ -61,6 +61,51 @@ StatusPanes::StatusPanes(QStatusBar& bar) {
         bar.addPermanentWidget(pane);
         m_readoutPanes[i] = pane;
     }
+    m_messageWatch = QObject::connect(&bar, &QStatusBar::messageChanged, &bar,
+                                      [this](const QString& shown) { OnMessageChanged(shown); });
+}
+
+StatusPanes::~StatusPanes() {
+    QObject::disconnect(m_messageWatch);
+}
+
+void StatusPanes::ShowMessage(const QString& text, int ms) {
+    const QString shown = Elided(text);
+    m_ownLine = shown;
+    m_bar.setToolTip(shown == text ? QString() : text);
+    m_bar.showMessage(shown, ms);
+}
+
+void StatusPanes::OnMessageChanged(const QString& shown) {
+    if (shown.isEmpty()) {
+        m_bar.setToolTip(QString());
+        m_ownLine.clear();
+        return;
+    }
+    if (shown == m_ownLine) {
+        return;
+    }
+    // A fly-by text of a menu item or a tool button, shown by Qt until the next.
+    ShowMessage(shown, 0);
+}
+
+int StatusPanes::MessageWidth() const {
+    // As QStatusBar lays out its message: from 6 pixels in to 2 before the first shown pane.
+    int right = m_bar.width() - 12;
+    for (QLabel* pane : {m_panes[1], m_panes[2], m_panes[3]}) {
+        if (pane->isVisible()) {
+            right = std::min(right, pane->x() - 2);
+            break;
+        }
+    }
+    return right - 6;
+}
+
+QString StatusPanes::Elided(const QString& text) const {
+    if (!m_bar.isVisible()) {
+        return text;  // not laid out: no width to fit
+    }
+    return m_bar.fontMetrics().elidedText(text, Qt::ElideRight, std::max(0, MessageWidth()));
 }
 
 void StatusPanes::Update(const AskState& ask) {

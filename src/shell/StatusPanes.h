@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFont>
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <map>
@@ -27,6 +28,14 @@ class StatusPanes {
     static constexpr const char* kBlankPane = "    ";
 
     explicit StatusPanes(QStatusBar& bar);
+    ~StatusPanes();
+    StatusPanes(const StatusPanes&) = delete;
+    StatusPanes& operator=(const StatusPanes&) = delete;
+
+    // A line in the message area for ms milliseconds (0: until the next). A line too long for
+    // the area ends in an ellipsis, and the bar's tool tip holds it whole; so do Qt's own
+    // fly-by texts.
+    void ShowMessage(const QString& text, int ms);
 
     // 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
@@ -39,6 +48,14 @@ class StatusPanes {
     void Update(const AskState& ask);
 
   private:
+    void OnMessageChanged(const QString& shown);
+    // The message area's width as the bar paints it: up to the first visible permanent pane.
+    int MessageWidth() const;
+    QString Elided(const QString& text) const;
+
+    QStatusBar& m_bar;
+    QString m_ownLine;  // the elided line this object showed last
+    QMetaObject::Connection m_messageWatch;
     void UpdateReadouts(const AskState& ask);
     void FitWidth(QLabel& pane);
 

@@ -20,7 +20,7 @@ void MixerBackend::NoteUse() {
 }
 
 int MixerBackend::Select(uint32_t output) {
-    if (output > AMBREL_WAVEMIX_OUTPUT_PULSE) {
+    if (output > AMBREL_WAVEMIX_OUTPUT_JACK) {
         return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
     }
     std::lock_guard<std::mutex> lock(g_backendLock);
@@ -56,6 +56,10 @@ const char* MixerBackend::DriverList(uint32_t output) {
             return "pulse,";
         case AMBREL_WAVEMIX_OUTPUT_ALSA:
             return "alsa,";
+        case AMBREL_WAVEMIX_OUTPUT_JACK:
+            // No comma: a user who chose JACK wants to hear that no server runs, not to be
+            // played to elsewhere.
+            return "jack";
         default:
             return nullptr;
     }

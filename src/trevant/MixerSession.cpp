@@ -69,7 +69,7 @@ int MixerSession::Validate(const MixerSessionConfig* config, const MixerOutputOp
         return AMBREL_WAVEMIX_ERR_BAD_PARAM;
     }
     if (config->sampleRate < 1000 || config->sampleRate > 192000 || config->channels == 0 ||
-        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND ||
+        config->channels > kMaxChannels || config->output > AMBREL_WAVEMIX_OUTPUT_JACK ||
         (options != nullptr && options->hrtf > AMBREL_WAVEMIX_HRTF_OFF)) {
         return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
     }

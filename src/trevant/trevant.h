@@ -106,6 +106,8 @@ enum {
 /* The same values by the back ends they choose on Linux. */
 #define AMBREL_WAVEMIX_OUTPUT_ALSA AMBREL_WAVEMIX_OUTPUT_WAVEOUT
 #define AMBREL_WAVEMIX_OUTPUT_PULSE AMBREL_WAVEMIX_OUTPUT_DIRECTSOUND
+/* OpenAL Soft's jack back end alone: no other back end stands in when no server runs. */
+#define AMBREL_WAVEMIX_OUTPUT_JACK 3u
 /* MixerOutputOptions.hrtf and MixerRenderConfig.hrtf */
 #define AMBREL_WAVEMIX_HRTF_AUTO 0u
 #define AMBREL_WAVEMIX_HRTF_ON 1u

@@ -82,11 +82,11 @@ void CTimeRuler::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CTimeRuler::mouseMoveEvent(QMouseEvent* event) {
-    m_view.SetHover(FrameAtX(static_cast<int>(event->position().x())), std::nullopt);
+    m_view.SetPointer(QPoint(static_cast<int>(event->position().x()), 0), true);
     QWidget::mouseMoveEvent(event);
 }
 
 void CTimeRuler::leaveEvent(QEvent* event) {
-    m_view.SetHover(std::nullopt, std::nullopt);
+    m_view.SetPointer(std::nullopt);
     QWidget::leaveEvent(event);
 }

@@ -373,7 +373,7 @@ bool CWaveScrollView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Enter) {
         UpdateCursor(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
     } else if (event->type() == QEvent::Leave) {
-        SetHover(std::nullopt, std::nullopt);
+        SetPointer(std::nullopt);
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
@@ -381,7 +381,7 @@ bool CWaveScrollView::viewportEvent(QEvent* event) {
 void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
-    SetHover(m_geometry.SampleAtX(at.x()), m_geometry.PanFromY(at.y()));
+    SetPointer(at);
     m_recording.Move(at.y());
     if (!m_dragging) {
         return;
@@ -391,6 +391,29 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     Repaint(m_selection.DragTo(m_geometry, m_geometry.SampleAtX(at.x())));
+}
+
+void CWaveScrollView::SetPointer(std::optional<QPoint> at, bool bRuler) {
+    m_pointer = at;
+    m_bPointerOnRuler = bRuler;
+    m_bLaneHover = false;
+}
+
+std::string CWaveScrollView::MouseReadout() {
+    // Asked at idle: the frame under the mouse now, after End, a zoom or a scroll. The lanes
+    // set their own hover, value and all.
+    if (m_bLaneHover) {
+        return m_readouts.MouseText();
+    }
+    if (!m_pointer) {
+        m_readouts.SetHover(std::nullopt, std::nullopt);
+    } else if (m_bPointerOnRuler) {
+        m_readouts.SetHover(PaintedGeometry().SampleAtX(m_pointer->x()), std::nullopt);
+    } else {
+        m_readouts.SetHover(m_geometry.SampleAtX(m_pointer->x()),
+                            m_geometry.PanFromY(m_pointer->y()));
+    }
+    return m_readouts.MouseText();
 }
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {

@@ -105,7 +105,12 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     void SetHover(std::optional<uint32_t> frame, std::optional<int> pan,
                   std::optional<std::pair<PlaceValue, int32_t>> laneValue = std::nullopt) {
         m_readouts.SetHover(frame, pan, laneValue);
+        m_bLaneHover = true;
     }
+    // Where the mouse is, in pixels of the wave's drawing area, or of the time ruler above it
+    // (bRuler: a frame only); none once it has left. The readout follows the frame under it
+    // when the view moves beneath a still mouse.
+    void SetPointer(std::optional<QPoint> at, bool bRuler = false);
 
     // The all-around view: on while asked or while the trajectory is 3-D (which also makes it
     // asked, so an undo back to the front keeps the view).
@@ -123,7 +128,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // The position panes' texts: the caret or the selection; the point being dragged, else the
     // mouse (empty when it is elsewhere); the play position (empty when silent).
     std::string SelectionReadout() const { return m_readouts.SelectionText(); }
-    std::string MouseReadout() const { return m_readouts.MouseText(); }
+    std::string MouseReadout();
     std::string PlayReadout() const { return m_playback.PlayReadout(); }
 
     // Moves the window's left edge by columns, within the waveform.
@@ -199,6 +204,9 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     PanPointEditor m_points;
     WaveViewNavigation m_navigation;
     WaveViewReadouts m_readouts;
+    std::optional<QPoint> m_pointer;
+    bool m_bPointerOnRuler = false;
+    bool m_bLaneHover = false;  // the lanes set the hover last
     bool m_dragging = false;
     bool m_displayed = false;
     bool m_active = false;

@@ -430,3 +430,27 @@ TEST_F(CliTest, RenderBinauralUsageErrors) {
         EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
     }
 }
+
+// A file cut short: the line the editor's status bar shows is among the messages, for a WAV
+// and an AIFF alike; a whole file has none.
+TEST_F(CliTest, InfoOnAFileCutShortCarriesTheStatusLine) {
+    for (bool bAiff : {false, true}) {
+        SCOPED_TRACE(bAiff ? "AIFF" : "WAV");
+        TestSound sound;
+        sound.bAiff = bAiff;
+        sound.samples = Pattern(4000);
+        const std::string name = bAiff ? "cut.aif" : "cut.wav";
+        const std::string path = Write(name, sound);
+        nlohmann::json info = nlohmann::json::parse(Cli("info " + path).out);
+        EXPECT_TRUE(info["messages"].empty());
+
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) - 1000);
+        const CliRun run = Cli("info " + path);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ASSERT_NO_THROW(info = nlohmann::json::parse(run.out)) << run.out;
+        ASSERT_EQ(info["messages"].size(), 1u);
+        EXPECT_EQ(info["messages"][0], name +
+                                           " is shorter than its header says: 1,000 of 4,000 "
+                                           "bytes of sample data (0:00.022 of sound) are missing.");
+    }
+}

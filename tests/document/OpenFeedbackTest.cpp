@@ -120,7 +120,7 @@ TEST_F(OpenFeedbackTest, FilesNoToolWritesNameTheirFaultUnderTheSameMessage) {
     EXPECT_EQ(box.informative,
               Line(slowPath,
                    "its sample rate of 4000 Hz is outside the 6000 to 48000 Hz Sonomap "
-                   "plays."));
+                   "plays; File > Import resamples it to 8000 Hz."));
 }
 
 TEST_F(OpenFeedbackTest, AWaveCutShortOpensAndSaysHowMuchIsMissing) {

@@ -83,7 +83,8 @@ const std::vector<int16_t> kValues16 = {0, 0, 1, 0, -1, 32767, -32768, 0x1234};
 }  // namespace
 
 TEST(SoundImporterRates, PlayableRatesStayAndHigherOnesFallToTheirFamily) {
-    EXPECT_EQ(SoundImporter::ImportRate(5999), 0u);
+    EXPECT_EQ(SoundImporter::ImportRate(5999), 8000u);
+    EXPECT_EQ(SoundImporter::ImportRate(1), 8000u);
     EXPECT_EQ(SoundImporter::ImportRate(6000), 6000u);
     EXPECT_EQ(SoundImporter::ImportRate(22050), 22050u);
     EXPECT_EQ(SoundImporter::ImportRate(48000), 48000u);
@@ -163,11 +164,37 @@ TEST_F(SoundImporterTest, RefusesMoreThanTwoChannelsNamingTheCount) {
     EXPECT_FALSE(sound.samples);
 }
 
-TEST_F(SoundImporterTest, RefusesRatesBelow6000HzNamingTheRate) {
+TEST_F(SoundImporterTest, RatesBelow6000HzAreResampledUpTo8000HzWithTheirPoints) {
+    const struct {
+        uint32_t rate;
+        uint32_t frames;
+    } sources[] = {{4000, 4000}, {5999, 5999}, {2000, 1000}};
+    for (const auto& source : sources) {
+        SCOPED_TRACE(source.rate);
+        const uint32_t middle = source.frames / 2;
+        const std::vector<PanChunkPoint> points = {{0, -90}, {middle, 30}, {source.frames, 90}};
+        Bytes chunks = Chunk("fmt ", FmtPayload(MakeFormat(1, source.rate, 16)), false);
+        Append(chunks, Chunk("data", Bytes(size_t{source.frames} * 2, 0), false));
+        Append(chunks, Chunk("achk", PanChunkData(points, source.frames, false), false));
+        const std::string path = Write("low" + std::to_string(source.rate) + ".wav",
+                                       Form("RIFF", "WAVE", chunks, false));
+
+        ImportedSound sound;
+        ASSERT_EQ(Import(path, sound), Status::Ok);
+        EXPECT_EQ(sound.format.sampleRate, 8000u);
+        EXPECT_EQ(sound.sourceRate, source.rate);
+        const uint64_t frames = ImportResampler::OutputFrames(source.frames, source.rate, 8000);
+        EXPECT_EQ(sound.dataBytes, frames * 2);
+        ASSERT_TRUE(sound.panChunk.has_value());
+        const PanChunkContents pan = *ParsePanChunk(*sound.panChunk);
+        EXPECT_EQ(pan.frameCount, frames);
+        const auto moved = [&](uint32_t at) {
+            return static_cast<uint32_t>(ImportResampler::MapPosition(at, source.rate, 8000));
+        };
+        EXPECT_EQ(Pairs(pan.points),
+                  (PointPairs{{0, -90}, {moved(middle), 30}, {moved(source.frames), 90}}));
+    }
     Bytes data(2 * 100, 0);
-    SoundImporter low(Write("low.wav", WaveFile(MakeFormat(1, 5999, 16), data)), {});
-    EXPECT_EQ(low.Examine(), Status::UnsupportedRate);
-    EXPECT_EQ(low.GetSampleRate(), 5999u);
     SoundImporter lowest(Write("ok.wav", WaveFile(MakeFormat(1, 6000, 16), data)), {});
     EXPECT_EQ(lowest.Examine(), Status::Ok);
     EXPECT_EQ(lowest.GetImportRate(), 6000u);

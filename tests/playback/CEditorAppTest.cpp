@@ -174,16 +174,17 @@ TEST(OutputChoice, StoredValuesAndMixerOutputsMapBothWays) {
         uint32_t output;
     } pairs[] = {{Preferences::kOutputDirectSound, AMBREL_WAVEMIX_OUTPUT_PULSE},
                  {Preferences::kOutputWaveOut, AMBREL_WAVEMIX_OUTPUT_ALSA},
-                 {Preferences::kOutputLetMixerDecide, AMBREL_WAVEMIX_OUTPUT_AUTO}};
+                 {Preferences::kOutputLetMixerDecide, AMBREL_WAVEMIX_OUTPUT_AUTO},
+                 {Preferences::kOutputJack, AMBREL_WAVEMIX_OUTPUT_JACK}};
     for (const auto& pair : pairs) {
         EXPECT_EQ(OutputPreferences::MixerOutputValue(pair.preference), pair.output);
         EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(pair.output), pair.preference);
     }
-    for (int unknown : {-1, 3, 7}) {
+    for (int unknown : {-1, 4, 7}) {
         EXPECT_EQ(OutputPreferences::MixerOutputValue(unknown), AMBREL_WAVEMIX_OUTPUT_AUTO)
             << unknown;
     }
-    EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(3), Preferences::kOutputLetMixerDecide);
+    EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(4), Preferences::kOutputLetMixerDecide);
 }
 
 TEST_F(EditorApp, SessionIsKeptWithinARateClassAndReplacedAcrossIt) {

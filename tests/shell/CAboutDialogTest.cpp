@@ -6,7 +6,9 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <cstring>
 #include <memory>
 
 #include "shell/CAppIcon.h"
@@ -65,4 +67,29 @@ TEST(AboutDialogTest, IconIsARoundedTileWithTheArcAtEverySize) {
     for (int size : CAppIcon::kSizes) {
         EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
     }
+}
+
+TEST(AboutDialogTest, NamesTheLibrariesWithTheirVersionsAndTheLicence) {
+    CAboutDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* libraries = dialog.findChild<QLabel*>("librariesLabel");
+    ASSERT_NE(libraries, nullptr);
+    const QStringList lines = libraries->text().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QString("Qt ") + qVersion());
+    const char* const names[] = {"OpenAL Soft ", "libsndfile ", "libsoxr "};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        ASSERT_TRUE(lines[i + 1].startsWith(names[i]));
+        // A dotted version number follows the name.
+        EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d+(\\.\\d+)?$")
+                        .match(lines[i + 1].mid(static_cast<int>(strlen(names[i]))))
+                        .hasMatch())
+            << lines[i + 1].toStdString();
+    }
+    auto* licence = dialog.findChild<QLabel*>("licenceLabel");
+    ASSERT_NE(licence, nullptr);
+    EXPECT_EQ(licence->text(), QString::fromUtf8(CAboutDialog::kLicence));
+    EXPECT_TRUE(licence->isVisible());
 }

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "playback/CEditorApp.h"
+#include "support/FailingMixer.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
@@ -411,4 +412,40 @@ TEST_F(OptionsDialogTest, AnOutputOtherThanTheOneInEffectSaysItWaitsForTheNextSt
     EXPECT_TRUE(note->isVisible());
     Click(Radio(*dialog, 1016));
     EXPECT_FALSE(note->isVisible());
+}
+
+// JACK sits beside the other outputs and is stored as a value of its own; a session that
+// cannot open on it shows the mixer's error with a hint, and the next start takes the default.
+TEST_F(OptionsDialogTest, JackIsAnOutputOfItsOwnAndFallsBackWhenNoServerRuns) {
+    {
+        const auto dialog = Open();
+        QRadioButton* jack = Radio(*dialog, COptionsDialog::kIdJack);
+        ASSERT_NE(jack, nullptr);
+        EXPECT_EQ(jack->text(), "JACK");
+        Click(jack);
+        Press(*dialog, QDialogButtonBox::Ok);
+    }
+    EXPECT_EQ(m_app.GetPreferences().mixerOutput, CEditorApp::kOutputJack);
+    EXPECT_EQ(m_app.MakeMixerConfig(22050).output, AMBREL_WAVEMIX_OUTPUT_JACK);
+    m_app.SavePreferences();
+    EXPECT_EQ(Preferences::Load(m_settings).mixerOutput, CEditorApp::kOutputJack);
+    {
+        const auto dialog = Open();
+        EXPECT_TRUE(Radio(*dialog, COptionsDialog::kIdJack)->isChecked());
+        Press(*dialog, QDialogButtonBox::Cancel);
+    }
+
+    // No JACK server: the session does not open.
+    FailingMixer failing(TrevantMixer::Shared());
+    CEditorApp app(m_prompts, m_settings, failing);
+    app.LoadPreferences();
+    ASSERT_EQ(app.GetPreferences().mixerOutput, CEditorApp::kOutputJack);
+    failing.FailNext("InitEx", AMBREL_WAVEMIX_ERR_DEVICE_BUSY);
+    app.OpenMixerSession(22050);
+    EXPECT_EQ(app.GetMixerSession(), 0u);
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    EXPECT_EQ(m_prompts.Boxes()[0].text,
+              CEditorApp::FormatMixerError(AMBREL_WAVEMIX_ERR_DEVICE_BUSY) + CEditorApp::kJackHint);
+    app.SavePreferences();
+    EXPECT_EQ(Preferences::Load(m_settings).mixerOutput, CEditorApp::kOutputLetMixerDecide);
 }

@@ -48,6 +48,6 @@ TEST_F(FrameTest, TheTitleMarksUnsavedChangesAndNamesAMaximisedDocumentOnce) {
     EXPECT_EQ(m_pFrame->windowTitle(), "Sonomap - demo.wav");
     const QFileInfo saved(QString::fromStdString(path));
     const QString size = QLocale(QLocale::English, QLocale::UnitedStates).toString(saved.size());
-    EXPECT_EQ(m_pFrame->statusBar()->currentMessage(),
+    EXPECT_EQ(StatusLine(),
               "Saved demo.wav in " + saved.absolutePath() + "/ (" + size + " bytes).");
 }

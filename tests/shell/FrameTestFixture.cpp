@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSettings>
+#include <QStatusBar>
 
 #include "document/CTesselDoc.h"
 #include "support/FileBytes.h"
@@ -40,6 +41,8 @@ FrameTest::FrameTest() {
         settings.sync();
     }
     m_pSettings = std::make_unique<QtSettingsStore>();
+    // Most cases place and compare normal windows; the maximised first window has its own.
+    m_pSettings->SetInt("Document Windows", "Maximized", 0);
     m_pApp = std::make_unique<CEditorApp>(m_prompts, *m_pSettings);
     MakeFrame();
 }
@@ -68,6 +71,11 @@ std::string FrameTest::WriteSound(const std::string& name, const TestSound& soun
     const std::string path = m_dir.File(name);
     WriteBytes(path, BuildSoundFile(sound));
     return path;
+}
+
+QString FrameTest::StatusLine() const {
+    const QStatusBar* bar = m_pFrame->statusBar();
+    return bar->toolTip().isEmpty() ? bar->currentMessage() : bar->toolTip();
 }
 
 TestView* FrameTest::ViewOf(const CTesselDoc& document) const {

@@ -56,6 +56,8 @@ class FrameTest : public ::testing::Test {
     std::string WriteSound(const std::string& name, const TestSound& sound = TestSound());
     // The test view of an open document, or null.
     TestView* ViewOf(const CTesselDoc& document) const;
+    // The status bar's line in full: its tool tip holds it when the bar shows it elided.
+    QString StatusLine() const;
     // Lets deferred deletes (closed windows) happen.
     static void FlushDeletes();
 

@@ -179,3 +179,32 @@ TEST_F(FrameTest, TheEverydayFormatsImportInTheEditor) {
         EXPECT_EQ(m_pFrame->GetDocTemplate().Frames().size(), before + 1);
     }
 }
+
+// A rate below the ones Sonomap plays is offered for import at 8000 Hz, with the refusal's
+// line saying so; Yes brings the trajectory along to the same moments.
+TEST_F(FrameTest, ADroppedLowRateFileIsImportedAt8000HzWithItsPoints) {
+    TestSound low;
+    low.format = MakeFormat(1, 4000, 16);
+    low.samples = Bytes(2 * 4000, 0);
+    low.points = {{1000, -45}, {3000, 60}};
+    low.chunkFrames = 4000;
+    const std::string source = WriteSound("phone.wav", low);
+    m_prompts.Script(UserPrompts::Answer::Yes);
+    Drop(*m_pFrame, source);
+    ASSERT_EQ(m_prompts.Boxes().size(), 1u);
+    const auto& box = m_prompts.Boxes()[0];
+    EXPECT_NE(box.text.find("4000 Hz) as a new 16-bit document at 8000 Hz."), std::string::npos)
+        << box.text;
+    EXPECT_NE(box.informative.find("; File > Import resamples it to 8000 Hz."), std::string::npos)
+        << box.informative;
+    ASSERT_EQ(m_pFrame->GetDocTemplate().Frames().size(), 1u);
+    const CTesselDoc& doc = m_pFrame->GetDocTemplate().Frames()[0]->GetDocument();
+    EXPECT_EQ(doc.GetFormat().sampleRate, 8000u);
+    EXPECT_EQ(doc.GetFrameCount(), 8000u);
+    std::vector<std::pair<uint32_t, int>> points;
+    for (const PanPoint* p = doc.GetPanPoints().NextPoint(nullptr); p;
+         p = doc.GetPanPoints().NextPoint(p)) {
+        points.emplace_back(p->position, p->pan);
+    }
+    EXPECT_EQ(points, (std::vector<std::pair<uint32_t, int>>{{2000, -45}, {6000, 60}}));
+}

@@ -7,7 +7,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QTest>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "document/CTesselDoc.h"
@@ -80,4 +84,59 @@ TEST(SaveNameDialog, SaveAsToAiffThroughTheDialog) {
     EXPECT_FALSE(DocumentSave(doc).SaveAs());
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_NE(host.prompts.Boxes()[0].text.find("This file is currently open."), std::string::npos);
+}
+
+// Save on a file that cannot be written becomes Save As in that file's own folder, saying why;
+// a file of the same name in the last save folder is never the one proposed.
+TEST(SaveNameDialog, SaveOnAnUnwritableFileAsksInItsOwnFolderAndSaysWhy) {
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> spoil;
+        const char* reason;
+    } cases[] = {
+        {"read-only",
+         [](const std::string& path) {
+             std::filesystem::permissions(
+                 path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+         },
+         "take.wav cannot be written: the file is read-only"},
+        {"gone", [](const std::string& path) { std::filesystem::remove(path); },
+         "take.wav cannot be written: no such file or directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(dir.File("own"));
+        std::filesystem::create_directory(dir.File("elsewhere"));
+        TestSound sound;
+        sound.points = {{10, 20}};
+        const std::string path = dir.File("own/take.wav");
+        WriteBytes(path, BuildSoundFile(sound));
+        const std::string trap = dir.File("elsewhere/take.wav");
+        WriteBytes(trap, BuildSoundFile(TestSound()));
+        const std::vector<uint8_t> trapBytes = ReadBytes(trap);
+
+        DialogHost host;
+        host.saveFolder = dir.File("elsewhere") + "/";
+        CTesselDoc doc(host);
+        ASSERT_TRUE(DocumentOpen(doc).Open(path));
+        host.openDocuments.push_back(path);
+        c.spoil(path);
+
+        bool bShown = false;
+        ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+            bShown = true;
+            EXPECT_EQ(QDir(dialog.directory()).absolutePath().toStdString(), dir.File("own"));
+            EXPECT_EQ(dialog.NameBox()->text(), "take.wav");
+            EXPECT_EQ(dialog.Reason().toStdString(), c.reason);
+            auto* line = dialog.findChild<QLabel*>("saveReason");
+            ASSERT_NE(line, nullptr);
+            EXPECT_TRUE(line->isVisible());
+            dialog.reject();
+        });
+        EXPECT_FALSE(DocumentSave(doc).Save());
+        EXPECT_TRUE(bShown);
+        EXPECT_EQ(ReadBytes(trap), trapBytes);
+        EXPECT_EQ(doc.GetPathName(), path);
+    }
 }

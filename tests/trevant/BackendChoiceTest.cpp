@@ -20,7 +20,7 @@ TEST(BackendChoice, TakesEffectBeforeTheFirstUseOfOpenAlSoftOnly) {
     ::unsetenv("ALSOFT_DRIVERS");
     ::unsetenv("ALSOFT_CONF");
     EXPECT_EQ(AmbrelWaveMixGetOutputInEffect(), AMBREL_WAVEMIX_OUTPUT_AUTO);
-    EXPECT_EQ(AmbrelWaveMixSelectOutput(3), AMBREL_WAVEMIX_ERR_BAD_CONFIG);
+    EXPECT_EQ(AmbrelWaveMixSelectOutput(4), AMBREL_WAVEMIX_ERR_BAD_CONFIG);
 
     EXPECT_EQ(AmbrelWaveMixSelectOutput(AMBREL_WAVEMIX_OUTPUT_ALSA), 0);
     EXPECT_EQ(Drivers(), "alsa,");
@@ -28,6 +28,9 @@ TEST(BackendChoice, TakesEffectBeforeTheFirstUseOfOpenAlSoftOnly) {
     // Still before the first use: the choice may change, back to OpenAL Soft's own too.
     EXPECT_EQ(AmbrelWaveMixSelectOutput(AMBREL_WAVEMIX_OUTPUT_PULSE), 0);
     EXPECT_EQ(Drivers(), "pulse,");
+    // JACK alone: with no server the device fails to open rather than play elsewhere.
+    EXPECT_EQ(AmbrelWaveMixSelectOutput(AMBREL_WAVEMIX_OUTPUT_JACK), 0);
+    EXPECT_EQ(Drivers(), "jack");
     EXPECT_EQ(AmbrelWaveMixSelectOutput(AMBREL_WAVEMIX_OUTPUT_AUTO), 0);
     EXPECT_EQ(Drivers(), "(unset)");
 

@@ -253,7 +253,7 @@ TEST(NullBackend, ConfigsItCannotRunAreRefused) {
     EXPECT_EQ(AmbrelWaveMixInitEx(&config), 0u);
     EXPECT_EQ(AmbrelWaveMixGetLastError(), AMBREL_WAVEMIX_ERR_BAD_CONFIG);
     config = MakeConfig(kRate);
-    config.output = 3;
+    config.output = 4;
     EXPECT_EQ(AmbrelWaveMixInitEx(&config), 0u);
     EXPECT_EQ(AmbrelWaveMixGetLastError(), AMBREL_WAVEMIX_ERR_BAD_CONFIG);
     config = MakeConfig(500);

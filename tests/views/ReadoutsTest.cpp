@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QWheelEvent>
+#include <functional>
 
 #include "ViewTestBench.h"
 #include "playback/CommandIds.h"
@@ -92,4 +94,45 @@ TEST_F(Readouts, ADraggedPointShowsWhereItIsLive) {
     auto second = bench.MakeView(both, 500, 208);
     MoveMouse(second->viewport(), QPoint(100, 4));
     EXPECT_EQ(PaneText(*second, CommandId::kIndicatorMouse), "Mouse 0:00.453 (10000) -90\u00B0");
+}
+
+// A still mouse over a view that moves beneath it: End, the keyboard's zoom commands and the
+// wheel each leave the readout on the frame now under the mouse; once it has left, none.
+TEST_F(Readouts, TheMouseReadoutFollowsTheViewMovingBeneathAStillMouse) {
+    CTesselDoc& doc = bench.Document(ViewTestBench::Mono(400000, 22050));
+    auto view = bench.MakeView(doc, 500, 208);
+    const struct {
+        const char* name;
+        std::function<void(CWaveScrollView&)> move;
+    } moves[] = {
+        {"zoom in", [](CWaveScrollView& v) { v.ZoomIn(); }},
+        {"zoom in again", [](CWaveScrollView& v) { v.ZoomIn(); }},
+        {"End", [](CWaveScrollView& v) { QTest::keyClick(&v, Qt::Key_End); }},
+        {"Home", [](CWaveScrollView& v) { QTest::keyClick(&v, Qt::Key_Home); }},
+        {"wheel",
+         [](CWaveScrollView& v) {
+             QWheelEvent wheel(QPointF(250, 50), v.viewport()->mapToGlobal(QPointF(250, 50)),
+                               QPoint(), QPoint(0, -360), Qt::NoButton, Qt::NoModifier,
+                               Qt::NoScrollPhase, false);
+             QCoreApplication::sendEvent(v.viewport(), &wheel);
+         }},
+        {"zoom out", [](CWaveScrollView& v) { v.ZoomOut(); }},
+    };
+    const QPoint at(220, 154);
+    MoveMouse(view->viewport(), at);
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        const std::string before = PaneText(*view, CommandId::kIndicatorMouse);
+        move.move(*view);
+        Settle();
+        const WaveViewGeometry& g = view->Geometry();
+        const std::string expected =
+            PositionReadouts::HoverText(g.SampleAtX(at.x()), g.PanFromY(at.y()), 22050);
+        EXPECT_NE(expected, before);
+        EXPECT_EQ(PaneText(*view, CommandId::kIndicatorMouse), expected);
+    }
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(view->viewport(), &leave);
+    view->ZoomIn();
+    EXPECT_EQ(PaneText(*view, CommandId::kIndicatorMouse), "");
 }
