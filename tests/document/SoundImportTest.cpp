@@ -241,7 +241,7 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     // The offer names the file and why the native open refused it, on a line of its own.
     EXPECT_EQ(box.informative, "Sonomap cannot open " + path +
                                    ": its sample rate of 96000 Hz is outside the 6000 to 48000 "
-                                   "Hz Sonomap plays.");
+                                   "Hz Sonomap plays; File > Import resamples it to 48000 Hz.");
     EXPECT_EQ(doc.GetPathName(), "");
     EXPECT_EQ(doc.GetTitle(), "take (imported)");
     EXPECT_EQ(doc.GetImportSource(), path);

@@ -214,28 +214,31 @@ TEST_F(PointPropertiesDialogTest, TypedDirectionAndPlaceValuesReadBackAsStored) 
         EXPECT_EQ(properties.CheckWidth(c.text).value, c.width);
         EXPECT_EQ(properties.CheckDistance(c.text).value, c.distance);
 
-        // Both reasons at once, at small and large fonts: every line of each must fit its label,
-        // and each label must lie inside the dialog.
-        TEST_F(PointPropertiesDialogTest, TheReasonsShowInFullAtEveryFontSize) {
-            for (int points : {7, 10, 16, 24}) {
-                SCOPED_TRACE(points);
-                PointProperties properties(*doc, *point);
-                CPointPropertiesDialog dialog(properties);
-                QFont font = dialog.font();
-                font.setPointSize(points);
-                dialog.setFont(font);
-                dialog.show();
-                ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-                Retype(dialog.FramesBox(), "3000");
-                Retype(dialog.PanBox(), "95");
-                QCoreApplication::processEvents();
-                for (QLabel* reason : {dialog.PositionError(), dialog.PanError()}) {
-                    SCOPED_TRACE(reason->objectName().toStdString());
-                    ASSERT_TRUE(reason->isVisible());
-                    EXPECT_GE(reason->height(), reason->heightForWidth(reason->width()));
-                    const QRect inDialog(reason->mapTo(&dialog, QPoint(0, 0)), reason->size());
-                    EXPECT_TRUE(dialog.rect().contains(inDialog))
-                        << inDialog.y() << "+" << inDialog.height() << " in " << dialog.height();
-                }
-            }
+    }
+}
+
+// Both reasons at once, at small and large fonts: every line of each must fit its label, and
+// each label must lie inside the dialog.
+TEST_F(PointPropertiesDialogTest, TheReasonsShowInFullAtEveryFontSize) {
+    for (int points : {7, 10, 16, 24}) {
+        SCOPED_TRACE(points);
+        PointProperties properties(*doc, *point);
+        CPointPropertiesDialog dialog(properties);
+        QFont font = dialog.font();
+        font.setPointSize(points);
+        dialog.setFont(font);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        Retype(dialog.FramesBox(), "3000");
+        Retype(dialog.PanBox(), "95");
+        QCoreApplication::processEvents();
+        for (QLabel* reason : {dialog.PositionError(), dialog.PanError()}) {
+            SCOPED_TRACE(reason->objectName().toStdString());
+            ASSERT_TRUE(reason->isVisible());
+            EXPECT_GE(reason->height(), reason->heightForWidth(reason->width()));
+            const QRect inDialog(reason->mapTo(&dialog, QPoint(0, 0)), reason->size());
+            EXPECT_TRUE(dialog.rect().contains(inDialog))
+                << inDialog.y() << "+" << inDialog.height() << " in " << dialog.height();
         }
+    }
+}
