@@ -136,25 +136,43 @@ SoundPlace PlaceAt(const PanPointList& points, uint32_t s) {
     return cursor.At(s);
 }
 
+void PlaceCursor::Find(uint32_t s) {
+    const PanPoint* a = nullptr;
+    if (m_bValid && s >= m_to && m_pLast != nullptr && m_points.Contains(m_pLast) &&
+        m_pLast->position <= s) {
+        a = m_pLast;
+        for (const PanPoint* next = m_points.NextPoint(a); next != nullptr && next->position <= s;
+             next = m_points.NextPoint(next)) {
+            a = next;
+        }
+    } else {
+        a = m_points.PointAtOrBefore(s);
+    }
+    const PanPoint* b = m_points.NextPoint(a);
+    m_bValid = a != nullptr || b != nullptr;
+    if (!m_bValid) {
+        return;
+    }
+    m_pLast = b != nullptr ? b : a;
+    if (b == nullptr) {
+        m_a = *a;
+        m_bHold = true;
+        m_from = a->position;
+        m_to = UINT32_MAX;
+    } else {
+        m_a = a != nullptr ? *a : PanPoint{};
+        m_b = *b;
+        m_bHold = false;
+        m_from = m_a.position;
+        m_to = m_b.position;
+    }
+}
+
 SoundPlace PlaceCursor::At(uint32_t s) {
     if (!m_bValid || s < m_from || s >= m_to) {
-        const PanPoint* a = m_points.PointAtOrBefore(s);
-        const PanPoint* b = m_points.NextPoint(a);
-        if (a == nullptr && b == nullptr) {
+        Find(s);
+        if (!m_bValid) {
             return SoundPlace{};
-        }
-        m_bValid = true;
-        if (b == nullptr) {
-            m_a = *a;
-            m_bHold = true;
-            m_from = a->position;
-            m_to = UINT32_MAX;
-        } else {
-            m_a = a != nullptr ? *a : PanPoint{};
-            m_b = *b;
-            m_bHold = false;
-            m_from = m_a.position;
-            m_to = m_b.position;
         }
     }
     if (m_bHold) {

@@ -58,7 +58,12 @@ class PlaceCursor {
     void Invalidate() { m_bValid = false; }
 
   private:
+    // The pair around s, from the head of the list, or on from the last pair when s has only
+    // moved past it (so a walk in order costs one step a point, not a search each).
+    void Find(uint32_t s);
+
     const PanPointList& m_points;
+    const PanPoint* m_pLast = nullptr;  // the list's point the pair ends at (m_b or m_a held)
     bool m_bValid = false;
     uint32_t m_from = 0;  // the pair holds for m_from <= s < m_to
     uint32_t m_to = 0;

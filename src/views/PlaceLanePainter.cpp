@@ -82,7 +82,9 @@ void PlaceLanePainter::DrawLine(QPainter& painter, const PlaceAxis& axis, double
     QPainterPath path;
     bool bStarted = false;
     double last = 0.0;
-    for (int x = 0; x < g.ImageWidth(); ++x) {
+    // Only the columns the widget shows: the image may be far wider than the window.
+    const int columns = std::min(g.ImageWidth(), painter.device()->width());
+    for (int x = 0; x < columns; ++x) {
         const uint32_t frame =
             std::min(g.SampleOfColumn(g.LeftColumn() + x), m_doc.GetFrameCount());
         const SoundPlace place = cursor.At(frame);
