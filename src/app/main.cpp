@@ -95,6 +95,7 @@ int main(int argc, char* argv[]) {
             }
             bTerminated = true;
             frame->EndSession();
+            frame->KeepRecoveryJournals();
             // Not quit(): that closes the windows first, and a modified document would ask
             // and wait. exit() ends every loop, a message box's of the start-up included, and
             // the documents go with the frame without questions.
@@ -112,6 +113,9 @@ int main(int argc, char* argv[]) {
             break;
         }
         bOpened = frame->OpenFiles({file});
+    }
+    if (!bTerminated && bOpened) {
+        frame->OfferRecovery();
     }
     int result = 0;
     if (!bTerminated) {

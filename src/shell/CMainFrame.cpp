@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "document/CTesselDoc.h"
+#include "document/RecoveryFolder.h"
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
@@ -25,6 +26,7 @@
 #include "shell/CommandActions.h"
 #include "shell/MainWindowPlace.h"
 #include "shell/MenuKeyStyle.h"
+#include "shell/RecoveryKeeper.h"
 #include "shell/SaveNameDialog.h"
 #include "shell/StatusPanes.h"
 #include "shell/ToolBarIcons.h"
@@ -91,6 +93,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     m_app.Prompts().SetStatusSink([this](const std::string& text) {
         m_pPanes->ShowMessage(QString::fromStdString(text), kStatusLineMs);
     });
+    m_pTemplate->EnableRecovery(RecoveryFolder::DefaultPath());
 
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             &CMainFrame::OnApplicationStateChanged);
@@ -432,6 +435,14 @@ bool CMainFrame::OpenFiles(const QStringList& files) {
 
 void CMainFrame::EndSession() {
     SaveBarState();
+}
+
+void CMainFrame::OfferRecovery() {
+    m_pTemplate->GetRecovery()->OfferLeftovers();
+}
+
+void CMainFrame::KeepRecoveryJournals() {
+    m_pTemplate->GetRecovery()->KeepJournals();
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {

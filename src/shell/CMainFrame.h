@@ -87,6 +87,12 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     // The session ends from outside (logout, SIGTERM): keeps the bars. The documents go
     // without questions with the frame, once no dialog of theirs is on the stack.
     void EndSession();
+    // At start, once the command line's files are open: offers the unsaved changes a run that
+    // ended abnormally left behind.
+    void OfferRecovery();
+    // The run is being ended from outside: the unsaved changes' journals stay for the next
+    // start instead of going with their documents.
+    void KeepRecoveryJournals();
     // The remembered geometry, or the first start's size, inside the screen's available area.
     void PlaceOnScreen();
 

@@ -16,6 +16,7 @@
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
+#include "shell/RecoveryKeeper.h"
 #include "views/geometry/WindowPlacement.h"
 
 namespace {
@@ -160,6 +161,9 @@ CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> do
         m_recentFiles.WriteList();
     }
     emit DocumentsChanged();
+    if (m_pRecovery) {
+        m_pRecovery->Watch(*opened);
+    }
     return opened;
 }
 
@@ -222,7 +226,14 @@ void CMyMultiDocTemplate::OnFrameClosing(CChildFrame& frame) {
         return;
     }
     m_frames.erase(it);
+    if (m_pRecovery) {
+        m_pRecovery->Forget(frame.GetDocument());
+    }
     emit DocumentsChanged();
+}
+
+void CMyMultiDocTemplate::EnableRecovery(const std::string& folderPath) {
+    m_pRecovery = std::make_unique<RecoveryKeeper>(*this, m_app.Prompts(), folderPath);
 }
 
 void CMyMultiDocTemplate::OnDocumentRenamed(CTesselDoc& document) {

@@ -11,6 +11,7 @@ class CEditorApp;
 class CRecentFileList;
 class CTesselDoc;
 class QMdiArea;
+class RecoveryKeeper;
 class SettingsStore;
 class QWidget;
 
@@ -78,6 +79,12 @@ class CMyMultiDocTemplate : public QObject {
     // template.
     void RememberWindowStateIn(SettingsStore* settings) { m_pSettings = settings; }
 
+    // Keeps recovery journals of the open documents in folderPath from now on and offers a
+    // left journal whenever its file opens. Without it no journal is kept.
+    void EnableRecovery(const std::string& folderPath);
+    // None until EnableRecovery.
+    RecoveryKeeper* GetRecovery() const { return m_pRecovery.get(); }
+
   signals:
     // The first document opened, or the last one closed, or anything in between.
     void DocumentsChanged();
@@ -95,4 +102,6 @@ class CMyMultiDocTemplate : public QObject {
     std::vector<CChildFrame*> m_frames;
     SettingsStore* m_pSettings = nullptr;
     bool m_bArranging = false;  // windows come or go: their state changes are not the user's
+    // Last: it goes first, once every window has closed.
+    std::unique_ptr<RecoveryKeeper> m_pRecovery;
 };

@@ -10,7 +10,10 @@
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <optional>
 
+#include "document/RecoveryFolder.h"
+#include "document/RecoveryJournal.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -32,13 +35,16 @@ bool WaitFor(const std::function<bool()>& condition, QProcess& process) {
 // The editor with no display and no sound card, its settings under config. With a dialog log
 // its message boxes are answered and written there.
 void StartEditor(QProcess& editor, const TempDir& config, const QStringList& arguments,
-                 const std::string& dialogLog = "") {
+                 const std::string& dialogLog = "",
+                 const QProcessEnvironment& extra = QProcessEnvironment()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("ALSOFT_DRIVERS", "null");
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path().string()));
     if (!dialogLog.empty()) {
-        environment.insert("LD_PRELOAD", SONOMAP_DIALOG_ANSWERER_PATH);
+        environment.insert("LD_PRELOAD",
+                           QString(SONOMAP_DIALOG_ANSWERER_PATH) + ":" + SONOMAP_EDIT_DRIVER_PATH);
         environment.insert("SONOMAP_TEST_DIALOG_LOG", QString::fromStdString(dialogLog));
     }
     editor.setProcessEnvironment(environment);
@@ -225,4 +231,119 @@ TEST_F(EditorSmoke, SigtermWithAModifiedDocumentEndsWithoutAQuestion) {
     EXPECT_EQ(Stored("Initialization/ClassName"), "wergarbageqwert");
     EXPECT_FALSE(Stored("Bar State/Layout").isEmpty());
     EXPECT_EQ(Stored("Preferences/MixerOutput"), "2");
+}
+
+namespace {
+
+// The journal of the one unsaved document in the recovery folder under state; none when there
+// is not exactly one.
+std::optional<RecoveryJournal> OnlyJournal(const TempDir& state) {
+    const RecoveryFolder folder((state.Path() / "sonomap" / "recovery").string());
+    const std::vector<std::string> paths = folder.JournalPaths();
+    RecoveryJournal journal;
+    if (paths.size() != 1 ||
+        RecoveryJournal::ReadFrom(paths[0], journal) != RecoveryJournal::ReadStatus::Ok) {
+        return std::nullopt;
+    }
+    return journal;
+}
+
+}  // namespace
+
+TEST_F(EditorSmoke, UnsavedPointsComeBackAfterAKillAndNothingIsOfferedAfterANormalQuit) {
+    struct Case {
+        const char* name;
+        bool bKill;  // else File: Exit, answering No to saving
+    };
+    const Case cases[] = {{"killed", true}, {"quit", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir state;
+        TempDir files;
+        TestSound two;
+        two.samples = Pattern(2 * 44100);
+        const std::string sound = files.File("take.wav");
+        WriteBytes(sound, BuildSoundFile(two));
+        const std::string dialogs = files.File("dialogs.log");
+        const std::string edits = files.File("edits.log");
+        const auto boxes = [&] {
+            QFile log(QString::fromStdString(dialogs));
+            return log.open(QIODevice::ReadOnly | QIODevice::Text)
+                       ? QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)
+                       : QStringList();
+        };
+        QProcessEnvironment extra;
+        extra.insert("XDG_STATE_HOME", QString::fromStdString(state.Path().string()));
+        extra.insert("SONOMAP_TEST_EDIT_LOG", QString::fromStdString(edits));
+
+        QProcessEnvironment editing = extra;
+        editing.insert("SONOMAP_TEST_ADD_POINTS", "3");
+        editing.insert("SONOMAP_TEST_DIALOG_ANSWER", "no");
+        editing.insert("SONOMAP_TEST_QUIT_AFTER_EDIT", c.bKill ? "0" : "1");
+        QProcess first;
+        EditorGuard firstGuard{first};
+        StartEditor(first, m_config, {QString::fromStdString(sound)}, dialogs, editing);
+        ASSERT_TRUE(first.waitForStarted(10000));
+        std::optional<RecoveryJournal> kept;
+        if (c.bKill) {
+            // Within a second of the clicks the journal holds all three points.
+            ASSERT_TRUE(WaitFor(
+                [&] {
+                    kept = OnlyJournal(state);
+                    return kept && kept->points.size() == 3;
+                },
+                first))
+                << "no journal of the three points";
+            EXPECT_EQ(kept->key, sound);
+            ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+            ASSERT_TRUE(first.waitForFinished(10000));
+        } else {
+            ASSERT_TRUE(first.waitForFinished(20000)) << boxes().join("; ").toStdString();
+            EXPECT_EQ(first.exitCode(), 0);
+            ASSERT_EQ(boxes().size(), 1) << boxes().join("; ").toStdString();
+            EXPECT_TRUE(boxes()[0].startsWith("Save changes to")) << boxes()[0].toStdString();
+            EXPECT_FALSE(OnlyJournal(state).has_value());
+            EXPECT_TRUE(RecoveryFolder((state.Path() / "sonomap" / "recovery").string())
+                            .JournalPaths()
+                            .empty());
+        }
+        ASSERT_TRUE(QFile::remove(QString::fromStdString(edits)));
+        const int boxesBefore = boxes().size();
+
+        // Adding no point, the driver notes once the document is open and no box waits.
+        QProcessEnvironment answering = extra;
+        answering.insert("SONOMAP_TEST_DIALOG_ANSWER", "yes");
+        answering.insert("SONOMAP_TEST_ADD_POINTS", "0");
+        const auto opened = [&] { return QFile::exists(QString::fromStdString(edits)); };
+        QProcess second;
+        EditorGuard secondGuard{second};
+        StartEditor(second, m_config, {QString::fromStdString(sound)}, dialogs, answering);
+        ASSERT_TRUE(second.waitForStarted(10000));
+        if (c.bKill) {
+            ASSERT_TRUE(WaitFor([&] { return boxes().size() == boxesBefore + 1; }, second))
+                << "no recovery offered";
+            const QString question = boxes().last();
+            EXPECT_TRUE(question.contains("take.wav")) << question.toStdString();
+            EXPECT_TRUE(question.contains("last edited")) << question.toStdString();
+            EXPECT_FALSE(question.contains("changed on disk")) << question.toStdString();
+            // Recovered, the document is modified again: this run keeps its own journal of it.
+            std::optional<RecoveryJournal> recovered;
+            ASSERT_TRUE(WaitFor(
+                [&] {
+                    recovered = OnlyJournal(state);
+                    return recovered && recovered->ownerToken != kept->ownerToken;
+                },
+                second))
+                << "the recovered points were not kept";
+            EXPECT_EQ(recovered->points, kept->points);
+            EXPECT_TRUE(WaitFor(opened, second)) << "a box still waits";
+        } else {
+            ASSERT_TRUE(WaitFor(opened, second)) << "the document did not open";
+            EXPECT_EQ(boxes().size(), boxesBefore) << boxes().join("; ").toStdString();
+            EXPECT_FALSE(OnlyJournal(state).has_value());
+        }
+        ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+        ASSERT_TRUE(second.waitForFinished(20000));
+        EXPECT_EQ(second.exitCode(), 0);
+    }
 }

@@ -1,7 +1,8 @@
 // Preloaded into the real editor by its smoke tests (LD_PRELOAD), so that a process the test
 // cannot click into still answers its message boxes. Each box that comes up is written to the
 // file SONOMAP_TEST_DIALOG_LOG names, one line per box, then answered the careful way: Cancel,
-// else No, else its only or its default button.
+// else No, else its only or its default button. SONOMAP_TEST_DIALOG_ANSWER=yes or =no picks
+// that button instead wherever a box has it.
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
@@ -21,6 +22,13 @@ void LogBox(const QMessageBox& box) {
 }
 
 QAbstractButton* CarefulAnswer(const QMessageBox& box) {
+    const QString asked = qEnvironmentVariable("SONOMAP_TEST_DIALOG_ANSWER");
+    if (asked == "yes" || asked == "no") {
+        if (QAbstractButton* button =
+                box.button(asked == "yes" ? QMessageBox::Yes : QMessageBox::No)) {
+            return button;
+        }
+    }
     for (QMessageBox::ButtonRole role : {QMessageBox::RejectRole, QMessageBox::NoRole}) {
         for (QAbstractButton* button : box.buttons()) {
             if (box.buttonRole(button) == role) {
