@@ -190,8 +190,8 @@ void RecoveryKeeper::Recover(CTesselDoc& document, const RecoveryJournal& journa
     TrajectorySpan::Replace(document, 0, document.GetFrameCount(), points);
     if (points.size() != journal.points.size()) {
         m_prompts.ShowStatus(std::to_string(journal.points.size() - points.size()) +
-                             " recovered pan points lay past the end of the sound and were "
-                             "left out.");
+                             " of the recovered pan points lay past the end of the sound and "
+                             "were left out.");
     }
 }
 
