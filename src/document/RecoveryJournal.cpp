@@ -66,7 +66,7 @@ class Reader {
 RecoveryJournal RecoveryJournal::Snapshot(const CTesselDoc& document, uint64_t ownerToken) {
     RecoveryJournal journal;
     journal.key = KeyOf(document);
-    journal.bImported = !document.GetImportSource().empty();
+    journal.bImported = document.GetPathName().empty() && !document.GetImportSource().empty();
     journal.ownerToken = ownerToken;
     journal.lastEditMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
@@ -77,7 +77,8 @@ RecoveryJournal RecoveryJournal::Snapshot(const CTesselDoc& document, uint64_t o
 }
 
 std::string RecoveryJournal::KeyOf(const CTesselDoc& document) {
-    return document.GetImportSource().empty() ? document.GetPathName() : document.GetImportSource();
+    // An import saved under a name of its own is that file from then on.
+    return document.GetPathName().empty() ? document.GetImportSource() : document.GetPathName();
 }
 
 void RecoveryJournal::StampKeyFile() {

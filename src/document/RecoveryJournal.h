@@ -34,7 +34,8 @@ class RecoveryJournal {
     // The journal of a document as it is now: the only part of keeping a journal that runs
     // on the interface thread, so it copies and does nothing else.
     static RecoveryJournal Snapshot(const CTesselDoc& document, uint64_t ownerToken);
-    // The key a document's journal is filed under; "" for a document with no file at all.
+    // The key a document's journal is filed under: its path, or while an import has none, the
+    // file it was imported from; "" for a document with neither.
     static std::string KeyOf(const CTesselDoc& document);
 
     // Records the key file's size and mtime as they are now (zeros when it is missing).

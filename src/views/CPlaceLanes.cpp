@@ -15,7 +15,9 @@ CPlaceLanes::CPlaceLanes(CWaveScrollView& view) : QWidget(&view), m_view(view) {
 
 void CPlaceLanes::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    const PlaceLanePainter picture(m_view.PaintedGeometry(), m_view.GetDocument());
+    // The painter keeps a reference: the geometry must outlive it, not end with this line.
+    const WaveViewGeometry geometry = m_view.PaintedGeometry();
+    const PlaceLanePainter picture(geometry, m_view.GetDocument());
     for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
         const PlaceAxis lane = PlaceLanes::Lane(value);
         picture.DrawLane(painter, lane, width());

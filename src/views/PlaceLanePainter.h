@@ -17,6 +17,8 @@ class PlaceLanePainter {
   public:
     PlaceLanePainter(const WaveViewGeometry& geometry, const CTesselDoc& document)
         : m_geometry(geometry), m_doc(document) {}
+    // A temporary geometry would be gone before the first line is drawn.
+    PlaceLanePainter(WaveViewGeometry&& geometry, const CTesselDoc& document) = delete;
 
     // The wave's azimuth scale: the back quarters shaded, lines at left and right, labels.
     void DrawFrontBand(QPainter& painter) const;

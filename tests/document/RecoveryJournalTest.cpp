@@ -285,13 +285,19 @@ TEST(RecoveryJournal, SnapshotTakesTheDocumentsKeyPointsAndUndoPosition) {
     const std::string sound = dir.File("take.wav");
     const struct {
         const char* name;
+        std::string path;
         std::string importSource;
         std::string expectedKey;
-    } cases[] = {{"native", "", sound}, {"imported", "/music/take.flac", "/music/take.flac"}};
+        bool bImported;
+    } cases[] = {
+        {"native", sound, "", sound, false},
+        {"imported", "", "/music/take.flac", "/music/take.flac", true},
+        {"imported, then saved", sound, "/music/take.flac", sound, false},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<CTesselDoc> doc = MemoryDocument(host, TestSound());
-        doc->SetPathName(sound);
+        doc->SetPathName(c.path);
         doc->SetImportSource(c.importSource);
         doc->BeginGroup(UndoKind::Replace);
         doc->AddPoint(Point(10, 20, 160, 30, 250, 40));
@@ -300,7 +306,7 @@ TEST(RecoveryJournal, SnapshotTakesTheDocumentsKeyPointsAndUndoPosition) {
         doc->EndEdit();
         const RecoveryJournal journal = RecoveryJournal::Snapshot(*doc, 42);
         EXPECT_EQ(journal.key, c.expectedKey);
-        EXPECT_EQ(journal.bImported, !c.importSource.empty());
+        EXPECT_EQ(journal.bImported, c.bImported);
         EXPECT_EQ(journal.ownerToken, 42u);
         EXPECT_EQ(journal.undoPosition, 2u);
         EXPECT_EQ(journal.points, doc->GetPanPoints().Values());
