@@ -27,25 +27,27 @@ std::string TrajectoryRecorder::WhyNot(const CTesselDoc& /*doc*/, Value value, b
 void TrajectoryRecorder::Started(uint32_t frame) {
     m_bPlaying = true;
     if (m_mode == Mode::Write) {
-        Begin(frame, ValueAt(frame));
+        const Sample held = ValueAt(frame);
+        Begin(frame, held.value, held.second);
     }
 }
 
-void TrajectoryRecorder::Press(uint32_t frame, double value) {
+void TrajectoryRecorder::Press(uint32_t frame, double value, double second) {
     if (!m_bPlaying) {
         return;
     }
     m_bHeld = true;
     if (!m_bInPass) {
-        Begin(frame, value);
+        Begin(frame, value, second);
     } else {
-        Capture(frame, value);
+        Capture(frame, value, second);
+        Flush();
     }
 }
 
-void TrajectoryRecorder::Move(uint32_t frame, double value) {
+void TrajectoryRecorder::Move(uint32_t frame, double value, double second) {
     if (m_bHeld && m_bInPass) {
-        Capture(frame, value);
+        Capture(frame, value, second);
     }
 }
 
@@ -55,7 +57,8 @@ void TrajectoryRecorder::Release(uint32_t frame) {
     }
     m_bHeld = false;
     if (m_bInPass) {
-        Capture(frame, m_last);
+        Capture(frame, m_samples.back().value, m_samples.back().second);
+        Flush();
         if (m_mode == Mode::Touch) {
             End();
         }
@@ -63,87 +66,128 @@ void TrajectoryRecorder::Release(uint32_t frame) {
 }
 
 void TrajectoryRecorder::Tick(uint32_t frame) {
-    if (m_bInPass && !m_bHeld) {
-        Capture(frame, m_last);
+    if (!m_bInPass) {
+        return;
     }
+    if (!m_bHeld) {
+        Capture(frame, m_samples.back().value, m_samples.back().second);
+    }
+    Flush();
 }
 
 void TrajectoryRecorder::Stopped(uint32_t frame) {
     if (m_bInPass) {
-        Capture(frame, m_last);
+        Capture(frame, m_samples.back().value, m_samples.back().second);
     }
     End();
     m_bPlaying = false;
     m_bHeld = false;
 }
 
-double TrajectoryRecorder::ValueAt(uint32_t frame) const {
+TrajectoryRecorder::Sample TrajectoryRecorder::ValueAt(uint32_t frame) const {
     const SoundPlace place = PlaceAt(m_doc.GetPanPoints(), frame);
     switch (m_value) {
         case Value::Azimuth:
-            return place.azimuth;
+            return {frame, place.azimuth};
         case Value::Elevation:
-            return place.elevation;
+            return {frame, place.elevation};
         case Value::Distance:
-            return place.distanceCm;
+            return {frame, place.distanceCm};
+        case Value::AzimuthAndDistance:
+            return {frame, place.azimuth, place.distanceCm};
     }
-    return 0.0;
+    return {frame, 0.0};
 }
 
-PanPoint TrajectoryRecorder::MakePoint(uint32_t frame, double value) const {
+namespace {
+
+int32_t Centimetres(double value) {
+    return static_cast<int32_t>(std::clamp<long long>(std::llround(value), 10, 10000));
+}
+
+}  // namespace
+
+PanPoint TrajectoryRecorder::MakePoint(const Sample& sample) const {
     // The values not recorded stay what the trajectory had there before the pass.
-    const SoundPlace place = PlaceAt(m_original, frame);
-    PanPoint point = TrajectoryGenerator::PointAt(frame, place);
+    const SoundPlace place = PlaceAt(m_original, sample.frame);
+    PanPoint point = TrajectoryGenerator::PointAt(sample.frame, place);
     point.width = static_cast<int32_t>(std::lround(place.width));
     switch (m_value) {
         case Value::Azimuth:
-            SetAzimuth(point, std::llround(value));
+            SetAzimuth(point, std::llround(sample.value));
             break;
         case Value::Elevation:
             point.elevation = static_cast<int32_t>(
-                std::clamp<long>(std::lround(value), -kMaxElevation, kMaxElevation));
+                std::clamp<long>(std::lround(sample.value), -kMaxElevation, kMaxElevation));
             break;
         case Value::Distance:
-            point.distanceCm =
-                static_cast<uint32_t>(std::clamp<long long>(std::llround(value), 10, 10000));
+            point.distanceCm = static_cast<uint32_t>(Centimetres(sample.value));
+            break;
+        case Value::AzimuthAndDistance:
+            SetAzimuth(point, std::llround(sample.value));
+            point.distanceCm = static_cast<uint32_t>(Centimetres(sample.second));
             break;
     }
     return point;
 }
 
-void TrajectoryRecorder::Begin(uint32_t frame, double value) {
+void TrajectoryRecorder::Begin(uint32_t frame, double value, double second) {
     m_original.ReplaceRun(0, m_original.GetCount(), m_doc.GetPanPoints().Values());
     m_samples.clear();
+    m_pWritten = nullptr;
     m_bInPass = true;
     m_doc.BeginGroup(UndoKind::Replace);
-    Capture(frame, value);
+    Capture(frame, value, second);
+    Flush();
 }
 
-void TrajectoryRecorder::Capture(uint32_t frame, double value) {
+void TrajectoryRecorder::Capture(uint32_t frame, double value, double second) {
     // The heard frame may stand still or jitter back between reads: never before the last.
     const bool bFirst = m_samples.empty();
     const uint32_t from = bFirst ? frame : m_samples.back().frame;
     frame = std::max(frame, from);
-    m_last = value;
-    if (!bFirst && frame == from) {
-        m_samples.back().value = value;
-    } else {
-        m_samples.push_back({frame, value});
+    if (!bFirst && (m_value == Value::Azimuth || m_value == Value::AzimuthAndDistance)) {
+        // Unwrapped, so that thinning and the lines between points go the shorter way round.
+        const double last = m_samples.back().value;
+        value = last + std::remainder(value - last, 360.0);
     }
-    // Written at once, so the pass is heard as it is played: the points since the last sample
-    // make way for this one.
-    std::vector<const PanPoint*> gone;
-    for (const PanPoint* point = m_doc.NextPoint(nullptr);
-         point != nullptr && point->position <= frame; point = m_doc.NextPoint(point)) {
-        if (bFirst ? point->position == frame
-                   : point->position > from || point->position == frame) {
-            gone.push_back(point);
+    if (!bFirst && frame == from) {
+        m_samples.back() = {frame, value, second};
+    } else {
+        m_samples.push_back({frame, value, second});
+    }
+    m_bPending = true;
+}
+
+void TrajectoryRecorder::Flush() {
+    if (!m_bPending) {
+        return;
+    }
+    m_bPending = false;
+    const Sample& sample = m_samples.back();
+    // The first write replaces only a point at its own frame; later ones everything from the
+    // last written point on, which the pass put there itself.
+    const PanPointList& points = m_doc.GetPanPoints();
+    const PanPoint* point = nullptr;
+    if (m_pWritten != nullptr && points.Contains(m_pWritten) &&
+        m_pWritten->position == m_writtenFrame) {
+        point = m_pWritten;
+    } else {
+        const uint32_t first = m_pWritten != nullptr ? m_writtenFrame : sample.frame;
+        point = m_doc.NextPoint(nullptr);
+        while (point != nullptr && point->position < first) {
+            point = m_doc.NextPoint(point);
         }
     }
-    for (const PanPoint* point : gone) {
-        m_doc.RemovePoint(point);
+    std::vector<const PanPoint*> gone;
+    for (; point != nullptr && point->position <= sample.frame; point = m_doc.NextPoint(point)) {
+        gone.push_back(point);
     }
-    m_doc.AddPoint(MakePoint(frame, value));
+    for (const PanPoint* old : gone) {
+        m_doc.RemovePoint(old);
+    }
+    m_pWritten = m_doc.AddPoint(MakePoint(sample));
+    m_writtenFrame = sample.frame;
 }
 
 void TrajectoryRecorder::End() {
@@ -151,9 +195,11 @@ void TrajectoryRecorder::End() {
         return;
     }
     m_bInPass = false;
+    m_bPending = false;
+    m_pWritten = nullptr;
     std::vector<PanPoint> points;
     for (size_t index : Thin(m_samples, kTolerance)) {
-        points.push_back(MakePoint(m_samples[index].frame, m_samples[index].value));
+        points.push_back(MakePoint(m_samples[index]));
     }
     TrajectorySpan::Replace(m_doc, m_samples.front().frame, m_samples.back().frame, points);
     m_doc.EndGroup();
@@ -184,7 +230,9 @@ std::vector<size_t> TrajectoryRecorder::Thin(const std::vector<Sample>& samples,
             const double t = b.frame == a.frame ? 0.0
                                                 : static_cast<double>(samples[i].frame - a.frame) /
                                                       static_cast<double>(b.frame - a.frame);
-            const double off = std::abs(a.value + (b.value - a.value) * t - samples[i].value);
+            const double off =
+                std::max(std::abs(a.value + (b.value - a.value) * t - samples[i].value),
+                         std::abs(a.second + (b.second - a.second) * t - samples[i].second));
             if (off > worst) {
                 worst = off;
                 where = i;

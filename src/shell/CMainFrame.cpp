@@ -105,6 +105,16 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
             m_pActiveView->ScrollToSample(frame);
         }
     });
+    // Dragging the source there records a path into the active view's sound.
+    connect(m_pOverviewBar, &COverviewToolBar::PanDisplayMouse, this,
+            [this](QEvent::Type type, double azimuth, std::optional<double> distanceCm) {
+                if (type == QEvent::MouseButtonPress) {
+                    m_pPanDisplayView = m_pActiveView;
+                }
+                if (m_pPanDisplayView) {
+                    m_pPanDisplayView->PanDisplayMouse(type, azimuth, distanceCm);
+                }
+            });
 }
 
 CMainFrame::~CMainFrame() {

@@ -147,6 +147,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     QToolBar* m_pInfoBar = nullptr;
     COverviewToolBar* m_pOverviewBar = nullptr;
     QPointer<CWaveScrollView> m_pActiveView;
+    // The view a press on the pan display went to: its move and release follow it there.
+    QPointer<CWaveScrollView> m_pPanDisplayView;
     // The frame being heard and its rate, while a sound plays.
     std::optional<uint32_t> m_playFrame;
     uint32_t m_playRate = 0;

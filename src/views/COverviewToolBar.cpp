@@ -183,11 +183,34 @@ void COverviewToolBar::SetLivePlace(const std::optional<SoundPlace>& place) {
     }
 }
 
+TopView::Spot COverviewToolBar::TopViewCentre() const {
+    const QRect area(PanPictureOrigin(), m_panPicture.size());
+    return {area.x() + area.width() / 2.0, area.y() + area.height() / 2.0};
+}
+
+double COverviewToolBar::TopViewRim() const {
+    return m_panPicture.height() / 2.0 - 3.0;
+}
+
+void COverviewToolBar::SendPanDisplayMouse(QEvent::Type type, QPoint at) {
+    if (m_bTopView) {
+        const TopView::Spot centre = TopViewCentre();
+        const TopView::Place place =
+            TopView::PlaceAt(at.x(), at.y(), centre.x, centre.y, TopViewRim());
+        emit PanDisplayMouse(type, place.azimuth, place.distanceCm);
+    } else {
+        const QPoint origin = PanPictureOrigin();
+        emit PanDisplayMouse(type,
+                             OverviewGeometry::PanAtPoint(at.x() - origin.x(), at.y() - origin.y()),
+                             std::nullopt);
+    }
+}
+
 void COverviewToolBar::DrawTopView(QPainter& painter) const {
     const QRect area(PanPictureOrigin(), m_panPicture.size());
-    const double cx = area.x() + area.width() / 2.0;
-    const double cy = area.y() + area.height() / 2.0;
-    const double rim = area.height() / 2.0 - 3.0;
+    const double cx = TopViewCentre().x;
+    const double cy = TopViewCentre().y;
+    const double rim = TopViewRim();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(area, Qt::white);
@@ -342,6 +365,11 @@ void COverviewToolBar::mousePressEvent(QMouseEvent* event) {
         // The bar itself never moves; over the overview the press navigates.
         event->accept();
         const QPoint at = event->position().toPoint();
+        if (QRect(PanPictureOrigin(), m_panPicture.size()).contains(at)) {
+            m_bOnPanDisplay = true;
+            SendPanDisplayMouse(QEvent::MouseButtonPress, at);
+            return;
+        }
         if (m_lastInfo.length != 0 && !m_overviewPixels.isNull() &&
             OverviewImageRect().contains(at)) {
             m_bNavigating = true;
@@ -353,6 +381,11 @@ void COverviewToolBar::mousePressEvent(QMouseEvent* event) {
 }
 
 void COverviewToolBar::mouseMoveEvent(QMouseEvent* event) {
+    if (m_bOnPanDisplay) {
+        event->accept();
+        SendPanDisplayMouse(QEvent::MouseMove, event->position().toPoint());
+        return;
+    }
     if (m_bNavigating) {
         event->accept();
         if (m_lastInfo.length != 0) {
@@ -364,6 +397,12 @@ void COverviewToolBar::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void COverviewToolBar::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_bOnPanDisplay) {
+        m_bOnPanDisplay = false;
+        event->accept();
+        SendPanDisplayMouse(QEvent::MouseButtonRelease, event->position().toPoint());
+        return;
+    }
     if (event->button() == Qt::LeftButton && m_bNavigating) {
         m_bNavigating = false;
         event->accept();

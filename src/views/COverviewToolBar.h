@@ -7,6 +7,7 @@
 #include "platform/MonoBitmap.h"
 #include "views/OverviewComposer.h"
 #include "views/ViewEvents.h"
+#include "views/geometry/TopView.h"
 
 class UserPrompts;
 
@@ -68,6 +69,10 @@ class COverviewToolBar : public QToolBar {
   signals:
     // The view should centre frame of its sound.
     void CentreRequested(uint32_t frame);
+    // The left button pressed (then moved, released) on the pan display: the direction under
+    // the pointer in degrees and, on the view from above, its distance in cm. The frame hands
+    // it to the active view, which records it when armed and playing.
+    void PanDisplayMouse(QEvent::Type type, double azimuth, std::optional<double> distanceCm);
 
   protected:
     bool event(QEvent* event) override;
@@ -89,6 +94,10 @@ class COverviewToolBar : public QToolBar {
     QRect OverviewImageRect() const;
     // Starts or continues the navigation for the mouse at x.
     void Navigate(int x, bool bPress);
+    // The view from above's middle and the radius of its 100 m ring.
+    TopView::Spot TopViewCentre() const;
+    double TopViewRim() const;
+    void SendPanDisplayMouse(QEvent::Type type, QPoint at);
     // Rebuilds the overview's pixels from the kept info and image at the current size.
     bool RecomposeOverview();
 
@@ -104,5 +113,6 @@ class COverviewToolBar : public QToolBar {
     std::optional<SoundPlace> m_livePlace;
     uint32_t m_playFrame = kNoPlayPosition;
     bool m_bNavigating = false;
-    int64_t m_grabOffset = 0;  // frames from the mouse to the view's centre
+    bool m_bOnPanDisplay = false;  // the left button went down on the pan display
+    int64_t m_grabOffset = 0;      // frames from the mouse to the view's centre
 };

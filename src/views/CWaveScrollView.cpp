@@ -97,9 +97,17 @@ const PanPoint* CWaveScrollView::LaneSelectedPoint() {
 void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
     const QPoint at = PixelOf(event);
     const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y()));
+    const auto surface = [](PlaceValue value) {
+        return value == PlaceValue::Elevation ? WaveViewRecording::Surface::ElevationLane
+                                              : WaveViewRecording::Surface::DistanceLane;
+    };
     switch (event.type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
+            if (event.button() == Qt::LeftButton &&
+                m_recording.Press(surface(lane.Value()), lane.ValueAt(at.y()))) {
+                return;
+            }
             if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging) {
                 if (event.modifiers() & Qt::ControlModifier) {
                     m_points.LaneDeleteAt(at.x(), at.y());
@@ -113,11 +121,18 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
         case QEvent::MouseMove:
             SetHover(m_geometry.SampleAtX(at.x()), std::nullopt,
                      std::make_pair(lane.Value(), lane.ValueAt(at.y())));
+            // A hold follows its own lane's scale, even with the pointer over the other.
+            for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
+                m_recording.Move(surface(value), PlaceLanes::Lane(value).ValueAt(at.y()));
+            }
             if (m_dragging && m_points.Drag().IsActive()) {
                 m_points.DragTo(at.x(), at.y());
             }
             return;
         case QEvent::MouseButtonRelease:
+            if (event.button() == Qt::LeftButton && m_recording.Release()) {
+                return;
+            }
             if (event.button() == Qt::LeftButton && m_dragging) {
                 if (m_points.Drag().IsActive()) {
                     m_points.EndDrag();
@@ -127,6 +142,23 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
             return;
         default:
             return;
+    }
+}
+
+bool CWaveScrollView::PanDisplayMouse(QEvent::Type type, double azimuth,
+                                      std::optional<double> distanceCm) {
+    const WaveViewRecording::Surface surface =
+        distanceCm ? WaveViewRecording::Surface::TopView : WaveViewRecording::Surface::PanDisplay;
+    switch (type) {
+        case QEvent::MouseButtonPress:
+            return m_recording.Press(surface, azimuth, distanceCm.value_or(0.0));
+        case QEvent::MouseMove:
+            m_recording.Move(surface, azimuth, distanceCm.value_or(0.0));
+            return m_recording.Held().has_value();
+        case QEvent::MouseButtonRelease:
+            return m_recording.Release();
+        default:
+            return false;
     }
 }
 
@@ -346,7 +378,7 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
-    if (m_recording.Press(at.y())) {
+    if (m_recording.Press(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()))) {
         return;
     }
     if (m_points.InPanEditMode()) {
@@ -382,7 +414,7 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
     SetPointer(at);
-    m_recording.Move(at.y());
+    m_recording.Move(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()));
     if (!m_dragging) {
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QEvent>
 #include <QTimer>
 #include <cstdint>
 #include <optional>
@@ -122,6 +123,10 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     QWidget* Lanes() const;
     // The lanes' mouse: presses, moves and releases in rows of the lane strip.
     void LaneMouse(const QMouseEvent& event);
+    // The left button on the pan display while this view is active: the direction under the
+    // pointer, and its distance (cm) on the view from above. Only Record Trajectory takes it;
+    // false when it did not.
+    bool PanDisplayMouse(QEvent::Type type, double azimuth, std::optional<double> distanceCm);
     // The selected point the lanes frame, in pan edit mode when no drag is on.
     const PanPoint* LaneSelectedPoint();
 

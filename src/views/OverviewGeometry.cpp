@@ -111,4 +111,17 @@ Point PanMarkerCentre(int pan) {
     return centre;
 }
 
+double PanAtPoint(double x, double y) {
+    const double dx = x - kListenerX;
+    const double dy = kListenerY - y;
+    if (dx == 0.0 && dy <= 0.0) {
+        return 0.0;
+    }
+    // The angle on the arc from straight ahead, the front 26 degrees holding directions up to
+    // 57 and the sides two arc degrees a direction.
+    const double arc = std::min(90.0, std::atan2(std::abs(dx), dy) * 180.0 / 3.14159265358979);
+    const double pan = arc <= 26.0 ? arc * 57.0 / 26.0 : 58.0 + (arc - 26.0) / 2.0;
+    return std::clamp(dx < 0.0 ? -pan : pan, -90.0, 90.0);
+}
+
 }  // namespace OverviewGeometry

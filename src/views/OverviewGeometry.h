@@ -58,5 +58,9 @@ uint32_t DragCentre(int x, int left, int width, uint32_t length, int64_t grabOff
 int ClampLivePan(int pan, int noPan);
 // The marker's centre in pan-picture coordinates; pan is clamped to -90 ... +90 first.
 Point PanMarkerCentre(int pan);
+// The direction a point (x, y) of the pan picture stands for, -90 ... +90 degrees: its angle
+// around the listener, mapped back along the marker's arc (the inverse of PanMarkerCentre), so
+// a drag puts the marker under the pointer. Points behind the listener take the side's end.
+double PanAtPoint(double x, double y);
 
 }  // namespace OverviewGeometry

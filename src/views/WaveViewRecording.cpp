@@ -3,16 +3,33 @@
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
 #include "views/CWaveScrollView.h"
+#include "views/ViewEvents.h"
 
 WaveViewRecording::WaveViewRecording(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app)
     : m_view(view), m_doc(document), m_app(app) {
     m_timer.setInterval(kSampleMs);
+    m_timer.setProperty(kQuietTimerProperty, true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { SampleNow(); });
     m_app.GetPlayback().AddListener(this);
 }
 
 WaveViewRecording::~WaveViewRecording() {
     m_app.GetPlayback().RemoveListener(this);
+}
+
+TrajectoryRecorder::Value WaveViewRecording::ValueOf(Surface surface) {
+    switch (surface) {
+        case Surface::ElevationLane:
+            return TrajectoryRecorder::Value::Elevation;
+        case Surface::DistanceLane:
+            return TrajectoryRecorder::Value::Distance;
+        case Surface::TopView:
+            return TrajectoryRecorder::Value::AzimuthAndDistance;
+        case Surface::Wave:
+        case Surface::PanDisplay:
+            break;
+    }
+    return TrajectoryRecorder::Value::Azimuth;
 }
 
 bool WaveViewRecording::CanRecord() const {
@@ -27,12 +44,20 @@ std::optional<uint32_t> WaveViewRecording::FrameNow() {
     return frame;
 }
 
-bool WaveViewRecording::Press(int y) {
+void WaveViewRecording::StartRecorder(uint32_t frame, TrajectoryRecorder::Value value) {
+    // The pass before (another value) ends where this one begins.
+    m_pRecorder.reset();
+    m_pRecorder = std::make_unique<TrajectoryRecorder>(
+        m_doc, static_cast<TrajectoryRecorder::Mode>(m_app.GetRecordMode()), value);
+    m_pRecorder->Started(frame);
+}
+
+bool WaveViewRecording::Press(Surface surface, double value, double second) {
     if (!CanRecord()) {
         return false;
     }
-    const std::string why =
-        TrajectoryRecorder::WhyNot(m_doc, TrajectoryRecorder::Value::Azimuth, false);
+    const TrajectoryRecorder::Value recorded = ValueOf(surface);
+    const std::string why = TrajectoryRecorder::WhyNot(m_doc, recorded, m_view.IsAllAround());
     if (!why.empty()) {
         m_app.Prompts().ShowStatus(why);
         return true;
@@ -41,22 +66,24 @@ bool WaveViewRecording::Press(int y) {
     if (!frame) {
         return true;
     }
-    if (!m_pRecorder) {
-        // Armed after playback began: the pass starts here.
-        m_pRecorder = std::make_unique<TrajectoryRecorder>(
-            m_doc, static_cast<TrajectoryRecorder::Mode>(m_app.GetRecordMode()),
-            TrajectoryRecorder::Value::Azimuth);
-        m_pRecorder->Started(*frame);
+    if (!m_pRecorder || m_pRecorder->GetValue() != recorded) {
+        // Armed after playback began, or another value: the pass starts here.
+        StartRecorder(*frame, recorded);
     }
-    m_y = y;
+    m_surface = surface;
+    m_value = value;
+    m_second = second;
     m_bHeld = true;
-    m_pRecorder->Press(*frame, m_view.Geometry().PanFromY(y));
+    m_pRecorder->Press(*frame, value, second);
     m_timer.start();
     return true;
 }
 
-void WaveViewRecording::Move(int y) {
-    m_y = y;
+void WaveViewRecording::Move(Surface surface, double value, double second) {
+    if (m_bHeld && surface == m_surface) {
+        m_value = value;
+        m_second = second;
+    }
 }
 
 bool WaveViewRecording::Release() {
@@ -77,23 +104,24 @@ void WaveViewRecording::SampleNow() {
         return;
     }
     if (const std::optional<uint32_t> frame = FrameNow()) {
-        m_pRecorder->Move(*frame, m_view.Geometry().PanFromY(m_y));
+        m_pRecorder->Move(*frame, m_value, m_second);
     }
 }
 
 void WaveViewRecording::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
-    if (&document != &m_doc || !m_app.IsRecordArmed() ||
-        !TrajectoryRecorder::WhyNot(m_doc, TrajectoryRecorder::Value::Azimuth, false).empty()) {
+    if (&document != &m_doc || !m_app.IsRecordArmed()) {
         return;
     }
+    // The value performed last goes on, while the view can still show it.
+    TrajectoryRecorder::Value value = ValueOf(m_surface);
+    if (!TrajectoryRecorder::WhyNot(m_doc, value, m_view.IsAllAround()).empty()) {
+        value = TrajectoryRecorder::Value::Azimuth;
+    }
     m_lastFrame = startFrame;
-    m_pRecorder = std::make_unique<TrajectoryRecorder>(
-        m_doc, static_cast<TrajectoryRecorder::Mode>(m_app.GetRecordMode()),
-        TrajectoryRecorder::Value::Azimuth);
-    m_pRecorder->Started(startFrame);
+    StartRecorder(startFrame, value);
     if (m_bHeld) {
         // A loop came round with the button still down: the new pass goes on from here.
-        m_pRecorder->Press(startFrame, m_view.Geometry().PanFromY(m_y));
+        m_pRecorder->Press(startFrame, m_value, m_second);
     }
 }
 
@@ -111,5 +139,5 @@ void WaveViewRecording::OnPlaybackStopped(CTesselDoc& document, const PlaybackSt
     // Played out: the pass reaches the end of the range, whatever the last tick heard.
     m_pRecorder->Stopped(stop.bPlayedOut && stop.playEnd > 0 ? stop.playEnd - 1 : m_lastFrame);
     m_pRecorder.reset();
-    m_view.viewport()->update();
+    m_view.RepaintAll();
 }

@@ -4,15 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/DocumentSave.h"
 #include "document/SoundPlace.h"
 #include "document/TrajectorySpan.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
+#include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
 
 namespace {
@@ -146,6 +151,93 @@ TEST_F(TrajectoryRecorderTest, EachPassIsItsOwnStepAndNothingIsWrittenWhileSilen
     }
 }
 
+// Elevation, distance, and azimuth with distance in one pass (the pan display's view from
+// above, its pointer passing behind the listener): each pass writes its own values only, keeps
+// within the tolerance of the pointer in each, follows the shorter way round behind, is one
+// undo step, and comes back from the file as it was written.
+TEST_F(TrajectoryRecorderTest, EveryValueIsRecordedInItsOwnPassAndSavedAsWritten) {
+    using Value = TrajectoryRecorder::Value;
+    const struct {
+        Value value;
+        std::function<double(uint32_t)> first, second;  // the pointer over frames 3000 .. 6000
+    } kCases[] = {
+        {Value::Elevation, [](uint32_t f) { return Pointer(f) * 1.5; }, nullptr},
+        {Value::Distance, [](uint32_t f) { return 100.0 + (f - 3000) * 0.5; }, nullptr},
+        // 150 through 180 to -150: behind, not round the front.
+        {Value::AzimuthAndDistance,
+         [](uint32_t f) {
+             const double a = 150.0 + (f - 3000) * 0.02;
+             return a > 180.0 ? a - 360.0 : a;
+         },
+         [](uint32_t f) { return 2000.0 - (f - 3000) * 0.3; }},
+    };
+    TempDir dir;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(static_cast<int>(c.value));
+        TestSound sound;
+        sound.samples = Pattern(kFrames * 2);
+        sound.chunkFrames = kFrames;
+        sound.points = {{0, -30}, {1000, 10}, {2500, 50}, {5000, 40}, {9000, -20}, {15000, 0}};
+        const std::string path = dir.File("pass.wav");
+        std::unique_ptr<CTesselDoc> doc = OpenTestDocument(host, path, sound);
+        const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+        const auto second = [&](uint32_t f) { return c.second ? c.second(f) : 0.0; };
+        {
+            TrajectoryRecorder recorder(*doc, Mode::Touch, c.value);
+            recorder.Started(2000);
+            recorder.Press(3000, c.first(3000), second(3000));
+            for (uint32_t frame = 3100; frame <= 6000; frame += 100) {
+                recorder.Move(frame, c.first(frame), second(frame));
+                if (frame % 1000 == 0) {
+                    recorder.Tick(frame);
+                }
+            }
+            recorder.Release(6000);
+            recorder.Stopped(9000);
+        }
+        std::vector<PanPoint> untouched;
+        std::copy_if(before.begin(), before.end(), std::back_inserter(untouched),
+                     [](const PanPoint& p) { return p.position < 3000 || p.position > 6000; });
+        EXPECT_EQ(Outside(*doc, 3000, 6000), untouched);
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+        doc->SetModifiedFlag(true);
+        ASSERT_TRUE(DocumentSave(*doc).Save());
+        auto again = std::make_unique<CTesselDoc>(host);
+        ASSERT_TRUE(DocumentOpen(*again).Open(path));
+        EXPECT_EQ(again->GetPanPoints().Values(), doc->GetPanPoints().Values());
+        for (uint32_t frame = 3000; frame <= 6000; frame += 100) {
+            const SoundPlace place = PlaceAt(again->GetPanPoints(), frame);
+            const SoundPlace old = PlaceAt(doc->GetPanPoints(), frame);
+            switch (c.value) {
+                case Value::Elevation:
+                    EXPECT_LE(std::abs(place.elevation - c.first(frame)), 1.0) << frame;
+                    break;
+                case Value::Distance:
+                    EXPECT_LE(std::abs(place.distanceCm - c.first(frame)), 1.0) << frame;
+                    break;
+                default:
+                    EXPECT_LE(std::abs(std::remainder(place.azimuth - c.first(frame), 360.0)), 1.0)
+                        << frame;
+                    EXPECT_LE(std::abs(place.distanceCm - c.second(frame)), 1.0) << frame;
+                    // Never round the front.
+                    EXPECT_GE(std::abs(place.azimuth), 149.0) << frame;
+                    break;
+            }
+            // What the pass does not record stays as it was: azimuth under the lanes, the
+            // elevation of the view from above.
+            if (c.value != Value::AzimuthAndDistance) {
+                EXPECT_EQ(old.azimuth, place.azimuth);
+            }
+            EXPECT_TRUE(c.value == Value::Elevation || place.elevation == 0.0) << frame;
+        }
+        // Thinned: the 31 samples of each straight motion come down to its two ends, give or take
+        // one; a pass behind breaking at 180 would need two more.
+        EXPECT_LE(Inside(*again, 3000, 6000).size(), 3u);
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    }
+}
+
 TEST_F(TrajectoryRecorderTest, ThinningKeepsTheFewestSamplesWithinTheTolerance) {
     const auto make = [](std::function<double(uint32_t)> f, uint32_t count) {
         std::vector<TrajectoryRecorder::Sample> samples;
@@ -164,6 +256,16 @@ TEST_F(TrajectoryRecorderTest, ThinningKeepsTheFewestSamplesWithinTheTolerance) 
         {"peak", make([](uint32_t f) { return f < 2500 ? f / 50.0 : (5000 - f) / 50.0; }, 51), 3},
         {"jitter", make([](uint32_t f) { return (f / 100) % 2 ? 0.4 : 0.0; }, 50), 2},
         {"one", make([](uint32_t) { return 1.0; }, 1), 1},
+        // Still in value, a peak in the second: the second keeps its point.
+        {"second",
+         [] {
+             std::vector<TrajectoryRecorder::Sample> samples;
+             for (uint32_t i = 0; i <= 50; ++i) {
+                 samples.push_back({i * 100, 5.0, i <= 25 ? i * 2.0 : (50 - i) * 2.0});
+             }
+             return samples;
+         }(),
+         3},
     };
     for (const auto& c : kCases) {
         const std::vector<size_t> kept = TrajectoryRecorder::Thin(c.samples, 0.5);
@@ -174,6 +276,8 @@ TEST_F(TrajectoryRecorderTest, ThinningKeepsTheFewestSamplesWithinTheTolerance) 
             for (size_t i = kept[k - 1]; i <= kept[k]; ++i) {
                 const double t = double(c.samples[i].frame - a.frame) / (b.frame - a.frame);
                 EXPECT_LE(std::abs(a.value + (b.value - a.value) * t - c.samples[i].value), 0.5)
+                    << c.name << " " << i;
+                EXPECT_LE(std::abs(a.second + (b.second - a.second) * t - c.samples[i].second), 0.5)
                     << c.name << " " << i;
             }
         }

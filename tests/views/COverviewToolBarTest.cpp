@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "ViewTestBench.h"
@@ -440,5 +442,11 @@ TEST(TopView, DistanceRunsOutwardOnALogScaleAndFrontIsUp) {
         const TopView::Spot spot = TopView::SourceAt(c.azimuth, c.distanceCm, 50, 50, 30);
         EXPECT_NEAR(spot.x, c.x, 1e-9) << c.azimuth << " " << c.distanceCm;
         EXPECT_NEAR(spot.y, c.y, 1e-9) << c.azimuth << " " << c.distanceCm;
+        // A press there reads the place back; 20000 cm lies past the rim, read as 100 m.
+        const TopView::Place place = TopView::PlaceAt(c.x, c.y, 50, 50, 30);
+        if (c.distanceCm > 10) {
+            EXPECT_NEAR(std::remainder(place.azimuth - c.azimuth, 360.0), 0.0, 1e-9) << c.azimuth;
+        }
+        EXPECT_NEAR(place.distanceCm, std::min(c.distanceCm, 10000.0), 1e-6) << c.distanceCm;
     }
 }

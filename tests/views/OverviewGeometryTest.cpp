@@ -133,3 +133,19 @@ TEST(OverviewGeometry, AClickPointsAtTheFrameItsColumnShowsAndADragKeepsItsGrip)
     // Outside the visible range a press centres there.
     EXPECT_EQ(GrabOffset(400, 10, 500, 200, 400, 1000), 0);
 }
+
+// A press on the front picture reads back the direction whose marker sits there, within the
+// whole pixels the markers sit on (up to three degrees ahead, where the arc is compressed),
+// and one behind the listener reads as the side it is on.
+TEST(OverviewGeometry, APointOfThePictureReadsBackTheMarkersDirection) {
+    for (int pan = -90; pan <= 90; pan += 5) {
+        const Point centre = PanMarkerCentre(pan);
+        EXPECT_NEAR(PanAtPoint(centre.x, centre.y), pan, 3.5) << pan;
+    }
+    const struct {
+        double x, y, pan;
+    } kCases[] = {{71, 10, 0}, {11, 70, -90}, {131, 70, 90}, {20, 95, -90}, {120, 95, 90}};
+    for (const auto& c : kCases) {
+        EXPECT_NEAR(PanAtPoint(c.x, c.y), c.pan, 1e-9) << c.x << "," << c.y;
+    }
+}

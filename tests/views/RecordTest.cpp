@@ -12,6 +12,10 @@
 #include "ViewTestBench.h"
 #include "playback/TrevantMixer.h"
 #include "support/ManualPlaybackClock.h"
+#include "views/COverviewToolBar.h"
+#include "views/OverviewGeometry.h"
+#include "views/geometry/PlaceAxis.h"
+#include "views/geometry/TopView.h"
 
 namespace {
 
@@ -121,6 +125,143 @@ TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesTh
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
     ASSERT_TRUE(doc->Undo());
     EXPECT_EQ(doc->GetPanPoints().Values(), before);
+}
+
+// The other surfaces, by real mouse events on their widgets: the elevation and distance lanes,
+// the pan display's front picture (azimuth) and its view from above (azimuth and distance in
+// one pass). Each writes the value its pixel stands for at the frames heard and leaves the
+// other values; the view from above on a frontal view is refused with the reason.
+TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
+    enum class On { Elevation, Distance, Front, Above };
+    struct Reading {
+        double value = 0.0;
+        double second = 0.0;  // distance, from above
+    };
+    const struct {
+        On on;
+        bool bAllAround;
+        std::vector<Reading> path;  // held in turn
+        const char* refusal;        // a refused press says this
+    } kCases[] = {
+        {On::Elevation, true, {{-60}, {10}, {75}}, ""},
+        {On::Distance, true, {{30}, {300}, {2000}}, ""},
+        {On::Front, false, {{-70}, {-20}, {45}}, ""},
+        {On::Above, true, {{120, 50}, {-160, 800}, {-40, 3000}}, ""},
+        {On::Above, false, {{60, 500}}, "shows no distance"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(static_cast<int>(c.on));
+        view.reset();
+        doc.reset();
+        Open(kRate * 3, {{0, -30}, {kRate, 10}, {kRate * 3, 30}});
+        view->SetAllAround(c.bAllAround);
+        COverviewToolBar bar(prompts);
+        bar.resize(600, OverviewGeometry::kBarHeight);
+        bar.SetTopView(c.on == On::Above);
+        bar.show();
+        QObject::connect(&bar, &COverviewToolBar::PanDisplayMouse, view.get(),
+                         &CWaveScrollView::PanDisplayMouse);
+        Settle();
+        // Sends the event where reading lies and answers what that pixel stands for.
+        const auto send = [&](QEvent::Type type, const Reading& r) {
+            QWidget* widget = &bar;
+            QPoint at;
+            Reading read;
+            if (c.on == On::Elevation || c.on == On::Distance) {
+                const PlaceAxis lane = PlaceLanes::Lane(
+                    c.on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance);
+                widget = view->Lanes();
+                at = QPoint(200, lane.YOf(r.value));
+                read.value = lane.ValueAt(at.y());
+            } else if (c.on == On::Front) {
+                const OverviewGeometry::Point centre =
+                    OverviewGeometry::PanMarkerCentre(static_cast<int>(r.value));
+                at = bar.PanPictureOrigin() + QPoint(centre.x, centre.y);
+                read.value = OverviewGeometry::PanAtPoint(centre.x, centre.y);
+            } else {
+                const QRect area(bar.PanPictureOrigin(), bar.PanPicture().size());
+                const double cx = area.x() + area.width() / 2.0;
+                const double cy = area.y() + area.height() / 2.0;
+                const double rim = area.height() / 2.0 - 3.0;
+                const TopView::Spot spot = TopView::SourceAt(r.value, r.second, cx, cy, rim);
+                at = QPoint(static_cast<int>(std::lround(spot.x)),
+                            static_cast<int>(std::lround(spot.y)));
+                const TopView::Place place = TopView::PlaceAt(at.x(), at.y(), cx, cy, rim);
+                read = {place.azimuth, place.distanceCm};
+            }
+            QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &event);
+            return read;
+        };
+        const std::vector<PanPoint> before = doc->GetPanPoints().Values();
+        PanPointList original;
+        original.AddPoints(before);
+        app->OnRecordTrajectory();
+        view->Play();
+        ASSERT_TRUE(app->IsPlaying());
+        Run(100);
+        struct Held {
+            Reading read;
+            uint32_t from, to;
+        };
+        std::vector<Held> held;
+        for (const Reading& r : c.path) {
+            const uint32_t from = HeardNow();
+            const Reading read =
+                send(held.empty() ? QEvent::MouseButtonPress : QEvent::MouseMove, r);
+            Run(120);
+            held.push_back({read, from, HeardNow()});
+        }
+        send(QEvent::MouseButtonRelease, c.path.back());
+        Run(50);
+        app->GetPlayback().Stop();
+        app->OnRecordTrajectory();  // disarmed for the next case
+        if (*c.refusal != 0) {
+            EXPECT_EQ(doc->GetPanPoints().Values(), before);
+            ASSERT_FALSE(prompts.StatusTexts().empty());
+            EXPECT_NE(prompts.StatusTexts().back().find(c.refusal), std::string::npos);
+            continue;
+        }
+        const uint32_t first = held.front().from;
+        const uint32_t last = held.back().to;
+        ASSERT_GT(last, first + kRate / 4) << "the null back end did not play";
+        size_t written = 0;
+        for (const PanPoint& point : doc->GetPanPoints().Values()) {
+            if (point.position + kTenMs < first || point.position > last + kTenMs) {
+                continue;
+            }
+            ++written;
+            const SoundPlace old = PlaceAt(original, point.position);
+            const bool bFound = std::any_of(held.begin(), held.end(), [&](const Held& h) {
+                if (point.position + kTenMs < h.from || point.position > h.to + kTenMs) {
+                    return false;
+                }
+                switch (c.on) {
+                    case On::Elevation:
+                        return std::abs(point.elevation - h.read.value) <= 0.5 &&
+                               point.azimuth == std::lround(old.azimuth);
+                    case On::Distance:
+                        return std::abs(point.distanceCm - h.read.value) <= 0.5 &&
+                               point.azimuth == std::lround(old.azimuth);
+                    case On::Front:
+                        return std::abs(point.azimuth - h.read.value) <= 0.5;
+                    case On::Above:
+                        return std::abs(std::remainder(point.azimuth - h.read.value, 360.0)) <=
+                                   0.5 &&
+                               std::abs(point.distanceCm - h.read.second) <= 0.5;
+                }
+                return false;
+            });
+            EXPECT_TRUE(bFound) << point.position << " " << point.azimuth << " " << point.elevation
+                                << " " << point.distanceCm;
+        }
+        EXPECT_GE(written, held.size());
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), before);
+    }
 }
 
 TEST_F(RecordTest, NotArmedOrNotPlayingAPressEditsAsBeforeAndStereoRecordsToo) {

@@ -15,3 +15,14 @@ TopView::Spot TopView::SourceAt(double azimuth, double distanceCm, double cx, do
     const double a = azimuth * std::numbers::pi / 180.0;
     return {cx + r * std::sin(a), cy - r * std::cos(a)};
 }
+
+TopView::Place TopView::PlaceAt(double x, double y, double cx, double cy, double rim) {
+    const double dx = x - cx;
+    const double dy = cy - y;
+    const double r = std::hypot(dx, dy);
+    Place place;
+    place.azimuth = r > 0.0 ? std::atan2(dx, dy) * 180.0 / std::numbers::pi : 0.0;
+    place.distanceCm =
+        rim > 0.0 ? std::clamp(10.0 * std::pow(10.0, 3.0 * r / rim), 10.0, 10000.0) : 100.0;
+    return place;
+}

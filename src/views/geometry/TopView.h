@@ -16,4 +16,12 @@ struct Spot {
 // A source at azimuth and distanceCm, the listener at (cx, cy).
 Spot SourceAt(double azimuth, double distanceCm, double cx, double cy, double rim);
 
+// The place a point (x, y) stands for, the inverse of SourceAt: azimuth -180 ... 180, the
+// middle straight ahead; distance 10 ... 10000 cm, clamped at the middle and past the rim.
+struct Place {
+    double azimuth = 0.0;
+    double distanceCm = 100.0;
+};
+Place PlaceAt(double x, double y, double cx, double cy, double rim);
+
 }  // namespace TopView
