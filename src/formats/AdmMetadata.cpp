@@ -452,8 +452,10 @@ std::optional<AdmChunks> ReadAdmChunks(CFile& file) {
     return chunks;
 }
 
-AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
-                    int channels, uint32_t rate) {
+namespace {
+
+AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
+                     int channels, uint32_t rate) {
     AdmReading reading;
     if (channels < 1 || channels > 2) {
         reading.refusal = "it holds " + std::to_string(channels) + " channels";
@@ -551,6 +553,17 @@ AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>
             reading.channels.clear();
             reading.refusal = "its two objects move at different times";
         }
+    }
+    return reading;
+}
+
+}  // namespace
+
+AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
+                    int channels, uint32_t rate) {
+    AdmReading reading = ReadModel(chna, axml, channels, rate);
+    if (!reading.refusal.empty()) {
+        reading.channels.clear();  // a refusal part way leaves no half reading
     }
     return reading;
 }

@@ -247,6 +247,17 @@ TEST(AdmExportTest, ChunksBlocksAndImportFollowTheTrajectory) {
         ASSERT_TRUE(SoundImport(host).ImportInto(back, path));
         EXPECT_EQ(back.GetPanPoints().Values(), c.points);
         EXPECT_EQ(back.GetFrameCount(), c.frames);
+        if (c.limit != 0) {
+            // The same large form under the id broadcast tools write imports the same.
+            Bytes renamed = file;
+            std::memcpy(renamed.data(), "BW64", 4);
+            const std::string bw64 = dir.File(std::string(c.name) + "-bw64.wav");
+            WriteBytes(bw64, renamed);
+            CTesselDoc fromBw64(host);
+            ASSERT_TRUE(SoundImport(host).ImportInto(fromBw64, bw64));
+            EXPECT_EQ(fromBw64.GetPanPoints().Values(), c.points);
+            EXPECT_EQ(fromBw64.GetFrameCount(), c.frames);
+        }
     }
 }
 
@@ -334,6 +345,49 @@ TEST(AdmExportTest, ImportRefusesWhatItCannotTakeNamingIt) {
                                            "Sonomap can take: " +
                                            c.reason + "."});
     }
+}
+
+struct RefusedExport {
+    const char* name;
+    std::optional<std::string> sampleFormat;
+    bool bPoints;
+    const char* message;
+};
+
+TEST(AdmExportTest, TheCommandAsksForANameAndRefusesBeforeWritingAnything) {
+    TempDir dir;
+    const ExportCase& sound = kExports[0];
+    const RefusedExport refusals[] = {
+        {"another depth", "s24", true, "An ADM file keeps the sound's own samples (s16), not s24."},
+        {"no points", "s16", false, "No Pan Events to track!"},
+    };
+    for (const RefusedExport& c : refusals) {
+        SCOPED_TRACE(c.name);
+        TestDocumentHost host;
+        auto doc = Document(host, sound);
+        if (!c.bPoints) {
+            doc = MemoryDocument(host, TestSound{});
+        }
+        EXPECT_FALSE(AdmExportCommand(*doc).RenderTo(dir.File("refused.wav"), c.sampleFormat));
+        EXPECT_EQ(host.prompts.Texts(), std::vector<std::string>{c.message});
+        EXPECT_EQ(FilesIn(dir.Path()), 0u);
+    }
+
+    TestDocumentHost host;
+    const auto doc = Document(host, sound);
+    host.saveNames.push_back(std::nullopt);  // Cancel
+    EXPECT_FALSE(AdmExportCommand(*doc).Run());
+    EXPECT_EQ(FilesIn(dir.Path()), 0u);
+    SaveNameResult name;
+    name.fullPath = dir.File("chosen.wav");
+    name.filterIndex = 1;
+    host.saveNames.push_back(name);
+    EXPECT_TRUE(AdmExportCommand(*doc).Run());
+    ASSERT_EQ(host.saveRequests.size(), 2u);
+    EXPECT_EQ(host.saveRequests[0].title, "Export ADM BW64 File As...");
+    EXPECT_EQ(host.saveRequests[0].proposedName, "memory-adm.wav");
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+    EXPECT_EQ(host.prompts.StatusTexts().size(), 1u);
 }
 
 }  // namespace
