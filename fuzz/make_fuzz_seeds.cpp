@@ -92,6 +92,7 @@ bool WriteAdm(const std::string& path, uint16_t channels, uint16_t modelChannels
     }
     std::remove(path.c_str());
     CWaveFile wave(path);
+    wave.AllowLargeForm();
     wave.ReserveLargeHeader();
     wave.AddLeadingChunk(kChnaChunkId, BuildChnaChunk(modelChannels));
     wave.AddLeadingChunk(kAxmlChunkId, Bytes(text.begin(), text.end()));

@@ -24,8 +24,12 @@ CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
     } catch (const CFileException&) {
         m_pWriter.reset();
     }
-    if (auto* wave = dynamic_cast<CWaveFile*>(m_pWriter.get()); wave != nullptr && m_waveSetup) {
-        m_waveSetup(*wave);
+    if (auto* wave = dynamic_cast<CWaveFile*>(m_pWriter.get())) {
+        // An export past 4 GiB becomes RF64 rather than failing.
+        wave->AllowLargeForm();
+        if (m_waveSetup) {
+            m_waveSetup(*wave);
+        }
     }
     if (m_pWriter && !m_pWriter->CreateHeader(format, dataBytes)) {
         m_pWriter.reset();

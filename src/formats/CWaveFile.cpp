@@ -19,9 +19,6 @@ constexpr uint32_t kExtensibleBytes = 40;
 constexpr uint32_t kJunk = ChunkId("JUNK");
 constexpr uint32_t kDs64 = ChunkId("ds64");
 constexpr int64_t kFormTypeEnd = 12;
-// Expected data this near the limit keeps the room for "ds64" from the start: the chunks after
-// the data (pan chunk, carried chunks) rarely need more.
-constexpr uint64_t kLargeHeadroom = 1u << 20;
 
 std::atomic<uint64_t> g_plainFormLimit{CWaveFile::kPlainFormLimit};
 
@@ -184,15 +181,15 @@ void CWaveFile::AddLeadingChunk(uint32_t id, std::vector<uint8_t> data) {
 
 uint64_t CWaveFile::MaxFormBytes() const {
     // A 64-bit size in "ds64" describes any file the platform can hold.
-    return uint64_t{1} << 62;
+    return m_bLargeAllowed ? uint64_t{1} << 62 : CSoundFile::MaxFormBytes();
 }
 
-bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
+bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
     if (!StartWriting()) {
         return false;
     }
     CreateForm(kRiff, kWave);
-    m_bRoomReserved = m_bReserveLarge || uint64_t{dataBytes} + kLargeHeadroom > PlainFormLimit();
+    m_bRoomReserved = m_bLargeAllowed && m_bReserveLarge;
     if (m_bRoomReserved) {
         const std::vector<uint8_t> room(kDs64Bytes, 0);
         WriteWholeChunk(kJunk, room);
@@ -243,7 +240,7 @@ bool CWaveFile::WritePanChunk(PanChunkBytes& chunk) {
 }
 
 bool CWaveFile::CloseFile() {
-    if (m_bOk && m_pFile != nullptr && m_formSize > PlainFormLimit()) {
+    if (m_bLargeAllowed && m_bOk && m_pFile != nullptr && m_formSize > PlainFormLimit()) {
         WriteLargeForm();
     } else {
         CloseForm();

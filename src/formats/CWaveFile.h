@@ -15,9 +15,8 @@
 // A written form that grows past PlainFormLimit() bytes becomes an RF64 form (or another id of
 // that layout, such as BW64): form and data sizes read 0xFFFFFFFF and a "ds64" chunk right
 // after the form type holds them in 64 bits. Its room is a "JUNK" chunk kept from the start
-// when the writer asks for it or the expected data comes near the limit; otherwise the form's
-// chunks move up to make room when the file is closed. A form within the limit is written as
-// it always was, byte for byte.
+// when the writer asks for it; otherwise the form's chunks move up to make room when the file
+// is closed, so a form within the limit is written as it always was, byte for byte.
 class CWaveFile : public CSoundFile {
   public:
     static constexpr uint64_t kPlainFormLimit = 0xFFFFFFFFu;
@@ -50,6 +49,9 @@ class CWaveFile : public CSoundFile {
     // Before CreateHeader: the id the form takes past the limit ("RF64" unless set), room for
     // "ds64" kept from the start whatever the size, and whole chunks written between "fmt "
     // and "data".
+    // The large form is written only when allowed (the exports allow it); otherwise a form
+    // past 32 bits fails as it always has, so a saved document stays one Sonomap opens.
+    void AllowLargeForm() { m_bLargeAllowed = true; }
     void SetLargeFormId(uint32_t id) { m_largeFormId = id; }
     void ReserveLargeHeader() { m_bReserveLarge = true; }
     void AddLeadingChunk(uint32_t id, std::vector<uint8_t> data);
@@ -70,6 +72,7 @@ class CWaveFile : public CSoundFile {
 
     uint16_t m_validBits = 0;  // of each sample's bits, those that carry sound
     uint32_t m_largeFormId = ChunkId("RF64");
+    bool m_bLargeAllowed = false;
     bool m_bReserveLarge = false;
     bool m_bRoomReserved = false;  // the "JUNK" chunk after the form type is written
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> m_leadingChunks;

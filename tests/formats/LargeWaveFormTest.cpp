@@ -45,17 +45,21 @@ struct LargeCase {
     const char* largeId;     // null: RF64
     const char* formId;      // expected
     bool bJunk;              // room expected after the form type
+    bool bAllowed = true;    // the large form may be written, as exports allow it
 };
 
 const LargeCase kCases[] = {
     {"within the limit, plain as ever", 0, 3000, 3000, false, nullptr, "RIFF", false},
     {"kept room that stays unused", 0, 3000, 3000, true, "BW64", "RIFF", true},
-    {"room kept for expected data near the limit", 4096, 10000, 10000, false, nullptr, "RF64",
-     false},
+    {"expected data near the limit, plain while it fits", 0, 3000, 0xFFFFFFF0u, false, nullptr,
+     "RIFF", false},
+    {"data past the limit moves up at close", 4096, 10000, 10000, false, nullptr, "RF64", false},
     {"room kept on request, another id", 4096, 10000, 0, true, "BW64", "BW64", false},
-    {"data beyond what was expected moves up", 2u << 20, 3u << 20, 0, false, nullptr, "RF64",
+    {"data of several moves goes up at close", 2u << 20, 6u << 20, 0, false, nullptr, "RF64",
      false},
-    {"the chunks after the data cross the limit", 3100, 3000, 0, false, nullptr, "RF64", false},
+    {"not allowed, as a save: plain past a lowered limit", 4096, 10000, 10000, true, nullptr,
+     "RIFF", false, false},
+    {"the chunks after the data cross the limit", 3050, 3000, 0, false, nullptr, "RF64", false},
 };
 
 TEST(LargeWaveFormTest, WritesTheLargeFormPastTheLimit) {
@@ -69,6 +73,9 @@ TEST(LargeWaveFormTest, WritesTheLargeFormPastTheLimit) {
         {
             const PlainFormLimit limit(c.limit);
             CWaveFile wave(path);
+            if (c.bAllowed) {
+                wave.AllowLargeForm();
+            }
             if (c.bReserve) {
                 wave.ReserveLargeHeader();
             }
