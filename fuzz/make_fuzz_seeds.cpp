@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/AdmMetadata.h"
 #include "formats/CAiffFile.h"
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "formats/PlaceChunk.h"
 
 namespace {
@@ -73,6 +75,33 @@ bool WriteSound(const std::string& path, int typeId, uint16_t channels, uint16_t
         writer->WriteUnrecognizedChunks(block);
     }
     return bOk && writer->CloseFile();
+}
+
+// A WAV carrying object metadata for channels channels, the XML changed from what Sonomap
+// writes by replacing from with to.
+bool WriteAdm(const std::string& path, uint16_t channels, uint16_t modelChannels,
+              const std::string& from = {}, const std::string& to = {}) {
+    const std::vector<AdmPlace> places = {{0, -30.0, 10.0, 250.0}, {3, 150.5, -20.0, 10.0}};
+    const std::vector<std::vector<AdmBlock>> blocks(modelChannels, AdmBlocksOf(places, 5));
+    const Bytes axml = BuildAxmlChunk(blocks, "seed", 22050, 16, 5);
+    std::string text(axml.begin(), axml.end());
+    if (!from.empty()) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + 1)) {
+            text.replace(at, from.size(), to);
+        }
+    }
+    std::remove(path.c_str());
+    CWaveFile wave(path);
+    wave.AllowLargeForm();
+    wave.ReserveLargeHeader();
+    wave.AddLeadingChunk(kChnaChunkId, BuildChnaChunk(modelChannels));
+    wave.AddLeadingChunk(kAxmlChunkId, Bytes(text.begin(), text.end()));
+    const auto align = static_cast<uint16_t>(channels * 2);
+    const PcmFormat format{kFormatTagPcm, channels, 22050, 22050u * align, align, 16};
+    const Bytes samples(size_t{5} * align, 0x11);
+    return wave.CreateHeader(format, static_cast<uint32_t>(samples.size())) &&
+           wave.WriteSamples(samples.data(), static_cast<uint32_t>(samples.size())) &&
+           wave.CloseSamples() && wave.CloseFile();
 }
 
 }  // namespace
@@ -154,6 +183,18 @@ int main(int argc, char** argv) {
     }
     Put(dir + "/seed-ima4.aifc", compressed);
     count += 4;
+    // Object metadata: as written, and with the model changed where a reader must refuse.
+    const bool bAdm = WriteAdm(dir + "/seed-adm-mono.wav", 1, 1) &&
+                      WriteAdm(dir + "/seed-adm-stereo.wav", 2, 2) &&
+                      WriteAdm(dir + "/seed-adm-speakers.wav", 1, 1, "typeLabel=\"0003\"",
+                               "typeLabel=\"0001\"") &&
+                      WriteAdm(dir + "/seed-adm-objects.wav", 1, 2) &&
+                      WriteAdm(dir + "/seed-adm-times.wav", 1, 1, "00:00:00.", "99:99:99.S");
+    if (!bAdm) {
+        std::fprintf(stderr, "make_fuzz_seeds: cannot write the ADM seeds\n");
+        return 1;
+    }
+    count += 5;
     std::printf("make_fuzz_seeds: %d files in %s\n", count, dir.c_str());
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/AdmMetadata.h"
 #include "formats/CSoundFile.h"
 #include "formats/PlaceChunk.h"
 #include "platform/CFileException.h"
@@ -145,12 +146,34 @@ void RunOne(const MemoryFile& input, const MemoryFile& output, size_t size) {
     }
 }
 
+// The object metadata an import reads: whatever the chunks hold, a reading either refuses and
+// gives no places, finds no model, or gives one list of places per channel.
+void RunAdm(const MemoryFile& input) {
+    CFile in(input.path, CFile::Mode::Read);
+    const std::optional<AdmChunks> chunks = ReadAdmChunks(in);
+    if (!chunks || !chunks->axml) {
+        return;
+    }
+    for (int channels : {1, 2}) {
+        const AdmReading reading =
+            ParseAdm(chunks->chna.value_or(std::vector<uint8_t>()), *chunks->axml, channels, 48000);
+        Check(reading.refusal.empty()
+                  ? reading.channels.empty() || reading.channels.size() == size_t(channels)
+                  : reading.channels.empty());
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const MemoryFile input("sonomap-fuzz-in");
     static const MemoryFile output("sonomap-fuzz-out");
     input.Fill(data, size);
+    try {
+        RunAdm(input);
+    } catch (const CFileException&) {
+        // A file error ends the reading of the chunks, as it ends an import's.
+    }
     try {
         RunOne(input, output, size);
     } catch (const CFileException&) {

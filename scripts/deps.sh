@@ -4,7 +4,7 @@ SONOMAP_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev libopenal-data
     libsndfile1-dev libsoxr-dev
-    nlohmann-json3-dev
+    nlohmann-json3-dev libpugixml-dev
     sox sndfile-programs
     xvfb xauth
     appstream desktop-file-utils groff-base dpkg-dev file

@@ -183,6 +183,7 @@ std::string UsageOf(const std::string& command) {
     if (command == "render") {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
                "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
+               "                          [--adm [--sample-format F]]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -194,7 +195,11 @@ std::string UsageOf(const std::string& command) {
                "  --binaural renders through the 3-D mixer with HRTF instead, as the editor's\n"
                "  Export Binaural File does: 16-bit stereo for headphones at 44100 or 48000 Hz.\n"
                "  --hrtf takes a name as --list-hrtfs prints it (default: the first that fits\n"
-               "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n";
+               "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n"
+               "  --adm writes an ADM BW64 file instead, as the editor's Export ADM BW64\n"
+               "  does: the sound's own samples with its trajectory as one object per channel\n"
+               "  (WAV; RF64 with ds64 past 4 GiB). --sample-format may name only the sound's\n"
+               "  own format (u8, s16, s24, s32, f32).\n";
     }
     if (command == "import") {
         return ImportUsage();

@@ -31,7 +31,8 @@ std::string ImportUsage() {
            "  and AIFF, RF64, FLAC, Ogg Vorbis, Opus, CAF, ...), mono or stereo, into OUT:\n"
            "  16-bit PCM (8-bit with --bits 8) at IN's rate; rates above 48000 Hz are\n"
            "  resampled to 48000 Hz (44100 Hz for multiples of 11025). A drop in bit depth\n"
-           "  is dithered (TPDF) unless --no-dither is given. IN's pan trajectory is kept.\n"
+           "  is dithered (TPDF) unless --no-dither is given. IN's pan trajectory is kept;\n"
+           "  an ADM file's objects (one per channel, of type Objects) become it.\n"
            "  Without --type the type follows OUT's extension (.aif or .aiff: AIFF, else\n"
            "  WAV). OUT must not be IN.\n";
 }

@@ -13,6 +13,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
+#include "document/AdmExportCommand.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -32,6 +33,8 @@ struct RenderJob {
 struct RenderMode {
     bool bBinaural = false;
     std::string hrtfName;  // empty: the first that fits
+    bool bAdm = false;     // the samples as they are, with the trajectory as ADM objects
+    std::optional<std::string> sampleFormat;
 };
 
 int RenderUsageError(const std::string& problem) {
@@ -61,6 +64,9 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
         return false;
     }
     const int outputType = output.filterIndex - 1;
+    if (mode.bAdm) {
+        return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
+    }
     return mode.bBinaural ? BinauralExportCommand(doc).RenderTo(output.fullPath, outputType)
                           : StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
 }
@@ -94,8 +100,9 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 }  // namespace
 
 int RunRender(const std::vector<std::string>& words) {
-    const CliArguments args(words, {"-o", "--output-dir", "--type", "--jobs", "--hrtf"},
-                            {"--binaural", "--list-hrtfs"});
+    const CliArguments args(words,
+                            {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--sample-format"},
+                            {"--binaural", "--list-hrtfs", "--adm"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
     }
@@ -112,6 +119,24 @@ int RunRender(const std::vector<std::string>& words) {
             return RenderUsageError("--hrtf goes with --binaural");
         }
         mode.hrtfName = *hrtf;
+    }
+    mode.bAdm = args.Flag("--adm");
+    if (mode.bAdm && mode.bBinaural) {
+        return RenderUsageError("--adm and --binaural exclude each other");
+    }
+    if (const auto sampleFormat = args.Option("--sample-format")) {
+        static const std::set<std::string> kNames = {"u8", "s16", "s24", "s32", "f32"};
+        if (!mode.bAdm) {
+            return RenderUsageError("--sample-format goes with --adm");
+        }
+        if (kNames.count(*sampleFormat) == 0) {
+            return RenderUsageError("--sample-format is u8, s16, s24, s32 or f32, not '" +
+                                    *sampleFormat + "'");
+        }
+        mode.sampleFormat = *sampleFormat;
+    }
+    if (mode.bAdm && args.Option("--type") && *args.Option("--type") != "wav") {
+        return RenderUsageError("an ADM file is a WAV file; --type wav or none");
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");
@@ -131,6 +156,9 @@ int RunRender(const std::vector<std::string>& words) {
         if (!typeId) {
             return RenderUsageError("--type is wav or aiff, not '" + *type + "'");
         }
+    }
+    if (mode.bAdm) {
+        typeId = kSoundTypeWave;
     }
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     if (const auto text = args.Option("--jobs")) {

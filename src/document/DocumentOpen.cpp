@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "document/AdmTrajectory.h"
 #include "document/CProcessingDialog.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -116,7 +117,16 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
         m_doc.SetPeakSummary(PeakSummary::Build(m_doc.GetSampleData()));
         m_doc.SetOverview(BuildMasterOverview(m_doc.GetSampleData(), m_host.Prompts()));
     }
-    if (sound.panChunk) {
+    if (!sound.admChannels.empty()) {
+        std::vector<PanPoint> points = AdmTrajectory::PointsOf(sound.admChannels);
+        // Points past the sound, or more than a file can store, cannot be kept.
+        std::erase_if(
+            points, [&](const PanPoint& point) { return point.position > m_doc.GetFrameCount(); });
+        if (points.size() > kPlaceChunkMaxPoints) {
+            points.resize(kPlaceChunkMaxPoints);
+        }
+        m_doc.LoadTrajectory(points);
+    } else if (sound.panChunk) {
         status.SetStatusText("Parseing AmbrelChunk...");
         ParsePanChunk(*sound.panChunk);
         if (!m_loaded.empty()) {

@@ -4,6 +4,7 @@
 
 #include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
 
@@ -22,6 +23,13 @@ CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
         m_pWriter = CreateSoundFileByName(m_output.Begin(), m_typeName);
     } catch (const CFileException&) {
         m_pWriter.reset();
+    }
+    if (auto* wave = dynamic_cast<CWaveFile*>(m_pWriter.get())) {
+        // An export past 4 GiB becomes RF64 rather than failing.
+        wave->AllowLargeForm();
+        if (m_waveSetup) {
+            m_waveSetup(*wave);
+        }
     }
     if (m_pWriter && !m_pWriter->CreateHeader(format, dataBytes)) {
         m_pWriter.reset();

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "formats/PcmFormat.h"
 #include "platform/SafeFileWriter.h"
 
 class CSoundFile;
+class CWaveFile;
 class DocumentHost;
 class UserPrompts;
 struct SaveNameResult;
@@ -24,6 +27,9 @@ class ExportTarget {
     ExportTarget(const ExportTarget&) = delete;
     ExportTarget& operator=(const ExportTarget&) = delete;
 
+    // Called on a WAV writer before its header is written, by every Begin: the chunks and the
+    // large form an export wants beyond the plain ones.
+    void SetWaveSetup(std::function<void(CWaveFile&)> setup) { m_waveSetup = std::move(setup); }
     // Begins the output afresh, dropping anything written before, and writes its header.
     // The sound file belongs to the target; null when it could not be begun.
     CSoundFile* Begin(const PcmFormat& format, uint32_t dataBytes);
@@ -47,4 +53,5 @@ class ExportTarget {
     std::string m_typeName;
     SafeFileWriter m_output;
     std::unique_ptr<CSoundFile> m_pWriter;
+    std::function<void(CWaveFile&)> m_waveSetup;
 };

@@ -42,6 +42,9 @@ std::string Reason(Status status, const SoundImporter& importer) {
             return kNoMemory;
         case Status::ReadFailed:
             return "libsndfile reports: " + importer.GetError();
+        case Status::AdmRefused:
+            return "Its ADM metadata is not one trajectory Sonomap can take: " +
+                   importer.GetError() + ".";
     }
     return {};
 }

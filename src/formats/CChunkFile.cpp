@@ -42,6 +42,10 @@ void CChunkFile::WriteId(uint32_t id) {
     m_pFile->Write(&id, 4);
 }
 
+uint64_t CChunkFile::MaxFormBytes() const {
+    return kMaxSize32;
+}
+
 void CChunkFile::WriteSize(uint32_t size) {
     const uint32_t stored = SizeToFile(size);
     m_pFile->Write(&stored, 4);
@@ -127,7 +131,7 @@ void CChunkFile::CloseForm() {
     Guarded<OnFileError::FailStatus>([&] {
         const uint64_t here = m_pFile->GetPosition();
         m_pFile->Seek(m_formSizePos, CFile::SeekFrom::Begin);
-        WriteSize(m_formSize);
+        WriteSize(static_cast<uint32_t>(std::min(m_formSize, kMaxSize32)));
         m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
     });
 }
@@ -154,8 +158,8 @@ uint32_t CChunkFile::FindChunk(uint32_t id) {
 
 void CChunkFile::CreateChunk(uint32_t id, const void* data, uint32_t size) {
     Guarded<OnFileError::FailStatus>([&] {
-        const uint64_t grown = uint64_t{m_formSize} + 8 + (data != nullptr ? size : 0);
-        if (grown > kMaxSize32) {
+        const uint64_t grown = m_formSize + 8 + (data != nullptr ? size : 0);
+        if (grown > MaxFormBytes()) {
             m_bOk = false;  // the form's 32-bit size could not describe it
             return;
         }
@@ -175,7 +179,7 @@ void CChunkFile::CreateChunk(uint32_t id, const void* data, uint32_t size) {
 void CChunkFile::CloseChunk() {
     Guarded<OnFileError::FailStatus>([&] {
         if ((m_chunkSize & 1u) != 0) {
-            if (m_formSize == kMaxSize32) {
+            if (m_formSize >= MaxFormBytes()) {
                 m_bOk = false;
                 return;
             }
@@ -185,7 +189,7 @@ void CChunkFile::CloseChunk() {
         }
         const uint64_t here = m_pFile->GetPosition();
         m_pFile->Seek(m_chunkSizePos, CFile::SeekFrom::Begin);
-        WriteSize(m_chunkSize);
+        WriteSize(static_cast<uint32_t>(std::min(m_chunkSize, kMaxSize32)));
         m_pFile->Seek(static_cast<int64_t>(here), CFile::SeekFrom::Begin);
     });
 }
@@ -199,7 +203,7 @@ uint32_t CChunkFile::Read(void* buffer, uint32_t count) {
 
 uint32_t CChunkFile::Write(const void* buffer, uint32_t count) {
     return Guarded<OnFileError::FailStatus>([&]() -> uint32_t {
-        if (uint64_t{m_formSize} + count > kMaxSize32) {
+        if (m_formSize + count > MaxFormBytes()) {
             m_bOk = false;
             return 0;
         }
@@ -316,7 +320,7 @@ void CChunkFile::WriteUnrecognizedChunks(const UnrecognizedChunkBlock& block) {
     m_bOk = true;
     Guarded<OnFileError::FailStatus>([&] {
         const uint32_t length = block.GetLength();
-        if (uint64_t{m_formSize} + length > kMaxSize32) {
+        if (m_formSize + length > MaxFormBytes()) {
             m_bOk = false;
             return;
         }

@@ -101,6 +101,10 @@ class CChunkFile {
     uint32_t SizeFromFile(uint32_t value) const;
     uint32_t SizeToFile(uint32_t value) const;
     bool IsKnownId(uint32_t id) const;
+    // The most bytes the form being written may grow to: what its 32-bit size field holds,
+    // unless the format has a wider place for its sizes. A size past 32 bits is written as
+    // 0xFFFFFFFF and is the format's to record elsewhere.
+    virtual uint64_t MaxFormBytes() const;
     void WriteId(uint32_t id);
     void WriteSize(uint32_t size);
 
@@ -111,9 +115,9 @@ class CChunkFile {
     uint32_t m_formId = 0;
     uint32_t m_formType = 0;
     int64_t m_formSizePos = 0;
-    uint32_t m_formSize = 0;
+    uint64_t m_formSize = 0;
     int64_t m_chunkSizePos = 0;
-    uint32_t m_chunkSize = 0;
+    uint64_t m_chunkSize = 0;
     CFile* m_pFile = nullptr;
     std::optional<std::string> m_pPath;
 

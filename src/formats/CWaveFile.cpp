@@ -1,5 +1,7 @@
 #include "formats/CWaveFile.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/CFileException.h"
@@ -14,8 +16,29 @@ constexpr uint16_t kTagExtensible = 0xFFFE;
 // The WAVE_FORMAT_EXTENSIBLE form: the plain 16 bytes, the extra size, valid bits, channel mask
 // and the sub-format GUID.
 constexpr uint32_t kExtensibleBytes = 40;
+constexpr uint32_t kJunk = ChunkId("JUNK");
+constexpr uint32_t kDs64 = ChunkId("ds64");
+constexpr int64_t kFormTypeEnd = 12;
+
+std::atomic<uint64_t> g_plainFormLimit{CWaveFile::kPlainFormLimit};
+
+void PutU32(uint8_t* at, uint32_t value) {
+    std::memcpy(at, &value, 4);
+}
+
+void PutU64(uint8_t* at, uint64_t value) {
+    std::memcpy(at, &value, 8);
+}
 
 }  // namespace
+
+uint64_t CWaveFile::PlainFormLimit() {
+    return g_plainFormLimit.load();
+}
+
+void CWaveFile::SetPlainFormLimit(uint64_t bytes) {
+    g_plainFormLimit = bytes == 0 ? kPlainFormLimit : std::min(bytes, kPlainFormLimit);
+}
 
 CWaveFile::CWaveFile(const std::string& path) : CSoundFile(path) {
     m_typeName = "WAVE";
@@ -152,11 +175,25 @@ std::optional<PanChunkBytes> CWaveFile::ReadPanChunk() {
     return ReadPanChunkIn(kRiff, kWave);
 }
 
+void CWaveFile::AddLeadingChunk(uint32_t id, std::vector<uint8_t> data) {
+    m_leadingChunks.emplace_back(id, std::move(data));
+}
+
+uint64_t CWaveFile::MaxFormBytes() const {
+    // A 64-bit size in "ds64" describes any file the platform can hold.
+    return m_bLargeAllowed ? uint64_t{1} << 62 : CSoundFile::MaxFormBytes();
+}
+
 bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
     if (!StartWriting()) {
         return false;
     }
     CreateForm(kRiff, kWave);
+    m_bRoomReserved = m_bLargeAllowed && m_bReserveLarge;
+    if (m_bRoomReserved) {
+        const std::vector<uint8_t> room(kDs64Bytes, 0);
+        WriteWholeChunk(kJunk, room);
+    }
     if (format.formatTag == kFormatTagFloat) {
         // Floats carry the extra-size field, 0, as readers of the float tag expect.
         uint8_t fmt[sizeof format + 2] = {};
@@ -166,7 +203,11 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
         CreateChunk(kFmt, &format, sizeof format);
     }
     CloseChunk();
+    for (const auto& [id, data] : m_leadingChunks) {
+        WriteWholeChunk(id, data);
+    }
     CreateChunk(kData, nullptr, 0);  // stays open; its size is patched on close
+    m_dataSizePos = m_chunkSizePos;
     m_format = format;
     return m_bOk;
 }
@@ -180,6 +221,7 @@ bool CWaveFile::WriteSamples(const void* buffer, uint32_t count) {
 }
 
 bool CWaveFile::CloseSamples() {
+    m_dataBytes = m_chunkSize;
     CloseChunk();
     return m_bOk;
 }
@@ -198,6 +240,61 @@ bool CWaveFile::WritePanChunk(PanChunkBytes& chunk) {
 }
 
 bool CWaveFile::CloseFile() {
-    CloseForm();
+    if (m_bLargeAllowed && m_bOk && m_pFile != nullptr && m_formSize > PlainFormLimit()) {
+        WriteLargeForm();
+    } else {
+        CloseForm();
+    }
     return m_bOk;
+}
+
+void CWaveFile::MakeRoomForDs64() {
+    constexpr uint64_t kShift = 8 + kDs64Bytes;
+    std::vector<uint8_t> buffer(std::min<uint64_t>(m_formSize, 4u << 20));
+    // From the end backwards, so no byte is overwritten before it has moved.
+    uint64_t end = m_pFile->GetLength();
+    while (end > kFormTypeEnd) {
+        const uint64_t count = std::min<uint64_t>(buffer.size(), end - kFormTypeEnd);
+        const uint64_t from = end - count;
+        m_pFile->Seek(static_cast<int64_t>(from), CFile::SeekFrom::Begin);
+        if (m_pFile->Read(buffer.data(), count) != count) {
+            m_bOk = false;
+            return;
+        }
+        m_pFile->Seek(static_cast<int64_t>(from + kShift), CFile::SeekFrom::Begin);
+        m_pFile->Write(buffer.data(), count);
+        end = from;
+    }
+    m_formSize += kShift;
+    m_dataSizePos += static_cast<int64_t>(kShift);
+}
+
+void CWaveFile::WriteLargeForm() {
+    try {
+        if (!m_bRoomReserved) {
+            MakeRoomForDs64();
+            if (!m_bOk) {
+                return;
+            }
+        }
+        const uint32_t blockAlign = std::max<uint32_t>(m_format.blockAlign, 1u);
+        uint8_t ds64[8 + kDs64Bytes] = {};
+        PutU32(ds64, __builtin_bswap32(kDs64));
+        PutU32(ds64 + 4, kDs64Bytes);
+        PutU64(ds64 + 8, m_formSize);
+        PutU64(ds64 + 16, m_dataBytes);
+        PutU64(ds64 + 24, m_dataBytes / blockAlign);
+        m_pFile->Seek(kFormTypeEnd, CFile::SeekFrom::Begin);
+        m_pFile->Write(ds64, sizeof ds64);
+        uint8_t head[8];
+        PutU32(head, __builtin_bswap32(m_largeFormId));
+        PutU32(head + 4, 0xFFFFFFFFu);
+        m_pFile->Seek(0, CFile::SeekFrom::Begin);
+        m_pFile->Write(head, sizeof head);
+        m_pFile->Seek(m_dataSizePos, CFile::SeekFrom::Begin);
+        m_pFile->Write(head + 4, 4);
+        m_pFile->Seek(static_cast<int64_t>(m_pFile->GetLength()), CFile::SeekFrom::Begin);
+    } catch (const CFileException&) {
+        m_bOk = false;
+    }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "formats/CSoundFile.h"
 
@@ -9,8 +11,22 @@
 // their slot read with the bits below them cleared. Float files are written with an 18-byte
 // "fmt ", every other file with the plain 16 bytes. Writes "fmt ", "data", "achk", then the
 // carried-over chunks, whatever order the file that was read had.
+//
+// A written form that grows past PlainFormLimit() bytes becomes an RF64 form (or another id of
+// that layout, such as BW64): form and data sizes read 0xFFFFFFFF and a "ds64" chunk right
+// after the form type holds them in 64 bits. Its room is a "JUNK" chunk kept from the start
+// when the writer asks for it; otherwise the form's chunks move up to make room when the file
+// is closed, so a form within the limit is written as it always was, byte for byte.
 class CWaveFile : public CSoundFile {
   public:
+    static constexpr uint64_t kPlainFormLimit = 0xFFFFFFFFu;
+    // The bytes of the "ds64" chunk's data written here: three 64-bit sizes and an empty table.
+    static constexpr uint32_t kDs64Bytes = 28;
+    // The limit in force: kPlainFormLimit unless a test lowered it, so the large form can be
+    // checked without writing gigabytes. 0 restores kPlainFormLimit.
+    static uint64_t PlainFormLimit();
+    static void SetPlainFormLimit(uint64_t bytes);
+
     explicit CWaveFile(const std::string& path);
     explicit CWaveFile(CFile& file);
 
@@ -30,13 +46,36 @@ class CWaveFile : public CSoundFile {
     // as the plain tag with the slot's width.
     uint32_t ReadFormat(PcmFormat& format) override;
 
+    // Before CreateHeader: the id the form takes past the limit ("RF64" unless set), room for
+    // "ds64" kept from the start whatever the size, and whole chunks written between "fmt "
+    // and "data".
+    // The large form is written only when allowed (the exports allow it); otherwise a form
+    // past 32 bits fails as it always has, so a saved document stays one Sonomap opens.
+    void AllowLargeForm() { m_bLargeAllowed = true; }
+    void SetLargeFormId(uint32_t id) { m_largeFormId = id; }
+    void ReserveLargeHeader() { m_bReserveLarge = true; }
+    void AddLeadingChunk(uint32_t id, std::vector<uint8_t> data);
+
   protected:
     void ConvertRead(uint8_t* bytes, uint32_t count) override;
+    uint64_t MaxFormBytes() const override;
 
   private:
     // The "fmt " chunk's fields from the file's position; none when refused.
     std::optional<PcmFormat> ReadPlainFormat();
     std::optional<PcmFormat> ReadExtensibleFormat(uint32_t fmtSize);
 
+    // Turns the closed plain form into the large one; the status after it.
+    void WriteLargeForm();
+    // Moves everything after the form type up by the "ds64" chunk's bytes.
+    void MakeRoomForDs64();
+
     uint16_t m_validBits = 0;  // of each sample's bits, those that carry sound
+    uint32_t m_largeFormId = ChunkId("RF64");
+    bool m_bLargeAllowed = false;
+    bool m_bReserveLarge = false;
+    bool m_bRoomReserved = false;  // the "JUNK" chunk after the form type is written
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> m_leadingChunks;
+    int64_t m_dataSizePos = 0;  // of the "data" chunk's size field
+    uint64_t m_dataBytes = 0;   // written into "data", known once it is closed
 };

@@ -1,8 +1,28 @@
 #include "formats/SndfileSource.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
+
+// A BW64 file as libsndfile sees it: its bytes, with the form id reading RF64, the layout
+// the id stands for.
+struct SndfileBroadcastView {
+    int fd = -1;
+    sf_count_t length = 0;
+    sf_count_t position = 0;
+
+    SndfileBroadcastView() = default;
+    SndfileBroadcastView(const SndfileBroadcastView&) = delete;
+    SndfileBroadcastView& operator=(const SndfileBroadcastView&) = delete;
+    ~SndfileBroadcastView() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
 
 namespace {
 
@@ -58,7 +78,65 @@ int IntegerBits(int subtype) {
     }
 }
 
+SndfileBroadcastView& ViewOf(void* user) {
+    return *static_cast<SndfileBroadcastView*>(user);
+}
+
+sf_count_t ViewLength(void* user) {
+    return ViewOf(user).length;
+}
+
+sf_count_t ViewSeek(sf_count_t offset, int whence, void* user) {
+    SndfileBroadcastView& view = ViewOf(user);
+    const sf_count_t base = whence == SEEK_CUR   ? view.position
+                            : whence == SEEK_END ? view.length
+                                                 : 0;
+    view.position = base + offset;
+    return view.position;
+}
+
+sf_count_t ViewRead(void* out, sf_count_t count, void* user) {
+    SndfileBroadcastView& view = ViewOf(user);
+    if (view.position < 0 || count <= 0) {
+        return 0;
+    }
+    const ssize_t got = ::pread(view.fd, out, static_cast<size_t>(count), view.position);
+    if (got <= 0) {
+        return 0;
+    }
+    static constexpr char kId[] = "RF64";
+    for (sf_count_t at = view.position; at < 4 && at < view.position + got; ++at) {
+        static_cast<char*>(out)[at - view.position] = kId[at];
+    }
+    view.position += got;
+    return got;
+}
+
+sf_count_t ViewWrite(const void*, sf_count_t, void*) {
+    return 0;
+}
+
+sf_count_t ViewTell(void* user) {
+    return ViewOf(user).position;
+}
+
+// The file at path opened for the view when it begins with the BW64 id; else none.
+std::unique_ptr<SndfileBroadcastView> BroadcastView(const std::string& path) {
+    auto view = std::make_unique<SndfileBroadcastView>();
+    view->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    char id[4] = {};
+    struct stat status {};
+    if (view->fd < 0 || ::pread(view->fd, id, 4, 0) != 4 || std::memcmp(id, "BW64", 4) != 0 ||
+        ::fstat(view->fd, &status) != 0) {
+        return nullptr;
+    }
+    view->length = status.st_size;
+    return view;
+}
+
 }  // namespace
+
+SndfileSource::SndfileSource() = default;
 
 SndfileSource::~SndfileSource() {
     if (m_pFile != nullptr) {
@@ -71,9 +149,18 @@ bool SndfileSource::Open(const std::string& path) {
         sf_close(m_pFile);
         m_pFile = nullptr;
     }
+    m_pView.reset();
     SF_INFO info{};
     m_pFile = sf_open(path.c_str(), SFM_READ, &info);
     if (m_pFile == nullptr) {
+        if ((m_pView = BroadcastView(path))) {
+            static SF_VIRTUAL_IO io{ViewLength, ViewSeek, ViewRead, ViewWrite, ViewTell};
+            info = SF_INFO{};
+            m_pFile = sf_open_virtual(&io, SFM_READ, &info, m_pView.get());
+        }
+    }
+    if (m_pFile == nullptr) {
+        m_pView.reset();
         m_error = sf_strerror(nullptr);
         return false;
     }

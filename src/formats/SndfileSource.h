@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct sf_private_tag;
+struct SndfileBroadcastView;
 
 // A sound file read through libsndfile: its format as libsndfile names it, its samples as
 // interleaved doubles of full scale +-1.0, and a chunk by id where the container keeps
@@ -14,12 +16,13 @@ struct sf_private_tag;
 // Counts are sample frames unless named otherwise.
 class SndfileSource {
   public:
-    SndfileSource() = default;
+    SndfileSource();
     ~SndfileSource();
     SndfileSource(const SndfileSource&) = delete;
     SndfileSource& operator=(const SndfileSource&) = delete;
 
-    // False when libsndfile cannot read the file; the reason is in GetError.
+    // False when libsndfile cannot read the file; the reason is in GetError. A BW64 file, an
+    // RF64 file by another id, is read as RF64.
     bool Open(const std::string& path);
     bool IsOpen() const { return m_pFile != nullptr; }
 
@@ -49,6 +52,7 @@ class SndfileSource {
     void Describe(int format);
 
     sf_private_tag* m_pFile = nullptr;
+    std::unique_ptr<SndfileBroadcastView> m_pView;  // what m_pFile reads a BW64 file through
     int m_channels = 0;
     int m_sampleRate = 0;
     int64_t m_frames = 0;

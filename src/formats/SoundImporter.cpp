@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "formats/ImportResampler.h"
+#include "platform/CFile.h"
+#include "platform/CFileException.h"
 
 namespace {
 
@@ -112,8 +114,40 @@ SoundImporter::Status SoundImporter::Examine() {
             status = Status::TooLong;
         }
     }
+    if (status == Status::Ok) {
+        status = ExamineAdm();
+    }
     m_examined = status;
     return status;
+}
+
+SoundImporter::Status SoundImporter::ExamineAdm() {
+    std::optional<AdmChunks> chunks;
+    try {
+        CFile file(m_path, CFile::Mode::Read);
+        chunks = ReadAdmChunks(file);
+    } catch (const CFileException&) {
+        return Status::Ok;  // what libsndfile reads is imported without a model
+    } catch (const std::bad_alloc&) {
+        return Status::OutOfMemory;
+    }
+    if (!chunks || !chunks->axml) {
+        return Status::Ok;
+    }
+    AdmReading reading = ParseAdm(chunks->chna.value_or(std::vector<uint8_t>()), *chunks->axml,
+                                  GetChannels(), GetSampleRate());
+    if (!reading.refusal.empty()) {
+        m_error = reading.refusal;
+        return Status::AdmRefused;
+    }
+    for (std::vector<AdmPlace>& places : reading.channels) {
+        for (AdmPlace& place : places) {
+            place.position = static_cast<uint32_t>(
+                ImportResampler::MapPosition(place.position, GetSampleRate(), GetImportRate()));
+        }
+    }
+    m_admChannels = std::move(reading.channels);
+    return Status::Ok;
 }
 
 SoundImporter::Status SoundImporter::Import(ImportedSound& sound) {
@@ -217,6 +251,7 @@ SoundImporter::Status SoundImporter::ReadSamples(ImportedSound& sound) {
         sound.bDithered = bDither;
         sound.clippedSamples = quantizer.GetClippedCount();
         sound.panChunk = ReadPanChunk();
+        sound.admChannels = m_admChannels;
     } catch (const std::bad_alloc&) {
         return Status::OutOfMemory;
     }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "formats/AdmMetadata.h"
 #include "formats/PanChunk.h"
 #include "formats/PcmFormat.h"
 #include "formats/PcmQuantizer.h"
@@ -30,6 +31,9 @@ struct ImportedSound {
     uint32_t sourceRate = 0;
     bool bDithered = false;
     uint64_t clippedSamples = 0;  // beyond full scale in the source
+    // The places of each channel's ADM object, positions moved to the new rate; empty when
+    // the source carries no ADM model. Taken before panChunk when both are there.
+    std::vector<std::vector<AdmPlace>> admChannels;
 };
 
 // Reads any sound file libsndfile reads and converts it into an ImportedSound. Examine checks
@@ -45,6 +49,7 @@ class SoundImporter {
         TooLong,          // the result would not fit in a WAV or AIFF file: GetFrames
         OutOfMemory,
         ReadFailed,  // libsndfile failed while reading: GetError
+        AdmRefused,  // its ADM model is not one trajectory Sonomap can take: GetError says why
     };
 
     static constexpr uint32_t kMinRate = 6000;
@@ -77,11 +82,14 @@ class SoundImporter {
 
   private:
     Status ReadSamples(ImportedSound& sound);
+    // Reads the source's ADM model, when it has one, into m_admChannels.
+    Status ExamineAdm();
     std::optional<PanChunkBytes> ReadPanChunk();
 
     std::string m_path;
     ImportOptions m_options;
     SndfileSource m_source;
     std::optional<Status> m_examined;
+    std::vector<std::vector<AdmPlace>> m_admChannels;
     std::string m_error;
 };

@@ -112,6 +112,12 @@ std::vector<CommandInfo> MakeTable() {
          .status = "Create & Save a binaural file for headphones, mixed with HRTF as playback is",
          .tip = "Make Binaural File",
          .places = {At(kFileMenu129, 2, 2)}},
+        {.id = kExportAdm,
+         .menuText = "Export ADM BW64...",
+         .status = "Create & Save an ADM broadcast WAV file: the sound as it is, its trajectory as "
+                   "objects",
+         .tip = "Make ADM File",
+         .places = {At(kFileMenu129, 2, 4)}},
         {.id = kPreferences,
          .menuText = "Preferences...",
          .status = "Change the mixer options",

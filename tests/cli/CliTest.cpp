@@ -320,6 +320,10 @@ TEST_F(CliTest, RenderUsageErrors) {
         "render " + path + " -o a.wav --jobs two",
         "render " + path + " " + path + " --output-dir " + dir.File("o"),
         "render " + path + " -x a.wav",
+        "render " + path + " -o a.wav --adm --binaural",
+        "render " + path + " -o a.wav --sample-format s16",
+        "render " + path + " -o a.wav --adm --sample-format s12",
+        "render " + path + " -o a.aif --adm --type aiff",
     };
     for (const std::string& args : cases) {
         EXPECT_EQ(Cli(args).exitCode, 2) << args;
@@ -429,6 +433,34 @@ TEST_F(CliTest, RenderBinauralUsageErrors) {
         EXPECT_NE(unknown.err.find("--list-hrtfs"), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
     }
+}
+
+// Export ADM through the command line, then import: the same trajectory comes back, and a
+// sample format other than the sound's own is refused before anything is written.
+TEST_F(CliTest, RenderAdmImportsBackToTheSameTrajectory) {
+    const std::string in = Write("take.wav", MonoNoise(22050, 4000, {{0, 0}}));
+    ASSERT_EQ(Cli("set-points " + in + " --points 100:-150:30:2.5,3000:45:-20:0.5").exitCode, 0);
+    const std::string adm = dir.File("take-adm.wav");
+    const CliRun render = Cli("render " + in + " -o " + adm + " --adm --sample-format s16");
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const std::string back = dir.File("back.wav");
+    const CliRun import = Cli("import " + adm + " " + back);
+    ASSERT_EQ(import.exitCode, 0) << import.err;
+    // The trajectory's JSON array, which holds no ']' of its own before its end.
+    const auto trajectory = [](const std::string& info) {
+        const size_t at = info.find("\"trajectory\": [");
+        return at == std::string::npos ? std::string() : info.substr(at, info.find(']', at) - at);
+    };
+    const std::string before = trajectory(Cli("info " + in).out);
+    EXPECT_NE(before.find("\"azimuth\": -150"), std::string::npos) << before;
+    EXPECT_EQ(trajectory(Cli("info " + back).out), before);
+    const CliRun deeper =
+        Cli("render " + in + " -o " + dir.File("deep.wav") + " --adm --sample-format f32");
+    EXPECT_EQ(deeper.exitCode, 1);
+    EXPECT_NE(deeper.err.find("An ADM file keeps the sound's own samples (s16), not f32."),
+              std::string::npos)
+        << deeper.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("deep.wav")));
 }
 
 // A file cut short: the line the editor's status bar shows is among the messages, for a WAV

@@ -130,6 +130,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"Save &As...", 57604},
           {"Export Stereo File...", 32788},
           {"Export Binaural File...", 32789},
+          {"Export ADM BW64...", 32845},
           {"Preferences...", 32794},
           {QString::fromStdString("&1 " + b), 57616},
           {QString::fromStdString("&2 " + a), 57617},
@@ -225,12 +226,14 @@ TEST_F(FrameTest, TheActiveViewAnswersFirstThenItsWindowThenTheApplication) {
     EXPECT_FALSE(m_pFrame->Action(kFileSave)->isEnabled());
     EXPECT_FALSE(m_pFrame->Action(kExportStereo)->isEnabled());
     EXPECT_FALSE(m_pFrame->Action(kExportBinaural)->isEnabled());
+    EXPECT_FALSE(m_pFrame->Action(kExportAdm)->isEnabled());
     document->AddPoint(10, 45);
     document->SetModifiedFlag(true);
     m_pFrame->UpdateCommandUI();
     EXPECT_TRUE(m_pFrame->Action(kFileSave)->isEnabled());
     EXPECT_TRUE(m_pFrame->Action(kExportStereo)->isEnabled());
     EXPECT_TRUE(m_pFrame->Action(kExportBinaural)->isEnabled());
+    EXPECT_TRUE(m_pFrame->Action(kExportAdm)->isEnabled());
 
     // The application: Cursor Follows Playback carries its check mark and toggles.
     EXPECT_TRUE(m_pFrame->Action(kCursorFollow)->isCheckable());
@@ -370,6 +373,9 @@ TEST_F(FrameTest, CommandsCarryTheirStatusTextsAndToolTips) {
         {kExportBinaural,
          "Create & Save a binaural file for headphones, mixed with HRTF as playback is",
          "Make Binaural File"},
+        {kExportAdm,
+         "Create & Save an ADM broadcast WAV file: the sound as it is, its trajectory as objects",
+         "Make ADM File"},
         {kZoomIn, "Zoom in to waveform", "Zoom In"},
         {kZoomOut, "Zoom out of waveform", "Zoom Out"},
         {kShowAll, "Zoom out to full waveform", "Show All"},

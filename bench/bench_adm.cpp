@@ -1,0 +1,99 @@
+// Export ADM BW64 of a 10-minute mono 16-bit 44.1 kHz sound with a trajectory all around (a
+// point every 15 s), as the command line runs it (the file written beside its name, synced
+// and put in place), against copying that very output with dd and an fsync, in alternating
+// order in the same iterations. Counter: ratio_to_dd_copy.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+
+#include "document/AdmExportCommand.h"
+#include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
+#include "support/DocumentTestFiles.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+constexpr uint32_t kRate = 44100;
+constexpr uint32_t kFrames = 600 * kRate;
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::unique_ptr<CTesselDoc> TenMinuteDocument(TestDocumentHost& host) {
+    TestSound sound;
+    sound.format = MakeFormat(1, kRate, 16);
+    sound.samples.resize(size_t{kFrames} * 2);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> noise(-8000, 8000);
+    for (size_t i = 0; i < sound.samples.size(); i += 2) {
+        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
+        sound.samples[i] = static_cast<uint8_t>(value & 0xFF);
+        sound.samples[i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    auto doc = MemoryDocument(host, sound);
+    std::vector<PanPoint> points;
+    for (uint32_t k = 0; k <= 40; ++k) {
+        PanPoint point;
+        point.position = std::min(kFrames, k * (kFrames / 40));
+        SetAzimuth(point, static_cast<int64_t>(k) * 37);
+        point.elevation = static_cast<int32_t>(k % 5) * 20 - 40;
+        point.distanceCm = 50 + (k % 7) * 60;
+        points.push_back(point);
+    }
+    doc->LoadTrajectory(points);
+    return doc;
+}
+
+double ExportSeconds(const CTesselDoc& doc, const std::string& out) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!AdmExportCommand(doc).RenderTo(out)) {
+        std::abort();
+    }
+    return Seconds(start);
+}
+
+double CopySeconds(const std::string& from, const std::string& to) {
+    const std::string command = "dd if='" + from + "' of='" + to + "' bs=4M conv=fsync status=none";
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::abort();
+    }
+    return Seconds(start);
+}
+
+void BM_AdmExport10Minutes(benchmark::State& state) {
+    const TempDir dir;
+    TestDocumentHost host;
+    const auto doc = TenMinuteDocument(host);
+    const std::string out = dir.File("out.wav");
+    const std::string copy = dir.File("copy.wav");
+    ExportSeconds(*doc, out);  // the file dd copies
+    double exportTotal = 0;
+    double copyTotal = 0;
+    bool bExportFirst = true;
+    for (auto _ : state) {
+        double exportSeconds = 0;
+        double copySeconds = 0;
+        if (bExportFirst) {
+            exportSeconds = ExportSeconds(*doc, out);
+            copySeconds = CopySeconds(out, copy);
+        } else {
+            copySeconds = CopySeconds(out, copy);
+            exportSeconds = ExportSeconds(*doc, out);
+        }
+        bExportFirst = !bExportFirst;
+        state.SetIterationTime(exportSeconds);
+        exportTotal += exportSeconds;
+        copyTotal += copySeconds;
+    }
+    state.counters["ratio_to_dd_copy"] = exportTotal / copyTotal;
+    state.counters["real_time_x"] = 600.0 * static_cast<double>(state.iterations()) / exportTotal;
+}
+BENCHMARK(BM_AdmExport10Minutes)->UseManualTime()->Iterations(6)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,569 @@
+#include "formats/AdmMetadata.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <pugixml.hpp>
+#include <sstream>
+
+#include "platform/CFile.h"
+
+namespace {
+
+constexpr size_t kChnaEntryBytes = 40;
+constexpr size_t kChnaHeaderBytes = 4;
+// Reading never sizes a buffer past these: 1024 tracks, and far more XML than 65535 blocks
+// a channel need.
+constexpr size_t kChnaMaxBytes = kChnaHeaderBytes + kChnaEntryBytes * 1024;
+constexpr size_t kAxmlMaxBytes = 256u << 20;
+
+std::string Numbered(const char* format, unsigned n) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, n);
+    return text;
+}
+
+std::string TrackUid(unsigned n) {
+    return Numbered("ATU_%08u", n);
+}
+std::string TrackFormatId(unsigned n) {
+    return Numbered("AT_0003%04X_01", 0x1000 + n);
+}
+std::string PackId(unsigned n) {
+    return Numbered("AP_0003%04X", 0x1000 + n);
+}
+std::string ChannelId(unsigned n) {
+    return Numbered("AC_0003%04X", 0x1000 + n);
+}
+std::string StreamId(unsigned n) {
+    return Numbered("AS_0003%04X", 0x1000 + n);
+}
+std::string ObjectId(unsigned n) {
+    return Numbered("AO_%04X", 0x1000 + n);
+}
+
+// Times are written hh:mm:ss.zzzzz when a frame is longer than 10 us, so rounding to the
+// frame gives the frame back; else in the fractional form hh:mm:ss.nSrate, exact at any rate.
+bool UsesDecimalTime(uint32_t rate) {
+    return rate < 100000;
+}
+
+// The time of a frame in the written form's units: 10 us, or frames.
+uint64_t TimeUnits(uint32_t frames, uint32_t rate) {
+    return UsesDecimalTime(rate) ? (uint64_t{frames} * 200000 + rate) / (2 * uint64_t{rate})
+                                 : frames;
+}
+
+std::string UnitsText(uint64_t units, uint32_t rate) {
+    char text[64];
+    if (UsesDecimalTime(rate)) {
+        std::snprintf(
+            text, sizeof text, "%02u:%02u:%02u.%05u", static_cast<unsigned>(units / 360000000),
+            static_cast<unsigned>(units / 6000000 % 60), static_cast<unsigned>(units / 100000 % 60),
+            static_cast<unsigned>(units % 100000));
+    } else {
+        const uint64_t seconds = units / rate;
+        std::snprintf(text, sizeof text, "%02u:%02u:%02u.%uS%u",
+                      static_cast<unsigned>(seconds / 3600),
+                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60),
+                      static_cast<unsigned>(units % rate), rate);
+    }
+    return text;
+}
+
+std::string TimeText(uint32_t frames, uint32_t rate) {
+    return UnitsText(TimeUnits(frames, rate), rate);
+}
+
+// The length from one frame to another, written so that the start's time and the length add
+// up to the end's time exactly: blocks stay contiguous in the text.
+std::string LengthText(uint32_t from, uint32_t to, uint32_t rate) {
+    return UnitsText(TimeUnits(to, rate) - TimeUnits(from, rate), rate);
+}
+
+// Seconds from either time form; none when the text is neither.
+std::optional<long double> ParseSeconds(const char* text) {
+    unsigned h = 0, m = 0, s = 0;
+    int used = 0;
+    if (std::sscanf(text, "%u:%u:%u%n", &h, &m, &s, &used) != 3) {
+        return std::nullopt;
+    }
+    long double seconds = h * 3600.0L + m * 60.0L + s;
+    const char* rest = text + used;
+    if (*rest == '.') {
+        ++rest;
+        const char* mark = std::strchr(rest, 'S');
+        if (mark != nullptr) {
+            char* end = nullptr;
+            const unsigned long long numerator = std::strtoull(rest, &end, 10);
+            const unsigned long long denominator = std::strtoull(mark + 1, nullptr, 10);
+            if (end != mark || denominator == 0) {
+                return std::nullopt;
+            }
+            seconds += static_cast<long double>(numerator) / denominator;
+        } else {
+            long double scale = 0.1L;
+            for (; *rest >= '0' && *rest <= '9'; ++rest, scale /= 10) {
+                seconds += (*rest - '0') * scale;
+            }
+            if (*rest != '\0') {
+                return std::nullopt;
+            }
+        }
+    } else if (*rest != '\0') {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
+// The frame nearest a time; none past 32 bits.
+std::optional<uint32_t> FrameAt(long double seconds, uint32_t rate) {
+    const long double frames = std::round(seconds * rate);
+    if (!(frames >= 0 && frames <= 0xFFFFFFFFu)) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(frames);
+}
+
+std::string NumberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
+void AddRef(pugi::xml_node parent, const char* name, const std::string& id) {
+    parent.append_child(name).text().set(id.c_str());
+}
+
+void AddPosition(pugi::xml_node block, const char* coordinate, double value) {
+    pugi::xml_node position = block.append_child("position");
+    position.append_attribute("coordinate") = coordinate;
+    position.text().set(NumberText(value).c_str());
+}
+
+struct StringWriter : pugi::xml_writer {
+    std::vector<uint8_t> bytes;
+    void write(const void* data, size_t size) override {
+        const auto* at = static_cast<const uint8_t*>(data);
+        bytes.insert(bytes.end(), at, at + size);
+    }
+};
+
+std::string LocalName(const char* name) {
+    const char* colon = std::strrchr(name, ':');
+    return colon != nullptr ? colon + 1 : name;
+}
+
+pugi::xml_node FindElement(pugi::xml_node node, const std::string& name) {
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element) {
+            continue;
+        }
+        if (LocalName(child.name()) == name) {
+            return child;
+        }
+        if (pugi::xml_node found = FindElement(child, name)) {
+            return found;
+        }
+    }
+    return {};
+}
+
+std::vector<pugi::xml_node> ChildrenNamed(pugi::xml_node node, const std::string& name) {
+    std::vector<pugi::xml_node> found;
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() == pugi::node_element && LocalName(child.name()) == name) {
+            found.push_back(child);
+        }
+    }
+    return found;
+}
+
+std::string TypeName(const std::string& label) {
+    static const std::map<std::string, std::string> kNames = {{"0001", "DirectSpeakers"},
+                                                              {"0002", "Matrix"},
+                                                              {"0003", "Objects"},
+                                                              {"0004", "HOA"},
+                                                              {"0005", "Binaural"}};
+    const auto found = kNames.find(label);
+    return found != kNames.end() ? found->second : "type " + label;
+}
+
+// The type of an element carrying typeLabel and/or typeDefinition.
+std::string TypeOf(pugi::xml_node element) {
+    const std::string definition = element.attribute("typeDefinition").as_string();
+    return !definition.empty() ? definition : TypeName(element.attribute("typeLabel").as_string());
+}
+
+std::string FixedText(const uint8_t* bytes, size_t length) {
+    std::string text(reinterpret_cast<const char*>(bytes), length);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+std::string ChannelWords(int channels) {
+    return channels == 1 ? "a mono sound" : "a stereo sound";
+}
+
+// The places a channel format's blocks end at; refusal set when they cannot be read.
+std::vector<AdmPlace> PlacesOf(pugi::xml_node channel, double absoluteDistance, uint32_t rate,
+                               std::string& refusal) {
+    std::vector<AdmPlace> places;
+    const std::string id = channel.attribute("audioChannelFormatID").as_string();
+    uint32_t reached = 0;
+    for (pugi::xml_node block : ChildrenNamed(channel, "audioBlockFormat")) {
+        const std::optional<long double> rtime =
+            ParseSeconds(block.attribute("rtime").as_string("00:00:00.00000"));
+        const std::optional<long double> duration =
+            ParseSeconds(block.attribute("duration").as_string("00:00:00.00000"));
+        const std::optional<uint32_t> end =
+            rtime && duration ? FrameAt(*rtime + *duration, rate) : std::nullopt;
+        if (!end) {
+            refusal = "the block times of " + id + " cannot be read";
+            return {};
+        }
+        if (block.child("cartesian").text().as_int(0) != 0) {
+            refusal = id + " places its blocks in Cartesian coordinates";
+            return {};
+        }
+        AdmPlace place;
+        place.position = *end;
+        bool bHasDistance = false;
+        for (pugi::xml_node position : ChildrenNamed(block, "position")) {
+            const std::string coordinate = position.attribute("coordinate").as_string();
+            const double value = position.text().as_double(0.0);
+            if (!std::isfinite(value)) {
+                continue;
+            }
+            if (coordinate == "azimuth") {
+                place.azimuth = -value;
+            } else if (coordinate == "elevation") {
+                place.elevation = value;
+            } else if (coordinate == "distance") {
+                place.distanceCm = value * absoluteDistance * 100.0;
+                bHasDistance = true;
+            } else if (coordinate == "X" || coordinate == "Y" || coordinate == "Z") {
+                refusal = id + " places its blocks in Cartesian coordinates";
+                return {};
+            }
+        }
+        if (!bHasDistance || absoluteDistance <= 0) {
+            place.distanceCm = 100.0;
+        }
+        const bool bJump = block.child("jumpPosition").text().as_int(0) != 0;
+        const bool bStart = reached == 0 && place.position == 0;
+        const bool bHold =
+            bJump && (places.empty() ? bStart
+                                     : places.back().azimuth == place.azimuth &&
+                                           places.back().elevation == place.elevation &&
+                                           places.back().distanceCm == place.distanceCm);
+        if (place.position < reached) {
+            refusal = "the blocks of " + id + " go back in time";
+            return {};
+        }
+        reached = place.position;
+        if (!bHold) {
+            places.push_back(place);
+        }
+    }
+    if (places.empty()) {
+        refusal = id + " has no position block";
+    }
+    return places;
+}
+
+}  // namespace
+
+std::vector<AdmBlock> AdmBlocksOf(const std::vector<AdmPlace>& places, uint32_t frameCount) {
+    std::vector<AdmBlock> blocks;
+    if (!places.empty() && places.front().position > 0) {
+        // Before its first point a trajectory comes from straight ahead at 1 m.
+        blocks.push_back({0, 0, AdmPlace{}, true});
+    }
+    uint32_t from = 0;
+    for (const AdmPlace& place : places) {
+        const uint32_t end = std::clamp(place.position, from, frameCount);
+        blocks.push_back({from, end - from, place, false});
+        from = end;
+    }
+    if (!places.empty() && from < frameCount) {
+        blocks.push_back({from, frameCount - from, places.back(), true});
+    }
+    return blocks;
+}
+
+std::vector<uint8_t> BuildChnaChunk(uint16_t channels) {
+    std::vector<uint8_t> chunk(kChnaHeaderBytes + kChnaEntryBytes * channels, 0);
+    std::memcpy(chunk.data(), &channels, 2);
+    std::memcpy(chunk.data() + 2, &channels, 2);
+    for (uint16_t n = 1; n <= channels; ++n) {
+        uint8_t* entry = chunk.data() + kChnaHeaderBytes + kChnaEntryBytes * (n - 1);
+        std::memcpy(entry, &n, 2);
+        std::memcpy(entry + 2, TrackUid(n).data(), 12);
+        std::memcpy(entry + 14, TrackFormatId(n).data(), 14);
+        std::memcpy(entry + 28, PackId(n).data(), 11);
+    }
+    return chunk;
+}
+
+std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
+                                    const std::string& title, uint32_t rate, uint16_t bits,
+                                    uint32_t frameCount) {
+    pugi::xml_document document;
+    pugi::xml_node declaration = document.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    pugi::xml_node root = document.append_child("ebuCoreMain");
+    root.append_attribute("xmlns:dc") = "http://purl.org/dc/elements/1.1/";
+    root.append_attribute("xmlns") = "urn:ebu:metadata-schema:ebuCore_2015";
+    root.append_attribute("schema") = "EBU_CORE_20150522.xsd";
+    root.append_attribute("xml:lang") = "en";
+    pugi::xml_node model = root.append_child("coreMetadata")
+                               .append_child("format")
+                               .append_child("audioFormatExtended");
+    model.append_attribute("version") = "ITU-R_BS.2076-2";
+
+    const std::string end = TimeText(frameCount, rate);
+    pugi::xml_node programme = model.append_child("audioProgramme");
+    programme.append_attribute("audioProgrammeID") = "APR_1001";
+    programme.append_attribute("audioProgrammeName") = title.c_str();
+    programme.append_attribute("start") = "00:00:00.00000";
+    programme.append_attribute("end") = end.c_str();
+    AddRef(programme, "audioContentIDRef", "ACO_1001");
+    pugi::xml_node content = model.append_child("audioContent");
+    content.append_attribute("audioContentID") = "ACO_1001";
+    content.append_attribute("audioContentName") = title.c_str();
+
+    const char* kSides[] = {"left", "right"};
+    for (unsigned n = 1; n <= channels.size(); ++n) {
+        const std::string name =
+            channels.size() == 1 ? title : title + " " + kSides[std::min(n - 1, 1u)];
+        AddRef(content, "audioObjectIDRef", ObjectId(n));
+        pugi::xml_node object = model.append_child("audioObject");
+        object.append_attribute("audioObjectID") = ObjectId(n).c_str();
+        object.append_attribute("audioObjectName") = name.c_str();
+        object.append_attribute("start") = "00:00:00.00000";
+        object.append_attribute("duration") = end.c_str();
+        AddRef(object, "audioPackFormatIDRef", PackId(n));
+        AddRef(object, "audioTrackUIDRef", TrackUid(n));
+
+        pugi::xml_node pack = model.append_child("audioPackFormat");
+        pack.append_attribute("audioPackFormatID") = PackId(n).c_str();
+        pack.append_attribute("audioPackFormatName") = name.c_str();
+        pack.append_attribute("typeLabel") = "0003";
+        pack.append_attribute("typeDefinition") = "Objects";
+        pack.append_attribute("absoluteDistance") = NumberText(kAdmAbsoluteDistanceM).c_str();
+        AddRef(pack, "audioChannelFormatIDRef", ChannelId(n));
+
+        pugi::xml_node channel = model.append_child("audioChannelFormat");
+        channel.append_attribute("audioChannelFormatID") = ChannelId(n).c_str();
+        channel.append_attribute("audioChannelFormatName") = name.c_str();
+        channel.append_attribute("typeLabel") = "0003";
+        channel.append_attribute("typeDefinition") = "Objects";
+        unsigned index = 0;
+        for (const AdmBlock& source : channels[n - 1]) {
+            pugi::xml_node block = channel.append_child("audioBlockFormat");
+            const std::string id = Numbered("AB_0003%04X_", 0x1000 + n) + Numbered("%08X", ++index);
+            block.append_attribute("audioBlockFormatID") = id.c_str();
+            block.append_attribute("rtime") = TimeText(source.start, rate).c_str();
+            block.append_attribute("duration") =
+                LengthText(source.start, source.start + source.length, rate).c_str();
+            if (source.bHold) {
+                pugi::xml_node jump = block.append_child("jumpPosition");
+                jump.append_attribute("interpolationLength") = "0";
+                jump.text().set("1");
+            }
+            // The model's azimuth grows to the left.
+            AddPosition(block, "azimuth", source.place.azimuth == 0 ? 0.0 : -source.place.azimuth);
+            AddPosition(block, "elevation", source.place.elevation);
+            AddPosition(block, "distance",
+                        source.place.distanceCm / (kAdmAbsoluteDistanceM * 100.0));
+        }
+
+        pugi::xml_node stream = model.append_child("audioStreamFormat");
+        stream.append_attribute("audioStreamFormatID") = StreamId(n).c_str();
+        stream.append_attribute("audioStreamFormatName") = ("PCM_" + name).c_str();
+        stream.append_attribute("formatLabel") = "0001";
+        stream.append_attribute("formatDefinition") = "PCM";
+        AddRef(stream, "audioChannelFormatIDRef", ChannelId(n));
+        AddRef(stream, "audioTrackFormatIDRef", TrackFormatId(n));
+
+        pugi::xml_node track = model.append_child("audioTrackFormat");
+        track.append_attribute("audioTrackFormatID") = TrackFormatId(n).c_str();
+        track.append_attribute("audioTrackFormatName") = ("PCM_" + name).c_str();
+        track.append_attribute("formatLabel") = "0001";
+        track.append_attribute("formatDefinition") = "PCM";
+        AddRef(track, "audioStreamFormatIDRef", StreamId(n));
+
+        pugi::xml_node uid = model.append_child("audioTrackUID");
+        uid.append_attribute("UID") = TrackUid(n).c_str();
+        uid.append_attribute("sampleRate") = rate;
+        uid.append_attribute("bitDepth") = bits;
+        AddRef(uid, "audioTrackFormatIDRef", TrackFormatId(n));
+        AddRef(uid, "audioPackFormatIDRef", PackId(n));
+    }
+    StringWriter writer;
+    document.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+    return writer.bytes;
+}
+
+std::optional<AdmChunks> ReadAdmChunks(CFile& file) {
+    const uint64_t length = file.GetLength();
+    uint8_t head[12];
+    file.Seek(0, CFile::SeekFrom::Begin);
+    if (length < 12 || file.Read(head, 12) < 12 || std::memcmp(head + 8, "WAVE", 4) != 0 ||
+        (std::memcmp(head, "RIFF", 4) != 0 && std::memcmp(head, "RF64", 4) != 0 &&
+         std::memcmp(head, "BW64", 4) != 0)) {
+        return std::nullopt;
+    }
+    AdmChunks chunks;
+    uint64_t dataSize64 = 0;
+    uint64_t at = 12;
+    while (at + 8 <= length) {
+        uint8_t header[8];
+        file.Seek(static_cast<int64_t>(at), CFile::SeekFrom::Begin);
+        if (file.Read(header, 8) < 8) {
+            break;
+        }
+        uint32_t size32;
+        std::memcpy(&size32, header + 4, 4);
+        uint64_t size = size32;
+        if (std::memcmp(header, "ds64", 4) == 0 && size32 >= 16) {
+            uint8_t sizes[16];
+            if (file.Read(sizes, 16) == 16) {
+                std::memcpy(&dataSize64, sizes + 8, 8);
+            }
+        } else if (std::memcmp(header, "data", 4) == 0 && size32 == 0xFFFFFFFFu) {
+            size = dataSize64;
+        }
+        const bool bChna = std::memcmp(header, "chna", 4) == 0;
+        if (bChna || std::memcmp(header, "axml", 4) == 0) {
+            const size_t held = static_cast<size_t>(
+                std::min<uint64_t>({size, length - at - 8, bChna ? kChnaMaxBytes : kAxmlMaxBytes}));
+            std::vector<uint8_t> data(held);
+            file.Seek(static_cast<int64_t>(at + 8), CFile::SeekFrom::Begin);
+            data.resize(file.Read(data.data(), held));
+            (bChna ? chunks.chna : chunks.axml) = std::move(data);
+        }
+        at += 8 + size + (size & 1u);
+    }
+    return chunks;
+}
+
+namespace {
+
+AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
+                     int channels, uint32_t rate) {
+    AdmReading reading;
+    if (channels < 1 || channels > 2) {
+        reading.refusal = "it holds " + std::to_string(channels) + " channels";
+        return reading;
+    }
+    if (rate == 0) {
+        reading.refusal = "its sample rate is 0";
+        return reading;
+    }
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer(axml.data(), axml.size());
+    if (!parsed) {
+        reading.refusal =
+            std::string("its axml chunk is not well-formed XML (") + parsed.description() + ")";
+        return reading;
+    }
+    const pugi::xml_node model = FindElement(document, "audioFormatExtended");
+    if (!model) {
+        return reading;  // XML of another kind: no model to take or refuse
+    }
+    std::map<std::string, pugi::xml_node> packs, channelFormats;
+    for (pugi::xml_node pack : ChildrenNamed(model, "audioPackFormat")) {
+        packs[pack.attribute("audioPackFormatID").as_string()] = pack;
+        if (TypeOf(pack) != "Objects") {
+            reading.refusal = "it holds " + TypeOf(pack) + " audio (" +
+                              pack.attribute("audioPackFormatID").as_string() + "), not Objects";
+            return reading;
+        }
+    }
+    for (pugi::xml_node channel : ChildrenNamed(model, "audioChannelFormat")) {
+        channelFormats[channel.attribute("audioChannelFormatID").as_string()] = channel;
+        if (TypeOf(channel) != "Objects") {
+            reading.refusal = "it holds " + TypeOf(channel) + " audio (" +
+                              channel.attribute("audioChannelFormatID").as_string() +
+                              "), not Objects";
+            return reading;
+        }
+    }
+    const size_t objects = ChildrenNamed(model, "audioObject").size();
+    if (objects != static_cast<size_t>(channels)) {
+        reading.refusal = "it holds " + std::to_string(objects) + " audio object" +
+                          (objects == 1 ? "" : "s") + " for " + ChannelWords(channels) +
+                          ", which takes " + std::to_string(channels);
+        return reading;
+    }
+    // Each track's pack, as "chna" names it.
+    std::map<unsigned, std::string> trackPacks;
+    if (chna.size() >= kChnaHeaderBytes) {
+        uint16_t entries;
+        std::memcpy(&entries, chna.data() + 2, 2);
+        const size_t fit = (chna.size() - kChnaHeaderBytes) / kChnaEntryBytes;
+        for (size_t i = 0; i < std::min<size_t>(entries, fit); ++i) {
+            const uint8_t* entry = chna.data() + kChnaHeaderBytes + kChnaEntryBytes * i;
+            uint16_t track;
+            std::memcpy(&track, entry, 2);
+            if (track != 0) {
+                trackPacks.emplace(track, FixedText(entry + 28, 11));
+            }
+        }
+    }
+    for (int track = 1; track <= channels; ++track) {
+        const auto packId = trackPacks.find(static_cast<unsigned>(track));
+        const auto pack = packId != trackPacks.end() ? packs.find(packId->second) : packs.end();
+        if (pack == packs.end()) {
+            reading.refusal =
+                "its chna chunk names no object pack for track " + std::to_string(track);
+            return reading;
+        }
+        const std::vector<pugi::xml_node> refs =
+            ChildrenNamed(pack->second, "audioChannelFormatIDRef");
+        const auto channel = refs.size() == 1 ? channelFormats.find(refs[0].text().as_string())
+                                              : channelFormats.end();
+        if (channel == channelFormats.end()) {
+            reading.refusal = "its pack " + pack->first + " holds " + std::to_string(refs.size()) +
+                              " channels, not one";
+            return reading;
+        }
+        const double absoluteDistance = pack->second.attribute("absoluteDistance").as_double(0.0);
+        reading.channels.push_back(
+            PlacesOf(channel->second, absoluteDistance, rate, reading.refusal));
+        if (!reading.refusal.empty()) {
+            reading.channels.clear();
+            return reading;
+        }
+    }
+    if (channels == 2) {
+        const std::vector<AdmPlace>& left = reading.channels[0];
+        const std::vector<AdmPlace>& right = reading.channels[1];
+        const bool bSameTimes =
+            left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(),
+                                                      [](const AdmPlace& a, const AdmPlace& b) {
+                                                          return a.position == b.position;
+                                                      });
+        if (!bSameTimes) {
+            reading.channels.clear();
+            reading.refusal = "its two objects move at different times";
+        }
+    }
+    return reading;
+}
+
+}  // namespace
+
+AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
+                    int channels, uint32_t rate) {
+    AdmReading reading = ReadModel(chna, axml, channels, rate);
+    if (!reading.refusal.empty()) {
+        reading.channels.clear();  // a refusal part way leaves no half reading
+    }
+    return reading;
+}
