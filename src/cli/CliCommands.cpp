@@ -183,6 +183,8 @@ std::string UsageOf(const std::string& command) {
     if (command == "render") {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
                "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
+               "                          [--ambix [--order 1|2|3] [--rate 48000]]\n"
+               "                          [--sample-format s16|s24|f32]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -194,7 +196,12 @@ std::string UsageOf(const std::string& command) {
                "  --binaural renders through the 3-D mixer with HRTF instead, as the editor's\n"
                "  Export Binaural File does: 16-bit stereo for headphones at 44100 or 48000 Hz.\n"
                "  --hrtf takes a name as --list-hrtfs prints it (default: the first that fits\n"
-               "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n";
+               "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n"
+               "  --ambix writes Ambisonics instead, as the editor's Export Ambisonics does:\n"
+               "  AmbiX (ACN order, SN3D) of --order 1, 2 or 3 (4, 9 or 16 channels, default\n"
+               "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
+               "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
+               "  for --binaural and --ambix (default s16).\n";
     }
     if (command == "import") {
         return ImportUsage();
@@ -205,7 +212,7 @@ std::string UsageOf(const std::string& command) {
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
-           "                                 export processed stereo or binaural files\n"
+           "         [--ambix]               export processed stereo, binaural or AmbiX files\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options.\n"

@@ -1,5 +1,5 @@
-// sonomap-cli render: the editor's stereo or binaural export over many files, one worker per
-// file.
+// sonomap-cli render: the editor's stereo, binaural or Ambisonics export over many files, one
+// worker per file.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
+#include "document/AmbisonicsExportCommand.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -28,11 +29,24 @@ struct RenderJob {
     std::string output;
 };
 
-// How each file is rendered: the stereo filter, or the mixer with HRTF.
+// How each file is rendered: the stereo filter, the mixer with HRTF, or AmbiX.
 struct RenderMode {
     bool bBinaural = false;
+    bool bAmbix = false;
     std::string hrtfName;  // empty: the first that fits
+    std::optional<SampleFormat> sampleFormat;
+    AmbisonicsExport::Options ambix;
 };
+
+// A whole number within [low, high] in text, or none.
+std::optional<long> WholeNumber(const std::string& text, long low, long high) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 int RenderUsageError(const std::string& problem) {
     std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
@@ -61,8 +75,14 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
         return false;
     }
     const int outputType = output.filterIndex - 1;
-    return mode.bBinaural ? BinauralExportCommand(doc).RenderTo(output.fullPath, outputType)
-                          : StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
+    if (mode.bAmbix) {
+        return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
+    }
+    if (mode.bBinaural) {
+        return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
+                                                   mode.sampleFormat.value_or(SampleFormat::S16));
+    }
+    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
 }
 
 // render --list-hrtfs: the names, one a line, as --hrtf takes them.
@@ -94,8 +114,10 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 }  // namespace
 
 int RunRender(const std::vector<std::string>& words) {
-    const CliArguments args(words, {"-o", "--output-dir", "--type", "--jobs", "--hrtf"},
-                            {"--binaural", "--list-hrtfs"});
+    const CliArguments args(words,
+                            {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
+                             "--rate", "--sample-format"},
+                            {"--binaural", "--ambix", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
     }
@@ -112,6 +134,40 @@ int RunRender(const std::vector<std::string>& words) {
             return RenderUsageError("--hrtf goes with --binaural");
         }
         mode.hrtfName = *hrtf;
+    }
+    mode.bAmbix = args.Flag("--ambix");
+    if (mode.bAmbix && mode.bBinaural) {
+        return RenderUsageError("choose one of --binaural and --ambix");
+    }
+    if (const auto text = args.Option("--sample-format")) {
+        mode.sampleFormat = ParseSampleFormat(*text);
+        if (!mode.sampleFormat) {
+            return RenderUsageError("--sample-format is s16, s24 or f32, not '" + *text + "'");
+        }
+        mode.ambix.format = *mode.sampleFormat;
+    }
+    if (const auto text = args.Option("--order")) {
+        const std::optional<long> order = WholeNumber(*text, 1, 3);
+        if (!mode.bAmbix) {
+            return RenderUsageError("--order goes with --ambix");
+        }
+        if (!order) {
+            return RenderUsageError("--order is 1, 2 or 3, not '" + *text + "'");
+        }
+        mode.ambix.order = static_cast<int>(*order);
+    }
+    if (const auto text = args.Option("--rate")) {
+        if (!mode.bAmbix) {
+            return RenderUsageError("--rate goes with --ambix");
+        }
+        if (*text != "48000") {
+            return RenderUsageError(
+                "--rate is 48000 (or left out for the sound's own rate), not '" + *text + "'");
+        }
+        mode.ambix.rate = 48000;
+    }
+    if (mode.sampleFormat && !mode.bAmbix && !mode.bBinaural) {
+        return RenderUsageError("--sample-format goes with --binaural or --ambix");
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");

@@ -23,16 +23,17 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
 BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
-bool BinauralExportCommand::Run() {
+bool BinauralExportCommand::Run(SampleFormat sampleFormat) {
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
                                "binaural", result)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1);
+    return RenderTo(result.fullPath, result.filterIndex - 1, sampleFormat);
 }
 
-bool BinauralExportCommand::RenderTo(const std::string& path, int typeId) {
+bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
+                                     SampleFormat sampleFormat) {
     UserPrompts& prompts = m_host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
@@ -43,7 +44,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId) {
     }
     BinauralExport exporter({m_document.GetSamples(), m_document.GetFormat(),
                              m_document.GetFrameCount(), &m_document.GetPanPoints()},
-                            *renderer);
+                            *renderer, sampleFormat);
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");
         return false;

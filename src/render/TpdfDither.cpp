@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 float TpdfDither::NextUniform() {
     m_state ^= m_state << 13;
@@ -27,4 +28,54 @@ float TpdfDither::Peak(const float* in, size_t count) {
         peak = std::max(peak, std::fabs(in[i]));
     }
     return peak;
+}
+
+float TpdfDither::PeakLimit(SampleFormat format) {
+    switch (format) {
+        case SampleFormat::S16:
+            return kPeakLimit;
+        case SampleFormat::S24:
+            return 8388606.0f / 8388608.0f;
+        default:
+            return 1.0f;
+    }
+}
+
+void TpdfDither::Quantize24(const float* in, size_t count, float gain, uint8_t* out) {
+    // Doubles: a float's 24-bit mantissa would round the dither away near full scale.
+    const double scale = static_cast<double>(gain) * 8388608.0;
+    for (size_t i = 0; i < count; ++i) {
+        const double dither = static_cast<double>(NextUniform()) - NextUniform();
+        const double value = std::floor(in[i] * scale + dither + 0.5);
+        const auto sample =
+            std::isnan(value) ? 0 : static_cast<int32_t>(std::clamp(value, -8388608.0, 8388607.0));
+        const auto bits = static_cast<uint32_t>(sample);
+        out[3 * i] = static_cast<uint8_t>(bits);
+        out[3 * i + 1] = static_cast<uint8_t>(bits >> 8);
+        out[3 * i + 2] = static_cast<uint8_t>(bits >> 16);
+    }
+}
+
+void TpdfDither::QuantizeTo(const float* in, size_t count, float gain, SampleFormat format,
+                            uint8_t* out) {
+    if (format == SampleFormat::S16) {
+        // Little-endian in memory (PcmFormat asserts it), so the 16-bit path writes in place.
+        static_assert(sizeof(int16_t) == 2);
+        constexpr size_t kRun = 1024;
+        int16_t run[kRun];
+        for (size_t done = 0; done < count; done += kRun) {
+            const size_t n = std::min(kRun, count - done);
+            Quantize(in + done, n, gain, run);
+            std::memcpy(out + 2 * done, run, 2 * n);
+        }
+    } else if (format == SampleFormat::S24) {
+        Quantize24(in, count, gain, out);
+    } else if (gain == 1.0f) {
+        std::memcpy(out, in, 4 * count);
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            const float value = in[i] * gain;
+            std::memcpy(out + 4 * i, &value, 4);
+        }
+    }
 }

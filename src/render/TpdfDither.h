@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Float samples (full scale +-1.0) to 16-bit ones with triangular (TPDF) dither: the sum of two
-// uniform values of one step each, so the rounding error carries no trace of the signal. The
+#include "render/SampleFormat.h"
+
+// Float samples (full scale +-1.0) to 16- or 24-bit ones with triangular (TPDF) dither: the sum of
+// two uniform values of one step each, so the rounding error carries no trace of the signal. The
 // noise comes from a fixed seed, so a render gives the same file every time.
 class TpdfDither {
   public:
@@ -16,12 +18,19 @@ class TpdfDither {
 
     // out[i] = round(in[i] x gain x 32768 + dither), held within -32768 ... 32767.
     void Quantize(const float* in, size_t count, float gain, int16_t* out);
+    // The same limit for a target format: one step below full scale for integers, 1 for floats.
+    static float PeakLimit(SampleFormat format);
+
+    // count samples of the format into out, little-endian (2, 3 or 4 bytes each): integers
+    // dithered as Quantize does at their width, floats times gain with no dither.
+    void QuantizeTo(const float* in, size_t count, float gain, SampleFormat format, uint8_t* out);
     // The largest magnitude among count samples; 0 for none.
     static float Peak(const float* in, size_t count);
 
   private:
     // Uniform in [0, 1), xorshift32.
     float NextUniform();
+    void Quantize24(const float* in, size_t count, float gain, uint8_t* out);
 
     uint32_t m_state;
 };
