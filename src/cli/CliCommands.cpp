@@ -201,7 +201,8 @@ std::string UsageOf(const std::string& command) {
                "  AmbiX (ACN order, SN3D) of --order 1, 2 or 3 (4, 9 or 16 channels, default\n"
                "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
                "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
-               "  for --binaural and --ambix (default s16).\n";
+               "  (default: s16 for --binaural and --ambix, the sound's own width for the\n"
+               "  stereo render).\n";
     }
     if (command == "import") {
         return ImportUsage();

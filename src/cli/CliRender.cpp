@@ -82,7 +82,7 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
         return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
                                                    mode.sampleFormat.value_or(SampleFormat::S16));
     }
-    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
+    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType, mode.sampleFormat);
 }
 
 // render --list-hrtfs: the names, one a line, as --hrtf takes them.
@@ -165,9 +165,6 @@ int RunRender(const std::vector<std::string>& words) {
                 "--rate is 48000 (or left out for the sound's own rate), not '" + *text + "'");
         }
         mode.ambix.rate = 48000;
-    }
-    if (mode.sampleFormat && !mode.bAmbix && !mode.bBinaural) {
-        return RenderUsageError("--sample-format goes with --binaural or --ambix");
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");

@@ -10,16 +10,17 @@
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
 
-bool StereoExportCommand::Run() {
+bool StereoExportCommand::Run(std::optional<SampleFormat> sampleFormat) {
     SaveNameResult result;
     if (!ExportTarget::AskName(m_document.GetHost(), "Export Stereo File As...",
                                m_document.GetTitle(), "stereo", result)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1);
+    return RenderTo(result.fullPath, result.filterIndex - 1, sampleFormat);
 }
 
-bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
+bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
+                                   std::optional<SampleFormat> sampleFormat) {
     DocumentHost& host = m_document.GetHost();
     UserPrompts& prompts = host.Prompts();
     const PcmFormat& sourceFormat = m_document.GetFormat();
@@ -36,7 +37,11 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
         prompts.Message("No Pan Events to track!");
         return false;
     }
-    const std::optional<PcmFormat> format = StereoExport::OutputFormat(sourceFormat, frameCount);
+    const std::optional<PcmFormat> format =
+        StereoExport::OutputFormatFor(sourceFormat, frameCount, sampleFormat);
+    if (sampleFormat) {
+        exporter.SetSampleFormat(*sampleFormat);
+    }
 
     // The output is written beside its name and put in place only when complete: a cancelled
     // or failed export leaves no half-made file, and an older file of that name survives.

@@ -41,11 +41,11 @@ float TpdfDither::PeakLimit(SampleFormat format) {
     }
 }
 
-void TpdfDither::Quantize24(const float* in, size_t count, float gain, uint8_t* out) {
+void TpdfDither::Quantize24(const float* in, size_t count, float gain, uint8_t* out, bool bDither) {
     // Doubles: a float's 24-bit mantissa would round the dither away near full scale.
     const double scale = static_cast<double>(gain) * 8388608.0;
     for (size_t i = 0; i < count; ++i) {
-        const double dither = static_cast<double>(NextUniform()) - NextUniform();
+        const double dither = bDither ? static_cast<double>(NextUniform()) - NextUniform() : 0.0;
         const double value = std::floor(in[i] * scale + dither + 0.5);
         const auto sample =
             std::isnan(value) ? 0 : static_cast<int32_t>(std::clamp(value, -8388608.0, 8388607.0));
@@ -57,8 +57,10 @@ void TpdfDither::Quantize24(const float* in, size_t count, float gain, uint8_t* 
 }
 
 void TpdfDither::QuantizeTo(const float* in, size_t count, float gain, SampleFormat format,
-                            uint8_t* out) {
-    if (format == SampleFormat::S16) {
+                            uint8_t* out, bool bDither) {
+    if (format == SampleFormat::S16 && !bDither) {
+        Round(in, count, gain, 16, out);
+    } else if (format == SampleFormat::S16) {
         // Little-endian in memory (PcmFormat asserts it), so the 16-bit path writes in place.
         static_assert(sizeof(int16_t) == 2);
         constexpr size_t kRun = 1024;
@@ -69,13 +71,27 @@ void TpdfDither::QuantizeTo(const float* in, size_t count, float gain, SampleFor
             std::memcpy(out + 2 * done, run, 2 * n);
         }
     } else if (format == SampleFormat::S24) {
-        Quantize24(in, count, gain, out);
+        Quantize24(in, count, gain, out, bDither);
     } else if (gain == 1.0f) {
         std::memcpy(out, in, 4 * count);
     } else {
         for (size_t i = 0; i < count; ++i) {
             const float value = in[i] * gain;
             std::memcpy(out + 4 * i, &value, 4);
+        }
+    }
+}
+
+void TpdfDither::Round(const float* in, size_t count, float gain, int bits, uint8_t* out) {
+    const double top = bits == 16 ? 32767.0 : 8388607.0;
+    const double scale = static_cast<double>(gain) * (top + 1.0);
+    const size_t width = static_cast<size_t>(bits / 8);
+    for (size_t i = 0; i < count; ++i) {
+        const double value = std::floor(in[i] * scale + 0.5);
+        const auto bitsOf = static_cast<uint32_t>(
+            std::isnan(value) ? 0 : static_cast<int32_t>(std::clamp(value, -top - 1.0, top)));
+        for (size_t b = 0; b < width; ++b) {
+            out[i * width + b] = static_cast<uint8_t>(bitsOf >> (8 * b));
         }
     }
 }

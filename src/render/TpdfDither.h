@@ -22,15 +22,19 @@ class TpdfDither {
     static float PeakLimit(SampleFormat format);
 
     // count samples of the format into out, little-endian (2, 3 or 4 bytes each): integers
-    // dithered as Quantize does at their width, floats times gain with no dither.
-    void QuantizeTo(const float* in, size_t count, float gain, SampleFormat format, uint8_t* out);
+    // dithered as Quantize does at their width (only rounded when bDither is false, for values
+    // that already lie on the width's steps), floats times gain with no dither.
+    void QuantizeTo(const float* in, size_t count, float gain, SampleFormat format, uint8_t* out,
+                    bool bDither = true);
     // The largest magnitude among count samples; 0 for none.
     static float Peak(const float* in, size_t count);
 
   private:
     // Uniform in [0, 1), xorshift32.
     float NextUniform();
-    void Quantize24(const float* in, size_t count, float gain, uint8_t* out);
+    void Quantize24(const float* in, size_t count, float gain, uint8_t* out, bool bDither);
+    // Rounds to the nearest step of bits (16 or 24) with no noise.
+    static void Round(const float* in, size_t count, float gain, int bits, uint8_t* out);
 
     uint32_t m_state;
 };

@@ -454,3 +454,54 @@ TEST_F(CliTest, InfoOnAFileCutShortCarriesTheStatusLine) {
                                            "bytes of sample data (0:00.022 of sound) are missing.");
     }
 }
+
+TEST_F(CliTest, RenderAmbixAndSampleFormatsWriteWhatTheyAskFor) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 4410, {{0, 60}}));
+    struct Case {
+        std::string args;
+        std::string output;
+        std::string description;  // "channels rate bits frames" as soxi reads them
+        bool bMixer;
+    };
+    const Case cases[] = {
+        {"--ambix", "a.wav", "4 22050 16 4410", false},
+        {"--ambix --order 2 --sample-format s24", "b.wav", "9 22050 24 4410", false},
+        {"--ambix --order 3 --rate 48000 --sample-format f32", "c.aif", "16 48000 32 9600", false},
+        {"--binaural --sample-format s24", "d.wav", "2 44100 24 8820", true},
+        {"--binaural --sample-format f32", "e.aif", "2 44100 32 8820", true},
+        {"--sample-format s24", "f.wav", "2 22050 24 4410", false},
+        {"", "g.wav", "2 22050 16 4410", false},
+    };
+    for (const Case& c : cases) {
+        if (c.bMixer && !CliHasMixer()) {
+            continue;
+        }
+        const CliRun run =
+            Cli("render " + in + " -o " + dir.File(c.output) + " " + c.args, kNoBackEnd);
+        EXPECT_EQ(run.exitCode, 0) << c.args << ": " << run.err;
+        EXPECT_EQ(SoxTools::Describe(dir.File(c.output)), c.description) << c.args;
+    }
+}
+
+TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 100, {{0, 0}}));
+    const std::string out = " -o " + dir.File("a.wav");
+    const std::pair<std::string, std::string> cases[] = {
+        {"--ambix --order 0", "--order"},
+        {"--ambix --order 4", "--order"},
+        {"--ambix --order one", "--order"},
+        {"--ambix --rate 44100", "--rate"},
+        {"--ambix --rate fast", "--rate"},
+        {"--ambix --sample-format s8", "--sample-format"},
+        {"--binaural --sample-format F32", "--sample-format"},
+        {"--order 2", "--order"},
+        {"--rate 48000", "--rate"},
+        {"--ambix --binaural", "--ambix"},
+    };
+    for (const auto& [args, named] : cases) {
+        const CliRun run = Cli("render " + in + out + " " + args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+}
