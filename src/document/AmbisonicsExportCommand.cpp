@@ -15,12 +15,24 @@
 AmbisonicsExportCommand::AmbisonicsExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
-bool AmbisonicsExportCommand::Run(const AmbisonicsExport::Options& options) {
+bool AmbisonicsExportCommand::Run() {
+    SaveNameRequest request;
+    request.choices = {
+        {"Order:",
+         {"First order (4 channels)", "Second order (9 channels)", "Third order (16 channels)"},
+         0,
+         "AmbisonicsOrder"},
+        ExportTarget::SampleFormatChoice("AmbisonicsSampleFormat"),
+        {"Sample rate:", {"The sound's own", "48000 Hz (360-degree video)"}, 0, "AmbisonicsRate"}};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Ambisonics File As...", m_document.GetTitle(),
-                               "ambix", result)) {
+                               "ambix", result, request.choices)) {
         return false;
     }
+    AmbisonicsExport::Options options;
+    options.order = result.Chosen(request, 0) + 1;
+    options.format = SampleFormatFromIndex(result.Chosen(request, 1)).value_or(SampleFormat::S16);
+    options.rate = result.Chosen(request, 2) == 1 ? 48000 : 0;
     return RenderTo(result.fullPath, result.filterIndex - 1, options);
 }
 

@@ -15,8 +15,9 @@ class AmbisonicsExportCommand {
   public:
     explicit AmbisonicsExportCommand(const CTesselDoc& document);
 
-    // Asks for the name, then RenderTo. True when the file was written in full.
-    bool Run(const AmbisonicsExport::Options& options);
+    // Asks for the name, the order, the sample format and the rate, then RenderTo. True when
+    // the file was written in full.
+    bool Run();
     // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
     bool RenderTo(const std::string& path, int typeId, const AmbisonicsExport::Options& options);
 

@@ -23,13 +23,16 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
 BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
-bool BinauralExportCommand::Run(SampleFormat sampleFormat) {
+bool BinauralExportCommand::Run() {
+    SaveNameRequest request;
+    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
-                               "binaural", result)) {
+                               "binaural", result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1, sampleFormat);
+    return RenderTo(result.fullPath, result.filterIndex - 1,
+                    SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16));
 }
 
 bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,

@@ -16,7 +16,8 @@ class BinauralExportCommand {
     explicit BinauralExportCommand(const CTesselDoc& document);
 
     // Asks for the name, then RenderTo. True when the file was written in full.
-    bool Run(SampleFormat sampleFormat = SampleFormat::S16);
+    // Offers the sample format beside the name.
+    bool Run();
     // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
     bool RenderTo(const std::string& path, int typeId,
                   SampleFormat sampleFormat = SampleFormat::S16);

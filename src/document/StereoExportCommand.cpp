@@ -10,13 +10,19 @@
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
 
-bool StereoExportCommand::Run(std::optional<SampleFormat> sampleFormat) {
+bool StereoExportCommand::Run() {
+    SaveNameRequest::Choice format = ExportTarget::SampleFormatChoice("StereoSampleFormat");
+    format.options.insert(format.options.begin(), "As the sound (no dither)");
+    SaveNameRequest request;
+    request.choices = {format};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_document.GetHost(), "Export Stereo File As...",
-                               m_document.GetTitle(), "stereo", result)) {
+                               m_document.GetTitle(), "stereo", result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1, sampleFormat);
+    const int chosen = result.Chosen(request, 0);
+    return RenderTo(result.fullPath, result.filterIndex - 1,
+                    chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1));
 }
 
 bool StereoExportCommand::RenderTo(const std::string& path, int typeId,

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 
+#include "document/AmbisonicsExportCommand.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentSave.h"
@@ -69,6 +70,7 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kExportStereo:
         case CommandId::kExportBinaural:
+        case CommandId::kExportAmbisonics:
             state.enabled = m_pDocument->CanExport();
             if (!state.enabled) {
                 state.whyDisabled = m_pDocument->WhyNoExport();
@@ -98,6 +100,9 @@ bool CChildFrame::RunCommand(unsigned id) {
             return true;
         case CommandId::kExportBinaural:
             BinauralExportCommand(*m_pDocument).Run();
+            return true;
+        case CommandId::kExportAmbisonics:
+            AmbisonicsExportCommand(*m_pDocument).Run();
             return true;
         default:
             return false;
