@@ -138,3 +138,26 @@ TEST(AmbisonicsEncoder, RunsJoinGainToGainAndAHeldRunIsExact) {
         }
     }
 }
+
+TEST(SampleFormat, BrokenOrOverloadedMixesHoldToTheRangeWithTheRightSign) {
+    const float nan = std::nanf("");
+    const float inf = HUGE_VALF;
+    const std::vector<float> in = {nan, inf, -inf, 2.0f, -2.0f, 3e9f, -3e9f};
+    const struct {
+        SampleFormat format;
+        std::vector<double> expected;
+    } cases[] = {
+        {SampleFormat::S16, {0, 32767, -32768, 32767, -32768, 32767, -32768}},
+        {SampleFormat::S24, {0, 8388607, -8388608, 8388607, -8388608, 8388607, -8388608}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(SampleFormatName(c.format));
+        const size_t width = static_cast<size_t>(SampleFormatBits(c.format) / 8);
+        const double full = c.format == SampleFormat::S16 ? 32768.0 : 8388608.0;
+        std::vector<uint8_t> out(in.size() * width);
+        TpdfDither().QuantizeTo(in.data(), in.size(), 1.0f, c.format, out.data());
+        for (size_t i = 0; i < in.size(); ++i) {
+            EXPECT_EQ(Decode(&out[i * width], c.format) * full, c.expected[i]) << i;
+        }
+    }
+}
