@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
+#include "document/BlockWriter.h"
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "formats/ImportResampler.h"
@@ -47,27 +49,41 @@ AmbisonicsExport::AmbisonicsExport(const Source& source, const Options& options)
     if (source.points != nullptr) {
         m_pCursor = std::make_unique<PlaceCursor>(*source.points);
     }
-    {
-        // Every harmonic of SN3D stays within +-1, so no channel passes W's bound.
-        float peak = 0.0f;
-        std::vector<float> samples;
-        for (uint32_t from = 0; from < source.frameCount; from += kBlockFrames) {
-            const uint32_t count = std::min(kBlockFrames, source.frameCount - from);
-            ReadSource(from, count, samples);
-            for (uint32_t i = 0; i < count; ++i) {
-                float sum = std::fabs(samples[size_t{i} * m_sources]);
-                if (m_sources == 2) {
-                    sum += std::fabs(samples[size_t{i} * 2 + 1]);
-                }
-                peak = std::max(peak, sum);
-            }
+    // Every harmonic of SN3D stays within +-1, so no channel passes W's bound.
+    const double loudest = SourcePeak() * LargestDistanceGain(source.points);
+    const float limit = TpdfDither::PeakLimit(options.format);
+    if (loudest > limit) {
+        m_gain = static_cast<float>(limit / loudest);
+    }
+}
+
+float AmbisonicsExport::SourcePeak() const {
+    const PcmFormat& format = m_source.format;
+    if (format.bitsPerSample == 16 && format.formatTag == kFormatTagPcm && m_sources == 1) {
+        // The common case in integers, which the compiler runs in vector lanes.
+        int peak = 0;
+        const uint8_t* at = m_source.samples;
+        for (size_t i = 0; i < m_source.frameCount; ++i) {
+            int16_t sample;
+            std::memcpy(&sample, at + 2 * i, 2);
+            peak = std::max(peak, std::abs(static_cast<int>(sample)));
         }
-        const double loudest = peak * LargestDistanceGain(source.points);
-        const float limit = TpdfDither::PeakLimit(options.format);
-        if (loudest > limit) {
-            m_gain = static_cast<float>(limit / loudest);
+        return static_cast<float>(peak) / 32768.0f;
+    }
+    float peak = 0.0f;
+    std::vector<float> samples;
+    for (uint32_t from = 0; from < m_source.frameCount; from += kBlockFrames) {
+        const uint32_t count = std::min(kBlockFrames, m_source.frameCount - from);
+        ReadSource(from, count, samples);
+        for (uint32_t i = 0; i < count; ++i) {
+            float sum = std::fabs(samples[size_t{i} * m_sources]);
+            if (m_sources == 2) {
+                sum += std::fabs(samples[size_t{i} * 2 + 1]);
+            }
+            peak = std::max(peak, sum);
         }
     }
+    return peak;
 }
 
 AmbisonicsExport::~AmbisonicsExport() = default;
@@ -109,8 +125,9 @@ void AmbisonicsExport::ReadSource(uint32_t from, uint32_t count, std::vector<flo
     constexpr float kScale = 1.0f / 32768.0f;
     if (format.bitsPerSample == 16 && format.formatTag == kFormatTagPcm) {
         for (size_t i = 0; i < samples; ++i) {
-            out[i] =
-                static_cast<float>(static_cast<int16_t>(at[2 * i] | (at[2 * i + 1] << 8))) * kScale;
+            int16_t sample;
+            std::memcpy(&sample, at + 2 * i, 2);
+            out[i] = static_cast<float>(sample) * kScale;
         }
     } else if (format.bitsPerSample == 8) {
         for (size_t i = 0; i < samples; ++i) {
@@ -143,15 +160,23 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
     }
 }
 
-bool AmbisonicsExport::Flush(CSoundFile& output) {
+bool AmbisonicsExport::Flush(BlockWriter& writer) {
+    uint8_t* buffer = nullptr;
+    while ((buffer = writer.NextBuffer()) == nullptr) {
+        writer.AwaitWrite();
+        if (writer.GetStatus().bFailed) {
+            return false;
+        }
+    }
     const size_t count = size_t{m_mixFrames} * m_channels;
-    m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, m_bytes.data());
+    m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, buffer);
     const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
     m_mixFrames = 0;
-    return output.WriteSamples(m_bytes.data(), static_cast<uint32_t>(bytes));
+    writer.Queue(static_cast<uint32_t>(bytes));
+    return !writer.GetStatus().bFailed;
 }
 
-bool AmbisonicsExport::Encode(size_t count, CSoundFile& output) {
+bool AmbisonicsExport::Encode(size_t count, BlockWriter& writer) {
     size_t used = 0;
     while (used < count) {
         const auto frames = static_cast<uint32_t>(std::min<size_t>(kRunFrames, count - used));
@@ -163,7 +188,7 @@ bool AmbisonicsExport::Encode(size_t count, CSoundFile& output) {
         m_mixFrames += frames;
         m_done += frames;
         used += frames;
-        if (m_mixFrames == kBlockFrames && !Flush(output)) {
+        if (m_mixFrames == kBlockFrames && !Flush(writer)) {
             return false;
         }
     }
@@ -187,9 +212,9 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     m_from.assign(gains, 0.0f);
     m_to.assign(gains, 0.0f);
     m_mix.assign(size_t{kBlockFrames} * m_channels, 0.0f);
-    m_bytes.assign(size_t{kBlockFrames} * m_channels * 4, 0);
     GainsAt(0, m_from.data());
 
+    BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
     const uint32_t frames = m_source.frameCount;
     progress.SetRange(0, 100);
     progress.SetPos(0);
@@ -212,7 +237,7 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
         }
         // Whole runs only, until the last: a run's gains are taken at its edges.
         const size_t ready = m_pending.size() / m_sources;
-        if (!Encode(ready - ready % kRunFrames, output)) {
+        if (!Encode(ready - ready % kRunFrames, writer)) {
             return Outcome::WriteFailed;
         }
         const uint64_t read = uint64_t{from} + count;
@@ -231,11 +256,9 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
         m_pending.insert(m_pending.end(), resampled.begin(), resampled.end());
     }
     const size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
-    if (!Encode(rest, output)) {
+    if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
         return Outcome::WriteFailed;
     }
-    if (m_mixFrames > 0 && !Flush(output)) {
-        return Outcome::WriteFailed;
-    }
-    return Outcome::Finished;
+    writer.Drain();
+    return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
 }

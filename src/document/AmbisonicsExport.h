@@ -11,6 +11,7 @@
 #include "render/SampleFormat.h"
 #include "render/TpdfDither.h"
 
+class BlockWriter;
 class CSoundFile;
 class ImportResampler;
 class PanPointList;
@@ -33,7 +34,7 @@ class ProgressIndicator;
 class AmbisonicsExport {
   public:
     static constexpr uint32_t kBlockFrames = 8192;
-    static constexpr uint32_t kRunFrames = 64;
+    static constexpr uint32_t kRunFrames = 256;
 
     enum class Outcome { Finished, Cancelled, WriteFailed, ResampleFailed };
 
@@ -65,7 +66,9 @@ class AmbisonicsExport {
     uint32_t OutputDataBytes() const;
 
     // Encodes every frame into output, whose header is written. Sets the progress range to
-    // 0 .. 100 and reads Cancel after each full block only. Nothing is closed.
+    // 0 .. 100 and reads Cancel after each full block only. Nothing is closed. Blocks are
+    // handed to output on a thread of their own while the next ones encode; every write is
+    // over when Render returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
@@ -73,14 +76,16 @@ class AmbisonicsExport {
     const std::string& ResampleError() const { return m_resampleError; }
 
   private:
+    // The loudest the sources reach together, full scale 1.0: |L| + |R| for two.
+    float SourcePeak() const;
     // The sources' samples of frames [from, from + count) as floats of full scale 1.0.
     void ReadSource(uint32_t from, uint32_t count, std::vector<float>& out) const;
     // The channel gains of every source at output frame o into gains.
     void GainsAt(uint64_t o, float* gains);
     // Encodes count output frames of m_pending's sources, from output frame m_done on, and
-    // writes the full blocks. False when a write failed.
-    bool Encode(size_t count, CSoundFile& output);
-    bool Flush(CSoundFile& output);
+    // queues the full blocks. False when a write failed.
+    bool Encode(size_t count, BlockWriter& writer);
+    bool Flush(BlockWriter& writer);
 
     Source m_source;
     Options m_options;
@@ -99,5 +104,4 @@ class AmbisonicsExport {
     std::vector<float> m_from, m_to;  // gains at the current run's edges
     std::vector<float> m_mix;         // encoded frames of the block being filled
     uint32_t m_mixFrames = 0;
-    std::vector<uint8_t> m_bytes;
 };

@@ -16,6 +16,7 @@
 #include "platform/DistanceLaw.h"
 #include "render/TpdfDither.h"
 #include "support/DocumentTestFiles.h"
+#include "support/FileSizeLimit.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -235,10 +236,12 @@ TEST_F(AmbisonicsExportTest, RefusalsAndCancelLeaveNoFileAndKeepAnOlderOne) {
         const char* name;
         bool bNoPoints;
         int cancelAt;
+        rlim_t sizeLimit;  // 0: none; else the disk is full past it
         const char* message;
     } cases[] = {
-        {"no-points", true, 0, "No Pan Events to track!"},
-        {"cancel", false, 1, nullptr},
+        {"no-points", true, 0, 0, "No Pan Events to track!"},
+        {"cancel", false, 1, 0, nullptr},
+        {"disk-full", false, 0, 20000, "Error writing wave data!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -253,7 +256,13 @@ TEST_F(AmbisonicsExportTest, RefusalsAndCancelLeaveNoFileAndKeepAnOlderOne) {
         const std::unique_ptr<CTesselDoc> doc = Document(sound);
         const std::string path = dir.File(std::string(c.name) + ".wav");
         WriteBytes(path, Bytes{1, 2, 3});
-        EXPECT_FALSE(AmbisonicsExportCommand(*doc).RenderTo(path, 0, {}));
+        {
+            std::optional<FileSizeLimit> limit;
+            if (c.sizeLimit != 0) {
+                limit.emplace(c.sizeLimit);
+            }
+            EXPECT_FALSE(AmbisonicsExportCommand(*doc).RenderTo(path, 0, {}));
+        }
         EXPECT_EQ(ReadBytes(path), (Bytes{1, 2, 3}));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                                 std::filesystem::directory_iterator()),
