@@ -183,7 +183,8 @@ std::string UsageOf(const std::string& command) {
     if (command == "render") {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
                "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
-               "                          [--adm [--sample-format F]]\n"
+               "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
+               "                          [--sample-format s16|s24|f32]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -197,9 +198,14 @@ std::string UsageOf(const std::string& command) {
                "  --hrtf takes a name as --list-hrtfs prints it (default: the first that fits\n"
                "  the sound's rate). --list-hrtfs prints the HRTFs there are, one a line.\n"
                "  --adm writes an ADM BW64 file instead, as the editor's Export ADM BW64\n"
-               "  does: the sound's own samples with its trajectory as one object per channel\n"
-               "  (WAV; RF64 with ds64 past 4 GiB). --sample-format may name only the sound's\n"
-               "  own format (u8, s16, s24, s32, f32).\n";
+               "  does: the sound's samples with its trajectory as one object per channel\n"
+               "  (WAV; RF64 with ds64 past 4 GiB).\n"
+               "  --ambix writes Ambisonics instead, as the editor's Export Ambisonics does:\n"
+               "  AmbiX (ACN order, SN3D) of --order 1, 2 or 3 (4, 9 or 16 channels, default\n"
+               "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
+               "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
+               "  (default: s16 for --binaural and --ambix, the sound's own width for the\n"
+               "  stereo and ADM renders).\n";
     }
     if (command == "import") {
         return ImportUsage();
@@ -210,7 +216,7 @@ std::string UsageOf(const std::string& command) {
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
-           "                                 export processed stereo or binaural files\n"
+           "         [--ambix]               export processed stereo, binaural or AmbiX files\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options.\n"

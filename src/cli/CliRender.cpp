@@ -1,5 +1,5 @@
-// sonomap-cli render: the editor's stereo or binaural export over many files, one worker per
-// file.
+// sonomap-cli render: the editor's stereo, binaural or Ambisonics export over many files, one
+// worker per file.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
 #include "document/AdmExportCommand.h"
+#include "document/AmbisonicsExportCommand.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -29,13 +30,25 @@ struct RenderJob {
     std::string output;
 };
 
-// How each file is rendered: the stereo filter, or the mixer with HRTF.
+// How each file is rendered: the stereo filter, the mixer with HRTF, or AmbiX.
 struct RenderMode {
     bool bBinaural = false;
+    bool bAmbix = false;
     std::string hrtfName;  // empty: the first that fits
     bool bAdm = false;     // the samples as they are, with the trajectory as ADM objects
-    std::optional<std::string> sampleFormat;
+    std::optional<SampleFormat> sampleFormat;
+    AmbisonicsExport::Options ambix;
 };
+
+// A whole number within [low, high] in text, or none.
+std::optional<long> WholeNumber(const std::string& text, long low, long high) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 int RenderUsageError(const std::string& problem) {
     std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
@@ -67,8 +80,14 @@ bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
     if (mode.bAdm) {
         return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
     }
-    return mode.bBinaural ? BinauralExportCommand(doc).RenderTo(output.fullPath, outputType)
-                          : StereoExportCommand(doc).RenderTo(output.fullPath, outputType);
+    if (mode.bAmbix) {
+        return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
+    }
+    if (mode.bBinaural) {
+        return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
+                                                   mode.sampleFormat.value_or(SampleFormat::S16));
+    }
+    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType, mode.sampleFormat);
 }
 
 // render --list-hrtfs: the names, one a line, as --hrtf takes them.
@@ -101,8 +120,9 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 
 int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(words,
-                            {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--sample-format"},
-                            {"--binaural", "--list-hrtfs", "--adm"});
+                            {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
+                             "--rate", "--sample-format"},
+                            {"--binaural", "--ambix", "--adm", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
     }
@@ -121,22 +141,43 @@ int RunRender(const std::vector<std::string>& words) {
         mode.hrtfName = *hrtf;
     }
     mode.bAdm = args.Flag("--adm");
-    if (mode.bAdm && mode.bBinaural) {
-        return RenderUsageError("--adm and --binaural exclude each other");
-    }
-    if (const auto sampleFormat = args.Option("--sample-format")) {
-        static const std::set<std::string> kNames = {"u8", "s16", "s24", "s32", "f32"};
-        if (!mode.bAdm) {
-            return RenderUsageError("--sample-format goes with --adm");
-        }
-        if (kNames.count(*sampleFormat) == 0) {
-            return RenderUsageError("--sample-format is u8, s16, s24, s32 or f32, not '" +
-                                    *sampleFormat + "'");
-        }
-        mode.sampleFormat = *sampleFormat;
+    mode.bAmbix = args.Flag("--ambix");
+    if (int(mode.bAdm) + int(mode.bAmbix) + int(mode.bBinaural) > 1) {
+        return RenderUsageError("choose one of --binaural, --ambix and --adm");
     }
     if (mode.bAdm && args.Option("--type") && *args.Option("--type") != "wav") {
         return RenderUsageError("an ADM file is a WAV file; --type wav or none");
+    }
+    mode.bAmbix = args.Flag("--ambix");
+    if (mode.bAmbix && mode.bBinaural) {
+        return RenderUsageError("choose one of --binaural and --ambix");
+    }
+    if (const auto text = args.Option("--sample-format")) {
+        mode.sampleFormat = ParseSampleFormat(*text);
+        if (!mode.sampleFormat) {
+            return RenderUsageError("--sample-format is s16, s24 or f32, not '" + *text + "'");
+        }
+        mode.ambix.format = *mode.sampleFormat;
+    }
+    if (const auto text = args.Option("--order")) {
+        const std::optional<long> order = WholeNumber(*text, 1, 3);
+        if (!mode.bAmbix) {
+            return RenderUsageError("--order goes with --ambix");
+        }
+        if (!order) {
+            return RenderUsageError("--order is 1, 2 or 3, not '" + *text + "'");
+        }
+        mode.ambix.order = static_cast<int>(*order);
+    }
+    if (const auto text = args.Option("--rate")) {
+        if (!mode.bAmbix) {
+            return RenderUsageError("--rate goes with --ambix");
+        }
+        if (*text != "48000") {
+            return RenderUsageError(
+                "--rate is 48000 (or left out for the sound's own rate), not '" + *text + "'");
+        }
+        mode.ambix.rate = 48000;
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");

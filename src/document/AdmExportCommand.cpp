@@ -1,7 +1,9 @@
 #include "document/AdmExportCommand.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "document/AdmTrajectory.h"
 #include "document/CTesselDoc.h"
@@ -14,6 +16,8 @@
 #include "platform/PathNames.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
+#include "render/SampleCodec.h"
+#include "render/TpdfDither.h"
 
 namespace {
 
@@ -21,41 +25,86 @@ namespace {
 // copy, small enough for Cancel to answer at once.
 constexpr uint32_t kBlockBytes = 4u << 20;
 
+// The file's samples: the sound's own, or the format asked for.
+PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> sampleFormat) {
+    if (!sampleFormat) {
+        return source;
+    }
+    PcmFormat format = source;
+    format.formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
+    format.bitsPerSample = static_cast<uint16_t>(SampleFormatBits(*sampleFormat));
+    format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
+    format.avgBytesPerSec = format.sampleRate * format.blockAlign;
+    return format;
+}
+
+// Stored samples of one format to another through floats: dithered only where the output is
+// coarser than the source, so a finer format holds the sound's samples exactly.
+class SampleConverter {
+  public:
+    SampleConverter(const PcmFormat& source, const PcmFormat& output)
+        : m_source(source),
+          m_target(output.formatTag == kFormatTagFloat ? SampleFormat::F32
+                   : output.bitsPerSample == 24        ? SampleFormat::S24
+                                                       : SampleFormat::S16),
+          m_bDither(output.formatTag != kFormatTagFloat &&
+                    (source.formatTag == kFormatTagFloat ||
+                     source.bitsPerSample > output.bitsPerSample)) {}
+
+    // frames of the source's frames from in, converted; valid until the next call.
+    const uint8_t* Convert(const uint8_t* in, uint32_t frames) {
+        const size_t count = size_t{frames} * m_source.channels;
+        const int width = m_source.bitsPerSample / 8;
+        const bool bFloat = m_source.formatTag == kFormatTagFloat;
+        m_floats.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* stored = in + i * width;
+            const float value = width <= 2
+                                    ? SampleCodec::Read(stored, width)
+                                    : SampleCodec::ReadDeep(stored, m_source.bitsPerSample, bFloat);
+            m_floats[i] = value * (1.0f / 32768.0f);
+        }
+        m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
+        m_dither.QuantizeTo(m_floats.data(), count, 1.0f, m_target, m_out.data(), m_bDither);
+        return m_out.data();
+    }
+
+  private:
+    PcmFormat m_source;
+    SampleFormat m_target;
+    bool m_bDither;
+    TpdfDither m_dither;
+    std::vector<float> m_floats;
+    std::vector<uint8_t> m_out;
+};
+
 }  // namespace
 
 AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
-std::string AdmExportCommand::SampleFormatName(unsigned bits, bool bFloat) {
-    if (bFloat) {
-        return "f" + std::to_string(bits);
-    }
-    return (bits == 8 ? "u" : "s") + std::to_string(bits);
-}
-
 bool AdmExportCommand::Run() {
+    SaveNameRequest::Choice format = ExportTarget::SampleFormatChoice("AdmSampleFormat");
+    format.options.insert(format.options.begin(), "As the sound (no dither)");
+    SaveNameRequest request;
+    request.choices = {format};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export ADM BW64 File As...", m_document.GetTitle(), "adm",
-                               result)) {
+                               result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath);
+    const int chosen = result.Chosen(request, 0);
+    return RenderTo(result.fullPath,
+                    chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1));
 }
 
-bool AdmExportCommand::RenderTo(const std::string& path,
-                                const std::optional<std::string>& sampleFormat) {
+bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat) {
     UserPrompts& prompts = m_host.Prompts();
-    const PcmFormat& format = m_document.GetFormat();
+    const PcmFormat& source = m_document.GetFormat();
     const uint32_t frameCount = m_document.GetFrameCount();
+    const PcmFormat format = OutputFormat(source, sampleFormat);
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    const std::string own =
-        SampleFormatName(format.bitsPerSample, format.formatTag == kFormatTagFloat);
-    if (sampleFormat && *sampleFormat != own) {
-        prompts.Message("An ADM file keeps the sound's own samples (" + own + "), not " +
-                        *sampleFormat + ".");
-        return false;
-    }
     if (m_document.GetPanPoints().IsEmpty()) {
         prompts.Message("No Pan Events to track!");
         return false;
@@ -72,6 +121,10 @@ bool AdmExportCommand::RenderTo(const std::string& path,
     std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
     std::vector<uint8_t> axml = BuildAxmlChunk(blocks, m_document.GetTitle(), format.sampleRate,
                                                format.bitsPerSample, frameCount);
+    if (uint64_t{frameCount} * format.blockAlign > UINT32_MAX) {
+        prompts.Message("The sound is too long for that sample format!");
+        return false;
+    }
 
     ExportTarget output(path, kSoundTypeWave);
     output.SetWaveSetup([&](CWaveFile& wave) {
@@ -81,7 +134,9 @@ bool AdmExportCommand::RenderTo(const std::string& path,
         wave.AddLeadingChunk(kAxmlChunkId, std::move(axml));
     });
     const uint8_t* samples = m_document.GetSamples();
-    const uint32_t dataBytes = m_document.GetDataBytes();
+    const bool bConvert = std::memcmp(&format, &source, sizeof format) != 0;
+    SampleConverter converter(source, format);
+    const uint32_t dataBytes = frameCount * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
     const uint32_t blockBytes = kBlockBytes / blockAlign * blockAlign;
     bool bFailed = true;
@@ -94,7 +149,13 @@ bool AdmExportCommand::RenderTo(const std::string& path,
             bFailed = false;
             for (uint32_t done = 0; done < dataBytes && !bFailed;) {
                 const uint32_t count = std::min(blockBytes, dataBytes - done);
-                bFailed = !writer->WriteSamples(samples + done, count);
+                const uint32_t frames = count / blockAlign;
+                const uint8_t* block =
+                    bConvert
+                        ? converter.Convert(
+                              samples + uint64_t{done / blockAlign} * source.blockAlign, frames)
+                        : samples + done;
+                bFailed = !writer->WriteSamples(block, count);
                 done += count;
                 progress->SetPos(static_cast<int>(uint64_t{done} * 100 / dataBytes));
                 if (done < dataBytes && progress->CheckCancelButton()) {

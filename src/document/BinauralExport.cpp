@@ -68,8 +68,9 @@ std::vector<uint8_t> MixDownDeep(const uint8_t* samples, uint32_t frames, const 
 
 }  // namespace
 
-BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer)
-    : m_source(source), m_renderer(renderer) {
+BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer,
+                               SampleFormat sampleFormat)
+    : m_source(source), m_renderer(renderer), m_sampleFormat(sampleFormat) {
     const int width = source.format.bitsPerSample == 8 ? 1 : 2;
     m_wave.sampleRate = source.format.sampleRate;
     m_wave.frameCount = source.frameCount;
@@ -121,16 +122,16 @@ std::string BinauralExport::OpenMixer() {
 
 std::optional<PcmFormat> BinauralExport::OutputFormat() const {
     // The sound file's own chunks need room beside the data in a 32-bit form size.
-    if (m_outputRate == 0 || uint64_t{m_outputFrames} * 4 > 0xFFFFFFFFull - 4096) {
+    if (m_outputRate == 0 || uint64_t{m_outputFrames} * FrameBytes() > 0xFFFFFFFFull - 4096) {
         return std::nullopt;
     }
     PcmFormat format{};
-    format.formatTag = 1;
+    format.formatTag = IsFloatFormat(m_sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
     format.channels = 2;
     format.sampleRate = m_outputRate;
-    format.blockAlign = 4;
-    format.avgBytesPerSec = m_outputRate * 4;
-    format.bitsPerSample = 16;
+    format.blockAlign = static_cast<uint16_t>(FrameBytes());
+    format.avgBytesPerSec = m_outputRate * FrameBytes();
+    format.bitsPerSample = static_cast<uint16_t>(SampleFormatBits(m_sampleFormat));
     return format;
 }
 
@@ -169,14 +170,14 @@ bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
     const size_t count = size_t{frames} * 2;
     m_peak = std::max(m_peak, TpdfDither::Peak(m_mix.data(), count));
     // Above full scale at unity: the rest is only measured, for the scaled render to come.
-    if (m_gain == 1.0f && m_peak > TpdfDither::kPeakLimit) {
+    if (m_gain == 1.0f && m_peak > TpdfDither::PeakLimit(m_sampleFormat)) {
         m_bOverFullScale = true;
     }
     if (m_bOverFullScale) {
         return true;
     }
-    m_dither.Quantize(m_mix.data(), count, m_gain, m_block.data());
-    return output.WriteSamples(m_block.data(), static_cast<uint32_t>(count * 2));
+    m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_sampleFormat, m_block.data());
+    return output.WriteSamples(m_block.data(), frames * FrameBytes());
 }
 
 BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndicator& progress) {
@@ -188,7 +189,7 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     }
     m_bFresh = false;
     if (m_bOverFullScale) {
-        m_gain = TpdfDither::kPeakLimit / m_peak;
+        m_gain = TpdfDither::PeakLimit(m_sampleFormat) / m_peak;
     }
     m_bOverFullScale = false;
     m_peak = 0.0f;
@@ -200,7 +201,7 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
         m_pCursor->Invalidate();
     }
     m_mix.assign(size_t{kBlockFrames} * 2, 0.0f);
-    m_block.assign(size_t{kBlockFrames} * 2, 0);
+    m_block.assign(size_t{kBlockFrames} * FrameBytes(), 0);
 
     const uint32_t frames = m_source.frameCount;
     progress.SetRange(0, 100);

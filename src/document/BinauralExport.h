@@ -18,12 +18,12 @@ class ProgressIndicator;
 
 // The render loop of the binaural export: mixes a sound through the 3-D mixer with HRTF along
 // its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
-// playback steps it, and hands 16-bit stereo frames (TPDF-dithered from the float mix) to a
-// sound file in blocks of kBlockFrames, servicing the progress window once per block.
-// A two-channel source is mixed down to one channel, (L + R) / 2, first, while the trajectory
-// keeps to the front half-circle; a trajectory all around places the sound as the preview
-// does (a two-channel source as two sources, around the direction by the width), the place
-// stepped every kPlaceRunFrames wave frames.
+// playback steps it, and hands stereo frames of the chosen sample format (16 or 24 bits
+// TPDF-dithered from the float mix, or the floats themselves) to a sound file in blocks of
+// kBlockFrames, servicing the progress window once per block. A two-channel source is mixed down to
+// one channel, (L + R) / 2, first, while the trajectory keeps to the front half-circle; a
+// trajectory all around places the sound as the preview does (a two-channel source as two sources,
+// around the direction by the width), the place stepped every kPlaceRunFrames wave frames.
 //
 // The mix is never clipped: when a render finds it above full scale it stops writing and
 // returns NeedsScaling, and the next render scales the whole mix down by the amount found
@@ -43,7 +43,8 @@ class BinauralExport {
         const PanPointList* points = nullptr;
     };
 
-    BinauralExport(const Source& source, BinauralRenderer& renderer);
+    BinauralExport(const Source& source, BinauralRenderer& renderer,
+                   SampleFormat sampleFormat = SampleFormat::S16);
 
     // False when the trajectory has no point.
     bool StartTrajectory() const;
@@ -51,9 +52,10 @@ class BinauralExport {
     std::string OpenMixer();
     uint32_t OutputRate() const { return m_outputRate; }
     const std::string& HrtfName() const { return m_hrtfName; }
-    // Two channels, 16 bits, the output rate; none when the data would not fit a sound file.
+    // Two channels of the sample format at the output rate; none when the data would not fit a
+    // sound file.
     std::optional<PcmFormat> OutputFormat() const;
-    uint32_t OutputDataBytes() const { return m_outputFrames * 4u; }
+    uint32_t OutputDataBytes() const { return m_outputFrames * FrameBytes(); }
 
     // Mixes every frame into output, whose header is written, after OpenMixer succeeded.
     // Sets the progress range to 0 .. 100 and reads Cancel after each full block only.
@@ -69,6 +71,10 @@ class BinauralExport {
   private:
     static constexpr uint32_t kPlaceRunFrames = 1024;
 
+    uint32_t FrameBytes() const {
+        return 2u * static_cast<uint32_t>(SampleFormatBits(m_sampleFormat) / 8);
+    }
+
     // Sends the place of the trajectory at wave frame position when it differs from the last.
     bool SendPlace(uint32_t position);
     // The next wave frame after from whose direction may differ from that of from.
@@ -78,6 +84,7 @@ class BinauralExport {
 
     Source m_source;
     BinauralRenderer& m_renderer;
+    SampleFormat m_sampleFormat;
     std::vector<uint8_t> m_mono;  // the mixed-down copy of a two-channel source
     BinauralRenderer::Wave m_wave;
     uint32_t m_outputRate = 0;
@@ -95,5 +102,5 @@ class BinauralExport {
     bool m_bOverFullScale = false;
     TpdfDither m_dither;
     std::vector<float> m_mix;
-    std::vector<int16_t> m_block;
+    std::vector<uint8_t> m_block;
 };

@@ -24,15 +24,19 @@ BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
 bool BinauralExportCommand::Run() {
+    SaveNameRequest request;
+    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
-                               "binaural", result)) {
+                               "binaural", result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1);
+    return RenderTo(result.fullPath, result.filterIndex - 1,
+                    SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16));
 }
 
-bool BinauralExportCommand::RenderTo(const std::string& path, int typeId) {
+bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
+                                     SampleFormat sampleFormat) {
     UserPrompts& prompts = m_host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
@@ -43,7 +47,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId) {
     }
     BinauralExport exporter({m_document.GetSamples(), m_document.GetFormat(),
                              m_document.GetFrameCount(), &m_document.GetPanPoints()},
-                            *renderer);
+                            *renderer, sampleFormat);
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");
         return false;

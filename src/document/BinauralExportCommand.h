@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "render/SampleFormat.h"
+
 class CTesselDoc;
 class DocumentHost;
 
@@ -14,9 +16,11 @@ class BinauralExportCommand {
     explicit BinauralExportCommand(const CTesselDoc& document);
 
     // Asks for the name, then RenderTo. True when the file was written in full.
+    // Offers the sample format beside the name.
     bool Run();
     // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
-    bool RenderTo(const std::string& path, int typeId);
+    bool RenderTo(const std::string& path, int typeId,
+                  SampleFormat sampleFormat = SampleFormat::S16);
 
     // "... scaled down by 3.1 dB.": the amount rounded up to a tenth, so a scaled mix never
     // reads 0.0.

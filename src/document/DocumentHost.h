@@ -30,6 +30,16 @@ struct SaveNameRequest {
     // Why the dialog is shown instead of a plain Save ("take.wav cannot be written: ..."), or
     // empty.
     std::string reason;
+    // Lists to choose from under the name (an export's sample format, say), in order. A
+    // choice with a key is remembered under it by the dialog, which then starts from the
+    // remembered option instead of selected.
+    struct Choice {
+        std::string label;  // "Sample format:"
+        std::vector<std::string> options;
+        int selected = 0;  // from 0
+        std::string key;
+    };
+    std::vector<Choice> choices;
 };
 
 // The two sound types of every save dialog, in the order the file types count them: WAV
@@ -41,6 +51,17 @@ struct SaveNameResult {
     std::string fullPath;
     std::string title;    // name with extension
     int filterIndex = 1;  // chosen filter, from 1
+    // The option taken of each of the request's choices, from 0, in order; a host that shows
+    // no choices leaves it empty.
+    std::vector<int> choices;
+
+    // The option taken of the request's choice index: the answer, else the request's own.
+    int Chosen(const SaveNameRequest& request, size_t index) const {
+        const int count = static_cast<int>(request.choices.at(index).options.size());
+        return index < choices.size() && choices[index] >= 0 && choices[index] < count
+                   ? choices[index]
+                   : request.choices[index].selected;
+    }
 };
 
 // The application as a document and its flows see it: the user, the save dialog, the pan

@@ -79,11 +79,20 @@ std::string ExportTarget::ProposedName(const std::string& title, const std::stri
 
 bool ExportTarget::AskName(DocumentHost& host, const std::string& dialogTitle,
                            const std::string& documentTitle, const std::string& kind,
-                           SaveNameResult& result) {
+                           SaveNameResult& result,
+                           const std::vector<SaveNameRequest::Choice>& choices) {
     SaveNameRequest request;
     request.title = dialogTitle;
     request.filters = kSoundFileFilters;
     request.startFolder = host.GetExportFolder();
     request.proposedName = ProposedName(documentTitle, kind);
+    request.choices = choices;
     return host.AskSaveName(request, result);
+}
+
+SaveNameRequest::Choice ExportTarget::SampleFormatChoice(const std::string& key) {
+    return {"Sample format:",
+            {"16-bit integer (dithered)", "24-bit integer (dithered)", "32-bit float"},
+            0,
+            key};
 }

@@ -5,6 +5,9 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "document/DocumentHost.h"
 
 #include "formats/PcmFormat.h"
 #include "platform/SafeFileWriter.h"
@@ -45,9 +48,14 @@ class ExportTarget {
     static std::string ProposedName(const std::string& title, const std::string& kind);
     // Asks for an export's file in the host's export folder, proposing ProposedName. False
     // when the user cancelled.
+    // choices go under the name (SaveNameRequest::choices).
     static bool AskName(DocumentHost& host, const std::string& dialogTitle,
                         const std::string& documentTitle, const std::string& kind,
-                        SaveNameResult& result);
+                        SaveNameResult& result,
+                        const std::vector<SaveNameRequest::Choice>& choices = {});
+    // The sample formats an export dialog offers, s16, s24 and f32 in that order (a caller
+    // may put an option before them), remembered under key.
+    static SaveNameRequest::Choice SampleFormatChoice(const std::string& key);
 
   private:
     std::string m_typeName;

@@ -9,6 +9,7 @@
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
+#include "render/SampleCodec.h"
 #include "render/ScopedFlushDenormals.h"
 #include "views/geometry/TimeText.h"
 
@@ -78,7 +79,50 @@ std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uin
 }
 
 uint32_t StereoExport::OutputDataBytes() const {
-    return m_source.frameCount * 2u * static_cast<uint32_t>(m_sampleWidth);
+    const int width = m_outputFormat ? SampleFormatBits(*m_outputFormat) / 8 : m_sampleWidth;
+    return m_source.frameCount * 2u * static_cast<uint32_t>(width);
+}
+
+std::optional<PcmFormat> StereoExport::OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
+                                                       std::optional<SampleFormat> sampleFormat) {
+    std::optional<PcmFormat> format = OutputFormat(source, frameCount);
+    if (!format || !sampleFormat) {
+        return format;
+    }
+    const auto bytes = static_cast<uint16_t>(SampleFormatBits(*sampleFormat) / 8);
+    if (uint64_t{frameCount} * 2u * bytes > 0xFFFFFFFFull - 4096) {
+        return std::nullopt;
+    }
+    format->formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
+    format->bitsPerSample = static_cast<uint16_t>(bytes * 8);
+    format->blockAlign = static_cast<uint16_t>(2 * bytes);
+    format->avgBytesPerSec = format->sampleRate * format->blockAlign;
+    return format;
+}
+
+void StereoExport::SetSampleFormat(SampleFormat format) {
+    m_outputFormat = format;
+    // The filter writes at the source's width: dither only where the output is coarser, so a
+    // wider output holds the filter's samples exactly.
+    const bool bSourceFloat = m_source.format.formatTag == kFormatTagFloat;
+    m_bDitherOutput =
+        !IsFloatFormat(format) && (bSourceFloat || SampleFormatBits(format) < m_sampleWidth * 8);
+}
+
+uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out) {
+    const size_t count = bytes / static_cast<uint32_t>(m_sampleWidth);
+    m_floats.resize(count);
+    const int bits = m_sampleWidth * 8;
+    const bool bFloat = m_source.format.formatTag == kFormatTagFloat;
+    for (size_t k = 0; k < count; ++k) {
+        const uint8_t* at = rendered + k * static_cast<size_t>(m_sampleWidth);
+        m_floats[k] = (m_bDeep ? SampleCodec::ReadDeep(at, bits, bFloat)
+                               : SampleCodec::Read(at, m_sampleWidth)) *
+                      (1.0f / 32768.0f);
+    }
+    m_dither.QuantizeTo(m_floats.data(), count, 1.0f, *m_outputFormat, out, m_bDitherOutput);
+    return static_cast<uint32_t>(count *
+                                 static_cast<size_t>(SampleFormatBits(*m_outputFormat) / 8));
 }
 
 bool StereoExport::SelectRate() {
@@ -147,7 +191,21 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     // Full blocks go to the disk on a thread of their own while the next ones render. Each
     // block's progress step and Cancel check come once it is written, in order, so they come
     // as they would after writing each block in turn; a write that fails stops the writing.
-    BlockWriter writer(output, kBlockBytes);
+    // Another sample format: frames render into m_rendered and go to the writer converted.
+    const uint32_t outWidth =
+        m_outputFormat ? static_cast<uint32_t>(SampleFormatBits(*m_outputFormat) / 8) : 0;
+    BlockWriter writer(
+        output, m_outputFormat
+                    ? kBlockBytes / static_cast<uint32_t>(m_sampleWidth) * outWidth + outWidth
+                    : kBlockBytes);
+    m_rendered.resize(m_outputFormat ? kBlockBytes : 0);
+    m_dither = TpdfDither();
+    const auto queue = [&](uint8_t* into, uint32_t bytes) {
+        if (m_outputFormat) {
+            bytes = Convert(m_rendered.data(), bytes, into);
+        }
+        writer.Queue(bytes);
+    };
     std::vector<uint32_t> blockEnds;  // the frame after each queued block
     size_t reported = 0;
     bool bCancelled = false;
@@ -169,6 +227,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     const auto stopped = [&] { return bCancelled ? Outcome::Cancelled : Outcome::WriteFailed; };
 
     uint8_t* buffer = writer.NextBuffer();
+    uint8_t* target = m_outputFormat ? m_rendered.data() : buffer;
     uint32_t pending = 0;
     uint32_t i = 0;
     while (i < frames) {
@@ -197,15 +256,15 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
         if (m_bDeep) {
             m_filter.ProcessDeepFrames(input, channels, m_source.format.bitsPerSample,
                                        m_source.format.formatTag == kFormatTagFloat, end - i,
-                                       buffer + pending);
+                                       target + pending);
         } else {
-            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, buffer + pending);
+            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, target + pending);
         }
         pending += (end - i) * frameBytes;
         i = end;
 
         if (pending > 2u * (16384u - static_cast<uint32_t>(m_sampleWidth))) {
-            writer.Queue(pending);
+            queue(buffer, pending);
             blockEnds.push_back(i);
             pending = 0;
             if (!report()) {
@@ -217,6 +276,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
                     return stopped();
                 }
             }
+            target = m_outputFormat ? m_rendered.data() : buffer;
         }
     }
     writer.Drain();
@@ -224,7 +284,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
         return stopped();
     }
     if (pending > 0) {
-        writer.Queue(pending);
+        queue(buffer, pending);
         writer.Drain();
         if (writer.GetStatus().bFailed) {
             return Outcome::WriteFailed;

@@ -8,7 +8,9 @@
 #include "document/PanSegment.h"
 #include "document/SoundPlace.h"
 #include "formats/PcmFormat.h"
+#include "render/SampleFormat.h"
 #include "render/SpatialFilter.h"
+#include "render/TpdfDither.h"
 
 class CSoundFile;
 class PanPointList;
@@ -39,6 +41,12 @@ class StereoExport {
     // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
     // not fit a sound file.
     static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount);
+    // The same with the samples in sampleFormat when one is given.
+    static std::optional<PcmFormat> OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
+                                                    std::optional<SampleFormat> sampleFormat);
+    // Writes the samples in format instead of the source's: TPDF-dithered where it is coarser
+    // than the source, exactly where it is as fine or finer.
+    void SetSampleFormat(SampleFormat format);
     // Bytes of stereo sample data the output announces and receives.
     uint32_t OutputDataBytes() const;
 
@@ -64,6 +72,9 @@ class StereoExport {
     static constexpr uint32_t kPlaceRunFrames = 64;
 
     void ApplyPan(int32_t pan);
+    // Turns bytes of rendered frames at the source's width into the output format in out;
+    // returns the bytes written.
+    uint32_t Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out);
     // Sets the direction for frames [from, to) of a 3-D trajectory and returns their samples
     // with the distance gain applied (the source's own when the gain is 1 throughout).
     const uint8_t* PlaceRun(uint32_t from, uint32_t to, const uint8_t* input, int channels);
@@ -73,7 +84,12 @@ class StereoExport {
     bool m_bDeep;       // 24 or 32 bits, or floats: the filter runs one frame at a time
     SpatialFilter m_filter;
     std::unique_ptr<PanSegment> m_pSegment;
-    int64_t m_lastPan = 65535;               // a value no pan takes
-    std::unique_ptr<PlaceCursor> m_pCursor;  // for a 3-D trajectory only
-    std::vector<uint8_t> m_scaled;           // one run's samples with their gain
+    int64_t m_lastPan = 65535;                   // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;      // for a 3-D trajectory only
+    std::vector<uint8_t> m_scaled;               // one run's samples with their gain
+    std::optional<SampleFormat> m_outputFormat;  // none: the source's own
+    bool m_bDitherOutput = false;
+    TpdfDither m_dither;
+    std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
+    std::vector<float> m_floats;
 };

@@ -11,15 +11,22 @@
 #include "platform/UserPrompts.h"
 
 bool StereoExportCommand::Run() {
+    SaveNameRequest::Choice format = ExportTarget::SampleFormatChoice("StereoSampleFormat");
+    format.options.insert(format.options.begin(), "As the sound (no dither)");
+    SaveNameRequest request;
+    request.choices = {format};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_document.GetHost(), "Export Stereo File As...",
-                               m_document.GetTitle(), "stereo", result)) {
+                               m_document.GetTitle(), "stereo", result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1);
+    const int chosen = result.Chosen(request, 0);
+    return RenderTo(result.fullPath, result.filterIndex - 1,
+                    chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1));
 }
 
-bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
+bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
+                                   std::optional<SampleFormat> sampleFormat) {
     DocumentHost& host = m_document.GetHost();
     UserPrompts& prompts = host.Prompts();
     const PcmFormat& sourceFormat = m_document.GetFormat();
@@ -36,7 +43,11 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId) {
         prompts.Message("No Pan Events to track!");
         return false;
     }
-    const std::optional<PcmFormat> format = StereoExport::OutputFormat(sourceFormat, frameCount);
+    const std::optional<PcmFormat> format =
+        StereoExport::OutputFormatFor(sourceFormat, frameCount, sampleFormat);
+    if (sampleFormat) {
+        exporter.SetSampleFormat(*sampleFormat);
+    }
 
     // The output is written beside its name and put in place only when complete: a cancelled
     // or failed export leaves no half-made file, and an older file of that name survives.

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "render/SampleFormat.h"
 
 class CTesselDoc;
 
@@ -13,9 +16,11 @@ class StereoExportCommand {
     explicit StereoExportCommand(const CTesselDoc& document) : m_document(document) {}
 
     // Asks for the name, then RenderTo. True when the file was written in full.
+    // Offers the sample format beside the name: the source's own width (undithered) first.
     bool Run();
     // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
-    bool RenderTo(const std::string& path, int typeId);
+    bool RenderTo(const std::string& path, int typeId,
+                  std::optional<SampleFormat> sampleFormat = std::nullopt);
 
   private:
     const CTesselDoc& m_document;

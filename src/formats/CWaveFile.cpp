@@ -29,6 +29,9 @@ void PutU32(uint8_t* at, uint32_t value) {
 void PutU64(uint8_t* at, uint64_t value) {
     std::memcpy(at, &value, 8);
 }
+// The sub-format GUID's bytes after the tag, the same for every tag of the old kind.
+constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 }  // namespace
 
@@ -119,9 +122,6 @@ std::optional<PcmFormat> CWaveFile::ReadExtensibleFormat(uint32_t fmtSize) {
     std::memcpy(&extraBytes, bytes + 16, 2);
     std::memcpy(&validBits, bytes + 18, 2);
     std::memcpy(&subTag, bytes + 24, 2);
-    // The sub-format GUID's other bytes are the same for every tag of the old kind.
-    static constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     if (read.formatTag != kTagExtensible || extraBytes < kExtensibleBytes - 18 ||
         uint32_t{extraBytes} + 18 > fmtSize ||
         std::memcmp(bytes + 26, kGuidTail, sizeof kGuidTail) != 0) {
@@ -194,7 +194,20 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
         const std::vector<uint8_t> room(kDs64Bytes, 0);
         WriteWholeChunk(kJunk, room);
     }
-    if (format.formatTag == kFormatTagFloat) {
+    if (format.channels > 2) {
+        // Readers take more than two channels only in the extensible form; the mask stays 0,
+        // as the channels are no loudspeakers (Ambisonics).
+        uint8_t fmt[kExtensibleBytes] = {};
+        PcmFormat head = format;
+        head.formatTag = kTagExtensible;
+        std::memcpy(fmt, &head, sizeof head);
+        const uint16_t extraBytes = kExtensibleBytes - 18;
+        std::memcpy(fmt + 16, &extraBytes, 2);
+        std::memcpy(fmt + 18, &format.bitsPerSample, 2);
+        std::memcpy(fmt + 24, &format.formatTag, 2);
+        std::memcpy(fmt + 26, kGuidTail, sizeof kGuidTail);
+        CreateChunk(kFmt, fmt, sizeof fmt);
+    } else if (format.formatTag == kFormatTagFloat) {
         // Floats carry the extra-size field, 0, as readers of the float tag expect.
         uint8_t fmt[sizeof format + 2] = {};
         std::memcpy(fmt, &format, sizeof format);

@@ -31,6 +31,7 @@ inline constexpr unsigned kRecordTrajectory = 32833;
 inline constexpr unsigned kRecordTouch = 32834;
 inline constexpr unsigned kRecordLatch = 32835;
 inline constexpr unsigned kRecordWrite = 32836;
+inline constexpr unsigned kExportAmbisonics = 32840;
 inline constexpr unsigned kExportAdm = 32845;
 
 // Framework commands.

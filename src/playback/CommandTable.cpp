@@ -112,6 +112,11 @@ std::vector<CommandInfo> MakeTable() {
          .status = "Create & Save a binaural file for headphones, mixed with HRTF as playback is",
          .tip = "Make Binaural File",
          .places = {At(kFileMenu129, 2, 2)}},
+        {.id = kExportAmbisonics,
+         .menuText = "Export Ambisonics...",
+         .status = "Create & Save an AmbiX file (orders 1 to 3) for 360-degree video, games and VR",
+         .tip = "Make Ambisonics File",
+         .places = {At(kFileMenu129, 2, 3)}},
         {.id = kExportAdm,
          .menuText = "Export ADM BW64...",
          .status = "Create & Save an ADM broadcast WAV file: the sound as it is, its trajectory as "

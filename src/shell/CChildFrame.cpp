@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "document/AdmExportCommand.h"
+#include "document/AmbisonicsExportCommand.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentSave.h"
@@ -71,6 +72,7 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kExportStereo:
         case CommandId::kExportBinaural:
         case CommandId::kExportAdm:
+        case CommandId::kExportAmbisonics:
             state.enabled = m_pDocument->CanExport();
             if (!state.enabled) {
                 state.whyDisabled = m_pDocument->WhyNoExport();
@@ -103,6 +105,9 @@ bool CChildFrame::RunCommand(unsigned id) {
             return true;
         case CommandId::kExportAdm:
             AdmExportCommand(*m_pDocument).Run();
+            return true;
+        case CommandId::kExportAmbisonics:
+            AmbisonicsExportCommand(*m_pDocument).Run();
             return true;
         default:
             return false;

@@ -86,7 +86,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
         return RunSaveNameDialog(
             this, request, result, m_app.Prompts(),
-            [this](const std::string& path) { return m_app.IsDocumentOpen(path); });
+            [this](const std::string& path) { return m_app.IsDocumentOpen(path); }, &m_settings);
     });
 
     // A line that stays a while, until the next fly-by text takes its place.

@@ -61,6 +61,23 @@ void MySaveAsFileDialog::SetReason(const QString& reason) {
     m_pReason->setVisible(!reason.isEmpty());
 }
 
+QComboBox* MySaveAsFileDialog::AddChoice(const QString& label, const QStringList& options,
+                                         int selected) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(QStringLiteral("saveChoice%1").arg(m_choices++));
+    box->addItems(options);
+    box->setCurrentIndex(selected >= 0 && selected < options.size() ? selected : 0);
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(box);
+    // Beside the file type's row, in the label and box columns of Qt's own grid.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(box, row, 1);
+    }
+    return box;
+}
+
 QString MySaveAsFileDialog::Reason() const {
     return m_pReason != nullptr ? m_pReason->text() : QString();
 }

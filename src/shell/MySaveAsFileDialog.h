@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,10 @@ class MySaveAsFileDialog : public QFileDialog {
     void SetReason(const QString& reason);
     QString Reason() const;
 
+    // A labelled list under the name and type boxes (an export's sample format); returns it,
+    // owned by the dialog, named "saveChoice" followed by its order from 0.
+    QComboBox* AddChoice(const QString& label, const QStringList& options, int selected);
+
     // The name box of the dialog.
     QLineEdit* NameBox() const;
 
@@ -56,4 +61,5 @@ class MySaveAsFileDialog : public QFileDialog {
     QString m_pathName;
     QString m_fileTitle;
     QLabel* m_pReason = nullptr;  // made on first use, owned by the dialog
+    int m_choices = 0;
 };

@@ -321,7 +321,6 @@ TEST_F(CliTest, RenderUsageErrors) {
         "render " + path + " " + path + " --output-dir " + dir.File("o"),
         "render " + path + " -x a.wav",
         "render " + path + " -o a.wav --adm --binaural",
-        "render " + path + " -o a.wav --sample-format s16",
         "render " + path + " -o a.wav --adm --sample-format s12",
         "render " + path + " -o a.aif --adm --type aiff",
     };
@@ -435,8 +434,8 @@ TEST_F(CliTest, RenderBinauralUsageErrors) {
     }
 }
 
-// Export ADM through the command line, then import: the same trajectory comes back, and a
-// sample format other than the sound's own is refused before anything is written.
+// Export ADM through the command line, then import: the same trajectory comes back, at the
+// sound's own samples or, asked for, as floats that hold every 16-bit sample exactly.
 TEST_F(CliTest, RenderAdmImportsBackToTheSameTrajectory) {
     const std::string in = Write("take.wav", MonoNoise(22050, 4000, {{0, 0}}));
     ASSERT_EQ(Cli("set-points " + in + " --points 100:-150:30:2.5,3000:45:-20:0.5").exitCode, 0);
@@ -454,13 +453,19 @@ TEST_F(CliTest, RenderAdmImportsBackToTheSameTrajectory) {
     const std::string before = trajectory(Cli("info " + in).out);
     EXPECT_NE(before.find("\"azimuth\": -150"), std::string::npos) << before;
     EXPECT_EQ(trajectory(Cli("info " + back).out), before);
-    const CliRun deeper =
-        Cli("render " + in + " -o " + dir.File("deep.wav") + " --adm --sample-format f32");
-    EXPECT_EQ(deeper.exitCode, 1);
-    EXPECT_NE(deeper.err.find("An ADM file keeps the sound's own samples (s16), not f32."),
-              std::string::npos)
-        << deeper.err;
-    EXPECT_FALSE(std::filesystem::exists(dir.File("deep.wav")));
+    const std::string deep = dir.File("deep.wav");
+    const CliRun deeper = Cli("render " + in + " -o " + deep + " --adm --sample-format f32");
+    ASSERT_EQ(deeper.exitCode, 0) << deeper.err;
+    const std::string info = Cli("info " + deep).out;
+    EXPECT_NE(info.find("\"sampleFormat\": \"float\""), std::string::npos) << info;
+    const std::string deepBack = dir.File("deep-back.wav");
+    ASSERT_EQ(Cli("import " + deep + " " + deepBack).exitCode, 0);
+    EXPECT_EQ(trajectory(Cli("info " + deepBack).out), before);
+    if (SoxTools::Available()) {
+        const std::vector<uint8_t> samples = SoxTools::SoxPcm(in, 16, false, dir.File("a.raw"));
+        ASSERT_FALSE(samples.empty());
+        EXPECT_EQ(SoxTools::SoxPcm(deep, 16, false, dir.File("b.raw")), samples);
+    }
 }
 
 // A file cut short: the line the editor's status bar shows is among the messages, for a WAV
@@ -485,4 +490,55 @@ TEST_F(CliTest, InfoOnAFileCutShortCarriesTheStatusLine) {
                                            " is shorter than its header says: 1,000 of 4,000 "
                                            "bytes of sample data (0:00.022 of sound) are missing.");
     }
+}
+
+TEST_F(CliTest, RenderAmbixAndSampleFormatsWriteWhatTheyAskFor) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 4410, {{0, 60}}));
+    struct Case {
+        std::string args;
+        std::string output;
+        std::string description;  // "channels rate bits frames" as soxi reads them
+        bool bMixer;
+    };
+    const Case cases[] = {
+        {"--ambix", "a.wav", "4 22050 16 4410", false},
+        {"--ambix --order 2 --sample-format s24", "b.wav", "9 22050 24 4410", false},
+        {"--ambix --order 3 --rate 48000 --sample-format f32", "c.aif", "16 48000 32 9600", false},
+        {"--binaural --sample-format s24", "d.wav", "2 44100 24 8820", true},
+        {"--binaural --sample-format f32", "e.aif", "2 44100 32 8820", true},
+        {"--sample-format s24", "f.wav", "2 22050 24 4410", false},
+        {"", "g.wav", "2 22050 16 4410", false},
+    };
+    for (const Case& c : cases) {
+        if (c.bMixer && !CliHasMixer()) {
+            continue;
+        }
+        const CliRun run =
+            Cli("render " + in + " -o " + dir.File(c.output) + " " + c.args, kNoBackEnd);
+        EXPECT_EQ(run.exitCode, 0) << c.args << ": " << run.err;
+        EXPECT_EQ(SoxTools::Describe(dir.File(c.output)), c.description) << c.args;
+    }
+}
+
+TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 100, {{0, 0}}));
+    const std::string out = " -o " + dir.File("a.wav");
+    const std::pair<std::string, std::string> cases[] = {
+        {"--ambix --order 0", "--order"},
+        {"--ambix --order 4", "--order"},
+        {"--ambix --order one", "--order"},
+        {"--ambix --rate 44100", "--rate"},
+        {"--ambix --rate fast", "--rate"},
+        {"--ambix --sample-format s8", "--sample-format"},
+        {"--binaural --sample-format F32", "--sample-format"},
+        {"--order 2", "--order"},
+        {"--rate 48000", "--rate"},
+        {"--ambix --binaural", "--ambix"},
+    };
+    for (const auto& [args, named] : cases) {
+        const CliRun run = Cli("render " + in + out + " " + args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
 }

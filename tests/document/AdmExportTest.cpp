@@ -349,7 +349,7 @@ TEST(AdmExportTest, ImportRefusesWhatItCannotTakeNamingIt) {
 
 struct RefusedExport {
     const char* name;
-    std::optional<std::string> sampleFormat;
+    std::optional<SampleFormat> sampleFormat;
     bool bPoints;
     const char* message;
 };
@@ -358,8 +358,8 @@ TEST(AdmExportTest, TheCommandAsksForANameAndRefusesBeforeWritingAnything) {
     TempDir dir;
     const ExportCase& sound = kExports[0];
     const RefusedExport refusals[] = {
-        {"another depth", "s24", true, "An ADM file keeps the sound's own samples (s16), not s24."},
-        {"no points", "s16", false, "No Pan Events to track!"},
+        {"no points", SampleFormat::S16, false, "No Pan Events to track!"},
+        {"no points at the sound's own depth", std::nullopt, false, "No Pan Events to track!"},
     };
     for (const RefusedExport& c : refusals) {
         SCOPED_TRACE(c.name);

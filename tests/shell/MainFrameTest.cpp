@@ -130,6 +130,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"Save &As...", 57604},
           {"Export Stereo File...", 32788},
           {"Export Binaural File...", 32789},
+          {"Export Ambisonics...", 32840},
           {"Export ADM BW64...", 32845},
           {"Preferences...", 32794},
           {QString::fromStdString("&1 " + b), 57616},

@@ -14,9 +14,12 @@
 #include <functional>
 #include <memory>
 
+#include "document/AmbisonicsExportCommand.h"
 #include "document/CTesselDoc.h"
+#include "document/StereoExportCommand.h"
 #include "shell/MySaveAsFileDialog.h"
 #include "support/DocumentTestFiles.h"
+#include "support/MemorySettingsStore.h"
 #include "support/ModalDialog.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -138,5 +141,92 @@ TEST(SaveNameDialog, SaveOnAnUnwritableFileAsksInItsOwnFolderAndSaysWhy) {
         EXPECT_TRUE(bShown);
         EXPECT_EQ(ReadBytes(trap), trapBytes);
         EXPECT_EQ(doc.GetPathName(), path);
+    }
+}
+
+// The export dialogs' lists under the name: what is taken reaches the file, and the next
+// export's dialog starts from it, through the settings.
+TEST(SaveNameDialog, ExportChoicesReachTheFileAndAreRemembered) {
+    class SettingsHost : public TestDocumentHost {
+      public:
+        bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
+            return RunSaveNameDialog(
+                nullptr, request, result, prompts,
+                [this](const std::string& path) { return IsDocumentOpen(path); }, &settings);
+        }
+        MemorySettingsStore settings;
+    };
+    const struct {
+        const char* name;
+        std::function<bool(const CTesselDoc&)> run;
+        std::vector<int> choose;  // the option of each list
+        std::vector<std::string> keys;
+        int channels, bits;  // of the file written
+    } cases[] = {
+        {"stereo-as-the-sound",
+         [](const CTesselDoc& d) { return StereoExportCommand(d).Run(); },
+         {0},
+         {"StereoSampleFormat"},
+         2,
+         16},
+        {"stereo-24",
+         [](const CTesselDoc& d) { return StereoExportCommand(d).Run(); },
+         {2},
+         {"StereoSampleFormat"},
+         2,
+         24},
+        {"ambix-third-float-48k",
+         [](const CTesselDoc& d) { return AmbisonicsExportCommand(d).Run(); },
+         {2, 2, 1},
+         {"AmbisonicsOrder", "AmbisonicsSampleFormat", "AmbisonicsRate"},
+         16,
+         32},
+        {"ambix-second-24",
+         [](const CTesselDoc& d) { return AmbisonicsExportCommand(d).Run(); },
+         {1, 1, 0},
+         {"AmbisonicsOrder", "AmbisonicsSampleFormat", "AmbisonicsRate"},
+         9,
+         24},
+    };
+    TempDir dir;
+    SettingsHost host;
+    host.exportFolder = dir.Path().string() + "/";
+    TestSound sound;
+    sound.points = {{0, -40}, {1000, 40}};
+    sound.chunkFrames = FramesOf(sound);
+    const std::unique_ptr<CTesselDoc> doc = MemoryDocument(host, sound);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = QString(c.name) + ".wav";
+        ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+            for (size_t i = 0; i < c.choose.size(); ++i) {
+                auto* list = dialog.findChild<QComboBox*>(QStringLiteral("saveChoice%1").arg(i));
+                ASSERT_NE(list, nullptr);
+                list->setCurrentIndex(c.choose[i]);
+            }
+            QLineEdit* box = dialog.NameBox();
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(box, file);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        ASSERT_TRUE(c.run(*doc)) << testing::PrintToString(host.prompts.Texts());
+        const Bytes written = ReadBytes(dir.File(file.toStdString()));
+        ASSERT_GT(written.size(), 44u);
+        EXPECT_EQ(written[22], c.channels);
+        EXPECT_EQ(written[34], c.bits);
+        for (size_t i = 0; i < c.keys.size(); ++i) {
+            EXPECT_EQ(host.settings.GetInt("Export", c.keys[i], -1), c.choose[i]) << c.keys[i];
+        }
+        // The next dialog of the kind starts where this one was left.
+        std::vector<int> shown;
+        ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+            for (size_t i = 0; i < c.choose.size(); ++i) {
+                auto* list = dialog.findChild<QComboBox*>(QStringLiteral("saveChoice%1").arg(i));
+                shown.push_back(list != nullptr ? list->currentIndex() : -1);
+            }
+            dialog.reject();
+        });
+        EXPECT_FALSE(c.run(*doc));
+        EXPECT_EQ(shown, c.choose);
     }
 }

@@ -1,0 +1,129 @@
+// Export Ambisonics of a 10-minute mono 16-bit 44.1 kHz sound placed all around (azimuth,
+// elevation and distance moving), as the editor runs it (progress, dither, the file synced and
+// put in place), against copying the file it wrote with dd conv=fsync, in alternating order in
+// the same iterations. Args: the order, the sample format (0 s16, 2 f32) and where the files
+// go (0 the temp folder on disk, 1 /dev/shm). Counters: real_time_x (seconds of sound per
+// second of export) and ratio_to_fsync_copy.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "document/AmbisonicsExportCommand.h"
+#include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
+#include "support/DocumentTestFiles.h"
+#include "support/TempDir.h"
+#include "support/TestDocumentHost.h"
+
+namespace {
+
+constexpr uint32_t kRate = 44100;
+constexpr uint32_t kFrames = 600 * kRate;
+
+TestSound TenMinutesPlaced() {
+    TestSound sound;
+    sound.format = MakeFormat(1, kRate, 16);
+    sound.samples.resize(size_t{kFrames} * 2);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> noise(-8000, 8000);
+    for (size_t i = 0; i < sound.samples.size(); i += 2) {
+        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
+        sound.samples[i] = static_cast<uint8_t>(value & 0xFF);
+        sound.samples[i + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    for (uint32_t k = 0; k <= 40; ++k) {
+        sound.points.push_back({std::min(kFrames - 1, k * (kFrames / 40)), 0});
+    }
+    sound.chunkFrames = kFrames;
+    return sound;
+}
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double CopySeconds(const std::string& from, const std::string& to) {
+    const std::string command = "dd if='" + from + "' of='" + to + "' bs=1M conv=fsync status=none";
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::abort();
+    }
+    const double seconds = Seconds(start);
+    std::filesystem::remove(to);
+    return seconds;
+}
+
+void BM_AmbisonicsExport10Minutes(benchmark::State& state) {
+    const TempDir temp;
+    const std::filesystem::path folder =
+        state.range(2) == 1
+            ? std::filesystem::path("/dev/shm") / ("sonomap-bench-" + std::to_string(::getpid()))
+            : temp.Path();
+    std::filesystem::create_directories(folder);
+    const std::string out = (folder / "out.wav").string();
+    const std::string copy = (folder / "copy.wav").string();
+
+    TestDocumentHost host;
+    const std::unique_ptr<CTesselDoc> doc = MemoryDocument(host, TenMinutesPlaced());
+    // Around the head twice, rising and falling, near and far: a place every 15 s.
+    size_t k = 0;
+    for (PanPoint* point = doc->NextPoint(nullptr); point != nullptr;
+         point = doc->NextPoint(point), ++k) {
+        SetAzimuth(*point, static_cast<int64_t>(k) * 37);
+        point->elevation = static_cast<int32_t>(k % 5) * 20 - 40;
+        point->distanceCm = 50 + static_cast<uint32_t>(k % 7) * 60;
+    }
+    AmbisonicsExport::Options options;
+    options.order = static_cast<int>(state.range(0));
+    options.format = SampleFormatFromIndex(static_cast<int>(state.range(1))).value();
+
+    double exportTotal = 0;
+    double copyTotal = 0;
+    bool bExportFirst = true;
+    for (auto _ : state) {
+        const auto exportOnce = [&] {
+            const auto start = std::chrono::steady_clock::now();
+            if (!AmbisonicsExportCommand(*doc).RenderTo(out, 0, options)) {
+                std::abort();
+            }
+            return Seconds(start);
+        };
+        double exportSeconds = 0;
+        double copySeconds = 0;
+        if (bExportFirst || !std::filesystem::exists(out)) {
+            exportSeconds = exportOnce();
+            copySeconds = CopySeconds(out, copy);
+        } else {
+            copySeconds = CopySeconds(out, copy);
+            exportSeconds = exportOnce();
+        }
+        bExportFirst = !bExportFirst;
+        state.SetIterationTime(exportSeconds);
+        exportTotal += exportSeconds;
+        copyTotal += copySeconds;
+    }
+    state.counters["real_time_x"] = 600.0 * static_cast<double>(state.iterations()) / exportTotal;
+    state.counters["ratio_to_fsync_copy"] = exportTotal / copyTotal;
+    state.counters["output_MB"] = static_cast<double>(std::filesystem::file_size(out)) / 1e6;
+    std::filesystem::remove(out);
+    if (state.range(2) == 1) {
+        std::filesystem::remove_all(folder);
+    }
+}
+BENCHMARK(BM_AmbisonicsExport10Minutes)
+    ->ArgNames({"order", "format", "shm"})
+    ->Args({1, 0, 0})
+    ->Args({1, 0, 1})
+    ->Args({3, 2, 0})
+    ->UseManualTime()
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

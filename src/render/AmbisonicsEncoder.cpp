@@ -1,0 +1,96 @@
+#include "render/AmbisonicsEncoder.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+// The gains of frame f of a run: from + f x step, computed afresh each frame (no running sum,
+// so a long run does not drift). The channel count is fixed per instance so the loop over the
+// channels unrolls and vectorises.
+template <int Channels, int Sources>
+void EncodeFixed(const float* in, uint32_t frames, const float* from, const float* to, float* out) {
+    float step[Sources * Channels];
+    const float scale = 1.0f / static_cast<float>(frames);
+    for (int k = 0; k < Sources * Channels; ++k) {
+        step[k] = (to[k] - from[k]) * scale;
+    }
+    for (uint32_t f = 0; f < frames; ++f) {
+        const float t = static_cast<float>(f);
+        float* frame = out + size_t{f} * Channels;
+        const float s0 = in[size_t{f} * Sources];
+        for (int k = 0; k < Channels; ++k) {
+            frame[k] = s0 * (from[k] + t * step[k]);
+        }
+        if constexpr (Sources == 2) {
+            const float s1 = in[size_t{f} * 2 + 1];
+            for (int k = 0; k < Channels; ++k) {
+                frame[k] += s1 * (from[Channels + k] + t * step[Channels + k]);
+            }
+        }
+    }
+}
+
+template <int Channels>
+void EncodeSources(const float* in, int sources, uint32_t frames, const float* from,
+                   const float* to, float* out) {
+    if (sources == 2) {
+        EncodeFixed<Channels, 2>(in, frames, from, to, out);
+    } else {
+        EncodeFixed<Channels, 1>(in, frames, from, to, out);
+    }
+}
+
+}  // namespace
+
+void AmbisonicsEncoder::Harmonics(int order, double azimuth, double elevation, double gain,
+                                  float* out) {
+    const double theta = azimuth * std::numbers::pi / 180.0;
+    const double phi = elevation * std::numbers::pi / 180.0;
+    const double x = std::cos(theta) * std::cos(phi);
+    const double y = std::sin(theta) * std::cos(phi);
+    const double z = std::sin(phi);
+    double h[kMaxChannels];
+    h[0] = 1.0;
+    h[1] = y;
+    h[2] = z;
+    h[3] = x;
+    const double s3 = std::sqrt(3.0);
+    h[4] = s3 * x * y;
+    h[5] = s3 * y * z;
+    h[6] = 0.5 * (3.0 * z * z - 1.0);
+    h[7] = s3 * x * z;
+    h[8] = 0.5 * s3 * (x * x - y * y);
+    const double s58 = std::sqrt(5.0 / 8.0);
+    const double s38 = std::sqrt(3.0 / 8.0);
+    const double s15 = std::sqrt(15.0);
+    h[9] = s58 * y * (3.0 * x * x - y * y);
+    h[10] = s15 * x * y * z;
+    h[11] = s38 * y * (5.0 * z * z - 1.0);
+    h[12] = 0.5 * z * (5.0 * z * z - 3.0);
+    h[13] = s38 * x * (5.0 * z * z - 1.0);
+    h[14] = 0.5 * s15 * z * (x * x - y * y);
+    h[15] = s58 * x * (x * x - 3.0 * y * y);
+    const int channels = ChannelCount(order < 1 ? 1 : order > kMaxOrder ? kMaxOrder : order);
+    for (int k = 0; k < channels; ++k) {
+        out[k] = static_cast<float>(h[k] * gain);
+    }
+}
+
+void AmbisonicsEncoder::EncodeRun(const float* in, int sources, uint32_t frames, const float* from,
+                                  const float* to, int channels, float* out) {
+    if (frames == 0) {
+        return;
+    }
+    switch (channels) {
+        case 4:
+            EncodeSources<4>(in, sources, frames, from, to, out);
+            break;
+        case 9:
+            EncodeSources<9>(in, sources, frames, from, to, out);
+            break;
+        default:
+            EncodeSources<16>(in, sources, frames, from, to, out);
+            break;
+    }
+}
