@@ -108,7 +108,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
                 m_recording.Press(surface(lane.Value()), lane.ValueAt(at.y()))) {
                 return;
             }
-            if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging) {
+            if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging &&
+                !m_recording.IsRecording()) {
                 if (event.modifiers() & Qt::ControlModifier) {
                     m_points.LaneDeleteAt(at.x(), at.y());
                 } else {
@@ -382,6 +383,9 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (m_points.InPanEditMode()) {
+        if (m_recording.IsRecording()) {
+            return;  // the pass owns the points until playback stops
+        }
         if (event->modifiers() & Qt::ControlModifier) {
             m_points.DeleteAt(at.x(), at.y());
         } else {
@@ -446,6 +450,13 @@ std::string CWaveScrollView::MouseReadout() {
                             m_geometry.PanFromY(m_pointer->y()));
     }
     return m_readouts.MouseText();
+}
+
+void CWaveScrollView::EndPointDrag() {
+    if (m_points.Drag().IsActive()) {
+        m_points.EndDrag();
+        m_dragging = false;
+    }
 }
 
 void CWaveScrollView::mouseReleaseEvent(QMouseEvent* event) {

@@ -143,6 +143,9 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
     const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
     bool IsDragging() const { return m_dragging; }
+    // Ends a point drag in hand as its release would: a recording pass is about to rewrite the
+    // points, the dragged one among them.
+    void EndPointDrag();
     // A recording pass is writing this view's trajectory.
     bool IsRecording() const { return m_recording.IsRecording(); }
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.

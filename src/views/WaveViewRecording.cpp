@@ -45,6 +45,7 @@ std::optional<uint32_t> WaveViewRecording::FrameNow() {
 }
 
 void WaveViewRecording::StartRecorder(uint32_t frame, TrajectoryRecorder::Value value) {
+    m_view.EndPointDrag();
     // The pass before (another value) ends where this one begins.
     m_pRecorder.reset();
     m_pRecorder = std::make_unique<TrajectoryRecorder>(
@@ -56,6 +57,7 @@ bool WaveViewRecording::Press(Surface surface, double value, double second) {
     if (!CanRecord()) {
         return false;
     }
+    m_view.EndPointDrag();
     const TrajectoryRecorder::Value recorded = ValueOf(surface);
     const std::string why = TrajectoryRecorder::WhyNot(m_doc, recorded, m_view.IsAllAround());
     if (!why.empty()) {

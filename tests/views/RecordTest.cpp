@@ -294,6 +294,25 @@ TEST_F(RecordTest, NotArmedOrNotPlayingAPressEditsAsBeforeAndStereoRecordsToo) {
     app->GetPlayback().Stop();
 }
 
+// A point drag still in hand when a pass begins ends first: the pass rewrites the points, the
+// dragged one among them, and the drag must not go on holding it.
+TEST_F(RecordTest, APassBegunDuringAPointDragEndsTheDrag) {
+    Open(kRate * 2, {{0, 0}});
+    app->EnterPanEditMode();
+    Mouse(QEvent::MouseButtonPress, 40);  // grabs a new point, and stays down
+    ASSERT_TRUE(view->IsDragging());
+    app->OnRecordTrajectory();
+    view->Play();
+    ASSERT_TRUE(app->IsPlaying());
+    Run(60);
+    Mouse(QEvent::MouseButtonPress, -40);
+    EXPECT_FALSE(view->IsDragging());
+    Run(60);
+    Mouse(QEvent::MouseButtonRelease, -40);
+    EXPECT_FALSE(view->IsDragging());
+    app->GetPlayback().Stop();
+}
+
 TEST_F(RecordTest, ALoopComesRoundThroughThePlaybackAndEachRoundIsAPass) {
     Open(kRate, {{0, -30}, {kRate, 30}});
     app->OnLoopPlayback();
