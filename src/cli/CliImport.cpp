@@ -1,6 +1,7 @@
 // sonomap-cli import: a file libsndfile reads, converted into a new WAV or AIFF file.
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
@@ -26,12 +27,15 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string ImportUsage() {
-    return "usage: sonomap-cli import IN OUT [--type wav|aiff] [--bits 8|16] [--no-dither]\n"
-           "  Converts IN, any file libsndfile reads (24- or 32-bit and floating-point WAV\n"
-           "  and AIFF, RF64, FLAC, Ogg Vorbis, Opus, CAF, ...), mono or stereo, into OUT:\n"
-           "  16-bit PCM (8-bit with --bits 8) at IN's rate; rates above 48000 Hz are\n"
-           "  resampled to 48000 Hz (44100 Hz for multiples of 11025). A drop in bit depth\n"
-           "  is dithered (TPDF) unless --no-dither is given. IN's pan trajectory is kept;\n"
+    return "usage: sonomap-cli import IN OUT [--type wav|aiff] [--bits 8|16|24|32]\n"
+           "                                 [--no-dither]\n"
+           "  Converts IN, any file libsndfile reads (FLAC, RF64, CAF, Ogg Vorbis, Opus,\n"
+           "  WAV and AIFF of any encoding, ...), mono or stereo, into OUT at IN's depth:\n"
+           "  floating point stays 32-bit float, integers 16, 24 or 32 bits as they fit, lossy\n"
+           "  codecs become 16 bits; --bits gives the PCM width instead. The rate is IN's;\n"
+           "  rates above 48000 Hz are resampled to 48000 Hz (44100 Hz for multiples of\n"
+           "  11025), rates below 6000 Hz to 8000 Hz. A drop in bit depth is dithered (TPDF)\n"
+           "  unless --no-dither is given. IN's pan trajectory is kept;\n"
            "  an ADM file's objects (one per channel, of type Objects) become it.\n"
            "  Without --type the type follows OUT's extension (.aif or .aiff: AIFF, else\n"
            "  WAV). OUT must not be IN.\n";
@@ -48,10 +52,10 @@ int RunImport(const std::vector<std::string>& words) {
     ImportOptions options;
     options.bDither = !args.Flag("--no-dither");
     if (const auto bits = args.Option("--bits")) {
-        if (*bits != "8" && *bits != "16") {
-            return ImportUsageError("--bits is 8 or 16, not '" + *bits + "'");
+        if (*bits != "8" && *bits != "16" && *bits != "24" && *bits != "32") {
+            return ImportUsageError("--bits is 8, 16, 24 or 32, not '" + *bits + "'");
         }
-        options.bits = *bits == "8" ? 8 : 16;
+        options.bits = std::stoi(*bits);
     }
     CliHost::SaveTarget target{args.Positional()[1], std::nullopt};
     if (const auto type = args.Option("--type")) {

@@ -119,8 +119,9 @@ bool SoundImport::AskToImport(const std::string& path, const std::string& refusa
     }
     std::string offer = refusal + "\n\nSonomap can import it instead (" +
                         importer.GetDescription() + ", " + ChannelWord(importer.GetChannels()) +
-                        ", " + std::to_string(importer.GetSampleRate()) +
-                        " Hz) as a new 16-bit document";
+                        ", " + std::to_string(importer.GetSampleRate()) + " Hz) as a new " +
+                        std::to_string(importer.TargetBits()) + "-bit " +
+                        (importer.TargetIsFloat() ? "float " : "") + "document";
     if (importer.GetImportRate() != importer.GetSampleRate()) {
         offer += " at " + std::to_string(importer.GetImportRate()) + " Hz";
     }

@@ -1,6 +1,7 @@
 #include "formats/PcmQuantizer.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -8,10 +9,17 @@ constexpr double kInt32Scale = 2147483648.0;  // 2^31: full scale at 32 bits
 constexpr int32_t kInt32Max = 2147483647;
 constexpr int32_t kInt32Min = -2147483647 - 1;
 
+int KnownBits(int bits) {
+    return bits == 8 || bits == 24 || bits == 32 ? bits : 16;
+}
+
 }  // namespace
 
-PcmQuantizer::PcmQuantizer(int bits, bool bDither, uint64_t seed)
-    : m_bits(bits == 8 ? 8 : 16), m_bDither(bDither), m_state(seed == 0 ? kDefaultSeed : seed) {}
+PcmQuantizer::PcmQuantizer(int bits, bool bDither, uint64_t seed, bool bFloat)
+    : m_bits(bFloat ? 32 : KnownBits(bits)),
+      m_bFloat(bFloat),
+      m_bDither(bDither && !bFloat),
+      m_state(seed == 0 ? kDefaultSeed : seed) {}
 
 int32_t PcmQuantizer::ToInt32(double x, bool& bClipped) {
     const double scaled = x * kInt32Scale;
@@ -46,18 +54,22 @@ int32_t PcmQuantizer::Quantize(double x) {
     bool bClipped = false;
     const int32_t wide = ToInt32(x, bClipped);
     const int shift = 32 - m_bits;
-    const int32_t top = (1 << (m_bits - 1)) - 1;
-    const int32_t bottom = -top - 1;
+    const int64_t top = (int64_t{1} << (m_bits - 1)) - 1;
+    const int64_t bottom = -top - 1;
     int32_t value;
-    if (!m_bDither) {
+    if (shift == 0 && !m_bDither) {
+        value = wide;
+    } else if (!m_bDither) {
         // Half up; the few values that would round past the top are clipped to it.
         const int64_t rounded = (int64_t{wide} + (int64_t{1} << (shift - 1))) >> shift;
-        value = rounded > top ? top : static_cast<int32_t>(rounded);
+        value = static_cast<int32_t>(rounded > top ? top : rounded);
     } else {
         const double noise = NextUniform() + NextUniform() - 1.0;
         const double exact = static_cast<double>(wide) / static_cast<double>(int64_t{1} << shift);
         const double rounded = std::floor(exact + noise + 0.5);
-        value = rounded > top ? top : rounded < bottom ? bottom : static_cast<int32_t>(rounded);
+        value = rounded > static_cast<double>(top)      ? static_cast<int32_t>(top)
+                : rounded < static_cast<double>(bottom) ? static_cast<int32_t>(bottom)
+                                                        : static_cast<int32_t>(rounded);
     }
     if (bClipped) {
         ++m_clipped;
@@ -66,6 +78,23 @@ int32_t PcmQuantizer::Quantize(double x) {
 }
 
 void PcmQuantizer::Convert(const double* in, size_t count, uint8_t* out) {
+    if (m_bFloat) {
+        for (size_t i = 0; i < count; ++i) {
+            const auto value = static_cast<float>(in[i]);
+            std::memcpy(out + 4 * i, &value, sizeof value);
+        }
+        return;
+    }
+    if (m_bits == 24 || m_bits == 32) {
+        const size_t width = static_cast<size_t>(m_bits / 8);
+        for (size_t i = 0; i < count; ++i) {
+            const auto value = static_cast<uint32_t>(Quantize(in[i]));
+            for (size_t b = 0; b < width; ++b) {
+                out[width * i + b] = static_cast<uint8_t>(value >> (8 * b));
+            }
+        }
+        return;
+    }
     if (m_bits == 8) {
         for (size_t i = 0; i < count; ++i) {
             out[i] = static_cast<uint8_t>(Quantize(in[i]) + 128);

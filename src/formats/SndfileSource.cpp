@@ -176,6 +176,7 @@ void SndfileSource::Describe(int format) {
     const int major = format & SF_FORMAT_TYPEMASK;
     const int subtype = format & SF_FORMAT_SUBMASK;
     m_sourceBits = IntegerBits(subtype);
+    m_bFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     m_description = FormatName(major);
     const std::string encoding = FormatName(subtype);
     if (!encoding.empty()) {

@@ -35,6 +35,8 @@ class SndfileSource {
     // The bits of an integer encoding (8, 16, 24, 32, also 12 or 20 for some codecs); 0 for
     // floating point and lossy codecs, whose precision no PCM target reaches.
     int GetSourceBits() const { return m_sourceBits; }
+    // Whether the samples are stored as floating point (32 or 64 bits).
+    bool IsFloat() const { return m_bFloat; }
     // Whether the container's chunks (and so a pan chunk in it) are big-endian (AIFF) or
     // little-endian (WAV, RF64, Wave64); none when the container has no such chunks.
     std::optional<bool> ChunksBigEndian() const { return m_chunksBigEndian; }
@@ -57,6 +59,7 @@ class SndfileSource {
     int m_sampleRate = 0;
     int64_t m_frames = 0;
     int m_sourceBits = 0;
+    bool m_bFloat = false;
     std::optional<bool> m_chunksBigEndian;
     std::string m_description;
     std::string m_error;

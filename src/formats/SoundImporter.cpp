@@ -69,7 +69,8 @@ void WriteU32(uint8_t* at, uint64_t value) {
 
 SoundImporter::SoundImporter(const std::string& path, const ImportOptions& options)
     : m_path(path), m_options(options) {
-    m_options.bits = options.bits == 8 ? 8 : 16;
+    const int bits = options.bits;
+    m_options.bits = bits == 8 || bits == 16 || bits == 24 || bits == 32 ? bits : 0;
 }
 
 uint32_t SoundImporter::ImportRate(uint32_t sourceRate) {
@@ -85,9 +86,27 @@ uint32_t SoundImporter::ImportRate(uint32_t sourceRate) {
     return sourceRate % 11025 == 0 ? 44100 : kMaxRate;
 }
 
-bool SoundImporter::DropsBitDepth() const {
+bool SoundImporter::TargetIsFloat() const {
+    return m_options.bits == 0 && m_source.IsFloat();
+}
+
+int SoundImporter::TargetBits() const {
+    if (m_options.bits != 0) {
+        return m_options.bits;
+    }
     const int bits = m_source.GetSourceBits();
-    return bits == 0 || bits > m_options.bits || GetImportRate() != GetSampleRate();
+    if (m_source.IsFloat() || bits > 24) {
+        return 32;
+    }
+    return bits > 16 ? 24 : 16;
+}
+
+bool SoundImporter::DropsBitDepth() const {
+    if (TargetIsFloat()) {
+        return false;
+    }
+    const int bits = m_source.GetSourceBits();
+    return bits == 0 || bits > TargetBits() || GetImportRate() != GetSampleRate();
 }
 
 SoundImporter::Status SoundImporter::Examine() {
@@ -109,7 +128,7 @@ SoundImporter::Status SoundImporter::Examine() {
         // A stream of unknown length declares the largest count; it is judged as it reads.
         const uint64_t frames = ImportResampler::OutputFrames(static_cast<uint64_t>(GetFrames()),
                                                               GetSampleRate(), GetImportRate());
-        const uint64_t frameBytes = static_cast<uint64_t>(GetChannels()) * (m_options.bits / 8);
+        const uint64_t frameBytes = static_cast<uint64_t>(GetChannels()) * (TargetBits() / 8);
         if (frames > kMaxDataBytes / frameBytes) {
             status = Status::TooLong;
         }
@@ -160,7 +179,8 @@ SoundImporter::Status SoundImporter::Import(ImportedSound& sound) {
 
 SoundImporter::Status SoundImporter::ReadSamples(ImportedSound& sound) {
     const auto channels = static_cast<size_t>(GetChannels());
-    const size_t sampleBytes = static_cast<size_t>(m_options.bits / 8);
+    const int bits = TargetBits();
+    const size_t sampleBytes = static_cast<size_t>(bits / 8);
     const size_t frameBytes = channels * sampleBytes;
     const uint32_t rate = GetImportRate();
     const bool bResample = rate != GetSampleRate();
@@ -176,7 +196,7 @@ SoundImporter::Status SoundImporter::ReadSamples(ImportedSound& sound) {
         if (!output.Reserve(static_cast<size_t>(reserve))) {
             return Status::OutOfMemory;
         }
-        PcmQuantizer quantizer(m_options.bits, bDither, m_options.seed);
+        PcmQuantizer quantizer(bits, bDither, m_options.seed, TargetIsFloat());
         std::optional<ImportResampler> resampler;
         if (bResample) {
             resampler.emplace(GetSampleRate(), rate, GetChannels());
@@ -239,12 +259,12 @@ SoundImporter::Status SoundImporter::ReadSamples(ImportedSound& sound) {
             return Status::Empty;
         }
 
-        sound.format.formatTag = 1;
+        sound.format.formatTag = TargetIsFloat() ? kFormatTagFloat : kFormatTagPcm;
         sound.format.channels = static_cast<uint16_t>(channels);
         sound.format.sampleRate = rate;
         sound.format.blockAlign = static_cast<uint16_t>(frameBytes);
         sound.format.avgBytesPerSec = rate * static_cast<uint32_t>(frameBytes);
-        sound.format.bitsPerSample = static_cast<uint16_t>(m_options.bits);
+        sound.format.bitsPerSample = static_cast<uint16_t>(bits);
         sound.dataBytes = static_cast<uint32_t>(output.Used());
         sound.samples = output.Take();
         sound.sourceRate = GetSampleRate();

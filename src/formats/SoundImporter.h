@@ -14,12 +14,14 @@
 // How a file is imported: the width of the new samples and whether a drop in bit depth is
 // dithered (TPDF, from the seed, so the same file always imports the same way).
 struct ImportOptions {
-    int bits = 16;  // 8 or 16
+    // 0: as deep as the source (see SoundImporter::TargetBits); else 8, 16, 24 or 32 bits of
+    // integer PCM.
+    int bits = 0;
     bool bDither = true;
     uint64_t seed = PcmQuantizer::kDefaultSeed;
 };
 
-// A sound as import makes it: PCM of the in-memory convention, the source's channels, at the
+// A sound as import makes it: samples of the in-memory convention, the source's channels, at the
 // source's rate or, outside the rates Sonomap plays, resampled to 48000 or 44100 Hz above them
 // and to 8000 Hz below.
 struct ImportedSound {
@@ -76,6 +78,11 @@ class SoundImporter {
     uint32_t GetImportRate() const { return ImportRate(GetSampleRate()); }
     int64_t GetFrames() const { return m_source.GetFrames(); }
     const std::string& GetDescription() const { return m_source.GetDescription(); }
+    // The width of the imported samples in bits, after Examine. Unless the options ask for a
+    // width, a float source gives 32-bit floats, an integer source the narrowest of 16, 24 or
+    // 32 bits that holds all of its bits, and a lossy one 16 bits.
+    int TargetBits() const;
+    bool TargetIsFloat() const;
     // Whether the conversion lowers the bit depth, so dither applies.
     bool DropsBitDepth() const;
     const std::string& GetError() const { return m_error; }

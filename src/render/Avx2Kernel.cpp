@@ -67,6 +67,10 @@ template <int J>
 // sse::StoreFourPairs on one register of four pairs: the same lane operations, once.
 template <int Width>
 [[gnu::always_inline]] inline void StoreFourPairs(__m256 pairs, uint8_t* out) {
+    if constexpr (Width == kFloatWidth) {
+        _mm256_storeu_ps(reinterpret_cast<float*>(out), pairs);
+        return;
+    }
     const __m256 ordered = _mm256_cmp_ps(pairs, pairs, _CMP_ORD_Q);
     const __m256 clipped =
         _mm256_min_ps(_mm256_max_ps(pairs, _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f));

@@ -41,8 +41,15 @@ using SampleKernel = StereoSample (*)(FilterState& state, float in);
 // stored stereo pairs of that width out; the same bytes as SampleKernel one frame at a time.
 using FramesKernel = void (*)(FilterState& state, const uint8_t* in, uint32_t count, uint8_t* out);
 
+// The kernels' pseudo sample width of their working form: floats in 16-bit scale, stored as
+// they are, never clipped.
+constexpr int kFloatWidth = 4;
+
 // The entry points for one band shape (section count and mode).
 struct FilterKernels {
     SampleKernel sample;
     FramesKernel frames[2][2];  // by sample width (1, 2 bytes) and channel count (1, 2)
+    // Mono floats in 16-bit scale in, float pairs out as they come (nothing clipped): the
+    // working form deeper samples are converted to and from.
+    FramesKernel floats;
 };

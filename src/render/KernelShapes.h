@@ -4,7 +4,8 @@
 
 // The band shapes the rate table holds, each mapped to its instance of a kernel template.
 // Kernel<Sections, Mode> provides Sample (a SampleKernel) and Frames<Width, Channels> (a
-// FramesKernel). Find returns null for a shape that is not listed.
+// FramesKernel), Width kFloatWidth with one channel included. Find returns null for a shape that is
+// not listed.
 template <template <int, FilterMode> class Kernel>
 class KernelShapes {
   public:
@@ -31,7 +32,8 @@ class KernelShapes {
                 M,
                 {&K::Sample,
                  {{&K::template Frames<1, 1>, &K::template Frames<1, 2>},
-                  {&K::template Frames<2, 1>, &K::template Frames<2, 2>}}}};
+                  {&K::template Frames<2, 1>, &K::template Frames<2, 2>}},
+                 &K::template Frames<kFloatWidth, 1>}};
     }
 
     static constexpr Shape kShapes[] = {

@@ -4,12 +4,19 @@
 #include <cstdint>
 #include <cstring>
 
+#include "render/FilterState.h"
+
 // Stored samples to and from the filter's 16-bit scale, one at a time. Stored samples are 8-bit
 // unsigned with 128 as silence, 16-, 24- or 32-bit signed little-endian, or 32-bit floats. Inline,
 // as every kernel's tail runs through these.
 class SampleCodec {
   public:
     static float Read(const uint8_t* stored, int sampleWidth) {
+        if (sampleWidth == kFloatWidth) {
+            float v;
+            std::memcpy(&v, stored, sizeof v);
+            return v;
+        }
         if (sampleWidth == 1) {
             return static_cast<float>((static_cast<int>(stored[0]) - 128) * 256);
         }
@@ -74,6 +81,11 @@ class SampleCodec {
 
     // Clips, truncates and stores left then right in the given width (1 or 2 bytes each).
     static void WritePair(float left, float right, int sampleWidth, uint8_t* out) {
+        if (sampleWidth == kFloatWidth) {
+            const float pair[2] = {left, right};
+            std::memcpy(out, pair, sizeof pair);
+            return;
+        }
         Store(Clip(left), sampleWidth, out);
         Store(Clip(right), sampleWidth, out + sampleWidth);
     }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "render/Avx2Kernel.h"
+#include "render/DeepBlockCodec.h"
 #include "render/PlainKernel.h"
 #include "render/SampleCodec.h"
 #include "render/SseKernel.h"
@@ -171,16 +172,20 @@ void SpatialFilter::WriteSamplePair(float left, float right, int sampleWidth, ui
 
 void SpatialFilter::ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat,
                                       uint32_t count, uint8_t* out) {
-    const int width = bits / 8;
-    for (uint32_t i = 0; i < count; ++i) {
-        float sample = SampleCodec::ReadDeep(in, bits, bFloat);
-        if (channels == 2) {
-            sample = (sample + SampleCodec::ReadDeep(in + width, bits, bFloat)) * 0.5f;
-        }
-        const Stereo pair = ProcessSample(sample);
-        SampleCodec::StoreDeep(pair.left, bits, bFloat, out);
-        SampleCodec::StoreDeep(pair.right, bits, bFloat, out + width);
-        in += width * channels;
-        out += 2 * width;
+    // A block of the working form at a time: small enough to stay in the first-level cache.
+    constexpr uint32_t kBlockFrames = 512;
+    alignas(32) float mono[kBlockFrames];
+    alignas(32) float pairs[2 * kBlockFrames];
+    const size_t inBytes = size_t{bits / 8u} * static_cast<size_t>(channels);
+    const size_t outBytes = 2u * (bits / 8u);
+    while (count > 0) {
+        const uint32_t n = count < kBlockFrames ? count : kBlockFrames;
+        DeepBlockCodec::ReadMono(in, channels, bits, bFloat, n, mono);
+        m_pKernels->floats(m_state, reinterpret_cast<const uint8_t*>(mono), n,
+                           reinterpret_cast<uint8_t*>(pairs));
+        DeepBlockCodec::StorePairs(pairs, n, bits, bFloat, out);
+        in += n * inBytes;
+        out += n * outBytes;
+        count -= n;
     }
 }

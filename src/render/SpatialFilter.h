@@ -52,7 +52,8 @@ class SpatialFilter {
     }
 
     // ProcessFrames for deep samples: bits 24 or 32, or 32-bit floats (bFloat), in and out at
-    // the same width, through the same kernel one frame at a time.
+    // the same width. The same values as reading each frame with SampleCodec::ReadDeep, one
+    // ProcessSample and StoreDeep of the pair, in blocks through the bulk kernels.
     void ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat, uint32_t count,
                            uint8_t* out);
 

@@ -33,6 +33,10 @@ template <int Width>
 // WritePair on lanes 0 and 1: left then right.
 template <int Width>
 [[gnu::always_inline]] inline void StorePair(__m128 pair, uint8_t* out) {
+    if constexpr (Width == kFloatWidth) {
+        _mm_storel_pi(reinterpret_cast<__m64*>(out), pair);
+        return;
+    }
     __m128i value = StoredValues<Width>(pair);
     if constexpr (Width == 1) {
         value = _mm_packus_epi16(_mm_packs_epi32(value, value), value);
@@ -48,6 +52,11 @@ template <int Width>
 // Four pairs, two to a register, in one store.
 template <int Width>
 [[gnu::always_inline]] inline void StoreFourPairs(__m128 pairs01, __m128 pairs23, uint8_t* out) {
+    if constexpr (Width == kFloatWidth) {
+        _mm_storeu_ps(reinterpret_cast<float*>(out), pairs01);
+        _mm_storeu_ps(reinterpret_cast<float*>(out) + 4, pairs23);
+        return;
+    }
     const __m128i words =
         _mm_packs_epi32(StoredValues<Width>(pairs01), StoredValues<Width>(pairs23));
     if constexpr (Width == 1) {
@@ -62,7 +71,10 @@ template <int Width>
 template <int Width, int Channels>
 [[gnu::always_inline]] inline __m128 LoadFourFrames(const uint8_t* in) {
     __m128i left, right;
-    if constexpr (Width == 2 && Channels == 1) {
+    if constexpr (Width == kFloatWidth) {
+        static_assert(Channels == 1, "the working form is mono");
+        return _mm_loadu_ps(reinterpret_cast<const float*>(in));
+    } else if constexpr (Width == 2 && Channels == 1) {
         const __m128i raw = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
         return _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16));
     } else if constexpr (Width == 2) {

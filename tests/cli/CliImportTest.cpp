@@ -33,14 +33,28 @@ class CliImport : public ::testing::Test {
         return path;
     }
 
+    // The bytes of sox's raw little-endian reading of path with this encoding ("-e" value and
+    // "-b" option).
+    std::vector<uint8_t> RawOf(const std::string& path, const std::string& encoding) {
+        const std::string raw = dir.File("raw.raw");
+        const Outcome made =
+            Command("sox -D " + Quote(path) + " -t raw -L -e " + encoding + " " + Quote(raw));
+        EXPECT_EQ(made.status, 0) << made.output;
+        std::ifstream file(raw, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                   std::istreambuf_iterator<char>());
+        EXPECT_FALSE(bytes.empty());
+        return bytes;
+    }
+
     TempDir dir;
     std::string out, err;
 };
 
 }  // namespace
 
-// The done-when formats: 24-bit and float WAV, FLAC and RF64 each become a 16-bit WAV whose
-// samples are sox's own conversion of the source.
+// Asked for 16 bits, 24-bit and float WAV, FLAC and RF64 each become a 16-bit WAV whose samples
+// are sox's own conversion of the source.
 TEST_F(CliImport, TheEverydayFormatsImportWithSoxsSamples) {
     const std::string wav24 = Sox("a.wav", "-r 44100 -c 2 -b 24 -e signed-integer");
     const std::string rf64 = dir.File("a.rf64");
@@ -58,7 +72,8 @@ TEST_F(CliImport, TheEverydayFormatsImportWithSoxsSamples) {
         SCOPED_TRACE(input.path);
         const std::string output = dir.File("out.wav");
         std::remove(output.c_str());
-        ASSERT_EQ(Cli("import " + Quote(input.path) + " " + Quote(output) + " --no-dither"), 0)
+        ASSERT_EQ(
+            Cli("import " + Quote(input.path) + " " + Quote(output) + " --bits 16 --no-dither"), 0)
             << err;
         EXPECT_EQ(err, "");
         EXPECT_EQ(Info("-t", output), "wav");
@@ -69,10 +84,67 @@ TEST_F(CliImport, TheEverydayFormatsImportWithSoxsSamples) {
                     SoxPcm(input.reference, 16, false, dir.File("ref.raw")));
         // With dither (the default) it is as close as dither allows.
         std::remove(output.c_str());
-        ASSERT_EQ(Cli("import " + Quote(input.path) + " " + Quote(output)), 0) << err;
+        ASSERT_EQ(Cli("import " + Quote(input.path) + " " + Quote(output) + " --bits 16"), 0)
+            << err;
         EXPECT_LE(RmsDifference(Samples16(SoxPcm(output, 16, false, dir.File("ours.raw"))),
                                 Samples16(SoxPcm(input.reference, 16, false, dir.File("r.raw")))),
                   1.0);
+    }
+}
+
+// Without --bits the document is as deep as the source: the same samples where the rate stays,
+// and sox's own conversion at 16-bit scale where it changes (or 64-bit floats become 32-bit).
+TEST_F(CliImport, ImportKeepsTheSourcesDepth) {
+    struct Case {
+        const char* name;
+        const char* make;  // sox options of the source
+        const char* out;   // the imported file's name
+        int bits;
+        const char* form;  // "int" or "float"
+        unsigned rate;     // the imported rate
+        bool bExact;       // the source's own samples (no resampling, no narrower floats)
+    };
+    const Case cases[] = {
+        {"s16.flac", "-r 44100 -c 2 -b 16", "a.wav", 16, "int", 44100, true},
+        {"s24.flac", "-r 44100 -c 2 -b 24", "b.wav", 24, "int", 44100, true},
+        {"s24.wav", "-r 22050 -c 1 -b 24 -e signed-integer", "c.aif", 24, "int", 22050, true},
+        {"s32.wav", "-r 32000 -c 2 -b 32 -e signed-integer", "d.wav", 32, "int", 32000, true},
+        {"s32.aiff", "-r 48000 -c 1 -b 32 -e signed-integer", "e.wav", 32, "int", 48000, true},
+        {"f32.wav", "-r 44100 -c 2 -b 32 -e floating-point", "f.aif", 32, "float", 44100, true},
+        {"f32.aifc", "-t aifc -r 16000 -c 1 -b 32 -e floating-point", "g.wav", 32, "float", 16000,
+         true},
+        {"f64.wav", "-r 8000 -c 1 -b 64 -e floating-point", "h.wav", 32, "float", 8000, false},
+        {"r96.flac", "-r 96000 -c 2 -b 24", "i.wav", 24, "int", 48000, false},
+        {"r88.wav", "-r 88200 -c 1 -b 32 -e floating-point", "j.wav", 32, "float", 44100, false},
+        {"r4k.wav", "-r 4000 -c 1 -b 24 -e signed-integer", "k.aif", 24, "int", 8000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = Sox(c.name, c.make);
+        const std::string output = dir.File(c.out);
+        ASSERT_EQ(Cli("import " + Quote(in) + " " + Quote(output)), 0) << err;
+        ASSERT_EQ(Cli("info " + Quote(output)), 0) << err;
+        EXPECT_NE(out.find("\"bitsPerSample\": " + std::to_string(c.bits) + ","), std::string::npos)
+            << out;
+        EXPECT_NE(out.find(std::string("\"sampleFormat\": \"") + c.form + "\""), std::string::npos)
+            << out;
+        EXPECT_EQ(Info("-r", output), std::to_string(c.rate));
+        EXPECT_EQ(Info("-c", output), Info("-c", in));
+        if (c.bExact) {
+            const std::string encoding = std::string(c.form) == "float"
+                                             ? "floating-point -b 32"
+                                             : "signed-integer -b " + std::to_string(c.bits);
+            EXPECT_TRUE(RawOf(output, encoding) == RawOf(in, encoding));
+        } else {
+            const std::vector<int16_t> ours =
+                Samples16(SoxPcm(output, 16, false, dir.File("ours.raw")));
+            const std::vector<int16_t> sox = Samples16(
+                SoxPcm(in, 16, false, dir.File("sox.raw"), "rate -v " + std::to_string(c.rate)));
+            ASSERT_EQ(ours.size(), sox.size());
+            // Up-sampling differs from sox's by a step here and there, as at 16 bits.
+            EXPECT_LE(Compare(ours, sox).largest, 2);
+            EXPECT_LT(RmsDifference(ours, sox), 0.5);
+        }
     }
 }
 
@@ -96,8 +168,8 @@ TEST_F(CliImport, UsageErrorsExitWith2) {
     EXPECT_EQ(Cli("import " + Quote(in)), 2);
     EXPECT_NE(err.find("sonomap-cli import: name IN and OUT"), std::string::npos) << err;
     EXPECT_NE(err.find("usage: sonomap-cli import IN OUT"), std::string::npos) << err;
-    EXPECT_EQ(Cli("import " + Quote(in) + " " + o + " --bits 24"), 2);
-    EXPECT_NE(err.find("--bits is 8 or 16, not '24'"), std::string::npos) << err;
+    EXPECT_EQ(Cli("import " + Quote(in) + " " + o + " --bits 12"), 2);
+    EXPECT_NE(err.find("--bits is 8, 16, 24 or 32, not '12'"), std::string::npos) << err;
     EXPECT_EQ(Cli("import " + Quote(in) + " " + o + " --type flac"), 2);
     EXPECT_NE(err.find("--type is wav or aiff, not 'flac'"), std::string::npos) << err;
     EXPECT_EQ(Cli("import " + Quote(in) + " " + o + " --dither"), 2);

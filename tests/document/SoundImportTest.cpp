@@ -95,7 +95,7 @@ class SoundImportTest : public ::testing::Test {
 TEST_F(SoundImportTest, AnImportIsAnUntitledModifiedWaveDocument) {
     const std::string path = Write("take.wav", Sound24());
     CTesselDoc doc(host);
-    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path));
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path, ImportOptions{16}));
     EXPECT_TRUE(host.prompts.Boxes().empty());
     EXPECT_EQ(doc.GetTitle(), "take (imported)");
     EXPECT_EQ(doc.GetPathName(), "");
@@ -122,7 +122,7 @@ TEST_F(SoundImportTest, TheFirstSaveAsksForAWaveNameAndLeavesTheSourceAlone) {
     const std::string path = Write("take.wav", Sound24());
     const Bytes source = ReadBytes(path);
     CTesselDoc doc(host);
-    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path));
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, path, ImportOptions{16}));
     host.saveNames.push_back(std::nullopt);
     EXPECT_FALSE(DocumentSave(doc).Save());
     ASSERT_EQ(host.saveRequests.size(), 1u);
@@ -173,7 +173,7 @@ TEST_F(SoundImportTest, SamplesBeyondFullScaleAreReported) {
     Bytes data(sizeof values);
     std::memcpy(data.data(), values, sizeof values);
     CTesselDoc doc(host);
-    ASSERT_TRUE(SoundImport(host).ImportInto(doc, Write("loud.wav", WaveFile(format, data))));
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, Write("loud.wav", WaveFile(format, data)), {16}));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text,
               "2 samples of loud.wav lay beyond full scale and were clipped.");
@@ -232,7 +232,7 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     const UserPrompts::Box& box = host.prompts.Boxes()[0];
     EXPECT_EQ(box.text, std::string(kBadFormat) +
                             "\n\nSonomap can import it instead (WAV (Microsoft), Signed 24 bit "
-                            "PCM, mono, 96000 Hz) as a new 16-bit document at 48000 Hz.\nImport "
+                            "PCM, mono, 96000 Hz) as a new 24-bit document at 48000 Hz.\nImport "
                             "it?");
     EXPECT_EQ(box.buttons, Buttons::YesNo);
     EXPECT_EQ(box.defaultAnswer, Answer::No);

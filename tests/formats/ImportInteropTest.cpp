@@ -115,7 +115,7 @@ std::unique_ptr<TempDir> ImportInterop::s_dir;
 
 TEST_P(ImportInterop, WithoutDitherEverySampleIsSoxsOwn) {
     const Case c = GetParam();
-    ImportOptions options;
+    ImportOptions options{16};
     options.bDither = false;
     SoundImporter importer(File(c.name), options);
     ImportedSound sound;
@@ -139,7 +139,7 @@ TEST_P(ImportInterop, WithoutDitherEverySampleIsSoxsOwn) {
 
 TEST_P(ImportInterop, EightBitsWithoutDitherAreSoxsOwnToo) {
     const Case c = GetParam();
-    ImportOptions options;
+    ImportOptions options{16};
     options.bDither = false;
     options.bits = 8;
     SoundImporter importer(File(c.name), options);
@@ -155,7 +155,7 @@ TEST_P(ImportInterop, EightBitsWithoutDitherAreSoxsOwnToo) {
 
 TEST_P(ImportInterop, WithDitherTheErrorIsThatOfDither) {
     const Case c = GetParam();
-    SoundImporter importer(File(c.name), ImportOptions{});
+    SoundImporter importer(File(c.name), ImportOptions{16});
     ImportedSound sound;
     ASSERT_EQ(importer.Import(sound), SoundImporter::Status::Ok) << importer.GetError();
     const std::vector<int16_t> ours = Samples16(Bytes(sound));
@@ -177,7 +177,7 @@ TEST_P(ImportInterop, WithDitherTheErrorIsThatOfDither) {
         Samples16(SoxPcm(ReferenceFile(c), 16, true, m_scratch.File("dithered.raw")));
     EXPECT_LE(RmsDifference(ours, soxDithered), 1.0);
     // The same file imports the same way again.
-    SoundImporter again(File(c.name), ImportOptions{});
+    SoundImporter again(File(c.name), ImportOptions{16});
     ImportedSound second;
     ASSERT_EQ(again.Import(second), SoundImporter::Status::Ok);
     EXPECT_EQ(Samples16(Bytes(second)), ours);
@@ -206,7 +206,7 @@ class ImportTools : public ::testing::Test {
 // the float decoding only where a value falls on a half step.
 TEST_F(ImportTools, VorbisIsWithinAHalfStepOfSoxsOwnDecoder) {
     const std::string path = Sox("v.ogg", "-r 44100 -c 2");
-    ImportOptions options;
+    ImportOptions options{16};
     options.bDither = false;
     SoundImporter importer(path, options);
     ImportedSound sound;
@@ -245,7 +245,7 @@ TEST_F(ImportTools, OpusImportsAsLibsndfileDecodesIt) {
         reference.push_back(static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0)));
     }
 
-    ImportOptions options;
+    ImportOptions options{16};
     options.bDither = false;
     SoundImporter importer(path, options);
     ImportedSound sound;
@@ -259,7 +259,7 @@ TEST_F(ImportTools, OpusImportsAsLibsndfileDecodesIt) {
     EXPECT_LE(Compare(ours, reference).largest, 1);
     EXPECT_LT(Compare(ours, reference).count, 10u);
 
-    SoundImporter dithered(path, ImportOptions{});
+    SoundImporter dithered(path, ImportOptions{16});
     ImportedSound withDither;
     ASSERT_EQ(dithered.Import(withDither), SoundImporter::Status::Ok);
     EXPECT_TRUE(withDither.bDithered);
@@ -280,7 +280,7 @@ TEST_F(ImportTools, HighRatesResampleAsSoxDoes) {
         const std::string path =
             Sox("r" + std::to_string(rate.from) + ".wav",
                 "-r " + std::to_string(rate.from) + " -c 2 -b 24 -e signed-integer");
-        ImportOptions options;
+        ImportOptions options{16};
         options.bDither = false;
         SoundImporter importer(path, options);
         ASSERT_EQ(importer.Examine(), SoundImporter::Status::Ok);

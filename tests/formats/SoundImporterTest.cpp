@@ -68,7 +68,7 @@ class SoundImporterTest : public ::testing::Test {
         WriteBytes(m_dir.File(name), bytes);
         return m_dir.File(name);
     }
-    Status Import(const std::string& path, ImportedSound& sound, ImportOptions options = {}) {
+    Status Import(const std::string& path, ImportedSound& sound, ImportOptions options = {16}) {
         options.bDither = false;
         SoundImporter importer(path, options);
         return importer.Import(sound);
@@ -156,7 +156,7 @@ TEST_F(SoundImporterTest, ResamplingMovesThePanPointsWithTheSound) {
 TEST_F(SoundImporterTest, RefusesMoreThanTwoChannelsNamingTheCount) {
     Bytes data(3 * 2 * 10, 0);
     const std::string path = Write("three.wav", WaveFile(MakeFormat(3, 22050, 16), data));
-    SoundImporter importer(path, ImportOptions{});
+    SoundImporter importer(path, ImportOptions{16});
     EXPECT_EQ(importer.Examine(), Status::TooManyChannels);
     EXPECT_EQ(importer.GetChannels(), 3);
     ImportedSound sound;
@@ -233,7 +233,7 @@ TEST_F(SoundImporterTest, CutFilesNeverCrashAndKeepWhatIsThere) {
         SCOPED_TRACE(length);
         const std::string path =
             Write("cut.wav", Bytes(whole.begin(), whole.begin() + long(length)));
-        SoundImporter importer(path, ImportOptions{});
+        SoundImporter importer(path, ImportOptions{16});
         ImportedSound sound;
         const Status status = importer.Import(sound);
         if (status == Status::Ok) {
@@ -267,7 +267,7 @@ class SoundImporterSox : public SoundImporterTest {
 TEST_F(SoundImporterSox, ATruncatedFlacFailsWithLibsndfilesText) {
     const Bytes whole = ReadBytes(Flac());
     const std::string path = Write("cut.flac", Bytes(whole.begin(), whole.begin() + 4000));
-    SoundImporter importer(path, ImportOptions{});
+    SoundImporter importer(path, ImportOptions{16});
     ImportedSound sound;
     EXPECT_EQ(importer.Import(sound), Status::ReadFailed);
     EXPECT_FALSE(importer.GetError().empty());
@@ -285,12 +285,12 @@ TEST_F(SoundImporterSox, ADeclaredLengthIsAHintNotATrust) {
     };
     // Beyond what a WAV file can hold: refused before anything is read.
     declare((uint64_t{1} << 36) - 1);
-    SoundImporter huge(Write("huge.flac", flac), ImportOptions{});
+    SoundImporter huge(Write("huge.flac", flac), ImportOptions{16});
     EXPECT_EQ(huge.Examine(), Status::TooLong);
     EXPECT_EQ(huge.GetFrames(), (int64_t{1} << 36) - 1);
     // Large but possible: the import holds what the file really has.
     declare(300000000);
-    SoundImporter lying(Write("lying.flac", flac), ImportOptions{});
+    SoundImporter lying(Write("lying.flac", flac), ImportOptions{16});
     ImportedSound sound;
     ASSERT_EQ(lying.Import(sound), Status::Ok) << lying.GetError();
     EXPECT_EQ(sound.dataBytes, 22050u * 4);

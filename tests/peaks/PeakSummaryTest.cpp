@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "PeakReference.h"
 #include "support/ScriptedPrompts.h"
@@ -290,5 +291,70 @@ TEST(PeakSummary, TheEndOfTheSoundReadsAsWithoutASummary) {
         const auto fast = Draw(WithSummary(sound, summary.get()), target);
         EXPECT_EQ(CompareColumns(*fast, 0, *Draw(sound.data, target), 0, width), "") << totalWidth;
         EXPECT_EQ(CompareColumns(*fast, Expected(sound, target), 0, width - 1), "") << totalWidth;
+    }
+}
+
+// A 24-bit sound's summary is that of the 16-bit sound of its top words, for every stride and
+// channel count (so every period, those the byte shuffle takes and those it leaves).
+TEST(PeakSummary, TwentyFourBitSummariesAreThoseOfTheirTopWords) {
+    struct DeepShape {
+        uint32_t frames;
+        uint16_t channels;
+        uint32_t rate;
+    };
+    const DeepShape shapes[] = {{70001, 1, 11025},  {90003, 2, 22050},  {100000, 2, 33075},
+                                {77777, 1, 33075},  {300001, 2, 44100}, {123457, 1, 48000},
+                                {1100003, 2, 48000}};
+    std::mt19937 random(24);
+    for (const DeepShape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.frames) + " frames, " + std::to_string(shape.channels) +
+                     " ch, " + std::to_string(shape.rate) + " Hz");
+        const size_t values = size_t{shape.frames} * shape.channels;
+        std::vector<uint8_t> deep(values * 3);
+        std::vector<uint8_t> words(values * 2);
+        std::uniform_int_distribution<int> quiet(-600, 600);
+        for (size_t i = 0; i < values; ++i) {
+            // Quiet, with a loud value now and then, and the low byte never telling.
+            const int top = random() % 500 == 0 ? static_cast<int16_t>(random()) : quiet(random);
+            const auto word = static_cast<uint16_t>(top);
+            deep[3 * i] = static_cast<uint8_t>(random());
+            deep[3 * i + 1] = static_cast<uint8_t>(word);
+            deep[3 * i + 2] = static_cast<uint8_t>(word >> 8);
+            words[2 * i] = static_cast<uint8_t>(word);
+            words[2 * i + 1] = static_cast<uint8_t>(word >> 8);
+        }
+        SampleData deepData;
+        deepData.samples = deep.data();
+        deepData.dataBytes = static_cast<uint32_t>(deep.size());
+        deepData.frameCount = shape.frames;
+        deepData.channels = shape.channels;
+        deepData.bitsPerSample = 24;
+        deepData.sampleRate = shape.rate;
+        SampleData wordData = deepData;
+        wordData.samples = words.data();
+        wordData.dataBytes = static_cast<uint32_t>(words.size());
+        wordData.bitsPerSample = 16;
+        const auto ours = PeakSummary::Build(deepData);
+        const auto reference = PeakSummary::Build(wordData);
+        ASSERT_NE(ours, nullptr);
+        ASSERT_NE(reference, nullptr);
+        ASSERT_EQ(ours->Blocks(), reference->Blocks());
+        std::uniform_int_distribution<uint64_t> block(0, ours->Blocks());
+        for (int i = 0; i < 200; ++i) {
+            uint64_t first = i == 0 ? 0 : block(random);
+            uint64_t end = i == 0 ? ours->Blocks() : block(random);
+            if (first > end) {
+                std::swap(first, end);
+            }
+            const auto residue = static_cast<uint32_t>(random() % ours->Stride());
+            SamplePeak got[2] = {{99999, -99999}, {99999, -99999}};
+            SamplePeak want[2] = {{99999, -99999}, {99999, -99999}};
+            ours->Merge(residue, first, end, got);
+            reference->Merge(residue, first, end, want);
+            for (int c = 0; c < shape.channels; ++c) {
+                ASSERT_EQ(got[c].min, want[c].min) << "blocks " << first << "-" << end;
+                ASSERT_EQ(got[c].max, want[c].max) << "blocks " << first << "-" << end;
+            }
+        }
     }
 }

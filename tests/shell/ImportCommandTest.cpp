@@ -154,12 +154,15 @@ TEST_F(FrameTest, TheEverydayFormatsImportInTheEditor) {
         std::string path;
         uint16_t channels;
         uint32_t rate;
-        bool bNative;  // the native open reads it, so a drop asks nothing
+        bool bNative;        // the native open reads it, so a drop asks nothing
+        uint16_t formatTag;  // import keeps the source's depth and form
+        uint16_t bits;
     } files[] = {
-        {wav24, 2, 44100, true},
-        {sox("float.wav", "-r 48000 -c 1 -b 32 -e floating-point"), 1, 48000, true},
-        {sox("a.flac", "-r 22050 -c 2 -b 24"), 2, 22050, false},
-        {rf64, 2, 44100, false},
+        {wav24, 2, 44100, true, kFormatTagPcm, 24},
+        {sox("float.wav", "-r 48000 -c 1 -b 32 -e floating-point"), 1, 48000, true, kFormatTagFloat,
+         32},
+        {sox("a.flac", "-r 22050 -c 2 -b 24"), 2, 22050, false, kFormatTagPcm, 24},
+        {rf64, 2, 44100, false, kFormatTagPcm, 24},
     };
     for (const auto& file : files) {
         SCOPED_TRACE(file.path);
@@ -167,7 +170,8 @@ TEST_F(FrameTest, TheEverydayFormatsImportInTheEditor) {
         CTesselDoc* imported = m_pFrame->GetDocTemplate().ImportDocumentFile(file.path);
         ASSERT_NE(imported, nullptr);
         EXPECT_TRUE(m_prompts.Boxes().empty());
-        EXPECT_EQ(imported->GetFormat().bitsPerSample, 16);
+        EXPECT_EQ(imported->GetFormat().bitsPerSample, file.bits);
+        EXPECT_EQ(imported->GetFormat().formatTag, file.formatTag);
         EXPECT_EQ(imported->GetFormat().channels, file.channels);
         EXPECT_EQ(imported->GetFormat().sampleRate, file.rate);
         EXPECT_EQ(imported->GetFrameCount(), file.rate / 10);
