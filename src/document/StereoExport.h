@@ -58,7 +58,19 @@ class StereoExport {
     // returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
+    // Frames [first, last) of what Render hands to the file, into out ((last - first) stereo
+    // frames of the output's width); false when the rate or the trajectory does not allow an
+    // export. The filter starts afresh on the block boundary kWarmupFrames or more before first,
+    // so a span within the first blocks matches the file bit for bit, and a later one once the
+    // filter's memory of the start has died away.
+    bool RenderSpan(uint32_t first, uint32_t last, uint8_t* out);
+
+    static constexpr uint32_t kWarmupFrames = 16384;
+
   private:
+    // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
+    void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
+
     // A 3-D trajectory is rendered in runs this long: one direction each, the distance gain
     // moving in a straight line across it.
     static constexpr uint32_t kPlaceRunFrames = 64;

@@ -31,6 +31,7 @@ inline constexpr unsigned kRecordTrajectory = 32833;
 inline constexpr unsigned kRecordTouch = 32834;
 inline constexpr unsigned kRecordLatch = 32835;
 inline constexpr unsigned kRecordWrite = 32836;
+inline constexpr unsigned kPlayThroughFilter = 32855;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

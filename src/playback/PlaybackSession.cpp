@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/CTesselDoc.h"
+#include "document/StereoExport.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackClock.h"
@@ -66,8 +67,12 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     source.data = document.GetSamples() + first * frameBytes;
     source.byteCount = static_cast<uint32_t>((last - first) * frameBytes);
 
+    m_bThroughFilter =
+        m_app.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
     Mixer& mixer = m_app.GetMixer();
-    m_hWave = mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
+    m_hWave = mixer.OpenWave(
+        session, source,
+        AMBREL_WAVEMIX_WAVE_MEMORY | (m_bThroughFilter ? AMBREL_WAVEMIX_WAVE_MIXED : 0u));
     if (m_hWave == 0) {
         m_app.ReportMixerError(mixer.GetLastError());
         return false;
@@ -81,9 +86,11 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_pCursor = std::make_unique<PlaceCursor>(document.GetPanPoints());
     m_bPlaces = PlacesSound(document);
 
-    int code = m_bPlaces ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
-                         : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
-                                             MixerPosition{direction, 0, 0});
+    // The rendered wave carries its own directions; the mixer only ends any place.
+    int code = m_bPlaces && !m_bThroughFilter
+                   ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
+                   : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
+                                       MixerPosition{direction, 0, 0});
     if (code == 0) {
         code = mixer.SetVolume(session, 0, 0, 32767);
     }
@@ -119,6 +126,12 @@ void PlaybackSession::Tick() {
     Mixer& mixer = m_app.GetMixer();
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     PlaybackTick tick;
+    if (m_bThroughFilter && m_bSegmentStale) {
+        // The render holds the old path: render again from the frame being heard.
+        const std::optional<uint32_t> heard = ReadHeardFrame();
+        Play(document, heard.value_or(m_playStart), m_playEnd);
+        return;
+    }
     if (m_bStepping || m_bSegmentStale) {
         uint32_t position = 0;
         int code =
@@ -127,14 +140,16 @@ void PlaybackSession::Tick() {
             tick.place = StepPlace(position);
             if (tick.place) {
                 tick.direction = FrontalFold(NormalAzimuth(std::lround(tick.place->azimuth)));
-                code = SendPlace(*tick.place, 0);
+                code = m_bThroughFilter ? 0 : SendPlace(*tick.place, 0);
             }
         } else if (code == 0) {
             tick.direction = StepDirection(position);
             if (tick.direction) {
                 tick.place =
                     SoundPlace{static_cast<double>(*tick.direction), 0.0, kDefaultDistanceCm, 0.0};
-                code = mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
+                code = m_bThroughFilter
+                           ? 0
+                           : mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
             }
         }
         if (code != 0) {
@@ -181,6 +196,33 @@ std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
 bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
     const PanPointList& points = document.GetPanPoints();
     return document.GetFormat().channels == 2 ? !points.IsEmpty() : !IsFrontal(points);
+}
+
+bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
+                                          MixerPcmFormat& format, MixerWaveSource& source) {
+    const PcmFormat& pcm = document.GetFormat();
+    const std::optional<PcmFormat> output =
+        StereoExport::OutputFormat(pcm, document.GetFrameCount());
+    if (!output || document.GetPanPoints().IsEmpty() ||
+        uint64_t{last - first} * output->blockAlign > UINT32_MAX) {
+        return false;
+    }
+    StereoExport::Source from;
+    from.samples = document.GetSamples();
+    from.format = pcm;
+    from.frameCount = document.GetFrameCount();
+    from.points = &document.GetPanPoints();
+    StereoExport render(from);
+    m_filtered.resize(size_t{last - first} * output->blockAlign);
+    if (!render.RenderSpan(first, last, m_filtered.data())) {
+        return false;
+    }
+    format.channels = 2;
+    format.blockAlign = output->blockAlign;
+    format.avgBytesPerSec = output->avgBytesPerSec;
+    source.data = m_filtered.data();
+    source.byteCount = static_cast<uint32_t>(m_filtered.size());
+    return true;
 }
 
 int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
@@ -298,6 +340,7 @@ void PlaybackSession::FreeWave() {
         m_app.ReportMixerError(code);
     }
     m_hWave = 0;
+    std::vector<uint8_t>().swap(m_filtered);
 }
 
 uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,

@@ -89,8 +89,15 @@ class PlaybackSession : public DocumentListener {
     // trajectory that leaves the front, or any trajectory of a stereo sound (whose channels
     // stand around the direction by the width).
     static bool PlacesSound(const CTesselDoc& document);
+    // Whether the playing sound is the stereo export's render rather than the mixer's preview.
+    bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
 
   private:
+    // With the choice on, renders frames [first, last) through the stereo export into
+    // m_filtered and points source and format at it; false when the export could not render
+    // this sound (the preview then plays as usual).
+    bool RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
+                             MixerPcmFormat& format, MixerWaveSource& source);
     // Sends place to the mixer; the mixer's code.
     int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
@@ -114,4 +121,6 @@ class PlaybackSession : public DocumentListener {
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read
     std::optional<uint32_t> m_heard;
+    bool m_bThroughFilter = false;  // the wave is m_filtered, heard as it is
+    std::vector<uint8_t> m_filtered;
 };
