@@ -170,40 +170,56 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
 }
 
 bool StereoExport::RenderSpan(uint32_t first, uint32_t last, uint8_t* out) {
-    last = std::min(last, m_source.frameCount);
+    if (!StartSpan(first, last)) {
+        return false;
+    }
+    RenderSpanTo(last, out);
+    return true;
+}
+
+bool StereoExport::StartSpan(uint32_t first, uint32_t last) {
     if (!SelectRate() || !StartTrajectory()) {
         return false;
     }
+    const uint32_t blockFrames = kBlockBytes / static_cast<uint32_t>(2 * m_sampleWidth);
+    m_spanFirst = first;
+    m_spanLast = std::min(last, m_source.frameCount);
+    // Blocks fall where the export's fall, so the runs of one direction do too.
+    m_spanNext = first > kWarmupFrames ? (first - kWarmupFrames) / blockFrames * blockFrames : 0;
+    if (m_spanNext > 0 && !m_pCursor) {
+        ComputePanSegment(*m_source.points, m_source.frameCount, m_spanNext, m_pSegment);
+        ApplyPan(StepPan(*m_pSegment, m_spanNext));
+    }
+    return true;
+}
+
+uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
     const ScopedFlushDenormals flush;
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const uint32_t blockFrames = kBlockBytes / frameBytes;
-    // Blocks fall where the export's fall, so the runs of one direction do too.
-    uint32_t block =
-        first > kWarmupFrames ? (first - kWarmupFrames) / blockFrames * blockFrames : 0;
-    if (block > 0 && !m_pCursor) {
-        ComputePanSegment(*m_source.points, m_source.frameCount, block, m_pSegment);
-        ApplyPan(StepPan(*m_pSegment, block));
-    }
-    std::vector<uint8_t> scratch;
-    while (block < last) {
+    const uint32_t first = m_spanFirst;
+    const uint32_t last = m_spanLast;
+    until = std::min(until, last);
+    while (m_spanNext < until) {
+        const uint32_t block = m_spanNext;
         const auto end = static_cast<uint32_t>(
             std::min<uint64_t>(m_source.frameCount, uint64_t{block} + blockFrames));
         if (block >= first && end <= last) {
             RenderFrames(block, end, out + size_t{block - first} * frameBytes);
         } else {
-            scratch.resize(size_t{end - block} * frameBytes);
-            RenderFrames(block, end, scratch.data());
+            m_scratch.resize(size_t{end - block} * frameBytes);
+            RenderFrames(block, end, m_scratch.data());
             const uint32_t from = std::max(block, first);
             const uint32_t to = std::min(end, last);
             if (from < to) {
                 std::memcpy(out + size_t{from - first} * frameBytes,
-                            scratch.data() + size_t{from - block} * frameBytes,
+                            m_scratch.data() + size_t{from - block} * frameBytes,
                             size_t{to - from} * frameBytes);
             }
         }
-        block = end;
+        m_spanNext = end;
     }
-    return true;
+    return std::max(std::min(m_spanNext, last), first) - first;
 }
 
 StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {

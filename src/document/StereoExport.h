@@ -64,6 +64,11 @@ class StereoExport {
     // so a span within the first blocks matches the file bit for bit, and a later one once the
     // filter's memory of the start has died away.
     bool RenderSpan(uint32_t first, uint32_t last, uint8_t* out);
+    // RenderSpan in steps: StartSpan, then RenderSpanTo as far as needed, each call going on
+    // where the last stopped (whole blocks, so it may go past until). RenderSpanTo returns the
+    // frames of the span that out holds so far; out is the same buffer every time.
+    bool StartSpan(uint32_t first, uint32_t last);
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out);
 
     static constexpr uint32_t kWarmupFrames = 16384;
 
@@ -88,4 +93,8 @@ class StereoExport {
     int64_t m_lastPan = 65535;               // a value no pan takes
     std::unique_ptr<PlaceCursor> m_pCursor;  // for a 3-D trajectory only
     std::vector<uint8_t> m_scaled;           // one run's samples with their gain
+    uint32_t m_spanFirst = 0;                // the span being rendered, and the next block
+    uint32_t m_spanLast = 0;
+    uint32_t m_spanNext = 0;
+    std::vector<uint8_t> m_scratch;  // a block partly outside the span
 };

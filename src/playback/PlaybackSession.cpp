@@ -132,6 +132,10 @@ void PlaybackSession::Tick() {
         Play(document, heard.value_or(m_playStart), m_playEnd);
         return;
     }
+    if (m_bThroughFilter) {
+        // Without the frame heard there is no telling how far the mixer has read: all of it.
+        RenderAhead(m_heard.value_or(m_playEnd), document.GetFormat().sampleRate);
+    }
     if (m_bStepping || m_bSegmentStale) {
         uint32_t position = 0;
         int code =
@@ -212,17 +216,29 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
     from.format = pcm;
     from.frameCount = document.GetFrameCount();
     from.points = &document.GetPanPoints();
-    StereoExport render(from);
-    m_filtered.resize(size_t{last - first} * output->blockAlign);
-    if (!render.RenderSpan(first, last, m_filtered.data())) {
+    auto render = std::make_unique<StereoExport>(from);
+    const size_t bytes = size_t{last - first} * output->blockAlign;
+    // calloc leaves the pages untouched until the render reaches them.
+    std::unique_ptr<uint8_t, FreeBytes> filtered(
+        static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1)));
+    if (!filtered || !render->StartSpan(first, last)) {
         return false;
     }
+    m_pRender = std::move(render);
+    m_pFiltered = std::move(filtered);
+    RenderAhead(first, pcm.sampleRate);
     format.channels = 2;
     format.blockAlign = output->blockAlign;
     format.avgBytesPerSec = output->avgBytesPerSec;
-    source.data = m_filtered.data();
-    source.byteCount = static_cast<uint32_t>(m_filtered.size());
+    source.data = m_pFiltered.get();
+    source.byteCount = static_cast<uint32_t>(bytes);
     return true;
+}
+
+void PlaybackSession::RenderAhead(uint32_t heard, uint32_t rate) {
+    const uint64_t lead = uint64_t{rate} * kFilterLeadMs / 1000u;
+    m_pRender->RenderSpanTo(static_cast<uint32_t>(std::min<uint64_t>(heard + lead, UINT32_MAX)),
+                            m_pFiltered.get());
 }
 
 int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
@@ -332,15 +348,16 @@ void PlaybackSession::FreeWave() {
         m_pWaveDoc->RemoveListener(this);
         m_pWaveDoc = nullptr;
     }
-    if (m_hWave == 0) {
-        return;
+    if (m_hWave != 0) {
+        const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
+        if (code != 0) {
+            m_app.ReportMixerError(code);
+        }
+        m_hWave = 0;
     }
-    const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
-    if (code != 0) {
-        m_app.ReportMixerError(code);
-    }
-    m_hWave = 0;
-    std::vector<uint8_t>().swap(m_filtered);
+    // The mixer reads the render no more.
+    m_pRender.reset();
+    m_pFiltered.reset();
 }
 
 uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,6 +15,7 @@
 class CEditorApp;
 class PlaybackClock;
 class PlaybackListener;
+class StereoExport;
 
 // The one owner of what plays: the document, the range, the mixer wave made from it, the
 // cursor along its trajectory, the tick and the frame being heard. Play starts a document's
@@ -121,6 +123,16 @@ class PlaybackSession : public DocumentListener {
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read
     std::optional<uint32_t> m_heard;
-    bool m_bThroughFilter = false;  // the wave is m_filtered, heard as it is
-    std::vector<uint8_t> m_filtered;
+    // How far the filter's render runs ahead of the frame heard; more than the mixer's queue
+    // reads ahead at any latency, so the mixer only ever reads rendered frames.
+    static constexpr uint32_t kFilterLeadMs = 3000;
+    // Renders the filter's wave on to kFilterLeadMs past frame heard.
+    void RenderAhead(uint32_t heard, uint32_t rate);
+    struct FreeBytes {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    bool m_bThroughFilter = false;  // the wave is m_pFiltered, heard as it is
+    // The whole span's stereo, zeroed pages the render fills as playing nears them.
+    std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;
+    std::unique_ptr<StereoExport> m_pRender;
 };

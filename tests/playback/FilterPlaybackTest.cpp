@@ -7,6 +7,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
+#include "document/StereoExport.h"
 #include "document/StereoExportCommand.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackSession.h"
@@ -160,5 +161,28 @@ TEST_F(FilterPlaybackTest, TheChoiceIsKeptAndShownBesideTheHrtfState) {
         EXPECT_EQ(m_app.GetOutputStateText().rfind(c.shown, 0), 0u) << m_app.GetOutputStateText();
         EXPECT_EQ(m_prompts.StatusTexts().back(), m_app.GetOutputStateText());
         m_app.GetPlayback().Stop();
+    }
+}
+
+TEST_F(FilterPlaybackTest, RenderedInStepsAsPlayingNearsTheSameBytesComeOut) {
+    auto doc = Document({{0, -170, 30, 200}, {40000, 60, 0, 100}});
+    const Bytes exported = ExportedSamples(*doc, m_dir.File("steps"));
+    const struct {
+        uint32_t first;
+        uint32_t step;
+    } cases[] = {{0, 1}, {0, 5000}, {20000, 8192}, {33000, 100000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        StereoExport render(
+            {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()});
+        ASSERT_TRUE(render.StartSpan(c.first, kFrames));
+        Bytes out((kFrames - c.first) * 4, 0);
+        uint32_t ready = 0;
+        for (uint32_t until = c.first; ready < kFrames - c.first; until += c.step) {
+            const uint32_t now = render.RenderSpanTo(until, out.data());
+            EXPECT_GE(now, std::min(until, kFrames) - c.first);
+            ready = now;
+        }
+        EXPECT_TRUE(out == Bytes(exported.begin() + c.first * 4, exported.end()));
     }
 }
