@@ -378,8 +378,8 @@ BENCHMARK(BM_RecordingCpuOverPlaying)->Arg(0)->Arg(1)->Iterations(4)->Unit(bench
 
 // Playing through the stereo export's filter against plain playback: a second of each in
 // turn, each iteration, from the same kind of start, with the whole play counted (the render
-// of the span comes before the sound starts). Reports what the filter adds as percent of one
-// core. Arg 0: a ten-second selection; arg 1: from the caret to the end of the hour.
+// ahead at the start and at each tick). Reports what the filter adds as percent of one core. Arg 0:
+// a ten-second selection; arg 1: from the caret to the end of the hour.
 void BM_FilterPlaybackCpuOverPlaying(benchmark::State& state) {
     ScriptedPrompts prompts;
     MemorySettingsStore settings;
