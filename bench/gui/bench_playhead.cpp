@@ -376,6 +376,75 @@ void BM_RecordingCpuOverPlaying(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordingCpuOverPlaying)->Arg(0)->Arg(1)->Iterations(4)->Unit(benchmark::kMillisecond);
 
+// Playing through the stereo export's filter against plain playback: a second of each in
+// turn, each iteration, from the same kind of start, with the whole play counted (the render
+// ahead at the start and at each tick). Reports what the filter adds as percent of one core. Arg 0:
+// a ten-second selection; arg 1: from the caret to the end of the hour.
+void BM_FilterPlaybackCpuOverPlaying(benchmark::State& state) {
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app(prompts, settings);
+    auto frame =
+        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
+            return new CWaveScrollView(document, app, parent);
+        });
+    frame->resize(kViewWidth + 40, 1000);
+    frame->show();
+    if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
+        state.SkipWithError("could not open the hour");
+        return;
+    }
+    auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
+    child->showMaximized();
+    auto* view = dynamic_cast<CWaveScrollView*>(child->GetView());
+    CTesselDoc& document = view->GetDocument();
+    document.AddPoint(0, -90);
+    document.AddPoint(kHourFrames - 1, 90);
+    RunFor(300);
+
+    const uint32_t span = state.range(0) == 0 ? kRate * 10 : 1;
+    const int windowMs = 1000;
+    const int settleMs = 200;
+    double plainCpu = 0.0;
+    double plainWall = 0.0;
+    double filterCpu = 0.0;
+    double filterWall = 0.0;
+    uint32_t start = kHourFrames / 3;
+    for (auto _ : state) {
+        for (const bool bFilter : {false, true}) {
+            view->SetSelection(start, start + span);
+            view->ScrollToSample(start);
+            start += kRate * 5;
+            if (bFilter != app.IsPlayThroughFilter()) {
+                app.OnPlayThroughFilter();
+            }
+            RunFor(settleMs);
+            using Clock = std::chrono::steady_clock;
+            const auto wall = Clock::now();
+            const double cpu = ProcessSeconds();
+            view->Play();
+            RunFor(windowMs);
+            app.GetPlayback().Stop();
+            (bFilter ? filterCpu : plainCpu) += ProcessSeconds() - cpu;
+            (bFilter ? filterWall : plainWall) +=
+                std::chrono::duration<double>(Clock::now() - wall).count();
+            RunFor(settleMs);
+        }
+    }
+    const double plain = 100.0 * plainCpu / plainWall;
+    const double filtered = 100.0 * filterCpu / filterWall;
+    state.counters["playing_cpu_percent"] = plain;
+    state.counters["filter_playing_cpu_percent"] = filtered;
+    state.counters["filter_over_playing_percent_of_a_core"] = filtered - plain;
+    frame.reset();
+    app.ExitInstance();
+}
+BENCHMARK(BM_FilterPlaybackCpuOverPlaying)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -175,11 +175,100 @@ void StereoExport::ApplyPan(int32_t pan) {
     m_lastPan = pan;
 }
 
-StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
+void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
     const uint32_t frames = m_source.frameCount;
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const int channels = m_source.format.channels == 2 ? 2 : 1;
     const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
+    while (i < last) {
+        const uint8_t* input = m_source.samples + size_t{i} * sourceFrameBytes;
+        uint32_t end = last;
+        if (m_pCursor) {
+            end = std::min(end, i + kPlaceRunFrames);
+            input = PlaceRun(i, end, input, channels);
+        } else {
+            // The direction for frame i is set before frame i is rendered.
+            if (i == m_pSegment->endPos) {
+                ComputePanSegment(*m_source.points, frames, i, m_pSegment);
+                ApplyPan(m_pSegment->startPan);
+            } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
+                ApplyPan(pan);
+            }
+            // Frames up to the next change of direction, segment end or block end share it.
+            if (m_pSegment->endPos > i) {
+                end = std::min(end, m_pSegment->endPos);
+            }
+            if (m_pSegment->slope != 0.0) {
+                end = NextPanChange(*m_pSegment, i, end);
+            }
+        }
+        if (m_bDeep) {
+            m_filter.ProcessDeepFrames(input, channels, m_source.format.bitsPerSample,
+                                       m_source.format.formatTag == kFormatTagFloat, end - i, out);
+        } else {
+            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, out);
+        }
+        out += size_t{end - i} * frameBytes;
+        i = end;
+    }
+}
+
+bool StereoExport::RenderSpan(uint32_t first, uint32_t last, uint8_t* out) {
+    if (!StartSpan(first, last)) {
+        return false;
+    }
+    RenderSpanTo(last, out);
+    return true;
+}
+
+bool StereoExport::StartSpan(uint32_t first, uint32_t last) {
+    if (!SelectRate() || !StartTrajectory()) {
+        return false;
+    }
+    const uint32_t blockFrames = kBlockBytes / static_cast<uint32_t>(2 * m_sampleWidth);
+    m_spanFirst = first;
+    m_spanLast = std::min(last, m_source.frameCount);
+    // Blocks fall where the export's fall, so the runs of one direction do too.
+    m_spanNext = first > kWarmupFrames ? (first - kWarmupFrames) / blockFrames * blockFrames : 0;
+    if (m_spanNext > 0 && !m_pCursor) {
+        ComputePanSegment(*m_source.points, m_source.frameCount, m_spanNext, m_pSegment);
+        ApplyPan(StepPan(*m_pSegment, m_spanNext));
+    }
+    return true;
+}
+
+uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
+    const ScopedFlushDenormals flush;
+    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
+    const uint32_t blockFrames = kBlockBytes / frameBytes;
+    const uint32_t first = m_spanFirst;
+    const uint32_t last = m_spanLast;
+    until = std::min(until, last);
+    while (m_spanNext < until) {
+        const uint32_t block = m_spanNext;
+        const auto end = static_cast<uint32_t>(
+            std::min<uint64_t>(m_source.frameCount, uint64_t{block} + blockFrames));
+        if (block >= first && end <= last) {
+            RenderFrames(block, end, out + size_t{block - first} * frameBytes);
+        } else {
+            m_scratch.resize(size_t{end - block} * frameBytes);
+            RenderFrames(block, end, m_scratch.data());
+            const uint32_t from = std::max(block, first);
+            const uint32_t to = std::min(end, last);
+            if (from < to) {
+                std::memcpy(out + size_t{from - first} * frameBytes,
+                            m_scratch.data() + size_t{from - block} * frameBytes,
+                            size_t{to - from} * frameBytes);
+            }
+        }
+        m_spanNext = end;
+    }
+    return std::max(std::min(m_spanNext, last), first) - first;
+}
+
+StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
+    const uint32_t frames = m_source.frameCount;
+    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const ScopedFlushDenormals flush;
 
     progress.SetRange(0, 100);
@@ -227,43 +316,16 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
     const auto stopped = [&] { return bCancelled ? Outcome::Cancelled : Outcome::WriteFailed; };
 
     uint8_t* buffer = writer.NextBuffer();
-    uint8_t* target = m_outputFormat ? m_rendered.data() : buffer;
+    const uint32_t blockFrames = kBlockBytes / frameBytes;
     uint32_t pending = 0;
     uint32_t i = 0;
     while (i < frames) {
-        const uint8_t* input = m_source.samples + size_t{i} * sourceFrameBytes;
-        const uint64_t blockEnd = uint64_t{i} + (kBlockBytes - pending) / frameBytes;
-        auto end = static_cast<uint32_t>(std::min<uint64_t>(frames, blockEnd));
-        if (m_pCursor) {
-            end = std::min(end, i + kPlaceRunFrames);
-            input = PlaceRun(i, end, input, channels);
-        } else {
-            // The direction for frame i is set before frame i is rendered.
-            if (i == m_pSegment->endPos) {
-                ComputePanSegment(*m_source.points, frames, i, m_pSegment);
-                ApplyPan(m_pSegment->startPan);
-            } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
-                ApplyPan(pan);
-            }
-            // Frames up to the next change of direction, segment end or full block share it.
-            if (m_pSegment->endPos > i) {
-                end = std::min(end, m_pSegment->endPos);
-            }
-            if (m_pSegment->slope != 0.0) {
-                end = NextPanChange(*m_pSegment, i, end);
-            }
-        }
-        if (m_bDeep) {
-            m_filter.ProcessDeepFrames(input, channels, m_source.format.bitsPerSample,
-                                       m_source.format.formatTag == kFormatTagFloat, end - i,
-                                       target + pending);
-        } else {
-            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, target + pending);
-        }
-        pending += (end - i) * frameBytes;
+        const auto end =
+            static_cast<uint32_t>(std::min<uint64_t>(frames, uint64_t{i} + blockFrames));
+        RenderFrames(i, end, m_outputFormat ? m_rendered.data() : buffer);
+        pending = (end - i) * frameBytes;
         i = end;
-
-        if (pending > 2u * (16384u - static_cast<uint32_t>(m_sampleWidth))) {
+        if (pending == blockFrames * frameBytes) {
             queue(buffer, pending);
             blockEnds.push_back(i);
             pending = 0;
@@ -276,7 +338,6 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
                     return stopped();
                 }
             }
-            target = m_outputFormat ? m_rendered.data() : buffer;
         }
     }
     writer.Drain();

@@ -66,7 +66,24 @@ class StereoExport {
     // returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
+    // Frames [first, last) of what Render hands to the file, into out ((last - first) stereo
+    // frames of the output's width); false when the rate or the trajectory does not allow an
+    // export. The filter starts afresh on the block boundary kWarmupFrames or more before first,
+    // so a span within the first blocks matches the file bit for bit, and a later one once the
+    // filter's memory of the start has died away.
+    bool RenderSpan(uint32_t first, uint32_t last, uint8_t* out);
+    // RenderSpan in steps: StartSpan, then RenderSpanTo as far as needed, each call going on
+    // where the last stopped (whole blocks, so it may go past until). RenderSpanTo returns the
+    // frames of the span that out holds so far; out is the same buffer every time.
+    bool StartSpan(uint32_t first, uint32_t last);
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out);
+
+    static constexpr uint32_t kWarmupFrames = 16384;
+
   private:
+    // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
+    void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
+
     // A 3-D trajectory is rendered in runs this long: one direction each, the distance gain
     // moving in a straight line across it.
     static constexpr uint32_t kPlaceRunFrames = 64;
@@ -92,4 +109,11 @@ class StereoExport {
     TpdfDither m_dither;
     std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
     std::vector<float> m_floats;
+    int64_t m_lastPan = 65535;               // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;  // for a 3-D trajectory only
+    std::vector<uint8_t> m_scaled;           // one run's samples with their gain
+    uint32_t m_spanFirst = 0;                // the span being rendered, and the next block
+    uint32_t m_spanLast = 0;
+    uint32_t m_spanNext = 0;
+    std::vector<uint8_t> m_scratch;  // a block partly outside the span
 };

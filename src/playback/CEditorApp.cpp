@@ -32,8 +32,27 @@ CEditorApp::~CEditorApp() {
     m_pPlayback.reset();
 }
 
+namespace {
+
+const char* const kThroughFilterKey = "PlayThroughStereoExport";
+
+}  // namespace
+
 void CEditorApp::LoadPreferences() {
     m_prefs = Preferences::Load(m_settings);
+    m_bThroughFilter = m_settings.GetInt("Preferences", kThroughFilterKey, 0) == 1;
+}
+
+void CEditorApp::OnPlayThroughFilter() {
+    m_bThroughFilter = !m_bThroughFilter;
+    m_settings.SetInt("Preferences", kThroughFilterKey, m_bThroughFilter ? 1 : 0);
+}
+
+std::string CEditorApp::GetOutputStateText() const {
+    if (m_liveHrtf.empty() || !m_bThroughFilter) {
+        return m_liveHrtf;
+    }
+    return "Stereo export filter (" + m_liveHrtf + ", not applied)";
 }
 
 void CEditorApp::SavePreferences() {
@@ -214,7 +233,8 @@ void CEditorApp::OnOptionsAccepted() {
 
 void CEditorApp::AnnouncePlayback() {
     if (!m_liveHrtf.empty()) {
-        m_prompts.ShowStatus(m_sessionNote.empty() ? m_liveHrtf : m_sessionNote + " " + m_liveHrtf);
+        const std::string state = GetOutputStateText();
+        m_prompts.ShowStatus(m_sessionNote.empty() ? state : m_sessionNote + " " + state);
         m_sessionNote.clear();
     }
 }

@@ -101,6 +101,10 @@ class CEditorApp : public DocumentHost {
     // Record Trajectory: while armed, a press on a playing wave view writes the trajectory.
     void OnRecordTrajectory() { m_bRecordArmed = !m_bRecordArmed; }
     bool IsRecordArmed() const { return m_bRecordArmed; }
+    // Play Through Stereo Export Filter: plays what Export Stereo File would write instead of
+    // the mixer's 3-D preview. Kept in the settings at once.
+    void OnPlayThroughFilter();
+    bool IsPlayThroughFilter() const { return m_bThroughFilter; }
     void SetRecordMode(int mode) { m_recordMode = mode; }
     int GetRecordMode() const { return m_recordMode; }
 
@@ -176,6 +180,8 @@ class CEditorApp : public DocumentHost {
     std::vector<std::pair<std::string, uint32_t>> ListHrtfs() const;
     // "HRTF on: default-44100" or "HRTF off: speakers" for the open session; empty without.
     const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
+    // The HRTF state with the playback choice beside it; empty until a session is active.
+    std::string GetOutputStateText() const;
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
 
@@ -199,6 +205,7 @@ class CEditorApp : public DocumentHost {
     SpanDialog m_generateDialog;
     SpanDialog m_stretchDialog;
     bool m_bLoop = false;
+    bool m_bThroughFilter = false;
     bool m_bRecordArmed = false;
     int m_recordMode = 0;  // TrajectoryRecorder::Mode
     // Last: it stops what plays, through the mixer and the session above, as it goes.

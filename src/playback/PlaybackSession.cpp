@@ -5,6 +5,7 @@
 #include <string>
 
 #include "document/CTesselDoc.h"
+#include "document/StereoExport.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackClock.h"
@@ -66,8 +67,12 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     source.data = document.GetSamples() + first * frameBytes;
     source.byteCount = static_cast<uint32_t>((last - first) * frameBytes);
 
+    m_bThroughFilter =
+        m_app.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
     Mixer& mixer = m_app.GetMixer();
-    m_hWave = mixer.OpenWave(session, source, AMBREL_WAVEMIX_WAVE_MEMORY);
+    m_hWave = mixer.OpenWave(
+        session, source,
+        AMBREL_WAVEMIX_WAVE_MEMORY | (m_bThroughFilter ? AMBREL_WAVEMIX_WAVE_MIXED : 0u));
     if (m_hWave == 0) {
         m_app.ReportMixerError(mixer.GetLastError());
         return false;
@@ -81,9 +86,11 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_pCursor = std::make_unique<PlaceCursor>(document.GetPanPoints());
     m_bPlaces = PlacesSound(document);
 
-    int code = m_bPlaces ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
-                         : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
-                                             MixerPosition{direction, 0, 0});
+    // The rendered wave carries its own directions; the mixer only ends any place.
+    int code = m_bPlaces && !m_bThroughFilter
+                   ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
+                   : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
+                                       MixerPosition{direction, 0, 0});
     if (code == 0) {
         code = mixer.SetVolume(session, 0, 0, 32767);
     }
@@ -119,6 +126,16 @@ void PlaybackSession::Tick() {
     Mixer& mixer = m_app.GetMixer();
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     PlaybackTick tick;
+    if (m_bThroughFilter && m_bSegmentStale) {
+        // The render holds the old path: render again from the frame being heard.
+        const std::optional<uint32_t> heard = ReadHeardFrame();
+        Play(document, heard.value_or(m_playStart), m_playEnd);
+        return;
+    }
+    if (m_bThroughFilter) {
+        // Without the frame heard there is no telling how far the mixer has read: all of it.
+        RenderAhead(m_heard.value_or(m_playEnd), document.GetFormat().sampleRate);
+    }
     if (m_bStepping || m_bSegmentStale) {
         uint32_t position = 0;
         int code =
@@ -127,14 +144,16 @@ void PlaybackSession::Tick() {
             tick.place = StepPlace(position);
             if (tick.place) {
                 tick.direction = FrontalFold(NormalAzimuth(std::lround(tick.place->azimuth)));
-                code = SendPlace(*tick.place, 0);
+                code = m_bThroughFilter ? 0 : SendPlace(*tick.place, 0);
             }
         } else if (code == 0) {
             tick.direction = StepDirection(position);
             if (tick.direction) {
                 tick.place =
                     SoundPlace{static_cast<double>(*tick.direction), 0.0, kDefaultDistanceCm, 0.0};
-                code = mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
+                code = m_bThroughFilter
+                           ? 0
+                           : mixer.SetPosition(session, 0, 0, MixerPosition{*tick.direction, 0, 0});
             }
         }
         if (code != 0) {
@@ -181,6 +200,45 @@ std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
 bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
     const PanPointList& points = document.GetPanPoints();
     return document.GetFormat().channels == 2 ? !points.IsEmpty() : !IsFrontal(points);
+}
+
+bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
+                                          MixerPcmFormat& format, MixerWaveSource& source) {
+    const PcmFormat& pcm = document.GetFormat();
+    const std::optional<PcmFormat> output =
+        StereoExport::OutputFormat(pcm, document.GetFrameCount());
+    if (!output || document.GetPanPoints().IsEmpty() ||
+        uint64_t{last - first} * output->blockAlign > UINT32_MAX) {
+        return false;
+    }
+    StereoExport::Source from;
+    from.samples = document.GetSamples();
+    from.format = pcm;
+    from.frameCount = document.GetFrameCount();
+    from.points = &document.GetPanPoints();
+    auto render = std::make_unique<StereoExport>(from);
+    const size_t bytes = size_t{last - first} * output->blockAlign;
+    // calloc leaves the pages untouched until the render reaches them.
+    std::unique_ptr<uint8_t, FreeBytes> filtered(
+        static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1)));
+    if (!filtered || !render->StartSpan(first, last)) {
+        return false;
+    }
+    m_pRender = std::move(render);
+    m_pFiltered = std::move(filtered);
+    RenderAhead(first, pcm.sampleRate);
+    format.channels = 2;
+    format.blockAlign = output->blockAlign;
+    format.avgBytesPerSec = output->avgBytesPerSec;
+    source.data = m_pFiltered.get();
+    source.byteCount = static_cast<uint32_t>(bytes);
+    return true;
+}
+
+void PlaybackSession::RenderAhead(uint32_t heard, uint32_t rate) {
+    const uint64_t lead = uint64_t{rate} * kFilterLeadMs / 1000u;
+    m_pRender->RenderSpanTo(static_cast<uint32_t>(std::min<uint64_t>(heard + lead, UINT32_MAX)),
+                            m_pFiltered.get());
 }
 
 int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
@@ -290,14 +348,16 @@ void PlaybackSession::FreeWave() {
         m_pWaveDoc->RemoveListener(this);
         m_pWaveDoc = nullptr;
     }
-    if (m_hWave == 0) {
-        return;
+    if (m_hWave != 0) {
+        const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
+        if (code != 0) {
+            m_app.ReportMixerError(code);
+        }
+        m_hWave = 0;
     }
-    const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
-    if (code != 0) {
-        m_app.ReportMixerError(code);
-    }
-    m_hWave = 0;
+    // The mixer reads the render no more.
+    m_pRender.reset();
+    m_pFiltered.reset();
 }
 
 uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,6 +15,7 @@
 class CEditorApp;
 class PlaybackClock;
 class PlaybackListener;
+class StereoExport;
 
 // The one owner of what plays: the document, the range, the mixer wave made from it, the
 // cursor along its trajectory, the tick and the frame being heard. Play starts a document's
@@ -89,8 +91,15 @@ class PlaybackSession : public DocumentListener {
     // trajectory that leaves the front, or any trajectory of a stereo sound (whose channels
     // stand around the direction by the width).
     static bool PlacesSound(const CTesselDoc& document);
+    // Whether the playing sound is the stereo export's render rather than the mixer's preview.
+    bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
 
   private:
+    // With the choice on, renders frames [first, last) through the stereo export into
+    // m_filtered and points source and format at it; false when the export could not render
+    // this sound (the preview then plays as usual).
+    bool RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
+                             MixerPcmFormat& format, MixerWaveSource& source);
     // Sends place to the mixer; the mixer's code.
     int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
@@ -114,4 +123,16 @@ class PlaybackSession : public DocumentListener {
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read
     std::optional<uint32_t> m_heard;
+    // How far the filter's render runs ahead of the frame heard; more than the mixer's queue
+    // reads ahead at any latency, so the mixer only ever reads rendered frames.
+    static constexpr uint32_t kFilterLeadMs = 3000;
+    // Renders the filter's wave on to kFilterLeadMs past frame heard.
+    void RenderAhead(uint32_t heard, uint32_t rate);
+    struct FreeBytes {
+        void operator()(uint8_t* bytes) const { std::free(bytes); }
+    };
+    bool m_bThroughFilter = false;  // the wave is m_pFiltered, heard as it is
+    // The whole span's stereo, zeroed pages the render fills as playing nears them.
+    std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;
+    std::unique_ptr<StereoExport> m_pRender;
 };

@@ -45,6 +45,10 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = true;
             state.checked = m_app.IsLoopPlayback();
             return true;
+        case kPlayThroughFilter:
+            state.enabled = true;
+            state.checked = m_app.IsPlayThroughFilter();
+            return true;
         case kRecordTrajectory:
             state.enabled = true;
             state.checked = m_app.IsRecordArmed();
@@ -90,6 +94,9 @@ bool CAppCommands::RunCommand(unsigned id) {
             return true;
         case kLoopPlayback:
             m_app.OnLoopPlayback();
+            return true;
+        case kPlayThroughFilter:
+            m_app.OnPlayThroughFilter();
             return true;
         case kRecordTrajectory:
             m_app.OnRecordTrajectory();

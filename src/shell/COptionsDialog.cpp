@@ -160,7 +160,7 @@ void COptionsDialog::LoadControls() {
     m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
     LoadDevices();
     LoadHrtfs();
-    const std::string& state = m_app.GetLiveHrtfText();
+    const std::string state = m_app.GetOutputStateText();
     m_hrtfState->setText(state.empty() ? QString("Shown here once a sound has played.")
                                        : QString::fromStdString(state));
     UpdateRateBox();

@@ -134,7 +134,7 @@ int MixerChannel::OpenRightSource() {
 
 void MixerChannel::SetFilter(ALuint filter) {
     m_filter = filter;
-    if (IsOpen()) {
+    if (IsOpen() && !(m_bPlaying && m_wave.bMixed)) {
         alSourcei(m_source, AL_DIRECT_FILTER, static_cast<ALint>(filter));
     }
     if (m_rightSource != 0) {
@@ -210,7 +210,7 @@ int MixerChannel::SetVolume(uint32_t volume) {
 }
 
 int MixerChannel::MatchSplit() {
-    const bool bSplit = m_bPlaced && m_wave.channels == 2;
+    const bool bSplit = m_bPlaced && m_wave.channels == 2 && !m_wave.bMixed;
     if (!m_bPlaying || bSplit == m_bSplit) {
         return AMBREL_WAVEMIX_OK;
     }
@@ -262,7 +262,7 @@ ALuint MixerChannel::MakeLowpassFilter() {
 int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t bufferFrames,
                        const MixerPlayParams& params) {
     Stop();
-    const bool bSplit = m_bPlaced && wave.channels == 2;
+    const bool bSplit = m_bPlaced && wave.channels == 2 && !wave.bMixed;
     if (bSplit) {
         if (const int code = OpenRightSource()) {
             return code;
@@ -282,6 +282,10 @@ int MixerChannel::Play(const MixerWave& wave, AmbrelWaveMixWave handle, uint32_t
         }
     }
     alGetError();
+    // A mixed wave is heard as it was rendered: OpenAL Soft would otherwise put a stereo
+    // source's channels through HRTF as virtual speakers, and the low-pass would colour it.
+    alSourcei(m_source, AL_DIRECT_CHANNELS_SOFT, wave.bMixed ? AL_TRUE : AL_FALSE);
+    alSourcei(m_source, AL_DIRECT_FILTER, static_cast<ALint>(wave.bMixed ? 0u : m_filter));
     QueueFreeBuffers();
     if (m_bSplit) {
         PlaySources();

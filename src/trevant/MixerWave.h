@@ -12,6 +12,7 @@ struct MixerWave {
     uint16_t channels = 0;                // 1 or 2
     uint16_t bitsPerSample = 0;           // 8 (unsigned), 16, 24, 32 (signed, native order)
     bool bFloat = false;                  // 32-bit floats
+    bool bMixed = false;                  // stereo already mixed: straight to the output
 
     // 24 and 32 bits and floats go to the device as floats (AL_EXT_FLOAT32).
     bool PlaysAsFloat() const { return bFloat || bitsPerSample > 16; }

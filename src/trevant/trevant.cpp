@@ -139,6 +139,12 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
     if (const int code = MixerWave::FromSource(*source, &wave)) {
         return Fail(code);
     }
+    if ((flags & AMBREL_WAVEMIX_WAVE_MIXED) != 0) {
+        if (wave.channels != 2) {
+            return Fail(AMBREL_WAVEMIX_ERR_BAD_FORMAT);
+        }
+        wave.bMixed = true;
+    }
     std::lock_guard<std::mutex> lock(g_lock);
     MixerSession* pSession = FindSession(session);
     if (pSession == nullptr) {

@@ -116,6 +116,9 @@ enum {
 #define AMBREL_WAVEMIX_OPTION_LOWPASS 1u
 /* AmbrelWaveMixOpenWave flags: the samples are in the caller's memory (the only source). */
 #define AMBREL_WAVEMIX_WAVE_MEMORY 8u
+/* With WAVE_MEMORY: a stereo wave that is already the final left and right, as a render wrote
+   it. It goes to the output's two channels as it is: no direction, place, HRTF or low-pass. */
+#define AMBREL_WAVEMIX_WAVE_MIXED 16u
 /* AmbrelWaveMixSetPosition flags: 8 before play starts, 0 while playing. Both take effect
    at the device's next update. */
 #define AMBREL_WAVEMIX_POSITION_INITIAL 8u

@@ -58,7 +58,8 @@ using DuringPlay = std::function<void(AmbrelWaveMixSession, AmbrelWaveMixWave)>;
 StereoCapture PlayThroughWriter(const std::vector<unsigned char>& samples, MixerPcmFormat format,
                                 int32_t direction, DoneCounter* pDone,
                                 const DuringPlay& during = {}, bool bWaitForEnd = true,
-                                bool bLowpass = false, const MixerPlace* place = nullptr) {
+                                bool bLowpass = false, const MixerPlace* place = nullptr,
+                                uint32_t openFlags = AMBREL_WAVEMIX_WAVE_MEMORY) {
     StereoCapture capture;
     const MixerSessionConfig config = MakeConfig(44100);
     const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
@@ -73,7 +74,7 @@ StereoCapture PlayThroughWriter(const std::vector<unsigned char>& samples, Mixer
     EXPECT_EQ(AmbrelWaveMixOpenChannel(session, 0, 1), 0);
     const MixerWaveSource source{&format, samples.data(), static_cast<uint32_t>(samples.size()), 0,
                                  0};
-    const AmbrelWaveMixWave wave = AmbrelWaveMixOpenWave(session, &source, 0, 8);
+    const AmbrelWaveMixWave wave = AmbrelWaveMixOpenWave(session, &source, 0, openFlags);
     EXPECT_NE(wave, 0u);
     const MixerPosition position{direction, 0, 0};
     EXPECT_EQ(AmbrelWaveMixSetPosition(session, 0, 8, &position), 0);
@@ -326,6 +327,48 @@ TEST(WaveBackend, APlacedStereoWavePlaysFromItsPlaceAndUnplacedAsItIs) {
         EXPECT_LE(db, row.highDb);
         EXPECT_EQ(done.Count(), 1);
     }
+}
+
+TEST(WaveBackend, AMixedStereoWaveReachesTheOutputAsItIsWhateverThePlaceAndLowpass) {
+    // A 9 kHz tone on the left only: the low-pass would take it down, a place would move it.
+    const auto tone = MakeTone(kRate, kRate / 4, 9000.0, 16);
+    const auto silence = std::vector<unsigned char>(tone.size(), 0);
+    const auto leftOnly = Interleave(tone, silence);
+    const MixerPlace right{sizeof(MixerPlace), 90, 0, 100, 0};
+    struct Row {
+        const char* what;
+        bool bLowpass;
+        const MixerPlace* place;
+        uint32_t flags;
+    };
+    const uint32_t mixed = AMBREL_WAVEMIX_WAVE_MEMORY | AMBREL_WAVEMIX_WAVE_MIXED;
+    double plainLeft = 0.0;
+    for (const Row& row : {Row{"plain, as it is", false, nullptr, AMBREL_WAVEMIX_WAVE_MEMORY},
+                           Row{"mixed, low-pass on", true, nullptr, mixed},
+                           Row{"mixed, placed right", true, &right, mixed}}) {
+        SCOPED_TRACE(row.what);
+        DoneCounter done;
+        const StereoCapture capture =
+            PlayThroughWriter(leftOnly, MakeFormat(kRate, 2, 16), 90, &done, {}, true, row.bLowpass,
+                              row.place, row.flags);
+        const Span span = Audible(capture);
+        ASSERT_GT(span.end - span.begin, 44100u / 8);
+        const auto [left, rightLevel] = MiddleLevels(capture, span.begin, span.end);
+        plainLeft = plainLeft == 0.0 ? left : plainLeft;
+        std::printf("[measured] %s: left %.2f dB of plain, left over right %.1f dB\n", row.what,
+                    Db(left / plainLeft), Db((left + 1e-9) / (rightLevel + 1e-9)));
+        EXPECT_NEAR(Db(left / plainLeft), 0.0, 0.5);
+        EXPECT_GE(Db((left + 1e-9) / (rightLevel + 1e-9)), 40.0);
+    }
+    // Only a stereo wave can be already mixed.
+    const MixerSessionConfig config = MakeConfig(44100);
+    const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
+    ASSERT_NE(session, 0u);
+    const MixerPcmFormat mono = MakeFormat(kRate, 1, 16);
+    const MixerWaveSource source{&mono, tone.data(), static_cast<uint32_t>(tone.size()), 0, 0};
+    EXPECT_EQ(AmbrelWaveMixOpenWave(session, &source, 0, mixed), 0u);
+    EXPECT_EQ(AmbrelWaveMixGetLastError(), AMBREL_WAVEMIX_ERR_BAD_FORMAT);
+    EXPECT_EQ(AmbrelWaveMixCloseSession(session), 0);
 }
 
 TEST(WaveBackend, APlaceOrADirectionDuringPlaySplitsOrJoinsAStereoWaveWhereItIs) {

@@ -1,0 +1,188 @@
+// Playing through the stereo export's filter on the null back end: the wave the mixer gets is
+// the very samples Export Stereo File writes for the span played, frontal and all around, and
+// the choice is kept and shown beside the HRTF state.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "document/CTesselDoc.h"
+#include "document/SoundPlace.h"
+#include "document/StereoExport.h"
+#include "document/StereoExportCommand.h"
+#include "playback/CEditorApp.h"
+#include "playback/PlaybackSession.h"
+#include "support/DocumentTestFiles.h"
+#include "support/FailingMixer.h"
+#include "support/ManualPlaybackClock.h"
+#include "support/MemorySettingsStore.h"
+#include "support/ScriptedPrompts.h"
+#include "support/SoundIo.h"
+#include "support/TempDir.h"
+
+namespace {
+
+constexpr uint32_t kFrames = 60000;  // past the filter's warm-up, so a late start is a fresh one
+
+struct Place {
+    uint32_t frame;
+    int azimuth;
+    int elevation;
+    uint32_t distanceCm;
+};
+
+struct SpanCase {
+    const char* name;
+    std::vector<Place> places;
+    uint32_t first;
+    int64_t last;  // -1: to the end
+};
+
+// The export's stereo data for the whole sound, as Export Stereo File writes it.
+Bytes ExportedSamples(CTesselDoc& doc, const std::string& path) {
+    EXPECT_TRUE(StereoExportCommand(doc).RenderTo(path, 0));
+    return ReadSound(path).samples;
+}
+
+class FilterPlaybackTest : public ::testing::Test {
+  protected:
+    ~FilterPlaybackTest() override {
+        m_app.GetPlayback().Stop();
+        m_app.ExitInstance();
+    }
+    static std::unique_ptr<PlaybackClock> MakeClock(ManualPlaybackClock*& clock) {
+        auto made = std::make_unique<ManualPlaybackClock>();
+        clock = made.get();
+        return made;
+    }
+    std::unique_ptr<CTesselDoc> Document(const std::vector<Place>& places) {
+        TestSound sound;
+        sound.samples = Pattern(size_t{kFrames} * 2, 7);
+        sound.points = {{0, 0}};
+        auto doc = MemoryDocument(m_app, sound);
+        doc->BeginGroup(UndoKind::Replace);
+        while (const PanPoint* first = doc->NextPoint(nullptr)) {
+            doc->RemovePoint(first);
+        }
+        for (const Place& place : places) {
+            PanPoint point;
+            point.position = place.frame;
+            SetAzimuth(point, place.azimuth);
+            point.elevation = place.elevation;
+            point.distanceCm = place.distanceCm;
+            doc->AddPoint(point);
+        }
+        doc->EndGroup();
+        return doc;
+    }
+    // The bytes of the wave the mixer was last handed, while it plays.
+    Bytes HandedSamples() const {
+        const MixerWaveSource& wave = m_mixer.openedWaves.back();
+        const auto* data = static_cast<const uint8_t*>(wave.data);
+        return Bytes(data, data + wave.byteCount);
+    }
+
+    TempDir m_dir;
+    ScriptedPrompts m_prompts;
+    MemorySettingsStore m_settings;
+    FailingMixer m_mixer{TrevantMixer::Shared()};
+    ManualPlaybackClock* m_pClock = nullptr;
+    CEditorApp m_app{m_prompts, m_settings, m_mixer, MakeClock(m_pClock)};
+};
+
+}  // namespace
+
+TEST_F(FilterPlaybackTest, TheMixerGetsTheExportsSamplesOfTheSpanPlayed) {
+    const std::vector<Place> frontal{{0, -90, 0, 100}, {30000, 40, 0, 100}, {59999, 90, 0, 100}};
+    const std::vector<Place> around{
+        {0, -150, 20, 300}, {25000, 120, -10, 40}, {50000, 10, 60, 100}};
+    const SpanCase cases[] = {
+        {"frontal, whole", frontal, 0, -1},
+        {"frontal, selection", frontal, 2000, 9000},
+        {"frontal, late start", frontal, 41000, -1},
+        {"all around, whole", around, 0, -1},
+        {"all around, selection", around, 100, 33333},
+        {"all around, late start", around, 40001, 59000},
+    };
+    m_app.OnPlayThroughFilter();
+    int n = 0;
+    for (const SpanCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = Document(c.places);
+        const Bytes exported = ExportedSamples(*doc, m_dir.File("out" + std::to_string(n++)));
+        ASSERT_EQ(exported.size(), size_t{kFrames} * 4);
+        ASSERT_TRUE(m_app.GetPlayback().Play(*doc, c.first, c.last));
+        EXPECT_TRUE(m_app.GetPlayback().IsPlayingThroughFilter());
+        const uint32_t last = c.last < 0 ? kFrames : static_cast<uint32_t>(c.last);
+        const Bytes handed = HandedSamples();
+        EXPECT_TRUE(handed == Bytes(exported.begin() + c.first * 4, exported.begin() + last * 4));
+        // The render carries the directions: the mixer is given none, and no place.
+        EXPECT_TRUE(m_mixer.places.empty());
+        m_pClock->tick();
+        EXPECT_TRUE(m_mixer.places.empty());
+        m_app.GetPlayback().Stop();
+        m_mixer.directions.clear();
+    }
+}
+
+TEST_F(FilterPlaybackTest, AnEditWhilePlayingIsRenderedAgainFromTheFrameHeard) {
+    m_app.OnPlayThroughFilter();
+    auto doc = Document({{0, -90, 0, 100}, {59999, 90, 0, 100}});
+    ASSERT_TRUE(m_app.GetPlayback().Play(*doc, 0, -1));
+    ASSERT_EQ(m_mixer.openedWaves.size(), 1u);
+    PanPoint* start = doc->NextPoint(nullptr);
+    doc->BeginGroup(UndoKind::Modify);
+    start->pan = 90;
+    start->azimuth = 90;
+    doc->EndGroup();
+    doc->TrajectoryChanged();
+    m_pClock->tick();
+    ASSERT_EQ(m_mixer.openedWaves.size(), 2u);
+    const uint32_t from = m_app.GetPlayback().GetPlayStart();
+    const Bytes exported = ExportedSamples(*doc, m_dir.File("edited"));
+    EXPECT_TRUE(HandedSamples() == Bytes(exported.begin() + from * 4, exported.end()));
+}
+
+TEST_F(FilterPlaybackTest, TheChoiceIsKeptAndShownBesideTheHrtfState) {
+    const struct {
+        bool bOn;
+        const char* shown;
+    } cases[] = {{false, "HRTF "}, {true, "Stereo export filter (HRTF "}};
+    for (const auto& c : cases) {
+        if (m_app.IsPlayThroughFilter() != c.bOn) {
+            m_app.OnPlayThroughFilter();
+        }
+        CEditorApp again(m_prompts, m_settings, m_mixer, MakeClock(m_pClock));
+        again.LoadPreferences();
+        EXPECT_EQ(again.IsPlayThroughFilter(), c.bOn);
+        again.ExitInstance();
+        auto doc = Document({{0, 30, 0, 100}});
+        ASSERT_TRUE(m_app.GetPlayback().Play(*doc, 0, 1000));
+        EXPECT_EQ(m_app.GetPlayback().IsPlayingThroughFilter(), c.bOn);
+        EXPECT_EQ(m_app.GetOutputStateText().rfind(c.shown, 0), 0u) << m_app.GetOutputStateText();
+        EXPECT_EQ(m_prompts.StatusTexts().back(), m_app.GetOutputStateText());
+        m_app.GetPlayback().Stop();
+    }
+}
+
+TEST_F(FilterPlaybackTest, RenderedInStepsAsPlayingNearsTheSameBytesComeOut) {
+    auto doc = Document({{0, -170, 30, 200}, {40000, 60, 0, 100}});
+    const Bytes exported = ExportedSamples(*doc, m_dir.File("steps"));
+    const struct {
+        uint32_t first;
+        uint32_t step;
+    } cases[] = {{0, 1}, {0, 5000}, {20000, 8192}, {33000, 100000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        StereoExport render(
+            {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()});
+        ASSERT_TRUE(render.StartSpan(c.first, kFrames));
+        Bytes out((kFrames - c.first) * 4, 0);
+        uint32_t ready = 0;
+        for (uint32_t until = c.first; ready < kFrames - c.first; until += c.step) {
+            const uint32_t now = render.RenderSpanTo(until, out.data());
+            EXPECT_GE(now, std::min(until, kFrames) - c.first);
+            ready = now;
+        }
+        EXPECT_TRUE(out == Bytes(exported.begin() + c.first * 4, exported.end()));
+    }
+}
