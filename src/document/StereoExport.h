@@ -109,10 +109,7 @@ class StereoExport {
     TpdfDither m_dither;
     std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
     std::vector<float> m_floats;
-    int64_t m_lastPan = 65535;               // a value no pan takes
-    std::unique_ptr<PlaceCursor> m_pCursor;  // for a 3-D trajectory only
-    std::vector<uint8_t> m_scaled;           // one run's samples with their gain
-    uint32_t m_spanFirst = 0;                // the span being rendered, and the next block
+    uint32_t m_spanFirst = 0;  // the span being rendered, and the next block
     uint32_t m_spanLast = 0;
     uint32_t m_spanNext = 0;
     std::vector<uint8_t> m_scratch;  // a block partly outside the span
