@@ -84,18 +84,13 @@ AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
 bool AdmExportCommand::Run() {
-    SaveNameRequest::Choice format = ExportTarget::SampleFormatChoice("AdmSampleFormat");
-    format.options.insert(format.options.begin(), "As the sound (no dither)");
-    SaveNameRequest request;
-    request.choices = {format};
     SaveNameResult result;
-    if (!ExportTarget::AskName(m_host, "Export ADM BW64 File As...", m_document.GetTitle(), "adm",
-                               result, request.choices)) {
+    std::optional<SampleFormat> format;
+    if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
+                                        "adm", "AdmSampleFormat", result, format)) {
         return false;
     }
-    const int chosen = result.Chosen(request, 0);
-    return RenderTo(result.fullPath,
-                    chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1));
+    return RenderTo(result.fullPath, format);
 }
 
 bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat) {

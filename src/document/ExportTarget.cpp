@@ -96,3 +96,19 @@ SaveNameRequest::Choice ExportTarget::SampleFormatChoice(const std::string& key)
             0,
             key};
 }
+
+bool ExportTarget::AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
+                                    const std::string& documentTitle, const std::string& kind,
+                                    const std::string& key, SaveNameResult& result,
+                                    std::optional<SampleFormat>& format) {
+    SaveNameRequest request;
+    request.choices = {SampleFormatChoice(key)};
+    request.choices[0].options.insert(request.choices[0].options.begin(),
+                                      "As the sound (no dither)");
+    if (!AskName(host, dialogTitle, documentTitle, kind, result, request.choices)) {
+        return false;
+    }
+    const int chosen = result.Chosen(request, 0);
+    format = chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1);
+    return true;
+}

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "formats/PcmFormat.h"
 #include "platform/SafeFileWriter.h"
+#include "render/SampleFormat.h"
 
 class CSoundFile;
 class CWaveFile;
@@ -56,6 +58,13 @@ class ExportTarget {
     // The sample formats an export dialog offers, s16, s24 and f32 in that order (a caller
     // may put an option before them), remembered under key.
     static SaveNameRequest::Choice SampleFormatChoice(const std::string& key);
+    // For an export that can keep the sound's own samples: asks for the name with the sample
+    // formats after "As the sound (no dither)". False when the user cancelled; format is then
+    // the one chosen, none for the sound's own.
+    static bool AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
+                                 const std::string& documentTitle, const std::string& kind,
+                                 const std::string& key, SaveNameResult& result,
+                                 std::optional<SampleFormat>& format);
 
   private:
     std::string m_typeName;

@@ -11,18 +11,14 @@
 #include "platform/UserPrompts.h"
 
 bool StereoExportCommand::Run() {
-    SaveNameRequest::Choice format = ExportTarget::SampleFormatChoice("StereoSampleFormat");
-    format.options.insert(format.options.begin(), "As the sound (no dither)");
-    SaveNameRequest request;
-    request.choices = {format};
     SaveNameResult result;
-    if (!ExportTarget::AskName(m_document.GetHost(), "Export Stereo File As...",
-                               m_document.GetTitle(), "stereo", result, request.choices)) {
+    std::optional<SampleFormat> format;
+    if (!ExportTarget::AskNameAndFormat(m_document.GetHost(), "Export Stereo File As...",
+                                        m_document.GetTitle(), "stereo", "StereoSampleFormat",
+                                        result, format)) {
         return false;
     }
-    const int chosen = result.Chosen(request, 0);
-    return RenderTo(result.fullPath, result.filterIndex - 1,
-                    chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1));
+    return RenderTo(result.fullPath, result.filterIndex - 1, format);
 }
 
 bool StereoExportCommand::RenderTo(const std::string& path, int typeId,

@@ -18,19 +18,9 @@
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
-
-PanPoint At(uint32_t position, int32_t azimuth, int32_t elevation = 0, uint32_t distanceCm = 100,
-            int32_t width = 0) {
-    PanPoint point;
-    point.position = position;
-    SetAzimuth(point, azimuth);
-    point.elevation = elevation;
-    point.distanceCm = distanceCm;
-    point.width = width;
-    return point;
-}
 
 struct ExportCase {
     const char* name;
@@ -50,7 +40,8 @@ const ExportCase kExports[] = {
      false,
      48000,
      24000,
-     {At(1000, 30), At(9000, -120, 20, 250), At(15000, 180, -10, 50), At(24000, -179, 90, 10000)},
+     {Place(1000, 30), Place(9000, -120, 20, 250), Place(15000, 180, -10, 50),
+      Place(24000, -179, 90, 10000)},
      0},
     {"mono 8-bit, a point at frame 0, held to the end",
      1,
@@ -58,7 +49,7 @@ const ExportCase kExports[] = {
      false,
      22050,
      11025,
-     {At(0, -45, 0, 10), At(5000, 90)},
+     {Place(0, -45, 0, 10), Place(5000, 90)},
      0},
     {"stereo around the back with odd widths",
      2,
@@ -66,13 +57,13 @@ const ExportCase kExports[] = {
      false,
      44100,
      12000,
-     {At(0, 10, 0, 100, 30), At(7000, -170, 45, 300, 91), At(9000, 179, 0, 100, 5),
-      At(11000, 90, 0, 100, 180)},
+     {Place(0, 10, 0, 100, 30), Place(7000, -170, 45, 300, 91), Place(9000, 179, 0, 100, 5),
+      Place(11000, 90, 0, 100, 180)},
      0},
     {"float stereo past a lowered limit", 2, 32, true, 48000, 4000,
-     std::vector<PanPoint>{At(2000, -60, -30, 1000, 0)}, 4096},
+     std::vector<PanPoint>{Place(2000, -60, -30, 1000, 0)}, 4096},
     {"24-bit mono past a lowered limit", 1, 24, false, 32000, 3000,
-     std::vector<PanPoint>{At(100, 1), At(2999, -1, 1, 11)}, 8192},
+     std::vector<PanPoint>{Place(100, 1), Place(2999, -1, 1, 11)}, 8192},
 };
 
 class PlainFormLimit {

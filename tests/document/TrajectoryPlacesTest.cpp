@@ -15,18 +15,9 @@
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "support/Trajectory.h"
 
 namespace {
-
-PanPoint Place(uint32_t frame, int azimuth, int elevation = 0, uint32_t cm = 100, int width = 0) {
-    PanPoint point;
-    point.position = frame;
-    SetAzimuth(point, azimuth);
-    point.elevation = elevation;
-    point.distanceCm = cm;
-    point.width = width;
-    return point;
-}
 
 // The angle between two directions, degrees.
 double Apart(double az1, double el1, double az2, double el2) {

@@ -4,6 +4,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanPointList.h"
+#include "document/SoundPlace.h"
 
 namespace {
 
@@ -57,4 +58,15 @@ std::vector<int32_t> ExpectedPans(const std::vector<PanChunkPoint>& points, uint
         }
     }
     return pans;
+}
+
+PanPoint Place(uint32_t position, int32_t azimuth, int32_t elevation, uint32_t distanceCm,
+               int32_t width) {
+    PanPoint point;
+    point.position = position;
+    SetAzimuth(point, azimuth);
+    point.elevation = elevation;
+    point.distanceCm = distanceCm;
+    point.width = width;
+    return point;
 }

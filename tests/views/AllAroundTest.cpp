@@ -9,6 +9,7 @@
 #include "document/PointProperties.h"
 #include "document/SoundPlace.h"
 #include "playback/CommandIds.h"
+#include "support/Trajectory.h"
 
 namespace {
 
@@ -44,17 +45,6 @@ TestSound Sound(uint16_t channels) {
         sound.samples = Pattern(size_t{5000} * 4);
     }
     return sound;
-}
-
-PanPoint Place(uint32_t position, int32_t azimuth, int32_t elevation, uint32_t distanceCm,
-               int32_t width = 0) {
-    PanPoint point;
-    point.position = position;
-    SetAzimuth(point, azimuth);
-    point.elevation = elevation;
-    point.distanceCm = distanceCm;
-    point.width = width;
-    return point;
 }
 
 class AllAround : public ::testing::Test {
