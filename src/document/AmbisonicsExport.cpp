@@ -92,10 +92,11 @@ bool AmbisonicsExport::StartTrajectory() const {
     return m_source.points != nullptr && !m_source.points->IsEmpty();
 }
 
-std::optional<PcmFormat> AmbisonicsExport::OutputFormat() const {
+std::optional<PcmFormat> AmbisonicsExport::OutputFormat(bool bLargeForm) const {
     const uint32_t bytes = static_cast<uint32_t>(SampleFormatBits(m_options.format) / 8);
     // The sound file's own chunks need room beside the data in a 32-bit form size.
-    if (m_outputRate == 0 || m_outputFrames * m_channels * bytes > 0xFFFFFFFFull - 4096) {
+    if (m_outputRate == 0 ||
+        (!bLargeForm && m_outputFrames * m_channels * bytes > 0xFFFFFFFFull - 4096)) {
         return std::nullopt;
     }
     PcmFormat format{};
@@ -109,8 +110,10 @@ std::optional<PcmFormat> AmbisonicsExport::OutputFormat() const {
 }
 
 uint32_t AmbisonicsExport::OutputDataBytes() const {
-    const std::optional<PcmFormat> format = OutputFormat();
-    return format ? static_cast<uint32_t>(m_outputFrames * format->blockAlign) : 0;
+    const std::optional<PcmFormat> format = OutputFormat(true);
+    return format ? static_cast<uint32_t>(
+                        std::min<uint64_t>(m_outputFrames * format->blockAlign, UINT32_MAX))
+                  : 0;
 }
 
 double AmbisonicsExport::ScaleDownDb() const {

@@ -61,8 +61,10 @@ class AmbisonicsExport {
     int Channels() const { return m_channels; }
     uint32_t OutputRate() const { return m_outputRate; }
     uint64_t OutputFrames() const { return m_outputFrames; }
-    // The output's header; none when the data would not fit a sound file.
-    std::optional<PcmFormat> OutputFormat() const;
+    // The output's header; none when the data would not fit a sound file of 32-bit sizes.
+    // bLargeForm: the file may grow past them (a WAV file, which becomes RF64).
+    std::optional<PcmFormat> OutputFormat(bool bLargeForm = false) const;
+    // The data's bytes, held at the 32-bit most where the form is large.
     uint32_t OutputDataBytes() const;
 
     // Encodes every frame into output, whose header is written. Sets the progress range to

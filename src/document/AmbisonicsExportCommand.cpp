@@ -48,9 +48,10 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
         prompts.Message("No Pan Events to track!");
         return false;
     }
-    const std::optional<PcmFormat> format = exporter.OutputFormat();
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
     if (!format) {
-        prompts.Message("The Ambisonics file would be too large for a sound file.");
+        prompts.Message("The Ambisonics file would be too large for an AIFF file; WAV takes it.");
         return false;
     }
 

@@ -7,11 +7,13 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <random>
 
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
+#include "formats/CWaveFile.h"
 #include "formats/SndfileSource.h"
 #include "platform/DistanceLaw.h"
 #include "render/TpdfDither.h"
@@ -212,23 +214,35 @@ TEST_F(AmbisonicsExportTest, APlaceThatMovesChangesTheGainsWithoutSteps) {
     const std::unique_ptr<CTesselDoc> doc = Document(sound);
     SetAzimuth(*PointAt(*doc, 0), 90);
     SetAzimuth(*PointAt(*doc, 1), -90);
-    const std::string path = dir.File("sweep.wav");
-    AmbisonicsExport::Options options;
-    options.format = SampleFormat::F32;
-    ASSERT_TRUE(AmbisonicsExportCommand(*doc).RenderTo(path, 0, options));
-    SndfileSource file;
-    ASSERT_TRUE(file.Open(path));
-    std::vector<double> samples(size_t{kFrames} * 4);
-    ASSERT_EQ(file.ReadFrames(samples.data(), kFrames), kFrames);
-    // 180 degrees over kFrames frames: Y = -0.5 sin(az) moves at most 0.5 * pi / kFrames a frame.
-    const double most = 0.5 * std::numbers::pi / kFrames;
-    double largest = 0.0;
-    for (uint32_t f = 1; f < kFrames; ++f) {
-        largest = std::max(largest, std::fabs(samples[f * 4 + 1] - samples[(f - 1) * 4 + 1]));
+    // The same file in the plain form, and as RF64 when the plain form's limit is lowered.
+    for (const uint64_t limit : {uint64_t{0}, uint64_t{4096}}) {
+        SCOPED_TRACE(limit);
+        CWaveFile::SetPlainFormLimit(limit);
+        const std::string path = dir.File("sweep.wav");
+        AmbisonicsExport::Options options;
+        options.format = SampleFormat::F32;
+        const bool bWritten = AmbisonicsExportCommand(*doc).RenderTo(path, 0, options);
+        CWaveFile::SetPlainFormLimit(0);
+        ASSERT_TRUE(bWritten);
+        std::ifstream head(path, std::ios::binary);
+        char id[5] = {};
+        head.read(id, 4);
+        EXPECT_STREQ(id, limit == 0 ? "RIFF" : "RF64");
+        SndfileSource file;
+        ASSERT_TRUE(file.Open(path));
+        std::vector<double> samples(size_t{kFrames} * 4);
+        ASSERT_EQ(file.ReadFrames(samples.data(), kFrames), kFrames);
+        // 180 degrees over kFrames frames: Y = -0.5 sin(az) moves at most 0.5 * pi / kFrames a
+        // frame.
+        const double most = 0.5 * std::numbers::pi / kFrames;
+        double largest = 0.0;
+        for (uint32_t f = 1; f < kFrames; ++f) {
+            largest = std::max(largest, std::fabs(samples[f * 4 + 1] - samples[(f - 1) * 4 + 1]));
+        }
+        EXPECT_LT(largest, 1.5 * most);
+        EXPECT_NEAR(samples[1], -0.5, 1e-3);
+        EXPECT_NEAR(samples[size_t{kFrames - 1} * 4 + 1], 0.5, 1e-3);
     }
-    EXPECT_LT(largest, 1.5 * most);
-    EXPECT_NEAR(samples[1], -0.5, 1e-3);
-    EXPECT_NEAR(samples[size_t{kFrames - 1} * 4 + 1], 0.5, 1e-3);
 }
 
 TEST_F(AmbisonicsExportTest, RefusalsAndCancelLeaveNoFileAndKeepAnOlderOne) {
