@@ -92,6 +92,11 @@ void RunOne(const MemoryFile& input, const MemoryFile& output, size_t size) {
         newPan =
             BuildPanChunk(pan->points, pan->frameCount, pan->carriedFlag == 1, pan->carriedValue);
     }
+    // A document holds one or two channels (the open refuses more), so only those are saved;
+    // the writer gives more channels the extensible form that other programs read.
+    if (format.channels > 2) {
+        return;
+    }
     output.Fill(nullptr, 0);
     {
         CFile out(output.path, CFile::Mode::ReadWriteCreate);

@@ -116,10 +116,6 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
     std::vector<uint8_t> axml = BuildAxmlChunk(blocks, m_document.GetTitle(), format.sampleRate,
                                                format.bitsPerSample, frameCount);
-    if (uint64_t{frameCount} * format.blockAlign > UINT32_MAX) {
-        prompts.Message("The sound is too long for that sample format!");
-        return false;
-    }
 
     ExportTarget output(path, kSoundTypeWave);
     output.SetWaveSetup([&](CWaveFile& wave) {
@@ -131,19 +127,22 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     const uint8_t* samples = m_document.GetSamples();
     const bool bConvert = std::memcmp(&format, &source, sizeof format) != 0;
     SampleConverter converter(source, format);
-    const uint32_t dataBytes = frameCount * format.blockAlign;
+    // A wider format may take the data past 4 GiB: the file is then RF64.
+    const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
     const uint32_t blockBytes = kBlockBytes / blockAlign * blockAlign;
     bool bFailed = true;
     bool bCancelled = false;
     try {
-        if (CSoundFile* writer = output.Begin(format, dataBytes)) {
+        if (CSoundFile* writer = output.Begin(
+                format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {
             const std::unique_ptr<ProgressIndicator> progress = prompts.OpenProgressDialog();
             progress->SetRange(0, 100);
             progress->SetStatus("Writing ADM file...");
             bFailed = false;
-            for (uint32_t done = 0; done < dataBytes && !bFailed;) {
-                const uint32_t count = std::min(blockBytes, dataBytes - done);
+            for (uint64_t done = 0; done < dataBytes && !bFailed;) {
+                const auto count =
+                    static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
                 const uint32_t frames = count / blockAlign;
                 const uint8_t* block =
                     bConvert
@@ -152,7 +151,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                         : samples + done;
                 bFailed = !writer->WriteSamples(block, count);
                 done += count;
-                progress->SetPos(static_cast<int>(uint64_t{done} * 100 / dataBytes));
+                progress->SetPos(static_cast<int>(done * 100 / dataBytes));
                 if (done < dataBytes && progress->CheckCancelButton()) {
                     bCancelled = true;
                     break;
