@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +83,33 @@ bool RecoveryFolder::Open(std::string& reason) {
         return false;
     }
     m_lockFd = fd;
+    SweepLeftovers();
     return true;
+}
+
+void RecoveryFolder::SweepLeftovers() const {
+    namespace fs = std::filesystem;
+    // Young files may belong to a run that is starting or writing right now.
+    const auto oldEnough = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(m_path, error)) {
+        const std::string name = entry.path().filename().string();
+        const bool bLock = name.ends_with(".lock") && name != Hex(m_token) + ".lock";
+        const bool bUnfinished = name[0] == '.' && name.find(".saving-") != std::string::npos;
+        std::error_code timeError;
+        if ((!bLock && !bUnfinished) || entry.last_write_time(timeError) > oldEnough || timeError) {
+            continue;
+        }
+        const int fd = bLock ? ::open(entry.path().c_str(), O_RDWR | O_CLOEXEC) : -1;
+        // A lock file goes only while held here: a live run keeps its own. Its journals stay,
+        // and a missing lock file reads as a dead run, which it is.
+        if (!bLock || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)) {
+            ::unlink(entry.path().c_str());
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 std::string RecoveryFolder::JournalPathFor(const std::string& key) const {

@@ -21,8 +21,8 @@ class RecoveryFolder {
     RecoveryFolder(const RecoveryFolder&) = delete;
     RecoveryFolder& operator=(const RecoveryFolder&) = delete;
 
-    // Creates the folder and takes this run's lock. False, with the reason in words, when the
-    // folder cannot be made or written: the run then keeps no journals.
+    // Creates the folder, takes this run's lock and clears killed runs' leftovers. False, with the
+    // reason in words, when the folder cannot be made or written: the run then keeps no journals.
     bool Open(std::string& reason);
     bool IsOpen() const { return m_lockFd >= 0; }
     const std::string& Path() const { return m_path; }
@@ -41,6 +41,9 @@ class RecoveryFolder {
     std::string SetAside(const std::string& journalPath) const;
 
   private:
+    // Removes what killed runs left over a minute ago: unheld lock files and half-written
+    // journals.
+    void SweepLeftovers() const;
     std::string LockPathOf(uint64_t token) const;
 
     std::string m_path;

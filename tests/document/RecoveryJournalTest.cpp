@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -60,6 +63,12 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 }
 
 // Rewrites the trailing checksum so that a change in front of it is not caught by the sum.
+std::string RecoveryFolderLockName(uint64_t token) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.lock", static_cast<unsigned long long>(token));
+    return name;
+}
+
 std::string Resummed(std::string bytes) {
     uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i + 8 < bytes.size(); ++i) {
@@ -206,6 +215,44 @@ TEST(RecoveryFolder, TellsALiveRunsJournalsFromADeadOnes) {
     }
     second.ForgetDeadOwner(1);
     EXPECT_EQ(FilesIn(path), 1u) << "only the live run's lock is left";
+}
+
+TEST(RecoveryFolder, OpeningClearsWhatKilledRunsLeftLongEnoughAgo) {
+    TempDir state;
+    const std::string path = state.File("recovery");
+    RecoveryFolder live(path);
+    std::string reason;
+    ASSERT_TRUE(live.Open(reason)) << reason;
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    const struct {
+        std::string name;
+        bool bOld;
+        bool bKept;
+    } cases[] = {
+        {std::string(15, '0') + "1.lock", true, false},
+        {std::string(15, '0') + "2.lock", false, true},
+        {".0000000000000003.journal.saving-AbCdEf", true, false},
+        {".0000000000000004.journal.saving-AbCdEf", false, true},
+        {"0000000000000005.journal", true, true},
+        {"0000000000000006.journal.set-aside-1", true, true},
+    };
+    for (const auto& c : cases) {
+        WriteAll(path + "/" + c.name, "x");
+        if (c.bOld) {
+            std::filesystem::last_write_time(path + "/" + c.name, old);
+        }
+    }
+    // The live run's lock is old too, and held.
+    std::filesystem::last_write_time(path + "/" + RecoveryFolderLockName(live.Token()), old);
+
+    RecoveryFolder next(path);
+    ASSERT_TRUE(next.Open(reason)) << reason;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(std::filesystem::exists(path + "/" + c.name), c.bKept);
+    }
+    EXPECT_TRUE(live.IsOwnerAlive(live.Token()));
+    EXPECT_TRUE(next.IsOwnerAlive(live.Token()));
 }
 
 TEST(RecoveryFolder, AFolderThatCannotBeMadeKeepsNoJournals) {
