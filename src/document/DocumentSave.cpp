@@ -144,6 +144,8 @@ bool DocumentSave::SaveWithName(const std::string& path, bool replace) {
     }
     if (replace) {
         m_doc.SetPathName(name);
+        // Saved under a name of its own, it no longer holds its source open.
+        m_doc.SetImportSource(std::string());
     }
     return true;
 }

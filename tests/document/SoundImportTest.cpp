@@ -136,6 +136,7 @@ TEST_F(SoundImportTest, TheFirstSaveAsksForAWaveNameAndLeavesTheSourceAlone) {
     ASSERT_TRUE(DocumentSave(doc).Save());
     EXPECT_EQ(ReadBytes(path), source);
     EXPECT_EQ(doc.GetPathName(), out);
+    EXPECT_EQ(doc.GetImportSource(), "");
     EXPECT_EQ(doc.GetTitle(), "take-16.wav");
     EXPECT_FALSE(doc.IsModified());
     // What was written opens natively, trajectory and all.
