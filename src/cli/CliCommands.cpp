@@ -109,16 +109,26 @@ bool ReadSaveTarget(const CliArguments& args, const std::string& command, CliHos
     return true;
 }
 
+// The document set-points works on, with its save target read; null with exitCode set.
+std::unique_ptr<CTesselDoc> OpenForSetPoints(const CliArguments& args, CliHost& host,
+                                             int& exitCode) {
+    if (!ReadSaveTarget(args, "set-points", host, false, exitCode)) {
+        return nullptr;
+    }
+    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    if (!doc) {
+        exitCode = kExitFailed;
+    }
+    return doc;
+}
+
 // set-points --generate: the shape replaces the points of its span only.
 int RunGenerate(const CliArguments& args, const std::string& shape) {
     CliHost host;
     int exitCode = kExitOk;
-    if (!ReadSaveTarget(args, "set-points", host, false, exitCode)) {
-        return exitCode;
-    }
-    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
     if (!doc) {
-        return kExitFailed;
+        return exitCode;
     }
     std::string error;
     const std::optional<TrajectoryGenerator> generator =
@@ -270,12 +280,9 @@ int RunSetPoints(const std::vector<std::string>& words) {
     }
     CliHost host;
     int exitCode = kExitOk;
-    if (!ReadSaveTarget(args, "set-points", host, false, exitCode)) {
-        return exitCode;
-    }
-    std::unique_ptr<CTesselDoc> doc = OpenDocument(host, args.Positional()[0]);
+    std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
     if (!doc) {
-        return kExitFailed;
+        return exitCode;
     }
     for (const PanPoint& point : *points) {
         if (point.position > doc->GetFrameCount()) {
