@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -63,18 +64,23 @@ MonoBitmap::MonoBitmap(int width, int height)
     : m_width(ClampedSize(width)),
       m_height(ClampedSize(height)),
       m_bytesPerRow((m_width + 31) / 32 * 4),
-      m_bits(static_cast<size_t>(m_bytesPerRow) * static_cast<size_t>(m_height), 0xFF) {}
+      m_bits(static_cast<size_t>(m_bytesPerRow) * static_cast<size_t>(m_height), 0xFF),
+      m_heldMasks(static_cast<size_t>(m_height), 0) {}
 
 bool MonoBitmap::IsBlack(int x, int y) const {
     if (!Contains(x, y)) {
         return false;
     }
+    WriteHeldRuns();
     return (Row(y)[x >> 3] & (0x80 >> (x & 7))) == 0;
 }
 
 void MonoBitmap::SetPixel(int x, int y, bool black) {
     if (!Contains(x, y)) {
         return;
+    }
+    if (!black) {
+        WriteHeldRuns();
     }
     uint8_t& byte = m_bits[static_cast<size_t>(y) * m_bytesPerRow + (x >> 3)];
     const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
@@ -86,6 +92,7 @@ void MonoBitmap::SetPixel(int x, int y, bool black) {
 }
 
 void MonoBitmap::FillWhite() {
+    WriteHeldRuns();
     std::fill(m_bits.begin(), m_bits.end(), 0xFF);
 }
 
@@ -94,6 +101,7 @@ void MonoBitmap::FillWhite(int x, int y, int width, int height) {
     const int top = std::max(y, 0);
     const int right = std::min(x + width, m_width);
     const int bottom = std::min(y + height, m_height);
+    WriteHeldRuns();
     for (int row = top; row < bottom; ++row) {
         uint8_t* bits = m_bits.data() + static_cast<size_t>(row) * m_bytesPerRow;
         WriteSpan(bits, left, right - left, [](int) { return uint8_t{0xFF}; });
@@ -107,6 +115,8 @@ void MonoBitmap::CopyRect(const MonoBitmap& source, int srcX, int srcY, int widt
         CopyRect(copy, srcX, srcY, width, height, x, y);
         return;
     }
+    source.WriteHeldRuns();
+    WriteHeldRuns();
     // Clip against both images; a pixel outside the source is left as it is.
     const int skipLeft = std::max({0, -x, -srcX});
     const int skipTop = std::max({0, -y, -srcY});
@@ -128,11 +138,57 @@ void MonoBitmap::BlackenColumn(int x, int firstRow, int endRow) {
     }
     const int top = std::max(firstRow, 0);
     const int end = std::min(endRow, m_height);
-    const uint8_t keep = static_cast<uint8_t>(~(0x80 >> (x & 7)));
-    uint8_t* bits = m_bits.data() + (x >> 3);
-    for (int y = top; y < end; ++y) {
-        bits[static_cast<size_t>(y) * m_bytesPerRow] &= keep;
+    if (top >= end) {
+        return;
     }
+    // Clearing one bit per row walks the rows once per column; holding a byte column's runs
+    // walks them once per eight.
+    const int byte = x >> 3;
+    const auto bit = static_cast<uint8_t>(0x80 >> (x & 7));
+    if (byte < m_heldByte) {
+        uint8_t* bits = m_bits.data() + byte;
+        for (int y = top; y < end; ++y) {
+            bits[static_cast<size_t>(y) * m_bytesPerRow] &= static_cast<uint8_t>(~bit);
+        }
+        return;
+    }
+    if (byte > m_heldByte) {
+        WriteHeldRuns();
+        m_heldByte = byte;
+        m_heldTop = top;
+        m_heldEnd = end;
+    } else {
+        m_heldTop = std::min(m_heldTop, top);
+        m_heldEnd = std::max(m_heldEnd, end);
+    }
+    // Eight rows a step: a run is a few hundred rows, one byte each.
+    uint8_t* masks = m_heldMasks.data();
+    const uint64_t bits = bit * uint64_t{0x0101010101010101};
+    int y = top;
+    for (; y + 8 <= end; y += 8) {
+        uint64_t word;
+        std::memcpy(&word, masks + y, sizeof word);
+        word |= bits;
+        std::memcpy(masks + y, &word, sizeof word);
+    }
+    for (; y < end; ++y) {
+        masks[y] |= bit;
+    }
+}
+
+void MonoBitmap::WriteHeldRuns() const {
+    if (m_heldByte < 0) {
+        return;
+    }
+    uint8_t* bits = m_bits.data() + m_heldByte;
+    uint8_t* masks = m_heldMasks.data();
+    for (int y = m_heldTop; y < m_heldEnd; ++y) {
+        if (masks[y] != 0) {
+            bits[static_cast<size_t>(y) * m_bytesPerRow] &= static_cast<uint8_t>(~masks[y]);
+            masks[y] = 0;
+        }
+    }
+    m_heldByte = -1;
 }
 
 void MonoBitmap::DrawLine(int x0, int y0, int x1, int y1) {

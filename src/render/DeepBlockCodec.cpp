@@ -8,6 +8,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <tmmintrin.h>
+#define SONOMAP_BYTE_SHUFFLES 1
+#endif
 
 namespace {
 
@@ -89,9 +93,46 @@ inline __m128 Mix(__m128 first, __m128 second) {
     return _mm_mul_ps(_mm_add_ps(left, right), _mm_set1_ps(0.5f));
 }
 
-template <int Bits, bool Float, int Channels>
-void Read(const uint8_t* in, uint32_t count, float* out) {
+#if defined(SONOMAP_BYTE_SHUFFLES)
+// Four 24-bit samples, each at the top of its lane, as floats in 16-bit scale.
+[[gnu::target("ssse3")]] inline __m128 Lanes24(__m128i top) {
+    return _mm_mul_ps(_mm_cvtepi32_ps(_mm_srai_epi32(top, 8)), _mm_set1_ps(1.0f / 256.0f));
+}
+
+// Sixteen 24-bit samples a step, put in place by byte shuffles; returns the frames done. The
+// last four are taken from the step's last 16 bytes, so no load reaches past the step.
+template <int Channels>
+[[gnu::target("ssse3")]] uint32_t ReadShuffled24(const uint8_t* in, uint32_t count, float* out) {
+    const __m128i spread = _mm_setr_epi8(-1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11);
+    const __m128i spreadLast =
+        _mm_setr_epi8(-1, 4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15);
+    constexpr uint32_t step = 16 / Channels;
     uint32_t i = 0;
+    for (; i + step <= count; i += step) {
+        const uint8_t* at = in + size_t{i} * 3 * Channels;
+        const auto load = [at](int offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + offset));
+        };
+        const __m128 a = Lanes24(_mm_shuffle_epi8(load(0), spread));
+        const __m128 b = Lanes24(_mm_shuffle_epi8(load(12), spread));
+        const __m128 c = Lanes24(_mm_shuffle_epi8(load(24), spread));
+        const __m128 d = Lanes24(_mm_shuffle_epi8(load(32), spreadLast));
+        if constexpr (Channels == 1) {
+            _mm_storeu_ps(out + i, a);
+            _mm_storeu_ps(out + i + 4, b);
+            _mm_storeu_ps(out + i + 8, c);
+            _mm_storeu_ps(out + i + 12, d);
+        } else {
+            _mm_storeu_ps(out + i, Mix(a, b));
+            _mm_storeu_ps(out + i + 4, Mix(c, d));
+        }
+    }
+    return i;
+}
+#endif
+
+template <int Bits, bool Float, int Channels>
+void Read(const uint8_t* in, uint32_t i, uint32_t count, float* out) {
     if constexpr (kWidth<Bits, Float> == 4) {
         for (; i + 4 <= count; i += 4) {
             const uint8_t* frames = in + size_t{i} * 4 * Channels;
@@ -150,9 +191,34 @@ inline void StoreEight24(const int32_t* ints, uint8_t* out) {
     std::memcpy(out, words, sizeof words);
 }
 
-template <int Bits, bool Float>
-void Store(const float* values, uint32_t count, uint8_t* out) {
+#if defined(SONOMAP_BYTE_SHUFFLES)
+// The stored 24-bit integers of four values in bytes 0 to 11, low bytes first; the rest zero.
+[[gnu::target("ssse3")]] inline __m128i Packed24(const float* values) {
+    const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    return _mm_shuffle_epi8(StoredInts<24>(_mm_loadu_ps(values)), pack);
+}
+
+// Sixteen values a step, their low three bytes packed by byte shuffles into three stores;
+// returns the values done.
+[[gnu::target("ssse3")]] uint32_t StoreShuffled24(const float* values, uint32_t count,
+                                                  uint8_t* out) {
     uint32_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m128i a = Packed24(values + i);
+        const __m128i b = Packed24(values + i + 4);
+        const __m128i c = Packed24(values + i + 8);
+        const __m128i d = Packed24(values + i + 12);
+        auto* to = reinterpret_cast<__m128i*>(out + size_t{i} * 3);
+        _mm_storeu_si128(to, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+        _mm_storeu_si128(to + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+        _mm_storeu_si128(to + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+    }
+    return i;
+}
+#endif
+
+template <int Bits, bool Float>
+void Store(const float* values, uint32_t i, uint32_t count, uint8_t* out) {
     if constexpr (Float) {
         for (; i + 4 <= count; i += 4) {
             const __m128 four = _mm_loadu_ps(values + i);
@@ -181,46 +247,81 @@ void Store(const float* values, uint32_t count, uint8_t* out) {
 #else
 
 template <int Bits, bool Float, int Channels>
-void Read(const uint8_t* in, uint32_t count, float* out) {
-    ReadOneByOne<Bits, Float, Channels>(in, 0, count, out);
+void Read(const uint8_t* in, uint32_t from, uint32_t count, float* out) {
+    ReadOneByOne<Bits, Float, Channels>(in, from, count, out);
 }
 
 template <int Bits, bool Float>
-void Store(const float* values, uint32_t count, uint8_t* out) {
-    StoreOneByOne<Bits, Float>(values, 0, count, out);
+void Store(const float* values, uint32_t from, uint32_t count, uint8_t* out) {
+    StoreOneByOne<Bits, Float>(values, from, count, out);
 }
 
 #endif
 
+template <int Bits, bool Float, int Channels>
+void ReadFrames(const uint8_t* in, uint32_t count, bool bByteShuffles, float* out) {
+    uint32_t from = 0;
+#if defined(SONOMAP_BYTE_SHUFFLES)
+    if constexpr (Bits == 24 && !Float) {
+        if (bByteShuffles) {
+            from = ReadShuffled24<Channels>(in, count, out);
+        }
+    }
+#else
+    (void)bByteShuffles;
+#endif
+    Read<Bits, Float, Channels>(in, from, count, out);
+}
+
 template <int Bits, bool Float>
-void ReadChannels(const uint8_t* in, int channels, uint32_t count, float* out) {
+void ReadChannels(const uint8_t* in, int channels, uint32_t count, bool bByteShuffles, float* out) {
     if (channels == 2) {
-        Read<Bits, Float, 2>(in, count, out);
+        ReadFrames<Bits, Float, 2>(in, count, bByteShuffles, out);
     } else {
-        Read<Bits, Float, 1>(in, count, out);
+        ReadFrames<Bits, Float, 1>(in, count, bByteShuffles, out);
     }
 }
 
 }  // namespace
 
+bool DeepBlockCodec::HasByteShuffles() {
+#if defined(SONOMAP_BYTE_SHUFFLES)
+    static const bool bHas = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("ssse3") != 0;
+    }();
+    return bHas;
+#else
+    return false;
+#endif
+}
+
 void DeepBlockCodec::ReadMono(const uint8_t* in, int channels, int bits, bool bFloat,
-                              uint32_t count, float* out) {
+                              uint32_t count, bool bByteShuffles, float* out) {
     if (bFloat) {
-        ReadChannels<32, true>(in, channels, count, out);
+        ReadChannels<32, true>(in, channels, count, bByteShuffles, out);
     } else if (bits == 24) {
-        ReadChannels<24, false>(in, channels, count, out);
+        ReadChannels<24, false>(in, channels, count, bByteShuffles, out);
     } else {
-        ReadChannels<32, false>(in, channels, count, out);
+        ReadChannels<32, false>(in, channels, count, bByteShuffles, out);
     }
 }
 
 void DeepBlockCodec::StorePairs(const float* pairs, uint32_t count, int bits, bool bFloat,
-                                uint8_t* out) {
+                                bool bByteShuffles, uint8_t* out) {
     if (bFloat) {
-        Store<32, true>(pairs, 2 * count, out);
+        Store<32, true>(pairs, 0, 2 * count, out);
     } else if (bits == 24) {
-        Store<24, false>(pairs, 2 * count, out);
+        uint32_t from = 0;
+#if defined(SONOMAP_BYTE_SHUFFLES)
+        if (bByteShuffles) {
+            from = StoreShuffled24(pairs, 2 * count, out);
+        }
+#else
+        (void)bByteShuffles;
+#endif
+        Store<24, false>(pairs, from, 2 * count, out);
     } else {
-        Store<32, false>(pairs, 2 * count, out);
+        Store<32, false>(pairs, 0, 2 * count, out);
     }
 }

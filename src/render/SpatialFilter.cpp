@@ -178,12 +178,15 @@ void SpatialFilter::ProcessDeepFrames(const uint8_t* in, int channels, int bits,
     alignas(32) float pairs[2 * kBlockFrames];
     const size_t inBytes = size_t{bits / 8u} * static_cast<size_t>(channels);
     const size_t outBytes = 2u * (bits / 8u);
+    // Every processor with AVX2 has the shuffles; tying them to that path lets each path be
+    // checked on one machine.
+    const bool bShuffles = m_path == KernelPath::Avx2 && DeepBlockCodec::HasByteShuffles();
     while (count > 0) {
         const uint32_t n = count < kBlockFrames ? count : kBlockFrames;
-        DeepBlockCodec::ReadMono(in, channels, bits, bFloat, n, mono);
+        DeepBlockCodec::ReadMono(in, channels, bits, bFloat, n, bShuffles, mono);
         m_pKernels->floats(m_state, reinterpret_cast<const uint8_t*>(mono), n,
                            reinterpret_cast<uint8_t*>(pairs));
-        DeepBlockCodec::StorePairs(pairs, n, bits, bFloat, out);
+        DeepBlockCodec::StorePairs(pairs, n, bits, bFloat, bShuffles, out);
         in += n * inBytes;
         out += n * outBytes;
         count -= n;

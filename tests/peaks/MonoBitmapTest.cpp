@@ -197,3 +197,73 @@ TEST(MonoBitmap, RectangleOperationsMatchAPixelByPixelCopyAtAnyBitOffset) {
         }
     }
 }
+
+// Many lines into one image, as the painter draws them and in other orders, with looks at the
+// pixels and whitening in between: held runs must never show or hide a pixel.
+TEST(MonoBitmap, HeldRunsGiveThePixelsOfLinesDrawnOneByOne) {
+    enum class Order { Ascending, Descending, Scattered };
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        Order order;
+        int lookEvery;  // a look at the pixels or a whitening every so many lines; 0 for none
+    };
+    const Case cases[] = {
+        {"painter, no looks", 77, 120, Order::Ascending, 0},
+        {"painter, looks", 64, 90, Order::Ascending, 5},
+        {"right to left", 45, 70, Order::Descending, 7},
+        {"scattered, looks", 33, 50, Order::Scattered, 3},
+        {"scattered, clipped", 20, 30, Order::Scattered, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mt19937 random(static_cast<uint32_t>(c.width * 131 + c.height));
+        std::uniform_int_distribution<int> row(-10, c.height + 10);
+        MonoBitmap image(c.width, c.height);
+        RefImage expected(c.width, c.height);
+        const int lines = 3 * c.width;
+        for (int i = 0; i < lines; ++i) {
+            int x = i / 3;
+            if (c.order == Order::Descending) {
+                x = c.width - 1 - x;
+            } else if (c.order == Order::Scattered) {
+                x = static_cast<int>(random() % static_cast<unsigned>(c.width + 8)) - 4;
+            }
+            // A stroke in its column, or a connector from the column before.
+            const int x0 = i % 3 == 0 ? x : x - 1;
+            const int y0 = row(random), y1 = row(random);
+            image.DrawLine(x0, y0, x, y1);
+            RefLine(expected, x0, y0, x, y1);
+            if (c.lookEvery == 0 || i % c.lookEvery != 0) {
+                continue;
+            }
+            const int px = static_cast<int>(random() % static_cast<unsigned>(c.width));
+            const int py = static_cast<int>(random() % static_cast<unsigned>(c.height));
+            switch (i / c.lookEvery % 4) {
+                case 0:
+                    ASSERT_EQ(image.IsBlack(px, py), expected.At(px, py)) << "line " << i;
+                    break;
+                case 1:
+                    image.SetPixel(px, py, false);
+                    expected.black[static_cast<size_t>(py) * c.width + px] = 0;
+                    break;
+                case 2:
+                    image.FillWhite(px, 0, 3, py);
+                    for (int y = 0; y < py; ++y) {
+                        for (int xx = px; xx < std::min(px + 3, c.width); ++xx) {
+                            expected.black[static_cast<size_t>(y) * c.width + xx] = 0;
+                        }
+                    }
+                    break;
+                default: {
+                    MonoBitmap copy(c.width, c.height);
+                    copy.CopyRect(image, 0, 0, c.width, c.height, 0, 0);
+                    ASSERT_EQ(CompareColumns(copy, expected, 0, c.width - 1), "") << "line " << i;
+                    break;
+                }
+            }
+        }
+        EXPECT_EQ(CompareColumns(image, expected, 0, c.width - 1), "");
+    }
+}

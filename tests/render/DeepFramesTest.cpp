@@ -161,35 +161,43 @@ TEST(DeepFrames, TheBlockCodecAgreesWithSampleCodecAtTheEdges) {
     for (uint8_t& b : bytes) {
         b = static_cast<uint8_t>(random());
     }
-    for (const Depth& depth : kDepths) {
-        SCOPED_TRACE(depth.name);
-        const size_t width = size_t(depth.bits / 8);
-        std::vector<uint8_t> ours(values.size() * width);
-        std::vector<uint8_t> reference(ours.size());
-        DeepBlockCodec::StorePairs(values.data(), pairs, depth.bits, depth.bFloat, ours.data());
-        for (size_t i = 0; i < values.size(); ++i) {
-            SampleCodec::StoreDeep(values[i], depth.bits, depth.bFloat, &reference[i * width]);
-        }
-        EXPECT_EQ(ours, reference);
+    std::vector<bool> shuffles = {false};
+    if (DeepBlockCodec::HasByteShuffles()) {
+        shuffles.push_back(true);
+    }
+    for (const bool bShuffles : shuffles) {
+        for (const Depth& depth : kDepths) {
+            SCOPED_TRACE(::testing::Message() << depth.name << (bShuffles ? ", shuffles" : ""));
+            const size_t width = size_t(depth.bits / 8);
+            std::vector<uint8_t> ours(values.size() * width);
+            std::vector<uint8_t> reference(ours.size());
+            DeepBlockCodec::StorePairs(values.data(), pairs, depth.bits, depth.bFloat, bShuffles,
+                                       ours.data());
+            for (size_t i = 0; i < values.size(); ++i) {
+                SampleCodec::StoreDeep(values[i], depth.bits, depth.bFloat, &reference[i * width]);
+            }
+            EXPECT_EQ(ours, reference);
 
-        for (const int channels : {1, 2}) {
-            const auto frames = static_cast<uint32_t>(bytes.size() / (width * size_t(channels)));
-            std::vector<float> read(frames);
-            DeepBlockCodec::ReadMono(bytes.data(), channels, depth.bits, depth.bFloat, frames,
-                                     read.data());
-            for (uint32_t f = 0; f < frames; ++f) {
-                const uint8_t* frame = &bytes[f * width * size_t(channels)];
-                float expected = SampleCodec::ReadDeep(frame, depth.bits, depth.bFloat);
-                if (channels == 2) {
-                    expected = (expected +
-                                SampleCodec::ReadDeep(frame + width, depth.bits, depth.bFloat)) *
-                               0.5f;
+            for (const int channels : {1, 2}) {
+                const auto frames =
+                    static_cast<uint32_t>(bytes.size() / (width * size_t(channels)));
+                std::vector<float> read(frames);
+                DeepBlockCodec::ReadMono(bytes.data(), channels, depth.bits, depth.bFloat, frames,
+                                         bShuffles, read.data());
+                for (uint32_t f = 0; f < frames; ++f) {
+                    const uint8_t* frame = &bytes[f * width * size_t(channels)];
+                    float expected = SampleCodec::ReadDeep(frame, depth.bits, depth.bFloat);
+                    if (channels == 2) {
+                        expected = (expected + SampleCodec::ReadDeep(frame + width, depth.bits,
+                                                                     depth.bFloat)) *
+                                   0.5f;
+                    }
+                    // Bit for bit: NaN never comes out, so equal bits are equal values.
+                    uint32_t a, b;
+                    std::memcpy(&a, &read[f], 4);
+                    std::memcpy(&b, &expected, 4);
+                    ASSERT_EQ(a, b) << "frame " << f << " of " << channels << " channels";
                 }
-                // Bit for bit: NaN never comes out, so equal bits are equal values.
-                uint32_t a, b;
-                std::memcpy(&a, &read[f], 4);
-                std::memcpy(&b, &expected, 4);
-                ASSERT_EQ(a, b) << "frame " << f << " of " << channels << " channels";
             }
         }
     }
