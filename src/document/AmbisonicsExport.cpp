@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/BlockWriter.h"
+#include "document/ExportTarget.h"
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "formats/ImportResampler.h"
@@ -94,9 +95,8 @@ bool AmbisonicsExport::StartTrajectory() const {
 
 std::optional<PcmFormat> AmbisonicsExport::OutputFormat(bool bLargeForm) const {
     const uint32_t bytes = static_cast<uint32_t>(SampleFormatBits(m_options.format) / 8);
-    // The sound file's own chunks need room beside the data in a 32-bit form size.
     if (m_outputRate == 0 ||
-        (!bLargeForm && m_outputFrames * m_channels * bytes > 0xFFFFFFFFull - 4096)) {
+        (!bLargeForm && !ExportTarget::FitsPlainForm(m_outputFrames * m_channels * bytes))) {
         return std::nullopt;
     }
     PcmFormat format{};

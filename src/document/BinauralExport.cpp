@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "document/ExportTarget.h"
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
@@ -120,9 +121,9 @@ std::string BinauralExport::OpenMixer() {
     return {};
 }
 
-std::optional<PcmFormat> BinauralExport::OutputFormat() const {
-    // The sound file's own chunks need room beside the data in a 32-bit form size.
-    if (m_outputRate == 0 || uint64_t{m_outputFrames} * FrameBytes() > 0xFFFFFFFFull - 4096) {
+std::optional<PcmFormat> BinauralExport::OutputFormat(bool bLargeForm) const {
+    if (m_outputRate == 0 ||
+        (!bLargeForm && !ExportTarget::FitsPlainForm(uint64_t{m_outputFrames} * FrameBytes()))) {
         return std::nullopt;
     }
     PcmFormat format{};

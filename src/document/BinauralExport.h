@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -54,8 +55,12 @@ class BinauralExport {
     const std::string& HrtfName() const { return m_hrtfName; }
     // Two channels of the sample format at the output rate; none when the data would not fit a
     // sound file.
-    std::optional<PcmFormat> OutputFormat() const;
-    uint32_t OutputDataBytes() const { return m_outputFrames * FrameBytes(); }
+    std::optional<PcmFormat> OutputFormat(bool bLargeForm = false) const;
+    // As a 32-bit header announces them: at most 0xFFFFFFFF, a larger form holds the real size.
+    uint32_t OutputDataBytes() const {
+        return static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t{m_outputFrames} * FrameBytes(), UINT32_MAX));
+    }
 
     // Mixes every frame into output, whose header is written, after OpenMixer succeeded.
     // Sets the progress range to 0 .. 100 and reads Cancel after each full block only.

@@ -9,6 +9,7 @@
 #include "document/DocumentHost.h"
 #include "document/ExportTarget.h"
 #include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
@@ -56,9 +57,12 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         prompts.Message(error);
         return false;
     }
-    const std::optional<PcmFormat> format = exporter.OutputFormat();
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
     if (!format) {
-        prompts.Message("The binaural file would be too large for a sound file.");
+        prompts.Message(exporter.OutputFormat(true)
+                            ? "The binaural file would be too large for an AIFF file; WAV takes it."
+                            : "The binaural file would be too large for a sound file.");
         return false;
     }
 

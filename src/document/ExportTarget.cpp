@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
@@ -66,6 +68,11 @@ bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     m_pWriter.reset();
     m_output.Abort();
     return bWritten;
+}
+
+bool ExportTarget::FitsPlainForm(uint64_t dataBytes) {
+    const uint64_t limit = CWaveFile::PlainFormLimit();
+    return dataBytes <= limit - std::min<uint64_t>(limit, 4096);
 }
 
 std::string ExportTarget::ProposedName(const std::string& title, const std::string& kind) {

@@ -45,6 +45,10 @@ class ExportTarget {
     // closing wave file!"). True when the file is in place.
     bool Finish(bool bWriteFailed, UserPrompts& prompts);
 
+    // Whether dataBytes of samples, with room for the file's own chunks, fit the 32-bit form
+    // of a plain WAV or an AIFF file (CWaveFile::PlainFormLimit, which tests may lower).
+    static bool FitsPlainForm(uint64_t dataBytes);
+
     // The name an export dialog proposes: "take-stereo.wav" for the title take.wav and kind
     // "stereo".
     static std::string ProposedName(const std::string& title, const std::string& kind);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "document/BlockWriter.h"
+#include "document/ExportTarget.h"
 #include "document/PanPointList.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
@@ -60,15 +61,15 @@ StereoExport::StereoExport(const Source& source)
       m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : source.format.bitsPerSample / 8),
       m_bDeep(IsDeepFormat(source.format)) {}
 
-std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount) {
+std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount,
+                                                    bool bLargeForm) {
     const bool bDeep = IsDeepFormat(source);
     if (bDeep ? !IsKeptDeepFormat(source)
               : source.bitsPerSample != 8 && source.bitsPerSample != 16) {
         return std::nullopt;
     }
     const uint16_t blockAlign = static_cast<uint16_t>(2 * (source.bitsPerSample / 8));
-    // The sound file's own chunks need room beside the data in a 32-bit form size.
-    if (uint64_t{frameCount} * blockAlign > 0xFFFFFFFFull - 4096) {
+    if (!bLargeForm && !ExportTarget::FitsPlainForm(uint64_t{frameCount} * blockAlign)) {
         return std::nullopt;
     }
     PcmFormat format = source;
@@ -80,17 +81,22 @@ std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uin
 
 uint32_t StereoExport::OutputDataBytes() const {
     const int width = m_outputFormat ? SampleFormatBits(*m_outputFormat) / 8 : m_sampleWidth;
-    return m_source.frameCount * 2u * static_cast<uint32_t>(width);
+    return static_cast<uint32_t>(std::min<uint64_t>(
+        uint64_t{m_source.frameCount} * 2u * static_cast<uint32_t>(width), UINT32_MAX));
 }
 
 std::optional<PcmFormat> StereoExport::OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
-                                                       std::optional<SampleFormat> sampleFormat) {
-    std::optional<PcmFormat> format = OutputFormat(source, frameCount);
-    if (!format || !sampleFormat) {
+                                                       std::optional<SampleFormat> sampleFormat,
+                                                       bool bLargeForm) {
+    if (!sampleFormat) {
+        return OutputFormat(source, frameCount, bLargeForm);
+    }
+    std::optional<PcmFormat> format = OutputFormat(source, frameCount, true);
+    if (!format) {
         return format;
     }
     const auto bytes = static_cast<uint16_t>(SampleFormatBits(*sampleFormat) / 8);
-    if (uint64_t{frameCount} * 2u * bytes > 0xFFFFFFFFull - 4096) {
+    if (!bLargeForm && !ExportTarget::FitsPlainForm(uint64_t{frameCount} * 2u * bytes)) {
         return std::nullopt;
     }
     format->formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;

@@ -39,15 +39,18 @@ class StereoExport {
 
     // The output's format: the source's rate, tag and width with two channels. None when
     // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
-    // not fit a sound file.
-    static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount);
+    // not fit a 32-bit form and bLargeForm does not allow more (a WAV file, which becomes RF64).
+    static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount,
+                                                 bool bLargeForm = false);
     // The same with the samples in sampleFormat when one is given.
     static std::optional<PcmFormat> OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
-                                                    std::optional<SampleFormat> sampleFormat);
+                                                    std::optional<SampleFormat> sampleFormat,
+                                                    bool bLargeForm = false);
     // Writes the samples in format instead of the source's: TPDF-dithered where it is coarser
     // than the source, exactly where it is as fine or finer.
     void SetSampleFormat(SampleFormat format);
-    // Bytes of stereo sample data the output announces and receives.
+    // Bytes of stereo sample data the output receives, as a 32-bit header announces them
+    // (at most 0xFFFFFFFF; a larger form holds the real size).
     uint32_t OutputDataBytes() const;
 
     // Picks the filter's band for the source's rate; false when the rate is in none.

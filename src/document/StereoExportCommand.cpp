@@ -39,8 +39,13 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
         prompts.Message("No Pan Events to track!");
         return false;
     }
-    const std::optional<PcmFormat> format =
-        StereoExport::OutputFormatFor(sourceFormat, frameCount, sampleFormat);
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = StereoExport::OutputFormatFor(
+        sourceFormat, frameCount, sampleFormat, typeId == kSoundTypeWave);
+    if (!format && StereoExport::OutputFormatFor(sourceFormat, frameCount, sampleFormat, true)) {
+        prompts.Message("The stereo file would be too large for an AIFF file; WAV takes it.");
+        return false;
+    }
     if (sampleFormat) {
         exporter.SetSampleFormat(*sampleFormat);
     }

@@ -27,6 +27,9 @@ class Mixer {
     virtual AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                        uint32_t flags) = 0;
     virtual int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) = 0;
+    // fed: frames of the wave the mixer has taken; frames may be AMBREL_WAVEMIX_READY_UNCHANGED.
+    virtual int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
+                             uint32_t& fed) = 0;
     virtual int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                             const MixerPosition& position) = 0;
     virtual int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

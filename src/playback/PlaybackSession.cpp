@@ -72,10 +72,20 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     Mixer& mixer = m_app.GetMixer();
     m_hWave = mixer.OpenWave(
         session, source,
-        AMBREL_WAVEMIX_WAVE_MEMORY | (m_bThroughFilter ? AMBREL_WAVEMIX_WAVE_MIXED : 0u));
+        AMBREL_WAVEMIX_WAVE_MEMORY |
+            (m_bThroughFilter ? AMBREL_WAVEMIX_WAVE_MIXED | AMBREL_WAVEMIX_WAVE_GROWING : 0u));
     if (m_hWave == 0) {
         m_app.ReportMixerError(mixer.GetLastError());
         return false;
+    }
+    if (m_bThroughFilter) {
+        // Ready before it plays, so the first buffers are queued at once.
+        uint32_t fed = 0;
+        if (const int code = mixer.SetWaveReady(session, m_hWave, m_filterReady, fed)) {
+            m_app.ReportMixerError(code);
+            FreeWave();
+            return false;
+        }
     }
     m_pWaveDoc = &document;
     document.AddListener(this);
@@ -126,15 +136,14 @@ void PlaybackSession::Tick() {
     Mixer& mixer = m_app.GetMixer();
     const AmbrelWaveMixSession session = m_app.GetMixerSession();
     PlaybackTick tick;
-    if (m_bThroughFilter && m_bSegmentStale) {
-        // The render holds the old path: render again from the frame being heard.
+    if (m_bThroughFilter && m_bSegmentStale && !RenderAgainFromFed(document)) {
+        // No render of the new path: play again from the frame heard, as the preview.
         const std::optional<uint32_t> heard = ReadHeardFrame();
         Play(document, heard.value_or(m_playStart), m_playEnd);
         return;
     }
     if (m_bThroughFilter) {
-        // Without the frame heard there is no telling how far the mixer has read: all of it.
-        RenderAhead(m_heard.value_or(m_playEnd), document.GetFormat().sampleRate);
+        RenderAhead();
     }
     if (m_bStepping || m_bSegmentStale) {
         uint32_t position = 0;
@@ -226,7 +235,14 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
     }
     m_pRender = std::move(render);
     m_pFiltered = std::move(filtered);
-    RenderAhead(first, pcm.sampleRate);
+    m_playStart = first;
+    m_renderFirst = 0;
+    m_filterReady = 0;
+    m_filterFed = 0;
+    // The wave is not open yet: this only fills the first stretch.
+    const uint64_t lead = uint64_t{pcm.sampleRate} * m_filterLeadMs / 1000u;
+    m_filterReady = m_pRender->RenderSpanTo(
+        static_cast<uint32_t>(std::min<uint64_t>(first + lead, UINT32_MAX)), m_pFiltered.get());
     format.channels = 2;
     format.blockAlign = output->blockAlign;
     format.avgBytesPerSec = output->avgBytesPerSec;
@@ -235,10 +251,58 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
     return true;
 }
 
-void PlaybackSession::RenderAhead(uint32_t heard, uint32_t rate) {
-    const uint64_t lead = uint64_t{rate} * kFilterLeadMs / 1000u;
-    m_pRender->RenderSpanTo(static_cast<uint32_t>(std::min<uint64_t>(heard + lead, UINT32_MAX)),
-                            m_pFiltered.get());
+bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
+    if (document.GetPanPoints().IsEmpty()) {
+        return false;
+    }
+    Mixer& mixer = m_app.GetMixer();
+    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    // Nothing past what the mixer has taken may be read while it is rendered again.
+    uint32_t fed = 0;
+    if (mixer.SetWaveReady(session, m_hWave, 0, fed) != 0) {
+        return false;
+    }
+    StereoExport::Source from;
+    from.samples = document.GetSamples();
+    from.format = document.GetFormat();
+    from.frameCount = document.GetFrameCount();
+    from.points = &document.GetPanPoints();
+    auto render = std::make_unique<StereoExport>(from);
+    if (!render->StartSpan(m_playStart + fed, m_playEnd)) {
+        mixer.SetWaveReady(session, m_hWave, m_filterReady, fed);
+        return false;
+    }
+    m_pRender = std::move(render);
+    m_renderFirst = fed;
+    m_filterReady = fed;
+    m_filterFed = fed;
+    RenderAhead();
+    return true;
+}
+
+void PlaybackSession::RenderAhead() {
+    const uint64_t lead = uint64_t{m_pDoc->GetFormat().sampleRate} * m_filterLeadMs / 1000u;
+    const uint64_t until = uint64_t{m_playStart} + m_filterFed + lead;
+    const size_t frameBytes = size_t{2} * (m_pDoc->GetFormat().bitsPerSample / 8u);
+    m_filterReady =
+        m_renderFirst +
+        m_pRender->RenderSpanTo(static_cast<uint32_t>(std::min<uint64_t>(until, UINT32_MAX)),
+                                m_pFiltered.get() + m_renderFirst * frameBytes);
+    uint32_t fed = 0;
+    // A failed answer leaves the mixer at what it was told last: it starves, never misreads.
+    if (m_app.GetMixer().SetWaveReady(m_app.GetMixerSession(), m_hWave, m_filterReady, fed) == 0) {
+        m_filterFed = fed;
+    }
+}
+
+std::optional<PlaybackSession::FilterQueue> PlaybackSession::ReadFilterQueue() {
+    uint32_t fed = 0;
+    if (!IsPlayingThroughFilter() ||
+        m_app.GetMixer().SetWaveReady(m_app.GetMixerSession(), m_hWave,
+                                      AMBREL_WAVEMIX_READY_UNCHANGED, fed) != 0) {
+        return std::nullopt;
+    }
+    return FilterQueue{m_renderFirst, m_filterReady, fed};
 }
 
 int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {

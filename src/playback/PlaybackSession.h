@@ -23,8 +23,10 @@ class StereoExport;
 // and reads the frame being heard; Stop, the end of the wave and the playing document's
 // closing all end it through one path. Listeners (views, the overview bar, the frame) hear of
 // start, each tick and the end. An edit of the playing trajectory is heard from the next tick
-// on. Plain C++: the clock is handed in. Frames throughout; the mixer's play position counts
-// from the start of the played range. The application outlives the session.
+// on; through the stereo export's filter, from the first frame the mixer has not taken yet,
+// rendered again without a restart. Plain C++: the clock is handed in. Frames throughout; the
+// mixer's play position counts from the start of the played range. The application outlives the
+// session.
 class PlaybackSession : public DocumentListener {
   public:
     static constexpr int kTickPeriodMs = 33;
@@ -94,12 +96,32 @@ class PlaybackSession : public DocumentListener {
     // Whether the playing sound is the stereo export's render rather than the mixer's preview.
     bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
 
+    // Where the filter's render stands, in frames from the start of the played range: the
+    // render in force began at renderFirst (0, or where an edit had it begin again); the mixer
+    // may read up to ready and has taken fed. None unless playing through the filter and the
+    // mixer answered.
+    struct FilterQueue {
+        uint32_t renderFirst = 0;
+        uint32_t ready = 0;
+        uint32_t fed = 0;
+    };
+    std::optional<FilterQueue> ReadFilterQueue();
+    // How far the render runs ahead of what the mixer has taken, kFilterLeadMs unless a test
+    // shortens it to starve the mixer.
+    void SetFilterLeadMs(uint32_t ms) { m_filterLeadMs = ms; }
+    static constexpr uint32_t kFilterLeadMs = 3000;
+
   private:
-    // With the choice on, renders frames [first, last) through the stereo export into
-    // m_filtered and points source and format at it; false when the export could not render
+    // With the choice on, starts rendering frames [first, last) through the stereo export into
+    // m_pFiltered and points source and format at it; false when the export could not render
     // this sound (the preview then plays as usual).
     bool RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
                              MixerPcmFormat& format, MixerWaveSource& source);
+    // A new render of the document's trajectory from the first frame the mixer has not taken;
+    // false when there is none to make (the trajectory was emptied) or the mixer failed.
+    bool RenderAgainFromFed(CTesselDoc& document);
+    // Renders on to m_filterLeadMs past what the mixer has taken and tells it what is ready.
+    void RenderAhead();
     // Sends place to the mixer; the mixer's code.
     int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
@@ -123,11 +145,9 @@ class PlaybackSession : public DocumentListener {
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read
     std::optional<uint32_t> m_heard;
-    // How far the filter's render runs ahead of the frame heard; more than the mixer's queue
-    // reads ahead at any latency, so the mixer only ever reads rendered frames.
-    static constexpr uint32_t kFilterLeadMs = 3000;
-    // Renders the filter's wave on to kFilterLeadMs past frame heard.
-    void RenderAhead(uint32_t heard, uint32_t rate);
+    // The mixer reads only what is ready: a stalled tick starves it into silence, never into
+    // frames the render has not written.
+    uint32_t m_filterLeadMs = kFilterLeadMs;
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
@@ -135,4 +155,7 @@ class PlaybackSession : public DocumentListener {
     // The whole span's stereo, zeroed pages the render fills as playing nears them.
     std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;
     std::unique_ptr<StereoExport> m_pRender;
+    uint32_t m_renderFirst = 0;  // frames from the play's start, as FilterQueue
+    uint32_t m_filterReady = 0;
+    uint32_t m_filterFed = 0;
 };

@@ -43,6 +43,11 @@ int TrevantMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave)
     return AmbrelWaveMixFreeWave(session, wave);
 }
 
+int TrevantMixer::SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave,
+                               uint32_t frames, uint32_t& fed) {
+    return AmbrelWaveMixSetWaveReady(session, wave, frames, &fed);
+}
+
 int TrevantMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                               const MixerPosition& position) {
     return AmbrelWaveMixSetPosition(session, channel, flags, &position);

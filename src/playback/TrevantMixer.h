@@ -18,6 +18,8 @@ class TrevantMixer : public Mixer {
     AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                uint32_t flags) override;
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
+    int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
+                     uint32_t& fed) override;
     int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                     const MixerPosition& position) override;
     int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

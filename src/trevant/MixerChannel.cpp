@@ -315,6 +315,11 @@ void MixerChannel::Stop() {
     m_bPlaying = false;
 }
 
+uint32_t MixerChannel::SetReady(uint32_t frames) {
+    m_wave.readyFrames = std::max(frames, m_cursor);
+    return m_cursor;
+}
+
 void MixerChannel::DetachQueue() {
     alSourcei(m_source, AL_BUFFER, 0);
     if (m_rightSource != 0) {
@@ -329,8 +334,10 @@ void MixerChannel::DetachQueue() {
 void MixerChannel::QueueFreeBuffers() {
     const uint32_t bytesPerFrame = m_wave.BytesPerFrame();
     const uint32_t bytesPerSample = m_wave.bitsPerSample / 8u;
-    while (!m_freeSlots.empty() && m_cursor < m_wave.frameCount) {
-        const uint32_t frames = std::min(m_bufferFrames, m_wave.frameCount - m_cursor);
+    // Never past what is ready: a growing wave's frames beyond it may still be written.
+    const uint32_t ready = std::min(m_wave.readyFrames, m_wave.frameCount);
+    while (!m_freeSlots.empty() && m_cursor < ready) {
+        const uint32_t frames = std::min(m_bufferFrames, ready - m_cursor);
         const int slot = m_freeSlots.back();
         const unsigned char* data = m_wave.data + size_t{m_cursor} * bytesPerFrame;
         const auto rate = static_cast<ALsizei>(m_wave.sampleRate);
@@ -417,6 +424,9 @@ bool MixerChannel::Feed(MixerPlayParams* params) {
             alSourcePlay(m_source);
         }
         return false;
+    }
+    if (m_cursor < m_wave.frameCount) {
+        return false;  // ran dry before the rest was ready: silence until it is
     }
     m_bPlaying = false;
     m_stoppedAt = m_wave.frameCount;

@@ -50,6 +50,8 @@ class MixerChannel {
              const MixerPlayParams& params);
     // Silences the channel and keeps the stop point as its position.
     void Stop();
+    // How far the wave playing may be read, raised to what is queued already; returns that.
+    uint32_t SetReady(uint32_t frames);
 
     // Refills the queue. Returns true once, when the wave has just played out; *params then
     // holds the notify target to call.

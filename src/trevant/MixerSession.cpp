@@ -250,6 +250,27 @@ void MixerSession::FreeWave(AmbrelWaveMixWave handle) {
     m_waves.erase(handle);
 }
 
+bool MixerSession::SetWaveReady(AmbrelWaveMixWave handle, uint32_t frames, uint32_t* fed) {
+    const auto found = m_waves.find(handle);
+    if (found == m_waves.end()) {
+        return false;
+    }
+    MixerWave& wave = found->second;
+    if (frames != AMBREL_WAVEMIX_READY_UNCHANGED) {
+        wave.readyFrames = std::min(frames, wave.frameCount);
+    }
+    uint32_t taken = 0;
+    for (auto& channel : m_channels) {
+        if (channel && channel->IsPlaying() && channel->LastWave() == handle) {
+            taken = std::max(taken, channel->SetReady(wave.readyFrames));
+        }
+    }
+    wave.readyFrames = std::max(wave.readyFrames, taken);
+    *fed = taken;
+    m_wake.notify_all();
+    return true;
+}
+
 std::vector<AmbrelWaveMixWave> MixerSession::WaveHandles() const {
     std::vector<AmbrelWaveMixWave> handles;
     for (const auto& entry : m_waves) {

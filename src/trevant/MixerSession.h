@@ -50,6 +50,9 @@ class MixerSession {
     const MixerWave* FindWave(AmbrelWaveMixWave handle) const;
     // Stops the channels that play it, then forgets it.
     void FreeWave(AmbrelWaveMixWave handle);
+    // The wave's ready frames, never below what a channel playing it has taken (*fed); wakes
+    // the feeder when more is ready. False when there is no such wave.
+    bool SetWaveReady(AmbrelWaveMixWave handle, uint32_t frames, uint32_t* fed);
     std::vector<AmbrelWaveMixWave> WaveHandles() const;
 
     uint32_t LeadMs() const { return m_leadMs; }

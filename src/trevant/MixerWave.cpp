@@ -28,5 +28,6 @@ int MixerWave::FromSource(const MixerWaveSource& source, MixerWave* wave) {
     wave->bFloat = bFloat;
     wave->sampleRate = format.sampleRate;
     wave->frameCount = source.byteCount / format.blockAlign;
+    wave->readyFrames = wave->frameCount;
     return AMBREL_WAVEMIX_OK;
 }

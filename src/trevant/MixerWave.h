@@ -13,6 +13,8 @@ struct MixerWave {
     uint16_t bitsPerSample = 0;           // 8 (unsigned), 16, 24, 32 (signed, native order)
     bool bFloat = false;                  // 32-bit floats
     bool bMixed = false;                  // stereo already mixed: straight to the output
+    // Frames that may be read: all of them, but for a growing wave what its writer says.
+    uint32_t readyFrames = 0;
 
     // 24 and 32 bits and floats go to the device as floats (AL_EXT_FLOAT32).
     bool PlaysAsFloat() const { return bFloat || bitsPerSample > 16; }

@@ -145,6 +145,9 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
         }
         wave.bMixed = true;
     }
+    if ((flags & AMBREL_WAVEMIX_WAVE_GROWING) != 0) {
+        wave.readyFrames = 0;
+    }
     std::lock_guard<std::mutex> lock(g_lock);
     MixerSession* pSession = FindSession(session);
     if (pSession == nullptr) {
@@ -172,6 +175,20 @@ int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) 
     pSession->FreeWave(wave);
     g_waveOwners.erase(owner);
     return AMBREL_WAVEMIX_OK;
+}
+
+int AmbrelWaveMixSetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
+                              uint32_t* fed) {
+    if (fed == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    if (pSession == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+    }
+    return pSession->SetWaveReady(wave, frames, fed) ? AMBREL_WAVEMIX_OK
+                                                     : AMBREL_WAVEMIX_ERR_BAD_WAVE;
 }
 
 int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,

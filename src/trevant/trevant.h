@@ -119,6 +119,12 @@ enum {
 /* With WAVE_MEMORY: a stereo wave that is already the final left and right, as a render wrote
    it. It goes to the output's two channels as it is: no direction, place, HRTF or low-pass. */
 #define AMBREL_WAVEMIX_WAVE_MIXED 16u
+/* With WAVE_MEMORY: samples the caller is still writing. None may be read until
+   AmbrelWaveMixSetWaveReady says so; a channel that reaches the end of what is ready plays
+   silence until more is, and plays out only at the end of the range. */
+#define AMBREL_WAVEMIX_WAVE_GROWING 32u
+/* AmbrelWaveMixSetWaveReady frames: leaves the ready count as it is (a question only). */
+#define AMBREL_WAVEMIX_READY_UNCHANGED 0xFFFFFFFFu
 /* AmbrelWaveMixSetPosition flags: 8 before play starts, 0 while playing. Both take effect
    at the device's next update. */
 #define AMBREL_WAVEMIX_POSITION_INITIAL 8u
@@ -241,6 +247,13 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
                                         uint32_t reserved, uint32_t flags);
 /* Stops any channel playing it and releases it. A wave of a closed session: 0. */
 int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave);
+/* The first `frames` frames of a growing wave may be read (or AMBREL_WAVEMIX_READY_UNCHANGED).
+   A count below what a channel has already taken from the wave counts as that: *fed receives
+   the frames taken so far, handed to the device and no longer read from the caller's memory,
+   and the frames from there on may be rewritten while they are not ready. Lowering the count
+   to 0 and rewriting from *fed replaces what has not been taken yet. */
+int AmbrelWaveMixSetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
+                              uint32_t* fed);
 int AmbrelWaveMixSetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                              const MixerPosition* position);
 /* Places the channel's sound (see "Place" at the top); flags as for SetPosition. A wrong size

@@ -1,9 +1,12 @@
 // Playing through the stereo export's filter on the null back end: the wave the mixer gets is
-// the very samples Export Stereo File writes for the span played, frontal and all around, and
-// the choice is kept and shown beside the HRTF state.
+// the very samples Export Stereo File writes for the span played, frontal and all around, also
+// after an edit while it plays; a render that falls behind starves the mixer instead of being
+// overtaken; and the choice is kept and shown beside the HRTF state.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
@@ -81,6 +84,19 @@ class FilterPlaybackTest : public ::testing::Test {
         return Bytes(data, data + wave.byteCount);
     }
 
+    // Ticks until the frame heard has passed frame (5 s at most); the frame heard then.
+    uint32_t WaitForHeardPast(uint32_t frame) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        uint32_t heard = frame;
+        while (heard <= frame && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            m_pClock->tick();
+            heard = m_app.GetPlayback().HeardFrame().value_or(frame);
+        }
+        EXPECT_GT(heard, frame) << "the playhead stood still";
+        return heard;
+    }
+
     TempDir m_dir;
     ScriptedPrompts m_prompts;
     MemorySettingsStore m_settings;
@@ -124,22 +140,118 @@ TEST_F(FilterPlaybackTest, TheMixerGetsTheExportsSamplesOfTheSpanPlayed) {
     }
 }
 
-TEST_F(FilterPlaybackTest, AnEditWhilePlayingIsRenderedAgainFromTheFrameHeard) {
+TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARestart) {
+    const struct {
+        const char* name;
+        uint32_t first;
+        std::vector<Place> added;  // one edit, and a tick, each
+        bool bMoveStart;           // the first edit also swings the start point right
+    } cases[] = {
+        {"the start swings right", 0, {}, true},
+        {"a point behind and above", 3000, {{30000, 150, 40, 300}}, false},
+        {"an edit on each of three ticks",
+         0,
+         {{20000, 60, 0, 100}, {25000, -20, 0, 100}, {40000, 80, -30, 50}},
+         false},
+    };
     m_app.OnPlayThroughFilter();
+    PlaybackSession& playback = m_app.GetPlayback();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = Document({{0, -90, 0, 100}, {59999, 90, 0, 100}});
+        const Bytes before = ExportedSamples(*doc, m_dir.File(std::string(c.name) + "-before"));
+        const size_t opened = m_mixer.openedWaves.size();
+        ASSERT_TRUE(playback.Play(*doc, c.first, -1));
+        const uint32_t heardBefore = WaitForHeardPast(c.first);
+        uint32_t renderFirst = 0;
+        const size_t edits = std::max<size_t>(c.added.size(), 1);
+        for (size_t e = 0; e < edits; ++e) {
+            doc->BeginGroup(UndoKind::Modify);
+            if (c.bMoveStart) {
+                PanPoint* start = doc->NextPoint(nullptr);
+                start->pan = 90;
+                start->azimuth = 90;
+            } else {
+                PanPoint point;
+                point.position = c.added[e].frame;
+                SetAzimuth(point, c.added[e].azimuth);
+                point.elevation = c.added[e].elevation;
+                point.distanceCm = c.added[e].distanceCm;
+                doc->AddPoint(point);
+            }
+            doc->EndGroup();
+            doc->TrajectoryChanged();
+            m_pClock->tick();
+            const std::optional<PlaybackSession::FilterQueue> queue = playback.ReadFilterQueue();
+            ASSERT_TRUE(queue);
+            // Begun again past what was taken before, never before the last new render.
+            EXPECT_GT(queue->renderFirst, 0u);
+            EXPECT_GE(queue->renderFirst, renderFirst);
+            EXPECT_LE(queue->renderFirst, queue->fed);
+            renderFirst = queue->renderFirst;
+        }
+        // The same play goes on: no new wave, the same start, the playhead still moving.
+        EXPECT_EQ(m_mixer.openedWaves.size(), opened + 1);
+        EXPECT_EQ(playback.GetPlayStart(), c.first);
+        EXPECT_TRUE(playback.IsPlayingThroughFilter());
+        WaitForHeardPast(heardBefore);
+
+        const std::optional<PlaybackSession::FilterQueue> queue = playback.ReadFilterQueue();
+        ASSERT_TRUE(queue);
+        ASSERT_EQ(queue->ready, kFrames - c.first);  // the lead reaches the end
+        const Bytes edited = ExportedSamples(*doc, m_dir.File(std::string(c.name) + "-after"));
+        const Bytes handed = HandedSamples();
+        const size_t cut = size_t{renderFirst} * 4;
+        const size_t at = size_t{c.first} * 4;
+        // What the mixer had taken stays the old render; from there on, the edited export.
+        EXPECT_TRUE(Bytes(handed.begin(), handed.begin() + cut) ==
+                    Bytes(before.begin() + at, before.begin() + at + cut));
+        EXPECT_TRUE(Bytes(handed.begin() + cut, handed.end()) ==
+                    Bytes(edited.begin() + at + cut, edited.end()));
+        playback.Stop();
+    }
+}
+
+TEST_F(FilterPlaybackTest, AStalledTickStarvesTheMixerIntoSilenceNeverIntoUnrenderedFrames) {
+    m_app.OnPlayThroughFilter();
+    PlaybackSession& playback = m_app.GetPlayback();
     auto doc = Document({{0, -90, 0, 100}, {59999, 90, 0, 100}});
-    ASSERT_TRUE(m_app.GetPlayback().Play(*doc, 0, -1));
-    ASSERT_EQ(m_mixer.openedWaves.size(), 1u);
-    PanPoint* start = doc->NextPoint(nullptr);
-    doc->BeginGroup(UndoKind::Modify);
-    start->pan = 90;
-    start->azimuth = 90;
-    doc->EndGroup();
-    doc->TrajectoryChanged();
+    const uint32_t doneBefore = ManualPlaybackClock::DoneNotice();
+    // A short lead, and no tick: the mixer runs to the end of the first stretch and waits.
+    playback.SetFilterLeadMs(50);
+    ASSERT_TRUE(playback.Play(*doc, 0, -1));
+    std::optional<PlaybackSession::FilterQueue> queue = playback.ReadFilterQueue();
+    ASSERT_TRUE(queue);
+    const uint32_t ready = queue->ready;
+    ASSERT_LT(ready, kFrames);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((queue = playback.ReadFilterQueue()) && queue->fed < ready &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(queue);
+    ASSERT_EQ(queue->fed, ready) << "the mixer never reached the end of what was ready";
+    // Starved well past the stretch: still at it, and not played out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    queue = playback.ReadFilterQueue();
+    ASSERT_TRUE(queue);
+    EXPECT_EQ(queue->fed, ready);
+    EXPECT_LE(playback.ReadHeardFrameNow().value_or(kFrames), ready);
+    EXPECT_EQ(ManualPlaybackClock::DoneNotice(), doneBefore);
+    EXPECT_TRUE(playback.IsPlayingThroughFilter());
+
+    // Ticks again: the rest is rendered and played out.
+    playback.SetFilterLeadMs(PlaybackSession::kFilterLeadMs);
     m_pClock->tick();
-    ASSERT_EQ(m_mixer.openedWaves.size(), 2u);
-    const uint32_t from = m_app.GetPlayback().GetPlayStart();
-    const Bytes exported = ExportedSamples(*doc, m_dir.File("edited"));
-    EXPECT_TRUE(HandedSamples() == Bytes(exported.begin() + from * 4, exported.end()));
+    queue = playback.ReadFilterQueue();
+    ASSERT_TRUE(queue);
+    EXPECT_EQ(queue->ready, kFrames);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    while (ManualPlaybackClock::DoneNotice() == doneBefore &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_NE(ManualPlaybackClock::DoneNotice(), doneBefore);
 }
 
 TEST_F(FilterPlaybackTest, TheChoiceIsKeptAndShownBesideTheHrtfState) {

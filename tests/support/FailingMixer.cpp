@@ -77,6 +77,11 @@ int FailingMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave)
     return Pass("FreeWave", [&] { return m_inner.FreeWave(session, wave); });
 }
 
+int FailingMixer::SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave,
+                               uint32_t frames, uint32_t& fed) {
+    return Pass("SetWaveReady", [&] { return m_inner.SetWaveReady(session, wave, frames, fed); });
+}
+
 int FailingMixer::SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                               const MixerPosition& position) {
     return Pass("SetPosition", [&] {

@@ -10,9 +10,9 @@
 
 // A mixer in front of another that makes chosen calls fail: each queued code is returned by
 // the next call of its operation ("InitEx", "SetOptions", "Activate", "OpenChannel",
-// "OpenWave", "FreeWave", "SetPosition", "SetPlace", "SetVolume", "PlayEx", "GetPlayPosition",
-// "GetOutputPosition", "StopChannel"), which then does nothing else. A failed InitEx or
-// OpenWave leaves its code for GetLastError, as the library does. A failure queued for
+// "OpenWave", "FreeWave", "SetWaveReady", "SetPosition", "SetPlace", "SetVolume", "PlayEx",
+// "GetPlayPosition", "GetOutputPosition", "StopChannel"), which then does nothing else. A failed
+// InitEx or OpenWave leaves its code for GetLastError, as the library does. A failure queued for
 // "InitEx" also fails InitOutput, the same opening with options. Every other call goes to the
 // mixer behind.
 class FailingMixer : public Mixer {
@@ -39,6 +39,8 @@ class FailingMixer : public Mixer {
     AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                uint32_t flags) override;
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
+    int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
+                     uint32_t& fed) override;
     int SetPosition(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
                     const MixerPosition& position) override;
     int SetPlace(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags,
