@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 #include <utility>
 
 FlushBehind::FlushBehind(int fd, uint64_t stride) : m_fd(fd), m_stride(stride) {}
@@ -22,7 +23,14 @@ void FlushBehind::Wrote(uint64_t bytes) {
         m_written += bytes;
         if (!m_bSyncing && Due()) {
             if (!m_thread.joinable()) {
-                m_thread = std::thread(&FlushBehind::Serve, this);
+                try {
+                    m_thread = std::thread(&FlushBehind::Serve, this);
+                } catch (const std::system_error&) {
+                    // No thread to be had: the sync at the end does all the work, as it would
+                    // without this object.
+                    m_bStop = true;
+                    return;
+                }
             }
             bWake = true;
         }
