@@ -15,6 +15,10 @@
 #include "render/AmbisonicsEncoder.h"
 #include "render/SampleCodec.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 std::string FramesText(uint64_t done, uint64_t total) {
@@ -31,6 +35,55 @@ double LargestDistanceGain(const PanPointList* points) {
         }
     }
     return largest;
+}
+
+// The largest magnitude among count 16-bit samples at at.
+int Peak16(const uint8_t* at, size_t count) {
+    size_t i = 0;
+    int peak = 0;
+#if defined(__SSE2__)
+    __m128i high = _mm_setzero_si128();
+    __m128i low = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2 * i));
+        high = _mm_max_epi16(high, v);
+        low = _mm_min_epi16(low, v);
+    }
+    int16_t highs[8], lows[8];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(highs), high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(lows), low);
+    for (int k = 0; k < 8; ++k) {
+        peak = std::max({peak, static_cast<int>(highs[k]), -static_cast<int>(lows[k])});
+    }
+#endif
+    for (; i < count; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, at + 2 * i, 2);
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    }
+    return peak;
+}
+
+// count 16-bit samples at at as floats of full scale 1.0.
+void Read16(const uint8_t* at, size_t count, float* out) {
+    constexpr float kScale = 1.0f / 32768.0f;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(kScale);
+    for (; i + 8 <= count; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 2 * i));
+        // Each sample into the top half of a 32-bit lane, shifted down with its sign.
+        const __m128i first = _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+        const __m128i second = _mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16);
+        _mm_storeu_ps(out + i, _mm_mul_ps(_mm_cvtepi32_ps(first), scale));
+        _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(second), scale));
+    }
+#endif
+    for (; i < count; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, at + 2 * i, 2);
+        out[i] = static_cast<float>(sample) * kScale;
+    }
 }
 
 }  // namespace
@@ -61,15 +114,8 @@ AmbisonicsExport::AmbisonicsExport(const Source& source, const Options& options)
 float AmbisonicsExport::SourcePeak() const {
     const PcmFormat& format = m_source.format;
     if (format.bitsPerSample == 16 && format.formatTag == kFormatTagPcm && m_sources == 1) {
-        // The common case in integers, which the compiler runs in vector lanes.
-        int peak = 0;
-        const uint8_t* at = m_source.samples;
-        for (size_t i = 0; i < m_source.frameCount; ++i) {
-            int16_t sample;
-            std::memcpy(&sample, at + 2 * i, 2);
-            peak = std::max(peak, std::abs(static_cast<int>(sample)));
-        }
-        return static_cast<float>(peak) / 32768.0f;
+        // The common case, in integers.
+        return static_cast<float>(Peak16(m_source.samples, m_source.frameCount)) / 32768.0f;
     }
     float peak = 0.0f;
     std::vector<float> samples;
@@ -127,11 +173,7 @@ void AmbisonicsExport::ReadSource(uint32_t from, uint32_t count, std::vector<flo
     const uint8_t* at = m_source.samples + size_t{from} * format.blockAlign;
     constexpr float kScale = 1.0f / 32768.0f;
     if (format.bitsPerSample == 16 && format.formatTag == kFormatTagPcm) {
-        for (size_t i = 0; i < samples; ++i) {
-            int16_t sample;
-            std::memcpy(&sample, at + 2 * i, 2);
-            out[i] = static_cast<float>(sample) * kScale;
-        }
+        Read16(at, samples, out.data());
     } else if (format.bitsPerSample == 8) {
         for (size_t i = 0; i < samples; ++i) {
             out[i] = SampleCodec::Read(at + i, 1) * kScale;

@@ -7,6 +7,9 @@
 #include <cerrno>
 
 #include "platform/CFileException.h"
+#include "platform/FlushBehind.h"
+
+CFile::CFile() = default;
 
 CFile::CFile(const std::string& path, Mode mode) {
     Open(path, mode);
@@ -31,12 +34,12 @@ void CFile::Open(const std::string& path, Mode mode) {
 }
 
 void CFile::Close() {
+    // The syncing thread is done with the descriptor before it closes.
+    m_pFlushBehind.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
-    m_writeBehindStride = 0;
-    m_bytesBehind = 0;
 }
 
 void CFile::Fail(int error, const char* what) const {
@@ -94,16 +97,8 @@ void CFile::Write(const void* buffer, size_t count) {
         }
         done += static_cast<size_t>(n);
     }
-    if (m_writeBehindStride != 0) {
-        m_bytesBehind += count;
-        if (m_bytesBehind >= m_writeBehindStride) {
-            // Only a hint to the kernel: Flush still waits for the data and reports its errors.
-            const uint64_t end = GetPosition();
-            const uint64_t start = end > m_bytesBehind ? end - m_bytesBehind : 0;
-            ::sync_file_range(m_fd, static_cast<off_t>(start), static_cast<off_t>(end - start),
-                              SYNC_FILE_RANGE_WRITE);
-            m_bytesBehind = 0;
-        }
+    if (m_pFlushBehind) {
+        m_pFlushBehind->Wrote(count);
     }
 }
 
@@ -126,11 +121,18 @@ void CFile::SetLength(uint64_t length) {
 }
 
 void CFile::SetWriteBehind(uint64_t stride) {
-    m_writeBehindStride = stride;
-    m_bytesBehind = 0;
+    m_pFlushBehind.reset();
+    if (stride != 0 && m_fd >= 0) {
+        m_pFlushBehind = std::make_unique<FlushBehind>(m_fd, stride);
+    }
 }
 
 void CFile::Flush() {
+    if (m_pFlushBehind) {
+        if (const int error = m_pFlushBehind->Settle(); error != 0) {
+            Fail(error, "Cannot flush");
+        }
+    }
     if (::fsync(m_fd) != 0) {
         Fail(errno, "Cannot flush");
     }

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class FlushBehind;
 
 // A POSIX file. Positions and lengths are bytes. Every failure throws CFileException; a
 // default-constructed object holds no file until Open succeeds. Closed on destruction.
@@ -14,7 +17,7 @@ class CFile {
     };
     enum class SeekFrom { Begin, Current };
 
-    CFile() = default;
+    CFile();
     CFile(const std::string& path, Mode mode);  // throws CFileException
     ~CFile();
     CFile(const CFile&) = delete;
@@ -33,10 +36,11 @@ class CFile {
     void Write(const void* buffer, size_t count);
     uint64_t GetLength() const;
     void SetLength(uint64_t length);
-    // Pushes the file's data to the disk (fsync).
+    // Pushes the file's data to the disk (fsync); also throws for a write-behind sync that
+    // failed.
     void Flush();
-    // From now on, each time stride more bytes have been written, starts their write-back to
-    // the disk without waiting for it (sync_file_range), so that a Flush at the end finds
+    // From now on, each time stride more bytes have been written, syncs the file on a thread
+    // of its own (FlushBehind) while the writing goes on, so that a Flush at the end finds
     // little left to do. 0, the default, leaves write-back to the kernel. Kept until Open or
     // Close.
     void SetWriteBehind(uint64_t stride);
@@ -49,6 +53,5 @@ class CFile {
 
     int m_fd = -1;
     std::string m_path;
-    uint64_t m_writeBehindStride = 0;
-    uint64_t m_bytesBehind = 0;  // written since write-back was last started
+    std::unique_ptr<FlushBehind> m_pFlushBehind;
 };

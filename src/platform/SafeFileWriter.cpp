@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr uint64_t kWriteBehindBytes = 4u << 20;
+constexpr uint64_t kWriteBehindBytes = 16u << 20;
 
 std::string FollowLink(const std::string& path) {
     struct stat st {};
@@ -53,7 +53,7 @@ CFile& SafeFileWriter::Begin() {
     m_tempPath = pattern;
     try {
         m_file.Open(m_tempPath, CFile::Mode::ReadWriteCreate);
-        // Commit syncs the file: its write-back may as well start while it is being written.
+        // Commit syncs the file: it may as well reach the disk while it is being written.
         m_file.SetWriteBehind(kWriteBehindBytes);
     } catch (...) {
         Abort();

@@ -5,8 +5,8 @@
 #include "platform/CFile.h"
 
 // Replaces a file only when its new content is complete. The new bytes go to a temp file in
-// the target's folder, whose write-back to the disk starts every few MB as it grows; Commit
-// pushes the rest to the disk, gives the temp file the target's mode
+// the target's folder, synced to the disk every few MB as it grows (CFile::SetWriteBehind);
+// Commit pushes the rest to the disk, gives the temp file the target's mode
 // bits (and owner, where allowed), renames it over the target and syncs the folder. Until
 // then the target keeps its old bytes; a writer destroyed without Commit removes its temp
 // file, so a failed save leaves nothing behind. A symbolic link as target is followed.

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The gains of frame f of a run: from + f x step, computed afresh each frame (no running sum,
@@ -31,9 +35,67 @@ void EncodeFixed(const float* in, uint32_t frames, const float* from, const floa
     }
 }
 
+#if defined(__SSE2__)
+// The same sums in the same order, four channels to a register: bit for bit what EncodeFixed
+// gives. The frame number counts up in a float, exact up to 2^24 frames.
+template <int Channels, int Sources>
+void EncodeLanes(const float* in, uint32_t frames, const float* from, const float* to, float* out) {
+    constexpr int kGroups = Channels / 4;
+    constexpr int kRest = Channels % 4;
+    float step[Sources * Channels];
+    const float scale = 1.0f / static_cast<float>(frames);
+    for (int k = 0; k < Sources * Channels; ++k) {
+        step[k] = (to[k] - from[k]) * scale;
+    }
+    __m128 starts[Sources][kGroups];
+    __m128 steps[Sources][kGroups];
+    for (int s = 0; s < Sources; ++s) {
+        for (int g = 0; g < kGroups; ++g) {
+            starts[s][g] = _mm_loadu_ps(from + s * Channels + 4 * g);
+            steps[s][g] = _mm_loadu_ps(step + s * Channels + 4 * g);
+        }
+    }
+    __m128 t = _mm_setzero_ps();
+    for (uint32_t f = 0; f < frames; ++f) {
+        float* frame = out + size_t{f} * Channels;
+        const float* samples = in + size_t{f} * Sources;
+        const __m128 s0 = _mm_set1_ps(samples[0]);
+        for (int g = 0; g < kGroups; ++g) {
+            __m128 sum = _mm_mul_ps(s0, _mm_add_ps(starts[0][g], _mm_mul_ps(t, steps[0][g])));
+            if constexpr (Sources == 2) {
+                const __m128 s1 = _mm_set1_ps(samples[1]);
+                sum = _mm_add_ps(
+                    sum, _mm_mul_ps(s1, _mm_add_ps(starts[1][g], _mm_mul_ps(t, steps[1][g]))));
+            }
+            _mm_storeu_ps(frame + 4 * g, sum);
+        }
+        if constexpr (kRest != 0) {
+            const float tf = static_cast<float>(f);
+            for (int k = 4 * kGroups; k < Channels; ++k) {
+                frame[k] = samples[0] * (from[k] + tf * step[k]);
+                if constexpr (Sources == 2) {
+                    frame[k] += samples[1] * (from[Channels + k] + tf * step[Channels + k]);
+                }
+            }
+        }
+        t = _mm_add_ps(t, _mm_set1_ps(1.0f));
+    }
+}
+#endif
+
 template <int Channels>
 void EncodeSources(const float* in, int sources, uint32_t frames, const float* from,
                    const float* to, float* out) {
+#if defined(__SSE2__)
+    if (frames < (1u << 24)) {
+        if (sources == 2) {
+            EncodeLanes<Channels, 2>(in, frames, from, to, out);
+        } else {
+            EncodeLanes<Channels, 1>(in, frames, from, to, out);
+        }
+        return;
+    }
+#endif
     if (sources == 2) {
         EncodeFixed<Channels, 2>(in, frames, from, to, out);
     } else {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CFileException.h"
+#include "platform/FlushBehind.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -139,4 +140,41 @@ TEST(CFile, WriteBehindKeepsTheBytesThroughSeeksBackAndEndsWithTheFile) {
         file.Flush();
     }
     EXPECT_EQ(ReadWhole(path), want);
+}
+
+// The syncing thread runs once a stride is written, covers what was written, and hands a
+// failed sync's error to one Settle only.
+TEST(FlushBehind, SyncsAsTheFileGrowsAndReportsAFailureOnce) {
+    TempDir dir;
+    CFile file(dir.File("grow.bin"), CFile::Mode::ReadWriteCreate);
+    const struct {
+        const char* name;
+        int fd;
+        std::vector<uint64_t> writes;
+        uint64_t stride;
+        uint64_t leastSynced;  // bytes a finished sync must cover after Settle
+        int firstError;
+    } cases[] = {
+        {"below the stride", file.GetDescriptor(), {100, 100}, 250, 0, 0},
+        {"past it", file.GetDescriptor(), {100, 100, 100, 100, 100, 100, 100}, 250, 451, 0},
+        {"closed below the stride", -1, {100}, 250, 0, 0},
+        {"closed past it", -1, {100, 100, 100}, 250, 51, EBADF},
+    };
+    const std::string block(100, 'x');
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlushBehind behind(c.fd, c.stride);
+        for (const uint64_t bytes : c.writes) {
+            if (c.fd >= 0) {
+                file.Write(block.data(), bytes);
+            }
+            behind.Wrote(bytes);
+        }
+        EXPECT_EQ(behind.Settle(), c.firstError);
+        EXPECT_EQ(behind.Settle(), 0);
+        EXPECT_GE(behind.SyncedBytes(), c.leastSynced);
+        if (c.leastSynced == 0) {
+            EXPECT_EQ(behind.SyncedBytes(), 0u);
+        }
+    }
 }

@@ -161,3 +161,79 @@ TEST(SampleFormat, BrokenOrOverloadedMixesHoldToTheRangeWithTheRightSign) {
         }
     }
 }
+
+// The 16-bit dither gives one sequence whatever the calls: one long call (in stretches side by
+// side, on AVX2 where there is one) equals many short ones in order, and the generators carry
+// on from where the call left them.
+TEST(TpdfDither, SixteenBitsGiveTheSameSamplesInOneCallOrManyOnEitherPath) {
+    const struct {
+        size_t count;
+        size_t piece;  // a multiple of 4, so the short calls draw the same groups
+    } cases[] = {{3, 4}, {1027, 4}, {4096, 1024}, {32771, 64}, {100000, 4096}, {262147, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        std::vector<float> in(c.count + 9);
+        for (size_t i = 0; i < in.size(); ++i) {
+            in[i] = 1.2f * static_cast<float>(std::sin(0.0007 * static_cast<double>(i * i)));
+        }
+        in[in.size() / 2] = std::nanf("");
+        in[in.size() / 3] = -HUGE_VALF;
+        const auto render = [&](bool bWide, size_t piece) {
+            TpdfDither dither;
+            dither.UseWideLanes(bWide);
+            std::vector<uint8_t> out(2 * in.size());
+            for (size_t done = 0; done < c.count; done += piece) {
+                const size_t n = std::min(piece, c.count - done);
+                dither.QuantizeTo(&in[done], n, 0.7f, SampleFormat::S16, &out[2 * done]);
+            }
+            // The next call carries on with the generators where this one left them.
+            dither.QuantizeTo(&in[c.count], 9, 0.7f, SampleFormat::S16, &out[2 * c.count]);
+            return out;
+        };
+        const std::vector<uint8_t> inOrder = render(false, c.piece);
+        EXPECT_EQ(render(false, c.count), inOrder);
+        EXPECT_EQ(render(true, c.count), inOrder);
+        EXPECT_EQ(render(true, c.piece), inOrder);
+    }
+}
+
+// The encoder's lanes give, bit for bit, each channel's straight-line gain times each source,
+// the sources summed in order.
+TEST(AmbisonicsEncoder, EveryOrderAndSourceCountGivesTheSumsOfTheGainLines) {
+    const struct {
+        int order;
+        int sources;
+        uint32_t frames;
+    } cases[] = {{1, 1, 256}, {1, 2, 5}, {2, 1, 256}, {2, 2, 1}, {3, 1, 7}, {3, 2, 256}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order * 100 + c.sources * 10);
+        const int channels = AmbisonicsEncoder::ChannelCount(c.order);
+        std::vector<float> from(static_cast<size_t>(channels * c.sources));
+        std::vector<float> to(from.size());
+        for (int s = 0; s < c.sources; ++s) {
+            AmbisonicsEncoder::Harmonics(c.order, 170.0 - 40 * s, 35.0, 1.7, &from[s * channels]);
+            AmbisonicsEncoder::Harmonics(c.order, -80.0 + s, -60.0, 0.3, &to[s * channels]);
+        }
+        std::vector<float> in(size_t{c.frames} * c.sources);
+        for (size_t i = 0; i < in.size(); ++i) {
+            in[i] = static_cast<float>(std::cos(1.3 * static_cast<double>(i))) * 0.9f;
+        }
+        std::vector<float> out(size_t{c.frames} * channels);
+        AmbisonicsEncoder::EncodeRun(in.data(), c.sources, c.frames, from.data(), to.data(),
+                                     channels, out.data());
+        const float scale = 1.0f / static_cast<float>(c.frames);
+        for (uint32_t f = 0; f < c.frames; ++f) {
+            const float t = static_cast<float>(f);
+            for (int k = 0; k < channels; ++k) {
+                float want = 0.0f;
+                for (int s = 0; s < c.sources; ++s) {
+                    const size_t g = static_cast<size_t>(s * channels + k);
+                    const float term =
+                        in[size_t{f} * c.sources + s] * (from[g] + t * ((to[g] - from[g]) * scale));
+                    want = s == 0 ? term : want + term;
+                }
+                ASSERT_EQ(out[size_t{f} * channels + k], want) << f << " " << k;
+            }
+        }
+    }
+}
