@@ -59,6 +59,10 @@ TEST(WaveViewGeometry, ZoomToSelectionOfAThousandFramesInFiveHundredColumns) {
     EXPECT_GE(g.ZoomFactor(), 2u);
     EXPECT_TRUE(g.IsZoomedToSelection());
     EXPECT_FALSE(g.CanZoomToSelection(1000, 2000));
+    // A view never shown has no columns to zoom into, and a zoom asked anyway keeps its centre.
+    WaveViewGeometry unshown(100000);
+    EXPECT_FALSE(unshown.CanZoomToSelection(1000, 2000));
+    EXPECT_EQ(unshown.ZoomToSelection(200, 16, 1000, 2000), 1500u);
     // A selection that fits the window zooms like Show All, the flag set.
     WaveViewGeometry small = Fitted(800, 500);
     small.ZoomToSelection(200, 16, 0, 700);

@@ -82,7 +82,8 @@ void WaveViewGeometry::ShowAll(int clientHeight) {
 
 uint32_t WaveViewGeometry::ZoomToSelection(int clientHeight, int barHeight, uint32_t selStart,
                                            uint32_t selEnd) {
-    const auto width = static_cast<uint32_t>(m_imageWidth);
+    // A view not yet shown has no columns; a command queued before it was hidden still counts.
+    const auto width = static_cast<uint32_t>(std::max(1, m_imageWidth));
     const uint32_t perColumn = (selEnd - selStart) / width + 1;
     uint32_t total = m_frameCount / perColumn;
     if (width < total) {
@@ -108,7 +109,7 @@ bool WaveViewGeometry::CanZoomOut() const {
 }
 
 bool WaveViewGeometry::CanZoomToSelection(uint32_t selStart, uint32_t selEnd) const {
-    return selStart < selEnd - 1 && !m_bZoomedToSelection &&
+    return m_imageWidth > 0 && selStart < selEnd - 1 && !m_bZoomedToSelection &&
            (m_samplesPerPixel > 1.0 || static_cast<uint32_t>(m_imageWidth) < selEnd - selStart);
 }
 
