@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "BenchClock.h"
 #include "document/AdmExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
@@ -19,10 +20,6 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 constexpr uint32_t kFrames = 600 * kRate;
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 std::unique_ptr<CTesselDoc> TenMinuteDocument(TestDocumentHost& host) {
     TestSound sound;
@@ -54,16 +51,7 @@ double ExportSeconds(const CTesselDoc& doc, const std::string& out) {
     if (!AdmExportCommand(doc).RenderTo(out)) {
         std::abort();
     }
-    return Seconds(start);
-}
-
-double CopySeconds(const std::string& from, const std::string& to) {
-    const std::string command = "dd if='" + from + "' of='" + to + "' bs=4M conv=fsync status=none";
-    const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::abort();
-    }
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 void BM_AdmExport10Minutes(benchmark::State& state) {
@@ -81,9 +69,9 @@ void BM_AdmExport10Minutes(benchmark::State& state) {
         double copySeconds = 0;
         if (bExportFirst) {
             exportSeconds = ExportSeconds(*doc, out);
-            copySeconds = CopySeconds(out, copy);
+            copySeconds = FsyncCopySeconds(out, copy, false);
         } else {
-            copySeconds = CopySeconds(out, copy);
+            copySeconds = FsyncCopySeconds(out, copy, false);
             exportSeconds = ExportSeconds(*doc, out);
         }
         bExportFirst = !bExportFirst;

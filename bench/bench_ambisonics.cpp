@@ -17,6 +17,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchClock.h"
 #include "document/AmbisonicsExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
@@ -45,21 +46,6 @@ TestSound TenMinutesPlaced() {
     }
     sound.chunkFrames = kFrames;
     return sound;
-}
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double CopySeconds(const std::string& from, const std::string& to) {
-    const std::string command = "dd if='" + from + "' of='" + to + "' bs=1M conv=fsync status=none";
-    const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::abort();
-    }
-    const double seconds = Seconds(start);
-    std::filesystem::remove(to);
-    return seconds;
 }
 
 void BM_AmbisonicsExport10Minutes(benchmark::State& state) {
@@ -96,15 +82,15 @@ void BM_AmbisonicsExport10Minutes(benchmark::State& state) {
             if (!AmbisonicsExportCommand(*doc).RenderTo(out, 0, options)) {
                 std::abort();
             }
-            return Seconds(start);
+            return SecondsSince(start);
         };
         double exportSeconds = 0;
         double copySeconds = 0;
         if (bExportFirst || !std::filesystem::exists(out)) {
             exportSeconds = exportOnce();
-            copySeconds = CopySeconds(out, copy);
+            copySeconds = FsyncCopySeconds(out, copy);
         } else {
-            copySeconds = CopySeconds(out, copy);
+            copySeconds = FsyncCopySeconds(out, copy);
             exportSeconds = exportOnce();
         }
         bExportFirst = !bExportFirst;

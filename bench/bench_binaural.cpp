@@ -15,6 +15,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchClock.h"
 #include "binaural/TrevantBinauralRenderer.h"
 #include "document/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
@@ -56,17 +57,13 @@ std::string TenMinuteSound(const TempDir& dir) {
     return dir.File("in.wav");
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double ExportSeconds(CTesselDoc& doc, TestDocumentHost& host, const std::string& out) {
     host.saveNames.push_back(TestDocumentHost::Name(out, 1));
     const auto start = std::chrono::steady_clock::now();
     if (!BinauralExportCommand(doc).Run()) {
         std::abort();
     }
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 // The mixer alone: every frame of the same wave, the direction set by the same trajectory
@@ -96,7 +93,7 @@ double BareRenderSeconds(const CTesselDoc& doc) {
         done += rendered;
     }
     AmbrelWaveMixRenderClose(render);
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 void BM_BinauralExport10Minutes(benchmark::State& state) {
@@ -187,7 +184,7 @@ double RenderSeconds(const std::vector<uint8_t>& samples, uint16_t channels, boo
         done += rendered;
     }
     AmbrelWaveMixRenderClose(render);
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 // Arg: the wave's channels. A stereo wave placed plays as two sources; the bare render

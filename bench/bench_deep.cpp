@@ -16,6 +16,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchClock.h"
 #include "LargeWave.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -32,10 +33,6 @@ namespace {
 constexpr uint32_t kHourFrames = 3600u * 48000u;
 constexpr uint32_t kHourDataBytes = kHourFrames * 6u;
 const char* const kHourPath = "/tmp/sonomap-bench-hour-48000-2-24.wav";
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Written once by our own writer and kept between runs, like the 600 MB sound.
 const std::string& DeepHour() {
@@ -92,7 +89,7 @@ void BM_OpenDeepHourWithOverview(benchmark::State& state) {
             std::abort();
         }
         benchmark::DoNotOptimize(doc.GetSamples()[doc.GetDataBytes() / 2]);
-        const double seconds = Seconds(start);
+        const double seconds = SecondsSince(start);
         grown = std::max(grown, static_cast<double>(ResidentBytes() - before));
         return seconds;
     });
@@ -132,7 +129,7 @@ double SecondsToShowAll(WaveImage& view, const SampleData& data, UserPrompts& pr
     view.Invalidate();
     view.Update(data, WaveImage::Target{1920, 600, 1920, 0}, prompts);
     benchmark::DoNotOptimize(view.Image());
-    return Seconds(start);
+    return SecondsSince(start);
 }
 
 void BM_ShowAllDeepHour1920x600(benchmark::State& state) {
@@ -192,18 +189,7 @@ double ExportSeconds(const CTesselDoc& doc, const std::string& out) {
     if (!StereoExportCommand(doc).RenderTo(out, kSoundTypeWave)) {
         std::abort();
     }
-    return Seconds(start);
-}
-
-double CopySeconds(const std::string& from, const std::string& to) {
-    const std::string command = "dd if='" + from + "' of='" + to + "' bs=1M conv=fsync status=none";
-    const auto start = std::chrono::steady_clock::now();
-    if (std::system(command.c_str()) != 0) {
-        std::abort();
-    }
-    const double seconds = Seconds(start);
-    std::filesystem::remove(to);
-    return seconds;
+    return SecondsSince(start);
 }
 
 // Arg: 24 for 24-bit integers, 32 for floats.
@@ -232,8 +218,8 @@ void BM_ExportStereoTenMinutesDeep(benchmark::State& state) {
         ours += seconds;
         state.SetIterationTime(seconds);
         state.PauseTiming();
-        deepCopies += CopySeconds(dir.File("deep.wav"), dir.File("copy.wav"));
-        baselineCopies += CopySeconds(dir.File("sixteen.wav"), dir.File("copy.wav"));
+        deepCopies += FsyncCopySeconds(dir.File("deep.wav"), dir.File("copy.wav"));
+        baselineCopies += FsyncCopySeconds(dir.File("sixteen.wav"), dir.File("copy.wav"));
         state.ResumeTiming();
     }
     state.counters["sixteen_bit_ms"] = 1000 * baseline / static_cast<double>(state.iterations());

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchClock.h"
 #include "document/CTesselDoc.h"
 #include "document/JournalWriter.h"
 #include "document/RecoveryJournal.h"
@@ -14,10 +15,6 @@
 #include "support/TestDocumentHost.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
 
 void BM_JournalPerEdit65535Points(benchmark::State& state) {
     TestDocumentHost host;
@@ -38,11 +35,11 @@ void BM_JournalPerEdit65535Points(benchmark::State& state) {
         const auto copyStart = std::chrono::steady_clock::now();
         std::vector<PanPoint> copy = doc->GetPanPoints().Values();
         benchmark::DoNotOptimize(copy.data());
-        copySeconds += Seconds(copyStart);
+        copySeconds += SecondsSince(copyStart);
 
         const auto journalStart = std::chrono::steady_clock::now();
         writer.Write(path, RecoveryJournal::Snapshot(*doc, 1));
-        journalSeconds += Seconds(journalStart);
+        journalSeconds += SecondsSince(journalStart);
     }
     writer.Flush();
     const double n = static_cast<double>(state.iterations());
