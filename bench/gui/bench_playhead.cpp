@@ -131,6 +131,63 @@ struct Editor {
     }
 };
 
+// The whole editor window with the hour open in a maximised 1920-column view and a trajectory
+// across the hour, so that the pan ticks run as well.
+struct HourWindow {
+    ScriptedPrompts prompts;
+    MemorySettingsStore settings;
+    CEditorApp app{prompts, settings};
+    std::unique_ptr<CMainFrame> frame;
+    CWaveScrollView* view = nullptr;
+
+    // False, with the benchmark skipped, when the hour does not open.
+    bool Open(benchmark::State& state) {
+        frame = std::make_unique<CMainFrame>(app, settings,
+                                             [this](CTesselDoc& document, QWidget* parent) {
+                                                 return new CWaveScrollView(document, app, parent);
+                                             });
+        frame->resize(kViewWidth + 40, 1000);
+        frame->show();
+        if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
+            state.SkipWithError("could not open the hour");
+            return false;
+        }
+        auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
+        child->showMaximized();
+        view = dynamic_cast<CWaveScrollView*>(child->GetView());
+        view->GetDocument().AddPoint(0, -90);
+        view->GetDocument().AddPoint(kHourFrames - 1, 90);
+        RunFor(300);
+        return true;
+    }
+    ~HourWindow() {
+        frame.reset();
+        app.ExitInstance();
+    }
+};
+
+// Processor and wall seconds added up over measured windows.
+struct Spent {
+    double cpu = 0.0;
+    double wall = 0.0;
+    double Percent() const { return 100.0 * cpu / wall; }
+};
+
+// Plays from the selection for windowMs and adds what it took to spent; during() runs just
+// after the play starts and after() just before it stops.
+template <typename During, typename After>
+void PlayWindow(HourWindow& w, int windowMs, Spent& spent, During during, After after) {
+    const auto wall = std::chrono::steady_clock::now();
+    const double cpu = ProcessSeconds();
+    w.view->Play();
+    during();
+    RunFor(windowMs);
+    after();
+    w.app.GetPlayback().Stop();
+    spent.cpu += ProcessSeconds() - cpu;
+    spent.wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+}
+
 // Repaints what was asked for now, painted and flushed, as the event loop would.
 void Flush(CWaveScrollView& view) {
     QCoreApplication::sendPostedEvents(&view, QEvent::UpdateRequest);
@@ -191,27 +248,12 @@ BENCHMARK(BM_PlayheadStep)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 // seconds; 1: zoomed to about 80 frames a column with Cursor Follows Playback on, where it
 // moves at every tick and the view pages ahead every 3.5 seconds.
 void BM_PlaybackCpuOverIdle(benchmark::State& state) {
-    ScriptedPrompts prompts;
-    MemorySettingsStore settings;
-    CEditorApp app(prompts, settings);
-    auto frame =
-        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
-            return new CWaveScrollView(document, app, parent);
-        });
-    frame->resize(kViewWidth + 40, 1000);
-    frame->show();
-    if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
-        state.SkipWithError("could not open the hour");
+    HourWindow w;
+    if (!w.Open(state)) {
         return;
     }
-    auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
-    child->showMaximized();
-    auto* view = dynamic_cast<CWaveScrollView*>(child->GetView());
-    // A trajectory across the hour, so that the pan ticks run as well.
-    CTesselDoc& document = view->GetDocument();
-    document.AddPoint(0, -90);
-    document.AddPoint(kHourFrames - 1, 90);
-    RunFor(300);
+    CEditorApp& app = w.app;
+    CWaveScrollView* view = w.view;
     if (state.range(0) == 1) {
         for (int i = 0; i < 10; ++i) {
             view->ZoomIn();  // about 80 frames a column
@@ -253,11 +295,11 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         cpu = ProcessSeconds();
         ui = ThreadSeconds();
         paints.bCounting = true;
-        const int passesBefore = frame->GetIdleUpdater().PassCount();
+        const int passesBefore = w.frame->GetIdleUpdater().PassCount();
         view->Play();
         RunFor(windowMs);
         app.GetPlayback().Stop();
-        idlePasses += frame->GetIdleUpdater().PassCount() - passesBefore;
+        idlePasses += w.frame->GetIdleUpdater().PassCount() - passesBefore;
         paints.bCounting = false;
         playCpu += ProcessSeconds() - cpu;
         playUi += ThreadSeconds() - ui;
@@ -276,8 +318,6 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     // Each refreshes the command states, the panes and the overview bar.
     state.counters["idle_passes_per_second"] = idlePasses / playWall;
     state.counters["frames_per_column"] = view->PaintedGeometry().SamplesPerPixel();
-    frame.reset();
-    app.ExitInstance();
 }
 BENCHMARK(BM_PlaybackCpuOverIdle)->Arg(0)->Arg(1)->Iterations(4)->Unit(benchmark::kMillisecond);
 
@@ -288,25 +328,12 @@ BENCHMARK(BM_PlaybackCpuOverIdle)->Arg(0)->Arg(1)->Iterations(4)->Unit(benchmark
 // rests during plain playback, so its moves (hover readouts, cursor) count against recording;
 // arg 1: it moves the same way in both, so the difference is recording's own.
 void BM_RecordingCpuOverPlaying(benchmark::State& state) {
-    ScriptedPrompts prompts;
-    MemorySettingsStore settings;
-    CEditorApp app(prompts, settings);
-    auto frame =
-        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
-            return new CWaveScrollView(document, app, parent);
-        });
-    frame->resize(kViewWidth + 40, 1000);
-    frame->show();
-    if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
-        state.SkipWithError("could not open the hour");
+    HourWindow w;
+    if (!w.Open(state)) {
         return;
     }
-    auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
-    child->showMaximized();
-    auto* view = dynamic_cast<CWaveScrollView*>(child->GetView());
-    CTesselDoc& document = view->GetDocument();
-    document.AddPoint(0, -90);
-    document.AddPoint(kHourFrames - 1, 90);
+    CEditorApp& app = w.app;
+    CWaveScrollView* view = w.view;
     for (int i = 0; i < 10; ++i) {
         view->ZoomIn();  // the performance shows as it is written
     }
@@ -329,10 +356,8 @@ void BM_RecordingCpuOverPlaying(benchmark::State& state) {
     const bool bHandAlways = state.range(0) == 1;
     const int windowMs = 1000;
     const int settleMs = 200;
-    double plainCpu = 0.0;
-    double plainWall = 0.0;
-    double recordCpu = 0.0;
-    double recordWall = 0.0;
+    Spent plainSpent;
+    Spent recordSpent;
     uint32_t start = kHourFrames / 3;
     for (auto _ : state) {
         for (const bool bRecord : {false, true}) {
@@ -343,36 +368,32 @@ void BM_RecordingCpuOverPlaying(benchmark::State& state) {
                 app.OnRecordTrajectory();
             }
             RunFor(settleMs);
-            using Clock = std::chrono::steady_clock;
-            const auto wall = Clock::now();
-            const double cpu = ProcessSeconds();
-            view->Play();
-            if (bRecord) {
-                send(QEvent::MouseButtonPress, area->height() / 2);
-            }
-            if (bRecord || bHandAlways) {
-                hand.start();
-            }
-            RunFor(windowMs);
-            hand.stop();
-            if (bRecord) {
-                send(QEvent::MouseButtonRelease, area->height() / 2);
-            }
-            app.GetPlayback().Stop();
-            (bRecord ? recordCpu : plainCpu) += ProcessSeconds() - cpu;
-            (bRecord ? recordWall : plainWall) +=
-                std::chrono::duration<double>(Clock::now() - wall).count();
+            PlayWindow(
+                w, windowMs, bRecord ? recordSpent : plainSpent,
+                [&] {
+                    if (bRecord) {
+                        send(QEvent::MouseButtonPress, area->height() / 2);
+                    }
+                    if (bRecord || bHandAlways) {
+                        hand.start();
+                    }
+                },
+                [&] {
+                    hand.stop();
+                    if (bRecord) {
+                        send(QEvent::MouseButtonRelease, area->height() / 2);
+                    }
+                });
             RunFor(settleMs);
         }
     }
-    const double plain = 100.0 * plainCpu / plainWall;
-    const double recording = 100.0 * recordCpu / recordWall;
+    const double plain = plainSpent.Percent();
+    const double recording = recordSpent.Percent();
     state.counters["playing_cpu_percent"] = plain;
     state.counters["recording_cpu_percent"] = recording;
     state.counters["recording_over_playing_percent_of_a_core"] = recording - plain;
-    state.counters["undo_steps"] = static_cast<double>(document.GetUndoHistory().UndoCount());
-    frame.reset();
-    app.ExitInstance();
+    state.counters["undo_steps"] =
+        static_cast<double>(view->GetDocument().GetUndoHistory().UndoCount());
 }
 BENCHMARK(BM_RecordingCpuOverPlaying)->Arg(0)->Arg(1)->Iterations(4)->Unit(benchmark::kMillisecond);
 
@@ -381,34 +402,18 @@ BENCHMARK(BM_RecordingCpuOverPlaying)->Arg(0)->Arg(1)->Iterations(4)->Unit(bench
 // ahead at the start and at each tick). Reports what the filter adds as percent of one core. Arg 0:
 // a ten-second selection; arg 1: from the caret to the end of the hour.
 void BM_FilterPlaybackCpuOverPlaying(benchmark::State& state) {
-    ScriptedPrompts prompts;
-    MemorySettingsStore settings;
-    CEditorApp app(prompts, settings);
-    auto frame =
-        std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
-            return new CWaveScrollView(document, app, parent);
-        });
-    frame->resize(kViewWidth + 40, 1000);
-    frame->show();
-    if (!frame->OpenFiles({QString::fromStdString(HourWave())})) {
-        state.SkipWithError("could not open the hour");
+    HourWindow w;
+    if (!w.Open(state)) {
         return;
     }
-    auto* child = dynamic_cast<CChildFrame*>(frame->GetClient().activeSubWindow());
-    child->showMaximized();
-    auto* view = dynamic_cast<CWaveScrollView*>(child->GetView());
-    CTesselDoc& document = view->GetDocument();
-    document.AddPoint(0, -90);
-    document.AddPoint(kHourFrames - 1, 90);
-    RunFor(300);
+    CEditorApp& app = w.app;
+    CWaveScrollView* view = w.view;
 
     const uint32_t span = state.range(0) == 0 ? kRate * 10 : 1;
     const int windowMs = 1000;
     const int settleMs = 200;
-    double plainCpu = 0.0;
-    double plainWall = 0.0;
-    double filterCpu = 0.0;
-    double filterWall = 0.0;
+    Spent plainSpent;
+    Spent filterSpent;
     uint32_t start = kHourFrames / 3;
     for (auto _ : state) {
         for (const bool bFilter : {false, true}) {
@@ -419,25 +424,16 @@ void BM_FilterPlaybackCpuOverPlaying(benchmark::State& state) {
                 app.OnPlayThroughFilter();
             }
             RunFor(settleMs);
-            using Clock = std::chrono::steady_clock;
-            const auto wall = Clock::now();
-            const double cpu = ProcessSeconds();
-            view->Play();
-            RunFor(windowMs);
-            app.GetPlayback().Stop();
-            (bFilter ? filterCpu : plainCpu) += ProcessSeconds() - cpu;
-            (bFilter ? filterWall : plainWall) +=
-                std::chrono::duration<double>(Clock::now() - wall).count();
+            PlayWindow(
+                w, windowMs, bFilter ? filterSpent : plainSpent, [] {}, [] {});
             RunFor(settleMs);
         }
     }
-    const double plain = 100.0 * plainCpu / plainWall;
-    const double filtered = 100.0 * filterCpu / filterWall;
+    const double plain = plainSpent.Percent();
+    const double filtered = filterSpent.Percent();
     state.counters["playing_cpu_percent"] = plain;
     state.counters["filter_playing_cpu_percent"] = filtered;
     state.counters["filter_over_playing_percent_of_a_core"] = filtered - plain;
-    frame.reset();
-    app.ExitInstance();
 }
 BENCHMARK(BM_FilterPlaybackCpuOverPlaying)
     ->Arg(0)
