@@ -6,9 +6,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <random>
 
 #include "BenchClock.h"
+#include "BenchSounds.h"
 #include "document/AdmExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
@@ -18,20 +18,11 @@
 
 namespace {
 
-constexpr uint32_t kRate = 44100;
-constexpr uint32_t kFrames = 600 * kRate;
+constexpr uint32_t kRate = kTenMinutesRate;
+constexpr uint32_t kFrames = kTenMinutesFrames;
 
 std::unique_ptr<CTesselDoc> TenMinuteDocument(TestDocumentHost& host) {
-    TestSound sound;
-    sound.format = MakeFormat(1, kRate, 16);
-    sound.samples.resize(size_t{kFrames} * 2);
-    std::mt19937 rng(5);
-    std::uniform_int_distribution<int> noise(-8000, 8000);
-    for (size_t i = 0; i < sound.samples.size(); i += 2) {
-        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
-        sound.samples[i] = static_cast<uint8_t>(value & 0xFF);
-        sound.samples[i + 1] = static_cast<uint8_t>(value >> 8);
-    }
+    TestSound sound = TenMinutesOfNoise();
     auto doc = MemoryDocument(host, sound);
     std::vector<PanPoint> points;
     for (uint32_t k = 0; k <= 40; ++k) {

@@ -14,10 +14,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchSounds.h"
 #include "document/AmbisonicsExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundPlace.h"
@@ -27,20 +27,11 @@
 
 namespace {
 
-constexpr uint32_t kRate = 44100;
-constexpr uint32_t kFrames = 600 * kRate;
+constexpr uint32_t kRate = kTenMinutesRate;
+constexpr uint32_t kFrames = kTenMinutesFrames;
 
 TestSound TenMinutesPlaced() {
-    TestSound sound;
-    sound.format = MakeFormat(1, kRate, 16);
-    sound.samples.resize(size_t{kFrames} * 2);
-    std::mt19937 rng(5);
-    std::uniform_int_distribution<int> noise(-8000, 8000);
-    for (size_t i = 0; i < sound.samples.size(); i += 2) {
-        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
-        sound.samples[i] = static_cast<uint8_t>(value & 0xFF);
-        sound.samples[i + 1] = static_cast<uint8_t>(value >> 8);
-    }
+    TestSound sound = TenMinutesOfNoise();
     for (uint32_t k = 0; k <= 40; ++k) {
         sound.points.push_back({std::min(kFrames - 1, k * (kFrames / 40)), 0});
     }
