@@ -9,12 +9,12 @@
 
 #include "BenchClock.h"
 #include "BenchSounds.h"
-#include "document/AdmExportCommand.h"
+#include "deliver/AdmExportCommand.h"
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 
 #include "BenchClock.h"
 #include "BenchSounds.h"
-#include "document/AmbisonicsExportCommand.h"
+#include "deliver/AmbisonicsExportCommand.h"
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -17,14 +17,14 @@
 
 #include "BenchClock.h"
 #include "binaural/TrevantBinauralRenderer.h"
-#include "document/BinauralExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
-#include "document/PanSegment.h"
-#include "document/SoundPlace.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "trajectory/PanSegment.h"
+#include "trajectory/SoundPlace.h"
 #include "trevant/trevant.h"
 
 namespace {

@@ -18,9 +18,9 @@
 
 #include "BenchClock.h"
 #include "LargeWave.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
-#include "document/StereoExportCommand.h"
 #include "formats/CSoundFile.h"
 #include "support/DocumentTestFiles.h"
 #include "support/ScriptedPrompts.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "document/BinauralRenderer.h"
+#include "deliver/BinauralRenderer.h"
 #include "trevant/trevant.h"
 
 // The binaural export's mixer over the mixer library's loopback render: HRTF on, the chosen

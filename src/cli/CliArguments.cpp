@@ -6,8 +6,8 @@
 #include <cmath>
 #include <fstream>
 
-#include "document/SoundPlace.h"
 #include "formats/CSoundFile.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPoint.h"
+#include "trajectory/PanPoint.h"
 
 // The words after the command: positional arguments and "--name value" (or "-n value")
 // options. Problems are

@@ -10,9 +10,9 @@
 #include "cli/JsonText.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
-#include "document/SoundPlace.h"
-#include "document/TrajectoryGenerator.h"
 #include "document/TrajectorySpan.h"
+#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryGenerator.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/CliPrompts.h"
+#include "deliver/BinauralRenderer.h"
 #include "document/DocumentHost.h"
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"

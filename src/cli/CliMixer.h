@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "document/BinauralRenderer.h"
+#include "deliver/BinauralRenderer.h"
 
 // The command-line tool's reach into the mixer library. A build without the library
 // (SONOMAP_CORE_ONLY) links CliMixerMissing.cpp instead, which has none of it.

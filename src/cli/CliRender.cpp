@@ -13,12 +13,12 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
-#include "document/AdmExportCommand.h"
-#include "document/AmbisonicsExportCommand.h"
-#include "document/BinauralExportCommand.h"
+#include "deliver/AdmExportCommand.h"
+#include "deliver/AmbisonicsExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
-#include "document/StereoExportCommand.h"
 #include "formats/CSoundFile.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "document/DocumentHost.h"
 #include "document/DocumentListener.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/peaks/PeakSummary.h"
 
 CTesselDoc::CTesselDoc(DocumentHost& host) : m_host(host) {}

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPointList.h"
 #include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
@@ -13,6 +12,7 @@
 #include "platform/ListenerList.h"
 #include "platform/MonoBitmap.h"
 #include "platform/SampleBuffer.h"
+#include "trajectory/PanPointList.h"
 #include "views/peaks/SampleData.h"
 
 class DocumentHost;

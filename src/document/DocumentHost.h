@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "document/BinauralRenderer.h"
-
+class BinauralRenderer;
 class CTesselDoc;
 class PanPointList;
 class UserPrompts;
@@ -94,9 +93,9 @@ class DocumentHost {
     virtual std::string GetExportFolder() const = 0;
     virtual void SetExportFolder(const std::string& folder) = 0;
 
-    // A mixer for the binaural export with the host's HRTF choice, or none when there is no
-    // mixer library. The caller owns it.
-    virtual std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() { return nullptr; }
+    // A renderer for the binaural export with the host's HRTF choice, or none when there is
+    // none to be had. The caller owns it. (The renderer is the exports' type: declared only.)
+    virtual std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() = 0;
 
     // Whether sounds are shown: a host without views (the command-line tool) spares the
     // document its waveform overview, a pass over every sample at open.

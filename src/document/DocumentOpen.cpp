@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "document/AdmTrajectory.h"
 #include "document/CProcessingDialog.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/HelpIds.h"
 #include "document/SoundImport.h"
-#include "document/SoundPlace.h"
 #include "document/StatusLines.h"
 #include "formats/CSoundFile.h"
 #include "formats/OpenRefusal.h"
@@ -20,6 +18,8 @@
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
 #include "render/SpatialFilter.h"
+#include "trajectory/AdmTrajectory.h"
+#include "trajectory/SoundPlace.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/PeakSummary.h"
 

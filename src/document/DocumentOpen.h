@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPoint.h"
 #include "formats/PanChunk.h"
+#include "trajectory/PanPoint.h"
 
 class CSoundFile;
 class CFile;

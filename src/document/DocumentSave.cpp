@@ -11,7 +11,6 @@
 #include "document/DocumentHost.h"
 #include "document/DocumentOpen.h"
 #include "document/HelpIds.h"
-#include "document/SoundPlace.h"
 #include "document/StatusLines.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
@@ -21,6 +20,7 @@
 #include "platform/PathNames.h"
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/PanPointList.h"
+#include "trajectory/PanPointList.h"
 
 // The program-wide pan clipboard: a pan point list whose positions are relative to the start
 // of the copied region and whose regionLength is that region's length in frames. Owned by the

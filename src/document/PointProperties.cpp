@@ -7,7 +7,7 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/geometry/TimeText.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPoint.h"
+#include "trajectory/PanPoint.h"
 
 class CTesselDoc;
 

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
-#include "document/TrajectoryGenerator.h"
 #include "document/TrajectorySpan.h"
+#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryGenerator.h"
 
 TrajectoryRecorder::TrajectoryRecorder(CTesselDoc& doc, Mode mode, Value value)
     : m_doc(doc), m_mode(mode), m_value(value) {}

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPointList.h"
+#include "trajectory/PanPointList.h"
 
 class CTesselDoc;
 

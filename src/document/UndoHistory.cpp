@@ -1,6 +1,6 @@
 #include "document/UndoHistory.h"
 
-#include "document/PanPointList.h"
+#include "trajectory/PanPointList.h"
 
 void UndoHistory::Open(const PanPoint* point, int32_t count, UndoKind kind) {
     Close();

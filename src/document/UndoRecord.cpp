@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "document/PanPointList.h"
+#include "trajectory/PanPointList.h"
 
 namespace {
 

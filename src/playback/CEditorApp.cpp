@@ -5,11 +5,11 @@
 #include "binaural/MixerDirectory.h"
 #include "binaural/TrevantBinauralRenderer.h"
 #include "document/CTesselDoc.h"
-#include "document/PanPointList.h"
 #include "document/PasteOptionIds.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
 #include "playback/QtPlaybackClock.h"
+#include "trajectory/PanPointList.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 
 class CTesselDoc;
 

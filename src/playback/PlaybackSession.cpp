@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
-#include "document/StereoExport.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackClock.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "document/DocumentListener.h"
-#include "document/PanSegment.h"
-#include "document/SoundPlace.h"
 #include "platform/ListenerList.h"
+#include "trajectory/PanSegment.h"
+#include "trajectory/SoundPlace.h"
 #include "trevant/trevant.h"
 
 class CEditorApp;

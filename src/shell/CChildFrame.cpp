@@ -4,12 +4,12 @@
 #include <QCloseEvent>
 #include <QMenu>
 
-#include "document/AdmExportCommand.h"
-#include "document/AmbisonicsExportCommand.h"
-#include "document/BinauralExportCommand.h"
+#include "deliver/AdmExportCommand.h"
+#include "deliver/AmbisonicsExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentSave.h"
-#include "document/StereoExportCommand.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "shell/CMyMultiDocTemplate.h"

@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "document/CTesselDoc.h"
-#include "document/TrajectoryGenerator.h"
 #include "document/TrajectorySpan.h"
 #include "playback/CEditorApp.h"
+#include "trajectory/TrajectoryGenerator.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "document/PointProperties.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "document/PanPoint.h"
+#include "trajectory/PanPoint.h"
 
 class CEditorApp;
 class PointProperties;

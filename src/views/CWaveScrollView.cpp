@@ -7,9 +7,9 @@
 #include <QPainter>
 
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
+#include "trajectory/SoundPlace.h"
 #include "views/CPlaceLanes.h"
 #include "views/PlaceLanePainter.h"
 #include "views/ViewContextMenu.h"

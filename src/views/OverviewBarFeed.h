@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 
 class CTesselDoc;
 class QObject;

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "document/PanPoint.h"
+#include "trajectory/PanPoint.h"
 #include "views/geometry/PlaceAxis.h"
 #include "views/geometry/WaveViewGeometry.h"
 

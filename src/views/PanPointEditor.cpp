@@ -7,8 +7,8 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PointProperties.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
+#include "trajectory/SoundPlace.h"
 #include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/WaveViewPainter.h"

@@ -6,7 +6,7 @@
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "document/PointProperties.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/PositionReadouts.h"
 #include "views/geometry/TimeText.h"
 #include "views/geometry/WaveViewGeometry.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/PlaceValues.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 
 int32_t PlaceValues::Of(const PanPoint& point, PlaceValue value) {
     switch (value) {

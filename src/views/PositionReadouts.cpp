@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/geometry/TimeText.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "playback/UndoMenuText.h"
+#include "trajectory/SoundPlace.h"
 #include "views/CWaveScrollView.h"
 #include "views/StatusTexts.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "document/PanPoint.h"
+#include "trajectory/PanPoint.h"
 #include "views/geometry/WaveViewGeometry.h"
 
 class CTesselDoc;

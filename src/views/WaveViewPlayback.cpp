@@ -1,8 +1,8 @@
 #include "views/WaveViewPlayback.h"
 
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
+#include "trajectory/SoundPlace.h"
 #include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PositionReadouts.h"

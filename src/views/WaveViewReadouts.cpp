@@ -1,7 +1,7 @@
 #include "views/WaveViewReadouts.h"
 
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 #include "views/PanPointDrag.h"
 #include "views/PositionReadouts.h"
 #include "views/WaveSelection.h"

@@ -1,5 +1,5 @@
 #include "BinauralFixture.h"
-#include "document/BinauralExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
 #include "document/DocumentOpen.h"
 
 #include "binaural/TrevantBinauralRenderer.h"

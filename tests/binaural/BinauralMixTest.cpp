@@ -9,10 +9,10 @@
 #include <cstdlib>
 
 #include "BinauralFixture.h"
-#include "document/SoundPlace.h"
 #include "support/OpenAlBackEnd.h"
 #include "support/SoundIo.h"
 #include "support/SoxTools.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
-#include "document/StereoExportCommand.h"
 #include "platform/MonoBitmap.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoundIo.h"

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <memory>
 
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
-#include "document/StereoExportCommand.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
 #include "support/SoxTools.h"

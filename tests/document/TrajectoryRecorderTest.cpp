@@ -13,12 +13,12 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
-#include "document/SoundPlace.h"
 #include "document/TrajectorySpan.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -1,10 +1,12 @@
 # Fails when a source file includes against the layers: each layer may include only itself and
 # the layers below it, and the core layers never include Qt.
 #
-#   shell -> views -> playback -> binaural -> document -> formats, render, peaks, geometry,
-#         trevant -> platform
+#   shell -> views -> playback -> binaural -> deliver -> document -> trajectory -> formats,
+#         render, peaks, geometry, trevant -> platform
 #
-# binaural drives the mixer library for the document's binaural export, without Qt. The
+# trajectory holds the places and their codecs; document the sound, its undo, open, save and
+# recovery; deliver the exports. binaural drives the mixer library for the binaural export,
+# without Qt. The
 # command-line tool stands beside playback, on the core and binaural. Layers of the same rank
 # are siblings and do not include each other.
 #
@@ -23,13 +25,15 @@ set(LAYERS
     formats 1 1
     render 1 1
     trevant 1 1
-    document 2 1
-    binaural 3 1
-    cli 4 1
-    playback 4 0
-    views 5 0
-    shell 6 0
-    app 7 0)
+    trajectory 2 1
+    document 3 1
+    deliver 4 1
+    binaural 5 1
+    cli 6 1
+    playback 6 0
+    views 7 0
+    shell 8 0
+    app 9 0)
 
 # Sets NAME, RANK and CORE of the layer a path (relative to SOURCE_DIR) belongs to; NAME is
 # empty for a path in no layer.

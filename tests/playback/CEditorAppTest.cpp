@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "document/CTesselDoc.h"
-#include "document/PanPointList.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackListener.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FailingMixer.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
+#include "trajectory/PanPointList.h"
 
 namespace {
 

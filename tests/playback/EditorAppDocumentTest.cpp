@@ -2,7 +2,7 @@
 // null back end, the remembered folders, the undo record of a closing document.
 #include <gtest/gtest.h>
 
-#include "document/BinauralExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"

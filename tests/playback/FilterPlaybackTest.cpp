@@ -8,10 +8,9 @@
 #include <cstring>
 #include <thread>
 
+#include "deliver/StereoExport.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
-#include "document/SoundPlace.h"
-#include "document/StereoExport.h"
-#include "document/StereoExportCommand.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackSession.h"
 #include "support/DocumentTestFiles.h"
@@ -21,6 +20,7 @@
 #include "support/ScriptedPrompts.h"
 #include "support/SoundIo.h"
 #include "support/TempDir.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

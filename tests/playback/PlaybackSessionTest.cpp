@@ -11,7 +11,6 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
-#include "document/SoundPlace.h"
 #include "playback/CEditorApp.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackListener.h"
@@ -20,6 +19,7 @@
 #include "support/ManualPlaybackClock.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

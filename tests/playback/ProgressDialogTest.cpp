@@ -10,10 +10,10 @@
 
 #include <filesystem>
 
-#include "document/BinauralExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
-#include "document/StereoExportCommand.h"
 #include "playback/CEditorApp.h"
 #include "playback/CProgressDialog.h"
 #include "playback/QtUserPrompts.h"

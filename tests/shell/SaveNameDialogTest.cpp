@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
-#include "document/AmbisonicsExportCommand.h"
+#include "deliver/AmbisonicsExportCommand.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
-#include "document/StereoExportCommand.h"
 #include "shell/MySaveAsFileDialog.h"
 #include "support/DocumentTestFiles.h"
 #include "support/MemorySettingsStore.h"

@@ -1,7 +1,7 @@
 #include "support/DocumentTestFiles.h"
 
 #include "document/DocumentOpen.h"
-#include "document/SoundPlace.h"
+#include "trajectory/SoundPlace.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
-#include "document/SoundPlace.h"
 #include "formats/CSoundFile.h"
+#include "trajectory/SoundPlace.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/PeakSummary.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "document/PanPointList.h"
-#include "document/SoundPlace.h"
-#include "document/TrajectoryGenerator.h"
+#include "trajectory/PanPointList.h"
+#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryGenerator.h"
 
 // The generated shapes the CLI and the dialog are both held to, on a sound of kShapeFrames
 // frames at kShapeRate: each with its curve written out here from what the shape means, so

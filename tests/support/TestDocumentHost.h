@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "deliver/BinauralRenderer.h"
 #include "document/DocumentHost.h"
 #include "document/PanClipboard.h"
 #include "document/PasteOptionIds.h"

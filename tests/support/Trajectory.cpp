@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "document/CTesselDoc.h"
-#include "document/PanPointList.h"
-#include "document/SoundPlace.h"
+#include "trajectory/PanPointList.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "ViewTestBench.h"
 #include "document/PointProperties.h"
-#include "document/SoundPlace.h"
 #include "playback/CommandIds.h"
 #include "support/Trajectory.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 

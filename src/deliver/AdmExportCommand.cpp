@@ -1,0 +1,174 @@
+#include "deliver/AdmExportCommand.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "deliver/ExportTarget.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/StatusLines.h"
+#include "formats/AdmMetadata.h"
+#include "formats/CWaveFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/ProgressIndicator.h"
+#include "platform/UserPrompts.h"
+#include "render/SampleCodec.h"
+#include "render/TpdfDither.h"
+#include "trajectory/AdmTrajectory.h"
+
+namespace {
+
+// Samples go to the file in blocks this large: few enough calls to cost nothing beside the
+// copy, small enough for Cancel to answer at once.
+constexpr uint32_t kBlockBytes = 4u << 20;
+
+// The file's samples: the sound's own, or the format asked for.
+PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> sampleFormat) {
+    if (!sampleFormat) {
+        return source;
+    }
+    PcmFormat format = source;
+    format.formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
+    format.bitsPerSample = static_cast<uint16_t>(SampleFormatBits(*sampleFormat));
+    format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
+    format.avgBytesPerSec = format.sampleRate * format.blockAlign;
+    return format;
+}
+
+// Stored samples of one format to another through floats: dithered only where the output is
+// coarser than the source, so a finer format holds the sound's samples exactly.
+class SampleConverter {
+  public:
+    SampleConverter(const PcmFormat& source, const PcmFormat& output)
+        : m_source(source),
+          m_target(output.formatTag == kFormatTagFloat ? SampleFormat::F32
+                   : output.bitsPerSample == 24        ? SampleFormat::S24
+                                                       : SampleFormat::S16),
+          m_bDither(output.formatTag != kFormatTagFloat &&
+                    (source.formatTag == kFormatTagFloat ||
+                     source.bitsPerSample > output.bitsPerSample)) {}
+
+    // frames of the source's frames from in, converted; valid until the next call.
+    const uint8_t* Convert(const uint8_t* in, uint32_t frames) {
+        const size_t count = size_t{frames} * m_source.channels;
+        const int width = m_source.bitsPerSample / 8;
+        const bool bFloat = m_source.formatTag == kFormatTagFloat;
+        m_floats.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t* stored = in + i * width;
+            const float value = width <= 2
+                                    ? SampleCodec::Read(stored, width)
+                                    : SampleCodec::ReadDeep(stored, m_source.bitsPerSample, bFloat);
+            m_floats[i] = value * (1.0f / 32768.0f);
+        }
+        m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
+        m_dither.QuantizeTo(m_floats.data(), count, 1.0f, m_target, m_out.data(), m_bDither);
+        return m_out.data();
+    }
+
+  private:
+    PcmFormat m_source;
+    SampleFormat m_target;
+    bool m_bDither;
+    TpdfDither m_dither;
+    std::vector<float> m_floats;
+    std::vector<uint8_t> m_out;
+};
+
+}  // namespace
+
+AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
+    : m_document(document), m_host(document.GetHost()) {}
+
+bool AdmExportCommand::Run() {
+    SaveNameResult result;
+    std::optional<SampleFormat> format;
+    if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
+                                        "adm", "AdmSampleFormat", result, format)) {
+        return false;
+    }
+    return RenderTo(result.fullPath, format);
+}
+
+bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat) {
+    UserPrompts& prompts = m_host.Prompts();
+    const PcmFormat& source = m_document.GetFormat();
+    const uint32_t frameCount = m_document.GetFrameCount();
+    const PcmFormat format = OutputFormat(source, sampleFormat);
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    if (m_document.GetPanPoints().IsEmpty()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    if (format.channels < 1 || format.channels > 2 || format.sampleRate == 0) {
+        prompts.Message("Unsupported sample format!");
+        return false;
+    }
+    std::vector<std::vector<AdmBlock>> blocks;
+    for (const std::vector<AdmPlace>& places :
+         AdmTrajectory::ChannelPlaces(m_document.GetPanPoints(), format.channels)) {
+        blocks.push_back(AdmBlocksOf(places, frameCount));
+    }
+    std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
+    std::vector<uint8_t> axml = BuildAxmlChunk(blocks, m_document.GetTitle(), format.sampleRate,
+                                               format.bitsPerSample, frameCount);
+
+    ExportTarget output(path, kSoundTypeWave);
+    output.SetWaveSetup([&](CWaveFile& wave) {
+        // Past 4 GiB the form is RF64 rather than BW64: sox and libsndfile read that id only.
+        wave.ReserveLargeHeader();
+        wave.AddLeadingChunk(kChnaChunkId, std::move(chna));
+        wave.AddLeadingChunk(kAxmlChunkId, std::move(axml));
+    });
+    const uint8_t* samples = m_document.GetSamples();
+    const bool bConvert = std::memcmp(&format, &source, sizeof format) != 0;
+    SampleConverter converter(source, format);
+    // A wider format may take the data past 4 GiB: the file is then RF64.
+    const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
+    const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
+    const uint32_t blockBytes = kBlockBytes / blockAlign * blockAlign;
+    bool bFailed = true;
+    bool bCancelled = false;
+    try {
+        if (CSoundFile* writer = output.Begin(
+                format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {
+            const std::unique_ptr<ProgressIndicator> progress = prompts.OpenProgressDialog();
+            progress->SetRange(0, 100);
+            progress->SetStatus("Writing ADM file...");
+            bFailed = false;
+            for (uint64_t done = 0; done < dataBytes && !bFailed;) {
+                const auto count =
+                    static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
+                const uint32_t frames = count / blockAlign;
+                const uint8_t* block =
+                    bConvert
+                        ? converter.Convert(
+                              samples + uint64_t{done / blockAlign} * source.blockAlign, frames)
+                        : samples + done;
+                bFailed = !writer->WriteSamples(block, count);
+                done += count;
+                progress->SetPos(static_cast<int>(done * 100 / dataBytes));
+                if (done < dataBytes && progress->CheckCancelButton()) {
+                    bCancelled = true;
+                    break;
+                }
+            }
+        }
+    } catch (const CFileException&) {
+        bFailed = true;
+    }
+    if (bCancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    const bool bWritten = output.Finish(bFailed, prompts);
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
+    }
+    m_host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/PcmFormat.h"
+#include "render/SampleFormat.h"
+#include "render/TpdfDither.h"
+#include "trajectory/SoundPlace.h"
+
+class BlockWriter;
+class CSoundFile;
+class ImportResampler;
+class PanPointList;
+class ProgressIndicator;
+
+// The render loop of the Ambisonics export: encodes a sound into AmbiX (ACN, SN3D) of order 1
+// to 3 along its trajectory in 3-D, with the distance law as the gain, and hands the frames
+// to a sound file in blocks of kBlockFrames, servicing the progress window once per block.
+// A two-channel source is two sources, the left at the azimuth less half the width, the right
+// at the azimuth plus half, as the preview places them. The place is taken at the edges of
+// runs of kRunFrames output frames and the harmonic gains move in a straight line between.
+// At another output rate the source goes through libsoxr first, the place following the
+// output frame's time.
+//
+// Integer output is dithered, floats are not. No output passes full scale: when the loudest the
+// encoding could give (the source's peak times the largest distance gain of the trajectory)
+// would, the whole file is scaled down by that much. The samples and
+// the points are borrowed and must outlive the object. Frames are frames of the sound at its
+// rate unless called output frames.
+class AmbisonicsExport {
+  public:
+    static constexpr uint32_t kBlockFrames = 8192;
+    static constexpr uint32_t kRunFrames = 256;
+
+    enum class Outcome { Finished, Cancelled, WriteFailed, ResampleFailed };
+
+    struct Source {
+        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
+        PcmFormat format{};                // 1 or 2 channels, any depth the document keeps
+        uint32_t frameCount = 0;
+        const PanPointList* points = nullptr;
+    };
+
+    struct Options {
+        int order = 1;                            // 1 .. 3
+        SampleFormat format = SampleFormat::S16;  // of the output
+        uint32_t rate = 0;                        // output frames per second; 0: the source's
+    };
+
+    AmbisonicsExport(const Source& source, const Options& options);
+    ~AmbisonicsExport();
+    AmbisonicsExport(const AmbisonicsExport&) = delete;
+    AmbisonicsExport& operator=(const AmbisonicsExport&) = delete;
+
+    // False when the trajectory has no point.
+    bool StartTrajectory() const;
+    int Channels() const { return m_channels; }
+    uint32_t OutputRate() const { return m_outputRate; }
+    uint64_t OutputFrames() const { return m_outputFrames; }
+    // The output's header; none when the data would not fit a sound file of 32-bit sizes.
+    // bLargeForm: the file may grow past them (a WAV file, which becomes RF64).
+    std::optional<PcmFormat> OutputFormat(bool bLargeForm = false) const;
+    // The data's bytes, held at the 32-bit most where the form is large.
+    uint32_t OutputDataBytes() const;
+
+    // Encodes every frame into output, whose header is written. Sets the progress range to
+    // 0 .. 100 and reads Cancel after each full block only. Nothing is closed. Blocks are
+    // handed to output on a thread of their own while the next ones encode; every write is
+    // over when Render returns or throws.
+    Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+
+    // How far the whole file is scaled down, in dB (positive); 0 when it is not.
+    double ScaleDownDb() const;
+    const std::string& ResampleError() const { return m_resampleError; }
+
+  private:
+    // The loudest the sources reach together, full scale 1.0: |L| + |R| for two.
+    float SourcePeak() const;
+    // The sources' samples of frames [from, from + count) as floats of full scale 1.0.
+    void ReadSource(uint32_t from, uint32_t count, std::vector<float>& out) const;
+    // The channel gains of every source at output frame o into gains.
+    void GainsAt(uint64_t o, float* gains);
+    // Encodes count output frames of m_pending's sources, from output frame m_done on, and
+    // queues the full blocks. False when a write failed.
+    bool Encode(size_t count, BlockWriter& writer);
+    bool Flush(BlockWriter& writer);
+
+    Source m_source;
+    Options m_options;
+    int m_sources;
+    int m_channels;
+    uint32_t m_outputRate;
+    uint64_t m_outputFrames;
+    float m_gain = 1.0f;
+    std::string m_resampleError;
+
+    std::unique_ptr<PlaceCursor> m_pCursor;
+    std::unique_ptr<ImportResampler> m_pResampler;
+    TpdfDither m_dither;
+    uint64_t m_done = 0;              // output frames encoded
+    std::vector<float> m_pending;     // source samples at the output rate, not yet encoded
+    std::vector<float> m_from, m_to;  // gains at the current run's edges
+    std::vector<float> m_mix;         // encoded frames of the block being filled
+    uint32_t m_mixFrames = 0;
+};

@@ -1,0 +1,89 @@
+#include "deliver/AmbisonicsExportCommand.h"
+
+#include <memory>
+
+#include "deliver/BinauralExportCommand.h"
+#include "deliver/ExportTarget.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+
+AmbisonicsExportCommand::AmbisonicsExportCommand(const CTesselDoc& document)
+    : m_document(document), m_host(document.GetHost()) {}
+
+bool AmbisonicsExportCommand::Run() {
+    SaveNameRequest request;
+    request.choices = {
+        {"Order:",
+         {"First order (4 channels)", "Second order (9 channels)", "Third order (16 channels)"},
+         0,
+         "AmbisonicsOrder"},
+        ExportTarget::SampleFormatChoice("AmbisonicsSampleFormat"),
+        {"Sample rate:", {"The sound's own", "48000 Hz (360-degree video)"}, 0, "AmbisonicsRate"}};
+    SaveNameResult result;
+    if (!ExportTarget::AskName(m_host, "Export Ambisonics File As...", m_document.GetTitle(),
+                               "ambix", result, request.choices)) {
+        return false;
+    }
+    AmbisonicsExport::Options options;
+    options.order = result.Chosen(request, 0) + 1;
+    options.format = SampleFormatFromIndex(result.Chosen(request, 1)).value_or(SampleFormat::S16);
+    options.rate = result.Chosen(request, 2) == 1 ? 48000 : 0;
+    return RenderTo(result.fullPath, result.filterIndex - 1, options);
+}
+
+bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
+                                       const AmbisonicsExport::Options& options) {
+    UserPrompts& prompts = m_host.Prompts();
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    AmbisonicsExport exporter({m_document.GetSamples(), m_document.GetFormat(),
+                               m_document.GetFrameCount(), &m_document.GetPanPoints()},
+                              options);
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
+    if (!format) {
+        prompts.Message("The Ambisonics file would be too large for an AIFF file; WAV takes it.");
+        return false;
+    }
+
+    ExportTarget output(path, typeId);
+    std::unique_ptr<ProgressIndicator> progress;
+    AmbisonicsExport::Outcome outcome = AmbisonicsExport::Outcome::WriteFailed;
+    try {
+        if (CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes())) {
+            progress = prompts.OpenProgressDialog("Creating Ambisonics file...");
+            outcome = exporter.Render(*writer, *progress);
+        }
+    } catch (const CFileException&) {
+        outcome = AmbisonicsExport::Outcome::WriteFailed;
+    }
+    if (outcome == AmbisonicsExport::Outcome::Cancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    bool bWritten = false;
+    if (outcome == AmbisonicsExport::Outcome::ResampleFailed) {
+        prompts.Message("The sound could not be resampled: " + exporter.ResampleError());
+    } else {
+        bWritten = output.Finish(outcome != AmbisonicsExport::Outcome::Finished, prompts);
+    }
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
+    }
+    progress.reset();
+    if (bWritten && exporter.ScaleDownDb() > 0.0) {
+        prompts.Message(BinauralExportCommand::ScaledDownText(exporter.ScaleDownDb()),
+                        UserPrompts::Icon::Information);
+    }
+    m_host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

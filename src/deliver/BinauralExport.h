@@ -1,0 +1,111 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "deliver/BinauralRenderer.h"
+#include "formats/PcmFormat.h"
+#include "render/TpdfDither.h"
+#include "trajectory/PanSegment.h"
+#include "trajectory/SoundPlace.h"
+
+class CSoundFile;
+class PanPointList;
+class ProgressIndicator;
+
+// The render loop of the binaural export: mixes a sound through the 3-D mixer with HRTF along
+// its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
+// playback steps it, and hands stereo frames of the chosen sample format (16 or 24 bits
+// TPDF-dithered from the float mix, or the floats themselves) to a sound file in blocks of
+// kBlockFrames, servicing the progress window once per block. A two-channel source is mixed down to
+// one channel, (L + R) / 2, first, while the trajectory keeps to the front half-circle; a
+// trajectory all around places the sound as the preview does (a two-channel source as two sources,
+// around the direction by the width), the place stepped every kPlaceRunFrames wave frames.
+//
+// The mix is never clipped: when a render finds it above full scale it stops writing and
+// returns NeedsScaling, and the next render scales the whole mix down by the amount found
+// (ScaleDownDb). The samples, the points and the renderer are borrowed and must outlive the
+// object. Frames are sample frames; output frames are at OutputRate().
+class BinauralExport {
+  public:
+    // 32768 bytes of 16-bit stereo, the stereo export's block.
+    static constexpr uint32_t kBlockFrames = 8192;
+
+    enum class Outcome { Finished, NeedsScaling, Cancelled, WriteFailed, MixerFailed };
+
+    struct Source {
+        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
+        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits
+        uint32_t frameCount = 0;
+        const PanPointList* points = nullptr;
+    };
+
+    BinauralExport(const Source& source, BinauralRenderer& renderer,
+                   SampleFormat sampleFormat = SampleFormat::S16);
+
+    // False when the trajectory has no point.
+    bool StartTrajectory() const;
+    // Opens the mixer, which picks the output rate. Empty, or the message to show.
+    std::string OpenMixer();
+    uint32_t OutputRate() const { return m_outputRate; }
+    const std::string& HrtfName() const { return m_hrtfName; }
+    // Two channels of the sample format at the output rate; none when the data would not fit a
+    // sound file.
+    std::optional<PcmFormat> OutputFormat(bool bLargeForm = false) const;
+    // As a 32-bit header announces them: at most 0xFFFFFFFF, a larger form holds the real size.
+    uint32_t OutputDataBytes() const {
+        return static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t{m_outputFrames} * FrameBytes(), UINT32_MAX));
+    }
+
+    // Mixes every frame into output, whose header is written, after OpenMixer succeeded.
+    // Sets the progress range to 0 .. 100 and reads Cancel after each full block only.
+    // Finished: all frames were handed to output. NeedsScaling: the mix exceeded full scale;
+    // output got only part of it and must be begun again for the next Render. MixerFailed:
+    // MixerError() says why. Nothing is closed.
+    Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+
+    // How far the mix is scaled down, in dB (positive); 0 when it is not.
+    double ScaleDownDb() const;
+    const std::string& MixerError() const { return m_mixerError; }
+
+  private:
+    static constexpr uint32_t kPlaceRunFrames = 1024;
+
+    uint32_t FrameBytes() const {
+        return 2u * static_cast<uint32_t>(SampleFormatBits(m_sampleFormat) / 8);
+    }
+
+    // Sends the place of the trajectory at wave frame position when it differs from the last.
+    bool SendPlace(uint32_t position);
+    // The next wave frame after from whose direction may differ from that of from.
+    uint32_t NextDirectionChange(uint32_t from) const;
+    // Checks, scales, dithers and writes the first frames of the mix buffer.
+    bool FlushBlock(CSoundFile& output, uint32_t frames);
+
+    Source m_source;
+    BinauralRenderer& m_renderer;
+    SampleFormat m_sampleFormat;
+    std::vector<uint8_t> m_mono;  // the mixed-down copy of a two-channel source
+    BinauralRenderer::Wave m_wave;
+    uint32_t m_outputRate = 0;
+    uint32_t m_outputFrames = 0;
+    std::string m_hrtfName;
+    std::string m_mixerError;
+    bool m_bFresh = false;  // the mixer is open and nothing was rendered yet
+
+    std::unique_ptr<PanSegment> m_pSegment;
+    int32_t m_lastPan = 65535;               // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;  // for a trajectory all around only
+    std::optional<PanPoint> m_lastPlace;     // the place last sent, in whole units
+    float m_gain = 1.0f;
+    float m_peak = 0.0f;
+    bool m_bOverFullScale = false;
+    TpdfDither m_dither;
+    std::vector<float> m_mix;
+    std::vector<uint8_t> m_block;
+};

@@ -1,0 +1,109 @@
+#include "deliver/BinauralExportCommand.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "deliver/BinauralExport.h"
+#include "deliver/ExportTarget.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+
+std::string BinauralExportCommand::ScaledDownText(double db) {
+    char amount[32];
+    std::snprintf(amount, sizeof amount, "%.1f", std::ceil(db * 10.0 - 1e-9) / 10.0);
+    return std::string("The mix would have gone past full scale, so it was scaled down by ") +
+           amount + " dB.";
+}
+
+BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
+    : m_document(document), m_host(document.GetHost()) {}
+
+bool BinauralExportCommand::Run() {
+    SaveNameRequest request;
+    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat")};
+    SaveNameResult result;
+    if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
+                               "binaural", result, request.choices)) {
+        return false;
+    }
+    return RenderTo(result.fullPath, result.filterIndex - 1,
+                    SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16));
+}
+
+bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
+                                     SampleFormat sampleFormat) {
+    UserPrompts& prompts = m_host.Prompts();
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    const std::unique_ptr<BinauralRenderer> renderer = m_host.MakeBinauralRenderer();
+    if (!renderer) {
+        prompts.Message("This build has no mixer library, so it cannot make binaural files.");
+        return false;
+    }
+    BinauralExport exporter({m_document.GetSamples(), m_document.GetFormat(),
+                             m_document.GetFrameCount(), &m_document.GetPanPoints()},
+                            *renderer, sampleFormat);
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    if (const std::string error = exporter.OpenMixer(); !error.empty()) {
+        prompts.Message(error);
+        return false;
+    }
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
+    if (!format) {
+        prompts.Message(exporter.OutputFormat(true)
+                            ? "The binaural file would be too large for an AIFF file; WAV takes it."
+                            : "The binaural file would be too large for a sound file.");
+        return false;
+    }
+
+    ExportTarget output(path, typeId);
+    std::unique_ptr<ProgressIndicator> progress;
+    BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
+    try {
+        progress = prompts.OpenProgressDialog("Creating binaural file...");
+        // A mix found above full scale is rendered once more, scaled down, into a new file.
+        for (int pass = 0; pass < 2; ++pass) {
+            CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes());
+            if (writer == nullptr) {
+                outcome = BinauralExport::Outcome::WriteFailed;
+                break;
+            }
+            outcome = exporter.Render(*writer, *progress);
+            if (outcome != BinauralExport::Outcome::NeedsScaling) {
+                break;
+            }
+        }
+    } catch (const CFileException&) {
+        outcome = BinauralExport::Outcome::WriteFailed;
+    }
+
+    if (outcome == BinauralExport::Outcome::Cancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    bool bWritten = false;
+    if (outcome == BinauralExport::Outcome::MixerFailed) {
+        prompts.Message(exporter.MixerError());
+    } else {
+        bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
+    }
+    if (bWritten) {
+        prompts.ShowStatus(StatusLines::Written("Exported", path));
+    }
+    progress.reset();
+    if (bWritten && exporter.ScaleDownDb() > 0.0) {
+        prompts.Message(ScaledDownText(exporter.ScaleDownDb()), UserPrompts::Icon::Information);
+    }
+    m_host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

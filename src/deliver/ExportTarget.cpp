@@ -1,0 +1,121 @@
+#include "deliver/ExportTarget.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "document/DocumentHost.h"
+#include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
+#include "platform/CFileException.h"
+#include "platform/UserPrompts.h"
+
+ExportTarget::ExportTarget(const std::string& path, int typeId)
+    : m_typeName(SoundTypeName(typeId)), m_output(path) {}
+
+ExportTarget::~ExportTarget() {
+    // The sound file closes its file before the temp file goes.
+    m_pWriter.reset();
+    m_output.Abort();
+}
+
+CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
+    m_pWriter.reset();
+    try {
+        m_pWriter = CreateSoundFileByName(m_output.Begin(), m_typeName);
+    } catch (const CFileException&) {
+        m_pWriter.reset();
+    }
+    if (auto* wave = dynamic_cast<CWaveFile*>(m_pWriter.get())) {
+        // An export past 4 GiB becomes RF64 rather than failing.
+        wave->AllowLargeForm();
+        if (m_waveSetup) {
+            m_waveSetup(*wave);
+        }
+    }
+    if (m_pWriter && !m_pWriter->CreateHeader(format, dataBytes)) {
+        m_pWriter.reset();
+    }
+    return m_pWriter.get();
+}
+
+void ExportTarget::Discard(UserPrompts& prompts) {
+    m_pWriter.reset();
+    const std::string partial = m_output.GetTempPath();
+    m_output.Abort();
+    if (!partial.empty() && ::access(partial.c_str(), F_OK) == 0) {
+        prompts.Message("Error removing output file.");
+    }
+}
+
+bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
+    bool bWritten = false;
+    if (bWriteFailed || !m_pWriter) {
+        prompts.Message("Error writing wave data!");
+    } else if (!m_pWriter->CloseSamples()) {
+        prompts.Message("Error closing wave data!");
+    } else if (!m_pWriter->CloseFile()) {
+        prompts.Message("Error closing wave file!");
+    } else {
+        try {
+            m_pWriter.reset();
+            m_output.Commit();
+            bWritten = true;
+        } catch (const CFileException&) {
+            prompts.Message("Error closing wave file!");
+        }
+    }
+    m_pWriter.reset();
+    m_output.Abort();
+    return bWritten;
+}
+
+bool ExportTarget::FitsPlainForm(uint64_t dataBytes) {
+    const uint64_t limit = CWaveFile::PlainFormLimit();
+    return dataBytes <= limit - std::min<uint64_t>(limit, 4096);
+}
+
+std::string ExportTarget::ProposedName(const std::string& title, const std::string& kind) {
+    std::string name = title;
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.resize(dot);
+    }
+    return name + "-" + kind + ".wav";
+}
+
+bool ExportTarget::AskName(DocumentHost& host, const std::string& dialogTitle,
+                           const std::string& documentTitle, const std::string& kind,
+                           SaveNameResult& result,
+                           const std::vector<SaveNameRequest::Choice>& choices) {
+    SaveNameRequest request;
+    request.title = dialogTitle;
+    request.filters = kSoundFileFilters;
+    request.startFolder = host.GetExportFolder();
+    request.proposedName = ProposedName(documentTitle, kind);
+    request.choices = choices;
+    return host.AskSaveName(request, result);
+}
+
+SaveNameRequest::Choice ExportTarget::SampleFormatChoice(const std::string& key) {
+    return {"Sample format:",
+            {"16-bit integer (dithered)", "24-bit integer (dithered)", "32-bit float"},
+            0,
+            key};
+}
+
+bool ExportTarget::AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
+                                    const std::string& documentTitle, const std::string& kind,
+                                    const std::string& key, SaveNameResult& result,
+                                    std::optional<SampleFormat>& format) {
+    SaveNameRequest request;
+    request.choices = {SampleFormatChoice(key)};
+    request.choices[0].options.insert(request.choices[0].options.begin(),
+                                      "As the sound (no dither)");
+    if (!AskName(host, dialogTitle, documentTitle, kind, result, request.choices)) {
+        return false;
+    }
+    const int chosen = result.Chosen(request, 0);
+    format = chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1);
+    return true;
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "formats/PcmFormat.h"
+#include "render/SampleFormat.h"
+#include "render/SpatialFilter.h"
+#include "render/TpdfDither.h"
+#include "trajectory/PanSegment.h"
+#include "trajectory/SoundPlace.h"
+
+class CSoundFile;
+class PanPointList;
+class ProgressIndicator;
+
+// The render loop of the stereo export: walks a sound frame by frame along its pan trajectory,
+// places each sample with its own SpatialFilter and hands the stereo frames to a sound file in
+// blocks of kBlockBytes, servicing the progress window once per block. A two-channel source
+// is mixed down to one channel, (L + R) / 2, first. The samples and the points are borrowed
+// and must outlive the object; it owns its filter and segment, so exports on other threads
+// share nothing mutable. Frames and positions are sample frames; sizes are bytes.
+class StereoExport {
+  public:
+    static constexpr uint32_t kBlockBytes = 32768;
+
+    enum class Outcome { Finished, Cancelled, WriteFailed };
+
+    struct Source {
+        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
+        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits or deep
+        uint32_t frameCount = 0;
+        const PanPointList* points = nullptr;
+    };
+
+    explicit StereoExport(const Source& source);
+
+    // The output's format: the source's rate, tag and width with two channels. None when
+    // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
+    // not fit a 32-bit form and bLargeForm does not allow more (a WAV file, which becomes RF64).
+    static std::optional<PcmFormat> OutputFormat(const PcmFormat& source, uint32_t frameCount,
+                                                 bool bLargeForm = false);
+    // The same with the samples in sampleFormat when one is given.
+    static std::optional<PcmFormat> OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
+                                                    std::optional<SampleFormat> sampleFormat,
+                                                    bool bLargeForm = false);
+    // Writes the samples in format instead of the source's: TPDF-dithered where it is coarser
+    // than the source, exactly where it is as fine or finer.
+    void SetSampleFormat(SampleFormat format);
+    // Bytes of stereo sample data the output receives, as a 32-bit header announces them
+    // (at most 0xFFFFFFFF; a larger form holds the real size).
+    uint32_t OutputDataBytes() const;
+
+    // Picks the filter's band for the source's rate; false when the rate is in none.
+    bool SelectRate();
+    // Builds the first pan segment; false when the trajectory has no point.
+    bool StartTrajectory();
+    // Whether the trajectory leaves the front half-circle: the file then holds its frontal
+    // fold with the distance gain. Known after StartTrajectory.
+    bool IsFoldingPlaces() const { return m_pCursor != nullptr; }
+
+    // Renders every frame into output, whose header is written, after SelectRate and
+    // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
+    // each full block only, so a sound shorter than a block is never cancelled. Finished: all
+    // samples were handed to output. Nothing is closed. Full blocks are handed to output on
+    // a thread of its own while the next blocks render; every write is over when Render
+    // returns or throws.
+    Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+
+    // Frames [first, last) of what Render hands to the file, into out ((last - first) stereo
+    // frames of the output's width); false when the rate or the trajectory does not allow an
+    // export. The filter starts afresh on the block boundary kWarmupFrames or more before first,
+    // so a span within the first blocks matches the file bit for bit, and a later one once the
+    // filter's memory of the start has died away.
+    bool RenderSpan(uint32_t first, uint32_t last, uint8_t* out);
+    // RenderSpan in steps: StartSpan, then RenderSpanTo as far as needed, each call going on
+    // where the last stopped (whole blocks, so it may go past until). RenderSpanTo returns the
+    // frames of the span that out holds so far; out is the same buffer every time.
+    bool StartSpan(uint32_t first, uint32_t last);
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out);
+
+    static constexpr uint32_t kWarmupFrames = 16384;
+
+  private:
+    // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
+    void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
+
+    // A 3-D trajectory is rendered in runs this long: one direction each, the distance gain
+    // moving in a straight line across it.
+    static constexpr uint32_t kPlaceRunFrames = 64;
+
+    void ApplyPan(int32_t pan);
+    // Turns bytes of rendered frames at the source's width into the output format in out;
+    // returns the bytes written.
+    uint32_t Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out);
+    // Sets the direction for frames [from, to) of a 3-D trajectory and returns their samples
+    // with the distance gain applied (the source's own when the gain is 1 throughout).
+    const uint8_t* PlaceRun(uint32_t from, uint32_t to, const uint8_t* input, int channels);
+
+    Source m_source;
+    int m_sampleWidth;  // bytes per sample of one channel: 1, 2, 3 or 4
+    bool m_bDeep;       // 24 or 32 bits, or floats: the filter runs one frame at a time
+    SpatialFilter m_filter;
+    std::unique_ptr<PanSegment> m_pSegment;
+    int64_t m_lastPan = 65535;                   // a value no pan takes
+    std::unique_ptr<PlaceCursor> m_pCursor;      // for a 3-D trajectory only
+    std::vector<uint8_t> m_scaled;               // one run's samples with their gain
+    std::optional<SampleFormat> m_outputFormat;  // none: the source's own
+    bool m_bDitherOutput = false;
+    TpdfDither m_dither;
+    std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
+    std::vector<float> m_floats;
+    uint32_t m_spanFirst = 0;  // the span being rendered, and the next block
+    uint32_t m_spanLast = 0;
+    uint32_t m_spanNext = 0;
+    std::vector<uint8_t> m_scratch;  // a block partly outside the span
+};

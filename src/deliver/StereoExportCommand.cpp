@@ -1,0 +1,81 @@
+#include "deliver/StereoExportCommand.h"
+
+#include "deliver/ExportTarget.h"
+#include "deliver/StereoExport.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentHost.h"
+#include "document/StatusLines.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/PathNames.h"
+#include "platform/UserPrompts.h"
+
+bool StereoExportCommand::Run() {
+    SaveNameResult result;
+    std::optional<SampleFormat> format;
+    if (!ExportTarget::AskNameAndFormat(m_document.GetHost(), "Export Stereo File As...",
+                                        m_document.GetTitle(), "stereo", "StereoSampleFormat",
+                                        result, format)) {
+        return false;
+    }
+    return RenderTo(result.fullPath, result.filterIndex - 1, format);
+}
+
+bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
+                                   std::optional<SampleFormat> sampleFormat) {
+    DocumentHost& host = m_document.GetHost();
+    UserPrompts& prompts = host.Prompts();
+    const PcmFormat& sourceFormat = m_document.GetFormat();
+    const uint32_t frameCount = m_document.GetFrameCount();
+
+    // Every check runs before the output exists, so a refusal leaves nothing behind.
+    StereoExport exporter(
+        {m_document.GetSamples(), sourceFormat, frameCount, &m_document.GetPanPoints()});
+    if (!exporter.SelectRate()) {
+        prompts.Message("Unsupported sample rate!");
+        return false;
+    }
+    if (!exporter.StartTrajectory()) {
+        prompts.Message("No Pan Events to track!");
+        return false;
+    }
+    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
+    const std::optional<PcmFormat> format = StereoExport::OutputFormatFor(
+        sourceFormat, frameCount, sampleFormat, typeId == kSoundTypeWave);
+    if (!format && StereoExport::OutputFormatFor(sourceFormat, frameCount, sampleFormat, true)) {
+        prompts.Message("The stereo file would be too large for an AIFF file; WAV takes it.");
+        return false;
+    }
+    if (sampleFormat) {
+        exporter.SetSampleFormat(*sampleFormat);
+    }
+
+    // The output is written beside its name and put in place only when complete: a cancelled
+    // or failed export leaves no half-made file, and an older file of that name survives.
+    ExportTarget output(path, typeId);
+    std::unique_ptr<ProgressIndicator> progress;
+    StereoExport::Outcome outcome = StereoExport::Outcome::WriteFailed;
+    try {
+        if (CSoundFile* writer =
+                format ? output.Begin(*format, exporter.OutputDataBytes()) : nullptr) {
+            progress = prompts.OpenProgressDialog();
+            outcome = exporter.Render(*writer, *progress);
+        }
+    } catch (const CFileException&) {
+        outcome = StereoExport::Outcome::WriteFailed;
+    }
+    if (outcome == StereoExport::Outcome::Cancelled) {
+        output.Discard(prompts);
+        return false;
+    }
+    const bool bWritten = output.Finish(outcome == StereoExport::Outcome::WriteFailed, prompts);
+    if (bWritten) {
+        std::string line = StatusLines::Written("Exported", path);
+        if (exporter.IsFoldingPlaces()) {
+            line += " " + StatusLines::FoldedOntoTheFront();
+        }
+        prompts.ShowStatus(line);
+    }
+    host.SetExportFolder(PathNames::FolderOf(path));
+    return bWritten;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+
+#include "trajectory/PanPoint.h"
+
+class PanPointList;
+
+// Where a sound is, between two points or at one: the trajectory's conventions in real
+// numbers. Angles are degrees (azimuth -180 .. 180, 0 ahead, +90 right; elevation -90 .. +90),
+// distance centimetres, width degrees.
+struct SoundPlace {
+    double azimuth = 0.0;
+    double elevation = 0.0;
+    double distanceCm = kDefaultDistanceCm;
+    double width = 0.0;
+};
+
+constexpr int32_t kMinAzimuth = -179;
+constexpr int32_t kMaxAzimuth = 180;
+constexpr int32_t kMaxElevation = 90;
+constexpr int32_t kMaxWidth = 180;
+
+// Whole degrees of any size onto -179 .. 180 (so -180 is 180).
+int32_t NormalAzimuth(int64_t degrees);
+// The pan a front-only reader sees for an azimuth: az within -90 .. 90; 180 - az above;
+// -180 - az below.
+int32_t FrontalFold(int32_t azimuth);
+// Sets azimuth (normalised) and pan together.
+void SetAzimuth(PanPoint& point, int64_t azimuth);
+// A point of the front half-circle, as the pan-only paths make them.
+PanPoint FrontalPoint(uint32_t position, int32_t pan);
+// Whether each value lies in its range and pan is the fold of azimuth.
+bool IsValidPlace(const PanPoint& point);
+
+// Within the front half-circle, level, at 1 m and with no width.
+bool IsFrontal(const PanPoint& point);
+// Every point frontal: such a trajectory reads, steps, plays, saves and exports as pan only.
+bool IsFrontal(const PanPointList& points);
+
+// The place a fraction t (0 .. 1) of the way from a to b: the direction along the shorter
+// great circle, distance and width in a straight line. An exactly opposite pair turns through
+// the horizontal direction 90 degrees right of a (through the front for straight up to
+// straight down).
+SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t);
+
+// The place of a trajectory at frame s: between the points around it; before the first, from
+// straight ahead at frame 0 to it; after the last, the last. An empty list is straight ahead.
+SoundPlace PlaceAt(const PanPointList& points, uint32_t s);
+
+// The same walk for a caller that asks for frames in increasing order (playback, exports): it
+// keeps the pair of points around the last frame asked, so the next frame costs no search
+// unless it has passed the pair. Invalidate after the trajectory changes.
+class PlaceCursor {
+  public:
+    explicit PlaceCursor(const PanPointList& points) : m_points(points) {}
+    SoundPlace At(uint32_t s);
+    void Invalidate() { m_bValid = false; }
+
+  private:
+    // The pair around s, from the head of the list, or on from the last pair when s has only
+    // moved past it (so a walk in order costs one step a point, not a search each).
+    void Find(uint32_t s);
+
+    const PanPointList& m_points;
+    const PanPoint* m_pLast = nullptr;  // the list's point the pair ends at (m_b or m_a held)
+    bool m_bValid = false;
+    uint32_t m_from = 0;  // the pair holds for m_from <= s < m_to
+    uint32_t m_to = 0;
+    PanPoint m_a{};
+    PanPoint m_b{};
+    bool m_bHold = false;  // past the last point: m_a alone
+};
