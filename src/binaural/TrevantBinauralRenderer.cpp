@@ -37,19 +37,21 @@ std::string TrevantBinauralRenderer::Open(const Wave& wave) {
     if (m_render == 0) {
         return FormatError(AmbrelWaveMixGetLastError());
     }
-    const auto bytesPerFrame = static_cast<uint16_t>(wave.channels * wave.bitsPerSample / 8);
-    m_format = {1,
-                wave.channels,
-                wave.sampleRate,
-                wave.sampleRate * bytesPerFrame,
-                bytesPerFrame,
-                wave.bitsPerSample};
-    const MixerWaveSource source{&m_format, wave.samples, wave.frameCount * bytesPerFrame, 0, 0};
+    m_read = wave.read;
+    MixerWaveReader reader{};
+    reader.size = sizeof reader;
+    reader.channels = wave.channels;
+    reader.sampleRate = wave.sampleRate;
+    reader.frameCount = wave.frameCount;
+    reader.read = [](void* user, uint32_t first, uint32_t frames, float* out) {
+        (*static_cast<Wave::Reader*>(user))(first, frames, out);
+    };
+    reader.user = &m_read;
     m_state = MixerHrtfState{};
     m_state.size = sizeof m_state;
     int code = AmbrelWaveMixRenderGetState(m_render, &m_state);
     if (code == AMBREL_WAVEMIX_OK) {
-        code = AmbrelWaveMixRenderStart(m_render, &source);
+        code = AmbrelWaveMixRenderStartReader(m_render, &reader);
     }
     if (code != AMBREL_WAVEMIX_OK) {
         Close();

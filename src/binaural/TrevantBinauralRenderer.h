@@ -37,7 +37,7 @@ class TrevantBinauralRenderer : public BinauralRenderer {
     std::string m_hrtfName;
     uint32_t m_options;
     AmbrelWaveMixRender m_render = 0;
-    MixerPcmFormat m_format{};  // the wave's header, read when the render starts
+    Wave::Reader m_read;  // the wave's samples, asked for as the render mixes
     MixerHrtfState m_state{};
     int m_lastError = AMBREL_WAVEMIX_OK;
 };

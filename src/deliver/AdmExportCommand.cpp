@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "deliver/ExportTarget.h"
+#include "deliver/RenderInput.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -15,7 +16,6 @@
 #include "platform/PathNames.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
-#include "render/SampleCodec.h"
 #include "render/TpdfDither.h"
 #include "trajectory/AdmTrajectory.h"
 
@@ -25,52 +25,51 @@ namespace {
 // copy, small enough for Cancel to answer at once.
 constexpr uint32_t kBlockBytes = 4u << 20;
 
-// The file's samples: the sound's own, or the format asked for.
+// The file's samples: the sound's own, or the format asked for. The frame's size follows from
+// the samples, never from a header that may say otherwise.
 PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> sampleFormat) {
-    if (!sampleFormat) {
-        return source;
-    }
     PcmFormat format = source;
-    format.formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
-    format.bitsPerSample = static_cast<uint16_t>(SampleFormatBits(*sampleFormat));
+    if (sampleFormat) {
+        format.formatTag = IsFloatFormat(*sampleFormat) ? kFormatTagFloat : kFormatTagPcm;
+        format.bitsPerSample = static_cast<uint16_t>(SampleFormatBits(*sampleFormat));
+    }
     format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
     format.avgBytesPerSec = format.sampleRate * format.blockAlign;
     return format;
 }
 
-// Stored samples of one format to another through floats: dithered only where the output is
-// coarser than the source, so a finer format holds the sound's samples exactly.
+// The sound's samples in the output's format: as stored where it is the sound's own, else
+// through floats, dithered only where the output is coarser than the source, so a finer format
+// holds the sound's samples exactly.
 class SampleConverter {
   public:
-    SampleConverter(const PcmFormat& source, const PcmFormat& output)
-        : m_source(source),
+    SampleConverter(RenderInput& input, const PcmFormat& output)
+        : m_input(input),
+          m_bSame(output.formatTag == input.Format().formatTag &&
+                  output.bitsPerSample == input.Format().bitsPerSample),
           m_target(output.formatTag == kFormatTagFloat ? SampleFormat::F32
                    : output.bitsPerSample == 24        ? SampleFormat::S24
                                                        : SampleFormat::S16),
           m_bDither(output.formatTag != kFormatTagFloat &&
-                    (source.formatTag == kFormatTagFloat ||
-                     source.bitsPerSample > output.bitsPerSample)) {}
+                    (input.Format().formatTag == kFormatTagFloat ||
+                     input.Format().bitsPerSample > output.bitsPerSample)) {}
 
-    // frames of the source's frames from in, converted; valid until the next call.
-    const uint8_t* Convert(const uint8_t* in, uint32_t frames) {
-        const size_t count = size_t{frames} * m_source.channels;
-        const int width = m_source.bitsPerSample / 8;
-        const bool bFloat = m_source.formatTag == kFormatTagFloat;
-        m_floats.resize(count);
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* stored = in + i * width;
-            const float value = width <= 2
-                                    ? SampleCodec::Read(stored, width)
-                                    : SampleCodec::ReadDeep(stored, m_source.bitsPerSample, bFloat);
-            m_floats[i] = value * (1.0f / 32768.0f);
+    // frames from first, converted; valid until the next call.
+    const uint8_t* Convert(uint32_t first, uint32_t frames) {
+        if (m_bSame) {
+            return m_input.ReadStored(first, frames);
         }
+        const size_t count = size_t{frames} * static_cast<size_t>(m_input.Channels());
+        m_floats.resize(count);
+        m_input.Read(first, frames, m_floats.data());
         m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
         m_dither.QuantizeTo(m_floats.data(), count, 1.0f, m_target, m_out.data(), m_bDither);
         return m_out.data();
     }
 
   private:
-    PcmFormat m_source;
+    RenderInput& m_input;
+    bool m_bSame;
     SampleFormat m_target;
     bool m_bDither;
     TpdfDither m_dither;
@@ -124,9 +123,8 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         wave.AddLeadingChunk(kChnaChunkId, std::move(chna));
         wave.AddLeadingChunk(kAxmlChunkId, std::move(axml));
     });
-    const uint8_t* samples = m_document.GetSamples();
-    const bool bConvert = std::memcmp(&format, &source, sizeof format) != 0;
-    SampleConverter converter(source, format);
+    const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
+    SampleConverter converter(*input, format);
     // A wider format may take the data past 4 GiB: the file is then RF64.
     const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
@@ -145,10 +143,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                     static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
                 const uint32_t frames = count / blockAlign;
                 const uint8_t* block =
-                    bConvert
-                        ? converter.Convert(
-                              samples + uint64_t{done / blockAlign} * source.blockAlign, frames)
-                        : samples + done;
+                    converter.Convert(static_cast<uint32_t>(done / blockAlign), frames);
                 bFailed = !writer->WriteSamples(block, count);
                 done += count;
                 progress->SetPos(static_cast<int>(done * 100 / dataBytes));

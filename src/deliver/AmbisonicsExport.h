@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 #include "render/TpdfDither.h"
-#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryCursor.h"
 
 class BlockWriter;
 class CSoundFile;
@@ -38,20 +39,14 @@ class AmbisonicsExport {
 
     enum class Outcome { Finished, Cancelled, WriteFailed, ResampleFailed };
 
-    struct Source {
-        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
-        PcmFormat format{};                // 1 or 2 channels, any depth the document keeps
-        uint32_t frameCount = 0;
-        const PanPointList* points = nullptr;
-    };
-
     struct Options {
         int order = 1;                            // 1 .. 3
         SampleFormat format = SampleFormat::S16;  // of the output
         uint32_t rate = 0;                        // output frames per second; 0: the source's
     };
 
-    AmbisonicsExport(const Source& source, const Options& options);
+    AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
+                     const Options& options);
     ~AmbisonicsExport();
     AmbisonicsExport(const AmbisonicsExport&) = delete;
     AmbisonicsExport& operator=(const AmbisonicsExport&) = delete;
@@ -78,10 +73,6 @@ class AmbisonicsExport {
     const std::string& ResampleError() const { return m_resampleError; }
 
   private:
-    // The loudest the sources reach together, full scale 1.0: |L| + |R| for two.
-    float SourcePeak() const;
-    // The sources' samples of frames [from, from + count) as floats of full scale 1.0.
-    void ReadSource(uint32_t from, uint32_t count, std::vector<float>& out) const;
     // The channel gains of every source at output frame o into gains.
     void GainsAt(uint64_t o, float* gains);
     // Encodes count output frames of m_pending's sources, from output frame m_done on, and
@@ -89,7 +80,8 @@ class AmbisonicsExport {
     bool Encode(size_t count, BlockWriter& writer);
     bool Flush(BlockWriter& writer);
 
-    Source m_source;
+    std::unique_ptr<RenderInput> m_pInput;
+    const PanPointList& m_points;
     Options m_options;
     int m_sources;
     int m_channels;
@@ -98,7 +90,7 @@ class AmbisonicsExport {
     float m_gain = 1.0f;
     std::string m_resampleError;
 
-    std::unique_ptr<PlaceCursor> m_pCursor;
+    TrajectoryCursor m_cursor;
     std::unique_ptr<ImportResampler> m_pResampler;
     TpdfDither m_dither;
     uint64_t m_done = 0;              // output frames encoded

@@ -41,8 +41,7 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
     UserPrompts& prompts = m_host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    AmbisonicsExport exporter({m_document.GetSamples(), m_document.GetFormat(),
-                               m_document.GetFrameCount(), &m_document.GetPanPoints()},
+    AmbisonicsExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
                               options);
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");

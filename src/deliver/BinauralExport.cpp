@@ -8,7 +8,6 @@
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
-#include "render/SampleCodec.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -22,83 +21,31 @@ std::string FramesText(uint32_t done, uint32_t total) {
     return text;
 }
 
-// One channel of 16 bits from two of the source's width: (L + R) / 2, toward zero.
-std::vector<uint8_t> MixDown(const uint8_t* samples, uint32_t frames, int width) {
-    std::vector<uint8_t> mono(size_t{frames} * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        int left = 0;
-        int right = 0;
-        if (width == 1) {
-            left = (samples[i * 2] - 128) * 256;
-            right = (samples[i * 2 + 1] - 128) * 256;
-        } else {
-            const uint8_t* frame = samples + size_t{i} * 4;
-            left = static_cast<int16_t>(frame[0] | (frame[1] << 8));
-            right = static_cast<int16_t>(frame[2] | (frame[3] << 8));
-        }
-        const auto mixed = static_cast<uint16_t>(static_cast<int16_t>((left + right) / 2));
-        mono[size_t{i} * 2] = static_cast<uint8_t>(mixed & 0xFF);
-        mono[size_t{i} * 2 + 1] = static_cast<uint8_t>(mixed >> 8);
-    }
-    return mono;
-}
-
-// Deep samples at the 16 bits the binaural mixer takes, one channel: (L + R) / 2 of a stereo
-// source, clipped and truncated toward zero as the stereo export's 16-bit store does.
-std::vector<uint8_t> MixDownDeep(const uint8_t* samples, uint32_t frames, const PcmFormat& format) {
-    const int bits = format.bitsPerSample;
-    const bool bFloat = format.formatTag == kFormatTagFloat;
-    const size_t width = bits / 8u;
-    const size_t frameBytes = width * format.channels;
-    std::vector<uint8_t> mono(size_t{frames} * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        const uint8_t* frame = samples + i * frameBytes;
-        float value = SampleCodec::ReadDeep(frame, bits, bFloat);
-        if (format.channels == 2) {
-            value = (value + SampleCodec::ReadDeep(frame + width, bits, bFloat)) * 0.5f;
-        }
-        const int clipped = value >= 32767.0f    ? 32767
-                            : value <= -32768.0f ? -32768
-                                                 : static_cast<int>(value);
-        const auto bits16 = static_cast<uint16_t>(static_cast<int16_t>(clipped));
-        mono[size_t{i} * 2] = static_cast<uint8_t>(bits16 & 0xFF);
-        mono[size_t{i} * 2 + 1] = static_cast<uint8_t>(bits16 >> 8);
-    }
-    return mono;
-}
-
 }  // namespace
 
-BinauralExport::BinauralExport(const Source& source, BinauralRenderer& renderer,
-                               SampleFormat sampleFormat)
-    : m_source(source), m_renderer(renderer), m_sampleFormat(sampleFormat) {
-    const int width = source.format.bitsPerSample == 8 ? 1 : 2;
-    m_wave.sampleRate = source.format.sampleRate;
-    m_wave.frameCount = source.frameCount;
-    if (source.points != nullptr && !IsFrontal(*source.points)) {
-        m_pCursor = std::make_unique<PlaceCursor>(*source.points);
-    }
-    if (IsDeepFormat(source.format)) {
-        // The mixer takes 8 and 16 bits: a deeper sound goes in mixed down to 16.
-        m_mono = MixDownDeep(source.samples, source.frameCount, source.format);
-        m_wave.samples = m_mono.data();
-        m_wave.bitsPerSample = 16;
-    } else if (source.format.channels == 2 && m_pCursor) {
-        m_wave.samples = source.samples;
-        m_wave.channels = 2;
-        m_wave.bitsPerSample = static_cast<uint16_t>(width * 8);
-    } else if (source.format.channels == 2) {
-        m_mono = MixDown(source.samples, source.frameCount, width);
-        m_wave.samples = m_mono.data();
-        m_wave.bitsPerSample = 16;
-    } else {
-        m_wave.samples = source.samples;
-        m_wave.bitsPerSample = static_cast<uint16_t>(width * 8);
-    }
+BinauralExport::BinauralExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
+                               BinauralRenderer& renderer, SampleFormat sampleFormat)
+    : m_pInput(std::move(input)),
+      m_points(points),
+      m_renderer(renderer),
+      m_sampleFormat(sampleFormat),
+      m_cursor(points, m_pInput->Frames()) {
+    m_bTwoSources = m_pInput->Channels() == 2 && !m_cursor.IsFrontal();
+    m_wave.channels = m_bTwoSources ? 2 : 1;
+    m_wave.sampleRate = m_pInput->Rate();
+    m_wave.frameCount = m_pInput->Frames();
+    m_wave.read = [this](uint32_t first, uint32_t count, float* out) {
+        if (m_wave.channels == m_pInput->Channels()) {
+            m_pInput->Read(first, count, out);
+        } else {
+            // In whole 16-bit steps, as the mixer's 16-bit mix of an 8- or 16-bit sound held it.
+            m_pInput->ReadMono(first, count, out, 1.0f, true);
+        }
+    };
 }
 
 bool BinauralExport::StartTrajectory() const {
-    return m_source.points != nullptr && !m_source.points->IsEmpty();
+    return !m_points.IsEmpty();
 }
 
 std::string BinauralExport::OpenMixer() {
@@ -109,12 +56,12 @@ std::string BinauralExport::OpenMixer() {
     m_bFresh = true;
     m_outputRate = m_renderer.OutputRate();
     m_hrtfName = m_renderer.HrtfName();
-    const uint32_t rate = m_source.format.sampleRate;
+    const uint32_t rate = m_pInput->Rate();
     if (m_outputRate == rate || rate == 0) {
-        m_outputFrames = m_source.frameCount;
+        m_outputFrames = m_pInput->Frames();
     } else {
         const uint64_t frames =
-            (uint64_t{m_source.frameCount} * m_outputRate + rate / 2) / uint64_t{rate};
+            (uint64_t{m_pInput->Frames()} * m_outputRate + rate / 2) / uint64_t{rate};
         m_outputFrames =
             static_cast<uint32_t>(std::min<uint64_t>(frames, std::numeric_limits<uint32_t>::max()));
     }
@@ -141,7 +88,7 @@ double BinauralExport::ScaleDownDb() const {
 }
 
 bool BinauralExport::SendPlace(uint32_t position) {
-    const SoundPlace place = m_pCursor->At(position);
+    const SoundPlace place = m_cursor.At(position).value_or(SoundPlace{});
     PanPoint whole;
     SetAzimuth(whole, std::lround(place.azimuth));
     whole.elevation = static_cast<int32_t>(std::lround(place.elevation));
@@ -156,15 +103,6 @@ bool BinauralExport::SendPlace(uint32_t position) {
     }
     m_lastPlace = whole;
     return true;
-}
-
-uint32_t BinauralExport::NextDirectionChange(uint32_t from) const {
-    const PanSegment& segment = *m_pSegment;
-    // Equal positions may give a segment that ends where it starts: look again one on.
-    if (segment.endPos <= from) {
-        return from + 1;
-    }
-    return segment.slope != 0.0 ? NextPanChange(segment, from, segment.endPos) : segment.endPos;
 }
 
 bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
@@ -195,16 +133,14 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     m_bOverFullScale = false;
     m_peak = 0.0f;
     m_dither = TpdfDither();
-    m_pSegment.reset();
     m_lastPan = 65535;
     m_lastPlace.reset();
-    if (m_pCursor) {
-        m_pCursor->Invalidate();
-    }
+    m_cursor.Invalidate();
     m_mix.assign(size_t{kBlockFrames} * 2, 0.0f);
     m_block.assign(size_t{kBlockFrames} * FrameBytes(), 0);
 
-    const uint32_t frames = m_source.frameCount;
+    const uint32_t frames = m_pInput->Frames();
+    const bool bPlaces = !m_cursor.IsFrontal();
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
@@ -214,30 +150,28 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     uint32_t pending = 0;   // of them, in the mix buffer
     while (done < m_outputFrames) {
         uint32_t until = kNoStop;
-        if (m_pCursor && position < frames) {
+        if (bPlaces && position < frames) {
+            // Runs of output frames, not a stop at a wave frame: the place moves on smoothly, so
+            // it need not land on an exact frame.
             if (!SendPlace(position)) {
                 return Outcome::MixerFailed;
             }
-            // Runs of output frames, not a stop at a wave frame: the place moves on smoothly, so
-            // it need not land on an exact frame.
-            until = kNoStop;
         } else if (position < frames) {
-            const int32_t pan =
-                PanForFrame(*m_source.points, frames, position, m_pSegment, m_lastPan);
-            if (m_pSegment && pan != m_lastPan) {
-                if (!m_renderer.SetDirection(pan)) {
-                    m_mixerError = m_renderer.LastError();
-                    return Outcome::MixerFailed;
+            if (const std::optional<PlaceRun> run = m_cursor.Run(position, kNoStop)) {
+                const auto pan = static_cast<int32_t>(run->start.azimuth);
+                if (pan != m_lastPan) {
+                    if (!m_renderer.SetDirection(pan)) {
+                        m_mixerError = m_renderer.LastError();
+                        return Outcome::MixerFailed;
+                    }
+                    m_lastPan = pan;
                 }
-                m_lastPan = pan;
-            }
-            if (m_pSegment) {
-                until = NextDirectionChange(position);
+                until = run->end;
             }
         }
         uint32_t rendered = 0;
         uint32_t room = std::min(kBlockFrames - pending, m_outputFrames - done);
-        if (m_pCursor) {
+        if (bPlaces) {
             room = std::min(room, kPlaceRunFrames);
         }
         if (!m_renderer.Render(m_mix.data() + size_t{pending} * 2, room, until, rendered,

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "deliver/BinauralRenderer.h"
+#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "render/TpdfDither.h"
-#include "trajectory/PanSegment.h"
-#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryCursor.h"
 
 class CSoundFile;
 class PanPointList;
@@ -21,15 +21,16 @@ class ProgressIndicator;
 // its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
 // playback steps it, and hands stereo frames of the chosen sample format (16 or 24 bits
 // TPDF-dithered from the float mix, or the floats themselves) to a sound file in blocks of
-// kBlockFrames, servicing the progress window once per block. A two-channel source is mixed down to
-// one channel, (L + R) / 2, first, while the trajectory keeps to the front half-circle; a
-// trajectory all around places the sound as the preview does (a two-channel source as two sources,
-// around the direction by the width), the place stepped every kPlaceRunFrames wave frames.
+// kBlockFrames, servicing the progress window once per block. The samples come as floats from
+// its RenderInput, at any depth. A two-channel source is mixed down to one channel, (L + R) / 2,
+// first, while the trajectory keeps to the front half-circle; a trajectory all around places
+// the sound as the preview does (a two-channel source as two sources, around the direction by
+// the width), the place stepped every kPlaceRunFrames output frames.
 //
 // The mix is never clipped: when a render finds it above full scale it stops writing and
 // returns NeedsScaling, and the next render scales the whole mix down by the amount found
-// (ScaleDownDb). The samples, the points and the renderer are borrowed and must outlive the
-// object. Frames are sample frames; output frames are at OutputRate().
+// (ScaleDownDb). It owns its input; the points and the renderer are borrowed and must outlive
+// the object. Frames are sample frames; output frames are at OutputRate().
 class BinauralExport {
   public:
     // 32768 bytes of 16-bit stereo, the stereo export's block.
@@ -37,15 +38,8 @@ class BinauralExport {
 
     enum class Outcome { Finished, NeedsScaling, Cancelled, WriteFailed, MixerFailed };
 
-    struct Source {
-        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
-        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits
-        uint32_t frameCount = 0;
-        const PanPointList* points = nullptr;
-    };
-
-    BinauralExport(const Source& source, BinauralRenderer& renderer,
-                   SampleFormat sampleFormat = SampleFormat::S16);
+    BinauralExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
+                   BinauralRenderer& renderer, SampleFormat sampleFormat = SampleFormat::S16);
 
     // False when the trajectory has no point.
     bool StartTrajectory() const;
@@ -82,15 +76,14 @@ class BinauralExport {
 
     // Sends the place of the trajectory at wave frame position when it differs from the last.
     bool SendPlace(uint32_t position);
-    // The next wave frame after from whose direction may differ from that of from.
-    uint32_t NextDirectionChange(uint32_t from) const;
     // Checks, scales, dithers and writes the first frames of the mix buffer.
     bool FlushBlock(CSoundFile& output, uint32_t frames);
 
-    Source m_source;
+    std::unique_ptr<RenderInput> m_pInput;
+    const PanPointList& m_points;
     BinauralRenderer& m_renderer;
     SampleFormat m_sampleFormat;
-    std::vector<uint8_t> m_mono;  // the mixed-down copy of a two-channel source
+    bool m_bTwoSources = false;  // a stereo sound placed all around: each channel its own place
     BinauralRenderer::Wave m_wave;
     uint32_t m_outputRate = 0;
     uint32_t m_outputFrames = 0;
@@ -98,10 +91,9 @@ class BinauralExport {
     std::string m_mixerError;
     bool m_bFresh = false;  // the mixer is open and nothing was rendered yet
 
-    std::unique_ptr<PanSegment> m_pSegment;
-    int32_t m_lastPan = 65535;               // a value no pan takes
-    std::unique_ptr<PlaceCursor> m_pCursor;  // for a trajectory all around only
-    std::optional<PanPoint> m_lastPlace;     // the place last sent, in whole units
+    TrajectoryCursor m_cursor;
+    int32_t m_lastPan = 65535;            // a value no pan takes
+    std::optional<PanPoint> m_lastPlace;  // the place last sent, in whole units
     float m_gain = 1.0f;
     float m_peak = 0.0f;
     bool m_bOverFullScale = false;

@@ -46,8 +46,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         prompts.Message("This build has no mixer library, so it cannot make binaural files.");
         return false;
     }
-    BinauralExport exporter({m_document.GetSamples(), m_document.GetFormat(),
-                             m_document.GetFrameCount(), &m_document.GetPanPoints()},
+    BinauralExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
                             *renderer, sampleFormat);
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");

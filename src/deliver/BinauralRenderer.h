@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The 3-D mixer as the binaural export drives it: one wave mixed with HRTF into float
@@ -10,10 +11,12 @@
 class BinauralRenderer {
   public:
     struct Wave {
-        const uint8_t* samples = nullptr;  // in-memory form; borrowed while it renders
-        uint16_t channels = 1;             // 1 or 2 (interleaved, left first)
-        uint16_t bitsPerSample = 16;       // 8 (unsigned) or 16 (signed)
-        uint32_t sampleRate = 0;           // Hz
+        // Frames [first, first + count) as floats of full scale 1.0, channels interleaved
+        // (left first), asked for on the thread that renders, in order as the mix goes on.
+        using Reader = std::function<void(uint32_t first, uint32_t count, float* out)>;
+        Reader read;
+        uint16_t channels = 1;    // 1 or 2
+        uint32_t sampleRate = 0;  // Hz
         uint32_t frameCount = 0;
     };
 

@@ -8,8 +8,10 @@
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
+#include "platform/DistanceLaw.h"
 #include "platform/ProgressIndicator.h"
-#include "render/SampleCodec.h"
+#include "render/DeepBlockCodec.h"
+#include "render/SampleDecoder.h"
 #include "render/ScopedFlushDenormals.h"
 #include "trajectory/PanPointList.h"
 #include "views/geometry/TimeText.h"
@@ -20,46 +22,15 @@ std::string FramesText(uint32_t done, uint32_t total) {
     return "(" + std::to_string(done) + " of " + std::to_string(total) + ")";
 }
 
-// One sample of the in-memory form times gain, saturating at the width's full scale.
-void ScaleSample(const uint8_t* in, uint8_t* out, int width, bool bFloat, double gain) {
-    if (width == 1) {
-        out[0] =
-            static_cast<uint8_t>(std::clamp(std::lround((in[0] - 128) * gain) + 128, 0L, 255L));
-    } else if (width == 2) {
-        int16_t sample;
-        std::memcpy(&sample, in, 2);
-        const auto value =
-            static_cast<int16_t>(std::clamp(std::lround(sample * gain), -32768L, 32767L));
-        std::memcpy(out, &value, 2);
-    } else if (width == 3) {
-        const auto sample = static_cast<int32_t>(uint32_t{in[0]} << 8 | uint32_t{in[1]} << 16 |
-                                                 uint32_t{in[2]} << 24) >>
-                            8;
-        const auto value =
-            static_cast<uint32_t>(std::clamp(std::lround(sample * gain), -8388608L, 8388607L));
-        out[0] = static_cast<uint8_t>(value);
-        out[1] = static_cast<uint8_t>(value >> 8);
-        out[2] = static_cast<uint8_t>(value >> 16);
-    } else if (bFloat) {
-        float sample;
-        std::memcpy(&sample, in, 4);
-        const auto value = static_cast<float>(sample * gain);
-        std::memcpy(out, &value, 4);
-    } else {
-        int32_t sample;
-        std::memcpy(&sample, in, 4);
-        const auto value = static_cast<int32_t>(
-            std::clamp(std::llround(sample * gain), -2147483648LL, 2147483647LL));
-        std::memcpy(out, &value, 4);
-    }
-}
-
 }  // namespace
 
-StereoExport::StereoExport(const Source& source)
-    : m_source(source),
-      m_sampleWidth(source.format.bitsPerSample == 8 ? 1 : source.format.bitsPerSample / 8),
-      m_bDeep(IsDeepFormat(source.format)) {}
+StereoExport::StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points)
+    : m_pInput(std::move(input)),
+      m_points(points),
+      m_sampleWidth(m_pInput->Format().bitsPerSample == 8 ? 1
+                                                          : m_pInput->Format().bitsPerSample / 8),
+      m_bDeep(IsDeepFormat(m_pInput->Format())),
+      m_cursor(points, m_pInput->Frames()) {}
 
 std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount,
                                                     bool bLargeForm) {
@@ -82,7 +53,7 @@ std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uin
 uint32_t StereoExport::OutputDataBytes() const {
     const int width = m_outputFormat ? SampleFormatBits(*m_outputFormat) / 8 : m_sampleWidth;
     return static_cast<uint32_t>(std::min<uint64_t>(
-        uint64_t{m_source.frameCount} * 2u * static_cast<uint32_t>(width), UINT32_MAX));
+        uint64_t{m_pInput->Frames()} * 2u * static_cast<uint32_t>(width), UINT32_MAX));
 }
 
 std::optional<PcmFormat> StereoExport::OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
@@ -110,7 +81,7 @@ void StereoExport::SetSampleFormat(SampleFormat format) {
     m_outputFormat = format;
     // The filter writes at the source's width: dither only where the output is coarser, so a
     // wider output holds the filter's samples exactly.
-    const bool bSourceFloat = m_source.format.formatTag == kFormatTagFloat;
+    const bool bSourceFloat = m_pInput->Format().formatTag == kFormatTagFloat;
     m_bDitherOutput =
         !IsFloatFormat(format) && (bSourceFloat || SampleFormatBits(format) < m_sampleWidth * 8);
 }
@@ -118,13 +89,11 @@ void StereoExport::SetSampleFormat(SampleFormat format) {
 uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out) {
     const size_t count = bytes / static_cast<uint32_t>(m_sampleWidth);
     m_floats.resize(count);
-    const int bits = m_sampleWidth * 8;
-    const bool bFloat = m_source.format.formatTag == kFormatTagFloat;
-    for (size_t k = 0; k < count; ++k) {
-        const uint8_t* at = rendered + k * static_cast<size_t>(m_sampleWidth);
-        m_floats[k] = (m_bDeep ? SampleCodec::ReadDeep(at, bits, bFloat)
-                               : SampleCodec::Read(at, m_sampleWidth)) *
-                      (1.0f / 32768.0f);
+    const PcmFormat& format = m_pInput->Format();
+    SampleDecoder::Decode(rendered, {format.bitsPerSample, format.formatTag == kFormatTagFloat, 1},
+                          static_cast<uint32_t>(count), false, m_floats.data());
+    for (float& value : m_floats) {
+        value *= 1.0f / 32768.0f;
     }
     m_dither.QuantizeTo(m_floats.data(), count, 1.0f, *m_outputFormat, out, m_bDitherOutput);
     return static_cast<uint32_t>(count *
@@ -132,48 +101,15 @@ uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t*
 }
 
 bool StereoExport::SelectRate() {
-    return m_filter.SelectRate(static_cast<int32_t>(m_source.format.sampleRate)) !=
+    return m_filter.SelectRate(static_cast<int32_t>(m_pInput->Rate())) !=
            SpatialFilter::kUnsupportedRate;
 }
 
 bool StereoExport::StartTrajectory() {
-    if (m_source.points == nullptr ||
-        !ComputePanSegment(*m_source.points, m_source.frameCount, 0, m_pSegment)) {
-        return false;
-    }
-    m_pSegment->playOffset = 0;
-    m_filter.SetDirection(SpatialFilter::PanToDirectionIndex(m_pSegment->startPan));
+    m_cursor.SetMode(TrajectoryCursor::ModeOf(m_points));
+    m_cursor.Invalidate();
     m_lastPan = 65535;
-    m_pCursor.reset();
-    if (!IsFrontal(*m_source.points)) {
-        m_pCursor = std::make_unique<PlaceCursor>(*m_source.points);
-    }
-    return true;
-}
-
-const uint8_t* StereoExport::PlaceRun(uint32_t from, uint32_t to, const uint8_t* input,
-                                      int channels) {
-    const SoundPlace place = m_pCursor->At(from);
-    const int32_t pan = FrontalFold(NormalAzimuth(std::lround(place.azimuth)));
-    if (pan != m_lastPan) {
-        ApplyPan(pan);
-    }
-    const double g0 = DistanceGain(static_cast<uint32_t>(std::lround(place.distanceCm)));
-    const double g1 =
-        DistanceGain(static_cast<uint32_t>(std::lround(m_pCursor->At(to).distanceCm)));
-    if (g0 == 1.0 && g1 == 1.0) {
-        return input;
-    }
-    const uint32_t count = to - from;
-    const size_t samples = size_t{count} * static_cast<size_t>(channels);
-    m_scaled.resize(samples * static_cast<size_t>(m_sampleWidth));
-    const bool bFloat = m_source.format.formatTag == kFormatTagFloat;
-    for (size_t k = 0; k < samples; ++k) {
-        const double gain = g0 + (g1 - g0) * static_cast<double>(k / channels) / count;
-        ScaleSample(input + k * m_sampleWidth, m_scaled.data() + k * m_sampleWidth, m_sampleWidth,
-                    bFloat, gain);
-    }
-    return m_scaled.data();
+    return !m_points.IsEmpty();
 }
 
 void StereoExport::ApplyPan(int32_t pan) {
@@ -181,38 +117,68 @@ void StereoExport::ApplyPan(int32_t pan) {
     m_lastPan = pan;
 }
 
-void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
-    const uint32_t frames = m_source.frameCount;
-    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
-    const int channels = m_source.format.channels == 2 ? 2 : 1;
-    const size_t sourceFrameBytes = size_t(channels) * size_t(m_sampleWidth);
-    while (i < last) {
-        const uint8_t* input = m_source.samples + size_t{i} * sourceFrameBytes;
-        uint32_t end = last;
-        if (m_pCursor) {
-            end = std::min(end, i + kPlaceRunFrames);
-            input = PlaceRun(i, end, input, channels);
-        } else {
-            // The direction for frame i is set before frame i is rendered.
-            if (i == m_pSegment->endPos) {
-                ComputePanSegment(*m_source.points, frames, i, m_pSegment);
-                ApplyPan(m_pSegment->startPan);
-            } else if (const int32_t pan = StepPan(*m_pSegment, i); pan != m_lastPan) {
-                ApplyPan(pan);
-            }
-            // Frames up to the next change of direction, segment end or block end share it.
-            if (m_pSegment->endPos > i) {
-                end = std::min(end, m_pSegment->endPos);
-            }
-            if (m_pSegment->slope != 0.0) {
-                end = NextPanChange(*m_pSegment, i, end);
-            }
+void StereoExport::RenderFloats(float* mono, uint32_t count, double g0, double g1, uint8_t* out) {
+    if (g0 != 1.0 || g1 != 1.0) {
+        for (uint32_t k = 0; k < count; ++k) {
+            mono[k] = static_cast<float>(mono[k] * (g0 + (g1 - g0) * k / count));
         }
-        if (m_bDeep) {
-            m_filter.ProcessDeepFrames(input, channels, m_source.format.bitsPerSample,
-                                       m_source.format.formatTag == kFormatTagFloat, end - i, out);
+    }
+    m_pairs.resize(size_t{count} * 2);
+    m_filter.ProcessFloatFrames(mono, count, m_pairs.data());
+    const PcmFormat& format = m_pInput->Format();
+    if (m_bDeep) {
+        DeepBlockCodec::StorePairs(m_pairs.data(), count, format.bitsPerSample,
+                                   format.formatTag == kFormatTagFloat,
+                                   m_filter.GetKernelPath() == SpatialFilter::KernelPath::Avx2 &&
+                                       DeepBlockCodec::HasByteShuffles(),
+                                   out);
+        return;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        SpatialFilter::WriteSamplePair(m_pairs[size_t{k} * 2], m_pairs[size_t{k} * 2 + 1],
+                                       m_sampleWidth, out + size_t{k} * 2 * m_sampleWidth);
+    }
+}
+
+void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
+    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
+    const int channels = m_pInput->Channels();
+    const bool bFrontal = m_cursor.IsFrontal();
+    // Every sample the filter takes as a float is read once a block; a frontal 8- or 16-bit
+    // sound goes through the exact integer path as it is stored.
+    const bool bFloats = m_bDeep || !bFrontal;
+    const uint32_t blockFirst = i;
+    const uint8_t* stored = nullptr;
+    if (bFloats) {
+        m_mono.resize(last - i);
+        m_pInput->ReadMono(i, last - i, m_mono.data(), 32768.0f);
+    } else {
+        stored = m_pInput->ReadStored(i, last - i);
+    }
+    while (i < last) {
+        const std::optional<PlaceRun> run =
+            m_cursor.Run(i, bFrontal ? last - i : std::min(kPlaceRunFrames, last - i));
+        if (!run) {
+            return;  // the trajectory was checked before the render began
+        }
+        const uint32_t end = std::min(run->end, last);
+        double g0 = 1.0;
+        double g1 = 1.0;
+        int32_t pan = static_cast<int32_t>(run->start.azimuth);
+        if (!bFrontal) {
+            pan = FrontalFold(NormalAzimuth(std::lround(run->start.azimuth)));
+            g0 = DistanceGain(static_cast<uint32_t>(std::lround(run->start.distanceCm)));
+            g1 = DistanceGain(static_cast<uint32_t>(std::lround(run->finish.distanceCm)));
+        }
+        // The direction for frame i is set before frame i is rendered.
+        if (pan != m_lastPan) {
+            ApplyPan(pan);
+        }
+        if (bFloats) {
+            RenderFloats(m_mono.data() + (i - blockFirst), end - i, g0, g1, out);
         } else {
-            m_filter.ProcessFrames(input, channels, m_sampleWidth, end - i, out);
+            m_filter.ProcessFrames(stored + size_t{i - blockFirst} * m_pInput->FrameBytes(),
+                                   channels, m_sampleWidth, end - i, out);
         }
         out += size_t{end - i} * frameBytes;
         i = end;
@@ -233,13 +199,9 @@ bool StereoExport::StartSpan(uint32_t first, uint32_t last) {
     }
     const uint32_t blockFrames = kBlockBytes / static_cast<uint32_t>(2 * m_sampleWidth);
     m_spanFirst = first;
-    m_spanLast = std::min(last, m_source.frameCount);
+    m_spanLast = std::min(last, m_pInput->Frames());
     // Blocks fall where the export's fall, so the runs of one direction do too.
     m_spanNext = first > kWarmupFrames ? (first - kWarmupFrames) / blockFrames * blockFrames : 0;
-    if (m_spanNext > 0 && !m_pCursor) {
-        ComputePanSegment(*m_source.points, m_source.frameCount, m_spanNext, m_pSegment);
-        ApplyPan(StepPan(*m_pSegment, m_spanNext));
-    }
     return true;
 }
 
@@ -253,7 +215,7 @@ uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
     while (m_spanNext < until) {
         const uint32_t block = m_spanNext;
         const auto end = static_cast<uint32_t>(
-            std::min<uint64_t>(m_source.frameCount, uint64_t{block} + blockFrames));
+            std::min<uint64_t>(m_pInput->Frames(), uint64_t{block} + blockFrames));
         if (block >= first && end <= last) {
             RenderFrames(block, end, out + size_t{block - first} * frameBytes);
         } else {
@@ -273,14 +235,14 @@ uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
 }
 
 StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
-    const uint32_t frames = m_source.frameCount;
+    const uint32_t frames = m_pInput->Frames();
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const ScopedFlushDenormals flush;
 
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
-    const uint32_t rate = std::max<uint32_t>(m_source.format.sampleRate, 1);
+    const uint32_t rate = std::max<uint32_t>(m_pInput->Rate(), 1);
     progress.SetTime(TimeText::Progress(0, frames, rate));
 
     // Full blocks go to the disk on a thread of their own while the next ones render. Each

@@ -5,37 +5,32 @@
 #include <optional>
 #include <vector>
 
+#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 #include "render/SpatialFilter.h"
 #include "render/TpdfDither.h"
-#include "trajectory/PanSegment.h"
-#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryCursor.h"
 
 class CSoundFile;
 class PanPointList;
 class ProgressIndicator;
 
-// The render loop of the stereo export: walks a sound frame by frame along its pan trajectory,
+// The render loop of the stereo export: walks a sound along its trajectory (TrajectoryCursor),
 // places each sample with its own SpatialFilter and hands the stereo frames to a sound file in
 // blocks of kBlockBytes, servicing the progress window once per block. A two-channel source
-// is mixed down to one channel, (L + R) / 2, first. The samples and the points are borrowed
-// and must outlive the object; it owns its filter and segment, so exports on other threads
-// share nothing mutable. Frames and positions are sample frames; sizes are bytes.
+// is mixed down to one channel, (L + R) / 2, first. It owns its input, filter and cursor, so
+// exports on other threads share nothing mutable; the points are borrowed and must outlive it.
+// A frontal trajectory steps its pan and runs 8 and 16 bits through the filter's exact integer
+// path; a trajectory all around is rendered as its frontal fold with the distance gain, in runs
+// of kPlaceRunFrames. Frames and positions are sample frames; sizes are bytes.
 class StereoExport {
   public:
     static constexpr uint32_t kBlockBytes = 32768;
 
     enum class Outcome { Finished, Cancelled, WriteFailed };
 
-    struct Source {
-        const uint8_t* samples = nullptr;  // interleaved frames in the in-memory form
-        PcmFormat format{};                // 1 or 2 channels, 8 or 16 bits or deep
-        uint32_t frameCount = 0;
-        const PanPointList* points = nullptr;
-    };
-
-    explicit StereoExport(const Source& source);
+    StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points);
 
     // The output's format: the source's rate, tag and width with two channels. None when
     // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
@@ -55,11 +50,11 @@ class StereoExport {
 
     // Picks the filter's band for the source's rate; false when the rate is in none.
     bool SelectRate();
-    // Builds the first pan segment; false when the trajectory has no point.
+    // Starts the walk along the trajectory; false when it has no point.
     bool StartTrajectory();
     // Whether the trajectory leaves the front half-circle: the file then holds its frontal
-    // fold with the distance gain. Known after StartTrajectory.
-    bool IsFoldingPlaces() const { return m_pCursor != nullptr; }
+    // fold with the distance gain.
+    bool IsFoldingPlaces() const { return !m_cursor.IsFrontal(); }
 
     // Renders every frame into output, whose header is written, after SelectRate and
     // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
@@ -86,33 +81,34 @@ class StereoExport {
   private:
     // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
     void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
+    // Frames [i, end) of a run from the working floats (mono, 16-bit scale), gain moving from g0
+    // to g1 across the run, stored at the source's width.
+    void RenderFloats(float* mono, uint32_t count, double g0, double g1, uint8_t* out);
 
-    // A 3-D trajectory is rendered in runs this long: one direction each, the distance gain
-    // moving in a straight line across it.
+    // A trajectory all around is rendered in runs this long: one direction each, the distance
+    // gain moving in a straight line across it.
     static constexpr uint32_t kPlaceRunFrames = 64;
 
     void ApplyPan(int32_t pan);
     // Turns bytes of rendered frames at the source's width into the output format in out;
     // returns the bytes written.
     uint32_t Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out);
-    // Sets the direction for frames [from, to) of a 3-D trajectory and returns their samples
-    // with the distance gain applied (the source's own when the gain is 1 throughout).
-    const uint8_t* PlaceRun(uint32_t from, uint32_t to, const uint8_t* input, int channels);
 
-    Source m_source;
+    std::unique_ptr<RenderInput> m_pInput;
+    const PanPointList& m_points;
     int m_sampleWidth;  // bytes per sample of one channel: 1, 2, 3 or 4
-    bool m_bDeep;       // 24 or 32 bits, or floats: the filter runs one frame at a time
+    bool m_bDeep;       // 24 or 32 bits, or floats: the filter works on floats
     SpatialFilter m_filter;
-    std::unique_ptr<PanSegment> m_pSegment;
+    TrajectoryCursor m_cursor;
     int64_t m_lastPan = 65535;                   // a value no pan takes
-    std::unique_ptr<PlaceCursor> m_pCursor;      // for a 3-D trajectory only
-    std::vector<uint8_t> m_scaled;               // one run's samples with their gain
     std::optional<SampleFormat> m_outputFormat;  // none: the source's own
     bool m_bDitherOutput = false;
     TpdfDither m_dither;
     std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
     std::vector<float> m_floats;
-    uint32_t m_spanFirst = 0;  // the span being rendered, and the next block
+    std::vector<float> m_mono;   // a block's samples, when the filter works on floats
+    std::vector<float> m_pairs;  // a run's stereo floats
+    uint32_t m_spanFirst = 0;    // the span being rendered, and the next block
     uint32_t m_spanLast = 0;
     uint32_t m_spanNext = 0;
     std::vector<uint8_t> m_scratch;  // a block partly outside the span

@@ -29,8 +29,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     const uint32_t frameCount = m_document.GetFrameCount();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    StereoExport exporter(
-        {m_document.GetSamples(), sourceFormat, frameCount, &m_document.GetPanPoints()});
+    StereoExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints());
     if (!exporter.SelectRate()) {
         prompts.Message("Unsupported sample rate!");
         return false;

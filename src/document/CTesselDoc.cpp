@@ -33,7 +33,7 @@ void CTesselDoc::SetSound(const PcmFormat& format, SampleBuffer samples, uint32_
     m_format = format;
     m_dataBytes = dataBytes;
     m_frameCount = Describe(format, nullptr, dataBytes).frameCount;
-    m_pSamples = std::move(samples);
+    m_pSamples = samples ? std::make_shared<const SampleBuffer>(std::move(samples)) : nullptr;
 }
 
 void CTesselDoc::SetPeakSummary(std::unique_ptr<PeakSummary> summary) {
@@ -137,7 +137,7 @@ std::string CTesselDoc::WhyNoExport() const {
 }
 
 SampleData CTesselDoc::GetSampleData() const {
-    SampleData data = Describe(m_format, m_pSamples.data(), m_pSamples ? m_dataBytes : 0);
+    SampleData data = Describe(m_format, GetSamples(), m_pSamples ? m_dataBytes : 0);
     data.summary = m_pSamples ? m_pPeakSummary.get() : nullptr;
     return data;
 }

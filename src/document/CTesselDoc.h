@@ -34,7 +34,8 @@ class CTesselDoc : public CDocument {
 
     // ---- The sound, as the open and import flows fill it ----
     // Takes the samples, dataBytes of them, in format; the frame count follows. The peak
-    // summary and the overview go with the old samples.
+    // summary and the overview go with the old samples. Samples never change once taken: a
+    // reader that shares them (ShareSamples) keeps the old ones alive and whole after this.
     void SetSound(const PcmFormat& format, SampleBuffer samples, uint32_t dataBytes);
     // How a buffer of dataBytes in format reads (the document's own view of its samples).
     static SampleData Describe(const PcmFormat& format, const uint8_t* samples, uint32_t dataBytes);
@@ -110,7 +111,10 @@ class CTesselDoc : public CDocument {
     const PcmFormat& GetFormat() const { return m_format; }
     uint32_t GetDataBytes() const { return m_dataBytes; }
     uint32_t GetFrameCount() const { return m_frameCount; }
-    const uint8_t* GetSamples() const { return m_pSamples.data(); }
+    const uint8_t* GetSamples() const { return m_pSamples ? m_pSamples->data() : nullptr; }
+    // The samples for a reader on another thread (the mixer's feeder): they live, unchanged,
+    // as long as it holds them, whatever the document does meanwhile.
+    std::shared_ptr<const SampleBuffer> ShareSamples() const { return m_pSamples; }
     bool HasSamples() const { return static_cast<bool>(m_pSamples); }
     const std::string& GetFileType() const { return m_fileType; }
     bool GetChunkFlag() const { return m_chunkFlag; }
@@ -137,8 +141,8 @@ class CTesselDoc : public CDocument {
     std::unique_ptr<UnrecognizedChunkBlock> m_pUnrecognized;
     std::string m_fileType;
     std::unique_ptr<MonoBitmap> m_pOverview;
-    SampleBuffer m_pSamples;
-    std::unique_ptr<PeakSummary> m_pPeakSummary;  // for the views' peak images; may be none
+    std::shared_ptr<const SampleBuffer> m_pSamples;  // never written once taken
+    std::unique_ptr<PeakSummary> m_pPeakSummary;     // for the views' peak images; may be none
     uint32_t m_dataBytes = 0;
     PcmFormat m_format{};
     uint32_t m_frameCount = 0;

@@ -26,6 +26,9 @@ class Mixer {
     // 0 when the wave could not be made; the code is then in GetLastError.
     virtual AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                        uint32_t flags) = 0;
+    // The same for a wave the mixer reads out through reader; 0 likewise.
+    virtual AmbrelWaveMixWave OpenWaveReader(AmbrelWaveMixSession session,
+                                             const MixerWaveReader& reader, uint32_t flags) = 0;
     virtual int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) = 0;
     // fed: frames of the wave the mixer has taken; frames may be AMBREL_WAVEMIX_READY_UNCHANGED.
     virtual int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,

@@ -53,8 +53,6 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     const uint32_t last = end < 0 || end > frames ? frames : static_cast<uint32_t>(end);
     const uint32_t first = start > last ? last : start;
     const PcmFormat& pcm = document.GetFormat();
-    const uint64_t frameBytes = uint64_t{pcm.channels} * (pcm.bitsPerSample / 8u);
-
     MixerPcmFormat format{};
     format.formatTag = pcm.formatTag;
     format.channels = pcm.channels;
@@ -64,17 +62,32 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     format.bitsPerSample = pcm.bitsPerSample;
     MixerWaveSource source{};
     source.format = &format;
-    source.data = document.GetSamples() + first * frameBytes;
-    source.byteCount = static_cast<uint32_t>((last - first) * frameBytes);
 
     m_bThroughFilter =
         m_app.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
     Mixer& mixer = m_app.GetMixer();
-    m_hWave = mixer.OpenWave(
-        session, source,
-        AMBREL_WAVEMIX_WAVE_MEMORY |
-            (m_bThroughFilter ? AMBREL_WAVEMIX_WAVE_MIXED | AMBREL_WAVEMIX_WAVE_GROWING : 0u));
+    if (m_bThroughFilter) {
+        m_hWave = mixer.OpenWave(
+            session, source,
+            AMBREL_WAVEMIX_WAVE_MEMORY | AMBREL_WAVEMIX_WAVE_MIXED | AMBREL_WAVEMIX_WAVE_GROWING);
+    } else {
+        // The mixer's feeder reads the document's samples as floats, through a render input of
+        // its own that shares them: they stay whole until the wave is freed.
+        m_pFeed = std::make_unique<Feed>(Feed{RenderInput::OfDocument(document), first});
+        MixerWaveReader reader{};
+        reader.size = sizeof reader;
+        reader.channels = static_cast<uint16_t>(m_pFeed->input->Channels());
+        reader.sampleRate = pcm.sampleRate;
+        reader.frameCount = last - first;
+        reader.read = [](void* user, uint32_t frame, uint32_t count, float* out) {
+            Feed& feed = *static_cast<Feed*>(user);
+            feed.input->Read(feed.first + frame, count, out);
+        };
+        reader.user = m_pFeed.get();
+        m_hWave = mixer.OpenWaveReader(session, reader, 0);
+    }
     if (m_hWave == 0) {
+        m_pFeed.reset();
         m_app.ReportMixerError(mixer.GetLastError());
         return false;
     }
@@ -90,15 +103,16 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_pWaveDoc = &document;
     document.AddListener(this);
     m_playStart = first;
-    m_bStepping = ComputePanSegment(document.GetPanPoints(), frames, first, m_pSegment);
-    m_bSegmentStale = false;
-    const int32_t direction = m_bStepping ? m_pSegment->startPan : 0;
-    m_pCursor = std::make_unique<PlaceCursor>(document.GetPanPoints());
     m_bPlaces = PlacesSound(document);
+    m_pCursor = std::make_unique<TrajectoryCursor>(document.GetPanPoints(), frames, CursorMode());
+    m_bSegmentStale = false;
+    const std::optional<SoundPlace> place = m_pCursor->At(first);
+    m_bStepping = place.has_value();
+    const int32_t direction = place ? static_cast<int32_t>(place->azimuth) : 0;
 
     // The rendered wave carries its own directions; the mixer only ends any place.
     int code = m_bPlaces && !m_bThroughFilter
-                   ? SendPlace(m_pCursor->At(first), AMBREL_WAVEMIX_POSITION_INITIAL)
+                   ? SendPlace(place.value_or(SoundPlace{}), AMBREL_WAVEMIX_POSITION_INITIAL)
                    : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
                                        MixerPosition{direction, 0, 0});
     if (code == 0) {
@@ -180,30 +194,35 @@ void PlaybackSession::Tick() {
     m_listeners.Tell([&](PlaybackListener& listener) { listener.OnPlaybackTick(document, tick); });
 }
 
-std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
-    const uint32_t sample = position + m_playStart;
-    if (!m_bSegmentStale && m_pSegment && sample < m_pSegment->endPos) {
-        return StepPan(*m_pSegment, sample);
-    }
-    m_bSegmentStale = false;
-    if (!ComputePanSegment(m_pDoc->GetPanPoints(), m_pDoc->GetFrameCount(), sample, m_pSegment)) {
-        // The trajectory was emptied while playing: the sound keeps its last direction.
-        return std::nullopt;
-    }
-    m_bStepping = true;
-    return m_pSegment->startPan;
+TrajectoryCursor::Mode PlaybackSession::CursorMode() const {
+    return m_bPlaces ? TrajectoryCursor::Mode::AllAround : TrajectoryCursor::Mode::Frontal;
 }
 
-std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
+std::optional<SoundPlace> PlaybackSession::StepCursor(uint32_t position) {
     if (m_bSegmentStale) {
+        // The edited path, from the frame playing now; it may have changed mode too.
+        m_pCursor->SetMode(CursorMode());
         m_pCursor->Invalidate();
         m_bSegmentStale = false;
     }
-    if (m_pDoc->GetPanPoints().IsEmpty()) {
-        return std::nullopt;  // emptied while playing: the sound stays where it was
+    // An emptied trajectory leaves the sound where it was.
+    const std::optional<SoundPlace> place = m_pCursor->At(position + m_playStart);
+    if (place) {
+        m_bStepping = true;
     }
-    m_bStepping = true;
-    return m_pCursor->At(position + m_playStart);
+    return place;
+}
+
+std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
+    const std::optional<SoundPlace> place = StepCursor(position);
+    if (!place) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(place->azimuth);
+}
+
+std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
+    return StepCursor(position);
 }
 
 bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
@@ -220,12 +239,8 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
         uint64_t{last - first} * output->blockAlign > UINT32_MAX) {
         return false;
     }
-    StereoExport::Source from;
-    from.samples = document.GetSamples();
-    from.format = pcm;
-    from.frameCount = document.GetFrameCount();
-    from.points = &document.GetPanPoints();
-    auto render = std::make_unique<StereoExport>(from);
+    auto render =
+        std::make_unique<StereoExport>(RenderInput::OfDocument(document), document.GetPanPoints());
     const size_t bytes = size_t{last - first} * output->blockAlign;
     // calloc leaves the pages untouched until the render reaches them.
     std::unique_ptr<uint8_t, FreeBytes> filtered(
@@ -262,12 +277,8 @@ bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
     if (mixer.SetWaveReady(session, m_hWave, 0, fed) != 0) {
         return false;
     }
-    StereoExport::Source from;
-    from.samples = document.GetSamples();
-    from.format = document.GetFormat();
-    from.frameCount = document.GetFrameCount();
-    from.points = &document.GetPanPoints();
-    auto render = std::make_unique<StereoExport>(from);
+    auto render =
+        std::make_unique<StereoExport>(RenderInput::OfDocument(document), document.GetPanPoints());
     if (!render->StartSpan(m_playStart + fed, m_playEnd)) {
         mixer.SetWaveReady(session, m_hWave, m_filterReady, fed);
         return false;
@@ -397,7 +408,6 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     mixer.StopChannel(session, 0, 0);
     m_pDoc = nullptr;
     m_heard.reset();
-    m_pSegment.reset();
     m_pCursor.reset();
     m_bPlaces = false;
     m_bStepping = false;
@@ -419,9 +429,10 @@ void PlaybackSession::FreeWave() {
         }
         m_hWave = 0;
     }
-    // The mixer reads the render no more.
+    // The mixer reads the render and the samples no more.
     m_pRender.reset();
     m_pFiltered.reset();
+    m_pFeed.reset();
 }
 
 uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "deliver/RenderInput.h"
 #include "document/DocumentListener.h"
 #include "platform/ListenerList.h"
-#include "trajectory/PanSegment.h"
-#include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryCursor.h"
 #include "trevant/trevant.h"
 
 class CEditorApp;
@@ -122,6 +122,10 @@ class PlaybackSession : public DocumentListener {
     bool RenderAgainFromFed(CTesselDoc& document);
     // Renders on to m_filterLeadMs past what the mixer has taken and tells it what is ready.
     void RenderAhead();
+    // The cursor's mode for what plays: all around when the sound is placed.
+    TrajectoryCursor::Mode CursorMode() const;
+    // The place at the mixer's play position, from the path as it stands now.
+    std::optional<SoundPlace> StepCursor(uint32_t position);
     // Sends place to the mixer; the mixer's code.
     int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
@@ -138,9 +142,15 @@ class PlaybackSession : public DocumentListener {
     uint32_t m_playStart = 0;
     uint32_t m_playEnd = 0;  // one past the last frame played
     uint32_t m_play = 0;     // the number the mixer's end-of-wave notice carries
-    std::unique_ptr<PanSegment> m_pSegment;
-    std::unique_ptr<PlaceCursor> m_pCursor;  // along the playing trajectory, when placed
-    bool m_bPlaces = false;                  // the sound is placed, not given a direction
+    std::unique_ptr<TrajectoryCursor> m_pCursor;  // along the playing trajectory
+    bool m_bPlaces = false;                       // the sound is placed, not given a direction
+    // The samples the mixer's feeder reads for a plain play, from frame first of the sound:
+    // read on the feeder's thread only, freed after the wave.
+    struct Feed {
+        std::unique_ptr<RenderInput> input;
+        uint32_t first = 0;
+    };
+    std::unique_ptr<Feed> m_pFeed;
     bool m_bSegmentStale = false;
     bool m_bStepping = false;  // the direction follows the trajectory
     bool m_bReading = false;   // the frame being heard is read

@@ -39,6 +39,11 @@ AmbrelWaveMixWave TrevantMixer::OpenWave(AmbrelWaveMixSession session,
     return AmbrelWaveMixOpenWave(session, &source, 0, flags);
 }
 
+AmbrelWaveMixWave TrevantMixer::OpenWaveReader(AmbrelWaveMixSession session,
+                                               const MixerWaveReader& reader, uint32_t flags) {
+    return AmbrelWaveMixOpenWaveReader(session, &reader, flags);
+}
+
 int TrevantMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
     return AmbrelWaveMixFreeWave(session, wave);
 }

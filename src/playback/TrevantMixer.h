@@ -17,6 +17,8 @@ class TrevantMixer : public Mixer {
     int OpenChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) override;
     AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                uint32_t flags) override;
+    AmbrelWaveMixWave OpenWaveReader(AmbrelWaveMixSession session, const MixerWaveReader& reader,
+                                     uint32_t flags) override;
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
                      uint32_t& fed) override;

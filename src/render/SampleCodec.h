@@ -33,29 +33,6 @@ class SampleCodec {
         return sample;
     }
 
-    // A deep stored sample (24- or 32-bit integer, 32-bit float) in 16-bit scale. Floats that
-    // are not numbers read as silence and infinities as full scale.
-    static float ReadDeep(const uint8_t* stored, int bits, bool bFloat) {
-        if (bFloat) {
-            float v;
-            std::memcpy(&v, stored, sizeof v);
-            if (std::isnan(v)) {
-                return 0.0f;
-            }
-            return std::isinf(v) ? (v > 0 ? 32768.0f : -32768.0f) : v * 32768.0f;
-        }
-        if (bits == 24) {
-            const int32_t v =
-                static_cast<int32_t>(uint32_t{stored[0]} << 8 | uint32_t{stored[1]} << 16 |
-                                     uint32_t{stored[2]} << 24) >>
-                8;
-            return static_cast<float>(v) * (1.0f / 256.0f);
-        }
-        int32_t v;
-        std::memcpy(&v, stored, sizeof v);
-        return static_cast<float>(static_cast<double>(v) * (1.0 / 65536.0));
-    }
-
     // Stores a 16-bit-scale value at the deep width: integers clipped and truncated as the
     // 16-bit store does, floats scaled back to full scale 1.0.
     static void StoreDeep(float value, int bits, bool bFloat, uint8_t* out) {

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "render/Avx2Kernel.h"
-#include "render/DeepBlockCodec.h"
 #include "render/PlainKernel.h"
 #include "render/SampleCodec.h"
 #include "render/SseKernel.h"
@@ -168,27 +167,4 @@ float SpatialFilter::ReadSample(const uint8_t* stored, int sampleWidth) {
 
 void SpatialFilter::WriteSamplePair(float left, float right, int sampleWidth, uint8_t* out) {
     SampleCodec::WritePair(left, right, sampleWidth, out);
-}
-
-void SpatialFilter::ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat,
-                                      uint32_t count, uint8_t* out) {
-    // A block of the working form at a time: small enough to stay in the first-level cache.
-    constexpr uint32_t kBlockFrames = 512;
-    alignas(32) float mono[kBlockFrames];
-    alignas(32) float pairs[2 * kBlockFrames];
-    const size_t inBytes = size_t{bits / 8u} * static_cast<size_t>(channels);
-    const size_t outBytes = 2u * (bits / 8u);
-    // Every processor with AVX2 has the shuffles; tying them to that path lets each path be
-    // checked on one machine.
-    const bool bShuffles = m_path == KernelPath::Avx2 && DeepBlockCodec::HasByteShuffles();
-    while (count > 0) {
-        const uint32_t n = count < kBlockFrames ? count : kBlockFrames;
-        DeepBlockCodec::ReadMono(in, channels, bits, bFloat, n, bShuffles, mono);
-        m_pKernels->floats(m_state, reinterpret_cast<const uint8_t*>(mono), n,
-                           reinterpret_cast<uint8_t*>(pairs));
-        DeepBlockCodec::StorePairs(pairs, n, bits, bFloat, bShuffles, out);
-        in += n * inBytes;
-        out += n * outBytes;
-        count -= n;
-    }
 }

@@ -51,11 +51,13 @@ class SpatialFilter {
                                                                             out);
     }
 
-    // ProcessFrames for deep samples: bits 24 or 32, or 32-bit floats (bFloat), in and out at
-    // the same width. The same values as reading each frame with SampleCodec::ReadDeep, one
-    // ProcessSample and StoreDeep of the pair, in blocks through the bulk kernels.
-    void ProcessDeepFrames(const uint8_t* in, int channels, int bits, bool bFloat, uint32_t count,
-                           uint8_t* out);
+    // One direction over count mono samples already read as floats in 16-bit scale (deeper
+    // sounds, or samples carrying a gain): count stereo pairs of floats out, nothing clipped.
+    // The same values as ProcessSample one at a time, through the bulk kernels.
+    void ProcessFloatFrames(const float* in, uint32_t count, float* pairs) {
+        m_pKernels->floats(m_state, reinterpret_cast<const uint8_t*>(in), count,
+                           reinterpret_cast<uint8_t*>(pairs));
+    }
 
     // A stored sample (8-bit unsigned, or 16-bit signed little-endian) in 16-bit scale.
     static float ReadSample(const uint8_t* stored, int sampleWidth);

@@ -339,10 +339,16 @@ void MixerChannel::QueueFreeBuffers() {
     while (!m_freeSlots.empty() && m_cursor < ready) {
         const uint32_t frames = std::min(m_bufferFrames, ready - m_cursor);
         const int slot = m_freeSlots.back();
-        const unsigned char* data = m_wave.data + size_t{m_cursor} * bytesPerFrame;
         const auto rate = static_cast<ALsizei>(m_wave.sampleRate);
         uint32_t sampleBytes = bytesPerSample;
-        if (m_wave.PlaysAsFloat()) {
+        const unsigned char* data = nullptr;
+        if (m_wave.read != nullptr) {
+            m_floats.resize(size_t{frames} * m_wave.channels);
+            m_wave.read(m_wave.readUser, m_cursor, frames, m_floats.data());
+            data = reinterpret_cast<const unsigned char*>(m_floats.data());
+            sampleBytes = sizeof(float);
+        } else if (m_wave.PlaysAsFloat()) {
+            data = m_wave.data + size_t{m_cursor} * bytesPerFrame;
             // Converted a buffer at a time: nothing copies the whole sound.
             const size_t samples = size_t{frames} * m_wave.channels;
             m_floats.resize(samples);
@@ -351,6 +357,8 @@ void MixerChannel::QueueFreeBuffers() {
             }
             data = reinterpret_cast<const unsigned char*>(m_floats.data());
             sampleBytes = sizeof(float);
+        } else {
+            data = m_wave.data + size_t{m_cursor} * bytesPerFrame;
         }
         const uint32_t frameBytes = sampleBytes * m_wave.channels;
         if (m_bSplit) {

@@ -31,3 +31,23 @@ int MixerWave::FromSource(const MixerWaveSource& source, MixerWave* wave) {
     wave->readyFrames = wave->frameCount;
     return AMBREL_WAVEMIX_OK;
 }
+
+int MixerWave::FromReader(const MixerWaveReader& reader, MixerWave* wave) {
+    if (reader.size != sizeof(MixerWaveReader) || reader.read == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    if ((reader.channels != 1 && reader.channels != 2) || reader.sampleRate < 1000 ||
+        reader.sampleRate > 192000) {
+        return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
+    }
+    *wave = MixerWave{};
+    wave->channels = reader.channels;
+    wave->bitsPerSample = 32;
+    wave->bFloat = true;
+    wave->sampleRate = reader.sampleRate;
+    wave->frameCount = reader.frameCount;
+    wave->readyFrames = reader.frameCount;
+    wave->read = reader.read;
+    wave->readUser = reader.user;
+    return AMBREL_WAVEMIX_OK;
+}

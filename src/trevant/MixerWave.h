@@ -15,9 +15,12 @@ struct MixerWave {
     bool bMixed = false;                  // stereo already mixed: straight to the output
     // Frames that may be read: all of them, but for a growing wave what its writer says.
     uint32_t readyFrames = 0;
+    // A wave read out by the caller (floats) instead of from data.
+    MixerWaveReadProc read = nullptr;
+    void* readUser = nullptr;
 
     // 24 and 32 bits and floats go to the device as floats (AL_EXT_FLOAT32).
-    bool PlaysAsFloat() const { return bFloat || bitsPerSample > 16; }
+    bool PlaysAsFloat() const { return read != nullptr || bFloat || bitsPerSample > 16; }
 
     uint32_t BytesPerFrame() const { return channels * bitsPerSample / 8u; }
 
@@ -25,4 +28,6 @@ struct MixerWave {
     // channels, 1 to 192 kHz. 0, or
     // AMBREL_WAVEMIX_ERR_BAD_PARAM / _BAD_FORMAT with *wave unchanged.
     static int FromSource(const MixerWaveSource& source, MixerWave* wave);
+    // The wave a reader describes: 1 or 2 channels of floats, 1 to 192 kHz; as FromSource.
+    static int FromReader(const MixerWaveReader& reader, MixerWave* wave);
 };

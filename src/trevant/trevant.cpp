@@ -129,16 +129,10 @@ int AmbrelWaveMixOpenChannel(AmbrelWaveMixSession session, uint32_t channel, uin
     return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->OpenChannel(channel);
 }
 
-AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const MixerWaveSource* source,
-                                        uint32_t reserved, uint32_t flags) {
-    (void)reserved;
-    if (source == nullptr || (flags & AMBREL_WAVEMIX_WAVE_MEMORY) == 0) {
-        return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
-    }
-    MixerWave wave;
-    if (const int code = MixerWave::FromSource(*source, &wave)) {
-        return Fail(code);
-    }
+namespace {
+
+// A wave made from a source or a reader, with the flags every wave takes.
+AmbrelWaveMixWave AddWave(AmbrelWaveMixSession session, MixerWave wave, uint32_t flags) {
     if ((flags & AMBREL_WAVEMIX_WAVE_MIXED) != 0) {
         if (wave.channels != 2) {
             return Fail(AMBREL_WAVEMIX_ERR_BAD_FORMAT);
@@ -157,6 +151,34 @@ AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const Mixe
     pSession->AddWave(handle, wave);
     g_waveOwners[handle] = session;
     return handle;
+}
+
+}  // namespace
+
+AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const MixerWaveSource* source,
+                                        uint32_t reserved, uint32_t flags) {
+    (void)reserved;
+    if (source == nullptr || (flags & AMBREL_WAVEMIX_WAVE_MEMORY) == 0) {
+        return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    }
+    MixerWave wave;
+    if (const int code = MixerWave::FromSource(*source, &wave)) {
+        return Fail(code);
+    }
+    return AddWave(session, wave, flags);
+}
+
+AmbrelWaveMixWave AmbrelWaveMixOpenWaveReader(AmbrelWaveMixSession session,
+                                              const MixerWaveReader* reader, uint32_t flags) {
+    if (reader == nullptr ||
+        (flags & (AMBREL_WAVEMIX_WAVE_MEMORY | AMBREL_WAVEMIX_WAVE_GROWING)) != 0) {
+        return Fail(AMBREL_WAVEMIX_ERR_BAD_PARAM);
+    }
+    MixerWave wave;
+    if (const int code = MixerWave::FromReader(*reader, &wave)) {
+        return Fail(code);
+    }
+    return AddWave(session, wave, flags);
 }
 
 int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {

@@ -167,6 +167,24 @@ typedef struct MixerWaveSource {
     uint16_t unused;              /* not read */
 } MixerWaveSource;
 
+/* A wave the caller reads out as it is played or rendered: frames [firstFrame, firstFrame +
+   frames) as floats of full scale 1.0, channels interleaved (left first), into out. It is
+   called on the session's feeder thread for a playing wave, and on the render's caller for a
+   loopback render; it must return promptly, never fail (silence for what it cannot give) and
+   never call back into this library. The samples it reads must stay as they are while the
+   wave lives. */
+typedef void (*MixerWaveReadProc)(void* user, uint32_t firstFrame, uint32_t frames, float* out);
+
+typedef struct MixerWaveReader {
+    uint32_t size;       /* sizeof(MixerWaveReader) */
+    uint16_t channels;   /* 1 or 2 */
+    uint16_t reserved;   /* 0 */
+    uint32_t sampleRate; /* Hz, 1000 ... 192000 */
+    uint32_t frameCount;
+    MixerWaveReadProc read;
+    void* user;
+} MixerWaveReader;
+
 /* Called once from the session's feeder thread when a wave has played out on a channel
    (never after AmbrelWaveMixStopChannel or when the session closes). It must return quickly
    and must not call back into this library: post to your own thread instead. */
@@ -245,6 +263,10 @@ int AmbrelWaveMixOpenChannel(AmbrelWaveMixSession session, uint32_t channel, uin
    Returns the wave, or 0 (code in AmbrelWaveMixGetLastError). */
 AmbrelWaveMixWave AmbrelWaveMixOpenWave(AmbrelWaveMixSession session, const MixerWaveSource* source,
                                         uint32_t reserved, uint32_t flags);
+/* The same for a wave read out through reader (flags as for OpenWave, without
+   AMBREL_WAVEMIX_WAVE_MEMORY; a growing wave is not read this way). */
+AmbrelWaveMixWave AmbrelWaveMixOpenWaveReader(AmbrelWaveMixSession session,
+                                              const MixerWaveReader* reader, uint32_t flags);
 /* Stops any channel playing it and releases it. A wave of a closed session: 0. */
 int AmbrelWaveMixFreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave);
 /* The first `frames` frames of a growing wave may be read (or AMBREL_WAVEMIX_READY_UNCHANGED).
@@ -327,6 +349,8 @@ int AmbrelWaveMixRenderGetState(AmbrelWaveMixRender render, MixerHrtfState* stat
    and straight ahead (a place set before is ended). The samples are borrowed until the render
    closes or starts another. */
 int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* source);
+/* The same for a wave read out through reader as the render mixes. */
+int AmbrelWaveMixRenderStartReader(AmbrelWaveMixRender render, const MixerWaveReader* reader);
 /* The direction from the next rendered frame on; flags as for SetPosition. */
 int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
                                    const MixerPosition* position);

@@ -158,6 +158,22 @@ int AmbrelWaveMixRenderStart(AmbrelWaveMixRender render, const MixerWaveSource* 
     return pRender->Start(wave);
 }
 
+int AmbrelWaveMixRenderStartReader(AmbrelWaveMixRender render, const MixerWaveReader* reader) {
+    if (reader == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    MixerWave wave;
+    if (const int code = MixerWave::FromReader(*reader, &wave)) {
+        return code;
+    }
+    const std::shared_ptr<MixerRender> pRender = FindRender(render);
+    if (!pRender) {
+        return AMBREL_WAVEMIX_ERR_BAD_SESSION;
+    }
+    std::lock_guard<std::mutex> lock(pRender->Lock());
+    return pRender->Start(wave);
+}
+
 int AmbrelWaveMixRenderSetPosition(AmbrelWaveMixRender render, uint32_t flags,
                                    const MixerPosition* position) {
     (void)flags;  // before and while rendering apply the same way

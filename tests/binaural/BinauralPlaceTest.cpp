@@ -35,7 +35,14 @@ struct Heard {
 Heard RenderAt(const std::vector<uint8_t>& samples, uint16_t channels, const Place& place) {
     TrevantBinauralRenderer renderer("", 0);
     BinauralRenderer::Wave wave;
-    wave.samples = samples.data();
+    wave.read = [&samples, channels](uint32_t first, uint32_t count, float* out) {
+        for (size_t i = 0; i < size_t{count} * channels; ++i) {
+            const size_t at = (size_t{first} * channels + i) * 2;
+            out[i] = at + 1 < samples.size()
+                         ? static_cast<int16_t>(samples[at] | samples[at + 1] << 8) / 32768.0f
+                         : 0.0f;
+        }
+    };
     wave.channels = channels;
     wave.sampleRate = kRate;
     wave.frameCount = static_cast<uint32_t>(samples.size() / (2u * channels));

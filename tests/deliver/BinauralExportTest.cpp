@@ -41,7 +41,7 @@ struct ScriptedMix {
     std::vector<int32_t> placeCalls;  // the azimuth of each place set
     std::vector<int32_t> panAtFrame;  // the direction in force when each wave frame was read
     BinauralRenderer::Wave wave;
-    std::vector<uint8_t> waveBytes;  // a copy: the export's own copy goes with it
+    std::vector<float> waveSamples;  // every sample the wave reads, as it reads them
 };
 
 class ScriptedRenderer : public BinauralRenderer {
@@ -51,9 +51,8 @@ class ScriptedRenderer : public BinauralRenderer {
     std::string Open(const Wave& wave) override {
         ++m_mix.opens;
         m_mix.wave = wave;
-        m_mix.waveBytes.assign(
-            wave.samples,
-            wave.samples + size_t{wave.frameCount} * wave.channels * wave.bitsPerSample / 8);
+        m_mix.waveSamples.resize(size_t{wave.frameCount} * wave.channels);
+        wave.read(0, wave.frameCount, m_mix.waveSamples.data());
         m_mix.panAtFrame.assign(wave.frameCount, 9999);
         m_out = 0;
         m_pan = 0;
@@ -158,9 +157,7 @@ TEST_F(BinauralExportTest, WritesFullBlocksThenTheRestWithProgressAndTheSoundsFr
     CFile file(dir.File("blocks.wav"), CFile::Mode::ReadWriteCreate);
     RecordingWaveFile writer(file);
     ScriptedRenderer renderer(mix);
-    BinauralExport exporter(
-        {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()},
-        renderer);
+    BinauralExport exporter(RenderInput::OfDocument(*doc), doc->GetPanPoints(), renderer);
     ASSERT_TRUE(exporter.StartTrajectory());
     ASSERT_EQ(exporter.OpenMixer(), "");
     ASSERT_TRUE(writer.CreateHeader(*exporter.OutputFormat(), exporter.OutputDataBytes()));
@@ -291,10 +288,13 @@ TEST_F(BinauralExportTest, ATwoChannelSoundReachesTheMixerAsOneChannel) {
     auto doc = Open(sound);
     ASSERT_TRUE(Export(*doc, dir.File("out.wav")));
     ASSERT_EQ(mix.wave.frameCount, 4u);
-    ASSERT_EQ(mix.wave.bitsPerSample, 16);
-    std::vector<int16_t> mono(4);
-    std::memcpy(mono.data(), mix.waveBytes.data(), 8);
-    EXPECT_EQ(mono, (std::vector<int16_t>{2000, -1500, 32767, -32768}));
+    ASSERT_EQ(mix.wave.channels, 1);
+    // (L + R) / 2 in whole 16-bit steps toward zero, as a 16-bit mix holds it.
+    std::vector<float> mono(4);
+    for (size_t i = 0; i < mono.size(); ++i) {
+        mono[i] = mix.waveSamples[i] * 32768.0f;
+    }
+    EXPECT_EQ(mono, (std::vector<float>{2000, -1500, 32767, -32768}));
 }
 
 TEST(TpdfDither, AddsUpToTwoStepsOfNoiseWithoutBiasAndNeverClipsAtTheLimit) {

@@ -47,10 +47,7 @@ class LevelRenderer : public BinauralRenderer {
         while (rendered < maxFrames && Read() < untilFrame) {
             float sample = 0.0f;
             if (m_read < m_wave.frameCount) {
-                int16_t value = 0;
-                std::copy_n(m_wave.samples + size_t{m_read} * 2, 2,
-                            reinterpret_cast<uint8_t*>(&value));
-                sample = static_cast<float>(value) / 32768.0f;
+                m_wave.read(m_read, 1, &sample);
             }
             const float right = static_cast<float>(m_direction + 90) / 180.0f;
             out[2 * rendered] = sample * (1.0f - right) * 0.5f;

@@ -120,8 +120,7 @@ TEST_F(StereoExportTest, SixteenBitsWriteFullBlocksThenTheRestWithProgressAfterE
     // The blocks as the sound file receives them.
     CFile file(dir.File("blocks.wav"), CFile::Mode::ReadWriteCreate);
     RecordingWaveFile writer(file);
-    StereoExport exporter(
-        {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()});
+    StereoExport exporter(RenderInput::OfDocument(*doc), doc->GetPanPoints());
     ASSERT_TRUE(exporter.SelectRate());
     ASSERT_TRUE(exporter.StartTrajectory());
     ASSERT_TRUE(writer.CreateHeader(*StereoExport::OutputFormat(doc->GetFormat(), 20000),
@@ -154,8 +153,7 @@ TEST_F(StereoExportTest, EightBitsFillOneBlockExactlyAndLeaveNothingPending) {
     auto doc = Open(sound);
     CFile file(dir.File("blocks.wav"), CFile::Mode::ReadWriteCreate);
     RecordingWaveFile writer(file);
-    StereoExport exporter(
-        {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()});
+    StereoExport exporter(RenderInput::OfDocument(*doc), doc->GetPanPoints());
     ASSERT_TRUE(exporter.SelectRate() && exporter.StartTrajectory());
     writer.CreateHeader(*StereoExport::OutputFormat(doc->GetFormat(), 16384),
                         exporter.OutputDataBytes());

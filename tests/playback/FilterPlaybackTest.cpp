@@ -285,8 +285,7 @@ TEST_F(FilterPlaybackTest, RenderedInStepsAsPlayingNearsTheSameBytesComeOut) {
     } cases[] = {{0, 1}, {0, 5000}, {20000, 8192}, {33000, 100000}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
-        StereoExport render(
-            {doc->GetSamples(), doc->GetFormat(), doc->GetFrameCount(), &doc->GetPanPoints()});
+        StereoExport render(RenderInput::OfDocument(*doc), doc->GetPanPoints());
         ASSERT_TRUE(render.StartSpan(c.first, kFrames));
         Bytes out((kFrames - c.first) * 4, 0);
         uint32_t ready = 0;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "document/CTesselDoc.h"
@@ -72,9 +73,18 @@ class PlaybackSessionTest : public ::testing::Test {
 
 TEST_F(PlaybackSessionTest, PlaysTheRangeFromItsDirectionAndTellsWhereItStarts) {
     ASSERT_TRUE(m_playback.Play(*m_pDoc, 1000, 2000));
-    ASSERT_EQ(m_mixer.openedWaves.size(), 1u);
-    EXPECT_EQ(m_mixer.openedWaves[0].data, m_pDoc->GetSamples() + 2000);
-    EXPECT_EQ(m_mixer.openedWaves[0].byteCount, 2000u);
+    ASSERT_EQ(m_mixer.openedReaders.size(), 1u);
+    const MixerWaveReader& reader = m_mixer.openedReaders[0];
+    EXPECT_EQ(reader.frameCount, 1000u);
+    EXPECT_EQ(reader.channels, 1u);
+    // The feeder's first frames are the sound's frames 1000 on, as floats.
+    float read[3];
+    reader.read(reader.user, 0, 3, read);
+    for (int i = 0; i < 3; ++i) {
+        int16_t stored = 0;
+        std::memcpy(&stored, m_pDoc->GetSamples() + (1000 + i) * 2, 2);
+        EXPECT_EQ(read[i], stored / 32768.0f) << i;
+    }
     EXPECT_EQ(m_app.GetSessionRate(), 22050u);
     EXPECT_EQ(m_playback.GetPlayStart(), 1000u);
     EXPECT_NE(m_playback.GetWave(), 0u);
@@ -90,7 +100,7 @@ TEST_F(PlaybackSessionTest, PlaysTheRangeFromItsDirectionAndTellsWhereItStarts) 
     ASSERT_TRUE(m_playback.Play(*m_pDoc, 4000, -1));
     ASSERT_EQ(m_heard.stops.size(), 1u);
     EXPECT_FALSE(m_heard.stops[0].bPlayedOut);
-    EXPECT_EQ(m_mixer.openedWaves[1].byteCount, (22050u - 4000u) * 2u);
+    EXPECT_EQ(m_mixer.openedReaders[1].frameCount, 22050u - 4000u);
 }
 
 TEST_F(PlaybackSessionTest, AnEditDuringPlaybackIsHeardAtTheNextTick) {

@@ -11,6 +11,7 @@
 
 #include "render/DeepBlockCodec.h"
 #include "render/SampleCodec.h"
+#include "render/SampleDecoder.h"
 #include "render/SpatialFilter.h"
 
 namespace {
@@ -71,7 +72,8 @@ std::vector<uint8_t> Frames(const Depth& depth, int channels, size_t frames, uin
 }
 
 // Renders through path in calls of kRuns, each in its own direction; bOneByOne takes the
-// sample-at-a-time path instead of ProcessDeepFrames. Empty when the path is not there.
+// sample-at-a-time path instead of the block decoder and the bulk kernels. Empty when the path is
+// not there.
 std::vector<uint8_t> Render(Path path, int rate, const Depth& depth, int channels,
                             const std::vector<uint8_t>& in, bool bOneByOne) {
     SpatialFilter filter;
@@ -91,14 +93,21 @@ std::vector<uint8_t> Render(Path path, int rate, const Depth& depth, int channel
         const uint8_t* from = &in[done * frameBytes];
         uint8_t* to = &out[done * 2 * width];
         if (!bOneByOne) {
-            filter.ProcessDeepFrames(from, channels, depth.bits, depth.bFloat, count, to);
+            std::vector<float> mono(count);
+            std::vector<float> pairs(size_t{count} * 2);
+            SampleDecoder::Decode(from, {depth.bits, depth.bFloat, channels}, count, true,
+                                  mono.data());
+            filter.ProcessFloatFrames(mono.data(), count, pairs.data());
+            DeepBlockCodec::StorePairs(pairs.data(), count, depth.bits, depth.bFloat,
+                                       path == Path::Avx2 && DeepBlockCodec::HasByteShuffles(), to);
         }
         for (uint32_t i = 0; bOneByOne && i < count; ++i) {
             const uint8_t* frame = from + i * frameBytes;
-            float sample = SampleCodec::ReadDeep(frame, depth.bits, depth.bFloat);
+            float sample = SampleDecoder::DecodeOne(frame, depth.bits, depth.bFloat);
             if (channels == 2) {
-                sample = (sample + SampleCodec::ReadDeep(frame + width, depth.bits, depth.bFloat)) *
-                         0.5f;
+                sample =
+                    (sample + SampleDecoder::DecodeOne(frame + width, depth.bits, depth.bFloat)) *
+                    0.5f;
             }
             const SpatialFilter::Stereo pair = filter.ProcessSample(sample);
             SampleCodec::StoreDeep(pair.left, depth.bits, depth.bFloat, to + i * 2 * width);
@@ -182,14 +191,14 @@ TEST(DeepFrames, TheBlockCodecAgreesWithSampleCodecAtTheEdges) {
                 const auto frames =
                     static_cast<uint32_t>(bytes.size() / (width * size_t(channels)));
                 std::vector<float> read(frames);
-                DeepBlockCodec::ReadMono(bytes.data(), channels, depth.bits, depth.bFloat, frames,
-                                         bShuffles, read.data());
+                SampleDecoder::Decode(bytes.data(), {depth.bits, depth.bFloat, channels}, frames,
+                                      true, bShuffles, read.data());
                 for (uint32_t f = 0; f < frames; ++f) {
                     const uint8_t* frame = &bytes[f * width * size_t(channels)];
-                    float expected = SampleCodec::ReadDeep(frame, depth.bits, depth.bFloat);
+                    float expected = SampleDecoder::DecodeOne(frame, depth.bits, depth.bFloat);
                     if (channels == 2) {
-                        expected = (expected + SampleCodec::ReadDeep(frame + width, depth.bits,
-                                                                     depth.bFloat)) *
+                        expected = (expected + SampleDecoder::DecodeOne(frame + width, depth.bits,
+                                                                        depth.bFloat)) *
                                    0.5f;
                     }
                     // Bit for bit: NaN never comes out, so equal bits are equal values.

@@ -73,6 +73,17 @@ AmbrelWaveMixWave FailingMixer::OpenWave(AmbrelWaveMixSession session,
     return m_inner.OpenWave(session, source, flags);
 }
 
+AmbrelWaveMixWave FailingMixer::OpenWaveReader(AmbrelWaveMixSession session,
+                                               const MixerWaveReader& reader, uint32_t flags) {
+    if (const int code = Take("OpenWave")) {
+        m_injectedError = code;
+        return 0;
+    }
+    m_injectedError = 0;
+    openedReaders.push_back(reader);
+    return m_inner.OpenWaveReader(session, reader, flags);
+}
+
 int FailingMixer::FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) {
     return Pass("FreeWave", [&] { return m_inner.FreeWave(session, wave); });
 }

@@ -25,6 +25,7 @@ class FailingMixer : public Mixer {
     // What passed through, for the tests to read on the calling thread: each wave's source
     // each direction and each place set, in order.
     std::vector<MixerWaveSource> openedWaves;
+    std::vector<MixerWaveReader> openedReaders;
     std::vector<int32_t> directions;
     std::vector<MixerPlace> places;
 
@@ -38,6 +39,8 @@ class FailingMixer : public Mixer {
     int OpenChannel(AmbrelWaveMixSession session, uint32_t channel, uint32_t flags) override;
     AmbrelWaveMixWave OpenWave(AmbrelWaveMixSession session, const MixerWaveSource& source,
                                uint32_t flags) override;
+    AmbrelWaveMixWave OpenWaveReader(AmbrelWaveMixSession session, const MixerWaveReader& reader,
+                                     uint32_t flags) override;
     int FreeWave(AmbrelWaveMixSession session, AmbrelWaveMixWave wave) override;
     int SetWaveReady(AmbrelWaveMixSession session, AmbrelWaveMixWave wave, uint32_t frames,
                      uint32_t& fed) override;
