@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "trajectory/PanPoint.h"
-
 // The words after the command: positional arguments and "--name value" (or "-n value")
 // options. Problems are
 // usage errors, kept as text for the caller to print.
@@ -23,15 +21,6 @@ class CliArguments {
     std::optional<std::string> Option(const std::string& name) const;
     bool Flag(const std::string& name) const;
 
-    // "frame:azimuth[:elevation[:distance[:width]]],..." in frames, whole degrees and metres
-    // ("frame:pan" is a frontal azimuth); an empty text is no points. None with a usage error,
-    // which names a value out of range, in error.
-    static std::optional<std::vector<PanPoint>> ParsePoints(const std::string& text,
-                                                            std::string& error);
-    // One point a line, the same columns separated by commas (or colons); empty lines and
-    // lines starting with '#' or a letter (a heading) are skipped.
-    static std::optional<std::vector<PanPoint>> ParsePointsFile(const std::string& path,
-                                                                std::string& error);
     // "wav" or "aiff" (also "aif"), any case: the type id. None otherwise.
     static std::optional<int> ParseType(const std::string& text);
 

@@ -11,6 +11,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/TrajectorySpan.h"
+#include "trajectory/PointsText.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryGenerator.h"
 
@@ -51,7 +52,7 @@ std::string InfoJson(const CTesselDoc& doc, const std::vector<std::string>& mess
     out << "  \"frames\": " << doc.GetFrameCount() << ",\n";
     out << "  \"panPoints\": [";
     for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
-        out << (p == doc.NextPoint(nullptr) ? "" : ", ") << "[" << p->position << ", " << p->pan
+        out << (p == doc.NextPoint(nullptr) ? "" : ", ") << "[" << p->position << ", " << p->Pan()
             << "]";
     }
     out << "],\n";
@@ -273,8 +274,8 @@ int RunSetPoints(const std::vector<std::string>& words) {
         return RunGenerate(args, *shape);
     }
     std::string error;
-    const auto points = inline_ ? CliArguments::ParsePoints(*inline_, error)
-                                : CliArguments::ParsePointsFile(*file, error);
+    const auto points =
+        inline_ ? PointsText::Parse(*inline_, error) : PointsText::ParseFile(*file, error);
     if (!points) {
         return UsageError("set-points", error);
     }

@@ -117,10 +117,11 @@ void StereoExport::ApplyPan(int32_t pan) {
     m_lastPan = pan;
 }
 
-void StereoExport::RenderFloats(float* mono, uint32_t count, double g0, double g1, uint8_t* out) {
-    if (g0 != 1.0 || g1 != 1.0) {
+void StereoExport::RenderFloats(float* mono, uint32_t count, const Ramp& gain, uint8_t* out) {
+    if (gain.from != 1.0 || gain.to != 1.0) {
         for (uint32_t k = 0; k < count; ++k) {
-            mono[k] = static_cast<float>(mono[k] * (g0 + (g1 - g0) * k / count));
+            const double at = static_cast<double>(gain.offset + k) / gain.length;
+            mono[k] = static_cast<float>(mono[k] * (gain.from + (gain.to - gain.from) * at));
         }
     }
     m_pairs.resize(size_t{count} * 2);
@@ -156,26 +157,28 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
         stored = m_pInput->ReadStored(i, last - i);
     }
     while (i < last) {
+        // Runs all around are cells of one grid from frame 0, each placed by its edges, so a
+        // block of any size, or a span begun anywhere, renders each frame alike.
+        const uint32_t cell = bFrontal ? i : i - i % kPlaceRunFrames;
         const std::optional<PlaceRun> run =
-            m_cursor.Run(i, bFrontal ? last - i : std::min(kPlaceRunFrames, last - i));
+            m_cursor.Run(cell, bFrontal ? last - i : kPlaceRunFrames);
         if (!run) {
             return;  // the trajectory was checked before the render began
         }
         const uint32_t end = std::min(run->end, last);
-        double g0 = 1.0;
-        double g1 = 1.0;
+        Ramp gain{1.0, 1.0, i - cell, run->end - run->first};
         int32_t pan = static_cast<int32_t>(run->start.azimuth);
         if (!bFrontal) {
             pan = FrontalFold(NormalAzimuth(std::lround(run->start.azimuth)));
-            g0 = DistanceGain(static_cast<uint32_t>(std::lround(run->start.distanceCm)));
-            g1 = DistanceGain(static_cast<uint32_t>(std::lround(run->finish.distanceCm)));
+            gain.from = DistanceGain(static_cast<uint32_t>(std::lround(run->start.distanceCm)));
+            gain.to = DistanceGain(static_cast<uint32_t>(std::lround(run->finish.distanceCm)));
         }
         // The direction for frame i is set before frame i is rendered.
         if (pan != m_lastPan) {
             ApplyPan(pan);
         }
         if (bFloats) {
-            RenderFloats(m_mono.data() + (i - blockFirst), end - i, g0, g1, out);
+            RenderFloats(m_mono.data() + (i - blockFirst), end - i, gain, out);
         } else {
             m_filter.ProcessFrames(stored + size_t{i - blockFirst} * m_pInput->FrameBytes(),
                                    channels, m_sampleWidth, end - i, out);

@@ -81,9 +81,16 @@ class StereoExport {
   private:
     // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
     void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
-    // Frames [i, end) of a run from the working floats (mono, 16-bit scale), gain moving from g0
-    // to g1 across the run, stored at the source's width.
-    void RenderFloats(float* mono, uint32_t count, double g0, double g1, uint8_t* out);
+    // A gain moving in a straight line across a run of length frames, from offset frames in.
+    struct Ramp {
+        double from = 1.0;
+        double to = 1.0;
+        uint32_t offset = 0;
+        uint32_t length = 1;
+    };
+    // count frames of the working floats (mono, 16-bit scale) with the gain, filtered and stored
+    // at the source's width.
+    void RenderFloats(float* mono, uint32_t count, const Ramp& gain, uint8_t* out);
 
     // A trajectory all around is rendered in runs this long: one direction each, the distance
     // gain moving in a straight line across it.

@@ -159,7 +159,7 @@ PanPoint* CTesselDoc::NextPoint(const PanPoint* point) const {
 }
 
 PanPoint* CTesselDoc::AddPoint(uint32_t position, int32_t pan) {
-    return AddPoint(FrontalPoint(position, pan));
+    return AddPoint(PanPoint(position, pan));
 }
 
 PanPoint* CTesselDoc::AddPoint(const PanPoint& value) {

@@ -20,6 +20,7 @@
 #include "render/SpatialFilter.h"
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryChunks.h"
 #include "views/peaks/MasterOverview.h"
 #include "views/peaks/PeakSummary.h"
 
@@ -129,7 +130,8 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
     } else if (sound.panChunk) {
         status.SetStatusText("Parseing AmbrelChunk...");
         ParsePanChunk(*sound.panChunk);
-        if (!m_loaded.empty()) {
+        if (m_pans) {
+            DecodeTrajectory(sound.placeChunk, sound.bPlaceChunkBigEndian, sourcePath);
             m_doc.LoadTrajectory(m_loaded);
         }
     }
@@ -206,9 +208,7 @@ bool DocumentOpen::Load(CFile& file) {
     }
 
     reader->ScanChunks();
-    if (!m_panChunkPoints.empty()) {
-        TakePlaceChunk(*reader, path);
-    }
+    TakePlaceChunk(*reader, path);
     m_doc.LoadTrajectory(m_loaded);
     m_doc.SetUnrecognized(reader->CollectUnrecognizedChunks());
 
@@ -237,16 +237,38 @@ void DocumentOpen::ParsePanChunk(const std::vector<uint8_t>& bytes) {
                         Icon::Exclamation, HelpId::kModifiedOutside);
         m_doc.SetModifiedFlag(true);
     }
-    m_panChunkPoints = chunk->points;
-    std::vector<PanPoint> kept;
-    kept.reserve(chunk->points.size());
-    for (const PanChunkPoint& point : chunk->points) {
-        if (point.position <= frameCount) {
-            kept.push_back(FrontalPoint(point.position, point.pan));
-        }
-    }
-    m_loaded = std::move(kept);
+    m_pans = *chunk;
     m_doc.SetCarriedFields(chunk->carriedFlag == 1, chunk->carriedValue);
+}
+
+bool DocumentOpen::DecodeTrajectory(const std::optional<std::vector<uint8_t>>& placeBytes,
+                                    bool bBigEndian, const std::string& path) {
+    using Places = TrajectoryChunks::Places;
+    // Places with no pans beside them stand for nothing this file holds.
+    const TrajectoryChunks::Read read = TrajectoryChunks::Decode(
+        m_pans.value_or(PanChunkContents{}), placeBytes, bBigEndian, m_doc.GetFrameCount());
+    m_loaded = read.points;
+    UserPrompts& prompts = m_host.Prompts();
+    switch (read.places) {
+        case Places::Damaged:
+            prompts.ShowStatus(StatusLines::PlacesSetAside(path, "was damaged"));
+            break;
+        case Places::Unmatched:
+            prompts.ShowStatus(StatusLines::PlacesSetAside(
+                path, m_pans ? "no longer matched its pan points" : "had no pan points beside it"));
+            break;
+        case Places::OtherVersion:
+            prompts.ShowStatus(StatusLines::PlacesOfAnotherVersion(path));
+            break;
+        case Places::None:
+        case Places::Taken:
+            break;
+    }
+    if (read.bClamped) {
+        prompts.ShowStatus(read.places == Places::Taken ? StatusLines::PlacesClamped(path)
+                                                        : StatusLines::PansClamped(path));
+    }
+    return read.places != Places::None && read.places != Places::OtherVersion;
 }
 
 void DocumentOpen::TakePlaceChunk(CSoundFile& reader, const std::string& path) {
@@ -254,58 +276,19 @@ void DocumentOpen::TakePlaceChunk(CSoundFile& reader, const std::string& path) {
     const auto found = std::find_if(chunks.begin(), chunks.end(), [](const ChunkEntry& chunk) {
         return chunk.Id() == kPlaceChunkId;
     });
-    if (found == chunks.end()) {
-        return;
-    }
-    std::optional<PlaceChunkContents> chunk;
-    try {
-        chunk = ParsePlaceChunk(reader.ReadChunkData(*found, kPlaceChunkMaxBytes),
-                                reader.IsBigEndian());
-    } catch (const CFileException&) {
-        m_host.Prompts().ShowStatus(StatusLines::PlacesSetAside(path, "could not be read"));
-        return;
-    }
-    if (chunk && chunk->version != kPlaceChunkVersion) {
-        return;  // a later version's: carried over as it stands
-    }
-    reader.TreatAsKnown(kPlaceChunkId);
-    const std::vector<PanChunkPoint>& pans = m_panChunkPoints;
-    if (!chunk) {
-        m_host.Prompts().ShowStatus(StatusLines::PlacesSetAside(path, "was damaged"));
-        return;
-    }
-    if (chunk->declaredCount != pans.size() || chunk->points.size() != pans.size()) {
-        m_host.Prompts().ShowStatus(
-            StatusLines::PlacesSetAside(path, "no longer matched its pan points"));
-        return;
-    }
-    std::vector<PanPoint> kept;
-    kept.reserve(pans.size());
-    bool bClamped = false;
-    for (size_t i = 0; i < pans.size(); ++i) {
-        const PlaceChunkPoint& stored = chunk->points[i];
-        PanPoint point;
-        point.position = stored.position;
-        SetAzimuth(point, stored.azimuth);
-        if (stored.position != pans[i].position || point.pan != pans[i].pan ||
-            stored.azimuth < -180 || stored.azimuth > kMaxAzimuth) {
-            m_host.Prompts().ShowStatus(
-                StatusLines::PlacesSetAside(path, "no longer matched its pan points"));
+    std::optional<std::vector<uint8_t>> bytes;
+    if (found != chunks.end()) {
+        try {
+            bytes = reader.ReadChunkData(*found, kPlaceChunkMaxBytes);
+        } catch (const CFileException&) {
+            reader.TreatAsKnown(kPlaceChunkId);
+            m_host.Prompts().ShowStatus(StatusLines::PlacesSetAside(path, "could not be read"));
+            DecodeTrajectory(std::nullopt, false, path);
             return;
         }
-        point.elevation = std::clamp<int32_t>(stored.elevation, -kMaxElevation, kMaxElevation);
-        point.distanceCm =
-            std::clamp<uint32_t>(stored.distanceCm, kNearestDistanceCm, kFarthestDistanceCm);
-        point.width = std::clamp<int32_t>(stored.width, 0, kMaxWidth);
-        bClamped = bClamped || point.elevation != stored.elevation ||
-                   point.distanceCm != stored.distanceCm || point.width != stored.width;
-        if (point.position <= m_doc.GetFrameCount()) {
-            kept.push_back(point);
-        }
     }
-    m_loaded = std::move(kept);
-    if (bClamped) {
-        m_host.Prompts().ShowStatus(StatusLines::PlacesClamped(path));
+    if (DecodeTrajectory(bytes, reader.IsBigEndian(), path)) {
+        reader.TreatAsKnown(kPlaceChunkId);
     }
 }
 

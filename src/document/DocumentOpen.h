@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,13 +45,19 @@ class DocumentOpen {
     // import it instead. True when the document then holds the imported sound.
     bool Refuse(const CFile& file, const std::string& text, unsigned helpId,
                 const std::string& informative);
+    // Checks an "achk" chunk (its version, its frame count) with the messages the open shows,
+    // and keeps it for DecodeTrajectory.
     void ParsePanChunk(const std::vector<uint8_t>& chunk);
-    // Puts the places of a version-1 "ach3" chunk on the points ParsePanChunk loaded, when it
-    // matches them; otherwise the pan trajectory stays and the status bar says why.
+    // The trajectory of the kept "achk" and, when there is one, its "ach3" (data in file
+    // order): the places where they match, else the pans, with a status line saying what was
+    // set aside or brought into range. True when the "ach3" was read (it is not carried over).
+    bool DecodeTrajectory(const std::optional<std::vector<uint8_t>>& placeBytes, bool bBigEndian,
+                          const std::string& path);
+    // The "ach3" of an opened file, if any, for DecodeTrajectory.
     void TakePlaceChunk(CSoundFile& reader, const std::string& path);
 
-    // The points of the "achk" chunk as stored, kept for the "ach3" chunk to match.
-    std::vector<PanChunkPoint> m_panChunkPoints;
+    // The "achk" chunk as stored, kept for the "ach3" chunk to match.
+    std::optional<PanChunkContents> m_pans;
     // The trajectory the file gives, loaded into the document once both chunks are read.
     std::vector<PanPoint> m_loaded;
     CTesselDoc& m_doc;

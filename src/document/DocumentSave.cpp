@@ -21,6 +21,7 @@
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
 #include "trajectory/SoundPlace.h"
+#include "trajectory/TrajectoryChunks.h"
 
 namespace {
 
@@ -55,29 +56,19 @@ bool DocumentSave::WriteSound(CFile& file) {
     }
     const PanPointList& panPoints = m_doc.GetPanPoints();
     const bool bPlaces = !IsFrontal(panPoints);
-    if (!panPoints.IsEmpty()) {
-        std::vector<PanChunkPoint> points;
-        points.reserve(panPoints.GetCount());
-        for (const PanPoint* p = panPoints.NextPoint(nullptr); p; p = panPoints.NextPoint(p)) {
-            points.push_back({p->position, p->pan});
-        }
+    const std::vector<PanPoint> points = panPoints.Values();
+    if (!points.empty()) {
         // More than 65535 points have no chunk: the save fails rather than drop any.
-        std::optional<PanChunkBytes> chunk = BuildPanChunk(
-            points, m_doc.GetFrameCount(), m_doc.GetChunkFlag(), m_doc.GetChunkValue());
+        std::optional<PanChunkBytes> chunk =
+            BuildPanChunk(TrajectoryChunks::PansOf(points), m_doc.GetFrameCount(),
+                          m_doc.GetChunkFlag(), m_doc.GetChunkValue());
         if (!chunk || !writer->WritePanChunk(*chunk)) {
             return Failed("Error saving achunk!");
         }
     }
     if (bPlaces) {
-        std::vector<PlaceChunkPoint> places;
-        places.reserve(panPoints.GetCount());
-        for (const PanPoint* p = panPoints.NextPoint(nullptr); p; p = panPoints.NextPoint(p)) {
-            places.push_back(
-                {p->position, static_cast<int16_t>(p->azimuth), static_cast<int16_t>(p->elevation),
-                 static_cast<uint16_t>(p->distanceCm), static_cast<uint16_t>(p->width)});
-        }
-        std::optional<std::vector<uint8_t>> chunk =
-            BuildPlaceChunk(places, m_doc.GetFrameCount(), writer->IsBigEndian());
+        std::optional<std::vector<uint8_t>> chunk = BuildPlaceChunk(
+            TrajectoryChunks::PlacesOf(points), m_doc.GetFrameCount(), writer->IsBigEndian());
         if (!chunk || !writer->WriteWholeChunk(kPlaceChunkId, *chunk)) {
             return Failed("Error saving achunk!");
         }

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int kMinPan = -90;
-constexpr int kMaxPan = 90;
 
 std::string Trim(const std::string& text) {
     const size_t from = text.find_first_not_of(" \t");
@@ -66,7 +65,7 @@ uint32_t PointProperties::Position() const {
 }
 
 int PointProperties::Pan() const {
-    return m_point.pan;
+    return m_point.Pan();
 }
 
 uint32_t PointProperties::SampleRate() const {
@@ -216,7 +215,8 @@ bool PointProperties::Apply(uint32_t position, const PanPoint& place) {
     PanPoint value = place;
     value.position = position;
     SetAzimuth(value, place.azimuth);
-    if (value == m_point || position < m_lowest || position > m_highest || !IsValidPlace(value)) {
+    if (value == m_point || position < m_lowest || position > m_highest ||
+        !WhyOutOfRange(value).empty()) {
         return false;
     }
     PanEditCommands::RecordEdit(m_doc, &m_point, UndoKind::Modify);
@@ -226,7 +226,7 @@ bool PointProperties::Apply(uint32_t position, const PanPoint& place) {
 }
 
 bool PointProperties::Apply(uint32_t position, int pan) {
-    if ((position == m_point.position && pan == m_point.pan) || position < m_lowest ||
+    if ((position == m_point.position && pan == m_point.Pan()) || position < m_lowest ||
         position > m_highest || pan < kMinPan || pan > kMaxPan) {
         return false;
     }

@@ -8,6 +8,7 @@
 
 #include "document/CTesselDoc.h"
 #include "platform/SafeFileWriter.h"
+#include "trajectory/Place.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ std::string RecoveryJournal::Encode() const {
     Put(out, points.size(), 4);
     for (const PanPoint& point : points) {
         Put(out, point.position, 4);
-        Put(out, static_cast<uint32_t>(point.pan), 4);
+        Put(out, static_cast<uint32_t>(point.Pan()), 4);  // for a reader of pans alone
         Put(out, static_cast<uint32_t>(point.azimuth), 4);
         Put(out, static_cast<uint32_t>(point.elevation), 4);
         Put(out, point.distanceCm, 4);
@@ -162,11 +163,16 @@ RecoveryJournal::ReadStatus RecoveryJournal::Decode(const std::string& bytes,
             in.Take(4, field);
         }
         point.position = static_cast<uint32_t>(fields[0]);
-        point.pan = static_cast<int32_t>(static_cast<uint32_t>(fields[1]));
         point.azimuth = static_cast<int32_t>(static_cast<uint32_t>(fields[2]));
         point.elevation = static_cast<int32_t>(static_cast<uint32_t>(fields[3]));
         point.distanceCm = static_cast<uint32_t>(fields[4]);
         point.width = static_cast<int32_t>(static_cast<uint32_t>(fields[5]));
+        // A journal only this program writes: a value out of range, or a pan that is not its
+        // azimuth's fold, is damage whatever its checksum says.
+        if (!WhyOutOfRange(point).empty() ||
+            static_cast<int32_t>(static_cast<uint32_t>(fields[1])) != point.Pan()) {
+            return ReadStatus::Damaged;
+        }
     }
     journal = std::move(read);
     return ReadStatus::Ok;

@@ -44,6 +44,17 @@ std::string StatusLines::PlacesClamped(const std::string& path) {
            " lay outside their ranges and were brought inside them.";
 }
 
+std::string StatusLines::PlacesOfAnotherVersion(const std::string& path) {
+    return "The 3-D trajectory in " + PathNames::FileName(path) +
+           " is of another version or byte order than Sonomap reads; it is kept as it stands, "
+           "and the pan points are used.";
+}
+
+std::string StatusLines::PansClamped(const std::string& path) {
+    return "Some pan points in " + PathNames::FileName(path) +
+           " lay beyond full left or full right and were held there.";
+}
+
 std::string StatusLines::FoldedOntoTheFront() {
     return "A stereo file cannot hold behind or above: the trajectory is folded onto the front, "
            "with its distance as loudness.";

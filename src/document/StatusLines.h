@@ -21,6 +21,11 @@ std::string ShortOfData(const std::string& path, uint32_t declaredBytes, uint32_
 std::string PlacesSetAside(const std::string& path, const std::string& why);
 // "Some 3-D values in take.wav lay outside their ranges and were brought inside them."
 std::string PlacesClamped(const std::string& path);
+// "The 3-D trajectory in take.wav is of another version (256) than Sonomap reads; it is kept
+// as it stands, and the pan points are used."
+std::string PlacesOfAnotherVersion(const std::string& path);
+// "Some pan points in take.wav lay beyond full left or full right and were held there."
+std::string PansClamped(const std::string& path);
 // What the stereo export says of a trajectory that leaves the front half-circle.
 std::string FoldedOntoTheFront();
 // 1234567 as "1,234,567".

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "formats/ImportResampler.h"
+#include "formats/PlaceChunk.h"
+#include "platform/ByteOrder.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -271,11 +273,35 @@ SoundImporter::Status SoundImporter::ReadSamples(ImportedSound& sound) {
         sound.bDithered = bDither;
         sound.clippedSamples = quantizer.GetClippedCount();
         sound.panChunk = ReadPanChunk();
+        sound.placeChunk = ReadPlaceChunk();
+        sound.bPlaceChunkBigEndian = m_source.ChunksBigEndian().value_or(false);
         sound.admChannels = m_admChannels;
     } catch (const std::bad_alloc&) {
         return Status::OutOfMemory;
     }
     return Status::Ok;
+}
+
+std::optional<std::vector<uint8_t>> SoundImporter::ReadPlaceChunk() {
+    std::optional<std::vector<uint8_t>> chunk = m_source.ReadChunk("ach3", kPlaceChunkMaxBytes);
+    const uint32_t from = GetSampleRate();
+    const uint32_t to = GetImportRate();
+    if (!chunk || from == to || chunk->size() < kPlaceChunkHeaderBytes) {
+        return chunk;
+    }
+    // The same moments as the pan points: both move alike, so they still match.
+    const bool bBig = m_source.ChunksBigEndian().value_or(false);
+    uint8_t* bytes = chunk->data();
+    const auto move = [&](uint8_t* at) {
+        const uint64_t moved = ImportResampler::MapPosition(ByteOrder::LoadU32(at, bBig), from, to);
+        ByteOrder::StoreU32(at, static_cast<uint32_t>(std::min<uint64_t>(moved, UINT32_MAX)), bBig);
+    };
+    move(bytes + 8);
+    for (size_t at = kPlaceChunkHeaderBytes; at + kPlaceChunkPointBytes <= chunk->size();
+         at += kPlaceChunkPointBytes) {
+        move(bytes + at);
+    }
+    return chunk;
 }
 
 std::optional<PanChunkBytes> SoundImporter::ReadPanChunk() {

@@ -30,6 +30,9 @@ struct ImportedSound {
     uint32_t dataBytes = 0;
     // The source's pan chunk in memory order, positions and length moved to the new rate.
     std::optional<PanChunkBytes> panChunk;
+    // The source's "ach3" chunk in file order, positions moved the same way; none without one.
+    std::optional<std::vector<uint8_t>> placeChunk;
+    bool bPlaceChunkBigEndian = false;
     uint32_t sourceRate = 0;
     bool bDithered = false;
     uint64_t clippedSamples = 0;  // beyond full scale in the source
@@ -92,6 +95,8 @@ class SoundImporter {
     // Reads the source's ADM model, when it has one, into m_admChannels.
     Status ExamineAdm();
     std::optional<PanChunkBytes> ReadPanChunk();
+    // The source's "ach3" chunk with its positions at the import's rate, in file order.
+    std::optional<std::vector<uint8_t>> ReadPlaceChunk();
 
     std::string m_path;
     ImportOptions m_options;

@@ -177,9 +177,9 @@ void CPointPropertiesDialog::OnPlaceEdited() {
         m_place.elevation = *elevation.value;
         m_place.distanceCm = *distance.value;
         m_place.width = *width.value;
-        if (m_place.pan != m_pan || !m_bPanOk) {
+        if (m_place.Pan() != m_pan || !m_bPanOk) {
             // The direction shows the azimuth's fold, as a front-only reader sees it.
-            m_pan = m_place.pan;
+            m_pan = m_place.Pan();
             m_pPan->setText(QString::number(m_pan));
             m_bPanOk = true;
             ShowError(m_pPanError, {});

@@ -36,7 +36,7 @@ std::unique_ptr<PanPoint> PanPointList::CreatePoint(const PanPoint& value) {
 }
 
 PanPoint* PanPointList::AddPoint(uint32_t position, int32_t pan) {
-    return AddPoint(FrontalPoint(position, pan));
+    return AddPoint(PanPoint(position, pan));
 }
 
 PanPoint* PanPointList::AddPoint(const PanPoint& value) {
@@ -145,8 +145,8 @@ PanPoint* PanPointList::PreviousPoint(const PanPoint* point) const {
 PanPoint* PanPointList::FindInRange(uint32_t posLo, uint32_t posHi, int32_t panLo,
                                     int32_t panHi) const {
     for (const auto& point : m_points) {
-        if (point->position >= posLo && point->position <= posHi && point->pan >= panLo &&
-            point->pan <= panHi) {
+        if (point->position >= posLo && point->position <= posHi && point->Pan() >= panLo &&
+            point->Pan() <= panHi) {
             return point.get();
         }
     }

@@ -43,17 +43,17 @@ bool ComputePanSegment(const PanPointList& points, uint32_t frameCount, uint32_t
     if (a == nullptr) {
         segment->startPan = 0;
     } else if (a->position == pos || b == nullptr) {
-        segment->startPan = a->pan;
+        segment->startPan = a->Pan();
     } else {
-        const long double panDelta = static_cast<long double>(b->pan) - a->pan;
+        const long double panDelta = static_cast<long double>(b->Pan()) - a->Pan();
         const long double into = static_cast<uint32_t>(pos - a->position);
         const long double span = static_cast<uint32_t>(b->position - a->position);
-        segment->startPan = static_cast<int32_t>(static_cast<int64_t>(a->pan) +
+        segment->startPan = static_cast<int32_t>(static_cast<int64_t>(a->Pan()) +
                                                  TruncateToPan(panDelta * into / span));
     }
     if (b != nullptr) {
         segment->endPos = b->position;
-        segment->endPan = b->pan;
+        segment->endPan = b->Pan();
     } else {
         segment->endPos = frameCount;
         segment->endPan = segment->startPan;

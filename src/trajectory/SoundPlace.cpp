@@ -46,44 +46,19 @@ Vector Rotate(const Vector& a, const Vector& m, double t) {
 
 }  // namespace
 
-int32_t NormalAzimuth(int64_t degrees) {
-    int64_t az = degrees % 360;
-    if (az > kMaxAzimuth) {
-        az -= 360;
-    } else if (az < kMinAzimuth) {
-        az += 360;
-    }
-    return static_cast<int32_t>(az);
-}
-
-int32_t FrontalFold(int32_t azimuth) {
-    if (azimuth > 90) {
-        return 180 - azimuth;
-    }
-    if (azimuth < -90) {
-        return -180 - azimuth;
-    }
-    return azimuth;
-}
-
 void SetAzimuth(PanPoint& point, int64_t azimuth) {
     point.azimuth = NormalAzimuth(azimuth);
-    point.pan = FrontalFold(point.azimuth);
 }
 
-PanPoint FrontalPoint(uint32_t position, int32_t pan) {
-    PanPoint point;
-    point.position = position;
-    point.pan = pan;
-    point.azimuth = pan;
-    return point;
-}
-
-bool IsValidPlace(const PanPoint& point) {
-    return point.azimuth >= kMinAzimuth && point.azimuth <= kMaxAzimuth &&
-           point.pan == FrontalFold(point.azimuth) && point.elevation >= -kMaxElevation &&
-           point.elevation <= kMaxElevation && point.distanceCm >= kNearestDistanceCm &&
-           point.distanceCm <= kFarthestDistanceCm && point.width >= 0 && point.width <= kMaxWidth;
+Place WholePlace(const SoundPlace& place) {
+    Place whole;
+    whole.azimuth = NormalAzimuth(std::lround(place.azimuth));
+    whole.elevation = std::clamp(static_cast<int32_t>(std::lround(place.elevation)), -kMaxElevation,
+                                 kMaxElevation);
+    whole.distanceCm = static_cast<uint32_t>(std::clamp<long>(
+        std::lround(place.distanceCm), long{kNearestDistanceCm}, long{kFarthestDistanceCm}));
+    whole.width = std::clamp(static_cast<int32_t>(std::lround(place.width)), 0, kMaxWidth);
+    return whole;
 }
 
 bool IsFrontal(const PanPoint& point) {

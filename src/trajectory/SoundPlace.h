@@ -16,22 +16,10 @@ struct SoundPlace {
     double width = 0.0;
 };
 
-constexpr int32_t kMinAzimuth = -179;
-constexpr int32_t kMaxAzimuth = 180;
-constexpr int32_t kMaxElevation = 90;
-constexpr int32_t kMaxWidth = 180;
-
-// Whole degrees of any size onto -179 .. 180 (so -180 is 180).
-int32_t NormalAzimuth(int64_t degrees);
-// The pan a front-only reader sees for an azimuth: az within -90 .. 90; 180 - az above;
-// -180 - az below.
-int32_t FrontalFold(int32_t azimuth);
-// Sets azimuth (normalised) and pan together.
+// Sets the azimuth, normalised onto -179 .. 180.
 void SetAzimuth(PanPoint& point, int64_t azimuth);
-// A point of the front half-circle, as the pan-only paths make them.
-PanPoint FrontalPoint(uint32_t position, int32_t pan);
-// Whether each value lies in its range and pan is the fold of azimuth.
-bool IsValidPlace(const PanPoint& point);
+// The whole place nearest a place in real numbers (each value rounded and held in its range).
+Place WholePlace(const SoundPlace& place);
 
 // Within the front half-circle, level, at 1 m and with no width.
 bool IsFrontal(const PanPoint& point);

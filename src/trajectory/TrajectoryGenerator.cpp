@@ -284,6 +284,11 @@ PanPoint TrajectoryGenerator::PointAt(uint32_t frame, const SoundPlace& place) {
 }
 
 bool TrajectoryGenerator::SegmentHolds(const PanPoint& a, const PanPoint& b) const {
+    // Under a quarter turn, so every renderer and every later edit goes the same way round:
+    // near half a turn the shorter way flips with a degree's nudge.
+    if (AngleBetween(InterpolatePlace(a, a, 0.0), InterpolatePlace(b, b, 0.0)) >= kMaxSegment) {
+        return false;
+    }
     const uint64_t length = b.position - a.position;
     const auto holdsAt = [&](uint64_t frame) {
         const double t = static_cast<double>(frame - a.position) / static_cast<double>(length);
@@ -311,10 +316,10 @@ bool TrajectoryGenerator::SegmentHolds(const PanPoint& a, const PanPoint& b) con
 
 bool TrajectoryGenerator::Generate(std::vector<PanPoint>& points, std::string& error) const {
     points.clear();
-    // A turn needs three points at least (a segment turns through less than half a circle),
-    // a swing two: a shape far past the limit is refused before any search.
+    // A turn needs four segments at least (each turns through less than a quarter), a swing
+    // two: a shape far past the limit is refused before any search.
     const double periods = (static_cast<double>(m_to) - m_from) / m_rate / Value("period");
-    const double least = m_shape == Shape::Orbit || m_shape == Shape::Spiral ? periods * 3
+    const double least = m_shape == Shape::Orbit || m_shape == Shape::Spiral ? periods * 4
                          : m_shape == Shape::Pendulum                        ? periods * 2
                                                                              : 0.0;
     if (least > kMaxPoints || m_walk.size() > kMaxWalkCorners) {

@@ -13,8 +13,9 @@
 
 // A shape of motion over a span of frames, read from "SHAPE:key=value,..." and turned into the
 // fewest points whose path, as playback interpolates it (InterpolatePlace), stays within
-// kTolerance of the shape. The editor's dialog and the CLI share it. Frames for from/to,
-// seconds for period, degrees for angles, metres for distance, degrees a second for speed.
+// kTolerance of the shape, no segment turning through kMaxSegment or more. The editor's dialog and
+// the CLI share it. Frames for from/to, seconds for period, degrees for angles, metres for
+// distance, degrees a second for speed.
 class TrajectoryGenerator {
   public:
     enum class Shape { Sweep, Pendulum, Orbit, Spiral, Random };
@@ -27,6 +28,7 @@ class TrajectoryGenerator {
 
     static constexpr size_t kMaxPoints = 65535;  // what the pan chunk can count
     static constexpr double kTolerance = 1.0;    // degrees between the path and the shape
+    static constexpr double kMaxSegment = 90.0;  // degrees a segment may turn through, less
 
     // None with a message naming the shape, key or value at fault. frameCount and sampleRate
     // are the sound's; from and to default to the whole sound.

@@ -33,7 +33,7 @@ bool PanPointDrag::DeleteHit(const HitWindow& window, std::optional<PlaceValue> 
 
 bool PanPointDrag::Begin(uint32_t frame, int pan, const HitWindow& window) {
     m_scale = PlaceValue::Azimuth;
-    return Grab(frame, HitPoint(window), FrontalPoint(frame, pan));
+    return Grab(frame, HitPoint(window), PanPoint(frame, pan));
 }
 
 bool PanPointDrag::Begin(uint32_t frame, PlaceValue scale, int32_t value, const HitWindow& window) {

@@ -78,7 +78,7 @@ bool PanPointEditor::LaneBeginDrag(int x, int y) {
 void PanPointEditor::AfterGrab() {
     // The point in hand is also the one the keys and Point Properties work on.
     m_keys.Select(m_drag.Point());
-    m_overview.SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePan(m_drag.Point()->Pan());
     m_overview.SendLivePlace(PlaceAt(m_doc.GetPanPoints(), m_drag.Point()->position));
     ToggleDragPreview();
 }
@@ -87,7 +87,7 @@ void PanPointEditor::DragTo(int x, int y) {
     ToggleDragPreview();
     m_drag.MoveTo(m_geometry.SampleAtX(x),
                   m_dragLane ? m_dragLane->ValueAt(y) : m_geometry.PanFromY(y));
-    m_overview.SendLivePan(m_drag.Point()->pan);
+    m_overview.SendLivePan(m_drag.Point()->Pan());
     m_overview.SendLivePlace(PlaceAt(m_doc.GetPanPoints(), m_drag.Point()->position));
     ToggleDragPreview();
 }

@@ -48,7 +48,7 @@ bool PanPointKeys::ChangePan(int delta) {
         return false;
     }
     PointProperties properties(m_doc, *point);
-    return properties.Apply(point->position, std::clamp(point->pan + delta, -90, 90));
+    return properties.Apply(point->position, std::clamp(point->Pan() + delta, -90, 90));
 }
 
 bool PanPointKeys::ApplyPlace(const PanPoint& place) {
@@ -108,7 +108,7 @@ bool PanPointKeys::MoveColumns(int columns) {
         target = int64_t{point->position} - 1;
     }
     PointProperties properties(m_doc, *point);
-    return properties.Apply(properties.Clamp(target), point->pan);
+    return properties.Apply(properties.Clamp(target), point->Pan());
 }
 
 bool PanPointKeys::DeleteSelected() {
@@ -136,7 +136,7 @@ std::string PanPointKeys::Describe(bool bPlace) const {
         ++index;
     }
     const uint32_t rate = std::max<uint32_t>(m_doc.GetFormat().sampleRate, 1);
-    const std::string pan = (point->pan > 0 ? "+" : "") + std::to_string(point->pan);
+    const std::string pan = (point->Pan() > 0 ? "+" : "") + std::to_string(point->Pan());
     return "Point " + std::to_string(index) + " of " + std::to_string(list.GetCount()) + ": " +
            TimeText::Precise(point->position, rate) + ", frame " + std::to_string(point->position) +
            ", direction " + pan + (bPlace ? ", " + PositionReadouts::PlaceText(*point) : "");

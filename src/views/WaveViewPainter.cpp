@@ -93,7 +93,7 @@ void WaveViewPainter::Draw(QPainter& painter, const PointAtOrBeforeFn& atOrBefor
     const Column right = g.RightColumn();
     const PanPoint* current = atOrBefore(g.SampleOfColumn(left));
     Vertex vertex = current != nullptr
-                        ? Vertex{g.ColumnOfSample(current->position), g.YOfPan(current->pan)}
+                        ? Vertex{g.ColumnOfSample(current->position), g.YOfPan(current->Pan())}
                         : Vertex{g.ColumnOfSample(0), g.YOfPan(0)};
     bool bMarked = current != nullptr;
     if (vertex.column < left) {
@@ -101,7 +101,7 @@ void WaveViewPainter::Draw(QPainter& painter, const PointAtOrBeforeFn& atOrBefor
         if (const PanPoint* next = nextOf(current)) {
             vertex.y = WaveViewGeometry::StartRowAt(vertex.column, vertex.y,
                                                     g.ColumnOfSample(next->position),
-                                                    g.YOfPan(next->pan), left);
+                                                    g.YOfPan(next->Pan()), left);
         }
         vertex.column = left;
     }
@@ -119,7 +119,7 @@ void WaveViewPainter::Draw(QPainter& painter, const PointAtOrBeforeFn& atOrBefor
             break;
         }
         Vertex to{std::min<Column>(g.ColumnOfSample(current->position), g.TotalWidth()),
-                  g.YOfPan(current->pan)};
+                  g.YOfPan(current->Pan())};
         bMarked = true;
         if (to.column > right) {
             bMarked = false;
@@ -155,7 +155,7 @@ void WaveViewPainter::DrawSelectedPoint(QPainter& painter, const PanPoint& point
         return;
     }
     const int x = static_cast<int>(g.WindowX(column));
-    const int y = g.YOfPan(g.IsAllAround() ? point.azimuth : point.pan);
+    const int y = g.YOfPan(g.IsAllAround() ? point.azimuth : point.Pan());
     painter.save();
     DrawMarker(painter, x, y);
     painter.setPen(QPen(Qt::black, 1));
@@ -170,8 +170,8 @@ QPolygon WaveViewPainter::DragPreviewPath(const PanPoint* prev, const PanPoint& 
     const Column left = g.LeftColumn();
     const Column right = g.RightColumn();
     Vertex vertex{g.ColumnOfSample(prev != nullptr ? prev->position : 0),
-                  g.YOfPan(prev != nullptr ? prev->pan : 0)};
-    const Vertex pointVertex{g.ColumnOfSample(point.position), g.YOfPan(point.pan)};
+                  g.YOfPan(prev != nullptr ? prev->Pan() : 0)};
+    const Vertex pointVertex{g.ColumnOfSample(point.position), g.YOfPan(point.Pan())};
     if (vertex.column < left) {
         vertex.y = WaveViewGeometry::StartRowAt(vertex.column, vertex.y, pointVertex.column,
                                                 pointVertex.y, left);
@@ -180,9 +180,10 @@ QPolygon WaveViewPainter::DragPreviewPath(const PanPoint* prev, const PanPoint& 
     QPolygon path;
     path << WindowPoint(g, vertex);
     // The two segments, each cut where it leaves the window on the right.
-    const Vertex targets[2] = {
-        pointVertex, next != nullptr ? Vertex{g.ColumnOfSample(next->position), g.YOfPan(next->pan)}
-                                     : Vertex{right, pointVertex.y}};
+    const Vertex targets[2] = {pointVertex,
+                               next != nullptr
+                                   ? Vertex{g.ColumnOfSample(next->position), g.YOfPan(next->Pan())}
+                                   : Vertex{right, pointVertex.y}};
     for (Vertex to : targets) {
         if (vertex.column >= right) {
             break;

@@ -27,7 +27,7 @@ std::string WaveViewReadouts::MouseText() const {
             return PositionReadouts::PlaceReadout(
                 "Point", point->position, PlaceAt(m_doc.GetPanPoints(), point->position), rate);
         }
-        return PositionReadouts::DragText(point->position, point->pan, rate);
+        return PositionReadouts::DragText(point->position, point->Pan(), rate);
     }
     if (!m_hoverFrame) {
         return {};

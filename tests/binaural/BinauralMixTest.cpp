@@ -31,7 +31,7 @@ Interaural Ears(const StereoSamples& heard) {
     return Interaural::Measure(heard.left, heard.right, size / 10, size - size / 10);
 }
 
-PanPoint Place(uint32_t frame, int azimuth, uint32_t cm = 100, int width = 0) {
+PanPoint PlacePoint(uint32_t frame, int azimuth, uint32_t cm = 100, int width = 0) {
     PanPoint point;
     point.position = frame;
     SetAzimuth(point, azimuth);
@@ -170,15 +170,16 @@ TEST_F(BinauralMix, PlacesAllAroundAreHeardAsThePreviewPlacesThem) {
     const TestSound noise = Noise(44100, 22050, 0.2, {{0, 0}});
     // The distance law through the export: ahead at 2 m is 6 dB below ahead at 1 m.
     const double near = LevelDb(ExportAndRead(noise, "ahead.wav"));
-    const double far = LevelDb(ExportPlaces(noise, {Place(0, 0, 200)}, "far.wav"));
+    const double far = LevelDb(ExportPlaces(noise, {PlacePoint(0, 0, 200)}, "far.wav"));
     std::printf("[ measured ] ahead at 2 m against 1 m: %.2f dB\n", far - near);
     EXPECT_NEAR(far - near, -6.02, 0.3);
 
     // Right, round behind, to the left: the louder ear changes sides.
     constexpr uint32_t kFrames = 88200;
-    const StereoSamples round =
-        ExportPlaces(Noise(44100, kFrames, 0.2, {{0, 0}}),
-                     {Place(0, 90), Place(kFrames / 2, 180), Place(kFrames - 1, -90)}, "round.wav");
+    const StereoSamples round = ExportPlaces(
+        Noise(44100, kFrames, 0.2, {{0, 0}}),
+        {PlacePoint(0, 90), PlacePoint(kFrames / 2, 180), PlacePoint(kFrames - 1, -90)},
+        "round.wav");
     const auto tenth = [&](uint32_t k) {
         const size_t begin = size_t{k} * kFrames / 10;
         return Interaural::Measure(round.left, round.right, begin, begin + kFrames / 10, 0).levelDb;
@@ -194,8 +195,8 @@ TEST_F(BinauralMix, PlacesAllAroundAreHeardAsThePreviewPlacesThem) {
     for (size_t i = 0; i + 1 < noise.samples.size(); i += 2) {
         stereo.samples.insert(stereo.samples.end(), {noise.samples[i], noise.samples[i + 1], 0, 0});
     }
-    const StereoSamples wide = ExportPlaces(stereo, {Place(0, 0, 100, 180)}, "wide.wav");
-    const StereoSamples narrow = ExportPlaces(stereo, {Place(0, 0, 150, 0)}, "narrow.wav");
+    const StereoSamples wide = ExportPlaces(stereo, {PlacePoint(0, 0, 100, 180)}, "wide.wav");
+    const StereoSamples narrow = ExportPlaces(stereo, {PlacePoint(0, 0, 150, 0)}, "narrow.wav");
     EXPECT_GE(Ears(wide).levelDb, 10.0);
     EXPECT_LE(std::fabs(Ears(narrow).levelDb), 1.0);
 }

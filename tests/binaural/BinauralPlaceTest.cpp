@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kRate = 44100;
 constexpr uint32_t kFrames = kRate;  // 1 s
 
-struct Place {
+struct Spot {
     int32_t azimuth = 0;
     int32_t elevation = 0;
     uint32_t distanceCm = 100;
@@ -32,7 +32,7 @@ struct Heard {
 };
 
 // Mixes the whole wave (16-bit, 1 or 2 channels) standing at place.
-Heard RenderAt(const std::vector<uint8_t>& samples, uint16_t channels, const Place& place) {
+Heard RenderAt(const std::vector<uint8_t>& samples, uint16_t channels, const Spot& place) {
     TrevantBinauralRenderer renderer("", 0);
     BinauralRenderer::Wave wave;
     wave.read = [&samples, channels](uint32_t first, uint32_t count, float* out) {
@@ -148,8 +148,8 @@ TEST(BinauralPlace, BehindAndAboveChangeTheSpectrum) {
     const std::vector<uint8_t> noise = MakeNoise16(kFrames, 0.2);
     struct Pair {
         const char* what;
-        Place a;
-        Place b;
+        Spot a;
+        Spot b;
     };
     for (const Pair& pair : {Pair{"180 against 0", {180, 0, 100, 0}, {0, 0, 100, 0}},
                              Pair{"135 against 45", {135, 0, 100, 0}, {45, 0, 100, 0}},

@@ -23,7 +23,7 @@ using Points = std::vector<std::pair<uint32_t, int32_t>>;
 Points PointsOf(const CTesselDoc& doc) {
     Points out;
     for (const PanPoint* p = doc.NextPoint(nullptr); p; p = doc.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
+        out.emplace_back(p->position, p->Pan());
     }
     return out;
 }

@@ -208,7 +208,7 @@ TEST_F(PanEditTest, AddAndModifyUndoOnTheSamePoint) {
     PanPoint* dragged = doc->NextPoint(nullptr);
     Cmd::RecordEdit(*doc, dragged, UndoKind::Modify);
     dragged->position = 250;
-    dragged->pan = -60;
+    dragged->azimuth = -60;
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(doc->NextPoint(nullptr), dragged);  // the same object, put back in place
     EXPECT_EQ(PointsOf(doc->GetPanPoints()), (PanPairs{{100, 1}, {300, 3}}));

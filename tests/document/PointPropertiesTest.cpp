@@ -126,11 +126,11 @@ TEST_F(PointPropertiesTest, OkIsOneModifyStepAndNothingWhenUnchanged) {
 
     ASSERT_TRUE(properties.Apply(2500, -45));
     EXPECT_EQ(point.position, 2500u);
-    EXPECT_EQ(point.pan, -45);
+    EXPECT_EQ(point.Pan(), -45);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
     EXPECT_EQ(doc->GetUndoHistory().UndoName(), "Modify Point");
     ASSERT_TRUE(PanEditCommands::Undo(*doc));
     EXPECT_EQ(point.position, 2000u);
-    EXPECT_EQ(point.pan, 20);
+    EXPECT_EQ(point.Pan(), 20);
 }

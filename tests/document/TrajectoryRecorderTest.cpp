@@ -310,7 +310,7 @@ TEST_F(TrajectoryRecorderTest, StretchScalesTheSelectionAroundItsStartAsOneStep)
         }
         std::vector<std::pair<uint32_t, int32_t>> got;
         for (const PanPoint& point : doc->GetPanPoints().Values()) {
-            got.emplace_back(point.position, point.pan);
+            got.emplace_back(point.position, point.Pan());
         }
         EXPECT_EQ(got, c.after) << c.factor;
         EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
@@ -323,12 +323,12 @@ TEST_F(TrajectoryRecorderTest, ADiscardedGroupLeavesNoStepAndKeepsTheOldestOfAFu
     std::unique_ptr<CTesselDoc> doc = Doc();
     for (size_t i = 0; i < UndoHistory::kDepth; ++i) {
         ASSERT_TRUE(TrajectorySpan::Replace(*doc, 19000, 19999,
-                                            {FrontalPoint(19000 + static_cast<uint32_t>(i), 5)}));
+                                            {PanPoint(19000 + static_cast<uint32_t>(i), 5)}));
     }
     const std::vector<PanPoint> before = doc->GetPanPoints().Values();
     const std::string oldest = doc->GetUndoHistory().UndoName();
     doc->BeginGroup(UndoKind::Replace);
-    TrajectorySpan::Replace(*doc, 0, kFrames, {FrontalPoint(7, 7)});
+    TrajectorySpan::Replace(*doc, 0, kFrames, {PanPoint(7, 7)});
     EXPECT_EQ(doc->GetPanPoints().GetCount(), 1u);
     doc->DiscardGroup();
     EXPECT_EQ(doc->GetPanPoints().Values(), before);

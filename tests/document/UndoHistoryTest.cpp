@@ -40,8 +40,8 @@ class UndoHistoryTest : public ::testing::Test {
         PanPoint* point = PointAt(doc, index);
         Cmd::RecordEdit(doc, point, UndoKind::Modify);
         point->position = position;  // the moves in between
-        point->pan = pan;
-        point->pan = pan + 1;
+        point->azimuth = pan;
+        point->azimuth = pan + 1;
         Cmd::FinishEdit(doc);
         doc.SetModifiedFlag(true);
     }
@@ -213,7 +213,7 @@ TEST_F(UndoHistoryTest, AnOpenStepIsClosedBeforeItIsUndone) {
     doc->AddPoint(100, 1);
     PanPoint* point = doc->NextPoint(nullptr);
     Cmd::RecordEdit(*doc, point, UndoKind::Modify);
-    point->pan = 50;
+    point->azimuth = 50;
     EXPECT_TRUE(doc->GetUndoHistory().CanUndo());
     ASSERT_TRUE(Cmd::Undo(*doc));
     EXPECT_EQ(PointsOf(*doc), (PanPairs{{100, 1}}));

@@ -26,7 +26,7 @@ namespace {
 
 constexpr uint32_t kFrames = 60000;  // past the filter's warm-up, so a late start is a fresh one
 
-struct Place {
+struct PathPlace {
     uint32_t frame;
     int azimuth;
     int elevation;
@@ -35,7 +35,7 @@ struct Place {
 
 struct SpanCase {
     const char* name;
-    std::vector<Place> places;
+    std::vector<PathPlace> places;
     uint32_t first;
     int64_t last;  // -1: to the end
 };
@@ -57,7 +57,7 @@ class FilterPlaybackTest : public ::testing::Test {
         clock = made.get();
         return made;
     }
-    std::unique_ptr<CTesselDoc> Document(const std::vector<Place>& places) {
+    std::unique_ptr<CTesselDoc> Document(const std::vector<PathPlace>& places) {
         TestSound sound;
         sound.samples = Pattern(size_t{kFrames} * 2, 7);
         sound.points = {{0, 0}};
@@ -66,7 +66,7 @@ class FilterPlaybackTest : public ::testing::Test {
         while (const PanPoint* first = doc->NextPoint(nullptr)) {
             doc->RemovePoint(first);
         }
-        for (const Place& place : places) {
+        for (const PathPlace& place : places) {
             PanPoint point;
             point.position = place.frame;
             SetAzimuth(point, place.azimuth);
@@ -108,8 +108,9 @@ class FilterPlaybackTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(FilterPlaybackTest, TheMixerGetsTheExportsSamplesOfTheSpanPlayed) {
-    const std::vector<Place> frontal{{0, -90, 0, 100}, {30000, 40, 0, 100}, {59999, 90, 0, 100}};
-    const std::vector<Place> around{
+    const std::vector<PathPlace> frontal{
+        {0, -90, 0, 100}, {30000, 40, 0, 100}, {59999, 90, 0, 100}};
+    const std::vector<PathPlace> around{
         {0, -150, 20, 300}, {25000, 120, -10, 40}, {50000, 10, 60, 100}};
     const SpanCase cases[] = {
         {"frontal, whole", frontal, 0, -1},
@@ -144,8 +145,8 @@ TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARest
     const struct {
         const char* name;
         uint32_t first;
-        std::vector<Place> added;  // one edit, and a tick, each
-        bool bMoveStart;           // the first edit also swings the start point right
+        std::vector<PathPlace> added;  // one edit, and a tick, each
+        bool bMoveStart;               // the first edit also swings the start point right
     } cases[] = {
         {"the start swings right", 0, {}, true},
         {"a point behind and above", 3000, {{30000, 150, 40, 300}}, false},
@@ -169,7 +170,7 @@ TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARest
             doc->BeginGroup(UndoKind::Modify);
             if (c.bMoveStart) {
                 PanPoint* start = doc->NextPoint(nullptr);
-                start->pan = 90;
+                start->azimuth = 90;
                 start->azimuth = 90;
             } else {
                 PanPoint point;

@@ -83,7 +83,7 @@ TEST(PlaybackHeard, APointMovedWhilePlayingIsHeardWithinTwoTicks) {
                 doc->BeginGroup(UndoKind::Modify);
                 for (PanPoint* point = doc->NextPoint(nullptr); point;
                      point = doc->NextPoint(point)) {
-                    point->pan = 90;
+                    point->azimuth = 90;
                 }
                 doc->TrajectoryChanged();
                 doc->EndGroup();

@@ -113,7 +113,7 @@ TEST_F(PlaybackSessionTest, AnEditDuringPlaybackIsHeardAtTheNextTick) {
     // The first point is dragged to full right: the sound is now right from the start.
     PanPoint* start = m_pDoc->NextPoint(nullptr);
     PanEditCommands::RecordEdit(*m_pDoc, start, UndoKind::Modify);
-    start->pan = 90;
+    start->azimuth = 90;
     m_pDoc->TrajectoryChanged();
     m_pClock->tick();
     ASSERT_TRUE(m_heard.ticks.back().direction);

@@ -208,7 +208,7 @@ TEST_F(FrameTest, ADroppedLowRateFileIsImportedAt8000HzWithItsPoints) {
     std::vector<std::pair<uint32_t, int>> points;
     for (const PanPoint* p = doc.GetPanPoints().NextPoint(nullptr); p;
          p = doc.GetPanPoints().NextPoint(p)) {
-        points.emplace_back(p->position, p->pan);
+        points.emplace_back(p->position, p->Pan());
     }
     EXPECT_EQ(points, (std::vector<std::pair<uint32_t, int>>{{2000, -45}, {6000, 60}}));
 }

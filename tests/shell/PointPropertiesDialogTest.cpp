@@ -106,7 +106,7 @@ TEST_F(PointPropertiesDialogTest, RefusedValuesSayWhyUnderTheirBoxAndHoldOk) {
     QTest::mouseClick(Ok(dialog), Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(point->position, 2646u);
-    EXPECT_EQ(point->pan, -90);
+    EXPECT_EQ(point->Pan(), -90);
 }
 
 TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
@@ -119,7 +119,7 @@ TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
     PointProperties properties(*doc, *point);
     EXPECT_TRUE(app.EditPointProperties(properties));
     EXPECT_EQ(point->position, 1500u);
-    EXPECT_EQ(point->pan, 45);
+    EXPECT_EQ(point->Pan(), 45);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 1u);
     ASSERT_TRUE(PanEditCommands::Undo(*doc));
@@ -181,7 +181,7 @@ TEST_F(PointPropertiesDialogTest, TheWholePlaceIsTypedCheckedAndKeptInStepWithTh
     Retype(dialog.DistanceBox(), "2.5");
     QTest::mouseClick(Ok(dialog), Qt::LeftButton);
     EXPECT_EQ(point->azimuth, 120);
-    EXPECT_EQ(point->pan, 60);
+    EXPECT_EQ(point->Pan(), 60);
     EXPECT_EQ(point->elevation, 30);
     EXPECT_EQ(point->distanceCm, 250u);
     EXPECT_EQ(point->position, 2000u);
@@ -213,7 +213,6 @@ TEST_F(PointPropertiesDialogTest, TypedDirectionAndPlaceValuesReadBackAsStored) 
         EXPECT_EQ(properties.CheckAzimuth(c.text).value, c.azimuth);
         EXPECT_EQ(properties.CheckWidth(c.text).value, c.width);
         EXPECT_EQ(properties.CheckDistance(c.text).value, c.distance);
-
     }
 }
 

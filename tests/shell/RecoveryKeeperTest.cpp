@@ -67,7 +67,6 @@ RecoveryJournal LeftJournal(const std::string& key, std::vector<PanPoint> points
 PanPoint Placed(uint32_t position, int32_t azimuth, int32_t elevation) {
     PanPoint point(position, 0);
     point.azimuth = azimuth;
-    point.pan = azimuth > 90 ? 180 - azimuth : azimuth;
     point.elevation = elevation;
     point.distanceCm = 250;
     point.width = 10;

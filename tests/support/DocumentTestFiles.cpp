@@ -101,7 +101,7 @@ std::unique_ptr<CTesselDoc> MemoryDocument(DocumentHost& host, const TestSound& 
     }
     std::vector<PanPoint> points;
     for (const PanChunkPoint& point : sound.points) {
-        points.push_back(FrontalPoint(point.position, point.pan));
+        points.push_back(PanPoint(point.position, point.pan));
     }
     doc->LoadTrajectory(points);
     doc->SetCarriedFields(sound.bCarriedFlag, sound.carriedValue);

@@ -31,15 +31,15 @@ struct ShapeCase {
 inline std::vector<ShapeCase> ShapeCases() {
     const double pi = std::numbers::pi;
     return {
-        // Level half-circle through the front: a great circle, so two points draw it.
-        {"sweep", 0, kShapeFrames, 2,
+        // Level half-circle through the front: a great circle, drawn in quarter turns or less.
+        {"sweep", 0, kShapeFrames, 3,
          [](double, double f) { return std::pair(-90 + 180 * f, 0.0); }},
         {"sweep:from=4000,to=12000,start=30,end=-150,elevation=40,distance=3", 4000, 12000, 40,
          [](double, double f) { return std::pair(30 - 180 * f, 40.0); }, 300},
         {"pendulum:start=-60,end=30,period=0.5", 0, kShapeFrames, 80,
          [=](double s, double) { return std::pair(-15 - 45 * std::cos(2 * pi * s / 0.5), 0.0); }},
-        // Level turns: three points a turn at least, as a segment turns through less than half.
-        {"orbit:period=1", 0, kShapeFrames, 7,
+        // Level turns: more than four segments a turn, each turning through less than a quarter.
+        {"orbit:period=1", 0, kShapeFrames, 10,
          [](double s, double) { return std::pair(360 * s, 0.0); }},
         {"orbit:from=2000,period=0.8,direction=left,start=45,elevation=-30,distance=0.5", 2000,
          kShapeFrames, 200, [](double s, double) { return std::pair(45 - 360 * s / 0.8, -30.0); },
@@ -56,6 +56,16 @@ inline double DegreesApart(double az1, double el1, double az2, double el2) {
                        std::sin(el1 * r) * std::sin(el2 * r);
     const double chord = std::sqrt(std::max(0.0, 2 - 2 * dot));
     return 2 * std::asin(std::min(1.0, chord / 2)) / r;
+}
+
+// The widest turn between neighbouring points, in degrees.
+inline double WidestSegment(const std::vector<PanPoint>& points) {
+    double widest = 0;
+    for (size_t i = 1; i < points.size(); ++i) {
+        widest = std::max(widest, DegreesApart(points[i - 1].azimuth, points[i - 1].elevation,
+                                               points[i].azimuth, points[i].elevation));
+    }
+    return widest;
 }
 
 // The farthest the path playback walks strays from a curve over from .. to (every frame), in

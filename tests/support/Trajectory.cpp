@@ -13,7 +13,7 @@ template <typename Owner>
 PanPairs Walk(const Owner& owner) {
     PanPairs out;
     for (const PanPoint* p = owner.NextPoint(nullptr); p != nullptr; p = owner.NextPoint(p)) {
-        out.emplace_back(p->position, p->pan);
+        out.emplace_back(p->position, p->Pan());
     }
     return out;
 }
@@ -60,8 +60,8 @@ std::vector<int32_t> ExpectedPans(const std::vector<PanChunkPoint>& points, uint
     return pans;
 }
 
-PanPoint Place(uint32_t position, int32_t azimuth, int32_t elevation, uint32_t distanceCm,
-               int32_t width) {
+PanPoint PlacePoint(uint32_t position, int32_t azimuth, int32_t elevation, uint32_t distanceCm,
+                    int32_t width) {
     PanPoint point;
     point.position = position;
     SetAzimuth(point, azimuth);

@@ -17,8 +17,8 @@ using PanPairs = std::vector<std::pair<uint32_t, int32_t>>;
 PanPairs PointsOf(const PanPointList& list);
 PanPairs PointsOf(const CTesselDoc& doc);
 // A point of a 3-D trajectory, its pan the frontal fold of azimuth.
-PanPoint Place(uint32_t position, int32_t azimuth, int32_t elevation = 0, uint32_t distanceCm = 100,
-               int32_t width = 0);
+PanPoint PlacePoint(uint32_t position, int32_t azimuth, int32_t elevation = 0,
+                    uint32_t distanceCm = 100, int32_t width = 0);
 // The point at index in list order; null past the last.
 PanPoint* PointAt(const CTesselDoc& doc, size_t index);
 

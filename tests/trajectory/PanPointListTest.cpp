@@ -42,8 +42,8 @@ TEST(PanPointList, InsertsInOrderAfterEqualPositions) {
     EXPECT_EQ(PointsOf(list),
               (PanPairs{{0, -5}, {100, 10}, {100, 20}, {100, 30}, {500, 1}, {4294967295u, 90}}));
     EXPECT_EQ(list.PreviousPoint(second), first);
-    EXPECT_EQ(list.PointAtOrBefore(100)->pan, 30);
-    EXPECT_EQ(list.PointAtOrBefore(99)->pan, -5);
+    EXPECT_EQ(list.PointAtOrBefore(100)->Pan(), 30);
+    EXPECT_EQ(list.PointAtOrBefore(99)->Pan(), -5);
     EXPECT_EQ(list.GetCount(), 6u);
 }
 
@@ -53,7 +53,7 @@ TEST(PanPointList, PointAtOrBeforeStopsAtTheFirstLaterPointEvenWhenOutOfOrder) {
     PanPoint* moved = list.AddPoint(20, 2);
     list.AddPoint(30, 3);
     moved->position = 50;  // edited in place, not re-sorted
-    EXPECT_EQ(list.PointAtOrBefore(40)->pan, 1);
+    EXPECT_EQ(list.PointAtOrBefore(40)->Pan(), 1);
     EXPECT_EQ(list.PointAtOrBefore(5), nullptr);
 }
 
@@ -85,7 +85,7 @@ TEST(PanPointList, FindInRangeHonoursBothBoundsInclusively) {
     EXPECT_EQ(list.FindInRange(101, 300, -90, 90)->position, 200u);
     EXPECT_EQ(list.FindInRange(201, 299, -90, 90), nullptr);
     EXPECT_EQ(list.FindInRange(0, 299, 1, 90), nullptr);  // the last point lies outside
-    EXPECT_EQ(list.FindInRange(300, 300, 90, 90)->pan, 90);
+    EXPECT_EQ(list.FindInRange(300, 300, 90, 90)->Pan(), 90);
     EXPECT_EQ(list.FindInRange(0, 1000, -10, 10)->position, 200u);
 }
 
@@ -215,7 +215,7 @@ TEST(PanPointList, AddPointsGivesTheListOneByOneInsertionGives) {
                       [](const PanPoint& a, const PanPoint& b) { return a.position < b.position; });
         }
         for (const PanPoint& point : points) {
-            oneByOne.AddPoint(point.position, point.pan);
+            oneByOne.AddPoint(point);
         }
         EXPECT_EQ(bulk.AddPoints(points), count);
         ASSERT_EQ(PointsOf(bulk), PointsOf(oneByOne));

@@ -4,11 +4,14 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
+#include "document/SoundImport.h"
 #include "formats/CSoundFile.h"
+#include "formats/ImportResampler.h"
 #include "formats/PlaceChunk.h"
 #include "platform/CFile.h"
 #include "support/DocumentTestFiles.h"
@@ -39,18 +42,18 @@ TEST(SoundPlace, FoldAndNamesOfAzimuth) {
         PanPoint point;
         SetAzimuth(point, c.azimuth);
         EXPECT_EQ(point.azimuth, c.normal) << c.azimuth;
-        EXPECT_EQ(point.pan, c.pan) << c.azimuth;
+        EXPECT_EQ(point.Pan(), c.pan) << c.azimuth;
     }
 }
 
 TEST(SoundPlace, MovesAlongTheShorterGreatCircle) {
     // 170 to -170 passes behind, not through the front.
-    const SoundPlace behind = InterpolatePlace(Place(0, 170), Place(100, -170), 0.5);
+    const SoundPlace behind = InterpolatePlace(PlacePoint(0, 170), PlacePoint(100, -170), 0.5);
     EXPECT_NEAR(std::fabs(behind.azimuth), 180.0, 1e-6);
     EXPECT_NEAR(behind.elevation, 0.0, 1e-9);
     // A flight over the top from ahead to behind keeps to the median plane: no swing round.
-    const PanPoint ahead = Place(0, 0, 30);
-    const PanPoint back = Place(100, 180, 30);
+    const PanPoint ahead = PlacePoint(0, 0, 30);
+    const PanPoint back = PlacePoint(100, 180, 30);
     for (double t = 0.05; t < 1.0; t += 0.05) {
         const SoundPlace p = InterpolatePlace(ahead, back, t);
         const bool bMedian = std::fabs(p.azimuth) < 1e-6 || std::fabs(p.azimuth - 180.0) < 1e-6;
@@ -60,7 +63,8 @@ TEST(SoundPlace, MovesAlongTheShorterGreatCircle) {
     }
     EXPECT_NEAR(InterpolatePlace(ahead, back, 0.5).elevation, 90.0, 1e-6);
     // Distance and width go in a straight line.
-    const SoundPlace half = InterpolatePlace(Place(0, 0, 0, 100, 0), Place(1, 10, 0, 300, 90), 0.5);
+    const SoundPlace half =
+        InterpolatePlace(PlacePoint(0, 0, 0, 100, 0), PlacePoint(1, 10, 0, 300, 90), 0.5);
     EXPECT_DOUBLE_EQ(half.distanceCm, 200.0);
     EXPECT_DOUBLE_EQ(half.width, 45.0);
 }
@@ -68,14 +72,16 @@ TEST(SoundPlace, MovesAlongTheShorterGreatCircle) {
 TEST(SoundPlace, OppositePointsTurnByTheRuleAndEndsAreExact) {
     // Ahead to behind turns through the right; left to right through the front (90 right of
     // -90), as a pan from full left to full right always has; right to left through behind.
-    EXPECT_NEAR(InterpolatePlace(Place(0, 0), Place(1, 180), 0.5).azimuth, 90.0, 1e-6);
-    EXPECT_NEAR(InterpolatePlace(Place(0, -90), Place(1, 90), 0.5).azimuth, 0.0, 1e-6);
-    EXPECT_NEAR(std::fabs(InterpolatePlace(Place(0, 90), Place(1, -90), 0.5).azimuth), 180.0, 1e-6);
+    EXPECT_NEAR(InterpolatePlace(PlacePoint(0, 0), PlacePoint(1, 180), 0.5).azimuth, 90.0, 1e-6);
+    EXPECT_NEAR(InterpolatePlace(PlacePoint(0, -90), PlacePoint(1, 90), 0.5).azimuth, 0.0, 1e-6);
+    EXPECT_NEAR(std::fabs(InterpolatePlace(PlacePoint(0, 90), PlacePoint(1, -90), 0.5).azimuth),
+                180.0, 1e-6);
     // Straight up to straight down passes through the front.
-    const SoundPlace middle = InterpolatePlace(Place(0, 45, 90), Place(1, 0, -90), 0.5);
+    const SoundPlace middle = InterpolatePlace(PlacePoint(0, 45, 90), PlacePoint(1, 0, -90), 0.5);
     EXPECT_NEAR(middle.azimuth, 0.0, 1e-6);
     EXPECT_NEAR(middle.elevation, 0.0, 1e-6);
-    const SoundPlace end = InterpolatePlace(Place(0, 30, 10), Place(1, -150, -10, 500), 1.0);
+    const SoundPlace end =
+        InterpolatePlace(PlacePoint(0, 30, 10), PlacePoint(1, -150, -10, 500), 1.0);
     EXPECT_EQ(end.azimuth, -150.0);
     EXPECT_EQ(end.elevation, -10.0);
     EXPECT_EQ(end.distanceCm, 500.0);
@@ -83,7 +89,7 @@ TEST(SoundPlace, OppositePointsTurnByTheRuleAndEndsAreExact) {
 
 TEST(SoundPlace, PlaceAtWalksTheListAndTheCursorAgrees) {
     PanPointList list;
-    for (const PanPoint& p : {Place(100, 120, 20, 200), Place(300, -100, -40, 50, 60)}) {
+    for (const PanPoint& p : {PlacePoint(100, 120, 20, 200), PlacePoint(300, -100, -40, 50, 60)}) {
         list.AddPoint(p);
     }
     EXPECT_FALSE(IsFrontal(list));
@@ -103,8 +109,8 @@ TEST(SoundPlace, PlaceAtWalksTheListAndTheCursorAgrees) {
 class TrajectoryPlacesFile : public ::testing::TestWithParam<bool> {
   protected:
     std::vector<PanPoint> Around() const {
-        return {Place(0, -170, 10, 250, 30), Place(500, 120), Place(999, 180, -90, 10, 180),
-                Place(2000, 45, 90, 10000, 0)};
+        return {PlacePoint(0, -170, 10, 250, 30), PlacePoint(500, 120),
+                PlacePoint(999, 180, -90, 10, 180), PlacePoint(2000, 45, 90, 10000, 0)};
     }
     TestSound Sound() const {
         TestSound sound;
@@ -182,6 +188,8 @@ TEST_P(TrajectoryPlacesFile, AnAch3ThatNoLongerMatchesIsSetAsideWithALine) {
         std::function<Bytes(std::vector<PanPoint>)> chunk;
         bool bTaken;
         const char* line;  // part of the status line; empty: none
+        // The achk pans; none: the folds of the points. An empty list: no achk at all.
+        std::optional<std::vector<PanChunkPoint>> pans = std::nullopt;
     };
     auto moved = [&](std::vector<PanPoint> p) {
         p[1].position += 1;
@@ -213,12 +221,20 @@ TEST_P(TrajectoryPlacesFile, AnAch3ThatNoLongerMatchesIsSetAsideWithALine) {
         {"zero length", [](std::vector<PanPoint>) { return Chunk("ach3", {}, false); }, false,
          "was damaged and was set aside"},
         {"out of range", outOfRange, true, "lay outside their ranges and were brought inside"},
+        // Left by a save that knew only achk: nothing stands beside it any more.
+        {"no achk beside it", [&](std::vector<PanPoint> p) { return PlacesChunk(p); }, false,
+         "had no pan points beside it", std::vector<PanChunkPoint>{}},
+        // A pan past the front half-circle is held at its edge, never read as a place behind.
+        {"pans past the front", [](std::vector<PanPoint>) { return Bytes{}; }, false,
+         "lay beyond full left or full right and were held there",
+         std::vector<PanChunkPoint>{{0, -32768}, {500, 91}, {999, 90}, {2000, -90}}},
     };
     for (const Case& c : cases) {
         TestSound sound = Sound();
         for (const PanPoint& p : around) {
-            sound.points.push_back({p.position, p.pan});
+            sound.points.push_back({p.position, p.Pan()});
         }
+        sound.points = c.pans.value_or(sound.points);
         sound.chunksAfter = c.chunk(around);
         host.prompts.Clear();
         std::unique_ptr<CTesselDoc> doc = OpenTestDocument(host, Name("case"), sound);
@@ -231,14 +247,19 @@ TEST_P(TrajectoryPlacesFile, AnAch3ThatNoLongerMatchesIsSetAsideWithALine) {
             ASSERT_EQ(lines.size(), 1u) << c.name;
             EXPECT_NE(lines.back().find(c.line), std::string::npos) << lines.back();
         }
-        // The pans always survive, and a set-aside ach3 is not carried into the next save.
-        EXPECT_EQ(doc->GetPanPoints().GetCount(), around.size()) << c.name;
+        // The pans always survive, each within the front, and a set-aside ach3 is not carried
+        // into the next save.
+        EXPECT_EQ(doc->GetPanPoints().GetCount(), sound.points.size()) << c.name;
+        for (const PanPoint& p : doc->GetPanPoints().Values()) {
+            EXPECT_EQ(WhyOutOfRange(p), "") << c.name;
+            EXPECT_LE(std::abs(p.azimuth), c.bTaken ? 180 : 90) << c.name;
+        }
         EXPECT_EQ(doc->GetUnrecognized(), nullptr) << c.name;
     }
     const PanPoint clamped = [&] {
         TestSound sound = Sound();
         for (const PanPoint& p : around) {
-            sound.points.push_back({p.position, p.pan});
+            sound.points.push_back({p.position, p.Pan()});
         }
         sound.chunksAfter = outOfRange(around);
         return OpenTestDocument(host, Name("clamped"), sound)->GetPanPoints().Values()[0];
@@ -250,10 +271,14 @@ TEST_P(TrajectoryPlacesFile, AnAch3ThatNoLongerMatchesIsSetAsideWithALine) {
 TEST_P(TrajectoryPlacesFile, AnAch3OfAnotherVersionIsCarriedUntilTheDocumentWritesItsOwn) {
     TestSound sound = Sound();
     sound.points = {{0, 10}, {500, -20}};
-    const Bytes later = PlacesChunk({Place(0, 10), Place(500, -20)}, 2);
+    const Bytes later = PlacesChunk({PlacePoint(0, 10), PlacePoint(500, -20)}, 2);
     sound.chunksAfter = later;
+    host.prompts.Clear();
     std::unique_ptr<CTesselDoc> doc = OpenTestDocument(host, Name("later"), sound);
     EXPECT_TRUE(IsFrontal(doc->GetPanPoints()));
+    ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
+    EXPECT_NE(host.prompts.StatusTexts().back().find("another version or byte order"),
+              std::string::npos);
     ASSERT_NE(doc->GetUnrecognized(), nullptr);
     ASSERT_TRUE(DocumentSave(*doc).WriteTo(Name("kept")));
     Bytes kept = ReadBytes(Name("kept"));
@@ -268,6 +293,25 @@ TEST_P(TrajectoryPlacesFile, AnAch3OfAnotherVersionIsCarriedUntilTheDocumentWrit
     CTesselDoc reopened(host);
     ASSERT_TRUE(DocumentOpen(reopened).Open(Name("own")));
     EXPECT_EQ(reopened.GetPanPoints().Values()[0].elevation, 30);
+}
+
+// An import keeps the places as an open does, at the moments they had before the rate changed.
+TEST_P(TrajectoryPlacesFile, AnImportCarriesThePlacesToTheNewRate) {
+    TestSound sound = Sound();
+    sound.format = MakeFormat(1, 96000, 16);
+    for (const PanPoint& p : Around()) {
+        sound.points.push_back({p.position, p.Pan()});
+    }
+    sound.chunksAfter = PlacesChunk(Around());
+    WriteBytes(Name("high"), BuildSoundFile(sound));
+    CTesselDoc doc(host);
+    ASSERT_TRUE(SoundImport(host).ImportInto(doc, Name("high"), ImportOptions{16}));
+    EXPECT_EQ(doc.GetFormat().sampleRate, 48000u);
+    std::vector<PanPoint> expected = Around();
+    for (PanPoint& p : expected) {
+        p.position = static_cast<uint32_t>(ImportResampler::MapPosition(p.position, 96000, 48000));
+    }
+    EXPECT_EQ(doc.GetPanPoints().Values(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, TrajectoryPlacesFile, ::testing::Bool(),

@@ -83,7 +83,7 @@ TEST_F(AllAround, AFrontalDocumentLooksAsBeforeUntilAskedAndAfterwards) {
 
 TEST_F(AllAround, A3dDocumentOpensAllAroundAndSaysWhyItCannotLeave) {
     CTesselDoc& doc = bench.Document(Sound(1));
-    *doc.NextPoint(doc.NextPoint(nullptr)) = Place(3000, 120, 0, 100);
+    *doc.NextPoint(doc.NextPoint(nullptr)) = PlacePoint(3000, 120, 0, 100);
     auto view = bench.MakeView(doc, kWidth, kHeight);
     EXPECT_TRUE(view->IsAllAround());
     EXPECT_TRUE(view->Lanes()->isVisible());
@@ -103,10 +103,10 @@ TEST_F(AllAround, ADragInALaneChangesOnlyItsValueAndUndoesInOneStep) {
         PanPoint expected;  // the dragged point after the release
     };
     const Case cases[] = {
-        {"elevation", 1, true, 28, 16, Place(1200, 0, 45, 100)},
-        {"distance", 1, true, 92, 76, Place(1200, 0, 0, 1000)},
-        {"azimuth", 1, false, 94, 154, Place(1200, 120, 0, 100)},
-        {"stereo elevation", 2, true, 28, 52, Place(1200, 0, -90, 100)},
+        {"elevation", 1, true, 28, 16, PlacePoint(1200, 0, 45, 100)},
+        {"distance", 1, true, 92, 76, PlacePoint(1200, 0, 0, 1000)},
+        {"azimuth", 1, false, 94, 154, PlacePoint(1200, 120, 0, 100)},
+        {"stereo elevation", 2, true, 28, 52, PlacePoint(1200, 0, -90, 100)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,7 +123,7 @@ TEST_F(AllAround, ADragInALaneChangesOnlyItsValueAndUndoesInOneStep) {
         EXPECT_EQ(doc.GetPanPoints().GetCount(), 2u);  // grabbed, not added
         EXPECT_EQ(doc.GetUndoHistory().UndoCount(), steps + 1);
         ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
-        EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 0, 0, 100));
+        EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 0, 0, 100));
     }
 }
 
@@ -136,7 +136,7 @@ TEST_F(AllAround, APressInALaneAwayFromPointsAddsOneWhereTheTrajectoryIs) {
     Drag(view->Lanes(), QPoint(200, 4), QPoint(200, 4));
     ASSERT_EQ(doc.GetPanPoints().GetCount(), 3u);
     const PanPoint* added = doc.NextPoint(doc.NextPoint(nullptr));
-    EXPECT_EQ(*added, Place(2000, 15, 90, 100));
+    EXPECT_EQ(*added, PlacePoint(2000, 15, 90, 100));
     EXPECT_TRUE(view->IsAllAround());
     ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
     EXPECT_EQ(doc.GetPanPoints().GetCount(), 2u);
@@ -151,12 +151,12 @@ TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
         PanPoint expected;
     };
     const Case cases[] = {
-        {Qt::Key_Up, Qt::NoModifier, Place(1000, -1, 0, 100)},
-        {Qt::Key_Down, Qt::ShiftModifier, Place(1000, 10, 0, 100)},
-        {Qt::Key_PageUp, Qt::NoModifier, Place(1000, 0, 1, 100)},
-        {Qt::Key_PageDown, Qt::ShiftModifier, Place(1000, 0, -10, 100)},
-        {Qt::Key_Plus, Qt::NoModifier, Place(1000, 0, 0, 110)},
-        {Qt::Key_Minus, Qt::NoModifier, Place(1000, 0, 0, 91)},
+        {Qt::Key_Up, Qt::NoModifier, PlacePoint(1000, -1, 0, 100)},
+        {Qt::Key_Down, Qt::ShiftModifier, PlacePoint(1000, 10, 0, 100)},
+        {Qt::Key_PageUp, Qt::NoModifier, PlacePoint(1000, 0, 1, 100)},
+        {Qt::Key_PageDown, Qt::ShiftModifier, PlacePoint(1000, 0, -10, 100)},
+        {Qt::Key_Plus, Qt::NoModifier, PlacePoint(1000, 0, 0, 110)},
+        {Qt::Key_Minus, Qt::NoModifier, PlacePoint(1000, 0, 0, 91)},
     };
     CTesselDoc& doc = bench.Document(Sound(1));
     auto view = bench.MakeView(doc, kWidth, kHeight);
@@ -169,13 +169,13 @@ TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
         EXPECT_EQ(*doc.NextPoint(nullptr), c.expected);
         EXPECT_EQ(doc.GetUndoHistory().UndoCount(), steps + 1);
         ASSERT_TRUE(view->RunCommand(CommandId::kEditUndo));
-        EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 0, 0, 100));
+        EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 0, 0, 100));
     }
     // Behind wraps round: Up from -179 goes on to 180.
-    *doc.NextPoint(nullptr) = Place(1000, -179, 0, 100);
+    *doc.NextPoint(nullptr) = PlacePoint(1000, -179, 0, 100);
     view->Keys().Select(doc.NextPoint(nullptr));
     QTest::keyClick(view.get(), Qt::Key_Up);
-    EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 180, 0, 100));
+    EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 180, 0, 100));
 }
 
 TEST_F(AllAround, ElevationKeysInTheFrontalViewSwitchItAllAround) {
@@ -191,12 +191,12 @@ TEST_F(AllAround, APlaceTypedBeyondTheFrontSwitchesTheView) {
     CTesselDoc& doc = bench.Document(Sound(1));
     auto view = bench.MakeView(doc, kWidth, kHeight);
     bench.app.SetPointPropertiesDialog([](PointProperties& properties) {
-        return properties.Apply(properties.Position(), Place(0, 120, 10, 250));
+        return properties.Apply(properties.Position(), PlacePoint(0, 120, 10, 250));
     });
     view->Keys().Select(doc.NextPoint(nullptr));
     ASSERT_TRUE(view->RunCommand(CommandId::kPointProperties));
-    EXPECT_EQ(*doc.NextPoint(nullptr), Place(1000, 120, 10, 250));
-    EXPECT_EQ(doc.NextPoint(nullptr)->pan, 60);
+    EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 120, 10, 250));
+    EXPECT_EQ(doc.NextPoint(nullptr)->Pan(), 60);
     EXPECT_TRUE(view->IsAllAround());
     EXPECT_TRUE(view->Lanes()->isVisible());
 }

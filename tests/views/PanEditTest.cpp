@@ -95,7 +95,7 @@ TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
     EXPECT_EQ(UndoText(*view), "(disabled) &Undo Modify Point\tCtrl+Z");
     QTest::mouseMove(area, QPoint(300, 154));
     EXPECT_EQ(view->GetDragPoint()->position, 1999u);
-    EXPECT_EQ(view->GetDragPoint()->pan, 45);
+    EXPECT_EQ(view->GetDragPoint()->Pan(), 45);
     // No overview update while dragging: only the live values.
     ViewTestBench::Feed(*view, bar);
     EXPECT_EQ(bar.updates, 1);
@@ -111,7 +111,7 @@ TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
     auto view = bench.MakeView(doc, 500, 208);
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
     ASSERT_NE(view->GetDragPoint(), nullptr);
-    EXPECT_EQ(view->GetDragPoint()->pan, 0);
+    EXPECT_EQ(view->GetDragPoint()->Pan(), 0);
     EXPECT_EQ(view->GetDragPrev(), nullptr);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
 }

@@ -141,7 +141,7 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     Key(*view, Qt::Key_Tab);
     Key(*view, Qt::Key_Down, Qt::ShiftModifier);
     Key(*view, Qt::Key_Down);
-    EXPECT_EQ(view->Keys().Selected()->pan, 90);
+    EXPECT_EQ(view->Keys().Selected()->Pan(), 90);
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 6u);
     Key(*view, Qt::Key_Backtab, Qt::ShiftModifier);
     for (int i = 0; i < 120; ++i) {
