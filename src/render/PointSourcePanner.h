@@ -16,7 +16,8 @@ class SpeakerLayout;
 class PointSourcePanner {
   public:
     // Throws std::logic_error when the layout's hull has a facet of more than four corners
-    // away from a pole (no BS.2051 layout has).
+    // away from a pole, or more than 64 loudspeakers with the virtual ones (no BS.2051 layout
+    // has either).
     explicit PointSourcePanner(const SpeakerLayout& layout);
     ~PointSourcePanner();
     PointSourcePanner(const PointSourcePanner&) = delete;
