@@ -4,8 +4,8 @@ SONOMAP_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev libopenal-data
     libsndfile1-dev libsoxr-dev
-    nlohmann-json3-dev libpugixml-dev
-    sox sndfile-programs
+    nlohmann-json3-dev libpugixml-dev libebur128-dev
+    sox sndfile-programs bs1770gain
     xvfb xauth
     appstream desktop-file-utils groff-base dpkg-dev file
     clang-14 libclang-rt-14-dev

@@ -1,0 +1,140 @@
+// Integrated loudness and true peak against outside tools on files sox makes (bs1770gain's
+// loudness, sox's own 4x oversampling for the peak), and each channel counting by its weight.
+#include "render/LoudnessMeter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "render/SpeakerLayout.h"
+#include "support/SoxTools.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using SoxTools::Command;
+using SoxTools::Quote;
+
+std::vector<float> FloatSamples(const std::string& path, const std::string& scratch) {
+    const SoxTools::Outcome run =
+        Command("sox " + Quote(path) + " -t raw -e floating-point -b 32 " + Quote(scratch));
+    EXPECT_EQ(run.status, 0) << run.output;
+    std::ifstream in(scratch, std::ios::binary | std::ios::ate);
+    std::vector<float> samples(static_cast<size_t>(in.tellg()) / sizeof(float));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(samples.data()),
+            static_cast<std::streamsize>(samples.size() * sizeof(float)));
+    return samples;
+}
+
+// The number after key in text ("lufs=\"" -> -13.34); NaN when it is not there.
+double NumberAfter(const std::string& text, const std::string& key) {
+    const size_t at = text.find(key);
+    return at == std::string::npos ? NAN : std::stod(text.substr(at + key.size()));
+}
+
+std::vector<float> Noise(size_t count, float level) {
+    std::vector<float> samples(count);
+    uint32_t state = 12345;
+    for (float& sample : samples) {
+        state = state * 1664525u + 1013904223u;
+        sample = level * (static_cast<float>(state >> 8) / 8388608.0f - 1.0f);
+    }
+    return samples;
+}
+
+}  // namespace
+
+TEST(LoudnessMeter, AgreesWithBs1770gainAndAFourTimesOversampledPeakOnRealFiles) {
+    if (Command("command -v sox && command -v bs1770gain").status != 0) {
+        GTEST_SKIP() << "sox or bs1770gain is missing";
+    }
+    const struct {
+        const char* what;
+        const char* layout;
+        uint32_t rate;
+        const char* format;   // sox's options for the file
+        const char* effects;  // and what it writes into it
+    } cases[] = {
+        {"stereo noise rising and falling, gated", "0+2+0", 44100, "-b 24 -c 2",
+         "synth 8 pinknoise pinknoise remix 1v0.5 2v0.2 tremolo 0.3 95"},
+        {"stereo sines peaking between samples", "0+2+0", 44100, "-e floating-point -b 32 -c 2",
+         "synth 3 sine 11025 0 12.5 sine 7000 remix 1 2v0.5 gain -4"},
+        {"0+5+0 with a loud LFE", "0+5+0", 48000, "-b 24 -c 6",
+         "synth 6 pinknoise pinknoise sine 440 sine 60 brownnoise pinknoise remix 1v0.5 2v0.3 "
+         "3v0.2 4v0.9 5v0.4 6v0.25"},
+    };
+    const TempDir temp;
+    for (const auto& c : cases) {
+        const std::string file = temp.File("made.wav");
+        const SoxTools::Outcome made = Command("sox -n -r " + std::to_string(c.rate) + " " +
+                                               c.format + " " + Quote(file) + " " + c.effects);
+        ASSERT_EQ(made.status, 0) << c.what << ": " << made.output;
+        const SpeakerLayout& layout = *SpeakerLayout::Find(c.layout);
+        const std::vector<float> samples = FloatSamples(file, temp.File("made.raw"));
+        LoudnessMeter meter(c.rate, LoudnessMeter::WeightsFor(layout));
+        const size_t channels = layout.ChannelCount();
+        const size_t frames = samples.size() / channels;
+        for (size_t at = 0; at < frames; at += 1000) {
+            meter.AddFrames(samples.data() + at * channels, std::min<size_t>(1000, frames - at));
+        }
+
+        const SoxTools::Outcome bs1770 = Command("bs1770gain -i --xml " + Quote(file));
+        EXPECT_NEAR(meter.IntegratedLoudness(), NumberAfter(bs1770.output, "<integrated lufs=\""),
+                    0.1)
+            << c.what << ": " << bs1770.output;
+        const SoxTools::Outcome oversampled =
+            Command("sox " + Quote(file) + " -n rate -v " + std::to_string(4 * c.rate) + " stats");
+        EXPECT_NEAR(meter.TruePeak(), NumberAfter(oversampled.output, "Pk lev dB"), 0.3)
+            << c.what << ": " << oversampled.output;
+    }
+}
+
+// Noise in one channel of a layout against the same noise in a mono file: a unit channel is as
+// loud, a surround 1.5 dB louder (x1.41), an LFE silent, wherever the channel stands; the true
+// peak counts every channel.
+TEST(LoudnessMeter, EachChannelCountsByItsWeightWhereverItStands) {
+    const struct {
+        const char* layout;
+        size_t channel;
+        double louder;  // dB over mono; -infinity for none
+    } cases[] = {
+        {"0+5+0", 0, 0},   {"0+5+0", 4, 1.4922},   {"0+5+0", 3, -INFINITY},
+        {"4+5+0", 8, 0},   {"9+10+3", 10, 1.4922}, {"9+10+3", 9, -INFINITY},
+        {"9+10+3", 23, 0}, {"9+10+3", 0, 1.4922},
+    };
+    constexpr uint32_t kRate = 48000;
+    const std::vector<float> noise = Noise(2 * kRate, 0.25f);
+    LoudnessMeter mono(kRate, {LoudnessWeight::Unit});
+    mono.AddFrames(noise.data(), noise.size());
+    for (const auto& c : cases) {
+        const SpeakerLayout& layout = *SpeakerLayout::Find(c.layout);
+        const size_t channels = layout.ChannelCount();
+        std::vector<float> frames(noise.size() * channels);
+        for (size_t f = 0; f < noise.size(); ++f) {
+            frames[f * channels + c.channel] = noise[f];
+        }
+        LoudnessMeter meter(kRate, LoudnessMeter::WeightsFor(layout));
+        meter.AddFrames(frames.data(), noise.size());
+        const double louder = meter.IntegratedLoudness() - mono.IntegratedLoudness();
+        if (std::isinf(c.louder)) {
+            EXPECT_EQ(meter.IntegratedLoudness(), -INFINITY) << c.layout << " " << c.channel;
+        } else {
+            EXPECT_NEAR(louder, c.louder, 0.001) << c.layout << " " << c.channel;
+        }
+        EXPECT_DOUBLE_EQ(meter.TruePeak(), mono.TruePeak()) << c.layout << " " << c.channel;
+    }
+}
+
+TEST(LoudnessMeter, SilenceMeasuresNothing) {
+    LoudnessMeter meter(44100, {LoudnessWeight::Unit, LoudnessWeight::Unit});
+    EXPECT_EQ(meter.IntegratedLoudness(), -INFINITY);
+    EXPECT_EQ(meter.TruePeak(), -INFINITY);
+    const std::vector<float> silence(2 * 44100);
+    meter.AddFrames(silence.data(), 44100);
+    EXPECT_EQ(meter.IntegratedLoudness(), -INFINITY);
+    EXPECT_EQ(meter.TruePeak(), -INFINITY);
+}
