@@ -1,5 +1,7 @@
 #include "binaural/HrtfFilterBank.h"
 
+#include <soxr.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,14 +10,14 @@
 
 #include "binaural/RealFft.h"
 #include "binaural/SofaHrtfSet.h"
-#include "formats/ImportResampler.h"
+#include "render/ScopedFlushDenormals.h"
 
 namespace {
 
 constexpr uint32_t kLowestRate = 1000;
 constexpr uint32_t kHighestRate = 768000;
 // Responses go through libsoxr this many at a time, as the channels of one stream.
-constexpr int kResampleChannels = 32;
+constexpr size_t kResampleChannels = 64;
 constexpr double kOnsetFraction = 0.25;  // -12 dB
 constexpr double kOpenDeg = 10.0;        // a gap this wide around an axis gets a node
 constexpr double kMeanDeg = 1.0;         // measurements this much farther still join its mean
@@ -33,9 +35,13 @@ bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<d
               uint32_t& frames, std::string& error) {
     const uint32_t taps = set.Taps();
     const size_t responses = set.Size() * 2;
-    if (rate == set.SampleRate()) {
-        frames = taps;
-        out.resize(responses * taps);
+    const uint32_t setRate = set.SampleRate();
+    frames =
+        rate == setRate
+            ? taps
+            : static_cast<uint32_t>((static_cast<uint64_t>(taps) * rate + setRate / 2) / setRate);
+    out.assign(responses * frames, 0.0);
+    if (rate == setRate) {
         for (size_t r = 0; r < responses; ++r) {
             const float* source = set.Response(r / 2, static_cast<int>(r % 2));
             for (uint32_t n = 0; n < taps; ++n) {
@@ -44,11 +50,11 @@ bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<d
         }
         return true;
     }
-    frames = static_cast<uint32_t>(ImportResampler::OutputFrames(taps, set.SampleRate(), rate));
-    out.assign(responses * frames, 0.0);
     // The gain of a filter is the sum of its taps: at a rate k times lower, k times fewer taps
     // carry it.
-    const double gain = scale * set.SampleRate() / rate;
+    const double gain = scale * setRate / rate;
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
     std::vector<double> in;
     std::vector<double> resampled;
     for (size_t first = 0; first < responses; first += kResampleChannels) {
@@ -60,11 +66,14 @@ bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<d
                 in[n * channels + c] = source[n];
             }
         }
-        ImportResampler resampler(set.SampleRate(), rate, static_cast<int>(channels));
-        resampled.clear();
-        if (!resampler.IsOk() || !resampler.Process(in.data(), taps, resampled) ||
-            !resampler.Finish(resampled) || resampled.size() != channels * frames) {
-            error = resampler.GetError().empty() ? "libsoxr failed" : resampler.GetError();
+        resampled.assign(channels * frames, 0.0);
+        size_t used = 0;
+        size_t made = 0;
+        const soxr_error_t failed =
+            soxr_oneshot(setRate, rate, static_cast<unsigned>(channels), in.data(), taps, &used,
+                         resampled.data(), frames, &made, &io, &quality, nullptr);
+        if (failed != nullptr) {
+            error = failed;
             return false;
         }
         for (size_t c = 0; c < channels; ++c) {
@@ -93,6 +102,8 @@ std::optional<uint32_t> Onset(const double* response, uint32_t frames) {
 }  // namespace
 
 HrtfFilterBank::Prepared HrtfFilterBank::Prepare(const SofaHrtfSet& set, uint32_t rate) {
+    // As in the render: the same filters whichever thread prepares them.
+    const ScopedFlushDenormals flush;
     const std::string named = "The HRTF file \"" + set.Path() + "\" cannot be used";
     if (rate < kLowestRate || rate > kHighestRate) {
         return {nullptr, named + " for a sound of " + std::to_string(rate) + " Hz."};
