@@ -56,7 +56,7 @@ uint64_t ReadLittle(const unsigned char* p, int bytes) {
 // every SOFA file is) and, when it is, whether it is as long as its superblock says. A file
 // cut short by a failed download reads as "not SOFA" in libmysofa; this tells it apart.
 struct Examined {
-    std::string unreadable;  // the reason it cannot be read; empty when it can
+    std::string unreadable;  // why it cannot be read; empty when it can
     bool bHdf5 = false;
 };
 
@@ -64,20 +64,20 @@ Examined Examine(const std::string& path) {
     Examined examined;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        examined.unreadable = std::strerror(errno);
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return examined;
     }
     struct stat info {};
     unsigned char head[2048 + 64] = {};
     ssize_t got = -1;
     if (::fstat(fd, &info) != 0) {
-        examined.unreadable = std::strerror(errno);
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
     } else if (!S_ISREG(info.st_mode)) {
         examined.unreadable = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a file";
     } else {
         got = ::pread(fd, head, sizeof head, 0);
         if (got < 0) {
-            examined.unreadable = std::strerror(errno);
+            examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
         }
     }
     ::close(fd);
@@ -122,7 +122,7 @@ std::string RateText(double rate) {
 SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     const Examined examined = Examine(path);
     if (!examined.unreadable.empty()) {
-        return Refuse(path, Refusal::Unreadable, "it cannot be read: " + examined.unreadable);
+        return Refuse(path, Refusal::Unreadable, examined.unreadable);
     }
     if (!examined.bHdf5) {
         return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
@@ -134,7 +134,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
             return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
         }
         return Refuse(path, Refusal::Unreadable,
-                      "it cannot be read: libmysofa error " + std::to_string(error));
+                      "libmysofa cannot read it (error " + std::to_string(error) + ")");
     }
     const MYSOFA_HRTF& hrtf = *pHrtf;
     const std::string convention = Attribute(hrtf.attributes, "SOFAConventions");
