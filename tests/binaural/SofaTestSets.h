@@ -36,7 +36,7 @@ Ears RenderSofa(std::shared_ptr<const HrtfFilterBank> bank, uint16_t channels,
 // the ratio of the rates. Fails the test when the file has no such measurement.
 Ears MeasuredPair(const std::string& path, double sofaAzimuth, double sofaElevation, uint32_t rate);
 
-// How far out is from input through pair, after the one gain and delay (0 to 512 frames) that
+// How far out is from input through pair, after the one gain and delay (0 to 300 frames) that
 // fit it best, over frames [from, to): error energy to output energy, dB, both ears together.
 double MatchErrorDb(const Ears& out, const std::vector<float>& input, const Ears& pair, size_t from,
                     size_t to);
