@@ -9,78 +9,11 @@ namespace {
 constexpr uint32_t kBins = HrtfFilterBank::kPaddedBins;
 constexpr uint32_t kSpectrumFloats = 2 * kBins;
 
-// Four floats a step: each lane is an ordinary float operation, so the samples are the same
-// as a plain loop's on every machine.
-typedef float Lanes __attribute__((vector_size(16)));
-constexpr uint32_t kLanes = 4;
-static_assert(kBins % kLanes == 0 && HrtfFilterBank::kBlockFrames % kLanes == 0);
-
-inline Lanes Load(const float* p) {
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void Store(float* p, Lanes v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// sum = the sum over the partitions of x[p] * h[p], bin by bin, re and im.
-void MultiplyAdd(const float* const* x, const float* const* h, uint32_t partitions, float* sum) {
-    for (uint32_t k = 0; k < kBins; k += kLanes) {
-        Lanes re =
-            Load(x[0] + k) * Load(h[0] + k) - Load(x[0] + kBins + k) * Load(h[0] + kBins + k);
-        Lanes im =
-            Load(x[0] + k) * Load(h[0] + kBins + k) + Load(x[0] + kBins + k) * Load(h[0] + k);
-        for (uint32_t p = 1; p < partitions; ++p) {
-            const Lanes xr = Load(x[p] + k);
-            const Lanes xi = Load(x[p] + kBins + k);
-            const Lanes hr = Load(h[p] + k);
-            const Lanes hi = Load(h[p] + kBins + k);
-            re += xr * hr - xi * hi;
-            im += xr * hi + xi * hr;
-        }
-        Store(sum + k, re);
-        Store(sum + kBins + k, im);
-    }
-}
-
-// out = the sum of scale[i] * spectra[i] over count (1 to 3) spectra of floats values.
-void Blend(const float* const* spectra, const float* scale, int count, size_t floats, float* out) {
-    const Lanes s0 = {scale[0], scale[0], scale[0], scale[0]};
-    const Lanes s1 = {scale[1], scale[1], scale[1], scale[1]};
-    const Lanes s2 = {scale[2], scale[2], scale[2], scale[2]};
-    if (count == 3) {
-        for (size_t k = 0; k < floats; k += kLanes) {
-            Store(out + k, s0 * Load(spectra[0] + k) + s1 * Load(spectra[1] + k) +
-                               s2 * Load(spectra[2] + k));
-        }
-    } else if (count == 2) {
-        for (size_t k = 0; k < floats; k += kLanes) {
-            Store(out + k, s0 * Load(spectra[0] + k) + s1 * Load(spectra[1] + k));
-        }
-    } else {
-        for (size_t k = 0; k < floats; k += kLanes) {
-            Store(out + k, s0 * Load(spectra[0] + k));
-        }
-    }
-}
-
-// The crossover: old moves to new in a straight line, reaching it at the last frame.
-void CrossFade(float* old, const float* next) {
-    constexpr uint32_t frames = HrtfFilterBank::kBlockFrames;
-    constexpr float step = 1.0f / frames;
-    for (uint32_t n = 0; n < frames; n += kLanes) {
-        const Lanes ramp = {(n + 1) * step, (n + 2) * step, (n + 3) * step, (n + 4) * step};
-        const Lanes from = Load(old + n);
-        Store(old + n, from + ramp * (Load(next + n) - from));
-    }
-}
-
 }  // namespace
 
 HrtfConvolver::HrtfConvolver(const HrtfFilterBank& bank)
     : m_bank(bank),
+      m_kernels(SpectrumKernels::Find()),
       m_partitions(bank.Partitions()),
       m_fft(HrtfFilterBank::kTransformSize, kBins),
       m_input(HrtfFilterBank::kTransformSize, 0.0f),
@@ -140,7 +73,7 @@ void HrtfConvolver::MakeFilter(int slot, const Aim& aim) {
         if (count == 0) {
             std::fill(filter, filter + floats, 0.0f);
         } else {
-            Blend(spectra.data(), scale.data(), count, floats, filter);
+            m_kernels.blend(spectra.data(), scale.data(), count, floats, filter);
         }
         m_delays[static_cast<size_t>(slot)][static_cast<size_t>(ear)] =
             std::clamp(delay, 0.0, static_cast<double>(m_bank.LongestDelay()));
@@ -156,7 +89,7 @@ void HrtfConvolver::Convolve(int slot, int ear, float* out) {
         m_pastSpectra[p] = m_spectra.data() + static_cast<size_t>(past) * kSpectrumFloats;
         m_filterParts[p] = filter + static_cast<size_t>(p) * kSpectrumFloats;
     }
-    MultiplyAdd(m_pastSpectra.data(), m_filterParts.data(), m_partitions, m_sum.data());
+    m_kernels.multiplyAdd(m_pastSpectra.data(), m_filterParts.data(), m_partitions, m_sum.data());
     m_fft.Inverse(m_sum.data(), m_time.data());
     // Overlap-save: the second half is the block's output.
     std::memcpy(out, m_time.data() + kBlockFrames, kBlockFrames * sizeof(float));
@@ -183,7 +116,7 @@ void HrtfConvolver::Process(const float* in, uint32_t inStride, const Aim& end,
         double to = std::round(m_delays[static_cast<size_t>(m_now)][e]);
         if (bMoving) {
             Convolve(next, ear, m_new.data());
-            CrossFade(m_old.data(), m_new.data());
+            m_kernels.crossFade(m_old.data(), m_new.data());
             to = m_delays[static_cast<size_t>(next)][e];
         }
         m_ears[e].Process(m_old.data(), m_reached[e], to, ears[e]);

@@ -7,6 +7,7 @@
 #include "binaural/FractionalDelay.h"
 #include "binaural/HrtfFilterBank.h"
 #include "binaural/RealFft.h"
+#include "binaural/SpectrumKernels.h"
 
 // One mono source heard by two ears through a filter bank, a block of
 // HrtfFilterBank::kBlockFrames frames at a time: uniformly partitioned overlap-save
@@ -51,6 +52,7 @@ class HrtfConvolver {
     void Convolve(int slot, int ear, float* out);
 
     const HrtfFilterBank& m_bank;
+    const SpectrumKernels& m_kernels;
     uint32_t m_partitions;
     RealFft m_fft;
     std::vector<float> m_input;    // the previous block and this one

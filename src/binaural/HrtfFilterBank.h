@@ -32,7 +32,7 @@ class HrtfFilterBank {
     static constexpr uint32_t kBlockFrames = 256;  // a partition, the render grid
     static constexpr uint32_t kTransformSize = 2 * kBlockFrames;
     static constexpr uint32_t kBins = kBlockFrames + 1;
-    static constexpr uint32_t kPaddedBins = 260;  // kBins rounded up to four-float lanes
+    static constexpr uint32_t kPaddedBins = 264;  // kBins rounded up to eight-float lanes
 
     struct Prepared {
         std::shared_ptr<const HrtfFilterBank> bank;  // null on failure

@@ -1,5 +1,6 @@
 // Sonomap's own binaural renderer with the sound moving: no clicks as the filters change, and
-// the same samples however the caller cuts its calls and wherever it starts.
+// the same samples however the caller cuts its calls, wherever it starts and whatever the
+// width of the processor's vector units.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "SofaTestSets.h"
 #include "binaural/RealFft.h"
+#include "binaural/SpectrumKernels.h"
 
 namespace {
 
@@ -93,6 +95,7 @@ TEST(SofaMotion, SameSamplesHoweverTheCallsAreCutAndWhereverTheyStart) {
         uint32_t rate;
         std::vector<uint32_t> calls;
         uint64_t from;
+        bool bFourLanes = false;  // the kernels of machines without AVX
     };
     const Case cases[] = {
         {"default", 44100, {1}, 0},
@@ -101,8 +104,10 @@ TEST(SofaMotion, SameSamplesHoweverTheCallsAreCutAndWhereverTheyStart) {
         {"default", 44100, {4096}, 256 * 40},
         {"default", 44100, {333}, 12345},
         {"default", 44100, {500}, 700},
+        {"default", 44100, {4096}, 0, true},
         {"grid-8000", 32000, {100, 256, 513}, 0},
         {"grid-8000", 32000, {4096}, 256 * 10 + 1},
+        {"grid-8000", 32000, {999}, 5000, true},
     };
     std::vector<float> input = WhiteNoise(2 * 44100, 13);
     for (const Case& c : cases) {
@@ -111,7 +116,9 @@ TEST(SofaMotion, SameSamplesHoweverTheCallsAreCutAndWhereverTheyStart) {
         const auto bank = PreparedBank(c.set, c.rate);
         const PlaceOfFrame flight = [&](uint64_t frame) { return Flight(frame, c.rate); };
         const Ears whole = RenderSofa(bank, 2, input, flight, {256});
+        SpectrumKernels::UseWideLanes(!c.bFourLanes);
         const Ears cut = RenderSofa(bank, 2, input, flight, c.calls, c.from);
+        SpectrumKernels::UseWideLanes(true);
         ASSERT_EQ(cut.left.size(), whole.left.size() - c.from);
         EXPECT_EQ(std::memcmp(cut.left.data(), whole.left.data() + c.from, cut.left.size() * 4), 0);
         EXPECT_EQ(std::memcmp(cut.right.data(), whole.right.data() + c.from, cut.right.size() * 4),
