@@ -29,7 +29,7 @@ class SofaBinauralRenderer {
     uint16_t Channels() const { return m_channels; }
     const HrtfFilterBank& Bank() const { return *m_pBank; }
     uint32_t WarmUpBlocks() const { return m_sources.front()->WarmUpBlocks(); }
-    uint32_t Latency() const { return m_pBank->AlignmentFrames(); }
+    uint32_t Latency() const { return m_pBank->AlignmentFrames() + FractionalDelay::kLeadFrames; }
 
     // Forgets the input (silence before the next block), with the filter of place at the next
     // block's start.

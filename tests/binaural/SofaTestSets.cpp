@@ -171,7 +171,7 @@ Ears MeasuredPair(const std::string& path, double sofaAzimuth, double sofaElevat
 }
 
 double MatchErrorDb(const Ears& out, const std::vector<float>& input, const Ears& pair, size_t from,
-                    size_t to) {
+                    size_t to, size_t* pLag) {
     constexpr size_t kLongestLag = 300;
     const size_t first = from > kLongestLag ? from - kLongestLag : 0;
     const std::vector<double> left = Convolve(input, pair.left, first);
@@ -190,7 +190,13 @@ double MatchErrorDb(const Ears& out, const std::vector<float>& input, const Ears
             reference += left[n - lag] * left[n - lag] + right[n - lag] * right[n - lag];
         }
         // With the best gain, cross / reference, what is left of the output:
-        least = std::min(least, heard - cross * cross / reference);
+        const double remains = heard - cross * cross / reference;
+        if (remains < least) {
+            least = remains;
+            if (pLag != nullptr) {
+                *pLag = lag;
+            }
+        }
     }
     return 10.0 * std::log10(std::max(least, 1e-30) / heard);
 }

@@ -38,8 +38,9 @@ Ears MeasuredPair(const std::string& path, double sofaAzimuth, double sofaElevat
 
 // How far out is from input through pair, after the one gain and delay (0 to 300 frames) that
 // fit it best, over frames [from, to): error energy to output energy, dB, both ears together.
+// pLag, when given, receives that delay.
 double MatchErrorDb(const Ears& out, const std::vector<float>& input, const Ears& pair, size_t from,
-                    size_t to);
+                    size_t to, size_t* pLag = nullptr);
 
 // Seeded white noise of peak 0.5.
 std::vector<float> WhiteNoise(size_t samples, uint32_t seed);
