@@ -21,6 +21,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The default HRTF set of the SOFA renderer is a file of libmysofa1's, which dpkg-shlibdeps
+# cannot see; the libraries linked it adds after this.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libmysofa1)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${SONOMAP_HOMEPAGE})

@@ -36,7 +36,7 @@ outside=$(grep -v '^\./usr/' <<<"$contents" | grep -vx '\./' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libqt6widgets6 libopenal1 libsndfile1 libsoxr0; do
+for library in libc6 libstdc++6 libqt6widgets6 libopenal1 libsndfile1 libsoxr0 libmysofa1; do
     grep -q "\b$library\b" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 echo "check-package: $(basename "$deb") holds ${#expected[@]} checked files"

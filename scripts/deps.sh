@@ -4,6 +4,7 @@ SONOMAP_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libopenal-dev libopenal-data
     libsndfile1-dev libsoxr-dev
+    libmysofa-dev libfftw3-dev python3-netcdf4
     nlohmann-json3-dev libpugixml-dev libebur128-dev
     sox sndfile-programs bs1770gain
     xvfb xauth
