@@ -37,8 +37,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
       m_readouts(document, m_geometry, m_selection, m_points.Drag()),
       m_pLanes(new CPlaceLanes(*this)),
-      m_playback(*this, document, app, m_navigation, m_overview),
-      m_recording(*this, document, app) {
+      m_recording(document.Recording(), app.Prompts(), [this] { EndPointDrag(); }),
+      m_playback(*this, document, app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -49,6 +49,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
     m_pLanes->hide();
     SyncAllAround();
+    m_doc.Recording().SetAllAround(m_geometry.IsAllAround());
 }
 
 // ---- All around ----------------------------------------------------------------------------
@@ -66,6 +67,7 @@ void CWaveScrollView::SyncAllAround() {
         return;
     }
     m_geometry.SetAllAround(m_bAllAroundAsked);
+    m_doc.Recording().SetAllAround(m_bAllAroundAsked);
     // The lanes take rows from the drawing area; the resize that follows rebuilds the image.
     setViewportMargins(0, 0, 0, m_bAllAroundAsked ? PlaceLanes::kStripHeight : 0);
     m_pLanes->setVisible(m_bAllAroundAsked);
@@ -98,8 +100,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
     const QPoint at = PixelOf(event);
     const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y()));
     const auto surface = [](PlaceValue value) {
-        return value == PlaceValue::Elevation ? WaveViewRecording::Surface::ElevationLane
-                                              : WaveViewRecording::Surface::DistanceLane;
+        return value == PlaceValue::Elevation ? RecordFeed::Surface::ElevationLane
+                                              : RecordFeed::Surface::DistanceLane;
     };
     switch (event.type()) {
         case QEvent::MouseButtonPress:
@@ -109,7 +111,7 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
                 return;
             }
             if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging &&
-                !m_recording.IsRecording()) {
+                !IsRecording()) {
                 if (event.modifiers() & Qt::ControlModifier) {
                     m_points.LaneDeleteAt(at.x(), at.y());
                 } else {
@@ -148,8 +150,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
 
 bool CWaveScrollView::PanDisplayMouse(QEvent::Type type, double azimuth,
                                       std::optional<double> distanceCm) {
-    const WaveViewRecording::Surface surface =
-        distanceCm ? WaveViewRecording::Surface::TopView : WaveViewRecording::Surface::PanDisplay;
+    const RecordFeed::Surface surface =
+        distanceCm ? RecordFeed::Surface::TopView : RecordFeed::Surface::PanDisplay;
     switch (type) {
         case QEvent::MouseButtonPress:
             return m_recording.Press(surface, azimuth, distanceCm.value_or(0.0));
@@ -379,11 +381,11 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
-    if (m_recording.Press(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()))) {
+    if (m_recording.Press(RecordFeed::Surface::Wave, m_geometry.PanFromY(at.y()))) {
         return;
     }
     if (m_points.InPanEditMode()) {
-        if (m_recording.IsRecording()) {
+        if (IsRecording()) {
             return;  // the pass owns the points until playback stops
         }
         if (event->modifiers() & Qt::ControlModifier) {
@@ -418,7 +420,7 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
     SetPointer(at);
-    m_recording.Move(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()));
+    m_recording.Move(RecordFeed::Surface::Wave, m_geometry.PanFromY(at.y()));
     if (!m_dragging) {
         return;
     }
@@ -450,6 +452,10 @@ std::string CWaveScrollView::MouseReadout() {
                             m_geometry.PanFromY(m_pointer->y()));
     }
     return m_readouts.MouseText();
+}
+
+bool CWaveScrollView::IsRecording() const {
+    return m_doc.IsRecording();
 }
 
 void CWaveScrollView::EndPointDrag() {

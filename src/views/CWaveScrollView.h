@@ -9,13 +9,13 @@
 #include "playback/CommandTarget.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PanPointEditor.h"
+#include "views/RecordFeed.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
 #include "views/WaveViewNavigation.h"
 #include "views/WaveViewPlayback.h"
 #include "views/WaveViewReadouts.h"
-#include "views/WaveViewRecording.h"
 #include "views/geometry/WaveViewGeometry.h"
 #include "views/peaks/WaveImage.h"
 
@@ -147,7 +147,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // points, the dragged one among them.
     void EndPointDrag();
     // A recording pass is writing this view's trajectory.
-    bool IsRecording() const { return m_recording.IsRecording(); }
+    bool IsRecording() const;
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
     PanPointKeys& Keys() { return m_points.Keys(); }
     bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
@@ -230,8 +230,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
         bool operator==(const Display&) const = default;
     };
     Display m_lastDisplay;
-    // Near the end, so that its sound stops while every other part of the view is still
-    // there; the recording before it ends its pass first.
+    RecordFeed m_recording;
+    // Last, so that its sound stops (and a recording pass ends) while every other part of the
+    // view is still there.
     WaveViewPlayback m_playback;
-    WaveViewRecording m_recording;
 };

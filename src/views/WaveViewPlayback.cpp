@@ -82,9 +82,14 @@ std::string WaveViewPlayback::PlayReadout() const {
 }
 
 void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
-    if (&document == &m_doc) {
-        ShowPlayPosition(startFrame);
+    if (&document != &m_doc) {
+        return;
     }
+    if (m_app.GetPlayback().IsRecordArmed()) {
+        // A pass may begin now and rewrite the points, a point in hand among them.
+        m_view.EndPointDrag();
+    }
+    ShowPlayPosition(startFrame);
 }
 
 void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
@@ -97,6 +102,11 @@ void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& 
     if (tick.place) {
         m_overview.SendLivePlace(tick.place);
     }
+    if (m_doc.IsRecording()) {
+        // The pass wrote around the frame heard; its end rewrites the whole span.
+        m_bRecorded = true;
+        m_view.RepaintAll();
+    }
     ShowPlayPosition(tick.heardFrame);
 }
 
@@ -107,6 +117,10 @@ void WaveViewPlayback::OnPlaybackStopped(CTesselDoc& document, const PlaybackSto
     m_overview.SendLivePan(kNoLivePan);
     m_overview.SendLivePlace(std::nullopt);
     ShowPlayPosition(std::nullopt);
+    if (m_bRecorded) {
+        m_bRecorded = false;
+        m_view.RepaintAll();
+    }
     if (m_view.IsCaret()) {
         if (stop.bPlayedOut) {
             m_view.PlaceCaret(stop.playStart);

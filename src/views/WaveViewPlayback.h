@@ -59,4 +59,5 @@ class WaveViewPlayback : public PlaybackListener {
     WaveViewNavigation& m_navigation;
     OverviewBarFeed& m_overview;
     Playhead m_playhead;
+    bool m_bRecorded = false;  // a recording pass wrote during this playback
 };
