@@ -34,6 +34,8 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = true;
             return true;
         case kStop:
+        case kPlayStop:
+            // No view answered Play/Stop: it can only stop.
             state.enabled = m_app.IsStopEnabled();
             return true;
         case kCursorFollow:
@@ -87,6 +89,7 @@ bool CAppCommands::RunCommand(unsigned id) {
             OnPreferences();
             return true;
         case kStop:
+        case kPlayStop:
             m_app.GetPlayback().Stop();
             return true;
         case kCursorFollow:
