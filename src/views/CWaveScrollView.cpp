@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStatusTipEvent>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
@@ -38,7 +39,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_readouts(document, m_geometry, m_selection, m_points.Drag()),
       m_pLanes(new CPlaceLanes(*this)),
       m_recording(document.Recording(), app.Prompts(), [this] { EndPointDrag(); }),
-      m_playback(*this, document, app, m_navigation, m_overview) {
+      m_playback(*this, document, app.GetPlayback(), app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -228,6 +229,23 @@ void CWaveScrollView::wheelEvent(QWheelEvent* event) {
                        static_cast<int>(event->position().x()));
 }
 
+int CWaveScrollView::SurfaceHeight() const {
+    return viewport()->height();
+}
+
+void CWaveScrollView::RepaintRect(const QRect& rect) {
+    viewport()->update(rect);
+}
+
+void CWaveScrollView::RepaintWave() {
+    viewport()->update();
+}
+
+void CWaveScrollView::ShowStatusTip(const std::string& text) {
+    QStatusTipEvent tip(QString::fromStdString(text));
+    QCoreApplication::sendEvent(this, &tip);
+}
+
 WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
     WaveViewGeometry painted = m_geometry;
     painted.FitScaleToTotalWidth();
@@ -292,6 +310,12 @@ void CWaveScrollView::SelectAll() {
     HideCaret();
     m_selection.SelectAll(m_doc.GetFrameCount());
     InvalidateAll();
+}
+
+void CWaveScrollView::PlayFrom(uint32_t frame) {
+    m_app.GetPlayback().Stop();
+    PlaceCaretFromRuler(frame);
+    Play();
 }
 
 void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {

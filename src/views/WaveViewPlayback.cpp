@@ -1,44 +1,45 @@
 #include "views/WaveViewPlayback.h"
 
 #include "document/CTesselDoc.h"
-#include "playback/CEditorApp.h"
+#include "playback/PlaybackHost.h"
+#include "playback/PlaybackSession.h"
 #include "trajectory/SoundPlace.h"
-#include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PositionReadouts.h"
 #include "views/WaveViewNavigation.h"
+#include "views/WaveViewSurface.h"
 
-WaveViewPlayback::WaveViewPlayback(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
+WaveViewPlayback::WaveViewPlayback(WaveViewSurface& view, CTesselDoc& document,
+                                   PlaybackSession& playback, const PlaybackHost& host,
                                    WaveViewNavigation& navigation, OverviewBarFeed& overview)
-    : m_view(view), m_doc(document), m_app(app), m_navigation(navigation), m_overview(overview) {
-    m_app.GetPlayback().AddListener(this);
+    : m_view(view),
+      m_doc(document),
+      m_playback(playback),
+      m_host(host),
+      m_navigation(navigation),
+      m_overview(overview) {
+    m_playback.AddListener(this);
 }
 
 WaveViewPlayback::~WaveViewPlayback() {
     // Its sound does not play on without the view; the view hears nothing more of it.
-    m_app.GetPlayback().RemoveListener(this);
-    m_app.GetPlayback().StopDocument(m_doc);
+    m_playback.RemoveListener(this);
+    m_playback.StopDocument(m_doc);
 }
 
 void WaveViewPlayback::Play() {
-    m_app.GetPlayback().Play(m_doc, m_view.GetSelStart(),
-                             m_view.IsCaret() ? -1 : static_cast<int64_t>(m_view.GetSelEnd()));
-}
-
-void WaveViewPlayback::PlayFrom(uint32_t frame) {
-    m_app.GetPlayback().Stop();
-    m_view.PlaceCaretFromRuler(frame);
-    Play();
+    m_playback.Play(m_doc, m_view.GetSelStart(),
+                    m_view.IsCaret() ? -1 : static_cast<int64_t>(m_view.GetSelEnd()));
 }
 
 void WaveViewPlayback::RepaintColumn(std::optional<int> x) {
     if (x) {
-        m_view.viewport()->update(QRect(*x, 0, 1, m_view.viewport()->height()));
+        m_view.RepaintRect(QRect(*x, 0, 1, m_view.SurfaceHeight()));
     }
 }
 
 void WaveViewPlayback::ShowPlayPosition(std::optional<uint32_t> frame) {
-    const bool bFollow = frame && m_app.IsCursorFollow() && !m_view.IsDragging();
+    const bool bFollow = frame && m_host.IsCursorFollow() && !m_view.IsDragging();
     const Playhead::Step step = m_playhead.Move(frame, m_view.PaintedGeometry(), bFollow);
     if (step.pageLeft) {
         m_navigation.ScrollLeftTo(*step.pageLeft);
@@ -53,7 +54,7 @@ void WaveViewPlayback::ShowPlayPosition(std::optional<uint32_t> frame) {
 
 std::optional<uint32_t> WaveViewPlayback::HeardFrame() const {
     const std::optional<uint32_t> frame = m_playhead.Frame();
-    return frame && m_app.GetPlayback().IsPlaying(m_doc) ? frame : std::nullopt;
+    return frame && m_playback.IsPlaying(m_doc) ? frame : std::nullopt;
 }
 
 std::optional<int> WaveViewPlayback::PlayheadX() const {
@@ -76,16 +77,17 @@ std::string WaveViewPlayback::PlayReadout() const {
         return {};
     }
     const uint32_t rate = m_doc.GetFormat().sampleRate;
-    return m_view.IsAllAround() ? PositionReadouts::PlaceReadout(
-                                      "Play", *frame, PlaceAt(m_doc.GetPanPoints(), *frame), rate)
-                                : PositionReadouts::PlayText(*frame, rate);
+    return m_view.PaintedGeometry().IsAllAround()
+               ? PositionReadouts::PlaceReadout("Play", *frame,
+                                                PlaceAt(m_doc.GetPanPoints(), *frame), rate)
+               : PositionReadouts::PlayText(*frame, rate);
 }
 
 void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
     if (&document != &m_doc) {
         return;
     }
-    if (m_app.GetPlayback().IsRecordArmed()) {
+    if (m_playback.IsRecordArmed()) {
         // A pass may begin now and rewrite the points, a point in hand among them.
         m_view.EndPointDrag();
     }
