@@ -1,5 +1,7 @@
 #include "views/WaveViewPlayback.h"
 
+#include <algorithm>
+
 #include "document/CTesselDoc.h"
 #include "playback/PlaybackHost.h"
 #include "playback/PlaybackSession.h"
@@ -87,6 +89,7 @@ void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFra
     if (&document != &m_doc) {
         return;
     }
+    m_tickFrame = startFrame;
     if (m_playback.IsRecordArmed()) {
         // A pass may begin now and rewrite the points, a point in hand among them.
         m_view.EndPointDrag();
@@ -105,10 +108,19 @@ void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& 
         m_overview.SendLivePlace(tick.place);
     }
     if (m_doc.IsRecording()) {
-        // The pass wrote around the frame heard; its end rewrites the whole span.
+        // A pass writes from the frame of the tick before on: the window right of it.
+        const WaveViewGeometry geometry = m_view.PaintedGeometry();
+        const int x = static_cast<int>(std::clamp<WaveViewGeometry::Column>(
+            geometry.WindowX(geometry.ColumnOfSample(m_tickFrame)) - 2, 0,
+            WaveViewGeometry::Column{geometry.ImageWidth()}));
+        m_view.RepaintRect(QRect(x, 0, geometry.ImageWidth() - x, m_view.SurfaceHeight()));
         m_bRecorded = true;
+    } else if (m_bRecorded) {
+        // A pass ended since: its whole span was thinned.
+        m_bRecorded = false;
         m_view.RepaintAll();
     }
+    m_tickFrame = tick.heardFrame.value_or(m_tickFrame);
     ShowPlayPosition(tick.heardFrame);
 }
 

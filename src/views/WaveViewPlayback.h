@@ -60,5 +60,6 @@ class WaveViewPlayback : public PlaybackListener {
     WaveViewNavigation& m_navigation;
     OverviewBarFeed& m_overview;
     Playhead m_playhead;
-    bool m_bRecorded = false;  // a recording pass wrote during this playback
+    bool m_bRecorded = false;  // a recording pass has written since the last full repaint
+    uint32_t m_tickFrame = 0;  // heard at the last tick
 };
