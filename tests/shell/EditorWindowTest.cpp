@@ -498,4 +498,13 @@ TEST_F(EditorWindow, SpacePlaysAndStopsWhereverTheFocusIsInTheWindow) {
         QTest::keyClick(h.holder, Qt::Key_Space);
         EXPECT_FALSE(m_pApp->IsPlaying());
     }
+    // Loop and the record modes answer their keys and show their state in the menu.
+    QTest::keyClick(view, Qt::Key_L);
+    QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_TRUE(m_pApp->GetPlayback().IsLoop());
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kLoopPlayback)->isChecked());
+    EXPECT_EQ(m_pApp->GetPlayback().GetRecordMode(), PlaybackSession::RecordMode::Write);
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kRecordWrite)->isChecked());
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kRecordLatch)->isChecked());
 }
