@@ -364,9 +364,7 @@ void BM_RecordingCpuOverPlaying(benchmark::State& state) {
             view->SetSelection(start, start + 1);
             view->ScrollToSample(start);
             start += kRate * 5;
-            if (bRecord != app.IsRecordArmed()) {
-                app.OnRecordTrajectory();
-            }
+            app.GetPlayback().SetRecordArmed(bRecord);
             RunFor(settleMs);
             PlayWindow(
                 w, windowMs, bRecord ? recordSpent : plainSpent,

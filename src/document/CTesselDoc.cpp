@@ -2,6 +2,7 @@
 
 #include "document/DocumentHost.h"
 #include "document/DocumentListener.h"
+#include "document/TrajectoryRecorder.h"
 #include "trajectory/SoundPlace.h"
 #include "views/peaks/PeakSummary.h"
 
@@ -17,6 +18,17 @@ void CTesselDoc::AddListener(DocumentListener* listener) {
 
 void CTesselDoc::RemoveListener(DocumentListener* listener) {
     m_listeners.Remove(listener);
+}
+
+TrajectoryControl& CTesselDoc::Recording() {
+    if (!m_pRecorder) {
+        m_pRecorder = std::make_unique<TrajectoryRecorder>(*this);
+    }
+    return m_pRecorder->Control();
+}
+
+bool CTesselDoc::IsRecording() const {
+    return m_pRecorder && m_pRecorder->Control().IsInPass();
 }
 
 void CTesselDoc::OnModifiedChanged() {

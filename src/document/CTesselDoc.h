@@ -18,6 +18,8 @@
 class DocumentHost;
 class DocumentListener;
 class PeakSummary;
+class TrajectoryControl;
+class TrajectoryRecorder;
 
 // One open sound as data: all its samples in memory, its format, its pan trajectory and undo
 // history, the chunks of its file that no format writes itself, its master overview and
@@ -97,6 +99,12 @@ class CTesselDoc : public CDocument {
     void AddListener(DocumentListener* listener);
     void RemoveListener(DocumentListener* listener);
 
+    // Record Trajectory on this document: the control its feeders and the playback drive; a
+    // pass writes into the points as one step. Made at the first call, on the interface thread.
+    TrajectoryControl& Recording();
+    // A recording pass is writing the points.
+    bool IsRecording() const;
+
     // ---- Reading ----
     int GetSample8(uint32_t frame, int channel) const;
     int GetSample16(uint32_t frame, int channel) const;
@@ -151,4 +159,6 @@ class CTesselDoc : public CDocument {
     int m_groupDepth = 0;
     std::string m_importSource;
     ListenerList<DocumentListener> m_listeners;
+    // Last, so it goes first: it writes into the points above.
+    std::unique_ptr<TrajectoryRecorder> m_pRecorder;
 };

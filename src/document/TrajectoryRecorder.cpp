@@ -8,85 +8,45 @@
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryGenerator.h"
 
-TrajectoryRecorder::TrajectoryRecorder(CTesselDoc& doc, Mode mode, Value value)
-    : m_doc(doc), m_mode(mode), m_value(value) {}
+namespace {
 
-TrajectoryRecorder::~TrajectoryRecorder() {
-    End();
+PanPoint PointOf(uint32_t frame, const SoundPlace& place) {
+    PanPoint point = TrajectoryGenerator::PointAt(frame, place);
+    point.width = static_cast<int32_t>(std::clamp<long>(std::lround(place.width), 0, kMaxWidth));
+    return point;
 }
 
-std::string TrajectoryRecorder::WhyNot(const CTesselDoc& /*doc*/, Value value, bool bAllAround) {
-    if (value != Value::Azimuth && !bAllAround) {
-        return std::string("The frontal view shows no ") +
-               (value == Value::Elevation ? "elevation" : "distance") +
-               ": record it over its lane in the all-around view.";
-    }
-    return {};
+int32_t Centimetres(double value) {
+    return static_cast<int32_t>(
+        std::clamp<long long>(std::llround(value), kNearestDistanceCm, kFarthestDistanceCm));
 }
 
-void TrajectoryRecorder::Started(uint32_t frame) {
-    m_bPlaying = true;
-    if (m_mode == Mode::Write) {
-        const Sample held = ValueAt(frame);
-        Begin(frame, held.value, held.second);
+}  // namespace
+
+TrajectoryRecorder::TrajectoryRecorder(CTesselDoc& doc) : m_doc(doc), m_control(*this) {}
+
+TrajectoryRecorder::~TrajectoryRecorder() = default;
+
+PanPoint TrajectoryRecorder::EdgeArriving(const PanPointList& points, uint32_t frame) {
+    const PanPoint* at = points.PointAtOrBefore(frame);
+    if (at == nullptr || at->position != frame) {
+        return PointOf(frame, PlaceAt(points, frame));
     }
+    for (const PanPoint* before = points.PreviousPoint(at);
+         before != nullptr && before->position == frame; before = points.PreviousPoint(at)) {
+        at = before;
+    }
+    return *at;
 }
 
-void TrajectoryRecorder::Press(uint32_t frame, double value, double second) {
-    if (!m_bPlaying) {
-        return;
-    }
-    m_bHeld = true;
-    if (!m_bInPass) {
-        Begin(frame, value, second);
-    } else {
-        Capture(frame, value, second);
-        Flush();
-    }
+PanPoint TrajectoryRecorder::EdgeLeaving(const PanPointList& points, uint32_t frame) {
+    const PanPoint* at = points.PointAtOrBefore(frame);
+    return at != nullptr && at->position == frame ? *at : PointOf(frame, PlaceAt(points, frame));
 }
 
-void TrajectoryRecorder::Move(uint32_t frame, double value, double second) {
-    if (m_bHeld && m_bInPass) {
-        Capture(frame, value, second);
-    }
-}
-
-void TrajectoryRecorder::Release(uint32_t frame) {
-    if (!m_bHeld) {
-        return;
-    }
-    m_bHeld = false;
-    if (m_bInPass) {
-        Capture(frame, m_samples.back().value, m_samples.back().second);
-        Flush();
-        if (m_mode == Mode::Touch) {
-            End();
-        }
-    }
-}
-
-void TrajectoryRecorder::Tick(uint32_t frame) {
-    if (!m_bInPass) {
-        return;
-    }
-    if (!m_bHeld) {
-        Capture(frame, m_samples.back().value, m_samples.back().second);
-    }
-    Flush();
-}
-
-void TrajectoryRecorder::Stopped(uint32_t frame) {
-    if (m_bInPass) {
-        Capture(frame, m_samples.back().value, m_samples.back().second);
-    }
-    End();
-    m_bPlaying = false;
-    m_bHeld = false;
-}
-
-TrajectoryRecorder::Sample TrajectoryRecorder::ValueAt(uint32_t frame) const {
+TrajectoryRecorder::Sample TrajectoryRecorder::ValueAt(Value value, uint32_t frame) const {
     const SoundPlace place = PlaceAt(m_doc.GetPanPoints(), frame);
-    switch (m_value) {
+    switch (value) {
         case Value::Azimuth:
             return {frame, place.azimuth};
         case Value::Elevation:
@@ -99,19 +59,8 @@ TrajectoryRecorder::Sample TrajectoryRecorder::ValueAt(uint32_t frame) const {
     return {frame, 0.0};
 }
 
-namespace {
-
-int32_t Centimetres(double value) {
-    return static_cast<int32_t>(std::clamp<long long>(std::llround(value), 10, 10000));
-}
-
-}  // namespace
-
 PanPoint TrajectoryRecorder::MakePoint(const Sample& sample) const {
-    // The values not recorded stay what the trajectory had there before the pass.
-    const SoundPlace place = PlaceAt(m_original, sample.frame);
-    PanPoint point = TrajectoryGenerator::PointAt(sample.frame, place);
-    point.width = static_cast<int32_t>(std::lround(place.width));
+    PanPoint point = PointOf(sample.frame, PlaceAt(m_original, sample.frame));
     switch (m_value) {
         case Value::Azimuth:
             SetAzimuth(point, std::llround(sample.value));
@@ -131,124 +80,101 @@ PanPoint TrajectoryRecorder::MakePoint(const Sample& sample) const {
     return point;
 }
 
-void TrajectoryRecorder::Begin(uint32_t frame, double value, double second) {
+uint32_t TrajectoryRecorder::HoldFrames() const {
+    return std::max(m_doc.GetFormat().sampleRate / 4u, 1u);
+}
+
+void TrajectoryRecorder::RemoveOwn(const PanPoint*& point, uint32_t frame) {
+    if (point != nullptr && m_doc.GetPanPoints().Contains(point) && point->position == frame) {
+        m_doc.RemovePoint(point);
+    }
+    point = nullptr;
+}
+
+void TrajectoryRecorder::OnPassBegun(Value value, uint32_t frame) {
+    m_value = value;
     m_original.ReplaceRun(0, m_original.GetCount(), m_doc.GetPanPoints().Values());
-    m_samples.clear();
-    m_pWritten = nullptr;
-    m_bInPass = true;
+    m_from = frame;
+    m_liveFrame = frame;
+    m_liveEnd = frame;
+    m_pLive = m_pHold = m_pEdge = nullptr;
+    m_bWritten = false;
     m_doc.BeginGroup(UndoKind::Replace);
-    Capture(frame, value, second);
-    Flush();
 }
 
-void TrajectoryRecorder::Capture(uint32_t frame, double value, double second) {
-    // The heard frame may stand still or jitter back between reads: never before the last.
-    const bool bFirst = m_samples.empty();
-    const uint32_t from = bFirst ? frame : m_samples.back().frame;
-    frame = std::max(frame, from);
-    if (!bFirst && (m_value == Value::Azimuth || m_value == Value::AzimuthAndDistance)) {
-        // Unwrapped, so that thinning and the lines between points go the shorter way round.
-        const double last = m_samples.back().value;
-        value = last + std::remainder(value - last, 360.0);
+void TrajectoryRecorder::OnCapture(const Sample& latest) {
+    const bool bFirst = !m_bWritten;
+    m_bWritten = true;
+    const uint32_t frames = m_doc.GetFrameCount();
+    const uint32_t end = std::max(
+        latest.frame, static_cast<uint32_t>(std::min<uint64_t>(
+                          uint64_t{latest.frame} + HoldFrames(), std::max(frames, latest.frame))));
+    RemoveOwn(m_pEdge, m_liveEnd);
+    RemoveOwn(m_pHold, m_liveEnd);
+    if (!bFirst && latest.frame == m_liveFrame) {
+        RemoveOwn(m_pLive, m_liveFrame);
     }
-    if (!bFirst && frame == from) {
-        m_samples.back() = {frame, value, second};
-    } else {
-        m_samples.push_back({frame, value, second});
-    }
-    m_bPending = true;
-}
-
-void TrajectoryRecorder::Flush() {
-    if (!m_bPending) {
-        return;
-    }
-    m_bPending = false;
-    const Sample& sample = m_samples.back();
-    // The first write replaces only a point at its own frame; later ones everything from the
-    // last written point on, which the pass put there itself.
-    const PanPointList& points = m_doc.GetPanPoints();
+    // The old points the pass now reaches: from its first frame on, then past where it had
+    // reached, up to where the value is held. After the pass's own latest point only old ones
+    // lie, so the walk starts there rather than at the head of a long trajectory.
     const PanPoint* point = nullptr;
-    if (m_pWritten != nullptr && points.Contains(m_pWritten) &&
-        m_pWritten->position == m_writtenFrame) {
-        point = m_pWritten;
+    if (bFirst) {
+        point = m_from == 0 ? m_doc.NextPoint(nullptr)
+                            : m_doc.NextPoint(m_doc.PointAtOrBefore(m_from - 1));
     } else {
-        const uint32_t first = m_pWritten != nullptr ? m_writtenFrame : sample.frame;
-        point = m_doc.NextPoint(nullptr);
-        while (point != nullptr && point->position < first) {
-            point = m_doc.NextPoint(point);
+        const bool bHint = m_pLive != nullptr && m_doc.GetPanPoints().Contains(m_pLive);
+        point = m_doc.NextPoint(bHint ? m_pLive : m_doc.PointAtOrBefore(m_liveEnd));
+    }
+    std::vector<const PanPoint*> reached;
+    for (; point != nullptr && point->position <= end; point = m_doc.NextPoint(point)) {
+        if (bFirst || point->position > m_liveEnd) {
+            reached.push_back(point);
         }
     }
-    std::vector<const PanPoint*> gone;
-    for (; point != nullptr && point->position <= sample.frame; point = m_doc.NextPoint(point)) {
-        gone.push_back(point);
-    }
-    for (const PanPoint* old : gone) {
+    for (const PanPoint* old : reached) {
         m_doc.RemovePoint(old);
     }
-    m_pWritten = m_doc.AddPoint(MakePoint(sample));
-    m_writtenFrame = sample.frame;
+    if (bFirst && m_from > 0) {
+        m_doc.AddPoint(EdgeArriving(m_original, m_from));
+    }
+    m_pLive = m_doc.AddPoint(MakePoint(latest));
+    m_liveFrame = latest.frame;
+    if (end > latest.frame) {
+        m_pHold = m_doc.AddPoint(MakePoint({end, latest.value, latest.second}));
+    }
+    if (end < frames) {
+        m_pEdge = m_doc.AddPoint(EdgeLeaving(m_original, end));
+    }
+    m_liveEnd = std::max(m_liveEnd, end);
 }
 
-void TrajectoryRecorder::End() {
-    if (!m_bInPass) {
-        return;
+void TrajectoryRecorder::OnPassEnded(const std::vector<Sample>& kept) {
+    const uint32_t to = kept.back().frame;
+    const uint32_t last = std::max(to, m_liveEnd);
+    std::vector<PanPoint> values;
+    for (const Sample& sample : kept) {
+        values.push_back(MakePoint(sample));
     }
-    m_bInPass = false;
-    m_bPending = false;
-    m_pWritten = nullptr;
-    std::vector<PanPoint> points;
-    for (size_t index : Thin(m_samples, kTolerance)) {
-        points.push_back(MakePoint(m_samples[index]));
+    // The old path up to the first frame and on from the last, each unless the pass begins or
+    // ends in the very place it would give.
+    if (m_from > 0) {
+        const PanPoint arriving = EdgeArriving(m_original, m_from);
+        if (arriving != values.front()) {
+            values.insert(values.begin(), arriving);
+        }
     }
-    TrajectorySpan::Replace(m_doc, m_samples.front().frame, m_samples.back().frame, points);
+    if (to < m_doc.GetFrameCount()) {
+        const PanPoint leaving = EdgeLeaving(m_original, to);
+        if (leaving != values.back()) {
+            values.push_back(leaving);
+        }
+    }
+    for (const PanPoint& old : m_original.Values()) {
+        if (old.position > to && old.position <= last) {
+            values.push_back(old);
+        }
+    }
+    m_pLive = m_pHold = m_pEdge = nullptr;
+    TrajectorySpan::Replace(m_doc, m_from, last, values);
     m_doc.EndGroup();
-    m_samples.clear();
-}
-
-std::vector<size_t> TrajectoryRecorder::Thin(const std::vector<Sample>& samples, double tolerance) {
-    if (samples.size() <= 2) {
-        std::vector<size_t> all(samples.size());
-        for (size_t i = 0; i < all.size(); ++i) {
-            all[i] = i;
-        }
-        return all;
-    }
-    // Douglas-Peucker over (frame, value), on a stack rather than by recursion: a long pass
-    // would go deep.
-    std::vector<bool> keep(samples.size(), false);
-    keep.front() = keep.back() = true;
-    std::vector<std::pair<size_t, size_t>> spans = {{0, samples.size() - 1}};
-    while (!spans.empty()) {
-        const auto [first, last] = spans.back();
-        spans.pop_back();
-        const Sample& a = samples[first];
-        const Sample& b = samples[last];
-        double worst = -1.0;
-        size_t where = first;
-        for (size_t i = first + 1; i < last; ++i) {
-            const double t = b.frame == a.frame ? 0.0
-                                                : static_cast<double>(samples[i].frame - a.frame) /
-                                                      static_cast<double>(b.frame - a.frame);
-            const double off =
-                std::max(std::abs(a.value + (b.value - a.value) * t - samples[i].value),
-                         std::abs(a.second + (b.second - a.second) * t - samples[i].second));
-            if (off > worst) {
-                worst = off;
-                where = i;
-            }
-        }
-        if (worst > tolerance) {
-            keep[where] = true;
-            spans.push_back({first, where});
-            spans.push_back({where, last});
-        }
-    }
-    std::vector<size_t> kept;
-    for (size_t i = 0; i < keep.size(); ++i) {
-        if (keep[i]) {
-            kept.push_back(i);
-        }
-    }
-    return kept;
 }

@@ -1,90 +1,67 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "trajectory/PanPointList.h"
+#include "trajectory/TrajectoryControl.h"
 
 class CTesselDoc;
 
-// One performance of a trajectory while the sound plays: the value under the pointer
-// (azimuth, elevation or distance) at the frames being heard, written into the document as it
-// comes so it is heard at once, and at the end of the pass thinned to the fewest points that
-// keep within kTolerance of what was captured. Points are replaced only over the span the pass
-// wrote; each pass is one undo step. The caller feeds frames in playing order; angles in
-// degrees, distance in centimetres. The document outlives the recorder.
-//
-// The pointer is captured as often as it is sampled, but the document takes the latest value
-// only at the playback ticks (and at a press and a release): each write tells every listener,
-// and more writes than ticks are heard by no one. A pass over the pan display's view from above
-// writes azimuth and distance together, one value each per sample.
-class TrajectoryRecorder {
+// Record Trajectory bound to one document: its TrajectoryControl, whose passes this writes
+// into the document's points. A pass is one undo step. It is written as it goes, so playback
+// hears it at once: the captures behind the frame heard, the latest value held a little ahead
+// of it. At its end it becomes the thinned points. Either way the path outside the span
+// played over stays as it was: a point at each edge carries the old path's place there, so
+// the trajectory before the first frame and after the last is the old one (within the whole
+// degrees and centimetres a point holds). What a pass does not record (the azimuth under a
+// lane, say) stays what the trajectory had. The document owns the recorder and outlives it.
+// Frames; degrees; centimetres.
+class TrajectoryRecorder : private TrajectoryControl::Sink {
   public:
-    // Touch: writes while the button is held. Latch: after the release holds the last value
-    // until playback stops. Write: from where playback started to where it stops.
-    enum class Mode { Touch = 0, Latch = 1, Write = 2 };
-    enum class Value { Azimuth, Elevation, Distance, AzimuthAndDistance };
-    struct Sample {
-        uint32_t frame;
-        double value;
-        double second = 0.0;  // the distance of an AzimuthAndDistance pass
-    };
-    static constexpr double kTolerance = 0.5;
+    using Mode = TrajectoryControl::Mode;
+    using Value = TrajectoryControl::Value;
+    using Sample = TrajectoryControl::Sample;
 
-    TrajectoryRecorder(CTesselDoc& doc, Mode mode, Value value);
-    ~TrajectoryRecorder();  // ends an open pass
+    explicit TrajectoryRecorder(CTesselDoc& doc);
+    ~TrajectoryRecorder() override;  // ends an open pass
     TrajectoryRecorder(const TrajectoryRecorder&) = delete;
     TrajectoryRecorder& operator=(const TrajectoryRecorder&) = delete;
 
-    // Why doc cannot take value here, in words; "" when it can. bAllAround: the place shows
-    // elevation and distance.
-    static std::string WhyNot(const CTesselDoc& doc, Value value, bool bAllAround);
+    TrajectoryControl& Control() { return m_control; }
+    const TrajectoryControl& Control() const { return m_control; }
 
-    // Playback started at frame: a Write pass begins with the value in force there.
-    void Started(uint32_t frame);
-    // second: the distance of an AzimuthAndDistance pass, else unused. Azimuths may wrap
-    // (179 then -179): the pass follows the shorter way round.
-    void Press(uint32_t frame, double value, double second = 0.0);
-    // The pointer while held (a timer samples it, not only its moves).
-    void Move(uint32_t frame, double value, double second = 0.0);
-    void Release(uint32_t frame);
-    // A playback tick: the latest capture goes into the document; Latch and Write hold the last
-    // value up to frame.
-    void Tick(uint32_t frame);
-    // Playback stopped (frame: the last heard): the pass ends.
-    void Stopped(uint32_t frame);
-
-    bool IsHeld() const { return m_bHeld; }
-    bool IsInPass() const { return m_bInPass; }
-    Mode GetMode() const { return m_mode; }
-    Value GetValue() const { return m_value; }
-
-    // The indices of the fewest samples whose straight lines stay within tolerance of every
-    // sample, in value and in second alike (first and last always kept), in order.
-    static std::vector<size_t> Thin(const std::vector<Sample>& samples, double tolerance);
+    // The points that keep points' path exactly as it is on one side of frame when the other
+    // side is replaced: the place arriving at frame from before it (the first point there, if
+    // any), and the place leaving it (the last point there).
+    static PanPoint EdgeArriving(const PanPointList& points, uint32_t frame);
+    static PanPoint EdgeLeaving(const PanPointList& points, uint32_t frame);
 
   private:
-    void Begin(uint32_t frame, double value, double second);
-    void Capture(uint32_t frame, double value, double second);
-    // Writes the latest capture into the document in place of the points since the last write.
-    void Flush();
-    void End();
+    Sample ValueAt(Value value, uint32_t frame) const override;
+    void OnPassBegun(Value value, uint32_t frame) override;
+    void OnCapture(const Sample& latest) override;
+    void OnPassEnded(const std::vector<Sample>& kept) override;
+
+    // The point of a sample: the recorded value, the rest as the trajectory had it there.
     PanPoint MakePoint(const Sample& sample) const;
-    Sample ValueAt(uint32_t frame) const;
+    // Removes a point the pass put in, if it is still where the pass put it.
+    void RemoveOwn(const PanPoint*& point, uint32_t frame);
+    // Frames the latest value is held ahead of the frame heard while a pass is live: longer
+    // than a tick, so the next one still finds it.
+    uint32_t HoldFrames() const;
 
     CTesselDoc& m_doc;
-    Mode m_mode;
-    Value m_value;
-    bool m_bPlaying = false;
-    bool m_bHeld = false;
-    bool m_bInPass = false;
-    bool m_bPending = false;  // a capture the document has not taken yet
+    TrajectoryControl m_control;
+    Value m_value = Value::Azimuth;
     PanPointList m_original;  // the trajectory as the pass found it
-    std::vector<Sample> m_samples;
-    // The point of the last write and its frame: the next write walks on from it, not from the
-    // head of a long trajectory.
-    const PanPoint* m_pWritten = nullptr;
-    uint32_t m_writtenFrame = 0;
+    uint32_t m_from = 0;      // the pass's first frame
+    // The live pass in the document: its latest point, the same value held at m_liveEnd and
+    // the old path's place leaving m_liveEnd, which is as far as the pass has reached.
+    bool m_bWritten = false;
+    const PanPoint* m_pLive = nullptr;
+    const PanPoint* m_pHold = nullptr;
+    const PanPoint* m_pEdge = nullptr;
+    uint32_t m_liveFrame = 0;
+    uint32_t m_liveEnd = 0;
 };

@@ -10,6 +10,7 @@
 #include "document/DocumentHost.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackClock.h"
+#include "playback/PlaybackHost.h"
 #include "playback/PlaybackSession.h"
 #include "playback/Preferences.h"
 #include "playback/TrevantMixer.h"
@@ -25,8 +26,9 @@ class UserPrompts;
 // which it owns (each document keeps its own undo history). Plain C++: the user is reached
 // through UserPrompts, the settings through SettingsStore and the mixer through Mixer, so the
 // Qt start-up and the tests hand in their own. Every mixer call of the program goes through its
-// mixer. Rates are Hz, latency milliseconds.
-class CEditorApp : public DocumentHost {
+// mixer. The documents reach it as their DocumentHost, the playback as its PlaybackHost. Rates
+// are Hz, latency milliseconds.
+class CEditorApp : public DocumentHost, public PlaybackHost {
   public:
     static constexpr int kEditModePan = 1;
     static constexpr int kEditModeSelect = 2;
@@ -73,16 +75,16 @@ class CEditorApp : public DocumentHost {
 
     // Makes sure a session for the rate's class is open; every failure is shown to the user
     // and leaves no session (GetMixerSession() is then 0).
-    void OpenMixerSession(uint32_t rate);
+    void OpenMixerSession(uint32_t rate) override;
     void CloseMixerSession();
-    AmbrelWaveMixSession GetMixerSession() const { return m_hSession; }
-    Mixer& GetMixer() const { return m_mixer; }
+    AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
+    Mixer& GetMixer() const override { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
     // Shows one OK box for a non-zero mixer code.
-    void ReportMixerError(int code);
+    void ReportMixerError(int code) override;
     // A playback has started: the HRTF state (and any note on the output chosen) goes to the
     // status bar.
-    void AnnouncePlayback();
+    void AnnouncePlayback() override;
 
     // The one playback of the program.
     PlaybackSession& GetPlayback() { return *m_pPlayback; }
@@ -94,19 +96,11 @@ class CEditorApp : public DocumentHost {
     bool IsStopEnabled() const { return IsPlaying(); }
     // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
     void OnCursorFollow() { m_prefs.bCursorFollow = !m_prefs.bCursorFollow; }
-    bool IsCursorFollow() const { return m_prefs.bCursorFollow; }
-    // Loop Playback: a played range starts again at its end, until stopped. Not kept.
-    void OnLoopPlayback() { m_bLoop = !m_bLoop; }
-    bool IsLoopPlayback() const { return m_bLoop; }
-    // Record Trajectory: while armed, a press on a playing wave view writes the trajectory.
-    void OnRecordTrajectory() { m_bRecordArmed = !m_bRecordArmed; }
-    bool IsRecordArmed() const { return m_bRecordArmed; }
+    bool IsCursorFollow() const override { return m_prefs.bCursorFollow; }
     // Play Through Stereo Export Filter: plays what Export Stereo File would write instead of
     // the mixer's 3-D preview. Kept in the settings at once.
     void OnPlayThroughFilter();
-    bool IsPlayThroughFilter() const { return m_bThroughFilter; }
-    void SetRecordMode(int mode) { m_recordMode = mode; }
-    int GetRecordMode() const { return m_recordMode; }
+    bool IsPlayThroughFilter() const override { return m_bThroughFilter; }
 
     // The edit mode all views share: pan point editing or the selection caret.
     int GetEditMode() const { return m_editMode; }
@@ -204,10 +198,7 @@ class CEditorApp : public DocumentHost {
     PointPropertiesDialog m_pointPropertiesDialog;
     SpanDialog m_generateDialog;
     SpanDialog m_stretchDialog;
-    bool m_bLoop = false;
     bool m_bThroughFilter = false;
-    bool m_bRecordArmed = false;
-    int m_recordMode = 0;  // TrajectoryRecorder::Mode
     // Last: it stops what plays, through the mixer and the session above, as it goes.
     std::unique_ptr<PlaybackSession> m_pPlayback;
 };

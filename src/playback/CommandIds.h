@@ -34,6 +34,8 @@ inline constexpr unsigned kRecordWrite = 32836;
 inline constexpr unsigned kExportAmbisonics = 32840;
 inline constexpr unsigned kExportAdm = 32845;
 inline constexpr unsigned kPlayThroughFilter = 32855;
+// Space anywhere in the window: Stop while anything plays, else Play.
+inline constexpr unsigned kPlayStop = 32860;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

@@ -19,6 +19,7 @@ enum class CommandPlace {
     kFileMenu129,
     kEditMenu129,
     kViewMenu129,
+    kTransportMenu129,
     kWindowMenu129,
     kHelpMenu129,
     kBasicBar,
@@ -70,6 +71,7 @@ enum class ToolIcon {
     kContextHelp,
     kStop,
     kPlay,
+    kLoop,
     kRecord,
     kRecordTouch,  // the recording modes: their initials
     kRecordLatch,
@@ -88,6 +90,8 @@ struct CommandInfo {
     const char* viewKey = nullptr;  // a key the wave view handles itself ("Space"), or none
     ToolIcon icon = ToolIcon::kNone;
     std::vector<CommandPlacement> places = {};
+    // Whether a held key repeats the command: not for one that flips a state.
+    bool bRepeats = true;
 
     QString FlyBy() const { return QString::fromUtf8(status); }
     QString ToolTip() const { return QString::fromUtf8(tip); }

@@ -7,8 +7,9 @@
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
 #include "platform/UserPrompts.h"
-#include "playback/CEditorApp.h"
+#include "playback/Mixer.h"
 #include "playback/PlaybackClock.h"
+#include "playback/PlaybackHost.h"
 #include "playback/PlaybackListener.h"
 
 namespace {
@@ -18,8 +19,8 @@ uint32_t g_lastPlay = 0;
 
 }  // namespace
 
-PlaybackSession::PlaybackSession(CEditorApp& app, std::unique_ptr<PlaybackClock> clock)
-    : m_app(app), m_pClock(std::move(clock)) {
+PlaybackSession::PlaybackSession(PlaybackHost& host, std::unique_ptr<PlaybackClock> clock)
+    : m_host(host), m_pClock(std::move(clock)) {
     m_pClock->Connect([this] { Tick(); }, [this](uint32_t play) { OnWaveDone(play); });
 }
 
@@ -33,6 +34,24 @@ void PlaybackSession::ReleaseWave() {
     FreeWave();
 }
 
+std::optional<PlaybackSession::RecordMode> PlaybackSession::Armed() const {
+    return m_bRecordArmed ? std::optional(m_recordMode) : std::nullopt;
+}
+
+void PlaybackSession::SetRecordArmed(bool bArmed) {
+    m_bRecordArmed = bArmed;
+    if (m_pDoc != nullptr) {
+        m_pDoc->Recording().Arm(Armed());
+    }
+}
+
+void PlaybackSession::SetRecordMode(RecordMode mode) {
+    m_recordMode = mode;
+    if (m_pDoc != nullptr && m_bRecordArmed) {
+        m_pDoc->Recording().Arm(Armed());
+    }
+}
+
 void PlaybackSession::AddListener(PlaybackListener* listener) {
     m_listeners.Add(listener);
 }
@@ -44,8 +63,8 @@ void PlaybackSession::RemoveListener(PlaybackListener* listener) {
 bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     Stop();
     FreeWave();
-    m_app.OpenMixerSession(document.GetFormat().sampleRate);
-    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    m_host.OpenMixerSession(document.GetFormat().sampleRate);
+    const AmbrelWaveMixSession session = m_host.GetMixerSession();
     if (session == 0) {
         return false;
     }
@@ -64,8 +83,8 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     source.format = &format;
 
     m_bThroughFilter =
-        m_app.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
-    Mixer& mixer = m_app.GetMixer();
+        m_host.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
+    Mixer& mixer = m_host.GetMixer();
     if (m_bThroughFilter) {
         m_hWave = mixer.OpenWave(
             session, source,
@@ -88,14 +107,14 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     }
     if (m_hWave == 0) {
         m_pFeed.reset();
-        m_app.ReportMixerError(mixer.GetLastError());
+        m_host.ReportMixerError(mixer.GetLastError());
         return false;
     }
     if (m_bThroughFilter) {
         // Ready before it plays, so the first buffers are queued at once.
         uint32_t fed = 0;
         if (const int code = mixer.SetWaveReady(session, m_hWave, m_filterReady, fed)) {
-            m_app.ReportMixerError(code);
+            m_host.ReportMixerError(code);
             FreeWave();
             return false;
         }
@@ -127,7 +146,7 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
         code = mixer.PlayEx(session, 0, AMBREL_WAVEMIX_PLAY_NOW, m_hWave, 0, params);
     }
     if (code != 0) {
-        m_app.ReportMixerError(code);
+        m_host.ReportMixerError(code);
         FreeWave();
         return false;
     }
@@ -135,10 +154,14 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     m_playEnd = last;
     m_bReading = true;
     m_heard = first;
-    m_app.AnnouncePlayback();
+    m_host.AnnouncePlayback();
     m_pClock->Start(kTickPeriodMs);
     m_listeners.Tell(
         [&](PlaybackListener& listener) { listener.OnPlaybackStarted(document, first); });
+    // After the views heard of it: they let go of a point in hand before a pass rewrites it.
+    if (m_pDoc == &document) {
+        document.Recording().Started(first, Armed(), *this);
+    }
     return true;
 }
 
@@ -147,8 +170,8 @@ void PlaybackSession::Tick() {
         return;
     }
     CTesselDoc& document = *m_pDoc;
-    Mixer& mixer = m_app.GetMixer();
-    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    Mixer& mixer = m_host.GetMixer();
+    const AmbrelWaveMixSession session = m_host.GetMixerSession();
     PlaybackTick tick;
     if (m_bThroughFilter && m_bSegmentStale && !RenderAgainFromFed(document)) {
         // No render of the new path: play again from the frame heard, as the preview.
@@ -181,7 +204,7 @@ void PlaybackSession::Tick() {
         }
         if (code != 0) {
             // The sound goes on in its last direction; the play position still shows.
-            m_app.ReportMixerError(code);
+            m_host.ReportMixerError(code);
             m_bStepping = false;
             m_bSegmentStale = false;
             tick.direction.reset();
@@ -191,6 +214,10 @@ void PlaybackSession::Tick() {
         return;  // stopped while the error box was up
     }
     tick.heardFrame = ReadHeardFrame();
+    if (tick.heardFrame) {
+        // A pass writes what was performed up to the frame heard; the next tick plays it.
+        document.Recording().Tick(*tick.heardFrame);
+    }
     m_listeners.Tell([&](PlaybackListener& listener) { listener.OnPlaybackTick(document, tick); });
 }
 
@@ -270,8 +297,8 @@ bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
     if (document.GetPanPoints().IsEmpty()) {
         return false;
     }
-    Mixer& mixer = m_app.GetMixer();
-    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    Mixer& mixer = m_host.GetMixer();
+    const AmbrelWaveMixSession session = m_host.GetMixerSession();
     // Nothing past what the mixer has taken may be read while it is rendered again.
     uint32_t fed = 0;
     if (mixer.SetWaveReady(session, m_hWave, 0, fed) != 0) {
@@ -301,7 +328,8 @@ void PlaybackSession::RenderAhead() {
                                 m_pFiltered.get() + m_renderFirst * frameBytes);
     uint32_t fed = 0;
     // A failed answer leaves the mixer at what it was told last: it starves, never misreads.
-    if (m_app.GetMixer().SetWaveReady(m_app.GetMixerSession(), m_hWave, m_filterReady, fed) == 0) {
+    if (m_host.GetMixer().SetWaveReady(m_host.GetMixerSession(), m_hWave, m_filterReady, fed) ==
+        0) {
         m_filterFed = fed;
     }
 }
@@ -309,8 +337,8 @@ void PlaybackSession::RenderAhead() {
 std::optional<PlaybackSession::FilterQueue> PlaybackSession::ReadFilterQueue() {
     uint32_t fed = 0;
     if (!IsPlayingThroughFilter() ||
-        m_app.GetMixer().SetWaveReady(m_app.GetMixerSession(), m_hWave,
-                                      AMBREL_WAVEMIX_READY_UNCHANGED, fed) != 0) {
+        m_host.GetMixer().SetWaveReady(m_host.GetMixerSession(), m_hWave,
+                                       AMBREL_WAVEMIX_READY_UNCHANGED, fed) != 0) {
         return std::nullopt;
     }
     return FilterQueue{m_renderFirst, m_filterReady, fed};
@@ -325,15 +353,15 @@ int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
     sent.distanceCm = static_cast<uint32_t>(std::clamp<long>(
         std::lround(place.distanceCm), long{kNearestDistanceCm}, long{kFarthestDistanceCm}));
     sent.width = std::clamp(static_cast<int32_t>(std::lround(place.width)), 0, kMaxWidth);
-    return m_app.GetMixer().SetPlace(m_app.GetMixerSession(), 0, flags, sent);
+    return m_host.GetMixer().SetPlace(m_host.GetMixerSession(), 0, flags, sent);
 }
 
 std::optional<uint32_t> PlaybackSession::ReadHeardFrame() {
     uint32_t position = 0;
     uint32_t latencyUs = 0;
     // A failed read leaves the direction to go on; the play position just stops showing.
-    if (!m_bReading || m_app.GetMixer().GetOutputPosition(m_app.GetMixerSession(), 0, m_hWave,
-                                                          position, latencyUs) != 0) {
+    if (!m_bReading || m_host.GetMixer().GetOutputPosition(m_host.GetMixerSession(), 0, m_hWave,
+                                                           position, latencyUs) != 0) {
         m_bReading = false;
         m_heard.reset();
         return std::nullopt;
@@ -373,7 +401,7 @@ void PlaybackSession::OnWaveDone(uint32_t play) {
     // A loop ends each round as a playback of its own, so what listens (a recording pass)
     // closes and opens again; an empty range would come round at once and never rest.
     Finish(true);
-    if (m_app.IsLoopPlayback() && end > start) {
+    if (m_bLoop && end > start) {
         Play(document, start, end);
     }
 }
@@ -390,19 +418,26 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     stop.bPlayedOut = bPlayedOut;
     stop.playStart = m_playStart;
     stop.playEnd = m_playEnd;
-    Mixer& mixer = m_app.GetMixer();
-    const AmbrelWaveMixSession session = m_app.GetMixerSession();
+    Mixer& mixer = m_host.GetMixer();
+    const AmbrelWaveMixSession session = m_host.GetMixerSession();
     // The position is read before the channel stops, or it would read the stop point.
-    if (!bPlayedOut && m_app.IsCursorFollow()) {
+    if (!bPlayedOut && m_host.IsCursorFollow()) {
         uint32_t position = 0;
         const int code =
             mixer.GetPlayPosition(session, 0, m_hWave, position, AMBREL_WAVEMIX_POSITION_FRAMES);
         if (code != 0) {
-            m_app.Prompts().Message("Error #" + std::to_string(code) +
-                                    " (AmbrelWaveMixGetPlayPosition)");
+            m_host.Prompts().Message("Error #" + std::to_string(code) +
+                                     " (AmbrelWaveMixGetPlayPosition)");
         } else if (uint64_t{position} + m_playStart < uint64_t{document.GetFrameCount()} - 1) {
             stop.stopFrame = position + m_playStart;
         }
+    }
+    // A recording pass ends at the frame last heard, or at the range's end when played out.
+    std::optional<uint32_t> last = m_heard;
+    if (bPlayedOut) {
+        last = m_playEnd > m_playStart ? m_playEnd - 1 : m_playStart;
+    } else if (document.IsRecording()) {
+        last = ReadHeardFrame().value_or(last.value_or(m_playStart));
     }
     m_pClock->Stop();
     mixer.StopChannel(session, 0, 0);
@@ -413,6 +448,7 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     m_bStepping = false;
     m_bSegmentStale = false;
     m_bReading = false;
+    document.Recording().Stopped(last.value_or(m_playStart));
     m_listeners.Tell(
         [&](PlaybackListener& listener) { listener.OnPlaybackStopped(document, stop); });
 }
@@ -423,9 +459,9 @@ void PlaybackSession::FreeWave() {
         m_pWaveDoc = nullptr;
     }
     if (m_hWave != 0) {
-        const int code = m_app.GetMixer().FreeWave(m_app.GetMixerSession(), m_hWave);
+        const int code = m_host.GetMixer().FreeWave(m_host.GetMixerSession(), m_hWave);
         if (code != 0) {
-            m_app.ReportMixerError(code);
+            m_host.ReportMixerError(code);
         }
         m_hWave = 0;
     }

@@ -9,11 +9,12 @@
 #include "deliver/RenderInput.h"
 #include "document/DocumentListener.h"
 #include "platform/ListenerList.h"
+#include "trajectory/TrajectoryControl.h"
 #include "trajectory/TrajectoryCursor.h"
 #include "trevant/trevant.h"
 
-class CEditorApp;
 class PlaybackClock;
+class PlaybackHost;
 class PlaybackListener;
 class StereoExport;
 
@@ -24,14 +25,17 @@ class StereoExport;
 // closing all end it through one path. Listeners (views, the overview bar, the frame) hear of
 // start, each tick and the end. An edit of the playing trajectory is heard from the next tick
 // on; through the stereo export's filter, from the first frame the mixer has not taken yet,
-// rendered again without a restart. Plain C++: the clock is handed in. Frames throughout; the
-// mixer's play position counts from the start of the played range. The application outlives the
-// session.
-class PlaybackSession : public DocumentListener {
+// rendered again without a restart. It is also the transport of Record Trajectory: armed, it
+// starts, ticks and stops the playing document's recording control with the frames heard, and
+// it keeps Loop Playback. Plain C++: the clock is handed in. Frames throughout; the mixer's play
+// position counts from the start of the played range. The host outlives the session.
+class PlaybackSession : public DocumentListener, private TrajectoryControl::Clock {
   public:
     static constexpr int kTickPeriodMs = 33;
 
-    PlaybackSession(CEditorApp& app, std::unique_ptr<PlaybackClock> clock);
+    using RecordMode = TrajectoryControl::Mode;
+
+    PlaybackSession(PlaybackHost& host, std::unique_ptr<PlaybackClock> clock);
     ~PlaybackSession() override;
     PlaybackSession(const PlaybackSession&) = delete;
     PlaybackSession& operator=(const PlaybackSession&) = delete;
@@ -65,6 +69,17 @@ class PlaybackSession : public DocumentListener {
     bool IsSteppingDirection() const { return m_pDoc != nullptr && m_bStepping; }
     // The frame being heard is read at each tick (no read failed).
     bool IsReadingPosition() const { return m_pDoc != nullptr && m_bReading; }
+
+    // Loop Playback: a played range starts again at its end, until stopped. Not kept.
+    void SetLoop(bool bLoop) { m_bLoop = bLoop; }
+    bool IsLoop() const { return m_bLoop; }
+    // Record Trajectory: while armed, the document that plays records in the mode chosen.
+    // Arming or disarming while playing tells its control at once; a mode takes effect at the
+    // next pass.
+    void SetRecordArmed(bool bArmed);
+    bool IsRecordArmed() const { return m_bRecordArmed; }
+    void SetRecordMode(RecordMode mode);
+    RecordMode GetRecordMode() const { return m_recordMode; }
 
     void AddListener(PlaybackListener* listener);
     void RemoveListener(PlaybackListener* listener);
@@ -129,12 +144,17 @@ class PlaybackSession : public DocumentListener {
     // Sends place to the mixer; the mixer's code.
     int SendPlace(const SoundPlace& place, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
+    std::optional<uint32_t> HeardFrameNow() override { return ReadHeardFrameNow(); }
+    std::optional<RecordMode> Armed() const;
     void FreeWave();
     // The one way a playback ends.
     void Finish(bool bPlayedOut);
 
-    CEditorApp& m_app;
+    PlaybackHost& m_host;
     std::unique_ptr<PlaybackClock> m_pClock;
+    bool m_bLoop = false;
+    bool m_bRecordArmed = false;
+    RecordMode m_recordMode = RecordMode::Touch;
     ListenerList<PlaybackListener> m_listeners;
     CTesselDoc* m_pDoc = nullptr;      // what plays
     CTesselDoc* m_pWaveDoc = nullptr;  // whose samples the wave reads; heard from while it lasts

@@ -1,7 +1,6 @@
 #include "shell/CAppCommands.h"
 
 #include <QWidget>
-#include <algorithm>
 
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
@@ -35,6 +34,8 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = true;
             return true;
         case kStop:
+        case kPlayStop:
+            // No view answered Play/Stop: it can only stop.
             state.enabled = m_app.IsStopEnabled();
             return true;
         case kCursorFollow:
@@ -43,7 +44,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kLoopPlayback:
             state.enabled = true;
-            state.checked = m_app.IsLoopPlayback();
+            state.checked = m_app.GetPlayback().IsLoop();
             return true;
         case kPlayThroughFilter:
             state.enabled = true;
@@ -51,19 +52,20 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case kRecordTrajectory:
             state.enabled = true;
-            state.checked = m_app.IsRecordArmed();
+            state.checked = m_app.GetPlayback().IsRecordArmed();
             return true;
         case kRecordTouch:
         case kRecordLatch:
         case kRecordWrite:
             state.enabled = true;
-            state.checked = m_app.GetRecordMode() == static_cast<int>(id - kRecordTouch);
+            state.checked =
+                static_cast<unsigned>(m_app.GetPlayback().GetRecordMode()) == id - kRecordTouch;
             return true;
         case kIndicatorRecord: {
             // Shown only while armed, naming the mode a press will record in.
             static const char* const kModes[] = {"Record: Touch", "Record: Latch", "Record: Write"};
-            state.enabled = m_app.IsRecordArmed();
-            state.text = kModes[std::clamp(m_app.GetRecordMode(), 0, 2)];
+            state.enabled = m_app.GetPlayback().IsRecordArmed();
+            state.text = kModes[static_cast<int>(m_app.GetPlayback().GetRecordMode())];
             return true;
         }
         default:
@@ -87,24 +89,26 @@ bool CAppCommands::RunCommand(unsigned id) {
             OnPreferences();
             return true;
         case kStop:
+        case kPlayStop:
             m_app.GetPlayback().Stop();
             return true;
         case kCursorFollow:
             m_app.OnCursorFollow();
             return true;
         case kLoopPlayback:
-            m_app.OnLoopPlayback();
+            m_app.GetPlayback().SetLoop(!m_app.GetPlayback().IsLoop());
             return true;
         case kPlayThroughFilter:
             m_app.OnPlayThroughFilter();
             return true;
         case kRecordTrajectory:
-            m_app.OnRecordTrajectory();
+            m_app.GetPlayback().SetRecordArmed(!m_app.GetPlayback().IsRecordArmed());
             return true;
         case kRecordTouch:
         case kRecordLatch:
         case kRecordWrite:
-            m_app.SetRecordMode(static_cast<int>(id - kRecordTouch));
+            m_app.GetPlayback().SetRecordMode(
+                static_cast<PlaybackSession::RecordMode>(id - kRecordTouch));
             return true;
         case kAppAbout:
             OnAppAbout();

@@ -3,7 +3,6 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QVariant>
 
 #include "views/ViewEvents.h"
 
@@ -31,9 +30,6 @@ bool CIdleUpdater::eventFilter(QObject* watched, QEvent* event) {
     const int type = event->type();
     if (type == kOverviewUpdateEvent || type == kSetLivePanEvent || type == kSetPlayPositionEvent ||
         type == kSetTopViewEvent || type == kSetLivePlaceEvent) {
-        return false;
-    }
-    if (type == QEvent::Timer && watched->property(kQuietTimerProperty).isValid()) {
         return false;
     }
     switch (event->type()) {

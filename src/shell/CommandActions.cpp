@@ -26,6 +26,7 @@ CommandActions::CommandActions(QMainWindow& window, const std::function<void(uns
         action->setProperty("plainStatusTip", info.FlyBy());
         action->setProperty("plainToolTip", info.ToolTipWithKey());
         action->setShortcuts(info.keys);
+        action->setAutoRepeat(info.bRepeats);
         if (info.icon != ToolIcon::kNone) {
             action->setIcon(ToolBarIcons::Draw(info.icon));
         }

@@ -70,6 +70,12 @@ void DrawPicture(QPainter& painter, ToolIcon icon) {
             painter.drawPolyline(QPolygon({{5, 4}, {4, 4}, {4, 10}, {5, 10}}));
             painter.drawPolyline(QPolygon({{9, 4}, {10, 4}, {10, 10}, {9, 10}}));
             break;
+        case kLoop:
+            // An arrow going round.
+            painter.drawArc(QRect(3, 3, 12, 12), 120 * 16, 300 * 16);
+            painter.setBrush(Qt::black);
+            painter.drawPolygon(QPolygon({{3, 2}, {9, 3}, {5, 8}}));
+            break;
         case kRecord:
             painter.setBrush(Qt::black);
             painter.drawEllipse(QPoint(9, 9), 5, 5);

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStatusTipEvent>
 
 #include "document/CTesselDoc.h"
 #include "playback/CEditorApp.h"
@@ -37,8 +38,8 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_navigation(*this, document, m_geometry, m_image, m_scrollBar, m_selection),
       m_readouts(document, m_geometry, m_selection, m_points.Drag()),
       m_pLanes(new CPlaceLanes(*this)),
-      m_playback(*this, document, app, m_navigation, m_overview),
-      m_recording(*this, document, app) {
+      m_recording(document.Recording(), app.Prompts(), [this] { EndPointDrag(); }),
+      m_playback(*this, document, app.GetPlayback(), app, m_navigation, m_overview) {
     setFrameStyle(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -49,6 +50,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
     m_pLanes->hide();
     SyncAllAround();
+    m_doc.Recording().SetAllAround(m_geometry.IsAllAround());
 }
 
 // ---- All around ----------------------------------------------------------------------------
@@ -66,6 +68,7 @@ void CWaveScrollView::SyncAllAround() {
         return;
     }
     m_geometry.SetAllAround(m_bAllAroundAsked);
+    m_doc.Recording().SetAllAround(m_bAllAroundAsked);
     // The lanes take rows from the drawing area; the resize that follows rebuilds the image.
     setViewportMargins(0, 0, 0, m_bAllAroundAsked ? PlaceLanes::kStripHeight : 0);
     m_pLanes->setVisible(m_bAllAroundAsked);
@@ -98,8 +101,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
     const QPoint at = PixelOf(event);
     const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y()));
     const auto surface = [](PlaceValue value) {
-        return value == PlaceValue::Elevation ? WaveViewRecording::Surface::ElevationLane
-                                              : WaveViewRecording::Surface::DistanceLane;
+        return value == PlaceValue::Elevation ? RecordFeed::Surface::ElevationLane
+                                              : RecordFeed::Surface::DistanceLane;
     };
     switch (event.type()) {
         case QEvent::MouseButtonPress:
@@ -109,7 +112,7 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
                 return;
             }
             if (event.button() == Qt::LeftButton && m_points.InPanEditMode() && !m_dragging &&
-                !m_recording.IsRecording()) {
+                !IsRecording()) {
                 if (event.modifiers() & Qt::ControlModifier) {
                     m_points.LaneDeleteAt(at.x(), at.y());
                 } else {
@@ -148,8 +151,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
 
 bool CWaveScrollView::PanDisplayMouse(QEvent::Type type, double azimuth,
                                       std::optional<double> distanceCm) {
-    const WaveViewRecording::Surface surface =
-        distanceCm ? WaveViewRecording::Surface::TopView : WaveViewRecording::Surface::PanDisplay;
+    const RecordFeed::Surface surface =
+        distanceCm ? RecordFeed::Surface::TopView : RecordFeed::Surface::PanDisplay;
     switch (type) {
         case QEvent::MouseButtonPress:
             return m_recording.Press(surface, azimuth, distanceCm.value_or(0.0));
@@ -226,6 +229,23 @@ void CWaveScrollView::wheelEvent(QWheelEvent* event) {
                        static_cast<int>(event->position().x()));
 }
 
+int CWaveScrollView::SurfaceHeight() const {
+    return viewport()->height();
+}
+
+void CWaveScrollView::RepaintRect(const QRect& rect) {
+    viewport()->update(rect);
+}
+
+void CWaveScrollView::RepaintWave() {
+    viewport()->update();
+}
+
+void CWaveScrollView::ShowStatusTip(const std::string& text) {
+    QStatusTipEvent tip(QString::fromStdString(text));
+    QCoreApplication::sendEvent(this, &tip);
+}
+
 WaveViewGeometry CWaveScrollView::PaintedGeometry() const {
     WaveViewGeometry painted = m_geometry;
     painted.FitScaleToTotalWidth();
@@ -290,6 +310,12 @@ void CWaveScrollView::SelectAll() {
     HideCaret();
     m_selection.SelectAll(m_doc.GetFrameCount());
     InvalidateAll();
+}
+
+void CWaveScrollView::PlayFrom(uint32_t frame) {
+    m_app.GetPlayback().Stop();
+    PlaceCaretFromRuler(frame);
+    Play();
 }
 
 void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
@@ -379,11 +405,11 @@ void CWaveScrollView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint at = PixelOf(*event);
-    if (m_recording.Press(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()))) {
+    if (m_recording.Press(RecordFeed::Surface::Wave, m_geometry.PanFromY(at.y()))) {
         return;
     }
     if (m_points.InPanEditMode()) {
-        if (m_recording.IsRecording()) {
+        if (IsRecording()) {
             return;  // the pass owns the points until playback stops
         }
         if (event->modifiers() & Qt::ControlModifier) {
@@ -418,7 +444,7 @@ void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
     SetPointer(at);
-    m_recording.Move(WaveViewRecording::Surface::Wave, m_geometry.PanFromY(at.y()));
+    m_recording.Move(RecordFeed::Surface::Wave, m_geometry.PanFromY(at.y()));
     if (!m_dragging) {
         return;
     }
@@ -450,6 +476,10 @@ std::string CWaveScrollView::MouseReadout() {
                             m_geometry.PanFromY(m_pointer->y()));
     }
     return m_readouts.MouseText();
+}
+
+bool CWaveScrollView::IsRecording() const {
+    return m_doc.IsRecording();
 }
 
 void CWaveScrollView::EndPointDrag() {

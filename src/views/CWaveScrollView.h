@@ -9,13 +9,14 @@
 #include "playback/CommandTarget.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PanPointEditor.h"
+#include "views/RecordFeed.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewCommands.h"
 #include "views/WaveViewNavigation.h"
 #include "views/WaveViewPlayback.h"
 #include "views/WaveViewReadouts.h"
-#include "views/WaveViewRecording.h"
+#include "views/WaveViewSurface.h"
 #include "views/geometry/WaveViewGeometry.h"
 #include "views/peaks/WaveImage.h"
 
@@ -30,8 +31,9 @@ class QPainter;
 // through WaveViewPainter, command routing to WaveViewCommands. The rest are pieces of its
 // own: the geometry and image, the scroll bar, the navigation (WaveViewNavigation), pan point
 // editing (PanPointEditor), the overview bar (OverviewBarFeed), playing (WaveViewPlayback,
-// which holds the playhead) and the readouts (WaveViewReadouts). The document and the
-// application outlive the view.
+// which holds the playhead) and the readouts (WaveViewReadouts). The pieces that call back
+// see the view only as their WaveViewSurface. The document and the application outlive the
+// view.
 //
 // Units: frames from 0; columns and x, y as WaveViewGeometry has them. Transient graphics
 // (caret, selection, drag preview) are state: a change repaints exactly the rectangles an
@@ -44,7 +46,7 @@ class QPainter;
 // All around: for a 3-D trajectory, or when asked, the wave's height is azimuth over the whole
 // circle and the lanes of elevation and distance (CPlaceLanes) sit under it, in a margin of
 // the drawing area; a frontal document is drawn exactly as before until then.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
+class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public WaveViewSurface {
     Q_OBJECT
 
   public:
@@ -56,10 +58,14 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     CTesselDoc& GetDocument() const { return m_doc; }
     const WaveViewGeometry& Geometry() const { return m_geometry; }
     // The geometry as the next paint draws it: every paint fits the scale to the total width.
-    WaveViewGeometry PaintedGeometry() const;
+    WaveViewGeometry PaintedGeometry() const override;
+    int SurfaceHeight() const override;
+    void RepaintRect(const QRect& rect) override;
+    void RepaintWave() override;
+    void ShowStatusTip(const std::string& text) override;
 
     // Centres frame in the window, as far as the waveform reaches.
-    void ScrollToSample(uint32_t frame) { m_navigation.ScrollToSample(frame); }
+    void ScrollToSample(uint32_t frame) override { m_navigation.ScrollToSample(frame); }
     bool SelectionInView() const;
 
     // Zoom and selection commands; their enabling is the geometry's.
@@ -70,22 +76,22 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     void SelectAll();
 
     // Selection: a caret when end == start + 1.
-    void SetSelection(uint32_t start, uint32_t end);
-    bool IsCaret() const { return m_selection.IsCaret(); }
-    uint32_t GetSelStart() const { return m_selection.Start(); }
-    uint32_t GetSelEnd() const { return m_selection.End(); }
+    void SetSelection(uint32_t start, uint32_t end) override;
+    bool IsCaret() const override { return m_selection.IsCaret(); }
+    uint32_t GetSelStart() const override { return m_selection.Start(); }
+    uint32_t GetSelEnd() const override { return m_selection.End(); }
     bool IsCaretVisible() const { return m_selection.IsCaretVisible(); }
     void InvertCaret(bool toggle);
     // Erases the caret if it is drawn.
-    void HideCaret();
+    void HideCaret() override;
     // The view became the active one, or stopped being it: the caret blinks only while active.
     void ActivateView(bool active);
-    bool IsActiveView() const { return m_active; }
+    bool IsActiveView() const override { return m_active; }
 
     // Plays the selection, or from the caret to the end.
     void Play() { m_playback.Play(); }
     // Erases the caret if it is drawn and puts it at frame.
-    void PlaceCaret(uint32_t frame);
+    void PlaceCaret(uint32_t frame) override;
 
     // The playhead: the frame being heard, drawn as a 1-pixel blue line over the window's
     // height; a step repaints only the old and the new column. With "Cursor Follows Playback"
@@ -100,7 +106,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     // The ruler's gestures: a click puts the caret at frame, a double-click plays from there
     // (stopping what plays first).
     void PlaceCaretFromRuler(uint32_t frame);
-    void PlayFrom(uint32_t frame) { m_playback.PlayFrom(frame); }
+    void PlayFrom(uint32_t frame);
     // What the mouse points at: a frame and, over the wave, the direction its height stands
     // for; none once it has left. In the all-around view, with the lane value under the mouse.
     void SetHover(std::optional<uint32_t> frame, std::optional<int> pan,
@@ -118,8 +124,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     bool IsAllAround() const { return m_geometry.IsAllAround(); }
     void SetAllAround(bool bAllAround);
     // Brings the view's mode and its lanes in line with the trajectory after an edit.
-    void SyncAllAround();
-    void RepaintAll();
+    void SyncAllAround() override;
+    void RepaintAll() override;
     QWidget* Lanes() const;
     // The lanes' mouse: presses, moves and releases in rows of the lane strip.
     void LaneMouse(const QMouseEvent& event);
@@ -142,12 +148,12 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
     bool IsDragPreviewShown() const { return m_points.IsDragPreviewShown(); }
     const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
     const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
-    bool IsDragging() const { return m_dragging; }
+    bool IsDragging() const override { return m_dragging; }
     // Ends a point drag in hand as its release would: a recording pass is about to rewrite the
     // points, the dragged one among them.
-    void EndPointDrag();
+    void EndPointDrag() override;
     // A recording pass is writing this view's trajectory.
-    bool IsRecording() const { return m_recording.IsRecording(); }
+    bool IsRecording() const;
     // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
     PanPointKeys& Keys() { return m_points.Keys(); }
     bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
@@ -230,8 +236,8 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget {
         bool operator==(const Display&) const = default;
     };
     Display m_lastDisplay;
-    // Near the end, so that its sound stops while every other part of the view is still
-    // there; the recording before it ends its pass first.
+    RecordFeed m_recording;
+    // Last, so that its sound stops (and a recording pass ends) while every other part of the
+    // view is still there.
     WaveViewPlayback m_playback;
-    WaveViewRecording m_recording;
 };

@@ -7,6 +7,21 @@
 
 #include <cmath>
 
+namespace {
+
+// A new point's width: its neighbours' (between two, as the path has it there; before the
+// first point or after the last, that point's), so a stereo sound keeps its spread.
+int32_t NeighbourWidth(const PanPointList& points, uint32_t frame) {
+    const PanPoint* before = points.PointAtOrBefore(frame);
+    const PanPoint* after = points.NextPoint(before);
+    if (before == nullptr || after == nullptr) {
+        return before != nullptr ? before->width : after != nullptr ? after->width : 0;
+    }
+    return static_cast<int32_t>(std::lround(PlaceAt(points, frame).width));
+}
+
+}  // namespace
+
 PanPoint* PanPointDrag::HitPoint(const HitWindow& window, std::optional<PlaceValue> scale) const {
     if (!scale) {
         return m_doc.FindInRange(window.firstFrame, window.lastFrame, window.lowestPan,
@@ -33,7 +48,9 @@ bool PanPointDrag::DeleteHit(const HitWindow& window, std::optional<PlaceValue> 
 
 bool PanPointDrag::Begin(uint32_t frame, int pan, const HitWindow& window) {
     m_scale = PlaceValue::Azimuth;
-    return Grab(frame, HitPoint(window), PanPoint(frame, pan));
+    PanPoint added(frame, pan);
+    added.width = NeighbourWidth(m_doc.GetPanPoints(), frame);
+    return Grab(frame, HitPoint(window), added);
 }
 
 bool PanPointDrag::Begin(uint32_t frame, PlaceValue scale, int32_t value, const HitWindow& window) {
@@ -43,7 +60,7 @@ bool PanPointDrag::Begin(uint32_t frame, PlaceValue scale, int32_t value, const 
     SetAzimuth(added, std::lround(place.azimuth));
     added.elevation = static_cast<int32_t>(std::lround(place.elevation));
     added.distanceCm = static_cast<uint32_t>(std::lround(place.distanceCm));
-    added.width = static_cast<int32_t>(std::lround(place.width));
+    added.width = NeighbourWidth(m_doc.GetPanPoints(), frame);
     PlaceValues::Set(added, scale, value);
     return Grab(frame, HitPoint(window, scale), added);
 }

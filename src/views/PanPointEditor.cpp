@@ -1,19 +1,18 @@
 #include "views/PanPointEditor.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPolygon>
-#include <QStatusTipEvent>
 
 #include "document/CTesselDoc.h"
 #include "document/PointProperties.h"
 #include "playback/CEditorApp.h"
+#include "playback/PlaybackListener.h"
 #include "trajectory/SoundPlace.h"
-#include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/WaveViewPainter.h"
+#include "views/WaveViewSurface.h"
 
-PanPointEditor::PanPointEditor(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
+PanPointEditor::PanPointEditor(WaveViewSurface& view, CTesselDoc& document, CEditorApp& app,
                                const WaveViewGeometry& geometry, OverviewBarFeed& overview)
     : m_view(view),
       m_doc(document),
@@ -94,7 +93,7 @@ void PanPointEditor::DragTo(int x, int y) {
 
 void PanPointEditor::EndDrag() {
     ToggleDragPreview();
-    m_view.viewport()->update();
+    m_view.RepaintWave();
     m_drag.End();
     m_dragLane.reset();
     m_overview.SendLivePan(kNoLivePan);
@@ -134,7 +133,7 @@ void PanPointEditor::ToggleDragPreview() {
     }
     const QPolygon path =
         WaveViewPainter(m_geometry).DragPreviewPath(m_drag.Prev(), *m_drag.Point(), m_drag.Next());
-    m_view.viewport()->update(path.boundingRect().adjusted(-2, -2, 2, 2));
+    m_view.RepaintRect(path.boundingRect().adjusted(-2, -2, 2, 2));
 }
 
 void PanPointEditor::OnPointSelectionChanged() {
@@ -144,8 +143,7 @@ void PanPointEditor::OnPointSelectionChanged() {
     if (point != nullptr && !m_geometry.IsSampleVisible(point->position)) {
         m_view.ScrollToSample(point->position);
     }
-    QStatusTipEvent tip(QString::fromStdString(m_keys.Describe(m_geometry.IsAllAround())));
-    QCoreApplication::sendEvent(&m_view, &tip);
+    m_view.ShowStatusTip(m_keys.Describe(m_geometry.IsAllAround()));
 }
 
 bool PanPointEditor::StepSelection(bool bForward) {

@@ -8,10 +8,10 @@
 
 class CEditorApp;
 class CTesselDoc;
-class CWaveScrollView;
 class OverviewBarFeed;
 class QKeyEvent;
 class WaveViewGeometry;
+class WaveViewSurface;
 
 // Pan point editing on a wave view in pan edit mode: the mouse gestures (Ctrl+press deletes,
 // a press grabs or adds a point and drags it, a click selects), the keys on the selected
@@ -27,7 +27,7 @@ class WaveViewGeometry;
 // than showing a preview.
 class PanPointEditor {
   public:
-    PanPointEditor(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
+    PanPointEditor(WaveViewSurface& view, CTesselDoc& document, CEditorApp& app,
                    const WaveViewGeometry& geometry, OverviewBarFeed& overview);
 
     // Pan edit mode is on (mono and stereo sounds alike carry a trajectory).
@@ -73,7 +73,7 @@ class PanPointEditor {
     std::optional<PlaceValue> WaveScale() const;
     void AfterGrab();
 
-    CWaveScrollView& m_view;
+    WaveViewSurface& m_view;
     CTesselDoc& m_doc;
     CEditorApp& m_app;
     const WaveViewGeometry& m_geometry;

@@ -33,9 +33,6 @@ inline constexpr uint32_t kNoPlayPosition = UINT32_MAX;
 // the sound is heard at (playback, a drag), none when silent.
 inline constexpr QEvent::Type kSetTopViewEvent = QEvent::Type(QEvent::User + 503);
 inline constexpr QEvent::Type kSetLivePlaceEvent = QEvent::Type(QEvent::User + 504);
-// A timer with this property set (any value) samples and asks nothing of the command states:
-// its timeouts do not arm an idle pass, so a fast sampler costs no refresh of the frame.
-inline constexpr char kQuietTimerProperty[] = "sonomapQuietTimer";
 
 class OverviewUpdateEvent : public QEvent {
   public:

@@ -55,6 +55,9 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kPlay:
             state.enabled = m_app.IsPlayEnabled();
             return true;
+        case CommandId::kPlayStop:
+            state.enabled = true;
+            return true;
         case CommandId::kDeleteInRange:
         case CommandId::kEditCut:
             state.enabled = !bDragging && PanEditCommands::CanDeleteInRange(m_doc, start, end);
@@ -148,6 +151,14 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kPlay:
             m_view.Play();
+            return true;
+        case CommandId::kPlayStop:
+            // Whichever sound plays stops, and nothing starts: as Space in the view.
+            if (m_app.IsPlaying()) {
+                m_app.GetPlayback().Stop();
+            } else {
+                m_view.Play();
+            }
             return true;
         case CommandId::kDeleteInRange:
             if (PanEditCommands::DeleteInRange(m_doc, start, end)) {

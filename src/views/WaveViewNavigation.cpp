@@ -3,23 +3,23 @@
 #include <cstdlib>
 
 #include "document/CTesselDoc.h"
-#include "views/CWaveScrollView.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
+#include "views/WaveViewSurface.h"
 #include "views/peaks/WaveImage.h"
 
 int WaveViewNavigation::ClientHeight() const {
-    return m_view.viewport()->height();
+    return m_view.SurfaceHeight();
 }
 
 void WaveViewNavigation::ScrollToSample(uint32_t frame) {
     m_scrollBar.ScrollTo(m_geometry.ScrollPositionFor(frame));
-    m_view.viewport()->update();
+    m_view.RepaintWave();
 }
 
 void WaveViewNavigation::ScrollLeftTo(WaveViewGeometry::Column left) {
     m_scrollBar.ScrollTo(m_geometry.ScrollPositionForLeft(left));
-    m_view.viewport()->update();
+    m_view.RepaintWave();
 }
 
 void WaveViewNavigation::ScrollByColumns(int64_t columns) {
@@ -32,7 +32,7 @@ void WaveViewNavigation::ScrollByColumns(int64_t columns) {
 void WaveViewNavigation::FinishZoom(std::optional<uint32_t> frame) {
     m_image.Invalidate();
     m_scrollBar.ApplySizes();
-    m_view.viewport()->update();
+    m_view.RepaintWave();
     if (frame) {
         ScrollToSample(*frame);
     }

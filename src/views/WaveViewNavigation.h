@@ -7,10 +7,10 @@
 #include "views/geometry/WheelSteps.h"
 
 class CTesselDoc;
-class CWaveScrollView;
 class WaveImage;
 class WaveScrollBar;
 class WaveSelection;
+class WaveViewSurface;
 
 // Moving about a wave view: scrolling to a frame or by columns, the zoom commands and the
 // zoom about a column, the wheel, and Home and End. The geometry decides what each step
@@ -18,7 +18,7 @@ class WaveSelection;
 // owns it; the view, its document, geometry, image, scroll bar and selection outlive it.
 class WaveViewNavigation {
   public:
-    WaveViewNavigation(CWaveScrollView& view, const CTesselDoc& document,
+    WaveViewNavigation(WaveViewSurface& view, const CTesselDoc& document,
                        WaveViewGeometry& geometry, WaveImage& image, WaveScrollBar& scrollBar,
                        const WaveSelection& selection)
         : m_view(view),
@@ -57,7 +57,7 @@ class WaveViewNavigation {
     // The common end of every zoom: a full redraw at the new scale, then frame centred.
     void FinishZoom(std::optional<uint32_t> frame);
 
-    CWaveScrollView& m_view;
+    WaveViewSurface& m_view;
     const CTesselDoc& m_doc;
     WaveViewGeometry& m_geometry;
     WaveImage& m_image;

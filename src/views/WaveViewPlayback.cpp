@@ -1,44 +1,47 @@
 #include "views/WaveViewPlayback.h"
 
+#include <algorithm>
+
 #include "document/CTesselDoc.h"
-#include "playback/CEditorApp.h"
+#include "playback/PlaybackHost.h"
+#include "playback/PlaybackSession.h"
 #include "trajectory/SoundPlace.h"
-#include "views/CWaveScrollView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PositionReadouts.h"
 #include "views/WaveViewNavigation.h"
+#include "views/WaveViewSurface.h"
 
-WaveViewPlayback::WaveViewPlayback(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
+WaveViewPlayback::WaveViewPlayback(WaveViewSurface& view, CTesselDoc& document,
+                                   PlaybackSession& playback, const PlaybackHost& host,
                                    WaveViewNavigation& navigation, OverviewBarFeed& overview)
-    : m_view(view), m_doc(document), m_app(app), m_navigation(navigation), m_overview(overview) {
-    m_app.GetPlayback().AddListener(this);
+    : m_view(view),
+      m_doc(document),
+      m_playback(playback),
+      m_host(host),
+      m_navigation(navigation),
+      m_overview(overview) {
+    m_playback.AddListener(this);
 }
 
 WaveViewPlayback::~WaveViewPlayback() {
     // Its sound does not play on without the view; the view hears nothing more of it.
-    m_app.GetPlayback().RemoveListener(this);
-    m_app.GetPlayback().StopDocument(m_doc);
+    m_playback.RemoveListener(this);
+    m_playback.StopDocument(m_doc);
 }
 
 void WaveViewPlayback::Play() {
-    m_app.GetPlayback().Play(m_doc, m_view.GetSelStart(),
-                             m_view.IsCaret() ? -1 : static_cast<int64_t>(m_view.GetSelEnd()));
-}
-
-void WaveViewPlayback::PlayFrom(uint32_t frame) {
-    m_app.GetPlayback().Stop();
-    m_view.PlaceCaretFromRuler(frame);
-    Play();
+    m_playback.Play(m_doc, m_view.GetSelStart(),
+                    m_view.IsCaret() ? -1 : static_cast<int64_t>(m_view.GetSelEnd()));
 }
 
 void WaveViewPlayback::RepaintColumn(std::optional<int> x) {
     if (x) {
-        m_view.viewport()->update(QRect(*x, 0, 1, m_view.viewport()->height()));
+        m_view.RepaintRect(QRect(*x, 0, 1, m_view.SurfaceHeight()));
     }
 }
 
 void WaveViewPlayback::ShowPlayPosition(std::optional<uint32_t> frame) {
-    const bool bFollow = frame && m_app.IsCursorFollow() && !m_view.IsDragging();
+    const bool bFollow = frame && m_host.IsCursorFollow() && !m_view.IsDragging();
     const Playhead::Step step = m_playhead.Move(frame, m_view.PaintedGeometry(), bFollow);
     if (step.pageLeft) {
         m_navigation.ScrollLeftTo(*step.pageLeft);
@@ -53,7 +56,7 @@ void WaveViewPlayback::ShowPlayPosition(std::optional<uint32_t> frame) {
 
 std::optional<uint32_t> WaveViewPlayback::HeardFrame() const {
     const std::optional<uint32_t> frame = m_playhead.Frame();
-    return frame && m_app.GetPlayback().IsPlaying(m_doc) ? frame : std::nullopt;
+    return frame && m_playback.IsPlaying(m_doc) ? frame : std::nullopt;
 }
 
 std::optional<int> WaveViewPlayback::PlayheadX() const {
@@ -76,15 +79,22 @@ std::string WaveViewPlayback::PlayReadout() const {
         return {};
     }
     const uint32_t rate = m_doc.GetFormat().sampleRate;
-    return m_view.IsAllAround() ? PositionReadouts::PlaceReadout(
-                                      "Play", *frame, PlaceAt(m_doc.GetPanPoints(), *frame), rate)
-                                : PositionReadouts::PlayText(*frame, rate);
+    return m_view.PaintedGeometry().IsAllAround()
+               ? PositionReadouts::PlaceReadout("Play", *frame,
+                                                PlaceAt(m_doc.GetPanPoints(), *frame), rate)
+               : PositionReadouts::PlayText(*frame, rate);
 }
 
 void WaveViewPlayback::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
-    if (&document == &m_doc) {
-        ShowPlayPosition(startFrame);
+    if (&document != &m_doc) {
+        return;
     }
+    m_tickFrame = startFrame;
+    if (m_playback.IsRecordArmed()) {
+        // A pass may begin now and rewrite the points, a point in hand among them.
+        m_view.EndPointDrag();
+    }
+    ShowPlayPosition(startFrame);
 }
 
 void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& tick) {
@@ -97,6 +107,20 @@ void WaveViewPlayback::OnPlaybackTick(CTesselDoc& document, const PlaybackTick& 
     if (tick.place) {
         m_overview.SendLivePlace(tick.place);
     }
+    if (m_doc.IsRecording()) {
+        // A pass writes from the frame of the tick before on: the window right of it.
+        const WaveViewGeometry geometry = m_view.PaintedGeometry();
+        const int x = static_cast<int>(std::clamp<WaveViewGeometry::Column>(
+            geometry.WindowX(geometry.ColumnOfSample(m_tickFrame)) - 2, 0,
+            WaveViewGeometry::Column{geometry.ImageWidth()}));
+        m_view.RepaintRect(QRect(x, 0, geometry.ImageWidth() - x, m_view.SurfaceHeight()));
+        m_bRecorded = true;
+    } else if (m_bRecorded) {
+        // A pass ended since: its whole span was thinned.
+        m_bRecorded = false;
+        m_view.RepaintAll();
+    }
+    m_tickFrame = tick.heardFrame.value_or(m_tickFrame);
     ShowPlayPosition(tick.heardFrame);
 }
 
@@ -107,6 +131,10 @@ void WaveViewPlayback::OnPlaybackStopped(CTesselDoc& document, const PlaybackSto
     m_overview.SendLivePan(kNoLivePan);
     m_overview.SendLivePlace(std::nullopt);
     ShowPlayPosition(std::nullopt);
+    if (m_bRecorded) {
+        m_bRecorded = false;
+        m_view.RepaintAll();
+    }
     if (m_view.IsCaret()) {
         if (stop.bPlayedOut) {
             m_view.PlaceCaret(stop.playStart);

@@ -7,30 +7,30 @@
 #include "playback/PlaybackListener.h"
 #include "views/geometry/Playhead.h"
 
-class CEditorApp;
 class CTesselDoc;
-class CWaveScrollView;
 class OverviewBarFeed;
+class PlaybackHost;
+class PlaybackSession;
 class WaveViewGeometry;
 class WaveViewNavigation;
+class WaveViewSurface;
 
 // A wave view's part in playing its sound: starting it from the selection, and hearing the
 // application's playback to move the playhead, send the live direction and the play position
 // to the overview bar, and leave the caret where playing stopped. Listens from construction;
 // on destruction its sound stops and it hears nothing more. The view owns it and the view,
-// the document, the application, the navigation and the feed outlive it. Frames.
+// the document, the playback and its host, the navigation and the feed outlive it. Frames.
 class WaveViewPlayback : public PlaybackListener {
   public:
-    WaveViewPlayback(CWaveScrollView& view, CTesselDoc& document, CEditorApp& app,
-                     WaveViewNavigation& navigation, OverviewBarFeed& overview);
+    WaveViewPlayback(WaveViewSurface& view, CTesselDoc& document, PlaybackSession& playback,
+                     const PlaybackHost& host, WaveViewNavigation& navigation,
+                     OverviewBarFeed& overview);
     ~WaveViewPlayback() override;
     WaveViewPlayback(const WaveViewPlayback&) = delete;
     WaveViewPlayback& operator=(const WaveViewPlayback&) = delete;
 
     // Plays the selection, or from the caret to the end.
     void Play();
-    // Stops what plays, puts the caret at frame and plays from there.
-    void PlayFrom(uint32_t frame);
 
     // Moves the playhead to frame (none: silent), repainting its old and new column or,
     // following playback, paging ahead; the active view also tells the overview bar.
@@ -53,10 +53,13 @@ class WaveViewPlayback : public PlaybackListener {
   private:
     void RepaintColumn(std::optional<int> x);
 
-    CWaveScrollView& m_view;
+    WaveViewSurface& m_view;
     CTesselDoc& m_doc;
-    CEditorApp& m_app;
+    PlaybackSession& m_playback;
+    const PlaybackHost& m_host;
     WaveViewNavigation& m_navigation;
     OverviewBarFeed& m_overview;
     Playhead m_playhead;
+    bool m_bRecorded = false;  // a recording pass has written since the last full repaint
+    uint32_t m_tickFrame = 0;  // heard at the last tick
 };

@@ -1,5 +1,7 @@
 // Recording passes, time-scaling and discarded groups on a document in memory: what each mode
-// replaces, what it leaves byte for byte, and that each pass is one undo step.
+// replaces, what it leaves byte for byte (the points and the path outside the span), and that
+// each pass is one undo step. The document's recording control is driven as the playback and
+// the view drive it, with the frame heard set by hand.
 #include "document/TrajectoryRecorder.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +25,13 @@
 namespace {
 
 using Mode = TrajectoryRecorder::Mode;
+using Value = TrajectoryRecorder::Value;
+
+// The frame heard, as the test says.
+struct HandClock : TrajectoryControl::Clock {
+    uint32_t frame = 0;
+    std::optional<uint32_t> HeardFrameNow() override { return frame; }
+};
 
 constexpr uint32_t kFrames = 20000;
 
@@ -53,6 +62,19 @@ class TrajectoryRecorderTest : public ::testing::Test {
         }
         return kept;
     }
+    // The points a pass wrote over from .. to, without the two that carry the old path at its
+    // edges.
+    static std::vector<PanPoint> Written(const CTesselDoc& doc, const PanPointList& before,
+                                         uint32_t from, uint32_t to) {
+        std::vector<PanPoint> written = Inside(doc, from, to);
+        if (!written.empty() && written.front() == TrajectoryRecorder::EdgeArriving(before, from)) {
+            written.erase(written.begin());
+        }
+        if (!written.empty() && written.back() == TrajectoryRecorder::EdgeLeaving(before, to)) {
+            written.pop_back();
+        }
+        return written;
+    }
 
     TestDocumentHost host;
 };
@@ -77,26 +99,30 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
         SCOPED_TRACE(static_cast<int>(c.mode));
         std::unique_ptr<CTesselDoc> doc = Doc();
         const std::vector<PanPoint> before = doc->GetPanPoints().Values();
-        {
-            TrajectoryRecorder recorder(*doc, c.mode, TrajectoryRecorder::Value::Azimuth);
-            recorder.Started(2000);
-            for (uint32_t frame = 2000; frame < 3000; frame += 500) {
-                recorder.Tick(frame);
-            }
-            recorder.Press(3000, Pointer(3000));
-            for (uint32_t frame = 3100; frame <= 7000; frame += 100) {
-                recorder.Move(frame, Pointer(frame));
-                if (frame % 1000 == 0) {
-                    recorder.Tick(frame);
-                }
-                EXPECT_TRUE(doc->IsInGroup());
-            }
-            recorder.Release(7000);
-            for (uint32_t frame = 8000; frame <= 12000; frame += 1000) {
-                recorder.Tick(frame);
-            }
-            recorder.Stopped(12000);
+        PanPointList original;
+        original.AddPoints(before);
+        TrajectoryControl& control = doc->Recording();
+        HandClock clock;
+        clock.frame = 2000;
+        control.Started(2000, c.mode, clock);
+        for (uint32_t frame = 2000; frame < 3000; frame += 500) {
+            control.Tick(frame);
         }
+        clock.frame = 3000;
+        EXPECT_TRUE(control.Touch(Value::Azimuth, Pointer(3000)).bTaken);
+        for (uint32_t frame = 3100; frame <= 7000; frame += 100) {
+            clock.frame = frame;
+            control.Move(Pointer(frame));
+            if (frame % 1000 == 0) {
+                control.Tick(frame);
+            }
+            EXPECT_TRUE(doc->IsInGroup());
+        }
+        EXPECT_TRUE(control.Release());
+        for (uint32_t frame = 8000; frame <= 12000; frame += 1000) {
+            control.Tick(frame);
+        }
+        control.Stopped(12000);
         EXPECT_FALSE(doc->IsInGroup());
         // Every point outside the span is what it was, field for field.
         std::vector<PanPoint> untouched;
@@ -106,7 +132,16 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
             }
         }
         EXPECT_EQ(Outside(*doc, c.from, c.to), untouched);
-        const std::vector<PanPoint> written = Inside(*doc, c.from, c.to);
+        // So is the path there, within the half degree a point at each edge rounds to.
+        for (uint32_t frame = 0; frame < kFrames; frame += 50) {
+            if (frame < c.from || frame > c.to) {
+                EXPECT_LE(std::abs(PlaceAt(doc->GetPanPoints(), frame).azimuth -
+                                   PlaceAt(original, frame).azimuth),
+                          0.5)
+                    << frame;
+            }
+        }
+        const std::vector<PanPoint> written = Written(*doc, original, c.from, c.to);
         ASSERT_GE(written.size(), 2u);
         // Fewer points than samples, every one within half a degree of the pointer; the path
         // between them too, at every frame captured.
@@ -118,7 +153,7 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
                 EXPECT_EQ(point.azimuth, c.held) << point.position;
             }
         }
-        for (uint32_t frame = 3000; frame <= 7000; frame += 100) {
+        for (uint32_t frame = 3000; frame < 7000; frame += 100) {
             EXPECT_LE(std::abs(PlaceAt(doc->GetPanPoints(), frame).azimuth - Pointer(frame)), 1.0)
                 << frame;
         }
@@ -131,19 +166,24 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
 TEST_F(TrajectoryRecorderTest, EachPassIsItsOwnStepAndNothingIsWrittenWhileSilent) {
     std::unique_ptr<CTesselDoc> doc = Doc();
     const std::vector<PanPoint> before = doc->GetPanPoints().Values();
-    TrajectoryRecorder recorder(*doc, Mode::Touch, TrajectoryRecorder::Value::Azimuth);
-    recorder.Press(100, 80);  // not playing
-    recorder.Release(200);
+    TrajectoryControl& control = doc->Recording();
+    HandClock clock;
+    EXPECT_FALSE(control.Touch(Value::Azimuth, 80).bTaken);  // not playing
+    EXPECT_FALSE(control.Release());
     EXPECT_EQ(doc->GetPanPoints().Values(), before);
-    recorder.Started(0);
+    control.Started(0, Mode::Touch, clock);
     std::vector<std::vector<PanPoint>> states = {before};
     for (uint32_t pass = 0; pass < 3; ++pass) {
         const uint32_t at = 3000 + pass * 3000;
-        recorder.Press(at, -80.0 + pass * 20);
-        recorder.Move(at + 1000, 70);
-        recorder.Release(at + 2000);
+        clock.frame = at;
+        control.Touch(Value::Azimuth, -80.0 + pass * 20);
+        clock.frame = at + 1000;
+        control.Move(70);
+        clock.frame = at + 2000;
+        control.Release();
         states.push_back(doc->GetPanPoints().Values());
     }
+    control.Stopped(12000);
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 3u);
     for (size_t i = states.size() - 1; i > 0; --i) {
         ASSERT_TRUE(doc->Undo());
@@ -156,7 +196,6 @@ TEST_F(TrajectoryRecorderTest, EachPassIsItsOwnStepAndNothingIsWrittenWhileSilen
 // within the tolerance of the pointer in each, follows the shorter way round behind, is one
 // undo step, and comes back from the file as it was written.
 TEST_F(TrajectoryRecorderTest, EveryValueIsRecordedInItsOwnPassAndSavedAsWritten) {
-    using Value = TrajectoryRecorder::Value;
     const struct {
         Value value;
         std::function<double(uint32_t)> first, second;  // the pointer over frames 3000 .. 6000
@@ -182,19 +221,22 @@ TEST_F(TrajectoryRecorderTest, EveryValueIsRecordedInItsOwnPassAndSavedAsWritten
         std::unique_ptr<CTesselDoc> doc = OpenTestDocument(host, path, sound);
         const std::vector<PanPoint> before = doc->GetPanPoints().Values();
         const auto second = [&](uint32_t f) { return c.second ? c.second(f) : 0.0; };
-        {
-            TrajectoryRecorder recorder(*doc, Mode::Touch, c.value);
-            recorder.Started(2000);
-            recorder.Press(3000, c.first(3000), second(3000));
-            for (uint32_t frame = 3100; frame <= 6000; frame += 100) {
-                recorder.Move(frame, c.first(frame), second(frame));
-                if (frame % 1000 == 0) {
-                    recorder.Tick(frame);
-                }
+        TrajectoryControl& control = doc->Recording();
+        control.SetAllAround(true);
+        HandClock clock;
+        clock.frame = 2000;
+        control.Started(2000, Mode::Touch, clock);
+        clock.frame = 3000;
+        control.Touch(c.value, c.first(3000), second(3000));
+        for (uint32_t frame = 3100; frame <= 6000; frame += 100) {
+            clock.frame = frame;
+            control.Move(c.first(frame), second(frame));
+            if (frame % 1000 == 0) {
+                control.Tick(frame);
             }
-            recorder.Release(6000);
-            recorder.Stopped(9000);
         }
+        control.Release();
+        control.Stopped(9000);
         std::vector<PanPoint> untouched;
         std::copy_if(before.begin(), before.end(), std::back_inserter(untouched),
                      [](const PanPoint& p) { return p.position < 3000 || p.position > 6000; });
@@ -205,7 +247,8 @@ TEST_F(TrajectoryRecorderTest, EveryValueIsRecordedInItsOwnPassAndSavedAsWritten
         auto again = std::make_unique<CTesselDoc>(host);
         ASSERT_TRUE(DocumentOpen(*again).Open(path));
         EXPECT_EQ(again->GetPanPoints().Values(), doc->GetPanPoints().Values());
-        for (uint32_t frame = 3000; frame <= 6000; frame += 100) {
+        // Up to the release, where the old path takes over again.
+        for (uint32_t frame = 3000; frame < 6000; frame += 100) {
             const SoundPlace place = PlaceAt(again->GetPanPoints(), frame);
             const SoundPlace old = PlaceAt(doc->GetPanPoints(), frame);
             switch (c.value) {
@@ -232,55 +275,11 @@ TEST_F(TrajectoryRecorderTest, EveryValueIsRecordedInItsOwnPassAndSavedAsWritten
         }
         // Thinned: the 31 samples of each straight motion come down to its two ends, give or take
         // one; a pass behind breaking at 180 would need two more.
-        EXPECT_LE(Inside(*again, 3000, 6000).size(), 3u);
+        PanPointList original;
+        original.AddPoints(before);
+        EXPECT_LE(Written(*again, original, 3000, 6000).size(), 3u);
         ASSERT_TRUE(doc->Undo());
         EXPECT_EQ(doc->GetPanPoints().Values(), before);
-    }
-}
-
-TEST_F(TrajectoryRecorderTest, ThinningKeepsTheFewestSamplesWithinTheTolerance) {
-    const auto make = [](std::function<double(uint32_t)> f, uint32_t count) {
-        std::vector<TrajectoryRecorder::Sample> samples;
-        for (uint32_t i = 0; i < count; ++i) {
-            samples.push_back({i * 100, f(i * 100)});
-        }
-        return samples;
-    };
-    const struct {
-        const char* name;
-        std::vector<TrajectoryRecorder::Sample> samples;
-        size_t kept;
-    } kCases[] = {
-        {"still", make([](uint32_t) { return 12.0; }, 50), 2},
-        {"ramp", make([](uint32_t f) { return f / 100.0; }, 50), 2},
-        {"peak", make([](uint32_t f) { return f < 2500 ? f / 50.0 : (5000 - f) / 50.0; }, 51), 3},
-        {"jitter", make([](uint32_t f) { return (f / 100) % 2 ? 0.4 : 0.0; }, 50), 2},
-        {"one", make([](uint32_t) { return 1.0; }, 1), 1},
-        // Still in value, a peak in the second: the second keeps its point.
-        {"second",
-         [] {
-             std::vector<TrajectoryRecorder::Sample> samples;
-             for (uint32_t i = 0; i <= 50; ++i) {
-                 samples.push_back({i * 100, 5.0, i <= 25 ? i * 2.0 : (50 - i) * 2.0});
-             }
-             return samples;
-         }(),
-         3},
-    };
-    for (const auto& c : kCases) {
-        const std::vector<size_t> kept = TrajectoryRecorder::Thin(c.samples, 0.5);
-        EXPECT_EQ(kept.size(), c.kept) << c.name;
-        for (size_t k = 1; k < kept.size(); ++k) {
-            const auto& a = c.samples[kept[k - 1]];
-            const auto& b = c.samples[kept[k]];
-            for (size_t i = kept[k - 1]; i <= kept[k]; ++i) {
-                const double t = double(c.samples[i].frame - a.frame) / (b.frame - a.frame);
-                EXPECT_LE(std::abs(a.value + (b.value - a.value) * t - c.samples[i].value), 0.5)
-                    << c.name << " " << i;
-                EXPECT_LE(std::abs(a.second + (b.second - a.second) * t - c.samples[i].second), 0.5)
-                    << c.name << " " << i;
-            }
-        }
     }
 }
 

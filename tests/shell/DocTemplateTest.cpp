@@ -280,8 +280,8 @@ TEST_F(FrameTest, WindowMenuListsTheDocumentsAndActivatesThePickedOne) {
     CTesselDoc* b = m_pFrame->GetDocTemplate().OpenDocumentFile(WriteSound("b&c.wav"));
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    QMenu* window = m_pFrame->menuBar()->actions().at(3)->menu();
-    ASSERT_EQ(m_pFrame->menuBar()->actions().at(3)->text(), "&Window");
+    QMenu* window = m_pFrame->menuBar()->actions().at(4)->menu();
+    ASSERT_EQ(m_pFrame->menuBar()->actions().at(4)->text(), "&Window");
     emit window->aboutToShow();
     emit window->aboutToShow();  // shown twice, listed once
     QStringList texts;

@@ -457,3 +457,54 @@ TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMove
     const uint32_t centre = g.SampleOfColumn(g.LeftColumn() + g.ImageWidth() / 2);
     EXPECT_NEAR(centre, 22050 * 3 / 4, 22050 / 50);
 }
+
+// Space plays and stops wherever the focus is in the window: on the wave, the ruler over it,
+// the lanes under it, the document window's frame, a record-mode button just clicked, the
+// overview bar. Each time the first Space plays and the second stops.
+TEST_F(EditorWindow, SpacePlaysAndStopsWhereverTheFocusIsInTheWindow) {
+    CWaveScrollView* view = Open("take.wav", 1, {{5000, 30}});
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    view->SetAllAround(true);
+    auto* pane = dynamic_cast<CWaveViewPane*>(ActiveView()->parentWidget());
+    ASSERT_NE(pane, nullptr);
+    QToolBar* transport = m_pFrame->Bar(CommandId::kBarTransport);
+    QWidget* latch = transport->widgetForAction(m_pFrame->Action(CommandId::kRecordLatch));
+    const struct {
+        const char* name;
+        QWidget* holder;
+    } kHolders[] = {
+        {"the wave", view},
+        {"the time ruler", &pane->Ruler()},
+        {"the lanes", view->Lanes()},
+        {"the document window", m_pFrame->GetClient().activeSubWindow()},
+        {"a record-mode button", latch},
+        {"the overview bar", m_pFrame->Bar(CommandId::kBarOverview)},
+    };
+    for (const auto& h : kHolders) {
+        SCOPED_TRACE(h.name);
+        if (h.holder == latch) {
+            QTest::mouseClick(latch, Qt::LeftButton);
+            EXPECT_EQ(m_pApp->GetPlayback().GetRecordMode(), PlaybackSession::RecordMode::Latch);
+        }
+        h.holder->setFocus(Qt::MouseFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), h.holder);
+        view->SetSelection(0, 1);
+        m_pFrame->UpdateCommandUI();
+        QTest::keyClick(h.holder, Qt::Key_Space);
+        EXPECT_TRUE(m_pApp->IsPlaying());
+        m_pFrame->UpdateCommandUI();
+        QTest::keyClick(h.holder, Qt::Key_Space);
+        EXPECT_FALSE(m_pApp->IsPlaying());
+    }
+    // Loop and the record modes answer their keys and show their state in the menu.
+    QTest::keyClick(view, Qt::Key_L);
+    QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    m_pFrame->UpdateCommandUI();
+    EXPECT_TRUE(m_pApp->GetPlayback().IsLoop());
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kLoopPlayback)->isChecked());
+    EXPECT_EQ(m_pApp->GetPlayback().GetRecordMode(), PlaybackSession::RecordMode::Write);
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kRecordWrite)->isChecked());
+    EXPECT_FALSE(m_pFrame->Action(CommandId::kRecordLatch)->isChecked());
+}

@@ -120,7 +120,6 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
                                      {"Show All Aro&und\tCtrl+Shift+U", 32812}};
     view129.insert(view129.end(), kViewBars128.begin(), kViewBars128.end());
     view129[8].text = "Over&view";
-    view129.push_back({"&Loop Playback\tL", 32832});
     view129.push_back({"Play Through Stereo E&xport Filter", 32855});
     const std::vector<Menu> menu129 = {
         {"&File",
@@ -148,9 +147,16 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"&Select All\tCtrl+A", 32793},
           {"Cursor &Follows Playback", 32790},
           {"&Generate Trajectory...", 32830},
-          {"S&tretch Points...", 32831},
-          {"&Record Trajectory\tCtrl+R", 32833}}},
+          {"S&tretch Points...", 32831}}},
         {"&View", view129},
+        // Every key of playing and recording stands in a menu.
+        {"&Transport",
+         {{"&Play/Stop\tSpace", 32860},
+          {"&Loop Playback\tL", 32832},
+          {"&Record Trajectory\tCtrl+R", 32833},
+          {"&Touch\tCtrl+Shift+T", 32834},
+          {"L&atch\tCtrl+Shift+L", 32835},
+          {"&Write\tCtrl+Shift+W", 32836}}},
         {"&Window", {{"&Cascade", 57650}, {"&Tile", 57651}, {"&Arrange Icons", 57649}}},
         {"&Help", kHelpMenu}};
     EXPECT_EQ(MenusOf(*m_pFrame), menu129);
@@ -312,7 +318,8 @@ TEST_F(FrameTest, ToolBarsCarryTheirButtonsTipsAndPlaces) {
           kShowAll, kZoomSelection, 0, kContextHelp}},
         {kBarTransport,
          "Transport",
-         {kStop, kPlay, kRecordTrajectory, kRecordTouch, kRecordLatch, kRecordWrite}},
+         {kStop, kPlay, kLoopPlayback, kRecordTrajectory, kRecordTouch, kRecordLatch,
+          kRecordWrite}},
         {kBarInfo, "Info.", {kAppAbout}},
     };
     for (const auto& expected : bars) {

@@ -1,8 +1,10 @@
 // The keys as the menus and tips show them: every accelerator in its menu item, in one
 // form throughout (the View menu's stored "Ctrl + ->" included), and named in its tool tip.
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStyleOptionMenuItem>
 #include <QTest>
 
@@ -10,6 +12,7 @@
 #include "document/CTesselDoc.h"
 #include "playback/CommandIds.h"
 #include "playback/CommandTable.h"
+#include "shell/CHelpWindow.h"
 #include "shell/MenuKeyStyle.h"
 
 using namespace CommandId;
@@ -97,4 +100,78 @@ TEST_F(FrameTest, CtrlQQuitsThroughExitAndItsQuestions) {
     FlushDeletes();
     EXPECT_EQ(m_prompts.Boxes().size(), 2u);
     EXPECT_FALSE(m_pFrame->isVisible());
+}
+
+namespace {
+
+// The first column of a table's rows, one key a comma, without its remark in brackets.
+QStringList KeysIn(const QString& text, const QRegularExpression& row) {
+    QStringList keys;
+    for (const QRegularExpressionMatch& match : row.globalMatch(text)) {
+        for (QString key : match.captured(1).split(", ")) {
+            keys << key.section(" (", 0, 0).trimmed();
+        }
+    }
+    return keys;
+}
+
+QString ReadAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QString::fromUtf8(file.readAll());
+}
+
+}  // namespace
+
+// Every key the editor answers stands in the shortcuts table of the Help and of the README:
+// each accelerator of the command table, and the keys the wave view reads itself.
+TEST(ShortcutTables, ListEveryKeyTheEditorAnswers) {
+    QStringList expected = {"Enter",
+                            "Delete",
+                            "Backspace",
+                            "Left",
+                            "Right",
+                            "Home",
+                            "End",
+                            "Shift+Home",
+                            "Shift+End",
+                            "Tab",
+                            "Shift+Tab",
+                            "Up",
+                            "Down",
+                            "Shift+Up",
+                            "Shift+Down",
+                            "Page Up",
+                            "Page Down",
+                            "Shift+Page Up",
+                            "Shift+Page Down",
+                            "+",
+                            "-",
+                            "Escape",
+                            "Ctrl"};
+    for (const CommandInfo& info : CommandTable::All()) {
+        if (info.id == kFilePrint) {
+            continue;  // an accelerator that does nothing
+        }
+        for (const QKeySequence& key : info.keys) {
+            QString text = key.toString(QKeySequence::PortableText);
+            text.replace(QRegularExpression("\\bIns\\b"), "Insert")
+                .replace(QRegularExpression("\\bDel\\b"), "Delete")
+                .replace("Return", "Enter");
+            expected << text;
+        }
+    }
+    CHelpWindow window;  // brings in the guide's resource
+    const QString help = ReadAll(":/help/UserGuide.html");
+    const QString keysHelp = help.mid(help.indexOf("name=\"keys\""));
+    const QString readme = ReadAll(SONOMAP_README_PATH);
+    const QString keysReadme = readme.mid(readme.indexOf("## Keyboard shortcuts"));
+    const QStringList inHelp = KeysIn(keysHelp, QRegularExpression("<tr><td>(.*?)</td>"));
+    const QStringList inReadme =
+        KeysIn(keysReadme.section("\n## ", 0, 0), QRegularExpression("\\n\\| ([^|]*) \\|"));
+    ASSERT_GE(inHelp.size(), 40);
+    for (const QString& key : expected) {
+        EXPECT_TRUE(inHelp.contains(key)) << "Help: " << key.toStdString();
+        EXPECT_TRUE(inReadme.contains(key)) << "README: " << key.toStdString();
+    }
 }

@@ -240,3 +240,37 @@ TEST_F(AllAround, TheBarShowsTheTopViewAndFollowsADraggedPlace) {
     EXPECT_EQ(bar.livePlaces[bar.livePlaces.size() - 2]->distanceCm, 1000.0);
     EXPECT_FALSE(bar.livePlaces.back().has_value());  // the release ends it
 }
+
+// A new point on a stereo sound keeps its neighbours' spread: before the first point the first
+// one's width, between two the width the path has there, after the last the last one's; on the
+// wave and in a lane alike.
+TEST_F(AllAround, ANewPointOnAStereoSoundTakesItsNeighboursWidth) {
+    const struct {
+        const char* name;
+        bool bLane;
+        int x;  // 10 frames a column
+        int32_t width;
+    } kCases[] = {
+        {"before the first", false, 50, 60},
+        {"half way between", false, 200, 75},
+        {"after the last", false, 400, 90},
+        {"in a lane, before the first", true, 50, 60},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        CTesselDoc& doc = bench.Document(Sound(2));
+        doc.NextPoint(nullptr)->width = 60;
+        doc.NextPoint(doc.NextPoint(nullptr))->width = 90;
+        auto view = bench.MakeView(doc, kWidth, kHeight);
+        ASSERT_TRUE(view->IsAllAround());
+        const QPoint at(c.x, c.bLane ? 4 : 40);
+        Drag(c.bLane ? view->Lanes() : view->viewport(), at, at);
+        ASSERT_EQ(doc.GetPanPoints().GetCount(), 3u);
+        for (const PanPoint& point : doc.GetPanPoints().Values()) {
+            if (point.position != 1000 && point.position != 3000) {
+                EXPECT_EQ(point.position, static_cast<uint32_t>(c.x * 10));
+                EXPECT_EQ(point.width, c.width);
+            }
+        }
+    }
+}

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "ViewTestBench.h"
+#include "document/TrajectoryRecorder.h"
 #include "playback/TrevantMixer.h"
 #include "support/ManualPlaybackClock.h"
 #include "views/COverviewToolBar.h"
@@ -21,6 +22,14 @@ namespace {
 
 constexpr uint32_t kRate = 22050;
 constexpr uint32_t kTenMs = kRate / 100;
+
+// The surfaces a pointer performs on: the wave's height, the two lanes, the pan display's front
+// picture and its view from above.
+enum class On { Wave, Elevation, Distance, Front, Above };
+struct Reading {
+    double value = 0.0;
+    double second = 0.0;  // distance, from above
+};
 
 class RecordTest : public ::testing::Test {
   protected:
@@ -50,6 +59,64 @@ class RecordTest : public ::testing::Test {
                           Qt::NoModifier);
         QCoreApplication::sendEvent(view->viewport(), &event);
     }
+    void ToggleRecord() { app->GetPlayback().SetRecordArmed(!app->GetPlayback().IsRecordArmed()); }
+    // Sends a left-button event of type on the surface where reading lies; answers what that
+    // pixel stands for.
+    Reading Send(On on, COverviewToolBar& bar, QEvent::Type type, const Reading& r) {
+        QWidget* widget = &bar;
+        QPoint at;
+        Reading read;
+        if (on == On::Wave) {
+            widget = view->viewport();
+            at = QPoint(200, view->Geometry().YOfPan(static_cast<int>(r.value)));
+            read.value = view->Geometry().PanFromY(at.y());
+        } else if (on == On::Elevation || on == On::Distance) {
+            const PlaceAxis lane = PlaceLanes::Lane(on == On::Elevation ? PlaceValue::Elevation
+                                                                        : PlaceValue::Distance);
+            widget = view->Lanes();
+            at = QPoint(200, lane.YOf(r.value));
+            read.value = lane.ValueAt(at.y());
+        } else if (on == On::Front) {
+            const OverviewGeometry::Point centre =
+                OverviewGeometry::PanMarkerCentre(static_cast<int>(r.value));
+            at = bar.PanPictureOrigin() + QPoint(centre.x, centre.y);
+            read.value = OverviewGeometry::PanAtPoint(centre.x, centre.y);
+        } else {
+            const QRect area(bar.PanPictureOrigin(), bar.PanPicture().size());
+            const double cx = area.x() + area.width() / 2.0;
+            const double cy = area.y() + area.height() / 2.0;
+            const double rim = area.height() / 2.0 - 3.0;
+            const TopView::Spot spot = TopView::SourceAt(r.value, r.second, cx, cy, rim);
+            at = QPoint(static_cast<int>(std::lround(spot.x)),
+                        static_cast<int>(std::lround(spot.y)));
+            const TopView::Place place = TopView::PlaceAt(at.x(), at.y(), cx, cy, rim);
+            read = {place.azimuth, place.distanceCm};
+        }
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &event);
+        return read;
+    }
+    // The points a pass wrote from about first to last, without the two at its edges that carry
+    // the old path.
+    std::vector<PanPoint> Performed(const PanPointList& original, uint32_t first, uint32_t last) {
+        std::vector<PanPoint> performed;
+        for (const PanPoint& point : doc->GetPanPoints().Values()) {
+            if (point.position + kTenMs >= first && point.position <= last + kTenMs) {
+                performed.push_back(point);
+            }
+        }
+        if (!performed.empty() && performed.front() == TrajectoryRecorder::EdgeArriving(
+                                                           original, performed.front().position)) {
+            performed.erase(performed.begin());
+        }
+        if (!performed.empty() && performed.back() == TrajectoryRecorder::EdgeLeaving(
+                                                          original, performed.back().position)) {
+            performed.pop_back();
+        }
+        return performed;
+    }
     uint32_t HeardNow() { return app->GetPlayback().ReadHeardFrameNow().value_or(0); }
     // Lets time pass as the editor would: events (the sampling timer) and a tick every 33 ms.
     void Run(int ms) {
@@ -72,7 +139,7 @@ class RecordTest : public ::testing::Test {
 TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesThePassBack) {
     Open(kRate * 3, {{0, -30}, {kRate, 10}, {kRate * 3, 30}});
     const std::vector<PanPoint> before = doc->GetPanPoints().Values();
-    app->OnRecordTrajectory();  // Touch, the default
+    ToggleRecord();  // Touch, the default
     view->Play();
     ASSERT_TRUE(app->IsPlaying());
     Run(150);
@@ -97,11 +164,10 @@ TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesTh
     app->GetPlayback().Stop();
     EXPECT_FALSE(doc->IsInGroup());
 
+    PanPointList original;
+    original.AddPoints(before);
     size_t written = 0;
-    for (const PanPoint& point : doc->GetPanPoints().Values()) {
-        if (point.position + kTenMs < first || point.position > last + kTenMs) {
-            continue;
-        }
+    for (const PanPoint& point : Performed(original, first, last)) {
         ++written;
         // Some held height was under the pointer within 10 ms of this frame, within 0.5 degrees.
         const bool bFound = std::any_of(held.begin(), held.end(), [&](const Held& h) {
@@ -132,11 +198,6 @@ TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesTh
 // one pass). Each writes the value its pixel stands for at the frames heard and leaves the
 // other values; the view from above on a frontal view is refused with the reason.
 TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
-    enum class On { Elevation, Distance, Front, Above };
-    struct Reading {
-        double value = 0.0;
-        double second = 0.0;  // distance, from above
-    };
     const struct {
         On on;
         bool bAllAround;
@@ -162,43 +223,13 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
         QObject::connect(&bar, &COverviewToolBar::PanDisplayMouse, view.get(),
                          &CWaveScrollView::PanDisplayMouse);
         Settle();
-        // Sends the event where reading lies and answers what that pixel stands for.
         const auto send = [&](QEvent::Type type, const Reading& r) {
-            QWidget* widget = &bar;
-            QPoint at;
-            Reading read;
-            if (c.on == On::Elevation || c.on == On::Distance) {
-                const PlaceAxis lane = PlaceLanes::Lane(
-                    c.on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance);
-                widget = view->Lanes();
-                at = QPoint(200, lane.YOf(r.value));
-                read.value = lane.ValueAt(at.y());
-            } else if (c.on == On::Front) {
-                const OverviewGeometry::Point centre =
-                    OverviewGeometry::PanMarkerCentre(static_cast<int>(r.value));
-                at = bar.PanPictureOrigin() + QPoint(centre.x, centre.y);
-                read.value = OverviewGeometry::PanAtPoint(centre.x, centre.y);
-            } else {
-                const QRect area(bar.PanPictureOrigin(), bar.PanPicture().size());
-                const double cx = area.x() + area.width() / 2.0;
-                const double cy = area.y() + area.height() / 2.0;
-                const double rim = area.height() / 2.0 - 3.0;
-                const TopView::Spot spot = TopView::SourceAt(r.value, r.second, cx, cy, rim);
-                at = QPoint(static_cast<int>(std::lround(spot.x)),
-                            static_cast<int>(std::lround(spot.y)));
-                const TopView::Place place = TopView::PlaceAt(at.x(), at.y(), cx, cy, rim);
-                read = {place.azimuth, place.distanceCm};
-            }
-            QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                              Qt::NoModifier);
-            QCoreApplication::sendEvent(widget, &event);
-            return read;
+            return Send(c.on, bar, type, r);
         };
         const std::vector<PanPoint> before = doc->GetPanPoints().Values();
         PanPointList original;
         original.AddPoints(before);
-        app->OnRecordTrajectory();
+        ToggleRecord();
         view->Play();
         ASSERT_TRUE(app->IsPlaying());
         Run(100);
@@ -217,7 +248,7 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
         send(QEvent::MouseButtonRelease, c.path.back());
         Run(50);
         app->GetPlayback().Stop();
-        app->OnRecordTrajectory();  // disarmed for the next case
+        ToggleRecord();  // disarmed for the next case
         if (*c.refusal != 0) {
             EXPECT_EQ(doc->GetPanPoints().Values(), before);
             ASSERT_FALSE(prompts.StatusTexts().empty());
@@ -228,10 +259,7 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
         const uint32_t last = held.back().to;
         ASSERT_GT(last, first + kRate / 4) << "the null back end did not play";
         size_t written = 0;
-        for (const PanPoint& point : doc->GetPanPoints().Values()) {
-            if (point.position + kTenMs < first || point.position > last + kTenMs) {
-                continue;
-            }
+        for (const PanPoint& point : Performed(original, first, last)) {
             ++written;
             const SoundPlace old = PlaceAt(original, point.position);
             const bool bFound = std::any_of(held.begin(), held.end(), [&](const Held& h) {
@@ -245,6 +273,7 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
                     case On::Distance:
                         return std::abs(point.distanceCm - h.read.value) <= 0.5 &&
                                point.azimuth == std::lround(old.azimuth);
+                    case On::Wave:
                     case On::Front:
                         return std::abs(point.azimuth - h.read.value) <= 0.5;
                     case On::Above:
@@ -267,7 +296,7 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
 TEST_F(RecordTest, NotArmedOrNotPlayingAPressEditsAsBeforeAndStereoRecordsToo) {
     Open(kRate, {{0, 0}});
     app->EnterPanEditMode();
-    app->OnRecordTrajectory();
+    ToggleRecord();
     Mouse(QEvent::MouseButtonPress, 40);  // armed but silent: a new point, as always
     Mouse(QEvent::MouseButtonRelease, 40);
     EXPECT_EQ(doc->GetPanPoints().GetCount(), 2u);
@@ -301,7 +330,7 @@ TEST_F(RecordTest, APassBegunDuringAPointDragEndsTheDrag) {
     app->EnterPanEditMode();
     Mouse(QEvent::MouseButtonPress, 40);  // grabs a new point, and stays down
     ASSERT_TRUE(view->IsDragging());
-    app->OnRecordTrajectory();
+    ToggleRecord();
     view->Play();
     ASSERT_TRUE(app->IsPlaying());
     Run(60);
@@ -315,9 +344,9 @@ TEST_F(RecordTest, APassBegunDuringAPointDragEndsTheDrag) {
 
 TEST_F(RecordTest, ALoopComesRoundThroughThePlaybackAndEachRoundIsAPass) {
     Open(kRate, {{0, -30}, {kRate, 30}});
-    app->OnLoopPlayback();
-    app->SetRecordMode(static_cast<int>(TrajectoryRecorder::Mode::Write));
-    app->OnRecordTrajectory();
+    app->GetPlayback().SetLoop(!app->GetPlayback().IsLoop());
+    app->GetPlayback().SetRecordMode(PlaybackSession::RecordMode::Write);
+    ToggleRecord();
     view->SetSelection(2000, 4000);
     view->Play();
     ASSERT_TRUE(app->IsPlaying());
@@ -333,19 +362,122 @@ TEST_F(RecordTest, ALoopComesRoundThroughThePlaybackAndEachRoundIsAPass) {
         EXPECT_EQ(doc->GetUndoHistory().UndoCount(), static_cast<size_t>(round) + 1);
         EXPECT_TRUE(doc->IsInGroup());
     }
-    app->OnLoopPlayback();  // off: the next end is the last
+    app->GetPlayback().SetLoop(!app->GetPlayback().IsLoop());  // off: the next end is the last
     std::atomic<uint32_t>& notice = ManualPlaybackClock::DoneNotice();
     notice = 0;
     ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return notice != 0; }, 3000));
     ticks->done(notice);
     EXPECT_FALSE(app->IsPlaying());
     EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 3u);
-    // Write holds the value in force where playback started over the whole range.
+    // Write holds the value in force where playback started over the whole range; at its last
+    // frame the old path takes over again.
     for (const PanPoint& point : doc->GetPanPoints().Values()) {
-        if (point.position >= 2000 && point.position <= 3999) {
+        if (point.position >= 2000 && point.position < 3999) {
             EXPECT_EQ(point.azimuth, -25) << point.position;  // -24.56 there
         }
     }
+    // After it, the old ramp, give or take the half degree its edge point rounds to.
+    EXPECT_NEAR(PlaceAt(doc->GetPanPoints(), 4500).azimuth, -30 + 60 * 4500 / double(kRate), 0.5);
 }
 
 }  // namespace
+
+// A pass changes nothing outside the span it played over, in every mode and on every surface:
+// the old path (here held at full left, level, at 1 m) is the same place at every frame before
+// the span and after it, and the wave and the lanes draw the same pixels there. The span is
+// the press to the release in Touch, the press to the stop in Latch, the start to the stop in
+// Write.
+TEST_F(RecordTest, APassKeepsThePathOutsideItsSpanInEveryModeOnEverySurface) {
+    using Mode = PlaybackSession::RecordMode;
+    const struct {
+        On on;
+        Reading first, second;  // held in turn
+    } kSurfaces[] = {
+        {On::Wave, {60}, {20}},  {On::Elevation, {45}, {-30}},        {On::Distance, {500}, {2000}},
+        {On::Front, {60}, {20}}, {On::Above, {60, 500}, {120, 2000}},
+    };
+    const uint32_t frames = kRate * 2;
+    const uint32_t slack = 3 * kTenMs;  // between a frame read here and the one the pass took
+    for (const Mode mode : {Mode::Touch, Mode::Latch, Mode::Write}) {
+        for (const auto& c : kSurfaces) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(mode)) + " on " +
+                         std::to_string(static_cast<int>(c.on)));
+            view.reset();
+            doc.reset();
+            Open(frames, {{0, -90}, {frames, -90}});
+            const bool bAround = c.on != On::Wave && c.on != On::Front;
+            view->SetAllAround(bAround);
+            COverviewToolBar bar(prompts);
+            bar.resize(600, OverviewGeometry::kBarHeight);
+            bar.SetTopView(c.on == On::Above);
+            bar.show();
+            QObject::connect(&bar, &COverviewToolBar::PanDisplayMouse, view.get(),
+                             &CWaveScrollView::PanDisplayMouse);
+            Settle();
+            const QImage waveBefore = Grab(*view);
+            const QImage lanesBefore = view->Lanes()->grab().toImage();
+            PanPointList original;
+            original.AddPoints(doc->GetPanPoints().Values());
+
+            app->GetPlayback().SetRecordMode(mode);
+            app->GetPlayback().SetRecordArmed(true);
+            view->Play();
+            ASSERT_TRUE(app->IsPlaying());
+            Run(100);
+            const uint32_t pressed = HeardNow();
+            const Reading held = Send(c.on, bar, QEvent::MouseButtonPress, c.first);
+            Run(100);
+            Send(c.on, bar, QEvent::MouseMove, c.second);
+            Run(100);
+            const uint32_t released = HeardNow();
+            Send(c.on, bar, QEvent::MouseButtonRelease, c.second);
+            Run(100);
+            const uint32_t stopped = HeardNow();
+            app->GetPlayback().Stop();
+            app->GetPlayback().SetRecordArmed(false);
+            Settle();
+            ASSERT_GT(released, pressed + kRate / 10) << "the null back end did not play";
+
+            const uint32_t from = mode == Mode::Write ? 0 : pressed;
+            const uint32_t to = mode == Mode::Touch ? released : stopped;
+            const auto outside = [&](uint32_t frame) {
+                return frame + slack < from || frame > to + slack;
+            };
+            for (uint32_t frame = 0; frame <= frames; frame += 25) {
+                if (!outside(frame)) {
+                    continue;
+                }
+                const SoundPlace now = PlaceAt(doc->GetPanPoints(), frame);
+                const SoundPlace old = PlaceAt(original, frame);
+                ASSERT_EQ(now.azimuth, old.azimuth) << frame;
+                ASSERT_EQ(now.elevation, old.elevation) << frame;
+                ASSERT_EQ(now.distanceCm, old.distanceCm) << frame;
+            }
+            // Inside, what was held: the first reading just after the press.
+            const SoundPlace performed = PlaceAt(doc->GetPanPoints(), pressed + 2 * slack);
+            const double got = c.on == On::Elevation  ? performed.elevation
+                               : c.on == On::Distance ? performed.distanceCm
+                                                      : performed.azimuth;
+            EXPECT_NEAR(got, held.value, 1.0);
+            // The pixels of the columns outside the span are those drawn before.
+            const QImage waveAfter = Grab(*view);
+            const QImage lanesAfter = view->Lanes()->grab().toImage();
+            const WaveViewGeometry geometry = view->PaintedGeometry();
+            for (int x = 0; x < waveAfter.width(); ++x) {
+                if (!outside(geometry.SampleAtX(x + 2)) || !outside(geometry.SampleAtX(x - 2))) {
+                    continue;
+                }
+                for (int y = 0; y < waveAfter.height(); ++y) {
+                    ASSERT_EQ(waveAfter.pixel(x, y), waveBefore.pixel(x, y)) << x << "," << y;
+                }
+                for (int y = 0; bAround && y < lanesAfter.height(); ++y) {
+                    ASSERT_EQ(lanesAfter.pixel(x, y), lanesBefore.pixel(x, y)) << x << "," << y;
+                }
+            }
+            // Undone, the trajectory is what it was.
+            while (doc->Undo() && doc->GetUndoHistory().CanUndo()) {
+            }
+            EXPECT_EQ(doc->GetPanPoints().Values(), original.Values());
+        }
+    }
+}

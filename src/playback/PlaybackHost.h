@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "trevant/trevant.h"
+
+class Mixer;
+class UserPrompts;
+
+// What the one playback needs of the application: the mixer and its session, the user, and
+// the choices that shape a play. CEditorApp is the host; the host outlives the playback.
+class PlaybackHost {
+  public:
+    virtual ~PlaybackHost() = default;
+
+    // Makes sure a session for the rate's class is open; every failure is shown to the user
+    // and leaves none (GetMixerSession() is then 0). Rates in Hz.
+    virtual void OpenMixerSession(uint32_t rate) = 0;
+    virtual AmbrelWaveMixSession GetMixerSession() const = 0;
+    virtual Mixer& GetMixer() const = 0;
+    // Shows one OK box for a non-zero mixer code.
+    virtual void ReportMixerError(int code) = 0;
+    virtual UserPrompts& Prompts() = 0;
+    // A playback has started: the host tells the user how it sounds.
+    virtual void AnnouncePlayback() = 0;
+    // Cursor Follows Playback: a stop reports where it stopped.
+    virtual bool IsCursorFollow() const = 0;
+    // Play Through Stereo Export Filter: plays what Export Stereo File writes.
+    virtual bool IsPlayThroughFilter() const = 0;
+};
