@@ -49,6 +49,19 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     connect(&m_caretTimer, &QTimer::timeout, this, &CWaveScrollView::OnCaretTimer);
     m_pLanes->hide();
     SyncAllAround();
+    m_doc.AddListener(this);
+}
+
+CWaveScrollView::~CWaveScrollView() {
+    m_doc.RemoveListener(this);
+}
+
+void CWaveScrollView::OnTrajectoryChanged(CTesselDoc& /*document*/) {
+    SyncAllAround();
+    // A drag of this view's own repaints just the rectangles its preview touches.
+    if (!m_dragging && !m_points.Drag().IsActive()) {
+        RepaintAll();
+    }
 }
 
 // ---- All around ----------------------------------------------------------------------------
