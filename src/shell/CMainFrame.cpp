@@ -528,10 +528,13 @@ void CMainFrame::OnPlaybackStopped(CTesselDoc& /*document*/, const PlaybackStop&
 }
 
 void CMainFrame::OnApplicationStateChanged(Qt::ApplicationState state) {
-    // Another program has the user now: give the output device back.
+    // Another program has the user now: give the output device back. Back from it, the
+    // files another program wrote meanwhile may be loaded again.
     if (state != Qt::ApplicationActive) {
         m_app.GetPlayback().Stop();
         m_app.CloseMixerSession();
+    } else {
+        m_pTemplate->OfferReloads();
     }
 }
 
