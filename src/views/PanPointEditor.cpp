@@ -228,6 +228,7 @@ void PanPointEditor::EditPointProperties() {
         return;
     }
     PointProperties properties(m_doc, *point);
+    properties.SetAllAroundView(m_geometry.IsAllAround());
     if (m_app.EditPointProperties(properties)) {
         OnPointSelectionChanged();
     }
