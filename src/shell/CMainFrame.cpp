@@ -91,7 +91,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 
     // A line that stays a while, until the next fly-by text takes its place.
     m_app.Prompts().SetStatusSink([this](const std::string& text) {
-        m_pPanes->ShowMessage(QString::fromStdString(text), kStatusLineMs);
+        m_pPanes->ShowStatusLine(QString::fromStdString(text), kStatusLineMs);
     });
     m_pTemplate->EnableRecovery(RecoveryFolder::DefaultPath());
 
