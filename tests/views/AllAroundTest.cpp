@@ -10,6 +10,7 @@
 #include "playback/CommandIds.h"
 #include "support/Trajectory.h"
 #include "trajectory/SoundPlace.h"
+#include "views/PlaceLanePainter.h"
 
 namespace {
 
@@ -239,4 +240,49 @@ TEST_F(AllAround, TheBarShowsTheTopViewAndFollowsADraggedPlace) {
     ASSERT_TRUE(bar.livePlaces[bar.livePlaces.size() - 2].has_value());
     EXPECT_EQ(bar.livePlaces[bar.livePlaces.size() - 2]->distanceCm, 1000.0);
     EXPECT_FALSE(bar.livePlaces.back().has_value());  // the release ends it
+}
+
+// However tall the lanes, every scale's labels stay inside their own lane and clear of one
+// another ("-90°" once sat over "100 m"); so do the azimuth scale's on the wave.
+TEST(AllAroundLabels, NoLabelLeavesItsScaleOrTouchesAnother) {
+    for (const int labelHeight : {9, 11, 14}) {
+        for (const int strip : {PlaceLanes::kStripHeight, 140, 200, 300}) {
+            SCOPED_TRACE(std::to_string(labelHeight) + " rows a label, strip " +
+                         std::to_string(strip));
+            std::vector<QRect> placed;
+            for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
+                const PlaceAxis lane = PlaceLanes::Lane(value, strip);
+                const auto labels = PlaceLanePainter::LabelPlaces(lane, labelHeight, 4, 60);
+                EXPECT_GE(labels.size(), 3u);
+                for (const auto& label : labels) {
+                    EXPECT_GT(label.rect.top(), lane.Top()) << label.text;
+                    EXPECT_LE(label.rect.bottom(), lane.Top() + lane.Height() - 1) << label.text;
+                    for (const QRect& other : placed) {
+                        EXPECT_FALSE(label.rect.intersects(other)) << label.text;
+                    }
+                    placed.push_back(label.rect);
+                }
+            }
+            // Both ends of the circle are "behind", the top one too.
+            const PlaceAxis azimuth(PlaceValue::Azimuth, 0, strip);
+            const auto labels = PlaceLanePainter::LabelPlaces(azimuth, labelHeight, 4, 80);
+            ASSERT_FALSE(labels.empty());
+            EXPECT_EQ(labels.front().text, "behind");
+            EXPECT_GE(labels.front().rect.top(), 0);
+        }
+    }
+}
+
+TEST_F(AllAround, TheLanesTakeAThirdOfATallView) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, 900);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    EXPECT_EQ(view->Lanes()->height(), 300);
+    EXPECT_EQ(view->viewport()->height(), 600);
+    view->resize(kWidth, 600);
+    Settle();
+    EXPECT_EQ(view->Lanes()->height(), 200);
+    EXPECT_EQ(view->viewport()->height(), 400);
+    EXPECT_EQ(view->Lanes()->geometry().top(), 400);
 }

@@ -169,7 +169,8 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
             Reading read;
             if (c.on == On::Elevation || c.on == On::Distance) {
                 const PlaceAxis lane = PlaceLanes::Lane(
-                    c.on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance);
+                    c.on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance,
+                    view->Lanes()->height());
                 widget = view->Lanes();
                 at = QPoint(200, lane.YOf(r.value));
                 read.value = lane.ValueAt(at.y());
