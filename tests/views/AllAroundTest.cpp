@@ -10,6 +10,9 @@
 #include "playback/CommandIds.h"
 #include "support/Trajectory.h"
 #include "trajectory/SoundPlace.h"
+#include "views/CDirectionScale.h"
+#include "views/CTimeRuler.h"
+#include "views/CWaveViewPane.h"
 #include "views/PlaceLanePainter.h"
 
 namespace {
@@ -285,4 +288,56 @@ TEST_F(AllAround, TheLanesTakeAThirdOfATallView) {
     EXPECT_EQ(view->Lanes()->height(), 200);
     EXPECT_EQ(view->viewport()->height(), 400);
     EXPECT_EQ(view->Lanes()->geometry().top(), 400);
+}
+
+// Beside the view, outside its picture, a scale names where its height points: left, ahead
+// and right in the frontal view, round the circle to behind in the all-around view; the ruler
+// keeps to the view's columns.
+TEST_F(AllAround, TheScaleBesideTheViewNamesTheDirections) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto* view = new CWaveScrollView(doc, bench.app);
+    CWaveViewPane pane(*view);
+    pane.resize(kWidth, kHeight);
+    pane.show();
+    Settle();
+    EXPECT_EQ(pane.Ruler().geometry().left(), view->geometry().left());
+    EXPECT_EQ(pane.Ruler().geometry().right(), view->geometry().right());
+    EXPECT_LE(pane.Scale().geometry().right(), view->geometry().left());
+    const auto texts = [&] {
+        std::vector<std::pair<std::string, int>> marks;
+        for (const CDirectionScale::Mark& mark : pane.Scale().Marks()) {
+            marks.emplace_back(mark.text, mark.y);
+        }
+        return marks;
+    };
+    const WaveViewGeometry& g = view->Geometry();
+    EXPECT_EQ(texts(),
+              (std::vector<std::pair<std::string, int>>{
+                  {"left", g.YOfPan(-90)}, {"ahead", g.YOfPan(0)}, {"right", g.YOfPan(90)}}));
+    // Each label is drawn beside its row.
+    const auto inkNear = [&](int y) {
+        const QImage shown = pane.Scale().grab().toImage();
+        for (int dy = -6; dy <= 6; ++dy) {
+            for (int x = 0; x < shown.width() - 6; ++x) {
+                if (y + dy >= 0 && y + dy < shown.height() && qGray(shown.pixel(x, y + dy)) < 100) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (const auto& [text, y] : texts()) {
+        EXPECT_TRUE(inkNear(y)) << text;
+    }
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    const PlaceAxis azimuth = view->Geometry().AzimuthAxis();
+    EXPECT_EQ(texts(), (std::vector<std::pair<std::string, int>>{{"behind", azimuth.YOf(-180)},
+                                                                 {"left", azimuth.YOf(-90)},
+                                                                 {"ahead", azimuth.YOf(0)},
+                                                                 {"right", azimuth.YOf(90)},
+                                                                 {"behind", azimuth.YOf(180)}}));
+    for (const auto& [text, y] : texts()) {
+        EXPECT_TRUE(inkNear(y)) << text;
+    }
 }
