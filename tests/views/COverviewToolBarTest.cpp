@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <numbers>
 
 #include "ViewTestBench.h"
 #include "platform/MonoBitmap.h"
@@ -514,24 +513,4 @@ TEST_F(OverviewToolBarTest, ThePlaceAtTheCaretShowsAsARingWhileNothingIsLive) {
         }
     }
     EXPECT_TRUE(bRing);
-}
-
-TEST(TopView, TheSideViewPutsTheElevationAboveOrBelowTheHorizonFrontOrBack) {
-    const struct {
-        double azimuth, elevation, distanceCm, x, y;
-    } cases[] = {
-        {0, 0, 1000, 70, 50},
-        {0, 90, 1000, 50, 30},
-        {30, -90, 100, 50, 60},
-        {180, 0, 100, 40, 50},
-        {-120, 30, 1000, 50 - 20 * std::cos(std::numbers::pi / 6), 40},
-        {90, 0, 10000, 80, 50},  // right beside the listener: on the front half
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.azimuth) + " " + std::to_string(c.elevation));
-        const TopView::Spot spot =
-            TopView::SideAt(c.azimuth, c.elevation, c.distanceCm, 50, 50, 30);
-        EXPECT_NEAR(spot.x, c.x, 1e-9);
-        EXPECT_NEAR(spot.y, c.y, 1e-9);
-    }
 }
