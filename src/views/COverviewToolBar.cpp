@@ -339,6 +339,7 @@ void COverviewToolBar::DrawSideView(QPainter& painter) const {
     painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignTop | Qt::AlignHCenter, "up");
     painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignBottom | Qt::AlignHCenter, "down");
     painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignVCenter | Qt::AlignRight, "front");
+    painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignVCenter | Qt::AlignLeft, "back");
     painter.restore();
 }
 
