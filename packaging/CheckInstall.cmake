@@ -10,7 +10,7 @@ endif()
 
 set(expected bin/sonomap bin/sonomap-cli share/applications/sonomap.desktop
     share/metainfo/${APP_ID}.metainfo.xml share/man/man1/sonomap.1.gz
-    share/man/man1/sonomap-cli.1.gz)
+    share/man/man1/sonomap-cli.1.gz share/doc/sonomap/copyright)
 foreach(size ${ICON_SIZES})
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/sonomap.png)
 endforeach()

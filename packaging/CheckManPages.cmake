@@ -1,6 +1,7 @@
 # Every command sonomap-cli --help lists has its section and an example in the manual page, and
-# every option any --help prints appears there as an option; both pages read without a groff
-# warning. cmake -DCLI=... -DMAN_DIR=... -DGROFF=... -P CheckManPages.cmake
+# every option any --help prints appears there as an option; so does every option of
+# sonomap --help in sonomap.1; both pages read without a groff warning.
+# cmake -DCLI=... -DEDITOR=... -DMAN_DIR=... -DGROFF=... -P CheckManPages.cmake
 cmake_minimum_required(VERSION 3.25)
 set(problems "")
 
@@ -70,8 +71,30 @@ foreach(code 0 1 2)
     endif()
 endforeach()
 
+# The editor's page names every option of its --help, and its exit codes.
+file(READ ${MAN_DIR}/sonomap.1 editorMan)
+string(REPLACE "\\-" "-" editorMan "${editorMan}")
+string(REGEX REPLACE "\\\\f[BIRP]" "" editorMan "${editorMan}")
+execute_process(COMMAND ${EDITOR} --help OUTPUT_VARIABLE editorHelp RESULT_VARIABLE result)
+if(NOT result EQUAL 0 OR NOT editorHelp MATCHES "^Usage: sonomap ")
+    string(APPEND problems "sonomap --help: ${result} ${editorHelp}\n")
+endif()
+string(REGEX REPLACE "[][()|'\",]" " " editorHelp "${editorHelp}")
+string(REGEX MATCHALL "[ \n]--?[a-zA-Z][a-z0-9-]*" found "${editorHelp}")
+foreach(match ${found})
+    string(STRIP "${match}" option)
+    if(NOT editorMan MATCHES "[^a-z0-9-]${option}[^a-z0-9-]")
+        string(APPEND problems "sonomap.1 lacks the option ${option}\n")
+    endif()
+endforeach()
+foreach(code 0 1 2)
+    if(NOT editorMan MATCHES "\\.SH EXIT STATUS\n(.*\n)*\\.B ${code}\n")
+        string(APPEND problems "sonomap.1 lacks the exit code ${code}\n")
+    endif()
+endforeach()
+
 if(NOT problems STREQUAL "")
-    message(FATAL_ERROR "sonomap-cli.1 and --help disagree:\n${problems}")
+    message(FATAL_ERROR "the manual pages and --help disagree:\n${problems}")
 endif()
 list(JOIN options " " shown)
 message(STATUS "commands: ${commands}; options: ${shown}")

@@ -9,14 +9,14 @@ set(CPACK_PACKAGE_CONTACT
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "sound editor for placing a sound in space over time")
 # Lines of at most 80 columns, as dpkg shows them.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-    "Sonomap opens mono or stereo, 8- or 16-bit WAV and AIFF files, shows their"
-    "waveform and lets you draw a pan trajectory over it: the direction of the sound,"
-    "from full left to full right, over time. It plays the sound moving along the"
-    "trajectory through a 3-D mixer, keeps the trajectory inside the sound file, and"
-    "exports a two-channel file that plays with the movement on any player."
-    "Other formats (24- and 32-bit and floating-point WAV and AIFF, RF64, FLAC, Ogg"
-    "Vorbis, Opus, CAF) are imported through libsndfile. sonomap-cli does the same"
-    "work from the command line.")
+    "Sonomap opens mono or stereo WAV and AIFF files of 8 to 32 bits or floats, shows"
+    "their waveform and lets you draw a trajectory over it: where the sound is around"
+    "the listener (azimuth all around, elevation, distance, width) over time. It"
+    "plays the sound moving along the trajectory through a 3-D mixer, keeps the"
+    "trajectory inside the sound file, and exports a two-channel file that plays"
+    "with the movement on any player, binaural, Ambisonics or ADM. Other formats"
+    "(FLAC, Ogg Vorbis, Opus, RF64, CAF) are imported through libsndfile."
+    "sonomap-cli does the same work from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -24,6 +24,7 @@ expected=(
     ./usr/share/applications/sonomap.desktop
     ./usr/share/metainfo/com.ambrel.Sonomap.metainfo.xml
     ./usr/share/man/man1/sonomap.1.gz ./usr/share/man/man1/sonomap-cli.1.gz
+    ./usr/share/doc/sonomap/copyright
 )
 for size in 16 22 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/sonomap.png")
@@ -34,6 +35,12 @@ done
 # Nothing outside /usr: no build or test files ride along.
 outside=$(grep -v '^\./usr/' <<<"$contents" | grep -vx '\./' || true)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
+
+# The copyright file is the machine-readable form (DEP-5) and grants the GPL, 3 or later.
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/sonomap/copyright)
+head -n1 <<<"$copyright" | grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "usr/share/doc/sonomap/copyright is not in the machine-readable format"
+grep -qx 'License: GPL-3+' <<<"$copyright" || fail "usr/share/doc/sonomap/copyright names no GPL-3+"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6 libopenal1 libsndfile1 libsoxr0 libmysofa1; do

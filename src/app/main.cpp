@@ -5,7 +5,13 @@
 #include <QDir>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/EditorCommandLine.h"
 
 #include "playback/CEditorApp.h"
 #include "playback/CSingleInstance.h"
@@ -43,18 +49,51 @@ bool InstallTerminateHandler() {
 }
 
 // A second start may run in another folder than the first: names go over as absolute paths.
-QStringList AbsoluteFiles(const QStringList& files) {
+QStringList AbsoluteFiles(const std::vector<std::string>& files) {
     QStringList absolute;
-    for (const QString& file : files) {
-        absolute << QDir::current().absoluteFilePath(file);
+    for (const std::string& file : files) {
+        absolute << QDir::current().absoluteFilePath(QString::fromStdString(file));
     }
     return absolute;
+}
+
+// Answers --help and --version; the exit status, or none when the editor is to run.
+std::optional<int> AnswerCommandLine(const EditorCommandLine& line) {
+    switch (line.GetAction()) {
+        case EditorCommandLine::Action::Help:
+            std::fputs(EditorCommandLine::HelpText().c_str(), stdout);
+            return 0;
+        case EditorCommandLine::Action::Version:
+            std::fputs(EditorCommandLine::VersionText().c_str(), stdout);
+            return 0;
+        case EditorCommandLine::Action::Error:
+            std::fputs(line.ErrorText().c_str(), stderr);
+            return 2;
+        case EditorCommandLine::Action::Run:
+            break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before Qt, which needs a display: a word Qt would take is no error yet.
+    const EditorCommandLine early = EditorCommandLine::Read({argv + 1, argv + argc});
+    if (early.GetAction() != EditorCommandLine::Action::Error) {
+        if (const std::optional<int> status = AnswerCommandLine(early)) {
+            return *status;
+        }
+    }
     QApplication application(argc, argv);
+    std::vector<std::string> words;
+    for (const QString& word : QCoreApplication::arguments().mid(1)) {
+        words.push_back(word.toStdString());
+    }
+    const EditorCommandLine line = EditorCommandLine::Read(words);
+    if (const std::optional<int> status = AnswerCommandLine(line)) {
+        return *status;
+    }
     QCoreApplication::setOrganizationName("Ambrel");
     QCoreApplication::setApplicationName("Sonomap");
 
@@ -63,7 +102,7 @@ int main(int argc, char* argv[]) {
     CEditorApp app(prompts, settings);
 
     // One editor per user: a running one takes the files and comes to the front.
-    const QStringList files = AbsoluteFiles(QCoreApplication::arguments().mid(1));
+    const QStringList files = AbsoluteFiles(line.Files());
     const QString runningName = QString::fromStdString(app.GetMainFrameClassName());
     if (CSingleInstance::AskRunningInstance(runningName, files)) {
         return 0;

@@ -227,10 +227,12 @@ std::string UsageOf(const std::string& command) {
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
-           "         [--ambix]               export processed stereo, binaural or AmbiX files\n"
+           "         [--ambix] [--adm]       export processed stereo, binaural, AmbiX or ADM\n"
+           "                                 BW64 files\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
-           "Run 'sonomap-cli COMMAND --help' for a command's options.\n"
+           "Run 'sonomap-cli COMMAND --help' for a command's options; 'sonomap-cli --version'\n"
+           "shows the version.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
 }
 

@@ -11,6 +11,17 @@ int main(int argc, char** argv) {
         std::fputs(UsageOf("").c_str(), words.empty() ? stderr : stdout);
         return words.empty() ? kExitUsage : kExitOk;
     }
+    if (words[0] == "--version" || words[0] == "-V") {
+        std::fputs(
+            "sonomap-cli (Sonomap) " SONOMAP_VERSION
+            "\n"
+            "Copyright (C) 2026 Ambrel.\n"
+            "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+            "This is free software: you are free to change and redistribute it.\n"
+            "There is NO WARRANTY, to the extent permitted by law.\n",
+            stdout);
+        return kExitOk;
+    }
     const std::string command = words[0];
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     for (const std::string& word : rest) {

@@ -66,6 +66,10 @@ SampleData CTesselDoc::Describe(const PcmFormat& format, const uint8_t* samples,
     return data;
 }
 
+bool CTesselDoc::HasChangedOnDisk() const {
+    return !GetPathName().empty() && m_diskStamp && FileStamp::Of(GetPathName()) != m_diskStamp;
+}
+
 void CTesselDoc::SetCarriedFields(bool bFlag, uint16_t value) {
     m_chunkFlag = bFlag;
     m_chunkValue = value;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
 #include "platform/CDocument.h"
+#include "platform/FileStamp.h"
 #include "platform/ListenerList.h"
 #include "platform/MonoBitmap.h"
 #include "platform/SampleBuffer.h"
@@ -53,6 +55,12 @@ class CTesselDoc : public CDocument {
     void SetImportSource(const std::string& path) { m_importSource = path; }
     // The file an imported document was made from; empty for a document opened natively.
     const std::string& GetImportSource() const { return m_importSource; }
+    // The file at the document's path as the open or the last save left it; none for a
+    // document with no file of its own.
+    void SetDiskStamp(const std::optional<FileStamp>& stamp) { m_diskStamp = stamp; }
+    const std::optional<FileStamp>& GetDiskStamp() const { return m_diskStamp; }
+    // Whether another program has written, replaced or removed the file since.
+    bool HasChangedOnDisk() const;
     // The trajectory a file brought: added as it stands, no step of the history.
     void LoadTrajectory(const std::vector<PanPoint>& points);
 
@@ -158,6 +166,7 @@ class CTesselDoc : public CDocument {
     UndoHistory m_undoHistory{m_panPoints};
     int m_groupDepth = 0;
     std::string m_importSource;
+    std::optional<FileStamp> m_diskStamp;
     ListenerList<DocumentListener> m_listeners;
     // Last, so it goes first: it writes into the points above.
     std::unique_ptr<TrajectoryRecorder> m_pRecorder;

@@ -67,6 +67,8 @@ bool DocumentOpen::Open(const std::string& path) {
     UserPrompts& prompts = m_host.Prompts();
     try {
         CFile file(path, CFile::Mode::Read);
+        // Of the file as read, so a change during the open still counts as one.
+        m_doc.SetDiskStamp(FileStamp::OfDescriptor(file.GetDescriptor()));
         if (file.GetLength() == 0) {
             prompts.Message(kNotASoundFile, Icon::None, HelpId::kNotASoundFile,
                             OpenRefusal::Line(path, OpenRefusal::WhyNotASound(file)));
@@ -83,6 +85,8 @@ bool DocumentOpen::Open(const std::string& path) {
     // An imported sound stays untitled: saving it must never write over its source.
     if (m_doc.GetImportSource().empty()) {
         m_doc.SetPathName(path);
+    } else {
+        m_doc.SetDiskStamp(std::nullopt);
     }
     return true;
 }

@@ -137,6 +137,7 @@ bool DocumentSave::SaveWithName(const std::string& path, bool replace) {
         m_doc.SetPathName(name);
         // Saved under a name of its own, it no longer holds its source open.
         m_doc.SetImportSource(std::string());
+        m_doc.SetDiskStamp(FileStamp::Of(name));
     }
     return true;
 }
@@ -195,7 +196,7 @@ bool DocumentSave::Save() {
     }
     const std::string why = WhyNotWritable(path);
     if (why.empty()) {
-        return SaveWithName(path, true);
+        return AskBeforeOverwritingChanges() && SaveWithName(path, true);
     }
     // Save As, where the file is and saying why: a silent jump to another folder led users
     // to replace a different file of the same name.
@@ -205,6 +206,22 @@ bool DocumentSave::Save() {
     m_unwritableFolder.clear();
     m_unwritableReason.clear();
     return bSaved;
+}
+
+bool DocumentSave::AskBeforeOverwritingChanges() {
+    if (!m_doc.HasChangedOnDisk()) {
+        return true;
+    }
+    UserPrompts::Box box;
+    box.text = PathNames::FileName(m_doc.GetPathName()) +
+               " has changed on disk since Sonomap opened or last saved it: another program has "
+               "written it.\n\nSave anyway and replace those changes? (Save As keeps both.)";
+    box.informative = m_doc.GetPathName();
+    box.caption = UserPrompts::kAppCaption;
+    box.buttons = UserPrompts::Buttons::YesNo;
+    box.icon = Icon::Exclamation;
+    box.defaultAnswer = UserPrompts::Answer::No;
+    return m_host.Prompts().ShowMessage(box) == UserPrompts::Answer::Yes;
 }
 
 bool DocumentSave::SaveModified() {

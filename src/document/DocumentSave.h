@@ -15,7 +15,8 @@ class DocumentSave {
     explicit DocumentSave(CTesselDoc& document);
 
     // The Save command: to the document's path, or through Save As when that file is missing
-    // or read-only.
+    // or read-only. When another program has written the file since it was opened or last
+    // saved, asks first (No is the default and saves nothing).
     bool Save();
     bool SaveAs() { return SaveWithName("", true); }
     // Before closing: asks "Save changes to ...?" for a modified document. True when it may
@@ -39,6 +40,8 @@ class DocumentSave {
     bool PromptSaveName(std::string& name, const std::string& title);
     // Why the file at path cannot be replaced in place, in words; empty when it can.
     static std::string WhyNotWritable(const std::string& path);
+    // True when the file is as the document last saw it, or the user chose to replace it.
+    bool AskBeforeOverwritingChanges();
     void TakeFileType(int filterIndex);
     bool Failed(const std::string& text);
 

@@ -207,6 +207,10 @@ PointProperties::Checked<int> PointProperties::CheckWidth(const std::string& tex
     return {static_cast<int>(*width), {}};
 }
 
+bool PointProperties::ShowsPlace() const {
+    return m_bAllAroundView || !IsFrontal(m_doc.GetPanPoints());
+}
+
 bool PointProperties::IsStereo() const {
     return m_doc.GetFormat().channels == 2;
 }

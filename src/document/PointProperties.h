@@ -50,6 +50,10 @@ class PointProperties {
     const PanPoint& Place() const { return m_point; }
     // Width spreads two channels: a mono sound has none to spread.
     bool IsStereo() const;
+    // What the dialog offers: the whole place (azimuth, elevation, distance, width) for a 3-D
+    // trajectory or from the all-around view, else the direction on the front half-circle.
+    void SetAllAroundView(bool bAllAround) { m_bAllAroundView = bAllAround; }
+    bool ShowsPlace() const;
 
     // Gives the point these values as one Modify step; the document counts as modified.
     // False (and no step) when they are the point's own, or out of bounds.
@@ -64,4 +68,5 @@ class PointProperties {
     PanPoint& m_point;
     uint32_t m_lowest = 0;
     uint32_t m_highest = 0;
+    bool m_bAllAroundView = false;
 };

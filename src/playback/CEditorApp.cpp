@@ -174,6 +174,7 @@ void CEditorApp::OpenMixerSession(uint32_t rate) {
     state.size = sizeof state;
     if (m_mixer.GetHrtfState(m_hSession, state) == AMBREL_WAVEMIX_OK) {
         m_liveHrtf = OutputPreferences::StateText(state);
+        m_lastHrtf = m_liveHrtf;
     }
 }
 
@@ -229,6 +230,7 @@ std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
 void CEditorApp::OnOptionsAccepted() {
     m_pPlayback->Stop();
     CloseMixerSession();
+    SavePreferences();
 }
 
 void CEditorApp::AnnouncePlayback() {

@@ -108,7 +108,8 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     void EnterPanEditMode() { m_editMode = kEditModePan; }
     void EnterSelectionMode() { m_editMode = kEditModeSelect; }
     // The options dialog ended with OK: the next play opens a session with the new values,
-    // whether anything changed or not.
+    // whether anything changed or not, and the store holds them at once, so a run that is
+    // killed keeps them too.
     void OnOptionsAccepted();
 
     UserPrompts& Prompts() override { return m_prompts; }
@@ -176,6 +177,9 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     const std::string& GetLiveHrtfText() const { return m_liveHrtf; }
     // The HRTF state with the playback choice beside it; empty until a session is active.
     std::string GetOutputStateText() const;
+    // The HRTF state of the last session of this run, kept after it closed; empty until a
+    // session was active.
+    const std::string& GetLastHrtfText() const { return m_lastHrtf; }
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
 
@@ -194,6 +198,7 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     PasteMergeDialog m_pasteMergeDialog;
     PasteSizeDialog m_pasteSizeDialog;
     std::string m_liveHrtf;
+    std::string m_lastHrtf;
     std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
     PointPropertiesDialog m_pointPropertiesDialog;
     SpanDialog m_generateDialog;

@@ -1,6 +1,7 @@
 #include "playback/OutputPreferences.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/SettingsStore.h"
 #include "playback/Preferences.h"
@@ -25,7 +26,48 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// name less its rate ("default-44100" -> "default", "Built-In 48000hz" -> "Built-In"), or
+// name itself when it does not end in rate.
+std::string SetNameOf(const std::string& name, uint32_t rate) {
+    if (rate == 0) {
+        return name;
+    }
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string digits = std::to_string(rate);
+    for (const std::string& tail : {digits, digits + "hz", digits + " hz"}) {
+        if (lower.size() > tail.size() + 1 &&
+            lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0) {
+            const size_t end = name.find_last_not_of(" -_@", name.size() - tail.size() - 1);
+            if (end != std::string::npos && end + 1 < name.size() - tail.size()) {
+                return name.substr(0, end + 1);
+            }
+        }
+    }
+    return name;
+}
+
 }  // namespace
+
+std::vector<OutputPreferences::HrtfSet> OutputPreferences::GroupHrtfs(
+    const std::vector<std::pair<std::string, uint32_t>>& listed) {
+    std::vector<HrtfSet> sets;
+    for (const auto& [name, rate] : listed) {
+        const std::string setName = SetNameOf(name, rate);
+        auto set = std::find_if(sets.begin(), sets.end(),
+                                [&](const HrtfSet& s) { return s.name == setName; });
+        if (set == sets.end()) {
+            set = sets.insert(sets.end(), HrtfSet{setName, {}});
+        }
+        set->members.emplace_back(name, rate);
+    }
+    for (HrtfSet& set : sets) {
+        std::stable_sort(set.members.begin(), set.members.end(),
+                         [](const auto& a, const auto& b) { return a.second < b.second; });
+    }
+    return sets;
+}
 
 void OutputPreferences::Load(SettingsStore& settings) {
     device = settings.GetString(kPreferences, "OutputDevice", "");

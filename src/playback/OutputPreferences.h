@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "trevant/trevant.h"
@@ -37,6 +38,17 @@ struct OutputPreferences {
     };
     Session ForSession(const std::vector<std::string>& devices,
                        const std::vector<std::string>& hrtfs) const;
+
+    // OpenAL Soft lists a data set once for each rate it is made for ("default-44100",
+    // "default-48000", "Built-In 44100hz"): the sets, in the order first listed, each with its
+    // name less the rate and its listed names with their rates (Hz), lowest rate first. A name
+    // that does not end in its own rate is a set of its own.
+    struct HrtfSet {
+        std::string name;
+        std::vector<std::pair<std::string, uint32_t>> members;
+    };
+    static std::vector<HrtfSet> GroupHrtfs(
+        const std::vector<std::pair<std::string, uint32_t>>& listed);
 
     // "HRTF on: default-44100" or "HRTF off: speakers".
     static std::string StateText(const MixerHrtfState& state);

@@ -12,8 +12,10 @@ class CAboutDialog : public QDialog {
     static constexpr int kResourceId = 100;
     // The icon's edge in pixels.
     static constexpr int kIconSize = 48;
-    // No licence has been granted for the program, so none is claimed.
-    static constexpr const char* kLicence = "Copyright \u00A9 Ambrel. All rights reserved.";
+    static constexpr const char* kLicence =
+        "Copyright \u00A9 2026 Ambrel.\nSonomap is free software: you may use, change and share "
+        "it under the GNU General Public License, version 3 or later (GPL-3.0-or-later). It "
+        "comes with no warranty.";
 
     explicit CAboutDialog(QWidget* parent = nullptr);
 };

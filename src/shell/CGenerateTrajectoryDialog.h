@@ -2,18 +2,24 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 class CEditorApp;
 class CTesselDoc;
 class QComboBox;
 class QDialogButtonBox;
+class QDoubleSpinBox;
 class QLabel;
-class QLineEdit;
+class QStackedWidget;
 
-// "Generate Trajectory": a shape and its keys ("period=2,direction=left") over frames from ..
-// to of a document. Every change draws the shape into the document at once, so the view shows
-// it; OK keeps it as one undo step, Cancel takes it back and leaves no step. A key in error
-// says why under the box and OK waits. The document outlives the dialog.
+// "Generate Trajectory": a shape over frames from .. to of a document, each shape with fields
+// of its own in their units (degrees, seconds, metres, degrees a second) and the span in
+// frames. Every change draws the shape into the document at once, so the view shows it; OK
+// keeps it as one undo step, Cancel takes it back and leaves no step. A value the shape cannot
+// take says why under the fields and OK waits. The values go to TrajectoryGenerator as the
+// CLI's "SHAPE:key=value" text, so both draw alike. The document outlives the dialog.
 class CGenerateTrajectoryDialog : public QDialog {
     Q_OBJECT
 
@@ -27,7 +33,11 @@ class CGenerateTrajectoryDialog : public QDialog {
     static void Install(CEditorApp& app, QWidget* parent);
 
     QComboBox* ShapeBox() const { return m_pShape; }
-    QLineEdit* KeysBox() const { return m_pKeys; }
+    // The shown shape's field of a key of TrajectoryGenerator::KeysOf, or "from" and "to" (the
+    // span, in frames); null when the shape has no such key. "direction" is DirectionBox.
+    QDoubleSpinBox* Field(const std::string& key) const;
+    // The shown shape's turning direction (orbit, spiral): right or left; null for others.
+    QComboBox* DirectionBox() const;
     // The points drawn, or what is wrong.
     QLabel* Message() const { return m_pMessage; }
     bool CanAccept() const { return m_bValid; }
@@ -36,16 +46,24 @@ class CGenerateTrajectoryDialog : public QDialog {
     void reject() override;
 
   private:
-    void OnShapeChanged();
+    // One shape's fields, shown while the shape is chosen.
+    struct Page {
+        std::map<std::string, QDoubleSpinBox*> numbers;
+        QComboBox* direction = nullptr;
+        std::vector<std::string> keys;  // in the generator's order
+    };
+    void AddPage(const std::string& shape);
+    std::string KeysText() const;
     void Preview();
 
     CTesselDoc& m_doc;
-    uint32_t m_from;
-    uint32_t m_to;
     bool m_bValid = false;
     bool m_bOpen = false;  // a preview group is open in the document
     QComboBox* m_pShape;
-    QLineEdit* m_pKeys;
+    QDoubleSpinBox* m_pFrom;
+    QDoubleSpinBox* m_pTo;
+    QStackedWidget* m_pPages;
+    std::vector<Page> m_pages;  // by the shape box's index
     QLabel* m_pMessage;
     QDialogButtonBox* m_pButtons;
 };

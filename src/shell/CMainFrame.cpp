@@ -91,7 +91,7 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 
     // A line that stays a while, until the next fly-by text takes its place.
     m_app.Prompts().SetStatusSink([this](const std::string& text) {
-        m_pPanes->ShowMessage(QString::fromStdString(text), kStatusLineMs);
+        m_pPanes->ShowStatusLine(QString::fromStdString(text), kStatusLineMs);
     });
     m_pTemplate->EnableRecovery(RecoveryFolder::DefaultPath());
 
@@ -528,10 +528,13 @@ void CMainFrame::OnPlaybackStopped(CTesselDoc& /*document*/, const PlaybackStop&
 }
 
 void CMainFrame::OnApplicationStateChanged(Qt::ApplicationState state) {
-    // Another program has the user now: give the output device back.
+    // Another program has the user now: give the output device back. Back from it, the
+    // files another program wrote meanwhile may be loaded again.
     if (state != Qt::ApplicationActive) {
         m_app.GetPlayback().Stop();
         m_app.CloseMixerSession();
+    } else {
+        m_pTemplate->OfferReloads();
     }
 }
 

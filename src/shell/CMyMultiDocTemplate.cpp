@@ -12,6 +12,7 @@
 #include "document/SoundImport.h"
 #include "platform/PathNames.h"
 #include "platform/SettingsStore.h"
+#include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrameClient.h"
@@ -201,6 +202,56 @@ bool CMyMultiDocTemplate::SaveAllModified() {
     });
 }
 
+void CMyMultiDocTemplate::OfferReloads() {
+    // The question itself may move the focus away and back.
+    if (m_bOfferingReloads) {
+        return;
+    }
+    m_bOfferingReloads = true;
+    const std::vector<CChildFrame*> frames = m_frames;
+    for (CChildFrame* frame : frames) {
+        const CTesselDoc& doc = frame->GetDocument();
+        const std::optional<FileStamp> now = FileStamp::Of(doc.GetPathName());
+        const auto declined = m_declinedReloads.find(&doc);
+        if (doc.IsModified() || !now || !doc.HasChangedOnDisk() ||
+            (declined != m_declinedReloads.end() && declined->second == now)) {
+            continue;
+        }
+        UserPrompts::Box box;
+        box.text = PathNames::FileName(doc.GetPathName()) +
+                   " has changed on disk: another program has written it.\n\nLoad it again? "
+                   "Its window has no unsaved changes.";
+        box.informative = doc.GetPathName();
+        box.caption = UserPrompts::kAppCaption;
+        box.buttons = UserPrompts::Buttons::YesNo;
+        box.icon = UserPrompts::Icon::Question;
+        box.defaultAnswer = UserPrompts::Answer::Yes;
+        if (m_app.Prompts().ShowMessage(box) == UserPrompts::Answer::Yes) {
+            Reload(*frame);
+        } else {
+            m_declinedReloads[&doc] = now;
+        }
+    }
+    m_bOfferingReloads = false;
+}
+
+bool CMyMultiDocTemplate::Reload(CChildFrame& frame) {
+    const std::string path = frame.GetDocument().GetPathName();
+    auto document = std::make_unique<CTesselDoc>(m_app);
+    if (!DocumentOpen(*document).Open(path)) {
+        return false;  // it said why; the old window goes on showing what it had
+    }
+    const QRect place = frame.geometry();
+    const bool bMaximized = frame.isMaximized();
+    frame.CloseWithoutAsking();
+    CTesselDoc* opened = AddDocumentFrame(std::move(document), path);
+    if (!bMaximized) {
+        FrameOf(*opened)->setGeometry(place);
+    }
+    m_app.Prompts().ShowStatus("Loaded " + PathNames::FileName(path) + " again from disk.");
+    return true;
+}
+
 void CMyMultiDocTemplate::CloseAllDocuments() {
     // The windows' states change as they come and go; the user's choice is the one before.
     m_bArranging = true;
@@ -226,6 +277,7 @@ void CMyMultiDocTemplate::OnFrameClosing(CChildFrame& frame) {
         return;
     }
     m_frames.erase(it);
+    m_declinedReloads.erase(&frame.GetDocument());
     if (m_pRecovery) {
         m_pRecovery->Forget(frame.GetDocument());
     }

@@ -2,9 +2,13 @@
 
 #include <QObject>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/FileStamp.h"
 
 class CChildFrame;
 class CEditorApp;
@@ -63,6 +67,11 @@ class CMyMultiDocTemplate : public QObject {
 
     // Asks about every modified document; false when the user cancelled.
     bool SaveAllModified();
+    // For each document without unsaved changes whose file another program has written since
+    // it was opened or saved, asks once whether to load it again (once a change: No holds
+    // until the file changes again). Yes replaces the window with the file as it is now, in
+    // the same place; when the file no longer opens, the window stays as it was.
+    void OfferReloads();
     // Closes every window now; the documents' questions were asked before, or not at all.
     void CloseAllDocuments();
 
@@ -95,6 +104,10 @@ class CMyMultiDocTemplate : public QObject {
     CTesselDoc* AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
                                  const std::string& recentPath);
 
+    // Loads document's file again into a window of its own in place of frame's; false (and
+    // the old window stays) when the file no longer opens.
+    bool Reload(CChildFrame& frame);
+
     CEditorApp& m_app;
     QMdiArea& m_area;
     CRecentFileList& m_recentFiles;
@@ -102,6 +115,9 @@ class CMyMultiDocTemplate : public QObject {
     std::vector<CChildFrame*> m_frames;
     SettingsStore* m_pSettings = nullptr;
     bool m_bArranging = false;  // windows come or go: their state changes are not the user's
+    bool m_bOfferingReloads = false;
+    // The change on disk each document's user chose not to load.
+    std::map<const CTesselDoc*, std::optional<FileStamp>> m_declinedReloads;
     // Last: it goes first, once every window has closed.
     std::unique_ptr<RecoveryKeeper> m_pRecovery;
 };

@@ -60,7 +60,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
       m_primaryBuffer(
           Tagged(new QCheckBox("Run the device at the sound's rate"), kIdPrimaryBuffer)),
       m_lowpassFilter(Tagged(new QCheckBox("Lowpass Filter"), kIdLowpassFilter)) {
-    setWindowTitle("Options...");
+    setWindowTitle("Preferences");
     setProperty("resourceId", kResourceId);
 
     // The group's ids are the mixer output indexes, the stored values of "MixerOutput".
@@ -92,8 +92,8 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     m_device->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_nextStartNote->setVisible(false);
 
-    auto* trevant = new QGroupBox("Trevant");
-    auto* grid = new QGridLayout(trevant);
+    auto* mixer = new QGroupBox("Mixer");
+    auto* grid = new QGridLayout(mixer);
     int row = 0;
     for (QAbstractButton* button : m_outputGroup->buttons()) {
         grid->addWidget(button, row++, 0, 1, 3);
@@ -124,7 +124,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(trevant);
+    layout->addWidget(mixer);
     layout->addWidget(headphones);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -160,9 +160,13 @@ void COptionsDialog::LoadControls() {
     m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
     LoadDevices();
     LoadHrtfs();
+    // Between sessions (after OK, or once the program was left) the last state stays shown.
     const std::string state = m_app.GetOutputStateText();
-    m_hrtfState->setText(state.empty() ? QString("Shown here once a sound has played.")
-                                       : QString::fromStdString(state));
+    const std::string& last = m_app.GetLastHrtfText();
+    m_hrtfState->setText(!state.empty() ? QString::fromStdString(state)
+                         : !last.empty()
+                             ? QString::fromStdString(last + " (when a sound last played)")
+                             : QString("Shown here once a sound has played."));
     UpdateRateBox();
     UpdateNextStartNote();
     m_shownLatency = -1;
@@ -180,11 +184,21 @@ void COptionsDialog::LoadDevices() {
 }
 
 void COptionsDialog::LoadHrtfs() {
+    // One entry a data set, standing for the name stored when it is one of the set's, else
+    // for the set's first; OK keeps a stored name as it is.
+    const std::string& stored = m_app.GetPreferences().output.hrtfName;
     std::vector<QString> names;
     std::vector<QString> shown;
-    for (const auto& [name, rate] : m_app.ListHrtfs()) {
+    for (const OutputPreferences::HrtfSet& set : OutputPreferences::GroupHrtfs(m_app.ListHrtfs())) {
+        std::string name = set.members.front().first;
+        QStringList rates;
+        for (const auto& [member, rate] : set.members) {
+            name = member == stored ? member : name;
+            rates << QString::number(rate);
+        }
         names.push_back(QString::fromStdString(name));
-        shown.push_back(QString("%1 (%2 Hz)").arg(names.back()).arg(rate));
+        shown.push_back(
+            QString("%1 (%2 Hz)").arg(QString::fromStdString(set.name), rates.join(", ")));
     }
     FillNames(*m_hrtfList, "Any that fits the sound", names, shown,
               m_app.GetPreferences().output.hrtfName, "(not installed)");

@@ -11,7 +11,7 @@ class QComboBox;
 class QLabel;
 class QSlider;
 
-// The Options dialog (resource 161): edits the application's mixer preferences (output,
+// The Preferences dialog (resource 161, once titled "Options..."): edits the application's mixer preferences (output,
 // device, latency in ms, primary buffer, low-pass filter, HRTF). The application outlives the
 // dialog. Each showing loads the controls from the preferences and the device and HRTF lists
 // from the application; OK writes them back and then has the application stop playback and

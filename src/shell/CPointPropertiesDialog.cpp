@@ -60,7 +60,8 @@ CPointPropertiesDialog::CPointPropertiesDialog(PointProperties& properties, QWid
     auto* panLabel = new QLabel("&Direction (degrees):", this);
     panLabel->setBuddy(m_pPan);
     form->addRow(panLabel, m_pPan);
-    form->addRow(new QLabel("-90 is full left, 0 straight ahead, +90 full right.", this));
+    auto* panHint = new QLabel("-90 is full left, 0 straight ahead, +90 full right.", this);
+    form->addRow(panHint);
     form->addRow(m_pPanError);
     const std::pair<const char*, QLineEdit*> place[] = {{"&Azimuth (degrees):", m_pAzimuth},
                                                         {"&Elevation (degrees):", m_pElevation},
@@ -72,8 +73,19 @@ CPointPropertiesDialog::CPointPropertiesDialog(PointProperties& properties, QWid
         form->addRow(label, box);
         connect(box, &QLineEdit::textEdited, this, &CPointPropertiesDialog::OnPlaceEdited);
     }
-    form->addRow(new QLabel("Azimuth 180 is behind; elevation +90 straight up.", this));
+    auto* placeHint = new QLabel("Azimuth 180 is behind; elevation +90 straight up.", this);
+    form->addRow(placeHint);
     form->addRow(m_pPlaceError);
+    // One way to say where the point is: a direction on the front half-circle would fold a
+    // point behind onto the front, and the place's values mean nothing to a frontal path.
+    const bool bPlace = properties.ShowsPlace();
+    form->setRowVisible(m_pPan, !bPlace);
+    form->setRowVisible(panHint, !bPlace);
+    for (QWidget* row : {static_cast<QWidget*>(m_pAzimuth), static_cast<QWidget*>(m_pElevation),
+                         static_cast<QWidget*>(m_pDistance), static_cast<QWidget*>(m_pWidth),
+                         static_cast<QWidget*>(placeHint)}) {
+        form->setRowVisible(row, bPlace);
+    }
     m_pAzimuth->setObjectName("azimuthBox");
     m_pElevation->setObjectName("elevationBox");
     m_pDistance->setObjectName("distanceBox");

@@ -16,9 +16,10 @@ class QLineEdit;
 // under its box and OK waits until all is right. OK changes the point as one undo step. The
 // point's properties object outlives the dialog.
 //
-// Under the direction, the whole place: azimuth round the circle (kept in step with the
-// direction, which is its frontal fold), elevation, distance in metres and, for a stereo
-// sound, width. Their refusals share one line under them.
+// For a 3-D trajectory, or from the all-around view, the whole place takes the direction's
+// rows: azimuth round the circle (kept in step with the direction, which is its frontal fold),
+// elevation, distance in metres and, for a stereo sound, width. Their refusals share one line
+// under them. A frontal trajectory shows the direction alone.
 class CPointPropertiesDialog : public QDialog {
     Q_OBJECT
 

@@ -1,7 +1,13 @@
 #include "shell/StatusPanes.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTime>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "playback/CommandIds.h"
@@ -63,10 +69,81 @@ StatusPanes::StatusPanes(QStatusBar& bar) : m_bar(bar) {
     }
     m_messageWatch = QObject::connect(&bar, &QStatusBar::messageChanged, &bar,
                                       [this](const QString& shown) { OnMessageChanged(shown); });
+    // The message area is the bar's own while a line shows, else the idle pane's.
+    for (QWidget* area : {static_cast<QWidget*>(&bar), static_cast<QWidget*>(m_panes[0])}) {
+        area->setMouseTracking(true);
+        area->installEventFilter(this);
+    }
 }
 
 StatusPanes::~StatusPanes() {
     QObject::disconnect(m_messageWatch);
+    m_bar.removeEventFilter(this);
+}
+
+void StatusPanes::ShowStatusLine(const QString& text, int ms) {
+    m_keptLines.push_back(QTime::currentTime().toString("HH:mm:ss") + "  " + text);
+    while (m_keptLines.size() > static_cast<size_t>(kKeptLines)) {
+        m_keptLines.pop_front();
+    }
+    if (m_pMessages) {
+        m_pMessageText->setPlainText(
+            QStringList(m_keptLines.rbegin(), m_keptLines.rend()).join('\n'));
+    }
+    ShowMessage(text, ms);
+}
+
+QWidget* StatusPanes::OpenMessages() {
+    if (m_keptLines.empty()) {
+        return nullptr;
+    }
+    if (!m_pMessages) {
+        m_pMessages = new QDialog(m_bar.window());
+        m_pMessages->setObjectName("messagesWindow");
+        m_pMessages->setWindowTitle("Messages");
+        m_pMessages->setAttribute(Qt::WA_DeleteOnClose);
+        m_pMessageText = new QPlainTextEdit(m_pMessages);
+        m_pMessageText->setReadOnly(true);
+        m_pMessageText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, m_pMessages);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, m_pMessages, &QDialog::close);
+        auto* layout = new QVBoxLayout(m_pMessages);
+        layout->addWidget(new QLabel("What Sonomap reported, newest first:", m_pMessages));
+        layout->addWidget(m_pMessageText);
+        layout->addWidget(buttons);
+        m_pMessages->resize(640, 320);
+    }
+    m_pMessageText->setPlainText(QStringList(m_keptLines.rbegin(), m_keptLines.rend()).join('\n'));
+    m_pMessages->show();
+    m_pMessages->raise();
+    m_pMessages->activateWindow();
+    return m_pMessages;
+}
+
+bool StatusPanes::InMessageArea(const QPoint& at) const {
+    return at.x() < MessageWidth() + 6;
+}
+
+bool StatusPanes::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == &m_bar || widget == m_panes[0]) {
+        const auto inArea = [&](const QMouseEvent* mouse) {
+            return widget == m_panes[0] || InMessageArea(mouse->position().toPoint());
+        };
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto* press = static_cast<QMouseEvent*>(event);
+            if (press->button() == Qt::LeftButton && inArea(press) && OpenMessages() != nullptr) {
+                return true;
+            }
+        } else if (event->type() == QEvent::MouseMove) {
+            // The message area reads as a link once there is something to open.
+            const bool bLink = !m_keptLines.empty() && inArea(static_cast<QMouseEvent*>(event));
+            if (bLink != (widget->cursor().shape() == Qt::PointingHandCursor)) {
+                bLink ? widget->setCursor(Qt::PointingHandCursor) : widget->unsetCursor();
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void StatusPanes::ShowMessage(const QString& text, int ms) {

@@ -3,13 +3,17 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <map>
 
 #include "playback/CommandTarget.h"
 
+class QDialog;
 class QLabel;
+class QPlainTextEdit;
 class QStatusBar;
 
 // The main window's status panes, left to right: the message pane ("Ready", taking what is
@@ -17,8 +21,13 @@ class QStatusBar;
 // mouse or the dragged point and the play position, hidden while no document is open. A pane
 // widens while its text would be cut off. The labels belong to the status bar; widths are in
 // pixels.
-class StatusPanes {
+//
+// The lines that report what was done (ShowStatusLine: saves, exports, recoveries, the HRTF
+// state) are kept, the last kKeptLines of them; a click on the message area opens a window
+// that shows them whole, newest first, for a line cut short or gone from the bar.
+class StatusPanes : public QObject {
   public:
+    static constexpr int kKeptLines = 50;
     static constexpr int kFormatPaneWidth = 160;
     static constexpr int kDurationPaneWidth = 70;
     static constexpr int kSizePaneWidth = 90;
@@ -36,6 +45,12 @@ class StatusPanes {
     // the area ends in an ellipsis, and the bar's tool tip holds it whole; so do Qt's own
     // fly-by texts.
     void ShowMessage(const QString& text, int ms);
+    // A line that reports what was done: shown as ShowMessage shows it, and kept.
+    void ShowStatusLine(const QString& text, int ms);
+    // The kept lines, oldest first, each with the time it came ("14:03:27").
+    const std::deque<QString>& KeptLines() const { return m_keptLines; }
+    // Opens (or brings up) the window of the kept lines; null while none is kept.
+    QWidget* OpenMessages();
 
     // 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
@@ -47,8 +62,12 @@ class StatusPanes {
     using AskState = std::function<void(unsigned id, CommandState& state)>;
     void Update(const AskState& ask);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void OnMessageChanged(const QString& shown);
+    bool InMessageArea(const QPoint& at) const;
     // The message area's width as the bar paints it: up to the first visible permanent pane.
     int MessageWidth() const;
     QString Elided(const QString& text) const;
@@ -69,4 +88,7 @@ class StatusPanes {
     };
     std::map<const QLabel*, PaneFit> m_paneFits;
     QElapsedTimer m_playPaneClock;  // since the play pane last changed
+    std::deque<QString> m_keptLines;
+    QPointer<QDialog> m_pMessages;  // the window of the kept lines, a child of the bar's window
+    QPlainTextEdit* m_pMessageText = nullptr;  // in it
 };

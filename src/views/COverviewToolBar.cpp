@@ -47,7 +47,14 @@ QRect COverviewToolBar::ClientRect() const {
 }
 
 QRect COverviewToolBar::OverviewAreaRect() const {
-    return ClientRect().adjusted(0, 0, -OverviewGeometry::kPanPictureGap, 0);
+    const int side = m_bTopView ? kSideViewWidth + 2 : 0;
+    return ClientRect().adjusted(0, 0, -OverviewGeometry::kPanPictureGap - side, 0);
+}
+
+QRect COverviewToolBar::SideViewRect() const {
+    const QPoint origin = PanPictureOrigin();
+    return QRect(origin.x() - kSideViewWidth - 2, origin.y(), kSideViewWidth,
+                 m_panPicture.height());
 }
 
 QRect COverviewToolBar::OverviewFaceRect() const {
@@ -118,6 +125,9 @@ QSize COverviewToolBar::minimumSizeHint() const {
 }
 
 void COverviewToolBar::ViewUpdate(const OverviewViewInfo& info) {
+    if (info.length == 0) {
+        SetCaretPlace(std::nullopt);  // no sound, no caret
+    }
     if (!m_bForceRedraw && info.force == 0 && SameView(info, m_lastInfo)) {
         return;
     }
@@ -151,6 +161,10 @@ void COverviewToolBar::SetLivePan(int pan) {
         return;
     }
     DrawMinPanDisplay(pan);
+    // The caret's ring shows only while nothing is live.
+    if ((pan == kNoLivePan) != (m_livePan == kNoLivePan) && CaretPan() != kNoLivePan) {
+        update(MarkerRect(CaretPan()));
+    }
     m_livePan = pan;
 }
 
@@ -168,7 +182,38 @@ void COverviewToolBar::DrawMinPanDisplay(int pan) {
 void COverviewToolBar::SetTopView(bool bTopView) {
     if (bTopView != m_bTopView) {
         m_bTopView = bTopView;
+        // The side view takes columns from the overview.
+        m_bForceRedraw = true;
+        RecomposeOverview();
+        update();
+    }
+}
+
+int COverviewToolBar::CaretPan() const {
+    return m_caretPlace ? FrontalFold(NormalAzimuth(std::lround(m_caretPlace->azimuth)))
+                        : kNoLivePan;
+}
+
+void COverviewToolBar::SetCaretPlace(const std::optional<SoundPlace>& place) {
+    const bool bSame = place.has_value() == m_caretPlace.has_value() &&
+                       (!place || (place->azimuth == m_caretPlace->azimuth &&
+                                   place->elevation == m_caretPlace->elevation &&
+                                   place->distanceCm == m_caretPlace->distanceCm));
+    if (bSame) {
+        return;
+    }
+    const int oldPan = CaretPan();
+    m_caretPlace = place;
+    if (m_bTopView) {
         update(QRect(PanPictureOrigin(), m_panPicture.size()));
+        update(SideViewRect());
+        return;
+    }
+    // Only the two rings' squares, as a live marker's change repaints.
+    for (const int pan : {oldPan, CaretPan()}) {
+        if (pan != kNoLivePan) {
+            update(MarkerRect(pan));
+        }
     }
 }
 
@@ -180,6 +225,7 @@ void COverviewToolBar::SetLivePlace(const std::optional<SoundPlace>& place) {
     m_livePlace = place;
     if (!bSame && m_bTopView) {
         update(QRect(PanPictureOrigin(), m_panPicture.size()));
+        update(SideViewRect());
     }
 }
 
@@ -226,21 +272,28 @@ void COverviewToolBar::DrawTopView(QPainter& painter) const {
     painter.setBrush(QColor(90, 90, 90));
     painter.drawPolygon(
         QPolygonF({QPointF(cx, cy - 5), QPointF(cx - 4, cy + 3), QPointF(cx + 4, cy + 3)}));
-    if (m_livePlace) {
+    // The live place, or else the caret's as a ring.
+    if (const std::optional<SoundPlace>& shown = m_livePlace ? m_livePlace : m_caretPlace) {
         const TopView::Spot spot =
-            TopView::SourceAt(m_livePlace->azimuth, m_livePlace->distanceCm, cx, cy, rim);
+            TopView::SourceAt(shown->azimuth, shown->distanceCm, cx, cy, rim);
         // Above is warmer and larger, below cooler and smaller; the value says it exactly.
-        const double up = m_livePlace->elevation / 90.0;
+        const double up = shown->elevation / 90.0;
         const double size = 4.0 + 2.0 * up;
-        painter.setBrush(up >= 0 ? QColor(255, static_cast<int>(200 - 150 * up), 0)
-                                 : QColor(0, static_cast<int>(120 - 60 * up), 255));
-        painter.setPen(QPen(Qt::black, 1));
+        const QColor colour = up >= 0 ? QColor(255, static_cast<int>(200 - 150 * up), 0)
+                                      : QColor(0, static_cast<int>(120 - 60 * up), 255);
+        if (m_livePlace) {
+            painter.setBrush(colour);
+            painter.setPen(QPen(Qt::black, 1));
+        } else {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(colour.darker(130), 2));
+        }
         painter.drawEllipse(QPointF(spot.x, spot.y), size, size);
         painter.setPen(Qt::black);
         QFont font = painter.font();
         font.setPointSize(7);
         painter.setFont(font);
-        const int elevation = static_cast<int>(std::lround(m_livePlace->elevation));
+        const int elevation = static_cast<int>(std::lround(shown->elevation));
         painter.drawText(QRect(area.x() + 2, area.bottom() - 12, area.width() - 4, 12),
                          Qt::AlignRight | Qt::AlignBottom,
                          QString("%1%2\u00B0").arg(elevation > 0 ? "+" : "").arg(elevation));
@@ -248,14 +301,65 @@ void COverviewToolBar::DrawTopView(QPainter& painter) const {
     painter.restore();
 }
 
+void COverviewToolBar::DrawSideView(QPainter& painter) const {
+    const QRect area = SideViewRect();
+    const double cx = area.x() + area.width() / 2.0;
+    const double cy = area.y() + area.height() / 2.0;
+    const double rim = TopViewRim();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(area, Qt::white);
+    painter.setClipRect(area);
+    painter.setBrush(Qt::NoBrush);
+    for (const double cm : {100.0, 1000.0, 10000.0}) {
+        painter.setPen(QPen(cm == 100.0 ? QColor(120, 120, 120) : QColor(200, 200, 200), 1));
+        const double r = TopView::RadiusOf(cm, rim);
+        painter.drawEllipse(QPointF(cx, cy), r, r);
+    }
+    // The horizon, and the listener seen from the left, facing right.
+    painter.setPen(QPen(QColor(200, 200, 200), 1, Qt::DashLine));
+    painter.drawLine(QPointF(area.x(), cy), QPointF(area.right(), cy));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(90, 90, 90));
+    painter.drawPolygon(
+        QPolygonF({QPointF(cx + 5, cy), QPointF(cx - 3, cy - 4), QPointF(cx - 3, cy + 4)}));
+    if (const std::optional<SoundPlace>& shown = m_livePlace ? m_livePlace : m_caretPlace) {
+        const TopView::Spot spot =
+            TopView::SideAt(shown->azimuth, shown->elevation, shown->distanceCm, cx, cy, rim);
+        painter.setPen(QPen(QColor(60, 60, 60), 1));
+        painter.drawLine(QPointF(cx, cy), QPointF(spot.x, spot.y));
+        painter.setBrush(m_livePlace ? QBrush(QColor(255, 200, 0)) : QBrush(Qt::NoBrush));
+        painter.setPen(QPen(Qt::black, m_livePlace ? 1 : 2));
+        painter.drawEllipse(QPointF(spot.x, spot.y), 4.0, 4.0);
+    }
+    painter.setPen(QColor(110, 110, 110));
+    QFont font = painter.font();
+    font.setPointSize(7);
+    painter.setFont(font);
+    painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignTop | Qt::AlignHCenter, "up");
+    painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignBottom | Qt::AlignHCenter, "down");
+    painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignVCenter | Qt::AlignRight, "front");
+    painter.drawText(area.adjusted(2, 1, -2, -1), Qt::AlignVCenter | Qt::AlignLeft, "back");
+    painter.restore();
+}
+
 void COverviewToolBar::DrawPanDisplay(QPainter& painter) const {
     if (m_bTopView) {
         DrawTopView(painter);
+        DrawSideView(painter);
         return;
     }
     painter.drawImage(PanPictureOrigin(), m_panPicture);
     if (m_livePan != kNoLivePan) {
         painter.drawImage(MarkerRect(m_livePan).topLeft(), m_panMarker);
+    } else if (m_caretPlace) {
+        // A ring in the live marker's colours: the caret's direction, not a sound heard.
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(127, 127, 0), 2));
+        painter.drawEllipse(QRectF(MarkerRect(CaretPan())).adjusted(1.5, 1.5, -1.5, -1.5));
+        painter.restore();
     }
 }
 
@@ -303,6 +407,10 @@ bool COverviewToolBar::event(QEvent* event) {
     }
     if (type == kSetLivePlaceEvent) {
         SetLivePlace(static_cast<SetLivePlaceEvent*>(event)->Place());
+        return true;
+    }
+    if (type == kSetCaretPlaceEvent) {
+        SetCaretPlace(static_cast<SetCaretPlaceEvent*>(event)->Place());
         return true;
     }
     if (type == kSetLivePanEvent) {

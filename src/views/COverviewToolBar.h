@@ -42,6 +42,15 @@ class COverviewToolBar : public QToolBar {
     void SetTopView(bool bTopView);
     void SetLivePlace(const std::optional<SoundPlace>& place);
     bool IsTopView() const { return m_bTopView; }
+    // The place at the view's caret, shown as a ring where the marker would be while no
+    // direction is live (playing or dragging), so the display says where the sound is at the
+    // caret too. None with no sound. The view from above shows it the same way, with a view
+    // from the side for its elevation.
+    void SetCaretPlace(const std::optional<SoundPlace>& place);
+    const std::optional<SoundPlace>& GetCaretPlace() const { return m_caretPlace; }
+    // Beside the view from above, left of it: the listener from the side, facing right.
+    QRect SideViewRect() const;
+    static constexpr int kSideViewWidth = 100;
     // The play position's line at frame of the last info's sound, or none (kNoPlayPosition).
     // A change repaints only the old and the new line.
     void SetPlayPosition(uint32_t frame);
@@ -51,7 +60,8 @@ class COverviewToolBar : public QToolBar {
 
     // Below the top border line.
     QRect ClientRect() const;
-    // The client less the pan picture and its 2-pixel gap; its outer ring is the sunken frame.
+    // The client less the pan picture and its 2-pixel gap (and the side view with its gap
+    // while the view from above shows); its outer ring is the sunken frame.
     QRect OverviewAreaRect() const;
     QPoint PanPictureOrigin() const;
     // The 10 x 10 square a direction's marker covers.
@@ -88,6 +98,9 @@ class COverviewToolBar : public QToolBar {
     QRect OverviewFaceRect() const;
     void DrawPanDisplay(QPainter& painter) const;
     void DrawTopView(QPainter& painter) const;
+    void DrawSideView(QPainter& painter) const;
+    // The caret's direction on the frontal picture; kNoLivePan without a caret place.
+    int CaretPan() const;
     void DrawMinPanDisplay(int pan);
     void DrawSunkenFrame(QPainter& painter) const;
     // Inside the face: where the waveform bands, the selection and the play line go.
@@ -111,6 +124,7 @@ class COverviewToolBar : public QToolBar {
     int m_livePan = kNoLivePan;
     bool m_bTopView = false;
     std::optional<SoundPlace> m_livePlace;
+    std::optional<SoundPlace> m_caretPlace;
     uint32_t m_playFrame = kNoPlayPosition;
     bool m_bNavigating = false;
     bool m_bOnPanDisplay = false;  // the left button went down on the pan display

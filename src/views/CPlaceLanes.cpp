@@ -19,7 +19,7 @@ void CPlaceLanes::paintEvent(QPaintEvent* /*event*/) {
     const WaveViewGeometry geometry = m_view.PaintedGeometry();
     const PlaceLanePainter picture(geometry, m_view.GetDocument());
     for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
-        const PlaceAxis lane = PlaceLanes::Lane(value);
+        const PlaceAxis lane = PlaceLanes::Lane(value, height());
         picture.DrawLane(painter, lane, width());
         picture.DrawTrack(painter, lane);
         if (const PanPoint* selected = m_view.LaneSelectedPoint()) {

@@ -51,6 +51,19 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
     m_pLanes->hide();
     SyncAllAround();
     m_doc.Recording().SetAllAround(m_geometry.IsAllAround());
+    m_doc.AddListener(this);
+}
+
+CWaveScrollView::~CWaveScrollView() {
+    m_doc.RemoveListener(this);
+}
+
+void CWaveScrollView::OnTrajectoryChanged(CTesselDoc& /*document*/) {
+    SyncAllAround();
+    // A drag of this view's own repaints just the rectangles its preview touches.
+    if (!m_dragging && !m_points.Drag().IsActive()) {
+        RepaintAll();
+    }
 }
 
 // ---- All around ----------------------------------------------------------------------------
@@ -70,7 +83,7 @@ void CWaveScrollView::SyncAllAround() {
     m_geometry.SetAllAround(m_bAllAroundAsked);
     m_doc.Recording().SetAllAround(m_bAllAroundAsked);
     // The lanes take rows from the drawing area; the resize that follows rebuilds the image.
-    setViewportMargins(0, 0, 0, m_bAllAroundAsked ? PlaceLanes::kStripHeight : 0);
+    setViewportMargins(0, 0, 0, m_bAllAroundAsked ? PlaceLanes::StripHeight(height()) : 0);
     m_pLanes->setVisible(m_bAllAroundAsked);
     PositionLanes();
     RepaintAll();
@@ -78,7 +91,8 @@ void CWaveScrollView::SyncAllAround() {
 
 void CWaveScrollView::PositionLanes() {
     const QRect area = viewport()->geometry();
-    m_pLanes->setGeometry(area.x(), area.bottom() + 1, area.width(), PlaceLanes::kStripHeight);
+    m_pLanes->setGeometry(area.x(), area.bottom() + 1, area.width(),
+                          PlaceLanes::StripHeight(height()));
 }
 
 void CWaveScrollView::RepaintAll() {
@@ -99,7 +113,8 @@ const PanPoint* CWaveScrollView::LaneSelectedPoint() {
 
 void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
     const QPoint at = PixelOf(event);
-    const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y()));
+    const int strip = m_pLanes->height();
+    const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(at.y(), strip), strip);
     const auto surface = [](PlaceValue value) {
         return value == PlaceValue::Elevation ? RecordFeed::Surface::ElevationLane
                                               : RecordFeed::Surface::DistanceLane;
@@ -127,7 +142,7 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
                      std::make_pair(lane.Value(), lane.ValueAt(at.y())));
             // A hold follows its own lane's scale, even with the pointer over the other.
             for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
-                m_recording.Move(surface(value), PlaceLanes::Lane(value).ValueAt(at.y()));
+                m_recording.Move(surface(value), PlaceLanes::Lane(value, strip).ValueAt(at.y()));
             }
             if (m_dragging && m_points.Drag().IsActive()) {
                 m_points.DragTo(at.x(), at.y());
@@ -188,6 +203,11 @@ void CWaveScrollView::showEvent(QShowEvent* event) {
 }
 
 void CWaveScrollView::resizeEvent(QResizeEvent* event) {
+    // The lanes grow with the window; the drawing area's resize that brings comes back here.
+    if (m_geometry.IsAllAround() &&
+        viewportMargins().bottom() != PlaceLanes::StripHeight(height())) {
+        setViewportMargins(0, 0, 0, PlaceLanes::StripHeight(height()));
+    }
     const int cx = event->size().width();
     const int cy = event->size().height();
     if (cx <= 0 || cy <= 0) {

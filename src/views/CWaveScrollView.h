@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "document/DocumentListener.h"
 #include "playback/CommandTarget.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PanPointEditor.h"
@@ -46,7 +47,11 @@ class QPainter;
 // All around: for a 3-D trajectory, or when asked, the wave's height is azimuth over the whole
 // circle and the lanes of elevation and distance (CPlaceLanes) sit under it, in a margin of
 // the drawing area; a frontal document is drawn exactly as before until then.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public WaveViewSurface {
+//
+// It listens to its document: a change made elsewhere (a dialog's preview, recovered points,
+// an undo through the menu) is drawn at once, and a 3-D trajectory turns the view all around.
+class CWaveScrollView : public QAbstractScrollArea, public CommandTarget,
+                        public WaveViewSurface, public DocumentListener {
     Q_OBJECT
 
   public:
@@ -54,6 +59,9 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget, public
     static constexpr int kCaretPeriodMs = 700;
 
     CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget* parent = nullptr);
+    ~CWaveScrollView() override;
+
+    void OnTrajectoryChanged(CTesselDoc& document) override;
 
     CTesselDoc& GetDocument() const { return m_doc; }
     const WaveViewGeometry& Geometry() const { return m_geometry; }

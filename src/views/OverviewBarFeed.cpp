@@ -20,6 +20,8 @@ void OverviewBarFeed::Feed(QObject* bar, bool bPlaying) {
     QCoreApplication::sendEvent(bar, &update);
     SetTopViewEvent top(g.IsAllAround());
     QCoreApplication::sendEvent(bar, &top);
+    SetCaretPlaceEvent caret(PlaceAt(m_doc.GetPanPoints(), m_selection.Start()));
+    QCoreApplication::sendEvent(bar, &caret);
     m_bar = bar;
     if (!bPlaying) {
         SetLivePanEvent none(kNoLivePan);

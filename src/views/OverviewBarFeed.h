@@ -21,8 +21,9 @@ class OverviewBarFeed {
                     const WaveSelection& selection)
         : m_doc(document), m_geometry(geometry), m_selection(selection) {}
 
-    // Tells bar the sound, the selection and the frames in the window, and keeps the bar.
-    // While the sound is not playing (bPlaying false) the bar shows no live direction.
+    // Tells bar the sound, the selection, the frames in the window and the place at the
+    // caret, and keeps the bar. While the sound is not playing (bPlaying false) the bar shows
+    // no live direction.
     void Feed(QObject* bar, bool bPlaying);
     // Degrees, or kNoLivePan.
     void SendLivePan(int pan);

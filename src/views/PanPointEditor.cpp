@@ -32,7 +32,8 @@ std::optional<PlaceValue> PanPointEditor::WaveScale() const {
 
 WaveViewGeometry::HitWindow PanPointEditor::LaneWindow(int x, int y) const {
     WaveViewGeometry::HitWindow window = m_geometry.HitWindowAt(x, 0);
-    const PlaceAxis::Reach reach = PlaceLanes::Lane(PlaceLanes::LaneAt(y)).ReachAt(y);
+    const int strip = m_view.Lanes()->height();
+    const PlaceAxis::Reach reach = PlaceLanes::Lane(PlaceLanes::LaneAt(y, strip), strip).ReachAt(y);
     window.lowestPan = reach.lowest;
     window.highestPan = reach.highest;
     return window;
@@ -45,7 +46,7 @@ void PanPointEditor::DeleteAt(int x, int y) {
 }
 
 void PanPointEditor::LaneDeleteAt(int x, int y) {
-    if (m_drag.DeleteHit(LaneWindow(x, y), PlaceLanes::LaneAt(y))) {
+    if (m_drag.DeleteHit(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.Lanes()->height()))) {
         m_view.RepaintAll();
     }
 }
@@ -65,7 +66,8 @@ bool PanPointEditor::BeginDrag(int x, int y) {
 }
 
 bool PanPointEditor::LaneBeginDrag(int x, int y) {
-    const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(y));
+    const int strip = m_view.Lanes()->height();
+    const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(y, strip), strip);
     if (!m_drag.Begin(m_geometry.SampleAtX(x), lane.Value(), lane.ValueAt(y), LaneWindow(x, y))) {
         return false;
     }
@@ -112,7 +114,8 @@ bool PanPointEditor::SelectAt(int x, int y) {
 }
 
 bool PanPointEditor::LaneSelectAt(int x, int y) {
-    const PanPoint* hit = m_drag.HitPoint(LaneWindow(x, y), PlaceLanes::LaneAt(y));
+    const PanPoint* hit =
+        m_drag.HitPoint(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.Lanes()->height()));
     if (hit == nullptr) {
         return false;
     }
@@ -226,6 +229,7 @@ void PanPointEditor::EditPointProperties() {
         return;
     }
     PointProperties properties(m_doc, *point);
+    properties.SetAllAroundView(m_geometry.IsAllAround());
     if (m_app.EditPointProperties(properties)) {
         OnPointSelectionChanged();
     }

@@ -46,10 +46,11 @@ void PlaceLanePainter::DrawFrontBand(QPainter& painter) const {
     for (const PlaceAxis::Tick& tick : axis.Ticks()) {
         const int y = axis.YOf(tick.value);
         painter.drawLine(0, y, width - 1, y);
-        painter.setPen(kLabelColour);
-        painter.drawText(QRect(4, y - 14, 80, 14), Qt::AlignLeft | Qt::AlignBottom,
-                         QString::fromStdString(tick.label));
-        painter.setPen(QPen(kScaleColour, 1, Qt::DashLine));
+    }
+    painter.setPen(kLabelColour);
+    for (const Label& label : LabelPlaces(axis, painter.fontMetrics().height(), 4, 80)) {
+        painter.drawText(label.rect, Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::fromStdString(label.text));
     }
     painter.restore();
 }
@@ -62,18 +63,43 @@ void PlaceLanePainter::DrawLane(QPainter& painter, const PlaceAxis& axis, int wi
     QFont font = painter.font();
     font.setPointSize(7);
     painter.setFont(font);
+    painter.setPen(QPen(kScaleColour, 1, Qt::DotLine));
     for (const PlaceAxis::Tick& tick : axis.Ticks()) {
         const int y = axis.YOf(tick.value);
-        painter.setPen(QPen(kScaleColour, 1, Qt::DotLine));
         painter.drawLine(0, y, width - 1, y);
-        painter.setPen(kLabelColour);
-        painter.drawText(QRect(4, y - 10, 60, 10), Qt::AlignLeft | Qt::AlignBottom,
-                         QString::fromStdString(tick.label));
+    }
+    painter.setPen(kLabelColour);
+    for (const Label& label : LabelPlaces(axis, painter.fontMetrics().height(), 4, 60)) {
+        painter.drawText(label.rect, Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::fromStdString(label.text));
     }
     painter.setPen(Qt::black);
     painter.drawText(QRect(0, axis.Top() + 1, width - 4, 12), Qt::AlignRight | Qt::AlignTop,
                      QString::fromStdString(axis.Name()));
     painter.restore();
+}
+
+std::vector<PlaceLanePainter::Label> PlaceLanePainter::LabelPlaces(const PlaceAxis& axis,
+                                                                   int labelHeight, int x,
+                                                                   int width) {
+    const int top = axis.Top() + 1;  // the lane's first row holds its border line
+    const int bottom = axis.Top() + axis.Height();
+    std::vector<Label> labels;
+    int free = top;  // the first row no label holds yet
+    for (const PlaceAxis::Tick& tick : axis.Ticks()) {
+        const int y = axis.YOf(tick.value);
+        int labelTop = y - labelHeight;
+        if (labelTop < free) {
+            labelTop = y + 1;
+        }
+        labelTop = std::max(free, std::min(labelTop, bottom - labelHeight));
+        if (labelTop + labelHeight > bottom) {
+            continue;
+        }
+        labels.push_back({QRect(x, labelTop, width, labelHeight), tick.label});
+        free = labelTop + labelHeight + 1;
+    }
+    return labels;
 }
 
 void PlaceLanePainter::DrawLine(QPainter& painter, const PlaceAxis& axis, double widthShare) const {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QRect>
+#include <string>
+#include <vector>
+
 #include "views/geometry/PlaceAxis.h"
 #include "views/geometry/WaveViewGeometry.h"
 
@@ -27,6 +31,15 @@ class PlaceLanePainter {
     void DrawTrack(QPainter& painter, const PlaceAxis& axis) const;
     // The keyboard's selected point on axis, framed as the wave frames it.
     void DrawSelected(QPainter& painter, const PlaceAxis& axis, const PanPoint& point) const;
+
+    // Where a scale's labels go, each labelHeight rows high and width wide at x: above its
+    // line, or below it where the scale's top is too near, never outside the scale's rows;
+    // a label that would touch the one before is left out, so none overlap at any size.
+    struct Label {
+        QRect rect;
+        std::string text;
+    };
+    static std::vector<Label> LabelPlaces(const PlaceAxis& axis, int labelHeight, int x, int width);
 
   private:
     // The line through one value of the place per column; widthShare (-0.5, 0, +0.5) moves an

@@ -33,6 +33,12 @@ inline constexpr uint32_t kNoPlayPosition = UINT32_MAX;
 // the sound is heard at (playback, a drag), none when silent.
 inline constexpr QEvent::Type kSetTopViewEvent = QEvent::Type(QEvent::User + 503);
 inline constexpr QEvent::Type kSetLivePlaceEvent = QEvent::Type(QEvent::User + 504);
+// The place at the active view's caret (or its selection's start), shown while nothing is live;
+// none without a sound.
+inline constexpr QEvent::Type kSetCaretPlaceEvent = QEvent::Type(QEvent::User + 505);
+// A timer with this property set (any value) samples and asks nothing of the command states:
+// its timeouts do not arm an idle pass, so a fast sampler costs no refresh of the frame.
+inline constexpr char kQuietTimerProperty[] = "sonomapQuietTimer";
 
 class OverviewUpdateEvent : public QEvent {
   public:
@@ -66,6 +72,16 @@ class SetLivePlaceEvent : public QEvent {
   public:
     explicit SetLivePlaceEvent(std::optional<SoundPlace> place)
         : QEvent(kSetLivePlaceEvent), m_place(place) {}
+    const std::optional<SoundPlace>& Place() const { return m_place; }
+
+  private:
+    std::optional<SoundPlace> m_place;
+};
+
+class SetCaretPlaceEvent : public QEvent {
+  public:
+    explicit SetCaretPlaceEvent(std::optional<SoundPlace> place)
+        : QEvent(kSetCaretPlaceEvent), m_place(place) {}
     const std::optional<SoundPlace>& Place() const { return m_place; }
 
   private:

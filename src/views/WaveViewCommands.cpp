@@ -187,9 +187,9 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             m_view.EditPointProperties();
             return true;
         case CommandId::kGenerateTrajectory:
-            // The selection, or with a caret the whole sound.
-            if (end > start ? m_app.GenerateTrajectory(m_doc, start, end)
-                            : m_app.GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
+            // The selection, or with a caret (a selection of one frame) the whole sound.
+            if (!m_view.IsCaret() ? m_app.GenerateTrajectory(m_doc, start, end)
+                                  : m_app.GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
                 m_view.viewport()->update();
             }
             return true;

@@ -90,10 +90,35 @@ TEST(PlaceAxis, MarksLanesAndTheBreakBehind) {
     EXPECT_FALSE(PlaceAxis::CrossesBehind(-80, 80));
     EXPECT_FALSE(PlaceAxis::CrossesBehind(90, 180));
 
-    EXPECT_EQ(PlaceLanes::LaneAt(0), PlaceValue::Elevation);
-    EXPECT_EQ(PlaceLanes::LaneAt(PlaceLanes::kLaneHeight - 1), PlaceValue::Elevation);
-    EXPECT_EQ(PlaceLanes::LaneAt(PlaceLanes::kLaneHeight), PlaceValue::Distance);
-    EXPECT_EQ(PlaceLanes::Lane(PlaceValue::Distance).Top(), PlaceLanes::kLaneHeight);
-    EXPECT_TRUE(PlaceLanes::Lane(PlaceValue::Elevation).Contains(55));
-    EXPECT_FALSE(PlaceLanes::Lane(PlaceValue::Elevation).Contains(56));
+    const int strip = PlaceLanes::kStripHeight;
+    EXPECT_EQ(PlaceLanes::LaneAt(0, strip), PlaceValue::Elevation);
+    EXPECT_EQ(PlaceLanes::LaneAt(PlaceLanes::kLaneHeight - 1, strip), PlaceValue::Elevation);
+    EXPECT_EQ(PlaceLanes::LaneAt(PlaceLanes::kLaneHeight, strip), PlaceValue::Distance);
+    EXPECT_EQ(PlaceLanes::Lane(PlaceValue::Distance, strip).Top(), PlaceLanes::kLaneHeight);
+    EXPECT_TRUE(PlaceLanes::Lane(PlaceValue::Elevation, strip).Contains(55));
+    EXPECT_FALSE(PlaceLanes::Lane(PlaceValue::Elevation, strip).Contains(56));
+}
+
+// The lanes take a third of a tall view, so near distances can be set by hand: at the height
+// of a maximised window a drag of 18 rows from 1 m stays within 2.6 m (a fixed 56-row lane
+// went past 13 m). A short view keeps the least strip, and the lanes split it evenly.
+TEST(PlaceAxis, TheLanesGrowWithTheView) {
+    const struct {
+        int viewHeight;
+        int strip;
+        double farthestAfter18RowsM;
+    } cases[] = {
+        {0, 112, 14.0}, {300, 112, 14.0}, {600, 200, 4.5}, {900, 300, 2.6}, {901, 300, 2.6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.viewHeight);
+        const int strip = PlaceLanes::StripHeight(c.viewHeight);
+        EXPECT_EQ(strip, c.strip);
+        const PlaceAxis distance = PlaceLanes::Lane(PlaceValue::Distance, strip);
+        EXPECT_EQ(distance.Top() * 2, strip);
+        EXPECT_EQ(PlaceLanes::LaneAt(distance.Top() - 1, strip), PlaceValue::Elevation);
+        const int oneMetre = distance.YOf(100);
+        EXPECT_LE(distance.ValueAt(oneMetre - 18), c.farthestAfter18RowsM * 100);
+        EXPECT_GE(distance.ValueAt(oneMetre + 18), 100 / c.farthestAfter18RowsM);
+    }
 }

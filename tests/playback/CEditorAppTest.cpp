@@ -187,6 +187,24 @@ TEST(OutputChoice, StoredValuesAndMixerOutputsMapBothWays) {
     EXPECT_EQ(OutputPreferences::PreferenceOfMixerOutput(4), Preferences::kOutputLetMixerDecide);
 }
 
+TEST(OutputChoice, HrtfsListedOnceARateGroupIntoOneSetEach) {
+    using Listed = std::vector<std::pair<std::string, uint32_t>>;
+    const Listed listed = {{"default-48000", 48000}, {"Built-In 44100hz", 44100},
+                           {"default-44100", 44100}, {"Built-In 48000Hz", 48000},
+                           {"kemar_44100", 44100},   {"studio48000", 48000},
+                           {"broken-44100", 0}};
+    const std::vector<OutputPreferences::HrtfSet> sets = OutputPreferences::GroupHrtfs(listed);
+    ASSERT_EQ(sets.size(), 5u);
+    EXPECT_EQ(sets[0].name, "default");
+    EXPECT_EQ(sets[0].members, (Listed{{"default-44100", 44100}, {"default-48000", 48000}}));
+    EXPECT_EQ(sets[1].name, "Built-In");
+    EXPECT_EQ(sets[1].members, (Listed{{"Built-In 44100hz", 44100}, {"Built-In 48000Hz", 48000}}));
+    EXPECT_EQ(sets[2].name, "kemar");
+    // Without a separator before the rate, or not loadable: a set of its own, named in full.
+    EXPECT_EQ(sets[3].name, "studio48000");
+    EXPECT_EQ(sets[4].name, "broken-44100");
+}
+
 TEST_F(EditorApp, SessionIsKeptWithinARateClassAndReplacedAcrossIt) {
     m_app.OpenMixerSession(22050);
     const AmbrelWaveMixSession first = m_app.GetMixerSession();
@@ -309,8 +327,10 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     EXPECT_FALSE(m_app.IsPlaying());
     EXPECT_FALSE(m_app.GetPlayback().IsPlaying(document));
     EXPECT_TRUE(m_app.IsPlayEnabled());
-    // Nothing was written: new values reach the store only at shutdown.
-    EXPECT_TRUE(m_settings.Writes().empty());
+    // The preferences reach the store at once, in the order shutdown writes them.
+    ASSERT_EQ(m_settings.Writes().size(), 11u);
+    EXPECT_EQ(m_settings.Writes().front(), "Preferences/CursorFollow");
+    EXPECT_EQ(m_settings.Writes().back(), "Preferences/HrtfName");
 }
 
 TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {

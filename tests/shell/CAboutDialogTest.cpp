@@ -91,5 +91,6 @@ TEST(AboutDialogTest, NamesTheLibrariesWithTheirVersionsAndTheLicence) {
     auto* licence = dialog.findChild<QLabel*>("licenceLabel");
     ASSERT_NE(licence, nullptr);
     EXPECT_EQ(licence->text(), QString::fromUtf8(CAboutDialog::kLicence));
+    EXPECT_TRUE(licence->text().contains("GPL-3.0-or-later"));
     EXPECT_TRUE(licence->isVisible());
 }

@@ -10,13 +10,16 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <cstdlib>
 #include <memory>
 
 #include "playback/CEditorApp.h"
+#include "playback/QtSettingsStore.h"
 #include "support/FailingMixer.h"
+#include "support/GuiTestEnvironment.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ScriptedPrompts.h"
 
@@ -81,12 +84,13 @@ class OptionsDialogTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(OptionsDialogTest, HasTheTrevantGroupWithItsControlsAndTexts) {
+TEST_F(OptionsDialogTest, HasTheMixerGroupWithItsControlsAndTexts) {
     const auto dialog = Open();
-    EXPECT_EQ(dialog->windowTitle(), "Options...");
+    // Titled as the menu item that opens it; the group names what it sets, not a library.
+    EXPECT_EQ(dialog->windowTitle(), "Preferences");
     auto* group = dialog->findChild<QGroupBox*>();
     ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->title(), "Trevant");
+    EXPECT_EQ(group->title(), "Mixer");
     // The Windows outputs under their Linux names; the ids and indexes stay.
     EXPECT_EQ(Radio(*dialog, 1012)->text(), "PipeWire / PulseAudio");
     EXPECT_EQ(Radio(*dialog, 1013)->text(), "ALSA");
@@ -278,8 +282,10 @@ TEST_F(OptionsDialogTest, OkWritesTheControlsBackAndClosesTheSession) {
         m_app.GetPreferences().bUsePrimaryBuffer);  // greyed out, but its check is read back
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
-    // The store is written at shutdown, not here.
-    EXPECT_TRUE(m_settings.Writes().empty());
+    // The store holds them at once, not only at shutdown.
+    EXPECT_EQ(m_settings.GetInt("Preferences", "Latency", -1), 140);
+    EXPECT_EQ(m_settings.GetInt("Preferences", "MixerOutput", -1), CEditorApp::kOutputWaveOut);
+    EXPECT_EQ(m_settings.GetInt("Preferences", "LowpassFilter", -1), 1);
 
     // The next play opens a session with the new values.
     m_app.OpenMixerSession(22050);
@@ -324,37 +330,79 @@ TEST_F(OptionsDialogTest, DevicesAndHrtfsAreListedAndTheChoicesAreStoredAndAppli
     // The null back end has its one device; the HRTFs come with their rates.
     EXPECT_EQ(Items(devices), QStringList({"Default device", "No Output"}));
     EXPECT_EQ(devices->currentIndex(), 0);
-    ASSERT_GE(hrtfs->count(), 3);
+    // Debian's data set comes at two rates, as does OpenAL Soft's own: one entry each.
     EXPECT_EQ(hrtfs->itemText(0), "Any that fits the sound");
-    EXPECT_TRUE(Items(hrtfs).contains("default-48000 (48000 Hz)"));
+    EXPECT_TRUE(Items(hrtfs).contains("default (44100, 48000 Hz)"));
+    EXPECT_EQ(Items(hrtfs).filter("default").size(), 1);
+    EXPECT_EQ(hrtfs->count(),
+              static_cast<int>(OutputPreferences::GroupHrtfs(m_app.ListHrtfs()).size()) + 1);
     EXPECT_TRUE(Radio(*dialog, COptionsDialog::kIdHrtfAutomatic)->isChecked());
     EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(),
               "Shown here once a sound has played.");
 
     devices->setCurrentIndex(1);
-    hrtfs->setCurrentIndex(hrtfs->findData("default-48000"));
+    hrtfs->setCurrentIndex(hrtfs->findText("default (44100, 48000 Hz)"));
     Click(Radio(*dialog, COptionsDialog::kIdHrtfOn));
     Press(*dialog, QDialogButtonBox::Ok);
     EXPECT_EQ(m_app.GetPreferences().output.device, "No Output");
     EXPECT_EQ(m_app.GetPreferences().output.hrtfMode, OutputPreferences::kHrtfOn);
-    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "default-48000");
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "default-44100");
 
     // The next session plays on that device with that HRTF, and the dialog shows it live.
     m_app.OpenMixerSession(22050);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
-    EXPECT_EQ(m_app.GetLiveHrtfText(), "HRTF on: default-48000");
+    EXPECT_EQ(m_app.GetLiveHrtfText(), "HRTF on: default-44100");
     dialog = Open();
-    EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(), "HRTF on: default-48000");
+    EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(), "HRTF on: default-44100");
     EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdDevice)->currentText(), "No Output");
     Click(Radio(*dialog, COptionsDialog::kIdHrtfOff));
     Press(*dialog, QDialogButtonBox::Ok);
+    // The session went with OK; what the last one did stays readable until the next.
+    dialog = Open();
+    EXPECT_EQ(Text(*dialog, COptionsDialog::kIdHrtfState)->text(),
+              "HRTF on: default-44100 (when a sound last played)");
+    Press(*dialog, QDialogButtonBox::Cancel);
     m_app.OpenMixerSession(22050);
     EXPECT_EQ(m_app.GetLiveHrtfText(), "HRTF off: speakers");
 
-    m_app.SavePreferences();
     EXPECT_EQ(m_settings.GetString("Preferences", "OutputDevice", ""), "No Output");
     EXPECT_EQ(m_settings.GetString("Preferences", "HrtfMode", ""), "2");
-    EXPECT_EQ(m_settings.GetString("Preferences", "HrtfName", ""), "default-48000");
+    EXPECT_EQ(m_settings.GetString("Preferences", "HrtfName", ""), "default-44100");
+}
+
+TEST_F(OptionsDialogTest, AStoredMemberOfADataSetStaysTheOneChosen) {
+    {
+        Preferences prefs = m_app.GetPreferences();
+        prefs.output.hrtfName = "default-48000";
+        m_app.SetPreferences(prefs);
+    }
+    const auto dialog = Open();
+    EXPECT_EQ(Combo(*dialog, COptionsDialog::kIdHrtfList)->currentText(),
+              "default (44100, 48000 Hz)");
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_app.GetPreferences().output.hrtfName, "default-48000");
+}
+
+// The real store: the file QSettings keeps in the test's configuration folder, read back as
+// another process would read it while the editor still runs.
+TEST(OptionsDialogFile, OkPutsThePreferencesIntoTheFileAtOnce) {
+    ScriptedPrompts prompts;
+    QtSettingsStore settings;
+    CEditorApp app(prompts, settings);
+    app.LoadPreferences();
+    const int latency = app.GetPreferences().latency == 240 ? 260 : 240;
+    COptionsDialog dialog(app);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    dialog.findChild<QSlider*>(QString::number(COptionsDialog::kIdLatencySlider))
+        ->setValue(latency / COptionsDialog::kLatencyStepMs);
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                      Qt::LeftButton);
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    const QSettings file(settings.FileName(), QSettings::IniFormat);
+    EXPECT_TRUE(
+        settings.FileName().startsWith(QString::fromStdString(TestConfigDir().Path().string())));
+    EXPECT_EQ(file.value("Preferences/Latency").toInt(), latency);
 }
 
 TEST_F(OptionsDialogTest, AStoredDeviceOrHrtfThatIsGoneIsShownAsSuchAndKept) {

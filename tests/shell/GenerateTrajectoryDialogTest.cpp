@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +40,31 @@ class GenerateTrajectoryDialogTest : public ::testing::Test {
         QTest::keyClick(box, Qt::Key_Backspace);
         QTest::keyClicks(box, text);
     }
+    // Types a number into a field as a user would: all of it selected, the digits typed over.
+    static void Type(QDoubleSpinBox* box, const QString& text) {
+        ASSERT_NE(box, nullptr);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+    // Chooses the shape of "shape:key=value,..." and fills its fields from the keys.
+    static void Fill(CGenerateTrajectoryDialog& dialog, const std::string& text) {
+        const size_t colon = text.find(':');
+        dialog.ShapeBox()->setCurrentText(QString::fromStdString(text.substr(0, colon)));
+        if (colon == std::string::npos) {
+            return;
+        }
+        for (const QString& item : QString::fromStdString(text.substr(colon + 1)).split(',')) {
+            const QString key = item.section('=', 0, 0);
+            const QString value = item.section('=', 1);
+            if (key == "direction") {
+                ASSERT_NE(dialog.DirectionBox(), nullptr);
+                dialog.DirectionBox()->setCurrentIndex(value == "right" ? 0 : 1);
+            } else {
+                Type(dialog.Field(key.toStdString()), value);
+            }
+        }
+    }
     static bool OkEnabled(QDialog& dialog) {
         return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
     }
@@ -51,12 +77,8 @@ TEST_F(GenerateTrajectoryDialogTest, EveryShapeIsPreviewedWithinADegreeAndOkKeep
         SCOPED_TRACE(shape.text);
         std::unique_ptr<CTesselDoc> doc = Doc();
         const std::vector<PanPoint> before = doc->GetPanPoints().Values();
-        const size_t colon = shape.text.find(':');
         CGenerateTrajectoryDialog dialog(*doc, 0, kShapeFrames);
-        dialog.ShapeBox()->setCurrentText(QString::fromStdString(shape.text.substr(0, colon)));
-        Retype(dialog.KeysBox(), colon == std::string::npos
-                                     ? ""
-                                     : QString::fromStdString(shape.text.substr(colon + 1)));
+        Fill(dialog, shape.text);
         ASSERT_TRUE(OkEnabled(dialog)) << dialog.Message()->text().toStdString();
         // The preview is the document itself, so the view shows it as it will be.
         bool bDistanceOff = false;
@@ -81,14 +103,23 @@ TEST_F(GenerateTrajectoryDialogTest, CancelAndABadKeyLeaveNothingBehind) {
     {
         CGenerateTrajectoryDialog dialog(*doc, 2000, 6000);
         EXPECT_NE(doc->GetPanPoints().Values(), before);  // the default sweep, previewed
-        Retype(dialog.KeysBox(), "start=10,end=300");
-        EXPECT_FALSE(OkEnabled(dialog));
-        EXPECT_NE(dialog.Message()->text().indexOf("key 'end' is out of range"), -1)
-            << dialog.Message()->text().toStdString();
-        dialog.ShapeBox()->setCurrentText("orbit");
+        // A field keeps to its shape's range and shows its unit: typing 300 cannot pass 180.
+        Type(dialog.Field("end"), "300");
+        EXPECT_LE(dialog.Field("end")->value(), 180.0);
+        EXPECT_EQ(dialog.Field("end")->suffix(), "\u00B0");
         EXPECT_TRUE(OkEnabled(dialog));
-        Retype(dialog.KeysBox(), "period=1,spin=2");
-        EXPECT_NE(dialog.Message()->text().indexOf("unknown key 'spin' for orbit"), -1);
+        // The span the wrong way round is said in the dialog's words, and OK waits.
+        Type(dialog.Field("from"), "6000");
+        Type(dialog.Field("to"), "2000");
+        EXPECT_FALSE(OkEnabled(dialog));
+        EXPECT_NE(dialog.Message()->text().indexOf("From must lie before To"), -1)
+            << dialog.Message()->text().toStdString();
+        // Each shape shows its own fields.
+        dialog.ShapeBox()->setCurrentText("random");
+        EXPECT_FALSE(OkEnabled(dialog));
+        EXPECT_EQ(dialog.Field("speed")->suffix(), "\u00B0/s");
+        EXPECT_EQ(dialog.Field("period"), nullptr);  // an orbit's, not a random walk's
+        EXPECT_EQ(dialog.DirectionBox(), nullptr);
         dialog.accept();  // refused while in error
         EXPECT_NE(dialog.result(), QDialog::Accepted);
         dialog.reject();

@@ -1,8 +1,10 @@
 // The main frame as a whole window: menus, route, bars, panes, state and deactivation.
 #include <QAction>
+#include <QDialog>
 #include <QEventLoop>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -638,4 +640,35 @@ TEST_F(FrameTest, IdleRefreshRunsAfterWorkAndNotWhileNothingHappens) {
     QTimer::singleShot(0, [] {});
     IdleFor(50);
     EXPECT_TRUE(m_pFrame->Action(kPlay)->isEnabled());
+}
+
+// A line cut short in the bar, or gone from it, is read whole in the window a click on the
+// message area opens, newest first; a fly-by text of a menu is not kept there.
+TEST_F(FrameTest, AClickOnTheMessageAreaShowsTheReportedLinesWhole) {
+    m_pFrame->resize(520, 300);
+    m_pFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    QStatusBar* bar = m_pFrame->statusBar();
+    const QPoint area(12, bar->height() / 2);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, area);
+    EXPECT_EQ(m_pFrame->findChild<QDialog*>("messagesWindow"), nullptr);  // nothing yet
+
+    const std::string older =
+        "A damaged recovery journal was set aside as "
+        "/home/someone/.local/state/sonomap/recovery/take.journal.set-aside-1.";
+    const std::string newer =
+        "A stereo file cannot hold behind or above: the trajectory is folded "
+        "onto the front, with its distance as loudness.";
+    m_pApp->Prompts().ShowStatus(older);
+    m_pApp->Prompts().ShowStatus(newer);
+    bar->showMessage("Zoom in to waveform");  // a fly-by text
+    QTest::mouseClick(bar, Qt::LeftButton, {}, area);
+    auto* window = m_pFrame->findChild<QDialog*>("messagesWindow");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    const QStringList lines = window->findChild<QPlainTextEdit*>()->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(QString::fromStdString(newer))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(QString::fromStdString(older))) << lines[1].toStdString();
+    window->close();
 }

@@ -20,6 +20,7 @@
 #include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
 #include "support/Trajectory.h"
+#include "trajectory/SoundPlace.h"
 
 namespace {
 
@@ -239,5 +240,43 @@ TEST_F(PointPropertiesDialogTest, TheReasonsShowInFullAtEveryFontSize) {
             EXPECT_TRUE(dialog.rect().contains(inDialog))
                 << inDialog.y() << "+" << inDialog.height() << " in " << dialog.height();
         }
+    }
+}
+
+// One way to say where a point is: a frontal path in the frontal view shows its direction, a
+// 3-D path (or the all-around view) its place, and a point behind keeps its azimuth through OK.
+TEST_F(PointPropertiesDialogTest, TheDirectionOrThePlaceIsShownAsThePathNeeds) {
+    const struct {
+        const char* name;
+        int32_t azimuth;  // of the edited point
+        bool bAllAroundView;
+        bool bPlace;        // the place's rows shown, the direction's hidden
+        const char* typed;  // into the shown box that says where
+        int32_t azimuthAfter;
+    } cases[] = {
+        {"frontal", 20, false, false, "-45", -45},
+        {"frontal in the all-around view", 20, true, true, "-45", -45},
+        {"behind", 180, false, true, "150", 150},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        doc = PointPropertiesDocument(app);
+        point = PointAt(*doc, 1);
+        SetAzimuth(*point, c.azimuth);
+        PointProperties properties(*doc, *point);
+        properties.SetAllAroundView(c.bAllAroundView);
+        CPointPropertiesDialog dialog(properties);
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        EXPECT_EQ(dialog.PanBox()->isVisible(), !c.bPlace);
+        for (QLineEdit* box : {dialog.AzimuthBox(), dialog.ElevationBox(), dialog.DistanceBox(),
+                               dialog.WidthBox()}) {
+            EXPECT_EQ(box->isVisible(), c.bPlace) << box->objectName().toStdString();
+        }
+        EXPECT_EQ((c.bPlace ? dialog.AzimuthBox() : dialog.PanBox())->text().toInt(), c.azimuth);
+        Retype(c.bPlace ? dialog.AzimuthBox() : dialog.PanBox(), c.typed);
+        QTest::keyClick(c.bPlace ? dialog.AzimuthBox() : dialog.PanBox(), Qt::Key_Return);
+        ASSERT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(point->azimuth, c.azimuthAfter);
     }
 }

@@ -10,6 +10,10 @@
 #include "playback/CommandIds.h"
 #include "support/Trajectory.h"
 #include "trajectory/SoundPlace.h"
+#include "views/CDirectionScale.h"
+#include "views/CTimeRuler.h"
+#include "views/CWaveViewPane.h"
+#include "views/PlaceLanePainter.h"
 
 namespace {
 
@@ -272,5 +276,102 @@ TEST_F(AllAround, ANewPointOnAStereoSoundTakesItsNeighboursWidth) {
                 EXPECT_EQ(point.width, c.width);
             }
         }
+    }
+}
+
+// However tall the lanes, every scale's labels stay inside their own lane and clear of one
+// another ("-90°" once sat over "100 m"); so do the azimuth scale's on the wave.
+TEST(AllAroundLabels, NoLabelLeavesItsScaleOrTouchesAnother) {
+    for (const int labelHeight : {9, 14}) {
+        for (const int strip : {PlaceLanes::kStripHeight, 140, 200, 300}) {
+            SCOPED_TRACE(std::to_string(labelHeight) + " rows a label, strip " +
+                         std::to_string(strip));
+            std::vector<QRect> placed;
+            for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
+                const PlaceAxis lane = PlaceLanes::Lane(value, strip);
+                const auto labels = PlaceLanePainter::LabelPlaces(lane, labelHeight, 4, 60);
+                EXPECT_GE(labels.size(), 3u);
+                for (const auto& label : labels) {
+                    EXPECT_GT(label.rect.top(), lane.Top()) << label.text;
+                    EXPECT_LE(label.rect.bottom(), lane.Top() + lane.Height() - 1) << label.text;
+                    for (const QRect& other : placed) {
+                        EXPECT_FALSE(label.rect.intersects(other)) << label.text;
+                    }
+                    placed.push_back(label.rect);
+                }
+            }
+            // Both ends of the circle are "behind", the top one too.
+            const PlaceAxis azimuth(PlaceValue::Azimuth, 0, strip);
+            const auto labels = PlaceLanePainter::LabelPlaces(azimuth, labelHeight, 4, 80);
+            ASSERT_FALSE(labels.empty());
+            EXPECT_EQ(labels.front().text, "behind");
+            EXPECT_GE(labels.front().rect.top(), 0);
+        }
+    }
+}
+
+TEST_F(AllAround, TheLanesTakeAThirdOfATallView) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto view = bench.MakeView(doc, kWidth, 900);
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    EXPECT_EQ(view->Lanes()->height(), 300);
+    EXPECT_EQ(view->viewport()->height(), 600);
+    view->resize(kWidth, 600);
+    Settle();
+    EXPECT_EQ(view->Lanes()->height(), 200);
+    EXPECT_EQ(view->viewport()->height(), 400);
+    EXPECT_EQ(view->Lanes()->geometry().top(), 400);
+}
+
+// Beside the view, outside its picture, a scale names where its height points: left, ahead
+// and right in the frontal view, round the circle to behind in the all-around view; the ruler
+// keeps to the view's columns.
+TEST_F(AllAround, TheScaleBesideTheViewNamesTheDirections) {
+    CTesselDoc& doc = bench.Document(Sound(1));
+    auto* view = new CWaveScrollView(doc, bench.app);
+    CWaveViewPane pane(*view);
+    pane.resize(kWidth, kHeight);
+    pane.show();
+    Settle();
+    EXPECT_EQ(pane.Ruler().geometry().left(), view->geometry().left());
+    EXPECT_EQ(pane.Ruler().geometry().right(), view->geometry().right());
+    EXPECT_LE(pane.Scale().geometry().right(), view->geometry().left());
+    const auto texts = [&] {
+        std::vector<std::pair<std::string, int>> marks;
+        for (const CDirectionScale::Mark& mark : pane.Scale().Marks()) {
+            marks.emplace_back(mark.text, mark.y);
+        }
+        return marks;
+    };
+    const WaveViewGeometry& g = view->Geometry();
+    EXPECT_EQ(texts(),
+              (std::vector<std::pair<std::string, int>>{
+                  {"left", g.YOfPan(-90)}, {"ahead", g.YOfPan(0)}, {"right", g.YOfPan(90)}}));
+    // Each label is drawn beside its row.
+    const auto inkNear = [&](int y) {
+        const QImage shown = pane.Scale().grab().toImage();
+        for (int dy = -6; dy <= 6; ++dy) {
+            for (int x = 0; x < shown.width() - 6; ++x) {
+                if (y + dy >= 0 && y + dy < shown.height() && qGray(shown.pixel(x, y + dy)) < 100) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (const auto& [text, y] : texts()) {
+        EXPECT_TRUE(inkNear(y)) << text;
+    }
+    ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
+    Settle();
+    const PlaceAxis azimuth = view->Geometry().AzimuthAxis();
+    EXPECT_EQ(texts(), (std::vector<std::pair<std::string, int>>{{"behind", azimuth.YOf(-180)},
+                                                                 {"left", azimuth.YOf(-90)},
+                                                                 {"ahead", azimuth.YOf(0)},
+                                                                 {"right", azimuth.YOf(90)},
+                                                                 {"behind", azimuth.YOf(180)}}));
+    for (const auto& [text, y] : texts()) {
+        EXPECT_TRUE(inkNear(y)) << text;
     }
 }

@@ -450,3 +450,67 @@ TEST(TopView, DistanceRunsOutwardOnALogScaleAndFrontIsUp) {
         EXPECT_NEAR(place.distanceCm, std::min(c.distanceCm, 10000.0), 1e-6) << c.distanceCm;
     }
 }
+
+// The place at the caret shows while nothing is live: a ring where the live marker would be
+// on the frontal picture, gone while a direction is live and back after; in the view from
+// above the same, with the elevation on the view from the side next to it.
+TEST_F(OverviewToolBarTest, ThePlaceAtTheCaretShowsAsARingWhileNothingIsLive) {
+    const auto ringShows = [&](int pan) {
+        const QImage shown = Grab();
+        const QRect square = m_bar->MarkerRect(pan);
+        int olivePixels = 0;
+        for (int y = square.top(); y <= square.bottom(); ++y) {
+            for (int x = square.left(); x <= square.right(); ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                olivePixels += std::abs(qRed(pixel) - 127) < 40 &&
+                               std::abs(qGreen(pixel) - 127) < 40 && qBlue(pixel) < 60;
+            }
+        }
+        // Hollow: the middle shows the picture, not the marker's yellow.
+        return olivePixels >= 8 && shown.pixel(square.center()) != qRgb(255, 255, 0);
+    };
+    Send(Info(0, 1000, 0, 1));
+    for (const double azimuth : {-45.0, 0.0, 30.0, 150.0}) {
+        SCOPED_TRACE(azimuth);
+        SoundPlace place;
+        place.azimuth = azimuth;
+        SetCaretPlaceEvent caret(place);
+        QCoreApplication::sendEvent(m_bar.get(), &caret);
+        // Behind reads as its frontal fold on the frontal picture, as the marker would.
+        const int pan = azimuth > 90 ? 180 - static_cast<int>(azimuth) : static_cast<int>(azimuth);
+        EXPECT_TRUE(ringShows(pan));
+        SendPan(pan);
+        EXPECT_FALSE(ringShows(pan));
+        EXPECT_EQ(Grab().pixel(m_bar->MarkerRect(pan).center()), qRgb(255, 255, 0));
+        SendPan(kNoLivePan);
+        EXPECT_TRUE(ringShows(pan));
+    }
+    Send(OverviewViewInfo{});  // no sound, no caret
+    EXPECT_FALSE(m_bar->GetCaretPlace().has_value());
+
+    const QRect before = m_bar->OverviewAreaRect();
+    m_bar->SetTopView(true);
+    const QRect side = m_bar->SideViewRect();
+    EXPECT_EQ(side.right() + 3, m_bar->PanPictureOrigin().x());
+    EXPECT_EQ(m_bar->OverviewAreaRect().right(), before.right() - side.width() - 2);
+    EXPECT_LT(m_bar->OverviewAreaRect().right(), side.left());
+    SoundPlace above;
+    above.azimuth = 0;
+    above.elevation = 60;
+    above.distanceCm = 1000;
+    m_bar->SetCaretPlace(above);
+    const TopView::Spot spot =
+        TopView::SideAt(0, 60, 1000, side.x() + side.width() / 2.0, side.y() + side.height() / 2.0,
+                        m_bar->PanPicture().height() / 2.0 - 3.0);
+    EXPECT_GT(spot.x, side.x() + side.width() / 2.0);   // in front
+    EXPECT_LT(spot.y, side.y() + side.height() / 2.0);  // above the horizon
+    const QImage shown = Grab();
+    bool bRing = false;
+    for (int dy = -5; dy <= 5 && !bRing; ++dy) {
+        for (int dx = -5; dx <= 5 && !bRing; ++dx) {
+            bRing = qGray(shown.pixel(static_cast<int>(spot.x) + dx,
+                                      static_cast<int>(spot.y) + dy)) < 80;
+        }
+    }
+    EXPECT_TRUE(bRing);
+}

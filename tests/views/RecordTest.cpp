@@ -71,8 +71,9 @@ class RecordTest : public ::testing::Test {
             at = QPoint(200, view->Geometry().YOfPan(static_cast<int>(r.value)));
             read.value = view->Geometry().PanFromY(at.y());
         } else if (on == On::Elevation || on == On::Distance) {
-            const PlaceAxis lane = PlaceLanes::Lane(on == On::Elevation ? PlaceValue::Elevation
-                                                                        : PlaceValue::Distance);
+            const PlaceAxis lane = PlaceLanes::Lane(
+                on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance,
+                view->Lanes()->height());
             widget = view->Lanes();
             at = QPoint(200, lane.YOf(r.value));
             read.value = lane.ValueAt(at.y());

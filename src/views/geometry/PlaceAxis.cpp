@@ -113,10 +113,16 @@ bool PlaceAxis::CrossesBehind(double azimuthA, double azimuthB) {
     return std::fabs(azimuthB - azimuthA) > 180.0;
 }
 
-PlaceAxis PlaceLanes::Lane(PlaceValue value) {
-    return PlaceAxis(value, value == PlaceValue::Distance ? kLaneHeight : 0, kLaneHeight);
+int PlaceLanes::StripHeight(int viewHeight) {
+    return std::max(kStripHeight, viewHeight / 3 / 2 * 2);
 }
 
-PlaceValue PlaceLanes::LaneAt(int y) {
-    return y < kLaneHeight ? PlaceValue::Elevation : PlaceValue::Distance;
+PlaceAxis PlaceLanes::Lane(PlaceValue value, int stripHeight) {
+    const int lane = std::max(kStripHeight, stripHeight) / 2;
+    return PlaceAxis(value, value == PlaceValue::Distance ? lane : 0, lane);
+}
+
+PlaceValue PlaceLanes::LaneAt(int y, int stripHeight) {
+    return y < std::max(kStripHeight, stripHeight) / 2 ? PlaceValue::Elevation
+                                                       : PlaceValue::Distance;
 }

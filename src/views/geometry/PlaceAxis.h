@@ -58,14 +58,18 @@ class PlaceAxis {
 };
 
 // Where the all-around view puts its lanes: under the wave, elevation then distance, each
-// kLaneHeight rows, counted from the top of the strip that holds them.
+// half of a strip whose rows are counted from its top. The strip grows with the view, a third
+// of it, so a tall window gives the lanes rows enough to set values by hand; each lane keeps
+// kLaneHeight rows at least.
 namespace PlaceLanes {
 
 inline constexpr int kLaneHeight = 56;
-inline constexpr int kStripHeight = 2 * kLaneHeight;
+inline constexpr int kStripHeight = 2 * kLaneHeight;  // the least
 
-PlaceAxis Lane(PlaceValue value);
+// The strip's rows in a view viewHeight rows tall (the wave's and the lanes' together).
+int StripHeight(int viewHeight);
+PlaceAxis Lane(PlaceValue value, int stripHeight);
 // The lane row y of the strip falls in: Elevation or Distance.
-PlaceValue LaneAt(int y);
+PlaceValue LaneAt(int y, int stripHeight);
 
 }  // namespace PlaceLanes

@@ -26,3 +26,11 @@ TopView::Place TopView::PlaceAt(double x, double y, double cx, double cy, double
         rim > 0.0 ? std::clamp(10.0 * std::pow(10.0, 3.0 * r / rim), 10.0, 10000.0) : 100.0;
     return place;
 }
+
+TopView::Spot TopView::SideAt(double azimuth, double elevation, double distanceCm, double cx,
+                              double cy, double rim) {
+    const double r = RadiusOf(distanceCm, rim);
+    const double e = std::clamp(elevation, -90.0, 90.0) * std::numbers::pi / 180.0;
+    const double side = std::fabs(azimuth) <= 90.0 ? 1.0 : -1.0;
+    return {cx + side * r * std::cos(e), cy - r * std::sin(e)};
+}

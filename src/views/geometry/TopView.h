@@ -24,4 +24,9 @@ struct Place {
 };
 Place PlaceAt(double x, double y, double cx, double cy, double rim);
 
+// The view from the side beside it, the listener facing right: a source at its elevation's
+// angle above or below the horizon, on the front (right) half for an azimuth within 90 degrees
+// of ahead and on the back half otherwise, as far out as the view from above puts it.
+Spot SideAt(double azimuth, double elevation, double distanceCm, double cx, double cy, double rim);
+
 }  // namespace TopView
