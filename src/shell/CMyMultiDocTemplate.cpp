@@ -10,6 +10,7 @@
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
 #include "document/SoundImport.h"
+#include "platform/FileIdentity.h"
 #include "platform/PathNames.h"
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
@@ -180,8 +181,13 @@ bool CMyMultiDocTemplate::IsPathInUse(const std::string& fullPath) const {
     if (FindDocument(fullPath) != nullptr) {
         return true;
     }
+    // By file, not by name: a link or an aliased folder must not let a save reach one.
+    const auto isThat = [&](const std::string& used) {
+        return !used.empty() && (used == fullPath || FileIdentity::IsSameFile(used, fullPath));
+    };
     return std::any_of(m_frames.begin(), m_frames.end(), [&](CChildFrame* frame) {
-        return frame->GetDocument().GetImportSource() == fullPath;
+        return isThat(frame->GetDocument().GetPathName()) ||
+               isThat(frame->GetDocument().GetImportSource());
     });
 }
 

@@ -91,9 +91,14 @@ TEST_F(FrameTest, OpeningAnOpenPathActivatesThatDocumentInsteadOfLoadingItAgain)
     EXPECT_EQ(m_prompts.Boxes().size(), boxes);
     EXPECT_EQ(first->GetPathName(), a);
 
-    // The save dialog's open-document question sees the same list.
+    // The save dialog's open-document question sees the same list, and the same files under
+    // any name: a save through a link must not replace an open document.
     EXPECT_TRUE(m_pApp->IsDocumentOpen(a));
     EXPECT_FALSE(m_pApp->IsDocumentOpen(m_dir.File("c.wav")));
+    std::filesystem::create_symlink(a, m_dir.File("link.wav"));
+    std::filesystem::create_hard_link(a, m_dir.File("hard.wav"));
+    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("link.wav")));
+    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("hard.wav")));
 }
 
 TEST_F(FrameTest, AFileThatIsNoSoundOpensNoWindow) {
