@@ -150,11 +150,10 @@ SoundImporter::Status SoundImporter::ExamineAdm() {
     } catch (const std::bad_alloc&) {
         return Status::OutOfMemory;
     }
-    if (!chunks || !chunks->axml) {
+    if (!chunks || (!chunks->axml && chunks->axmlDeclaredBytes == 0)) {
         return Status::Ok;
     }
-    AdmReading reading = ParseAdm(chunks->chna.value_or(std::vector<uint8_t>()), *chunks->axml,
-                                  GetChannels(), GetSampleRate());
+    AdmReading reading = ParseAdm(*chunks, GetChannels(), GetSampleRate());
     if (!reading.refusal.empty()) {
         m_error = reading.refusal;
         return Status::AdmRefused;
