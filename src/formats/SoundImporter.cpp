@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/ImportResampler.h"
+#include "formats/OpenRefusal.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -116,6 +117,7 @@ SoundImporter::Status SoundImporter::Examine() {
     Status status = Status::Ok;
     if (!m_source.Open(m_path)) {
         m_error = m_source.GetError();
+        m_explanation = ExplainUnreadable();
         status = Status::Unreadable;
     } else if (GetChannels() > 2) {
         status = Status::TooManyChannels;
@@ -138,6 +140,15 @@ SoundImporter::Status SoundImporter::Examine() {
     }
     m_examined = status;
     return status;
+}
+
+std::string SoundImporter::ExplainUnreadable() const {
+    try {
+        CFile file(m_path, CFile::Mode::Read);
+        return OpenRefusal::WhyNotLargeForm(file);
+    } catch (const CFileException&) {
+        return {};  // libsndfile's words are all there are
+    }
 }
 
 SoundImporter::Status SoundImporter::ExamineAdm() {

@@ -86,12 +86,16 @@ class SoundImporter {
     // Whether the conversion lowers the bit depth, so dither applies.
     bool DropsBitDepth() const;
     const std::string& GetError() const { return m_error; }
+    // For Unreadable: why, in Sonomap's words, when the file's own sizes tell (an RF64 file
+    // whose "ds64" lies); empty when only libsndfile's GetError can say.
+    const std::string& GetExplanation() const { return m_explanation; }
 
   private:
     Status ReadSamples(ImportedSound& sound);
     // Reads the source's ADM model, when it has one, into m_admChannels.
     Status ExamineAdm();
     std::optional<PanChunkBytes> ReadPanChunk();
+    std::string ExplainUnreadable() const;
 
     std::string m_path;
     ImportOptions m_options;
@@ -99,4 +103,5 @@ class SoundImporter {
     std::optional<Status> m_examined;
     std::vector<std::vector<AdmPlace>> m_admChannels;
     std::string m_error;
+    std::string m_explanation;
 };
