@@ -199,6 +199,7 @@ bool DocumentOpen::Load(CFile& file) {
             StatusLines::ShortOfData(path, reader->GetDeclaredDataBytes(), dataBytes, format));
     }
     m_doc.SetSound(format, std::move(samples), dataBytes);
+    m_doc.SetStoredFormatChunk(reader->GetStoredFormatChunk());
     m_doc.SetPeakSummary(std::move(summary));
 
     status.SetStatusText("Creating Waveform Overview...");

@@ -44,6 +44,7 @@ bool DocumentSave::WriteSound(CFile& file) {
     if (!writer) {
         return Failed("Error creating file!");
     }
+    writer->KeepFormatChunk(m_doc.GetStoredFormatChunk());
     if (!writer->CreateHeader(m_doc.GetFormat(), m_doc.GetDataBytes())) {
         return Failed("Error creating file header!");
     }

@@ -13,6 +13,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
+#include "formats/ChunkIndex.h"
 #include "platform/MonoBitmap.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoundIo.h"
@@ -276,12 +277,12 @@ Bytes Aifc(uint16_t bits, const char* compression, const Bytes& fileSamples) {
 TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
     const Bytes nan = Floats({NAN, INFINITY, -INFINITY, 0.5f});
     const CraftedCase cases[] = {
-        // 20 valid bits in 24-bit slots: the bits under them are not sound.
+        // 20 valid bits in 24-bit slots: the bits under them stay, as a save must keep them.
         {"valid20.wav",
          Wave(WaveFmt(0xFFFE, 1, 24, 3, Extensible(22, 20, 1)),
               {0xFF, 0x34, 0x12, 0x0F, 0xCD, 0xAB}),
          "",
-         {0xF0, 0x34, 0x12, 0x00, 0xCD, 0xAB}},
+         {0xFF, 0x34, 0x12, 0x0F, 0xCD, 0xAB}},
         {"sowt.aifc",
          Aifc(24, "sowt", {0x01, 0x02, 0x83, 0x04, 0x05, 0x06}),
          "",
@@ -344,6 +345,43 @@ TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
             ASSERT_EQ(host.prompts.Boxes().size(), 1u);
             EXPECT_EQ(host.prompts.Boxes()[0].informative,
                       "Sonomap cannot open " + path + ": " + c.informative);
+        }
+    }
+}
+
+// A deep file's format chunk and samples come back from a save byte for byte, however few
+// valid bits it claims: the count may lie, the samples do not.
+TEST_F(DeepSamplesTest, ASaveKeepsTheFormatChunkAndEveryBitOfTheSamples) {
+    // The data of a top-level chunk of a RIFF file.
+    const auto dataOf = [](const Bytes& file, const char* id) {
+        const Bytes chunks(file.begin() + 12, file.end());
+        const ChunkIndex index = ChunkIndex::OfBytes(chunks.data(), chunks.size(), false);
+        for (const ChunkIndex::Entry& entry : index.Entries()) {
+            if (std::string(entry.id.data(), 4) == id) {
+                const auto at = chunks.begin() + static_cast<long>(entry.dataOffset);
+                return Bytes(at, at + entry.heldBytes);
+            }
+        }
+        return Bytes();
+    };
+    const struct {
+        const char* name;
+        Bytes fmt;
+    } cases[] = {
+        {"one valid bit of 24", WaveFmt(0xFFFE, 1, 24, 3, Extensible(22, 1, 1))},
+        {"24 valid bits of 32, stereo", WaveFmt(0xFFFE, 2, 32, 8, Extensible(22, 24, 1))},
+        {"extensible floats", WaveFmt(0xFFFE, 2, 32, 8, Extensible(22, 32, 3))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = Wave(c.fmt, Pattern(2400, 7));
+        std::unique_ptr<CTesselDoc> doc = Open(dir.File("in.wav"), file);
+        doc->AddPoint(10, 45);
+        for (const std::string& out : {dir.File("out.wav"), dir.File("in.wav")}) {
+            ASSERT_TRUE(DocumentSave(*doc).WriteTo(out));
+            const Bytes saved = ReadBytes(out);
+            EXPECT_EQ(dataOf(saved, "fmt "), c.fmt);
+            EXPECT_EQ(dataOf(saved, "data"), Pattern(2400, 7));
         }
     }
 }
