@@ -17,6 +17,7 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "platform/WriteFailure.h"
 #include "render/SpatialFilter.h"
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/SoundPlace.h"
@@ -335,5 +336,7 @@ void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::strin
                                    : "An unexpected error occurred while reading %1.",
                           path);
     }
-    host.Prompts().Message(text, Icon::Exclamation);
+    // Writing, the line under it names the folder and says why (missing, read-only, full).
+    host.Prompts().Message(text, Icon::Exclamation, 0,
+                           bWriting ? WriteFailure::Reason(error, path) : std::string());
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 class CFile;
+class CSoundFile;
 class CTesselDoc;
 class DocumentHost;
 struct SaveNameResult;
@@ -40,7 +41,8 @@ class DocumentSave {
     // Why the file at path cannot be replaced in place, in words; empty when it can.
     static std::string WhyNotWritable(const std::string& path);
     void TakeFileType(int filterIndex);
-    bool Failed(const std::string& text);
+    // Shows a failed step's text; writer, when given, says why under it.
+    bool Failed(const std::string& text, const CSoundFile* writer = nullptr);
 
     CTesselDoc& m_doc;
     DocumentHost& m_host;
@@ -48,4 +50,5 @@ class DocumentSave {
     // says why.
     std::string m_unwritableFolder;
     std::string m_unwritableReason;
+    std::string m_writingPath;  // the file WriteTo is writing, for the words of a failure
 };

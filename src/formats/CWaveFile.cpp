@@ -327,7 +327,8 @@ void CWaveFile::WriteLargeForm() {
         m_pFile->Seek(m_dataSizePos, CFile::SeekFrom::Begin);
         m_pFile->Write(head + 4, 4);
         m_pFile->Seek(static_cast<int64_t>(m_pFile->GetLength()), CFile::SeekFrom::Begin);
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         m_bOk = false;
+        m_fileError = e.GetError();
     }
 }

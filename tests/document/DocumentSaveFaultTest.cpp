@@ -16,6 +16,7 @@
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
 #include "platform/SafeFileWriter.h"
+#include "platform/WriteFailure.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
@@ -54,6 +55,9 @@ TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
     }
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving samples!");
+    // The size limit's own error; ENOSPC names the full disk in its place.
+    EXPECT_EQ(host.prompts.Boxes()[0].informative,
+              "The file grew past the largest size allowed for it in " + dir.Path().string() + ".");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
@@ -280,4 +284,21 @@ TEST(SafeFileWriter, KeepsTheModeOfTheFileItReplacesAndFollowsALink) {
     }
     EXPECT_EQ(ReadBytes(target), (Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
+
+TEST(WriteFailure, NamesTheFolderAndTheCause) {
+    const struct {
+        int error;
+        const char* said;
+    } cases[] = {
+        {ENOSPC, "The disk holding /music/out is full."},
+        {EROFS, "The folder /music/out is on a read-only disk."},
+        {EACCES, "The folder /music/out is read-only: Sonomap may not write there."},
+        {ENOENT, "The folder /music/out does not exist."},
+        {EIO, "Writing into /music/out failed: Input/output error."},
+        {0, "Writing into /music/out failed."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteFailure::Reason(c.error, "/music/out/.take.wav.saving-AbCdEf"), c.said);
+    }
 }
