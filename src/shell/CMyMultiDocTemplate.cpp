@@ -12,6 +12,7 @@
 #include "document/SoundImport.h"
 #include "platform/FileIdentity.h"
 #include "platform/PathNames.h"
+#include "platform/SafeFileWriter.h"
 #include "platform/SettingsStore.h"
 #include "playback/CEditorApp.h"
 #include "shell/CChildFrame.h"
@@ -103,6 +104,10 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     }
     // The user may have chosen to import it instead: such a document has no path to recall.
     const bool bImported = !document->GetImportSource().empty();
+    if (!bImported) {
+        // What a save killed half-way left beside the file: no run will ever finish it.
+        SafeFileWriter::RemoveStaleTempFiles(fullPath);
+    }
     return AddDocumentFrame(std::move(document), bImported ? std::string() : fullPath);
 }
 

@@ -101,6 +101,19 @@ TEST_F(FrameTest, OpeningAnOpenPathActivatesThatDocumentInsteadOfLoadingItAgain)
     EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("hard.wav")));
 }
 
+TEST_F(FrameTest, OpeningAFileClearsWhatAKilledSaveLeftBesideIt) {
+    const std::string path = WriteSound("take.wav");
+    const std::string left = m_dir.File(".take.wav.saving-AbCdEf");
+    const std::string young = m_dir.File(".take.wav.saving-GhIjKl");
+    WriteBytes(left, Bytes(1000, 7));
+    WriteBytes(young, Bytes(1000, 7));
+    std::filesystem::last_write_time(
+        left, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    ASSERT_NE(m_pFrame->GetDocTemplate().OpenDocumentFile(path), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(young)) << "may be a save under way";
+}
+
 TEST_F(FrameTest, AFileThatIsNoSoundOpensNoWindow) {
     const std::string path = m_dir.File("notes.wav");
     WriteBytes(path, Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'});
