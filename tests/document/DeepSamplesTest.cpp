@@ -13,7 +13,6 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
-#include "formats/ChunkIndex.h"
 #include "platform/MonoBitmap.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoundIo.h"
@@ -352,18 +351,6 @@ TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
 // A deep file's format chunk and samples come back from a save byte for byte, however few
 // valid bits it claims: the count may lie, the samples do not.
 TEST_F(DeepSamplesTest, ASaveKeepsTheFormatChunkAndEveryBitOfTheSamples) {
-    // The data of a top-level chunk of a RIFF file.
-    const auto dataOf = [](const Bytes& file, const char* id) {
-        const Bytes chunks(file.begin() + 12, file.end());
-        const ChunkIndex index = ChunkIndex::OfBytes(chunks.data(), chunks.size(), false);
-        for (const ChunkIndex::Entry& entry : index.Entries()) {
-            if (std::string(entry.id.data(), 4) == id) {
-                const auto at = chunks.begin() + static_cast<long>(entry.dataOffset);
-                return Bytes(at, at + entry.heldBytes);
-            }
-        }
-        return Bytes();
-    };
     const struct {
         const char* name;
         Bytes fmt;
@@ -379,9 +366,11 @@ TEST_F(DeepSamplesTest, ASaveKeepsTheFormatChunkAndEveryBitOfTheSamples) {
         doc->AddPoint(10, 45);
         for (const std::string& out : {dir.File("out.wav"), dir.File("in.wav")}) {
             ASSERT_TRUE(DocumentSave(*doc).WriteTo(out));
+            // "fmt " and "data" come first, as they stood: the rest is the trajectory.
             const Bytes saved = ReadBytes(out);
-            EXPECT_EQ(dataOf(saved, "fmt "), c.fmt);
-            EXPECT_EQ(dataOf(saved, "data"), Pattern(2400, 7));
+            ASSERT_GT(saved.size(), file.size());
+            EXPECT_EQ(Bytes(saved.begin() + 12, saved.begin() + long(file.size())),
+                      Bytes(file.begin() + 12, file.end()));
         }
     }
 }

@@ -176,21 +176,6 @@ std::vector<Span> StarvedRuns(const StereoCapture& capture, size_t begin, size_t
     return runs;
 }
 
-std::vector<Span> FedStretches(const StereoCapture& capture, size_t begin, size_t end) {
-    std::vector<Span> stretches;
-    size_t from = begin;
-    for (const Span& run : StarvedRuns(capture, begin, end)) {
-        if (run.begin > from) {
-            stretches.push_back({from, run.begin});
-        }
-        from = run.end + kRestartFrames;
-    }
-    if (from < end) {
-        stretches.push_back({from, end});
-    }
-    return stretches;
-}
-
 std::pair<double, double> FedLevels(const StereoCapture& capture, size_t begin, size_t end) {
     double left = 0.0;
     double right = 0.0;
@@ -200,12 +185,20 @@ std::pair<double, double> FedLevels(const StereoCapture& capture, size_t begin, 
         std::printf("[measured] the output paused %zu times in [%zu, %zu): measured around\n",
                     pauses.size(), begin, end);
     }
-    for (const Span& stretch : FedStretches(capture, begin, end)) {
-        for (size_t i = stretch.begin; i < stretch.end; ++i) {
-            left += double{capture.left[i]} * capture.left[i];
-            right += double{capture.right[i]} * capture.right[i];
+    // The stretches between the pauses, each without the frames of a restart.
+    size_t from = begin;
+    for (size_t i = begin; i < end; ++i) {
+        const auto pause = std::find_if(pauses.begin(), pauses.end(),
+                                        [&](const Span& p) { return i >= p.begin && i < p.end; });
+        if (pause != pauses.end()) {
+            from = pause->end + kRestartFrames;
         }
-        count += stretch.end - stretch.begin;
+        if (i < from) {
+            continue;
+        }
+        left += double{capture.left[i]} * capture.left[i];
+        right += double{capture.right[i]} * capture.right[i];
+        ++count;
     }
     const size_t rate = capture.rate != 0 ? capture.rate : 44100;
     if (count < rate / 100) {

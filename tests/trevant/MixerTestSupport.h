@@ -64,10 +64,8 @@ constexpr size_t kRestartFrames = 220;
 
 // The pauses of [begin, end): runs of kStarvedFrames or more silent frames.
 std::vector<Span> StarvedRuns(const StereoCapture& capture, size_t begin, size_t end);
-// The stretches of [begin, end) the capture proves were fed in time: between the pauses, each
-// without kRestartFrames after a pause.
-std::vector<Span> FedStretches(const StereoCapture& capture, size_t begin, size_t end);
-// Left and right RMS over the fed stretches of [begin, end); fails the test when they hold
+// Left and right RMS over the stretches of [begin, end) the capture proves were fed in time:
+// between the pauses, each without kRestartFrames after a pause. Fails the test when they hold
 // less than 10 ms to measure.
 std::pair<double, double> FedLevels(const StereoCapture& capture, size_t begin, size_t end);
 // The capture frame that lies frames frames of sound after from, pauses not counted; from
