@@ -1,13 +1,16 @@
 // Writes the seed corpus for the sound-file fuzz target into the folder given: small files of
 // both formats in every sample layout, with pan chunks and carried chunks, and a few nearly
-// valid ones that no writer would make.
+// valid ones that no writer would make. The targets fed one chunk or one journal get folders
+// of their own inside it.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "document/RecoveryJournal.h"
 #include "formats/AdmMetadata.h"
 #include "formats/CAiffFile.h"
 #include "formats/CSoundFile.h"
@@ -104,6 +107,87 @@ bool WriteAdm(const std::string& path, uint16_t channels, uint16_t modelChannels
            wave.CloseSamples() && wave.CloseFile();
 }
 
+// A RIFF file whose "ds64" gives a data size that wraps a 64-bit sum, with its "data" chunk
+// sized by it: a walk that adds before it checks comes back to the same header forever.
+Bytes WrappingDs64() {
+    Bytes body = {'W', 'A', 'V', 'E'};
+    Bytes ds64(28, 0);
+    for (int i = 8; i < 16; ++i) {
+        ds64[i] = 0xFF;
+    }
+    ds64[8] = 0xF8;  // 2^64 - 8
+    const Bytes ds64Chunk = Chunk("ds64", ds64, false);
+    body.insert(body.end(), ds64Chunk.begin(), ds64Chunk.end());
+    const Bytes fmt =
+        Chunk("fmt ", {1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0}, false);
+    body.insert(body.end(), fmt.begin(), fmt.end());
+    const Bytes data = {'d', 'a', 't', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4};
+    body.insert(body.end(), data.begin(), data.end());
+    Bytes file = {'R', 'I', 'F', 'F'};
+    AppendU32(file, static_cast<uint32_t>(body.size()), false);
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// The seeds of the targets whose input is one chunk or one journal, each in a folder named
+// after its target. Returns how many files were written.
+int WriteChunkSeeds(const std::string& dir) {
+    int count = 0;
+    const auto put = [&](const std::string& folder, const std::string& name, const Bytes& bytes) {
+        std::filesystem::create_directories(dir + "/" + folder);
+        Put(dir + "/" + folder + "/" + name, bytes);
+        ++count;
+    };
+    const std::vector<AdmPlace> places = {{0, -30.0, 10.0, 250.0}, {3, 150.5, -20.0, 10.0}};
+    for (uint16_t channels : {1, 2}) {
+        const std::vector<std::vector<AdmBlock>> blocks(channels, AdmBlocksOf(places, 4));
+        put("fuzz_adm_import", "axml-" + std::to_string(channels) + "ch",
+            BuildAxmlChunk(blocks, "seed", 48000, 16, 4));
+    }
+    const Bytes axml = BuildAxmlChunk({AdmBlocksOf(places, 4)}, "seed", 48000, 16, 4);
+    std::string text(axml.begin(), axml.end());
+    const std::string distance = "absoluteDistance=\"100\"";
+    text.replace(text.find(distance), distance.size(), "absoluteDistance=\"inf\"");
+    put("fuzz_adm_import", "axml-inf-distance", Bytes(text.begin(), text.end()));
+    std::string nested = "<r>";
+    for (int i = 0; i < 8000; ++i) {
+        nested += "<a>";
+    }
+    for (int i = 0; i < 8000; ++i) {
+        nested += "</a>";
+    }
+    put("fuzz_adm_import", "axml-nested", Bytes(nested.begin(), nested.end()));
+
+    const std::vector<PlaceChunkPoint> points = {
+        {0, -170, 20, 250, 30}, {20, 120, -45, 10, 0}, {64, 90, 90, 10000, 180}};
+    const Bytes ach3 = *BuildPlaceChunk(points, 64, false);
+    put("fuzz_place_chunk", "ach3", ach3);
+    Bytes later = ach3;
+    later[0] = 2;
+    put("fuzz_place_chunk", "ach3-version-2", later);
+    put("fuzz_place_chunk", "ach3-short", Bytes(ach3.begin(), ach3.end() - 7));
+
+    RecoveryJournal journal;
+    journal.key = "/music/take.wav";
+    journal.ownerToken = 0x1234;
+    journal.lastEditMs = 1765200000000;
+    journal.undoPosition = 2;
+    PanPoint placed(300, 0);
+    placed.azimuth = 150;
+    placed.pan = 30;
+    placed.elevation = 20;
+    placed.distanceCm = 250;
+    placed.width = 15;
+    journal.points = {PanPoint(0, -90), placed};
+    const std::string encoded = journal.Encode();
+    put("fuzz_recovery_journal", "journal", Bytes(encoded.begin(), encoded.end()));
+    journal.points.clear();
+    journal.bImported = true;
+    const std::string empty = journal.Encode();
+    put("fuzz_recovery_journal", "journal-empty", Bytes(empty.begin(), empty.end()));
+    return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +279,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     count += 5;
+    Put(dir + "/seed-ds64-wraps.wav", WrappingDs64());
+    count += 1 + WriteChunkSeeds(dir);
     std::printf("make_fuzz_seeds: %d files in %s\n", count, dir.c_str());
     return 0;
 }

@@ -50,7 +50,10 @@ for target in "${targets[@]}"; do
         args+=(-fork="$fork" -ignore_crashes=0 -ignore_timeouts=0 -ignore_ooms=0)
     fi
     echo "run-fuzz.sh: $name for ${seconds}s$([ "$fork" -gt 0 ] && echo " with $fork workers")"
-    "$target" "${args[@]}" "$corpus" "$seeds" >"$log" 2>&1
+    # A target fed one chunk or one journal has seeds of its own, in a folder named after it.
+    own="$seeds"
+    [ -d "$seeds/$name" ] && own="$seeds/$name"
+    "$target" "${args[@]}" "$corpus" "$own" >"$log" 2>&1
     rc=$?
     reproducers=$(find "$artifacts" -type f | head -5)
     if [ "$rc" -ne 0 ] || [ -n "$reproducers" ] ||

@@ -1,5 +1,6 @@
 #include "cli/CliHost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -7,6 +8,7 @@
 #include "document/DocumentSave.h"
 #include "document/SaveAsNameCheck.h"
 #include "formats/CSoundFile.h"
+#include "platform/FileIdentity.h"
 
 namespace {
 
@@ -49,6 +51,13 @@ bool CliHost::SaveDocument(CTesselDoc& document, bool bSaveAs) {
     SaveNameResult chosen;
     return TakeTarget(SoundTypeId(document.GetFileType()), document.GetPathName(), chosen) &&
            save.SaveAsChosen(chosen);
+}
+
+bool CliHost::IsDocumentOpen(const std::string& fullPath) const {
+    const auto isThat = [&](const std::string& used) {
+        return !used.empty() && (fullPath == used || FileIdentity::IsSameFile(fullPath, used));
+    };
+    return isThat(m_openDocument) || std::any_of(m_filesInUse.begin(), m_filesInUse.end(), isThat);
 }
 
 bool CliHost::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {

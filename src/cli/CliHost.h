@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/CliPrompts.h"
 #include "deliver/BinauralRenderer.h"
@@ -23,6 +24,8 @@ class CliHost : public DocumentHost {
     // The name Save As will take; without one, Save As reports that a name is needed.
     void SetSaveTarget(std::optional<SaveTarget> target) { m_target = std::move(target); }
     void SetOpenDocument(const std::string& fullPath) { m_openDocument = fullPath; }
+    // Files that count as open beside the document: a batch's other inputs.
+    void SetFilesInUse(std::vector<std::string> paths) { m_filesInUse = std::move(paths); }
     // Where the binaural export gets its mixer; without one it has none.
     using RendererFactory = std::function<std::unique_ptr<BinauralRenderer>()>;
     void SetRendererFactory(RendererFactory factory) { m_rendererFactory = std::move(factory); }
@@ -41,9 +44,9 @@ class CliHost : public DocumentHost {
     bool SaveDocument(CTesselDoc& document, bool bSaveAs);
     // Save As, which the command line cannot ask: the name given on it, or none.
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
-    bool IsDocumentOpen(const std::string& fullPath) const override {
-        return !m_openDocument.empty() && fullPath == m_openDocument;
-    }
+    // Whether fullPath is the open document's file or one in use, by whatever name or link it
+    // is reached.
+    bool IsDocumentOpen(const std::string& fullPath) const override;
     // The clipboard is held as the editor holds it; nobody is there to answer the paste
     // questions, so a paste that would ask is cancelled.
     PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
@@ -64,6 +67,7 @@ class CliHost : public DocumentHost {
     CliPrompts m_prompts;
     std::optional<SaveTarget> m_target;
     std::string m_openDocument;
+    std::vector<std::string> m_filesInUse;
     RendererFactory m_rendererFactory;
     std::string m_saveFolder;
     std::unique_ptr<PanClipboard> m_pPanClipboard;

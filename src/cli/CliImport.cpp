@@ -8,6 +8,7 @@
 #include "cli/CliHost.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundImport.h"
+#include "platform/FileIdentity.h"
 
 namespace {
 
@@ -17,11 +18,6 @@ int ImportUsageError(const std::string& problem) {
     std::fprintf(stderr, "sonomap-cli import: %s\n\n%s", problem.c_str(),
                  UsageOf("import").c_str());
     return kExitUsage;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return a == b || fs::equivalent(a, b, error);
 }
 
 }  // namespace
@@ -66,7 +62,7 @@ int RunImport(const std::vector<std::string>& words) {
     }
     const std::string in = fs::absolute(args.Positional()[0]).lexically_normal().string();
     const std::string out = fs::absolute(target.path).lexically_normal().string();
-    if (SameFile(in, out)) {
+    if (in == out || FileIdentity::IsSameFile(in, out)) {
         return ImportUsageError("OUT must differ from IN: import never writes over its source");
     }
 

@@ -20,6 +20,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
+#include "platform/FileIdentity.h"
 
 namespace {
 
@@ -57,9 +58,11 @@ int RenderUsageError(const std::string& problem) {
 }
 
 // One file from open to finished output, with a host, prompts and document of its own.
-bool RenderOne(const RenderJob& job, std::optional<int> typeId, bool bLabelled,
-               const RenderMode& mode) {
+bool RenderOne(const RenderJob& job, const std::vector<std::string>& inputs,
+               std::optional<int> typeId, bool bLabelled, const RenderMode& mode) {
     CliHost host;
+    // Every input counts as open, so no job's output can replace another job's input.
+    host.SetFilesInUse(inputs);
     const std::string hrtfName = mode.hrtfName;
     host.SetRendererFactory([hrtfName] { return CliMixer::MakeRenderer(hrtfName); });
     if (bLabelled) {
@@ -229,7 +232,7 @@ int RunRender(const std::vector<std::string>& words) {
     std::set<std::string> outputs;
     for (const std::string& input : inputs) {
         const std::string output = out ? *out : OutputInFolder(*folder, input, typeId);
-        if (!outputs.insert(fs::absolute(output).lexically_normal().string()).second) {
+        if (!outputs.insert(FileIdentity::ResolvedPath(output)).second) {
             return RenderUsageError("two inputs would both be written to " + output);
         }
         queue.push_back({input, output});
@@ -241,7 +244,7 @@ int RunRender(const std::vector<std::string>& words) {
     const bool bLabelled = queue.size() > 1;
     auto worker = [&] {
         for (size_t i = next++; i < queue.size(); i = next++) {
-            rendered[i] = RenderOne(queue[i], typeId, bLabelled, mode) ? 1 : 0;
+            rendered[i] = RenderOne(queue[i], inputs, typeId, bLabelled, mode) ? 1 : 0;
         }
     };
     std::vector<std::thread> workers;

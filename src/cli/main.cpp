@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
+#include "platform/TempFileRegistry.h"
 
 int main(int argc, char** argv) {
+    // Ctrl+C, a closed terminal or a kill ends a render without its temp files.
+    TempFileRegistry::RemoveOnTerminatingSignals();
     const std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty() || words[0] == "--help" || words[0] == "-h") {
         std::fputs(UsageOf("").c_str(), words.empty() ? stderr : stdout);

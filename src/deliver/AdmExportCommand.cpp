@@ -103,7 +103,11 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("No Pan Events to track!");
         return false;
     }
-    if (format.channels < 1 || format.channels > 2 || format.sampleRate == 0) {
+    // Every byte written is one the sound holds: a frame stride that disagrees with the
+    // samples would copy past them.
+    const bool bStride = source.blockAlign == source.channels * (source.bitsPerSample / 8u) &&
+                         uint64_t{frameCount} * source.blockAlign <= m_document.GetDataBytes();
+    if (format.channels < 1 || format.channels > 2 || format.sampleRate == 0 || !bStride) {
         prompts.Message("Unsupported sample format!");
         return false;
     }

@@ -9,9 +9,10 @@
 #include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
+#include "platform/WriteFailure.h"
 
 ExportTarget::ExportTarget(const std::string& path, int typeId)
-    : m_typeName(SoundTypeName(typeId)), m_output(path) {}
+    : m_path(path), m_typeName(SoundTypeName(typeId)), m_output(path) {}
 
 ExportTarget::~ExportTarget() {
     // The sound file closes its file before the temp file goes.
@@ -21,10 +22,12 @@ ExportTarget::~ExportTarget() {
 
 CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
     m_pWriter.reset();
+    m_beginError = 0;
     try {
         m_pWriter = CreateSoundFileByName(m_output.Begin(), m_typeName);
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         m_pWriter.reset();
+        m_beginError = e.GetError();
     }
     if (auto* wave = dynamic_cast<CWaveFile*>(m_pWriter.get())) {
         // An export past 4 GiB becomes RF64 rather than failing.
@@ -34,6 +37,7 @@ CSoundFile* ExportTarget::Begin(const PcmFormat& format, uint32_t dataBytes) {
         }
     }
     if (m_pWriter && !m_pWriter->CreateHeader(format, dataBytes)) {
+        m_beginError = m_pWriter->GetFileError();
         m_pWriter.reset();
     }
     return m_pWriter.get();
@@ -50,19 +54,23 @@ void ExportTarget::Discard(UserPrompts& prompts) {
 
 bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     bool bWritten = false;
+    // The texts stay as they always were; the line under them says where and why.
+    const auto fail = [&](const char* text, int error) {
+        prompts.Message(text, UserPrompts::Icon::None, 0, WriteFailure::Reason(error, m_path));
+    };
     if (bWriteFailed || !m_pWriter) {
-        prompts.Message("Error writing wave data!");
+        fail("Error writing wave data!", m_pWriter ? m_pWriter->GetFileError() : m_beginError);
     } else if (!m_pWriter->CloseSamples()) {
-        prompts.Message("Error closing wave data!");
+        fail("Error closing wave data!", m_pWriter->GetFileError());
     } else if (!m_pWriter->CloseFile()) {
-        prompts.Message("Error closing wave file!");
+        fail("Error closing wave file!", m_pWriter->GetFileError());
     } else {
         try {
             m_pWriter.reset();
             m_output.Commit();
             bWritten = true;
-        } catch (const CFileException&) {
-            prompts.Message("Error closing wave file!");
+        } catch (const CFileException& e) {
+            fail("Error closing wave file!", e.GetError());
         }
     }
     m_pWriter.reset();

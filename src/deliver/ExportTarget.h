@@ -42,7 +42,8 @@ class ExportTarget {
     void Discard(UserPrompts& prompts);
     // After the last block: closes the data and the file and puts it in place, or shows why
     // not ("Error writing wave data!" when bWriteFailed, "Error closing wave data!", "Error
-    // closing wave file!"). True when the file is in place.
+    // closing wave file!", each with a line naming the folder and the cause: missing,
+    // read-only, full). True when the file is in place.
     bool Finish(bool bWriteFailed, UserPrompts& prompts);
 
     // Whether dataBytes of samples, with room for the file's own chunks, fit the 32-bit form
@@ -71,7 +72,9 @@ class ExportTarget {
                                  std::optional<SampleFormat>& format);
 
   private:
+    std::string m_path;
     std::string m_typeName;
+    int m_beginError = 0;  // errno of a Begin that failed, 0 for none
     SafeFileWriter m_output;
     std::unique_ptr<CSoundFile> m_pWriter;
     std::function<void(CWaveFile&)> m_waveSetup;

@@ -43,6 +43,7 @@ void CTesselDoc::SetSound(const PcmFormat& format, SampleBuffer samples, uint32_
     m_pPeakSummary.reset();
     m_pOverview.reset();
     m_format = format;
+    m_storedFormatChunk.clear();
     m_dataBytes = dataBytes;
     m_frameCount = Describe(format, nullptr, dataBytes).frameCount;
     m_pSamples = samples ? std::make_shared<const SampleBuffer>(std::move(samples)) : nullptr;

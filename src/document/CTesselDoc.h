@@ -47,6 +47,11 @@ class CTesselDoc : public CDocument {
     void SetOverview(std::unique_ptr<MonoBitmap> overview) { m_pOverview = std::move(overview); }
     // The type a save writes ("WAVE", "AIFF", as the sound files name them).
     void SetFileType(const std::string& type) { m_fileType = type; }
+    // The format chunk the sound's file was read with (CSoundFile::GetStoredFormatChunk), for
+    // a save of the same format to write back; empty for none. SetSound drops it.
+    void SetStoredFormatChunk(std::vector<uint8_t> chunk) {
+        m_storedFormatChunk = std::move(chunk);
+    }
     // The two fields the pan chunk carries through unchanged.
     void SetCarriedFields(bool bFlag, uint16_t value);
     void SetUnrecognized(std::unique_ptr<UnrecognizedChunkBlock> chunks) {
@@ -133,6 +138,7 @@ class CTesselDoc : public CDocument {
     std::shared_ptr<const SampleBuffer> ShareSamples() const { return m_pSamples; }
     bool HasSamples() const { return static_cast<bool>(m_pSamples); }
     const std::string& GetFileType() const { return m_fileType; }
+    const std::vector<uint8_t>& GetStoredFormatChunk() const { return m_storedFormatChunk; }
     bool GetChunkFlag() const { return m_chunkFlag; }
     uint16_t GetChunkValue() const { return m_chunkValue; }
     const UnrecognizedChunkBlock* GetUnrecognized() const { return m_pUnrecognized.get(); }
@@ -156,6 +162,7 @@ class CTesselDoc : public CDocument {
     uint16_t m_chunkValue = 0;
     std::unique_ptr<UnrecognizedChunkBlock> m_pUnrecognized;
     std::string m_fileType;
+    std::vector<uint8_t> m_storedFormatChunk;
     std::unique_ptr<MonoBitmap> m_pOverview;
     std::shared_ptr<const SampleBuffer> m_pSamples;  // never written once taken
     std::unique_ptr<PeakSummary> m_pPeakSummary;     // for the views' peak images; may be none

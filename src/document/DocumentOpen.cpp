@@ -17,6 +17,7 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "platform/WriteFailure.h"
 #include "render/SpatialFilter.h"
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/SoundPlace.h"
@@ -33,6 +34,10 @@ const char* const kNotASoundFile =
 const char* const kBadFormat =
     "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the sample rate must be "
     "in the range 8k - 48k.";
+// The same refusal for the depths added later, whose headline must not contradict them.
+const char* const kBadDeepFormat =
+    "Invalid file format!\nFile must be mono or stereo, 8, 16, 24 or 32 bit or 32-bit float, "
+    "and the sample rate must be in the range 6k - 48k.";
 const char* const kLongerFile =
     "This file has been modified outside of Sonomap.\n\nIt is longer than it was when the "
     "AmbrelChunk was created.";
@@ -49,12 +54,19 @@ std::string Substitute(std::string text, const std::string& value) {
     return text;
 }
 
+const char* BadFormatText(const PcmFormat& format) {
+    return IsDeepFormat(format) ? kBadDeepFormat : kBadFormat;
+}
+
 bool IsEditable(const PcmFormat& format) {
     SpatialFilter rateCheck;
     const bool bWidth = IsDeepFormat(format)
                             ? IsKeptDeepFormat(format)
                             : format.bitsPerSample == 8 || format.bitsPerSample == 16;
-    return bWidth && (format.channels == 1 || format.channels == 2) &&
+    // Frames are counted, played and copied by this stride: one that lies reads past the
+    // samples.
+    const bool bStride = format.blockAlign == format.channels * (format.bitsPerSample / 8u);
+    return bWidth && bStride && (format.channels == 1 || format.channels == 2) &&
            rateCheck.SelectRate(static_cast<int32_t>(format.sampleRate)) !=
                SpatialFilter::kUnsupportedRate;
 }
@@ -110,7 +122,7 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
                                 const std::string& sourcePath, CProcessingDialog& status) {
     if (sound.dataBytes == 0 || !sound.samples || !IsEditable(sound.format)) {
         return Abort(
-            kBadFormat, HelpId::kBadFormat,
+            BadFormatText(sound.format), HelpId::kBadFormat,
             OpenRefusal::Line(sourcePath, sound.dataBytes == 0
                                               ? std::string("it holds no samples")
                                               : OpenRefusal::WhyNotEditable(sound.format)));
@@ -163,7 +175,7 @@ bool DocumentOpen::Load(CFile& file) {
     }
     if (!IsEditable(format)) {
         reader.reset();
-        return Refuse(file, kBadFormat, HelpId::kBadFormat,
+        return Refuse(file, BadFormatText(format), HelpId::kBadFormat,
                       OpenRefusal::Line(path, OpenRefusal::WhyNotEditable(format)));
     }
 
@@ -194,6 +206,7 @@ bool DocumentOpen::Load(CFile& file) {
             StatusLines::ShortOfData(path, reader->GetDeclaredDataBytes(), dataBytes, format));
     }
     m_doc.SetSound(format, std::move(samples), dataBytes);
+    m_doc.SetStoredFormatChunk(reader->GetStoredFormatChunk());
     m_doc.SetPeakSummary(std::move(summary));
 
     status.SetStatusText("Creating Waveform Overview...");
@@ -310,5 +323,7 @@ void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::strin
                                    : "An unexpected error occurred while reading %1.",
                           path);
     }
-    host.Prompts().Message(text, Icon::Exclamation);
+    // Writing, the line under it names the folder and says why (missing, read-only, full).
+    host.Prompts().Message(text, Icon::Exclamation, 0,
+                           bWriting ? WriteFailure::Reason(error, path) : std::string());
 }

@@ -20,6 +20,7 @@
 #include "platform/PathNames.h"
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
+#include "platform/WriteFailure.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryChunks.h"
 
@@ -35,8 +36,12 @@ const char* const kTypeConversion =
 
 DocumentSave::DocumentSave(CTesselDoc& document) : m_doc(document), m_host(document.GetHost()) {}
 
-bool DocumentSave::Failed(const std::string& text) {
-    m_host.Prompts().Message(text, Icon::None, HelpId::kFileError);
+bool DocumentSave::Failed(const std::string& text, const CSoundFile* writer) {
+    // The line under the text names the folder and why it took no more (full, read-only).
+    const int error = writer != nullptr ? writer->GetFileError() : 0;
+    m_host.Prompts().Message(
+        text, Icon::None, HelpId::kFileError,
+        error != 0 && !m_writingPath.empty() ? WriteFailure::Reason(error, m_writingPath) : "");
     return false;
 }
 
@@ -45,14 +50,15 @@ bool DocumentSave::WriteSound(CFile& file) {
     if (!writer) {
         return Failed("Error creating file!");
     }
+    writer->KeepFormatChunk(m_doc.GetStoredFormatChunk());
     if (!writer->CreateHeader(m_doc.GetFormat(), m_doc.GetDataBytes())) {
-        return Failed("Error creating file header!");
+        return Failed("Error creating file header!", writer.get());
     }
     if (!writer->WriteSamples(m_doc.GetSamples(), m_doc.GetDataBytes())) {
-        return Failed("Error saving samples!");
+        return Failed("Error saving samples!", writer.get());
     }
     if (!writer->CloseSamples()) {
-        return Failed("Error closing samples section!");
+        return Failed("Error closing samples section!", writer.get());
     }
     const PanPointList& panPoints = m_doc.GetPanPoints();
     const bool bPlaces = !IsFrontal(panPoints);
@@ -63,14 +69,14 @@ bool DocumentSave::WriteSound(CFile& file) {
             BuildPanChunk(TrajectoryChunks::PansOf(points), m_doc.GetFrameCount(),
                           m_doc.GetChunkFlag(), m_doc.GetChunkValue());
         if (!chunk || !writer->WritePanChunk(*chunk)) {
-            return Failed("Error saving achunk!");
+            return Failed("Error saving achunk!", writer.get());
         }
     }
     if (bPlaces) {
         std::optional<std::vector<uint8_t>> chunk = BuildPlaceChunk(
             TrajectoryChunks::PlacesOf(points), m_doc.GetFrameCount(), writer->IsBigEndian());
         if (!chunk || !writer->WriteWholeChunk(kPlaceChunkId, *chunk)) {
-            return Failed("Error saving achunk!");
+            return Failed("Error saving achunk!", writer.get());
         }
     }
     const UnrecognizedChunkBlock* unrecognized = m_doc.GetUnrecognized();
@@ -83,12 +89,11 @@ bool DocumentSave::WriteSound(CFile& file) {
     if (unrecognized != nullptr) {
         writer->WriteUnrecognizedChunks(*unrecognized);
         if (!writer->IsOk()) {
-            m_host.Prompts().Message("Error saving unrecognized chunks!", Icon::None,
-                                     HelpId::kFileError);
+            Failed("Error saving unrecognized chunks!", writer.get());
         }
     }
     if (!writer->CloseFile()) {
-        return Failed("Error closing wave file!");
+        return Failed("Error closing wave file!", writer.get());
     }
     return true;
 }
@@ -96,6 +101,7 @@ bool DocumentSave::WriteSound(CFile& file) {
 bool DocumentSave::WriteTo(const std::string& path) {
     // A failed save changes no file, so the document stays exactly as saved or unsaved.
     SafeFileWriter output(path);
+    m_writingPath = path;
     try {
         CFile& file = output.Begin();
         if (!WriteSound(file)) {

@@ -3,6 +3,7 @@
 #include <string>
 
 class CFile;
+class CSoundFile;
 class CTesselDoc;
 class DocumentHost;
 struct SaveNameResult;
@@ -43,7 +44,8 @@ class DocumentSave {
     // True when the file is as the document last saw it, or the user chose to replace it.
     bool AskBeforeOverwritingChanges();
     void TakeFileType(int filterIndex);
-    bool Failed(const std::string& text);
+    // Shows a failed step's text; writer, when given, says why under it.
+    bool Failed(const std::string& text, const CSoundFile* writer = nullptr);
 
     CTesselDoc& m_doc;
     DocumentHost& m_host;
@@ -51,4 +53,5 @@ class DocumentSave {
     // says why.
     std::string m_unwritableFolder;
     std::string m_unwritableReason;
+    std::string m_writingPath;  // the file WriteTo is writing, for the words of a failure
 };

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
@@ -92,7 +93,8 @@ void RecoveryFolder::SweepLeftovers() const {
     // Young files may belong to a run that is starting or writing right now.
     const auto oldEnough = fs::file_time_type::clock::now() - std::chrono::minutes(1);
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(m_path, error)) {
+    for (fs::directory_iterator it(m_path, error), end; !error && it != end; it.increment(error)) {
+        const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
         const bool bLock = name.ends_with(".lock") && name != Hex(m_token) + ".lock";
         const bool bUnfinished = name[0] == '.' && name.find(".saving-") != std::string::npos;
@@ -100,10 +102,10 @@ void RecoveryFolder::SweepLeftovers() const {
         if ((!bLock && !bUnfinished) || entry.last_write_time(timeError) > oldEnough || timeError) {
             continue;
         }
-        const int fd = bLock ? ::open(entry.path().c_str(), O_RDWR | O_CLOEXEC) : -1;
-        // A lock file goes only while held here: a live run keeps its own. Its journals stay,
-        // and a missing lock file reads as a dead run, which it is.
-        if (!bLock || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)) {
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        // A file goes only while held here: a live run keeps its lock and the journal it is
+        // writing. Its journals stay, and a missing lock file reads as a dead run, which it is.
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             ::unlink(entry.path().c_str());
         }
         if (fd >= 0) {
@@ -113,27 +115,57 @@ void RecoveryFolder::SweepLeftovers() const {
 }
 
 std::string RecoveryFolder::JournalPathFor(const std::string& key) const {
-    return m_path + "/" + Hex(Fnv1a(key)) + kJournalSuffix;
+    return JournalPathFor(key, m_token);
+}
+
+std::string RecoveryFolder::JournalPathFor(const std::string& key, uint64_t token) const {
+    return m_path + "/" + Hex(Fnv1a(key)) + "-" + Hex(token) + kJournalSuffix;
 }
 
 std::vector<std::string> RecoveryFolder::JournalPaths() const {
     std::vector<std::string> paths;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(m_path, error)) {
+    // Stepped without exceptions: an unreadable folder lists nothing, it stops nothing.
+    for (std::filesystem::directory_iterator it(m_path, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
+        std::error_code typeError;
+        // The entry itself, not where a link leads: only a plain file can be a journal.
         if (name.size() > std::strlen(kJournalSuffix) && name[0] != '.' &&
-            name.ends_with(kJournalSuffix)) {
+            name.ends_with(kJournalSuffix) && entry.is_regular_file(typeError) &&
+            !entry.is_symlink(typeError)) {
             paths.push_back(entry.path().string());
+            if (paths.size() == kMaxJournals) {
+                break;
+            }
         }
     }
     return paths;
+}
+
+std::vector<std::string> RecoveryFolder::LeftJournalsFor(const std::string& key) const {
+    const std::string hash = Hex(Fnv1a(key));
+    const std::string own = JournalPathFor(key);
+    std::vector<std::string> left;
+    for (const std::string& path : JournalPaths()) {
+        const std::string name = path.substr(m_path.size() + 1);
+        if (path != own && name.starts_with(hash) &&
+            (name.size() == hash.size() + std::strlen(kJournalSuffix) ||
+             name[hash.size()] == '-')) {
+            left.push_back(path);
+        }
+    }
+    std::sort(left.begin(), left.end());  // offered in one order, whatever the folder's
+    return left;
 }
 
 bool RecoveryFolder::IsOwnerAlive(uint64_t token) const {
     if (IsOpen() && token == m_token) {
         return true;
     }
-    const int fd = ::open(LockPathOf(token).c_str(), O_RDWR | O_CLOEXEC);
+    const int fd =
+        ::open(LockPathOf(token).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -146,7 +178,8 @@ void RecoveryFolder::ForgetDeadOwner(uint64_t token) const {
     if (token == m_token) {
         return;
     }
-    const int fd = ::open(LockPathOf(token).c_str(), O_RDWR | O_CLOEXEC);
+    const int fd =
+        ::open(LockPathOf(token).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return;
     }

@@ -6,10 +6,11 @@
 
 // The folder of recovery journals and this run's claim on it. A run holds an flock on a lock
 // file named by its random token for as long as it lives; a journal names the token of the run
-// that wrote it, so a journal whose lock file is gone or can be locked was left by a run that
-// ended without cleaning up, and one whose lock is held belongs to a live run (this one or
-// another) and is not touched. The kernel drops the lock of a killed process, so no stale pid
-// can pass for alive, and a reused pid does not matter.
+// that wrote it (in its bytes and in its file name), so a journal whose lock file is gone or can
+// be locked was left by a run that ended without cleaning up, and one whose lock is held belongs
+// to a live run (this one or another) and is not touched. The kernel drops the lock of a killed
+// process, so no stale pid can pass for alive, and a reused pid does not matter. Whatever else
+// lies in the folder (folders, pipes, links, devices) is never opened as a journal.
 class RecoveryFolder {
   public:
     // $XDG_STATE_HOME/sonomap/recovery, else ~/.local/state/sonomap/recovery; "" without either.
@@ -28,10 +29,20 @@ class RecoveryFolder {
     const std::string& Path() const { return m_path; }
     uint64_t Token() const { return m_token; }
 
-    // Where the journal of a document with this key goes: a hash of it, so any path fits.
+    // Where this run keeps the journal of a document with this key: a hash of the key, so any
+    // path fits, and the run's token, so two runs editing one file keep a journal each.
     std::string JournalPathFor(const std::string& key) const;
-    // Every journal in the folder, set-aside ones excluded.
+    // The same for the run with this token.
+    std::string JournalPathFor(const std::string& key, uint64_t token) const;
+    // Every journal in the folder, set-aside ones excluded: regular files only, at most
+    // kMaxJournals of them.
     std::vector<std::string> JournalPaths() const;
+    // The journals other runs (and earlier versions, which named them by the key alone) kept
+    // for a document with this key, as JournalPaths finds them.
+    std::vector<std::string> LeftJournalsFor(const std::string& key) const;
+
+    // More entries than this are junk, not journals, and are not looked at.
+    static constexpr size_t kMaxJournals = 1024;
     // Whether the run with this token still runs.
     bool IsOwnerAlive(uint64_t token) const;
     // Removes the lock file a dead run left.

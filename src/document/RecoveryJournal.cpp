@@ -1,10 +1,11 @@
 #include "document/RecoveryJournal.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 #include "document/CTesselDoc.h"
 #include "platform/SafeFileWriter.h"
@@ -187,13 +188,37 @@ void RecoveryJournal::WriteTo(const std::string& path) const {
 
 RecoveryJournal::ReadStatus RecoveryJournal::ReadFrom(const std::string& path,
                                                       RecoveryJournal& journal) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // Neither a link, nor a pipe that would wait for a writer, nor a device without end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return ReadStatus::Unreadable;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) {
+    struct stat st {};
+    std::string bytes;
+    bool bRead = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (bRead && static_cast<uint64_t>(st.st_size) <= kMaxBytes) {
+        // One byte past the bound tells a file that grew since fstat.
+        bytes.resize(static_cast<size_t>(st.st_size) + 1);
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                bRead = n == 0;
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        bytes.resize(got);
+    }
+    ::close(fd);
+    if (!bRead) {
         return ReadStatus::Unreadable;
+    }
+    if (static_cast<uint64_t>(st.st_size) > kMaxBytes || bytes.size() > kMaxBytes) {
+        return ReadStatus::Damaged;  // larger than any journal of a document that could be saved
     }
     return Decode(bytes, journal);
 }

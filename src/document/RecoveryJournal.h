@@ -17,6 +17,8 @@ class CTesselDoc;
 class RecoveryJournal {
   public:
     static constexpr uint32_t kVersion = 1;
+    // The largest journal read: far more points than a file can store (65535).
+    static constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
 
     enum class ReadStatus { Ok, Unreadable, Damaged, NewerVersion };
 
@@ -48,5 +50,8 @@ class RecoveryJournal {
 
     // Written in full or not at all (temp file, fsync, rename). Throws CFileException.
     void WriteTo(const std::string& path) const;
+    // Reads a journal file: Unreadable for anything but a regular file (a link, a pipe, a
+    // folder, a device) and for a failed read, Damaged past kMaxBytes; never waits for a
+    // writer nor reads more than kMaxBytes + 1 bytes.
     static ReadStatus ReadFrom(const std::string& path, RecoveryJournal& journal);
 };

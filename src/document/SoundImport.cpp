@@ -1,5 +1,7 @@
 #include "document/SoundImport.h"
 
+#include <cctype>
+
 #include "document/CProcessingDialog.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -29,6 +31,11 @@ std::string Reason(Status status, const SoundImporter& importer) {
         case Status::Ok:
             return {};
         case Status::Unreadable:
+            if (!importer.GetExplanation().empty()) {
+                std::string reason = importer.GetExplanation() + ".";
+                reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+                return reason + "\nlibsndfile reports: " + importer.GetError();
+            }
             return "libsndfile reports: " + importer.GetError();
         case Status::TooManyChannels:
             return "It has " + std::to_string(importer.GetChannels()) +
@@ -109,7 +116,12 @@ bool SoundImport::AskToImport(const std::string& path, const std::string& refusa
     SoundImporter importer(path, ImportOptions{});
     const Status status = importer.Examine();
     if (status == Status::Unreadable) {
-        prompts.Message(refusal, UserPrompts::Icon::None, helpId, informative);
+        // What libsndfile cannot read either keeps the refusal as it was, with the file's own
+        // fault under it when its sizes tell one.
+        prompts.Message(importer.GetExplanation().empty()
+                            ? refusal
+                            : refusal + "\n\n" + Reason(status, importer),
+                        UserPrompts::Icon::None, helpId, informative);
         return false;
     }
     if (status != Status::Ok) {

@@ -17,7 +17,6 @@ constexpr size_t kChnaHeaderBytes = 4;
 // Reading never sizes a buffer past these: 1024 tracks, and far more XML than 65535 blocks
 // a channel need.
 constexpr size_t kChnaMaxBytes = kChnaHeaderBytes + kChnaEntryBytes * 1024;
-constexpr size_t kAxmlMaxBytes = 256u << 20;
 
 std::string Numbered(const char* format, unsigned n) {
     char text[32];
@@ -156,16 +155,23 @@ std::string LocalName(const char* name) {
     return colon != nullptr ? colon + 1 : name;
 }
 
+// The first element of that name in document order below node. A loop, not recursion: the
+// nesting of a file's XML is the file's to choose, the stack's depth is not.
 pugi::xml_node FindElement(pugi::xml_node node, const std::string& name) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element) {
+    pugi::xml_node at = node.first_child();
+    while (at && at != node) {
+        if (at.type() == pugi::node_element && LocalName(at.name()) == name) {
+            return at;
+        }
+        if (at.type() == pugi::node_element && at.first_child()) {
+            at = at.first_child();
             continue;
         }
-        if (LocalName(child.name()) == name) {
-            return child;
+        while (at != node && !at.next_sibling()) {
+            at = at.parent();
         }
-        if (pugi::xml_node found = FindElement(child, name)) {
-            return found;
+        if (at != node) {
+            at = at.next_sibling();
         }
     }
     return {};
@@ -249,7 +255,9 @@ std::vector<AdmPlace> PlacesOf(pugi::xml_node channel, double absoluteDistance, 
                 return {};
             }
         }
-        if (!bHasDistance || absoluteDistance <= 0) {
+        // An absolute distance that is no positive number, or a product past the doubles,
+        // leaves the default: no place may hold what is not a number.
+        if (!bHasDistance || !(absoluteDistance > 0) || !std::isfinite(place.distanceCm)) {
             place.distanceCm = 100.0;
         }
         const bool bJump = block.child("jumpPosition").text().as_int(0) != 0;
@@ -420,8 +428,11 @@ std::optional<AdmChunks> ReadAdmChunks(CFile& file) {
     }
     AdmChunks chunks;
     uint64_t dataSize64 = 0;
-    uint64_t at = 12;
-    while (at + 8 <= length) {
+    bool bDs64 = false;
+    // Each header lies wholly inside the file and each step moves forward, so the walk ends
+    // at the file's end whatever the sizes say; a size is checked against what is left before
+    // it is added.
+    for (uint64_t at = 12; at <= length && length - at >= 8;) {
         uint8_t header[8];
         file.Seek(static_cast<int64_t>(at), CFile::SeekFrom::Begin);
         if (file.Read(header, 8) < 8) {
@@ -435,17 +446,28 @@ std::optional<AdmChunks> ReadAdmChunks(CFile& file) {
             if (file.Read(sizes, 16) == 16) {
                 std::memcpy(&dataSize64, sizes + 8, 8);
             }
-        } else if (std::memcmp(header, "data", 4) == 0 && size32 == 0xFFFFFFFFu) {
+            bDs64 = true;
+        } else if (std::memcmp(header, "data", 4) == 0 && size32 == 0xFFFFFFFFu && bDs64) {
             size = dataSize64;
         }
+        const uint64_t left = length - at - 8;
         const bool bChna = std::memcmp(header, "chna", 4) == 0;
         if (bChna || std::memcmp(header, "axml", 4) == 0) {
-            const size_t held = static_cast<size_t>(
-                std::min<uint64_t>({size, length - at - 8, bChna ? kChnaMaxBytes : kAxmlMaxBytes}));
+            const uint64_t cap = bChna ? kChnaMaxBytes : kAdmAxmlMaxBytes;
+            if (!bChna) {
+                chunks.axmlDeclaredBytes = size;
+            }
+            // An axml past the cap is not read at all: the reading refuses it by its size.
+            const size_t held = bChna || size <= cap
+                                    ? static_cast<size_t>(std::min<uint64_t>({size, left, cap}))
+                                    : 0;
             std::vector<uint8_t> data(held);
             file.Seek(static_cast<int64_t>(at + 8), CFile::SeekFrom::Begin);
             data.resize(file.Read(data.data(), held));
             (bChna ? chunks.chna : chunks.axml) = std::move(data);
+        }
+        if (size >= left) {
+            break;  // the chunk reaches the end of the file: nothing follows it
         }
         at += 8 + size + (size & 1u);
     }
@@ -463,6 +485,17 @@ AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t
     }
     if (rate == 0) {
         reading.refusal = "its sample rate is 0";
+        return reading;
+    }
+    // The parsed tree takes tens of bytes a node whatever the text: the count of nodes is
+    // bounded before any is made.
+    const size_t tags = static_cast<size_t>(std::count(axml.begin(), axml.end(), '<'));
+    const size_t attributes = static_cast<size_t>(std::count(axml.begin(), axml.end(), '='));
+    if (tags > kAdmAxmlMaxTags || attributes > kAdmAxmlMaxAttributes) {
+        reading.refusal =
+            "its axml chunk holds more than " +
+            std::to_string(tags > kAdmAxmlMaxTags ? kAdmAxmlMaxTags : kAdmAxmlMaxAttributes) +
+            (tags > kAdmAxmlMaxTags ? " tags" : " attributes") + ", more than Sonomap reads";
         return reading;
     }
     pugi::xml_document document;
@@ -558,6 +591,20 @@ AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t
 }
 
 }  // namespace
+
+AdmReading ParseAdm(const AdmChunks& chunks, int channels, uint32_t rate) {
+    if (chunks.axmlDeclaredBytes > kAdmAxmlMaxBytes) {
+        AdmReading reading;
+        reading.refusal = "its axml chunk of " + std::to_string(chunks.axmlDeclaredBytes) +
+                          " bytes is larger than the " + std::to_string(kAdmAxmlMaxBytes >> 20) +
+                          " MiB of XML Sonomap reads";
+        return reading;
+    }
+    if (!chunks.axml) {
+        return {};
+    }
+    return ParseAdm(chunks.chna.value_or(std::vector<uint8_t>()), *chunks.axml, channels, rate);
+}
 
 AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
                     int channels, uint32_t rate) {

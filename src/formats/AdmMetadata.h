@@ -61,11 +61,21 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
                                     const std::string& title, uint32_t rate, uint16_t bits,
                                     uint32_t frameCount);
 
-// The chunks of a WAV, RF64 or BW64 file that carry metadata, each capped in size; none when
-// the file is not of these forms. Throws CFileException when a read fails.
+// The most XML an axml chunk may hold to be read, in bytes, and the most tags ('<') and
+// attributes ('=') in it: far more than 65535 blocks a channel need, far less than would
+// take gigabytes to parse.
+constexpr uint64_t kAdmAxmlMaxBytes = uint64_t{64} << 20;
+constexpr size_t kAdmAxmlMaxTags = size_t{1} << 22;
+constexpr size_t kAdmAxmlMaxAttributes = size_t{1} << 22;
+
+// The chunks of a WAV, RF64 or BW64 file that carry metadata; none when the file is not of
+// these forms. The walk ends at the end of the file whatever the sizes declare. chna is
+// capped in size; an axml larger than kAdmAxmlMaxBytes is not read (axml holds nothing), its
+// declared size tells. Throws CFileException when a read fails.
 struct AdmChunks {
     std::optional<std::vector<uint8_t>> chna;
     std::optional<std::vector<uint8_t>> axml;
+    uint64_t axmlDeclaredBytes = 0;
 };
 std::optional<AdmChunks> ReadAdmChunks(CFile& file);
 
@@ -79,3 +89,5 @@ struct AdmReading {
 };
 AdmReading ParseAdm(const std::vector<uint8_t>& chna, const std::vector<uint8_t>& axml,
                     int channels, uint32_t rate);
+// The same from the chunks a file holds, refusing an axml too large to read by its size.
+AdmReading ParseAdm(const AdmChunks& chunks, int channels, uint32_t rate);

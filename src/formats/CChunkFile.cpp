@@ -59,8 +59,9 @@ void CChunkFile::EnsureOpen() {
         m_ownedFile =
             std::make_unique<CFile>(m_pPath.value_or(std::string()), CFile::Mode::ReadWriteCreate);
         m_pFile = m_ownedFile.get();
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         m_bOk = false;
+        m_fileError = e.GetError();
     }
 }
 
@@ -76,9 +77,10 @@ auto CChunkFile::Guarded(Body body) -> decltype(body()) {
     } else {
         try {
             return body();
-        } catch (const CFileException&) {
+        } catch (const CFileException& e) {
             if constexpr (Policy == OnFileError::FailStatus) {
                 m_bOk = false;
+                m_fileError = e.GetError();
             }
             return Result();
         }

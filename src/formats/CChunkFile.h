@@ -90,6 +90,9 @@ class CChunkFile {
     bool IsBigEndian() const { return m_bBigEndian; }
 
     bool IsOk() const { return m_bOk; }
+    // The errno of the last file error that failed the status (0 when none did, or the failure
+    // was not a system error), so a message can say why.
+    int GetFileError() const { return m_fileError; }
     CFile* GetFile() const { return m_pFile; }
     const std::vector<ChunkEntry>& GetChunks() const { return m_chunks; }
 
@@ -111,6 +114,7 @@ class CChunkFile {
     std::vector<ChunkEntry> m_chunks;
     std::vector<uint32_t> m_knownIds;
     bool m_bOk = true;
+    int m_fileError = 0;
     bool m_bBigEndian = false;
     uint32_t m_formId = 0;
     uint32_t m_formType = 0;

@@ -121,8 +121,9 @@ std::optional<PanChunkBytes> CSoundFile::ReadPanChunkIn(uint32_t formId, uint32_
 bool CSoundFile::StartWriting() {
     try {
         Truncate();
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         m_bOk = false;
+        m_fileError = e.GetError();
     }
     return m_bOk;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "formats/CChunkFile.h"
 #include "formats/PanChunk.h"
@@ -64,6 +65,15 @@ class CSoundFile : public CChunkFile {
     // really holds after the data start, so it can size the caller's buffer. 0 when the file is
     // not of this format or holds no sample data.
     virtual uint32_t ReadFormat(PcmFormat& format);
+
+    // The format chunk of a deep sound as the last ReadFormat found it, byte for byte (an
+    // extensible form's valid bits and channel mask included); empty for any other sound and
+    // for a format that keeps none.
+    virtual std::vector<uint8_t> GetStoredFormatChunk() const { return {}; }
+    // Before CreateHeader: writes bytes as the format chunk when they describe the format
+    // written, so a saved file keeps the chunk it was read with; otherwise, and for a format
+    // that keeps none, the writer's own.
+    virtual void KeepFormatChunk(std::vector<uint8_t>) {}
 
     const PcmFormat& GetFormat() const { return m_format; }
     // The bytes of sample data the file's header announces, as the last ReadFormat found

@@ -68,6 +68,7 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
             return 0;
         }
         const uint32_t fmtSize = FindChunk(kFmt);
+        const uint64_t fmtStart = m_pFile->GetPosition();
         std::optional<PcmFormat> read;
         if (fmtSize == 16 || fmtSize == 18) {
             read = ReadPlainFormat();
@@ -79,6 +80,12 @@ uint32_t CWaveFile::ReadFormat(PcmFormat& format) {
             return 0;
         }
         m_format = *read;
+        m_formatChunk.clear();
+        if (IsDeepFormat(m_format) && fmtSize <= kMaxKeptFormatBytes) {
+            m_formatChunk.resize(fmtSize);
+            m_pFile->Seek(static_cast<int64_t>(fmtStart), CFile::SeekFrom::Begin);
+            m_formatChunk.resize(m_pFile->Read(m_formatChunk.data(), fmtSize));
+        }
         format = m_format;
         if (FindForm(kRiff, kWave) == 0) {
             m_bOk = false;
@@ -107,7 +114,6 @@ std::optional<PcmFormat> CWaveFile::ReadPlainFormat() {
                                           : read.formatTag != kFormatTagPcm) {
         return std::nullopt;
     }
-    m_validBits = read.bitsPerSample;
     return read;
 }
 
@@ -118,9 +124,8 @@ std::optional<PcmFormat> CWaveFile::ReadExtensibleFormat(uint32_t fmtSize) {
     }
     PcmFormat read{};
     std::memcpy(&read, bytes, sizeof read);
-    uint16_t extraBytes, validBits, subTag;
+    uint16_t extraBytes, subTag;
     std::memcpy(&extraBytes, bytes + 16, 2);
-    std::memcpy(&validBits, bytes + 18, 2);
     std::memcpy(&subTag, bytes + 24, 2);
     if (read.formatTag != kTagExtensible || extraBytes < kExtensibleBytes - 18 ||
         uint32_t{extraBytes} + 18 > fmtSize ||
@@ -128,28 +133,39 @@ std::optional<PcmFormat> CWaveFile::ReadExtensibleFormat(uint32_t fmtSize) {
         return std::nullopt;
     }
     read.formatTag = subTag;
-    // Only the deep samples open from this form; 8 and 16 bits stay with the import.
+    // Only the deep samples open from this form; 8 and 16 bits stay with the import. The valid
+    // bits are not applied: a count that lies would cost the samples, and the bits under an
+    // honest one are zeros anyway.
     if (!IsKeptDeepFormat(read)) {
         return std::nullopt;
     }
-    m_validBits = validBits == 0 || validBits > read.bitsPerSample ? read.bitsPerSample : validBits;
     return read;
 }
 
-void CWaveFile::ConvertRead(uint8_t* bytes, uint32_t count) {
-    if (m_format.formatTag != kFormatTagPcm || m_validBits >= m_format.bitsPerSample ||
-        m_validBits == 0) {
-        return;
+std::vector<uint8_t> CWaveFile::GetStoredFormatChunk() const {
+    return m_formatChunk;
+}
+
+void CWaveFile::KeepFormatChunk(std::vector<uint8_t> bytes) {
+    m_keptFormatChunk = std::move(bytes);
+}
+
+bool CWaveFile::DescribesFormat(const std::vector<uint8_t>& chunk, const PcmFormat& format) {
+    if (chunk.size() < sizeof(PcmFormat)) {
+        return false;
     }
-    // The valid bits stand at the top of each slot; whatever lies below them is not sound.
-    const uint32_t width = m_format.bitsPerSample / 8u;
-    const uint32_t padBits = m_format.bitsPerSample - m_validBits;
-    for (uint32_t at = 0; at + width <= count; at += width) {
-        uint32_t value = 0;
-        std::memcpy(&value, bytes + at, width);
-        value &= ~((1u << padBits) - 1u);
-        std::memcpy(bytes + at, &value, width);
+    PcmFormat head{};
+    std::memcpy(&head, chunk.data(), sizeof head);
+    uint16_t tag = head.formatTag;
+    if (tag == kTagExtensible) {
+        if (chunk.size() < kExtensibleBytes) {
+            return false;
+        }
+        std::memcpy(&tag, chunk.data() + 24, 2);
     }
+    return tag == format.formatTag && head.channels == format.channels &&
+           head.sampleRate == format.sampleRate && head.blockAlign == format.blockAlign &&
+           head.bitsPerSample == format.bitsPerSample;
 }
 
 bool CWaveFile::ReadSamples(void* buffer, uint32_t offset, uint32_t count, const ReadyFn& onReady) {
@@ -194,7 +210,11 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
         const std::vector<uint8_t> room(kDs64Bytes, 0);
         WriteWholeChunk(kJunk, room);
     }
-    if (format.channels > 2) {
+    if (DescribesFormat(m_keptFormatChunk, format)) {
+        // The file's own: its valid bits, channel mask and any extra field stay as they were.
+        CreateChunk(kFmt, m_keptFormatChunk.data(),
+                    static_cast<uint32_t>(m_keptFormatChunk.size()));
+    } else if (format.channels > 2) {
         // Readers take more than two channels only in the extensible form; the mask stays 0,
         // as the channels are no loudspeakers (Ambisonics).
         uint8_t fmt[kExtensibleBytes] = {};
@@ -307,7 +327,8 @@ void CWaveFile::WriteLargeForm() {
         m_pFile->Seek(m_dataSizePos, CFile::SeekFrom::Begin);
         m_pFile->Write(head + 4, 4);
         m_pFile->Seek(static_cast<int64_t>(m_pFile->GetLength()), CFile::SeekFrom::Begin);
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         m_bOk = false;
+        m_fileError = e.GetError();
     }
 }

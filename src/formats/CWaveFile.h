@@ -7,10 +7,11 @@
 #include "formats/CSoundFile.h"
 
 // RIFF WAVE files of uncompressed PCM or IEEE float. Little-endian like memory, so samples, the
-// format and the pan chunk pass through unconverted; samples whose valid bits fill less than
-// their slot read with the bits below them cleared. Float files are written with an 18-byte
-// "fmt ", every other file with the plain 16 bytes. Writes "fmt ", "data", "achk", then the
-// carried-over chunks, whatever order the file that was read had.
+// format and the pan chunk pass through unconverted, every bit of a deep sample included
+// whatever the extensible form's valid bits say. Float files are written with an 18-byte
+// "fmt ", every other file with the plain 16 bytes, unless the writer keeps a deep file's own
+// "fmt " chunk. Writes "fmt ", "data", "achk", then the carried-over chunks, whatever order the
+// file that was read had.
 //
 // A written form that grows past PlainFormLimit() bytes becomes an RF64 form (or another id of
 // that layout, such as BW64): form and data sizes read 0xFFFFFFFF and a "ds64" chunk right
@@ -56,8 +57,13 @@ class CWaveFile : public CSoundFile {
     void ReserveLargeHeader() { m_bReserveLarge = true; }
     void AddLeadingChunk(uint32_t id, std::vector<uint8_t> data);
 
+    std::vector<uint8_t> GetStoredFormatChunk() const override;
+    void KeepFormatChunk(std::vector<uint8_t> bytes) override;
+    // Whether a "fmt " chunk's data says format: tag (or extensible sub-format), channels,
+    // rate, frame size and width.
+    static bool DescribesFormat(const std::vector<uint8_t>& chunk, const PcmFormat& format);
+
   protected:
-    void ConvertRead(uint8_t* bytes, uint32_t count) override;
     uint64_t MaxFormBytes() const override;
 
   private:
@@ -70,7 +76,11 @@ class CWaveFile : public CSoundFile {
     // Moves everything after the form type up by the "ds64" chunk's bytes.
     void MakeRoomForDs64();
 
-    uint16_t m_validBits = 0;  // of each sample's bits, those that carry sound
+    // A "fmt " chunk longer than this is not kept: no form of it needs so many bytes.
+    static constexpr uint32_t kMaxKeptFormatBytes = 1024;
+
+    std::vector<uint8_t> m_formatChunk;      // the deep file's "fmt " data as read
+    std::vector<uint8_t> m_keptFormatChunk;  // to write instead of the writer's own
     uint32_t m_largeFormId = ChunkId("RF64");
     bool m_bLargeAllowed = false;
     bool m_bReserveLarge = false;

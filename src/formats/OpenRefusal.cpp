@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "formats/ChunkIndex.h"
 #include "formats/SoundImporter.h"
@@ -43,9 +44,13 @@ std::string WidthReason(unsigned bits) {
     return std::to_string(bits) + "-bit samples are not supported" + kEditable;
 }
 
+std::string FloatWidthReason(unsigned bits) {
+    return std::to_string(bits) + "-bit floating-point samples are not supported" + kEditable;
+}
+
 std::string BlockAlignReason(unsigned blockAlign, unsigned channels, unsigned bits) {
     return "its frames of " + Bytes(blockAlign) + " disagree with " + std::to_string(channels) +
-           " channels of " + std::to_string(bits) + " bits";
+           (channels == 1 ? " channel of " : " channels of ") + std::to_string(bits) + " bits";
 }
 
 std::string WhyNotWave(CFile& file) {
@@ -70,7 +75,7 @@ std::string WhyNotWave(CFile& file) {
         return "its extensible " + Quoted("fmt ") + " chunk is too short for its fields";
     }
     if (tag == kTagFloat && bits != 32) {
-        return std::to_string(bits) + "-bit floating-point samples are not supported" + kEditable;
+        return FloatWidthReason(bits);
     }
     if (tag != kTagPcm && tag != kTagFloat) {
         char text[96];
@@ -82,7 +87,7 @@ std::string WhyNotWave(CFile& file) {
     }
     const unsigned channels = Le16(bytes + 2);
     const unsigned blockAlign = Le16(bytes + 12);
-    if ((bExtensible || bits > 16 || tag == kTagFloat) && blockAlign != channels * (bits / 8)) {
+    if (blockAlign != channels * (bits / 8)) {
         return BlockAlignReason(blockAlign, channels, bits);
     }
     if (bExtensible && bits > 16 && bytes[26] != 0) {
@@ -120,7 +125,7 @@ std::string WhyNotAifc(CFile& file, const ChunkIndex::Entry& comm) {
     const std::string compression(reinterpret_cast<const char*>(bytes + 18), 4);
     const bool bFloat = compression == "fl32" || compression == "FL32";
     if (compression == "fl64" || compression == "FL64") {
-        return "64-bit floating-point samples are not supported" + std::string(kEditable);
+        return FloatWidthReason(64);
     }
     if (!bFloat && compression != "NONE" && compression != "twos" && compression != "sowt") {
         std::string shown;
@@ -130,7 +135,10 @@ std::string WhyNotAifc(CFile& file, const ChunkIndex::Entry& comm) {
         return "its AIFF-C compression '" + shown +
                "' is not one Sonomap reads (File > Import... may take it)";
     }
-    if (bFloat ? bits != 32 : bits != 24 && bits != 32) {
+    if (bFloat && bits != 32) {
+        return FloatWidthReason(bits);  // the samples are 32-bit floats whatever COMM says
+    }
+    if (!bFloat && bits != 24 && bits != 32) {
         return bits == 8 || bits == 16 ? std::string(kImport) : WidthReason(bits);
     }
     return {};
@@ -197,14 +205,13 @@ std::string OpenRefusal::WhyNotASound(CFile& file) {
 
 std::string OpenRefusal::WhyNotEditable(const PcmFormat& format) {
     if (format.formatTag == kFormatTagFloat && format.bitsPerSample != 32) {
-        return std::to_string(format.bitsPerSample) +
-               "-bit floating-point samples are not supported" + kEditable;
+        return FloatWidthReason(format.bitsPerSample);
     }
     const unsigned bits = format.bitsPerSample;
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return WidthReason(bits);
     }
-    if (IsDeepFormat(format) && !IsKeptDeepFormat(format)) {
+    if (format.blockAlign != format.channels * (bits / 8)) {
         return BlockAlignReason(format.blockAlign, format.channels, bits);
     }
     if (format.channels != 1 && format.channels != 2) {
@@ -217,6 +224,38 @@ std::string OpenRefusal::WhyNotEditable(const PcmFormat& format) {
         reason += "; File > Import resamples it to " + std::to_string(imported) + " Hz";
     }
     return reason;
+}
+
+std::string OpenRefusal::WhyNotLargeForm(CFile& file) {
+    uint8_t head[12] = {};
+    file.Seek(0, CFile::SeekFrom::Begin);
+    const std::string form =
+        file.Read(head, sizeof head) == sizeof head ? std::string(head, head + 4) : std::string();
+    if ((form != "RF64" && form != "BW64") || std::memcmp(head + 8, "WAVE", 4) != 0) {
+        return {};
+    }
+    const ChunkIndex chunks = FormChunks(file, false);
+    const ChunkIndex::Entry* ds64 = chunks.Find(ChunkId("ds64"));
+    if (ds64 == nullptr) {
+        return "it is an " + form + " file without the " + Quoted("ds64") +
+               " chunk that holds its sizes";
+    }
+    uint8_t sizes[24] = {};
+    if (ds64->heldBytes < sizeof sizes) {
+        return "its " + Quoted("ds64") + " chunk is only " + Bytes(ds64->size) +
+               " long, too short for the sizes it must hold";
+    }
+    file.Seek(static_cast<int64_t>(ds64->dataOffset), CFile::SeekFrom::Begin);
+    file.Read(sizes, sizeof sizes);
+    uint64_t dataBytes = 0;
+    std::memcpy(&dataBytes, sizes + 8, 8);
+    const ChunkIndex::Entry* data = chunks.Find(ChunkId("data"));
+    const uint64_t held = data == nullptr ? 0 : chunks.SourceLength() - data->dataOffset;
+    if (data != nullptr && data->size == 0xFFFFFFFFu && dataBytes > held) {
+        return "its " + Quoted("ds64") + " chunk gives the samples " + std::to_string(dataBytes) +
+               " bytes, but the file holds " + std::to_string(held) + " after their start";
+    }
+    return {};
 }
 
 std::string OpenRefusal::Line(const std::string& path, const std::string& reason) {

@@ -17,6 +17,11 @@ namespace OpenRefusal {
 std::string WhyNotASound(CFile& file);
 // The format check refuses format: the first of width, channels and rate that fails.
 std::string WhyNotEditable(const PcmFormat& format);
+// What an RF64 or BW64 file's 64-bit sizes say against the file: no "ds64" chunk, one too
+// short for its sizes, or a data size past the end of the file. Empty when they agree, and for
+// any other file. Reads file from its start and leaves its position anywhere; throws
+// CFileException when a read fails.
+std::string WhyNotLargeForm(CFile& file);
 // "Sonomap cannot open PATH: REASON."
 std::string Line(const std::string& path, const std::string& reason);
 

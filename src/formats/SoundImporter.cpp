@@ -9,6 +9,7 @@
 #include "formats/ImportResampler.h"
 #include "formats/PlaceChunk.h"
 #include "platform/ByteOrder.h"
+#include "formats/OpenRefusal.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -118,6 +119,7 @@ SoundImporter::Status SoundImporter::Examine() {
     Status status = Status::Ok;
     if (!m_source.Open(m_path)) {
         m_error = m_source.GetError();
+        m_explanation = ExplainUnreadable();
         status = Status::Unreadable;
     } else if (GetChannels() > 2) {
         status = Status::TooManyChannels;
@@ -142,6 +144,15 @@ SoundImporter::Status SoundImporter::Examine() {
     return status;
 }
 
+std::string SoundImporter::ExplainUnreadable() const {
+    try {
+        CFile file(m_path, CFile::Mode::Read);
+        return OpenRefusal::WhyNotLargeForm(file);
+    } catch (const CFileException&) {
+        return {};  // libsndfile's words are all there are
+    }
+}
+
 SoundImporter::Status SoundImporter::ExamineAdm() {
     std::optional<AdmChunks> chunks;
     try {
@@ -152,11 +163,10 @@ SoundImporter::Status SoundImporter::ExamineAdm() {
     } catch (const std::bad_alloc&) {
         return Status::OutOfMemory;
     }
-    if (!chunks || !chunks->axml) {
+    if (!chunks || (!chunks->axml && chunks->axmlDeclaredBytes == 0)) {
         return Status::Ok;
     }
-    AdmReading reading = ParseAdm(chunks->chna.value_or(std::vector<uint8_t>()), *chunks->axml,
-                                  GetChannels(), GetSampleRate());
+    AdmReading reading = ParseAdm(*chunks, GetChannels(), GetSampleRate());
     if (!reading.refusal.empty()) {
         m_error = reading.refusal;
         return Status::AdmRefused;

@@ -89,6 +89,9 @@ class SoundImporter {
     // Whether the conversion lowers the bit depth, so dither applies.
     bool DropsBitDepth() const;
     const std::string& GetError() const { return m_error; }
+    // For Unreadable: why, in Sonomap's words, when the file's own sizes tell (an RF64 file
+    // whose "ds64" lies); empty when only libsndfile's GetError can say.
+    const std::string& GetExplanation() const { return m_explanation; }
 
   private:
     Status ReadSamples(ImportedSound& sound);
@@ -97,6 +100,7 @@ class SoundImporter {
     std::optional<PanChunkBytes> ReadPanChunk();
     // The source's "ach3" chunk with its positions at the import's rate, in file order.
     std::optional<std::vector<uint8_t>> ReadPlaceChunk();
+    std::string ExplainUnreadable() const;
 
     std::string m_path;
     ImportOptions m_options;
@@ -104,4 +108,5 @@ class SoundImporter {
     std::optional<Status> m_examined;
     std::vector<std::vector<AdmPlace>> m_admChannels;
     std::string m_error;
+    std::string m_explanation;
 };

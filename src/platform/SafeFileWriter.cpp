@@ -1,16 +1,20 @@
 #include "platform/SafeFileWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <utility>
 
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
+#include "platform/TempFileRegistry.h"
 
 namespace {
 
@@ -25,6 +29,11 @@ std::string FollowLink(const std::string& path) {
         }
     }
     return path;
+}
+
+// The temp file's name up to mkostemp's six characters: ".NAME.saving-" beside the target.
+std::string TempPrefix(const std::string& targetPath) {
+    return PathNames::DirectoryOf(targetPath) + "/." + PathNames::FileName(targetPath) + ".saving-";
 }
 
 mode_t NewFileMode() {
@@ -43,14 +52,19 @@ SafeFileWriter::~SafeFileWriter() {
 
 CFile& SafeFileWriter::Begin() {
     Abort();
-    std::string pattern = PathNames::DirectoryOf(m_targetPath) + "/." +
-                          PathNames::FileName(m_targetPath) + ".saving-XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        throw CFileException(errno, m_targetPath, "Cannot create a file beside");
+    std::string pattern = TempPrefix(m_targetPath) + "XXXXXX";
+    {
+        TempFileRegistry::Change change;
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            throw CFileException(errno, m_targetPath, "Cannot create a file beside");
+        }
+        change.Add(pattern);
+        m_tempPath = pattern;
+        m_lockFd = fd;
     }
-    ::close(fd);
-    m_tempPath = pattern;
+    // Held until the file is renamed or removed: a sweep of leftovers leaves it alone.
+    ::flock(m_lockFd, LOCK_EX | LOCK_NB);
     try {
         m_file.Open(m_tempPath, CFile::Mode::ReadWriteCreate);
         // Commit syncs the file: it may as well reach the disk while it is being written.
@@ -78,10 +92,13 @@ void SafeFileWriter::Commit() {
             throw CFileException(errno, m_tempPath, "Cannot set the mode of");
         }
         m_file.Close();
+        TempFileRegistry::Change change;
         if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0) {
             throw CFileException(errno, m_targetPath, "Cannot replace");
         }
+        change.Remove(m_tempPath);
         m_tempPath.clear();
+        ReleaseLock();
     } catch (...) {
         Abort();
         throw;
@@ -98,7 +115,51 @@ void SafeFileWriter::Commit() {
 void SafeFileWriter::Abort() {
     m_file.Close();
     if (!m_tempPath.empty()) {
+        TempFileRegistry::Change change;
         ::unlink(m_tempPath.c_str());
+        change.Remove(m_tempPath);
         m_tempPath.clear();
     }
+    ReleaseLock();
+}
+
+void SafeFileWriter::ReleaseLock() {
+    if (m_lockFd >= 0) {
+        ::close(m_lockFd);
+        m_lockFd = -1;
+    }
+}
+
+int SafeFileWriter::RemoveStaleTempFiles(const std::string& targetPath, int olderThanSeconds) {
+    // Writers put their temp files beside the file a link leads to.
+    const std::string target = FollowLink(targetPath);
+    const std::string folder = PathNames::DirectoryOf(target);
+    const std::string prefix = PathNames::FileName(TempPrefix(target));
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return 0;
+    }
+    const time_t oldest = ::time(nullptr) - olderThanSeconds;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        // mkostemp's six characters, and nothing else, follow the prefix.
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0) {
+            continue;
+        }
+        // Only a regular file that no live writer holds and nobody has written for a while.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < oldest &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) {
+            ++removed;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }

@@ -10,7 +10,9 @@
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
 #include "document/SoundImport.h"
+#include "platform/FileIdentity.h"
 #include "platform/PathNames.h"
+#include "platform/SafeFileWriter.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
@@ -103,6 +105,10 @@ CTesselDoc* CMyMultiDocTemplate::OpenDocumentFile(const std::string& path) {
     }
     // The user may have chosen to import it instead: such a document has no path to recall.
     const bool bImported = !document->GetImportSource().empty();
+    if (!bImported) {
+        // What a save killed half-way left beside the file: no run will ever finish it.
+        SafeFileWriter::RemoveStaleTempFiles(fullPath);
+    }
     return AddDocumentFrame(std::move(document), bImported ? std::string() : fullPath);
 }
 
@@ -181,8 +187,13 @@ bool CMyMultiDocTemplate::IsPathInUse(const std::string& fullPath) const {
     if (FindDocument(fullPath) != nullptr) {
         return true;
     }
+    // By file, not by name: a link or an aliased folder must not let a save reach one.
+    const auto isThat = [&](const std::string& used) {
+        return !used.empty() && (used == fullPath || FileIdentity::IsSameFile(used, fullPath));
+    };
     return std::any_of(m_frames.begin(), m_frames.end(), [&](CChildFrame* frame) {
-        return frame->GetDocument().GetImportSource() == fullPath;
+        return isThat(frame->GetDocument().GetPathName()) ||
+               isThat(frame->GetDocument().GetImportSource());
     });
 }
 

@@ -60,7 +60,8 @@ class CMyMultiDocTemplate : public QObject {
     // the import was refused or failed (it has said why).
     CTesselDoc* ImportDocumentFile(const std::string& path);
     CTesselDoc* FindDocument(const std::string& fullPath) const;
-    // Whether a document has this path, or was imported from it: no save may write there.
+    // Whether a document has this file, or was imported from it, by any name or link: no save
+    // may write there.
     bool IsPathInUse(const std::string& fullPath) const;
     CChildFrame* FrameOf(const CTesselDoc& document) const;
     const std::vector<CChildFrame*>& Frames() const { return m_frames; }

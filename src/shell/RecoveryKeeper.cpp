@@ -3,7 +3,6 @@
 #include <QMetaObject>
 #include <algorithm>
 #include <ctime>
-#include <filesystem>
 
 #include "document/CTesselDoc.h"
 #include "document/TrajectorySpan.h"
@@ -61,19 +60,21 @@ void RecoveryKeeper::Watch(CTesselDoc& document) {
     }
     if (accepted && accepted->key == key) {
         Recover(document, *accepted);
-        return;
     }
-    const std::string path = m_folder.JournalPathFor(key);
-    RecoveryJournal journal;
-    if (!std::filesystem::exists(path) || !ReadLeftJournal(path, journal) || journal.key != key) {
-        return;
-    }
-    if (AskToRecover(journal)) {
-        Recover(document, journal);
-    } else {
+    // Every run that edited the file left its own journal: each is offered, in turn.
+    for (const std::string& path : m_folder.LeftJournalsFor(key)) {
+        RecoveryJournal journal;
+        if (m_offered.count(path) != 0 || !ReadLeftJournal(path, journal) || journal.key != key) {
+            continue;
+        }
+        m_offered.insert(path);
+        if (AskToRecover(journal)) {
+            Recover(document, journal);
+        }
+        // Recovered, the points live on in this run's journal; declined, they go.
         m_writer.Remove(path);
+        m_folder.ForgetDeadOwner(journal.ownerToken);
     }
-    m_folder.ForgetDeadOwner(journal.ownerToken);
 }
 
 void RecoveryKeeper::Forget(CTesselDoc& document) {
@@ -96,10 +97,12 @@ void RecoveryKeeper::OfferLeftovers() {
     std::sort(paths.begin(), paths.end());
     for (const std::string& path : paths) {
         RecoveryJournal journal;
-        if (!ReadLeftJournal(path, journal) ||
+        // A journal of a file open already was offered when the file opened.
+        if (m_offered.count(path) != 0 || !ReadLeftJournal(path, journal) ||
             m_template.IsPathInUse(CMyMultiDocTemplate::FullPath(journal.key))) {
             continue;
         }
+        m_offered.insert(path);
         if (!AskToRecover(journal)) {
             m_writer.Remove(path);
             m_folder.ForgetDeadOwner(journal.ownerToken);
@@ -112,7 +115,9 @@ void RecoveryKeeper::OfferLeftovers() {
         CTesselDoc* opened =
             bImported ? m_template.ImportDocumentFile(key) : m_template.OpenDocumentFile(key);
         m_pAccepted.reset();
-        if (opened == nullptr) {
+        if (opened != nullptr) {
+            m_writer.Remove(path);  // the points live on in this run's journal
+        } else {
             // The open said why; the points stay on disk, out of the way of the next start.
             const std::string aside = m_folder.SetAside(path);
             m_prompts.ShowStatus("The unsaved changes to " + PathNames::FileName(key) +

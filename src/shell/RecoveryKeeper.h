@@ -3,6 +3,7 @@
 #include <QObject>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "document/DocumentListener.h"
@@ -64,6 +65,8 @@ class RecoveryKeeper : public QObject, public DocumentListener {
     bool m_bFailureShown = false;
     // Each watched document and the journal last asked for it ("" for none).
     std::map<CTesselDoc*, std::string> m_journals;
+    // Journals of other runs offered (or set aside) in this run: each is asked about once.
+    std::set<std::string> m_offered;
     // A journal the user already chose to recover at start, for the document about to open.
     std::unique_ptr<RecoveryJournal> m_pAccepted;
     // Last: it finishes its work before the folder gives up its lock.

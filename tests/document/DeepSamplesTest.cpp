@@ -276,12 +276,12 @@ Bytes Aifc(uint16_t bits, const char* compression, const Bytes& fileSamples) {
 TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
     const Bytes nan = Floats({NAN, INFINITY, -INFINITY, 0.5f});
     const CraftedCase cases[] = {
-        // 20 valid bits in 24-bit slots: the bits under them are not sound.
+        // 20 valid bits in 24-bit slots: the bits under them stay, as a save must keep them.
         {"valid20.wav",
          Wave(WaveFmt(0xFFFE, 1, 24, 3, Extensible(22, 20, 1)),
               {0xFF, 0x34, 0x12, 0x0F, 0xCD, 0xAB}),
          "",
-         {0xF0, 0x34, 0x12, 0x00, 0xCD, 0xAB}},
+         {0xFF, 0x34, 0x12, 0x0F, 0xCD, 0xAB}},
         {"sowt.aifc",
          Aifc(24, "sowt", {0x01, 0x02, 0x83, 0x04, 0x05, 0x06}),
          "",
@@ -296,7 +296,20 @@ TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
          {}},
         {"align.wav",
          Wave(WaveFmt(1, 1, 24, 4), Bytes(16, 0)),
-         "its frames of 4 bytes disagree with 1 channels of 24 bits.",
+         "its frames of 4 bytes disagree with 1 channel of 24 bits.",
+         {}},
+        {"align16.wav",
+         Wave(WaveFmt(1, 1, 16, 4), Bytes(16, 0)),
+         "its frames of 4 bytes disagree with 1 channel of 16 bits.",
+         {}},
+        {"align8.wav",
+         Wave(WaveFmt(1, 2, 8, 0), Bytes(16, 0)),
+         "its frames of 0 bytes disagree with 2 channels of 8 bits.",
+         {}},
+        {"fl32-24.aifc",
+         Aifc(24, "fl32", Bytes(6, 0)),
+         "24-bit floating-point samples are not supported; Sonomap edits 8-, 16-, 24- and 32-bit "
+         "PCM and 32-bit floating point.",
          {}},
         {"short.wav",
          Wave(FirstBytes(WaveFmt(0xFFFE, 2, 24, 6, Extensible(22, 24, 1)), 30), Bytes(12, 0)),
@@ -331,6 +344,33 @@ TEST_F(DeepSamplesTest, CraftedFilesDecodeToTheirSamplesOrSayWhyNot) {
             ASSERT_EQ(host.prompts.Boxes().size(), 1u);
             EXPECT_EQ(host.prompts.Boxes()[0].informative,
                       "Sonomap cannot open " + path + ": " + c.informative);
+        }
+    }
+}
+
+// A deep file's format chunk and samples come back from a save byte for byte, however few
+// valid bits it claims: the count may lie, the samples do not.
+TEST_F(DeepSamplesTest, ASaveKeepsTheFormatChunkAndEveryBitOfTheSamples) {
+    const struct {
+        const char* name;
+        Bytes fmt;
+    } cases[] = {
+        {"one valid bit of 24", WaveFmt(0xFFFE, 1, 24, 3, Extensible(22, 1, 1))},
+        {"24 valid bits of 32, stereo", WaveFmt(0xFFFE, 2, 32, 8, Extensible(22, 24, 1))},
+        {"extensible floats", WaveFmt(0xFFFE, 2, 32, 8, Extensible(22, 32, 3))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = Wave(c.fmt, Pattern(2400, 7));
+        std::unique_ptr<CTesselDoc> doc = Open(dir.File("in.wav"), file);
+        doc->AddPoint(10, 45);
+        for (const std::string& out : {dir.File("out.wav"), dir.File("in.wav")}) {
+            ASSERT_TRUE(DocumentSave(*doc).WriteTo(out));
+            // "fmt " and "data" come first, as they stood: the rest is the trajectory.
+            const Bytes saved = ReadBytes(out);
+            ASSERT_GT(saved.size(), file.size());
+            EXPECT_EQ(Bytes(saved.begin() + 12, saved.begin() + long(file.size())),
+                      Bytes(file.begin() + 12, file.end()));
         }
     }
 }

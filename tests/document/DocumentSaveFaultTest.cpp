@@ -1,4 +1,5 @@
 // Saving under faults: a full disk, a folder we may not write, a process killed mid-save.
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,12 +11,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
 #include "platform/SafeFileWriter.h"
+#include "platform/WriteFailure.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
@@ -54,6 +57,9 @@ TEST(DocumentSaveFaults, AFullDiskLeavesTheOriginalAndNoTempFile) {
     }
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     EXPECT_EQ(host.prompts.Boxes()[0].text, "Error saving samples!");
+    // The size limit's own error; ENOSPC names the full disk in its place.
+    EXPECT_EQ(host.prompts.Boxes()[0].informative,
+              "The file grew past the largest size allowed for it in " + dir.Path().string() + ".");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
@@ -280,4 +286,72 @@ TEST(SafeFileWriter, KeepsTheModeOfTheFileItReplacesAndFollowsALink) {
     }
     EXPECT_EQ(ReadBytes(target), (Bytes{'n', 'e', 'w'}));
     EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
+
+TEST(WriteFailure, NamesTheFolderAndTheCause) {
+    const struct {
+        int error;
+        const char* said;
+    } cases[] = {
+        {ENOSPC, "The disk holding /music/out is full."},
+        {EROFS, "The folder /music/out is on a read-only disk."},
+        {EACCES, "The folder /music/out is read-only: Sonomap may not write there."},
+        {ENOENT, "The folder /music/out does not exist."},
+        {EIO, "Writing into /music/out failed: Input/output error."},
+        {0, "Writing into /music/out failed."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WriteFailure::Reason(c.error, "/music/out/.take.wav.saving-AbCdEf"), c.said);
+    }
+}
+
+// A save killed half-way leaves its temp file. It goes once it is old and no live writer holds
+// it; a live writer's, a young one and a link of that name stay.
+TEST(SafeFileWriter, ClearsWhatKilledWritersLeftAndNothingElse) {
+    TempDir dir;
+    const std::string target = dir.File("take.wav");
+    WriteBytes(target, Bytes{1});
+    // The temp file a writer killed after Begin leaves behind.
+    const auto killedWriter = [&] {
+        const std::set<fs::path> before(fs::directory_iterator(dir.Path()), {});
+        const pid_t child = fork();
+        if (child == 0) {
+            SafeFileWriter writer(target);
+            writer.Begin().Write("half", 4);
+            _exit(0);  // no destructor runs, as after a kill
+        }
+        waitpid(child, nullptr, 0);
+        for (const auto& entry : fs::directory_iterator(dir.Path())) {
+            if (before.count(entry.path()) == 0) {
+                return entry.path().string();
+            }
+        }
+        return std::string();
+    };
+    SafeFileWriter live(target);
+    live.Begin().Write("live", 4);
+    fs::create_symlink(target, dir.File(".take.wav.saving-Linked"));
+    const struct {
+        const char* name;
+        std::string path;
+        bool bOld;
+        bool bGone;
+    } cases[] = {
+        {"a killed writer's", killedWriter(), true, true},
+        {"a killed writer's, just now", killedWriter(), false, false},
+        {"a live writer's", live.GetTempPath(), true, false},
+        {"a link", dir.File(".take.wav.saving-Linked"), true, false},
+    };
+    const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const auto& c : cases) {
+        ASSERT_FALSE(c.path.empty()) << c.name;
+        ::utimensat(AT_FDCWD, c.path.c_str(), c.bOld ? hourAgo : nullptr, AT_SYMLINK_NOFOLLOW);
+    }
+    EXPECT_EQ(SafeFileWriter::RemoveStaleTempFiles(target), 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fs::exists(fs::symlink_status(c.path)), !c.bGone);
+    }
+    live.Commit();
+    EXPECT_EQ(ReadBytes(target), (Bytes{'l', 'i', 'v', 'e'}));
 }

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -206,8 +207,17 @@ TEST(RecoveryFolder, TellsALiveRunsJournalsFromADeadOnes) {
     ASSERT_TRUE(second.Open(reason)) << reason;
     const uint64_t firstToken = first->Token();
     EXPECT_NE(firstToken, second.Token());
-    EXPECT_EQ(first->JournalPathFor("/a.wav"), second.JournalPathFor("/a.wav"));
+    // Two runs editing one file keep a journal each.
+    EXPECT_NE(first->JournalPathFor("/a.wav"), second.JournalPathFor("/a.wav"));
     EXPECT_NE(first->JournalPathFor("/a.wav"), first->JournalPathFor("/b.wav"));
+    EXPECT_EQ(second.LeftJournalsFor("/a.wav"), std::vector<std::string>());
+    WriteAll(first->JournalPathFor("/a.wav"), "x");
+    WriteAll(first->JournalPathFor("/b.wav"), "x");
+    EXPECT_EQ(second.LeftJournalsFor("/a.wav"),
+              std::vector<std::string>{first->JournalPathFor("/a.wav")});
+    EXPECT_EQ(first->LeftJournalsFor("/a.wav"), std::vector<std::string>());
+    std::filesystem::remove(first->JournalPathFor("/a.wav"));
+    std::filesystem::remove(first->JournalPathFor("/b.wav"));
 
     const struct {
         const char* name;
@@ -266,6 +276,50 @@ TEST(RecoveryFolder, OpeningClearsWhatKilledRunsLeftLongEnoughAgo) {
     }
     EXPECT_TRUE(live.IsOwnerAlive(live.Token()));
     EXPECT_TRUE(next.IsOwnerAlive(live.Token()));
+}
+
+// What else may lie in the folder under a journal's name is never read as one: no wait on a
+// pipe, no endless read of a device, no exception from a folder.
+TEST(RecoveryFolder, OnlyPlainFilesOfBoundedSizeAreReadAsJournals) {
+    TempDir state;
+    RecoveryFolder folder(state.File("recovery"));
+    std::string reason;
+    ASSERT_TRUE(folder.Open(reason)) << reason;
+    const std::string journal = folder.JournalPathFor("/a.wav", 7);
+    WriteAll(journal, RecoveryJournal().Encode());
+    const struct {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+        Status status;
+    } cases[] = {
+        {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+         Status::Unreadable},
+        {"a pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         Status::Unreadable},
+        {"a link to an endless device",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         Status::Unreadable},
+        {"a link to a journal",
+         [&](const std::string& p) { std::filesystem::create_symlink(journal, p); },
+         Status::Unreadable},
+        {"larger than any journal",
+         [](const std::string& p) {
+             WriteAll(p, "");
+             std::filesystem::resize_file(p, RecoveryJournal::kMaxBytes + 1);
+         },
+         Status::Damaged},
+    };
+    for (uint64_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const std::string path = folder.JournalPathFor("/a.wav", 100 + i);
+        cases[i].make(path);
+        RecoveryJournal read;
+        EXPECT_EQ(RecoveryJournal::ReadFrom(path, read), cases[i].status);
+    }
+    // Listed are the plain files only: the journal, and the one too large to be one.
+    std::vector<std::string> listed = folder.JournalPaths();
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{journal, folder.JournalPathFor("/a.wav", 104)}));
 }
 
 TEST(RecoveryFolder, AFolderThatCannotBeMadeKeepsNoJournals) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "document/CTesselDoc.h"
@@ -27,6 +28,9 @@ const char* const kNotASoundFile =
 const char* const kBadFormat =
     "Invalid file format!\nFile must be mono or stereo, 8 or 16 bit, and the sample rate must be "
     "in the range 8k - 48k.";
+const char* const kBadDeepFormat =
+    "Invalid file format!\nFile must be mono or stereo, 8, 16, 24 or 32 bit or 32-bit float, and "
+    "the sample rate must be in the range 6k - 48k.";
 
 // 24-bit little-endian samples: each value v imports as (v + 128) >> 8.
 Bytes Samples24(size_t frames, int channels) {
@@ -167,6 +171,45 @@ TEST_F(SoundImportTest, EveryRefusalSaysWhatIsWrong) {
     EXPECT_EQ(host.prompts.Boxes()[0].icon, Icon::None);
 }
 
+// An RF64 file whose 64-bit sizes lie: the fault in the file's own terms, libsndfile's words
+// under it.
+TEST_F(SoundImportTest, AnRf64FileWhoseSizesLieIsRefusedWithItsFault) {
+    const auto rf64 = [](Bytes ds64, bool bDs64) {
+        Bytes chunks;
+        if (bDs64) {
+            Append(chunks, Chunk("ds64", ds64, false));
+        }
+        Append(chunks, Chunk("fmt ", FmtPayload(MakeFormat(1, 22050, 16)), false));
+        Append(chunks, ChunkDeclaring("data", 0xFFFFFFFFu, Pattern(200), false));
+        return FormDeclaring("RF64", "WAVE", 0xFFFFFFFFu, chunks, false);
+    };
+    Bytes sizes(28, 0);
+    sizes[8] = 0xF8;  // a data size of 2^64 - 8
+    std::fill(sizes.begin() + 9, sizes.begin() + 16, 0xFF);
+    const struct {
+        const char* name;
+        Bytes file;
+        const char* said;
+    } cases[] = {
+        {"wraps.wav", rf64(sizes, true),
+         "Its 'ds64' chunk gives the samples 18446744073709551608 bytes, but the file holds 200 "
+         "after their start."},
+        {"short.wav", rf64(Bytes(8, 0), true),
+         "Its 'ds64' chunk is only 8 bytes long, too short for the sizes it must hold."},
+        {"none.wav", rf64({}, false),
+         "It is an RF64 file without the 'ds64' chunk that holds its sizes."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text = ImportMessage(c.name, c.file);
+        EXPECT_EQ(text.rfind("Can't import " + std::string(c.name) + "!\n" + c.said +
+                                 "\nlibsndfile reports: ",
+                             0),
+                  0u)
+            << text;
+    }
+}
+
 TEST_F(SoundImportTest, SamplesBeyondFullScaleAreReported) {
     PcmFormat format = MakeFormat(1, 22050, 32);
     format.formatTag = 3;
@@ -219,7 +262,7 @@ TEST_F(SoundImportTest, WithoutAnOfferTheNativeRefusalStaysAsItWas) {
     CTesselDoc doc(host);
     EXPECT_FALSE(DocumentOpen(doc).Open(Write("take.wav", Sound24(96000))));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
-    EXPECT_EQ(host.prompts.Boxes()[0].text, kBadFormat);
+    EXPECT_EQ(host.prompts.Boxes()[0].text, kBadDeepFormat);
     EXPECT_EQ(host.prompts.Boxes()[0].buttons, Buttons::Ok);
 }
 
@@ -231,7 +274,7 @@ TEST_F(SoundImportTest, TheNativeOpenOffersImportWithOneQuestion) {
     ASSERT_TRUE(DocumentOpen(doc).Open(path));
     ASSERT_EQ(host.prompts.Boxes().size(), 1u);
     const UserPrompts::Box& box = host.prompts.Boxes()[0];
-    EXPECT_EQ(box.text, std::string(kBadFormat) +
+    EXPECT_EQ(box.text, std::string(kBadDeepFormat) +
                             "\n\nSonomap can import it instead (WAV (Microsoft), Signed 24 bit "
                             "PCM, mono, 96000 Hz) as a new 24-bit document at 48000 Hz.\nImport "
                             "it?");

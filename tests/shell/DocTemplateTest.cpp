@@ -91,9 +91,27 @@ TEST_F(FrameTest, OpeningAnOpenPathActivatesThatDocumentInsteadOfLoadingItAgain)
     EXPECT_EQ(m_prompts.Boxes().size(), boxes);
     EXPECT_EQ(first->GetPathName(), a);
 
-    // The save dialog's open-document question sees the same list.
+    // The save dialog's open-document question sees the same list, and the same files under
+    // any name: a save through a link must not replace an open document.
     EXPECT_TRUE(m_pApp->IsDocumentOpen(a));
     EXPECT_FALSE(m_pApp->IsDocumentOpen(m_dir.File("c.wav")));
+    std::filesystem::create_symlink(a, m_dir.File("link.wav"));
+    std::filesystem::create_hard_link(a, m_dir.File("hard.wav"));
+    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("link.wav")));
+    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("hard.wav")));
+}
+
+TEST_F(FrameTest, OpeningAFileClearsWhatAKilledSaveLeftBesideIt) {
+    const std::string path = WriteSound("take.wav");
+    const std::string left = m_dir.File(".take.wav.saving-AbCdEf");
+    const std::string young = m_dir.File(".take.wav.saving-GhIjKl");
+    WriteBytes(left, Bytes(1000, 7));
+    WriteBytes(young, Bytes(1000, 7));
+    std::filesystem::last_write_time(
+        left, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    ASSERT_NE(m_pFrame->GetDocTemplate().OpenDocumentFile(path), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    EXPECT_TRUE(std::filesystem::exists(young)) << "may be a save under way";
 }
 
 TEST_F(FrameTest, AFileThatIsNoSoundOpensNoWindow) {

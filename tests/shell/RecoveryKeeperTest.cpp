@@ -34,20 +34,26 @@ class RecoveryTest : public FrameTest {
     }
 
     RecoveryKeeper& Keeper() { return *m_pFrame->GetDocTemplate().GetRecovery(); }
-    std::string JournalOf(const std::string& key) const { return m_folder.JournalPathFor(key); }
+    // Where a dead run left the journal of key.
+    std::string JournalOf(const std::string& key, uint64_t run = kDeadRun) const {
+        return m_folder.JournalPathFor(key, run);
+    }
     CTesselDoc* Open(const std::string& path) {
         return m_pFrame->GetDocTemplate().OpenDocumentFile(path);
     }
     std::vector<std::string> StatusLines() const { return m_prompts.StatusTexts(); }
 
-    // The journal of the file's key as the writer left it.
+    // The journal this run's writer keeps of the file's key.
     std::optional<RecoveryJournal> Kept(const std::string& key) {
         Keeper().Flush();
-        RecoveryJournal journal;
-        if (RecoveryJournal::ReadFrom(JournalOf(key), journal) != RecoveryJournal::ReadStatus::Ok) {
-            return std::nullopt;
+        for (const std::string& path : m_folder.JournalPaths()) {
+            RecoveryJournal journal;
+            if (RecoveryJournal::ReadFrom(path, journal) == RecoveryJournal::ReadStatus::Ok &&
+                journal.key == key && journal.ownerToken != kDeadRun) {
+                return journal;
+            }
         }
-        return journal;
+        return std::nullopt;
     }
 
     RecoveryFolder m_folder;  // where the frame's keeper writes; not opened
@@ -195,6 +201,41 @@ TEST_F(RecoveryTest, AJournalLeftByADeadRunIsOfferedWhenItsFileOpens) {
         FlushDeletes();
         Keeper().Flush();
         EXPECT_EQ(std::filesystem::exists(journalPath), c.then == Then::Untouched);
+    }
+}
+
+// Two editors on one file, both killed: each left a journal, and both are offered, whether
+// the file is opened or the start offers them; each Yes is one step of the history.
+TEST_F(RecoveryTest, EveryRunThatEditedAFileHasItsChangesOffered) {
+    for (const bool bAtStart : {false, true}) {
+        SCOPED_TRACE(bAtStart ? "at start" : "when the file opens");
+        m_prompts.Clear();
+        const std::string file = WriteSound(bAtStart ? "start.wav" : "open.wav");
+        RecoveryJournal first = LeftJournal(file, {Placed(100, 30, 0)});
+        RecoveryJournal second = LeftJournal(file, {Placed(200, -60, 10), Placed(300, 0, 0)});
+        first.ownerToken = 11;
+        second.ownerToken = 12;
+        first.WriteTo(JournalOf(file, 11));
+        second.WriteTo(JournalOf(file, 12));
+        m_prompts.Script(Answer::Yes);
+        m_prompts.Script(Answer::Yes);
+        if (bAtStart) {
+            Keeper().OfferLeftovers();
+        } else {
+            ASSERT_NE(Open(file), nullptr);
+        }
+        ASSERT_EQ(m_prompts.Boxes().size(), 2u);
+        CTesselDoc* doc = m_pFrame->GetDocTemplate().FindDocument(file);
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->GetPanPoints().Values(), second.points);
+        EXPECT_EQ(doc->GetUndoHistory().UndoCount(), 2u);
+        ASSERT_TRUE(doc->Undo());
+        EXPECT_EQ(doc->GetPanPoints().Values(), first.points);
+        Keeper().Flush();
+        EXPECT_FALSE(std::filesystem::exists(JournalOf(file, 11)));
+        EXPECT_FALSE(std::filesystem::exists(JournalOf(file, 12)));
+        m_pFrame->GetDocTemplate().CloseAllDocuments();
+        FlushDeletes();
     }
 }
 

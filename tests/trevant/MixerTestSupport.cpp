@@ -1,8 +1,11 @@
 #include "MixerTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -147,6 +150,80 @@ double Rms(const std::vector<float>& v, size_t begin, size_t end) {
 
 double Db(double ratio) {
     return 20.0 * std::log10(ratio);
+}
+
+namespace {
+
+bool IsSilent(const StereoCapture& capture, size_t i) {
+    return std::fabs(capture.left[i]) + std::fabs(capture.right[i]) <= 1e-3f;
+}
+
+}  // namespace
+
+std::vector<Span> StarvedRuns(const StereoCapture& capture, size_t begin, size_t end) {
+    std::vector<Span> runs;
+    end = std::min(end, capture.left.size());
+    for (size_t i = begin; i < end;) {
+        size_t j = i;
+        while (j < end && IsSilent(capture, j)) {
+            ++j;
+        }
+        if (j - i >= kStarvedFrames) {
+            runs.push_back({i, j});
+        }
+        i = j + 1;
+    }
+    return runs;
+}
+
+std::pair<double, double> FedLevels(const StereoCapture& capture, size_t begin, size_t end) {
+    double left = 0.0;
+    double right = 0.0;
+    size_t count = 0;
+    const std::vector<Span> pauses = StarvedRuns(capture, begin, end);
+    if (!pauses.empty()) {
+        std::printf("[measured] the output paused %zu times in [%zu, %zu): measured around\n",
+                    pauses.size(), begin, end);
+    }
+    // The stretches between the pauses, each without the frames of a restart.
+    size_t from = begin;
+    for (size_t i = begin; i < end; ++i) {
+        const auto pause = std::find_if(pauses.begin(), pauses.end(),
+                                        [&](const Span& p) { return i >= p.begin && i < p.end; });
+        if (pause != pauses.end()) {
+            from = pause->end + kRestartFrames;
+        }
+        if (i < from) {
+            continue;
+        }
+        left += double{capture.left[i]} * capture.left[i];
+        right += double{capture.right[i]} * capture.right[i];
+        ++count;
+    }
+    const size_t rate = capture.rate != 0 ? capture.rate : 44100;
+    if (count < rate / 100) {
+        ADD_FAILURE() << "less than 10 ms of [" << begin << ", " << end
+                      << ") played without a pause: nothing to measure";
+        return {0.0, 0.0};
+    }
+    return {std::sqrt(left / double(count)), std::sqrt(right / double(count))};
+}
+
+size_t AfterSoundingFrames(const StereoCapture& capture, size_t from, size_t frames) {
+    size_t at = from;
+    for (const Span& run : StarvedRuns(capture, 0, capture.left.size())) {
+        if (run.end <= at) {
+            continue;
+        }
+        if (run.begin > at) {
+            if (run.begin - at > frames) {
+                break;
+            }
+            frames -= run.begin - at;
+        }
+        at = run.end;  // a pause holds none of the frames, and from inside one, sound resumes
+    }
+    return at + frames;
 }
 
 }  // namespace mixertest

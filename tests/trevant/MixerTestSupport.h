@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "trevant/trevant.h"
@@ -46,5 +47,29 @@ bool ReadFloatWav(const std::string& path, StereoCapture* capture);
 // Root mean square of v[begin, end).
 double Rms(const std::vector<float>& v, size_t begin, size_t end);
 double Db(double ratio);
+
+// Frames [begin, end) of a capture.
+struct Span {
+    size_t begin = 0;
+    size_t end = 0;
+};
+
+// The writer runs in real time: on a busy machine the feeder may not refill the source in
+// time, the source runs dry and restarts, and the capture holds silence the sound never had.
+// A run of this many silent frames inside a tone of 440 Hz or more is such a pause; the tone
+// itself never stays near zero half as long.
+constexpr size_t kStarvedFrames = 64;
+// After a pause the source restarts: so many frames after it are not measured either.
+constexpr size_t kRestartFrames = 220;
+
+// The pauses of [begin, end): runs of kStarvedFrames or more silent frames.
+std::vector<Span> StarvedRuns(const StereoCapture& capture, size_t begin, size_t end);
+// Left and right RMS over the stretches of [begin, end) the capture proves were fed in time:
+// between the pauses, each without kRestartFrames after a pause. Fails the test when they hold
+// less than 10 ms to measure.
+std::pair<double, double> FedLevels(const StereoCapture& capture, size_t begin, size_t end);
+// The capture frame that lies frames frames of sound after from, pauses not counted; from
+// inside a pause, counted from its end.
+size_t AfterSoundingFrames(const StereoCapture& capture, size_t from, size_t frames);
 
 }  // namespace mixertest
