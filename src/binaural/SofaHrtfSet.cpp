@@ -16,6 +16,8 @@
 #include <numbers>
 #include <string_view>
 
+#include "platform/ByteOrder.h"
+
 namespace {
 
 using Refusal = SofaHrtfSet::Refusal;
@@ -42,14 +44,6 @@ bool SameWord(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-uint64_t ReadLittle(const unsigned char* p, int bytes) {
-    uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = (value << 8) | p[i];
-    }
-    return value;
 }
 
 // What the first bytes of a file say before libmysofa reads it: whether it is HDF5 (which
@@ -98,8 +92,8 @@ Examined Examine(const std::string& path) {
             version <= 1 ? (version == 0 ? 24 : 28) + 2 * offsetBytes : 12 + 2 * offsetBytes;
         if ((offsetBytes == 4 || offsetBytes == 8) && got >= at + endAt + offsetBytes) {
             // Addresses count from the base address, which comes two addresses earlier.
-            const uint64_t end = ReadLittle(p + endAt - 2 * offsetBytes, offsetBytes) +
-                                 ReadLittle(p + endAt, offsetBytes);
+            const uint64_t end = ByteOrder::LoadU(p + endAt - 2 * offsetBytes, offsetBytes, false) +
+                                 ByteOrder::LoadU(p + endAt, offsetBytes, false);
             const auto size = static_cast<uint64_t>(info.st_size);
             if (end > size) {
                 examined.unreadable = "it is cut short (" + std::to_string(size) + " of " +

@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "document/CTesselDoc.h"
+#include "platform/ByteOrder.h"
 #include "platform/SafeFileWriter.h"
 #include "trajectory/Place.h"
 
@@ -28,9 +29,9 @@ uint64_t Fnv1a(const char* data, size_t size) {
 }
 
 void Put(std::string& out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
+    uint8_t field[8];
+    ByteOrder::StoreU(field, value, bytes, false);
+    out.append(reinterpret_cast<const char*>(field), static_cast<size_t>(bytes));
 }
 
 // Reads little-endian fields in turn; once past the end every read fails.
@@ -41,10 +42,8 @@ class Reader {
         if (m_bytes.size() - m_at < static_cast<size_t>(bytes)) {
             return false;
         }
-        value = 0;
-        for (int i = 0; i < bytes; ++i) {
-            value |= uint64_t(static_cast<uint8_t>(m_bytes[m_at + i])) << (8 * i);
-        }
+        value =
+            ByteOrder::LoadU(reinterpret_cast<const uint8_t*>(m_bytes.data()) + m_at, bytes, false);
         m_at += bytes;
         return true;
     }

@@ -1,4 +1,5 @@
 #include "formats/CAiffFile.h"
+#include "platform/ByteOrder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,26 +28,6 @@ constexpr uint32_t kSsnd = ChunkId("SSND");
 constexpr uint32_t kCommBytes = 18;
 constexpr uint32_t kSsndHeaderBytes = 8;  // offset, then block size (ignored)
 
-uint16_t Load16(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t Load32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
-void Store16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
-
-void Store32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
-
 // 8-bit: signed in the file, unsigned in memory; the same flip converts both ways.
 void FlipSignBits(void* buffer, uint32_t count) {
     auto* bytes = static_cast<uint8_t*>(buffer);
@@ -66,8 +47,8 @@ void ReverseSamples(uint8_t* bytes, uint32_t count, uint32_t width) {
 
 double ExtendedToDouble(const Extended80& bytes) {
     const int exponent = ((bytes[0] & 0x7F) << 8) | bytes[1];
-    const uint32_t hi = Load32(bytes.data() + 2);
-    const uint32_t lo = Load32(bytes.data() + 6);
+    const uint32_t hi = ByteOrder::LoadU32(bytes.data() + 2, true);
+    const uint32_t lo = ByteOrder::LoadU32(bytes.data() + 6, true);
     double value;
     if (exponent == 0 && hi == 0 && lo == 0) {
         value = 0.0;
@@ -111,9 +92,9 @@ Extended80 DoubleToExtended(double value) {
         exponentField = sign;
     }
     Extended80 bytes{};
-    Store16(bytes.data(), exponentField);
-    Store32(bytes.data() + 2, hi);
-    Store32(bytes.data() + 6, lo);
+    ByteOrder::StoreU16(bytes.data(), exponentField, true);
+    ByteOrder::StoreU32(bytes.data() + 2, hi, true);
+    ByteOrder::StoreU32(bytes.data() + 6, lo, true);
     return bytes;
 }
 
@@ -153,7 +134,8 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
                 m_bOk = false;
                 return 0;
             }
-            const std::optional<SampleOrder> order = CompressionOrder(Load32(comm + kCommBytes));
+            const std::optional<SampleOrder> order =
+                CompressionOrder(ByteOrder::LoadU32(comm + kCommBytes, true));
             if (!order) {
                 m_bOk = false;
                 return 0;
@@ -165,8 +147,8 @@ uint32_t CAiffFile::ReadFormat(PcmFormat& format) {
             m_bOk = false;
             return 0;
         }
-        const uint16_t channels = Load16(comm);
-        const uint16_t bits = Load16(comm + 6);
+        const uint16_t channels = ByteOrder::LoadU16(comm, true);
+        const uint16_t bits = ByteOrder::LoadU16(comm + 6, true);
         Extended80 rateBytes;
         std::memcpy(rateBytes.data(), comm + 8, rateBytes.size());
         const double rate = ExtendedToDouble(rateBytes);
@@ -260,7 +242,7 @@ std::optional<uint32_t> CAiffFile::ReadSsndOffset() {
     if (m_pFile->Read(header, kSsndHeaderBytes) < kSsndHeaderBytes) {
         return std::nullopt;
     }
-    return Load32(header);
+    return ByteOrder::LoadU32(header, true);
 }
 
 bool CAiffFile::HasPanChunk() {
@@ -286,7 +268,7 @@ bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
     CreateForm(kForm, m_aiffType);
     if (bFloat) {
         uint8_t version[4];
-        Store32(version, kAifcVersion1);
+        ByteOrder::StoreU32(version, kAifcVersion1, true);
         CreateChunk(kFver, version, sizeof version);
         CloseChunk();
     }
@@ -297,14 +279,14 @@ bool CAiffFile::CreateHeader(const PcmFormat& format, uint32_t dataBytes) {
     // The name's length byte and text fill an even count, so it needs no pad byte.
     static_assert((1 + sizeof kFloatName - 1) % 2 == 0);
     uint8_t comm[kCommCompressedBytes + sizeof kFloatName];
-    Store16(comm, format.channels);
-    Store32(comm + 2, frames);
-    Store16(comm + 6, format.bitsPerSample);
+    ByteOrder::StoreU16(comm, format.channels, true);
+    ByteOrder::StoreU32(comm + 2, frames, true);
+    ByteOrder::StoreU16(comm + 6, format.bitsPerSample, true);
     const Extended80 rate = DoubleToExtended(format.sampleRate);
     std::memcpy(comm + 8, rate.data(), rate.size());
     uint32_t commBytes = kCommBytes;
     if (bFloat) {
-        Store32(comm + kCommBytes, kFl32);
+        ByteOrder::StoreU32(comm + kCommBytes, kFl32, true);
         comm[kCommCompressedBytes] = static_cast<uint8_t>(sizeof kFloatName - 1);
         std::memcpy(comm + kCommCompressedBytes + 1, kFloatName, sizeof kFloatName - 1);
         commBytes = kCommCompressedBytes + sizeof kFloatName;

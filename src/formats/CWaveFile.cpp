@@ -1,4 +1,5 @@
 #include "formats/CWaveFile.h"
+#include "platform/ByteOrder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -22,13 +23,6 @@ constexpr int64_t kFormTypeEnd = 12;
 
 std::atomic<uint64_t> g_plainFormLimit{CWaveFile::kPlainFormLimit};
 
-void PutU32(uint8_t* at, uint32_t value) {
-    std::memcpy(at, &value, 4);
-}
-
-void PutU64(uint8_t* at, uint64_t value) {
-    std::memcpy(at, &value, 8);
-}
 // The sub-format GUID's bytes after the tag, the same for every tag of the old kind.
 constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                    0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -312,16 +306,16 @@ void CWaveFile::WriteLargeForm() {
         }
         const uint32_t blockAlign = std::max<uint32_t>(m_format.blockAlign, 1u);
         uint8_t ds64[8 + kDs64Bytes] = {};
-        PutU32(ds64, __builtin_bswap32(kDs64));
-        PutU32(ds64 + 4, kDs64Bytes);
-        PutU64(ds64 + 8, m_formSize);
-        PutU64(ds64 + 16, m_dataBytes);
-        PutU64(ds64 + 24, m_dataBytes / blockAlign);
+        ByteOrder::StoreU32(ds64, kDs64, true);
+        ByteOrder::StoreU32(ds64 + 4, kDs64Bytes, false);
+        ByteOrder::StoreU64(ds64 + 8, m_formSize, false);
+        ByteOrder::StoreU64(ds64 + 16, m_dataBytes, false);
+        ByteOrder::StoreU64(ds64 + 24, m_dataBytes / blockAlign, false);
         m_pFile->Seek(kFormTypeEnd, CFile::SeekFrom::Begin);
         m_pFile->Write(ds64, sizeof ds64);
         uint8_t head[8];
-        PutU32(head, __builtin_bswap32(m_largeFormId));
-        PutU32(head + 4, 0xFFFFFFFFu);
+        ByteOrder::StoreU32(head, m_largeFormId, true);
+        ByteOrder::StoreU32(head + 4, 0xFFFFFFFFu, false);
         m_pFile->Seek(0, CFile::SeekFrom::Begin);
         m_pFile->Write(head, sizeof head);
         m_pFile->Seek(m_dataSizePos, CFile::SeekFrom::Begin);

@@ -1,4 +1,5 @@
 #include "formats/ChunkIndex.h"
+#include "platform/ByteOrder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,12 +9,6 @@
 namespace {
 
 constexpr uint64_t kHeaderBytes = 8;
-
-uint32_t SizeAt(const uint8_t* p, bool bBigEndian) {
-    return bBigEndian
-               ? (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]
-               : (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-}
 
 }  // namespace
 
@@ -33,7 +28,7 @@ ChunkIndex::ChunkIndex(const ReadAt& read, uint64_t length, uint64_t start, bool
            read(at, header, kHeaderBytes) == kHeaderBytes) {
         Entry entry{};
         std::memcpy(entry.id.data(), header, 4);
-        entry.size = SizeAt(header + 4, bBigEndian);
+        entry.size = ByteOrder::LoadU32(header + 4, bBigEndian);
         entry.headerOffset = at;
         entry.dataOffset = at + kHeaderBytes;
         entry.heldBytes =

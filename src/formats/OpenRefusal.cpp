@@ -6,6 +6,7 @@
 
 #include "formats/ChunkIndex.h"
 #include "formats/SoundImporter.h"
+#include "platform/ByteOrder.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -19,12 +20,6 @@ constexpr uint16_t kTagFloat = 3;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 
 // The 16-bit fields of a 'fmt ' chunk (little-endian) and of a 'COMM' chunk (big-endian).
-uint16_t Le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint16_t Be16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[1] | p[0] << 8);
-}
 
 // The top-level chunks of the form that opens the file, after its 12-byte header, to the end
 // of the file whatever the form's size says, as the readers look for them.
@@ -65,13 +60,15 @@ std::string WhyNotWave(CFile& file) {
     if (fmt->heldBytes < 16) {
         return "its " + Quoted("fmt ") + " chunk is only " + Bytes(fmt->size) + " long";
     }
-    uint16_t tag = Le16(bytes);
-    const unsigned bits = Le16(bytes + 14);
+    uint16_t tag = ByteOrder::LoadU16(bytes, false);
+    const unsigned bits = ByteOrder::LoadU16(bytes + 14, false);
     if (tag == kTagExtensible && fmt->heldBytes >= 26) {
-        tag = Le16(bytes + 24);  // the sub-format's first two bytes are its tag
+        tag =
+            ByteOrder::LoadU16(bytes + 24, false);  // the sub-format's first two bytes are its tag
     }
-    const bool bExtensible = Le16(bytes) == kTagExtensible;
-    if (bExtensible && (fmt->heldBytes < 40 || 18u + Le16(bytes + 16) > fmt->size)) {
+    const bool bExtensible = ByteOrder::LoadU16(bytes, false) == kTagExtensible;
+    if (bExtensible &&
+        (fmt->heldBytes < 40 || 18u + ByteOrder::LoadU16(bytes + 16, false) > fmt->size)) {
         return "its extensible " + Quoted("fmt ") + " chunk is too short for its fields";
     }
     if (tag == kTagFloat && bits != 32) {
@@ -85,8 +82,8 @@ std::string WhyNotWave(CFile& file) {
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return WidthReason(bits);
     }
-    const unsigned channels = Le16(bytes + 2);
-    const unsigned blockAlign = Le16(bytes + 12);
+    const unsigned channels = ByteOrder::LoadU16(bytes + 2, false);
+    const unsigned blockAlign = ByteOrder::LoadU16(bytes + 12, false);
     if (blockAlign != channels * (bits / 8)) {
         return BlockAlignReason(blockAlign, channels, bits);
     }
@@ -121,7 +118,7 @@ std::string WhyNotAifc(CFile& file, const ChunkIndex::Entry& comm) {
     uint8_t bytes[22] = {};
     file.Seek(static_cast<int64_t>(comm.dataOffset), CFile::SeekFrom::Begin);
     file.Read(bytes, sizeof bytes);
-    const unsigned bits = Be16(bytes + 6);
+    const unsigned bits = ByteOrder::LoadU16(bytes + 6, true);
     const std::string compression(reinterpret_cast<const char*>(bytes + 18), 4);
     const bool bFloat = compression == "fl32" || compression == "FL32";
     if (compression == "fl64" || compression == "FL64") {
@@ -162,7 +159,7 @@ std::string WhyNotAiff(CFile& file, bool bAifc) {
         uint8_t bytes[8] = {};
         file.Seek(static_cast<int64_t>(comm->dataOffset), CFile::SeekFrom::Begin);
         file.Read(bytes, sizeof bytes);
-        const unsigned bits = Be16(bytes + 6);
+        const unsigned bits = ByteOrder::LoadU16(bytes + 6, true);
         if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
             return WidthReason(bits);
         }

@@ -1,4 +1,5 @@
 #include "formats/PcmQuantizer.h"
+#include "platform/ByteOrder.h"
 
 #include <cmath>
 #include <cstring>
@@ -88,10 +89,8 @@ void PcmQuantizer::Convert(const double* in, size_t count, uint8_t* out) {
     if (m_bits == 24 || m_bits == 32) {
         const size_t width = static_cast<size_t>(m_bits / 8);
         for (size_t i = 0; i < count; ++i) {
-            const auto value = static_cast<uint32_t>(Quantize(in[i]));
-            for (size_t b = 0; b < width; ++b) {
-                out[width * i + b] = static_cast<uint8_t>(value >> (8 * b));
-            }
+            ByteOrder::StoreU(out + width * i, static_cast<uint32_t>(Quantize(in[i])),
+                              static_cast<int>(width), false);
         }
         return;
     }
@@ -102,8 +101,6 @@ void PcmQuantizer::Convert(const double* in, size_t count, uint8_t* out) {
         return;
     }
     for (size_t i = 0; i < count; ++i) {
-        const auto value = static_cast<uint16_t>(Quantize(in[i]));
-        out[2 * i] = static_cast<uint8_t>(value & 0xFF);
-        out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+        ByteOrder::StoreU16(out + 2 * i, static_cast<uint16_t>(Quantize(in[i])), false);
     }
 }

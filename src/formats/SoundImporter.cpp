@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "formats/ImportResampler.h"
+#include "formats/OpenRefusal.h"
 #include "formats/PlaceChunk.h"
 #include "platform/ByteOrder.h"
-#include "formats/OpenRefusal.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 
@@ -55,17 +55,13 @@ class OutputBuffer {
     size_t m_used = 0;
 };
 
-uint32_t ReadU32(const uint8_t* at) {
-    uint32_t value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-void WriteU32(uint8_t* at, uint64_t value) {
-    const auto narrow = static_cast<uint32_t>(value > std::numeric_limits<uint32_t>::max()
-                                                  ? std::numeric_limits<uint32_t>::max()
-                                                  : value);
-    std::memcpy(at, &narrow, sizeof narrow);
+// A chunk's frame position, stored at at, moved from one rate to another (held at the
+// largest a position can be), so a trajectory stays on the same moments of the sound.
+void MovePosition(uint8_t* at, bool bBigEndian, uint32_t from, uint32_t to) {
+    const uint64_t moved =
+        ImportResampler::MapPosition(ByteOrder::LoadU32(at, bBigEndian), from, to);
+    ByteOrder::StoreU32(at, static_cast<uint32_t>(std::min<uint64_t>(moved, UINT32_MAX)),
+                        bBigEndian);
 }
 
 }  // namespace
@@ -302,10 +298,7 @@ std::optional<std::vector<uint8_t>> SoundImporter::ReadPlaceChunk() {
     // The same moments as the pan points: both move alike, so they still match.
     const bool bBig = m_source.ChunksBigEndian().value_or(false);
     uint8_t* bytes = chunk->data();
-    const auto move = [&](uint8_t* at) {
-        const uint64_t moved = ImportResampler::MapPosition(ByteOrder::LoadU32(at, bBig), from, to);
-        ByteOrder::StoreU32(at, static_cast<uint32_t>(std::min<uint64_t>(moved, UINT32_MAX)), bBig);
-    };
+    const auto move = [&](uint8_t* at) { MovePosition(at, bBig, from, to); };
     move(bytes + 8);
     for (size_t at = kPlaceChunkHeaderBytes; at + kPlaceChunkPointBytes <= chunk->size();
          at += kPlaceChunkPointBytes) {
@@ -327,12 +320,12 @@ std::optional<PanChunkBytes> SoundImporter::ReadPanChunk() {
     if (from != to) {
         // The trajectory stays on the same moments of the sound.
         uint8_t* bytes = chunk->data();
-        WriteU32(bytes + 6, ImportResampler::MapPosition(ReadU32(bytes + 6), from, to));
+        MovePosition(bytes + 6, false, from, to);
         const size_t fit = (chunk->size() - kPanChunkHeaderBytes) / kPanChunkPointBytes;
         const size_t count = std::min<size_t>(PanChunkPointCount(*chunk), fit);
         for (size_t i = 0; i < count; ++i) {
             uint8_t* at = bytes + kPanChunkHeaderBytes + i * kPanChunkPointBytes;
-            WriteU32(at, ImportResampler::MapPosition(ReadU32(at), from, to));
+            MovePosition(at, false, from, to);
         }
     }
     return chunk;

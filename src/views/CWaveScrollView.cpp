@@ -253,6 +253,10 @@ int CWaveScrollView::SurfaceHeight() const {
     return viewport()->height();
 }
 
+int CWaveScrollView::LaneStripHeight() const {
+    return m_pLanes->height();
+}
+
 void CWaveScrollView::RepaintRect(const QRect& rect) {
     viewport()->update(rect);
 }

@@ -68,6 +68,7 @@ class CWaveScrollView : public QAbstractScrollArea, public CommandTarget,
     // The geometry as the next paint draws it: every paint fits the scale to the total width.
     WaveViewGeometry PaintedGeometry() const override;
     int SurfaceHeight() const override;
+    int LaneStripHeight() const override;
     void RepaintRect(const QRect& rect) override;
     void RepaintWave() override;
     void ShowStatusTip(const std::string& text) override;

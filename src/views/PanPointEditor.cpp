@@ -32,7 +32,7 @@ std::optional<PlaceValue> PanPointEditor::WaveScale() const {
 
 WaveViewGeometry::HitWindow PanPointEditor::LaneWindow(int x, int y) const {
     WaveViewGeometry::HitWindow window = m_geometry.HitWindowAt(x, 0);
-    const int strip = m_view.Lanes()->height();
+    const int strip = m_view.LaneStripHeight();
     const PlaceAxis::Reach reach = PlaceLanes::Lane(PlaceLanes::LaneAt(y, strip), strip).ReachAt(y);
     window.lowestPan = reach.lowest;
     window.highestPan = reach.highest;
@@ -46,7 +46,7 @@ void PanPointEditor::DeleteAt(int x, int y) {
 }
 
 void PanPointEditor::LaneDeleteAt(int x, int y) {
-    if (m_drag.DeleteHit(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.Lanes()->height()))) {
+    if (m_drag.DeleteHit(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.LaneStripHeight()))) {
         m_view.RepaintAll();
     }
 }
@@ -66,7 +66,7 @@ bool PanPointEditor::BeginDrag(int x, int y) {
 }
 
 bool PanPointEditor::LaneBeginDrag(int x, int y) {
-    const int strip = m_view.Lanes()->height();
+    const int strip = m_view.LaneStripHeight();
     const PlaceAxis lane = PlaceLanes::Lane(PlaceLanes::LaneAt(y, strip), strip);
     if (!m_drag.Begin(m_geometry.SampleAtX(x), lane.Value(), lane.ValueAt(y), LaneWindow(x, y))) {
         return false;
@@ -115,7 +115,7 @@ bool PanPointEditor::SelectAt(int x, int y) {
 
 bool PanPointEditor::LaneSelectAt(int x, int y) {
     const PanPoint* hit =
-        m_drag.HitPoint(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.Lanes()->height()));
+        m_drag.HitPoint(LaneWindow(x, y), PlaceLanes::LaneAt(y, m_view.LaneStripHeight()));
     if (hit == nullptr) {
         return false;
     }

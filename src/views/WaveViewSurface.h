@@ -16,8 +16,9 @@ class WaveViewSurface {
 
     // The geometry as the next paint draws it (its scale fitted to the total width).
     virtual WaveViewGeometry PaintedGeometry() const = 0;
-    // The drawing area's height in pixels.
+    // The drawing area's height in pixels, and the lanes' under it (their scales follow it).
     virtual int SurfaceHeight() const = 0;
+    virtual int LaneStripHeight() const = 0;
     // Repaints a rectangle of the drawing area, all of it, or all of it and the lanes.
     virtual void RepaintRect(const QRect& rect) = 0;
     virtual void RepaintWave() = 0;

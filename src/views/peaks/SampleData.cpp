@@ -1,4 +1,5 @@
 #include "views/peaks/SampleData.h"
+#include "platform/ByteOrder.h"
 
 #include <cstring>
 
@@ -24,7 +25,7 @@ int GetSample16(const SampleData& data, uint64_t frame, int channel) {
     }
     const uint8_t* p =
         data.samples + 2 * (frame * data.channels + static_cast<uint64_t>(channel - 1));
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    return ByteOrder::LoadS16(p, false);
 }
 
 int GetSampleDeep(const SampleData& data, uint64_t frame, int channel) {
