@@ -107,6 +107,9 @@ bool BinauralExport::SendPlace(uint32_t position) {
 
 bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
     const size_t count = size_t{frames} * 2;
+    if (m_pSpill && !m_pSpill->Append(m_mix.data(), count * sizeof(float))) {
+        m_pSpill.reset();  // the scaled render, if one is needed, mixes again
+    }
     m_peak = std::max(m_peak, TpdfDither::Peak(m_mix.data(), count));
     // Above full scale at unity: the rest is only measured, for the scaled render to come.
     if (m_gain == 1.0f && m_peak > TpdfDither::PeakLimit(m_sampleFormat)) {
@@ -119,7 +122,46 @@ bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
     return output.WriteSamples(m_block.data(), frames * FrameBytes());
 }
 
+BinauralExport::Outcome BinauralExport::Replay(CSoundFile& output, ProgressIndicator& progress) {
+    const std::unique_ptr<SpillFile> spill = std::move(m_pSpill);
+    m_bOverFullScale = false;
+    m_dither = TpdfDither();
+    m_mix.assign(size_t{kBlockFrames} * 2, 0.0f);
+    m_block.assign(size_t{kBlockFrames} * FrameBytes(), 0);
+    progress.SetRange(0, 100);
+    progress.SetPos(0);
+    if (!spill->Rewind()) {
+        return Outcome::WriteFailed;
+    }
+    const uint32_t frames = m_pInput->Frames();
+    for (uint32_t done = 0; done < m_outputFrames;) {
+        const uint32_t count = std::min(kBlockFrames, m_outputFrames - done);
+        if (!spill->Read(m_mix.data(), size_t{count} * 2 * sizeof(float)) ||
+            !FlushBlock(output, count)) {
+            return Outcome::WriteFailed;
+        }
+        done += count;
+        progress.SetPos(static_cast<int>(uint64_t{done} * 100 / m_outputFrames));
+        progress.SetStatus(FramesText(
+            static_cast<uint32_t>(uint64_t{done} * frames / std::max(m_outputFrames, 1u)), frames));
+        if (progress.CheckCancelButton()) {
+            return Outcome::Cancelled;
+        }
+    }
+    return Outcome::Finished;
+}
+
 BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndicator& progress) {
+    if (m_bOverFullScale) {
+        m_gain = TpdfDither::PeakLimit(m_sampleFormat) / m_peak;
+        if (m_pSpill && m_pSpill->Size() == uint64_t{m_outputFrames} * 2 * sizeof(float)) {
+            return Replay(output, progress);
+        }
+    }
+    m_pSpill.reset();
+    if (m_bFresh && !m_spillFolder.empty()) {
+        m_pSpill = SpillFile::Open(m_spillFolder);
+    }
     if (!m_bFresh) {
         m_mixerError = m_renderer.Open(m_wave);
         if (!m_mixerError.empty()) {
@@ -127,9 +169,6 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
         }
     }
     m_bFresh = false;
-    if (m_bOverFullScale) {
-        m_gain = TpdfDither::PeakLimit(m_sampleFormat) / m_peak;
-    }
     m_bOverFullScale = false;
     m_peak = 0.0f;
     m_dither = TpdfDither();

@@ -10,6 +10,7 @@
 #include "deliver/BinauralRenderer.h"
 #include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
+#include "platform/SpillFile.h"
 #include "render/TpdfDither.h"
 #include "trajectory/TrajectoryCursor.h"
 
@@ -29,8 +30,10 @@ class ProgressIndicator;
 //
 // The mix is never clipped: when a render finds it above full scale it stops writing and
 // returns NeedsScaling, and the next render scales the whole mix down by the amount found
-// (ScaleDownDb). It owns its input; the points and the renderer are borrowed and must outlive
-// the object. Frames are sample frames; output frames are at OutputRate().
+// (ScaleDownDb). The first render keeps its float mix in a SpillFile (KeepMixIn), so the
+// scaled one reads it back instead of mixing it all again; without one it mixes again. It owns its
+// input; the points and the renderer are borrowed and must outlive the object. Frames are sample
+// frames; output frames are at OutputRate().
 class BinauralExport {
   public:
     // 32768 bytes of 16-bit stereo, the stereo export's block.
@@ -63,6 +66,10 @@ class BinauralExport {
     // MixerError() says why. Nothing is closed.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
+    // The first render keeps its mix in an unnamed file in folder (the output's, which has
+    // the room), for a scaled render to read back. Before the first Render.
+    void KeepMixIn(const std::string& folder) { m_spillFolder = folder; }
+
     // How far the mix is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
     const std::string& MixerError() const { return m_mixerError; }
@@ -78,6 +85,8 @@ class BinauralExport {
     bool SendPlace(uint32_t position);
     // Checks, scales, dithers and writes the first frames of the mix buffer.
     bool FlushBlock(CSoundFile& output, uint32_t frames);
+    // The scaled render from the kept mix.
+    Outcome Replay(CSoundFile& output, ProgressIndicator& progress);
 
     std::unique_ptr<RenderInput> m_pInput;
     const PanPointList& m_points;
@@ -98,6 +107,8 @@ class BinauralExport {
     float m_peak = 0.0f;
     bool m_bOverFullScale = false;
     TpdfDither m_dither;
+    std::string m_spillFolder;
+    std::unique_ptr<SpillFile> m_pSpill;  // the first render's mix, while it is whole
     std::vector<float> m_mix;
     std::vector<uint8_t> m_block;
 };

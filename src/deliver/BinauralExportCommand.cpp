@@ -66,6 +66,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
     }
 
     ExportTarget output(path, typeId);
+    exporter.KeepMixIn(PathNames::DirectoryOf(path));
     std::unique_ptr<ProgressIndicator> progress;
     BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
     try {

@@ -12,7 +12,9 @@
 #include <memory>
 
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/ExportTarget.h"
 #include "document/CTesselDoc.h"
+#include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
 #include "platform/CFile.h"
 #include "render/TpdfDither.h"
@@ -198,8 +200,10 @@ TEST_F(BinauralExportTest, AMixerAtAnotherRateGivesTheSoundsLengthAtThatRate) {
 TEST_F(BinauralExportTest, AMixPastFullScaleIsScaledDownAsAWholeAndTheMessageSaysByHowMuch) {
     mix.level = 1.5f;
     auto doc = Open(MonoSound(22050, 20000, {{0, 0}}));
+    const size_t files = FilesIn(dir.Path());
     ASSERT_TRUE(Export(*doc, dir.File("loud.wav")));
-    EXPECT_EQ(mix.opens, 2);  // a fresh mix for the scaled pass
+    EXPECT_EQ(mix.opens, 1);                    // the scaled pass reads the kept mix back
+    EXPECT_EQ(FilesIn(dir.Path()), files + 1);  // and the kept mix left nothing beside it
     const double db = 20.0 * std::log10(1.5 / TpdfDither::kPeakLimit);
     EXPECT_EQ(host.prompts.Texts(),
               (std::vector<std::string>{BinauralExportCommand::ScaledDownText(db)}));
@@ -219,6 +223,27 @@ TEST_F(BinauralExportTest, AMixPastFullScaleIsScaledDownAsAWholeAndTheMessageSay
     }
     EXPECT_GE(low, 32765);
     EXPECT_LE(high, 32767);
+
+    // Read back or mixed again, the scaled file is the same.
+    mix = ScriptedMix{};
+    mix.level = 1.5f;
+    ScriptedRenderer renderer(mix);
+    BinauralExport again(RenderInput::OfDocument(*doc), doc->GetPanPoints(), renderer);
+    ASSERT_EQ(again.OpenMixer(), "");
+    const auto progress = host.prompts.OpenProgressDialog();
+    {
+        ExportTarget target(dir.File("again.wav"), kSoundTypeWave);
+        BinauralExport::Outcome outcome = BinauralExport::Outcome::NeedsScaling;
+        for (int pass = 0; pass < 2 && outcome == BinauralExport::Outcome::NeedsScaling; ++pass) {
+            CSoundFile* writer = target.Begin(*again.OutputFormat(true), again.OutputDataBytes());
+            ASSERT_NE(writer, nullptr);
+            outcome = again.Render(*writer, *progress);
+        }
+        EXPECT_EQ(outcome, BinauralExport::Outcome::Finished);
+        ASSERT_TRUE(target.Finish(false, host.prompts));
+    }
+    EXPECT_EQ(mix.opens, 2);
+    EXPECT_EQ(ReadBytes(dir.File("again.wav")), ReadBytes(dir.File("loud.wav")));
 
     // Below full scale nothing is scaled and nothing is said.
     mix = ScriptedMix{};
