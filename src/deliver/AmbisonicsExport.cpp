@@ -32,6 +32,15 @@ double LargestDistanceGain(const PanPointList* points) {
     return largest;
 }
 
+// A mix of several sounds reports its progress itself, per sound.
+class QuietProgress : public ProgressIndicator {
+  public:
+    void SetRange(int, int) override {}
+    int SetPos(int) override { return 0; }
+    void SetStatus(const std::string&) override {}
+    bool CheckCancelButton() override { return false; }
+};
+
 }  // namespace
 
 AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
@@ -50,10 +59,10 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
         m_outputFrames = ImportResampler::OutputFrames(m_pInput->Frames(), inRate, m_outputRate);
     }
     // Every harmonic of SN3D stays within +-1, so no channel passes W's bound.
-    const double loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
+    m_loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
     const float limit = TpdfDither::PeakLimit(options.format);
-    if (loudest > limit) {
-        m_gain = static_cast<float>(limit / loudest);
+    if (m_loudest > limit) {
+        m_gain = static_cast<float>(limit / m_loudest);
     }
 }
 
@@ -109,23 +118,29 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
     }
 }
 
-bool AmbisonicsExport::Flush(BlockWriter& writer) {
+bool AmbisonicsExport::Flush(BlockWriter* writer) {
+    const size_t count = size_t{m_mixFrames} * m_channels;
+    if (writer == nullptr) {
+        m_pFloats->insert(m_pFloats->end(), m_mix.begin(),
+                          m_mix.begin() + static_cast<ptrdiff_t>(count));
+        m_mixFrames = 0;
+        return true;
+    }
     uint8_t* buffer = nullptr;
-    while ((buffer = writer.NextBuffer()) == nullptr) {
-        writer.AwaitWrite();
-        if (writer.GetStatus().bFailed) {
+    while ((buffer = writer->NextBuffer()) == nullptr) {
+        writer->AwaitWrite();
+        if (writer->GetStatus().bFailed) {
             return false;
         }
     }
-    const size_t count = size_t{m_mixFrames} * m_channels;
     m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, buffer);
     const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
     m_mixFrames = 0;
-    writer.Queue(static_cast<uint32_t>(bytes));
-    return !writer.GetStatus().bFailed;
+    writer->Queue(static_cast<uint32_t>(bytes));
+    return !writer->GetStatus().bFailed;
 }
 
-bool AmbisonicsExport::Encode(size_t count, BlockWriter& writer) {
+bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
     size_t used = 0;
     while (used < count) {
         const auto frames = static_cast<uint32_t>(std::min<size_t>(kRunFrames, count - used));
@@ -148,6 +163,26 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter& writer) {
 
 AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
                                                    ProgressIndicator& progress) {
+    BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
+    const Outcome outcome = Run(&writer, progress);
+    if (outcome != Outcome::Finished) {
+        return outcome;
+    }
+    writer.Drain();
+    return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::RenderFloats(std::vector<float>& out) {
+    out.clear();
+    out.reserve(static_cast<size_t>(m_outputFrames) * m_channels);
+    m_pFloats = &out;
+    QuietProgress quiet;
+    const Outcome outcome = Run(nullptr, quiet);
+    m_pFloats = nullptr;
+    return outcome;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressIndicator& progress) {
     if (m_pResampler && !m_pResampler->IsOk()) {
         m_resampleError = m_pResampler->GetError();
         return Outcome::ResampleFailed;
@@ -163,7 +198,6 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     m_mix.assign(size_t{kBlockFrames} * m_channels, 0.0f);
     GainsAt(0, m_from.data());
 
-    BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
     const uint32_t frames = m_pInput->Frames();
     progress.SetRange(0, 100);
     progress.SetPos(0);
@@ -209,6 +243,5 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
         return Outcome::WriteFailed;
     }
-    writer.Drain();
-    return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+    return Outcome::Finished;
 }
