@@ -227,15 +227,17 @@ int RunBatch(const std::vector<std::string>& words) {
                 }
             }
             bool bOk = BatchScene::Render(job, reasons[i]);
+            // Hashed only for a record: reading the files back costs a tenth of the job.
             std::vector<std::pair<std::string, std::string>> finished;
             for (const auto& [path, name] : FilesOf(job)) {
-                const std::optional<std::string> hash =
-                    bOk ? FileDigest::Sha256Of(path) : std::nullopt;
-                if (bOk && !hash) {
+                if (!bOk || !recordPath) {
+                    break;
+                }
+                const std::optional<std::string> hash = FileDigest::Sha256Of(path);
+                if (!hash) {
                     reasons[i] = path + " cannot be read back";
                     bOk = false;
-                }
-                if (hash) {
+                } else {
                     finished.emplace_back(*hash, name);
                 }
             }

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
@@ -121,8 +125,24 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
 bool AmbisonicsExport::Flush(BlockWriter* writer) {
     const size_t count = size_t{m_mixFrames} * m_channels;
     if (writer == nullptr) {
-        m_pFloats->insert(m_pFloats->end(), m_mix.begin(),
-                          m_mix.begin() + static_cast<ptrdiff_t>(count));
+        const auto frames = std::min<uint64_t>(m_mixFrames, m_addFrames);
+        const size_t added = static_cast<size_t>(frames) * m_channels;
+        float* to = m_pAddTo;
+        const float* from = m_mix.data();
+        size_t i = 0;
+#if defined(__SSE2__)
+        // Four at a time, each rounded as the loop below rounds it: the same sums.
+        const __m128 gain = _mm_set1_ps(m_addGain);
+        for (; i + 4 <= added; i += 4) {
+            _mm_storeu_ps(
+                to + i, _mm_add_ps(_mm_loadu_ps(to + i), _mm_mul_ps(_mm_loadu_ps(from + i), gain)));
+        }
+#endif
+        for (; i < added; ++i) {
+            to[i] += from[i] * m_addGain;
+        }
+        m_pAddTo += frames * m_channels;
+        m_addFrames -= frames;
         m_mixFrames = 0;
         return true;
     }
@@ -172,13 +192,13 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
 }
 
-AmbisonicsExport::Outcome AmbisonicsExport::RenderFloats(std::vector<float>& out) {
-    out.clear();
-    out.reserve(static_cast<size_t>(m_outputFrames) * m_channels);
-    m_pFloats = &out;
+AmbisonicsExport::Outcome AmbisonicsExport::AddTo(float* out, uint64_t frames, float gain) {
+    m_pAddTo = out;
+    m_addFrames = frames;
+    m_addGain = gain;
     QuietProgress quiet;
     const Outcome outcome = Run(nullptr, quiet);
-    m_pFloats = nullptr;
+    m_pAddTo = nullptr;
     return outcome;
 }
 

@@ -85,7 +85,6 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
     const int channels = Channels();
     const uint64_t frames = OutputFrames();
     out.assign(static_cast<size_t>(frames) * channels, 0.0f);
-    std::vector<float> voiceOut;
     for (const auto& voice : m_voices) {
         if (voice->onset >= frames) {
             continue;
@@ -94,17 +93,12 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
             prompts.Message("No Pan Events to track!");
             return false;
         }
-        if (voice->exporter->RenderFloats(voiceOut) != AmbisonicsExport::Outcome::Finished) {
+        if (voice->exporter->AddTo(out.data() + static_cast<size_t>(voice->onset) * channels,
+                                   frames - voice->onset,
+                                   voice->gain) != AmbisonicsExport::Outcome::Finished) {
             prompts.Message("The sound could not be resampled: " +
                             voice->exporter->ResampleError());
             return false;
-        }
-        const size_t count = std::min<size_t>(
-            voiceOut.size(), static_cast<size_t>(frames - voice->onset) * channels);
-        float* to = out.data() + static_cast<size_t>(voice->onset) * channels;
-        const float gain = voice->gain;
-        for (size_t i = 0; i < count; ++i) {
-            to[i] += voiceOut[i] * gain;
         }
     }
     return true;
