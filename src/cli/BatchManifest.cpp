@@ -161,6 +161,30 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
     return event;
 }
 
+// Stereo, binaural and ADM outputs are the editor's exports of one sound as it is; only AmbiX
+// mixes a scene in this build.
+void RefuseMixing(const Json& value, const BatchJob& job) {
+    const std::string what = "format " + job.format + " renders one event from its start";
+    if (job.events.size() != 1) {
+        throw Refused(what + ", not " + std::to_string(job.events.size()) +
+                      "; mixing several is for ambix");
+    }
+    const BatchEvent& event = job.events.front();
+    if (event.onset != 0.0 || event.gainDb != 0.0) {
+        throw Refused(what + " at its own level: no \"onset\" or \"gain\"");
+    }
+    for (const char* key : {"duration", "rate"}) {
+        if (value.contains(key)) {
+            throw Refused(what + " at its own length and rate: no \"" + key + "\"");
+        }
+    }
+    if (job.format == "stereo" && !job.labels.empty()) {
+        throw Refused(
+            "format stereo folds the places onto the front half-circle, so labels "
+            "would not match it; they go with ambix, binaural or adm");
+    }
+}
+
 BatchJob ReadJob(const Json& value, const std::string& folder) {
     if (!value.is_object()) {
         throw Refused("a job must be a JSON object");
@@ -182,17 +206,19 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
         throw Refused("format " + job.format +
                       ": loudspeaker layouts are not available in this build");
     }
-    if (job.format == "stereo" || job.format == "binaural" || job.format == "adm") {
-        throw Refused("format " + job.format +
-                      " is not available in batch in this build; "
-                      "use \"ambix\"");
-    }
-    if (job.format != "ambix") {
+    const bool bExport = job.format == "stereo" || job.format == "binaural" || job.format == "adm";
+    if (job.format != "ambix" && !bExport) {
         throw Refused("format \"" + job.format +
                       "\" is none of stereo, binaural, ambix, adm and layout:NAME");
     }
     if (value.contains("hrtf")) {
-        throw Refused("\"hrtf\" goes with format binaural");
+        if (job.format != "binaural") {
+            throw Refused("\"hrtf\" goes with format binaural");
+        }
+        job.hrtf = Text(value, "hrtf", "");
+    }
+    if (value.contains("order") && job.format != "ambix") {
+        throw Refused("\"order\" goes with format ambix");
     }
     if (value.contains("order")) {
         job.order = static_cast<int>(Whole(value, "order", "", 1, 3));
@@ -235,6 +261,14 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     if (job.rate == 0 && job.events.empty()) {
         throw Refused("a job without events needs a \"rate\"");
+    }
+    const fs::path extension = fs::path(job.outputName).extension();
+    const bool bAiff = extension == ".aif" || extension == ".aiff";
+    if (bAiff && (job.format == "ambix" || job.format == "adm")) {
+        throw Refused("format " + job.format + " writes a WAV file, not " + job.outputName);
+    }
+    if (bExport) {
+        RefuseMixing(value, job);
     }
     return job;
 }

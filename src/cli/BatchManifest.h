@@ -26,9 +26,11 @@ struct BatchJob {
     std::string text;        // the line as written
     std::string output;      // resolved against the manifest's folder
     std::string outputName;  // as written
-    std::string format;      // "ambix" (more formats refuse in the manifest)
+    std::string format;      // "ambix", "stereo", "binaural" or "adm"
     int order = 1;
-    SampleFormat sampleFormat = SampleFormat::S16;
+    std::string hrtf;  // binaural: the HRTF's name; empty for the first that fits
+    // None: s16, or the sound's own for stereo and adm.
+    std::optional<SampleFormat> sampleFormat;
     uint32_t rate = 0;               // frames per second; 0: the first event's source's
     std::optional<double> duration;  // seconds; none: to the end of the last event
     std::string labels;              // resolved; empty for none

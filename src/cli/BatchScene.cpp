@@ -7,11 +7,17 @@
 
 #include "cli/BatchManifest.h"
 #include "cli/CliHost.h"
+#include "cli/CliMixer.h"
+#include "deliver/AdmExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
 #include "deliver/RenderInput.h"
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
+#include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
+#include "document/UndoRecord.h"
+#include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/SafeFileWriter.h"
 #include "trajectory/PanPointList.h"
@@ -63,9 +69,56 @@ std::unique_ptr<PanPointList> MakeTrajectory(const BatchEvent& event, const CTes
     return list;
 }
 
+// The one event of a stereo, binaural or ADM job, rendered by the editor's export with the
+// event's trajectory put in place of the source's. False with the reason shown.
+bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& points, CliHost& host) {
+    if (&points != &doc.GetPanPoints()) {
+        const std::vector<PanPoint> values = points.Values();
+        doc.BeginGroup(UndoKind::Replace);
+        while (const PanPoint* first = doc.NextPoint(nullptr)) {
+            doc.RemovePoint(first);
+        }
+        for (const PanPoint& point : values) {
+            doc.AddPoint(point);
+        }
+        doc.EndGroup();
+    }
+    const std::string extension = fs::path(job.outputName).extension().string();
+    const int typeId =
+        extension == ".aif" || extension == ".aiff" ? kSoundTypeAiff : kSoundTypeWave;
+    if (job.format == "adm") {
+        return AdmExportCommand(doc).RenderTo(job.output, job.sampleFormat);
+    }
+    if (job.format == "binaural") {
+        const std::string hrtf = job.hrtf;
+        host.SetRendererFactory([hrtf] { return CliMixer::MakeRenderer(hrtf); });
+        return BinauralExportCommand(doc).RenderTo(job.output, typeId,
+                                                   job.sampleFormat.value_or(SampleFormat::S16));
+    }
+    return StereoExportCommand(doc).RenderTo(job.output, typeId, job.sampleFormat);
+}
+
 void MakeFolderOf(const std::string& path) {
     std::error_code code;
     fs::create_directories(fs::path(path).parent_path(), code);
+}
+
+bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& events, uint32_t rate,
+                 uint64_t frames, std::string& reason) {
+    if (job.labels.empty()) {
+        return true;
+    }
+    MakeFolderOf(job.labels);
+    const std::string csv = SceneLabels::CsvOf(SceneLabels::RowsOf(events, rate, frames));
+    try {
+        SafeFileWriter writer(job.labels);
+        writer.Begin().Write(csv.data(), csv.size());
+        writer.Commit();
+    } catch (const CFileException& error) {
+        reason = job.labels + ": " + error.what();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -81,7 +134,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     auto makeScene = [&] {
         AmbisonicsExport::Options options;
         options.order = job.order;
-        options.format = job.sampleFormat;
+        options.format = job.sampleFormat.value_or(SampleFormat::S16);
         options.rate = rate;
         std::optional<uint64_t> length;
         if (job.duration) {
@@ -113,6 +166,19 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             reason = event.source + ": the source stores no trajectory";
             return false;
         }
+        if (job.format != "ambix") {
+            MakeFolderOf(job.output);
+            if (!RenderExport(job, *doc, *points, host)) {
+                reason = host.m_quiet.FirstText();
+                return false;
+            }
+            // The export's own trajectory, which the document now holds.
+            labelled.push_back({&doc->GetPanPoints(), doc->GetFrameCount(),
+                                doc->GetFormat().sampleRate, 0, doc->GetFrameCount(),
+                                event.classIndex.value_or(0)});
+            return WriteLabels(job, labelled, doc->GetFormat().sampleRate, doc->GetFrameCount(),
+                               reason);
+        }
         SceneRender::Event voice;
         voice.input = RenderInput::OfDocument(*doc);
         voice.points = points;
@@ -132,19 +198,5 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         reason = host.m_quiet.FirstText();
         return false;
     }
-    if (job.labels.empty()) {
-        return true;
-    }
-    MakeFolderOf(job.labels);
-    const std::string csv = SceneLabels::CsvOf(
-        SceneLabels::RowsOf(labelled, scene->OutputRate(), scene->OutputFrames()));
-    try {
-        SafeFileWriter writer(job.labels);
-        writer.Begin().Write(csv.data(), csv.size());
-        writer.Commit();
-    } catch (const CFileException& error) {
-        reason = job.labels + ": " + error.what();
-        return false;
-    }
-    return true;
+    return WriteLabels(job, labelled, scene->OutputRate(), scene->OutputFrames(), reason);
 }

@@ -15,6 +15,7 @@
 #include "cli/BatchScene.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
+#include "cli/CliMixer.h"
 #include "cli/FileDigest.h"
 #include "platform/CFileException.h"
 #include "platform/SafeFileWriter.h"
@@ -131,6 +132,31 @@ class BatchProgress {
     Clock::time_point m_shown{};
 };
 
+// A binaural job needs the mixer library and an HRTF it has.
+void RefuseMissingHrtfs(const std::vector<BatchJob>& jobs,
+                        std::vector<BatchManifest::Refusal>& refusals) {
+    std::optional<std::vector<std::string>> names;
+    for (const BatchJob& job : jobs) {
+        if (job.format != "binaural") {
+            continue;
+        }
+        if (!CliMixer::IsAvailable()) {
+            refusals.push_back({job.line, "this build has no mixer library, which binaural needs"});
+            continue;
+        }
+        if (!names) {
+            names = CliMixer::HrtfNames();
+        }
+        if (!job.hrtf.empty() &&
+            std::find(names->begin(), names->end(), job.hrtf) == names->end()) {
+            refusals.push_back({job.line, "no HRTF is named '" + job.hrtf +
+                                              "'; 'sonomap-cli render --list-hrtfs' lists them"});
+        }
+    }
+    std::stable_sort(refusals.begin(), refusals.end(),
+                     [](const auto& a, const auto& b) { return a.line < b.line; });
+}
+
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& words) {
@@ -162,7 +188,9 @@ int RunBatch(const std::vector<std::string>& words) {
 
     std::vector<BatchJob> all;
     std::vector<BatchManifest::Refusal> refusals;
-    if (!BatchManifest::Read(manifest, all, refusals)) {
+    BatchManifest::Read(manifest, all, refusals);
+    RefuseMissingHrtfs(all, refusals);
+    if (!refusals.empty()) {
         for (const BatchManifest::Refusal& refusal : refusals) {
             std::fprintf(stderr, "%s:%d: %s\n", manifest.c_str(), refusal.line,
                          refusal.reason.c_str());
@@ -321,9 +349,12 @@ std::string BatchUsage() {
            "  added at its onset in seconds. The output is duration seconds long (events\n"
            "  are cut there), or ends with its last event. Sources are resampled to the\n"
            "  rate (default: the first source's). The format is ambix (AmbiX, order 1 to 3);\n"
-           "  sampleFormat s16, s24 or f32 (default s16). labels writes a CSV of where each\n"
-           "  event is every 100 ms: frame, class, source index within its class, azimuth\n"
-           "  (90 is the left) and elevation in degrees, distance in cm.\n"
+           "  stereo, binaural (with hrtf, a name as render --list-hrtfs prints it) and adm\n"
+           "  render one event from its start at its own level, length and rate, as render\n"
+           "  does. sampleFormat s16, s24 or f32 (default s16; the sound's own for stereo\n"
+           "  and adm). labels writes a CSV of where each event is every 100 ms: frame,\n"
+           "  class, source index within its class, azimuth (90 is the left) and elevation\n"
+           "  in degrees, distance in cm.\n"
            "  Every line is checked before anything renders; a line at fault is named with\n"
            "  its number and the reason, and nothing is rendered (exit code 2).\n"
            "  N jobs render at once (default: the number of cores); the files are the same\n"

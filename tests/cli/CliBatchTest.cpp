@@ -10,12 +10,14 @@
 #include <thread>
 
 #include "CliRun.h"
+#include "support/OpenAlBackEnd.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 class CliBatchTest : public ::testing::Test {
   protected:
@@ -57,8 +59,8 @@ class CliBatchTest : public ::testing::Test {
         }
         return text;
     }
-    std::string Batch(const std::string& args, int expected = 0) {
-        const CliRun run = RunCli(dir, "batch " + dir.File("m.jsonl") + " " + args);
+    std::string Batch(const std::string& args, int expected = 0, const std::string& env = "") {
+        const CliRun run = RunCli(dir, "batch " + dir.File("m.jsonl") + " " + args, env);
         EXPECT_EQ(run.exitCode, expected) << run.err;
         return run.err;
     }
@@ -112,6 +114,23 @@ TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
         {R"({"output": "x.wav", "format": "ambix", "events": [{"source": "src/a24.wav", )"
          R"("trajectory": "moving"}]})",
          "events[0]: \"trajectory\" is \"stored\""},
+        {R"({"output": "x.wav", "format": "stereo", "events": [{"source": "src/a24.wav", )"
+         R"("trajectory": "stored"}, {"source": "src/b48.wav", "trajectory": "stored"}]})",
+         "format stereo renders one event from its start, not 2; mixing several is for ambix"},
+        {R"({"output": "x.wav", "format": "binaural", "events": [{"source": "src/a24.wav", )"
+         R"("onset": 1, "trajectory": "stored"}]})",
+         "at its own level: no \"onset\" or \"gain\""},
+        {R"({"output": "x.wav", "format": "adm", "duration": 2, "events": [{"source": )"
+         R"("src/a24.wav", "trajectory": "stored"}]})",
+         "at its own length and rate: no \"duration\""},
+        {R"({"output": "x.wav", "format": "stereo", "labels": "x.csv", "events": [{"source": )"
+         R"("src/a24.wav", "class": 1, "trajectory": "stored"}]})",
+         "labels would not match it"},
+        {R"({"output": "x.wav", "format": "ambix", "hrtf": "default-48000", "duration": 1, )"
+         R"("rate": 8000, "events": []})",
+         "\"hrtf\" goes with format binaural"},
+        {R"({"output": "x.aif", "format": "ambix", "duration": 1, "rate": 8000, "events": []})",
+         "format ambix writes a WAV file, not x.aif"},
         {R"({"output": "out/ok.wav", "format": "ambix", "rate": 8000, "duration": 1, "events": []})",
          "out/ok.wav is written by line 1 too"},
         {R"({"output": "src/a24.wav", "format": "ambix", "rate": 8000, "duration": 1, "events": []})",
@@ -173,27 +192,49 @@ TEST_F(CliBatchTest, ASceneOfOneEventIsTheRenderOfThatSound) {
         std::string source;  // with the trajectory stored
         std::string render;  // the same as render options
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {R"("format": "ambix")", "src/c48.wav", "--ambix"},
         {R"("format": "ambix", "order": 3, "sampleFormat": "f32", "rate": 48000)", "src/a24.wav",
          "--ambix --order 3 --sample-format f32 --rate 48000"},
+        {R"("format": "stereo")", "src/c48.wav", ""},
+        {R"("format": "adm", "sampleFormat": "s16")", "src/c48.wav", "--adm --sample-format s16"},
     };
+#ifdef SONOMAP_CLI_HAS_MIXER
+    cases.push_back({R"("format": "binaural", "hrtf": "default-48000")", "src/a24.wav",
+                     "--binaural --hrtf default-48000"});
+#endif
     ASSERT_EQ(
         RunCli(dir, "set-points " + dir.File("src/a24.wav") + " --points '0:-170:30:0.3'").exitCode,
         0);
+    // The binaural render needs no audio back end at all.
+    const std::string noBackEnd = "ALSOFT_DRIVERS="s + OpenAlBackEnd::kNoDevice + " ";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.job);
         WriteManifest("m.jsonl", R"({"output": "scene.wav", )" + c.job +
                                      R"(, "events": [{"source": ")" + c.source +
                                      R"(", "trajectory": "stored"}]})"
                                      "\n");
-        Batch("");
-        ASSERT_EQ(RunCli(dir, "render " + dir.File(c.source) + " -o " + dir.File("render.wav") +
-                                  " " + c.render)
+        Batch("", 0, noBackEnd);
+        ASSERT_EQ(RunCli(dir,
+                         "render " + dir.File(c.source) + " -o " + dir.File("render.wav") + " " +
+                             c.render,
+                         noBackEnd)
                       .exitCode,
                   0);
         EXPECT_EQ(Slurp(dir.File("scene.wav")), Slurp(dir.File("render.wav")));
     }
+    // Points of the job's own in place of the source's: the render of the source given them.
+    WriteManifest("m.jsonl", R"({"output": "scene.wav", "format": "stereo", "events": [{"source": )"
+                             R"("src/b48.wav", "trajectory": {"points": "0:-60,9000:120:0:2"}}]})"
+                             "\n");
+    Batch("");
+    ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/b48.wav") +
+                              " --points '0:-60,9000:120:0:2' --save-as " + dir.File("b.wav"))
+                  .exitCode,
+              0);
+    ASSERT_EQ(RunCli(dir, "render " + dir.File("b.wav") + " -o " + dir.File("render.wav")).exitCode,
+              0);
+    EXPECT_EQ(Slurp(dir.File("scene.wav")), Slurp(dir.File("render.wav")));
 }
 
 TEST_F(CliBatchTest, AnyJobCountGivesTheSameBytes) {
