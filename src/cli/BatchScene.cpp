@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cli/BatchManifest.h"
@@ -54,6 +55,15 @@ std::unique_ptr<PanPointList> MakeTrajectory(const BatchEvent& event, const CTes
                                              UserPrompts& prompts) {
     auto list = std::make_unique<PanPointList>();
     if (event.path == BatchEvent::Path::Points) {
+        // As set-points refuses them: a point past the end is a frame count gone wrong.
+        for (const PanPoint& point : event.points) {
+            if (point.position > doc.GetFrameCount()) {
+                prompts.Message(event.source + ": position " + std::to_string(point.position) +
+                                " lies past the end of the sound (" +
+                                std::to_string(doc.GetFrameCount()) + " frames)");
+                return nullptr;
+            }
+        }
         list->AddPoints(event.points);
         return list;
     }

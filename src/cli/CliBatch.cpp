@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -168,6 +169,10 @@ int RunBatch(const std::vector<std::string>& words) {
         return BatchUsageError("name one MANIFEST");
     }
     const std::string manifest = args.Positional()[0];
+    // libsoxr takes its AVX kernels where the processor has them, and they round otherwise than
+    // its plain ones: a batch keeps to the plain ones, so every machine gives the same bytes.
+    // Set before any worker starts.
+    ::setenv("SOXR_USE_SIMD64", "0", 1);
     unsigned workers = std::max(1u, std::thread::hardware_concurrency());
     if (const auto text = args.Option("--jobs")) {
         char* end = nullptr;
