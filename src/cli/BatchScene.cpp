@@ -55,15 +55,7 @@ std::unique_ptr<PanPointList> MakeTrajectory(const BatchEvent& event, const CTes
                                              UserPrompts& prompts) {
     auto list = std::make_unique<PanPointList>();
     if (event.path == BatchEvent::Path::Points) {
-        // As set-points refuses them: a point past the end is a frame count gone wrong.
-        for (const PanPoint& point : event.points) {
-            if (point.position > doc.GetFrameCount()) {
-                prompts.Message(event.source + ": position " + std::to_string(point.position) +
-                                " lies past the end of the sound (" +
-                                std::to_string(doc.GetFrameCount()) + " frames)");
-                return nullptr;
-            }
-        }
+        // Points past the source's end are kept: the sound ends on the way to them.
         list->AddPoints(event.points);
         return list;
     }

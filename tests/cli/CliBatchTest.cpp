@@ -166,7 +166,7 @@ TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
                                  R"("src/junk.wav", "trajectory": "stored"}]})"
                                  "\n" +
                                  job + "3" + rest +
-                                 R"("src/a24.wav", "trajectory": {"points": "0:10,12001:20"}}]})"
+                                 R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
                                  "\n");
     ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/b48.wav") + " --points '0:30'").exitCode,
               0);
@@ -175,7 +175,7 @@ TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
               std::string::npos)
         << err;
     EXPECT_NE(err.find("m.jsonl:3: out/f3.wav: " + dir.File("src/a24.wav") +
-                       ": position 12001 lies past the end of the sound (12000 frames)"),
+                       ": key 'to' is out of range (0 .. 12000): 12001"),
               std::string::npos)
         << err;
     EXPECT_NE(err.find("3 jobs: 1 rendered, 0 already done, 2 failed"), std::string::npos) << err;
