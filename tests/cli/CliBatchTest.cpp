@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -267,6 +269,73 @@ TEST_F(CliBatchTest, ASceneOfOneEventIsTheRenderOfThatSound) {
     ASSERT_EQ(RunCli(dir, "render " + dir.File("b.wav") + " -o " + dir.File("render.wav")).exitCode,
               0);
     EXPECT_EQ(Slurp(dir.File("scene.wav")), Slurp(dir.File("render.wav")));
+}
+
+// The samples of a WAV file of 32-bit floats, read past its chunks to "data".
+std::vector<float> FloatsOf(const std::string& path) {
+    const std::string bytes = Slurp(path);
+    size_t at = 12;
+    while (at + 8 <= bytes.size() && bytes.compare(at, 4, "data") != 0) {
+        uint32_t size = 0;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        at += 8 + size + (size & 1);
+    }
+    std::vector<float> samples;
+    if (at + 8 <= bytes.size()) {
+        uint32_t size = 0;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        samples.resize(std::min<size_t>(size, bytes.size() - at - 8) / 4);
+        std::memcpy(samples.data(), bytes.data() + at + 8, samples.size() * 4);
+    }
+    return samples;
+}
+
+TEST_F(CliBatchTest, EventsAreAddedAtTheirOnsetsWithTheirGainsAndCutAtTheDuration) {
+    ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/a24.wav") + " --points '0:-70,9000:150:40'")
+                  .exitCode,
+              0);
+    ASSERT_EQ(
+        RunCli(dir, "set-points " + dir.File("src/b48.wav") + " --points '0:20:-30:2'").exitCode,
+        0);
+    // At 48 kHz: a24 (resampled) from frame 4800 at -6 dB, b48 from frame 12000, the scene cut
+    // at 26400 frames, 2400 into a24's last 2400.
+    WriteManifest("m.jsonl",
+                  R"({"output": "scene.wav", "format": "ambix", "sampleFormat": "f32", )"
+                  R"("rate": 48000, "duration": 0.55, "events": [)"
+                  R"({"source": "src/a24.wav", "onset": 0.1, "gain": -6, "trajectory": "stored"},)"
+                  R"({"source": "src/b48.wav", "onset": 0.25, "trajectory": "stored"}]})"
+                  "\n");
+    Batch("");
+    const std::string options = " --ambix --sample-format f32 --rate 48000";
+    ASSERT_EQ(
+        RunCli(dir, "render " + dir.File("src/a24.wav") + " -o " + dir.File("a.wav") + options,
+               "SOXR_USE_SIMD64=0 ")
+            .exitCode,
+        0);
+    ASSERT_EQ(
+        RunCli(dir, "render " + dir.File("src/b48.wav") + " -o " + dir.File("b.wav") + options)
+            .exitCode,
+        0);
+    const std::vector<float> scene = FloatsOf(dir.File("scene.wav"));
+    const std::vector<float> a = FloatsOf(dir.File("a.wav"));
+    const std::vector<float> b = FloatsOf(dir.File("b.wav"));
+    ASSERT_EQ(a.size(), 24000u * 4);
+    ASSERT_EQ(b.size(), 14400u * 4);
+    ASSERT_EQ(scene.size(), 26400u * 4);
+    const auto gain = static_cast<float>(std::pow(10.0, -6.0 / 20.0));
+    size_t wrong = 0;
+    for (size_t i = 0; i < scene.size(); ++i) {
+        const size_t frame = i / 4;
+        float expected = 0.0f;
+        if (frame >= 4800) {
+            expected += a[i - 4800 * 4] * gain;
+        }
+        if (frame >= 12000) {
+            expected += b[i - 12000 * 4];
+        }
+        wrong += scene[i] != expected ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0u);
 }
 
 TEST_F(CliBatchTest, AnyJobCountGivesTheSameBytes) {
