@@ -191,7 +191,8 @@ TEST_F(CliBatchTest, LabelsGiveEachEventsPlaceEveryTenthOfASecond) {
     // Output at 24 kHz: label frame f spans frames 2400 f .. 2400 f + 2399.
     //  a24 (12000 frames), onset 0.2 s (4800): -90 to +90 along the horizon, so at 0.1 s steps
     //    of its own a fifth of the way each, taken at its first frame in each label frame.
-    //  b48 at 48 kHz (7200 output frames), onset 0.55 s: held at 120 right, 30 up, 2 m;
+    //  b48 at 48 kHz (7200 output frames), onset 0.55 s: from 100 to 140 right at 2 m over its
+    //    first 9600 frames, at the source frame of each output frame (two for one), then held;
     //    a second event of class 2, so source index 1; it starts inside label frame 5.
     //  b48 again, class 0, onset 0.95 s, cut by the 1 s duration: behind, 10 down, 0.5 m.
     WriteManifest("m.jsonl",
@@ -200,7 +201,7 @@ TEST_F(CliBatchTest, LabelsGiveEachEventsPlaceEveryTenthOfASecond) {
                   R"({"source": "src/a24.wav", "onset": 0.2, "class": 2, )"
                   R"("trajectory": {"points": "0:-90,12000:90"}},)"
                   R"({"source": "src/b48.wav", "onset": 0.55, "class": 2, )"
-                  R"("trajectory": {"points": "0:120:30:2"}},)"
+                  R"("trajectory": {"points": "0:100:0:2,9600:140:0:2"}},)"
                   R"({"source": "src/b48.wav", "onset": 0.95, "class": 0, )"
                   R"("trajectory": {"points": "0:180:-10:0.5"}}]})"
                   "\n");
@@ -210,11 +211,11 @@ TEST_F(CliBatchTest, LabelsGiveEachEventsPlaceEveryTenthOfASecond) {
               "3,2,0,54,0,100\n"
               "4,2,0,18,0,100\n"
               "5,2,0,-18,0,100\n"
-              "5,2,1,-120,30,200\n"
+              "5,2,1,-100,0,200\n"
               "6,2,0,-54,0,100\n"
-              "6,2,1,-120,30,200\n"
-              "7,2,1,-120,30,200\n"
-              "8,2,1,-120,30,200\n"
+              "6,2,1,-110,0,200\n"
+              "7,2,1,-130,0,200\n"
+              "8,2,1,-140,0,200\n"
               "9,0,0,180,-10,50\n");
 }
 
