@@ -5,7 +5,8 @@ SONOMAP_PACKAGES=(
     qt6-base-dev libopenal-dev libopenal-data
     libsndfile1-dev libsoxr-dev
     libmysofa-dev libfftw3-dev python3-netcdf4
-    nlohmann-json3-dev libpugixml-dev libebur128-dev
+    nlohmann-json3-dev libpugixml-dev libebur128-dev nettle-dev
+    parallel
     sox sndfile-programs bs1770gain
     xvfb xauth
     appstream desktop-file-utils groff-base dpkg-dev file

@@ -221,6 +221,9 @@ std::string UsageOf(const std::string& command) {
     if (command == "import") {
         return ImportUsage();
     }
+    if (command == "batch") {
+        return BatchUsage();
+    }
     return "usage: sonomap-cli COMMAND ...\n"
            "commands:\n"
            "  info FILE                      describe a sound file as JSON\n"
@@ -231,6 +234,9 @@ std::string UsageOf(const std::string& command) {
            "                                 BW64 files\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
+           "  batch MANIFEST [--jobs N] [--shard K/N] [--resume] [--manifest-out FILE]\n"
+           "                                 render the scenes and labels of a JSON Lines\n"
+           "                                 manifest\n"
            "Run 'sonomap-cli COMMAND --help' for a command's options; 'sonomap-cli --version'\n"
            "shows the version.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";

@@ -18,6 +18,10 @@ int RunRender(const std::vector<std::string>& words);
 // Converts a file libsndfile reads into a new WAV or AIFF file.
 int RunImport(const std::vector<std::string>& words);
 std::string ImportUsage();
+// Renders the jobs of a JSON Lines manifest (or one shard of them); 1 when any job failed
+// (each listed with its line on stderr), 2 when the manifest is refused (nothing rendered).
+int RunBatch(const std::vector<std::string>& words);
+std::string BatchUsage();
 
 // The help text of one command, or of the whole tool for an empty name.
 std::string UsageOf(const std::string& command);

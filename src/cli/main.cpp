@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
     if (command == "import") {
         return RunImport(rest);
     }
+    if (command == "batch") {
+        return RunBatch(rest);
+    }
     std::fprintf(stderr, "sonomap-cli: unknown command '%s'\n\n%s", command.c_str(),
                  UsageOf("").c_str());
     return kExitUsage;

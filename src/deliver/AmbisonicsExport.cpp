@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
@@ -32,6 +36,15 @@ double LargestDistanceGain(const PanPointList* points) {
     return largest;
 }
 
+// A mix of several sounds reports its progress itself, per sound.
+class QuietProgress : public ProgressIndicator {
+  public:
+    void SetRange(int, int) override {}
+    int SetPos(int) override { return 0; }
+    void SetStatus(const std::string&) override {}
+    bool CheckCancelButton() override { return false; }
+};
+
 }  // namespace
 
 AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
@@ -50,10 +63,10 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
         m_outputFrames = ImportResampler::OutputFrames(m_pInput->Frames(), inRate, m_outputRate);
     }
     // Every harmonic of SN3D stays within +-1, so no channel passes W's bound.
-    const double loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
+    m_loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
     const float limit = TpdfDither::PeakLimit(options.format);
-    if (loudest > limit) {
-        m_gain = static_cast<float>(limit / loudest);
+    if (m_loudest > limit) {
+        m_gain = static_cast<float>(limit / m_loudest);
     }
 }
 
@@ -109,23 +122,45 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
     }
 }
 
-bool AmbisonicsExport::Flush(BlockWriter& writer) {
+bool AmbisonicsExport::Flush(BlockWriter* writer) {
+    const size_t count = size_t{m_mixFrames} * m_channels;
+    if (writer == nullptr) {
+        const auto frames = std::min<uint64_t>(m_mixFrames, m_addFrames);
+        const size_t added = static_cast<size_t>(frames) * m_channels;
+        float* to = m_pAddTo;
+        const float* from = m_mix.data();
+        size_t i = 0;
+#if defined(__SSE2__)
+        // Four at a time, each rounded as the loop below rounds it: the same sums.
+        const __m128 gain = _mm_set1_ps(m_addGain);
+        for (; i + 4 <= added; i += 4) {
+            _mm_storeu_ps(
+                to + i, _mm_add_ps(_mm_loadu_ps(to + i), _mm_mul_ps(_mm_loadu_ps(from + i), gain)));
+        }
+#endif
+        for (; i < added; ++i) {
+            to[i] += from[i] * m_addGain;
+        }
+        m_pAddTo += frames * m_channels;
+        m_addFrames -= frames;
+        m_mixFrames = 0;
+        return true;
+    }
     uint8_t* buffer = nullptr;
-    while ((buffer = writer.NextBuffer()) == nullptr) {
-        writer.AwaitWrite();
-        if (writer.GetStatus().bFailed) {
+    while ((buffer = writer->NextBuffer()) == nullptr) {
+        writer->AwaitWrite();
+        if (writer->GetStatus().bFailed) {
             return false;
         }
     }
-    const size_t count = size_t{m_mixFrames} * m_channels;
     m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, buffer);
     const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
     m_mixFrames = 0;
-    writer.Queue(static_cast<uint32_t>(bytes));
-    return !writer.GetStatus().bFailed;
+    writer->Queue(static_cast<uint32_t>(bytes));
+    return !writer->GetStatus().bFailed;
 }
 
-bool AmbisonicsExport::Encode(size_t count, BlockWriter& writer) {
+bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
     size_t used = 0;
     while (used < count) {
         const auto frames = static_cast<uint32_t>(std::min<size_t>(kRunFrames, count - used));
@@ -148,6 +183,26 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter& writer) {
 
 AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
                                                    ProgressIndicator& progress) {
+    BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
+    const Outcome outcome = Run(&writer, progress);
+    if (outcome != Outcome::Finished) {
+        return outcome;
+    }
+    writer.Drain();
+    return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::AddTo(float* out, uint64_t frames, float gain) {
+    m_pAddTo = out;
+    m_addFrames = frames;
+    m_addGain = gain;
+    QuietProgress quiet;
+    const Outcome outcome = Run(nullptr, quiet);
+    m_pAddTo = nullptr;
+    return outcome;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressIndicator& progress) {
     if (m_pResampler && !m_pResampler->IsOk()) {
         m_resampleError = m_pResampler->GetError();
         return Outcome::ResampleFailed;
@@ -163,7 +218,6 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     m_mix.assign(size_t{kBlockFrames} * m_channels, 0.0f);
     GainsAt(0, m_from.data());
 
-    BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
     const uint32_t frames = m_pInput->Frames();
     progress.SetRange(0, 100);
     progress.SetPos(0);
@@ -209,6 +263,5 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
         return Outcome::WriteFailed;
     }
-    writer.Drain();
-    return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+    return Outcome::Finished;
 }

@@ -67,6 +67,13 @@ class AmbisonicsExport {
     // handed to output on a thread of their own while the next ones encode; every write is
     // over when Render returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+    // The same encoding, before the scale-down and the dither, times gain added into out
+    // (frames x Channels() floats, full scale 1.0; what lies past frames is left out), for a
+    // caller that mixes several sounds: Finished or ResampleFailed.
+    Outcome AddTo(float* out, uint64_t frames, float gain);
+    // The loudest the encoding could give (full scale 1.0): the source's peak times the largest
+    // distance gain of the trajectory. Render scales the file down when it passes the limit.
+    double Loudest() const { return m_loudest; }
 
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
@@ -77,8 +84,10 @@ class AmbisonicsExport {
     void GainsAt(uint64_t o, float* gains);
     // Encodes count output frames of m_pending's sources, from output frame m_done on, and
     // queues the full blocks. False when a write failed.
-    bool Encode(size_t count, BlockWriter& writer);
-    bool Flush(BlockWriter& writer);
+    bool Encode(size_t count, BlockWriter* writer);
+    // The block filled so far to the writer, or into m_pAddTo when there is none.
+    bool Flush(BlockWriter* writer);
+    Outcome Run(BlockWriter* writer, ProgressIndicator& progress);
 
     std::unique_ptr<RenderInput> m_pInput;
     const PanPointList& m_points;
@@ -88,6 +97,7 @@ class AmbisonicsExport {
     uint32_t m_outputRate;
     uint64_t m_outputFrames;
     float m_gain = 1.0f;
+    double m_loudest = 0.0;
     std::string m_resampleError;
 
     TrajectoryCursor m_cursor;
@@ -98,4 +108,8 @@ class AmbisonicsExport {
     std::vector<float> m_from, m_to;  // gains at the current run's edges
     std::vector<float> m_mix;         // encoded frames of the block being filled
     uint32_t m_mixFrames = 0;
+    // AddTo's mix while it runs: where the next frame goes, the frames left, the gain.
+    float* m_pAddTo = nullptr;
+    uint64_t m_addFrames = 0;
+    float m_addGain = 1.0f;
 };

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/SampleFormat.h"
+#include "trajectory/PanPoint.h"
+
+// One event of a batch job: a source sound placed from an onset along its own trajectory.
+struct BatchEvent {
+    enum class Path { Stored, Points, Generate };
+
+    std::string source;  // the path, resolved against the manifest's folder
+    double onset = 0.0;  // seconds
+    double gainDb = 0.0;
+    std::optional<int> classIndex;
+    Path path = Path::Stored;
+    std::vector<PanPoint> points;  // Points: frames of the source from its first frame
+    std::string generate;          // Generate: the set-points --generate text, seed included
+};
+
+// One line of a manifest: a scene of events mixed into one output, with its labels.
+struct BatchJob {
+    int line = 0;            // in the manifest, from 1
+    std::string text;        // the line as written
+    std::string output;      // resolved against the manifest's folder
+    std::string outputName;  // as written
+    std::string format;      // "ambix", "stereo", "binaural" or "adm"
+    int order = 1;
+    std::string hrtf;  // binaural: the HRTF's name; empty for the first that fits
+    // None: s16, or the sound's own for stereo and adm.
+    std::optional<SampleFormat> sampleFormat;
+    uint32_t rate = 0;               // frames per second; 0: the first event's source's
+    std::optional<double> duration;  // seconds; none: to the end of the last event
+    std::string labels;              // resolved; empty for none
+    std::string labelsName;          // as written
+    std::string sha256;              // the output's hash a resume expects; empty for none
+    std::vector<BatchEvent> events;
+};
+
+// The JSON Lines manifest of `sonomap-cli batch`: one job a line, paths relative to the
+// manifest's folder, blank lines skipped. A line is refused with the reason in words (which
+// field, which value, why); refusals across lines (two jobs writing one file, an output that is
+// another job's source) are found too.
+class BatchManifest {
+  public:
+    struct Refusal {
+        int line;
+        std::string reason;
+    };
+
+    // Every job of the file in order, or the refusals (all of them) when any line is at fault.
+    // An unreadable file is one refusal at line 0.
+    static bool Read(const std::string& path, std::vector<BatchJob>& jobs,
+                     std::vector<Refusal>& refusals);
+    // One line; folder is the manifest's. None with reason set.
+    static std::optional<BatchJob> ParseLine(const std::string& text, int line,
+                                             const std::string& folder, std::string& reason);
+};

@@ -1,0 +1,204 @@
+#include "cli/BatchScene.h"
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/BatchManifest.h"
+#include "cli/CliHost.h"
+#include "cli/CliMixer.h"
+#include "deliver/AdmExportCommand.h"
+#include "deliver/BinauralExportCommand.h"
+#include "deliver/RenderInput.h"
+#include "deliver/SceneLabels.h"
+#include "deliver/SceneRender.h"
+#include "deliver/StereoExportCommand.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
+#include "document/UndoRecord.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/SafeFileWriter.h"
+#include "trajectory/PanPointList.h"
+#include "trajectory/TrajectoryGenerator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Keeps what a job's steps say instead of printing it: a batch lists its failures at the end.
+class QuietPrompts : public UserPrompts {
+  public:
+    Answer ShowMessage(const Box& box) override {
+        m_texts.push_back(box.informative.empty() ? box.text : box.text + " " + box.informative);
+        return box.defaultAnswer;
+    }
+    void OpenProcessingWindow() override {}
+    void SetProcessingText(const std::string&) override {}
+    void CloseProcessingWindow() override {}
+    std::string FirstText() const { return m_texts.empty() ? "failed" : m_texts.front(); }
+
+  private:
+    std::vector<std::string> m_texts;
+};
+
+class QuietHost : public CliHost {
+  public:
+    UserPrompts& Prompts() override { return m_quiet; }
+    QuietPrompts m_quiet;
+};
+
+// The event's trajectory, or null with the reason shown.
+std::unique_ptr<PanPointList> MakeTrajectory(const BatchEvent& event, const CTesselDoc& doc,
+                                             UserPrompts& prompts) {
+    auto list = std::make_unique<PanPointList>();
+    if (event.path == BatchEvent::Path::Points) {
+        // Points past the source's end are kept: the sound ends on the way to them.
+        list->AddPoints(event.points);
+        return list;
+    }
+    std::string error;
+    const std::optional<TrajectoryGenerator> shape = TrajectoryGenerator::Parse(
+        event.generate, doc.GetFrameCount(), doc.GetFormat().sampleRate, error);
+    std::vector<PanPoint> points;
+    if (!shape || !shape->Generate(points, error)) {
+        prompts.Message(event.source + ": " + error);
+        return nullptr;
+    }
+    list->AddPoints(points);
+    return list;
+}
+
+// The one event of a stereo, binaural or ADM job, rendered by the editor's export with the
+// event's trajectory put in place of the source's. False with the reason shown.
+bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& points, CliHost& host) {
+    if (&points != &doc.GetPanPoints()) {
+        const std::vector<PanPoint> values = points.Values();
+        doc.BeginGroup(UndoKind::Replace);
+        while (const PanPoint* first = doc.NextPoint(nullptr)) {
+            doc.RemovePoint(first);
+        }
+        for (const PanPoint& point : values) {
+            doc.AddPoint(point);
+        }
+        doc.EndGroup();
+    }
+    const std::string extension = fs::path(job.outputName).extension().string();
+    const int typeId =
+        extension == ".aif" || extension == ".aiff" ? kSoundTypeAiff : kSoundTypeWave;
+    if (job.format == "adm") {
+        return AdmExportCommand(doc).RenderTo(job.output, job.sampleFormat);
+    }
+    if (job.format == "binaural") {
+        const std::string hrtf = job.hrtf;
+        host.SetRendererFactory([hrtf] { return CliMixer::MakeRenderer(hrtf); });
+        return BinauralExportCommand(doc).RenderTo(job.output, typeId,
+                                                   job.sampleFormat.value_or(SampleFormat::S16));
+    }
+    return StereoExportCommand(doc).RenderTo(job.output, typeId, job.sampleFormat);
+}
+
+void MakeFolderOf(const std::string& path) {
+    std::error_code code;
+    fs::create_directories(fs::path(path).parent_path(), code);
+}
+
+bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& events, uint32_t rate,
+                 uint64_t frames, std::string& reason) {
+    if (job.labels.empty()) {
+        return true;
+    }
+    MakeFolderOf(job.labels);
+    const std::string csv = SceneLabels::CsvOf(SceneLabels::RowsOf(events, rate, frames));
+    try {
+        SafeFileWriter writer(job.labels);
+        writer.Begin().Write(csv.data(), csv.size());
+        writer.Commit();
+    } catch (const CFileException& error) {
+        reason = job.labels + ": " + error.what();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool BatchScene::Render(const BatchJob& job, std::string& reason) {
+    QuietHost host;
+    std::vector<std::unique_ptr<CTesselDoc>> docs;
+    std::vector<std::unique_ptr<PanPointList>> made;
+    std::vector<SceneLabels::Event> labelled;
+    uint32_t rate = job.rate;
+    std::unique_ptr<SceneRender> scene;
+    // Made at the first event, whose source gives the rate when the job names none.
+    auto makeScene = [&] {
+        AmbisonicsExport::Options options;
+        options.order = job.order;
+        options.format = job.sampleFormat.value_or(SampleFormat::S16);
+        options.rate = rate;
+        std::optional<uint64_t> length;
+        if (job.duration) {
+            length = static_cast<uint64_t>(std::llround(*job.duration * rate));
+        }
+        scene = std::make_unique<SceneRender>(options, length);
+    };
+    for (const BatchEvent& event : job.events) {
+        auto doc = std::make_unique<CTesselDoc>(host);
+        if (!DocumentOpen(*doc).Open(event.source)) {
+            reason = event.source + ": " + host.m_quiet.FirstText();
+            return false;
+        }
+        if (rate == 0) {
+            rate = doc->GetFormat().sampleRate;
+        }
+        if (!scene) {
+            makeScene();
+        }
+        const PanPointList* points = &doc->GetPanPoints();
+        if (event.path != BatchEvent::Path::Stored) {
+            made.push_back(MakeTrajectory(event, *doc, host.m_quiet));
+            if (!made.back()) {
+                reason = host.m_quiet.FirstText();
+                return false;
+            }
+            points = made.back().get();
+        } else if (points->IsEmpty()) {
+            reason = event.source + ": the source stores no trajectory";
+            return false;
+        }
+        if (job.format != "ambix") {
+            MakeFolderOf(job.output);
+            if (!RenderExport(job, *doc, *points, host)) {
+                reason = host.m_quiet.FirstText();
+                return false;
+            }
+            // The export's own trajectory, which the document now holds.
+            labelled.push_back({&doc->GetPanPoints(), doc->GetFrameCount(),
+                                doc->GetFormat().sampleRate, 0, doc->GetFrameCount(),
+                                event.classIndex.value_or(0)});
+            return WriteLabels(job, labelled, doc->GetFormat().sampleRate, doc->GetFrameCount(),
+                               reason);
+        }
+        SceneRender::Event voice;
+        voice.input = RenderInput::OfDocument(*doc);
+        voice.points = points;
+        voice.onset = static_cast<uint64_t>(std::llround(event.onset * rate));
+        voice.gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
+        scene->AddEvent(std::move(voice));
+        labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate,
+                            static_cast<uint64_t>(std::llround(event.onset * rate)),
+                            scene->EventFrames(labelled.size()), event.classIndex.value_or(0)});
+        docs.push_back(std::move(doc));
+    }
+    if (!scene) {
+        makeScene();
+    }
+    MakeFolderOf(job.output);
+    if (!scene->RenderTo(job.output, host.m_quiet)) {
+        reason = host.m_quiet.FirstText();
+        return false;
+    }
+    return WriteLabels(job, labelled, scene->OutputRate(), scene->OutputFrames(), reason);
+}

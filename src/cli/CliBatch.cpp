@@ -1,0 +1,373 @@
+// sonomap-cli batch: the jobs of a manifest (or of one shard of it) on parallel workers, each
+// job alone, so any worker count, shard or machine gives the same bytes.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "cli/BatchManifest.h"
+#include "cli/BatchScene.h"
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
+#include "cli/CliMixer.h"
+#include "cli/FileDigest.h"
+#include "platform/CFileException.h"
+#include "platform/SafeFileWriter.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int BatchUsageError(const std::string& problem) {
+    std::fprintf(stderr, "sonomap-cli batch: %s\n\n%s", problem.c_str(), UsageOf("batch").c_str());
+    return kExitUsage;
+}
+
+// "K/N" with 0 <= K < N.
+bool ParseShard(const std::string& text, size_t& k, size_t& n) {
+    const size_t slash = text.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == text.size() ||
+        text.find_first_not_of("0123456789/") != std::string::npos ||
+        text.find('/', slash + 1) != std::string::npos || slash > 6 || text.size() - slash > 7) {
+        return false;
+    }
+    k = std::stoul(text.substr(0, slash));
+    n = std::stoul(text.substr(slash + 1));
+    return n >= 1 && k < n;
+}
+
+// The record of finished files, "HASH  NAME" lines as sha256sum writes them (names relative to
+// the manifest's folder). A line cut short by a killed run is skipped.
+std::map<std::string, std::string> ReadRecord(const std::string& path) {
+    std::map<std::string, std::string> hashes;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() > 66 && line.compare(64, 2, "  ") == 0 &&
+            line.find_first_not_of("0123456789abcdef") == 64) {
+            hashes[line.substr(66)] = line.substr(0, 64);
+        }
+    }
+    return hashes;
+}
+
+// The files of a job, each with its name as the manifest writes it.
+std::vector<std::pair<std::string, std::string>> FilesOf(const BatchJob& job) {
+    std::vector<std::pair<std::string, std::string>> files{{job.output, job.outputName}};
+    if (!job.labels.empty()) {
+        files.emplace_back(job.labels, job.labelsName);
+    }
+    return files;
+}
+
+// Whether every file of the job is in place with the hash expected of it.
+bool IsDone(const BatchJob& job, const std::map<std::string, std::string>& record) {
+    for (const auto& [path, name] : FilesOf(job)) {
+        std::string expected = path == job.output ? job.sha256 : "";
+        if (expected.empty()) {
+            const auto found = record.find(name);
+            if (found == record.end()) {
+                return false;
+            }
+            expected = found->second;
+        }
+        if (FileDigest::Sha256Of(path) != expected) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ClockText(double seconds) {
+    const auto whole = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+    return text;
+}
+
+// The one line of progress on a terminal: jobs done of total, events a second, time left.
+class BatchProgress {
+  public:
+    BatchProgress(size_t total, size_t skipped)
+        : m_bShown(::isatty(STDERR_FILENO) != 0),
+          m_total(total),
+          m_done(skipped),
+          m_start(Clock::now()) {}
+
+    void JobDone(size_t events) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_done;
+        ++m_rendered;
+        m_events += events;
+        const Clock::time_point now = Clock::now();
+        if (m_bShown && (now - m_shown > std::chrono::milliseconds(200) || m_done == m_total)) {
+            m_shown = now;
+            const double seconds = std::chrono::duration<double>(now - m_start).count();
+            const double left = seconds / double(m_rendered) * double(m_total - m_done);
+            std::fprintf(stderr, "\r%zu/%zu jobs, %.1f events/s, %s left  ", m_done, m_total,
+                         seconds > 0 ? double(m_events) / seconds : 0.0, ClockText(left).c_str());
+            std::fflush(stderr);
+        }
+    }
+    void Finish() {
+        if (m_bShown && m_rendered > 0) {
+            std::fputc('\n', stderr);
+        }
+    }
+
+  private:
+    std::mutex m_mutex;
+    bool m_bShown;
+    size_t m_total;
+    size_t m_done;
+    size_t m_rendered = 0;
+    size_t m_events = 0;
+    Clock::time_point m_start;
+    Clock::time_point m_shown{};
+};
+
+// A binaural job needs the mixer library and an HRTF it has.
+void RefuseMissingHrtfs(const std::vector<BatchJob>& jobs,
+                        std::vector<BatchManifest::Refusal>& refusals) {
+    std::optional<std::vector<std::string>> names;
+    for (const BatchJob& job : jobs) {
+        if (job.format != "binaural") {
+            continue;
+        }
+        if (!CliMixer::IsAvailable()) {
+            refusals.push_back({job.line, "this build has no mixer library, which binaural needs"});
+            continue;
+        }
+        if (!names) {
+            names = CliMixer::HrtfNames();
+        }
+        if (!job.hrtf.empty() &&
+            std::find(names->begin(), names->end(), job.hrtf) == names->end()) {
+            refusals.push_back({job.line, "no HRTF is named '" + job.hrtf +
+                                              "'; 'sonomap-cli render --list-hrtfs' lists them"});
+        }
+    }
+    std::stable_sort(refusals.begin(), refusals.end(),
+                     [](const auto& a, const auto& b) { return a.line < b.line; });
+}
+
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& words) {
+    const CliArguments args(words, {"--jobs", "--shard", "--manifest-out"}, {"--resume"});
+    if (!args.IsValid()) {
+        return BatchUsageError(args.GetError());
+    }
+    if (args.Positional().size() != 1) {
+        return BatchUsageError("name one MANIFEST");
+    }
+    const std::string manifest = args.Positional()[0];
+    // libsoxr takes its AVX kernels where the processor has them, and they round otherwise than
+    // its plain ones: a batch keeps to the plain ones, so every machine gives the same bytes.
+    // Set before any worker starts.
+    ::setenv("SOXR_USE_SIMD64", "0", 1);
+    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    if (const auto text = args.Option("--jobs")) {
+        char* end = nullptr;
+        const long value = std::strtol(text->c_str(), &end, 10);
+        if (text->empty() || *end != '\0' || value < 1 || value > 1024) {
+            return BatchUsageError("--jobs is a count from 1 to 1024, not '" + *text + "'");
+        }
+        workers = static_cast<unsigned>(value);
+    }
+    size_t shard = 0, shards = 1;
+    if (const auto text = args.Option("--shard")) {
+        if (!ParseShard(*text, shard, shards)) {
+            return BatchUsageError("--shard is K/N with 0 <= K < N, not '" + *text + "'");
+        }
+    }
+    const std::optional<std::string> recordPath = args.Option("--manifest-out");
+    const bool bResume = args.Flag("--resume");
+
+    std::vector<BatchJob> all;
+    std::vector<BatchManifest::Refusal> refusals;
+    BatchManifest::Read(manifest, all, refusals);
+    RefuseMissingHrtfs(all, refusals);
+    if (!refusals.empty()) {
+        for (const BatchManifest::Refusal& refusal : refusals) {
+            std::fprintf(stderr, "%s:%d: %s\n", manifest.c_str(), refusal.line,
+                         refusal.reason.c_str());
+        }
+        std::fprintf(stderr, "sonomap-cli batch: nothing rendered\n");
+        return kExitUsage;
+    }
+    std::vector<const BatchJob*> jobs;
+    for (size_t i = shard; i < all.size(); i += shards) {
+        jobs.push_back(&all[i]);
+    }
+
+    std::map<std::string, std::string> record;
+    if (bResume && recordPath) {
+        record = ReadRecord(*recordPath);
+    }
+    std::vector<char> done(jobs.size(), 0);
+    size_t skipped = 0;
+    if (bResume) {
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            done[i] = IsDone(*jobs[i], record) ? 1 : 0;
+            skipped += done[i];
+        }
+    }
+    std::map<std::string, std::string> hashes;  // of this run's files, by name
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        for (const auto& [path, name] : FilesOf(*jobs[i])) {
+            if (done[i] != 0) {
+                hashes[name] = path == jobs[i]->output && !jobs[i]->sha256.empty() ? jobs[i]->sha256
+                                                                                   : record[name];
+            }
+        }
+    }
+    // The record grows as jobs finish, so a killed run leaves what it finished for --resume.
+    std::FILE* growing = nullptr;
+    if (recordPath) {
+        growing = std::fopen(recordPath->c_str(), "w");
+        if (growing == nullptr) {
+            std::fprintf(stderr, "sonomap-cli batch: %s cannot be written\n", recordPath->c_str());
+            return kExitFailed;
+        }
+        for (const auto& [name, hash] : hashes) {
+            std::fprintf(growing, "%s  %s\n", hash.c_str(), name.c_str());
+        }
+        std::fflush(growing);
+    }
+
+    std::vector<std::string> reasons(jobs.size());
+    std::mutex recordMutex;
+    BatchProgress progress(jobs.size(), skipped);
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i = next++; i < jobs.size(); i = next++) {
+            if (done[i] != 0) {
+                continue;
+            }
+            const BatchJob& job = *jobs[i];
+            if (bResume) {
+                // A run killed outright leaves its temp files; nobody else writes these names.
+                for (const auto& file : FilesOf(job)) {
+                    SafeFileWriter::RemoveStaleTempFiles(file.first, 0);
+                }
+            }
+            bool bOk = BatchScene::Render(job, reasons[i]);
+            // Hashed only for a record: reading the files back costs a tenth of the job.
+            std::vector<std::pair<std::string, std::string>> finished;
+            for (const auto& [path, name] : FilesOf(job)) {
+                if (!bOk || !recordPath) {
+                    break;
+                }
+                const std::optional<std::string> hash = FileDigest::Sha256Of(path);
+                if (!hash) {
+                    reasons[i] = path + " cannot be read back";
+                    bOk = false;
+                } else {
+                    finished.emplace_back(*hash, name);
+                }
+            }
+            done[i] = bOk ? 1 : 0;
+            if (bOk) {
+                const std::lock_guard<std::mutex> lock(recordMutex);
+                for (const auto& [hash, name] : finished) {
+                    hashes[name] = hash;
+                    if (growing != nullptr) {
+                        std::fprintf(growing, "%s  %s\n", hash.c_str(), name.c_str());
+                        std::fflush(growing);
+                    }
+                }
+            }
+            progress.JobDone(job.events.size());
+        }
+    };
+    std::vector<std::thread> threads;
+    const size_t count = std::min<size_t>(workers, jobs.size());
+    for (size_t w = 1; w < count; ++w) {
+        threads.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    progress.Finish();
+
+    int exitCode = kExitOk;
+    if (growing != nullptr) {
+        std::fclose(growing);
+        // In the manifest's order at the end, whatever order the workers finished in.
+        std::string text;
+        for (const BatchJob* job : jobs) {
+            for (const auto& file : FilesOf(*job)) {
+                const auto found = hashes.find(file.second);
+                if (found != hashes.end()) {
+                    text += found->second + "  " + file.second + "\n";
+                }
+            }
+        }
+        try {
+            SafeFileWriter writer(*recordPath);
+            writer.Begin().Write(text.data(), text.size());
+            writer.Commit();
+        } catch (const CFileException& error) {
+            std::fprintf(stderr, "sonomap-cli batch: %s\n", error.what());
+            exitCode = kExitFailed;
+        }
+    }
+    size_t failed = 0;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (done[i] == 0) {
+            ++failed;
+            std::fprintf(stderr, "%s:%d: %s: %s\n", manifest.c_str(), jobs[i]->line,
+                         jobs[i]->outputName.c_str(), reasons[i].c_str());
+        }
+    }
+    std::fprintf(stderr,
+                 "sonomap-cli batch: %zu jobs: %zu rendered, %zu already done, %zu failed\n",
+                 jobs.size(), jobs.size() - failed - skipped, skipped, failed);
+    return failed > 0 ? kExitFailed : exitCode;
+}
+
+std::string BatchUsage() {
+    return "usage: sonomap-cli batch MANIFEST [--jobs N] [--shard K/N] [--resume]\n"
+           "                         [--manifest-out FILE]\n"
+           "  Renders the jobs of MANIFEST, a JSON Lines file of one job a line (paths\n"
+           "  relative to its folder):\n"
+           "    {\"output\": \"scenes/s001.wav\", \"format\": \"ambix\", \"order\": 1,\n"
+           "     \"sampleFormat\": \"s16\", \"rate\": 24000, \"duration\": 60,\n"
+           "     \"labels\": \"scenes/s001.csv\", \"events\": [\n"
+           "      {\"source\": \"src/dog.wav\", \"onset\": 1.5, \"gain\": -6, \"class\": 3,\n"
+           "       \"trajectory\": {\"points\": \"0:30:10:2,48000:-60:10:2\"}},\n"
+           "      {\"source\": \"src/phone.wav\", \"onset\": 4.0, \"class\": 7,\n"
+           "       \"trajectory\": {\"generate\": \"random:speed=30\", \"seed\": 11}},\n"
+           "      {\"source\": \"src/take.wav\", \"class\": 1, \"trajectory\": \"stored\"}]}\n"
+           "  Each event is encoded along its own trajectory (points as set-points takes\n"
+           "  them, in frames of the source from its first frame; a --generate shape and a\n"
+           "  seed; or the trajectory stored in the source), scaled by its gain in dB, and\n"
+           "  added at its onset in seconds. The output is duration seconds long (events\n"
+           "  are cut there), or ends with its last event. Sources are resampled to the\n"
+           "  rate (default: the first source's). The format is ambix (AmbiX, order 1 to 3);\n"
+           "  stereo, binaural (with hrtf, a name as render --list-hrtfs prints it) and adm\n"
+           "  render one event from its start at its own level, length and rate, as render\n"
+           "  does. sampleFormat s16, s24 or f32 (default s16; the sound's own for stereo\n"
+           "  and adm). labels writes a CSV of where each event is every 100 ms: frame,\n"
+           "  class, source index within its class, azimuth (90 is the left) and elevation\n"
+           "  in degrees, distance in cm.\n"
+           "  Every line is checked before anything renders; a line at fault is named with\n"
+           "  its number and the reason, and nothing is rendered (exit code 2).\n"
+           "  N jobs render at once (default: the number of cores); the files are the same\n"
+           "  bytes for any N. --shard K/N renders every N-th job from job K (0 <= K < N).\n"
+           "  --manifest-out FILE lists each file written with its SHA-256 as sha256sum\n"
+           "  does (check it with 'sha256sum -c' in the manifest's folder); it grows as jobs\n"
+           "  finish. --resume skips jobs whose files are in place with the hash FILE (or a\n"
+           "  line's \"sha256\") gives them. Files are put in place only when complete.\n"
+           "  Progress shows when stderr is a terminal; failed jobs are listed at the end\n"
+           "  with their lines, and the exit code is 1 when any failed.\n";
+}

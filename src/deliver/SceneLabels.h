@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class PanPointList;
+
+// Where each event of a scene is, every 100 ms, as the sound-event localisation and detection
+// sets label it (DCASE 2024 SELD metadata): one row per event sounding in a label frame, with
+// the place read by the TrajectoryCursor the renderer reads, at the event's first frame in the
+// label frame, so a label cannot disagree with the sound. Azimuth turns counter-clockwise there
+// (90 is the left: minus ours), in whole degrees; distance in centimetres. Frames are output
+// frames unless called source frames.
+class SceneLabels {
+  public:
+    static constexpr uint32_t kFramesPerSecond = 10;
+
+    struct Event {
+        const PanPointList* points = nullptr;  // borrowed; frames of the source
+        uint32_t sourceFrames = 0;
+        uint32_t sourceRate = 0;
+        uint64_t onset = 0;   // output frames
+        uint64_t frames = 0;  // output frames it sounds for
+        int classIndex = 0;
+    };
+    struct Row {
+        uint64_t frame;  // label frame, 100 ms each
+        int classIndex;
+        int sourceIndex;  // the event's number among the scene's events of its class, from 0
+        int azimuth;      // degrees, -179 .. 180, positive to the left
+        int elevation;    // degrees, positive up
+        int distanceCm;
+
+        bool operator==(const Row&) const = default;
+    };
+
+    // The rows of a scene of outputFrames frames at outputRate, by frame, then class, then
+    // source index. An event without points gives none.
+    static std::vector<Row> RowsOf(const std::vector<Event>& events, uint32_t outputRate,
+                                   uint64_t outputFrames);
+    // "frame,class,source,azimuth,elevation,distance" lines, no heading.
+    static std::string CsvOf(const std::vector<Row>& rows);
+};

@@ -1,0 +1,153 @@
+#include "deliver/SceneRender.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "deliver/BlockWriter.h"
+#include "deliver/ExportTarget.h"
+#include "deliver/RenderInput.h"
+#include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
+#include "platform/UserPrompts.h"
+#include "render/AmbisonicsEncoder.h"
+#include "trajectory/PanPointList.h"
+
+struct SceneRender::Voice {
+    std::unique_ptr<AmbisonicsExport> exporter;
+    uint64_t onset = 0;
+    float gain = 1.0f;
+};
+
+SceneRender::SceneRender(const AmbisonicsExport::Options& options, std::optional<uint64_t> length)
+    : m_options(options), m_length(length) {}
+
+SceneRender::~SceneRender() = default;
+
+void SceneRender::AddEvent(Event event) {
+    if (m_options.rate == 0) {
+        m_options.rate = event.input->Rate();
+    }
+    auto voice = std::make_unique<Voice>();
+    voice->exporter =
+        std::make_unique<AmbisonicsExport>(std::move(event.input), *event.points, m_options);
+    voice->onset = event.onset;
+    voice->gain = event.gain;
+    m_voices.push_back(std::move(voice));
+}
+
+uint32_t SceneRender::OutputRate() const {
+    return m_options.rate;
+}
+
+int SceneRender::Channels() const {
+    return AmbisonicsEncoder::ChannelCount(std::clamp(m_options.order, 1, 3));
+}
+
+uint64_t SceneRender::EventFrames(size_t index) const {
+    return m_voices[index]->exporter->OutputFrames();
+}
+
+uint64_t SceneRender::OutputFrames() const {
+    if (m_length) {
+        return *m_length;
+    }
+    uint64_t end = 0;
+    for (const auto& voice : m_voices) {
+        end = std::max(end, voice->onset + voice->exporter->OutputFrames());
+    }
+    return end;
+}
+
+float SceneRender::OutputGain() const {
+    // The loudest moment is bounded by the sum of the bounds of the sounds sounding then; it
+    // changes only where one starts or ends.
+    std::map<uint64_t, double> change;
+    const uint64_t frames = OutputFrames();
+    for (const auto& voice : m_voices) {
+        const uint64_t end = std::min(frames, voice->onset + voice->exporter->OutputFrames());
+        if (voice->onset < end) {
+            const double loudest = voice->exporter->Loudest() * voice->gain;
+            change[voice->onset] += loudest;
+            change[end] -= loudest;
+        }
+    }
+    double now = 0.0, loudest = 0.0;
+    for (const auto& [frame, step] : change) {
+        now += step;
+        loudest = std::max(loudest, now);
+    }
+    const float limit = TpdfDither::PeakLimit(m_options.format);
+    return loudest > limit ? static_cast<float>(limit / loudest) : 1.0f;
+}
+
+bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
+    const int channels = Channels();
+    const uint64_t frames = OutputFrames();
+    out.assign(static_cast<size_t>(frames) * channels, 0.0f);
+    for (const auto& voice : m_voices) {
+        if (voice->onset >= frames) {
+            continue;
+        }
+        if (!voice->exporter->StartTrajectory()) {
+            prompts.Message("No Pan Events to track!");
+            return false;
+        }
+        if (voice->exporter->AddTo(out.data() + static_cast<size_t>(voice->onset) * channels,
+                                   frames - voice->onset,
+                                   voice->gain) != AmbisonicsExport::Outcome::Finished) {
+            prompts.Message("The sound could not be resampled: " +
+                            voice->exporter->ResampleError());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
+    std::vector<float> mix;
+    if (!Mix(mix, prompts)) {
+        return false;
+    }
+    const int channels = Channels();
+    const auto bytes = static_cast<uint32_t>(SampleFormatBits(m_options.format) / 8);
+    PcmFormat format{};
+    format.formatTag = IsFloatFormat(m_options.format) ? kFormatTagFloat : kFormatTagPcm;
+    format.channels = static_cast<uint16_t>(channels);
+    format.sampleRate = m_options.rate;
+    format.blockAlign = static_cast<uint16_t>(channels * bytes);
+    format.avgBytesPerSec = m_options.rate * format.blockAlign;
+    format.bitsPerSample = static_cast<uint16_t>(bytes * 8);
+    const uint64_t dataBytes = OutputFrames() * format.blockAlign;
+
+    // Quantised in the export's blocks, so the dither runs through the same sequence.
+    const size_t block = size_t{AmbisonicsExport::kBlockFrames} * channels;
+    const float gain = OutputGain();
+    TpdfDither dither;
+    ExportTarget output(path, kSoundTypeWave);
+    bool bFailed = true;
+    try {
+        if (CSoundFile* writer = output.Begin(
+                format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {
+            BlockWriter blocks(*writer, static_cast<uint32_t>(block * 4));
+            bFailed = false;
+            for (size_t at = 0; at < mix.size() && !bFailed; at += block) {
+                uint8_t* buffer = nullptr;
+                while (!bFailed && (buffer = blocks.NextBuffer()) == nullptr) {
+                    blocks.AwaitWrite();
+                    bFailed = blocks.GetStatus().bFailed;
+                }
+                if (buffer != nullptr) {
+                    const size_t count = std::min(block, mix.size() - at);
+                    dither.QuantizeTo(mix.data() + at, count, gain, m_options.format, buffer);
+                    blocks.Queue(static_cast<uint32_t>(count * bytes));
+                }
+            }
+            blocks.Drain();
+            bFailed = bFailed || blocks.GetStatus().bFailed;
+        }
+    } catch (const CFileException&) {
+        bFailed = true;
+    }
+    return output.Finish(bFailed, prompts);
+}
