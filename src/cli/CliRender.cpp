@@ -1,5 +1,5 @@
-// sonomap-cli render: the editor's stereo, binaural or Ambisonics export over many files, one
-// worker per file.
+// sonomap-cli render: the editor's stereo, binaural, Ambisonics, ADM or loudspeaker export over
+// many files, one worker per file.
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -16,11 +16,13 @@
 #include "deliver/AdmExportCommand.h"
 #include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
 #include "platform/FileIdentity.h"
+#include "render/SpeakerLayout.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ struct RenderMode {
     bool bAmbix = false;
     std::string hrtfName;  // empty: the first that fits
     bool bAdm = false;     // the samples as they are, with the trajectory as ADM objects
+    const SpeakerLayout* pLayout = nullptr;  // loudspeaker feeds of this layout
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
 };
@@ -83,6 +86,11 @@ bool RenderOne(const RenderJob& job, const std::vector<std::string>& inputs,
     if (mode.bAdm) {
         return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
     }
+    if (mode.pLayout != nullptr) {
+        AmbisonicsExport::Options options = mode.ambix;
+        options.pLayout = mode.pLayout;
+        return LoudspeakerExportCommand(doc).RenderTo(output.fullPath, outputType, options);
+    }
     if (mode.bAmbix) {
         return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
     }
@@ -124,7 +132,7 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(words,
                             {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
-                             "--rate", "--sample-format"},
+                             "--rate", "--sample-format", "--layout"},
                             {"--binaural", "--ambix", "--adm", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -145,8 +153,15 @@ int RunRender(const std::vector<std::string>& words) {
     }
     mode.bAdm = args.Flag("--adm");
     mode.bAmbix = args.Flag("--ambix");
-    if (int(mode.bAdm) + int(mode.bAmbix) + int(mode.bBinaural) > 1) {
-        return RenderUsageError("choose one of --binaural, --ambix and --adm");
+    if (const auto name = args.Option("--layout")) {
+        mode.pLayout = SpeakerLayout::Find(*name);
+        if (mode.pLayout == nullptr) {
+            return RenderUsageError(LoudspeakerExportCommand::UnknownLayoutText(*name));
+        }
+    }
+    if (int(mode.bAdm) + int(mode.bAmbix) + int(mode.bBinaural) + int(mode.pLayout != nullptr) >
+        1) {
+        return RenderUsageError("choose one of --binaural, --ambix, --adm and --layout");
     }
     if (mode.bAdm && args.Option("--type") && *args.Option("--type") != "wav") {
         return RenderUsageError("an ADM file is a WAV file; --type wav or none");
@@ -173,8 +188,8 @@ int RunRender(const std::vector<std::string>& words) {
         mode.ambix.order = static_cast<int>(*order);
     }
     if (const auto text = args.Option("--rate")) {
-        if (!mode.bAmbix) {
-            return RenderUsageError("--rate goes with --ambix");
+        if (!mode.bAmbix && mode.pLayout == nullptr) {
+            return RenderUsageError("--rate goes with --ambix or --layout");
         }
         if (*text != "48000") {
             return RenderUsageError(

@@ -504,6 +504,8 @@ TEST_F(CliTest, RenderAmbixAndSampleFormatsWriteWhatTheyAskFor) {
         {"--ambix", "a.wav", "4 22050 16 4410", false},
         {"--ambix --order 2 --sample-format s24", "b.wav", "9 22050 24 4410", false},
         {"--ambix --order 3 --rate 48000 --sample-format f32", "c.aif", "16 48000 32 9600", false},
+        {"--layout 9+10+3 --sample-format s24", "h.wav", "24 22050 24 4410", false},
+        {"--layout 0+5+0 --rate 48000 --sample-format s24", "i.aif", "6 48000 24 9600", false},
         {"--binaural --sample-format s24", "d.wav", "2 44100 24 8820", true},
         {"--binaural --sample-format f32", "e.aif", "2 44100 32 8820", true},
         {"--sample-format s24", "f.wav", "2 22050 24 4410", false},
@@ -534,6 +536,9 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         {"--order 2", "--order"},
         {"--rate 48000", "--rate"},
         {"--ambix --binaural", "--ambix"},
+        {"--layout 5.1", "0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0, 4+7+0"},
+        {"--layout 4+5+0 --ambix", "--layout"},
+        {"--layout 4+5+0 --order 2", "--order"},
     };
     for (const auto& [args, named] : cases) {
         const CliRun run = Cli("render " + in + out + " " + args);
