@@ -196,7 +196,7 @@ std::string UsageOf(const std::string& command) {
                "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
                "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
                "                          [--layout NAME [--rate 48000]]\n"
-               "                          [--sample-format s16|s24|f32]\n"
+               "                          [--sample-format s16|s24|f32] [--report FILE.json]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -221,7 +221,10 @@ std::string UsageOf(const std::string& command) {
                "  4+7+0) in its order, the LFE silent.\n"
                "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
                "  (default: s16 for --binaural, --ambix and --layout, the sound's own width\n"
-               "  for the stereo and ADM renders).\n";
+               "  for the stereo and ADM renders).\n"
+               "  Each output's integrated loudness (ITU-R BS.1770-4, LUFS; an AmbiX file by\n"
+               "  its W channel) and true peak (dBTP) go to stderr; --report writes them,\n"
+               "  one entry per output, to FILE.json.\n";
     }
     if (command == "import") {
         return ImportUsage();

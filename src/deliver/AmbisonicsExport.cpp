@@ -195,6 +195,7 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     GainsAt(0, m_from.data());
 
     BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
+    writer.MeasureWith(m_pLoudness);
     const uint32_t frames = m_pInput->Frames();
     progress.SetRange(0, 100);
     progress.SetPos(0);

@@ -13,6 +13,7 @@
 #include "trajectory/TrajectoryCursor.h"
 
 class BlockWriter;
+class ExportLoudness;
 class CSoundFile;
 class ImportResampler;
 class PanPointList;
@@ -76,6 +77,8 @@ class AmbisonicsExport {
     // over when Render returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
 
+    // Before Render: every block written is also measured by loudness (borrowed).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
     const std::string& ResampleError() const { return m_resampleError; }
@@ -97,6 +100,7 @@ class AmbisonicsExport {
     uint64_t m_outputFrames;
     float m_gain = 1.0f;
     std::string m_resampleError;
+    ExportLoudness* m_pLoudness = nullptr;
 
     TrajectoryCursor m_cursor;
     std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only

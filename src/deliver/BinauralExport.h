@@ -14,6 +14,7 @@
 #include "trajectory/TrajectoryCursor.h"
 
 class CSoundFile;
+class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
 
@@ -62,6 +63,9 @@ class BinauralExport {
     // output got only part of it and must be begun again for the next Render. MixerFailed:
     // MixerError() says why. Nothing is closed.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+    // Before Render: every block written is also measured by loudness (borrowed; set anew
+    // for a second pass).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
 
     // How far the mix is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
@@ -100,4 +104,5 @@ class BinauralExport {
     TpdfDither m_dither;
     std::vector<float> m_mix;
     std::vector<uint8_t> m_block;
+    ExportLoudness* m_pLoudness = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -13,6 +14,7 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "render/LoudnessMeter.h"
 #include "render/SpeakerLayout.h"
 
 LoudspeakerExportCommand::LoudspeakerExportCommand(const CTesselDoc& document)
@@ -77,6 +79,8 @@ bool LoudspeakerExportCommand::RenderTo(const std::string& path, int typeId,
     });
     std::unique_ptr<ProgressIndicator> progress;
     AmbisonicsExport::Outcome outcome = AmbisonicsExport::Outcome::WriteFailed;
+    ExportLoudness loudness(*format, LoudnessMeter::WeightsFor(*options.pLayout));
+    exporter.MeasureWith(&loudness);
     try {
         if (CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes())) {
             progress = prompts.OpenProgressDialog("Creating loudspeaker file...");
@@ -96,7 +100,8 @@ bool LoudspeakerExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != AmbisonicsExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) +
+                           loudness.Announce(m_host, path));
     }
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {

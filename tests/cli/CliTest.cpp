@@ -266,7 +266,8 @@ TEST_F(CliTest, RenderFollowsTheExtensionOrTheTypeOption) {
     const std::string path = Write("take.wav", Sample());
     CliRun run = Cli("render " + path + " -o " + dir.File("out.aiff"));
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "");  // not a terminal: no progress lines
+    // Not a terminal: no progress lines, only what was measured of the output.
+    EXPECT_EQ(run.err, dir.File("out.aiff") + ": -inf LUFS, true peak 0.8 dBTP\n");
     const Bytes aiff = ReadBytes(dir.File("out.aiff"));
     ASSERT_GT(aiff.size(), 12u);
     EXPECT_EQ(std::string(aiff.begin() + 8, aiff.begin() + 12), "AIFF");
@@ -546,4 +547,64 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+}
+
+// Each render measures the file it wrote: the report and stderr agree with bs1770gain on that
+// file (an AmbiX file by its W channel alone), and a silent render (floats, so no dither)
+// reports no number.
+TEST_F(CliTest, RenderReportsTheLoudnessOfEachOutputAsBs1770gainMeasuresIt) {
+    if (SoxTools::Command("command -v bs1770gain").status != 0) {
+        GTEST_SKIP() << "bs1770gain is missing";
+    }
+    const std::string in = Write("in.wav", MonoNoise(22050, 66150, {{0, -70}, {66149, 120}}));
+    const struct {
+        const char* args;
+        const char* remix;  // sox effect giving what bs1770gain should measure; "" for all
+    } cases[] = {
+        {"", ""},
+        {"--sample-format f32", ""},
+        {"--ambix --order 2", "remix 1"},
+        {"--layout 0+5+0 --sample-format s24", ""},
+        {"--layout 0+2+0 --sample-format f32", ""},
+        {"--adm", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string out = dir.File("out.wav");
+        const std::string report = dir.File("report.json");
+        const CliRun run =
+            Cli("render " + in + " -o " + out + " --report " + report + " " + c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::string measured = out;
+        if (*c.remix != '\0') {
+            measured = dir.File("measured.wav");
+            ASSERT_EQ(SoxTools::Command("sox " + out + " " + measured + " " + c.remix).status, 0);
+        }
+        const SoxTools::Outcome bs1770 = SoxTools::Command("bs1770gain -i --xml " + measured);
+        const size_t at = bs1770.output.find("<integrated lufs=\"");
+        ASSERT_NE(at, std::string::npos) << bs1770.output;
+        const double lufs = std::stod(bs1770.output.substr(at + 18));
+        nlohmann::json json;
+        std::ifstream(report) >> json;
+        ASSERT_EQ(json["outputs"].size(), 1u) << json.dump();
+        const nlohmann::json& entry = json["outputs"][0];
+        EXPECT_EQ(entry["output"], out);
+        EXPECT_NEAR(entry["integratedLufs"].get<double>(), lufs, 0.1) << bs1770.output;
+        EXPECT_LT(entry["truePeakDbtp"].get<double>(), 0.0);
+        EXPECT_NE(run.err.find(out + ": "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" LUFS, true peak "), std::string::npos) << run.err;
+    }
+    const std::string silent = Write("silent.wav", [] {
+        TestSound sound = MonoNoise(22050, 22050, {{0, 0}});
+        std::fill(sound.samples.begin(), sound.samples.end(), 0);
+        return sound;
+    }());
+    const std::string report = dir.File("silent.json");
+    const CliRun run = Cli("render " + silent + " -o " + dir.File("s.wav") +
+                           " --layout 4+5+0 --sample-format f32 --report " + report);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    nlohmann::json json;
+    std::ifstream(report) >> json;
+    EXPECT_TRUE(json["outputs"][0]["integratedLufs"].is_null()) << json.dump();
+    EXPECT_TRUE(json["outputs"][0]["truePeakDbtp"].is_null()) << json.dump();
 }
