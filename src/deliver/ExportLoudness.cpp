@@ -1,5 +1,6 @@
 #include "deliver/ExportLoudness.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -7,8 +8,19 @@
 #include "document/DocumentHost.h"
 #include "render/SampleDecoder.h"
 
+namespace {
+
+std::atomic<bool> g_bMeasuring{true};
+
+}  // namespace
+
+void ExportLoudness::SetMeasuring(bool bMeasuring) {
+    g_bMeasuring = bMeasuring;
+}
+
 ExportLoudness::ExportLoudness(const PcmFormat& format, const std::vector<LoudnessWeight>& weights)
     : m_format(format),
+      m_bMeasuring(g_bMeasuring),
       m_meter(format.sampleRate, weights),
       m_thread(&ExportLoudness::Serve, this) {}
 
@@ -22,6 +34,9 @@ ExportLoudness::~ExportLoudness() {
 }
 
 void ExportLoudness::Add(const void* bytes, uint32_t count) {
+    if (!m_bMeasuring) {
+        return;
+    }
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_waiting.size() < kBlocks || m_bStop; });
     std::vector<uint8_t> block;
@@ -60,16 +75,21 @@ void ExportLoudness::Serve() {
         m_bBusy = true;
         lock.unlock();
         m_changed.notify_all();
-        // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1.
         const size_t count = block.size() / sampleBytes;
-        samples.resize(count);
-        SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
-                              samples.data());
-        constexpr float kScale = 1.0f / 32768.0f;
-        for (float& sample : samples) {
-            sample *= kScale;
+        if (layout.bFloat && bits == 32) {
+            // Already what the meter takes (a vector's storage is aligned for floats).
+            m_meter.AddFrames(reinterpret_cast<const float*>(block.data()), count / channels);
+        } else {
+            // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1.
+            samples.resize(count);
+            SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
+                                  samples.data());
+            constexpr float kScale = 1.0f / 32768.0f;
+            for (float& sample : samples) {
+                sample *= kScale;
+            }
+            m_meter.AddFrames(samples.data(), count / channels);
         }
-        m_meter.AddFrames(samples.data(), count / channels);
         lock.lock();
         m_spare.push_back(std::move(block));
         m_bBusy = false;

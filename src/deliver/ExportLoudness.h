@@ -43,6 +43,11 @@ class ExportLoudness {
     // (" Loudness -23.0 LUFS, true peak -1.2 dBTP.").
     std::string Announce(DocumentHost& host, const std::string& path);
 
+    // Benchmarks only: false makes every ExportLoudness made afterwards measure nothing (Add
+    // drops the blocks, Finish gives -infinity), so an export's cost can be timed without
+    // the measuring in the same run.
+    static void SetMeasuring(bool bMeasuring);
+
     // Every channel counted at 1.
     static std::vector<LoudnessWeight> UnitWeights(int channels);
     // "-23.0 LUFS, true peak -1.2 dBTP"; "-inf" for silence, or loudness of less than 0.4 s
@@ -52,6 +57,7 @@ class ExportLoudness {
     void Serve();
 
     PcmFormat m_format;
+    bool m_bMeasuring;
     LoudnessMeter m_meter;
 
     std::mutex m_mutex;
