@@ -92,7 +92,11 @@ void KWeighting(double rate, Section& shelf, Section& highPass) {
 }  // namespace
 
 struct LoudnessMeter::State {
-    unsigned lanes = 0;  // channels rounded up to a register's worth
+    // The channels that count (an LFE is left out of the filter), lane by lane; lanes is
+    // their number rounded up to a register's worth.
+    unsigned measured[kMaxChannels] = {};
+    unsigned counted = 0;
+    unsigned lanes = 0;
     bool bWide = false;  // AVX2
     Section shelf{}, highPass{};
     // Per lane, as direct form I: the last two inputs and outputs of each section.
@@ -154,8 +158,8 @@ void LoudnessMeter::State::FilterWide(const float* frames, size_t count, unsigne
     const __m256d ha2 = _mm256_set1_pd(h.a2), two = _mm256_set1_pd(2.0);
     for (size_t f = 0; f < count; ++f) {
         const float* frame = frames + f * channels;
-        for (unsigned c = 0; c < channels; ++c) {
-            in[c] = frame[c];
+        for (unsigned c = 0; c < counted; ++c) {
+            in[c] = frame[measured[c]];
         }
         for (unsigned c = 0; c < lanes; c += 4) {
             const __m256d x = _mm256_load_pd(in + c);
@@ -198,8 +202,8 @@ void LoudnessMeter::State::Filter(const float* frames, size_t count, unsigned ch
     const Section h = highPass;
     for (size_t f = 0; f < count; ++f) {
         const float* frame = frames + f * channels;
-        for (unsigned c = 0; c < channels; ++c) {
-            in[c] = frame[c];
+        for (unsigned c = 0; c < counted; ++c) {
+            in[c] = frame[measured[c]];
         }
 #if defined(__SSE2__)
         // Two channels to a register; each section's feedback waits on one product and one
@@ -394,12 +398,13 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
 #if defined(__x86_64__)
     state.bWide = g_bAvx2;
 #endif
-    state.lanes = state.bWide ? (m_channels + 3) & ~3u : (m_channels + 1) & ~1u;
     for (unsigned c = 0; c < m_channels; ++c) {
-        state.weight[c] = weights[c] == LoudnessWeight::LeftOut    ? 0.0
-                          : weights[c] == LoudnessWeight::Surround ? 1.41
-                                                                   : 1.0;
+        if (weights[c] != LoudnessWeight::LeftOut) {
+            state.weight[state.counted] = weights[c] == LoudnessWeight::Surround ? 1.41 : 1.0;
+            state.measured[state.counted++] = c;
+        }
     }
+    state.lanes = state.bWide ? (state.counted + 3) & ~3u : (state.counted + 1) & ~1u;
     KWeighting(rate, state.shelf, state.highPass);
     state.stepFrames = (rate + 5) / 10;
     state.largestGain = LargestGain();
