@@ -195,7 +195,8 @@ std::string UsageOf(const std::string& command) {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
                "                          [--jobs N] [--binaural [--hrtf NAME]]\n"
                "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
-               "                          [--sample-format s16|s24|f32]\n"
+               "                          [--layout NAME [--rate 48000]]\n"
+               "                          [--sample-format s16|s24|f32] [--report FILE.json]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -214,9 +215,16 @@ std::string UsageOf(const std::string& command) {
                "  --ambix writes Ambisonics instead, as the editor's Export Ambisonics does:\n"
                "  AmbiX (ACN order, SN3D) of --order 1, 2 or 3 (4, 9 or 16 channels, default\n"
                "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
+               "  --layout NAME writes loudspeaker feeds instead, as the editor's Export\n"
+               "  Loudspeakers does: one channel per loudspeaker of the ITU-R BS.2051 layout\n"
+               "  NAME (0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0,\n"
+               "  4+7+0) in its order, the LFE silent.\n"
                "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
-               "  (default: s16 for --binaural and --ambix, the sound's own width for the\n"
-               "  stereo and ADM renders).\n";
+               "  (default: s16 for --binaural, --ambix and --layout, the sound's own width\n"
+               "  for the stereo and ADM renders).\n"
+               "  Each output's integrated loudness (ITU-R BS.1770-4, LUFS; an AmbiX file by\n"
+               "  its W channel) and true peak (dBTP) go to stderr; --report writes them,\n"
+               "  one entry per output, to FILE.json.\n";
     }
     if (command == "import") {
         return ImportUsage();

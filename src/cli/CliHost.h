@@ -63,6 +63,17 @@ class CliHost : public DocumentHost {
     void SetExportFolder(const std::string& folder) override { m_exportFolder = folder; }
     bool ShowsViews() const override { return false; }
 
+    // What the last export measured of the file it wrote.
+    struct Measured {
+        std::string path;
+        double lufs = 0;
+        double truePeak = 0;
+    };
+    void ExportMeasured(const std::string& path, double lufs, double truePeak) override {
+        m_measured = Measured{path, lufs, truePeak};
+    }
+    const std::optional<Measured>& GetMeasured() const { return m_measured; }
+
   private:
     CliPrompts m_prompts;
     std::optional<SaveTarget> m_target;
@@ -72,4 +83,5 @@ class CliHost : public DocumentHost {
     std::string m_saveFolder;
     std::unique_ptr<PanClipboard> m_pPanClipboard;
     std::string m_exportFolder;
+    std::optional<Measured> m_measured;
 };

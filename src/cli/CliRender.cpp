@@ -1,10 +1,12 @@
-// sonomap-cli render: the editor's stereo, binaural or Ambisonics export over many files, one
-// worker per file.
+// sonomap-cli render: the editor's stereo, binaural, Ambisonics, ADM or loudspeaker export over
+// many files, one worker per file.
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <thread>
@@ -16,11 +18,16 @@
 #include "deliver/AdmExportCommand.h"
 #include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/ExportLoudness.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
 #include "platform/FileIdentity.h"
+#include "render/SpeakerLayout.h"
+
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -29,6 +36,7 @@ namespace fs = std::filesystem;
 struct RenderJob {
     std::string input;
     std::string output;
+    std::optional<CliHost::Measured> measured;  // once rendered
 };
 
 // How each file is rendered: the stereo filter, the mixer with HRTF, or AmbiX.
@@ -37,6 +45,7 @@ struct RenderMode {
     bool bAmbix = false;
     std::string hrtfName;  // empty: the first that fits
     bool bAdm = false;     // the samples as they are, with the trajectory as ADM objects
+    const SpeakerLayout* pLayout = nullptr;  // loudspeaker feeds of this layout
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
 };
@@ -57,9 +66,51 @@ int RenderUsageError(const std::string& problem) {
     return kExitUsage;
 }
 
-// One file from open to finished output, with a host, prompts and document of its own.
-bool RenderOne(const RenderJob& job, const std::vector<std::string>& inputs,
-               std::optional<int> typeId, bool bLabelled, const RenderMode& mode) {
+bool Export(CTesselDoc& doc, const SaveNameResult& output, const RenderMode& mode) {
+    const int outputType = output.filterIndex - 1;
+    if (mode.bAdm) {
+        return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
+    }
+    if (mode.pLayout != nullptr) {
+        AmbisonicsExport::Options options = mode.ambix;
+        options.pLayout = mode.pLayout;
+        return LoudspeakerExportCommand(doc).RenderTo(output.fullPath, outputType, options);
+    }
+    if (mode.bAmbix) {
+        return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
+    }
+    if (mode.bBinaural) {
+        return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
+                                                   mode.sampleFormat.value_or(SampleFormat::S16));
+    }
+    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType, mode.sampleFormat);
+}
+
+// --report: one entry per output, in the order of the inputs; null for a value that is not a
+// number (silence) and for an output not written.
+bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs) {
+    nlohmann::json outputs = nlohmann::json::array();
+    const auto number = [](double value) {
+        return std::isfinite(value) ? nlohmann::json(std::round(value * 100) / 100)
+                                    : nlohmann::json(nullptr);
+    };
+    for (const RenderJob& job : jobs) {
+        nlohmann::json entry = {{"input", job.input}, {"output", job.output}};
+        entry["written"] = job.measured.has_value();
+        entry["integratedLufs"] = job.measured ? number(job.measured->lufs) : nullptr;
+        entry["truePeakDbtp"] = job.measured ? number(job.measured->truePeak) : nullptr;
+        outputs.push_back(entry);
+    }
+    std::ofstream out(path);
+    out << nlohmann::json{{"outputs", outputs}}.dump(2) << "\n";
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// One file from open to finished output, with a host, prompts and document of its own; what
+// was measured of the output goes on stderr and into job.
+bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::optional<int> typeId,
+               bool bLabelled, const RenderMode& mode) {
     CliHost host;
     // Every input counts as open, so no job's output can replace another job's input.
     host.SetFilesInUse(inputs);
@@ -79,18 +130,17 @@ bool RenderOne(const RenderJob& job, const std::vector<std::string>& inputs,
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return false;
     }
-    const int outputType = output.filterIndex - 1;
-    if (mode.bAdm) {
-        return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
+    if (!Export(doc, output, mode)) {
+        return false;
     }
-    if (mode.bAmbix) {
-        return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
+    job.measured = host.GetMeasured();
+    if (job.measured) {
+        std::fprintf(
+            stderr, "%s: %s\n", job.output.c_str(),
+            ExportLoudness::Text(ExportLoudness::Result{job.measured->lufs, job.measured->truePeak})
+                .c_str());
     }
-    if (mode.bBinaural) {
-        return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
-                                                   mode.sampleFormat.value_or(SampleFormat::S16));
-    }
-    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType, mode.sampleFormat);
+    return true;
 }
 
 // render --list-hrtfs: the names, one a line, as --hrtf takes them.
@@ -124,7 +174,7 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(words,
                             {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
-                             "--rate", "--sample-format"},
+                             "--rate", "--sample-format", "--layout", "--report"},
                             {"--binaural", "--ambix", "--adm", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -145,8 +195,15 @@ int RunRender(const std::vector<std::string>& words) {
     }
     mode.bAdm = args.Flag("--adm");
     mode.bAmbix = args.Flag("--ambix");
-    if (int(mode.bAdm) + int(mode.bAmbix) + int(mode.bBinaural) > 1) {
-        return RenderUsageError("choose one of --binaural, --ambix and --adm");
+    if (const auto name = args.Option("--layout")) {
+        mode.pLayout = SpeakerLayout::Find(*name);
+        if (mode.pLayout == nullptr) {
+            return RenderUsageError(LoudspeakerExportCommand::UnknownLayoutText(*name));
+        }
+    }
+    if (int(mode.bAdm) + int(mode.bAmbix) + int(mode.bBinaural) + int(mode.pLayout != nullptr) >
+        1) {
+        return RenderUsageError("choose one of --binaural, --ambix, --adm and --layout");
     }
     if (mode.bAdm && args.Option("--type") && *args.Option("--type") != "wav") {
         return RenderUsageError("an ADM file is a WAV file; --type wav or none");
@@ -173,8 +230,8 @@ int RunRender(const std::vector<std::string>& words) {
         mode.ambix.order = static_cast<int>(*order);
     }
     if (const auto text = args.Option("--rate")) {
-        if (!mode.bAmbix) {
-            return RenderUsageError("--rate goes with --ambix");
+        if (!mode.bAmbix && mode.pLayout == nullptr) {
+            return RenderUsageError("--rate goes with --ambix or --layout");
         }
         if (*text != "48000") {
             return RenderUsageError(
@@ -235,7 +292,7 @@ int RunRender(const std::vector<std::string>& words) {
         if (!outputs.insert(FileIdentity::ResolvedPath(output)).second) {
             return RenderUsageError("two inputs would both be written to " + output);
         }
-        queue.push_back({input, output});
+        queue.push_back({input, output, std::nullopt});
     }
 
     // Workers take the next file until none is left; each writes only its own slot.
@@ -263,6 +320,11 @@ int RunRender(const std::vector<std::string>& words) {
             std::fprintf(stderr, "sonomap-cli render: %s: not rendered\n", queue[i].input.c_str());
             exitCode = kExitFailed;
         }
+    }
+    if (const auto report = args.Option("--report"); report && !WriteReport(*report, queue)) {
+        std::fprintf(stderr, "sonomap-cli render: the report could not be written to %s\n",
+                     report->c_str());
+        exitCode = kExitFailed;
     }
     return exitCode;
 }

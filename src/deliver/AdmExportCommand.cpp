@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/RenderInput.h"
 #include "document/CTesselDoc.h"
@@ -135,6 +136,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     const uint32_t blockBytes = kBlockBytes / blockAlign * blockAlign;
     bool bFailed = true;
     bool bCancelled = false;
+    ExportLoudness loudness(format, ExportLoudness::UnitWeights(format.channels));
     try {
         if (CSoundFile* writer = output.Begin(
                 format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {
@@ -149,6 +151,9 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                 const uint8_t* block =
                     converter.Convert(static_cast<uint32_t>(done / blockAlign), frames);
                 bFailed = !writer->WriteSamples(block, count);
+                if (!bFailed) {
+                    loudness.Add(block, count);
+                }
                 done += count;
                 progress->SetPos(static_cast<int>(done * 100 / dataBytes));
                 if (done < dataBytes && progress->CheckCancelButton()) {
@@ -166,7 +171,8 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     }
     const bool bWritten = output.Finish(bFailed, prompts);
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) +
+                           loudness.Announce(m_host, path));
     }
     m_host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;

@@ -16,6 +16,8 @@
 #include "platform/DistanceLaw.h"
 #include "platform/ProgressIndicator.h"
 #include "render/AmbisonicsEncoder.h"
+#include "render/PointSourcePanner.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -53,16 +55,27 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
       m_points(points),
       m_options(options),
       m_sources(m_pInput->Channels()),
-      m_channels(AmbisonicsEncoder::ChannelCount(std::clamp(options.order, 1, 3))),
+      m_channels(options.pLayout != nullptr
+                     ? static_cast<int>(options.pLayout->ChannelCount())
+                     : AmbisonicsEncoder::ChannelCount(std::clamp(options.order, 1, 3))),
       m_outputRate(options.rate != 0 ? options.rate : m_pInput->Rate()),
       m_outputFrames(m_pInput->Frames()),
       m_cursor(points, m_pInput->Frames(), TrajectoryCursor::Mode::AllAround) {
+    if (options.pLayout != nullptr) {
+        m_pPanner = std::make_unique<PointSourcePanner>(*options.pLayout);
+        for (int k = 0; k < m_channels; ++k) {
+            if (options.pLayout->Speakers()[static_cast<size_t>(k)].bLfe) {
+                m_silentChannels.push_back(k);
+            }
+        }
+    }
     const uint32_t inRate = m_pInput->Rate();
     if (inRate != 0 && m_outputRate != inRate) {
         m_pResampler = std::make_unique<ImportResampler>(inRate, m_outputRate, m_sources);
         m_outputFrames = ImportResampler::OutputFrames(m_pInput->Frames(), inRate, m_outputRate);
     }
-    // Every harmonic of SN3D stays within +-1, so no channel passes W's bound.
+    // Every harmonic of SN3D stays within +-1, and so does every loudspeaker gain, so no
+    // channel passes W's bound.
     m_loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
     const float limit = TpdfDither::PeakLimit(options.format);
     if (m_loudest > limit) {
@@ -113,6 +126,17 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
             .value_or(SoundPlace{});
     const double gain = DistanceGain(static_cast<uint32_t>(std::lround(place.distanceCm)));
     const double half = m_sources == 2 ? place.width / 2.0 : 0.0;
+    if (m_pPanner) {
+        double speakers[64];
+        for (int s = 0; s < m_sources; ++s) {
+            const double azimuth = s == 0 ? place.azimuth - half : place.azimuth + half;
+            m_pPanner->CalculateGains(azimuth, place.elevation, speakers);
+            for (int k = 0; k < m_channels; ++k) {
+                gains[s * m_channels + k] = static_cast<float>(speakers[k] * gain);
+            }
+        }
+        return;
+    }
     // AmbiX turns the other way: its azimuth is positive to the left.
     AmbisonicsEncoder::Harmonics(m_options.order, -(place.azimuth - half), place.elevation, gain,
                                  gains);
@@ -154,7 +178,14 @@ bool AmbisonicsExport::Flush(BlockWriter* writer) {
         }
     }
     m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, buffer);
-    const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
+    const size_t width = static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
+    const size_t bytes = count * width;
+    // The LFE stays silent: dither would put noise on it.
+    for (const int channel : m_silentChannels) {
+        for (size_t at = channel * width; at < bytes; at += m_channels * width) {
+            std::memset(buffer + at, 0, width);
+        }
+    }
     m_mixFrames = 0;
     writer->Queue(static_cast<uint32_t>(bytes));
     return !writer->GetStatus().bFailed;
@@ -184,6 +215,7 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
 AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
                                                    ProgressIndicator& progress) {
     BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
+    writer.MeasureWith(m_pLoudness);
     const Outcome outcome = Run(&writer, progress);
     if (outcome != Outcome::Finished) {
         return outcome;

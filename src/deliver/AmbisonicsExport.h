@@ -13,10 +13,13 @@
 #include "trajectory/TrajectoryCursor.h"
 
 class BlockWriter;
+class ExportLoudness;
 class CSoundFile;
 class ImportResampler;
 class PanPointList;
+class PointSourcePanner;
 class ProgressIndicator;
+class SpeakerLayout;
 
 // The render loop of the Ambisonics export: encodes a sound into AmbiX (ACN, SN3D) of order 1
 // to 3 along its trajectory in 3-D, with the distance law as the gain, and hands the frames
@@ -32,6 +35,11 @@ class ProgressIndicator;
 // would, the whole file is scaled down by that much. The samples and
 // the points are borrowed and must outlive the object. Frames are frames of the sound at its
 // rate unless called output frames.
+//
+// With a loudspeaker layout in the options it writes that layout's feeds instead of AmbiX: one
+// channel per loudspeaker in the layout's order, each source's gains from BS.2127's
+// point-source panner times the distance gain, the LFE silent. The same runs, scaling and
+// output follow.
 class AmbisonicsExport {
   public:
     static constexpr uint32_t kBlockFrames = 8192;
@@ -43,6 +51,7 @@ class AmbisonicsExport {
         int order = 1;                            // 1 .. 3
         SampleFormat format = SampleFormat::S16;  // of the output
         uint32_t rate = 0;                        // output frames per second; 0: the source's
+        const SpeakerLayout* pLayout = nullptr;   // loudspeaker feeds in place of AmbiX
     };
 
     AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
@@ -75,6 +84,8 @@ class AmbisonicsExport {
     // distance gain of the trajectory. Render scales the file down when it passes the limit.
     double Loudest() const { return m_loudest; }
 
+    // Before Render: every block written is also measured by loudness (borrowed).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
     const std::string& ResampleError() const { return m_resampleError; }
@@ -99,8 +110,11 @@ class AmbisonicsExport {
     float m_gain = 1.0f;
     double m_loudest = 0.0;
     std::string m_resampleError;
+    ExportLoudness* m_pLoudness = nullptr;
 
     TrajectoryCursor m_cursor;
+    std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only
+    std::vector<int> m_silentChannels;             // the layout's LFEs
     std::unique_ptr<ImportResampler> m_pResampler;
     TpdfDither m_dither;
     uint64_t m_done = 0;              // output frames encoded

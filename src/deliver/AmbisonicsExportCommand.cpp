@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -11,6 +12,18 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+
+namespace {
+
+// The loudness of an AmbiX file is its W channel's, the sound as an omnidirectional
+// microphone at the listener would take it.
+std::vector<LoudnessWeight> AmbisonicsWeights(int channels) {
+    std::vector<LoudnessWeight> weights(static_cast<size_t>(channels), LoudnessWeight::LeftOut);
+    weights[0] = LoudnessWeight::Unit;
+    return weights;
+}
+
+}  // namespace
 
 AmbisonicsExportCommand::AmbisonicsExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
@@ -57,6 +70,8 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
     ExportTarget output(path, typeId);
     std::unique_ptr<ProgressIndicator> progress;
     AmbisonicsExport::Outcome outcome = AmbisonicsExport::Outcome::WriteFailed;
+    ExportLoudness loudness(*format, AmbisonicsWeights(format->channels));
+    exporter.MeasureWith(&loudness);
     try {
         if (CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes())) {
             progress = prompts.OpenProgressDialog("Creating Ambisonics file...");
@@ -76,7 +91,8 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != AmbisonicsExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) +
+                           loudness.Announce(m_host, path));
     }
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
 #include "platform/ProgressIndicator.h"
@@ -119,7 +120,13 @@ bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
         return true;
     }
     m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_sampleFormat, m_block.data());
-    return output.WriteSamples(m_block.data(), frames * FrameBytes());
+    if (!output.WriteSamples(m_block.data(), frames * FrameBytes())) {
+        return false;
+    }
+    if (m_pLoudness != nullptr) {
+        m_pLoudness->Add(m_block.data(), frames * FrameBytes());
+    }
+    return true;
 }
 
 BinauralExport::Outcome BinauralExport::Replay(CSoundFile& output, ProgressIndicator& progress) {

@@ -15,6 +15,7 @@
 #include "trajectory/TrajectoryCursor.h"
 
 class CSoundFile;
+class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
 
@@ -65,6 +66,9 @@ class BinauralExport {
     // output got only part of it and must be begun again for the next Render. MixerFailed:
     // MixerError() says why. Nothing is closed.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+    // Before Render: every block written is also measured by loudness (borrowed; set anew
+    // for a second pass).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
 
     // The first render keeps its mix in an unnamed file in folder (the output's, which has
     // the room), for a scaled render to read back. Before the first Render.
@@ -111,4 +115,5 @@ class BinauralExport {
     std::unique_ptr<SpillFile> m_pSpill;  // the first render's mix, while it is whole
     std::vector<float> m_mix;
     std::vector<uint8_t> m_block;
+    ExportLoudness* m_pLoudness = nullptr;
 };

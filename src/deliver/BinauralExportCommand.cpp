@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "deliver/BinauralExport.h"
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -69,6 +70,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
     exporter.KeepMixIn(PathNames::DirectoryOf(path));
     std::unique_ptr<ProgressIndicator> progress;
     BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
+    std::unique_ptr<ExportLoudness> loudness;
     try {
         progress = prompts.OpenProgressDialog("Creating binaural file...");
         // A mix found above full scale is rendered once more, scaled down, into a new file.
@@ -78,6 +80,9 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
                 outcome = BinauralExport::Outcome::WriteFailed;
                 break;
             }
+            loudness = std::make_unique<ExportLoudness>(
+                *format, ExportLoudness::UnitWeights(format->channels));
+            exporter.MeasureWith(loudness.get());
             outcome = exporter.Render(*writer, *progress);
             if (outcome != BinauralExport::Outcome::NeedsScaling) {
                 break;
@@ -98,7 +103,8 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) +
+                           loudness->Announce(m_host, path));
     }
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {

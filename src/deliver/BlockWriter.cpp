@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "deliver/ExportLoudness.h"
 #include "formats/CSoundFile.h"
 
 namespace {
@@ -90,6 +91,9 @@ void BlockWriter::Serve() {
             std::exception_ptr error;
             try {
                 bOk = m_output.WriteSamples(m_buffers[slot].data(), m_bytes[slot]);
+                if (bOk && m_pLoudness != nullptr) {
+                    m_pLoudness->Add(m_buffers[slot].data(), m_bytes[slot]);
+                }
             } catch (...) {
                 error = std::current_exception();
             }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class CSoundFile;
+class ExportLoudness;
 
 // Hands the export's blocks to a sound file's WriteSamples on a thread of its own, in the
 // order they are queued, while the caller renders the next ones; up to kBuffers blocks are in
@@ -26,6 +27,8 @@ class BlockWriter {
     uint8_t* NextBuffer();
     // Queues that buffer with its first bytes filled.
     void Queue(uint32_t bytes);
+    // Before the first Queue: every block written is also handed to loudness (borrowed).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
     // Waits until one more block is written, or the writing has ended.
     void AwaitWrite();
     // Waits until every queued block is written, or the writing has ended.
@@ -43,6 +46,7 @@ class BlockWriter {
     bool HasWork() const;  // with m_mutex held
 
     CSoundFile& m_output;
+    ExportLoudness* m_pLoudness = nullptr;
     std::vector<std::vector<uint8_t>> m_buffers;  // block n in buffer n % kBuffers
     std::vector<uint32_t> m_bytes;
 

@@ -258,6 +258,7 @@ StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator
         output, m_outputFormat
                     ? kBlockBytes / static_cast<uint32_t>(m_sampleWidth) * outWidth + outWidth
                     : kBlockBytes);
+    writer.MeasureWith(m_pLoudness);
     m_rendered.resize(m_outputFormat ? kBlockBytes : 0);
     m_dither = TpdfDither();
     const auto queue = [&](uint8_t* into, uint32_t bytes) {

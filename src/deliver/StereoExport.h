@@ -13,6 +13,7 @@
 #include "trajectory/TrajectoryCursor.h"
 
 class CSoundFile;
+class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
 
@@ -63,6 +64,8 @@ class StereoExport {
     // a thread of its own while the next blocks render; every write is over when Render
     // returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
+    // Before Render: every block written is also measured by loudness (borrowed).
+    void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
 
     // Frames [first, last) of what Render hands to the file, into out ((last - first) stereo
     // frames of the output's width); false when the rate or the trajectory does not allow an
@@ -119,4 +122,5 @@ class StereoExport {
     uint32_t m_spanLast = 0;
     uint32_t m_spanNext = 0;
     std::vector<uint8_t> m_scratch;  // a block partly outside the span
+    ExportLoudness* m_pLoudness = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "deliver/StereoExportCommand.h"
 
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
@@ -54,9 +55,13 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     ExportTarget output(path, typeId);
     std::unique_ptr<ProgressIndicator> progress;
     StereoExport::Outcome outcome = StereoExport::Outcome::WriteFailed;
+    std::unique_ptr<ExportLoudness> loudness;
     try {
         if (CSoundFile* writer =
                 format ? output.Begin(*format, exporter.OutputDataBytes()) : nullptr) {
+            loudness = std::make_unique<ExportLoudness>(
+                *format, ExportLoudness::UnitWeights(format->channels));
+            exporter.MeasureWith(loudness.get());
             progress = prompts.OpenProgressDialog();
             outcome = exporter.Render(*writer, *progress);
         }
@@ -73,6 +78,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
         if (exporter.IsFoldingPlaces()) {
             line += " " + StatusLines::FoldedOntoTheFront();
         }
+        line += loudness->Announce(host, path);
         prompts.ShowStatus(line);
     }
     host.SetExportFolder(PathNames::FolderOf(path));

@@ -103,4 +103,10 @@ class DocumentHost {
     // Whether a file the native open refuses is offered for import instead (the editor), or
     // just refused (the command-line tool, whose import is a command of its own).
     virtual bool OffersImport() const { return false; }
+    // An export put path in place and measured it: integrated loudness in LUFS, true peak in
+    // dBTP (-infinity for silence). The command-line tool reports it; the editor's status line
+    // already says it.
+    virtual void ExportMeasured(const std::string& path, double lufs, double truePeak) {
+        (void)path, (void)lufs, (void)truePeak;
+    }
 };

@@ -144,6 +144,21 @@ void CWaveFile::KeepFormatChunk(std::vector<uint8_t> bytes) {
     m_keptFormatChunk = std::move(bytes);
 }
 
+std::vector<uint8_t> CWaveFile::ExtensibleFormatChunk(const PcmFormat& format,
+                                                      uint32_t channelMask) {
+    std::vector<uint8_t> fmt(kExtensibleBytes, 0);
+    PcmFormat head = format;
+    head.formatTag = kTagExtensible;
+    std::memcpy(fmt.data(), &head, sizeof head);
+    const uint16_t extraBytes = kExtensibleBytes - 18;
+    std::memcpy(fmt.data() + 16, &extraBytes, 2);
+    std::memcpy(fmt.data() + 18, &format.bitsPerSample, 2);
+    PutU32(fmt.data() + 20, channelMask);
+    std::memcpy(fmt.data() + 24, &format.formatTag, 2);
+    std::memcpy(fmt.data() + 26, kGuidTail, sizeof kGuidTail);
+    return fmt;
+}
+
 bool CWaveFile::DescribesFormat(const std::vector<uint8_t>& chunk, const PcmFormat& format) {
     if (chunk.size() < sizeof(PcmFormat)) {
         return false;
@@ -211,16 +226,8 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
     } else if (format.channels > 2) {
         // Readers take more than two channels only in the extensible form; the mask stays 0,
         // as the channels are no loudspeakers (Ambisonics).
-        uint8_t fmt[kExtensibleBytes] = {};
-        PcmFormat head = format;
-        head.formatTag = kTagExtensible;
-        std::memcpy(fmt, &head, sizeof head);
-        const uint16_t extraBytes = kExtensibleBytes - 18;
-        std::memcpy(fmt + 16, &extraBytes, 2);
-        std::memcpy(fmt + 18, &format.bitsPerSample, 2);
-        std::memcpy(fmt + 24, &format.formatTag, 2);
-        std::memcpy(fmt + 26, kGuidTail, sizeof kGuidTail);
-        CreateChunk(kFmt, fmt, sizeof fmt);
+        const std::vector<uint8_t> fmt = ExtensibleFormatChunk(format, 0);
+        CreateChunk(kFmt, fmt.data(), static_cast<uint32_t>(fmt.size()));
     } else if (format.formatTag == kFormatTagFloat) {
         // Floats carry the extra-size field, 0, as readers of the float tag expect.
         uint8_t fmt[sizeof format + 2] = {};

@@ -59,6 +59,10 @@ class CWaveFile : public CSoundFile {
 
     std::vector<uint8_t> GetStoredFormatChunk() const override;
     void KeepFormatChunk(std::vector<uint8_t> bytes) override;
+    // The 40 bytes of a WAVE_FORMAT_EXTENSIBLE "fmt " chunk's data for format (plain tag 1
+    // or 3, which becomes the sub-format), all bits valid, with channelMask.
+    static std::vector<uint8_t> ExtensibleFormatChunk(const PcmFormat& format,
+                                                      uint32_t channelMask);
     // Whether a "fmt " chunk's data says format: tag (or extensible sub-format), channels,
     // rate, frame size and width.
     static bool DescribesFormat(const std::vector<uint8_t>& chunk, const PcmFormat& format);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <stdexcept>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -144,6 +145,7 @@ void AmbisonicsEncoder::EncodeRun(const float* in, int sources, uint32_t frames,
     if (frames == 0) {
         return;
     }
+    // The AmbiX orders' counts, then the loudspeaker layouts'.
     switch (channels) {
         case 4:
             EncodeSources<4>(in, sources, frames, from, to, out);
@@ -151,8 +153,34 @@ void AmbisonicsEncoder::EncodeRun(const float* in, int sources, uint32_t frames,
         case 9:
             EncodeSources<9>(in, sources, frames, from, to, out);
             break;
-        default:
+        case 16:
             EncodeSources<16>(in, sources, frames, from, to, out);
             break;
+        case 2:
+            EncodeSources<2>(in, sources, frames, from, to, out);
+            break;
+        case 6:
+            EncodeSources<6>(in, sources, frames, from, to, out);
+            break;
+        case 8:
+            EncodeSources<8>(in, sources, frames, from, to, out);
+            break;
+        case 10:
+            EncodeSources<10>(in, sources, frames, from, to, out);
+            break;
+        case 11:
+            EncodeSources<11>(in, sources, frames, from, to, out);
+            break;
+        case 12:
+            EncodeSources<12>(in, sources, frames, from, to, out);
+            break;
+        case 14:
+            EncodeSources<14>(in, sources, frames, from, to, out);
+            break;
+        case 24:
+            EncodeSources<24>(in, sources, frames, from, to, out);
+            break;
+        default:
+            throw std::invalid_argument("no run encoder for this channel count");
     }
 }

@@ -17,10 +17,11 @@ class AmbisonicsEncoder {
     static void Harmonics(int order, double azimuth, double elevation, double gain, float* out);
 
     // Encodes frames frames of sources (1 or 2) interleaved sources into interleaved frames of
-    // channels channels. Each source's channel gains move in a straight line from from to to
-    // across the run (from at the first frame; to would be the frame after the last), so
-    // consecutive runs joined gain to gain carry no step. from and to hold sources x channels
-    // gains, source by source. out is overwritten.
+    // channels channels: an AmbiX order's 4, 9 or 16, or a loudspeaker layout's 2, 6, 8, 10,
+    // 11, 12, 14 or 24 (std::invalid_argument for any other count). Each source's channel gains
+    // move in a straight line from from to to across the run (from at the first frame; to would be
+    // the frame after the last), so consecutive runs joined gain to gain carry no step. from and to
+    // hold sources x channels gains, source by source. out is overwritten.
     static void EncodeRun(const float* in, int sources, uint32_t frames, const float* from,
                           const float* to, int channels, float* out);
 };

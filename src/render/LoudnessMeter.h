@@ -14,21 +14,24 @@ enum class LoudnessWeight {
     Surround,  // 1.41 (+1.5 dB): the sides, beside and behind the listener at ear height
 };
 
-// The integrated loudness (ITU-R BS.1770-4, gated, in LUFS) and the true peak (dBTP, 4x
-// oversampled below 96 kHz) of a render, through libebur128. Frames are fed as they are
-// written, interleaved floats of full scale 1.0; the results are read at any time, over
-// everything fed so far. Owns its libebur128 state.
+// The integrated loudness (ITU-R BS.1770-4, gated, in LUFS) and the true peak (dBTP) of a
+// render. Frames are fed as they are written, interleaved floats of full scale 1.0; the results
+// are read at any time, over everything fed so far. The K-weighting runs in doubles, two
+// channels to a register; 400 ms blocks overlap by 75 %, gated at -70 LUFS and then 10 LU
+// under their mean. The true peak is the larger of the sample peak and BS.1770-4's 4x
+// polyphase interpolation at every rate; a stretch of 256 frames whose peak cannot lift it
+// (by the interpolator's largest tap sum) is not interpolated. Owns its state; one thread at
+// a time.
 class LoudnessMeter {
   public:
     // One weight per channel of the frames to come, at rate frames per second. Throws
-    // std::invalid_argument for no channel, more than 64, or a rate outside 16 ... 2822400
-    // (libebur128's limits).
+    // std::invalid_argument for no channel, more than 64, or a rate outside 16 ... 2822400.
     LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-    // Throws std::bad_alloc when libebur128 runs out of memory.
+    // Throws std::bad_alloc when memory runs out (a block's power is kept per 100 ms).
     void AddFrames(const float* interleaved, size_t frames);
 
     // LUFS; -infinity until a 400 ms block is louder than the absolute gate (-70 LUFS).
@@ -41,7 +44,7 @@ class LoudnessMeter {
     static std::vector<LoudnessWeight> WeightsFor(const SpeakerLayout& layout);
 
   private:
-    struct State;  // libebur128's, whose type has no name to declare here
+    struct State;
 
     std::unique_ptr<State> m_pState;
     unsigned m_channels = 0;

@@ -7,6 +7,7 @@
 #include "deliver/AdmExportCommand.h"
 #include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentSave.h"
@@ -73,6 +74,7 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
         case CommandId::kExportBinaural:
         case CommandId::kExportAdm:
         case CommandId::kExportAmbisonics:
+        case CommandId::kExportLoudspeakers:
             state.enabled = m_pDocument->CanExport();
             if (!state.enabled) {
                 state.whyDisabled = m_pDocument->WhyNoExport();
@@ -108,6 +110,9 @@ bool CChildFrame::RunCommand(unsigned id) {
             return true;
         case CommandId::kExportAmbisonics:
             AmbisonicsExportCommand(*m_pDocument).Run();
+            return true;
+        case CommandId::kExportLoudspeakers:
+            LoudspeakerExportCommand(*m_pDocument).Run();
             return true;
         default:
             return false;

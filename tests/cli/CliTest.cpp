@@ -266,7 +266,8 @@ TEST_F(CliTest, RenderFollowsTheExtensionOrTheTypeOption) {
     const std::string path = Write("take.wav", Sample());
     CliRun run = Cli("render " + path + " -o " + dir.File("out.aiff"));
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "");  // not a terminal: no progress lines
+    // Not a terminal: no progress lines, only what was measured of the output.
+    EXPECT_EQ(run.err, dir.File("out.aiff") + ": -inf LUFS, true peak 0.8 dBTP\n");
     const Bytes aiff = ReadBytes(dir.File("out.aiff"));
     ASSERT_GT(aiff.size(), 12u);
     EXPECT_EQ(std::string(aiff.begin() + 8, aiff.begin() + 12), "AIFF");
@@ -504,6 +505,8 @@ TEST_F(CliTest, RenderAmbixAndSampleFormatsWriteWhatTheyAskFor) {
         {"--ambix", "a.wav", "4 22050 16 4410", false},
         {"--ambix --order 2 --sample-format s24", "b.wav", "9 22050 24 4410", false},
         {"--ambix --order 3 --rate 48000 --sample-format f32", "c.aif", "16 48000 32 9600", false},
+        {"--layout 9+10+3 --sample-format s24", "h.wav", "24 22050 24 4410", false},
+        {"--layout 0+5+0 --rate 48000 --sample-format s24", "i.aif", "6 48000 24 9600", false},
         {"--binaural --sample-format s24", "d.wav", "2 44100 24 8820", true},
         {"--binaural --sample-format f32", "e.aif", "2 44100 32 8820", true},
         {"--sample-format s24", "f.wav", "2 22050 24 4410", false},
@@ -534,6 +537,9 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         {"--order 2", "--order"},
         {"--rate 48000", "--rate"},
         {"--ambix --binaural", "--ambix"},
+        {"--layout 5.1", "0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0, 4+7+0"},
+        {"--layout 4+5+0 --ambix", "--layout"},
+        {"--layout 4+5+0 --order 2", "--order"},
     };
     for (const auto& [args, named] : cases) {
         const CliRun run = Cli("render " + in + out + " " + args);
@@ -541,4 +547,64 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+}
+
+// Each render measures the file it wrote: the report and stderr agree with bs1770gain on that
+// file (an AmbiX file by its W channel alone), and a silent render (floats, so no dither)
+// reports no number.
+TEST_F(CliTest, RenderReportsTheLoudnessOfEachOutputAsBs1770gainMeasuresIt) {
+    if (SoxTools::Command("command -v bs1770gain").status != 0) {
+        GTEST_SKIP() << "bs1770gain is missing";
+    }
+    const std::string in = Write("in.wav", MonoNoise(22050, 66150, {{0, -70}, {66149, 120}}));
+    const struct {
+        const char* args;
+        const char* remix;  // sox effect giving what bs1770gain should measure; "" for all
+    } cases[] = {
+        {"", ""},
+        {"--sample-format f32", ""},
+        {"--ambix --order 2", "remix 1"},
+        {"--layout 0+5+0 --sample-format s24", ""},
+        {"--layout 0+2+0 --sample-format f32", ""},
+        {"--adm", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string out = dir.File("out.wav");
+        const std::string report = dir.File("report.json");
+        const CliRun run =
+            Cli("render " + in + " -o " + out + " --report " + report + " " + c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::string measured = out;
+        if (*c.remix != '\0') {
+            measured = dir.File("measured.wav");
+            ASSERT_EQ(SoxTools::Command("sox " + out + " " + measured + " " + c.remix).status, 0);
+        }
+        const SoxTools::Outcome bs1770 = SoxTools::Command("bs1770gain -i --xml " + measured);
+        const size_t at = bs1770.output.find("<integrated lufs=\"");
+        ASSERT_NE(at, std::string::npos) << bs1770.output;
+        const double lufs = std::stod(bs1770.output.substr(at + 18));
+        nlohmann::json json;
+        std::ifstream(report) >> json;
+        ASSERT_EQ(json["outputs"].size(), 1u) << json.dump();
+        const nlohmann::json& entry = json["outputs"][0];
+        EXPECT_EQ(entry["output"], out);
+        EXPECT_NEAR(entry["integratedLufs"].get<double>(), lufs, 0.1) << bs1770.output;
+        EXPECT_LT(entry["truePeakDbtp"].get<double>(), 0.0);
+        EXPECT_NE(run.err.find(out + ": "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(" LUFS, true peak "), std::string::npos) << run.err;
+    }
+    const std::string silent = Write("silent.wav", [] {
+        TestSound sound = MonoNoise(22050, 22050, {{0, 0}});
+        std::fill(sound.samples.begin(), sound.samples.end(), 0);
+        return sound;
+    }());
+    const std::string report = dir.File("silent.json");
+    const CliRun run = Cli("render " + silent + " -o " + dir.File("s.wav") +
+                           " --layout 4+5+0 --sample-format f32 --report " + report);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    nlohmann::json json;
+    std::ifstream(report) >> json;
+    EXPECT_TRUE(json["outputs"][0]["integratedLufs"].is_null()) << json.dump();
+    EXPECT_TRUE(json["outputs"][0]["truePeakDbtp"].is_null()) << json.dump();
 }

@@ -188,8 +188,12 @@ TEST_F(OpenFeedbackTest, SaveAndExportSayWhatTheyWroteWhereAndHowBig) {
     // 44,100 stereo 16-bit frames and a 44-byte header.
     ASSERT_EQ(std::filesystem::file_size(out), 44u + 44100u * 4u);
     ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
-    EXPECT_EQ(host.prompts.StatusTexts()[0],
-              "Exported mix.wav in " + dir.File("") + " (176,444 bytes).");
+    // Then what was measured of the file.
+    const std::string line = host.prompts.StatusTexts()[0];
+    const std::string written = "Exported mix.wav in " + dir.File("") + " (176,444 bytes).";
+    EXPECT_EQ(line.substr(0, written.size()), written);
+    EXPECT_NE(line.find(" Loudness -"), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - 6), " dBTP.") << line;
 }
 
 TEST_F(OpenFeedbackTest, ExportSaysWhyItIsGreyed) {

@@ -1,11 +1,15 @@
-// Integrated loudness and true peak against outside tools on files sox makes (bs1770gain's
-// loudness, sox's own 4x oversampling for the peak), and each channel counting by its weight.
+// Integrated loudness and true peak against libebur128 on a table of signals, against outside
+// tools on files sox makes (bs1770gain's loudness, sox's own 4x oversampling for the peak), and
+// each channel counting by its weight.
 #include "render/LoudnessMeter.h"
 
+#include <ebur128.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <functional>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -46,7 +50,101 @@ std::vector<float> Noise(size_t count, float level) {
     return samples;
 }
 
+// libebur128's integrated loudness and true peak of the same frames, each channel named by
+// its weight.
+std::pair<double, double> Reference(uint32_t rate, const std::vector<LoudnessWeight>& weights,
+                                    const std::vector<float>& frames) {
+    const auto channels = static_cast<unsigned>(weights.size());
+    ebur128_state* state = ebur128_init(channels, rate, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    for (unsigned c = 0; c < channels; ++c) {
+        ebur128_set_channel(state, c,
+                            weights[c] == LoudnessWeight::LeftOut    ? EBUR128_UNUSED
+                            : weights[c] == LoudnessWeight::Surround ? EBUR128_LEFT_SURROUND
+                                                                     : EBUR128_CENTER);
+    }
+    ebur128_add_frames_float(state, frames.data(), frames.size() / channels);
+    double lufs = 0;
+    ebur128_loudness_global(state, &lufs);
+    double peak = 0;
+    for (unsigned c = 0; c < channels; ++c) {
+        double channelPeak = 0;
+        ebur128_true_peak(state, c, &channelPeak);
+        peak = std::max(peak, channelPeak);
+    }
+    ebur128_destroy(&state);
+    return {lufs, 20 * std::log10(peak)};
+}
+
 }  // namespace
+
+TEST(LoudnessMeter, AgreesWithLibebur128OverATableOfSignals) {
+    constexpr double kPi = std::numbers::pi;
+    using Signal = std::function<float(size_t frame, size_t channel, double t)>;
+    const auto sine = [](double hz, double level, double phase = 0) {
+        return [=](size_t, size_t, double t) {
+            return static_cast<float>(level * std::sin(2 * kPi * hz * t + phase));
+        };
+    };
+    const std::vector<float> noise = Noise(48000 * 6 * 24, 1.0f);
+    const auto noiseAt = [&noise](double level) {
+        return [&noise, level](size_t f, size_t c, double) {
+            return static_cast<float>(level) * noise[(f * 7 + c * 104729) % noise.size()];
+        };
+    };
+    const std::vector<LoudnessWeight> mono{LoudnessWeight::Unit};
+    const std::vector<LoudnessWeight> stereo{LoudnessWeight::Unit, LoudnessWeight::Unit};
+    const struct {
+        const char* what;
+        uint32_t rate;
+        std::vector<LoudnessWeight> weights;
+        double seconds;
+        Signal signal;
+    } cases[] = {
+        {"1 kHz sine at 48000", 48000, mono, 3, sine(1000, 0.1)},
+        {"997 Hz sine at 44100, stereo", 44100, stereo, 4, sine(997, 0.5)},
+        {"60 Hz sine at 8000", 8000, mono, 3, sine(60, 0.7)},
+        {"sine at a quarter of 22050, peaking between samples", 22050, mono, 2,
+         sine(22050 / 4.0, 0.9, kPi / 4)},
+        {"sine near the top at 6000", 6000, mono, 3, sine(2900, 0.6)},
+        {"noise at 44100, stereo", 44100, stereo, 5, noiseAt(0.3)},
+        {"noise with stretches under both gates", 48000, mono, 12,
+         [&](size_t f, size_t c, double t) {
+             const double level = t < 4 ? 0.2 : t < 7 ? 0.00005 : t < 9 ? 0.01 : 0.3;
+             return noiseAt(level)(f, c, t);
+         }},
+        {"a quiet sine alone under the absolute gate", 44100, mono, 3, sine(440, 0.0002)},
+        {"0+5+0 with surrounds and a loud LFE", 48000,
+         LoudnessMeter::WeightsFor(*SpeakerLayout::Find("0+5+0")), 4,
+         [&](size_t f, size_t c, double t) {
+             return c == 3 ? static_cast<float>(0.9 * std::sin(2 * kPi * 50 * t))
+                           : noiseAt(0.05 * (c + 1))(f, c, t);
+         }},
+        {"9+10+3, 24 channels", 48000, LoudnessMeter::WeightsFor(*SpeakerLayout::Find("9+10+3")), 3,
+         [&](size_t f, size_t c, double t) { return noiseAt(0.02 * (c % 7 + 1))(f, c, t); }},
+    };
+    for (const auto& c : cases) {
+        const size_t channels = c.weights.size();
+        const auto frames = static_cast<size_t>(c.seconds * c.rate);
+        std::vector<float> samples(frames * channels);
+        for (size_t f = 0; f < frames; ++f) {
+            for (size_t k = 0; k < channels; ++k) {
+                samples[f * channels + k] = c.signal(f, k, static_cast<double>(f) / c.rate);
+            }
+        }
+        LoudnessMeter meter(c.rate, c.weights);
+        // Uneven pieces, as exports hand them.
+        for (size_t at = 0, piece = 1; at < frames; at += piece, piece = piece * 3 % 5001 + 1) {
+            meter.AddFrames(samples.data() + at * channels, std::min(piece, frames - at));
+        }
+        const auto [lufs, peak] = Reference(c.rate, c.weights, samples);
+        if (std::isinf(lufs)) {
+            EXPECT_EQ(meter.IntegratedLoudness(), -INFINITY) << c.what;
+        } else {
+            EXPECT_NEAR(meter.IntegratedLoudness(), lufs, 0.05) << c.what;
+        }
+        EXPECT_NEAR(meter.TruePeak(), peak, 0.1) << c.what;
+    }
+}
 
 TEST(LoudnessMeter, AgreesWithBs1770gainAndAFourTimesOversampledPeakOnRealFiles) {
     if (Command("command -v sox && command -v bs1770gain").status != 0) {

@@ -1,0 +1,120 @@
+#include "deliver/ExportLoudness.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "document/DocumentHost.h"
+#include "render/SampleDecoder.h"
+
+namespace {
+
+std::atomic<bool> g_bMeasuring{true};
+
+}  // namespace
+
+void ExportLoudness::SetMeasuring(bool bMeasuring) {
+    g_bMeasuring = bMeasuring;
+}
+
+ExportLoudness::ExportLoudness(const PcmFormat& format, const std::vector<LoudnessWeight>& weights)
+    : m_format(format),
+      m_bMeasuring(g_bMeasuring),
+      m_meter(format.sampleRate, weights),
+      m_thread(&ExportLoudness::Serve, this) {}
+
+ExportLoudness::~ExportLoudness() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void ExportLoudness::Add(const void* bytes, uint32_t count) {
+    if (!m_bMeasuring) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.size() < kBlocks || m_bStop; });
+    std::vector<uint8_t> block;
+    if (!m_spare.empty()) {
+        block = std::move(m_spare.back());
+        m_spare.pop_back();
+    }
+    lock.unlock();
+    block.assign(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + count);
+    lock.lock();
+    m_waiting.push_back(std::move(block));
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+ExportLoudness::Result ExportLoudness::Finish() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_waiting.empty() && !m_bBusy; });
+    return {m_meter.IntegratedLoudness(), m_meter.TruePeak()};
+}
+
+void ExportLoudness::Serve() {
+    const int bits = m_format.bitsPerSample;
+    const SampleDecoder::Layout layout{bits, m_format.formatTag == kFormatTagFloat, 1};
+    const size_t sampleBytes = static_cast<size_t>(bits / 8);
+    const size_t channels = m_format.channels;
+    std::vector<float> samples;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (true) {
+        m_changed.wait(lock, [this] { return m_bStop || !m_waiting.empty(); });
+        if (m_bStop) {
+            return;
+        }
+        std::vector<uint8_t> block = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_bBusy = true;
+        lock.unlock();
+        m_changed.notify_all();
+        const size_t count = block.size() / sampleBytes;
+        if (layout.bFloat && bits == 32) {
+            // Already what the meter takes (a vector's storage is aligned for floats).
+            m_meter.AddFrames(reinterpret_cast<const float*>(block.data()), count / channels);
+        } else {
+            // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1.
+            samples.resize(count);
+            SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
+                                  samples.data());
+            constexpr float kScale = 1.0f / 32768.0f;
+            for (float& sample : samples) {
+                sample *= kScale;
+            }
+            m_meter.AddFrames(samples.data(), count / channels);
+        }
+        lock.lock();
+        m_spare.push_back(std::move(block));
+        m_bBusy = false;
+        m_changed.notify_all();
+    }
+}
+
+std::string ExportLoudness::Announce(DocumentHost& host, const std::string& path) {
+    const Result result = Finish();
+    host.ExportMeasured(path, result.lufs, result.truePeak);
+    return " Loudness " + Text(result) + ".";
+}
+
+std::vector<LoudnessWeight> ExportLoudness::UnitWeights(int channels) {
+    return std::vector<LoudnessWeight>(static_cast<size_t>(channels), LoudnessWeight::Unit);
+}
+
+std::string ExportLoudness::Text(const Result& result) {
+    const auto number = [](double value, const char* unit) {
+        if (!std::isfinite(value)) {
+            return std::string("-inf ") + unit;
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f %s", value, unit);
+        return std::string(text);
+    };
+    return number(result.lufs, "LUFS") + ", true peak " + number(result.truePeak, "dBTP");
+}
