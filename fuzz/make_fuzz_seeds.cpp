@@ -174,7 +174,6 @@ int WriteChunkSeeds(const std::string& dir) {
     journal.undoPosition = 2;
     PanPoint placed(300, 0);
     placed.azimuth = 150;
-    placed.pan = 30;
     placed.elevation = 20;
     placed.distanceCm = 250;
     placed.width = 15;

@@ -153,7 +153,7 @@ std::vector<uint8_t> CWaveFile::ExtensibleFormatChunk(const PcmFormat& format,
     const uint16_t extraBytes = kExtensibleBytes - 18;
     std::memcpy(fmt.data() + 16, &extraBytes, 2);
     std::memcpy(fmt.data() + 18, &format.bitsPerSample, 2);
-    PutU32(fmt.data() + 20, channelMask);
+    ByteOrder::StoreU32(fmt.data() + 20, channelMask, false);
     std::memcpy(fmt.data() + 24, &format.formatTag, 2);
     std::memcpy(fmt.data() + 26, kGuidTail, sizeof kGuidTail);
     return fmt;
