@@ -1,8 +1,12 @@
 #include "deliver/AdmExportCommand.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "deliver/ExportTarget.h"
@@ -16,6 +20,7 @@
 #include "platform/PathNames.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
+#include "render/LoudnessMeter.h"
 #include "render/TpdfDither.h"
 #include "trajectory/AdmTrajectory.h"
 
@@ -77,6 +82,58 @@ class SampleConverter {
     std::vector<uint8_t> m_out;
 };
 
+// The integrated loudness and true peak of the sound's samples, measured on a thread of its
+// own while the export writes them, so the meter's cost overlaps the disk's.
+class LoudnessMeasure {
+  public:
+    LoudnessMeasure(const CTesselDoc& document, uint32_t rate)
+        : m_pInput(RenderInput::OfDocument(document)),
+          m_frames(document.GetFrameCount()),
+          m_thread([this, rate] { Measure(rate); }) {}
+    ~LoudnessMeasure() { Stop(); }
+    LoudnessMeasure(const LoudnessMeasure&) = delete;
+    LoudnessMeasure& operator=(const LoudnessMeasure&) = delete;
+
+    // Waits for the whole sound; -infinity for what could not be measured.
+    AdmLoudness Result() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_result;
+    }
+    void Stop() {
+        m_bStop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+
+  private:
+    void Measure(uint32_t rate) {
+        constexpr uint32_t kFrames = 65536;
+        const auto channels = static_cast<size_t>(m_pInput->Channels());
+        try {
+            LoudnessMeter meter(rate, std::vector<LoudnessWeight>(channels, LoudnessWeight::Unit));
+            std::vector<float> block(size_t{kFrames} * channels);
+            for (uint32_t first = 0; first < m_frames && !m_bStop; first += kFrames) {
+                const uint32_t count = std::min(kFrames, m_frames - first);
+                m_pInput->Read(first, count, block.data());
+                meter.AddFrames(block.data(), count);
+            }
+            m_result = {meter.IntegratedLoudness(), meter.TruePeak()};
+        } catch (const std::exception&) {
+            // A rate the meter does not take, or no memory: the file goes without a measure.
+        }
+    }
+
+    std::unique_ptr<RenderInput> m_pInput;
+    uint32_t m_frames;
+    std::atomic<bool> m_bStop{false};
+    AdmLoudness m_result{-std::numeric_limits<double>::infinity(),
+                         -std::numeric_limits<double>::infinity()};
+    std::thread m_thread;  // last: starts once the rest is made
+};
+
 }  // namespace
 
 AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
@@ -111,24 +168,24 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("Unsupported sample format!");
         return false;
     }
-    std::vector<std::vector<AdmBlock>> blocks;
-    for (const std::vector<AdmPlace>& places :
-         AdmTrajectory::ChannelPlaces(m_document.GetPanPoints(), format.channels)) {
-        blocks.push_back(AdmBlocksOf(places, frameCount));
-    }
     std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
-    std::vector<uint8_t> axml = BuildAxmlChunk(blocks, m_document.GetTitle(), format.sampleRate,
-                                               format.bitsPerSample, frameCount);
+    std::vector<uint8_t> axml = BuildAxmlChunk(
+        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), frameCount, format.channels),
+        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, frameCount);
+    const std::optional<size_t> loudnessAt = AdmLoudnessRoomAt(axml);
 
     ExportTarget output(path, kSoundTypeWave);
+    CWaveFile* pWave = nullptr;
     output.SetWaveSetup([&](CWaveFile& wave) {
         // Past 4 GiB the form is RF64 rather than BW64: sox and libsndfile read that id only.
         wave.ReserveLargeHeader();
-        wave.AddLeadingChunk(kChnaChunkId, std::move(chna));
-        wave.AddLeadingChunk(kAxmlChunkId, std::move(axml));
+        wave.AddLeadingChunk(kChnaChunkId, chna);
+        wave.AddLeadingChunk(kAxmlChunkId, axml);
+        pWave = &wave;
     });
     const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
     SampleConverter converter(*input, format);
+    LoudnessMeasure loudness(m_document, format.sampleRate);
     // A wider format may take the data past 4 GiB: the file is then RF64.
     const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
@@ -157,10 +214,16 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                 }
             }
         }
+        if (!bFailed && !bCancelled && pWave != nullptr && loudnessAt) {
+            // The programme's loudness goes into the room the metadata kept for it.
+            bFailed = !pWave->PatchLeadingChunk(kAxmlChunkId, *loudnessAt,
+                                                AdmLoudnessText(loudness.Result()));
+        }
     } catch (const CFileException&) {
         bFailed = true;
     }
     if (bCancelled) {
+        loudness.Stop();
         output.Discard(prompts);
         return false;
     }
