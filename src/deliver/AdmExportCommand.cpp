@@ -143,7 +143,7 @@ bool AdmExportCommand::Run() {
     SaveNameResult result;
     std::optional<SampleFormat> format;
     if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
-                                        "adm", "AdmSampleFormat", result, format)) {
+                                        "adm", "AdmSampleFormat", result, format, kAdmExportNote)) {
         return false;
     }
     return RenderTo(result.fullPath, format);

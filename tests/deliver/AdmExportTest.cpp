@@ -616,6 +616,9 @@ TEST(AdmExportTest, TheCommandAsksForANameAndRefusesBeforeWritingAnything) {
     EXPECT_TRUE(AdmExportCommand(*doc).Run());
     ASSERT_EQ(host.saveRequests.size(), 2u);
     EXPECT_EQ(host.saveRequests[0].title, "Export ADM BW64 File As...");
+    EXPECT_NE(host.saveRequests[0].reason.find(
+                  "1 m on its loudspeakers' circle; nearer than 1 m sounds inside"),
+              std::string::npos);
     EXPECT_EQ(host.saveRequests[0].proposedName, "memory-adm.wav");
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
     EXPECT_EQ(host.prompts.StatusTexts().size(), 1u);
