@@ -80,12 +80,19 @@ bool WriteSound(const std::string& path, int typeId, uint16_t channels, uint16_t
     return bOk && writer->CloseFile();
 }
 
+// A held start, a move, a step and a hold to frames.
+std::vector<AdmBlock> SeedBlocks(uint32_t frames) {
+    return {{0, 0, {0, -30.0, 10.0, 250.0}, false},
+            {0, 3, {3, 150.5, -20.0, 10.0}, false},
+            {3, 0, {3, 20.0, 0.0, 100.0}, true},
+            {3, frames - 3, {frames, 20.0, 0.0, 100.0}, false}};
+}
+
 // A WAV carrying object metadata for channels channels, the XML changed from what Sonomap
 // writes by replacing from with to.
 bool WriteAdm(const std::string& path, uint16_t channels, uint16_t modelChannels,
               const std::string& from = {}, const std::string& to = {}) {
-    const std::vector<AdmPlace> places = {{0, -30.0, 10.0, 250.0}, {3, 150.5, -20.0, 10.0}};
-    const std::vector<std::vector<AdmBlock>> blocks(modelChannels, AdmBlocksOf(places, 5));
+    const std::vector<std::vector<AdmBlock>> blocks(modelChannels, SeedBlocks(5));
     const Bytes axml = BuildAxmlChunk(blocks, "seed", 22050, 16, 5);
     std::string text(axml.begin(), axml.end());
     if (!from.empty()) {
@@ -138,16 +145,15 @@ int WriteChunkSeeds(const std::string& dir) {
         Put(dir + "/" + folder + "/" + name, bytes);
         ++count;
     };
-    const std::vector<AdmPlace> places = {{0, -30.0, 10.0, 250.0}, {3, 150.5, -20.0, 10.0}};
     for (uint16_t channels : {1, 2}) {
-        const std::vector<std::vector<AdmBlock>> blocks(channels, AdmBlocksOf(places, 4));
+        const std::vector<std::vector<AdmBlock>> blocks(channels, SeedBlocks(4));
         put("fuzz_adm_import", "axml-" + std::to_string(channels) + "ch",
             BuildAxmlChunk(blocks, "seed", 48000, 16, 4));
     }
-    const Bytes axml = BuildAxmlChunk({AdmBlocksOf(places, 4)}, "seed", 48000, 16, 4);
+    const Bytes axml = BuildAxmlChunk({SeedBlocks(4)}, "seed", 48000, 16, 4);
     std::string text(axml.begin(), axml.end());
-    const std::string distance = "absoluteDistance=\"100\"";
-    text.replace(text.find(distance), distance.size(), "absoluteDistance=\"inf\"");
+    const std::string distance = "<absoluteDistance>1</absoluteDistance>";
+    text.replace(text.find(distance), distance.size(), "<absoluteDistance>inf</absoluteDistance>");
     put("fuzz_adm_import", "axml-inf-distance", Bytes(text.begin(), text.end()));
     std::string nested = "<r>";
     for (int i = 0; i < 8000; ++i) {

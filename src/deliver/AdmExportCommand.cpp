@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "deliver/ExportLoudness.h"
@@ -87,7 +89,7 @@ bool AdmExportCommand::Run() {
     SaveNameResult result;
     std::optional<SampleFormat> format;
     if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
-                                        "adm", "AdmSampleFormat", result, format)) {
+                                        "adm", "AdmSampleFormat", result, format, kAdmExportNote)) {
         return false;
     }
     return RenderTo(result.fullPath, format);
@@ -112,21 +114,20 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("Unsupported sample format!");
         return false;
     }
-    std::vector<std::vector<AdmBlock>> blocks;
-    for (const std::vector<AdmPlace>& places :
-         AdmTrajectory::ChannelPlaces(m_document.GetPanPoints(), format.channels)) {
-        blocks.push_back(AdmBlocksOf(places, frameCount));
-    }
     std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
-    std::vector<uint8_t> axml = BuildAxmlChunk(blocks, m_document.GetTitle(), format.sampleRate,
-                                               format.bitsPerSample, frameCount);
+    std::vector<uint8_t> axml = BuildAxmlChunk(
+        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), frameCount, format.channels),
+        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, frameCount);
+    const std::optional<size_t> loudnessAt = AdmLoudnessRoomAt(axml);
 
     ExportTarget output(path, kSoundTypeWave);
+    CWaveFile* pWave = nullptr;
     output.SetWaveSetup([&](CWaveFile& wave) {
         // Past 4 GiB the form is RF64 rather than BW64: sox and libsndfile read that id only.
         wave.ReserveLargeHeader();
-        wave.AddLeadingChunk(kChnaChunkId, std::move(chna));
-        wave.AddLeadingChunk(kAxmlChunkId, std::move(axml));
+        wave.AddLeadingChunk(kChnaChunkId, chna);
+        wave.AddLeadingChunk(kAxmlChunkId, axml);
+        pWave = &wave;
     });
     const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
     SampleConverter converter(*input, format);
@@ -161,6 +162,12 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                     break;
                 }
             }
+        }
+        if (!bFailed && !bCancelled && pWave != nullptr && loudnessAt) {
+            // The programme's loudness goes into the room the metadata kept for it.
+            const ExportLoudness::Result measured = loudness.Finish();
+            bFailed = !pWave->PatchLeadingChunk(
+                kAxmlChunkId, *loudnessAt, AdmLoudnessText({measured.lufs, measured.truePeak}));
         }
     } catch (const CFileException&) {
         bFailed = true;

@@ -13,6 +13,12 @@ class DocumentHost;
 // a WAV file (as RF64 with "ds64" once it passes the plain form's size), with progress and Cancel,
 // beside its name; as with the other exports, a cancelled or failed export leaves no output file
 // and keeps an older file of that name. The document and its host outlive the command.
+// What the name dialog says a renderer of the file will do with it.
+inline constexpr const char* kAdmExportNote =
+    "Each channel becomes an object that follows the trajectory. A renderer places distance "
+    "1 m on its loudspeakers' circle; nearer than 1 m sounds inside the loudspeakers, spread "
+    "wider.";
+
 class AdmExportCommand {
   public:
     explicit AdmExportCommand(const CTesselDoc& document);

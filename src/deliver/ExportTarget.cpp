@@ -95,9 +95,11 @@ std::string ExportTarget::ProposedName(const std::string& title, const std::stri
 bool ExportTarget::AskName(DocumentHost& host, const std::string& dialogTitle,
                            const std::string& documentTitle, const std::string& kind,
                            SaveNameResult& result,
-                           const std::vector<SaveNameRequest::Choice>& choices) {
+                           const std::vector<SaveNameRequest::Choice>& choices,
+                           const std::string& note) {
     SaveNameRequest request;
     request.title = dialogTitle;
+    request.reason = note;
     request.filters = kSoundFileFilters;
     request.startFolder = host.GetExportFolder();
     request.proposedName = ProposedName(documentTitle, kind);
@@ -115,12 +117,12 @@ SaveNameRequest::Choice ExportTarget::SampleFormatChoice(const std::string& key)
 bool ExportTarget::AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
                                     const std::string& documentTitle, const std::string& kind,
                                     const std::string& key, SaveNameResult& result,
-                                    std::optional<SampleFormat>& format) {
+                                    std::optional<SampleFormat>& format, const std::string& note) {
     SaveNameRequest request;
     request.choices = {SampleFormatChoice(key)};
     request.choices[0].options.insert(request.choices[0].options.begin(),
                                       "As the sound (no dither)");
-    if (!AskName(host, dialogTitle, documentTitle, kind, result, request.choices)) {
+    if (!AskName(host, dialogTitle, documentTitle, kind, result, request.choices, note)) {
         return false;
     }
     const int chosen = result.Chosen(request, 0);

@@ -55,11 +55,13 @@ class ExportTarget {
     static std::string ProposedName(const std::string& title, const std::string& kind);
     // Asks for an export's file in the host's export folder, proposing ProposedName. False
     // when the user cancelled.
-    // choices go under the name (SaveNameRequest::choices).
+    // choices go under the name (SaveNameRequest::choices); note, when not empty, is shown
+    // under them (SaveNameRequest::reason): what the file will hold.
     static bool AskName(DocumentHost& host, const std::string& dialogTitle,
                         const std::string& documentTitle, const std::string& kind,
                         SaveNameResult& result,
-                        const std::vector<SaveNameRequest::Choice>& choices = {});
+                        const std::vector<SaveNameRequest::Choice>& choices = {},
+                        const std::string& note = {});
     // The sample formats an export dialog offers, s16, s24 and f32 in that order (a caller
     // may put an option before them), remembered under key.
     static SaveNameRequest::Choice SampleFormatChoice(const std::string& key);
@@ -69,7 +71,7 @@ class ExportTarget {
     static bool AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
                                  const std::string& documentTitle, const std::string& kind,
                                  const std::string& key, SaveNameResult& result,
-                                 std::optional<SampleFormat>& format);
+                                 std::optional<SampleFormat>& format, const std::string& note = {});
 
   private:
     std::string m_path;

@@ -27,7 +27,7 @@ struct SaveNameRequest {
     bool bOwnDocument = false;
     std::string ownDocumentPath;
     // Why the dialog is shown instead of a plain Save ("take.wav cannot be written: ..."), or
-    // empty.
+    // for an export what its file will hold; or empty.
     std::string reason;
     // Lists to choose from under the name (an export's sample format, say), in order. A
     // choice with a key is remembered under it by the dialog, which then starts from the

@@ -127,6 +127,22 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
                                               ? std::string("it holds no samples")
                                               : OpenRefusal::WhyNotEditable(sound.format)));
     }
+    std::vector<PanPoint> admPoints;
+    if (!sound.admChannels.empty()) {
+        admPoints = AdmTrajectory::PointsOf(sound.admChannels);
+        // Points past the sound's end are never heard.
+        const uint32_t frames = sound.dataBytes / std::max<uint32_t>(sound.format.blockAlign, 1u);
+        std::erase_if(admPoints, [&](const PanPoint& point) { return point.position > frames; });
+        if (admPoints.size() > kPlaceChunkMaxPoints) {
+            return Abort("Can't import " + PathNames::FileName(sourcePath) +
+                             "!\nIts ADM metadata is not one trajectory Sonomap can take: it "
+                             "moves through " +
+                             std::to_string(admPoints.size()) +
+                             " places after thinning to within " + "0.5 degrees, more than the " +
+                             std::to_string(kPlaceChunkMaxPoints) + " a trajectory holds.",
+                         0, "");
+        }
+    }
     m_doc.SetSound(sound.format, std::move(sound.samples), sound.dataBytes);
 
     status.SetStatusText("Creating Waveform Overview...");
@@ -135,14 +151,7 @@ bool DocumentOpen::LoadImported(ImportedSound& sound, const std::string& title,
         m_doc.SetOverview(BuildMasterOverview(m_doc.GetSampleData(), m_host.Prompts()));
     }
     if (!sound.admChannels.empty()) {
-        std::vector<PanPoint> points = AdmTrajectory::PointsOf(sound.admChannels);
-        // Points past the sound, or more than a file can store, cannot be kept.
-        std::erase_if(
-            points, [&](const PanPoint& point) { return point.position > m_doc.GetFrameCount(); });
-        if (points.size() > kPlaceChunkMaxPoints) {
-            points.resize(kPlaceChunkMaxPoints);
-        }
-        m_doc.LoadTrajectory(points);
+        m_doc.LoadTrajectory(admPoints);
     } else if (sound.panChunk) {
         status.SetStatusText("Parseing AmbrelChunk...");
         ParsePanChunk(*sound.panChunk);

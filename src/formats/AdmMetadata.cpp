@@ -17,6 +17,8 @@ constexpr size_t kChnaHeaderBytes = 4;
 // Reading never sizes a buffer past these: 1024 tracks, and far more XML than 65535 blocks
 // a channel need.
 constexpr size_t kChnaMaxBytes = kChnaHeaderBytes + kChnaEntryBytes * 1024;
+// The comment that holds the loudness's room: with its "<!--" and "-->", kAdmLoudnessRoomBytes.
+const std::string kLoudnessRoomText = " loudness" + std::string(kAdmLoudnessRoomBytes - 16, ' ');
 
 std::string Numbered(const char* format, unsigned n) {
     char text[32];
@@ -213,94 +215,156 @@ std::string ChannelWords(int channels) {
     return channels == 1 ? "a mono sound" : "a stereo sound";
 }
 
-// The places a channel format's blocks end at; refusal set when they cannot be read.
-std::vector<AdmPlace> PlacesOf(pugi::xml_node channel, double absoluteDistance, uint32_t rate,
-                               std::string& refusal) {
+// A number that is the whole text, spaces around it aside; none for anything else, an empty
+// text, or what is not finite.
+std::optional<double> NumberOf(const char* text) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') {
+        ++text;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text) {
+        return std::nullopt;
+    }
+    while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') {
+        ++end;
+    }
+    if (*end != '\0' || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The object's time span in frames: where its blocks' times count from, and where it ends
+// (none: with the sound).
+struct ObjectSpan {
+    uint32_t start = 0;
+    std::optional<uint32_t> end;
+};
+
+// The places a renderer of the model puts a channel format's blocks at, as ParseAdm says;
+// refusal set when they cannot be read. metresPerUnit: the pack's absoluteDistance, none when
+// the normalised distance is taken as metres.
+std::vector<AdmPlace> PlacesOf(pugi::xml_node channel, std::optional<double> metresPerUnit,
+                               const ObjectSpan& span, uint32_t rate, std::string& refusal) {
     std::vector<AdmPlace> places;
     const std::string id = channel.attribute("audioChannelFormatID").as_string();
-    uint32_t reached = 0;
+    std::optional<uint32_t> lastEnd;
     for (pugi::xml_node block : ChildrenNamed(channel, "audioBlockFormat")) {
+        const std::string blockId = block.attribute("audioBlockFormatID").as_string();
+        const std::string name = blockId.empty() ? "a block of " + id : "block " + blockId;
+        // A block without times spans its object.
+        const bool bTimed = block.attribute("rtime") || block.attribute("duration");
         const std::optional<long double> rtime =
             ParseSeconds(block.attribute("rtime").as_string("00:00:00.00000"));
         const std::optional<long double> duration =
             ParseSeconds(block.attribute("duration").as_string("00:00:00.00000"));
-        const std::optional<uint32_t> end =
+        std::optional<uint32_t> first = rtime ? FrameAt(*rtime, rate) : std::nullopt;
+        std::optional<uint32_t> last =
             rtime && duration ? FrameAt(*rtime + *duration, rate) : std::nullopt;
-        if (!end) {
+        if (!first || !last ||
+            (bTimed && !(block.attribute("rtime") && block.attribute("duration")))) {
             refusal = "the block times of " + id + " cannot be read";
             return {};
         }
+        if (!bTimed) {
+            first = 0;
+            last = span.end ? *span.end - span.start : 0;
+        }
+        if (uint64_t{*last} + span.start > 0xFFFFFFFFu) {
+            refusal = "the block times of " + id + " cannot be read";
+            return {};
+        }
+        uint32_t start = *first + span.start;
+        uint32_t end = *last + span.start;
         if (block.child("cartesian").text().as_int(0) != 0) {
             refusal = id + " places its blocks in Cartesian coordinates";
             return {};
         }
         AdmPlace place;
-        place.position = *end;
-        bool bHasDistance = false;
+        std::optional<double> azimuth, elevation, distance;
         for (pugi::xml_node position : ChildrenNamed(block, "position")) {
             const std::string coordinate = position.attribute("coordinate").as_string();
-            const double value = position.text().as_double(0.0);
-            if (!std::isfinite(value)) {
-                continue;
-            }
-            if (coordinate == "azimuth") {
-                place.azimuth = -value;
-            } else if (coordinate == "elevation") {
-                place.elevation = value;
-            } else if (coordinate == "distance") {
-                place.distanceCm = value * absoluteDistance * 100.0;
-                bHasDistance = true;
-            } else if (coordinate == "X" || coordinate == "Y" || coordinate == "Z") {
+            std::optional<double>* value = coordinate == "azimuth"     ? &azimuth
+                                           : coordinate == "elevation" ? &elevation
+                                           : coordinate == "distance"  ? &distance
+                                                                       : nullptr;
+            if (coordinate == "X" || coordinate == "Y" || coordinate == "Z") {
                 refusal = id + " places its blocks in Cartesian coordinates";
                 return {};
             }
+            if (value == nullptr) {
+                continue;
+            }
+            *value = NumberOf(position.text().as_string());
+            if (!*value) {
+                refusal = "the " + coordinate + " of " + name + " is not a number (\"" +
+                          position.text().as_string() + "\")";
+                return {};
+            }
         }
-        // An absolute distance that is no positive number, or a product past the doubles,
-        // leaves the default: no place may hold what is not a number.
-        if (!bHasDistance || !(absoluteDistance > 0) || !std::isfinite(place.distanceCm)) {
-            place.distanceCm = 100.0;
+        if (!azimuth || !elevation) {
+            refusal = name + " has no " + (azimuth ? "elevation" : "azimuth");
+            return {};
         }
-        const bool bJump = block.child("jumpPosition").text().as_int(0) != 0;
-        const bool bStart = reached == 0 && place.position == 0;
-        const bool bHold =
-            bJump && (places.empty() ? bStart
-                                     : places.back().azimuth == place.azimuth &&
-                                           places.back().elevation == place.elevation &&
-                                           places.back().distanceCm == place.distanceCm);
-        if (place.position < reached) {
+        place.azimuth = -*azimuth;
+        place.elevation = *elevation;
+        // The model's own default distance is 1.
+        place.distanceCm = distance.value_or(1.0) * metresPerUnit.value_or(1.0) * 100.0;
+        if (!std::isfinite(place.distanceCm)) {
+            refusal = name + " has a distance past what a number holds";
+            return {};
+        }
+        uint32_t reach = end;  // where the block's place is reached
+        if (block.child("jumpPosition").text().as_int(0) != 0) {
+            const pugi::xml_attribute length =
+                block.child("jumpPosition").attribute("interpolationLength");
+            const std::optional<double> seconds =
+                length ? NumberOf(length.as_string()) : std::optional<double>(0.0);
+            if (!seconds || *seconds < 0) {
+                refusal = name + " has an interpolationLength that is not a time (\"" +
+                          length.as_string() + "\")";
+                return {};
+            }
+            const std::optional<uint32_t> frames = FrameAt(*seconds, rate);
+            reach = frames
+                        ? static_cast<uint32_t>(std::min<uint64_t>(uint64_t{start} + *frames, end))
+                        : end;
+        }
+        // Past its object's end a block is cut there, reaching its place at the cut.
+        if (span.end) {
+            if (places.size() > 0 && start >= *span.end) {
+                continue;
+            }
+            end = std::min(end, *span.end);
+            start = std::min(start, end);
+            reach = std::clamp(reach, start, end);
+        }
+        if (lastEnd && start < *lastEnd) {
             refusal = "the blocks of " + id + " go back in time";
             return {};
         }
-        reached = place.position;
-        if (!bHold) {
+        if (!lastEnd || start != *lastEnd) {
+            // A first block, or one after a gap, is where it says from its start.
+            if (lastEnd && !places.empty()) {
+                AdmPlace held = places.back();
+                held.position = start;
+                places.push_back(held);
+            }
+            reach = start;
+        }
+        place.position = reach;
+        places.push_back(place);
+        if (end > reach) {
+            place.position = end;
             places.push_back(place);
         }
-    }
-    if (places.empty()) {
-        refusal = id + " has no position block";
+        lastEnd = end;
     }
     return places;
 }
 
 }  // namespace
-
-std::vector<AdmBlock> AdmBlocksOf(const std::vector<AdmPlace>& places, uint32_t frameCount) {
-    std::vector<AdmBlock> blocks;
-    if (!places.empty() && places.front().position > 0) {
-        // Before its first point a trajectory comes from straight ahead at 1 m.
-        blocks.push_back({0, 0, AdmPlace{}, true});
-    }
-    uint32_t from = 0;
-    for (const AdmPlace& place : places) {
-        const uint32_t end = std::clamp(place.position, from, frameCount);
-        blocks.push_back({from, end - from, place, false});
-        from = end;
-    }
-    if (!places.empty() && from < frameCount) {
-        blocks.push_back({from, frameCount - from, places.back(), true});
-    }
-    return blocks;
-}
 
 std::vector<uint8_t> BuildChnaChunk(uint16_t channels) {
     std::vector<uint8_t> chunk(kChnaHeaderBytes + kChnaEntryBytes * channels, 0);
@@ -340,6 +404,8 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
     programme.append_attribute("start") = "00:00:00.00000";
     programme.append_attribute("end") = end.c_str();
     AddRef(programme, "audioContentIDRef", "ACO_1001");
+    // Blank room, filled in place once the samples are written and measured.
+    programme.append_child(pugi::node_comment).set_value(kLoudnessRoomText.c_str());
     pugi::xml_node content = model.append_child("audioContent");
     content.append_attribute("audioContentID") = "ACO_1001";
     content.append_attribute("audioContentName") = title.c_str();
@@ -362,8 +428,9 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
         pack.append_attribute("audioPackFormatName") = name.c_str();
         pack.append_attribute("typeLabel") = "0003";
         pack.append_attribute("typeDefinition") = "Objects";
-        pack.append_attribute("absoluteDistance") = NumberText(kAdmAbsoluteDistanceM).c_str();
         AddRef(pack, "audioChannelFormatIDRef", ChannelId(n));
+        // Metres per unit of the normalised distance: the distance written is the metres.
+        pack.append_child("absoluteDistance").text().set("1");
 
         pugi::xml_node channel = model.append_child("audioChannelFormat");
         channel.append_attribute("audioChannelFormatID") = ChannelId(n).c_str();
@@ -378,7 +445,7 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
             block.append_attribute("rtime") = TimeText(source.start, rate).c_str();
             block.append_attribute("duration") =
                 LengthText(source.start, source.start + source.length, rate).c_str();
-            if (source.bHold) {
+            if (source.bJump) {
                 pugi::xml_node jump = block.append_child("jumpPosition");
                 jump.append_attribute("interpolationLength") = "0";
                 jump.text().set("1");
@@ -386,8 +453,7 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
             // The model's azimuth grows to the left.
             AddPosition(block, "azimuth", source.place.azimuth == 0 ? 0.0 : -source.place.azimuth);
             AddPosition(block, "elevation", source.place.elevation);
-            AddPosition(block, "distance",
-                        source.place.distanceCm / (kAdmAbsoluteDistanceM * 100.0));
+            AddPosition(block, "distance", source.place.distanceCm / 100.0);
         }
 
         pugi::xml_node stream = model.append_child("audioStreamFormat");
@@ -414,7 +480,41 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
     }
     StringWriter writer;
     document.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+    // An even size: libsndfile's RF64 reader skips an odd chunk without its pad byte.
+    if (writer.bytes.size() % 2 != 0) {
+        writer.bytes.push_back('\n');
+    }
     return writer.bytes;
+}
+
+std::optional<size_t> AdmLoudnessRoomAt(const std::vector<uint8_t>& axml) {
+    const std::string room = "<!--" + kLoudnessRoomText + "-->";
+    const auto found = std::search(axml.begin(), axml.end(), room.begin(), room.end());
+    if (found == axml.end()) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(found - axml.begin());
+}
+
+std::vector<uint8_t> AdmLoudnessText(const AdmLoudness& loudness) {
+    std::string text;
+    if (std::isfinite(loudness.integratedLufs) || std::isfinite(loudness.truePeakDbtp)) {
+        char value[48];
+        text = "<loudnessMetadata loudnessMethod=\"ITU-R BS.1770-4\">";
+        if (std::isfinite(loudness.integratedLufs)) {
+            std::snprintf(value, sizeof value, "%.2f",
+                          std::clamp(loudness.integratedLufs, -999.0, 999.0));
+            text += std::string("<integratedLoudness>") + value + "</integratedLoudness>";
+        }
+        if (std::isfinite(loudness.truePeakDbtp)) {
+            std::snprintf(value, sizeof value, "%.2f",
+                          std::clamp(loudness.truePeakDbtp, -999.0, 999.0));
+            text += std::string("<maxTruePeak>") + value + "</maxTruePeak>";
+        }
+        text += "</loudnessMetadata>";
+    }
+    text.resize(kAdmLoudnessRoomBytes, ' ');
+    return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 std::optional<AdmChunks> ReadAdmChunks(CFile& file) {
@@ -534,6 +634,13 @@ AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t
                           ", which takes " + std::to_string(channels);
         return reading;
     }
+    // The object that plays each pack, for its start and duration.
+    std::map<std::string, pugi::xml_node> packObjects;
+    for (pugi::xml_node object : ChildrenNamed(model, "audioObject")) {
+        for (pugi::xml_node ref : ChildrenNamed(object, "audioPackFormatIDRef")) {
+            packObjects.emplace(ref.text().as_string(), object);
+        }
+    }
     // Each track's pack, as "chna" names it.
     std::map<unsigned, std::string> trackPacks;
     if (chna.size() >= kChnaHeaderBytes) {
@@ -566,9 +673,48 @@ AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t
                               " channels, not one";
             return reading;
         }
-        const double absoluteDistance = pack->second.attribute("absoluteDistance").as_double(0.0);
+        // Metres per unit, as an element or, in older files, an attribute.
+        std::optional<double> metresPerUnit;
+        const std::vector<pugi::xml_node> distances =
+            ChildrenNamed(pack->second, "absoluteDistance");
+        const char* distanceText = !distances.empty()
+                                       ? distances[0].text().as_string()
+                                       : pack->second.attribute("absoluteDistance").as_string();
+        if (!distances.empty() || pack->second.attribute("absoluteDistance")) {
+            metresPerUnit = NumberOf(distanceText);
+            if (!metresPerUnit || *metresPerUnit <= 0) {
+                reading.refusal = "its pack " + pack->first +
+                                  " has an absoluteDistance that is no distance (\"" +
+                                  distanceText + "\")";
+                return reading;
+            }
+        }
+        const auto object = packObjects.find(pack->first);
+        ObjectSpan span;
+        if (object != packObjects.end()) {
+            const pugi::xml_attribute start = object->second.attribute("start");
+            const pugi::xml_attribute duration = object->second.attribute("duration");
+            const std::optional<long double> startSeconds =
+                start ? ParseSeconds(start.as_string()) : std::optional<long double>(0.0L);
+            const std::optional<long double> durationSeconds =
+                duration ? ParseSeconds(duration.as_string()) : std::nullopt;
+            const std::optional<uint32_t> startFrame =
+                startSeconds ? FrameAt(*startSeconds, rate) : std::nullopt;
+            const std::optional<uint32_t> endFrame =
+                startSeconds && durationSeconds ? FrameAt(*startSeconds + *durationSeconds, rate)
+                                                : std::nullopt;
+            if (!startFrame || (duration && !endFrame)) {
+                reading.refusal =
+                    "the start or duration of " +
+                    std::string(object->second.attribute("audioObjectID").as_string()) +
+                    " cannot be read";
+                return reading;
+            }
+            span.start = *startFrame;
+            span.end = endFrame;
+        }
         reading.channels.push_back(
-            PlacesOf(channel->second, absoluteDistance, rate, reading.refusal));
+            PlacesOf(channel->second, metresPerUnit, span, rate, reading.refusal));
         if (!reading.refusal.empty()) {
             reading.channels.clear();
             return reading;

@@ -11,17 +11,16 @@ class CFile;
 
 // Object-based audio metadata of a broadcast WAV file: the "chna" chunk (which track plays
 // which object) and the "axml" chunk (the XML model of the objects and their positions over
-// time). Sonomap writes one object of type Objects per sound channel, each with one block per
-// trajectory segment, and reads back files of that shape.
+// time). Sonomap writes one object of type Objects per sound channel, its blocks following
+// the trajectory, and reads files of that shape as the model's renderers play them.
 //
 // Places here are in Sonomap's own sense (azimuth positive to the right); the XML holds the
-// negated azimuth, as its model counts azimuth positive to the left. Times are sample frames.
+// negated azimuth, as its model counts azimuth positive to the left. The model's distance is
+// normalised, 1 lying on the loudspeakers; Sonomap's metres are that distance, so 1 m lies on
+// the loudspeakers. Times are sample frames.
 
 constexpr uint32_t kChnaChunkId = ChunkId("chna");
 constexpr uint32_t kAxmlChunkId = ChunkId("axml");
-// The distance that a normalised distance of 1 stands for, in metres: the farthest point a
-// trajectory may reach.
-constexpr double kAdmAbsoluteDistanceM = 100.0;
 
 // Where one channel's object is at a frame. Azimuth in degrees (may be fractional: a stereo
 // sound's channels sit half its width to either side), elevation in degrees, distance in cm.
@@ -34,32 +33,37 @@ struct AdmPlace {
     bool operator==(const AdmPlace&) const = default;
 };
 
-// One block of an object: rtime and duration in frames, and the place it ends at. A hold
-// block is no point of the trajectory: the start straight ahead, where the trajectory comes
-// from before its first point, or the last stretch of the sound after its last point, keeping
-// its place. It is written with a jump so it is not mistaken for a point.
+// One block of an object: rtime and duration in frames, and the place it reaches at its end,
+// or, with bJump, at its start (jumpPosition with an interpolationLength of 0), holding it.
 struct AdmBlock {
     uint32_t start = 0;
     uint32_t length = 0;
     AdmPlace place;
-    bool bHold = false;
+    bool bJump = false;
 };
 
-// The blocks of one channel whose trajectory points are places, in frame order, over a sound
-// of frameCount frames: the start straight ahead (of no length) unless a point is at frame 0,
-// a block from the sound's start (or from the point before) to each point, then a hold to the
-// end. Contiguous from frame 0 to frameCount.
-std::vector<AdmBlock> AdmBlocksOf(const std::vector<AdmPlace>& places, uint32_t frameCount);
+// The integrated loudness (LUFS) and true peak (dBTP) of the samples written.
+struct AdmLoudness {
+    double integratedLufs = 0.0;
+    double truePeakDbtp = 0.0;
+};
 
 // The "chna" chunk's data for channels tracks, track n (1-based) naming ATU_0000000n,
 // AT_0003100n_01 and AP_0003100n.
 std::vector<uint8_t> BuildChnaChunk(uint16_t channels);
 
 // The "axml" chunk's data: the XML document for channels objects, each with its blocks.
-// title names the programme; rate and bits describe the tracks.
+// title names the programme; rate and bits describe the tracks. The programme keeps room of
+// kAdmLoudnessRoomBytes for its loudness, filled by AdmLoudnessText once it is measured.
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
                                     uint32_t frameCount);
+constexpr size_t kAdmLoudnessRoomBytes = 192;
+// The offset of that room in an axml chunk BuildAxmlChunk made; none when it has none.
+std::optional<size_t> AdmLoudnessRoomAt(const std::vector<uint8_t>& axml);
+// The programme's loudnessMetadata, padded with spaces to kAdmLoudnessRoomBytes; a value
+// that is not finite (silence) is left out, and the room stays blank without either.
+std::vector<uint8_t> AdmLoudnessText(const AdmLoudness& loudness);
 
 // The most XML an axml chunk may hold to be read, in bytes, and the most tags ('<') and
 // attributes ('=') in it: far more than 65535 blocks a channel need, far less than would
@@ -80,9 +84,12 @@ struct AdmChunks {
 std::optional<AdmChunks> ReadAdmChunks(CFile& file);
 
 // What the metadata of a file of channels channels at rate yields: the places of each
-// channel's object, one per block that ends at a point; or, when the file holds what Sonomap
-// cannot take as a trajectory, the reason naming what it holds. Neither when the XML holds no
-// audio model.
+// channel's object where a renderer of the model puts them (a first block, and a block after a
+// gap, from its start; every other block at its end, or after its interpolationLength when it
+// jumps; a held place again at the block's end; times offset by the object's start, and
+// blocks past its duration cut there), in frame order, two at one frame for a jump; or, when
+// the file holds what Sonomap cannot take as a trajectory, the reason naming what it holds.
+// Neither when the XML holds no audio model.
 struct AdmReading {
     std::vector<std::vector<AdmPlace>> channels;
     std::string refusal;  // empty when channels holds the places

@@ -204,6 +204,27 @@ void CWaveFile::AddLeadingChunk(uint32_t id, std::vector<uint8_t> data) {
     m_leadingChunks.emplace_back(id, std::move(data));
 }
 
+bool CWaveFile::PatchLeadingChunk(uint32_t id, size_t offset, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < m_leadingChunkPos.size(); ++i) {
+        const std::vector<uint8_t>& data = m_leadingChunks[i].second;
+        if (m_leadingChunks[i].first != id || offset > data.size() ||
+            bytes.size() > data.size() - offset || m_pFile == nullptr) {
+            continue;
+        }
+        const uint64_t back = m_pFile->GetPosition();
+        try {
+            m_pFile->Seek(static_cast<int64_t>(m_leadingChunkPos[i] + offset),
+                          CFile::SeekFrom::Begin);
+            m_pFile->Write(bytes.data(), bytes.size());
+            m_pFile->Seek(static_cast<int64_t>(back), CFile::SeekFrom::Begin);
+        } catch (const CFileException&) {
+            m_bOk = false;
+        }
+        return m_bOk;
+    }
+    return false;
+}
+
 uint64_t CWaveFile::MaxFormBytes() const {
     // A 64-bit size in "ds64" describes any file the platform can hold.
     return m_bLargeAllowed ? uint64_t{1} << 62 : CSoundFile::MaxFormBytes();
@@ -237,7 +258,9 @@ bool CWaveFile::CreateHeader(const PcmFormat& format, uint32_t) {
         CreateChunk(kFmt, &format, sizeof format);
     }
     CloseChunk();
+    m_leadingChunkPos.clear();
     for (const auto& [id, data] : m_leadingChunks) {
+        m_leadingChunkPos.push_back(m_pFile->GetPosition() + 8);
         WriteWholeChunk(id, data);
     }
     CreateChunk(kData, nullptr, 0);  // stays open; its size is patched on close

@@ -56,6 +56,11 @@ class CWaveFile : public CSoundFile {
     void SetLargeFormId(uint32_t id) { m_largeFormId = id; }
     void ReserveLargeHeader() { m_bReserveLarge = true; }
     void AddLeadingChunk(uint32_t id, std::vector<uint8_t> data);
+    // While the samples are being written: overwrites bytes of a leading chunk's data from
+    // offset, for what is known only once the samples are (a measure of them). False, with
+    // nothing written, when no such chunk was written or the bytes would pass its end; the
+    // status after it otherwise.
+    bool PatchLeadingChunk(uint32_t id, size_t offset, const std::vector<uint8_t>& bytes);
 
     std::vector<uint8_t> GetStoredFormatChunk() const override;
     void KeepFormatChunk(std::vector<uint8_t> bytes) override;
@@ -90,6 +95,7 @@ class CWaveFile : public CSoundFile {
     bool m_bReserveLarge = false;
     bool m_bRoomReserved = false;  // the "JUNK" chunk after the form type is written
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> m_leadingChunks;
-    int64_t m_dataSizePos = 0;  // of the "data" chunk's size field
-    uint64_t m_dataBytes = 0;   // written into "data", known once it is closed
+    std::vector<uint64_t> m_leadingChunkPos;  // of each leading chunk's data, once written
+    int64_t m_dataSizePos = 0;                // of the "data" chunk's size field
+    uint64_t m_dataBytes = 0;                 // written into "data", known once it is closed
 };

@@ -76,9 +76,18 @@ bool IsFrontal(const PanPointList& points) {
 }
 
 SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t) {
+    return InterpolatePlace(
+        SoundPlace{static_cast<double>(a.azimuth), static_cast<double>(a.elevation),
+                   static_cast<double>(a.distanceCm), static_cast<double>(a.width)},
+        SoundPlace{static_cast<double>(b.azimuth), static_cast<double>(b.elevation),
+                   static_cast<double>(b.distanceCm), static_cast<double>(b.width)},
+        t);
+}
+
+SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t) {
     SoundPlace place;
-    place.distanceCm = a.distanceCm + (static_cast<double>(b.distanceCm) - a.distanceCm) * t;
-    place.width = a.width + (static_cast<double>(b.width) - a.width) * t;
+    place.distanceCm = a.distanceCm + (b.distanceCm - a.distanceCm) * t;
+    place.width = a.width + (b.width - a.width) * t;
     const Vector va = DirectionOf(a.azimuth, a.elevation);
     const Vector vb = DirectionOf(b.azimuth, b.elevation);
     const double cosine = std::clamp(Dot(va, vb), -1.0, 1.0);

@@ -31,6 +31,8 @@ bool IsFrontal(const PanPointList& points);
 // the horizontal direction 90 degrees right of a (through the front for straight up to
 // straight down).
 SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t);
+// The same between places in real numbers.
+SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t);
 
 // The place of a trajectory at frame s: between the points around it; before the first, from
 // straight ahead at frame 0 to it; after the last, the last. An empty list is straight ahead.
