@@ -76,20 +76,16 @@ void ExportLoudness::Serve() {
         lock.unlock();
         m_changed.notify_all();
         const size_t count = block.size() / sampleBytes;
-        if (layout.bFloat && bits == 32) {
-            // Already what the meter takes (a vector's storage is aligned for floats).
-            m_meter.AddFrames(reinterpret_cast<const float*>(block.data()), count / channels);
-        } else {
-            // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1.
-            samples.resize(count);
-            SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
-                                  samples.data());
-            constexpr float kScale = 1.0f / 32768.0f;
-            for (float& sample : samples) {
-                sample *= kScale;
-            }
-            m_meter.AddFrames(samples.data(), count / channels);
+        // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1: floats
+        // too, so that one not a number or past every scale measures as the renderers read it.
+        samples.resize(count);
+        SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
+                              samples.data());
+        constexpr float kScale = 1.0f / 32768.0f;
+        for (float& sample : samples) {
+            sample *= kScale;
         }
+        m_meter.AddFrames(samples.data(), count / channels);
         lock.lock();
         m_spare.push_back(std::move(block));
         m_bBusy = false;

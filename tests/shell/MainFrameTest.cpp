@@ -134,6 +134,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"Export Binaural File...", 32789},
           {"Export Ambisonics...", 32840},
           {"Export ADM BW64...", 32845},
+          {"Export Loudspeakers...", 32846},
           {"Preferences...", 32794},
           {QString::fromStdString("&1 " + b), 57616},
           {QString::fromStdString("&2 " + a), 57617},
