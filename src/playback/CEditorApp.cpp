@@ -81,9 +81,9 @@ void CEditorApp::OnBinauralSetChosen() {
 }
 
 std::string CEditorApp::GetOutputStateText() const {
-    if (!m_liveHrtf.empty() && m_bThroughBinaural && m_pPlayback->IsPlayingThroughBinaural()) {
-        return "Binaural renderer: " + PathNames::FileName(m_pSofa->Path()) + " (" + m_liveHrtf +
-               ", not applied)";
+    if (!m_liveHrtf.empty() && m_pPlayback->IsPlayingThroughBinaural()) {
+        return "Binaural renderer: " + PathNames::FileName(m_pPlayback->GetPlayingSet()->Path()) +
+               " (" + m_liveHrtf + ", not applied)";
     }
     if (m_liveHrtf.empty() || !m_bThroughFilter) {
         return m_liveHrtf;

@@ -113,6 +113,8 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     // rather than the mixer's preview.
     bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
     bool IsPlayingThroughBinaural() const { return IsPlayingThroughFilter() && m_pSofa; }
+    // The set the binaural renderer plays through; none unless it plays.
+    const std::shared_ptr<SofaSetChoice>& GetPlayingSet() const { return m_pSofa; }
 
     // Where the filter's render stands, in frames from the start of the played range: the
     // render in force began at renderFirst (0, or where an edit had it begin again); the mixer

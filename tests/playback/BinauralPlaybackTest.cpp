@@ -154,6 +154,9 @@ TEST_F(BinauralPlaybackTest, AnotherSetIsHeardFromTheNextTickAndABadOnePlaysNoth
     ChooseSet(SofaSetPath("grid-44100"));
     PlaybackSession& playback = m_app.GetPlayback();
     ASSERT_TRUE(playback.Play(*doc, 0, -1));
+    EXPECT_EQ(m_prompts.StatusTexts().back().rfind("Binaural renderer: grid-44100.sofa (HRTF ", 0),
+              0u)
+        << m_prompts.StatusTexts().back();
     const size_t opened = m_mixer.openedWaves.size();
     // Once the mixer has taken some of the first set's render (5 s at most).
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -168,6 +171,8 @@ TEST_F(BinauralPlaybackTest, AnotherSetIsHeardFromTheNextTickAndABadOnePlaysNoth
     EXPECT_GT(queue->renderFirst, 0u);
     EXPECT_EQ(m_mixer.openedWaves.size(), opened);  // the same play goes on
     ASSERT_EQ(queue->ready, kFrames);
+    EXPECT_EQ(m_app.GetOutputStateText().rfind("Binaural renderer: default.sofa (HRTF ", 0), 0u)
+        << m_app.GetOutputStateText();
     // What the mixer had taken stays the old set's; from there on, the new set's.
     const Bytes handed = Handed();
     EXPECT_TRUE(Frames(handed, 0, queue->renderFirst) == Frames(before, 0, queue->renderFirst));
