@@ -439,6 +439,45 @@ BENCHMARK(BM_FilterPlaybackCpuOverPlaying)
     ->Iterations(4)
     ->Unit(benchmark::kMillisecond);
 
+// The same for Play Through Binaural Renderer with the default SOFA set: what the renderer adds
+// as percent of one core over plain playback, measured in turns as above.
+void BM_BinauralPlaybackCpuOverPlaying(benchmark::State& state) {
+    HourWindow w;
+    if (!w.Open(state)) {
+        return;
+    }
+    CEditorApp& app = w.app;
+    CWaveScrollView* view = w.view;
+    const uint32_t span = state.range(0) == 0 ? kRate * 10 : 1;
+    Spent plainSpent;
+    Spent binauralSpent;
+    uint32_t start = kHourFrames / 3;
+    for (auto _ : state) {
+        for (const bool bBinaural : {false, true}) {
+            view->SetSelection(start, start + span);
+            view->ScrollToSample(start);
+            start += kRate * 5;
+            if (bBinaural != app.IsPlayThroughBinaural()) {
+                app.OnPlayThroughBinaural();
+            }
+            RunFor(200);
+            PlayWindow(
+                w, 1000, bBinaural ? binauralSpent : plainSpent, [] {}, [] {});
+            RunFor(200);
+        }
+    }
+    const double plain = plainSpent.Percent();
+    const double binaural = binauralSpent.Percent();
+    state.counters["playing_cpu_percent"] = plain;
+    state.counters["binaural_playing_cpu_percent"] = binaural;
+    state.counters["binaural_over_playing_percent_of_a_core"] = binaural - plain;
+}
+BENCHMARK(BM_BinauralPlaybackCpuOverPlaying)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(4)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

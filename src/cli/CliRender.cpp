@@ -11,6 +11,8 @@
 #include <set>
 #include <thread>
 
+#include "binaural/SofaExportRenderer.h"
+#include "binaural/SofaSetChoice.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
@@ -39,12 +41,14 @@ struct RenderJob {
     std::optional<CliHost::Measured> measured;  // once rendered
 };
 
-// How each file is rendered: the stereo filter, the mixer with HRTF, or AmbiX.
+// How each file is rendered: the stereo filter, binaural (a SOFA set, or the mixer with one of
+// its own), or AmbiX.
 struct RenderMode {
     bool bBinaural = false;
     bool bAmbix = false;
-    std::string hrtfName;  // empty: the first that fits
-    bool bAdm = false;     // the samples as they are, with the trajectory as ADM objects
+    std::string hrtfName;                  // a mixer set; empty: the SOFA set below
+    std::shared_ptr<SofaSetChoice> pSofa;  // read once, shared by every worker
+    bool bAdm = false;  // the samples as they are, with the trajectory as ADM objects
     const SpeakerLayout* pLayout = nullptr;  // loudspeaker feeds of this layout
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
@@ -114,8 +118,13 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     CliHost host;
     // Every input counts as open, so no job's output can replace another job's input.
     host.SetFilesInUse(inputs);
-    const std::string hrtfName = mode.hrtfName;
-    host.SetRendererFactory([hrtfName] { return CliMixer::MakeRenderer(hrtfName); });
+    if (mode.pSofa) {
+        const std::shared_ptr<SofaSetChoice> sofa = mode.pSofa;
+        host.SetRendererFactory([sofa] { return std::make_unique<SofaExportRenderer>(sofa); });
+    } else {
+        const std::string hrtfName = mode.hrtfName;
+        host.SetRendererFactory([hrtfName] { return CliMixer::MakeRenderer(hrtfName); });
+    }
     if (bLabelled) {
         host.GetPrompts().SetLabel(job.input);
     }
@@ -143,19 +152,22 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     return true;
 }
 
-// render --list-hrtfs: the names, one a line, as --hrtf takes them.
+// render --list-hrtfs: the default SOFA set, then the mixer's sets, one a line, as --hrtf takes
+// them.
 int ListHrtfs() {
+    std::printf("%s\n", SofaHrtfSet::DefaultPath());
     if (!CliMixer::IsAvailable()) {
-        std::fprintf(stderr, "sonomap-cli render: this build has no mixer library\n");
-        return kExitFailed;
+        std::fprintf(stderr,
+                     "sonomap-cli render: this build has no mixer library, so none of "
+                     "its sets\n");
+        return kExitOk;
     }
     const std::vector<std::string> names = CliMixer::HrtfNames();
     for (const std::string& name : names) {
         std::printf("%s\n", name.c_str());
     }
     if (names.empty()) {
-        std::fprintf(stderr, "sonomap-cli render: no HRTF is installed (libopenal-data)\n");
-        return kExitFailed;
+        std::fprintf(stderr, "sonomap-cli render: the mixer has no HRTF (libopenal-data)\n");
     }
     return kExitOk;
 }
@@ -192,6 +204,9 @@ int RunRender(const std::vector<std::string>& words) {
             return RenderUsageError("--hrtf goes with --binaural");
         }
         mode.hrtfName = *hrtf;
+    }
+    if (mode.bBinaural && SofaSetChoice::NamesFile(mode.hrtfName)) {
+        mode.hrtfName = SofaSetChoice::FileOf(mode.hrtfName);
     }
     mode.bAdm = args.Flag("--adm");
     mode.bAmbix = args.Flag("--ambix");
@@ -271,13 +286,20 @@ int RunRender(const std::vector<std::string>& words) {
         jobs = static_cast<unsigned>(value);
     }
 
-    if (mode.bBinaural && !CliMixer::IsAvailable()) {
+    if (mode.bBinaural && SofaSetChoice::NamesFile(mode.hrtfName)) {
+        // Refused before any output exists, and never replaced by another set.
+        mode.pSofa = SofaSetChoice::Load(mode.hrtfName);
+        if (!mode.pSofa->Refusal().empty()) {
+            std::fprintf(stderr, "sonomap-cli render: %s\n", mode.pSofa->Refusal().c_str());
+            return kExitFailed;
+        }
+    } else if (mode.bBinaural && !CliMixer::IsAvailable()) {
         std::fprintf(stderr,
                      "sonomap-cli render: this build has no mixer library, which "
-                     "--binaural needs\n");
+                     "--hrtf %s needs\n",
+                     mode.hrtfName.c_str());
         return kExitFailed;
-    }
-    if (!mode.hrtfName.empty()) {
+    } else if (!mode.hrtfName.empty()) {
         const std::vector<std::string> names = CliMixer::HrtfNames();
         if (std::find(names.begin(), names.end(), mode.hrtfName) == names.end()) {
             return RenderUsageError("no HRTF is named '" + mode.hrtfName +

@@ -35,6 +35,8 @@ BinauralExport::BinauralExport(std::unique_ptr<RenderInput> input, const PanPoin
     m_wave.channels = m_bTwoSources ? 2 : 1;
     m_wave.sampleRate = m_pInput->Rate();
     m_wave.frameCount = m_pInput->Frames();
+    m_wave.input = m_pInput.get();
+    m_wave.points = &m_points;
     m_wave.read = [this](uint32_t first, uint32_t count, float* out) {
         if (m_wave.channels == m_pInput->Channels()) {
             m_pInput->Read(first, count, out);

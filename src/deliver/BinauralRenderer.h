@@ -4,6 +4,9 @@
 #include <functional>
 #include <string>
 
+class PanPointList;
+class RenderInput;
+
 // The 3-D mixer as the binaural export drives it: one wave mixed with HRTF into float
 // stereo (full scale +-1.0, left first) at a rate the mixer picks. The core knows the mixer
 // only through this; the editor and the command-line tool hand in one over the mixer library.
@@ -18,6 +21,10 @@ class BinauralRenderer {
         uint16_t channels = 1;    // 1 or 2
         uint32_t sampleRate = 0;  // Hz
         uint32_t frameCount = 0;
+        // The sound and its trajectory themselves, borrowed for the export, for a renderer
+        // that reads them on its own grid; such a renderer lets directions and places be.
+        RenderInput* input = nullptr;
+        const PanPointList* points = nullptr;
     };
 
     virtual ~BinauralRenderer() = default;

@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "binaural/MixerDirectory.h"
+#include "binaural/SofaExportRenderer.h"
+#include "binaural/SofaSetChoice.h"
 #include "binaural/TrevantBinauralRenderer.h"
 #include "document/CTesselDoc.h"
 #include "document/PasteOptionIds.h"
+#include "platform/PathNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
 #include "playback/QtPlaybackClock.h"
@@ -35,20 +38,53 @@ CEditorApp::~CEditorApp() {
 namespace {
 
 const char* const kThroughFilterKey = "PlayThroughStereoExport";
+const char* const kThroughBinauralKey = "PlayThroughBinauralRenderer";
 
 }  // namespace
 
 void CEditorApp::LoadPreferences() {
     m_prefs = Preferences::Load(m_settings);
     m_bThroughFilter = m_settings.GetInt("Preferences", kThroughFilterKey, 0) == 1;
+    m_bThroughBinaural =
+        !m_bThroughFilter && m_settings.GetInt("Preferences", kThroughBinauralKey, 0) == 1;
 }
 
 void CEditorApp::OnPlayThroughFilter() {
     m_bThroughFilter = !m_bThroughFilter;
+    m_bThroughBinaural = m_bThroughBinaural && !m_bThroughFilter;
     m_settings.SetInt("Preferences", kThroughFilterKey, m_bThroughFilter ? 1 : 0);
+    m_settings.SetInt("Preferences", kThroughBinauralKey, m_bThroughBinaural ? 1 : 0);
+}
+
+void CEditorApp::OnPlayThroughBinaural() {
+    m_bThroughBinaural = !m_bThroughBinaural;
+    m_bThroughFilter = m_bThroughFilter && !m_bThroughBinaural;
+    m_settings.SetInt("Preferences", kThroughFilterKey, m_bThroughFilter ? 1 : 0);
+    m_settings.SetInt("Preferences", kThroughBinauralKey, m_bThroughBinaural ? 1 : 0);
+}
+
+std::shared_ptr<SofaSetChoice> CEditorApp::GetBinauralSet() {
+    const std::string& choice = m_prefs.output.binauralSet;
+    if (!SofaSetChoice::NamesFile(choice)) {
+        return nullptr;
+    }
+    const std::string path = SofaSetChoice::FileOf(choice);
+    if (!m_pSofa || m_pSofa->Path() != path) {
+        m_pSofa = SofaSetChoice::Load(path);
+    }
+    return m_pSofa;
+}
+
+void CEditorApp::OnBinauralSetChosen() {
+    m_pSofa.reset();  // read afresh: the file may have been put right since
+    SavePreferences();
 }
 
 std::string CEditorApp::GetOutputStateText() const {
+    if (!m_liveHrtf.empty() && m_pPlayback->IsPlayingThroughBinaural()) {
+        return "Binaural renderer: " + PathNames::FileName(m_pPlayback->GetPlayingSet()->Path()) +
+               " (" + m_liveHrtf + ", not applied)";
+    }
     if (m_liveHrtf.empty() || !m_bThroughFilter) {
         return m_liveHrtf;
     }
@@ -213,21 +249,23 @@ std::vector<std::pair<std::string, uint32_t>> CEditorApp::ListHrtfs() const {
 }
 
 std::unique_ptr<BinauralRenderer> CEditorApp::MakeBinauralRenderer() {
-    std::string name = m_prefs.output.hrtfName;
-    if (!name.empty()) {
-        bool bListed = false;
-        for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
-            bListed = bListed || hrtf.name == name;
-        }
-        if (!bListed) {
-            name.clear();  // gone since it was chosen: any that fits
-        }
+    if (std::shared_ptr<SofaSetChoice> sofa = GetBinauralSet()) {
+        return std::make_unique<SofaExportRenderer>(std::move(sofa));
+    }
+    std::string name = m_prefs.output.binauralSet;
+    bool bListed = false;
+    for (const MixerDirectory::Hrtf& hrtf : MixerDirectory::Hrtfs()) {
+        bListed = bListed || hrtf.name == name;
+    }
+    if (!bListed) {
+        name.clear();  // gone since it was chosen: any of the mixer's that fits
     }
     return std::make_unique<TrevantBinauralRenderer>(
         name, m_prefs.bLowpassFilter ? AMBREL_WAVEMIX_OPTION_LOWPASS : 0u);
 }
 
 void CEditorApp::OnOptionsAccepted() {
+    m_pSofa.reset();
     m_pPlayback->Stop();
     CloseMixerSession();
     SavePreferences();

@@ -18,6 +18,7 @@
 class CTesselDoc;
 class PanPointList;
 class PointProperties;
+class SofaSetChoice;
 class SettingsStore;
 class UserPrompts;
 
@@ -101,6 +102,16 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // the mixer's 3-D preview. Kept in the settings at once.
     void OnPlayThroughFilter();
     bool IsPlayThroughFilter() const override { return m_bThroughFilter; }
+    // Play Through Binaural Renderer: plays what Export Binaural File writes. It and the filter
+    // exclude each other; kept in the settings at once.
+    void OnPlayThroughBinaural();
+    bool IsPlayThroughBinaural() const override { return m_bThroughBinaural; }
+    // The SOFA set of the binaural choice (Preferences), read once per file; none when the
+    // choice is one of the mixer's sets.
+    std::shared_ptr<SofaSetChoice> GetBinauralSet() override;
+    // Preferences ended with OK having changed only the binaural set: kept at once, and a
+    // playback through the renderer goes on with it from its next tick.
+    void OnBinauralSetChosen();
 
     // The edit mode all views share: pan point editing or the selection caret.
     int GetEditMode() const { return m_editMode; }
@@ -204,6 +215,8 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     SpanDialog m_generateDialog;
     SpanDialog m_stretchDialog;
     bool m_bThroughFilter = false;
+    bool m_bThroughBinaural = false;
+    std::shared_ptr<SofaSetChoice> m_pSofa;  // the last SOFA set read, by its path
     // Last: it stops what plays, through the mixer and the session above, as it goes.
     std::unique_ptr<PlaybackSession> m_pPlayback;
 };

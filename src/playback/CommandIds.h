@@ -35,6 +35,7 @@ inline constexpr unsigned kExportAmbisonics = 32840;
 inline constexpr unsigned kExportAdm = 32845;
 inline constexpr unsigned kExportLoudspeakers = 32846;
 inline constexpr unsigned kPlayThroughFilter = 32855;
+inline constexpr unsigned kPlayThroughBinaural = 32856;
 // Space anywhere in the window: Stop while anything plays, else Play.
 inline constexpr unsigned kPlayStop = 32860;
 

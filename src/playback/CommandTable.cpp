@@ -294,6 +294,12 @@ std::vector<CommandInfo> MakeTable() {
          .status = "Hear what Export Stereo File writes instead of the mixer's 3-D preview",
          .tip = "Play Through Stereo Export Filter",
          .places = {At(kViewMenu129, 3, 1)}},
+        {.id = kPlayThroughBinaural,
+         .menuText = "Play Through &Binaural Renderer",
+         .status = "Hear what Export Binaural File writes, through the HRTF set chosen in "
+                   "Preferences",
+         .tip = "Play Through Binaural Renderer",
+         .places = {At(kViewMenu129, 3, 2)}},
         {.id = kBarBasic,
          .menuText = "&Toolbar",
          .status = "Show or hide the toolbar",

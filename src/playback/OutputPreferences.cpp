@@ -76,12 +76,14 @@ void OutputPreferences::Load(SettingsStore& settings) {
         hrtfMode = kHrtfAutomatic;
     }
     hrtfName = settings.GetString(kPreferences, "HrtfName", "");
+    binauralSet = settings.GetString(kPreferences, "BinauralHrtf", "");
 }
 
 void OutputPreferences::Save(SettingsStore& settings) const {
     settings.SetString(kPreferences, "OutputDevice", device);
     settings.SetInt(kPreferences, "HrtfMode", hrtfMode);
     settings.SetString(kPreferences, "HrtfName", hrtfName);
+    settings.SetString(kPreferences, "BinauralHrtf", binauralSet);
 }
 
 OutputPreferences::Session OutputPreferences::ForSession(

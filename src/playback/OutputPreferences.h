@@ -22,10 +22,14 @@ struct OutputPreferences {
     std::string device;
     int hrtfMode = kHrtfAutomatic;
     std::string hrtfName;
+    // What the binaural export and Play Through Binaural Renderer render through: empty for
+    // the default SOFA set, a SOFA file, or one of the mixer's sets by name (SofaSetChoice
+    // tells which).
+    std::string binauralSet;
 
     // A stored HRTF mode outside 0 ... 2 reads as Automatic, today's behaviour.
     void Load(SettingsStore& settings);
-    // Writes "OutputDevice", "HrtfMode" and "HrtfName".
+    // Writes "OutputDevice", "HrtfMode", "HrtfName" and "BinauralHrtf".
     void Save(SettingsStore& settings) const;
 
     // What a session opens with, given the devices and HRTFs there are now. A stored device

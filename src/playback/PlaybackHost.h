@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "trevant/trevant.h"
 
 class Mixer;
+class SofaSetChoice;
 class UserPrompts;
 
 // What the one playback needs of the application: the mixer and its session, the user, and
@@ -27,4 +29,9 @@ class PlaybackHost {
     virtual bool IsCursorFollow() const = 0;
     // Play Through Stereo Export Filter: plays what Export Stereo File writes.
     virtual bool IsPlayThroughFilter() const = 0;
+    // Play Through Binaural Renderer: plays what Export Binaural File writes.
+    virtual bool IsPlayThroughBinaural() const = 0;
+    // The SOFA set the binaural renderer is to use now (it may refuse); none when the chosen
+    // set is one of the mixer's, which plays in the mixer's own preview.
+    virtual std::shared_ptr<SofaSetChoice> GetBinauralSet() = 0;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "binaural/SofaSetChoice.h"
+#include "binaural/SofaTrajectoryRender.h"
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
 #include "platform/UserPrompts.h"
@@ -16,6 +18,62 @@ namespace {
 
 // Program-wide, so a notice can never be mistaken for one of another session's play.
 uint32_t g_lastPlay = 0;
+
+// The binaural render's wave: the renderer's floats as they are, left and right.
+constexpr uint16_t kFloatTag = 3;
+constexpr uint32_t kFloatFrameBytes = 8;
+
+}  // namespace
+
+class PlaybackSession::AheadRender {
+  public:
+    virtual ~AheadRender() = default;
+    // Renders on to at least frame until of the sound (or the span's end) into out, which holds
+    // the span from its first frame; the frames of the span out holds so far.
+    virtual uint32_t RenderSpanTo(uint32_t until, uint8_t* out) = 0;
+};
+
+namespace {
+
+class FilterAhead : public PlaybackSession::AheadRender {
+  public:
+    explicit FilterAhead(std::unique_ptr<StereoExport> render) : m_pRender(std::move(render)) {}
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out) override {
+        return m_pRender->RenderSpanTo(until, out);
+    }
+
+  private:
+    std::unique_ptr<StereoExport> m_pRender;
+};
+
+class BinauralAhead : public PlaybackSession::AheadRender {
+  public:
+    BinauralAhead(const CTesselDoc& document, std::shared_ptr<const HrtfFilterBank> bank,
+                  uint32_t first, uint32_t last)
+        : m_pInput(RenderInput::OfDocument(document)),
+          m_render(*m_pInput, document.GetPanPoints(), std::move(bank)),
+          m_first(first),
+          m_last(last),
+          m_next(first) {
+        m_render.Seek(first);
+    }
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out) override {
+        const uint32_t end = std::min(until, m_last);
+        if (m_next < end) {
+            const uint32_t frames = end - m_next;
+            m_render.Render(reinterpret_cast<float*>(out) + size_t{m_next - m_first} * 2, frames);
+            m_next = end;
+        }
+        return m_next - m_first;
+    }
+
+  private:
+    std::unique_ptr<RenderInput> m_pInput;
+    SofaTrajectoryRender m_render;
+    uint32_t m_first;
+    uint32_t m_last;
+    uint32_t m_next;
+};
 
 }  // namespace
 
@@ -82,8 +140,11 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     MixerWaveSource source{};
     source.format = &format;
 
-    m_bThroughFilter =
-        m_host.IsPlayThroughFilter() && RenderThroughFilter(document, first, last, format, source);
+    bool bRefused = false;
+    m_bThroughFilter = RenderThroughFilter(document, first, last, format, source, bRefused);
+    if (bRefused) {
+        return false;
+    }
     Mixer& mixer = m_host.GetMixer();
     if (m_bThroughFilter) {
         m_hWave = mixer.OpenWave(
@@ -173,6 +234,10 @@ void PlaybackSession::Tick() {
     Mixer& mixer = m_host.GetMixer();
     const AmbrelWaveMixSession session = m_host.GetMixerSession();
     PlaybackTick tick;
+    if (m_bThroughFilter && m_pSofa && m_host.GetBinauralSet() != m_pSofa) {
+        // Another set was chosen: heard from the first frame the mixer has not taken.
+        m_bSegmentStale = true;
+    }
     if (m_bThroughFilter && m_bSegmentStale && !RenderAgainFromFed(document)) {
         // No render of the new path: play again from the frame heard, as the preview.
         const std::optional<uint32_t> heard = ReadHeardFrame();
@@ -257,26 +322,72 @@ bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
     return document.GetFormat().channels == 2 ? !points.IsEmpty() : !IsFrontal(points);
 }
 
-bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
-                                          MixerPcmFormat& format, MixerWaveSource& source) {
-    const PcmFormat& pcm = document.GetFormat();
-    const std::optional<PcmFormat> output =
-        StereoExport::OutputFormat(pcm, document.GetFrameCount());
-    if (!output || document.GetPanPoints().IsEmpty() ||
-        uint64_t{last - first} * output->blockAlign > UINT32_MAX) {
-        return false;
+std::unique_ptr<PlaybackSession::AheadRender> PlaybackSession::MakeAheadRender(CTesselDoc& document,
+                                                                               uint32_t first,
+                                                                               uint32_t last) {
+    if (m_pSofa) {
+        const HrtfFilterBank::Prepared prepared = m_pSofa->BankAt(document.GetFormat().sampleRate);
+        if (prepared.bank == nullptr) {
+            return nullptr;
+        }
+        return std::make_unique<BinauralAhead>(document, prepared.bank, first, last);
     }
     auto render =
         std::make_unique<StereoExport>(RenderInput::OfDocument(document), document.GetPanPoints());
-    const size_t bytes = size_t{last - first} * output->blockAlign;
+    if (!render->StartSpan(first, last)) {
+        return nullptr;
+    }
+    return std::make_unique<FilterAhead>(std::move(render));
+}
+
+bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
+                                          MixerPcmFormat& format, MixerWaveSource& source,
+                                          bool& bRefused) {
+    m_pSofa.reset();
+    const PcmFormat& pcm = document.GetFormat();
+    PcmFormat output{};
+    if (m_host.IsPlayThroughBinaural()) {
+        m_pSofa = m_host.GetBinauralSet();
+    }
+    if (m_pSofa) {
+        // A set that cannot serve is said, and nothing plays in its place.
+        const HrtfFilterBank::Prepared prepared = m_pSofa->BankAt(pcm.sampleRate);
+        if (prepared.bank == nullptr) {
+            m_host.Prompts().Message(prepared.message);
+            m_pSofa.reset();
+            bRefused = true;
+            return false;
+        }
+        output.formatTag = kFloatTag;
+        output.channels = 2;
+        output.bitsPerSample = 32;
+        output.blockAlign = kFloatFrameBytes;
+        output.avgBytesPerSec = pcm.sampleRate * kFloatFrameBytes;
+    } else if (!m_host.IsPlayThroughFilter()) {
+        return false;
+    } else if (const std::optional<PcmFormat> filtered =
+                   StereoExport::OutputFormat(pcm, document.GetFrameCount())) {
+        output = *filtered;
+    } else {
+        return false;
+    }
+    if (document.GetPanPoints().IsEmpty() ||
+        uint64_t{last - first} * output.blockAlign > UINT32_MAX) {
+        m_pSofa.reset();
+        return false;
+    }
+    std::unique_ptr<AheadRender> render = MakeAheadRender(document, first, last);
+    const size_t bytes = size_t{last - first} * output.blockAlign;
     // calloc leaves the pages untouched until the render reaches them.
     std::unique_ptr<uint8_t, FreeBytes> filtered(
         static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1)));
-    if (!filtered || !render->StartSpan(first, last)) {
+    if (!filtered || !render) {
+        m_pSofa.reset();
         return false;
     }
     m_pRender = std::move(render);
     m_pFiltered = std::move(filtered);
+    m_renderFrameBytes = output.blockAlign;
     m_playStart = first;
     m_renderFirst = 0;
     m_filterReady = 0;
@@ -285,9 +396,11 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
     const uint64_t lead = uint64_t{pcm.sampleRate} * m_filterLeadMs / 1000u;
     m_filterReady = m_pRender->RenderSpanTo(
         static_cast<uint32_t>(std::min<uint64_t>(first + lead, UINT32_MAX)), m_pFiltered.get());
+    format.formatTag = output.formatTag;
     format.channels = 2;
-    format.blockAlign = output->blockAlign;
-    format.avgBytesPerSec = output->avgBytesPerSec;
+    format.bitsPerSample = output.bitsPerSample;
+    format.blockAlign = output.blockAlign;
+    format.avgBytesPerSec = output.avgBytesPerSec;
     source.data = m_pFiltered.get();
     source.byteCount = static_cast<uint32_t>(bytes);
     return true;
@@ -304,9 +417,16 @@ bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
     if (mixer.SetWaveReady(session, m_hWave, 0, fed) != 0) {
         return false;
     }
-    auto render =
-        std::make_unique<StereoExport>(RenderInput::OfDocument(document), document.GetPanPoints());
-    if (!render->StartSpan(m_playStart + fed, m_playEnd)) {
+    // A binaural render goes on with the set chosen now; one of the mixer's plays afresh.
+    const bool bBinaural = m_pSofa != nullptr;
+    if (bBinaural) {
+        m_pSofa = m_host.GetBinauralSet();
+    }
+    std::unique_ptr<AheadRender> render;
+    if (!bBinaural || m_pSofa) {
+        render = MakeAheadRender(document, m_playStart + fed, m_playEnd);
+    }
+    if (!render) {
         mixer.SetWaveReady(session, m_hWave, m_filterReady, fed);
         return false;
     }
@@ -321,7 +441,7 @@ bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
 void PlaybackSession::RenderAhead() {
     const uint64_t lead = uint64_t{m_pDoc->GetFormat().sampleRate} * m_filterLeadMs / 1000u;
     const uint64_t until = uint64_t{m_playStart} + m_filterFed + lead;
-    const size_t frameBytes = size_t{2} * (m_pDoc->GetFormat().bitsPerSample / 8u);
+    const size_t frameBytes = m_renderFrameBytes;
     m_filterReady =
         m_renderFirst +
         m_pRender->RenderSpanTo(static_cast<uint32_t>(std::min<uint64_t>(until, UINT32_MAX)),
@@ -467,6 +587,7 @@ void PlaybackSession::FreeWave() {
     }
     // The mixer reads the render and the samples no more.
     m_pRender.reset();
+    m_pSofa.reset();
     m_pFiltered.reset();
     m_pFeed.reset();
 }

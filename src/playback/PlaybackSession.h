@@ -16,7 +16,7 @@
 class PlaybackClock;
 class PlaybackHost;
 class PlaybackListener;
-class StereoExport;
+class SofaSetChoice;
 
 // The one owner of what plays: the document, the range, the mixer wave made from it, the
 // cursor along its trajectory, the tick and the frame being heard. Play starts a document's
@@ -24,11 +24,12 @@ class StereoExport;
 // and reads the frame being heard; Stop, the end of the wave and the playing document's
 // closing all end it through one path. Listeners (views, the overview bar, the frame) hear of
 // start, each tick and the end. An edit of the playing trajectory is heard from the next tick
-// on; through the stereo export's filter, from the first frame the mixer has not taken yet,
-// rendered again without a restart. It is also the transport of Record Trajectory: armed, it
-// starts, ticks and stops the playing document's recording control with the frames heard, and
-// it keeps Loop Playback. Plain C++: the clock is handed in. Frames throughout; the mixer's play
-// position counts from the start of the played range. The host outlives the session.
+// on; through the stereo export's filter or the binaural renderer, from the first frame the
+// mixer has not taken yet, rendered again without a restart (so is a new binaural set). It is also
+// the transport of Record Trajectory: armed, it starts, ticks and stops the playing document's
+// recording control with the frames heard, and it keeps Loop Playback. Plain C++: the clock is
+// handed in. Frames throughout; the mixer's play position counts from the start of the played
+// range. The host outlives the session.
 class PlaybackSession : public DocumentListener, private TrajectoryControl::Clock {
   public:
     static constexpr int kTickPeriodMs = 33;
@@ -108,8 +109,12 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     // trajectory that leaves the front, or any trajectory of a stereo sound (whose channels
     // stand around the direction by the width).
     static bool PlacesSound(const CTesselDoc& document);
-    // Whether the playing sound is the stereo export's render rather than the mixer's preview.
+    // Whether the playing sound is the stereo export's render (or the binaural renderer's)
+    // rather than the mixer's preview.
     bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
+    bool IsPlayingThroughBinaural() const { return IsPlayingThroughFilter() && m_pSofa; }
+    // The set the binaural renderer plays through; none unless it plays.
+    const std::shared_ptr<SofaSetChoice>& GetPlayingSet() const { return m_pSofa; }
 
     // Where the filter's render stands, in frames from the start of the played range: the
     // render in force began at renderFirst (0, or where an edit had it begin again); the mixer
@@ -126,12 +131,21 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     void SetFilterLeadMs(uint32_t ms) { m_filterLeadMs = ms; }
     static constexpr uint32_t kFilterLeadMs = 3000;
 
+    // Renders frames [first, last) of what an export writes, in steps as playing nears them
+    // (the filter's or the binaural renderer's; defined with the playback).
+    class AheadRender;
+
   private:
-    // With the choice on, starts rendering frames [first, last) through the stereo export into
-    // m_pFiltered and points source and format at it; false when the export could not render
-    // this sound (the preview then plays as usual).
+    // The render of the choice in force from first (m_pSofa's set when it is not null); none
+    // when it cannot render this sound.
+    std::unique_ptr<AheadRender> MakeAheadRender(CTesselDoc& document, uint32_t first,
+                                                 uint32_t last);
+    // With a choice on, starts rendering frames [first, last) through the stereo export or the
+    // binaural renderer into m_pFiltered and points source and format at it; false when it
+    // could not render this sound (the preview then plays as usual), or when the binaural set
+    // refused, which bRefused then tells and the user was shown.
     bool RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
-                             MixerPcmFormat& format, MixerWaveSource& source);
+                             MixerPcmFormat& format, MixerWaveSource& source, bool& bRefused);
     // A new render of the document's trajectory from the first frame the mixer has not taken;
     // false when there is none to make (the trajectory was emptied) or the mixer failed.
     bool RenderAgainFromFed(CTesselDoc& document);
@@ -184,7 +198,9 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     bool m_bThroughFilter = false;  // the wave is m_pFiltered, heard as it is
     // The whole span's stereo, zeroed pages the render fills as playing nears them.
     std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;
-    std::unique_ptr<StereoExport> m_pRender;
+    std::unique_ptr<AheadRender> m_pRender;
+    std::shared_ptr<SofaSetChoice> m_pSofa;  // the binaural renderer's set; none: the filter
+    uint32_t m_renderFrameBytes = 0;
     uint32_t m_renderFirst = 0;  // frames from the play's start, as FilterQueue
     uint32_t m_filterReady = 0;
     uint32_t m_filterFed = 0;

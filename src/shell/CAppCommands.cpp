@@ -50,6 +50,10 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = true;
             state.checked = m_app.IsPlayThroughFilter();
             return true;
+        case kPlayThroughBinaural:
+            state.enabled = true;
+            state.checked = m_app.IsPlayThroughBinaural();
+            return true;
         case kRecordTrajectory:
             state.enabled = true;
             state.checked = m_app.GetPlayback().IsRecordArmed();
@@ -100,6 +104,9 @@ bool CAppCommands::RunCommand(unsigned id) {
             return true;
         case kPlayThroughFilter:
             m_app.OnPlayThroughFilter();
+            return true;
+        case kPlayThroughBinaural:
+            m_app.OnPlayThroughBinaural();
             return true;
         case kRecordTrajectory:
             m_app.GetPlayback().SetRecordArmed(!m_app.GetPlayback().IsRecordArmed());

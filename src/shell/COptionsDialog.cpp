@@ -4,15 +4,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "binaural/SofaSetChoice.h"
+#include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 
 namespace {
@@ -52,6 +56,8 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
       m_hrtfGroup(new QButtonGroup(this)),
       m_device(Tagged(new QComboBox, kIdDevice)),
       m_hrtfList(Tagged(new QComboBox, kIdHrtfList)),
+      m_binauralSet(Tagged(new QComboBox, kIdBinauralSet)),
+      m_chooseSofa(Tagged(new QPushButton("Choose SOFA File..."), kIdChooseSofa)),
       m_hrtfState(Tagged(new QLabel, kIdHrtfState)),
       m_nextStartNote(Tagged(new QLabel("A change of output takes effect at the next start."),
                              kIdNextStartNote)),
@@ -118,6 +124,14 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     hrtfGrid->addWidget(new QLabel("HRTF"), row, 0);
     hrtfGrid->addWidget(m_hrtfList, row++, 1);
     hrtfGrid->addWidget(m_hrtfState, row++, 0, 1, 2);
+    auto* binauralLabel = new QLabel("&Binaural set");
+    binauralLabel->setBuddy(m_binauralSet);
+    binauralLabel->setToolTip("What Export Binaural File and Play Through Binaural Renderer use");
+    hrtfGrid->addWidget(binauralLabel, row, 0);
+    hrtfGrid->addWidget(m_binauralSet, row++, 1);
+    hrtfGrid->addWidget(m_chooseSofa, row++, 1, Qt::AlignRight);
+    m_binauralSet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_chooseSofa, &QPushButton::clicked, this, &COptionsDialog::ChooseSofaFile);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -160,6 +174,8 @@ void COptionsDialog::LoadControls() {
     m_latencySlider->setValue(prefs.latency / kLatencyStepMs);
     LoadDevices();
     LoadHrtfs();
+    const std::string& binaural = prefs.output.binauralSet;
+    LoadBinauralSets(SofaSetChoice::NamesFile(binaural) ? binaural : "", binaural);
     // Between sessions (after OK, or once the program was left) the last state stays shown.
     const std::string state = m_app.GetOutputStateText();
     const std::string& last = m_app.GetLastHrtfText();
@@ -202,6 +218,48 @@ void COptionsDialog::LoadHrtfs() {
     }
     FillNames(*m_hrtfList, "Any that fits the sound", names, shown,
               m_app.GetPreferences().output.hrtfName, "(not installed)");
+}
+
+void COptionsDialog::LoadBinauralSets(const std::string& file, const std::string& choice) {
+    m_binauralSet->clear();
+    m_binauralSet->addItem("Default SOFA set (MIT KEMAR, libmysofa)", QString());
+    if (!file.empty()) {
+        m_binauralSet->addItem(QString("SOFA file: %1").arg(QString::fromStdString(file)),
+                               QString::fromStdString(file));
+    }
+    for (const OutputPreferences::HrtfSet& set : OutputPreferences::GroupHrtfs(m_app.ListHrtfs())) {
+        for (const auto& [member, rate] : set.members) {
+            m_binauralSet->addItem(
+                QString("The mixer's %1 (%2 Hz)").arg(QString::fromStdString(member)).arg(rate),
+                QString::fromStdString(member));
+        }
+    }
+    const int index = m_binauralSet->findData(QString::fromStdString(choice));
+    if (index < 0) {
+        m_binauralSet->addItem(QString::fromStdString(choice) + " (not installed)",
+                               QString::fromStdString(choice));
+    }
+    m_binauralSet->setCurrentIndex(index < 0 ? m_binauralSet->count() - 1 : index);
+}
+
+void COptionsDialog::ChooseSofaFile() {
+    const std::string current = m_binauralSet->currentData().toString().toStdString();
+    const std::string shown =
+        SofaSetChoice::FileOf(SofaSetChoice::NamesFile(current) ? current : "");
+    QFileDialog dialog(this, "Choose SOFA File", QString::fromStdString(shown),
+                       "SOFA HRTF files (*.sofa);;All files (*)");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = dialog.selectedFiles().front().toStdString();
+    const std::shared_ptr<SofaSetChoice> chosen = SofaSetChoice::Load(path);
+    if (!chosen->Refusal().empty()) {
+        m_app.Prompts().Message(chosen->Refusal(), UserPrompts::Icon::Exclamation);
+        return;
+    }
+    LoadBinauralSets(path, path);
 }
 
 void COptionsDialog::UpdateLatencyLabel() {
@@ -252,7 +310,15 @@ void COptionsDialog::accept() {
     prefs.output.device = m_device->currentData().toString().toStdString();
     prefs.output.hrtfMode = m_hrtfGroup->checkedId();
     prefs.output.hrtfName = m_hrtfList->currentData().toString().toStdString();
+    const Preferences before = m_app.GetPreferences();
+    prefs.output.binauralSet = m_binauralSet->currentData().toString().toStdString();
     m_app.SetPreferences(prefs);
     QDialog::accept();
+    Preferences unchanged = prefs;
+    unchanged.output.binauralSet = before.output.binauralSet;
+    if (unchanged == before && prefs != before) {
+        m_app.OnBinauralSetChosen();
+        return;
+    }
     m_app.OnOptionsAccepted();
 }

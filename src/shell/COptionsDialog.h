@@ -9,17 +9,24 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QSlider;
 
-// The Preferences dialog (resource 161, once titled "Options..."): edits the application's mixer preferences (output,
-// device, latency in ms, primary buffer, low-pass filter, HRTF). The application outlives the
-// dialog. Each showing loads the controls from the preferences and the device and HRTF lists
-// from the application; OK writes them back and then has the application stop playback and
-// close its mixer session, so the next play opens one with the new values; Cancel leaves
-// everything as it was.
+// The Preferences dialog (resource 161, once titled "Options..."): edits the application's mixer
+// preferences (output, device, latency in ms, primary buffer, low-pass filter, HRTF). The
+// application outlives the dialog. Each showing loads the controls from the preferences and the
+// device and HRTF lists from the application; OK writes them back and then has the application stop
+// playback and close its mixer session, so the next play opens one with the new values; Cancel
+// leaves everything as it was.
 //
 // The output choices name OpenAL Soft's back ends on Linux; their indexes stay the stored
 // values. A device or HRTF that is stored but not there now is listed as such and kept.
+//
+// The binaural set (what Export Binaural File and Play Through Binaural Renderer render
+// through) is the default SOFA set, a SOFA file of the user's chosen with Choose SOFA File...,
+// or one of the mixer's sets. A file that cannot serve is refused there with its reason and
+// the choice stays as it was. OK with only the binaural set changed goes on playing, with the
+// new set from the next tick.
 //
 // The controls carry their resource ids as object names ("1012" ... "1025") and in the
 // property "controlId".
@@ -43,6 +50,8 @@ class COptionsDialog : public QDialog {
     static constexpr int kIdHrtfState = 1024;
     static constexpr int kIdNextStartNote = 1025;
     static constexpr int kIdJack = 1026;
+    static constexpr int kIdBinauralSet = 1027;
+    static constexpr int kIdChooseSofa = 1028;
     // The label timer's id and period.
     static constexpr int kLabelTimerId = 1;
     static constexpr int kLabelTimerMs = 33;
@@ -65,6 +74,10 @@ class COptionsDialog : public QDialog {
     void LoadControls();
     void LoadDevices();
     void LoadHrtfs();
+    // Fills the binaural list, with file (a SOFA file, or empty) among it, and selects choice.
+    void LoadBinauralSets(const std::string& file, const std::string& choice);
+    // The file dialog; a file that cannot serve is refused with its reason.
+    void ChooseSofaFile();
     void UpdateLatencyLabel();
     // The rate box is for PipeWire / PulseAudio and letting the mixer decide, and not while
     // HRTF is on, which sets the rate itself. Its check mark stays as it is.
@@ -76,6 +89,8 @@ class COptionsDialog : public QDialog {
     QButtonGroup* m_hrtfGroup;
     QComboBox* m_device;
     QComboBox* m_hrtfList;
+    QComboBox* m_binauralSet;
+    QPushButton* m_chooseSofa;
     QLabel* m_hrtfState;
     QLabel* m_nextStartNote;
     QSlider* m_latencySlider;

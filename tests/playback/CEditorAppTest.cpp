@@ -103,7 +103,8 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
         "Preferences/LowpassFilter", "Preferences/UsePrimaryBuffer", "Preferences/Latency",
         "Preferences/SavePath", "Preferences/OpenPath", "Preferences/ExportPath",
         // The keys that came with the Linux outputs follow the table's.
-        "Preferences/OutputDevice", "Preferences/HrtfMode", "Preferences/HrtfName"};
+        "Preferences/OutputDevice", "Preferences/HrtfMode", "Preferences/HrtfName",
+        "Preferences/BinauralHrtf"};
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
@@ -328,9 +329,9 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     EXPECT_FALSE(m_app.GetPlayback().IsPlaying(document));
     EXPECT_TRUE(m_app.IsPlayEnabled());
     // The preferences reach the store at once, in the order shutdown writes them.
-    ASSERT_EQ(m_settings.Writes().size(), 11u);
+    ASSERT_EQ(m_settings.Writes().size(), 12u);
     EXPECT_EQ(m_settings.Writes().front(), "Preferences/CursorFollow");
-    EXPECT_EQ(m_settings.Writes().back(), "Preferences/HrtfName");
+    EXPECT_EQ(m_settings.Writes().back(), "Preferences/BinauralHrtf");
 }
 
 TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {

@@ -161,7 +161,7 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
     for (const auto& [name, rate] : {std::pair{"default-48000", 48000u}, {"gone-hrtf", 44100u}}) {
         SCOPED_TRACE(name);
         Preferences prefs = m_app.GetPreferences();
-        prefs.output.hrtfName = name;
+        prefs.output.binauralSet = name;  // one of the mixer's sets, not a SOFA file
         m_app.SetPreferences(prefs);
         ASSERT_TRUE(BinauralExportCommand(doc).Run()) << testing::PrintToString(m_prompts.Texts());
         const Bytes file = ReadBytes(m_dir.File("binaural.wav"));

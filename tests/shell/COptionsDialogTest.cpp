@@ -6,14 +6,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTest>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "playback/CEditorApp.h"
@@ -21,7 +25,9 @@
 #include "support/FailingMixer.h"
 #include "support/GuiTestEnvironment.h"
 #include "support/MemorySettingsStore.h"
+#include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -496,4 +502,64 @@ TEST_F(OptionsDialogTest, JackIsAnOutputOfItsOwnAndFallsBackWhenNoServerRuns) {
               CEditorApp::FormatMixerError(AMBREL_WAVEMIX_ERR_DEVICE_BUSY) + CEditorApp::kJackHint);
     app.SavePreferences();
     EXPECT_EQ(Preferences::Load(m_settings).mixerOutput, CEditorApp::kOutputLetMixerDecide);
+}
+
+TEST_F(OptionsDialogTest, ASofaFileIsChosenBesideTheMixersSetsAndABadOneIsRefusedThere) {
+    TempDir dir;
+    const std::string mine = dir.File("my ears.sofa");
+    std::filesystem::copy_file("/usr/share/libmysofa/default.sofa", mine);
+    const std::string words = dir.File("words.sofa");
+    std::ofstream(words) << "not an HRTF";
+    const std::string half = dir.File("half.sofa");
+    std::filesystem::copy_file(mine, half);
+    std::filesystem::resize_file(half, std::filesystem::file_size(mine) / 2);
+    const struct {
+        std::string file;
+        const char* refusal;  // none: chosen
+        std::string stored;   // "BinauralHrtf" after OK
+    } cases[] = {
+        {mine, nullptr, mine},
+        {words, "it is not a SOFA file", mine},
+        {half, "it is cut short", mine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto dialog = Open();
+        QComboBox* sets = Combo(*dialog, COptionsDialog::kIdBinauralSet);
+        const QString before = sets->currentData().toString();
+        const size_t shown = m_prompts.Texts().size();
+        ModalDialog::When<QFileDialog>([&](QFileDialog& files) {
+            auto* name = files.findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_NE(name, nullptr);
+            QTest::keyClicks(name, QString::fromStdString(c.file));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        Click(Find<QPushButton>(*dialog, COptionsDialog::kIdChooseSofa));
+        if (c.refusal == nullptr) {
+            EXPECT_EQ(m_prompts.Texts().size(), shown);
+            EXPECT_EQ(sets->currentData().toString().toStdString(), c.file);
+        } else {
+            // Said with the file and the reason, and the choice stays as it was.
+            ASSERT_EQ(m_prompts.Texts().size(), shown + 1);
+            const std::string text = m_prompts.Texts().back();
+            EXPECT_NE(text.find("\"" + c.file + "\" cannot be used: "), std::string::npos) << text;
+            EXPECT_NE(text.find(c.refusal), std::string::npos) << text;
+            EXPECT_EQ(sets->currentData().toString(), before);
+        }
+        Press(*dialog, QDialogButtonBox::Ok);
+        EXPECT_EQ(m_settings.GetString("Preferences", "BinauralHrtf", "?"), c.stored);
+    }
+
+    // Remembered: the file is listed and chosen again, with the default set and the mixer's
+    // sets, each of which stays selectable.
+    auto dialog = Open();
+    QComboBox* sets = Combo(*dialog, COptionsDialog::kIdBinauralSet);
+    EXPECT_EQ(sets->currentData().toString().toStdString(), mine);
+    EXPECT_EQ(sets->itemData(0).toString(), QString());
+    const int mixer = sets->findData(QString("default-48000"));
+    ASSERT_GE(mixer, 0);
+    sets->setCurrentIndex(mixer);
+    Press(*dialog, QDialogButtonBox::Ok);
+    EXPECT_EQ(m_settings.GetString("Preferences", "BinauralHrtf", "?"), "default-48000");
+    EXPECT_EQ(m_app.GetBinauralSet(), nullptr);
 }

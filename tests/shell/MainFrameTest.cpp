@@ -123,6 +123,7 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
     view129.insert(view129.end(), kViewBars128.begin(), kViewBars128.end());
     view129[8].text = "Over&view";
     view129.push_back({"Play Through Stereo E&xport Filter", 32855});
+    view129.push_back({"Play Through &Binaural Renderer", 32856});
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},
