@@ -9,6 +9,7 @@
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
@@ -51,11 +52,20 @@ bool AmbisonicsExportCommand::Run() {
 
 bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
                                        const AmbisonicsExport::Options& options) {
-    UserPrompts& prompts = m_host.Prompts();
+    return RenderExport(m_document, path, typeId, options, "Ambisonics",
+                        AmbisonicsWeights((options.order + 1) * (options.order + 1)), nullptr);
+}
+
+bool AmbisonicsExportCommand::RenderExport(
+    const CTesselDoc& document, const std::string& path, int typeId,
+    const AmbisonicsExport::Options& options, const std::string& kind,
+    const std::vector<LoudnessWeight>& weights,
+    const std::function<void(CWaveFile&, const PcmFormat&)>& waveSetup) {
+    DocumentHost& host = document.GetHost();
+    UserPrompts& prompts = host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    AmbisonicsExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
-                              options);
+    AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options);
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");
         return false;
@@ -63,18 +73,22 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
     const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
     if (!format) {
-        prompts.Message("The Ambisonics file would be too large for an AIFF file; WAV takes it.");
+        prompts.Message("The " + kind + " file would be too large for an AIFF file; WAV takes it.");
         return false;
     }
 
     ExportTarget output(path, typeId);
+    if (waveSetup) {
+        output.SetWaveSetup(
+            [&waveSetup, head = *format](CWaveFile& wave) { waveSetup(wave, head); });
+    }
     std::unique_ptr<ProgressIndicator> progress;
     AmbisonicsExport::Outcome outcome = AmbisonicsExport::Outcome::WriteFailed;
-    ExportLoudness loudness(*format, AmbisonicsWeights(format->channels));
+    ExportLoudness loudness(*format, weights);
     exporter.MeasureWith(&loudness);
     try {
         if (CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes())) {
-            progress = prompts.OpenProgressDialog("Creating Ambisonics file...");
+            progress = prompts.OpenProgressDialog("Creating " + kind + " file...");
             outcome = exporter.Render(*writer, *progress);
         }
     } catch (const CFileException&) {
@@ -91,14 +105,13 @@ bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != AmbisonicsExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path) +
-                           loudness.Announce(m_host, path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) + loudness.Announce(host, path));
     }
     progress.reset();
     if (bWritten && exporter.ScaleDownDb() > 0.0) {
         prompts.Message(BinauralExportCommand::ScaledDownText(exporter.ScaleDownDb()),
                         UserPrompts::Icon::Information);
     }
-    m_host.SetExportFolder(PathNames::FolderOf(path));
+    host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "deliver/AmbisonicsExport.h"
+#include "render/LoudnessMeter.h"
 
 class CTesselDoc;
+class CWaveFile;
 class DocumentHost;
 
 // Export Ambisonics as the user runs it: the save dialog, the checks, the render with progress
@@ -20,6 +24,15 @@ class AmbisonicsExportCommand {
     bool Run();
     // Renders into path, typeId 0 WAV or 1 AIFF, with no dialog (the command line's render).
     bool RenderTo(const std::string& path, int typeId, const AmbisonicsExport::Options& options);
+
+    // The checks, the render and the messages of an export on AmbisonicsExport's loop (AmbiX
+    // or loudspeakers): kind names the file in the messages ("Ambisonics", "loudspeaker"),
+    // weights measure its loudness, waveSetup (when set) shapes a WAV file's header for
+    // its format.
+    static bool RenderExport(const CTesselDoc& document, const std::string& path, int typeId,
+                             const AmbisonicsExport::Options& options, const std::string& kind,
+                             const std::vector<LoudnessWeight>& weights,
+                             const std::function<void(CWaveFile&, const PcmFormat&)>& waveSetup);
 
   private:
     const CTesselDoc& m_document;

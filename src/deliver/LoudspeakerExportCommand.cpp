@@ -1,19 +1,10 @@
 #include "deliver/LoudspeakerExportCommand.h"
 
-#include <memory>
-#include <vector>
-
-#include "deliver/BinauralExportCommand.h"
-#include "deliver/ExportLoudness.h"
+#include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/ExportTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
-#include "document/StatusLines.h"
-#include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
-#include "platform/CFileException.h"
-#include "platform/PathNames.h"
-#include "platform/UserPrompts.h"
 #include "render/LoudnessMeter.h"
 #include "render/SpeakerLayout.h"
 
@@ -55,59 +46,11 @@ bool LoudspeakerExportCommand::Run() {
 
 bool LoudspeakerExportCommand::RenderTo(const std::string& path, int typeId,
                                         const AmbisonicsExport::Options& options) {
-    UserPrompts& prompts = m_host.Prompts();
-
-    // Every check runs before the output exists, so a refusal leaves nothing behind.
-    AmbisonicsExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
-                              options);
-    if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
-        return false;
-    }
-    // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
-    const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
-    if (!format) {
-        prompts.Message("The loudspeaker file would be too large for an AIFF file; WAV takes it.");
-        return false;
-    }
-
-    ExportTarget output(path, typeId);
     const uint32_t mask = options.pLayout->ChannelMask();
-    const PcmFormat head = *format;
-    output.SetWaveSetup([head, mask](CWaveFile& wave) {
-        wave.KeepFormatChunk(CWaveFile::ExtensibleFormatChunk(head, mask));
-    });
-    std::unique_ptr<ProgressIndicator> progress;
-    AmbisonicsExport::Outcome outcome = AmbisonicsExport::Outcome::WriteFailed;
-    ExportLoudness loudness(*format, LoudnessMeter::WeightsFor(*options.pLayout));
-    exporter.MeasureWith(&loudness);
-    try {
-        if (CSoundFile* writer = output.Begin(*format, exporter.OutputDataBytes())) {
-            progress = prompts.OpenProgressDialog("Creating loudspeaker file...");
-            outcome = exporter.Render(*writer, *progress);
-        }
-    } catch (const CFileException&) {
-        outcome = AmbisonicsExport::Outcome::WriteFailed;
-    }
-    if (outcome == AmbisonicsExport::Outcome::Cancelled) {
-        output.Discard(prompts);
-        return false;
-    }
-    bool bWritten = false;
-    if (outcome == AmbisonicsExport::Outcome::ResampleFailed) {
-        prompts.Message("The sound could not be resampled: " + exporter.ResampleError());
-    } else {
-        bWritten = output.Finish(outcome != AmbisonicsExport::Outcome::Finished, prompts);
-    }
-    if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path) +
-                           loudness.Announce(m_host, path));
-    }
-    progress.reset();
-    if (bWritten && exporter.ScaleDownDb() > 0.0) {
-        prompts.Message(BinauralExportCommand::ScaledDownText(exporter.ScaleDownDb()),
-                        UserPrompts::Icon::Information);
-    }
-    m_host.SetExportFolder(PathNames::FolderOf(path));
-    return bWritten;
+    return AmbisonicsExportCommand::RenderExport(
+        m_document, path, typeId, options, "loudspeaker",
+        LoudnessMeter::WeightsFor(*options.pLayout),
+        [mask](CWaveFile& wave, const PcmFormat& format) {
+            wave.KeepFormatChunk(CWaveFile::ExtensibleFormatChunk(format, mask));
+        });
 }
