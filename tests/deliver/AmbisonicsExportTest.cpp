@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
-#include <random>
 
 #include "document/CTesselDoc.h"
 #include "formats/CWaveFile.h"
@@ -76,28 +75,7 @@ constexpr uint32_t kFrames = 22050;
 constexpr double kAmplitude = 12000.0;  // of the 16-bit noise
 
 TestSound Noise(uint16_t channels) {
-    TestSound sound;
-    sound.format = MakeFormat(channels, kRate, 16);
-    sound.samples.assign(size_t{kFrames} * channels * 2, 0);
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> noise(-kAmplitude, kAmplitude);
-    for (uint32_t f = 0; f < kFrames; ++f) {
-        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
-        sound.samples[size_t{f} * channels * 2] = static_cast<uint8_t>(value);
-        sound.samples[size_t{f} * channels * 2 + 1] = static_cast<uint8_t>(value >> 8);
-    }
-    sound.points = {{0, 0}, {kFrames - 1, 0}};
-    sound.chunkFrames = kFrames;
-    return sound;
-}
-
-double SourcePower(const TestSound& sound) {
-    double sum = 0.0;
-    for (size_t i = 0; i < sound.samples.size(); i += size_t{sound.format.channels} * 2) {
-        const double s = static_cast<int16_t>(sound.samples[i] | sound.samples[i + 1] << 8);
-        sum += s * s;
-    }
-    return sum / kFrames / (32768.0 * 32768.0);
+    return FirstChannelNoise(channels, kRate, kFrames, kAmplitude, 7);
 }
 
 class AmbisonicsExportTest : public ::testing::Test {
@@ -198,7 +176,7 @@ TEST_F(AmbisonicsExportTest, HeldPlacesDecodeToTheirDirectionEnergyAndHarmonics)
         const double peak = kAmplitude / 32768.0 * gain;
         const double limit = TpdfDither::PeakLimit(c.format);
         const double scale = peak > limit ? limit / peak : 1.0;
-        const double levelDb = 10.0 * std::log10(withW[0] / frames / SourcePower(sound));
+        const double levelDb = 10.0 * std::log10(withW[0] / frames / FirstChannelPower(sound));
         EXPECT_NEAR(levelDb, 20.0 * std::log10(gain * scale), c.levelDb);
     }
 }

@@ -6,12 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 #include "document/CTesselDoc.h"
 #include "formats/SndfileSource.h"
+#include "platform/ByteOrder.h"
 #include "platform/DistanceLaw.h"
 #include "render/PointSourcePanner.h"
 #include "render/SpeakerLayout.h"
@@ -30,37 +28,7 @@ constexpr double kAmplitude = 6000.0;  // of the 16-bit noise
 // Noise in the first channel; a stereo sound's right channel is silent, so only the source
 // at the azimuth less half the width sounds.
 TestSound Noise(uint16_t channels) {
-    TestSound sound;
-    sound.format = MakeFormat(channels, kRate, 16);
-    sound.samples.assign(size_t{kFrames} * channels * 2, 0);
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> noise(-kAmplitude, kAmplitude);
-    for (uint32_t f = 0; f < kFrames; ++f) {
-        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
-        sound.samples[size_t{f} * channels * 2] = static_cast<uint8_t>(value);
-        sound.samples[size_t{f} * channels * 2 + 1] = static_cast<uint8_t>(value >> 8);
-    }
-    sound.points = {{0, 0}, {kFrames - 1, 0}};
-    sound.chunkFrames = kFrames;
-    return sound;
-}
-
-double SourcePower(const TestSound& sound) {
-    double sum = 0.0;
-    for (size_t i = 0; i < sound.samples.size(); i += size_t{sound.format.channels} * 2) {
-        const double s = static_cast<int16_t>(sound.samples[i] | sound.samples[i + 1] << 8);
-        sum += s * s;
-    }
-    return sum / kFrames / (32768.0 * 32768.0);
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-uint32_t LittleU32(const std::vector<uint8_t>& bytes, size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+    return FirstChannelNoise(channels, kRate, kFrames, kAmplitude, 11);
 }
 
 }  // namespace
@@ -114,12 +82,12 @@ TEST(LoudspeakerExport, EachLayoutCarriesThePannersGainsForTheHeldPlace) {
         if (c.typeId == 0) {
             // "fmt " right after the form type: the extensible tag, the sub-format's tag and
             // the layout's mask.
-            const std::vector<uint8_t> bytes = FileBytes(path);
+            const Bytes bytes = ReadBytes(path);
             ASSERT_GT(bytes.size(), 60u);
-            EXPECT_EQ(LittleU32(bytes, 12), 0x20746D66u);
+            EXPECT_EQ(ByteOrder::LoadU32(bytes.data() + 12, false), 0x20746D66u);
             EXPECT_EQ(bytes[20] | bytes[21] << 8, 0xFFFE);
             EXPECT_EQ(bytes[44] | bytes[45] << 8, c.format == SampleFormat::F32 ? 3 : 1);
-            EXPECT_EQ(LittleU32(bytes, 40), layout->ChannelMask());
+            EXPECT_EQ(ByteOrder::LoadU32(bytes.data() + 40, false), layout->ChannelMask());
         }
         SndfileSource file;
         ASSERT_TRUE(file.Open(path)) << file.GetError();
@@ -133,7 +101,7 @@ TEST(LoudspeakerExport, EachLayoutCarriesThePannersGainsForTheHeldPlace) {
         const double azimuth = c.azimuth - (c.sourceChannels == 2 ? c.width / 2.0 : 0.0);
         panner.CalculateGains(azimuth, c.elevation, gains.data());
         const double power =
-            SourcePower(sound) * DistanceGain(c.distanceCm) * DistanceGain(c.distanceCm);
+            FirstChannelPower(sound) * DistanceGain(c.distanceCm) * DistanceGain(c.distanceCm);
         for (size_t k = 0; k < channels; ++k) {
             double sum = 0.0;
             for (uint32_t f = 0; f < kFrames; ++f) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -120,4 +121,31 @@ std::unique_ptr<CTesselDoc> PointPropertiesDocument(DocumentHost& host) {
     doc->AddPoint(3000, 30);
     doc->SetModifiedFlag(false);
     return doc;
+}
+
+TestSound FirstChannelNoise(uint16_t channels, uint32_t rate, uint32_t frames, double amplitude,
+                            unsigned seed) {
+    TestSound sound;
+    sound.format = MakeFormat(channels, rate, 16);
+    sound.samples.assign(size_t{frames} * channels * 2, 0);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> noise(-amplitude, amplitude);
+    for (uint32_t f = 0; f < frames; ++f) {
+        const auto value = static_cast<uint16_t>(static_cast<int16_t>(noise(rng)));
+        sound.samples[size_t{f} * channels * 2] = static_cast<uint8_t>(value);
+        sound.samples[size_t{f} * channels * 2 + 1] = static_cast<uint8_t>(value >> 8);
+    }
+    sound.points = {{0, 0}, {frames - 1, 0}};
+    sound.chunkFrames = frames;
+    return sound;
+}
+
+double FirstChannelPower(const TestSound& sound) {
+    const size_t stride = size_t{sound.format.channels} * 2;
+    double sum = 0.0;
+    for (size_t i = 0; i < sound.samples.size(); i += stride) {
+        const double s = static_cast<int16_t>(sound.samples[i] | sound.samples[i + 1] << 8);
+        sum += s * s;
+    }
+    return sum / static_cast<double>(sound.samples.size() / stride) / (32768.0 * 32768.0);
 }

@@ -28,6 +28,13 @@ struct TestSound {
 Bytes BuildSoundFile(const TestSound& sound);
 uint32_t FramesOf(const TestSound& sound);
 
+// frames of 16-bit noise, uniform within +-amplitude (of 32768), from seed in the first of
+// channels, the others silent; held straight ahead by points at the first and last frames.
+TestSound FirstChannelNoise(uint16_t channels, uint32_t rate, uint32_t frames, double amplitude,
+                            unsigned seed);
+// The mean square of a 16-bit sound's first channel, at full scale 1.
+double FirstChannelPower(const TestSound& sound);
+
 // A document holding sound's samples and points, as an open of its file would, made in memory:
 // unmodified, titled "memory.wav" (or .aif), with no file behind it. The overview and the peak
 // summary are built when host shows views, as open builds them.
