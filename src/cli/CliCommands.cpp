@@ -196,7 +196,8 @@ std::string UsageOf(const std::string& command) {
                "                          [--jobs N] [--binaural [--hrtf FILE.sofa|NAME]]\n"
                "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
                "                          [--layout NAME [--rate 48000]]\n"
-               "                          [--sample-format s16|s24|f32] [--report FILE.json]\n"
+               "                          [--sample-format s16|s24|f32] [--loudness LUFS]\n"
+               "                          [--report FILE.json]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -227,7 +228,12 @@ std::string UsageOf(const std::string& command) {
                "  for the stereo and ADM renders).\n"
                "  Each output's integrated loudness (ITU-R BS.1770-4, LUFS; an AmbiX file by\n"
                "  its W channel) and true peak (dBTP) go to stderr; --report writes them,\n"
-               "  one entry per output, to FILE.json.\n";
+               "  one entry per output, to FILE.json.\n"
+               "  --loudness LUFS (-70 to 0, e.g. -23 or -16) turns each output up or down to\n"
+               "  that integrated loudness: it is rendered once to be measured, then again\n"
+               "  with the gain. An output whose true peak would then pass -1 dBTP, or a\n"
+               "  silent one, is refused with the reason and not written. The stereo render\n"
+               "  of an 8- or 32-bit integer sound needs --sample-format.\n";
     }
     if (command == "import") {
         return ImportUsage();

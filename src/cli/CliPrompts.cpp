@@ -42,6 +42,15 @@ class TerminalProgress : public ProgressIndicator {
 }  // namespace
 
 UserPrompts::Answer CliPrompts::ShowMessage(const Box& box) {
+    if (m_bHolding) {
+        m_held.push_back(box);
+    } else {
+        Print(box);
+    }
+    return box.defaultAnswer;
+}
+
+void CliPrompts::Print(const Box& box) {
     // Blocks are set apart by an empty line, as a message may span several lines.
     std::fprintf(stderr, "%s%s%s%s\n", m_texts.empty() ? "" : "\n", m_label.c_str(),
                  m_label.empty() ? "" : ": ", box.text.c_str());
@@ -49,7 +58,16 @@ UserPrompts::Answer CliPrompts::ShowMessage(const Box& box) {
         std::fprintf(stderr, "%s\n", box.informative.c_str());
     }
     m_texts.push_back(box.text);
-    return box.defaultAnswer;
+}
+
+void CliPrompts::EndHold(bool bPrint) {
+    m_bHolding = false;
+    if (bPrint) {
+        for (const Box& box : m_held) {
+            Print(box);
+        }
+    }
+    m_held.clear();
 }
 
 std::unique_ptr<ProgressIndicator> CliPrompts::OpenProgressDialog() {

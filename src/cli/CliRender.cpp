@@ -11,6 +11,8 @@
 #include <set>
 #include <thread>
 
+#include <unistd.h>
+
 #include "binaural/SofaExportRenderer.h"
 #include "binaural/SofaSetChoice.h"
 #include "cli/CliArguments.h"
@@ -27,6 +29,7 @@
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
 #include "platform/FileIdentity.h"
+#include "platform/TempFileRegistry.h"
 #include "render/SpeakerLayout.h"
 
 #include <nlohmann/json.hpp>
@@ -39,6 +42,7 @@ struct RenderJob {
     std::string input;
     std::string output;
     std::optional<CliHost::Measured> measured;  // once rendered
+    double levelDb = 0;                         // the gain --loudness turned it by
 };
 
 // How each file is rendered: the stereo filter, binaural (a SOFA set, or the mixer with one of
@@ -52,7 +56,11 @@ struct RenderMode {
     const SpeakerLayout* pLayout = nullptr;  // loudspeaker feeds of this layout
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
+    std::optional<double> loudnessTarget;  // LUFS
 };
+
+// The highest true peak a render turned to a loudness target may have.
+constexpr double kTargetPeakLimit = -1.0;
 
 // A whole number within [low, high] in text, or none.
 std::optional<long> WholeNumber(const std::string& text, long low, long high) {
@@ -70,29 +78,95 @@ int RenderUsageError(const std::string& problem) {
     return kExitUsage;
 }
 
-bool Export(CTesselDoc& doc, const SaveNameResult& output, const RenderMode& mode) {
-    const int outputType = output.filterIndex - 1;
+// Every output sample times level (linear).
+bool Export(CTesselDoc& doc, const std::string& path, int outputType, const RenderMode& mode,
+            float level) {
     if (mode.bAdm) {
-        return AdmExportCommand(doc).RenderTo(output.fullPath, mode.sampleFormat);
+        AdmExportCommand command(doc);
+        command.SetLevel(level);
+        return command.RenderTo(path, mode.sampleFormat);
     }
+    AmbisonicsExport::Options options = mode.ambix;
+    options.level = level;
     if (mode.pLayout != nullptr) {
-        AmbisonicsExport::Options options = mode.ambix;
         options.pLayout = mode.pLayout;
-        return LoudspeakerExportCommand(doc).RenderTo(output.fullPath, outputType, options);
+        return LoudspeakerExportCommand(doc).RenderTo(path, outputType, options);
     }
     if (mode.bAmbix) {
-        return AmbisonicsExportCommand(doc).RenderTo(output.fullPath, outputType, mode.ambix);
+        return AmbisonicsExportCommand(doc).RenderTo(path, outputType, options);
     }
     if (mode.bBinaural) {
-        return BinauralExportCommand(doc).RenderTo(output.fullPath, outputType,
-                                                   mode.sampleFormat.value_or(SampleFormat::S16));
+        BinauralExportCommand command(doc);
+        command.SetLevel(level);
+        return command.RenderTo(path, outputType, mode.sampleFormat.value_or(SampleFormat::S16));
     }
-    return StereoExportCommand(doc).RenderTo(output.fullPath, outputType, mode.sampleFormat);
+    StereoExportCommand command(doc);
+    command.SetLevel(level);
+    return command.RenderTo(path, outputType, mode.sampleFormat);
+}
+
+// "+3.2 dB", "-0.4 dB".
+std::string SignedDb(double db) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.1f dB", db);
+    return text;
+}
+
+// A hidden name beside path for a render that is measured and removed.
+std::string MeasuringPath(const std::string& path) {
+    static std::atomic<unsigned> s_next{0};
+    const fs::path target(path);
+    return (target.parent_path() / ("." + target.filename().string() + ".measuring-" +
+                                    std::to_string(::getpid()) + "-" + std::to_string(s_next++)))
+        .string();
+}
+
+// --loudness: the gain in dB that turns the output to mode.loudnessTarget, from a first render
+// into a hidden file beside it that goes at once. None, with the reason on stderr, when that
+// render fails or the target cannot be reached: the output's true peak would pass -1 dBTP, or
+// it is silent.
+std::optional<double> LevelForTarget(CTesselDoc& doc, CliHost& host, const SaveNameResult& output,
+                                     const RenderMode& mode) {
+    const std::string measuring = MeasuringPath(output.fullPath);
+    TempFileRegistry::Change().Add(measuring);
+    // Its messages come again with the render that counts, unless it fails.
+    host.GetPrompts().Hold();
+    const bool bRendered = Export(doc, measuring, output.filterIndex - 1, mode, 1.0f);
+    std::error_code ignored;
+    fs::remove(measuring, ignored);
+    TempFileRegistry::Change().Remove(measuring);
+    host.GetPrompts().EndHold(!bRendered);
+    if (!bRendered || !host.GetMeasured()) {
+        return std::nullopt;
+    }
+    const CliHost::Measured measured = *host.GetMeasured();
+    const double target = *mode.loudnessTarget;
+    char line[400];
+    if (!std::isfinite(measured.lufs)) {
+        std::snprintf(line, sizeof line,
+                      "%s: it is silent (or shorter than 0.4 s), so no gain brings it to "
+                      "%.1f LUFS; nothing is written",
+                      output.fullPath.c_str(), target);
+        host.GetPrompts().Message(line);
+        return std::nullopt;
+    }
+    const double gain = target - measured.lufs;
+    if (measured.truePeak + gain > kTargetPeakLimit) {
+        std::snprintf(line, sizeof line,
+                      "%s: at %.1f LUFS its true peak would be %+.1f dBTP, past %.0f dBTP "
+                      "(it measures %.1f LUFS, true peak %+.1f dBTP); nothing is written",
+                      output.fullPath.c_str(), target, measured.truePeak + gain, kTargetPeakLimit,
+                      measured.lufs, measured.truePeak);
+        host.GetPrompts().Message(line);
+        return std::nullopt;
+    }
+    return gain;
 }
 
 // --report: one entry per output, in the order of the inputs; null for a value that is not a
-// number (silence) and for an output not written.
-bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs) {
+// number (silence) and for an output not written. With a loudness target, the gain each was
+// turned by.
+bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bool bTargeted) {
     nlohmann::json outputs = nlohmann::json::array();
     const auto number = [](double value) {
         return std::isfinite(value) ? nlohmann::json(std::round(value * 100) / 100)
@@ -103,6 +177,9 @@ bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs) {
         entry["written"] = job.measured.has_value();
         entry["integratedLufs"] = job.measured ? number(job.measured->lufs) : nullptr;
         entry["truePeakDbtp"] = job.measured ? number(job.measured->truePeak) : nullptr;
+        if (bTargeted) {
+            entry["gainDb"] = job.measured ? number(job.levelDb) : nullptr;
+        }
         outputs.push_back(entry);
     }
     std::ofstream out(path);
@@ -139,15 +216,28 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return false;
     }
-    if (!Export(doc, output, mode)) {
+    double levelDb = 0;
+    if (mode.loudnessTarget) {
+        const std::optional<double> gain = LevelForTarget(doc, host, output, mode);
+        if (!gain) {
+            return false;
+        }
+        levelDb = *gain;
+    }
+    const auto level = static_cast<float>(std::pow(10.0, levelDb / 20.0));
+    if (!Export(doc, output.fullPath, output.filterIndex - 1, mode, level)) {
         return false;
     }
+    job.levelDb = levelDb;
     job.measured = host.GetMeasured();
     if (job.measured) {
+        const std::string turned =
+            mode.loudnessTarget ? " (turned by " + SignedDb(levelDb) + ")" : "";
         std::fprintf(
-            stderr, "%s: %s\n", job.output.c_str(),
+            stderr, "%s: %s%s\n", job.output.c_str(),
             ExportLoudness::Text(ExportLoudness::Result{job.measured->lufs, job.measured->truePeak})
-                .c_str());
+                .c_str(),
+            turned.c_str());
     }
     return true;
 }
@@ -186,7 +276,7 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(words,
                             {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
-                             "--rate", "--sample-format", "--layout", "--report"},
+                             "--rate", "--sample-format", "--layout", "--report", "--loudness"},
                             {"--binaural", "--ambix", "--adm", "--list-hrtfs"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -253,6 +343,15 @@ int RunRender(const std::vector<std::string>& words) {
                 "--rate is 48000 (or left out for the sound's own rate), not '" + *text + "'");
         }
         mode.ambix.rate = 48000;
+    }
+    if (const auto text = args.Option("--loudness")) {
+        char* end = nullptr;
+        const double value = std::strtod(text->c_str(), &end);
+        if (text->empty() || *end != '\0' || !(value >= -70.0 && value <= 0.0)) {
+            return RenderUsageError("--loudness is a loudness from -70 to 0 LUFS, not '" + *text +
+                                    "'");
+        }
+        mode.loudnessTarget = value;
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");
@@ -343,7 +442,8 @@ int RunRender(const std::vector<std::string>& words) {
             exitCode = kExitFailed;
         }
     }
-    if (const auto report = args.Option("--report"); report && !WriteReport(*report, queue)) {
+    if (const auto report = args.Option("--report");
+        report && !WriteReport(*report, queue, mode.loudnessTarget.has_value())) {
         std::fprintf(stderr, "sonomap-cli render: the report could not be written to %s\n",
                      report->c_str());
         exitCode = kExitFailed;

@@ -41,21 +41,22 @@ PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> samp
     return format;
 }
 
-// The sound's samples in the output's format: as stored where it is the sound's own, else
-// through floats, dithered only where the output is coarser than the source, so a finer format
-// holds the sound's samples exactly.
+// The sound's samples in the output's format, times level: as stored where it is the sound's
+// own at unity, else through floats, dithered only where the output is coarser than the source
+// or turned, so a finer format holds the sound's samples exactly.
 class SampleConverter {
   public:
-    SampleConverter(RenderInput& input, const PcmFormat& output)
+    SampleConverter(RenderInput& input, const PcmFormat& output, float level)
         : m_input(input),
           m_bSame(output.formatTag == input.Format().formatTag &&
-                  output.bitsPerSample == input.Format().bitsPerSample),
+                  output.bitsPerSample == input.Format().bitsPerSample && level == 1.0f),
           m_target(output.formatTag == kFormatTagFloat ? SampleFormat::F32
                    : output.bitsPerSample == 24        ? SampleFormat::S24
                                                        : SampleFormat::S16),
           m_bDither(output.formatTag != kFormatTagFloat &&
                     (input.Format().formatTag == kFormatTagFloat ||
-                     input.Format().bitsPerSample > output.bitsPerSample)) {}
+                     input.Format().bitsPerSample > output.bitsPerSample || level != 1.0f)),
+          m_level(level) {}
 
     // frames from first, converted; valid until the next call.
     const uint8_t* Convert(uint32_t first, uint32_t frames) {
@@ -66,7 +67,7 @@ class SampleConverter {
         m_floats.resize(count);
         m_input.Read(first, frames, m_floats.data());
         m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
-        m_dither.QuantizeTo(m_floats.data(), count, 1.0f, m_target, m_out.data(), m_bDither);
+        m_dither.QuantizeTo(m_floats.data(), count, m_level, m_target, m_out.data(), m_bDither);
         return m_out.data();
     }
 
@@ -75,6 +76,7 @@ class SampleConverter {
     bool m_bSame;
     SampleFormat m_target;
     bool m_bDither;
+    float m_level;
     TpdfDither m_dither;
     std::vector<float> m_floats;
     std::vector<uint8_t> m_out;
@@ -130,7 +132,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         pWave = &wave;
     });
     const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
-    SampleConverter converter(*input, format);
+    SampleConverter converter(*input, format, m_level);
     // A wider format may take the data past 4 GiB: the file is then RF64.
     const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);

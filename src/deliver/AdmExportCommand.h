@@ -28,8 +28,12 @@ class AdmExportCommand {
     // Writes path with no dialog (the command line's render): the sound's own samples, or
     // sampleFormat's, dithered where that is coarser than the sound.
     bool RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat = {});
+    // Before RenderTo: every sample times gain (a loudness target's), dithered again where the
+    // output is integers.
+    void SetLevel(float gain) { m_level = gain; }
 
   private:
     const CTesselDoc& m_document;
     DocumentHost& m_host;
+    float m_level = 1.0f;
 };

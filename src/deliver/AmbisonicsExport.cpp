@@ -177,7 +177,7 @@ bool AmbisonicsExport::Flush(BlockWriter* writer) {
             return false;
         }
     }
-    m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_options.format, buffer);
+    m_dither.QuantizeTo(m_mix.data(), count, m_gain * m_options.level, m_options.format, buffer);
     const size_t width = static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
     const size_t bytes = count * width;
     // The LFE stays silent: dither would put noise on it.
@@ -232,6 +232,34 @@ AmbisonicsExport::Outcome AmbisonicsExport::AddTo(float* out, uint64_t frames, f
     const Outcome outcome = Run(nullptr, quiet);
     m_pAddTo = nullptr;
     return outcome;
+}
+
+bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
+    const uint32_t total = m_pInput->Frames();
+    if (m_pResampler || first > total || frames > total - first) {
+        return false;
+    }
+    const size_t gains = static_cast<size_t>(m_channels) * m_sources;
+    m_from.resize(gains);
+    m_to.resize(gains);
+    std::vector<float> samples(size_t{kRunFrames} * m_sources);
+    std::vector<float> run(size_t{kRunFrames} * m_channels);
+    // Whole runs on the render's grid, each cut to what the span holds of it.
+    for (uint32_t start = first / kRunFrames * kRunFrames; start < first + frames;
+         start += kRunFrames) {
+        const uint32_t length = std::min(kRunFrames, total - start);
+        m_pInput->Read(start, length, samples.data());
+        GainsAt(start, m_from.data());
+        GainsAt(uint64_t{start} + length, m_to.data());
+        AmbisonicsEncoder::EncodeRun(samples.data(), m_sources, length, m_from.data(), m_to.data(),
+                                     m_channels, run.data());
+        const uint32_t from = std::max(start, first);
+        const uint32_t to = std::min(start + length, first + frames);
+        std::copy(run.begin() + static_cast<ptrdiff_t>(size_t{from - start} * m_channels),
+                  run.begin() + static_cast<ptrdiff_t>(size_t{to - start} * m_channels),
+                  out + size_t{from - first} * m_channels);
+    }
+    return true;
 }
 
 AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressIndicator& progress) {

@@ -52,6 +52,8 @@ class AmbisonicsExport {
         SampleFormat format = SampleFormat::S16;  // of the output
         uint32_t rate = 0;                        // output frames per second; 0: the source's
         const SpeakerLayout* pLayout = nullptr;   // loudspeaker feeds in place of AmbiX
+        float level = 1.0f;  // times every output sample after any scaling down (a loudness
+                             // target's)
     };
 
     AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
@@ -80,6 +82,11 @@ class AmbisonicsExport {
     // (frames x Channels() floats, full scale 1.0; what lies past frames is left out), for a
     // caller that mixes several sounds: Finished or ResampleFailed.
     Outcome AddTo(float* out, uint64_t frames, float gain);
+    // Frames [first, first + frames) of the same encoding at the sound's own rate, before the
+    // scale-down and the dither, into out (frames x Channels() floats): the very runs and gains
+    // the whole render gives them, for playback that renders ahead. False at another output
+    // rate or past the end.
+    bool RenderSpan(uint32_t first, uint32_t frames, float* out);
     // The loudest the encoding could give (full scale 1.0): the source's peak times the largest
     // distance gain of the trajectory. Render scales the file down when it passes the limit.
     double Loudest() const { return m_loudest; }
@@ -88,6 +95,8 @@ class AmbisonicsExport {
     void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
+    // The same as the factor every sample is written at (1 unless scaled down).
+    float OutputGain() const { return m_gain; }
     const std::string& ResampleError() const { return m_resampleError; }
 
   private:

@@ -108,7 +108,8 @@ bool AmbisonicsExportCommand::RenderExport(
         prompts.ShowStatus(StatusLines::Written("Exported", path) + loudness.Announce(host, path));
     }
     progress.reset();
-    if (bWritten && exporter.ScaleDownDb() > 0.0) {
+    // A level turns the whole file after the scaling, so the scaling alone says nothing.
+    if (bWritten && exporter.ScaleDownDb() > 0.0 && options.level == 1.0f) {
         prompts.Message(BinauralExportCommand::ScaledDownText(exporter.ScaleDownDb()),
                         UserPrompts::Icon::Information);
     }

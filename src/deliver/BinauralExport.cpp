@@ -121,7 +121,7 @@ bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
     if (m_bOverFullScale) {
         return true;
     }
-    m_dither.QuantizeTo(m_mix.data(), count, m_gain, m_sampleFormat, m_block.data());
+    m_dither.QuantizeTo(m_mix.data(), count, m_gain * m_level, m_sampleFormat, m_block.data());
     if (!output.WriteSamples(m_block.data(), frames * FrameBytes())) {
         return false;
     }

@@ -73,6 +73,9 @@ class BinauralExport {
     // The first render keeps its mix in an unnamed file in folder (the output's, which has
     // the room), for a scaled render to read back. Before the first Render.
     void KeepMixIn(const std::string& folder) { m_spillFolder = folder; }
+    // Before Render: every output sample times gain (a loudness target's), after any
+    // scaling down.
+    void SetLevel(float gain) { m_level = gain; }
 
     // How far the mix is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
@@ -108,6 +111,7 @@ class BinauralExport {
     int32_t m_lastPan = 65535;            // a value no pan takes
     std::optional<PanPoint> m_lastPlace;  // the place last sent, in whole units
     float m_gain = 1.0f;
+    float m_level = 1.0f;
     float m_peak = 0.0f;
     bool m_bOverFullScale = false;
     TpdfDither m_dither;

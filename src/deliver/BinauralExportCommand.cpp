@@ -68,6 +68,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
 
     ExportTarget output(path, typeId);
     exporter.KeepMixIn(PathNames::DirectoryOf(path));
+    exporter.SetLevel(m_level);
     std::unique_ptr<ProgressIndicator> progress;
     BinauralExport::Outcome outcome = BinauralExport::Outcome::WriteFailed;
     std::unique_ptr<ExportLoudness> loudness;
@@ -107,7 +108,8 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
                            loudness->Announce(m_host, path));
     }
     progress.reset();
-    if (bWritten && exporter.ScaleDownDb() > 0.0) {
+    // A level turns the whole file after the scaling, so the scaling alone says nothing.
+    if (bWritten && exporter.ScaleDownDb() > 0.0 && m_level == 1.0f) {
         prompts.Message(ScaledDownText(exporter.ScaleDownDb()), UserPrompts::Icon::Information);
     }
     m_host.SetExportFolder(PathNames::FolderOf(path));

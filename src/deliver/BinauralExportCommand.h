@@ -26,7 +26,11 @@ class BinauralExportCommand {
     // reads 0.0.
     static std::string ScaledDownText(double db);
 
+    // Before RenderTo: every output sample times gain (a loudness target's).
+    void SetLevel(float gain) { m_level = gain; }
+
   private:
     const CTesselDoc& m_document;
     DocumentHost& m_host;
+    float m_level = 1.0f;
 };

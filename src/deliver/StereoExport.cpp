@@ -86,6 +86,13 @@ void StereoExport::SetSampleFormat(SampleFormat format) {
         !IsFloatFormat(format) && (bSourceFloat || SampleFormatBits(format) < m_sampleWidth * 8);
 }
 
+void StereoExport::SetLevel(float gain) {
+    m_level = gain;
+    if (gain != 1.0f && m_outputFormat && !IsFloatFormat(*m_outputFormat)) {
+        m_bDitherOutput = true;
+    }
+}
+
 uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out) {
     const size_t count = bytes / static_cast<uint32_t>(m_sampleWidth);
     m_floats.resize(count);
@@ -95,7 +102,7 @@ uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t*
     for (float& value : m_floats) {
         value *= 1.0f / 32768.0f;
     }
-    m_dither.QuantizeTo(m_floats.data(), count, 1.0f, *m_outputFormat, out, m_bDitherOutput);
+    m_dither.QuantizeTo(m_floats.data(), count, m_level, *m_outputFormat, out, m_bDitherOutput);
     return static_cast<uint32_t>(count *
                                  static_cast<size_t>(SampleFormatBits(*m_outputFormat) / 8));
 }

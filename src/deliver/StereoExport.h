@@ -45,6 +45,9 @@ class StereoExport {
     // Writes the samples in format instead of the source's: TPDF-dithered where it is coarser
     // than the source, exactly where it is as fine or finer.
     void SetSampleFormat(SampleFormat format);
+    // After SetSampleFormat: every output sample times gain (a loudness target's), dithered
+    // again where the output is integers.
+    void SetLevel(float gain);
     // Bytes of stereo sample data the output receives, as a 32-bit header announces them
     // (at most 0xFFFFFFFF; a larger form holds the real size).
     uint32_t OutputDataBytes() const;
@@ -113,6 +116,7 @@ class StereoExport {
     int64_t m_lastPan = 65535;                   // a value no pan takes
     std::optional<SampleFormat> m_outputFormat;  // none: the source's own
     bool m_bDitherOutput = false;
+    float m_level = 1.0f;
     TpdfDither m_dither;
     std::vector<uint8_t> m_rendered;  // a block at the source's width, before conversion
     std::vector<float> m_floats;

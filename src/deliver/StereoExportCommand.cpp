@@ -22,12 +22,36 @@ bool StereoExportCommand::Run() {
     return RenderTo(result.fullPath, result.filterIndex - 1, format);
 }
 
+namespace {
+
+// The sample format that holds a sound's own samples, where there is one.
+std::optional<SampleFormat> OwnSampleFormat(const PcmFormat& format) {
+    if (format.formatTag == kFormatTagFloat) {
+        return format.bitsPerSample == 32 ? std::optional(SampleFormat::F32) : std::nullopt;
+    }
+    if (format.bitsPerSample == 16 || format.bitsPerSample == 24) {
+        return format.bitsPerSample == 16 ? SampleFormat::S16 : SampleFormat::S24;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
                                    std::optional<SampleFormat> sampleFormat) {
     DocumentHost& host = m_document.GetHost();
     UserPrompts& prompts = host.Prompts();
     const PcmFormat& sourceFormat = m_document.GetFormat();
     const uint32_t frameCount = m_document.GetFrameCount();
+    if (m_level != 1.0f && !sampleFormat) {
+        sampleFormat = OwnSampleFormat(sourceFormat);
+        if (!sampleFormat) {
+            prompts.Message(
+                "A loudness target needs 16- or 24-bit or float samples: choose the sample "
+                "format, as this sound's own cannot be turned up or down.");
+            return false;
+        }
+    }
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     StereoExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints());
@@ -48,6 +72,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     }
     if (sampleFormat) {
         exporter.SetSampleFormat(*sampleFormat);
+        exporter.SetLevel(m_level);
     }
 
     // The output is written beside its name and put in place only when complete: a cancelled

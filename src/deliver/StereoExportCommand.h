@@ -22,6 +22,12 @@ class StereoExportCommand {
     bool RenderTo(const std::string& path, int typeId,
                   std::optional<SampleFormat> sampleFormat = std::nullopt);
 
+    // Before RenderTo: every output sample times gain (a loudness target's). The output then
+    // needs a sample format: without one, the sound's own where it is 16 or 24 bits or floats;
+    // RenderTo refuses the others.
+    void SetLevel(float gain) { m_level = gain; }
+
   private:
     const CTesselDoc& m_document;
+    float m_level = 1.0f;
 };

@@ -609,3 +609,101 @@ TEST_F(CliTest, RenderReportsTheLoudnessOfEachOutputAsBs1770gainMeasuresIt) {
     EXPECT_TRUE(json["outputs"][0]["integratedLufs"].is_null()) << json.dump();
     EXPECT_TRUE(json["outputs"][0]["truePeakDbtp"].is_null()) << json.dump();
 }
+
+// --loudness turns every kind of output to the target, as bs1770gain measures the file too,
+// and leaves nothing of its measuring render behind. An output it cannot turn (its true peak
+// would pass -1 dBTP, it is silent, its 8-bit samples cannot take the gain) is refused: the
+// older file of that name stays as it was.
+TEST_F(CliTest, RenderTurnsEachOutputToTheLoudnessTargetOrRefusesIt) {
+    const bool bMeter = SoxTools::Command("command -v bs1770gain").status == 0;
+    const std::string in = Write("in.wav", MonoNoise(22050, 66150, {{0, -70}, {66149, 120}}));
+    const struct {
+        const char* args;
+        double target;
+        const char* remix;  // sox effect giving what bs1770gain should measure; "" for all
+    } cases[] = {
+        {"", -23.0, ""},
+        {"--sample-format s24", -16.0, ""},
+        {"--binaural", -30.0, ""},
+        {"--ambix --sample-format f32", -23.0, "remix 1"},
+        {"--layout 0+5+0", -18.5, ""},
+        {"--adm", -24.0, ""},
+    };
+    const auto listing = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.File(""))) {
+            const std::string name = entry.path().filename().string();
+            if (name != "stdout" && name != "stderr") {  // the run's own
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string out = dir.File("out.wav");
+        const std::string report = dir.File("report.json");
+        const CliRun run = Cli("render " + in + " -o " + out + " --report " + report +
+                                   " --loudness " + std::to_string(c.target) + " " + c.args,
+                               kNoBackEnd);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        nlohmann::json json;
+        std::ifstream(report) >> json;
+        const nlohmann::json& entry = json["outputs"][0];
+        EXPECT_NEAR(entry["integratedLufs"].get<double>(), c.target, 0.05) << json.dump();
+        EXPECT_TRUE(entry["gainDb"].is_number()) << json.dump();
+        EXPECT_NE(run.err.find("(turned by "), std::string::npos) << run.err;
+        EXPECT_EQ(listing(), (std::vector<std::string>{"in.wav", "out.wav", "report.json"}));
+        if (bMeter) {
+            std::string measured = out;
+            if (*c.remix != '\0') {
+                measured = dir.File("measured.wav");
+                ASSERT_EQ(SoxTools::Command("sox " + out + " " + measured + " " + c.remix).status,
+                          0);
+            }
+            const SoxTools::Outcome bs1770 = SoxTools::Command("bs1770gain -i --xml " + measured);
+            const size_t at = bs1770.output.find("<integrated lufs=\"");
+            ASSERT_NE(at, std::string::npos) << bs1770.output;
+            EXPECT_NEAR(std::stod(bs1770.output.substr(at + 18)), c.target, 0.1);
+            std::filesystem::remove(dir.File("measured.wav"));
+        }
+    }
+
+    const std::string loud = Write("loud.wav", MonoNoise(22050, 22050, {{0, 30}}, true));
+    const std::string silent = Write("silent.wav", [] {
+        TestSound sound = MonoNoise(22050, 22050, {{0, 0}});
+        std::fill(sound.samples.begin(), sound.samples.end(), 0);
+        return sound;
+    }());
+    const std::string eight = Write("eight.wav", [] {
+        TestSound sound = MonoNoise(22050, 22050, {{0, 0}});
+        sound.format = MakeFormat(1, 22050, 8);
+        return sound;
+    }());
+    const struct {
+        std::string in;
+        const char* args;
+        const char* reason;
+    } refused[] = {
+        {loud, "--loudness -3", "past -1 dBTP"},
+        {silent, "--loudness -23 --sample-format f32", "it is silent"},
+        {eight, "--loudness -23", "A loudness target needs 16- or 24-bit or float samples"},
+    };
+    const std::vector<std::string> before = listing();
+    const Bytes older = ReadBytes(dir.File("out.wav"));
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.args);
+        const CliRun run = Cli("render " + c.in + " -o " + dir.File("out.wav") + " " + c.args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_EQ(listing(), before);
+        EXPECT_EQ(ReadBytes(dir.File("out.wav")), older);
+    }
+    for (const char* value : {"-80", "3", "-23x", ""}) {
+        EXPECT_EQ(Cli("render " + in + " -o " + dir.File("x.wav") + " --loudness '" + value + "'")
+                      .exitCode,
+                  2)
+            << value;
+    }
+}
