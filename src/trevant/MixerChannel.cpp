@@ -18,6 +18,14 @@ constexpr float kLowpassGainHf = 0.5f;
 constexpr float kPlacedMaxGain = 4.0f;
 
 ALenum AlFormat(const MixerWave& wave) {
+    if (wave.channels > 2) {
+        // Loudspeaker feeds, always floats; named at run time (AL_EXT_MCFORMATS).
+        const char* name = wave.channels == 4   ? "AL_FORMAT_QUAD32"
+                           : wave.channels == 6 ? "AL_FORMAT_51CHN32"
+                           : wave.channels == 7 ? "AL_FORMAT_61CHN32"
+                                                : "AL_FORMAT_71CHN32";
+        return alGetEnumValue(name);
+    }
     if (wave.PlaysAsFloat()) {
         return wave.channels == 1 ? AL_FORMAT_MONO_FLOAT32 : AL_FORMAT_STEREO_FLOAT32;
     }

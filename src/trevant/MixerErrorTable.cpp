@@ -34,6 +34,8 @@ constexpr Entry kEntries[] = {
     {AMBREL_WAVEMIX_ERR_OUTPUT_FIXED,
      "The audio back end is already chosen for this run; a new choice takes effect at the next "
      "start."},
+    {AMBREL_WAVEMIX_ERR_OUTPUT_UNTOLD,
+     "This OpenAL Soft does not tell how many channels the device plays (1.22 and later do)."},
     {AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY, "The ALSA output device (WaveOut) is busy."},
 };
 

@@ -176,6 +176,39 @@ int MixerSession::GetHrtfState(MixerHrtfState* state) const {
     return AMBREL_WAVEMIX_OK;
 }
 
+int MixerSession::GetOutputChannels(uint32_t& channels) const {
+    if (m_pContext == nullptr) {
+        return AMBREL_WAVEMIX_ERR_NOT_ACTIVE;
+    }
+    if (alcIsExtensionPresent(m_pDevice, "ALC_SOFT_output_mode") == ALC_FALSE) {
+        return AMBREL_WAVEMIX_ERR_OUTPUT_UNTOLD;
+    }
+    // Named at run time: older headers lack the extension.
+    ALCint mode = 0;
+    alcGetIntegerv(m_pDevice, alcGetEnumValue(m_pDevice, "ALC_OUTPUT_MODE_SOFT"), 1, &mode);
+    switch (mode) {
+        case ALC_MONO_SOFT:
+            channels = 1;
+            break;
+        case ALC_QUAD_SOFT:
+            channels = 4;
+            break;
+        case ALC_5POINT1_SOFT:
+            channels = 6;
+            break;
+        case ALC_6POINT1_SOFT:
+            channels = 7;
+            break;
+        case ALC_7POINT1_SOFT:
+            channels = 8;
+            break;
+        default:  // plain stereo, UHJ and HRTF
+            channels = 2;
+            break;
+    }
+    return AMBREL_WAVEMIX_OK;
+}
+
 std::thread MixerSession::Deactivate() {
     if (!m_bActive) {
         return {};

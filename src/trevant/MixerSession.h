@@ -36,6 +36,7 @@ class MixerSession {
     int OpenDevice();
     // AMBREL_WAVEMIX_ERR_NOT_ACTIVE until the first Activate made the context.
     int GetHrtfState(MixerHrtfState* state) const;
+    int GetOutputChannels(uint32_t& channels) const;
     int SetOptions(uint32_t set, uint32_t clear);
     int Activate();
     // Stops every channel and ends the feeder; the caller joins the returned thread after

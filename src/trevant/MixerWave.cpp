@@ -17,8 +17,11 @@ int MixerWave::FromSource(const MixerWaveSource& source, MixerWave* wave) {
                               : format.formatTag == kPcmTag &&
                                     (format.bitsPerSample == 8 || format.bitsPerSample == 16 ||
                                      format.bitsPerSample == 24 || format.bitsPerSample == 32);
-    if ((format.channels != 1 && format.channels != 2) || !bBits || format.sampleRate < 1000 ||
-        format.sampleRate > 192000 ||
+    // More than two channels are loudspeaker feeds, mixed floats.
+    const bool bChannels =
+        format.channels == 1 || format.channels == 2 ||
+        (bFloat && (format.channels == 4 || (format.channels >= 6 && format.channels <= 8)));
+    if (!bChannels || !bBits || format.sampleRate < 1000 || format.sampleRate > 192000 ||
         format.blockAlign != format.channels * format.bitsPerSample / 8) {
         return AMBREL_WAVEMIX_ERR_BAD_FORMAT;
     }

@@ -134,10 +134,12 @@ namespace {
 // A wave made from a source or a reader, with the flags every wave takes.
 AmbrelWaveMixWave AddWave(AmbrelWaveMixSession session, MixerWave wave, uint32_t flags) {
     if ((flags & AMBREL_WAVEMIX_WAVE_MIXED) != 0) {
-        if (wave.channels != 2) {
+        if (wave.channels == 1) {
             return Fail(AMBREL_WAVEMIX_ERR_BAD_FORMAT);
         }
         wave.bMixed = true;
+    } else if (wave.channels > 2) {
+        return Fail(AMBREL_WAVEMIX_ERR_BAD_FORMAT);
     }
     if ((flags & AMBREL_WAVEMIX_WAVE_GROWING) != 0) {
         wave.readyFrames = 0;
@@ -348,6 +350,16 @@ int AmbrelWaveMixGetHrtfState(AmbrelWaveMixSession session, MixerHrtfState* stat
     std::lock_guard<std::mutex> lock(g_lock);
     MixerSession* pSession = FindSession(session);
     return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION : pSession->GetHrtfState(state);
+}
+
+int AmbrelWaveMixGetOutputChannels(AmbrelWaveMixSession session, uint32_t* channels) {
+    if (channels == nullptr) {
+        return AMBREL_WAVEMIX_ERR_BAD_PARAM;
+    }
+    std::lock_guard<std::mutex> lock(g_lock);
+    MixerSession* pSession = FindSession(session);
+    return pSession == nullptr ? AMBREL_WAVEMIX_ERR_BAD_SESSION
+                               : pSession->GetOutputChannels(*channels);
 }
 
 int AmbrelWaveMixGetErrorText(int code, char* buffer, uint32_t maxChars) {

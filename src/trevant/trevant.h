@@ -94,6 +94,7 @@ enum {
     AMBREL_WAVEMIX_ERR_THREAD = 13,
     AMBREL_WAVEMIX_ERR_NO_HRTF = 14,      /* HRTF asked for, but none fits or the name is unknown */
     AMBREL_WAVEMIX_ERR_OUTPUT_FIXED = 15, /* the back end was already chosen in this process */
+    AMBREL_WAVEMIX_ERR_OUTPUT_UNTOLD = 16, /* OpenAL Soft does not tell the device's channels */
     AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY = 21
 };
 
@@ -117,7 +118,9 @@ enum {
 /* AmbrelWaveMixOpenWave flags: the samples are in the caller's memory (the only source). */
 #define AMBREL_WAVEMIX_WAVE_MEMORY 8u
 /* With WAVE_MEMORY: a stereo wave that is already the final left and right, as a render wrote
-   it. It goes to the output's two channels as it is: no direction, place, HRTF or low-pass. */
+   it. It goes to the output's two channels as it is: no direction, place, HRTF or low-pass.
+   A float wave of 4, 6, 7 or 8 channels (quad, 5.1, 6.1, 7.1 in OpenAL's channel order) goes
+   to the output's loudspeakers of those names alike; it must be mixed. */
 #define AMBREL_WAVEMIX_WAVE_MIXED 16u
 /* With WAVE_MEMORY: samples the caller is still writing. None may be read until
    AmbrelWaveMixSetWaveReady says so; a channel that reaches the end of what is ready plays
@@ -150,7 +153,7 @@ typedef struct MixerSessionConfig {
 /* The 16-byte PCM header the wave source points at, as a sound file holds it. */
 typedef struct MixerPcmFormat {
     uint16_t formatTag; /* 1 = PCM, 3 = IEEE float (32 bits) */
-    uint16_t channels;  /* 1 or 2 */
+    uint16_t channels;  /* 1 or 2; 4, 6, 7 or 8 for a mixed float wave */
     uint32_t sampleRate;
     uint32_t avgBytesPerSec;
     uint16_t blockAlign;    /* bytes per frame */
@@ -310,6 +313,10 @@ int AmbrelWaveMixGetErrorText(int code, char* buffer, uint32_t maxChars);
 
 /* The HRTF state of an active session's device. Code 5 before Activate. */
 int AmbrelWaveMixGetHrtfState(AmbrelWaveMixSession session, MixerHrtfState* state);
+/* How many channels an active session's device plays: 1, 2, 4, 6 (5.1), 7 (6.1) or 8 (7.1).
+   Code 16 where OpenAL Soft cannot tell (before 1.22, which has ALC_SOFT_output_mode), code 5
+   before Activate. */
+int AmbrelWaveMixGetOutputChannels(AmbrelWaveMixSession session, uint32_t* channels);
 
 /* Chooses OpenAL Soft's back end for this process from an output value (0, 1 or 2). It takes
    effect only before this library's first call into OpenAL Soft, and only when the

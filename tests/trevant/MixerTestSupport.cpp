@@ -93,7 +93,8 @@ uint32_t Le32(const unsigned char* p) {
 
 }  // namespace
 
-bool ReadFloatWav(const std::string& path, StereoCapture* capture) {
+bool ReadFloatWavFrames(const std::string& path, unsigned& channels, uint32_t& rate,
+                        std::vector<float>& frames, uint32_t* pMask) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
                                           std::istreambuf_iterator<char>());
@@ -101,40 +102,51 @@ bool ReadFloatWav(const std::string& path, StereoCapture* capture) {
         std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
         return false;
     }
-    bool bFloatStereo = false;
+    bool bFloat = false;
+    channels = 0;
     size_t pos = 12;
     while (pos + 8 <= file.size()) {
         const uint32_t size = Le32(&file[pos + 4]);
         const unsigned char* body = &file[pos + 8];
         if (std::memcmp(&file[pos], "fmt ", 4) == 0 && size >= 16) {
             const unsigned tag = body[0] | (body[1] << 8);
-            const unsigned channels = body[2] | (body[3] << 8);
+            channels = body[2] | (body[3] << 8);
             const unsigned bits = body[14] | (body[15] << 8);
             // WAVE_FORMAT_EXTENSIBLE carries the float tag in its sub-format.
             const unsigned subTag = size >= 26 ? (body[24] | (body[25] << 8)) : 0;
-            bFloatStereo =
-                (tag == 3 || (tag == 0xFFFE && subTag == 3)) && channels == 2 && bits == 32;
-            capture->rate = Le32(body + 4);
+            bFloat = (tag == 3 || (tag == 0xFFFE && subTag == 3)) && channels > 0 && bits == 32;
+            rate = Le32(body + 4);
+            if (pMask != nullptr) {
+                *pMask = tag == 0xFFFE && size >= 24 ? Le32(body + 20) : 0;
+            }
         } else if (std::memcmp(&file[pos], "data", 4) == 0) {
-            if (!bFloatStereo) {
+            if (!bFloat) {
                 return false;
             }
             // The writer may not have put the final size in: take what is there.
             const size_t available = file.size() - pos - 8;
             const size_t bytes = size == 0 || size > available ? available : size;
-            for (size_t i = 0; i + 8 <= bytes; i += 8) {
-                float l = 0;
-                float r = 0;
-                std::memcpy(&l, body + i, 4);
-                std::memcpy(&r, body + i + 4, 4);
-                capture->left.push_back(l);
-                capture->right.push_back(r);
-            }
+            const size_t frameBytes = size_t{channels} * 4;
+            frames.resize(bytes / frameBytes * channels);
+            std::memcpy(frames.data(), body, frames.size() * 4);
             return true;
         }
         pos += 8 + size + (size & 1);
     }
     return false;
+}
+
+bool ReadFloatWav(const std::string& path, StereoCapture* capture) {
+    unsigned channels = 0;
+    std::vector<float> frames;
+    if (!ReadFloatWavFrames(path, channels, capture->rate, frames) || channels != 2) {
+        return false;
+    }
+    for (size_t i = 0; i + 1 < frames.size(); i += 2) {
+        capture->left.push_back(frames[i]);
+        capture->right.push_back(frames[i + 1]);
+    }
+    return true;
 }
 
 double Rms(const std::vector<float>& v, size_t begin, size_t end) {

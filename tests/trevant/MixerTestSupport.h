@@ -44,6 +44,10 @@ struct StereoCapture {
     uint32_t rate = 0;
 };
 bool ReadFloatWav(const std::string& path, StereoCapture* capture);
+// The interleaved frames of a 32-bit float WAV file of any number of channels, and the
+// channel mask where the header is extensible (else 0).
+bool ReadFloatWavFrames(const std::string& path, unsigned& channels, uint32_t& rate,
+                        std::vector<float>& frames, uint32_t* pMask = nullptr);
 // Root mean square of v[begin, end).
 double Rms(const std::vector<float>& v, size_t begin, size_t end);
 double Db(double ratio);
