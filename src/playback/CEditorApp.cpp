@@ -11,7 +11,9 @@
 #include "platform/PathNames.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserPrompts.h"
+#include "playback/LoudspeakerPlayback.h"
 #include "playback/QtPlaybackClock.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -61,6 +63,22 @@ void CEditorApp::OnPlayThroughBinaural() {
     m_bThroughFilter = m_bThroughFilter && !m_bThroughBinaural;
     m_settings.SetInt("Preferences", kThroughFilterKey, m_bThroughFilter ? 1 : 0);
     m_settings.SetInt("Preferences", kThroughBinauralKey, m_bThroughBinaural ? 1 : 0);
+}
+
+const SpeakerLayout* CEditorApp::GetPlaybackLayout() const {
+    return LoudspeakerPlayback::LayoutOf(m_prefs.output.loudspeakers);
+}
+
+std::string CEditorApp::LoudspeakersUnavailable(const std::string& choice) {
+    const SpeakerLayout* layout = LoudspeakerPlayback::LayoutOf(choice);
+    if (layout == nullptr) {
+        return "";
+    }
+    // Opening an output here could put up its failure: the first play checks instead.
+    if (GetMixerSession() == 0) {
+        return "The output is checked when playback starts (none is open now).";
+    }
+    return LoudspeakerPlayback::Unavailable(GetMixer(), GetMixerSession(), *layout);
 }
 
 std::shared_ptr<SofaSetChoice> CEditorApp::GetBinauralSet() {
@@ -272,6 +290,18 @@ void CEditorApp::OnOptionsAccepted() {
 }
 
 void CEditorApp::AnnouncePlayback() {
+    const PlaybackSession& playback = GetPlayback();
+    if (const SpeakerLayout* layout = playback.GetPlayingLayout()) {
+        m_prompts.ShowStatus("Playing to the " +
+                             LoudspeakerPlayback::ChoiceText(std::string(layout->Name())) +
+                             " loudspeakers through Sonomap's panner.");
+        return;
+    }
+    if (!playback.LoudspeakerNote().empty()) {
+        m_prompts.ShowStatus("Not playing to the chosen loudspeakers: " +
+                             playback.LoudspeakerNote());
+        return;
+    }
     if (!m_liveHrtf.empty()) {
         const std::string state = GetOutputStateText();
         m_prompts.ShowStatus(m_sessionNote.empty() ? state : m_sessionNote + " " + state);

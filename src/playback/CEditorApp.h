@@ -109,6 +109,10 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // The SOFA set of the binaural choice (Preferences), read once per file; none when the
     // choice is one of the mixer's sets.
     std::shared_ptr<SofaSetChoice> GetBinauralSet() override;
+    const SpeakerLayout* GetPlaybackLayout() const override;
+    // Why playback cannot go to the loudspeakers of choice (a LoudspeakerPlayback name) on the
+    // output open now; "" when it can or choice is none.
+    std::string LoudspeakersUnavailable(const std::string& choice);
     // Preferences ended with OK having changed only the binaural set: kept at once, and a
     // playback through the renderer goes on with it from its next tick.
     void OnBinauralSetChosen();

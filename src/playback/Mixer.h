@@ -19,6 +19,8 @@ class Mixer {
                                             const MixerOutputOptions& options) = 0;
     // Whether HRTF renders on an active session's device.
     virtual int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) = 0;
+    // How many channels an active session's device plays; code 16 where it cannot tell.
+    virtual int GetOutputChannels(AmbrelWaveMixSession session, uint32_t& channels) = 0;
     virtual int GetLastError() = 0;
     virtual int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) = 0;
     virtual int Activate(AmbrelWaveMixSession session, uint32_t activate) = 0;

@@ -77,6 +77,7 @@ void OutputPreferences::Load(SettingsStore& settings) {
     }
     hrtfName = settings.GetString(kPreferences, "HrtfName", "");
     binauralSet = settings.GetString(kPreferences, "BinauralHrtf", "");
+    loudspeakers = settings.GetString(kPreferences, "Loudspeakers", "");
 }
 
 void OutputPreferences::Save(SettingsStore& settings) const {
@@ -84,6 +85,7 @@ void OutputPreferences::Save(SettingsStore& settings) const {
     settings.SetInt(kPreferences, "HrtfMode", hrtfMode);
     settings.SetString(kPreferences, "HrtfName", hrtfName);
     settings.SetString(kPreferences, "BinauralHrtf", binauralSet);
+    settings.SetString(kPreferences, "Loudspeakers", loudspeakers);
 }
 
 OutputPreferences::Session OutputPreferences::ForSession(

@@ -26,10 +26,13 @@ struct OutputPreferences {
     // the default SOFA set, a SOFA file, or one of the mixer's sets by name (SofaSetChoice
     // tells which).
     std::string binauralSet;
+    // Where playback goes through the loudspeaker export's panner: "" for nowhere (the
+    // mixer's own output), or a layout LoudspeakerPlayback offers ("0+5+0", "0+7+0").
+    std::string loudspeakers;
 
     // A stored HRTF mode outside 0 ... 2 reads as Automatic, today's behaviour.
     void Load(SettingsStore& settings);
-    // Writes "OutputDevice", "HrtfMode", "HrtfName" and "BinauralHrtf".
+    // Writes "OutputDevice", "HrtfMode", "HrtfName", "BinauralHrtf" and "Loudspeakers".
     void Save(SettingsStore& settings) const;
 
     // What a session opens with, given the devices and HRTFs there are now. A stored device

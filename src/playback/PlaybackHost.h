@@ -7,6 +7,7 @@
 
 class Mixer;
 class SofaSetChoice;
+class SpeakerLayout;
 class UserPrompts;
 
 // What the one playback needs of the application: the mixer and its session, the user, and
@@ -34,4 +35,7 @@ class PlaybackHost {
     // The SOFA set the binaural renderer is to use now (it may refuse); none when the chosen
     // set is one of the mixer's, which plays in the mixer's own preview.
     virtual std::shared_ptr<SofaSetChoice> GetBinauralSet() = 0;
+    // The Loudspeakers preference: the layout playback goes to when the output plays its
+    // channels and neither export is auditioned; nullptr for none.
+    virtual const SpeakerLayout* GetPlaybackLayout() const { return nullptr; }
 };

@@ -6,13 +6,16 @@
 
 #include "binaural/SofaSetChoice.h"
 #include "binaural/SofaTrajectoryRender.h"
+#include "deliver/AmbisonicsExport.h"
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
 #include "platform/UserPrompts.h"
+#include "playback/LoudspeakerPlayback.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackHost.h"
 #include "playback/PlaybackListener.h"
+#include "render/SpeakerLayout.h"
 
 namespace {
 
@@ -44,6 +47,55 @@ class FilterAhead : public PlaybackSession::AheadRender {
 
   private:
     std::unique_ptr<StereoExport> m_pRender;
+};
+
+// The loudspeaker export's feeds at the sound's rate, scaled down as the export scales them,
+// in OpenAL's channel order.
+class LoudspeakerAhead : public PlaybackSession::AheadRender {
+  public:
+    LoudspeakerAhead(const CTesselDoc& document, const SpeakerLayout& layout, uint32_t first,
+                     uint32_t last)
+        : m_export(RenderInput::OfDocument(document), document.GetPanPoints(), Options(layout)),
+          m_order(LoudspeakerPlayback::DeviceOrder(layout)),
+          m_gain(m_export.OutputGain()),
+          m_first(first),
+          m_last(last),
+          m_next(first) {}
+    uint32_t RenderSpanTo(uint32_t until, uint8_t* out) override {
+        constexpr uint32_t kStep = 8192;
+        const size_t channels = m_order.size();
+        const uint32_t end = std::min(until, m_last);
+        while (m_next < end) {
+            const uint32_t count = std::min(kStep, end - m_next);
+            m_feeds.assign(size_t{count} * channels, 0.0f);
+            m_export.RenderSpan(m_next, count, m_feeds.data());
+            float* to = reinterpret_cast<float*>(out) + size_t{m_next - m_first} * channels;
+            for (size_t f = 0; f < count; ++f) {
+                for (size_t k = 0; k < channels; ++k) {
+                    to[f * channels + k] =
+                        m_feeds[f * channels + static_cast<size_t>(m_order[k])] * m_gain;
+                }
+            }
+            m_next += count;
+        }
+        return m_next - m_first;
+    }
+
+  private:
+    static AmbisonicsExport::Options Options(const SpeakerLayout& layout) {
+        AmbisonicsExport::Options options;
+        options.format = SampleFormat::F32;
+        options.pLayout = &layout;
+        return options;
+    }
+
+    AmbisonicsExport m_export;
+    std::vector<int> m_order;
+    float m_gain;
+    uint32_t m_first;
+    uint32_t m_last;
+    uint32_t m_next;
+    std::vector<float> m_feeds;
 };
 
 class BinauralAhead : public PlaybackSession::AheadRender {
@@ -325,6 +377,9 @@ bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
 std::unique_ptr<PlaybackSession::AheadRender> PlaybackSession::MakeAheadRender(CTesselDoc& document,
                                                                                uint32_t first,
                                                                                uint32_t last) {
+    if (m_pLayout != nullptr) {
+        return std::make_unique<LoudspeakerAhead>(document, *m_pLayout, first, last);
+    }
     if (m_pSofa) {
         const HrtfFilterBank::Prepared prepared = m_pSofa->BankAt(document.GetFormat().sampleRate);
         if (prepared.bank == nullptr) {
@@ -344,6 +399,7 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
                                           MixerPcmFormat& format, MixerWaveSource& source,
                                           bool& bRefused) {
     m_pSofa.reset();
+    m_pLayout = nullptr;
     const PcmFormat& pcm = document.GetFormat();
     PcmFormat output{};
     if (m_host.IsPlayThroughBinaural()) {
@@ -363,17 +419,26 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
         output.bitsPerSample = 32;
         output.blockAlign = kFloatFrameBytes;
         output.avgBytesPerSec = pcm.sampleRate * kFloatFrameBytes;
-    } else if (!m_host.IsPlayThroughFilter()) {
-        return false;
-    } else if (const std::optional<PcmFormat> filtered =
-                   StereoExport::OutputFormat(pcm, document.GetFrameCount())) {
+    } else if (m_host.IsPlayThroughFilter()) {
+        const std::optional<PcmFormat> filtered =
+            StereoExport::OutputFormat(pcm, document.GetFrameCount());
+        if (!filtered) {
+            return false;
+        }
         output = *filtered;
+    } else if ((m_pLayout = ChooseLayout()) != nullptr) {
+        output.formatTag = kFloatTag;
+        output.channels = static_cast<uint16_t>(m_pLayout->ChannelCount());
+        output.bitsPerSample = 32;
+        output.blockAlign = static_cast<uint16_t>(output.channels * 4);
+        output.avgBytesPerSec = pcm.sampleRate * output.blockAlign;
     } else {
         return false;
     }
     if (document.GetPanPoints().IsEmpty() ||
         uint64_t{last - first} * output.blockAlign > UINT32_MAX) {
         m_pSofa.reset();
+        m_pLayout = nullptr;
         return false;
     }
     std::unique_ptr<AheadRender> render = MakeAheadRender(document, first, last);
@@ -383,6 +448,7 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
         static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1)));
     if (!filtered || !render) {
         m_pSofa.reset();
+        m_pLayout = nullptr;
         return false;
     }
     m_pRender = std::move(render);
@@ -397,13 +463,24 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
     m_filterReady = m_pRender->RenderSpanTo(
         static_cast<uint32_t>(std::min<uint64_t>(first + lead, UINT32_MAX)), m_pFiltered.get());
     format.formatTag = output.formatTag;
-    format.channels = 2;
+    format.channels = output.channels;
     format.bitsPerSample = output.bitsPerSample;
     format.blockAlign = output.blockAlign;
     format.avgBytesPerSec = output.avgBytesPerSec;
     source.data = m_pFiltered.get();
     source.byteCount = static_cast<uint32_t>(bytes);
     return true;
+}
+
+const SpeakerLayout* PlaybackSession::ChooseLayout() {
+    m_loudspeakerNote.clear();
+    const SpeakerLayout* layout = m_host.GetPlaybackLayout();
+    if (layout == nullptr) {
+        return nullptr;
+    }
+    m_loudspeakerNote =
+        LoudspeakerPlayback::Unavailable(m_host.GetMixer(), m_host.GetMixerSession(), *layout);
+    return m_loudspeakerNote.empty() ? layout : nullptr;
 }
 
 bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "deliver/RenderInput.h"
@@ -17,6 +18,7 @@ class PlaybackClock;
 class PlaybackHost;
 class PlaybackListener;
 class SofaSetChoice;
+class SpeakerLayout;
 
 // The one owner of what plays: the document, the range, the mixer wave made from it, the
 // cursor along its trajectory, the tick and the frame being heard. Play starts a document's
@@ -115,6 +117,14 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     bool IsPlayingThroughBinaural() const { return IsPlayingThroughFilter() && m_pSofa; }
     // The set the binaural renderer plays through; none unless it plays.
     const std::shared_ptr<SofaSetChoice>& GetPlayingSet() const { return m_pSofa; }
+    // The loudspeaker layout playing goes to (the Loudspeakers preference, when the output
+    // plays its channels); nullptr otherwise.
+    const SpeakerLayout* GetPlayingLayout() const {
+        return IsPlayingThroughFilter() ? m_pLayout : nullptr;
+    }
+    // Why the last play did not go to the chosen loudspeakers; "" when it did or none were
+    // chosen.
+    const std::string& LoudspeakerNote() const { return m_loudspeakerNote; }
 
     // Where the filter's render stands, in frames from the start of the played range: the
     // render in force began at renderFirst (0, or where an edit had it begin again); the mixer
@@ -146,6 +156,9 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     // refused, which bRefused then tells and the user was shown.
     bool RenderThroughFilter(CTesselDoc& document, uint32_t first, uint32_t last,
                              MixerPcmFormat& format, MixerWaveSource& source, bool& bRefused);
+    // The Loudspeakers preference's layout when the output plays its channels; else nullptr,
+    // with the reason in m_loudspeakerNote.
+    const SpeakerLayout* ChooseLayout();
     // A new render of the document's trajectory from the first frame the mixer has not taken;
     // false when there is none to make (the trajectory was emptied) or the mixer failed.
     bool RenderAgainFromFed(CTesselDoc& document);
@@ -195,6 +208,8 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     struct FreeBytes {
         void operator()(uint8_t* bytes) const { std::free(bytes); }
     };
+    const SpeakerLayout* m_pLayout = nullptr;  // loudspeaker feeds, when they play
+    std::string m_loudspeakerNote;
     bool m_bThroughFilter = false;  // the wave is m_pFiltered, heard as it is
     // The whole span's stereo, zeroed pages the render fills as playing nears them.
     std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;

@@ -14,6 +14,10 @@ AmbrelWaveMixSession TrevantMixer::InitOutput(const MixerSessionConfig& config,
     return AmbrelWaveMixInitOutput(&config, &options);
 }
 
+int TrevantMixer::GetOutputChannels(AmbrelWaveMixSession session, uint32_t& channels) {
+    return AmbrelWaveMixGetOutputChannels(session, &channels);
+}
+
 int TrevantMixer::GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) {
     return AmbrelWaveMixGetHrtfState(session, &state);
 }

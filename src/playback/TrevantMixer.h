@@ -11,6 +11,7 @@ class TrevantMixer : public Mixer {
     AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
                                     const MixerOutputOptions& options) override;
     int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) override;
+    int GetOutputChannels(AmbrelWaveMixSession session, uint32_t& channels) override;
     int GetLastError() override;
     int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) override;
     int Activate(AmbrelWaveMixSession session, uint32_t activate) override;

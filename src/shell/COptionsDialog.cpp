@@ -18,6 +18,7 @@
 #include "binaural/SofaSetChoice.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
+#include "playback/LoudspeakerPlayback.h"
 
 namespace {
 
@@ -58,6 +59,8 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
       m_hrtfList(Tagged(new QComboBox, kIdHrtfList)),
       m_binauralSet(Tagged(new QComboBox, kIdBinauralSet)),
       m_chooseSofa(Tagged(new QPushButton("Choose SOFA File..."), kIdChooseSofa)),
+      m_loudspeakers(Tagged(new QComboBox, kIdLoudspeakers)),
+      m_loudspeakerNote(Tagged(new QLabel, kIdLoudspeakerNote)),
       m_hrtfState(Tagged(new QLabel, kIdHrtfState)),
       m_nextStartNote(Tagged(new QLabel("A change of output takes effect at the next start."),
                              kIdNextStartNote)),
@@ -133,6 +136,23 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     m_binauralSet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_chooseSofa, &QPushButton::clicked, this, &COptionsDialog::ChooseSofaFile);
 
+    auto* speakers = new QGroupBox("Loudspeakers");
+    auto* speakerGrid = new QGridLayout(speakers);
+    auto* speakerLabel = new QLabel("Play &to");
+    speakerLabel->setBuddy(m_loudspeakers);
+    speakerGrid->addWidget(speakerLabel, 0, 0);
+    speakerGrid->addWidget(m_loudspeakers, 0, 1);
+    speakerGrid->addWidget(m_loudspeakerNote, 1, 0, 1, 2);
+    m_loudspeakerNote->setWordWrap(true);
+    m_loudspeakers->addItem("The mixer's own output", QString());
+    for (const std::string& choice : LoudspeakerPlayback::Choices()) {
+        m_loudspeakers->addItem(QString::fromStdString(LoudspeakerPlayback::ChoiceText(choice) +
+                                                       " through Sonomap's panner"),
+                                QString::fromStdString(choice));
+    }
+    connect(m_loudspeakers, &QComboBox::currentIndexChanged, this,
+            &COptionsDialog::UpdateLoudspeakerNote);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -140,6 +160,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(mixer);
     layout->addWidget(headphones);
+    layout->addWidget(speakers);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -176,6 +197,11 @@ void COptionsDialog::LoadControls() {
     LoadHrtfs();
     const std::string& binaural = prefs.output.binauralSet;
     LoadBinauralSets(SofaSetChoice::NamesFile(binaural) ? binaural : "", binaural);
+    // A stored layout that is none of the choices reads as the mixer's own output.
+    const int speakers =
+        m_loudspeakers->findData(QString::fromStdString(prefs.output.loudspeakers));
+    m_loudspeakers->setCurrentIndex(std::max(speakers, 0));
+    UpdateLoudspeakerNote();
     // Between sessions (after OK, or once the program was left) the last state stays shown.
     const std::string state = m_app.GetOutputStateText();
     const std::string& last = m_app.GetLastHrtfText();
@@ -299,6 +325,14 @@ void COptionsDialog::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
 }
 
+void COptionsDialog::UpdateLoudspeakerNote() {
+    const std::string choice = m_loudspeakers->currentData().toString().toStdString();
+    const std::string why = m_app.LoudspeakersUnavailable(choice);
+    m_loudspeakerNote->setText(choice.empty() ? QString()
+                               : why.empty()  ? QString("The output plays these channels.")
+                                              : QString::fromStdString("Unavailable: " + why));
+}
+
 void COptionsDialog::accept() {
     Preferences prefs = m_app.GetPreferences();
     if (m_outputGroup->checkedId() >= 0) {
@@ -312,6 +346,7 @@ void COptionsDialog::accept() {
     prefs.output.hrtfName = m_hrtfList->currentData().toString().toStdString();
     const Preferences before = m_app.GetPreferences();
     prefs.output.binauralSet = m_binauralSet->currentData().toString().toStdString();
+    prefs.output.loudspeakers = m_loudspeakers->currentData().toString().toStdString();
     m_app.SetPreferences(prefs);
     QDialog::accept();
     Preferences unchanged = prefs;

@@ -28,6 +28,9 @@ class QSlider;
 // the choice stays as it was. OK with only the binaural set changed goes on playing, with the
 // new set from the next tick.
 //
+// Loudspeakers sends playback through the loudspeaker export's panner to the output's own
+// channels (5.1 or 7.1) when the output plays that many; the note under it says why not.
+//
 // The controls carry their resource ids as object names ("1012" ... "1025") and in the
 // property "controlId".
 class COptionsDialog : public QDialog {
@@ -52,6 +55,8 @@ class COptionsDialog : public QDialog {
     static constexpr int kIdJack = 1026;
     static constexpr int kIdBinauralSet = 1027;
     static constexpr int kIdChooseSofa = 1028;
+    static constexpr int kIdLoudspeakers = 1029;
+    static constexpr int kIdLoudspeakerNote = 1030;
     // The label timer's id and period.
     static constexpr int kLabelTimerId = 1;
     static constexpr int kLabelTimerMs = 33;
@@ -84,6 +89,9 @@ class COptionsDialog : public QDialog {
     void UpdateRateBox();
     void UpdateNextStartNote();
 
+    // Says whether the chosen loudspeakers can play on the output open now, and why not.
+    void UpdateLoudspeakerNote();
+
     CEditorApp& m_app;
     QButtonGroup* m_outputGroup;
     QButtonGroup* m_hrtfGroup;
@@ -91,6 +99,8 @@ class COptionsDialog : public QDialog {
     QComboBox* m_hrtfList;
     QComboBox* m_binauralSet;
     QPushButton* m_chooseSofa;
+    QComboBox* m_loudspeakers;
+    QLabel* m_loudspeakerNote;
     QLabel* m_hrtfState;
     QLabel* m_nextStartNote;
     QSlider* m_latencySlider;

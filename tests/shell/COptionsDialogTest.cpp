@@ -563,3 +563,34 @@ TEST_F(OptionsDialogTest, ASofaFileIsChosenBesideTheMixersSetsAndABadOneIsRefuse
     EXPECT_EQ(m_settings.GetString("Preferences", "BinauralHrtf", "?"), "default-48000");
     EXPECT_EQ(m_app.GetBinauralSet(), nullptr);
 }
+
+// The loudspeakers offered, what the note under them says of the output open now (the null
+// device's OpenAL Soft either cannot tell or plays stereo, so neither layout is available),
+// and OK storing the choice.
+TEST_F(OptionsDialogTest, LoudspeakersSayWhyTheOutputCannotTakeThemAndOkStoresTheChoice) {
+    {
+        const auto dialog = Open();
+        QComboBox* speakers = Combo(*dialog, COptionsDialog::kIdLoudspeakers);
+        EXPECT_EQ(Items(speakers),
+                  QStringList({"The mixer's own output", "5.1 (0+5+0) through Sonomap's panner",
+                               "7.1 (0+7+0) through Sonomap's panner"}));
+        EXPECT_EQ(speakers->currentIndex(), 0);
+        QLabel* note = Text(*dialog, COptionsDialog::kIdLoudspeakerNote);
+        EXPECT_TRUE(note->text().isEmpty());
+        speakers->setCurrentIndex(1);
+        EXPECT_TRUE(note->text().startsWith("Unavailable: The output is checked when playback"))
+            << note->text().toStdString();
+        m_app.OpenMixerSession(22050);
+        ASSERT_NE(m_app.GetMixerSession(), 0u);
+        speakers->setCurrentIndex(2);
+        const QString why = note->text();
+        EXPECT_TRUE(why.startsWith("Unavailable: This OpenAL Soft does not tell") ||
+                    why.startsWith("Unavailable: The output plays 2 channels; 7.1 (0+7+0) needs 8"))
+            << why.toStdString();
+        Press(*dialog, QDialogButtonBox::Ok);
+    }
+    EXPECT_EQ(m_app.GetPreferences().output.loudspeakers, "0+7+0");
+    EXPECT_EQ(m_settings.GetString("Preferences", "Loudspeakers", ""), "0+7+0");
+    const auto again = Open();
+    EXPECT_EQ(Combo(*again, COptionsDialog::kIdLoudspeakers)->currentIndex(), 2);
+}

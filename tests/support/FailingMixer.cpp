@@ -42,6 +42,14 @@ AmbrelWaveMixSession FailingMixer::InitOutput(const MixerSessionConfig& config,
     return m_inner.InitOutput(config, options);
 }
 
+int FailingMixer::GetOutputChannels(AmbrelWaveMixSession session, uint32_t& channels) {
+    if (m_reportedChannels != 0) {
+        channels = m_reportedChannels;
+        return AMBREL_WAVEMIX_OK;
+    }
+    return m_inner.GetOutputChannels(session, channels);
+}
+
 int FailingMixer::GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) {
     return m_inner.GetHrtfState(session, state);
 }

@@ -33,6 +33,10 @@ class FailingMixer : public Mixer {
     AmbrelWaveMixSession InitOutput(const MixerSessionConfig& config,
                                     const MixerOutputOptions& options) override;
     int GetHrtfState(AmbrelWaveMixSession session, MixerHrtfState& state) override;
+    // The mixer behind's answer, or the count ReportOutputChannels gave: the OpenAL Soft of
+    // Debian 12 cannot tell, so a test says what its wave writer was configured to play.
+    int GetOutputChannels(AmbrelWaveMixSession session, uint32_t& channels) override;
+    void ReportOutputChannels(uint32_t channels) { m_reportedChannels = channels; }
     int GetLastError() override;
     int SetOptions(AmbrelWaveMixSession session, uint32_t set, uint32_t clear) override;
     int Activate(AmbrelWaveMixSession session, uint32_t activate) override;
@@ -73,4 +77,5 @@ class FailingMixer : public Mixer {
     std::map<std::string, std::deque<int>> m_failures;
     // The code of the last injected InitEx or OpenWave failure, until a real one follows.
     int m_injectedError = 0;
+    uint32_t m_reportedChannels = 0;  // 0: ask the mixer behind
 };
