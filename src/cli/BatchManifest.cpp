@@ -10,7 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "deliver/LoudspeakerExportCommand.h"
 #include "platform/FileIdentity.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PointsText.h"
 #include "trajectory/TrajectoryGenerator.h"
 
@@ -162,12 +164,12 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
 }
 
 // Stereo, binaural and ADM outputs are the editor's exports of one sound as it is; only AmbiX
-// mixes a scene in this build.
+// and loudspeaker feeds mix a scene in this build.
 void RefuseMixing(const Json& value, const BatchJob& job) {
     const std::string what = "format " + job.format + " renders one event from its start";
     if (job.events.size() != 1) {
         throw Refused(what + ", not " + std::to_string(job.events.size()) +
-                      "; mixing several is for ambix");
+                      "; mixing several is for ambix and layout:NAME");
     }
     const BatchEvent& event = job.events.front();
     if (event.onset != 0.0 || event.gainDb != 0.0) {
@@ -203,11 +205,15 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     job.output = Resolved(folder, job.outputName);
     job.format = Text(value, "format", "");
     if (job.format.rfind("layout:", 0) == 0) {
-        throw Refused("format " + job.format +
-                      ": loudspeaker layouts are not available in this build");
+        const std::string name = job.format.substr(7);
+        job.pLayout = SpeakerLayout::Find(name);
+        if (job.pLayout == nullptr) {
+            throw Refused("format " + job.format + ": " +
+                          LoudspeakerExportCommand::UnknownLayoutText(name));
+        }
     }
     const bool bExport = job.format == "stereo" || job.format == "binaural" || job.format == "adm";
-    if (job.format != "ambix" && !bExport) {
+    if (job.format != "ambix" && job.pLayout == nullptr && !bExport) {
         throw Refused("format \"" + job.format +
                       "\" is none of stereo, binaural, ambix, adm and layout:NAME");
     }
@@ -264,7 +270,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     const fs::path extension = fs::path(job.outputName).extension();
     const bool bAiff = extension == ".aif" || extension == ".aiff";
-    if (bAiff && (job.format == "ambix" || job.format == "adm")) {
+    if (bAiff && (job.format == "ambix" || job.format == "adm" || job.pLayout != nullptr)) {
         throw Refused("format " + job.format + " writes a WAV file, not " + job.outputName);
     }
     if (bExport) {

@@ -7,6 +7,8 @@
 #include "render/SampleFormat.h"
 #include "trajectory/PanPoint.h"
 
+class SpeakerLayout;
+
 // One event of a batch job: a source sound placed from an onset along its own trajectory.
 struct BatchEvent {
     enum class Path { Stored, Points, Generate };
@@ -26,7 +28,8 @@ struct BatchJob {
     std::string text;        // the line as written
     std::string output;      // resolved against the manifest's folder
     std::string outputName;  // as written
-    std::string format;      // "ambix", "stereo", "binaural" or "adm"
+    std::string format;      // "ambix", "stereo", "binaural", "adm" or "layout:NAME"
+    const SpeakerLayout* pLayout = nullptr;  // layout:NAME's (a static table's)
     int order = 1;
     std::string hrtf;  // binaural: the HRTF's name; empty for the first that fits
     // None: s16, or the sound's own for stereo and adm.

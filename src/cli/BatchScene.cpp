@@ -136,6 +136,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     auto makeScene = [&] {
         AmbisonicsExport::Options options;
         options.order = job.order;
+        options.pLayout = job.pLayout;
         options.format = job.sampleFormat.value_or(SampleFormat::S16);
         options.rate = rate;
         std::optional<uint64_t> length;
@@ -168,7 +169,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             reason = event.source + ": the source stores no trajectory";
             return false;
         }
-        if (job.format != "ambix") {
+        if (job.format != "ambix" && job.pLayout == nullptr) {
             MakeFolderOf(job.output);
             if (!RenderExport(job, *doc, *points, host)) {
                 reason = host.m_quiet.FirstText();

@@ -6,11 +6,14 @@
 
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/RenderInput.h"
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
 #include "render/AmbisonicsEncoder.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PanPointList.h"
 
 struct SceneRender::Voice {
@@ -41,6 +44,9 @@ uint32_t SceneRender::OutputRate() const {
 }
 
 int SceneRender::Channels() const {
+    if (m_options.pLayout != nullptr) {
+        return static_cast<int>(m_options.pLayout->ChannelCount());
+    }
     return AmbisonicsEncoder::ChannelCount(std::clamp(m_options.order, 1, 3));
 }
 
@@ -125,6 +131,11 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
     const float gain = OutputGain();
     TpdfDither dither;
     ExportTarget output(path, kSoundTypeWave);
+    if (const SpeakerLayout* layout = m_options.pLayout) {
+        output.SetWaveSetup([layout, format](CWaveFile& wave) {
+            LoudspeakerExportCommand::ShapeWaveHeader(wave, format, *layout);
+        });
+    }
     bool bFailed = true;
     try {
         if (CSoundFile* writer = output.Begin(
@@ -140,6 +151,8 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
                 if (buffer != nullptr) {
                     const size_t count = std::min(block, mix.size() - at);
                     dither.QuantizeTo(mix.data() + at, count, gain, m_options.format, buffer);
+                    AmbisonicsExport::SilenceLfe(m_options.pLayout, m_options.format, buffer,
+                                                 count * bytes);
                     blocks.Queue(static_cast<uint32_t>(count * bytes));
                 }
             }

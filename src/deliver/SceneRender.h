@@ -13,12 +13,13 @@ class RenderInput;
 class UserPrompts;
 
 // A scene: several sounds, each along its own trajectory from its own onset, mixed into one
-// AmbiX file. Each sound is encoded by the Ambisonics export's own loop (AmbisonicsExport, so a
-// scene of one sound from frame 0 holds the very samples that export writes), scaled by its
-// gain, and added at its onset; the mix is cut at the scene's length. No output passes full
-// scale: when the loudest the sounds sounding together could give would, the whole file is
-// scaled down by that much, as the export does for one sound. Frames are output frames unless
-// called source frames; the samples and points are borrowed and outlive the scene.
+// AmbiX file, or one of a loudspeaker layout's feeds when the options name a layout (then a
+// WAV file as Export Loudspeakers writes it). Each sound is encoded by the Ambisonics export's own
+// loop (AmbisonicsExport, so a scene of one sound from frame 0 holds the very samples that export
+// writes), scaled by its gain, and added at its onset; the mix is cut at the scene's length. No
+// output passes full scale: when the loudest the sounds sounding together could give would, the
+// whole file is scaled down by that much, as the export does for one sound. Frames are output
+// frames unless called source frames; the samples and points are borrowed and outlive the scene.
 class SceneRender {
   public:
     struct Event {
