@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "binaural/SofaSetChoice.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "platform/FileIdentity.h"
 #include "render/SpeakerLayout.h"
@@ -73,6 +75,28 @@ int64_t Whole(const Json& object, const std::string& key, const std::string& whe
 
 std::string Resolved(const std::string& folder, const std::string& path) {
     return (fs::path(folder) / path).lexically_normal().string();
+}
+
+// Each SOFA file a manifest names is read once for all its jobs and workers.
+class SofaSetCache {
+  public:
+    std::shared_ptr<SofaSetChoice> Load(const std::string& path) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::shared_ptr<SofaSetChoice>& set = m_sets[path];
+        if (!set) {
+            set = SofaSetChoice::Load(path);
+        }
+        return set;
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<SofaSetChoice>> m_sets;
+};
+
+SofaSetCache& SofaSets() {
+    static SofaSetCache cache;
+    return cache;
 }
 
 void ReadTrajectory(const Json& value, BatchEvent& event, const std::string& where) {
@@ -163,27 +187,30 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
     return event;
 }
 
-// Stereo, binaural and ADM outputs are the editor's exports of one sound as it is; only AmbiX
-// and loudspeaker feeds mix a scene in this build.
-void RefuseMixing(const Json& value, const BatchJob& job) {
-    const std::string what = "format " + job.format + " renders one event from its start";
-    if (job.events.size() != 1) {
-        throw Refused(what + ", not " + std::to_string(job.events.size()) +
-                      "; mixing several is for ambix and layout:NAME");
-    }
-    const BatchEvent& event = job.events.front();
-    if (event.onset != 0.0 || event.gainDb != 0.0) {
-        throw Refused(what + " at its own level: no \"onset\" or \"gain\"");
-    }
-    for (const char* key : {"duration", "rate"}) {
-        if (value.contains(key)) {
-            throw Refused(what + " at its own length and rate: no \"" + key + "\"");
-        }
-    }
+// A job of one event from its start at its own level, length and rate is the editor's export
+// of that sound as it is; any other mixes. ADM writes one object, so it takes only the former;
+// a mixer set renders one sound at a time, so binaural mixes through a SOFA set only.
+void ReadMixing(const Json& value, BatchJob& job) {
+    job.bMixes = job.events.size() != 1 || job.events.front().onset != 0.0 ||
+                 job.events.front().gainDb != 0.0 || value.contains("duration") ||
+                 value.contains("rate");
     if (job.format == "stereo" && !job.labels.empty()) {
         throw Refused(
             "format stereo folds the places onto the front half-circle, so labels "
-            "would not match it; they go with ambix, binaural or adm");
+            "would not match it; they go with ambix, layout:NAME, binaural or adm");
+    }
+    if (!job.bMixes || job.format == "stereo" || job.format == "ambix" || job.pLayout) {
+        return;
+    }
+    if (job.format == "binaural" && !job.pSofa) {
+        throw Refused("hrtf " + job.hrtf +
+                      " is a set of the mixer, which renders one event from its start at its "
+                      "own level, length and rate; a scene mixes through a SOFA file");
+    }
+    if (job.format == "adm") {
+        throw Refused(
+            "format adm renders one event from its start at its own level, length "
+            "and rate: no \"onset\", \"gain\", \"duration\", \"rate\" or second event");
     }
 }
 
@@ -222,6 +249,13 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
             throw Refused("\"hrtf\" goes with format binaural");
         }
         job.hrtf = Text(value, "hrtf", "");
+    }
+    if (job.format == "binaural" && SofaSetChoice::NamesFile(job.hrtf)) {
+        job.hrtf = Resolved(folder, SofaSetChoice::FileOf(job.hrtf));
+        job.pSofa = SofaSets().Load(job.hrtf);
+        if (!job.pSofa->Refusal().empty()) {
+            throw Refused(job.pSofa->Refusal());
+        }
     }
     if (value.contains("order") && job.format != "ambix") {
         throw Refused("\"order\" goes with format ambix");
@@ -273,9 +307,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     if (bAiff && (job.format == "ambix" || job.format == "adm" || job.pLayout != nullptr)) {
         throw Refused("format " + job.format + " writes a WAV file, not " + job.outputName);
     }
-    if (bExport) {
-        RefuseMixing(value, job);
-    }
+    ReadMixing(value, job);
     return job;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "render/SampleFormat.h"
 #include "trajectory/PanPoint.h"
 
+class SofaSetChoice;
 class SpeakerLayout;
 
 // One event of a batch job: a source sound placed from an onset along its own trajectory.
@@ -31,7 +33,10 @@ struct BatchJob {
     std::string format;      // "ambix", "stereo", "binaural", "adm" or "layout:NAME"
     const SpeakerLayout* pLayout = nullptr;  // layout:NAME's (a static table's)
     int order = 1;
-    std::string hrtf;  // binaural: the HRTF's name; empty for the first that fits
+    std::string hrtf;  // binaural: a mixer set's name, or the SOFA file's path (resolved)
+    std::shared_ptr<SofaSetChoice> pSofa;  // binaural through a SOFA file: read once, shared
+    // Mixes its events (onsets, gains, duration, rate) rather than exporting one as it is.
+    bool bMixes = false;
     // None: s16, or the sound's own for stereo and adm.
     std::optional<SampleFormat> sampleFormat;
     uint32_t rate = 0;               // frames per second; 0: the first event's source's

@@ -8,6 +8,7 @@
 #include "deliver/ExportTarget.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/RenderInput.h"
+#include "deliver/SceneVoice.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
@@ -16,14 +17,31 @@
 #include "render/SpeakerLayout.h"
 #include "trajectory/PanPointList.h"
 
+// One sound of the scene: an AmbiX or loudspeaker encoding, or a two-channel voice.
 struct SceneRender::Voice {
     std::unique_ptr<AmbisonicsExport> exporter;
+    std::unique_ptr<SceneVoice> twoChannels;
     uint64_t onset = 0;
     float gain = 1.0f;
+
+    uint64_t Frames() const {
+        return exporter ? exporter->OutputFrames() : twoChannels->OutputFrames();
+    }
+    double Loudest() const { return exporter ? exporter->Loudest() : twoChannels->Loudest(); }
 };
 
 SceneRender::SceneRender(const AmbisonicsExport::Options& options, std::optional<uint64_t> length)
-    : m_options(options), m_length(length) {}
+    : m_options(options),
+      m_length(length),
+      m_channels(options.pLayout != nullptr
+                     ? static_cast<int>(options.pLayout->ChannelCount())
+                     : AmbisonicsEncoder::ChannelCount(std::clamp(options.order, 1, 3))) {}
+
+SceneRender::SceneRender(SampleFormat format, uint32_t rate, std::optional<uint64_t> length)
+    : m_length(length), m_channels(SceneVoice::kChannels) {
+    m_options.format = format;
+    m_options.rate = rate;
+}
 
 SceneRender::~SceneRender() = default;
 
@@ -39,19 +57,24 @@ void SceneRender::AddEvent(Event event) {
     m_voices.push_back(std::move(voice));
 }
 
+void SceneRender::AddVoice(std::unique_ptr<SceneVoice> voice, uint64_t onset, float gain) {
+    auto added = std::make_unique<Voice>();
+    added->twoChannels = std::move(voice);
+    added->onset = onset;
+    added->gain = gain;
+    m_voices.push_back(std::move(added));
+}
+
 uint32_t SceneRender::OutputRate() const {
     return m_options.rate;
 }
 
 int SceneRender::Channels() const {
-    if (m_options.pLayout != nullptr) {
-        return static_cast<int>(m_options.pLayout->ChannelCount());
-    }
-    return AmbisonicsEncoder::ChannelCount(std::clamp(m_options.order, 1, 3));
+    return m_channels;
 }
 
 uint64_t SceneRender::EventFrames(size_t index) const {
-    return m_voices[index]->exporter->OutputFrames();
+    return m_voices[index]->Frames();
 }
 
 uint64_t SceneRender::OutputFrames() const {
@@ -60,7 +83,7 @@ uint64_t SceneRender::OutputFrames() const {
     }
     uint64_t end = 0;
     for (const auto& voice : m_voices) {
-        end = std::max(end, voice->onset + voice->exporter->OutputFrames());
+        end = std::max(end, voice->onset + voice->Frames());
     }
     return end;
 }
@@ -71,9 +94,9 @@ float SceneRender::OutputGain() const {
     std::map<uint64_t, double> change;
     const uint64_t frames = OutputFrames();
     for (const auto& voice : m_voices) {
-        const uint64_t end = std::min(frames, voice->onset + voice->exporter->OutputFrames());
+        const uint64_t end = std::min(frames, voice->onset + voice->Frames());
         if (voice->onset < end) {
-            const double loudest = voice->exporter->Loudest() * voice->gain;
+            const double loudest = voice->Loudest() * voice->gain;
             change[voice->onset] += loudest;
             change[end] -= loudest;
         }
@@ -95,13 +118,21 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
         if (voice->onset >= frames) {
             continue;
         }
+        float* at = out.data() + static_cast<size_t>(voice->onset) * channels;
+        if (voice->twoChannels) {
+            std::string error;
+            if (!voice->twoChannels->AddTo(at, frames - voice->onset, voice->gain, error)) {
+                prompts.Message(error);
+                return false;
+            }
+            continue;
+        }
         if (!voice->exporter->StartTrajectory()) {
             prompts.Message("No Pan Events to track!");
             return false;
         }
-        if (voice->exporter->AddTo(out.data() + static_cast<size_t>(voice->onset) * channels,
-                                   frames - voice->onset,
-                                   voice->gain) != AmbisonicsExport::Outcome::Finished) {
+        if (voice->exporter->AddTo(at, frames - voice->onset, voice->gain) !=
+            AmbisonicsExport::Outcome::Finished) {
             prompts.Message("The sound could not be resampled: " +
                             voice->exporter->ResampleError());
             return false;
@@ -110,7 +141,7 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
     return true;
 }
 
-bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
+bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int typeId) {
     std::vector<float> mix;
     if (!Mix(mix, prompts)) {
         return false;
@@ -130,7 +161,7 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
     const size_t block = size_t{AmbisonicsExport::kBlockFrames} * channels;
     const float gain = OutputGain();
     TpdfDither dither;
-    ExportTarget output(path, kSoundTypeWave);
+    ExportTarget output(path, typeId);
     if (const SpeakerLayout* layout = m_options.pLayout) {
         output.SetWaveSetup([layout, format](CWaveFile& wave) {
             LoudspeakerExportCommand::ShapeWaveHeader(wave, format, *layout);
