@@ -392,6 +392,47 @@ TEST_F(CliBatchTest, EventsAreAddedAtTheirOnsetsWithTheirGainsAndCutAtTheDuratio
     }
 }
 
+// Power of each channel of interleaved stereo floats.
+std::pair<double, double> ChannelPowers(const std::vector<float>& samples) {
+    double left = 0, right = 0;
+    for (size_t i = 0; i + 1 < samples.size(); i += 2) {
+        left += double{samples[i]} * samples[i];
+        right += double{samples[i + 1]} * samples[i + 1];
+    }
+    const double frames = std::max<double>(1.0, static_cast<double>(samples.size() / 2));
+    return {left / frames, right / frames};
+}
+
+TEST_F(CliBatchTest, TwoChannelScenesResampleEachRenderedEventToTheScenesRate) {
+    // a24 far to the left, rendered at 24 kHz and taken to 48 kHz: twice the frames, and the
+    // same power in each ear as the render at the sound's own rate (pink noise keeps its power
+    // under a rate change that adds no band above the old one).
+    ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/a24.wav") + " --points '0:-80'").exitCode,
+              0);
+    for (const char* format : {"stereo", "binaural"}) {
+        SCOPED_TRACE(format);
+        WriteManifest("m.jsonl", R"({"output": "scene.wav", "format": ")" + std::string(format) +
+                                     R"(", "sampleFormat": "f32", "rate": 48000, "events": [)"
+                                     R"({"source": "src/a24.wav", "trajectory": "stored"}]})"
+                                     "\n");
+        Batch("");
+        ASSERT_EQ(
+            RunCli(dir, "render " + dir.File("src/a24.wav") + " -o " + dir.File("a.wav") +
+                            (format == "binaural"s ? " --binaural" : "") + " --sample-format f32")
+                .exitCode,
+            0);
+        const std::vector<float> scene = FloatsOf(dir.File("scene.wav"));
+        const std::vector<float> own = FloatsOf(dir.File("a.wav"));
+        ASSERT_EQ(own.size(), 12000u * 2);
+        ASSERT_EQ(scene.size(), 24000u * 2);
+        const auto [sceneLeft, sceneRight] = ChannelPowers(scene);
+        const auto [ownLeft, ownRight] = ChannelPowers(own);
+        EXPECT_NEAR(10 * std::log10(sceneLeft / ownLeft), 0.0, 0.5);
+        EXPECT_NEAR(10 * std::log10(sceneRight / ownRight), 0.0, 0.5);
+        EXPECT_GT(sceneLeft, sceneRight * 2) << "the left ear leads";
+    }
+}
+
 TEST_F(CliBatchTest, AnyJobCountGivesTheSameBytes) {
     WriteManifest("m.jsonl", Scenes(7));
     Batch("--jobs 1 --manifest-out " + dir.File("one.sha256") + "");
