@@ -5,12 +5,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "binaural/SofaSetChoice.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "platform/FileIdentity.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PointsText.h"
 #include "trajectory/TrajectoryGenerator.h"
 
@@ -71,6 +75,28 @@ int64_t Whole(const Json& object, const std::string& key, const std::string& whe
 
 std::string Resolved(const std::string& folder, const std::string& path) {
     return (fs::path(folder) / path).lexically_normal().string();
+}
+
+// Each SOFA file a manifest names is read once for all its jobs and workers.
+class SofaSetCache {
+  public:
+    std::shared_ptr<SofaSetChoice> Load(const std::string& path) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::shared_ptr<SofaSetChoice>& set = m_sets[path];
+        if (!set) {
+            set = SofaSetChoice::Load(path);
+        }
+        return set;
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::map<std::string, std::shared_ptr<SofaSetChoice>> m_sets;
+};
+
+SofaSetCache& SofaSets() {
+    static SofaSetCache cache;
+    return cache;
 }
 
 void ReadTrajectory(const Json& value, BatchEvent& event, const std::string& where) {
@@ -161,27 +187,30 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
     return event;
 }
 
-// Stereo, binaural and ADM outputs are the editor's exports of one sound as it is; only AmbiX
-// mixes a scene in this build.
-void RefuseMixing(const Json& value, const BatchJob& job) {
-    const std::string what = "format " + job.format + " renders one event from its start";
-    if (job.events.size() != 1) {
-        throw Refused(what + ", not " + std::to_string(job.events.size()) +
-                      "; mixing several is for ambix");
-    }
-    const BatchEvent& event = job.events.front();
-    if (event.onset != 0.0 || event.gainDb != 0.0) {
-        throw Refused(what + " at its own level: no \"onset\" or \"gain\"");
-    }
-    for (const char* key : {"duration", "rate"}) {
-        if (value.contains(key)) {
-            throw Refused(what + " at its own length and rate: no \"" + key + "\"");
-        }
-    }
+// A job of one event from its start at its own level, length and rate is the editor's export
+// of that sound as it is; any other mixes. ADM writes one object, so it takes only the former;
+// a mixer set renders one sound at a time, so binaural mixes through a SOFA set only.
+void ReadMixing(const Json& value, BatchJob& job) {
+    job.bMixes = job.events.size() != 1 || job.events.front().onset != 0.0 ||
+                 job.events.front().gainDb != 0.0 || value.contains("duration") ||
+                 value.contains("rate");
     if (job.format == "stereo" && !job.labels.empty()) {
         throw Refused(
             "format stereo folds the places onto the front half-circle, so labels "
-            "would not match it; they go with ambix, binaural or adm");
+            "would not match it; they go with ambix, layout:NAME, binaural or adm");
+    }
+    if (!job.bMixes || job.format == "stereo" || job.format == "ambix" || job.pLayout) {
+        return;
+    }
+    if (job.format == "binaural" && !job.pSofa) {
+        throw Refused("hrtf " + job.hrtf +
+                      " is a set of the mixer, which renders one event from its start at its "
+                      "own level, length and rate; a scene mixes through a SOFA file");
+    }
+    if (job.format == "adm") {
+        throw Refused(
+            "format adm renders one event from its start at its own level, length "
+            "and rate: no \"onset\", \"gain\", \"duration\", \"rate\" or second event");
     }
 }
 
@@ -203,11 +232,15 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     job.output = Resolved(folder, job.outputName);
     job.format = Text(value, "format", "");
     if (job.format.rfind("layout:", 0) == 0) {
-        throw Refused("format " + job.format +
-                      ": loudspeaker layouts are not available in this build");
+        const std::string name = job.format.substr(7);
+        job.pLayout = SpeakerLayout::Find(name);
+        if (job.pLayout == nullptr) {
+            throw Refused("format " + job.format + ": " +
+                          LoudspeakerExportCommand::UnknownLayoutText(name));
+        }
     }
     const bool bExport = job.format == "stereo" || job.format == "binaural" || job.format == "adm";
-    if (job.format != "ambix" && !bExport) {
+    if (job.format != "ambix" && job.pLayout == nullptr && !bExport) {
         throw Refused("format \"" + job.format +
                       "\" is none of stereo, binaural, ambix, adm and layout:NAME");
     }
@@ -216,6 +249,13 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
             throw Refused("\"hrtf\" goes with format binaural");
         }
         job.hrtf = Text(value, "hrtf", "");
+    }
+    if (job.format == "binaural" && SofaSetChoice::NamesFile(job.hrtf)) {
+        job.hrtf = Resolved(folder, SofaSetChoice::FileOf(job.hrtf));
+        job.pSofa = SofaSets().Load(job.hrtf);
+        if (!job.pSofa->Refusal().empty()) {
+            throw Refused(job.pSofa->Refusal());
+        }
     }
     if (value.contains("order") && job.format != "ambix") {
         throw Refused("\"order\" goes with format ambix");
@@ -264,12 +304,10 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     const fs::path extension = fs::path(job.outputName).extension();
     const bool bAiff = extension == ".aif" || extension == ".aiff";
-    if (bAiff && (job.format == "ambix" || job.format == "adm")) {
+    if (bAiff && (job.format == "ambix" || job.format == "adm" || job.pLayout != nullptr)) {
         throw Refused("format " + job.format + " writes a WAV file, not " + job.outputName);
     }
-    if (bExport) {
-        RefuseMixing(value, job);
-    }
+    ReadMixing(value, job);
     return job;
 }
 

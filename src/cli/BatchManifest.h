@@ -1,11 +1,15 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "render/SampleFormat.h"
 #include "trajectory/PanPoint.h"
+
+class SofaSetChoice;
+class SpeakerLayout;
 
 // One event of a batch job: a source sound placed from an onset along its own trajectory.
 struct BatchEvent {
@@ -26,9 +30,13 @@ struct BatchJob {
     std::string text;        // the line as written
     std::string output;      // resolved against the manifest's folder
     std::string outputName;  // as written
-    std::string format;      // "ambix", "stereo", "binaural" or "adm"
+    std::string format;      // "ambix", "stereo", "binaural", "adm" or "layout:NAME"
+    const SpeakerLayout* pLayout = nullptr;  // layout:NAME's (a static table's)
     int order = 1;
-    std::string hrtf;  // binaural: the HRTF's name; empty for the first that fits
+    std::string hrtf;  // binaural: a mixer set's name, or the SOFA file's path (resolved)
+    std::shared_ptr<SofaSetChoice> pSofa;  // binaural through a SOFA file: read once, shared
+    // Mixes its events (onsets, gains, duration, rate) rather than exporting one as it is.
+    bool bMixes = false;
     // None: s16, or the sound's own for stereo and adm.
     std::optional<SampleFormat> sampleFormat;
     uint32_t rate = 0;               // frames per second; 0: the first event's source's

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "binaural/SofaExportRenderer.h"
+#include "binaural/SofaSceneVoice.h"
+#include "binaural/SofaSetChoice.h"
 #include "cli/BatchManifest.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
@@ -15,6 +18,7 @@
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
 #include "deliver/StereoExportCommand.h"
+#include "deliver/StereoSceneVoice.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/UndoRecord.h"
@@ -71,6 +75,11 @@ std::unique_ptr<PanPointList> MakeTrajectory(const BatchEvent& event, const CTes
     return list;
 }
 
+int TypeOf(const BatchJob& job) {
+    const std::string extension = fs::path(job.outputName).extension().string();
+    return extension == ".aif" || extension == ".aiff" ? kSoundTypeAiff : kSoundTypeWave;
+}
+
 // The one event of a stereo, binaural or ADM job, rendered by the editor's export with the
 // event's trajectory put in place of the source's. False with the reason shown.
 bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& points, CliHost& host) {
@@ -85,15 +94,17 @@ bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& poin
         }
         doc.EndGroup();
     }
-    const std::string extension = fs::path(job.outputName).extension().string();
-    const int typeId =
-        extension == ".aif" || extension == ".aiff" ? kSoundTypeAiff : kSoundTypeWave;
+    const int typeId = TypeOf(job);
     if (job.format == "adm") {
         return AdmExportCommand(doc).RenderTo(job.output, job.sampleFormat);
     }
     if (job.format == "binaural") {
-        const std::string hrtf = job.hrtf;
-        host.SetRendererFactory([hrtf] { return CliMixer::MakeRenderer(hrtf); });
+        if (const std::shared_ptr<SofaSetChoice> sofa = job.pSofa) {
+            host.SetRendererFactory([sofa] { return std::make_unique<SofaExportRenderer>(sofa); });
+        } else {
+            const std::string hrtf = job.hrtf;
+            host.SetRendererFactory([hrtf] { return CliMixer::MakeRenderer(hrtf); });
+        }
         return BinauralExportCommand(doc).RenderTo(job.output, typeId,
                                                    job.sampleFormat.value_or(SampleFormat::S16));
     }
@@ -133,15 +144,22 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     uint32_t rate = job.rate;
     std::unique_ptr<SceneRender> scene;
     // Made at the first event, whose source gives the rate when the job names none.
+    const bool bTwoChannels = job.format == "stereo" || job.format == "binaural";
     auto makeScene = [&] {
-        AmbisonicsExport::Options options;
-        options.order = job.order;
-        options.format = job.sampleFormat.value_or(SampleFormat::S16);
-        options.rate = rate;
         std::optional<uint64_t> length;
         if (job.duration) {
             length = static_cast<uint64_t>(std::llround(*job.duration * rate));
         }
+        if (bTwoChannels) {
+            scene = std::make_unique<SceneRender>(job.sampleFormat.value_or(SampleFormat::S16),
+                                                  rate, length);
+            return;
+        }
+        AmbisonicsExport::Options options;
+        options.order = job.order;
+        options.pLayout = job.pLayout;
+        options.format = job.sampleFormat.value_or(SampleFormat::S16);
+        options.rate = rate;
         scene = std::make_unique<SceneRender>(options, length);
     };
     for (const BatchEvent& event : job.events) {
@@ -168,7 +186,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             reason = event.source + ": the source stores no trajectory";
             return false;
         }
-        if (job.format != "ambix") {
+        if (!job.bMixes && job.format != "ambix" && job.pLayout == nullptr) {
             MakeFolderOf(job.output);
             if (!RenderExport(job, *doc, *points, host)) {
                 reason = host.m_quiet.FirstText();
@@ -181,14 +199,25 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             return WriteLabels(job, labelled, doc->GetFormat().sampleRate, doc->GetFrameCount(),
                                reason);
         }
-        SceneRender::Event voice;
-        voice.input = RenderInput::OfDocument(*doc);
-        voice.points = points;
-        voice.onset = static_cast<uint64_t>(std::llround(event.onset * rate));
-        voice.gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
-        scene->AddEvent(std::move(voice));
-        labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate,
-                            static_cast<uint64_t>(std::llround(event.onset * rate)),
+        const auto onset = static_cast<uint64_t>(std::llround(event.onset * rate));
+        const auto gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
+        if (job.format == "stereo") {
+            scene->AddVoice(
+                std::make_unique<StereoSceneVoice>(RenderInput::OfDocument(*doc), *points, rate),
+                onset, gain);
+        } else if (job.format == "binaural") {
+            scene->AddVoice(std::make_unique<SofaSceneVoice>(RenderInput::OfDocument(*doc), *points,
+                                                             job.pSofa, rate),
+                            onset, gain);
+        } else {
+            SceneRender::Event voice;
+            voice.input = RenderInput::OfDocument(*doc);
+            voice.points = points;
+            voice.onset = onset;
+            voice.gain = gain;
+            scene->AddEvent(std::move(voice));
+        }
+        labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate, onset,
                             scene->EventFrames(labelled.size()), event.classIndex.value_or(0)});
         docs.push_back(std::move(doc));
     }
@@ -196,7 +225,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         makeScene();
     }
     MakeFolderOf(job.output);
-    if (!scene->RenderTo(job.output, host.m_quiet)) {
+    if (!scene->RenderTo(job.output, host.m_quiet, TypeOf(job))) {
         reason = host.m_quiet.FirstText();
         return false;
     }

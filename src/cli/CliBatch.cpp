@@ -133,23 +133,24 @@ class BatchProgress {
     Clock::time_point m_shown{};
 };
 
-// A binaural job needs the mixer library and an HRTF it has.
+// A binaural job of a mixer's set needs the mixer library and that set (a SOFA file was
+// checked as its line was read).
 void RefuseMissingHrtfs(const std::vector<BatchJob>& jobs,
                         std::vector<BatchManifest::Refusal>& refusals) {
     std::optional<std::vector<std::string>> names;
     for (const BatchJob& job : jobs) {
-        if (job.format != "binaural") {
+        if (job.format != "binaural" || job.pSofa) {
             continue;
         }
         if (!CliMixer::IsAvailable()) {
-            refusals.push_back({job.line, "this build has no mixer library, which binaural needs"});
+            refusals.push_back(
+                {job.line, "this build has no mixer library, which hrtf " + job.hrtf + " needs"});
             continue;
         }
         if (!names) {
             names = CliMixer::HrtfNames();
         }
-        if (!job.hrtf.empty() &&
-            std::find(names->begin(), names->end(), job.hrtf) == names->end()) {
+        if (std::find(names->begin(), names->end(), job.hrtf) == names->end()) {
             refusals.push_back({job.line, "no HRTF is named '" + job.hrtf +
                                               "'; 'sonomap-cli render --list-hrtfs' lists them"});
         }
@@ -353,13 +354,16 @@ std::string BatchUsage() {
            "  seed; or the trajectory stored in the source), scaled by its gain in dB, and\n"
            "  added at its onset in seconds. The output is duration seconds long (events\n"
            "  are cut there), or ends with its last event. Sources are resampled to the\n"
-           "  rate (default: the first source's). The format is ambix (AmbiX, order 1 to 3);\n"
-           "  stereo, binaural (with hrtf, a name as render --list-hrtfs prints it) and adm\n"
-           "  render one event from its start at its own level, length and rate, as render\n"
-           "  does. sampleFormat s16, s24 or f32 (default s16; the sound's own for stereo\n"
-           "  and adm). labels writes a CSV of where each event is every 100 ms: frame,\n"
-           "  class, source index within its class, azimuth (90 is the left) and elevation\n"
-           "  in degrees, distance in cm.\n"
+           "  rate (default: the first source's). The format is ambix (AmbiX, order 1 to 3),\n"
+           "  layout:NAME (a loudspeaker layout's feeds, as render --layout NAME writes\n"
+           "  them), stereo (the spatial filter, places folded to the front; no labels),\n"
+           "  binaural (with hrtf, a SOFA file or a name as render --list-hrtfs prints it;\n"
+           "  a scene mixes through a SOFA file only) or adm (one event from its start).\n"
+           "  A job of one event from its start at its own level, length and rate is the\n"
+           "  very file render writes. sampleFormat s16, s24 or f32 (default s16; the\n"
+           "  sound's own for one stereo or adm event). labels writes a CSV of where each\n"
+           "  event is every 100 ms: frame, class, source index within its class, azimuth\n"
+           "  (90 is the left) and elevation in degrees, distance in cm.\n"
            "  Every line is checked before anything renders; a line at fault is named with\n"
            "  its number and the reason, and nothing is rendered (exit code 2).\n"
            "  N jobs render at once (default: the number of cores); the files are the same\n"

@@ -63,11 +63,6 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
       m_cursor(points, m_pInput->Frames(), TrajectoryCursor::Mode::AllAround) {
     if (options.pLayout != nullptr) {
         m_pPanner = std::make_unique<PointSourcePanner>(*options.pLayout);
-        for (int k = 0; k < m_channels; ++k) {
-            if (options.pLayout->Speakers()[static_cast<size_t>(k)].bLfe) {
-                m_silentChannels.push_back(k);
-            }
-        }
     }
     const uint32_t inRate = m_pInput->Rate();
     if (inRate != 0 && m_outputRate != inRate) {
@@ -178,17 +173,27 @@ bool AmbisonicsExport::Flush(BlockWriter* writer) {
         }
     }
     m_dither.QuantizeTo(m_mix.data(), count, m_gain * m_options.level, m_options.format, buffer);
-    const size_t width = static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
-    const size_t bytes = count * width;
-    // The LFE stays silent: dither would put noise on it.
-    for (const int channel : m_silentChannels) {
-        for (size_t at = channel * width; at < bytes; at += m_channels * width) {
-            std::memset(buffer + at, 0, width);
-        }
-    }
+    const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
+    SilenceLfe(m_options.pLayout, m_options.format, buffer, bytes);
     m_mixFrames = 0;
     writer->Queue(static_cast<uint32_t>(bytes));
     return !writer->GetStatus().bFailed;
+}
+
+void AmbisonicsExport::SilenceLfe(const SpeakerLayout* layout, SampleFormat format, uint8_t* buffer,
+                                  size_t bytes) {
+    if (layout == nullptr) {
+        return;
+    }
+    const size_t width = static_cast<size_t>(SampleFormatBits(format) / 8);
+    const size_t frame = layout->ChannelCount() * width;
+    for (size_t k = 0; k < layout->ChannelCount(); ++k) {
+        if (layout->Speakers()[k].bLfe) {
+            for (size_t at = k * width; at < bytes; at += frame) {
+                std::memset(buffer + at, 0, width);
+            }
+        }
+    }
 }
 
 bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {

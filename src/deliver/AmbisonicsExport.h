@@ -99,6 +99,11 @@ class AmbisonicsExport {
     float OutputGain() const { return m_gain; }
     const std::string& ResampleError() const { return m_resampleError; }
 
+    // Zeroes the LFE channels of layout (none: AmbiX, nothing to do) in bytes of frames in
+    // format: dither would put noise on them.
+    static void SilenceLfe(const SpeakerLayout* layout, SampleFormat format, uint8_t* buffer,
+                           size_t bytes);
+
   private:
     // The channel gains of every source at output frame o into gains.
     void GainsAt(uint64_t o, float* gains);
@@ -123,7 +128,6 @@ class AmbisonicsExport {
 
     TrajectoryCursor m_cursor;
     std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only
-    std::vector<int> m_silentChannels;             // the layout's LFEs
     std::unique_ptr<ImportResampler> m_pResampler;
     TpdfDither m_dither;
     uint64_t m_done = 0;              // output frames encoded

@@ -22,6 +22,11 @@ std::string LoudspeakerExportCommand::UnknownLayoutText(const std::string& name)
     return text + ".";
 }
 
+void LoudspeakerExportCommand::ShapeWaveHeader(CWaveFile& wave, const PcmFormat& format,
+                                               const SpeakerLayout& layout) {
+    wave.KeepFormatChunk(CWaveFile::ExtensibleFormatChunk(format, layout.ChannelMask()));
+}
+
 bool LoudspeakerExportCommand::Run() {
     SaveNameRequest::Choice layouts{"Layout:", {}, 1, "LoudspeakerLayout"};
     for (const SpeakerLayout& layout : SpeakerLayout::All()) {
@@ -46,11 +51,10 @@ bool LoudspeakerExportCommand::Run() {
 
 bool LoudspeakerExportCommand::RenderTo(const std::string& path, int typeId,
                                         const AmbisonicsExport::Options& options) {
-    const uint32_t mask = options.pLayout->ChannelMask();
+    const SpeakerLayout* pLayout = options.pLayout;
     return AmbisonicsExportCommand::RenderExport(
-        m_document, path, typeId, options, "loudspeaker",
-        LoudnessMeter::WeightsFor(*options.pLayout),
-        [mask](CWaveFile& wave, const PcmFormat& format) {
-            wave.KeepFormatChunk(CWaveFile::ExtensibleFormatChunk(format, mask));
+        m_document, path, typeId, options, "loudspeaker", LoudnessMeter::WeightsFor(*pLayout),
+        [pLayout](CWaveFile& wave, const PcmFormat& format) {
+            ShapeWaveHeader(wave, format, *pLayout);
         });
 }

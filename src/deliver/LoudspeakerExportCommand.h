@@ -5,8 +5,10 @@
 #include "deliver/AmbisonicsExport.h"
 
 class CTesselDoc;
+class CWaveFile;
 class DocumentHost;
 class SpeakerLayout;
+struct PcmFormat;
 
 // Export Loudspeakers as the user runs it: the save dialog with the layout, the sample format
 // and the rate, the render with progress and Cancel into a file written beside its name, and
@@ -26,6 +28,10 @@ class LoudspeakerExportCommand {
 
     // "Unknown loudspeaker layout 'x'; the layouts are 0+2+0, 0+5+0, ..."
     static std::string UnknownLayoutText(const std::string& name);
+    // Gives a WAV writer of layout's feeds in format its header: WAVE_FORMAT_EXTENSIBLE with
+    // the layout's channel mask. Before the writer's header is written.
+    static void ShapeWaveHeader(CWaveFile& wave, const PcmFormat& format,
+                                const SpeakerLayout& layout);
 
   private:
     const CTesselDoc& m_document;

@@ -6,21 +6,42 @@
 
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/RenderInput.h"
+#include "deliver/SceneVoice.h"
 #include "formats/CSoundFile.h"
+#include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
 #include "render/AmbisonicsEncoder.h"
+#include "render/SpeakerLayout.h"
 #include "trajectory/PanPointList.h"
 
+// One sound of the scene: an AmbiX or loudspeaker encoding, or a two-channel voice.
 struct SceneRender::Voice {
     std::unique_ptr<AmbisonicsExport> exporter;
+    std::unique_ptr<SceneVoice> twoChannels;
     uint64_t onset = 0;
     float gain = 1.0f;
+
+    uint64_t Frames() const {
+        return exporter ? exporter->OutputFrames() : twoChannels->OutputFrames();
+    }
+    double Loudest() const { return exporter ? exporter->Loudest() : twoChannels->Loudest(); }
 };
 
 SceneRender::SceneRender(const AmbisonicsExport::Options& options, std::optional<uint64_t> length)
-    : m_options(options), m_length(length) {}
+    : m_options(options),
+      m_length(length),
+      m_channels(options.pLayout != nullptr
+                     ? static_cast<int>(options.pLayout->ChannelCount())
+                     : AmbisonicsEncoder::ChannelCount(std::clamp(options.order, 1, 3))) {}
+
+SceneRender::SceneRender(SampleFormat format, uint32_t rate, std::optional<uint64_t> length)
+    : m_length(length), m_channels(SceneVoice::kChannels) {
+    m_options.format = format;
+    m_options.rate = rate;
+}
 
 SceneRender::~SceneRender() = default;
 
@@ -36,16 +57,24 @@ void SceneRender::AddEvent(Event event) {
     m_voices.push_back(std::move(voice));
 }
 
+void SceneRender::AddVoice(std::unique_ptr<SceneVoice> voice, uint64_t onset, float gain) {
+    auto added = std::make_unique<Voice>();
+    added->twoChannels = std::move(voice);
+    added->onset = onset;
+    added->gain = gain;
+    m_voices.push_back(std::move(added));
+}
+
 uint32_t SceneRender::OutputRate() const {
     return m_options.rate;
 }
 
 int SceneRender::Channels() const {
-    return AmbisonicsEncoder::ChannelCount(std::clamp(m_options.order, 1, 3));
+    return m_channels;
 }
 
 uint64_t SceneRender::EventFrames(size_t index) const {
-    return m_voices[index]->exporter->OutputFrames();
+    return m_voices[index]->Frames();
 }
 
 uint64_t SceneRender::OutputFrames() const {
@@ -54,7 +83,7 @@ uint64_t SceneRender::OutputFrames() const {
     }
     uint64_t end = 0;
     for (const auto& voice : m_voices) {
-        end = std::max(end, voice->onset + voice->exporter->OutputFrames());
+        end = std::max(end, voice->onset + voice->Frames());
     }
     return end;
 }
@@ -65,9 +94,9 @@ float SceneRender::OutputGain() const {
     std::map<uint64_t, double> change;
     const uint64_t frames = OutputFrames();
     for (const auto& voice : m_voices) {
-        const uint64_t end = std::min(frames, voice->onset + voice->exporter->OutputFrames());
+        const uint64_t end = std::min(frames, voice->onset + voice->Frames());
         if (voice->onset < end) {
-            const double loudest = voice->exporter->Loudest() * voice->gain;
+            const double loudest = voice->Loudest() * voice->gain;
             change[voice->onset] += loudest;
             change[end] -= loudest;
         }
@@ -89,13 +118,21 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
         if (voice->onset >= frames) {
             continue;
         }
+        float* at = out.data() + static_cast<size_t>(voice->onset) * channels;
+        if (voice->twoChannels) {
+            std::string error;
+            if (!voice->twoChannels->AddTo(at, frames - voice->onset, voice->gain, error)) {
+                prompts.Message(error);
+                return false;
+            }
+            continue;
+        }
         if (!voice->exporter->StartTrajectory()) {
             prompts.Message("No Pan Events to track!");
             return false;
         }
-        if (voice->exporter->AddTo(out.data() + static_cast<size_t>(voice->onset) * channels,
-                                   frames - voice->onset,
-                                   voice->gain) != AmbisonicsExport::Outcome::Finished) {
+        if (voice->exporter->AddTo(at, frames - voice->onset, voice->gain) !=
+            AmbisonicsExport::Outcome::Finished) {
             prompts.Message("The sound could not be resampled: " +
                             voice->exporter->ResampleError());
             return false;
@@ -104,7 +141,7 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
     return true;
 }
 
-bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
+bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int typeId) {
     std::vector<float> mix;
     if (!Mix(mix, prompts)) {
         return false;
@@ -124,7 +161,12 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
     const size_t block = size_t{AmbisonicsExport::kBlockFrames} * channels;
     const float gain = OutputGain();
     TpdfDither dither;
-    ExportTarget output(path, kSoundTypeWave);
+    ExportTarget output(path, typeId);
+    if (const SpeakerLayout* layout = m_options.pLayout) {
+        output.SetWaveSetup([layout, format](CWaveFile& wave) {
+            LoudspeakerExportCommand::ShapeWaveHeader(wave, format, *layout);
+        });
+    }
     bool bFailed = true;
     try {
         if (CSoundFile* writer = output.Begin(
@@ -140,6 +182,8 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts) {
                 if (buffer != nullptr) {
                     const size_t count = std::min(block, mix.size() - at);
                     dither.QuantizeTo(mix.data() + at, count, gain, m_options.format, buffer);
+                    AmbisonicsExport::SilenceLfe(m_options.pLayout, m_options.format, buffer,
+                                                 count * bytes);
                     blocks.Queue(static_cast<uint32_t>(count * bytes));
                 }
             }

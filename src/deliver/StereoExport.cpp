@@ -95,16 +95,32 @@ void StereoExport::SetLevel(float gain) {
 
 uint32_t StereoExport::Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out) {
     const size_t count = bytes / static_cast<uint32_t>(m_sampleWidth);
-    m_floats.resize(count);
-    const PcmFormat& format = m_pInput->Format();
-    SampleDecoder::Decode(rendered, {format.bitsPerSample, format.formatTag == kFormatTagFloat, 1},
-                          static_cast<uint32_t>(count), false, m_floats.data());
-    for (float& value : m_floats) {
-        value *= 1.0f / 32768.0f;
-    }
+    DecodeRendered(rendered, count, m_floats);
     m_dither.QuantizeTo(m_floats.data(), count, m_level, *m_outputFormat, out, m_bDitherOutput);
     return static_cast<uint32_t>(count *
                                  static_cast<size_t>(SampleFormatBits(*m_outputFormat) / 8));
+}
+
+void StereoExport::DecodeRendered(const uint8_t* rendered, size_t count,
+                                  std::vector<float>& out) const {
+    out.resize(count);
+    const PcmFormat& format = m_pInput->Format();
+    SampleDecoder::Decode(rendered, {format.bitsPerSample, format.formatTag == kFormatTagFloat, 1},
+                          static_cast<uint32_t>(count), false, out.data());
+    for (float& value : out) {
+        value *= 1.0f / 32768.0f;
+    }
+}
+
+bool StereoExport::RenderAllFloats(std::vector<float>& out) {
+    const uint32_t frames = m_pInput->Frames();
+    if (!StartSpan(0, frames)) {
+        return false;
+    }
+    std::vector<uint8_t> rendered(size_t{frames} * 2 * static_cast<size_t>(m_sampleWidth));
+    RenderSpanTo(frames, rendered.data());
+    DecodeRendered(rendered.data(), rendered.size() / static_cast<size_t>(m_sampleWidth), out);
+    return true;
 }
 
 bool StereoExport::SelectRate() {

@@ -84,6 +84,11 @@ class StereoExport {
 
     static constexpr uint32_t kWarmupFrames = 16384;
 
+    // Every frame as the export writes it in f32, into out (stereo interleaved, full scale
+    // 1.0): for a caller that mixes several sounds. False when the rate or the trajectory does
+    // not allow an export.
+    bool RenderAllFloats(std::vector<float>& out);
+
   private:
     // Renders frames [i, last) into out, the direction stepped as the trajectory goes.
     void RenderFrames(uint32_t i, uint32_t last, uint8_t* out);
@@ -103,6 +108,8 @@ class StereoExport {
     static constexpr uint32_t kPlaceRunFrames = 64;
 
     void ApplyPan(int32_t pan);
+    // count rendered samples at the source's width as floats of full scale 1.0 into out.
+    void DecodeRendered(const uint8_t* rendered, size_t count, std::vector<float>& out) const;
     // Turns bytes of rendered frames at the source's width into the output format in out;
     // returns the bytes written.
     uint32_t Convert(const uint8_t* rendered, uint32_t bytes, uint8_t* out);
