@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "../binaural/SofaTestSets.h"
+#include "AppOnMixerTest.h"
 #include "deliver/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -28,17 +29,8 @@ namespace {
 constexpr uint32_t kFrames = 30000;  // under the render's lead at 22050 Hz: all of it is ready
 constexpr size_t kFloatFrame = 8;
 
-class BinauralPlaybackTest : public ::testing::Test {
+class BinauralPlaybackTest : public AppOnMixerTest {
   protected:
-    ~BinauralPlaybackTest() override {
-        m_app.GetPlayback().Stop();
-        m_app.ExitInstance();
-    }
-    static std::unique_ptr<PlaybackClock> MakeClock(ManualPlaybackClock*& clock) {
-        auto made = std::make_unique<ManualPlaybackClock>();
-        clock = made.get();
-        return made;
-    }
     void ChooseSet(const std::string& path) {
         Preferences prefs = m_app.GetPreferences();
         prefs.output.binauralSet = path;
@@ -89,13 +81,7 @@ class BinauralPlaybackTest : public ::testing::Test {
         return Bytes(floats.begin() + first * kFloatFrame, floats.begin() + last * kFloatFrame);
     }
 
-    TempDir m_dir;
     std::string m_path;
-    ScriptedPrompts m_prompts;
-    MemorySettingsStore m_settings;
-    FailingMixer m_mixer{TrevantMixer::Shared()};
-    ManualPlaybackClock* m_pClock = nullptr;
-    CEditorApp m_app{m_prompts, m_settings, m_mixer, MakeClock(m_pClock)};
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "AppOnMixerTest.h"
 #include "deliver/StereoExport.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
@@ -46,17 +47,8 @@ Bytes ExportedSamples(CTesselDoc& doc, const std::string& path) {
     return ReadSound(path).samples;
 }
 
-class FilterPlaybackTest : public ::testing::Test {
+class FilterPlaybackTest : public AppOnMixerTest {
   protected:
-    ~FilterPlaybackTest() override {
-        m_app.GetPlayback().Stop();
-        m_app.ExitInstance();
-    }
-    static std::unique_ptr<PlaybackClock> MakeClock(ManualPlaybackClock*& clock) {
-        auto made = std::make_unique<ManualPlaybackClock>();
-        clock = made.get();
-        return made;
-    }
     std::unique_ptr<CTesselDoc> Document(const std::vector<PathPlace>& places) {
         TestSound sound;
         sound.samples = Pattern(size_t{kFrames} * 2, 7);
@@ -96,13 +88,6 @@ class FilterPlaybackTest : public ::testing::Test {
         EXPECT_GT(heard, frame) << "the playhead stood still";
         return heard;
     }
-
-    TempDir m_dir;
-    ScriptedPrompts m_prompts;
-    MemorySettingsStore m_settings;
-    FailingMixer m_mixer{TrevantMixer::Shared()};
-    ManualPlaybackClock* m_pClock = nullptr;
-    CEditorApp m_app{m_prompts, m_settings, m_mixer, MakeClock(m_pClock)};
 };
 
 }  // namespace

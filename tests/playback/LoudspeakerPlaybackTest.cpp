@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "AppOnMixerTest.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
@@ -28,17 +29,8 @@ namespace {
 
 constexpr uint32_t kFrames = 30000;  // under the render's lead at 22050 Hz: all of it is ready
 
-class LoudspeakerPlaybackTest : public ::testing::Test {
+class LoudspeakerPlaybackTest : public AppOnMixerTest {
   protected:
-    ~LoudspeakerPlaybackTest() override {
-        m_app.GetPlayback().Stop();
-        m_app.ExitInstance();
-    }
-    static std::unique_ptr<PlaybackClock> MakeClock(ManualPlaybackClock*& clock) {
-        auto made = std::make_unique<ManualPlaybackClock>();
-        clock = made.get();
-        return made;
-    }
     void ChooseLoudspeakers(const std::string& name) {
         Preferences prefs = m_app.GetPreferences();
         prefs.output.loudspeakers = name;
@@ -92,13 +84,6 @@ class LoudspeakerPlaybackTest : public ::testing::Test {
         std::memcpy(floats.data(), wave.data, floats.size() * 4);
         return floats;
     }
-
-    TempDir m_dir;
-    ScriptedPrompts m_prompts;
-    MemorySettingsStore m_settings;
-    FailingMixer m_mixer{TrevantMixer::Shared()};
-    ManualPlaybackClock* m_pClock = nullptr;
-    CEditorApp m_app{m_prompts, m_settings, m_mixer, MakeClock(m_pClock)};
 };
 
 }  // namespace

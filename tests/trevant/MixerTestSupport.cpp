@@ -6,12 +6,44 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <numbers>
 
+#include "support/TempDir.h"
+
 namespace mixertest {
+
+namespace {
+
+TempDir* g_pWriterDir = nullptr;
+
+}  // namespace
+
+WaveWriterEnvironment::WaveWriterEnvironment(std::string general) : m_general(std::move(general)) {}
+
+WaveWriterEnvironment::~WaveWriterEnvironment() = default;
+
+void WaveWriterEnvironment::SetUp() {
+    m_dir = std::make_unique<TempDir>();
+    g_pWriterDir = m_dir.get();
+    const std::string conf = m_dir->File("alsoft.conf");
+    std::ofstream(conf) << "[general]\ndrivers=wave\n"
+                        << m_general << "[wave]\nfile=" << OutputPath() << "\n";
+    ::setenv("ALSOFT_CONF", conf.c_str(), 1);
+    ::unsetenv("ALSOFT_DRIVERS");
+}
+
+void WaveWriterEnvironment::TearDown() {
+    g_pWriterDir = nullptr;
+    m_dir.reset();
+}
+
+std::string WaveWriterEnvironment::OutputPath() {
+    return g_pWriterDir->File("out.wav");
+}
 
 std::vector<unsigned char> MakeTone(uint32_t rate, uint32_t frames, double hz, int bits,
                                     double amplitude) {

@@ -7,10 +7,31 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
 #include "trevant/trevant.h"
+
+class TempDir;
 
 // Tones, a wave-done counter and float WAV reading for the mixer tests.
 namespace mixertest {
+
+// Points OpenAL Soft at its wave-file writer, writing OutputPath() in a folder of its own, with
+// general (lines for its [general] section, such as "channels=surround51\n") added.
+class WaveWriterEnvironment : public ::testing::Environment {
+  public:
+    explicit WaveWriterEnvironment(std::string general = "");
+    ~WaveWriterEnvironment() override;
+    void SetUp() override;
+    void TearDown() override;
+    static std::string OutputPath();
+
+  private:
+    std::string m_general;
+    std::unique_ptr<TempDir> m_dir;
+};
 
 // A mono sine tone: 16-bit signed, or 8-bit unsigned around 128.
 std::vector<unsigned char> MakeTone(uint32_t rate, uint32_t frames, double hz, int bits,

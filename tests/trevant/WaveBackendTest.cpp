@@ -21,30 +21,9 @@ using namespace mixertest;
 
 namespace {
 
-TempDir* g_pDir = nullptr;
-
 std::string OutputPath() {
-    return g_pDir->File("out.wav");
+    return WaveWriterEnvironment::OutputPath();
 }
-
-class WaveWriterEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        m_dir = std::make_unique<TempDir>();
-        g_pDir = m_dir.get();
-        const std::string conf = g_pDir->File("alsoft.conf");
-        std::ofstream(conf) << "[general]\ndrivers=wave\n[wave]\nfile=" << OutputPath() << "\n";
-        ::setenv("ALSOFT_CONF", conf.c_str(), 1);
-        ::unsetenv("ALSOFT_DRIVERS");
-    }
-    void TearDown() override {
-        g_pDir = nullptr;
-        m_dir.reset();
-    }
-
-  private:
-    std::unique_ptr<TempDir> m_dir;
-};
 
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new WaveWriterEnvironment);
 
