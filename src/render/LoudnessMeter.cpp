@@ -102,11 +102,11 @@ const bool g_bWideCpu = __builtin_cpu_supports("avx2") && __builtin_cpu_supports
 std::atomic<bool> g_bWideAllowed{true};
 
 // Each channel is buffered into segments of kLanes stretches, filtered side by side, one lane
-// a stretch: the recursion then has kLanes independent chains to a register. Every lane starts
-// from rest kWarmSteps steps before its stretch: the K-weighting's response to what came
+// a stretch: the recursion then has kLanes independent chains, four to an AVX2 register. Every lane
+// starts from rest kWarmSteps steps before its stretch: the K-weighting's response to what came
 // earlier has fallen below 1e-6 of its start 100 ms on at every rate, so the energies differ
 // from one unbroken run by far less than 0.001 LU.
-constexpr unsigned kLanes = 4;
+constexpr unsigned kLanes = 8;
 constexpr uint32_t kWarmSteps = 1;
 constexpr uint32_t kStretchSteps = 8;               // fewer where the buffers would pass:
 constexpr size_t kSegmentBytes = size_t{64} << 20;  // for every channel together
@@ -142,43 +142,63 @@ struct Lanes {
     alignas(32) double z1[kLanes] = {}, z2[kLanes] = {};
 };
 
-// Filters n rows of kLanes samples, a lane each; adds each lane's squared outputs to energy.
 #if defined(__x86_64__)
+// Four chains in a register: one frame of the two sections, its squared output added to sum.
+__attribute__((target("avx2"), always_inline)) inline void FilterFour(
+    const Section& s, const Section& h, __m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+    __m256d& y2, __m256d& z1, __m256d& z2, __m256d& sum) {
+    const __m256d forward =
+        _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(s.b0), x),
+                                                  _mm256_mul_pd(_mm256_set1_pd(s.b1), x1)),
+                                    _mm256_mul_pd(_mm256_set1_pd(s.b2), x2)),
+                      _mm256_mul_pd(_mm256_set1_pd(s.a2), y2));
+    const __m256d y = _mm256_sub_pd(forward, _mm256_mul_pd(_mm256_set1_pd(s.a1), y1));
+    // y1 + y1 is 2 x y1 exactly, on an adder rather than the busier multipliers.
+    const __m256d forward2 =
+        _mm256_sub_pd(_mm256_add_pd(_mm256_sub_pd(y, _mm256_add_pd(y1, y1)), y2),
+                      _mm256_mul_pd(_mm256_set1_pd(h.a2), z2));
+    const __m256d z = _mm256_sub_pd(forward2, _mm256_mul_pd(_mm256_set1_pd(h.a1), z1));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    z2 = z1;
+    z1 = z;
+    sum = _mm256_add_pd(sum, _mm256_mul_pd(z, z));
+}
+
+// Filters n rows of kLanes samples, a lane each; adds each lane's squared outputs to energy.
+// Two registers of independent chains, so that one's recursion runs while the other waits.
 __attribute__((target("avx2"))) void FilterRowsWide(const Section& s, const Section& h, Lanes& l,
                                                     const float* rows, size_t n, double* energy) {
-    const __m256d sb0 = _mm256_set1_pd(s.b0), sb1 = _mm256_set1_pd(s.b1);
-    const __m256d sb2 = _mm256_set1_pd(s.b2), sa1 = _mm256_set1_pd(s.a1);
-    const __m256d sa2 = _mm256_set1_pd(s.a2), ha1 = _mm256_set1_pd(h.a1);
-    const __m256d ha2 = _mm256_set1_pd(h.a2), two = _mm256_set1_pd(2.0);
-    __m256d x1 = _mm256_load_pd(l.x1), x2 = _mm256_load_pd(l.x2);
-    __m256d y1 = _mm256_load_pd(l.y1), y2 = _mm256_load_pd(l.y2);
-    __m256d z1 = _mm256_load_pd(l.z1), z2 = _mm256_load_pd(l.z2);
-    __m256d sum = _mm256_loadu_pd(energy);
+    static_assert(kLanes == 8);
+    __m256d x1a = _mm256_load_pd(l.x1), x2a = _mm256_load_pd(l.x2);
+    __m256d y1a = _mm256_load_pd(l.y1), y2a = _mm256_load_pd(l.y2);
+    __m256d z1a = _mm256_load_pd(l.z1), z2a = _mm256_load_pd(l.z2);
+    __m256d suma = _mm256_loadu_pd(energy);
+    __m256d x1b = _mm256_load_pd(l.x1 + 4), x2b = _mm256_load_pd(l.x2 + 4);
+    __m256d y1b = _mm256_load_pd(l.y1 + 4), y2b = _mm256_load_pd(l.y2 + 4);
+    __m256d z1b = _mm256_load_pd(l.z1 + 4), z2b = _mm256_load_pd(l.z2 + 4);
+    __m256d sumb = _mm256_loadu_pd(energy + 4);
     for (size_t t = 0; t < n; ++t) {
-        const __m256d x = _mm256_cvtps_pd(_mm_load_ps(rows + t * kLanes));
-        const __m256d forward = _mm256_sub_pd(
-            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(sb0, x), _mm256_mul_pd(sb1, x1)),
-                          _mm256_mul_pd(sb2, x2)),
-            _mm256_mul_pd(sa2, y2));
-        const __m256d y = _mm256_sub_pd(forward, _mm256_mul_pd(sa1, y1));
-        const __m256d forward2 = _mm256_sub_pd(
-            _mm256_add_pd(_mm256_sub_pd(y, _mm256_mul_pd(two, y1)), y2), _mm256_mul_pd(ha2, z2));
-        const __m256d z = _mm256_sub_pd(forward2, _mm256_mul_pd(ha1, z1));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        z2 = z1;
-        z1 = z;
-        sum = _mm256_add_pd(sum, _mm256_mul_pd(z, z));
+        const float* row = rows + t * kLanes;
+        FilterFour(s, h, _mm256_cvtps_pd(_mm_load_ps(row)), x1a, x2a, y1a, y2a, z1a, z2a, suma);
+        FilterFour(s, h, _mm256_cvtps_pd(_mm_load_ps(row + 4)), x1b, x2b, y1b, y2b, z1b, z2b, sumb);
     }
-    _mm256_store_pd(l.x1, x1);
-    _mm256_store_pd(l.x2, x2);
-    _mm256_store_pd(l.y1, y1);
-    _mm256_store_pd(l.y2, y2);
-    _mm256_store_pd(l.z1, z1);
-    _mm256_store_pd(l.z2, z2);
-    _mm256_storeu_pd(energy, sum);
+    _mm256_store_pd(l.x1, x1a);
+    _mm256_store_pd(l.x2, x2a);
+    _mm256_store_pd(l.y1, y1a);
+    _mm256_store_pd(l.y2, y2a);
+    _mm256_store_pd(l.z1, z1a);
+    _mm256_store_pd(l.z2, z2a);
+    _mm256_storeu_pd(energy, suma);
+    _mm256_store_pd(l.x1 + 4, x1b);
+    _mm256_store_pd(l.x2 + 4, x2b);
+    _mm256_store_pd(l.y1 + 4, y1b);
+    _mm256_store_pd(l.y2 + 4, y2b);
+    _mm256_store_pd(l.z1 + 4, z1b);
+    _mm256_store_pd(l.z2 + 4, z2b);
+    _mm256_storeu_pd(energy + 4, sumb);
 }
 #endif
 
@@ -244,15 +264,18 @@ void FilterRows(const Section& s, const Section& h, Lanes& l, const float* rows,
 void ToRows(const float* lanes, size_t stride, size_t n, float* rows) {
     size_t t = 0;
 #if defined(__SSE2__)
-    static_assert(kLanes == 4);
+    static_assert(kLanes % 4 == 0);
     for (; t + 4 <= n; t += 4) {
-        __m128 a = _mm_loadu_ps(lanes + t), b = _mm_loadu_ps(lanes + stride + t);
-        __m128 c = _mm_loadu_ps(lanes + 2 * stride + t), d = _mm_loadu_ps(lanes + 3 * stride + t);
-        _MM_TRANSPOSE4_PS(a, b, c, d);
-        _mm_store_ps(rows + t * kLanes, a);
-        _mm_store_ps(rows + (t + 1) * kLanes, b);
-        _mm_store_ps(rows + (t + 2) * kLanes, c);
-        _mm_store_ps(rows + (t + 3) * kLanes, d);
+        for (unsigned g = 0; g < kLanes; g += 4) {
+            const float* in = lanes + g * stride + t;
+            __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + stride);
+            __m128 c = _mm_loadu_ps(in + 2 * stride), d = _mm_loadu_ps(in + 3 * stride);
+            _MM_TRANSPOSE4_PS(a, b, c, d);
+            _mm_store_ps(rows + t * kLanes + g, a);
+            _mm_store_ps(rows + (t + 1) * kLanes + g, b);
+            _mm_store_ps(rows + (t + 2) * kLanes + g, c);
+            _mm_store_ps(rows + (t + 3) * kLanes + g, d);
+        }
     }
 #endif
     for (; t < n; ++t) {
@@ -337,6 +360,22 @@ void LoudnessMeter::State::Split(const float* frames, size_t n, size_t at) {
     }
     unsigned c = 0;
 #if defined(__SSE2__)
+    if (channels == 2) {
+        float* left = Channel(0) + at;
+        float* right = Channel(1) + at;
+        size_t f = 0;
+        for (; f + 4 <= n; f += 4) {
+            const __m128 a = _mm_loadu_ps(frames + 2 * f);
+            const __m128 b = _mm_loadu_ps(frames + 2 * f + 4);
+            _mm_storeu_ps(left + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+            _mm_storeu_ps(right + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        }
+        for (; f < n; ++f) {
+            left[f] = frames[2 * f];
+            right[f] = frames[2 * f + 1];
+        }
+        return;
+    }
     // Four channels of four frames at a time, turned.
     for (; c + 4 <= channels; c += 4) {
         float* out[4] = {Channel(c) + at, Channel(c + 1) + at, Channel(c + 2) + at,
@@ -449,8 +488,60 @@ void LoudnessMeter::State::TakeBuffered(Gate& into) const {
 namespace {
 
 #if defined(__x86_64__)
-// The same sums as the SSE2 path below, each product added in one rounding: 24 outputs of
-// every phase at once, nine chains of fused multiply-adds in flight, each in a register.
+// Phase 2 is symmetric and phase 3 is phase 1 reversed, so over the pairs of samples k and
+// kTaps - k of a window, with s their sum and d their difference: phase 2 is the sum of
+// middle x s, phases 1 and 3 are E + O and E - O, E the sum of even x s and O of odd x d.
+// Half the products of the direct sums, eight outputs to a register.
+constexpr int kPairs = (kTaps - 1) / 2;
+struct Folded {
+    alignas(32) float even[kPairs][8];
+    alignas(32) float odd[kPairs][8];
+    alignas(32) float middle[kPairs][8];
+};
+
+Folded MakeFolded() {
+    Folded folded{};
+    for (int i = 0; i < kPairs; ++i) {
+        const double low = kInterpolator[1][i + 1];
+        const double high = kInterpolator[1][kTaps - 1 - i];
+        for (float& lane : folded.even[i]) {
+            lane = static_cast<float>(0.5 * (low + high));
+        }
+        for (float& lane : folded.odd[i]) {
+            lane = static_cast<float>(0.5 * (low - high));
+        }
+        for (float& lane : folded.middle[i]) {
+            lane = kInterpolator[2][i + 1];
+        }
+    }
+    return folded;
+}
+
+const Folded kFolded = MakeFolded();
+
+// One pair of taps into eight outputs of each phase's sums.
+__attribute__((target("avx2,fma"), always_inline)) inline void AddPair(const float* low,
+                                                                       const float* high,
+                                                                       __m256 even, __m256 odd,
+                                                                       __m256 middle, __m256& e,
+                                                                       __m256& o, __m256& m) {
+    const __m256 a = _mm256_loadu_ps(low);
+    const __m256 c = _mm256_loadu_ps(high);
+    const __m256 sum = _mm256_add_ps(a, c);
+    e = _mm256_fmadd_ps(even, sum, e);
+    m = _mm256_fmadd_ps(middle, sum, m);
+    o = _mm256_fmadd_ps(odd, _mm256_sub_ps(a, c), o);
+}
+
+__attribute__((target("avx2,fma"), always_inline)) inline __m256 LargestOfPhases(__m256 e, __m256 o,
+                                                                                 __m256 m,
+                                                                                 __m256 magnitude) {
+    const __m256 first = _mm256_and_ps(_mm256_add_ps(e, o), magnitude);
+    const __m256 third = _mm256_and_ps(_mm256_sub_ps(e, o), magnitude);
+    return _mm256_max_ps(_mm256_max_ps(first, third), _mm256_and_ps(m, magnitude));
+}
+
+// 24 outputs of every phase at once, nine chains of fused multiply-adds in flight.
 __attribute__((target("avx2,fma"))) float InterpolateWide(const float* samples, size_t n,
                                                           size_t& done) {
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
@@ -459,37 +550,22 @@ __attribute__((target("avx2,fma"))) float InterpolateWide(const float* samples, 
     // change no largest.
     for (size_t from = 0; n >= 24 && from < n; from += 24) {
         const size_t f = std::min(from, n - 24);
-        __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0;  // phase 1
-        __m256 b0 = a0, b1 = a0, b2 = a0;                   // phase 2
-        __m256 c0 = a0, c1 = a0, c2 = a0;                   // phase 3
-        for (int k = 1; k < kTaps; ++k) {
-            const float* in = samples + f + k;
-            const __m256 in0 = _mm256_loadu_ps(in);
-            const __m256 in1 = _mm256_loadu_ps(in + 8);
-            const __m256 in2 = _mm256_loadu_ps(in + 16);
-            __m256 tap = _mm256_set1_ps(kInterpolator[1][k]);
-            a0 = _mm256_fmadd_ps(tap, in0, a0);
-            a1 = _mm256_fmadd_ps(tap, in1, a1);
-            a2 = _mm256_fmadd_ps(tap, in2, a2);
-            tap = _mm256_set1_ps(kInterpolator[2][k]);
-            b0 = _mm256_fmadd_ps(tap, in0, b0);
-            b1 = _mm256_fmadd_ps(tap, in1, b1);
-            b2 = _mm256_fmadd_ps(tap, in2, b2);
-            tap = _mm256_set1_ps(kInterpolator[3][k]);
-            c0 = _mm256_fmadd_ps(tap, in0, c0);
-            c1 = _mm256_fmadd_ps(tap, in1, c1);
-            c2 = _mm256_fmadd_ps(tap, in2, c2);
+        __m256 e0 = _mm256_setzero_ps(), e1 = e0, e2 = e0;
+        __m256 o0 = e0, o1 = e0, o2 = e0;
+        __m256 m0 = e0, m1 = e0, m2 = e0;
+        for (int i = 0; i < kPairs; ++i) {
+            const __m256 even = _mm256_load_ps(kFolded.even[i]);
+            const __m256 odd = _mm256_load_ps(kFolded.odd[i]);
+            const __m256 middle = _mm256_load_ps(kFolded.middle[i]);
+            const float* low = samples + f + i + 1;
+            const float* high = samples + f + kTaps - 1 - i;
+            AddPair(low, high, even, odd, middle, e0, o0, m0);
+            AddPair(low + 8, high + 8, even, odd, middle, e1, o1, m1);
+            AddPair(low + 16, high + 16, even, odd, middle, e2, o2, m2);
         }
-        const __m256 a =
-            _mm256_max_ps(_mm256_max_ps(_mm256_and_ps(a0, magnitude), _mm256_and_ps(a1, magnitude)),
-                          _mm256_and_ps(a2, magnitude));
-        const __m256 b =
-            _mm256_max_ps(_mm256_max_ps(_mm256_and_ps(b0, magnitude), _mm256_and_ps(b1, magnitude)),
-                          _mm256_and_ps(b2, magnitude));
-        const __m256 c =
-            _mm256_max_ps(_mm256_max_ps(_mm256_and_ps(c0, magnitude), _mm256_and_ps(c1, magnitude)),
-                          _mm256_and_ps(c2, magnitude));
-        largest = _mm256_max_ps(largest, _mm256_max_ps(a, _mm256_max_ps(b, c)));
+        largest = _mm256_max_ps(largest, LargestOfPhases(e0, o0, m0, magnitude));
+        largest = _mm256_max_ps(largest, LargestOfPhases(e1, o1, m1, magnitude));
+        largest = _mm256_max_ps(largest, LargestOfPhases(e2, o2, m2, magnitude));
     }
     alignas(32) float lanes[8];
     _mm256_store_ps(lanes, largest);

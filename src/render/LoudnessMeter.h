@@ -18,7 +18,7 @@ enum class LoudnessWeight {
 // render. Frames are fed as they are written, interleaved floats of full scale 1.0; the results
 // are read at any time, over everything fed so far. The K-weighting runs in doubles on
 // segments of each channel buffered in fixed places, whatever the size of the pieces fed:
-// four stretches of a segment side by side in a register, each from a 100 ms warm-up;
+// eight stretches of a segment side by side, four to a register, each from a 100 ms warm-up;
 // 400 ms blocks overlap by 75 %, gated at -70 LUFS and then 10 LU under their mean. Buffers
 // up to 64 MB (a few seconds of every channel). The true peak is the larger of the sample peak and
 // BS.1770-4's 4x polyphase interpolation at every rate; a stretch of 256 frames whose peak cannot

@@ -247,7 +247,7 @@ TEST(LoudnessMeter, SilenceMeasuresNothing) {
 // multiply-adds' rounding, and both agree closely with libebur128, which filters every channel
 // in one unbroken run, where the meter runs stretches side by side from a warm-up each.
 TEST(LoudnessMeter, GivesTheSameWhateverThePiecesAndThePath) {
-    constexpr uint32_t kRate = 48000;
+    constexpr uint32_t kRate = 24000;  // the segments last as long in seconds at every rate
     const std::vector<float> noise = Noise(kRate * 11, 1.0f);
     using Signal = std::function<float(size_t frame, size_t channel, double t)>;
     const auto noiseAt = [&noise](size_t f, size_t c, double level) {
@@ -259,9 +259,9 @@ TEST(LoudnessMeter, GivesTheSameWhateverThePiecesAndThePath) {
         Signal signal;
     } signals[] = {
         {"steady noise", 7.37, [&](size_t f, size_t c, double) { return noiseAt(f, c, 0.3); }},
-        {"a tone after 5 s of silence", 7,
+        {"a tone after 7 s of silence", 13,
          [](size_t, size_t c, double t) {
-             return t < 5 ? 0.0f
+             return t < 7 ? 0.0f
                           : static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * t + c));
          }},
         {"noise growing louder all along", 7,
