@@ -646,12 +646,13 @@ float LoudnessMeter::State::Peak(const float* samples, size_t n, float found) co
     }
     found = std::max(found, peak);
     float windowPeak = peak;
+    const float* history = samples - kHistory;
     for (size_t k = 0; k < kHistory; ++k) {
-        windowPeak = std::max(windowPeak, std::fabs(samples[k - kHistory]));
+        windowPeak = std::max(windowPeak, std::fabs(history[k]));
     }
     // Exact: no phase can give more than the window's peak times its taps' sum.
     if (windowPeak * largestGain > found) {
-        found = std::max(found, Interpolate(samples - kHistory, n, bWide));
+        found = std::max(found, Interpolate(history, n, bWide));
     }
     return found;
 }
