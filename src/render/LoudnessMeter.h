@@ -20,10 +20,11 @@ enum class LoudnessWeight {
 // segments of each channel buffered in fixed places, whatever the size of the pieces fed:
 // eight stretches of a segment side by side, four to a register, each from a 100 ms warm-up;
 // 400 ms blocks overlap by 75 %, gated at -70 LUFS and then 10 LU under their mean. Buffers
-// up to 64 MB (a few seconds of every channel). The true peak is the larger of the sample peak and
-// BS.1770-4's 4x polyphase interpolation at every rate; a stretch of 256 frames whose peak cannot
-// lift it (by the interpolator's largest tap sum) is not interpolated. Owns its state; one thread
-// at a time.
+// up to 64 MB (a few seconds of every channel). The true peak is the larger of the sample peak
+// and BS.1770-4's 4x polyphase interpolation at every rate; a chunk of 256 frames whose peak
+// cannot lift it (by the interpolator's largest tap sum) is not interpolated. With AVX2 and FMA
+// the interpolation rounds each product into its sum at once, so its peak may differ from
+// another processor's in the seventh digit. Owns its state; one thread at a time.
 class LoudnessMeter {
   public:
     // One weight per channel of the frames to come, at rate frames per second. Throws
