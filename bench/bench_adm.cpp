@@ -1,7 +1,8 @@
 // Export ADM BW64 of a 10-minute mono 16-bit 44.1 kHz sound with a trajectory all around (a
 // point every 15 s), as the command line runs it (the file written beside its name, synced
-// and put in place), against copying that very output with dd and an fsync, in alternating
-// order in the same iterations. Counter: ratio_to_dd_copy.
+// and put in place), against copying that very output with dd and an fsync and against the
+// same export with its loudness measuring turned off (ExportLoudness::SetMeasuring), in
+// alternating order in the same iterations. Counters: ratio_to_dd_copy, ratio_to_unmeasured.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include "BenchClock.h"
 #include "BenchSounds.h"
 #include "deliver/AdmExportCommand.h"
+#include "deliver/ExportLoudness.h"
 #include "document/CTesselDoc.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
@@ -54,15 +56,24 @@ void BM_AdmExport10Minutes(benchmark::State& state) {
     ExportSeconds(*doc, out);  // the file dd copies
     double exportTotal = 0;
     double copyTotal = 0;
+    double unmeasuredTotal = 0;
+    const auto unmeasuredSeconds = [&] {
+        ExportLoudness::SetMeasuring(false);
+        const double seconds = ExportSeconds(*doc, out);
+        ExportLoudness::SetMeasuring(true);
+        return seconds;
+    };
     bool bExportFirst = true;
     for (auto _ : state) {
         double exportSeconds = 0;
         double copySeconds = 0;
         if (bExportFirst) {
             exportSeconds = ExportSeconds(*doc, out);
+            unmeasuredTotal += unmeasuredSeconds();
             copySeconds = FsyncCopySeconds(out, copy, false);
         } else {
             copySeconds = FsyncCopySeconds(out, copy, false);
+            unmeasuredTotal += unmeasuredSeconds();
             exportSeconds = ExportSeconds(*doc, out);
         }
         bExportFirst = !bExportFirst;
@@ -71,6 +82,8 @@ void BM_AdmExport10Minutes(benchmark::State& state) {
         copyTotal += copySeconds;
     }
     state.counters["ratio_to_dd_copy"] = exportTotal / copyTotal;
+    state.counters["ratio_to_unmeasured"] = exportTotal / unmeasuredTotal;
+    state.counters["unmeasured_to_dd_copy"] = unmeasuredTotal / copyTotal;
     state.counters["real_time_x"] = 600.0 * static_cast<double>(state.iterations()) / exportTotal;
 }
 BENCHMARK(BM_AdmExport10Minutes)->UseManualTime()->Iterations(6)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 #include "deliver/ExportLoudness.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -8,9 +9,29 @@
 #include "document/DocumentHost.h"
 #include "render/SampleDecoder.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 std::atomic<bool> g_bMeasuring{true};
+constexpr size_t kPieceSamples = 16384;
+
+// From the 16-bit scale to full scale 1, in place.
+void ToFullScale(float* samples, size_t count) {
+    constexpr float kScale = 1.0f / 32768.0f;
+    size_t k = 0;
+#if defined(__SSE2__)
+    const __m128 scale = _mm_set1_ps(kScale);
+    for (; k + 4 <= count; k += 4) {
+        _mm_storeu_ps(samples + k, _mm_mul_ps(_mm_loadu_ps(samples + k), scale));
+    }
+#endif
+    for (; k < count; ++k) {
+        samples[k] *= kScale;
+    }
+}
 
 }  // namespace
 
@@ -63,7 +84,8 @@ void ExportLoudness::Serve() {
     const SampleDecoder::Layout layout{bits, m_format.formatTag == kFormatTagFloat, 1};
     const size_t sampleBytes = static_cast<size_t>(bits / 8);
     const size_t channels = m_format.channels;
-    std::vector<float> samples;
+    const size_t piece = std::max<size_t>(kPieceSamples / channels, 1) * channels;
+    std::vector<float> samples(piece);
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
         m_changed.wait(lock, [this] { return m_bStop || !m_waiting.empty(); });
@@ -75,17 +97,17 @@ void ExportLoudness::Serve() {
         m_bBusy = true;
         lock.unlock();
         m_changed.notify_all();
-        const size_t count = block.size() / sampleBytes;
+        const size_t count = block.size() / sampleBytes / channels * channels;
         // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1: floats
         // too, so that one not a number or past every scale measures as the renderers read it.
-        samples.resize(count);
-        SampleDecoder::Decode(block.data(), layout, static_cast<uint32_t>(count), false,
-                              samples.data());
-        constexpr float kScale = 1.0f / 32768.0f;
-        for (float& sample : samples) {
-            sample *= kScale;
+        // A piece at a time, which stays in the cache from the decoder to the meter.
+        for (size_t from = 0; from < count; from += piece) {
+            const size_t n = std::min(piece, count - from);
+            SampleDecoder::Decode(block.data() + from * sampleBytes, layout,
+                                  static_cast<uint32_t>(n), false, samples.data());
+            ToFullScale(samples.data(), n);
+            m_meter.AddFrames(samples.data(), n / channels);
         }
-        m_meter.AddFrames(samples.data(), count / channels);
         lock.lock();
         m_spare.push_back(std::move(block));
         m_bBusy = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -20,7 +21,9 @@
 namespace {
 
 constexpr unsigned kMaxChannels = 64;
-constexpr size_t kChunkFrames = 256;  // the true peak's unit of skipping
+// The true peak's unit of skipping, and the frames of every channel buffered at a time
+// (small enough to stay cached).
+constexpr size_t kChunkFrames = 256;
 
 // The true peak's interpolator: 4x, a Hann-windowed sinc of 49 taps as 4 phases of 13 (the
 // last tap of phases 1 to 3 is 0), oldest sample first. It passes the band up to 0.9 of the
@@ -91,213 +94,493 @@ void KWeighting(double rate, Section& shelf, Section& highPass) {
 
 }  // namespace
 
-struct LoudnessMeter::State {
-    // The channels that count (an LFE is left out of the filter), lane by lane; lanes is
-    // their number rounded up to a register's worth.
-    unsigned measured[kMaxChannels] = {};
-    unsigned counted = 0;
-    unsigned lanes = 0;
-    bool bWide = false;  // AVX2
-    Section shelf{}, highPass{};
-    // Per lane, as direct form I: the last two inputs and outputs of each section.
-    alignas(32) double x1[kMaxChannels] = {}, x2[kMaxChannels] = {};
-    alignas(32) double y1[kMaxChannels] = {}, y2[kMaxChannels] = {};
-    alignas(32) double z1[kMaxChannels] = {}, z2[kMaxChannels] = {};
-    alignas(32) double energy[kMaxChannels] = {};  // of the 100 ms step being filled
-    alignas(32) double weight[kMaxChannels] = {};  // 0 for a channel left out and the padding
-    alignas(32) double in[kMaxChannels] = {};      // one frame, widened
-    alignas(16) float chunkPeak[kMaxChannels] = {};
+namespace {
 
-    uint32_t stepFrames = 0;  // 100 ms
-    uint32_t stepFill = 0;
-    double lastSteps[3] = {};    // the three weighted step energies before the one being filled
-    uint64_t steps = 0;          // finished
-    std::vector<double> blocks;  // mean weighted power of each 400 ms block
-
-    float largestGain = 0;
-    float truePeak = 0;          // linear; the sample peak too
-    std::vector<float> history;  // per channel, the last kTaps - 1 samples, oldest first
-    std::vector<float> planar;   // one channel's history and chunk
-
-    void Filter(const float* frames, size_t count, unsigned channels);
 #if defined(__x86_64__)
-    // The same sums four channels to a register, where the processor has AVX2.
-    __attribute__((target("avx2"))) void FilterWide(const float* frames, size_t count,
-                                                    unsigned channels);
+const bool g_bWideCpu = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #endif
-    void FinishStep();
-    void Peak(const float* frames, size_t count, unsigned channels);
-    // The largest magnitude of every phase at each of n frames of one channel's samples,
-    // which hold kTaps - 1 samples of history before them.
-    static float Interpolate(const float* samples, size_t n);
+std::atomic<bool> g_bWideAllowed{true};
+
+// Each channel is buffered into segments of kLanes stretches, filtered side by side, one lane
+// a stretch: the recursion then has kLanes independent chains, four to an AVX2 register. Every lane
+// starts from rest kWarmSteps steps before its stretch: the K-weighting's response to what came
+// earlier has fallen below 1e-6 of its start 100 ms on at every rate, so the energies differ
+// from one unbroken run by far less than 0.001 LU.
+constexpr unsigned kLanes = 8;
+constexpr uint32_t kWarmSteps = 1;
+constexpr uint32_t kStretchSteps = 8;               // fewer where the buffers would pass:
+constexpr size_t kSegmentBytes = size_t{64} << 20;  // for every channel together
+constexpr size_t kRowBlock = 64;                    // frames turned into lanes at a time
+
+// The two sections in direct form I from rest, one sample at a time; the lane paths below
+// make the same operations in the same order, so all give the same sums.
+struct Chain {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, z1 = 0, z2 = 0;
+
+    // The sum of the squared outputs of n samples.
+    double Run(const Section& s, const Section& h, const float* in, size_t n) {
+        double energy = 0;
+        for (size_t t = 0; t < n; ++t) {
+            const double x = in[t];
+            const double y = s.b0 * x + s.b1 * x1 + s.b2 * x2 - s.a2 * y2 - s.a1 * y1;
+            const double z = y - 2.0 * y1 + y2 - h.a2 * z2 - h.a1 * z1;
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            z2 = z1;
+            z1 = z;
+            energy += z * z;
+        }
+        return energy;
+    }
 };
 
-void LoudnessMeter::State::FinishStep() {
-    double sum = 0;
-    for (unsigned c = 0; c < lanes; ++c) {
-        sum += weight[c] * energy[c];
-        energy[c] = 0;
-    }
-    if (steps >= 3) {
-        blocks.push_back((lastSteps[0] + lastSteps[1] + lastSteps[2] + sum) / (4.0 * stepFrames));
-    }
-    lastSteps[0] = lastSteps[1];
-    lastSteps[1] = lastSteps[2];
-    lastSteps[2] = sum;
-    ++steps;
-    stepFill = 0;
-}
+// kLanes chains' state, kept between blocks of rows.
+struct Lanes {
+    alignas(32) double x1[kLanes] = {}, x2[kLanes] = {}, y1[kLanes] = {}, y2[kLanes] = {};
+    alignas(32) double z1[kLanes] = {}, z2[kLanes] = {};
+};
 
 #if defined(__x86_64__)
-void LoudnessMeter::State::FilterWide(const float* frames, size_t count, unsigned channels) {
-    const Section s = shelf;
-    const Section h = highPass;
-    const __m256d sb0 = _mm256_set1_pd(s.b0), sb1 = _mm256_set1_pd(s.b1);
-    const __m256d sb2 = _mm256_set1_pd(s.b2), sa1 = _mm256_set1_pd(s.a1);
-    const __m256d sa2 = _mm256_set1_pd(s.a2), ha1 = _mm256_set1_pd(h.a1);
-    const __m256d ha2 = _mm256_set1_pd(h.a2), two = _mm256_set1_pd(2.0);
-    for (size_t f = 0; f < count; ++f) {
-        const float* frame = frames + f * channels;
-        for (unsigned c = 0; c < counted; ++c) {
-            in[c] = frame[measured[c]];
-        }
-        for (unsigned c = 0; c < lanes; c += 4) {
-            const __m256d x = _mm256_load_pd(in + c);
-            const __m256d px1 = _mm256_load_pd(x1 + c), px2 = _mm256_load_pd(x2 + c);
-            const __m256d py1 = _mm256_load_pd(y1 + c), py2 = _mm256_load_pd(y2 + c);
-            const __m256d pz1 = _mm256_load_pd(z1 + c), pz2 = _mm256_load_pd(z2 + c);
-            const __m256d forward = _mm256_sub_pd(
-                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(sb0, x), _mm256_mul_pd(sb1, px1)),
-                              _mm256_mul_pd(sb2, px2)),
-                _mm256_mul_pd(sa2, py2));
-            const __m256d y = _mm256_sub_pd(forward, _mm256_mul_pd(sa1, py1));
-            const __m256d forward2 =
-                _mm256_sub_pd(_mm256_add_pd(_mm256_sub_pd(y, _mm256_mul_pd(two, py1)), py2),
-                              _mm256_mul_pd(ha2, pz2));
-            const __m256d z = _mm256_sub_pd(forward2, _mm256_mul_pd(ha1, pz1));
-            _mm256_store_pd(x2 + c, px1);
-            _mm256_store_pd(x1 + c, x);
-            _mm256_store_pd(y2 + c, py1);
-            _mm256_store_pd(y1 + c, y);
-            _mm256_store_pd(z2 + c, pz1);
-            _mm256_store_pd(z1 + c, z);
-            _mm256_store_pd(energy + c,
-                            _mm256_add_pd(_mm256_load_pd(energy + c), _mm256_mul_pd(z, z)));
-        }
-        if (++stepFill == stepFrames) {
-            FinishStep();
-        }
+// Four chains in a register: one frame of the two sections, its squared output added to sum.
+__attribute__((target("avx2"), always_inline)) inline void FilterFour(
+    const Section& s, const Section& h, __m256d x, __m256d& x1, __m256d& x2, __m256d& y1,
+    __m256d& y2, __m256d& z1, __m256d& z2, __m256d& sum) {
+    const __m256d forward =
+        _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(s.b0), x),
+                                                  _mm256_mul_pd(_mm256_set1_pd(s.b1), x1)),
+                                    _mm256_mul_pd(_mm256_set1_pd(s.b2), x2)),
+                      _mm256_mul_pd(_mm256_set1_pd(s.a2), y2));
+    const __m256d y = _mm256_sub_pd(forward, _mm256_mul_pd(_mm256_set1_pd(s.a1), y1));
+    // y1 + y1 is 2 x y1 exactly, on an adder rather than the busier multipliers.
+    const __m256d forward2 =
+        _mm256_sub_pd(_mm256_add_pd(_mm256_sub_pd(y, _mm256_add_pd(y1, y1)), y2),
+                      _mm256_mul_pd(_mm256_set1_pd(h.a2), z2));
+    const __m256d z = _mm256_sub_pd(forward2, _mm256_mul_pd(_mm256_set1_pd(h.a1), z1));
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    z2 = z1;
+    z1 = z;
+    sum = _mm256_add_pd(sum, _mm256_mul_pd(z, z));
+}
+
+// Filters n rows of kLanes samples, a lane each; adds each lane's squared outputs to energy.
+// Two registers of independent chains, so that one's recursion runs while the other waits.
+__attribute__((target("avx2"))) void FilterRowsWide(const Section& s, const Section& h, Lanes& l,
+                                                    const float* rows, size_t n, double* energy) {
+    static_assert(kLanes == 8);
+    __m256d x1a = _mm256_load_pd(l.x1), x2a = _mm256_load_pd(l.x2);
+    __m256d y1a = _mm256_load_pd(l.y1), y2a = _mm256_load_pd(l.y2);
+    __m256d z1a = _mm256_load_pd(l.z1), z2a = _mm256_load_pd(l.z2);
+    __m256d suma = _mm256_loadu_pd(energy);
+    __m256d x1b = _mm256_load_pd(l.x1 + 4), x2b = _mm256_load_pd(l.x2 + 4);
+    __m256d y1b = _mm256_load_pd(l.y1 + 4), y2b = _mm256_load_pd(l.y2 + 4);
+    __m256d z1b = _mm256_load_pd(l.z1 + 4), z2b = _mm256_load_pd(l.z2 + 4);
+    __m256d sumb = _mm256_loadu_pd(energy + 4);
+    for (size_t t = 0; t < n; ++t) {
+        const float* row = rows + t * kLanes;
+        FilterFour(s, h, _mm256_cvtps_pd(_mm_load_ps(row)), x1a, x2a, y1a, y2a, z1a, z2a, suma);
+        FilterFour(s, h, _mm256_cvtps_pd(_mm_load_ps(row + 4)), x1b, x2b, y1b, y2b, z1b, z2b, sumb);
     }
+    _mm256_store_pd(l.x1, x1a);
+    _mm256_store_pd(l.x2, x2a);
+    _mm256_store_pd(l.y1, y1a);
+    _mm256_store_pd(l.y2, y2a);
+    _mm256_store_pd(l.z1, z1a);
+    _mm256_store_pd(l.z2, z2a);
+    _mm256_storeu_pd(energy, suma);
+    _mm256_store_pd(l.x1 + 4, x1b);
+    _mm256_store_pd(l.x2 + 4, x2b);
+    _mm256_store_pd(l.y1 + 4, y1b);
+    _mm256_store_pd(l.y2 + 4, y2b);
+    _mm256_store_pd(l.z1 + 4, z1b);
+    _mm256_store_pd(l.z2 + 4, z2b);
+    _mm256_storeu_pd(energy + 4, sumb);
 }
 #endif
 
-void LoudnessMeter::State::Filter(const float* frames, size_t count, unsigned channels) {
-#if defined(__x86_64__)
-    if (bWide) {
-        FilterWide(frames, count, channels);
+void FilterRows(const Section& s, const Section& h, Lanes& l, const float* rows, size_t n,
+                double* energy) {
+#if defined(__SSE2__)
+    // Two lanes to a register, two registers.
+    const __m128d sb0 = _mm_set1_pd(s.b0), sb1 = _mm_set1_pd(s.b1), sb2 = _mm_set1_pd(s.b2);
+    const __m128d sa1 = _mm_set1_pd(s.a1), sa2 = _mm_set1_pd(s.a2);
+    const __m128d ha1 = _mm_set1_pd(h.a1), ha2 = _mm_set1_pd(h.a2);
+    const __m128d two = _mm_set1_pd(2.0);
+    for (unsigned r = 0; r < kLanes; r += 2) {
+        __m128d x1 = _mm_load_pd(l.x1 + r), x2 = _mm_load_pd(l.x2 + r);
+        __m128d y1 = _mm_load_pd(l.y1 + r), y2 = _mm_load_pd(l.y2 + r);
+        __m128d z1 = _mm_load_pd(l.z1 + r), z2 = _mm_load_pd(l.z2 + r);
+        __m128d sum = _mm_loadu_pd(energy + r);
+        for (size_t t = 0; t < n; ++t) {
+            const __m128d x = _mm_cvtps_pd(
+                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(rows + t * kLanes + r))));
+            const __m128d forward =
+                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(sb0, x), _mm_mul_pd(sb1, x1)),
+                                      _mm_mul_pd(sb2, x2)),
+                           _mm_mul_pd(sa2, y2));
+            const __m128d y = _mm_sub_pd(forward, _mm_mul_pd(sa1, y1));
+            const __m128d forward2 =
+                _mm_sub_pd(_mm_add_pd(_mm_sub_pd(y, _mm_mul_pd(two, y1)), y2), _mm_mul_pd(ha2, z2));
+            const __m128d z = _mm_sub_pd(forward2, _mm_mul_pd(ha1, z1));
+            x2 = x1;
+            x1 = x;
+            y2 = y1;
+            y1 = y;
+            z2 = z1;
+            z1 = z;
+            sum = _mm_add_pd(sum, _mm_mul_pd(z, z));
+        }
+        _mm_store_pd(l.x1 + r, x1);
+        _mm_store_pd(l.x2 + r, x2);
+        _mm_store_pd(l.y1 + r, y1);
+        _mm_store_pd(l.y2 + r, y2);
+        _mm_store_pd(l.z1 + r, z1);
+        _mm_store_pd(l.z2 + r, z2);
+        _mm_storeu_pd(energy + r, sum);
+    }
+#else
+    for (unsigned r = 0; r < kLanes; ++r) {
+        Chain chain{l.x1[r], l.x2[r], l.y1[r], l.y2[r], l.z1[r], l.z2[r]};
+        float lane[kRowBlock];
+        for (size_t t = 0; t < n; ++t) {
+            lane[t] = rows[t * kLanes + r];
+        }
+        energy[r] += chain.Run(s, h, lane, n);
+        l.x1[r] = chain.x1;
+        l.x2[r] = chain.x2;
+        l.y1[r] = chain.y1;
+        l.y2[r] = chain.y2;
+        l.z1[r] = chain.z1;
+        l.z2[r] = chain.z2;
+    }
+#endif
+}
+
+// rows[t][lane] = lanes[lane x stride + t], n <= kRowBlock.
+void ToRows(const float* lanes, size_t stride, size_t n, float* rows) {
+    size_t t = 0;
+#if defined(__SSE2__)
+    static_assert(kLanes % 4 == 0);
+    for (; t + 4 <= n; t += 4) {
+        for (unsigned g = 0; g < kLanes; g += 4) {
+            const float* in = lanes + g * stride + t;
+            __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + stride);
+            __m128 c = _mm_loadu_ps(in + 2 * stride), d = _mm_loadu_ps(in + 3 * stride);
+            _MM_TRANSPOSE4_PS(a, b, c, d);
+            _mm_store_ps(rows + t * kLanes + g, a);
+            _mm_store_ps(rows + (t + 1) * kLanes + g, b);
+            _mm_store_ps(rows + (t + 2) * kLanes + g, c);
+            _mm_store_ps(rows + (t + 3) * kLanes + g, d);
+        }
+    }
+#endif
+    for (; t < n; ++t) {
+        for (unsigned lane = 0; lane < kLanes; ++lane) {
+            rows[t * kLanes + lane] = lanes[lane * stride + t];
+        }
+    }
+}
+
+// Step energies into 400 ms blocks, each three steps overlapping the one before.
+struct Gate {
+    double lastSteps[3] = {};    // the three weighted step energies before the next
+    uint64_t steps = 0;          // taken
+    std::vector<double> blocks;  // mean weighted power of each 400 ms block
+
+    void Take(double stepEnergy, uint32_t stepFrames) {
+        if (steps >= 3) {
+            blocks.push_back((lastSteps[0] + lastSteps[1] + lastSteps[2] + stepEnergy) /
+                             (4.0 * stepFrames));
+        }
+        lastSteps[0] = lastSteps[1];
+        lastSteps[1] = lastSteps[2];
+        lastSteps[2] = stepEnergy;
+        ++steps;
+    }
+};
+
+}  // namespace
+
+struct LoudnessMeter::State {
+    // The channels that count (an LFE is left out of the filter) and their weights.
+    unsigned measured[kMaxChannels] = {};
+    double weight[kMaxChannels] = {};
+    unsigned counted = 0;
+    unsigned channels = 0;
+    bool bWide = false;  // AVX2 and FMA
+    Section shelf{}, highPass{};
+
+    uint32_t stepFrames = 0;  // 100 ms
+    size_t warm = 0;          // frames of warm-up before each stretch
+    size_t stretch = 0;       // frames, whole steps
+    uint32_t stretchSteps = 0;
+    // Every channel's samples, one after the other: kept frames before the segment (the
+    // warm-up of its first lane, the true peak's history) and then the segment; a lane's
+    // warm-up is the end of the stretch before.
+    std::vector<float> planar;
+    size_t kept = 0;
+    size_t perChannel = 0;
+    size_t fill = 0;                   // frames of the segment buffered
+    size_t peaked = 0;                 // of them, in the true peak
+    std::vector<double> segmentSteps;  // weighted over the channels, in order
+    Gate gate;
+
+    float largestGain = 0;
+    float truePeak = 0;  // linear, the sample peak too, of every frame peaked
+
+    size_t SegmentFrames() const { return stretch * kLanes; }
+    float* Channel(unsigned c) { return planar.data() + c * perChannel; }
+    const float* Channel(unsigned c) const { return planar.data() + c * perChannel; }
+    void Buffer(const float* frames, size_t count);
+    // n frames into each channel's samples from at.
+    void Split(const float* frames, size_t n, size_t at);
+    void RunSegment();
+    // The whole steps of the segment buffered so far, run as one chain, taken by into.
+    void TakeBuffered(Gate& into) const;
+    // found, or more where n frames of one channel (with kTaps - 1 samples of history before
+    // them) have a larger true peak.
+    float Peak(const float* samples, size_t n, float found) const;
+    // found, or more where the frames of the segment from frame from to to have.
+    float PeakOfSegment(size_t from, size_t to, float found) const;
+    // The largest magnitude of phases 1 to 3 at each of n frames of one channel's samples,
+    // which hold kTaps - 1 samples of history before them. Phase 0 is the sample itself (its
+    // other taps are sin(k pi)'s rounding, under 1e-16), which the sample peak has counted;
+    // the oldest tap of the others is 0.
+    static float Interpolate(const float* samples, size_t n, bool bWide);
+};
+
+void LoudnessMeter::State::Split(const float* frames, size_t n, size_t at) {
+    if (channels == 1) {
+        std::copy(frames, frames + n, Channel(0) + at);
         return;
     }
-#endif
-    const Section s = shelf;
-    const Section h = highPass;
-    for (size_t f = 0; f < count; ++f) {
-        const float* frame = frames + f * channels;
-        for (unsigned c = 0; c < counted; ++c) {
-            in[c] = frame[measured[c]];
-        }
+    unsigned c = 0;
 #if defined(__SSE2__)
-        // Two channels to a register; each section's feedback waits on one product and one
-        // difference of the frame before.
-        const __m128d sb0 = _mm_set1_pd(s.b0), sb1 = _mm_set1_pd(s.b1), sb2 = _mm_set1_pd(s.b2);
-        const __m128d sa1 = _mm_set1_pd(s.a1), sa2 = _mm_set1_pd(s.a2);
-        const __m128d ha1 = _mm_set1_pd(h.a1), ha2 = _mm_set1_pd(h.a2);
-        const __m128d two = _mm_set1_pd(2.0);
-        for (unsigned c = 0; c < lanes; c += 2) {
-            const __m128d x = _mm_load_pd(in + c);
-            const __m128d px1 = _mm_load_pd(x1 + c), px2 = _mm_load_pd(x2 + c);
-            const __m128d py1 = _mm_load_pd(y1 + c), py2 = _mm_load_pd(y2 + c);
-            const __m128d pz1 = _mm_load_pd(z1 + c), pz2 = _mm_load_pd(z2 + c);
-            const __m128d forward =
-                _mm_sub_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(sb0, x), _mm_mul_pd(sb1, px1)),
-                                      _mm_mul_pd(sb2, px2)),
-                           _mm_mul_pd(sa2, py2));
-            const __m128d y = _mm_sub_pd(forward, _mm_mul_pd(sa1, py1));
-            const __m128d forward2 = _mm_sub_pd(
-                _mm_add_pd(_mm_sub_pd(y, _mm_mul_pd(two, py1)), py2), _mm_mul_pd(ha2, pz2));
-            const __m128d z = _mm_sub_pd(forward2, _mm_mul_pd(ha1, pz1));
-            _mm_store_pd(x2 + c, px1);
-            _mm_store_pd(x1 + c, x);
-            _mm_store_pd(y2 + c, py1);
-            _mm_store_pd(y1 + c, y);
-            _mm_store_pd(z2 + c, pz1);
-            _mm_store_pd(z1 + c, z);
-            _mm_store_pd(energy + c, _mm_add_pd(_mm_load_pd(energy + c), _mm_mul_pd(z, z)));
+    if (channels == 2) {
+        float* left = Channel(0) + at;
+        float* right = Channel(1) + at;
+        size_t f = 0;
+        for (; f + 4 <= n; f += 4) {
+            const __m128 a = _mm_loadu_ps(frames + 2 * f);
+            const __m128 b = _mm_loadu_ps(frames + 2 * f + 4);
+            _mm_storeu_ps(left + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+            _mm_storeu_ps(right + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
         }
-#else
-        for (unsigned c = 0; c < lanes; ++c) {
-            const double x = in[c];
-            const double y = s.b0 * x + s.b1 * x1[c] + s.b2 * x2[c] - s.a2 * y2[c] - s.a1 * y1[c];
-            const double z = y - 2.0 * y1[c] + y2[c] - h.a2 * z2[c] - h.a1 * z1[c];
-            x2[c] = x1[c];
-            x1[c] = x;
-            y2[c] = y1[c];
-            y1[c] = y;
-            z2[c] = z1[c];
-            z1[c] = z;
-            energy[c] += z * z;
+        for (; f < n; ++f) {
+            left[f] = frames[2 * f];
+            right[f] = frames[2 * f + 1];
         }
+        return;
+    }
+    // Four channels of four frames at a time, turned.
+    for (; c + 4 <= channels; c += 4) {
+        float* out[4] = {Channel(c) + at, Channel(c + 1) + at, Channel(c + 2) + at,
+                         Channel(c + 3) + at};
+        const float* in = frames + c;
+        size_t f = 0;
+        for (; f + 4 <= n; f += 4) {
+            __m128 a = _mm_loadu_ps(in + f * channels);
+            __m128 b = _mm_loadu_ps(in + (f + 1) * channels);
+            __m128 d = _mm_loadu_ps(in + (f + 2) * channels);
+            __m128 e = _mm_loadu_ps(in + (f + 3) * channels);
+            _MM_TRANSPOSE4_PS(a, b, d, e);
+            _mm_storeu_ps(out[0] + f, a);
+            _mm_storeu_ps(out[1] + f, b);
+            _mm_storeu_ps(out[2] + f, d);
+            _mm_storeu_ps(out[3] + f, e);
+        }
+        for (; f < n; ++f) {
+            for (unsigned k = 0; k < 4; ++k) {
+                out[k][f] = in[f * channels + k];
+            }
+        }
+    }
 #endif
-        if (++stepFill == stepFrames) {
-            FinishStep();
+    for (; c < channels; ++c) {
+        float* out = Channel(c) + at;
+        for (size_t f = 0; f < n; ++f) {
+            out[f] = frames[f * channels + c];
         }
+    }
+}
+
+void LoudnessMeter::State::Buffer(const float* frames, size_t count) {
+    while (count > 0) {
+        const size_t n = std::min(count, SegmentFrames() - fill);
+        for (size_t from = 0; from < n; from += kChunkFrames) {
+            const size_t m = std::min(kChunkFrames, n - from);
+            Split(frames + from * channels, m, kept + fill + from);
+        }
+        frames += n * channels;
+        count -= n;
+        fill += n;
+        // The true peak by whole chunks, in the same places whatever the pieces fed.
+        const size_t whole = fill == SegmentFrames() ? fill : fill - (fill - peaked) % kChunkFrames;
+        truePeak = PeakOfSegment(peaked, whole, truePeak);
+        peaked = whole;
+        if (fill == SegmentFrames()) {
+            RunSegment();
+        }
+    }
+}
+
+void LoudnessMeter::State::RunSegment() {
+    std::fill(segmentSteps.begin(), segmentSteps.end(), 0.0);
+    alignas(32) float rows[kRowBlock * kLanes];
+    for (unsigned k = 0; k < counted; ++k) {
+        const float* lanes = Channel(measured[k]) + kept - warm;
+        Lanes state;
+        size_t t = 0;
+        // Step 0 is the warm-up, its energy dropped.
+        for (uint32_t step = 0; step <= stretchSteps; ++step) {
+            alignas(32) double energy[kLanes] = {};
+            const size_t end = t + (step == 0 ? warm : stepFrames);
+            for (size_t n = 0; t < end; t += n) {
+                n = std::min(kRowBlock, end - t);
+                ToRows(lanes + t, stretch, n, rows);
+#if defined(__x86_64__)
+                if (bWide) {
+                    FilterRowsWide(shelf, highPass, state, rows, n, energy);
+                    continue;
+                }
+#endif
+                FilterRows(shelf, highPass, state, rows, n, energy);
+            }
+            if (step > 0) {
+                for (unsigned lane = 0; lane < kLanes; ++lane) {
+                    segmentSteps[lane * stretchSteps + step - 1] += weight[k] * energy[lane];
+                }
+            }
+        }
+    }
+    for (const double stepEnergy : segmentSteps) {
+        gate.Take(stepEnergy, stepFrames);
+    }
+    const size_t end = kept + SegmentFrames();
+    for (unsigned c = 0; c < channels; ++c) {
+        std::copy(Channel(c) + end - kept, Channel(c) + end, Channel(c));
+    }
+    fill = 0;
+    peaked = 0;
+}
+
+void LoudnessMeter::State::TakeBuffered(Gate& into) const {
+    const size_t steps = fill / stepFrames;
+    std::vector<double> stepEnergies(steps, 0.0);
+    for (unsigned k = 0; k < counted; ++k) {
+        const float* samples = Channel(measured[k]) + kept;
+        Chain chain;
+        chain.Run(shelf, highPass, samples - warm, warm);
+        for (size_t step = 0; step < steps; ++step) {
+            stepEnergies[step] +=
+                weight[k] * chain.Run(shelf, highPass, samples + step * stepFrames, stepFrames);
+        }
+    }
+    for (const double stepEnergy : stepEnergies) {
+        into.Take(stepEnergy, stepFrames);
     }
 }
 
 namespace {
 
 #if defined(__x86_64__)
-// The same sums as the SSE2 path below, sixteen outputs of every phase at once.
-__attribute__((target("avx2"))) float InterpolateWide(const float* samples, size_t n,
-                                                      size_t& done) {
+// Phase 2 is symmetric and phase 3 is phase 1 reversed, so over the pairs of samples k and
+// kTaps - k of a window, with s their sum and d their difference: phase 2 is the sum of
+// middle x s, phases 1 and 3 are E + O and E - O, E the sum of even x s and O of odd x d.
+// Half the products of the direct sums, eight outputs to a register.
+constexpr int kPairs = (kTaps - 1) / 2;
+struct Folded {
+    alignas(32) float even[kPairs][8];
+    alignas(32) float odd[kPairs][8];
+    alignas(32) float middle[kPairs][8];
+};
+
+Folded MakeFolded() {
+    Folded folded{};
+    for (int i = 0; i < kPairs; ++i) {
+        const double low = kInterpolator[1][i + 1];
+        const double high = kInterpolator[1][kTaps - 1 - i];
+        for (float& lane : folded.even[i]) {
+            lane = static_cast<float>(0.5 * (low + high));
+        }
+        for (float& lane : folded.odd[i]) {
+            lane = static_cast<float>(0.5 * (low - high));
+        }
+        for (float& lane : folded.middle[i]) {
+            lane = kInterpolator[2][i + 1];
+        }
+    }
+    return folded;
+}
+
+const Folded kFolded = MakeFolded();
+
+// One pair of taps into eight outputs of each phase's sums.
+__attribute__((target("avx2,fma"), always_inline)) inline void AddPair(const float* low,
+                                                                       const float* high,
+                                                                       __m256 even, __m256 odd,
+                                                                       __m256 middle, __m256& e,
+                                                                       __m256& o, __m256& m) {
+    const __m256 a = _mm256_loadu_ps(low);
+    const __m256 c = _mm256_loadu_ps(high);
+    const __m256 sum = _mm256_add_ps(a, c);
+    e = _mm256_fmadd_ps(even, sum, e);
+    m = _mm256_fmadd_ps(middle, sum, m);
+    o = _mm256_fmadd_ps(odd, _mm256_sub_ps(a, c), o);
+}
+
+__attribute__((target("avx2,fma"), always_inline)) inline __m256 LargestOfPhases(__m256 e, __m256 o,
+                                                                                 __m256 m,
+                                                                                 __m256 magnitude) {
+    const __m256 first = _mm256_and_ps(_mm256_add_ps(e, o), magnitude);
+    const __m256 third = _mm256_and_ps(_mm256_sub_ps(e, o), magnitude);
+    return _mm256_max_ps(_mm256_max_ps(first, third), _mm256_and_ps(m, magnitude));
+}
+
+// 24 outputs of every phase at once, nine chains of fused multiply-adds in flight.
+__attribute__((target("avx2,fma"))) float InterpolateWide(const float* samples, size_t n,
+                                                          size_t& done) {
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     __m256 largest = _mm256_setzero_ps();
-    size_t f = 0;
-    for (; f + 16 <= n; f += 16) {
-        __m256 low[kPhases], high[kPhases];
-        for (int p = 0; p < kPhases; ++p) {
-            low[p] = _mm256_setzero_ps();
-            high[p] = _mm256_setzero_ps();
+    // The last 24 overlap the ones before where n is not a multiple: outputs seen twice
+    // change no largest.
+    for (size_t from = 0; n >= 24 && from < n; from += 24) {
+        const size_t f = std::min(from, n - 24);
+        __m256 e0 = _mm256_setzero_ps(), e1 = e0, e2 = e0;
+        __m256 o0 = e0, o1 = e0, o2 = e0;
+        __m256 m0 = e0, m1 = e0, m2 = e0;
+        for (int i = 0; i < kPairs; ++i) {
+            const __m256 even = _mm256_load_ps(kFolded.even[i]);
+            const __m256 odd = _mm256_load_ps(kFolded.odd[i]);
+            const __m256 middle = _mm256_load_ps(kFolded.middle[i]);
+            const float* low = samples + f + i + 1;
+            const float* high = samples + f + kTaps - 1 - i;
+            AddPair(low, high, even, odd, middle, e0, o0, m0);
+            AddPair(low + 8, high + 8, even, odd, middle, e1, o1, m1);
+            AddPair(low + 16, high + 16, even, odd, middle, e2, o2, m2);
         }
-        for (int k = 0; k < kTaps; ++k) {
-            const __m256 a = _mm256_loadu_ps(samples + f + k);
-            const __m256 b = _mm256_loadu_ps(samples + f + 8 + k);
-            for (int p = 0; p < kPhases; ++p) {
-                const __m256 tap = _mm256_set1_ps(kInterpolator[p][k]);
-                low[p] = _mm256_add_ps(low[p], _mm256_mul_ps(tap, a));
-                high[p] = _mm256_add_ps(high[p], _mm256_mul_ps(tap, b));
-            }
-        }
-        for (int p = 0; p < kPhases; ++p) {
-            largest = _mm256_max_ps(largest, _mm256_and_ps(low[p], magnitude));
-            largest = _mm256_max_ps(largest, _mm256_and_ps(high[p], magnitude));
-        }
+        largest = _mm256_max_ps(largest, LargestOfPhases(e0, o0, m0, magnitude));
+        largest = _mm256_max_ps(largest, LargestOfPhases(e1, o1, m1, magnitude));
+        largest = _mm256_max_ps(largest, LargestOfPhases(e2, o2, m2, magnitude));
     }
     alignas(32) float lanes[8];
     _mm256_store_ps(lanes, largest);
-    done = f;
+    done = n >= 24 ? n : 0;
     return *std::max_element(lanes, lanes + 8);
 }
-
-const bool g_bAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 }  // namespace
 
-float LoudnessMeter::State::Interpolate(const float* samples, size_t n) {
+float LoudnessMeter::State::Interpolate(const float* samples, size_t n, bool bWide) {
     float found = 0;
     size_t f = 0;
 #if defined(__x86_64__)
-    if (g_bAvx2) {
+    if (bWide) {
         found = InterpolateWide(samples, n, f);
     }
 #endif
@@ -308,20 +591,20 @@ float LoudnessMeter::State::Interpolate(const float* samples, size_t n) {
     __m128 largest = _mm_setzero_ps();
     for (; f + 8 <= n; f += 8) {
         __m128 low[kPhases], high[kPhases];
-        for (int p = 0; p < kPhases; ++p) {
+        for (int p = 1; p < kPhases; ++p) {
             low[p] = _mm_setzero_ps();
             high[p] = _mm_setzero_ps();
         }
-        for (int k = 0; k < kTaps; ++k) {
+        for (int k = 1; k < kTaps; ++k) {
             const __m128 a = _mm_loadu_ps(samples + f + k);
             const __m128 b = _mm_loadu_ps(samples + f + 4 + k);
-            for (int p = 0; p < kPhases; ++p) {
+            for (int p = 1; p < kPhases; ++p) {
                 const __m128 tap = _mm_set1_ps(kInterpolator[p][k]);
                 low[p] = _mm_add_ps(low[p], _mm_mul_ps(tap, a));
                 high[p] = _mm_add_ps(high[p], _mm_mul_ps(tap, b));
             }
         }
-        for (int p = 0; p < kPhases; ++p) {
+        for (int p = 1; p < kPhases; ++p) {
             largest = _mm_max_ps(largest, _mm_and_ps(low[p], magnitude));
             largest = _mm_max_ps(largest, _mm_and_ps(high[p], magnitude));
         }
@@ -331,10 +614,10 @@ float LoudnessMeter::State::Interpolate(const float* samples, size_t n) {
     found = std::max({found, lanes[0], lanes[1], lanes[2], lanes[3]});
 #endif
     for (; f < n; ++f) {
-        for (const auto& phase : kInterpolator) {
+        for (int p = 1; p < kPhases; ++p) {
             float sum = 0;
-            for (int k = 0; k < kTaps; ++k) {
-                sum += phase[k] * samples[f + k];
+            for (int k = 1; k < kTaps; ++k) {
+                sum += kInterpolator[p][k] * samples[f + k];
             }
             found = std::max(found, std::fabs(sum));
         }
@@ -342,50 +625,46 @@ float LoudnessMeter::State::Interpolate(const float* samples, size_t n) {
     return found;
 }
 
-void LoudnessMeter::State::Peak(const float* frames, size_t count, unsigned channels) {
+float LoudnessMeter::State::Peak(const float* samples, size_t n, float found) const {
     constexpr size_t kHistory = kTaps - 1;
-    for (size_t from = 0; from < count; from += kChunkFrames) {
-        const size_t n = std::min(kChunkFrames, count - from);
-        const float* chunk = frames + from * channels;
-        // Every channel's peak in one pass over the frames, as they lie.
-        std::fill(chunkPeak, chunkPeak + channels, 0.0f);
-        for (size_t f = 0; f < n; ++f) {
-            const float* frame = chunk + f * channels;
-            for (unsigned c = 0; c < channels; ++c) {
-                chunkPeak[c] = std::max(chunkPeak[c], std::fabs(frame[c]));
-            }
-        }
+    float peak = 0;
+    size_t f = 0;
+#if defined(__SSE2__)
+    // maxps gives its second operand where either is not a number, as std::max gives its
+    // first: a not-a-number sample lifts no peak either way.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 largest = _mm_setzero_ps();
+    for (; f + 4 <= n; f += 4) {
+        largest = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(samples + f), magnitude), largest);
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, largest);
+    peak = std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
+#endif
+    for (; f < n; ++f) {
+        peak = std::max(peak, std::fabs(samples[f]));
+    }
+    found = std::max(found, peak);
+    float windowPeak = peak;
+    const float* history = samples - kHistory;
+    for (size_t k = 0; k < kHistory; ++k) {
+        windowPeak = std::max(windowPeak, std::fabs(history[k]));
+    }
+    // Exact: no phase can give more than the window's peak times its taps' sum.
+    if (windowPeak * largestGain > found) {
+        found = std::max(found, Interpolate(history, n, bWide));
+    }
+    return found;
+}
+
+float LoudnessMeter::State::PeakOfSegment(size_t from, size_t to, float found) const {
+    for (; from < to; from += kChunkFrames) {
+        const size_t n = std::min(kChunkFrames, to - from);
         for (unsigned c = 0; c < channels; ++c) {
-            float* kept = history.data() + size_t{c} * kHistory;
-            const float peak = chunkPeak[c];
-            truePeak = std::max(truePeak, peak);
-            float windowPeak = peak;
-            for (size_t k = 0; k < kHistory; ++k) {
-                windowPeak = std::max(windowPeak, std::fabs(kept[k]));
-            }
-            // Exact: no phase can give more than the window's peak times its taps' sum.
-            const bool bCanPass = windowPeak * largestGain > truePeak;
-            if (bCanPass) {
-                planar.resize(kHistory + n);
-                std::copy(kept, kept + kHistory, planar.begin());
-                for (size_t f = 0; f < n; ++f) {
-                    planar[kHistory + f] = chunk[f * channels + c];
-                }
-                truePeak = std::max(truePeak, Interpolate(planar.data(), n));
-            }
-            // The newest kHistory samples, whichever stretch they came from.
-            if (n >= kHistory) {
-                for (size_t k = 0; k < kHistory; ++k) {
-                    kept[k] = chunk[(n - kHistory + k) * channels + c];
-                }
-            } else {
-                std::copy(kept + n, kept + kHistory, kept);
-                for (size_t k = 0; k < n; ++k) {
-                    kept[kHistory - n + k] = chunk[k * channels + c];
-                }
-            }
+            found = Peak(Channel(c) + kept + from, n, found);
         }
     }
+    return found;
 }
 
 LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights)
@@ -396,7 +675,7 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
     m_pState = std::make_unique<State>();
     State& state = *m_pState;
 #if defined(__x86_64__)
-    state.bWide = g_bAvx2;
+    state.bWide = g_bWideCpu && g_bWideAllowed;
 #endif
     for (unsigned c = 0; c < m_channels; ++c) {
         if (weights[c] != LoudnessWeight::LeftOut) {
@@ -404,11 +683,24 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
             state.measured[state.counted++] = c;
         }
     }
-    state.lanes = state.bWide ? (state.counted + 3) & ~3u : (state.counted + 1) & ~1u;
     KWeighting(rate, state.shelf, state.highPass);
     state.stepFrames = (rate + 5) / 10;
+    state.channels = m_channels;
+    state.warm = size_t{kWarmSteps} * state.stepFrames;
+    state.kept = std::max<size_t>(state.warm, kTaps - 1);
+    state.stretchSteps = kStretchSteps;
+    const auto bytes = [&state](uint32_t steps) {
+        return size_t{state.channels} * (state.kept + kLanes * steps * state.stepFrames) *
+               sizeof(float);
+    };
+    while (state.stretchSteps > 1 && bytes(state.stretchSteps) > kSegmentBytes) {
+        --state.stretchSteps;
+    }
+    state.stretch = size_t{state.stretchSteps} * state.stepFrames;
+    state.perChannel = state.kept + state.SegmentFrames();
+    state.planar.assign(size_t{state.channels} * state.perChannel, 0.0f);
+    state.segmentSteps.resize(size_t{state.stretchSteps} * kLanes);
     state.largestGain = LargestGain();
-    state.history.assign(size_t{m_channels} * (kTaps - 1), 0.0f);
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
@@ -418,13 +710,18 @@ void LoudnessMeter::AddFrames(const float* interleaved, size_t frames) {
         return;
     }
     const ScopedFlushDenormals flush;
-    m_pState->Filter(interleaved, frames, m_channels);
-    m_pState->Peak(interleaved, frames, m_channels);
+    m_pState->Buffer(interleaved, frames);
 }
 
 double LoudnessMeter::IntegratedLoudness() const {
+    // What is buffered counts too, on a copy: the segment is run once it is whole.
+    Gate gate = m_pState->gate;
+    {
+        const ScopedFlushDenormals flush;
+        m_pState->TakeBuffered(gate);
+    }
     // Blocks below -70 LUFS are left out, then those more than 10 LU under the rest's mean.
-    const std::vector<double>& blocks = m_pState->blocks;
+    const std::vector<double>& blocks = gate.blocks;
     const auto powerOf = [](double lufs) { return std::pow(10.0, (lufs + 0.691) / 10.0); };
     const double absolute = powerOf(-70.0);
     double sum = 0;
@@ -454,9 +751,15 @@ double LoudnessMeter::IntegratedLoudness() const {
 }
 
 double LoudnessMeter::TruePeak() const {
-    const float peak = m_pState->truePeak;
+    const ScopedFlushDenormals flush;
+    const float peak =
+        m_pState->PeakOfSegment(m_pState->peaked, m_pState->fill, m_pState->truePeak);
     return peak > 0 ? 20 * std::log10(static_cast<double>(peak))
                     : -std::numeric_limits<double>::infinity();
+}
+
+void LoudnessMeter::AllowWide(bool bAllowed) {
+    g_bWideAllowed = bAllowed;
 }
 
 std::vector<LoudnessWeight> LoudnessMeter::WeightsFor(const SpeakerLayout& layout) {

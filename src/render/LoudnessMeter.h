@@ -16,12 +16,15 @@ enum class LoudnessWeight {
 
 // The integrated loudness (ITU-R BS.1770-4, gated, in LUFS) and the true peak (dBTP) of a
 // render. Frames are fed as they are written, interleaved floats of full scale 1.0; the results
-// are read at any time, over everything fed so far. The K-weighting runs in doubles, two
-// channels to a register; 400 ms blocks overlap by 75 %, gated at -70 LUFS and then 10 LU
-// under their mean. The true peak is the larger of the sample peak and BS.1770-4's 4x
-// polyphase interpolation at every rate; a stretch of 256 frames whose peak cannot lift it
-// (by the interpolator's largest tap sum) is not interpolated. Owns its state; one thread at
-// a time.
+// are read at any time, over everything fed so far. The K-weighting runs in doubles on
+// segments of each channel buffered in fixed places, whatever the size of the pieces fed:
+// eight stretches of a segment side by side, four to a register, each from a 100 ms warm-up;
+// 400 ms blocks overlap by 75 %, gated at -70 LUFS and then 10 LU under their mean. Buffers
+// up to 64 MB (a few seconds of every channel). The true peak is the larger of the sample peak
+// and BS.1770-4's 4x polyphase interpolation at every rate; a chunk of 256 frames whose peak
+// cannot lift it (by the interpolator's largest tap sum) is not interpolated. With AVX2 and FMA
+// the interpolation rounds each product into its sum at once, so its peak may differ from
+// another processor's in the seventh digit. Owns its state; one thread at a time.
 class LoudnessMeter {
   public:
     // One weight per channel of the frames to come, at rate frames per second. Throws
@@ -42,6 +45,10 @@ class LoudnessMeter {
     // BS.1770-4's weights by position: 1.41 at |elevation| < 30 and 60 <= |azimuth| <= 120,
     // the LFE left out, 1 elsewhere.
     static std::vector<LoudnessWeight> WeightsFor(const SpeakerLayout& layout);
+
+    // Tests only: false makes every meter made afterwards take the paths of a processor
+    // without AVX2 and FMA.
+    static void AllowWide(bool bAllowed);
 
   private:
     struct State;
