@@ -117,11 +117,9 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         m_document.GetTitle(), format.sampleRate, format.bitsPerSample, frameCount);
     const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
     SampleConverter converter(*input, format, m_level);
-    const bool bWritten = WriteFile(
+    return WriteFile(
         m_host, path, format, axml, frameCount,
         [&converter](uint32_t first, uint32_t frames) { return converter.Convert(first, frames); });
-    m_host.SetExportFolder(PathNames::FolderOf(path));
-    return bWritten;
 }
 
 bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
@@ -188,6 +186,7 @@ bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
     if (bWritten) {
         prompts.ShowStatus(StatusLines::Written("Exported", path) + loudness.Announce(host, path));
     }
+    host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
 }
 
