@@ -188,8 +188,8 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
 }
 
 // A job of one event from its start at its own level, length and rate is the editor's export
-// of that sound as it is; any other mixes. ADM writes one object, so it takes only the former;
-// a mixer set renders one sound at a time, so binaural mixes through a SOFA set only.
+// of that sound as it is; any other mixes (for adm, an object per event). A mixer set renders
+// one sound at a time, so binaural mixes through a SOFA set only.
 void ReadMixing(const Json& value, BatchJob& job) {
     job.bMixes = job.events.size() != 1 || job.events.front().onset != 0.0 ||
                  job.events.front().gainDb != 0.0 || value.contains("duration") ||
@@ -199,18 +199,10 @@ void ReadMixing(const Json& value, BatchJob& job) {
             "format stereo folds the places onto the front half-circle, so labels "
             "would not match it; they go with ambix, layout:NAME, binaural or adm");
     }
-    if (!job.bMixes || job.format == "stereo" || job.format == "ambix" || job.pLayout) {
-        return;
-    }
-    if (job.format == "binaural" && !job.pSofa) {
+    if (job.bMixes && job.format == "binaural" && !job.pSofa) {
         throw Refused("hrtf " + job.hrtf +
                       " is a set of the mixer, which renders one event from its start at its "
                       "own level, length and rate; a scene mixes through a SOFA file");
-    }
-    if (job.format == "adm") {
-        throw Refused(
-            "format adm renders one event from its start at its own level, length "
-            "and rate: no \"onset\", \"gain\", \"duration\", \"rate\" or second event");
     }
 }
 

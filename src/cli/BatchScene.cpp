@@ -13,6 +13,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
 #include "deliver/AdmExportCommand.h"
+#include "deliver/AdmSceneExport.h"
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/RenderInput.h"
 #include "deliver/SceneLabels.h"
@@ -143,12 +144,17 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     std::vector<SceneLabels::Event> labelled;
     uint32_t rate = job.rate;
     std::unique_ptr<SceneRender> scene;
+    std::unique_ptr<AdmSceneExport> adm;  // an adm job's scene, in place of scene
     // Made at the first event, whose source gives the rate when the job names none.
     const bool bTwoChannels = job.format == "stereo" || job.format == "binaural";
     auto makeScene = [&] {
         std::optional<uint64_t> length;
         if (job.duration) {
             length = static_cast<uint64_t>(std::llround(*job.duration * rate));
+        }
+        if (job.format == "adm") {
+            adm = std::make_unique<AdmSceneExport>(job.sampleFormat, rate, length);
+            return;
         }
         if (bTwoChannels) {
             scene = std::make_unique<SceneRender>(job.sampleFormat.value_or(SampleFormat::S16),
@@ -171,7 +177,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         if (rate == 0) {
             rate = doc->GetFormat().sampleRate;
         }
-        if (!scene) {
+        if (!scene && !adm) {
             makeScene();
         }
         const PanPointList* points = &doc->GetPanPoints();
@@ -201,7 +207,15 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         }
         const auto onset = static_cast<uint64_t>(std::llround(event.onset * rate));
         const auto gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
-        if (job.format == "stereo") {
+        if (adm) {
+            AdmSceneExport::Event object;
+            object.input = RenderInput::OfDocument(*doc);
+            object.points = points;
+            object.name = doc->GetTitle();
+            object.onset = onset;
+            object.gain = gain;
+            adm->AddEvent(std::move(object));
+        } else if (job.format == "stereo") {
             scene->AddVoice(
                 std::make_unique<StereoSceneVoice>(RenderInput::OfDocument(*doc), *points, rate),
                 onset, gain);
@@ -217,14 +231,23 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             voice.gain = gain;
             scene->AddEvent(std::move(voice));
         }
-        labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate, onset,
-                            scene->EventFrames(labelled.size()), event.classIndex.value_or(0)});
+        labelled.push_back(
+            {points, doc->GetFrameCount(), doc->GetFormat().sampleRate, onset,
+             adm ? adm->EventFrames(labelled.size()) : scene->EventFrames(labelled.size()),
+             event.classIndex.value_or(0)});
         docs.push_back(std::move(doc));
     }
-    if (!scene) {
+    if (!scene && !adm) {
         makeScene();
     }
     MakeFolderOf(job.output);
+    if (adm) {
+        if (!adm->RenderTo(job.output, fs::path(job.outputName).stem().string(), host)) {
+            reason = host.m_quiet.FirstText();
+            return false;
+        }
+        return WriteLabels(job, labelled, adm->OutputRate(), adm->OutputFrames(), reason);
+    }
     if (!scene->RenderTo(job.output, host.m_quiet, TypeOf(job))) {
         reason = host.m_quiet.FirstText();
         return false;

@@ -50,12 +50,8 @@ class SampleConverter {
         : m_input(input),
           m_bSame(output.formatTag == input.Format().formatTag &&
                   output.bitsPerSample == input.Format().bitsPerSample && level == 1.0f),
-          m_target(output.formatTag == kFormatTagFloat ? SampleFormat::F32
-                   : output.bitsPerSample == 24        ? SampleFormat::S24
-                                                       : SampleFormat::S16),
-          m_bDither(output.formatTag != kFormatTagFloat &&
-                    (input.Format().formatTag == kFormatTagFloat ||
-                     input.Format().bitsPerSample > output.bitsPerSample || level != 1.0f)),
+          m_target(AdmExportCommand::TargetOf(output)),
+          m_bDither(AdmExportCommand::NeedsDither(input.Format(), output, level)),
           m_level(level) {}
 
     // frames from first, converted; valid until the next call.
@@ -116,10 +112,21 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("Unsupported sample format!");
         return false;
     }
-    std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
-    std::vector<uint8_t> axml = BuildAxmlChunk(
+    const std::vector<uint8_t> axml = BuildAxmlChunk(
         AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), frameCount, format.channels),
         m_document.GetTitle(), format.sampleRate, format.bitsPerSample, frameCount);
+    const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
+    SampleConverter converter(*input, format, m_level);
+    return WriteFile(
+        m_host, path, format, axml, frameCount,
+        [&converter](uint32_t first, uint32_t frames) { return converter.Convert(first, frames); });
+}
+
+bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
+                                 const PcmFormat& format, const std::vector<uint8_t>& axml,
+                                 uint32_t frameCount, const BlockSource& convert) {
+    UserPrompts& prompts = host.Prompts();
+    const std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
     const std::optional<size_t> loudnessAt = AdmLoudnessRoomAt(axml);
 
     ExportTarget output(path, kSoundTypeWave);
@@ -131,8 +138,6 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         wave.AddLeadingChunk(kAxmlChunkId, axml);
         pWave = &wave;
     });
-    const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
-    SampleConverter converter(*input, format, m_level);
     // A wider format may take the data past 4 GiB: the file is then RF64.
     const uint64_t dataBytes = uint64_t{frameCount} * format.blockAlign;
     const uint32_t blockAlign = std::max<uint32_t>(format.blockAlign, 1u);
@@ -151,8 +156,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
                 const auto count =
                     static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
                 const uint32_t frames = count / blockAlign;
-                const uint8_t* block =
-                    converter.Convert(static_cast<uint32_t>(done / blockAlign), frames);
+                const uint8_t* block = convert(static_cast<uint32_t>(done / blockAlign), frames);
                 bFailed = !writer->WriteSamples(block, count);
                 if (!bFailed) {
                     loudness.Add(block, count);
@@ -180,9 +184,20 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     }
     const bool bWritten = output.Finish(bFailed, prompts);
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path) +
-                           loudness.Announce(m_host, path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) + loudness.Announce(host, path));
     }
-    m_host.SetExportFolder(PathNames::FolderOf(path));
+    host.SetExportFolder(PathNames::FolderOf(path));
     return bWritten;
+}
+
+bool AdmExportCommand::NeedsDither(const PcmFormat& source, const PcmFormat& output, float level) {
+    return output.formatTag != kFormatTagFloat &&
+           (source.formatTag == kFormatTagFloat || source.bitsPerSample > output.bitsPerSample ||
+            level != 1.0f);
+}
+
+SampleFormat AdmExportCommand::TargetOf(const PcmFormat& output) {
+    return output.formatTag == kFormatTagFloat ? SampleFormat::F32
+           : output.bitsPerSample == 24        ? SampleFormat::S24
+                                               : SampleFormat::S16;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 
 class CTesselDoc;
@@ -31,6 +35,23 @@ class AdmExportCommand {
     // Before RenderTo: every sample times gain (a loudness target's), dithered again where the
     // output is integers.
     void SetLevel(float gain) { m_level = gain; }
+
+    // frames frames of the output from frame first, as the file stores them; valid until the
+    // next call.
+    using BlockSource = std::function<const uint8_t*(uint32_t first, uint32_t frames)>;
+    // Writes an ADM file of format at path: the chna chunk for its channels, axml (as
+    // BuildAxmlChunk made it) with the programme's loudness measured from the samples written,
+    // and frameCount frames from convert, with progress and Cancel. As RenderTo, a cancelled or
+    // failed write leaves no file; true when it was written in full.
+    static bool WriteFile(DocumentHost& host, const std::string& path, const PcmFormat& format,
+                          const std::vector<uint8_t>& axml, uint32_t frameCount,
+                          const BlockSource& convert);
+    // Whether samples of source written as output times level are dithered: only where the
+    // output is integers coarser than the source, or the samples are scaled, so a finer format
+    // holds the source exactly.
+    static bool NeedsDither(const PcmFormat& source, const PcmFormat& output, float level);
+    // The sample format of an output of 16, 24 or 32 bits.
+    static SampleFormat TargetOf(const PcmFormat& output);
 
   private:
     const CTesselDoc& m_document;

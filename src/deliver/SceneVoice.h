@@ -26,6 +26,11 @@ class SceneVoice {
     // frames is left out). False with error set: the renderer's refusal or a failed resample.
     bool AddTo(float* out, uint64_t frames, float gain, std::string& error);
 
+    // Interleaved samples of channels at sourceRate brought to outputRate through libsoxr, in
+    // place (as they are at one rate). False with error set when libsoxr fails.
+    static bool Resample(std::vector<float>& samples, int channels, uint32_t sourceRate,
+                         uint32_t outputRate, std::string& error);
+
   protected:
     // Every source frame, left and right floats of full scale 1.0, into out. False with error.
     virtual bool RenderSource(std::vector<float>& out, std::string& error) = 0;

@@ -382,7 +382,8 @@ std::vector<uint8_t> BuildChnaChunk(uint16_t channels) {
 
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
-                                    uint32_t frameCount) {
+                                    uint32_t frameCount,
+                                    const std::vector<AdmObjectSpan>* objects) {
     pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -412,14 +413,19 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
 
     const char* kSides[] = {"left", "right"};
     for (unsigned n = 1; n <= channels.size(); ++n) {
-        const std::string name =
-            channels.size() == 1 ? title : title + " " + kSides[std::min(n - 1, 1u)];
+        const AdmObjectSpan* span = objects != nullptr ? &(*objects)[n - 1] : nullptr;
+        const std::string name = span != nullptr        ? span->name
+                                 : channels.size() == 1 ? title
+                                                        : title + " " + kSides[std::min(n - 1, 1u)];
         AddRef(content, "audioObjectIDRef", ObjectId(n));
         pugi::xml_node object = model.append_child("audioObject");
         object.append_attribute("audioObjectID") = ObjectId(n).c_str();
         object.append_attribute("audioObjectName") = name.c_str();
-        object.append_attribute("start") = "00:00:00.00000";
-        object.append_attribute("duration") = end.c_str();
+        object.append_attribute("start") =
+            span != nullptr ? TimeText(span->start, rate).c_str() : "00:00:00.00000";
+        object.append_attribute("duration") =
+            span != nullptr ? LengthText(span->start, span->start + span->duration, rate).c_str()
+                            : end.c_str();
         AddRef(object, "audioPackFormatIDRef", PackId(n));
         AddRef(object, "audioTrackUIDRef", TrackUid(n));
 

@@ -55,9 +55,18 @@ std::vector<uint8_t> BuildChnaChunk(uint16_t channels);
 // The "axml" chunk's data: the XML document for channels objects, each with its blocks.
 // title names the programme; rate and bits describe the tracks. The programme keeps room of
 // kAdmLoudnessRoomBytes for its loudness, filled by AdmLoudnessText once it is measured.
+// objects, when given, names each channel's object and places it in the programme: its start
+// and duration in frames, its blocks' times counted from that start. Without it every object
+// is named after the title (and its side, for two) and lasts the whole programme.
+struct AdmObjectSpan {
+    std::string name;
+    uint32_t start = 0;
+    uint32_t duration = 0;
+};
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
-                                    uint32_t frameCount);
+                                    uint32_t frameCount,
+                                    const std::vector<AdmObjectSpan>* objects = nullptr);
 constexpr size_t kAdmLoudnessRoomBytes = 192;
 // The offset of that room in an axml chunk BuildAxmlChunk made; none when it has none.
 std::optional<size_t> AdmLoudnessRoomAt(const std::vector<uint8_t>& axml);

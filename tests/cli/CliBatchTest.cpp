@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 #include "CliRun.h"
@@ -125,15 +126,15 @@ TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
         {R"({"output": "x.wav", "format": "ambix", "events": [{"source": "src/a24.wav", )"
          R"("trajectory": "moving"}]})",
          "events[0]: \"trajectory\" is \"stored\""},
-        {R"({"output": "x.wav", "format": "adm", "events": [{"source": "src/a24.wav", )"
-         R"("trajectory": "stored"}, {"source": "src/b48.wav", "trajectory": "stored"}]})",
-         "format adm renders one event from its start at its own level, length and rate"},
-        {R"({"output": "x.wav", "format": "adm", "events": [{"source": "src/a24.wav", )"
+        {R"({"output": "x.aif", "format": "adm", "events": [{"source": "src/a24.wav", )"
+         R"("onset": 1, "trajectory": "stored"}, {"source": "src/b48.wav", "trajectory": "stored"}]})",
+         "format adm writes a WAV file, not x.aif"},
+        {R"({"output": "x.wav", "format": "adm", "order": 1, "events": [{"source": "src/a24.wav", )"
          R"("gain": -3, "trajectory": "stored"}]})",
-         "format adm renders one event from its start"},
-        {R"({"output": "x.wav", "format": "adm", "duration": 2, "events": [{"source": )"
-         R"("src/a24.wav", "trajectory": "stored"}]})",
-         "format adm renders one event from its start"},
+         "\"order\" goes with format ambix"},
+        {R"({"output": "x.wav", "format": "adm", "hrtf": "default-48000", "duration": 2, )"
+         R"("events": [{"source": "src/a24.wav", "trajectory": "stored"}]})",
+         "\"hrtf\" goes with format binaural"},
         {R"({"output": "x.wav", "format": "binaural", "hrtf": "default-48000", "events": [)"
          R"({"source": "src/a24.wav", "onset": 1, "trajectory": "stored"}]})",
          "hrtf default-48000 is a set of the mixer, which renders one event from its start"},
@@ -176,15 +177,20 @@ TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
     std::ofstream(dir.File("src/junk.wav")) << "not a sound";
     const std::string job = R"({"output": "out/f)";
     const std::string rest = R"(.wav", "format": "ambix", "events": [{"source": )";
-    WriteManifest("m.jsonl", job + "1" + rest +
-                                 R"("src/b48.wav", "trajectory": "stored"}]})"
-                                 "\n" +
-                                 job + "2" + rest +
-                                 R"("src/junk.wav", "trajectory": "stored"}]})"
-                                 "\n" +
-                                 job + "3" + rest +
-                                 R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
-                                 "\n");
+    WriteManifest("m.jsonl",
+                  job + "1" + rest +
+                      R"("src/b48.wav", "trajectory": "stored"}]})"
+                      "\n" +
+                      job + "2" + rest +
+                      R"("src/junk.wav", "trajectory": "stored"}]})"
+                      "\n" +
+                      job + "3" + rest +
+                      R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
+                      "\n" +
+                      job +
+                      R"(4.wav", "format": "adm", "duration": 1, "events": [)"
+                      R"({"source": "src/b48.wav", "onset": 1, "trajectory": "stored"}]})"
+                      "\n");
     ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/b48.wav") + " --points '0:30'").exitCode,
               0);
     const std::string err = Batch("--manifest-out " + dir.File("record"), 1);
@@ -195,7 +201,11 @@ TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
                        ": key 'to' is out of range (0 .. 12000): 12001"),
               std::string::npos)
         << err;
-    EXPECT_NE(err.find("3 jobs: 1 rendered, 0 already done, 2 failed"), std::string::npos) << err;
+    // An object starts within its scene, or there is none to write.
+    EXPECT_NE(err.find("m.jsonl:4: out/f4.wav: No event sounds before the scene's end."),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("4 jobs: 1 rendered, 0 already done, 3 failed"), std::string::npos) << err;
     EXPECT_TRUE(fs::exists(dir.Path() / "out/f1.wav"));
     EXPECT_EQ(FilesIn(dir.Path() / "out"), 1u);
     EXPECT_NE(Slurp(dir.File("record")).find("  out/f1.wav\n"), std::string::npos);
@@ -211,7 +221,7 @@ TEST_F(CliBatchTest, LabelsGiveEachEventsPlaceEveryTenthOfASecond) {
     //    first 9600 frames, at the source frame of each output frame (two for one), then held;
     //    a second event of class 2, so source index 1; it starts inside label frame 5.
     //  b48 again, class 0, onset 0.95 s, cut by the 1 s duration: behind, 10 down, 0.5 m.
-    for (const char* format : {"ambix", "layout:4+5+0", "binaural"}) {
+    for (const char* format : {"ambix", "layout:4+5+0", "binaural", "adm"}) {
         SCOPED_TRACE(format);
         WriteManifest("m.jsonl", R"({"output": "out/l.wav", "format": ")" + std::string(format) +
                                      R"(", "rate": 24000, "duration": 1, )"
@@ -390,6 +400,115 @@ TEST_F(CliBatchTest, EventsAreAddedAtTheirOnsetsWithTheirGainsAndCutAtTheDuratio
         EXPECT_EQ(wrong, 0u);
         EXPECT_GT(sounding, 26400u / 2) << "a silent scene sums trivially";
     }
+}
+
+// The axml chunk's text of a file.
+std::string AxmlOf(const std::string& path) {
+    const std::string bytes = Slurp(path);
+    const size_t from = bytes.find("<?xml");
+    const size_t to = bytes.find("</ebuCoreMain>");
+    return from == std::string::npos || to == std::string::npos ? ""
+                                                                : bytes.substr(from, to - from);
+}
+
+// An axml time (hh:mm:ss.zzzzz) in units of 10 us.
+long long TimeUnits(const std::string& text) {
+    unsigned h = 0, m = 0, s = 0, f = 0;
+    EXPECT_EQ(std::sscanf(text.c_str(), "%u:%u:%u.%u", &h, &m, &s, &f), 4) << text;
+    return ((h * 60LL + m) * 60 + s) * 100000 + f;
+}
+
+TEST_F(CliBatchTest, AnAdmSceneGivesEachEventItsOwnObjectAndTracksFromItsOnset) {
+    ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/a24.wav") + " --points '0:-70,9000:150:40'")
+                  .exitCode,
+              0);
+    // At 48 kHz, cut at 26400 frames: a24 resampled from frame 4800 (its 24000 cut to 21600),
+    // b48 at -6 dB from 12000 (14400), c48 (stereo, 24-bit) from 24000 (cut to 2400).
+    const std::string events =
+        R"("rate": 48000, "duration": 0.55, "events": [)"
+        R"({"source": "src/a24.wav", "onset": 0.1, "trajectory": "stored"},)"
+        R"({"source": "src/b48.wav", "onset": 0.25, "gain": -6, )"
+        R"("trajectory": {"points": "0:20:-30:2"}},)"
+        R"({"source": "src/c48.wav", "onset": 0.5, "trajectory": "stored"}]})";
+    WriteManifest("m.jsonl", R"({"output": "f32.wav", "format": "adm", "sampleFormat": "f32", )" +
+                                 events + "\n" + R"({"output": "own.wav", "format": "adm", )" +
+                                 events + "\n");
+    Batch("");
+    Sox("src/b48.wav -e floating-point -b 32 b.wav");
+    Sox("src/c48.wav -e floating-point -b 32 c.wav");
+    Sox("src/a24.wav -e floating-point -b 32 a.wav");
+    const std::vector<float> scene = FloatsOf(dir.File("f32.wav"));
+    const std::vector<float> a = FloatsOf(dir.File("a.wav"));
+    const std::vector<float> b = FloatsOf(dir.File("b.wav"));
+    const std::vector<float> c = FloatsOf(dir.File("c.wav"));
+    ASSERT_EQ(scene.size(), 26400u * 4);
+    ASSERT_EQ(b.size(), 14400u);
+    const auto gain = static_cast<float>(std::pow(10.0, -6.0 / 20.0));
+    size_t wrong = 0;
+    double aPower = 0.0;
+    for (size_t frame = 0; frame < 26400; ++frame) {
+        const float* at = scene.data() + frame * 4;
+        const float expected[] = {0.0f, frame >= 12000 ? b[frame - 12000] * gain : 0.0f,
+                                  frame >= 24000 ? c[(frame - 24000) * 2] : 0.0f,
+                                  frame >= 24000 ? c[(frame - 24000) * 2 + 1] : 0.0f};
+        wrong += (frame < 4800 && at[0] != 0.0f) ? 1 : 0;
+        aPower += double{at[0]} * at[0];
+        for (size_t track = 1; track < 4; ++track) {
+            wrong += at[track] != expected[track] ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0u);
+    // The resampled track keeps its source's power (pink noise has no band near the old rate).
+    double sourcePower = 0.0;
+    for (size_t i = 0; i < 10800; ++i) {
+        sourcePower += double{a[i]} * a[i];
+    }
+    EXPECT_NEAR(10 * std::log10((aPower / 21600) / (sourcePower / 10800)), 0.0, 0.5);
+
+    // One object per track, each from its onset for as long as it sounds, its blocks counted
+    // from its start and ending with it.
+    const std::string axml = AxmlOf(dir.File("f32.wav"));
+    const std::regex object(R"re(audioObjectName="([^"]+)" start="([^"]+)" duration="([^"]+)")re");
+    const std::regex block(R"re(rtime="([^"]+)" duration="([^"]+)")re");
+    struct Object {
+        std::string name, start, duration;
+    };
+    const std::vector<Object> expected = {{"a24.wav", "00:00:00.10000", "00:00:00.45000"},
+                                          {"b48.wav", "00:00:00.25000", "00:00:00.30000"},
+                                          {"c48.wav left", "00:00:00.50000", "00:00:00.05000"},
+                                          {"c48.wav right", "00:00:00.50000", "00:00:00.05000"}};
+    std::vector<Object> found;
+    for (auto it = std::sregex_iterator(axml.begin(), axml.end(), object);
+         it != std::sregex_iterator(); ++it) {
+        found.push_back({(*it)[1], (*it)[2], (*it)[3]});
+    }
+    ASSERT_EQ(found.size(), expected.size()) << axml;
+    for (size_t n = 0; n < expected.size(); ++n) {
+        SCOPED_TRACE(expected[n].name);
+        EXPECT_EQ(found[n].name, expected[n].name);
+        EXPECT_EQ(found[n].start, expected[n].start);
+        EXPECT_EQ(found[n].duration, expected[n].duration);
+        const size_t from = axml.find("<audioChannelFormat audioChannelFormatID=\"AC_0003100" +
+                                      std::to_string(n + 1));
+        const std::string channel =
+            axml.substr(from, axml.find("</audioChannelFormat>", from) - from);
+        std::smatch first, last;
+        ASSERT_TRUE(std::regex_search(channel, first, block));
+        for (auto it = std::sregex_iterator(channel.begin(), channel.end(), block);
+             it != std::sregex_iterator(); ++it) {
+            last = *it;
+        }
+        EXPECT_EQ(first[1].str(), "00:00:00.00000");
+        EXPECT_EQ(TimeUnits(last[1]) + TimeUnits(last[2]), TimeUnits(expected[n].duration));
+    }
+    EXPECT_NE(axml.find("<integratedLoudness>"), std::string::npos) << "measured as written";
+
+    // With no sampleFormat, the finest of the sounds' own: c48's 24 bits.
+    const std::string own = Slurp(dir.File("own.wav"));
+    const size_t fmt = own.find("fmt ");
+    ASSERT_NE(fmt, std::string::npos);
+    EXPECT_EQ(static_cast<uint8_t>(own[fmt + 8 + 14]), 24u);
+    EXPECT_EQ(static_cast<uint8_t>(own[fmt + 8 + 2]), 4u) << "channels";
 }
 
 // Power of each channel of interleaved stereo floats.
