@@ -721,6 +721,10 @@ AdmReading ReadModel(const std::vector<uint8_t>& chna, const std::vector<uint8_t
         }
         reading.channels.push_back(
             PlacesOf(channel->second, metresPerUnit, span, rate, reading.refusal));
+        // A channel without a block has nowhere to be.
+        if (reading.refusal.empty() && reading.channels.back().empty()) {
+            reading.refusal = channel->first + " has no audioBlockFormat, so no place";
+        }
         if (!reading.refusal.empty()) {
             reading.channels.clear();
             return reading;

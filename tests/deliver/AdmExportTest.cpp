@@ -384,6 +384,8 @@ const RefusalCase kRefusals[] = {
     {"no chna", 1, 1, false, "", "", "its chna chunk names no object pack for track 1"},
     {"broken XML", 1, 1, true, "</audioFormatExtended>", "",
      "its axml chunk is not well-formed XML (Start-end tags mismatch)"},
+    {"a channel without a block", 1, 1, true, "audioBlockFormat", "somethingBlock",
+     "AC_00031001 has no audioBlockFormat, so no place"},
     {"unreadable block time", 1, 1, true, "rtime=\"00:00:00.00000\"", "rtime=\"soon\"",
      "the block times of AC_00031001 cannot be read"},
     {"XML of another kind", 1, 1, true, "audioFormatExtended", "somethingElse", ""},
