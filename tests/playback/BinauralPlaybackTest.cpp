@@ -37,31 +37,11 @@ class BinauralPlaybackTest : public AppOnMixerTest {
         m_app.SetPreferences(prefs);
         m_app.OnBinauralSetChosen();
     }
-    // A sound written to disk and given its trajectory by `sonomap-cli set-points`, opened.
+    // -24 dB: the mix stays under full scale, so the export is not scaled down (which a
+    // playback cannot know ahead).
     std::unique_ptr<CTesselDoc> Document(const std::string& name, uint16_t channels,
                                          const std::string& points) {
-        TestSound sound;
-        sound.format = MakeFormat(channels, 22050, 16);
-        sound.samples = Pattern(size_t{kFrames} * channels * 2, 11);
-        // -24 dB: the mix stays under full scale, so the export is not scaled down (which a
-        // playback cannot know ahead).
-        for (size_t i = 1; i < sound.samples.size(); i += 2) {
-            sound.samples[i] = static_cast<uint8_t>(static_cast<int8_t>(sound.samples[i]) / 16);
-        }
-        const std::string bare = m_dir.File(name + "-bare.wav");
-        const Bytes file = BuildSoundFile(sound);
-        std::ofstream(bare, std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.data()),
-                   static_cast<std::streamsize>(file.size()));
-        m_path = m_dir.File(name + ".wav");
-        EXPECT_EQ(Cli("set-points " + bare + " --points '" + points + "' --save-as " + m_path), 0);
-        auto doc = std::make_unique<CTesselDoc>(m_app);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(m_path));
-        return doc;
-    }
-    static int Cli(const std::string& args) {
-        const std::string command = SONOMAP_CLI_PATH " " + args + " 2>/dev/null";
-        return WEXITSTATUS(std::system(command.c_str()));
+        return PlacedNoise(name, channels, kFrames, 11, points);
     }
     // The float data of Export Binaural File through the set chosen now.
     Bytes Exported(CTesselDoc& doc, const std::string& name) {
@@ -80,8 +60,6 @@ class BinauralPlaybackTest : public AppOnMixerTest {
     static Bytes Frames(const Bytes& floats, uint32_t first, uint32_t last) {
         return Bytes(floats.begin() + first * kFloatFrame, floats.begin() + last * kFloatFrame);
     }
-
-    std::string m_path;
 };
 
 }  // namespace

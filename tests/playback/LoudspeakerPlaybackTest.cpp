@@ -36,27 +36,10 @@ class LoudspeakerPlaybackTest : public AppOnMixerTest {
         prefs.output.loudspeakers = name;
         m_app.SetPreferences(prefs);
     }
-    // A sound given its trajectory by `sonomap-cli set-points`, opened; loud enough (bLoud)
-    // that the export scales it down.
+    // Loud enough (bLoud) that the export scales it down.
     std::unique_ptr<CTesselDoc> Document(const std::string& name, uint16_t channels,
                                          const std::string& points, bool bLoud) {
-        TestSound sound;
-        sound.format = MakeFormat(channels, 22050, 16);
-        sound.samples = Pattern(size_t{kFrames} * channels * 2, 5);
-        if (!bLoud) {
-            for (size_t i = 1; i < sound.samples.size(); i += 2) {
-                sound.samples[i] = static_cast<uint8_t>(static_cast<int8_t>(sound.samples[i]) / 16);
-            }
-        }
-        const std::string bare = m_dir.File(name + "-bare.wav");
-        WriteBytes(bare, BuildSoundFile(sound));
-        const std::string path = m_dir.File(name + ".wav");
-        const std::string command = SONOMAP_CLI_PATH " set-points " + bare + " --points '" +
-                                    points + "' --save-as " + path + " 2>/dev/null";
-        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
-        auto doc = std::make_unique<CTesselDoc>(m_app);
-        EXPECT_TRUE(DocumentOpen(*doc).Open(path));
-        return doc;
+        return PlacedNoise(name, channels, kFrames, 5, points, bLoud);
     }
     // Export Loudspeakers' float samples of the document, reordered as OpenAL takes them.
     std::vector<float> Exported(CTesselDoc& doc, const SpeakerLayout& layout) {
