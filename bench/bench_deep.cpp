@@ -22,11 +22,11 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
+#include "peaks/WaveImage.h"
 #include "support/DocumentTestFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
-#include "views/peaks/WaveImage.h"
 
 namespace {
 

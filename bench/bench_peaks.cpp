@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "peaks/MasterOverview.h"
+#include "peaks/PeakSummary.h"
+#include "peaks/WaveImage.h"
 #include "support/ScriptedPrompts.h"
-#include "views/peaks/MasterOverview.h"
-#include "views/peaks/PeakSummary.h"
-#include "views/peaks/WaveImage.h"
 
 // Peak images of a one-hour sound held in memory: 16-bit stereo at 44100 Hz, 635 MB.
 namespace {

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "binaural/HrtfFilterBank.h"
-#include "binaural/SofaBinauralStream.h"
-#include "binaural/SofaHrtfSet.h"
+#include "sofa/HrtfFilterBank.h"
+#include "sofa/SofaBinauralStream.h"
+#include "sofa/SofaHrtfSet.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "binaural/SofaBinauralStream.h"
-#include "binaural/SofaExportRenderer.h"
-#include "binaural/SofaSetChoice.h"
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/RenderInput.h"
+#include "deliver/SofaExportRenderer.h"
+#include "deliver/SofaSetChoice.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
+#include "sofa/SofaBinauralStream.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"

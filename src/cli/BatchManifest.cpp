@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "binaural/SofaSetChoice.h"
 #include "deliver/LoudspeakerExportCommand.h"
+#include "deliver/SofaSetChoice.h"
 #include "platform/FileIdentity.h"
 #include "render/SpeakerLayout.h"
 #include "trajectory/PointsText.h"

@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "binaural/SofaExportRenderer.h"
-#include "binaural/SofaSceneVoice.h"
-#include "binaural/SofaSetChoice.h"
 #include "cli/BatchManifest.h"
 #include "cli/CliHost.h"
 #include "cli/CliMixer.h"
@@ -18,6 +15,9 @@
 #include "deliver/RenderInput.h"
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
+#include "deliver/SofaExportRenderer.h"
+#include "deliver/SofaSceneVoice.h"
+#include "deliver/SofaSetChoice.h"
 #include "deliver/StereoExportCommand.h"
 #include "deliver/StereoSceneVoice.h"
 #include "document/CTesselDoc.h"

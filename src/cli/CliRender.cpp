@@ -13,8 +13,6 @@
 
 #include <unistd.h>
 
-#include "binaural/SofaExportRenderer.h"
-#include "binaural/SofaSetChoice.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
@@ -24,6 +22,8 @@
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/ExportLoudness.h"
 #include "deliver/LoudspeakerExportCommand.h"
+#include "deliver/SofaExportRenderer.h"
+#include "deliver/SofaSetChoice.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"

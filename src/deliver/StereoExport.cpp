@@ -8,13 +8,13 @@
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
 #include "formats/CSoundFile.h"
+#include "geometry/TimeText.h"
 #include "platform/DistanceLaw.h"
 #include "platform/ProgressIndicator.h"
 #include "render/DeepBlockCodec.h"
 #include "render/SampleDecoder.h"
 #include "render/ScopedFlushDenormals.h"
 #include "trajectory/PanPointList.h"
-#include "views/geometry/TimeText.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "document/DocumentHost.h"
 #include "document/DocumentListener.h"
 #include "document/TrajectoryRecorder.h"
+#include "peaks/PeakSummary.h"
 #include "trajectory/SoundPlace.h"
-#include "views/peaks/PeakSummary.h"
 
 CTesselDoc::CTesselDoc(DocumentHost& host) : m_host(host) {}
 

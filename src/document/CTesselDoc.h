@@ -9,13 +9,13 @@
 #include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
+#include "peaks/SampleData.h"
 #include "platform/CDocument.h"
 #include "platform/FileStamp.h"
 #include "platform/ListenerList.h"
 #include "platform/MonoBitmap.h"
 #include "platform/SampleBuffer.h"
 #include "trajectory/PanPointList.h"
-#include "views/peaks/SampleData.h"
 
 class DocumentHost;
 class DocumentListener;

@@ -13,6 +13,8 @@
 #include "formats/OpenRefusal.h"
 #include "formats/PanChunk.h"
 #include "formats/PlaceChunk.h"
+#include "peaks/MasterOverview.h"
+#include "peaks/PeakSummary.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
@@ -22,8 +24,6 @@
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryChunks.h"
-#include "views/peaks/MasterOverview.h"
-#include "views/peaks/PeakSummary.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "geometry/TimeText.h"
 #include "trajectory/SoundPlace.h"
-#include "views/geometry/TimeText.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "formats/PcmFormat.h"
+#include "geometry/TimeText.h"
 #include "platform/PathNames.h"
-#include "views/geometry/TimeText.h"
 
 std::string StatusLines::Grouped(uint64_t value) {
     std::string digits = std::to_string(value);

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "binaural/MixerDirectory.h"
-#include "binaural/SofaExportRenderer.h"
-#include "binaural/SofaSetChoice.h"
 #include "binaural/TrevantBinauralRenderer.h"
+#include "deliver/SofaExportRenderer.h"
+#include "deliver/SofaSetChoice.h"
 #include "document/CTesselDoc.h"
 #include "document/PasteOptionIds.h"
 #include "platform/PathNames.h"

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "binaural/SofaSetChoice.h"
-#include "binaural/SofaTrajectoryRender.h"
 #include "deliver/AmbisonicsExport.h"
+#include "deliver/SofaSetChoice.h"
+#include "deliver/SofaTrajectoryRender.h"
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
 #include "platform/UserPrompts.h"

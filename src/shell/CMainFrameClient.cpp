@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "views/geometry/WindowPlacement.h"
+#include "geometry/WindowPlacement.h"
 
 CMainFrameClient::CMainFrameClient(QWidget* parent) : QMdiArea(parent) {
     LoadTile();

@@ -10,6 +10,7 @@
 #include "document/DocumentOpen.h"
 #include "document/DocumentSave.h"
 #include "document/SoundImport.h"
+#include "geometry/WindowPlacement.h"
 #include "platform/FileIdentity.h"
 #include "platform/PathNames.h"
 #include "platform/SafeFileWriter.h"
@@ -20,7 +21,6 @@
 #include "shell/CMainFrameClient.h"
 #include "shell/CRecentFileList.h"
 #include "shell/RecoveryKeeper.h"
-#include "views/geometry/WindowPlacement.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "binaural/SofaSetChoice.h"
+#include "deliver/SofaSetChoice.h"
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/LoudspeakerPlayback.h"

@@ -5,8 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "geometry/WindowPlacement.h"
 #include "platform/SettingsStore.h"
-#include "views/geometry/WindowPlacement.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <cmath>
 #include <new>
 
+#include "geometry/TopView.h"
 #include "platform/UserPrompts.h"
 #include "views/OverviewGeometry.h"
 #include "views/PanPicture.h"
-#include "views/geometry/TopView.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <QToolBar>
 #include <optional>
 
+#include "geometry/TopView.h"
 #include "platform/MonoBitmap.h"
 #include "views/OverviewComposer.h"
 #include "views/ViewEvents.h"
-#include "views/geometry/TopView.h"
 
 class UserPrompts;
 

@@ -5,8 +5,8 @@
 #include <QPainter>
 
 #include "document/CTesselDoc.h"
+#include "geometry/RulerTicks.h"
 #include "views/CWaveScrollView.h"
-#include "views/geometry/RulerTicks.h"
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "document/DocumentListener.h"
+#include "geometry/WaveViewGeometry.h"
+#include "peaks/WaveImage.h"
 #include "playback/CommandTarget.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PanPointEditor.h"
@@ -18,8 +20,6 @@
 #include "views/WaveViewPlayback.h"
 #include "views/WaveViewReadouts.h"
 #include "views/WaveViewSurface.h"
-#include "views/geometry/WaveViewGeometry.h"
-#include "views/peaks/WaveImage.h"
 
 class CEditorApp;
 class CPlaceLanes;
@@ -50,8 +50,10 @@ class QPainter;
 //
 // It listens to its document: a change made elsewhere (a dialog's preview, recovered points,
 // an undo through the menu) is drawn at once, and a 3-D trajectory turns the view all around.
-class CWaveScrollView : public QAbstractScrollArea, public CommandTarget,
-                        public WaveViewSurface, public DocumentListener {
+class CWaveScrollView : public QAbstractScrollArea,
+                        public CommandTarget,
+                        public WaveViewSurface,
+                        public DocumentListener {
     Q_OBJECT
 
   public:

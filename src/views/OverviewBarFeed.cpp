@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 
 #include "document/CTesselDoc.h"
+#include "geometry/WaveViewGeometry.h"
 #include "views/ViewEvents.h"
 #include "views/WaveSelection.h"
-#include "views/geometry/WaveViewGeometry.h"
 
 void OverviewBarFeed::Feed(QObject* bar, bool bPlaying) {
     const WaveViewGeometry& g = m_geometry;

@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "geometry/PlaceAxis.h"
+#include "geometry/WaveViewGeometry.h"
 #include "trajectory/PanPoint.h"
-#include "views/geometry/PlaceAxis.h"
-#include "views/geometry/WaveViewGeometry.h"
 
 class CTesselDoc;
 

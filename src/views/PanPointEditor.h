@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "geometry/PlaceAxis.h"
 #include "views/PanPointDrag.h"
 #include "views/PanPointKeys.h"
-#include "views/geometry/PlaceAxis.h"
 
 class CEditorApp;
 class CTesselDoc;

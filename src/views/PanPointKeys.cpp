@@ -6,10 +6,10 @@
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
 #include "document/PointProperties.h"
+#include "geometry/TimeText.h"
+#include "geometry/WaveViewGeometry.h"
 #include "trajectory/SoundPlace.h"
 #include "views/PositionReadouts.h"
-#include "views/geometry/TimeText.h"
-#include "views/geometry/WaveViewGeometry.h"
 
 PanPoint* PanPointKeys::Selected() const {
     const PanPointList& list = m_doc.GetPanPoints();

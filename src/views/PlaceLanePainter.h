@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "views/geometry/PlaceAxis.h"
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/PlaceAxis.h"
+#include "geometry/WaveViewGeometry.h"
 
 class CTesselDoc;
 class QPainter;

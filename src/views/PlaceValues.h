@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "views/geometry/PlaceAxis.h"
+#include "geometry/PlaceAxis.h"
 
 struct PanPoint;
 struct SoundPlace;

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "geometry/TimeText.h"
 #include "trajectory/SoundPlace.h"
-#include "views/geometry/TimeText.h"
 
 namespace {
 

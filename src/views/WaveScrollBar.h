@@ -3,7 +3,7 @@
 #include <QObject>
 #include <functional>
 
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/WaveViewGeometry.h"
 
 class QAbstractScrollArea;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/WaveViewGeometry.h"
 
 // A wave view's selection: a caret (end == start + 1, an insertion point that blinks) or a
 // range of frames [start, end), shown inverted; and the anchor a mouse drag keeps fixed.

@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "document/CTesselDoc.h"
+#include "peaks/WaveImage.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
 #include "views/WaveViewSurface.h"
-#include "views/peaks/WaveImage.h"
 
 int WaveViewNavigation::ClientHeight() const {
     return m_view.SurfaceHeight();

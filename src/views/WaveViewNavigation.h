@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "views/geometry/WaveViewGeometry.h"
-#include "views/geometry/WheelSteps.h"
+#include "geometry/WaveViewGeometry.h"
+#include "geometry/WheelSteps.h"
 
 class CTesselDoc;
 class WaveImage;

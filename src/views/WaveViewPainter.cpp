@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "document/CTesselDoc.h"
-#include "views/peaks/WaveImage.h"
+#include "peaks/WaveImage.h"
 
 using Column = WaveViewGeometry::Column;
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "geometry/WaveViewGeometry.h"
 #include "trajectory/PanPoint.h"
-#include "views/geometry/WaveViewGeometry.h"
 
 class CTesselDoc;
 class QPainter;

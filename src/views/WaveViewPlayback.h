@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "geometry/Playhead.h"
 #include "playback/PlaybackListener.h"
-#include "views/geometry/Playhead.h"
 
 class CTesselDoc;
 class OverviewBarFeed;

@@ -1,11 +1,11 @@
 #include "views/WaveViewReadouts.h"
 
 #include "document/CTesselDoc.h"
+#include "geometry/WaveViewGeometry.h"
 #include "trajectory/SoundPlace.h"
 #include "views/PanPointDrag.h"
 #include "views/PositionReadouts.h"
 #include "views/WaveSelection.h"
-#include "views/geometry/WaveViewGeometry.h"
 
 void WaveViewReadouts::SetHover(std::optional<uint32_t> frame, std::optional<int> pan,
                                 std::optional<std::pair<PlaceValue, int32_t>> laneValue) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "views/geometry/PlaceAxis.h"
+#include "geometry/PlaceAxis.h"
 
 class CTesselDoc;
 class PanPointDrag;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/WaveViewGeometry.h"
 
 // What a wave view's pieces (its navigation, its playback, its point editing) may ask of the
 // view they serve, and no more: where its columns stand, its selection and caret, which part

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "SofaTestSets.h"
-#include "binaural/SofaHrtfSet.h"
+#include "sofa/SofaHrtfSet.h"
 #include "support/TempDir.h"
 
 namespace {

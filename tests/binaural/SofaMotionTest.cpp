@@ -9,8 +9,8 @@
 #include <numbers>
 
 #include "SofaTestSets.h"
-#include "binaural/RealFft.h"
-#include "binaural/SpectrumKernels.h"
+#include "sofa/RealFft.h"
+#include "sofa/SpectrumKernels.h"
 
 namespace {
 

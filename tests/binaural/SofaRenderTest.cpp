@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "SofaTestSets.h"
-#include "binaural/SofaBinauralRenderer.h"
 #include "platform/DistanceLaw.h"
+#include "sofa/SofaBinauralRenderer.h"
 #include "support/Interaural.h"
 
 namespace {

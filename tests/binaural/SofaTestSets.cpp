@@ -10,8 +10,8 @@
 #include <map>
 #include <random>
 
-#include "binaural/SofaBinauralStream.h"
-#include "binaural/SofaHrtfSet.h"
+#include "sofa/SofaBinauralStream.h"
+#include "sofa/SofaHrtfSet.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "binaural/HrtfFilterBank.h"
+#include "sofa/HrtfFilterBank.h"
 #include "trajectory/SoundPlace.h"
 
 // The SOFA renderer's test sets: the installed default ("default") and the sets

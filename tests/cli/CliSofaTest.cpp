@@ -9,7 +9,7 @@
 
 #include "../binaural/SofaTestSets.h"
 #include "CliRun.h"
-#include "binaural/SofaHrtfSet.h"
+#include "sofa/SofaHrtfSet.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 

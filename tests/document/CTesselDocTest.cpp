@@ -8,12 +8,12 @@
 #include <memory>
 
 #include "formats/CSoundFile.h"
+#include "peaks/MasterOverview.h"
+#include "peaks/PeakSummary.h"
 #include "platform/CFile.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
-#include "views/peaks/MasterOverview.h"
-#include "views/peaks/PeakSummary.h"
 
 namespace {
 

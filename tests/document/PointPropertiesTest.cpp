@@ -8,10 +8,10 @@
 
 #include "document/CTesselDoc.h"
 #include "document/PanEditCommands.h"
+#include "geometry/TimeText.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TestDocumentHost.h"
 #include "support/Trajectory.h"
-#include "views/geometry/TimeText.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 # Fails when a source file includes against the layers: each layer may include only itself and
 # the layers below it, and the core layers never include Qt.
 #
-#   shell -> views -> playback -> binaural -> deliver -> document -> trajectory -> formats,
-#         render, peaks, geometry, trevant -> platform
+#   app -> shell -> views -> playback, cli -> binaural -> deliver -> scene -> document, sofa
+#       -> trajectory -> formats, render, peaks, geometry, trevant -> platform
 #
-# trajectory holds the places and their codecs; document the sound, its undo, open, save and
-# recovery; deliver the exports. binaural drives the mixer library for the binaural export,
-# without Qt. The
-# command-line tool stands beside playback, on the core and binaural. Layers of the same rank
-# are siblings and do not include each other.
+# trajectory holds the places and their codecs; sofa the SOFA binaural engine (no mixer);
+# document the sound, its undo, open, save and recovery; scene the sources, the listener and
+# what reaches the listener from each; deliver the renderers and exports over a scene.
+# binaural drives the mixer library for the binaural export, without Qt. The command-line tool
+# stands beside playback. Layers of the same rank are siblings and do not include each other.
 #
 # Usage: cmake -DSOURCE_DIR=<folder holding the layer folders> -P CheckLayers.cmake
 
@@ -17,23 +17,25 @@ if(NOT SOURCE_DIR)
 endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
-# Folder, rank, core (no Qt). Longer folders come first so they win over their parents.
+# Folder, rank, core (no Qt).
 set(LAYERS
-    views/geometry 1 1
-    views/peaks 1 1
     platform 0 1
     formats 1 1
     render 1 1
+    geometry 1 1
+    peaks 1 1
     trevant 1 1
     trajectory 2 1
+    sofa 3 1
     document 3 1
-    deliver 4 1
-    binaural 5 1
-    cli 6 1
-    playback 6 0
-    views 7 0
-    shell 8 0
-    app 9 0)
+    scene 4 1
+    deliver 5 1
+    binaural 6 1
+    cli 7 1
+    playback 7 0
+    views 8 0
+    shell 9 0
+    app 10 0)
 
 # Sets NAME, RANK and CORE of the layer a path (relative to SOURCE_DIR) belongs to; NAME is
 # empty for a path in no layer.

@@ -1,4 +1,4 @@
-#include "views/peaks/MasterOverview.h"
+#include "peaks/MasterOverview.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The arithmetic of the playhead and of wheel scrolling, without a widget.
 #include <gtest/gtest.h>
 
-#include "views/geometry/Playhead.h"
-#include "views/geometry/WaveViewGeometry.h"
-#include "views/geometry/WheelSteps.h"
+#include "geometry/Playhead.h"
+#include "geometry/WaveViewGeometry.h"
+#include "geometry/WheelSteps.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "peaks/SampleData.h"
 #include "platform/MonoBitmap.h"
-#include "views/peaks/SampleData.h"
 
 // Test sounds and a plain reference painter, written straight from the drawing rules and
 // sharing no code with the painter under test. Positions are frames, coordinates pixels.

@@ -1,4 +1,4 @@
-#include "views/peaks/PeakSummary.h"
+#include "peaks/PeakSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "PeakReference.h"
+#include "peaks/MasterOverview.h"
+#include "peaks/WaveImage.h"
 #include "support/ScriptedPrompts.h"
-#include "views/peaks/MasterOverview.h"
-#include "views/peaks/WaveImage.h"
 
 namespace {
 

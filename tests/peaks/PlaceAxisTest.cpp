@@ -1,6 +1,6 @@
 // The all-around view's scales as plain arithmetic: rows to values and back, the reach of a
 // press, the marks, the break behind and where the lanes lie.
-#include "views/geometry/PlaceAxis.h"
+#include "geometry/PlaceAxis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The time ruler's ticks and the times it and the status bar show, without a widget: which
 // step each zoom gets, where its ticks stand and what their labels say.
-#include "views/geometry/RulerTicks.h"
+#include "geometry/RulerTicks.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "views/geometry/TimeText.h"
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/TimeText.h"
+#include "geometry/WaveViewGeometry.h"
 
 namespace {
 

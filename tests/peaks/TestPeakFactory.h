@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "views/peaks/PeakImageFactory.h"
+#include "peaks/PeakImageFactory.h"
 
 // A factory that counts its calls and fails the one it is told to (counted from 0).
 class TestPeakFactory : public PeakImageFactory {

@@ -1,4 +1,4 @@
-#include "views/peaks/WaveImage.h"
+#include "peaks/WaveImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The wave view's geometry as plain arithmetic, without a widget: the cases a view test
 // would need a window for.
-#include "views/geometry/WaveViewGeometry.h"
+#include "geometry/WaveViewGeometry.h"
 
 #include <gtest/gtest.h>
 

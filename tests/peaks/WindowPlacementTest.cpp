@@ -1,5 +1,5 @@
 // Where windows go, as arithmetic: the cases a window system would make slow or vague.
-#include "views/geometry/WindowPlacement.h"
+#include "geometry/WindowPlacement.h"
 
 #include <gtest/gtest.h>
 

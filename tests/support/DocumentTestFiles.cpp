@@ -11,9 +11,9 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
+#include "peaks/MasterOverview.h"
+#include "peaks/PeakSummary.h"
 #include "trajectory/SoundPlace.h"
-#include "views/peaks/MasterOverview.h"
-#include "views/peaks/PeakSummary.h"
 
 namespace {
 

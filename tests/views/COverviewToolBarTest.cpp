@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "ViewTestBench.h"
+#include "geometry/TopView.h"
 #include "platform/MonoBitmap.h"
 #include "support/ScriptedPrompts.h"
 #include "views/OverviewGeometry.h"
-#include "views/geometry/TopView.h"
 
 namespace {
 

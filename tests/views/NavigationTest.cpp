@@ -7,10 +7,10 @@
 #include <QWheelEvent>
 
 #include "ViewTestBench.h"
+#include "geometry/RulerTicks.h"
 #include "views/COverviewToolBar.h"
 #include "views/CTimeRuler.h"
 #include "views/CWaveViewPane.h"
-#include "views/geometry/RulerTicks.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 
 #include "ViewTestBench.h"
 #include "document/TrajectoryRecorder.h"
+#include "geometry/PlaceAxis.h"
+#include "geometry/TopView.h"
 #include "playback/TrevantMixer.h"
 #include "support/ManualPlaybackClock.h"
 #include "views/COverviewToolBar.h"
 #include "views/OverviewGeometry.h"
-#include "views/geometry/PlaceAxis.h"
-#include "views/geometry/TopView.h"
 
 namespace {
 
@@ -71,9 +71,9 @@ class RecordTest : public ::testing::Test {
             at = QPoint(200, view->Geometry().YOfPan(static_cast<int>(r.value)));
             read.value = view->Geometry().PanFromY(at.y());
         } else if (on == On::Elevation || on == On::Distance) {
-            const PlaceAxis lane = PlaceLanes::Lane(
-                on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance,
-                view->Lanes()->height());
+            const PlaceAxis lane =
+                PlaceLanes::Lane(on == On::Elevation ? PlaceValue::Elevation : PlaceValue::Distance,
+                                 view->Lanes()->height());
             widget = view->Lanes();
             at = QPoint(200, lane.YOf(r.value));
             read.value = lane.ValueAt(at.y());

@@ -1,0 +1,275 @@
+#include "sofa/SofaHrtfSet.h"
+
+#include <fcntl.h>
+#include <mysofa.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <map>
+#include <numbers>
+#include <string_view>
+
+#include "platform/ByteOrder.h"
+
+namespace {
+
+using Refusal = SofaHrtfSet::Refusal;
+
+struct HrtfFree {
+    void operator()(MYSOFA_HRTF* pHrtf) const { mysofa_free(pHrtf); }
+};
+
+SofaHrtfSet::Loaded Refuse(const std::string& path, Refusal refusal, const std::string& reason) {
+    return {nullptr, refusal, "The HRTF file \"" + path + "\" cannot be used: " + reason + "."};
+}
+
+std::string Attribute(const MYSOFA_ATTRIBUTE* pList, const char* name) {
+    for (const MYSOFA_ATTRIBUTE* p = pList; p != nullptr; p = p->next) {
+        if (p->name != nullptr && std::strcmp(p->name, name) == 0) {
+            return p->value != nullptr ? p->value : "";
+        }
+    }
+    return "";
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// What the first bytes of a file say before libmysofa reads it: whether it is HDF5 (which
+// every SOFA file is) and, when it is, whether it is as long as its superblock says. A file
+// cut short by a failed download reads as "not SOFA" in libmysofa; this tells it apart.
+struct Examined {
+    std::string unreadable;  // why it cannot be read; empty when it can
+    bool bHdf5 = false;
+};
+
+Examined Examine(const std::string& path) {
+    Examined examined;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
+        return examined;
+    }
+    struct stat info {};
+    unsigned char head[2048 + 64] = {};
+    ssize_t got = -1;
+    if (::fstat(fd, &info) != 0) {
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
+    } else if (!S_ISREG(info.st_mode)) {
+        examined.unreadable = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a file";
+    } else {
+        got = ::pread(fd, head, sizeof head, 0);
+        if (got < 0) {
+            examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
+        }
+    }
+    ::close(fd);
+    if (got < 0) {
+        return examined;
+    }
+    static constexpr unsigned char kSignature[8] = {0x89, 'H', 'D', 'F', '\r', '\n', 0x1a, '\n'};
+    // The superblock sits at 0 or after a user block of 512, 1024 or 2048 bytes.
+    for (const ssize_t at : {0, 512, 1024, 2048}) {
+        if (got < at + 48 || std::memcmp(head + at, kSignature, 8) != 0) {
+            continue;
+        }
+        examined.bHdf5 = true;
+        const unsigned char* p = head + at;
+        const int version = p[8];
+        const int offsetBytes = version <= 1 ? p[13] : p[9];
+        const int endAt =
+            version <= 1 ? (version == 0 ? 24 : 28) + 2 * offsetBytes : 12 + 2 * offsetBytes;
+        if ((offsetBytes == 4 || offsetBytes == 8) && got >= at + endAt + offsetBytes) {
+            // Addresses count from the base address, which comes two addresses earlier.
+            const uint64_t end = ByteOrder::LoadU(p + endAt - 2 * offsetBytes, offsetBytes, false) +
+                                 ByteOrder::LoadU(p + endAt, offsetBytes, false);
+            const auto size = static_cast<uint64_t>(info.st_size);
+            if (end > size) {
+                examined.unreadable = "it is cut short (" + std::to_string(size) + " of " +
+                                      std::to_string(end) + " bytes)";
+            }
+        }
+        break;
+    }
+    return examined;
+}
+
+std::string RateText(double rate) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.10g Hz", rate);
+    return text;
+}
+
+}  // namespace
+
+SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
+    const Examined examined = Examine(path);
+    if (!examined.unreadable.empty()) {
+        return Refuse(path, Refusal::Unreadable, examined.unreadable);
+    }
+    if (!examined.bHdf5) {
+        return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
+    }
+    int error = MYSOFA_OK;
+    const std::unique_ptr<MYSOFA_HRTF, HrtfFree> pHrtf(mysofa_load(path.c_str(), &error));
+    if (pHrtf == nullptr || error != MYSOFA_OK) {
+        if (error == MYSOFA_INVALID_FORMAT) {
+            return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
+        }
+        return Refuse(path, Refusal::Unreadable,
+                      "libmysofa cannot read it (error " + std::to_string(error) + ")");
+    }
+    const MYSOFA_HRTF& hrtf = *pHrtf;
+    const std::string convention = Attribute(hrtf.attributes, "SOFAConventions");
+    if (convention != "SimpleFreeFieldHRIR") {
+        return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
+                      "it is a SOFA file of the " +
+                          (convention.empty() ? std::string("unnamed") : convention) +
+                          " convention, not SimpleFreeFieldHRIR");
+    }
+    const std::string dataType = Attribute(hrtf.attributes, "DataType");
+    if (!dataType.empty() && dataType != "FIR") {
+        return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
+                      "its data are " + dataType +
+                          ", not the impulse responses (FIR) of "
+                          "SimpleFreeFieldHRIR");
+    }
+    if (hrtf.M == 0 || hrtf.N == 0) {
+        return Refuse(path, Refusal::NoMeasurements, "it holds no measurements");
+    }
+    if (hrtf.R == 1) {
+        return Refuse(path, Refusal::OneEar, "it holds one ear only, and binaural needs two");
+    }
+    if (hrtf.R != 2 || hrtf.E != 1 || hrtf.C != 3) {
+        return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
+                      "it has " + std::to_string(hrtf.R) + " receivers and " +
+                          std::to_string(hrtf.E) +
+                          " emitters, where SimpleFreeFieldHRIR has two ears and one source");
+    }
+    const size_t m = hrtf.M;
+    const size_t n = hrtf.N;
+
+    const MYSOFA_ARRAY& rates = hrtf.DataSamplingRate;
+    if (rates.elements == 0 || (rates.elements != 1 && rates.elements != m)) {
+        return Refuse(path, Refusal::UnusableRate, "it gives no one sampling rate");
+    }
+    const double rate = rates.values[0];
+    for (unsigned i = 1; i < rates.elements; ++i) {
+        if (rates.values[i] != rate) {
+            return Refuse(path, Refusal::UnusableRate,
+                          "its measurements have different sampling rates (" + RateText(rate) +
+                              " and " + RateText(rates.values[i]) +
+                              "), which cannot be resampled "
+                              "as one set");
+        }
+    }
+    if (!(rate >= kLowestRate - 0.5 && rate < kHighestRate + 0.5)) {
+        return Refuse(path, Refusal::UnusableRate,
+                      "its sampling rate of " + RateText(rate) + " cannot be resampled (" +
+                          std::to_string(kLowestRate) + " to " + std::to_string(kHighestRate) +
+                          " Hz can)");
+    }
+
+    const MYSOFA_ARRAY& positions = hrtf.SourcePosition;
+    const std::string type = Attribute(positions.attributes, "Type");
+    const bool bSpherical = SameWord(type, "spherical");
+    if ((!bSpherical && !SameWord(type, "cartesian")) || positions.elements != m * 3) {
+        return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
+                      "its source positions are not one spherical or Cartesian position per "
+                      "measurement");
+    }
+    const MYSOFA_ARRAY& delays = hrtf.DataDelay;
+    if (delays.elements != 2 && delays.elements != 2 * m) {
+        return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
+                      "its delays are neither one per ear nor one per ear and measurement");
+    }
+    if (hrtf.DataIR.elements != m * 2 * n) {
+        return Refuse(path, Refusal::Unreadable, "its responses do not fill its measurements");
+    }
+    for (size_t i = 0; i < hrtf.DataIR.elements; ++i) {
+        if (!std::isfinite(hrtf.DataIR.values[i])) {
+            return Refuse(path, Refusal::Unreadable, "it holds samples that are not numbers");
+        }
+    }
+    for (size_t i = 0; i < delays.elements; ++i) {
+        if (!(delays.values[i] >= 0.0f) || !std::isfinite(delays.values[i])) {
+            return Refuse(path, Refusal::Unreadable, "it holds delays that are not lengths");
+        }
+    }
+    // Receiver 0 is the left ear unless the file places it to the right.
+    const MYSOFA_ARRAY& ears = hrtf.ReceiverPosition;
+    const bool bSwapEars = ears.elements == 6 &&
+                           SameWord(Attribute(ears.attributes, "Type"), "cartesian") &&
+                           ears.values[1] < ears.values[4];
+
+    // One measurement per direction: the distance nearest 1 m where there are several.
+    std::map<std::array<int64_t, 3>, size_t> byDirection;
+    std::vector<Measurement> measured(m);
+    std::vector<double> distance(m);
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < m; ++i) {
+        const float* p = positions.values + 3 * i;
+        std::array<double, 3> v{};
+        if (bSpherical) {
+            const double az = p[0] * std::numbers::pi / 180.0;
+            const double el = p[1] * std::numbers::pi / 180.0;
+            v = {std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
+            distance[i] = p[2];
+        } else {
+            const double r =
+                std::sqrt(double{p[0]} * p[0] + double{p[1]} * p[1] + double{p[2]} * p[2]);
+            if (!(r > 0.0) || !std::isfinite(r)) {
+                return Refuse(path, Refusal::Unreadable,
+                              "source position " + std::to_string(i + 1) + " is not a direction");
+            }
+            v = {p[0] / r, p[1] / r, p[2] / r};
+            distance[i] = r;
+        }
+        if (!std::isfinite(v[0] + v[1] + v[2])) {
+            return Refuse(path, Refusal::Unreadable,
+                          "source position " + std::to_string(i + 1) + " is not a direction");
+        }
+        measured[i].direction = v;
+        for (int ear = 0; ear < 2; ++ear) {
+            const int from = bSwapEars ? 1 - ear : ear;
+            measured[i].delay[ear] =
+                delays.values[delays.elements == 2 ? from : 2 * i + static_cast<size_t>(from)];
+        }
+        const std::array<int64_t, 3> key{std::llround(v[0] * 1e9), std::llround(v[1] * 1e9),
+                                         std::llround(v[2] * 1e9)};
+        const auto [it, bNew] = byDirection.emplace(key, kept.size());
+        if (bNew) {
+            kept.push_back(i);
+        } else if (std::abs(distance[i] - 1.0) < std::abs(distance[kept[it->second]] - 1.0)) {
+            kept[it->second] = i;
+        }
+    }
+
+    std::shared_ptr<SofaHrtfSet> set(new SofaHrtfSet());
+    set->m_path = path;
+    set->m_rate = static_cast<uint32_t>(std::lround(rate));
+    set->m_taps = static_cast<uint32_t>(n);
+    set->m_measurements.reserve(kept.size());
+    set->m_responses.resize(kept.size() * 2 * n);
+    for (size_t k = 0; k < kept.size(); ++k) {
+        set->m_measurements.push_back(measured[kept[k]]);
+        for (int ear = 0; ear < 2; ++ear) {
+            const int from = bSwapEars ? 1 - ear : ear;
+            const float* source =
+                hrtf.DataIR.values + (kept[k] * 2 + static_cast<size_t>(from)) * n;
+            std::copy(source, source + n, set->m_responses.data() + (k * 2 + ear) * n);
+        }
+    }
+    return {set, Refusal::None, ""};
+}
