@@ -20,6 +20,7 @@
 #include "deliver/BinauralExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
+#include "platform/DistanceLaw.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -169,9 +170,13 @@ double RenderSeconds(const std::vector<uint8_t>& samples, uint16_t channels, boo
     uint32_t tick = 0;
     for (uint32_t done = 0; done < kFrames; ++tick) {
         if (bPlaced) {
-            const MixerPlace place{sizeof(MixerPlace), static_cast<int32_t>(tick % 360) - 179,
-                                   static_cast<int32_t>(tick % 181) - 90, 10 + (tick * 7) % 500,
-                                   static_cast<int32_t>(tick % 181)};
+            const uint32_t distanceCm = 10 + (tick * 7) % 500;
+            const MixerPlace place{sizeof(MixerPlace),
+                                   static_cast<int32_t>(tick % 360) - 179,
+                                   static_cast<int32_t>(tick % 181) - 90,
+                                   distanceCm,
+                                   static_cast<int32_t>(tick % 181),
+                                   static_cast<float>(DistanceGain(distanceCm))};
             if (AmbrelWaveMixRenderSetPlace(render, 0, &place) != 0) {
                 std::abort();
             }

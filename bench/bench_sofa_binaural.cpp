@@ -44,13 +44,13 @@ class NoiseSource : public SofaBinauralStream::Source {
             frames -= take;
         }
     }
-    SoundPlace PlaceAt(uint64_t frame) override {
+    SofaHeading HeadingAt(uint64_t frame) override {
         if (!m_bMoving) {
-            return {30.0, 10.0, 100.0, 0.0};
+            return {30.0, 10.0, 0.0, 1.0};
         }
         const double t = static_cast<double>(frame) / kRate;
-        return {std::remainder(40.0 * t, 360.0), 50.0 * std::sin(0.3 * t),
-                175.0 + 125.0 * std::sin(0.11 * t), 0.0};
+        return {std::remainder(40.0 * t, 360.0), 50.0 * std::sin(0.3 * t), 0.0,
+                100.0 / (175.0 + 125.0 * std::sin(0.11 * t))};
     }
 
   private:

@@ -14,11 +14,11 @@
 
 #include "BenchClock.h"
 #include "deliver/BinauralExportCommand.h"
-#include "deliver/RenderInput.h"
 #include "deliver/SofaExportRenderer.h"
 #include "deliver/SofaSetChoice.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
+#include "scene/RenderInput.h"
 #include "sofa/SofaBinauralStream.h"
 #include "support/DocumentTestFiles.h"
 #include "support/TempDir.h"
@@ -65,7 +65,7 @@ class HeldSource : public SofaBinauralStream::Source {
     void ReadFrames(uint64_t first, uint32_t frames, float* out) override {
         m_input.Read(static_cast<uint32_t>(first), frames, out);
     }
-    SoundPlace PlaceAt(uint64_t) override { return {30.0, 10.0, 100.0, 0.0}; }
+    SofaHeading HeadingAt(uint64_t) override { return {30.0, 10.0, 0.0, 1.0}; }
 
   private:
     RenderInput& m_input;

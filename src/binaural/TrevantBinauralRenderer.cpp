@@ -25,7 +25,7 @@ std::string TrevantBinauralRenderer::FormatError(int code) {
     return message;
 }
 
-std::string TrevantBinauralRenderer::Open(const Wave& wave) {
+std::string TrevantBinauralRenderer::OpenMix(const Stream& wave) {
     Close();
     MixerRenderConfig config{};
     config.size = sizeof config;
@@ -44,7 +44,7 @@ std::string TrevantBinauralRenderer::Open(const Wave& wave) {
     reader.sampleRate = wave.sampleRate;
     reader.frameCount = wave.frameCount;
     reader.read = [](void* user, uint32_t first, uint32_t frames, float* out) {
-        (*static_cast<Wave::Reader*>(user))(first, frames, out);
+        (*static_cast<std::function<void(uint32_t, uint32_t, float*)>*>(user))(first, frames, out);
     };
     reader.user = &m_read;
     m_state = MixerHrtfState{};
@@ -66,15 +66,15 @@ bool TrevantBinauralRenderer::SetDirection(int32_t degrees) {
     return m_lastError == AMBREL_WAVEMIX_OK;
 }
 
-bool TrevantBinauralRenderer::SetPlace(int32_t azimuth, int32_t elevation, uint32_t distanceCm,
-                                       int32_t width) {
-    const MixerPlace place{sizeof(MixerPlace), azimuth, elevation, distanceCm, width};
+bool TrevantBinauralRenderer::SetPlace(const PanPoint& whole, float gain) {
+    const MixerPlace place{sizeof(MixerPlace), whole.azimuth, whole.elevation,
+                           whole.distanceCm,   whole.width,   gain};
     m_lastError = AmbrelWaveMixRenderSetPlace(m_render, 0, &place);
     return m_lastError == AMBREL_WAVEMIX_OK;
 }
 
-bool TrevantBinauralRenderer::Render(float* out, uint32_t maxFrames, uint32_t untilFrame,
-                                     uint32_t& rendered, uint32_t& position) {
+bool TrevantBinauralRenderer::MixFrames(float* out, uint32_t maxFrames, uint32_t untilFrame,
+                                        uint32_t& rendered, uint32_t& position) {
     m_lastError =
         AmbrelWaveMixRenderFrames(m_render, out, maxFrames, untilFrame, &rendered, &position);
     return m_lastError == AMBREL_WAVEMIX_OK;

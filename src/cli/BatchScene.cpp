@@ -12,7 +12,6 @@
 #include "deliver/AdmExportCommand.h"
 #include "deliver/AdmSceneExport.h"
 #include "deliver/BinauralExportCommand.h"
-#include "deliver/RenderInput.h"
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
 #include "deliver/SofaExportRenderer.h"
@@ -26,6 +25,7 @@
 #include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/SafeFileWriter.h"
+#include "scene/RenderInput.h"
 #include "trajectory/PanPointList.h"
 #include "trajectory/TrajectoryGenerator.h"
 

@@ -57,6 +57,8 @@ struct RenderMode {
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
     std::optional<double> loudnessTarget;  // LUFS
+    bool bDoppler = false;                 // on top of what each document keeps
+    bool bAir = false;
 };
 
 // The highest true peak a render turned to a loudness target may have.
@@ -212,6 +214,10 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
         return false;
     }
     host.SetOpenDocument(full);
+    Acoustics acoustics = doc.GetAcoustics();
+    acoustics.bDoppler = acoustics.bDoppler || mode.bDoppler;
+    acoustics.bAir = acoustics.bAir || mode.bAir;
+    doc.SetAcoustics(acoustics);
     SaveNameResult output;
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return false;
@@ -274,10 +280,11 @@ std::string OutputInFolder(const std::string& folder, const std::string& input,
 }  // namespace
 
 int RunRender(const std::vector<std::string>& words) {
-    const CliArguments args(words,
-                            {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order",
-                             "--rate", "--sample-format", "--layout", "--report", "--loudness"},
-                            {"--binaural", "--ambix", "--adm", "--list-hrtfs"});
+    const CliArguments args(
+        words,
+        {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order", "--rate", "--sample-format",
+         "--layout", "--report", "--loudness"},
+        {"--binaural", "--ambix", "--adm", "--list-hrtfs", "--doppler", "--air"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
     }
@@ -299,6 +306,8 @@ int RunRender(const std::vector<std::string>& words) {
         mode.hrtfName = SofaSetChoice::FileOf(mode.hrtfName);
     }
     mode.bAdm = args.Flag("--adm");
+    mode.bDoppler = args.Flag("--doppler");
+    mode.bAir = args.Flag("--air");
     mode.bAmbix = args.Flag("--ambix");
     if (const auto name = args.Option("--layout")) {
         mode.pLayout = SpeakerLayout::Find(*name);

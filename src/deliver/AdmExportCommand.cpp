@@ -9,7 +9,6 @@
 
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
-#include "deliver/RenderInput.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -20,6 +19,7 @@
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
 #include "render/TpdfDither.h"
+#include "scene/RenderInput.h"
 #include "trajectory/AdmTrajectory.h"
 
 namespace {

@@ -5,13 +5,13 @@
 #include <utility>
 
 #include "deliver/AdmExportCommand.h"
-#include "deliver/RenderInput.h"
 #include "deliver/SceneVoice.h"
 #include "document/DocumentHost.h"
 #include "formats/AdmMetadata.h"
 #include "formats/ImportResampler.h"
 #include "platform/UserPrompts.h"
 #include "render/TpdfDither.h"
+#include "scene/RenderInput.h"
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/PanPointList.h"
 

@@ -26,18 +26,6 @@ std::string FramesText(uint64_t done, uint64_t total) {
     return "(" + std::to_string(done) + " of " + std::to_string(total) + ")";
 }
 
-// The largest distance gain along the trajectory: distance moves in a straight line between
-// points, so 1/d peaks at a point (or at the 1 m the walk starts from).
-double LargestDistanceGain(const PanPointList* points) {
-    double largest = DistanceGain(kDefaultDistanceCm);
-    if (points != nullptr) {
-        for (const PanPoint& point : points->Values()) {
-            largest = std::max(largest, DistanceGain(point.distanceCm));
-        }
-    }
-    return largest;
-}
-
 // A mix of several sounds reports its progress itself, per sound.
 class QuietProgress : public ProgressIndicator {
   public:
@@ -50,7 +38,7 @@ class QuietProgress : public ProgressIndicator {
 }  // namespace
 
 AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
-                                   const Options& options)
+                                   const Options& options, const SceneSpace& space)
     : m_pInput(std::move(input)),
       m_points(points),
       m_options(options),
@@ -59,19 +47,24 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
                      ? static_cast<int>(options.pLayout->ChannelCount())
                      : AmbisonicsEncoder::ChannelCount(std::clamp(options.order, 1, 3))),
       m_outputRate(options.rate != 0 ? options.rate : m_pInput->Rate()),
-      m_outputFrames(m_pInput->Frames()),
-      m_cursor(points, m_pInput->Frames(), TrajectoryCursor::Mode::AllAround) {
+      m_propagation(points, m_pInput->Frames(),
+                    {m_pInput->Rate(), TrajectoryCursor::Mode::AllAround, space}),
+      m_read([this](uint32_t first, uint32_t count, float* out) {
+          m_pInput->Read(first, count, out);
+      }) {
+    m_outputFrames = m_propagation.HeardFrames();
     if (options.pLayout != nullptr) {
         m_pPanner = std::make_unique<PointSourcePanner>(*options.pLayout);
     }
     const uint32_t inRate = m_pInput->Rate();
     if (inRate != 0 && m_outputRate != inRate) {
         m_pResampler = std::make_unique<ImportResampler>(inRate, m_outputRate, m_sources);
-        m_outputFrames = ImportResampler::OutputFrames(m_pInput->Frames(), inRate, m_outputRate);
+        m_outputFrames =
+            ImportResampler::OutputFrames(m_propagation.HeardFrames(), inRate, m_outputRate);
     }
     // Every harmonic of SN3D stays within +-1, and so does every loudspeaker gain, so no
     // channel passes W's bound.
-    m_loudest = m_pInput->PeakSum() * LargestDistanceGain(&points);
+    m_loudest = m_pInput->PeakSum() * m_propagation.LargestGain();
     const float limit = TpdfDither::PeakLimit(options.format);
     if (m_loudest > limit) {
         m_gain = static_cast<float>(limit / m_loudest);
@@ -116,10 +109,8 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
     if (m_pResampler) {
         frame = ImportResampler::MapPosition(o, m_outputRate, m_pInput->Rate());
     }
-    const SoundPlace place =
-        m_cursor.At(static_cast<uint32_t>(std::min<uint64_t>(frame, UINT32_MAX)))
-            .value_or(SoundPlace{});
-    const double gain = DistanceGain(static_cast<uint32_t>(std::lround(place.distanceCm)));
+    const Arrival place = m_propagation.At(frame).value_or(Arrival{});
+    const double gain = place.gain;
     const double half = m_sources == 2 ? place.width / 2.0 : 0.0;
     if (m_pPanner) {
         double speakers[64];
@@ -240,7 +231,7 @@ AmbisonicsExport::Outcome AmbisonicsExport::AddTo(float* out, uint64_t frames, f
 }
 
 bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
-    const uint32_t total = m_pInput->Frames();
+    const uint64_t total = m_propagation.HeardFrames();
     if (m_pResampler || first > total || frames > total - first) {
         return false;
     }
@@ -252,8 +243,8 @@ bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
     // Whole runs on the render's grid, each cut to what the span holds of it.
     for (uint32_t start = first / kRunFrames * kRunFrames; start < first + frames;
          start += kRunFrames) {
-        const uint32_t length = std::min(kRunFrames, total - start);
-        m_pInput->Read(start, length, samples.data());
+        const auto length = static_cast<uint32_t>(std::min<uint64_t>(kRunFrames, total - start));
+        m_propagation.Hear(m_read, m_sources, start, length, samples.data());
         GainsAt(start, m_from.data());
         GainsAt(uint64_t{start} + length, m_to.data());
         AmbisonicsEncoder::EncodeRun(samples.data(), m_sources, length, m_from.data(), m_to.data(),
@@ -276,23 +267,23 @@ AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressInd
     m_mixFrames = 0;
     m_pending.clear();
     m_dither = TpdfDither();
-    m_cursor.Invalidate();
+    m_propagation.Invalidate();
     const size_t gains = static_cast<size_t>(m_channels) * m_sources;
     m_from.assign(gains, 0.0f);
     m_to.assign(gains, 0.0f);
     m_mix.assign(size_t{kBlockFrames} * m_channels, 0.0f);
     GainsAt(0, m_from.data());
 
-    const uint32_t frames = m_pInput->Frames();
+    const uint64_t frames = m_propagation.HeardFrames();
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
     std::vector<float> block;
     std::vector<double> wide, resampled;
-    for (uint32_t from = 0; from < frames; from += kBlockFrames) {
-        const uint32_t count = std::min(kBlockFrames, frames - from);
+    for (uint64_t from = 0; from < frames; from += kBlockFrames) {
+        const auto count = static_cast<uint32_t>(std::min<uint64_t>(kBlockFrames, frames - from));
         block.resize(size_t{count} * m_sources);
-        m_pInput->Read(from, count, block.data());
+        m_propagation.Hear(m_read, m_sources, from, count, block.data());
         if (m_pResampler) {
             wide.assign(block.begin(), block.end());
             resampled.clear();
@@ -309,7 +300,7 @@ AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressInd
         if (!Encode(ready - ready % kRunFrames, writer)) {
             return Outcome::WriteFailed;
         }
-        const uint64_t read = uint64_t{from} + count;
+        const uint64_t read = from + count;
         progress.SetPos(static_cast<int>(read * 100 / frames));
         progress.SetStatus(FramesText(read, frames));
         if (progress.CheckCancelButton()) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 #include "render/TpdfDither.h"
-#include "trajectory/TrajectoryCursor.h"
+#include "scene/Propagation.h"
+#include "scene/RenderInput.h"
 
 class BlockWriter;
 class ExportLoudness;
@@ -22,8 +22,9 @@ class ProgressIndicator;
 class SpeakerLayout;
 
 // The render loop of the Ambisonics export: encodes a sound into AmbiX (ACN, SN3D) of order 1
-// to 3 along its trajectory in 3-D, with the distance law as the gain, and hands the frames
-// to a sound file in blocks of kBlockFrames, servicing the progress window once per block.
+// to 3 as it reaches the listener (Propagation: the direction, the gain and the signal of its
+// arrival along its trajectory in 3-D) and hands the frames to a sound file in blocks of
+// kBlockFrames, servicing the progress window once per block.
 // A two-channel source is two sources, the left at the azimuth less half the width, the right
 // at the azimuth plus half, as the preview places them. The place is taken at the edges of
 // runs of kRunFrames output frames and the harmonic gains move in a straight line between.
@@ -31,14 +32,14 @@ class SpeakerLayout;
 // output frame's time.
 //
 // Integer output is dithered, floats are not. No output passes full scale: when the loudest the
-// encoding could give (the source's peak times the largest distance gain of the trajectory)
-// would, the whole file is scaled down by that much. The samples and
+// encoding could give (the source's peak times the largest gain the stage can give it) would,
+// the whole file is scaled down by that much. The samples and
 // the points are borrowed and must outlive the object. Frames are frames of the sound at its
 // rate unless called output frames.
 //
 // With a loudspeaker layout in the options it writes that layout's feeds instead of AmbiX: one
 // channel per loudspeaker in the layout's order, each source's gains from BS.2127's
-// point-source panner times the distance gain, the LFE silent. The same runs, scaling and
+// point-source panner times the arrival's gain, the LFE silent. The same runs, scaling and
 // output follow.
 class AmbisonicsExport {
   public:
@@ -57,7 +58,7 @@ class AmbisonicsExport {
     };
 
     AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
-                     const Options& options);
+                     const Options& options, const SceneSpace& space = {});
     ~AmbisonicsExport();
     AmbisonicsExport(const AmbisonicsExport&) = delete;
     AmbisonicsExport& operator=(const AmbisonicsExport&) = delete;
@@ -88,7 +89,7 @@ class AmbisonicsExport {
     // rate or past the end.
     bool RenderSpan(uint32_t first, uint32_t frames, float* out);
     // The loudest the encoding could give (full scale 1.0): the source's peak times the largest
-    // distance gain of the trajectory. Render scales the file down when it passes the limit.
+    // gain the stage can give it. Render scales the file down when it passes the limit.
     double Loudest() const { return m_loudest; }
 
     // Before Render: every block written is also measured by loudness (borrowed).
@@ -126,7 +127,8 @@ class AmbisonicsExport {
     std::string m_resampleError;
     ExportLoudness* m_pLoudness = nullptr;
 
-    TrajectoryCursor m_cursor;
+    Propagation m_propagation;
+    Propagation::Reader m_read;                    // the sound's own frames, for the stage
     std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only
     std::unique_ptr<ImportResampler> m_pResampler;
     TpdfDither m_dither;

@@ -13,6 +13,7 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "scene/Scene.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ bool AmbisonicsExportCommand::RenderExport(
     UserPrompts& prompts = host.Prompts();
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options);
+    AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options,
+                              SceneSpace::Of(document));
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");
         return false;

@@ -13,9 +13,6 @@
 
 namespace {
 
-// No early stop: mix on after the wave's end, or to the end of a block.
-constexpr uint32_t kNoStop = std::numeric_limits<uint32_t>::max();
-
 std::string FramesText(uint32_t done, uint32_t total) {
     char text[32];
     std::snprintf(text, sizeof text, "(%u of %u)", done, total);
@@ -25,26 +22,15 @@ std::string FramesText(uint32_t done, uint32_t total) {
 }  // namespace
 
 BinauralExport::BinauralExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
-                               BinauralRenderer& renderer, SampleFormat sampleFormat)
+                               BinauralRenderer& renderer, SampleFormat sampleFormat,
+                               const SceneSpace& space)
     : m_pInput(std::move(input)),
       m_points(points),
       m_renderer(renderer),
-      m_sampleFormat(sampleFormat),
-      m_cursor(points, m_pInput->Frames()) {
-    m_bTwoSources = m_pInput->Channels() == 2 && !m_cursor.IsFrontal();
-    m_wave.channels = m_bTwoSources ? 2 : 1;
-    m_wave.sampleRate = m_pInput->Rate();
-    m_wave.frameCount = m_pInput->Frames();
+      m_sampleFormat(sampleFormat) {
     m_wave.input = m_pInput.get();
     m_wave.points = &m_points;
-    m_wave.read = [this](uint32_t first, uint32_t count, float* out) {
-        if (m_wave.channels == m_pInput->Channels()) {
-            m_pInput->Read(first, count, out);
-        } else {
-            // In whole 16-bit steps, as the mixer's 16-bit mix of an 8- or 16-bit sound held it.
-            m_pInput->ReadMono(first, count, out, 1.0f, true);
-        }
-    };
+    m_wave.space = space;
 }
 
 bool BinauralExport::StartTrajectory() const {
@@ -59,15 +45,7 @@ std::string BinauralExport::OpenMixer() {
     m_bFresh = true;
     m_outputRate = m_renderer.OutputRate();
     m_hrtfName = m_renderer.HrtfName();
-    const uint32_t rate = m_pInput->Rate();
-    if (m_outputRate == rate || rate == 0) {
-        m_outputFrames = m_pInput->Frames();
-    } else {
-        const uint64_t frames =
-            (uint64_t{m_pInput->Frames()} * m_outputRate + rate / 2) / uint64_t{rate};
-        m_outputFrames =
-            static_cast<uint32_t>(std::min<uint64_t>(frames, std::numeric_limits<uint32_t>::max()));
-    }
+    m_outputFrames = m_renderer.OutputFrames();
     return {};
 }
 
@@ -88,24 +66,6 @@ std::optional<PcmFormat> BinauralExport::OutputFormat(bool bLargeForm) const {
 
 double BinauralExport::ScaleDownDb() const {
     return m_gain < 1.0f ? -20.0 * std::log10(static_cast<double>(m_gain)) : 0.0;
-}
-
-bool BinauralExport::SendPlace(uint32_t position) {
-    const SoundPlace place = m_cursor.At(position).value_or(SoundPlace{});
-    PanPoint whole;
-    SetAzimuth(whole, std::lround(place.azimuth));
-    whole.elevation = static_cast<int32_t>(std::lround(place.elevation));
-    whole.distanceCm = static_cast<uint32_t>(std::lround(place.distanceCm));
-    whole.width = static_cast<int32_t>(std::lround(place.width));
-    if (m_lastPlace == whole) {
-        return true;
-    }
-    if (!m_renderer.SetPlace(whole.azimuth, whole.elevation, whole.distanceCm, whole.width)) {
-        m_mixerError = m_renderer.LastError();
-        return false;
-    }
-    m_lastPlace = whole;
-    return true;
 }
 
 bool BinauralExport::FlushBlock(CSoundFile& output, uint32_t frames) {
@@ -181,50 +141,25 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
     m_bOverFullScale = false;
     m_peak = 0.0f;
     m_dither = TpdfDither();
-    m_lastPan = 65535;
-    m_lastPlace.reset();
-    m_cursor.Invalidate();
     m_mix.assign(size_t{kBlockFrames} * 2, 0.0f);
     m_block.assign(size_t{kBlockFrames} * FrameBytes(), 0);
 
     const uint32_t frames = m_pInput->Frames();
-    const bool bPlaces = !m_cursor.IsFrontal();
     progress.SetRange(0, 100);
     progress.SetPos(0);
     progress.SetStatus(FramesText(0, frames));
 
-    uint32_t position = 0;  // wave frames the mixer has read
-    uint32_t done = 0;      // output frames mixed
-    uint32_t pending = 0;   // of them, in the mix buffer
+    uint32_t done = 0;     // output frames mixed
+    uint32_t pending = 0;  // of them, in the mix buffer
     while (done < m_outputFrames) {
-        uint32_t until = kNoStop;
-        if (bPlaces && position < frames) {
-            // Runs of output frames, not a stop at a wave frame: the place moves on smoothly, so
-            // it need not land on an exact frame.
-            if (!SendPlace(position)) {
-                return Outcome::MixerFailed;
-            }
-        } else if (position < frames) {
-            if (const std::optional<PlaceRun> run = m_cursor.Run(position, kNoStop)) {
-                const auto pan = static_cast<int32_t>(run->start.azimuth);
-                if (pan != m_lastPan) {
-                    if (!m_renderer.SetDirection(pan)) {
-                        m_mixerError = m_renderer.LastError();
-                        return Outcome::MixerFailed;
-                    }
-                    m_lastPan = pan;
-                }
-                until = run->end;
-            }
-        }
         uint32_t rendered = 0;
-        uint32_t room = std::min(kBlockFrames - pending, m_outputFrames - done);
-        if (bPlaces) {
-            room = std::min(room, kPlaceRunFrames);
-        }
-        if (!m_renderer.Render(m_mix.data() + size_t{pending} * 2, room, until, rendered,
-                               position)) {
+        const uint32_t room = std::min(kBlockFrames - pending, m_outputFrames - done);
+        if (!m_renderer.Render(m_mix.data() + size_t{pending} * 2, room, rendered)) {
             m_mixerError = m_renderer.LastError();
+            return Outcome::MixerFailed;
+        }
+        if (rendered == 0) {
+            m_mixerError = "The binaural renderer stopped before the end of the sound.";
             return Outcome::MixerFailed;
         }
         pending += rendered;
@@ -235,7 +170,10 @@ BinauralExport::Outcome BinauralExport::Render(CSoundFile& output, ProgressIndic
             }
             pending = 0;
             progress.SetPos(static_cast<int>(uint64_t{done} * 100 / m_outputFrames));
-            progress.SetStatus(FramesText(std::min(position, frames), frames));
+            progress.SetStatus(
+                FramesText(static_cast<uint32_t>(std::min<uint64_t>(
+                               uint64_t{done} * frames / std::max(m_outputFrames, 1u), frames)),
+                           frames));
             if (progress.CheckCancelButton()) {
                 return Outcome::Cancelled;
             }

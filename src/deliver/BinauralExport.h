@@ -8,26 +8,22 @@
 #include <vector>
 
 #include "deliver/BinauralRenderer.h"
-#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "platform/SpillFile.h"
 #include "render/TpdfDither.h"
-#include "trajectory/TrajectoryCursor.h"
+#include "scene/RenderInput.h"
 
 class CSoundFile;
 class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
 
-// The render loop of the binaural export: mixes a sound through the 3-D mixer with HRTF along
-// its pan trajectory, the direction stepped at the wave frame the mixer reads exactly as
-// playback steps it, and hands stereo frames of the chosen sample format (16 or 24 bits
-// TPDF-dithered from the float mix, or the floats themselves) to a sound file in blocks of
-// kBlockFrames, servicing the progress window once per block. The samples come as floats from
-// its RenderInput, at any depth. A two-channel source is mixed down to one channel, (L + R) / 2,
-// first, while the trajectory keeps to the front half-circle; a trajectory all around places
-// the sound as the preview does (a two-channel source as two sources, around the direction by
-// the width), the place stepped every kPlaceRunFrames output frames.
+// The render loop of the binaural export: has a binaural renderer (the mixer with HRTF, or
+// Sonomap's SOFA renderer) render a sound as it reaches the listener, which the renderer walks
+// itself, and hands stereo frames of the chosen sample format (16 or 24 bits TPDF-dithered from
+// the float mix, or the floats themselves) to a sound file in blocks of kBlockFrames, servicing
+// the progress window once per block. The samples come as floats from its RenderInput, at any
+// depth.
 //
 // The mix is never clipped: when a render finds it above full scale it stops writing and
 // returns NeedsScaling, and the next render scales the whole mix down by the amount found
@@ -43,7 +39,8 @@ class BinauralExport {
     enum class Outcome { Finished, NeedsScaling, Cancelled, WriteFailed, MixerFailed };
 
     BinauralExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
-                   BinauralRenderer& renderer, SampleFormat sampleFormat = SampleFormat::S16);
+                   BinauralRenderer& renderer, SampleFormat sampleFormat = SampleFormat::S16,
+                   const SceneSpace& space = {});
 
     // False when the trajectory has no point.
     bool StartTrajectory() const;
@@ -82,14 +79,10 @@ class BinauralExport {
     const std::string& MixerError() const { return m_mixerError; }
 
   private:
-    static constexpr uint32_t kPlaceRunFrames = 1024;
-
     uint32_t FrameBytes() const {
         return 2u * static_cast<uint32_t>(SampleFormatBits(m_sampleFormat) / 8);
     }
 
-    // Sends the place of the trajectory at wave frame position when it differs from the last.
-    bool SendPlace(uint32_t position);
     // Checks, scales, dithers and writes the first frames of the mix buffer.
     bool FlushBlock(CSoundFile& output, uint32_t frames);
     // The scaled render from the kept mix.
@@ -99,7 +92,6 @@ class BinauralExport {
     const PanPointList& m_points;
     BinauralRenderer& m_renderer;
     SampleFormat m_sampleFormat;
-    bool m_bTwoSources = false;  // a stereo sound placed all around: each channel its own place
     BinauralRenderer::Wave m_wave;
     uint32_t m_outputRate = 0;
     uint32_t m_outputFrames = 0;
@@ -107,9 +99,6 @@ class BinauralExport {
     std::string m_mixerError;
     bool m_bFresh = false;  // the mixer is open and nothing was rendered yet
 
-    TrajectoryCursor m_cursor;
-    int32_t m_lastPan = 65535;            // a value no pan takes
-    std::optional<PanPoint> m_lastPlace;  // the place last sent, in whole units
     float m_gain = 1.0f;
     float m_level = 1.0f;
     float m_peak = 0.0f;

@@ -14,6 +14,8 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "scene/RenderInput.h"
+#include "scene/Scene.h"
 
 std::string BinauralExportCommand::ScaledDownText(double db) {
     char amount[32];
@@ -48,7 +50,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         return false;
     }
     BinauralExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
-                            *renderer, sampleFormat);
+                            *renderer, sampleFormat, SceneSpace::Of(m_document));
     if (!exporter.StartTrajectory()) {
         prompts.Message("No Pan Events to track!");
         return false;

@@ -7,7 +7,6 @@
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/LoudspeakerExportCommand.h"
-#include "deliver/RenderInput.h"
 #include "deliver/SceneVoice.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
@@ -15,6 +14,7 @@
 #include "platform/UserPrompts.h"
 #include "render/AmbisonicsEncoder.h"
 #include "render/SpeakerLayout.h"
+#include "scene/RenderInput.h"
 #include "trajectory/PanPointList.h"
 
 // One sound of the scene: an AmbiX or loudspeaker encoding, or a two-channel voice.

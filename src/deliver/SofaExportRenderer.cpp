@@ -18,26 +18,21 @@ std::string SofaExportRenderer::Open(const Wave& wave) {
     if (wave.input == nullptr || wave.points == nullptr) {
         return "The binaural renderer was given no sound to render.";
     }
-    const HrtfFilterBank::Prepared prepared = m_pChoice->BankAt(wave.sampleRate);
+    const HrtfFilterBank::Prepared prepared = m_pChoice->BankAt(wave.input->Rate());
     if (prepared.bank == nullptr) {
         return prepared.message;
     }
-    m_pRender = std::make_unique<SofaTrajectoryRender>(*wave.input, *wave.points, prepared.bank);
-    m_rate = wave.sampleRate;
-    m_frames = wave.frameCount;
+    m_pRender = std::make_unique<SofaTrajectoryRender>(*wave.input, *wave.points, prepared.bank,
+                                                       wave.space);
+    m_rate = wave.input->Rate();
+    m_frames = static_cast<uint32_t>(std::min<uint64_t>(m_pRender->Frames(), UINT32_MAX));
     m_position = 0;
     return {};
 }
 
-bool SofaExportRenderer::Render(float* out, uint32_t maxFrames, uint32_t untilFrame,
-                                uint32_t& rendered, uint32_t& position) {
-    uint32_t frames = maxFrames;
-    if (untilFrame < m_frames) {
-        frames = untilFrame > m_position ? std::min(frames, untilFrame - m_position) : 0;
-    }
-    m_pRender->Render(out, frames);
-    m_position += frames;
-    rendered = frames;
-    position = m_position;
+bool SofaExportRenderer::Render(float* out, uint32_t maxFrames, uint32_t& rendered) {
+    rendered = std::min(maxFrames, m_frames - std::min(m_position, m_frames));
+    m_pRender->Render(out, rendered);
+    m_position += rendered;
     return true;
 }

@@ -10,10 +10,9 @@
 class SofaSetChoice;
 
 // The binaural export's renderer when the chosen HRTF is a SOFA file: SofaTrajectoryRender over
-// the wave's own input and trajectory, at the sound's rate. It follows the trajectory itself,
-// so the directions and places the export sends are taken and let be. Open refuses, with the
-// file and the reason, a set that cannot serve; nothing else stands in. Shares the choice;
-// one export each, on one thread.
+// the wave's own input, trajectory and space, at the sound's rate. Open refuses, with the file
+// and the reason, a set that cannot serve; nothing else stands in. Shares the choice; one
+// export each, on one thread.
 class SofaExportRenderer : public BinauralRenderer {
   public:
     explicit SofaExportRenderer(std::shared_ptr<SofaSetChoice> choice);
@@ -21,11 +20,9 @@ class SofaExportRenderer : public BinauralRenderer {
 
     std::string Open(const Wave& wave) override;
     uint32_t OutputRate() const override { return m_rate; }
+    uint32_t OutputFrames() const override { return m_frames; }
     std::string HrtfName() const override;
-    bool SetDirection(int32_t) override { return true; }
-    bool SetPlace(int32_t, int32_t, uint32_t, int32_t) override { return true; }
-    bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
-                uint32_t& position) override;
+    bool Render(float* out, uint32_t maxFrames, uint32_t& rendered) override;
     std::string LastError() const override { return {}; }
 
   private:
@@ -33,5 +30,5 @@ class SofaExportRenderer : public BinauralRenderer {
     std::unique_ptr<SofaTrajectoryRender> m_pRender;
     uint32_t m_rate = 0;
     uint32_t m_frames = 0;
-    uint32_t m_position = 0;  // wave frames rendered
+    uint32_t m_position = 0;  // frames rendered
 };

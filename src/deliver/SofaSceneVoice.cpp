@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "deliver/RenderInput.h"
 #include "deliver/SofaSetChoice.h"
 #include "deliver/SofaTrajectoryRender.h"
+#include "scene/RenderInput.h"
 #include "trajectory/PanPointList.h"
 
 namespace {

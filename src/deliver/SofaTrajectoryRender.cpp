@@ -2,14 +2,23 @@
 
 #include <algorithm>
 
-#include "deliver/RenderInput.h"
+#include "scene/RenderInput.h"
 #include "trajectory/PanPointList.h"
 
 SofaTrajectoryRender::SofaTrajectoryRender(RenderInput& input, const PanPointList& points,
-                                           std::shared_ptr<const HrtfFilterBank> bank)
+                                           std::shared_ptr<const HrtfFilterBank> bank,
+                                           const SceneSpace& space)
     : m_input(input),
       m_sources(SourcesOf(input, points)),
-      m_cursor(points, input.Frames(), TrajectoryCursor::Mode::AllAround),
+      m_propagation(points, input.Frames(),
+                    {input.Rate(), TrajectoryCursor::Mode::AllAround, space}),
+      m_read([this](uint32_t first, uint32_t count, float* out) {
+          if (m_sources == m_input.Channels()) {
+              m_input.Read(first, count, out);
+          } else {
+              m_input.ReadMono(first, count, out);
+          }
+      }),
       m_stream(std::move(bank), m_sources, *this) {
     Seek(0);
 }
@@ -27,21 +36,16 @@ void SofaTrajectoryRender::Render(float* out, uint32_t frames) {
 }
 
 void SofaTrajectoryRender::ReadFrames(uint64_t first, uint32_t frames, float* out) {
+    const uint64_t heard = m_propagation.HeardFrames();
     const uint32_t inside =
-        first < m_input.Frames()
-            ? static_cast<uint32_t>(std::min<uint64_t>(frames, m_input.Frames() - first))
-            : 0;
+        first < heard ? static_cast<uint32_t>(std::min<uint64_t>(frames, heard - first)) : 0;
     if (inside > 0) {
-        if (m_sources == m_input.Channels()) {
-            m_input.Read(static_cast<uint32_t>(first), inside, out);
-        } else {
-            m_input.ReadMono(static_cast<uint32_t>(first), inside, out);
-        }
+        m_propagation.Hear(m_read, m_sources, first, inside, out);
     }
     std::fill(out + size_t{inside} * m_sources, out + size_t{frames} * m_sources, 0.0f);
 }
 
-SoundPlace SofaTrajectoryRender::PlaceAt(uint64_t frame) {
-    const auto at = static_cast<uint32_t>(std::min<uint64_t>(frame, UINT32_MAX));
-    return m_cursor.At(at).value_or(SoundPlace{});
+SofaHeading SofaTrajectoryRender::HeadingAt(uint64_t frame) {
+    const Arrival arrival = m_propagation.At(frame).value_or(Arrival{});
+    return {arrival.azimuth, arrival.elevation, arrival.width, arrival.gain};
 }

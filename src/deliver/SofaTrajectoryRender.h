@@ -3,42 +3,48 @@
 #include <cstdint>
 #include <memory>
 
+#include "scene/Propagation.h"
 #include "sofa/SofaBinauralStream.h"
-#include "trajectory/TrajectoryCursor.h"
 
 class PanPointList;
 class RenderInput;
 
-// Sonomap's SOFA renderer over a sound and its trajectory: what Export Binaural File writes and
-// Play Through Binaural Renderer plays, the same samples from any start. The sound is read as
-// floats from its RenderInput: a stereo sound placed all around is two sources around the
-// direction by the width; any other is mixed to one channel, (L + R) / 2. The place at each
-// frame comes from the trajectory between its points (the great circle, never the frontal
-// pan's whole-degree steps, which depend on where a walk began), so a render begun anywhere is
-// the same as one from the first frame.
+// Sonomap's SOFA renderer over a sound as it reaches the listener: what Export Binaural File
+// writes and Play Through Binaural Renderer plays, the same samples from any start. The sound
+// is read as floats from its RenderInput through the propagation stage: a stereo sound placed
+// all around is two sources around the arrival's direction by the width; any other is mixed
+// to one channel, (L + R) / 2. The heading at each frame is the stage's arrival along the
+// trajectory between its points (the great circle, never the frontal pan's whole-degree steps,
+// which depend on where a walk began), so a render begun anywhere is the same as one from the
+// first frame.
 //
-// Frame n of the output is the ears for frame n of the sound: the renderer's latency is
-// skipped. Output frames are left and right floats of full scale 1.0, at the sound's rate.
-// The input and points are borrowed and outlive the render; not shared between threads.
+// Frame n of the output is the ears for heard frame n: the renderer's latency is skipped.
+// Output frames are left and right floats of full scale 1.0, at the sound's rate. The input and
+// points are borrowed and outlive the render; not shared between threads.
 class SofaTrajectoryRender : private SofaBinauralStream::Source {
   public:
     SofaTrajectoryRender(RenderInput& input, const PanPointList& points,
-                         std::shared_ptr<const HrtfFilterBank> bank);
+                         std::shared_ptr<const HrtfFilterBank> bank, const SceneSpace& space = {});
 
     // The sources a sound is rendered as: 2 for a stereo sound placed all around, else 1.
     static uint16_t SourcesOf(const RenderInput& input, const PanPointList& points);
 
-    // The next Render starts at frame of the sound.
+    // The frames the render lasts: the sound's, and with Doppler what is still on its way.
+    uint64_t Frames() const { return m_propagation.HeardFrames(); }
+    // The next Render starts at frame.
     void Seek(uint32_t frame);
     // frames output frames into out (2 floats a frame, overwritten).
     void Render(float* out, uint32_t frames);
+    // The trajectory changed: the places are walked afresh.
+    void Invalidate() { m_propagation.Invalidate(); }
 
   private:
     void ReadFrames(uint64_t first, uint32_t frames, float* out) override;
-    SoundPlace PlaceAt(uint64_t frame) override;
+    SofaHeading HeadingAt(uint64_t frame) override;
 
     RenderInput& m_input;
     uint16_t m_sources;
-    TrajectoryCursor m_cursor;  // before the stream, which asks it for places as it is made
+    Propagation m_propagation;  // before the stream, which asks it for headings as it is made
+    Propagation::Reader m_read;
     SofaBinauralStream m_stream;
 };

@@ -24,13 +24,22 @@ std::string FramesText(uint32_t done, uint32_t total) {
 
 }  // namespace
 
-StereoExport::StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points)
+StereoExport::StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
+                           const SceneSpace& space)
     : m_pInput(std::move(input)),
       m_points(points),
       m_sampleWidth(m_pInput->Format().bitsPerSample == 8 ? 1
                                                           : m_pInput->Format().bitsPerSample / 8),
       m_bDeep(IsDeepFormat(m_pInput->Format())),
-      m_cursor(points, m_pInput->Frames()) {}
+      m_propagation(points, m_pInput->Frames(),
+                    {m_pInput->Rate(), TrajectoryCursor::ModeOf(points), space}),
+      m_readMono([this](uint32_t first, uint32_t count, float* out) {
+          m_pInput->ReadMono(first, count, out, 32768.0f);
+      }) {}
+
+uint32_t StereoExport::OutputFrames() const {
+    return static_cast<uint32_t>(std::min<uint64_t>(m_propagation.HeardFrames(), UINT32_MAX));
+}
 
 std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uint32_t frameCount,
                                                     bool bLargeForm) {
@@ -53,7 +62,7 @@ std::optional<PcmFormat> StereoExport::OutputFormat(const PcmFormat& source, uin
 uint32_t StereoExport::OutputDataBytes() const {
     const int width = m_outputFormat ? SampleFormatBits(*m_outputFormat) / 8 : m_sampleWidth;
     return static_cast<uint32_t>(std::min<uint64_t>(
-        uint64_t{m_pInput->Frames()} * 2u * static_cast<uint32_t>(width), UINT32_MAX));
+        uint64_t{OutputFrames()} * 2u * static_cast<uint32_t>(width), UINT32_MAX));
 }
 
 std::optional<PcmFormat> StereoExport::OutputFormatFor(const PcmFormat& source, uint32_t frameCount,
@@ -113,7 +122,7 @@ void StereoExport::DecodeRendered(const uint8_t* rendered, size_t count,
 }
 
 bool StereoExport::RenderAllFloats(std::vector<float>& out) {
-    const uint32_t frames = m_pInput->Frames();
+    const uint32_t frames = OutputFrames();
     if (!StartSpan(0, frames)) {
         return false;
     }
@@ -129,10 +138,10 @@ bool StereoExport::SelectRate() {
 }
 
 bool StereoExport::StartTrajectory() {
-    m_cursor.SetMode(TrajectoryCursor::ModeOf(m_points));
-    m_cursor.Invalidate();
-    m_lastPan = 65535;
-    return !m_points.IsEmpty();
+    m_propagation.SetMode(TrajectoryCursor::ModeOf(m_points));
+    m_propagation.Invalidate();
+    m_lastPan.reset();
+    return m_propagation.HasPoints();
 }
 
 void StereoExport::ApplyPan(int32_t pan) {
@@ -167,7 +176,7 @@ void StereoExport::RenderFloats(float* mono, uint32_t count, const Ramp& gain, u
 void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const int channels = m_pInput->Channels();
-    const bool bFrontal = m_cursor.IsFrontal();
+    const bool bFrontal = m_propagation.IsFrontal();
     // Every sample the filter takes as a float is read once a block; a frontal 8- or 16-bit
     // sound goes through the exact integer path as it is stored.
     const bool bFloats = m_bDeep || !bFrontal;
@@ -175,7 +184,7 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
     const uint8_t* stored = nullptr;
     if (bFloats) {
         m_mono.resize(last - i);
-        m_pInput->ReadMono(i, last - i, m_mono.data(), 32768.0f);
+        m_propagation.Hear(m_readMono, 1, i, last - i, m_mono.data());
     } else {
         stored = m_pInput->ReadStored(i, last - i);
     }
@@ -183,18 +192,18 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
         // Runs all around are cells of one grid from frame 0, each placed by its edges, so a
         // block of any size, or a span begun anywhere, renders each frame alike.
         const uint32_t cell = bFrontal ? i : i - i % kPlaceRunFrames;
-        const std::optional<PlaceRun> run =
-            m_cursor.Run(cell, bFrontal ? last - i : kPlaceRunFrames);
+        const std::optional<ArrivalRun> run =
+            m_propagation.Run(cell, bFrontal ? last - i : kPlaceRunFrames);
         if (!run) {
             return;  // the trajectory was checked before the render began
         }
-        const uint32_t end = std::min(run->end, last);
-        Ramp gain{1.0, 1.0, i - cell, run->end - run->first};
+        const auto end = static_cast<uint32_t>(std::min<uint64_t>(run->end, last));
+        Ramp gain{1.0, 1.0, i - cell, static_cast<uint32_t>(run->end - run->first)};
         int32_t pan = static_cast<int32_t>(run->start.azimuth);
         if (!bFrontal) {
             pan = FrontalFold(NormalAzimuth(std::lround(run->start.azimuth)));
-            gain.from = DistanceGain(static_cast<uint32_t>(std::lround(run->start.distanceCm)));
-            gain.to = DistanceGain(static_cast<uint32_t>(std::lround(run->finish.distanceCm)));
+            gain.from = run->start.gain;
+            gain.to = run->finish.gain;
         }
         // The direction for frame i is set before frame i is rendered.
         if (pan != m_lastPan) {
@@ -225,7 +234,7 @@ bool StereoExport::StartSpan(uint32_t first, uint32_t last) {
     }
     const uint32_t blockFrames = kBlockBytes / static_cast<uint32_t>(2 * m_sampleWidth);
     m_spanFirst = first;
-    m_spanLast = std::min(last, m_pInput->Frames());
+    m_spanLast = std::min(last, OutputFrames());
     // Blocks fall where the export's fall, so the runs of one direction do too.
     m_spanNext = first > kWarmupFrames ? (first - kWarmupFrames) / blockFrames * blockFrames : 0;
     return true;
@@ -241,7 +250,7 @@ uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
     while (m_spanNext < until) {
         const uint32_t block = m_spanNext;
         const auto end = static_cast<uint32_t>(
-            std::min<uint64_t>(m_pInput->Frames(), uint64_t{block} + blockFrames));
+            std::min<uint64_t>(OutputFrames(), uint64_t{block} + blockFrames));
         if (block >= first && end <= last) {
             RenderFrames(block, end, out + size_t{block - first} * frameBytes);
         } else {
@@ -261,7 +270,7 @@ uint32_t StereoExport::RenderSpanTo(uint32_t until, uint8_t* out) {
 }
 
 StereoExport::Outcome StereoExport::Render(CSoundFile& output, ProgressIndicator& progress) {
-    const uint32_t frames = m_pInput->Frames();
+    const uint32_t frames = OutputFrames();
     const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
     const ScopedFlushDenormals flush;
 

@@ -5,33 +5,38 @@
 #include <optional>
 #include <vector>
 
-#include "deliver/RenderInput.h"
 #include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 #include "render/SpatialFilter.h"
 #include "render/TpdfDither.h"
-#include "trajectory/TrajectoryCursor.h"
+#include "scene/Propagation.h"
+#include "scene/RenderInput.h"
 
 class CSoundFile;
 class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
 
-// The render loop of the stereo export: walks a sound along its trajectory (TrajectoryCursor),
-// places each sample with its own SpatialFilter and hands the stereo frames to a sound file in
-// blocks of kBlockBytes, servicing the progress window once per block. A two-channel source
-// is mixed down to one channel, (L + R) / 2, first. It owns its input, filter and cursor, so
-// exports on other threads share nothing mutable; the points are borrowed and must outlive it.
-// A frontal trajectory steps its pan and runs 8 and 16 bits through the filter's exact integer
-// path; a trajectory all around is rendered as its frontal fold with the distance gain, in runs
-// of kPlaceRunFrames. Frames and positions are sample frames; sizes are bytes.
+// The render loop of the stereo export: walks a sound as it reaches the listener (Propagation:
+// its arrival along the trajectory), places each sample with its own SpatialFilter and hands the
+// stereo frames to a sound file in blocks of kBlockBytes, servicing the progress window once per
+// block. A two-channel source is mixed down to one channel, (L + R) / 2, first. It owns its input,
+// filter and cursor, so exports on other threads share nothing mutable; the points are borrowed and
+// must outlive it. A frontal trajectory heard dry steps its pan and runs 8 and 16 bits through the
+// filter's exact integer path; a trajectory all around, or any heard with Doppler or air, is
+// rendered as its frontal fold with the arrival's gain, in runs of kPlaceRunFrames. Frames and
+// positions are sample frames (heard frames, which with Doppler run on past the sound's); sizes are
+// bytes.
 class StereoExport {
   public:
     static constexpr uint32_t kBlockBytes = 32768;
 
     enum class Outcome { Finished, Cancelled, WriteFailed };
 
-    StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points);
+    StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
+                 const SceneSpace& space = {});
+    // The frames the output holds: the sound's, and with Doppler what is still on its way.
+    uint32_t OutputFrames() const;
 
     // The output's format: the source's rate, tag and width with two channels. None when
     // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
@@ -58,7 +63,7 @@ class StereoExport {
     bool StartTrajectory();
     // Whether the trajectory leaves the front half-circle: the file then holds its frontal
     // fold with the distance gain.
-    bool IsFoldingPlaces() const { return !m_cursor.IsFrontal(); }
+    bool IsFoldingPlaces() const { return !m_propagation.IsFrontal(); }
 
     // Renders every frame into output, whose header is written, after SelectRate and
     // StartTrajectory succeeded. Sets the progress range to 0 .. 100 and reads Cancel after
@@ -119,8 +124,9 @@ class StereoExport {
     int m_sampleWidth;  // bytes per sample of one channel: 1, 2, 3 or 4
     bool m_bDeep;       // 24 or 32 bits, or floats: the filter works on floats
     SpatialFilter m_filter;
-    TrajectoryCursor m_cursor;
-    int64_t m_lastPan = 65535;                   // a value no pan takes
+    Propagation m_propagation;
+    Propagation::Reader m_readMono;              // the sound mixed to one channel, at 16-bit scale
+    std::optional<int32_t> m_lastPan;            // the direction the filter holds
     std::optional<SampleFormat> m_outputFormat;  // none: the source's own
     bool m_bDitherOutput = false;
     float m_level = 1.0f;

@@ -10,6 +10,7 @@
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
 #include "platform/UserPrompts.h"
+#include "scene/Scene.h"
 
 bool StereoExportCommand::Run() {
     SaveNameResult result;
@@ -42,7 +43,6 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     DocumentHost& host = m_document.GetHost();
     UserPrompts& prompts = host.Prompts();
     const PcmFormat& sourceFormat = m_document.GetFormat();
-    const uint32_t frameCount = m_document.GetFrameCount();
     if (m_level != 1.0f && !sampleFormat) {
         sampleFormat = OwnSampleFormat(sourceFormat);
         if (!sampleFormat) {
@@ -54,7 +54,9 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     }
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
-    StereoExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints());
+    StereoExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
+                          SceneSpace::Of(m_document));
+    const uint32_t frameCount = exporter.OutputFrames();
     if (!exporter.SelectRate()) {
         prompts.Message("Unsupported sample rate!");
         return false;

@@ -1,7 +1,7 @@
 #include "deliver/StereoSceneVoice.h"
 
-#include "deliver/RenderInput.h"
 #include "deliver/StereoExport.h"
+#include "scene/RenderInput.h"
 
 StereoSceneVoice::StereoSceneVoice(std::unique_ptr<RenderInput> input, const PanPointList& points,
                                    uint32_t outputRate)

@@ -82,7 +82,22 @@ void CTesselDoc::LoadTrajectory(const std::vector<PanPoint>& points) {
 }
 
 void CTesselDoc::FollowHistory() {
-    SetModifiedFlag(!m_undoHistory.IsAtSaved());
+    SetModifiedFlag(!m_undoHistory.IsAtSaved() || m_acoustics != m_savedAcoustics);
+}
+
+void CTesselDoc::LoadAcoustics(const Acoustics& acoustics) {
+    m_acoustics = acoustics;
+    m_savedAcoustics = acoustics;
+    m_listeners.Tell([this](DocumentListener& listener) { listener.OnAcousticsChanged(*this); });
+}
+
+void CTesselDoc::SetAcoustics(const Acoustics& acoustics) {
+    if (acoustics == m_acoustics) {
+        return;
+    }
+    m_acoustics = acoustics;
+    FollowHistory();
+    m_listeners.Tell([this](DocumentListener& listener) { listener.OnAcousticsChanged(*this); });
 }
 
 void CTesselDoc::BeginEdit(const PanPoint* point, UndoKind kind, int32_t count) {
@@ -142,6 +157,7 @@ bool CTesselDoc::Redo() {
 
 void CTesselDoc::MarkSaved() {
     m_undoHistory.MarkSaved();
+    m_savedAcoustics = m_acoustics;
     SetModifiedFlag(false);
 }
 

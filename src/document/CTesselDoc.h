@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "document/Acoustics.h"
 #include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
@@ -68,6 +69,15 @@ class CTesselDoc : public CDocument {
     bool HasChangedOnDisk() const;
     // The trajectory a file brought: added as it stands, no step of the history.
     void LoadTrajectory(const std::vector<PanPoint>& points);
+    // The space a file brought: as it was saved.
+    void LoadAcoustics(const Acoustics& acoustics);
+
+    // ---- The space the sound is heard in ----
+    // What every preview and export of the document renders it with. A change is kept with
+    // the document (the modified mark shows it until saved, or until it is changed back) and
+    // told to the listeners; it is no step of the trajectory's undo history.
+    const Acoustics& GetAcoustics() const { return m_acoustics; }
+    void SetAcoustics(const Acoustics& acoustics);
 
     // ---- Trajectory edits ----
     // Every edit of the points is one step of the undo history: BeginEdit opens it before the
@@ -175,6 +185,8 @@ class CTesselDoc : public CDocument {
     std::string m_importSource;
     std::optional<FileStamp> m_diskStamp;
     ListenerList<DocumentListener> m_listeners;
+    Acoustics m_acoustics;
+    Acoustics m_savedAcoustics;  // as the file holds them
     // Last, so it goes first: it writes into the points above.
     std::unique_ptr<TrajectoryRecorder> m_pRecorder;
 };

@@ -10,6 +10,8 @@ class DocumentListener {
     virtual ~DocumentListener() = default;
     // A point was added, moved or removed: an edit, an undo or redo, a paste.
     virtual void OnTrajectoryChanged(CTesselDoc& /*document*/) {}
+    // The space the sound is heard in changed (GetAcoustics).
+    virtual void OnAcousticsChanged(CTesselDoc& /*document*/) {}
     // IsModified() changed.
     virtual void OnModifiedChanged(CTesselDoc& /*document*/) {}
     // The document is being destroyed; the listener must not use it after returning.

@@ -55,7 +55,8 @@ class LoudspeakerAhead : public PlaybackSession::AheadRender {
   public:
     LoudspeakerAhead(const CTesselDoc& document, const SpeakerLayout& layout, uint32_t first,
                      uint32_t last)
-        : m_export(RenderInput::OfDocument(document), document.GetPanPoints(), Options(layout)),
+        : m_export(RenderInput::OfDocument(document), document.GetPanPoints(), Options(layout),
+                   SceneSpace::Of(document)),
           m_order(LoudspeakerPlayback::DeviceOrder(layout)),
           m_gain(m_export.OutputGain()),
           m_first(first),
@@ -103,7 +104,7 @@ class BinauralAhead : public PlaybackSession::AheadRender {
     BinauralAhead(const CTesselDoc& document, std::shared_ptr<const HrtfFilterBank> bank,
                   uint32_t first, uint32_t last)
         : m_pInput(RenderInput::OfDocument(document)),
-          m_render(*m_pInput, document.GetPanPoints(), std::move(bank)),
+          m_render(*m_pInput, document.GetPanPoints(), std::move(bank), SceneSpace::Of(document)),
           m_first(first),
           m_last(last),
           m_next(first) {
@@ -236,15 +237,17 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
     document.AddListener(this);
     m_playStart = first;
     m_bPlaces = PlacesSound(document);
-    m_pCursor = std::make_unique<TrajectoryCursor>(document.GetPanPoints(), frames, CursorMode());
+    m_pStage = std::make_unique<Propagation>(
+        document.GetPanPoints(), frames,
+        Propagation::Setup{document.GetFormat().sampleRate, CursorMode(), SceneSpace{}});
     m_bSegmentStale = false;
-    const std::optional<SoundPlace> place = m_pCursor->At(first);
+    const std::optional<Arrival> place = m_pStage->At(first);
     m_bStepping = place.has_value();
     const int32_t direction = place ? static_cast<int32_t>(place->azimuth) : 0;
 
     // The rendered wave carries its own directions; the mixer only ends any place.
     int code = m_bPlaces && !m_bThroughFilter
-                   ? SendPlace(place.value_or(SoundPlace{}), AMBREL_WAVEMIX_POSITION_INITIAL)
+                   ? SendPlace(place.value_or(Arrival{}), AMBREL_WAVEMIX_POSITION_INITIAL)
                    : mixer.SetPosition(session, 0, AMBREL_WAVEMIX_POSITION_INITIAL,
                                        MixerPosition{direction, 0, 0});
     if (code == 0) {
@@ -304,10 +307,12 @@ void PlaybackSession::Tick() {
         int code =
             mixer.GetPlayPosition(session, 0, m_hWave, position, AMBREL_WAVEMIX_POSITION_FRAMES);
         if (code == 0 && m_bPlaces) {
-            tick.place = StepPlace(position);
-            if (tick.place) {
-                tick.direction = FrontalFold(NormalAzimuth(std::lround(tick.place->azimuth)));
-                code = m_bThroughFilter ? 0 : SendPlace(*tick.place, 0);
+            const std::optional<Arrival> arrival = StepCursor(position);
+            if (arrival) {
+                tick.place = SoundPlace{arrival->azimuth, arrival->elevation, arrival->distanceCm,
+                                        arrival->width};
+                tick.direction = FrontalFold(NormalAzimuth(std::lround(arrival->azimuth)));
+                code = m_bThroughFilter ? 0 : SendPlace(*arrival, 0);
             }
         } else if (code == 0) {
             tick.direction = StepDirection(position);
@@ -342,31 +347,35 @@ TrajectoryCursor::Mode PlaybackSession::CursorMode() const {
     return m_bPlaces ? TrajectoryCursor::Mode::AllAround : TrajectoryCursor::Mode::Frontal;
 }
 
-std::optional<SoundPlace> PlaybackSession::StepCursor(uint32_t position) {
+std::optional<Arrival> PlaybackSession::StepCursor(uint32_t position) {
     if (m_bSegmentStale) {
         // The edited path, from the frame playing now; it may have changed mode too.
-        m_pCursor->SetMode(CursorMode());
-        m_pCursor->Invalidate();
+        m_pStage->SetMode(CursorMode());
+        m_pStage->Invalidate();
         m_bSegmentStale = false;
     }
     // An emptied trajectory leaves the sound where it was.
-    const std::optional<SoundPlace> place = m_pCursor->At(position + m_playStart);
-    if (place) {
+    const std::optional<Arrival> arrival = m_pStage->At(uint64_t{position} + m_playStart);
+    if (arrival) {
         m_bStepping = true;
     }
-    return place;
+    return arrival;
 }
 
 std::optional<int32_t> PlaybackSession::StepDirection(uint32_t position) {
-    const std::optional<SoundPlace> place = StepCursor(position);
-    if (!place) {
+    const std::optional<Arrival> arrival = StepCursor(position);
+    if (!arrival) {
         return std::nullopt;
     }
-    return static_cast<int32_t>(place->azimuth);
+    return static_cast<int32_t>(arrival->azimuth);
 }
 
 std::optional<SoundPlace> PlaybackSession::StepPlace(uint32_t position) {
-    return StepCursor(position);
+    const std::optional<Arrival> arrival = StepCursor(position);
+    if (!arrival) {
+        return std::nullopt;
+    }
+    return SoundPlace{arrival->azimuth, arrival->elevation, arrival->distanceCm, arrival->width};
 }
 
 bool PlaybackSession::PlacesSound(const CTesselDoc& document) {
@@ -387,8 +396,8 @@ std::unique_ptr<PlaybackSession::AheadRender> PlaybackSession::MakeAheadRender(C
         }
         return std::make_unique<BinauralAhead>(document, prepared.bank, first, last);
     }
-    auto render =
-        std::make_unique<StereoExport>(RenderInput::OfDocument(document), document.GetPanPoints());
+    auto render = std::make_unique<StereoExport>(RenderInput::OfDocument(document),
+                                                 document.GetPanPoints(), SceneSpace::Of(document));
     if (!render->StartSpan(first, last)) {
         return nullptr;
     }
@@ -541,7 +550,7 @@ std::optional<PlaybackSession::FilterQueue> PlaybackSession::ReadFilterQueue() {
     return FilterQueue{m_renderFirst, m_filterReady, fed};
 }
 
-int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
+int PlaybackSession::SendPlace(const Arrival& place, uint32_t flags) {
     MixerPlace sent{};
     sent.size = sizeof sent;
     sent.azimuth = NormalAzimuth(std::lround(place.azimuth));
@@ -550,6 +559,7 @@ int PlaybackSession::SendPlace(const SoundPlace& place, uint32_t flags) {
     sent.distanceCm = static_cast<uint32_t>(std::clamp<long>(
         std::lround(place.distanceCm), long{kNearestDistanceCm}, long{kFarthestDistanceCm}));
     sent.width = std::clamp(static_cast<int32_t>(std::lround(place.width)), 0, kMaxWidth);
+    sent.gain = static_cast<float>(place.gain);
     return m_host.GetMixer().SetPlace(m_host.GetMixerSession(), 0, flags, sent);
 }
 
@@ -572,6 +582,14 @@ void PlaybackSession::OnTrajectoryChanged(CTesselDoc& document) {
         m_bSegmentStale = true;
         // An edit may take the trajectory off the front half-circle, or back onto it.
         m_bPlaces = PlacesSound(document);
+    }
+}
+
+void PlaybackSession::OnAcousticsChanged(CTesselDoc& document) {
+    if (&document == m_pDoc) {
+        // A render of the filter, the binaural set or the loudspeakers goes on in the new
+        // space from the first frame the mixer has not taken.
+        m_bSegmentStale = true;
     }
 }
 
@@ -640,7 +658,7 @@ void PlaybackSession::Finish(bool bPlayedOut) {
     mixer.StopChannel(session, 0, 0);
     m_pDoc = nullptr;
     m_heard.reset();
-    m_pCursor.reset();
+    m_pStage.reset();
     m_bPlaces = false;
     m_bStepping = false;
     m_bSegmentStale = false;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "deliver/RenderInput.h"
 #include "document/DocumentListener.h"
 #include "platform/ListenerList.h"
+#include "scene/Propagation.h"
+#include "scene/RenderInput.h"
 #include "trajectory/TrajectoryControl.h"
-#include "trajectory/TrajectoryCursor.h"
 #include "trevant/trevant.h"
 
 class PlaybackClock;
@@ -100,6 +100,7 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
                                uint32_t rate);
 
     void OnTrajectoryChanged(CTesselDoc& document) override;
+    void OnAcousticsChanged(CTesselDoc& document) override;
     void OnDocumentClosing(CTesselDoc& document) override;
 
     // The direction a tick sends for the mixer's play position (frames from the play's start);
@@ -166,10 +167,10 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     void RenderAhead();
     // The cursor's mode for what plays: all around when the sound is placed.
     TrajectoryCursor::Mode CursorMode() const;
-    // The place at the mixer's play position, from the path as it stands now.
-    std::optional<SoundPlace> StepCursor(uint32_t position);
-    // Sends place to the mixer; the mixer's code.
-    int SendPlace(const SoundPlace& place, uint32_t flags);
+    // The arrival at the mixer's play position, from the path as it stands now.
+    std::optional<Arrival> StepCursor(uint32_t position);
+    // Sends the arrival's place and gain to the mixer; the mixer's code.
+    int SendPlace(const Arrival& arrival, uint32_t flags);
     std::optional<uint32_t> ReadHeardFrame();
     std::optional<uint32_t> HeardFrameNow() override { return ReadHeardFrameNow(); }
     std::optional<RecordMode> Armed() const;
@@ -189,8 +190,10 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     uint32_t m_playStart = 0;
     uint32_t m_playEnd = 0;  // one past the last frame played
     uint32_t m_play = 0;     // the number the mixer's end-of-wave notice carries
-    std::unique_ptr<TrajectoryCursor> m_pCursor;  // along the playing trajectory
-    bool m_bPlaces = false;                       // the sound is placed, not given a direction
+    // What the mixer's own preview places the sound by: the playing trajectory heard dry (its
+    // samples reach the mixer as they are).
+    std::unique_ptr<Propagation> m_pStage;
+    bool m_bPlaces = false;  // the sound is placed, not given a direction
     // The samples the mixer's feeder reads for a plain play, from frame first of the sound:
     // read on the feeder's thread only, freed after the wave.
     struct Feed {

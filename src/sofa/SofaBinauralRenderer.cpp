@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/DistanceLaw.h"
 #include "render/ScopedFlushDenormals.h"
 
 SofaBinauralRenderer::SofaBinauralRenderer(std::shared_ptr<const HrtfFilterBank> bank,
@@ -12,34 +11,32 @@ SofaBinauralRenderer::SofaBinauralRenderer(std::shared_ptr<const HrtfFilterBank>
     for (uint16_t c = 0; c < m_channels; ++c) {
         m_sources.push_back(std::make_unique<HrtfConvolver>(*m_pBank));
     }
-    Reset(SoundPlace{});
+    Reset(SofaHeading{});
 }
 
-HrtfConvolver::Aim SofaBinauralRenderer::AimOf(const SoundPlace& place, int source) const {
+HrtfConvolver::Aim SofaBinauralRenderer::AimOf(const SofaHeading& place, int source) const {
     const auto finite = [](double value, double otherwise) {
         return std::isfinite(value) ? value : otherwise;
     };
     double azimuth = finite(place.azimuth, 0.0);
     if (m_channels == 2) {
-        const double half = std::clamp(finite(place.width, 0.0), 0.0, double{kMaxWidth}) / 2.0;
+        const double half = std::clamp(finite(place.width, 0.0), 0.0, 180.0) / 2.0;
         azimuth += source == 0 ? -half : half;
     }
     const double elevation = std::clamp(finite(place.elevation, 0.0), -90.0, 90.0);
-    const double distance = std::clamp(finite(place.distanceCm, kDefaultDistanceCm),
-                                       double{kNearestDistanceCm}, double{kFarthestDistanceCm});
     HrtfConvolver::Aim aim;
     aim.blend = m_pBank->Locate(azimuth, elevation);
-    aim.gain = DistanceGain(static_cast<uint32_t>(std::lround(distance)));
+    aim.gain = finite(place.gain, 0.0);
     return aim;
 }
 
-void SofaBinauralRenderer::Reset(const SoundPlace& place) {
+void SofaBinauralRenderer::Reset(const SofaHeading& heading) {
     for (size_t s = 0; s < m_sources.size(); ++s) {
-        m_sources[s]->Reset(AimOf(place, static_cast<int>(s)));
+        m_sources[s]->Reset(AimOf(heading, static_cast<int>(s)));
     }
 }
 
-void SofaBinauralRenderer::RenderBlock(const float* in, const SoundPlace& end, float* out) {
+void SofaBinauralRenderer::RenderBlock(const float* in, const SofaHeading& end, float* out) {
     // Subnormals flushed whatever the caller's mode, so every render computes alike.
     const ScopedFlushDenormals flush;
     std::fill(m_ears.begin(), m_ears.end(), 0.0f);

@@ -14,7 +14,7 @@ SofaBinauralStream::SofaBinauralStream(std::shared_ptr<const HrtfFilterBank> ban
 
 void SofaBinauralStream::RenderBlock(uint64_t block, float* out) {
     m_source.ReadFrames(block * kBlockFrames, kBlockFrames, m_input.data());
-    m_renderer.RenderBlock(m_input.data(), m_source.PlaceAt((block + 1) * kBlockFrames - 1), out);
+    m_renderer.RenderBlock(m_input.data(), m_source.HeadingAt((block + 1) * kBlockFrames - 1), out);
 }
 
 void SofaBinauralStream::Seek(uint64_t frame) {
@@ -23,7 +23,7 @@ void SofaBinauralStream::Seek(uint64_t frame) {
     m_bHeld = false;
     const uint64_t warmUp = m_renderer.WarmUpBlocks();
     const uint64_t first = m_block > warmUp ? m_block - warmUp : 0;
-    m_renderer.Reset(m_source.PlaceAt(first == 0 ? 0 : first * kBlockFrames - 1));
+    m_renderer.Reset(m_source.HeadingAt(first == 0 ? 0 : first * kBlockFrames - 1));
     for (uint64_t block = first; block < m_block; ++block) {
         RenderBlock(block, m_output.data());
     }

@@ -19,8 +19,8 @@ class SofaBinauralStream {
         // frames frames of the sound from first (channels floats a frame, interleaved), silence
         // past its end.
         virtual void ReadFrames(uint64_t first, uint32_t frames, float* out) = 0;
-        // The place at a frame. Asked in increasing order, except after a seek.
-        virtual SoundPlace PlaceAt(uint64_t frame) = 0;
+        // The heading at a frame. Asked in increasing order, except after a seek.
+        virtual SofaHeading HeadingAt(uint64_t frame) = 0;
     };
 
     SofaBinauralStream(std::shared_ptr<const HrtfFilterBank> bank, uint16_t channels,

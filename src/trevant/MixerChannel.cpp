@@ -172,7 +172,8 @@ bool MixerChannel::IsValidPlace(const MixerPlace& place) {
     return place.size == sizeof(MixerPlace) && place.azimuth >= -179 && place.azimuth <= 180 &&
            place.elevation >= -90 && place.elevation <= 90 &&
            place.distanceCm >= kNearestDistanceCm && place.distanceCm <= kFarthestDistanceCm &&
-           place.width >= 0 && place.width <= 180;
+           place.width >= 0 && place.width <= 180 && place.gain >= 0.0f &&
+           place.gain <= kPlacedMaxGain;
 }
 
 int MixerChannel::SetPlace(const MixerPlace& place) {
@@ -188,8 +189,8 @@ int MixerChannel::SetPlace(const MixerPlace& place) {
 
 int MixerChannel::ApplyPlacement() {
     alGetError();
-    // Only the distance law attenuates: OpenAL's own model is off for a placed source.
-    const float gain = m_volume * static_cast<float>(DistanceGain(m_place.distanceCm));
+    // Only the place's gain attenuates: OpenAL's own model is off for a placed source.
+    const float gain = m_volume * m_place.gain;
     const ALsizei count = SourceCount();
     for (ALsizei i = 0; i < count; ++i) {
         const ALuint source = i == 0 ? m_source : m_rightSource;

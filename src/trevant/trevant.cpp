@@ -17,7 +17,7 @@
 static_assert(sizeof(MixerSessionConfig) == 40);
 static_assert(sizeof(MixerPcmFormat) == 16);
 static_assert(sizeof(MixerPosition) == 12);
-static_assert(sizeof(MixerPlace) == 20);
+static_assert(sizeof(MixerPlace) == 24);
 static_assert(offsetof(MixerPlayParams, waveDone) == 8);
 
 namespace {

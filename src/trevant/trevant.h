@@ -41,8 +41,9 @@
  * - Place (AmbrelWaveMixSetPlace, AmbrelWaveMixRenderSetPlace): azimuth az, elevation el and
  *   distance d put the source at d * (sin az cos el, sin el, -cos az cos el) metres relative
  *   to the listener. OpenAL Soft's own distance attenuation is off for a placed source: its
- *   gain is the volume times the distance law (1/d from 1 m, at most +12 dB, as
- *   platform/DistanceLaw.h gives it), so a placed source may be up to 4 times the volume.
+ *   gain is the volume times the place's gain (the caller's, from the distance law and
+ *   whatever else the sound met on its way), so a placed source may be up to 4 times the
+ *   volume.
  *   A stereo wave on a placed channel plays as two mono sources, its left samples at
  *   az - width/2 and its right samples at az + width/2 (same elevation and distance), queued
  *   in step and counted as one position. A stereo wave already playing whole when the first
@@ -209,7 +210,7 @@ typedef struct MixerPosition {
     int32_t reserved2; /* 0 */
 } MixerPosition;
 
-/* Where a channel's (or a render's) sound stands all around the listener; 20 bytes. */
+/* Where a channel's (or a render's) sound stands all around the listener; 24 bytes. */
 typedef struct MixerPlace {
     uint32_t size;       /* sizeof(MixerPlace) */
     int32_t azimuth;     /* whole degrees -179..180: 0 ahead, +90 right, -90 left, 180 behind */
@@ -217,6 +218,7 @@ typedef struct MixerPlace {
     uint32_t distanceCm; /* 10..10000, from the centre of the head */
     int32_t width;       /* whole degrees 0..180: a stereo wave's left channel at azimuth -
                             width/2, its right at azimuth + width/2; ignored for mono */
+    float gain;          /* 0..4, linear: how loud the sound arrives there, times the volume */
 } MixerPlace;
 
 /* What a session opens besides its config. The strings are read during the call only. */

@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "binaural/TrevantBinauralRenderer.h"
+#include "scene/RenderInput.h"
 #include "support/BandLevels.h"
 #include "support/Interaural.h"
+#include "trajectory/PanPointList.h"
 
 namespace {
 
@@ -31,35 +34,34 @@ struct Heard {
     uint32_t rate = 0;
 };
 
-// Mixes the whole wave (16-bit, 1 or 2 channels) standing at place.
+// Mixes the whole wave (16-bit, 1 or 2 channels) standing at place, through the renderer's
+// own walk of a trajectory that holds it there.
 Heard RenderAt(const std::vector<uint8_t>& samples, uint16_t channels, const Spot& place) {
     TrevantBinauralRenderer renderer("", 0);
-    BinauralRenderer::Wave wave;
-    wave.read = [&samples, channels](uint32_t first, uint32_t count, float* out) {
-        for (size_t i = 0; i < size_t{count} * channels; ++i) {
-            const size_t at = (size_t{first} * channels + i) * 2;
-            out[i] = at + 1 < samples.size()
-                         ? static_cast<int16_t>(samples[at] | samples[at + 1] << 8) / 32768.0f
-                         : 0.0f;
-        }
-    };
-    wave.channels = channels;
-    wave.sampleRate = kRate;
-    wave.frameCount = static_cast<uint32_t>(samples.size() / (2u * channels));
+    PcmFormat format{};
+    format.formatTag = kFormatTagPcm;
+    format.channels = channels;
+    format.sampleRate = kRate;
+    format.bitsPerSample = 16;
+    format.blockAlign = static_cast<uint16_t>(2 * channels);
+    format.avgBytesPerSec = kRate * format.blockAlign;
+    const auto frames = static_cast<uint32_t>(samples.size() / (2u * channels));
+    const std::unique_ptr<RenderInput> input =
+        RenderInput::OfMemory(samples.data(), format, frames);
+    PanPointList points;
+    points.AddPoint(
+        PanPoint(0, Place{place.azimuth, place.elevation, place.distanceCm, place.width}));
     Heard heard;
-    const std::string error = renderer.Open(wave);
+    const std::string error = renderer.Open({input.get(), &points, {}});
     EXPECT_EQ(error, "");
     if (!error.empty()) {
         return heard;
     }
     heard.rate = renderer.OutputRate();
-    EXPECT_TRUE(renderer.SetPlace(place.azimuth, place.elevation, place.distanceCm, place.width))
-        << renderer.LastError();
     std::vector<float> out(4096 * 2);
-    uint32_t position = 0;
-    for (int guard = 0; guard < 10000 && position < wave.frameCount; ++guard) {
+    for (int guard = 0; guard < 10000 && heard.left.size() < renderer.OutputFrames(); ++guard) {
         uint32_t rendered = 0;
-        EXPECT_TRUE(renderer.Render(out.data(), 4096, wave.frameCount, rendered, position));
+        EXPECT_TRUE(renderer.Render(out.data(), 4096, rendered)) << renderer.LastError();
         if (rendered == 0) {
             break;
         }
@@ -68,7 +70,7 @@ Heard RenderAt(const std::vector<uint8_t>& samples, uint16_t channels, const Spo
             heard.right.push_back(out[2 * i + 1]);
         }
     }
-    EXPECT_EQ(position, wave.frameCount);
+    EXPECT_EQ(heard.left.size(), renderer.OutputFrames());
     return heard;
 }
 

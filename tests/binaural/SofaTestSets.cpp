@@ -4,12 +4,14 @@
 #include <mysofa.h>
 #include <soxr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <map>
 #include <random>
 
+#include "platform/DistanceLaw.h"
 #include "sofa/SofaBinauralStream.h"
 #include "sofa/SofaHrtfSet.h"
 #include "support/TempDir.h"
@@ -38,7 +40,14 @@ class VectorSource : public SofaBinauralStream::Source {
             out[i] = at < m_input.size() ? m_input[at] : 0.0f;
         }
     }
-    SoundPlace PlaceAt(uint64_t frame) override { return m_place(frame); }
+    // The place as the stage hears it in free field: its direction, the distance law's gain.
+    SofaHeading HeadingAt(uint64_t frame) override {
+        const SoundPlace place = m_place(frame);
+        const double cm =
+            std::clamp(place.distanceCm, double{kNearestDistanceCm}, double{kFarthestDistanceCm});
+        return {place.azimuth, place.elevation, place.width,
+                DistanceGain(static_cast<uint32_t>(std::lround(cm)))};
+    }
 
   private:
     const std::vector<float>& m_input;

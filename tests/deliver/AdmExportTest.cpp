@@ -11,12 +11,12 @@
 #include <optional>
 #include <pugixml.hpp>
 
-#include "deliver/RenderInput.h"
 #include "document/CTesselDoc.h"
 #include "document/SoundImport.h"
 #include "formats/AdmMetadata.h"
 #include "formats/CWaveFile.h"
 #include "render/LoudnessMeter.h"
+#include "scene/RenderInput.h"
 #include "support/DocumentTestFiles.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"

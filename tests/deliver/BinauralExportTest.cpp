@@ -13,6 +13,7 @@
 
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/MixerBinauralRenderer.h"
 #include "document/CTesselDoc.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
@@ -42,17 +43,26 @@ struct ScriptedMix {
     std::vector<int32_t> directionCalls;
     std::vector<int32_t> placeCalls;  // the azimuth of each place set
     std::vector<int32_t> panAtFrame;  // the direction in force when each wave frame was read
-    BinauralRenderer::Wave wave;
+    struct {
+        uint16_t channels = 0;
+        uint32_t sampleRate = 0;
+        uint32_t frameCount = 0;
+    } wave;                          // as the mixer was handed it
     std::vector<float> waveSamples;  // every sample the wave reads, as it reads them
 };
 
-class ScriptedRenderer : public BinauralRenderer {
+class ScriptedRenderer : public MixerBinauralRenderer {
   public:
     explicit ScriptedRenderer(ScriptedMix& mix) : m_mix(mix) {}
 
-    std::string Open(const Wave& wave) override {
+    uint32_t OutputRate() const override { return m_mix.wave.sampleRate * m_mix.ratio; }
+    std::string HrtfName() const override { return "scripted"; }
+    std::string LastError() const override { return "the scripted mixer failed"; }
+
+  protected:
+    std::string OpenMix(const Stream& wave) override {
         ++m_mix.opens;
-        m_mix.wave = wave;
+        m_mix.wave = {wave.channels, wave.sampleRate, wave.frameCount};
         m_mix.waveSamples.resize(size_t{wave.frameCount} * wave.channels);
         wave.read(0, wave.frameCount, m_mix.waveSamples.data());
         m_mix.panAtFrame.assign(wave.frameCount, 9999);
@@ -60,20 +70,18 @@ class ScriptedRenderer : public BinauralRenderer {
         m_pan = 0;
         return m_mix.openError;
     }
-    uint32_t OutputRate() const override { return m_mix.wave.sampleRate * m_mix.ratio; }
-    std::string HrtfName() const override { return "scripted"; }
     bool SetDirection(int32_t degrees) override {
         m_mix.directionCalls.push_back(degrees);
         m_pan = degrees;
         return true;
     }
-    bool SetPlace(int32_t azimuth, int32_t, uint32_t, int32_t) override {
-        m_mix.placeCalls.push_back(azimuth);
-        m_pan = azimuth;
+    bool SetPlace(const PanPoint& place, float) override {
+        m_mix.placeCalls.push_back(place.azimuth);
+        m_pan = place.azimuth;
         return true;
     }
-    bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
-                uint32_t& position) override {
+    bool MixFrames(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
+                   uint32_t& position) override {
         if (m_mix.failRenderAt >= 0 && m_calls++ == m_mix.failRenderAt) {
             return false;
         }
@@ -90,7 +98,6 @@ class ScriptedRenderer : public BinauralRenderer {
         position = Read();
         return true;
     }
-    std::string LastError() const override { return "the scripted mixer failed"; }
 
   private:
     uint32_t Read() const {

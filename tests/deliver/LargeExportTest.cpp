@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "deliver/BinauralExportCommand.h"
-#include "deliver/BinauralRenderer.h"
+#include "deliver/MixerBinauralRenderer.h"
 #include "deliver/StereoExportCommand.h"
 #include "document/CTesselDoc.h"
 #include "formats/CWaveFile.h"
@@ -23,26 +23,29 @@ constexpr uint64_t kLowLimit = 65536;
 
 // Mixes each wave frame into a left and right that follow the direction, one output frame
 // per wave frame, so the file depends on every sample and every step of the trajectory.
-class LevelRenderer : public BinauralRenderer {
+class LevelRenderer : public MixerBinauralRenderer {
   public:
-    std::string Open(const Wave& wave) override {
+    uint32_t OutputRate() const override { return m_wave.sampleRate; }
+    std::string HrtfName() const override { return "levels"; }
+    std::string LastError() const override { return "the level mixer failed"; }
+
+  protected:
+    std::string OpenMix(const Stream& wave) override {
         m_wave = wave;
         m_read = 0;
         m_direction = 0;
         return {};
     }
-    uint32_t OutputRate() const override { return m_wave.sampleRate; }
-    std::string HrtfName() const override { return "levels"; }
     bool SetDirection(int32_t degrees) override {
         m_direction = degrees;
         return true;
     }
-    bool SetPlace(int32_t azimuth, int32_t, uint32_t, int32_t) override {
-        m_direction = azimuth;
+    bool SetPlace(const PanPoint& place, float) override {
+        m_direction = place.azimuth;
         return true;
     }
-    bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
-                uint32_t& position) override {
+    bool MixFrames(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
+                   uint32_t& position) override {
         rendered = 0;
         while (rendered < maxFrames && Read() < untilFrame) {
             float sample = 0.0f;
@@ -58,12 +61,11 @@ class LevelRenderer : public BinauralRenderer {
         position = Read();
         return true;
     }
-    std::string LastError() const override { return "the level mixer failed"; }
 
   private:
     uint32_t Read() const { return std::min(m_read, m_wave.frameCount); }
 
-    Wave m_wave;
+    Stream m_wave;
     uint32_t m_read = 0;
     int32_t m_direction = 0;
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "MixerTestSupport.h"
+#include "platform/DistanceLaw.h"
 #include "trevant/trevant.h"
 
 using namespace mixertest;
@@ -77,7 +78,10 @@ class Render {
         ASSERT_EQ(AmbrelWaveMixRenderSetPosition(m_handle, 0, &position), 0);
     }
     void Place(int32_t azimuth, int32_t elevation, uint32_t distanceCm, int32_t width) {
-        const MixerPlace place{sizeof(MixerPlace), azimuth, elevation, distanceCm, width};
+        // As loud as the distance law has a sound there.
+        const MixerPlace place{
+            sizeof(MixerPlace), azimuth, elevation,
+            distanceCm,         width,   static_cast<float>(DistanceGain(distanceCm))};
         ASSERT_EQ(AmbrelWaveMixRenderSetPlace(m_handle, 0, &place), 0);
     }
     // Renders frames output frames without stopping early.
@@ -345,17 +349,21 @@ TEST(LoopbackRender, APlaceOutOfRangeIsRefusedAndTheEdgesAreTaken) {
         int code;
     };
     const uint32_t size = sizeof(MixerPlace);
-    for (const Row& row : {Row{{size, -179, -90, 10, 0}, AMBREL_WAVEMIX_OK},
-                           Row{{size, 180, 90, 10000, 180}, AMBREL_WAVEMIX_OK},
-                           Row{{size - 4, 0, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, -180, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 181, 0, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, -91, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, 91, 100, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, 0, 9, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, 0, 10001, 0}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, 0, 100, -1}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
-                           Row{{size, 0, 0, 100, 181}, AMBREL_WAVEMIX_ERR_BAD_PARAM}}) {
+    for (const Row& row : {Row{{size, -179, -90, 10, 0, 1.0f}, AMBREL_WAVEMIX_OK},
+                           Row{{size, 180, 90, 10000, 180, 1.0f}, AMBREL_WAVEMIX_OK},
+                           Row{{size - 4, 0, 0, 100, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, -180, 0, 100, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 181, 0, 100, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, -91, 100, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 91, 100, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 9, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 10001, 0, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, -1, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, 181, 1.0f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, 0, 4.0f}, AMBREL_WAVEMIX_OK},
+                           Row{{size, 0, 0, 100, 0, -0.5f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, 0, 4.5f}, AMBREL_WAVEMIX_ERR_BAD_PARAM},
+                           Row{{size, 0, 0, 100, 0, NAN}, AMBREL_WAVEMIX_ERR_BAD_PARAM}}) {
         const MixerPlace& p = row.place;
         SCOPED_TRACE(testing::Message() << p.size << " " << p.azimuth << " " << p.elevation << " "
                                         << p.distanceCm << " " << p.width);
@@ -363,6 +371,6 @@ TEST(LoopbackRender, APlaceOutOfRangeIsRefusedAndTheEdgesAreTaken) {
     }
     EXPECT_EQ(AmbrelWaveMixRenderSetPlace(render.Handle(), 0, nullptr),
               AMBREL_WAVEMIX_ERR_BAD_PARAM);
-    const MixerPlace ahead{size, 0, 0, 100, 0};
+    const MixerPlace ahead{size, 0, 0, 100, 0, 1.0f};
     EXPECT_EQ(AmbrelWaveMixRenderSetPlace(0xFFFFFFF0u, 0, &ahead), AMBREL_WAVEMIX_ERR_BAD_SESSION);
 }

@@ -294,9 +294,9 @@ TEST(WaveBackend, APlacedStereoWavePlaysFromItsPlaceAndUnplacedAsItIs) {
         double highDb;  // and at most
     };
     for (const Row& row : {Row{"as it is", false, {}, -1.0, 1.0},
-                           Row{"hard left", true, {size, -90, 0, 100, 0}, 20.0, 400.0},
-                           Row{"hard right", true, {size, 90, 0, 100, 0}, -400.0, -20.0},
-                           Row{"ahead, wide", true, {size, 0, 0, 100, 180}, -1.0, 1.0}}) {
+                           Row{"hard left", true, {size, -90, 0, 100, 0, 1.0f}, 20.0, 400.0},
+                           Row{"hard right", true, {size, 90, 0, 100, 0, 1.0f}, -400.0, -20.0},
+                           Row{"ahead, wide", true, {size, 0, 0, 100, 180, 1.0f}, -1.0, 1.0}}) {
         SCOPED_TRACE(row.what);
         DoneCounter done;
         const StereoCapture capture =
@@ -317,7 +317,7 @@ TEST(WaveBackend, AMixedStereoWaveReachesTheOutputAsItIsWhateverThePlaceAndLowpa
     const auto tone = MakeTone(kRate, kRate / 4, 9000.0, 16);
     const auto silence = std::vector<unsigned char>(tone.size(), 0);
     const auto leftOnly = Interleave(tone, silence);
-    const MixerPlace right{sizeof(MixerPlace), 90, 0, 100, 0};
+    const MixerPlace right{sizeof(MixerPlace), 90, 0, 100, 0, 1.0f};
     struct Row {
         const char* what;
         bool bLowpass;
@@ -358,7 +358,7 @@ TEST(WaveBackend, APlaceOrADirectionDuringPlaySplitsOrJoinsAStereoWaveWhereItIs)
     const uint32_t frames = kRate * 2 / 5;
     const auto tone = MakeTone(kRate, frames, 1000.0, 16);
     const auto stereo = Interleave(tone, tone);
-    const MixerPlace left{sizeof(MixerPlace), -90, 0, 100, 0};
+    const MixerPlace left{sizeof(MixerPlace), -90, 0, 100, 0, 1.0f};
     for (const bool bPlacedFirst : {false, true}) {
         SCOPED_TRACE(bPlacedFirst);
         DoneCounter done;
@@ -396,8 +396,8 @@ TEST(WaveBackend, APlaceOutOfRangeOrOnNoOpenChannelIsRefused) {
     const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
     ASSERT_NE(session, 0u);
     ASSERT_EQ(AmbrelWaveMixActivate(session, 1), 0);
-    const MixerPlace good{sizeof(MixerPlace), 180, -90, 10000, 180};
-    const MixerPlace tooFar{sizeof(MixerPlace), 0, 0, 10001, 0};
+    const MixerPlace good{sizeof(MixerPlace), 180, -90, 10000, 180, 1.0f};
+    const MixerPlace tooFar{sizeof(MixerPlace), 0, 0, 10001, 0, 1.0f};
     EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &good), AMBREL_WAVEMIX_ERR_CHANNEL_NOT_OPEN);
     ASSERT_EQ(AmbrelWaveMixOpenChannel(session, 0, 1), 0);
     EXPECT_EQ(AmbrelWaveMixSetPlace(session, 0, 0, &good), 0);

@@ -1,4 +1,4 @@
-#include "deliver/RenderInput.h"
+#include "scene/RenderInput.h"
 
 #include <algorithm>
 #include <cmath>

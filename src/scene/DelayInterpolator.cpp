@@ -1,0 +1,78 @@
+#include "scene/DelayInterpolator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr double kBeta = 10.0;
+
+// The modified Bessel function of the first kind, order 0, by its series.
+double BesselI0(double x) {
+    double sum = 1.0;
+    double term = 1.0;
+    const double half = x / 2.0;
+    for (int k = 1; k < 64 && term > 1e-17 * sum; ++k) {
+        term *= (half / k) * (half / k);
+        sum += term;
+    }
+    return sum;
+}
+
+}  // namespace
+
+const DelayInterpolator& DelayInterpolator::Shared() {
+    static const DelayInterpolator s_shared;
+    return s_shared;
+}
+
+DelayInterpolator::DelayInterpolator() : m_table(static_cast<size_t>(kPhases + 1) * kTaps) {
+    const double norm = BesselI0(kBeta);
+    for (int p = 0; p <= kPhases; ++p) {
+        const double fraction = static_cast<double>(p) / kPhases;
+        double sum = 0.0;
+        for (int n = 0; n < kTaps; ++n) {
+            const double x = (n - kBefore) - fraction;  // from the position to the tap
+            const double t = x / (kTaps / 2.0);
+            double value = 0.0;
+            if (std::abs(t) < 1.0) {
+                const double sinc =
+                    x == 0.0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+                value = sinc * BesselI0(kBeta * std::sqrt(1.0 - t * t)) / norm;
+            }
+            m_table[static_cast<size_t>(p) * kTaps + static_cast<size_t>(n)] =
+                static_cast<float>(value);
+            sum += std::abs(value);
+        }
+        m_largestSum = std::max(m_largestSum, static_cast<float>(sum));
+    }
+}
+
+float DelayInterpolator::Read(const float* taps, double fraction) const {
+    const auto phase = static_cast<size_t>(std::lround(fraction * kPhases));
+    const float* kernel = m_table.data() + phase * kTaps;
+#if defined(__SSE2__)
+    __m128 sum = _mm_mul_ps(_mm_loadu_ps(taps), _mm_loadu_ps(kernel));
+    for (int n = 4; n < kTaps; n += 4) {
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(taps + n), _mm_loadu_ps(kernel + n)));
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, sum);
+    return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+#else
+    // The same sums in the same order as four lanes.
+    float lanes[4] = {taps[0] * kernel[0], taps[1] * kernel[1], taps[2] * kernel[2],
+                      taps[3] * kernel[3]};
+    for (int n = 4; n < kTaps; n += 4) {
+        for (int l = 0; l < 4; ++l) {
+            lanes[l] += taps[n + l] * kernel[n + l];
+        }
+    }
+    return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+#endif
+}

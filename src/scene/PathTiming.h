@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+
+// When the sound that leaves a source along one path is heard, and so, for each heard frame,
+// which moment of the source it carries. The delay is the path's length over the speed of
+// sound, taken on a grid of emission frames kEdgeFrames apart and straight between them, so a
+// moving source's pitch follows from the delay alone. Where the path jumps (two trajectory
+// points at one frame, or faster than half the speed of sound), the sound does not sweep to
+// the new delay: from the moment the last sound of the old place arrives it fades over
+// kFadeSeconds from the old delay, held, to the new. Each heard frame's answer depends on the
+// grid alone, so any order and size of calls gives the same values. Frames are of the source's
+// rate; positions may be negative or past the source (silence is read there).
+class PathTiming {
+  public:
+    static constexpr int64_t kEdgeFrames = 32;
+    static constexpr double kFadeSeconds = 0.01;
+
+    // The path's delay in frames for the sound that leaves at a source frame.
+    using Delay = std::function<double(int64_t frame)>;
+
+    // rate: frames per second; longest: no delay of the path is longer (frames).
+    PathTiming(uint32_t rate, double longest, Delay delay);
+
+    // Where heard frame t's sound left: position (frames of the source) and, while a jump
+    // fades, the position of the sound it fades from with the new sound's share (0 .. 1). Each
+    // comes with the source frame whose place it is heard from: across a jump the sound on
+    // either side is read on beyond it with its delay held, but stays at its own side's place.
+    struct Emission {
+        double position = 0.0;
+        double place = 0.0;
+        double fading = 0.0;
+        double fadingPlace = 0.0;
+        float share = 1.0f;  // 1: position alone
+    };
+    // count heard frames from first into out.
+    void Emissions(int64_t first, uint32_t count, Emission* out);
+    // The delay of the sound that leaves at a source frame, in frames.
+    double DelayAt(int64_t frame) const { return m_delay(frame); }
+
+  private:
+    struct Edge {
+        double heard;  // when the sound leaving at this edge is heard
+        bool bJump;    // the path jumps between this edge and the next
+    };
+    // Edge j (leaving at frame j * kEdgeFrames), made when first asked.
+    const Edge& At(int64_t j);
+    double Leaves(int64_t j) const { return static_cast<double>(j * kEdgeFrames); }
+
+    uint32_t m_rate;
+    double m_longest;
+    double m_fade;  // frames
+    Delay m_delay;
+    std::deque<Edge> m_edges;  // edges m_base, m_base + 1, ...
+    int64_t m_base = 0;
+};

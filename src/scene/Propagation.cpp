@@ -1,0 +1,263 @@
+#include "scene/Propagation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/DistanceLaw.h"
+#include "scene/DelayInterpolator.h"
+#include "trajectory/PanPointList.h"
+
+namespace {
+
+uint32_t Frame32(uint64_t frame) {
+    return static_cast<uint32_t>(std::min<uint64_t>(frame, UINT32_MAX));
+}
+
+// A source frame of a position, held within the frames a trajectory has.
+uint32_t Frame32(double position) {
+    return static_cast<uint32_t>(std::clamp(position, 0.0, double{UINT32_MAX}));
+}
+
+}  // namespace
+
+Propagation::Propagation(const PanPointList& points, uint32_t sourceFrames, const Setup& setup)
+    : m_points(points),
+      m_sourceFrames(sourceFrames),
+      m_rate(std::max<uint32_t>(setup.rate, 1)),
+      m_listener(setup.space.listener),
+      m_acoustics(setup.space.acoustics),
+      m_cursor(points, sourceFrames,
+               setup.space.acoustics.IsDry() ? setup.mode : TrajectoryCursor::Mode::AllAround),
+      m_emitted(points),
+      m_timed(points),
+      m_heardFrames(sourceFrames) {
+    for (const PanPoint& point : points.Values()) {
+        m_longestCm = std::max(m_longestCm, static_cast<double>(point.distanceCm));
+    }
+    if (m_acoustics.bAir) {
+        m_pAir = std::make_unique<AirAbsorption>(m_rate);
+    }
+    if (m_acoustics.bDoppler) {
+        const double framesPerCm = m_rate / (kSpeedOfSound * 100.0);
+        m_pTiming = std::make_unique<PathTiming>(
+            m_rate, m_longestCm * framesPerCm,
+            [this, framesPerCm](int64_t frame) { return PathCm(frame, m_timed) * framesPerCm; });
+        m_heardFrames = uint64_t{sourceFrames} +
+                        static_cast<uint64_t>(std::ceil(m_pTiming->DelayAt(sourceFrames)));
+    }
+}
+
+Propagation::~Propagation() = default;
+
+double Propagation::LargestGain() const {
+    // Distance moves in a straight line between points, so 1/d peaks at a point.
+    double largest = DistanceGain(kDefaultDistanceCm);
+    for (const PanPoint& point : m_points.Values()) {
+        largest = std::max(largest, DistanceGain(point.distanceCm));
+    }
+    if (m_pTiming) {
+        largest *= DelayInterpolator::Shared().LargestSum();
+    }
+    if (m_pAir) {
+        largest *= m_pAir->LargestSum(m_longestCm / 100.0);
+    }
+    return largest;
+}
+
+bool Propagation::HasPoints() const {
+    return !m_points.IsEmpty();
+}
+
+void Propagation::SetMode(TrajectoryCursor::Mode mode) {
+    if (IsDry()) {
+        m_cursor.SetMode(mode);
+    }
+}
+
+void Propagation::Invalidate() {
+    m_cursor.Invalidate();
+    m_emitted.Invalidate();
+    m_timed.Invalidate();
+}
+
+Arrival Propagation::ArrivalOf(const SoundPlace& place) const {
+    Arrival arrival;
+    arrival.azimuth = place.azimuth;
+    arrival.elevation = place.elevation;
+    arrival.width = place.width;
+    arrival.distanceCm = place.distanceCm;
+    const double cm = std::isfinite(place.distanceCm) ? place.distanceCm : kDefaultDistanceCm;
+    arrival.gain = DistanceGain(static_cast<uint32_t>(
+        std::lround(std::clamp(cm, double{kNearestDistanceCm}, double{kFarthestDistanceCm}))));
+    return arrival;
+}
+
+double Propagation::GainAt(double frame) {
+    return ArrivalOf(m_emitted.At(Frame32(frame))).gain;
+}
+
+double Propagation::PathCm(double frame, PlaceCursor& cursor) {
+    const double from = std::clamp(frame, 0.0, double{UINT32_MAX});
+    const double whole = std::floor(from);
+    const auto s = static_cast<uint32_t>(whole);
+    const double here = cursor.At(s).distanceCm;
+    if (from == whole || s == UINT32_MAX) {
+        return here;
+    }
+    return here + (cursor.At(s + 1).distanceCm - here) * (from - whole);
+}
+
+std::optional<Arrival> Propagation::At(uint64_t heard) {
+    if (!HasPoints()) {
+        return std::nullopt;
+    }
+    if (!m_pTiming) {
+        return ArrivalOf(*m_cursor.At(Frame32(heard)));
+    }
+    PathTiming::Emission emission;
+    m_pTiming->Emissions(static_cast<int64_t>(std::min<uint64_t>(heard, INT64_MAX)), 1, &emission);
+    Arrival arrival = ArrivalOf(m_emitted.At(Frame32(emission.place)));
+    if (emission.share < 1.0f) {
+        // A jump fades: the sound is as loud as the two it fades between, shared.
+        const double from = GainAt(emission.fadingPlace);
+        arrival.gain = from + (arrival.gain - from) * emission.share;
+    }
+    return arrival;
+}
+
+std::optional<ArrivalRun> Propagation::Run(uint64_t heard, uint32_t maxFrames) {
+    if (!m_pTiming) {
+        const std::optional<PlaceRun> run = m_cursor.Run(Frame32(heard), maxFrames);
+        if (!run) {
+            return std::nullopt;
+        }
+        return ArrivalRun{run->first, run->end, ArrivalOf(run->start), ArrivalOf(run->finish)};
+    }
+    ArrivalRun run;
+    run.first = heard;
+    run.end = heard + std::max(maxFrames, 1u);
+    const std::optional<Arrival> start = At(run.first);
+    if (!start) {
+        return std::nullopt;
+    }
+    run.start = *start;
+    run.finish = *At(run.end);
+    return run;
+}
+
+void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_t count,
+                       float* out) {
+    if (IsDry()) {
+        read(Frame32(first), count, out);
+        return;
+    }
+    const auto ch = static_cast<size_t>(std::max(channels, 1));
+    const int half = m_pAir ? AirAbsorption::kHalfTaps : 0;
+    const int64_t start = static_cast<int64_t>(first) - half;
+    const size_t extent = size_t{count} + 2 * static_cast<size_t>(half);
+
+    // Where each heard frame's sound left.
+    m_emissions.resize(extent);
+    if (m_pTiming) {
+        m_pTiming->Emissions(start, static_cast<uint32_t>(extent), m_emissions.data());
+    } else {
+        for (size_t i = 0; i < extent; ++i) {
+            const auto frame = static_cast<double>(start + static_cast<int64_t>(i));
+            m_emissions[i] = {frame, frame, 0.0, 0.0, 1.0f};
+        }
+    }
+    // The source frames they need, and the interpolator's taps around them.
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+    for (const PathTiming::Emission& e : m_emissions) {
+        low = std::min(low, e.position);
+        high = std::max(high, e.position);
+        if (e.share < 1.0f) {
+            low = std::min(low, e.fading);
+            high = std::max(high, e.fading);
+        }
+    }
+    const int64_t windowFirst = static_cast<int64_t>(std::floor(low)) - DelayInterpolator::kBefore;
+    const int64_t windowEnd =
+        static_cast<int64_t>(std::floor(high)) + DelayInterpolator::kAfter + 1;
+    const auto window = static_cast<size_t>(windowEnd - windowFirst);
+    m_source.assign(window * ch, 0.0f);
+    const int64_t insideFirst = std::max<int64_t>(windowFirst, 0);
+    const int64_t insideEnd = std::min<int64_t>(windowEnd, m_sourceFrames);
+    if (insideFirst < insideEnd) {
+        read(static_cast<uint32_t>(insideFirst), static_cast<uint32_t>(insideEnd - insideFirst),
+             m_source.data() + static_cast<size_t>(insideFirst - windowFirst) * ch);
+    }
+    m_planar.resize(window * ch);
+    for (size_t i = 0; i < window; ++i) {
+        for (size_t c = 0; c < ch; ++c) {
+            m_planar[c * window + i] = m_source[i * ch + c];
+        }
+    }
+
+    // The signal as it arrives, before the air.
+    m_delayed.resize(extent * ch);
+    const DelayInterpolator& interpolator = DelayInterpolator::Shared();
+    for (size_t c = 0; c < ch; ++c) {
+        const float* signal = m_planar.data() + c * window;
+        float* heard = m_delayed.data() + c * extent;
+        const auto tap = [&](double position) {
+            const double whole = std::floor(position);
+            const float* taps =
+                signal + (static_cast<int64_t>(whole) - windowFirst) - DelayInterpolator::kBefore;
+            return interpolator.Read(taps, position - whole);
+        };
+        for (size_t i = 0; i < extent; ++i) {
+            const PathTiming::Emission& e = m_emissions[i];
+            if (!m_pTiming) {
+                heard[i] =
+                    signal[static_cast<size_t>(static_cast<int64_t>(e.position) - windowFirst)];
+                continue;
+            }
+            float value = tap(e.position);
+            if (e.share < 1.0f) {
+                // Each side at its own loudness within the shared gain the arrival gives.
+                const double to = e.share * GainAt(e.place);
+                const double from = (1.0 - e.share) * GainAt(e.fadingPlace);
+                value = static_cast<float>((to * value + from * tap(e.fading)) / (to + from));
+            }
+            heard[i] = value;
+        }
+    }
+
+    if (!m_pAir) {
+        for (size_t i = 0; i < count; ++i) {
+            for (size_t c = 0; c < ch; ++c) {
+                out[i * ch + c] = m_delayed[c * extent + i];
+            }
+        }
+        return;
+    }
+    // The air over each block of the grid, for the path the block's middle frame came by.
+    for (uint64_t at = first; at < first + count;) {
+        const uint64_t block = at / kAirBlockFrames;
+        const uint64_t blockEnd = std::min<uint64_t>((block + 1) * kAirBlockFrames, first + count);
+        const uint64_t middle = block * kAirBlockFrames + kAirBlockFrames / 2;
+        double leaves = static_cast<double>(middle);
+        if (m_pTiming) {
+            PathTiming::Emission e;
+            m_pTiming->Emissions(static_cast<int64_t>(middle), 1, &e);
+            leaves = e.place;
+        }
+        const AirAbsorption::Kernel kernel = m_pAir->KernelFor(PathCm(leaves, m_emitted) / 100.0);
+        for (size_t c = 0; c < ch; ++c) {
+            const float* x = m_delayed.data() + c * extent + half;
+            for (uint64_t t = at; t < blockEnd; ++t) {
+                const size_t i = static_cast<size_t>(t - first);
+                float sum = kernel[half] * x[i];
+                for (int m = 1; m <= half; ++m) {
+                    sum += kernel[static_cast<size_t>(half + m)] *
+                           (x[i - static_cast<size_t>(m)] + x[i + static_cast<size_t>(m)]);
+                }
+                out[i * ch + c] = sum;
+            }
+        }
+        at = blockEnd;
+    }
+}

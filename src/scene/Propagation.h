@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "scene/AirAbsorption.h"
+#include "scene/Arrival.h"
+#include "scene/PathTiming.h"
+#include "scene/Scene.h"
+#include "trajectory/TrajectoryCursor.h"
+
+class PanPointList;
+
+// The one stage between a source and every renderer: it turns the source, block by block, into
+// what reaches the listener (arrivals: a direction as the head hears it, a gain, and the
+// signal as it arrives, delayed and filtered by the path). A renderer asks it for the arrival at
+// its own edges and for the signal of the frames it renders, and places that; none works out a
+// distance, a delay or a direction of its own.
+//
+// Dry (no Doppler, no air) the listener hears each frame as it leaves: the arrival is the
+// trajectory's place with the distance law as the gain, walked by the cursor in the mode asked
+// (the frontal mode's stepped pan included), and the signal is the source's own frames. Wet,
+// the places are walked all around; with Doppler each frame is heard its path's length over the
+// speed of sound after it leaves (read between samples, so the pitch follows), the render grows
+// by what is still on its way at the end, and the arrival is the place the heard sound left
+// from; with air the signal goes through the air's absorption for the path's length, taken per
+// kAirBlockFrames heard frames.
+//
+// Frames are of the source's rate: source frames where the sound leaves, heard frames where it
+// arrives (the same numbers when dry). The points are borrowed and outlive the stage; one
+// thread at a time.
+class Propagation {
+  public:
+    static constexpr double kSpeedOfSound = 343.0;  // metres per second
+    static constexpr uint32_t kAirBlockFrames = 256;
+
+    struct Setup {
+        uint32_t rate = 0;  // the source's frames per second
+        TrajectoryCursor::Mode mode = TrajectoryCursor::Mode::AllAround;  // when dry
+        SceneSpace space;
+    };
+
+    // The source's frames: count frames from first (channels floats a frame, of the renderer's
+    // own scale and form), silence for frames the source does not have.
+    using Reader = std::function<void(uint32_t first, uint32_t count, float* out)>;
+
+    Propagation(const PanPointList& points, uint32_t sourceFrames, const Setup& setup);
+    ~Propagation();
+    Propagation(const Propagation&) = delete;
+    Propagation& operator=(const Propagation&) = delete;
+
+    bool IsDry() const { return m_acoustics.IsDry(); }
+    const Acoustics& GetAcoustics() const { return m_acoustics; }
+    bool HasPoints() const;
+    bool IsFrontal() const { return m_cursor.IsFrontal(); }
+    // The dry cursor's mode (a wet stage walks all around whatever is asked).
+    void SetMode(TrajectoryCursor::Mode mode);
+    uint32_t SourceFrames() const { return m_sourceFrames; }
+    // The frames a render of the whole source lasts: the source's, and with Doppler what is
+    // still on its way when the source ends.
+    uint64_t HeardFrames() const { return m_heardFrames; }
+
+    // The largest gain any arrival can give the source's samples: the distance law at its
+    // nearest point (or the 1 m the walk starts from), and where the signal is read between
+    // samples or filtered, the most that can add.
+    double LargestGain() const;
+
+    // The arrival heard at a frame; none when the trajectory has no point.
+    std::optional<Arrival> At(uint64_t heard);
+    // The run of heard frames from heard, at most maxFrames (at least 1) long, as the cursor
+    // gives runs: in the frontal mode each holds one stepped direction; all around it is as
+    // long as asked. None without points.
+    std::optional<ArrivalRun> Run(uint64_t heard, uint32_t maxFrames);
+
+    // count heard frames from first of the signal (channels floats a frame, as read gives
+    // them) into out. Dry it is read's frames themselves.
+    void Hear(const Reader& read, int channels, uint64_t first, uint32_t count, float* out);
+
+    // The trajectory changed: nothing walked so far is trusted.
+    void Invalidate();
+
+  private:
+    // The arrival of a place on the direct path.
+    Arrival ArrivalOf(const SoundPlace& place) const;
+    // The direct path's length in cm at a source frame (between frames, straight between
+    // theirs), read by cursor.
+    static double PathCm(double frame, PlaceCursor& cursor);
+    // The gain of the sound that left at a source frame.
+    double GainAt(double frame);
+
+    const PanPointList& m_points;
+    uint32_t m_sourceFrames;
+    uint32_t m_rate;
+    Listener m_listener;
+    Acoustics m_acoustics;
+    TrajectoryCursor m_cursor;
+    PlaceCursor m_emitted;                  // the places the heard sound left from
+    PlaceCursor m_timed;                    // the places the grid of delays is taken at
+    std::unique_ptr<PathTiming> m_pTiming;  // with Doppler
+    std::unique_ptr<AirAbsorption> m_pAir;  // with air
+    uint64_t m_heardFrames;
+    double m_longestCm = kDefaultDistanceCm;  // the longest path any point puts the source on
+    // Scratch of Hear.
+    std::vector<float> m_source;
+    std::vector<float> m_planar;   // the window, a channel after another
+    std::vector<float> m_delayed;  // the heard frames, a channel after another
+    std::vector<PathTiming::Emission> m_emissions;
+};
