@@ -212,7 +212,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     RefuseUnknownKeys(value,
                       {"output", "format", "order", "hrtf", "sampleFormat", "rate", "duration",
-                       "labels", "events", "sha256"},
+                       "labels", "events", "sha256", "doppler", "air"},
                       "");
     BatchJob job;
     for (const char* key : {"output", "format", "events"}) {
@@ -268,6 +268,15 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     if (value.contains("duration")) {
         job.duration = Number(value, "duration", "", 0.0, 1e6, "0 .. 1000000 seconds");
+    }
+    for (const auto& [key, flag] :
+         {std::pair{"doppler", &job.acoustics.bDoppler}, std::pair{"air", &job.acoustics.bAir}}) {
+        if (value.contains(key)) {
+            if (!value.at(key).is_boolean()) {
+                throw Refused(std::string("\"") + key + "\" is true or false");
+            }
+            *flag = value.at(key).get<bool>();
+        }
     }
     if (value.contains("labels")) {
         job.labelsName = Text(value, "labels", "");

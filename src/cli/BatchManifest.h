@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "document/Acoustics.h"
 #include "render/SampleFormat.h"
 #include "trajectory/PanPoint.h"
 
@@ -44,6 +45,7 @@ struct BatchJob {
     std::string labels;              // resolved; empty for none
     std::string labelsName;          // as written
     std::string sha256;              // the output's hash a resume expects; empty for none
+    Acoustics acoustics;             // "doppler", "air": what the sound meets on its way
     std::vector<BatchEvent> events;
 };
 

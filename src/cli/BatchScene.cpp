@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,17 +16,17 @@
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
 #include "deliver/SofaExportRenderer.h"
-#include "deliver/SofaSceneVoice.h"
 #include "deliver/SofaSetChoice.h"
 #include "deliver/StereoExportCommand.h"
-#include "deliver/StereoSceneVoice.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/UndoRecord.h"
 #include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/SafeFileWriter.h"
+#include "scene/Propagation.h"
 #include "scene/RenderInput.h"
+#include "scene/Scene.h"
 #include "trajectory/PanPointList.h"
 #include "trajectory/TrajectoryGenerator.h"
 
@@ -118,12 +119,12 @@ void MakeFolderOf(const std::string& path) {
 }
 
 bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& events, uint32_t rate,
-                 uint64_t frames, std::string& reason) {
+                 uint64_t frames, const SceneSpace& space, std::string& reason) {
     if (job.labels.empty()) {
         return true;
     }
     MakeFolderOf(job.labels);
-    const std::string csv = SceneLabels::CsvOf(SceneLabels::RowsOf(events, rate, frames));
+    const std::string csv = SceneLabels::CsvOf(SceneLabels::RowsOf(events, rate, frames, space));
     try {
         SafeFileWriter writer(job.labels);
         writer.Begin().Write(csv.data(), csv.size());
@@ -139,46 +140,24 @@ bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& eve
 
 bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     QuietHost host;
-    std::vector<std::unique_ptr<CTesselDoc>> docs;
+    // One document a source file, however many events sound it: its samples once in memory.
+    std::map<std::string, std::unique_ptr<CTesselDoc>> docs;
     std::vector<std::unique_ptr<PanPointList>> made;
     std::vector<SceneLabels::Event> labelled;
+    Scene scene;
+    scene.space.acoustics = job.acoustics;
     uint32_t rate = job.rate;
-    std::unique_ptr<SceneRender> scene;
-    std::unique_ptr<AdmSceneExport> adm;  // an adm job's scene, in place of scene
-    // Made at the first event, whose source gives the rate when the job names none.
-    const bool bTwoChannels = job.format == "stereo" || job.format == "binaural";
-    auto makeScene = [&] {
-        std::optional<uint64_t> length;
-        if (job.duration) {
-            length = static_cast<uint64_t>(std::llround(*job.duration * rate));
-        }
-        if (job.format == "adm") {
-            adm = std::make_unique<AdmSceneExport>(job.sampleFormat, rate, length);
-            return;
-        }
-        if (bTwoChannels) {
-            scene = std::make_unique<SceneRender>(job.sampleFormat.value_or(SampleFormat::S16),
-                                                  rate, length);
-            return;
-        }
-        AmbisonicsExport::Options options;
-        options.order = job.order;
-        options.pLayout = job.pLayout;
-        options.format = job.sampleFormat.value_or(SampleFormat::S16);
-        options.rate = rate;
-        scene = std::make_unique<SceneRender>(options, length);
-    };
     for (const BatchEvent& event : job.events) {
-        auto doc = std::make_unique<CTesselDoc>(host);
-        if (!DocumentOpen(*doc).Open(event.source)) {
-            reason = event.source + ": " + host.m_quiet.FirstText();
-            return false;
+        std::unique_ptr<CTesselDoc>& doc = docs[event.source];
+        if (!doc) {
+            doc = std::make_unique<CTesselDoc>(host);
+            if (!DocumentOpen(*doc).Open(event.source)) {
+                reason = event.source + ": " + host.m_quiet.FirstText();
+                return false;
+            }
         }
         if (rate == 0) {
             rate = doc->GetFormat().sampleRate;
-        }
-        if (!scene && !adm) {
-            makeScene();
         }
         const PanPointList* points = &doc->GetPanPoints();
         if (event.path != BatchEvent::Path::Stored) {
@@ -194,63 +173,71 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         }
         if (!job.bMixes && job.format != "ambix" && job.pLayout == nullptr) {
             MakeFolderOf(job.output);
+            doc->SetAcoustics(job.acoustics);
             if (!RenderExport(job, *doc, *points, host)) {
                 reason = host.m_quiet.FirstText();
                 return false;
             }
-            // The export's own trajectory, which the document now holds.
-            labelled.push_back({&doc->GetPanPoints(), doc->GetFrameCount(),
-                                doc->GetFormat().sampleRate, 0, doc->GetFrameCount(),
-                                event.classIndex.value_or(0)});
-            return WriteLabels(job, labelled, doc->GetFormat().sampleRate, doc->GetFrameCount(),
-                               reason);
+            // The export's own trajectory, which the document now holds, heard as it heard it.
+            const uint32_t frames = doc->GetFrameCount();
+            const uint32_t sourceRate = doc->GetFormat().sampleRate;
+            const uint64_t heard =
+                Propagation(doc->GetPanPoints(), frames,
+                            {sourceRate, TrajectoryCursor::Mode::AllAround, scene.space})
+                    .HeardFrames();
+            labelled.push_back(
+                {&doc->GetPanPoints(), frames, sourceRate, 0, heard, event.classIndex.value_or(0)});
+            return WriteLabels(job, labelled, sourceRate, heard, scene.space, reason);
         }
-        const auto onset = static_cast<uint64_t>(std::llround(event.onset * rate));
-        const auto gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
-        if (adm) {
-            AdmSceneExport::Event object;
-            object.input = RenderInput::OfDocument(*doc);
-            object.points = points;
-            object.name = doc->GetTitle();
-            object.onset = onset;
-            object.gain = gain;
-            adm->AddEvent(std::move(object));
-        } else if (job.format == "stereo") {
-            scene->AddVoice(
-                std::make_unique<StereoSceneVoice>(RenderInput::OfDocument(*doc), *points, rate),
-                onset, gain);
-        } else if (job.format == "binaural") {
-            scene->AddVoice(std::make_unique<SofaSceneVoice>(RenderInput::OfDocument(*doc), *points,
-                                                             job.pSofa, rate),
-                            onset, gain);
-        } else {
-            SceneRender::Event voice;
-            voice.input = RenderInput::OfDocument(*doc);
-            voice.points = points;
-            voice.onset = onset;
-            voice.gain = gain;
-            scene->AddEvent(std::move(voice));
-        }
-        labelled.push_back(
-            {points, doc->GetFrameCount(), doc->GetFormat().sampleRate, onset,
-             adm ? adm->EventFrames(labelled.size()) : scene->EventFrames(labelled.size()),
-             event.classIndex.value_or(0)});
-        docs.push_back(std::move(doc));
+        SceneSource source;
+        source.input = RenderInput::OfDocument(*doc);
+        source.points = points;
+        source.onset = static_cast<uint64_t>(std::llround(event.onset * rate));
+        source.gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
+        source.name = doc->GetTitle();
+        source.classIndex = event.classIndex.value_or(0);
+        labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate, source.onset,
+                            0, source.classIndex});
+        scene.sources.push_back(std::move(source));
     }
-    if (!scene && !adm) {
-        makeScene();
+    std::optional<uint64_t> length;
+    if (job.duration) {
+        length = static_cast<uint64_t>(std::llround(*job.duration * rate));
     }
     MakeFolderOf(job.output);
-    if (adm) {
-        if (!adm->RenderTo(job.output, fs::path(job.outputName).stem().string(), host)) {
+    if (job.format == "adm") {
+        AdmSceneExport adm(std::move(scene), job.sampleFormat, rate, length);
+        for (size_t i = 0; i < labelled.size(); ++i) {
+            labelled[i].frames = adm.SourceFrames(i);
+        }
+        if (!adm.RenderTo(job.output, fs::path(job.outputName).stem().string(), host)) {
             reason = host.m_quiet.FirstText();
             return false;
         }
-        return WriteLabels(job, labelled, adm->OutputRate(), adm->OutputFrames(), reason);
+        return WriteLabels(job, labelled, adm.OutputRate(), adm.OutputFrames(),
+                           SceneSpace{{}, job.acoustics}, reason);
     }
-    if (!scene->RenderTo(job.output, host.m_quiet, TypeOf(job))) {
+    SceneRender::Output output;
+    output.options.rate = rate;
+    if (job.format == "stereo" || job.format == "binaural") {
+        output.kind = job.format == "stereo" ? SceneRender::Output::Kind::Stereo
+                                             : SceneRender::Output::Kind::Binaural;
+        output.options.format = job.sampleFormat.value_or(SampleFormat::S16);
+        output.sofa = job.pSofa;
+    } else {
+        output.options.order = job.order;
+        output.options.pLayout = job.pLayout;
+        output.options.format = job.sampleFormat.value_or(SampleFormat::S16);
+    }
+    output.length = length;
+    const SceneSpace space = scene.space;
+    SceneRender render(std::move(scene), output);
+    for (size_t i = 0; i < labelled.size(); ++i) {
+        labelled[i].frames = render.SourceFrames(i);
+    }
+    if (!render.RenderTo(job.output, host.m_quiet, TypeOf(job))) {
         reason = host.m_quiet.FirstText();
         return false;
     }
-    return WriteLabels(job, labelled, scene->OutputRate(), scene->OutputFrames(), reason);
+    return WriteLabels(job, labelled, render.OutputRate(), render.OutputFrames(), space, reason);
 }

@@ -19,7 +19,9 @@
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
 #include "render/TpdfDither.h"
+#include "scene/Propagation.h"
 #include "scene/RenderInput.h"
+#include "scene/Scene.h"
 #include "trajectory/AdmTrajectory.h"
 
 namespace {
@@ -44,15 +46,24 @@ PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> samp
 // The sound's samples in the output's format, times level: as stored where it is the sound's
 // own at unity, else through floats, dithered only where the output is coarser than the source
 // or turned, so a finer format holds the sound's samples exactly.
+// The sound as it arrives travels in the objects' samples (delayed and filtered by the stage,
+// without the distance's gain, which a renderer of the file gives from the places); dry, they are
+// the sound's own.
 class SampleConverter {
   public:
-    SampleConverter(RenderInput& input, const PcmFormat& output, float level)
+    SampleConverter(RenderInput& input, Propagation& stage, const PcmFormat& output, float level)
         : m_input(input),
+          m_stage(stage),
           m_bSame(output.formatTag == input.Format().formatTag &&
-                  output.bitsPerSample == input.Format().bitsPerSample && level == 1.0f),
+                  output.bitsPerSample == input.Format().bitsPerSample && level == 1.0f &&
+                  stage.IsDry()),
           m_target(AdmExportCommand::TargetOf(output)),
-          m_bDither(AdmExportCommand::NeedsDither(input.Format(), output, level)),
-          m_level(level) {}
+          m_bDither(AdmExportCommand::NeedsDither(input.Format(), output, level) ||
+                    (!stage.IsDry() && output.formatTag != kFormatTagFloat)),
+          m_level(level),
+          m_read([this](uint32_t first, uint32_t count, float* out) {
+              m_input.Read(first, count, out);
+          }) {}
 
     // frames from first, converted; valid until the next call.
     const uint8_t* Convert(uint32_t first, uint32_t frames) {
@@ -61,7 +72,7 @@ class SampleConverter {
         }
         const size_t count = size_t{frames} * static_cast<size_t>(m_input.Channels());
         m_floats.resize(count);
-        m_input.Read(first, frames, m_floats.data());
+        m_stage.Hear(m_read, m_input.Channels(), first, frames, m_floats.data());
         m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
         m_dither.QuantizeTo(m_floats.data(), count, m_level, m_target, m_out.data(), m_bDither);
         return m_out.data();
@@ -69,10 +80,12 @@ class SampleConverter {
 
   private:
     RenderInput& m_input;
+    Propagation& m_stage;
     bool m_bSame;
     SampleFormat m_target;
     bool m_bDither;
     float m_level;
+    Propagation::Reader m_read;
     TpdfDither m_dither;
     std::vector<float> m_floats;
     std::vector<uint8_t> m_out;
@@ -112,13 +125,20 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("Unsupported sample format!");
         return false;
     }
-    const std::vector<uint8_t> axml = BuildAxmlChunk(
-        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), frameCount, format.channels),
-        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, frameCount);
     const std::unique_ptr<RenderInput> input = RenderInput::OfDocument(m_document);
-    SampleConverter converter(*input, format, m_level);
+    Propagation stage(
+        m_document.GetPanPoints(), frameCount,
+        {format.sampleRate, TrajectoryCursor::Mode::AllAround, SceneSpace::Of(m_document)});
+    // With Doppler the objects last until the last sound has arrived; the places stay the
+    // trajectory's.
+    const auto heardFrames =
+        static_cast<uint32_t>(std::min<uint64_t>(stage.HeardFrames(), UINT32_MAX));
+    const std::vector<uint8_t> axml = BuildAxmlChunk(
+        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels),
+        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames);
+    SampleConverter converter(*input, stage, format, m_level);
     return WriteFile(
-        m_host, path, format, axml, frameCount,
+        m_host, path, format, axml, heardFrames,
         [&converter](uint32_t first, uint32_t frames) { return converter.Convert(first, frames); });
 }
 
@@ -157,7 +177,7 @@ bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
                     static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
                 const uint32_t frames = count / blockAlign;
                 const uint8_t* block = convert(static_cast<uint32_t>(done / blockAlign), frames);
-                bFailed = !writer->WriteSamples(block, count);
+                bFailed = block == nullptr || !writer->WriteSamples(block, count);
                 if (!bFailed) {
                     loudness.Add(block, count);
                 }

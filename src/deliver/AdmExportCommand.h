@@ -37,7 +37,7 @@ class AdmExportCommand {
     void SetLevel(float gain) { m_level = gain; }
 
     // frames frames of the output from frame first, as the file stores them; valid until the
-    // next call.
+    // next call. Null when they could not be made: the file is then not written.
     using BlockSource = std::function<const uint8_t*(uint32_t first, uint32_t frames)>;
     // Writes an ADM file of format at path: the chna chunk for its channels, axml (as
     // BuildAxmlChunk made it) with the programme's loudness measured from the samples written,

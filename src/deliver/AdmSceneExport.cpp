@@ -5,24 +5,47 @@
 #include <utility>
 
 #include "deliver/AdmExportCommand.h"
-#include "deliver/SceneVoice.h"
+#include "deliver/RateStream.h"
 #include "document/DocumentHost.h"
 #include "formats/AdmMetadata.h"
 #include "formats/ImportResampler.h"
 #include "platform/UserPrompts.h"
 #include "render/TpdfDither.h"
+#include "scene/Propagation.h"
 #include "scene/RenderInput.h"
 #include "trajectory/AdmTrajectory.h"
 #include "trajectory/PanPointList.h"
 
 struct AdmSceneExport::Voice {
-    Event event;
-    uint64_t frames = 0;         // at the output rate
-    std::vector<float> samples;  // frames x channels, at the output rate, before the gain
-    uint64_t sounding = 0;       // frames written, from the onset
+    SceneSource source;
+    std::unique_ptr<Propagation> stage;  // the source as it reaches the listener
+    uint64_t frames = 0;                 // at the output rate
+    uint64_t sounding = 0;               // frames written, from the onset
+    std::unique_ptr<RateStream> stream;  // the stage's frames at the output rate, once started
+
+    // Starts the source's frames afresh from its first.
+    void Start(uint32_t rate) {
+        RenderInput& input = *source.input;
+        stage->Invalidate();
+        stream = std::make_unique<RateStream>(
+            input.Channels(), input.Rate(), rate, stage->HeardFrames(),
+            [this, at = uint64_t{0}](float* out, uint32_t count, std::string&) mutable -> int64_t {
+                const uint64_t heard = stage->HeardFrames();
+                const auto made = static_cast<uint32_t>(std::min<uint64_t>(count, heard - at));
+                RenderInput& from = *source.input;
+                stage->Hear(
+                    [&from](uint32_t first, uint32_t n, float* to) { from.Read(first, n, to); },
+                    from.Channels(), at, made, out);
+                at += made;
+                return made;
+            });
+    }
 };
 
 namespace {
+
+// Source frames pulled at a time.
+constexpr uint64_t kChunkFrames = 8192;
 
 // Tracks of one file share no dither sequence, or their noise would add up in a mix of them.
 uint32_t DitherSeed(size_t track) {
@@ -74,26 +97,29 @@ std::vector<std::vector<AdmBlock>> VoiceBlocks(const PanPointList& points, uint3
 
 }  // namespace
 
-AdmSceneExport::AdmSceneExport(std::optional<SampleFormat> format, uint32_t rate,
+AdmSceneExport::AdmSceneExport(Scene scene, std::optional<SampleFormat> format, uint32_t rate,
                                std::optional<uint64_t> length)
-    : m_format(format), m_rate(rate), m_length(length) {}
+    : m_format(format), m_rate(rate), m_length(length), m_space(scene.space) {
+    for (SceneSource& source : scene.sources) {
+        if (m_rate == 0) {
+            m_rate = source.input->Rate();
+        }
+        auto voice = std::make_unique<Voice>();
+        const uint32_t sourceRate = source.input->Rate();
+        voice->stage = std::make_unique<Propagation>(
+            *source.points, source.input->Frames(),
+            Propagation::Setup{sourceRate, TrajectoryCursor::Mode::AllAround, m_space});
+        const uint64_t heard = voice->stage->HeardFrames();
+        voice->frames =
+            sourceRate == m_rate ? heard : ImportResampler::OutputFrames(heard, sourceRate, m_rate);
+        voice->source = std::move(source);
+        m_voices.push_back(std::move(voice));
+    }
+}
 
 AdmSceneExport::~AdmSceneExport() = default;
 
-void AdmSceneExport::AddEvent(Event event) {
-    if (m_rate == 0) {
-        m_rate = event.input->Rate();
-    }
-    auto voice = std::make_unique<Voice>();
-    const uint32_t sourceRate = event.input->Rate();
-    voice->frames = sourceRate == m_rate
-                        ? event.input->Frames()
-                        : ImportResampler::OutputFrames(event.input->Frames(), sourceRate, m_rate);
-    voice->event = std::move(event);
-    m_voices.push_back(std::move(voice));
-}
-
-uint64_t AdmSceneExport::EventFrames(size_t index) const {
+uint64_t AdmSceneExport::SourceFrames(size_t index) const {
     return m_voices[index]->frames;
 }
 
@@ -103,7 +129,7 @@ uint64_t AdmSceneExport::OutputFrames() const {
     }
     uint64_t end = 0;
     for (const auto& voice : m_voices) {
-        end = std::max(end, voice->event.onset + voice->frames);
+        end = std::max(end, voice->source.onset + voice->frames);
     }
     return end;
 }
@@ -116,17 +142,19 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
         prompts.Message("An ADM scene holds at most 4294967295 frames.");
         return false;
     }
-    // Every check and read runs before the output exists, so a refusal leaves nothing behind.
+    // Every check and the pass for the peaks run before the output exists, so a refusal leaves
+    // nothing behind.
     std::vector<Voice*> sounding;
     std::vector<AdmObjectSpan> spans;
     std::vector<std::vector<AdmBlock>> blocks;
     SampleFormat finest = SampleFormat::S16;
     for (const auto& voice : m_voices) {
-        RenderInput& input = *voice->event.input;
-        if (voice->event.onset >= frames || voice->frames == 0) {
+        const SceneSource& source = voice->source;
+        RenderInput& input = *source.input;
+        if (source.onset >= frames || voice->frames == 0) {
             continue;
         }
-        if (voice->event.points == nullptr || voice->event.points->IsEmpty()) {
+        if (source.points == nullptr || source.points->IsEmpty()) {
             prompts.Message("No Pan Events to track!");
             return false;
         }
@@ -137,27 +165,15 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
                                                          : "An ADM scene holds at most 64 tracks.");
             return false;
         }
-        voice->samples.resize(size_t{input.Frames()} * static_cast<size_t>(channels));
-        input.Read(0, input.Frames(), voice->samples.data());
-        std::string error;
-        if (!input.IsOk()) {
-            prompts.Message(voice->event.name + " could not be read.");
-            return false;
-        }
-        if (!SceneVoice::Resample(voice->samples, channels, input.Rate(), m_rate, error)) {
-            prompts.Message(error);
-            return false;
-        }
-        voice->sounding = std::min(voice->frames, frames - voice->event.onset);
+        voice->sounding = std::min(voice->frames, frames - source.onset);
         const std::vector<std::vector<AdmBlock>> own =
-            VoiceBlocks(*voice->event.points, input.Rate(), input.Frames(), m_rate, voice->sounding,
-                        static_cast<uint16_t>(channels));
+            VoiceBlocks(*source.points, input.Rate(), voice->stage->HeardFrames(), m_rate,
+                        voice->sounding, static_cast<uint16_t>(channels));
         const char* kSides[] = {" left", " right"};
         for (int channel = 0; channel < channels; ++channel) {
-            spans.push_back(
-                {channels == 1 ? voice->event.name : voice->event.name + kSides[channel],
-                 static_cast<uint32_t>(voice->event.onset),
-                 static_cast<uint32_t>(voice->sounding)});
+            spans.push_back({channels == 1 ? source.name : source.name + kSides[channel],
+                             static_cast<uint32_t>(source.onset),
+                             static_cast<uint32_t>(voice->sounding)});
             blocks.push_back(own[static_cast<size_t>(channel)]);
         }
         if (Fineness(OwnFormat(input.Format())) > Fineness(finest)) {
@@ -169,6 +185,31 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
         prompts.Message("No event sounds before the scene's end.");
         return false;
     }
+    // One scale for every track, so the sounds keep their balance: the peaks of what sounds.
+    double loudest = 0.0;
+    std::vector<float> chunk;
+    for (Voice* voice : sounding) {
+        voice->Start(m_rate);
+        const auto channels = static_cast<size_t>(voice->source.input->Channels());
+        double peak = 0.0;
+        for (uint64_t at = 0; at < voice->sounding; at += kChunkFrames) {
+            const auto count = std::min<uint64_t>(kChunkFrames, voice->sounding - at);
+            chunk.resize(static_cast<size_t>(count) * channels);
+            std::string error;
+            if (!voice->stream->Pull(chunk.data(), count, error)) {
+                prompts.Message(error);
+                return false;
+            }
+            peak =
+                std::max(peak, static_cast<double>(TpdfDither::Peak(chunk.data(), chunk.size())));
+        }
+        if (!voice->source.input->IsOk()) {
+            prompts.Message(voice->source.name + " could not be read.");
+            return false;
+        }
+        loudest = std::max(loudest, peak * voice->source.gain);
+        voice->Start(m_rate);
+    }
     const SampleFormat target = m_format.value_or(finest);
     PcmFormat format{};
     format.formatTag = IsFloatFormat(target) ? kFormatTagFloat : kFormatTagPcm;
@@ -178,15 +219,6 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
     format.blockAlign = static_cast<uint16_t>(format.channels * format.bitsPerSample / 8);
     format.avgBytesPerSec = format.sampleRate * format.blockAlign;
 
-    // One scale for every track, so the sounds keep their balance.
-    double loudest = 0.0;
-    for (const Voice* voice : sounding) {
-        const size_t count = static_cast<size_t>(voice->sounding) *
-                             static_cast<size_t>(voice->event.input->Channels());
-        loudest =
-            std::max(loudest, static_cast<double>(TpdfDither::Peak(voice->samples.data(), count)) *
-                                  voice->event.gain);
-    }
     const float limit = TpdfDither::PeakLimit(target);
     const double scale = loudest > limit ? limit / loudest : 1.0;
 
@@ -200,10 +232,11 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
     };
     std::vector<Track> tracks;
     for (const Voice* voice : sounding) {
-        const RenderInput& input = *voice->event.input;
-        const auto gain = static_cast<float>(voice->event.gain * scale);
+        const RenderInput& input = *voice->source.input;
+        const auto gain = static_cast<float>(voice->source.gain * scale);
         const bool bDither = AdmExportCommand::NeedsDither(input.Format(), format, gain) ||
-                             (format.formatTag != kFormatTagFloat && input.Rate() != m_rate);
+                             (format.formatTag != kFormatTagFloat &&
+                              (input.Rate() != m_rate || !voice->stage->IsDry()));
         for (int channel = 0; channel < input.Channels(); ++channel) {
             tracks.push_back(
                 {voice, channel, gain, bDither, TpdfDither(DitherSeed(tracks.size()))});
@@ -213,23 +246,40 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
     std::vector<uint8_t> out;
     std::vector<float> column;
     std::vector<uint8_t> quantised;
+    std::vector<std::vector<float>> pulled(sounding.size());
+    bool bPulled = true;
+    std::string pullError;
     const auto convert = [&](uint32_t first, uint32_t count) -> const uint8_t* {
         out.assign(size_t{count} * format.blockAlign, 0);
+        // Each voice's frames of this block, in order from its onset.
+        for (size_t v = 0; v < sounding.size(); ++v) {
+            Voice& voice = *sounding[v];
+            const uint64_t onset = voice.source.onset;
+            const uint64_t from = std::max<uint64_t>(first, onset);
+            const uint64_t to = std::min<uint64_t>(uint64_t{first} + count, onset + voice.sounding);
+            pulled[v].resize(from < to ? static_cast<size_t>(to - from) *
+                                             static_cast<size_t>(voice.source.input->Channels())
+                                       : 0);
+            if (from < to && !voice.stream->Pull(pulled[v].data(), to - from, pullError)) {
+                bPulled = false;
+                return nullptr;
+            }
+        }
         for (size_t t = 0; t < tracks.size(); ++t) {
             Track& track = tracks[t];
-            const uint64_t onset = track.voice->event.onset;
+            const auto v = static_cast<size_t>(
+                std::find(sounding.begin(), sounding.end(), track.voice) - sounding.begin());
+            const uint64_t onset = track.voice->source.onset;
             const uint64_t from = std::max<uint64_t>(first, onset);
             const uint64_t to =
                 std::min<uint64_t>(uint64_t{first} + count, onset + track.voice->sounding);
             if (from >= to) {
                 continue;  // silence: no dither on it
             }
-            const auto channels = static_cast<size_t>(track.voice->event.input->Channels());
+            const auto channels = static_cast<size_t>(track.voice->source.input->Channels());
             column.resize(static_cast<size_t>(to - from));
             for (size_t i = 0; i < column.size(); ++i) {
-                column[i] =
-                    track.voice->samples[(static_cast<size_t>(from - onset) + i) * channels +
-                                         static_cast<size_t>(track.channel)];
+                column[i] = pulled[v][i * channels + static_cast<size_t>(track.channel)];
             }
             quantised.resize(column.size() * sampleBytes);
             track.dither.QuantizeTo(column.data(), column.size(), track.gain, target,
@@ -244,6 +294,10 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
     };
     const std::vector<uint8_t> axml = BuildAxmlChunk(blocks, title, m_rate, format.bitsPerSample,
                                                      static_cast<uint32_t>(frames), &spans);
-    return AdmExportCommand::WriteFile(host, path, format, axml, static_cast<uint32_t>(frames),
-                                       convert);
+    const bool bWritten = AdmExportCommand::WriteFile(host, path, format, axml,
+                                                      static_cast<uint32_t>(frames), convert);
+    if (!bPulled) {
+        prompts.Message(pullError);  // why the samples could not be made
+    }
+    return bWritten;
 }

@@ -26,15 +26,6 @@ std::string FramesText(uint64_t done, uint64_t total) {
     return "(" + std::to_string(done) + " of " + std::to_string(total) + ")";
 }
 
-// A mix of several sounds reports its progress itself, per sound.
-class QuietProgress : public ProgressIndicator {
-  public:
-    void SetRange(int, int) override {}
-    int SetPos(int) override { return 0; }
-    void SetStatus(const std::string&) override {}
-    bool CheckCancelButton() override { return false; }
-};
-
 }  // namespace
 
 AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
@@ -62,16 +53,32 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
         m_outputFrames =
             ImportResampler::OutputFrames(m_propagation.HeardFrames(), inRate, m_outputRate);
     }
-    // Every harmonic of SN3D stays within +-1, and so does every loudspeaker gain, so no
-    // channel passes W's bound.
-    m_loudest = m_pInput->PeakSum() * m_propagation.LargestGain();
-    const float limit = TpdfDither::PeakLimit(options.format);
-    if (m_loudest > limit) {
-        m_gain = static_cast<float>(limit / m_loudest);
-    }
 }
 
 AmbisonicsExport::~AmbisonicsExport() = default;
+
+void AmbisonicsExport::Bound() const {
+    if (m_loudest) {
+        return;
+    }
+    // Every harmonic of SN3D stays within +-1, and so does every loudspeaker gain, so no
+    // channel passes W's bound.
+    m_loudest = m_pInput->PeakSum() * m_propagation.LargestGain();
+    const float limit = TpdfDither::PeakLimit(m_options.format);
+    if (*m_loudest > limit) {
+        m_gain = static_cast<float>(limit / *m_loudest);
+    }
+}
+
+double AmbisonicsExport::Loudest() const {
+    Bound();
+    return *m_loudest;
+}
+
+float AmbisonicsExport::OutputGain() const {
+    Bound();
+    return m_gain;
+}
 
 bool AmbisonicsExport::StartTrajectory() const {
     return !m_points.IsEmpty();
@@ -101,6 +108,7 @@ uint32_t AmbisonicsExport::OutputDataBytes() const {
 }
 
 double AmbisonicsExport::ScaleDownDb() const {
+    Bound();
     return m_gain < 1.0f ? -20.0 * std::log10(static_cast<double>(m_gain)) : 0.0;
 }
 
@@ -135,24 +143,7 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
 bool AmbisonicsExport::Flush(BlockWriter* writer) {
     const size_t count = size_t{m_mixFrames} * m_channels;
     if (writer == nullptr) {
-        const auto frames = std::min<uint64_t>(m_mixFrames, m_addFrames);
-        const size_t added = static_cast<size_t>(frames) * m_channels;
-        float* to = m_pAddTo;
-        const float* from = m_mix.data();
-        size_t i = 0;
-#if defined(__SSE2__)
-        // Four at a time, each rounded as the loop below rounds it: the same sums.
-        const __m128 gain = _mm_set1_ps(m_addGain);
-        for (; i + 4 <= added; i += 4) {
-            _mm_storeu_ps(
-                to + i, _mm_add_ps(_mm_loadu_ps(to + i), _mm_mul_ps(_mm_loadu_ps(from + i), gain)));
-        }
-#endif
-        for (; i < added; ++i) {
-            to[i] += from[i] * m_addGain;
-        }
-        m_pAddTo += frames * m_channels;
-        m_addFrames -= frames;
+        m_added.insert(m_added.end(), m_mix.begin(), m_mix.begin() + static_cast<ptrdiff_t>(count));
         m_mixFrames = 0;
         return true;
     }
@@ -163,7 +154,8 @@ bool AmbisonicsExport::Flush(BlockWriter* writer) {
             return false;
         }
     }
-    m_dither.QuantizeTo(m_mix.data(), count, m_gain * m_options.level, m_options.format, buffer);
+    m_dither.QuantizeTo(m_mix.data(), count, OutputGain() * m_options.level, m_options.format,
+                        buffer);
     const size_t bytes = count * static_cast<size_t>(SampleFormatBits(m_options.format) / 8);
     SilenceLfe(m_options.pLayout, m_options.format, buffer, bytes);
     m_mixFrames = 0;
@@ -199,7 +191,7 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
         m_mixFrames += frames;
         m_done += frames;
         used += frames;
-        if (m_mixFrames == kBlockFrames && !Flush(writer)) {
+        if (m_mixFrames == m_blockFrames && !Flush(writer)) {
             return false;
         }
     }
@@ -210,6 +202,7 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
 
 AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
                                                    ProgressIndicator& progress) {
+    Bound();
     BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
     writer.MeasureWith(m_pLoudness);
     const Outcome outcome = Run(&writer, progress);
@@ -220,14 +213,48 @@ AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
     return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
 }
 
-AmbisonicsExport::Outcome AmbisonicsExport::AddTo(float* out, uint64_t frames, float gain) {
-    m_pAddTo = out;
-    m_addFrames = frames;
-    m_addGain = gain;
-    QuietProgress quiet;
-    const Outcome outcome = Run(nullptr, quiet);
-    m_pAddTo = nullptr;
-    return outcome;
+AmbisonicsExport::Outcome AmbisonicsExport::AddNext(float* out, uint64_t frames, float gain) {
+    if (!m_bStarted) {
+        Start();
+        m_bStarted = true;
+    }
+    const auto channels = static_cast<size_t>(m_channels);
+    while (frames > 0) {
+        if (m_addedAt == m_added.size()) {
+            m_added.clear();
+            m_addedAt = 0;
+            Outcome outcome = Outcome::Finished;
+            if (m_bOver || !Step(nullptr, outcome)) {
+                if (outcome != Outcome::Finished) {
+                    return outcome;
+                }
+                if (m_added.empty()) {
+                    return Outcome::Finished;  // past the end: nothing to add
+                }
+            }
+            continue;
+        }
+        const size_t count =
+            std::min<size_t>(static_cast<size_t>(frames) * channels, m_added.size() - m_addedAt);
+        float* to = out;
+        const float* from = m_added.data() + m_addedAt;
+        size_t i = 0;
+#if defined(__SSE2__)
+        // Four at a time, each rounded as the loop below rounds it: the same sums.
+        const __m128 scale = _mm_set1_ps(gain);
+        for (; i + 4 <= count; i += 4) {
+            _mm_storeu_ps(to + i, _mm_add_ps(_mm_loadu_ps(to + i),
+                                             _mm_mul_ps(_mm_loadu_ps(from + i), scale)));
+        }
+#endif
+        for (; i < count; ++i) {
+            to[i] += from[i] * gain;
+        }
+        m_addedAt += count;
+        out += count;
+        frames -= count / channels;
+    }
+    return Outcome::Finished;
 }
 
 bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
@@ -258,66 +285,91 @@ bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
     return true;
 }
 
-AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressIndicator& progress) {
-    if (m_pResampler && !m_pResampler->IsOk()) {
-        m_resampleError = m_pResampler->GetError();
-        return Outcome::ResampleFailed;
-    }
+void AmbisonicsExport::Start() {
     m_done = 0;
     m_mixFrames = 0;
+    m_nextRead = 0;
+    m_bOver = false;
     m_pending.clear();
     m_dither = TpdfDither();
     m_propagation.Invalidate();
     const size_t gains = static_cast<size_t>(m_channels) * m_sources;
     m_from.assign(gains, 0.0f);
     m_to.assign(gains, 0.0f);
-    m_mix.assign(size_t{kBlockFrames} * m_channels, 0.0f);
+    m_mix.assign(size_t{m_blockFrames} * m_channels, 0.0f);
     GainsAt(0, m_from.data());
+}
 
+bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
+    outcome = Outcome::Finished;
+    if (m_bOver) {
+        return false;
+    }
+    if (m_pResampler && !m_pResampler->IsOk()) {
+        m_resampleError = m_pResampler->GetError();
+        outcome = Outcome::ResampleFailed;
+        m_bOver = true;
+        return false;
+    }
     const uint64_t frames = m_propagation.HeardFrames();
-    progress.SetRange(0, 100);
-    progress.SetPos(0);
-    progress.SetStatus(FramesText(0, frames));
-    std::vector<float> block;
-    std::vector<double> wide, resampled;
-    for (uint64_t from = 0; from < frames; from += kBlockFrames) {
-        const auto count = static_cast<uint32_t>(std::min<uint64_t>(kBlockFrames, frames - from));
-        block.resize(size_t{count} * m_sources);
-        m_propagation.Hear(m_read, m_sources, from, count, block.data());
+    if (m_nextRead < frames) {
+        const uint64_t from = m_nextRead;
+        const auto count = static_cast<uint32_t>(std::min<uint64_t>(m_blockFrames, frames - from));
+        m_block.resize(size_t{count} * m_sources);
+        m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
         if (m_pResampler) {
-            wide.assign(block.begin(), block.end());
-            resampled.clear();
-            if (!m_pResampler->Process(wide.data(), count, resampled)) {
+            m_wide.assign(m_block.begin(), m_block.end());
+            m_resampled.clear();
+            if (!m_pResampler->Process(m_wide.data(), count, m_resampled)) {
                 m_resampleError = m_pResampler->GetError();
-                return Outcome::ResampleFailed;
+                outcome = Outcome::ResampleFailed;
+                m_bOver = true;
+                return false;
             }
-            m_pending.insert(m_pending.end(), resampled.begin(), resampled.end());
+            m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
         } else {
-            m_pending.insert(m_pending.end(), block.begin(), block.end());
+            m_pending.insert(m_pending.end(), m_block.begin(), m_block.end());
         }
         // Whole runs only, until the last: a run's gains are taken at its edges.
         const size_t ready = m_pending.size() / m_sources;
         if (!Encode(ready - ready % kRunFrames, writer)) {
-            return Outcome::WriteFailed;
+            outcome = Outcome::WriteFailed;
+            m_bOver = true;
+            return false;
         }
-        const uint64_t read = from + count;
-        progress.SetPos(static_cast<int>(read * 100 / frames));
-        progress.SetStatus(FramesText(read, frames));
+        m_nextRead = from + count;
+        return true;
+    }
+    m_bOver = true;
+    if (m_pResampler) {
+        m_resampled.clear();
+        if (!m_pResampler->Finish(m_resampled)) {
+            m_resampleError = m_pResampler->GetError();
+            outcome = Outcome::ResampleFailed;
+            return false;
+        }
+        m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
+    }
+    const size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
+    if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
+        outcome = Outcome::WriteFailed;
+    }
+    return false;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::Run(BlockWriter* writer, ProgressIndicator& progress) {
+    Start();
+    const uint64_t frames = m_propagation.HeardFrames();
+    progress.SetRange(0, 100);
+    progress.SetPos(0);
+    progress.SetStatus(FramesText(0, frames));
+    Outcome outcome = Outcome::Finished;
+    while (Step(writer, outcome)) {
+        progress.SetPos(static_cast<int>(m_nextRead * 100 / frames));
+        progress.SetStatus(FramesText(m_nextRead, frames));
         if (progress.CheckCancelButton()) {
             return Outcome::Cancelled;
         }
     }
-    if (m_pResampler) {
-        resampled.clear();
-        if (!m_pResampler->Finish(resampled)) {
-            m_resampleError = m_pResampler->GetError();
-            return Outcome::ResampleFailed;
-        }
-        m_pending.insert(m_pending.end(), resampled.begin(), resampled.end());
-    }
-    const size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
-    if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
-        return Outcome::WriteFailed;
-    }
-    return Outcome::Finished;
+    return outcome;
 }

@@ -79,10 +79,14 @@ class AmbisonicsExport {
     // handed to output on a thread of their own while the next ones encode; every write is
     // over when Render returns or throws.
     Outcome Render(CSoundFile& output, ProgressIndicator& progress);
-    // The same encoding, before the scale-down and the dither, times gain added into out
-    // (frames x Channels() floats, full scale 1.0; what lies past frames is left out), for a
-    // caller that mixes several sounds: Finished or ResampleFailed.
-    Outcome AddTo(float* out, uint64_t frames, float gain);
+    // The same encoding, before the scale-down and the dither, for a caller that mixes several
+    // sounds as they stream: the next frames output frames times gain added into out (frames x
+    // Channels() floats, full scale 1.0), from the first frame on with the first call; past the
+    // end nothing is added. Finished or ResampleFailed.
+    Outcome AddNext(float* out, uint64_t frames, float gain);
+    // Before AddNext: the blocks it reads and encodes, frames (a multiple of kRunFrames); a
+    // mix of many sounds holds smaller ones. The samples do not change with it.
+    void UseBlockFrames(uint32_t frames) { m_blockFrames = frames; }
     // Frames [first, first + frames) of the same encoding at the sound's own rate, before the
     // scale-down and the dither, into out (frames x Channels() floats): the very runs and gains
     // the whole render gives them, for playback that renders ahead. False at another output
@@ -90,14 +94,14 @@ class AmbisonicsExport {
     bool RenderSpan(uint32_t first, uint32_t frames, float* out);
     // The loudest the encoding could give (full scale 1.0): the source's peak times the largest
     // gain the stage can give it. Render scales the file down when it passes the limit.
-    double Loudest() const { return m_loudest; }
+    double Loudest() const;
 
     // Before Render: every block written is also measured by loudness (borrowed).
     void MeasureWith(ExportLoudness* loudness) { m_pLoudness = loudness; }
     // How far the whole file is scaled down, in dB (positive); 0 when it is not.
     double ScaleDownDb() const;
     // The same as the factor every sample is written at (1 unless scaled down).
-    float OutputGain() const { return m_gain; }
+    float OutputGain() const;
     const std::string& ResampleError() const { return m_resampleError; }
 
     // Zeroes the LFE channels of layout (none: AmbiX, nothing to do) in bytes of frames in
@@ -111,8 +115,13 @@ class AmbisonicsExport {
     // Encodes count output frames of m_pending's sources, from output frame m_done on, and
     // queues the full blocks. False when a write failed.
     bool Encode(size_t count, BlockWriter* writer);
-    // The block filled so far to the writer, or into m_pAddTo when there is none.
+    // The block filled so far to the writer, or onto m_added when there is none.
     bool Flush(BlockWriter* writer);
+    // The loop from its first frame: Start, then Step until it is over.
+    void Start();
+    // One block of the sound read, encoded and handed on (the last also the rest); false once
+    // there is none left, with outcome set.
+    bool Step(BlockWriter* writer, Outcome& outcome);
     Outcome Run(BlockWriter* writer, ProgressIndicator& progress);
 
     std::unique_ptr<RenderInput> m_pInput;
@@ -122,8 +131,11 @@ class AmbisonicsExport {
     int m_channels;
     uint32_t m_outputRate;
     uint64_t m_outputFrames;
-    float m_gain = 1.0f;
-    double m_loudest = 0.0;
+    // The bound and the scale it gives, read from the whole sound when first asked (a mix of
+    // several sounds, which bounds them itself, never asks).
+    void Bound() const;
+    mutable std::optional<double> m_loudest;
+    mutable float m_gain = 1.0f;
     std::string m_resampleError;
     ExportLoudness* m_pLoudness = nullptr;
 
@@ -132,13 +144,19 @@ class AmbisonicsExport {
     std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only
     std::unique_ptr<ImportResampler> m_pResampler;
     TpdfDither m_dither;
+    uint32_t m_blockFrames = kBlockFrames;
     uint64_t m_done = 0;              // output frames encoded
     std::vector<float> m_pending;     // source samples at the output rate, not yet encoded
     std::vector<float> m_from, m_to;  // gains at the current run's edges
     std::vector<float> m_mix;         // encoded frames of the block being filled
     uint32_t m_mixFrames = 0;
-    // AddTo's mix while it runs: where the next frame goes, the frames left, the gain.
-    float* m_pAddTo = nullptr;
-    uint64_t m_addFrames = 0;
-    float m_addGain = 1.0f;
+    // Where the loop stands: the next frame of the sound to read, whether it is over.
+    uint64_t m_nextRead = 0;
+    bool m_bOver = false;
+    bool m_bStarted = false;  // AddNext's loop has begun
+    // AddNext's encoded frames not yet added, from m_addedAt on.
+    std::vector<float> m_added;
+    size_t m_addedAt = 0;
+    std::vector<float> m_block;
+    std::vector<double> m_wide, m_resampled;
 };

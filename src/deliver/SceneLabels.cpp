@@ -7,12 +7,13 @@
 #include <tuple>
 
 #include "formats/ImportResampler.h"
+#include "scene/Propagation.h"
 #include "trajectory/PanPointList.h"
 #include "trajectory/Place.h"
-#include "trajectory/TrajectoryCursor.h"
 
 std::vector<SceneLabels::Row> SceneLabels::RowsOf(const std::vector<Event>& events,
-                                                  uint32_t outputRate, uint64_t outputFrames) {
+                                                  uint32_t outputRate, uint64_t outputFrames,
+                                                  const SceneSpace& space) {
     std::vector<Row> rows;
     if (outputRate == 0) {
         return rows;
@@ -26,8 +27,8 @@ std::vector<SceneLabels::Row> SceneLabels::RowsOf(const std::vector<Event>& even
             continue;
         }
         // As the Ambisonics export reads it: all around, at the source frame of an output one.
-        TrajectoryCursor cursor(*event.points, event.sourceFrames,
-                                TrajectoryCursor::Mode::AllAround);
+        Propagation stage(*event.points, event.sourceFrames,
+                          {event.sourceRate, TrajectoryCursor::Mode::AllAround, space});
         for (uint64_t label = event.onset * kFramesPerSecond / outputRate; frameStart(label) < end;
              ++label) {
             const uint64_t at = std::max(frameStart(label), event.onset) - event.onset;
@@ -35,8 +36,7 @@ std::vector<SceneLabels::Row> SceneLabels::RowsOf(const std::vector<Event>& even
             if (event.sourceRate != outputRate) {
                 source = ImportResampler::MapPosition(at, outputRate, event.sourceRate);
             }
-            const SoundPlace place =
-                *cursor.At(static_cast<uint32_t>(std::min<uint64_t>(source, UINT32_MAX)));
+            const Arrival place = *stage.At(source);
             rows.push_back({label, event.classIndex, sourceIndex,
                             NormalAzimuth(-std::lround(place.azimuth)),
                             static_cast<int>(std::lround(place.elevation)),

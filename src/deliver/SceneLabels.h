@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "scene/Scene.h"
+
 class PanPointList;
 
-// Where each event of a scene is, every 100 ms, as the sound-event localisation and detection
-// sets label it (DCASE 2024 SELD metadata): one row per event sounding in a label frame, with
-// the place read by the TrajectoryCursor the renderer reads, at the event's first frame in the
-// label frame, so a label cannot disagree with the sound. Azimuth turns counter-clockwise there
+// Where each event of a scene is heard, every 100 ms, as the sound-event localisation and
+// detection sets label it (DCASE 2024 SELD metadata): one row per event sounding in a label
+// frame, with the arrival the renderer reads from the propagation stage at the event's first
+// frame in the label frame, so a label cannot disagree with the sound. With Doppler that is
+// the place the sound heard then left from. Azimuth turns counter-clockwise there
 // (90 is the left: minus ours), in whole degrees; distance in centimetres. Frames are output
 // frames unless called source frames.
 class SceneLabels {
@@ -35,10 +38,10 @@ class SceneLabels {
         bool operator==(const Row&) const = default;
     };
 
-    // The rows of a scene of outputFrames frames at outputRate, by frame, then class, then
-    // source index. An event without points gives none.
+    // The rows of a scene of outputFrames frames at outputRate heard in space, by frame, then
+    // class, then source index. An event without points gives none.
     static std::vector<Row> RowsOf(const std::vector<Event>& events, uint32_t outputRate,
-                                   uint64_t outputFrames);
+                                   uint64_t outputFrames, const SceneSpace& space = {});
     // "frame,class,source,azimuth,elevation,distance" lines, no heading.
     static std::string CsvOf(const std::vector<Row>& rows);
 };

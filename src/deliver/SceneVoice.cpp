@@ -3,49 +3,57 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formats/ImportResampler.h"
+#include "deliver/RateStream.h"
 
-SceneVoice::SceneVoice(uint32_t sourceRate, uint32_t sourceFrames, uint32_t outputRate)
-    : m_sourceRate(sourceRate),
-      m_outputRate(outputRate),
-      m_outputFrames(sourceRate == outputRate
-                         ? sourceFrames
-                         : ImportResampler::OutputFrames(sourceFrames, sourceRate, outputRate)) {}
+SceneVoice::SceneVoice(uint32_t sourceRate, uint64_t sourceFrames, uint32_t outputRate)
+    : m_pStream(std::make_unique<RateStream>(
+          kChannels, sourceRate, outputRate, sourceFrames,
+          [this](float* out, uint32_t frames, std::string&) -> int64_t {
+              const auto count = static_cast<uint32_t>(
+                  std::min<uint64_t>(frames, m_sourceFrames - std::min(m_made, m_sourceFrames)));
+              if (count == 0) {
+                  return 0;
+              }
+              const uint32_t made = MakeNext(out, count);
+              m_made += made;
+              return made;
+          })),
+      m_sourceFrames(sourceFrames) {}
 
 SceneVoice::~SceneVoice() = default;
 
-bool SceneVoice::Resample(std::vector<float>& samples, int channels, uint32_t sourceRate,
-                          uint32_t outputRate, std::string& error) {
-    if (sourceRate == outputRate) {
-        return true;
-    }
-    ImportResampler resampler(sourceRate, outputRate, channels);
-    const std::vector<double> wide(samples.begin(), samples.end());
-    std::vector<double> resampled;
-    if (!resampler.IsOk() ||
-        !resampler.Process(wide.data(), wide.size() / static_cast<size_t>(channels), resampled) ||
-        !resampler.Finish(resampled)) {
-        error = "The sound could not be resampled: " + resampler.GetError();
-        return false;
-    }
-    samples.assign(resampled.begin(), resampled.end());
-    return true;
+uint64_t SceneVoice::OutputFrames() const {
+    return m_pStream->OutputFrames();
 }
 
-bool SceneVoice::AddTo(float* out, uint64_t frames, float gain, std::string& error) {
-    std::vector<float> rendered;
-    if (!RenderSource(rendered, error)) {
+bool SceneVoice::Prepare(std::string& error) {
+    if (!m_bBegun) {
+        m_bBegun = Begin(error);
+    }
+    return m_bBegun;
+}
+
+bool SceneVoice::AddNext(float* out, uint64_t frames, float gain, std::string& error) {
+    if (!Prepare(error)) {
         return false;
     }
-    if (!Resample(rendered, kChannels, m_sourceRate, m_outputRate, error)) {
-        return false;
-    }
-    const size_t count = std::min<size_t>(
-        rendered.size(), static_cast<size_t>(std::min(frames, m_outputFrames)) * kChannels);
-    m_peak = 0.0;
-    for (size_t i = 0; i < count; ++i) {
-        m_peak = std::max(m_peak, static_cast<double>(std::fabs(rendered[i])));
-        out[i] += rendered[i] * gain;
+    constexpr uint64_t kStep = 8192;
+    for (uint64_t done = 0; done < frames;) {
+        const uint64_t count = std::min(kStep, frames - done);
+        const auto samples = static_cast<size_t>(count) * kChannels;
+        if (m_scratch < samples) {
+            m_pScratch = std::make_unique<float[]>(samples);
+            m_scratch = samples;
+        }
+        if (!m_pStream->Pull(m_pScratch.get(), count, error)) {
+            return false;
+        }
+        float* to = out + static_cast<size_t>(done) * kChannels;
+        for (size_t i = 0; i < samples; ++i) {
+            m_peak = std::max(m_peak, static_cast<double>(std::fabs(m_pScratch[i])));
+            to[i] += m_pScratch[i] * gain;
+        }
+        done += count;
     }
     return true;
 }

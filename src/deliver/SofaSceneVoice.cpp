@@ -1,29 +1,35 @@
 #include "deliver/SofaSceneVoice.h"
 
-#include <algorithm>
-
 #include "deliver/SofaSetChoice.h"
 #include "deliver/SofaTrajectoryRender.h"
+#include "scene/Propagation.h"
 #include "scene/RenderInput.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
 
-// The binaural export's block, so the renderer is driven as that export drives it.
-constexpr uint32_t kBlockFrames = 8192;
+// The frames the renderer makes for a sound heard in space.
+uint64_t HeardFrames(const RenderInput& input, const PanPointList& points,
+                     const SceneSpace& space) {
+    return Propagation(points, input.Frames(),
+                       {input.Rate(), TrajectoryCursor::Mode::AllAround, space})
+        .HeardFrames();
+}
 
 }  // namespace
 
 SofaSceneVoice::SofaSceneVoice(std::unique_ptr<RenderInput> input, const PanPointList& points,
-                               std::shared_ptr<SofaSetChoice> set, uint32_t outputRate)
-    : SceneVoice(input->Rate(), input->Frames(), outputRate),
+                               std::shared_ptr<SofaSetChoice> set, uint32_t outputRate,
+                               const SceneSpace& space)
+    : SceneVoice(input->Rate(), HeardFrames(*input, points, space), outputRate),
       m_pInput(std::move(input)),
       m_points(points),
-      m_pSet(std::move(set)) {}
+      m_pSet(std::move(set)),
+      m_space(space) {}
 
 SofaSceneVoice::~SofaSceneVoice() = default;
 
-bool SofaSceneVoice::RenderSource(std::vector<float>& out, std::string& error) {
+bool SofaSceneVoice::Begin(std::string& error) {
     if (m_points.IsEmpty()) {
         error = "No Pan Events to track!";
         return false;
@@ -33,11 +39,11 @@ bool SofaSceneVoice::RenderSource(std::vector<float>& out, std::string& error) {
         error = prepared.message;
         return false;
     }
-    SofaTrajectoryRender render(*m_pInput, m_points, prepared.bank);
-    const uint32_t frames = m_pInput->Frames();
-    out.resize(size_t{frames} * kChannels);
-    for (uint32_t at = 0; at < frames; at += kBlockFrames) {
-        render.Render(out.data() + size_t{at} * kChannels, std::min(kBlockFrames, frames - at));
-    }
+    m_pRender = std::make_unique<SofaTrajectoryRender>(*m_pInput, m_points, prepared.bank, m_space);
     return true;
+}
+
+uint32_t SofaSceneVoice::MakeNext(float* out, uint32_t frames) {
+    m_pRender->Render(out, frames);
+    return frames;
 }

@@ -121,15 +121,21 @@ void StereoExport::DecodeRendered(const uint8_t* rendered, size_t count,
     }
 }
 
-bool StereoExport::RenderAllFloats(std::vector<float>& out) {
-    const uint32_t frames = OutputFrames();
-    if (!StartSpan(0, frames)) {
-        return false;
+uint32_t StereoExport::RenderNextFloats(std::vector<float>& out) {
+    if (m_spanNext >= m_spanLast) {
+        out.clear();
+        return 0;
     }
-    std::vector<uint8_t> rendered(size_t{frames} * 2 * static_cast<size_t>(m_sampleWidth));
-    RenderSpanTo(frames, rendered.data());
-    DecodeRendered(rendered.data(), rendered.size() / static_cast<size_t>(m_sampleWidth), out);
-    return true;
+    const ScopedFlushDenormals flush;
+    const auto frameBytes = static_cast<uint32_t>(2 * m_sampleWidth);
+    const uint32_t block = m_spanNext;
+    const auto end = static_cast<uint32_t>(
+        std::min<uint64_t>(m_spanLast, uint64_t{block} + kBlockBytes / frameBytes));
+    m_scratch.resize(size_t{end - block} * frameBytes);
+    RenderFrames(block, end, m_scratch.data());
+    DecodeRendered(m_scratch.data(), m_scratch.size() / static_cast<size_t>(m_sampleWidth), out);
+    m_spanNext = end;
+    return end - block;
 }
 
 bool StereoExport::SelectRate() {

@@ -37,6 +37,7 @@ class StereoExport {
                  const SceneSpace& space = {});
     // The frames the output holds: the sound's, and with Doppler what is still on its way.
     uint32_t OutputFrames() const;
+    uint32_t SourceRate() const { return m_pInput->Rate(); }
 
     // The output's format: the source's rate, tag and width with two channels. None when
     // the source is not 8 or 16 bits nor a deep format the document keeps, or the stereo data would
@@ -89,10 +90,10 @@ class StereoExport {
 
     static constexpr uint32_t kWarmupFrames = 16384;
 
-    // Every frame as the export writes it in f32, into out (stereo interleaved, full scale
-    // 1.0): for a caller that mixes several sounds. False when the rate or the trajectory does
-    // not allow an export.
-    bool RenderAllFloats(std::vector<float>& out);
+    // The frames the export writes in f32 a block at a time, for a caller that mixes several
+    // sounds as they stream: after StartSpan(0, OutputFrames()), the next block of the export's
+    // grid into out (stereo interleaved, full scale 1.0, resized); its frames, 0 at the end.
+    uint32_t RenderNextFloats(std::vector<float>& out);
 
   private:
     // Renders frames [i, last) into out, the direction stepped as the trajectory goes.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "document/AcousticsChunk.h"
 #include "document/CProcessingDialog.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -13,6 +14,7 @@
 #include "formats/OpenRefusal.h"
 #include "formats/PanChunk.h"
 #include "formats/PlaceChunk.h"
+#include "formats/SpaceChunk.h"
 #include "peaks/MasterOverview.h"
 #include "peaks/PeakSummary.h"
 #include "platform/CFile.h"
@@ -235,6 +237,7 @@ bool DocumentOpen::Load(CFile& file) {
 
     reader->ScanChunks();
     TakePlaceChunk(*reader, path);
+    TakeSpaceChunk(*reader, path);
     m_doc.LoadTrajectory(m_loaded);
     m_doc.SetUnrecognized(reader->CollectUnrecognizedChunks());
 
@@ -316,6 +319,41 @@ void DocumentOpen::TakePlaceChunk(CSoundFile& reader, const std::string& path) {
     if (DecodeTrajectory(bytes, reader.IsBigEndian(), path)) {
         reader.TreatAsKnown(kPlaceChunkId);
     }
+}
+
+void DocumentOpen::TakeSpaceChunk(CSoundFile& reader, const std::string& path) {
+    const auto& chunks = reader.GetChunks();
+    const auto found = std::find_if(chunks.begin(), chunks.end(), [](const ChunkEntry& chunk) {
+        return chunk.Id() == kSpaceChunkId;
+    });
+    if (found == chunks.end()) {
+        return;
+    }
+    UserPrompts& prompts = m_host.Prompts();
+    std::optional<SpaceChunkContents> contents;
+    try {
+        contents = ParseSpaceChunk(reader.ReadChunkData(*found, kSpaceChunkMaxBytes),
+                                   reader.IsBigEndian());
+    } catch (const CFileException&) {
+        reader.TreatAsKnown(kSpaceChunkId);
+        prompts.ShowStatus(StatusLines::SpaceSetAside(path, "could not be read"));
+        return;
+    }
+    if (contents && contents->version != kSpaceChunkVersion) {
+        prompts.ShowStatus(StatusLines::SpaceOfAnotherVersion(path));
+        return;  // carried over as it stands
+    }
+    reader.TreatAsKnown(kSpaceChunkId);
+    std::string why = "was damaged";
+    const std::optional<Acoustics> acoustics =
+        contents ? AcousticsChunk::Decode(*contents, why) : std::nullopt;
+    if (!acoustics) {
+        prompts.ShowStatus(StatusLines::SpaceSetAside(
+            path, contents ? "holds a room Sonomap cannot render (" + why + ")" : why));
+        m_doc.SetModifiedFlag(true);  // saving drops it
+        return;
+    }
+    m_doc.LoadAcoustics(*acoustics);
 }
 
 void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::string& path,

@@ -54,6 +54,8 @@ class DocumentOpen {
     bool DecodeTrajectory(const std::optional<std::vector<uint8_t>>& placeBytes, bool bBigEndian,
                           const std::string& path);
     // The "ach3" of an opened file, if any, for DecodeTrajectory.
+    // The space the file keeps ("spce"), when Sonomap reads its version and its values serve.
+    void TakeSpaceChunk(CSoundFile& reader, const std::string& path);
     void TakePlaceChunk(CSoundFile& reader, const std::string& path);
 
     // The "achk" chunk as stored, kept for the "ach3" chunk to match.

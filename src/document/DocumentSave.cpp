@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "document/AcousticsChunk.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/DocumentOpen.h"
@@ -15,6 +16,7 @@
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
 #include "formats/PlaceChunk.h"
+#include "formats/SpaceChunk.h"
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
@@ -79,12 +81,23 @@ bool DocumentSave::WriteSound(CFile& file) {
             return Failed("Error saving achunk!", writer.get());
         }
     }
+    const bool bSpace = !m_doc.GetAcoustics().IsDry();
+    if (bSpace && !writer->WriteWholeChunk(
+                      kSpaceChunkId, BuildSpaceChunk(AcousticsChunk::Encode(m_doc.GetAcoustics()),
+                                                     writer->IsBigEndian()))) {
+        return Failed("Error saving the space chunk!", writer.get());
+    }
     const UnrecognizedChunkBlock* unrecognized = m_doc.GetUnrecognized();
-    // A chunk of another version of the places gives way to the one just written.
+    // A chunk of another version of the places or the space gives way to the one just written.
     std::unique_ptr<UnrecognizedChunkBlock> without;
     if (unrecognized != nullptr && bPlaces && unrecognized->Holds(kPlaceChunkId)) {
         without = unrecognized->Without(kPlaceChunkId);
         unrecognized = without.get();
+    }
+    std::unique_ptr<UnrecognizedChunkBlock> withoutSpace;
+    if (unrecognized != nullptr && bSpace && unrecognized->Holds(kSpaceChunkId)) {
+        withoutSpace = unrecognized->Without(kSpaceChunkId);
+        unrecognized = withoutSpace.get();
     }
     if (unrecognized != nullptr) {
         writer->WriteUnrecognizedChunks(*unrecognized);

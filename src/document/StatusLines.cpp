@@ -50,6 +50,17 @@ std::string StatusLines::PlacesOfAnotherVersion(const std::string& path) {
            "and the pan points are used.";
 }
 
+std::string StatusLines::SpaceSetAside(const std::string& path, const std::string& why) {
+    return "The space stored in " + PathNames::FileName(path) + " " + why +
+           " and was set aside; the sound is heard dry.";
+}
+
+std::string StatusLines::SpaceOfAnotherVersion(const std::string& path) {
+    return "The space stored in " + PathNames::FileName(path) +
+           " is of another version than Sonomap reads; it is kept as it stands, and the sound "
+           "is heard dry.";
+}
+
 std::string StatusLines::PansClamped(const std::string& path) {
     return "Some pan points in " + PathNames::FileName(path) +
            " lay beyond full left or full right and were held there.";

@@ -24,6 +24,11 @@ std::string PlacesClamped(const std::string& path);
 // "The 3-D trajectory in take.wav is of another version (256) than Sonomap reads; it is kept
 // as it stands, and the pan points are used."
 std::string PlacesOfAnotherVersion(const std::string& path);
+// "The space stored in take.wav was damaged and was set aside; the sound is heard dry." with
+// why = "was damaged".
+std::string SpaceSetAside(const std::string& path, const std::string& why);
+// A "spce" chunk of another version: kept as it stands, the document heard dry.
+std::string SpaceOfAnotherVersion(const std::string& path);
 // "Some pan points in take.wav lay beyond full left or full right and were held there."
 std::string PansClamped(const std::string& path);
 // What the stereo export says of a trajectory that leaves the front half-circle.

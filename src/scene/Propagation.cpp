@@ -83,8 +83,9 @@ void Propagation::Invalidate() {
 
 Arrival Propagation::ArrivalOf(const SoundPlace& place) const {
     Arrival arrival;
-    arrival.azimuth = place.azimuth;
-    arrival.elevation = place.elevation;
+    const Heading heard = m_listener.Hears({place.azimuth, place.elevation});
+    arrival.azimuth = heard.azimuth;
+    arrival.elevation = heard.elevation;
     arrival.width = place.width;
     arrival.distanceCm = place.distanceCm;
     const double cm = std::isfinite(place.distanceCm) ? place.distanceCm : kDefaultDistanceCm;
