@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr double kBeta = 10.0;
-
 // The modified Bessel function of the first kind, order 0, by its series.
 double BesselI0(double x) {
     double sum = 1.0;
@@ -27,12 +25,20 @@ double BesselI0(double x) {
 }  // namespace
 
 const DelayInterpolator& DelayInterpolator::Shared() {
-    static const DelayInterpolator s_shared;
+    static const DelayInterpolator s_shared(16, 10.0);
     return s_shared;
 }
 
-DelayInterpolator::DelayInterpolator() : m_table(static_cast<size_t>(kPhases + 1) * kTaps) {
-    const double norm = BesselI0(kBeta);
+const DelayInterpolator& DelayInterpolator::Short() {
+    static const DelayInterpolator s_short(8, 4.0);
+    return s_short;
+}
+
+DelayInterpolator::DelayInterpolator(int taps, double beta)
+    : m_taps(taps), m_table(static_cast<size_t>(kPhases + 1) * static_cast<size_t>(taps)) {
+    const int kTaps = taps;
+    const int kBefore = Before();
+    const double norm = BesselI0(beta);
     for (int p = 0; p <= kPhases; ++p) {
         const double fraction = static_cast<double>(p) / kPhases;
         double sum = 0.0;
@@ -43,7 +49,7 @@ DelayInterpolator::DelayInterpolator() : m_table(static_cast<size_t>(kPhases + 1
             if (std::abs(t) < 1.0) {
                 const double sinc =
                     x == 0.0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-                value = sinc * BesselI0(kBeta * std::sqrt(1.0 - t * t)) / norm;
+                value = sinc * BesselI0(beta * std::sqrt(1.0 - t * t)) / norm;
             }
             m_table[static_cast<size_t>(p) * kTaps + static_cast<size_t>(n)] =
                 static_cast<float>(value);
@@ -55,10 +61,10 @@ DelayInterpolator::DelayInterpolator() : m_table(static_cast<size_t>(kPhases + 1
 
 float DelayInterpolator::Read(const float* taps, double fraction) const {
     const auto phase = static_cast<size_t>(std::lround(fraction * kPhases));
-    const float* kernel = m_table.data() + phase * kTaps;
+    const float* kernel = m_table.data() + phase * static_cast<size_t>(m_taps);
 #if defined(__SSE2__)
     __m128 sum = _mm_mul_ps(_mm_loadu_ps(taps), _mm_loadu_ps(kernel));
-    for (int n = 4; n < kTaps; n += 4) {
+    for (int n = 4; n < m_taps; n += 4) {
         sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(taps + n), _mm_loadu_ps(kernel + n)));
     }
     alignas(16) float lanes[4];
@@ -68,7 +74,7 @@ float DelayInterpolator::Read(const float* taps, double fraction) const {
     // The same sums in the same order as four lanes.
     float lanes[4] = {taps[0] * kernel[0], taps[1] * kernel[1], taps[2] * kernel[2],
                       taps[3] * kernel[3]};
-    for (int n = 4; n < kTaps; n += 4) {
+    for (int n = 4; n < m_taps; n += 4) {
         for (int l = 0; l < 4; ++l) {
             lanes[l] += taps[n + l] * kernel[n + l];
         }

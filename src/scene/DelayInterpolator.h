@@ -3,24 +3,28 @@
 #include <cstdint>
 #include <vector>
 
-// Reads a signal between its samples: a Kaiser-windowed sinc of kTaps taps, tabulated at
-// kPhases fractions of a frame. Flat enough that an 8 kHz tone at 48 kHz read at moving
-// positions keeps every other component 90 dB down, and a click keeps its energy within 1 dB
-// (a linear or cubic interpolator loses 2 to 3 dB half way between samples). At a whole frame
-// it is that frame exactly. Shared, read-only once made.
+// Reads a signal between its samples: a Kaiser-windowed sinc, tabulated at kPhases fractions
+// of a frame. At a whole frame it is that frame exactly. Shared, read-only once made.
 class DelayInterpolator {
   public:
-    static constexpr int kTaps = 16;
-    // Taps before and after the frame at or before the position: the position p reads frames
-    // floor(p) - kBefore .. floor(p) + kAfter.
-    static constexpr int kBefore = kTaps / 2 - 1;
-    static constexpr int kAfter = kTaps / 2;
     static constexpr int kPhases = 2048;
 
+    // 16 taps: flat enough that an 8 kHz tone at 48 kHz read at moving positions keeps every
+    // other component 90 dB down, and a click keeps its energy within 1 dB (a linear or cubic
+    // interpolator loses 2 to 3 dB half way between samples). For the direct sound.
     static const DelayInterpolator& Shared();
+    // 8 taps: a click's energy within 1 dB (-0.8 dB half way), an 8 kHz tone's other components
+    // 50 dB down: for the many reflections of a room.
+    static const DelayInterpolator& Short();
+
+    int Taps() const { return m_taps; }
+    // Taps before and after the frame at or before the position: the position p reads frames
+    // floor(p) - Before() .. floor(p) + After().
+    int Before() const { return m_taps / 2 - 1; }
+    int After() const { return m_taps / 2; }
 
     // The signal at a position between its frames: taps points at its frame
-    // floor(position) - kBefore, and kTaps frames from there are read; fraction is the
+    // floor(position) - Before(), and Taps() frames from there are read; fraction is the
     // position less its floor (0 <= fraction <= 1).
     float Read(const float* taps, double fraction) const;
 
@@ -29,8 +33,10 @@ class DelayInterpolator {
     float LargestSum() const { return m_largestSum; }
 
   private:
-    DelayInterpolator();
+    // taps: a multiple of 4.
+    DelayInterpolator(int taps, double beta);
 
-    std::vector<float> m_table;
-    float m_largestSum = 1.0f;  // (kPhases + 1) x kTaps, the kernel at each fraction
+    int m_taps;
+    std::vector<float> m_table;  // (kPhases + 1) x taps, the kernel at each fraction
+    float m_largestSum = 1.0f;
 };

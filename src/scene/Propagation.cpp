@@ -6,6 +6,7 @@
 
 #include "platform/DistanceLaw.h"
 #include "scene/DelayInterpolator.h"
+#include "scene/LateTail.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -46,6 +47,18 @@ Propagation::Propagation(const PanPointList& points, uint32_t sourceFrames, cons
         m_heardFrames = uint64_t{sourceFrames} +
                         static_cast<uint64_t>(std::ceil(m_pTiming->DelayAt(sourceFrames)));
     }
+    if (const std::optional<Room>& room = m_acoustics.room) {
+        m_pRoom =
+            std::make_unique<RoomPaths>(*room, points, m_rate, m_listener, m_acoustics.bDoppler);
+        // The reflections still on their way when the sound ends, and the tail's fall to
+        // -60 dB, are heard too.
+        double after = m_pRoom->LongestDelay();
+        if (m_pRoom->HasTail()) {
+            after += LateTail::EyringSeconds(*room) * m_rate;
+        }
+        m_heardFrames = std::max(m_heardFrames,
+                                 uint64_t{sourceFrames} + static_cast<uint64_t>(std::ceil(after)));
+    }
 }
 
 Propagation::~Propagation() = default;
@@ -61,6 +74,9 @@ double Propagation::LargestGain() const {
     }
     if (m_pAir) {
         largest *= m_pAir->LargestSum(m_longestCm / 100.0);
+    }
+    if (m_pRoom) {
+        largest += m_pRoom->LargestGain() * DelayInterpolator::Short().LargestSum();
     }
     return largest;
 }
@@ -79,6 +95,59 @@ void Propagation::Invalidate() {
     m_cursor.Invalidate();
     m_emitted.Invalidate();
     m_timed.Invalidate();
+    if (m_pRoom) {
+        m_pRoom->Invalidate();
+    }
+}
+
+size_t Propagation::Reflections() const {
+    return m_pRoom ? m_pRoom->Count() : 0;
+}
+
+Arrival Propagation::ReflectionAt(uint64_t heard, size_t k) {
+    return m_pRoom->At(heard, k);
+}
+
+bool Propagation::HasTail() const {
+    return m_pRoom && m_pRoom->HasTail();
+}
+
+void Propagation::ReadMono(const Reader& read, int channels, int64_t first, uint32_t count,
+                           float* out) {
+    std::fill(out, out + count, 0.0f);
+    const int64_t from = std::max<int64_t>(first, 0);
+    const int64_t to = std::min<int64_t>(first + count, m_sourceFrames);
+    if (from >= to) {
+        return;
+    }
+    const auto n = static_cast<uint32_t>(to - from);
+    float* at = out + (from - first);
+    if (channels <= 1) {
+        read(static_cast<uint32_t>(from), n, at);
+        return;
+    }
+    m_monoScratch.resize(size_t{n} * static_cast<size_t>(channels));
+    read(static_cast<uint32_t>(from), n, m_monoScratch.data());
+    for (uint32_t i = 0; i < n; ++i) {
+        at[i] = (m_monoScratch[size_t{i} * 2] + m_monoScratch[size_t{i} * 2 + 1]) * 0.5f;
+    }
+}
+
+void Propagation::HearReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
+                                  float* out) {
+    if (!m_pRoom) {
+        return;
+    }
+    m_pRoom->Hear(
+        [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); }, first,
+        count, out);
+}
+
+void Propagation::HearTail(const Reader& read, int channels, uint64_t first, uint32_t count,
+                           int outputs, float* out) {
+    m_pRoom->HearTail(
+        [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); }, first,
+        count, outputs, out);
 }
 
 Arrival Propagation::ArrivalOf(const SoundPlace& place) const {
@@ -169,6 +238,7 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
         }
     }
     // The source frames they need, and the interpolator's taps around them.
+    const DelayInterpolator& interpolator = DelayInterpolator::Shared();
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
     for (const PathTiming::Emission& e : m_emissions) {
@@ -179,9 +249,8 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             high = std::max(high, e.fading);
         }
     }
-    const int64_t windowFirst = static_cast<int64_t>(std::floor(low)) - DelayInterpolator::kBefore;
-    const int64_t windowEnd =
-        static_cast<int64_t>(std::floor(high)) + DelayInterpolator::kAfter + 1;
+    const int64_t windowFirst = static_cast<int64_t>(std::floor(low)) - interpolator.Before();
+    const int64_t windowEnd = static_cast<int64_t>(std::floor(high)) + interpolator.After() + 1;
     const auto window = static_cast<size_t>(windowEnd - windowFirst);
     m_source.assign(window * ch, 0.0f);
     const int64_t insideFirst = std::max<int64_t>(windowFirst, 0);
@@ -199,14 +268,13 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
 
     // The signal as it arrives, before the air.
     m_delayed.resize(extent * ch);
-    const DelayInterpolator& interpolator = DelayInterpolator::Shared();
     for (size_t c = 0; c < ch; ++c) {
         const float* signal = m_planar.data() + c * window;
         float* heard = m_delayed.data() + c * extent;
         const auto tap = [&](double position) {
             const double whole = std::floor(position);
             const float* taps =
-                signal + (static_cast<int64_t>(whole) - windowFirst) - DelayInterpolator::kBefore;
+                signal + (static_cast<int64_t>(whole) - windowFirst) - interpolator.Before();
             return interpolator.Read(taps, position - whole);
         };
         for (size_t i = 0; i < extent; ++i) {

@@ -9,6 +9,7 @@
 #include "scene/AirAbsorption.h"
 #include "scene/Arrival.h"
 #include "scene/PathTiming.h"
+#include "scene/RoomPaths.h"
 #include "scene/Scene.h"
 #include "trajectory/TrajectoryCursor.h"
 
@@ -79,6 +80,23 @@ class Propagation {
     // them) into out. Dry it is read's frames themselves.
     void Hear(const Reader& read, int channels, uint64_t first, uint32_t count, float* out);
 
+    // ---- In a room ----
+    // Beside the direct sound, a room's reflections: each an arrival of its own, with its own
+    // signal (the sound's channels mixed to one); none without a room.
+    size_t Reflections() const;
+    Arrival ReflectionAt(uint64_t heard, size_t k);
+    // count heard frames from first of every reflection, each a run of count floats after the
+    // last (Reflections() x count), into out; read as for Hear.
+    void HearReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
+                         float* out);
+    // The room's late tail: outputs decorrelated signals at the diffuse field's level, outputs
+    // floats a frame, into out.
+    bool HasTail() const;
+    void HearTail(const Reader& read, int channels, uint64_t first, uint32_t count, int outputs,
+                  float* out);
+    // Whether the stage adds a room's reflections or tail.
+    bool HasRoom() const { return m_pRoom != nullptr; }
+
     // The trajectory changed: nothing walked so far is trusted.
     void Invalidate();
 
@@ -101,6 +119,10 @@ class Propagation {
     PlaceCursor m_timed;                    // the places the grid of delays is taken at
     std::unique_ptr<PathTiming> m_pTiming;  // with Doppler
     std::unique_ptr<AirAbsorption> m_pAir;  // with air
+    std::unique_ptr<RoomPaths> m_pRoom;     // in a room
+    // The source mixed to one channel for the room, from read: frames may lie before or past it.
+    void ReadMono(const Reader& read, int channels, int64_t first, uint32_t count, float* out);
+    std::vector<float> m_monoScratch;
     uint64_t m_heardFrames;
     double m_longestCm = kDefaultDistanceCm;  // the longest path any point puts the source on
     // Scratch of Hear.

@@ -1,0 +1,233 @@
+#include "scene/RoomPaths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "platform/DistanceLaw.h"
+#include "scene/DelayInterpolator.h"
+#include "trajectory/PanPointList.h"
+
+namespace {
+
+constexpr double kSpeedOfSound = 343.0;
+constexpr double kRadians = std::numbers::pi / 180.0;
+
+double Length(const std::array<double, 3>& v) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+// The distance law's gain for a path of metres (at most +12 dB, as for the direct sound).
+double LawGain(double metres) {
+    return DistanceGain(static_cast<uint32_t>(
+        std::lround(std::clamp(metres * 100.0, double{kNearestDistanceCm}, 1.0e9))));
+}
+
+}  // namespace
+
+RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate,
+                     const Listener& listener, bool bDelayed)
+    : m_room(room),
+      m_points(points),
+      m_rate(std::max<uint32_t>(rate, 1)),
+      m_listener(listener),
+      m_bDelayed(bDelayed),
+      m_images(room, room.reflections),
+      m_places(points),
+      m_arrived(points) {
+    // The farthest a source can be from the listener bounds every image's path.
+    double farthest = 1.0;
+    for (const PanPoint& point : points.Values()) {
+        farthest = std::max(farthest, point.distanceCm / 100.0);
+    }
+    const double reach =
+        std::sqrt(room.width * room.width + room.depth * room.depth + room.height * room.height);
+    const std::array<double, 3> size{room.width, room.depth, room.height};
+    const double framesPerMetre = m_rate / kSpeedOfSound;
+    for (const ImageSources::Image& image : m_images.Images()) {
+        if (image.order == 0) {
+            continue;  // the direct sound is the stage's own
+        }
+        double bound = reach;
+        for (size_t axis = 0; axis < 3; ++axis) {
+            bound += std::abs(image.index[axis]) * size[axis];
+        }
+        m_longest = std::max(m_longest, (bound + farthest) * framesPerMetre);
+        Path path;
+        path.image = image;
+        path.timing = std::make_unique<PathTiming>(
+            m_rate, m_longest, [this, image, framesPerMetre](int64_t frame) {
+                return PathMetres(image, frame) * framesPerMetre;
+            });
+        m_paths.push_back(std::move(path));
+    }
+    if (room.bTail) {
+        // The tail takes over where the next order's images would arrive, for the source's
+        // first place.
+        const ImageSources next(room, room.reflections + 1);
+        const std::array<double, 3> source = SourceAt(0);
+        double onset = std::numeric_limits<double>::max();
+        for (const ImageSources::Image& image : next.Images()) {
+            if (image.order == room.reflections + 1) {
+                std::array<double, 3> v = next.PositionOf(image, source);
+                v[0] -= room.listenerX;
+                v[1] -= room.listenerY;
+                v[2] -= room.listenerZ;
+                onset = std::min(onset, Length(v));
+            }
+        }
+        std::array<double, 3> direct = source;
+        direct[0] -= room.listenerX;
+        direct[1] -= room.listenerY;
+        direct[2] -= room.listenerZ;
+        const double seconds = (onset - (bDelayed ? 0.0 : Length(direct))) / kSpeedOfSound;
+        m_pTail = std::make_unique<LateTail>(room, m_rate, std::max(seconds, 0.0));
+    }
+}
+
+RoomPaths::~RoomPaths() = default;
+
+void RoomPaths::Invalidate() {
+    m_places.Invalidate();
+    m_arrived.Invalidate();
+    m_grid.clear();
+}
+
+std::array<double, 3> RoomPaths::PositionOf(const SoundPlace& place) const {
+    const double az = place.azimuth * kRadians;
+    const double el = place.elevation * kRadians;
+    const double d = place.distanceCm / 100.0;
+    return {m_room.listenerX + d * std::sin(az) * std::cos(el),
+            m_room.listenerY + d * std::cos(az) * std::cos(el),
+            m_room.listenerZ + d * std::sin(el)};
+}
+
+const std::array<double, 3>& RoomPaths::SourceAt(int64_t frame) {
+    if (frame % PathTiming::kEdgeFrames != 0) {
+        m_held = PositionOf(
+            m_places.At(static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, UINT32_MAX))));
+        return m_held;
+    }
+    // Every path asks for the same frames of the emission grid, a few at a time each.
+    const int64_t j = frame / PathTiming::kEdgeFrames;
+    if (m_grid.empty() || j < m_gridBase ||
+        j >= m_gridBase + 4096 + static_cast<int64_t>(m_grid.size())) {
+        m_grid.clear();
+        m_gridBase = j;
+    }
+    while (m_gridBase + static_cast<int64_t>(m_grid.size()) <= j) {
+        const int64_t at =
+            (m_gridBase + static_cast<int64_t>(m_grid.size())) * PathTiming::kEdgeFrames;
+        const auto s = static_cast<uint32_t>(std::clamp<int64_t>(at, 0, UINT32_MAX));
+        m_grid.push_back(PositionOf(m_places.At(s)));
+        if (m_grid.size() > 8192) {
+            m_grid.pop_front();
+            ++m_gridBase;
+        }
+    }
+    m_held = m_grid[static_cast<size_t>(j - m_gridBase)];
+    return m_held;
+}
+
+double RoomPaths::PathMetres(const ImageSources::Image& image, int64_t frame) {
+    const std::array<double, 3> source = SourceAt(frame);
+    std::array<double, 3> v = m_images.PositionOf(image, source);
+    v[0] -= m_room.listenerX;
+    v[1] -= m_room.listenerY;
+    v[2] -= m_room.listenerZ;
+    double metres = Length(v);
+    if (!m_bDelayed) {
+        std::array<double, 3> direct = source;
+        direct[0] -= m_room.listenerX;
+        direct[1] -= m_room.listenerY;
+        direct[2] -= m_room.listenerZ;
+        metres -= Length(direct);
+    }
+    return metres;
+}
+
+Arrival RoomPaths::ArrivalOf(const ImageSources::Image& image,
+                             const std::array<double, 3>& source) const {
+    std::array<double, 3> v = m_images.PositionOf(image, source);
+    v[0] -= m_room.listenerX;
+    v[1] -= m_room.listenerY;
+    v[2] -= m_room.listenerZ;
+    const double metres = Length(v);
+    Arrival arrival;
+    Heading heading;
+    if (metres > 0.0) {
+        heading.azimuth = std::atan2(v[0], v[1]) / kRadians;
+        heading.elevation = std::asin(std::clamp(v[2] / metres, -1.0, 1.0)) / kRadians;
+    }
+    heading = m_listener.Hears(heading);
+    arrival.azimuth = heading.azimuth;
+    arrival.elevation = heading.elevation;
+    arrival.distanceCm = metres * 100.0;
+    arrival.gain = image.damping * LawGain(metres);
+    return arrival;
+}
+
+double RoomPaths::LargestGain() const {
+    double largest = 0.0;
+    for (const Path& path : m_paths) {
+        largest += path.image.damping;
+    }
+    // Every reflection's path is at least as long as the distance to the nearest wall's image,
+    // so its law is at most the closest the listener stands to a wall can give.
+    const double nearest = 2.0 * std::min({m_room.listenerX, m_room.width - m_room.listenerX,
+                                           m_room.listenerY, m_room.depth - m_room.listenerY,
+                                           m_room.listenerZ, m_room.height - m_room.listenerZ});
+    return largest * LawGain(std::max(nearest, 0.25));
+}
+
+Arrival RoomPaths::At(uint64_t heard, size_t k) {
+    Path& path = m_paths[k];
+    PathTiming::Emission emission;
+    path.timing->Emissions(static_cast<int64_t>(std::min<uint64_t>(heard, INT64_MAX)), 1,
+                           &emission);
+    const auto s = static_cast<uint32_t>(std::clamp(emission.place, 0.0, double{UINT32_MAX}));
+    return ArrivalOf(path.image, PositionOf(m_arrived.At(s)));
+}
+
+void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, float* out) {
+    if (m_paths.empty() || count == 0) {
+        return;
+    }
+    const DelayInterpolator& interpolator = DelayInterpolator::Short();
+    // One window of the source serves every path: from the longest delay back to the present.
+    const int64_t windowFirst = static_cast<int64_t>(first) -
+                                static_cast<int64_t>(std::ceil(m_longest)) - interpolator.Before() -
+                                2;
+    const int64_t windowEnd = static_cast<int64_t>(first + count) + interpolator.After() + 2;
+    const auto window = static_cast<size_t>(windowEnd - windowFirst);
+    m_window.resize(window);
+    read(windowFirst, static_cast<uint32_t>(window), m_window.data());
+    m_emissions.resize(count);
+    const float* signal = m_window.data();
+    const auto tap = [&](double position) {
+        const double whole = std::floor(position);
+        const auto at = static_cast<int64_t>(whole) - windowFirst - interpolator.Before();
+        if (at < 0 || at + interpolator.Taps() > static_cast<int64_t>(window)) {
+            return 0.0f;  // beyond what any path can reach: only a jump's far side goes there
+        }
+        return interpolator.Read(signal + at, position - whole);
+    };
+    for (size_t k = 0; k < m_paths.size(); ++k) {
+        m_paths[k].timing->Emissions(static_cast<int64_t>(first), count, m_emissions.data());
+        float* heard = out + k * count;
+        for (uint32_t i = 0; i < count; ++i) {
+            const PathTiming::Emission& e = m_emissions[i];
+            float value = tap(e.position);
+            if (e.share < 1.0f) {
+                value = e.share * value + (1.0f - e.share) * tap(e.fading);
+            }
+            heard[i] = value;
+        }
+    }
+}
+
+void RoomPaths::HearTail(const MonoReader& read, uint64_t first, uint32_t count, int outputs,
+                         float* out) {
+    m_pTail->Render(read, first, count, outputs, out);
+}
