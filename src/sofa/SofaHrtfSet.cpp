@@ -1,8 +1,6 @@
 #include "sofa/SofaHrtfSet.h"
 
-#include <fcntl.h>
 #include <mysofa.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,8 +13,11 @@
 #include <map>
 #include <numbers>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ByteOrder.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -54,28 +55,23 @@ struct Examined {
     bool bHdf5 = false;
 };
 
-Examined Examine(const std::string& path) {
+Examined Examine(const RegularFile& file) {
     Examined examined;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
+    if (!file.IsOpen()) {
+        examined.unreadable =
+            file.IsSpecial() ? file.Why() : "it cannot be read (" + file.Why() + ")";
         return examined;
     }
-    struct stat info {};
-    unsigned char head[2048 + 64] = {};
-    ssize_t got = -1;
-    if (::fstat(fd, &info) != 0) {
-        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
-    } else if (!S_ISREG(info.st_mode)) {
-        examined.unreadable = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a file";
-    } else {
-        got = ::pread(fd, head, sizeof head, 0);
-        if (got < 0) {
-            examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
-        }
+    if (file.Size() > SofaHrtfSet::kLargestFile) {
+        examined.unreadable = "it is larger than the " +
+                              RegularFile::SizeText(SofaHrtfSet::kLargestFile) +
+                              " of any set Sonomap reads";
+        return examined;
     }
-    ::close(fd);
+    unsigned char head[2048 + 64] = {};
+    const ssize_t got = ::pread(file.Descriptor(), head, sizeof head, 0);
     if (got < 0) {
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return examined;
     }
     static constexpr unsigned char kSignature[8] = {0x89, 'H', 'D', 'F', '\r', '\n', 0x1a, '\n'};
@@ -94,15 +90,65 @@ Examined Examine(const std::string& path) {
             // Addresses count from the base address, which comes two addresses earlier.
             const uint64_t end = ByteOrder::LoadU(p + endAt - 2 * offsetBytes, offsetBytes, false) +
                                  ByteOrder::LoadU(p + endAt, offsetBytes, false);
-            const auto size = static_cast<uint64_t>(info.st_size);
-            if (end > size) {
-                examined.unreadable = "it is cut short (" + std::to_string(size) + " of " +
+            if (end > file.Size()) {
+                examined.unreadable = "it is cut short (" + std::to_string(file.Size()) + " of " +
                                       std::to_string(end) + " bytes)";
             }
         }
         break;
     }
     return examined;
+}
+
+// The words of a Units attribute, lower-cased: "degree, degree, metre" gives three.
+std::vector<std::string> UnitWords(const std::string& units) {
+    std::vector<std::string> words(1);
+    for (const char c : units) {
+        if (c == ',' || c == ' ') {
+            if (!words.back().empty()) {
+                words.emplace_back();
+            }
+        } else {
+            words.back() += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    if (words.back().empty()) {
+        words.pop_back();
+    }
+    return words;
+}
+
+bool IsMetre(const std::string& word) {
+    return word == "metre" || word == "metres" || word == "meter" || word == "meters" ||
+           word == "m";
+}
+
+bool IsDegree(const std::string& word) {
+    return word == "degree" || word == "degrees" || word == "deg";
+}
+
+// Why the Units of a position variable do not fit its Type; empty when they do or when the
+// file gives none. A set in other units would put every direction somewhere else.
+std::string WrongUnits(const char* name, const MYSOFA_ARRAY& array) {
+    const std::string units = Attribute(array.attributes, "Units");
+    if (units.empty()) {
+        return {};
+    }
+    const std::vector<std::string> words = UnitWords(units);
+    const bool bSpherical = SameWord(Attribute(array.attributes, "Type"), "spherical");
+    bool bFits = false;
+    if (bSpherical) {
+        bFits = words.size() == 3 && IsDegree(words[0]) && IsDegree(words[1]) && IsMetre(words[2]);
+    } else {
+        bFits = (words.size() == 1 || words.size() == 3) &&
+                std::all_of(words.begin(), words.end(), IsMetre);
+    }
+    if (bFits) {
+        return {};
+    }
+    return std::string("its ") + name + " is in \"" + units + "\", where a " +
+           (bSpherical ? "spherical position is in degree, degree, metre"
+                       : "Cartesian position is in metre");
 }
 
 std::string RateText(double rate) {
@@ -114,7 +160,8 @@ std::string RateText(double rate) {
 }  // namespace
 
 SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
-    const Examined examined = Examine(path);
+    const RegularFile file(path);
+    const Examined examined = Examine(file);
     if (!examined.unreadable.empty()) {
         return Refuse(path, Refusal::Unreadable, examined.unreadable);
     }
@@ -122,7 +169,9 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
     }
     int error = MYSOFA_OK;
-    const std::unique_ptr<MYSOFA_HRTF, HrtfFree> pHrtf(mysofa_load(path.c_str(), &error));
+    // By the open descriptor: what was checked is what libmysofa reads.
+    const std::unique_ptr<MYSOFA_HRTF, HrtfFree> pHrtf(
+        mysofa_load(file.ProcPath().c_str(), &error));
     if (pHrtf == nullptr || error != MYSOFA_OK) {
         if (error == MYSOFA_INVALID_FORMAT) {
             return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
@@ -159,6 +208,22 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     }
     const size_t m = hrtf.M;
     const size_t n = hrtf.N;
+    const std::pair<const char*, const MYSOFA_ARRAY*> placed[] = {
+        {"SourcePosition", &hrtf.SourcePosition},     {"ReceiverPosition", &hrtf.ReceiverPosition},
+        {"ListenerPosition", &hrtf.ListenerPosition}, {"EmitterPosition", &hrtf.EmitterPosition},
+        {"ListenerView", &hrtf.ListenerView},         {"ListenerUp", &hrtf.ListenerUp}};
+    for (const auto& [name, pArray] : placed) {
+        const std::string wrong = WrongUnits(name, *pArray);
+        if (!wrong.empty()) {
+            return Refuse(path, Refusal::UnknownUnits, wrong);
+        }
+    }
+    const std::string rateUnits = Attribute(hrtf.DataSamplingRate.attributes, "Units");
+    if (!rateUnits.empty() && !SameWord(rateUnits, "hertz") && !SameWord(rateUnits, "hz")) {
+        return Refuse(
+            path, Refusal::UnknownUnits,
+            "its Data.SamplingRate is in \"" + rateUnits + "\", where a rate is in hertz");
+    }
 
     const MYSOFA_ARRAY& rates = hrtf.DataSamplingRate;
     if (rates.elements == 0 || (rates.elements != 1 && rates.elements != m)) {
@@ -205,6 +270,15 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     for (size_t i = 0; i < delays.elements; ++i) {
         if (!(delays.values[i] >= 0.0f) || !std::isfinite(delays.values[i])) {
             return Refuse(path, Refusal::Unreadable, "it holds delays that are not lengths");
+        }
+        // Every voice keeps a delay line this long for each ear.
+        if (delays.values[i] > rate * kLongestDelaySeconds) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "its Data.Delay of %.10g samples is longer than the %g s any "
+                          "head-related delay could be",
+                          double{delays.values[i]}, kLongestDelaySeconds);
+            return Refuse(path, Refusal::Unreadable, text);
         }
     }
     // Receiver 0 is the left ear unless the file places it to the right.
