@@ -18,9 +18,7 @@
 namespace {
 
 int UsageError(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli %s: %s\n\n%s", command.c_str(), problem.c_str(),
-                 UsageOf(command).c_str());
-    return kExitUsage;
+    return ShortUsageError(command, problem);
 }
 
 std::string Absolute(const std::string& path) {
@@ -257,6 +255,12 @@ std::string UsageOf(const std::string& command) {
            "Run 'sonomap-cli COMMAND --help' for a command's options; 'sonomap-cli --version'\n"
            "shows the version.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
+}
+
+int ShortUsageError(const std::string& command, const std::string& problem) {
+    std::fprintf(stderr, "sonomap-cli %s: %s\nTry 'sonomap-cli %s --help' for its usage.\n",
+                 command.c_str(), problem.c_str(), command.c_str());
+    return kExitUsage;
 }
 
 int RunInfo(const std::vector<std::string>& words) {
