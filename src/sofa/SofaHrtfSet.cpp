@@ -18,26 +18,18 @@
 
 #include "platform/ByteOrder.h"
 #include "platform/RegularFile.h"
+#include "sofa/SofaFileContents.h"
 
 namespace {
 
 using Refusal = SofaHrtfSet::Refusal;
 
-struct HrtfFree {
-    void operator()(MYSOFA_HRTF* pHrtf) const { mysofa_free(pHrtf); }
-};
-
 SofaHrtfSet::Loaded Refuse(const std::string& path, Refusal refusal, const std::string& reason) {
     return {nullptr, refusal, "The HRTF file \"" + path + "\" cannot be used: " + reason + "."};
 }
 
-std::string Attribute(const MYSOFA_ATTRIBUTE* pList, const char* name) {
-    for (const MYSOFA_ATTRIBUTE* p = pList; p != nullptr; p = p->next) {
-        if (p->name != nullptr && std::strcmp(p->name, name) == 0) {
-            return p->value != nullptr ? p->value : "";
-        }
-    }
-    return "";
+std::string Attribute(const SofaFileContents::Attributes& attributes, const char* name) {
+    return SofaFileContents::Attribute(attributes, name);
 }
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -129,7 +121,7 @@ bool IsDegree(const std::string& word) {
 
 // Why the Units of a position variable do not fit its Type; empty when they do or when the
 // file gives none. A set in other units would put every direction somewhere else.
-std::string WrongUnits(const char* name, const MYSOFA_ARRAY& array) {
+std::string WrongUnits(const char* name, const SofaFileContents::Array& array) {
     const std::string units = Attribute(array.attributes, "Units");
     if (units.empty()) {
         return {};
@@ -168,18 +160,21 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     if (!examined.bHdf5) {
         return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
     }
-    int error = MYSOFA_OK;
-    // By the open descriptor: what was checked is what libmysofa reads.
-    const std::unique_ptr<MYSOFA_HRTF, HrtfFree> pHrtf(
-        mysofa_load(file.ProcPath().c_str(), &error));
-    if (pHrtf == nullptr || error != MYSOFA_OK) {
-        if (error == MYSOFA_INVALID_FORMAT) {
+    // By the open descriptor: what was checked is what libmysofa reads. A file may make it
+    // loop or crash, so it reads in a child process, given time in step with the file's size.
+    const double seconds = kReadSeconds + static_cast<double>(file.Size() >> 24);
+    const SofaFileRead read = SofaFileContents::Of(file.ProcPath(), seconds);
+    if (!read.failure.empty()) {
+        return Refuse(path, Refusal::Unreadable, read.failure);
+    }
+    if (!read.contents) {
+        if (read.error == MYSOFA_INVALID_FORMAT) {
             return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
         }
         return Refuse(path, Refusal::Unreadable,
-                      "libmysofa cannot read it (error " + std::to_string(error) + ")");
+                      "libmysofa cannot read it (error " + std::to_string(read.error) + ")");
     }
-    const MYSOFA_HRTF& hrtf = *pHrtf;
+    const SofaFileContents& hrtf = *read.contents;
     const std::string convention = Attribute(hrtf.attributes, "SOFAConventions");
     if (convention != "SimpleFreeFieldHRIR") {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
@@ -208,29 +203,29 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     }
     const size_t m = hrtf.M;
     const size_t n = hrtf.N;
-    const std::pair<const char*, const MYSOFA_ARRAY*> placed[] = {
-        {"SourcePosition", &hrtf.SourcePosition},     {"ReceiverPosition", &hrtf.ReceiverPosition},
-        {"ListenerPosition", &hrtf.ListenerPosition}, {"EmitterPosition", &hrtf.EmitterPosition},
-        {"ListenerView", &hrtf.ListenerView},         {"ListenerUp", &hrtf.ListenerUp}};
+    const std::pair<const char*, const SofaFileContents::Array*> placed[] = {
+        {"SourcePosition", &hrtf.sourcePosition},     {"ReceiverPosition", &hrtf.receiverPosition},
+        {"ListenerPosition", &hrtf.listenerPosition}, {"EmitterPosition", &hrtf.emitterPosition},
+        {"ListenerView", &hrtf.listenerView},         {"ListenerUp", &hrtf.listenerUp}};
     for (const auto& [name, pArray] : placed) {
         const std::string wrong = WrongUnits(name, *pArray);
         if (!wrong.empty()) {
             return Refuse(path, Refusal::UnknownUnits, wrong);
         }
     }
-    const std::string rateUnits = Attribute(hrtf.DataSamplingRate.attributes, "Units");
+    const std::string rateUnits = Attribute(hrtf.dataSamplingRate.attributes, "Units");
     if (!rateUnits.empty() && !SameWord(rateUnits, "hertz") && !SameWord(rateUnits, "hz")) {
         return Refuse(
             path, Refusal::UnknownUnits,
             "its Data.SamplingRate is in \"" + rateUnits + "\", where a rate is in hertz");
     }
 
-    const MYSOFA_ARRAY& rates = hrtf.DataSamplingRate;
-    if (rates.elements == 0 || (rates.elements != 1 && rates.elements != m)) {
+    const SofaFileContents::Array& rates = hrtf.dataSamplingRate;
+    if (rates.values.empty() || (rates.values.size() != 1 && rates.values.size() != m)) {
         return Refuse(path, Refusal::UnusableRate, "it gives no one sampling rate");
     }
     const double rate = rates.values[0];
-    for (unsigned i = 1; i < rates.elements; ++i) {
+    for (unsigned i = 1; i < rates.values.size(); ++i) {
         if (rates.values[i] != rate) {
             return Refuse(path, Refusal::UnusableRate,
                           "its measurements have different sampling rates (" + RateText(rate) +
@@ -246,28 +241,30 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
                           " Hz can)");
     }
 
-    const MYSOFA_ARRAY& positions = hrtf.SourcePosition;
+    const SofaFileContents::Array& positions = hrtf.sourcePosition;
     const std::string type = Attribute(positions.attributes, "Type");
     const bool bSpherical = SameWord(type, "spherical");
-    if ((!bSpherical && !SameWord(type, "cartesian")) || positions.elements != m * 3) {
+    if ((!bSpherical && !SameWord(type, "cartesian")) || positions.values.size() != m * 3) {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
                       "its source positions are not one spherical or Cartesian position per "
                       "measurement");
     }
-    const MYSOFA_ARRAY& delays = hrtf.DataDelay;
-    if (delays.elements != 2 && delays.elements != 2 * m) {
+    const SofaFileContents::Array& delays = hrtf.dataDelay;
+    if (delays.values.size() != 2 && delays.values.size() != 2 * m) {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
                       "its delays are neither one per ear nor one per ear and measurement");
     }
-    if (hrtf.DataIR.elements != m * 2 * n) {
+    // Divided, not multiplied: dimensions of 2^31 and 2^32 would wrap to the size of nothing.
+    const size_t irs = hrtf.dataIr.values.size();
+    if (irs % (2 * n) != 0 || irs / (2 * n) != m) {
         return Refuse(path, Refusal::Unreadable, "its responses do not fill its measurements");
     }
-    for (size_t i = 0; i < hrtf.DataIR.elements; ++i) {
-        if (!std::isfinite(hrtf.DataIR.values[i])) {
+    for (size_t i = 0; i < hrtf.dataIr.values.size(); ++i) {
+        if (!std::isfinite(hrtf.dataIr.values[i])) {
             return Refuse(path, Refusal::Unreadable, "it holds samples that are not numbers");
         }
     }
-    for (size_t i = 0; i < delays.elements; ++i) {
+    for (size_t i = 0; i < delays.values.size(); ++i) {
         if (!(delays.values[i] >= 0.0f) || !std::isfinite(delays.values[i])) {
             return Refuse(path, Refusal::Unreadable, "it holds delays that are not lengths");
         }
@@ -282,8 +279,8 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         }
     }
     // Receiver 0 is the left ear unless the file places it to the right.
-    const MYSOFA_ARRAY& ears = hrtf.ReceiverPosition;
-    const bool bSwapEars = ears.elements == 6 &&
+    const SofaFileContents::Array& ears = hrtf.receiverPosition;
+    const bool bSwapEars = ears.values.size() == 6 &&
                            SameWord(Attribute(ears.attributes, "Type"), "cartesian") &&
                            ears.values[1] < ears.values[4];
 
@@ -293,7 +290,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     std::vector<double> distance(m);
     std::vector<size_t> kept;
     for (size_t i = 0; i < m; ++i) {
-        const float* p = positions.values + 3 * i;
+        const float* p = positions.values.data() + 3 * i;
         std::array<double, 3> v{};
         if (bSpherical) {
             const double az = p[0] * std::numbers::pi / 180.0;
@@ -318,7 +315,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         for (int ear = 0; ear < 2; ++ear) {
             const int from = bSwapEars ? 1 - ear : ear;
             measured[i].delay[ear] =
-                delays.values[delays.elements == 2 ? from : 2 * i + static_cast<size_t>(from)];
+                delays.values[delays.values.size() == 2 ? from : 2 * i + static_cast<size_t>(from)];
         }
         const std::array<int64_t, 3> key{std::llround(v[0] * 1e9), std::llround(v[1] * 1e9),
                                          std::llround(v[2] * 1e9)};
@@ -341,7 +338,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         for (int ear = 0; ear < 2; ++ear) {
             const int from = bSwapEars ? 1 - ear : ear;
             const float* source =
-                hrtf.DataIR.values + (kept[k] * 2 + static_cast<size_t>(from)) * n;
+                hrtf.dataIr.values.data() + (kept[k] * 2 + static_cast<size_t>(from)) * n;
             std::copy(source, source + n, set->m_responses.data() + (k * 2 + ear) * n);
         }
     }

@@ -44,6 +44,9 @@ class SofaHrtfSet {
     static constexpr uint32_t kHighestRate = 384000;
     // Larger files are refused before libmysofa reads them: it holds the whole file.
     static constexpr uint64_t kLargestFile = 512ull << 20;
+    // libmysofa has this long to read a file (and a second more for each 16 MiB of it); a file
+    // it does not finish is refused.
+    static constexpr double kReadSeconds = 5.0;
     // A Data.Delay past this is refused: each voice keeps a delay line of that length.
     static constexpr double kLongestDelaySeconds = 1.0;
 
