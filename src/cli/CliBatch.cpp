@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
@@ -241,10 +242,15 @@ std::string WhyNotRecord(const std::string& path, const std::string& manifest,
     if (!special.empty()) {
         return "--manifest-out " + special;
     }
-    const std::string resolved = FileIdentity::ResolvedPath(path);
+    // Absolute first: a path in a folder not made yet resolves to itself.
+    const auto where = [](const std::string& file) {
+        return FileIdentity::ResolvedPath(
+            std::filesystem::absolute(file).lexically_normal().string());
+    };
+    const std::string resolved = where(path);
     const auto is = [&](const std::string& other) {
-        return !other.empty() && (FileIdentity::ResolvedPath(other) == resolved ||
-                                  FileIdentity::IsSameFile(other, path));
+        return !other.empty() &&
+               (where(other) == resolved || FileIdentity::IsSameFile(other, path));
     };
     if (is(manifest)) {
         return "--manifest-out " + path + " would replace the manifest";

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <set>
@@ -221,7 +220,7 @@ bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bo
     const std::string text = nlohmann::json{{"outputs", outputs}}.dump(2) + "\n";
     try {
         SafeFileWriter writer(path);
-        writer.Begin().Write(text.data(), static_cast<uint32_t>(text.size()));
+        writer.Begin().Write(text.data(), text.size());
         writer.Commit();
     } catch (const CFileException& error) {
         why = WriteFailure::Reason(error.GetError(), path);
@@ -494,9 +493,12 @@ int RunRender(const std::vector<std::string>& words) {
         if (!special.empty()) {
             return RenderUsageError("--report " + special);
         }
+        // Absolute first: a path in a folder not made yet resolves to itself.
+        const auto where = [](const std::string& file) {
+            return FileIdentity::ResolvedPath(fs::absolute(file).lexically_normal().string());
+        };
         const auto is = [&](const std::string& other) {
-            return FileIdentity::ResolvedPath(other) == FileIdentity::ResolvedPath(*report) ||
-                   FileIdentity::IsSameFile(other, *report);
+            return where(other) == where(*report) || FileIdentity::IsSameFile(other, *report);
         };
         for (const RenderJob& job : queue) {
             if (is(job.input)) {
