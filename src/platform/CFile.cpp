@@ -32,12 +32,11 @@ void CFile::Open(const std::string& path, Mode mode) {
         Fail(errno, "Cannot open");
     }
     if (mode == Mode::Read) {
-        // Only a regular file is read: a device or a FIFO never ends, a folder never begins.
+        // A device or a FIFO never ends; a folder fails at its first read, as it always did.
         struct stat info {};
-        const int error = ::fstat(fd, &info) != 0  ? errno
-                          : S_ISDIR(info.st_mode)  ? EISDIR
-                          : !S_ISREG(info.st_mode) ? ENODEV
-                                                   : 0;
+        const int error = ::fstat(fd, &info) != 0                            ? errno
+                          : !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode) ? ENODEV
+                                                                             : 0;
         if (error != 0) {
             ::close(fd);
             Fail(error, "Cannot open");
