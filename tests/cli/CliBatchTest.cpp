@@ -177,21 +177,22 @@ TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
     // What the lines say is checked before anything renders; these fail only as they render:
     // a folder that cannot be made (its parent is a file), a shape longer than its source.
     const std::string rest = R"(.wav", "format": "ambix", "events": [{"source": )";
-    WriteManifest("m.jsonl",
-                  R"({"output": "out/f1)" + rest +
-                      R"("src/b48.wav", "trajectory": "stored"}]})"
-                      "\n"
-                      R"({"output": "src/c48.wav/f2)" +
-                      rest +
-                      R"("src/b48.wav", "trajectory": "stored"}]})"
-                      "\n"
-                      R"({"output": "out/f3)" +
-                      rest +
-                      R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
-                      "\n"
-                      R"({"output": "src/c48.wav/f4.wav", "format": "adm", "duration": 1, )"
-                      R"("events": [{"source": "src/b48.wav", "onset": 0.5, "trajectory": "stored"}]})"
-                      "\n");
+    WriteManifest(
+        "m.jsonl",
+        R"({"output": "out/f1)" + rest +
+            R"("src/b48.wav", "trajectory": "stored"}]})"
+            "\n"
+            R"({"output": "src/c48.wav/f2)" +
+            rest +
+            R"("src/b48.wav", "trajectory": "stored"}]})"
+            "\n"
+            R"({"output": "out/f3)" +
+            rest +
+            R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
+            "\n"
+            R"({"output": "src/c48.wav/f4.wav", "format": "adm", "duration": 1, )"
+            R"("events": [{"source": "src/b48.wav", "onset": 0.5, "trajectory": "stored"}]})"
+            "\n");
     ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/b48.wav") + " --points '0:30'").exitCode,
               0);
     const std::string err = Batch("--manifest-out " + dir.File("record"), 1);
