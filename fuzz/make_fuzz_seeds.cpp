@@ -136,8 +136,8 @@ Bytes WrappingDs64() {
     return file;
 }
 
-// The seeds of the targets whose input is one chunk or one journal, each in a folder named
-// after its target. Returns how many files were written.
+// The seeds of the targets whose input is one chunk, one journal, a manifest or a SOFA set,
+// each in a folder named after its target. Returns how many files were written.
 int WriteChunkSeeds(const std::string& dir) {
     int count = 0;
     const auto put = [&](const std::string& folder, const std::string& name, const Bytes& bytes) {
@@ -190,6 +190,51 @@ int WriteChunkSeeds(const std::string& dir) {
     journal.bImported = true;
     const std::string empty = journal.Encode();
     put("fuzz_recovery_journal", "journal-empty", Bytes(empty.begin(), empty.end()));
+
+    // Manifests in a folder that holds a.wav: a job of each format, and lines each refused for
+    // one thing (a key twice, a number past a double, a path out of the folder).
+    const auto bytesOf = [](const std::string& lines) { return Bytes(lines.begin(), lines.end()); };
+    const std::string event = R"({"source": "a.wav", "onset": 0.5, "gain": -6, "class": 2, )"
+                              R"("trajectory": {"points": "0:30:10:2,4800:-60"}})";
+    put("fuzz_batch_manifest", "formats",
+        bytesOf(R"({"output": "o/a.wav", "format": "ambix", "order": 3, "rate": 24000, )"
+                R"("duration": 2, "labels": "o/a.csv", "events": [)" +
+                event + "]}\n" +
+                R"({"output": "o/s.wav", "format": "stereo", "sampleFormat": "f32", "events": [)"
+                R"({"source": "a.wav", "trajectory": "stored"}]})"
+                "\n"
+                R"({"output": "o/b.wav", "format": "binaural", "hrtf": "set.sofa", "events": [)"
+                R"({"source": "a.wav", "trajectory": {"generate": "random:speed=30", "seed": 4}}]})"
+                "\n"
+                R"({"output": "o/l.wav", "format": "layout:4+5+0", "events": [)" +
+                event + "]}\n" + R"({"output": "o/d.wav", "format": "adm", "sha256": ")" +
+                std::string(64, 'a') + R"(", "events": [)" + event + "]}\n"));
+    put("fuzz_batch_manifest", "refused",
+        bytesOf(R"({"output": "x.wav", "format": "ambix", "events": [{"source": "a.wav", )"
+                R"("gain": 1e999, "gain": 1, "trajectory": "stored"}]})"
+                "\n"
+                R"({"output": "../x.wav", "format": "ambix", "duration": 1, "events": [{"source": )"
+                R"("a.wav", "onset": 2, "trajectory": "stored"}]})"
+                "\n"
+                R"({"output": "m.jsonl", "format": "ambix", "rate": 1000, "events": []})"
+                "\n\n"
+                R"([1, {"a": [[[{}]]]}])"
+                "\n"));
+
+    // Files a SOFA reader must refuse before libmysofa: words, nothing, and an HDF5 superblock
+    // (version 0, 8-byte addresses) promising more bytes than follow. run-fuzz.sh adds whole
+    // sets that python3-netcdf4 writes.
+    put("fuzz_sofa_set", "words", bytesOf("not an HRTF set\n"));
+    put("fuzz_sofa_set", "empty", Bytes());
+    Bytes superblock = {0x89, 'H', 'D', 'F', '\r', '\n', 0x1a, '\n', 0, 0, 0, 0,
+                        0,    8,   8,   0,   4,    0,    16,   0,    3, 0, 0, 0};
+    for (const uint64_t address : {uint64_t{0}, ~uint64_t{0}, uint64_t{1} << 20, uint64_t{96}}) {
+        for (int i = 0; i < 8; ++i) {
+            superblock.push_back(static_cast<uint8_t>(address >> (8 * i)));
+        }
+    }
+    superblock.resize(96, 0);
+    put("fuzz_sofa_set", "hdf5-cut-short", superblock);
     return count;
 }
 

@@ -33,6 +33,11 @@ if command -v sox >/dev/null 2>&1; then
     sox -n -r 8000 -c 1 -b 8 "$seeds/sox-8k-1-8.wav" synth 0.005 sine 440 2>/dev/null || true
     sox -n -r 22050 -c 2 -b 16 "$seeds/sox-22k-2-16.aiff" synth 0.002 sine 440 2>/dev/null || true
 fi
+# Whole SOFA sets, small enough for -max_len, as netCDF (python3-netcdf4) writes them.
+if [ -d "$seeds/fuzz_sofa_set" ] && /usr/bin/python3 -c 'import netCDF4' 2>/dev/null; then
+    /usr/bin/python3 "$(dirname "$0")/../tests/binaural/make_sofa.py" "$seeds/fuzz_sofa_set" small ||
+        echo "run-fuzz.sh: make_sofa.py wrote no SOFA seeds" >&2
+fi
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +14,7 @@
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/SofaSetChoice.h"
 #include "platform/FileIdentity.h"
+#include "platform/RegularFile.h"
 #include "render/SpeakerLayout.h"
 #include "trajectory/PointsText.h"
 #include "trajectory/TrajectoryGenerator.h"
@@ -75,6 +76,44 @@ int64_t Whole(const Json& object, const std::string& key, const std::string& whe
 
 std::string Resolved(const std::string& folder, const std::string& path) {
     return (fs::path(folder) / path).lexically_normal().string();
+}
+
+// The line as JSON; a key given twice in one object is refused, where the parser would keep
+// the last one without a word.
+Json ParseRefusingTwins(const std::string& text) {
+    std::vector<std::set<std::string>> keys;  // of each object open, innermost last
+    const Json::parser_callback_t callback = [&keys](int, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::object_start) {
+            keys.emplace_back();
+        } else if (event == Json::parse_event_t::object_end && !keys.empty()) {
+            keys.pop_back();
+        } else if (event == Json::parse_event_t::key && !keys.empty() &&
+                   !keys.back().insert(parsed.get<std::string>()).second) {
+            throw Refused("the key \"" + parsed.get<std::string>() + "\" is given twice");
+        }
+        return true;
+    };
+    return Json::parse(text, callback);
+}
+
+// Whether a resolved path lies outside the manifest's folder.
+bool LiesOutside(const std::string& folder, const std::string& resolved) {
+    const fs::path relative = fs::path(resolved).lexically_relative(folder);
+    return relative.empty() || *relative.begin() == "..";
+}
+
+// A file a job writes: within the manifest's folder unless allowed, and never a device, a FIFO
+// or a folder that the finished file would be renamed over.
+void CheckWritten(const std::string& key, const std::string& name, const std::string& resolved,
+                  const std::string& folder, const BatchManifest::Options& options) {
+    if (!options.bAllowOutside && LiesOutside(folder, resolved)) {
+        throw Refused("\"" + key + "\" " + name +
+                      " lies outside the manifest's folder; --allow-outside lets it");
+    }
+    const std::string why = RegularFile::WhyNotOutput(resolved);
+    if (!why.empty()) {
+        throw Refused("\"" + key + "\" " + why + "; an output is a regular file or a new name");
+    }
 }
 
 // Each SOFA file a manifest names is read once for all its jobs and workers.
@@ -153,6 +192,29 @@ void ReadTrajectory(const Json& value, BatchEvent& event, const std::string& whe
     event.generate = text;
 }
 
+// What opening the source says of the event, when the options open sources: it opens, its
+// stored trajectory is there for "stored", and its points lie within it.
+void CheckAgainstSource(const BatchEvent& event, const std::string& source,
+                        const std::string& where, const BatchManifest::Options& options) {
+    if (!options.examineSource) {
+        return;
+    }
+    const BatchSource found = options.examineSource(event.source);
+    if (!found.refusal.empty()) {
+        throw Refused(where + "source " + source + " does not open: " + found.refusal);
+    }
+    if (event.path == BatchEvent::Path::Stored && !found.bStoredTrajectory) {
+        throw Refused(where + "source " + source + " stores no trajectory, which \"stored\" takes");
+    }
+    for (const PanPoint& point : event.points) {
+        if (point.position > found.frames) {
+            throw Refused(where + "points: position " + std::to_string(point.position) +
+                          " lies past the end of the sound (" + std::to_string(found.frames) +
+                          " frames)");
+        }
+    }
+}
+
 BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::string& where,
                      bool bLabelled) {
     if (!value.is_object()) {
@@ -206,7 +268,8 @@ void ReadMixing(const Json& value, BatchJob& job) {
     }
 }
 
-BatchJob ReadJob(const Json& value, const std::string& folder) {
+BatchJob ReadJob(const Json& value, const std::string& folder,
+                 const BatchManifest::Options& options) {
     if (!value.is_object()) {
         throw Refused("a job must be a JSON object");
     }
@@ -222,6 +285,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     }
     job.outputName = Text(value, "output", "");
     job.output = Resolved(folder, job.outputName);
+    CheckWritten("output", job.outputName, job.output, folder, options);
     job.format = Text(value, "format", "");
     if (job.format.rfind("layout:", 0) == 0) {
         const std::string name = job.format.substr(7);
@@ -264,7 +328,8 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
         job.sampleFormat = *format;
     }
     if (value.contains("rate")) {
-        job.rate = static_cast<uint32_t>(Whole(value, "rate", "", 1000, 384000));
+        job.rate =
+            static_cast<uint32_t>(Whole(value, "rate", "", BatchManifest::kLowestRate, 384000));
     }
     if (value.contains("duration")) {
         job.duration = Number(value, "duration", "", 0.0, 1e6, "0 .. 1000000 seconds");
@@ -281,6 +346,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     if (value.contains("labels")) {
         job.labelsName = Text(value, "labels", "");
         job.labels = Resolved(folder, job.labelsName);
+        CheckWritten("labels", job.labelsName, job.labels, folder, options);
     }
     if (value.contains("sha256")) {
         job.sha256 = Text(value, "sha256", "");
@@ -299,6 +365,13 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
     for (size_t i = 0; i < events.size(); ++i) {
         const std::string where = "events[" + std::to_string(i) + "]: ";
         job.events.push_back(ReadEvent(events[i], folder, where, !job.labels.empty()));
+        if (job.duration && job.events.back().onset >= *job.duration) {
+            const std::string onset =
+                events[i].contains("onset") ? events[i].at("onset").dump() : "0";
+            throw Refused(where + "\"onset\" " + onset +
+                          " lies at or past the end of the scene (\"duration\" " +
+                          value.at("duration").dump() + ")");
+        }
     }
     if (job.rate == 0 && job.events.empty()) {
         throw Refused("a job without events needs a \"rate\"");
@@ -309,47 +382,72 @@ BatchJob ReadJob(const Json& value, const std::string& folder) {
         throw Refused("format " + job.format + " writes a WAV file, not " + job.outputName);
     }
     ReadMixing(value, job);
+    // The line's own text first, then what its sources say of it.
+    for (size_t i = 0; i < job.events.size(); ++i) {
+        CheckAgainstSource(job.events[i], events[i].at("source").get<std::string>(),
+                           "events[" + std::to_string(i) + "]: ", options);
+    }
     return job;
 }
 
 }  // namespace
 
 std::optional<BatchJob> BatchManifest::ParseLine(const std::string& text, int line,
-                                                 const std::string& folder, std::string& reason) {
+                                                 const std::string& folder, std::string& reason,
+                                                 const Options& options) {
+    // Its text starts with the library's own tag, of no use to the writer of the line.
+    const auto untagged = [](const std::string& what) {
+        const size_t tag = what.find("] ");
+        return tag == std::string::npos ? what : what.substr(tag + 2);
+    };
     try {
-        const Json value = Json::parse(text);
-        BatchJob job = ReadJob(value, folder);
+        const Json value = ParseRefusingTwins(text);
+        BatchJob job = ReadJob(value, folder, options);
         job.line = line;
         job.text = text;
         return job;
     } catch (const Refused& refused) {
         reason = refused.what();
     } catch (const Json::parse_error& error) {
-        // Its text starts with the library's own tag, of no use to the writer of the line.
-        const std::string what = error.what();
-        const size_t tag = what.find("] ");
-        reason = "not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2));
+        reason = "not JSON: " + untagged(error.what());
+    } catch (const Json::exception& error) {
+        // A number past what a double holds (1e999), among others.
+        reason = "not JSON Sonomap can read: " + untagged(error.what());
     }
     return std::nullopt;
 }
 
 bool BatchManifest::Read(const std::string& path, std::vector<BatchJob>& jobs,
-                         std::vector<Refusal>& refusals) {
-    std::ifstream in(path);
-    if (!in) {
-        refusals.push_back({0, "the manifest cannot be read"});
+                         std::vector<Refusal>& refusals, const Options& options) {
+    RegularFile manifestFile(path);
+    const std::optional<std::string> whole = manifestFile.ReadAll(kLargestManifest);
+    if (!whole) {
+        refusals.push_back({0, "the manifest cannot be read: " + manifestFile.Why()});
         return false;
     }
-    const std::string folder = fs::absolute(path).parent_path().string();
+    const std::string folder = fs::absolute(path).lexically_normal().parent_path().string();
+    // Each source opens once, however many events take it.
+    std::map<std::string, BatchSource> examined;
+    Options once = options;
+    if (options.examineSource) {
+        once.examineSource = [&](const std::string& source) {
+            auto found = examined.find(source);
+            if (found == examined.end()) {
+                found = examined.emplace(source, options.examineSource(source)).first;
+            }
+            return found->second;
+        };
+    }
     std::map<std::string, int> written;  // a file a job writes, by the line that writes it
-    std::map<std::string, int> sources;
+    std::map<std::string, int> sources;  // a file a job reads: its sources and its HRTF set
+    std::istringstream in(*whole);
     std::string text;
     for (int line = 1; std::getline(in, text); ++line) {
         if (text.find_first_not_of(" \t\r") == std::string::npos) {
             continue;
         }
         std::string reason;
-        std::optional<BatchJob> job = ParseLine(text, line, folder, reason);
+        std::optional<BatchJob> job = ParseLine(text, line, folder, reason, once);
         if (!job) {
             refusals.push_back({line, reason});
             continue;
@@ -367,12 +465,23 @@ bool BatchManifest::Read(const std::string& path, std::vector<BatchJob>& jobs,
         for (const BatchEvent& event : job->events) {
             sources.emplace(FileIdentity::ResolvedPath(event.source), line);
         }
+        if (job->pSofa) {
+            sources.emplace(FileIdentity::ResolvedPath(job->hrtf), line);
+        }
         jobs.push_back(std::move(*job));
     }
+    const std::string manifest = FileIdentity::ResolvedPath(path);
     for (const BatchJob& job : jobs) {
         for (const std::string* file : {&job.output, &job.labels}) {
-            const auto source =
-                file->empty() ? sources.end() : sources.find(FileIdentity::ResolvedPath(*file));
+            if (file->empty()) {
+                continue;
+            }
+            const std::string resolved = FileIdentity::ResolvedPath(*file);
+            if (resolved == manifest || FileIdentity::IsSameFile(*file, path)) {
+                refusals.push_back({job.line, *file + " would replace the manifest"});
+                continue;
+            }
+            const auto source = sources.find(resolved);
             if (source != sources.end()) {
                 refusals.push_back({job.line, *file + " would replace a source of line " +
                                                   std::to_string(source->second)});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,10 +51,30 @@ struct BatchJob {
     std::vector<BatchEvent> events;
 };
 
+// What opening an event's source found, so that a line is checked against its sources before
+// anything renders.
+struct BatchSource {
+    std::string refusal;  // why it does not open, in words; empty when it opens
+    uint64_t frames = 0;
+    uint32_t rate = 0;  // frames per second
+    bool bStoredTrajectory = false;
+};
+
+// How a manifest is checked beyond its own text.
+struct BatchManifestOptions {
+    // Outputs and labels may lie outside the manifest's folder (--allow-outside).
+    bool bAllowOutside = false;
+    // Opens a source (a resolved path of a regular file); each path is asked once a Read.
+    // None leaves the sources checked as files only.
+    std::function<BatchSource(const std::string& path)> examineSource;
+};
+
 // The JSON Lines manifest of `sonomap-cli batch`: one job a line, paths relative to the
 // manifest's folder, blank lines skipped. A line is refused with the reason in words (which
-// field, which value, why); refusals across lines (two jobs writing one file, an output that is
-// another job's source) are found too.
+// field, which value, why): a key given twice, a number out of its range, a source that does
+// not open or that a trajectory does not fit, an output that is no regular file or lies outside
+// the manifest's folder. Refusals across lines (two jobs writing one file, an output that is
+// another job's source or HRTF set, or the manifest itself) are found too.
 class BatchManifest {
   public:
     struct Refusal {
@@ -60,11 +82,20 @@ class BatchManifest {
         std::string reason;
     };
 
+    using Options = BatchManifestOptions;
+
+    // The largest manifest read; a larger one is refused unread.
+    static constexpr uint64_t kLargestManifest = 256ull << 20;
+    // The lowest rate a scene may take: a document opens from it.
+    static constexpr uint32_t kLowestRate = 6000;
+
     // Every job of the file in order, or the refusals (all of them) when any line is at fault.
-    // An unreadable file is one refusal at line 0.
+    // A file that cannot be read (missing, not a regular file, too large) is one refusal at
+    // line 0 with the reason.
     static bool Read(const std::string& path, std::vector<BatchJob>& jobs,
-                     std::vector<Refusal>& refusals);
-    // One line; folder is the manifest's. None with reason set.
+                     std::vector<Refusal>& refusals, const Options& options = {});
+    // One line; folder is the manifest's (absolute). None with reason set.
     static std::optional<BatchJob> ParseLine(const std::string& text, int line,
-                                             const std::string& folder, std::string& reason);
+                                             const std::string& folder, std::string& reason,
+                                             const Options& options = {});
 };

@@ -4,21 +4,30 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
+#include <sstream>
 #include <thread>
 
 #include "cli/BatchManifest.h"
 #include "cli/BatchScene.h"
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
+#include "cli/CliHost.h"
 #include "cli/CliMixer.h"
 #include "cli/FileDigest.h"
+#include "document/CTesselDoc.h"
+#include "document/DocumentOpen.h"
 #include "platform/CFileException.h"
+#include "platform/FileIdentity.h"
+#include "platform/RegularFile.h"
 #include "platform/SafeFileWriter.h"
 
 namespace {
@@ -26,9 +35,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int BatchUsageError(const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli batch: %s\n\n%s", problem.c_str(), UsageOf("batch").c_str());
-    return kExitUsage;
+    return ShortUsageError("batch", problem);
 }
+
+// The record --resume reads grows by a line of about 100 bytes a file.
+constexpr uint64_t kLargestRecord = 256ull << 20;
 
 // "K/N" with 0 <= K < N.
 bool ParseShard(const std::string& text, size_t& k, size_t& n) {
@@ -44,10 +55,21 @@ bool ParseShard(const std::string& text, size_t& k, size_t& n) {
 }
 
 // The record of finished files, "HASH  NAME" lines as sha256sum writes them (names relative to
-// the manifest's folder). A line cut short by a killed run is skipped.
-std::map<std::string, std::string> ReadRecord(const std::string& path) {
+// the manifest's folder). A line cut short by a killed run is skipped; a record that is not
+// there yet is empty. None, with why, when it is there but cannot be read.
+std::optional<std::map<std::string, std::string>> ReadRecord(const std::string& path,
+                                                             std::string& why) {
     std::map<std::string, std::string> hashes;
-    std::ifstream in(path);
+    RegularFile file(path);
+    if (file.SystemError() == ENOENT) {
+        return hashes;
+    }
+    const std::optional<std::string> text = file.ReadAll(kLargestRecord);
+    if (!text) {
+        why = file.Why();
+        return std::nullopt;
+    }
+    std::istringstream in(*text);
     std::string line;
     while (std::getline(in, line)) {
         if (line.size() > 66 && line.compare(64, 2, "  ") == 0 &&
@@ -159,10 +181,115 @@ void RefuseMissingHrtfs(const std::vector<BatchJob>& jobs,
                      [](const auto& a, const auto& b) { return a.line < b.line; });
 }
 
+// Keeps why the first message of an open said it failed.
+class ReasonPrompts : public UserPrompts {
+  public:
+    Answer ShowMessage(const Box& box) override {
+        if (m_reason.empty()) {
+            m_reason = box.informative.empty() ? box.text : box.informative;
+        }
+        return box.defaultAnswer;
+    }
+    void OpenProcessingWindow() override {}
+    void SetProcessingText(const std::string&) override {}
+    void CloseProcessingWindow() override {}
+    const std::string& Reason() const { return m_reason; }
+
+  private:
+    std::string m_reason;
+};
+
+class ExaminingHost : public CliHost {
+  public:
+    UserPrompts& Prompts() override { return m_prompts; }
+    ReasonPrompts m_prompts;
+};
+
+// Opens a source as its job will, so its line is refused before anything renders.
+BatchSource ExamineSource(const std::string& path) {
+    ExaminingHost host;
+    CTesselDoc doc(host);
+    BatchSource found;
+    if (!DocumentOpen(doc).Open(path)) {
+        found.refusal = host.m_prompts.Reason();
+        // The line names the source already.
+        const std::string named = "Sonomap cannot open " + path + ": ";
+        if (found.refusal.rfind(named, 0) == 0) {
+            found.refusal.erase(0, named.size());
+        }
+        if (!found.refusal.empty() && found.refusal.back() == '.') {
+            found.refusal.pop_back();
+        }
+        if (found.refusal.empty()) {
+            found.refusal = "it is not a sound Sonomap opens";
+        }
+        return found;
+    }
+    found.frames = doc.GetFrameCount();
+    found.rate = doc.GetFormat().sampleRate;
+    found.bStoredTrajectory = !doc.GetPanPoints().IsEmpty();
+    return found;
+}
+
+// Why --manifest-out cannot name path: it is no regular file, or a file the manifest reads or
+// writes. Empty when it can.
+std::string WhyNotRecord(const std::string& path, const std::string& manifest,
+                         const std::vector<BatchJob>& jobs) {
+    if (path.empty()) {
+        return "--manifest-out names no file";
+    }
+    const std::string special = RegularFile::WhyNotOutput(path);
+    if (!special.empty()) {
+        return "--manifest-out " + special;
+    }
+    // Absolute first: a path in a folder not made yet resolves to itself.
+    const auto where = [](const std::string& file) {
+        return FileIdentity::ResolvedPath(
+            std::filesystem::absolute(file).lexically_normal().string());
+    };
+    const std::string resolved = where(path);
+    const auto is = [&](const std::string& other) {
+        return !other.empty() &&
+               (where(other) == resolved || FileIdentity::IsSameFile(other, path));
+    };
+    if (is(manifest)) {
+        return "--manifest-out " + path + " would replace the manifest";
+    }
+    for (const BatchJob& job : jobs) {
+        const std::string line = std::to_string(job.line);
+        if (is(job.output) || is(job.labels)) {
+            return "--manifest-out " + path + " is a file line " + line + " writes";
+        }
+        if (job.pSofa && is(job.hrtf)) {
+            return "--manifest-out " + path + " would replace the HRTF set of line " + line;
+        }
+        for (const BatchEvent& event : job.events) {
+            if (is(event.source)) {
+                return "--manifest-out " + path + " would replace a source of line " + line;
+            }
+        }
+    }
+    return {};
+}
+
+// --resume without a record can tell only a line's own "sha256" of its output.
+std::string WhyNotResumable(const std::vector<const BatchJob*>& jobs) {
+    for (const BatchJob* job : jobs) {
+        if (job->sha256.empty() || !job->labels.empty()) {
+            return "--resume without --manifest-out would render line " +
+                   std::to_string(job->line) + " again, as its \"sha256\" " +
+                   (job->sha256.empty() ? "is not given" : "does not cover its labels") +
+                   "; name the record of finished files with --manifest-out FILE";
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int RunBatch(const std::vector<std::string>& words) {
-    const CliArguments args(words, {"--jobs", "--shard", "--manifest-out"}, {"--resume"});
+    const CliArguments args(words, {"--jobs", "--shard", "--manifest-out"},
+                            {"--resume", "--allow-outside"});
     if (!args.IsValid()) {
         return BatchUsageError(args.GetError());
     }
@@ -194,7 +321,10 @@ int RunBatch(const std::vector<std::string>& words) {
 
     std::vector<BatchJob> all;
     std::vector<BatchManifest::Refusal> refusals;
-    BatchManifest::Read(manifest, all, refusals);
+    BatchManifest::Options options;
+    options.bAllowOutside = args.Flag("--allow-outside");
+    options.examineSource = ExamineSource;
+    BatchManifest::Read(manifest, all, refusals, options);
     RefuseMissingHrtfs(all, refusals);
     if (!refusals.empty()) {
         for (const BatchManifest::Refusal& refusal : refusals) {
@@ -208,10 +338,28 @@ int RunBatch(const std::vector<std::string>& words) {
     for (size_t i = shard; i < all.size(); i += shards) {
         jobs.push_back(&all[i]);
     }
+    if (recordPath) {
+        const std::string why = WhyNotRecord(*recordPath, manifest, all);
+        if (!why.empty()) {
+            return BatchUsageError(why);
+        }
+    } else if (bResume) {
+        const std::string why = WhyNotResumable(jobs);
+        if (!why.empty()) {
+            return BatchUsageError(why);
+        }
+    }
 
     std::map<std::string, std::string> record;
     if (bResume && recordPath) {
-        record = ReadRecord(*recordPath);
+        std::string why;
+        std::optional<std::map<std::string, std::string>> read = ReadRecord(*recordPath, why);
+        if (!read) {
+            std::fprintf(stderr, "sonomap-cli batch: %s cannot be read: %s\n", recordPath->c_str(),
+                         why.c_str());
+            return kExitFailed;
+        }
+        record = std::move(*read);
     }
     std::vector<char> done(jobs.size(), 0);
     size_t skipped = 0;
@@ -235,7 +383,8 @@ int RunBatch(const std::vector<std::string>& words) {
     if (recordPath) {
         growing = std::fopen(recordPath->c_str(), "w");
         if (growing == nullptr) {
-            std::fprintf(stderr, "sonomap-cli batch: %s cannot be written\n", recordPath->c_str());
+            std::fprintf(stderr, "sonomap-cli batch: %s cannot be written: %s\n",
+                         recordPath->c_str(), std::strerror(errno));
             return kExitFailed;
         }
         for (const auto& [name, hash] : hashes) {
@@ -260,20 +409,30 @@ int RunBatch(const std::vector<std::string>& words) {
                     SafeFileWriter::RemoveStaleTempFiles(file.first, 0);
                 }
             }
-            bool bOk = BatchScene::Render(job, reasons[i]);
-            // Hashed only for a record: reading the files back costs a tenth of the job.
+            bool bOk = false;
             std::vector<std::pair<std::string, std::string>> finished;
-            for (const auto& [path, name] : FilesOf(job)) {
-                if (!bOk || !recordPath) {
-                    break;
+            // A job that throws fails alone; the batch goes on with the others.
+            try {
+                bOk = BatchScene::Render(job, reasons[i]);
+                // Hashed only for a record: reading the files back costs a tenth of the job.
+                for (const auto& [path, name] : FilesOf(job)) {
+                    if (!bOk || !recordPath) {
+                        break;
+                    }
+                    const std::optional<std::string> hash = FileDigest::Sha256Of(path);
+                    if (!hash) {
+                        reasons[i] = path + " cannot be read back";
+                        bOk = false;
+                    } else {
+                        finished.emplace_back(*hash, name);
+                    }
                 }
-                const std::optional<std::string> hash = FileDigest::Sha256Of(path);
-                if (!hash) {
-                    reasons[i] = path + " cannot be read back";
-                    bOk = false;
-                } else {
-                    finished.emplace_back(*hash, name);
-                }
+            } catch (const std::bad_alloc&) {
+                bOk = false;
+                reasons[i] = "it ran out of memory";
+            } catch (const std::exception& error) {
+                bOk = false;
+                reasons[i] = error.what();
             }
             done[i] = bOk ? 1 : 0;
             if (bOk) {
@@ -338,7 +497,7 @@ int RunBatch(const std::vector<std::string>& words) {
 
 std::string BatchUsage() {
     return "usage: sonomap-cli batch MANIFEST [--jobs N] [--shard K/N] [--resume]\n"
-           "                         [--manifest-out FILE]\n"
+           "                         [--manifest-out FILE] [--allow-outside]\n"
            "  Renders the jobs of MANIFEST, a JSON Lines file of one job a line (paths\n"
            "  relative to its folder):\n"
            "    {\"output\": \"scenes/s001.wav\", \"format\": \"ambix\", \"order\": 1,\n"
@@ -354,26 +513,29 @@ std::string BatchUsage() {
            "  seed; or the trajectory stored in the source), scaled by its gain in dB, and\n"
            "  added at its onset in seconds. The output is duration seconds long (events\n"
            "  are cut there), or ends with its last event. Sources are resampled to the\n"
-           "  rate (default: the first source's). The format is ambix (AmbiX, order 1 to 3),\n"
-           "  layout:NAME (a loudspeaker layout's feeds, as render --layout NAME writes\n"
-           "  them), stereo (the spatial filter, places folded to the front; no labels),\n"
-           "  binaural (with hrtf, a SOFA file or a name as render --list-hrtfs prints it;\n"
-           "  a scene mixes through a SOFA file only) or adm (each event its own object\n"
-           "  from its onset, on tracks of its own).\n"
+           "  rate (6000 Hz or more; default: the first source's). The format is ambix\n"
+           "  (AmbiX, order 1 to 3), layout:NAME (a loudspeaker layout's feeds, as render\n"
+           "  --layout NAME writes them), stereo (the spatial filter, places folded to the\n"
+           "  front; no labels), binaural (with hrtf, a SOFA file or a name as render\n"
+           "  --list-hrtfs prints it; a scene mixes through a SOFA file only) or adm (each\n"
+           "  event its own object from its onset, on tracks of its own).\n"
            "  A job of one event from its start at its own level, length and rate is the\n"
            "  very file render writes. sampleFormat s16, s24 or f32 (default s16; the\n"
            "  sound's own for one stereo or adm event; the finest of the sounds' own for\n"
            "  an adm scene). labels writes a CSV of where each event is every 100 ms:\n"
            "  frame, class, source index within its class, azimuth (90 is the left) and\n"
            "  elevation in degrees, distance in cm.\n"
-           "  Every line is checked before anything renders; a line at fault is named with\n"
-           "  its number and the reason, and nothing is rendered (exit code 2).\n"
+           "  Every line is checked before anything renders, its sources opened: a line at\n"
+           "  fault is named with its number and the reason, and nothing is rendered (exit\n"
+           "  code 2). Outputs and labels stay within the manifest's folder unless\n"
+           "  --allow-outside is given, and each is a regular file or a new name.\n"
            "  N jobs render at once (default: the number of cores); the files are the same\n"
            "  bytes for any N. --shard K/N renders every N-th job from job K (0 <= K < N).\n"
            "  --manifest-out FILE lists each file written with its SHA-256 as sha256sum\n"
            "  does (check it with 'sha256sum -c' in the manifest's folder); it grows as jobs\n"
            "  finish. --resume skips jobs whose files are in place with the hash FILE (or a\n"
-           "  line's \"sha256\") gives them. Files are put in place only when complete.\n"
+           "  line's \"sha256\") gives them; without FILE, every line must give \"sha256\"\n"
+           "  and no labels. Files are put in place only when complete.\n"
            "  Progress shows when stderr is a terminal; failed jobs are listed at the end\n"
            "  with their lines, and the exit code is 1 when any failed.\n";
 }

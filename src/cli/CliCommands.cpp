@@ -18,9 +18,7 @@
 namespace {
 
 int UsageError(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli %s: %s\n\n%s", command.c_str(), problem.c_str(),
-                 UsageOf(command).c_str());
-    return kExitUsage;
+    return ShortUsageError(command, problem);
 }
 
 std::string Absolute(const std::string& path) {
@@ -202,7 +200,8 @@ std::string UsageOf(const std::string& command) {
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
                "  --output-dir DIR writes each output under its input's name. Without --type\n"
-               "  the type follows the output's extension (.aif or .aiff: AIFF, else WAV).\n"
+               "  the type follows the output's extension (.aif or .aiff: AIFF, else WAV); a\n"
+               "  name without one gets the type's. An output is a regular file or a new name.\n"
                "  N files render at once (default: the number of cores). A file that fails is\n"
                "  named on stderr and the others go on; progress shows when stderr is a\n"
                "  terminal.\n"
@@ -228,7 +227,8 @@ std::string UsageOf(const std::string& command) {
                "  for the stereo and ADM renders).\n"
                "  Each output's integrated loudness (ITU-R BS.1770-4, LUFS; an AmbiX file by\n"
                "  its W channel) and true peak (dBTP) go to stderr; --report writes them,\n"
-               "  one entry per output, to FILE.json.\n"
+               "  one entry per output (the reason for one not written), to FILE.json, which\n"
+               "  replaces no input, output or HRTF set.\n"
                "  --loudness LUFS (-70 to 0, e.g. -23 or -16) turns each output up or down to\n"
                "  that integrated loudness: it is rendered once to be measured, then again\n"
                "  with the gain. An output whose true peak would then pass -1 dBTP, or a\n"
@@ -257,6 +257,12 @@ std::string UsageOf(const std::string& command) {
            "Run 'sonomap-cli COMMAND --help' for a command's options; 'sonomap-cli --version'\n"
            "shows the version.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
+}
+
+int ShortUsageError(const std::string& command, const std::string& problem) {
+    std::fprintf(stderr, "sonomap-cli %s: %s\nTry 'sonomap-cli %s --help' for its usage.\n",
+                 command.c_str(), problem.c_str(), command.c_str());
+    return kExitUsage;
 }
 
 int RunInfo(const std::vector<std::string>& words) {

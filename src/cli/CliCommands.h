@@ -25,3 +25,5 @@ std::string BatchUsage();
 
 // The help text of one command, or of the whole tool for an empty name.
 std::string UsageOf(const std::string& command);
+// A usage error of command in one line on stderr, and where its help is; returns kExitUsage.
+int ShortUsageError(const std::string& command, const std::string& problem);

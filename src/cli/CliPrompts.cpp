@@ -58,6 +58,7 @@ void CliPrompts::Print(const Box& box) {
         std::fprintf(stderr, "%s\n", box.informative.c_str());
     }
     m_texts.push_back(box.text);
+    m_messages.push_back(box.informative.empty() ? box.text : box.text + " " + box.informative);
 }
 
 void CliPrompts::EndHold(bool bPrint) {

@@ -24,6 +24,8 @@ class CliPrompts : public UserPrompts {
     void EndHold(bool bPrint);
 
     const std::vector<std::string>& Texts() const { return m_texts; }
+    // Each box printed, its text and the line under it joined by a space: a failure's reason.
+    const std::vector<std::string>& Messages() const { return m_messages; }
     // The editor's status-bar lines (a file cut short, what a save wrote): kept, not printed,
     // so a command that reports what opening said can include them.
     void ShowStatus(const std::string& text) override { m_statusLines.push_back(text); }
@@ -31,6 +33,7 @@ class CliPrompts : public UserPrompts {
 
   private:
     std::vector<std::string> m_texts;
+    std::vector<std::string> m_messages;
     std::vector<std::string> m_statusLines;
     std::string m_label;
     bool m_bHolding = false;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -28,8 +28,12 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
+#include "platform/CFileException.h"
 #include "platform/FileIdentity.h"
+#include "platform/RegularFile.h"
+#include "platform/SafeFileWriter.h"
 #include "platform/TempFileRegistry.h"
+#include "platform/WriteFailure.h"
 #include "render/SpeakerLayout.h"
 
 #include <nlohmann/json.hpp>
@@ -40,9 +44,10 @@ namespace fs = std::filesystem;
 
 struct RenderJob {
     std::string input;
-    std::string output;
+    std::string output;  // the file written, with the extension the type adds
     std::optional<CliHost::Measured> measured;  // once rendered
     double levelDb = 0;                         // the gain --loudness turned it by
+    std::string reason;                         // why it was not written
 };
 
 // How each file is rendered: the stereo filter, binaural (a SOFA set, or the mixer with one of
@@ -75,9 +80,34 @@ std::optional<long> WholeNumber(const std::string& text, long low, long high) {
 }
 
 int RenderUsageError(const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
-                 UsageOf("render").c_str());
-    return kExitUsage;
+    return ShortUsageError("render", problem);
+}
+
+// The name a save writes for path: as given, or with the type's extension when it has none
+// (a name ending in a dot loses it), as the save dialog's check makes it.
+std::string WrittenName(const std::string& path, std::optional<int> typeId) {
+    const size_t nameStart = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+    const size_t dot = path.rfind('.');
+    const bool bDot = dot != std::string::npos && dot >= nameStart;
+    if (bDot && dot + 1 < path.size()) {
+        return path;
+    }
+    return (bDot ? path.substr(0, dot) : path) +
+           (typeId.value_or(kSoundTypeWave) == kSoundTypeAiff ? ".aif" : ".wav");
+}
+
+// Why path cannot be an output as given on the command line; empty when it can.
+std::string WhyNotOutput(const std::string& option, const std::string& path) {
+    if (path.empty()) {
+        return option + " names no file";
+    }
+    std::error_code error;
+    if (path.back() == '/' || std::filesystem::is_directory(path, error)) {
+        return option + " " + path + " is a folder; --output-dir writes into one";
+    }
+    const std::string special = RegularFile::WhyNotOutput(path);
+    return special.empty() ? ""
+                           : option + " " + special + "; an output is a regular file or a new name";
 }
 
 // Every output sample times level (linear).
@@ -166,9 +196,11 @@ std::optional<double> LevelForTarget(CTesselDoc& doc, CliHost& host, const SaveN
 }
 
 // --report: one entry per output, in the order of the inputs; null for a value that is not a
-// number (silence) and for an output not written. With a loudness target, the gain each was
-// turned by.
-bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bool bTargeted) {
+// number (silence) and for an output not written, with the reason it was not. With a loudness
+// target, the gain each was turned by. Written beside its name and put in place only when
+// complete, so a full disk leaves no report cut short. False with why on failure.
+bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bool bTargeted,
+                 std::string& why) {
     nlohmann::json outputs = nlohmann::json::array();
     const auto number = [](double value) {
         return std::isfinite(value) ? nlohmann::json(std::round(value * 100) / 100)
@@ -182,12 +214,35 @@ bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bo
         if (bTargeted) {
             entry["gainDb"] = job.measured ? number(job.levelDb) : nullptr;
         }
+        if (!job.measured) {
+            entry["reason"] = job.reason;
+        }
         outputs.push_back(entry);
     }
-    std::ofstream out(path);
-    out << nlohmann::json{{"outputs", outputs}}.dump(2) << "\n";
-    out.close();
-    return static_cast<bool>(out);
+    const std::string text = nlohmann::json{{"outputs", outputs}}.dump(2) + "\n";
+    try {
+        SafeFileWriter writer(path);
+        writer.Begin().Write(text.data(), text.size());
+        writer.Commit();
+    } catch (const CFileException& error) {
+        why = WriteFailure::Reason(error.GetError(), path);
+        return false;
+    }
+    return true;
+}
+
+// The messages a failed render showed, on one line.
+std::string ReasonOf(CliHost& host) {
+    std::string reason;
+    for (const std::string& message : host.GetPrompts().Messages()) {
+        reason += (reason.empty() ? "" : " ") + message;
+    }
+    for (char& c : reason) {
+        c = c == '\n' ? ' ' : c;
+    }
+    const auto twice = [](char a, char b) { return a == ' ' && b == ' '; };
+    reason.erase(std::unique(reason.begin(), reason.end(), twice), reason.end());
+    return reason.empty() ? "not rendered" : reason;
 }
 
 // One file from open to finished output, with a host, prompts and document of its own; what
@@ -195,6 +250,10 @@ bool WriteReport(const std::string& path, const std::vector<RenderJob>& jobs, bo
 bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::optional<int> typeId,
                bool bLabelled, const RenderMode& mode) {
     CliHost host;
+    const auto failed = [&] {
+        job.reason = ReasonOf(host);
+        return false;
+    };
     // Every input counts as open, so no job's output can replace another job's input.
     host.SetFilesInUse(inputs);
     if (mode.pSofa) {
@@ -211,7 +270,7 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     const std::string full = fs::absolute(job.input).lexically_normal().string();
     CTesselDoc doc(host);
     if (!DocumentOpen(doc).Open(full)) {
-        return false;
+        return failed();
     }
     host.SetOpenDocument(full);
     Acoustics acoustics = doc.GetAcoustics();
@@ -220,19 +279,19 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     doc.SetAcoustics(acoustics);
     SaveNameResult output;
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
-        return false;
+        return failed();
     }
     double levelDb = 0;
     if (mode.loudnessTarget) {
         const std::optional<double> gain = LevelForTarget(doc, host, output, mode);
         if (!gain) {
-            return false;
+            return failed();
         }
         levelDb = *gain;
     }
     const auto level = static_cast<float>(std::pow(10.0, levelDb / 20.0));
     if (!Export(doc, output.fullPath, output.filterIndex - 1, mode, level)) {
-        return false;
+        return failed();
     }
     job.levelDb = levelDb;
     job.measured = host.GetMeasured();
@@ -374,6 +433,13 @@ int RunRender(const std::vector<std::string>& words) {
     if (out && inputs.size() != 1) {
         return RenderUsageError("-o names one output; use --output-dir DIR for several inputs");
     }
+    if (folder && folder->empty()) {
+        return RenderUsageError("--output-dir names no folder");
+    }
+    const std::optional<std::string> report = args.Option("--report");
+    if (report && report->empty()) {
+        return RenderUsageError("--report names no file");
+    }
     std::optional<int> typeId;
     if (const auto type = args.Option("--type")) {
         typeId = CliArguments::ParseType(*type);
@@ -418,20 +484,63 @@ int RunRender(const std::vector<std::string>& words) {
     std::vector<RenderJob> queue;
     std::set<std::string> outputs;
     for (const std::string& input : inputs) {
-        const std::string output = out ? *out : OutputInFolder(*folder, input, typeId);
+        const std::string given = out ? *out : OutputInFolder(*folder, input, typeId);
+        const std::string why = WhyNotOutput(out ? "-o" : "--output-dir's output", given);
+        if (!why.empty()) {
+            return RenderUsageError(why);
+        }
+        // Named as written, so the lines on stderr and the report name the very file.
+        const std::string output = WrittenName(given, typeId);
         if (!outputs.insert(FileIdentity::ResolvedPath(output)).second) {
             return RenderUsageError("two inputs would both be written to " + output);
         }
-        queue.push_back({input, output, std::nullopt});
+        queue.push_back({input, output, std::nullopt, 0, ""});
+    }
+    if (report) {
+        // The report is an output too: it replaces no input, no output and no HRTF set.
+        const std::string special = RegularFile::WhyNotOutput(*report);
+        if (!special.empty()) {
+            return RenderUsageError("--report " + special);
+        }
+        // Absolute first: a path in a folder not made yet resolves to itself.
+        const auto where = [](const std::string& file) {
+            return FileIdentity::ResolvedPath(fs::absolute(file).lexically_normal().string());
+        };
+        const auto is = [&](const std::string& other) {
+            return where(other) == where(*report) || FileIdentity::IsSameFile(other, *report);
+        };
+        for (const RenderJob& job : queue) {
+            if (is(job.input)) {
+                return RenderUsageError("--report " + *report + " would replace the input " +
+                                        job.input);
+            }
+            if (is(job.output)) {
+                return RenderUsageError("--report " + *report + " would replace the output " +
+                                        job.output);
+            }
+        }
+        if (mode.pSofa && is(mode.hrtfName)) {
+            return RenderUsageError("--report " + *report + " would replace the HRTF set");
+        }
     }
 
     // Workers take the next file until none is left; each writes only its own slot.
     std::vector<char> rendered(queue.size(), 0);
+    std::vector<char> threw(queue.size(), 0);
     std::atomic<size_t> next{0};
     const bool bLabelled = queue.size() > 1;
     auto worker = [&] {
         for (size_t i = next++; i < queue.size(); i = next++) {
-            rendered[i] = RenderOne(queue[i], inputs, typeId, bLabelled, mode) ? 1 : 0;
+            // A file that throws fails alone; the others go on.
+            try {
+                rendered[i] = RenderOne(queue[i], inputs, typeId, bLabelled, mode) ? 1 : 0;
+            } catch (const std::bad_alloc&) {
+                queue[i].reason = "it ran out of memory";
+                threw[i] = 1;
+            } catch (const std::exception& error) {
+                queue[i].reason = error.what();
+                threw[i] = 1;
+            }
         }
     };
     std::vector<std::thread> workers;
@@ -447,14 +556,17 @@ int RunRender(const std::vector<std::string>& words) {
     int exitCode = kExitOk;
     for (size_t i = 0; i < queue.size(); ++i) {
         if (rendered[i] == 0) {
-            std::fprintf(stderr, "sonomap-cli render: %s: not rendered\n", queue[i].input.c_str());
+            // What threw was said nowhere else.
+            const std::string thrown = threw[i] != 0 ? " (" + queue[i].reason + ")" : "";
+            std::fprintf(stderr, "sonomap-cli render: %s: not rendered%s\n", queue[i].input.c_str(),
+                         thrown.c_str());
             exitCode = kExitFailed;
         }
     }
-    if (const auto report = args.Option("--report");
-        report && !WriteReport(*report, queue, mode.loudnessTarget.has_value())) {
-        std::fprintf(stderr, "sonomap-cli render: the report could not be written to %s\n",
-                     report->c_str());
+    std::string why;
+    if (report && !WriteReport(*report, queue, mode.loudnessTarget.has_value(), why)) {
+        std::fprintf(stderr, "sonomap-cli render: the report could not be written to %s: %s\n",
+                     report->c_str(), why.c_str());
         exitCode = kExitFailed;
     }
     return exitCode;

@@ -43,6 +43,13 @@ ExportLoudness::ExportLoudness(const PcmFormat& format, const std::vector<Loudne
     : m_format(format),
       m_bMeasuring(g_bMeasuring),
       m_meter(format.sampleRate, weights),
+      // Room for every block there can be (kBlocks waiting, one measured), so handing one back
+      // on the measuring thread never allocates.
+      m_spare([] {
+          std::vector<std::vector<uint8_t>> spare;
+          spare.reserve(kBlocks + 1);
+          return spare;
+      }()),
       m_thread(&ExportLoudness::Serve, this) {}
 
 ExportLoudness::~ExportLoudness() {
@@ -59,7 +66,10 @@ void ExportLoudness::Add(const void* bytes, uint32_t count) {
         return;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_waiting.size() < kBlocks || m_bStop; });
+    m_changed.wait(lock, [this] { return m_waiting.size() < kBlocks || m_bStop || m_failure; });
+    if (m_failure) {
+        std::rethrow_exception(m_failure);
+    }
     std::vector<uint8_t> block;
     if (!m_spare.empty()) {
         block = std::move(m_spare.back());
@@ -75,7 +85,10 @@ void ExportLoudness::Add(const void* bytes, uint32_t count) {
 
 ExportLoudness::Result ExportLoudness::Finish() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_waiting.empty() && !m_bBusy; });
+    m_changed.wait(lock, [this] { return (m_waiting.empty() && !m_bBusy) || m_failure; });
+    if (m_failure) {
+        std::rethrow_exception(m_failure);
+    }
     return {m_meter.IntegratedLoudness(), m_meter.TruePeak()};
 }
 
@@ -85,8 +98,15 @@ void ExportLoudness::Serve() {
     const size_t sampleBytes = static_cast<size_t>(bits / 8);
     const size_t channels = m_format.channels;
     const size_t piece = std::max<size_t>(kPieceSamples / channels, 1) * channels;
-    std::vector<float> samples(piece);
+    std::vector<float> samples;
     std::unique_lock<std::mutex> lock(m_mutex);
+    try {
+        samples.resize(piece);
+    } catch (...) {
+        m_failure = std::current_exception();
+        m_changed.notify_all();
+        return;
+    }
     while (true) {
         m_changed.wait(lock, [this] { return m_bStop || !m_waiting.empty(); });
         if (m_bStop) {
@@ -98,19 +118,32 @@ void ExportLoudness::Serve() {
         lock.unlock();
         m_changed.notify_all();
         const size_t count = block.size() / sampleBytes / channels * channels;
+        std::exception_ptr failure;
         // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1: floats
         // too, so that one not a number or past every scale measures as the renderers read it.
         // A piece at a time, which stays in the cache from the decoder to the meter.
-        for (size_t from = 0; from < count; from += piece) {
-            const size_t n = std::min(piece, count - from);
-            SampleDecoder::Decode(block.data() + from * sampleBytes, layout,
-                                  static_cast<uint32_t>(n), false, samples.data());
-            ToFullScale(samples.data(), n);
-            m_meter.AddFrames(samples.data(), n / channels);
+        try {
+            for (size_t from = 0; from < count; from += piece) {
+                const size_t n = std::min(piece, count - from);
+                SampleDecoder::Decode(block.data() + from * sampleBytes, layout,
+                                      static_cast<uint32_t>(n), false, samples.data());
+                ToFullScale(samples.data(), n);
+                m_meter.AddFrames(samples.data(), n / channels);
+            }
+        } catch (...) {
+            // The meter grows with the sound (a gating block every 100 ms); out of memory, the
+            // export fails on its own thread instead of ending the process.
+            failure = std::current_exception();
         }
         lock.lock();
         m_spare.push_back(std::move(block));
         m_bBusy = false;
+        if (failure) {
+            m_failure = failure;
+            m_waiting.clear();
+            m_changed.notify_all();
+            return;
+        }
         m_changed.notify_all();
     }
 }

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,9 +35,10 @@ class ExportLoudness {
     ExportLoudness(const ExportLoudness&) = delete;
     ExportLoudness& operator=(const ExportLoudness&) = delete;
 
-    // Any thread, one at a time.
+    // Any thread, one at a time. Throws what the measuring threw (std::bad_alloc when the
+    // meter ran out of memory); nothing more is measured after that.
     void Add(const void* bytes, uint32_t count);
-    // Waits until every block added is measured.
+    // Waits until every block added is measured. Throws as Add does.
     Result Finish();
 
     // Finish, handed to host.ExportMeasured for path; the text for the export's status line
@@ -66,5 +68,6 @@ class ExportLoudness {
     std::vector<std::vector<uint8_t>> m_spare;  // buffers to reuse
     bool m_bBusy = false;                       // the thread holds a block
     bool m_bStop = false;
+    std::exception_ptr m_failure;  // what the measuring threw; it stops then
     std::thread m_thread;
 };

@@ -20,6 +20,7 @@
 #include "platform/CFile.h"
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
+#include "platform/RegularFile.h"
 #include "platform/UserPrompts.h"
 #include "platform/WriteFailure.h"
 #include "render/SpatialFilter.h"
@@ -370,7 +371,14 @@ void DocumentOpen::ShowFileError(DocumentHost& host, int error, const std::strin
                                    : "An unexpected error occurred while reading %1.",
                           path);
     }
-    // Writing, the line under it names the folder and says why (missing, read-only, full).
-    host.Prompts().Message(text, Icon::Exclamation, 0,
-                           bWriting ? WriteFailure::Reason(error, path) : std::string());
+    // Writing, the line under it names the folder and says why (missing, read-only, full);
+    // reading, what the path is when it is no regular file.
+    std::string informative;
+    if (bWriting) {
+        informative = WriteFailure::Reason(error, path);
+    } else if (error == ENODEV || error == EISDIR) {
+        informative = RegularFile::WhyNotOutput(path);
+        informative += informative.empty() ? "" : ".";
+    }
+    host.Prompts().Message(text, Icon::Exclamation, 0, informative);
 }

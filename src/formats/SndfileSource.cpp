@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "platform/RegularFile.h"
+
 // A BW64 file as libsndfile sees it: its bytes, with the form id reading RF64, the layout
 // the id stands for.
 struct SndfileBroadcastView {
@@ -150,6 +152,11 @@ bool SndfileSource::Open(const std::string& path) {
         m_pFile = nullptr;
     }
     m_pView.reset();
+    // libsndfile would wait on a FIFO and read a device without end.
+    if (const RegularFile input(path); !input.IsOpen()) {
+        m_error = input.Why();
+        return false;
+    }
     SF_INFO info{};
     m_pFile = sf_open(path.c_str(), SFM_READ, &info);
     if (m_pFile == nullptr) {

@@ -22,13 +22,26 @@ CFile::~CFile() {
 void CFile::Open(const std::string& path, Mode mode) {
     Close();
     m_path = path;
-    const int flags = mode == Mode::Read ? O_RDONLY : (O_RDWR | O_CREAT);
+    // A FIFO opened to read would wait for a writer that may never come.
+    const int flags = mode == Mode::Read ? O_RDONLY | O_NONBLOCK | O_NOCTTY : (O_RDWR | O_CREAT);
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         Fail(errno, "Cannot open");
+    }
+    if (mode == Mode::Read) {
+        // A device or a FIFO never ends; a folder fails at its first read, as it always did.
+        struct stat info {};
+        const int error = ::fstat(fd, &info) != 0                            ? errno
+                          : !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode) ? ENODEV
+                                                                             : 0;
+        if (error != 0) {
+            ::close(fd);
+            Fail(error, "Cannot open");
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     m_fd = fd;
 }

@@ -12,7 +12,8 @@ class FlushBehind;
 class CFile {
   public:
     enum class Mode {
-        Read,             // existing file, read only
+        Read,             // existing file, read only; ENODEV for a device, a FIFO or a socket,
+                          // without waiting on any of them
         ReadWriteCreate,  // read and write; created when missing, never truncated
     };
     enum class SeekFrom { Begin, Current };

@@ -14,6 +14,7 @@
 
 #include "platform/CFileException.h"
 #include "platform/PathNames.h"
+#include "platform/RegularFile.h"
 #include "platform/TempFileRegistry.h"
 
 namespace {
@@ -36,6 +37,14 @@ std::string TempPrefix(const std::string& targetPath) {
     return PathNames::DirectoryOf(targetPath) + "/." + PathNames::FileName(targetPath) + ".saving-";
 }
 
+// A rename would put the file in place of a device node, a FIFO or a socket, and a folder
+// cannot take it: only a regular file is ever replaced.
+void RefuseSpecialTarget(const std::string& path) {
+    if (!RegularFile::WhyNotOutput(path).empty()) {
+        throw CFileException(EEXIST, path, "Not a regular file:");
+    }
+}
+
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -52,6 +61,7 @@ SafeFileWriter::~SafeFileWriter() {
 
 CFile& SafeFileWriter::Begin() {
     Abort();
+    RefuseSpecialTarget(m_targetPath);
     std::string pattern = TempPrefix(m_targetPath) + "XXXXXX";
     {
         TempFileRegistry::Change change;
@@ -92,6 +102,7 @@ void SafeFileWriter::Commit() {
             throw CFileException(errno, m_tempPath, "Cannot set the mode of");
         }
         m_file.Close();
+        RefuseSpecialTarget(m_targetPath);
         TempFileRegistry::Change change;
         if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0) {
             throw CFileException(errno, m_targetPath, "Cannot replace");

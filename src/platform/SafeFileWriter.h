@@ -9,7 +9,8 @@
 // Commit pushes the rest to the disk, gives the temp file the target's mode
 // bits (and owner, where allowed), renames it over the target and syncs the folder. Until
 // then the target keeps its old bytes; a writer destroyed without Commit removes its temp
-// file, so a failed save leaves nothing behind. A symbolic link as target is followed.
+// file, so a failed save leaves nothing behind. A symbolic link as target is followed; a
+// target that is not a regular file (a device, a FIFO, a folder) is never replaced.
 //
 // The temp file is ".NAME.saving-XXXXXX" beside the target. While it exists its writer holds
 // an flock on it and lists it with TempFileRegistry, so a terminating signal can take it
@@ -24,7 +25,8 @@ class SafeFileWriter {
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    // Creates the temp file, open for reading and writing. Throws CFileException.
+    // Creates the temp file, open for reading and writing. Throws CFileException (EEXIST for a
+    // target that is not a regular file).
     CFile& Begin();
     // Puts the new content in place. Throws CFileException; the temp file is gone then.
     void Commit();

@@ -22,6 +22,9 @@ std::string WriteFailure::Reason(int error, const std::string& path) {
         case ENOENT:
         case ENOTDIR:
             return "The folder " + folder + " does not exist.";
+        case EEXIST:
+            return PathNames::FileName(path) + " in " + folder +
+                   " is not a regular file, and Sonomap replaces only regular files.";
         case 0:
             return "Writing into " + folder + " failed.";
         default:

@@ -21,6 +21,9 @@ constexpr size_t kResampleChannels = 64;
 constexpr double kOnsetFraction = 0.25;  // -12 dB
 constexpr double kOpenDeg = 10.0;        // a gap this wide around an axis gets a node
 constexpr double kMeanDeg = 1.0;         // measurements this much farther still join its mean
+// The mean power of a response, the set scaled to 1 at its own rate, below which it is taken
+// for silence (-60 dB).
+constexpr double kSilentPower = 1e-6;
 
 using Vector = SphereTriangulation::Vector;
 
@@ -30,16 +33,18 @@ double AngleDeg(const Vector& a, const Vector& b) {
 }
 
 // Every response of the set at the new rate, scaled: response (measurement, ear) holds
-// frames values from (measurement * 2 + ear) * frames.
+// frames values from (measurement * 2 + ear) * frames. A response of any length gives at least
+// one frame.
 bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<double>& out,
               uint32_t& frames, std::string& error) {
     const uint32_t taps = set.Taps();
     const size_t responses = set.Size() * 2;
     const uint32_t setRate = set.SampleRate();
-    frames =
-        rate == setRate
-            ? taps
-            : static_cast<uint32_t>((static_cast<uint64_t>(taps) * rate + setRate / 2) / setRate);
+    frames = rate == setRate
+                 ? taps
+                 : std::max<uint32_t>(
+                       1, static_cast<uint32_t>((static_cast<uint64_t>(taps) * rate + setRate / 2) /
+                                                setRate));
     out.assign(responses * frames, 0.0);
     if (rate == setRate) {
         for (size_t r = 0; r < responses; ++r) {
@@ -53,13 +58,17 @@ bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<d
     // The gain of a filter is the sum of its taps: at a rate k times lower, k times fewer taps
     // carry it.
     const double gain = scale * setRate / rate;
+    // libsoxr keeps back what its filter has not passed yet, and gives nothing at all for a
+    // response shorter than that filter: the response goes in followed by silence long enough
+    // to reach past its last frame at the new rate, and the resampler is then drained.
+    const size_t length = taps + static_cast<size_t>(2 * setRate / rate) + 2;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_VHQ, 0);
     std::vector<double> in;
     std::vector<double> resampled;
     for (size_t first = 0; first < responses; first += kResampleChannels) {
         const size_t channels = std::min<size_t>(kResampleChannels, responses - first);
-        in.assign(channels * taps, 0.0);
+        in.assign(channels * length, 0.0);
         for (size_t c = 0; c < channels; ++c) {
             const float* source = set.Response((first + c) / 2, static_cast<int>((first + c) % 2));
             for (uint32_t n = 0; n < taps; ++n) {
@@ -67,11 +76,30 @@ bool Resample(const SofaHrtfSet& set, uint32_t rate, double scale, std::vector<d
             }
         }
         resampled.assign(channels * frames, 0.0);
-        size_t used = 0;
+        soxr_error_t failed = nullptr;
+        const soxr_t resampler = soxr_create(setRate, rate, static_cast<unsigned>(channels),
+                                             &failed, &io, &quality, nullptr);
+        size_t fed = 0;
         size_t made = 0;
-        const soxr_error_t failed =
-            soxr_oneshot(setRate, rate, static_cast<unsigned>(channels), in.data(), taps, &used,
-                         resampled.data(), frames, &made, &io, &quality, nullptr);
+        while (failed == nullptr && made < frames) {
+            const bool bInput = fed < length;
+            size_t used = 0;
+            size_t got = 0;
+            failed = soxr_process(resampler, bInput ? in.data() + fed * channels : nullptr,
+                                  bInput ? length - fed : 0, &used,
+                                  resampled.data() + made * channels, frames - made, &got);
+            fed += used;
+            made += got;
+            if (used == 0 && got == 0) {
+                if (bInput) {
+                    failed = "libsoxr takes none of the response";
+                }
+                break;  // drained
+            }
+        }
+        if (resampler != nullptr) {
+            soxr_delete(resampler);
+        }
         if (failed != nullptr) {
             error = failed;
             return false;
@@ -126,6 +154,18 @@ HrtfFilterBank::Prepared HrtfFilterBank::Prepare(const SofaHrtfSet& set, uint32_
     std::string error;
     if (!Resample(set, rate, scale, responses, frames, error)) {
         return {nullptr, named + " at " + std::to_string(rate) + " Hz: " + error + "."};
+    }
+    // A set that gives no sound is refused rather than rendered as silence.
+    double kept = 0.0;
+    for (const double value : responses) {
+        kept += value * value;
+    }
+    if (power == 0.0) {
+        return {nullptr, named + ": its responses are silent."};
+    }
+    if (!(kept / static_cast<double>(measurements * 2) > kSilentPower)) {
+        return {nullptr, named + " at " + std::to_string(rate) +
+                             " Hz: its responses keep nothing of their sound at that rate."};
     }
 
     // Onsets, and the frame every aligned filter puts its onset on.

@@ -11,12 +11,12 @@
 class SofaHrtfSet;
 
 // A SOFA set made ready to render at one sample rate. Each response is resampled to the rate
-// with libsoxr (its gain kept), and split into a delay and a delay-aligned filter: the delay
-// is the frames before the response's onset (the first sample within 12 dB of its peak),
-// relative to the earliest onset of the set, plus the file's own Data.Delay to the nearest
-// frame; the filter is the whole response moved so that every onset falls on one frame.
-// Nothing of a response is cut.
-// Filters are cut into partitions of kBlockFrames and kept as spectra for overlap-save.
+// with libsoxr (its gain kept; a response of one tap still gives a frame), and split into a delay
+// and a delay-aligned filter: the delay is the frames before the response's onset (the first sample
+// within 12 dB of its peak), relative to the earliest onset of the set, plus the file's own
+// Data.Delay to the nearest frame; the filter is the whole response moved so that every onset falls
+// on one frame. Nothing of a response is cut. Filters are cut into partitions of kBlockFrames and
+// kept as spectra for overlap-save.
 //
 // The whole set is scaled by one factor so that its responses carry unit power on average
 // (a diffuse-field level), which makes sets of different makers equally loud; every ratio
@@ -25,6 +25,9 @@ class SofaHrtfSet;
 // Directions the set leaves far open (no measurement within 10 degrees of straight ahead,
 // behind, left, right, up or down) get a node of their own there: the mean of the nearest
 // measurements. Interpolation then never reaches across the open part of the sphere.
+//
+// A set whose responses are silent, or keep nothing of their sound at the rate, is refused: a
+// render never passes silence off as the set's sound.
 //
 // Immutable once prepared; renderers on any thread share it. Frames are at Rate().
 class HrtfFilterBank {

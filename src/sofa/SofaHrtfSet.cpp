@@ -1,8 +1,6 @@
 #include "sofa/SofaHrtfSet.h"
 
-#include <fcntl.h>
 #include <mysofa.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,28 +13,23 @@
 #include <map>
 #include <numbers>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/ByteOrder.h"
+#include "platform/RegularFile.h"
+#include "sofa/SofaFileContents.h"
 
 namespace {
 
 using Refusal = SofaHrtfSet::Refusal;
 
-struct HrtfFree {
-    void operator()(MYSOFA_HRTF* pHrtf) const { mysofa_free(pHrtf); }
-};
-
 SofaHrtfSet::Loaded Refuse(const std::string& path, Refusal refusal, const std::string& reason) {
     return {nullptr, refusal, "The HRTF file \"" + path + "\" cannot be used: " + reason + "."};
 }
 
-std::string Attribute(const MYSOFA_ATTRIBUTE* pList, const char* name) {
-    for (const MYSOFA_ATTRIBUTE* p = pList; p != nullptr; p = p->next) {
-        if (p->name != nullptr && std::strcmp(p->name, name) == 0) {
-            return p->value != nullptr ? p->value : "";
-        }
-    }
-    return "";
+std::string Attribute(const SofaFileContents::Attributes& attributes, const char* name) {
+    return SofaFileContents::Attribute(attributes, name);
 }
 
 bool SameWord(std::string_view a, std::string_view b) {
@@ -54,28 +47,23 @@ struct Examined {
     bool bHdf5 = false;
 };
 
-Examined Examine(const std::string& path) {
+Examined Examine(const RegularFile& file) {
     Examined examined;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
+    if (!file.IsOpen()) {
+        examined.unreadable =
+            file.IsSpecial() ? file.Why() : "it cannot be read (" + file.Why() + ")";
         return examined;
     }
-    struct stat info {};
-    unsigned char head[2048 + 64] = {};
-    ssize_t got = -1;
-    if (::fstat(fd, &info) != 0) {
-        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
-    } else if (!S_ISREG(info.st_mode)) {
-        examined.unreadable = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a file";
-    } else {
-        got = ::pread(fd, head, sizeof head, 0);
-        if (got < 0) {
-            examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
-        }
+    if (file.Size() > SofaHrtfSet::kLargestFile) {
+        examined.unreadable = "it is larger than the " +
+                              RegularFile::SizeText(SofaHrtfSet::kLargestFile) +
+                              " of any set Sonomap reads";
+        return examined;
     }
-    ::close(fd);
+    unsigned char head[2048 + 64] = {};
+    const ssize_t got = ::pread(file.Descriptor(), head, sizeof head, 0);
     if (got < 0) {
+        examined.unreadable = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return examined;
     }
     static constexpr unsigned char kSignature[8] = {0x89, 'H', 'D', 'F', '\r', '\n', 0x1a, '\n'};
@@ -94,15 +82,65 @@ Examined Examine(const std::string& path) {
             // Addresses count from the base address, which comes two addresses earlier.
             const uint64_t end = ByteOrder::LoadU(p + endAt - 2 * offsetBytes, offsetBytes, false) +
                                  ByteOrder::LoadU(p + endAt, offsetBytes, false);
-            const auto size = static_cast<uint64_t>(info.st_size);
-            if (end > size) {
-                examined.unreadable = "it is cut short (" + std::to_string(size) + " of " +
+            if (end > file.Size()) {
+                examined.unreadable = "it is cut short (" + std::to_string(file.Size()) + " of " +
                                       std::to_string(end) + " bytes)";
             }
         }
         break;
     }
     return examined;
+}
+
+// The words of a Units attribute, lower-cased: "degree, degree, metre" gives three.
+std::vector<std::string> UnitWords(const std::string& units) {
+    std::vector<std::string> words(1);
+    for (const char c : units) {
+        if (c == ',' || c == ' ') {
+            if (!words.back().empty()) {
+                words.emplace_back();
+            }
+        } else {
+            words.back() += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    if (words.back().empty()) {
+        words.pop_back();
+    }
+    return words;
+}
+
+bool IsMetre(const std::string& word) {
+    return word == "metre" || word == "metres" || word == "meter" || word == "meters" ||
+           word == "m";
+}
+
+bool IsDegree(const std::string& word) {
+    return word == "degree" || word == "degrees" || word == "deg";
+}
+
+// Why the Units of a position variable do not fit its Type; empty when they do or when the
+// file gives none. A set in other units would put every direction somewhere else.
+std::string WrongUnits(const char* name, const SofaFileContents::Array& array) {
+    const std::string units = Attribute(array.attributes, "Units");
+    if (units.empty()) {
+        return {};
+    }
+    const std::vector<std::string> words = UnitWords(units);
+    const bool bSpherical = SameWord(Attribute(array.attributes, "Type"), "spherical");
+    bool bFits = false;
+    if (bSpherical) {
+        bFits = words.size() == 3 && IsDegree(words[0]) && IsDegree(words[1]) && IsMetre(words[2]);
+    } else {
+        bFits = (words.size() == 1 || words.size() == 3) &&
+                std::all_of(words.begin(), words.end(), IsMetre);
+    }
+    if (bFits) {
+        return {};
+    }
+    return std::string("its ") + name + " is in \"" + units + "\", where a " +
+           (bSpherical ? "spherical position is in degree, degree, metre"
+                       : "Cartesian position is in metre");
 }
 
 std::string RateText(double rate) {
@@ -114,23 +152,29 @@ std::string RateText(double rate) {
 }  // namespace
 
 SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
-    const Examined examined = Examine(path);
+    const RegularFile file(path);
+    const Examined examined = Examine(file);
     if (!examined.unreadable.empty()) {
         return Refuse(path, Refusal::Unreadable, examined.unreadable);
     }
     if (!examined.bHdf5) {
         return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
     }
-    int error = MYSOFA_OK;
-    const std::unique_ptr<MYSOFA_HRTF, HrtfFree> pHrtf(mysofa_load(path.c_str(), &error));
-    if (pHrtf == nullptr || error != MYSOFA_OK) {
-        if (error == MYSOFA_INVALID_FORMAT) {
+    // By the open descriptor: what was checked is what libmysofa reads. A file may make it
+    // loop or crash, so it reads in a child process, given time in step with the file's size.
+    const double seconds = kReadSeconds + static_cast<double>(file.Size() >> 24);
+    const SofaFileRead read = SofaFileContents::Of(file.ProcPath(), seconds);
+    if (!read.failure.empty()) {
+        return Refuse(path, Refusal::Unreadable, read.failure);
+    }
+    if (!read.contents) {
+        if (read.error == MYSOFA_INVALID_FORMAT) {
             return Refuse(path, Refusal::NotSofa, "it is not a SOFA file");
         }
         return Refuse(path, Refusal::Unreadable,
-                      "libmysofa cannot read it (error " + std::to_string(error) + ")");
+                      "libmysofa cannot read it (error " + std::to_string(read.error) + ")");
     }
-    const MYSOFA_HRTF& hrtf = *pHrtf;
+    const SofaFileContents& hrtf = *read.contents;
     const std::string convention = Attribute(hrtf.attributes, "SOFAConventions");
     if (convention != "SimpleFreeFieldHRIR") {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
@@ -159,13 +203,29 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     }
     const size_t m = hrtf.M;
     const size_t n = hrtf.N;
+    const std::pair<const char*, const SofaFileContents::Array*> placed[] = {
+        {"SourcePosition", &hrtf.sourcePosition},     {"ReceiverPosition", &hrtf.receiverPosition},
+        {"ListenerPosition", &hrtf.listenerPosition}, {"EmitterPosition", &hrtf.emitterPosition},
+        {"ListenerView", &hrtf.listenerView},         {"ListenerUp", &hrtf.listenerUp}};
+    for (const auto& [name, pArray] : placed) {
+        const std::string wrong = WrongUnits(name, *pArray);
+        if (!wrong.empty()) {
+            return Refuse(path, Refusal::UnknownUnits, wrong);
+        }
+    }
+    const std::string rateUnits = Attribute(hrtf.dataSamplingRate.attributes, "Units");
+    if (!rateUnits.empty() && !SameWord(rateUnits, "hertz") && !SameWord(rateUnits, "hz")) {
+        return Refuse(
+            path, Refusal::UnknownUnits,
+            "its Data.SamplingRate is in \"" + rateUnits + "\", where a rate is in hertz");
+    }
 
-    const MYSOFA_ARRAY& rates = hrtf.DataSamplingRate;
-    if (rates.elements == 0 || (rates.elements != 1 && rates.elements != m)) {
+    const SofaFileContents::Array& rates = hrtf.dataSamplingRate;
+    if (rates.values.empty() || (rates.values.size() != 1 && rates.values.size() != m)) {
         return Refuse(path, Refusal::UnusableRate, "it gives no one sampling rate");
     }
     const double rate = rates.values[0];
-    for (unsigned i = 1; i < rates.elements; ++i) {
+    for (unsigned i = 1; i < rates.values.size(); ++i) {
         if (rates.values[i] != rate) {
             return Refuse(path, Refusal::UnusableRate,
                           "its measurements have different sampling rates (" + RateText(rate) +
@@ -181,35 +241,46 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
                           " Hz can)");
     }
 
-    const MYSOFA_ARRAY& positions = hrtf.SourcePosition;
+    const SofaFileContents::Array& positions = hrtf.sourcePosition;
     const std::string type = Attribute(positions.attributes, "Type");
     const bool bSpherical = SameWord(type, "spherical");
-    if ((!bSpherical && !SameWord(type, "cartesian")) || positions.elements != m * 3) {
+    if ((!bSpherical && !SameWord(type, "cartesian")) || positions.values.size() != m * 3) {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
                       "its source positions are not one spherical or Cartesian position per "
                       "measurement");
     }
-    const MYSOFA_ARRAY& delays = hrtf.DataDelay;
-    if (delays.elements != 2 && delays.elements != 2 * m) {
+    const SofaFileContents::Array& delays = hrtf.dataDelay;
+    if (delays.values.size() != 2 && delays.values.size() != 2 * m) {
         return Refuse(path, Refusal::NotSimpleFreeFieldHrir,
                       "its delays are neither one per ear nor one per ear and measurement");
     }
-    if (hrtf.DataIR.elements != m * 2 * n) {
+    // Divided, not multiplied: dimensions of 2^31 and 2^32 would wrap to the size of nothing.
+    const size_t irs = hrtf.dataIr.values.size();
+    if (irs % (2 * n) != 0 || irs / (2 * n) != m) {
         return Refuse(path, Refusal::Unreadable, "its responses do not fill its measurements");
     }
-    for (size_t i = 0; i < hrtf.DataIR.elements; ++i) {
-        if (!std::isfinite(hrtf.DataIR.values[i])) {
+    for (size_t i = 0; i < hrtf.dataIr.values.size(); ++i) {
+        if (!std::isfinite(hrtf.dataIr.values[i])) {
             return Refuse(path, Refusal::Unreadable, "it holds samples that are not numbers");
         }
     }
-    for (size_t i = 0; i < delays.elements; ++i) {
+    for (size_t i = 0; i < delays.values.size(); ++i) {
         if (!(delays.values[i] >= 0.0f) || !std::isfinite(delays.values[i])) {
             return Refuse(path, Refusal::Unreadable, "it holds delays that are not lengths");
         }
+        // Every voice keeps a delay line this long for each ear.
+        if (delays.values[i] > rate * kLongestDelaySeconds) {
+            char text[200];
+            std::snprintf(text, sizeof text,
+                          "its Data.Delay of %.10g samples is longer than the %g s any "
+                          "head-related delay could be",
+                          double{delays.values[i]}, kLongestDelaySeconds);
+            return Refuse(path, Refusal::Unreadable, text);
+        }
     }
     // Receiver 0 is the left ear unless the file places it to the right.
-    const MYSOFA_ARRAY& ears = hrtf.ReceiverPosition;
-    const bool bSwapEars = ears.elements == 6 &&
+    const SofaFileContents::Array& ears = hrtf.receiverPosition;
+    const bool bSwapEars = ears.values.size() == 6 &&
                            SameWord(Attribute(ears.attributes, "Type"), "cartesian") &&
                            ears.values[1] < ears.values[4];
 
@@ -219,7 +290,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
     std::vector<double> distance(m);
     std::vector<size_t> kept;
     for (size_t i = 0; i < m; ++i) {
-        const float* p = positions.values + 3 * i;
+        const float* p = positions.values.data() + 3 * i;
         std::array<double, 3> v{};
         if (bSpherical) {
             const double az = p[0] * std::numbers::pi / 180.0;
@@ -244,7 +315,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         for (int ear = 0; ear < 2; ++ear) {
             const int from = bSwapEars ? 1 - ear : ear;
             measured[i].delay[ear] =
-                delays.values[delays.elements == 2 ? from : 2 * i + static_cast<size_t>(from)];
+                delays.values[delays.values.size() == 2 ? from : 2 * i + static_cast<size_t>(from)];
         }
         const std::array<int64_t, 3> key{std::llround(v[0] * 1e9), std::llround(v[1] * 1e9),
                                          std::llround(v[2] * 1e9)};
@@ -267,7 +338,7 @@ SofaHrtfSet::Loaded SofaHrtfSet::Load(const std::string& path) {
         for (int ear = 0; ear < 2; ++ear) {
             const int from = bSwapEars ? 1 - ear : ear;
             const float* source =
-                hrtf.DataIR.values + (kept[k] * 2 + static_cast<size_t>(from)) * n;
+                hrtf.dataIr.values.data() + (kept[k] * 2 + static_cast<size_t>(from)) * n;
             std::copy(source, source + n, set->m_responses.data() + (k * 2 + ear) * n);
         }
     }

@@ -19,12 +19,14 @@ class SofaHrtfSet {
     // set in its place.
     enum class Refusal {
         None,
-        Unreadable,  // missing, not a file, cut short, or samples that are not numbers
+        Unreadable,  // missing, not a regular file, too large, cut short, samples that are not
+                     // numbers, or delays that are not head-related
         NotSofa,
         NotSimpleFreeFieldHrir,
         NoMeasurements,
         OneEar,
         UnusableRate,  // not 4000 to 384000 Hz, or not one rate for all measurements
+        UnknownUnits,  // positions or the rate in units SOFA does not use for them
     };
 
     struct Loaded {
@@ -40,6 +42,13 @@ class SofaHrtfSet {
 
     static constexpr uint32_t kLowestRate = 4000;
     static constexpr uint32_t kHighestRate = 384000;
+    // Larger files are refused before libmysofa reads them: it holds the whole file.
+    static constexpr uint64_t kLargestFile = 512ull << 20;
+    // libmysofa has this long to read a file (and a second more for each 16 MiB of it); a file
+    // it does not finish is refused.
+    static constexpr double kReadSeconds = 5.0;
+    // A Data.Delay past this is refused: each voice keeps a delay line of that length.
+    static constexpr double kLongestDelaySeconds = 1.0;
 
     // The set Debian installs with libmysofa: MIT's KEMAR, 710 directions, 44.1 kHz.
     static const char* DefaultPath() { return "/usr/share/libmysofa/default.sofa"; }

@@ -4,8 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
+#include "platform/RegularFile.h"
 #include "trajectory/SoundPlace.h"
 
 namespace {
@@ -116,11 +117,13 @@ std::optional<std::vector<PanPoint>> PointsText::Parse(const std::string& text,
 
 std::optional<std::vector<PanPoint>> PointsText::ParseFile(const std::string& path,
                                                            std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read the points file " + path;
+    RegularFile file(path);
+    const std::optional<std::string> whole = file.ReadAll(kLargestFile);
+    if (!whole) {
+        error = "cannot read the points file " + path + ": " + file.Why();
         return std::nullopt;
     }
+    std::istringstream in(*whole);
     std::vector<PanPoint> points;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {

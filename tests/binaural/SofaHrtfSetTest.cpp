@@ -1,6 +1,8 @@
 // Reading SOFA files: what a set holds, read the same from spherical and Cartesian positions,
-// and every file that cannot serve refused with its reason and its name.
+// and every file that cannot serve refused with its reason and its name (a FIFO without
+// waiting for it).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +68,8 @@ TEST(SofaHrtfSet, AFileThatCannotServeIsRefusedWithItsReason) {
             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     std::filesystem::create_directory(dir.File("folder.sofa"));
+    // Read as a file, a FIFO would wait for a writer that never comes.
+    ASSERT_EQ(::mkfifo(dir.File("fifo.sofa").c_str(), 0600), 0);
 
     struct Case {
         std::string path;
@@ -75,6 +79,7 @@ TEST(SofaHrtfSet, AFileThatCannotServeIsRefusedWithItsReason) {
     const Case cases[] = {
         {dir.File("missing.sofa"), Refusal::Unreadable, "No such file"},
         {dir.File("folder.sofa"), Refusal::Unreadable, "folder"},
+        {dir.File("fifo.sofa"), Refusal::Unreadable, "it is a FIFO, not a regular file"},
         {dir.File("half.sofa"), Refusal::Unreadable, "cut short"},
         {dir.File("words.sofa"), Refusal::NotSofa, "not a SOFA file"},
         {SofaSetPath("netcdf-not-sofa"), Refusal::NotSofa, "not a SOFA file"},
@@ -84,6 +89,12 @@ TEST(SofaHrtfSet, AFileThatCannotServeIsRefusedWithItsReason) {
         {SofaSetPath("rate-zero"), Refusal::UnusableRate, "0 Hz"},
         {SofaSetPath("rate-huge"), Refusal::UnusableRate, "1000000000 Hz"},
         {SofaSetPath("rate-per-measurement"), Refusal::UnusableRate, "different sampling rates"},
+        {SofaSetPath("units-furlong"), Refusal::UnknownUnits,
+         "its SourcePosition is in \"furlong\""},
+        {SofaSetPath("units-receivers"), Refusal::UnknownUnits,
+         "its ReceiverPosition is in \"banana, kelvin, parsec\""},
+        {SofaSetPath("delay-1e9"), Refusal::Unreadable, "its Data.Delay of 1000000000 samples"},
+        {SofaSetPath("delay-4e9"), Refusal::Unreadable, "its Data.Delay of 4000000000 samples"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

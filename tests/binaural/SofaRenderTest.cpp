@@ -117,6 +117,46 @@ TEST(SofaRender, BetweenMeasuredDirectionsLiesBetweenTheNeighbours) {
     }
 }
 
+// Responses far shorter than the resampler's filter (128 taps, or one) keep the level difference
+// between the ears the file gives them at any rate, and sound: a 48 kHz set used to render an
+// 8 kHz sound as silence, and one tap at another rate crashed.
+TEST(SofaRender, ShortResponsesKeepTheirLevelDifferenceAtAnyRate) {
+    struct Case {
+        const char* set;
+        uint32_t rate;
+        double azimuth;  // SOFA's, to the left
+    };
+    const Case cases[] = {
+        {"taps-128-48000", 8000, 60},  {"taps-128-48000", 8000, 255},
+        {"taps-128-48000", 11025, 90}, {"taps-128-48000", 22050, 300},
+        {"taps-1-48000", 8000, 60},    {"taps-1-48000", 22050, 285},
+        {"taps-1-48000", 96000, 45},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.set) + " at " + std::to_string(c.rate) + " Hz, " +
+                     std::to_string(c.azimuth));
+        // The set's own: the energy of each ear's response at its own rate.
+        const Ears own = MeasuredPair(SofaSetPath(c.set), c.azimuth, 0, 48000);
+        double energy[2] = {0.0, 0.0};
+        for (size_t n = 0; n < own.left.size(); ++n) {
+            energy[0] += double{own.left[n]} * own.left[n];
+            energy[1] += double{own.right[n]} * own.right[n];
+        }
+        const double setDb = 10.0 * std::log10(energy[0] / energy[1]);
+        ASSERT_GT(std::abs(setDb), 3.0) << "a set without a level difference shows nothing";
+
+        const std::vector<float> input = WhiteNoise(c.rate / 2 + 4096, 13);
+        const auto bank = PreparedBank(c.set, c.rate);
+        ASSERT_NE(bank, nullptr);
+        const Ears out = RenderSofa(bank, 1, input, Held(SonomapAzimuth(c.azimuth), 0));
+        const size_t from = 2048;
+        EXPECT_NEAR(RmsDb(out.left, from) - RmsDb(out.right, from), setDb, 0.5);
+        // Sound, at about the input's level (the set is scaled to unit power).
+        EXPECT_GT(std::max(RmsDb(out.left, from), RmsDb(out.right, from)),
+                  RmsDb(input, from) - 12.0);
+    }
+}
+
 TEST(SofaRender, DistanceIsSonomapsLawAsTheGain) {
     const std::vector<float> input = WhiteNoise(24000, 9);
     const auto bank = PreparedBank("default", 48000);

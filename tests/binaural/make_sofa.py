@@ -16,8 +16,12 @@ AZIMUTH_STEP = 15
 ELEVATIONS = (-90, -60, -30, 0, 30, 60, 90)
 
 
-def directions():
-    """SOFA spherical positions: azimuth to the left, elevation up, degrees."""
+def directions(small=False):
+    """SOFA spherical positions: azimuth to the left, elevation up, degrees. The small grid is
+    the six axes and the eight corners between them."""
+    if small:
+        axes = [(0.0, 0.0), (90.0, 0.0), (180.0, 0.0), (270.0, 0.0), (0.0, 90.0), (0.0, -90.0)]
+        return axes + [(float(az), float(el)) for az in (45, 135, 225, 315) for el in (-35, 35)]
     out = []
     for el in ELEVATIONS:
         if abs(el) == 90:
@@ -29,7 +33,8 @@ def directions():
 
 
 def impulses(rate, taps, positions):
-    """One delayed, scaled impulse per direction and ear, at the set's rate."""
+    """One delayed, scaled impulse per direction and ear, at the set's rate (at the last tap
+    where the delay would reach past the response)."""
     ir = np.zeros((len(positions), 2, taps))
     for m, (az, el) in enumerate(positions):
         a, e = math.radians(az), math.radians(el)
@@ -37,17 +42,24 @@ def impulses(rate, taps, positions):
         front = 1.0 + 0.3 * x + 0.2 * math.sin(e)
         for ear, side in ((0, 1.0), (1, -1.0)):  # receiver 0 is the left ear
             seconds = 0.0015 - 0.0006 * side * y
-            ir[m, ear, int(round(seconds * rate))] = 0.5 * front * (1.0 + 0.6 * side * y)
+            at = min(int(round(seconds * rate)), taps - 1)
+            ir[m, ear, at] = 0.5 * front * (1.0 + 0.6 * side * y)
     return ir
 
 
 def write(path, rate=48000.0, cartesian=False, conventions="SOFA",
           sofa_conventions="SimpleFreeFieldHRIR", receivers=2, measurements=None,
-          rates=None):
-    positions = directions()
+          rates=None, taps=None, delay=0.0, source_units=None, receiver_units="metre",
+          shape="impulse", small=False):
+    positions = directions(small)
     nominal = rate if 0 < rate <= 384000 else 48000.0
-    taps = int(round(0.004 * nominal))
+    if taps is None:
+        taps = int(round(0.004 * nominal))
     ir = impulses(nominal, taps, positions)
+    if shape == "silent":
+        ir[:] = 0.0
+    elif shape == "nyquist":  # all of it near half the set's rate, windowed to stay there
+        ir[:, :, :] = 0.5 * (-1.0) ** np.arange(taps) * np.hanning(taps)
     if measurements is not None:
         positions, ir = positions[:measurements], ir[:measurements]
     ir = ir[:, :receivers, :]
@@ -75,7 +87,7 @@ def write(path, rate=48000.0, cartesian=False, conventions="SOFA",
 
     variable("ListenerPosition", ("I", "C"), [[0, 0, 0]], Type="cartesian", Units="metre")
     ears = [[[0], [0.09], [0]], [[0], [-0.09], [0]]][:receivers]
-    variable("ReceiverPosition", ("R", "C", "I"), ears, Type="cartesian", Units="metre")
+    variable("ReceiverPosition", ("R", "C", "I"), ears, Type="cartesian", Units=receiver_units)
     variable("EmitterPosition", ("E", "C", "I"), [[[0], [0], [0]]], Type="cartesian",
              Units="metre")
     variable("ListenerUp", ("I", "C"), [[0, 0, 1]], Type="cartesian", Units="metre")
@@ -85,22 +97,32 @@ def write(path, rate=48000.0, cartesian=False, conventions="SOFA",
                 1.2 * math.cos(math.radians(el)) * math.sin(math.radians(az)),
                 1.2 * math.sin(math.radians(el))] for az, el in positions]
         variable("SourcePosition", ("M", "C"), np.array(xyz).reshape(m, 3), Type="cartesian",
-                 Units="metre")
+                 Units=source_units or "metre")
     else:
         sph = [[az, el, 1.2] for az, el in positions]
         variable("SourcePosition", ("M", "C"), np.array(sph).reshape(m, 3), Type="spherical",
-                 Units="degree, degree, metre")
+                 Units=source_units or "degree, degree, metre")
     variable("Data.IR", ("M", "R", "N"), ir)
     if rates is None:
         variable("Data.SamplingRate", ("I",), [rate], Units="hertz")
     else:
         variable("Data.SamplingRate", ("M",), rates[:m], Units="hertz")
-    variable("Data.Delay", ("I", "R"), [[0] * receivers])
+    variable("Data.Delay", ("I", "R"), [[delay] * receivers])
     d.close()
 
 
 def main():
+    """make_sofa.py FOLDER [small]: the tests' sets, or with "small" the fuzzer's seeds."""
     out = sys.argv[1]
+    if len(sys.argv) > 2 and sys.argv[2] == "small":
+        # Seeds for the fuzzer, which reads at most 64 KiB of a file.
+        write(f"{out}/small-48000.sofa", taps=16, small=True)
+        write(f"{out}/small-cartesian.sofa", taps=8, cartesian=True, small=True)
+        write(f"{out}/small-taps-1.sofa", taps=1, rate=8000.0, small=True)
+        write(f"{out}/small-one-ear.sofa", taps=8, receivers=1, small=True)
+        write(f"{out}/small-furlong.sofa", taps=8, source_units="furlong", small=True)
+        write(f"{out}/small-delay.sofa", taps=8, delay=1.0e9, small=True)
+        return
     for rate in (8000, 44100, 48000, 96000):
         write(f"{out}/grid-{rate}.sofa", rate=float(rate))
     write(f"{out}/cartesian-48000.sofa", rate=48000.0, cartesian=True)
@@ -113,6 +135,16 @@ def main():
     count = len(directions())
     write(f"{out}/rate-per-measurement.sofa", rates=[48000.0 if i % 2 else 44100.0
                                                       for i in range(count)])
+    # Short responses, which a change of rate must keep whole.
+    write(f"{out}/taps-128-48000.sofa", taps=128)
+    write(f"{out}/taps-1-48000.sofa", taps=1)
+    # Files that must be refused for what they hold.
+    write(f"{out}/units-furlong.sofa", source_units="furlong")
+    write(f"{out}/units-receivers.sofa", receiver_units="banana, kelvin, parsec")
+    write(f"{out}/delay-1e9.sofa", delay=1.0e9)
+    write(f"{out}/delay-4e9.sofa", delay=4.0e9)
+    write(f"{out}/silent.sofa", shape="silent")
+    write(f"{out}/nyquist-48000.sofa", shape="nyquist")
 
 
 if __name__ == "__main__":

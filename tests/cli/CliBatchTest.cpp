@@ -77,7 +77,7 @@ class CliBatchTest : public ::testing::Test {
 
 TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
     const std::string good =
-        R"({"output": "out/ok.wav", "format": "ambix", "events": [{"source": "src/a24.wav", )"
+        R"({"output": "out/ok.wav", "format": "ambix", "events": [{"source": "src/c48.wav", )"
         R"("trajectory": "stored"}], "duration": 1})";
     struct Case {
         std::string line;
@@ -151,8 +151,8 @@ TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
          "format ambix writes a WAV file, not x.aif"},
         {R"({"output": "out/ok.wav", "format": "ambix", "rate": 8000, "duration": 1, "events": []})",
          "out/ok.wav is written by line 1 too"},
-        {R"({"output": "src/a24.wav", "format": "ambix", "rate": 8000, "duration": 1, "events": []})",
-         "src/a24.wav would replace a source of line 1"},
+        {R"({"output": "src/c48.wav", "format": "ambix", "rate": 8000, "duration": 1, "events": []})",
+         "src/c48.wav would replace a source of line 1"},
     };
     // The good line first, a blank line (skipped, but counted) after it.
     std::string text = good + "\n\n";
@@ -174,43 +174,43 @@ TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
 }
 
 TEST_F(CliBatchTest, FailedJobsAreListedWithTheirLinesAndTheOthersFinish) {
-    std::ofstream(dir.File("src/junk.wav")) << "not a sound";
-    const std::string job = R"({"output": "out/f)";
+    // What the lines say is checked before anything renders; these fail only as they render:
+    // a folder that cannot be made (its parent is a file), a shape longer than its source.
     const std::string rest = R"(.wav", "format": "ambix", "events": [{"source": )";
-    WriteManifest("m.jsonl",
-                  job + "1" + rest +
-                      R"("src/b48.wav", "trajectory": "stored"}]})"
-                      "\n" +
-                      job + "2" + rest +
-                      R"("src/junk.wav", "trajectory": "stored"}]})"
-                      "\n" +
-                      job + "3" + rest +
-                      R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
-                      "\n" +
-                      job +
-                      R"(4.wav", "format": "adm", "duration": 1, "events": [)"
-                      R"({"source": "src/b48.wav", "onset": 1, "trajectory": "stored"}]})"
-                      "\n");
+    WriteManifest(
+        "m.jsonl",
+        R"({"output": "out/f1)" + rest +
+            R"("src/b48.wav", "trajectory": "stored"}]})"
+            "\n"
+            R"({"output": "src/c48.wav/f2)" +
+            rest +
+            R"("src/b48.wav", "trajectory": "stored"}]})"
+            "\n"
+            R"({"output": "out/f3)" +
+            rest +
+            R"("src/a24.wav", "trajectory": {"generate": "sweep:to=12001"}}]})"
+            "\n"
+            R"({"output": "src/c48.wav/f4.wav", "format": "adm", "duration": 1, )"
+            R"("events": [{"source": "src/b48.wav", "onset": 0.5, "trajectory": "stored"}]})"
+            "\n");
     ASSERT_EQ(RunCli(dir, "set-points " + dir.File("src/b48.wav") + " --points '0:30'").exitCode,
               0);
     const std::string err = Batch("--manifest-out " + dir.File("record"), 1);
-    EXPECT_NE(err.find("m.jsonl:2: out/f2.wav: " + dir.File("src/junk.wav") + ": "),
+    EXPECT_NE(err.find("m.jsonl:2: src/c48.wav/f2.wav: Error writing wave data! The folder " +
+                       dir.File("src/c48.wav") + " does not exist."),
               std::string::npos)
         << err;
     EXPECT_NE(err.find("m.jsonl:3: out/f3.wav: " + dir.File("src/a24.wav") +
                        ": key 'to' is out of range (0 .. 12000): 12001"),
               std::string::npos)
         << err;
-    // An object starts within its scene, or there is none to write.
-    EXPECT_NE(err.find("m.jsonl:4: out/f4.wav: No event sounds before the scene's end."),
-              std::string::npos)
-        << err;
+    EXPECT_NE(err.find("m.jsonl:4: src/c48.wav/f4.wav: "), std::string::npos) << err;
     EXPECT_NE(err.find("4 jobs: 1 rendered, 0 already done, 3 failed"), std::string::npos) << err;
     EXPECT_TRUE(fs::exists(dir.Path() / "out/f1.wav"));
     EXPECT_EQ(FilesIn(dir.Path() / "out"), 1u);
     EXPECT_NE(Slurp(dir.File("record")).find("  out/f1.wav\n"), std::string::npos);
     // By name: the hex of a hash may hold "f2".
-    EXPECT_EQ(Slurp(dir.File("record")).find("out/f2"), std::string::npos);
+    EXPECT_EQ(Slurp(dir.File("record")).find("/f2"), std::string::npos);
 }
 
 TEST_F(CliBatchTest, LabelsGiveEachEventsPlaceEveryTenthOfASecond) {
