@@ -25,6 +25,7 @@
 #include "deliver/SofaExportRenderer.h"
 #include "deliver/SofaSetChoice.h"
 #include "deliver/StereoExportCommand.h"
+#include "document/AcousticsChunk.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "formats/CSoundFile.h"
@@ -64,6 +65,7 @@ struct RenderMode {
     std::optional<double> loudnessTarget;  // LUFS
     bool bDoppler = false;                 // on top of what each document keeps
     bool bAir = false;
+    std::optional<Room> room;  // in place of the document's
 };
 
 // The highest true peak a render turned to a loudness target may have.
@@ -108,6 +110,96 @@ std::string WhyNotOutput(const std::string& option, const std::string& path) {
     const std::string special = RegularFile::WhyNotOutput(path);
     return special.empty() ? ""
                            : option + " " + special + "; an output is a regular file or a new name";
+}
+
+// count numbers separated by commas in text, each finite; none for anything else.
+std::optional<std::vector<double>> Numbers(const std::string& text, size_t count) {
+    std::vector<double> values;
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::string part = text.substr(at, comma - at);
+        char* end = nullptr;
+        const double value = std::strtod(part.c_str(), &end);
+        if (part.empty() || *end != '\0' || !std::isfinite(value)) {
+            return std::nullopt;
+        }
+        values.push_back(value);
+        at = comma + 1;
+    }
+    if (values.size() != count) {
+        return std::nullopt;
+    }
+    return values;
+}
+
+// --room W,D,H with --listener-at, --absorption, --reflections and --room-tail: the room every
+// file is heard in. A usage error's code, or kExitOk.
+int ReadRoom(const CliArguments& args, std::optional<Room>& room) {
+    const auto text = args.Option("--room");
+    for (const char* option : {"--listener-at", "--absorption", "--reflections", "--room-tail"}) {
+        if (!text && args.Option(option)) {
+            return RenderUsageError(std::string(option) + " goes with --room");
+        }
+    }
+    if (!text) {
+        return kExitOk;
+    }
+    const std::optional<std::vector<double>> size = Numbers(*text, 3);
+    if (!size) {
+        return RenderUsageError("--room is three sizes in metres, W,D,H, not '" + *text + "'");
+    }
+    Room made;
+    made.width = (*size)[0];
+    made.depth = (*size)[1];
+    made.height = (*size)[2];
+    made.listenerX = made.width / 2.0;
+    made.listenerY = made.depth / 2.0;
+    made.listenerZ = 1.2;
+    if (const auto at = args.Option("--listener-at")) {
+        const std::optional<std::vector<double>> xyz = Numbers(*at, 3);
+        if (!xyz) {
+            return RenderUsageError("--listener-at is X,Y,Z in metres, not '" + *at + "'");
+        }
+        made.listenerX = (*xyz)[0];
+        made.listenerY = (*xyz)[1];
+        made.listenerZ = (*xyz)[2];
+    }
+    if (const auto alpha = args.Option("--absorption")) {
+        std::optional<std::vector<double>> values = Numbers(*alpha, 1);
+        if (values) {
+            values->assign(6, values->front());
+        } else {
+            values = Numbers(*alpha, 6);
+        }
+        if (!values) {
+            return RenderUsageError(
+                "--absorption is one coefficient or six (x=0, x=W, y=0, "
+                "y=D, floor, ceiling), not '" +
+                *alpha + "'");
+        }
+        std::copy(values->begin(), values->end(), made.absorption.begin());
+    }
+    if (const auto order = args.Option("--reflections")) {
+        const std::optional<long> value = WholeNumber(*order, 0, 12);
+        if (!value) {
+            return RenderUsageError("--reflections is an order from 0 to 12, not '" + *order + "'");
+        }
+        made.reflections = static_cast<int>(*value);
+    }
+    if (const auto tail = args.Option("--room-tail")) {
+        if (*tail != "on" && *tail != "off") {
+            return RenderUsageError("--room-tail is on or off, not '" + *tail + "'");
+        }
+        made.bTail = *tail == "on";
+    }
+    // A listener outside the room, a size of nothing, an absorption that is none: said as the
+    // room's own words.
+    if (const std::string why = RoomProblem(made); !why.empty()) {
+        return RenderUsageError(why);
+    }
+    room = made;
+    return kExitOk;
 }
 
 // Every output sample times level (linear).
@@ -276,6 +368,9 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     Acoustics acoustics = doc.GetAcoustics();
     acoustics.bDoppler = acoustics.bDoppler || mode.bDoppler;
     acoustics.bAir = acoustics.bAir || mode.bAir;
+    if (mode.room) {
+        acoustics.room = mode.room;
+    }
     doc.SetAcoustics(acoustics);
     SaveNameResult output;
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
@@ -342,7 +437,8 @@ int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(
         words,
         {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order", "--rate", "--sample-format",
-         "--layout", "--report", "--loudness"},
+         "--layout", "--report", "--loudness", "--room", "--listener-at", "--absorption",
+         "--reflections", "--room-tail"},
         {"--binaural", "--ambix", "--adm", "--list-hrtfs", "--doppler", "--air"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -411,6 +507,9 @@ int RunRender(const std::vector<std::string>& words) {
                 "--rate is 48000 (or left out for the sound's own rate), not '" + *text + "'");
         }
         mode.ambix.rate = 48000;
+    }
+    if (const int code = ReadRoom(args, mode.room); code != kExitOk) {
+        return code;
     }
     if (const auto text = args.Option("--loudness")) {
         char* end = nullptr;

@@ -117,6 +117,14 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         prompts.Message("No Pan Events to track!");
         return false;
     }
+    // A sound in a room stays inside it, all the way.
+    if (const std::string why = SceneSpace::Of(m_document)
+                                    .Refusal(m_document.GetPanPoints(), m_document.GetFrameCount(),
+                                             m_document.GetFormat().sampleRate);
+        !why.empty()) {
+        prompts.Message(why);
+        return false;
+    }
     // Every byte written is one the sound holds: a frame stride that disagrees with the
     // samples would copy past them.
     const bool bStride = source.blockAlign == source.channels * (source.bitsPerSample / 8u) &&

@@ -11,10 +11,12 @@
 
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/RoomBus.h"
 #include "formats/CSoundFile.h"
 #include "formats/ImportResampler.h"
 #include "platform/DistanceLaw.h"
 #include "platform/ProgressIndicator.h"
+#include "platform/SpillFile.h"
 #include "render/AmbisonicsEncoder.h"
 #include "render/PointSourcePanner.h"
 #include "render/SpeakerLayout.h"
@@ -52,6 +54,12 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
         m_pResampler = std::make_unique<ImportResampler>(inRate, m_outputRate, m_sources);
         m_outputFrames =
             ImportResampler::OutputFrames(m_propagation.HeardFrames(), inRate, m_outputRate);
+    }
+    if (m_propagation.HasRoom()) {
+        m_pRoom = std::make_unique<RoomBus>(
+            m_propagation, m_read, m_sources,
+            options.pLayout != nullptr ? RoomBus::Form::Speakers : RoomBus::Form::Ambisonics,
+            std::clamp(options.order, 1, 3), options.pLayout);
     }
 }
 
@@ -184,9 +192,15 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
     while (used < count) {
         const auto frames = static_cast<uint32_t>(std::min<size_t>(kRunFrames, count - used));
         GainsAt(m_done + frames, m_to.data());
+        float* run = m_mix.data() + size_t{m_mixFrames} * m_channels;
         AmbisonicsEncoder::EncodeRun(m_pending.data() + used * m_sources, m_sources, frames,
-                                     m_from.data(), m_to.data(), m_channels,
-                                     m_mix.data() + size_t{m_mixFrames} * m_channels);
+                                     m_from.data(), m_to.data(), m_channels, run);
+        if (m_pRoom) {
+            const float* room = m_roomPending.data() + used * static_cast<size_t>(m_channels);
+            for (size_t i = 0; i < size_t{frames} * m_channels; ++i) {
+                run[i] += room[i];
+            }
+        }
         m_from.swap(m_to);
         m_mixFrames += frames;
         m_done += frames;
@@ -197,20 +211,107 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
     }
     m_pending.erase(m_pending.begin(),
                     m_pending.begin() + static_cast<ptrdiff_t>(used * m_sources));
+    if (m_pRoom) {
+        m_roomPending.erase(m_roomPending.begin(),
+                            m_roomPending.begin() + static_cast<ptrdiff_t>(used * m_channels));
+    }
+    return true;
+}
+
+bool AmbisonicsExport::AddRoom(uint64_t from, uint32_t count) {
+    m_roomBlock.assign(size_t{count} * m_channels, 0.0f);
+    m_pRoom->AddTo(from, count, m_roomBlock.data());
+    if (!m_pRoomResampler) {
+        m_roomPending.insert(m_roomPending.end(), m_roomBlock.begin(), m_roomBlock.end());
+        return true;
+    }
+    m_wide.assign(m_roomBlock.begin(), m_roomBlock.end());
+    m_resampled.clear();
+    if (!m_pRoomResampler->Process(m_wide.data(), count, m_resampled)) {
+        m_resampleError = m_pRoomResampler->GetError();
+        return false;
+    }
+    m_roomPending.insert(m_roomPending.end(), m_resampled.begin(), m_resampled.end());
     return true;
 }
 
 AmbisonicsExport::Outcome AmbisonicsExport::Render(CSoundFile& output,
                                                    ProgressIndicator& progress) {
-    Bound();
     BlockWriter writer(output, static_cast<uint32_t>(m_channels) * kBlockFrames * 4u);
     writer.MeasureWith(m_pLoudness);
+    if (m_pRoom) {
+        const Outcome outcome = RenderInRoom(writer, progress);
+        if (outcome != Outcome::Finished) {
+            return outcome;
+        }
+        writer.Drain();
+        return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+    }
+    Bound();
     const Outcome outcome = Run(&writer, progress);
     if (outcome != Outcome::Finished) {
         return outcome;
     }
     writer.Drain();
     return writer.GetStatus().bFailed ? Outcome::WriteFailed : Outcome::Finished;
+}
+
+AmbisonicsExport::Outcome AmbisonicsExport::RenderInRoom(BlockWriter& writer,
+                                                         ProgressIndicator& progress) {
+    const std::unique_ptr<SpillFile> spill = SpillFile::Open(m_spillFolder);
+    if (!spill) {
+        return Outcome::WriteFailed;
+    }
+    Start();
+    const uint64_t frames = m_propagation.HeardFrames();
+    progress.SetRange(0, 100);
+    progress.SetPos(0);
+    progress.SetStatus(FramesText(0, frames));
+    double peak = 0.0;
+    Outcome outcome = Outcome::Finished;
+    bool bGoing = true;
+    while (bGoing) {
+        m_added.clear();
+        bGoing = Step(nullptr, outcome);
+        if (outcome != Outcome::Finished) {
+            return outcome;
+        }
+        peak =
+            std::max(peak, static_cast<double>(TpdfDither::Peak(m_added.data(), m_added.size())));
+        if (!spill->Append(m_added.data(), m_added.size() * sizeof(float))) {
+            return Outcome::WriteFailed;
+        }
+        // The first half of the way: the second writes what this one found.
+        progress.SetPos(
+            static_cast<int>(std::min(m_nextRead, frames) * 50 / std::max<uint64_t>(frames, 1)));
+        progress.SetStatus(FramesText(std::min(m_nextRead, frames), frames));
+        if (progress.CheckCancelButton()) {
+            return Outcome::Cancelled;
+        }
+    }
+    m_loudest = peak;
+    const float limit = TpdfDither::PeakLimit(m_options.format);
+    m_gain = peak > limit ? static_cast<float>(limit / peak) : 1.0f;
+    if (!spill->Rewind()) {
+        return Outcome::WriteFailed;
+    }
+    m_dither = TpdfDither();
+    const uint64_t total = spill->Size() / sizeof(float) / static_cast<size_t>(m_channels);
+    for (uint64_t done = 0; done < total;) {
+        m_mixFrames = static_cast<uint32_t>(std::min<uint64_t>(kBlockFrames, total - done));
+        m_mix.resize(size_t{kBlockFrames} * m_channels);
+        if (!spill->Read(m_mix.data(), size_t{m_mixFrames} * m_channels * sizeof(float)) ||
+            !Flush(&writer)) {
+            return Outcome::WriteFailed;
+        }
+        done += kBlockFrames;
+        progress.SetPos(
+            static_cast<int>(50 + std::min(done, total) * 50 / std::max<uint64_t>(total, 1)));
+        if (progress.CheckCancelButton()) {
+            return Outcome::Cancelled;
+        }
+    }
+    return Outcome::Finished;
 }
 
 AmbisonicsExport::Outcome AmbisonicsExport::AddNext(float* out, uint64_t frames, float gain) {
@@ -250,6 +351,9 @@ AmbisonicsExport::Outcome AmbisonicsExport::AddNext(float* out, uint64_t frames,
         for (; i < count; ++i) {
             to[i] += from[i] * gain;
         }
+        for (size_t k = 0; k < count; ++k) {
+            m_addedPeak = std::max(m_addedPeak, static_cast<double>(std::fabs(from[k])));
+        }
         m_addedAt += count;
         out += count;
         frames -= count / channels;
@@ -286,6 +390,11 @@ bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
 }
 
 void AmbisonicsExport::Start() {
+    m_roomPending.clear();
+    if (m_pRoom && m_pResampler) {
+        m_pRoomResampler =
+            std::make_unique<ImportResampler>(m_pInput->Rate(), m_outputRate, m_channels);
+    }
     m_done = 0;
     m_mixFrames = 0;
     m_nextRead = 0;
@@ -330,8 +439,16 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
         } else {
             m_pending.insert(m_pending.end(), m_block.begin(), m_block.end());
         }
+        if (m_pRoom && !AddRoom(from, count)) {
+            outcome = Outcome::ResampleFailed;
+            m_bOver = true;
+            return false;
+        }
         // Whole runs only, until the last: a run's gains are taken at its edges.
-        const size_t ready = m_pending.size() / m_sources;
+        size_t ready = m_pending.size() / m_sources;
+        if (m_pRoom) {
+            ready = std::min(ready, m_roomPending.size() / static_cast<size_t>(m_channels));
+        }
         if (!Encode(ready - ready % kRunFrames, writer)) {
             outcome = Outcome::WriteFailed;
             m_bOver = true;
@@ -349,8 +466,20 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
             return false;
         }
         m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
+        if (m_pRoomResampler) {
+            m_resampled.clear();
+            if (!m_pRoomResampler->Finish(m_resampled)) {
+                m_resampleError = m_pRoomResampler->GetError();
+                outcome = Outcome::ResampleFailed;
+                return false;
+            }
+            m_roomPending.insert(m_roomPending.end(), m_resampled.begin(), m_resampled.end());
+        }
     }
-    const size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
+    size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
+    if (m_pRoom) {
+        rest = std::min(rest, m_roomPending.size() / static_cast<size_t>(m_channels));
+    }
     if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
         outcome = Outcome::WriteFailed;
     }

@@ -13,6 +13,7 @@
 #include "scene/RenderInput.h"
 
 class BlockWriter;
+class RoomBus;
 class ExportLoudness;
 class CSoundFile;
 class ImportResampler;
@@ -41,6 +42,11 @@ class SpeakerLayout;
 // channel per loudspeaker in the layout's order, each source's gains from BS.2127's
 // point-source panner times the arrival's gain, the LFE silent. The same runs, scaling and
 // output follow.
+//
+// In a room the reflections and the late tail join the direct sound (RoomBus), encoded at the
+// sound's rate and brought to the output's with it. Their bound would scale a file down far
+// more than it needs, so a render in a room keeps its floats in an unnamed file beside the
+// output and scales by the peak it found.
 class AmbisonicsExport {
   public:
     static constexpr uint32_t kBlockFrames = 8192;
@@ -87,6 +93,12 @@ class AmbisonicsExport {
     // Before AddNext: the blocks it reads and encodes, frames (a multiple of kRunFrames); a
     // mix of many sounds holds smaller ones. The samples do not change with it.
     void UseBlockFrames(uint32_t frames) { m_blockFrames = frames; }
+    // The largest magnitude AddNext has added so far, before its gain.
+    double AddedPeak() const { return m_addedPeak; }
+    // Whether the sound is heard in a room (its bound is then only a bound; see above).
+    bool IsInRoom() const { return m_propagation.HasRoom(); }
+    // Before Render of a render in a room: the folder of the unnamed file its floats wait in.
+    void KeepMixIn(const std::string& folder) { m_spillFolder = folder; }
     // Frames [first, first + frames) of the same encoding at the sound's own rate, before the
     // scale-down and the dither, into out (frames x Channels() floats): the very runs and gains
     // the whole render gives them, for playback that renders ahead. False at another output
@@ -123,6 +135,10 @@ class AmbisonicsExport {
     // there is none left, with outcome set.
     bool Step(BlockWriter* writer, Outcome& outcome);
     Outcome Run(BlockWriter* writer, ProgressIndicator& progress);
+    // Render in a room: every block into an unnamed file, then scaled by the peak found.
+    Outcome RenderInRoom(BlockWriter& writer, ProgressIndicator& progress);
+    // The next frames of the room, added onto m_roomPending at the output rate.
+    bool AddRoom(uint64_t from, uint32_t count);
 
     std::unique_ptr<RenderInput> m_pInput;
     const PanPointList& m_points;
@@ -159,4 +175,12 @@ class AmbisonicsExport {
     size_t m_addedAt = 0;
     std::vector<float> m_block;
     std::vector<double> m_wide, m_resampled;
+    double m_addedPeak = 0.0;
+    std::string m_spillFolder;
+    // In a room: its reflections and tail at the sound's rate, brought to the output's, and
+    // the frames made not yet encoded.
+    std::unique_ptr<RoomBus> m_pRoom;
+    std::unique_ptr<ImportResampler> m_pRoomResampler;
+    std::vector<float> m_roomBlock;
+    std::vector<float> m_roomPending;
 };

@@ -72,6 +72,13 @@ bool AmbisonicsExportCommand::RenderExport(
         prompts.Message("No Pan Events to track!");
         return false;
     }
+    // A sound in a room stays inside it, all the way.
+    if (const std::string why = SceneSpace::Of(document).Refusal(
+            document.GetPanPoints(), document.GetFrameCount(), document.GetFormat().sampleRate);
+        !why.empty()) {
+        prompts.Message(why);
+        return false;
+    }
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.
     const std::optional<PcmFormat> format = exporter.OutputFormat(typeId == kSoundTypeWave);
     if (!format) {

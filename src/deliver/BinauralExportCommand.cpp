@@ -55,6 +55,14 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         prompts.Message("No Pan Events to track!");
         return false;
     }
+    // A sound in a room stays inside it, all the way.
+    if (const std::string why = SceneSpace::Of(m_document)
+                                    .Refusal(m_document.GetPanPoints(), m_document.GetFrameCount(),
+                                             m_document.GetFormat().sampleRate);
+        !why.empty()) {
+        prompts.Message(why);
+        return false;
+    }
     if (const std::string error = exporter.OpenMixer(); !error.empty()) {
         prompts.Message(error);
         return false;

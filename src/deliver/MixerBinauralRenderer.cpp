@@ -21,6 +21,10 @@ std::string MixerBinauralRenderer::Open(const Wave& wave) {
     if (wave.input == nullptr || wave.points == nullptr) {
         return "The binaural renderer was given no sound to render.";
     }
+    if (wave.space.acoustics.room) {
+        return "A room is heard through Sonomap's own binaural renderer, which the mixer's HRTF "
+               "sets do not drive: choose a SOFA set (Preferences, or --hrtf FILE.sofa).";
+    }
     RenderInput& input = *wave.input;
     m_pInput = &input;
     m_pPropagation = std::make_unique<Propagation>(

@@ -27,11 +27,11 @@ ImageSources::ImageSources(const Room& room, int order)
     for (int n = 0; n <= order; ++n) {
         for (int i = -n; i <= n; ++i) {
             for (int j = -(n - std::abs(i)); j <= n - std::abs(i); ++j) {
+                // The last index takes what is left, either way (once when nothing is left).
                 const int rest = n - std::abs(i) - std::abs(j);
-                for (const int k : {-rest, rest}) {
-                    if (rest == 0 && k != -rest) {
-                        continue;
-                    }
+                const int ends[2] = {-rest, rest};
+                for (int pick = 0; pick < (rest == 0 ? 1 : 2); ++pick) {
+                    const int k = ends[pick];
                     Image image;
                     image.index = {i, j, k};
                     image.order = n;

@@ -14,17 +14,24 @@ PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
 const PathTiming::Edge& PathTiming::At(int64_t j) {
     if (m_edges.empty() || j < m_base || j > m_base + static_cast<int64_t>(m_edges.size()) + 64) {
         m_edges.clear();
+        m_jumps.clear();
         m_base = j;
     }
     while (m_base + static_cast<int64_t>(m_edges.size()) <= j + 1) {
         const int64_t k = m_base + static_cast<int64_t>(m_edges.size());
         m_edges.push_back({Leaves(k) + m_delay(k * kEdgeFrames), false});
+        if (m_edges.size() > 1) {
+            // Within an edge the delay changes by less than half the time: anything more is a
+            // jump.
+            Edge& before = m_edges[m_edges.size() - 2];
+            before.bJump =
+                std::abs(m_edges.back().heard - before.heard - kEdgeFrames) > kEdgeFrames / 2.0;
+            if (before.bJump) {
+                m_jumps.push_back(k - 1);
+            }
+        }
     }
-    Edge& edge = m_edges[static_cast<size_t>(j - m_base)];
-    const Edge& next = m_edges[static_cast<size_t>(j + 1 - m_base)];
-    // Within an edge the delay changes by less than half the time: anything more is a jump.
-    edge.bJump = std::abs(next.heard - edge.heard - kEdgeFrames) > kEdgeFrames / 2.0;
-    return edge;
+    return m_edges[static_cast<size_t>(j - m_base)];
 }
 
 void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
@@ -38,24 +45,26 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
                        2;
     const int64_t hi = static_cast<int64_t>(std::floor(last / kEdgeFrames)) + 2;
     // Edges behind these are asked again only after a seek back, which makes them anew.
-    while (!m_edges.empty() && m_base < lo) {
+    while (m_edges.size() > 1 && m_base < lo) {
         m_edges.pop_front();
         ++m_base;
     }
+    while (!m_jumps.empty() && m_jumps.front() < m_base) {
+        m_jumps.pop_front();
+    }
+    At(lo);
+    At(hi + 1);
     // The jumps among them, as (edge before the jump, when its sound arrives).
-    struct Jump {
-        int64_t edge;
-        double at;
-    };
-    std::vector<Jump> jumps;
-    for (int64_t j = lo; j <= hi; ++j) {
-        if (At(j).bJump) {
-            jumps.push_back({j, At(j).heard});
+    m_found.clear();
+    for (const int64_t j : m_jumps) {
+        if (j >= lo && j <= hi) {
+            m_found.push_back({j, At(j).heard});
         }
     }
+    const std::vector<Found>& jumps = m_found;
     size_t nextJump = 0;
     int64_t segment = lo;  // the first edge of the stretch the frame's sound is on
-    const Jump* fading = nullptr;
+    const Found* fading = nullptr;
     int64_t j = lo;
     for (uint32_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(first + i);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 // When the sound that leaves a source along one path is heard, and so, for each heard frame,
 // which moment of the source it carries. The delay is the path's length over the speed of
@@ -55,4 +56,11 @@ class PathTiming {
     Delay m_delay;
     std::deque<Edge> m_edges;  // edges m_base, m_base + 1, ...
     int64_t m_base = 0;
+    std::deque<int64_t> m_jumps;  // the edges among them the path jumps after, in order
+    // A jump among the edges: the edge before it, and when its sound arrives.
+    struct Found {
+        int64_t edge;
+        double at;
+    };
+    std::vector<Found> m_found;  // Emissions' jumps
 };

@@ -30,6 +30,10 @@ struct SceneSpace {
 
     // The space a document keeps, heard straight ahead.
     static SceneSpace Of(const CTesselDoc& document);
+    // Why a sound moving along points over frames at rate cannot be heard in this space, in
+    // words: a room that cannot be (RoomProblem), or the first frame at which the sound leaves
+    // it; empty when it can.
+    std::string Refusal(const PanPointList& points, uint32_t frames, uint32_t rate) const;
 
     bool operator==(const SceneSpace&) const = default;
 };

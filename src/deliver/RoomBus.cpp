@@ -1,0 +1,124 @@
+#include "deliver/RoomBus.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "render/AmbisonicsEncoder.h"
+#include "render/PointSourcePanner.h"
+#include "render/SpeakerLayout.h"
+#include "scene/LateTail.h"
+#include "trajectory/Place.h"
+
+RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannels, Form form,
+                 int order, const SpeakerLayout* layout, bool bTail)
+    : m_stage(stage),
+      m_read(std::move(read)),
+      m_sourceChannels(sourceChannels),
+      m_form(form),
+      m_order(std::clamp(order, 1, AmbisonicsEncoder::kMaxOrder)),
+      m_pLayout(layout),
+      m_channels(0),
+      m_bTail(bTail) {
+    switch (form) {
+        case Form::Ambisonics:
+            m_channels = AmbisonicsEncoder::ChannelCount(m_order);
+            for (int k = 0; k < m_channels; ++k) {
+                const int l = static_cast<int>(std::sqrt(static_cast<double>(k)));
+                m_tailShare.push_back(static_cast<float>(1.0 / std::sqrt(2.0 * l + 1.0)));
+            }
+            break;
+        case Form::Speakers: {
+            m_pPanner = std::make_unique<PointSourcePanner>(*layout);
+            m_channels = static_cast<int>(layout->ChannelCount());
+            int speakers = 0;
+            for (size_t k = 0; k < layout->ChannelCount(); ++k) {
+                speakers += layout->Speakers()[k].bLfe ? 0 : 1;
+            }
+            for (size_t k = 0; k < layout->ChannelCount(); ++k) {
+                m_tailShare.push_back(layout->Speakers()[k].bLfe
+                                          ? 0.0f
+                                          : static_cast<float>(1.0 / std::sqrt(speakers)));
+            }
+            break;
+        }
+        case Form::Stereo:
+            m_channels = 2;
+            m_tailShare.assign(2, static_cast<float>(1.0 / std::sqrt(2.0)));
+            break;
+    }
+    for (int k = 0; k < m_channels; ++k) {
+        m_tailOutput.push_back(k % LateTail::kOutputs);
+    }
+}
+
+RoomBus::~RoomBus() = default;
+
+void RoomBus::GainsAt(uint64_t heard, size_t k, float* gains) {
+    const Arrival arrival = m_stage.ReflectionAt(heard, k);
+    switch (m_form) {
+        case Form::Ambisonics:
+            // AmbiX turns the other way: its azimuth is positive to the left.
+            AmbisonicsEncoder::Harmonics(m_order, -arrival.azimuth, arrival.elevation, arrival.gain,
+                                         gains);
+            return;
+        case Form::Speakers: {
+            double speakers[64];
+            m_pPanner->CalculateGains(arrival.azimuth, arrival.elevation, speakers);
+            for (int c = 0; c < m_channels; ++c) {
+                gains[c] = static_cast<float>(speakers[c] * arrival.gain);
+            }
+            return;
+        }
+        case Form::Stereo: {
+            // The frontal fold, panned at equal power.
+            const double fold = FrontalFold(NormalAzimuth(std::lround(arrival.azimuth)));
+            const double angle = (fold + 90.0) / 180.0 * std::numbers::pi / 2.0;
+            gains[0] = static_cast<float>(std::cos(angle) * arrival.gain);
+            gains[1] = static_cast<float>(std::sin(angle) * arrival.gain);
+            return;
+        }
+    }
+}
+
+void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
+    const size_t reflections = m_stage.Reflections();
+    const auto channels = static_cast<size_t>(m_channels);
+    if (reflections > 0) {
+        m_signals.resize(reflections * count);
+        m_stage.HearReflections(m_read, m_sourceChannels, first, count, m_signals.data());
+        m_from.resize(channels);
+        m_to.resize(channels);
+        for (size_t k = 0; k < reflections; ++k) {
+            const float* signal = m_signals.data() + k * count;
+            // Runs of one grid from frame 0, each placed by its edges.
+            for (uint64_t at = first; at < first + count;) {
+                const uint64_t cell = at - at % kRunFrames;
+                const uint64_t end = std::min<uint64_t>(cell + kRunFrames, first + count);
+                GainsAt(cell, k, m_from.data());
+                GainsAt(cell + kRunFrames, k, m_to.data());
+                for (uint64_t t = at; t < end; ++t) {
+                    const float x = signal[t - first];
+                    const float w = static_cast<float>(t - cell) / kRunFrames;
+                    float* frame = out + static_cast<size_t>(t - first) * channels;
+                    for (size_t c = 0; c < channels; ++c) {
+                        frame[c] += x * (m_from[c] + (m_to[c] - m_from[c]) * w);
+                    }
+                }
+                at = end;
+            }
+        }
+    }
+    if (m_bTail && m_stage.HasTail()) {
+        const int outputs = std::min(m_channels, LateTail::kOutputs);
+        m_tail.resize(size_t{count} * static_cast<size_t>(outputs));
+        m_stage.HearTail(m_read, m_sourceChannels, first, count, outputs, m_tail.data());
+        for (uint32_t i = 0; i < count; ++i) {
+            float* frame = out + size_t{i} * channels;
+            const float* tail = m_tail.data() + size_t{i} * static_cast<size_t>(outputs);
+            for (size_t c = 0; c < channels; ++c) {
+                frame[c] += tail[m_tailOutput[c] % outputs] * m_tailShare[c];
+            }
+        }
+    }
+}

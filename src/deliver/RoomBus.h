@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "scene/Propagation.h"
+
+class PointSourcePanner;
+class SpeakerLayout;
+
+// What a room adds to a source, mixed onto channels of one form: AmbiX of an order, a
+// loudspeaker layout's feeds, or a stereo pair. Every reflection is placed by its own arrival
+// (the harmonics, the point-source panner's gains, or an equal-power pan of its frontal fold),
+// its gains moving in a straight line across runs of kRunFrames heard frames of one grid from
+// frame 0; the late tail's decorrelated signals go to the channels at the diffuse field's
+// share (AmbiX order l at 1 / sqrt(2l + 1) of W, the feeds and the pair each 1 / sqrt(count)).
+// Frames are heard frames at the source's rate. The stage and its reader are borrowed.
+class RoomBus {
+  public:
+    static constexpr uint32_t kRunFrames = 256;
+
+    enum class Form { Ambisonics, Speakers, Stereo };
+
+    // order: AmbiX's (Ambisonics); layout: the feeds' (Speakers). sourceChannels: how many the
+    // reader gives a frame. bTail: the late tail joins the reflections (a renderer that places
+    // it itself says no).
+    RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannels, Form form,
+            int order = 1, const SpeakerLayout* layout = nullptr, bool bTail = true);
+    ~RoomBus();
+    RoomBus(const RoomBus&) = delete;
+    RoomBus& operator=(const RoomBus&) = delete;
+
+    int Channels() const { return m_channels; }
+    // Heard frames [first, first + count) of the room, count x Channels() floats, added into
+    // out.
+    void AddTo(uint64_t first, uint32_t count, float* out);
+
+  private:
+    // Reflection k's channel gains at a heard frame, into gains.
+    void GainsAt(uint64_t heard, size_t k, float* gains);
+
+    Propagation& m_stage;
+    Propagation::Reader m_read;
+    int m_sourceChannels;
+    Form m_form;
+    int m_order;
+    const SpeakerLayout* m_pLayout;
+    std::unique_ptr<PointSourcePanner> m_pPanner;
+    int m_channels;
+    bool m_bTail;
+    std::vector<float> m_tailShare;  // of each channel
+    std::vector<int> m_tailOutput;   // which of the tail's signals feeds each channel
+    std::vector<float> m_signals;    // the reflections' heard frames
+    std::vector<float> m_tail;
+    std::vector<float> m_from, m_to;
+};
