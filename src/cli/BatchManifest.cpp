@@ -13,6 +13,7 @@
 
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/SofaSetChoice.h"
+#include "document/AcousticsChunk.h"
 #include "platform/FileIdentity.h"
 #include "platform/RegularFile.h"
 #include "render/SpeakerLayout.h"
@@ -252,6 +253,74 @@ BatchEvent ReadEvent(const Json& value, const std::string& folder, const std::st
 // A job of one event from its start at its own level, length and rate is the editor's export
 // of that sound as it is; any other mixes (for adm, an object per event). A mixer set renders
 // one sound at a time, so binaural mixes through a SOFA set only.
+// An array of count numbers under key, each a finite double.
+std::vector<double> Numbers(const Json& object, const std::string& key, size_t count,
+                            const std::string& where) {
+    const Json& value = object.at(key);
+    if (!value.is_array() || value.size() != count) {
+        throw Refused(where + "\"" + key + "\" must be an array of " + std::to_string(count) +
+                      " numbers");
+    }
+    std::vector<double> numbers;
+    for (const Json& item : value) {
+        if (!item.is_number() || !std::isfinite(item.get<double>())) {
+            throw Refused(where + "\"" + key + "\" must be an array of " + std::to_string(count) +
+                          " numbers");
+        }
+        numbers.push_back(item.get<double>());
+    }
+    return numbers;
+}
+
+// "room": {"size": [W, D, H], "listener": [X, Y, Z], "absorption": A or [six], "reflections":
+// N, "tail": true}: the room the scene is heard in, as render --room takes it.
+Room ReadRoom(const Json& value) {
+    const std::string where = "room: ";
+    if (!value.is_object()) {
+        throw Refused("\"room\" must be an object");
+    }
+    RefuseUnknownKeys(value, {"size", "listener", "absorption", "reflections", "tail"}, where);
+    if (!value.contains("size")) {
+        throw Refused(where + "\"size\" is missing");
+    }
+    Room room;
+    const std::vector<double> size = Numbers(value, "size", 3, where);
+    room.width = size[0];
+    room.depth = size[1];
+    room.height = size[2];
+    room.listenerX = room.width / 2.0;
+    room.listenerY = room.depth / 2.0;
+    room.listenerZ = 1.2;
+    if (value.contains("listener")) {
+        const std::vector<double> at = Numbers(value, "listener", 3, where);
+        room.listenerX = at[0];
+        room.listenerY = at[1];
+        room.listenerZ = at[2];
+    }
+    if (value.contains("absorption")) {
+        const Json& alpha = value.at("absorption");
+        if (alpha.is_number()) {
+            room.absorption.fill(Number(value, "absorption", where, 0.01, 1.0, "0.01 .. 1"));
+        } else {
+            const std::vector<double> six = Numbers(value, "absorption", 6, where);
+            std::copy(six.begin(), six.end(), room.absorption.begin());
+        }
+    }
+    if (value.contains("reflections")) {
+        room.reflections = static_cast<int>(Whole(value, "reflections", where, 0, 12));
+    }
+    if (value.contains("tail")) {
+        if (!value.at("tail").is_boolean()) {
+            throw Refused(where + "\"tail\" is true or false");
+        }
+        room.bTail = value.at("tail").get<bool>();
+    }
+    if (const std::string why = RoomProblem(room); !why.empty()) {
+        throw Refused(where + why);
+    }
+    return room;
+}
+
 void ReadMixing(const Json& value, BatchJob& job) {
     job.bMixes = job.events.size() != 1 || job.events.front().onset != 0.0 ||
                  job.events.front().gainDb != 0.0 || value.contains("duration") ||
@@ -275,7 +344,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
     }
     RefuseUnknownKeys(value,
                       {"output", "format", "order", "hrtf", "sampleFormat", "rate", "duration",
-                       "labels", "events", "sha256", "doppler", "air"},
+                       "labels", "events", "sha256", "doppler", "air", "room"},
                       "");
     BatchJob job;
     for (const char* key : {"output", "format", "events"}) {
@@ -342,6 +411,9 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
             }
             *flag = value.at(key).get<bool>();
         }
+    }
+    if (value.contains("room")) {
+        job.acoustics.room = ReadRoom(value.at("room"));
     }
     if (value.contains("labels")) {
         job.labelsName = Text(value, "labels", "");

@@ -158,6 +158,11 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
             prompts.Message("No Pan Events to track!");
             return false;
         }
+        if (const std::string why = m_space.Refusal(*source.points, input.Frames(), input.Rate());
+            !why.empty()) {
+            prompts.Message(source.name + ": " + why);
+            return false;
+        }
         const int channels = input.Channels();
         if (channels < 1 || channels > 2 ||
             spans.size() + static_cast<size_t>(channels) > kMaxTracks) {

@@ -72,7 +72,7 @@ SceneRender::SceneRender(Scene scene, const Output& output)
                             ? stage.HeardFrames()
                             : ImportResampler::OutputFrames(stage.HeardFrames(), input.Rate(),
                                                             m_output.options.rate);
-        if (m_output.kind == Output::Kind::Ambisonics) {
+        if (m_output.kind == Output::Kind::Ambisonics && !m_space.acoustics.room) {
             voice->loudest = input.PeakSum() * stage.LargestGain();
         }
         voice->source = std::move(source);
@@ -103,6 +103,8 @@ void SceneRender::Start(Voice& voice) {
 void SceneRender::End(Voice& voice) {
     if (voice.twoChannels) {
         voice.loudest = voice.twoChannels->Loudest();
+    } else if (voice.exporter && m_space.acoustics.room) {
+        voice.loudest = voice.exporter->AddedPeak();
     }
     voice.exporter.reset();
     voice.twoChannels.reset();
@@ -218,6 +220,13 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
             prompts.Message("No Pan Events to track!");
             return false;
         }
+        const RenderInput& input = *voice->source.input;
+        if (const std::string why =
+                m_space.Refusal(*voice->source.points, input.Frames(), input.Rate());
+            !why.empty()) {
+            prompts.Message(voice->source.name + ": " + why);
+            return false;
+        }
     }
     const auto bytes = static_cast<uint32_t>(SampleFormatBits(m_output.options.format) / 8);
     const auto channels = static_cast<size_t>(m_channels);
@@ -230,12 +239,13 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
     format.bitsPerSample = static_cast<uint16_t>(bytes * 8);
     const uint64_t dataBytes = frames * format.blockAlign;
 
-    // Two channels learn their peaks only as they render: the mix waits beside the output for
-    // the scaled pass. AmbiX and layouts know their bound and go straight to the file.
+    // Two channels learn their peaks only as they render, and so does a room: the mix waits
+    // beside the output for the scaled pass. AmbiX and layouts in free field know their bound
+    // and go straight to the file.
     const uint32_t block = AmbisonicsExport::kBlockFrames;
     std::vector<float> mix(size_t{block} * channels);
     std::unique_ptr<SpillFile> spill;
-    if (m_output.kind != Output::Kind::Ambisonics) {
+    if (m_output.kind != Output::Kind::Ambisonics || m_space.acoustics.room) {
         spill = SpillFile::Open(PathNames::FolderOf(path));
         if (!spill) {
             prompts.Message("The scene's mix found no room beside " + path +

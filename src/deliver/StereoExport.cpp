@@ -7,6 +7,7 @@
 
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/RoomBus.h"
 #include "formats/CSoundFile.h"
 #include "geometry/TimeText.h"
 #include "platform/DistanceLaw.h"
@@ -35,7 +36,13 @@ StereoExport::StereoExport(std::unique_ptr<RenderInput> input, const PanPointLis
                     {m_pInput->Rate(), TrajectoryCursor::ModeOf(points), space}),
       m_readMono([this](uint32_t first, uint32_t count, float* out) {
           m_pInput->ReadMono(first, count, out, 32768.0f);
-      }) {}
+      }) {
+    if (m_propagation.HasRoom()) {
+        m_pRoom = std::make_unique<RoomBus>(m_propagation, m_readMono, 1, RoomBus::Form::Stereo);
+    }
+}
+
+StereoExport::~StereoExport() = default;
 
 uint32_t StereoExport::OutputFrames() const {
     return static_cast<uint32_t>(std::min<uint64_t>(m_propagation.HeardFrames(), UINT32_MAX));
@@ -155,7 +162,8 @@ void StereoExport::ApplyPan(int32_t pan) {
     m_lastPan = pan;
 }
 
-void StereoExport::RenderFloats(float* mono, uint32_t count, const Ramp& gain, uint8_t* out) {
+void StereoExport::RenderFloats(float* mono, uint32_t count, const Ramp& gain, const float* room,
+                                uint8_t* out) {
     if (gain.from != 1.0 || gain.to != 1.0) {
         for (uint32_t k = 0; k < count; ++k) {
             const double at = static_cast<double>(gain.offset + k) / gain.length;
@@ -164,6 +172,11 @@ void StereoExport::RenderFloats(float* mono, uint32_t count, const Ramp& gain, u
     }
     m_pairs.resize(size_t{count} * 2);
     m_filter.ProcessFloatFrames(mono, count, m_pairs.data());
+    if (room != nullptr) {
+        for (size_t k = 0; k < m_pairs.size(); ++k) {
+            m_pairs[k] += room[k];
+        }
+    }
     const PcmFormat& format = m_pInput->Format();
     if (m_bDeep) {
         DeepBlockCodec::StorePairs(m_pairs.data(), count, format.bitsPerSample,
@@ -191,6 +204,10 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
     if (bFloats) {
         m_mono.resize(last - i);
         m_propagation.Hear(m_readMono, 1, i, last - i, m_mono.data());
+        if (m_pRoom) {
+            m_room.assign(size_t{last - i} * 2, 0.0f);
+            m_pRoom->AddTo(i, last - i, m_room.data());
+        }
     } else {
         stored = m_pInput->ReadStored(i, last - i);
     }
@@ -216,7 +233,8 @@ void StereoExport::RenderFrames(uint32_t i, uint32_t last, uint8_t* out) {
             ApplyPan(pan);
         }
         if (bFloats) {
-            RenderFloats(m_mono.data() + (i - blockFirst), end - i, gain, out);
+            RenderFloats(m_mono.data() + (i - blockFirst), end - i, gain,
+                         m_pRoom ? m_room.data() + size_t{i - blockFirst} * 2 : nullptr, out);
         } else {
             m_filter.ProcessFrames(stored + size_t{i - blockFirst} * m_pInput->FrameBytes(),
                                    channels, m_sampleWidth, end - i, out);

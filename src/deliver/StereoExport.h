@@ -13,6 +13,7 @@
 #include "scene/RenderInput.h"
 
 class CSoundFile;
+class RoomBus;
 class ExportLoudness;
 class PanPointList;
 class ProgressIndicator;
@@ -35,6 +36,7 @@ class StereoExport {
 
     StereoExport(std::unique_ptr<RenderInput> input, const PanPointList& points,
                  const SceneSpace& space = {});
+    ~StereoExport();
     // The frames the output holds: the sound's, and with Doppler what is still on its way.
     uint32_t OutputFrames() const;
     uint32_t SourceRate() const { return m_pInput->Rate(); }
@@ -107,7 +109,9 @@ class StereoExport {
     };
     // count frames of the working floats (mono, 16-bit scale) with the gain, filtered and stored
     // at the source's width.
-    void RenderFloats(float* mono, uint32_t count, const Ramp& gain, uint8_t* out);
+    // room: the room's frames to add (2 floats a frame, 16-bit scale), or null.
+    void RenderFloats(float* mono, uint32_t count, const Ramp& gain, const float* room,
+                      uint8_t* out);
 
     // A trajectory all around is rendered in runs this long: one direction each, the distance
     // gain moving in a straight line across it.
@@ -141,4 +145,6 @@ class StereoExport {
     uint32_t m_spanNext = 0;
     std::vector<uint8_t> m_scratch;  // a block partly outside the span
     ExportLoudness* m_pLoudness = nullptr;
+    std::unique_ptr<RoomBus> m_pRoom;  // in a room: its reflections and tail, panned
+    std::vector<float> m_room;         // a block's frames of it
 };
