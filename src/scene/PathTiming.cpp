@@ -12,7 +12,9 @@ PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
       m_delay(std::move(delay)) {}
 
 const PathTiming::Edge& PathTiming::At(int64_t j) {
-    if (m_edges.empty() || j < m_base || j > m_base + static_cast<int64_t>(m_edges.size()) + 64) {
+    // A seek far ahead starts afresh there rather than make every edge on the way.
+    if (m_edges.empty() || j < m_base ||
+        j > m_base + static_cast<int64_t>(m_edges.size()) + (int64_t{1} << 16)) {
         m_edges.clear();
         m_jumps.clear();
         m_base = j;
