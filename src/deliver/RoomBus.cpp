@@ -10,6 +10,26 @@
 #include "scene/LateTail.h"
 #include "trajectory/Place.h"
 
+namespace {
+
+// frames of one signal added into frames of channels (Channels, or channels when it is 0),
+// each channel at its gain, which moves by its step a frame.
+template <size_t Channels>
+void AddRun(const float* signal, uint32_t frames, float* gains, const float* steps, float* out,
+            size_t channels = Channels) {
+    const size_t count = Channels != 0 ? Channels : channels;
+    for (uint32_t f = 0; f < frames; ++f) {
+        const float x = signal[f];
+        float* frame = out + size_t{f} * count;
+        for (size_t c = 0; c < count; ++c) {
+            frame[c] += x * gains[c];
+            gains[c] += steps[c];
+        }
+    }
+}
+
+}  // namespace
+
 RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannels, Form form,
                  int order, const SpeakerLayout* layout, bool bTail)
     : m_stage(stage),
@@ -91,19 +111,33 @@ void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
         m_to.resize(channels);
         for (size_t k = 0; k < reflections; ++k) {
             const float* signal = m_signals.data() + k * count;
-            // Runs of one grid from frame 0, each placed by its edges.
+            // Runs of one grid from frame 0, each placed by its edges (a run's end is the
+            // next one's start).
+            uint64_t placed = UINT64_MAX;
             for (uint64_t at = first; at < first + count;) {
                 const uint64_t cell = at - at % kRunFrames;
                 const uint64_t end = std::min<uint64_t>(cell + kRunFrames, first + count);
-                GainsAt(cell, k, m_from.data());
+                if (placed == cell) {
+                    m_from.swap(m_to);
+                } else {
+                    GainsAt(cell, k, m_from.data());
+                }
                 GainsAt(cell + kRunFrames, k, m_to.data());
-                for (uint64_t t = at; t < end; ++t) {
-                    const float x = signal[t - first];
-                    const float w = static_cast<float>(t - cell) / kRunFrames;
-                    float* frame = out + static_cast<size_t>(t - first) * channels;
-                    for (size_t c = 0; c < channels; ++c) {
-                        frame[c] += x * (m_from[c] + (m_to[c] - m_from[c]) * w);
-                    }
+                placed = cell + kRunFrames;
+                // The gains step in a straight line from the run's start.
+                m_gains.resize(channels);
+                m_steps.resize(channels);
+                for (size_t c = 0; c < channels; ++c) {
+                    m_steps[c] = (m_to[c] - m_from[c]) / kRunFrames;
+                    m_gains[c] = m_from[c] + m_steps[c] * static_cast<float>(at - cell);
+                }
+                float* frame = out + static_cast<size_t>(at - first) * channels;
+                if (channels == 4) {
+                    AddRun<4>(signal + (at - first), static_cast<uint32_t>(end - at),
+                              m_gains.data(), m_steps.data(), frame);
+                } else {
+                    AddRun<0>(signal + (at - first), static_cast<uint32_t>(end - at),
+                              m_gains.data(), m_steps.data(), frame, channels);
                 }
                 at = end;
             }

@@ -54,4 +54,5 @@ class RoomBus {
     std::vector<float> m_signals;    // the reflections' heard frames
     std::vector<float> m_tail;
     std::vector<float> m_from, m_to;
+    std::vector<float> m_gains, m_steps;  // along a run
 };

@@ -4,10 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // The modified Bessel function of the first kind, order 0, by its series.
@@ -57,28 +53,4 @@ DelayInterpolator::DelayInterpolator(int taps, double beta)
         }
         m_largestSum = std::max(m_largestSum, static_cast<float>(sum));
     }
-}
-
-float DelayInterpolator::Read(const float* taps, double fraction) const {
-    const auto phase = static_cast<size_t>(std::lround(fraction * kPhases));
-    const float* kernel = m_table.data() + phase * static_cast<size_t>(m_taps);
-#if defined(__SSE2__)
-    __m128 sum = _mm_mul_ps(_mm_loadu_ps(taps), _mm_loadu_ps(kernel));
-    for (int n = 4; n < m_taps; n += 4) {
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(taps + n), _mm_loadu_ps(kernel + n)));
-    }
-    alignas(16) float lanes[4];
-    _mm_store_ps(lanes, sum);
-    return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
-#else
-    // The same sums in the same order as four lanes.
-    float lanes[4] = {taps[0] * kernel[0], taps[1] * kernel[1], taps[2] * kernel[2],
-                      taps[3] * kernel[3]};
-    for (int n = 4; n < m_taps; n += 4) {
-        for (int l = 0; l < 4; ++l) {
-            lanes[l] += taps[n + l] * kernel[n + l];
-        }
-    }
-    return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
-#endif
 }

@@ -11,29 +11,35 @@ PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
       m_fade(std::max(1.0, std::round(kFadeSeconds * rate))),
       m_delay(std::move(delay)) {}
 
-const PathTiming::Edge& PathTiming::At(int64_t j) {
-    // A seek far ahead starts afresh there rather than make every edge on the way.
-    if (m_edges.empty() || j < m_base ||
-        j > m_base + static_cast<int64_t>(m_edges.size()) + (int64_t{1} << 16)) {
-        m_edges.clear();
+void PathTiming::Ensure(int64_t lo, int64_t hi) {
+    const auto size = static_cast<int64_t>(m_heard.size());
+    if (m_heard.empty() || lo < m_base || lo > m_base + size + (int64_t{1} << 16)) {
+        m_heard.clear();
+        m_jump.clear();
         m_jumps.clear();
-        m_base = j;
+        m_base = lo;
+    } else if (lo - m_base > 8192) {
+        // Edges behind are asked again only after a seek back, which makes them anew.
+        const int64_t drop = lo - m_base - 1024;
+        m_heard.erase(m_heard.begin(), m_heard.begin() + drop);
+        m_jump.erase(m_jump.begin(), m_jump.begin() + drop);
+        m_base += drop;
+        m_jumps.erase(m_jumps.begin(), std::lower_bound(m_jumps.begin(), m_jumps.end(), m_base));
     }
-    while (m_base + static_cast<int64_t>(m_edges.size()) <= j + 1) {
-        const int64_t k = m_base + static_cast<int64_t>(m_edges.size());
-        m_edges.push_back({Leaves(k) + m_delay(k * kEdgeFrames), false});
-        if (m_edges.size() > 1) {
+    while (m_base + static_cast<int64_t>(m_heard.size()) <= hi) {
+        const int64_t k = m_base + static_cast<int64_t>(m_heard.size());
+        m_heard.push_back(Leaves(k) + m_delay(k * kEdgeFrames));
+        m_jump.push_back(0);
+        if (m_heard.size() > 1) {
             // Within an edge the delay changes by less than half the time: anything more is a
             // jump.
-            Edge& before = m_edges[m_edges.size() - 2];
-            before.bJump =
-                std::abs(m_edges.back().heard - before.heard - kEdgeFrames) > kEdgeFrames / 2.0;
-            if (before.bJump) {
+            const double step = m_heard.back() - m_heard[m_heard.size() - 2];
+            if (std::abs(step - kEdgeFrames) > kEdgeFrames / 2.0) {
+                m_jump[m_jump.size() - 2] = 1;
                 m_jumps.push_back(k - 1);
             }
         }
     }
-    return m_edges[static_cast<size_t>(j - m_base)];
 }
 
 void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
@@ -46,53 +52,47 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
                            (static_cast<double>(first) - m_fade - m_longest) / kEdgeFrames)) -
                        2;
     const int64_t hi = static_cast<int64_t>(std::floor(last / kEdgeFrames)) + 2;
-    // Edges behind these are asked again only after a seek back, which makes them anew.
-    while (m_edges.size() > 1 && m_base < lo) {
-        m_edges.pop_front();
-        ++m_base;
-    }
-    while (!m_jumps.empty() && m_jumps.front() < m_base) {
-        m_jumps.pop_front();
-    }
-    At(lo);
-    At(hi + 1);
+    Ensure(lo, hi + 1);
+    const double* heard = m_heard.data() - m_base;  // heard[k] for edge k
+    const uint8_t* jump = m_jump.data() - m_base;
     // The jumps among them, as (edge before the jump, when its sound arrives).
     m_found.clear();
-    for (const int64_t j : m_jumps) {
-        if (j >= lo && j <= hi) {
-            m_found.push_back({j, At(j).heard});
-        }
+    for (auto k = std::lower_bound(m_jumps.begin(), m_jumps.end(), lo);
+         k != m_jumps.end() && *k <= hi; ++k) {
+        m_found.push_back({*k, heard[*k]});
     }
-    const std::vector<Found>& jumps = m_found;
     size_t nextJump = 0;
     int64_t segment = lo;  // the first edge of the stretch the frame's sound is on
     const Found* fading = nullptr;
     int64_t j = lo;
+    int64_t sloped = INT64_MIN;  // the edge whose slope is held
+    double slope = 0.0;
     for (uint32_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(first + i);
         // The latest jump whose old sound has all arrived decides the stretch.
-        while (nextJump < jumps.size() && jumps[nextJump].at <= t) {
-            segment = jumps[nextJump].edge + 1;
-            fading = &jumps[nextJump];
-            j = std::max(j, segment);
+        while (nextJump < m_found.size() && m_found[nextJump].at <= t) {
+            segment = m_found[nextJump].edge + 1;
+            fading = &m_found[nextJump];
             ++nextJump;
         }
         Emission& e = out[i];
         j = std::max(j, segment);
-        if (t < At(segment).heard) {
+        if (t < heard[segment]) {
             // Before the stretch's first edge is heard: its delay, held.
-            e.position = t - (At(segment).heard - Leaves(segment));
+            e.position = t - (heard[segment] - Leaves(segment));
             e.place = std::max(e.position, Leaves(segment));
         } else {
-            while (At(j + 1).heard <= t && !At(j).bJump) {
+            while (jump[j] == 0 && heard[j + 1] <= t) {
                 ++j;
             }
-            const Edge& a = At(j);
-            if (a.bJump) {
-                e.position = t - (a.heard - Leaves(j));
+            if (jump[j] != 0) {
+                e.position = t - (heard[j] - Leaves(j));
             } else {
-                const double b = At(j + 1).heard;
-                e.position = Leaves(j) + (t - a.heard) / (b - a.heard) * kEdgeFrames;
+                if (sloped != j) {
+                    slope = kEdgeFrames / (heard[j + 1] - heard[j]);
+                    sloped = j;
+                }
+                e.position = Leaves(j) + (t - heard[j]) * slope;
             }
             e.place = e.position;
         }
@@ -100,7 +100,7 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
         if (fading != nullptr && t - fading->at < m_fade) {
             const double x = (t - fading->at) / m_fade;
             e.share = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * x));
-            e.fading = t - (At(fading->edge).heard - Leaves(fading->edge));
+            e.fading = t - (heard[fading->edge] - Leaves(fading->edge));
             e.fadingPlace = std::min(e.fading, Leaves(fading->edge));
         }
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <vector>
 
@@ -42,21 +41,20 @@ class PathTiming {
     double DelayAt(int64_t frame) const { return m_delay(frame); }
 
   private:
-    struct Edge {
-        double heard;  // when the sound leaving at this edge is heard
-        bool bJump;    // the path jumps between this edge and the next
-    };
-    // Edge j (leaving at frame j * kEdgeFrames), made when first asked.
-    const Edge& At(int64_t j);
+    // Edges lo .. hi exist (made when first asked; a seek back or far ahead starts afresh).
+    void Ensure(int64_t lo, int64_t hi);
     double Leaves(int64_t j) const { return static_cast<double>(j * kEdgeFrames); }
 
     uint32_t m_rate;
     double m_longest;
     double m_fade;  // frames
     Delay m_delay;
-    std::deque<Edge> m_edges;  // edges m_base, m_base + 1, ...
+    // Edge k (the sound leaving at frame k * kEdgeFrames) is heard at m_heard[k - m_base]; it
+    // jumps to the next where m_jump says so.
+    std::vector<double> m_heard;
+    std::vector<uint8_t> m_jump;
     int64_t m_base = 0;
-    std::deque<int64_t> m_jumps;  // the edges among them the path jumps after, in order
+    std::vector<int64_t> m_jumps;  // the edges the path jumps after, in order
     // A jump among the edges: the edge before it, and when its sound arrives.
     struct Found {
         int64_t edge;
