@@ -192,10 +192,14 @@ std::string UsageOf(const std::string& command) {
     if (command == "render") {
         return "usage: sonomap-cli render IN... (-o OUT | --output-dir DIR) [--type wav|aiff]\n"
                "                          [--jobs N] [--binaural [--hrtf FILE.sofa|NAME]]\n"
-               "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
+               "                          [--ambix [--order 1|2|3] [--rate 48000]]\n"
+               "                          [--adm [--order 1|2|3]]\n"
                "                          [--layout NAME [--rate 48000]]\n"
                "                          [--sample-format s16|s24|f32] [--loudness LUFS]\n"
-               "                          [--report FILE.json]\n"
+               "                          [--report FILE.json] [--doppler] [--air]\n"
+               "                          [--room W,D,H [--listener-at X,Y,Z]\n"
+               "                           [--absorption A|A1,...,A6] [--reflections N]\n"
+               "                           [--room-tail on|off]]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -214,7 +218,9 @@ std::string UsageOf(const std::string& command) {
                "  set and the mixer's sets, one a line.\n"
                "  --adm writes an ADM BW64 file instead, as the editor's Export ADM BW64\n"
                "  does: the sound's samples with its trajectory as one object per channel\n"
-               "  (WAV; RF64 with ds64 past 4 GiB).\n"
+               "  (WAV; RF64 with ds64 past 4 GiB). In a room, the room follows as an\n"
+               "  object of type HOA: AmbiX of --order (default 3) on the tracks after them;\n"
+               "  --sample-format f32 keeps a room louder than full scale whole.\n"
                "  --ambix writes Ambisonics instead, as the editor's Export Ambisonics does:\n"
                "  AmbiX (ACN order, SN3D) of --order 1, 2 or 3 (4, 9 or 16 channels, default\n"
                "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
@@ -233,7 +239,18 @@ std::string UsageOf(const std::string& command) {
                "  that integrated loudness: it is rendered once to be measured, then again\n"
                "  with the gain. An output whose true peak would then pass -1 dBTP, or a\n"
                "  silent one, is refused with the reason and not written. The stereo render\n"
-               "  of an 8- or 32-bit integer sound needs --sample-format.\n";
+               "  of an 8- or 32-bit integer sound needs --sample-format.\n"
+               "  --doppler delays the sound by its path's length over 343 m/s, so a moving\n"
+               "  sound changes pitch, and the output lasts until the last sound has\n"
+               "  arrived. --air filters it by the air's absorption along its path (ISO\n"
+               "  9613-1 at 20 C, 50 % humidity). Both add to what the file keeps.\n"
+               "  --room W,D,H puts the listener in a shoebox room of W x D x H metres (x\n"
+               "  across from the left wall, y from the back wall to the front, z up), at\n"
+               "  --listener-at X,Y,Z (default the middle at 1.2 m) facing +y: reflections up\n"
+               "  to --reflections N (0 to 12, default 3), each off walls of --absorption\n"
+               "  (energy, 0.01 to 1: one for all, or x=0, x=W, y=0, y=D, floor, ceiling;\n"
+               "  default 0.3), then a late tail at the room's Eyring RT60 (--room-tail off\n"
+               "  leaves it out). A sound that leaves the room is refused, naming the frame.\n";
     }
     if (command == "import") {
         return ImportUsage();

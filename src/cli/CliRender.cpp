@@ -59,7 +59,8 @@ struct RenderMode {
     std::string hrtfName;                  // a mixer set; empty: the SOFA set below
     std::shared_ptr<SofaSetChoice> pSofa;  // read once, shared by every worker
     bool bAdm = false;  // the samples as they are, with the trajectory as ADM objects
-    const SpeakerLayout* pLayout = nullptr;  // loudspeaker feeds of this layout
+    int roomOrder = AdmExportCommand::kDefaultRoomOrder;  // of the room's object in ADM
+    const SpeakerLayout* pLayout = nullptr;               // loudspeaker feeds of this layout
     std::optional<SampleFormat> sampleFormat;
     AmbisonicsExport::Options ambix;
     std::optional<double> loudnessTarget;  // LUFS
@@ -208,6 +209,7 @@ bool Export(CTesselDoc& doc, const std::string& path, int outputType, const Rend
     if (mode.bAdm) {
         AdmExportCommand command(doc);
         command.SetLevel(level);
+        command.SetRoomOrder(mode.roomOrder);
         return command.RenderTo(path, mode.sampleFormat);
     }
     AmbisonicsExport::Options options = mode.ambix;
@@ -490,13 +492,14 @@ int RunRender(const std::vector<std::string>& words) {
     }
     if (const auto text = args.Option("--order")) {
         const std::optional<long> order = WholeNumber(*text, 1, 3);
-        if (!mode.bAmbix) {
-            return RenderUsageError("--order goes with --ambix");
+        if (!mode.bAmbix && !mode.bAdm) {
+            return RenderUsageError("--order goes with --ambix or --adm");
         }
         if (!order) {
             return RenderUsageError("--order is 1, 2 or 3, not '" + *text + "'");
         }
         mode.ambix.order = static_cast<int>(*order);
+        mode.roomOrder = mode.ambix.order;
     }
     if (const auto text = args.Option("--rate")) {
         if (!mode.bAmbix && mode.pLayout == nullptr) {

@@ -1,6 +1,7 @@
 #include "deliver/AdmExportCommand.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/RoomBus.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -18,6 +20,7 @@
 #include "platform/PathNames.h"
 #include "platform/ProgressIndicator.h"
 #include "platform/UserPrompts.h"
+#include "render/AmbisonicsEncoder.h"
 #include "render/TpdfDither.h"
 #include "scene/Propagation.h"
 #include "scene/RenderInput.h"
@@ -49,9 +52,14 @@ PcmFormat OutputFormat(const PcmFormat& source, std::optional<SampleFormat> samp
 // The sound as it arrives travels in the objects' samples (delayed and filtered by the stage,
 // without the distance's gain, which a renderer of the file gives from the places); dry, they are
 // the sound's own.
+//
+// In a room, the room follows the objects' channels as AmbiX of an order: levelled to the
+// direct sound as the objects carry it, at the source's own level whatever its distance, as an
+// object's renderer gives it (the distance of an object places it, never levels it).
 class SampleConverter {
   public:
-    SampleConverter(RenderInput& input, Propagation& stage, const PcmFormat& output, float level)
+    SampleConverter(RenderInput& input, Propagation& stage, const PcmFormat& output, float level,
+                    int hoaOrder)
         : m_input(input),
           m_stage(stage),
           m_bSame(output.formatTag == input.Format().formatTag &&
@@ -63,22 +71,71 @@ class SampleConverter {
           m_level(level),
           m_read([this](uint32_t first, uint32_t count, float* out) {
               m_input.Read(first, count, out);
-          }) {}
+          }) {
+        if (hoaOrder > 0 && stage.HasRoom()) {
+            m_pRoom = std::make_unique<RoomBus>(stage, m_read, input.Channels(),
+                                                RoomBus::Form::Ambisonics, hoaOrder);
+        }
+    }
 
     // frames from first, converted; valid until the next call.
     const uint8_t* Convert(uint32_t first, uint32_t frames) {
         if (m_bSame) {
             return m_input.ReadStored(first, frames);
         }
-        const size_t count = size_t{frames} * static_cast<size_t>(m_input.Channels());
-        m_floats.resize(count);
+        const auto direct = static_cast<size_t>(m_input.Channels());
+        m_floats.resize(size_t{frames} * direct);
         m_stage.Hear(m_read, m_input.Channels(), first, frames, m_floats.data());
+        if (m_pRoom) {
+            AddRoom(first, frames);
+        }
+        const size_t count = m_floats.size();
         m_out.resize(count * static_cast<size_t>(SampleFormatBits(m_target) / 8));
         m_dither.QuantizeTo(m_floats.data(), count, m_level, m_target, m_out.data(), m_bDither);
         return m_out.data();
     }
 
   private:
+    // The direct channels in m_floats become the file's frames: each followed by the room's.
+    void AddRoom(uint32_t first, uint32_t frames) {
+        const auto direct = static_cast<size_t>(m_input.Channels());
+        const auto room = static_cast<size_t>(m_pRoom->Channels());
+        m_room.assign(size_t{frames} * room, 0.0f);
+        m_pRoom->AddTo(first, frames, m_room.data());
+        // Over by the direct sound's gain, stepped in a line across runs of the bus's grid.
+        for (uint32_t at = 0; at < frames;) {
+            const uint64_t heard = uint64_t{first} + at;
+            const uint64_t cell = heard - heard % RoomBus::kRunFrames;
+            const uint32_t run = static_cast<uint32_t>(
+                std::min<uint64_t>(cell + RoomBus::kRunFrames - heard, frames - at));
+            const double from = Inverse(cell);
+            const double step = (Inverse(cell + RoomBus::kRunFrames) - from) / RoomBus::kRunFrames;
+            for (uint32_t i = 0; i < run; ++i) {
+                const auto scale =
+                    static_cast<float>(from + step * static_cast<double>(heard - cell + i));
+                float* frame = m_room.data() + size_t{at + i} * room;
+                for (size_t c = 0; c < room; ++c) {
+                    frame[c] *= scale;
+                }
+            }
+            at += run;
+        }
+        std::vector<float>& out = m_mixed;
+        out.resize(size_t{frames} * (direct + room));
+        for (uint32_t i = 0; i < frames; ++i) {
+            std::copy_n(m_floats.data() + size_t{i} * direct, direct,
+                        out.data() + size_t{i} * (direct + room));
+            std::copy_n(m_room.data() + size_t{i} * room, room,
+                        out.data() + size_t{i} * (direct + room) + direct);
+        }
+        m_floats.swap(out);
+    }
+    // One over the direct sound's gain at a heard frame.
+    double Inverse(uint64_t heard) {
+        const std::optional<Arrival> arrival = m_stage.At(heard);
+        return arrival && arrival->gain > 1e-9 ? 1.0 / arrival->gain : 1.0;
+    }
+
     RenderInput& m_input;
     Propagation& m_stage;
     bool m_bSame;
@@ -89,6 +146,8 @@ class SampleConverter {
     TpdfDither m_dither;
     std::vector<float> m_floats;
     std::vector<uint8_t> m_out;
+    std::unique_ptr<RoomBus> m_pRoom;
+    std::vector<float> m_room, m_mixed;
 };
 
 }  // namespace
@@ -141,20 +200,34 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     // trajectory's.
     const auto heardFrames =
         static_cast<uint32_t>(std::min<uint64_t>(stage.HeardFrames(), UINT32_MAX));
+    // A room becomes an object of its own beside the direct sound's.
+    const int hoaOrder = stage.HasRoom() ? m_roomOrder : 0;
+    const AdmHoaObject room{m_document.GetTitle() + " room", hoaOrder};
     const std::vector<uint8_t> axml = BuildAxmlChunk(
         AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels),
-        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames);
-    SampleConverter converter(*input, stage, format, m_level);
+        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames, nullptr,
+        hoaOrder > 0 ? &room : nullptr);
+    PcmFormat written = format;
+    written.channels = static_cast<uint16_t>(
+        format.channels + (hoaOrder > 0 ? AmbisonicsEncoder::ChannelCount(hoaOrder) : 0));
+    written.blockAlign = static_cast<uint16_t>(written.channels * written.bitsPerSample / 8);
+    written.avgBytesPerSec = written.sampleRate * written.blockAlign;
+    SampleConverter converter(*input, stage, written, m_level, hoaOrder);
     return WriteFile(
-        m_host, path, format, axml, heardFrames,
-        [&converter](uint32_t first, uint32_t frames) { return converter.Convert(first, frames); });
+        m_host, path, written, axml, heardFrames,
+        [&converter](uint32_t first, uint32_t frames) { return converter.Convert(first, frames); },
+        format.channels);
 }
 
 bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
                                  const PcmFormat& format, const std::vector<uint8_t>& axml,
-                                 uint32_t frameCount, const BlockSource& convert) {
+                                 uint32_t frameCount, const BlockSource& convert,
+                                 std::optional<uint16_t> objectChannels) {
     UserPrompts& prompts = host.Prompts();
-    const std::vector<uint8_t> chna = BuildChnaChunk(format.channels);
+    // Tracks past the objects' carry AmbiX: their order follows from how many there are.
+    const uint16_t objects = objectChannels.value_or(format.channels);
+    const auto hoaOrder = static_cast<int>(std::lround(std::sqrt(format.channels - objects))) - 1;
+    const std::vector<uint8_t> chna = BuildChnaChunk(objects, std::max(hoaOrder, 0));
     const std::optional<size_t> loudnessAt = AdmLoudnessRoomAt(axml);
 
     ExportTarget output(path, kSoundTypeWave);
@@ -172,7 +245,12 @@ bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
     const uint32_t blockBytes = kBlockBytes / blockAlign * blockAlign;
     bool bFailed = true;
     bool bCancelled = false;
-    ExportLoudness loudness(format, ExportLoudness::UnitWeights(format.channels));
+    // The programme's loudness: every object, and of the AmbiX only W, its omnidirectional part.
+    std::vector<LoudnessWeight> weights = ExportLoudness::UnitWeights(format.channels);
+    for (size_t c = objects + 1u; c < weights.size(); ++c) {
+        weights[c] = LoudnessWeight::LeftOut;
+    }
+    ExportLoudness loudness(format, weights);
     try {
         if (CSoundFile* writer = output.Begin(
                 format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {

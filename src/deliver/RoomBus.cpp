@@ -37,7 +37,6 @@ RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannel
       m_sourceChannels(sourceChannels),
       m_form(form),
       m_order(std::clamp(order, 1, AmbisonicsEncoder::kMaxOrder)),
-      m_pLayout(layout),
       m_channels(0),
       m_bTail(bTail) {
     switch (form) {

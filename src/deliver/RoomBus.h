@@ -45,7 +45,6 @@ class RoomBus {
     int m_sourceChannels;
     Form m_form;
     int m_order;
-    const SpeakerLayout* m_pLayout;
     std::unique_ptr<PointSourcePanner> m_pPanner;
     int m_channels;
     bool m_bTail;

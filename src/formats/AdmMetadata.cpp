@@ -44,6 +44,19 @@ std::string StreamId(unsigned n) {
 std::string ObjectId(unsigned n) {
     return Numbered("AO_%04X", 0x1000 + n);
 }
+// The HOA object's formats, of type 0004; k counts its channels from 1 in ACN order.
+std::string HoaPackId() {
+    return "AP_00041001";
+}
+std::string HoaChannelId(unsigned k) {
+    return Numbered("AC_0004%04X", 0x1000 + k);
+}
+std::string HoaStreamId(unsigned k) {
+    return Numbered("AS_0004%04X", 0x1000 + k);
+}
+std::string HoaTrackFormatId(unsigned k) {
+    return Numbered("AT_0004%04X_01", 0x1000 + k);
+}
 
 // Times are written hh:mm:ss.zzzzz when a frame is longer than 10 us, so rounding to the
 // frame gives the frame back; else in the fractional form hh:mm:ss.nSrate, exact at any rate.
@@ -364,26 +377,107 @@ std::vector<AdmPlace> PlacesOf(pugi::xml_node channel, std::optional<double> met
     return places;
 }
 
+// The PCM stream and track formats that carry channel format channelId on track format trackId.
+void AddPcmFormats(pugi::xml_node model, const std::string& name, const std::string& channelId,
+                   const std::string& streamId, const std::string& trackId) {
+    pugi::xml_node stream = model.append_child("audioStreamFormat");
+    stream.append_attribute("audioStreamFormatID") = streamId.c_str();
+    stream.append_attribute("audioStreamFormatName") = ("PCM_" + name).c_str();
+    stream.append_attribute("formatLabel") = "0001";
+    stream.append_attribute("formatDefinition") = "PCM";
+    AddRef(stream, "audioChannelFormatIDRef", channelId);
+    AddRef(stream, "audioTrackFormatIDRef", trackId);
+
+    pugi::xml_node track = model.append_child("audioTrackFormat");
+    track.append_attribute("audioTrackFormatID") = trackId.c_str();
+    track.append_attribute("audioTrackFormatName") = ("PCM_" + name).c_str();
+    track.append_attribute("formatLabel") = "0001";
+    track.append_attribute("formatDefinition") = "PCM";
+    AddRef(track, "audioStreamFormatIDRef", streamId);
+}
+
+void AddTrackUid(pugi::xml_node model, unsigned n, uint32_t rate, uint16_t bits,
+                 const std::string& trackId, const std::string& packId) {
+    pugi::xml_node uid = model.append_child("audioTrackUID");
+    uid.append_attribute("UID") = TrackUid(n).c_str();
+    uid.append_attribute("sampleRate") = rate;
+    uid.append_attribute("bitDepth") = bits;
+    AddRef(uid, "audioTrackFormatIDRef", trackId);
+    AddRef(uid, "audioPackFormatIDRef", packId);
+}
+
+// The HOA object on the tracks after firstTrack - 1: one channel format a harmonic, each with
+// one block that lasts the whole object.
+void AddHoaObject(pugi::xml_node model, pugi::xml_node content, const AdmHoaObject& hoa,
+                  unsigned objectNumber, unsigned firstTrack, uint32_t rate, uint16_t bits,
+                  const std::string& end) {
+    const auto count = static_cast<unsigned>((hoa.order + 1) * (hoa.order + 1));
+    AddRef(content, "audioObjectIDRef", ObjectId(objectNumber));
+    pugi::xml_node object = model.append_child("audioObject");
+    object.append_attribute("audioObjectID") = ObjectId(objectNumber).c_str();
+    object.append_attribute("audioObjectName") = hoa.name.c_str();
+    object.append_attribute("start") = "00:00:00.00000";
+    object.append_attribute("duration") = end.c_str();
+    AddRef(object, "audioPackFormatIDRef", HoaPackId());
+    for (unsigned k = 0; k < count; ++k) {
+        AddRef(object, "audioTrackUIDRef", TrackUid(firstTrack + k));
+    }
+
+    pugi::xml_node pack = model.append_child("audioPackFormat");
+    pack.append_attribute("audioPackFormatID") = HoaPackId().c_str();
+    pack.append_attribute("audioPackFormatName") = hoa.name.c_str();
+    pack.append_attribute("typeLabel") = "0004";
+    pack.append_attribute("typeDefinition") = "HOA";
+    for (unsigned k = 1; k <= count; ++k) {
+        AddRef(pack, "audioChannelFormatIDRef", HoaChannelId(k));
+    }
+    pack.append_child("normalization").text().set("SN3D");
+
+    for (unsigned k = 1; k <= count; ++k) {
+        // ACN: index k - 1 is order l, degree m with k - 1 = l (l + 1) + m.
+        const auto l = static_cast<int>(std::sqrt(static_cast<double>(k - 1)));
+        const int m = static_cast<int>(k - 1) - l * (l + 1);
+        const std::string name = hoa.name + " " + std::to_string(l) + "," + std::to_string(m);
+        pugi::xml_node channel = model.append_child("audioChannelFormat");
+        channel.append_attribute("audioChannelFormatID") = HoaChannelId(k).c_str();
+        channel.append_attribute("audioChannelFormatName") = name.c_str();
+        channel.append_attribute("typeLabel") = "0004";
+        channel.append_attribute("typeDefinition") = "HOA";
+        pugi::xml_node block = channel.append_child("audioBlockFormat");
+        block.append_attribute("audioBlockFormatID") =
+            (Numbered("AB_0004%04X_", 0x1000 + k) + "00000001").c_str();
+        block.append_child("order").text().set(l);
+        block.append_child("degree").text().set(m);
+        block.append_child("normalization").text().set("SN3D");
+        AddPcmFormats(model, name, HoaChannelId(k), HoaStreamId(k), HoaTrackFormatId(k));
+        AddTrackUid(model, firstTrack + k - 1, rate, bits, HoaTrackFormatId(k), HoaPackId());
+    }
+}
+
 }  // namespace
 
-std::vector<uint8_t> BuildChnaChunk(uint16_t channels) {
-    std::vector<uint8_t> chunk(kChnaHeaderBytes + kChnaEntryBytes * channels, 0);
-    std::memcpy(chunk.data(), &channels, 2);
-    std::memcpy(chunk.data() + 2, &channels, 2);
-    for (uint16_t n = 1; n <= channels; ++n) {
+std::vector<uint8_t> BuildChnaChunk(uint16_t channels, int hoaOrder) {
+    const auto hoa = static_cast<uint16_t>(hoaOrder > 0 ? (hoaOrder + 1) * (hoaOrder + 1) : 0);
+    const auto tracks = static_cast<uint16_t>(channels + hoa);
+    std::vector<uint8_t> chunk(kChnaHeaderBytes + kChnaEntryBytes * tracks, 0);
+    std::memcpy(chunk.data(), &tracks, 2);
+    std::memcpy(chunk.data() + 2, &tracks, 2);
+    for (uint16_t n = 1; n <= tracks; ++n) {
         uint8_t* entry = chunk.data() + kChnaHeaderBytes + kChnaEntryBytes * (n - 1);
+        const bool bHoa = n > channels;
         std::memcpy(entry, &n, 2);
         std::memcpy(entry + 2, TrackUid(n).data(), 12);
-        std::memcpy(entry + 14, TrackFormatId(n).data(), 14);
-        std::memcpy(entry + 28, PackId(n).data(), 11);
+        std::memcpy(entry + 14, (bHoa ? HoaTrackFormatId(n - channels) : TrackFormatId(n)).data(),
+                    14);
+        std::memcpy(entry + 28, (bHoa ? HoaPackId() : PackId(n)).data(), 11);
     }
     return chunk;
 }
 
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
-                                    uint32_t frameCount,
-                                    const std::vector<AdmObjectSpan>* objects) {
+                                    uint32_t frameCount, const std::vector<AdmObjectSpan>* objects,
+                                    const AdmHoaObject* hoa) {
     pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -462,27 +556,12 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
             AddPosition(block, "distance", source.place.distanceCm / 100.0);
         }
 
-        pugi::xml_node stream = model.append_child("audioStreamFormat");
-        stream.append_attribute("audioStreamFormatID") = StreamId(n).c_str();
-        stream.append_attribute("audioStreamFormatName") = ("PCM_" + name).c_str();
-        stream.append_attribute("formatLabel") = "0001";
-        stream.append_attribute("formatDefinition") = "PCM";
-        AddRef(stream, "audioChannelFormatIDRef", ChannelId(n));
-        AddRef(stream, "audioTrackFormatIDRef", TrackFormatId(n));
-
-        pugi::xml_node track = model.append_child("audioTrackFormat");
-        track.append_attribute("audioTrackFormatID") = TrackFormatId(n).c_str();
-        track.append_attribute("audioTrackFormatName") = ("PCM_" + name).c_str();
-        track.append_attribute("formatLabel") = "0001";
-        track.append_attribute("formatDefinition") = "PCM";
-        AddRef(track, "audioStreamFormatIDRef", StreamId(n));
-
-        pugi::xml_node uid = model.append_child("audioTrackUID");
-        uid.append_attribute("UID") = TrackUid(n).c_str();
-        uid.append_attribute("sampleRate") = rate;
-        uid.append_attribute("bitDepth") = bits;
-        AddRef(uid, "audioTrackFormatIDRef", TrackFormatId(n));
-        AddRef(uid, "audioPackFormatIDRef", PackId(n));
+        AddPcmFormats(model, name, ChannelId(n), StreamId(n), TrackFormatId(n));
+        AddTrackUid(model, n, rate, bits, TrackFormatId(n), PackId(n));
+    }
+    if (hoa != nullptr && hoa->order > 0) {
+        const auto after = static_cast<unsigned>(channels.size()) + 1;
+        AddHoaObject(model, content, *hoa, after, after, rate, bits, end);
     }
     StringWriter writer;
     document.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);

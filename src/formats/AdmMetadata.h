@@ -49,8 +49,9 @@ struct AdmLoudness {
 };
 
 // The "chna" chunk's data for channels tracks, track n (1-based) naming ATU_0000000n,
-// AT_0003100n_01 and AP_0003100n.
-std::vector<uint8_t> BuildChnaChunk(uint16_t channels);
+// AT_0003100n_01 and AP_0003100n; with hoaOrder, (hoaOrder + 1)^2 tracks more after them, in
+// ACN order, naming the HOA object's formats.
+std::vector<uint8_t> BuildChnaChunk(uint16_t channels, int hoaOrder = 0);
 
 // The "axml" chunk's data: the XML document for channels objects, each with its blocks.
 // title names the programme; rate and bits describe the tracks. The programme keeps room of
@@ -63,10 +64,17 @@ struct AdmObjectSpan {
     uint32_t start = 0;
     uint32_t duration = 0;
 };
+// hoa, when given, adds an object of type HOA beside the channels' objects (a room around
+// them, say): AmbiX of its order (ACN, SN3D) on the tracks after theirs, for the programme.
+struct AdmHoaObject {
+    std::string name;
+    int order = 1;
+};
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
                                     uint32_t frameCount,
-                                    const std::vector<AdmObjectSpan>* objects = nullptr);
+                                    const std::vector<AdmObjectSpan>* objects = nullptr,
+                                    const AdmHoaObject* hoa = nullptr);
 constexpr size_t kAdmLoudnessRoomBytes = 192;
 // The offset of that room in an axml chunk BuildAxmlChunk made; none when it has none.
 std::optional<size_t> AdmLoudnessRoomAt(const std::vector<uint8_t>& axml);

@@ -6,8 +6,7 @@
 #include <vector>
 
 PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
-    : m_rate(rate),
-      m_longest(std::max(longest, 0.0)),
+    : m_longest(std::max(longest, 0.0)),
       m_fade(std::max(1.0, std::round(kFadeSeconds * rate))),
       m_delay(std::move(delay)) {}
 

@@ -45,7 +45,6 @@ class PathTiming {
     void Ensure(int64_t lo, int64_t hi);
     double Leaves(int64_t j) const { return static_cast<double>(j * kEdgeFrames); }
 
-    uint32_t m_rate;
     double m_longest;
     double m_fade;  // frames
     Delay m_delay;

@@ -29,7 +29,6 @@ double LawGain(double metres) {
 RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate,
                      const Listener& listener, bool bDelayed)
     : m_room(room),
-      m_points(points),
       m_rate(std::max<uint32_t>(rate, 1)),
       m_listener(listener),
       m_bDelayed(bDelayed),

@@ -69,7 +69,6 @@ class RoomPaths {
     Arrival ArrivalOf(const ImageSources::Image& image, const std::array<double, 3>& source) const;
 
     Room m_room;
-    const PanPointList& m_points;
     uint32_t m_rate;
     Listener m_listener;
     bool m_bDelayed;

@@ -153,6 +153,18 @@ TEST_F(CliRoomTest, TheTailFallsAtEyringsRt60AndEveryRendererHearsTheSameShareOf
         std::printf("[ measured ] early over direct: W %.2f dB, %s %.2f dB\n", w, kind, other);
         EXPECT_NEAR(other, w, 3.0) << kind;
     }
+    // ADM: the direct sound's object at its own level, then the room as a first-order HOA
+    // object levelled to it, so the two together hold W's share.
+    std::vector<std::vector<double>> adm = Render(near, "--adm --order 1 " + room);
+    ASSERT_EQ(adm.size(), 5u);
+    const Bytes file = ReadBytes(dir.File("room.wav"));
+    const std::string text(file.begin(), file.end());
+    EXPECT_NE(text.find("typeDefinition=\"HOA\""), std::string::npos);
+    EXPECT_NE(text.find("<order>1</order>"), std::string::npos);
+    EXPECT_EQ(text.find("<order>2</order>"), std::string::npos);
+    adm.resize(2);
+    std::printf("[ measured ] early over direct: W %.2f dB, ADM %.2f dB\n", w, ratio(adm));
+    EXPECT_NEAR(ratio(adm), w, 1.0);
 }
 
 TEST_F(CliRoomTest, ARoomOrAPlaceThatCannotBeHeardIsRefusedAndNothingIsWritten) {

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t kRate = 48000;
-constexpr double kSpeedOfSound = 343.0;
 
 // The channels of a WAV file as doubles of full scale 1.0.
 struct Heard {
@@ -417,8 +416,9 @@ TEST_F(CliSpaceTest, RendersThatAskForNoTravelAreByteForByteWhatTheyWere) {
     std::ofstream(dir.File("scenes.jsonl")) << manifest;
     run("batch " + dir.File("scenes.jsonl") + " --jobs 1");
 
-    for (const auto& [name, file] : outputs) {
-        const std::string hash = Sha256(file);
+    for (const auto& output : outputs) {
+        const std::string& name = output.first;
+        const std::string hash = Sha256(output.second);
         if (bPrint) {
             std::printf("    {\"%s\", \"%s\"},\n", name.c_str(), hash.c_str());
             continue;
