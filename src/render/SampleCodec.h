@@ -7,8 +7,10 @@
 #include "render/FilterState.h"
 
 // Stored samples to and from the filter's 16-bit scale, one at a time. Stored samples are 8-bit
-// unsigned with 128 as silence, 16-, 24- or 32-bit signed little-endian, or 32-bit floats. Inline,
-// as every kernel's tail runs through these.
+// unsigned with 128 as silence, 16-, 24- or 32-bit signed little-endian, or, at kFloatWidth, the
+// kernels' working floats, already in 16-bit scale and read as they are: a float file's samples
+// (full scale 1.0) are scaled before they get here. Inline, as every kernel's tail runs through
+// these.
 class SampleCodec {
   public:
     static float Read(const uint8_t* stored, int sampleWidth) {

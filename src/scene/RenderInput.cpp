@@ -5,8 +5,6 @@
 #include <cstring>
 
 #include "document/CTesselDoc.h"
-#include "platform/CFile.h"
-#include "platform/CFileException.h"
 #include "platform/SampleBuffer.h"
 #include "render/SampleDecoder.h"
 
@@ -71,28 +69,6 @@ class MemorySource : public RenderInput::Source {
     std::shared_ptr<const SampleBuffer> m_pOwner;  // keeps a document's samples alive
 };
 
-class FileSource : public RenderInput::Source {
-  public:
-    FileSource(const std::string& path, uint64_t dataOffset)
-        : m_file(path, CFile::Mode::Read), m_dataOffset(dataOffset) {}
-    const uint8_t* Bytes(uint64_t offset, size_t bytes, std::vector<uint8_t>& scratch) override {
-        scratch.resize(bytes);
-        try {
-            m_file.Seek(static_cast<int64_t>(m_dataOffset + offset), CFile::SeekFrom::Begin);
-            if (m_file.Read(scratch.data(), bytes) != bytes) {
-                return nullptr;
-            }
-        } catch (const CFileException&) {
-            return nullptr;
-        }
-        return scratch.data();
-    }
-
-  private:
-    CFile m_file;
-    uint64_t m_dataOffset;
-};
-
 }  // namespace
 
 RenderInput::RenderInput(std::unique_ptr<Source> source, const PcmFormat& format,
@@ -119,18 +95,6 @@ std::unique_ptr<RenderInput> RenderInput::OfMemory(const uint8_t* samples, const
                                                    uint32_t frameCount) {
     return std::unique_ptr<RenderInput>(new RenderInput(
         std::make_unique<MemorySource>(samples, nullptr), format, samples ? frameCount : 0));
-}
-
-std::unique_ptr<RenderInput> RenderInput::OfFile(const std::string& path, uint64_t dataOffset,
-                                                 const PcmFormat& format, uint32_t frameCount,
-                                                 std::string& error) {
-    try {
-        return std::unique_ptr<RenderInput>(
-            new RenderInput(std::make_unique<FileSource>(path, dataOffset), format, frameCount));
-    } catch (const CFileException& e) {
-        error = e.what();
-        return nullptr;
-    }
 }
 
 const uint8_t* RenderInput::Stored(uint32_t first, uint32_t count) {

@@ -31,11 +31,6 @@ class RenderInput {
     // frameCount frames of format in memory; samples must outlive the input.
     static std::unique_ptr<RenderInput> OfMemory(const uint8_t* samples, const PcmFormat& format,
                                                  uint32_t frameCount);
-    // frameCount frames of format stored from byte dataOffset of a file (the in-memory byte
-    // order: little-endian, 8-bit unsigned). None with error set when it cannot be opened.
-    static std::unique_ptr<RenderInput> OfFile(const std::string& path, uint64_t dataOffset,
-                                               const PcmFormat& format, uint32_t frameCount,
-                                               std::string& error);
 
     ~RenderInput();
     RenderInput(const RenderInput&) = delete;
