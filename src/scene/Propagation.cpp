@@ -316,15 +316,16 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
         }
         const AirAbsorption::Kernel kernel = m_pAir->KernelFor(PathCm(leaves, m_emitted) / 100.0);
         for (size_t c = 0; c < ch; ++c) {
-            const float* x = m_delayed.data() + c * extent + half;
+            // Frame i of the window is heard frame first + i - half.
+            const float* x = m_delayed.data() + c * extent;
             for (uint64_t t = at; t < blockEnd; ++t) {
-                const size_t i = static_cast<size_t>(t - first);
+                const size_t i = static_cast<size_t>(t - first) + static_cast<size_t>(half);
                 float sum = kernel[half] * x[i];
                 for (int m = 1; m <= half; ++m) {
                     sum += kernel[static_cast<size_t>(half + m)] *
                            (x[i - static_cast<size_t>(m)] + x[i + static_cast<size_t>(m)]);
                 }
-                out[i * ch + c] = sum;
+                out[(i - static_cast<size_t>(half)) * ch + c] = sum;
             }
         }
         at = blockEnd;
