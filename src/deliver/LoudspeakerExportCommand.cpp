@@ -12,11 +12,13 @@ LoudspeakerExportCommand::LoudspeakerExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
 std::string LoudspeakerExportCommand::UnknownLayoutText(const std::string& name) {
+    if (std::string nearest = SpeakerLayout::NearestTo(name); !nearest.empty()) {
+        return nearest;
+    }
     std::string text = "Unknown loudspeaker layout '" + name + "'; the layouts are";
     const char* separator = " ";
     for (const SpeakerLayout& layout : SpeakerLayout::All()) {
-        text += separator;
-        text += layout.Name();
+        text += separator + layout.NameWithCommon();
         separator = ", ";
     }
     return text + ".";
@@ -25,12 +27,15 @@ std::string LoudspeakerExportCommand::UnknownLayoutText(const std::string& name)
 void LoudspeakerExportCommand::ShapeWaveHeader(CWaveFile& wave, const PcmFormat& format,
                                                const SpeakerLayout& layout) {
     wave.KeepFormatChunk(CWaveFile::ExtensibleFormatChunk(format, layout.ChannelMask()));
+    wave.SetChannelOrder(layout.WaveChannelOrder());
 }
 
 bool LoudspeakerExportCommand::Run() {
     SaveNameRequest::Choice layouts{"Layout:", {}, 1, "LoudspeakerLayout"};
     for (const SpeakerLayout& layout : SpeakerLayout::All()) {
+        const std::string_view common = layout.CommonName();
         layouts.options.push_back(std::string(layout.Name()) + " (" +
+                                  (common.empty() ? "" : std::string(common) + ", ") +
                                   std::to_string(layout.ChannelCount()) + " channels)");
     }
     SaveNameRequest request;

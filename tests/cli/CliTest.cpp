@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliRun.h"
+#include "platform/ByteOrder.h"
 #include "support/DocumentTestFiles.h"
 #include "support/OpenAlBackEnd.h"
 #include "support/SoxTools.h"
@@ -538,7 +539,10 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         {"--order 2", "--order"},
         {"--rate 48000", "--rate"},
         {"--ambix --binaural", "--ambix"},
-        {"--layout 5.1", "0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0, 4+7+0"},
+        {"--layout 5.1.3",
+         "0+2+0 (2.0), 0+5+0 (5.1), 2+5+0 (5.1.2), 4+5+0 (5.1.4), 4+5+1, 3+7+0, 4+9+0 (9.1.4), "
+         "9+10+3 (22.2), 0+7+0 (7.1), 4+7+0 (7.1.4)"},
+        {"--layout 7.1.2", "7.1.2 is not an ITU-R BS.2051 layout; the nearest are 5.1.2"},
         {"--layout 4+5+0 --ambix", "--layout"},
         {"--layout 4+5+0 --order 2", "--order"},
     };
@@ -548,6 +552,50 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+}
+
+// The names people use render their BS.2051 layout, and the WAV file's mask names its
+// loudspeakers: ffprobe, when it is here, shows the layout (FFmpeg before 6.1 has no name for
+// 7.1.4, and lists its loudspeakers instead of "12 channels" alone).
+TEST_F(CliTest, RenderLayoutsByTheirCommonNamesWithTheChannelMask) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 2205, {{0, 30}, {2204, 120}}));
+    const bool bProbe = SoxTools::Command("command -v ffprobe").status == 0;
+    const struct {
+        const char* name;
+        size_t channels;
+        uint32_t mask;
+        std::vector<std::string> probed;  // what ffprobe may say
+    } cases[] = {
+        {"5.1", 6, 0x60F, {"6,5.1(side)"}},
+        {"7.1", 8, 0x63F, {"8,7.1"}},
+        {"7.1.4",
+         12,
+         0x2D63F,
+         {"12,7.1.4", "12,12 channels (FL+FR+FC+LFE+BL+BR+SL+SR+TFL+TFR+TBL+TBR)"}},
+        {"5.1.4", 10, 0x2D60F, {"10,5.1.4", "10,10 channels (FL+FR+FC+LFE+SL+SR+TFL+TFR+TBL+TBR)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir.File(std::string("layout-") + c.name + ".wav");
+        const CliRun run = Cli("render " + in + " -o " + out + " --layout " + c.name);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Bytes file = ReadBytes(out);
+        ASSERT_GT(file.size(), 60u);
+        EXPECT_EQ(file[22] | file[23] << 8, static_cast<int>(c.channels));
+        EXPECT_EQ(ByteOrder::LoadU32(file.data() + 40, false), c.mask);
+        if (bProbe) {
+            SoxTools::Outcome probe = SoxTools::Command(
+                "ffprobe -v error -show_entries stream=channels,channel_layout "
+                "-of csv=p=0 " +
+                out);
+            ASSERT_EQ(probe.status, 0);
+            while (!probe.output.empty() && probe.output.back() == '\n') {
+                probe.output.pop_back();
+            }
+            EXPECT_NE(std::find(c.probed.begin(), c.probed.end(), probe.output), c.probed.end())
+                << probe.output;
+        }
+    }
 }
 
 // Each render measures the file it wrote: the report and stderr agree with bs1770gain on that
