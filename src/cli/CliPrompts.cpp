@@ -42,11 +42,7 @@ class TerminalProgress : public ProgressIndicator {
 }  // namespace
 
 UserPrompts::Answer CliPrompts::ShowMessage(const Box& box) {
-    if (m_bHolding) {
-        m_held.push_back(box);
-    } else {
-        Print(box);
-    }
+    Print(box);
     return box.defaultAnswer;
 }
 
@@ -58,16 +54,6 @@ void CliPrompts::Print(const Box& box) {
         std::fprintf(stderr, "%s\n", box.informative.c_str());
     }
     m_texts.push_back(box.text);
-}
-
-void CliPrompts::EndHold(bool bPrint) {
-    m_bHolding = false;
-    if (bPrint) {
-        for (const Box& box : m_held) {
-            Print(box);
-        }
-    }
-    m_held.clear();
 }
 
 std::unique_ptr<ProgressIndicator> CliPrompts::OpenProgressDialog() {

@@ -9,6 +9,7 @@
 
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "deliver/RenderInput.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -86,11 +87,17 @@ AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
 bool AdmExportCommand::Run() {
     SaveNameResult result;
     std::optional<SampleFormat> format;
+    std::optional<double> loudness;
     if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
-                                        "adm", "AdmSampleFormat", result, format, kAdmExportNote)) {
+                                        "adm", "AdmSampleFormat", "AdmLoudness", result, format,
+                                        loudness, kAdmExportNote)) {
         return false;
     }
-    return RenderTo(result.fullPath, format);
+    return LoudnessTarget::Run(loudness, m_host, result.fullPath,
+                               [&](const std::string& path, float level) {
+                                   SetLevel(level);
+                                   return RenderTo(path, format);
+                               });
 }
 
 bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat) {

@@ -7,6 +7,7 @@
 #include "deliver/BinauralExport.h"
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -27,14 +28,20 @@ BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
 
 bool BinauralExportCommand::Run() {
     SaveNameRequest request;
-    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat")};
+    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat"),
+                       ExportTarget::LoudnessChoice("BinauralLoudness")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
                                "binaural", result, request.choices)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1,
-                    SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16));
+    const SampleFormat format =
+        SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16);
+    return LoudnessTarget::Run(ExportTarget::ChosenLoudness(request, result, 1), m_host,
+                               result.fullPath, [&](const std::string& path, float level) {
+                                   SetLevel(level);
+                                   return RenderTo(path, result.filterIndex - 1, format);
+                               });
 }
 
 bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,

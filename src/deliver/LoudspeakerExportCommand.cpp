@@ -2,6 +2,7 @@
 
 #include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "formats/CWaveFile.h"
@@ -41,7 +42,8 @@ bool LoudspeakerExportCommand::Run() {
     SaveNameRequest request;
     request.choices = {layouts,
                        ExportTarget::SampleFormatChoice("LoudspeakerSampleFormat"),
-                       {"Sample rate:", {"The sound's own", "48000 Hz"}, 0, "LoudspeakerRate"}};
+                       {"Sample rate:", {"The sound's own", "48000 Hz"}, 0, "LoudspeakerRate"},
+                       ExportTarget::LoudnessChoice("LoudspeakerLoudness")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Loudspeakers File As...", m_document.GetTitle(),
                                "speakers", result, request.choices)) {
@@ -51,7 +53,11 @@ bool LoudspeakerExportCommand::Run() {
     options.pLayout = &SpeakerLayout::All()[static_cast<size_t>(result.Chosen(request, 0))];
     options.format = SampleFormatFromIndex(result.Chosen(request, 1)).value_or(SampleFormat::S16);
     options.rate = result.Chosen(request, 2) == 1 ? 48000 : 0;
-    return RenderTo(result.fullPath, result.filterIndex - 1, options);
+    return LoudnessTarget::Run(ExportTarget::ChosenLoudness(request, result, 3), m_host,
+                               result.fullPath, [&](const std::string& path, float level) {
+                                   options.level = level;
+                                   return RenderTo(path, result.filterIndex - 1, options);
+                               });
 }
 
 bool LoudspeakerExportCommand::RenderTo(const std::string& path, int typeId,

@@ -127,7 +127,8 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // killed keeps them too.
     void OnOptionsAccepted();
 
-    UserPrompts& Prompts() override { return m_prompts; }
+    // The user, for the documents and the playback alike.
+    UserPrompts& Prompts() override { return DocumentHost::Prompts(); }
 
     // What documents need of the application besides the above.
     using SaveNameDialog = std::function<bool(const SaveNameRequest&, SaveNameResult&)>;
@@ -197,6 +198,9 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     const std::string& GetLastHrtfText() const { return m_lastHrtf; }
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
+
+  protected:
+    UserPrompts& OwnPrompts() override { return m_prompts; }
 
   private:
     Preferences m_prefs;
