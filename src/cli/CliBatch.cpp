@@ -26,8 +26,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int BatchUsageError(const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli batch: %s\n\n%s", problem.c_str(), UsageOf("batch").c_str());
-    return kExitUsage;
+    return UsageError("batch", problem);
 }
 
 // "K/N" with 0 <= K < N.

@@ -17,12 +17,6 @@
 
 namespace {
 
-int UsageError(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli %s: %s\n\n%s", command.c_str(), problem.c_str(),
-                 UsageOf(command).c_str());
-    return kExitUsage;
-}
-
 std::string Absolute(const std::string& path) {
     return std::filesystem::absolute(path).lexically_normal().string();
 }
@@ -151,6 +145,13 @@ int RunGenerate(const CliArguments& args, const std::string& shape) {
 
 }  // namespace
 
+int UsageError(const std::string& command, const std::string& problem) {
+    const std::string name = command.empty() ? "sonomap-cli" : "sonomap-cli " + command;
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", name.c_str(),
+                 problem.c_str(), name.c_str());
+    return kExitUsage;
+}
+
 std::string UsageOf(const std::string& command) {
     if (command == "info") {
         return "usage: sonomap-cli info FILE\n"
@@ -249,8 +250,10 @@ std::string UsageOf(const std::string& command) {
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
-           "         [--ambix] [--adm]       export processed stereo, binaural, AmbiX or ADM\n"
-           "                                 BW64 files\n"
+           "         [--ambix] [--adm] [--layout NAME] [--loudness LUFS] [--report FILE.json]\n"
+           "                                 export processed stereo, binaural, AmbiX, ADM\n"
+           "                                 BW64 or loudspeaker files (--layout 5.1, 7.1.4,\n"
+           "                                 ...), turned to a loudness, with a report\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
            "  batch MANIFEST [--jobs N] [--shard K/N] [--resume] [--manifest-out FILE]\n"

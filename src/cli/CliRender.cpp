@@ -68,9 +68,7 @@ std::optional<long> WholeNumber(const std::string& text, long low, long high) {
 }
 
 int RenderUsageError(const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli render: %s\n\n%s", problem.c_str(),
-                 UsageOf("render").c_str());
-    return kExitUsage;
+    return UsageError("render", problem);
 }
 
 // Every output sample times level (linear).

@@ -326,13 +326,36 @@ TEST_F(CliTest, RenderUsageErrors) {
         "render " + path + " -o a.wav --adm --sample-format s12",
         "render " + path + " -o a.aif --adm --type aiff",
     };
+    // One line says what is wrong, a second where the help is: the help itself is not
+    // repeated.
     for (const std::string& args : cases) {
-        EXPECT_EQ(Cli(args).exitCode, 2) << args;
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.err.rfind("sonomap-cli render: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+        EXPECT_NE(run.err.find("\nTry 'sonomap-cli render --help' for more information.\n"),
+                  std::string::npos)
+            << run.err;
+    }
+    for (const auto& [args, line] :
+         {std::pair<std::string, std::string>{"", "sonomap-cli: name a command"},
+          {"paint x.wav", "sonomap-cli: unknown command 'paint'"},
+          {"import", "sonomap-cli import: name IN and OUT"},
+          {"batch", "sonomap-cli batch: name one MANIFEST"},
+          {"info", "sonomap-cli info: name one FILE"}}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.err.rfind(line, 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
     }
     const CliRun help = Cli("render --help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: sonomap-cli render IN...", 0), 0u);
-    EXPECT_NE(Cli("--help").out.find("render IN..."), std::string::npos);
+    const std::string overview = Cli("--help").out;
+    for (const char* option : {"render IN...", "--layout NAME", "--loudness LUFS", "--report"}) {
+        EXPECT_NE(overview.find(option), std::string::npos) << option;
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
 }
 
 namespace {
