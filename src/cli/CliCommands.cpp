@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/TrajectorySpan.h"
+#include "trajectory/PlaceThinning.h"
 #include "trajectory/PointsText.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryGenerator.h"
@@ -117,8 +119,24 @@ std::unique_ptr<CTesselDoc> OpenForSetPoints(const CliArguments& args, CliHost& 
     return doc;
 }
 
+// --thin DEGREES: the fewest of the document's points that keep within that many degrees of
+// its path, as one step; false with the message shown.
+bool Thin(CliHost& host, CTesselDoc& doc, std::optional<double> degrees) {
+    const std::vector<PanPoint> points = doc.GetPanPoints().Values();
+    if (!degrees || points.size() < 3) {
+        return true;
+    }
+    const std::vector<PanPoint> kept = PlaceThinning::Thin(points, *degrees);
+    if (!TrajectorySpan::Replace(doc, points.front().position, points.back().position, kept)) {
+        host.Prompts().Message("Error adding pan point to list!");
+        return false;
+    }
+    return true;
+}
+
 // set-points --generate: the shape replaces the points of its span only.
-int RunGenerate(const CliArguments& args, const std::string& shape) {
+int RunGenerate(const CliArguments& args, const std::string& shape,
+                std::optional<double> thinDegrees) {
     CliHost host;
     int exitCode = kExitOk;
     std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
@@ -138,6 +156,9 @@ int RunGenerate(const CliArguments& args, const std::string& shape) {
     }
     if (!TrajectorySpan::Replace(*doc, generator->From(), generator->To(), points)) {
         host.Prompts().Message("Error adding pan point to list!");
+        return kExitFailed;
+    }
+    if (!Thin(host, *doc, thinDegrees)) {
         return kExitFailed;
     }
     return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
@@ -168,7 +189,9 @@ std::string UsageOf(const std::string& command) {
                "|\n"
                "                              --points-file CSV | --generate "
                "\"SHAPE:key=value,...\")\n"
-               "                              [--save-as OUT [--type wav|aiff]]\n"
+               "                              [--thin DEGREES] [--save-as OUT [--type wav|aiff]]\n"
+               "       sonomap-cli set-points FILE --thin DEGREES [--save-as OUT [--type "
+               "wav|aiff]]\n"
                "  Replaces the trajectory and saves FILE in place, or as OUT. Frames; azimuth\n"
                "  -180 ... 180 degrees (0 ahead, 90 right, 180 behind; \"frame:pan\" as before);\n"
                "  elevation -90 ... 90 degrees; distance 0.1 ... 100 metres (default 1);\n"
@@ -184,7 +207,11 @@ std::string UsageOf(const std::string& command) {
                "distance=1\n"
                "    random   seed=1 min=-90 max=90 speed=45 elevation=0 distance=1\n"
                "  Angles in degrees (start: azimuth), period in seconds, distance in metres,\n"
-               "  speed in degrees a second.\n";
+               "  speed in degrees a second.\n"
+               "  --thin DEGREES (0.01 to 45) then keeps the fewest points whose path stays\n"
+               "  within that many degrees of the trajectory (width too; distance within as\n"
+               "  many centimetres): a file holds at most 65535 points. Alone, it thins the\n"
+               "  points FILE holds.\n";
     }
     if (command == "save-as") {
         return "usage: sonomap-cli save-as IN OUT [--type wav|aiff]\n"
@@ -286,8 +313,8 @@ int RunInfo(const std::vector<std::string>& words) {
 }
 
 int RunSetPoints(const std::vector<std::string>& words) {
-    const CliArguments args(words,
-                            {"--points", "--points-file", "--generate", "--save-as", "--type"}, {});
+    const CliArguments args(
+        words, {"--points", "--points-file", "--generate", "--thin", "--save-as", "--type"}, {});
     if (!args.IsValid()) {
         return UsageError("set-points", args.GetError());
     }
@@ -297,23 +324,43 @@ int RunSetPoints(const std::vector<std::string>& words) {
     const std::optional<std::string> inline_ = args.Option("--points");
     const std::optional<std::string> file = args.Option("--points-file");
     const std::optional<std::string> shape = args.Option("--generate");
-    if (inline_.has_value() + file.has_value() + shape.has_value() != 1) {
-        return UsageError("set-points", "give one of --points, --points-file or --generate");
+    std::optional<double> thinDegrees;
+    if (const auto thin = args.Option("--thin")) {
+        char* end = nullptr;
+        const double degrees = std::strtod(thin->c_str(), &end);
+        if (thin->empty() || *end != '\0' || !(degrees >= 0.01 && degrees <= 45.0)) {
+            return UsageError("set-points",
+                              "--thin is DEGREES from 0.01 to 45, not '" + *thin + "'");
+        }
+        thinDegrees = degrees;
+    }
+    const int sources = inline_.has_value() + file.has_value() + shape.has_value();
+    if (sources > 1 || (sources == 0 && !thinDegrees)) {
+        return UsageError("set-points",
+                          "give one of --points, --points-file or --generate, or --thin");
     }
     if (shape) {
-        return RunGenerate(args, *shape);
+        return RunGenerate(args, *shape, thinDegrees);
     }
-    std::string error;
-    const auto points =
-        inline_ ? PointsText::Parse(*inline_, error) : PointsText::ParseFile(*file, error);
-    if (!points) {
-        return UsageError("set-points", error);
+    std::optional<std::vector<PanPoint>> points;
+    if (sources == 1) {
+        std::string error;
+        points = inline_ ? PointsText::Parse(*inline_, error) : PointsText::ParseFile(*file, error);
+        if (!points) {
+            return UsageError("set-points", error);
+        }
     }
     CliHost host;
     int exitCode = kExitOk;
     std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
     if (!doc) {
         return exitCode;
+    }
+    if (!points) {
+        return Thin(host, *doc, thinDegrees) &&
+                       host.SaveDocument(*doc, args.Option("--save-as").has_value())
+                   ? kExitOk
+                   : kExitFailed;
     }
     for (const PanPoint& point : *points) {
         if (point.position > doc->GetFrameCount()) {
@@ -333,6 +380,9 @@ int RunSetPoints(const std::vector<std::string>& words) {
         }
     }
     doc->EndGroup();
+    if (!Thin(host, *doc, thinDegrees)) {
+        return kExitFailed;
+    }
     return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
 }
 

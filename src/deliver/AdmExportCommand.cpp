@@ -108,7 +108,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     if (m_document.GetPanPoints().IsEmpty()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // Every byte written is one the sound holds: a frame stride that disagrees with the

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "deliver/AdmExportCommand.h"
+#include "deliver/ExportTarget.h"
 #include "deliver/RenderInput.h"
 #include "deliver/SceneVoice.h"
 #include "document/DocumentHost.h"
@@ -127,7 +128,7 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
             continue;
         }
         if (voice->event.points == nullptr || voice->event.points->IsEmpty()) {
-            prompts.Message("No Pan Events to track!");
+            ExportTarget::RefuseWithoutPoints(prompts);
             return false;
         }
         const int channels = input.Channels();

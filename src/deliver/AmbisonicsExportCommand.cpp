@@ -73,7 +73,7 @@ bool AmbisonicsExportCommand::RenderExport(
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options);
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.

@@ -57,7 +57,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
     BinauralExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
                             *renderer, sampleFormat);
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     if (const std::string error = exporter.OpenMixer(); !error.empty()) {

@@ -81,6 +81,14 @@ bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     return bWritten;
 }
 
+void ExportTarget::RefuseWithoutPoints(UserPrompts& prompts) {
+    // The editor plays such a sound straight ahead; an export needs the path drawn.
+    prompts.Message("No Pan Events to track!", UserPrompts::Icon::None, 0,
+                    "The sound has no trajectory, so it is not rendered. Add points with Edit: "
+                    "Pan Points in the editor, or with sonomap-cli set-points FILE --points "
+                    "\"0:0\" (straight ahead) or --generate.");
+}
+
 bool ExportTarget::FitsPlainForm(uint64_t dataBytes) {
     const uint64_t limit = CWaveFile::PlainFormLimit();
     return dataBytes <= limit - std::min<uint64_t>(limit, 4096);

@@ -46,6 +46,9 @@ class ExportTarget {
     // read-only, full). True when the file is in place.
     bool Finish(bool bWriteFailed, UserPrompts& prompts);
 
+    // "No Pan Events to track!", with a line under it saying how to give the sound points.
+    static void RefuseWithoutPoints(UserPrompts& prompts);
+
     // Whether dataBytes of samples, with room for the file's own chunks, fit the 32-bit form
     // of a plain WAV or an AIFF file (CWaveFile::PlainFormLimit, which tests may lower).
     static bool FitsPlainForm(uint64_t dataBytes);

@@ -128,7 +128,7 @@ bool SceneRender::Mix(std::vector<float>& out, UserPrompts& prompts) {
             continue;
         }
         if (!voice->exporter->StartTrajectory()) {
-            prompts.Message("No Pan Events to track!");
+            ExportTarget::RefuseWithoutPoints(prompts);
             return false;
         }
         if (voice->exporter->AddTo(at, frames - voice->onset, voice->gain) !=

@@ -67,7 +67,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
         return false;
     }
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.

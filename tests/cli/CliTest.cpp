@@ -263,6 +263,52 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     }
 }
 
+// More points than a file holds fail with the limit and the way out; --thin keeps the fewest
+// within its tolerance, after new points or alone on the file's own.
+TEST_F(CliTest, SetPointsThinsWhatAFileCannotHold) {
+    TestSound sound;
+    sound.samples = Pattern(2 * 80000);
+    const std::string path = Write("long.wav", sound);
+    {
+        std::ofstream csv(dir.File("flutter.csv"));
+        for (int i = 1; i <= 70001; ++i) {
+            csv << i << "," << (i % 2) << "\n";  // a degree's flutter
+        }
+    }
+    const std::string flutter = " --points-file " + dir.File("flutter.csv");
+    const struct {
+        std::string args;
+        int exitCode;
+        std::string said;  // on stderr
+        int points;        // in the file afterwards, -1 unchanged
+    } cases[] = {
+        {flutter, 1,
+         "Error saving achunk!\nA sound file holds at most 65,535 pan points, and "
+         "this trajectory has 70,001. Thin it to fewer: Save offers to, and "
+         "sonomap-cli set-points takes --thin DEGREES.",
+         -1},
+        {flutter + " --thin 0.5", 1, "Error saving achunk!", -1},
+        {flutter + " --thin 1", 0, "", 2},
+        {" --points 0:0,100:10,200:20,300:25,400:0", 0, "", 5},
+        {" --thin 3", 0, "", 4},
+        {" --thin 0", 2, "--thin is DEGREES from 0.01 to 45, not '0'", -1},
+        {" --thin one", 2, "--thin is DEGREES from 0.01 to 45, not 'one'", -1},
+    };
+    int points = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun run = Cli("set-points " + path + c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        const std::string info = Cli("info " + path).out;
+        const nlohmann::json json = nlohmann::json::parse(info);
+        if (c.points >= 0) {
+            points = c.points;
+        }
+        EXPECT_EQ(json["panPoints"].size(), static_cast<size_t>(points));
+    }
+}
+
 TEST_F(CliTest, RenderFollowsTheExtensionOrTheTypeOption) {
     const std::string path = Write("take.wav", Sample());
     CliRun run = Cli("render " + path + " -o " + dir.File("out.aiff"));
@@ -294,7 +340,11 @@ TEST_F(CliTest, RenderBatchReportsTheBadFileAndFinishesTheOthers) {
     const CliRun run = Cli("render " + good1 + " " + bad + " " + good3 + " --output-dir " +
                            dir.File("out") + " --type aiff --jobs 2");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(bad + ": No Pan Events to track!"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(bad + ": No Pan Events to track!\nThe sound has no trajectory"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Pan Points in the editor, or with sonomap-cli set-points"),
+              std::string::npos);
     EXPECT_NE(run.err.find("sonomap-cli render: " + bad + ": not rendered"), std::string::npos);
     EXPECT_EQ(run.err.find("one.wav: not"), std::string::npos);
     EXPECT_EQ(run.err.find("three.wav: not"), std::string::npos);
