@@ -81,7 +81,8 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
     Mixer& GetMixer() const override { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
-    // Shows one OK box for a non-zero mixer code.
+    // Shows one OK box for a non-zero mixer code: FormatMixerError's text under a title that
+    // says playing failed, with what to do in plain words under it.
     void ReportMixerError(int code) override;
     // A playback has started: the HRTF state (and any note on the output chosen) goes to the
     // status bar.
@@ -203,6 +204,10 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     UserPrompts& OwnPrompts() override { return m_prompts; }
 
   private:
+    // The title and the plain words of the mixer error box.
+    static std::string MixerErrorCaption(int code);
+    static std::string MixerErrorAdvice(int code);
+
     Preferences m_prefs;
     int m_editMode = kEditModeSelect;
     // May be absent; replacing it destroys the old.
