@@ -22,6 +22,7 @@ class TrevantBinauralRenderer : public BinauralRenderer {
     std::string Open(const Wave& wave) override;
     uint32_t OutputRate() const override { return m_state.sampleRate; }
     std::string HrtfName() const override { return m_state.name; }
+    std::string ChosenSet() const override { return m_hrtfName; }
     bool SetDirection(int32_t degrees) override;
     bool SetPlace(int32_t azimuth, int32_t elevation, uint32_t distanceCm, int32_t width) override;
     bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,

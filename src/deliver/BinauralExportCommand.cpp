@@ -26,13 +26,23 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
 BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
+std::string BinauralExportCommand::SetNote() const {
+    const std::unique_ptr<BinauralRenderer> renderer = m_host.MakeBinauralRenderer();
+    if (!renderer) {
+        return {};
+    }
+    const std::string set = renderer->ChosenSet();
+    return "Binaural set: " + (set.empty() ? "the mixer's set that fits the sound" : set) +
+           " (File > Preferences, Binaural export, chooses another).";
+}
+
 bool BinauralExportCommand::Run() {
     SaveNameRequest request;
     request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat"),
                        ExportTarget::LoudnessChoice("BinauralLoudness")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
-                               "binaural", result, request.choices)) {
+                               "binaural", result, request.choices, SetNote())) {
         return false;
     }
     const SampleFormat format =
@@ -111,8 +121,8 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path) +
-                           loudness->Announce(m_host, path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) + " Binaural set: " +
+                           renderer->HrtfName() + "." + loudness->Announce(m_host, path));
     }
     progress.reset();
     // A level turns the whole file after the scaling, so the scaling alone says nothing.

@@ -35,6 +35,9 @@ class BinauralRenderer {
     // After a successful Open: the output rate (Hz) and the HRTF that mixes.
     virtual uint32_t OutputRate() const = 0;
     virtual std::string HrtfName() const = 0;
+    // Before any Open: the set as it was chosen (a SOFA file's path, a set of the mixer's by
+    // name); "" when the renderer takes whichever fits the sound.
+    virtual std::string ChosenSet() const { return {}; }
     // The direction in whole degrees (-90 left ... +90 right) from the next frame on.
     virtual bool SetDirection(int32_t degrees) = 0;
     // The place from the next frame on: azimuth -179..180 (180 behind), elevation -90..+90,

@@ -22,6 +22,7 @@ class SofaExportRenderer : public BinauralRenderer {
     std::string Open(const Wave& wave) override;
     uint32_t OutputRate() const override { return m_rate; }
     std::string HrtfName() const override;
+    std::string ChosenSet() const override { return HrtfName(); }
     bool SetDirection(int32_t) override { return true; }
     bool SetPlace(int32_t, int32_t, uint32_t, int32_t) override { return true; }
     bool Render(float* out, uint32_t maxFrames, uint32_t untilFrame, uint32_t& rendered,
