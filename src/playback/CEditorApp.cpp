@@ -335,28 +335,7 @@ void CEditorApp::AnnouncePlayback() {
     }
 }
 
-bool CEditorApp::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {
-    return m_saveNameDialog && m_saveNameDialog(request, result);
-}
-
-bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
-    return m_isDocumentOpen && m_isDocumentOpen(fullPath);
-}
-
-void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {
-    m_pasteMergeDialog = std::move(merge);
-    m_pasteSizeDialog = std::move(size);
-}
-
 void CEditorApp::SetPanClipboard(std::unique_ptr<PanPointList> clipboard) {
     m_pPanClipboard.reset();
     m_pPanClipboard = std::move(clipboard);
-}
-
-int CEditorApp::AskPasteMerge() {
-    return m_pasteMergeDialog ? m_pasteMergeDialog() : kPasteCancel;
-}
-
-int CEditorApp::AskPasteSize(bool caretVariant) {
-    return m_pasteSizeDialog ? m_pasteSizeDialog(caretVariant) : kPasteCancel;
 }

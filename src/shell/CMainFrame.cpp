@@ -80,13 +80,14 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     LoadBarState();
 
     m_app.GetPlayback().AddListener(this);
-    m_app.SetOpenDocumentQuery([this](const std::string& path) {
+    m_app.Dialogs().SetOpenDocumentQuery([this](const std::string& path) {
         return m_pTemplate->IsPathInUse(CMyMultiDocTemplate::FullPath(path));
     });
-    m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
+    m_app.Dialogs().SetSaveName([this](const SaveNameRequest& request, SaveNameResult& result) {
         return RunSaveNameDialog(
             this, request, result, m_app.Prompts(),
-            [this](const std::string& path) { return m_app.IsDocumentOpen(path); }, &m_settings);
+            [this](const std::string& path) { return m_app.Dialogs().IsDocumentOpen(path); },
+            &m_settings);
     });
 
     // A line that stays a while, until the next fly-by text takes its place.
@@ -120,8 +121,8 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 CMainFrame::~CMainFrame() {
     m_app.GetPlayback().RemoveListener(this);
     m_app.Prompts().SetStatusSink(nullptr);
-    m_app.SetOpenDocumentQuery(nullptr);
-    m_app.SetSaveNameDialog(nullptr);
+    m_app.Dialogs().SetOpenDocumentQuery(nullptr);
+    m_app.Dialogs().SetSaveName(nullptr);
     // The document windows tell the template when they go, so they go first.
     m_pTemplate->CloseAllDocuments();
 }

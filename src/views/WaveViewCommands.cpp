@@ -53,7 +53,7 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.checked = EditMode() == CEditorApp::kEditModeSelect;
             return true;
         case CommandId::kPlay:
-            state.enabled = m_app.IsPlayEnabled();
+            state.enabled = !m_app.IsPlaying();
             return true;
         case CommandId::kPlayStop:
             state.enabled = true;
@@ -188,13 +188,14 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kGenerateTrajectory:
             // The selection, or with a caret (a selection of one frame) the whole sound.
-            if (!m_view.IsCaret() ? m_app.GenerateTrajectory(m_doc, start, end)
-                                  : m_app.GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
+            if (!m_view.IsCaret()
+                    ? m_app.Dialogs().GenerateTrajectory(m_doc, start, end)
+                    : m_app.Dialogs().GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
                 m_view.viewport()->update();
             }
             return true;
         case CommandId::kStretchPoints:
-            if (m_app.StretchPoints(m_doc, start, end)) {
+            if (m_app.Dialogs().StretchPoints(m_doc, start, end)) {
                 m_view.viewport()->update();
             }
             return true;

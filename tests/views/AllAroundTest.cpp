@@ -194,7 +194,7 @@ TEST_F(AllAround, ElevationKeysInTheFrontalViewSwitchItAllAround) {
 TEST_F(AllAround, APlaceTypedBeyondTheFrontSwitchesTheView) {
     CTesselDoc& doc = bench.Document(Sound(1));
     auto view = bench.MakeView(doc, kWidth, kHeight);
-    bench.app.SetPointPropertiesDialog([](PointProperties& properties) {
+    bench.app.Dialogs().SetPointProperties([](PointProperties& properties) {
         return properties.Apply(properties.Position(), PlacePoint(0, 120, 10, 250));
     });
     view->Keys().Select(doc.NextPoint(nullptr));

@@ -38,7 +38,7 @@ class PointEdit : public ::testing::Test {
         bench.app.EnterPanEditMode();
         // Stands in for the shell's dialog: records the point asked about and applies the
         // answer the test chose.
-        bench.app.SetPointPropertiesDialog([this](PointProperties& properties) {
+        bench.app.Dialogs().SetPointProperties([this](PointProperties& properties) {
             asked.emplace_back(properties.Position(), properties.Pan());
             return answer && properties.Apply(answer->first, answer->second);
         });
