@@ -108,8 +108,15 @@ void StatusPanes::ShowStatusLine(const QString& text, int ms) {
     ShowWhole(m_ownLine == text ? QString() : text);
 }
 
+void StatusPanes::SetPlaying(bool bPlaying) {
+    m_bPlaying = bPlaying;
+    if (bPlaying) {
+        m_pWholeLine->hide();
+    }
+}
+
 void StatusPanes::ShowWhole(const QString& text) {
-    if (text.isEmpty()) {
+    if (text.isEmpty() || m_bPlaying) {
         m_pWholeLine->hide();
         return;
     }

@@ -27,7 +27,8 @@ class QStatusBar;
 // that shows them whole, newest first, for a line cut short or gone from the bar. While such a
 // line is too long for the message area (the panes leave it little room in a window of 1000
 // pixels), it shows whole, wrapped, in a strip across the window just above the bar, until the
-// bar's line changes; a click on the strip opens the window too.
+// bar's line changes; a click on the strip opens the window too. Not while a sound plays: the
+// strip would cover the overview bar's play line (the lines then are the playback's own).
 class StatusPanes : public QObject {
   public:
     static constexpr int kKeptLines = 50;
@@ -55,8 +56,8 @@ class StatusPanes : public QObject {
     // Opens (or brings up) the window of the kept lines; null while none is kept.
     QWidget* OpenMessages();
 
-    // The strip that shows a reported line whole above the bar; hidden while none is cut.
-    QLabel* WholeLine() const { return m_pWholeLine; }
+    // A sound plays, or stopped: the strip hides and is not shown while it plays.
+    void SetPlaying(bool bPlaying);
 
     // 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
@@ -101,4 +102,5 @@ class StatusPanes : public QObject {
     QPointer<QDialog> m_pMessages;  // the window of the kept lines, a child of the bar's window
     QPlainTextEdit* m_pMessageText = nullptr;  // in it
     QLabel* m_pWholeLine = nullptr;            // a child of the bar's window
+    bool m_bPlaying = false;
 };

@@ -12,6 +12,7 @@
 #include "playback/CommandIds.h"
 #include "trajectory/SoundPlace.h"
 #include "views/CPlaceLanes.h"
+#include "views/CWaveViewPane.h"
 #include "views/PlaceLanePainter.h"
 #include "views/ViewContextMenu.h"
 #include "views/ViewCursors.h"
@@ -31,7 +32,7 @@ CWaveScrollView::CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget*
       m_doc(document),
       m_app(app),
       m_geometry(document.GetFrameCount()),
-      m_commands(*this, document, app),
+      m_commands(*this, *this, document, app),
       m_scrollBar(*this, m_geometry, [this] { InvalidateAll(); }),
       m_overview(document, m_geometry, m_selection),
       m_points(*this, document, app, m_geometry, m_overview),
@@ -106,6 +107,16 @@ QWidget* CWaveScrollView::Lanes() const {
     return m_pLanes;
 }
 
+void CWaveScrollView::SetLaneHover(uint32_t frame, std::pair<PlaceValue, int32_t> laneValue) {
+    m_readouts.SetHover(frame, std::nullopt, laneValue);
+    m_bLaneHover = true;
+}
+
+void CWaveScrollView::LaneLeft() {
+    m_readouts.SetHover(std::nullopt, std::nullopt);
+    m_bLaneHover = true;
+}
+
 const PanPoint* CWaveScrollView::LaneSelectedPoint() {
     return m_points.InPanEditMode() && !m_points.Drag().IsActive() ? m_points.Keys().Selected()
                                                                    : nullptr;
@@ -138,8 +149,8 @@ void CWaveScrollView::LaneMouse(const QMouseEvent& event) {
             }
             return;
         case QEvent::MouseMove:
-            SetHover(m_geometry.SampleAtX(at.x()), std::nullopt,
-                     std::make_pair(lane.Value(), lane.ValueAt(at.y())));
+            SetLaneHover(m_geometry.SampleAtX(at.x()),
+                         std::make_pair(lane.Value(), lane.ValueAt(at.y())));
             // A hold follows its own lane's scale, even with the pointer over the other.
             for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
                 m_recording.Move(surface(value), PlaceLanes::Lane(value, strip).ValueAt(at.y()));
@@ -339,7 +350,7 @@ void CWaveScrollView::SelectAll() {
 void CWaveScrollView::PlayFrom(uint32_t frame) {
     m_app.GetPlayback().Stop();
     PlaceCaretFromRuler(frame);
-    Play();
+    m_playback.Play();
 }
 
 void CWaveScrollView::PlaceCaretFromRuler(uint32_t frame) {
@@ -369,7 +380,8 @@ void CWaveScrollView::paintEvent(QPaintEvent* event) {
     WaveViewPainter::DrawWave(painter, m_image, viewport()->size(), !IsMono(), palette());
     PaintOverlays(painter);
     if (const std::optional<int> playheadX = m_playback.PaintColumn(m_geometry)) {
-        painter.fillRect(QRect(*playheadX, 0, 1, viewport()->height()), QColor(kPlayheadColour));
+        painter.fillRect(QRect(*playheadX, 0, 1, viewport()->height()),
+                         QColor(WaveViewPlayback::kPlayheadColour));
     }
     const Display display{m_geometry.LeftColumn(), m_geometry.TotalWidth(),
                           m_geometry.ImageWidth()};
@@ -459,7 +471,7 @@ bool CWaveScrollView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Enter) {
         UpdateCursor(QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
     } else if (event->type() == QEvent::Leave) {
-        SetPointer(std::nullopt);
+        SetPointer(std::nullopt, false);
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
@@ -467,7 +479,7 @@ bool CWaveScrollView::viewportEvent(QEvent* event) {
 void CWaveScrollView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(event->modifiers() & Qt::ControlModifier);
     const QPoint at = PixelOf(*event);
-    SetPointer(at);
+    SetPointer(at, false);
     m_recording.Move(RecordFeed::Surface::Wave, m_geometry.PanFromY(at.y()));
     if (!m_dragging) {
         return;
@@ -569,7 +581,7 @@ void CWaveScrollView::keyPressEvent(QKeyEvent* event) {
             if (m_app.IsPlaying()) {
                 m_app.GetPlayback().Stop();
             } else {
-                Play();
+                m_playback.Play();
             }
             return;
         case Qt::Key_Return:
@@ -619,6 +631,15 @@ void CWaveScrollView::FeedOverviewBar(QObject* bar) {
     m_overview.Feed(bar, m_app.GetPlayback().IsPlaying(m_doc));
     // The bar's line is this sound's play position, or none while another sound plays.
     m_playback.SendPlayPosition();
+}
+
+QWidget* CWaveScrollView::MakeWindowContent() {
+    return new CWaveViewPane(*this);
+}
+
+QMetaObject::Connection CWaveScrollView::OnDisplayChanged(QObject* receiver,
+                                                          std::function<void()> changed) {
+    return connect(this, &CWaveScrollView::DisplayChanged, receiver, std::move(changed));
 }
 
 bool CWaveScrollView::UpdateCommand(unsigned id, CommandState& state) {

@@ -332,7 +332,7 @@ TEST_F(EditorWindow, CtrlZWalksBackThroughTheStepsAndBothRedoKeysForward) {
 
 TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
     CWaveScrollView* view = Open("take.wav", 1);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(m_pApp->IsPlaying());
     m_pFrame->GetClient().activeSubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -365,7 +365,7 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     const QLabel* caret = m_pFrame->ReadoutPane(0);
     EXPECT_GE(caret->contentsRect().width(), caret->fontMetrics().horizontalAdvance(caret->text()));
 
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(60);
     // No tick moves the view's line meanwhile, and the pane may change again.
     QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
@@ -373,10 +373,10 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     const QString playing = m_pFrame->ReadoutPane(2)->text();
     EXPECT_TRUE(playing.startsWith("Play 0:00.")) << playing.toStdString();
     // The pane, the view's line and the overview's line tell the same frame.
-    ASSERT_TRUE(view->GetPlayPosition().has_value());
-    EXPECT_TRUE(playing.endsWith(QString("(%1)").arg(*view->GetPlayPosition())));
+    ASSERT_TRUE(view->Playback().Frame().has_value());
+    EXPECT_TRUE(playing.endsWith(QString("(%1)").arg(*view->Playback().Frame())));
     auto* bar = dynamic_cast<COverviewToolBar*>(m_pFrame->Bar(CommandId::kBarOverview));
-    EXPECT_EQ(bar->GetPlayPosition(), *view->GetPlayPosition());
+    EXPECT_EQ(bar->GetPlayPosition(), *view->Playback().Frame());
     m_pFrame->ExecuteCommand(CommandId::kStop);
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
@@ -393,7 +393,7 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
 TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     CWaveScrollView* view = Open("take.wav", 1);
     const QLabel* pane = m_pFrame->ReadoutPane(2);
-    view->Play();
+    view->Playback().Play();
     // Started before each change, so it reads at least what the frame's own clock reads.
     QElapsedTimer sinceChange;
     sinceChange.start();
@@ -437,7 +437,7 @@ TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMove
     CWaveScrollView* view = Open("take.wav", 1);
     auto* pane = dynamic_cast<CWaveViewPane*>(m_pFrame->GetClient().activeSubWindow()->widget());
     ASSERT_NE(pane, nullptr);
-    EXPECT_EQ(&pane->View(), view);
+    EXPECT_TRUE(pane->isAncestorOf(view));
     EXPECT_LT(pane->Ruler().geometry().bottom(), view->geometry().top());
     // The view takes the keys as soon as its window is active.
     m_pFrame->activateWindow();
@@ -568,4 +568,16 @@ TEST_F(EditorWindow, AReportedLineTooLongForTheBarShowsWholeAboveIt) {
     messages->close();
     bar->clearMessage();
     EXPECT_FALSE(strip->isVisible());
+    // While a sound plays the strip would cover the overview bar's play line: it stays away.
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    ASSERT_TRUE(strip->isVisible());
+    CWaveScrollView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(view->GetDocument(), 0, -1));
+    EXPECT_FALSE(strip->isVisible());
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    EXPECT_FALSE(strip->isVisible());
+    m_pApp->GetPlayback().Stop();
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    EXPECT_TRUE(strip->isVisible());
 }

@@ -45,7 +45,7 @@ TEST_F(WaveView, ZoomInHalvesTheFramesPerColumnDownToOne) {
     auto view = bench.MakeView(doc, 441, 200);
     ASSERT_EQ(view->Geometry().ImageWidth(), 441);
     EXPECT_FALSE(Enabled(*view, CommandId::kShowAll));
-    view->ShowAll();
+    view->Navigation().ShowAll();
     EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 100.0);
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(Enabled(*view, CommandId::kZoomIn));
@@ -68,7 +68,7 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 200);
     for (int i = 0; i < 7; ++i) {
-        view->ZoomIn();
+        view->Navigation().ZoomIn();
     }
     ASSERT_EQ(view->Geometry().TotalWidth(), 40000u);
     ASSERT_EQ(view->Geometry().ImageWidth(), 500);
@@ -100,7 +100,7 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
 TEST_F(WaveView, ZoomOutAtFactorTwoReturnsToTheFittedState) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
-    view->ZoomIn();
+    view->Navigation().ZoomIn();
     ASSERT_EQ(view->Geometry().ZoomFactor(), 2u);
     ASSERT_TRUE(Enabled(*view, CommandId::kZoomOut));
     view->RunCommand(CommandId::kZoomOut);
@@ -139,7 +139,7 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     auto fitted = bench.MakeView(small, 500, 200);
     fitted->SetSelection(0, 600);
     ASSERT_TRUE(Enabled(*fitted, CommandId::kZoomSelection));
-    fitted->ZoomToSelection();
+    fitted->Navigation().ZoomToSelection();
     EXPECT_EQ(fitted->Geometry().ZoomFactor(), 1u);
     EXPECT_EQ(fitted->Geometry().TotalWidth(), 500u);
     EXPECT_TRUE(fitted->Geometry().IsZoomedToSelection());
@@ -232,7 +232,7 @@ TEST_F(WaveView, ASelectionOffScreenShowsAgainAfterScrollingBack) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 100);
     for (int i = 0; i < 4; ++i) {
-        view->ZoomIn();
+        view->Navigation().ZoomIn();
     }
     view->horizontalScrollBar()->setValue(0);
     view->SetSelection(100, 600);
