@@ -9,6 +9,7 @@
 
 #include "ViewTestBench.h"
 #include "playback/CommandIds.h"
+#include "support/PaintRecorder.h"
 #include "views/StatusTexts.h"
 
 namespace {
@@ -286,25 +287,6 @@ TEST_F(WaveView, StatusTextsDescribeTheSound) {
     CTesselDoc& slow = bench.Document(ViewTestBench::Mono(100, 8000));
     EXPECT_EQ(StatusTexts::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
 }
-
-namespace {
-
-// Collects the regions the view's drawing area is asked to repaint.
-class PaintRecorder : public QObject {
-  public:
-    explicit PaintRecorder(QWidget* area) { area->installEventFilter(this); }
-    QRegion painted;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
-
-}  // namespace
 
 TEST_F(WaveView, ASelectionChangeRepaintsOnlyTheColumnsThatChanged) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
