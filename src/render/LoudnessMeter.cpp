@@ -8,6 +8,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "render/LoudnessGate.h"
 #include "render/ScopedFlushDenormals.h"
 #include "render/SpeakerLayout.h"
 
@@ -285,24 +286,6 @@ void ToRows(const float* lanes, size_t stride, size_t n, float* rows) {
     }
 }
 
-// Step energies into 400 ms blocks, each three steps overlapping the one before.
-struct Gate {
-    double lastSteps[3] = {};    // the three weighted step energies before the next
-    uint64_t steps = 0;          // taken
-    std::vector<double> blocks;  // mean weighted power of each 400 ms block
-
-    void Take(double stepEnergy, uint32_t stepFrames) {
-        if (steps >= 3) {
-            blocks.push_back((lastSteps[0] + lastSteps[1] + lastSteps[2] + stepEnergy) /
-                             (4.0 * stepFrames));
-        }
-        lastSteps[0] = lastSteps[1];
-        lastSteps[1] = lastSteps[2];
-        lastSteps[2] = stepEnergy;
-        ++steps;
-    }
-};
-
 }  // namespace
 
 struct LoudnessMeter::State {
@@ -327,7 +310,7 @@ struct LoudnessMeter::State {
     size_t fill = 0;                   // frames of the segment buffered
     size_t peaked = 0;                 // of them, in the true peak
     std::vector<double> segmentSteps;  // weighted over the channels, in order
-    Gate gate;
+    LoudnessGate gate;
 
     float largestGain = 0;
     float truePeak = 0;  // linear, the sample peak too, of every frame peaked
@@ -340,7 +323,7 @@ struct LoudnessMeter::State {
     void Split(const float* frames, size_t n, size_t at);
     void RunSegment();
     // The whole steps of the segment buffered so far, run as one chain, taken by into.
-    void TakeBuffered(Gate& into) const;
+    void TakeBuffered(LoudnessGate& into) const;
     // found, or more where n frames of one channel (with kTaps - 1 samples of history before
     // them) have a larger true peak.
     float Peak(const float* samples, size_t n, float found) const;
@@ -468,7 +451,7 @@ void LoudnessMeter::State::RunSegment() {
     peaked = 0;
 }
 
-void LoudnessMeter::State::TakeBuffered(Gate& into) const {
+void LoudnessMeter::State::TakeBuffered(LoudnessGate& into) const {
     const size_t steps = fill / stepFrames;
     std::vector<double> stepEnergies(steps, 0.0);
     for (unsigned k = 0; k < counted; ++k) {
@@ -715,39 +698,12 @@ void LoudnessMeter::AddFrames(const float* interleaved, size_t frames) {
 
 double LoudnessMeter::IntegratedLoudness() const {
     // What is buffered counts too, on a copy: the segment is run once it is whole.
-    Gate gate = m_pState->gate;
+    LoudnessGate gate = m_pState->gate;
     {
         const ScopedFlushDenormals flush;
         m_pState->TakeBuffered(gate);
     }
-    // Blocks below -70 LUFS are left out, then those more than 10 LU under the rest's mean.
-    const std::vector<double>& blocks = gate.blocks;
-    const auto powerOf = [](double lufs) { return std::pow(10.0, (lufs + 0.691) / 10.0); };
-    const double absolute = powerOf(-70.0);
-    double sum = 0;
-    size_t count = 0;
-    for (const double block : blocks) {
-        if (block >= absolute) {
-            sum += block;
-            ++count;
-        }
-    }
-    if (count == 0) {
-        return -std::numeric_limits<double>::infinity();
-    }
-    const double relative = std::max(absolute, sum / static_cast<double>(count) * 0.1);
-    sum = 0;
-    count = 0;
-    for (const double block : blocks) {
-        if (block >= relative) {
-            sum += block;
-            ++count;
-        }
-    }
-    if (count == 0) {
-        return -std::numeric_limits<double>::infinity();
-    }
-    return -0.691 + 10.0 * std::log10(sum / static_cast<double>(count));
+    return gate.IntegratedLoudness();
 }
 
 double LoudnessMeter::TruePeak() const {
