@@ -17,8 +17,8 @@ class Hub : public Base {
             Go();
         }
     }
-    bool Wait(int ms,
-              int tries) const;
+    bool Wait(int millisecondsBeforeTheFirstTry, int millisecondsBetweenTries, int triesAtMost,
+              bool bThrowAtTheEnd) const;
     int count = 0;
 
   signals:
