@@ -23,7 +23,7 @@ class SilentPrompts : public UserPrompts {
 
 class SilentHost : public DocumentHost {
   public:
-    UserPrompts& Prompts() override { return m_prompts; }
+    UserPrompts& OwnPrompts() override { return m_prompts; }
     bool AskSaveName(const SaveNameRequest&, SaveNameResult&) override { return false; }
     bool IsDocumentOpen(const std::string&) const override { return false; }
     PanPointList* GetPanClipboard() const override { return nullptr; }

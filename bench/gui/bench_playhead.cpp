@@ -179,7 +179,7 @@ template <typename During, typename After>
 void PlayWindow(HourWindow& w, int windowMs, Spent& spent, During during, After after) {
     const auto wall = std::chrono::steady_clock::now();
     const double cpu = ProcessSeconds();
-    w.view->Play();
+    w.view->Playback().Play();
     during();
     RunFor(windowMs);
     after();
@@ -204,7 +204,7 @@ void BM_PlayheadStep(benchmark::State& state) {
     RunFor(50);
     if (state.range(0) == 1) {
         while (view.Geometry().CanZoomIn()) {
-            view.ZoomIn();
+            view.Navigation().ZoomIn();
         }
         view.ScrollToSample(kHourFrames / 2);
     }
@@ -218,12 +218,12 @@ void BM_PlayheadStep(benchmark::State& state) {
     for (auto _ : state) {
         const auto frame = static_cast<uint32_t>(first + perColumn * column + perColumn / 2);
         column = (column + 1) % (kViewWidth - 20);
-        view.ShowPlayPosition(frame);
+        view.Playback().ShowPlayPosition(frame);
         Flush(view);
     }
     const double stepSeconds =
         std::chrono::duration<double>(Clock::now() - stepsBegin).count() / state.iterations();
-    view.ShowPlayPosition(std::nullopt);
+    view.Playback().ShowPlayPosition(std::nullopt);
     Flush(view);
 
     const int repaints = static_cast<int>(std::min<int64_t>(state.iterations(), 500));
@@ -256,7 +256,7 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
     CWaveScrollView* view = w.view;
     if (state.range(0) == 1) {
         for (int i = 0; i < 10; ++i) {
-            view->ZoomIn();  // about 80 frames a column
+            view->Navigation().ZoomIn();  // about 80 frames a column
         }
         Preferences prefs = app.GetPreferences();
         prefs.bCursorFollow = true;
@@ -296,7 +296,7 @@ void BM_PlaybackCpuOverIdle(benchmark::State& state) {
         ui = ThreadSeconds();
         paints.bCounting = true;
         const int passesBefore = w.frame->GetIdleUpdater().PassCount();
-        view->Play();
+        view->Playback().Play();
         RunFor(windowMs);
         app.GetPlayback().Stop();
         idlePasses += w.frame->GetIdleUpdater().PassCount() - passesBefore;
@@ -335,7 +335,7 @@ void BM_RecordingCpuOverPlaying(benchmark::State& state) {
     CEditorApp& app = w.app;
     CWaveScrollView* view = w.view;
     for (int i = 0; i < 10; ++i) {
-        view->ZoomIn();  // the performance shows as it is written
+        view->Navigation().ZoomIn();  // the performance shows as it is written
     }
     RunFor(300);
     QWidget* area = view->viewport();

@@ -22,6 +22,7 @@ class TrevantBinauralRenderer : public MixerBinauralRenderer {
 
     uint32_t OutputRate() const override { return m_state.sampleRate; }
     std::string HrtfName() const override { return m_state.name; }
+    std::string ChosenSet() const override { return m_hrtfName; }
     std::string LastError() const override { return FormatError(m_lastError); }
 
     // "AmbrelWaveMix Error <code>...", a blank line and the library's text.

@@ -52,7 +52,7 @@ class QuietPrompts : public UserPrompts {
 
 class QuietHost : public CliHost {
   public:
-    UserPrompts& Prompts() override { return m_quiet; }
+    UserPrompts& OwnPrompts() override { return m_quiet; }
     QuietPrompts m_quiet;
 };
 

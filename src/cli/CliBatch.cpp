@@ -35,7 +35,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int BatchUsageError(const std::string& problem) {
-    return ShortUsageError("batch", problem);
+    return UsageError("batch", problem);
 }
 
 // The record --resume reads grows by a line of about 100 bytes a file.
@@ -201,8 +201,10 @@ class ReasonPrompts : public UserPrompts {
 
 class ExaminingHost : public CliHost {
   public:
-    UserPrompts& Prompts() override { return m_prompts; }
     ReasonPrompts m_prompts;
+
+  protected:
+    UserPrompts& OwnPrompts() override { return m_prompts; }
 };
 
 // Opens a source as its job will, so its line is refused before anything renders.

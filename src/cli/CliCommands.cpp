@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -11,15 +12,12 @@
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "document/TrajectorySpan.h"
+#include "trajectory/PlaceThinning.h"
 #include "trajectory/PointsText.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryGenerator.h"
 
 namespace {
-
-int UsageError(const std::string& command, const std::string& problem) {
-    return ShortUsageError(command, problem);
-}
 
 std::string Absolute(const std::string& path) {
     return std::filesystem::absolute(path).lexically_normal().string();
@@ -121,8 +119,24 @@ std::unique_ptr<CTesselDoc> OpenForSetPoints(const CliArguments& args, CliHost& 
     return doc;
 }
 
+// --thin DEGREES: the fewest of the document's points that keep within that many degrees of
+// its path, as one step; false with the message shown.
+bool Thin(CliHost& host, CTesselDoc& doc, std::optional<double> degrees) {
+    const std::vector<PanPoint> points = doc.GetPanPoints().Values();
+    if (!degrees || points.size() < 3) {
+        return true;
+    }
+    const std::vector<PanPoint> kept = PlaceThinning::Thin(points, *degrees);
+    if (!TrajectorySpan::Replace(doc, points.front().position, points.back().position, kept)) {
+        host.Prompts().Message("Error adding pan point to list!");
+        return false;
+    }
+    return true;
+}
+
 // set-points --generate: the shape replaces the points of its span only.
-int RunGenerate(const CliArguments& args, const std::string& shape) {
+int RunGenerate(const CliArguments& args, const std::string& shape,
+                std::optional<double> thinDegrees) {
     CliHost host;
     int exitCode = kExitOk;
     std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
@@ -144,10 +158,20 @@ int RunGenerate(const CliArguments& args, const std::string& shape) {
         host.Prompts().Message("Error adding pan point to list!");
         return kExitFailed;
     }
+    if (!Thin(host, *doc, thinDegrees)) {
+        return kExitFailed;
+    }
     return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
 }
 
 }  // namespace
+
+int UsageError(const std::string& command, const std::string& problem) {
+    const std::string name = command.empty() ? "sonomap-cli" : "sonomap-cli " + command;
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", name.c_str(),
+                 problem.c_str(), name.c_str());
+    return kExitUsage;
+}
 
 std::string UsageOf(const std::string& command) {
     if (command == "info") {
@@ -165,7 +189,9 @@ std::string UsageOf(const std::string& command) {
                "|\n"
                "                              --points-file CSV | --generate "
                "\"SHAPE:key=value,...\")\n"
-               "                              [--save-as OUT [--type wav|aiff]]\n"
+               "                              [--thin DEGREES] [--save-as OUT [--type wav|aiff]]\n"
+               "       sonomap-cli set-points FILE --thin DEGREES [--save-as OUT [--type "
+               "wav|aiff]]\n"
                "  Replaces the trajectory and saves FILE in place, or as OUT. Frames; azimuth\n"
                "  -180 ... 180 degrees (0 ahead, 90 right, 180 behind; \"frame:pan\" as before);\n"
                "  elevation -90 ... 90 degrees; distance 0.1 ... 100 metres (default 1);\n"
@@ -181,7 +207,11 @@ std::string UsageOf(const std::string& command) {
                "distance=1\n"
                "    random   seed=1 min=-90 max=90 speed=45 elevation=0 distance=1\n"
                "  Angles in degrees (start: azimuth), period in seconds, distance in metres,\n"
-               "  speed in degrees a second.\n";
+               "  speed in degrees a second.\n"
+               "  --thin DEGREES (0.01 to 45) then keeps the fewest points whose path stays\n"
+               "  within that many degrees of the trajectory (width too; distance within as\n"
+               "  many centimetres): a file holds at most 65535 points. Alone, it thins the\n"
+               "  points FILE holds.\n";
     }
     if (command == "save-as") {
         return "usage: sonomap-cli save-as IN OUT [--type wav|aiff]\n"
@@ -226,8 +256,10 @@ std::string UsageOf(const std::string& command) {
                "  1) along the trajectory in 3-D, at the sound's rate or --rate 48000.\n"
                "  --layout NAME writes loudspeaker feeds instead, as the editor's Export\n"
                "  Loudspeakers does: one channel per loudspeaker of the ITU-R BS.2051 layout\n"
-               "  NAME (0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0,\n"
-               "  4+7+0) in its order, the LFE silent.\n"
+               "  NAME, the LFE silent: 0+2+0 (or 2.0), 0+5+0 (5.1), 2+5+0 (5.1.2), 4+5+0\n"
+               "  (5.1.4), 4+5+1, 3+7+0, 4+9+0 (9.1.4), 9+10+3 (22.2), 0+7+0 (7.1) or 4+7+0\n"
+               "  (7.1.4). A WAV file carries the channel mask of the layouts that have one,\n"
+               "  its channels in the mask's order; otherwise they go in BS.2051's order.\n"
                "  --sample-format picks 16- or 24-bit integers (dithered) or 32-bit floats\n"
                "  (default: s16 for --binaural, --ambix and --layout, the sound's own width\n"
                "  for the stereo and ADM renders).\n"
@@ -264,8 +296,10 @@ std::string UsageOf(const std::string& command) {
            "  set-points FILE --points ...   replace the pan trajectory and save\n"
            "  save-as IN OUT [--type T]      save a sound under another name or type\n"
            "  render IN... (-o OUT | --output-dir DIR) [--type T] [--jobs N] [--binaural]\n"
-           "         [--ambix] [--adm]       export processed stereo, binaural, AmbiX or ADM\n"
-           "                                 BW64 files\n"
+           "         [--ambix] [--adm] [--layout NAME] [--loudness LUFS] [--report FILE.json]\n"
+           "                                 export processed stereo, binaural, AmbiX, ADM\n"
+           "                                 BW64 or loudspeaker files (--layout 5.1, 7.1.4,\n"
+           "                                 ...), turned to a loudness, with a report\n"
            "  import IN OUT [--type T] [--bits B] [--no-dither]\n"
            "                                 convert any sound file libsndfile reads\n"
            "  batch MANIFEST [--jobs N] [--shard K/N] [--resume] [--manifest-out FILE]\n"
@@ -274,12 +308,6 @@ std::string UsageOf(const std::string& command) {
            "Run 'sonomap-cli COMMAND --help' for a command's options; 'sonomap-cli --version'\n"
            "shows the version.\n"
            "Exit codes: 0 success, 1 a failure reported by a message, 2 a usage error.\n";
-}
-
-int ShortUsageError(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli %s: %s\nTry 'sonomap-cli %s --help' for its usage.\n",
-                 command.c_str(), problem.c_str(), command.c_str());
-    return kExitUsage;
 }
 
 int RunInfo(const std::vector<std::string>& words) {
@@ -304,8 +332,8 @@ int RunInfo(const std::vector<std::string>& words) {
 }
 
 int RunSetPoints(const std::vector<std::string>& words) {
-    const CliArguments args(words,
-                            {"--points", "--points-file", "--generate", "--save-as", "--type"}, {});
+    const CliArguments args(
+        words, {"--points", "--points-file", "--generate", "--thin", "--save-as", "--type"}, {});
     if (!args.IsValid()) {
         return UsageError("set-points", args.GetError());
     }
@@ -315,23 +343,43 @@ int RunSetPoints(const std::vector<std::string>& words) {
     const std::optional<std::string> inline_ = args.Option("--points");
     const std::optional<std::string> file = args.Option("--points-file");
     const std::optional<std::string> shape = args.Option("--generate");
-    if (inline_.has_value() + file.has_value() + shape.has_value() != 1) {
-        return UsageError("set-points", "give one of --points, --points-file or --generate");
+    std::optional<double> thinDegrees;
+    if (const auto thin = args.Option("--thin")) {
+        char* end = nullptr;
+        const double degrees = std::strtod(thin->c_str(), &end);
+        if (thin->empty() || *end != '\0' || !(degrees >= 0.01 && degrees <= 45.0)) {
+            return UsageError("set-points",
+                              "--thin is DEGREES from 0.01 to 45, not '" + *thin + "'");
+        }
+        thinDegrees = degrees;
+    }
+    const int sources = inline_.has_value() + file.has_value() + shape.has_value();
+    if (sources > 1 || (sources == 0 && !thinDegrees)) {
+        return UsageError("set-points",
+                          "give one of --points, --points-file or --generate, or --thin");
     }
     if (shape) {
-        return RunGenerate(args, *shape);
+        return RunGenerate(args, *shape, thinDegrees);
     }
-    std::string error;
-    const auto points =
-        inline_ ? PointsText::Parse(*inline_, error) : PointsText::ParseFile(*file, error);
-    if (!points) {
-        return UsageError("set-points", error);
+    std::optional<std::vector<PanPoint>> points;
+    if (sources == 1) {
+        std::string error;
+        points = inline_ ? PointsText::Parse(*inline_, error) : PointsText::ParseFile(*file, error);
+        if (!points) {
+            return UsageError("set-points", error);
+        }
     }
     CliHost host;
     int exitCode = kExitOk;
     std::unique_ptr<CTesselDoc> doc = OpenForSetPoints(args, host, exitCode);
     if (!doc) {
         return exitCode;
+    }
+    if (!points) {
+        return Thin(host, *doc, thinDegrees) &&
+                       host.SaveDocument(*doc, args.Option("--save-as").has_value())
+                   ? kExitOk
+                   : kExitFailed;
     }
     for (const PanPoint& point : *points) {
         if (point.position > doc->GetFrameCount()) {
@@ -351,6 +399,9 @@ int RunSetPoints(const std::vector<std::string>& words) {
         }
     }
     doc->EndGroup();
+    if (!Thin(host, *doc, thinDegrees)) {
+        return kExitFailed;
+    }
     return host.SaveDocument(*doc, args.Option("--save-as").has_value()) ? kExitOk : kExitFailed;
 }
 

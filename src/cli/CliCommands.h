@@ -25,5 +25,6 @@ std::string BatchUsage();
 
 // The help text of one command, or of the whole tool for an empty name.
 std::string UsageOf(const std::string& command);
-// A usage error of command in one line on stderr, and where its help is; returns kExitUsage.
-int ShortUsageError(const std::string& command, const std::string& problem);
+// A usage error of command (empty: of the tool itself) on stderr: the problem in one line and
+// where the help is, not the help itself. Returns kExitUsage.
+int UsageError(const std::string& command, const std::string& problem);

@@ -34,7 +34,6 @@ class CliHost : public DocumentHost {
     }
     CliPrompts& GetPrompts() { return m_prompts; }
 
-    UserPrompts& Prompts() override { return m_prompts; }
     // The name the command line gave, checked as the save dialog checks a name (a file of
     // that name is replaced; an open document's is refused unless it is ownDocument's own).
     // Without one, says that a name is needed. False when there is no name to use.
@@ -73,6 +72,9 @@ class CliHost : public DocumentHost {
         m_measured = Measured{path, lufs, truePeak};
     }
     const std::optional<Measured>& GetMeasured() const { return m_measured; }
+
+  protected:
+    UserPrompts& OwnPrompts() override { return m_prompts; }
 
   private:
     CliPrompts m_prompts;

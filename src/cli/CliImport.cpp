@@ -15,9 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 int ImportUsageError(const std::string& problem) {
-    std::fprintf(stderr, "sonomap-cli import: %s\n\n%s", problem.c_str(),
-                 UsageOf("import").c_str());
-    return kExitUsage;
+    return UsageError("import", problem);
 }
 
 }  // namespace

@@ -42,11 +42,7 @@ class TerminalProgress : public ProgressIndicator {
 }  // namespace
 
 UserPrompts::Answer CliPrompts::ShowMessage(const Box& box) {
-    if (m_bHolding) {
-        m_held.push_back(box);
-    } else {
-        Print(box);
-    }
+    Print(box);
     return box.defaultAnswer;
 }
 
@@ -59,16 +55,6 @@ void CliPrompts::Print(const Box& box) {
     }
     m_texts.push_back(box.text);
     m_messages.push_back(box.informative.empty() ? box.text : box.text + " " + box.informative);
-}
-
-void CliPrompts::EndHold(bool bPrint) {
-    m_bHolding = false;
-    if (bPrint) {
-        for (const Box& box : m_held) {
-            Print(box);
-        }
-    }
-    m_held.clear();
 }
 
 std::unique_ptr<ProgressIndicator> CliPrompts::OpenProgressDialog() {

@@ -18,10 +18,6 @@ class CliPrompts : public UserPrompts {
     std::unique_ptr<ProgressIndicator> OpenProgressDialog() override;
 
     void SetLabel(const std::string& label) { m_label = label; }
-    // While held, boxes are kept unprinted (a pass whose messages the next pass repeats);
-    // ending the hold prints them, or drops them.
-    void Hold() { m_bHolding = true; }
-    void EndHold(bool bPrint);
 
     const std::vector<std::string>& Texts() const { return m_texts; }
     // Each box printed, its text and the line under it joined by a space: a failure's reason.
@@ -36,7 +32,5 @@ class CliPrompts : public UserPrompts {
     std::vector<std::string> m_messages;
     std::vector<std::string> m_statusLines;
     std::string m_label;
-    bool m_bHolding = false;
-    std::vector<Box> m_held;
     void Print(const Box& box);
 };

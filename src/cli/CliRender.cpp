@@ -11,8 +11,6 @@
 #include <set>
 #include <thread>
 
-#include <unistd.h>
-
 #include "cli/CliArguments.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHost.h"
@@ -21,6 +19,7 @@
 #include "deliver/AmbisonicsExportCommand.h"
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/ExportLoudness.h"
+#include "deliver/LoudnessTarget.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/SofaExportRenderer.h"
 #include "deliver/SofaSetChoice.h"
@@ -69,9 +68,6 @@ struct RenderMode {
     std::optional<Room> room;  // in place of the document's
 };
 
-// The highest true peak a render turned to a loudness target may have.
-constexpr double kTargetPeakLimit = -1.0;
-
 // A whole number within [low, high] in text, or none.
 std::optional<long> WholeNumber(const std::string& text, long low, long high) {
     char* end = nullptr;
@@ -83,7 +79,7 @@ std::optional<long> WholeNumber(const std::string& text, long low, long high) {
 }
 
 int RenderUsageError(const std::string& problem) {
-    return ShortUsageError("render", problem);
+    return UsageError("render", problem);
 }
 
 // The name a save writes for path: as given, or with the type's extension when it has none
@@ -238,57 +234,6 @@ std::string SignedDb(double db) {
     return text;
 }
 
-// A hidden name beside path for a render that is measured and removed.
-std::string MeasuringPath(const std::string& path) {
-    static std::atomic<unsigned> s_next{0};
-    const fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".measuring-" +
-                                    std::to_string(::getpid()) + "-" + std::to_string(s_next++)))
-        .string();
-}
-
-// --loudness: the gain in dB that turns the output to mode.loudnessTarget, from a first render
-// into a hidden file beside it that goes at once. None, with the reason on stderr, when that
-// render fails or the target cannot be reached: the output's true peak would pass -1 dBTP, or
-// it is silent.
-std::optional<double> LevelForTarget(CTesselDoc& doc, CliHost& host, const SaveNameResult& output,
-                                     const RenderMode& mode) {
-    const std::string measuring = MeasuringPath(output.fullPath);
-    TempFileRegistry::Change().Add(measuring);
-    // Its messages come again with the render that counts, unless it fails.
-    host.GetPrompts().Hold();
-    const bool bRendered = Export(doc, measuring, output.filterIndex - 1, mode, 1.0f);
-    std::error_code ignored;
-    fs::remove(measuring, ignored);
-    TempFileRegistry::Change().Remove(measuring);
-    host.GetPrompts().EndHold(!bRendered);
-    if (!bRendered || !host.GetMeasured()) {
-        return std::nullopt;
-    }
-    const CliHost::Measured measured = *host.GetMeasured();
-    const double target = *mode.loudnessTarget;
-    char line[400];
-    if (!std::isfinite(measured.lufs)) {
-        std::snprintf(line, sizeof line,
-                      "%s: it is silent (or shorter than 0.4 s), so no gain brings it to "
-                      "%.1f LUFS; nothing is written",
-                      output.fullPath.c_str(), target);
-        host.GetPrompts().Message(line);
-        return std::nullopt;
-    }
-    const double gain = target - measured.lufs;
-    if (measured.truePeak + gain > kTargetPeakLimit) {
-        std::snprintf(line, sizeof line,
-                      "%s: at %.1f LUFS its true peak would be %+.1f dBTP, past %.0f dBTP "
-                      "(it measures %.1f LUFS, true peak %+.1f dBTP); nothing is written",
-                      output.fullPath.c_str(), target, measured.truePeak + gain, kTargetPeakLimit,
-                      measured.lufs, measured.truePeak);
-        host.GetPrompts().Message(line);
-        return std::nullopt;
-    }
-    return gain;
-}
-
 // --report: one entry per output, in the order of the inputs; null for a value that is not a
 // number (silence) and for an output not written, with the reason it was not. With a loudness
 // target, the gain each was turned by. Written beside its name and put in place only when
@@ -378,16 +323,17 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return failed();
     }
+    const auto render = [&](const std::string& path, float level) {
+        return Export(doc, path, output.filterIndex - 1, mode, level);
+    };
     double levelDb = 0;
     if (mode.loudnessTarget) {
-        const std::optional<double> gain = LevelForTarget(doc, host, output, mode);
-        if (!gain) {
+        LoudnessTarget target(*mode.loudnessTarget);
+        if (!target.RenderTo(host, output.fullPath, render)) {
             return failed();
         }
-        levelDb = *gain;
-    }
-    const auto level = static_cast<float>(std::pow(10.0, levelDb / 20.0));
-    if (!Export(doc, output.fullPath, output.filterIndex - 1, mode, level)) {
+        levelDb = target.GainDb();
+    } else if (!render(output.fullPath, 1.0f)) {
         return failed();
     }
     job.levelDb = levelDb;
@@ -515,13 +461,11 @@ int RunRender(const std::vector<std::string>& words) {
         return code;
     }
     if (const auto text = args.Option("--loudness")) {
-        char* end = nullptr;
-        const double value = std::strtod(text->c_str(), &end);
-        if (text->empty() || *end != '\0' || !(value >= -70.0 && value <= 0.0)) {
+        mode.loudnessTarget = LoudnessTarget::Parse(*text);
+        if (!mode.loudnessTarget) {
             return RenderUsageError("--loudness is a loudness from -70 to 0 LUFS, not '" + *text +
                                     "'");
         }
-        mode.loudnessTarget = value;
     }
     const std::vector<std::string>& inputs = args.Positional();
     const std::optional<std::string> out = args.Option("-o");

@@ -10,9 +10,13 @@ int main(int argc, char** argv) {
     // Ctrl+C, a closed terminal or a kill ends a render without its temp files.
     TempFileRegistry::RemoveOnTerminatingSignals();
     const std::vector<std::string> words(argv + 1, argv + argc);
-    if (words.empty() || words[0] == "--help" || words[0] == "-h") {
-        std::fputs(UsageOf("").c_str(), words.empty() ? stderr : stdout);
-        return words.empty() ? kExitUsage : kExitOk;
+    if (words.empty()) {
+        return UsageError("",
+                          "name a command (info, set-points, save-as, render, import or batch)");
+    }
+    if (words[0] == "--help" || words[0] == "-h") {
+        std::fputs(UsageOf("").c_str(), stdout);
+        return kExitOk;
     }
     if (words[0] == "--version" || words[0] == "-V") {
         std::fputs(
@@ -51,7 +55,5 @@ int main(int argc, char** argv) {
     if (command == "batch") {
         return RunBatch(rest);
     }
-    std::fprintf(stderr, "sonomap-cli: unknown command '%s'\n\n%s", command.c_str(),
-                 UsageOf("").c_str());
-    return kExitUsage;
+    return UsageError("", "unknown command '" + command + "'");
 }

@@ -11,6 +11,7 @@
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/RoomBus.h"
+#include "deliver/LoudnessTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -158,11 +159,17 @@ AdmExportCommand::AdmExportCommand(const CTesselDoc& document)
 bool AdmExportCommand::Run() {
     SaveNameResult result;
     std::optional<SampleFormat> format;
+    std::optional<double> loudness;
     if (!ExportTarget::AskNameAndFormat(m_host, "Export ADM BW64 File As...", m_document.GetTitle(),
-                                        "adm", "AdmSampleFormat", result, format, kAdmExportNote)) {
+                                        "adm", "AdmSampleFormat", "AdmLoudness", result, format,
+                                        loudness, kAdmExportNote)) {
         return false;
     }
-    return RenderTo(result.fullPath, format);
+    return LoudnessTarget::Run(loudness, m_host, result.fullPath,
+                               [&](const std::string& path, float level) {
+                                   SetLevel(level);
+                                   return RenderTo(path, format);
+                               });
 }
 
 bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFormat> sampleFormat) {
@@ -173,7 +180,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
 
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     if (m_document.GetPanPoints().IsEmpty()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A sound in a room stays inside it, all the way.

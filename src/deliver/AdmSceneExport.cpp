@@ -6,6 +6,7 @@
 
 #include "deliver/AdmExportCommand.h"
 #include "deliver/RateStream.h"
+#include "deliver/ExportTarget.h"
 #include "document/DocumentHost.h"
 #include "formats/AdmMetadata.h"
 #include "formats/ImportResampler.h"
@@ -155,7 +156,7 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
             continue;
         }
         if (source.points == nullptr || source.points->IsEmpty()) {
-            prompts.Message("No Pan Events to track!");
+            ExportTarget::RefuseWithoutPoints(prompts);
             return false;
         }
         if (const std::string why = m_space.Refusal(*source.points, input.Frames(), input.Rate());

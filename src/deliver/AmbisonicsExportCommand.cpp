@@ -5,6 +5,7 @@
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -38,7 +39,8 @@ bool AmbisonicsExportCommand::Run() {
          0,
          "AmbisonicsOrder"},
         ExportTarget::SampleFormatChoice("AmbisonicsSampleFormat"),
-        {"Sample rate:", {"The sound's own", "48000 Hz (360-degree video)"}, 0, "AmbisonicsRate"}};
+        {"Sample rate:", {"The sound's own", "48000 Hz (360-degree video)"}, 0, "AmbisonicsRate"},
+        ExportTarget::LoudnessChoice("AmbisonicsLoudness")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Ambisonics File As...", m_document.GetTitle(),
                                "ambix", result, request.choices)) {
@@ -48,7 +50,11 @@ bool AmbisonicsExportCommand::Run() {
     options.order = result.Chosen(request, 0) + 1;
     options.format = SampleFormatFromIndex(result.Chosen(request, 1)).value_or(SampleFormat::S16);
     options.rate = result.Chosen(request, 2) == 1 ? 48000 : 0;
-    return RenderTo(result.fullPath, result.filterIndex - 1, options);
+    return LoudnessTarget::Run(ExportTarget::ChosenLoudness(request, result, 3), m_host,
+                               result.fullPath, [&](const std::string& path, float level) {
+                                   options.level = level;
+                                   return RenderTo(path, result.filterIndex - 1, options);
+                               });
 }
 
 bool AmbisonicsExportCommand::RenderTo(const std::string& path, int typeId,
@@ -69,7 +75,7 @@ bool AmbisonicsExportCommand::RenderExport(
     AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options,
                               SceneSpace::Of(document));
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A sound in a room stays inside it, all the way.

@@ -7,6 +7,7 @@
 #include "deliver/BinauralExport.h"
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -27,16 +28,32 @@ std::string BinauralExportCommand::ScaledDownText(double db) {
 BinauralExportCommand::BinauralExportCommand(const CTesselDoc& document)
     : m_document(document), m_host(document.GetHost()) {}
 
+std::string BinauralExportCommand::SetNote() const {
+    const std::unique_ptr<BinauralRenderer> renderer = m_host.MakeBinauralRenderer();
+    if (!renderer) {
+        return {};
+    }
+    const std::string set = renderer->ChosenSet();
+    return "Binaural set: " + (set.empty() ? "the mixer's set that fits the sound" : set) +
+           " (File > Preferences, Binaural export, chooses another).";
+}
+
 bool BinauralExportCommand::Run() {
     SaveNameRequest request;
-    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat")};
+    request.choices = {ExportTarget::SampleFormatChoice("BinauralSampleFormat"),
+                       ExportTarget::LoudnessChoice("BinauralLoudness")};
     SaveNameResult result;
     if (!ExportTarget::AskName(m_host, "Export Binaural File As...", m_document.GetTitle(),
-                               "binaural", result, request.choices)) {
+                               "binaural", result, request.choices, SetNote())) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1,
-                    SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16));
+    const SampleFormat format =
+        SampleFormatFromIndex(result.Chosen(request, 0)).value_or(SampleFormat::S16);
+    return LoudnessTarget::Run(ExportTarget::ChosenLoudness(request, result, 1), m_host,
+                               result.fullPath, [&](const std::string& path, float level) {
+                                   SetLevel(level);
+                                   return RenderTo(path, result.filterIndex - 1, format);
+                               });
 }
 
 bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
@@ -52,7 +69,7 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
     BinauralExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
                             *renderer, sampleFormat, SceneSpace::Of(m_document));
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A sound in a room stays inside it, all the way.
@@ -114,8 +131,8 @@ bool BinauralExportCommand::RenderTo(const std::string& path, int typeId,
         bWritten = output.Finish(outcome != BinauralExport::Outcome::Finished, prompts);
     }
     if (bWritten) {
-        prompts.ShowStatus(StatusLines::Written("Exported", path) +
-                           loudness->Announce(m_host, path));
+        prompts.ShowStatus(StatusLines::Written("Exported", path) + " Binaural set: " +
+                           renderer->HrtfName() + "." + loudness->Announce(m_host, path));
     }
     progress.reset();
     // A level turns the whole file after the scaling, so the scaling alone says nothing.

@@ -30,6 +30,9 @@ class BinauralExportCommand {
     void SetLevel(float gain) { m_level = gain; }
 
   private:
+    // What the dialog says of the set the export will use; "" without a renderer.
+    std::string SetNote() const;
+
     const CTesselDoc& m_document;
     DocumentHost& m_host;
     float m_level = 1.0f;

@@ -33,6 +33,9 @@ class BinauralRenderer {
     virtual uint32_t OutputRate() const = 0;
     virtual uint32_t OutputFrames() const = 0;
     virtual std::string HrtfName() const = 0;
+    // Before any Open: the set as it was chosen (a SOFA file's path, a set of the mixer's by
+    // name); "" when the renderer takes whichever fits the sound.
+    virtual std::string ChosenSet() const { return {}; }
     // Renders up to maxFrames output frames into out. rendered: frames written, 0 only past the
     // render's end. False on a failure, which LastError names.
     virtual bool Render(float* out, uint32_t maxFrames, uint32_t& rendered) = 0;

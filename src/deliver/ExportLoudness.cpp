@@ -150,7 +150,7 @@ void ExportLoudness::Serve() {
 
 std::string ExportLoudness::Announce(DocumentHost& host, const std::string& path) {
     const Result result = Finish();
-    host.ExportMeasured(path, result.lufs, result.truePeak);
+    host.TellMeasured(path, result.lufs, result.truePeak);
     return " Loudness " + Text(result) + ".";
 }
 

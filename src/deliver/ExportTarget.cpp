@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
+
+#include "deliver/LoudnessTarget.h"
 
 #include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
@@ -78,6 +81,14 @@ bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     return bWritten;
 }
 
+void ExportTarget::RefuseWithoutPoints(UserPrompts& prompts) {
+    // The editor plays such a sound straight ahead; an export needs the path drawn.
+    prompts.Message("No Pan Events to track!", UserPrompts::Icon::None, 0,
+                    "The sound has no trajectory, so it is not rendered. Add points with Edit: "
+                    "Pan Points in the editor, or with sonomap-cli set-points FILE --points "
+                    "\"0:0\" (straight ahead) or --generate.");
+}
+
 bool ExportTarget::FitsPlainForm(uint64_t dataBytes) {
     const uint64_t limit = CWaveFile::PlainFormLimit();
     return dataBytes <= limit - std::min<uint64_t>(limit, 4096);
@@ -114,12 +125,38 @@ SaveNameRequest::Choice ExportTarget::SampleFormatChoice(const std::string& key)
             key};
 }
 
+SaveNameRequest::Choice ExportTarget::LoudnessChoice(const std::string& key) {
+    SaveNameRequest::Choice choice{
+        "Loudness:",
+        {"None (as rendered)", "-23 LUFS (EBU R 128)", "-24 LUFS (ATSC A/85)",
+         "-16 LUFS (streaming)", "-14 LUFS (streaming)", "Other:"},
+        0,
+        key};
+    choice.number = SaveNameRequest::Choice::Number{LoudnessTarget::kLowest,
+                                                    LoudnessTarget::kHighest, -23.0, "LUFS"};
+    return choice;
+}
+
+std::optional<double> ExportTarget::ChosenLoudness(const SaveNameRequest& request,
+                                                   const SaveNameResult& result, size_t index) {
+    static constexpr double kTargets[] = {-23.0, -24.0, -16.0, -14.0};
+    const int chosen = result.Chosen(request, index);
+    if (chosen == 0) {
+        return std::nullopt;
+    }
+    if (chosen <= static_cast<int>(std::size(kTargets))) {
+        return kTargets[chosen - 1];
+    }
+    return result.Number(request, index);
+}
+
 bool ExportTarget::AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
                                     const std::string& documentTitle, const std::string& kind,
-                                    const std::string& key, SaveNameResult& result,
-                                    std::optional<SampleFormat>& format, const std::string& note) {
+                                    const std::string& key, const std::string& loudnessKey,
+                                    SaveNameResult& result, std::optional<SampleFormat>& format,
+                                    std::optional<double>& loudness, const std::string& note) {
     SaveNameRequest request;
-    request.choices = {SampleFormatChoice(key)};
+    request.choices = {SampleFormatChoice(key), LoudnessChoice(loudnessKey)};
     request.choices[0].options.insert(request.choices[0].options.begin(),
                                       "As the sound (no dither)");
     if (!AskName(host, dialogTitle, documentTitle, kind, result, request.choices, note)) {
@@ -127,5 +164,6 @@ bool ExportTarget::AskNameAndFormat(DocumentHost& host, const std::string& dialo
     }
     const int chosen = result.Chosen(request, 0);
     format = chosen == 0 ? std::nullopt : SampleFormatFromIndex(chosen - 1);
+    loudness = ChosenLoudness(request, result, 1);
     return true;
 }

@@ -46,6 +46,9 @@ class ExportTarget {
     // read-only, full). True when the file is in place.
     bool Finish(bool bWriteFailed, UserPrompts& prompts);
 
+    // "No Pan Events to track!", with a line under it saying how to give the sound points.
+    static void RefuseWithoutPoints(UserPrompts& prompts);
+
     // Whether dataBytes of samples, with room for the file's own chunks, fit the 32-bit form
     // of a plain WAV or an AIFF file (CWaveFile::PlainFormLimit, which tests may lower).
     static bool FitsPlainForm(uint64_t dataBytes);
@@ -65,13 +68,22 @@ class ExportTarget {
     // The sample formats an export dialog offers, s16, s24 and f32 in that order (a caller
     // may put an option before them), remembered under key.
     static SaveNameRequest::Choice SampleFormatChoice(const std::string& key);
+    // The loudness targets an export dialog offers, remembered under key: none, -23 LUFS
+    // (EBU R 128), -24 (ATSC A/85), -16 and -14 (streaming), or a value typed (LoudnessTarget's
+    // range).
+    static SaveNameRequest::Choice LoudnessChoice(const std::string& key);
+    // The target taken in the request's choice index, a LoudnessChoice: none for "None".
+    static std::optional<double> ChosenLoudness(const SaveNameRequest& request,
+                                                const SaveNameResult& result, size_t index);
     // For an export that can keep the sound's own samples: asks for the name with the sample
-    // formats after "As the sound (no dither)". False when the user cancelled; format is then
-    // the one chosen, none for the sound's own.
+    // formats after "As the sound (no dither)" (remembered under key) and the loudness target
+    // (under loudnessKey). False when the user cancelled; format is then the one chosen, none
+    // for the sound's own, and loudness the target, none for none.
     static bool AskNameAndFormat(DocumentHost& host, const std::string& dialogTitle,
                                  const std::string& documentTitle, const std::string& kind,
-                                 const std::string& key, SaveNameResult& result,
-                                 std::optional<SampleFormat>& format, const std::string& note = {});
+                                 const std::string& key, const std::string& loudnessKey,
+                                 SaveNameResult& result, std::optional<SampleFormat>& format,
+                                 std::optional<double>& loudness, const std::string& note = {});
 
   private:
     std::string m_path;

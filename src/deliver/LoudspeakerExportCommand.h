@@ -26,10 +26,12 @@ class LoudspeakerExportCommand {
     // options.pLayout must be set.
     bool RenderTo(const std::string& path, int typeId, const AmbisonicsExport::Options& options);
 
-    // "Unknown loudspeaker layout 'x'; the layouts are 0+2+0, 0+5+0, ..."
+    // "Unknown loudspeaker layout 'x'; the layouts are 0+2+0 (2.0), 0+5+0 (5.1), ...", or for a
+    // name people use that BS.2051 has no layout for, the nearest ones.
     static std::string UnknownLayoutText(const std::string& name);
-    // Gives a WAV writer of layout's feeds in format its header: WAVE_FORMAT_EXTENSIBLE with
-    // the layout's channel mask. Before the writer's header is written.
+    // Gives a WAV writer of layout's feeds in format its header, WAVE_FORMAT_EXTENSIBLE with
+    // the layout's channel mask, and its channels in the mask's order (the feeds come in
+    // BS.2051's). Before the writer's header is written.
     static void ShapeWaveHeader(CWaveFile& wave, const PcmFormat& format,
                                 const SpeakerLayout& layout);
 

@@ -217,7 +217,7 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
             continue;
         }
         if (voice->source.points->IsEmpty()) {
-            prompts.Message("No Pan Events to track!");
+            ExportTarget::RefuseWithoutPoints(prompts);
             return false;
         }
         const RenderInput& input = *voice->source.input;

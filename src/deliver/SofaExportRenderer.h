@@ -22,6 +22,7 @@ class SofaExportRenderer : public BinauralRenderer {
     uint32_t OutputRate() const override { return m_rate; }
     uint32_t OutputFrames() const override { return m_frames; }
     std::string HrtfName() const override;
+    std::string ChosenSet() const override { return HrtfName(); }
     bool Render(float* out, uint32_t maxFrames, uint32_t& rendered) override;
     std::string LastError() const override { return {}; }
 

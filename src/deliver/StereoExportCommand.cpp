@@ -2,6 +2,7 @@
 
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/LoudnessTarget.h"
 #include "deliver/StereoExport.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
@@ -15,12 +16,18 @@
 bool StereoExportCommand::Run() {
     SaveNameResult result;
     std::optional<SampleFormat> format;
-    if (!ExportTarget::AskNameAndFormat(m_document.GetHost(), "Export Stereo File As...",
-                                        m_document.GetTitle(), "stereo", "StereoSampleFormat",
-                                        result, format)) {
+    std::optional<double> loudness;
+    DocumentHost& host = m_document.GetHost();
+    if (!ExportTarget::AskNameAndFormat(host, "Export Stereo File As...", m_document.GetTitle(),
+                                        "stereo", "StereoSampleFormat", "StereoLoudness", result,
+                                        format, loudness)) {
         return false;
     }
-    return RenderTo(result.fullPath, result.filterIndex - 1, format);
+    return LoudnessTarget::Run(loudness, host, result.fullPath,
+                               [&](const std::string& path, float level) {
+                                   SetLevel(level);
+                                   return RenderTo(path, result.filterIndex - 1, format);
+                               });
 }
 
 namespace {
@@ -62,7 +69,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
         return false;
     }
     if (!exporter.StartTrajectory()) {
-        prompts.Message("No Pan Events to track!");
+        ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
     // A sound in a room stays inside it, all the way.

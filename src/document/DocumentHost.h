@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,16 @@ struct SaveNameRequest {
         std::vector<std::string> options;
         int selected = 0;  // from 0
         std::string key;
+        // With a number, the last option stands for a value typed beside the list, from low
+        // to high with one decimal, starting at value (the dialog remembers it beside the
+        // option, under key + "Value").
+        struct Number {
+            double low = 0;
+            double high = 0;
+            double value = 0;
+            std::string unit;  // "LUFS"
+        };
+        std::optional<Number> number = std::nullopt;
     };
     std::vector<Choice> choices;
 };
@@ -53,6 +64,9 @@ struct SaveNameResult {
     // The option taken of each of the request's choices, from 0, in order; a host that shows
     // no choices leaves it empty.
     std::vector<int> choices;
+    // The value typed for each choice with a number, in the choices' order (anything for one
+    // without); a host that shows no choices leaves it empty.
+    std::vector<double> numbers;
 
     // The option taken of the request's choice index: the answer, else the request's own.
     int Chosen(const SaveNameRequest& request, size_t index) const {
@@ -60,6 +74,13 @@ struct SaveNameResult {
         return index < choices.size() && choices[index] >= 0 && choices[index] < count
                    ? choices[index]
                    : request.choices[index].selected;
+    }
+    // The value typed for the request's choice index, kept within its range; else the
+    // request's own.
+    double Number(const SaveNameRequest& request, size_t index) const {
+        const SaveNameRequest::Choice::Number& number = request.choices.at(index).number.value();
+        const double typed = index < numbers.size() ? numbers[index] : number.value;
+        return typed >= number.low && typed <= number.high ? typed : number.value;
     }
 };
 
@@ -70,7 +91,22 @@ class DocumentHost {
   public:
     virtual ~DocumentHost() = default;
 
-    virtual UserPrompts& Prompts() = 0;
+    // A render the user is not to see, whose messages the next one repeats (the measuring
+    // render of a loudness target): while one is set, Prompts() are its prompts and what an
+    // export measures goes to it.
+    class QuietPass {
+      public:
+        virtual ~QuietPass() = default;
+        virtual UserPrompts& Prompts() = 0;
+        virtual void Measured(double lufs, double truePeak) = 0;
+    };
+
+    // The user as every flow reaches them: the host's own prompts, or the quiet pass's.
+    UserPrompts& Prompts() {
+        return m_pQuietPass != nullptr ? m_pQuietPass->Prompts() : OwnPrompts();
+    }
+    // Sets the pass under way, or none; the pass outlives its setting.
+    void SetQuietPass(QuietPass* pass) { m_pQuietPass = pass; }
     // Shows the save dialog; false when the user cancelled.
     virtual bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) = 0;
     // Whether a document with this absolute path is open in the program.
@@ -109,4 +145,19 @@ class DocumentHost {
     virtual void ExportMeasured(const std::string& path, double lufs, double truePeak) {
         (void)path, (void)lufs, (void)truePeak;
     }
+    // What an export measured, to the quiet pass under way, else to ExportMeasured.
+    void TellMeasured(const std::string& path, double lufs, double truePeak) {
+        if (m_pQuietPass != nullptr) {
+            m_pQuietPass->Measured(lufs, truePeak);
+        } else {
+            ExportMeasured(path, lufs, truePeak);
+        }
+    }
+
+  protected:
+    // The host's own way to the user.
+    virtual UserPrompts& OwnPrompts() = 0;
+
+  private:
+    QuietPass* m_pQuietPass = nullptr;
 };

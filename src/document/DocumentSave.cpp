@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "document/AcousticsChunk.h"
@@ -13,6 +14,7 @@
 #include "document/DocumentOpen.h"
 #include "document/HelpIds.h"
 #include "document/StatusLines.h"
+#include "document/TrajectorySpan.h"
 #include "formats/CSoundFile.h"
 #include "formats/PanChunk.h"
 #include "formats/PlaceChunk.h"
@@ -23,12 +25,22 @@
 #include "platform/SafeFileWriter.h"
 #include "platform/UserPrompts.h"
 #include "platform/WriteFailure.h"
+#include "trajectory/PlaceThinning.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryChunks.h"
 
 namespace {
 
 using Icon = UserPrompts::Icon;
+
+// 70001 as "70,001".
+std::string Thousands(size_t count) {
+    std::string digits = std::to_string(count);
+    for (size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
 
 const char* const kTypeConversion =
     "Due to file type conversion, unrecognized chunks will NOT be translated to the new output "
@@ -71,6 +83,15 @@ bool DocumentSave::WriteSound(CFile& file) {
             BuildPanChunk(TrajectoryChunks::PansOf(points), m_doc.GetFrameCount(),
                           m_doc.GetChunkFlag(), m_doc.GetChunkValue());
         if (!chunk || !writer->WritePanChunk(*chunk)) {
+            if (points.size() > kPanChunkMaxPoints) {
+                m_host.Prompts().Message(
+                    "Error saving achunk!", Icon::None, HelpId::kFileError,
+                    "A sound file holds at most 65,535 pan points, and this trajectory has " +
+                        Thousands(points.size()) +
+                        ". Thin it to fewer: Save offers to, and sonomap-cli set-points takes "
+                        "--thin DEGREES.");
+                return false;
+            }
             return Failed("Error saving achunk!", writer.get());
         }
     }
@@ -111,7 +132,37 @@ bool DocumentSave::WriteSound(CFile& file) {
     return true;
 }
 
+void DocumentSave::OfferThinning() {
+    const std::vector<PanPoint> points = m_doc.GetPanPoints().Values();
+    if (points.size() <= kPanChunkMaxPoints) {
+        return;
+    }
+    for (const double degrees : kThinningSteps) {
+        std::vector<PanPoint> kept = PlaceThinning::Thin(points, degrees);
+        if (kept.size() > kPanChunkMaxPoints) {
+            continue;
+        }
+        char tolerance[16];
+        std::snprintf(tolerance, sizeof tolerance, "%g", degrees);
+        UserPrompts::Box box;
+        box.text = "This trajectory has " + Thousands(points.size()) +
+                   " pan points, more than the 65,535 a sound file holds. Thin it to " +
+                   Thousands(kept.size()) + " points that keep within " + tolerance +
+                   (degrees == 1.0 ? " degree" : " degrees") + " of it, and save?";
+        box.informative = "Undo takes the thinning back.";
+        box.caption = UserPrompts::kAppCaption;
+        box.buttons = UserPrompts::Buttons::YesNo;
+        box.icon = Icon::Question;
+        box.defaultAnswer = UserPrompts::Answer::No;
+        if (m_host.Prompts().ShowMessage(box) == UserPrompts::Answer::Yes) {
+            TrajectorySpan::Replace(m_doc, points.front().position, points.back().position, kept);
+        }
+        return;
+    }
+}
+
 bool DocumentSave::WriteTo(const std::string& path) {
+    OfferThinning();
     // A failed save changes no file, so the document stays exactly as saved or unsaved.
     SafeFileWriter output(path);
     m_writingPath = path;

@@ -13,6 +13,9 @@ struct SaveNameResult;
 // went well, so a failed save changes no file. The document and its host outlive the flow.
 class DocumentSave {
   public:
+    // The tolerances, in degrees, a trajectory too long for a file is offered thinning to.
+    static constexpr double kThinningSteps[] = {0.5, 1.0, 2.0, 5.0};
+
     explicit DocumentSave(CTesselDoc& document);
 
     // The Save command: to the document's path, or through Save As when that file is missing
@@ -44,6 +47,9 @@ class DocumentSave {
     // True when the file is as the document last saw it, or the user chose to replace it.
     bool AskBeforeOverwritingChanges();
     void TakeFileType(int filterIndex);
+    // More points than a file holds: offers to thin them to the fewest within the smallest of
+    // kThinningSteps that fits, as one undo step. Answered No (the default), nothing changes.
+    void OfferThinning();
     // Shows a failed step's text; writer, when given, says why under it.
     bool Failed(const std::string& text, const CSoundFile* writer = nullptr);
 

@@ -273,7 +273,26 @@ bool CWaveFile::WriteSamples(const void* buffer, uint32_t count) {
     if (m_pFile == nullptr) {
         return false;
     }
-    Write(buffer, count);
+    const size_t channels = m_channelOrder.size();
+    if (channels == 0 || channels != m_format.channels) {
+        Write(buffer, count);
+        return m_bOk;
+    }
+    const size_t frameBytes = m_format.blockAlign;
+    const size_t sampleBytes = frameBytes / channels;
+    if (sampleBytes == 0 || count % frameBytes != 0) {
+        m_bOk = false;
+        return false;
+    }
+    m_reordered.resize(count);
+    const auto* from = static_cast<const uint8_t*>(buffer);
+    for (size_t frame = 0; frame < count; frame += frameBytes) {
+        for (size_t c = 0; c < channels; ++c) {
+            std::memcpy(m_reordered.data() + frame + c * sampleBytes,
+                        from + frame + m_channelOrder[c] * sampleBytes, sampleBytes);
+        }
+    }
+    Write(m_reordered.data(), count);
     return m_bOk;
 }
 

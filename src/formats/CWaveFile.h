@@ -62,6 +62,11 @@ class CWaveFile : public CSoundFile {
     // status after it otherwise.
     bool PatchLeadingChunk(uint32_t id, size_t offset, const std::vector<uint8_t>& bytes);
 
+    // Before the samples: file channel i holds channel order[i] of each frame handed to
+    // WriteSamples, which then takes whole frames only (a loudspeaker layout's channels in its
+    // mask's order). Empty, or a count other than the format's channels: as handed.
+    void SetChannelOrder(std::vector<uint16_t> order) { m_channelOrder = std::move(order); }
+
     std::vector<uint8_t> GetStoredFormatChunk() const override;
     void KeepFormatChunk(std::vector<uint8_t> bytes) override;
     // The 40 bytes of a WAVE_FORMAT_EXTENSIBLE "fmt " chunk's data for format (plain tag 1
@@ -96,6 +101,8 @@ class CWaveFile : public CSoundFile {
     bool m_bRoomReserved = false;  // the "JUNK" chunk after the form type is written
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> m_leadingChunks;
     std::vector<uint64_t> m_leadingChunkPos;  // of each leading chunk's data, once written
-    int64_t m_dataSizePos = 0;                // of the "data" chunk's size field
-    uint64_t m_dataBytes = 0;                 // written into "data", known once it is closed
+    std::vector<uint16_t> m_channelOrder;
+    std::vector<uint8_t> m_reordered;  // the frames of one WriteSamples in the file's order
+    int64_t m_dataSizePos = 0;         // of the "data" chunk's size field
+    uint64_t m_dataBytes = 0;          // written into "data", known once it is closed
 };

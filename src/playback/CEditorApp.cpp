@@ -165,7 +165,33 @@ std::string CEditorApp::FormatMixerError(int code) {
 }
 
 void CEditorApp::ReportMixerError(int code) {
-    m_prompts.Message(FormatMixerError(code));
+    UserPrompts::Box box;
+    box.text = FormatMixerError(code);
+    box.caption = MixerErrorCaption(code);
+    box.informative = MixerErrorAdvice(code);
+    m_prompts.ShowMessage(box);
+}
+
+std::string CEditorApp::MixerErrorCaption(int code) {
+    return code == AMBREL_WAVEMIX_ERR_NO_DEVICE ? "Sonomap cannot play: no sound output"
+                                                : "Sonomap cannot play the sound";
+}
+
+std::string CEditorApp::MixerErrorAdvice(int code) {
+    switch (code) {
+        case AMBREL_WAVEMIX_ERR_NO_DEVICE:
+            return "No sound card or sound server could be opened to play through. Check that "
+                   "one is connected and that PipeWire or PulseAudio runs, or choose another "
+                   "output or device in File > Preferences, then press Play again. Editing, "
+                   "saving and every export work without one.";
+        case AMBREL_WAVEMIX_ERR_DEVICE_BUSY:
+        case AMBREL_WAVEMIX_ERR_WAVEOUT_BUSY:
+            return "Another program holds the sound device. Close it, or choose PipeWire / "
+                   "PulseAudio in File > Preferences, then press Play again.";
+        default:
+            return "The sound output refused this sound. Press Play again; if it happens again, "
+                   "another output or device in File > Preferences may serve.";
+    }
 }
 
 void CEditorApp::OpenMixerSession(uint32_t rate) {
@@ -309,28 +335,7 @@ void CEditorApp::AnnouncePlayback() {
     }
 }
 
-bool CEditorApp::AskSaveName(const SaveNameRequest& request, SaveNameResult& result) {
-    return m_saveNameDialog && m_saveNameDialog(request, result);
-}
-
-bool CEditorApp::IsDocumentOpen(const std::string& fullPath) const {
-    return m_isDocumentOpen && m_isDocumentOpen(fullPath);
-}
-
-void CEditorApp::SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size) {
-    m_pasteMergeDialog = std::move(merge);
-    m_pasteSizeDialog = std::move(size);
-}
-
 void CEditorApp::SetPanClipboard(std::unique_ptr<PanPointList> clipboard) {
     m_pPanClipboard.reset();
     m_pPanClipboard = std::move(clipboard);
-}
-
-int CEditorApp::AskPasteMerge() {
-    return m_pasteMergeDialog ? m_pasteMergeDialog() : kPasteCancel;
-}
-
-int CEditorApp::AskPasteSize(bool caretVariant) {
-    return m_pasteSizeDialog ? m_pasteSizeDialog(caretVariant) : kPasteCancel;
 }

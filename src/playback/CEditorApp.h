@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/DocumentHost.h"
+#include "playback/EditorDialogs.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackHost.h"
@@ -81,20 +82,15 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     AmbrelWaveMixSession GetMixerSession() const override { return m_hSession; }
     Mixer& GetMixer() const override { return m_mixer; }
     uint32_t GetSessionRate() const { return m_sessionRate; }
-    // Shows one OK box for a non-zero mixer code.
+    // Shows one OK box for a non-zero mixer code: FormatMixerError's text under a title that
+    // says playing failed, with what to do in plain words under it.
     void ReportMixerError(int code) override;
-    // A playback has started: the HRTF state (and any note on the output chosen) goes to the
-    // status bar.
-    void AnnouncePlayback() override;
 
     // The one playback of the program.
     PlaybackSession& GetPlayback() { return *m_pPlayback; }
     const PlaybackSession& GetPlayback() const { return *m_pPlayback; }
     bool IsPlaying() const { return m_pPlayback->IsPlaying(); }
 
-    // Command states and actions that need no window.
-    bool IsPlayEnabled() const { return !IsPlaying(); }
-    bool IsStopEnabled() const { return IsPlaying(); }
     // Cursor Follows Playback: flips the preference; the menu item is checked while it is on.
     void OnCursorFollow() { m_prefs.bCursorFollow = !m_prefs.bCursorFollow; }
     bool IsCursorFollow() const override { return m_prefs.bCursorFollow; }
@@ -109,7 +105,6 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // The SOFA set of the binaural choice (Preferences), read once per file; none when the
     // choice is one of the mixer's sets.
     std::shared_ptr<SofaSetChoice> GetBinauralSet() override;
-    const SpeakerLayout* GetPlaybackLayout() const override;
     // Why playback cannot go to the loudspeakers of choice (a LoudspeakerPlayback name) on the
     // output open now; "" when it can or choice is none.
     std::string LoudspeakersUnavailable(const std::string& choice);
@@ -127,56 +122,12 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // killed keeps them too.
     void OnOptionsAccepted();
 
-    UserPrompts& Prompts() override { return m_prompts; }
+    // The user, for the documents and the playback alike.
+    UserPrompts& Prompts() override { return DocumentHost::Prompts(); }
 
-    // What documents need of the application besides the above.
-    using SaveNameDialog = std::function<bool(const SaveNameRequest&, SaveNameResult&)>;
-    using OpenDocumentQuery = std::function<bool(const std::string& fullPath)>;
-    // The shell supplies the save dialog and the open-document test; until it does, Save As
-    // is cancelled and no document counts as open.
-    void SetSaveNameDialog(SaveNameDialog dialog) { m_saveNameDialog = std::move(dialog); }
-    void SetOpenDocumentQuery(OpenDocumentQuery query) { m_isDocumentOpen = std::move(query); }
-    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override;
-    bool IsDocumentOpen(const std::string& fullPath) const override;
-    // A file the editor cannot open but libsndfile reads is offered for import.
-    bool OffersImport() const override { return true; }
-
-    // The pan clipboard, and the "Paste Options..." dialogs the shell supplies; until it
-    // does, both questions are answered Cancel.
-    using PasteMergeDialog = std::function<int()>;
-    using PasteSizeDialog = std::function<int(bool caretVariant)>;
-    void SetPasteOptionsDialogs(PasteMergeDialog merge, PasteSizeDialog size);
-    PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
-    void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
-    // The Point Properties dialog the shell supplies; it applies OK itself. True when OK
-    // changed the point; without a dialog, false.
-    using PointPropertiesDialog = std::function<bool(PointProperties& properties)>;
-    void SetPointPropertiesDialog(PointPropertiesDialog dialog) {
-        m_pointPropertiesDialog = std::move(dialog);
-    }
-    bool EditPointProperties(PointProperties& properties) {
-        return m_pointPropertiesDialog && m_pointPropertiesDialog(properties);
-    }
-    // The Generate Trajectory and Stretch Points dialogs the shell supplies, over frames
-    // from .. to of a document; each applies OK itself as one undo step. True when OK changed
-    // the points; without a dialog, false.
-    using SpanDialog = std::function<bool(CTesselDoc& doc, uint32_t from, uint32_t to)>;
-    void SetGenerateDialog(SpanDialog dialog) { m_generateDialog = std::move(dialog); }
-    void SetStretchDialog(SpanDialog dialog) { m_stretchDialog = std::move(dialog); }
-    bool GenerateTrajectory(CTesselDoc& doc, uint32_t from, uint32_t to) {
-        return m_generateDialog && m_generateDialog(doc, from, to);
-    }
-    bool StretchPoints(CTesselDoc& doc, uint32_t from, uint32_t to) {
-        return m_stretchDialog && m_stretchDialog(doc, from, to);
-    }
-    int AskPasteMerge() override;
-    int AskPasteSize(bool caretVariant) override;
-    std::string GetSaveFolder() const override { return m_prefs.savePath; }
-    void SetSaveFolder(const std::string& folder) override { m_prefs.savePath = folder; }
+    // The dialogs the shell lends the documents and the views.
+    EditorDialogs& Dialogs() { return m_dialogs; }
     std::string GetOpenFolder() const { return m_prefs.openPath; }
-    void SetOpenFolder(const std::string& folder) override { m_prefs.openPath = folder; }
-    std::string GetExportFolder() const override { return m_prefs.exportPath; }
-    void SetExportFolder(const std::string& folder) override { m_prefs.exportPath = folder; }
 
     // Picks the audio back end for the output preference. Call once at start-up, before
     // anything plays: the back end is fixed for the process at the mixer's first use.
@@ -195,10 +146,42 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // The HRTF state of the last session of this run, kept after it closed; empty until a
     // session was active.
     const std::string& GetLastHrtfText() const { return m_lastHrtf; }
+
+  protected:
+    UserPrompts& OwnPrompts() override { return m_prompts; }
+
+  private:
+    // ---- The documents' host: they reach these only as their DocumentHost ----
+    bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
+        return m_dialogs.AskSaveName(request, result);
+    }
+    bool IsDocumentOpen(const std::string& fullPath) const override {
+        return m_dialogs.IsDocumentOpen(fullPath);
+    }
+    // A file the editor cannot open but libsndfile reads is offered for import.
+    bool OffersImport() const override { return true; }
+    PanPointList* GetPanClipboard() const override { return m_pPanClipboard.get(); }
+    void SetPanClipboard(std::unique_ptr<PanPointList> clipboard) override;
+    int AskPasteMerge() override { return m_dialogs.AskPasteMerge(); }
+    int AskPasteSize(bool caretVariant) override { return m_dialogs.AskPasteSize(caretVariant); }
+    std::string GetSaveFolder() const override { return m_prefs.savePath; }
+    void SetSaveFolder(const std::string& folder) override { m_prefs.savePath = folder; }
+    void SetOpenFolder(const std::string& folder) override { m_prefs.openPath = folder; }
+    std::string GetExportFolder() const override { return m_prefs.exportPath; }
+    void SetExportFolder(const std::string& folder) override { m_prefs.exportPath = folder; }
     // The binaural export mixes with the chosen HRTF and, as playback, the low-pass.
     std::unique_ptr<BinauralRenderer> MakeBinauralRenderer() override;
 
-  private:
+    // ---- The playback's host, beside the public ones it shares ----
+    // A playback has started: the HRTF state (and any note on the output chosen) goes to the
+    // status bar.
+    void AnnouncePlayback() override;
+    const SpeakerLayout* GetPlaybackLayout() const override;
+
+    // The title and the plain words of the mixer error box.
+    static std::string MixerErrorCaption(int code);
+    static std::string MixerErrorAdvice(int code);
+
     Preferences m_prefs;
     int m_editMode = kEditModeSelect;
     // May be absent; replacing it destroys the old.
@@ -208,16 +191,10 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     Mixer& m_mixer;
     AmbrelWaveMixSession m_hSession = 0;
     uint32_t m_sessionRate = 0;
-    SaveNameDialog m_saveNameDialog;
-    OpenDocumentQuery m_isDocumentOpen;
-    PasteMergeDialog m_pasteMergeDialog;
-    PasteSizeDialog m_pasteSizeDialog;
+    EditorDialogs m_dialogs;
     std::string m_liveHrtf;
     std::string m_lastHrtf;
     std::string m_sessionNote;  // shown with the HRTF state when the next playback starts
-    PointPropertiesDialog m_pointPropertiesDialog;
-    SpanDialog m_generateDialog;
-    SpanDialog m_stretchDialog;
     bool m_bThroughFilter = false;
     bool m_bThroughBinaural = false;
     std::shared_ptr<SofaSetChoice> m_pSofa;  // the last SOFA set read, by its path

@@ -8,8 +8,10 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "render/LoudnessGate.h"
 #include "render/ScopedFlushDenormals.h"
 #include "render/SpeakerLayout.h"
+#include "render/TruePeakInterpolator.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,44 +26,6 @@ constexpr unsigned kMaxChannels = 64;
 // The true peak's unit of skipping, and the frames of every channel buffered at a time
 // (small enough to stay cached).
 constexpr size_t kChunkFrames = 256;
-
-// The true peak's interpolator: 4x, a Hann-windowed sinc of 49 taps as 4 phases of 13 (the
-// last tap of phases 1 to 3 is 0), oldest sample first. It passes the band up to 0.9 of the
-// source's Nyquist rate flat and rolls off above, as libebur128's does, so both tell the
-// same peak.
-constexpr int kPhases = 4;
-constexpr int kTaps = 13;
-using Interpolator = std::array<std::array<float, kTaps>, kPhases>;
-
-Interpolator MakeInterpolator() {
-    constexpr int kLength = 49;
-    Interpolator phases{};
-    for (int j = 0; j < kLength; ++j) {
-        const double m = j - (kLength - 1) / 2.0;
-        const double x = m * std::numbers::pi / kPhases;
-        const double sinc = m == 0 ? 1.0 : std::sin(x) / x;
-        const double window = 0.5 * (1.0 - std::cos(2.0 * std::numbers::pi * j / (kLength - 1)));
-        // Reversed within each phase, so tap k meets the k-th oldest sample of the window.
-        phases[j % kPhases][kTaps - 1 - j / kPhases] = static_cast<float>(sinc * window);
-    }
-    return phases;
-}
-
-const Interpolator kInterpolator = MakeInterpolator();
-
-// The most any phase can give for inputs within +-1: a stretch whose sample peak times this
-// cannot pass the true peak found so far need not be interpolated.
-float LargestGain() {
-    float largest = 0;
-    for (const auto& phase : kInterpolator) {
-        float sum = 0;
-        for (const float tap : phase) {
-            sum += std::fabs(tap);
-        }
-        largest = std::max(largest, sum);
-    }
-    return largest;
-}
 
 // One second-order section, a = {1, a1, a2}.
 struct Section {
@@ -285,24 +249,6 @@ void ToRows(const float* lanes, size_t stride, size_t n, float* rows) {
     }
 }
 
-// Step energies into 400 ms blocks, each three steps overlapping the one before.
-struct Gate {
-    double lastSteps[3] = {};    // the three weighted step energies before the next
-    uint64_t steps = 0;          // taken
-    std::vector<double> blocks;  // mean weighted power of each 400 ms block
-
-    void Take(double stepEnergy, uint32_t stepFrames) {
-        if (steps >= 3) {
-            blocks.push_back((lastSteps[0] + lastSteps[1] + lastSteps[2] + stepEnergy) /
-                             (4.0 * stepFrames));
-        }
-        lastSteps[0] = lastSteps[1];
-        lastSteps[1] = lastSteps[2];
-        lastSteps[2] = stepEnergy;
-        ++steps;
-    }
-};
-
 }  // namespace
 
 struct LoudnessMeter::State {
@@ -327,7 +273,7 @@ struct LoudnessMeter::State {
     size_t fill = 0;                   // frames of the segment buffered
     size_t peaked = 0;                 // of them, in the true peak
     std::vector<double> segmentSteps;  // weighted over the channels, in order
-    Gate gate;
+    LoudnessGate gate;
 
     float largestGain = 0;
     float truePeak = 0;  // linear, the sample peak too, of every frame peaked
@@ -340,17 +286,12 @@ struct LoudnessMeter::State {
     void Split(const float* frames, size_t n, size_t at);
     void RunSegment();
     // The whole steps of the segment buffered so far, run as one chain, taken by into.
-    void TakeBuffered(Gate& into) const;
+    void TakeBuffered(LoudnessGate& into) const;
     // found, or more where n frames of one channel (with kTaps - 1 samples of history before
     // them) have a larger true peak.
     float Peak(const float* samples, size_t n, float found) const;
     // found, or more where the frames of the segment from frame from to to have.
     float PeakOfSegment(size_t from, size_t to, float found) const;
-    // The largest magnitude of phases 1 to 3 at each of n frames of one channel's samples,
-    // which hold kTaps - 1 samples of history before them. Phase 0 is the sample itself (its
-    // other taps are sin(k pi)'s rounding, under 1e-16), which the sample peak has counted;
-    // the oldest tap of the others is 0.
-    static float Interpolate(const float* samples, size_t n, bool bWide);
 };
 
 void LoudnessMeter::State::Split(const float* frames, size_t n, size_t at) {
@@ -468,7 +409,7 @@ void LoudnessMeter::State::RunSegment() {
     peaked = 0;
 }
 
-void LoudnessMeter::State::TakeBuffered(Gate& into) const {
+void LoudnessMeter::State::TakeBuffered(LoudnessGate& into) const {
     const size_t steps = fill / stepFrames;
     std::vector<double> stepEnergies(steps, 0.0);
     for (unsigned k = 0; k < counted; ++k) {
@@ -485,148 +426,8 @@ void LoudnessMeter::State::TakeBuffered(Gate& into) const {
     }
 }
 
-namespace {
-
-#if defined(__x86_64__)
-// Phase 2 is symmetric and phase 3 is phase 1 reversed, so over the pairs of samples k and
-// kTaps - k of a window, with s their sum and d their difference: phase 2 is the sum of
-// middle x s, phases 1 and 3 are E + O and E - O, E the sum of even x s and O of odd x d.
-// Half the products of the direct sums, eight outputs to a register.
-constexpr int kPairs = (kTaps - 1) / 2;
-struct Folded {
-    alignas(32) float even[kPairs][8];
-    alignas(32) float odd[kPairs][8];
-    alignas(32) float middle[kPairs][8];
-};
-
-Folded MakeFolded() {
-    Folded folded{};
-    for (int i = 0; i < kPairs; ++i) {
-        const double low = kInterpolator[1][i + 1];
-        const double high = kInterpolator[1][kTaps - 1 - i];
-        for (float& lane : folded.even[i]) {
-            lane = static_cast<float>(0.5 * (low + high));
-        }
-        for (float& lane : folded.odd[i]) {
-            lane = static_cast<float>(0.5 * (low - high));
-        }
-        for (float& lane : folded.middle[i]) {
-            lane = kInterpolator[2][i + 1];
-        }
-    }
-    return folded;
-}
-
-const Folded kFolded = MakeFolded();
-
-// One pair of taps into eight outputs of each phase's sums.
-__attribute__((target("avx2,fma"), always_inline)) inline void AddPair(const float* low,
-                                                                       const float* high,
-                                                                       __m256 even, __m256 odd,
-                                                                       __m256 middle, __m256& e,
-                                                                       __m256& o, __m256& m) {
-    const __m256 a = _mm256_loadu_ps(low);
-    const __m256 c = _mm256_loadu_ps(high);
-    const __m256 sum = _mm256_add_ps(a, c);
-    e = _mm256_fmadd_ps(even, sum, e);
-    m = _mm256_fmadd_ps(middle, sum, m);
-    o = _mm256_fmadd_ps(odd, _mm256_sub_ps(a, c), o);
-}
-
-__attribute__((target("avx2,fma"), always_inline)) inline __m256 LargestOfPhases(__m256 e, __m256 o,
-                                                                                 __m256 m,
-                                                                                 __m256 magnitude) {
-    const __m256 first = _mm256_and_ps(_mm256_add_ps(e, o), magnitude);
-    const __m256 third = _mm256_and_ps(_mm256_sub_ps(e, o), magnitude);
-    return _mm256_max_ps(_mm256_max_ps(first, third), _mm256_and_ps(m, magnitude));
-}
-
-// 24 outputs of every phase at once, nine chains of fused multiply-adds in flight.
-__attribute__((target("avx2,fma"))) float InterpolateWide(const float* samples, size_t n,
-                                                          size_t& done) {
-    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
-    __m256 largest = _mm256_setzero_ps();
-    // The last 24 overlap the ones before where n is not a multiple: outputs seen twice
-    // change no largest.
-    for (size_t from = 0; n >= 24 && from < n; from += 24) {
-        const size_t f = std::min(from, n - 24);
-        __m256 e0 = _mm256_setzero_ps(), e1 = e0, e2 = e0;
-        __m256 o0 = e0, o1 = e0, o2 = e0;
-        __m256 m0 = e0, m1 = e0, m2 = e0;
-        for (int i = 0; i < kPairs; ++i) {
-            const __m256 even = _mm256_load_ps(kFolded.even[i]);
-            const __m256 odd = _mm256_load_ps(kFolded.odd[i]);
-            const __m256 middle = _mm256_load_ps(kFolded.middle[i]);
-            const float* low = samples + f + i + 1;
-            const float* high = samples + f + kTaps - 1 - i;
-            AddPair(low, high, even, odd, middle, e0, o0, m0);
-            AddPair(low + 8, high + 8, even, odd, middle, e1, o1, m1);
-            AddPair(low + 16, high + 16, even, odd, middle, e2, o2, m2);
-        }
-        largest = _mm256_max_ps(largest, LargestOfPhases(e0, o0, m0, magnitude));
-        largest = _mm256_max_ps(largest, LargestOfPhases(e1, o1, m1, magnitude));
-        largest = _mm256_max_ps(largest, LargestOfPhases(e2, o2, m2, magnitude));
-    }
-    alignas(32) float lanes[8];
-    _mm256_store_ps(lanes, largest);
-    done = n >= 24 ? n : 0;
-    return *std::max_element(lanes, lanes + 8);
-}
-#endif
-
-}  // namespace
-
-float LoudnessMeter::State::Interpolate(const float* samples, size_t n, bool bWide) {
-    float found = 0;
-    size_t f = 0;
-#if defined(__x86_64__)
-    if (bWide) {
-        found = InterpolateWide(samples, n, f);
-    }
-#endif
-#if defined(__SSE2__)
-    // Eight outputs of every phase at once: 32 sums in 8 registers, independent of each
-    // other, so the additions overlap rather than wait on one another.
-    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    __m128 largest = _mm_setzero_ps();
-    for (; f + 8 <= n; f += 8) {
-        __m128 low[kPhases], high[kPhases];
-        for (int p = 1; p < kPhases; ++p) {
-            low[p] = _mm_setzero_ps();
-            high[p] = _mm_setzero_ps();
-        }
-        for (int k = 1; k < kTaps; ++k) {
-            const __m128 a = _mm_loadu_ps(samples + f + k);
-            const __m128 b = _mm_loadu_ps(samples + f + 4 + k);
-            for (int p = 1; p < kPhases; ++p) {
-                const __m128 tap = _mm_set1_ps(kInterpolator[p][k]);
-                low[p] = _mm_add_ps(low[p], _mm_mul_ps(tap, a));
-                high[p] = _mm_add_ps(high[p], _mm_mul_ps(tap, b));
-            }
-        }
-        for (int p = 1; p < kPhases; ++p) {
-            largest = _mm_max_ps(largest, _mm_and_ps(low[p], magnitude));
-            largest = _mm_max_ps(largest, _mm_and_ps(high[p], magnitude));
-        }
-    }
-    alignas(16) float lanes[4];
-    _mm_store_ps(lanes, largest);
-    found = std::max({found, lanes[0], lanes[1], lanes[2], lanes[3]});
-#endif
-    for (; f < n; ++f) {
-        for (int p = 1; p < kPhases; ++p) {
-            float sum = 0;
-            for (int k = 1; k < kTaps; ++k) {
-                sum += kInterpolator[p][k] * samples[f + k];
-            }
-            found = std::max(found, std::fabs(sum));
-        }
-    }
-    return found;
-}
-
 float LoudnessMeter::State::Peak(const float* samples, size_t n, float found) const {
-    constexpr size_t kHistory = kTaps - 1;
+    constexpr size_t kHistory = TruePeakInterpolator::kTaps - 1;
     float peak = 0;
     size_t f = 0;
 #if defined(__SSE2__)
@@ -652,7 +453,7 @@ float LoudnessMeter::State::Peak(const float* samples, size_t n, float found) co
     }
     // Exact: no phase can give more than the window's peak times its taps' sum.
     if (windowPeak * largestGain > found) {
-        found = std::max(found, Interpolate(history, n, bWide));
+        found = std::max(found, TruePeakInterpolator::LargestOfPhases123(history, n, bWide));
     }
     return found;
 }
@@ -687,7 +488,7 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
     state.stepFrames = (rate + 5) / 10;
     state.channels = m_channels;
     state.warm = size_t{kWarmSteps} * state.stepFrames;
-    state.kept = std::max<size_t>(state.warm, kTaps - 1);
+    state.kept = std::max<size_t>(state.warm, TruePeakInterpolator::kTaps - 1);
     state.stretchSteps = kStretchSteps;
     const auto bytes = [&state](uint32_t steps) {
         return size_t{state.channels} * (state.kept + kLanes * steps * state.stepFrames) *
@@ -700,7 +501,7 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
     state.perChannel = state.kept + state.SegmentFrames();
     state.planar.assign(size_t{state.channels} * state.perChannel, 0.0f);
     state.segmentSteps.resize(size_t{state.stretchSteps} * kLanes);
-    state.largestGain = LargestGain();
+    state.largestGain = TruePeakInterpolator::LargestGain();
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
@@ -715,39 +516,12 @@ void LoudnessMeter::AddFrames(const float* interleaved, size_t frames) {
 
 double LoudnessMeter::IntegratedLoudness() const {
     // What is buffered counts too, on a copy: the segment is run once it is whole.
-    Gate gate = m_pState->gate;
+    LoudnessGate gate = m_pState->gate;
     {
         const ScopedFlushDenormals flush;
         m_pState->TakeBuffered(gate);
     }
-    // Blocks below -70 LUFS are left out, then those more than 10 LU under the rest's mean.
-    const std::vector<double>& blocks = gate.blocks;
-    const auto powerOf = [](double lufs) { return std::pow(10.0, (lufs + 0.691) / 10.0); };
-    const double absolute = powerOf(-70.0);
-    double sum = 0;
-    size_t count = 0;
-    for (const double block : blocks) {
-        if (block >= absolute) {
-            sum += block;
-            ++count;
-        }
-    }
-    if (count == 0) {
-        return -std::numeric_limits<double>::infinity();
-    }
-    const double relative = std::max(absolute, sum / static_cast<double>(count) * 0.1);
-    sum = 0;
-    count = 0;
-    for (const double block : blocks) {
-        if (block >= relative) {
-            sum += block;
-            ++count;
-        }
-    }
-    if (count == 0) {
-        return -std::numeric_limits<double>::infinity();
-    }
-    return -0.691 + 10.0 * std::log10(sum / static_cast<double>(count));
+    return gate.IntegratedLoudness();
 }
 
 double LoudnessMeter::TruePeak() const {

@@ -1,6 +1,8 @@
 #include "render/SpeakerLayout.h"
 
+#include <algorithm>
 #include <array>
+#include <numeric>
 
 namespace {
 
@@ -83,6 +85,24 @@ constexpr MaskSpeaker kMaskSpeakers[] = {
     {"U+135", 0x8000}, {"U+180", 0x10000}, {"UH+180", 0x10000}, {"U-110", 0x20000},
     {"U-135", 0x20000}};
 
+// The names people use for the layouts, from cinema and home formats: middle loudspeakers, LFEs,
+// then the ones above.
+struct Alias {
+    std::string_view common;
+    std::string_view layout;
+};
+constexpr Alias kCommonNames[] = {{"2.0", "0+2+0"},   {"5.1", "0+5+0"},  {"5.1.2", "2+5+0"},
+                                  {"5.1.4", "4+5+0"}, {"7.1", "0+7+0"},  {"7.1.4", "4+7+0"},
+                                  {"9.1.4", "4+9+0"}, {"22.2", "9+10+3"}};
+
+// Names in common use that BS.2051 has no layout for, with the nearest that it has.
+struct NoLayout {
+    std::string_view common;
+    std::string_view nearest;
+};
+constexpr NoLayout kNoLayout[] = {{"7.1.2", "5.1.2 (2+5+0) and 7.1.4 (4+7+0)"},
+                                  {"9.1.6", "9.1.4 (4+9+0) and 22.2 (9+10+3)"}};
+
 uint32_t MaskBit(std::string_view label) {
     for (const MaskSpeaker& speaker : kMaskSpeakers) {
         if (speaker.label == label) {
@@ -99,6 +119,11 @@ std::span<const SpeakerLayout> SpeakerLayout::All() {
 }
 
 const SpeakerLayout* SpeakerLayout::Find(std::string_view name) {
+    for (const Alias& alias : kCommonNames) {
+        if (alias.common == name) {
+            name = alias.layout;
+        }
+    }
     for (const SpeakerLayout& layout : kLayouts) {
         if (layout.Name() == name) {
             return &layout;
@@ -107,16 +132,49 @@ const SpeakerLayout* SpeakerLayout::Find(std::string_view name) {
     return nullptr;
 }
 
+std::string SpeakerLayout::NearestTo(std::string_view name) {
+    for (const NoLayout& absent : kNoLayout) {
+        if (absent.common == name) {
+            return std::string(name) + " is not an ITU-R BS.2051 layout; the nearest are " +
+                   std::string(absent.nearest) + ".";
+        }
+    }
+    return {};
+}
+
+std::string_view SpeakerLayout::CommonName() const {
+    for (const Alias& alias : kCommonNames) {
+        if (alias.layout == m_name) {
+            return alias.common;
+        }
+    }
+    return {};
+}
+
+std::string SpeakerLayout::NameWithCommon() const {
+    const std::string_view common = CommonName();
+    return std::string(m_name) + (common.empty() ? "" : " (" + std::string(common) + ")");
+}
+
 uint32_t SpeakerLayout::ChannelMask() const {
     uint32_t mask = 0;
-    uint32_t previous = 0;
     for (const Loudspeaker& speaker : m_speakers) {
         const uint32_t bit = MaskBit(speaker.label);
-        if (bit <= previous) {
+        if (bit == 0 || (mask & bit) != 0) {
             return 0;
         }
         mask |= bit;
-        previous = bit;
     }
     return mask;
+}
+
+std::vector<uint16_t> SpeakerLayout::WaveChannelOrder() const {
+    std::vector<uint16_t> order(m_speakers.size());
+    std::iota(order.begin(), order.end(), uint16_t{0});
+    if (ChannelMask() != 0) {
+        std::stable_sort(order.begin(), order.end(), [this](uint16_t a, uint16_t b) {
+            return MaskBit(m_speakers[a].label) < MaskBit(m_speakers[b].label);
+        });
+    }
+    return order;
 }

@@ -36,7 +36,7 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
         case kStop:
         case kPlayStop:
             // No view answered Play/Stop: it can only stop.
-            state.enabled = m_app.IsStopEnabled();
+            state.enabled = m_app.IsPlaying();
             return true;
         case kCursorFollow:
             state.enabled = true;

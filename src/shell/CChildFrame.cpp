@@ -14,15 +14,12 @@
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "shell/CMyMultiDocTemplate.h"
-#include "views/CWaveScrollView.h"
-#include "views/CWaveViewPane.h"
 
 CChildFrame::CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
-                         QWidget* view)
+                         DocumentView* view)
     : m_template(docTemplate), m_pDocument(std::move(document)), m_pView(view) {
     setAttribute(Qt::WA_DeleteOnClose);
-    auto* waveView = dynamic_cast<CWaveScrollView*>(view);
-    setWidget(waveView != nullptr ? new CWaveViewPane(*waveView) : view);
+    setWidget(view->MakeWindowContent());
     UpdateTitle();
     // Ctrl+W is File > Close, shown in its menu item; the window menu's own copy of the key
     // would make it ambiguous.
@@ -41,10 +38,6 @@ CChildFrame::~CChildFrame() {
     if (!m_bClosed) {
         m_template.OnFrameClosing(*this);
     }
-}
-
-CommandTarget* CChildFrame::GetViewTarget() const {
-    return dynamic_cast<CommandTarget*>(m_pView);
 }
 
 void CChildFrame::CloseWithoutAsking() {

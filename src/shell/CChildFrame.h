@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "playback/CommandTarget.h"
+#include "views/DocumentView.h"
 
 class CMyMultiDocTemplate;
 class CTesselDoc;
@@ -17,13 +18,13 @@ class CChildFrame : public QMdiSubWindow, public CommandTarget {
 
   public:
     CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
-                QWidget* view);
+                DocumentView* view);
     ~CChildFrame() override;
 
     CTesselDoc& GetDocument() const { return *m_pDocument; }
-    QWidget* GetView() const { return m_pView; }
-    // The view when it answers commands itself, else null.
-    CommandTarget* GetViewTarget() const;
+    // The view's widget, and the view as the frames see it.
+    QWidget* GetView() const { return &m_pView->ViewWidget(); }
+    DocumentView* GetDocumentView() const { return m_pView; }
 
     // Closes without the save question (the program is being ended from outside).
     void CloseWithoutAsking();
@@ -44,7 +45,7 @@ class CChildFrame : public QMdiSubWindow, public CommandTarget {
 
     CMyMultiDocTemplate& m_template;
     std::unique_ptr<CTesselDoc> m_pDocument;
-    QWidget* m_pView;  // the frame's widget, or inside it
+    DocumentView* m_pView;  // its widget is the frame's widget, or inside it
     bool m_bAskToSave = true;
     bool m_bClosed = false;
 };

@@ -232,7 +232,7 @@ void CGenerateTrajectoryDialog::reject() {
 }
 
 void CGenerateTrajectoryDialog::Install(CEditorApp& app, QWidget* parent) {
-    app.SetGenerateDialog([parent](CTesselDoc& doc, uint32_t from, uint32_t to) {
+    app.Dialogs().SetGenerate([parent](CTesselDoc& doc, uint32_t from, uint32_t to) {
         CGenerateTrajectoryDialog dialog(doc, from, to, parent);
         return dialog.exec() == QDialog::Accepted;
     });

@@ -31,7 +31,7 @@
 #include "shell/StatusPanes.h"
 #include "shell/ToolBarIcons.h"
 #include "views/COverviewToolBar.h"
-#include "views/CWaveScrollView.h"
+#include "views/DocumentView.h"
 #include "views/PositionReadouts.h"
 #include "views/ViewEvents.h"
 
@@ -80,13 +80,14 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     LoadBarState();
 
     m_app.GetPlayback().AddListener(this);
-    m_app.SetOpenDocumentQuery([this](const std::string& path) {
+    m_app.Dialogs().SetOpenDocumentQuery([this](const std::string& path) {
         return m_pTemplate->IsPathInUse(CMyMultiDocTemplate::FullPath(path));
     });
-    m_app.SetSaveNameDialog([this](const SaveNameRequest& request, SaveNameResult& result) {
+    m_app.Dialogs().SetSaveName([this](const SaveNameRequest& request, SaveNameResult& result) {
         return RunSaveNameDialog(
             this, request, result, m_app.Prompts(),
-            [this](const std::string& path) { return m_app.IsDocumentOpen(path); }, &m_settings);
+            [this](const std::string& path) { return m_app.Dialogs().IsDocumentOpen(path); },
+            &m_settings);
     });
 
     // A line that stays a while, until the next fly-by text takes its place.
@@ -101,18 +102,18 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
     connect(&m_idle, &CIdleUpdater::Idle, this, &CMainFrame::UpdateCommandUI);
     // A click or a drag on the overview moves the active view.
     connect(m_pOverviewBar, &COverviewToolBar::CentreRequested, this, [this](uint32_t frame) {
-        if (m_pActiveView) {
-            m_pActiveView->ScrollToSample(frame);
+        if (DocumentView* view = m_activeView.Get()) {
+            view->ScrollToSample(frame);
         }
     });
     // Dragging the source there records a path into the active view's sound.
     connect(m_pOverviewBar, &COverviewToolBar::PanDisplayMouse, this,
             [this](QEvent::Type type, double azimuth, std::optional<double> distanceCm) {
                 if (type == QEvent::MouseButtonPress) {
-                    m_pPanDisplayView = m_pActiveView;
+                    m_panDisplayView = m_activeView;
                 }
-                if (m_pPanDisplayView) {
-                    m_pPanDisplayView->PanDisplayMouse(type, azimuth, distanceCm);
+                if (DocumentView* view = m_panDisplayView.Get()) {
+                    view->PanDisplayMouse(type, azimuth, distanceCm);
                 }
             });
 }
@@ -120,8 +121,8 @@ CMainFrame::CMainFrame(CEditorApp& app, SettingsStore& settings,
 CMainFrame::~CMainFrame() {
     m_app.GetPlayback().RemoveListener(this);
     m_app.Prompts().SetStatusSink(nullptr);
-    m_app.SetOpenDocumentQuery(nullptr);
-    m_app.SetSaveNameDialog(nullptr);
+    m_app.Dialogs().SetOpenDocumentQuery(nullptr);
+    m_app.Dialogs().SetSaveName(nullptr);
     // The document windows tell the template when they go, so they go first.
     m_pTemplate->CloseAllDocuments();
 }
@@ -246,14 +247,14 @@ void CMainFrame::UpdateRecentFileItems() {
 
 void CMainFrame::OnChildActivated(QMdiSubWindow* window) {
     auto* child = dynamic_cast<CChildFrame*>(window);
-    auto* view = child != nullptr ? dynamic_cast<CWaveScrollView*>(child->GetView()) : nullptr;
-    if (view == m_pActiveView) {
+    DocumentView* view = child != nullptr ? child->GetDocumentView() : nullptr;
+    if (view == m_activeView.Get()) {
         return;
     }
-    if (m_pActiveView) {
-        m_pActiveView->ActivateView(false);
+    if (DocumentView* previous = m_activeView.Get()) {
+        previous->ActivateView(false);
     }
-    m_pActiveView = view;
+    m_activeView = HeldView{view != nullptr ? &view->ViewWidget() : nullptr, view};
     if (view != nullptr) {
         view->ActivateView(true);
     }
@@ -269,9 +270,7 @@ CChildFrame* CMainFrame::ActiveChild() const {
 std::vector<CommandTarget*> CMainFrame::Route() const {
     std::vector<CommandTarget*> route;
     if (CChildFrame* child = ActiveChild()) {
-        if (CommandTarget* view = child->GetViewTarget()) {
-            route.push_back(view);
-        }
+        route.push_back(child->GetDocumentView());
         route.push_back(child);
     }
     route.push_back(m_pAppCommands.get());
@@ -517,6 +516,7 @@ std::string CMainFrame::PlayReadout() const {
 void CMainFrame::OnPlaybackStarted(CTesselDoc& document, uint32_t startFrame) {
     m_playFrame = startFrame;
     m_playRate = document.GetFormat().sampleRate;
+    m_pPanes->SetPlaying(true);
 }
 
 void CMainFrame::OnPlaybackTick(CTesselDoc& /*document*/, const PlaybackTick& tick) {
@@ -525,6 +525,7 @@ void CMainFrame::OnPlaybackTick(CTesselDoc& /*document*/, const PlaybackTick& ti
 
 void CMainFrame::OnPlaybackStopped(CTesselDoc& /*document*/, const PlaybackStop& /*stop*/) {
     m_playFrame.reset();
+    m_pPanes->SetPlaying(false);
 }
 
 void CMainFrame::OnApplicationStateChanged(Qt::ApplicationState state) {

@@ -17,7 +17,7 @@
 #include "shell/StatusPanes.h"
 
 class COverviewToolBar;
-class CWaveScrollView;
+class DocumentView;
 class QMdiSubWindow;
 
 class CAppCommands;
@@ -146,9 +146,15 @@ class CMainFrame : public QMainWindow, public CommandTarget, public PlaybackList
     QToolBar* m_pTransportBar = nullptr;
     QToolBar* m_pInfoBar = nullptr;
     COverviewToolBar* m_pOverviewBar = nullptr;
-    QPointer<CWaveScrollView> m_pActiveView;
+    // A document view, held while its widget lives.
+    struct HeldView {
+        QPointer<QWidget> widget;
+        DocumentView* view = nullptr;
+        DocumentView* Get() const { return widget ? view : nullptr; }
+    };
+    HeldView m_activeView;
     // The view a press on the pan display went to: its move and release follow it there.
-    QPointer<CWaveScrollView> m_pPanDisplayView;
+    HeldView m_panDisplayView;
     // The frame being heard and its rate, while a sound plays.
     std::optional<uint32_t> m_playFrame;
     uint32_t m_playRate = 0;

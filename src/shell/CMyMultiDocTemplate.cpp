@@ -123,7 +123,7 @@ CTesselDoc* CMyMultiDocTemplate::ImportDocumentFile(const std::string& path) {
 CTesselDoc* CMyMultiDocTemplate::AddDocumentFrame(std::unique_ptr<CTesselDoc> document,
                                                   const std::string& recentPath) {
     CTesselDoc* opened = document.get();
-    QWidget* view = m_viewFactory(*opened, nullptr);
+    DocumentView* view = m_viewFactory(*opened, nullptr);
     auto* frame = new CChildFrame(*this, std::move(document), view);
     // Big enough to work in from the start, wholly inside the document area and one step on
     // from the window opened last.

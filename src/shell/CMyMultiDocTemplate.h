@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/FileStamp.h"
+#include "views/DocumentView.h"
 
 class CChildFrame;
 class CEditorApp;
@@ -28,7 +29,7 @@ class CMyMultiDocTemplate : public QObject {
 
   public:
     // Makes the view of a newly opened document; the frame takes ownership.
-    using ViewFactory = std::function<QWidget*(CTesselDoc& document, QWidget* parent)>;
+    using ViewFactory = std::function<DocumentView*(CTesselDoc& document, QWidget* parent)>;
 
     // The fields of the template's document string, in order.
     enum DocStringIndex {

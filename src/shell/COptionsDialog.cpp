@@ -124,15 +124,29 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     for (QAbstractButton* button : m_hrtfGroup->buttons()) {
         hrtfGrid->addWidget(button, row++, 0, 1, 2);
     }
-    hrtfGrid->addWidget(new QLabel("HRTF"), row, 0);
+    // Two sets serve two renderers: the mixer's for Play, Sonomap's own for the binaural
+    // export and its preview. Each says which.
+    auto* hrtfLabel = new QLabel("HRTF for &playing");
+    hrtfLabel->setBuddy(m_hrtfList);
+    hrtfGrid->addWidget(hrtfLabel, row, 0);
     hrtfGrid->addWidget(m_hrtfList, row++, 1);
     hrtfGrid->addWidget(m_hrtfState, row++, 0, 1, 2);
+    auto* playingNote = new QLabel(kPlayingSetNote);
+    playingNote->setObjectName("hrtfPlayingNote");
+    playingNote->setWordWrap(true);
+    hrtfGrid->addWidget(playingNote, row++, 0, 1, 2);
+
+    auto* binaural = new QGroupBox("Binaural export");
+    auto* binauralGrid = new QGridLayout(binaural);
     auto* binauralLabel = new QLabel("&Binaural set");
     binauralLabel->setBuddy(m_binauralSet);
-    binauralLabel->setToolTip("What Export Binaural File and Play Through Binaural Renderer use");
-    hrtfGrid->addWidget(binauralLabel, row, 0);
-    hrtfGrid->addWidget(m_binauralSet, row++, 1);
-    hrtfGrid->addWidget(m_chooseSofa, row++, 1, Qt::AlignRight);
+    binauralGrid->addWidget(binauralLabel, 0, 0);
+    binauralGrid->addWidget(m_binauralSet, 0, 1);
+    binauralGrid->addWidget(m_chooseSofa, 1, 1, Qt::AlignRight);
+    auto* binauralNote = new QLabel(kBinauralSetNote);
+    binauralNote->setObjectName("binauralSetNote");
+    binauralNote->setWordWrap(true);
+    binauralGrid->addWidget(binauralNote, 2, 0, 1, 2);
     m_binauralSet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_chooseSofa, &QPushButton::clicked, this, &COptionsDialog::ChooseSofaFile);
 
@@ -160,6 +174,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(mixer);
     layout->addWidget(headphones);
+    layout->addWidget(binaural);
     layout->addWidget(speakers);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

@@ -57,6 +57,12 @@ class COptionsDialog : public QDialog {
     static constexpr int kIdChooseSofa = 1028;
     static constexpr int kIdLoudspeakers = 1029;
     static constexpr int kIdLoudspeakerNote = 1030;
+    // What each of the two sets serves, under each.
+    static constexpr const char* kPlayingSetNote =
+        "Play mixes through this set (the mixer's 3-D preview, OpenAL Soft's HRTF).";
+    static constexpr const char* kBinauralSetNote =
+        "Export Binaural File and Play Through Binaural Renderer use this set, Sonomap's own "
+        "renderer; the HRTF for playing does not change them.";
     // The label timer's id and period.
     static constexpr int kLabelTimerId = 1;
     static constexpr int kLabelTimerMs = 33;

@@ -209,7 +209,7 @@ void CPointPropertiesDialog::accept() {
 }
 
 void CPointPropertiesDialog::Install(CEditorApp& app, QWidget* parent) {
-    app.SetPointPropertiesDialog([parent](PointProperties& properties) {
+    app.Dialogs().SetPointProperties([parent](PointProperties& properties) {
         const PanPoint before = properties.Place();
         CPointPropertiesDialog dialog(properties, parent);
         return dialog.exec() == QDialog::Accepted && properties.Place() != before;

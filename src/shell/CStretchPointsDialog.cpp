@@ -49,7 +49,7 @@ void CStretchPointsDialog::accept() {
 }
 
 void CStretchPointsDialog::Install(CEditorApp& app, QWidget* parent) {
-    app.SetStretchDialog([parent](CTesselDoc& doc, uint32_t from, uint32_t to) {
+    app.Dialogs().SetStretch([parent](CTesselDoc& doc, uint32_t from, uint32_t to) {
         CStretchPointsDialog dialog(doc, from, to, parent);
         return dialog.exec() == QDialog::Accepted;
     });

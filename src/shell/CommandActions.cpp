@@ -32,7 +32,16 @@ CommandActions::CommandActions(QMainWindow& window, const std::function<void(uns
         }
         action->setIconVisibleInMenu(false);
         window.addAction(action);
-        QObject::connect(action, &QAction::triggered, &window, [run, id = info.id] { run(id); });
+        QObject::connect(action, &QAction::triggered, &window, [run, action, id = info.id] {
+            // A box the command shows runs its own loop before the tool button that started it
+            // repaints its release: it would look held down the whole time, and after.
+            for (QObject* shown : action->associatedObjects()) {
+                if (auto* button = qobject_cast<QWidget*>(shown)) {
+                    button->update();
+                }
+            }
+            run(id);
+        });
         m_actions[info.id] = action;
     }
     // The current edit mode stays checked when it is chosen again.

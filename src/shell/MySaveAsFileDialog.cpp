@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <utility>
 
 #include "document/DocumentHost.h"
@@ -76,6 +77,40 @@ QComboBox* MySaveAsFileDialog::AddChoice(const QString& label, const QStringList
         grid->addWidget(box, row, 1);
     }
     return box;
+}
+
+QDoubleSpinBox* MySaveAsFileDialog::AddNumber(QComboBox* list, double low, double high,
+                                              double value, const QString& unit) {
+    auto* number = new QDoubleSpinBox(this);
+    number->setObjectName(list->objectName().replace("saveChoice", "saveNumber"));
+    number->setRange(low, high);
+    number->setDecimals(1);
+    number->setSingleStep(0.5);
+    number->setValue(value);
+    number->setSuffix(" " + unit);
+    // The number takes the list's place in Qt's grid, the two side by side.
+    auto* grid = qobject_cast<QGridLayout*>(layout());
+    const int at = grid != nullptr ? grid->indexOf(list) : -1;
+    if (at >= 0) {
+        int row = 0;
+        int column = 0;
+        int rows = 0;
+        int columns = 0;
+        grid->getItemPosition(at, &row, &column, &rows, &columns);
+        auto* pair = new QWidget(this);
+        auto* line = new QHBoxLayout(pair);
+        line->setContentsMargins(0, 0, 0, 0);
+        grid->removeWidget(list);
+        line->addWidget(list, 1);
+        line->addWidget(number);
+        grid->addWidget(pair, row, column);
+    }
+    const auto follow = [list, number] {
+        number->setEnabled(list->currentIndex() == list->count() - 1);
+    };
+    connect(list, &QComboBox::currentIndexChanged, number, follow);
+    follow();
+    return number;
 }
 
 QString MySaveAsFileDialog::Reason() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,11 @@ class MySaveAsFileDialog : public QFileDialog {
     // A labelled list under the name and type boxes (an export's sample format); returns it,
     // owned by the dialog, named "saveChoice" followed by its order from 0.
     QComboBox* AddChoice(const QString& label, const QStringList& options, int selected);
+    // A value typed beside a list AddChoice made, from low to high with one decimal, which
+    // counts only while the list's last option is taken; named "saveNumber" followed by the
+    // list's order. Owned by the dialog.
+    QDoubleSpinBox* AddNumber(QComboBox* list, double low, double high, double value,
+                              const QString& unit);
 
     // The name box of the dialog.
     QLineEdit* NameBox() const;

@@ -5,7 +5,7 @@
 #include "shell/CPasteSizeDialog.h"
 
 void InstallPasteOptionsDialogs(CEditorApp& app, QWidget* parent) {
-    app.SetPasteOptionsDialogs(
+    app.Dialogs().SetPasteOptions(
         [parent] {
             CPasteMergeDialog dialog(parent);
             return dialog.exec();

@@ -67,6 +67,19 @@ StatusPanes::StatusPanes(QStatusBar& bar) : m_bar(bar) {
         bar.addPermanentWidget(pane);
         m_readoutPanes[i] = pane;
     }
+    m_pWholeLine = new QLabel(bar.window());
+    m_pWholeLine->setObjectName("statusLineWhole");
+    m_pWholeLine->setWordWrap(true);
+    m_pWholeLine->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_pWholeLine->setAutoFillBackground(true);
+    m_pWholeLine->setBackgroundRole(QPalette::ToolTipBase);
+    m_pWholeLine->setForegroundRole(QPalette::ToolTipText);
+    m_pWholeLine->setMargin(3);
+    m_pWholeLine->setCursor(Qt::PointingHandCursor);
+    m_pWholeLine->setToolTip("Click: all the lines reported, in Messages");
+    m_pWholeLine->installEventFilter(this);
+    m_pWholeLine->hide();
+    bar.window()->installEventFilter(this);
     m_messageWatch = QObject::connect(&bar, &QStatusBar::messageChanged, &bar,
                                       [this](const QString& shown) { OnMessageChanged(shown); });
     // The message area is the bar's own while a line shows, else the idle pane's.
@@ -79,6 +92,7 @@ StatusPanes::StatusPanes(QStatusBar& bar) : m_bar(bar) {
 StatusPanes::~StatusPanes() {
     QObject::disconnect(m_messageWatch);
     m_bar.removeEventFilter(this);
+    m_bar.window()->removeEventFilter(this);
 }
 
 void StatusPanes::ShowStatusLine(const QString& text, int ms) {
@@ -91,6 +105,34 @@ void StatusPanes::ShowStatusLine(const QString& text, int ms) {
             QStringList(m_keptLines.rbegin(), m_keptLines.rend()).join('\n'));
     }
     ShowMessage(text, ms);
+    ShowWhole(m_ownLine == text ? QString() : text);
+}
+
+void StatusPanes::SetPlaying(bool bPlaying) {
+    m_bPlaying = bPlaying;
+    if (bPlaying) {
+        m_pWholeLine->hide();
+    }
+}
+
+void StatusPanes::ShowWhole(const QString& text) {
+    if (text.isEmpty() || m_bPlaying) {
+        m_pWholeLine->hide();
+        return;
+    }
+    m_pWholeLine->setText(text);
+    PlaceWholeLine();
+    m_pWholeLine->show();
+    m_pWholeLine->raise();
+}
+
+void StatusPanes::PlaceWholeLine() {
+    // Across the window's width, its bottom on the bar's top, as tall as the text needs.
+    QWidget* window = m_bar.window();
+    const int width = window->width();
+    const int height = m_pWholeLine->heightForWidth(width);
+    const int bottom = m_bar.mapTo(window, QPoint(0, 0)).y();
+    m_pWholeLine->setGeometry(0, bottom - height, width, height);
 }
 
 QWidget* StatusPanes::OpenMessages() {
@@ -126,6 +168,13 @@ bool StatusPanes::InMessageArea(const QPoint& at) const {
 
 bool StatusPanes::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == m_pWholeLine && event->type() == QEvent::MouseButtonPress) {
+        OpenMessages();
+        return true;
+    }
+    if (widget == m_bar.window() && event->type() == QEvent::Resize && m_pWholeLine->isVisible()) {
+        PlaceWholeLine();
+    }
     if (widget == &m_bar || widget == m_panes[0]) {
         const auto inArea = [&](const QMouseEvent* mouse) {
             return widget == m_panes[0] || InMessageArea(mouse->position().toPoint());
@@ -154,6 +203,10 @@ void StatusPanes::ShowMessage(const QString& text, int ms) {
 }
 
 void StatusPanes::OnMessageChanged(const QString& shown) {
+    // The strip goes with the line it shows whole.
+    if (shown != m_ownLine) {
+        m_pWholeLine->hide();
+    }
     if (shown.isEmpty()) {
         m_bar.setToolTip(QString());
         m_ownLine.clear();

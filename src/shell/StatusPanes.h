@@ -24,7 +24,11 @@ class QStatusBar;
 //
 // The lines that report what was done (ShowStatusLine: saves, exports, recoveries, the HRTF
 // state) are kept, the last kKeptLines of them; a click on the message area opens a window
-// that shows them whole, newest first, for a line cut short or gone from the bar.
+// that shows them whole, newest first, for a line cut short or gone from the bar. While such a
+// line is too long for the message area (the panes leave it little room in a window of 1000
+// pixels), it shows whole, wrapped, in a strip across the window just above the bar, until the
+// bar's line changes; a click on the strip opens the window too. Not while a sound plays: the
+// strip would cover the overview bar's play line (the lines then are the playback's own).
 class StatusPanes : public QObject {
   public:
     static constexpr int kKeptLines = 50;
@@ -52,6 +56,9 @@ class StatusPanes : public QObject {
     // Opens (or brings up) the window of the kept lines; null while none is kept.
     QWidget* OpenMessages();
 
+    // A sound plays, or stopped: the strip hides and is not shown while it plays.
+    void SetPlaying(bool bPlaying);
+
     // 0 ... 3: the message pane, then format, duration and size.
     QLabel* Pane(int index) const { return m_panes[index]; }
     // 0 ... 3: the position panes, then the recording mode (shown while armed).
@@ -71,6 +78,9 @@ class StatusPanes : public QObject {
     // The message area's width as the bar paints it: up to the first visible permanent pane.
     int MessageWidth() const;
     QString Elided(const QString& text) const;
+    // Shows text whole in the strip over the bottom of the window, or hides the strip.
+    void ShowWhole(const QString& text);
+    void PlaceWholeLine();
 
     QStatusBar& m_bar;
     QString m_ownLine;  // the elided line this object showed last
@@ -91,4 +101,6 @@ class StatusPanes : public QObject {
     std::deque<QString> m_keptLines;
     QPointer<QDialog> m_pMessages;  // the window of the kept lines, a child of the bar's window
     QPlainTextEdit* m_pMessageText = nullptr;  // in it
+    QLabel* m_pWholeLine = nullptr;            // a child of the bar's window
+    bool m_bPlaying = false;
 };

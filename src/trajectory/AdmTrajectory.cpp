@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "trajectory/PanPointList.h"
+#include "trajectory/PlaceThinning.h"
 #include "trajectory/SoundPlace.h"
 #include "trajectory/TrajectoryCursor.h"
 
 namespace {
 
-constexpr double kDegrees = 180.0 / std::numbers::pi;
 // Block counts aim this far inside the limits, so frames rounded at block edges keep within.
 constexpr double kLimitShare = 0.9;
 
@@ -30,15 +29,8 @@ int64_t Whole(double value) {
     return static_cast<int64_t>(std::llround(std::clamp(value, -1e9, 1e9)));
 }
 
-// The angle between two directions along the great circle, in degrees.
-double TurnBetween(const SoundPlace& a, const SoundPlace& b) {
-    const double ea = a.elevation / kDegrees;
-    const double eb = b.elevation / kDegrees;
-    const double cosine =
-        std::sin(ea) * std::sin(eb) +
-        std::cos(ea) * std::cos(eb) * std::cos((b.azimuth - a.azimuth) / kDegrees);
-    return std::acos(std::clamp(cosine, -1.0, 1.0)) * kDegrees;
-}
+using PlaceThinning::TimedPlace;
+using PlaceThinning::TurnBetween;
 
 SoundPlace PlaceOf(const PanPoint& point) {
     return {static_cast<double>(point.azimuth), static_cast<double>(point.elevation),
@@ -86,64 +78,6 @@ AdmPlace ChannelPlace(const SoundPlace& place, uint16_t channel, uint16_t channe
     // The left channel to the left of the direction, the right one to the right.
     const double offset = channels == 2 ? (channel == 0 ? -0.5 : 0.5) * place.width : 0.0;
     return {position, NormalDegrees(place.azimuth + offset), place.elevation, place.distanceCm};
-}
-
-struct TimedPlace {
-    uint32_t position = 0;
-    SoundPlace place;
-};
-
-// How far b strays from a, as a share of what thinning lets pass: above 1 it is kept.
-double Stray(const SoundPlace& a, const SoundPlace& b) {
-    return std::max({TurnBetween(a, b), std::abs(a.width - b.width),
-                     std::abs(a.distanceCm - b.distanceCm)}) /
-           AdmTrajectory::kThinningDegrees;
-}
-
-// Marks in keep the fewest places of [first, last] (frames rising) whose great-circle
-// stretches stay near every place between them (Douglas-Peucker); first and last are kept.
-void Thin(const std::vector<TimedPlace>& places, size_t first, size_t last,
-          std::vector<bool>& keep) {
-    keep[first] = keep[last] = true;
-    // A place that strays from its own neighbours' stretch is kept whatever else is, and
-    // splits the work: a zigzag of many blocks then costs one look at each.
-    std::vector<std::pair<size_t, size_t>> spans;
-    size_t begin = first;
-    for (size_t i = first + 1; i < last; ++i) {
-        const TimedPlace& a = places[i - 1];
-        const TimedPlace& b = places[i + 1];
-        const double t = static_cast<double>(places[i].position - a.position) /
-                         static_cast<double>(b.position - a.position);
-        if (Stray(InterpolatePlace(a.place, b.place, t), places[i].place) > 1.0) {
-            keep[i] = true;
-            spans.push_back({begin, i});
-            begin = i;
-        }
-    }
-    spans.push_back({begin, last});
-    // On a stack rather than by recursion: a long file would go deep.
-    while (!spans.empty()) {
-        const auto [from, to] = spans.back();
-        spans.pop_back();
-        const TimedPlace& a = places[from];
-        const TimedPlace& b = places[to];
-        double worst = 1.0;
-        size_t where = from;
-        for (size_t i = from + 1; i < to; ++i) {
-            const double t = static_cast<double>(places[i].position - a.position) /
-                             static_cast<double>(b.position - a.position);
-            const double stray = Stray(InterpolatePlace(a.place, b.place, t), places[i].place);
-            if (stray > worst) {
-                worst = stray;
-                where = i;
-            }
-        }
-        if (where != from) {
-            keep[where] = true;
-            spans.push_back({from, where});
-            spans.push_back({where, to});
-        }
-    }
 }
 
 }  // namespace
@@ -238,16 +172,7 @@ std::vector<PanPoint> PointsOf(const std::vector<std::vector<AdmPlace>>& channel
            places.back().place.width == places[places.size() - 2].place.width) {
         places.pop_back();
     }
-    // Thinned between steps: two places at one frame are both kept.
-    std::vector<bool> keep(places.size(), false);
-    for (size_t first = 0; first < places.size();) {
-        size_t last = first;
-        while (last + 1 < places.size() && places[last + 1].position > places[last].position) {
-            ++last;
-        }
-        Thin(places, first, last, keep);
-        first = last + 1;
-    }
+    const std::vector<bool> keep = PlaceThinning::Keep(places, kThinningDegrees);
     for (size_t i = 0; i < places.size(); ++i) {
         if (!keep[i]) {
             continue;

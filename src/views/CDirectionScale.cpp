@@ -1,11 +1,12 @@
 #include "views/CDirectionScale.h"
 
+#include <QAbstractScrollArea>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
-#include "views/CWaveScrollView.h"
+#include "views/WaveViewAside.h"
 
 namespace {
 
@@ -13,13 +14,13 @@ constexpr int kMarkWidth = 4;
 
 }  // namespace
 
-CDirectionScale::CDirectionScale(CWaveScrollView& view, QWidget* parent)
+CDirectionScale::CDirectionScale(WaveViewAside& view, QWidget* parent)
     : QWidget(parent), m_view(view) {
     setObjectName("DirectionScale");
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     setToolTip("Where the wave's height places the sound");
     // The drawing area resizes when the view does and when the lanes come or go.
-    view.viewport()->installEventFilter(this);
+    view.ScrollArea().viewport()->installEventFilter(this);
 }
 
 QSize CDirectionScale::sizeHint() const {
@@ -36,7 +37,7 @@ QSize CDirectionScale::minimumSizeHint() const {
 }
 
 std::vector<CDirectionScale::Mark> CDirectionScale::Marks() const {
-    const WaveViewGeometry& g = m_view.Geometry();
+    const WaveViewGeometry g = m_view.PaintedGeometry();
     if (g.ImageHeight() <= 0) {
         return {};
     }
@@ -64,9 +65,10 @@ void CDirectionScale::paintEvent(QPaintEvent* event) {
     const QColor ink = palette().color(QPalette::ButtonText);
     painter.setPen(ink);
     // In the strip's rows: the drawing area may start below the view's top.
-    const int top = mapFromGlobal(m_view.viewport()->mapToGlobal(QPoint(0, 0))).y();
+    const QWidget* area = m_view.ScrollArea().viewport();
+    const int top = mapFromGlobal(area->mapToGlobal(QPoint(0, 0))).y();
     const int rowHeight = fontMetrics().height();
-    const int bottom = top + m_view.viewport()->height();
+    const int bottom = top + area->height();
     int free = top;
     for (const Mark& mark : Marks()) {
         const int markY = top + mark.y;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-class CWaveScrollView;
+class WaveViewAside;
 
 // The strip beside a wave view that says which way its height points: "left" at the top,
 // "ahead" in the middle and "right" at the bottom of the frontal view; round the circle
@@ -15,7 +15,7 @@ class CDirectionScale : public QWidget {
     Q_OBJECT
 
   public:
-    explicit CDirectionScale(CWaveScrollView& view, QWidget* parent = nullptr);
+    explicit CDirectionScale(WaveViewAside& view, QWidget* parent = nullptr);
 
     // What the strip shows: each label's text and the view row its mark stands at.
     struct Mark {
@@ -32,5 +32,5 @@ class CDirectionScale : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    CWaveScrollView& m_view;
+    WaveViewAside& m_view;
 };

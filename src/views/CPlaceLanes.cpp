@@ -1,12 +1,15 @@
 #include "views/CPlaceLanes.h"
 
+#include <QAbstractScrollArea>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "views/CWaveScrollView.h"
+#include "views/PanPointEditor.h"
 #include "views/PlaceLanePainter.h"
+#include "views/WaveViewAside.h"
+#include "views/WaveViewPlayback.h"
 
-CPlaceLanes::CPlaceLanes(CWaveScrollView& view) : QWidget(&view), m_view(view) {
+CPlaceLanes::CPlaceLanes(WaveViewAside& view) : QWidget(&view.ScrollArea()), m_view(view) {
     setObjectName("placeLanes");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -17,7 +20,7 @@ void CPlaceLanes::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     // The painter keeps a reference: the geometry must outlive it, not end with this line.
     const WaveViewGeometry geometry = m_view.PaintedGeometry();
-    const PlaceLanePainter picture(geometry, m_view.GetDocument());
+    const PlaceLanePainter picture(geometry, m_view.Document());
     for (const PlaceValue value : {PlaceValue::Elevation, PlaceValue::Distance}) {
         const PlaceAxis lane = PlaceLanes::Lane(value, height());
         picture.DrawLane(painter, lane, width());
@@ -27,7 +30,7 @@ void CPlaceLanes::paintEvent(QPaintEvent* /*event*/) {
         }
     }
     if (const std::optional<int> x = m_view.PlayheadX()) {
-        painter.fillRect(QRect(*x, 0, 1, height()), QColor(CWaveScrollView::kPlayheadColour));
+        painter.fillRect(QRect(*x, 0, 1, height()), QColor(WaveViewPlayback::kPlayheadColour));
     }
 }
 
@@ -44,6 +47,6 @@ void CPlaceLanes::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CPlaceLanes::leaveEvent(QEvent* event) {
-    m_view.SetHover(std::nullopt, std::nullopt);
+    m_view.LaneLeft();
     QWidget::leaveEvent(event);
 }

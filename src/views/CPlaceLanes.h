@@ -2,14 +2,15 @@
 
 #include <QWidget>
 
-class CWaveScrollView;
+class WaveViewAside;
 
 // The all-around view's lanes under the wave: elevation and distance, each on its own scale
 // (PlaceLanes), with the trajectory drawn and edited there as on the wave. Paints through
 // PlaceLanePainter and hands the mouse to its view; the view owns it and places it.
 class CPlaceLanes : public QWidget {
   public:
-    explicit CPlaceLanes(CWaveScrollView& view);
+    // A child of the view's widget.
+    explicit CPlaceLanes(WaveViewAside& view);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -19,5 +20,5 @@ class CPlaceLanes : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
-    CWaveScrollView& m_view;
+    WaveViewAside& m_view;
 };

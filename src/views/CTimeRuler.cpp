@@ -1,12 +1,13 @@
 #include "views/CTimeRuler.h"
 
+#include <QAbstractScrollArea>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include "document/CTesselDoc.h"
 #include "geometry/RulerTicks.h"
-#include "views/CWaveScrollView.h"
+#include "views/WaveViewAside.h"
 
 namespace {
 
@@ -17,14 +18,14 @@ constexpr int kLabelGap = 12;
 
 }  // namespace
 
-CTimeRuler::CTimeRuler(CWaveScrollView& view, QWidget* parent) : QWidget(parent), m_view(view) {
+CTimeRuler::CTimeRuler(WaveViewAside& view, QWidget* parent) : QWidget(parent), m_view(view) {
     setObjectName("TimeRuler");
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setFixedHeight(sizeHint().height());
     setToolTip("Click: put the caret here. Double-click: play from here.");
-    connect(&view, &CWaveScrollView::DisplayChanged, this, qOverload<>(&QWidget::update));
+    view.OnDisplayChanged(this, [this] { update(); });
 }
 
 QSize CTimeRuler::sizeHint() const {
@@ -49,7 +50,7 @@ void CTimeRuler::paintEvent(QPaintEvent* event) {
     const QColor ink = palette().color(QPalette::ButtonText);
     painter.fillRect(QRect(0, height() - 1, width(), 1), palette().color(QPalette::Dark));
     const WaveViewGeometry geometry = m_view.PaintedGeometry();
-    const uint32_t rate = m_view.GetDocument().GetFormat().sampleRate;
+    const uint32_t rate = m_view.Document().GetFormat().sampleRate;
     const int bottom = height() - 1;
     painter.setPen(ink);
     const QFontMetrics metrics = fontMetrics();
@@ -69,7 +70,7 @@ void CTimeRuler::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    m_view.setFocus(Qt::MouseFocusReason);
+    m_view.ScrollArea().setFocus(Qt::MouseFocusReason);
     m_view.PlaceCaretFromRuler(FrameAtX(static_cast<int>(event->position().x())));
 }
 
@@ -87,6 +88,6 @@ void CTimeRuler::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CTimeRuler::leaveEvent(QEvent* event) {
-    m_view.SetPointer(std::nullopt);
+    m_view.SetPointer(std::nullopt, false);
     QWidget::leaveEvent(event);
 }

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 
-class CWaveScrollView;
+class WaveViewAside;
 
 // The time ruler above a wave view, in the same document window: ticks and labels for the
 // view's visible stretch ("m:ss.mmm", frame numbers at the deepest zoom), kept in step as the
@@ -14,7 +14,7 @@ class CTimeRuler : public QWidget {
     Q_OBJECT
 
   public:
-    explicit CTimeRuler(CWaveScrollView& view, QWidget* parent = nullptr);
+    explicit CTimeRuler(WaveViewAside& view, QWidget* parent = nullptr);
 
     // The frame under ruler column x, as the view has it under the same column.
     uint32_t FrameAtX(int x) const;
@@ -32,5 +32,5 @@ class CTimeRuler : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
-    CWaveScrollView& m_view;
+    WaveViewAside& m_view;
 };

@@ -9,12 +9,14 @@
 #include "document/DocumentListener.h"
 #include "geometry/WaveViewGeometry.h"
 #include "peaks/WaveImage.h"
-#include "playback/CommandTarget.h"
+#include "views/DocumentView.h"
 #include "views/OverviewBarFeed.h"
 #include "views/PanPointEditor.h"
 #include "views/RecordFeed.h"
 #include "views/WaveScrollBar.h"
 #include "views/WaveSelection.h"
+#include "views/WaveViewActions.h"
+#include "views/WaveViewAside.h"
 #include "views/WaveViewCommands.h"
 #include "views/WaveViewNavigation.h"
 #include "views/WaveViewPlayback.h"
@@ -32,9 +34,11 @@ class QPainter;
 // through WaveViewPainter, command routing to WaveViewCommands. The rest are pieces of its
 // own: the geometry and image, the scroll bar, the navigation (WaveViewNavigation), pan point
 // editing (PanPointEditor), the overview bar (OverviewBarFeed), playing (WaveViewPlayback,
-// which holds the playhead) and the readouts (WaveViewReadouts). The pieces that call back
-// see the view only as their WaveViewSurface. The document and the application outlive the
-// view.
+// which holds the playhead) and the readouts (WaveViewReadouts). Each kind of neighbour sees
+// the view only through the interface it needs, which the view implements privately: the
+// pieces that call back as their WaveViewSurface, the ruler, the scale, the lanes and the pane
+// as their WaveViewAside, the commands as their WaveViewActions, the document window and the
+// main frame as their DocumentView. The document and the application outlive the view.
 //
 // Units: frames from 0; columns and x, y as WaveViewGeometry has them. Transient graphics
 // (caret, selection, drag preview) are state: a change repaints exactly the rectangles an
@@ -51,8 +55,10 @@ class QPainter;
 // It listens to its document: a change made elsewhere (a dialog's preview, recovered points,
 // an undo through the menu) is drawn at once, and a 3-D trajectory turns the view all around.
 class CWaveScrollView : public QAbstractScrollArea,
-                        public CommandTarget,
+                        public DocumentView,
                         public WaveViewSurface,
+                        public WaveViewAside,
+                        public WaveViewActions,
                         public DocumentListener {
     Q_OBJECT
 
@@ -63,28 +69,19 @@ class CWaveScrollView : public QAbstractScrollArea,
     CWaveScrollView(CTesselDoc& document, CEditorApp& app, QWidget* parent = nullptr);
     ~CWaveScrollView() override;
 
-    void OnTrajectoryChanged(CTesselDoc& document) override;
-
     CTesselDoc& GetDocument() const { return m_doc; }
-    const WaveViewGeometry& Geometry() const { return m_geometry; }
+    const WaveViewGeometry& Geometry() const override { return m_geometry; }
     // The geometry as the next paint draws it: every paint fits the scale to the total width.
     WaveViewGeometry PaintedGeometry() const override;
-    int SurfaceHeight() const override;
-    int LaneStripHeight() const override;
-    void RepaintRect(const QRect& rect) override;
-    void RepaintWave() override;
-    void ShowStatusTip(const std::string& text) override;
-
-    // Centres frame in the window, as far as the waveform reaches.
-    void ScrollToSample(uint32_t frame) override { m_navigation.ScrollToSample(frame); }
     bool SelectionInView() const;
 
-    // Zoom and selection commands; their enabling is the geometry's.
-    void ZoomIn() { m_navigation.ZoomIn(); }
-    void ZoomOut() { m_navigation.ZoomOut(); }
-    void ShowAll() { m_navigation.ShowAll(); }
-    void ZoomToSelection() { m_navigation.ZoomToSelection(); }
-    void SelectAll();
+    // Its pieces: zoom and scrolling, playing (the playhead: the frame being heard, drawn as a
+    // line over the window's height; with "Cursor Follows Playback" the view pages ahead as it
+    // reaches the right edge), and pan point editing (the keys, Point Properties, the drag).
+    WaveViewNavigation& Navigation() override { return m_navigation; }
+    WaveViewPlayback& Playback() override { return m_playback; }
+    const WaveViewPlayback& Playback() const { return m_playback; }
+    PanPointEditor& Points() override { return m_points; }
 
     // Selection: a caret when end == start + 1.
     void SetSelection(uint32_t start, uint32_t end) override;
@@ -93,90 +90,30 @@ class CWaveScrollView : public QAbstractScrollArea,
     uint32_t GetSelEnd() const override { return m_selection.End(); }
     bool IsCaretVisible() const { return m_selection.IsCaretVisible(); }
     void InvertCaret(bool toggle);
-    // Erases the caret if it is drawn.
-    void HideCaret() override;
+    // Centres frame in the window, as far as the waveform reaches.
+    void ScrollToSample(uint32_t frame) override { m_navigation.ScrollToSample(frame); }
+
     // The view became the active one, or stopped being it: the caret blinks only while active.
-    void ActivateView(bool active);
+    void ActivateView(bool active) override;
     bool IsActiveView() const override { return m_active; }
-
-    // Plays the selection, or from the caret to the end.
-    void Play() { m_playback.Play(); }
-    // Erases the caret if it is drawn and puts it at frame.
-    void PlaceCaret(uint32_t frame) override;
-
-    // The playhead: the frame being heard, drawn as a 1-pixel blue line over the window's
-    // height; a step repaints only the old and the new column. With "Cursor Follows Playback"
-    // the view pages ahead as the line reaches the right edge. The active view also shows it
-    // on the overview bar.
-    static constexpr QRgb kPlayheadColour = 0xFF0000FF;
-    void ShowPlayPosition(std::optional<uint32_t> frame) { m_playback.ShowPlayPosition(frame); }
-    std::optional<uint32_t> GetPlayPosition() const { return m_playback.Frame(); }
-    // The line's window column, or none when silent or outside the window.
-    std::optional<int> PlayheadX() const { return m_playback.PlayheadX(); }
-
-    // The ruler's gestures: a click puts the caret at frame, a double-click plays from there
-    // (stopping what plays first).
-    void PlaceCaretFromRuler(uint32_t frame);
-    void PlayFrom(uint32_t frame);
-    // What the mouse points at: a frame and, over the wave, the direction its height stands
-    // for; none once it has left. In the all-around view, with the lane value under the mouse.
-    void SetHover(std::optional<uint32_t> frame, std::optional<int> pan,
-                  std::optional<std::pair<PlaceValue, int32_t>> laneValue = std::nullopt) {
-        m_readouts.SetHover(frame, pan, laneValue);
-        m_bLaneHover = true;
-    }
-    // Where the mouse is, in pixels of the wave's drawing area, or of the time ruler above it
-    // (bRuler: a frame only); none once it has left. The readout follows the frame under it
-    // when the view moves beneath a still mouse.
-    void SetPointer(std::optional<QPoint> at, bool bRuler = false);
+    // A gesture holds the mouse (a selection or a point being dragged).
+    bool IsDragging() const override { return m_dragging; }
 
     // The all-around view: on while asked or while the trajectory is 3-D (which also makes it
     // asked, so an undo back to the front keeps the view).
-    bool IsAllAround() const { return m_geometry.IsAllAround(); }
-    void SetAllAround(bool bAllAround);
-    // Brings the view's mode and its lanes in line with the trajectory after an edit.
-    void SyncAllAround() override;
-    void RepaintAll() override;
+    bool IsAllAround() const override { return m_geometry.IsAllAround(); }
+    void SetAllAround(bool bAllAround) override;
+    // The lanes of elevation and distance under the wave, shown in the all-around view.
     QWidget* Lanes() const;
-    // The lanes' mouse: presses, moves and releases in rows of the lane strip.
-    void LaneMouse(const QMouseEvent& event);
-    // The left button on the pan display while this view is active: the direction under the
-    // pointer, and its distance (cm) on the view from above. Only Record Trajectory takes it;
-    // false when it did not.
-    bool PanDisplayMouse(QEvent::Type type, double azimuth, std::optional<double> distanceCm);
-    // The selected point the lanes frame, in pan edit mode when no drag is on.
-    const PanPoint* LaneSelectedPoint();
-
-    // The position panes' texts: the caret or the selection; the point being dragged, else the
-    // mouse (empty when it is elsewhere); the play position (empty when silent).
-    std::string SelectionReadout() const { return m_readouts.SelectionText(); }
-    std::string MouseReadout();
-    std::string PlayReadout() const { return m_playback.PlayReadout(); }
-
-    // Moves the window's left edge by columns, within the waveform.
-    void ScrollByColumns(int64_t columns) { m_navigation.ScrollByColumns(columns); }
-
-    bool IsDragPreviewShown() const { return m_points.IsDragPreviewShown(); }
-    const PanPoint* GetDragPoint() const { return m_points.Drag().Point(); }
-    const PanPoint* GetDragPrev() const { return m_points.Drag().Prev(); }
-    bool IsDragging() const override { return m_dragging; }
-    // Ends a point drag in hand as its release would: a recording pass is about to rewrite the
-    // points, the dragged one among them.
-    void EndPointDrag() override;
-    // A recording pass is writing this view's trajectory.
-    bool IsRecording() const;
-    // The pan point the keyboard edits (Tab, arrows, Delete) and Point Properties opens on.
-    PanPointKeys& Keys() { return m_points.Keys(); }
-    bool CanEditPointProperties() const { return m_points.CanEditPointProperties(); }
-    // The Point Properties dialog on the selected point.
-    void EditPointProperties() { m_points.EditPointProperties(); }
+    // The left button on the pan display while this view is active: only Record Trajectory
+    // takes it; false when it did not.
+    bool PanDisplayMouse(QEvent::Type type, double azimuth,
+                         std::optional<double> distanceCm) override;
     QObject* GetOverviewBar() const { return m_overview.Bar(); }
 
-    // Tells the overview bar what this view shows, and keeps the bar for the live pan.
-    void FeedOverviewBar(QObject* bar);
-    // The cursor of the edit mode over the drawing area: 134 or, with Ctrl, 141; or 135.
-    void UpdateCursor(bool bCtrlHeld);
-
+    // The document window: this view under its time ruler, its direction scale beside it.
+    QWidget& ViewWidget() override { return *this; }
+    QWidget* MakeWindowContent() override;
     // Routed to the view's commands.
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
@@ -202,7 +139,50 @@ class CWaveScrollView : public QAbstractScrollArea,
     void scrollContentsBy(int dx, int dy) override;
 
   private:
+    // ---- What the pieces see (WaveViewSurface) ----
+    int SurfaceHeight() const override;
+    int LaneStripHeight() const override;
+    void RepaintRect(const QRect& rect) override;
+    void RepaintWave() override;
+    void RepaintAll() override;
+    void PlaceCaret(uint32_t frame) override;
+    void HideCaret() override;
+    // Ends a point drag in hand as its release would: a recording pass is about to rewrite the
+    // points, the dragged one among them.
+    void EndPointDrag() override;
+    // Brings the view's mode and its lanes in line with the trajectory after an edit.
+    void SyncAllAround() override;
+    void ShowStatusTip(const std::string& text) override;
+
+    // ---- What the ruler, the scale, the lanes and the pane see (WaveViewAside) ----
+    QAbstractScrollArea& ScrollArea() override { return *this; }
+    const CTesselDoc& Document() const override { return m_doc; }
+    QMetaObject::Connection OnDisplayChanged(QObject* receiver,
+                                             std::function<void()> changed) override;
+    void PlaceCaretFromRuler(uint32_t frame) override;
+    // Stops what plays first.
+    void PlayFrom(uint32_t frame) override;
+    void SetPointer(std::optional<QPoint> at, bool bRuler) override;
+    std::optional<int> PlayheadX() const override { return m_playback.PlayheadX(); }
+    const PanPoint* LaneSelectedPoint() override;
+    void LaneMouse(const QMouseEvent& event) override;
+    void LaneLeft() override;
+
+    // ---- What the commands see (WaveViewActions) ----
+    void SelectAll() override;
+    void UpdateCursor(bool bCtrlHeld) override;
+    std::string SelectionReadout() const override { return m_readouts.SelectionText(); }
+    std::string MouseReadout() override;
+    void FeedOverviewBar(QObject* bar) override;
+
+    // ---- Its document (DocumentListener) ----
+    void OnTrajectoryChanged(CTesselDoc& document) override;
+
     int ClientHeight() const;
+    // What the mouse points at in a lane: its frame and the lane's value.
+    void SetLaneHover(uint32_t frame, std::pair<PlaceValue, int32_t> laneValue);
+    // A recording pass is writing this view's trajectory.
+    bool IsRecording() const;
     void FirstDisplay();
     void OnCaretTimer();
     void InvalidateAll();

@@ -230,7 +230,7 @@ void PanPointEditor::EditPointProperties() {
     }
     PointProperties properties(m_doc, *point);
     properties.SetAllAroundView(m_geometry.IsAllAround());
-    if (m_app.EditPointProperties(properties)) {
+    if (m_app.Dialogs().EditPointProperties(properties)) {
         OnPointSelectionChanged();
     }
 }

@@ -6,8 +6,12 @@
 #include "playback/CommandIds.h"
 #include "playback/UndoMenuText.h"
 #include "trajectory/SoundPlace.h"
-#include "views/CWaveScrollView.h"
+#include "views/PanPointEditor.h"
 #include "views/StatusTexts.h"
+#include "views/WaveViewActions.h"
+#include "views/WaveViewNavigation.h"
+#include "views/WaveViewPlayback.h"
+#include "views/WaveViewSurface.h"
 
 int WaveViewCommands::EditMode() const {
     return m_app.GetEditMode();
@@ -16,10 +20,10 @@ int WaveViewCommands::EditMode() const {
 bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
     // A point being dragged must stay in the list until the release: the commands that remove
     // points wait for it.
-    const bool bDragging = m_view.GetDragPoint() != nullptr;
+    const bool bDragging = m_view.Points().Drag().Point() != nullptr;
     const WaveViewGeometry& g = m_view.Geometry();
-    const uint32_t start = m_view.GetSelStart();
-    const uint32_t end = m_view.GetSelEnd();
+    const uint32_t start = m_surface.GetSelStart();
+    const uint32_t end = m_surface.GetSelEnd();
     switch (id) {
         case CommandId::kZoomIn:
             state.enabled = g.CanZoomIn();
@@ -53,7 +57,7 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.checked = EditMode() == CEditorApp::kEditModeSelect;
             return true;
         case CommandId::kPlay:
-            state.enabled = m_app.IsPlayEnabled();
+            state.enabled = !m_app.IsPlaying();
             return true;
         case CommandId::kPlayStop:
             state.enabled = true;
@@ -69,7 +73,7 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.enabled = !bDragging && PanEditCommands::CanPaste(m_doc);
             return true;
         case CommandId::kPointProperties:
-            state.enabled = m_view.CanEditPointProperties();
+            state.enabled = m_view.Points().CanEditPointProperties();
             return true;
         case CommandId::kGenerateTrajectory:
             state.enabled = !bDragging;
@@ -110,7 +114,7 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
             return true;
         case CommandId::kOverviewUpdate:
             state.enabled = true;
-            if (!m_view.IsDragging() && state.requester != nullptr && g.ImageWidth() != 0) {
+            if (!m_surface.IsDragging() && state.requester != nullptr && g.ImageWidth() != 0) {
                 m_view.FeedOverviewBar(state.requester);
             }
             return true;
@@ -120,20 +124,20 @@ bool WaveViewCommands::UpdateCommand(unsigned id, CommandState& state) {
 }
 
 bool WaveViewCommands::RunCommand(unsigned id) {
-    const uint32_t start = m_view.GetSelStart();
-    const uint32_t end = m_view.GetSelEnd();
+    const uint32_t start = m_surface.GetSelStart();
+    const uint32_t end = m_surface.GetSelEnd();
     switch (id) {
         case CommandId::kZoomIn:
-            m_view.ZoomIn();
+            m_view.Navigation().ZoomIn();
             return true;
         case CommandId::kZoomOut:
-            m_view.ZoomOut();
+            m_view.Navigation().ZoomOut();
             return true;
         case CommandId::kShowAll:
-            m_view.ShowAll();
+            m_view.Navigation().ShowAll();
             return true;
         case CommandId::kZoomSelection:
-            m_view.ZoomToSelection();
+            m_view.Navigation().ZoomToSelection();
             return true;
         case CommandId::kSelectAll:
             m_view.SelectAll();
@@ -150,24 +154,24 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             m_view.UpdateCursor(false);
             return true;
         case CommandId::kPlay:
-            m_view.Play();
+            m_view.Playback().Play();
             return true;
         case CommandId::kPlayStop:
             // Whichever sound plays stops, and nothing starts: as Space in the view.
             if (m_app.IsPlaying()) {
                 m_app.GetPlayback().Stop();
             } else {
-                m_view.Play();
+                m_view.Playback().Play();
             }
             return true;
         case CommandId::kDeleteInRange:
             if (PanEditCommands::DeleteInRange(m_doc, start, end)) {
-                m_view.viewport()->update();
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kEditCut:
             if (PanEditCommands::Cut(m_doc, start, end)) {
-                m_view.viewport()->update();
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kEditCopy:
@@ -175,32 +179,33 @@ bool WaveViewCommands::RunCommand(unsigned id) {
             return true;
         case CommandId::kPaste:
             if (PanEditCommands::Paste(m_doc, start, end)) {
-                m_view.viewport()->update();
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kEditUndo:
             if (PanEditCommands::Undo(m_doc)) {
-                m_view.viewport()->update();
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kPointProperties:
-            m_view.EditPointProperties();
+            m_view.Points().EditPointProperties();
             return true;
         case CommandId::kGenerateTrajectory:
             // The selection, or with a caret (a selection of one frame) the whole sound.
-            if (!m_view.IsCaret() ? m_app.GenerateTrajectory(m_doc, start, end)
-                                  : m_app.GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
-                m_view.viewport()->update();
+            if (!m_surface.IsCaret()
+                    ? m_app.Dialogs().GenerateTrajectory(m_doc, start, end)
+                    : m_app.Dialogs().GenerateTrajectory(m_doc, 0, m_doc.GetFrameCount())) {
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kStretchPoints:
-            if (m_app.StretchPoints(m_doc, start, end)) {
-                m_view.viewport()->update();
+            if (m_app.Dialogs().StretchPoints(m_doc, start, end)) {
+                m_surface.RepaintWave();
             }
             return true;
         case CommandId::kEditRedo:
             if (PanEditCommands::Redo(m_doc)) {
-                m_view.viewport()->update();
+                m_surface.RepaintWave();
             }
             return true;
         default:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRgb>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,10 @@ class WaveViewSurface;
 // the document, the playback and its host, the navigation and the feed outlive it. Frames.
 class WaveViewPlayback : public PlaybackListener {
   public:
+    // The playhead: the frame being heard, drawn as a 1-pixel line of this colour over the
+    // view's height (and its lanes').
+    static constexpr QRgb kPlayheadColour = 0xFF0000FF;
+
     WaveViewPlayback(WaveViewSurface& view, CTesselDoc& document, PlaybackSession& playback,
                      const PlaybackHost& host, WaveViewNavigation& navigation,
                      OverviewBarFeed& overview);

@@ -89,7 +89,8 @@ TEST_F(CliBatchTest, EveryMalformedLineIsNamedWithItsReasonAndNothingRenders) {
         {R"({"format": "ambix", "events": []})", "\"output\" is missing"},
         {R"({"output": "x.wav", "format": "mp3", "events": []})", "\"mp3\" is none of"},
         {R"({"output": "x.wav", "format": "layout:7+1+0", "events": []})",
-         "layout:7+1+0: Unknown loudspeaker layout '7+1+0'; the layouts are 0+2+0, 0+5+0,"},
+         "layout:7+1+0: Unknown loudspeaker layout '7+1+0'; the layouts are 0+2+0 (2.0), "
+         "0+5+0 (5.1),"},
         {R"({"output": "x.aif", "format": "layout:0+5+0", "duration": 1, "rate": 8000, )"
          R"("events": []})",
          "format layout:0+5+0 writes a WAV file, not x.aif"},
@@ -345,6 +346,7 @@ TEST_F(CliBatchTest, EventsAreAddedAtTheirOnsetsWithTheirGainsAndCutAtTheDuratio
     const std::vector<Case> cases = {
         {"ambix", "--ambix --rate 48000", 4},
         {"layout:0+5+0", "--layout 0+5+0 --rate 48000", 6},
+        {"layout:7.1", "--layout 7.1 --rate 48000", 8},
         {"stereo", "", 2, "src/c48.wav", 96000},
         {"binaural", "--binaural", 2, "src/c48.wav", 96000},
     };

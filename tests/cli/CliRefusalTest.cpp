@@ -185,11 +185,11 @@ TEST_F(CliRefusalTest, EachHostileInputEndsInItsMessageAndChangesNothing) {
          "--resume without --manifest-out would render line 1 again"},
         {"a usage error of batch", "", batch + " --bogus", 2,
          "sonomap-cli batch: unknown option --bogus\n"
-         "Try 'sonomap-cli batch --help' for its usage.\n",
+         "Try 'sonomap-cli batch --help' for more information.\n",
          true},
         // Outputs of a render
         {"-o naming nothing", "", "render src/take.wav -o ''", 2,
-         "sonomap-cli render: -o names no file\nTry 'sonomap-cli render --help' for its usage.\n",
+         "sonomap-cli render: -o names no file\nTry 'sonomap-cli render --help' for more information.\n",
          true},
         {"-o naming a folder", "", "render src/take.wav -o src", 2,
          "-o src is a folder; --output-dir writes into one"},

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "CliRun.h"
+#include "platform/ByteOrder.h"
 #include "support/DocumentTestFiles.h"
 #include "support/OpenAlBackEnd.h"
 #include "support/SoxTools.h"
@@ -262,6 +263,52 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
     }
 }
 
+// More points than a file holds fail with the limit and the way out; --thin keeps the fewest
+// within its tolerance, after new points or alone on the file's own.
+TEST_F(CliTest, SetPointsThinsWhatAFileCannotHold) {
+    TestSound sound;
+    sound.samples = Pattern(2 * 80000);
+    const std::string path = Write("long.wav", sound);
+    {
+        std::ofstream csv(dir.File("flutter.csv"));
+        for (int i = 1; i <= 70001; ++i) {
+            csv << i << "," << (i % 2) << "\n";  // a degree's flutter
+        }
+    }
+    const std::string flutter = " --points-file " + dir.File("flutter.csv");
+    const struct {
+        std::string args;
+        int exitCode;
+        std::string said;  // on stderr
+        int points;        // in the file afterwards, -1 unchanged
+    } cases[] = {
+        {flutter, 1,
+         "Error saving achunk!\nA sound file holds at most 65,535 pan points, and "
+         "this trajectory has 70,001. Thin it to fewer: Save offers to, and "
+         "sonomap-cli set-points takes --thin DEGREES.",
+         -1},
+        {flutter + " --thin 0.5", 1, "Error saving achunk!", -1},
+        {flutter + " --thin 1", 0, "", 2},
+        {" --points 0:0,100:10,200:20,300:25,400:0", 0, "", 5},
+        {" --thin 3", 0, "", 4},
+        {" --thin 0", 2, "--thin is DEGREES from 0.01 to 45, not '0'", -1},
+        {" --thin one", 2, "--thin is DEGREES from 0.01 to 45, not 'one'", -1},
+    };
+    int points = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const CliRun run = Cli("set-points " + path + c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+        const std::string info = Cli("info " + path).out;
+        const nlohmann::json json = nlohmann::json::parse(info);
+        if (c.points >= 0) {
+            points = c.points;
+        }
+        EXPECT_EQ(json["panPoints"].size(), static_cast<size_t>(points));
+    }
+}
+
 TEST_F(CliTest, RenderFollowsTheExtensionOrTheTypeOption) {
     const std::string path = Write("take.wav", Sample());
     CliRun run = Cli("render " + path + " -o " + dir.File("out.aiff"));
@@ -293,7 +340,11 @@ TEST_F(CliTest, RenderBatchReportsTheBadFileAndFinishesTheOthers) {
     const CliRun run = Cli("render " + good1 + " " + bad + " " + good3 + " --output-dir " +
                            dir.File("out") + " --type aiff --jobs 2");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(bad + ": No Pan Events to track!"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(bad + ": No Pan Events to track!\nThe sound has no trajectory"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Pan Points in the editor, or with sonomap-cli set-points"),
+              std::string::npos);
     EXPECT_NE(run.err.find("sonomap-cli render: " + bad + ": not rendered"), std::string::npos);
     EXPECT_EQ(run.err.find("one.wav: not"), std::string::npos);
     EXPECT_EQ(run.err.find("three.wav: not"), std::string::npos);
@@ -325,13 +376,36 @@ TEST_F(CliTest, RenderUsageErrors) {
         "render " + path + " -o a.wav --adm --sample-format s12",
         "render " + path + " -o a.aif --adm --type aiff",
     };
+    // One line says what is wrong, a second where the help is: the help itself is not
+    // repeated.
     for (const std::string& args : cases) {
-        EXPECT_EQ(Cli(args).exitCode, 2) << args;
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.err.rfind("sonomap-cli render: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+        EXPECT_NE(run.err.find("\nTry 'sonomap-cli render --help' for more information.\n"),
+                  std::string::npos)
+            << run.err;
+    }
+    for (const auto& [args, line] :
+         {std::pair<std::string, std::string>{"", "sonomap-cli: name a command"},
+          {"paint x.wav", "sonomap-cli: unknown command 'paint'"},
+          {"import", "sonomap-cli import: name IN and OUT"},
+          {"batch", "sonomap-cli batch: name one MANIFEST"},
+          {"info", "sonomap-cli info: name one FILE"}}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_EQ(run.err.rfind(line, 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
     }
     const CliRun help = Cli("render --help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("usage: sonomap-cli render IN...", 0), 0u);
-    EXPECT_NE(Cli("--help").out.find("render IN..."), std::string::npos);
+    const std::string overview = Cli("--help").out;
+    for (const char* option : {"render IN...", "--layout NAME", "--loudness LUFS", "--report"}) {
+        EXPECT_NE(overview.find(option), std::string::npos) << option;
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
 }
 
 namespace {
@@ -538,7 +612,10 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         {"--order 2", "--order"},
         {"--rate 48000", "--rate"},
         {"--ambix --binaural", "--ambix"},
-        {"--layout 5.1", "0+2+0, 0+5+0, 2+5+0, 4+5+0, 4+5+1, 3+7+0, 4+9+0, 9+10+3, 0+7+0, 4+7+0"},
+        {"--layout 5.1.3",
+         "0+2+0 (2.0), 0+5+0 (5.1), 2+5+0 (5.1.2), 4+5+0 (5.1.4), 4+5+1, 3+7+0, 4+9+0 (9.1.4), "
+         "9+10+3 (22.2), 0+7+0 (7.1), 4+7+0 (7.1.4)"},
+        {"--layout 7.1.2", "7.1.2 is not an ITU-R BS.2051 layout; the nearest are 5.1.2"},
         {"--layout 4+5+0 --ambix", "--layout"},
         {"--layout 4+5+0 --order 2", "--order"},
     };
@@ -548,6 +625,50 @@ TEST_F(CliTest, RenderAmbixUsageErrorsNameTheOption) {
         EXPECT_NE(run.err.find(named), std::string::npos) << args << ": " << run.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("a.wav")));
+}
+
+// The names people use render their BS.2051 layout, and the WAV file's mask names its
+// loudspeakers: ffprobe, when it is here, shows the layout (FFmpeg before 6.1 has no name for
+// 7.1.4, and lists its loudspeakers instead of "12 channels" alone).
+TEST_F(CliTest, RenderLayoutsByTheirCommonNamesWithTheChannelMask) {
+    const std::string in = Write("in.wav", MonoNoise(22050, 2205, {{0, 30}, {2204, 120}}));
+    const bool bProbe = SoxTools::Command("command -v ffprobe").status == 0;
+    const struct {
+        const char* name;
+        size_t channels;
+        uint32_t mask;
+        std::vector<std::string> probed;  // what ffprobe may say
+    } cases[] = {
+        {"5.1", 6, 0x60F, {"6,5.1(side)"}},
+        {"7.1", 8, 0x63F, {"8,7.1"}},
+        {"7.1.4",
+         12,
+         0x2D63F,
+         {"12,7.1.4", "12,12 channels (FL+FR+FC+LFE+BL+BR+SL+SR+TFL+TFR+TBL+TBR)"}},
+        {"5.1.4", 10, 0x2D60F, {"10,5.1.4", "10,10 channels (FL+FR+FC+LFE+SL+SR+TFL+TFR+TBL+TBR)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir.File(std::string("layout-") + c.name + ".wav");
+        const CliRun run = Cli("render " + in + " -o " + out + " --layout " + c.name);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Bytes file = ReadBytes(out);
+        ASSERT_GT(file.size(), 60u);
+        EXPECT_EQ(file[22] | file[23] << 8, static_cast<int>(c.channels));
+        EXPECT_EQ(ByteOrder::LoadU32(file.data() + 40, false), c.mask);
+        if (bProbe) {
+            SoxTools::Outcome probe = SoxTools::Command(
+                "ffprobe -v error -show_entries stream=channels,channel_layout "
+                "-of csv=p=0 " +
+                out);
+            ASSERT_EQ(probe.status, 0);
+            while (!probe.output.empty() && probe.output.back() == '\n') {
+                probe.output.pop_back();
+            }
+            EXPECT_NE(std::find(c.probed.begin(), c.probed.end(), probe.output), c.probed.end())
+                << probe.output;
+        }
+    }
 }
 
 // Each render measures the file it wrote: the report and stderr agree with bs1770gain on that

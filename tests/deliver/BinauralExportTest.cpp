@@ -9,16 +9,20 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/MixerBinauralRenderer.h"
+#include "deliver/SofaExportRenderer.h"
+#include "deliver/SofaSetChoice.h"
 #include "document/CTesselDoc.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
 #include "platform/CFile.h"
 #include "render/TpdfDither.h"
+#include "sofa/SofaHrtfSet.h"
 #include "support/DocumentTestFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SoundIo.h"
@@ -373,4 +377,37 @@ TEST(TpdfDither, AddsUpToTwoStepsOfNoiseWithoutBiasAndNeverClipsAtTheLimit) {
     second.Quantize(quarter.data(), 100, 1.0f, b.data());
     EXPECT_EQ(a, b);
     EXPECT_EQ(TpdfDither::Peak(peak.data(), 2), TpdfDither::kPeakLimit);
+}
+
+// The dialog says which set the export will use, and the finished export's line names the set
+// that mixed: a SOFA file by its path, one of the mixer's by its name.
+TEST_F(BinauralExportTest, TheDialogAndTheFinishedLineNameTheSet) {
+    using namespace std::string_literals;
+    const std::shared_ptr<SofaSetChoice> sofa = SofaSetChoice::Load(SofaHrtfSet::DefaultPath());
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<BinauralRenderer>()> make;
+        std::string note;
+        std::string line;
+    } cases[] = {
+        {"the default SOFA set", [sofa] { return std::make_unique<SofaExportRenderer>(sofa); },
+         "Binaural set: "s + SofaHrtfSet::DefaultPath() + " (File > Preferences",
+         " Binaural set: "s + SofaHrtfSet::DefaultPath() + "."},
+        {"one of the mixer's that fits", [this] { return std::make_unique<ScriptedRenderer>(mix); },
+         "Binaural set: the mixer's set that fits the sound", " Binaural set: scripted."},
+    };
+    auto doc = Open(MonoSound(44100, 4410, {{0, -30}, {4409, 60}}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.rendererFactory = c.make;
+        host.prompts.Clear();
+        host.saveRequests.clear();
+        ASSERT_TRUE(Export(*doc, dir.File("named.wav")))
+            << ::testing::PrintToString(host.prompts.Texts());
+        ASSERT_EQ(host.saveRequests.size(), 1u);
+        EXPECT_EQ(host.saveRequests[0].reason.rfind(c.note, 0), 0u) << host.saveRequests[0].reason;
+        ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
+        EXPECT_NE(host.prompts.StatusTexts()[0].find(c.line), std::string::npos)
+            << host.prompts.StatusTexts()[0];
+    }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 #include "document/CTesselDoc.h"
 #include "formats/SndfileSource.h"
@@ -102,19 +103,25 @@ TEST(LoudspeakerExport, EachLayoutCarriesThePannersGainsForTheHeldPlace) {
         panner.CalculateGains(azimuth, c.elevation, gains.data());
         const double power =
             FirstChannelPower(sound) * DistanceGain(c.distanceCm) * DistanceGain(c.distanceCm);
+        // A WAV file's channels go in the mask's order, an AIFF file's in BS.2051's.
+        std::vector<uint16_t> order = layout->WaveChannelOrder();
+        if (c.typeId == 1) {
+            std::iota(order.begin(), order.end(), uint16_t{0});
+        }
         for (size_t k = 0; k < channels; ++k) {
             double sum = 0.0;
             for (uint32_t f = 0; f < kFrames; ++f) {
                 sum += samples[f * channels + k] * samples[f * channels + k];
             }
-            const double expected = power * gains[k] * gains[k];
-            if (layout->Speakers()[k].bLfe) {
+            const size_t speaker = order[k];
+            const double expected = power * gains[speaker] * gains[speaker];
+            if (layout->Speakers()[speaker].bLfe) {
                 EXPECT_EQ(sum, 0.0) << "the LFE " << k;
             } else if (expected < power * 1e-4) {
                 EXPECT_LT(sum / kFrames, power * 2e-4) << "channel " << k;
             } else {
                 EXPECT_NEAR(10.0 * std::log10(sum / kFrames / expected), 0.0, 0.02)
-                    << "channel " << k << " " << layout->Speakers()[k].label;
+                    << "channel " << k << " " << layout->Speakers()[speaker].label;
             }
         }
     }

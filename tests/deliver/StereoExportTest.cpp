@@ -324,6 +324,9 @@ TEST_F(StereoExportTest, NoPanPointsIsRefusedBeforeAnyFileExists) {
     const std::string out = dir.File("none.wav");
     EXPECT_FALSE(Export(*doc, out));
     EXPECT_EQ(host.prompts.Texts(), (std::vector<std::string>{"No Pan Events to track!"}));
+    // The line under it says how to give the sound a path.
+    EXPECT_NE(host.prompts.Boxes()[0].informative.find("sonomap-cli set-points FILE --points"),
+              std::string::npos);
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
     EXPECT_TRUE(host.prompts.ProgressCalls().empty());
 }

@@ -93,7 +93,7 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
         prefs.output.hrtfName = "default-48000";
         m_app.SetPreferences(prefs);
     }
-    m_app.SetPanClipboard(std::make_unique<PanPointList>());
+    static_cast<DocumentHost&>(m_app).SetPanClipboard(std::make_unique<PanPointList>());
     m_app.OpenMixerSession(44100);
     ASSERT_NE(m_app.GetMixerSession(), 0u);
 
@@ -108,7 +108,7 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
-    EXPECT_EQ(m_app.GetPanClipboard(), nullptr);
+    EXPECT_EQ(static_cast<DocumentHost&>(m_app).GetPanClipboard(), nullptr);
     EXPECT_EQ(m_settings.GetString("Preferences", "CursorFollow", ""), "1");
     EXPECT_EQ(m_settings.GetString("Preferences", "LowpassFilter", ""), "0");
     EXPECT_EQ(m_settings.GetString("Preferences", "UsePrimaryBuffer", ""), "1");
@@ -310,11 +310,9 @@ TEST_F(EditorApp, LowpassOffTurnsTheFilterOffAndOnLeavesItAlone) {
 TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     auto doc = Second(m_app);
     CTesselDoc& document = *doc;
-    EXPECT_TRUE(m_app.IsPlayEnabled());
-    EXPECT_FALSE(m_app.IsStopEnabled());
+    EXPECT_FALSE(m_app.IsPlaying());
     ASSERT_TRUE(m_app.GetPlayback().Play(document, 0, -1));
-    EXPECT_FALSE(m_app.IsPlayEnabled());
-    EXPECT_TRUE(m_app.IsStopEnabled());
+    EXPECT_TRUE(m_app.IsPlaying());
 
     m_app.OnCursorFollow();
     EXPECT_TRUE(m_app.GetPreferences().bCursorFollow);
@@ -327,7 +325,6 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
     EXPECT_FALSE(m_app.IsPlaying());
     EXPECT_FALSE(m_app.GetPlayback().IsPlaying(document));
-    EXPECT_TRUE(m_app.IsPlayEnabled());
     // The preferences reach the store at once, in the order shutdown writes them.
     ASSERT_EQ(m_settings.Writes().size(), 13u);
     EXPECT_EQ(m_settings.Writes().front(), "Preferences/CursorFollow");

@@ -96,15 +96,15 @@ TEST_F(EditorAppAsHost, SaveAsAsksTheShellsDialogAndRemembersTheFolder) {
     EXPECT_FALSE(DocumentSave(doc).SaveAs());  // no dialog yet: as if cancelled
 
     std::vector<SaveNameRequest> asked;
-    m_app.SetSaveFolder("/last/");
-    m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
+    static_cast<DocumentHost&>(m_app).SetSaveFolder("/last/");
+    m_app.Dialogs().SetSaveName([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);
         result.fullPath = m_dir.File("copy.wav");
         result.filterIndex = 1;
         return true;
     });
-    m_app.SetOpenDocumentQuery([&](const std::string& path) { return path == m_path; });
-    EXPECT_TRUE(m_app.IsDocumentOpen(m_path));
+    m_app.Dialogs().SetOpenDocumentQuery([&](const std::string& path) { return path == m_path; });
+    EXPECT_TRUE(m_app.Dialogs().IsDocumentOpen(m_path));
     ASSERT_TRUE(DocumentSave(doc).SaveAs());
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].startFolder, "/last/");
@@ -152,7 +152,7 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
     CTesselDoc doc(m_app);
     ASSERT_TRUE(DocumentOpen(doc).Open(Written()));
     std::vector<SaveNameRequest> asked;
-    m_app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
+    m_app.Dialogs().SetSaveName([&](const SaveNameRequest& request, SaveNameResult& result) {
         asked.push_back(request);
         result.fullPath = m_dir.File("binaural.wav");
         result.filterIndex = 1;
@@ -172,5 +172,5 @@ TEST_F(EditorAppAsHost, TheBinauralExportMixesWithTheChosenHrtfOrAnyWhenItIsGone
     }
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].title, "Export Binaural File As...");
-    EXPECT_EQ(m_app.GetExportFolder(), m_dir.Path().string() + "/");
+    EXPECT_EQ(static_cast<DocumentHost&>(m_app).GetExportFolder(), m_dir.Path().string() + "/");
 }

@@ -49,8 +49,16 @@ class LoudspeakerPlaybackTest : public AppOnMixerTest {
         const std::string out = m_dir.File("export.wav");
         EXPECT_TRUE(LoudspeakerExportCommand(doc).RenderTo(out, 0, options));
         const Bytes bytes = ReadSound(out).samples;
-        std::vector<float> written(bytes.size() / 4);
-        std::memcpy(written.data(), bytes.data(), written.size() * 4);
+        std::vector<float> inFile(bytes.size() / 4);
+        std::memcpy(inFile.data(), bytes.data(), inFile.size() * 4);
+        // The file's channels go in its mask's order; BS.2051's first.
+        const std::vector<uint16_t> wave = layout.WaveChannelOrder();
+        std::vector<float> written(inFile.size());
+        for (size_t f = 0; f < inFile.size() / wave.size(); ++f) {
+            for (size_t i = 0; i < wave.size(); ++i) {
+                written[f * wave.size() + wave[i]] = inFile[f * wave.size() + i];
+            }
+        }
         const std::vector<int> order = LoudspeakerPlayback::DeviceOrder(layout);
         std::vector<float> reordered(written.size());
         for (size_t f = 0; f < written.size() / order.size(); ++f) {

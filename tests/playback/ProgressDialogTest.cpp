@@ -121,7 +121,7 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
     QtUserPrompts prompts;
     MemorySettingsStore settings;
     CEditorApp app(prompts, settings);
-    app.SetSaveNameDialog([&](const SaveNameRequest& request, SaveNameResult& result) {
+    app.Dialogs().SetSaveName([&](const SaveNameRequest& request, SaveNameResult& result) {
         EXPECT_EQ(request.title, "Export Stereo File As...");
         result.fullPath = out;
         result.filterIndex = 1;
@@ -144,7 +144,7 @@ TEST(ProgressDialog, TheEditorsExportCancelsFromTheWindowAndFinishesWithoutIt) {
     EXPECT_TRUE(bMainDisabledWhileRunning);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_TRUE(main.isEnabled());
-    EXPECT_EQ(app.GetExportFolder(), "");
+    EXPECT_EQ(static_cast<DocumentHost&>(app).GetExportFolder(), "");
 
     EXPECT_TRUE(StereoExportCommand(doc).Run());
     EXPECT_TRUE(std::filesystem::exists(out));
@@ -167,7 +167,7 @@ TEST(ProgressDialog, TheBinauralExportHasItsOwnCaptionAndCancelsFromTheWindow) {
     QtUserPrompts prompts;
     MemorySettingsStore settings;
     CEditorApp app(prompts, settings);
-    app.SetSaveNameDialog([&](const SaveNameRequest&, SaveNameResult& result) {
+    app.Dialogs().SetSaveName([&](const SaveNameRequest&, SaveNameResult& result) {
         result.fullPath = out;
         result.filterIndex = 1;
         return true;

@@ -58,14 +58,14 @@ TEST(SpeakerLayout, ChannelsComeInBs2051OrderWithTheirMaskAndLoudnessWeights) {
         {"3+7+0", "M+000 M+030 M-030 U+045 U-045 M+090 M-090 M+135 M-135 UH+180 LFE1 LFE2", 0,
          "11111SS111--"},
         {"4+9+0",
-         "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135 U+045 U-045 U+135 U-135 M+SC M-SC", 0,
-         "111-SS11111111"},
+         "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135 U+045 U-045 U+135 U-135 M+SC M-SC",
+         0x2D6FF, "111-SS11111111"},
         {"9+10+3",
          "M+060 M-060 M+000 LFE1 M+135 M-135 M+030 M-030 M+180 LFE2 M+090 M-090 U+045 U-045 "
          "U+000 T+000 U+135 U-135 U+090 U-090 U+180 B+000 B+045 B-045",
          0, "SS1-11111-SS111111111111"},
-        {"0+7+0", "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135", 0, "111-SS11"},
-        {"4+7+0", "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135 U+045 U-045 U+135 U-135", 0,
+        {"0+7+0", "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135", 0x63F, "111-SS11"},
+        {"4+7+0", "M+030 M-030 M+000 LFE1 M+090 M-090 M+135 M-135 U+045 U-045 U+135 U-135", 0x2D63F,
          "111-SS111111"},
     };
     ASSERT_EQ(SpeakerLayout::All().size(), std::size(cases));
@@ -83,7 +83,60 @@ TEST(SpeakerLayout, ChannelsComeInBs2051OrderWithTheirMaskAndLoudnessWeights) {
         }
         EXPECT_EQ(weights, cases[k].weights) << cases[k].name;
     }
-    EXPECT_EQ(SpeakerLayout::Find("5.1"), nullptr);
+}
+
+// The names people use find their layout; names BS.2051 has no layout for say the nearest; a
+// WAV file's channels follow the mask's bits in rising order, as readers assign them.
+TEST(SpeakerLayout, CommonNamesFindTheirLayoutAndWaveFilesFollowTheMask) {
+    const struct {
+        const char* name;
+        const char* layout;     // "" for none
+        const char* waveOrder;  // labels in a WAV file's order
+    } cases[] = {
+        {"2.0", "0+2+0", "M+030 M-030"},
+        {"5.1", "0+5+0", "M+030 M-030 M+000 LFE1 M+110 M-110"},
+        {"5.1.2", "2+5+0", "M+030 M-030 M+000 LFE1 M+110 M-110 U+030 U-030"},
+        {"5.1.4", "4+5+0", "M+030 M-030 M+000 LFE1 M+110 M-110 U+030 U-030 U+110 U-110"},
+        {"7.1", "0+7+0", "M+030 M-030 M+000 LFE1 M+135 M-135 M+090 M-090"},
+        {"7.1.4", "4+7+0",
+         "M+030 M-030 M+000 LFE1 M+135 M-135 M+090 M-090 U+045 U-045 U+135 U-135"},
+        {"9.1.4", "4+9+0",
+         "M+030 M-030 M+000 LFE1 M+135 M-135 M+SC M-SC M+090 M-090 U+045 U-045 U+135 U-135"},
+        {"22.2", "9+10+3", nullptr},
+        {"4+5+1", "4+5+1", "M+030 M-030 M+000 LFE1 M+110 M-110 U+030 U-030 U+110 U-110 B+000"},
+        {"3+7+0", "3+7+0",
+         "M+000 M+030 M-030 U+045 U-045 M+090 M-090 M+135 M-135 UH+180 LFE1 LFE2"},
+        {"7.1.2", "", nullptr},
+        {"9.1.6", "", nullptr},
+        {"5.1 ", "", nullptr},
+        {"7.1(side)", "", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SpeakerLayout* layout = SpeakerLayout::Find(c.name);
+        if (*c.layout == '\0') {
+            EXPECT_EQ(layout, nullptr);
+            continue;
+        }
+        ASSERT_NE(layout, nullptr);
+        EXPECT_EQ(layout->Name(), c.layout);
+        EXPECT_EQ(SpeakerLayout::Find(layout->Name()), layout);
+        EXPECT_TRUE(SpeakerLayout::NearestTo(c.name).empty());
+        if (c.waveOrder == nullptr) {
+            continue;
+        }
+        std::string order;
+        for (const uint16_t channel : layout->WaveChannelOrder()) {
+            order += (order.empty() ? "" : " ") + std::string(layout->Speakers()[channel].label);
+        }
+        EXPECT_EQ(order, c.waveOrder);
+    }
+    EXPECT_EQ(SpeakerLayout::NearestTo("7.1.2"),
+              "7.1.2 is not an ITU-R BS.2051 layout; the nearest are 5.1.2 (2+5+0) and 7.1.4 "
+              "(4+7+0).");
+    EXPECT_NE(SpeakerLayout::NearestTo("9.1.6").find("9.1.4 (4+9+0)"), std::string::npos);
+    EXPECT_EQ(SpeakerLayout::Find("0+7+0")->NameWithCommon(), "0+7+0 (7.1)");
+    EXPECT_EQ(SpeakerLayout::Find("4+5+1")->NameWithCommon(), "4+5+1");
 }
 
 // Over a 5-degree grid of the whole sphere, every layout: the energy sums to 1 (0+2+0: 1 ahead

@@ -22,8 +22,8 @@ TEST(HelpWindowTest, ShowsTheGuideUnderItsTitle) {
     const QString text = browser->toPlainText();
     for (const char* part :
          {"Opening a file", "Selection and zoom", "Editing pan points", "hold Ctrl", "Playing",
-          "Saving", "Exporting a stereo file", "Preferences", "Keyboard shortcuts",
-          "Ctrl+Shift+Right", "Alt+Backspace", "Shift+Insert"}) {
+          "Saving", "Exporting a stereo file", "Loudness", "-24 LUFS", "--loudness", "Preferences",
+          "Keyboard shortcuts", "Ctrl+Shift+Right", "Alt+Backspace", "Shift+Insert"}) {
         EXPECT_TRUE(text.contains(part, Qt::CaseInsensitive) || browser->toHtml().contains(part))
             << part;
     }

@@ -129,6 +129,42 @@ TEST_F(OptionsDialogTest, HasTheMixerGroupWithItsControlsAndTexts) {
     for (int id : {1020, 1021, 1022, 1023, 1024}) {
         EXPECT_TRUE(headphones->isAncestorOf(Find<QWidget>(*dialog, id))) << id;
     }
+    // The two sets, each in its own group under a label and a note that say what it serves.
+    const struct {
+        int id;
+        const char* group;
+        const char* label;
+        const char* note;
+    } sets[] = {
+        {COptionsDialog::kIdHrtfList, "Headphones (HRTF)", "HRTF for &playing",
+         COptionsDialog::kPlayingSetNote},
+        {COptionsDialog::kIdBinauralSet, "Binaural export", "&Binaural set",
+         COptionsDialog::kBinauralSetNote},
+        {COptionsDialog::kIdChooseSofa, "Binaural export", nullptr, nullptr},
+    };
+    for (const auto& set : sets) {
+        SCOPED_TRACE(set.id);
+        auto* control = Find<QWidget>(*dialog, set.id);
+        ASSERT_NE(control, nullptr);
+        QGroupBox* inside = nullptr;
+        for (QWidget* up = control->parentWidget(); up != nullptr && inside == nullptr;
+             up = up->parentWidget()) {
+            inside = qobject_cast<QGroupBox*>(up);
+        }
+        ASSERT_NE(inside, nullptr);
+        EXPECT_EQ(inside->title(), set.group);
+        if (set.label == nullptr) {
+            continue;
+        }
+        bool bLabelled = false;
+        bool bNoted = false;
+        for (const QLabel* label : inside->findChildren<QLabel*>()) {
+            bLabelled = bLabelled || (label->buddy() == control && label->text() == set.label);
+            bNoted = bNoted || label->text() == set.note;
+        }
+        EXPECT_TRUE(bLabelled);
+        EXPECT_TRUE(bNoted);
+    }
     EXPECT_EQ(Slider(*dialog)->minimum(), 0);
     EXPECT_EQ(Slider(*dialog)->maximum(), 50);
     EXPECT_EQ(Slider(*dialog)->tickPosition(), QSlider::NoTicks);

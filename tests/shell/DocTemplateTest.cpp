@@ -93,12 +93,12 @@ TEST_F(FrameTest, OpeningAnOpenPathActivatesThatDocumentInsteadOfLoadingItAgain)
 
     // The save dialog's open-document question sees the same list, and the same files under
     // any name: a save through a link must not replace an open document.
-    EXPECT_TRUE(m_pApp->IsDocumentOpen(a));
-    EXPECT_FALSE(m_pApp->IsDocumentOpen(m_dir.File("c.wav")));
+    EXPECT_TRUE(m_pApp->Dialogs().IsDocumentOpen(a));
+    EXPECT_FALSE(m_pApp->Dialogs().IsDocumentOpen(m_dir.File("c.wav")));
     std::filesystem::create_symlink(a, m_dir.File("link.wav"));
     std::filesystem::create_hard_link(a, m_dir.File("hard.wav"));
-    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("link.wav")));
-    EXPECT_TRUE(m_pApp->IsDocumentOpen(m_dir.File("hard.wav")));
+    EXPECT_TRUE(m_pApp->Dialogs().IsDocumentOpen(m_dir.File("link.wav")));
+    EXPECT_TRUE(m_pApp->Dialogs().IsDocumentOpen(m_dir.File("hard.wav")));
 }
 
 TEST_F(FrameTest, OpeningAFileClearsWhatAKilledSaveLeftBesideIt) {
@@ -239,7 +239,7 @@ TEST_F(FrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsIt) {
 
 TEST_F(FrameTest, OpenCommandShowsBothFiltersInTheOpenFolderAndOpensTheChoice) {
     const std::string a = WriteSound("a.wav");
-    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
+    static_cast<DocumentHost&>(*m_pApp).SetOpenFolder(m_dir.Path().string() + "/");
     bool bChecked = false;
     ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& shown) {
         CFileOpenDialog* dialog = &shown;
@@ -270,7 +270,7 @@ TEST_F(FrameTest, OpenListsEverySpellingOfTheSoundExtensionsInAnyCase) {
     for (const char* name : {"a.WAV", "b.aiff", "c.Wave", "d.AIF", "e.wav", "f.txt", "g.flac"}) {
         WriteSound(name);
     }
-    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
+    static_cast<DocumentHost&>(*m_pApp).SetOpenFolder(m_dir.Path().string() + "/");
     QStringList listed;
     ModalDialog::When<CFileOpenDialog>([&](CFileOpenDialog& dialog) {
         auto* model = dialog.findChild<QFileSystemModel*>();

@@ -30,6 +30,7 @@
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
 #include "support/ModalDialog.h"
+#include "support/PaintRecorder.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "support/TestDocumentHost.h"
@@ -37,22 +38,6 @@
 #include "views/CWaveScrollView.h"
 
 namespace {
-
-// Collects the regions a widget is asked to repaint: what reaches the screen without a grab,
-// which paints everything afresh.
-class PaintRecorder : public QObject {
-  public:
-    explicit PaintRecorder(QWidget* widget) { widget->installEventFilter(this); }
-    QRegion painted;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
 
 class DocumentWindowFollows : public ::testing::Test {
   protected:

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -331,7 +332,7 @@ TEST_F(EditorWindow, CtrlZWalksBackThroughTheStepsAndBothRedoKeysForward) {
 
 TEST_F(EditorWindow, ClosingAPlayingDocumentStopsItFirst) {
     CWaveScrollView* view = Open("take.wav", 1);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(m_pApp->IsPlaying());
     m_pFrame->GetClient().activeSubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -364,7 +365,7 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     const QLabel* caret = m_pFrame->ReadoutPane(0);
     EXPECT_GE(caret->contentsRect().width(), caret->fontMetrics().horizontalAdvance(caret->text()));
 
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(60);
     // No tick moves the view's line meanwhile, and the pane may change again.
     QTest::qSleep(CMainFrame::kPlayPaneIntervalMs + 10);
@@ -372,10 +373,10 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
     const QString playing = m_pFrame->ReadoutPane(2)->text();
     EXPECT_TRUE(playing.startsWith("Play 0:00.")) << playing.toStdString();
     // The pane, the view's line and the overview's line tell the same frame.
-    ASSERT_TRUE(view->GetPlayPosition().has_value());
-    EXPECT_TRUE(playing.endsWith(QString("(%1)").arg(*view->GetPlayPosition())));
+    ASSERT_TRUE(view->Playback().Frame().has_value());
+    EXPECT_TRUE(playing.endsWith(QString("(%1)").arg(*view->Playback().Frame())));
     auto* bar = dynamic_cast<COverviewToolBar*>(m_pFrame->Bar(CommandId::kBarOverview));
-    EXPECT_EQ(bar->GetPlayPosition(), *view->GetPlayPosition());
+    EXPECT_EQ(bar->GetPlayPosition(), *view->Playback().Frame());
     m_pFrame->ExecuteCommand(CommandId::kStop);
     m_pFrame->UpdateCommandUI();
     EXPECT_EQ(m_pFrame->ReadoutPane(2)->text(), "");
@@ -392,7 +393,7 @@ TEST_F(EditorWindow, NewPanesSayWhereTheCaretTheMouseAndThePlayAre) {
 TEST_F(EditorWindow, ARunningPlayPositionChangesItsPaneTenTimesASecondAtMost) {
     CWaveScrollView* view = Open("take.wav", 1);
     const QLabel* pane = m_pFrame->ReadoutPane(2);
-    view->Play();
+    view->Playback().Play();
     // Started before each change, so it reads at least what the frame's own clock reads.
     QElapsedTimer sinceChange;
     sinceChange.start();
@@ -436,7 +437,7 @@ TEST_F(EditorWindow, TheDocumentWindowShowsTheRulerOverTheViewAndTheOverviewMove
     CWaveScrollView* view = Open("take.wav", 1);
     auto* pane = dynamic_cast<CWaveViewPane*>(m_pFrame->GetClient().activeSubWindow()->widget());
     ASSERT_NE(pane, nullptr);
-    EXPECT_EQ(&pane->View(), view);
+    EXPECT_TRUE(pane->isAncestorOf(view));
     EXPECT_LT(pane->Ruler().geometry().bottom(), view->geometry().top());
     // The view takes the keys as soon as its window is active.
     m_pFrame->activateWindow();
@@ -507,4 +508,76 @@ TEST_F(EditorWindow, SpacePlaysAndStopsWhereverTheFocusIsInTheWindow) {
     EXPECT_EQ(m_pApp->GetPlayback().GetRecordMode(), PlaybackSession::RecordMode::Write);
     EXPECT_TRUE(m_pFrame->Action(CommandId::kRecordWrite)->isChecked());
     EXPECT_FALSE(m_pFrame->Action(CommandId::kRecordLatch)->isChecked());
+}
+
+// In a window of the default 1000 pixels with a sound open, the panes leave the message area a
+// word or two: a reported line too long for it shows whole, wrapped, in a strip just above the
+// bar, which goes with the line and opens Messages; a line that fits shows in the bar alone.
+TEST_F(EditorWindow, AReportedLineTooLongForTheBarShowsWholeAboveIt) {
+    const QString exported =
+        "Exported a-stereo.wav in /home/someone/Music/takes/ (1,234,567 bytes). Loudness "
+        "-23.0 LUFS, true peak -1.2 dBTP.";
+    const struct {
+        int width;
+        QString line;
+        bool bWhole;  // shown in the strip
+    } cases[] = {
+        {1000, exported, true},
+        {1000, "HRTF off: speakers", true},
+        {640, exported, true},
+        {2400, exported, false},
+    };
+    Open("a.wav", 1, {{0, -90}, {22049, 90}});
+    QStatusBar* bar = m_pFrame->statusBar();
+    auto* strip = m_pFrame->findChild<QLabel*>("statusLineWhole");
+    ASSERT_NE(strip, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        m_pFrame->resize(c.width, 700);
+        m_pFrame->UpdateCommandUI();
+        QCoreApplication::processEvents();
+        m_pApp->Prompts().ShowStatus(c.line.toStdString());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(strip->isVisible(), c.bWhole);
+        EXPECT_EQ(bar->currentMessage() == c.line, !c.bWhole)
+            << bar->currentMessage().toStdString();
+        if (!c.bWhole) {
+            continue;
+        }
+        EXPECT_EQ(strip->text(), c.line);
+        // Across the window, over the bar and not on it, tall enough for every wrapped row.
+        const QRect place = strip->geometry();
+        EXPECT_EQ(place.left(), 0);
+        EXPECT_EQ(place.width(), m_pFrame->width());
+        EXPECT_EQ(place.bottom() + 1, bar->mapTo(m_pFrame.get(), QPoint(0, 0)).y());
+        EXPECT_GE(place.height(), strip->heightForWidth(place.width()));
+        EXPECT_GT(place.top(), 0);
+    }
+    // A fly-by text takes the bar's line, and the strip goes with the line.
+    bar->showMessage("Zoom in to waveform");
+    EXPECT_FALSE(strip->isVisible());
+    // A click on the strip opens Messages.
+    m_pFrame->resize(1000, 700);
+    QCoreApplication::processEvents();
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    ASSERT_TRUE(strip->isVisible());
+    QTest::mouseClick(strip, Qt::LeftButton);
+    auto* messages = m_pFrame->findChild<QDialog*>("messagesWindow");
+    ASSERT_NE(messages, nullptr);
+    EXPECT_TRUE(messages->isVisible());
+    messages->close();
+    bar->clearMessage();
+    EXPECT_FALSE(strip->isVisible());
+    // While a sound plays the strip would cover the overview bar's play line: it stays away.
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    ASSERT_TRUE(strip->isVisible());
+    CWaveScrollView* view = ActiveView();
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(m_pApp->GetPlayback().Play(view->GetDocument(), 0, -1));
+    EXPECT_FALSE(strip->isVisible());
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    EXPECT_FALSE(strip->isVisible());
+    m_pApp->GetPlayback().Stop();
+    m_pApp->Prompts().ShowStatus(exported.toStdString());
+    EXPECT_TRUE(strip->isVisible());
 }

@@ -12,20 +12,21 @@
 #include <vector>
 
 #include "playback/CEditorApp.h"
-#include "playback/CommandTarget.h"
 #include "playback/QtSettingsStore.h"
 #include "shell/CMainFrame.h"
 #include "support/DocumentTestFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
+#include "views/DocumentView.h"
 
 class CTesselDoc;
 
 // A view that answers the commands a test gives it and records what it was asked to run.
-class TestView : public QWidget, public CommandTarget {
+class TestView : public QWidget, public DocumentView {
   public:
     TestView(CTesselDoc& document, QWidget* parent) : QWidget(parent), m_document(document) {}
 
+    QWidget& ViewWidget() override { return *this; }
     bool UpdateCommand(unsigned id, CommandState& state) override;
     bool RunCommand(unsigned id) override;
 

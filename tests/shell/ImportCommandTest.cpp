@@ -58,7 +58,7 @@ TEST_F(FrameTest, ImportIsAFileCommandOfTheProgramWithItsKeyAndTexts) {
 }
 
 TEST_F(FrameTest, TheImportKeyShowsTheImportDialogInTheOpenFolder) {
-    m_pApp->SetOpenFolder(m_dir.Path().string() + "/");
+    static_cast<DocumentHost&>(*m_pApp).SetOpenFolder(m_dir.Path().string() + "/");
     m_pFrame->show();
     m_pFrame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
@@ -93,7 +93,7 @@ TEST_F(FrameTest, AnImportOpensAnUntitledWindowThatGuardsItsSource) {
     EXPECT_EQ(m_pFrame->GetDocTemplate().FindDocument(source), nullptr);
     EXPECT_TRUE(m_pFrame->GetRecentFiles().Entries().empty());
     EXPECT_TRUE(m_pFrame->GetDocTemplate().IsPathInUse(source));
-    EXPECT_TRUE(m_pApp->IsDocumentOpen(source));
+    EXPECT_TRUE(m_pApp->Dialogs().IsDocumentOpen(source));
     CommandState save;
     m_pFrame->UpdateRoutedCommand(kFileSave, save);
     EXPECT_TRUE(save.enabled);

@@ -146,7 +146,7 @@ TEST_F(PasteOptionsDialogTest, APasteAsksThroughTheInstalledDialogs) {
     auto clipboard = std::make_unique<PanClipboard>();
     clipboard->AddPoint(200, 10);
     clipboard->regionLength = 2000;
-    app.SetPanClipboard(std::move(clipboard));
+    static_cast<DocumentHost&>(app).SetPanClipboard(std::move(clipboard));
 
     // Until the shell installs the dialogs, every question is cancelled.
     EXPECT_FALSE(PanEditCommands::Paste(doc, 0, 1000));

@@ -118,7 +118,7 @@ TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
         QTest::keyClick(dialog.PanBox(), Qt::Key_Return);
     });
     PointProperties properties(*doc, *point);
-    EXPECT_TRUE(app.EditPointProperties(properties));
+    EXPECT_TRUE(app.Dialogs().EditPointProperties(properties));
     EXPECT_EQ(point->position, 1500u);
     EXPECT_EQ(point->Pan(), 45);
     EXPECT_TRUE(doc->IsModified());
@@ -129,7 +129,7 @@ TEST_F(PointPropertiesDialogTest, OkThroughTheApplicationIsOneUndoStep) {
     ModalDialog::When<CPointPropertiesDialog>(
         [](CPointPropertiesDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
     PointProperties again(*doc, *point);
-    EXPECT_FALSE(app.EditPointProperties(again));
+    EXPECT_FALSE(app.Dialogs().EditPointProperties(again));
     EXPECT_FALSE(PanEditCommands::CanUndo(*doc));
 }
 

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QTest>
 #include <filesystem>
@@ -229,4 +230,69 @@ TEST(SaveNameDialog, ExportChoicesReachTheFileAndAreRemembered) {
         EXPECT_FALSE(c.run(*doc));
         EXPECT_EQ(shown, c.choose);
     }
+}
+
+// The loudness list's last option takes the value typed beside it: the box counts only while
+// that option is chosen, the export is turned to the value, and both are remembered.
+TEST(SaveNameDialog, ALoudnessTypedBesideTheListTurnsTheExportAndIsRemembered) {
+    class SettingsHost : public TestDocumentHost {
+      public:
+        bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
+            return RunSaveNameDialog(
+                nullptr, request, result, prompts,
+                [this](const std::string& path) { return IsDocumentOpen(path); }, &settings);
+        }
+        MemorySettingsStore settings;
+    };
+    TempDir dir;
+    SettingsHost host;
+    host.exportFolder = dir.Path().string() + "/";
+    const std::unique_ptr<CTesselDoc> doc =
+        MemoryDocument(host, FirstChannelNoise(1, 22050, 22050, 3000, 9));
+    const struct {
+        int option;
+        double typed;
+        const char* status;  // what the status line says of the file
+    } cases[] = {
+        {5, -20.0, "Loudness -20.0 LUFS"},
+        {3, -30.0, "Loudness -16.0 LUFS"},  // a value typed under another option is no target
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option);
+        host.prompts.Clear();
+        std::vector<bool> enabled;
+        ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+            auto* list = dialog.findChild<QComboBox*>("saveChoice1");
+            auto* number = dialog.findChild<QDoubleSpinBox*>("saveNumber1");
+            ASSERT_NE(list, nullptr);
+            ASSERT_NE(number, nullptr);
+            list->setCurrentIndex(0);
+            enabled.push_back(number->isEnabled());
+            list->setCurrentIndex(c.option);
+            enabled.push_back(number->isEnabled());
+            number->setValue(c.typed);
+            dialog.findChild<QComboBox*>("saveChoice0")->setCurrentIndex(2);
+            QLineEdit* box = dialog.NameBox();
+            QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(box, QStringLiteral("loud%1.wav").arg(c.option));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        ASSERT_TRUE(StereoExportCommand(*doc).Run())
+            << testing::PrintToString(host.prompts.Texts());
+        EXPECT_EQ(enabled, (std::vector<bool>{false, c.option == 5}));
+        ASSERT_EQ(host.prompts.StatusTexts().size(), 1u);
+        EXPECT_NE(host.prompts.StatusTexts()[0].find(c.status), std::string::npos)
+            << host.prompts.StatusTexts()[0];
+        EXPECT_EQ(host.settings.GetInt("Export", "StereoLoudness", -1), c.option);
+        EXPECT_EQ(host.settings.GetString("Export", "StereoLoudnessValue", ""),
+                  QString::number(c.typed).toStdString());
+    }
+    // The next dialog starts from the value last typed.
+    double shown = 0.0;
+    ModalDialog::When<MySaveAsFileDialog>([&](MySaveAsFileDialog& dialog) {
+        shown = dialog.findChild<QDoubleSpinBox*>("saveNumber1")->value();
+        dialog.reject();
+    });
+    EXPECT_FALSE(StereoExportCommand(*doc).Run());
+    EXPECT_EQ(shown, -30.0);
 }

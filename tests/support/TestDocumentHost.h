@@ -31,7 +31,7 @@ class TestDocumentHost : public DocumentHost {
     int pasteMergeQuestions = 0;
     std::vector<bool> pasteSizeQuestions;
 
-    UserPrompts& Prompts() override { return prompts; }
+    UserPrompts& OwnPrompts() override { return prompts; }
     bool AskSaveName(const SaveNameRequest& request, SaveNameResult& result) override {
         saveRequests.push_back(request);
         if (saveNames.empty() || !saveNames.front()) {

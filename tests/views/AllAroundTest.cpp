@@ -167,7 +167,7 @@ TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
     ASSERT_TRUE(view->RunCommand(CommandId::kAllAround));
     for (const Case& c : cases) {
         SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
-        view->Keys().Select(doc.NextPoint(nullptr));
+        view->Points().Keys().Select(doc.NextPoint(nullptr));
         const size_t steps = doc.GetUndoHistory().UndoCount();
         QTest::keyClick(view.get(), c.key, c.modifiers);
         EXPECT_EQ(*doc.NextPoint(nullptr), c.expected);
@@ -177,7 +177,7 @@ TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
     }
     // Behind wraps round: Up from -179 goes on to 180.
     *doc.NextPoint(nullptr) = PlacePoint(1000, -179, 0, 100);
-    view->Keys().Select(doc.NextPoint(nullptr));
+    view->Points().Keys().Select(doc.NextPoint(nullptr));
     QTest::keyClick(view.get(), Qt::Key_Up);
     EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 180, 0, 100));
 }
@@ -185,7 +185,7 @@ TEST_F(AllAround, KeysMoveTheSelectedPointOnEveryScaleOneStepEach) {
 TEST_F(AllAround, ElevationKeysInTheFrontalViewSwitchItAllAround) {
     CTesselDoc& doc = bench.Document(Sound(1));
     auto view = bench.MakeView(doc, kWidth, kHeight);
-    view->Keys().Select(doc.NextPoint(nullptr));
+    view->Points().Keys().Select(doc.NextPoint(nullptr));
     QTest::keyClick(view.get(), Qt::Key_PageUp);
     EXPECT_EQ(doc.NextPoint(nullptr)->elevation, 1);
     EXPECT_TRUE(view->IsAllAround());
@@ -194,10 +194,10 @@ TEST_F(AllAround, ElevationKeysInTheFrontalViewSwitchItAllAround) {
 TEST_F(AllAround, APlaceTypedBeyondTheFrontSwitchesTheView) {
     CTesselDoc& doc = bench.Document(Sound(1));
     auto view = bench.MakeView(doc, kWidth, kHeight);
-    bench.app.SetPointPropertiesDialog([](PointProperties& properties) {
+    bench.app.Dialogs().SetPointProperties([](PointProperties& properties) {
         return properties.Apply(properties.Position(), PlacePoint(0, 120, 10, 250));
     });
-    view->Keys().Select(doc.NextPoint(nullptr));
+    view->Points().Keys().Select(doc.NextPoint(nullptr));
     ASSERT_TRUE(view->RunCommand(CommandId::kPointProperties));
     EXPECT_EQ(*doc.NextPoint(nullptr), PlacePoint(1000, 120, 10, 250));
     EXPECT_EQ(doc.NextPoint(nullptr)->Pan(), 60);

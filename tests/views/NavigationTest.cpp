@@ -33,14 +33,16 @@ class Navigation : public ::testing::Test {
         CTesselDoc& doc = bench.Document(ViewTestBench::Mono(frames, 8000));
         auto view = bench.MakeView(doc, 500, 120);
         for (int i = 0; i < zoomIns; ++i) {
-            view->ZoomIn();
+            view->Navigation().ZoomIn();
         }
         Settle();
         return view;
     }
-    // A view inside its document window's pane, the ruler above it.
-    std::unique_ptr<CWaveViewPane> Pane(CTesselDoc& doc, int width = 500, int height = 150) {
-        auto pane = std::make_unique<CWaveViewPane>(*new CWaveScrollView(doc, bench.app));
+    // A view inside its document window's pane, the ruler above it; the pane owns the view.
+    std::unique_ptr<CWaveViewPane> Pane(CTesselDoc& doc, CWaveScrollView*& view, int width = 500,
+                                        int height = 150) {
+        view = new CWaveScrollView(doc, bench.app);
+        auto pane = std::make_unique<CWaveViewPane>(*view);
         pane->resize(width, height);
         pane->show();
         Settle();
@@ -87,7 +89,7 @@ TEST_F(Navigation, CtrlWheelZoomsAboutTheMouseThroughTheZoomCommandsSteps) {
     auto byCommand = ZoomedView(80000, 0);
     const uint32_t under = view->PaintedGeometry().SampleAtX(100);
     Wheel(*view, 120, Qt::ControlModifier, 100);
-    byCommand->ZoomIn();
+    byCommand->Navigation().ZoomIn();
     EXPECT_EQ(view->Geometry().ZoomFactor(), 2u);
     EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), byCommand->Geometry().SamplesPerPixel());
     // The frame under the mouse stays under it, to the column.
@@ -95,8 +97,8 @@ TEST_F(Navigation, CtrlWheelZoomsAboutTheMouseThroughTheZoomCommandsSteps) {
 
     const uint32_t right = view->PaintedGeometry().SampleAtX(420);
     Wheel(*view, 240, Qt::ControlModifier, 420);  // two notches
-    byCommand->ZoomIn();
-    byCommand->ZoomIn();
+    byCommand->Navigation().ZoomIn();
+    byCommand->Navigation().ZoomIn();
     EXPECT_EQ(view->Geometry().ZoomFactor(), 8u);
     EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), byCommand->Geometry().SamplesPerPixel());
     EXPECT_NEAR(view->PaintedGeometry().SampleAtX(420), right, 20);
@@ -149,8 +151,9 @@ TEST_F(Navigation, HomeAndEndMoveTheCaretAndShiftExtendsTheSelection) {
 
 TEST_F(Navigation, TheRulerSitsAboveTheViewAndScrollsWithIt) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(80000, 8000));
-    auto pane = Pane(doc, 500, 150);
-    CWaveScrollView& view = pane->View();
+    CWaveScrollView* inPane = nullptr;
+    auto pane = Pane(doc, inPane, 500, 150);
+    CWaveScrollView& view = *inPane;
     CTimeRuler& ruler = pane->Ruler();
     // The view keeps a client of its own below the ruler, all of its height.
     EXPECT_EQ(ruler.geometry().bottom() + 1, view.geometry().top());
@@ -159,10 +162,10 @@ TEST_F(Navigation, TheRulerSitsAboveTheViewAndScrollsWithIt) {
     EXPECT_EQ(view.Geometry().ImageHeight(), 150 - ruler.height());
 
     for (int i = 0; i < 6; ++i) {
-        view.ZoomIn();  // 2.5 frames a column
+        view.Navigation().ZoomIn();  // 2.5 frames a column
     }
     Settle();
-    view.ScrollByColumns(12345);
+    view.Navigation().ScrollByColumns(12345);
     Settle();
     const WaveViewGeometry g = view.PaintedGeometry();
     ASSERT_EQ(g.LeftColumn(), 12345);
@@ -190,8 +193,9 @@ TEST_F(Navigation, TheRulerSitsAboveTheViewAndScrollsWithIt) {
 
 TEST_F(Navigation, ARulerClickPutsTheCaretThereAndADoubleClickPlaysFromThere) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050, 22050));
-    auto pane = Pane(doc);
-    CWaveScrollView& view = pane->View();
+    CWaveScrollView* inPane = nullptr;
+    auto pane = Pane(doc, inPane);
+    CWaveScrollView& view = *inPane;
     view.SetSelection(100, 5000);
     const uint32_t at200 = view.PaintedGeometry().SampleAtX(200);
     QTest::mouseClick(&pane->Ruler(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 5));

@@ -65,7 +65,7 @@ TEST_F(PanEdit, AClickAddsAPointThatUndoTakesAway) {
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(bar.livePans, (std::vector<int>{-45, kNoLivePan}));
     EXPECT_FALSE(view->IsDragging());
-    EXPECT_FALSE(view->IsDragPreviewShown());
+    EXPECT_FALSE(view->Points().IsDragPreviewShown());
     EXPECT_EQ(UndoText(*view), "&Undo Add Point\tCtrl+Z");
     view->RunCommand(CommandId::kEditUndo);
     EXPECT_TRUE(PointsOf(doc).empty());
@@ -88,14 +88,14 @@ TEST_F(PanEdit, ADragStopsOneFrameShortOfTheNeighbour) {
     bar.livePans.clear();
     QWidget* area = view->viewport();
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(101, 104));  // grabs the point at 1000
-    ASSERT_NE(view->GetDragPoint(), nullptr);
-    EXPECT_EQ(view->GetDragPoint()->position, 1000u);
-    EXPECT_TRUE(view->IsDragPreviewShown());
+    ASSERT_NE(view->Points().Drag().Point(), nullptr);
+    EXPECT_EQ(view->Points().Drag().Point()->position, 1000u);
+    EXPECT_TRUE(view->Points().IsDragPreviewShown());
     // The record is made at the press; undoing waits for the release.
     EXPECT_EQ(UndoText(*view), "(disabled) &Undo Modify Point\tCtrl+Z");
     QTest::mouseMove(area, QPoint(300, 154));
-    EXPECT_EQ(view->GetDragPoint()->position, 1999u);
-    EXPECT_EQ(view->GetDragPoint()->Pan(), 45);
+    EXPECT_EQ(view->Points().Drag().Point()->position, 1999u);
+    EXPECT_EQ(view->Points().Drag().Point()->Pan(), 45);
     // No overview update while dragging: only the live values.
     ViewTestBench::Feed(*view, bar);
     EXPECT_EQ(bar.updates, 1);
@@ -110,9 +110,9 @@ TEST_F(PanEdit, GrabbingAPointAtFrameZeroLeavesNoPreviousPoint) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000, 22050, {{0, -90}, {0, 0}}));
     auto view = bench.MakeView(doc, 500, 208);
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
-    ASSERT_NE(view->GetDragPoint(), nullptr);
-    EXPECT_EQ(view->GetDragPoint()->Pan(), 0);
-    EXPECT_EQ(view->GetDragPrev(), nullptr);
+    ASSERT_NE(view->Points().Drag().Point(), nullptr);
+    EXPECT_EQ(view->Points().Drag().Point()->Pan(), 0);
+    EXPECT_EQ(view->Points().Drag().Prev(), nullptr);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(0, 104));
 }
 
@@ -186,7 +186,7 @@ TEST_F(PanEdit, TheTrajectoryIsRedWithMarkersAndLevelBeyondItsPoints) {
 
     // Scrolled so that every point lies left of the window: level at the last pan.
     for (int i = 0; i < 3; ++i) {
-        view->ZoomIn();
+        view->Navigation().ZoomIn();
     }
     view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
     image = Grab(*view);
@@ -201,7 +201,7 @@ TEST_F(PanEdit, TheDragPreviewInvertsWhatItCoversOverTheTrajectoryOfThePress) {
     QWidget* area = view->viewport();
     const QImage before = Grab(*view);
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(200, 204));  // adds (2000, 90)
-    ASSERT_TRUE(view->IsDragPreviewShown());
+    ASSERT_TRUE(view->Points().IsDragPreviewShown());
     const QImage during = Grab(*view);
     // Half-way from (100, 4) to (200, 204) the preview inverts whatever was there.
     EXPECT_EQ(during.pixel(150, 104), before.pixel(150, 104) ^ 0x00FFFFFF);
@@ -221,7 +221,7 @@ TEST_F(PanEdit, ADraggedPointCannotBeTakenAwayUnderTheMouse) {
     view->SetSelection(500, 2500);
     QWidget* area = view->viewport();
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(100, 104));
-    ASSERT_NE(view->GetDragPoint(), nullptr);
+    ASSERT_NE(view->Points().Drag().Point(), nullptr);
     QTest::keyClick(view.get(), Qt::Key_Delete);
     EXPECT_FALSE(Enabled(*view, CommandId::kEditCut));
     EXPECT_FALSE(Enabled(*view, CommandId::kEditUndo));
@@ -243,9 +243,9 @@ TEST_F(PanEdit, APointAtFrameZeroWithANeighbourThereStaysAtZero) {
     auto view = bench.MakeView(doc, 500, 208);
     QWidget* area = view->viewport();
     QTest::mousePress(area, Qt::LeftButton, {}, QPoint(0, 4));
-    ASSERT_NE(view->GetDragPoint(), nullptr);
+    ASSERT_NE(view->Points().Drag().Point(), nullptr);
     QTest::mouseMove(area, QPoint(100, 30));
-    EXPECT_EQ(view->GetDragPoint()->position, 0u);
+    EXPECT_EQ(view->Points().Drag().Point()->position, 0u);
     QTest::mouseRelease(area, Qt::LeftButton, {}, QPoint(100, 30));
     EXPECT_EQ(PointsOf(doc).front().first, 0u);
     EXPECT_EQ(PointsOf(doc).back().first, 0u);

@@ -36,7 +36,7 @@ TEST_F(ViewPlayback, ACaretPlaysToTheEndAndComesBackWhereItBegan) {
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
     view->SetSelection(1000, 1001);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(bench.app.IsPlaying());
     EXPECT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
     EXPECT_EQ(bench.app.GetPlayback().GetPlayingDocument(), &view->GetDocument());
@@ -61,7 +61,7 @@ TEST_F(ViewPlayback, ARangePlaysItsFramesAndStaysSelected) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(1000, 2000);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(WaitForEnd());
     EXPECT_EQ(PlayPosition(), 1000u);
     EXPECT_EQ(view->GetSelStart(), 1000u);
@@ -74,7 +74,7 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     RecordingBar bar;
     ViewTestBench::Feed(*view, bar);
     bar.livePans.clear();
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(bench.app.GetPlayback().IsSteppingDirection());
     ASSERT_TRUE(WaitForEnd());
     EXPECT_FALSE(bench.app.GetPlayback().IsSteppingDirection());
@@ -89,7 +89,7 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
 
     // The stepping itself, at chosen positions of a play from frame 0.
     view->SetSelection(0, 1);
-    view->Play();
+    view->Playback().Play();
     EXPECT_EQ(bench.app.GetPlayback().StepDirection(0), -90);
     EXPECT_EQ(bench.app.GetPlayback().StepDirection(4096), 0);
     EXPECT_EQ(bench.app.GetPlayback().StepDirection(8191), 89);
@@ -98,7 +98,7 @@ TEST_F(ViewPlayback, TheDirectionFollowsTheTrajectoryAndHoldsAfterTheLastPoint) 
     bench.app.GetPlayback().Stop();
 
     // A trajectory emptied while playing keeps the last direction.
-    view->Play();
+    view->Playback().Play();
     while (doc.GetPanPoints().GetCount() > 0) {
         doc.RemovePoint(doc.NextPoint(nullptr));
     }
@@ -117,7 +117,7 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
         bench.app.SetPreferences(prefs);
     }
     view->SetSelection(100, 101);
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(150);
     bench.app.GetPlayback().Stop();
     EXPECT_FALSE(bench.app.GetPlayback().IsPlaying(doc));
@@ -127,7 +127,7 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
     EXPECT_EQ(bar.livePans.back(), kNoLivePan);
 
     view->SetSelection(100, 20000);
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(100);
     bench.app.GetPlayback().Stop();
     EXPECT_EQ(view->GetSelStart(), 100u);
@@ -139,7 +139,7 @@ TEST_F(ViewPlayback, StopMovesTheCaretOnlyWithCursorFollowAndACaret) {
         bench.app.SetPreferences(prefs);
     }
     view->SetSelection(100, 101);
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(100);
     bench.app.GetPlayback().Stop();
     EXPECT_EQ(view->GetSelStart(), 100u);
@@ -171,12 +171,12 @@ TEST_F(ViewPlayback, ALateEndOfAnEarlierPlayIsIgnored) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));
     auto view = bench.MakeView(doc, 500, 100);
     view->SetSelection(0, 100);  // about 5 ms
-    view->Play();
+    view->Playback().Play();
     // Its end is posted meanwhile but not yet delivered when the next play starts.
     QThread::msleep(200);
     bench.app.GetPlayback().Stop();
     view->SetSelection(0, 1);
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(150);
     EXPECT_TRUE(bench.app.GetPlayback().IsPlaying(doc));
     EXPECT_TRUE(bench.app.IsPlaying());

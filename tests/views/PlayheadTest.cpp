@@ -53,13 +53,13 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(22050));  // one second
     auto view = bench.MakeView(doc, 500, 100);                     // 44.1 frames a column
     view->SetSelection(2205, 2206);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(bench.app.IsPlaying());
     ASSERT_TRUE(bench.app.GetPlayback().IsReadingPosition());
     // No pan points, so no pan ticks; the position ticks run all the same.
     EXPECT_FALSE(bench.app.GetPlayback().IsSteppingDirection());
-    EXPECT_EQ(view->GetPlayPosition(), 2205u);
-    EXPECT_EQ(view->PlayheadX(), 50);
+    EXPECT_EQ(view->Playback().Frame(), 2205u);
+    EXPECT_EQ(view->Playback().PlayheadX(), 50);
 
     const AmbrelWaveMixSession session = bench.app.GetMixerSession();
     const AmbrelWaveMixWave wave = bench.app.GetPlayback().GetWave();
@@ -78,8 +78,8 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
         if (!bench.app.GetPlayback().IsPlaying(doc) || after >= 22050 - 2205) {
             break;  // played out meanwhile: the last stretch has no latency left to show
         }
-        ASSERT_TRUE(view->GetPlayPosition().has_value());
-        const uint32_t frame = *view->GetPlayPosition();
+        ASSERT_TRUE(view->Playback().Frame().has_value());
+        const uint32_t frame = *view->Playback().Frame();
         // The frame heard lies between the mixer's reports on either side of the tick.
         EXPECT_GE(frame, PlaybackSession::HeardFrame(2205, before, latencyBefore, 22050));
         EXPECT_LE(frame, PlaybackSession::HeardFrame(2205, after, latencyAfter, 22050));
@@ -88,7 +88,7 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
         previous = frame;
         // The line stands at the frame's column, as a caret at that frame would.
         const WaveViewGeometry g = view->PaintedGeometry();
-        EXPECT_EQ(view->PlayheadX(), g.ColumnOfSample(frame) - g.LeftColumn());
+        EXPECT_EQ(view->Playback().PlayheadX(), g.ColumnOfSample(frame) - g.LeftColumn());
         ++checked;
     }
     EXPECT_GE(checked, 5);
@@ -96,8 +96,8 @@ TEST_F(PlayheadTest, TheLineShowsTheMixersPositionLessItsLatencyAndGoesAtTheEnd)
     EXPECT_TRUE(bBehindTheMixer);
 
     ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return !bench.app.IsPlaying(); }));
-    EXPECT_FALSE(view->GetPlayPosition().has_value());
-    EXPECT_FALSE(view->PlayheadX().has_value());
+    EXPECT_FALSE(view->Playback().Frame().has_value());
+    EXPECT_FALSE(view->Playback().PlayheadX().has_value());
     EXPECT_FALSE(bench.app.GetPlayback().IsReadingPosition());
     EXPECT_TRUE(bench.prompts.Boxes().empty());
 }
@@ -111,10 +111,10 @@ TEST_F(PlayheadTest, AStepRepaintsOnlyTheOldAndTheNewColumnInBlue) {
 
     PaintSpy spy;
     view->viewport()->installEventFilter(&spy);
-    view->ShowPlayPosition(5000);
+    view->Playback().ShowPlayPosition(5000);
     Settle();
     EXPECT_EQ(spy.region, QRegion(50, 0, 1, 120));
-    view->ShowPlayPosition(15050);
+    view->Playback().ShowPlayPosition(15050);
     spy.region = QRegion();
     Settle();
     EXPECT_EQ(spy.region, QRegion(50, 0, 1, 120) + QRegion(150, 0, 1, 120));
@@ -128,11 +128,11 @@ TEST_F(PlayheadTest, AStepRepaintsOnlyTheOldAndTheNewColumnInBlue) {
     }
     // A step within the same column repaints nothing.
     spy.region = QRegion();
-    view->ShowPlayPosition(15099);
+    view->Playback().ShowPlayPosition(15099);
     Settle();
     EXPECT_TRUE(spy.region.isEmpty());
 
-    view->ShowPlayPosition(std::nullopt);
+    view->Playback().ShowPlayPosition(std::nullopt);
     Settle();
     EXPECT_EQ(Grab(*view), before);
     view->viewport()->removeEventFilter(&spy);
@@ -145,14 +145,14 @@ TEST_F(PlayheadTest, StopTakesTheLineAwayAtOnce) {
     ViewTestBench::Feed(*view, bar);
     view->ActivateView(true);
     bar.playPositions.clear();
-    view->Play();
+    view->Playback().Play();
     QTest::qWait(80);
-    EXPECT_TRUE(view->PlayheadX().has_value());
-    EXPECT_FALSE(view->PlayReadout().empty());
+    EXPECT_TRUE(view->Playback().PlayheadX().has_value());
+    EXPECT_FALSE(view->Playback().PlayReadout().empty());
     bench.app.GetPlayback().Stop();
-    EXPECT_FALSE(view->GetPlayPosition().has_value());
-    EXPECT_FALSE(view->PlayheadX().has_value());
-    EXPECT_EQ(view->PlayReadout(), "");
+    EXPECT_FALSE(view->Playback().Frame().has_value());
+    EXPECT_FALSE(view->Playback().PlayheadX().has_value());
+    EXPECT_EQ(view->Playback().PlayReadout(), "");
     // The active view showed the bar each position and then none.
     ASSERT_GE(bar.playPositions.size(), 2u);
     EXPECT_EQ(bar.playPositions.front(), 0u);
@@ -167,31 +167,31 @@ TEST_F(PlayheadTest, CursorFollowingPagesAheadAtTheRightEdge) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(80000, 48000));
     auto view = bench.MakeView(doc, 500, 100);
     for (int i = 0; i < 4; ++i) {
-        view->ZoomIn();  // ten frames a column
+        view->Navigation().ZoomIn();  // ten frames a column
     }
     Settle();
     ASSERT_DOUBLE_EQ(view->PaintedGeometry().SamplesPerPixel(), 10.0);
     ASSERT_EQ(view->Geometry().LeftColumn(), 0);
 
-    view->ShowPlayPosition(4000);
-    view->ShowPlayPosition(5200);
+    view->Playback().ShowPlayPosition(4000);
+    view->Playback().ShowPlayPosition(5200);
     EXPECT_EQ(view->Geometry().LeftColumn(), 0);  // following is off
-    view->ShowPlayPosition(std::nullopt);
+    view->Playback().ShowPlayPosition(std::nullopt);
 
     SetCursorFollow(true);
-    view->ShowPlayPosition(4000);
-    view->ShowPlayPosition(5200);
+    view->Playback().ShowPlayPosition(4000);
+    view->Playback().ShowPlayPosition(5200);
     EXPECT_EQ(view->Geometry().LeftColumn(), 520);
     Settle();
-    EXPECT_EQ(view->PlayheadX(), 0);
+    EXPECT_EQ(view->Playback().PlayheadX(), 0);
     EXPECT_TRUE(ColumnIs(Grab(*view), 0, kBlue));
-    view->ShowPlayPosition(std::nullopt);
+    view->Playback().ShowPlayPosition(std::nullopt);
 
     // And while it really plays: from the start, page after page.
     view->ScrollToSample(0);
     view->SetSelection(0, 1);
     Settle();
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(ViewTestBench::WaitUntil([&] { return !bench.app.IsPlaying(); }));
     EXPECT_GT(view->Geometry().LeftColumn(), 500);
 }
@@ -211,12 +211,12 @@ TEST_F(PlayheadTest, TheOverviewBarShowsTheSamePositionAsAThinLine) {
         return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
     };
     const QImage silent = grabBar();
-    view->Play();
+    view->Playback().Play();
     EXPECT_EQ(bar.GetPlayPosition(), 11025u);
     QTest::qWait(100);
     bench.app.GetPlayback().Tick();
-    ASSERT_TRUE(view->GetPlayPosition().has_value());
-    EXPECT_EQ(bar.GetPlayPosition(), *view->GetPlayPosition());
+    ASSERT_TRUE(view->Playback().Frame().has_value());
+    EXPECT_EQ(bar.GetPlayPosition(), *view->Playback().Frame());
     Settle();
     const QRect line = bar.PlayLineRect(bar.GetPlayPosition());
     ASSERT_FALSE(line.isEmpty());

@@ -38,7 +38,7 @@ class PointEdit : public ::testing::Test {
         bench.app.EnterPanEditMode();
         // Stands in for the shell's dialog: records the point asked about and applies the
         // answer the test chose.
-        bench.app.SetPointPropertiesDialog([this](PointProperties& properties) {
+        bench.app.Dialogs().SetPointProperties([this](PointProperties& properties) {
             asked.emplace_back(properties.Position(), properties.Pan());
             return answer && properties.Apply(answer->first, answer->second);
         });
@@ -118,13 +118,13 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     auto view = bench.MakeView(doc, 500, 208);
     view->setFocus();
     Key(*view, Qt::Key_Tab);
-    ASSERT_NE(view->Keys().Selected(), nullptr);
-    EXPECT_EQ(view->Keys().Selected()->position, 10000u);
-    EXPECT_EQ(view->Keys().Describe(), "Point 1 of 3: 0:00.453, frame 10000, direction 0");
+    ASSERT_NE(view->Points().Keys().Selected(), nullptr);
+    EXPECT_EQ(view->Points().Keys().Selected()->position, 10000u);
+    EXPECT_EQ(view->Points().Keys().Describe(), "Point 1 of 3: 0:00.453, frame 10000, direction 0");
     Key(*view, Qt::Key_Tab);
-    EXPECT_EQ(view->Keys().Selected()->position, 20000u);
+    EXPECT_EQ(view->Points().Keys().Selected()->position, 20000u);
     Key(*view, Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(view->Keys().Selected()->position, 10000u);
+    EXPECT_EQ(view->Points().Keys().Selected()->position, 10000u);
     Key(*view, Qt::Key_Tab);
 
     Key(*view, Qt::Key_Down);                   // +1 degree, down the window
@@ -134,32 +134,33 @@ TEST_F(PointEdit, TabWalksThePointsAndTheKeysEditTheSelectedOneStepByStep) {
     Key(*view, Qt::Key_Left);
     EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}, {19900, 11}, {30000, 89}}));
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 5u);
-    EXPECT_EQ(view->Keys().Describe(), "Point 2 of 3: 0:00.902, frame 19900, direction +11");
+    EXPECT_EQ(view->Points().Keys().Describe(),
+              "Point 2 of 3: 0:00.902, frame 19900, direction +11");
 
     // The direction stops at +90 and the position one frame short of the neighbour; a key
     // that changes nothing makes no step.
     Key(*view, Qt::Key_Tab);
     Key(*view, Qt::Key_Down, Qt::ShiftModifier);
     Key(*view, Qt::Key_Down);
-    EXPECT_EQ(view->Keys().Selected()->Pan(), 90);
+    EXPECT_EQ(view->Points().Keys().Selected()->Pan(), 90);
     EXPECT_EQ(doc.GetUndoHistory().UndoCount(), 6u);
     Key(*view, Qt::Key_Backtab, Qt::ShiftModifier);
     for (int i = 0; i < 120; ++i) {
         Key(*view, Qt::Key_Right);
     }
-    EXPECT_EQ(view->Keys().Selected()->position, 29999u);
+    EXPECT_EQ(view->Points().Keys().Selected()->position, 29999u);
 
     // Delete takes the point away, one step, and selects the next one.
     Key(*view, Qt::Key_Delete);
     EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}, {30000, 90}}));
-    EXPECT_EQ(view->Keys().Selected()->position, 30000u);
+    EXPECT_EQ(view->Points().Keys().Selected()->position, 30000u);
     EXPECT_EQ(UndoMenuText::Undo(doc.GetUndoHistory()), "&Undo Delete Point\tCtrl+Z");
     ASSERT_TRUE(PanEditCommands::Undo(doc));
     EXPECT_EQ(doc.GetPanPoints().GetCount(), 3u);
 
     // Past the last point Tab lets the focus go and the selection with it.
     Key(*view, Qt::Key_Tab);
-    EXPECT_EQ(view->Keys().Selected(), nullptr);
+    EXPECT_EQ(view->Points().Keys().Selected(), nullptr);
 }
 
 TEST_F(PointEdit, WithoutASelectedPointTheKeysKeepTheirOwnMeaning) {
@@ -171,7 +172,7 @@ TEST_F(PointEdit, WithoutASelectedPointTheKeysKeepTheirOwnMeaning) {
     EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}}));
     // In selection mode Tab is no point walk, and a selected point is left alone.
     Key(*view, Qt::Key_Tab);
-    ASSERT_NE(view->Keys().Selected(), nullptr);
+    ASSERT_NE(view->Points().Keys().Selected(), nullptr);
     bench.app.EnterSelectionMode();
     Key(*view, Qt::Key_Down);
     EXPECT_EQ(PointsOf(doc), (PanPairs{{10000, 0}}));

@@ -105,8 +105,8 @@ TEST_F(Readouts, TheMouseReadoutFollowsTheViewMovingBeneathAStillMouse) {
         const char* name;
         std::function<void(CWaveScrollView&)> move;
     } moves[] = {
-        {"zoom in", [](CWaveScrollView& v) { v.ZoomIn(); }},
-        {"zoom in again", [](CWaveScrollView& v) { v.ZoomIn(); }},
+        {"zoom in", [](CWaveScrollView& v) { v.Navigation().ZoomIn(); }},
+        {"zoom in again", [](CWaveScrollView& v) { v.Navigation().ZoomIn(); }},
         {"End", [](CWaveScrollView& v) { QTest::keyClick(&v, Qt::Key_End); }},
         {"Home", [](CWaveScrollView& v) { QTest::keyClick(&v, Qt::Key_Home); }},
         {"wheel",
@@ -116,7 +116,7 @@ TEST_F(Readouts, TheMouseReadoutFollowsTheViewMovingBeneathAStillMouse) {
                                Qt::NoScrollPhase, false);
              QCoreApplication::sendEvent(v.viewport(), &wheel);
          }},
-        {"zoom out", [](CWaveScrollView& v) { v.ZoomOut(); }},
+        {"zoom out", [](CWaveScrollView& v) { v.Navigation().ZoomOut(); }},
     };
     const QPoint at(220, 154);
     MoveMouse(view->viewport(), at);
@@ -133,6 +133,6 @@ TEST_F(Readouts, TheMouseReadoutFollowsTheViewMovingBeneathAStillMouse) {
     }
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(view->viewport(), &leave);
-    view->ZoomIn();
+    view->Navigation().ZoomIn();
     EXPECT_EQ(PaneText(*view, CommandId::kIndicatorMouse), "");
 }

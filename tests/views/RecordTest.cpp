@@ -141,7 +141,7 @@ TEST_F(RecordTest, HeldPointerHeightsAreWrittenAtTheFramesHeardAndOneUndoTakesTh
     Open(kRate * 3, {{0, -30}, {kRate, 10}, {kRate * 3, 30}});
     const std::vector<PanPoint> before = doc->GetPanPoints().Values();
     ToggleRecord();  // Touch, the default
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(app->IsPlaying());
     Run(150);
 
@@ -231,7 +231,7 @@ TEST_F(RecordTest, LanesAndThePanDisplayWriteTheirValuesAtTheFramesHeard) {
         PanPointList original;
         original.AddPoints(before);
         ToggleRecord();
-        view->Play();
+        view->Playback().Play();
         ASSERT_TRUE(app->IsPlaying());
         Run(100);
         struct Held {
@@ -309,7 +309,7 @@ TEST_F(RecordTest, NotArmedOrNotPlayingAPressEditsAsBeforeAndStereoRecordsToo) {
     CWaveScrollView stereoView(*other, *app);
     stereoView.resize(400, 200);
     stereoView.show();
-    stereoView.Play();
+    stereoView.Playback().Play();
     ASSERT_TRUE(app->IsPlaying());
     const QPoint at(200, 50);
     QMouseEvent press(QEvent::MouseButtonPress, at, stereoView.viewport()->mapToGlobal(at),
@@ -332,7 +332,7 @@ TEST_F(RecordTest, APassBegunDuringAPointDragEndsTheDrag) {
     Mouse(QEvent::MouseButtonPress, 40);  // grabs a new point, and stays down
     ASSERT_TRUE(view->IsDragging());
     ToggleRecord();
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(app->IsPlaying());
     Run(60);
     Mouse(QEvent::MouseButtonPress, -40);
@@ -349,7 +349,7 @@ TEST_F(RecordTest, ALoopComesRoundThroughThePlaybackAndEachRoundIsAPass) {
     app->GetPlayback().SetRecordMode(PlaybackSession::RecordMode::Write);
     ToggleRecord();
     view->SetSelection(2000, 4000);
-    view->Play();
+    view->Playback().Play();
     ASSERT_TRUE(app->IsPlaying());
     for (int round = 1; round <= 2; ++round) {
         std::atomic<uint32_t>& notice = ManualPlaybackClock::DoneNotice();
@@ -422,7 +422,7 @@ TEST_F(RecordTest, APassKeepsThePathOutsideItsSpanInEveryModeOnEverySurface) {
 
             app->GetPlayback().SetRecordMode(mode);
             app->GetPlayback().SetRecordArmed(true);
-            view->Play();
+            view->Playback().Play();
             ASSERT_TRUE(app->IsPlaying());
             Run(100);
             const uint32_t pressed = HeardNow();

@@ -9,6 +9,7 @@
 
 #include "ViewTestBench.h"
 #include "playback/CommandIds.h"
+#include "support/PaintRecorder.h"
 #include "views/StatusTexts.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST_F(WaveView, ZoomInHalvesTheFramesPerColumnDownToOne) {
     auto view = bench.MakeView(doc, 441, 200);
     ASSERT_EQ(view->Geometry().ImageWidth(), 441);
     EXPECT_FALSE(Enabled(*view, CommandId::kShowAll));
-    view->ShowAll();
+    view->Navigation().ShowAll();
     EXPECT_DOUBLE_EQ(view->Geometry().SamplesPerPixel(), 100.0);
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(Enabled(*view, CommandId::kZoomIn));
@@ -68,7 +69,7 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 200);
     for (int i = 0; i < 7; ++i) {
-        view->ZoomIn();
+        view->Navigation().ZoomIn();
     }
     ASSERT_EQ(view->Geometry().TotalWidth(), 40000u);
     ASSERT_EQ(view->Geometry().ImageWidth(), 500);
@@ -100,7 +101,7 @@ TEST_F(WaveView, WideWaveformsScrollInScaledUnits) {
 TEST_F(WaveView, ZoomOutAtFactorTwoReturnsToTheFittedState) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(44100));
     auto view = bench.MakeView(doc, 441, 200);
-    view->ZoomIn();
+    view->Navigation().ZoomIn();
     ASSERT_EQ(view->Geometry().ZoomFactor(), 2u);
     ASSERT_TRUE(Enabled(*view, CommandId::kZoomOut));
     view->RunCommand(CommandId::kZoomOut);
@@ -139,7 +140,7 @@ TEST_F(WaveView, ZoomToSelectionFitsTheRangeAndScrollsToItsMiddle) {
     auto fitted = bench.MakeView(small, 500, 200);
     fitted->SetSelection(0, 600);
     ASSERT_TRUE(Enabled(*fitted, CommandId::kZoomSelection));
-    fitted->ZoomToSelection();
+    fitted->Navigation().ZoomToSelection();
     EXPECT_EQ(fitted->Geometry().ZoomFactor(), 1u);
     EXPECT_EQ(fitted->Geometry().TotalWidth(), 500u);
     EXPECT_TRUE(fitted->Geometry().IsZoomedToSelection());
@@ -232,7 +233,7 @@ TEST_F(WaveView, ASelectionOffScreenShowsAgainAfterScrollingBack) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(40000));
     auto view = bench.MakeView(doc, 500, 100);
     for (int i = 0; i < 4; ++i) {
-        view->ZoomIn();
+        view->Navigation().ZoomIn();
     }
     view->horizontalScrollBar()->setValue(0);
     view->SetSelection(100, 600);
@@ -286,25 +287,6 @@ TEST_F(WaveView, StatusTextsDescribeTheSound) {
     CTesselDoc& slow = bench.Document(ViewTestBench::Mono(100, 8000));
     EXPECT_EQ(StatusTexts::FormatText(slow), "8,000 / 16 bit / mono / WAVE");
 }
-
-namespace {
-
-// Collects the regions the view's drawing area is asked to repaint.
-class PaintRecorder : public QObject {
-  public:
-    explicit PaintRecorder(QWidget* area) { area->installEventFilter(this); }
-    QRegion painted;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted += static_cast<QPaintEvent*>(event)->region();
-        }
-        return false;
-    }
-};
-
-}  // namespace
 
 TEST_F(WaveView, ASelectionChangeRepaintsOnlyTheColumnsThatChanged) {
     CTesselDoc& doc = bench.Document(ViewTestBench::Mono(5000));

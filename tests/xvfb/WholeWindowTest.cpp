@@ -132,7 +132,7 @@ TEST(WholeWindow, ThePlayheadAndTheOverviewLineReachTheScreenAndLeaveItClean) {
     std::vector<int> seen;
     for (int sample = 0; sample < 6 && app.IsPlaying(); ++sample) {
         RunFor(150);
-        const std::optional<int> x = view->PlayheadX();
+        const std::optional<int> x = view->Playback().PlayheadX();
         if (!x || !app.IsPlaying()) {
             continue;
         }
@@ -140,7 +140,7 @@ TEST(WholeWindow, ThePlayheadAndTheOverviewLineReachTheScreenAndLeaveItClean) {
         // may trail the view by a repaint: at most two ticks of 33 ms (about 12 columns each
         // here) behind where the view will draw next.
         const std::vector<int> columns = BlueColumns(Screen(area));
-        const std::optional<int> after = view->PlayheadX();
+        const std::optional<int> after = view->Playback().PlayheadX();
         ASSERT_EQ(columns.size(), 1u) << "sample " << sample;
         ASSERT_TRUE(after.has_value());
         EXPECT_LE(columns.front(), *after + 1) << "sample " << sample;

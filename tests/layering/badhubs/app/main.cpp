@@ -1,0 +1,2 @@
+// The start-up makes the concrete view: allowed.
+#include "views/CWaveScrollView.h"
