@@ -366,6 +366,8 @@ std::string BatchUsage() {
            "  an adm scene). labels writes a CSV of where each event is every 100 ms:\n"
            "  frame, class, source index within its class, azimuth (90 is the left) and\n"
            "  elevation in degrees, distance in cm.\n"
+           "  \"head\": [yaw, pitch, roll] renders the scene for a listener whose head is\n"
+           "  turned so (degrees, as render --head takes them); the labels follow it.\n"
            "  Every line is checked before anything renders; a line at fault is named with\n"
            "  its number and the reason, and nothing is rendered (exit code 2).\n"
            "  N jobs render at once (default: the number of cores); the files are the same\n"

@@ -197,7 +197,7 @@ std::string UsageOf(const std::string& command) {
                "                          [--ambix [--order 1|2|3] [--rate 48000]] [--adm]\n"
                "                          [--layout NAME [--rate 48000]]\n"
                "                          [--sample-format s16|s24|f32] [--loudness LUFS]\n"
-               "                          [--report FILE.json]\n"
+               "                          [--report FILE.json] [--head YAW,PITCH,ROLL]\n"
                "       sonomap-cli render --list-hrtfs\n"
                "  Renders each IN along its pan trajectory into a two-channel file, as the\n"
                "  editor's Export Stereo File does. -o names the output of a single IN;\n"
@@ -233,7 +233,13 @@ std::string UsageOf(const std::string& command) {
                "  that integrated loudness: it is rendered once to be measured, then again\n"
                "  with the gain. An output whose true peak would then pass -1 dBTP, or a\n"
                "  silent one, is refused with the reason and not written. The stereo render\n"
-               "  of an 8- or 32-bit integer sound needs --sample-format.\n";
+               "  of an 8- or 32-bit integer sound needs --sample-format.\n"
+               "  --head YAW,PITCH,ROLL (or --head=YAW,PITCH,ROLL) renders for a listener whose\n"
+               "  head is turned, in degrees: yaw + to the right, pitch + nose up, roll + right\n"
+               "  ear down, applied in that order; angles past +-180 wrap. Turned 90 right, a\n"
+               "  sound straight ahead is heard at -90. Every kind takes it: the stereo render\n"
+               "  folds what the head hears onto the front, and ADM writes the places as the\n"
+               "  head hears them and says so in its XML.\n";
     }
     if (command == "import") {
         return ImportUsage();

@@ -31,6 +31,7 @@
 #include "platform/FileIdentity.h"
 #include "platform/TempFileRegistry.h"
 #include "render/SpeakerLayout.h"
+#include "trajectory/AdmTrajectory.h"
 
 #include <nlohmann/json.hpp>
 
@@ -59,6 +60,7 @@ struct RenderMode {
     std::optional<double> loudnessTarget;  // LUFS
     bool bDoppler = false;                 // on top of what each document keeps
     bool bAir = false;
+    HeadTurn head;  // the listener's, for every output
 };
 
 // The highest true peak a render turned to a loudness target may have.
@@ -218,6 +220,7 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     acoustics.bDoppler = acoustics.bDoppler || mode.bDoppler;
     acoustics.bAir = acoustics.bAir || mode.bAir;
     doc.SetAcoustics(acoustics);
+    doc.SetHeadTurn(mode.head);
     SaveNameResult output;
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return false;
@@ -236,6 +239,10 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     }
     job.levelDb = levelDb;
     job.measured = host.GetMeasured();
+    if (mode.bAdm && !mode.head.IsStraight()) {
+        std::fprintf(stderr, "%s: %s\n", job.output.c_str(),
+                     AdmTrajectory::HeadNote(mode.head).c_str());
+    }
     if (job.measured) {
         const std::string turned =
             mode.loudnessTarget ? " (turned by " + SignedDb(levelDb) + ")" : "";
@@ -283,7 +290,7 @@ int RunRender(const std::vector<std::string>& words) {
     const CliArguments args(
         words,
         {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order", "--rate", "--sample-format",
-         "--layout", "--report", "--loudness"},
+         "--layout", "--report", "--loudness", "--head"},
         {"--binaural", "--ambix", "--adm", "--list-hrtfs", "--doppler", "--air"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -295,6 +302,15 @@ int RunRender(const std::vector<std::string>& words) {
         return ListHrtfs();
     }
     RenderMode mode;
+    if (const auto text = args.Option("--head")) {
+        const std::optional<HeadTurn> head = CliArguments::ParseHead(*text);
+        if (!head) {
+            return RenderUsageError(
+                "--head is three angles in degrees, YAW,PITCH,ROLL (such as -90,0,0), not '" +
+                *text + "'");
+        }
+        mode.head = *head;
+    }
     mode.bBinaural = args.Flag("--binaural");
     if (const auto hrtf = args.Option("--hrtf")) {
         if (!mode.bBinaural) {

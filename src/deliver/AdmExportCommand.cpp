@@ -133,9 +133,11 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     // trajectory's.
     const auto heardFrames =
         static_cast<uint32_t>(std::min<uint64_t>(stage.HeardFrames(), UINT32_MAX));
+    const HeadTurn& head = m_document.GetHeadTurn();
     const std::vector<uint8_t> axml = BuildAxmlChunk(
-        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels),
-        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames);
+        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels, head),
+        m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames, nullptr,
+        AdmTrajectory::HeadNote(head));
     SampleConverter converter(*input, stage, format, m_level);
     return WriteFile(
         m_host, path, format, axml, heardFrames,

@@ -5,6 +5,7 @@
 SceneSpace SceneSpace::Of(const CTesselDoc& document) {
     SceneSpace space;
     space.acoustics = document.GetAcoustics();
+    space.listener.head = document.GetHeadTurn();
     return space;
 }
 
