@@ -6,6 +6,7 @@ SONOMAP_PACKAGES=(
     libsndfile1-dev libsoxr-dev
     libmysofa-dev libfftw3-dev python3-netcdf4
     nlohmann-json3-dev libpugixml-dev libebur128-dev nettle-dev
+    liblo-dev liblo-tools
     parallel
     sox sndfile-programs bs1770gain
     xvfb xauth

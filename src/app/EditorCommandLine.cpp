@@ -1,11 +1,33 @@
 #include "app/EditorCommandLine.h"
 
+namespace {
+
+constexpr const char* kOscPort = "--osc-port";
+
+// A UDP port in text, or none.
+std::optional<int> PortOf(const std::string& text) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const int port = std::stoi(text);
+    return port >= 1 && port <= 65535 ? std::optional<int>(port) : std::nullopt;
+}
+
+}  // namespace
+
 EditorCommandLine EditorCommandLine::Read(const std::vector<std::string>& words) {
     EditorCommandLine line;
     bool bHelp = false;
     bool bVersion = false;
     bool bOptionsEnd = false;
-    for (const std::string& word : words) {
+    auto fail = [&line](const std::string& what) {
+        if (line.m_error.empty()) {
+            line.m_error = "sonomap: " + what + "\nTry 'sonomap --help' for more information.\n";
+        }
+    };
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
         if (bOptionsEnd || word.size() < 2 || word[0] != '-') {
             line.m_files.push_back(word);
         } else if (word == "--") {
@@ -14,9 +36,22 @@ EditorCommandLine EditorCommandLine::Read(const std::vector<std::string>& words)
             bHelp = true;
         } else if (word == "--version" || word == "-V") {
             bVersion = true;
-        } else if (line.m_error.empty()) {
-            line.m_error = "sonomap: unrecognized option '" + word +
-                           "'\nTry 'sonomap --help' for more information.\n";
+        } else if (word == kOscPort || word.rfind(std::string(kOscPort) + "=", 0) == 0) {
+            std::optional<std::string> value;
+            if (word != kOscPort) {
+                value = word.substr(word.find('=') + 1);
+            } else if (i + 1 < words.size()) {
+                value = words[++i];
+            }
+            if (!value) {
+                fail("option '--osc-port' requires an argument");
+            } else if (const std::optional<int> port = PortOf(*value)) {
+                line.m_oscPort = port;
+            } else {
+                fail("--osc-port takes a UDP port from 1 to 65535, not '" + *value + "'");
+            }
+        } else {
+            fail("unrecognized option '" + word + "'");
         }
     }
     line.m_action = bHelp                   ? Action::Help
@@ -34,6 +69,11 @@ std::string EditorCommandLine::HelpText() {
            "\n"
            "  -h, --help     show this help and exit\n"
            "  -V, --version  show the version and exit\n"
+           "  --osc-port PORT\n"
+           "                 follow a head tracker over OSC on UDP port PORT for this run:\n"
+           "                 Play Through Binaural Renderer turns with /sonomap/head, /ypr\n"
+           "                 and /quaternion, and /sonomap/place performs the path while\n"
+           "                 Record Trajectory is armed (Preferences keeps it for every run)\n"
            "  --             take every later argument as a FILE, even one starting with '-'\n"
            "\n"
            "Qt's own options, such as -platform and -style, are passed on to Qt.\n"

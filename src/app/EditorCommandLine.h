@@ -1,11 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-// What the editor's command line asks for: the help, the version, or files to open. Read once
-// before Qt starts (help and the version need no display), and again on what Qt leaves of the
-// words, where an option neither knows is an error. "--" makes every later word a file.
+// What the editor's command line asks for: the help, the version, or files to open, and for
+// this run a UDP port to follow a head tracker on (--osc-port PORT or --osc-port=PORT). Read
+// once before Qt starts (help and the version need no display), and again on what Qt leaves of
+// the words, where an option neither knows is an error. "--" makes every later word a file.
 class EditorCommandLine {
   public:
     enum class Action { Run, Help, Version, Error };
@@ -19,6 +21,8 @@ class EditorCommandLine {
     const std::vector<std::string>& Files() const { return m_files; }
     // What is wrong, in the form GNU tools use (Error).
     const std::string& ErrorText() const { return m_error; }
+    // --osc-port's port (1 .. 65535); none when not given.
+    std::optional<int> OscPort() const { return m_oscPort; }
 
     static std::string HelpText();
     static std::string VersionText();
@@ -27,4 +31,5 @@ class EditorCommandLine {
     Action m_action = Action::Run;
     std::vector<std::string> m_files;
     std::string m_error;
+    std::optional<int> m_oscPort;
 };

@@ -22,6 +22,7 @@
 #include "shell/CMainFrame.h"
 #include "shell/CPointPropertiesDialog.h"
 #include "shell/CStretchPointsDialog.h"
+#include "shell/HeadTrackingMonitor.h"
 #include "shell/PasteOptionsDialogs.h"
 #include "views/CWaveScrollView.h"
 
@@ -105,10 +106,21 @@ int main(int argc, char* argv[]) {
     const QStringList files = AbsoluteFiles(line.Files());
     const QString runningName = QString::fromStdString(app.GetMainFrameClassName());
     if (CSingleInstance::AskRunningInstance(runningName, files)) {
+        if (line.OscPort()) {
+            std::fputs(
+                "sonomap: Sonomap was already running and took the files; --osc-port counts "
+                "only for a new run: turn head tracking on in its Preferences.\n",
+                stderr);
+        }
         return 0;
     }
     app.LoadPreferences();
     app.SelectOutputBackEnd();
+    // The port is bound now, not only while something plays.
+    const std::string trackingProblem = line.OscPort() ? app.TrackHeadForRun(*line.OscPort())
+                                        : app.GetHeadTracking().bEnabled
+                                            ? app.SetHeadTracking(app.GetHeadTracking())
+                                            : std::string();
 
     QApplication::setWindowIcon(CAppIcon::Icon());
     auto frame =
@@ -120,6 +132,7 @@ int main(int argc, char* argv[]) {
     CPointPropertiesDialog::Install(app, frame.get());
     CGenerateTrajectoryDialog::Install(app, frame.get());
     CStretchPointsDialog::Install(app, frame.get());
+    new HeadTrackingMonitor(app, *frame);  // the window owns it
 
     const bool bTerminateHandler = InstallTerminateHandler();
     std::unique_ptr<QSocketNotifier> terminateNotifier;
@@ -146,6 +159,9 @@ int main(int argc, char* argv[]) {
     // to it; with none the program starts without a document. A file that fails ends the
     // start-up once its message is answered.
     frame->show();
+    if (!trackingProblem.empty()) {
+        app.Prompts().Message(trackingProblem);
+    }
     bool bOpened = true;
     for (const QString& file : files) {
         if (bTerminated || !bOpened) {

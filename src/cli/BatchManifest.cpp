@@ -344,7 +344,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
     }
     RefuseUnknownKeys(value,
                       {"output", "format", "order", "hrtf", "sampleFormat", "rate", "duration",
-                       "labels", "events", "sha256", "doppler", "air", "room"},
+                       "labels", "events", "sha256", "doppler", "air", "room", "head"},
                       "");
     BatchJob job;
     for (const char* key : {"output", "format", "events"}) {
@@ -414,6 +414,15 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
     }
     if (value.contains("room")) {
         job.acoustics.room = ReadRoom(value.at("room"));
+    }
+    if (value.contains("head")) {
+        const Json& head = value.at("head");
+        if (!head.is_array() || head.size() != 3 ||
+            !std::all_of(head.begin(), head.end(), [](const Json& v) { return v.is_number(); })) {
+            throw Refused("\"head\" is [yaw, pitch, roll] in degrees, not " + head.dump());
+        }
+        job.head =
+            HeadTurn{head[0].get<double>(), head[1].get<double>(), head[2].get<double>()}.Wrapped();
     }
     if (value.contains("labels")) {
         job.labelsName = Text(value, "labels", "");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/Acoustics.h"
+#include "geometry/HeadTurn.h"
 #include "render/SampleFormat.h"
 #include "trajectory/PanPoint.h"
 
@@ -48,6 +49,7 @@ struct BatchJob {
     std::string labelsName;          // as written
     std::string sha256;              // the output's hash a resume expects; empty for none
     Acoustics acoustics;             // "doppler", "air": what the sound meets on its way
+    HeadTurn head;                   // "head": where the listener's head points
     std::vector<BatchEvent> events;
 };
 

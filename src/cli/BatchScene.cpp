@@ -146,6 +146,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
     std::vector<SceneLabels::Event> labelled;
     Scene scene;
     scene.space.acoustics = job.acoustics;
+    scene.space.listener.head = job.head;
     uint32_t rate = job.rate;
     for (const BatchEvent& event : job.events) {
         std::unique_ptr<CTesselDoc>& doc = docs[event.source];
@@ -174,6 +175,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         if (!job.bMixes && job.format != "ambix" && job.pLayout == nullptr) {
             MakeFolderOf(job.output);
             doc->SetAcoustics(job.acoustics);
+            doc->SetHeadTurn(job.head);
             if (!RenderExport(job, *doc, *points, host)) {
                 reason = host.m_quiet.FirstText();
                 return false;
@@ -215,7 +217,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             return false;
         }
         return WriteLabels(job, labelled, adm.OutputRate(), adm.OutputFrames(),
-                           SceneSpace{{}, job.acoustics}, reason);
+                           SceneSpace{{job.head, nullptr}, job.acoustics}, reason);
     }
     SceneRender::Output output;
     output.options.rate = rate;

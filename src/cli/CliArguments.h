@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-// The words after the command: positional arguments and "--name value" (or "-n value")
-// options. Problems are
-// usage errors, kept as text for the caller to print.
+#include "geometry/HeadTurn.h"
+
+// The words after the command: positional arguments and "--name value", "--name=value" (or
+// "-n value") options. Problems are usage errors, kept as text for the caller to print.
 class CliArguments {
   public:
     // valueOptions: the options that take a value; flags: those that do not.
@@ -23,6 +24,9 @@ class CliArguments {
 
     // "wav" or "aiff" (also "aif"), any case: the type id. None otherwise.
     static std::optional<int> ParseType(const std::string& text);
+    // "YAW,PITCH,ROLL": three finite numbers of degrees, each wrapped into -180 .. 180. None
+    // for anything else.
+    static std::optional<HeadTurn> ParseHead(const std::string& text);
 
   private:
     std::vector<std::string> m_positional;

@@ -530,6 +530,8 @@ std::string BatchUsage() {
            "  \"doppler\": true and \"air\": true are render's --doppler and --air; \"room\":\n"
            "  {\"size\": [W, D, H], \"listener\": [X, Y, Z], \"absorption\": A or [six],\n"
            "  \"reflections\": N, \"tail\": true} its --room and the options beside it.\n"
+           "  \"head\": [yaw, pitch, roll] renders the scene for a listener whose head is\n"
+           "  turned so (degrees, as render --head takes them); the labels follow it.\n"
            "  Every line is checked before anything renders, its sources opened: a line at\n"
            "  fault is named with its number and the reason, and nothing is rendered (exit\n"
            "  code 2). Outputs and labels stay within the manifest's folder unless\n"

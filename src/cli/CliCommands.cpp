@@ -227,6 +227,7 @@ std::string UsageOf(const std::string& command) {
                "                          [--layout NAME [--rate 48000]]\n"
                "                          [--sample-format s16|s24|f32] [--loudness LUFS]\n"
                "                          [--report FILE.json] [--doppler] [--air]\n"
+               "                          [--head YAW,PITCH,ROLL]\n"
                "                          [--room W,D,H [--listener-at X,Y,Z]\n"
                "                           [--absorption A|A1,...,A6] [--reflections N]\n"
                "                           [--room-tail on|off]]\n"
@@ -282,7 +283,13 @@ std::string UsageOf(const std::string& command) {
                "  to --reflections N (0 to 12, default 3), each off walls of --absorption\n"
                "  (energy, 0.01 to 1: one for all, or x=0, x=W, y=0, y=D, floor, ceiling;\n"
                "  default 0.3), then a late tail at the room's Eyring RT60 (--room-tail off\n"
-               "  leaves it out). A sound that leaves the room is refused, naming the frame.\n";
+               "  leaves it out). A sound that leaves the room is refused, naming the frame.\n"
+               "  --head YAW,PITCH,ROLL (or --head=YAW,PITCH,ROLL) renders for a listener whose\n"
+               "  head is turned, in degrees: yaw + to the right, pitch + nose up, roll + right\n"
+               "  ear down, applied in that order; angles past +-180 wrap. Turned 90 right, a\n"
+               "  sound straight ahead is heard at -90. Every kind takes it: the stereo render\n"
+               "  folds what the head hears onto the front, and ADM writes the places as the\n"
+               "  head hears them and says so in its XML.\n";
     }
     if (command == "import") {
         return ImportUsage();

@@ -35,6 +35,7 @@
 #include "platform/TempFileRegistry.h"
 #include "platform/WriteFailure.h"
 #include "render/SpeakerLayout.h"
+#include "trajectory/AdmTrajectory.h"
 
 #include <nlohmann/json.hpp>
 
@@ -66,6 +67,7 @@ struct RenderMode {
     bool bDoppler = false;                 // on top of what each document keeps
     bool bAir = false;
     std::optional<Room> room;  // in place of the document's
+    HeadTurn head;  // the listener's, for every output
 };
 
 // A whole number within [low, high] in text, or none.
@@ -319,6 +321,7 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
         acoustics.room = mode.room;
     }
     doc.SetAcoustics(acoustics);
+    doc.SetHeadTurn(mode.head);
     SaveNameResult output;
     if (!host.TakeTarget(kSoundTypeWave, "", output)) {
         return failed();
@@ -338,6 +341,10 @@ bool RenderOne(RenderJob& job, const std::vector<std::string>& inputs, std::opti
     }
     job.levelDb = levelDb;
     job.measured = host.GetMeasured();
+    if (mode.bAdm && !mode.head.IsStraight()) {
+        std::fprintf(stderr, "%s: %s\n", job.output.c_str(),
+                     AdmTrajectory::HeadNote(mode.head).c_str());
+    }
     if (job.measured) {
         const std::string turned =
             mode.loudnessTarget ? " (turned by " + SignedDb(levelDb) + ")" : "";
@@ -386,7 +393,7 @@ int RunRender(const std::vector<std::string>& words) {
         words,
         {"-o", "--output-dir", "--type", "--jobs", "--hrtf", "--order", "--rate", "--sample-format",
          "--layout", "--report", "--loudness", "--room", "--listener-at", "--absorption",
-         "--reflections", "--room-tail"},
+         "--reflections", "--room-tail", "--head"},
         {"--binaural", "--ambix", "--adm", "--list-hrtfs", "--doppler", "--air"});
     if (!args.IsValid()) {
         return RenderUsageError(args.GetError());
@@ -398,6 +405,15 @@ int RunRender(const std::vector<std::string>& words) {
         return ListHrtfs();
     }
     RenderMode mode;
+    if (const auto text = args.Option("--head")) {
+        const std::optional<HeadTurn> head = CliArguments::ParseHead(*text);
+        if (!head) {
+            return RenderUsageError(
+                "--head is three angles in degrees, YAW,PITCH,ROLL (such as -90,0,0), not '" +
+                *text + "'");
+        }
+        mode.head = *head;
+    }
     mode.bBinaural = args.Flag("--binaural");
     if (const auto hrtf = args.Option("--hrtf")) {
         if (!mode.bBinaural) {

@@ -210,10 +210,11 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
     // A room becomes an object of its own beside the direct sound's.
     const int hoaOrder = stage.HasRoom() ? m_roomOrder : 0;
     const AdmHoaObject room{m_document.GetTitle() + " room", hoaOrder};
+    const HeadTurn& head = m_document.GetHeadTurn();
     const std::vector<uint8_t> axml = BuildAxmlChunk(
-        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels),
+        AdmTrajectory::ChannelBlocks(m_document.GetPanPoints(), heardFrames, format.channels, head),
         m_document.GetTitle(), format.sampleRate, format.bitsPerSample, heardFrames, nullptr,
-        hoaOrder > 0 ? &room : nullptr);
+        hoaOrder > 0 ? &room : nullptr, AdmTrajectory::HeadNote(head));
     PcmFormat written = format;
     written.channels = static_cast<uint16_t>(
         format.channels + (hoaOrder > 0 ? AmbisonicsEncoder::ChannelCount(hoaOrder) : 0));

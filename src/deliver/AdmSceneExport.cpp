@@ -69,7 +69,8 @@ SampleFormat OwnFormat(const PcmFormat& format) {
 // output rate.
 std::vector<std::vector<AdmBlock>> VoiceBlocks(const PanPointList& points, uint32_t sourceRate,
                                                uint32_t sourceFrames, uint32_t rate,
-                                               uint64_t sounding, uint16_t channels) {
+                                               uint64_t sounding, uint16_t channels,
+                                               const HeadTurn& head) {
     const auto toSource = [&](uint64_t frame) {
         return sourceRate == rate ? frame : ImportResampler::MapPosition(frame, rate, sourceRate);
     };
@@ -80,7 +81,7 @@ std::vector<std::vector<AdmBlock>> VoiceBlocks(const PanPointList& points, uint3
     };
     const auto cut = static_cast<uint32_t>(std::min<uint64_t>(sourceFrames, toSource(sounding)));
     std::vector<std::vector<AdmBlock>> blocks =
-        AdmTrajectory::ChannelBlocks(points, std::max<uint32_t>(cut, 1u), channels);
+        AdmTrajectory::ChannelBlocks(points, std::max<uint32_t>(cut, 1u), channels, head);
     for (std::vector<AdmBlock>& channel : blocks) {
         for (AdmBlock& block : channel) {
             const uint32_t start = toOutput(block.start);
@@ -174,7 +175,7 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
         voice->sounding = std::min(voice->frames, frames - source.onset);
         const std::vector<std::vector<AdmBlock>> own =
             VoiceBlocks(*source.points, input.Rate(), voice->stage->HeardFrames(), m_rate,
-                        voice->sounding, static_cast<uint16_t>(channels));
+                        voice->sounding, static_cast<uint16_t>(channels), m_space.listener.head);
         const char* kSides[] = {" left", " right"};
         for (int channel = 0; channel < channels; ++channel) {
             spans.push_back({channels == 1 ? source.name : source.name + kSides[channel],
@@ -298,8 +299,9 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
         }
         return out.data();
     };
-    const std::vector<uint8_t> axml = BuildAxmlChunk(blocks, title, m_rate, format.bitsPerSample,
-                                                     static_cast<uint32_t>(frames), &spans);
+    const std::vector<uint8_t> axml =
+        BuildAxmlChunk(blocks, title, m_rate, format.bitsPerSample, static_cast<uint32_t>(frames),
+                       &spans, nullptr, AdmTrajectory::HeadNote(m_space.listener.head));
     const bool bWritten = AdmExportCommand::WriteFile(host, path, format, axml,
                                                       static_cast<uint32_t>(frames), convert);
     if (!bPulled) {

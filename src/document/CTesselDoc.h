@@ -10,6 +10,7 @@
 #include "document/UndoHistory.h"
 #include "formats/PcmFormat.h"
 #include "formats/UnrecognizedChunkBlock.h"
+#include "geometry/HeadTurn.h"
 #include "peaks/SampleData.h"
 #include "platform/CDocument.h"
 #include "platform/FileStamp.h"
@@ -78,6 +79,10 @@ class CTesselDoc : public CDocument {
     // told to the listeners; it is no step of the trajectory's undo history.
     const Acoustics& GetAcoustics() const { return m_acoustics; }
     void SetAcoustics(const Acoustics& acoustics);
+    // A fixed orientation of the listener's head for what this document renders while it is
+    // set (a command line's --head): never saved, no change of the document, told to no one.
+    const HeadTurn& GetHeadTurn() const { return m_headTurn; }
+    void SetHeadTurn(const HeadTurn& head) { m_headTurn = head; }
 
     // ---- Trajectory edits ----
     // Every edit of the points is one step of the undo history: BeginEdit opens it before the
@@ -187,6 +192,7 @@ class CTesselDoc : public CDocument {
     ListenerList<DocumentListener> m_listeners;
     Acoustics m_acoustics;
     Acoustics m_savedAcoustics;  // as the file holds them
+    HeadTurn m_headTurn;
     // Last, so it goes first: it writes into the points above.
     std::unique_ptr<TrajectoryRecorder> m_pRecorder;
 };

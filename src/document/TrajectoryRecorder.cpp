@@ -55,6 +55,8 @@ TrajectoryRecorder::Sample TrajectoryRecorder::ValueAt(Value value, uint32_t fra
             return {frame, place.distanceCm};
         case Value::AzimuthAndDistance:
             return {frame, place.azimuth, place.distanceCm};
+        case Value::Place:
+            return {frame, place.azimuth, place.distanceCm, place.elevation};
     }
     return {frame, 0.0};
 }
@@ -75,6 +77,12 @@ PanPoint TrajectoryRecorder::MakePoint(const Sample& sample) const {
         case Value::AzimuthAndDistance:
             SetAzimuth(point, std::llround(sample.value));
             point.distanceCm = static_cast<uint32_t>(Centimetres(sample.second));
+            break;
+        case Value::Place:
+            SetAzimuth(point, std::llround(sample.value));
+            point.distanceCm = static_cast<uint32_t>(Centimetres(sample.second));
+            point.elevation = static_cast<int32_t>(
+                std::clamp<long>(std::lround(sample.third), -kMaxElevation, kMaxElevation));
             break;
     }
     return point;
@@ -140,7 +148,7 @@ void TrajectoryRecorder::OnCapture(const Sample& latest) {
     m_pLive = m_doc.AddPoint(MakePoint(latest));
     m_liveFrame = latest.frame;
     if (end > latest.frame) {
-        m_pHold = m_doc.AddPoint(MakePoint({end, latest.value, latest.second}));
+        m_pHold = m_doc.AddPoint(MakePoint({end, latest.value, latest.second, latest.third}));
     }
     if (end < frames) {
         m_pEdge = m_doc.AddPoint(EdgeLeaving(m_original, end));

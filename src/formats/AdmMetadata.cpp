@@ -213,7 +213,7 @@ std::vector<uint8_t> BuildChnaChunk(uint16_t channels, int hoaOrder) {
 std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& channels,
                                     const std::string& title, uint32_t rate, uint16_t bits,
                                     uint32_t frameCount, const std::vector<AdmObjectSpan>* objects,
-                                    const AdmHoaObject* hoa) {
+                                    const AdmHoaObject* hoa, const std::string& note) {
     pugi::xml_document document;
     pugi::xml_node declaration = document.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -237,6 +237,9 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
     AddRef(programme, "audioContentIDRef", "ACO_1001");
     // Blank room, filled in place once the samples are written and measured.
     programme.append_child(pugi::node_comment).set_value(kLoudnessRoomText.c_str());
+    if (!note.empty()) {
+        programme.append_child(pugi::node_comment).set_value((" " + note + " ").c_str());
+    }
     pugi::xml_node content = model.append_child("audioContent");
     content.append_attribute("audioContentID") = "ACO_1001";
     content.append_attribute("audioContentName") = title.c_str();

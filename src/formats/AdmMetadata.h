@@ -58,7 +58,8 @@ std::vector<uint8_t> BuildChnaChunk(uint16_t channels, int hoaOrder = 0);
 // kAdmLoudnessRoomBytes for its loudness, filled by AdmLoudnessText once it is measured.
 // objects, when given, names each channel's object and places it in the programme: its start
 // and duration in frames, its blocks' times counted from that start. Without it every object
-// is named after the title (and its side, for two) and lasts the whole programme.
+// is named after the title (and its side, for two) and lasts the whole programme. A note, when
+// given, is a comment in the programme for whoever reads the XML.
 struct AdmObjectSpan {
     std::string name;
     uint32_t start = 0;
@@ -74,7 +75,8 @@ std::vector<uint8_t> BuildAxmlChunk(const std::vector<std::vector<AdmBlock>>& ch
                                     const std::string& title, uint32_t rate, uint16_t bits,
                                     uint32_t frameCount,
                                     const std::vector<AdmObjectSpan>* objects = nullptr,
-                                    const AdmHoaObject* hoa = nullptr);
+                                    const AdmHoaObject* hoa = nullptr,
+                                    const std::string& note = {});
 constexpr size_t kAdmLoudnessRoomBytes = 192;
 // The offset of that room in an axml chunk BuildAxmlChunk made; none when it has none.
 std::optional<size_t> AdmLoudnessRoomAt(const std::vector<uint8_t>& axml);

@@ -46,6 +46,8 @@ const char* const kThroughBinauralKey = "PlayThroughBinauralRenderer";
 
 void CEditorApp::LoadPreferences() {
     m_prefs = Preferences::Load(m_settings);
+    m_headTracking = HeadTrackingPreferences::Load(m_settings);
+    m_headInForce = m_headTracking;
     m_bThroughFilter = m_settings.GetInt("Preferences", kThroughFilterKey, 0) == 1;
     m_bThroughBinaural =
         !m_bThroughFilter && m_settings.GetInt("Preferences", kThroughBinauralKey, 0) == 1;
@@ -100,8 +102,12 @@ void CEditorApp::OnBinauralSetChosen() {
 
 std::string CEditorApp::GetOutputStateText() const {
     if (!m_liveHrtf.empty() && m_pPlayback->IsPlayingThroughBinaural()) {
+        const std::string following =
+            m_pPlayback->GetTrackedFeed() != nullptr
+                ? ", following the head tracker on UDP " + std::to_string(m_headTracker.Port())
+                : "";
         return "Binaural renderer: " + PathNames::FileName(m_pPlayback->GetPlayingSet()->Path()) +
-               " (" + m_liveHrtf + ", not applied)";
+               following + " (" + m_liveHrtf + ", not applied)";
     }
     if (m_liveHrtf.empty() || !m_bThroughFilter) {
         return m_liveHrtf;
@@ -111,6 +117,29 @@ std::string CEditorApp::GetOutputStateText() const {
 
 void CEditorApp::SavePreferences() {
     m_prefs.Save(m_settings);
+    m_headTracking.Save(m_settings);
+}
+
+std::string CEditorApp::SetHeadTracking(const HeadTrackingPreferences& prefs) {
+    m_headTracking = prefs;
+    m_headTracking.Save(m_settings);
+    m_headInForce = prefs;
+    if (!prefs.bEnabled) {
+        m_headTracker.Stop();
+        return {};
+    }
+    return m_headTracker.Start(prefs);
+}
+
+std::string CEditorApp::TrackHeadForRun(int port) {
+    m_headInForce = m_headTracking;
+    m_headInForce.bEnabled = true;
+    m_headInForce.port = port;
+    return m_headTracker.Start(m_headInForce);
+}
+
+std::shared_ptr<const TrackedHead> CEditorApp::GetTrackedHead() const {
+    return m_headTracker.IsRunning() ? m_headTracker.Head() : nullptr;
 }
 
 std::string CEditorApp::GetMainFrameClassName() {
@@ -123,6 +152,7 @@ void CEditorApp::SetMainFrameClassName(const std::string& name) {
 
 void CEditorApp::ExitInstance() {
     m_pPlayback->Stop();
+    m_headTracker.Stop();
     SetMainFrameClassName(kExitedClassName);
     CloseMixerSession();
     m_pPanClipboard.reset();
@@ -148,7 +178,9 @@ MixerSessionConfig CEditorApp::MakeMixerConfig(uint32_t roundedRate) const {
     config.sampleRate = roundedRate;
     config.channels = 1;
     config.output = OutputPreferences::MixerOutputValue(m_prefs.mixerOutput);
-    config.latencyMs = static_cast<uint32_t>(m_prefs.latency);
+    // A head tracker is heard only as soon as the device takes the sound.
+    config.latencyMs = m_headTracker.IsRunning() ? m_headInForce.SessionLatencyMs(m_prefs.latency)
+                                                 : static_cast<uint32_t>(m_prefs.latency);
     return config;
 }
 

@@ -9,6 +9,8 @@
 
 #include "document/DocumentHost.h"
 #include "playback/EditorDialogs.h"
+#include "playback/HeadTracker.h"
+#include "playback/HeadTrackingPreferences.h"
 #include "playback/Mixer.h"
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackHost.h"
@@ -147,6 +149,18 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // session was active.
     const std::string& GetLastHrtfText() const { return m_lastHrtf; }
 
+    // ---- Head tracking ----
+    // The stored preferences (LoadPreferences reads them).
+    const HeadTrackingPreferences& GetHeadTracking() const { return m_headTracking; }
+    // Keeps prefs (in the settings at once) and listens, or stops, as they say; "" or why the
+    // port could not be bound, which the caller shows (tracking is then off).
+    std::string SetHeadTracking(const HeadTrackingPreferences& prefs);
+    // sonomap --osc-port: tracking on port for this run, nothing stored; "" or why not.
+    std::string TrackHeadForRun(int port);
+    // What is in force this run: the stored preferences, or --osc-port's.
+    const HeadTrackingPreferences& GetHeadTrackingInForce() const { return m_headInForce; }
+    HeadTracker& GetHeadTracker() { return m_headTracker; }
+
   protected:
     UserPrompts& OwnPrompts() override { return m_prompts; }
 
@@ -176,6 +190,7 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // A playback has started: the HRTF state (and any note on the output chosen) goes to the
     // status bar.
     void AnnouncePlayback() override;
+    std::shared_ptr<const TrackedHead> GetTrackedHead() const override;
     const SpeakerLayout* GetPlaybackLayout() const override;
 
     // The title and the plain words of the mixer error box.
@@ -198,6 +213,9 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     bool m_bThroughFilter = false;
     bool m_bThroughBinaural = false;
     std::shared_ptr<SofaSetChoice> m_pSofa;  // the last SOFA set read, by its path
+    HeadTrackingPreferences m_headTracking;
+    HeadTrackingPreferences m_headInForce;
+    HeadTracker m_headTracker;
     // Last: it stops what plays, through the mixer and the session above, as it goes.
     std::unique_ptr<PlaybackSession> m_pPlayback;
 };

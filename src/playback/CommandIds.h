@@ -38,6 +38,8 @@ inline constexpr unsigned kPlayThroughFilter = 32855;
 inline constexpr unsigned kPlayThroughBinaural = 32856;
 // Space anywhere in the window: Stop while anything plays, else Play.
 inline constexpr unsigned kPlayStop = 32860;
+// The head tracker's present orientation becomes straight ahead.
+inline constexpr unsigned kResetHead = 32870;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

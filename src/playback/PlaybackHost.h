@@ -8,6 +8,7 @@
 class Mixer;
 class SofaSetChoice;
 class SpeakerLayout;
+class TrackedHead;
 class UserPrompts;
 
 // What the one playback needs of the application: the mixer and its session, the user, and
@@ -38,4 +39,6 @@ class PlaybackHost {
     // The Loudspeakers preference: the layout playback goes to when the output plays its
     // channels and neither export is auditioned; nullptr for none.
     virtual const SpeakerLayout* GetPlaybackLayout() const { return nullptr; }
+    // The head the binaural renderer follows while a head tracker is on; none when off.
+    virtual std::shared_ptr<const TrackedHead> GetTrackedHead() const { return nullptr; }
 };

@@ -15,6 +15,7 @@
 #include "playback/PlaybackClock.h"
 #include "playback/PlaybackHost.h"
 #include "playback/PlaybackListener.h"
+#include "playback/TrackedBinauralFeed.h"
 #include "render/SpeakerLayout.h"
 
 namespace {
@@ -199,7 +200,9 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
         return false;
     }
     Mixer& mixer = m_host.GetMixer();
-    if (m_bThroughFilter) {
+    if (m_pTracked) {
+        m_hWave = mixer.OpenWaveReader(session, m_pTracked->Reader(), AMBREL_WAVEMIX_WAVE_MIXED);
+    } else if (m_bThroughFilter) {
         m_hWave = mixer.OpenWave(
             session, source,
             AMBREL_WAVEMIX_WAVE_MEMORY | AMBREL_WAVEMIX_WAVE_MIXED | AMBREL_WAVEMIX_WAVE_GROWING);
@@ -224,7 +227,7 @@ bool PlaybackSession::Play(CTesselDoc& document, uint32_t start, int64_t end) {
         m_host.ReportMixerError(mixer.GetLastError());
         return false;
     }
-    if (m_bThroughFilter) {
+    if (m_bThroughFilter && !m_pTracked) {
         // Ready before it plays, so the first buffers are queued at once.
         uint32_t fed = 0;
         if (const int code = mixer.SetWaveReady(session, m_hWave, m_filterReady, fed)) {
@@ -299,7 +302,7 @@ void PlaybackSession::Tick() {
         Play(document, heard.value_or(m_playStart), m_playEnd);
         return;
     }
-    if (m_bThroughFilter) {
+    if (m_bThroughFilter && !m_pTracked) {
         RenderAhead();
     }
     if (m_bStepping || m_bSegmentStale) {
@@ -423,6 +426,17 @@ bool PlaybackSession::RenderThroughFilter(CTesselDoc& document, uint32_t first, 
             bRefused = true;
             return false;
         }
+        const std::shared_ptr<const TrackedHead> head = m_host.GetTrackedHead();
+        if (head && !document.GetPanPoints().IsEmpty()) {
+            // Rendered as the mixer takes it, the head read at each buffer.
+            m_pTracked =
+                std::make_unique<TrackedBinauralFeed>(document, prepared.bank, head, first, last);
+            m_playStart = first;
+            m_renderFirst = 0;
+            m_filterReady = 0;
+            m_filterFed = 0;
+            return true;
+        }
         output.formatTag = kFloatTag;
         output.channels = 2;
         output.bitsPerSample = 32;
@@ -503,6 +517,17 @@ bool PlaybackSession::RenderAgainFromFed(CTesselDoc& document) {
     if (mixer.SetWaveReady(session, m_hWave, 0, fed) != 0) {
         return false;
     }
+    if (m_pTracked) {
+        // The feed takes the new render over from the first frame the mixer reads next.
+        m_pSofa = m_host.GetBinauralSet();
+        const HrtfFilterBank::Prepared prepared =
+            m_pSofa ? m_pSofa->BankAt(document.GetFormat().sampleRate) : HrtfFilterBank::Prepared{};
+        if (prepared.bank == nullptr) {
+            return false;
+        }
+        m_pTracked->Renew(document, prepared.bank);
+        return true;
+    }
     // A binaural render goes on with the set chosen now; one of the mixer's plays afresh.
     const bool bBinaural = m_pSofa != nullptr;
     if (bBinaural) {
@@ -547,7 +572,8 @@ std::optional<PlaybackSession::FilterQueue> PlaybackSession::ReadFilterQueue() {
                                        AMBREL_WAVEMIX_READY_UNCHANGED, fed) != 0) {
         return std::nullopt;
     }
-    return FilterQueue{m_renderFirst, m_filterReady, fed};
+    // Rendered as it is taken, the feed has ready what the mixer has.
+    return FilterQueue{m_renderFirst, m_pTracked ? fed : m_filterReady, fed};
 }
 
 int PlaybackSession::SendPlace(const Arrival& place, uint32_t flags) {
@@ -685,6 +711,7 @@ void PlaybackSession::FreeWave() {
     m_pSofa.reset();
     m_pFiltered.reset();
     m_pFeed.reset();
+    m_pTracked.reset();
 }
 
 uint32_t PlaybackSession::HeardFrame(uint32_t playStart, uint32_t position, uint32_t latencyUs,

@@ -19,6 +19,7 @@ class PlaybackHost;
 class PlaybackListener;
 class SofaSetChoice;
 class SpeakerLayout;
+class TrackedBinauralFeed;
 
 // The one owner of what plays: the document, the range, the mixer wave made from it, the
 // cursor along its trajectory, the tick and the frame being heard. Play starts a document's
@@ -116,6 +117,11 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     // rather than the mixer's preview.
     bool IsPlayingThroughFilter() const { return m_pDoc != nullptr && m_bThroughFilter; }
     bool IsPlayingThroughBinaural() const { return IsPlayingThroughFilter() && m_pSofa; }
+    // The binaural renderer follows a head tracker, rendered as the mixer takes each buffer
+    // (TrackedBinauralFeed) rather than ahead; null unless it plays so.
+    const TrackedBinauralFeed* GetTrackedFeed() const {
+        return IsPlayingThroughFilter() ? m_pTracked.get() : nullptr;
+    }
     // The set the binaural renderer plays through; none unless it plays.
     const std::shared_ptr<SofaSetChoice>& GetPlayingSet() const { return m_pSofa; }
     // The loudspeaker layout playing goes to (the Loudspeakers preference, when the output
@@ -218,6 +224,8 @@ class PlaybackSession : public DocumentListener, private TrajectoryControl::Cloc
     std::unique_ptr<uint8_t, FreeBytes> m_pFiltered;
     std::unique_ptr<AheadRender> m_pRender;
     std::shared_ptr<SofaSetChoice> m_pSofa;  // the binaural renderer's set; none: the filter
+    // The binaural renderer following the head, in place of m_pRender and m_pFiltered.
+    std::unique_ptr<TrackedBinauralFeed> m_pTracked;
     uint32_t m_renderFrameBytes = 0;
     uint32_t m_renderFirst = 0;  // frames from the play's start, as FilterQueue
     uint32_t m_filterReady = 0;

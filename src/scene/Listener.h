@@ -1,26 +1,28 @@
 #pragma once
 
-// Where the listener's head points, in degrees: yaw + to the right, pitch + nose up, roll +
-// right ear down, applied in that order in the head's own axes. Straight ahead is all 0.
-struct HeadTurn {
-    double yaw = 0.0;
-    double pitch = 0.0;
-    double roll = 0.0;
+#include <memory>
 
-    bool IsStraight() const { return yaw == 0.0 && pitch == 0.0 && roll == 0.0; }
-    bool operator==(const HeadTurn&) const = default;
-};
+#include "geometry/HeadRotation.h"
+#include "geometry/HeadTurn.h"
 
-// A direction in degrees: azimuth -180 .. 180 (+90 right), elevation -90 .. 90 (+90 up).
-struct Heading {
-    double azimuth = 0.0;
-    double elevation = 0.0;
+// A head that turns while a render runs, as a head tracker turns it: asked for where it points
+// at each arrival, on the render's thread, so it must answer at once and take no lock a caller
+// of the render may hold.
+class MovingHead {
+  public:
+    virtual ~MovingHead() = default;
+    virtual HeadTurn Now() const = 0;
 };
 
 // The one listener of a scene.
 struct Listener {
     HeadTurn head;
+    // When set, where the head points at each arrival, in place of head. Shared with its
+    // owner, which outlives no render that asks it.
+    std::shared_ptr<const MovingHead> pMoving;
 
+    // Where the head points now.
+    HeadTurn HeadNow() const { return pMoving ? pMoving->Now() : head; }
     // A direction of the scene (x right, y ahead, z up) as the head hears it: with the head
     // turned 90 degrees right, a sound straight ahead is heard at -90. Straight ahead, the
     // direction itself, untouched.

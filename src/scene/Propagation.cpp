@@ -20,6 +20,12 @@ uint32_t Frame32(double position) {
     return static_cast<uint32_t>(std::clamp(position, 0.0, double{UINT32_MAX}));
 }
 
+// Dry and heard straight ahead: a frontal path stays frontal. A turned head can hear it from
+// anywhere.
+bool IsPlain(const SceneSpace& space) {
+    return space.acoustics.IsDry() && !space.listener.pMoving && space.listener.head.IsStraight();
+}
+
 }  // namespace
 
 Propagation::Propagation(const PanPointList& points, uint32_t sourceFrames, const Setup& setup)
@@ -29,7 +35,7 @@ Propagation::Propagation(const PanPointList& points, uint32_t sourceFrames, cons
       m_listener(setup.space.listener),
       m_acoustics(setup.space.acoustics),
       m_cursor(points, sourceFrames,
-               setup.space.acoustics.IsDry() ? setup.mode : TrajectoryCursor::Mode::AllAround),
+               IsPlain(setup.space) ? setup.mode : TrajectoryCursor::Mode::AllAround),
       m_emitted(points),
       m_timed(points),
       m_heardFrames(sourceFrames) {
@@ -86,7 +92,7 @@ bool Propagation::HasPoints() const {
 }
 
 void Propagation::SetMode(TrajectoryCursor::Mode mode) {
-    if (IsDry()) {
+    if (IsPlain({m_listener, m_acoustics})) {
         m_cursor.SetMode(mode);
     }
 }

@@ -57,7 +57,8 @@ class Propagation {
     const Acoustics& GetAcoustics() const { return m_acoustics; }
     bool HasPoints() const;
     bool IsFrontal() const { return m_cursor.IsFrontal(); }
-    // The dry cursor's mode (a wet stage walks all around whatever is asked).
+    // The dry cursor's mode (a wet stage, or one heard by a turned head, walks all around
+    // whatever is asked).
     void SetMode(TrajectoryCursor::Mode mode);
     uint32_t SourceFrames() const { return m_sourceFrames; }
     // The frames a render of the whole source lasts: the source's, and with Doppler what is

@@ -34,6 +34,7 @@ bool Inside(const Room& room, const SoundPlace& place, std::array<double, 3>& at
 SceneSpace SceneSpace::Of(const CTesselDoc& document) {
     SceneSpace space;
     space.acoustics = document.GetAcoustics();
+    space.listener.head = document.GetHeadTurn();
     return space;
 }
 

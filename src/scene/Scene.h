@@ -28,7 +28,8 @@ struct SceneSpace {
     Listener listener;
     Acoustics acoustics;
 
-    // The space a document keeps, heard straight ahead.
+    // The space a document keeps, heard by the head it is set to render with (straight ahead
+    // unless a render set one).
     static SceneSpace Of(const CTesselDoc& document);
     // Why a sound moving along points over frames at rate cannot be heard in this space, in
     // words: a room that cannot be (RoomProblem), or the first frame at which the sound leaves

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "shell/CAboutDialog.h"
@@ -65,6 +66,9 @@ bool CAppCommands::UpdateCommand(unsigned id, CommandState& state) {
             state.checked =
                 static_cast<unsigned>(m_app.GetPlayback().GetRecordMode()) == id - kRecordTouch;
             return true;
+        case kResetHead:
+            state.enabled = m_app.GetHeadTracker().IsRunning();
+            return true;
         case kIndicatorRecord: {
             // Shown only while armed, naming the mode a press will record in.
             static const char* const kModes[] = {"Record: Touch", "Record: Latch", "Record: Write"};
@@ -116,6 +120,10 @@ bool CAppCommands::RunCommand(unsigned id) {
         case kRecordWrite:
             m_app.GetPlayback().SetRecordMode(
                 static_cast<PlaybackSession::RecordMode>(id - kRecordTouch));
+            return true;
+        case kResetHead:
+            m_app.GetHeadTracker().ResetHead();
+            m_app.Prompts().ShowStatus("Head reset: the present orientation is straight ahead.");
             return true;
         case kAppAbout:
             OnAppAbout();

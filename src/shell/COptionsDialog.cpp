@@ -19,6 +19,7 @@
 #include "platform/UserPrompts.h"
 #include "playback/CEditorApp.h"
 #include "playback/LoudspeakerPlayback.h"
+#include "shell/CHeadTrackingGroup.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
       m_latencyLabel(Tagged(new QLabel, kIdLatencyLabel)),
       m_primaryBuffer(
           Tagged(new QCheckBox("Run the device at the sound's rate"), kIdPrimaryBuffer)),
-      m_lowpassFilter(Tagged(new QCheckBox("Lowpass Filter"), kIdLowpassFilter)) {
+      m_lowpassFilter(Tagged(new QCheckBox("Lowpass Filter"), kIdLowpassFilter)),
+      m_headTracking(new CHeadTrackingGroup) {
     setWindowTitle("Preferences");
     setProperty("resourceId", kResourceId);
 
@@ -176,6 +178,7 @@ COptionsDialog::COptionsDialog(CEditorApp& app, QWidget* parent)
     layout->addWidget(headphones);
     layout->addWidget(binaural);
     layout->addWidget(speakers);
+    layout->addWidget(m_headTracking);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -217,6 +220,10 @@ void COptionsDialog::LoadControls() {
         m_loudspeakers->findData(QString::fromStdString(prefs.output.loudspeakers));
     m_loudspeakers->setCurrentIndex(std::max(speakers, 0));
     UpdateLoudspeakerNote();
+    HeadTracker& tracker = m_app.GetHeadTracker();
+    m_headTracking->Load(
+        m_app.GetHeadTrackingInForce(),
+        tracker.IsRunning() ? QString("Listening on UDP %1.").arg(tracker.Port()) : QString());
     // Between sessions (after OK, or once the program was left) the last state stays shown.
     const std::string state = m_app.GetOutputStateText();
     const std::string& last = m_app.GetLastHrtfText();
@@ -363,6 +370,19 @@ void COptionsDialog::accept() {
     prefs.output.binauralSet = m_binauralSet->currentData().toString().toStdString();
     prefs.output.loudspeakers = m_loudspeakers->currentData().toString().toStdString();
     m_app.SetPreferences(prefs);
+    const HeadTrackingPreferences tracking = m_headTracking->Prefs();
+    const bool bTrackingChanged = !(tracking == m_app.GetHeadTrackingInForce());
+    if (bTrackingChanged) {
+        // A problem is said once the dialog has gone.
+        QDialog::accept();
+        const std::string problem = m_app.SetHeadTracking(tracking);
+        if (!problem.empty()) {
+            m_app.Prompts().Message(problem, UserPrompts::Icon::Exclamation);
+        }
+        // The session opens again with the latency tracking needs, or without it.
+        m_app.OnOptionsAccepted();
+        return;
+    }
     QDialog::accept();
     Preferences unchanged = prefs;
     unchanged.output.binauralSet = before.output.binauralSet;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 class CEditorApp;
+class CHeadTrackingGroup;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -30,6 +31,9 @@ class QSlider;
 //
 // Loudspeakers sends playback through the loudspeaker export's panner to the output's own
 // channels (5.1 or 7.1) when the output plays that many; the note under it says why not.
+//
+// Head tracking (CHeadTrackingGroup) starts or stops listening at OK; a port that cannot be
+// bound is said then.
 //
 // The controls carry their resource ids as object names ("1012" ... "1025") and in the
 // property "controlId".
@@ -113,6 +117,7 @@ class COptionsDialog : public QDialog {
     QLabel* m_latencyLabel;
     QCheckBox* m_primaryBuffer;
     QCheckBox* m_lowpassFilter;
+    CHeadTrackingGroup* m_headTracking;
     QTimer m_labelTimer;
     // The latency the label last showed, in ms; -1 before the first showing fills it.
     int m_shownLatency = -1;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
 
+#include "geometry/HeadRotation.h"
 #include "trajectory/PanPointList.h"
 #include "trajectory/PlaceThinning.h"
 #include "trajectory/SoundPlace.h"
@@ -85,17 +88,27 @@ AdmPlace ChannelPlace(const SoundPlace& place, uint16_t channel, uint16_t channe
 namespace AdmTrajectory {
 
 std::vector<std::vector<AdmBlock>> ChannelBlocks(const PanPointList& points, uint32_t frameCount,
-                                                 uint16_t channels) {
+                                                 uint16_t channels, const HeadTurn& head) {
     std::vector<std::vector<AdmBlock>> blocks(channels);
     if (points.IsEmpty()) {
         return blocks;
     }
     const std::vector<PanPoint> values = points.Values();
     TrajectoryCursor cursor(points, frameCount, TrajectoryCursor::Mode::AllAround);
+    const HeadRotation turn = HeadRotation::Of(head);
+    auto heard = [&](SoundPlace place) {
+        if (!head.IsStraight()) {
+            const Heading heading = turn.Hears({place.azimuth, place.elevation});
+            place.azimuth = heading.azimuth;
+            place.elevation = heading.elevation;
+        }
+        return place;
+    };
     auto add = [&](uint32_t start, uint32_t end, const SoundPlace& place, bool bJump) {
+        const SoundPlace at = heard(place);
         for (uint16_t channel = 0; channel < channels; ++channel) {
             blocks[channel].push_back({start, end - start,
-                                       ChannelPlace(place, channel, channels, bJump ? start : end),
+                                       ChannelPlace(at, channel, channels, bJump ? start : end),
                                        bJump});
         }
     };
@@ -141,6 +154,18 @@ std::vector<std::vector<AdmBlock>> ChannelBlocks(const PanPointList& points, uin
         from = to;
     }
     return blocks;
+}
+
+std::string HeadNote(const HeadTurn& head) {
+    if (head.IsStraight()) {
+        return {};
+    }
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Places as heard by a listener whose head is turned yaw %g, pitch %g, roll %g "
+                  "degrees (yaw + right, pitch + up, roll + right ear down).",
+                  head.yaw, head.pitch, head.roll);
+    return text;
 }
 
 std::vector<PanPoint> PointsOf(const std::vector<std::vector<AdmPlace>>& channels) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "formats/AdmMetadata.h"
+#include "geometry/HeadTurn.h"
 #include "trajectory/PanPoint.h"
 
 class PanPointList;
@@ -26,9 +28,14 @@ constexpr double kMaxBlockDistanceFactor = 1.25;
 // along each stretch between points in blocks within kMaxBlockTurnDegrees and
 // kMaxBlockDistanceFactor (fewer only where a stretch has fewer frames), a still stretch in one
 // block, and a step (points at one frame) as a block that jumps. The channels' blocks share
-// their times and run without a gap to frameCount. None without points.
+// their times and run without a gap to frameCount. None without points. With the head turned,
+// each place is where that head hears it (the blocks fall where they would straight ahead:
+// turning the head turns every stretch alike).
 std::vector<std::vector<AdmBlock>> ChannelBlocks(const PanPointList& points, uint32_t frameCount,
-                                                 uint16_t channels);
+                                                 uint16_t channels, const HeadTurn& head = {});
+
+// What an ADM file's metadata says of a turned head, in words; "" straight ahead.
+std::string HeadNote(const HeadTurn& head);
 
 // The places of kThinningDegrees: points whose direction lies this close to the great circle
 // between their neighbours (and distance and width as close to the straight line) are left out.

@@ -53,6 +53,10 @@ uint32_t TrajectoryControl::FrameNow() {
 }
 
 std::string TrajectoryControl::WhyNot(Value value) const {
+    if (value == Value::Place && !m_bAllAround) {
+        return "The frontal view shows no elevation or distance: turn on View > Show All Around "
+               "to perform a place.";
+    }
     if ((value == Value::Elevation || value == Value::Distance ||
          value == Value::AzimuthAndDistance) &&
         !m_bAllAround) {
@@ -77,11 +81,11 @@ void TrajectoryControl::Started(uint32_t frame, std::optional<Mode> armed, Clock
     }
     if (m_bTouched) {
         // A loop came round with the feeder still holding: the new pass goes on from here.
-        Begin(frame, m_touchValue, m_latest.value, m_latest.second);
+        Begin(frame, m_touchValue, m_latest.value, m_latest.second, m_latest.third);
     } else if (*armed == Mode::Write) {
         const Value value = WhyNot(m_lastValue).empty() ? m_lastValue : Value::Azimuth;
         const Sample held = m_sink.ValueAt(value, frame);
-        Begin(frame, value, held.value, held.second);
+        Begin(frame, value, held.value, held.second, held.third);
     }
 }
 
@@ -89,7 +93,8 @@ void TrajectoryControl::Arm(std::optional<Mode> armed) {
     CheckThread();
     m_armed = armed;
     if (!armed && m_bInPass) {
-        Capture(FrameNow(), m_samples.back().value, m_samples.back().second);
+        Capture(FrameNow(), m_samples.back().value, m_samples.back().second,
+                m_samples.back().third);
         End();
     }
     if (!armed) {
@@ -97,7 +102,8 @@ void TrajectoryControl::Arm(std::optional<Mode> armed) {
     }
 }
 
-TrajectoryControl::Touched TrajectoryControl::Touch(Value value, double amount, double second) {
+TrajectoryControl::Touched TrajectoryControl::Touch(Value value, double amount, double second,
+                                                    double third) {
     CheckThread();
     if (!TakesTouch()) {
         return {};
@@ -109,30 +115,31 @@ TrajectoryControl::Touched TrajectoryControl::Touch(Value value, double amount, 
     m_bTouched = true;
     m_touchValue = value;
     m_lastValue = value;
-    m_latest = {frame, amount, second};
+    m_latest = {frame, amount, second, third};
     if (m_bInPass && m_passValue != value) {
         // The pass of another value ends where this one begins.
-        Capture(frame, m_samples.back().value, m_samples.back().second);
+        Capture(frame, m_samples.back().value, m_samples.back().second, m_samples.back().third);
         End();
     }
     if (!m_bInPass) {
-        Begin(frame, value, amount, second);
+        Begin(frame, value, amount, second, third);
     } else {
-        Capture(frame, amount, second);
+        Capture(frame, amount, second, third);
         Flush();
     }
     return {true, {}};
 }
 
-void TrajectoryControl::Move(double amount, double second) {
+void TrajectoryControl::Move(double amount, double second, double third) {
     CheckThread();
     if (!m_bTouched) {
         return;
     }
     m_latest.value = amount;
     m_latest.second = second;
+    m_latest.third = third;
     if (m_bInPass) {
-        Capture(FrameNow(), amount, second);
+        Capture(FrameNow(), amount, second, third);
     }
 }
 
@@ -143,7 +150,7 @@ bool TrajectoryControl::Release() {
     }
     m_bTouched = false;
     if (m_bInPass) {
-        Capture(FrameNow(), m_latest.value, m_latest.second);
+        Capture(FrameNow(), m_latest.value, m_latest.second, m_latest.third);
         Flush();
         if (m_passMode == Mode::Touch) {
             End();
@@ -162,9 +169,9 @@ void TrajectoryControl::Tick(uint32_t frame) {
         return;
     }
     if (m_bTouched) {
-        Capture(frame, m_latest.value, m_latest.second);
+        Capture(frame, m_latest.value, m_latest.second, m_latest.third);
     } else {
-        Capture(frame, m_samples.back().value, m_samples.back().second);
+        Capture(frame, m_samples.back().value, m_samples.back().second, m_samples.back().third);
     }
     Flush();
 }
@@ -172,11 +179,18 @@ void TrajectoryControl::Tick(uint32_t frame) {
 void TrajectoryControl::Stopped(uint32_t frame) {
     CheckThread();
     if (m_bInPass) {
-        Capture(frame, m_samples.back().value, m_samples.back().second);
+        Capture(frame, m_samples.back().value, m_samples.back().second, m_samples.back().third);
         End();
     }
     m_bPlaying = false;
     m_pClock = nullptr;
+}
+
+void TrajectoryControl::FeedAt(const Feed& feed, uint32_t frame) {
+    CheckThread();
+    m_stamp = frame;
+    Apply(feed);
+    m_stamp.reset();
 }
 
 void TrajectoryControl::Drain() {
@@ -191,10 +205,10 @@ void TrajectoryControl::Drain() {
 void TrajectoryControl::Apply(const Feed& feed) {
     switch (feed.kind) {
         case Feed::Kind::Touch:
-            Touch(feed.value, feed.amount, feed.second);
+            Touch(feed.value, feed.amount, feed.second, feed.third);
             return;
         case Feed::Kind::Move:
-            Move(feed.amount, feed.second);
+            Move(feed.amount, feed.second, feed.third);
             return;
         case Feed::Kind::Release:
             Release();
@@ -202,30 +216,32 @@ void TrajectoryControl::Apply(const Feed& feed) {
     }
 }
 
-void TrajectoryControl::Begin(uint32_t frame, Value value, double amount, double second) {
+void TrajectoryControl::Begin(uint32_t frame, Value value, double amount, double second,
+                              double third) {
     m_bInPass = true;
     m_passMode = m_armed.value_or(Mode::Touch);
     m_passValue = value;
     m_samples.clear();
     m_sink.OnPassBegun(value, frame);
-    Capture(frame, amount, second);
+    Capture(frame, amount, second, third);
     Flush();
 }
 
-void TrajectoryControl::Capture(uint32_t frame, double amount, double second) {
+void TrajectoryControl::Capture(uint32_t frame, double amount, double second, double third) {
     // The heard frame may stand still or jitter back between reads: never before the last.
     const bool bFirst = m_samples.empty();
     const uint32_t from = bFirst ? frame : m_samples.back().frame;
     frame = std::max(frame, from);
-    if (!bFirst && (m_passValue == Value::Azimuth || m_passValue == Value::AzimuthAndDistance)) {
+    if (!bFirst && (m_passValue == Value::Azimuth || m_passValue == Value::AzimuthAndDistance ||
+                    m_passValue == Value::Place)) {
         // Unwrapped, so that thinning and the lines between points go the shorter way round.
         const double last = m_samples.back().value;
         amount = last + std::remainder(amount - last, 360.0);
     }
     if (!bFirst && frame == from) {
-        m_samples.back() = {frame, amount, second};
+        m_samples.back() = {frame, amount, second, third};
     } else {
-        m_samples.push_back({frame, amount, second});
+        m_samples.push_back({frame, amount, second, third});
     }
     m_bPending = true;
 }
@@ -276,8 +292,9 @@ std::vector<size_t> TrajectoryControl::Thin(const std::vector<Sample>& samples, 
                                                 : static_cast<double>(samples[i].frame - a.frame) /
                                                       static_cast<double>(b.frame - a.frame);
             const double off =
-                std::max(std::abs(a.value + (b.value - a.value) * t - samples[i].value),
-                         std::abs(a.second + (b.second - a.second) * t - samples[i].second));
+                std::max({std::abs(a.value + (b.value - a.value) * t - samples[i].value),
+                          std::abs(a.second + (b.second - a.second) * t - samples[i].second),
+                          std::abs(a.third + (b.third - a.third) * t - samples[i].third)});
             if (off > worst) {
                 worst = off;
                 where = i;

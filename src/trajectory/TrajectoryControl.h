@@ -30,12 +30,14 @@ class TrajectoryControl {
     // playback stops. Write: from where playback started (or the first touch) to the stop.
     enum class Mode { Touch = 0, Latch = 1, Write = 2 };
     // What a pass writes: the pan display's view from above moves azimuth and distance at
-    // once (value and second).
-    enum class Value { Azimuth, Elevation, Distance, AzimuthAndDistance };
+    // once (value and second); a whole place (an OSC controller's) moves azimuth, distance and
+    // elevation (value, second and third).
+    enum class Value { Azimuth, Elevation, Distance, AzimuthAndDistance, Place };
     struct Sample {
         uint32_t frame = 0;
         double value = 0.0;
-        double second = 0.0;  // the distance of an AzimuthAndDistance pass
+        double second = 0.0;  // the distance of an AzimuthAndDistance or a Place pass
+        double third = 0.0;   // the elevation of a Place pass
     };
     static constexpr double kTolerance = 0.5;
 
@@ -66,6 +68,7 @@ class TrajectoryControl {
         Value value = Value::Azimuth;  // of a touch
         double amount = 0.0;
         double second = 0.0;
+        double third = 0.0;
     };
     // A single-producer, single-consumer ring: one feeding thread pushes, the control drains
     // at its ticks. A second feeding thread stops the program, as a call off the interface
@@ -114,11 +117,15 @@ class TrajectoryControl {
     bool TakesTouch() const { return m_bPlaying && m_armed.has_value(); }
     // value: what the feeder moves; amount (and second) its value now. Azimuths may wrap (179
     // then -179): a pass follows the shorter way round.
-    Touched Touch(Value value, double amount, double second = 0.0);
-    void Move(double amount, double second = 0.0);
+    Touched Touch(Value value, double amount, double second = 0.0, double third = 0.0);
+    void Move(double amount, double second = 0.0, double third = 0.0);
     // True when a touch of this control ends.
     bool Release();
     Inbox& FeedInbox() { return m_inbox; }
+    // A touch, move or release of a feeder on the interface thread that timed it itself (a
+    // message stamped as it came), at frame rather than at the frame heard now. Frames never
+    // go back within a pass: an earlier one counts as the last.
+    void FeedAt(const Feed& feed, uint32_t frame);
 
     // Whether the place shown lets feeders set elevation and distance (the all-around view).
     void SetAllAround(bool bAllAround) { m_bAllAround = bAllAround; }
@@ -135,8 +142,8 @@ class TrajectoryControl {
   private:
     void CheckThread();
     uint32_t FrameNow();
-    void Begin(uint32_t frame, Value value, double amount, double second);
-    void Capture(uint32_t frame, double amount, double second);
+    void Begin(uint32_t frame, Value value, double amount, double second, double third);
+    void Capture(uint32_t frame, double amount, double second, double third);
     void Flush();
     void End();
     void Drain();

@@ -104,7 +104,11 @@ TEST_F(EditorApp, ShutdownMarksTheFrameGoneThenWritesPreferencesInTableOrder) {
         "Preferences/SavePath", "Preferences/OpenPath", "Preferences/ExportPath",
         // The keys that came with the Linux outputs follow the table's.
         "Preferences/OutputDevice", "Preferences/HrtfMode", "Preferences/HrtfName",
-        "Preferences/BinauralHrtf", "Preferences/Loudspeakers"};
+        "Preferences/BinauralHrtf", "Preferences/Loudspeakers",
+        // Head tracking's keys, in their own section, last.
+        "HeadTracking/Enabled", "HeadTracking/ReadHead", "HeadTracking/ReadYpr",
+        "HeadTracking/ReadQuaternion", "HeadTracking/ReadPlace", "HeadTracking/InvertYaw",
+        "HeadTracking/InvertPitch", "HeadTracking/InvertRoll", "HeadTracking/Port"};
     EXPECT_EQ(m_settings.Writes(), expected);
     EXPECT_EQ(m_app.GetMainFrameClassName(), "wergarbageqwert");
     EXPECT_EQ(m_app.GetMixerSession(), 0u);
@@ -326,9 +330,10 @@ TEST_F(EditorApp, CommandStatesFollowPlayingAndOptionsOkDropsTheSession) {
     EXPECT_FALSE(m_app.IsPlaying());
     EXPECT_FALSE(m_app.GetPlayback().IsPlaying(document));
     // The preferences reach the store at once, in the order shutdown writes them.
-    ASSERT_EQ(m_settings.Writes().size(), 13u);
+    ASSERT_EQ(m_settings.Writes().size(), 22u);
     EXPECT_EQ(m_settings.Writes().front(), "Preferences/CursorFollow");
-    EXPECT_EQ(m_settings.Writes().back(), "Preferences/Loudspeakers");
+    EXPECT_EQ(m_settings.Writes()[12], "Preferences/Loudspeakers");
+    EXPECT_EQ(m_settings.Writes().back(), "HeadTracking/Port");
 }
 
 TEST_F(EditorApp, StopPlaybackSilencesChannelZeroAndForgetsThePlayer) {

@@ -160,7 +160,8 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
           {"&Record Trajectory\tCtrl+R", 32833},
           {"&Touch\tCtrl+Shift+T", 32834},
           {"L&atch\tCtrl+Shift+L", 32835},
-          {"&Write\tCtrl+Shift+W", 32836}}},
+          {"&Write\tCtrl+Shift+W", 32836},
+          {"Reset &Head\tCtrl+Shift+H", 32870}}},
         {"&Window", {{"&Cascade", 57650}, {"&Tile", 57651}, {"&Arrange Icons", 57649}}},
         {"&Help", kHelpMenu}};
     EXPECT_EQ(MenusOf(*m_pFrame), menu129);
