@@ -40,6 +40,10 @@ inline constexpr unsigned kPlayThroughBinaural = 32856;
 inline constexpr unsigned kPlayStop = 32860;
 // The head tracker's present orientation becomes straight ahead.
 inline constexpr unsigned kResetHead = 32870;
+// What the document's sound meets on its way: its room, Doppler and the air.
+inline constexpr unsigned kRoom = 32875;
+inline constexpr unsigned kDoppler = 32876;
+inline constexpr unsigned kAirAbsorption = 32877;
 
 // Framework commands.
 inline constexpr unsigned kFileOpen = 57601;

@@ -14,6 +14,7 @@
 #include "playback/CEditorApp.h"
 #include "playback/CommandIds.h"
 #include "shell/CMyMultiDocTemplate.h"
+#include "shell/CRoomDialog.h"
 
 CChildFrame::CChildFrame(CMyMultiDocTemplate& docTemplate, std::unique_ptr<CTesselDoc> document,
                          DocumentView* view)
@@ -73,6 +74,18 @@ bool CChildFrame::UpdateCommand(unsigned id, CommandState& state) {
                 state.whyDisabled = m_pDocument->WhyNoExport();
             }
             return true;
+        case CommandId::kRoom:
+            state.enabled = true;
+            state.checked = m_pDocument->GetAcoustics().room.has_value();
+            return true;
+        case CommandId::kDoppler:
+            state.enabled = true;
+            state.checked = m_pDocument->GetAcoustics().bDoppler;
+            return true;
+        case CommandId::kAirAbsorption:
+            state.enabled = true;
+            state.checked = m_pDocument->GetAcoustics().bAir;
+            return true;
         default:
             return false;
     }
@@ -107,6 +120,19 @@ bool CChildFrame::RunCommand(unsigned id) {
         case CommandId::kExportLoudspeakers:
             LoudspeakerExportCommand(*m_pDocument).Run();
             return true;
+        case CommandId::kRoom: {
+            CRoomDialog dialog(*m_pDocument, this);
+            dialog.exec();
+            return true;
+        }
+        case CommandId::kDoppler:
+        case CommandId::kAirAbsorption: {
+            Acoustics acoustics = m_pDocument->GetAcoustics();
+            bool& flag = id == CommandId::kDoppler ? acoustics.bDoppler : acoustics.bAir;
+            flag = !flag;
+            m_pDocument->SetAcoustics(acoustics);
+            return true;
+        }
         default:
             return false;
     }

@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <functional>
 #include <map>
 
 #include "document/CTesselDoc.h"
@@ -26,8 +29,10 @@
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrame.h"
 #include "shell/CMainFrameClient.h"
+#include "shell/CRoomDialog.h"
 #include "support/DocumentTestFiles.h"
 #include "support/FileBytes.h"
+#include "support/ModalDialog.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempDir.h"
 #include "views/COverviewToolBar.h"
@@ -580,4 +585,45 @@ TEST_F(EditorWindow, AReportedLineTooLongForTheBarShowsWholeAboveIt) {
     m_pApp->GetPlayback().Stop();
     m_pApp->Prompts().ShowStatus(exported.toStdString());
     EXPECT_TRUE(strip->isVisible());
+}
+
+TEST_F(EditorWindow, TheViewMenuKeepsTheSoundsRoomDopplerAndAirWithTheDocument) {
+    CWaveScrollView* view = Open("take.wav", 1, {{0, -30}, {22049, 30}});
+    ASSERT_NE(view, nullptr);
+    CTesselDoc& doc = view->GetDocument();
+    const struct {
+        unsigned id;
+        std::function<bool(const Acoustics&)> on;
+    } toggles[] = {
+        {CommandId::kDoppler, [](const Acoustics& a) { return a.bDoppler; }},
+        {CommandId::kAirAbsorption, [](const Acoustics& a) { return a.bAir; }},
+    };
+    for (const auto& toggle : toggles) {
+        SCOPED_TRACE(toggle.id);
+        for (const bool bOn : {true, false}) {
+            m_pFrame->UpdateCommandUI();
+            QAction* action = m_pFrame->Action(toggle.id);
+            ASSERT_TRUE(action->isEnabled());
+            action->trigger();
+            m_pFrame->UpdateCommandUI();
+            EXPECT_EQ(toggle.on(doc.GetAcoustics()), bOn);
+            EXPECT_EQ(action->isChecked(), bOn);
+        }
+    }
+
+    // Room...: the dialog, a room kept on OK, the item checked.
+    m_pFrame->Action(CommandId::kDoppler)->trigger();
+    ModalDialog::When<CRoomDialog>([](CRoomDialog& dialog) {
+        dialog.InRoomBox()->setChecked(true);
+        dialog.Field("width")->setValue(5.0);
+        dialog.Field("x")->setValue(2.5);
+        dialog.accept();
+    });
+    m_pFrame->Action(CommandId::kRoom)->trigger();
+    m_pFrame->UpdateCommandUI();
+    ASSERT_TRUE(doc.GetAcoustics().room.has_value());
+    EXPECT_DOUBLE_EQ(doc.GetAcoustics().room->width, 5.0);
+    EXPECT_TRUE(doc.GetAcoustics().bDoppler);
+    EXPECT_TRUE(m_pFrame->Action(CommandId::kRoom)->isChecked());
+    EXPECT_TRUE(doc.IsModified());
 }

@@ -124,6 +124,9 @@ TEST_F(FrameTest, MenusSwitchFrom128To129AsTheFirstDocumentOpensAndBackAsTheLast
     view129[8].text = "Over&view";
     view129.push_back({"Play Through Stereo E&xport Filter", 32855});
     view129.push_back({"Play Through &Binaural Renderer", 32856});
+    view129.push_back({"&Room...", 32875});
+    view129.push_back({"&Doppler", 32876});
+    view129.push_back({"Air &Absorption", 32877});
     const std::vector<Menu> menu129 = {
         {"&File",
          {{"&Open...\tCtrl+O", 57601},
