@@ -10,8 +10,8 @@
 
 #include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
-#include "deliver/RoomBus.h"
 #include "deliver/LoudnessTarget.h"
+#include "deliver/RoomBus.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "document/StatusLines.h"
@@ -183,12 +183,7 @@ bool AdmExportCommand::RenderTo(const std::string& path, std::optional<SampleFor
         ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
-    // A sound in a room stays inside it, all the way.
-    if (const std::string why = SceneSpace::Of(m_document)
-                                    .Refusal(m_document.GetPanPoints(), m_document.GetFrameCount(),
-                                             m_document.GetFormat().sampleRate);
-        !why.empty()) {
-        prompts.Message(why);
+    if (ExportTarget::RefuseOutsideRoom(m_document, prompts)) {
         return false;
     }
     // Every byte written is one the sound holds: a frame stride that disagrees with the

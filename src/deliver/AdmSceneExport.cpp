@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "deliver/AdmExportCommand.h"
-#include "deliver/RateStream.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/RateStream.h"
 #include "document/DocumentHost.h"
 #include "formats/AdmMetadata.h"
 #include "formats/ImportResampler.h"

@@ -78,11 +78,7 @@ bool AmbisonicsExportCommand::RenderExport(
         ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
-    // A sound in a room stays inside it, all the way.
-    if (const std::string why = SceneSpace::Of(document).Refusal(
-            document.GetPanPoints(), document.GetFrameCount(), document.GetFormat().sampleRate);
-        !why.empty()) {
-        prompts.Message(why);
+    if (ExportTarget::RefuseOutsideRoom(document, prompts)) {
         return false;
     }
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.

@@ -7,12 +7,14 @@
 
 #include "deliver/LoudnessTarget.h"
 
+#include "document/CTesselDoc.h"
 #include "document/DocumentHost.h"
 #include "formats/CSoundFile.h"
 #include "formats/CWaveFile.h"
 #include "platform/CFileException.h"
 #include "platform/UserPrompts.h"
 #include "platform/WriteFailure.h"
+#include "scene/Scene.h"
 
 ExportTarget::ExportTarget(const std::string& path, int typeId)
     : m_path(path), m_typeName(SoundTypeName(typeId)), m_output(path) {}
@@ -79,6 +81,15 @@ bool ExportTarget::Finish(bool bWriteFailed, UserPrompts& prompts) {
     m_pWriter.reset();
     m_output.Abort();
     return bWritten;
+}
+
+bool ExportTarget::RefuseOutsideRoom(const CTesselDoc& document, UserPrompts& prompts) {
+    const std::string why = SceneSpace::Of(document).Refusal(
+        document.GetPanPoints(), document.GetFrameCount(), document.GetFormat().sampleRate);
+    if (!why.empty()) {
+        prompts.Message(why);
+    }
+    return !why.empty();
 }
 
 void ExportTarget::RefuseWithoutPoints(UserPrompts& prompts) {

@@ -14,6 +14,7 @@
 #include "platform/SafeFileWriter.h"
 #include "render/SampleFormat.h"
 
+class CTesselDoc;
 class CSoundFile;
 class CWaveFile;
 class DocumentHost;
@@ -48,6 +49,9 @@ class ExportTarget {
 
     // "No Pan Events to track!", with a line under it saying how to give the sound points.
     static void RefuseWithoutPoints(UserPrompts& prompts);
+    // A sound in a room stays inside it, all the way: true, with the first frame outside (or
+    // what makes the room impossible) said, when document's does not.
+    static bool RefuseOutsideRoom(const CTesselDoc& document, UserPrompts& prompts);
 
     // Whether dataBytes of samples, with room for the file's own chunks, fit the 32-bit form
     // of a plain WAV or an AIFF file (CWaveFile::PlainFormLimit, which tests may lower).

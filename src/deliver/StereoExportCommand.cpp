@@ -72,12 +72,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
         ExportTarget::RefuseWithoutPoints(prompts);
         return false;
     }
-    // A sound in a room stays inside it, all the way.
-    if (const std::string why = SceneSpace::Of(m_document)
-                                    .Refusal(m_document.GetPanPoints(), m_document.GetFrameCount(),
-                                             m_document.GetFormat().sampleRate);
-        !why.empty()) {
-        prompts.Message(why);
+    if (ExportTarget::RefuseOutsideRoom(m_document, prompts)) {
         return false;
     }
     // A WAV file past 4 GiB becomes RF64; an AIFF file cannot pass it.

@@ -16,17 +16,6 @@ namespace {
 // Block counts aim this far inside the limits, so frames rounded at block edges keep within.
 constexpr double kLimitShare = 0.9;
 
-// Any angle onto -180 (exclusive) .. 180.
-double NormalDegrees(double degrees) {
-    double folded = std::fmod(degrees, 360.0);
-    if (folded <= -180.0) {
-        folded += 360.0;
-    } else if (folded > 180.0) {
-        folded -= 360.0;
-    }
-    return folded;
-}
-
 // Rounded, within a range that keeps the rounding defined for any value a file holds.
 int64_t Whole(double value) {
     return static_cast<int64_t>(std::llround(std::clamp(value, -1e9, 1e9)));
@@ -80,7 +69,7 @@ AdmPlace ChannelPlace(const SoundPlace& place, uint16_t channel, uint16_t channe
                       uint32_t position) {
     // The left channel to the left of the direction, the right one to the right.
     const double offset = channels == 2 ? (channel == 0 ? -0.5 : 0.5) * place.width : 0.0;
-    return {position, NormalDegrees(place.azimuth + offset), place.elevation, place.distanceCm};
+    return {position, HeadTurn::Wrap(place.azimuth + offset), place.elevation, place.distanceCm};
 }
 
 }  // namespace
@@ -182,11 +171,11 @@ std::vector<PanPoint> PointsOf(const std::vector<std::vector<AdmPlace>>& channel
             // The right channel stands clockwise of the left by the width.
             double width = std::fmod(second.azimuth - first.azimuth + 720.0, 360.0);
             width = std::min(width, static_cast<double>(kMaxWidth));
-            timed.place = {NormalDegrees(first.azimuth + width / 2.0),
+            timed.place = {HeadTurn::Wrap(first.azimuth + width / 2.0),
                            (first.elevation + second.elevation) / 2.0,
                            (first.distanceCm + second.distanceCm) / 2.0, width};
         }
-        timed.place.azimuth = NormalDegrees(timed.place.azimuth);
+        timed.place.azimuth = HeadTurn::Wrap(timed.place.azimuth);
         places.push_back(timed);
     }
     // The hold to the sound's end repeats the last place: the trajectory holds it anyway.
