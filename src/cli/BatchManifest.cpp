@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "deliver/LoudnessTarget.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/SofaSetChoice.h"
 #include "document/AcousticsChunk.h"
@@ -344,7 +345,7 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
     }
     RefuseUnknownKeys(value,
                       {"output", "format", "order", "hrtf", "sampleFormat", "rate", "duration",
-                       "labels", "events", "sha256", "doppler", "air", "room", "head"},
+                       "labels", "events", "sha256", "doppler", "air", "room", "head", "loudness"},
                       "");
     BatchJob job;
     for (const char* key : {"output", "format", "events"}) {
@@ -399,6 +400,11 @@ BatchJob ReadJob(const Json& value, const std::string& folder,
     if (value.contains("rate")) {
         job.rate =
             static_cast<uint32_t>(Whole(value, "rate", "", BatchManifest::kLowestRate, 384000));
+    }
+    if (value.contains("loudness")) {
+        // As render --loudness: the output turned to that integrated loudness.
+        job.loudness = Number(value, "loudness", "", LoudnessTarget::kLowest,
+                              LoudnessTarget::kHighest, "-70 .. 0 LUFS");
     }
     if (value.contains("duration")) {
         job.duration = Number(value, "duration", "", 0.0, 1e6, "0 .. 1000000 seconds");

@@ -50,6 +50,7 @@ struct BatchJob {
     std::string sha256;              // the output's hash a resume expects; empty for none
     Acoustics acoustics;             // "doppler", "air": what the sound meets on its way
     HeadTurn head;                   // "head": where the listener's head points
+    std::optional<double> loudness;  // "loudness": the output's integrated loudness, LUFS
     std::vector<BatchEvent> events;
 };
 

@@ -13,6 +13,7 @@
 #include "deliver/AdmExportCommand.h"
 #include "deliver/AdmSceneExport.h"
 #include "deliver/BinauralExportCommand.h"
+#include "deliver/LoudnessTarget.h"
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
 #include "deliver/SofaExportRenderer.h"
@@ -45,6 +46,7 @@ class QuietPrompts : public UserPrompts {
     void SetProcessingText(const std::string&) override {}
     void CloseProcessingWindow() override {}
     std::string FirstText() const { return m_texts.empty() ? "failed" : m_texts.front(); }
+    std::string LastText() const { return m_texts.empty() ? "failed" : m_texts.back(); }
 
   private:
     std::vector<std::string> m_texts;
@@ -84,7 +86,8 @@ int TypeOf(const BatchJob& job) {
 
 // The one event of a stereo, binaural or ADM job, rendered by the editor's export with the
 // event's trajectory put in place of the source's. False with the reason shown.
-bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& points, CliHost& host) {
+bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& points, CliHost& host,
+                  const std::string& path, float level) {
     if (&points != &doc.GetPanPoints()) {
         const std::vector<PanPoint> values = points.Values();
         doc.BeginGroup(UndoKind::Replace);
@@ -98,7 +101,9 @@ bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& poin
     }
     const int typeId = TypeOf(job);
     if (job.format == "adm") {
-        return AdmExportCommand(doc).RenderTo(job.output, job.sampleFormat);
+        AdmExportCommand command(doc);
+        command.SetLevel(level);
+        return command.RenderTo(path, job.sampleFormat);
     }
     if (job.format == "binaural") {
         if (const std::shared_ptr<SofaSetChoice> sofa = job.pSofa) {
@@ -107,10 +112,13 @@ bool RenderExport(const BatchJob& job, CTesselDoc& doc, const PanPointList& poin
             const std::string hrtf = job.hrtf;
             host.SetRendererFactory([hrtf] { return CliMixer::MakeRenderer(hrtf); });
         }
-        return BinauralExportCommand(doc).RenderTo(job.output, typeId,
-                                                   job.sampleFormat.value_or(SampleFormat::S16));
+        BinauralExportCommand command(doc);
+        command.SetLevel(level);
+        return command.RenderTo(path, typeId, job.sampleFormat.value_or(SampleFormat::S16));
     }
-    return StereoExportCommand(doc).RenderTo(job.output, typeId, job.sampleFormat);
+    StereoExportCommand command(doc);
+    command.SetLevel(level);
+    return command.RenderTo(path, typeId, job.sampleFormat);
 }
 
 void MakeFolderOf(const std::string& path) {
@@ -136,10 +144,9 @@ bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& eve
     return true;
 }
 
-}  // namespace
-
-bool BatchScene::Render(const BatchJob& job, std::string& reason) {
-    QuietHost host;
+// The job rendered once into job.output, every sample times level; host's prompts take what
+// goes wrong, and with a loudness target host takes what was written's measure.
+bool RenderOnce(const BatchJob& job, QuietHost& host, float level, std::string& reason) {
     // One document a source file, however many events sound it: its samples once in memory.
     std::map<std::string, std::unique_ptr<CTesselDoc>> docs;
     std::vector<std::unique_ptr<PanPointList>> made;
@@ -176,7 +183,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
             MakeFolderOf(job.output);
             doc->SetAcoustics(job.acoustics);
             doc->SetHeadTurn(job.head);
-            if (!RenderExport(job, *doc, *points, host)) {
+            if (!RenderExport(job, *doc, *points, host, job.output, level)) {
                 reason = host.m_quiet.FirstText();
                 return false;
             }
@@ -212,6 +219,7 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         for (size_t i = 0; i < labelled.size(); ++i) {
             labelled[i].frames = adm.SourceFrames(i);
         }
+        adm.SetLevel(level);
         if (!adm.RenderTo(job.output, fs::path(job.outputName).stem().string(), host)) {
             reason = host.m_quiet.FirstText();
             return false;
@@ -232,6 +240,8 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         output.options.format = job.sampleFormat.value_or(SampleFormat::S16);
     }
     output.length = length;
+    output.level = level;
+    output.pMeasureFor = job.loudness ? &host : nullptr;
     const SceneSpace space = scene.space;
     SceneRender render(std::move(scene), output);
     for (size_t i = 0; i < labelled.size(); ++i) {
@@ -242,4 +252,31 @@ bool BatchScene::Render(const BatchJob& job, std::string& reason) {
         return false;
     }
     return WriteLabels(job, labelled, render.OutputRate(), render.OutputFrames(), space, reason);
+}
+
+}  // namespace
+
+bool BatchScene::Render(const BatchJob& job, std::string& reason) {
+    QuietHost host;
+    if (!job.loudness) {
+        return RenderOnce(job, host, 1.0f, reason);
+    }
+    // As render --loudness: a measuring render beside the output (without labels), then the
+    // output at the level that brings it to the target, or a refusal with the figures.
+    bool bMeasuring = true;
+    const bool bWritten = LoudnessTarget::Run(job.loudness, host, job.output,
+                                              [&](const std::string& path, float level) {
+                                                  BatchJob once = job;
+                                                  once.output = path;
+                                                  if (bMeasuring) {
+                                                      once.labels.clear();
+                                                      bMeasuring = false;
+                                                  }
+                                                  return RenderOnce(once, host, level, reason);
+                                              });
+    // A refusal of the target is said last, after whatever the renders said.
+    if (!bWritten && reason.empty()) {
+        reason = host.m_quiet.LastText();
+    }
+    return bWritten;
 }

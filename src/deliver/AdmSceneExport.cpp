@@ -240,7 +240,7 @@ bool AdmSceneExport::RenderTo(const std::string& path, const std::string& title,
     std::vector<Track> tracks;
     for (const Voice* voice : sounding) {
         const RenderInput& input = *voice->source.input;
-        const auto gain = static_cast<float>(voice->source.gain * scale);
+        const auto gain = static_cast<float>(voice->source.gain * scale * m_level);
         const bool bDither = AdmExportCommand::NeedsDither(input.Format(), format, gain) ||
                              (format.formatTag != kFormatTagFloat &&
                               (input.Rate() != m_rate || !voice->stage->IsDry()));

@@ -47,6 +47,8 @@ class AdmSceneExport {
     // of more than two channels, more than kMaxTracks tracks, a scene past 2^32 frames, a failed
     // read, resample or write.
     bool RenderTo(const std::string& path, const std::string& title, DocumentHost& host);
+    // Before RenderTo: every sample times level after the scaling (a loudness target's).
+    void SetLevel(float level) { m_level = level; }
 
   private:
     struct Voice;
@@ -54,6 +56,7 @@ class AdmSceneExport {
     std::optional<SampleFormat> m_format;
     uint32_t m_rate;
     std::optional<uint64_t> m_length;
+    float m_level = 1.0f;
     SceneSpace m_space;
     std::vector<std::unique_ptr<Voice>> m_voices;
 };

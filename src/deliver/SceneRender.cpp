@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "deliver/BlockWriter.h"
+#include "deliver/ExportLoudness.h"
 #include "deliver/ExportTarget.h"
 #include "deliver/LoudspeakerExportCommand.h"
 #include "deliver/SceneVoice.h"
@@ -19,6 +20,7 @@
 #include "platform/SpillFile.h"
 #include "platform/UserPrompts.h"
 #include "render/AmbisonicsEncoder.h"
+#include "render/LoudnessMeter.h"
 #include "render/SpeakerLayout.h"
 #include "scene/Propagation.h"
 #include "scene/RenderInput.h"
@@ -270,7 +272,11 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
     }
 
     // Quantised in the export's blocks, so the dither runs through the same sequence.
-    const float gain = OutputGain();
+    const float gain = OutputGain() * m_output.level;
+    std::unique_ptr<ExportLoudness> loudness;
+    if (m_output.pMeasureFor != nullptr) {
+        loudness = std::make_unique<ExportLoudness>(format, LoudnessWeights());
+    }
     TpdfDither dither;
     ExportTarget output(path, typeId);
     if (const SpeakerLayout* layout = m_output.options.pLayout) {
@@ -284,6 +290,7 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
         if (CSoundFile* writer = output.Begin(
                 format, static_cast<uint32_t>(std::min<uint64_t>(dataBytes, UINT32_MAX)))) {
             BlockWriter blocks(*writer, static_cast<uint32_t>(size_t{block} * channels * 4));
+            blocks.MeasureWith(loudness.get());
             bFailed = false;
             for (uint64_t at = 0; at < frames && !bFailed && !bRefused; at += block) {
                 const auto count = static_cast<uint32_t>(std::min<uint64_t>(block, frames - at));
@@ -316,5 +323,22 @@ bool SceneRender::RenderTo(const std::string& path, UserPrompts& prompts, int ty
         output.Discard(prompts);
         return false;
     }
-    return output.Finish(bFailed, prompts);
+    const bool bWritten = output.Finish(bFailed, prompts);
+    if (bWritten && loudness) {
+        loudness->Announce(*m_output.pMeasureFor, path);
+    }
+    return bWritten;
+}
+
+std::vector<LoudnessWeight> SceneRender::LoudnessWeights() const {
+    if (m_output.kind != Output::Kind::Ambisonics) {
+        return ExportLoudness::UnitWeights(m_channels);
+    }
+    if (const SpeakerLayout* layout = m_output.options.pLayout) {
+        return LoudnessMeter::WeightsFor(*layout);
+    }
+    // AmbiX by its W, as the Ambisonics export measures it.
+    std::vector<LoudnessWeight> weights(static_cast<size_t>(m_channels), LoudnessWeight::LeftOut);
+    weights[0] = LoudnessWeight::Unit;
+    return weights;
 }

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "deliver/AmbisonicsExport.h"
+#include "render/LoudnessMeter.h"
 #include "scene/Scene.h"
 
+class DocumentHost;
 class SofaSetChoice;
 class UserPrompts;
 
@@ -40,6 +42,10 @@ class SceneRender {
         AmbisonicsExport::Options options;
         std::shared_ptr<SofaSetChoice> sofa;  // Binaural: the set every source goes through
         std::optional<uint64_t> length;       // none: to the end of the last source
+        float level = 1.0f;  // every sample times this after the scaling (a loudness target's)
+        // When set, what is written is measured (an AmbiX file by W, feeds by their weights)
+        // and handed to it as an export's measure.
+        DocumentHost* pMeasureFor = nullptr;
     };
 
     SceneRender(Scene scene, const Output& output);
@@ -65,6 +71,8 @@ class SceneRender {
     // The gain the whole file is written at (1 unless scaled down): the bound of the sources
     // sounding together, from their own bounds or, once mixed, their peaks.
     float OutputGain() const;
+    // The channels' weights in the loudness of the file.
+    std::vector<LoudnessWeight> LoudnessWeights() const;
     // Adds the output frames [first, first + frames) of every voice into mix, making each
     // voice's renderer at its onset and letting it go at its end; false with the reason shown.
     bool MixBlock(uint64_t first, uint32_t frames, float* mix, UserPrompts& prompts);

@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "CliRun.h"
+#include "render/LoudnessMeter.h"
+#include "render/SpeakerLayout.h"
 #include "support/OpenAlBackEnd.h"
 #include "support/SoxTools.h"
 #include "support/TempDir.h"
@@ -644,3 +646,72 @@ TEST_F(CliBatchTest, AResumeAfterAKillRendersOnlyWhatIsNotInPlaceWithItsHash) {
 }
 
 }  // namespace
+
+TEST_F(CliBatchTest, ALoudnessTargetTurnsEachKindOfSceneToItOrRefusesItsLine) {
+    // c48 lasts 2 s, enough for the gated measure; each output as the meter of the exports
+    // counts it (AmbiX by W, 0+5+0 by its weights, the rest every channel at 1).
+    const struct {
+        const char* output;
+        const char* format;
+        double target;
+        int channels;
+        std::vector<LoudnessWeight> weights;
+    } cases[] = {
+        {"one.wav", "stereo", -23.0, 2, {}},
+        {"mix.wav", "ambix", -23.0, 4, {LoudnessWeight::Unit}},
+        {"feeds.wav", "layout:0+5+0", -27.5, 6, {}},
+        {"objects.wav", "adm", -30.0, 2, {}},
+    };
+    std::string manifest;
+    for (const auto& c : cases) {
+        manifest += R"({"output": ")" + std::string(c.output) + R"(", "format": ")" + c.format +
+                    R"(", "sampleFormat": "f32", "loudness": )" + std::to_string(c.target) +
+                    R"(, "events": [{"source": "src/c48.wav", "trajectory": "stored"}]})"
+                    "\n";
+    }
+    WriteManifest("m.jsonl", manifest);
+    Batch("--jobs 1");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        std::vector<LoudnessWeight> weights = c.weights;
+        if (std::string(c.format).rfind("layout:", 0) == 0) {
+            weights = LoudnessMeter::WeightsFor(*SpeakerLayout::Find("0+5+0"));
+        }
+        weights.resize(static_cast<size_t>(c.channels),
+                       c.weights.empty() ? LoudnessWeight::Unit : LoudnessWeight::LeftOut);
+        const std::vector<float> samples = FloatsOf(dir.File(c.output));
+        ASSERT_FALSE(samples.empty());
+        LoudnessMeter meter(48000, weights);
+        meter.AddFrames(samples.data(), samples.size() / static_cast<size_t>(c.channels));
+        EXPECT_NEAR(meter.IntegratedLoudness(), c.target, 0.05);
+    }
+    // Nothing of the measuring renders stays beside the outputs.
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(files, 4u + 1u + 2u);  // the outputs, the manifest, stdout and stderr
+
+    // A target outside -70 .. 0 refuses the line before anything renders; one the sound cannot
+    // reach without passing -1 dBTP refuses that job alone, with the figures.
+    const struct {
+        const char* loudness;
+        int exitCode;
+        const char* words;
+    } refusals[] = {
+        {"-80", 2, "\"loudness\" -80 lies outside -70 .. 0 LUFS"},
+        {"\"loud\"", 2, "\"loudness\" must be a number"},
+        {"-1", 1, "past -1 dBTP"},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.loudness);
+        WriteManifest("m.jsonl", R"({"output": "refused.wav", "format": "ambix", "loudness": )" +
+                                     std::string(r.loudness) +
+                                     R"(, "events": [{"source": "src/c48.wav", "trajectory": )"
+                                     R"("stored"}]})"
+                                     "\n");
+        const std::string err = Batch("--jobs 1", r.exitCode);
+        EXPECT_NE(err.find(r.words), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(dir.File("refused.wav")));
+    }
+}
