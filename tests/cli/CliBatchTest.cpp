@@ -39,7 +39,8 @@ class CliBatchTest : public ::testing::Test {
     }
     void Sox(const std::string& args) {
         ASSERT_EQ(
-            std::system(("cd " + SoxTools::Quote(dir.Path().string()) + " && sox " + args).c_str()),
+            std::system(
+                ("cd " + SoxTools::Quote(dir.Path().string()) + " && sox -R " + args).c_str()),
             0)
             << args;
     }
