@@ -67,7 +67,7 @@ struct RenderMode {
     bool bDoppler = false;                 // on top of what each document keeps
     bool bAir = false;
     std::optional<Room> room;  // in place of the document's
-    HeadTurn head;  // the listener's, for every output
+    HeadTurn head;             // the listener's, for every output
 };
 
 // A whole number within [low, high] in text, or none.

@@ -58,8 +58,7 @@ void CRoomTopView::SetRoom(const Room& room) {
 
 QPointF CRoomTopView::PixelOf(double x, double y) const {
     const double w = std::max(m_room.width, 0.01), d = std::max(m_room.depth, 0.01);
-    const double scale =
-        std::min((width() - 2.0 * kMargin) / w, (height() - 2.0 * kMargin) / d);
+    const double scale = std::min((width() - 2.0 * kMargin) / w, (height() - 2.0 * kMargin) / d);
     const double left = (width() - w * scale) / 2.0, top = (height() - d * scale) / 2.0;
     return {left + x * scale, top + (d - y) * scale};
 }
@@ -133,8 +132,8 @@ CRoomDialog::CRoomDialog(CTesselDoc& doc, QWidget* parent) : QDialog(parent), m_
     m_pEachWall->setChecked(bEach);
     form->addRow("", m_pEachWall);
     auto* walls = new QGridLayout;
-    const char* names[] = {"Left (x = 0)", "Right (x = W)", "Back (y = 0)",
-                           "Front (y = D)", "Floor",        "Ceiling"};
+    const char* names[] = {"Left (x = 0)",  "Right (x = W)", "Back (y = 0)",
+                           "Front (y = D)", "Floor",         "Ceiling"};
     for (int k = 0; k < 6; ++k) {
         m_walls[static_cast<size_t>(k)] = Coefficient(room.absorption[static_cast<size_t>(k)]);
         walls->addWidget(new QLabel(names[k]), k / 2, (k % 2) * 2);
@@ -166,9 +165,9 @@ CRoomDialog::CRoomDialog(CTesselDoc& doc, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(m_pMessage);
     layout->addWidget(m_pButtons);
 
-    for (QDoubleSpinBox* box : {m_size[0], m_size[1], m_size[2], m_listener[0], m_listener[1],
-                                m_listener[2], m_pAbsorption, m_walls[0], m_walls[1], m_walls[2],
-                                m_walls[3], m_walls[4], m_walls[5]}) {
+    for (QDoubleSpinBox* box :
+         {m_size[0], m_size[1], m_size[2], m_listener[0], m_listener[1], m_listener[2],
+          m_pAbsorption, m_walls[0], m_walls[1], m_walls[2], m_walls[3], m_walls[4], m_walls[5]}) {
         connect(box, &QDoubleSpinBox::valueChanged, this, &CRoomDialog::Check);
     }
     connect(m_pOrder, &QSpinBox::valueChanged, this, &CRoomDialog::Check);
@@ -209,7 +208,8 @@ Room CRoomDialog::RoomOfFields() const {
     room.listenerY = m_listener[1]->value();
     room.listenerZ = m_listener[2]->value();
     for (size_t k = 0; k < 6; ++k) {
-        room.absorption[k] = m_pEachWall->isChecked() ? m_walls[k]->value() : m_pAbsorption->value();
+        room.absorption[k] =
+            m_pEachWall->isChecked() ? m_walls[k]->value() : m_pAbsorption->value();
     }
     room.reflections = m_pOrder->value();
     room.bTail = m_pTail->isChecked();

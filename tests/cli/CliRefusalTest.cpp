@@ -189,7 +189,8 @@ TEST_F(CliRefusalTest, EachHostileInputEndsInItsMessageAndChangesNothing) {
          true},
         // Outputs of a render
         {"-o naming nothing", "", "render src/take.wav -o ''", 2,
-         "sonomap-cli render: -o names no file\nTry 'sonomap-cli render --help' for more information.\n",
+         "sonomap-cli render: -o names no file\nTry 'sonomap-cli render --help' for more "
+         "information.\n",
          true},
         {"-o naming a folder", "", "render src/take.wav -o src", 2,
          "-o src is a folder; --output-dir writes into one"},
