@@ -69,7 +69,7 @@ std::string Manifest(bool bRooms) {
             for (double at = gap(rng); at < kSceneSeconds; at += 8.0 + gap(rng)) {
                 const int s = source(rng);
                 const std::string path =
-                    s % 3 == 0 ? R"({"points": "0:-150:-20:3,96000:60:40:0.6"})"
+                    s % 3 == 0 ? R"({"points": "0:-150:-20:3,47999:60:40:0.6"})"
                                : R"({"generate": "random:speed=60,min=-180,max=180", "seed": )" +
                                      std::to_string(n * 100 + track) + "}";
                 text += std::string(bFirst ? "" : ", ") + R"({"source": "src/s)" +
