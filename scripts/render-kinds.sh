@@ -43,8 +43,8 @@ else
             done
         done
     done
-    for spec in "48000 24 1 -e signed" "44100 32 2 -e floating-point" "22050 16 2 -e signed"; do
-        read -r rate bits channels encoding <<<"$spec"
+    for form in "48000 24 1 -e signed" "44100 32 2 -e floating-point" "22050 16 2 -e signed"; do
+        read -r rate bits channels encoding <<<"$form"
         name="$outdir/in/a$rate-$bits-c$channels.wav"
         sox -R -n -r "$rate" -b "$bits" $encoding -c "$channels" "$name" \
             synth 1.3 pinknoise vol 0.8 pad 0 0.3

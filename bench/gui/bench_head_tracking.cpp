@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "OffscreenBenchmarks.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "playback/CEditorApp.h"
@@ -253,8 +254,6 @@ BENCHMARK(BM_TrackedBinauralCpu)->Iterations(4)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::setenv("ALSOFT_DRIVERS", "null", 1);
     // A device's period is its own (OpenAL Soft's period_size and periods):
     // SONOMAP_BENCH_ALSOFT_CONF names a configuration to measure with, as a user's low-latency
     // device would be set.
@@ -263,13 +262,5 @@ int main(int argc, char** argv) {
     } else {
         ::unsetenv("ALSOFT_CONF");
     }
-    const std::filesystem::path runtime = std::filesystem::temp_directory_path() / "sonomap-bench";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunOffscreenBenchmarks(argc, argv);
 }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "OffscreenBenchmarks.h"
 #include "document/CTesselDoc.h"
 #include "document/DocumentOpen.h"
 #include "platform/SettingsStore.h"
@@ -481,16 +482,6 @@ BENCHMARK(BM_BinauralPlaybackCpuOverPlaying)
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::setenv("ALSOFT_DRIVERS", "null", 1);
     ::unsetenv("ALSOFT_CONF");
-    const std::filesystem::path runtime = std::filesystem::temp_directory_path() / "sonomap-bench";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunOffscreenBenchmarks(argc, argv);
 }
