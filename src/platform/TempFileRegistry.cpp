@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -56,7 +57,13 @@ void TempFileRegistry::RemoveOnTerminatingSignals() {
     if (sigisemptyset(&set) != 0 || ::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
         return;
     }
-    std::thread([set] {
+    TheRegistry();
+    // Not returned before the thread is about to wait: a fork while it is still starting
+    // could leave the child an allocator lock that thread held, and the child would hang.
+    std::promise<void> started;
+    std::future<void> waiting = started.get_future();
+    std::thread([set, started = std::move(started)]() mutable {
+        started.set_value();
         int signal = 0;
         if (::sigwait(&set, &signal) != 0) {
             return;
@@ -75,4 +82,5 @@ void TempFileRegistry::RemoveOnTerminatingSignals() {
         ::raise(signal);
         ::_exit(128 + signal);  // the default action ends the process before this
     }).detach();
+    waiting.wait();
 }
