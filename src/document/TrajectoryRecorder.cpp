@@ -186,3 +186,12 @@ void TrajectoryRecorder::OnPassEnded(const std::vector<Sample>& kept) {
     TrajectorySpan::Replace(m_doc, m_from, last, values);
     m_doc.EndGroup();
 }
+
+// The passes' own groups join this one: the take is one step of the history.
+void TrajectoryRecorder::OnJoinBegun() {
+    m_doc.BeginGroup(UndoKind::Replace);
+}
+
+void TrajectoryRecorder::OnJoinEnded() {
+    m_doc.EndGroup();
+}

@@ -42,6 +42,8 @@ class TrajectoryRecorder : private TrajectoryControl::Sink {
     void OnPassBegun(Value value, uint32_t frame) override;
     void OnCapture(const Sample& latest) override;
     void OnPassEnded(const std::vector<Sample>& kept) override;
+    void OnJoinBegun() override;
+    void OnJoinEnded() override;
 
     // The point of a sample: the recorded value, the rest as the trajectory had it there.
     PanPoint MakePoint(const Sample& sample) const;

@@ -117,9 +117,15 @@ TrajectoryControl::Touched TrajectoryControl::Touch(Value value, double amount, 
     m_lastValue = value;
     m_latest = {frame, amount, second, third};
     if (m_bInPass && m_passValue != value) {
-        // The pass of another value ends where this one begins.
+        // The pass of another value ends where this one begins; in a Write take, as one edit.
+        const bool bJoin = m_passMode == Mode::Write;
+        if (bJoin && !m_bJoined) {
+            m_sink.OnJoinBegun();
+        }
+        m_bJoined = false;
         Capture(frame, m_samples.back().value, m_samples.back().second, m_samples.back().third);
         End();
+        m_bJoined = bJoin;
     }
     if (!m_bInPass) {
         Begin(frame, value, amount, second, third);
@@ -265,6 +271,10 @@ void TrajectoryControl::End() {
     }
     m_samples.clear();
     m_sink.OnPassEnded(kept);
+    if (m_bJoined) {
+        m_bJoined = false;
+        m_sink.OnJoinEnded();
+    }
 }
 
 std::vector<size_t> TrajectoryControl::Thin(const std::vector<Sample>& samples, double tolerance) {

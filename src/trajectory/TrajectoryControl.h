@@ -59,6 +59,11 @@ class TrajectoryControl {
         virtual void OnCapture(const Sample& latest) = 0;
         // The pass's thinned samples, first and last frame kept: the span it replaces.
         virtual void OnPassEnded(const std::vector<Sample>& kept) = 0;
+        // Around passes that make one edit together: a Write take whose value changes (a
+        // place performed after playback began a pass of the azimuth) ends one pass and begins
+        // the next between the two.
+        virtual void OnJoinBegun() {}
+        virtual void OnJoinEnded() {}
     };
 
     // What a feeder on another thread hands over.
@@ -169,5 +174,6 @@ class TrajectoryControl {
     Mode m_passMode = Mode::Touch;
     Value m_passValue = Value::Azimuth;
     bool m_bPending = false;  // a capture the sink has not had
+    bool m_bJoined = false;   // the pass's end ends a join
     std::vector<Sample> m_samples;
 };

@@ -90,14 +90,18 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
         Mode mode;
         uint32_t from, to;  // the span the pass must replace
         double held;        // the value after the release up to the stop
+        Value value = Value::Azimuth;
     } kCases[] = {
         {Mode::Touch, 3000, 7000, 0},    // the old path resumes after the release
         {Mode::Latch, 3000, 12000, 60},  // the last value holds until the stop
         {Mode::Write, 2000, 12000, 60},  // from where playback started
+        // Playback began a pass of the azimuth; the place ends it and goes on, in one step.
+        {Mode::Write, 2000, 12000, 60, Value::Place},
     };
     for (const auto& c : kCases) {
-        SCOPED_TRACE(static_cast<int>(c.mode));
+        SCOPED_TRACE(static_cast<int>(c.mode) * 10 + static_cast<int>(c.value));
         std::unique_ptr<CTesselDoc> doc = Doc();
+        doc->Recording().SetAllAround(true);
         const std::vector<PanPoint> before = doc->GetPanPoints().Values();
         PanPointList original;
         original.AddPoints(before);
@@ -109,10 +113,10 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
             control.Tick(frame);
         }
         clock.frame = 3000;
-        EXPECT_TRUE(control.Touch(Value::Azimuth, Pointer(3000)).bTaken);
+        EXPECT_TRUE(control.Touch(c.value, Pointer(3000), 100).bTaken);
         for (uint32_t frame = 3100; frame <= 7000; frame += 100) {
             clock.frame = frame;
-            control.Move(Pointer(frame));
+            control.Move(Pointer(frame), 100);
             if (frame % 1000 == 0) {
                 control.Tick(frame);
             }
@@ -147,7 +151,8 @@ TEST_F(TrajectoryRecorderTest, EachModeWritesItsSpanOnlyAsOneUndoStep) {
         // between them too, at every frame captured.
         EXPECT_LT(written.size(), 12u);
         for (const PanPoint& point : written) {
-            if (point.position >= 3000 && point.position <= 7000) {
+            // At 3000 a place after Write's azimuth pass steps from the value held.
+            if (point.position > 3000 && point.position <= 7000) {
                 EXPECT_LE(std::abs(point.azimuth - Pointer(point.position)), 0.5) << point.position;
             } else if (point.position > 7000) {
                 EXPECT_EQ(point.azimuth, c.held) << point.position;
