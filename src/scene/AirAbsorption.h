@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -22,11 +23,23 @@ class AirAbsorption {
 
     // The filter for a path of metres (0 or less: a single tap of 1).
     Kernel KernelFor(double metres) const;
+    // The same within -80 dB at every frequency, at a fraction of the cost: a line between
+    // the filters of the two nearest lengths on a grid fine enough for the highest frequency.
+    // Those are made as paths first reach them and kept.
+    Kernel Along(double metres);
 
-    // The most the sum of a kernel's magnitudes reaches for any path up to metres long.
+    // The most the sum of a kernel's magnitudes reaches for any path up to metres long, read
+    // by KernelFor or Along.
     double LargestSum(double metres) const;
 
   private:
+    using Half = std::array<float, kHalfTaps + 1>;  // taps from the centre on
+    const Half& GridKernel(size_t index);
+
+    double m_step = 1.0;  // metres between the grid's lengths
+    std::vector<Half> m_grid;
+    std::vector<uint8_t> m_made;
+
     // The coefficient at the frequencies the kernel is made from, nepers per metre for amplitude.
     std::vector<double> m_nepers;
     std::vector<std::array<double, kHalfTaps + 1>> m_cosines;  // per frequency, per tap

@@ -320,7 +320,7 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             m_pTiming->Emissions(static_cast<int64_t>(middle), 1, &e);
             leaves = e.place;
         }
-        const AirAbsorption::Kernel kernel = m_pAir->KernelFor(PathCm(leaves, m_emitted) / 100.0);
+        const AirAbsorption::Kernel kernel = m_pAir->Along(PathCm(leaves, m_emitted) / 100.0);
         for (size_t c = 0; c < ch; ++c) {
             // Frame i of the window is heard frame first + i - half.
             const float* x = m_delayed.data() + c * extent;
