@@ -135,6 +135,7 @@ int MixerSession::Activate() {
         }
         MakeCurrent();
         ApplyFilter();
+        m_leadMs = std::max(m_leadMs, LeadCoveringPeriod());
     } else if (alcIsExtensionPresent(m_pDevice, "ALC_SOFT_pause_device") != ALC_FALSE) {
         alcDeviceResumeSOFT(m_pDevice);
     }
@@ -146,6 +147,20 @@ int MixerSession::Activate() {
     }
     m_bActive = true;
     return AMBREL_WAVEMIX_OK;
+}
+
+uint32_t MixerSession::LeadCoveringPeriod() const {
+    // OpenAL Soft mixes a whole period at once and stops a source whose queue ends inside it.
+    // Between the feeder's refills the queue holds all its buffers but the one playing, so
+    // those must hold a period; a millisecond more for the resampler's look-ahead.
+    ALCint refresh = 0;
+    alcGetIntegerv(m_pDevice, ALC_REFRESH, 1, &refresh);
+    if (refresh <= 0) {
+        return 0;
+    }
+    const uint32_t periodUs = 1000000u / static_cast<uint32_t>(refresh) + 1u;
+    const uint32_t buffers = MixerChannel::kBufferCount;
+    return (periodUs * buffers / (buffers - 1) + 999u) / 1000u + 1u;
 }
 
 int MixerSession::MakeAttributes(std::vector<ALCint>& attributes) const {

@@ -56,6 +56,7 @@ class MixerSession {
     bool SetWaveReady(AmbrelWaveMixWave handle, uint32_t frames, uint32_t* fed);
     std::vector<AmbrelWaveMixWave> WaveHandles() const;
 
+    // The queue's lead: the latency asked, but never so short the device's period empties it.
     uint32_t LeadMs() const { return m_leadMs; }
     // Makes this session's context the calling thread's own.
     void MakeCurrent() const;
@@ -68,6 +69,7 @@ class MixerSession {
 
     // The attributes of the context: rate, HRTF and update size. 0 or the code to report.
     int MakeAttributes(std::vector<ALCint>& attributes) const;
+    uint32_t LeadCoveringPeriod() const;
 
     MixerSessionConfig m_config;
     uint32_t m_hrtfMode = AMBREL_WAVEMIX_HRTF_AUTO;

@@ -212,6 +212,39 @@ TEST(WaveBackend, PositionNeverGoesBackOrPastTheRange) {
                             [&](uint32_t p) { return p > 0 && p < frames; }));
 }
 
+// The writer mixes OpenAL Soft's default period, 1024 frames (23 ms), at a time: a lead asked
+// shorter than that must still never let the queue run dry at each mix. A pause now and then
+// is the machine's load (see kStarvedFrames); one per period is the queue's own fault.
+TEST(WaveBackend, ALeadShorterThanTheDevicesPeriodStillPlaysWithoutPauses) {
+    constexpr uint32_t kFrames = 44100 * 3 / 2;  // 64 periods
+    const auto tone = MakeTone(44100, kFrames, 1000.0, 16);
+    for (const uint32_t latencyMs : {5u, 20u}) {
+        SCOPED_TRACE(latencyMs);
+        MixerSessionConfig config = MakeConfig(44100);
+        config.latencyMs = latencyMs;
+        const AmbrelWaveMixSession session = AmbrelWaveMixInitEx(&config);
+        ASSERT_NE(session, 0u) << "error " << AmbrelWaveMixGetLastError();
+        ASSERT_EQ(AmbrelWaveMixActivate(session, 1), 0);
+        ASSERT_EQ(AmbrelWaveMixOpenChannel(session, 0, 1), 0);
+        const MixerPcmFormat format = MakeFormat(44100, 1, 16);
+        const MixerWaveSource source{&format, tone.data(), static_cast<uint32_t>(tone.size()), 0,
+                                     0};
+        const AmbrelWaveMixWave wave =
+            AmbrelWaveMixOpenWave(session, &source, 0, AMBREL_WAVEMIX_WAVE_MEMORY);
+        ASSERT_NE(wave, 0u);
+        DoneCounter done;
+        const MixerPlayParams params = done.Params();
+        ASSERT_EQ(AmbrelWaveMixPlayEx(session, 0, 1, wave, 0, &params), 0);
+        EXPECT_TRUE(done.Wait(1, 10000));
+        ASSERT_EQ(AmbrelWaveMixCloseSession(session), 0);
+        StereoCapture capture;
+        ASSERT_TRUE(ReadFloatWav(OutputPath(), &capture));
+        const Span audible = Audible(capture);
+        EXPECT_GE(SoundingFrames(capture, audible), kFrames * 99 / 100);
+        EXPECT_LE(StarvedRuns(capture, audible.begin, audible.end).size(), 4u);
+    }
+}
+
 TEST(WaveBackend, StopSilencesTheOutputAndSendsNoDone) {
     const uint32_t frames = kRate * 2;  // far longer than we let it play
     const auto tone = MakeTone(kRate, frames, 1000.0, 16);
