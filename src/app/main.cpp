@@ -115,7 +115,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     app.LoadPreferences();
-    app.SelectOutputBackEnd();
+    app.SelectOutputBackEnd(line.OscPort().has_value() || app.GetHeadTracking().bEnabled);
     // The port is bound now, not only while something plays.
     const std::string trackingProblem = line.OscPort() ? app.TrackHeadForRun(*line.OscPort())
                                         : app.GetHeadTracking().bEnabled

@@ -302,10 +302,17 @@ void CEditorApp::CloseMixerSession() {
     m_liveHrtf.clear();
 }
 
-void CEditorApp::SelectOutputBackEnd() {
+void CEditorApp::SelectOutputBackEnd(bool bTrackingThisRun) {
     // Too late, or the environment chooses: the choice waits for the next start, and the
     // options dialog says so.
     AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_prefs.mixerOutput));
+    // Tracking turned on later keeps the device's own period: the turns are heard, later.
+    if (bTrackingThisRun) {
+        AmbrelWaveMixSelectPeriod(HeadTrackingPreferences::kTrackingPeriodFrames,
+                                  HeadTrackingPreferences::kTrackingPeriods);
+    } else {
+        AmbrelWaveMixSelectPeriod(0, 0);
+    }
 }
 
 int CEditorApp::GetOutputInEffect() const {

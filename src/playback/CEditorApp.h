@@ -131,9 +131,10 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     EditorDialogs& Dialogs() { return m_dialogs; }
     std::string GetOpenFolder() const { return m_prefs.openPath; }
 
-    // Picks the audio back end for the output preference. Call once at start-up, before
-    // anything plays: the back end is fixed for the process at the mixer's first use.
-    void SelectOutputBackEnd();
+    // Picks the audio back end for the output preference, and a short device period for a run
+    // that tracks a head. Call once at start-up, before anything plays: both are fixed for
+    // the process at the mixer's first use.
+    void SelectOutputBackEnd(bool bTrackingThisRun);
     // The output preference whose back end this process runs on; another one chosen now
     // waits for the next start.
     int GetOutputInEffect() const;

@@ -11,9 +11,13 @@ class SettingsStore;
 // type: the application holds one, the options dialog edits a copy.
 struct HeadTrackingPreferences {
     static constexpr int kDefaultPort = 7120;
-    // The session latency (ms) while tracking: a device update of a few ms, so a turn is heard
-    // within the motion-to-sound budget.
-    static constexpr int kTrackingLatencyMs = 20;
+    // The session latency (ms) while tracking: with the short period below, a turn is heard
+    // within 30 ms. The mixer lengthens it to cover a longer period.
+    static constexpr int kTrackingLatencyMs = 15;
+    // The device's period (frames) and how many it buffers, for a run that tracks from its
+    // start: OpenAL Soft's own 1024 and 3 would hold a turn back a further 55 ms.
+    static constexpr uint32_t kTrackingPeriodFrames = 256;
+    static constexpr uint32_t kTrackingPeriods = 2;
 
     bool bEnabled = false;
     int port = kDefaultPort;  // 1 .. 65535

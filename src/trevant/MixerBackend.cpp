@@ -1,7 +1,11 @@
 #include "trevant/MixerBackend.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "trevant/trevant.h"
 
@@ -11,6 +15,9 @@ std::mutex g_backendLock;
 bool g_bUsed = false;
 bool g_bListIsOurs = false;  // ALSOFT_DRIVERS holds a list Select put there
 uint32_t g_inEffect = AMBREL_WAVEMIX_OUTPUT_AUTO;
+int g_confFd = -1;  // the configuration ALSOFT_CONF names, when SelectPeriod put it there
+uint32_t g_period = 0;
+uint32_t g_periods = 0;
 
 }  // namespace
 
@@ -46,6 +53,52 @@ int MixerBackend::Select(uint32_t output) {
 uint32_t MixerBackend::InEffect() {
     std::lock_guard<std::mutex> lock(g_backendLock);
     return g_inEffect;
+}
+
+int MixerBackend::SelectPeriod(uint32_t frames, uint32_t periods) {
+    // OpenAL Soft's own bounds.
+    const bool bOwn = frames == 0 && periods == 0;
+    if (!bOwn && (frames < 64 || frames > 8192 || periods < 2 || periods > 16)) {
+        return AMBREL_WAVEMIX_ERR_BAD_CONFIG;
+    }
+    std::lock_guard<std::mutex> lock(g_backendLock);
+    if (frames == g_period && periods == g_periods) {
+        return AMBREL_WAVEMIX_OK;
+    }
+    const bool bEnvironmentDecides = std::getenv("ALSOFT_CONF") != nullptr && g_confFd < 0;
+    if (g_bUsed || bEnvironmentDecides) {
+        return AMBREL_WAVEMIX_ERR_OUTPUT_FIXED;
+    }
+    if (bOwn) {
+        ::unsetenv("ALSOFT_CONF");
+        ::close(g_confFd);
+        g_confFd = -1;
+        g_period = g_periods = 0;
+        return AMBREL_WAVEMIX_OK;
+    }
+    // Read after the user's own files, so it changes the period and nothing else. In memory:
+    // nothing to remove, whatever way the process ends.
+    if (g_confFd < 0) {
+        g_confFd = ::memfd_create("sonomap-openal.conf", MFD_CLOEXEC);
+        if (g_confFd < 0) {
+            return AMBREL_WAVEMIX_ERR_NO_RESOURCES;
+        }
+    }
+    const std::string text = "[general]\nperiod_size=" + std::to_string(frames) +
+                             "\nperiods=" + std::to_string(periods) + "\n";
+    if (::ftruncate(g_confFd, 0) != 0 ||
+        ::pwrite(g_confFd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+        return AMBREL_WAVEMIX_ERR_NO_RESOURCES;
+    }
+    ::setenv("ALSOFT_CONF", ("/proc/self/fd/" + std::to_string(g_confFd)).c_str(), 1);
+    g_period = frames;
+    g_periods = periods;
+    return AMBREL_WAVEMIX_OK;
+}
+
+uint32_t MixerBackend::PeriodInEffect() {
+    std::lock_guard<std::mutex> lock(g_backendLock);
+    return g_period;
 }
 
 const char* MixerBackend::DriverList(uint32_t output) {

@@ -13,6 +13,11 @@ class MixerBackend {
     // decides; AMBREL_WAVEMIX_ERR_BAD_CONFIG for a value of no meaning.
     static int Select(uint32_t output);
     static uint32_t InEffect();
+    // The same for the device's period in frames and how many it buffers (OpenAL Soft's
+    // period_size and periods; 0 and 0 for its own), which OpenAL Soft takes from its
+    // configuration: ALSOFT_CONF names one held in memory.
+    static int SelectPeriod(uint32_t frames, uint32_t periods);
+    static uint32_t PeriodInEffect();
     // The ALSOFT_DRIVERS list for an output: a preferred back end and then the rest, or null
     // for OpenAL Soft's own order.
     static const char* DriverList(uint32_t output);

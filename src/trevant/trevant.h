@@ -17,7 +17,10 @@
  * How the preferences map onto OpenAL Soft:
  * - Latency (MixerSessionConfig.latencyMs): the lead of the channel's buffer queue (four
  *   buffers together hold this much sound) and the device's update size (a quarter of it,
- *   as ALC_REFRESH). 0 means the defaults: a 100 ms lead and the device's own update size.
+ *   as ALC_REFRESH, which OpenAL Soft 1.19 ignores for a playback device). 0 means the
+ *   defaults: a 100 ms lead and the device's own update size. The lead is never shorter than
+ *   4/3 of the device's period and a millisecond: OpenAL Soft mixes a period at a time, and a
+ *   queue that ends inside one pauses the sound. AmbrelWaveMixSelectPeriod sets the period.
  * - Output (MixerSessionConfig.output): the stored values keep their old names and meaning
  *   for this library; on Linux they name OpenAL Soft's back ends. 2 (PULSE, once DirectSound)
  *   is PipeWire / PulseAudio, 1 (ALSA, once WaveOut) is ALSA, 0 lets OpenAL Soft decide.
@@ -330,6 +333,17 @@ int AmbrelWaveMixSelectOutput(uint32_t output);
 /* The output value whose back end this process runs on: the one SelectOutput took, else 0
    (OpenAL Soft's own choice, which the environment may steer). */
 uint32_t AmbrelWaveMixGetOutputInEffect(void);
+/* Chooses the device's period for this process, in frames from 64 to 8192, and how many
+   periods it buffers, 2 to 16 (OpenAL Soft's period_size and periods), or 0 and 0 for
+   OpenAL Soft's own (1024 and 3 unless its configuration says otherwise). Short periods let
+   a sound rendered close to the device, such as one that follows a head, be heard soon. It
+   takes effect under the same conditions as SelectOutput, here that the environment does not
+   name a configuration (ALSOFT_CONF); then 0, else code 15 (code 3 for values out of range).
+   It sets ALSOFT_CONF to a configuration held in memory, read after the user's own, which
+   changes these two alone. */
+int AmbrelWaveMixSelectPeriod(uint32_t frames, uint32_t periods);
+/* The period SelectPeriod took, else 0. */
+uint32_t AmbrelWaveMixGetPeriodInEffect(void);
 
 /* Lists the output devices of the back end now (ALC_ALL_DEVICES_SPECIFIER) and keeps the
    list; returns how many there are. The default device need not be among them by name. */

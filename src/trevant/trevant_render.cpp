@@ -55,6 +55,14 @@ uint32_t AmbrelWaveMixGetOutputInEffect(void) {
     return MixerBackend::InEffect();
 }
 
+int AmbrelWaveMixSelectPeriod(uint32_t frames, uint32_t periods) {
+    return MixerBackend::SelectPeriod(frames, periods);
+}
+
+uint32_t AmbrelWaveMixGetPeriodInEffect(void) {
+    return MixerBackend::PeriodInEffect();
+}
+
 uint32_t AmbrelWaveMixEnumerateDevices(void) {
     MixerBackend::NoteUse();
     std::vector<std::string> devices;

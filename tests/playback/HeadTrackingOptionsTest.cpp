@@ -85,8 +85,8 @@ TEST(HeadTrackingOptions, TrackingHoldsTheSessionLatencyToItsShortLead) {
         int stored;  // the Latency preference, ms; 0 the mixer's default
         uint32_t session;
     } kCases[] = {
-        {false, 0, 0},   {false, 120, 120}, {true, 0, 20},
-        {true, 120, 20}, {true, 15, 15},    {true, -3, 20},
+        {false, 0, 0},   {false, 120, 120}, {true, 0, 15},
+        {true, 120, 15}, {true, 10, 10},    {true, -3, 15},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(std::to_string(c.bEnabled) + " " + std::to_string(c.stored));

@@ -231,7 +231,7 @@ TEST(RandomInput, TheEditorSurvivesSeededRandomInputAndItsFileStillOpens) {
     QtUserPrompts prompts;
     CEditorApp app(prompts, settings);
     app.LoadPreferences();
-    app.SelectOutputBackEnd();
+    app.SelectOutputBackEnd(false);
     auto frame =
         std::make_unique<CMainFrame>(app, settings, [&app](CTesselDoc& document, QWidget* parent) {
             return new CWaveScrollView(document, app, parent);
