@@ -33,6 +33,11 @@ class DelayInterpolator {
         return m_taps == 8 ? Dot<8>(taps, kernel) : Dot<16>(taps, kernel);
     }
 
+    // Read for a 16-tap interpolator (Shared()), without asking which it is.
+    float Read16(const float* taps, double fraction) const {
+        return Dot<16>(taps, m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) * 16);
+    }
+
     // The most the sum of a kernel's magnitudes reaches: no read passes the signal's peak by
     // more.
     float LargestSum() const { return m_largestSum; }

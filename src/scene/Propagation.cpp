@@ -26,6 +26,31 @@ bool IsPlain(const SceneSpace& space) {
     return space.acoustics.IsDry() && !space.listener.pMoving && space.listener.head.IsStraight();
 }
 
+// sum[j] = centre * x[j], then sum[j] += k[m] * (x[j - m] + x[j + m]) for m = 1 .. half: a
+// symmetric filter run tap by tap over n frames, four side by side in vector lanes, and each
+// frame's taps added in the same order whatever n is.
+void FilterSymmetric(const float* x, size_t n, float centre, const float* k, size_t half,
+                     float* __restrict sum) {
+    constexpr size_t kLanes = 4;
+    const size_t whole = n - n % kLanes;
+    for (size_t j = 0; j < n; ++j) {
+        sum[j] = centre * x[j];
+    }
+    for (size_t m = 1; m <= half; ++m) {
+        const float km = k[m - 1];
+        const float* before = x - m;
+        const float* after = x + m;
+        for (size_t j = 0; j < whole; j += kLanes) {
+            for (size_t l = 0; l < kLanes; ++l) {
+                sum[j + l] += km * (before[j + l] + after[j + l]);
+            }
+        }
+        for (size_t j = whole; j < n; ++j) {
+            sum[j] += km * (before[j] + after[j]);
+        }
+    }
+}
+
 }  // namespace
 
 Propagation::Propagation(const PanPointList& points, uint32_t sourceFrames, const Setup& setup)
@@ -177,11 +202,11 @@ double Propagation::PathCm(double frame, PlaceCursor& cursor) {
     const double from = std::clamp(frame, 0.0, double{UINT32_MAX});
     const double whole = std::floor(from);
     const auto s = static_cast<uint32_t>(whole);
-    const double here = cursor.At(s).distanceCm;
+    const double here = cursor.DistanceCmAt(s);
     if (from == whole || s == UINT32_MAX) {
         return here;
     }
-    return here + (cursor.At(s + 1).distanceCm - here) * (from - whole);
+    return here + (cursor.DistanceCmAt(s + 1) - here) * (from - whole);
 }
 
 std::optional<Arrival> Propagation::At(uint64_t heard) {
@@ -277,19 +302,23 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
     for (size_t c = 0; c < ch; ++c) {
         const float* signal = m_planar.data() + c * window;
         float* heard = m_delayed.data() + c * extent;
+        if (!m_pTiming) {
+            for (size_t i = 0; i < extent; ++i) {
+                heard[i] = signal[static_cast<size_t>(
+                    static_cast<int64_t>(m_emissions[i].position) - windowFirst)];
+            }
+            continue;
+        }
+        // Positions lie at or after windowFirst + Before(): past 0 from there.
+        const float* base = signal - interpolator.Before();
+        const auto origin = static_cast<double>(windowFirst);
         const auto tap = [&](double position) {
-            const double whole = std::floor(position);
-            const float* taps =
-                signal + (static_cast<int64_t>(whole) - windowFirst) - interpolator.Before();
-            return interpolator.Read(taps, position - whole);
+            const double from = position - origin;
+            const auto whole = static_cast<size_t>(from);
+            return interpolator.Read16(base + whole, from - static_cast<double>(whole));
         };
         for (size_t i = 0; i < extent; ++i) {
             const PathTiming::Emission& e = m_emissions[i];
-            if (!m_pTiming) {
-                heard[i] =
-                    signal[static_cast<size_t>(static_cast<int64_t>(e.position) - windowFirst)];
-                continue;
-            }
             float value = tap(e.position);
             if (e.share < 1.0f) {
                 // Each side at its own loudness within the shared gain the arrival gives.
@@ -321,17 +350,18 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             leaves = e.place;
         }
         const AirAbsorption::Kernel kernel = m_pAir->Along(PathCm(leaves, m_emitted) / 100.0);
+        const auto n = static_cast<size_t>(blockEnd - at);
+        m_filtered.resize(n);
+        float* sum = m_filtered.data();
         for (size_t c = 0; c < ch; ++c) {
-            // Frame i of the window is heard frame first + i - half.
-            const float* x = m_delayed.data() + c * extent;
-            for (uint64_t t = at; t < blockEnd; ++t) {
-                const size_t i = static_cast<size_t>(t - first) + static_cast<size_t>(half);
-                float sum = kernel[half] * x[i];
-                for (int m = 1; m <= half; ++m) {
-                    sum += kernel[static_cast<size_t>(half + m)] *
-                           (x[i - static_cast<size_t>(m)] + x[i + static_cast<size_t>(m)]);
-                }
-                out[(i - static_cast<size_t>(half)) * ch + c] = sum;
+            // Frame j of the block is frame i + j of the window, heard frame first + i + j - half.
+            const size_t i = static_cast<size_t>(at - first) + static_cast<size_t>(half);
+            const float* x = m_delayed.data() + c * extent + i;
+            FilterSymmetric(x, n, kernel[static_cast<size_t>(half)], kernel.data() + half + 1,
+                            static_cast<size_t>(half), sum);
+            float* to = out + (i - static_cast<size_t>(half)) * ch + c;
+            for (size_t j = 0; j < n; ++j) {
+                to[j * ch] = sum[j];
             }
         }
         at = blockEnd;

@@ -131,4 +131,5 @@ class Propagation {
     std::vector<float> m_planar;   // the window, a channel after another
     std::vector<float> m_delayed;  // the heard frames, a channel after another
     std::vector<PathTiming::Emission> m_emissions;
+    std::vector<float> m_filtered;  // a block through the air
 };

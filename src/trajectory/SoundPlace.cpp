@@ -152,6 +152,21 @@ void PlaceCursor::Find(uint32_t s) {
     }
 }
 
+double PlaceCursor::DistanceCmAt(uint32_t s) {
+    if (!m_bValid || s < m_from || s >= m_to) {
+        Find(s);
+        if (!m_bValid) {
+            return SoundPlace{}.distanceCm;
+        }
+    }
+    const double a = m_a.distanceCm;
+    if (m_bHold) {
+        return a;
+    }
+    const double t = static_cast<double>(s - m_from) / static_cast<double>(m_to - m_from);
+    return a + (static_cast<double>(m_b.distanceCm) - a) * t;
+}
+
 SoundPlace PlaceCursor::At(uint32_t s) {
     if (!m_bValid || s < m_from || s >= m_to) {
         Find(s);

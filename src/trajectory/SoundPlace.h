@@ -45,6 +45,8 @@ class PlaceCursor {
   public:
     explicit PlaceCursor(const PanPointList& points) : m_points(points) {}
     SoundPlace At(uint32_t s);
+    // At(s).distanceCm, without turning the direction.
+    double DistanceCmAt(uint32_t s);
     void Invalidate() { m_bValid = false; }
 
   private:

@@ -94,12 +94,16 @@ TEST(SoundPlace, PlaceAtWalksTheListAndTheCursorAgrees) {
     }
     EXPECT_FALSE(IsFrontal(list));
     PlaceCursor cursor(list);
+    PlaceCursor distances(list);
     for (uint32_t s = 0; s < 400; s += 7) {
         const SoundPlace a = PlaceAt(list, s);
         const SoundPlace b = cursor.At(s);
         EXPECT_EQ(a.azimuth, b.azimuth) << s;
         EXPECT_EQ(a.distanceCm, b.distanceCm) << s;
+        // The distance alone, as the delays of sound that travels read it: the same number.
+        EXPECT_EQ(distances.DistanceCmAt(s), a.distanceCm) << s;
     }
+    EXPECT_EQ(PlaceCursor(PanPointList()).DistanceCmAt(5), 100.0);
     EXPECT_NEAR(PlaceAt(list, 50).distanceCm, 150.0, 1e-9);  // from 1 m ahead at frame 0
     EXPECT_EQ(PlaceAt(list, 399).azimuth, -100.0);           // the last point holds
     EXPECT_EQ(PlaceAt(PanPointList(), 5).distanceCm, 100.0);
