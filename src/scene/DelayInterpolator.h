@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 // Reads a signal between its samples: a Kaiser-windowed sinc, tabulated at kPhases fractions
 // of a frame. At a whole frame it is that frame exactly. Shared, read-only once made.
 class DelayInterpolator {
@@ -35,14 +39,43 @@ class DelayInterpolator {
 
     // Read for a 16-tap interpolator (Shared()), without asking which it is.
     float Read16(const float* taps, double fraction) const {
-        return Dot<16>(taps, m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) * 16);
+        return Dot<16>(taps, Row16(fraction));
+    }
+    // Four of those at once, each the same number Read16 gives: the four frames' lanes are
+    // summed side by side.
+    void Read16x4(const float* const taps[4], const double fractions[4], float* out) const {
+#if defined(__SSE__)
+        __m128 lanes[4];
+        for (int f = 0; f < 4; ++f) {
+            const float* kernel = Row16(fractions[f]);
+            __m128 sum = _mm_mul_ps(_mm_loadu_ps(taps[f]), _mm_loadu_ps(kernel));
+            for (int n = 4; n < 16; n += 4) {
+                sum = _mm_add_ps(sum,
+                                 _mm_mul_ps(_mm_loadu_ps(taps[f] + n), _mm_loadu_ps(kernel + n)));
+            }
+            lanes[f] = sum;
+        }
+        _MM_TRANSPOSE4_PS(lanes[0], lanes[1], lanes[2], lanes[3]);
+        _mm_storeu_ps(out,
+                      _mm_add_ps(_mm_add_ps(lanes[0], lanes[1]), _mm_add_ps(lanes[2], lanes[3])));
+#else
+        for (int f = 0; f < 4; ++f) {
+            out[f] = Read16(taps[f], fractions[f]);
+        }
+#endif
     }
 
     // The most the sum of a kernel's magnitudes reaches: no read passes the signal's peak by
     // more.
-    float LargestSum() const { return m_largestSum; }
+    float LargestSum() const {
+        return m_largestSum;
+    }
 
   private:
+    const float* Row16(double fraction) const {
+        return m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) * 16;
+    }
+
     // The sum of taps times kernel over Taps taps, in four lanes added pairwise at the end,
     // the same sums on every processor.
     template <int Taps>

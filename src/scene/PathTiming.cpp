@@ -101,6 +101,25 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
             e.share = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * x));
             e.fading = t - (heard[fading->edge] - Leaves(fading->edge));
             e.fadingPlace = std::min(e.fading, Leaves(fading->edge));
+        } else if (sloped == j && t >= heard[segment]) {
+            // On along the same edge's slope, as the steps above would go, until its next
+            // edge or the next jump is heard.
+            double until = heard[j + 1];
+            if (nextJump < m_found.size()) {
+                until = std::min(until, m_found[nextJump].at);
+            }
+            const double leaves = Leaves(j);
+            const double from = heard[j];
+            for (; i + 1 < count; ++i) {
+                const double next = static_cast<double>(first + i + 1);
+                if (next >= until) {
+                    break;
+                }
+                Emission& on = out[i + 1];
+                on.position = leaves + (next - from) * slope;
+                on.place = on.position;
+                on.share = 1.0f;
+            }
         }
     }
 }

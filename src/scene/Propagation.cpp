@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 #include "platform/DistanceLaw.h"
 #include "scene/DelayInterpolator.h"
 #include "scene/LateTail.h"
@@ -32,22 +36,25 @@ bool IsPlain(const SceneSpace& space) {
 void FilterSymmetric(const float* x, size_t n, float centre, const float* k, size_t half,
                      float* __restrict sum) {
     constexpr size_t kLanes = 4;
-    const size_t whole = n - n % kLanes;
-    for (size_t j = 0; j < n; ++j) {
-        sum[j] = centre * x[j];
+    size_t j = 0;
+#if defined(__SSE__)
+    // Four frames' sums held in a register through every tap.
+    const __m128 middle = _mm_set1_ps(centre);
+    for (; j + kLanes <= n; j += kLanes) {
+        __m128 acc = _mm_mul_ps(middle, _mm_loadu_ps(x + j));
+        for (size_t m = 1; m <= half; ++m) {
+            const __m128 pair = _mm_add_ps(_mm_loadu_ps(x + j - m), _mm_loadu_ps(x + j + m));
+            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_set1_ps(k[m - 1]), pair));
+        }
+        _mm_storeu_ps(sum + j, acc);
     }
-    for (size_t m = 1; m <= half; ++m) {
-        const float km = k[m - 1];
-        const float* before = x - m;
-        const float* after = x + m;
-        for (size_t j = 0; j < whole; j += kLanes) {
-            for (size_t l = 0; l < kLanes; ++l) {
-                sum[j + l] += km * (before[j + l] + after[j + l]);
-            }
+#endif
+    for (; j < n; ++j) {
+        float acc = centre * x[j];
+        for (size_t m = 1; m <= half; ++m) {
+            acc += k[m - 1] * (x[j - m] + x[j + m]);
         }
-        for (size_t j = whole; j < n; ++j) {
-            sum[j] += km * (before[j] + after[j]);
-        }
+        sum[j] = acc;
     }
 }
 
@@ -290,17 +297,22 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
         read(static_cast<uint32_t>(insideFirst), static_cast<uint32_t>(insideEnd - insideFirst),
              m_source.data() + static_cast<size_t>(insideFirst - windowFirst) * ch);
     }
-    m_planar.resize(window * ch);
-    for (size_t i = 0; i < window; ++i) {
-        for (size_t c = 0; c < ch; ++c) {
-            m_planar[c * window + i] = m_source[i * ch + c];
+    // A channel after another; one channel is already so.
+    const float* planar = m_source.data();
+    if (ch > 1) {
+        m_planar.resize(window * ch);
+        for (size_t i = 0; i < window; ++i) {
+            for (size_t c = 0; c < ch; ++c) {
+                m_planar[c * window + i] = m_source[i * ch + c];
+            }
         }
+        planar = m_planar.data();
     }
 
     // The signal as it arrives, before the air.
     m_delayed.resize(extent * ch);
     for (size_t c = 0; c < ch; ++c) {
-        const float* signal = m_planar.data() + c * window;
+        const float* signal = planar + c * window;
         float* heard = m_delayed.data() + c * extent;
         if (!m_pTiming) {
             for (size_t i = 0; i < extent; ++i) {
@@ -317,8 +329,24 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             const auto whole = static_cast<size_t>(from);
             return interpolator.Read16(base + whole, from - static_cast<double>(whole));
         };
+        const PathTiming::Emission* emissions = m_emissions.data();
         for (size_t i = 0; i < extent; ++i) {
-            const PathTiming::Emission& e = m_emissions[i];
+            if (i + 4 <= extent && emissions[i].share == 1.0f && emissions[i + 1].share == 1.0f &&
+                emissions[i + 2].share == 1.0f && emissions[i + 3].share == 1.0f) {
+                // Four frames of no fade at once.
+                const float* taps[4];
+                double fractions[4];
+                for (size_t f = 0; f < 4; ++f) {
+                    const double from = emissions[i + f].position - origin;
+                    const auto whole = static_cast<size_t>(from);
+                    taps[f] = base + whole;
+                    fractions[f] = from - static_cast<double>(whole);
+                }
+                interpolator.Read16x4(taps, fractions, heard + i);
+                i += 3;
+                continue;
+            }
+            const PathTiming::Emission& e = emissions[i];
             float value = tap(e.position);
             if (e.share < 1.0f) {
                 // Each side at its own loudness within the shared gain the arrival gives.
