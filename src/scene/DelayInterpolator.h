@@ -37,19 +37,21 @@ class DelayInterpolator {
         return m_taps == 8 ? Dot<8>(taps, kernel) : Dot<16>(taps, kernel);
     }
 
-    // Read for a 16-tap interpolator (Shared()), without asking which it is.
-    float Read16(const float* taps, double fraction) const {
-        return Dot<16>(taps, Row16(fraction));
+    // Read for an interpolator of Taps taps (16: Shared(), 8: Short()), without asking.
+    template <int Taps>
+    float ReadOf(const float* taps, double fraction) const {
+        return Dot<Taps>(taps, Row<Taps>(fraction));
     }
-    // Four of those at once, each the same number Read16 gives: the four frames' lanes are
+    // Four of those at once, each the same number ReadOf gives: the four frames' lanes are
     // summed side by side.
-    void Read16x4(const float* const taps[4], const double fractions[4], float* out) const {
+    template <int Taps>
+    void ReadFour(const float* const taps[4], const double fractions[4], float* out) const {
 #if defined(__SSE__)
         __m128 lanes[4];
         for (int f = 0; f < 4; ++f) {
-            const float* kernel = Row16(fractions[f]);
+            const float* kernel = Row<Taps>(fractions[f]);
             __m128 sum = _mm_mul_ps(_mm_loadu_ps(taps[f]), _mm_loadu_ps(kernel));
-            for (int n = 4; n < 16; n += 4) {
+            for (int n = 4; n < Taps; n += 4) {
                 sum = _mm_add_ps(sum,
                                  _mm_mul_ps(_mm_loadu_ps(taps[f] + n), _mm_loadu_ps(kernel + n)));
             }
@@ -60,7 +62,7 @@ class DelayInterpolator {
                       _mm_add_ps(_mm_add_ps(lanes[0], lanes[1]), _mm_add_ps(lanes[2], lanes[3])));
 #else
         for (int f = 0; f < 4; ++f) {
-            out[f] = Read16(taps[f], fractions[f]);
+            out[f] = ReadOf<Taps>(taps[f], fractions[f]);
         }
 #endif
     }
@@ -72,8 +74,9 @@ class DelayInterpolator {
     }
 
   private:
-    const float* Row16(double fraction) const {
-        return m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) * 16;
+    template <int Taps>
+    const float* Row(double fraction) const {
+        return m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) * Taps;
     }
 
     // The sum of taps times kernel over Taps taps, in four lanes added pairwise at the end,

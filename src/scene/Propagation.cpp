@@ -327,7 +327,7 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
         const auto tap = [&](double position) {
             const double from = position - origin;
             const auto whole = static_cast<size_t>(from);
-            return interpolator.Read16(base + whole, from - static_cast<double>(whole));
+            return interpolator.ReadOf<16>(base + whole, from - static_cast<double>(whole));
         };
         const PathTiming::Emission* emissions = m_emissions.data();
         for (size_t i = 0; i < extent; ++i) {
@@ -342,7 +342,7 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
                     taps[f] = base + whole;
                     fractions[f] = from - static_cast<double>(whole);
                 }
-                interpolator.Read16x4(taps, fractions, heard + i);
+                interpolator.ReadFour<16>(taps, fractions, heard + i);
                 i += 3;
                 continue;
             }

@@ -212,11 +212,33 @@ void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, flo
         }
         return interpolator.Read(signal + at, position - whole);
     };
+    const auto last = static_cast<int64_t>(window) - interpolator.Taps();
     for (size_t k = 0; k < m_paths.size(); ++k) {
         m_paths[k].timing->Emissions(static_cast<int64_t>(first), count, m_emissions.data());
         float* heard = out + k * count;
+        const PathTiming::Emission* emissions = m_emissions.data();
         for (uint32_t i = 0; i < count; ++i) {
-            const PathTiming::Emission& e = m_emissions[i];
+            if (i + 4 <= count) {
+                // Four frames of no fade inside the window at once, as tap reads each.
+                const float* taps[4];
+                double fractions[4];
+                bool bFour = true;
+                for (uint32_t f = 0; f < 4 && bFour; ++f) {
+                    const PathTiming::Emission& e = emissions[i + f];
+                    const double whole = std::floor(e.position);
+                    const auto at =
+                        static_cast<int64_t>(whole) - windowFirst - interpolator.Before();
+                    bFour = e.share == 1.0f && at >= 0 && at <= last;
+                    taps[f] = signal + at;
+                    fractions[f] = e.position - whole;
+                }
+                if (bFour) {
+                    interpolator.ReadFour<8>(taps, fractions, heard + i);
+                    i += 3;
+                    continue;
+                }
+            }
+            const PathTiming::Emission& e = emissions[i];
             float value = tap(e.position);
             if (e.share < 1.0f) {
                 value = e.share * value + (1.0f - e.share) * tap(e.fading);

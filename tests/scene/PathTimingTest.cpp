@@ -70,8 +70,9 @@ TEST(PathTiming, AnyPiecesGiveTheEmissionsFrameByFrameGives) {
     }
 }
 
-TEST(DelayInterpolator, FourReadsAtOnceAreTheReadsOneAtATime) {
-    const DelayInterpolator& interpolator = DelayInterpolator::Shared();
+// Each interpolator's four reads at once against its reads one at a time, bit for bit.
+template <int Taps>
+void CheckFourReads(const DelayInterpolator& interpolator) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
     std::uniform_real_distribution<double> fraction(0.0, 1.0);
@@ -87,11 +88,17 @@ TEST(DelayInterpolator, FourReadsAtOnceAreTheReadsOneAtATime) {
             fractions[f] = round == 0 ? static_cast<double>(f) / 3.0 : fraction(rng);
         }
         float four[4];
-        interpolator.Read16x4(taps, fractions, four);
+        interpolator.ReadFour<Taps>(taps, fractions, four);
         for (size_t f = 0; f < 4; ++f) {
-            const float one = interpolator.Read16(taps[f], fractions[f]);
+            const float one = interpolator.Read(taps[f], fractions[f]);
             ASSERT_EQ(std::memcmp(&four[f], &one, sizeof one), 0)
-                << "round " << round << ", read " << f << ": " << four[f] << " vs " << one;
+                << Taps << " taps, round " << round << ", read " << f << ": " << four[f] << " vs "
+                << one;
         }
     }
+}
+
+TEST(DelayInterpolator, FourReadsAtOnceAreTheReadsOneAtATime) {
+    CheckFourReads<16>(DelayInterpolator::Shared());
+    CheckFourReads<8>(DelayInterpolator::Short());
 }
