@@ -214,7 +214,8 @@ TEST(WaveBackend, PositionNeverGoesBackOrPastTheRange) {
 
 // The writer mixes OpenAL Soft's default period, 1024 frames (23 ms), at a time: a lead asked
 // shorter than that must still never let the queue run dry at each mix. A pause now and then
-// is the machine's load (see kStarvedFrames); one per period is the queue's own fault.
+// is the machine's load (see kStarvedFrames); one per period is the queue's own fault, so
+// more than one in eight fails.
 TEST(WaveBackend, ALeadShorterThanTheDevicesPeriodStillPlaysWithoutPauses) {
     constexpr uint32_t kFrames = 44100 * 3 / 2;  // 64 periods
     const auto tone = MakeTone(44100, kFrames, 1000.0, 16);
@@ -241,7 +242,7 @@ TEST(WaveBackend, ALeadShorterThanTheDevicesPeriodStillPlaysWithoutPauses) {
         ASSERT_TRUE(ReadFloatWav(OutputPath(), &capture));
         const Span audible = Audible(capture);
         EXPECT_GE(SoundingFrames(capture, audible), kFrames * 99 / 100);
-        EXPECT_LE(StarvedRuns(capture, audible.begin, audible.end).size(), 4u);
+        EXPECT_LE(StarvedRuns(capture, audible.begin, audible.end).size(), kFrames / 1024 / 8);
     }
 }
 
