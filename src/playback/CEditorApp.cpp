@@ -315,6 +315,10 @@ void CEditorApp::SelectOutputBackEnd(bool bTrackingThisRun) {
     }
 }
 
+bool CEditorApp::HasTrackingPeriod() const {
+    return AmbrelWaveMixGetPeriodInEffect() == HeadTrackingPreferences::kTrackingPeriodFrames;
+}
+
 int CEditorApp::GetOutputInEffect() const {
     return OutputPreferences::PreferenceOfMixerOutput(AmbrelWaveMixGetOutputInEffect());
 }

@@ -35,6 +35,7 @@ CHeadTrackingGroup::CHeadTrackingGroup(QWidget* parent)
         box->setToolTip(invertTip);
     }
     m_state->setWordWrap(true);
+    m_state->setObjectName("headTrackingState");
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(m_enabled, 0, 0, 1, 2);

@@ -221,9 +221,16 @@ void COptionsDialog::LoadControls() {
     m_loudspeakers->setCurrentIndex(std::max(speakers, 0));
     UpdateLoudspeakerNote();
     HeadTracker& tracker = m_app.GetHeadTracker();
-    m_headTracking->Load(
-        m_app.GetHeadTrackingInForce(),
-        tracker.IsRunning() ? QString("Listening on UDP %1.").arg(tracker.Port()) : QString());
+    QString tracking;
+    if (tracker.IsRunning()) {
+        tracking = QString("Listening on UDP %1.").arg(tracker.Port());
+        if (!m_app.HasTrackingPeriod()) {
+            tracking +=
+                " Turns are heard about 80 ms late in this run; from the next start, "
+                "which asks the sound device for short periods, in about 25 ms.";
+        }
+    }
+    m_headTracking->Load(m_app.GetHeadTrackingInForce(), tracking);
     // Between sessions (after OK, or once the program was left) the last state stays shown.
     const std::string state = m_app.GetOutputStateText();
     const std::string& last = m_app.GetLastHrtfText();

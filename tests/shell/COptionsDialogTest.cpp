@@ -23,6 +23,7 @@
 #include "playback/CEditorApp.h"
 #include "playback/QtSettingsStore.h"
 #include "support/FailingMixer.h"
+#include "support/FreeUdpPort.h"
 #include "support/GuiTestEnvironment.h"
 #include "support/MemorySettingsStore.h"
 #include "support/ModalDialog.h"
@@ -208,6 +209,21 @@ TEST_F(OptionsDialogTest, LatencyLabelReadsAutoAtZeroAndFollowsTheSliderInStepsO
         EXPECT_EQ(Label(*dialog)->text(), text);
         dialog.reset();
     }
+}
+
+// Tracking turned on in a run that did not start with it keeps the device's long period: the
+// group says so, and when that changes.
+TEST_F(OptionsDialogTest, TrackingOnInARunThatStartedWithoutItSaysTurnsComeLateUntilTheNextStart) {
+    const int port = FreeUdpPort();
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(m_app.TrackHeadForRun(port), "");
+    ASSERT_FALSE(m_app.HasTrackingPeriod());
+    const auto dialog = Open();
+    auto* state = dialog->findChild<QLabel*>("headTrackingState");
+    ASSERT_NE(state, nullptr);
+    EXPECT_TRUE(state->text().startsWith(QString("Listening on UDP %1.").arg(port)));
+    EXPECT_TRUE(state->text().contains("from the next start")) << state->text().toStdString();
+    m_app.GetHeadTracker().Stop();
 }
 
 TEST_F(OptionsDialogTest, PrimaryBufferBoxIsOnlyForDirectSoundAndLettingTrevantDecide) {
