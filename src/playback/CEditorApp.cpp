@@ -307,16 +307,7 @@ void CEditorApp::SelectOutputBackEnd(bool bTrackingThisRun) {
     // options dialog says so.
     AmbrelWaveMixSelectOutput(OutputPreferences::MixerOutputValue(m_prefs.mixerOutput));
     // Tracking turned on later keeps the device's own period: the turns are heard, later.
-    if (bTrackingThisRun) {
-        AmbrelWaveMixSelectPeriod(HeadTrackingPreferences::kTrackingPeriodFrames,
-                                  HeadTrackingPreferences::kTrackingPeriods);
-    } else {
-        AmbrelWaveMixSelectPeriod(0, 0);
-    }
-}
-
-bool CEditorApp::HasTrackingPeriod() const {
-    return AmbrelWaveMixGetPeriodInEffect() == HeadTrackingPreferences::kTrackingPeriodFrames;
+    HeadTrackingPreferences::SelectPeriod(bTrackingThisRun);
 }
 
 int CEditorApp::GetOutputInEffect() const {

@@ -138,8 +138,6 @@ class CEditorApp : public DocumentHost, public PlaybackHost {
     // The output preference whose back end this process runs on; another one chosen now
     // waits for the next start.
     int GetOutputInEffect() const;
-    // Whether this run's device runs the short periods head tracking asks for at start-up.
-    bool HasTrackingPeriod() const;
     // What the mixer finds now, for the options dialog: devices by name, HRTFs by name with
     // the rate each is made for (Hz).
     std::vector<std::string> ListOutputDevices() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/SettingsStore.h"
+#include "trevant/trevant.h"
 
 namespace {
 
@@ -50,4 +51,16 @@ uint32_t HeadTrackingPreferences::SessionLatencyMs(int stored) const {
         return latency;
     }
     return latency == 0 ? kTrackingLatencyMs : std::min<uint32_t>(latency, kTrackingLatencyMs);
+}
+
+void HeadTrackingPreferences::SelectPeriod(bool bTrackingThisRun) {
+    if (bTrackingThisRun) {
+        AmbrelWaveMixSelectPeriod(kTrackingPeriodFrames, kTrackingPeriods);
+    } else {
+        AmbrelWaveMixSelectPeriod(0, 0);
+    }
+}
+
+bool HeadTrackingPreferences::IsPeriodInEffect() {
+    return AmbrelWaveMixGetPeriodInEffect() == kTrackingPeriodFrames;
 }

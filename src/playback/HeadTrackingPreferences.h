@@ -18,6 +18,11 @@ struct HeadTrackingPreferences {
     // start: OpenAL Soft's own 1024 and 3 would hold a turn back a further 55 ms.
     static constexpr uint32_t kTrackingPeriodFrames = 256;
     static constexpr uint32_t kTrackingPeriods = 2;
+    // Asks the mixer for those periods for a run that tracks from its start, else for the
+    // device's own; before the mixer's first use, or it waits for the next start.
+    static void SelectPeriod(bool bTrackingThisRun);
+    // Whether this run's device runs them.
+    static bool IsPeriodInEffect();
 
     bool bEnabled = false;
     int port = kDefaultPort;  // 1 .. 65535

@@ -224,7 +224,7 @@ void COptionsDialog::LoadControls() {
     QString tracking;
     if (tracker.IsRunning()) {
         tracking = QString("Listening on UDP %1.").arg(tracker.Port());
-        if (!m_app.HasTrackingPeriod()) {
+        if (!HeadTrackingPreferences::IsPeriodInEffect()) {
             tracking +=
                 " Turns are heard about 80 ms late in this run; from the next start, "
                 "which asks the sound device for short periods, in about 25 ms.";

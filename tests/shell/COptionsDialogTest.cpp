@@ -217,7 +217,7 @@ TEST_F(OptionsDialogTest, TrackingOnInARunThatStartedWithoutItSaysTurnsComeLateU
     const int port = FreeUdpPort();
     ASSERT_NE(port, 0);
     ASSERT_EQ(m_app.TrackHeadForRun(port), "");
-    ASSERT_FALSE(m_app.HasTrackingPeriod());
+    ASSERT_FALSE(HeadTrackingPreferences::IsPeriodInEffect());
     const auto dialog = Open();
     auto* state = dialog->findChild<QLabel*>("headTrackingState");
     ASSERT_NE(state, nullptr);
