@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr double kSpeedOfSound = 343.0;
@@ -22,6 +26,35 @@ bool IsPrime(uint32_t n) {
 
 // The fast Walsh-Hadamard transform of 16 values, scaled to stay orthogonal.
 void Hadamard16(float* v) {
+#if defined(__SSE__)
+    // The same butterflies in four registers: a - b as a + (-1 * b), which is the same number.
+    __m128 r[4];
+    for (int k = 0; k < 4; ++k) {
+        r[k] = _mm_loadu_ps(v + 4 * k);
+    }
+    const __m128 odd = _mm_setr_ps(1.0f, -1.0f, 1.0f, -1.0f);
+    const __m128 upper = _mm_setr_ps(1.0f, 1.0f, -1.0f, -1.0f);
+    for (__m128& x : r) {
+        x = _mm_add_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 0, 0)),
+                       _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 1, 1)), odd));
+        x = _mm_add_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 0, 1, 0)),
+                       _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 2, 3, 2)), upper));
+    }
+    for (int half = 1; half <= 2; half *= 2) {
+        for (int i = 0; i < 4; i += 2 * half) {
+            for (int j = i; j < i + half; ++j) {
+                const __m128 a = r[j];
+                const __m128 b = r[j + half];
+                r[j] = _mm_add_ps(a, b);
+                r[j + half] = _mm_sub_ps(a, b);
+            }
+        }
+    }
+    const __m128 quarter = _mm_set1_ps(0.25f);
+    for (int k = 0; k < 4; ++k) {
+        _mm_storeu_ps(v + 4 * k, _mm_mul_ps(r[k], quarter));
+    }
+#else
     for (int half = 1; half < 16; half *= 2) {
         for (int i = 0; i < 16; i += 2 * half) {
             for (int j = i; j < i + half; ++j) {
@@ -35,6 +68,7 @@ void Hadamard16(float* v) {
     for (int i = 0; i < 16; ++i) {
         v[i] *= 0.25f;
     }
+#endif
 }
 
 }  // namespace
