@@ -73,6 +73,12 @@ class DelayInterpolator {
         return m_largestSum;
     }
 
+    // The kernels, (kPhases + 1) rows of Taps() floats: row (size_t)(fraction * kPhases + 0.5)
+    // is the kernel at fraction.
+    const float* Table() const {
+        return m_table.data();
+    }
+
   private:
     template <int Taps>
     const float* Row(double fraction) const {

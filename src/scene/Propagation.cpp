@@ -11,6 +11,7 @@
 #include "platform/DistanceLaw.h"
 #include "scene/DelayInterpolator.h"
 #include "scene/LateTail.h"
+#include "scene/TravelKernels.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -28,34 +29,6 @@ uint32_t Frame32(double position) {
 // anywhere.
 bool IsPlain(const SceneSpace& space) {
     return space.acoustics.IsDry() && !space.listener.pMoving && space.listener.head.IsStraight();
-}
-
-// sum[j] = centre * x[j], then sum[j] += k[m] * (x[j - m] + x[j + m]) for m = 1 .. half: a
-// symmetric filter run tap by tap over n frames, four side by side in vector lanes, and each
-// frame's taps added in the same order whatever n is.
-void FilterSymmetric(const float* x, size_t n, float centre, const float* k, size_t half,
-                     float* __restrict sum) {
-    constexpr size_t kLanes = 4;
-    size_t j = 0;
-#if defined(__SSE__)
-    // Four frames' sums held in a register through every tap.
-    const __m128 middle = _mm_set1_ps(centre);
-    for (; j + kLanes <= n; j += kLanes) {
-        __m128 acc = _mm_mul_ps(middle, _mm_loadu_ps(x + j));
-        for (size_t m = 1; m <= half; ++m) {
-            const __m128 pair = _mm_add_ps(_mm_loadu_ps(x + j - m), _mm_loadu_ps(x + j + m));
-            acc = _mm_add_ps(acc, _mm_mul_ps(_mm_set1_ps(k[m - 1]), pair));
-        }
-        _mm_storeu_ps(sum + j, acc);
-    }
-#endif
-    for (; j < n; ++j) {
-        float acc = centre * x[j];
-        for (size_t m = 1; m <= half; ++m) {
-            acc += k[m - 1] * (x[j - m] + x[j + m]);
-        }
-        sum[j] = acc;
-    }
 }
 
 }  // namespace
@@ -277,14 +250,25 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
     }
     // The source frames they need, and the interpolator's taps around them.
     const DelayInterpolator& interpolator = DelayInterpolator::Shared();
-    double low = std::numeric_limits<double>::max();
-    double high = std::numeric_limits<double>::lowest();
-    for (const PathTiming::Emission& e : m_emissions) {
-        low = std::min(low, e.position);
-        high = std::max(high, e.position);
-        if (e.share < 1.0f) {
-            low = std::min(low, e.fading);
-            high = std::max(high, e.fading);
+    // Four bounds side by side, so that no comparison waits on the one before.
+    double lows[4], highs[4];
+    std::fill(std::begin(lows), std::end(lows), std::numeric_limits<double>::max());
+    std::fill(std::begin(highs), std::end(highs), std::numeric_limits<double>::lowest());
+    bool bFading = false;
+    for (size_t i = 0; i < extent; ++i) {
+        const PathTiming::Emission& e = m_emissions[i];
+        lows[i % 4] = std::min(lows[i % 4], e.position);
+        highs[i % 4] = std::max(highs[i % 4], e.position);
+        bFading = bFading || e.share < 1.0f;
+    }
+    double low = std::min({lows[0], lows[1], lows[2], lows[3]});
+    double high = std::max({highs[0], highs[1], highs[2], highs[3]});
+    if (bFading) {
+        for (const PathTiming::Emission& e : m_emissions) {
+            if (e.share < 1.0f) {
+                low = std::min(low, e.fading);
+                high = std::max(high, e.fading);
+            }
         }
     }
     const int64_t windowFirst = static_cast<int64_t>(std::floor(low)) - interpolator.Before();
@@ -322,28 +306,27 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             continue;
         }
         // Positions lie at or after windowFirst + Before(): past 0 from there.
-        const float* base = signal - interpolator.Before();
         const auto origin = static_cast<double>(windowFirst);
         const auto tap = [&](double position) {
-            const double from = position - origin;
-            const auto whole = static_cast<size_t>(from);
-            return interpolator.ReadOf<16>(base + whole, from - static_cast<double>(whole));
+            float value = 0.0f;
+            TravelKernels::ReadRun(interpolator, signal, static_cast<int64_t>(window), origin,
+                                   -interpolator.Before(), &position, 1, 1, &value);
+            return value;
         };
         const PathTiming::Emission* emissions = m_emissions.data();
+        constexpr size_t kStride = sizeof(PathTiming::Emission) / sizeof(double);
+        static_assert(sizeof(PathTiming::Emission) % sizeof(double) == 0);
         for (size_t i = 0; i < extent; ++i) {
-            if (i + 4 <= extent && emissions[i].share == 1.0f && emissions[i + 1].share == 1.0f &&
-                emissions[i + 2].share == 1.0f && emissions[i + 3].share == 1.0f) {
-                // Four frames of no fade at once.
-                const float* taps[4];
-                double fractions[4];
-                for (size_t f = 0; f < 4; ++f) {
-                    const double from = emissions[i + f].position - origin;
-                    const auto whole = static_cast<size_t>(from);
-                    taps[f] = base + whole;
-                    fractions[f] = from - static_cast<double>(whole);
-                }
-                interpolator.ReadFour<16>(taps, fractions, heard + i);
-                i += 3;
+            // A run of no fade at once.
+            size_t run = 0;
+            while (i + run < extent && emissions[i + run].share == 1.0f) {
+                ++run;
+            }
+            if (run > 0) {
+                TravelKernels::ReadRun(interpolator, signal, static_cast<int64_t>(window), origin,
+                                       -interpolator.Before(), &emissions[i].position, kStride, run,
+                                       heard + i);
+                i += run - 1;
                 continue;
             }
             const PathTiming::Emission& e = emissions[i];
@@ -385,8 +368,9 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
             // Frame j of the block is frame i + j of the window, heard frame first + i + j - half.
             const size_t i = static_cast<size_t>(at - first) + static_cast<size_t>(half);
             const float* x = m_delayed.data() + c * extent + i;
-            FilterSymmetric(x, n, kernel[static_cast<size_t>(half)], kernel.data() + half + 1,
-                            static_cast<size_t>(half), sum);
+            TravelKernels::FilterSymmetric(x, n, kernel[static_cast<size_t>(half)],
+                                           kernel.data() + half + 1, static_cast<size_t>(half),
+                                           sum);
             float* to = out + (i - static_cast<size_t>(half)) * ch + c;
             for (size_t j = 0; j < n; ++j) {
                 to[j * ch] = sum[j];

@@ -7,6 +7,7 @@
 
 #include "platform/DistanceLaw.h"
 #include "scene/DelayInterpolator.h"
+#include "scene/TravelKernels.h"
 #include "trajectory/PanPointList.h"
 
 namespace {
@@ -204,46 +205,34 @@ void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, flo
     read(windowFirst, static_cast<uint32_t>(window), m_window.data());
     m_emissions.resize(count);
     const float* signal = m_window.data();
-    const auto tap = [&](double position) {
-        const double whole = std::floor(position);
-        const auto at = static_cast<int64_t>(whole) - windowFirst - interpolator.Before();
-        if (at < 0 || at + interpolator.Taps() > static_cast<int64_t>(window)) {
-            return 0.0f;  // beyond what any path can reach: only a jump's far side goes there
-        }
-        return interpolator.Read(signal + at, position - whole);
+    const int64_t shift = -windowFirst - interpolator.Before();
+    // Beyond what any path can reach reads silence: only a jump's far side goes there.
+    const auto readAt = [&](const double* positions, size_t stride, size_t n, float* to) {
+        TravelKernels::ReadRun(interpolator, signal, static_cast<int64_t>(window), 0.0, shift,
+                               positions, stride, n, to);
     };
-    const auto last = static_cast<int64_t>(window) - interpolator.Taps();
+    constexpr size_t kStride = sizeof(PathTiming::Emission) / sizeof(double);
+    static_assert(sizeof(PathTiming::Emission) % sizeof(double) == 0);
     for (size_t k = 0; k < m_paths.size(); ++k) {
         m_paths[k].timing->Emissions(static_cast<int64_t>(first), count, m_emissions.data());
         float* heard = out + k * count;
         const PathTiming::Emission* emissions = m_emissions.data();
         for (uint32_t i = 0; i < count; ++i) {
-            if (i + 4 <= count) {
-                // Four frames of no fade inside the window at once, as tap reads each.
-                const float* taps[4];
-                double fractions[4];
-                bool bFour = true;
-                for (uint32_t f = 0; f < 4 && bFour; ++f) {
-                    const PathTiming::Emission& e = emissions[i + f];
-                    const double whole = std::floor(e.position);
-                    const auto at =
-                        static_cast<int64_t>(whole) - windowFirst - interpolator.Before();
-                    bFour = e.share == 1.0f && at >= 0 && at <= last;
-                    taps[f] = signal + at;
-                    fractions[f] = e.position - whole;
-                }
-                if (bFour) {
-                    interpolator.ReadFour<8>(taps, fractions, heard + i);
-                    i += 3;
-                    continue;
-                }
+            uint32_t run = 0;
+            while (i + run < count && emissions[i + run].share == 1.0f) {
+                ++run;
+            }
+            if (run > 0) {
+                readAt(&emissions[i].position, kStride, run, heard + i);
+                i += run - 1;
+                continue;
             }
             const PathTiming::Emission& e = emissions[i];
-            float value = tap(e.position);
-            if (e.share < 1.0f) {
-                value = e.share * value + (1.0f - e.share) * tap(e.fading);
-            }
-            heard[i] = value;
+            float value = 0.0f;
+            float fading = 0.0f;
+            readAt(&e.position, 1, 1, &value);
+            readAt(&e.fading, 1, 1, &fading);
+            heard[i] = e.share * value + (1.0f - e.share) * fading;
         }
     }
 }
