@@ -250,19 +250,29 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
     }
     // The source frames they need, and the interpolator's taps around them.
     const DelayInterpolator& interpolator = DelayInterpolator::Shared();
-    // Four bounds side by side, so that no comparison waits on the one before.
-    double lows[4], highs[4];
-    std::fill(std::begin(lows), std::end(lows), std::numeric_limits<double>::max());
-    std::fill(std::begin(highs), std::end(highs), std::numeric_limits<double>::lowest());
+    // Two bounds side by side, so that no comparison waits on the one before.
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+    double low2 = low;
+    double high2 = high;
     bool bFading = false;
-    for (size_t i = 0; i < extent; ++i) {
-        const PathTiming::Emission& e = m_emissions[i];
-        lows[i % 4] = std::min(lows[i % 4], e.position);
-        highs[i % 4] = std::max(highs[i % 4], e.position);
-        bFading = bFading || e.share < 1.0f;
+    size_t scanned = 0;
+    for (; scanned + 2 <= extent; scanned += 2) {
+        const PathTiming::Emission& e = m_emissions[scanned];
+        const PathTiming::Emission& e2 = m_emissions[scanned + 1];
+        low = std::min(low, e.position);
+        high = std::max(high, e.position);
+        low2 = std::min(low2, e2.position);
+        high2 = std::max(high2, e2.position);
+        bFading |= (e.share < 1.0f) | (e2.share < 1.0f);
     }
-    double low = std::min({lows[0], lows[1], lows[2], lows[3]});
-    double high = std::max({highs[0], highs[1], highs[2], highs[3]});
+    if (scanned < extent) {
+        low = std::min(low, m_emissions[scanned].position);
+        high = std::max(high, m_emissions[scanned].position);
+        bFading |= m_emissions[scanned].share < 1.0f;
+    }
+    low = std::min(low, low2);
+    high = std::max(high, high2);
     if (bFading) {
         for (const PathTiming::Emission& e : m_emissions) {
             if (e.share < 1.0f) {
@@ -317,8 +327,8 @@ void Propagation::Hear(const Reader& read, int channels, uint64_t first, uint32_
         constexpr size_t kStride = sizeof(PathTiming::Emission) / sizeof(double);
         static_assert(sizeof(PathTiming::Emission) % sizeof(double) == 0);
         for (size_t i = 0; i < extent; ++i) {
-            // A run of no fade at once.
-            size_t run = 0;
+            // A run of no fade at once: all of them, unless a jump fades here.
+            size_t run = bFading ? 0 : extent;
             while (i + run < extent && emissions[i + run].share == 1.0f) {
                 ++run;
             }

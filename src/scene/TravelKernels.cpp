@@ -61,9 +61,11 @@ bool HasAvx() {
 // Eight frames at once, frames f and f + 4 in one register: each lane sums the taps four apart
 // in order, and the lanes are added pairwise after a transpose, as the four-lane read does.
 template <int Taps>
-[[gnu::target("avx")]] bool ReadEight(const float* table, const float* signal, int64_t frames,
-                                      double origin, int64_t shift, const double* p, size_t stride,
-                                      float* out) {
+[[gnu::target("avx"), gnu::always_inline]] inline bool ReadEight(const float* table,
+                                                                 const float* signal,
+                                                                 int64_t frames, double origin,
+                                                                 int64_t shift, const double* p,
+                                                                 size_t stride, float* out) {
     const __m256d o = _mm256_set1_pd(origin);
     const __m256d s = _mm256_set1_pd(static_cast<double>(shift));
     const __m256d from[2] = {
@@ -90,12 +92,14 @@ template <int Taps>
         _mm_store_si128(reinterpret_cast<__m128i*>(row + 4 * h), _mm256_cvttpd_epi32(phase));
     }
     __m256 lanes[4];
+#pragma GCC unroll 4
     for (int f = 0; f < 4; ++f) {
         const float* a = signal + at[f];
         const float* b = signal + at[f + 4];
         const float* ka = table + static_cast<size_t>(row[f]) * Taps;
         const float* kb = table + static_cast<size_t>(row[f + 4]) * Taps;
         __m256 sum = _mm256_mul_ps(Pair(a, b), Pair(ka, kb));
+#pragma GCC unroll 4
         for (int n = 4; n < Taps; n += 4) {
             sum = _mm256_add_ps(sum, _mm256_mul_ps(Pair(a + n, b + n), Pair(ka + n, kb + n)));
         }
@@ -112,6 +116,25 @@ template <int Taps>
     const __m256 l3 = _mm256_shuffle_ps(t2, t3, _MM_SHUFFLE(3, 2, 3, 2));
     _mm256_storeu_ps(out, _mm256_add_ps(_mm256_add_ps(l0, l1), _mm256_add_ps(l2, l3)));
     return true;
+}
+
+// The groups of eight of a run, as far as they go; the frames read.
+template <int Taps>
+[[gnu::target("avx")]] size_t ReadRunEight(const DelayInterpolator& interpolator,
+                                           const float* signal, int64_t frames, double origin,
+                                           int64_t shift, const double* p, size_t stride, size_t n,
+                                           float* out) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        if (!ReadEight<Taps>(interpolator.Table(), signal, frames, origin, shift, p + i * stride,
+                             stride, out + i)) {
+            for (size_t f = 0; f < 8; ++f) {
+                out[i + f] =
+                    ReadOne<Taps>(interpolator, signal, frames, origin, shift, p[(i + f) * stride]);
+            }
+        }
+    }
+    return i;
 }
 
 template <size_t Half>
@@ -152,15 +175,7 @@ void ReadRunOf(const DelayInterpolator& interpolator, const float* signal, int64
     size_t i = 0;
 #if SONOMAP_TRAVEL_AVX
     if (Wide()) {
-        for (; i + 8 <= n; i += 8) {
-            if (!ReadEight<Taps>(interpolator.Table(), signal, frames, origin, shift,
-                                 p + i * stride, stride, out + i)) {
-                for (size_t f = 0; f < 8; ++f) {
-                    out[i + f] = ReadOne<Taps>(interpolator, signal, frames, origin, shift,
-                                               p[(i + f) * stride]);
-                }
-            }
-        }
+        i = ReadRunEight<Taps>(interpolator, signal, frames, origin, shift, p, stride, n, out);
     }
 #endif
     for (; i + 4 <= n; i += 4) {
