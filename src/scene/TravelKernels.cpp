@@ -226,9 +226,10 @@ void FilterSymmetric(const float* x, size_t n, float centre, const float* k, siz
     }
 #endif
     for (; j < n; ++j) {
-        float acc = centre * x[j];
+        const float* at = x + j;  // j - m would wrap below 0: step back from the frame instead
+        float acc = centre * at[0];
         for (size_t m = 1; m <= half; ++m) {
-            acc += k[m - 1] * (x[j - m] + x[j + m]);
+            acc += k[m - 1] * (*(at - m) + at[m]);
         }
         sum[j] = acc;
     }
