@@ -47,6 +47,33 @@ void AddRun(const float* signal, uint32_t frames, float* gains, const float* ste
     }
 }
 
+#if defined(__SSE__)
+// AddRun<4> of four signals at once, each with its four gains and steps (16 floats, a signal's
+// after the last): every frame takes the first signal's part, then the second's, and so on, as
+// four runs one after another would add them, while the four gains move side by side.
+void AddFourRuns(const float* const signals[4], uint32_t frames, float* gains, const float* steps,
+                 float* out) {
+    __m128 gain[4];
+    __m128 step[4];
+    for (int k = 0; k < 4; ++k) {
+        gain[k] = _mm_loadu_ps(gains + 4 * k);
+        step[k] = _mm_loadu_ps(steps + 4 * k);
+    }
+    for (uint32_t f = 0; f < frames; ++f) {
+        float* frame = out + size_t{f} * 4;
+        __m128 sum = _mm_loadu_ps(frame);
+        for (int k = 0; k < 4; ++k) {
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(signals[k][f]), gain[k]));
+            gain[k] = _mm_add_ps(gain[k], step[k]);
+        }
+        _mm_storeu_ps(frame, sum);
+    }
+    for (int k = 0; k < 4; ++k) {
+        _mm_storeu_ps(gains + 4 * k, gain[k]);
+    }
+}
+#endif
+
 }  // namespace
 
 RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannels, Form form,
@@ -125,40 +152,59 @@ void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
     if (reflections > 0) {
         m_signals.resize(reflections * count);
         m_stage.HearReflections(m_read, m_sourceChannels, first, count, m_signals.data());
-        m_from.resize(channels);
-        m_to.resize(channels);
-        for (size_t k = 0; k < reflections; ++k) {
-            const float* signal = m_signals.data() + k * count;
-            // Runs of one grid from frame 0, each placed by its edges (a run's end is the
-            // next one's start).
-            uint64_t placed = UINT64_MAX;
-            for (uint64_t at = first; at < first + count;) {
-                const uint64_t cell = at - at % kRunFrames;
-                const uint64_t end = std::min<uint64_t>(cell + kRunFrames, first + count);
-                if (placed == cell) {
-                    m_from.swap(m_to);
+        m_from.resize(reflections * channels);
+        m_to.resize(reflections * channels);
+        m_gains.resize(reflections * channels);
+        m_steps.resize(reflections * channels);
+        // Runs of one grid from frame 0, each placed by its edges (a run's end is the next
+        // one's start), every reflection's part of a run added before the next run.
+        for (uint64_t at = first; at < first + count;) {
+            const uint64_t cell = at - at % kRunFrames;
+            const uint64_t end = std::min<uint64_t>(cell + kRunFrames, first + count);
+            for (size_t k = 0; k < reflections; ++k) {
+                float* from = m_from.data() + k * channels;
+                float* to = m_to.data() + k * channels;
+                if (at == first) {
+                    GainsAt(cell, k, from);
                 } else {
-                    GainsAt(cell, k, m_from.data());
+                    std::copy(to, to + channels, from);
                 }
-                GainsAt(cell + kRunFrames, k, m_to.data());
-                placed = cell + kRunFrames;
+                GainsAt(cell + kRunFrames, k, to);
                 // The gains step in a straight line from the run's start.
-                m_gains.resize(channels);
-                m_steps.resize(channels);
+                float* gains = m_gains.data() + k * channels;
+                float* steps = m_steps.data() + k * channels;
                 for (size_t c = 0; c < channels; ++c) {
-                    m_steps[c] = (m_to[c] - m_from[c]) / kRunFrames;
-                    m_gains[c] = m_from[c] + m_steps[c] * static_cast<float>(at - cell);
+                    steps[c] = (to[c] - from[c]) / kRunFrames;
+                    gains[c] = from[c] + steps[c] * static_cast<float>(at - cell);
                 }
-                float* frame = out + static_cast<size_t>(at - first) * channels;
-                if (channels == 4) {
-                    AddRun<4>(signal + (at - first), static_cast<uint32_t>(end - at),
-                              m_gains.data(), m_steps.data(), frame);
-                } else {
-                    AddRun<0>(signal + (at - first), static_cast<uint32_t>(end - at),
-                              m_gains.data(), m_steps.data(), frame, channels);
-                }
-                at = end;
             }
+            const auto offset = static_cast<size_t>(at - first);
+            const auto frames = static_cast<uint32_t>(end - at);
+            float* frame = out + offset * channels;
+            size_t k = 0;
+#if defined(__SSE__)
+            if (channels == 4) {
+                for (; k + 4 <= reflections; k += 4) {
+                    const float* const signals[4] = {m_signals.data() + k * count + offset,
+                                                     m_signals.data() + (k + 1) * count + offset,
+                                                     m_signals.data() + (k + 2) * count + offset,
+                                                     m_signals.data() + (k + 3) * count + offset};
+                    AddFourRuns(signals, frames, m_gains.data() + k * 4, m_steps.data() + k * 4,
+                                frame);
+                }
+            }
+#endif
+            for (; k < reflections; ++k) {
+                const float* signal = m_signals.data() + k * count + offset;
+                float* gains = m_gains.data() + k * channels;
+                const float* steps = m_steps.data() + k * channels;
+                if (channels == 4) {
+                    AddRun<4>(signal, frames, gains, steps, frame);
+                } else {
+                    AddRun<0>(signal, frames, gains, steps, frame, channels);
+                }
+            }
+            at = end;
         }
     }
     if (m_bTail && m_stage.HasTail()) {

@@ -52,6 +52,8 @@ class RoomBus {
     std::vector<int> m_tailOutput;   // which of the tail's signals feeds each channel
     std::vector<float> m_signals;    // the reflections' heard frames
     std::vector<float> m_tail;
+    // Each reflection's channel gains at a run's edges, and along it (a reflection's after the
+    // last).
     std::vector<float> m_from, m_to;
-    std::vector<float> m_gains, m_steps;  // along a run
+    std::vector<float> m_gains, m_steps;
 };

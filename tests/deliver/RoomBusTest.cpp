@@ -1,0 +1,116 @@
+// A room's bus gives the same floats however its frames are asked for in whole runs of its
+// grid, and within rounding otherwise (a run entered part way starts its gains where they would
+// have stepped to, 100 dB below full scale), in every form; its first-order AmbiX are the first
+// four channels of its third order: the reflections added four at a time are the reflections added
+// one by one.
+#include "deliver/RoomBus.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "render/SpeakerLayout.h"
+#include "scene/Propagation.h"
+#include "trajectory/PanPointList.h"
+
+namespace {
+
+constexpr uint32_t kRate = 48000;
+constexpr uint32_t kFrames = kRate / 2;
+
+struct Bus {
+    RoomBus::Form form;
+    int order;
+    const char* layout;  // Speakers
+    const char* name;
+};
+
+// A noise moving around and away in a 6 x 4 x 3 m room, order 2, with Doppler, heard through
+// a bus of form in pieces of piece frames (all of them when 0).
+std::vector<float> Heard(const Bus& bus, uint32_t piece) {
+    PanPointList points;
+    points.AddPoint(PanPoint(0, Place{-60, 10, 120, 0}));
+    points.AddPoint(PanPoint(kFrames / 2, Place{100, -5, 180, 0}));
+    points.AddPoint(PanPoint(kFrames, Place{170, 0, 90, 0}));
+    Room room;
+    room.reflections = 2;
+    SceneSpace space;
+    space.acoustics.bDoppler = true;
+    space.acoustics.room = room;
+    Propagation stage(points, kFrames, {kRate, TrajectoryCursor::Mode::AllAround, space});
+    std::vector<float> noise(kFrames);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> sample(-0.5f, 0.5f);
+    for (float& value : noise) {
+        value = sample(rng);
+    }
+    const Propagation::Reader read = [&](uint32_t first, uint32_t count, float* out) {
+        std::memcpy(out, noise.data() + first, count * sizeof(float));
+    };
+    const SpeakerLayout* layout = bus.layout != nullptr ? SpeakerLayout::Find(bus.layout) : nullptr;
+    RoomBus roomBus(stage, read, 1, bus.form, bus.order, layout, false);
+    const auto channels = static_cast<size_t>(roomBus.Channels());
+    std::vector<float> out(size_t{kFrames} * channels, 0.0f);
+    const uint32_t step = piece == 0 ? kFrames : piece;
+    for (uint32_t at = 0; at < kFrames; at += step) {
+        const uint32_t count = std::min(step, kFrames - at);
+        roomBus.AddTo(at, count, out.data() + size_t{at} * channels);
+    }
+    return out;
+}
+
+double LargestDifference(const std::vector<float>& a, const std::vector<float>& b) {
+    double largest = a.size() == b.size() ? 0.0 : 1.0e9;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        largest = std::max(largest, std::abs(double{a[i]} - double{b[i]}));
+    }
+    return largest;
+}
+
+size_t Differences(const std::vector<float>& a, const std::vector<float>& b) {
+    size_t differ = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        differ += std::memcmp(&a[i], &b[i], sizeof(float)) == 0 ? 0 : 1;
+    }
+    return differ + (a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+}
+
+TEST(RoomBus, AnyPiecesGiveTheSameFloatsInEveryForm) {
+    const Bus buses[] = {{RoomBus::Form::Ambisonics, 1, nullptr, "AmbiX order 1"},
+                         {RoomBus::Form::Ambisonics, 3, nullptr, "AmbiX order 3"},
+                         {RoomBus::Form::Speakers, 1, "0+5+0", "0+5+0"},
+                         {RoomBus::Form::Stereo, 1, nullptr, "stereo"}};
+    for (const Bus& bus : buses) {
+        const std::vector<float> whole = Heard(bus, 0);
+        double energy = 0.0;
+        for (const float value : whole) {
+            energy += double{value} * value;
+        }
+        EXPECT_GT(energy, 1.0) << bus.name << ": the reflections must be heard";
+        for (const uint32_t piece : {256u, 768u, 4096u}) {
+            EXPECT_EQ(Differences(Heard(bus, piece), whole), 0u)
+                << bus.name << " in pieces of " << piece;
+        }
+        for (const uint32_t piece : {1u, 100u, 1000u}) {
+            EXPECT_LT(LargestDifference(Heard(bus, piece), whole), 1.0e-5)
+                << bus.name << " in pieces of " << piece;
+        }
+    }
+}
+
+TEST(RoomBus, FirstOrderIsTheThirdOrdersFirstFourChannels) {
+    const std::vector<float> first = Heard({RoomBus::Form::Ambisonics, 1, nullptr, ""}, 0);
+    const std::vector<float> third = Heard({RoomBus::Form::Ambisonics, 3, nullptr, ""}, 0);
+    std::vector<float> head;
+    for (size_t i = 0; i < kFrames; ++i) {
+        head.insert(head.end(), third.begin() + static_cast<ptrdiff_t>(i * 16),
+                    third.begin() + static_cast<ptrdiff_t>(i * 16 + 4));
+    }
+    EXPECT_EQ(Differences(first, head), 0u);
+}
+
+}  // namespace
