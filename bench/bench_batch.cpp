@@ -5,11 +5,15 @@
 // worker (--jobs 1), against dd conv=fsync copying each output it wrote, in alternating order in
 // the same iterations; every run writes new files. Counters: real_time_x_per_core (seconds of
 // scene per second of the run, wall and processor), ratio_to_fsync_copy, and the minutes the
-// full 1,200-scene set would take on this machine's cores at the measured rate.
+// full 1,200-scene set would take on this machine's cores at the measured rate. With
+// SONOMAP_BASELINE_CLI naming another build's sonomap-cli, that one runs the same manifest in
+// the same iterations, taking turns: ratio_to_baseline, and same_bytes_as_baseline (1 when
+// every output and label file is the same bytes).
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -18,6 +22,7 @@
 
 #include "BenchClock.h"
 #include "support/DocumentTestFiles.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -99,7 +104,13 @@ void BM_BatchSeldSet60Scenes(benchmark::State& state) {
     const std::string command =
         std::string(SONOMAP_CLI_PATH) + " batch '" + manifest + "' --jobs 1 2>/dev/null";
 
-    double batchTotal = 0, cpuTotal = 0, copyTotal = 0;
+    const char* baseline = std::getenv("SONOMAP_BASELINE_CLI");
+    const std::string baselineCommand =
+        baseline != nullptr
+            ? std::string(baseline) + " batch '" + manifest + "' --jobs 1 2>/dev/null"
+            : std::string();
+    double batchTotal = 0, cpuTotal = 0, copyTotal = 0, baselineTotal = 0;
+    bool bSameBytes = true;
     bool bBatchFirst = true;
     for (auto _ : state) {
         const auto batchOnce = [&] {
@@ -113,6 +124,29 @@ void BM_BatchSeldSet60Scenes(benchmark::State& state) {
             cpuTotal += ChildCpuSeconds() - cpu;
             return seconds;
         };
+        // The baseline into out as well, then its files beside the new build's for comparing.
+        const auto baselineOnce = [&] {
+            if (baseline == nullptr) {
+                return;
+            }
+            const fs::path kept = temp.Path() / "kept";
+            fs::remove_all(kept);
+            if (fs::exists(temp.Path() / "out")) {
+                fs::rename(temp.Path() / "out", kept);
+            }
+            const auto start = std::chrono::steady_clock::now();
+            if (std::system(baselineCommand.c_str()) != 0) {
+                std::abort();
+            }
+            baselineTotal += SecondsSince(start);
+            for (const auto& entry : fs::directory_iterator(kept)) {
+                const fs::path other = temp.Path() / "out" / entry.path().filename();
+                bSameBytes =
+                    bSameBytes && ReadBytes(entry.path().string()) == ReadBytes(other.string());
+            }
+            fs::remove_all(temp.Path() / "out");
+            fs::rename(kept, temp.Path() / "out");
+        };
         const auto copyAll = [&] {
             double seconds = 0;
             for (int n = 0; n < kScenes; ++n) {
@@ -125,8 +159,10 @@ void BM_BatchSeldSet60Scenes(benchmark::State& state) {
         if (bBatchFirst || !fs::exists(temp.Path() / "out")) {
             batchSeconds = batchOnce();
             copySeconds = copyAll();
+            baselineOnce();
         } else {
             copySeconds = copyAll();
+            baselineOnce();
             batchSeconds = batchOnce();
         }
         bBatchFirst = !bBatchFirst;
@@ -138,6 +174,10 @@ void BM_BatchSeldSet60Scenes(benchmark::State& state) {
     state.counters["real_time_x_per_core"] = sound / batchTotal;
     state.counters["cpu_real_time_x"] = sound / cpuTotal;
     state.counters["ratio_to_fsync_copy"] = batchTotal / copyTotal;
+    if (baseline != nullptr) {
+        state.counters["ratio_to_baseline"] = batchTotal / baselineTotal;
+        state.counters["same_bytes_as_baseline"] = bSameBytes ? 1 : 0;
+    }
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     state.counters["full_set_minutes"] =
         1200.0 * kSceneSeconds / (sound / batchTotal) / cores / 60.0;

@@ -14,6 +14,7 @@
 #include "deliver/AdmSceneExport.h"
 #include "deliver/BinauralExportCommand.h"
 #include "deliver/LoudnessTarget.h"
+#include "deliver/ResampledSources.h"
 #include "deliver/SceneLabels.h"
 #include "deliver/SceneRender.h"
 #include "deliver/SofaExportRenderer.h"
@@ -144,6 +145,12 @@ bool WriteLabels(const BatchJob& job, const std::vector<SceneLabels::Event>& eve
     return true;
 }
 
+// Every job of the process shares one: a set sounds the same sources in many scenes.
+ResampledSources& SharedResampling() {
+    static ResampledSources shared(size_t{64} << 20);
+    return shared;
+}
+
 // The job rendered once into job.output, every sample times level; host's prompts take what
 // goes wrong, and with a loudness target host takes what was written's measure.
 bool RenderOnce(const BatchJob& job, QuietHost& host, float level, std::string& reason) {
@@ -204,6 +211,7 @@ bool RenderOnce(const BatchJob& job, QuietHost& host, float level, std::string& 
         source.onset = static_cast<uint64_t>(std::llround(event.onset * rate));
         source.gain = static_cast<float>(std::pow(10.0, event.gainDb / 20.0));
         source.name = doc->GetTitle();
+        source.identity = ResampledSources::KeyOfFile(event.source);
         source.classIndex = event.classIndex.value_or(0);
         labelled.push_back({points, doc->GetFrameCount(), doc->GetFormat().sampleRate, source.onset,
                             0, source.classIndex});
@@ -242,6 +250,7 @@ bool RenderOnce(const BatchJob& job, QuietHost& host, float level, std::string& 
     output.length = length;
     output.level = level;
     output.pMeasureFor = job.loudness ? &host : nullptr;
+    output.pResampled = &SharedResampling();
     const SceneSpace space = scene.space;
     SceneRender render(std::move(scene), output);
     for (size_t i = 0; i < labelled.size(); ++i) {

@@ -218,6 +218,72 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
     return true;
 }
 
+void AmbisonicsExport::ShareResampling(ResampledSources& shared, const std::string& key) {
+    // Only the source's own samples are the same from one render to the next: travel and a
+    // room make every event's signal its own.
+    if (!m_pResampler || !m_propagation.IsDry() || m_pRoom || key.empty()) {
+        return;
+    }
+    m_pShared = &shared;
+    m_sharedKey = key + '\n' + std::to_string(m_pInput->Rate()) + '>' +
+                  std::to_string(m_outputRate) + '/' + std::to_string(m_blockFrames);
+}
+
+bool AmbisonicsExport::Resample(uint64_t from, uint32_t count) {
+    if (m_pReplay) {
+        if (m_replayPiece < m_pReplay->pieces.size()) {
+            const size_t n = m_pReplay->pieces[m_replayPiece++];
+            const auto at = m_pReplay->samples.begin() + static_cast<ptrdiff_t>(m_replayAt);
+            m_pending.insert(m_pending.end(), at, at + static_cast<ptrdiff_t>(n));
+            m_replayAt += n;
+        }
+        return true;
+    }
+    m_block.resize(size_t{count} * m_sources);
+    m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
+    m_wide.assign(m_block.begin(), m_block.end());
+    m_resampled.clear();
+    if (!m_pResampler->Process(m_wide.data(), count, m_resampled)) {
+        m_resampleError = m_pResampler->GetError();
+        return false;
+    }
+    AppendResampled();
+    return true;
+}
+
+bool AmbisonicsExport::FinishResampling() {
+    if (m_pReplay) {
+        return Resample(0, 0);
+    }
+    m_resampled.clear();
+    if (!m_pResampler->Finish(m_resampled)) {
+        m_resampleError = m_pResampler->GetError();
+        return false;
+    }
+    AppendResampled();
+    if (m_pRecord) {
+        m_pShared->Keep(m_sharedKey, std::move(*m_pRecord));
+        m_pRecord.reset();
+    }
+    return true;
+}
+
+void AmbisonicsExport::AppendResampled() {
+    m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
+    if (!m_pRecord) {
+        return;
+    }
+    if ((m_pRecord->samples.size() + m_resampled.size()) * sizeof(float) >
+        m_pShared->BudgetBytes()) {
+        m_pRecord.reset();  // never kept: no need to hold it
+        return;
+    }
+    m_pRecord->samples.insert(m_pRecord->samples.end(),
+                              m_pending.end() - static_cast<ptrdiff_t>(m_resampled.size()),
+                              m_pending.end());
+    m_pRecord->pieces.push_back(m_resampled.size());
+}
+
 bool AmbisonicsExport::AddRoom(uint64_t from, uint32_t count) {
     m_roomBlock.assign(size_t{count} * m_channels, 0.0f);
     m_pRoom->AddTo(from, count, m_roomBlock.data());
@@ -351,9 +417,7 @@ AmbisonicsExport::Outcome AmbisonicsExport::AddNext(float* out, uint64_t frames,
         for (; i < count; ++i) {
             to[i] += from[i] * gain;
         }
-        for (size_t k = 0; k < count; ++k) {
-            m_addedPeak = std::max(m_addedPeak, static_cast<double>(std::fabs(from[k])));
-        }
+        m_addedPeak = std::max(m_addedPeak, static_cast<double>(TpdfDither::Peak(from, count)));
         m_addedAt += count;
         out += count;
         frames -= count / channels;
@@ -391,6 +455,16 @@ bool AmbisonicsExport::RenderSpan(uint32_t first, uint32_t frames, float* out) {
 
 void AmbisonicsExport::Start() {
     m_roomPending.clear();
+    m_pReplay.reset();
+    m_pRecord.reset();
+    m_replayPiece = 0;
+    m_replayAt = 0;
+    if (m_pShared) {
+        m_pReplay = m_pShared->Find(m_sharedKey);
+        if (!m_pReplay) {
+            m_pRecord = std::make_unique<ResampledSources::Stream>();
+        }
+    }
     if (m_pRoom && m_pResampler) {
         m_pRoomResampler =
             std::make_unique<ImportResampler>(m_pInput->Rate(), m_outputRate, m_channels);
@@ -424,19 +498,15 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
     if (m_nextRead < frames) {
         const uint64_t from = m_nextRead;
         const auto count = static_cast<uint32_t>(std::min<uint64_t>(m_blockFrames, frames - from));
-        m_block.resize(size_t{count} * m_sources);
-        m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
         if (m_pResampler) {
-            m_wide.assign(m_block.begin(), m_block.end());
-            m_resampled.clear();
-            if (!m_pResampler->Process(m_wide.data(), count, m_resampled)) {
-                m_resampleError = m_pResampler->GetError();
+            if (!Resample(from, count)) {
                 outcome = Outcome::ResampleFailed;
                 m_bOver = true;
                 return false;
             }
-            m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
         } else {
+            m_block.resize(size_t{count} * m_sources);
+            m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
             m_pending.insert(m_pending.end(), m_block.begin(), m_block.end());
         }
         if (m_pRoom && !AddRoom(from, count)) {
@@ -459,13 +529,10 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
     }
     m_bOver = true;
     if (m_pResampler) {
-        m_resampled.clear();
-        if (!m_pResampler->Finish(m_resampled)) {
-            m_resampleError = m_pResampler->GetError();
+        if (!FinishResampling()) {
             outcome = Outcome::ResampleFailed;
             return false;
         }
-        m_pending.insert(m_pending.end(), m_resampled.begin(), m_resampled.end());
         if (m_pRoomResampler) {
             m_resampled.clear();
             if (!m_pRoomResampler->Finish(m_resampled)) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "deliver/ResampledSources.h"
 #include "formats/PcmFormat.h"
 #include "render/SampleFormat.h"
 #include "render/TpdfDither.h"
@@ -93,6 +94,10 @@ class AmbisonicsExport {
     // Before AddNext: the blocks it reads and encodes, frames (a multiple of kRunFrames); a
     // mix of many sounds holds smaller ones. The samples do not change with it.
     void UseBlockFrames(uint32_t frames) { m_blockFrames = frames; }
+    // Before the first frame: a sound heard dry at another rate takes what an earlier render
+    // of the same key resampled from shared, or leaves what it resamples there once whole. Key
+    // names the samples (ResampledSources::KeyOfFile); the rates are added to it here.
+    void ShareResampling(ResampledSources& shared, const std::string& key);
     // The largest magnitude AddNext has added so far, before its gain.
     double AddedPeak() const { return m_addedPeak; }
     // Whether the sound is heard in a room (its bound is then only a bound; see above).
@@ -137,6 +142,13 @@ class AmbisonicsExport {
     Outcome Run(BlockWriter* writer, ProgressIndicator& progress);
     // Render in a room: every block into an unnamed file, then scaled by the peak found.
     Outcome RenderInRoom(BlockWriter& writer, ProgressIndicator& progress);
+    // The count frames from frame from through the resampler onto m_pending, or what a
+    // shared render kept of them. False with m_resampleError set when libsoxr failed.
+    bool Resample(uint64_t from, uint32_t count);
+    // The resampler's last frames onto m_pending; the record left to be shared once whole.
+    bool FinishResampling();
+    // m_resampled onto m_pending, and onto the record.
+    void AppendResampled();
     // The next frames of the room, added onto m_roomPending at the output rate.
     bool AddRoom(uint64_t from, uint32_t count);
 
@@ -159,6 +171,13 @@ class AmbisonicsExport {
     Propagation::Reader m_read;                    // the sound's own frames, for the stage
     std::unique_ptr<PointSourcePanner> m_pPanner;  // with a layout only
     std::unique_ptr<ImportResampler> m_pResampler;
+    // Resampling shared between renders: the key, the stream being replayed (and where it
+    // stands) or the one being recorded.
+    ResampledSources* m_pShared = nullptr;
+    std::string m_sharedKey;
+    std::shared_ptr<const ResampledSources::Stream> m_pReplay;
+    size_t m_replayPiece = 0, m_replayAt = 0;
+    std::unique_ptr<ResampledSources::Stream> m_pRecord;
     TpdfDither m_dither;
     uint32_t m_blockFrames = kBlockFrames;
     uint64_t m_done = 0;              // output frames encoded

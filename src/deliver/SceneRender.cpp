@@ -90,6 +90,9 @@ void SceneRender::Start(Voice& voice) {
             voice.exporter = std::make_unique<AmbisonicsExport>(
                 std::move(source.input), *source.points, m_output.options, m_space);
             voice.exporter->UseBlockFrames(kVoiceBlockFrames);
+            if (m_output.pResampled != nullptr) {
+                voice.exporter->ShareResampling(*m_output.pResampled, source.identity);
+            }
             break;
         case Output::Kind::Stereo:
             voice.twoChannels = std::make_unique<StereoSceneVoice>(std::move(source.input),

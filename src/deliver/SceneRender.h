@@ -46,6 +46,8 @@ class SceneRender {
         // When set, what is written is measured (an AmbiX file by W, feeds by their weights)
         // and handed to it as an export's measure.
         DocumentHost* pMeasureFor = nullptr;
+        // When set, AmbiX and feeds of sources with an identity share their resampling there.
+        ResampledSources* pResampled = nullptr;
     };
 
     SceneRender(Scene scene, const Output& output);

@@ -266,7 +266,21 @@ void TpdfDither::Quantize16(const float* in, size_t count, float gain, uint8_t* 
 
 float TpdfDither::Peak(const float* in, size_t count) {
     float peak = 0.0f;
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    // maxps gives its second operand where either is not a number, as std::max below keeps
+    // its first: a not-a-number sample lifts no peak either way.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 low = _mm_setzero_ps(), high = low;
+    for (; i + 8 <= count; i += 8) {
+        low = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(in + i), magnitude), low);
+        high = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(in + i + 4), magnitude), high);
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, _mm_max_ps(low, high));
+    peak = std::max({lanes[0], lanes[1], lanes[2], lanes[3]});
+#endif
+    for (; i < count; ++i) {
         peak = std::max(peak, std::fabs(in[i]));
     }
     return peak;

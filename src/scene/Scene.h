@@ -21,6 +21,8 @@ struct SceneSource {
     float gain = 1.0f;   // linear
     std::string name;    // what an ADM object of it is called
     int classIndex = 0;  // what the labels call it
+    // The same for sources of the same samples (ResampledSources::KeyOfFile); empty: unknown.
+    std::string identity;
 };
 
 // Where a scene is heard: the listener, and what sound meets on its way there.
