@@ -10,9 +10,7 @@ namespace {
 
 constexpr double kDegrees = 180.0 / std::numbers::pi;
 
-struct Vector {
-    double x, y, z;  // right, up, back: the listener's frame, ahead along -z
-};
+using Vector = PlaceSegment::Vector;
 
 Vector DirectionOf(double azimuth, double elevation) {
     const double az = azimuth / kDegrees;
@@ -75,24 +73,38 @@ bool IsFrontal(const PanPointList& points) {
     return true;
 }
 
-SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t) {
-    return InterpolatePlace(
-        SoundPlace{static_cast<double>(a.azimuth), static_cast<double>(a.elevation),
-                   static_cast<double>(a.distanceCm), static_cast<double>(a.width)},
-        SoundPlace{static_cast<double>(b.azimuth), static_cast<double>(b.elevation),
-                   static_cast<double>(b.distanceCm), static_cast<double>(b.width)},
-        t);
+namespace {
+
+SoundPlace PlaceOf(const PanPoint& point) {
+    return SoundPlace{static_cast<double>(point.azimuth), static_cast<double>(point.elevation),
+                      static_cast<double>(point.distanceCm), static_cast<double>(point.width)};
 }
 
-SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t) {
+}  // namespace
+
+PlaceSegment::PlaceSegment(const SoundPlace& a, const SoundPlace& b)
+    : m_a(a),
+      m_b(b),
+      m_va(DirectionOf(a.azimuth, a.elevation)),
+      m_vb(DirectionOf(b.azimuth, b.elevation)),
+      m_cosine(std::clamp(Dot(m_va, m_vb), -1.0, 1.0)) {
+    if (m_cosine <= 1.0 - 1e-12 && m_cosine >= -1.0 + 1e-9) {
+        m_omega = std::acos(m_cosine);
+        m_sine = std::sin(m_omega);
+    }
+}
+
+PlaceSegment::PlaceSegment(const PanPoint& a, const PanPoint& b)
+    : PlaceSegment(PlaceOf(a), PlaceOf(b)) {}
+
+SoundPlace PlaceSegment::At(double t) const {
+    const SoundPlace& a = m_a;
+    const SoundPlace& b = m_b;
     SoundPlace place;
     place.distanceCm = a.distanceCm + (b.distanceCm - a.distanceCm) * t;
     place.width = a.width + (b.width - a.width) * t;
-    const Vector va = DirectionOf(a.azimuth, a.elevation);
-    const Vector vb = DirectionOf(b.azimuth, b.elevation);
-    const double cosine = std::clamp(Dot(va, vb), -1.0, 1.0);
     // The same direction (or one under two names at a pole) and the ends need no turning.
-    if (t <= 0.0 || (cosine > 1.0 - 1e-12 && t < 1.0)) {
+    if (t <= 0.0 || (m_cosine > 1.0 - 1e-12 && t < 1.0)) {
         place.azimuth = a.azimuth;
         place.elevation = a.elevation;
         return place;
@@ -102,17 +114,31 @@ SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t) 
         place.elevation = b.elevation;
         return place;
     }
-    if (cosine < -1.0 + 1e-9) {
+    if (m_cosine < -1.0 + 1e-9) {
         // Opposite: every great circle joins them, so the turn is chosen.
         const bool bPole = std::abs(a.elevation) == kMaxElevation;
         const Vector m = bPole ? DirectionOf(0.0, 0.0) : DirectionOf(a.azimuth + 90.0, 0.0);
-        SetDirection(place, Rotate(va, m, t));
+        SetDirection(place, Rotate(m_va, m, t));
         return place;
     }
-    const double omega = std::acos(cosine);
-    const double s = std::sin(omega);
-    SetDirection(place, Blend(va, std::sin((1.0 - t) * omega) / s, vb, std::sin(t * omega) / s));
+    SetDirection(place, Blend(m_va, std::sin((1.0 - t) * m_omega) / m_sine, m_vb,
+                              std::sin(t * m_omega) / m_sine));
     return place;
+}
+
+SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t) {
+    return InterpolatePlace(PlaceOf(a), PlaceOf(b), t);
+}
+
+SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t) {
+    if (t <= 0.0) {
+        // No turning: the ends' directions are not needed.
+        SoundPlace place = a;
+        place.distanceCm = a.distanceCm + (b.distanceCm - a.distanceCm) * t;
+        place.width = a.width + (b.width - a.width) * t;
+        return place;
+    }
+    return PlaceSegment(a, b).At(t);
 }
 
 SoundPlace PlaceAt(const PanPointList& points, uint32_t s) {
@@ -121,6 +147,7 @@ SoundPlace PlaceAt(const PanPointList& points, uint32_t s) {
 }
 
 void PlaceCursor::Find(uint32_t s) {
+    m_segment.reset();
     const PanPoint* a = nullptr;
     if (m_bValid && s >= m_to && m_pLast != nullptr && m_points.Contains(m_pLast) &&
         m_pLast->position <= s) {
@@ -177,6 +204,9 @@ SoundPlace PlaceCursor::At(uint32_t s) {
     if (m_bHold) {
         return InterpolatePlace(m_a, m_a, 0.0);
     }
+    if (!m_segment) {
+        m_segment.emplace(m_a, m_b);
+    }
     const double t = static_cast<double>(s - m_from) / static_cast<double>(m_to - m_from);
-    return InterpolatePlace(m_a, m_b, t);
+    return m_segment->At(t);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "trajectory/PanPoint.h"
 
@@ -34,6 +35,25 @@ SoundPlace InterpolatePlace(const PanPoint& a, const PanPoint& b, double t);
 // The same between places in real numbers.
 SoundPlace InterpolatePlace(const SoundPlace& a, const SoundPlace& b, double t);
 
+// InterpolatePlace between two places held for many fractions: the ends' directions and the
+// angle between them are worked out once, and At(t) gives InterpolatePlace(a, b, t) to the bit.
+class PlaceSegment {
+  public:
+    struct Vector {
+        double x, y, z;  // right, up, back: the listener's frame, ahead along -z
+    };
+
+    PlaceSegment(const SoundPlace& a, const SoundPlace& b);
+    PlaceSegment(const PanPoint& a, const PanPoint& b);
+    SoundPlace At(double t) const;
+
+  private:
+    SoundPlace m_a, m_b;
+    Vector m_va{}, m_vb{};
+    double m_cosine = 1.0;
+    double m_omega = 0.0, m_sine = 0.0;  // the angle between the ends and its sine
+};
+
 // The place of a trajectory at frame s: between the points around it; before the first, from
 // straight ahead at frame 0 to it; after the last, the last. An empty list is straight ahead.
 SoundPlace PlaceAt(const PanPointList& points, uint32_t s);
@@ -61,5 +81,6 @@ class PlaceCursor {
     uint32_t m_to = 0;
     PanPoint m_a{};
     PanPoint m_b{};
-    bool m_bHold = false;  // past the last point: m_a alone
+    bool m_bHold = false;                   // past the last point: m_a alone
+    std::optional<PlaceSegment> m_segment;  // from m_a to m_b, unless held
 };

@@ -183,6 +183,9 @@ std::optional<TrajectoryGenerator> TrajectoryGenerator::Parse(const std::string&
     }
     generator.m_from = static_cast<uint32_t>(from);
     generator.m_to = static_cast<uint32_t>(to);
+    const auto value = [&generator](const char* key) { return generator.Value(key); };
+    generator.m_held = {value("distance"), value("elevation"), value("start"),    value("end"),
+                        value("period"),   value("direction"), value("el-start"), value("el-end")};
     if (generator.m_shape == Shape::Random) {
         generator.MakeWalk();
     }
@@ -220,24 +223,24 @@ SoundPlace TrajectoryGenerator::IdealAt(double frame) const {
     const double seconds = (frame - m_from) / m_rate;
     const double fraction = (frame - m_from) / (static_cast<double>(m_to) - m_from);
     SoundPlace place;
-    place.distanceCm = Value("distance") * 100.0;
-    place.elevation = Value("elevation");
+    place.distanceCm = m_held.distance * 100.0;
+    place.elevation = m_held.elevation;
     switch (m_shape) {
         case Shape::Sweep:
-            place.azimuth = Value("start") + (Value("end") - Value("start")) * fraction;
+            place.azimuth = m_held.start + (m_held.end - m_held.start) * fraction;
             break;
         case Shape::Pendulum: {
-            const double middle = (Value("start") + Value("end")) / 2.0;
-            const double half = (Value("end") - Value("start")) / 2.0;
+            const double middle = (m_held.start + m_held.end) / 2.0;
+            const double half = (m_held.end - m_held.start) / 2.0;
             place.azimuth =
-                middle - half * std::cos(2.0 * std::numbers::pi * seconds / Value("period"));
+                middle - half * std::cos(2.0 * std::numbers::pi * seconds / m_held.period);
             break;
         }
         case Shape::Spiral:
-            place.elevation = Value("el-start") + (Value("el-end") - Value("el-start")) * fraction;
+            place.elevation = m_held.elStart + (m_held.elEnd - m_held.elStart) * fraction;
             [[fallthrough]];
         case Shape::Orbit:
-            place.azimuth = Value("start") + Value("direction") * 360.0 * seconds / Value("period");
+            place.azimuth = m_held.start + m_held.direction * 360.0 * seconds / m_held.period;
             break;
         case Shape::Random: {
             const auto after = std::upper_bound(
@@ -290,10 +293,10 @@ bool TrajectoryGenerator::SegmentHolds(const PanPoint& a, const PanPoint& b) con
         return false;
     }
     const uint64_t length = b.position - a.position;
+    const PlaceSegment segment(a, b);
     const auto holdsAt = [&](uint64_t frame) {
         const double t = static_cast<double>(frame - a.position) / static_cast<double>(length);
-        return AngleBetween(InterpolatePlace(a, b, t), IdealAt(static_cast<double>(frame))) <=
-               kInnerTolerance;
+        return AngleBetween(segment.At(t), IdealAt(static_cast<double>(frame))) <= kInnerTolerance;
     };
     const uint64_t samples = std::min<uint64_t>(length, kSamplesPerSegment);
     for (uint64_t k = 1; k < samples; ++k) {

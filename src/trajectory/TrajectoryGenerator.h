@@ -59,8 +59,15 @@ class TrajectoryGenerator {
     bool SegmentHolds(const PanPoint& a, const PanPoint& b) const;
     void MakeWalk();
 
+    // The keys IdealAt reads, looked up once: a search for points asks for thousands of places.
+    struct Held {
+        double distance = 0, elevation = 0, start = 0, end = 0, period = 0, direction = 0;
+        double elStart = 0, elEnd = 0;
+    };
+
     Shape m_shape = Shape::Sweep;
     std::map<std::string, double> m_values;
+    Held m_held;
     uint32_t m_from = 0;
     uint32_t m_to = 0;
     double m_rate = 1.0;

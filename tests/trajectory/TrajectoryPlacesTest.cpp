@@ -103,6 +103,24 @@ TEST(SoundPlace, PlaceAtWalksTheListAndTheCursorAgrees) {
         // The distance alone, as the delays of sound that travels read it: the same number.
         EXPECT_EQ(distances.DistanceCmAt(s), a.distanceCm) << s;
     }
+    // After an edit the cursor turns along the new pair, not the one it held; and every walk
+    // gives the single call's numbers to the bit.
+    list.AddPoint(PlacePoint(200, 10, 60, 300));
+    cursor.Invalidate();
+    for (uint32_t s = 150; s < 300; s += 11) {
+        const SoundPlace a = PlaceAt(list, s);
+        const SoundPlace b = cursor.At(s);
+        EXPECT_EQ(a.azimuth, b.azimuth) << s;
+        EXPECT_EQ(a.elevation, b.elevation) << s;
+        const PanPoint* before = list.PointAtOrBefore(s);
+        const PanPoint* after = list.NextPoint(before);
+        const double t = static_cast<double>(s - before->position) /
+                         static_cast<double>(after->position - before->position);
+        const SoundPlace c = PlaceSegment(*before, *after).At(t);
+        const SoundPlace d = InterpolatePlace(*before, *after, t);
+        EXPECT_EQ(c.azimuth, b.azimuth) << s;
+        EXPECT_EQ(d.elevation, b.elevation) << s;
+    }
     EXPECT_EQ(PlaceCursor(PanPointList()).DistanceCmAt(5), 100.0);
     EXPECT_NEAR(PlaceAt(list, 50).distanceCm, 150.0, 1e-9);  // from 1 m ahead at frame 0
     EXPECT_EQ(PlaceAt(list, 399).azimuth, -100.0);           // the last point holds
