@@ -151,7 +151,16 @@ void AmbisonicsExport::GainsAt(uint64_t o, float* gains) {
 bool AmbisonicsExport::Flush(BlockWriter* writer) {
     const size_t count = size_t{m_mixFrames} * m_channels;
     if (writer == nullptr) {
-        m_added.insert(m_added.end(), m_mix.begin(), m_mix.begin() + static_cast<ptrdiff_t>(count));
+        if (m_added.empty()) {
+            // The block becomes what is added, without a copy; the encoding overwrites the
+            // buffer it gets back.
+            m_added.swap(m_mix);
+            m_added.resize(count);
+            m_mix.resize(size_t{m_blockFrames} * m_channels);
+        } else {
+            m_added.insert(m_added.end(), m_mix.begin(),
+                           m_mix.begin() + static_cast<ptrdiff_t>(count));
+        }
         m_mixFrames = 0;
         return true;
     }
@@ -417,7 +426,9 @@ AmbisonicsExport::Outcome AmbisonicsExport::AddNext(float* out, uint64_t frames,
         for (; i < count; ++i) {
             to[i] += from[i] * gain;
         }
-        m_addedPeak = std::max(m_addedPeak, static_cast<double>(TpdfDither::Peak(from, count)));
+        if (m_pRoom) {
+            m_addedPeak = std::max(m_addedPeak, static_cast<double>(TpdfDither::Peak(from, count)));
+        }
         m_addedAt += count;
         out += count;
         frames -= count / channels;

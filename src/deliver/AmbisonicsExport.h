@@ -98,7 +98,8 @@ class AmbisonicsExport {
     // of the same key resampled from shared, or leaves what it resamples there once whole. Key
     // names the samples (ResampledSources::KeyOfFile); the rates are added to it here.
     void ShareResampling(ResampledSources& shared, const std::string& key);
-    // The largest magnitude AddNext has added so far, before its gain.
+    // In a room, the largest magnitude AddNext has added so far, before its gain; 0 elsewhere,
+    // where Loudest bounds it before.
     double AddedPeak() const { return m_addedPeak; }
     // Whether the sound is heard in a room (its bound is then only a bound; see above).
     bool IsInRoom() const { return m_propagation.HasRoom(); }
