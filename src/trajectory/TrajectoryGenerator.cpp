@@ -298,19 +298,20 @@ bool TrajectoryGenerator::SegmentHolds(const PanPoint& a, const PanPoint& b) con
         const double t = static_cast<double>(frame - a.position) / static_cast<double>(length);
         return AngleBetween(segment.At(t), IdealAt(static_cast<double>(frame))) <= kInnerTolerance;
     };
-    const uint64_t samples = std::min<uint64_t>(length, kSamplesPerSegment);
-    for (uint64_t k = 1; k < samples; ++k) {
-        if (!holdsAt(a.position + length * k / samples)) {
-            return false;
-        }
-    }
-    // A walk's corners are where its path strays most.
+    // A walk's corners are where its path strays most: looked at first, a segment too long
+    // fails there before its evenly spaced frames are.
     const auto first = std::upper_bound(
         m_walk.begin(), m_walk.end(), static_cast<double>(a.position),
         [](double f, const std::pair<double, double>& corner) { return f < corner.first; });
     for (auto it = first; it != m_walk.end() && it->first < b.position; ++it) {
         if (!holdsAt(static_cast<uint64_t>(it->first)) ||
             !holdsAt(static_cast<uint64_t>(std::ceil(it->first)))) {
+            return false;
+        }
+    }
+    const uint64_t samples = std::min<uint64_t>(length, kSamplesPerSegment);
+    for (uint64_t k = 1; k < samples; ++k) {
+        if (!holdsAt(a.position + length * k / samples)) {
             return false;
         }
     }
