@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -74,4 +75,33 @@ TEST(ExportLoudness, MeasuresTheBlocksWrittenAsOneStream) {
         EXPECT_EQ(result.lufs, meter.IntegratedLoudness()) << what;
         EXPECT_EQ(result.truePeak, meter.TruePeak()) << what;
     }
+}
+
+// Every 16-bit value, in a shuffled order and pieces of odd sizes, measures as its exact value
+// over 32768 does: full scale -1 and the smallest steps included.
+TEST(ExportLoudness, EverySixteenBitValueMeasuresAsItsExactFraction) {
+    constexpr uint32_t kRate = 8000;
+    std::vector<int16_t> values(65536 * 2);
+    for (size_t k = 0; k < values.size(); ++k) {
+        values[k] = static_cast<int16_t>(static_cast<uint16_t>(k));
+    }
+    std::shuffle(values.begin(), values.end(), std::mt19937(3));
+    std::vector<uint8_t> bytes(values.size() * 2);
+    std::vector<float> exact(values.size());
+    for (size_t k = 0; k < values.size(); ++k) {
+        ByteOrder::StoreU(bytes.data() + 2 * k, static_cast<uint16_t>(values[k]), 2, false);
+        exact[k] = static_cast<float>(values[k]) / 32768.0f;
+    }
+    const std::vector<LoudnessWeight> weights = ExportLoudness::UnitWeights(1);
+    ExportLoudness measured(MakeFormat(1, kRate, 16), weights);
+    for (size_t at = 0, n = 1; at < values.size(); at += n, n = n * 3 + 1) {
+        n = std::min(n, values.size() - at);
+        measured.Add(bytes.data() + 2 * at, static_cast<uint32_t>(2 * n));
+    }
+    const ExportLoudness::Result result = measured.Finish();
+    LoudnessMeter meter(kRate, weights);
+    meter.AddFrames(exact.data(), exact.size());
+    EXPECT_EQ(result.lufs, meter.IntegratedLoudness());
+    EXPECT_EQ(result.truePeak, meter.TruePeak());
+    EXPECT_GE(result.truePeak, 0.0);  // -32768 is full scale
 }
