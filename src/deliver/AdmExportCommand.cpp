@@ -261,21 +261,22 @@ bool AdmExportCommand::WriteFile(DocumentHost& host, const std::string& path,
             progress->SetRange(0, 100);
             progress->SetStatus("Writing ADM file...");
             bFailed = false;
+            const uint64_t dataStart = writer->GetFile()->GetPosition();
             for (uint64_t done = 0; done < dataBytes && !bFailed;) {
                 const auto count =
                     static_cast<uint32_t>(std::min<uint64_t>(blockBytes, dataBytes - done));
                 const uint32_t frames = count / blockAlign;
                 const uint8_t* block = convert(static_cast<uint32_t>(done / blockAlign), frames);
                 bFailed = block == nullptr || !writer->WriteSamples(block, count);
-                if (!bFailed) {
-                    loudness.Add(block, count);
-                }
                 done += count;
                 progress->SetPos(static_cast<int>(done * 100 / dataBytes));
                 if (done < dataBytes && progress->CheckCancelButton()) {
                     bCancelled = true;
                     break;
                 }
+            }
+            if (!bFailed && !bCancelled && loudness.IsMeasuring()) {
+                loudness.MeasureWritten(writer->GetFile()->GetFilePath(), dataStart, dataBytes);
             }
         }
         if (!bFailed && !bCancelled && pWave != nullptr && loudnessAt) {

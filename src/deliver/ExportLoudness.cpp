@@ -8,6 +8,8 @@
 
 #include "document/DocumentHost.h"
 #include "platform/ByteOrder.h"
+#include "platform/CFile.h"
+#include "platform/CFileException.h"
 #include "render/SampleDecoder.h"
 
 #if defined(__SSE2__)
@@ -63,6 +65,7 @@ void ExportLoudness::SetMeasuring(bool bMeasuring) {
 
 ExportLoudness::ExportLoudness(const PcmFormat& format, const std::vector<LoudnessWeight>& weights)
     : m_format(format),
+      m_weights(weights),
       m_bMeasuring(g_bMeasuring),
       m_meter(format.sampleRate, weights),
       // Room for every block there can be (kBlocks waiting, one measured), so handing one back
@@ -105,25 +108,101 @@ void ExportLoudness::Add(const void* bytes, uint32_t count) {
     m_changed.notify_all();
 }
 
-ExportLoudness::Result ExportLoudness::Finish() {
-    std::unique_lock<std::mutex> lock(m_mutex);
+void ExportLoudness::AwaitIdle(std::unique_lock<std::mutex>& lock) {
     m_changed.wait(lock, [this] { return (m_waiting.empty() && !m_bBusy) || m_failure; });
     if (m_failure) {
         std::rethrow_exception(m_failure);
     }
+}
+
+void ExportLoudness::MeasureWritten(const std::string& path, uint64_t dataStart,
+                                    uint64_t dataBytes) {
+    if (!m_bMeasuring) {
+        return;
+    }
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        AwaitIdle(lock);
+    }
+    const size_t frameBytes = size_t{m_format.channels} * (m_format.bitsPerSample / 8u);
+    const auto measure = [&](LoudnessMeter& meter) {
+        CFile back(path, CFile::Mode::Read);
+        back.Seek(static_cast<int64_t>(dataStart), CFile::SeekFrom::Begin);
+        std::vector<uint8_t> piece(std::max<size_t>((size_t{1} << 20) / frameBytes, 1) *
+                                   frameBytes);
+        std::vector<float> samples;
+        for (uint64_t done = 0; done < dataBytes;) {
+            const auto count =
+                static_cast<size_t>(std::min<uint64_t>(piece.size(), dataBytes - done));
+            if (back.Read(piece.data(), count) != count) {
+                throw CFileException(0, path, "The samples written came back short:");
+            }
+            Decode(piece.data(), count, samples, meter);
+            done += count;
+        }
+    };
+    LoudnessMeter loudness(m_format.sampleRate, m_weights, LoudnessMeter::Measures::LoudnessOnly);
+    LoudnessMeter peak(m_format.sampleRate, m_weights, LoudnessMeter::Measures::TruePeakOnly);
+    std::exception_ptr peakFailure;
+    std::thread peaking([&] {
+        try {
+            measure(peak);
+        } catch (...) {
+            peakFailure = std::current_exception();
+        }
+    });
+    try {
+        measure(loudness);
+    } catch (...) {
+        peaking.join();
+        throw;
+    }
+    peaking.join();
+    if (peakFailure) {
+        std::rethrow_exception(peakFailure);
+    }
+    m_written = Result{loudness.IntegratedLoudness(), peak.TruePeak()};
+}
+
+ExportLoudness::Result ExportLoudness::Finish() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    AwaitIdle(lock);
+    if (m_written) {
+        return *m_written;
+    }
     return {m_meter.IntegratedLoudness(), m_meter.TruePeak()};
 }
 
-void ExportLoudness::Serve() {
+void ExportLoudness::Decode(const uint8_t* bytes, size_t count, std::vector<float>& samples,
+                            LoudnessMeter& meter) const {
     const int bits = m_format.bitsPerSample;
     const SampleDecoder::Layout layout{bits, m_format.formatTag == kFormatTagFloat, 1};
     const size_t sampleBytes = static_cast<size_t>(bits / 8);
     const size_t channels = m_format.channels;
     const size_t piece = std::max<size_t>(kPieceSamples / channels, 1) * channels;
+    samples.resize(piece);
+    const size_t total = count / sampleBytes / channels * channels;
+    // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1: floats
+    // too, so that one not a number or past every scale measures as the renderers read it.
+    // A piece at a time, which stays in the cache from the decoder to the meter.
+    for (size_t from = 0; from < total; from += piece) {
+        const size_t n = std::min(piece, total - from);
+        if (bits == 16 && !layout.bFloat) {
+            FullScaleOf16(bytes + from * sampleBytes, n, samples.data());
+        } else {
+            SampleDecoder::Decode(bytes + from * sampleBytes, layout, static_cast<uint32_t>(n),
+                                  false, samples.data());
+            ToFullScale(samples.data(), n);
+        }
+        meter.AddFrames(samples.data(), n / channels);
+    }
+}
+
+void ExportLoudness::Serve() {
     std::vector<float> samples;
     std::unique_lock<std::mutex> lock(m_mutex);
     try {
-        samples.resize(piece);
+        samples.resize(kPieceSamples + m_format.channels);
     } catch (...) {
         m_failure = std::current_exception();
         m_changed.notify_all();
@@ -139,23 +218,9 @@ void ExportLoudness::Serve() {
         m_bBusy = true;
         lock.unlock();
         m_changed.notify_all();
-        const size_t count = block.size() / sampleBytes / channels * channels;
         std::exception_ptr failure;
-        // Decoded as one stream of samples, in the 16-bit scale, then to full scale 1: floats
-        // too, so that one not a number or past every scale measures as the renderers read it.
-        // A piece at a time, which stays in the cache from the decoder to the meter.
         try {
-            for (size_t from = 0; from < count; from += piece) {
-                const size_t n = std::min(piece, count - from);
-                if (bits == 16 && !layout.bFloat) {
-                    FullScaleOf16(block.data() + from * sampleBytes, n, samples.data());
-                } else {
-                    SampleDecoder::Decode(block.data() + from * sampleBytes, layout,
-                                          static_cast<uint32_t>(n), false, samples.data());
-                    ToFullScale(samples.data(), n);
-                }
-                m_meter.AddFrames(samples.data(), n / channels);
-            }
+            Decode(block.data(), block.size(), samples, m_meter);
         } catch (...) {
             // The meter grows with the sound (a gating block every 100 ms); out of memory, the
             // export fails on its own thread instead of ending the process.

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,16 @@ class ExportLoudness {
     // Any thread, one at a time. Throws what the measuring threw (std::bad_alloc when the
     // meter ran out of memory); nothing more is measured after that.
     void Add(const void* bytes, uint32_t count);
+    // Instead of Add: measures the samples an export has written, read back from its file
+    // (dataBytes of whole frames from byte dataStart) once the writing is done. Still in the
+    // page cache, they cost a copy into a small buffer, where Add copies each block into fresh
+    // memory (a page fault a page) and holds the writing back while the meter lags. The
+    // loudness is measured on the calling thread and the true peak on another, each reading
+    // the file through, while the disk takes what the writing left. Throws CFileException, and
+    // as Add does.
+    void MeasureWritten(const std::string& path, uint64_t dataStart, uint64_t dataBytes);
+    // False where SetMeasuring turned measuring off: Add and MeasureWritten measure nothing.
+    bool IsMeasuring() const { return m_bMeasuring; }
     // Waits until every block added is measured. Throws as Add does.
     Result Finish();
 
@@ -57,10 +68,17 @@ class ExportLoudness {
 
   private:
     void Serve();
+    // Decodes count bytes, whole frames, in pieces of samples (the buffer) into meter.
+    void Decode(const uint8_t* bytes, size_t count, std::vector<float>& samples,
+                LoudnessMeter& meter) const;
+    // With m_mutex held by lock: until the thread holds nothing and nothing waits.
+    void AwaitIdle(std::unique_lock<std::mutex>& lock);
 
     PcmFormat m_format;
+    std::vector<LoudnessWeight> m_weights;
     bool m_bMeasuring;
     LoudnessMeter m_meter;
+    std::optional<Result> m_written;  // what MeasureWritten found
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -255,8 +255,9 @@ struct LoudnessMeter::State {
     // The channels that count (an LFE is left out of the filter) and their weights.
     unsigned measured[kMaxChannels] = {};
     double weight[kMaxChannels] = {};
-    unsigned counted = 0;
+    unsigned counted = 0;  // 0 where the loudness is not measured
     unsigned channels = 0;
+    bool bPeak = true;   // the true peak is measured
     bool bWide = false;  // AVX2 and FMA
     Section shelf{}, highPass{};
 
@@ -361,7 +362,9 @@ void LoudnessMeter::State::Buffer(const float* frames, size_t count) {
         fill += n;
         // The true peak by whole chunks, in the same places whatever the pieces fed.
         const size_t whole = fill == SegmentFrames() ? fill : fill - (fill - peaked) % kChunkFrames;
-        truePeak = PeakOfSegment(peaked, whole, truePeak);
+        if (bPeak) {
+            truePeak = PeakOfSegment(peaked, whole, truePeak);
+        }
         peaked = whole;
         if (fill == SegmentFrames()) {
             RunSegment();
@@ -468,7 +471,8 @@ float LoudnessMeter::State::PeakOfSegment(size_t from, size_t to, float found) c
     return found;
 }
 
-LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights)
+LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights,
+                             Measures measures)
     : m_channels(static_cast<unsigned>(weights.size())) {
     if (weights.empty() || weights.size() > kMaxChannels || rate < 16 || rate > 2822400) {
         throw std::invalid_argument("loudness meter: unsupported channel count or rate");
@@ -478,7 +482,8 @@ LoudnessMeter::LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& w
 #if defined(__x86_64__)
     state.bWide = g_bWideCpu && g_bWideAllowed;
 #endif
-    for (unsigned c = 0; c < m_channels; ++c) {
+    state.bPeak = measures != Measures::LoudnessOnly;
+    for (unsigned c = 0; c < m_channels && measures != Measures::TruePeakOnly; ++c) {
         if (weights[c] != LoudnessWeight::LeftOut) {
             state.weight[state.counted] = weights[c] == LoudnessWeight::Surround ? 1.41 : 1.0;
             state.measured[state.counted++] = c;
@@ -525,6 +530,9 @@ double LoudnessMeter::IntegratedLoudness() const {
 }
 
 double LoudnessMeter::TruePeak() const {
+    if (!m_pState->bPeak) {
+        return -std::numeric_limits<double>::infinity();
+    }
     const ScopedFlushDenormals flush;
     const float peak =
         m_pState->PeakOfSegment(m_pState->peaked, m_pState->fill, m_pState->truePeak);

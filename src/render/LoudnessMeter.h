@@ -27,9 +27,14 @@ enum class LoudnessWeight {
 // another processor's in the seventh digit. Owns its state; one thread at a time.
 class LoudnessMeter {
   public:
+    // What a meter measures: two meters fed the same frames, one of each half, give what one
+    // meter of both gives, on two threads.
+    enum class Measures { Both, LoudnessOnly, TruePeakOnly };
+
     // One weight per channel of the frames to come, at rate frames per second. Throws
     // std::invalid_argument for no channel, more than 64, or a rate outside 16 ... 2822400.
-    LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights);
+    LoudnessMeter(uint32_t rate, const std::vector<LoudnessWeight>& weights,
+                  Measures measures = Measures::Both);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -37,9 +42,11 @@ class LoudnessMeter {
     // Throws std::bad_alloc when memory runs out (a block's power is kept per 100 ms).
     void AddFrames(const float* interleaved, size_t frames);
 
-    // LUFS; -infinity until a 400 ms block is louder than the absolute gate (-70 LUFS).
+    // LUFS; -infinity until a 400 ms block is louder than the absolute gate (-70 LUFS), and
+    // from a meter of the true peak only.
     double IntegratedLoudness() const;
-    // dBTP, the highest over every channel (the LFE too); -infinity for silence.
+    // dBTP, the highest over every channel (the LFE too); -infinity for silence, and from a
+    // meter of the loudness only.
     double TruePeak() const;
 
     // BS.1770-4's weights by position: 1.41 at |elevation| < 30 and 60 <= |azimuth| <= 120,

@@ -1,6 +1,6 @@
-// What an export writes, handed to ExportLoudness block by block as the writers do, measures
-// exactly as the same samples fed to a meter at once: no frame is lost, split or doubled where
-// the blocks, or the pieces the measuring thread decodes, begin and end.
+// What an export writes, handed to ExportLoudness block by block as the writers do, or read
+// back from the file it wrote, measures exactly as the same samples fed to a meter at once: no
+// frame is lost, split or doubled where the blocks, or the pieces decoded, begin and end.
 #include "deliver/ExportLoudness.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "platform/ByteOrder.h"
+#include "platform/CFileException.h"
 #include "render/SampleDecoder.h"
 #include "support/FileBytes.h"
+#include "support/TempDir.h"
 
 TEST(ExportLoudness, MeasuresTheBlocksWrittenAsOneStream) {
     constexpr uint32_t kRate = 48000;
@@ -74,6 +76,23 @@ TEST(ExportLoudness, MeasuresTheBlocksWrittenAsOneStream) {
         EXPECT_TRUE(std::isfinite(result.lufs)) << what;
         EXPECT_EQ(result.lufs, meter.IntegratedLoudness()) << what;
         EXPECT_EQ(result.truePeak, meter.TruePeak()) << what;
+
+        // The same bytes behind a header of an odd length, read back from the file.
+        const TempDir dir;
+        const std::string path = dir.File("written.wav");
+        std::vector<uint8_t> file(45, 0x5A);
+        file.insert(file.end(), bytes.begin(), bytes.end());
+        WriteBytes(path, file);
+        ExportLoudness readBack(format, weights);
+        readBack.MeasureWritten(path, 45, bytes.size());
+        const ExportLoudness::Result back = readBack.Finish();
+        EXPECT_EQ(back.lufs, result.lufs) << what;
+        EXPECT_EQ(back.truePeak, result.truePeak) << what;
+        // A file shorter than what was written is an error, never a figure of part of it.
+        ExportLoudness shortOne(format, weights);
+        EXPECT_THROW(shortOne.MeasureWritten(path, 45 + format.blockAlign, bytes.size()),
+                     CFileException)
+            << what;
     }
 }
 

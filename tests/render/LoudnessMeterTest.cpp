@@ -318,6 +318,18 @@ TEST(LoudnessMeter, GivesTheSameWhateverThePiecesAndThePath) {
                     }
                     EXPECT_EQ(meter.IntegratedLoudness(), firstLufs) << how;
                     EXPECT_NEAR(meter.TruePeak(), firstPeak, 1e-4) << how;
+                    // Each half alone gives the whole meter's figure, and nothing of the other.
+                    LoudnessMeter loudness(kRate, weights, LoudnessMeter::Measures::LoudnessOnly);
+                    LoudnessMeter truePeak(kRate, weights, LoudnessMeter::Measures::TruePeakOnly);
+                    for (size_t at = 0; at < frames; at += step) {
+                        const size_t n = std::min(step, frames - at);
+                        loudness.AddFrames(samples.data() + at * channels, n);
+                        truePeak.AddFrames(samples.data() + at * channels, n);
+                    }
+                    EXPECT_EQ(loudness.IntegratedLoudness(), meter.IntegratedLoudness()) << how;
+                    EXPECT_EQ(truePeak.TruePeak(), meter.TruePeak()) << how;
+                    EXPECT_EQ(loudness.TruePeak(), -INFINITY) << how;
+                    EXPECT_EQ(truePeak.IntegratedLoudness(), -INFINITY) << how;
                 }
             }
             LoudnessMeter::AllowWide(true);
