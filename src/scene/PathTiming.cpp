@@ -41,7 +41,62 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
     }
 }
 
+namespace {
+
+// Emission records, as the walk tells them.
+struct ToEmissions {
+    PathTiming::Emission* out;
+    void Set(uint32_t i, double position, double place) {
+        out[i].position = position;
+        out[i].place = place;
+        out[i].share = 1.0f;
+    }
+    void Fade(uint32_t i, float share, double fading, double fadingPlace) {
+        out[i].share = share;
+        out[i].fading = fading;
+        out[i].fadingPlace = fadingPlace;
+    }
+    // Frames [i, end) at leaves + (t - from) * slope, t their heard frames from first.
+    void Line(uint32_t i, uint32_t end, int64_t first, double leaves, double from, double slope) {
+        for (; i < end; ++i) {
+            PathTiming::Emission& on = out[i];
+            on.position = leaves + (static_cast<double>(first + i) - from) * slope;
+            on.place = on.position;
+            on.share = 1.0f;
+        }
+    }
+};
+
+struct ToPositions {
+    double* positions;
+    std::vector<PathTiming::Fade>& fades;
+    void Set(uint32_t i, double position, double /*place*/) { positions[i] = position; }
+    void Fade(uint32_t i, float share, double fading, double /*fadingPlace*/) {
+        fades.push_back({i, share, fading});
+    }
+    void Line(uint32_t i, uint32_t end, int64_t first, double leaves, double from, double slope) {
+        for (; i < end; ++i) {
+            positions[i] = leaves + (static_cast<double>(first + i) - from) * slope;
+        }
+    }
+};
+
+}  // namespace
+
 void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
+    ToEmissions to{out};
+    Walk(first, count, to);
+}
+
+void PathTiming::Positions(int64_t first, uint32_t count, double* positions,
+                           std::vector<Fade>& fades) {
+    fades.clear();
+    ToPositions to{positions, fades};
+    Walk(first, count, to);
+}
+
+template <typename Out>
+void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
     if (count == 0) {
         return;
     }
@@ -74,33 +129,32 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
             fading = &m_found[nextJump];
             ++nextJump;
         }
-        Emission& e = out[i];
         j = std::max(j, segment);
         if (t < heard[segment]) {
             // Before the stretch's first edge is heard: its delay, held.
-            e.position = t - (heard[segment] - Leaves(segment));
-            e.place = std::max(e.position, Leaves(segment));
+            const double position = t - (heard[segment] - Leaves(segment));
+            out.Set(i, position, std::max(position, Leaves(segment)));
         } else {
             while (jump[j] == 0 && heard[j + 1] <= t) {
                 ++j;
             }
+            double position;
             if (jump[j] != 0) {
-                e.position = t - (heard[j] - Leaves(j));
+                position = t - (heard[j] - Leaves(j));
             } else {
                 if (sloped != j) {
                     slope = kEdgeFrames / (heard[j + 1] - heard[j]);
                     sloped = j;
                 }
-                e.position = Leaves(j) + (t - heard[j]) * slope;
+                position = Leaves(j) + (t - heard[j]) * slope;
             }
-            e.place = e.position;
+            out.Set(i, position, position);
         }
-        e.share = 1.0f;
         if (fading != nullptr && t - fading->at < m_fade) {
             const double x = (t - fading->at) / m_fade;
-            e.share = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * x));
-            e.fading = t - (heard[fading->edge] - Leaves(fading->edge));
-            e.fadingPlace = std::min(e.fading, Leaves(fading->edge));
+            const double from = t - (heard[fading->edge] - Leaves(fading->edge));
+            out.Fade(i, static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * x)), from,
+                     std::min(from, Leaves(fading->edge)));
         } else if (sloped == j && t >= heard[segment]) {
             // On along the same edge's slope, as the steps above would go, until its next
             // edge or the next jump is heard.
@@ -108,18 +162,13 @@ void PathTiming::Emissions(int64_t first, uint32_t count, Emission* out) {
             if (nextJump < m_found.size()) {
                 until = std::min(until, m_found[nextJump].at);
             }
-            const double leaves = Leaves(j);
-            const double from = heard[j];
-            for (; i + 1 < count; ++i) {
-                const double next = static_cast<double>(first + i + 1);
-                if (next >= until) {
-                    break;
-                }
-                Emission& on = out[i + 1];
-                on.position = leaves + (next - from) * slope;
-                on.place = on.position;
-                on.share = 1.0f;
+            // The frames before until: t < until, t whole.
+            uint32_t end = i + 1;
+            while (end < count && static_cast<double>(first + end) < until) {
+                ++end;
             }
+            out.Line(i + 1, end, first, Leaves(j), heard[j], slope);
+            i = end - 1;
         }
     }
 }

@@ -37,10 +37,24 @@ class PathTiming {
     };
     // count heard frames from first into out.
     void Emissions(int64_t first, uint32_t count, Emission* out);
+    // A fading frame: its index among those asked, the new sound's share and the old sound's
+    // position.
+    struct Fade {
+        uint32_t frame;
+        float share;
+        double fading;
+    };
+    // The positions alone, the same numbers as Emissions' (count doubles into positions), and
+    // the frames where a jump fades, in order, into fades (replaced).
+    void Positions(int64_t first, uint32_t count, double* positions, std::vector<Fade>& fades);
     // The delay of the sound that leaves at a source frame, in frames.
     double DelayAt(int64_t frame) const { return m_delay(frame); }
 
   private:
+    // The walk both of those take, telling out each frame's answer; runs along one edge's slope
+    // come as one call.
+    template <typename Out>
+    void Walk(int64_t first, uint32_t count, Out& out);
     // Edges lo .. hi exist (made when first asked; a seek back or far ahead starts afresh).
     void Ensure(int64_t lo, int64_t hi);
     double Leaves(int64_t j) const { return static_cast<double>(j * kEdgeFrames); }

@@ -203,36 +203,23 @@ void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, flo
     const auto window = static_cast<size_t>(windowEnd - windowFirst);
     m_window.resize(window);
     read(windowFirst, static_cast<uint32_t>(window), m_window.data());
-    m_emissions.resize(count);
+    m_positions.resize(count);
     const float* signal = m_window.data();
     const int64_t shift = -windowFirst - interpolator.Before();
     // Beyond what any path can reach reads silence: only a jump's far side goes there.
-    const auto readAt = [&](const double* positions, size_t stride, size_t n, float* to) {
+    const auto readAt = [&](const double* positions, size_t n, float* to) {
         TravelKernels::ReadRun(interpolator, signal, static_cast<int64_t>(window), 0.0, shift,
-                               positions, stride, n, to);
+                               positions, 1, n, to);
     };
-    constexpr size_t kStride = sizeof(PathTiming::Emission) / sizeof(double);
-    static_assert(sizeof(PathTiming::Emission) % sizeof(double) == 0);
     for (size_t k = 0; k < m_paths.size(); ++k) {
-        m_paths[k].timing->Emissions(static_cast<int64_t>(first), count, m_emissions.data());
+        m_paths[k].timing->Positions(static_cast<int64_t>(first), count, m_positions.data(),
+                                     m_fades);
         float* heard = out + k * count;
-        const PathTiming::Emission* emissions = m_emissions.data();
-        for (uint32_t i = 0; i < count; ++i) {
-            uint32_t run = 0;
-            while (i + run < count && emissions[i + run].share == 1.0f) {
-                ++run;
-            }
-            if (run > 0) {
-                readAt(&emissions[i].position, kStride, run, heard + i);
-                i += run - 1;
-                continue;
-            }
-            const PathTiming::Emission& e = emissions[i];
-            float value = 0.0f;
+        readAt(m_positions.data(), count, heard);
+        for (const PathTiming::Fade& fade : m_fades) {
             float fading = 0.0f;
-            readAt(&e.position, 1, 1, &value);
-            readAt(&e.fading, 1, 1, &fading);
-            heard[i] = e.share * value + (1.0f - e.share) * fading;
+            readAt(&fade.fading, 1, &fading);
+            heard[fade.frame] = fade.share * heard[fade.frame] + (1.0f - fade.share) * fading;
         }
     }
 }

@@ -82,6 +82,7 @@ class RoomPaths {
     std::deque<std::array<double, 3>> m_grid;
     int64_t m_gridBase = 0;
     std::array<double, 3> m_held{};
-    std::vector<PathTiming::Emission> m_emissions;
+    std::vector<double> m_positions;
+    std::vector<PathTiming::Fade> m_fades;
     std::vector<float> m_window;
 };

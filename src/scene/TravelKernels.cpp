@@ -60,7 +60,7 @@ bool HasAvx() {
 
 // Eight frames at once, frames f and f + 4 in one register: each lane sums the taps four apart
 // in order, and the lanes are added pairwise after a transpose, as the four-lane read does.
-template <int Taps>
+template <int Taps, bool Dense>
 [[gnu::target("avx"), gnu::always_inline]] inline bool ReadEight(const float* table,
                                                                  const float* signal,
                                                                  int64_t frames, double origin,
@@ -68,10 +68,15 @@ template <int Taps>
                                                                  size_t stride, float* out) {
     const __m256d o = _mm256_set1_pd(origin);
     const __m256d s = _mm256_set1_pd(static_cast<double>(shift));
-    const __m256d from[2] = {
-        _mm256_sub_pd(_mm256_set_pd(p[3 * stride], p[2 * stride], p[stride], p[0]), o),
-        _mm256_sub_pd(_mm256_set_pd(p[7 * stride], p[6 * stride], p[5 * stride], p[4 * stride]),
-                      o)};
+    __m256d from[2];
+    if constexpr (Dense) {
+        from[0] = _mm256_sub_pd(_mm256_loadu_pd(p), o);
+        from[1] = _mm256_sub_pd(_mm256_loadu_pd(p + 4), o);
+    } else {
+        from[0] = _mm256_sub_pd(_mm256_set_pd(p[3 * stride], p[2 * stride], p[stride], p[0]), o);
+        from[1] = _mm256_sub_pd(
+            _mm256_set_pd(p[7 * stride], p[6 * stride], p[5 * stride], p[4 * stride]), o);
+    }
     const __m256d lowest = _mm256_setzero_pd();
     const __m256d highest = _mm256_set1_pd(static_cast<double>(frames - Taps));
     alignas(16) int32_t at[8];
@@ -119,15 +124,15 @@ template <int Taps>
 }
 
 // The groups of eight of a run, as far as they go; the frames read.
-template <int Taps>
-[[gnu::target("avx")]] size_t ReadRunEight(const DelayInterpolator& interpolator,
-                                           const float* signal, int64_t frames, double origin,
-                                           int64_t shift, const double* p, size_t stride, size_t n,
-                                           float* out) {
+template <int Taps, bool Dense>
+[[gnu::target("avx")]] size_t ReadRunEightOf(const DelayInterpolator& interpolator,
+                                             const float* signal, int64_t frames, double origin,
+                                             int64_t shift, const double* p, size_t stride,
+                                             size_t n, float* out) {
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
-        if (!ReadEight<Taps>(interpolator.Table(), signal, frames, origin, shift, p + i * stride,
-                             stride, out + i)) {
+        if (!ReadEight<Taps, Dense>(interpolator.Table(), signal, frames, origin, shift,
+                                    p + i * stride, stride, out + i)) {
             for (size_t f = 0; f < 8; ++f) {
                 out[i + f] =
                     ReadOne<Taps>(interpolator, signal, frames, origin, shift, p[(i + f) * stride]);
@@ -135,6 +140,16 @@ template <int Taps>
         }
     }
     return i;
+}
+
+template <int Taps>
+size_t ReadRunEight(const DelayInterpolator& interpolator, const float* signal, int64_t frames,
+                    double origin, int64_t shift, const double* p, size_t stride, size_t n,
+                    float* out) {
+    return stride == 1 ? ReadRunEightOf<Taps, true>(interpolator, signal, frames, origin, shift, p,
+                                                    stride, n, out)
+                       : ReadRunEightOf<Taps, false>(interpolator, signal, frames, origin, shift, p,
+                                                     stride, n, out);
 }
 
 template <size_t Half>
