@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
-
-#if defined(__SSE__)
-#include <xmmintrin.h>
-#endif
 
 namespace {
 
@@ -24,42 +21,18 @@ bool IsPrime(uint32_t n) {
     return true;
 }
 
-// The fast Walsh-Hadamard transform of 16 values, scaled to stay orthogonal.
-void Hadamard16(float* v) {
-#if defined(__SSE__)
-    // The same butterflies in four registers: a - b as a + (-1 * b), which is the same number.
-    __m128 r[4];
-    for (int k = 0; k < 4; ++k) {
-        r[k] = _mm_loadu_ps(v + 4 * k);
-    }
-    const __m128 odd = _mm_setr_ps(1.0f, -1.0f, 1.0f, -1.0f);
-    const __m128 upper = _mm_setr_ps(1.0f, 1.0f, -1.0f, -1.0f);
-    for (__m128& x : r) {
-        x = _mm_add_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 0, 0)),
-                       _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 1, 1)), odd));
-        x = _mm_add_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 0, 1, 0)),
-                       _mm_mul_ps(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 2, 3, 2)), upper));
-    }
-    for (int half = 1; half <= 2; half *= 2) {
-        for (int i = 0; i < 4; i += 2 * half) {
-            for (int j = i; j < i + half; ++j) {
-                const __m128 a = r[j];
-                const __m128 b = r[j + half];
-                r[j] = _mm_add_ps(a, b);
-                r[j + half] = _mm_sub_ps(a, b);
-            }
-        }
-    }
-    const __m128 quarter = _mm_set1_ps(0.25f);
-    for (int k = 0; k < 4; ++k) {
-        _mm_storeu_ps(v + 4 * k, _mm_mul_ps(r[k], quarter));
-    }
-#else
+// Eight frames of one line, side by side: every lane goes through the same float operations a
+// frame alone would.
+using Lanes = float __attribute__((vector_size(32)));
+
+// The fast Walsh-Hadamard transform of 16 lines, eight frames at once, scaled to stay
+// orthogonal.
+void Hadamard16(Lanes* v) {
     for (int half = 1; half < 16; half *= 2) {
         for (int i = 0; i < 16; i += 2 * half) {
             for (int j = i; j < i + half; ++j) {
-                const float a = v[j];
-                const float b = v[j + half];
+                const Lanes a = v[j];
+                const Lanes b = v[j + half];
                 v[j] = a + b;
                 v[j + half] = a - b;
             }
@@ -68,7 +41,6 @@ void Hadamard16(float* v) {
     for (int i = 0; i < 16; ++i) {
         v[i] *= 0.25f;
     }
-#endif
 }
 
 }  // namespace
@@ -105,6 +77,8 @@ LateTail::LateTail(const Room& room, uint32_t rate, double onsetSeconds)
         m_in[static_cast<size_t>(i)] = (i * 7 % 5) % 2 == 0 ? 0.25f : -0.25f;
     }
     m_buffer.assign(total, 0.0f);
+    m_shortest = *std::min_element(m_lengths.begin(), m_lengths.end());
+    m_taps.resize(size_t{kLines} * kBlock);
     // The network's first echoes come a shortest line after its input.
     const double lead = onsetSeconds * m_rate - m_lengths[0];
     m_lead = static_cast<uint32_t>(std::max(0.0, lead));
@@ -113,12 +87,18 @@ LateTail::LateTail(const Room& room, uint32_t rate, double onsetSeconds)
     // from the moment the tail begins on.
     Reset();
     m_scale = 1.0f;
-    float outputs[kOutputs];
     double energy = 0.0;
     const auto frames = static_cast<uint64_t>(std::min(m_rt60, 20.0) * m_rate);
-    for (uint64_t n = 0; n < frames; ++n) {
-        Step(n == 0 ? 1.0f : 0.0f, outputs);
-        energy += double{outputs[0]} * outputs[0];
+    std::vector<float> impulse(kBlock, 0.0f);
+    std::vector<float> answer(kBlock);
+    impulse[0] = 1.0f;
+    for (uint64_t n = 0; n < frames; n += kBlock) {
+        const auto block = static_cast<uint32_t>(std::min<uint64_t>(kBlock, frames - n));
+        Run(impulse.data(), block, 1, answer.data());
+        impulse[0] = 0.0f;
+        for (uint32_t k = 0; k < block; ++k) {
+            energy += double{answer[k]} * answer[k];
+        }
     }
     const double decay = 6.0 * std::numbers::ln10 / m_rt60;  // per second, of the energy
     const double volume = room.width * room.depth * room.height;
@@ -134,27 +114,60 @@ void LateTail::Reset() {
     m_bStarted = false;
 }
 
-void LateTail::Step(float in, float* outputs) {
-    float taps[kLines];
-    for (size_t i = 0; i < kLines; ++i) {
-        taps[i] = m_buffer[m_offset[i] + m_at[i]] * m_loss[i];
-    }
-    // Decorrelated outputs: the lines under a second orthogonal mix, each output a row of it.
-    float mixed[kLines];
-    std::copy(std::begin(taps), std::end(taps), mixed);
-    for (size_t i = 0; i < kLines; ++i) {
-        mixed[i] *= (i * 5 + 3) % 7 < 3 ? -1.0f : 1.0f;
-    }
-    Hadamard16(mixed);
-    for (int o = 0; o < kOutputs; ++o) {
-        outputs[o] = mixed[o] * m_scale;
-    }
-    Hadamard16(taps);
-    for (size_t i = 0; i < kLines; ++i) {
-        m_buffer[m_offset[i] + m_at[i]] = taps[i] + in * m_in[i];
-        if (++m_at[i] == m_lengths[i]) {
-            m_at[i] = 0;
+void LateTail::Run(const float* input, uint32_t count, int outputs, float* out) {
+    // A line is read a whole line's length after it is written, so as many frames as the
+    // shortest line go through the network at once, each as it would alone.
+    const uint32_t most = std::min<uint32_t>(kBlock, m_shortest);
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t block = std::min(most, count - done);
+        const uint32_t groups = (block + 7) / 8;
+        for (size_t i = 0; i < kLines; ++i) {
+            float* taps = m_taps.data() + i * kBlock;
+            const float* line = m_buffer.data() + m_offset[i];
+            uint32_t at = m_at[i];
+            for (uint32_t f = 0; f < block; ++f) {
+                taps[f] = line[at] * m_loss[i];
+                at = at + 1 == m_lengths[i] ? 0 : at + 1;
+            }
+            std::fill(taps + block, taps + groups * 8, 0.0f);
         }
+        for (uint32_t g = 0; g < groups; ++g) {
+            Lanes taps[kLines];
+            for (size_t i = 0; i < kLines; ++i) {
+                std::memcpy(&taps[i], m_taps.data() + i * kBlock + g * 8, sizeof(Lanes));
+            }
+            if (out != nullptr) {
+                // Decorrelated outputs: the lines under a second orthogonal mix, each output a
+                // row of it.
+                Lanes mixed[kLines];
+                for (size_t i = 0; i < kLines; ++i) {
+                    mixed[i] = taps[i] * ((i * 5 + 3) % 7 < 3 ? -1.0f : 1.0f);
+                }
+                Hadamard16(mixed);
+                const uint32_t frames = std::min<uint32_t>(8, block - g * 8);
+                for (uint32_t f = 0; f < frames; ++f) {
+                    float* frame = out + size_t{done + g * 8 + f} * static_cast<size_t>(outputs);
+                    for (int o = 0; o < outputs; ++o) {
+                        frame[o] = mixed[o][f] * m_scale;
+                    }
+                }
+            }
+            Hadamard16(taps);
+            for (size_t i = 0; i < kLines; ++i) {
+                std::memcpy(m_taps.data() + i * kBlock + g * 8, &taps[i], sizeof(Lanes));
+            }
+        }
+        for (size_t i = 0; i < kLines; ++i) {
+            const float* taps = m_taps.data() + i * kBlock;
+            float* line = m_buffer.data() + m_offset[i];
+            uint32_t at = m_at[i];
+            for (uint32_t f = 0; f < block; ++f) {
+                line[at] = taps[f] + input[done + f] * m_in[i];
+                at = at + 1 == m_lengths[i] ? 0 : at + 1;
+            }
+            m_at[i] = at;
+        }
+        done += block;
     }
 }
 
@@ -167,23 +180,16 @@ void LateTail::Render(const Reader& read, uint64_t first, uint32_t count, int ou
         const uint64_t from = first > warm ? first - warm : 0;
         m_bStarted = true;
         m_next = from;
-        float sink[kOutputs];
         while (m_next < first) {
             const auto n = static_cast<uint32_t>(std::min<uint64_t>(4096, first - m_next));
             m_input.resize(n);
             read(static_cast<int64_t>(m_next) - m_lead, n, m_input.data());
-            for (uint32_t k = 0; k < n; ++k) {
-                Step(m_input[k], sink);
-            }
+            Run(m_input.data(), n, 0, nullptr);
             m_next += n;
         }
     }
     m_input.resize(count);
     read(static_cast<int64_t>(first) - m_lead, count, m_input.data());
-    float all[kOutputs];
-    for (uint32_t k = 0; k < count; ++k) {
-        Step(m_input[k], all);
-        std::copy_n(all, outputs, out + size_t{k} * static_cast<size_t>(outputs));
-    }
+    Run(m_input.data(), count, outputs, out);
     m_next = first + count;
 }

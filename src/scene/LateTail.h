@@ -40,8 +40,11 @@ class LateTail {
     double Rt60() const { return m_rt60; }
 
   private:
-    // One frame through the network: the input sample in, kOutputs samples out.
-    void Step(float in, float* outputs);
+    static constexpr uint32_t kBlock = 256;
+
+    // count frames of input through the network, outputs floats a frame into out (none when
+    // out is null).
+    void Run(const float* input, uint32_t count, int outputs, float* out);
     void Reset();
 
     uint32_t m_rate;
@@ -57,4 +60,6 @@ class LateTail {
     uint64_t m_next = 0;  // the heard frame the network has reached
     bool m_bStarted = false;
     std::vector<float> m_input;
+    uint32_t m_shortest = 1;
+    std::vector<float> m_taps;  // a block's frames of each line, one line after another
 };
