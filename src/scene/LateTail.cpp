@@ -124,10 +124,16 @@ void LateTail::Run(const float* input, uint32_t count, int outputs, float* out) 
         for (size_t i = 0; i < kLines; ++i) {
             float* taps = m_taps.data() + i * kBlock;
             const float* line = m_buffer.data() + m_offset[i];
+            const float loss = m_loss[i];
             uint32_t at = m_at[i];
-            for (uint32_t f = 0; f < block; ++f) {
-                taps[f] = line[at] * m_loss[i];
-                at = at + 1 == m_lengths[i] ? 0 : at + 1;
+            for (uint32_t f = 0; f < block;) {
+                // Up to the line's end, then on from its start.
+                const uint32_t n = std::min(block - f, m_lengths[i] - at);
+                for (uint32_t k = 0; k < n; ++k) {
+                    taps[f + k] = line[at + k] * loss;
+                }
+                f += n;
+                at = at + n == m_lengths[i] ? 0 : at + n;
             }
             std::fill(taps + block, taps + groups * 8, 0.0f);
         }
@@ -159,11 +165,17 @@ void LateTail::Run(const float* input, uint32_t count, int outputs, float* out) 
         }
         for (size_t i = 0; i < kLines; ++i) {
             const float* taps = m_taps.data() + i * kBlock;
+            const float* in = input + done;
             float* line = m_buffer.data() + m_offset[i];
+            const float gain = m_in[i];
             uint32_t at = m_at[i];
-            for (uint32_t f = 0; f < block; ++f) {
-                line[at] = taps[f] + input[done + f] * m_in[i];
-                at = at + 1 == m_lengths[i] ? 0 : at + 1;
+            for (uint32_t f = 0; f < block;) {
+                const uint32_t n = std::min(block - f, m_lengths[i] - at);
+                for (uint32_t k = 0; k < n; ++k) {
+                    line[at + k] = taps[f + k] + in[f + k] * gain;
+                }
+                f += n;
+                at = at + n == m_lengths[i] ? 0 : at + n;
             }
             m_at[i] = at;
         }

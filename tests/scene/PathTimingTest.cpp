@@ -1,5 +1,6 @@
 // A path's timing asked in any pieces gives the same emissions as asked frame by frame (the run
-// along one edge's slope and the step-by-step walk agree), and four reads between samples at
+// along one edge's slope and the step-by-step walk agree), its positions alone are those
+// emissions' positions and fades, and four reads between samples at
 // once give the numbers one read at a time gives.
 #include "scene/PathTiming.h"
 
@@ -67,6 +68,31 @@ TEST(PathTiming, AnyPiecesGiveTheEmissionsFrameByFrameGives) {
             differ += Same(got[i], expected[i]) ? 0 : 1;
         }
         EXPECT_EQ(differ, 0u);
+
+        PathTiming alone(48000, 140.0 * 40.0, Delay);
+        std::vector<double> positions(piece);
+        std::vector<PathTiming::Fade> found;
+        size_t wrong = 0, faded = 0;
+        for (int64_t t = 0; t < kFrames; t += piece) {
+            const auto count = static_cast<uint32_t>(std::min<int64_t>(piece, kFrames - t));
+            alone.Positions(t, count, positions.data(), found);
+            size_t next = 0;
+            for (uint32_t i = 0; i < count; ++i) {
+                const PathTiming::Emission& e = expected[static_cast<size_t>(t) + i];
+                wrong += positions[i] == e.position ? 0 : 1;
+                if (e.share < 1.0f) {
+                    const bool bFound = next < found.size() && found[next].frame == i &&
+                                        found[next].share == e.share &&
+                                        found[next].fading == e.fading;
+                    wrong += bFound ? 0 : 1;
+                    next += bFound ? 1 : 0;
+                    ++faded;
+                }
+            }
+            wrong += found.size() - next;
+        }
+        EXPECT_EQ(wrong, 0u);
+        EXPECT_EQ(faded, fades);
     }
 }
 
