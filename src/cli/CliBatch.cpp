@@ -27,6 +27,7 @@
 #include "document/DocumentOpen.h"
 #include "platform/CFileException.h"
 #include "platform/FileIdentity.h"
+#include "platform/HelperThread.h"
 #include "platform/RegularFile.h"
 #include "platform/SafeFileWriter.h"
 
@@ -312,6 +313,7 @@ int RunBatch(const std::vector<std::string>& words) {
         }
         workers = static_cast<unsigned>(value);
     }
+    HelperThread::Allow(workers <= 1);
     size_t shard = 0, shards = 1;
     if (const auto text = args.Option("--shard")) {
         if (!ParseShard(*text, shard, shards)) {

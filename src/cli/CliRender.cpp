@@ -30,6 +30,7 @@
 #include "formats/CSoundFile.h"
 #include "platform/CFileException.h"
 #include "platform/FileIdentity.h"
+#include "platform/HelperThread.h"
 #include "platform/RegularFile.h"
 #include "platform/SafeFileWriter.h"
 #include "platform/TempFileRegistry.h"
@@ -607,6 +608,8 @@ int RunRender(const std::vector<std::string>& words) {
     };
     std::vector<std::thread> workers;
     const size_t count = std::min<size_t>(jobs, queue.size());
+    // Files side by side have the cores to themselves already.
+    HelperThread::Allow(count <= 1);
     for (size_t w = 1; w < count; ++w) {
         workers.emplace_back(worker);
     }

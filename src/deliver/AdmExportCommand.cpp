@@ -76,6 +76,7 @@ class SampleConverter {
         if (hoaOrder > 0 && stage.HasRoom()) {
             m_pRoom = std::make_unique<RoomBus>(stage, m_read, input.Channels(),
                                                 RoomBus::Form::Ambisonics, hoaOrder);
+            m_pRoom->ShareWork(true);
         }
     }
 

@@ -65,6 +65,12 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
 
 AmbisonicsExport::~AmbisonicsExport() = default;
 
+void AmbisonicsExport::ShareWork(bool bShare) {
+    if (m_pRoom) {
+        m_pRoom->ShareWork(bShare);
+    }
+}
+
 void AmbisonicsExport::Bound() const {
     if (m_loudest) {
         return;

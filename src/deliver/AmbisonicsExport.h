@@ -72,6 +72,8 @@ class AmbisonicsExport {
 
     // False when the trajectory has no point.
     bool StartTrajectory() const;
+    // A room's work split with a second thread where one may be had (for one export alone).
+    void ShareWork(bool bShare);
     int Channels() const { return m_channels; }
     uint32_t OutputRate() const { return m_outputRate; }
     uint64_t OutputFrames() const { return m_outputFrames; }

@@ -74,6 +74,7 @@ bool AmbisonicsExportCommand::RenderExport(
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     AmbisonicsExport exporter(RenderInput::OfDocument(document), document.GetPanPoints(), options,
                               SceneSpace::Of(document));
+    exporter.ShareWork(true);
     if (!exporter.StartTrajectory()) {
         ExportTarget::RefuseWithoutPoints(prompts);
         return false;

@@ -8,6 +8,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "platform/HelperThread.h"
 #include "render/AmbisonicsEncoder.h"
 #include "render/PointSourcePanner.h"
 #include "render/SpeakerLayout.h"
@@ -119,8 +120,8 @@ RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannel
 
 RoomBus::~RoomBus() = default;
 
-void RoomBus::GainsAt(uint64_t heard, size_t k, float* gains) {
-    const Arrival arrival = m_stage.ReflectionAt(heard, k);
+void RoomBus::GainsAt(uint64_t heard, size_t k, float* gains, int lane) {
+    const Arrival arrival = m_stage.ReflectionAt(heard, k, lane);
     switch (m_form) {
         case Form::Ambisonics:
             // AmbiX turns the other way: its azimuth is positive to the left.
@@ -146,72 +147,135 @@ void RoomBus::GainsAt(uint64_t heard, size_t k, float* gains) {
     }
 }
 
+void RoomBus::ShareWork(bool bShare) {
+    if (bShare && HelperThread::Allowed()) {
+        if (!m_pHelper) {
+            m_pHelper = std::make_unique<HelperThread>();
+        }
+    } else {
+        m_pHelper.reset();
+    }
+}
+
 void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
+    if (count == 0) {
+        return;
+    }
     const size_t reflections = m_stage.Reflections();
     const auto channels = static_cast<size_t>(m_channels);
+    const bool bTail = m_bTail && m_stage.HasTail();
+    const int outputs = std::min(m_channels, LateTail::kOutputs);
+    const uint64_t cell = first - first % kRunFrames;
     if (reflections > 0) {
         m_signals.resize(reflections * count);
-        m_stage.HearReflections(m_read, m_sourceChannels, first, count, m_signals.data());
-        m_from.resize(reflections * channels);
-        m_to.resize(reflections * channels);
-        m_gains.resize(reflections * channels);
-        m_steps.resize(reflections * channels);
-        // Runs of one grid from frame 0, each placed by its edges (a run's end is the next
-        // one's start), every reflection's part of a run added before the next run.
-        for (uint64_t at = first; at < first + count;) {
-            const uint64_t cell = at - at % kRunFrames;
-            const uint64_t end = std::min<uint64_t>(cell + kRunFrames, first + count);
-            for (size_t k = 0; k < reflections; ++k) {
-                float* from = m_from.data() + k * channels;
-                float* to = m_to.data() + k * channels;
-                if (at == first) {
-                    GainsAt(cell, k, from);
-                } else {
-                    std::copy(to, to + channels, from);
-                }
-                GainsAt(cell + kRunFrames, k, to);
-                // The gains step in a straight line from the run's start.
-                float* gains = m_gains.data() + k * channels;
-                float* steps = m_steps.data() + k * channels;
-                for (size_t c = 0; c < channels; ++c) {
-                    steps[c] = (to[c] - from[c]) / kRunFrames;
-                    gains[c] = from[c] + steps[c] * static_cast<float>(at - cell);
-                }
-            }
-            const auto offset = static_cast<size_t>(at - first);
-            const auto frames = static_cast<uint32_t>(end - at);
-            float* frame = out + offset * channels;
-            size_t k = 0;
-#if defined(__SSE__)
-            if (channels == 4) {
-                for (; k + 4 <= reflections; k += 4) {
-                    const float* const signals[4] = {m_signals.data() + k * count + offset,
-                                                     m_signals.data() + (k + 1) * count + offset,
-                                                     m_signals.data() + (k + 2) * count + offset,
-                                                     m_signals.data() + (k + 3) * count + offset};
-                    AddFourRuns(signals, frames, m_gains.data() + k * 4, m_steps.data() + k * 4,
-                                frame);
-                }
-            }
-#endif
-            for (; k < reflections; ++k) {
-                const float* signal = m_signals.data() + k * count + offset;
-                float* gains = m_gains.data() + k * channels;
-                const float* steps = m_steps.data() + k * channels;
-                if (channels == 4) {
-                    AddRun<4>(signal, frames, gains, steps, frame);
-                } else {
-                    AddRun<0>(signal, frames, gains, steps, frame, channels);
-                }
-            }
-            at = end;
+        m_stage.PrepareReflections(m_read, m_sourceChannels, first, count, kRunFrames);
+        const size_t edges = (first + count - cell + kRunFrames - 1) / kRunFrames + 1;
+        m_edges.resize(edges * reflections * channels);
+    }
+    if (bTail) {
+        m_tail.resize(size_t{count} * static_cast<size_t>(outputs));
+    }
+    // The helper hears the later reflections and the tail, then mixes the later frames.
+    const size_t split = std::min(reflections, (reflections + (bTail ? 6 : 0)) / 2);
+    const auto hearThere = [&] {
+        Hear(first, count, split, reflections, 1);
+        if (bTail) {
+            m_stage.HearTail(m_read, m_sourceChannels, first, count, outputs, m_tail.data());
         }
+    };
+    const auto hearHere = [&] { Hear(first, count, 0, split, 0); };
+    // The frames part at a run's edge near the middle.
+    const uint64_t middle = first + count / 2;
+    const auto part = static_cast<uint32_t>(
+        std::clamp<uint64_t>(middle - middle % kRunFrames, first, first + count) - first);
+    const auto mixThere = [&] { Mix(first, count, part, count, 1, out); };
+    const auto mixHere = [&] { Mix(first, count, 0, part, 0, out); };
+    if (m_pHelper) {
+        m_pHelper->Both(hearThere, hearHere);
+        m_pHelper->Both(mixThere, mixHere);
+    } else {
+        hearHere();
+        hearThere();
+        mixHere();
+        mixThere();
+    }
+}
+
+void RoomBus::Hear(uint64_t first, uint32_t count, size_t from, size_t to, int lane) {
+    if (from >= to) {
+        return;
+    }
+    // Every run's edges, each placed by the reflections' arrivals there (a run's end is the
+    // next one's start).
+    const size_t reflections = m_stage.Reflections();
+    const auto channels = static_cast<size_t>(m_channels);
+    const uint64_t cell = first - first % kRunFrames;
+    const size_t edges = (first + count - cell + kRunFrames - 1) / kRunFrames + 1;
+    for (size_t r = 0; r < edges; ++r) {
+        for (size_t k = from; k < to; ++k) {
+            GainsAt(cell + r * kRunFrames, k, m_edges.data() + (r * reflections + k) * channels,
+                    lane);
+        }
+    }
+    m_stage.HearReflections(from, to, lane, m_signals.data());
+}
+
+void RoomBus::Mix(uint64_t first, uint32_t count, uint32_t begin, uint32_t end, int lane,
+                  float* out) {
+    const size_t reflections = m_stage.Reflections();
+    const auto channels = static_cast<size_t>(m_channels);
+    std::vector<float>& gainsOf = m_gains[lane];
+    std::vector<float>& stepsOf = m_steps[lane];
+    gainsOf.resize(reflections * channels);
+    stepsOf.resize(reflections * channels);
+    const uint64_t cell0 = first - first % kRunFrames;
+    // Runs of one grid from frame 0, every reflection's part of a run added before the next
+    // run.
+    for (uint64_t at = first + begin; reflections > 0 && at < first + end;) {
+        const uint64_t cell = at - at % kRunFrames;
+        const uint64_t stop = std::min<uint64_t>(cell + kRunFrames, first + end);
+        const size_t r = (cell - cell0) / kRunFrames;
+        for (size_t k = 0; k < reflections; ++k) {
+            const float* from = m_edges.data() + (r * reflections + k) * channels;
+            const float* to = m_edges.data() + ((r + 1) * reflections + k) * channels;
+            // The gains step in a straight line from the run's start.
+            float* gains = gainsOf.data() + k * channels;
+            float* steps = stepsOf.data() + k * channels;
+            for (size_t c = 0; c < channels; ++c) {
+                steps[c] = (to[c] - from[c]) / kRunFrames;
+                gains[c] = from[c] + steps[c] * static_cast<float>(at - cell);
+            }
+        }
+        const auto offset = static_cast<size_t>(at - first);
+        const auto frames = static_cast<uint32_t>(stop - at);
+        float* frame = out + offset * channels;
+        size_t k = 0;
+#if defined(__SSE__)
+        if (channels == 4) {
+            for (; k + 4 <= reflections; k += 4) {
+                const float* const signals[4] = {m_signals.data() + k * count + offset,
+                                                 m_signals.data() + (k + 1) * count + offset,
+                                                 m_signals.data() + (k + 2) * count + offset,
+                                                 m_signals.data() + (k + 3) * count + offset};
+                AddFourRuns(signals, frames, gainsOf.data() + k * 4, stepsOf.data() + k * 4, frame);
+            }
+        }
+#endif
+        for (; k < reflections; ++k) {
+            const float* signal = m_signals.data() + k * count + offset;
+            float* gains = gainsOf.data() + k * channels;
+            const float* steps = stepsOf.data() + k * channels;
+            if (channels == 4) {
+                AddRun<4>(signal, frames, gains, steps, frame);
+            } else {
+                AddRun<0>(signal, frames, gains, steps, frame, channels);
+            }
+        }
+        at = stop;
     }
     if (m_bTail && m_stage.HasTail()) {
         const int outputs = std::min(m_channels, LateTail::kOutputs);
-        m_tail.resize(size_t{count} * static_cast<size_t>(outputs));
-        m_stage.HearTail(m_read, m_sourceChannels, first, count, outputs, m_tail.data());
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = begin; i < end; ++i) {
             float* frame = out + size_t{i} * channels;
             const float* tail = m_tail.data() + size_t{i} * static_cast<size_t>(outputs);
             for (size_t c = 0; c < channels; ++c) {

@@ -6,6 +6,7 @@
 
 #include "scene/Propagation.h"
 
+class HelperThread;
 class PointSourcePanner;
 class SpeakerLayout;
 
@@ -32,13 +33,21 @@ class RoomBus {
     RoomBus& operator=(const RoomBus&) = delete;
 
     int Channels() const { return m_channels; }
+    // Splits each AddTo with a second thread where HelperThread allows it (an export's, not a
+    // preview's: a preview's blocks are too short to gain). The sums are the same either way.
+    void ShareWork(bool bShare);
     // Heard frames [first, first + count) of the room, count x Channels() floats, added into
     // out.
     void AddTo(uint64_t first, uint32_t count, float* out);
 
   private:
     // Reflection k's channel gains at a heard frame, into gains.
-    void GainsAt(uint64_t heard, size_t k, float* gains);
+    void GainsAt(uint64_t heard, size_t k, float* gains, int lane);
+    // Reflections [from, to) of the block AddTo adds: their runs' edges, and their signals.
+    void Hear(uint64_t first, uint32_t count, size_t from, size_t to, int lane);
+    // Frames [begin, end) of the block AddTo adds (the reflections heard, their runs' gains
+    // made), with lane's scratch.
+    void Mix(uint64_t first, uint32_t count, uint32_t begin, uint32_t end, int lane, float* out);
 
     Propagation& m_stage;
     Propagation::Reader m_read;
@@ -52,8 +61,9 @@ class RoomBus {
     std::vector<int> m_tailOutput;   // which of the tail's signals feeds each channel
     std::vector<float> m_signals;    // the reflections' heard frames
     std::vector<float> m_tail;
-    // Each reflection's channel gains at a run's edges, and along it (a reflection's after the
-    // last).
-    std::vector<float> m_from, m_to;
-    std::vector<float> m_gains, m_steps;
+    // Each reflection's channel gains at the edges of the block's runs (an edge's reflections
+    // after the last's), and along a run (a reflection's after the last) for each lane.
+    std::vector<float> m_edges;
+    std::vector<float> m_gains[2], m_steps[2];
+    std::unique_ptr<HelperThread> m_pHelper;
 };

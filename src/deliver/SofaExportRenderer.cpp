@@ -24,6 +24,7 @@ std::string SofaExportRenderer::Open(const Wave& wave) {
     }
     m_pRender = std::make_unique<SofaTrajectoryRender>(*wave.input, *wave.points, prepared.bank,
                                                        wave.space);
+    m_pRender->ShareWork(true);
     m_rate = wave.input->Rate();
     m_frames = static_cast<uint32_t>(std::min<uint64_t>(m_pRender->Frames(), UINT32_MAX));
     m_position = 0;

@@ -76,6 +76,13 @@ SofaTrajectoryRender::SofaTrajectoryRender(RenderInput& input, const PanPointLis
 
 SofaTrajectoryRender::~SofaTrajectoryRender() = default;
 
+void SofaTrajectoryRender::ShareWork(bool bShare) {
+    m_feedsAhead = bShare ? 8192 : 1;
+    if (m_pRoom) {
+        m_pRoom->ShareWork(bShare);
+    }
+}
+
 const float* SofaTrajectoryRender::Feeds(uint64_t first, uint32_t frames) {
     // The speakers ask in turn for the same stretch: the feeds are kept from the oldest frame a
     // speaker may still ask for, and made once as the stretch moves on.
@@ -87,7 +94,8 @@ const float* SofaTrajectoryRender::Feeds(uint64_t first, uint32_t frames) {
     const uint64_t end = first + frames;
     if (end > m_feedsFirst + m_feedsFrames) {
         const uint64_t from = m_feedsFirst + m_feedsFrames;
-        const auto count = static_cast<uint32_t>(end - from);
+        // An export makes them well ahead, for the room's work a block costs.
+        const auto count = std::max(static_cast<uint32_t>(end - from), m_feedsAhead);
         m_bus.assign(size_t{count} * 4, 0.0f);
         const uint64_t heard = m_propagation.HeardFrames();
         if (from < heard) {
@@ -106,9 +114,10 @@ const float* SofaTrajectoryRender::Feeds(uint64_t first, uint32_t frames) {
         }
         m_feedsFrames += count;
     }
-    // Frames every speaker has gone past are not asked again, short of a seek.
+    // Frames every speaker has gone past are not asked again, short of a seek; they go a
+    // stretch at a time.
     constexpr uint64_t kKept = 16384;
-    if (first > m_feedsFirst + kKept) {
+    if (first > m_feedsFirst + 2 * kKept) {
         const uint64_t drop = first - kKept - m_feedsFirst;
         m_feeds.erase(m_feeds.begin(),
                       m_feeds.begin() + static_cast<ptrdiff_t>(drop * kSpeakerCount));

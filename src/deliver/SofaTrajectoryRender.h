@@ -38,6 +38,8 @@ class SofaTrajectoryRender : private SofaBinauralStream::Source {
 
     // The frames the render lasts: the sound's, and with Doppler what is still on its way.
     uint64_t Frames() const { return m_propagation.HeardFrames(); }
+    // A room's work split with a second thread where one may be had (for one export alone).
+    void ShareWork(bool bShare);
     // The next Render starts at frame.
     void Seek(uint32_t frame);
     // frames output frames into out (2 floats a frame, overwritten).
@@ -68,6 +70,7 @@ class SofaTrajectoryRender : private SofaBinauralStream::Source {
     std::vector<std::unique_ptr<Speaker>> m_speakers;
     uint64_t m_feedsFirst = 0;  // the heard frame of m_feeds' first
     uint32_t m_feedsFrames = 0;
+    uint32_t m_feedsAhead = 1;  // the fewest frames made at once
     std::vector<float> m_bus;
     std::vector<float> m_feeds;  // frames x speakers
     std::vector<float> m_ears;

@@ -44,6 +44,12 @@ StereoExport::StereoExport(std::unique_ptr<RenderInput> input, const PanPointLis
 
 StereoExport::~StereoExport() = default;
 
+void StereoExport::ShareWork(bool bShare) {
+    if (m_pRoom) {
+        m_pRoom->ShareWork(bShare);
+    }
+}
+
 uint32_t StereoExport::OutputFrames() const {
     return static_cast<uint32_t>(std::min<uint64_t>(m_propagation.HeardFrames(), UINT32_MAX));
 }

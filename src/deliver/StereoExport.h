@@ -62,6 +62,8 @@ class StereoExport {
 
     // Picks the filter's band for the source's rate; false when the rate is in none.
     bool SelectRate();
+    // A room's work split with a second thread where one may be had (for one export alone).
+    void ShareWork(bool bShare);
     // Starts the walk along the trajectory; false when it has no point.
     bool StartTrajectory();
     // Whether the trajectory leaves the front half-circle: the file then holds its frontal

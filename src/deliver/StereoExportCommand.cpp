@@ -63,6 +63,7 @@ bool StereoExportCommand::RenderTo(const std::string& path, int typeId,
     // Every check runs before the output exists, so a refusal leaves nothing behind.
     StereoExport exporter(RenderInput::OfDocument(m_document), m_document.GetPanPoints(),
                           SceneSpace::Of(m_document));
+    exporter.ShareWork(true);
     const uint32_t frameCount = exporter.OutputFrames();
     if (!exporter.SelectRate()) {
         prompts.Message("Unsupported sample rate!");

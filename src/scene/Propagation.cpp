@@ -115,8 +115,8 @@ size_t Propagation::Reflections() const {
     return m_pRoom ? m_pRoom->Count() : 0;
 }
 
-Arrival Propagation::ReflectionAt(uint64_t heard, size_t k) {
-    return m_pRoom->At(heard, k);
+Arrival Propagation::ReflectionAt(uint64_t heard, size_t k, int lane) {
+    return m_pRoom->At(heard, k, lane);
 }
 
 bool Propagation::HasTail() const {
@@ -152,6 +152,21 @@ void Propagation::HearReflections(const Reader& read, int channels, uint64_t fir
     m_pRoom->Hear(
         [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); }, first,
         count, out);
+}
+
+void Propagation::PrepareReflections(const Reader& read, int channels, uint64_t first,
+                                     uint32_t count, uint32_t beyond) {
+    if (m_pRoom) {
+        m_pRoom->Prepare(
+            [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); },
+            first, count, beyond);
+    }
+}
+
+void Propagation::HearReflections(size_t from, size_t to, int lane, float* out) {
+    if (m_pRoom) {
+        m_pRoom->HearPaths(from, to, lane, out);
+    }
 }
 
 void Propagation::HearTail(const Reader& read, int channels, uint64_t first, uint32_t count,

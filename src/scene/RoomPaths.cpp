@@ -35,7 +35,7 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
       m_bDelayed(bDelayed),
       m_images(room, room.reflections),
       m_places(points),
-      m_arrived(points) {
+      m_arrived{PlaceCursor(points), PlaceCursor(points)} {
     // The farthest a source can be from the listener bounds every image's path.
     double farthest = 1.0;
     for (const PanPoint& point : points.Values()) {
@@ -90,7 +90,9 @@ RoomPaths::~RoomPaths() = default;
 
 void RoomPaths::Invalidate() {
     m_places.Invalidate();
-    m_arrived.Invalidate();
+    for (PlaceCursor& cursor : m_arrived) {
+        cursor.Invalidate();
+    }
     m_grid.clear();
 }
 
@@ -103,31 +105,36 @@ std::array<double, 3> RoomPaths::PositionOf(const SoundPlace& place) const {
             m_room.listenerZ + d * std::sin(el)};
 }
 
-const std::array<double, 3>& RoomPaths::SourceAt(int64_t frame) {
+std::array<double, 3> RoomPaths::SourceAt(int64_t frame) {
     if (frame % PathTiming::kEdgeFrames != 0) {
-        m_held = PositionOf(
+        return PositionOf(
             m_places.At(static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, UINT32_MAX))));
-        return m_held;
     }
-    // Every path asks for the same frames of the emission grid, a few at a time each.
+    // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
+    // made those HearPaths asks for, so that paths may be heard at once.
     const int64_t j = frame / PathTiming::kEdgeFrames;
-    if (m_grid.empty() || j < m_gridBase ||
-        j >= m_gridBase + 4096 + static_cast<int64_t>(m_grid.size())) {
-        m_grid.clear();
-        m_gridBase = j;
+    if (m_grid.empty() || j < m_gridBase || j >= m_gridBase + static_cast<int64_t>(m_grid.size())) {
+        FillGrid(j, j);
     }
-    while (m_gridBase + static_cast<int64_t>(m_grid.size()) <= j) {
+    return m_grid[static_cast<size_t>(j - m_gridBase)];
+}
+
+void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
+    if (m_grid.empty() || j0 < m_gridBase ||
+        j0 >= m_gridBase + 4096 + static_cast<int64_t>(m_grid.size())) {
+        m_grid.clear();
+        m_gridBase = j0;
+    }
+    while (m_gridBase + static_cast<int64_t>(m_grid.size()) <= j1) {
         const int64_t at =
             (m_gridBase + static_cast<int64_t>(m_grid.size())) * PathTiming::kEdgeFrames;
         const auto s = static_cast<uint32_t>(std::clamp<int64_t>(at, 0, UINT32_MAX));
         m_grid.push_back(PositionOf(m_places.At(s)));
-        if (m_grid.size() > 8192) {
+        if (m_grid.size() > 8192 && m_gridBase < j0) {
             m_grid.pop_front();
             ++m_gridBase;
         }
     }
-    m_held = m_grid[static_cast<size_t>(j - m_gridBase)];
-    return m_held;
 }
 
 double RoomPaths::PathMetres(const ImageSources::Image& image, int64_t frame) {
@@ -181,16 +188,23 @@ double RoomPaths::LargestGain() const {
     return largest * LawGain(std::max(nearest, 0.25));
 }
 
-Arrival RoomPaths::At(uint64_t heard, size_t k) {
+Arrival RoomPaths::At(uint64_t heard, size_t k, int lane) {
     Path& path = m_paths[k];
     PathTiming::Emission emission;
     path.timing->Emissions(static_cast<int64_t>(std::min<uint64_t>(heard, INT64_MAX)), 1,
                            &emission);
     const auto s = static_cast<uint32_t>(std::clamp(emission.place, 0.0, double{UINT32_MAX}));
-    return ArrivalOf(path.image, PositionOf(m_arrived.At(s)));
+    return ArrivalOf(path.image, PositionOf(m_arrived[lane == 0 ? 0 : 1].At(s)));
 }
 
 void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, float* out) {
+    Prepare(read, first, count);
+    HearPaths(0, m_paths.size(), 0, out);
+}
+
+void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond) {
+    m_first = first;
+    m_count = count;
     if (m_paths.empty() || count == 0) {
         return;
     }
@@ -203,20 +217,37 @@ void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, flo
     const auto window = static_cast<size_t>(windowEnd - windowFirst);
     m_window.resize(window);
     read(windowFirst, static_cast<uint32_t>(window), m_window.data());
-    m_positions.resize(count);
+    m_shift = -windowFirst - interpolator.Before();
+    // Every grid frame a path's timing may ask for these frames: from the longest delay and a
+    // jump's fade before them, to a few edges past them.
+    const double fade = std::max(1.0, std::round(PathTiming::kFadeSeconds * m_rate));
+    const auto edges = static_cast<double>(PathTiming::kEdgeFrames);
+    const auto j0 = static_cast<int64_t>(
+        std::floor((static_cast<double>(first) - fade - m_longest) / edges) - 4);
+    const auto j1 = static_cast<int64_t>(first + count + beyond) / PathTiming::kEdgeFrames + 4;
+    FillGrid(j0, j1);
+}
+
+void RoomPaths::HearPaths(size_t from, size_t to, int lane, float* out) {
+    const uint32_t count = m_count;
+    if (count == 0) {
+        return;
+    }
+    const DelayInterpolator& interpolator = DelayInterpolator::Short();
     const float* signal = m_window.data();
-    const int64_t shift = -windowFirst - interpolator.Before();
+    const auto window = static_cast<int64_t>(m_window.size());
     // Beyond what any path can reach reads silence: only a jump's far side goes there.
-    const auto readAt = [&](const double* positions, size_t n, float* to) {
-        TravelKernels::ReadRun(interpolator, signal, static_cast<int64_t>(window), 0.0, shift,
-                               positions, 1, n, to);
+    const auto readAt = [&](const double* positions, size_t n, float* into) {
+        TravelKernels::ReadRun(interpolator, signal, window, 0.0, m_shift, positions, 1, n, into);
     };
-    for (size_t k = 0; k < m_paths.size(); ++k) {
-        m_paths[k].timing->Positions(static_cast<int64_t>(first), count, m_positions.data(),
-                                     m_fades);
+    Lane& scratch = m_lanes[lane == 0 ? 0 : 1];
+    scratch.positions.resize(count);
+    for (size_t k = from; k < std::min(to, m_paths.size()); ++k) {
+        m_paths[k].timing->Positions(static_cast<int64_t>(m_first), count, scratch.positions.data(),
+                                     scratch.fades);
         float* heard = out + k * count;
-        readAt(m_positions.data(), count, heard);
-        for (const PathTiming::Fade& fade : m_fades) {
+        readAt(scratch.positions.data(), count, heard);
+        for (const PathTiming::Fade& fade : scratch.fades) {
             float fading = 0.0f;
             readAt(&fade.fading, 1, &fading);
             heard[fade.frame] = fade.share * heard[fade.frame] + (1.0f - fade.share) * fading;

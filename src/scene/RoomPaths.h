@@ -45,11 +45,18 @@ class RoomPaths {
     // The largest gain any reflection gives.
     double LargestGain() const;
 
-    // Reflection k heard at a frame.
-    Arrival At(uint64_t heard, size_t k);
+    // Reflection k heard at a frame. Two threads may ask at once, of disjoint paths, with lanes
+    // 0 and 1, as for HearPaths.
+    Arrival At(uint64_t heard, size_t k, int lane = 0);
     // count heard frames from first of every reflection's signal, each a run of count floats
     // after the last (Count() x count), into out.
     void Hear(const MonoReader& read, uint64_t first, uint32_t count, float* out);
+    // Hear in parts: Prepare reads what every path of those frames needs, then HearPaths hears
+    // paths [from, to) of them into out (as Hear). Two threads may hear disjoint paths at once,
+    // one with lane 0 and one with lane 1, and ask At of them for frames up to beyond past the
+    // block, while nothing else is asked of this.
+    void Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond = 0);
+    void HearPaths(size_t from, size_t to, int lane, float* out);
     // The late tail (none when the room has none): outputs decorrelated signals, outputs floats
     // a frame.
     bool HasTail() const { return m_pTail != nullptr; }
@@ -63,7 +70,9 @@ class RoomPaths {
         std::unique_ptr<PathTiming> timing;
     };
     // The source's place at a whole source frame, held at either end.
-    const std::array<double, 3>& SourceAt(int64_t frame);
+    std::array<double, 3> SourceAt(int64_t frame);
+    // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames).
+    void FillGrid(int64_t j0, int64_t j1);
     // The length of image's path for the sound leaving at a source frame (metres).
     double PathMetres(const ImageSources::Image& image, int64_t frame);
     Arrival ArrivalOf(const ImageSources::Image& image, const std::array<double, 3>& source) const;
@@ -76,13 +85,19 @@ class RoomPaths {
     std::vector<Path> m_paths;
     double m_longest = 0.0;
     std::unique_ptr<LateTail> m_pTail;
-    PlaceCursor m_places;   // for the grid of delays
-    PlaceCursor m_arrived;  // for the arrivals asked
+    PlaceCursor m_places;                  // for the grid of delays
+    std::array<PlaceCursor, 2> m_arrived;  // for the arrivals asked, a lane's each
     // Source positions on the emission grid, kept for the frames every path asks for.
     std::deque<std::array<double, 3>> m_grid;
     int64_t m_gridBase = 0;
-    std::array<double, 3> m_held{};
-    std::vector<double> m_positions;
-    std::vector<PathTiming::Fade> m_fades;
     std::vector<float> m_window;
+    // What Prepare read for HearPaths.
+    uint64_t m_first = 0;
+    uint32_t m_count = 0;
+    int64_t m_shift = 0;
+    struct Lane {
+        std::vector<double> positions;
+        std::vector<PathTiming::Fade> fades;
+    };
+    std::array<Lane, 2> m_lanes;
 };

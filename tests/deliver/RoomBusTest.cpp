@@ -2,17 +2,23 @@
 // grid, and within rounding otherwise (a run entered part way starts its gains where they would
 // have stepped to, 100 dB below full scale), in every form; its first-order AmbiX are the first
 // four channels of its third order: the reflections added four at a time are the reflections added
-// one by one.
+// one by one. Its work split with a helper thread gives the same floats as one thread.
 #include "deliver/RoomBus.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
+#include <stdexcept>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/HelperThread.h"
 #include "render/SpeakerLayout.h"
 #include "scene/Propagation.h"
 #include "trajectory/PanPointList.h"
@@ -30,14 +36,19 @@ struct Bus {
 };
 
 // A noise moving around and away in a 6 x 4 x 3 m room, order 2, with Doppler, heard through
-// a bus of form in pieces of piece frames (all of them when 0).
-std::vector<float> Heard(const Bus& bus, uint32_t piece) {
+// a bus of form in pieces of piece frames (all of them when 0); with bShared its work split
+// with a helper, with bTail the tail and a jump.
+std::vector<float> Heard(const Bus& bus, uint32_t piece, bool bShared = false, bool bTail = false) {
     PanPointList points;
     points.AddPoint(PanPoint(0, Place{-60, 10, 120, 0}));
     points.AddPoint(PanPoint(kFrames / 2, Place{100, -5, 180, 0}));
+    if (bTail) {
+        points.AddPoint(PanPoint(kFrames / 2, Place{-20, 30, 60, 0}));
+    }
     points.AddPoint(PanPoint(kFrames, Place{170, 0, 90, 0}));
     Room room;
     room.reflections = 2;
+    room.bTail = bTail;
     SceneSpace space;
     space.acoustics.bDoppler = true;
     space.acoustics.room = room;
@@ -52,7 +63,8 @@ std::vector<float> Heard(const Bus& bus, uint32_t piece) {
         std::memcpy(out, noise.data() + first, count * sizeof(float));
     };
     const SpeakerLayout* layout = bus.layout != nullptr ? SpeakerLayout::Find(bus.layout) : nullptr;
-    RoomBus roomBus(stage, read, 1, bus.form, bus.order, layout, false);
+    RoomBus roomBus(stage, read, 1, bus.form, bus.order, layout, bTail);
+    roomBus.ShareWork(bShared);
     const auto channels = static_cast<size_t>(roomBus.Channels());
     std::vector<float> out(size_t{kFrames} * channels, 0.0f);
     const uint32_t step = piece == 0 ? kFrames : piece;
@@ -99,6 +111,66 @@ TEST(RoomBus, AnyPiecesGiveTheSameFloatsInEveryForm) {
             EXPECT_LT(LargestDifference(Heard(bus, piece), whole), 1.0e-5)
                 << bus.name << " in pieces of " << piece;
         }
+    }
+}
+
+TEST(RoomBus, AHelperThreadGivesTheSameFloatsInEveryForm) {
+    HelperThread::Allow(true);
+    const Bus buses[] = {{RoomBus::Form::Ambisonics, 1, nullptr, "AmbiX order 1"},
+                         {RoomBus::Form::Ambisonics, 3, nullptr, "AmbiX order 3"},
+                         {RoomBus::Form::Speakers, 1, "4+5+0", "4+5+0"},
+                         {RoomBus::Form::Stereo, 1, nullptr, "stereo"}};
+    for (const Bus& bus : buses) {
+        for (const bool bTail : {false, true}) {
+            const std::vector<float> alone = Heard(bus, 8192, false, bTail);
+            // Pieces that part the frames mid-run, and blocks of one run or less.
+            for (const uint32_t piece : {8192u, 1000u, 256u, 100u}) {
+                EXPECT_EQ(
+                    Differences(Heard(bus, piece, true, bTail), Heard(bus, piece, false, bTail)),
+                    0u)
+                    << bus.name << (bTail ? " with the tail" : "") << " in pieces of " << piece;
+            }
+            EXPECT_EQ(Differences(Heard(bus, 8192, true, bTail), alone), 0u);
+        }
+    }
+    HelperThread::Allow(std::thread::hardware_concurrency() > 1);
+}
+
+TEST(HelperThread, RunsBothTasksAndThrowsWhatEitherThrew) {
+    HelperThread helper;
+    struct Case {
+        bool bThereThrows, bHereThrows;
+        const char* expected;  // what Both throws, or nullptr
+    };
+    const Case cases[] = {{false, false, nullptr},
+                          {true, false, "there"},
+                          {false, true, "here"},
+                          {true, true, "there"}};
+    for (const Case& c : cases) {
+        std::atomic<int> ran{0};
+        std::thread::id thereOn;
+        const std::function<void()> there = [&] {
+            thereOn = std::this_thread::get_id();
+            ++ran;
+            if (c.bThereThrows) {
+                throw std::runtime_error("there");
+            }
+        };
+        const std::function<void()> here = [&] {
+            ++ran;
+            if (c.bHereThrows) {
+                throw std::runtime_error("here");
+            }
+        };
+        std::string thrown;
+        try {
+            helper.Both(there, here);
+        } catch (const std::runtime_error& error) {
+            thrown = error.what();
+        }
+        EXPECT_EQ(ran.load(), 2);
+        EXPECT_NE(thereOn, std::this_thread::get_id());
+        EXPECT_EQ(thrown, c.expected == nullptr ? "" : c.expected);
     }
 }
 
