@@ -55,13 +55,12 @@ TEST(LateTail, AnyPiecesGiveTheFloatsFrameByFrameGives) {
         int outputs;
         Room room;
     };
-    Room small;
-    small.width = 4.0;
-    small.depth = 3.0;
-    small.height = 2.5;
-    small.listenerX = 2.0;
-    small.listenerY = 1.5;
-    small.absorption.fill(0.4);
+    const Room small{.width = 4.0,
+                     .depth = 3.0,
+                     .height = 2.5,
+                     .listenerX = 2.0,
+                     .listenerY = 1.5,
+                     .absorption = {0.4, 0.4, 0.4, 0.4, 0.4, 0.4}};
     const Case cases[] = {{48000, 4, Room{}}, {8000, 2, Room{}}, {24000, 16, small}};
     for (const Case& c : cases) {
         const uint32_t frames = c.rate / 2;
