@@ -145,8 +145,25 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
             const double position = t - (heard[segment] - Leaves(segment));
             out.Set(i, position, std::max(position, Leaves(segment)));
         } else {
-            while (jump[j] == 0 && heard[j + 1] <= t) {
-                ++j;
+            // On to the edge heard last by t. A call starts far back (by the longest delay):
+            // within a stretch without jumps the edges are heard in order, so a search finds it.
+            for (int steps = 0; jump[j] == 0 && heard[j + 1] <= t; ++j) {
+                if (++steps == 4) {
+                    const auto next = std::lower_bound(m_jumps.begin(), m_jumps.end(), j);
+                    const int64_t limit = next != m_jumps.end() ? std::min(*next, hi) : hi;
+                    int64_t low = j;  // heard[low + 1] <= t
+                    int64_t high = limit;
+                    while (low < high) {
+                        const int64_t mid = low + (high - low + 1) / 2;
+                        if (heard[mid] <= t) {
+                            low = mid;
+                        } else {
+                            high = mid - 1;
+                        }
+                    }
+                    j = low;
+                    break;
+                }
             }
             double position;
             if (jump[j] != 0) {
