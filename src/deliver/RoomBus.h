@@ -14,9 +14,11 @@ class SpeakerLayout;
 // loudspeaker layout's feeds, or a stereo pair. Every reflection is placed by its own arrival
 // (the harmonics, the point-source panner's gains, or an equal-power pan of its frontal fold),
 // its gains moving in a straight line across runs of kRunFrames heard frames of one grid from
-// frame 0; the late tail's decorrelated signals go to the channels at the diffuse field's
-// share (AmbiX order l at 1 / sqrt(2l + 1) of W, the feeds and the pair each 1 / sqrt(count)).
-// Frames are heard frames at the source's rate. The stage and its reader are borrowed.
+// frame 0. The reflections are summed in two halves, which two threads may take, and the halves
+// added, so the sums are the same on one thread or two; the late tail's decorrelated signals go to
+// the channels at the diffuse field's share (AmbiX order l at 1 / sqrt(2l + 1) of W, the feeds and
+// the pair each 1 / sqrt(count)). Frames are heard frames at the source's rate. The stage and its
+// reader are borrowed.
 class RoomBus {
   public:
     static constexpr uint32_t kRunFrames = 256;
@@ -43,11 +45,11 @@ class RoomBus {
   private:
     // Reflection k's channel gains at a heard frame, into gains.
     void GainsAt(uint64_t heard, size_t k, float* gains, int lane);
-    // Reflections [from, to) of the block AddTo adds: their runs' edges, and their signals.
-    void Hear(uint64_t first, uint32_t count, size_t from, size_t to, int lane);
-    // Frames [begin, end) of the block AddTo adds (the reflections heard, their runs' gains
-    // made), with lane's scratch.
-    void Mix(uint64_t first, uint32_t count, uint32_t begin, uint32_t end, int lane, float* out);
+    // Reflections [from, to) of the block AddTo adds, heard run by run and mixed onto the
+    // lane's channels.
+    void Part(uint64_t first, uint32_t count, size_t from, size_t to, int lane);
+    // Frames [begin, end) of the block: both lanes' sums and the tail, added into out.
+    void Combine(uint32_t count, uint32_t begin, uint32_t end, float* out);
 
     Propagation& m_stage;
     Propagation::Reader m_read;
@@ -59,11 +61,14 @@ class RoomBus {
     bool m_bTail;
     std::vector<float> m_tailShare;  // of each channel
     std::vector<int> m_tailOutput;   // which of the tail's signals feeds each channel
-    std::vector<float> m_signals;    // the reflections' heard frames
     std::vector<float> m_tail;
-    // Each reflection's channel gains at the edges of the block's runs (an edge's reflections
-    // after the last's), and along a run (a reflection's after the last) for each lane.
-    std::vector<float> m_edges;
-    std::vector<float> m_gains[2], m_steps[2];
+    struct Lane {
+        std::vector<float> sum;    // the lane's reflections on each channel, a channel's after
+                                   // the last (Channels() x the block's frames)
+        std::vector<float> heard;  // a run of each reflection's signal, kRunFrames apart
+        std::vector<float> edges;  // each reflection's gains at a run's start, then its end
+        std::vector<float> steps;  // and their steps a frame
+    };
+    Lane m_lanes[2];
     std::unique_ptr<HelperThread> m_pHelper;
 };

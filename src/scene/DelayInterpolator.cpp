@@ -25,11 +25,6 @@ const DelayInterpolator& DelayInterpolator::Shared() {
     return s_shared;
 }
 
-const DelayInterpolator& DelayInterpolator::Short() {
-    static const DelayInterpolator s_short(8, 4.0);
-    return s_short;
-}
-
 DelayInterpolator::DelayInterpolator(int taps, double beta)
     : m_taps(taps), m_table(static_cast<size_t>(kPhases + 1) * static_cast<size_t>(taps)) {
     const int kTaps = taps;

@@ -16,11 +16,8 @@ class DelayInterpolator {
 
     // 16 taps: flat enough that an 8 kHz tone at 48 kHz read at moving positions keeps every
     // other component 90 dB down, and a click keeps its energy within 1 dB (a linear or cubic
-    // interpolator loses 2 to 3 dB half way between samples). For the direct sound.
+    // interpolator loses 2 to 3 dB half way between samples).
     static const DelayInterpolator& Shared();
-    // 8 taps: a click's energy within 1 dB (-0.8 dB half way), an 8 kHz tone's other components
-    // 50 dB down: for the many reflections of a room.
-    static const DelayInterpolator& Short();
 
     int Taps() const { return m_taps; }
     // Taps before and after the frame at or before the position: the position p reads frames
@@ -34,10 +31,10 @@ class DelayInterpolator {
     float Read(const float* taps, double fraction) const {
         const float* kernel = m_table.data() + static_cast<size_t>(fraction * kPhases + 0.5) *
                                                    static_cast<size_t>(m_taps);
-        return m_taps == 8 ? Dot<8>(taps, kernel) : Dot<16>(taps, kernel);
+        return Dot<16>(taps, kernel);
     }
 
-    // Read for an interpolator of Taps taps (16: Shared(), 8: Short()), without asking.
+    // Read for an interpolator of Taps taps (16: Shared()), without asking.
     template <int Taps>
     float ReadOf(const float* taps, double fraction) const {
         return Dot<Taps>(taps, Row<Taps>(fraction));

@@ -87,7 +87,7 @@ double Propagation::LargestGain() const {
         largest *= m_pAir->LargestSum(m_longestCm / 100.0);
     }
     if (m_pRoom) {
-        largest += m_pRoom->LargestGain() * DelayInterpolator::Short().LargestSum();
+        largest += m_pRoom->LargestGain() * DelayInterpolator::Shared().LargestSum();
     }
     return largest;
 }
@@ -144,16 +144,6 @@ void Propagation::ReadMono(const Reader& read, int channels, int64_t first, uint
     }
 }
 
-void Propagation::HearReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
-                                  float* out) {
-    if (!m_pRoom) {
-        return;
-    }
-    m_pRoom->Hear(
-        [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); }, first,
-        count, out);
-}
-
 void Propagation::PrepareReflections(const Reader& read, int channels, uint64_t first,
                                      uint32_t count, uint32_t beyond) {
     if (m_pRoom) {
@@ -163,10 +153,8 @@ void Propagation::PrepareReflections(const Reader& read, int channels, uint64_t 
     }
 }
 
-void Propagation::HearReflections(size_t from, size_t to, int lane, float* out) {
-    if (m_pRoom) {
-        m_pRoom->HearPaths(from, to, lane, out);
-    }
+void Propagation::HearReflection(size_t k, uint64_t from, uint32_t count, int lane, float* out) {
+    m_pRoom->HearPath(k, from, count, lane, out);
 }
 
 void Propagation::HearTail(const Reader& read, int channels, uint64_t first, uint32_t count,

@@ -85,19 +85,16 @@ class Propagation {
     // Beside the direct sound, a room's reflections: each an arrival of its own, with its own
     // signal (the sound's channels mixed to one); none without a room.
     size_t Reflections() const;
-    // lane: as for HearReflections in parts.
+    // lane: as for HearReflection.
     Arrival ReflectionAt(uint64_t heard, size_t k, int lane = 0);
-    // count heard frames from first of every reflection, each a run of count floats after the
-    // last (Reflections() x count), into out; read as for Hear.
-    void HearReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
-                         float* out);
-    // HearReflections in parts, reflections [from, to) at a time, on up to two threads at once
-    // (lanes 0 and 1) once prepared: nothing else may be asked of the stage meanwhile but the
-    // tail.
-    // beyond: frames past the block ReflectionAt may be asked for meanwhile.
+    // A room's reflections heard in parts: PrepareReflections reads the source for heard frames
+    // [first, first + count); then HearReflection hears reflection k's signal (the sound's
+    // channels mixed to one), count frames from among them, into out. Two threads may hear
+    // disjoint reflections at once (lanes 0 and 1): nothing else may be asked of the stage
+    // meanwhile but the tail, and ReflectionAt for up to beyond frames past the block.
     void PrepareReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
                             uint32_t beyond);
-    void HearReflections(size_t from, size_t to, int lane, float* out);
+    void HearReflection(size_t k, uint64_t from, uint32_t count, int lane, float* out);
     // The room's late tail: outputs decorrelated signals at the diffuse field's level, outputs
     // floats a frame, into out.
     bool HasTail() const;

@@ -6,7 +6,6 @@
 #include <numbers>
 
 #include "platform/DistanceLaw.h"
-#include "scene/DelayInterpolator.h"
 #include "scene/TravelKernels.h"
 #include "trajectory/PanPointList.h"
 
@@ -197,27 +196,34 @@ Arrival RoomPaths::At(uint64_t heard, size_t k, int lane) {
     return ArrivalOf(path.image, PositionOf(m_arrived[lane == 0 ? 0 : 1].At(s)));
 }
 
-void RoomPaths::Hear(const MonoReader& read, uint64_t first, uint32_t count, float* out) {
-    Prepare(read, first, count);
-    HearPaths(0, m_paths.size(), 0, out);
-}
-
 void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond) {
-    m_first = first;
-    m_count = count;
     if (m_paths.empty() || count == 0) {
         return;
     }
-    const DelayInterpolator& interpolator = DelayInterpolator::Short();
-    // One window of the source serves every path: from the longest delay back to the present.
-    const int64_t windowFirst = static_cast<int64_t>(first) -
-                                static_cast<int64_t>(std::ceil(m_longest)) - interpolator.Before() -
-                                2;
-    const int64_t windowEnd = static_cast<int64_t>(first + count) + interpolator.After() + 2;
-    const auto window = static_cast<size_t>(windowEnd - windowFirst);
-    m_window.resize(window);
-    read(windowFirst, static_cast<uint32_t>(window), m_window.data());
-    m_shift = -windowFirst - interpolator.Before();
+    // What every path may read of these frames: from the longest delay back to the present.
+    const int64_t need =
+        static_cast<int64_t>(first) - static_cast<int64_t>(std::ceil(m_longest)) - 2;
+    const int64_t end = static_cast<int64_t>(first + count) + 2;
+    if (m_up.empty() || need < m_upFirst || need >= m_upFirst + m_upFrames) {
+        m_up.clear();
+        m_upFirst = need;
+        m_upFrames = 0;
+    } else if (need > m_upFirst) {
+        const int64_t drop = need - m_upFirst;
+        m_up.erase(m_up.begin(), m_up.begin() + drop * 8);
+        m_upFirst = need;
+        m_upFrames -= drop;
+    }
+    if (m_upFirst + m_upFrames < end) {
+        // The new frames, each from its own 16 frames of the source about it.
+        const int64_t from = m_upFirst + m_upFrames;
+        const auto n = static_cast<uint32_t>(end - from);
+        m_source.resize(size_t{n} + 15);
+        read(from - 7, n + 15, m_source.data());
+        m_up.resize(static_cast<size_t>(m_upFrames + n) * 8);
+        TravelKernels::Eighths(m_source.data(), n, m_up.data() + m_upFrames * 8);
+        m_upFrames += n;
+    }
     // Every grid frame a path's timing may ask for these frames: from the longest delay and a
     // jump's fade before them, to a few edges past them.
     const double fade = std::max(1.0, std::round(PathTiming::kFadeSeconds * m_rate));
@@ -228,30 +234,23 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
     FillGrid(j0, j1);
 }
 
-void RoomPaths::HearPaths(size_t from, size_t to, int lane, float* out) {
-    const uint32_t count = m_count;
-    if (count == 0) {
+void RoomPaths::HearPath(size_t k, uint64_t from, uint32_t n, int lane, float* out) {
+    if (n == 0) {
         return;
     }
-    const DelayInterpolator& interpolator = DelayInterpolator::Short();
-    const float* signal = m_window.data();
-    const auto window = static_cast<int64_t>(m_window.size());
-    // Beyond what any path can reach reads silence: only a jump's far side goes there.
-    const auto readAt = [&](const double* positions, size_t n, float* into) {
-        TravelKernels::ReadRun(interpolator, signal, window, 0.0, m_shift, positions, 1, n, into);
-    };
+    const float* up = m_up.data();
+    const auto count = static_cast<int64_t>(m_up.size());
+    const auto origin = static_cast<double>(m_upFirst);
     Lane& scratch = m_lanes[lane == 0 ? 0 : 1];
-    scratch.positions.resize(count);
-    for (size_t k = from; k < std::min(to, m_paths.size()); ++k) {
-        m_paths[k].timing->Positions(static_cast<int64_t>(m_first), count, scratch.positions.data(),
-                                     scratch.fades);
-        float* heard = out + k * count;
-        readAt(scratch.positions.data(), count, heard);
-        for (const PathTiming::Fade& fade : scratch.fades) {
-            float fading = 0.0f;
-            readAt(&fade.fading, 1, &fading);
-            heard[fade.frame] = fade.share * heard[fade.frame] + (1.0f - fade.share) * fading;
-        }
+    scratch.positions.resize(n);
+    m_paths[k].timing->Positions(static_cast<int64_t>(from), n, scratch.positions.data(),
+                                 scratch.fades);
+    // Beyond what any path can reach reads silence: only a jump's far side goes there.
+    TravelKernels::ReadEighths(up, count, origin, scratch.positions.data(), n, out);
+    for (const PathTiming::Fade& fade : scratch.fades) {
+        float fading = 0.0f;
+        TravelKernels::ReadEighths(up, count, origin, &fade.fading, 1, &fading);
+        out[fade.frame] = fade.share * out[fade.frame] + (1.0f - fade.share) * fading;
     }
 }
 

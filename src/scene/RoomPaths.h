@@ -23,7 +23,8 @@ class PanPointList;
 // with the source; and the late tail that takes over where the images end. The reflections'
 // delays are their paths' lengths over the speed of sound (less the direct path's when the
 // direct sound is heard undelayed, so they keep their distance behind it), read between
-// samples by an 8-tap interpolator that keeps a click's energy within 1 dB; a moving source's
+// samples in a straight line between eighths of a frame made once for all of them by the
+// 16-tap interpolator, which keeps a click's energy within 1 dB; a moving source's
 // reflections shift in pitch as their paths change. They carry the sound's channels mixed to
 // one. Frames are of the source's rate; the points are borrowed and outlive this. One thread.
 class RoomPaths {
@@ -46,17 +47,14 @@ class RoomPaths {
     double LargestGain() const;
 
     // Reflection k heard at a frame. Two threads may ask at once, of disjoint paths, with lanes
-    // 0 and 1, as for HearPaths.
+    // 0 and 1, as for HearPath.
     Arrival At(uint64_t heard, size_t k, int lane = 0);
-    // count heard frames from first of every reflection's signal, each a run of count floats
-    // after the last (Count() x count), into out.
-    void Hear(const MonoReader& read, uint64_t first, uint32_t count, float* out);
-    // Hear in parts: Prepare reads what every path of those frames needs, then HearPaths hears
-    // paths [from, to) of them into out (as Hear). Two threads may hear disjoint paths at once,
-    // one with lane 0 and one with lane 1, and ask At of them for frames up to beyond past the
-    // block, while nothing else is asked of this.
+    // Prepare reads the source for heard frames [first, first + count), once for every path;
+    // then HearPath hears path k's signal for frames [from, from + n) among them into out. Two
+    // threads may hear disjoint paths at once, one with lane 0 and one with lane 1, and ask At of
+    // them for frames up to beyond past the block, while nothing else is asked of this.
     void Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond = 0);
-    void HearPaths(size_t from, size_t to, int lane, float* out);
+    void HearPath(size_t k, uint64_t from, uint32_t n, int lane, float* out);
     // The late tail (none when the room has none): outputs decorrelated signals, outputs floats
     // a frame.
     bool HasTail() const { return m_pTail != nullptr; }
@@ -90,11 +88,12 @@ class RoomPaths {
     // Source positions on the emission grid, kept for the frames every path asks for.
     std::deque<std::array<double, 3>> m_grid;
     int64_t m_gridBase = 0;
-    std::vector<float> m_window;
-    // What Prepare read for HearPaths.
-    uint64_t m_first = 0;
-    uint32_t m_count = 0;
-    int64_t m_shift = 0;
+    // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
+    // every path reads it in a straight line between eighths. Kept from block to block.
+    std::vector<float> m_up;
+    int64_t m_upFirst = 0;
+    int64_t m_upFrames = 0;
+    std::vector<float> m_source;
     struct Lane {
         std::vector<double> positions;
         std::vector<PathTiming::Fade> fades;

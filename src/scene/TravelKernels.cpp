@@ -1,7 +1,9 @@
 #include "scene/TravelKernels.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #include "scene/DelayInterpolator.h"
 
@@ -45,6 +47,132 @@ bool ReadFour(const DelayInterpolator& interpolator, const float* signal, int64_
     }
     interpolator.ReadFour<Taps>(taps, fractions, out);
     return true;
+}
+
+// Eight floats side by side; each lane does what the scalar code below does for one frame, so
+// the sums are the same whether the compiler makes one AVX or two SSE operations of it.
+using Eight = float __attribute__((vector_size(32)));
+
+// By reference: a vector passed by value would change the calling convention with AVX.
+[[gnu::always_inline]] inline void LoadEight(Eight& v, const float* at) {
+    std::memcpy(&v, at, sizeof v);
+}
+
+[[gnu::always_inline]] inline void StoreEight(float* at, const Eight& v) {
+    std::memcpy(at, &v, sizeof v);
+}
+
+// The interpolator's kernels at the eight eighths, tap by tap: columns[8 t + p] is tap t at
+// fraction p / 8.
+template <int Taps>
+struct EighthColumns {
+    alignas(32) float columns[Taps * 8];
+    explicit EighthColumns(const DelayInterpolator& interpolator) {
+        for (int p = 0; p < 8; ++p) {
+            const float* row = interpolator.Table() +
+                               static_cast<size_t>(p * (DelayInterpolator::kPhases / 8)) * Taps;
+            for (int t = 0; t < Taps; ++t) {
+                columns[8 * t + p] = row[t];
+            }
+        }
+    }
+};
+
+template <int Taps>
+[[gnu::always_inline]] inline void EighthsBody(const EighthColumns<Taps>& k, const float* x,
+                                               size_t n, float* out) {
+    for (size_t i = 0; i < n; ++i) {
+        const float* at = x + i;
+        Eight column;
+        LoadEight(column, k.columns);
+        Eight sum = column * at[0];
+        for (int t = 1; t < Taps; ++t) {
+            LoadEight(column, k.columns + 8 * t);
+            sum += column * at[t];
+        }
+        StoreEight(out + 8 * i, sum);
+    }
+}
+
+// The eighth and its fraction come from the position alone (eight times it is exact), the
+// place in up from whole numbers: the same floats wherever up starts.
+float ReadEighthOne(const float* up, int64_t count, double origin, double position) {
+    const double u = position * 8.0;
+    const double whole = std::floor(u);
+    const double at = whole - origin * 8.0;
+    if (!(at >= 0.0 && at <= static_cast<double>(count - 2))) {
+        return 0.0f;
+    }
+    const auto j = static_cast<int64_t>(at);
+    const auto fraction = static_cast<float>(u - whole);
+    return up[j] + fraction * (up[j + 1] - up[j]);
+}
+
+// Channels [c0, c0 + Group) of MixRun.
+template <size_t Group>
+[[gnu::always_inline]] inline void MixGroup(const float* heard, size_t stride, size_t reflections,
+                                            size_t frames, const float* gains, const float* steps,
+                                            size_t channels, size_t c0, uint32_t offset, float* sum,
+                                            size_t sumStride) {
+    size_t i = 0;
+    for (; i + 8 <= frames; i += 8) {
+        const auto base = static_cast<float>(offset + i);
+        const Eight ramp = Eight{0, 1, 2, 3, 4, 5, 6, 7} + base;
+        Eight acc[Group] = {};
+        for (size_t k = 0; k < reflections; ++k) {
+            Eight y;
+            LoadEight(y, heard + k * stride + i);
+            const float* g = gains + k * channels + c0;
+            const float* s = steps + k * channels + c0;
+            for (size_t c = 0; c < Group; ++c) {
+                acc[c] += y * (g[c] + s[c] * ramp);
+            }
+        }
+        for (size_t c = 0; c < Group; ++c) {
+            StoreEight(sum + (c0 + c) * sumStride + i, acc[c]);
+        }
+    }
+    for (; i < frames; ++i) {
+        const auto ramp = static_cast<float>(offset + i);
+        float acc[Group] = {};
+        for (size_t k = 0; k < reflections; ++k) {
+            const float y = heard[k * stride + i];
+            const float* g = gains + k * channels + c0;
+            const float* s = steps + k * channels + c0;
+            for (size_t c = 0; c < Group; ++c) {
+                acc[c] += y * (g[c] + s[c] * ramp);
+            }
+        }
+        for (size_t c = 0; c < Group; ++c) {
+            sum[(c0 + c) * sumStride + i] = acc[c];
+        }
+    }
+}
+
+[[gnu::always_inline]] inline void MixBody(const float* heard, size_t stride, size_t reflections,
+                                           size_t frames, const float* gains, const float* steps,
+                                           size_t channels, uint32_t offset, float* sum,
+                                           size_t sumStride) {
+    for (size_t c0 = 0; c0 < channels; c0 += 4) {
+        switch (std::min<size_t>(channels - c0, 4)) {
+            case 4:
+                MixGroup<4>(heard, stride, reflections, frames, gains, steps, channels, c0, offset,
+                            sum, sumStride);
+                break;
+            case 3:
+                MixGroup<3>(heard, stride, reflections, frames, gains, steps, channels, c0, offset,
+                            sum, sumStride);
+                break;
+            case 2:
+                MixGroup<2>(heard, stride, reflections, frames, gains, steps, channels, c0, offset,
+                            sum, sumStride);
+                break;
+            default:
+                MixGroup<1>(heard, stride, reflections, frames, gains, steps, channels, c0, offset,
+                            sum, sumStride);
+                break;
+        }
+    }
 }
 
 #if SONOMAP_TRAVEL_AVX
@@ -173,6 +301,53 @@ template <size_t Half>
     }
     return j;
 }
+
+[[gnu::target("avx")]] void EighthsWide(const EighthColumns<16>& k, const float* x, size_t n,
+                                        float* out) {
+    EighthsBody<16>(k, x, n, out);
+}
+
+[[gnu::target("avx")]] void MixWide(const float* heard, size_t stride, size_t reflections,
+                                    size_t frames, const float* gains, const float* steps,
+                                    size_t channels, uint32_t offset, float* sum,
+                                    size_t sumStride) {
+    MixBody(heard, stride, reflections, frames, gains, steps, channels, offset, sum, sumStride);
+}
+
+// Four reads at a time, each frame's arithmetic as ReadEighthOne's; the frames read.
+[[gnu::target("avx")]] size_t ReadEighthsFour(const float* up, int64_t count, double origin,
+                                              const double* p, size_t n, float* out) {
+    const __m256d o = _mm256_set1_pd(origin * 8.0);
+    const __m256d eight = _mm256_set1_pd(8.0);
+    const __m256d lowest = _mm256_setzero_pd();
+    const __m256d highest = _mm256_set1_pd(static_cast<double>(count - 2));
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256d u = _mm256_mul_pd(_mm256_loadu_pd(p + i), eight);
+        const __m256d whole = _mm256_floor_pd(u);
+        const __m256d first = _mm256_sub_pd(whole, o);
+        const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(first, lowest, _CMP_GE_OQ),
+                                             _mm256_cmp_pd(first, highest, _CMP_LE_OQ));
+        if (_mm256_movemask_pd(inside) != 0xF) {
+            for (size_t f = 0; f < 4; ++f) {
+                out[i + f] = ReadEighthOne(up, count, origin, p[i + f]);
+            }
+            continue;
+        }
+        const __m128 fraction = _mm256_cvtpd_ps(_mm256_sub_pd(u, whole));
+        alignas(16) int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm256_cvttpd_epi32(first));
+        // Each read's two eighths side by side: (a0 b0 a1 b1) and (a2 b2 a3 b3).
+        __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[0])));
+        lo = _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(up + at[1]));
+        __m128 hi = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[2])));
+        hi = _mm_loadh_pi(hi, reinterpret_cast<const __m64*>(up + at[3]));
+        const __m128 a = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 b = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+        _mm_storeu_ps(out + i, _mm_add_ps(a, _mm_mul_ps(fraction, _mm_sub_ps(b, a))));
+    }
+    return i;
+}
 #endif
 
 bool Wide() {
@@ -214,11 +389,7 @@ namespace TravelKernels {
 void ReadRun(const DelayInterpolator& interpolator, const float* signal, int64_t frames,
              double origin, int64_t shift, const double* positions, size_t stride, size_t n,
              float* out) {
-    if (interpolator.Taps() == 8) {
-        ReadRunOf<8>(interpolator, signal, frames, origin, shift, positions, stride, n, out);
-    } else {
-        ReadRunOf<16>(interpolator, signal, frames, origin, shift, positions, stride, n, out);
-    }
+    ReadRunOf<16>(interpolator, signal, frames, origin, shift, positions, stride, n, out);
 }
 
 void FilterSymmetric(const float* x, size_t n, float centre, const float* k, size_t half,
@@ -248,6 +419,43 @@ void FilterSymmetric(const float* x, size_t n, float centre, const float* k, siz
         }
         sum[j] = acc;
     }
+}
+
+void Eighths(const float* x, size_t n, float* out) {
+    static const EighthColumns<16> s_columns(DelayInterpolator::Shared());
+    const EighthColumns<16>& columns = s_columns;
+#if SONOMAP_TRAVEL_AVX
+    if (Wide()) {
+        EighthsWide(columns, x, n, out);
+        return;
+    }
+#endif
+    EighthsBody<16>(columns, x, n, out);
+}
+
+void ReadEighths(const float* up, int64_t count, double origin, const double* positions, size_t n,
+                 float* out) {
+    size_t i = 0;
+#if SONOMAP_TRAVEL_AVX
+    if (Wide()) {
+        i = ReadEighthsFour(up, count, origin, positions, n, out);
+    }
+#endif
+    for (; i < n; ++i) {
+        out[i] = ReadEighthOne(up, count, origin, positions[i]);
+    }
+}
+
+void MixRun(const float* heard, size_t stride, size_t reflections, size_t frames,
+            const float* gains, const float* steps, size_t channels, uint32_t offset, float* sum,
+            size_t sumStride) {
+#if SONOMAP_TRAVEL_AVX
+    if (Wide()) {
+        MixWide(heard, stride, reflections, frames, gains, steps, channels, offset, sum, sumStride);
+        return;
+    }
+#endif
+    MixBody(heard, stride, reflections, frames, gains, steps, channels, offset, sum, sumStride);
 }
 
 void UseWideLanes(bool bWide) {

@@ -24,6 +24,24 @@ void ReadRun(const DelayInterpolator& interpolator, const float* signal, int64_t
 void FilterSymmetric(const float* x, size_t n, float centre, const float* k, size_t half,
                      float* sum);
 
+// The signal at eighths of a frame, for reads shared by many paths: out[8 i + p] is the 16-tap
+// interpolator's (DelayInterpolator::Shared()) read at frame i + p / 8 for i in [0, n), where
+// x points at frame i - 7 and holds n + 15 frames.
+void Eighths(const float* x, size_t n, float* out);
+
+// out[i] = the straight line between the two eighths of a frame either side of positions[i],
+// read from up (count floats, its first the eighth at frame origin, a whole number); 0 where
+// they would leave it. The same floats come wherever up starts. count < 2^31.
+void ReadEighths(const float* up, int64_t count, double origin, const double* positions, size_t n,
+                 float* out);
+
+// sum[c * sumStride + i] = the sum over k in order of heard[k * stride + i] times reflection
+// k's gain for channel c at frame i, gains[k * channels + c] + steps[k * channels + c] *
+// (offset + i), for i < frames: many signals onto channels, each gain in a straight line.
+void MixRun(const float* heard, size_t stride, size_t reflections, size_t frames,
+            const float* gains, const float* steps, size_t channels, uint32_t offset, float* sum,
+            size_t sumStride);
+
 // Process-wide; false keeps to four lanes on any processor (for tests).
 void UseWideLanes(bool bWide);
 

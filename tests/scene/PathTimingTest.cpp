@@ -126,5 +126,4 @@ void CheckFourReads(const DelayInterpolator& interpolator) {
 
 TEST(DelayInterpolator, FourReadsAtOnceAreTheReadsOneAtATime) {
     CheckFourReads<16>(DelayInterpolator::Shared());
-    CheckFourReads<8>(DelayInterpolator::Short());
 }

@@ -1,9 +1,12 @@
 // The stage's wide loops give the very floats the four-lane ones and a single read give, on
-// runs of every length, near and beyond the signal's ends.
+// runs of every length, near and beyond the signal's ends. A room's reads between eighths of a
+// frame are the interpolator's reads, keep a click's energy, and do not depend on where the
+// eighths start; its mix is each reflection's signal at its moving gains, summed.
 #include "scene/TravelKernels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -40,8 +43,7 @@ TEST(TravelKernels, ReadsOfAnyRunAreSingleReadsOnEitherWidth) {
     const Case cases[] = {{"inside", 0.0, -7, 7.0, 180.0},
                           {"past the ends", 0.0, -3, -40.0, 240.0},
                           {"far origin", -1.0e6 - 0.25, -1000000 - 7, 7.0, 180.0}};
-    const DelayInterpolator* interpolators[] = {&DelayInterpolator::Shared(),
-                                                &DelayInterpolator::Short()};
+    const DelayInterpolator* interpolators[] = {&DelayInterpolator::Shared()};
     for (const Case& c : cases) {
         std::uniform_real_distribution<double> at(c.low, c.high);
         for (const DelayInterpolator* interpolator : interpolators) {
@@ -115,6 +117,141 @@ TEST(TravelKernels, SymmetricFilterOfAnyLengthIsTheFrameByFrameSum) {
                 }
                 EXPECT_EQ(sum[n], 99.0f) << "wrote past " << n << " frames";
             }
+        }
+    }
+}
+
+// A source's eighths made on either width, the straight line between them read on either width.
+std::vector<float> EighthsOf(const std::vector<float>& x, bool bWide) {
+    const Lanes lanes(bWide);
+    const size_t n = x.size() - 15;
+    std::vector<float> up(n * 8);
+    TravelKernels::Eighths(x.data(), n, up.data());
+    return up;
+}
+
+std::vector<float> ReadEighths(const std::vector<float>& up, double origin,
+                               const std::vector<double>& positions, bool bWide) {
+    const Lanes lanes(bWide);
+    std::vector<float> out(positions.size(), 99.0f);
+    TravelKernels::ReadEighths(up.data(), static_cast<int64_t>(up.size()), origin, positions.data(),
+                               positions.size(), out.data());
+    return out;
+}
+
+TEST(TravelKernels, EighthsAreTheInterpolatorsReadsAndAClickKeepsItsEnergyBetweenThem) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    std::vector<float> x(215);
+    for (float& value : x) {
+        value = sample(rng);
+    }
+    const std::vector<float> up = EighthsOf(x, true);
+    ASSERT_EQ(up, EighthsOf(x, false));
+    const DelayInterpolator& interpolator = DelayInterpolator::Shared();
+    for (size_t i = 0; i < 200; ++i) {
+        for (int p = 0; p < 8; ++p) {
+            ASSERT_NEAR(up[i * 8 + static_cast<size_t>(p)],
+                        interpolator.Read(x.data() + i, p / 8.0), 1e-5)
+                << "frame " << i << ", eighth " << p;
+        }
+    }
+    // A click at frame 100 read at every frame from 0 shifted by a fraction: within 1 dB of its
+    // energy wherever it falls between samples (linear reads of the frames alone lose 3 dB half
+    // way).
+    std::vector<float> click(215, 0.0f);
+    click[100 + 7] = 1.0f;
+    const std::vector<float> clickUp = EighthsOf(click, true);
+    for (const double fraction : {0.0, 0.1, 0.25, 0.4375, 0.5, 0.8125}) {
+        std::vector<double> positions(200);
+        for (size_t i = 0; i < positions.size(); ++i) {
+            positions[i] = static_cast<double>(i) + fraction;
+        }
+        double energy = 0.0;
+        for (const float value : ReadEighths(clickUp, 0.0, positions, true)) {
+            energy += double{value} * value;
+        }
+        EXPECT_NEAR(10.0 * std::log10(energy), 0.0, 1.0) << "fraction " << fraction;
+    }
+}
+
+TEST(TravelKernels, ReadsBetweenEighthsAreTheSameWhereverTheEighthsStartOnEitherWidth) {
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    std::vector<float> x(1015);
+    for (float& value : x) {
+        value = sample(rng);
+    }
+    const std::vector<float> up = EighthsOf(x, true);
+    // The eighths from frame -300 (as a block's first reads reach back), and the same ones cut
+    // to start 317 frames later.
+    const double origin = -300.0;
+    const std::vector<float> later(up.begin() + 317 * 8, up.end());
+    std::uniform_real_distribution<double> inside(20.0, 690.0);
+    std::uniform_real_distribution<double> anywhere(-400.0, 800.0);
+    for (const size_t n : {size_t{1}, size_t{3}, size_t{4}, size_t{9}, size_t{257}}) {
+        std::vector<double> positions(n);
+        std::vector<double> wide(n);
+        for (size_t i = 0; i < n; ++i) {
+            positions[i] = inside(rng);
+            wide[i] = i % 3 == 0 ? anywhere(rng) : positions[i];
+        }
+        EXPECT_EQ(ReadEighths(up, origin, positions, true),
+                  ReadEighths(later, origin + 317.0, positions, true))
+            << n << " reads";
+        const std::vector<float> out = ReadEighths(up, origin, wide, true);
+        EXPECT_EQ(out, ReadEighths(up, origin, wide, false)) << n << " reads";
+        for (size_t i = 0; i < n; ++i) {
+            // Past either end of the eighths: silence.
+            if (wide[i] < origin || wide[i] >= origin + 1015.0 - 15.0) {
+                EXPECT_EQ(out[i], 0.0f) << wide[i];
+            }
+        }
+    }
+}
+
+TEST(TravelKernels, MixedRunsAreEachSignalAtItsMovingGainsSummedOnEitherWidth) {
+    std::mt19937 rng(13);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    struct Case {
+        size_t channels, reflections, frames;
+        uint32_t offset;
+    };
+    const Case cases[] = {{1, 1, 1, 0},  {2, 3, 7, 5},    {4, 31, 256, 0},
+                          {4, 2, 13, 9}, {5, 6, 40, 100}, {16, 4, 19, 200}};
+    for (const Case& c : cases) {
+        const size_t stride = c.frames + 3;
+        std::vector<float> heard(c.reflections * stride);
+        std::vector<float> gains(c.reflections * c.channels);
+        std::vector<float> steps(gains.size());
+        for (float& value : heard) {
+            value = sample(rng);
+        }
+        for (size_t g = 0; g < gains.size(); ++g) {
+            gains[g] = sample(rng);
+            steps[g] = sample(rng) / 256.0f;
+        }
+        std::vector<float> sums[2];
+        for (const bool bWide : {true, false}) {
+            const Lanes lanes(bWide);
+            std::vector<float>& sum = sums[bWide ? 0 : 1];
+            sum.assign(c.channels * (c.frames + 1), 99.0f);
+            TravelKernels::MixRun(heard.data(), stride, c.reflections, c.frames, gains.data(),
+                                  steps.data(), c.channels, c.offset, sum.data(), c.frames + 1);
+        }
+        EXPECT_EQ(sums[0], sums[1]) << c.channels << " channels, " << c.frames << " frames";
+        for (size_t ch = 0; ch < c.channels; ++ch) {
+            for (size_t i = 0; i < c.frames; ++i) {
+                double expected = 0.0;
+                for (size_t k = 0; k < c.reflections; ++k) {
+                    const size_t g = k * c.channels + ch;
+                    expected += double{heard[k * stride + i]} *
+                                (double{gains[g]} + double{steps[g]} * (c.offset + i));
+                }
+                ASSERT_NEAR(sums[0][ch * (c.frames + 1) + i], expected, 1e-4)
+                    << c.channels << " channels, channel " << ch << ", frame " << i;
+            }
+            EXPECT_EQ(sums[0][ch * (c.frames + 1) + c.frames], 99.0f) << "wrote past the run";
         }
     }
 }
