@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "scene/TravelKernels.h"
+
 namespace {
 
 constexpr double kSpeedOfSound = 343.0;
@@ -27,7 +29,7 @@ using Lanes = float __attribute__((vector_size(32)));
 
 // The fast Walsh-Hadamard transform of 16 lines, eight frames at once, scaled to stay
 // orthogonal.
-void Hadamard16(Lanes* v) {
+[[gnu::always_inline]] inline void Hadamard16(Lanes* v) {
     for (int half = 1; half < 16; half *= 2) {
         for (int i = 0; i < 16; i += 2 * half) {
             for (int j = i; j < i + half; ++j) {
@@ -115,6 +117,23 @@ void LateTail::Reset() {
 }
 
 void LateTail::Run(const float* input, uint32_t count, int outputs, float* out) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (TravelKernels::WideLanes()) {
+        RunWide(input, count, outputs, out);
+        return;
+    }
+#endif
+    RunLines(input, count, outputs, out);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+void LateTail::RunWide(const float* input, uint32_t count, int outputs, float* out) {
+    RunLines(input, count, outputs, out);
+}
+#endif
+
+[[gnu::always_inline]] inline void LateTail::RunLines(const float* input, uint32_t count,
+                                                      int outputs, float* out) {
     // A line is read a whole line's length after it is written, so as many frames as the
     // shortest line go through the network at once, each as it would alone.
     const uint32_t most = std::min<uint32_t>(kBlock, m_shortest);

@@ -6,6 +6,8 @@
 #include <numbers>
 #include <vector>
 
+#include "scene/TravelKernels.h"
+
 PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
     : m_longest(std::max(longest, 0.0)),
       m_fade(std::max(1.0, std::round(kFadeSeconds * rate))),
@@ -76,17 +78,8 @@ struct ToPositions {
         fades.push_back({i, share, fading});
     }
     void Line(uint32_t i, uint32_t end, int64_t first, double leaves, double from, double slope) {
-        // Four frames side by side, each lane the arithmetic of one frame alone (whole frames
-        // are exact in doubles).
-        using Four = double __attribute__((vector_size(32)));
-        const Four steps = {0.0, 1.0, 2.0, 3.0};
-        for (; i + 4 <= end; i += 4) {
-            const Four t = static_cast<double>(first + i) + steps;
-            const Four position = leaves + (t - from) * slope;
-            std::memcpy(positions + i, &position, sizeof position);
-        }
-        for (; i < end; ++i) {
-            positions[i] = leaves + (static_cast<double>(first + i) - from) * slope;
+        if (i < end) {
+            TravelKernels::Line(first + i, end - i, leaves, from, slope, positions + i);
         }
     }
 };

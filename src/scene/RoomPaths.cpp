@@ -93,6 +93,7 @@ void RoomPaths::Invalidate() {
         cursor.Invalidate();
     }
     m_grid.clear();
+    m_upFrames = 0;
 }
 
 std::array<double, 3> RoomPaths::PositionOf(const SoundPlace& place) const {
@@ -204,15 +205,21 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
     const int64_t need =
         static_cast<int64_t>(first) - static_cast<int64_t>(std::ceil(m_longest)) - 2;
     const int64_t end = static_cast<int64_t>(first + count) + 2;
-    if (m_up.empty() || need < m_upFirst || need >= m_upFirst + m_upFrames) {
+    if (m_upFrames == 0 || need < m_upFirst || need >= m_upFirst + m_upFrames) {
         m_up.clear();
+        m_upStart = 0;
         m_upFirst = need;
         m_upFrames = 0;
     } else if (need > m_upFirst) {
+        // Frames behind are let go, and moved out once they outgrow the ones kept.
         const int64_t drop = need - m_upFirst;
-        m_up.erase(m_up.begin(), m_up.begin() + drop * 8);
+        m_upStart += static_cast<size_t>(drop) * 8;
         m_upFirst = need;
         m_upFrames -= drop;
+        if (m_upStart > static_cast<size_t>(m_upFrames) * 8) {
+            m_up.erase(m_up.begin(), m_up.begin() + static_cast<ptrdiff_t>(m_upStart));
+            m_upStart = 0;
+        }
     }
     if (m_upFirst + m_upFrames < end) {
         // The new frames, each from its own 16 frames of the source about it.
@@ -220,8 +227,9 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
         const auto n = static_cast<uint32_t>(end - from);
         m_source.resize(size_t{n} + 15);
         read(from - 7, n + 15, m_source.data());
-        m_up.resize(static_cast<size_t>(m_upFrames + n) * 8);
-        TravelKernels::Eighths(m_source.data(), n, m_up.data() + m_upFrames * 8);
+        m_up.resize(m_upStart + static_cast<size_t>(m_upFrames + n) * 8);
+        TravelKernels::Eighths(m_source.data(), n,
+                               m_up.data() + m_upStart + static_cast<size_t>(m_upFrames) * 8);
         m_upFrames += n;
     }
     // Every grid frame a path's timing may ask for these frames: from the longest delay and a
@@ -238,8 +246,8 @@ void RoomPaths::HearPath(size_t k, uint64_t from, uint32_t n, int lane, float* o
     if (n == 0) {
         return;
     }
-    const float* up = m_up.data();
-    const auto count = static_cast<int64_t>(m_up.size());
+    const float* up = m_up.data() + m_upStart;
+    const auto count = m_upFrames * 8;
     const auto origin = static_cast<double>(m_upFirst);
     Lane& scratch = m_lanes[lane == 0 ? 0 : 1];
     scratch.positions.resize(n);

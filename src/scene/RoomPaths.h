@@ -91,6 +91,7 @@ class RoomPaths {
     // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
     // every path reads it in a straight line between eighths. Kept from block to block.
     std::vector<float> m_up;
+    size_t m_upStart = 0;  // where in m_up frame m_upFirst's eighths begin
     int64_t m_upFirst = 0;
     int64_t m_upFrames = 0;
     std::vector<float> m_source;

@@ -175,6 +175,24 @@ template <size_t Group>
     }
 }
 
+// Four frames side by side, each lane the arithmetic of one frame alone (whole frames are exact
+// in doubles).
+[[gnu::always_inline]] inline void LineBody(int64_t first, size_t n, double leaves, double from,
+                                            double slope, double* positions) {
+    using Four = double __attribute__((vector_size(32)));
+    const Four steps = {0.0, 1.0, 2.0, 3.0};
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const Four t = static_cast<double>(first + static_cast<int64_t>(i)) + steps;
+        const Four position = leaves + (t - from) * slope;
+        std::memcpy(positions + i, &position, sizeof position);
+    }
+    for (; i < n; ++i) {
+        positions[i] =
+            leaves + (static_cast<double>(first + static_cast<int64_t>(i)) - from) * slope;
+    }
+}
+
 #if SONOMAP_TRAVEL_AVX
 bool HasAvx() {
     __builtin_cpu_init();
@@ -312,6 +330,11 @@ template <size_t Half>
                                     size_t channels, uint32_t offset, float* sum,
                                     size_t sumStride) {
     MixBody(heard, stride, reflections, frames, gains, steps, channels, offset, sum, sumStride);
+}
+
+[[gnu::target("avx")]] void LineWide(int64_t first, size_t n, double leaves, double from,
+                                     double slope, double* positions) {
+    LineBody(first, n, leaves, from, slope, positions);
 }
 
 // Four reads at a time, each frame's arithmetic as ReadEighthOne's; the frames read.
@@ -456,6 +479,20 @@ void MixRun(const float* heard, size_t stride, size_t reflections, size_t frames
     }
 #endif
     MixBody(heard, stride, reflections, frames, gains, steps, channels, offset, sum, sumStride);
+}
+
+void Line(int64_t first, size_t n, double leaves, double from, double slope, double* positions) {
+#if SONOMAP_TRAVEL_AVX
+    if (Wide()) {
+        LineWide(first, n, leaves, from, slope, positions);
+        return;
+    }
+#endif
+    LineBody(first, n, leaves, from, slope, positions);
+}
+
+bool WideLanes() {
+    return Wide();
 }
 
 void UseWideLanes(bool bWide) {

@@ -42,6 +42,13 @@ void MixRun(const float* heard, size_t stride, size_t reflections, size_t frames
             const float* gains, const float* steps, size_t channels, uint32_t offset, float* sum,
             size_t sumStride);
 
+// positions[i] = leaves + (first + i - from) * slope for i < n: the heard frames of one edge's
+// slope as a path's timing gives them.
+void Line(int64_t first, size_t n, double leaves, double from, double slope, double* positions);
+
+// Whether the wide loops run: the processor has AVX and UseWideLanes has not said no.
+bool WideLanes();
+
 // Process-wide; false keeps to four lanes on any processor (for tests).
 void UseWideLanes(bool bWide);
 

@@ -1,6 +1,6 @@
 // A room's late tail gives the same floats whatever pieces it is asked for: frame by frame, in
-// pieces that cross its lines' lengths, or all at once, for every output; and begins afresh,
-// warmed up, when asked out of order.
+// pieces that cross its lines' lengths, or all at once, for every output, eight frames to a
+// register or four; and begins afresh, warmed up, when asked out of order.
 #include "scene/LateTail.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include "scene/TravelKernels.h"
 
 namespace {
 
@@ -74,6 +76,10 @@ TEST(LateTail, AnyPiecesGiveTheFloatsFrameByFrameGives) {
             EXPECT_EQ(Differences(Tail(c.room, c.rate, frames, piece, c.outputs), single), 0u)
                 << c.rate << " Hz, " << c.outputs << " outputs, pieces of " << piece;
         }
+        TravelKernels::UseWideLanes(false);
+        EXPECT_EQ(Differences(Tail(c.room, c.rate, frames, 1000, c.outputs), single), 0u)
+            << c.rate << " Hz, " << c.outputs << " outputs, four frames to a register";
+        TravelKernels::UseWideLanes(true);
         // Asked from a later frame first, it warms up over the RT60 before: the same floats
         // as a tail that ran on from the start.
         const uint64_t later = c.rate * 2;
