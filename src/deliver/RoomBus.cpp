@@ -56,30 +56,26 @@ RoomBus::RoomBus(Propagation& stage, Propagation::Reader read, int sourceChannel
 RoomBus::~RoomBus() = default;
 
 void RoomBus::GainsAt(uint64_t heard, size_t k, float* gains, int lane) {
-    const Arrival arrival = m_stage.ReflectionAt(heard, k, lane);
-    switch (m_form) {
-        case Form::Ambisonics:
-            // AmbiX turns the other way: its azimuth is positive to the left.
-            AmbisonicsEncoder::Harmonics(m_order, -arrival.azimuth, arrival.elevation, arrival.gain,
-                                         gains);
-            return;
-        case Form::Speakers: {
-            double speakers[64];
-            m_pPanner->CalculateGains(arrival.azimuth, arrival.elevation, speakers);
-            for (int c = 0; c < m_channels; ++c) {
-                gains[c] = static_cast<float>(speakers[c] * arrival.gain);
-            }
-            return;
-        }
-        case Form::Stereo: {
-            // The frontal fold, panned at equal power.
-            const double fold = FrontalFold(NormalAzimuth(std::lround(arrival.azimuth)));
-            const double angle = (fold + 90.0) / 180.0 * std::numbers::pi / 2.0;
-            gains[0] = static_cast<float>(std::cos(angle) * arrival.gain);
-            gains[1] = static_cast<float>(std::sin(angle) * arrival.gain);
-            return;
-        }
+    if (m_form == Form::Ambisonics) {
+        double unit[3];
+        const double gain = m_stage.ReflectionToward(heard, k, lane, unit);
+        AmbisonicsEncoder::HarmonicsOf(m_order, unit[0], unit[1], unit[2], gain, gains);
+        return;
     }
+    const Arrival arrival = m_stage.ReflectionAt(heard, k, lane);
+    if (m_form == Form::Speakers) {
+        double speakers[64];
+        m_pPanner->CalculateGains(arrival.azimuth, arrival.elevation, speakers);
+        for (int c = 0; c < m_channels; ++c) {
+            gains[c] = static_cast<float>(speakers[c] * arrival.gain);
+        }
+        return;
+    }
+    // Stereo: the frontal fold, panned at equal power.
+    const double fold = FrontalFold(NormalAzimuth(std::lround(arrival.azimuth)));
+    const double angle = (fold + 90.0) / 180.0 * std::numbers::pi / 2.0;
+    gains[0] = static_cast<float>(std::cos(angle) * arrival.gain);
+    gains[1] = static_cast<float>(std::sin(angle) * arrival.gain);
 }
 
 void RoomBus::ShareWork(bool bShare) {

@@ -110,9 +110,12 @@ void AmbisonicsEncoder::Harmonics(int order, double azimuth, double elevation, d
                                   float* out) {
     const double theta = azimuth * std::numbers::pi / 180.0;
     const double phi = elevation * std::numbers::pi / 180.0;
-    const double x = std::cos(theta) * std::cos(phi);
-    const double y = std::sin(theta) * std::cos(phi);
-    const double z = std::sin(phi);
+    HarmonicsOf(order, std::cos(theta) * std::cos(phi), std::sin(theta) * std::cos(phi),
+                std::sin(phi), gain, out);
+}
+
+void AmbisonicsEncoder::HarmonicsOf(int order, double x, double y, double z, double gain,
+                                    float* out) {
     double h[kMaxChannels];
     h[0] = 1.0;
     h[1] = y;

@@ -15,6 +15,8 @@ class AmbisonicsEncoder {
 
     // The (order + 1)^2 harmonics of a direction, times gain, into out.
     static void Harmonics(int order, double azimuth, double elevation, double gain, float* out);
+    // The same for a direction given as a unit vector: x ahead, y left, z up.
+    static void HarmonicsOf(int order, double x, double y, double z, double gain, float* out);
 
     // Encodes frames frames of sources (1 or 2) interleaved sources into interleaved frames of
     // channels channels: an AmbiX order's 4, 9 or 16, or a loudspeaker layout's 2, 6, 8, 10,

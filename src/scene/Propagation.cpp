@@ -119,6 +119,10 @@ Arrival Propagation::ReflectionAt(uint64_t heard, size_t k, int lane) {
     return m_pRoom->At(heard, k, lane);
 }
 
+double Propagation::ReflectionToward(uint64_t heard, size_t k, int lane, double* unit) {
+    return m_pRoom->DirectionAt(heard, k, lane, unit);
+}
+
 bool Propagation::HasTail() const {
     return m_pRoom && m_pRoom->HasTail();
 }

@@ -87,6 +87,9 @@ class Propagation {
     size_t Reflections() const;
     // lane: as for HearReflection.
     Arrival ReflectionAt(uint64_t heard, size_t k, int lane = 0);
+    // The same as a unit vector of the head's axes (x ahead, y left, z up) into unit, its gain
+    // returned.
+    double ReflectionToward(uint64_t heard, size_t k, int lane, double* unit);
     // A room's reflections heard in parts: PrepareReflections reads the source for heard frames
     // [first, first + count); then HearReflection hears reflection k's signal (the sound's
     // channels mixed to one), count frames from among them, into out. Two threads may hear

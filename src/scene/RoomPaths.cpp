@@ -188,13 +188,60 @@ double RoomPaths::LargestGain() const {
     return largest * LawGain(std::max(nearest, 0.25));
 }
 
+std::array<double, 3> RoomPaths::SourceNear(double place, int lane) {
+    const double at = std::clamp(place, 0.0, double{UINT32_MAX});
+    const double edges = at / PathTiming::kEdgeFrames;
+    const double whole = std::floor(edges);
+    const auto j = static_cast<int64_t>(whole);
+    // Only read: two lanes may ask at once.
+    if (j >= m_gridBase && j + 1 < m_gridBase + static_cast<int64_t>(m_grid.size())) {
+        const std::array<double, 3>& a = m_grid[static_cast<size_t>(j - m_gridBase)];
+        const std::array<double, 3>& b = m_grid[static_cast<size_t>(j + 1 - m_gridBase)];
+        const double w = edges - whole;
+        return {a[0] + (b[0] - a[0]) * w, a[1] + (b[1] - a[1]) * w, a[2] + (b[2] - a[2]) * w};
+    }
+    return PositionOf(m_arrived[lane == 0 ? 0 : 1].At(static_cast<uint32_t>(at)));
+}
+
 Arrival RoomPaths::At(uint64_t heard, size_t k, int lane) {
     Path& path = m_paths[k];
     PathTiming::Emission emission;
     path.timing->Emissions(static_cast<int64_t>(std::min<uint64_t>(heard, INT64_MAX)), 1,
                            &emission);
-    const auto s = static_cast<uint32_t>(std::clamp(emission.place, 0.0, double{UINT32_MAX}));
-    return ArrivalOf(path.image, PositionOf(m_arrived[lane == 0 ? 0 : 1].At(s)));
+    return ArrivalOf(path.image, SourceNear(emission.place, lane));
+}
+
+double RoomPaths::DirectionAt(uint64_t heard, size_t k, int lane, double* unit) {
+    Path& path = m_paths[k];
+    PathTiming::Emission emission;
+    path.timing->Emissions(static_cast<int64_t>(std::min<uint64_t>(heard, INT64_MAX)), 1,
+                           &emission);
+    const HeadTurn head = m_listener.HeadNow();
+    if (!head.IsStraight()) {
+        // The head's turn works on angles.
+        const Arrival arrival = ArrivalOf(path.image, SourceNear(emission.place, lane));
+        const double az = -arrival.azimuth * kRadians;
+        const double el = arrival.elevation * kRadians;
+        unit[0] = std::cos(az) * std::cos(el);
+        unit[1] = std::sin(az) * std::cos(el);
+        unit[2] = std::sin(el);
+        return arrival.gain;
+    }
+    std::array<double, 3> v = m_images.PositionOf(path.image, SourceNear(emission.place, lane));
+    v[0] -= m_room.listenerX;
+    v[1] -= m_room.listenerY;
+    v[2] -= m_room.listenerZ;
+    const double metres = Length(v);
+    if (metres > 0.0) {
+        unit[0] = v[1] / metres;
+        unit[1] = -v[0] / metres;
+        unit[2] = v[2] / metres;
+    } else {
+        unit[0] = 1.0;
+        unit[1] = 0.0;
+        unit[2] = 0.0;
+    }
+    return path.image.damping * LawGain(metres);
 }
 
 void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond) {

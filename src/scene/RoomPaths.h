@@ -49,6 +49,9 @@ class RoomPaths {
     // Reflection k heard at a frame. Two threads may ask at once, of disjoint paths, with lanes
     // 0 and 1, as for HearPath.
     Arrival At(uint64_t heard, size_t k, int lane = 0);
+    // The same arrival as a unit vector of the head's axes (x ahead, y left, z up) into unit,
+    // its gain returned: without angles, so without their trigonometry.
+    double DirectionAt(uint64_t heard, size_t k, int lane, double* unit);
     // Prepare reads the source for heard frames [first, first + count), once for every path;
     // then HearPath hears path k's signal for frames [from, from + n) among them into out. Two
     // threads may hear disjoint paths at once, one with lane 0 and one with lane 1, and ask At of
@@ -69,6 +72,9 @@ class RoomPaths {
     };
     // The source's place at a whole source frame, held at either end.
     std::array<double, 3> SourceAt(int64_t frame);
+    // Where the source stood at a source frame (a fraction of one too) for the sound heard
+    // now: between the emission grid's frames where Prepare made them, else the lane's cursor.
+    std::array<double, 3> SourceNear(double place, int lane);
     // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames).
     void FillGrid(int64_t j0, int64_t j1);
     // The length of image's path for the sound leaving at a source frame (metres).

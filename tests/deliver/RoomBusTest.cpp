@@ -2,7 +2,9 @@
 // grid, and within rounding otherwise (a run entered part way starts its gains where they would
 // have stepped to, 100 dB below full scale), in every form; its first-order AmbiX are the first
 // four channels of its third order: the reflections added four at a time are the reflections added
-// one by one. Its work split with a helper thread gives the same floats as one thread.
+// one by one. Its work split with a helper thread gives the same floats as one thread. A
+// reflection's direction as a vector gives the harmonics its angles give, the head straight or
+// turned.
 #include "deliver/RoomBus.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "platform/HelperThread.h"
+#include "render/AmbisonicsEncoder.h"
 #include "render/SpeakerLayout.h"
 #include "scene/Propagation.h"
 #include "trajectory/PanPointList.h"
@@ -183,6 +186,41 @@ TEST(RoomBus, FirstOrderIsTheThirdOrdersFirstFourChannels) {
                     third.begin() + static_cast<ptrdiff_t>(i * 16 + 4));
     }
     EXPECT_EQ(Differences(first, head), 0u);
+}
+
+TEST(RoomBus, AReflectionsDirectionAsAVectorGivesTheHarmonicsOfItsAngles) {
+    PanPointList points;
+    points.AddPoint(PanPoint(0, Place{-60, 10, 120, 0}));
+    points.AddPoint(PanPoint(kFrames, Place{170, -20, 90, 0}));
+    const HeadTurn heads[] = {{}, {30.0, 10.0, -5.0}};
+    for (const HeadTurn& head : heads) {
+        SceneSpace space;
+        space.listener.head = head;
+        space.acoustics.bDoppler = true;
+        space.acoustics.room = Room{};
+        Propagation stage(points, kFrames, {kRate, TrajectoryCursor::Mode::AllAround, space});
+        const Propagation::Reader read = [](uint32_t, uint32_t count, float* out) {
+            std::fill(out, out + count, 0.0f);
+        };
+        // Within a prepared block (from the emission grid) and past it (from the cursor).
+        stage.PrepareReflections(read, 1, 4096, 4096, 256);
+        for (const uint64_t heard : {uint64_t{4096}, uint64_t{6000}, uint64_t{20000}}) {
+            for (size_t k = 0; k < stage.Reflections(); k += 7) {
+                const Arrival arrival = stage.ReflectionAt(heard, k);
+                double unit[3];
+                const double gain = stage.ReflectionToward(heard, k, 0, unit);
+                float fromAngles[16], fromVector[16];
+                AmbisonicsEncoder::Harmonics(3, -arrival.azimuth, arrival.elevation, arrival.gain,
+                                             fromAngles);
+                AmbisonicsEncoder::HarmonicsOf(3, unit[0], unit[1], unit[2], gain, fromVector);
+                for (int c = 0; c < 16; ++c) {
+                    ASSERT_NEAR(fromVector[c], fromAngles[c], 1e-6)
+                        << "yaw " << head.yaw << ", frame " << heard << ", reflection " << k
+                        << ", channel " << c;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
