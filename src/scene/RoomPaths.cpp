@@ -55,11 +55,20 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
         m_longest = std::max(m_longest, (bound + farthest) * framesPerMetre);
         Path path;
         path.image = image;
-        path.timing = std::make_unique<PathTiming>(
-            m_rate, m_longest, [this, image, framesPerMetre](int64_t frame) {
-                return PathMetres(image, frame) * framesPerMetre;
-            });
+        const size_t k = m_paths.size();
+        path.timing = std::make_unique<PathTiming>(m_rate, m_longest,
+                                                   [this, k, framesPerMetre](int64_t frame) {
+                                                       return PathMetres(k, frame) * framesPerMetre;
+                                                   });
         m_paths.push_back(std::move(path));
+        // Its image's coordinates, each the source's (mirrored or not) shifted by whole rooms.
+        for (size_t axis = 0; axis < 3; ++axis) {
+            const int n = image.index[axis];
+            m_mirror.push_back(n % 2 == 0 ? 1.0 : -1.0);
+            m_shift.push_back(
+                n * size[axis] + (n % 2 == 0 ? 0.0 : size[axis]) -
+                std::array<double, 3>{room.listenerX, room.listenerY, room.listenerZ}[axis]);
+        }
     }
     if (room.bTail) {
         // The tail takes over where the next order's images would arrive, for the source's
@@ -93,6 +102,7 @@ void RoomPaths::Invalidate() {
         cursor.Invalidate();
     }
     m_grid.clear();
+    m_gridMetres.clear();
     m_upFrames = 0;
 }
 
@@ -123,35 +133,54 @@ void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
     if (m_grid.empty() || j0 < m_gridBase ||
         j0 >= m_gridBase + 4096 + static_cast<int64_t>(m_grid.size())) {
         m_grid.clear();
+        m_gridMetres.clear();
         m_gridBase = j0;
     }
+    const size_t paths = m_paths.size();
     while (m_gridBase + static_cast<int64_t>(m_grid.size()) <= j1) {
         const int64_t at =
             (m_gridBase + static_cast<int64_t>(m_grid.size())) * PathTiming::kEdgeFrames;
         const auto s = static_cast<uint32_t>(std::clamp<int64_t>(at, 0, UINT32_MAX));
         m_grid.push_back(PositionOf(m_places.At(s)));
+        // Every path's length for the sound leaving then, all at once.
+        m_gridMetres.resize(m_gridMetres.size() + paths);
+        for (size_t k = 0; k < paths; ++k) {
+            m_gridMetres[m_gridMetres.size() - paths + k] = MetresFrom(k, m_grid.back());
+        }
         if (m_grid.size() > 8192 && m_gridBase < j0) {
             m_grid.pop_front();
+            m_gridMetres.erase(m_gridMetres.begin(),
+                               m_gridMetres.begin() + static_cast<ptrdiff_t>(paths));
             ++m_gridBase;
         }
     }
 }
 
-double RoomPaths::PathMetres(const ImageSources::Image& image, int64_t frame) {
-    const std::array<double, 3> source = SourceAt(frame);
-    std::array<double, 3> v = m_images.PositionOf(image, source);
-    v[0] -= m_room.listenerX;
-    v[1] -= m_room.listenerY;
-    v[2] -= m_room.listenerZ;
-    double metres = Length(v);
+double RoomPaths::MetresFrom(size_t k, const std::array<double, 3>& source) const {
+    const double* mirror = m_mirror.data() + 3 * k;
+    const double* shift = m_shift.data() + 3 * k;
+    const double x = mirror[0] * source[0] + shift[0];
+    const double y = mirror[1] * source[1] + shift[1];
+    const double z = mirror[2] * source[2] + shift[2];
+    double metres = std::sqrt(x * x + y * y + z * z);
     if (!m_bDelayed) {
-        std::array<double, 3> direct = source;
-        direct[0] -= m_room.listenerX;
-        direct[1] -= m_room.listenerY;
-        direct[2] -= m_room.listenerZ;
-        metres -= Length(direct);
+        metres -= Length({source[0] - m_room.listenerX, source[1] - m_room.listenerY,
+                          source[2] - m_room.listenerZ});
     }
     return metres;
+}
+
+double RoomPaths::PathMetres(size_t k, int64_t frame) {
+    if (frame % PathTiming::kEdgeFrames != 0) {
+        return MetresFrom(k, SourceAt(frame));
+    }
+    // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
+    // made those HearPath asks for, so that paths may be heard at once.
+    const int64_t j = frame / PathTiming::kEdgeFrames;
+    if (m_grid.empty() || j < m_gridBase || j >= m_gridBase + static_cast<int64_t>(m_grid.size())) {
+        FillGrid(j, j);
+    }
+    return m_gridMetres[static_cast<size_t>(j - m_gridBase) * m_paths.size() + k];
 }
 
 Arrival RoomPaths::ArrivalOf(const ImageSources::Image& image,

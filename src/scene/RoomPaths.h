@@ -78,7 +78,9 @@ class RoomPaths {
     // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames).
     void FillGrid(int64_t j0, int64_t j1);
     // The length of image's path for the sound leaving at a source frame (metres).
-    double PathMetres(const ImageSources::Image& image, int64_t frame);
+    double PathMetres(size_t k, int64_t frame);
+    // Path k's length for a source at a position (metres).
+    double MetresFrom(size_t k, const std::array<double, 3>& source) const;
     Arrival ArrivalOf(const ImageSources::Image& image, const std::array<double, 3>& source) const;
 
     Room m_room;
@@ -93,6 +95,10 @@ class RoomPaths {
     std::array<PlaceCursor, 2> m_arrived;  // for the arrivals asked, a lane's each
     // Source positions on the emission grid, kept for the frames every path asks for.
     std::deque<std::array<double, 3>> m_grid;
+    std::deque<double> m_gridMetres;  // each grid frame's every path's length, in path order
+    // Path k's image from the source, axis by axis (3 k + axis): the source's coordinate times
+    // mirror plus shift, less the listener's.
+    std::vector<double> m_mirror, m_shift;
     int64_t m_gridBase = 0;
     // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
     // every path reads it in a straight line between eighths. Kept from block to block.
