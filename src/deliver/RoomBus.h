@@ -21,7 +21,7 @@ class SpeakerLayout;
 // reader are borrowed.
 class RoomBus {
   public:
-    static constexpr uint32_t kRunFrames = 256;
+    static constexpr uint32_t kRunFrames = 512;
 
     enum class Form { Ambisonics, Speakers, Stereo };
 

@@ -1,10 +1,8 @@
-// A room's bus gives the same floats however its frames are asked for in whole runs of its
-// grid, and within rounding otherwise (a run entered part way starts its gains where they would
-// have stepped to, 100 dB below full scale), in every form; its first-order AmbiX are the first
-// four channels of its third order: the reflections added four at a time are the reflections added
-// one by one. Its work split with a helper thread gives the same floats as one thread. A
-// reflection's direction as a vector gives the harmonics its angles give, the head straight or
-// turned.
+// A room's bus gives the same floats however its frames are asked for, in whole runs of its
+// grid or part way into them, in every form; its first-order AmbiX are the first four channels
+// of its third order, each channel's sums the same whichever channels are mixed beside it. Its work
+// split with a helper thread gives the same floats as one thread. A reflection's direction as a
+// vector gives the harmonics its angles give, the head straight or turned.
 #include "deliver/RoomBus.h"
 
 #include <gtest/gtest.h>
@@ -78,14 +76,6 @@ std::vector<float> Heard(const Bus& bus, uint32_t piece, bool bShared = false, b
     return out;
 }
 
-double LargestDifference(const std::vector<float>& a, const std::vector<float>& b) {
-    double largest = a.size() == b.size() ? 0.0 : 1.0e9;
-    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
-        largest = std::max(largest, std::abs(double{a[i]} - double{b[i]}));
-    }
-    return largest;
-}
-
 size_t Differences(const std::vector<float>& a, const std::vector<float>& b) {
     size_t differ = 0;
     for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
@@ -106,12 +96,8 @@ TEST(RoomBus, AnyPiecesGiveTheSameFloatsInEveryForm) {
             energy += double{value} * value;
         }
         EXPECT_GT(energy, 1.0) << bus.name << ": the reflections must be heard";
-        for (const uint32_t piece : {256u, 768u, 4096u}) {
+        for (const uint32_t piece : {1u, 100u, 512u, 1000u, 1536u, 4096u}) {
             EXPECT_EQ(Differences(Heard(bus, piece), whole), 0u)
-                << bus.name << " in pieces of " << piece;
-        }
-        for (const uint32_t piece : {1u, 100u, 1000u}) {
-            EXPECT_LT(LargestDifference(Heard(bus, piece), whole), 1.0e-5)
                 << bus.name << " in pieces of " << piece;
         }
     }
