@@ -121,6 +121,17 @@ TEST(TravelKernels, SymmetricFilterOfAnyLengthIsTheFrameByFrameSum) {
     }
 }
 
+// n values of uniform noise in -1 .. 1.
+std::vector<float> Noise(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    std::vector<float> x(n);
+    for (float& value : x) {
+        value = sample(rng);
+    }
+    return x;
+}
+
 // A source's eighths made on either width, the straight line between them read on either width.
 std::vector<float> EighthsOf(const std::vector<float>& x, bool bWide) {
     const Lanes lanes(bWide);
@@ -140,12 +151,7 @@ std::vector<float> ReadEighths(const std::vector<float>& up, double origin,
 }
 
 TEST(TravelKernels, EighthsAreTheInterpolatorsReadsAndAClickKeepsItsEnergyBetweenThem) {
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<float> x(215);
-    for (float& value : x) {
-        value = sample(rng);
-    }
+    const std::vector<float> x = Noise(215, 5);
     const std::vector<float> up = EighthsOf(x, true);
     ASSERT_EQ(up, EighthsOf(x, false));
     const DelayInterpolator& interpolator = DelayInterpolator::Shared();
@@ -177,11 +183,7 @@ TEST(TravelKernels, EighthsAreTheInterpolatorsReadsAndAClickKeepsItsEnergyBetwee
 
 TEST(TravelKernels, ReadsBetweenEighthsAreTheSameWhereverTheEighthsStartOnEitherWidth) {
     std::mt19937 rng(9);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<float> x(1015);
-    for (float& value : x) {
-        value = sample(rng);
-    }
+    const std::vector<float> x = Noise(1015, 9);
     const std::vector<float> up = EighthsOf(x, true);
     // The eighths from frame -300 (as a block's first reads reach back), and the same ones cut
     // to start 317 frames later.
