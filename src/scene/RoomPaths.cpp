@@ -61,14 +61,6 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
                                                        return PathMetres(k, frame) * framesPerMetre;
                                                    });
         m_paths.push_back(std::move(path));
-        // Its image's coordinates, each the source's (mirrored or not) shifted by whole rooms.
-        for (size_t axis = 0; axis < 3; ++axis) {
-            const int n = image.index[axis];
-            m_mirror.push_back(n % 2 == 0 ? 1.0 : -1.0);
-            m_shift.push_back(
-                n * size[axis] + (n % 2 == 0 ? 0.0 : size[axis]) -
-                std::array<double, 3>{room.listenerX, room.listenerY, room.listenerZ}[axis]);
-        }
     }
     if (room.bTail) {
         // The tail takes over where the next order's images would arrive, for the source's
@@ -157,12 +149,11 @@ void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
 }
 
 double RoomPaths::MetresFrom(size_t k, const std::array<double, 3>& source) const {
-    const double* mirror = m_mirror.data() + 3 * k;
-    const double* shift = m_shift.data() + 3 * k;
-    const double x = mirror[0] * source[0] + shift[0];
-    const double y = mirror[1] * source[1] + shift[1];
-    const double z = mirror[2] * source[2] + shift[2];
-    double metres = std::sqrt(x * x + y * y + z * z);
+    std::array<double, 3> v = m_images.PositionOf(m_paths[k].image, source);
+    v[0] -= m_room.listenerX;
+    v[1] -= m_room.listenerY;
+    v[2] -= m_room.listenerZ;
+    double metres = Length(v);
     if (!m_bDelayed) {
         metres -= Length({source[0] - m_room.listenerX, source[1] - m_room.listenerY,
                           source[2] - m_room.listenerZ});

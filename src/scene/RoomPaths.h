@@ -96,9 +96,6 @@ class RoomPaths {
     // Source positions on the emission grid, kept for the frames every path asks for.
     std::deque<std::array<double, 3>> m_grid;
     std::deque<double> m_gridMetres;  // each grid frame's every path's length, in path order
-    // Path k's image from the source, axis by axis (3 k + axis): the source's coordinate times
-    // mirror plus shift, less the listener's.
-    std::vector<double> m_mirror, m_shift;
     int64_t m_gridBase = 0;
     // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
     // every path reads it in a straight line between eighths. Kept from block to block.
