@@ -2,51 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 #include "deliver/RoomBus.h"
 #include "scene/RenderInput.h"
+#include "sofa/AmbisonicEars.h"
 #include "trajectory/PanPointList.h"
-
-namespace {
-
-// The virtual loudspeakers of the room's bus: the six directions of an octahedron, as
-// (azimuth, elevation) and as unit vectors (x ahead... in AmbiX's axes: x ahead, y left, z up).
-struct VirtualSpeaker {
-    double azimuth;
-    double elevation;
-    double x, y, z;
-};
-constexpr VirtualSpeaker kSpeakers[] = {
-    {0.0, 0.0, 1.0, 0.0, 0.0},   {180.0, 0.0, -1.0, 0.0, 0.0}, {-90.0, 0.0, 0.0, 1.0, 0.0},
-    {90.0, 0.0, 0.0, -1.0, 0.0}, {0.0, 90.0, 0.0, 0.0, 1.0},   {0.0, -90.0, 0.0, 0.0, -1.0},
-};
-constexpr size_t kSpeakerCount = std::size(kSpeakers);
-
-}  // namespace
-
-// A virtual loudspeaker of the room: the stream of the SOFA renderer that places its feed.
-class SofaTrajectoryRender::Speaker : private SofaBinauralStream::Source {
-  public:
-    Speaker(SofaTrajectoryRender& owner, size_t index, std::shared_ptr<const HrtfFilterBank> bank)
-        : m_owner(owner), m_index(index), m_stream(std::move(bank), 1, *this) {}
-    SofaBinauralStream& Stream() { return m_stream; }
-
-  private:
-    void ReadFrames(uint64_t first, uint32_t frames, float* out) override {
-        const float* feeds = m_owner.Feeds(first, frames);
-        for (uint32_t i = 0; i < frames; ++i) {
-            out[i] = feeds[size_t{i} * kSpeakerCount + m_index];
-        }
-    }
-    SofaHeading HeadingAt(uint64_t) override {
-        return {kSpeakers[m_index].azimuth, kSpeakers[m_index].elevation, 0.0, 1.0};
-    }
-
-    SofaTrajectoryRender& m_owner;
-    size_t m_index;
-    SofaBinauralStream m_stream;
-};
 
 SofaTrajectoryRender::SofaTrajectoryRender(RenderInput& input, const PanPointList& points,
                                            std::shared_ptr<const HrtfFilterBank> bank,
@@ -67,9 +27,7 @@ SofaTrajectoryRender::SofaTrajectoryRender(RenderInput& input, const PanPointLis
         // The tail reaches the ears apart, so the bus holds the reflections only.
         m_pRoom = std::make_unique<RoomBus>(m_propagation, m_read, m_sources,
                                             RoomBus::Form::Ambisonics, 1, nullptr, false);
-        for (size_t k = 0; k < kSpeakerCount; ++k) {
-            m_speakers.push_back(std::make_unique<Speaker>(*this, k, bank));
-        }
+        m_pEars = std::make_unique<AmbisonicEars>(bank);
     }
     Seek(0);
 }
@@ -77,54 +35,48 @@ SofaTrajectoryRender::SofaTrajectoryRender(RenderInput& input, const PanPointLis
 SofaTrajectoryRender::~SofaTrajectoryRender() = default;
 
 void SofaTrajectoryRender::ShareWork(bool bShare) {
-    m_feedsAhead = bShare ? 8192 : 1;
+    m_busAhead = bShare ? 8192 : kBlockFrames;
     if (m_pRoom) {
         m_pRoom->ShareWork(bShare);
     }
 }
 
-const float* SofaTrajectoryRender::Feeds(uint64_t first, uint32_t frames) {
-    // The speakers ask in turn for the same stretch: the feeds are kept from the oldest frame a
-    // speaker may still ask for, and made once as the stretch moves on.
-    if (first < m_feedsFirst || first > m_feedsFirst + m_feedsFrames) {
-        m_feeds.clear();
-        m_feedsFirst = first;
-        m_feedsFrames = 0;
-    }
-    const uint64_t end = first + frames;
-    if (end > m_feedsFirst + m_feedsFrames) {
-        const uint64_t from = m_feedsFirst + m_feedsFrames;
-        // An export makes them well ahead, for the room's work a block costs.
-        const auto count = std::max(static_cast<uint32_t>(end - from), m_feedsAhead);
+const float* SofaTrajectoryRender::BusAt(uint64_t first) {
+    // An export makes the bus well ahead, for the room's work a block costs.
+    if (first < m_busFirst || first + kBlockFrames > m_busFirst + m_bus.size() / 4) {
+        const uint32_t count = std::max(kBlockFrames, m_busAhead);
         m_bus.assign(size_t{count} * 4, 0.0f);
+        m_busFirst = first;
         const uint64_t heard = m_propagation.HeardFrames();
-        if (from < heard) {
-            m_pRoom->AddTo(from, static_cast<uint32_t>(std::min<uint64_t>(count, heard - from)),
+        if (first < heard) {
+            m_pRoom->AddTo(first, static_cast<uint32_t>(std::min<uint64_t>(count, heard - first)),
                            m_bus.data());
         }
-        // A sampling decoder of first order (SN3D), its energy made a plane wave's.
-        const float scale = static_cast<float>(std::sqrt(1.5) / kSpeakerCount);
-        for (uint32_t i = 0; i < count; ++i) {
-            const float* b = m_bus.data() + size_t{i} * 4;  // W, Y, Z, X
-            for (const VirtualSpeaker& s : kSpeakers) {
-                m_feeds.push_back(
-                    scale *
-                    (b[0] + 3.0f * static_cast<float>(s.y * b[1] + s.z * b[2] + s.x * b[3])));
-            }
+    }
+    return m_bus.data() + (first - m_busFirst) * 4;
+}
+
+void SofaTrajectoryRender::AddRoomEars(float* out, uint32_t frames) {
+    // The ears lag the bus by the renderer's latency, which is skipped.
+    const uint64_t begin = m_position + m_pEars->Latency();
+    const uint64_t end = begin + frames;
+    while (m_earsFirst + m_roomEars.size() / 2 < end) {
+        const uint64_t first = m_nextBlock * kBlockFrames;
+        m_block.assign(2 * size_t{kBlockFrames}, 0.0f);
+        m_pEars->Process(BusAt(first), m_block.data());
+        ++m_nextBlock;
+        if (first >= m_earsFirst) {
+            m_roomEars.insert(m_roomEars.end(), m_block.begin(), m_block.end());
         }
-        m_feedsFrames += count;
     }
-    // Frames every speaker has gone past are not asked again, short of a seek; they go a
-    // stretch at a time.
-    constexpr uint64_t kKept = 16384;
-    if (first > m_feedsFirst + 2 * kKept) {
-        const uint64_t drop = first - kKept - m_feedsFirst;
-        m_feeds.erase(m_feeds.begin(),
-                      m_feeds.begin() + static_cast<ptrdiff_t>(drop * kSpeakerCount));
-        m_feedsFirst += drop;
-        m_feedsFrames -= static_cast<uint32_t>(drop);
+    const size_t skip = (begin - m_earsFirst) * 2;
+    for (size_t i = 0; i < size_t{frames} * 2; ++i) {
+        out[i] += m_roomEars[skip + i];
     }
-    return m_feeds.data() + (first - m_feedsFirst) * kSpeakerCount;
+    // Whole blocks behind the position are not asked again, short of a seek.
+    const uint64_t done = (end - m_earsFirst) / kBlockFrames * kBlockFrames;
+    m_roomEars.erase(m_roomEars.begin(), m_roomEars.begin() + static_cast<ptrdiff_t>(done * 2));
+    m_earsFirst += done;
 }
 
 uint16_t SofaTrajectoryRender::SourcesOf(const RenderInput& input, const PanPointList& points) {
@@ -133,8 +85,14 @@ uint16_t SofaTrajectoryRender::SourcesOf(const RenderInput& input, const PanPoin
 
 void SofaTrajectoryRender::Seek(uint32_t frame) {
     m_stream.Seek(uint64_t{frame} + m_stream.Renderer().Latency());
-    for (const auto& speaker : m_speakers) {
-        speaker->Stream().Seek(uint64_t{frame} + speaker->Stream().Renderer().Latency());
+    if (m_pEars) {
+        // The ears' warm-up from silence, whole blocks before the frame's.
+        const uint64_t block = (uint64_t{frame} + m_pEars->Latency()) / kBlockFrames;
+        m_nextBlock = block - std::min<uint64_t>(block, m_pEars->WarmUpBlocks());
+        m_pEars->Reset();
+        m_earsFirst = block * kBlockFrames;
+        m_roomEars.clear();
+        m_bus.clear();
     }
     m_position = frame;
 }
@@ -142,13 +100,7 @@ void SofaTrajectoryRender::Seek(uint32_t frame) {
 void SofaTrajectoryRender::Render(float* out, uint32_t frames) {
     m_stream.Render(out, frames);
     if (m_pRoom) {
-        m_ears.resize(size_t{frames} * 2);
-        for (const auto& speaker : m_speakers) {
-            speaker->Stream().Render(m_ears.data(), frames);
-            for (size_t i = 0; i < m_ears.size(); ++i) {
-                out[i] += m_ears[i];
-            }
-        }
+        AddRoomEars(out, frames);
         if (m_propagation.HasTail()) {
             // Each ear hears the whole diffuse field, as an ear in the room does.
             m_tail.resize(size_t{frames} * 2);

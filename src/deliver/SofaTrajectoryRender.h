@@ -7,6 +7,7 @@
 #include "scene/Propagation.h"
 #include "sofa/SofaBinauralStream.h"
 
+class AmbisonicEars;
 class RoomBus;
 
 class PanPointList;
@@ -21,9 +22,9 @@ class RenderInput;
 // which depend on where a walk began), so a render begun anywhere is the same as one from the
 // first frame.
 //
-// In a room the reflections meet on a first-order Ambisonic bus (RoomBus), decoded to six
-// virtual loudspeakers (ahead, behind, left, right, above, below) that the SOFA filters place,
-// and the late tail reaches each ear as the diffuse field does, decorrelated between them.
+// In a room the reflections meet on a first-order Ambisonic bus (RoomBus), heard as six virtual
+// loudspeakers that the SOFA filters place (AmbisonicEars), and the late tail reaches each ear
+// as the diffuse field does, decorrelated between them.
 //
 // Frame n of the output is the ears for heard frame n: the renderer's latency is skipped.
 // Output frames are left and right floats of full scale 1.0, at the sound's rate. The input and
@@ -53,12 +54,11 @@ class SofaTrajectoryRender : private SofaBinauralStream::Source {
     void ReadFrames(uint64_t first, uint32_t frames, float* out) override;
     SofaHeading HeadingAt(uint64_t frame) override;
 
-    // One of the room's virtual loudspeakers: its feed, decoded from the bus, at a fixed
-    // heading.
-    class Speaker;
-    // The room's bus for heard frames [first, first + frames), decoded to the speakers' feeds
-    // (kept for the speakers that ask for the same frames in turn).
-    const float* Feeds(uint64_t first, uint32_t frames);
+    static constexpr uint32_t kBlockFrames = HrtfFilterBank::kBlockFrames;
+    // The room's bus (four floats a frame) for a block of the grid from first.
+    const float* BusAt(uint64_t first);
+    // The room's ears for the next frames, added into out.
+    void AddRoomEars(float* out, uint32_t frames);
 
     RenderInput& m_input;
     uint16_t m_sources;
@@ -67,13 +67,14 @@ class SofaTrajectoryRender : private SofaBinauralStream::Source {
     SofaBinauralStream m_stream;
     // In a room:
     std::unique_ptr<RoomBus> m_pRoom;
-    std::vector<std::unique_ptr<Speaker>> m_speakers;
-    uint64_t m_feedsFirst = 0;  // the heard frame of m_feeds' first
-    uint32_t m_feedsFrames = 0;
-    uint32_t m_feedsAhead = 1;  // the fewest frames made at once
-    std::vector<float> m_bus;
-    std::vector<float> m_feeds;  // frames x speakers
-    std::vector<float> m_ears;
+    std::unique_ptr<AmbisonicEars> m_pEars;
+    std::vector<float> m_bus;  // from heard frame m_busFirst
+    uint64_t m_busFirst = 0;
+    uint32_t m_busAhead = kBlockFrames;  // the fewest frames made at once
+    uint64_t m_nextBlock = 0;            // the grid block the ears hear next
+    std::vector<float> m_roomEars;       // made from heard frame m_earsFirst on
+    uint64_t m_earsFirst = 0;
+    std::vector<float> m_block;
     std::vector<float> m_tail;
     uint64_t m_position = 0;  // the heard frame the next Render starts at
 };
