@@ -6,7 +6,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "AppOnMixerTest.h"
 #include "deliver/StereoExport.h"
@@ -149,7 +152,9 @@ TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARest
         const size_t opened = m_mixer.openedWaves.size();
         ASSERT_TRUE(playback.Play(*doc, c.first, -1));
         const uint32_t heardBefore = WaitForHeardPast(c.first);
-        uint32_t renderFirst = 0;
+        // Each edit's render, from where it began: the mixer may take some of one before the
+        // next edit, however long a tick takes.
+        std::vector<std::pair<uint32_t, Bytes>> renders;
         const size_t edits = std::max<size_t>(c.added.size(), 1);
         for (size_t e = 0; e < edits; ++e) {
             doc->BeginGroup(UndoKind::Modify);
@@ -172,9 +177,11 @@ TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARest
             ASSERT_TRUE(queue);
             // Begun again past what was taken before, never before the last new render.
             EXPECT_GT(queue->renderFirst, 0u);
-            EXPECT_GE(queue->renderFirst, renderFirst);
+            EXPECT_GE(queue->renderFirst, renders.empty() ? 0u : renders.back().first);
             EXPECT_LE(queue->renderFirst, queue->fed);
-            renderFirst = queue->renderFirst;
+            renders.emplace_back(queue->renderFirst,
+                                 ExportedSamples(*doc, m_dir.File(std::string(c.name) + "-after" +
+                                                                  std::to_string(e))));
         }
         // The same play goes on: no new wave, the same start, the playhead still moving.
         EXPECT_EQ(m_mixer.openedWaves.size(), opened + 1);
@@ -185,15 +192,22 @@ TEST_F(FilterPlaybackTest, AnEditIsRenderedAgainPastWhatTheMixerTookWithoutARest
         const std::optional<PlaybackSession::FilterQueue> queue = playback.ReadFilterQueue();
         ASSERT_TRUE(queue);
         ASSERT_EQ(queue->ready, kFrames - c.first);  // the lead reaches the end
-        const Bytes edited = ExportedSamples(*doc, m_dir.File(std::string(c.name) + "-after"));
         const Bytes handed = HandedSamples();
-        const size_t cut = size_t{renderFirst} * 4;
         const size_t at = size_t{c.first} * 4;
-        // What the mixer had taken stays the old render; from there on, the edited export.
+        // What the mixer had taken stays the old render; from each edit's cut on, that edit's
+        // export, up to the next cut.
+        const size_t cut = size_t{renders.front().first} * 4;
         EXPECT_TRUE(Bytes(handed.begin(), handed.begin() + cut) ==
                     Bytes(before.begin() + at, before.begin() + at + cut));
-        EXPECT_TRUE(Bytes(handed.begin() + cut, handed.end()) ==
-                    Bytes(edited.begin() + at + cut, edited.end()));
+        for (size_t e = 0; e < renders.size(); ++e) {
+            const size_t from = size_t{renders[e].first} * 4;
+            const size_t to =
+                e + 1 < renders.size() ? size_t{renders[e + 1].first} * 4 : handed.size();
+            const Bytes& edited = renders[e].second;
+            EXPECT_TRUE(Bytes(handed.begin() + from, handed.begin() + to) ==
+                        Bytes(edited.begin() + at + from, edited.begin() + at + to))
+                << "edit " << e << ", frames " << from / 4 << " to " << to / 4;
+        }
         playback.Stop();
     }
 }
