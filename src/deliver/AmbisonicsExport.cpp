@@ -11,6 +11,7 @@
 
 #include "deliver/BlockWriter.h"
 #include "deliver/ExportTarget.h"
+#include "deliver/ResampledMono.h"
 #include "deliver/RoomBus.h"
 #include "formats/CSoundFile.h"
 #include "formats/ImportResampler.h"
@@ -56,8 +57,29 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
             ImportResampler::OutputFrames(m_propagation.HeardFrames(), inRate, m_outputRate);
     }
     if (m_propagation.HasRoom()) {
+        Propagation* stage = &m_propagation;
+        Propagation::Reader read = m_read;
+        int channels = m_sources;
+        if (m_pResampler) {
+            m_pRoomPoints = std::make_unique<PanPointList>();
+            std::vector<PanPoint> moved = points.Values();
+            for (PanPoint& point : moved) {
+                point.position = static_cast<uint32_t>(
+                    ImportResampler::MapPosition(point.position, inRate, m_outputRate));
+            }
+            m_pRoomPoints->AddPoints(moved);
+            m_pRoomSource = std::make_unique<ResampledMono>(*m_pInput, m_outputRate);
+            m_pRoomStage = std::make_unique<Propagation>(
+                *m_pRoomPoints, static_cast<uint32_t>(m_pRoomSource->Frames()),
+                Propagation::Setup{m_outputRate, TrajectoryCursor::Mode::AllAround, space});
+            stage = m_pRoomStage.get();
+            read = [this](uint32_t first, uint32_t count, float* out) {
+                m_pRoomSource->Read(first, count, out);
+            };
+            channels = 1;
+        }
         m_pRoom = std::make_unique<RoomBus>(
-            m_propagation, m_read, m_sources,
+            *stage, std::move(read), channels,
             options.pLayout != nullptr ? RoomBus::Form::Speakers : RoomBus::Form::Ambisonics,
             std::clamp(options.order, 1, 3), options.pLayout);
     }
@@ -299,20 +321,24 @@ void AmbisonicsExport::AppendResampled() {
     m_pRecord->pieces.push_back(m_resampled.size());
 }
 
-bool AmbisonicsExport::AddRoom(uint64_t from, uint32_t count) {
-    m_roomBlock.assign(size_t{count} * m_channels, 0.0f);
-    m_pRoom->AddTo(from, count, m_roomBlock.data());
-    if (!m_pRoomResampler) {
-        m_roomPending.insert(m_roomPending.end(), m_roomBlock.begin(), m_roomBlock.end());
+bool AmbisonicsExport::AddRoom(uint64_t until) {
+    if (until <= m_roomNext) {
         return true;
     }
-    m_wide.assign(m_roomBlock.begin(), m_roomBlock.end());
-    m_resampled.clear();
-    if (!m_pRoomResampler->Process(m_wide.data(), count, m_resampled)) {
-        m_resampleError = m_pRoomResampler->GetError();
+    const auto count = static_cast<uint32_t>(until - m_roomNext);
+    m_roomBlock.assign(size_t{count} * m_channels, 0.0f);
+    const uint64_t heard = (m_pRoomStage ? *m_pRoomStage : m_propagation).HeardFrames();
+    if (m_roomNext < heard) {
+        m_pRoom->AddTo(m_roomNext,
+                       static_cast<uint32_t>(std::min<uint64_t>(count, heard - m_roomNext)),
+                       m_roomBlock.data());
+    }
+    m_roomNext = until;
+    m_roomPending.insert(m_roomPending.end(), m_roomBlock.begin(), m_roomBlock.end());
+    if (m_pRoomSource && !m_pRoomSource->GetError().empty()) {
+        m_resampleError = m_pRoomSource->GetError();
         return false;
     }
-    m_roomPending.insert(m_roomPending.end(), m_resampled.begin(), m_resampled.end());
     return true;
 }
 
@@ -482,9 +508,9 @@ void AmbisonicsExport::Start() {
             m_pRecord = std::make_unique<ResampledSources::Stream>();
         }
     }
-    if (m_pRoom && m_pResampler) {
-        m_pRoomResampler =
-            std::make_unique<ImportResampler>(m_pInput->Rate(), m_outputRate, m_channels);
+    m_roomNext = 0;
+    if (m_pRoomStage) {
+        m_pRoomStage->Invalidate();
     }
     m_done = 0;
     m_mixFrames = 0;
@@ -526,7 +552,8 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
             m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
             m_pending.insert(m_pending.end(), m_block.begin(), m_block.end());
         }
-        if (m_pRoom && !AddRoom(from, count)) {
+        // The room as far as the sound at the output's rate has come.
+        if (m_pRoom && !AddRoom(m_done + m_pending.size() / m_sources)) {
             outcome = Outcome::ResampleFailed;
             m_bOver = true;
             return false;
@@ -550,19 +577,11 @@ bool AmbisonicsExport::Step(BlockWriter* writer, Outcome& outcome) {
             outcome = Outcome::ResampleFailed;
             return false;
         }
-        if (m_pRoomResampler) {
-            m_resampled.clear();
-            if (!m_pRoomResampler->Finish(m_resampled)) {
-                m_resampleError = m_pRoomResampler->GetError();
-                outcome = Outcome::ResampleFailed;
-                return false;
-            }
-            m_roomPending.insert(m_roomPending.end(), m_resampled.begin(), m_resampled.end());
-        }
     }
-    size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
-    if (m_pRoom) {
-        rest = std::min(rest, m_roomPending.size() / static_cast<size_t>(m_channels));
+    const size_t rest = std::min<uint64_t>(m_pending.size() / m_sources, m_outputFrames - m_done);
+    if (m_pRoom && !AddRoom(m_done + rest)) {
+        outcome = Outcome::ResampleFailed;
+        return false;
     }
     if (!Encode(rest, writer) || (m_mixFrames > 0 && !Flush(writer))) {
         outcome = Outcome::WriteFailed;

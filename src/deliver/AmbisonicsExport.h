@@ -20,6 +20,7 @@ class CSoundFile;
 class ImportResampler;
 class PanPointList;
 class PointSourcePanner;
+class ResampledMono;
 class ProgressIndicator;
 class SpeakerLayout;
 
@@ -152,8 +153,8 @@ class AmbisonicsExport {
     bool FinishResampling();
     // m_resampled onto m_pending, and onto the record.
     void AppendResampled();
-    // The next frames of the room, added onto m_roomPending at the output rate.
-    bool AddRoom(uint64_t from, uint32_t count);
+    // The room's frames up to output frame until onto m_roomPending.
+    bool AddRoom(uint64_t until);
 
     std::unique_ptr<RenderInput> m_pInput;
     const PanPointList& m_points;
@@ -199,10 +200,15 @@ class AmbisonicsExport {
     std::vector<double> m_wide, m_resampled;
     double m_addedPeak = 0.0;
     std::string m_spillFolder;
-    // In a room: its reflections and tail at the sound's rate, brought to the output's, and
-    // the frames made not yet encoded.
+    // In a room: its reflections and tail, and the frames made not yet encoded. Where the
+    // output's rate is not the sound's, the room is heard at the output's, from the sound
+    // brought there and the points moved to its frames: half the work for a sound at twice the
+    // rate, and nothing of the room to resample.
     std::unique_ptr<RoomBus> m_pRoom;
-    std::unique_ptr<ImportResampler> m_pRoomResampler;
+    std::unique_ptr<PanPointList> m_pRoomPoints;
+    std::unique_ptr<ResampledMono> m_pRoomSource;
+    std::unique_ptr<Propagation> m_pRoomStage;
+    uint64_t m_roomNext = 0;  // the output frame the room makes next
     std::vector<float> m_roomBlock;
     std::vector<float> m_roomPending;
 };

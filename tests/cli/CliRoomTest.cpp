@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CliRun.h"
@@ -20,10 +22,11 @@ namespace {
 constexpr uint32_t kRate = 48000;
 constexpr uint32_t kClick = 4800;  // the frame the click leaves at
 
-// Every channel of a float WAV.
-std::vector<std::vector<double>> ReadFloats(const std::string& path) {
+// Every channel of a float WAV at rate.
+std::vector<std::vector<double>> ReadFloats(const std::string& path, uint32_t rate = kRate) {
     const SoundContents sound = ReadSound(path);
     EXPECT_TRUE(sound.bOpened) << path;
+    EXPECT_EQ(sound.format.sampleRate, rate);
     const size_t channels = sound.format.channels;
     std::vector<std::vector<double>> out(channels);
     const size_t frames = sound.samples.size() / (4 * std::max<size_t>(channels, 1));
@@ -73,35 +76,81 @@ class CliRoomTest : public ::testing::Test {
 
 const char* kRoom = "--room 6,4,3 --listener-at 2.2,1.7,1.4 --absorption 0.3 --doppler";
 
+// Paths as pyroomacoustics gives them for the room of kRoom, the click at 40, 10, 2 m, with the
+// walls' sqrt(1 - 0.3) once.
+const struct {
+    double metres;
+    double damping;
+} kFirstPaths[] = {{2.0, 1.0},
+                   {3.358410647, 0.83666},
+                   {3.466598221, 0.83666},
+                   {3.712796685, 0.83666},
+                   {5.081331305, 0.83666},
+                   {5.873771421, 0.83666},
+                   {6.520438979, 0.83666}};
+
+// Each path's arrival in w (the click leaving at kClick, frames at rate): when its energy's
+// centre lies, in frames, and its level, dB of the energy the click would have at kRate.
+std::vector<std::pair<double, double>> Arrivals(const std::vector<double>& w, uint32_t rate) {
+    std::vector<std::pair<double, double>> out;
+    const double scale = static_cast<double>(rate) / kRate;
+    for (const auto& path : kFirstPaths) {
+        const double at = (kClick + path.metres / 343.0 * kRate) * scale;
+        const auto from = static_cast<size_t>(at) - 6, to = static_cast<size_t>(at) + 7;
+        double energy = 0.0, moment = 0.0;
+        for (size_t n = from; n < std::min(to, w.size()); ++n) {
+            energy += w[n] * w[n];
+            moment += static_cast<double>(n) * w[n] * w[n];
+        }
+        out.emplace_back(moment / energy, 10.0 * std::log10(energy / scale));
+    }
+    return out;
+}
+
 }  // namespace
 
 TEST_F(CliRoomTest, TheDirectSoundAndItsFirstReflectionsArriveAtTheirPathsTimesAndLevels) {
     const std::string click = Click("0:40:10:2");
     const std::vector<std::vector<double>> w =
         Render(click, std::string("--ambix ") + kRoom + " --reflections 1 --room-tail off");
-    // Paths as pyroomacoustics gives them for this room, with the walls' sqrt(1 - 0.3) once.
-    const struct {
-        double metres;
-        double damping;
-    } paths[] = {{2.0, 1.0},
-                 {3.358410647, 0.83666},
-                 {3.466598221, 0.83666},
-                 {3.712796685, 0.83666},
-                 {5.081331305, 0.83666},
-                 {5.873771421, 0.83666},
-                 {6.520438979, 0.83666}};
-    for (const auto& path : paths) {
-        SCOPED_TRACE(path.metres);
-        const double at = kClick + path.metres / 343.0 * kRate;
-        const auto from = static_cast<size_t>(at) - 6, to = static_cast<size_t>(at) + 7;
-        double energy = 0.0, moment = 0.0;
-        for (size_t n = from; n < to; ++n) {
-            energy += w[0][n] * w[0][n];
-            moment += n * w[0][n] * w[0][n];
+    const std::vector<std::pair<double, double>> arrivals = Arrivals(w[0], kRate);
+    for (size_t k = 0; k < arrivals.size(); ++k) {
+        SCOPED_TRACE(kFirstPaths[k].metres);
+        EXPECT_NEAR(arrivals[k].first, kClick + kFirstPaths[k].metres / 343.0 * kRate, 1.0);
+        EXPECT_NEAR(arrivals[k].second,
+                    20.0 * std::log10(kFirstPaths[k].damping / kFirstPaths[k].metres), 1.0);
+    }
+}
+
+TEST_F(CliRoomTest, ABatchAtAnotherRateHearsTheRoomAtThatRate) {
+    // The batch's scenes at the sound's rate and at others, where the room is heard at the
+    // output's rate: the same times, and the reflections' levels against the direct sound's.
+    const std::string click = Click("0:40:10:2");
+    for (const uint32_t rate : {kRate, 24000u, 44100u}) {
+        SCOPED_TRACE(rate);
+        std::ofstream(dir.File("m.jsonl"))
+            << R"({"output": ")" << dir.File("out.wav")
+            << R"(", "format": "ambix", "sampleFormat": "f32", "rate": )" << rate
+            << R"(, "duration": 1, "doppler": true, "room": {"size": [6, 4, 3], )"
+            << R"("listener": [2.2, 1.7, 1.4], "absorption": 0.3, "reflections": 1, )"
+            << R"("tail": false}, "events": [{"source": ")" << click
+            << R"(", "onset": 0, "class": 0, )"
+            << R"("trajectory": {"points": "0:40:10:2"}}]})"
+            << "\n";
+        std::filesystem::remove(dir.File("out.wav"));
+        const CliRun run = Cli("batch " + dir.File("m.jsonl"));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::vector<double> w = ReadFloats(dir.File("out.wav"), rate)[0];
+        const std::vector<std::pair<double, double>> arrivals = Arrivals(w, rate);
+        const double scale = static_cast<double>(rate) / kRate;
+        for (size_t k = 0; k < arrivals.size(); ++k) {
+            SCOPED_TRACE(kFirstPaths[k].metres);
+            EXPECT_NEAR(arrivals[k].first, (kClick + kFirstPaths[k].metres / 343.0 * kRate) * scale,
+                        1.0);
+            EXPECT_NEAR(arrivals[k].second - arrivals[0].second,
+                        20.0 * std::log10(kFirstPaths[k].damping * 2.0 / kFirstPaths[k].metres),
+                        1.0);
         }
-        EXPECT_NEAR(moment / energy, at, 1.0);
-        const double level = 20.0 * std::log10(std::sqrt(energy));
-        EXPECT_NEAR(level, 20.0 * std::log10(path.damping / path.metres), 1.0);
     }
 }
 
