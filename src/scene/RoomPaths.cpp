@@ -62,6 +62,18 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
                                                    });
         m_paths.push_back(std::move(path));
     }
+    // The images' places as the kernel that measures every path at once takes them.
+    const size_t paths = m_paths.size();
+    m_shift.assign(3 * paths, 0.0);
+    m_mirrored.assign(3 * paths, 0.0);
+    for (size_t k = 0; k < paths; ++k) {
+        for (size_t axis = 0; axis < 3; ++axis) {
+            const int n = m_paths[k].image.index[axis];
+            m_shift[axis * paths + k] = n * size[axis];
+            m_mirrored[axis * paths + k] = n % 2 == 0 ? 0.0 : -1.0;
+        }
+    }
+    m_lengths.resize(paths);
     if (room.bTail) {
         // The tail takes over where the next order's images would arrive, for the source's
         // first place.
@@ -135,10 +147,12 @@ void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
         const auto s = static_cast<uint32_t>(std::clamp<int64_t>(at, 0, UINT32_MAX));
         m_grid.push_back(PositionOf(m_places.At(s)));
         // Every path's length for the sound leaving then, all at once.
-        m_gridMetres.resize(m_gridMetres.size() + paths);
-        for (size_t k = 0; k < paths; ++k) {
-            m_gridMetres[m_gridMetres.size() - paths + k] = MetresFrom(k, m_grid.back());
-        }
+        const std::array<double, 3>& source = m_grid.back();
+        const double size[] = {m_room.width, m_room.depth, m_room.height};
+        const double listener[] = {m_room.listenerX, m_room.listenerY, m_room.listenerZ};
+        TravelKernels::PathLengths(m_shift.data(), m_mirrored.data(), paths, size, source.data(),
+                                   listener, ShorterBy(source), paths, m_lengths.data());
+        m_gridMetres.insert(m_gridMetres.end(), m_lengths.begin(), m_lengths.end());
         if (m_grid.size() > 8192 && m_gridBase < j0) {
             m_grid.pop_front();
             m_gridMetres.erase(m_gridMetres.begin(),
@@ -148,22 +162,24 @@ void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
     }
 }
 
-double RoomPaths::MetresFrom(size_t k, const std::array<double, 3>& source) const {
+double RoomPaths::ShorterBy(const std::array<double, 3>& source) const {
+    return m_bDelayed ? 0.0
+                      : Length({source[0] - m_room.listenerX, source[1] - m_room.listenerY,
+                                source[2] - m_room.listenerZ});
+}
+
+double RoomPaths::MetresFrom(size_t k, const std::array<double, 3>& source, double shorter) const {
     std::array<double, 3> v = m_images.PositionOf(m_paths[k].image, source);
     v[0] -= m_room.listenerX;
     v[1] -= m_room.listenerY;
     v[2] -= m_room.listenerZ;
-    double metres = Length(v);
-    if (!m_bDelayed) {
-        metres -= Length({source[0] - m_room.listenerX, source[1] - m_room.listenerY,
-                          source[2] - m_room.listenerZ});
-    }
-    return metres;
+    return Length(v) - shorter;
 }
 
 double RoomPaths::PathMetres(size_t k, int64_t frame) {
     if (frame % PathTiming::kEdgeFrames != 0) {
-        return MetresFrom(k, SourceAt(frame));
+        const std::array<double, 3> source = SourceAt(frame);
+        return MetresFrom(k, source, ShorterBy(source));
     }
     // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
     // made those HearPath asks for, so that paths may be heard at once.

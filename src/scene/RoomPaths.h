@@ -79,8 +79,10 @@ class RoomPaths {
     void FillGrid(int64_t j0, int64_t j1);
     // The length of image's path for the sound leaving at a source frame (metres).
     double PathMetres(size_t k, int64_t frame);
-    // Path k's length for a source at a position (metres).
-    double MetresFrom(size_t k, const std::array<double, 3>& source) const;
+    // Path k's length for a source at a position (metres), less the direct sound's (shorter,
+    // when not every path is delayed by its own length).
+    double MetresFrom(size_t k, const std::array<double, 3>& source, double shorter) const;
+    double ShorterBy(const std::array<double, 3>& source) const;
     Arrival ArrivalOf(const ImageSources::Image& image, const std::array<double, 3>& source) const;
 
     Room m_room;
@@ -96,6 +98,9 @@ class RoomPaths {
     // Source positions on the emission grid, kept for the frames every path asks for.
     std::deque<std::array<double, 3>> m_grid;
     std::deque<double> m_gridMetres;  // each grid frame's every path's length, in path order
+    // Each path's image along x, then y, then z: its shift and whether it is mirrored (< 0).
+    std::vector<double> m_shift, m_mirrored;
+    std::vector<double> m_lengths;
     int64_t m_gridBase = 0;
     // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
     // every path reads it in a straight line between eighths. Kept from block to block.

@@ -337,6 +337,28 @@ template <size_t Half>
     LineBody(first, n, leaves, from, slope, positions);
 }
 
+// Four paths at a time, each one's arithmetic as PathLengthOne's; the paths measured.
+[[gnu::target("avx")]] size_t PathLengthsFour(const double* shift, const double* mirrored,
+                                              size_t stride, const double* size,
+                                              const double* source, const double* listener,
+                                              double shorter, size_t paths, double* lengths) {
+    size_t k = 0;
+    for (; k + 4 <= paths; k += 4) {
+        __m256d sum = _mm256_setzero_pd();
+        for (size_t a = 0; a < 3; ++a) {
+            const __m256d own = _mm256_set1_pd(source[a]);
+            const __m256d turned = _mm256_sub_pd(_mm256_set1_pd(size[a]), own);
+            const __m256d at = _mm256_add_pd(
+                _mm256_loadu_pd(shift + a * stride + k),
+                _mm256_blendv_pd(own, turned, _mm256_loadu_pd(mirrored + a * stride + k)));
+            const __m256d d = _mm256_sub_pd(at, _mm256_set1_pd(listener[a]));
+            sum = a == 0 ? _mm256_mul_pd(d, d) : _mm256_add_pd(sum, _mm256_mul_pd(d, d));
+        }
+        _mm256_storeu_pd(lengths + k, _mm256_sub_pd(_mm256_sqrt_pd(sum), _mm256_set1_pd(shorter)));
+    }
+    return k;
+}
+
 // Four reads at a time, each frame's arithmetic as ReadEighthOne's; the frames read.
 [[gnu::target("avx")]] size_t ReadEighthsFour(const float* up, int64_t count, double origin,
                                               const double* p, size_t n, float* out) {
@@ -489,6 +511,27 @@ void Line(int64_t first, size_t n, double leaves, double from, double slope, dou
     }
 #endif
     LineBody(first, n, leaves, from, slope, positions);
+}
+
+void PathLengths(const double* shift, const double* mirrored, size_t stride, const double* size,
+                 const double* source, const double* listener, double shorter, size_t paths,
+                 double* lengths) {
+    size_t k = 0;
+#if SONOMAP_TRAVEL_AVX
+    if (Wide()) {
+        k = PathLengthsFour(shift, mirrored, stride, size, source, listener, shorter, paths,
+                            lengths);
+    }
+#endif
+    for (; k < paths; ++k) {
+        double sum = 0.0;
+        for (size_t a = 0; a < 3; ++a) {
+            const double own = mirrored[a * stride + k] < 0.0 ? size[a] - source[a] : source[a];
+            const double d = (shift[a * stride + k] + own) - listener[a];
+            sum = a == 0 ? d * d : sum + d * d;
+        }
+        lengths[k] = std::sqrt(sum) - shorter;
+    }
 }
 
 bool WideLanes() {

@@ -46,6 +46,14 @@ void MixRun(const float* heard, size_t stride, size_t reflections, size_t frames
 // slope as a path's timing gives them.
 void Line(int64_t first, size_t n, double leaves, double from, double slope, double* positions);
 
+// The lengths of paths from images of one source to a listener. Image k stands, along axis a,
+// at shift[a * stride + k] plus the source's own coordinate, or size[a] less it where
+// mirrored[a * stride + k] is negative (as ImageSources::PositionOf places it); lengths[k] is
+// its distance from listener less shorter, for k < paths.
+void PathLengths(const double* shift, const double* mirrored, size_t stride, const double* size,
+                 const double* source, const double* listener, double shorter, size_t paths,
+                 double* lengths);
+
 // Whether the wide loops run: the processor has AVX and UseWideLanes has not said no.
 bool WideLanes();
 
