@@ -45,8 +45,8 @@ class SpeakerLayout;
 // point-source panner times the arrival's gain, the LFE silent. The same runs, scaling and
 // output follow.
 //
-// In a room the reflections and the late tail join the direct sound (RoomBus), encoded at the
-// sound's rate and brought to the output's with it. Their bound would scale a file down far
+// In a room the reflections and the late tail join the direct sound (RoomBus), heard at the
+// output's rate (from the sound brought there, when the rates differ). Their bound would scale a file down far
 // more than it needs, so a render in a room keeps its floats in an unnamed file beside the
 // output and scales by the peak it found.
 class AmbisonicsExport {
