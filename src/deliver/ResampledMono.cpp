@@ -15,8 +15,7 @@ ResampledMono::ResampledMono(RenderInput& input, uint32_t rate)
     : m_input(input),
       m_rate(rate),
       m_frames(ImportResampler::OutputFrames(input.Frames(), input.Rate(), rate)),
-      // Longer than any room's paths and its tail's lead behind the reflections.
-      m_kept(uint64_t{rate} * 4) {
+      m_kept(rate) {
     Restart();
 }
 
@@ -27,6 +26,7 @@ void ResampledMono::Restart() {
     m_nextIn = 0;
     m_bFinished = false;
     m_base = 0;
+    m_lastFirst = 0;
     m_held.clear();
 }
 
@@ -63,9 +63,12 @@ bool ResampledMono::Read(uint64_t first, uint32_t count, float* out) {
     for (uint64_t f = std::max(first, m_base); f < std::min(end, m_base + m_held.size()); ++f) {
         out[f - first] = static_cast<float>(m_held[f - m_base]);
     }
-    // What lies well behind this read is let go, a stretch at a time.
-    if (first > m_base + 2 * m_kept) {
-        const uint64_t drop = std::min<uint64_t>(first - m_kept - m_base, m_held.size());
+    // What lies well behind this read and the one before (two readers may take turns, one
+    // far behind the other) is let go, a stretch at a time.
+    const uint64_t behind = std::min(first, m_lastFirst);
+    m_lastFirst = first;
+    if (behind > m_base + 2 * m_kept) {
+        const uint64_t drop = std::min<uint64_t>(behind - m_kept - m_base, m_held.size());
         m_held.erase(m_held.begin(), m_held.begin() + static_cast<ptrdiff_t>(drop));
         m_base += drop;
     }

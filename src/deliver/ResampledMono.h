@@ -9,11 +9,11 @@ class ImportResampler;
 class RenderInput;
 
 // A sound mixed to one channel, (L + R) / 2, and brought to another rate as it is read: the
-// frames asked for are made on from the last, and those well behind are let go, so a reader
-// that moves on through the sound (a room's reflections and its tail, a little behind them)
-// holds a few seconds of it whatever its length. A read before what is held starts again from
-// the first frame, which gives the same floats. Frames past the end read as silence. The input
-// is borrowed; not shared between threads.
+// frames asked for are made on from the last, and those a second behind both of the last two
+// reads are let go, so readers that move on through the sound in turns (a room's reflections,
+// and its tail some way behind them) hold what lies between them whatever its length. A read before
+// what is held starts again from the first frame, which gives the same floats. Frames past the end
+// read as silence. The input is borrowed; not shared between threads.
 class ResampledMono {
   public:
     ResampledMono(RenderInput& input, uint32_t rate);
@@ -32,7 +32,8 @@ class ResampledMono {
     RenderInput& m_input;
     uint32_t m_rate;
     uint64_t m_frames;
-    uint64_t m_kept;  // frames held behind a read
+    uint64_t m_kept;  // frames held behind the reads
+    uint64_t m_lastFirst = 0;
     std::unique_ptr<ImportResampler> m_pResampler;
     uint32_t m_nextIn = 0;  // the input frame to resample next
     bool m_bFinished = false;
