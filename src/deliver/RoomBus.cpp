@@ -96,7 +96,13 @@ void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
     const bool bTail = m_bTail && m_stage.HasTail();
     const int outputs = std::min(m_channels, LateTail::kOutputs);
     if (reflections > 0) {
-        m_stage.PrepareReflections(m_read, m_sourceChannels, first, count, kRunFrames);
+        RoomPaths::Parts parts;
+        if (m_pHelper) {
+            parts = [this](const std::function<void(int)>& work) {
+                m_pHelper->Both([&] { work(1); }, [&] { work(0); });
+            };
+        }
+        m_stage.PrepareReflections(m_read, m_sourceChannels, first, count, kRunFrames, parts);
     }
     if (bTail) {
         m_tail.resize(size_t{count} * static_cast<size_t>(outputs));
@@ -129,10 +135,12 @@ void RoomBus::Part(uint64_t first, uint32_t count, size_t from, size_t to, int l
     Lane& scratch = m_lanes[lane];
     const auto channels = static_cast<size_t>(m_channels);
     const size_t n = to - from;
-    scratch.sum.assign(channels * count, 0.0f);
     if (n == 0) {
+        scratch.sum.assign(channels * count, 0.0f);
         return;
     }
+    // Every frame of it is written below, run by run.
+    scratch.sum.resize(channels * count);
     scratch.heard.resize(n * kRunFrames);
     scratch.edges.resize(2 * n * channels);
     scratch.steps.resize(n * channels);

@@ -1,10 +1,34 @@
 #include "platform/HelperThread.h"
 
 #include <atomic>
+#include <chrono>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
 std::atomic<int> s_allowed{-1};  // -1: as the cores say
+
+// Longer than a render's own work between two hand-overs, short against a person's wait.
+constexpr std::chrono::microseconds kSpin{200};
+
+// Until flag reads as wanted or kSpin has passed; whether it did.
+bool SpinFor(const std::atomic<bool>& flag, bool wanted) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (int turn = 0;; ++turn) {
+        if (flag.load(std::memory_order_acquire) == wanted) {
+            return true;
+        }
+#if defined(__x86_64__) || defined(__i386__)
+        _mm_pause();
+#endif
+        if (turn % 16 == 15 && std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+    }
+}
 
 }  // namespace
 
@@ -22,6 +46,9 @@ HelperThread::~HelperThread() {
 void HelperThread::Serve() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
+        lock.unlock();
+        SpinFor(m_bPosted, true);
+        lock.lock();
         m_wake.wait(lock, [this] { return m_bStop || m_pTask != nullptr; });
         if (m_pTask == nullptr) {
             return;
@@ -37,7 +64,8 @@ void HelperThread::Serve() {
         lock.lock();
         m_error = error;
         m_pTask = nullptr;
-        m_bBusy = false;
+        m_bPosted.store(false, std::memory_order_relaxed);
+        m_bBusy.store(false, std::memory_order_release);
         m_done.notify_one();
     }
 }
@@ -46,7 +74,8 @@ void HelperThread::Both(const std::function<void()>& there, const std::function<
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_pTask = &there;
-        m_bBusy = true;
+        m_bBusy.store(true, std::memory_order_relaxed);
+        m_bPosted.store(true, std::memory_order_release);
         m_error = nullptr;
     }
     m_wake.notify_one();
@@ -56,8 +85,9 @@ void HelperThread::Both(const std::function<void()>& there, const std::function<
     } catch (...) {
         error = std::current_exception();
     }
+    SpinFor(m_bBusy, false);
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return !m_bBusy; });
+    m_done.wait(lock, [this] { return !m_bBusy.load(std::memory_order_relaxed); });
     if (m_error) {
         std::rethrow_exception(m_error);
     }

@@ -149,11 +149,12 @@ void Propagation::ReadMono(const Reader& read, int channels, int64_t first, uint
 }
 
 void Propagation::PrepareReflections(const Reader& read, int channels, uint64_t first,
-                                     uint32_t count, uint32_t beyond) {
+                                     uint32_t count, uint32_t beyond,
+                                     const RoomPaths::Parts& parts) {
     if (m_pRoom) {
         m_pRoom->Prepare(
             [&](int64_t from, uint32_t n, float* to) { ReadMono(read, channels, from, n, to); },
-            first, count, beyond);
+            first, count, beyond, parts);
     }
 }
 

@@ -95,8 +95,9 @@ class Propagation {
     // channels mixed to one), count frames from among them, into out. Two threads may hear
     // disjoint reflections at once (lanes 0 and 1): nothing else may be asked of the stage
     // meanwhile but the tail, and ReflectionAt for up to beyond frames past the block.
+    // parts: as RoomPaths::Prepare takes it, to share its work.
     void PrepareReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
-                            uint32_t beyond);
+                            uint32_t beyond, const RoomPaths::Parts& parts = {});
     void HearReflection(size_t k, uint64_t from, uint32_t count, int lane, float* out);
     // The room's late tail: outputs decorrelated signals at the diffuse field's level, outputs
     // floats a frame, into out.

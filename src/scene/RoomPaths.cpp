@@ -33,7 +33,7 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
       m_listener(listener),
       m_bDelayed(bDelayed),
       m_images(room, room.reflections),
-      m_places(points),
+      m_places{PlaceCursor(points), PlaceCursor(points)},
       m_arrived{PlaceCursor(points), PlaceCursor(points)} {
     // The farthest a source can be from the listener bounds every image's path.
     double farthest = 1.0;
@@ -73,7 +73,6 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
             m_mirrored[axis * paths + k] = n % 2 == 0 ? 0.0 : -1.0;
         }
     }
-    m_lengths.resize(paths);
     if (room.bTail) {
         // The tail takes over where the next order's images would arrive, for the source's
         // first place.
@@ -101,12 +100,16 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
 RoomPaths::~RoomPaths() = default;
 
 void RoomPaths::Invalidate() {
-    m_places.Invalidate();
+    for (PlaceCursor& cursor : m_places) {
+        cursor.Invalidate();
+    }
     for (PlaceCursor& cursor : m_arrived) {
         cursor.Invalidate();
     }
     m_grid.clear();
     m_gridMetres.clear();
+    m_gridFirst = 0;
+    m_gridCount = 0;
     m_upFrames = 0;
 }
 
@@ -122,43 +125,75 @@ std::array<double, 3> RoomPaths::PositionOf(const SoundPlace& place) const {
 std::array<double, 3> RoomPaths::SourceAt(int64_t frame) {
     if (frame % PathTiming::kEdgeFrames != 0) {
         return PositionOf(
-            m_places.At(static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, UINT32_MAX))));
+            m_places[0].At(static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, UINT32_MAX))));
     }
     // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
     // made those HearPaths asks for, so that paths may be heard at once.
     const int64_t j = frame / PathTiming::kEdgeFrames;
-    if (m_grid.empty() || j < m_gridBase || j >= m_gridBase + static_cast<int64_t>(m_grid.size())) {
+    if (!GridHolds(j)) {
         FillGrid(j, j);
     }
-    return m_grid[static_cast<size_t>(j - m_gridBase)];
+    return m_grid[GridAt(j)];
 }
 
-void RoomPaths::FillGrid(int64_t j0, int64_t j1) {
-    if (m_grid.empty() || j0 < m_gridBase ||
-        j0 >= m_gridBase + 4096 + static_cast<int64_t>(m_grid.size())) {
-        m_grid.clear();
-        m_gridMetres.clear();
+void RoomPaths::FillGrid(int64_t j0, int64_t j1, const Parts& parts) {
+    if (m_gridCount == 0 || j0 < m_gridBase ||
+        j0 >= m_gridBase + 4096 + static_cast<int64_t>(m_gridCount)) {
+        m_gridFirst = 0;
+        m_gridCount = 0;
         m_gridBase = j0;
     }
+    const int64_t end = m_gridBase + static_cast<int64_t>(m_gridCount);
+    if (end > j1) {
+        return;
+    }
+    // What lies well behind what is asked for goes: a run's gains ask for its start, up to a
+    // run before the block, and SourceNear for what a path heard then.
+    const int64_t keep = std::max(m_gridBase, j0 - 64);
+    if (keep >= end) {
+        m_gridFirst = 0;
+        m_gridCount = 0;
+    } else {
+        m_gridFirst += static_cast<size_t>(keep - m_gridBase);
+        m_gridCount -= static_cast<size_t>(keep - m_gridBase);
+    }
+    m_gridBase = keep;
     const size_t paths = m_paths.size();
-    while (m_gridBase + static_cast<int64_t>(m_grid.size()) <= j1) {
-        const int64_t at =
-            (m_gridBase + static_cast<int64_t>(m_grid.size())) * PathTiming::kEdgeFrames;
-        const auto s = static_cast<uint32_t>(std::clamp<int64_t>(at, 0, UINT32_MAX));
-        m_grid.push_back(PositionOf(m_places.At(s)));
-        // Every path's length for the sound leaving then, all at once.
-        const std::array<double, 3>& source = m_grid.back();
-        const double size[] = {m_room.width, m_room.depth, m_room.height};
-        const double listener[] = {m_room.listenerX, m_room.listenerY, m_room.listenerZ};
-        TravelKernels::PathLengths(m_shift.data(), m_mirrored.data(), paths, size, source.data(),
-                                   listener, ShorterBy(source), paths, m_lengths.data());
-        m_gridMetres.insert(m_gridMetres.end(), m_lengths.begin(), m_lengths.end());
-        if (m_grid.size() > 8192 && m_gridBase < j0) {
-            m_grid.pop_front();
-            m_gridMetres.erase(m_gridMetres.begin(),
-                               m_gridMetres.begin() + static_cast<ptrdiff_t>(paths));
-            ++m_gridBase;
+    if (m_gridFirst > m_gridCount) {
+        // Frames let go are moved out once they outgrow the ones kept.
+        m_grid.erase(m_grid.begin(), m_grid.begin() + static_cast<ptrdiff_t>(m_gridFirst));
+        m_gridMetres.erase(m_gridMetres.begin(),
+                           m_gridMetres.begin() + static_cast<ptrdiff_t>(m_gridFirst * paths));
+        m_gridFirst = 0;
+    }
+    const int64_t from = m_gridBase + static_cast<int64_t>(m_gridCount);
+    const auto n = static_cast<size_t>(j1 + 1 - from);
+    m_grid.resize(m_gridFirst + m_gridCount + n);
+    m_gridMetres.resize(m_grid.size() * paths);
+    m_gridCount += n;
+    const double size[] = {m_room.width, m_room.depth, m_room.height};
+    const double listener[] = {m_room.listenerX, m_room.listenerY, m_room.listenerZ};
+    // Each frame's source place and every path's length then, all at once; a frame's numbers
+    // depend on the frame alone, so either part may make it.
+    const auto fill = [&](int part) {
+        const size_t begin = part == 0 ? 0 : n / 2;
+        const size_t stop = part == 0 ? n / 2 : n;
+        for (size_t i = begin; i < stop; ++i) {
+            const int64_t j = from + static_cast<int64_t>(i);
+            const auto s = static_cast<uint32_t>(
+                std::clamp<int64_t>(j * PathTiming::kEdgeFrames, 0, UINT32_MAX));
+            std::array<double, 3>& source = m_grid[GridAt(j)];
+            source = PositionOf(m_places[part].At(s));
+            TravelKernels::PathLengths(m_shift.data(), m_mirrored.data(), paths, size,
+                                       source.data(), listener, ShorterBy(source), paths,
+                                       m_gridMetres.data() + GridAt(j) * paths);
         }
+    };
+    if (parts && n >= 64) {
+        parts(fill);
+    } else {
+        fill(0);
+        fill(1);
     }
 }
 
@@ -184,10 +219,10 @@ double RoomPaths::PathMetres(size_t k, int64_t frame) {
     // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
     // made those HearPath asks for, so that paths may be heard at once.
     const int64_t j = frame / PathTiming::kEdgeFrames;
-    if (m_grid.empty() || j < m_gridBase || j >= m_gridBase + static_cast<int64_t>(m_grid.size())) {
+    if (!GridHolds(j)) {
         FillGrid(j, j);
     }
-    return m_gridMetres[static_cast<size_t>(j - m_gridBase) * m_paths.size() + k];
+    return m_gridMetres[GridAt(j) * m_paths.size() + k];
 }
 
 Arrival RoomPaths::ArrivalOf(const ImageSources::Image& image,
@@ -230,9 +265,9 @@ std::array<double, 3> RoomPaths::SourceNear(double place, int lane) {
     const double whole = std::floor(edges);
     const auto j = static_cast<int64_t>(whole);
     // Only read: two lanes may ask at once.
-    if (j >= m_gridBase && j + 1 < m_gridBase + static_cast<int64_t>(m_grid.size())) {
-        const std::array<double, 3>& a = m_grid[static_cast<size_t>(j - m_gridBase)];
-        const std::array<double, 3>& b = m_grid[static_cast<size_t>(j + 1 - m_gridBase)];
+    if (GridHolds(j) && GridHolds(j + 1)) {
+        const std::array<double, 3>& a = m_grid[GridAt(j)];
+        const std::array<double, 3>& b = m_grid[GridAt(j + 1)];
         const double w = edges - whole;
         return {a[0] + (b[0] - a[0]) * w, a[1] + (b[1] - a[1]) * w, a[2] + (b[2] - a[2]) * w};
     }
@@ -280,7 +315,8 @@ double RoomPaths::DirectionAt(uint64_t heard, size_t k, int lane, double* unit) 
     return path.image.damping * LawGain(metres);
 }
 
-void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond) {
+void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond,
+                        const Parts& parts) {
     if (m_paths.empty() || count == 0) {
         return;
     }
@@ -311,8 +347,19 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
         m_source.resize(size_t{n} + 15);
         read(from - 7, n + 15, m_source.data());
         m_up.resize(m_upStart + static_cast<size_t>(m_upFrames + n) * 8);
-        TravelKernels::Eighths(m_source.data(), n,
-                               m_up.data() + m_upStart + static_cast<size_t>(m_upFrames) * 8);
+        float* to = m_up.data() + m_upStart + static_cast<size_t>(m_upFrames) * 8;
+        // Each frame's eighths from its own frames alone: two parts make the same floats.
+        const auto eighths = [&](int part) {
+            const uint32_t begin = part == 0 ? 0 : n / 2;
+            const uint32_t stop = part == 0 ? n / 2 : n;
+            TravelKernels::Eighths(m_source.data() + begin, stop - begin, to + size_t{begin} * 8);
+        };
+        if (parts && n >= 1024) {
+            parts(eighths);
+        } else {
+            eighths(0);
+            eighths(1);
+        }
         m_upFrames += n;
     }
     // Every grid frame a path's timing may ask for these frames: from the longest delay and a
@@ -322,7 +369,7 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
     const auto j0 = static_cast<int64_t>(
         std::floor((static_cast<double>(first) - fade - m_longest) / edges) - 4);
     const auto j1 = static_cast<int64_t>(first + count + beyond) / PathTiming::kEdgeFrames + 4;
-    FillGrid(j0, j1);
+    FillGrid(j0, j1, parts);
 }
 
 void RoomPaths::HearPath(size_t k, uint64_t from, uint32_t n, int lane, float* out) {

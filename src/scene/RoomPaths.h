@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,6 +31,9 @@ class RoomPaths {
     // The source's frames mixed to one channel: count frames from first, silence outside the
     // sound (first may be negative).
     using MonoReader = std::function<void(int64_t first, uint32_t count, float* out)>;
+    // Runs work(0) and work(1), on two threads where it may: parts of Prepare's work that
+    // touch nothing in common.
+    using Parts = std::function<void(const std::function<void(int part)>& work)>;
 
     // bDelayed: the direct sound is heard its path's length late (Doppler).
     RoomPaths(const Room& room, const PanPointList& points, uint32_t rate, const Listener& listener,
@@ -56,7 +58,8 @@ class RoomPaths {
     // then HearPath hears path k's signal for frames [from, from + n) among them into out. Two
     // threads may hear disjoint paths at once, one with lane 0 and one with lane 1, and ask At of
     // them for frames up to beyond past the block, while nothing else is asked of this.
-    void Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond = 0);
+    void Prepare(const MonoReader& read, uint64_t first, uint32_t count, uint32_t beyond = 0,
+                 const Parts& parts = {});
     void HearPath(size_t k, uint64_t from, uint32_t n, int lane, float* out);
     // The late tail (none when the room has none): outputs decorrelated signals, outputs floats
     // a frame.
@@ -75,8 +78,14 @@ class RoomPaths {
     // Where the source stood at a source frame (a fraction of one too) for the sound heard
     // now: between the emission grid's frames where Prepare made them, else the lane's cursor.
     std::array<double, 3> SourceNear(double place, int lane);
-    // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames).
-    void FillGrid(int64_t j0, int64_t j1);
+    // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames), the
+    // new ones made in two parts.
+    void FillGrid(int64_t j0, int64_t j1, const Parts& parts = {});
+    // Where grid frame j, held, is kept.
+    size_t GridAt(int64_t j) const { return m_gridFirst + static_cast<size_t>(j - m_gridBase); }
+    bool GridHolds(int64_t j) const {
+        return j >= m_gridBase && j < m_gridBase + static_cast<int64_t>(m_gridCount);
+    }
     // The length of image's path for the sound leaving at a source frame (metres).
     double PathMetres(size_t k, int64_t frame);
     // Path k's length for a source at a position (metres), less the direct sound's (shorter,
@@ -93,14 +102,16 @@ class RoomPaths {
     std::vector<Path> m_paths;
     double m_longest = 0.0;
     std::unique_ptr<LateTail> m_pTail;
-    PlaceCursor m_places;                  // for the grid of delays
+    std::array<PlaceCursor, 2> m_places;   // for the grid of delays, a part's each
     std::array<PlaceCursor, 2> m_arrived;  // for the arrivals asked, a lane's each
     // Source positions on the emission grid, kept for the frames every path asks for.
-    std::deque<std::array<double, 3>> m_grid;
-    std::deque<double> m_gridMetres;  // each grid frame's every path's length, in path order
+    // Grid frame m_gridBase is kept at m_gridFirst, then m_gridCount frames in order.
+    std::vector<std::array<double, 3>> m_grid;
+    std::vector<double> m_gridMetres;  // each grid frame's every path's length, in path order
+    size_t m_gridFirst = 0;
+    size_t m_gridCount = 0;
     // Each path's image along x, then y, then z: its shift and whether it is mirrored (< 0).
     std::vector<double> m_shift, m_mirrored;
-    std::vector<double> m_lengths;
     int64_t m_gridBase = 0;
     // The source at eighths of a frame, from source frame m_upFirst on (m_upFrames frames):
     // every path reads it in a straight line between eighths. Kept from block to block.
