@@ -45,6 +45,28 @@ using Lanes = float __attribute__((vector_size(32)));
     }
 }
 
+// The first rows of Hadamard16's answer, rows < width (a power of two), the same floats: a
+// row with no bit at or above width is the sum of its two halves' rows, so past the stages
+// within width only those sums are made.
+[[gnu::always_inline]] inline void HadamardRows(Lanes* v, int width) {
+    for (int half = 1; half < 16; half *= 2) {
+        const int reach = half < width ? half : width;
+        for (int i = 0; i < 16; i += 2 * half) {
+            for (int j = i; j < i + reach; ++j) {
+                const Lanes a = v[j];
+                const Lanes b = v[j + half];
+                v[j] = a + b;
+                if (half < width) {
+                    v[j + half] = a - b;
+                }
+            }
+        }
+    }
+    for (int i = 0; i < width; ++i) {
+        v[i] *= 0.25f;
+    }
+}
+
 // to[k] = from[k] * gain, eight at a time: the compiler leaves a loop of unknown length
 // scalar at -O2.
 [[gnu::always_inline]] inline void Scale(const float* __restrict from, uint32_t n, float gain,
@@ -169,6 +191,10 @@ void LateTail::RunWide(const float* input, uint32_t count, int outputs, float* o
     // A line is read a whole line's length after it is written, so as many frames as the
     // shortest line go through the network at once, each as it would alone.
     const uint32_t most = std::min<uint32_t>(kBlock, m_shortest);
+    int width = 1;
+    while (width < outputs) {
+        width *= 2;
+    }
     for (uint32_t done = 0; done < count;) {
         const uint32_t block = std::min(most, count - done);
         const uint32_t groups = (block + 7) / 8;
@@ -198,7 +224,7 @@ void LateTail::RunWide(const float* input, uint32_t count, int outputs, float* o
                 for (size_t i = 0; i < kLines; ++i) {
                     mixed[i] = taps[i] * ((i * 5 + 3) % 7 < 3 ? -1.0f : 1.0f);
                 }
-                Hadamard16(mixed);
+                HadamardRows(mixed, width);
                 const uint32_t frames = std::min<uint32_t>(8, block - g * 8);
                 for (uint32_t f = 0; f < frames; ++f) {
                     float* frame = out + size_t{done + g * 8 + f} * static_cast<size_t>(outputs);
