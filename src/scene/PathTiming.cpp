@@ -8,8 +8,9 @@
 
 #include "scene/TravelKernels.h"
 
-PathTiming::PathTiming(uint32_t rate, double longest, Delay delay)
-    : m_longest(std::max(longest, 0.0)),
+PathTiming::PathTiming(uint32_t rate, double longest, Delay delay, int64_t edgeFrames)
+    : m_edge(std::max<int64_t>(edgeFrames, 1)),
+      m_longest(std::max(longest, 0.0)),
       m_fade(std::max(1.0, std::round(kFadeSeconds * rate))),
       m_delay(std::move(delay)) {}
 
@@ -30,13 +31,13 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
     }
     while (m_base + static_cast<int64_t>(m_heard.size()) <= hi) {
         const int64_t k = m_base + static_cast<int64_t>(m_heard.size());
-        m_heard.push_back(Leaves(k) + m_delay(k * kEdgeFrames));
+        m_heard.push_back(Leaves(k) + m_delay(k * m_edge));
         m_jump.push_back(0);
         if (m_heard.size() > 1) {
             // Within an edge the delay changes by less than half the time: anything more is a
             // jump.
             const double step = m_heard.back() - m_heard[m_heard.size() - 2];
-            if (std::abs(step - kEdgeFrames) > kEdgeFrames / 2.0) {
+            if (std::abs(step - static_cast<double>(m_edge)) > static_cast<double>(m_edge) / 2.0) {
                 m_jump[m_jump.size() - 2] = 1;
                 m_jumps.push_back(k - 1);
             }
@@ -105,10 +106,11 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
     }
     const auto last = static_cast<double>(first + count - 1);
     // Every edge whose sound or whose jump's fade can reach these frames.
-    const int64_t lo = static_cast<int64_t>(std::floor(
-                           (static_cast<double>(first) - m_fade - m_longest) / kEdgeFrames)) -
-                       2;
-    const int64_t hi = static_cast<int64_t>(std::floor(last / kEdgeFrames)) + 2;
+    const int64_t lo =
+        static_cast<int64_t>(std::floor((static_cast<double>(first) - m_fade - m_longest) /
+                                        static_cast<double>(m_edge))) -
+        2;
+    const int64_t hi = static_cast<int64_t>(std::floor(last / static_cast<double>(m_edge))) + 2;
     Ensure(lo, hi + 1);
     const double* heard = m_heard.data() - m_base;  // heard[k] for edge k
     const uint8_t* jump = m_jump.data() - m_base;
@@ -163,7 +165,7 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
                 position = t - (heard[j] - Leaves(j));
             } else {
                 if (sloped != j) {
-                    slope = kEdgeFrames / (heard[j + 1] - heard[j]);
+                    slope = static_cast<double>(m_edge) / (heard[j + 1] - heard[j]);
                     sloped = j;
                 }
                 position = Leaves(j) + (t - heard[j]) * slope;

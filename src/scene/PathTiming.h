@@ -21,8 +21,9 @@ class PathTiming {
     // The path's delay in frames for the sound that leaves at a source frame.
     using Delay = std::function<double(int64_t frame)>;
 
-    // rate: frames per second; longest: no delay of the path is longer (frames).
-    PathTiming(uint32_t rate, double longest, Delay delay);
+    // rate: frames per second; longest: no delay of the path is longer (frames); edgeFrames:
+    // the grid's spacing (a room's many reflections take a coarser one).
+    PathTiming(uint32_t rate, double longest, Delay delay, int64_t edgeFrames = kEdgeFrames);
 
     // Where heard frame t's sound left: position (frames of the source) and, while a jump
     // fades, the position of the sound it fades from with the new sound's share (0 .. 1). Each
@@ -57,12 +58,13 @@ class PathTiming {
     void Walk(int64_t first, uint32_t count, Out& out);
     // Edges lo .. hi exist (made when first asked; a seek back or far ahead starts afresh).
     void Ensure(int64_t lo, int64_t hi);
-    double Leaves(int64_t j) const { return static_cast<double>(j * kEdgeFrames); }
+    double Leaves(int64_t j) const { return static_cast<double>(j * m_edge); }
 
+    int64_t m_edge;
     double m_longest;
     double m_fade;  // frames
     Delay m_delay;
-    // Edge k (the sound leaving at frame k * kEdgeFrames) is heard at m_heard[k - m_base]; it
+    // Edge k (the sound leaving at frame k * m_edge) is heard at m_heard[k - m_base]; it
     // jumps to the next where m_jump says so.
     std::vector<double> m_heard;
     std::vector<uint8_t> m_jump;

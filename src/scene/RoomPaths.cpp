@@ -56,10 +56,12 @@ RoomPaths::RoomPaths(const Room& room, const PanPointList& points, uint32_t rate
         Path path;
         path.image = image;
         const size_t k = m_paths.size();
-        path.timing = std::make_unique<PathTiming>(m_rate, m_longest,
-                                                   [this, k, framesPerMetre](int64_t frame) {
-                                                       return PathMetres(k, frame) * framesPerMetre;
-                                                   });
+        path.timing = std::make_unique<PathTiming>(
+            m_rate, m_longest,
+            [this, k, framesPerMetre](int64_t frame) {
+                return PathMetres(k, frame) * framesPerMetre;
+            },
+            kGridFrames);
         m_paths.push_back(std::move(path));
     }
     // The images' places as the kernel that measures every path at once takes them.
@@ -123,13 +125,13 @@ std::array<double, 3> RoomPaths::PositionOf(const SoundPlace& place) const {
 }
 
 std::array<double, 3> RoomPaths::SourceAt(int64_t frame) {
-    if (frame % PathTiming::kEdgeFrames != 0) {
+    if (frame % kGridFrames != 0) {
         return PositionOf(
             m_places[0].At(static_cast<uint32_t>(std::clamp<int64_t>(frame, 0, UINT32_MAX))));
     }
     // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
     // made those HearPaths asks for, so that paths may be heard at once.
-    const int64_t j = frame / PathTiming::kEdgeFrames;
+    const int64_t j = frame / kGridFrames;
     if (!GridHolds(j)) {
         FillGrid(j, j);
     }
@@ -180,8 +182,8 @@ void RoomPaths::FillGrid(int64_t j0, int64_t j1, const Parts& parts) {
         const size_t stop = part == 0 ? n / 2 : n;
         for (size_t i = begin; i < stop; ++i) {
             const int64_t j = from + static_cast<int64_t>(i);
-            const auto s = static_cast<uint32_t>(
-                std::clamp<int64_t>(j * PathTiming::kEdgeFrames, 0, UINT32_MAX));
+            const auto s =
+                static_cast<uint32_t>(std::clamp<int64_t>(j * kGridFrames, 0, UINT32_MAX));
             std::array<double, 3>& source = m_grid[GridAt(j)];
             source = PositionOf(m_places[part].At(s));
             TravelKernels::PathLengths(m_shift.data(), m_mirrored.data(), paths, size,
@@ -212,13 +214,13 @@ double RoomPaths::MetresFrom(size_t k, const std::array<double, 3>& source, doub
 }
 
 double RoomPaths::PathMetres(size_t k, int64_t frame) {
-    if (frame % PathTiming::kEdgeFrames != 0) {
+    if (frame % kGridFrames != 0) {
         const std::array<double, 3> source = SourceAt(frame);
         return MetresFrom(k, source, ShorterBy(source));
     }
     // Every path asks for the same frames of the emission grid, a few at a time each; Prepare
     // made those HearPath asks for, so that paths may be heard at once.
-    const int64_t j = frame / PathTiming::kEdgeFrames;
+    const int64_t j = frame / kGridFrames;
     if (!GridHolds(j)) {
         FillGrid(j, j);
     }
@@ -261,7 +263,7 @@ double RoomPaths::LargestGain() const {
 
 std::array<double, 3> RoomPaths::SourceNear(double place, int lane) {
     const double at = std::clamp(place, 0.0, double{UINT32_MAX});
-    const double edges = at / PathTiming::kEdgeFrames;
+    const double edges = at / kGridFrames;
     const double whole = std::floor(edges);
     const auto j = static_cast<int64_t>(whole);
     // Only read: two lanes may ask at once.
@@ -365,10 +367,10 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
     // Every grid frame a path's timing may ask for these frames: from the longest delay and a
     // jump's fade before them, to a few edges past them.
     const double fade = std::max(1.0, std::round(PathTiming::kFadeSeconds * m_rate));
-    const auto edges = static_cast<double>(PathTiming::kEdgeFrames);
+    const auto edges = static_cast<double>(kGridFrames);
     const auto j0 = static_cast<int64_t>(
         std::floor((static_cast<double>(first) - fade - m_longest) / edges) - 4);
-    const auto j1 = static_cast<int64_t>(first + count + beyond) / PathTiming::kEdgeFrames + 4;
+    const auto j1 = static_cast<int64_t>(first + count + beyond) / kGridFrames + 4;
     FillGrid(j0, j1, parts);
 }
 

@@ -28,6 +28,11 @@ class PanPointList;
 // one. Frames are of the source's rate; the points are borrowed and outlive this. One thread.
 class RoomPaths {
   public:
+    // The reflections' delays are taken this many frames apart, twice the direct sound's
+    // spacing: half the timing work for every path, and a delay's bend between two of them
+    // stays far below a frame on any path a source can take in a room.
+    static constexpr int64_t kGridFrames = 64;
+
     // The source's frames mixed to one channel: count frames from first, silence outside the
     // sound (first may be negative).
     using MonoReader = std::function<void(int64_t first, uint32_t count, float* out)>;
@@ -78,7 +83,7 @@ class RoomPaths {
     // Where the source stood at a source frame (a fraction of one too) for the sound heard
     // now: between the emission grid's frames where Prepare made them, else the lane's cursor.
     std::array<double, 3> SourceNear(double place, int lane);
-    // The emission grid holds its frames j0 .. j1 (frames j * PathTiming::kEdgeFrames), the
+    // The emission grid holds its frames j0 .. j1 (frames j * kGridFrames), the
     // new ones made in two parts.
     void FillGrid(int64_t j0, int64_t j1, const Parts& parts = {});
     // Where grid frame j, held, is kept.
