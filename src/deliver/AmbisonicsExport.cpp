@@ -234,7 +234,14 @@ bool AmbisonicsExport::Encode(size_t count, BlockWriter* writer) {
                                      m_from.data(), m_to.data(), m_channels, run);
         if (m_pRoom) {
             const float* room = m_roomPending.data() + used * static_cast<size_t>(m_channels);
-            for (size_t i = 0; i < size_t{frames} * m_channels; ++i) {
+            const size_t floats = size_t{frames} * m_channels;
+            size_t i = 0;
+#if defined(__SSE2__)
+            for (; i + 4 <= floats; i += 4) {
+                _mm_storeu_ps(run + i, _mm_add_ps(_mm_loadu_ps(run + i), _mm_loadu_ps(room + i)));
+            }
+#endif
+            for (; i < floats; ++i) {
                 run[i] += room[i];
             }
         }
@@ -326,15 +333,15 @@ bool AmbisonicsExport::AddRoom(uint64_t until) {
         return true;
     }
     const auto count = static_cast<uint32_t>(until - m_roomNext);
-    m_roomBlock.assign(size_t{count} * m_channels, 0.0f);
+    const size_t at = m_roomPending.size();
+    m_roomPending.resize(at + size_t{count} * m_channels, 0.0f);
     const uint64_t heard = (m_pRoomStage ? *m_pRoomStage : m_propagation).HeardFrames();
     if (m_roomNext < heard) {
         m_pRoom->AddTo(m_roomNext,
                        static_cast<uint32_t>(std::min<uint64_t>(count, heard - m_roomNext)),
-                       m_roomBlock.data());
+                       m_roomPending.data() + at);
     }
     m_roomNext = until;
-    m_roomPending.insert(m_roomPending.end(), m_roomBlock.begin(), m_roomBlock.end());
     if (m_pRoomSource && !m_pRoomSource->GetError().empty()) {
         m_resampleError = m_pRoomSource->GetError();
         return false;

@@ -209,6 +209,5 @@ class AmbisonicsExport {
     std::unique_ptr<ResampledMono> m_pRoomSource;
     std::unique_ptr<Propagation> m_pRoomStage;
     uint64_t m_roomNext = 0;  // the output frame the room makes next
-    std::vector<float> m_roomBlock;
     std::vector<float> m_roomPending;
 };

@@ -327,7 +327,6 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
         static_cast<int64_t>(first) - static_cast<int64_t>(std::ceil(m_longest)) - 2;
     const int64_t end = static_cast<int64_t>(first + count) + 2;
     if (m_upFrames == 0 || need < m_upFirst || need >= m_upFirst + m_upFrames) {
-        m_up.clear();
         m_upStart = 0;
         m_upFirst = need;
         m_upFrames = 0;
@@ -338,7 +337,8 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
         m_upFirst = need;
         m_upFrames -= drop;
         if (m_upStart > static_cast<size_t>(m_upFrames) * 8) {
-            m_up.erase(m_up.begin(), m_up.begin() + static_cast<ptrdiff_t>(m_upStart));
+            const auto kept = m_up.begin() + static_cast<ptrdiff_t>(m_upStart);
+            std::copy(kept, kept + m_upFrames * 8, m_up.begin());
             m_upStart = 0;
         }
     }
@@ -348,7 +348,11 @@ void RoomPaths::Prepare(const MonoReader& read, uint64_t first, uint32_t count, 
         const auto n = static_cast<uint32_t>(end - from);
         m_source.resize(size_t{n} + 15);
         read(from - 7, n + 15, m_source.data());
-        m_up.resize(m_upStart + static_cast<size_t>(m_upFrames + n) * 8);
+        // Only grown, never cleared: every float past the frames held is written before read.
+        const size_t size = m_upStart + static_cast<size_t>(m_upFrames + n) * 8;
+        if (m_up.size() < size) {
+            m_up.resize(size);
+        }
         float* to = m_up.data() + m_upStart + static_cast<size_t>(m_upFrames) * 8;
         // Each frame's eighths from its own frames alone: two parts make the same floats.
         const auto eighths = [&](int part) {
