@@ -93,3 +93,18 @@ TEST(LateTail, AnyPiecesGiveTheFloatsFrameByFrameGives) {
         EXPECT_LT(largest, 1.0e-3) << c.rate << " Hz, after a jump";
     }
 }
+
+// A renderer that takes fewer outputs hears the same signals as the first of sixteen.
+TEST(LateTail, FewerOutputsAreTheFirstOfSixteen) {
+    const uint32_t rate = 24000;
+    const uint32_t frames = rate / 4;
+    const std::vector<float> all = Tail(Room{}, rate, frames, 1000, 16);
+    for (const int outputs : {1, 2, 3, 4, 5, 8, 9, 15}) {
+        const std::vector<float> few = Tail(Room{}, rate, frames, 1000, outputs);
+        std::vector<float> first;
+        for (uint32_t f = 0; f < frames; ++f) {
+            first.insert(first.end(), all.begin() + f * 16, all.begin() + f * 16 + outputs);
+        }
+        EXPECT_EQ(Differences(few, first), 0u) << outputs << " outputs";
+    }
+}
