@@ -46,9 +46,9 @@ class SpeakerLayout;
 // output follow.
 //
 // In a room the reflections and the late tail join the direct sound (RoomBus), heard at the
-// output's rate (from the sound brought there, when the rates differ). Their bound would scale a file down far
-// more than it needs, so a render in a room keeps its floats in an unnamed file beside the
-// output and scales by the peak it found.
+// output's rate (from the sound brought there, when the rates differ). Their bound would scale a
+// file down far more than it needs, so a render in a room keeps its floats in an unnamed file
+// beside the output and scales by the peak it found.
 class AmbisonicsExport {
   public:
     static constexpr uint32_t kBlockFrames = 8192;

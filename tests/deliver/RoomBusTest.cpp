@@ -130,8 +130,8 @@ TEST(RoomBus, AHelperThreadGivesTheSameFloatsInEveryForm) {
     HelperThread::Allow(std::thread::hardware_concurrency() > 1);
 }
 
-// The binaural render in a room (no tail) heard from frame from in calls of piece frames (the preview's
-// way when not shared, an export's when shared).
+// The binaural render in a room (no tail) heard from frame from in calls of piece frames (the
+// preview's way when not shared, an export's when shared).
 std::vector<float> Binaural(uint32_t from, uint32_t piece, bool bShared) {
     static const std::shared_ptr<SofaSetChoice> sofa =
         SofaSetChoice::Load(SofaHrtfSet::DefaultPath());
