@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -189,8 +190,10 @@ TEST(RoomBus, TheBinauralRoomGivesTheSameFloatsFromAnyStartInAnyPieces) {
     HelperThread::Allow(std::thread::hardware_concurrency() > 1);
 }
 
+// Each case 20 times over, back to back, within the helper's spin and past it (asleep).
 TEST(HelperThread, RunsBothTasksAndThrowsWhatEitherThrew) {
     HelperThread helper;
+    using namespace std::chrono_literals;
     struct Case {
         bool bThereThrows, bHereThrows;
         const char* expected;  // what Both throws, or nullptr
@@ -199,7 +202,9 @@ TEST(HelperThread, RunsBothTasksAndThrowsWhatEitherThrew) {
                           {true, false, "there"},
                           {false, true, "here"},
                           {true, true, "there"}};
-    for (const Case& c : cases) {
+    for (int turn = 0; turn < 60; ++turn) {
+        const Case& c = cases[turn % 4];
+        std::this_thread::sleep_for(turn < 20 ? 0us : turn < 40 ? 50us : 1000us);
         std::atomic<int> ran{0};
         std::thread::id thereOn;
         const std::function<void()> there = [&] {
@@ -223,7 +228,14 @@ TEST(HelperThread, RunsBothTasksAndThrowsWhatEitherThrew) {
         }
         EXPECT_EQ(ran.load(), 2);
         EXPECT_NE(thereOn, std::this_thread::get_id());
-        EXPECT_EQ(thrown, c.expected == nullptr ? "" : c.expected);
+        EXPECT_EQ(thrown, c.expected == nullptr ? "" : c.expected) << "turn " << turn;
+    }
+    // Let go while it spins, or before it ever had work: each stops.
+    for (int n = 0; n < 20; ++n) {
+        HelperThread spinning;
+        if (n % 2 == 0) {
+            spinning.Both([] {}, [] {});
+        }
     }
 }
 
