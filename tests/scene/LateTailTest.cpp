@@ -108,3 +108,35 @@ TEST(LateTail, FewerOutputsAreTheFirstOfSixteen) {
         EXPECT_EQ(Differences(few, first), 0u) << outputs << " outputs";
     }
 }
+
+// An impulse's tail carries the diffuse field's energy from its onset on, 4 pi c / V over the
+// energy's decay rate, for each room in turn: rooms at one rate, measured in any order, each
+// keep their own level.
+TEST(LateTail, AnImpulseCarriesTheDiffuseFieldsEnergy) {
+    const uint32_t rate = 24000;
+    const double onset = 0.03;
+    Room small{.width = 4.0, .depth = 3.0, .height = 2.5, .listenerX = 2.0, .listenerY = 1.5};
+    small.absorption.fill(0.4);
+    Room large{.width = 10.0, .depth = 8.0, .height = 4.0, .listenerX = 5.0, .listenerY = 4.0};
+    large.absorption.fill(0.1);
+    for (const Room& room : {Room{}, large, small, Room{}, large}) {
+        LateTail tail(room, rate, onset);
+        const LateTail::Reader impulse = [&](int64_t from, uint32_t count, float* out) {
+            for (uint32_t i = 0; i < count; ++i) {
+                out[i] = from + i == 0 ? 1.0f : 0.0f;
+            }
+        };
+        const auto frames = static_cast<uint32_t>((onset + 3.0 * tail.Rt60()) * rate);
+        std::vector<float> out(size_t{frames} * 4);
+        tail.Render(impulse, 0, frames, 4, out.data());
+        double energy = 0.0;
+        for (uint32_t f = 0; f < frames; ++f) {
+            energy += double{out[f * 4]} * out[f * 4];
+        }
+        const double decay = 6.0 * std::log(10.0) / tail.Rt60();
+        const double volume = room.width * room.depth * room.height;
+        const double wanted =
+            4.0 * std::acos(-1.0) * 343.0 / volume / decay * std::exp(-decay * onset);
+        EXPECT_NEAR(energy / wanted, 1.0, 0.02) << room.width << " m wide";
+    }
+}
