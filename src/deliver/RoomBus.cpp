@@ -108,8 +108,8 @@ void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
         m_tail.resize(size_t{count} * static_cast<size_t>(outputs));
     }
     // The helper hears the later reflections and the tail, then adds the later frames.
-    // The tail weighs about ten reflections (measured with 62, first-order AmbiX).
-    const size_t split = std::min(reflections, (reflections + (bTail ? 10 : 0)) / 2);
+    // The tail weighs about eight reflections (measured with 62, first-order AmbiX).
+    const size_t split = std::min(reflections, (reflections + (bTail ? 8 : 0)) / 2);
     const auto hearThere = [&] {
         Part(first, count, split, reflections, 1);
         if (bTail) {

@@ -32,9 +32,14 @@ using Lanes = float __attribute__((vector_size(32)));
 
 // The fast Walsh-Hadamard transform of 16 lines, eight frames at once, scaled to stay
 // orthogonal.
+// Unrolled whole, so the lines stay in registers: -O2 kept them in memory, each stage
+// waiting on the last one's stores.
 [[gnu::always_inline]] inline void Hadamard16(Lanes* v) {
+#pragma GCC unroll 4
     for (int half = 1; half < 16; half *= 2) {
+#pragma GCC unroll 8
         for (int i = 0; i < 16; i += 2 * half) {
+#pragma GCC unroll 8
             for (int j = i; j < i + half; ++j) {
                 const Lanes a = v[j];
                 const Lanes b = v[j + half];
@@ -43,6 +48,7 @@ using Lanes = float __attribute__((vector_size(32)));
             }
         }
     }
+#pragma GCC unroll 16
     for (int i = 0; i < 16; ++i) {
         v[i] *= 0.25f;
     }
@@ -52,9 +58,12 @@ using Lanes = float __attribute__((vector_size(32)));
 // row with no bit at or above width is the sum of its two halves' rows, so past the stages
 // within width only those sums are made.
 [[gnu::always_inline]] inline void HadamardRows(Lanes* v, int width) {
+#pragma GCC unroll 4
     for (int half = 1; half < 16; half *= 2) {
         const int reach = half < width ? half : width;
+#pragma GCC unroll 8
         for (int i = 0; i < 16; i += 2 * half) {
+#pragma GCC unroll 8
             for (int j = i; j < i + reach; ++j) {
                 const Lanes a = v[j];
                 const Lanes b = v[j + half];
@@ -68,6 +77,27 @@ using Lanes = float __attribute__((vector_size(32)));
     for (int i = 0; i < width; ++i) {
         v[i] *= 0.25f;
     }
+}
+
+// Four rows of eight frames, each times scale, frame by frame into out: first-order AmbiX's
+// outputs without taking the lanes apart one by one.
+[[gnu::always_inline]] inline void Interleave4(const Lanes* rows, float scale, float* out) {
+    using Index = int __attribute__((vector_size(32)));
+    const Lanes a = rows[0] * scale, b = rows[1] * scale, c = rows[2] * scale, d = rows[3] * scale;
+    // (a0 b0 a1 b1 a4 b4 a5 b5), (a2 b2 a3 b3 a6 b6 a7 b7), and the same of c and d.
+    const Lanes ab0 = __builtin_shuffle(a, b, Index{0, 8, 1, 9, 4, 12, 5, 13});
+    const Lanes ab1 = __builtin_shuffle(a, b, Index{2, 10, 3, 11, 6, 14, 7, 15});
+    const Lanes cd0 = __builtin_shuffle(c, d, Index{0, 8, 1, 9, 4, 12, 5, 13});
+    const Lanes cd1 = __builtin_shuffle(c, d, Index{2, 10, 3, 11, 6, 14, 7, 15});
+    // Frames 0 and 1, 2 and 3, 4 and 5, 6 and 7.
+    const Lanes f01 = __builtin_shuffle(ab0, cd0, Index{0, 1, 8, 9, 2, 3, 10, 11});
+    const Lanes f23 = __builtin_shuffle(ab1, cd1, Index{0, 1, 8, 9, 2, 3, 10, 11});
+    const Lanes f45 = __builtin_shuffle(ab0, cd0, Index{4, 5, 12, 13, 6, 7, 14, 15});
+    const Lanes f67 = __builtin_shuffle(ab1, cd1, Index{4, 5, 12, 13, 6, 7, 14, 15});
+    std::memcpy(out, &f01, sizeof f01);
+    std::memcpy(out + 8, &f23, sizeof f23);
+    std::memcpy(out + 16, &f45, sizeof f45);
+    std::memcpy(out + 24, &f67, sizeof f67);
 }
 
 // to[k] = from[k] * gain, eight at a time: the compiler leaves a loop of unknown length
@@ -254,6 +284,7 @@ void LateTail::RunWide(const float* input, uint32_t count, int outputs, float* o
         }
         for (uint32_t g = 0; g < groups; ++g) {
             Lanes taps[kLines];
+#pragma GCC unroll 16
             for (size_t i = 0; i < kLines; ++i) {
                 std::memcpy(&taps[i], m_taps.data() + i * kBlock + g * 8, sizeof(Lanes));
             }
@@ -261,19 +292,26 @@ void LateTail::RunWide(const float* input, uint32_t count, int outputs, float* o
                 // Decorrelated outputs: the lines under a second orthogonal mix, each output a
                 // row of it.
                 Lanes mixed[kLines];
+#pragma GCC unroll 16
                 for (size_t i = 0; i < kLines; ++i) {
                     mixed[i] = taps[i] * ((i * 5 + 3) % 7 < 3 ? -1.0f : 1.0f);
                 }
                 HadamardRows(mixed, width);
                 const uint32_t frames = std::min<uint32_t>(8, block - g * 8);
-                for (uint32_t f = 0; f < frames; ++f) {
-                    float* frame = out + size_t{done + g * 8 + f} * static_cast<size_t>(outputs);
-                    for (int o = 0; o < outputs; ++o) {
-                        frame[o] = mixed[o][f] * m_scale;
+                float* frame = out + size_t{done + g * 8} * static_cast<size_t>(outputs);
+                if (outputs == 4 && frames == 8) {
+                    Interleave4(mixed, m_scale, frame);
+                } else {
+                    for (uint32_t f = 0; f < frames; ++f) {
+                        for (int o = 0; o < outputs; ++o) {
+                            frame[f * static_cast<uint32_t>(outputs) + static_cast<uint32_t>(o)] =
+                                mixed[o][f] * m_scale;
+                        }
                     }
                 }
             }
             Hadamard16(taps);
+#pragma GCC unroll 16
             for (size_t i = 0; i < kLines; ++i) {
                 std::memcpy(m_taps.data() + i * kBlock + g * 8, &taps[i], sizeof(Lanes));
             }
