@@ -81,7 +81,29 @@ struct EighthColumns {
 template <int Taps>
 [[gnu::always_inline]] inline void EighthsBody(const EighthColumns<Taps>& k, const float* x,
                                                size_t n, float* out) {
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+    // Four frames side by side: each frame's sum is a chain of adds in tap order, and four
+    // chains keep the adder busy while each waits on its last add.
+    for (; i + 4 <= n; i += 4) {
+        const float* at = x + i;
+        Eight column;
+        LoadEight(column, k.columns);
+        Eight sum0 = column * at[0], sum1 = column * at[1], sum2 = column * at[2],
+              sum3 = column * at[3];
+#pragma GCC unroll 16
+        for (int t = 1; t < Taps; ++t) {
+            LoadEight(column, k.columns + 8 * t);
+            sum0 += column * at[t];
+            sum1 += column * at[t + 1];
+            sum2 += column * at[t + 2];
+            sum3 += column * at[t + 3];
+        }
+        StoreEight(out + 8 * i, sum0);
+        StoreEight(out + 8 * (i + 1), sum1);
+        StoreEight(out + 8 * (i + 2), sum2);
+        StoreEight(out + 8 * (i + 3), sum3);
+    }
+    for (; i < n; ++i) {
         const float* at = x + i;
         Eight column;
         LoadEight(column, k.columns);
@@ -118,16 +140,20 @@ template <size_t Group>
     for (; i + 8 <= frames; i += 8) {
         const auto base = static_cast<float>(offset + i);
         const Eight ramp = Eight{0, 1, 2, 3, 4, 5, 6, 7} + base;
+        // Unrolled, so the sums stay in registers: -O2 kept them in memory, each reflection's
+        // adds waiting on the last one's stores.
         Eight acc[Group] = {};
         for (size_t k = 0; k < reflections; ++k) {
             Eight y;
             LoadEight(y, heard + k * stride + i);
             const float* g = gains + k * channels + c0;
             const float* s = steps + k * channels + c0;
+#pragma GCC unroll 4
             for (size_t c = 0; c < Group; ++c) {
                 acc[c] += y * (g[c] + s[c] * ramp);
             }
         }
+#pragma GCC unroll 4
         for (size_t c = 0; c < Group; ++c) {
             StoreEight(sum + (c0 + c) * sumStride + i, acc[c]);
         }
