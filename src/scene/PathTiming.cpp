@@ -19,6 +19,7 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
     if (m_heard.empty() || lo < m_base || lo > m_base + size + (int64_t{1} << 16)) {
         m_heard.clear();
         m_jump.clear();
+        m_slope.clear();
         m_jumps.clear();
         m_base = lo;
     } else if (lo - m_base > 8192) {
@@ -26,6 +27,7 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
         const int64_t drop = lo - m_base - 1024;
         m_heard.erase(m_heard.begin(), m_heard.begin() + drop);
         m_jump.erase(m_jump.begin(), m_jump.begin() + drop);
+        m_slope.erase(m_slope.begin(), m_slope.begin() + drop);
         m_base += drop;
         m_jumps.erase(m_jumps.begin(), std::lower_bound(m_jumps.begin(), m_jumps.end(), m_base));
     }
@@ -33,10 +35,13 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
         const int64_t k = m_base + static_cast<int64_t>(m_heard.size());
         m_heard.push_back(Leaves(k) + m_delay(k * m_edge));
         m_jump.push_back(0);
+        m_slope.push_back(0.0);
         if (m_heard.size() > 1) {
             // Within an edge the delay changes by less than half the time: anything more is a
             // jump.
             const double step = m_heard.back() - m_heard[m_heard.size() - 2];
+            // Divided here, where nothing waits on it, not edge by edge in the walk.
+            m_slope[m_slope.size() - 2] = static_cast<double>(m_edge) / step;
             if (std::abs(step - static_cast<double>(m_edge)) > static_cast<double>(m_edge) / 2.0) {
                 m_jump[m_jump.size() - 2] = 1;
                 m_jumps.push_back(k - 1);
@@ -46,6 +51,13 @@ void PathTiming::Ensure(int64_t lo, int64_t hi) {
 }
 
 namespace {
+
+// std::ceil, without the library call it is on a processor before SSE 4.1: whole numbers
+// below 2^52 in size, as heard frames are.
+double Ceiling(double x) {
+    const auto whole = static_cast<double>(static_cast<int64_t>(x));
+    return whole < x ? whole + 1.0 : whole;
+}
 
 // Emission records, as the walk tells them.
 struct ToEmissions {
@@ -114,6 +126,7 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
     Ensure(lo, hi + 1);
     const double* heard = m_heard.data() - m_base;  // heard[k] for edge k
     const uint8_t* jump = m_jump.data() - m_base;
+    const double* slopes = m_slope.data() - m_base;
     // The jumps among them, as (edge before the jump, when its sound arrives).
     m_found.clear();
     for (auto k = std::lower_bound(m_jumps.begin(), m_jumps.end(), lo);
@@ -165,7 +178,7 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
                 position = t - (heard[j] - Leaves(j));
             } else {
                 if (sloped != j) {
-                    slope = static_cast<double>(m_edge) / (heard[j + 1] - heard[j]);
+                    slope = slopes[j];
                     sloped = j;
                 }
                 position = Leaves(j) + (t - heard[j]) * slope;
@@ -185,7 +198,7 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
                 until = std::min(until, m_found[nextJump].at);
             }
             // The frames before until: t < until, t whole.
-            const double stop = std::ceil(until) - static_cast<double>(first);
+            const double stop = Ceiling(until) - static_cast<double>(first);
             const uint32_t end =
                 stop >= count ? count : std::max(i + 1, static_cast<uint32_t>(std::max(stop, 0.0)));
             out.Line(i + 1, end, first, Leaves(j), heard[j], slope);

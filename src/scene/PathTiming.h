@@ -68,6 +68,7 @@ class PathTiming {
     // jumps to the next where m_jump says so.
     std::vector<double> m_heard;
     std::vector<uint8_t> m_jump;
+    std::vector<double> m_slope;  // source frames a heard frame, from each edge to the next
     int64_t m_base = 0;
     std::vector<int64_t> m_jumps;  // the edges the path jumps after, in order
     // A jump among the edges: the edge before it, and when its sound arrives.

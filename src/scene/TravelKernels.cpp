@@ -206,10 +206,10 @@ template <size_t Group>
 [[gnu::always_inline]] inline void LineBody(int64_t first, size_t n, double leaves, double from,
                                             double slope, double* positions) {
     using Four = double __attribute__((vector_size(32)));
-    const Four steps = {0.0, 1.0, 2.0, 3.0};
+    // Whole numbers, exact as doubles: counted on rather than converted frame by frame.
+    Four t = static_cast<double>(first) + Four{0.0, 1.0, 2.0, 3.0};
     size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const Four t = static_cast<double>(first + static_cast<int64_t>(i)) + steps;
+    for (; i + 4 <= n; i += 4, t += 4.0) {
         const Four position = leaves + (t - from) * slope;
         std::memcpy(positions + i, &position, sizeof position);
     }
