@@ -29,7 +29,7 @@
 namespace {
 
 // A source's renderer reads and encodes blocks this long: many may sound at once.
-constexpr uint32_t kVoiceBlockFrames = 1024;
+constexpr uint32_t kVoiceBlockFrames = 2048;
 
 }  // namespace
 
