@@ -92,7 +92,8 @@ void RoomBus::AddTo(uint64_t first, uint32_t count, float* out) {
     if (count == 0) {
         return;
     }
-    const size_t reflections = m_stage.Reflections();
+    // Past the sound's end by more than any path's delay, only the tail has anything to add.
+    const size_t reflections = m_stage.ReflectionsEnded(first) ? 0 : m_stage.Reflections();
     const bool bTail = m_bTail && m_stage.HasTail();
     const int outputs = std::min(m_channels, LateTail::kOutputs);
     if (reflections > 0) {

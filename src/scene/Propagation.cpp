@@ -158,6 +158,14 @@ void Propagation::PrepareReflections(const Reader& read, int channels, uint64_t 
     }
 }
 
+bool Propagation::ReflectionsEnded(uint64_t first) const {
+    // A path reads the sound at most its longest delay back, between eighths made from up to
+    // eight frames either side.
+    return m_pRoom != nullptr &&
+           static_cast<double>(first) >
+               static_cast<double>(m_sourceFrames) + std::ceil(m_pRoom->LongestDelay()) + 16.0;
+}
+
 void Propagation::HearReflection(size_t k, uint64_t from, uint32_t count, int lane, float* out) {
     m_pRoom->HearPath(k, from, count, lane, out);
 }

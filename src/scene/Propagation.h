@@ -99,6 +99,9 @@ class Propagation {
     void PrepareReflections(const Reader& read, int channels, uint64_t first, uint32_t count,
                             uint32_t beyond, const RoomPaths::Parts& parts = {});
     void HearReflection(size_t k, uint64_t from, uint32_t count, int lane, float* out);
+    // Whether every reflection is silent from heard frame first on: the sound ended longer ago
+    // than any path is long (the tail goes on).
+    bool ReflectionsEnded(uint64_t first) const;
     // The room's late tail: outputs decorrelated signals at the diffuse field's level, outputs
     // floats a frame, into out.
     bool HasTail() const;
