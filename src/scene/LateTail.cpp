@@ -82,18 +82,17 @@ using Lanes = float __attribute__((vector_size(32)));
 // Four rows of eight frames, each times scale, frame by frame into out: first-order AmbiX's
 // outputs without taking the lanes apart one by one.
 [[gnu::always_inline]] inline void Interleave4(const Lanes* rows, float scale, float* out) {
-    using Index = int __attribute__((vector_size(32)));
     const Lanes a = rows[0] * scale, b = rows[1] * scale, c = rows[2] * scale, d = rows[3] * scale;
     // (a0 b0 a1 b1 a4 b4 a5 b5), (a2 b2 a3 b3 a6 b6 a7 b7), and the same of c and d.
-    const Lanes ab0 = __builtin_shuffle(a, b, Index{0, 8, 1, 9, 4, 12, 5, 13});
-    const Lanes ab1 = __builtin_shuffle(a, b, Index{2, 10, 3, 11, 6, 14, 7, 15});
-    const Lanes cd0 = __builtin_shuffle(c, d, Index{0, 8, 1, 9, 4, 12, 5, 13});
-    const Lanes cd1 = __builtin_shuffle(c, d, Index{2, 10, 3, 11, 6, 14, 7, 15});
+    const Lanes ab0 = __builtin_shufflevector(a, b, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes ab1 = __builtin_shufflevector(a, b, 2, 10, 3, 11, 6, 14, 7, 15);
+    const Lanes cd0 = __builtin_shufflevector(c, d, 0, 8, 1, 9, 4, 12, 5, 13);
+    const Lanes cd1 = __builtin_shufflevector(c, d, 2, 10, 3, 11, 6, 14, 7, 15);
     // Frames 0 and 1, 2 and 3, 4 and 5, 6 and 7.
-    const Lanes f01 = __builtin_shuffle(ab0, cd0, Index{0, 1, 8, 9, 2, 3, 10, 11});
-    const Lanes f23 = __builtin_shuffle(ab1, cd1, Index{0, 1, 8, 9, 2, 3, 10, 11});
-    const Lanes f45 = __builtin_shuffle(ab0, cd0, Index{4, 5, 12, 13, 6, 7, 14, 15});
-    const Lanes f67 = __builtin_shuffle(ab1, cd1, Index{4, 5, 12, 13, 6, 7, 14, 15});
+    const Lanes f01 = __builtin_shufflevector(ab0, cd0, 0, 1, 8, 9, 2, 3, 10, 11);
+    const Lanes f23 = __builtin_shufflevector(ab1, cd1, 0, 1, 8, 9, 2, 3, 10, 11);
+    const Lanes f45 = __builtin_shufflevector(ab0, cd0, 4, 5, 12, 13, 6, 7, 14, 15);
+    const Lanes f67 = __builtin_shufflevector(ab1, cd1, 4, 5, 12, 13, 6, 7, 14, 15);
     std::memcpy(out, &f01, sizeof f01);
     std::memcpy(out + 8, &f23, sizeof f23);
     std::memcpy(out + 16, &f45, sizeof f45);
