@@ -68,7 +68,10 @@ AmbisonicsExport::AmbisonicsExport(std::unique_ptr<RenderInput> input, const Pan
                     ImportResampler::MapPosition(point.position, inRate, m_outputRate));
             }
             m_pRoomPoints->AddPoints(moved);
-            m_pRoomSource = std::make_unique<ResampledMono>(*m_pInput, m_outputRate);
+            m_bDirectFromRoom = m_sources == 1 && m_propagation.HearsSourceAsIs();
+            // Fed as the direct sound's resampler would be, when it stands in for that.
+            m_pRoomSource = std::make_unique<ResampledMono>(
+                *m_pInput, m_outputRate, m_bDirectFromRoom ? m_propagation.HeardFrames() : 0);
             m_pRoomStage = std::make_unique<Propagation>(
                 *m_pRoomPoints, static_cast<uint32_t>(m_pRoomSource->Frames()),
                 Propagation::Setup{m_outputRate, TrajectoryCursor::Mode::AllAround, space});
@@ -283,6 +286,12 @@ bool AmbisonicsExport::Resample(uint64_t from, uint32_t count) {
         }
         return true;
     }
+    if (m_bDirectFromRoom) {
+        return ReadFromRoom(
+            from + count >= m_propagation.HeardFrames()
+                ? m_outputFrames
+                : ImportResampler::MapPosition(from + count, m_pInput->Rate(), m_outputRate));
+    }
     m_block.resize(size_t{count} * m_sources);
     m_propagation.Hear(m_read, m_sources, from, count, m_block.data());
     m_wide.assign(m_block.begin(), m_block.end());
@@ -298,6 +307,9 @@ bool AmbisonicsExport::Resample(uint64_t from, uint32_t count) {
 bool AmbisonicsExport::FinishResampling() {
     if (m_pReplay) {
         return Resample(0, 0);
+    }
+    if (m_bDirectFromRoom) {
+        return ReadFromRoom(m_outputFrames);
     }
     m_resampled.clear();
     if (!m_pResampler->Finish(m_resampled)) {
@@ -326,6 +338,21 @@ void AmbisonicsExport::AppendResampled() {
                               m_pending.end() - static_cast<ptrdiff_t>(m_resampled.size()),
                               m_pending.end());
     m_pRecord->pieces.push_back(m_resampled.size());
+}
+
+bool AmbisonicsExport::ReadFromRoom(uint64_t until) {
+    if (until <= m_directNext) {
+        return true;
+    }
+    const size_t at = m_pending.size();
+    m_pending.resize(at + (until - m_directNext));
+    if (!m_pRoomSource->Read(m_directNext, static_cast<uint32_t>(until - m_directNext),
+                             m_pending.data() + at)) {
+        m_resampleError = m_pRoomSource->GetError();
+        return false;
+    }
+    m_directNext = until;
+    return true;
 }
 
 bool AmbisonicsExport::AddRoom(uint64_t until) {
@@ -516,6 +543,7 @@ void AmbisonicsExport::Start() {
         }
     }
     m_roomNext = 0;
+    m_directNext = 0;
     if (m_pRoomStage) {
         m_pRoomStage->Invalidate();
     }

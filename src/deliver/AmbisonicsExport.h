@@ -153,6 +153,8 @@ class AmbisonicsExport {
     bool FinishResampling();
     // m_resampled onto m_pending, and onto the record.
     void AppendResampled();
+    // The room's resampled sound onto m_pending, up to output frame until.
+    bool ReadFromRoom(uint64_t until);
     // The room's frames up to output frame until onto m_roomPending.
     bool AddRoom(uint64_t until);
 
@@ -208,6 +210,10 @@ class AmbisonicsExport {
     std::unique_ptr<PanPointList> m_pRoomPoints;
     std::unique_ptr<ResampledMono> m_pRoomSource;
     std::unique_ptr<Propagation> m_pRoomStage;
+    // A mono sound heard as it is is the room's resampled sound itself: the direct sound reads it
+    // there, up to output frame m_directNext, and nothing is resampled twice.
+    bool m_bDirectFromRoom = false;
+    uint64_t m_directNext = 0;
     uint64_t m_roomNext = 0;  // the output frame the room makes next
     std::vector<float> m_roomPending;
 };

@@ -1,6 +1,7 @@
 #include "deliver/ResampledMono.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "formats/ImportResampler.h"
 #include "scene/RenderInput.h"
@@ -11,10 +12,13 @@ constexpr uint32_t kChunkFrames = 8192;
 
 }  // namespace
 
-ResampledMono::ResampledMono(RenderInput& input, uint32_t rate)
+ResampledMono::ResampledMono(RenderInput& input, uint32_t rate, uint64_t fedFrames)
     : m_input(input),
       m_rate(rate),
-      m_frames(ImportResampler::OutputFrames(input.Frames(), input.Rate(), rate)),
+      m_fed(static_cast<uint32_t>(
+          std::clamp<uint64_t>(fedFrames, input.Frames(), std::numeric_limits<uint32_t>::max()))),
+      m_soundFrames(ImportResampler::OutputFrames(input.Frames(), input.Rate(), rate)),
+      m_frames(ImportResampler::OutputFrames(m_fed, input.Rate(), rate)),
       m_kept(rate) {
     Restart();
 }
@@ -26,7 +30,7 @@ void ResampledMono::Restart() {
     m_nextIn = 0;
     m_bFinished = false;
     m_base = 0;
-    m_lastFirst = 0;
+    m_lastFirsts = {0, 0};
     m_held.clear();
 }
 
@@ -43,7 +47,7 @@ bool ResampledMono::Read(uint64_t first, uint32_t count, float* out) {
         if (m_bFinished) {
             break;
         }
-        const uint32_t n = std::min(kChunkFrames, m_input.Frames() - m_nextIn);
+        const uint32_t n = std::min(kChunkFrames, m_fed - m_nextIn);
         bool bOk = true;
         if (n > 0) {
             m_in.resize(n);
@@ -63,10 +67,10 @@ bool ResampledMono::Read(uint64_t first, uint32_t count, float* out) {
     for (uint64_t f = std::max(first, m_base); f < std::min(end, m_base + m_held.size()); ++f) {
         out[f - first] = static_cast<float>(m_held[f - m_base]);
     }
-    // What lies well behind this read and the one before (two readers may take turns, one
-    // far behind the other) is let go, a stretch at a time.
-    const uint64_t behind = std::min(first, m_lastFirst);
-    m_lastFirst = first;
+    // What lies well behind this read and the two before (three readers may take turns, one
+    // far behind the others) is let go, a stretch at a time.
+    const uint64_t behind = std::min({first, m_lastFirsts[0], m_lastFirsts[1]});
+    m_lastFirsts = {first, m_lastFirsts[0]};
     if (behind > m_base + 2 * m_kept) {
         const uint64_t drop = std::min<uint64_t>(behind - m_kept - m_base, m_held.size());
         m_held.erase(m_held.begin(), m_held.begin() + static_cast<ptrdiff_t>(drop));

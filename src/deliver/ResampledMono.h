@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,19 +10,23 @@ class ImportResampler;
 class RenderInput;
 
 // A sound mixed to one channel, (L + R) / 2, and brought to another rate as it is read: the
-// frames asked for are made on from the last, and those a second behind both of the last two
+// frames asked for are made on from the last, and those a second behind all of the last three
 // reads are let go, so readers that move on through the sound in turns (a room's reflections,
-// and its tail some way behind them) hold what lies between them whatever its length. A read before
+// its tail some way behind them, and the direct sound) hold what lies between them whatever its
+// length. A read before
 // what is held starts again from the first frame, which gives the same floats. Frames past the end
 // read as silence. The input is borrowed; not shared between threads.
 class ResampledMono {
   public:
-    ResampledMono(RenderInput& input, uint32_t rate);
+    // fedFrames: the sound's frames are followed by silence up to this many, resampled as the
+    // sound is, so that the filter's last ringing is kept as a resampler fed them would keep it.
+    ResampledMono(RenderInput& input, uint32_t rate, uint64_t fedFrames = 0);
     ~ResampledMono();
     ResampledMono(const ResampledMono&) = delete;
     ResampledMono& operator=(const ResampledMono&) = delete;
 
-    uint64_t Frames() const { return m_frames; }
+    // The sound's own frames at the rate.
+    uint64_t Frames() const { return m_soundFrames; }
     // count frames from first into out; false (out silent) when the resampler failed.
     bool Read(uint64_t first, uint32_t count, float* out);
     const std::string& GetError() const { return m_error; }
@@ -31,9 +36,11 @@ class ResampledMono {
 
     RenderInput& m_input;
     uint32_t m_rate;
-    uint64_t m_frames;
-    uint64_t m_kept;  // frames held behind the reads
-    uint64_t m_lastFirst = 0;
+    uint32_t m_fed;  // input frames fed, silence past the sound's
+    uint64_t m_soundFrames;
+    uint64_t m_frames;                       // what the fed frames give
+    uint64_t m_kept;                         // frames held behind the reads
+    std::array<uint64_t, 2> m_lastFirsts{};  // the two reads before
     std::unique_ptr<ImportResampler> m_pResampler;
     uint32_t m_nextIn = 0;  // the input frame to resample next
     bool m_bFinished = false;

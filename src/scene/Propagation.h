@@ -54,6 +54,8 @@ class Propagation {
     Propagation& operator=(const Propagation&) = delete;
 
     bool IsDry() const { return m_acoustics.IsDry(); }
+    // The direct sound's signal is the source's own frames (no delay, Doppler or air on it).
+    bool HearsSourceAsIs() const { return !m_acoustics.bDoppler && !m_acoustics.bAir; }
     const Acoustics& GetAcoustics() const { return m_acoustics; }
     bool HasPoints() const;
     bool IsFrontal() const { return m_cursor.IsFrontal(); }

@@ -90,12 +90,14 @@ const struct {
                    {6.520438979, 0.83666}};
 
 // Each path's arrival in w (the click leaving at kClick, frames at rate): when its energy's
-// centre lies, in frames, and its level, dB of the energy the click would have at kRate.
-std::vector<std::pair<double, double>> Arrivals(const std::vector<double>& w, uint32_t rate) {
+// centre lies, in frames, and its level, dB of the energy the click would have at kRate. Each
+// path heard less metres late.
+std::vector<std::pair<double, double>> Arrivals(const std::vector<double>& w, uint32_t rate,
+                                                double less = 0.0) {
     std::vector<std::pair<double, double>> out;
     const double scale = static_cast<double>(rate) / kRate;
     for (const auto& path : kFirstPaths) {
-        const double at = (kClick + path.metres / 343.0 * kRate) * scale;
+        const double at = (kClick + (path.metres - less) / 343.0 * kRate) * scale;
         const auto from = static_cast<size_t>(at) - 6, to = static_cast<size_t>(at) + 7;
         double energy = 0.0, moment = 0.0;
         for (size_t n = from; n < std::min(to, w.size()); ++n) {
@@ -125,33 +127,38 @@ TEST_F(CliRoomTest, TheDirectSoundAndItsFirstReflectionsArriveAtTheirPathsTimesA
 TEST_F(CliRoomTest, ABatchAtAnotherRateHearsTheRoomAtThatRate) {
     // The batch's scenes at the sound's rate and at others, where the room is heard at the
     // output's rate: the same times, and the reflections' levels against the direct sound's.
+    // Without Doppler the direct sound is undelayed (and read from the room's resampled sound),
+    // the reflections its path behind.
     const std::string click = Click("0:40:10:2");
-    for (const uint32_t rate : {kRate, 24000u, 44100u}) {
-        SCOPED_TRACE(rate);
-        std::ofstream(dir.File("m.jsonl"))
-            << R"({"output": ")" << dir.File("out.wav")
-            << R"(", "format": "ambix", "sampleFormat": "f32", "rate": )" << rate
-            << R"(, "duration": 1, "doppler": true, "room": {"size": [6, 4, 3], )"
-            << R"("listener": [2.2, 1.7, 1.4], "absorption": 0.3, "reflections": 1, )"
-            << R"("tail": false}, "events": [{"source": ")" << click
-            << R"(", "onset": 0, "class": 0, )"
-            << R"("trajectory": {"points": "0:40:10:2"}}]})"
-            << "\n";
-        std::filesystem::remove(dir.File("out.wav"));
-        const CliRun run = Cli("batch " + dir.File("m.jsonl"));
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        const std::vector<double> w = ReadFloats(dir.File("out.wav"), rate)[0];
-        const std::vector<std::pair<double, double>> arrivals = Arrivals(w, rate);
-        const double scale = static_cast<double>(rate) / kRate;
-        for (size_t k = 0; k < arrivals.size(); ++k) {
-            SCOPED_TRACE(kFirstPaths[k].metres);
-            EXPECT_NEAR(arrivals[k].first, (kClick + kFirstPaths[k].metres / 343.0 * kRate) * scale,
-                        1.0);
-            EXPECT_NEAR(arrivals[k].second - arrivals[0].second,
-                        20.0 * std::log10(kFirstPaths[k].damping * 2.0 / kFirstPaths[k].metres),
-                        1.0);
+    for (const bool bDoppler : {true, false})
+        for (const uint32_t rate : {kRate, 24000u, 44100u}) {
+            SCOPED_TRACE(testing::Message() << rate << (bDoppler ? " Doppler" : ""));
+            std::ofstream(dir.File("m.jsonl"))
+                << R"({"output": ")" << dir.File("out.wav")
+                << R"(", "format": "ambix", "sampleFormat": "f32", "rate": )" << rate
+                << R"(, "duration": 1, "doppler": )" << (bDoppler ? "true" : "false")
+                << R"(, "room": {"size": [6, 4, 3], )"
+                << R"("listener": [2.2, 1.7, 1.4], "absorption": 0.3, "reflections": 1, )"
+                << R"("tail": false}, "events": [{"source": ")" << click
+                << R"(", "onset": 0, "class": 0, )"
+                << R"("trajectory": {"points": "0:40:10:2"}}]})"
+                << "\n";
+            std::filesystem::remove(dir.File("out.wav"));
+            const CliRun run = Cli("batch " + dir.File("m.jsonl"));
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            const std::vector<double> w = ReadFloats(dir.File("out.wav"), rate)[0];
+            const double less = bDoppler ? 0.0 : kFirstPaths[0].metres;
+            const std::vector<std::pair<double, double>> arrivals = Arrivals(w, rate, less);
+            const double scale = static_cast<double>(rate) / kRate;
+            for (size_t k = 0; k < arrivals.size(); ++k) {
+                SCOPED_TRACE(kFirstPaths[k].metres);
+                EXPECT_NEAR(arrivals[k].first,
+                            (kClick + (kFirstPaths[k].metres - less) / 343.0 * kRate) * scale, 1.0);
+                EXPECT_NEAR(arrivals[k].second - arrivals[0].second,
+                            20.0 * std::log10(kFirstPaths[k].damping * 2.0 / kFirstPaths[k].metres),
+                            1.0);
+            }
         }
-    }
 }
 
 TEST_F(CliRoomTest, TheTailFallsAtEyringsRt60AndEveryRendererHearsTheSameShareOfEarlySound) {

@@ -1,15 +1,17 @@
 // A sound brought to another rate as it is read gives the same floats as one read of the whole,
-// for two readers taking turns far apart, for a read back before what is held, past the end,
-// and for a stereo sound mixed to one channel.
+// for three readers taking turns far apart, for a read back before what is held, past the end,
+// for a stereo sound mixed to one channel, and with silence fed after the sound.
 #include "deliver/ResampledMono.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "formats/ImportResampler.h"
 #include "scene/RenderInput.h"
 #include "support/FileBytes.h"
 
@@ -20,7 +22,7 @@ struct Read {
     uint32_t count;
 };
 
-TEST(ResampledMono, PiecesFromTwoReadersAndBackAreTheWholeReadOnce) {
+TEST(ResampledMono, PiecesFromThreeReadersAndBackAreTheWholeReadOnce) {
     constexpr uint32_t kRate = 48000, kOut = 24000, kFrames = kRate * 12;
     for (const uint16_t channels : {uint16_t{1}, uint16_t{2}}) {
         SCOPED_TRACE(channels);
@@ -41,13 +43,16 @@ TEST(ResampledMono, PiecesFromTwoReadersAndBackAreTheWholeReadOnce) {
                                 [](float value) { return value == 0.0f; }));
         EXPECT_GT(*std::max_element(expected.begin(), expected.end()), 0.1f);
 
-        // One reader ahead, one 3.5 s behind it, in turns; then back to the start; then past
-        // the end.
+        // One reader ahead, one 3.5 s behind it and one 0.8 s behind, in turns; then back to
+        // the start; then past the end.
         std::vector<Read> reads;
         for (uint64_t at = 0; at + 4096 < whole.Frames(); at += 4096) {
             reads.push_back({at, 4096});
             if (at >= 84000) {
                 reads.push_back({at - 84000, 3000});
+            }
+            if (at >= 20000) {
+                reads.push_back({at - 20000, 4096});
             }
         }
         reads.push_back({10, 5000});
@@ -61,6 +66,32 @@ TEST(ResampledMono, PiecesFromTwoReadersAndBackAreTheWholeReadOnce) {
                 0)
                 << "frames " << read.first << " to " << read.first + read.count;
         }
+
+        // Fed a tenth of a second of silence after the sound, as a resampler fed the same in
+        // one piece gives it: the filter's last ringing past the sound's own frames too.
+        const uint32_t fed = kFrames + kRate / 10;
+        std::vector<double> in(fed, 0.0);
+        for (uint32_t f = 0; f < kFrames; ++f) {
+            float sum = 0.0f;
+            for (uint16_t c = 0; c < channels; ++c) {
+                sum += static_cast<float>(samples[size_t{f} * channels + c]) / 32768.0f;
+            }
+            in[f] = sum / static_cast<float>(channels);
+        }
+        ImportResampler reference(kRate, kOut, 1);
+        std::vector<double> once;
+        ASSERT_TRUE(reference.Process(in.data(), fed, once) && reference.Finish(once));
+        ResampledMono padded(*input, kOut, fed);
+        EXPECT_EQ(padded.Frames(), whole.Frames());
+        std::vector<float> out(once.size() + 10, -1.0f);
+        for (uint64_t at = 0; at < out.size(); at += 5000) {
+            const auto n = static_cast<uint32_t>(std::min<uint64_t>(5000, out.size() - at));
+            ASSERT_TRUE(padded.Read(at, n, out.data() + at));
+        }
+        for (size_t f = 0; f < out.size(); ++f) {
+            ASSERT_EQ(out[f], f < once.size() ? static_cast<float>(once[f]) : 0.0f) << f;
+        }
+        EXPECT_GT(std::fabs(out[whole.Frames() + 2]), 1e-6f);
     }
 }
 
