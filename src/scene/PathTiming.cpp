@@ -59,6 +59,12 @@ double Ceiling(double x) {
     return whole < x ? whole + 1.0 : whole;
 }
 
+// std::floor in the same way: whole numbers below 2^52 in size, either sign.
+double Floor(double x) {
+    const auto whole = static_cast<double>(static_cast<int64_t>(x));
+    return whole > x ? whole - 1.0 : whole;
+}
+
 // Emission records, as the walk tells them.
 struct ToEmissions {
     PathTiming::Emission* out;
@@ -119,10 +125,10 @@ void PathTiming::Walk(int64_t first, uint32_t count, Out& out) {
     const auto last = static_cast<double>(first + count - 1);
     // Every edge whose sound or whose jump's fade can reach these frames.
     const int64_t lo =
-        static_cast<int64_t>(std::floor((static_cast<double>(first) - m_fade - m_longest) /
-                                        static_cast<double>(m_edge))) -
+        static_cast<int64_t>(Floor((static_cast<double>(first) - m_fade - m_longest) /
+                                   static_cast<double>(m_edge))) -
         2;
-    const int64_t hi = static_cast<int64_t>(std::floor(last / static_cast<double>(m_edge))) + 2;
+    const int64_t hi = static_cast<int64_t>(Floor(last / static_cast<double>(m_edge))) + 2;
     Ensure(lo, hi + 1);
     const double* heard = m_heard.data() - m_base;  // heard[k] for edge k
     const uint8_t* jump = m_jump.data() - m_base;

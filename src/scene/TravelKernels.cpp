@@ -137,6 +137,30 @@ template <size_t Group>
                                             size_t channels, size_t c0, uint32_t offset, float* sum,
                                             size_t sumStride) {
     size_t i = 0;
+    // Sixteen frames at a time: each reflection's gains are loaded once for both halves.
+    for (; i + 16 <= frames; i += 16) {
+        const Eight ramp = Eight{0, 1, 2, 3, 4, 5, 6, 7} + static_cast<float>(offset + i);
+        const Eight ramp2 = Eight{0, 1, 2, 3, 4, 5, 6, 7} + static_cast<float>(offset + i + 8);
+        Eight acc[Group] = {};
+        Eight acc2[Group] = {};
+        for (size_t k = 0; k < reflections; ++k) {
+            Eight y, y2;
+            LoadEight(y, heard + k * stride + i);
+            LoadEight(y2, heard + k * stride + i + 8);
+            const float* g = gains + k * channels + c0;
+            const float* s = steps + k * channels + c0;
+#pragma GCC unroll 4
+            for (size_t c = 0; c < Group; ++c) {
+                acc[c] += y * (g[c] + s[c] * ramp);
+                acc2[c] += y2 * (g[c] + s[c] * ramp2);
+            }
+        }
+#pragma GCC unroll 4
+        for (size_t c = 0; c < Group; ++c) {
+            StoreEight(sum + (c0 + c) * sumStride + i, acc[c]);
+            StoreEight(sum + (c0 + c) * sumStride + i + 8, acc2[c]);
+        }
+    }
     for (; i + 8 <= frames; i += 8) {
         const auto base = static_cast<float>(offset + i);
         const Eight ramp = Eight{0, 1, 2, 3, 4, 5, 6, 7} + base;
@@ -206,12 +230,21 @@ template <size_t Group>
 [[gnu::always_inline]] inline void LineBody(int64_t first, size_t n, double leaves, double from,
                                             double slope, double* positions) {
     using Four = double __attribute__((vector_size(32)));
-    // Whole numbers, exact as doubles: counted on rather than converted frame by frame.
+    // Whole numbers, exact as doubles: counted on rather than converted frame by frame, in two
+    // counts side by side, so that no add waits on the last one's.
     Four t = static_cast<double>(first) + Four{0.0, 1.0, 2.0, 3.0};
+    Four t2 = t + 4.0;
     size_t i = 0;
-    for (; i + 4 <= n; i += 4, t += 4.0) {
+    for (; i + 8 <= n; i += 8, t += 8.0, t2 += 8.0) {
+        const Four position = leaves + (t - from) * slope;
+        const Four position2 = leaves + (t2 - from) * slope;
+        std::memcpy(positions + i, &position, sizeof position);
+        std::memcpy(positions + i + 4, &position2, sizeof position2);
+    }
+    if (i + 4 <= n) {
         const Four position = leaves + (t - from) * slope;
         std::memcpy(positions + i, &position, sizeof position);
+        i += 4;
     }
     for (; i < n; ++i) {
         positions[i] =
@@ -385,37 +418,50 @@ template <size_t Half>
     return k;
 }
 
-// Four reads at a time, each frame's arithmetic as ReadEighthOne's; the frames read.
-[[gnu::target("avx")]] size_t ReadEighthsFour(const float* up, int64_t count, double origin,
+// Four reads of ReadEighthsWide, known to lie inside up.
+[[gnu::target("avx"), gnu::always_inline]] inline void ReadFourInside(
+    const float* up, const __m256d& u, const __m256d& whole, const __m256d& first, float* out) {
+    const __m128 fraction = _mm256_cvtpd_ps(_mm256_sub_pd(u, whole));
+    // Not negative: unsigned, so no instruction widens them for the address.
+    alignas(16) uint32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm256_cvttpd_epi32(first));
+    // Each read's two eighths side by side: (a0 b0 a1 b1) and (a2 b2 a3 b3).
+    __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[0])));
+    lo = _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(up + at[1]));
+    __m128 hi = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[2])));
+    hi = _mm_loadh_pi(hi, reinterpret_cast<const __m64*>(up + at[3]));
+    const __m128 a = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 b = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+    _mm_storeu_ps(out, _mm_add_ps(a, _mm_mul_ps(fraction, _mm_sub_ps(b, a))));
+}
+
+// Eight reads at a time, each frame's arithmetic as ReadEighthOne's; the frames read. One test
+// of the eight places' least and most: a tenth faster than a test of each four.
+[[gnu::target("avx")]] size_t ReadEighthsWide(const float* up, int64_t count, double origin,
                                               const double* p, size_t n, float* out) {
     const __m256d o = _mm256_set1_pd(origin * 8.0);
     const __m256d eight = _mm256_set1_pd(8.0);
     const __m256d lowest = _mm256_setzero_pd();
     const __m256d highest = _mm256_set1_pd(static_cast<double>(count - 2));
     size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m256d u = _mm256_mul_pd(_mm256_loadu_pd(p + i), eight);
-        const __m256d whole = _mm256_floor_pd(u);
-        const __m256d first = _mm256_sub_pd(whole, o);
-        const __m256d inside = _mm256_and_pd(_mm256_cmp_pd(first, lowest, _CMP_GE_OQ),
-                                             _mm256_cmp_pd(first, highest, _CMP_LE_OQ));
+    for (; i + 8 <= n; i += 8) {
+        const __m256d u0 = _mm256_mul_pd(_mm256_loadu_pd(p + i), eight);
+        const __m256d u1 = _mm256_mul_pd(_mm256_loadu_pd(p + i + 4), eight);
+        const __m256d whole0 = _mm256_floor_pd(u0);
+        const __m256d whole1 = _mm256_floor_pd(u1);
+        const __m256d first0 = _mm256_sub_pd(whole0, o);
+        const __m256d first1 = _mm256_sub_pd(whole1, o);
+        const __m256d inside =
+            _mm256_and_pd(_mm256_cmp_pd(_mm256_min_pd(first0, first1), lowest, _CMP_GE_OQ),
+                          _mm256_cmp_pd(_mm256_max_pd(first0, first1), highest, _CMP_LE_OQ));
         if (_mm256_movemask_pd(inside) != 0xF) {
-            for (size_t f = 0; f < 4; ++f) {
+            for (size_t f = 0; f < 8; ++f) {
                 out[i + f] = ReadEighthOne(up, count, origin, p[i + f]);
             }
             continue;
         }
-        const __m128 fraction = _mm256_cvtpd_ps(_mm256_sub_pd(u, whole));
-        alignas(16) int32_t at[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm256_cvttpd_epi32(first));
-        // Each read's two eighths side by side: (a0 b0 a1 b1) and (a2 b2 a3 b3).
-        __m128 lo = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[0])));
-        lo = _mm_loadh_pi(lo, reinterpret_cast<const __m64*>(up + at[1]));
-        __m128 hi = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(up + at[2])));
-        hi = _mm_loadh_pi(hi, reinterpret_cast<const __m64*>(up + at[3]));
-        const __m128 a = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
-        const __m128 b = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
-        _mm_storeu_ps(out + i, _mm_add_ps(a, _mm_mul_ps(fraction, _mm_sub_ps(b, a))));
+        ReadFourInside(up, u0, whole0, first0, out + i);
+        ReadFourInside(up, u1, whole1, first1, out + i + 4);
     }
     return i;
 }
@@ -509,7 +555,7 @@ void ReadEighths(const float* up, int64_t count, double origin, const double* po
     size_t i = 0;
 #if SONOMAP_TRAVEL_AVX
     if (Wide()) {
-        i = ReadEighthsFour(up, count, origin, positions, n, out);
+        i = ReadEighthsWide(up, count, origin, positions, n, out);
     }
 #endif
     for (; i < n; ++i) {

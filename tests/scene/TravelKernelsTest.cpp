@@ -214,6 +214,24 @@ TEST(TravelKernels, ReadsBetweenEighthsAreTheSameWhereverTheEighthsStartOnEither
     }
 }
 
+TEST(TravelKernels, LinesOfAnyLengthAreEachFramesOwnPositionOnEitherWidth) {
+    for (const size_t n : {size_t{1}, size_t{3}, size_t{4}, size_t{7}, size_t{8}, size_t{9},
+                           size_t{17}, size_t{130}}) {
+        for (const bool bWide : {true, false}) {
+            const Lanes lanes(bWide);
+            std::vector<double> positions(n + 1, -1.0);
+            const int64_t first = 4'000'000'017;
+            TravelKernels::Line(first, n, 123.25, 3'999'999'000.5, 1.0003, positions.data());
+            for (size_t i = 0; i < n; ++i) {
+                const double t = static_cast<double>(first + static_cast<int64_t>(i));
+                ASSERT_EQ(positions[i], 123.25 + (t - 3'999'999'000.5) * 1.0003)
+                    << n << " frames, frame " << i << (bWide ? " wide" : "");
+            }
+            EXPECT_EQ(positions[n], -1.0) << "wrote past the line";
+        }
+    }
+}
+
 TEST(TravelKernels, MixedRunsAreEachSignalAtItsMovingGainsSummedOnEitherWidth) {
     std::mt19937 rng(13);
     std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
@@ -221,8 +239,8 @@ TEST(TravelKernels, MixedRunsAreEachSignalAtItsMovingGainsSummedOnEitherWidth) {
         size_t channels, reflections, frames;
         uint32_t offset;
     };
-    const Case cases[] = {{1, 1, 1, 0},  {2, 3, 7, 5},    {4, 31, 256, 0},
-                          {4, 2, 13, 9}, {5, 6, 40, 100}, {16, 4, 19, 200}};
+    const Case cases[] = {{1, 1, 1, 0},    {2, 3, 7, 5},     {4, 31, 256, 0}, {4, 2, 13, 9},
+                          {5, 6, 40, 100}, {16, 4, 19, 200}, {3, 9, 31, 512}, {4, 62, 512, 0}};
     for (const Case& c : cases) {
         const size_t stride = c.frames + 3;
         std::vector<float> heard(c.reflections * stride);
