@@ -130,35 +130,39 @@ TEST_F(CliRoomTest, ABatchAtAnotherRateHearsTheRoomAtThatRate) {
     // Without Doppler the direct sound is undelayed (and read from the room's resampled sound),
     // the reflections its path behind.
     const std::string click = Click("0:40:10:2");
-    for (const bool bDoppler : {true, false})
-        for (const uint32_t rate : {kRate, 24000u, 44100u}) {
-            SCOPED_TRACE(testing::Message() << rate << (bDoppler ? " Doppler" : ""));
-            std::ofstream(dir.File("m.jsonl"))
-                << R"({"output": ")" << dir.File("out.wav")
-                << R"(", "format": "ambix", "sampleFormat": "f32", "rate": )" << rate
-                << R"(, "duration": 1, "doppler": )" << (bDoppler ? "true" : "false")
-                << R"(, "room": {"size": [6, 4, 3], )"
-                << R"("listener": [2.2, 1.7, 1.4], "absorption": 0.3, "reflections": 1, )"
-                << R"("tail": false}, "events": [{"source": ")" << click
-                << R"(", "onset": 0, "class": 0, )"
-                << R"("trajectory": {"points": "0:40:10:2"}}]})"
-                << "\n";
-            std::filesystem::remove(dir.File("out.wav"));
-            const CliRun run = Cli("batch " + dir.File("m.jsonl"));
-            ASSERT_EQ(run.exitCode, 0) << run.err;
-            const std::vector<double> w = ReadFloats(dir.File("out.wav"), rate)[0];
-            const double less = bDoppler ? 0.0 : kFirstPaths[0].metres;
-            const std::vector<std::pair<double, double>> arrivals = Arrivals(w, rate, less);
-            const double scale = static_cast<double>(rate) / kRate;
-            for (size_t k = 0; k < arrivals.size(); ++k) {
-                SCOPED_TRACE(kFirstPaths[k].metres);
-                EXPECT_NEAR(arrivals[k].first,
-                            (kClick + (kFirstPaths[k].metres - less) / 343.0 * kRate) * scale, 1.0);
-                EXPECT_NEAR(arrivals[k].second - arrivals[0].second,
-                            20.0 * std::log10(kFirstPaths[k].damping * 2.0 / kFirstPaths[k].metres),
-                            1.0);
-            }
+    const struct {
+        uint32_t rate;
+        bool bDoppler;
+    } cases[] = {{kRate, true},  {24000, true},  {44100, true},
+                 {kRate, false}, {24000, false}, {44100, false}};
+    for (const auto& [rate, bDoppler] : cases) {
+        SCOPED_TRACE(testing::Message() << rate << (bDoppler ? " Doppler" : ""));
+        std::ofstream(dir.File("m.jsonl"))
+            << R"({"output": ")" << dir.File("out.wav")
+            << R"(", "format": "ambix", "sampleFormat": "f32", "rate": )" << rate
+            << R"(, "duration": 1, "doppler": )" << (bDoppler ? "true" : "false")
+            << R"(, "room": {"size": [6, 4, 3], )"
+            << R"("listener": [2.2, 1.7, 1.4], "absorption": 0.3, "reflections": 1, )"
+            << R"("tail": false}, "events": [{"source": ")" << click
+            << R"(", "onset": 0, "class": 0, )"
+            << R"("trajectory": {"points": "0:40:10:2"}}]})"
+            << "\n";
+        std::filesystem::remove(dir.File("out.wav"));
+        const CliRun run = Cli("batch " + dir.File("m.jsonl"));
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::vector<double> w = ReadFloats(dir.File("out.wav"), rate)[0];
+        const double less = bDoppler ? 0.0 : kFirstPaths[0].metres;
+        const std::vector<std::pair<double, double>> arrivals = Arrivals(w, rate, less);
+        const double scale = static_cast<double>(rate) / kRate;
+        for (size_t k = 0; k < arrivals.size(); ++k) {
+            SCOPED_TRACE(kFirstPaths[k].metres);
+            EXPECT_NEAR(arrivals[k].first,
+                        (kClick + (kFirstPaths[k].metres - less) / 343.0 * kRate) * scale, 1.0);
+            EXPECT_NEAR(arrivals[k].second - arrivals[0].second,
+                        20.0 * std::log10(kFirstPaths[k].damping * 2.0 / kFirstPaths[k].metres),
+                        1.0);
         }
+    }
 }
 
 TEST_F(CliRoomTest, TheTailFallsAtEyringsRt60AndEveryRendererHearsTheSameShareOfEarlySound) {
